@@ -1,0 +1,40 @@
+# Helpers that keep every subsystem's CMakeLists to a line or two.
+
+# Warnings for our own targets only (third-party headers come in as SYSTEM).
+function(qv_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(QV_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# qv_add_subsystem(<name> [DEPS <libs>...]): a static library qv_<name> from every
+# .cpp in the folder (the folder is the unit; files are added without editing CMake).
+function(qv_add_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    set(stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${stub} "// ${name} has no sources yet\n")
+    set(sources ${stub})
+  endif()
+  add_library(qv_${name} STATIC ${sources})
+  target_include_directories(qv_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(qv_${name} PUBLIC ${ARG_DEPS})
+  qv_warnings(qv_${name})
+endfunction()
+
+# qv_add_test_suite(<name> [LIBS <libs>...]): one GoogleTest executable test_<name>
+# from every .cpp in tests/<name>/, registered with CTest test by test.
+function(qv_add_test_suite name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${name} ${sources})
+  target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(test_${name} PRIVATE QV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  qv_warnings(test_${name})
+  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()

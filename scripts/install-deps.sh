@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Quorvalis need.
+# Quick when everything is already there: apt is only called for what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev            # libFuzzer for the formula-text fuzz target
+  libfreetype-dev fonts-urw-base35    # text: Nimbus Roman for Times, Standard Symbols PS for Symbol
+  libpng-dev zlib1g-dev               # pictures and PNG export
+  libmuparser-dev                     # benchmark comparison only
+  locales                             # a comma-separator locale for the number-text tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# A comma-separator locale, so tests can prove number text never follows LC_NUMERIC.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi
