@@ -1,0 +1,211 @@
+// The baton scheduler: one thread runs at a time, switches happen only at yields or when
+// a worker ends, round-robin order, quiet yields to dead ids, unwinding at shut-down.
+#include "platform/coop_threads.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+
+class CoopThreads : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    CoopShutdown();
+    CoopInjectCreateFailures(0);
+    EXPECT_TRUE(CoopLiveWorkers().empty());
+  }
+};
+
+// A worker that logs its name and yields round-robin `rounds` times.
+struct Looper {
+  std::string* log;
+  char name;
+  int rounds;
+};
+
+void LoopAndYield(void* raw) {
+  auto* l = static_cast<Looper*>(raw);
+  for (int i = 0; i < l->rounds; ++i) {
+    l->log->push_back(l->name);
+    CoopYieldToAny();
+  }
+  l->log->push_back(static_cast<char>(l->name - 'A' + 'a'));  // lower case: ended
+}
+
+void Increment(void* raw) { ++*static_cast<int*>(raw); }
+
+TEST_F(CoopThreads, RoundRobinOverWorkersThenMain) {
+  std::string log;
+  Looper a{&log, 'A', 2}, b{&log, 'B', 3};
+  ASSERT_NE(CoopCreateThread(LoopAndYield, &a, 0), kCoopNoThread);
+  ASSERT_NE(CoopCreateThread(LoopAndYield, &b, 0), kCoopNoThread);
+  EXPECT_EQ(log, "");  // created workers wait for the baton
+  while (!CoopLiveWorkers().empty()) {
+    CoopYieldToAny();
+    log.push_back('M');
+  }
+  // Hand-traced: M->A->B->M per round; an ending worker hands straight back to main,
+  // so A's end ('a') is followed by M before B's last round.
+  EXPECT_EQ(log, "ABMABMaMBMbM");
+}
+
+TEST_F(CoopThreads, YieldsToDeadUnknownOrOwnIdReturnAtOnce) {
+  int n = 0;
+  CoopYieldToAny();  // no workers: nothing to run
+  const CoopThreadId id = CoopCreateThread(Increment, &n, 0);
+  ASSERT_NE(id, kCoopNoThread);
+  CoopYieldTo(id);
+  EXPECT_EQ(n, 1);
+  EXPECT_FALSE(CoopIsAlive(id));
+  for (CoopThreadId target : {id, id + 1000, kCoopNoThread, kCoopMainThread}) {
+    CoopYieldTo(target);
+    EXPECT_EQ(CoopCurrentThread(), kCoopMainThread);
+  }
+  EXPECT_EQ(n, 1);
+}
+
+TEST_F(CoopThreads, IdsAreNeverReused) {
+  int n = 0;
+  std::vector<CoopThreadId> ids;
+  for (int i = 0; i < 4; ++i) {
+    ids.push_back(CoopCreateThread(Increment, &n, 0));
+    CoopYieldTo(ids.back());
+  }
+  CoopShutdown();
+  ids.push_back(CoopCreateThread(Increment, &n, 0));
+  CoopYieldTo(ids.back());
+  for (size_t i = 1; i < ids.size(); ++i) EXPECT_GT(ids[i], ids[i - 1]);
+  EXPECT_GT(ids[0], kCoopMainThread);
+  EXPECT_EQ(n, 5);
+}
+
+TEST_F(CoopThreads, EndingWorkerHandsTheBatonToMainNotToTheNextWorker) {
+  int first = 0, second = 0;
+  const CoopThreadId a = CoopCreateThread(Increment, &first, 0);
+  CoopCreateThread(Increment, &second, 0);
+  CoopYieldTo(a);
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 0);
+  CoopYieldToAny();
+  EXPECT_EQ(second, 1);
+}
+
+void RecordStack(void* raw) {
+  pthread_attr_t attr;
+  size_t size = 0;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    pthread_attr_getstacksize(&attr, &size);
+    pthread_attr_destroy(&attr);
+  }
+  *static_cast<size_t*>(raw) = size;
+}
+
+TEST_F(CoopThreads, WorkerStacksAreAtLeastOneMiB) {
+  for (size_t asked : {size_t{0}, size_t{4096}, size_t{3} << 20}) {
+    size_t got = 0;
+    CoopYieldTo(CoopCreateThread(RecordStack, &got, asked));
+    EXPECT_GE(got, kCoopMinStackBytes);
+    EXPECT_GE(got, asked);
+  }
+}
+
+TEST_F(CoopThreads, InjectedFailuresRefuseExactlyThatManyCreations) {
+  int n = 0;
+  CoopInjectCreateFailures(2);
+  EXPECT_EQ(CoopCreateThread(Increment, &n, 0), kCoopNoThread);
+  EXPECT_EQ(CoopCreateThread(Increment, &n, 0), kCoopNoThread);
+  const CoopThreadId id = CoopCreateThread(Increment, &n, 0);
+  EXPECT_NE(id, kCoopNoThread);
+  EXPECT_EQ(n, 0);  // a refused creation runs nothing here
+  EXPECT_EQ(CoopCreateThread(nullptr, &n, 0), kCoopNoThread);
+  CoopYieldTo(id);
+  EXPECT_EQ(n, 1);
+}
+
+struct Guarded {
+  bool* destroyed;
+  ~Guarded() { *destroyed = true; }
+};
+
+struct Forever {
+  bool destroyed = false;
+  int loops = 0;
+};
+
+void YieldForever(void* raw) {
+  auto* f = static_cast<Forever*>(raw);
+  Guarded g{&f->destroyed};
+  for (;;) {
+    ++f->loops;
+    CoopYieldToAny();
+  }
+}
+
+TEST_F(CoopThreads, ShutdownUnwindsRunningAndUnstartedWorkers) {
+  Forever started, unstarted;
+  const CoopThreadId a = CoopCreateThread(YieldForever, &started, 0);
+  CoopYieldTo(a);
+  EXPECT_EQ(started.loops, 1);
+  CoopCreateThread(YieldForever, &unstarted, 0);
+  CoopShutdown();
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+  EXPECT_TRUE(started.destroyed);
+  EXPECT_TRUE(unstarted.destroyed);
+  EXPECT_EQ(started.loops, 1);    // woken only to unwind
+  EXPECT_EQ(unstarted.loops, 1);  // ran to its first yield, which unwound it
+  EXPECT_EQ(CoopCurrentThread(), kCoopMainThread);
+}
+
+// Property: with any mix of targeted and round-robin yields, exactly one thread is
+// between yields at any moment.
+struct Mixer {
+  std::atomic<int>* active;
+  int* violations;
+  std::vector<CoopThreadId>* ids;
+  unsigned seed;
+};
+
+void Enter(Mixer* m) {
+  if (m->active->fetch_add(1) != 0) ++*m->violations;
+}
+void Leave(Mixer* m) { m->active->fetch_sub(1); }
+
+void MixYields(void* raw) {
+  auto* m = static_cast<Mixer*>(raw);
+  Enter(m);
+  for (int i = 0; i < 200; ++i) {
+    m->seed = m->seed * 1103515245u + 12345u;
+    Leave(m);
+    if ((m->seed >> 16) % 3 == 0)
+      CoopYieldToAny();
+    else
+      CoopYieldTo((*m->ids)[(m->seed >> 8) % m->ids->size()]);
+    Enter(m);
+  }
+  Leave(m);
+}
+
+TEST_F(CoopThreads, ExactlyOneThreadRunsUnderMixedYields) {
+  std::atomic<int> active{1};  // main is running
+  int violations = 0;
+  std::vector<CoopThreadId> ids{kCoopMainThread};
+  std::vector<Mixer> mixers(3, Mixer{&active, &violations, &ids, 0});
+  for (size_t i = 0; i < mixers.size(); ++i) {
+    mixers[i].seed = static_cast<unsigned>(i * 7919 + 1);
+    ids.push_back(CoopCreateThread(MixYields, &mixers[i], 0));
+  }
+  Mixer self{&active, &violations, &ids, 99};
+  while (!CoopLiveWorkers().empty()) {
+    Leave(&self);
+    CoopYieldToAny();
+    Enter(&self);
+  }
+  EXPECT_EQ(violations, 0);
+  EXPECT_EQ(active.load(), 1);
+}
+
+}  // namespace
