@@ -1,0 +1,87 @@
+// Error register: lowest pending code wins, posted-once until re-armed, no bit for codes
+// outside 0..31, and codes <= 0 ignored.
+#include "kernel/error_register.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ErrorRegister : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetErrorRegister(); }
+  void TearDown() override { ResetErrorRegister(); }
+};
+
+TEST_F(ErrorRegister, LowerCodeReplacesHigherAndBurnsItsOnceBit) {
+  EXPECT_EQ(PostError(7), 7);
+  EXPECT_EQ(PostError(4), 4);
+  EXPECT_EQ(PendingError(), 4);
+  ClearPendingError(4);
+  EXPECT_FALSE(HasPendingError());
+  PostError(7);  // 7's once-bit was set when it was pending: not postable
+  EXPECT_FALSE(HasPendingError());
+}
+
+TEST_F(ErrorRegister, HigherCodeLosingToPendingStaysPostable) {
+  PostError(4);
+  PostError(7);
+  EXPECT_EQ(PendingError(), 4);
+  EXPECT_FALSE(IsErrorPosted(7));
+  ClearPendingError(4);
+  PostError(7);
+  EXPECT_EQ(PendingError(), 7);
+}
+
+TEST_F(ErrorRegister, EqualCodeDoesNotRepost) {
+  PostError(5);
+  ClearErrorPosted(5);
+  PostError(5);  // 5 pending (<= 5): unchanged
+  EXPECT_EQ(PendingError(), 5);
+  EXPECT_FALSE(IsErrorPosted(5));
+}
+
+TEST_F(ErrorRegister, ClearErrorPostedRearms) {
+  PostError(7);
+  ErrorRegisterGlobals().pending = 0;  // as if shown: the once-bit stays
+  PostError(7);
+  EXPECT_FALSE(HasPendingError());
+  ClearErrorPosted(7);
+  PostError(7);
+  EXPECT_EQ(PendingError(), 7);
+}
+
+TEST_F(ErrorRegister, ClearPendingOfAnotherCodeOnlyRearmsIt) {
+  PostError(3);
+  ClearPendingError(9);
+  EXPECT_EQ(PendingError(), 3);
+  EXPECT_TRUE(IsErrorPosted(3));
+}
+
+TEST_F(ErrorRegister, CodesOutsideTheMaskSetNoBit) {
+  // 40 would be bit 8 if the shift wrapped; 32 bit 0; 63 bit 31.
+  for (int code : {32, 40, 63, 64, 1000}) {
+    ResetErrorRegister();
+    PostError(code);
+    EXPECT_EQ(PendingError(), code);
+    EXPECT_EQ(ErrorRegisterGlobals().postedMask, 0u) << code;
+    EXPECT_FALSE(IsErrorPosted(code));
+    PostError(code % 32 == 0 ? 31 : code % 32);  // a later lower code still posts
+    EXPECT_LT(PendingError(), 32);
+  }
+}
+
+TEST_F(ErrorRegister, NonPositiveCodesAreIgnored) {
+  for (int code : {0, -1, -32, -33}) {
+    PostError(code);
+    EXPECT_FALSE(HasPendingError());
+    EXPECT_EQ(ErrorRegisterGlobals().postedMask, 0u);
+  }
+  PostError(9);
+  PostError(-4);
+  EXPECT_EQ(PendingError(), 9);
+  ClearErrorPosted(-1);
+  ClearErrorPosted(99);
+  EXPECT_TRUE(IsErrorPosted(9));
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+// Memory budget: the two limits, refusal past the heap and temporary limits, accounting that
+// returns to its start, null tolerance, the copy primitive and the failure-injection seam.
+#include "kernel/memory_budget.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "tests/kernel/memory_test_support.h"
+
+namespace {
+
+constexpr std::uint64_t MiB = kMebibyte;
+
+using MemoryBudget = MemoryBudgetTest;
+
+// Golden values hand-computed: heap = max(B - 300 MiB, 3B/4), temp = max(B - 400 MiB, B/2).
+TEST_F(MemoryBudget, LimitsToTheByteForThreeBudgets) {
+  struct Row { std::uint64_t budget, heap, temp; };
+  const Row rows[] = {
+      {512 * MiB, 402653184, 268435456},     // 384 MiB, 256 MiB: both fractional terms
+      {1024 * MiB, 805306368, 654311424},    // 768 MiB (75 %), 624 MiB (400 MiB reserve)
+      {2048 * MiB, 1832910848, 1728053248},  // 1748 MiB, 1648 MiB: both reserves
+      {4096, 3072, 2048},                    // tiny test budget
+      {0, 0, 0},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(HeapLimitFor(r.budget), r.heap) << r.budget;
+    EXPECT_EQ(TempMemoryLimitFor(r.budget), r.temp) << r.budget;
+    SetMemoryBudget(r.budget);
+    EXPECT_EQ(HeapLimit(), r.heap);
+    EXPECT_EQ(TempMemoryLimit(), r.temp);
+  }
+}
+
+TEST_F(MemoryBudget, GrantsAtTheLimitThenRefusesWithCountUnchanged) {
+  SetMemoryBudget(4096);
+  SetBytesInUse(3072);
+  void* p = AllocMemory(100);
+  ASSERT_NE(p, nullptr);
+  EXPECT_GE(GetBytesInUse(), 3172u);
+  const std::size_t after = GetBytesInUse();
+  EXPECT_EQ(AllocMemory(1), nullptr);
+  EXPECT_EQ(AllocMemory(1, true), nullptr);
+  EXPECT_EQ(AllocTempHandle(1), nullptr);
+  EXPECT_EQ(GetBytesInUse(), after);
+  FreeMemory(p);
+  EXPECT_EQ(GetBytesInUse(), 3072u);
+}
+
+TEST_F(MemoryBudget, HugeRequestAtTheLimitIsGrantedAndOvershoots) {
+  SetMemoryBudget(4096);
+  SetBytesInUse(0);
+  void* p = AllocMemory(1 << 20);
+  ASSERT_NE(p, nullptr);
+  EXPECT_GE(GetBytesInUse(), std::size_t{1} << 20);
+  EXPECT_EQ(AllocMemory(8), nullptr);
+  FreeMemory(p);
+  EXPECT_EQ(GetBytesInUse(), 0u);
+}
+
+TEST_F(MemoryBudget, TempHandleRefusedAtTempLimitWhileHeapStillGrants) {
+  SetMemoryBudget(4096);   // temp limit 2048, heap limit 3072
+  SetBytesInUse(2049);
+  EXPECT_EQ(AllocTempHandle(16), nullptr);
+  EXPECT_EQ(AllocPurgeableTempHandle(16), nullptr);
+  void* p = AllocMemory(16);
+  EXPECT_NE(p, nullptr);
+  FreeMemory(p);
+  SetBytesInUse(2048);  // exactly at the temp limit: granted
+  Handle h = AllocTempHandle(16);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GetBytesInUse(), 2048u + 16u);
+  DisposeCountedHandle(h);
+  EXPECT_EQ(GetBytesInUse(), 2048u);
+}
+
+TEST_F(MemoryBudget, RequestsOfTwoGibibytesNeverLowerTheCount) {
+  // Refused by the limit (count past it): nothing changes.
+  SetMemoryBudget(4096);
+  SetBytesInUse(5000);
+  EXPECT_EQ(AllocMemory(std::size_t{3} << 30), nullptr);
+  EXPECT_EQ(GetBytesInUse(), 5000u);
+  // Sizes that no allocator can satisfy are refused without counting.
+  SetBytesInUse(0);
+  EXPECT_EQ(AllocMemory(SIZE_MAX), nullptr);
+  EXPECT_EQ(AllocMemory(SIZE_MAX / 2 + 1), nullptr);
+  EXPECT_EQ(AllocTempHandle(SIZE_MAX), nullptr);
+  EXPECT_EQ(GetBytesInUse(), 0u);
+}
+
+TEST_F(MemoryBudget, RandomAllocFreeReturnsCountToStart) {
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<std::size_t> size(0, 70000);
+  const std::size_t start = GetBytesInUse();
+  std::vector<void*> blocks;
+  std::vector<Handle> handles;
+  for (int round = 0; round < 400; ++round) {
+    if (rng() % 3 != 0) {
+      void* p = AllocMemory(size(rng), rng() % 2 == 0);
+      ASSERT_NE(p, nullptr);
+      blocks.push_back(p);
+    } else {
+      Handle h = rng() % 2 ? AllocTempHandle(size(rng)) : AllocPurgeableTempHandle(size(rng));
+      ASSERT_NE(h, nullptr);
+      handles.push_back(h);
+    }
+    if (!blocks.empty() && rng() % 4 == 0) {
+      std::size_t i = rng() % blocks.size();
+      FreeMemory(blocks[i]);
+      blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  ASSERT_GT(GetBytesInUse(), start);
+  PurgeHandlesForTest();  // purged handles still uncount what they were charged
+  for (void* p : blocks) FreeMemory(p);
+  for (Handle h : handles) DisposeCountedHandle(h);
+  EXPECT_EQ(GetBytesInUse(), start);
+}
+
+TEST_F(MemoryBudget, CountsUsableSizeAfterSuccess) {
+  const std::size_t start = GetBytesInUse();
+  void* p = AllocMemory(13);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(GetBytesInUse() - start, MallocSize(p));
+  EXPECT_GE(MallocSize(p), 13u);
+  FreeMemory(p);
+  EXPECT_EQ(GetBytesInUse(), start);
+}
+
+TEST_F(MemoryBudget, ClearFlagGivesZeroedMemory) {
+  auto* p = static_cast<unsigned char*>(AllocMemory(4096, true));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 4096; ++i) ASSERT_EQ(p[i], 0) << i;
+  FreeMemory(p);
+}
+
+TEST_F(MemoryBudget, NullReleasesChangeNothing) {
+  const std::size_t start = GetBytesInUse();
+  const std::size_t handles = LiveHandleCount();
+  FreeMemory(nullptr);
+  DisposeCountedHandle(nullptr);
+  EXPECT_EQ(GetBytesInUse(), start);
+  EXPECT_EQ(LiveHandleCount(), handles);
+  EXPECT_EQ(HandleDeref(nullptr), nullptr);
+}
+
+TEST_F(MemoryBudget, FreeNeverWrapsBelowZero) {
+  void* p = AllocMemory(64);
+  ASSERT_NE(p, nullptr);
+  SetBytesInUse(10);  // a test seam set the count below what the block holds
+  FreeMemory(p);
+  EXPECT_EQ(GetBytesInUse(), 0u);
+}
+
+TEST_F(MemoryBudget, HandleDerefIsNullOncePurged) {
+  Handle h = AllocPurgeableTempHandle(32);
+  ASSERT_NE(h, nullptr);
+  EXPECT_NE(HandleDeref(h), nullptr);
+  EXPECT_TRUE(PurgeHandleForTest(h));
+  EXPECT_EQ(HandleDeref(h), nullptr);
+  EXPECT_EQ(GetHandleSize(h), 0u);
+  DisposeCountedHandle(h);
+}
+
+TEST_F(MemoryBudget, CopyBytesMatchesMemmoveBothDirections) {
+  struct Row { std::size_t dst, src, n; };
+  const Row rows[] = {{0, 5, 20}, {5, 0, 20}, {3, 3, 10}, {0, 31, 1}, {10, 0, 0}};
+  for (const Row& r : rows) {
+    unsigned char a[32], b[32];
+    for (int i = 0; i < 32; ++i) a[i] = b[i] = static_cast<unsigned char>(i * 7 + 1);
+    CopyBytes(a + r.dst, a + r.src, r.n);
+    std::memmove(b + r.dst, b + r.src, r.n);
+    EXPECT_EQ(std::memcmp(a, b, 32), 0) << r.dst << "<-" << r.src;
+  }
+  unsigned char z[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  ZeroBytes(z + 2, 5);
+  const unsigned char want[9] = {1, 2, 0, 0, 0, 0, 0, 8, 9};
+  EXPECT_EQ(std::memcmp(z, want, 9), 0);
+  EXPECT_EQ(NoOp(0xDEADBEEF), 0xDEADBEEFu);
+}
+
+TEST_F(MemoryBudget, FailsTheNthAttemptOnly) {
+  FailAllocationAt(3);
+  void* a = AllocMemory(8);
+  Handle b = AllocTempHandle(8);
+  void* c = AllocMemory(8);
+  void* d = AllocMemory(8);
+  EXPECT_NE(a, nullptr);
+  EXPECT_NE(b, nullptr);
+  EXPECT_EQ(c, nullptr);
+  EXPECT_NE(d, nullptr);
+  EXPECT_EQ(CountedAllocationAttempts(), 4u);
+  FreeMemory(a);
+  DisposeCountedHandle(b);
+  FreeMemory(d);
+}
+
+TEST_F(MemoryBudget, FailsFromTheNthAttemptOnWhenAsked) {
+  const std::size_t start = GetBytesInUse();
+  FailAllocationAt(2, true);
+  void* a = AllocMemory(8);
+  EXPECT_NE(a, nullptr);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(AllocMemory(8), nullptr);
+  FreeMemory(a);
+  EXPECT_EQ(GetBytesInUse(), start);
+  FailAllocationAt(0);
+  void* b = AllocMemory(8);
+  EXPECT_NE(b, nullptr);
+  FreeMemory(b);
+}
+
+TEST_F(MemoryBudget, OutOfMemoryFlagRoundTripsAndResets) {
+  EXPECT_FALSE(GetOutOfMemoryFlag());
+  SetOutOfMemoryFlag(true);
+  EXPECT_TRUE(GetOutOfMemoryFlag());
+  ResetMemoryBudgetForTest();
+  EXPECT_FALSE(GetOutOfMemoryFlag());
+  EXPECT_EQ(GetMemoryBudget(), PhysicalMemoryBytes());
+}
+
+TEST_F(MemoryBudget, DefaultBudgetIsPhysicalMemory) {
+  EXPECT_GT(PhysicalMemoryBytes(), 64 * MiB);
+}
+
+}  // namespace
