@@ -2,6 +2,8 @@
 // larger or negative codes have none (a shift by 32 or more is undefined in C++).
 #include "kernel/error_register.h"
 
+#include "kernel/app_services.h"
+
 namespace {
 
 std::uint32_t OnceBit(int code) {
@@ -40,3 +42,15 @@ bool HasPendingError() { return ErrorRegisterGlobals().pending != 0; }
 int PendingError() { return ErrorRegisterGlobals().pending; }
 
 bool IsErrorPosted(int code) { return (ErrorRegisterGlobals().postedMask & OnceBit(code)) != 0; }
+
+bool IsFrontProcess() { return IsApplicationFrontmost(); }
+
+void ShowPendingError() {
+  ErrorRegisterState& s = ErrorRegisterGlobals();
+  if (s.pending == 0 || !IsFrontProcess()) return;
+  // Cleared before the alert, so a code posted while the alert is up is not lost.
+  const int code = s.pending;
+  s.pending = 0;
+  SetArrowCursor();
+  ShowMessageAlert(code);
+}

@@ -33,3 +33,10 @@ bool HasPendingError();
 int PendingError();
 // true when the code's once-bit is set (false for codes outside 0..31).
 bool IsErrorPosted(int code);
+
+// When a code is pending and the application is in front: sets the arrow cursor, shows
+// the code's message (ShowMessageAlert) and clears the pending code; the once-bit stays.
+// A code without a message is cleared without an alert. In the background nothing changes.
+void ShowPendingError();
+// true when this application is the active one (the window layer's flag; headless true).
+bool IsFrontProcess();

@@ -4,12 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/app_services.h"
+#include "kernel/message_tables.h"
+
 namespace {
 
 class ErrorRegister : public ::testing::Test {
  protected:
-  void SetUp() override { ResetErrorRegister(); }
-  void TearDown() override { ResetErrorRegister(); }
+  void SetUp() override {
+    ResetErrorRegister();
+    ResetAppServicesForTest();
+  }
+  void TearDown() override {
+    ResetErrorRegister();
+    ResetAppServicesForTest();
+  }
 };
 
 TEST_F(ErrorRegister, LowerCodeReplacesHigherAndBurnsItsOnceBit) {
@@ -82,6 +91,71 @@ TEST_F(ErrorRegister, NonPositiveCodesAreIgnored) {
   ClearErrorPosted(-1);
   ClearErrorPosted(99);
   EXPECT_TRUE(IsErrorPosted(9));
+}
+
+TEST_F(ErrorRegister, PostedShownPostedAgainGivesOneAlertUntilRearmed) {
+  PostError(7);
+  ShowPendingError();
+  PostError(7);
+  EXPECT_FALSE(HasPendingError());
+  ShowPendingError();
+  ASSERT_EQ(CapturedAlerts().size(), 1u);
+  ClearErrorPosted(7);
+  PostError(7);
+  EXPECT_TRUE(HasPendingError());
+  ShowPendingError();
+  EXPECT_EQ(CapturedAlerts().size(), 2u);
+}
+
+TEST_F(ErrorRegister, BackgroundKeepsTheCodeFrontShowsItOnce) {
+  int arrows = 0;
+  static int* arrowCount;
+  arrowCount = &arrows;
+  SetArrowCursorHook([] { ++*arrowCount; });
+  PostError(7);
+  SetApplicationFrontmost(false);
+  EXPECT_FALSE(IsFrontProcess());
+  ShowPendingError();
+  EXPECT_TRUE(CapturedAlerts().empty());
+  EXPECT_EQ(PendingError(), 7);
+  EXPECT_EQ(arrows, 0);
+  SetApplicationFrontmost(true);
+  ShowPendingError();
+  ASSERT_EQ(CapturedAlerts().size(), 1u);
+  EXPECT_EQ(CapturedAlerts()[0].code, 7);
+  EXPECT_EQ(CapturedAlerts()[0].text,
+            "There is not enough memory available to draw the requested graph. Quitting other applications may "
+            "enable the graph to be drawn.");
+  EXPECT_EQ(PendingError(), 0);
+  EXPECT_TRUE(IsErrorPosted(7));  // shown, not re-armed
+  EXPECT_EQ(arrows, 1);
+  ShowPendingError();
+  EXPECT_EQ(CapturedAlerts().size(), 1u);
+}
+
+TEST_F(ErrorRegister, CodesWithoutMessageAreClearedWithoutAlert) {
+  for (int code : {12, 25, 27, 40}) {
+    ResetErrorRegister();
+    PostError(code);
+    ShowPendingError();
+    EXPECT_FALSE(HasPendingError()) << code;
+  }
+  EXPECT_TRUE(CapturedAlerts().empty());
+}
+
+TEST_F(ErrorRegister, ShowingCode17RearmsIt) {
+  PostError(17);
+  ShowPendingError();
+  EXPECT_FALSE(IsErrorPosted(17));
+  PostError(17);
+  EXPECT_EQ(PendingError(), 17);
+}
+
+TEST_F(ErrorRegister, ErrorPostedDuringTheAlertIsKept) {
+  SetMessageAlertSink([](int, const char*) { PostError(4); });
+  PostError(7);
+  ShowPendingError();
+  EXPECT_EQ(PendingError(), 4);
 }
 
 }  // namespace

@@ -1,0 +1,193 @@
+// Application-shell services: the free-memory test against the heap limit, the stack test
+// on a thread with a small stack, start-up, the alert sink, and the process-wide settings.
+#include "kernel/app_services.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include "kernel/error_register.h"
+#include "kernel/memory_budget.h"
+#include "tests/kernel/memory_test_support.h"
+
+namespace {
+
+class AppServices : public MemoryBudgetTest {
+ protected:
+  void SetUp() override {
+    MemoryBudgetTest::SetUp();
+    ResetErrorRegister();
+    ResetAppServicesForTest();
+  }
+  void TearDown() override {
+    ResetErrorRegister();
+    ResetAppServicesForTest();
+    MemoryBudgetTest::TearDown();
+  }
+};
+
+TEST_F(AppServices, CheckFreeMemoryPostsSevenPastTheHeapLimit) {
+  SetMemoryBudget(4096);  // heap limit 3072
+  SetBytesInUse(2048);
+  EXPECT_FALSE(CheckFreeMemory());
+  EXPECT_FALSE(HasPendingError());
+  EXPECT_FALSE(GetOutOfMemoryFlag());
+  SetBytesInUse(3072);  // at the limit: not yet short
+  EXPECT_FALSE(CheckFreeMemory());
+  SetBytesInUse(3174);  // 3.1 KiB
+  EXPECT_TRUE(CheckFreeMemory());
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+  EXPECT_TRUE(GetOutOfMemoryFlag());
+  // The flag alone keeps answering true, and 7 is posted once.
+  SetBytesInUse(0);
+  ShowPendingError();
+  EXPECT_TRUE(CheckFreeMemory());
+  EXPECT_FALSE(HasPendingError());
+  EXPECT_EQ(CapturedAlerts().size(), 1u);
+}
+
+TEST_F(AppServices, IsMemoryShortFollowsFlagAndBudgetInBothForms) {
+  EXPECT_FALSE(IsMemoryShort());
+  EXPECT_FALSE(IsMemoryShort(1 << 20));
+  SetOutOfMemoryFlag(true);
+  EXPECT_TRUE(IsMemoryShort());
+  EXPECT_TRUE(IsMemoryShort(0));
+  SetOutOfMemoryFlag(false);
+  SetMemoryBudget(4096);
+  SetBytesInUse(5000);
+  EXPECT_TRUE(IsMemoryShort(16));
+  EXPECT_TRUE(GetOutOfMemoryFlag());
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+}
+
+struct StackProbe {
+  std::size_t remainingAtTop = 0;
+  bool shortAtTop = true;
+  bool shortDeep = false;
+  bool flagDeep = false;
+  std::size_t remainingDeep = 0;
+};
+
+// Recurses until less than the short-stack threshold is left, then asks.
+__attribute__((noinline)) void Descend(StackProbe* probe, int depth) {
+  volatile char pad[1024];
+  pad[0] = static_cast<char>(depth);
+  if (RemainingStackBytes() >= kShortStackBytes - 4096 && depth < 100000) {
+    Descend(probe, depth + 1);
+  } else {
+    probe->remainingDeep = RemainingStackBytes();
+    probe->shortDeep = IsMemoryShort();
+    probe->flagDeep = GetOutOfMemoryFlag();
+  }
+  pad[1] = pad[0];
+}
+
+void* StackThread(void* arg) {
+  auto* probe = static_cast<StackProbe*>(arg);
+  probe->remainingAtTop = RemainingStackBytes();
+  probe->shortAtTop = IsMemoryShort();
+  Descend(probe, 0);
+  return nullptr;
+}
+
+TEST_F(AppServices, ShortStackOnAWorkerThreadIsReportedAndRaisesTheFlag) {
+  constexpr std::size_t kStack = 512 * 1024;
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  ASSERT_EQ(pthread_attr_setstacksize(&attr, kStack), 0);
+  StackProbe probe;
+  pthread_t t;
+  ASSERT_EQ(pthread_create(&t, &attr, StackThread, &probe), 0);
+  pthread_join(t, nullptr);
+  pthread_attr_destroy(&attr);
+  // Independent bound: a fresh thread has nearly all of the stack we gave it.
+  EXPECT_LE(probe.remainingAtTop, kStack);
+  EXPECT_GT(probe.remainingAtTop, kStack / 2);
+  EXPECT_FALSE(probe.shortAtTop);
+  EXPECT_LT(probe.remainingDeep, kShortStackBytes);
+  EXPECT_TRUE(probe.shortDeep);
+  EXPECT_TRUE(probe.flagDeep);
+}
+
+TEST_F(AppServices, MainThreadStackIsKnownAndAmple) {
+  const std::size_t left = RemainingStackBytes();
+  EXPECT_NE(left, SIZE_MAX);
+  EXPECT_GT(left, kShortStackBytes);
+  EXPECT_FALSE(IsMemoryShort());
+}
+
+TEST_F(AppServices, StartUpSetsBudgetFromPhysicalMemory) {
+  SetMemoryBudget(4096);
+  SetBytesInUse(999);
+  AppServicesGlobals().cacheLineBytes = 0;
+  InitApplicationGlobals();
+  EXPECT_EQ(GetMemoryBudget(), PhysicalMemoryBytes());
+  EXPECT_EQ(GetBytesInUse(), 0u);
+  EXPECT_TRUE(HasVectorUnit());
+  const int line = CacheLineBytes();
+  EXPECT_GE(line, 16);
+  EXPECT_EQ(line & (line - 1), 0);  // a power of two
+}
+
+TEST_F(AppServices, AlertSinkReceivesTextAndCaptureIsTheDefault) {
+  EXPECT_TRUE(ShowMessageAlert(13));
+  ASSERT_EQ(CapturedAlerts().size(), 1u);
+  EXPECT_EQ(CapturedAlerts()[0].text, "That is not a valid filename.");
+  EXPECT_FALSE(ShowMessageAlert(12));
+  EXPECT_FALSE(ShowMessageAlert(0));
+  EXPECT_FALSE(ShowMessageAlert(-7));
+  EXPECT_EQ(CapturedAlerts().size(), 1u);
+  static int sunk;
+  sunk = 0;
+  SetMessageAlertSink([](int code, const char*) { sunk = code; });
+  EXPECT_TRUE(ShowMessageAlert(16));
+  EXPECT_EQ(sunk, 16);
+  EXPECT_EQ(CapturedAlerts().size(), 1u);
+  ClearCapturedAlerts();
+  EXPECT_TRUE(CapturedAlerts().empty());
+}
+
+TEST_F(AppServices, NumberSettingsStartAtPointAndEightDigits) {
+  EXPECT_EQ(GetDecimalSeparator(), '.');
+  EXPECT_EQ(GetDisplayDigits(), 8);
+  SetDecimalSeparator(',');
+  SetDisplayDigits(15);
+  EXPECT_EQ(GetDecimalSeparator(), ',');
+  EXPECT_EQ(GetDisplayDigits(), 15);
+  SetDecimalSeparator('\0');
+  EXPECT_EQ(GetDecimalSeparator(), ',');
+  ResetAppServicesForTest();
+  EXPECT_EQ(GetDecimalSeparator(), '.');
+  EXPECT_EQ(GetDisplayDigits(), 8);
+}
+
+TEST_F(AppServices, DocumentModifiedIsANoOpWhileADemoRuns) {
+  static int calls;
+  static bool last;
+  calls = 0;
+  SetDocumentModified(nullptr, true);  // no document layer yet: nothing happens
+  SetDocumentModifiedHook([](void*, bool modified) {
+    ++calls;
+    last = modified;
+  });
+  SetDocumentModified(nullptr, true);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(last);
+  SetDemoRunning(true);
+  EXPECT_TRUE(IsDemoRunning());
+  SetDocumentModified(nullptr, false);
+  EXPECT_EQ(calls, 1);
+  SetDemoRunning(false);
+  SetDocumentModified(nullptr, false);
+  EXPECT_EQ(calls, 2);
+  EXPECT_FALSE(last);
+}
+
+TEST_F(AppServices, MovieExportFlagRoundTrips) {
+  EXPECT_FALSE(GetMovieExportFlag());
+  SetMovieExportFlag(true);
+  EXPECT_TRUE(GetMovieExportFlag());
+  ResetAppServicesForTest();
+  EXPECT_FALSE(GetMovieExportFlag());
+}
+
+}  // namespace
