@@ -1,0 +1,112 @@
+// Worker start with its synchronous fallback, the shared entry, and the yield points.
+// The closure comes from malloc and goes back to free; a count of live closures lets
+// tests prove that no path leaks one.
+#include "kernel/threads.h"
+
+#include <cstdlib>
+
+#include "kernel/interface_helpers.h"
+#include "kernel/memory_budget.h"
+#include "kernel/timers.h"
+#include "platform/coop_threads.h"
+
+namespace {
+
+struct ThreadClosure {
+  ThreadFunction function;
+  void* argument;
+};
+
+struct ThreadState {
+  uint32_t deadline = 0;
+  bool explicitYield = false;
+  int liveClosures = 0;
+};
+
+constinit ThreadState threads;
+
+void FreeClosure(ThreadClosure* closure) {
+  std::free(closure);
+  --threads.liveClosures;
+}
+
+void EntryTrampoline(void* closure) { ThreadEntry(closure); }
+
+// Workers that refuse to end after this many abort rounds are unwound instead.
+constexpr int kShutdownAbortRounds = 64;
+
+}  // namespace
+
+ThreadId StartThread(ThreadFunction function, void* argument) {
+  if (function == nullptr) return 0;
+  auto* closure = static_cast<ThreadClosure*>(std::malloc(sizeof(ThreadClosure)));
+  if (closure == nullptr) {
+    function(argument);
+    return 0;
+  }
+  ++threads.liveClosures;
+  closure->function = function;
+  closure->argument = argument;
+  const CoopThreadId id = CoopCreateThread(EntryTrampoline, closure, kWorkerStackBytes);
+  if (id == kCoopNoThread) {
+    FreeClosure(closure);
+    function(argument);
+    return 0;
+  }
+  return id;
+}
+
+int ThreadEntry(void* raw) {
+  struct FreeOnExit {
+    ThreadClosure* closure;
+    ~FreeOnExit() { FreeClosure(closure); }
+  } guard{static_cast<ThreadClosure*>(raw)};
+  guard.closure->function(guard.closure->argument);
+  return 0;
+}
+
+void YieldThreadsTimed() {
+  threads.explicitYield = false;
+  threads.deadline = ElapsedTimerUnits() + YieldIntervalUnits();
+  CoopYieldToAny();
+}
+
+void YieldIfDue() {
+  if (GetOutOfMemoryFlag() || threads.explicitYield) return;
+  if (IsMainThread()) return;
+  if (DeadlineReached(ElapsedTimerUnits(), threads.deadline)) CoopYieldToAny();
+}
+
+bool IsMainThread() { return CoopCurrentThread() == kCoopMainThread; }
+
+void YieldToThreadAborting(ThreadId thread) {
+  const bool saved = GetOutOfMemoryFlag();
+  SetOutOfMemoryFlag(true);
+  CoopYieldTo(thread);
+  SetOutOfMemoryFlag(saved);
+}
+
+void YieldToThreadToFinish(ThreadId thread) {
+  threads.explicitYield = true;
+  CoopYieldTo(thread);
+}
+
+void ShutdownThreads() {
+  if (!IsMainThread()) return;
+  for (int round = 0; round < kShutdownAbortRounds; ++round) {
+    const auto live = CoopLiveWorkers();
+    if (live.empty()) break;
+    for (CoopThreadId id : live) YieldToThreadAborting(id);
+  }
+  CoopShutdown();
+}
+
+uint32_t YieldDeadline() { return threads.deadline; }
+bool ExplicitYieldFlag() { return threads.explicitYield; }
+int LiveThreadClosures() { return threads.liveClosures; }
+
+void ResetThreadsForTests() {
+  const int live = threads.liveClosures;
+  threads = ThreadState{};
+  threads.liveClosures = live;  // a count of real blocks, not a setting
+}
