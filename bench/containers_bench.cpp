@@ -1,0 +1,71 @@
+// Container throughput: block pool alloc/free/trim cycles, growable-array and chunk-pool
+// appends, all on the counting allocator.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "kernel/block_pool.h"
+#include "kernel/chunk_pool.h"
+#include "kernel/growable_array.h"
+
+namespace {
+
+struct Node24 { void* a; void* b; double v; };
+
+void BM_BlockPoolAllocFreeTrim(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  BlockPool<Node24> pool;
+  std::vector<Node24*> blocks(static_cast<std::size_t>(n));
+  for (auto _ : state) {
+    for (int i = 0; i < n; ++i) blocks[static_cast<std::size_t>(i)] = BlockPoolAlloc(pool);
+    for (int i = 0; i < n; ++i) BlockPoolFree(pool, blocks[static_cast<std::size_t>(i)]);
+    BlockPoolTrim(pool);
+  }
+  BlockPoolDestroy(pool);
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_BlockPoolAllocFreeTrim)->Arg(1000)->Arg(100000);
+
+void BM_BlockPoolReuseDeferred(benchmark::State& state) {
+  BlockPool<Node24> pool;
+  Node24* p = BlockPoolAlloc(pool);
+  for (auto _ : state) {
+    BlockPoolFree(pool, p);
+    p = BlockPoolAlloc(pool);
+    benchmark::DoNotOptimize(p);
+  }
+  BlockPoolFree(pool, p);
+  BlockPoolDestroy(pool);
+}
+BENCHMARK(BM_BlockPoolReuseDeferred);
+
+void BM_GrowArrayAppend(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    GrowArray<double> a;
+    for (int i = 0; i < n; ++i) {
+      if (!GrowArrayAppend(a, static_cast<double>(i))) state.SkipWithError("append refused");
+    }
+    benchmark::DoNotOptimize(a.data);
+    GrowArrayFree(a);
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_GrowArrayAppend)->Arg(10000);
+
+void BM_ChunkPoolAppend(benchmark::State& state) {
+  struct P16 { double x, y; };
+  const int n = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    ChunkPool<P16, 256> pool;
+    for (int i = 0; i < n; ++i) {
+      if (ChunkPoolAppend16(pool, P16{double(i), 0}) != 0) state.SkipWithError("append refused");
+    }
+    benchmark::DoNotOptimize(ChunkPoolAt16(pool, n - 1));
+    ChunkPoolClear(pool);
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ChunkPoolAppend)->Arg(10000);
+
+}  // namespace
