@@ -1,0 +1,34 @@
+// Number text: conversions between doubles and the text the user sees.
+// Invariants: every conversion runs under the "C" numeric rules whatever the process
+// locale is; the user's decimal separator is applied only by the explicit swaps here;
+// every formatter is given its buffer size and never writes past it.
+#pragma once
+
+#include <cstddef>
+
+// Largest significant-digit count any formatter accepts; requests are clamped to 1..17.
+constexpr int kMaxSignificantDigits = 17;
+
+// The text read with "%lg". NaN when the text is null or does not yield exactly one value.
+double ParseDouble(const char* text);
+
+// Writes value with "%.*g" and digits significant digits (clamped to 1..17) into buffer
+// of bufferSize bytes, always NUL-terminated when bufferSize > 0. Returns the length written.
+size_t FormatDoubleDigits(char* buffer, size_t bufferSize, double value, int digits);
+
+// Reads user text: skips blanks, tabs, line feeds and carriage returns; "Infinity" gives
+// +infinity and "NaN" NaN; otherwise the first decimal separator counts as ".". The caller's
+// text is never written (read-only literals are fine).
+double ParseNumberLocalized(const char* text);
+
+// The display form of a value with the display digits: "Infinity" / "-Infinity" for the
+// infinities (the sign is kept so that the text reads back as the same value), "NaN", or
+// "%.*g" with the first "." replaced by the decimal separator. Returns the length written.
+size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize);
+
+// As FormatDoubleShort, with any exponent part split off: the text ends before its "e"
+// and *exponent receives the exponent (0 when there is none).
+size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent);
+
+// First character that is not a blank, tab, line feed or carriage return; null stays null.
+const char* SkipWhitespace(const char* text);

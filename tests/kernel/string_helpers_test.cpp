@@ -1,0 +1,85 @@
+// C-string primitives: hand-checked tables, including the odd rule that an empty prefix is
+// never a prefix.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "kernel/memory_budget.h"
+#include "kernel/string_helpers.h"
+
+namespace {
+
+TEST(StringHelpers, StartsWithMeansFirstOccurrenceAtStart) {
+  struct Case {
+    const char* s;
+    const char* prefix;
+    int result;
+  };
+  const Case cases[] = {
+      {"abcabc", "bc", 0}, {"abcabc", "", 0},   {"abcabc", "ab", 1}, {"abcabc", "abcabc", 1},
+      {"ab", "abc", 0},    {"", "a", 0},        {"", "", 0},         {"aab", "ab", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CStringStartsWith(c.s, c.prefix), c.result) << c.s << "|" << c.prefix;
+  EXPECT_EQ(CStringStartsWith(nullptr, "a"), 0);
+  EXPECT_EQ(CStringStartsWith("a", nullptr), 0);
+}
+
+TEST(StringHelpers, EqualComparesUpToTheNul) {
+  EXPECT_EQ(CStringEqual("abc", "abc"), 1);
+  EXPECT_EQ(CStringEqual("abc", "abd"), 0);
+  EXPECT_EQ(CStringEqual("abc", "ab"), 0);
+  EXPECT_EQ(CStringEqual("", ""), 1);
+  const char withTail[] = {'a', 'b', '\0', 'x'};
+  EXPECT_EQ(CStringEqual(withTail, "ab"), 1);
+  EXPECT_EQ(CStringEqual(nullptr, nullptr), 1);
+  EXPECT_EQ(CStringEqual(nullptr, ""), 0);
+}
+
+TEST(StringHelpers, LengthAndCopyIncludeTheNul) {
+  EXPECT_EQ(CStringLength("hello"), 5u);
+  EXPECT_EQ(CStringLength(""), 0u);
+  EXPECT_EQ(CStringLength(nullptr), 0u);
+  char buffer[8];
+  std::memset(buffer, 'z', sizeof buffer);
+  EXPECT_EQ(CStringCopy(buffer, "abc"), buffer);
+  EXPECT_EQ(std::memcmp(buffer, "abc\0zzzz", 8), 0);
+  // Overlapping copy within one buffer shifts correctly.
+  char shifting[8] = "xabcd";
+  CStringCopy(shifting, shifting + 1);
+  EXPECT_STREQ(shifting, "abcd");
+  CStringCopy(buffer, nullptr);
+  EXPECT_STREQ(buffer, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StringHelpers, CopyHandleToTempCopiesBytesIntoACountedHandle) {
+  ResetMemoryBudgetForTest();
+  const size_t handlesBefore = LiveHandleCount();
+  const size_t bytesBefore = GetBytesInUse();
+  Handle source = TempNewHandle(5);
+  ASSERT_NE(source, nullptr);
+  std::memcpy(source->data, "a\0b\"c", 5);
+  Handle copy = CopyHandleToTemp(source);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy->data, source->data);
+  EXPECT_EQ(GetHandleSize(copy), 5u);
+  EXPECT_EQ(std::memcmp(copy->data, "a\0b\"c", 5), 0);
+  EXPECT_GT(GetBytesInUse(), bytesBefore);  // the copy is counted
+  DisposeCountedHandle(copy);
+  EXPECT_EQ(GetBytesInUse(), bytesBefore);
+
+  FailAllocationAt(1);
+  EXPECT_EQ(CopyHandleToTemp(source), nullptr);
+  ResetMemoryBudgetForTest();
+  EXPECT_EQ(CopyHandleToTemp(nullptr), nullptr);
+
+  MemDisposeHandle(source);
+  MemDisposeHandle(nullptr);
+  EXPECT_EQ(LiveHandleCount(), handlesBefore);
+  EXPECT_EQ(GetBytesInUse(), bytesBefore);
+}
+
+}  // namespace
