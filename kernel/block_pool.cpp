@@ -70,11 +70,7 @@ void BlockChunkRelease(BlockChunk& chunk) {
   chunk = BlockChunk();
 }
 
-void BlockPoolInit(BlockPoolCore& pool, std::size_t itemSize) {
-  pool = BlockPoolCore();
-  pool.blockSize = BlockSizeFor(itemSize);
-  pool.blocksPerChunk = BlocksPerChunkFor(pool.blockSize);
-}
+void BlockPoolInit(BlockPoolCore& pool, std::size_t itemSize) { pool = MakeBlockPoolCore(itemSize); }
 
 void* BlockPoolAlloc(BlockPoolCore& pool) {
   if (pool.deferred != nullptr) {

@@ -65,11 +65,19 @@ std::int32_t BlockPoolChunkOf(const BlockPoolCore& pool, const void* p);
 // Verifies every invariant above; true when they hold.
 bool CheckBlockPool(const BlockPoolCore& pool);
 
+// An empty pool for items of `itemSize`, usable in constant initialisation.
+constexpr BlockPoolCore MakeBlockPoolCore(std::size_t itemSize) {
+  BlockPoolCore pool;
+  pool.blockSize = BlockSizeFor(itemSize);
+  pool.blocksPerChunk = BlocksPerChunkFor(pool.blockSize);
+  return pool;
+}
+
 // Typed face: BlockPool<T> hands out T-sized blocks (storage only; no constructors run).
+// Constant-initialised, so a process-wide pool is ready before any static constructor.
 template <typename T>
 struct BlockPool {
-  BlockPoolCore core;
-  BlockPool() { BlockPoolInit(core, sizeof(T)); }
+  BlockPoolCore core = MakeBlockPoolCore(sizeof(T));
 };
 
 template <typename T>

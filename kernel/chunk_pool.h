@@ -2,6 +2,7 @@
 // so item addresses stay valid while the pool grows. One spare chunk is kept for reuse.
 // Result sense: ChunkPool appends return 0 on success and 1 on failure (the opposite of
 // GrowArray); a failure leaves the pool unchanged.
+// The system's pools take 1024 items a chunk, except 256 for 16-byte and 64 for 20-byte items.
 // Invariant: total = (chunks - 1) * PerChunk + usedInLast when chunks > 0, else 0.
 #pragma once
 

@@ -207,8 +207,9 @@ TEST(BlockPoolSizing, BlocksPerChunkFollowTheRule) {
     EXPECT_EQ(pool.blocksPerChunk, r.perChunk) << r.item;
   }
   struct N24 { char b[24]; };
-  BlockPool<N24> typed;
+  static constinit BlockPool<N24> typed;  // ready before any static constructor runs
   EXPECT_EQ(typed.core.blocksPerChunk, 170);
+  EXPECT_EQ(typed.core.blockSize, 24u);
 }
 
 TEST_F(BlockPools, ReleasedBlockComesBackWithoutAChunkScan) {
