@@ -1,0 +1,54 @@
+// Private helpers of the drawing layer: the one place that clips a row span to a port's bounds
+// and clip region. Every primitive draws through ForClippedSpan, which is what keeps all reads
+// and writes inside the buffer.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/draw/port.h"
+
+namespace draw_detail {
+
+inline int32_t FloorMod(int32_t a, int32_t m) {
+  int32_t r = a % m;
+  return r < 0 ? r + m : r;
+}
+
+inline uint32_t* RowAt(const Port* port, int32_t y) {
+  return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(port->pixels) +
+                                     int64_t(y - port->bounds.top) * port->rowBytes);
+}
+
+// Calls f(p, x0, x1, y) for every piece of the half-open span [x0, x1) of row y that lies inside
+// the port's bounds and clip; p points at the pixel of local column x0.
+template <class F>
+void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f) {
+  const QDRect& b = port->bounds;
+  if (y < b.top || y >= b.bottom) return;
+  x0 = std::max<int32_t>(x0, b.left);
+  x1 = std::min<int32_t>(x1, b.right);
+  if (x0 >= x1) return;
+  uint32_t* row = RowAt(port, y);
+  if (!port->clip) {
+    f(row + (x0 - b.left), x0, x1, y);
+    return;
+  }
+  int32_t n = 0;
+  const int16_t* spans = RegionSpansAt(port->clip, y, &n);
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t a = std::max<int32_t>(x0, spans[2 * i]);
+    int32_t c = std::min<int32_t>(x1, spans[2 * i + 1]);
+    if (a < c) f(row + (a - b.left), a, c, y);
+  }
+}
+
+inline uint32_t PatternBitColor(const Pattern8& pat, int32_t x, int32_t y) {
+  return (pat.bits[FloorMod(y, 8)] >> (7 - FloorMod(x, 8))) & 1u;
+}
+
+// Applies a pattern transfer mode to the span: copy (bit ? fore : back), or (bit ? fore : keep),
+// xor (bit ? invert : keep), bic (bit ? back : keep). Written pixels carry alpha 0.
+void PatternSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, const Pattern8& pat, int32_t mode);
+
+}  // namespace draw_detail

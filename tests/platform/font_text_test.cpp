@@ -1,0 +1,190 @@
+// Fonts and text: the URW files behind "Times" and "Symbol", every Symbol code that the kind and
+// symbol tables use reaching the glyph of that name in the Adobe Symbol encoding, widths equal to
+// an independent FreeType measurement, and a rendered string against a golden PNG.
+#include <gtest/gtest.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/draw/png_io.h"
+#include "platform/draw/shapes.h"
+#include "platform/draw/text.h"
+#include "platform/fonts.h"
+#include "tests/platform/draw_test_support.h"
+
+using draw_test::Canvas;
+
+TEST(Fonts, TimesAndSymbolResolveToTheUrwFiles) {
+  EXPECT_EQ(GetFNum("Times"), kFontTimes);
+  EXPECT_EQ(GetFNum("Symbol"), kFontSymbol);
+  EXPECT_EQ(GetFNum("Helvetica"), 0);
+  EXPECT_EQ(GetFNum(nullptr), 0);
+  ASSERT_NE(FontFilePath(kFontTimes, 0), nullptr);
+  EXPECT_NE(std::strstr(FontFilePath(kFontTimes, 0), "NimbusRoman-Regular"), nullptr);
+  EXPECT_NE(std::strstr(FontFilePath(kFontTimes, kFaceBold), "NimbusRoman-Bold"), nullptr);
+  EXPECT_NE(std::strstr(FontFilePath(kFontTimes, kFaceItalic), "NimbusRoman-Italic"), nullptr);
+  EXPECT_NE(std::strstr(FontFilePath(kFontSymbol, 0), "StandardSymbolsPS"), nullptr);
+}
+
+// Glyph names of the Adobe Symbol encoding, for every Symbol code of the node kind table, the
+// symbol name table and the pieces of tall delimiters.
+TEST(Fonts, SymbolCodesReachTheirGlyphs) {
+  struct { uint8_t code; const char* name; } table[] = {
+      {0x22, "universal"}, {0x24, "existential"}, {0x27, "suchthat"}, {0x2A, "asteriskmath"}, {0x2C, "comma"},
+      {0x2D, "minus"}, {0x3C, "less"}, {0x3E, "greater"}, {0x40, "congruent"}, {0x44, "Delta"},
+      {0x46, "Phi"}, {0x47, "Gamma"}, {0x4A, "theta1"}, {0x4C, "Lambda"}, {0x50, "Pi"}, {0x51, "Theta"},
+      {0x53, "Sigma"}, {0x56, "sigma1"}, {0x57, "Omega"}, {0x58, "Xi"}, {0x59, "Psi"}, {0x5C, "therefore"},
+      {0x5E, "perpendicular"}, {0x61, "alpha"}, {0x62, "beta"}, {0x63, "chi"}, {0x64, "delta"},
+      {0x65, "epsilon"}, {0x66, "phi"}, {0x67, "gamma"}, {0x68, "eta"}, {0x69, "iota"}, {0x6A, "phi1"},
+      {0x6B, "kappa"}, {0x6C, "lambda"}, {0x6D, "mu"}, {0x6E, "nu"}, {0x70, "pi"}, {0x71, "theta"},
+      {0x72, "rho"}, {0x73, "sigma"}, {0x74, "tau"}, {0x75, "upsilon"}, {0x76, "omega1"}, {0x77, "omega"},
+      {0x78, "xi"}, {0x79, "psi"}, {0x7A, "zeta"}, {0x7C, "bar"}, {0x7E, "similar"}, {0xA1, "Upsilon1"},
+      {0xA2, "minute"}, {0xA3, "lessequal"}, {0xA4, "fraction"}, {0xA5, "infinity"}, {0xAB, "arrowboth"},
+      {0xAC, "arrowleft"}, {0xAE, "arrowright"}, {0xB0, "degree"}, {0xB1, "plusminus"}, {0xB2, "second"},
+      {0xB3, "greaterequal"}, {0xB4, "multiply"}, {0xB5, "proportional"}, {0xB6, "partialdiff"},
+      {0xB8, "divide"}, {0xB9, "notequal"}, {0xBA, "equivalence"}, {0xBB, "approxequal"}, {0xBC, "ellipsis"},
+      {0xC0, "aleph"}, {0xC1, "Ifraktur"}, {0xC2, "Rfraktur"}, {0xC3, "weierstrass"}, {0xC4, "circlemultiply"},
+      {0xC5, "circleplus"}, {0xC6, "emptyset"}, {0xC7, "intersection"}, {0xC8, "union"},
+      {0xC9, "propersuperset"}, {0xCA, "reflexsuperset"}, {0xCB, "notsubset"}, {0xCC, "propersubset"},
+      {0xCD, "reflexsubset"}, {0xCE, "element"}, {0xCF, "notelement"}, {0xD0, "angle"}, {0xD1, "gradient"},
+      {0xD5, "product"}, {0xD7, "dotmath"}, {0xD8, "logicalnot"}, {0xD9, "logicaland"}, {0xDA, "logicalor"},
+      {0xDB, "arrowdblboth"}, {0xDC, "arrowdblleft"}, {0xDE, "arrowdblright"}, {0xE0, "lozenge"},
+      {0xE5, "summation"}, {0xE6, "parenlefttp"}, {0xE7, "parenleftex"}, {0xE8, "parenleftbt"},
+      {0xEC, "bracelefttp"}, {0xED, "braceleftmid"}, {0xEE, "braceleftbt"}, {0xEF, "braceex"},
+      {0xF2, "integral"}};
+  for (auto [code, name] : table) {
+    char got[64];
+    ASSERT_TRUE(FontGlyphName(kFontSymbol, 0, code, got, sizeof got)) << std::hex << int(code);
+    EXPECT_STREQ(got, name) << "code 0x" << std::hex << int(code);
+  }
+}
+
+TEST(Fonts, TimesReadsMacRomanCodes) {
+  struct { uint8_t code; uint32_t unicode; const char* name; } table[] = {
+      {'A', 'A', "A"}, {0x80, 0xC4, "Adieresis"}, {0xA5, 0x2022, "bullet"}, {0xC7, 0xAB, "guillemotleft"},
+      {0xC8, 0xBB, "guillemotright"}, {0xD0, 0x2013, "endash"}, {0xFF, 0x2C7, "caron"}};
+  for (auto [code, unicode, name] : table) {
+    EXPECT_EQ(MacRomanToUnicode(code), unicode);
+    char got[64];
+    ASSERT_TRUE(FontGlyphName(kFontTimes, 0, code, got, sizeof got));
+    EXPECT_STREQ(got, name);
+  }
+  EXPECT_EQ(FontGlyphIndex(kFontTimes, 0, 0x07), 0u);  // control codes draw nothing
+}
+
+// Independent measurement: FreeType on the same file, hinted advance rounded to whole pixels.
+TEST(Fonts, WidthsEqualFreeTypeAdvances) {
+  FT_Library lib;
+  ASSERT_EQ(FT_Init_FreeType(&lib), 0);
+  for (int16_t font : {kFontTimes, kFontSymbol}) {
+    FT_Face face;
+    ASSERT_EQ(FT_New_Face(lib, FontFilePath(font, 0), 0, &face), 0);
+    if (font == kFontSymbol) {
+      ASSERT_EQ(FT_Select_Charmap(face, FT_ENCODING_ADOBE_CUSTOM), 0);
+    }
+    FT_Set_Pixel_Sizes(face, 0, 24);
+    Canvas canvas(4, 4);
+    TextFont(font);
+    TextSize(24);
+    const char* sample = font == kFontTimes ? "Wavy x+1" : "a\xF2\xE5p";
+    int32_t sum = 0;
+    for (const char* p = sample; *p; ++p) {
+      ASSERT_EQ(FT_Load_Char(face, uint8_t(*p), FT_LOAD_DEFAULT), 0);
+      int32_t want = int32_t((face->glyph->advance.x + 32) >> 6);
+      EXPECT_EQ(CharWidth(uint8_t(*p)), want) << font << " " << *p;
+      sum += want;
+    }
+    EXPECT_EQ(StringWidth(sample), sum);
+    FontInfo info;
+    GetFontInfo(&info);
+    EXPECT_EQ(info.ascent, (face->size->metrics.ascender + 63) >> 6);
+    EXPECT_EQ(info.descent, (-face->size->metrics.descender + 63) >> 6);
+    EXPECT_GE(info.leading, 0);
+    TextFace(kFaceCondense);
+    EXPECT_EQ(StringWidth("ab"), TextWidth("ab", 2));
+    EXPECT_EQ(CharWidth('a') + 1, FontCharAdvance(font, 24, 0, 'a'));
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(lib);
+}
+
+TEST(Text, DrawingAdvancesThePenAndStaysInBounds) {
+  Canvas canvas(20, 10);
+  TextFont(kFontTimes);
+  TextSize(12);
+  MoveTo(2, 8);
+  DrawString("Hi");
+  QDPoint pen;
+  GetPen(&pen);
+  EXPECT_EQ(pen.h, 2 + StringWidth("Hi"));
+  EXPECT_EQ(pen.v, 8);
+  EXPECT_LT(canvas.Count(draw_test::kWhitePixel), 200);
+  // Far outside, at the int16 edges, and with a text longer than 255 characters.
+  std::string longText(600, 'M');
+  MoveTo(-32000, 5);
+  DrawString(longText.c_str());
+  MoveTo(32700, 32700);
+  DrawString("WWW");
+  MoveTo(-5, -5);
+  DrawChar(0xF2);
+  DrawString(nullptr);
+  EXPECT_EQ(StringWidth(longText.c_str()), 600 * CharWidth('M'));
+}
+
+TEST(Text, SymbolAlphaAndIntegralDrawDifferentShapes) {
+  Canvas a(24, 32), b(24, 32);
+  SetGWorld(a.gw(), nullptr);
+  TextFont(kFontSymbol);
+  TextSize(24);
+  MoveTo(2, 24);
+  DrawChar(0x61);
+  SetGWorld(b.gw(), nullptr);
+  TextFont(kFontSymbol);
+  TextSize(24);
+  MoveTo(2, 24);
+  DrawChar(0xF2);
+  // alpha sits on the baseline at x-height; the integral reaches well below the baseline.
+  int alphaBelow = 0, integralBelow = 0;
+  for (int v = 26; v < 32; ++v)
+    for (int h = 0; h < 24; ++h) {
+      alphaBelow += a.At(h, v) != draw_test::kWhitePixel;
+      integralBelow += b.At(h, v) != draw_test::kWhitePixel;
+    }
+  EXPECT_EQ(alphaBelow, 0);
+  EXPECT_GT(integralBelow, 0);
+}
+
+// The golden image was rendered by this layer and checked by eye; FreeType versions may move
+// antialiasing slightly, so up to 1 % of pixels may differ by more than 24 in a channel.
+TEST(Text, RenderedStringMatchesGoldenPng) {
+  Canvas canvas(64, 32);
+  TextFont(kFontTimes);
+  TextSize(24);
+  MoveTo(3, 23);
+  DrawString("x=2");
+  TextFont(kFontSymbol);
+  DrawChar(0x61);
+  std::string golden = draw_test::SourcePath("tests/platform/data/text_golden.png");
+  if (std::getenv("QV_WRITE_GOLDEN")) {
+    ASSERT_TRUE(WritePortPng(golden.c_str(), canvas.gw(), false));
+  }
+  PngImage image;
+  ASSERT_TRUE(ReadPngFile(golden.c_str(), &image));
+  ASSERT_EQ(image.width, 64);
+  ASSERT_EQ(image.height, 32);
+  int off = 0, inked = 0;
+  for (int v = 0; v < 32; ++v)
+    for (int h = 0; h < 64; ++h) {
+      uint32_t got = canvas.At(h, v), want = image.pixels[v * 64 + h];
+      inked += (got & 0xFFFFFF) != 0xFFFFFF;
+      for (int s = 0; s < 24; s += 8)
+        if (std::abs(int(got >> s & 0xFF) - int(want >> s & 0xFF)) > 24) { ++off; break; }
+    }
+  FreePngImage(&image);
+  EXPECT_GT(inked, 60);
+  EXPECT_LE(off, 64 * 32 / 100);
+}
