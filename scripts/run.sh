@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
+cmake --build build/release -j "${QV_JOBS:-$(nproc)}"
 
 echo "Quorvalis benchmarks (quick mode; times are per iteration):"
 build/release/bench/qv_bench --benchmark_min_time=0.05

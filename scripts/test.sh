@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-jobs=$(nproc)
+jobs=${QV_JOBS:-$(nproc)}  # QV_JOBS caps parallelism on a shared machine
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DQV_SANITIZE=address,undefined -DQV_WERROR=ON -DQV_BUILD_BENCH=OFF >/dev/null
