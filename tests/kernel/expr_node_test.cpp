@@ -1,0 +1,440 @@
+// Expression nodes: construction, copy/equal/free round trips, allocation failure at every
+// point of a copy, traversal orders, equality rules, deep trees without recursion, layout box
+// rectangles and the selection-highlight rule.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "kernel/kernel_constants.h"
+#include "tests/kernel/tree_test_support.h"
+
+namespace {
+
+using tree_test::Build;
+using tree_test::Show;
+
+class ExprNodeTest : public tree_test::TreeTest {};
+
+TEST_F(ExprNodeTest, LayoutFitsSixtyFourBitBlocks) {
+  EXPECT_EQ(sizeof(ExprNode), 40u);
+  EXPECT_EQ(sizeof(NumberRecord), 40u);
+  EXPECT_EQ(sizeof(TypesetBox), 32u);
+  EXPECT_EQ(sizeof(NodeValue), 8u);
+}
+
+TEST_F(ExprNodeTest, ConstructorsSetKindsParentsAndRecords) {
+  ExprNode* a = NewSymbolNode('a');
+  ExprNode* b = NewNumberNode(2.5);
+  ExprNode* c = NewPromptNode();
+  ExprNode* t = NewTernaryNode(KindTimes, a, b, c);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->arity, 3);
+  EXPECT_EQ(a->parent, t);
+  EXPECT_EQ(c->parent, t);
+  EXPECT_EQ(a->kind, static_cast<uint32_t>(KindChar));
+  EXPECT_EQ(a->value.symbol, 'a');
+  ASSERT_NE(a->box, nullptr);  // symbol nodes get their box at once
+  EXPECT_EQ(a->box->nameBreakFlag, 0);
+  EXPECT_EQ(b->value.number->value, 2.5);
+  EXPECT_EQ(b->value.number->text[0], 0);
+  EXPECT_EQ(b->value.number->moreDigits, 0);
+  EXPECT_EQ(c->kind, static_cast<uint32_t>(KindPrompt));
+  EXPECT_EQ(c->box, nullptr);
+  EXPECT_TRUE(CheckExpressionTree(t));
+  FreeExpression(t);
+
+  EXPECT_EQ(NewNode(KindPlus, kMaxArity + 1), nullptr);
+  EXPECT_EQ(NewNode(KindPlus, -1), nullptr);
+  EXPECT_FALSE(GetOutOfMemoryFlag());  // a bad arity is not memory exhaustion
+  ExprNode* wide = NewNode(KindPlus, kMaxArity);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(wide->arity, kMaxArity);
+  FreeNode(wide);
+}
+
+TEST_F(ExprNodeTest, NumberTextKeepsTwentyFiveCharactersAndATerminator) {
+  ExprNode* n = NewNumberNode(1.0);
+  const char* longText = "1234567890123456789012345678";  // 28 characters
+  SetNumberText(n, longText, std::strlen(longText));
+  EXPECT_EQ(std::strlen(n->value.number->text), 25u);
+  EXPECT_EQ(std::string(n->value.number->text), std::string(longText, 25));
+  ExprNode* copy = CopyExpression(n);
+  EXPECT_EQ(std::string(copy->value.number->text), std::string(longText, 25));
+  FreeExpression(copy);
+  FreeExpression(n);
+}
+
+TEST_F(ExprNodeTest, CopyOfNumberHasItsOwnRecord) {
+  ExprNode* n = Build("3.25");
+  ExprNode* copy = CopyExpression(n);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy, n);
+  EXPECT_NE(copy->value.number, n->value.number);
+  EXPECT_EQ(copy->value.number->value, 3.25);
+  EXPECT_STREQ(copy->value.number->text, "3.25");
+  EXPECT_EQ(copy->parent, nullptr);
+  FreeExpression(copy);
+  ReleaseNodePools();  // freed blocks really go back; the source must not notice
+  EXPECT_EQ(n->value.number->value, 3.25);
+  EXPECT_STREQ(n->value.number->text, "3.25");
+  FreeExpression(n);
+}
+
+TEST_F(ExprNodeTest, CopyEqualsSourceAndFreesCleanly) {
+  const char* trees[] = {
+      "x",
+      "'text'",
+      "plus(times(a,b),c)",
+      "equal(y, plus(sin(x), 2.5, minus(pi), 'label', over(1, sqrt(x')), f, g, h))",
+      "matrix(1,2,3,4,5,6)",
+      "sum(k, equal(k,1), 10, power(k, 2))",
+      "if(lessthan(x, 0), minus(x))",
+  };
+  for (const char* text : trees) {
+    ExprNode* tree = Build(text);
+    ASSERT_TRUE(CheckExpressionTree(tree)) << text;
+    ExprNode* copy = CopyExpression(tree);
+    EXPECT_TRUE(CheckExpressionTree(copy)) << text;
+    EXPECT_TRUE(ExpressionsEqual(tree, copy)) << text;
+    EXPECT_TRUE(ExpressionsEqual(copy, tree)) << text;
+    EXPECT_EQ(Show(copy), Show(tree));
+    EXPECT_EQ(CountSubtreeNodes(copy), CountSubtreeNodes(tree));
+    EXPECT_EQ(LastLeaf(copy)->box, nullptr);  // boxes are not copied
+    FreeExpression(copy);
+    FreeExpression(tree);
+  }
+}
+
+// Fails the N-th node-library allocation of a copy for every N up to the number a whole copy
+// needs: each time a NaN num comes back, error 7 is pending, the flag is up and no block leaks.
+TEST_F(ExprNodeTest, CopyFailingAtEveryAllocationGivesNaNAndLeaksNothing) {
+  // Wide node (heap array), string, numbers, symbols and every pool size.
+  ExprNode* tree = Build("equal(y, plus(sin(x), 2.5, 'abc', over(1, sqrt(x')), times(a, b, c)))");
+  ExprNode* warm = CopyExpression(tree);
+  FreeExpression(warm);
+  ReleaseNodePools();
+  const size_t blocks = NodePoolBlocksInUse();
+  const size_t bytes = GetBytesInUse();
+
+  FailNodeAllocationAt(0);
+  ExprNode* whole = CopyExpression(tree);
+  const uint64_t needed = NodeAllocationAttempts();
+  FreeExpression(whole);
+  ASSERT_GT(needed, 20u);
+
+  for (uint64_t n = 1; n <= needed; ++n) {
+    SetOutOfMemoryFlag(false);
+    ResetErrorRegister();
+    FailNodeAllocationAt(n);
+    ExprNode* copy = CopyExpression(tree);
+    FailNodeAllocationAt(0);
+    ASSERT_NE(copy, nullptr) << n;
+    EXPECT_EQ(copy->kind, static_cast<uint32_t>(KindNum)) << n;
+    EXPECT_EQ(copy->arity, 0) << n;
+    EXPECT_TRUE(std::isnan(copy->value.number->value)) << n;
+    EXPECT_EQ(PendingError(), 7) << n;
+    EXPECT_TRUE(GetOutOfMemoryFlag()) << n;
+    FreeExpression(copy);
+    ReleaseNodePools();
+    EXPECT_EQ(NodePoolBlocksInUse(), blocks) << n;
+    EXPECT_EQ(GetBytesInUse(), bytes) << n;
+  }
+  SetOutOfMemoryFlag(false);
+  FailNodeAllocationAt(needed + 1);  // one past the end: the copy succeeds
+  ExprNode* copy = CopyExpression(tree);
+  EXPECT_TRUE(ExpressionsEqual(copy, tree));
+  FreeExpression(copy);
+  FreeExpression(tree);
+}
+
+TEST_F(ExprNodeTest, CopyWhenEvenTheNaNStandInFailsGivesNull) {
+  ExprNode* source = Build("plus(a, b)");
+  FailNodeAllocationAt(1, true);
+  EXPECT_EQ(CopyExpression(source), nullptr);
+  EXPECT_TRUE(GetOutOfMemoryFlag());
+  EXPECT_EQ(PendingError(), 7);
+  FailNodeAllocationAt(0);
+  EXPECT_EQ(CopyExpression(nullptr), nullptr);
+  FreeExpression(source);
+}
+
+TEST_F(ExprNodeTest, TraversalOrdersOfASmallTree) {
+  ExprNode* root = Build("plus(times(a,b),c)");
+  ExprNode* times = root->children[0];
+  ExprNode* a = times->children[0];
+  ExprNode* b = times->children[1];
+  ExprNode* c = root->children[1];
+
+  auto label = [](const ExprNode* n) { return n->kind == KindChar ? Show(n) : std::string(NodeKindName(n->kind)); };
+  std::string post;
+  for (ExprNode* n = FirstLeaf(root);; n = NextPostOrder(n)) {
+    post += label(n) + " ";
+    if (n == root) break;
+  }
+  EXPECT_EQ(post, "a b times c plus ");
+  std::string pre;
+  const ExprNode* end = LastLeaf(root);
+  for (ExprNode* n = root;; n = NextPreOrder(n)) {
+    pre += label(n) + " ";
+    if (n == end) break;
+  }
+  EXPECT_EQ(pre, "plus times a b c ");
+  EXPECT_EQ(NextPreOrder(c), nullptr);
+  EXPECT_EQ(NextPostOrder(root), nullptr);
+  EXPECT_EQ(IndexInParent(root), -1);
+  EXPECT_EQ(IndexInParent(b), 1);
+  EXPECT_TRUE(IsChildAt(b, 1));
+  EXPECT_FALSE(IsChildAt(b, 0));
+  EXPECT_FALSE(IsChildAt(root, 0));
+  EXPECT_EQ(CountSubtreeNodes(root), 5);
+  EXPECT_EQ(CountSubtreeNodes(times), 3);
+  EXPECT_EQ(NextSiblingOrAncestorSibling(b), c);
+  EXPECT_EQ(NextSiblingOrAncestorSibling(times), c);
+  EXPECT_EQ(NextSiblingOrAncestorSibling(c), nullptr);
+  EXPECT_EQ(NextSiblingOrAncestorSibling(root), nullptr);
+  EXPECT_EQ(PrevSiblingOrAncestorSibling(c), times);
+  EXPECT_EQ(PrevSiblingOrAncestorSibling(b), a);
+  EXPECT_EQ(PrevSiblingOrAncestorSibling(a), nullptr);
+  EXPECT_EQ(PrevSiblingOrAncestorSibling(root), nullptr);
+  EXPECT_EQ(FirstLeaf(root), a);
+  EXPECT_EQ(LastLeaf(times), b);
+  EXPECT_EQ(FirstLeaf(nullptr), nullptr);
+  EXPECT_EQ(NextPreOrder(nullptr), nullptr);
+  EXPECT_EQ(CountSubtreeNodes(nullptr), 0);
+  FreeExpression(root);
+}
+
+TEST_F(ExprNodeTest, EqualityRules) {
+  struct Case { const char* a; const char* b; bool equal; };
+  const Case cases[] = {
+      {"plus(a,b)", "plus(a,b)", true},
+      {"plus(a,b)", "plus(b,a)", false},
+      {"plus(a,b)", "times(a,b)", false},
+      {"plus(a,b)", "plus(a,b,c)", false},
+      {"nan", "nan", false},
+      {"2", "2.0", true},
+      {"0", "-0", true},  // compared as doubles
+      {"'abc'", "'abc'", true},
+      {"'abc'", "'abd'", false},
+      {"x", "x'", false},
+      {"pi", "pi", true},
+      {"sin(x)", "cos(x)", false},
+      {"plus(a,b,c)", "plus(a,b,d)", false},  // differs in the last leaf
+  };
+  for (const Case& c : cases) {
+    ExprNode* a = Build(c.a);
+    ExprNode* b = Build(c.b);
+    EXPECT_EQ(ExpressionsEqual(a, b), c.equal) << c.a << " vs " << c.b;
+    EXPECT_EQ(ExpressionsEqual(b, a), c.equal) << c.b << " vs " << c.a;
+    FreeExpression(a);
+    FreeExpression(b);
+  }
+  // Matrix dimensions are not compared: a 2x3 and a 3x2 matrix of the same entries are equal.
+  ExprNode* m1 = Build("matrix(1,2,3,4,5,6)");
+  ExprNode* m2 = Build("matrix(1,2,3,4,5,6)");
+  m1->value.halves = {2, 3};
+  m2->value.halves = {3, 2};
+  EXPECT_TRUE(ExpressionsEqual(m1, m2));
+  FreeExpression(m1);
+  FreeExpression(m2);
+  // A string node made without text compares as the empty text.
+  ExprNode* empty = NewNode(KindString, 0);
+  ExprNode* quoted = Build("''");
+  EXPECT_TRUE(ExpressionsEqual(empty, quoted));
+  ExprNode* emptyCopy = CopyExpression(empty);
+  EXPECT_TRUE(ExpressionsEqual(emptyCopy, quoted));
+  FreeExpression(emptyCopy);
+  FreeExpression(empty);
+  FreeExpression(quoted);
+  EXPECT_TRUE(ExpressionsEqual(nullptr, nullptr));
+  ExprNode* x = Build("x");
+  EXPECT_FALSE(ExpressionsEqual(x, nullptr));
+  EXPECT_TRUE(ExpressionsEqual(x, x));
+  FreeExpression(x);
+}
+
+// A chain of 100,000 minus nodes is built, copied, compared, counted and freed on a thread with
+// a 1 MiB stack: any recursion over the depth would overflow it.
+struct DeepResult {
+  bool copied = false;
+  bool equal = false;
+  int count = 0;
+  bool checked = false;
+};
+
+void* DeepChainWork(void* arg) {
+  auto* result = static_cast<DeepResult*>(arg);
+  constexpr int kDepth = 100000;
+  ExprNode* root = NewSymbolNode('x');
+  for (int i = 0; i < kDepth; ++i) {
+    if (!NegateNode(root)) return nullptr;
+  }
+  ExprNode* copy = CopyExpression(root);
+  result->copied = copy != nullptr && copy->kind == KindMinus;
+  result->equal = ExpressionsEqual(root, copy);
+  result->count = CountSubtreeNodes(copy);
+  result->checked = CheckExpressionTree(copy);
+  FreeExpression(copy);
+  FreeExpression(root);
+  return nullptr;
+}
+
+TEST_F(ExprNodeTest, HundredThousandDeepChainNeedsNoRecursion) {
+  DeepResult result;
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 1 << 20);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, DeepChainWork, &result), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_TRUE(result.copied);
+  EXPECT_TRUE(result.equal);
+  EXPECT_EQ(result.count, 100001);
+  EXPECT_TRUE(result.checked);
+  ReleaseNodePools();
+}
+
+TEST_F(ExprNodeTest, WideNodeCopiesComparesAndFrees) {
+  ExprNode* wide = NewNode(KindPlus, kMaxArity);
+  for (int i = 0; i < kMaxArity; ++i) {
+    wide->children[i] = NewNumberNode(i);
+    wide->children[i]->parent = wide;
+  }
+  ExprNode* copy = CopyExpression(wide);
+  EXPECT_TRUE(ExpressionsEqual(wide, copy));
+  EXPECT_EQ(CountSubtreeNodes(copy), kMaxArity + 1);
+  EXPECT_EQ(copy->children[kMaxArity - 1]->value.number->value, kMaxArity - 1);
+  copy->children[kMaxArity - 1]->value.number->value = -1;
+  EXPECT_FALSE(ExpressionsEqual(wide, copy));
+  FreeExpression(copy);
+  FreeExpression(wide);
+  ReleaseNodePools();
+}
+
+TEST_F(ExprNodeTest, FreeExpressionOnLeafFreesJustThatNode) {
+  ExprNode* root = Build("plus(a,b)");
+  const size_t before = NodePoolBlocksInUse();
+  ExprNode* a = RemoveOperand(root, 0);  // root becomes b
+  FreeExpression(a);
+  // a's node and box went; so did the plus node's array and b's shell (moved into root).
+  EXPECT_LT(NodePoolBlocksInUse(), before);
+  EXPECT_EQ(Show(root), "b");
+  FreeExpression(root);
+  FreeExpression(nullptr);
+}
+
+TEST_F(ExprNodeTest, NodeRectFromAbsoluteBoxFields) {
+  ExprNode* x = Build("x");
+  x->box->absoluteVertical = 100 << 16;
+  x->box->absoluteHorizontal = 20 << 16;
+  x->box->descent = 4 << 16;
+  x->box->ascent = 12 << 16;
+  x->box->width = 9 << 16;
+  FixedRect rect{1, 1, 1, 1};
+  EXPECT_EQ(GetNodeRect(x, &rect), x->box);
+  EXPECT_EQ(rect.top, 84 << 16);
+  EXPECT_EQ(rect.left, 20 << 16);
+  EXPECT_EQ(rect.bottom, 100 << 16);
+  EXPECT_EQ(rect.right, 29 << 16);
+  ExprNode* p = NewPromptNode();
+  FixedRect untouched{1, 2, 3, 4};
+  EXPECT_EQ(GetNodeRect(p, &untouched), nullptr);
+  EXPECT_EQ(untouched.top, 1);
+  EXPECT_EQ(untouched.right, 4);
+  EXPECT_EQ(GetNodeRect(nullptr, &untouched), nullptr);
+  FreeExpression(p);
+  FreeExpression(x);
+}
+
+TEST_F(ExprNodeTest, SelectionDrawableByMode) {
+  ExprNode* prompt = NewPromptNode();
+  ExprNode* x = Build("x");
+  FormulaEditor editor{};
+  EXPECT_FALSE(SelectionIsDrawable());  // no current editor
+  TypesettingGlobals().currentEditor = &editor;
+  struct Case { int mode; int start, end; bool onPrompt; bool promptCaret; bool drawable; };
+  const Case cases[] = {
+      {0, 0, 0, false, false, true}, {0, 0, 0, true, false, true}, {0, 0, 0, true, true, false},
+      {0, 0, 0, false, true, true},  {1, 0, 1, false, false, true}, {2, 0, 0, false, false, true},
+      {3, 0, 0, false, false, false}, {4, 0, 0, false, false, false}, {5, 0, 3, false, false, true},
+      {6, 2, 2, false, false, false}, {6, 1, 2, false, false, true}, {7, 0, 0, false, false, false},
+      {7, 3, 1, false, false, true}, {8, 0, 1, false, false, false}, {-1, 0, 1, false, false, false},
+  };
+  for (const Case& c : cases) {
+    editor.selectionMode = c.mode;
+    editor.selectionStart = c.start;
+    editor.selectionEnd = c.end;
+    editor.caretNode = c.onPrompt ? prompt : x;
+    TypesettingGlobals().promptCaretPending = c.promptCaret;
+    EXPECT_EQ(SelectionIsDrawable(), c.drawable) << "mode " << c.mode;
+  }
+  TypesettingGlobals().currentEditor = nullptr;
+  FreeExpression(prompt);
+  FreeExpression(x);
+}
+
+TEST_F(ExprNodeTest, BoxAndEditorAllocationFailuresAreReported) {
+  ExprNode* p = NewPromptNode();
+  FailNodeAllocationAt(1);
+  EXPECT_FALSE(EnsureNodeBox(p));
+  EXPECT_EQ(p->box, nullptr);
+  EXPECT_TRUE(GetOutOfMemoryFlag());
+  EXPECT_EQ(PendingError(), 7);
+  EXPECT_TRUE(EnsureNodeBox(p));
+  const TypesetBox* box = p->box;
+  EXPECT_TRUE(EnsureNodeBox(p));
+  EXPECT_EQ(p->box, box);  // made once
+  FreeExpression(p);
+
+  SetOutOfMemoryFlag(false);
+  FailNodeAllocationAt(2);
+  ExprNode* s = NewSymbolNode('q');  // node fine, box refused: still returned, without a box
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->box, nullptr);
+  FreeExpression(s);
+  FailNodeAllocationAt(1);
+  EXPECT_EQ(NewSymbolNode('q'), nullptr);
+  FailNodeAllocationAt(2);
+  EXPECT_EQ(NewNumberNode(1), nullptr);  // node fine, record refused: node released
+  FailNodeAllocationAt(2);
+  EXPECT_EQ(NewStringNode("abc", 3), nullptr);
+  FailNodeAllocationAt(2);
+  EXPECT_EQ(NewNode(KindPlus, 2), nullptr);  // node fine, array refused
+  FailNodeAllocationAt(1);
+  EXPECT_EQ(AllocFormulaEditor(), nullptr);
+  FailNodeAllocationAt(0);
+  FormulaEditor* editor = AllocFormulaEditor();
+  ASSERT_NE(editor, nullptr);
+  FreeFormulaEditor(editor);
+}
+
+TEST_F(ExprNodeTest, LargeArraysAreNotTriedWhileMemoryIsShort) {
+  SetOutOfMemoryFlag(true);  // the shell then reports memory short
+  EXPECT_EQ(NewNode(KindPlus, 4), nullptr);
+  ExprNode* small = NewNode(KindPlus, 3);  // pool arrays do not ask
+  ASSERT_NE(small, nullptr);
+  FreeNode(small);
+  SetOutOfMemoryFlag(false);
+  ExprNode* big = NewNode(KindPlus, 4);
+  ASSERT_NE(big, nullptr);
+  FreeNode(big);
+}
+
+TEST_F(ExprNodeTest, InitTypesettingKernelRunsOnce) {
+  EXPECT_TRUE(std::isnan(kUndefinedReal));
+  EXPECT_TRUE(std::isinf(kPositiveInfinity) && kPositiveInfinity > 0);
+  for (double v : kUndefinedComplexParts) EXPECT_TRUE(std::isnan(v));
+  for (double v : kUndefinedIntervalBounds) EXPECT_TRUE(std::isnan(v));
+  for (double v : kUndefinedComplexIntervalParts) EXPECT_TRUE(std::isnan(v));
+  ResetTypesettingKernelForTest();
+  EXPECT_TRUE(InitTypesettingKernel());
+  EXPECT_FALSE(InitTypesettingKernel());
+  EXPECT_FALSE(InitTypesettingKernel());
+}
+
+}  // namespace

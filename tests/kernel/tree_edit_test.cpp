@@ -1,0 +1,375 @@
+// Structural edits: each case runs once to check the result (and the tree invariants), then again
+// with the N-th allocation refused for every N the edit needs, where it must fail with the tree
+// exactly as before, the out-of-memory flag up and error 7 pending.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/kernel/tree_test_support.h"
+
+namespace {
+
+using tree_test::Build;
+using tree_test::Show;
+
+class TreeEditTest : public tree_test::TreeTest {};
+
+struct EditCase {
+  const char* name;
+  const char* input;
+  std::vector<const char*> others;  // operands built before the edit
+  std::function<bool(ExprNode* root, std::vector<ExprNode*>& others)> edit;
+  const char* expected;
+};
+
+// The current editor for the grouping cases: caret on the root, children 1..2 selected.
+FormulaEditor gEditor;
+
+void SelectChildren(ExprNode* root, int start, int end) {
+  gEditor = FormulaEditor{};
+  gEditor.root = root;
+  gEditor.caretNode = root;
+  gEditor.selectionMode = SelectionChildRange;
+  gEditor.selectionStart = start;
+  gEditor.selectionEnd = end;
+  TypesettingGlobals().currentEditor = &gEditor;
+}
+
+std::vector<EditCase> Cases() {
+  return {
+      {"WrapInBinaryAtSlot0", "sin(x)", {"y"},
+       [](ExprNode* r, auto& o) { return WrapInBinary(r, o[0], 0, KindPlus); }, "plus(y,sin(x))"},
+      {"WrapInBinaryAtSlot1", "sin(x)", {"y"},
+       [](ExprNode* r, auto& o) { return WrapInBinary(r, o[0], 1, KindPlus); }, "plus(sin(x),y)"},
+      {"WrapInBinaryOfNumberMovesItsRecord", "2.5", {"y"},
+       [](ExprNode* r, auto& o) { return WrapInBinary(r, o[0], 1, KindPower); }, "power(2.5,y)"},
+      {"WrapInUnaryInsideTree", "plus(a,b)", {},
+       [](ExprNode* r, auto&) { return WrapInUnary(r->children[1], KindAbs); }, "plus(a,abs(b))"},
+      {"PrependFactorOnTimes", "times(a,b)", {"c"},
+       [](ExprNode* r, auto& o) { return PrependFactor(r, o[0]); }, "times(c,a,b)"},
+      {"PrependFactorOnTimesGrowsToHeapArray", "times(a,b,c)", {"d"},
+       [](ExprNode* r, auto& o) { return PrependFactor(r, o[0]); }, "times(d,a,b,c)"},
+      {"PrependFactorOnOtherKind", "plus(a,b)", {"c"},
+       [](ExprNode* r, auto& o) { return PrependFactor(r, o[0]); }, "times(c,plus(a,b))"},
+      {"AppendOperandSameKind", "plus(a,b)", {"c"},
+       [](ExprNode* r, auto& o) { return AppendOperand(r, o[0], KindPlus); }, "plus(a,b,c)"},
+      {"AppendOperandOtherKind", "times(a,b)", {"c"},
+       [](ExprNode* r, auto& o) { return AppendOperand(r, o[0], KindPlus); }, "plus(times(a,b),c)"},
+      {"AppendFactorPastThreeSlots", "times(a,b,c)", {"d"},
+       [](ExprNode* r, auto& o) { return AppendFactor(r, o[0]); }, "times(a,b,c,d)"},
+      {"AppendFactorToLeaf", "a", {"b"},
+       [](ExprNode* r, auto& o) { return AppendFactor(r, o[0]); }, "times(a,b)"},
+      {"RemoveIdWrappersNested", "id(id(x))", {},
+       [](ExprNode* r, auto&) { return RemoveIdWrappers(r); }, "x"},
+      {"RemoveIdWrappersEverywhere", "plus(id(a),sin(id(id(b))),id(times(id(c),d)))", {},
+       [](ExprNode* r, auto&) { return RemoveIdWrappers(r); }, "plus(a,sin(b),times(c,d))"},
+      {"GroupSelectedRangeMiddle", "plus(a,b,c,d)", {},
+       [](ExprNode* r, auto&) {
+         SelectChildren(r, 1, 2);
+         ExprNode* group = GroupSelectedRange();
+         if (group == nullptr) return false;
+         return gEditor.caretNode == group && gEditor.selectionMode == 0 && group->parent == r;
+       },
+       "plus(a,plus(b,c),d)"},
+      {"GroupSelectedRangeReversedEnds", "times(a,b,c)", {},
+       [](ExprNode* r, auto&) {
+         SelectChildren(r, 2, 0);
+         return GroupSelectedRange() != nullptr;
+       },
+       "times(times(a,b,c))"},
+      {"ReplaceExpressionByOtherTree", "plus(a,sin(b))", {"times(p,q)"},
+       [](ExprNode* r, auto& o) {
+         ReplaceExpression(o[0], r);
+         return true;
+       },
+       "times(p,q)"},
+      {"ReplaceExpressionByOwnDescendant", "plus(a,sin(times(b,c)))", {},
+       [](ExprNode* r, auto&) {
+         ReplaceExpression(r->children[1]->children[0], r);
+         return true;
+       },
+       "times(b,c)"},
+      {"RemoveOperandOfBinary", "plus(a,b)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* removed = RemoveOperand(r, 0);
+         const bool ok = removed != nullptr && removed->parent == nullptr && Show(removed) == "a";
+         FreeExpression(removed);
+         return ok;
+       },
+       "b"},
+      {"RemoveOperandOfThree", "plus(a,b,c)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* removed = RemoveOperand(r, 1);
+         const bool ok = removed != nullptr && removed->parent == nullptr;
+         FreeExpression(removed);
+         return ok;
+       },
+       "plus(a,c)"},
+      {"RemoveOperandAndFreeFromFive", "plus(a,b,c,d,e)", {},
+       [](ExprNode* r, auto&) { return RemoveOperandAndFree(r, 0); }, "plus(b,c,d,e)"},
+      {"DeleteChildAtFromFour", "plus(a,b,c,d)", {},
+       [](ExprNode* r, auto&) { return DeleteChildAt(r, 3); }, "plus(a,b,c)"},
+      {"DeleteChildAtLastOperand", "sin(x)", {},
+       [](ExprNode* r, auto&) { return DeleteChildAt(r, 0) && r->arity == 0; }, "sin()"},
+      {"SetChildCountGrows", "plus(a,b)", {"c"},
+       [](ExprNode* r, auto& o) {
+         if (!SetChildCount(r, 3)) return false;
+         r->children[2] = o[0];
+         o[0]->parent = r;
+         return true;
+       },
+       "plus(a,b,c)"},
+      {"SetChildCountShrinksAndDetaches", "plus(a,b,c,d,e)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* d = r->children[3];
+         ExprNode* e = r->children[4];
+         if (!SetChildCount(r, 3)) return false;
+         const bool ok = d->parent == nullptr && e->parent == nullptr;
+         FreeExpression(d);
+         FreeExpression(e);
+         return ok;
+       },
+       "plus(a,b,c)"},
+      {"SetChildCountToZeroOnNumberReleasesRecord", "plus(2,b)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* two = r->children[0];
+         if (!SetChildCount(two, 0)) return false;
+         const bool ok = two->value.number == nullptr;
+         two->kind = KindPrompt;
+         return ok;
+       },
+       "plus(prompt,b)"},
+      {"UnwrapNodeKeepsIdentity", "plus(sin(x),y)", {},
+       [](ExprNode* r, auto&) { return UnwrapNode(r->children[0]); }, "plus(x,y)"},
+      {"UnwrapNodeDetachesOtherChildren", "plus(a,b,c)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* b = r->children[1];
+         ExprNode* c = r->children[2];
+         if (!UnwrapNode(r)) return false;
+         const bool ok = b->parent == nullptr && c->parent == nullptr;
+         FreeExpression(b);
+         FreeExpression(c);
+         return ok;
+       },
+       "a"},
+      {"NegateNode", "plus(a,b)", {},
+       [](ExprNode* r, auto&) { return NegateNode(r->children[0]); }, "plus(minus(a),b)"},
+      {"DivideNodeBy", "a", {"b"}, [](ExprNode* r, auto& o) { return DivideNodeBy(r, o[0]); }, "over(a,b)"},
+      {"RaiseNodeTo", "a", {"2"}, [](ExprNode* r, auto& o) { return RaiseNodeTo(r, o[0]); }, "power(a,2)"},
+      {"AddToNode", "a", {"b"}, [](ExprNode* r, auto& o) { return AddToNode(r, o[0]); }, "plus(a,b)"},
+      {"AddNodeBefore", "a", {"b"}, [](ExprNode* r, auto& o) { return AddNodeBefore(r, o[0]); }, "plus(b,a)"},
+      {"InvertNode", "sin(a)", {}, [](ExprNode* r, auto&) { return InvertNode(r); }, "over(1,sin(a))"},
+      {"WrapInSubstitution", "f", {"x", "2"},
+       [](ExprNode* r, auto& o) { return WrapInSubstitution(r, o[0], o[1]); }, "substitution(f,equal(x,2))"},
+      {"MoveContentToNewNodeThenPlace", "sin(x)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* inner = MoveContentToNewNode(r, KindSqrt, 1);
+         if (inner == nullptr) return false;
+         if (inner->parent != nullptr) return false;
+         r->children[0] = inner;
+         inner->parent = r;
+         return true;
+       },
+       "sqrt(sin(x))"},
+      {"MoveContentOfStringNode", "'txt'", {},
+       [](ExprNode* r, auto&) { return WrapInUnary(r, KindId); }, "id('txt')"},
+      {"MoveNodeIntoReplacesContentNotChildren", "plus(a,b)", {"sin(c)"},
+       [](ExprNode* r, auto& o) {
+         ExprNode* a = r->children[0];
+         ExprNode* b = r->children[1];
+         MoveNodeInto(o[0], r);
+         const bool ok = a->parent == nullptr && b->parent == nullptr;
+         FreeExpression(a);
+         FreeExpression(b);
+         return ok;
+       },
+       "sin(c)"},
+  };
+}
+
+TEST_F(TreeEditTest, EditsGiveExpectedTreesAndKeepInvariants) {
+  for (const EditCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    ExprNode* root = Build(c.input);
+    std::vector<ExprNode*> others;
+    for (const char* text : c.others) others.push_back(Build(text));
+    ASSERT_TRUE(CheckExpressionTree(root));
+    EXPECT_TRUE(c.edit(root, others));
+    const char* why = nullptr;
+    EXPECT_TRUE(CheckExpressionTree(root, &why)) << why;
+    EXPECT_EQ(root->parent, nullptr);
+    EXPECT_EQ(Show(root), c.expected);
+    EXPECT_FALSE(GetOutOfMemoryFlag());
+    TypesettingGlobals().currentEditor = nullptr;
+    FreeExpression(root);
+  }
+}
+
+// For every allocation an edit makes, refusing it makes the edit fail and leaves the tree as it
+// was (and the operands detached for the caller to keep or free).
+TEST_F(TreeEditTest, EditsFailingAtEveryAllocationLeaveTreeIntact) {
+  int failuresSeen = 0;
+  for (const EditCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    uint64_t needed;
+    {
+      SetOutOfMemoryFlag(false);  // a raised flag refuses large arrays, even in Build
+      ExprNode* root = Build(c.input);
+      std::vector<ExprNode*> others;
+      for (const char* text : c.others) others.push_back(Build(text));
+      FailNodeAllocationAt(0);
+      c.edit(root, others);
+      needed = NodeAllocationAttempts();
+      TypesettingGlobals().currentEditor = nullptr;
+      FreeExpression(root);
+    }
+    for (uint64_t n = 1; n <= needed; ++n) {
+      SetOutOfMemoryFlag(false);
+      ResetErrorRegister();
+      ExprNode* root = Build(c.input);
+      std::vector<ExprNode*> others;
+      for (const char* text : c.others) others.push_back(Build(text));
+      ExprNode* before = CopyExpression(root);
+      FailNodeAllocationAt(n);
+      const bool ok = c.edit(root, others);
+      FailNodeAllocationAt(0);
+      EXPECT_FALSE(ok) << "allocation " << n;
+      EXPECT_TRUE(ExpressionsEqual(root, before)) << "allocation " << n << ": " << Show(root);
+      EXPECT_TRUE(CheckExpressionTree(root)) << "allocation " << n;
+      EXPECT_TRUE(GetOutOfMemoryFlag()) << "allocation " << n;
+      EXPECT_EQ(PendingError(), 7) << "allocation " << n;
+      if (TypesettingGlobals().currentEditor != nullptr) {
+        EXPECT_EQ(gEditor.caretNode, root);
+        EXPECT_EQ(gEditor.selectionMode, SelectionChildRange);
+        TypesettingGlobals().currentEditor = nullptr;
+      }
+      for (ExprNode* other : others) {
+        EXPECT_EQ(other->parent, nullptr) << "operand left attached";
+        FreeExpression(other);
+      }
+      FreeExpression(before);
+      FreeExpression(root);
+      ++failuresSeen;
+    }
+  }
+  EXPECT_GT(failuresSeen, 30);
+}
+
+TEST_F(TreeEditTest, RemoveOperandOfBinaryKeepsNodeAddress) {
+  ExprNode* root = Build("plus(a,b)");
+  ExprNode* a = root->children[0];
+  ExprNode* b = root->children[1];
+  ExprNode* box = root;
+  ExprNode* removed = RemoveOperand(root, 0);
+  EXPECT_EQ(removed, a);
+  EXPECT_EQ(root, box);
+  EXPECT_EQ(root->kind, static_cast<uint32_t>(KindChar));
+  EXPECT_EQ(root->value.symbol, 'b');
+  EXPECT_EQ(a->parent, nullptr);
+  (void)b;  // b's shell was freed: its content now lives in root
+  FreeExpression(a);
+  FreeExpression(root);
+}
+
+TEST_F(TreeEditTest, OperandLimitFailsCleanly) {
+  ExprNode* wide = NewNode(KindPlus, kMaxArity);
+  for (int i = 0; i < kMaxArity; ++i) {
+    wide->children[i] = NewSymbolNode('a');
+    wide->children[i]->parent = wide;
+  }
+  ExprNode* extra = Build("b");
+  EXPECT_FALSE(AppendOperand(wide, extra, KindPlus));
+  EXPECT_FALSE(SetChildCount(wide, kMaxArity + 1));
+  EXPECT_EQ(wide->arity, kMaxArity);
+  EXPECT_EQ(extra->parent, nullptr);
+  wide->kind = KindTimes;
+  EXPECT_FALSE(PrependFactor(wide, extra));
+  EXPECT_FALSE(AppendFactor(wide, extra));
+  EXPECT_EQ(wide->arity, kMaxArity);
+  EXPECT_TRUE(CheckExpressionTree(wide));
+  EXPECT_FALSE(GetOutOfMemoryFlag());  // a limit, not exhaustion
+  // Below the limit the same append works.
+  EXPECT_TRUE(DeleteChildAt(wide, 0));
+  EXPECT_TRUE(AppendFactor(wide, extra));
+  EXPECT_EQ(wide->arity, kMaxArity);
+  EXPECT_TRUE(CheckExpressionTree(wide));
+  FreeExpression(wide);
+}
+
+TEST_F(TreeEditTest, BadIndexesAndArgumentsFailWithoutChange) {
+  ExprNode* root = Build("plus(a,b,c)");
+  ExprNode* x = Build("x");
+  EXPECT_FALSE(RemoveChildSlot(root, 3));
+  EXPECT_FALSE(RemoveChildSlot(root, -1));
+  EXPECT_EQ(RemoveOperand(root, 5), nullptr);
+  EXPECT_FALSE(RemoveOperandAndFree(root, 3));
+  EXPECT_FALSE(DeleteChildAt(root, 3));
+  EXPECT_FALSE(ShiftChildrenRight(root, 4));
+  EXPECT_FALSE(ShiftChildrenRight(root, 0));
+  EXPECT_FALSE(SetChildCount(root, -1));
+  EXPECT_FALSE(WrapInBinary(root, x, 2, KindPlus));
+  EXPECT_FALSE(WrapInBinary(root, nullptr, 0, KindPlus));
+  EXPECT_FALSE(UnwrapNode(x));
+  EXPECT_FALSE(AppendOperand(nullptr, x, KindPlus));
+  EXPECT_EQ(MoveContentToNewNode(root, KindPlus, kMaxArity + 1), nullptr);
+  EXPECT_EQ(Show(root), "plus(a,b,c)");
+  EXPECT_TRUE(CheckExpressionTree(root));
+  // No editor, wrong mode or a range outside the node: grouping and copying do nothing.
+  EXPECT_EQ(GroupSelectedRange(), nullptr);
+  SelectChildren(root, 1, 3);
+  EXPECT_EQ(GroupSelectedRange(), nullptr);
+  EXPECT_EQ(CopySelectedOperands(), nullptr);
+  SelectChildren(root, 0, 1);
+  gEditor.selectionMode = SelectionText;
+  EXPECT_EQ(GroupSelectedRange(), nullptr);
+  TypesettingGlobals().currentEditor = nullptr;
+  EXPECT_EQ(Show(root), "plus(a,b,c)");
+  FreeExpression(x);
+  FreeExpression(root);
+}
+
+TEST_F(TreeEditTest, ShiftChildrenRightMovesTopDown) {
+  ExprNode* root = Build("plus(a,b,c)");
+  ExprNode* a = root->children[0];
+  ExprNode* b = root->children[1];
+  ExprNode* c = root->children[2];
+  EXPECT_TRUE(ShiftChildrenRight(root, 2));  // slot 0 moves to slot 1, over b
+  EXPECT_EQ(root->children[0], nullptr);
+  EXPECT_EQ(root->children[1], a);
+  EXPECT_EQ(root->children[2], c);
+  root->children[0] = b;  // b was overwritten in slot 1; put it back in front
+  EXPECT_TRUE(CheckExpressionTree(root));
+  EXPECT_EQ(Show(root), "plus(b,a,c)");
+  FreeExpression(root);
+}
+
+TEST_F(TreeEditTest, CopySelectedOperandsCopiesRangeDetached) {
+  ExprNode* root = Build("times(a,sin(b),c,d)");
+  SelectChildren(root, 1, 2);
+  ExprNode* copy = CopySelectedOperands();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->parent, nullptr);
+  EXPECT_EQ(Show(copy), "times(sin(b),c)");
+  EXPECT_EQ(Show(root), "times(a,sin(b),c,d)");
+  EXPECT_TRUE(CheckExpressionTree(copy));
+  EXPECT_EQ(gEditor.selectionMode, SelectionChildRange);
+  FreeExpression(copy);
+  // Refusing any allocation of the copy gives null and leaks nothing.
+  FailNodeAllocationAt(0);
+  copy = CopySelectedOperands();
+  const uint64_t needed = NodeAllocationAttempts();
+  FreeExpression(copy);
+  for (uint64_t n = 1; n <= needed; ++n) {
+    SetOutOfMemoryFlag(false);
+    FailNodeAllocationAt(n);
+    EXPECT_EQ(CopySelectedOperands(), nullptr) << n;
+    EXPECT_TRUE(GetOutOfMemoryFlag());
+  }
+  FailNodeAllocationAt(0);
+  TypesettingGlobals().currentEditor = nullptr;
+  FreeExpression(root);
+}
+
+}  // namespace

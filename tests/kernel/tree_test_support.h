@@ -1,0 +1,164 @@
+// Test support for expression trees: a compact text form to build trees from and to print them
+// back, and a fixture that checks no pool block outlives its test. The text form is
+// kind(child, ...) with kind keywords; a lone letter is a char node, x' a primed coordinate,
+// a symbol keyword (pi, theta) a char node of that id, a number a num node, 'text' a string
+// node, "nan" a NaN number and kNNNN(...) a node of the numbered (internal) kind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "kernel/error_register.h"
+#include "kernel/expr_node.h"
+#include "kernel/memory_budget.h"
+#include "kernel/node_kinds.h"
+#include "kernel/typeset_records.h"
+
+namespace tree_test {
+
+class Reader {
+ public:
+  explicit Reader(const char* text) : p_(text) {}
+
+  ExprNode* Term() {
+    Skip();
+    if (*p_ == '\'') return Text();
+    if (std::isdigit(static_cast<unsigned char>(*p_)) || *p_ == '-' || *p_ == '.') return Number();
+    std::string name;
+    while (std::isalnum(static_cast<unsigned char>(*p_)) || *p_ == '_') name += *p_++;
+    if (name.empty()) return nullptr;
+    Skip();
+    if (*p_ != '(') return Leaf(name);
+    ++p_;
+    uint32_t kind = 0;
+    if (name[0] == 'k' && name.size() > 1 && std::isdigit(static_cast<unsigned char>(name[1]))) {
+      kind = static_cast<uint32_t>(std::stoul(name.substr(1)));
+    } else {
+      kind = LookUpNodeKind(name.c_str(), static_cast<int>(name.size()));
+      for (uint32_t k = kFirstNodeKind; kind == 0 && k <= kLastNodeKind; ++k) {
+        if (name == NodeKindName(k)) kind = k;  // infix, prefix, ... are not in text look-up
+      }
+    }
+    ExprNode* children[64];
+    int n = 0;
+    Skip();
+    while (*p_ != ')') {
+      children[n++] = Term();
+      Skip();
+      if (*p_ == ',') ++p_;
+      Skip();
+    }
+    ++p_;
+    ExprNode* node = NewNode(kind, n);
+    for (int i = 0; i < n; ++i) {
+      node->children[i] = children[i];
+      children[i]->parent = node;
+    }
+    if (kind == KindIndexes) node->value.halves = {0, static_cast<int16_t>(n > 1 ? n - 1 : 0)};
+    return node;
+  }
+
+ private:
+  void Skip() {
+    while (*p_ == ' ') ++p_;
+  }
+  ExprNode* Text() {
+    const char* start = ++p_;
+    while (*p_ != '\'') ++p_;
+    ExprNode* node = NewStringNode(start, static_cast<size_t>(p_ - start));
+    ++p_;
+    return node;
+  }
+  ExprNode* Number() {
+    char* end;
+    const double v = std::strtod(p_, &end);
+    ExprNode* node = NewNumberNode(v);
+    SetNumberText(node, p_, static_cast<size_t>(end - p_));
+    p_ = end;
+    return node;
+  }
+  ExprNode* Leaf(const std::string& name) {
+    if (name == "nan") return NewNumberNode(std::numeric_limits<double>::quiet_NaN());
+    if (name == "prompt") return NewPromptNode();
+    int16_t id;
+    if (name.size() == 1) {
+      id = static_cast<int16_t>(name[0]);
+      if (*p_ == '\'') {
+        ++p_;
+        id = static_cast<int16_t>(id + 0x7000);
+      }
+    } else {
+      id = LookUpSymbolName(name.c_str(), static_cast<int>(name.size()));
+    }
+    return NewSymbolNode(id);
+  }
+  const char* p_;
+};
+
+inline ExprNode* Build(const char* text) { return Reader(text).Term(); }
+
+inline std::string Show(const ExprNode* node) {
+  if (node == nullptr) return "null";
+  std::string out;
+  switch (node->kind) {
+    case KindNum: {
+      if (node->value.number == nullptr) return "num?";
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%g", node->value.number->value);
+      return buffer;
+    }
+    case KindChar:
+    case KindDummy: {
+      const int id = node->value.symbol;
+      if (const char* name = SymbolName(id)) return name;
+      if (id >= 0x7000) return std::string(1, static_cast<char>(id - 0x7000)) + "'";
+      return std::string(1, static_cast<char>(id));
+    }
+    case KindString:
+      return "'" + std::string(node->text != nullptr ? node->text : "") + "'";
+    case KindPrompt:
+      return "prompt";
+    default:
+      break;
+  }
+  const char* name = NodeKindName(node->kind);
+  out = name != nullptr ? name : "k" + std::to_string(node->kind);
+  out += "(";
+  for (int i = 0; i < node->arity; ++i) {
+    if (i > 0) out += ",";
+    out += Show(node->children[i]);
+  }
+  return out + ")";
+}
+
+// Every test starts with a clear out-of-memory flag, error register and injection, and ends
+// with as many pool blocks in use as it started with.
+class TreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateNodePools();
+    SetOutOfMemoryFlag(false);
+    ResetErrorRegister();
+    FailNodeAllocationAt(0);
+    FailAllocationAt(0);
+    TypesettingGlobals() = TypesettingState{};
+    blocksAtStart_ = NodePoolBlocksInUse();
+  }
+  void TearDown() override {
+    FailNodeAllocationAt(0);
+    FailAllocationAt(0);
+    SetOutOfMemoryFlag(false);
+    ResetErrorRegister();
+    TypesettingGlobals() = TypesettingState{};
+    EXPECT_EQ(NodePoolBlocksInUse(), blocksAtStart_) << "pool blocks leaked by this test";
+  }
+  size_t blocksAtStart_ = 0;
+};
+
+}  // namespace tree_test
