@@ -86,7 +86,7 @@ void HSVToRGB(double& h, double& s, double& v) {
   v = b;
 }
 
-bool TrackMouseWhileDown(MousePoint* pointOut, uint32_t* modifiersOut, double timeoutSeconds) {
+bool TrackMouseWhileDown(QDPoint* pointOut, uint32_t* modifiersOut, double timeoutSeconds) {
   const PointerEvent event = TrackStep(timeoutSeconds);
   if (pointOut != nullptr) *pointOut = event.where;
   if (modifiersOut != nullptr) *modifiersOut = event.modifiers;
@@ -101,7 +101,7 @@ bool TrackMouseWhileDown(const MouseTrackContext& context, double timeoutSeconds
   }
 }
 
-bool TrackMouseTicks(MousePoint* pointOut, int32_t ticks) {
+bool TrackMouseTicks(QDPoint* pointOut, int32_t ticks) {
   return TrackMouseWhileDown(pointOut, nullptr, TicksToSeconds(ticks));
 }
 
@@ -109,7 +109,7 @@ bool TrackMouseTicks(const MouseTrackContext& context, int32_t ticks) {
   return TrackMouseWhileDown(context, TicksToSeconds(ticks));
 }
 
-bool WaitMouseMoved(MousePoint* pointOut) {
+bool WaitMouseMoved(QDPoint* pointOut) {
   const PointerEvent event = TrackStep(kWaitMouseMovedSeconds);
   if (pointOut != nullptr) *pointOut = event.where;
   return event.kind != PointerEventKind::kReleased && event.kind != PointerEventKind::kCancelled &&

@@ -25,7 +25,7 @@ void HSVToRGB(double h, double s, double v, double* red, double* green, double* 
 void HSVToRGB(double& h, double& s, double& v);
 
 // Called for each movement of the pointer while a tracking loop follows it.
-using MouseMoveCallback = void (*)(void* data, MousePoint where);
+using MouseMoveCallback = void (*)(void* data, QDPoint where);
 struct MouseTrackContext {
   MouseMoveCallback onMove = nullptr;
   void* data = nullptr;
@@ -35,19 +35,19 @@ struct MouseTrackContext {
 // NaN: no limit). Writes the pointer position and modifier keys (either may be null).
 // Returns true while the button is still down (moved or timed out), false once it is
 // released or tracking fails.
-bool TrackMouseWhileDown(MousePoint* pointOut, uint32_t* modifiersOut, double timeoutSeconds);
+bool TrackMouseWhileDown(QDPoint* pointOut, uint32_t* modifiersOut, double timeoutSeconds);
 // Loop form: calls back for each movement until the button is released (returns false)
 // or a wait times out with the button still down (gives up, returns true).
 bool TrackMouseWhileDown(const MouseTrackContext& context, double timeoutSeconds);
 
 // The same with the time-out in ticks: ticks / 60 seconds, a negative count meaning no
 // limit. Step form (for the views' drag loops) and loop form.
-bool TrackMouseTicks(MousePoint* pointOut, int32_t ticks);
+bool TrackMouseTicks(QDPoint* pointOut, int32_t ticks);
 bool TrackMouseTicks(const MouseTrackContext& context, int32_t ticks);
 
 // Waits up to 15 s for the pointer to move; false when the button went up, the user
 // cancelled or tracking failed, true otherwise (also on time-out).
-bool WaitMouseMoved(MousePoint* pointOut);
+bool WaitMouseMoved(QDPoint* pointOut);
 
 // Start-up: loads the colour cursors 128, 355 and 357; before it, their setters do nothing.
 void LoadColorCursors();

@@ -13,7 +13,7 @@ std::atomic<PointerSource*> installedSource{nullptr};
 
 struct CursorArt {
   int resourceId;
-  MousePoint hotSpot;
+  QDPoint hotSpot;
   const char* rows[16];  // '.' clear, 'X' black, 'o' white, 'r' red
 };
 

@@ -8,13 +8,9 @@
 #include <deque>
 #include <vector>
 
-class FakeClock;
+#include "platform/draw/qd_geometry.h"
 
-struct MousePoint {
-  int16_t v = 0;
-  int16_t h = 0;
-  friend bool operator==(const MousePoint&, const MousePoint&) = default;
-};
+class FakeClock;
 
 enum class PointerEventKind : uint8_t {
   kMoved,      // the pointer moved; the button is still down
@@ -26,7 +22,7 @@ enum class PointerEventKind : uint8_t {
 
 struct PointerEvent {
   PointerEventKind kind = PointerEventKind::kFailed;
-  MousePoint where;        // pointer position when the wait ended
+  QDPoint where{0, 0};     // pointer position when the wait ended
   uint32_t modifiers = 0;  // modifier keys held: 1 Command, 2 Shift, 4 Option, 8 Control
 };
 
@@ -38,7 +34,7 @@ inline constexpr int kThemePoofCursor = 22;
 // A 16 x 16 colour cursor: pixels 0xAARRGGBB row by row, and its hot spot.
 struct ColorCursorImage {
   int resourceId = 0;
-  MousePoint hotSpot;
+  QDPoint hotSpot{0, 0};
   uint32_t pixels[16 * 16] = {};
 };
 
@@ -71,7 +67,7 @@ class ScriptedPointerSource : public PointerSource {
   struct Step {
     uint64_t delayNs;
     PointerEventKind kind;
-    MousePoint where;
+    QDPoint where;
     uint32_t modifiers = 0;
   };
 
@@ -91,5 +87,5 @@ class ScriptedPointerSource : public PointerSource {
  private:
   FakeClock* clock_;
   std::deque<Step> script_;
-  MousePoint last_;
+  QDPoint last_{0, 0};
 };

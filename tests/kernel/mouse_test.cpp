@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "kernel/interface_helpers.h"
@@ -31,13 +32,15 @@ class Mouse : public ::testing::Test {
   ScriptedPointerSource pointer{&clock};
 };
 
-void RecordMove(void* data, MousePoint where) {
-  static_cast<std::vector<MousePoint>*>(data)->push_back(where);
+using Moves = std::vector<std::pair<int, int>>;  // (v, h) of each reported move
+
+void RecordMove(void* data, QDPoint where) {
+  static_cast<Moves*>(data)->emplace_back(where.v, where.h);
 }
 
 TEST_F(Mouse, LoopFormGivesUpAfterTheTimeOutWithTheButtonHeld) {
   pointer.Push({100 * kSecond, Kind::kReleased, {1, 1}});
-  std::vector<MousePoint> moves;
+  Moves moves;
   EXPECT_TRUE(TrackMouseTicks(MouseTrackContext{RecordMove, &moves}, 30));
   EXPECT_EQ(Elapsed(), kSecond / 2);  // 30 ticks = 0.5 s of fake time
   EXPECT_TRUE(moves.empty());
@@ -47,9 +50,9 @@ TEST_F(Mouse, LoopFormWithoutTimeOutFollowsEveryMoveUntilRelease) {
   pointer.Push({kSecond, Kind::kMoved, {10, 20}});
   pointer.Push({30 * kSecond, Kind::kMoved, {11, 22}});  // longer than any tick time-out
   pointer.Push({60 * kSecond, Kind::kReleased, {12, 24}});
-  std::vector<MousePoint> moves;
+  Moves moves;
   EXPECT_FALSE(TrackMouseTicks(MouseTrackContext{RecordMove, &moves}, -1));
-  EXPECT_EQ(moves, (std::vector<MousePoint>{{10, 20}, {11, 22}}));
+  EXPECT_EQ(moves, (Moves{{10, 20}, {11, 22}}));
   EXPECT_EQ(Elapsed(), 91 * kSecond);
 }
 
@@ -57,7 +60,7 @@ TEST_F(Mouse, LoopFormTimeOutRestartsAtEachMove) {
   // Moves 0.4 s apart never trip a 0.5 s time-out; the 0.6 s gap does.
   for (int i = 0; i < 3; ++i) pointer.Push({4 * kSecond / 10, Kind::kMoved, {int16_t(i), 0}});
   pointer.Push({6 * kSecond / 10, Kind::kReleased, {9, 9}});
-  std::vector<MousePoint> moves;
+  Moves moves;
   EXPECT_TRUE(TrackMouseWhileDown(MouseTrackContext{RecordMove, &moves}, 0.5));
   EXPECT_EQ(moves.size(), 3u);
   EXPECT_EQ(Elapsed(), 12 * kSecond / 10 + kSecond / 2);
@@ -66,15 +69,18 @@ TEST_F(Mouse, LoopFormTimeOutRestartsAtEachMove) {
 TEST_F(Mouse, StepFormReportsStillDownUntilRelease) {
   pointer.Push({kSecond / 10, Kind::kMoved, {5, 6}, 2});
   pointer.Push({kSecond, Kind::kReleased, {7, 8}});
-  MousePoint pt;
+  QDPoint pt{0, 0};
   EXPECT_TRUE(TrackMouseTicks(&pt, 20));  // the move
-  EXPECT_EQ(pt, (MousePoint{5, 6}));
+  EXPECT_EQ(pt.v, 5);
+  EXPECT_EQ(pt.h, 6);
   EXPECT_TRUE(TrackMouseTicks(&pt, 20));  // 1/3 s with no event: still down, same point
-  EXPECT_EQ(pt, (MousePoint{5, 6}));
+  EXPECT_EQ(pt.v, 5);
+  EXPECT_EQ(pt.h, 6);
   EXPECT_EQ(Elapsed(), kSecond / 10 + 20 * kSecond / 60);
   uint32_t modifiers = 99;
   EXPECT_FALSE(TrackMouseWhileDown(&pt, &modifiers, -1.0));  // the release
-  EXPECT_EQ(pt, (MousePoint{7, 8}));
+  EXPECT_EQ(pt.v, 7);
+  EXPECT_EQ(pt.h, 8);
   EXPECT_EQ(modifiers, 0u);
   EXPECT_FALSE(TrackMouseTicks(nullptr, 20));  // script exhausted: the button is up
 }
@@ -100,7 +106,7 @@ TEST_F(Mouse, WaitMouseMovedAnswers) {
     ScriptedPointerSource source(&clock);
     SetPointerSource(&source);
     source.Push({row.elapsed == kSecond ? kSecond : 20 * kSecond, row.kind, {3, 4}});
-    MousePoint pt;
+    QDPoint pt{0, 0};
     EXPECT_EQ(WaitMouseMoved(&pt), row.moved);
     EXPECT_EQ(Elapsed(), row.elapsed);
     EXPECT_EQ(WaitMouseMoved(nullptr), row.elapsed != kSecond);  // null point allowed
@@ -110,7 +116,7 @@ TEST_F(Mouse, WaitMouseMovedAnswers) {
 TEST_F(Mouse, HeadlessTrackingEndsAtOnce) {
   SetPointerSource(nullptr);
   int calls = 0;
-  MouseTrackContext context{[](void* d, MousePoint) { ++*static_cast<int*>(d); }, &calls};
+  MouseTrackContext context{[](void* d, QDPoint) { ++*static_cast<int*>(d); }, &calls};
   EXPECT_FALSE(TrackMouseTicks(context, -1));
   EXPECT_FALSE(TrackMouseTicks(nullptr, -1));
   EXPECT_FALSE(WaitMouseMoved(nullptr));

@@ -1,4 +1,5 @@
-// The monotonic clock and the fake that replaces it in tests.
+// The monotonic clock and the fake that replaces it in tests: the fake answers only
+// while installed, and the real clock comes back when it is destroyed.
 #include "platform/clock.h"
 
 #include <gtest/gtest.h>
