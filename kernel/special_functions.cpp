@@ -173,11 +173,11 @@ double LogGamma(double x) {
 
 int AiryFunctions(double x, double* ai, double* aip, double* bi, double* bip) {
   if (x > kMaxAiry) {
+    // Outside the domain: no error is recorded, only the -1 result.
     *ai = 0.0;
     *aip = 0.0;
-    *bi = kInf;
-    *bip = kInf;
-    SetMathError("airy", kMathOverflow);
+    *bi = kSpecialMaxNumber;
+    *bip = kSpecialMaxNumber;
     return -1;
   }
 
@@ -432,8 +432,9 @@ double BesselSeries(double n, double x) {
   lt += std::log(y);
   if (lt < -kMaxLog) return 0.0;
   if (lt > kMaxLog) {
+    // The published overflow value, with the sign the value would have had.
     SetMathError("Jv", kMathOverflow);
-    return kInf;
+    return sign * kSpecialMaxNumber;
   }
   return sign * std::exp(lt);
 }

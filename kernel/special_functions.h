@@ -52,7 +52,7 @@ double CubeRoot(double x);
 // Poles give +inf with kMathSingular; NaN gives NaN.
 double LogGamma(double x);
 // Airy functions Ai, Ai', Bi, Bi' at x. Beyond x = 25.77 gives Ai = Ai' = 0 and
-// Bi = Bi' = +inf with kMathOverflow and returns -1; otherwise returns 0.
+// Bi = Bi' = the largest double and returns -1 (no error recorded); otherwise 0.
 int AiryFunctions(double x, double* ai, double* aip, double* bi, double* bip);
 // J0(x) and J1(x) of the published rational approximations (J0 even, J1 odd).
 double BesselJ0(double x);
@@ -60,7 +60,8 @@ double BesselJ1(double x);
 // J_v(x) for real order v. Whole orders use J_-n = (-1)^n J_n and
 // J_n(-x) = (-1)^n J_n(x). A negative x with a non-whole order is a domain error
 // (0, kMathDomain); large negative non-whole orders (|v| >= 500) give 0 with
-// kMathTotalLoss. NaN in gives NaN; an infinite order gives NaN (kMathDomain);
+// kMathTotalLoss; a series value beyond the double range gives +-largest double
+// with kMathOverflow. NaN in gives NaN; an infinite order gives NaN (kMathDomain);
 // an infinite x gives 0 (the limit).
 double BesselJv(double order, double x);
 
