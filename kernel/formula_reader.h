@@ -1,0 +1,40 @@
+// The formula text reader: bracket notation (kind[params,operands], bare letters, symbol
+// names and number words) back into an expression tree. The text is untrusted (clipboard,
+// drops, server replies): nesting depth, operands per node, shapes and integer parameters
+// are bounded and checked; any fault only sets the error flag, frees the partly built tree
+// and makes the parse answer null. One parse at a time: cursor and flag are process-wide.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/handles.h"
+
+struct ExprNode;
+
+constexpr int kMaxFormulaDepth = 4096;        // nested items
+constexpr int kMaxFormulaOperands = 10000;    // operands of one node
+constexpr int kMaxMatrixExtent = 32767;       // rows, columns and index counts
+constexpr int kMaxFormulaWord = 100;          // a longer run of word characters is cut here
+constexpr int kMaxQuotedText = 99;            // characters of a quoted text
+
+// Points the reader at a NUL-terminated text and clears the error flag.
+void SetFormulaReaderText(const char* text);
+
+// The reader's error flag (0: no error) and cursor, as the last parse left them.
+int FormulaReaderError();
+const char* FormulaReaderCursor();
+
+// Reads one item from the cursor into a new tree and splits numbers that need an exponent
+// (SplitNumbersIntoScientific). Text after the first complete item is ignored. Returns the
+// root, or null with the error flag set; nothing of a failed parse stays allocated.
+ExprNode* ParseFormulaText();
+
+// Grows the handle by one byte, stores a NUL there, locks the handle and parses its bytes.
+// The handle stays locked and one byte longer. Null (and the error flag set) when the handle
+// is null or purged or cannot grow.
+ExprNode* ParseFormulaHandle(Handle handle);
+
+// The typesetter's number pass: each num node whose value no longer reads back from its
+// display text gets a fresh display text; a value that needs an exponent becomes an sn node
+// (mantissa, exponent). Returns false when a node could not be made (the tree stays valid).
+bool SplitNumbersIntoScientific(ExprNode* root);

@@ -1,0 +1,253 @@
+// The bracket-notation writer against the reader: read(write(t)) == t for random trees of
+// every kind the reader can name (strict equality: values bit for bit, display texts,
+// parameters), under both separators; the forms without a bracket form are reported.
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "formula_test_support.h"
+
+#include "kernel/bracket_writer.h"
+#include "kernel/node_kinds.h"
+#include "kernel/number_text.h"
+
+namespace {
+
+using BracketWriter = FormulaTextTest;
+
+std::string Bracket(const ExprNode* tree, bool* exact = nullptr) {
+  char* text = FormatExpressionBracket(tree, exact);
+  std::string out = text ? text : "<null>";
+  FreeMemory(text);
+  return out;
+}
+
+// Random trees as the reader could have produced them.
+class TreeMaker {
+ public:
+  explicit TreeMaker(uint32_t seed) : rng_(seed) {}
+
+  ExprNode* Make(int depth, bool aloneInList) {
+    if (depth <= 0 || Chance(35)) return Leaf(aloneInList);
+    uint32_t kind;
+    do {
+      kind = KindIndexes + Below(KindSet - KindIndexes + 1);
+    } while (kind == KindRe || kind == KindIm);
+    int count = Below(4);
+    ExprNode* node = nullptr;
+    switch (kind) {
+      case KindMatrix: {
+        int rows = 1 + Below(3), columns = 1 + Below(3);
+        node = Fill(NewNode(kind, rows * columns), depth);
+        node->value.halves = NodeHalves{static_cast<int16_t>(rows), static_cast<int16_t>(columns)};
+        return node;
+      }
+      case KindIndexes: {
+        int raised = Below(2), lowered = Below(3);
+        node = Fill(NewNode(kind, raised + lowered + 1), depth);
+        node->value.halves = NodeHalves{static_cast<int16_t>(raised), static_cast<int16_t>(lowered)};
+        return node;
+      }
+      case KindTensor:
+        node = Fill(NewNode(kind, count), depth);
+        node->value.tensorMask = static_cast<int32_t>(rng_());
+        return node;
+      case KindChem:
+        node = Fill(NewNode(kind, count), depth);
+        for (uint8_t& b : node->value.chem) b = static_cast<uint8_t>(Below(256));
+        return node;
+      default: return Fill(NewNode(kind, count), depth);
+    }
+  }
+
+ private:
+  ExprNode* Fill(ExprNode* node, int depth) {
+    EXPECT_NE(node, nullptr);
+    for (int i = 0; i < node->arity; ++i) {
+      node->children[i] = Make(depth - 1, node->arity == 1);
+      node->children[i]->parent = node;
+    }
+    return node;
+  }
+
+  ExprNode* Leaf(bool aloneInList) {
+    switch (Below(7)) {
+      case 0: return NewSymbolNode(static_cast<int16_t>(Chance(50) ? 'a' + Below(26) : 'A' + Below(26)));
+      case 1: return NewSymbolNode(static_cast<int16_t>(kFirstSymbolId + Below(kSymbolNameCount)));
+      case 2: {
+        const char codes[] = "0123456789.xQ";
+        ExprNode* node = NewSymbolNode(static_cast<int16_t>(codes[Below(13)]));
+        if (Chance(50)) node->kind = KindDummy;
+        return node;
+      }
+      case 3: return NewPromptNode();
+      case 4: {
+        std::string text;
+        const char alphabet[] = "ab,[]\" ()xyz012";
+        int length = Below(100);
+        for (int i = 0; i < length; ++i) text += alphabet[Below(15)];
+        return NewStringNode(text.data(), text.size());
+      }
+      default: return Number(aloneInList);
+    }
+  }
+
+  ExprNode* Number(bool aloneInList) {
+    double value;
+    switch (Below(6)) {
+      case 0: value = static_cast<double>(static_cast<int>(Below(2000)) - 1000); break;
+      case 1: value = (static_cast<int>(Below(64)) - 32) / 8.0; break;
+      case 2: value = Chance(50) ? INFINITY : -INFINITY; break;
+      case 3: value = NAN; break;
+      default: {
+        uint64_t bits = (static_cast<uint64_t>(rng_()) << 32) | rng_();
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) value = 0.1;
+      }
+    }
+    ExprNode* node = NewNumberNode(value);
+    // The display text the reader leaves: reads back as the value, first period localised.
+    char text[40];
+    if (std::isnan(value)) {
+      std::strcpy(text, aloneInList || Chance(50) ? "NaN" : "");
+    } else if (std::isinf(value)) {
+      std::strcpy(text, value > 0 ? "Infinity" : "-Infinity");
+    } else {
+      FormatDoubleDigits(text, sizeof text, value, 17);
+      if (char* period = std::strchr(text, '.')) *period = GetDecimalSeparator();
+    }
+    SetNumberText(node, text, std::strlen(text));
+    return node;
+  }
+
+  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
+  bool Chance(int percent) { return Below(100) < percent; }
+
+  std::mt19937 rng_;
+};
+
+TEST_F(BracketWriter, TextReadsBackAsTheSameTree) {
+  for (char separator : {'.', ','}) {
+    SetDecimalSeparator(separator);
+    TreeMaker maker(separator == '.' ? 2024u : 77u);
+    for (int i = 0; i < 1000; ++i) {
+      ExprNode* tree = maker.Make(1 + i % 5, false);
+      ASSERT_TRUE(CheckExpressionTree(tree));
+      bool exact = false;
+      const std::string text = Bracket(tree, &exact);
+      EXPECT_TRUE(exact) << text;
+      ExprNode* back = Parse(text);
+      ASSERT_NE(back, nullptr) << text;
+      std::string why;
+      EXPECT_TRUE(StrictlyEqual(tree, back, &why)) << why << "\n" << text;
+      EXPECT_TRUE(CheckExpressionTree(back));
+      // And the second writing is identical: the text is a fixed point.
+      EXPECT_EQ(Bracket(back), text);
+      FreeExpression(back);
+      FreeExpression(tree);
+      if (HasFailure()) return;
+    }
+  }
+}
+
+TEST_F(BracketWriter, WritesTheReadersForms) {
+  struct Case {
+    const char* tree;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"plus[x,times[2,alpha]]", "plus[x,times[num[2,\"2\"],alpha]]"},
+      {"matrix[2,2,a,b,c,d]", "matrix[2,2,a,b,c,d]"},
+      {"chem[1,2,3,4,X]", "chem[1,2,3,4,X]"},
+      {"indexes[1,0,x,i]", "indexes[1,0,x,i]"},
+      {"tensor[-5,]", "tensor[-5,]"},
+      {"string[\"a\"\"b\"]", "string[\"a\"\"b\"]"},
+      {"char[7]", "char[7]"},
+      {"dummy[beta]", "dummy[beta]"},
+      {"num[0.1,\"0.1\"]", "num[0.10000000000000001,\"0.1\"]"},
+      {"plus[,x]", "plus[,x]"},
+      {"plus[x,]", "plus[x,]"},
+      {"sin[NaN]", "sin[NaN]"},
+      {"", ""},
+      {"Infinity", "num[inf,\"Infinity\"]"},
+      {"num[-inf,\"-Infinity\"]", "num[-inf,\"-Infinity\"]"},
+      {"sin[]", "sin[]"},
+      {"prompt[]", "prompt[]"},
+  };
+  for (const Case& c : cases) {
+    SetDecimalSeparator(',');
+    ExprNode* tree = Parse(c.tree);
+    ASSERT_NE(tree, nullptr) << c.tree;
+    bool exact = false;
+    EXPECT_EQ(Bracket(tree, &exact), c.text) << c.tree;
+    EXPECT_TRUE(exact) << c.tree;
+    FreeExpression(tree);
+  }
+}
+
+TEST_F(BracketWriter, ReportsWhatHasNoBracketForm) {
+  struct Case {
+    ExprNode* tree;
+    const char* text;
+  };
+  ExprNode* re = NewNode(KindRe, 1);
+  re->children[0] = NewSymbolNode('z');
+  re->children[0]->parent = re;
+  ExprNode* im = NewNode(KindIm, 0);
+  ExprNode* infix = NewNode(KindInfix, 0);
+  ExprNode* internal = NewNode(KindDerivativePartial, 0);
+  ExprNode* primed = NewSymbolNode(0x7078);
+  ExprNode* longString = NewStringNode(std::string(120, 's').data(), 120);
+  ExprNode* badMatrix = NewNode(KindMatrix, 1);
+  badMatrix->value.halves = NodeHalves{2, 2};
+  badMatrix->children[0] = NewSymbolNode('a');
+  badMatrix->children[0]->parent = badMatrix;
+  const Case cases[] = {
+      {re, "real[z]"},
+      {im, "imag[]"},
+      {infix, "prompt[]"},
+      {internal, "prompt[]"},
+      {primed, "prompt[]"},
+      {longString, nullptr},
+      {badMatrix, "matrix[2,2,a]"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_NE(c.tree, nullptr);
+    bool exact = true;
+    const std::string text = Bracket(c.tree, &exact);
+    EXPECT_FALSE(exact) << text;
+    if (c.text) {
+      EXPECT_EQ(text, c.text);
+    } else {
+      EXPECT_EQ(text, "string[\"" + std::string(99, 's') + "\"]");
+    }
+    FreeExpression(c.tree);
+  }
+  // What Re and Im become still reads.
+  ExprNode* real = Parse("real[z]");
+  ASSERT_NE(real, nullptr);
+  EXPECT_EQ(real->kind, KindReal);
+  FreeExpression(real);
+}
+
+TEST_F(BracketWriter, DeepTreesAreCutAtTheReadersDepth) {
+  ExprNode* root = NewSymbolNode('x');
+  for (int i = 0; i < kMaxFormulaDepth + 5; ++i) {
+    ExprNode* wrap = NewNode(KindSin, 1);
+    ASSERT_NE(wrap, nullptr);
+    wrap->children[0] = root;
+    root->parent = wrap;
+    root = wrap;
+  }
+  bool exact = true;
+  const std::string text = Bracket(root, &exact);
+  EXPECT_FALSE(exact);
+  ExprNode* back = Parse(text);
+  ASSERT_NE(back, nullptr);  // the cut text is still within the reader's limit
+  EXPECT_EQ(CountSubtreeNodes(back), kMaxFormulaDepth);
+  FreeExpression(back);
+  FreeExpression(root);
+}
+
+}  // namespace
