@@ -71,16 +71,25 @@ void EmitSymbolWord(int symbol) {
   char value[40];
   FormatDoubleDigits(value, sizeof value, record->value, 17);
   char text[sizeof record->text];
+  size_t textLength = length;
   std::memcpy(text, record->text, length);
+  // The reader lets a display text "Infinity" or "NaN" override the value; a record whose
+  // value disagrees keeps its value and takes a text that says it.
+  const bool infinityText = length == 8 && std::memcmp(text, "Infinity", 8) == 0;
+  const bool nanText = length == 3 && std::memcmp(text, "NaN", 3) == 0;
+  if ((infinityText && record->value != INFINITY) || nanText) {
+    textLength = FormatDoubleShort(record->value, text, sizeof text);
+    writer.exact = false;
+  }
   // The reader localises the first period; give it the period back.
   const char separator = GetDecimalSeparator();
   if (separator != '.') {
-    if (char* found = static_cast<char*>(std::memchr(text, separator, length))) *found = '.';
+    if (char* found = static_cast<char*>(std::memchr(text, separator, textLength))) *found = '.';
   }
   EmitString("num[");
   EmitString(value);
   EmitChar(',');
-  EmitQuoted(text, length);
+  EmitQuoted(text, textLength);
   EmitChar(']');
 }
 

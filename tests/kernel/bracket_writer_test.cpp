@@ -224,6 +224,21 @@ TEST_F(BracketWriter, ReportsWhatHasNoBracketForm) {
     }
     FreeExpression(c.tree);
   }
+  // A record whose text would override its value keeps the value.
+  for (double value : {-static_cast<double>(INFINITY), 2.5}) {
+    for (const char* text : {"Infinity", "NaN"}) {
+      ExprNode* number = NewNumberNode(value);
+      SetNumberText(number, text, std::strlen(text));
+      bool exact = true;
+      const std::string written = Bracket(number, &exact);
+      EXPECT_FALSE(exact) << written;
+      ExprNode* back = Parse(written);
+      ASSERT_NE(back, nullptr) << written;
+      EXPECT_EQ(back->value.number->value, value) << written;
+      FreeExpression(back);
+      FreeExpression(number);
+    }
+  }
   // What Re and Im become still reads.
   ExprNode* real = Parse("real[z]");
   ASSERT_NE(real, nullptr);
