@@ -115,7 +115,6 @@ void SetOrigin(int32_t h, int32_t v) {
   if (RectWidth(moved) != RectWidth(port->bounds) || RectHeight(moved) != RectHeight(port->bounds)) return;
   port->bounds = moved;
   OffsetRect(&port->portRect, dh, dv);
-  port->pen.location = MakePoint(port->pen.location.h + dh, port->pen.location.v + dv);
 }
 
 void GetPortBounds(const Port* port, QDRect* out) { *out = port ? port->portRect : QDRect{0, 0, 0, 0}; }

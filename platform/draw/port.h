@@ -87,8 +87,9 @@ uint8_t GetPixelsState(GWorldPtr gw);
 void SetPixelsState(GWorldPtr gw, uint8_t state);
 uint32_t* GetPixBaseAddr(GWorldPtr gw);
 
-// Moves the local coordinate system so that portRect's top-left becomes (h, v). The clip
-// region is not moved (it stays in local coordinates); patterns stay anchored to local (0, 0).
+// Moves the local coordinate system so that portRect's top-left becomes (h, v). The clip region
+// and the pen location are numbers in local coordinates and are not changed; patterns stay
+// anchored to local (0, 0). A move that would push the bounds past the int16 range is ignored.
 void SetOrigin(int32_t h, int32_t v);
 void GetPortBounds(const Port* port, QDRect* out);
 

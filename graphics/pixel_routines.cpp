@@ -1,0 +1,273 @@
+// Pixel routines on the current 32-bit buffer. Each routine reaches pixels only through
+// PixelAt, which answers null outside the buffer, so no rectangle can push a read or write out.
+#include "graphics/pixel_routines.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+inline uint32_t* PixelAt(Port* port, int32_t h, int32_t v) { return PixelAddress(port, h, v); }
+
+inline bool InsideRect(const QDRect& r, int32_t h, int32_t v) {
+  return v >= r.top && v < r.bottom && h >= r.left && h < r.right;
+}
+
+void ShadeAt(Port* port, const QDRect& rect, int32_t h, int32_t v, uint32_t color) {
+  if (!InsideRect(rect, h, v)) return;
+  if (uint32_t* p = PixelAt(port, h, v)) *p = ShadePixelByLuminance(color, *p);
+}
+
+inline int32_t FloorMod(int32_t a, int32_t m) {
+  int32_t r = a % m;
+  return r < 0 ? r + m : r;
+}
+
+// The visited span of ShadeHorizontalSpan/ShadeVerticalSpan along one axis.
+template <class F>
+void VisitSpan(int32_t a, int32_t b, int32_t lo, int32_t hiExclusive, int32_t step, F&& shade) {
+  int32_t from = std::max(std::min(a, b), lo), to = std::min(std::max(a, b), hiExclusive - 1);
+  if (step < 1) step = 1;
+  for (int64_t x = from; x <= to; x += step) shade(int32_t(x));
+}
+
+inline uint32_t Average(uint32_t x, uint32_t y) { return (x + y + 1) >> 1; }
+
+}  // namespace
+
+uint32_t ShadeLuminance(uint32_t background) {
+  if ((background & 0xFFFFFFu) == kGridColor) return 256;
+  uint32_t r = background >> 16 & 0xFF, g = background >> 8 & 0xFF, b = background & 0xFF;
+  return (77 * r + 150 * g + 29 * b) / 255;
+}
+
+uint32_t ShadePixelByLuminance(uint32_t color, uint32_t background) {
+  if ((background & 0xFFFFFFu) == kGridColor) return color & 0xFFFFFFu;
+  uint32_t l = ShadeLuminance(background);
+  uint32_t r = color >> 16 & 0xFF, g = color >> 8 & 0xFF, b = color & 0xFF;
+  return ((l * r) >> 8) << 16 | ((l * g) >> 8) << 8 | ((l * b) >> 8);
+}
+
+void ShadeGWorldPixel(const QDRect& rect, QDPoint p, PackedRGB color) {
+  if (Port* port = GetPort()) ShadeAt(port, rect, p.h, p.v, color);
+}
+
+void PlotSmallDot(const QDRect& rect, QDPoint p, PackedRGB color) {
+  static constexpr int8_t kRing[14][2] = {{-1, -2}, {-1, -1}, {-1, 1}, {-1, 2}, {0, -3}, {0, 0}, {0, 3},
+                                          {1, -3},  {1, 0},   {1, 3},  {2, -2}, {2, -1}, {2, 1}, {2, 2}};
+  Port* port = GetPort();
+  if (!port) return;
+  for (const auto& o : kRing) ShadeAt(port, rect, p.h + o[1], p.v + o[0], color);
+}
+
+void ShadeHorizontalSpan(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color, int32_t step) {
+  Port* port = GetPort();
+  if (!port || p1.v < rect.top || p1.v >= rect.bottom) return;
+  if (p1.h == p2.h && p1.v == p2.v) {
+    ShadeAt(port, rect, p1.h, p1.v, color);
+    return;
+  }
+  VisitSpan(p1.h, p2.h, rect.left, rect.right, step, [&](int32_t h) { ShadeAt(port, rect, h, p1.v, color); });
+}
+
+void ShadeVerticalSpan(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color, int32_t step) {
+  Port* port = GetPort();
+  if (!port || p1.h < rect.left || p1.h >= rect.right) return;
+  if (p1.h == p2.h && p1.v == p2.v) {
+    ShadeAt(port, rect, p1.h, p1.v, color);
+    return;
+  }
+  VisitSpan(p1.v, p2.v, rect.top, rect.bottom, step, [&](int32_t v) { ShadeAt(port, rect, p1.h, v, color); });
+}
+
+QDPoint IntersectSegmentWithEdge(QDPoint p0, QDPoint p1, bool horizontalEdge, int32_t edge, int32_t lo, int32_t hi) {
+  const QDPoint none{-1, -1};
+  // Along: the coordinate that crosses the edge's line; across: the one found on the edge.
+  double a0 = horizontalEdge ? p0.v : p0.h, a1 = horizontalEdge ? p1.v : p1.h;
+  double s0 = horizontalEdge ? p0.h : p0.v, s1 = horizontalEdge ? p1.h : p1.v;
+  if (a0 == a1) return none;
+  if (edge < std::min(a0, a1) || edge > std::max(a0, a1)) return none;
+  double s = s0 + (s1 - s0) / (a1 - a0) * (edge - a0) + 0.5;
+  int32_t at = int32_t(s);  // truncation toward zero
+  if (at < lo || at > hi) return none;
+  return horizontalEdge ? MakePoint(at, edge) : MakePoint(edge, at);
+}
+
+QDPoint ClipSegmentEnd(const QDRect& rect, QDPoint p, QDPoint q) {
+  const QDPoint none{-1, -1};
+  int32_t top = rect.top, left = rect.left, bottom = rect.bottom - 1, right = rect.right - 1;
+  if (bottom < top || right < left) return none;
+  auto horizontal = [&](int32_t v) { return IntersectSegmentWithEdge(p, q, true, v, left, right); };
+  auto vertical = [&](int32_t h) { return IntersectSegmentWithEdge(p, q, false, h, top, bottom); };
+  auto found = [](QDPoint r) { return !(r.h == -1 && r.v == -1); };
+  QDPoint r = none;
+  if (q.v < top || q.v > bottom) {
+    r = horizontal(q.v < top ? top : bottom);
+    if (!found(r)) r = vertical(left);
+    if (!found(r)) r = vertical(right);
+    return r;
+  }
+  return q.h < rect.right ? vertical(left) : vertical(right);
+}
+
+void ShadeLineSegment(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color) {
+  Port* port = GetPort();
+  if (!port) return;
+  if (p1.h == p2.h && p1.v == p2.v) {
+    ShadeAt(port, rect, p1.h, p1.v, color);
+    return;
+  }
+  auto outside = [&](QDPoint p) { return !InsideRect(rect, p.h, p.v); };
+  auto none = [](QDPoint p) { return p.h == -1 && p.v == -1; };
+  if (outside(p2)) {
+    p2 = ClipSegmentEnd(rect, p1, p2);
+    if (none(p2)) return;
+  }
+  if (outside(p1)) {
+    p1 = ClipSegmentEnd(rect, p2, p1);
+    if (none(p1)) return;
+  }
+  int32_t dh = p2.h - p1.h, dv = p2.v - p1.v;
+  bool alongH = std::abs(dh) > std::abs(dv);
+  QDPoint start = alongH ? (p1.h <= p2.h ? p1 : p2) : (p1.v <= p2.v ? p1 : p2);
+  QDPoint end = (start.h == p1.h && start.v == p1.v) ? p2 : p1;
+  if (alongH) {
+    double slope = double(end.v - start.v) / double(end.h - start.h);
+    for (int32_t h = start.h; h <= end.h; ++h)
+      ShadeAt(port, rect, h, int32_t(start.v + slope * (h - start.h) + 0.5), color);
+  } else {
+    double slope = end.v == start.v ? 0.0 : double(end.h - start.h) / double(end.v - start.v);
+    for (int32_t v = start.v; v <= end.v; ++v)
+      ShadeAt(port, rect, int32_t(start.h + slope * (v - start.v) + 0.5), v, color);
+  }
+}
+
+void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t pixel) {
+  Port* port = GetPort();
+  if (!port) return;
+  if ((y0 == y1 && y1 == y2) || (x0 == x1 && x1 == x2)) return;
+  struct V { int32_t x, y; } v[3] = {{x0, y0}, {x1, y1}, {x2, y2}};
+  std::sort(v, v + 3, [](const V& a, const V& b) { return a.y < b.y; });
+  if (v[0].y == v[1].y && v[1].x < v[0].x) std::swap(v[0], v[1]);
+  int64_t d = int64_t(v[1].y - v[0].y) * (v[2].x - v[0].x) - int64_t(v[1].x - v[0].x) * (v[2].y - v[0].y);
+  bool longLeft = d < 0;
+  const QDRect& b = port->bounds;
+  auto row = [&](int32_t y, float xl, float xr) {
+    if (y < b.top || y >= b.bottom) return;
+    int32_t from = std::max<int32_t>(int32_t(std::floor(xl)), b.left);
+    int32_t to = std::min<int32_t>(int32_t(std::floor(xr)), b.right);
+    for (int32_t x = from; x < to; ++x) *PixelAt(port, x, y) = pixel;
+  };
+  // The long edge runs from the top vertex to the bottom one; a flat top has none above.
+  float longX = float(v[0].x), longStep = float(v[2].x - v[0].x) / float(v[2].y - v[0].y);
+  if (v[0].y == v[1].y) {
+    float lx = float(v[0].x), rx = float(v[1].x);
+    float ls = float(v[2].x - v[0].x) / float(v[2].y - v[0].y), rs = float(v[2].x - v[1].x) / float(v[2].y - v[1].y);
+    for (int32_t y = v[0].y; y < v[2].y; ++y, lx += ls, rx += rs) row(y, lx, rx);
+    return;
+  }
+  float shortX = float(v[0].x), shortStep = float(v[1].x - v[0].x) / float(v[1].y - v[0].y);
+  for (int32_t y = v[0].y; y < v[2].y; ++y) {
+    if (y == v[1].y) {
+      shortX = float(v[1].x);
+      shortStep = v[2].y == v[1].y ? 0.0f : float(v[2].x - v[1].x) / float(v[2].y - v[1].y);
+    }
+    if (longLeft) row(y, longX, shortX);
+    else row(y, shortX, longX);
+    longX += longStep;
+    shortX += shortStep;
+  }
+}
+
+void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedRGB rgb) {
+  Port* port = GetPort();
+  if (!port) return;
+  auto blend = [&](int32_t h, int32_t v, double weight) {
+    if (weight <= 0.0) return;
+    uint32_t* p = PixelAt(port, h, v);
+    if (!p) return;
+    uint32_t w = uint32_t(weight * 255.0 + 0.5);
+    if (w > 255) w = 255;
+    uint32_t out = 0;
+    for (int shift = 16; shift >= 0; shift -= 8) {
+      uint32_t c = rgb >> shift & 0xFF, d = *p >> shift & 0xFF;
+      out |= ((c * w + d * (255 - w) + 127) / 255) << shift;
+    }
+    *p = out;
+  };
+  bool steep = std::abs(v1 - v0) > std::abs(h1 - h0);
+  // Walk the major axis from its smaller end; the minor coordinate splits between two pixels.
+  int32_t a0 = steep ? v0 : h0, a1 = steep ? v1 : h1, b0 = steep ? h0 : v0, b1 = steep ? h1 : v1;
+  if (a1 < a0) {
+    std::swap(a0, a1);
+    std::swap(b0, b1);
+  }
+  double slope = a1 == a0 ? 0.0 : double(b1 - b0) / double(a1 - a0);
+  for (int32_t a = a0; a <= a1; ++a) {
+    double b = b0 + slope * (a - a0);
+    double base = std::floor(b), frac = b - base;
+    int32_t ib = int32_t(base);
+    if (steep) {
+      blend(ib, a, 1.0 - frac);
+      blend(ib + 1, a, frac);
+    } else {
+      blend(a, ib, 1.0 - frac);
+      blend(a, ib + 1, frac);
+    }
+  }
+}
+
+// Rows counted from rect.top are grid rows when (i + phaseV) mod 32 is 0 or 1. Columns go in
+// groups of four from the group (aligned to the buffer's left) holding rect.left; group k is a
+// grid group when (phaseH + 4k) mod 32 < 4, and there pixels 0-1 (phaseH bit 1 set) or 2-3 are
+// grid. FillGridBackground passes phaseH = 2 - h, so for even h the grid columns are h, h + 1.
+void FillGridFast(int32_t phaseH, int32_t phaseV, const QDRect& rect) {
+  Port* port = GetPort();
+  if (!port || EmptyRect(rect)) return;
+  PixelsSave saved;
+  SaveGWorldLockPixels(&saved);
+  const QDRect& b = port->bounds;
+  int32_t group0 = rect.left - FloorMod(rect.left - b.left, 4);
+  bool firstPair = (phaseH & 2) != 0;
+  int32_t top = std::max<int32_t>(rect.top, b.top), bottom = std::min<int32_t>(rect.bottom, b.bottom);
+  int32_t left = std::max<int32_t>(rect.left, b.left), right = std::min<int32_t>(rect.right, b.right);
+  for (int32_t y = top; y < bottom; ++y) {
+    bool gridRow = FloorMod(y - rect.top + phaseV, 32) < 2;
+    uint32_t* p = PixelAt(port, left, y);
+    for (int32_t x = left; x < right; ++x, ++p) {
+      int32_t k = (x - group0) >> 2, within = (x - group0) & 3;
+      bool grid = gridRow || (FloorMod(phaseH + 4 * k, 32) < 4 && (firstPair ? within < 2 : within >= 2));
+      *p = grid ? kGridPixel : kPaperPixel;
+    }
+  }
+  RestorePixelsState(&saved);
+  AddRectToDirtyRegion(port, rect);
+}
+
+void HalveGWorldVector(GWorldPtr src, const QDRect& srcRect, const QDRect& dstRect) {
+  Port* port = GetPort();
+  if (!port || !src || EmptyRect(dstRect)) return;
+  PixelsSave saved;
+  SaveGWorldLockPixels(&saved);
+  for (int32_t i = 0; i < RectHeight(dstRect); ++i) {
+    int32_t sy = srcRect.top + 2 * i;
+    for (int32_t j = 0; j < RectWidth(dstRect); ++j) {
+      uint32_t* d = PixelAt(port, dstRect.left + j, dstRect.top + i);
+      int32_t sx = srcRect.left + 2 * j;
+      const uint32_t* a = PixelAddress(src, sx, sy);
+      const uint32_t* bb = PixelAddress(src, sx + 1, sy);
+      const uint32_t* c = PixelAddress(src, sx, sy + 1);
+      const uint32_t* dd = PixelAddress(src, sx + 1, sy + 1);
+      if (!d || !a || !bb || !c || !dd) continue;
+      uint32_t out = 0;
+      for (int shift = 24; shift >= 0; shift -= 8) {
+        uint32_t ca = *a >> shift & 0xFF, cb = *bb >> shift & 0xFF, cc = *c >> shift & 0xFF, cd = *dd >> shift & 0xFF;
+        out |= Average(Average(ca, cc), Average(cb, cd)) << shift;
+      }
+      *d = out;
+    }
+  }
+  RestorePixelsState(&saved);
+  AddRectToDirtyRegion(port, dstRect);
+}

@@ -1,0 +1,248 @@
+// The drawing wrappers, offscreen buffers, copies, phased fills and save/restore pairs.
+// Copies remember every lock state and colour they change and put each back.
+#include "graphics/qd_layer.h"
+
+#include "graphics/graphics_layer.h"
+#include "graphics/pixel_routines.h"
+#include "kernel/memory_budget.h"
+
+namespace {
+
+PaletteEntryHook gPaletteHook = nullptr;
+
+constexpr RGBColor16 kBlack16{0, 0, 0};
+constexpr RGBColor16 kWhite16{0xFFFF, 0xFFFF, 0xFFFF};
+
+}  // namespace
+
+void QDMoveTo(int32_t h, int32_t v) { MoveTo(PinCoordinate(h), PinCoordinate(v)); }
+void QDLineTo(int32_t h, int32_t v) { LineTo(PinCoordinate(h), PinCoordinate(v)); }
+void QDMove(int32_t dh, int32_t dv) { Move(PinCoordinate(dh), PinCoordinate(dv)); }
+void QDClipRect(const QDRect& r) { ClipRect(r); }
+void QDPaintRect(const QDRect& r) { PaintRect(r); }
+void QDFrameRect(const QDRect& r) { FrameRect(r); }
+void QDInvertRect(const QDRect& r) { InvertRect(r); }
+void QDDrawChar(int32_t c) { DrawChar(uint8_t(c & 0xFF)); }
+int16_t QDCharWidth(int32_t c) { return CharWidth(uint8_t(c & 0xFF)); }
+void QDPenNormal() { PenNormal(); }
+void QDTextFont(int32_t font) { TextFont(int16_t(font)); }
+void QDOffsetRect(QDRect* r, int32_t dh, int32_t dv) { OffsetRect(r, PinCoordinate(dh), PinCoordinate(dv)); }
+uint8_t IntersectRects(const QDRect& a, const QDRect& b, QDRect* out) { return SectRect(a, b, out) ? 1 : 0; }
+uint8_t PointInRect(QDPoint p, const QDRect& r) { return PtInRect(p, r) ? 1 : 0; }
+RgnHandle QDNewRgn() { return NewRgn(); }
+void QDRectRgn(RgnHandle rgn, const QDRect& r) { RectRgn(rgn, r); }
+void QDSetEmptyRgn(RgnHandle rgn) { SetEmptyRgn(rgn); }
+void QDUnionRgn(const Region* a, const Region* b, RgnHandle dst) { UnionRgn(a, b, dst); }
+uint8_t QDPtInRgn(QDPoint p, const Region* rgn) { return PtInRgn(p, rgn) ? 1 : 0; }
+void QDDisposePixPat(PixPatHandle pat) { DisposePixPat(pat); }
+PixPatHandle QDGetPixPat(int32_t id) { return GetPixPat(int16_t(id)); }
+
+void DrawCString(const char* text) { DrawString(text); }
+int32_t CStringWidth(const char* text) { return StringWidth(text); }
+void SetForeColorBlack() { ForeColor(kBlackColor); }
+void SetBackColorWhite() { BackColor(kWhiteColor); }
+void PenPatBlack() { PenPat(BlackPattern()); }
+void PenPatGray() { PenPat(GrayPattern()); }
+
+void QDDrawDot(int32_t h, int32_t v) {
+  QDMoveTo(h, v);
+  QDLineTo(h, v);
+}
+
+RGBColor16 PackedRGBToRGBColor(PackedRGB rgb) {
+  auto widen = [](uint32_t c) { return uint16_t((c & 0xFF) << 8 | (c & 0xFF)); };
+  return RGBColor16{widen(rgb >> 16), widen(rgb >> 8), widen(rgb)};
+}
+
+PackedRGB RGBColorToPackedRGB(const RGBColor16& c) {
+  return uint32_t(c.red >> 8) << 16 | uint32_t(c.green >> 8) << 8 | uint32_t(c.blue >> 8);
+}
+
+void SetForeColorPacked(PackedRGB rgb) { RGBForeColor(PackedRGBToRGBColor(rgb)); }
+
+PackedRGB GetPortHiliteColorPacked(const Port* port) {
+  RGBColor16 c;
+  GetPortHiliteColor(port, &c);
+  return RGBColorToPackedRGB(c);
+}
+
+bool IsRectEmpty(const QDRect& r) { return r.bottom <= r.top || r.right <= r.left; }
+bool RectsEqual(const QDRect& a, const QDRect& b) { return EqualRect(a, b); }
+void SafeDisposeRgn(RgnHandle rgn) { DisposeRgn(rgn); }
+void SafeDisposeGWorld(GWorldPtr gw) { DisposeGWorld(gw); }
+void PortBounds(const Port* port, QDRect* out) { GetPortBounds(port, out); }
+
+PackedRGB GetPixelPacked(QDPoint p) {
+  RGBColor16 c;
+  GetCPixel(p.h, p.v, &c);
+  return RGBColorToPackedRGB(c);
+}
+
+void SetPaletteEntryHook(PaletteEntryHook hook) { gPaletteHook = hook; }
+
+void SetForeColorFromPalette(int index, void* window) {
+  RGBColor16 c;
+  if (gPaletteHook && gPaletteHook(index, window, &c)) RGBForeColor(c);
+}
+
+void SetForeColorPalette7(void* window) { SetForeColorFromPalette(7, window); }
+
+void SetSquarePenSize(int32_t n) { PenSize(n, n); }
+void SetPenModeXor(int32_t) { PenMode(kPatXor); }
+
+GWorldPtr NewGWorld32(const QDRect& r) { return NewGWorld(r); }
+
+bool LockGWorldPixels(GWorldPtr gw) { return LockPixels(gw); }
+void UnlockGWorldPixels(GWorldPtr gw) { UnlockPixels(gw); }
+
+bool GWorldPixelsLost(GWorldPtr gw) {
+  if (!gw) return true;
+  uint8_t state = GetPixelsState(gw);
+  bool locked = LockPixels(gw);
+  SetPixelsState(gw, state);
+  return !locked;
+}
+
+bool GWorldPixelsState(GWorldPtr gw) { return (GetPixelsState(gw) & kPixelsLocked) != 0; }
+uint32_t* GWorldBaseAddr(GWorldPtr gw) { return GetPixBaseAddr(gw); }
+int32_t GWorldRowBytes(GWorldPtr gw) { return gw ? gw->rowBytes : 0; }
+QDRect GWorldBounds(GWorldPtr gw) { return gw ? gw->bounds : QDRect{0, 0, 0, 0}; }
+uint32_t* CurrentGWorldBase() { return GWorldBaseAddr(GetPort()); }
+int32_t CurrentGWorldRowBytes() { return GWorldRowBytes(GetPort()); }
+QDRect CurrentGWorldBounds() { return GWorldBounds(GetPort()); }
+
+void CopyGWorldRect(GWorldPtr src, GWorldPtr dst, const QDRect& srcRect, const QDRect& dstRect) {
+  if (!src || !dst) return;
+  GWorldSave saved;
+  SaveAndSetGWorld(&saved, dst);
+  bool srcWasLocked = GWorldPixelsState(src), dstWasLocked = GWorldPixelsState(dst);
+  if (LockGWorldPixels(src)) {
+    LockGWorldPixels(dst);
+    RGBColor16 fore, back;
+    GetForeColor(&fore);
+    GetBackColor(&back);
+    SetForeColorBlack();
+    SetBackColorWhite();
+    CopyBits(src, dst, srcRect, dstRect, kSrcCopy);
+    RGBForeColor(fore);
+    RGBBackColor(back);
+  }
+  if (!srcWasLocked) UnlockGWorldPixels(src);
+  if (!dstWasLocked) UnlockGWorldPixels(dst);
+  RestoreGWorld(&saved);
+}
+
+void CopyGWorldToPort(GWorldPtr gw, const QDRect& srcRect, const QDRect& dstRect) {
+  Port* port = GetPort();
+  if (!gw || !port) return;
+  bool wasLocked = GWorldPixelsState(gw);
+  LockGWorldPixels(gw);
+  RGBColor16 fore, back;
+  GetForeColor(&fore);
+  GetBackColor(&back);
+  SetForeColorBlack();
+  SetBackColorWhite();
+  if (RectHeight(srcRect) == 2 * RectHeight(dstRect) && RectWidth(srcRect) == 2 * RectWidth(dstRect))
+    HalveGWorldVector(gw, srcRect, dstRect);
+  else
+    CopyBits(gw, port, srcRect, dstRect, kDitherCopy);
+  RGBForeColor(fore);
+  RGBBackColor(back);
+  if (!wasLocked) UnlockGWorldPixels(gw);
+}
+
+void CopyGWorldToPortSameRect(GWorldPtr gw, const QDRect& r) { CopyGWorldToPort(gw, r, r); }
+
+void CopyGWorldOpColor(GWorldPtr src, const QDRect& r) {
+  Port* dst = GetPort();
+  if (!src || !dst) return;
+  bool srcWasLocked = GWorldPixelsState(src), dstWasLocked = GWorldPixelsState(dst);
+  LockGWorldPixels(src);
+  LockGWorldPixels(dst);
+  OpColor(RGBColor16{0x8000, 0x8000, 0x8000});
+  SetForeColorBlack();
+  SetBackColorWhite();
+  CopyBits(src, dst, r, r, kBlend);
+  if (!srcWasLocked) UnlockGWorldPixels(src);
+  if (!dstWasLocked) UnlockGWorldPixels(dst);
+}
+
+void FillRectPixPatPhased(const PixPat* pat, int32_t h, int32_t v, const QDRect& r) {
+  Port* port = GetPort();
+  if (!port || !pat || IsRectEmpty(r)) return;
+  RgnHandle oldClip = NewRgn();
+  if (!oldClip || !CopyRgn(port->clip, oldClip)) {
+    DisposeRgn(oldClip);
+    return;
+  }
+  QDRect portRect = port->portRect;
+  // Move the origin by (-h, -v): local (0, 0), where the pattern starts, lands on (h, v).
+  SetOrigin(portRect.left - h, portRect.top - v);
+  QDRect moved = r;
+  OffsetRect(&moved, -h, -v);
+  bool filled = false;
+  if (port->portRect.left != portRect.left - h || port->portRect.top != portRect.top - v) {
+    filled = false;  // the move would leave the coordinate range: draw nothing rather than misplace
+  } else if (RectWhollyInRgn(r, oldClip)) {
+    filled = RectRgn(port->clip, moved);
+  } else {
+    OffsetRgn(port->clip, -h, -v);
+    filled = true;
+  }
+  if (filled) FillCRect(moved, pat);
+  SetOrigin(portRect.left, portRect.top);
+  CopyRgn(oldClip, port->clip);
+  DisposeRgn(oldClip);
+}
+
+void FillRectPatternPhased(int32_t h, int32_t v, const QDRect& r) {
+  FillRectPixPatPhased(GraphicsGlobals().gridPattern16, h, v, r);
+}
+
+void FillGridBackground(int32_t h, int32_t v, const QDRect& r) {
+  if (GraphicsGlobals().vectorUnit) FillGridFast(2 - h, -v, r);
+  else FillRectPixPatPhased(GraphicsGlobals().gridPattern32, h, v, r);
+}
+
+void SaveClipRect(ClipSave* record, const QDRect& r) {
+  record->saved = NewRgn();
+  if (record->saved) GetClip(record->saved);
+  ClipRect(r);
+}
+
+void RestoreClip(ClipSave* record) {
+  if (record->saved) {
+    SetClip(record->saved);
+    DisposeRgn(record->saved);
+    record->saved = nullptr;
+  } else if (Port* port = GetPort()) {
+    ClipRect(port->portRect);
+  }
+}
+
+void SaveAndSetGWorld(GWorldSave* record, GWorldPtr gw) {
+  GetGWorld(&record->port, &record->device);
+  SetGWorld(gw, nullptr);
+}
+
+void RestoreGWorld(const GWorldSave* record) { SetGWorld(record->port, record->device); }
+
+PenState* SavePenState() {
+  auto* saved = static_cast<PenState*>(AllocMemory(sizeof(PenState)));
+  if (saved) GetPenState(saved);
+  return saved;
+}
+
+void RestorePenState(PenState* saved) {
+  if (!saved) return;
+  SetPenState(*saved);
+  FreeMemory(saved);
+}
+
+void SaveGWorldLockPixels(PixelsSave* record) {
+  record->gw = GetPort();
+  record->state = GetPixelsState(record->gw);
+  record->failed = !LockPixels(record->gw);
+}
+
+void RestorePixelsState(const PixelsSave* record) { SetPixelsState(record->gw, record->state); }

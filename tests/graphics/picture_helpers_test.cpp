@@ -1,0 +1,91 @@
+// Pictures placed by their left and bottom edges: hit tests, and white-keyed drawing that
+// changes only the pixels under non-white source pixels, shaded by the paper beneath.
+#include <gtest/gtest.h>
+
+#include "graphics/picture_helpers.h"
+#include "graphics/pixel_routines.h"
+#include "tests/graphics/graphics_test_support.h"
+
+using draw_test::Canvas;
+using draw_test::kWhitePixel;
+
+namespace {
+
+PicHandle TwoByTwo() {
+  // white, red / grey, white
+  const uint32_t raster[4] = {0xFFFFFFFFu, 0xFFFF0000u, 0xFF808080u, 0xFFFFFFFFu};
+  return NewPicture(raster, 2, 2);
+}
+
+}  // namespace
+
+TEST(PictureHelpers, FrameAndHitTestsUseLeftAndBottomEdges) {
+  const uint32_t raster[200] = {};
+  PicHandle pic = NewPicture(raster, 20, 10);
+  ASSERT_NE(pic, nullptr);
+  QDRect frame;
+  GetPictureFrame(pic, &frame);
+  EXPECT_TRUE(EqualRect(frame, MakeRect(0, 0, 20, 10)));
+  // Placed at h = 100, v = 50: left 100, top 40, right 120, bottom 50.
+  EXPECT_TRUE(PointInPictureAt(pic, MakePoint(100, 40), 100, 50));
+  EXPECT_TRUE(PointInPictureAt(pic, MakePoint(119, 49), 100, 50));
+  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(120, 45), 100, 50));
+  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(110, 50), 100, 50));
+  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(110, 39), 100, 50));
+  EXPECT_TRUE(PictureOverlapsRectAt(pic, 100, 50, MakeRect(119, 49, 200, 200)));
+  EXPECT_FALSE(PictureOverlapsRectAt(pic, 100, 50, MakeRect(120, 0, 200, 200)));
+  EXPECT_FALSE(PointInPictureAt(nullptr, MakePoint(0, 0), 0, 0));
+  KillPicture(pic);
+}
+
+// Red over white stays 0xFF0000, over 0x808080 becomes 0x7F0000 (L = 128); grey 0x808080 over
+// white stays, over the grid colour stays; white source pixels leave the destination alone.
+TEST(PictureHelpers, WhiteKeyedPictureChangesOnlyItsNonWhitePixels) {
+  PicHandle pic = TwoByTwo();
+  ASSERT_NE(pic, nullptr);
+  Canvas canvas(6, 6);
+  canvas.Set(4, 2, 0x00808080u);  // under the red pixel of the second copy
+  canvas.Set(3, 4, 0x00CCFFFFu);  // under the grey pixel of the second copy
+  canvas.Set(1, 1, 0x00123456u);  // under a white pixel of the first copy
+  DrawPictureInGWorld(pic, 0, 2, MakeRect(0, 0, 6, 6), 1, 1);  // rows 0-1, columns 0-1
+  DrawPictureInGWorld(pic, 3, 5, MakeRect(0, 0, 6, 6), 1, 1);  // rows 3-4, columns 3-4
+  EXPECT_EQ(canvas.At(0, 0), kWhitePixel);
+  EXPECT_EQ(canvas.At(1, 0), 0x00FF0000u);
+  EXPECT_EQ(canvas.At(0, 1), 0x00808080u);
+  EXPECT_EQ(canvas.At(1, 1), 0x00123456u);
+  EXPECT_EQ(canvas.At(4, 3), 0x00FF0000u);
+  EXPECT_EQ(canvas.At(3, 4), 0x00808080u);
+  EXPECT_EQ(canvas.At(4, 2), 0x00808080u);  // above the picture: untouched
+  EXPECT_EQ(canvas.Count(kWhitePixel), 36 - 6);
+  KillPicture(pic);
+}
+
+TEST(PictureHelpers, ScaledClippedAndRefusedDrawing) {
+  graphics_test::FailureGuard guard;
+  PicHandle pic = TwoByTwo();
+  ASSERT_NE(pic, nullptr);
+  Canvas canvas(8, 8);
+  canvas.Set(2, 1, 0x00808080u);
+  DrawPictureInGWorld(pic, 0, 4, MakeRect(0, 0, 8, 3), 2, 2);  // 4x4 at rows 0-3, clipped to rows 0-2
+  EXPECT_EQ(canvas.At(2, 0), 0x00FF0000u);
+  EXPECT_EQ(canvas.At(3, 0), 0x00FF0000u);
+  EXPECT_EQ(canvas.At(2, 1), 0x007F0000u);
+  EXPECT_EQ(canvas.At(0, 2), 0x00808080u);
+  EXPECT_EQ(canvas.At(0, 3), kWhitePixel);  // clipped away
+  EXPECT_EQ(canvas.Count(kWhitePixel), 64 - 6);
+  // Every refused request draws nothing and keeps the byte count.
+  Canvas empty(8, 8);
+  size_t before = GetBytesInUse();
+  for (int n = 1; n <= 6; ++n) {
+    FailAllocationAt(uint64_t(n));
+    DrawPictureInGWorld(pic, 0, 4, MakeRect(0, 0, 8, 8), 1, 1);
+    FailAllocationAt(0);
+    EXPECT_EQ(GetBytesInUse(), before);
+    if (empty.Count(kWhitePixel) != 64) break;
+  }
+  DrawPictureInGWorld(pic, 0, 4, MakeRect(0, 0, 8, 8), 0, 1);  // bad factor
+  DrawPictureInGWorld(pic, -32768, 32767, MakeRect(-32768, -32768, 32767, 32767), 1, 1);
+  DrawPictureInGWorld(pic, 0, 0, MakeRect(0, 0, 8, 8), 40000, 40000);
+  DrawPictureInGWorld(nullptr, 0, 0, MakeRect(0, 0, 8, 8), 1, 1);
+  KillPicture(pic);
+}

@@ -1,0 +1,167 @@
+// Pixel routines: luminance shading, the ring marker, spans, clipped lines, triangles,
+// anti-aliased lines, graph paper and halving, with hand-computed words.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "graphics/pixel_routines.h"
+#include "tests/graphics/graphics_test_support.h"
+
+using draw_test::Canvas;
+using draw_test::kWhitePixel;
+
+namespace {
+
+std::set<std::pair<int, int>> Changed(const Canvas& c, int w, int h) {
+  std::set<std::pair<int, int>> s;
+  for (int v = 0; v < h; ++v)
+    for (int x = 0; x < w; ++x)
+      if (c.At(x, v) != kWhitePixel) s.insert({x, v});
+  return s;
+}
+
+}  // namespace
+
+// L of 0x808080 = 256 * 128 / 255 = 128; 255 * 128 >> 8 = 127.
+TEST(PixelRoutines, ShadeByLuminanceOfTheBackground) {
+  struct { uint32_t color, background, want; } cases[] = {
+      {0xFF0000, 0x808080, 0x7F0000}, {0x123456, 0xFFFFFF, 0x123456}, {0x123456, 0x000000, 0x000000},
+      {0xFFFFFF, 0xCCFFFF, 0xFFFFFF}, {0xFF123456, 0x00CCFFFF, 0x123456}, {0x123456, 0xFFFFFFFF, 0x123456},
+      {0x808080, 0x0000FF, 0x0E0E0E}};  // L = 29 * 255 / 255 = 29; 128 * 29 >> 8 = 14
+  for (auto c : cases) EXPECT_EQ(ShadePixelByLuminance(c.color, c.background), c.want) << std::hex << c.color;
+  EXPECT_EQ(ShadeLuminance(0xFFFFFF), 256u);
+  EXPECT_EQ(ShadeLuminance(0xCCFFFF), 256u);
+}
+
+TEST(PixelRoutines, SmallDotIsTheFourteenPixelRing) {
+  Canvas canvas(20, 20);
+  PlotSmallDot(MakeRect(0, 0, 20, 20), MakePoint(10, 10), 0x000000);
+  std::set<std::pair<int, int>> want = {{8, 9},  {9, 9},   {11, 9},  {12, 9},  {7, 10},  {10, 10}, {13, 10},
+                                        {7, 11}, {10, 11}, {13, 11}, {8, 12},  {9, 12},  {11, 12}, {12, 12}};
+  EXPECT_EQ(Changed(canvas, 20, 20), want);
+  Canvas edge(20, 20);
+  PlotSmallDot(MakeRect(0, 0, 12, 11), MakePoint(10, 10), 0x000000);
+  std::set<std::pair<int, int>> inside = {{8, 9}, {9, 9}, {11, 9}, {7, 10}, {10, 10}};
+  EXPECT_EQ(Changed(edge, 20, 20), inside);
+  PlotSmallDot(MakeRect(-100, -100, 100, 100), MakePoint(0, 0), 0x000000);  // past the buffer's corner
+}
+
+TEST(PixelRoutines, SpansVisitEveryStepFromTheLeftEnd) {
+  Canvas canvas(12, 4);
+  ShadeHorizontalSpan(MakeRect(0, 0, 12, 4), MakePoint(10, 1), MakePoint(2, 1), 0, 3);
+  EXPECT_EQ(Changed(canvas, 12, 4), (std::set<std::pair<int, int>>{{2, 1}, {5, 1}, {8, 1}}));
+  Canvas vert(4, 12);
+  ShadeVerticalSpan(MakeRect(0, 0, 4, 12), MakePoint(1, 0), MakePoint(1, 40), 0, 5);
+  EXPECT_EQ(Changed(vert, 4, 12), (std::set<std::pair<int, int>>{{1, 0}, {1, 5}, {1, 10}}));
+  Canvas one(4, 4);
+  ShadeHorizontalSpan(MakeRect(0, 0, 4, 4), MakePoint(2, 2), MakePoint(2, 2), 0, 0);
+  ShadeHorizontalSpan(MakeRect(0, 0, 4, 4), MakePoint(0, 9), MakePoint(3, 9), 0, 1);  // row outside
+  ShadeVerticalSpan(MakeRect(0, 0, 4, 4), MakePoint(9, 0), MakePoint(9, 3), 0, 1);
+  EXPECT_EQ(Changed(one, 4, 4), (std::set<std::pair<int, int>>{{2, 2}}));
+}
+
+// (v5, h-10) to (v5, h5) in (0, 0, 10, 10): the left end moves to h 0, columns 0-5 of row 5.
+TEST(PixelRoutines, LineSegmentsClipToTheRectangle) {
+  Canvas canvas(12, 12);
+  QDRect r = MakeRect(0, 0, 10, 10);
+  ShadeLineSegment(r, MakePoint(-10, 5), MakePoint(5, 5), 0);
+  std::set<std::pair<int, int>> row;
+  for (int h = 0; h <= 5; ++h) row.insert({h, 5});
+  EXPECT_EQ(Changed(canvas, 12, 12), row);
+  // Crossing edges: v = 0 reached at h = 2 + 0.5 -> 2 (truncated), the far end at the bottom edge.
+  QDPoint end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(-1, -5));
+  EXPECT_EQ(end.h, 2);
+  EXPECT_EQ(end.v, 0);
+  end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(5, 30));
+  EXPECT_EQ(end.h, 5);
+  EXPECT_EQ(end.v, 9);
+  end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(30, 5));
+  EXPECT_EQ(end.h, 9);
+  EXPECT_EQ(end.v, 5);
+  end = ClipSegmentEnd(r, MakePoint(20, -5), MakePoint(30, -10));  // misses the rectangle
+  EXPECT_EQ(end.h, -1);
+  EXPECT_EQ(end.v, -1);
+  QDPoint none = IntersectSegmentWithEdge(MakePoint(0, 3), MakePoint(9, 3), true, 0, 0, 9);  // parallel
+  EXPECT_EQ(none.h, -1);
+  Canvas diag(12, 12);
+  ShadeLineSegment(r, MakePoint(0, 0), MakePoint(4, 2), 0);  // v = trunc(0.5 h + 0.5)
+  EXPECT_EQ(Changed(diag, 12, 12), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
+  Canvas missed(12, 12);
+  ShadeLineSegment(r, MakePoint(20, -5), MakePoint(30, -10), 0);
+  ShadeLineSegment(MakeRect(-50, -50, 50, 50), MakePoint(-40, -30), MakePoint(40, 45), 0);  // rect beyond the buffer
+  // v = trunc(-30 + 0.9375 (h + 40) + 0.5) gives rows 8, 8, 9, 10, 11 for columns 0-4 of the buffer.
+  EXPECT_EQ(Changed(missed, 12, 12), (std::set<std::pair<int, int>>{{0, 8}, {1, 8}, {2, 9}, {3, 10}, {4, 11}}));
+}
+
+TEST(PixelRoutines, FlatTrianglesFillRowsUpToTheBottom) {
+  Canvas canvas(8, 8);
+  FillFlatTriangle(0, 0, 4, 0, 0, 4, 0x00112233u);
+  EXPECT_EQ(canvas.Count(0x00112233u), 10);
+  EXPECT_EQ(canvas.Map(0x00112233u), "####....\n###.....\n##......\n#.......\n........\n........\n........\n........\n");
+  Canvas flat(8, 8);
+  FillFlatTriangle(0, 0, 0, 5, 0, 7, 1);  // three equal x
+  FillFlatTriangle(0, 3, 5, 3, 7, 3, 1);  // three equal y
+  EXPECT_EQ(flat.Count(1), 0);
+  // A triangle with its long edge on the right, and one reaching past the buffer.
+  Canvas right(8, 8);
+  FillFlatTriangle(2, 0, 0, 2, 4, 4, 1);
+  // Long edge (2,0)-(4,4) steps 0.5; short edges step -1 then 2 from (0,2): rows [2,2) [1,2.5) [0,3) [2,3.5).
+  EXPECT_EQ(right.Map(1), "........\n.#......\n###.....\n..#.....\n........\n........\n........\n........\n");
+  FillFlatTriangle(-100, -50, 300, 4, -20, 200, 2);
+  EXPECT_GT(right.Count(2), 40);
+}
+
+// Coverage 0.5 gives weight 128: (0 * 128 + 255 * 127 + 127) / 255 = 127 per channel.
+TEST(PixelRoutines, AntialiasedLineSplitsCoverage) {
+  Canvas canvas(6, 4);
+  DrawAntialiasedLine(0, 0, 4, 2, 0x000000);
+  const uint32_t half = 0x007F7F7Fu;
+  const uint32_t want[4][6] = {{0, half, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel},
+                               {kWhitePixel, half, 0, half, kWhitePixel, kWhitePixel},
+                               {kWhitePixel, kWhitePixel, kWhitePixel, half, 0, kWhitePixel},
+                               {kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel}};
+  for (int v = 0; v < 4; ++v)
+    for (int h = 0; h < 6; ++h) EXPECT_EQ(canvas.At(h, v), want[v][h]) << h << "," << v;
+  Canvas straight(6, 6);
+  DrawAntialiasedLine(5, 3, 0, 3, 0xFF0000);
+  DrawAntialiasedLine(1, 0, 1, 5, 0x00FF00);
+  EXPECT_EQ(straight.Count(0x00FF0000u), 5);
+  EXPECT_EQ(straight.Count(0x0000FF00u), 6);
+  DrawAntialiasedLine(-16383, -16383, 16383, 16383, 0);
+  DrawAntialiasedLine(-16383, 3, 16383, 2, 0);
+}
+
+TEST(PixelRoutines, GridFastPhasesAndDirtyRegion) {
+  Canvas canvas(40, 6);
+  // h = 6, v = 3: columns 6 and 7 counted from the rect's first group (x = 10, 11), rows 3 and 4 from its top.
+  FillGridFast(2 - 6, -3, MakeRect(4, 1, 40, 6));
+  for (int v = 1; v < 6; ++v)
+    for (int h = 4; h < 40; ++h) {
+      bool grid = v - 1 == 3 || v - 1 == 4 || (h - 4) % 32 == 6 || (h - 4) % 32 == 7;
+      ASSERT_EQ(canvas.At(h, v), grid ? kGridPixel : kPaperPixel) << h << "," << v;
+    }
+  EXPECT_EQ(canvas.At(0, 0), kWhitePixel);
+  EXPECT_EQ(canvas.At(3, 3), kWhitePixel);
+  EXPECT_TRUE(RectWhollyInRgn(MakeRect(4, 1, 40, 6), canvas.gw()->dirty));
+  EXPECT_FALSE(GWorldPixelsState(canvas.gw()));
+  FillGridFast(5, -7, MakeRect(-1000, -1000, 1000, 1000));
+  EXPECT_EQ(canvas.Count(kWhitePixel), 0);
+}
+
+// avg(x, y) = (x + y + 1) >> 1 twice: channels (0, 0, 0, 1) give 1 and (255, 255, 255, 254) give 255.
+TEST(PixelRoutines, HalvingRoundsUpTwice) {
+  GWorldPtr src = NewGWorld32(MakeRect(0, 0, 4, 2));
+  ASSERT_NE(src, nullptr);
+  auto set = [&](int h, int v, uint32_t p) { *PixelAddress(src, h, v) = p; };
+  set(0, 0, 0x00000000u); set(1, 0, 0x00000000u); set(0, 1, 0x00000000u); set(1, 1, 0x01010101u);
+  set(2, 0, 0xFFFFFFFFu); set(3, 0, 0xFFFFFFFFu); set(2, 1, 0xFFFFFFFFu); set(3, 1, 0xFEFEFEFEu);
+  Canvas canvas(3, 2);
+  HalveGWorldVector(src, MakeRect(0, 0, 4, 2), MakeRect(0, 0, 2, 1));
+  EXPECT_EQ(canvas.At(0, 0), 0x01010101u);
+  EXPECT_EQ(canvas.At(1, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(canvas.At(2, 0), kWhitePixel);  // outside dstRect
+  EXPECT_EQ(canvas.At(0, 1), kWhitePixel);
+  HalveGWorldVector(src, MakeRect(0, 0, 400, 200), MakeRect(-5, -5, 200, 100));  // blocks past the source skipped
+  SafeDisposeGWorld(src);
+}
