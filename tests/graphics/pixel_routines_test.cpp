@@ -165,3 +165,20 @@ TEST(PixelRoutines, HalvingRoundsUpTwice) {
   HalveGWorldVector(src, MakeRect(0, 0, 400, 200), MakeRect(-5, -5, 200, 100));  // blocks past the source skipped
   SafeDisposeGWorld(src);
 }
+
+// A buffer whose bounds start at (10, 20): points are buffer coordinates, so (10, 20) is the
+// first pixel in memory for every routine, spans and lines included.
+TEST(PixelRoutines, BuffersWithMovedBoundsAreAddressedByTheirCoordinates) {
+  Canvas canvas(6, 4, 10, 20);
+  QDRect all = MakeRect(0, 0, 100, 100);
+  ShadeHorizontalSpan(all, MakePoint(10, 20), MakePoint(15, 20), 0, 1);
+  ShadeVerticalSpan(all, MakePoint(10, 21), MakePoint(10, 23), 0, 1);
+  ShadeLineSegment(all, MakePoint(12, 22), MakePoint(15, 23), 0);
+  FillFlatTriangle(0, 0, 9, 0, 0, 9, 0x00ABCDEFu);  // wholly before the buffer: nothing
+  EXPECT_EQ(canvas.Map(), "######\n#.....\n#.##..\n#...##\n");
+  Canvas grid(8, 2, 2, 0);  // group 0 starts at the buffer's left (2), so rect.left 3 sits in it
+  FillGridFast(2, 5, MakeRect(3, 0, 10, 2));
+  EXPECT_EQ(grid.At(3, 0), kGridPixel);   // group 0, pixel 1
+  EXPECT_EQ(grid.At(4, 0), kPaperPixel);  // group 0, pixel 2
+  EXPECT_EQ(grid.At(2, 0), kWhitePixel);  // left of rect: untouched
+}

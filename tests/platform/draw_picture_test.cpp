@@ -1,0 +1,55 @@
+// Pictures: read from PNG, drawn scaled by nearest neighbour and composited by alpha.
+#include <gtest/gtest.h>
+
+#include "platform/draw/picture.h"
+#include "tests/platform/draw_test_support.h"
+
+using draw_test::Canvas;
+using draw_test::kWhitePixel;
+
+TEST(DrawPictures, ReadFromPngWithItsFrame) {
+  PicHandle pic = ReadPicturePng(draw_test::SourcePath("resources/ppat_250.png").c_str());
+  ASSERT_NE(pic, nullptr);
+  EXPECT_TRUE(EqualRect(pic->frame, MakeRect(0, 0, 16, 16)));
+  EXPECT_EQ(pic->pixels[0], 0xFFCCFFFFu);  // PNG without alpha reads opaque
+  EXPECT_EQ(pic->pixels[17], 0xFFFFFFFFu);
+  Canvas canvas(16, 16);
+  DrawPicture(pic, MakeRect(0, 0, 16, 16));
+  EXPECT_EQ(canvas.At(0, 5), 0x00CCFFFFu);
+  EXPECT_EQ(canvas.At(5, 5), 0x00FFFFFFu);
+  KillPicture(pic);
+  const uint8_t junk[] = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(ReadPicturePngMemory(junk, sizeof junk), nullptr);
+  EXPECT_EQ(ReadPicturePng("/nonexistent.png"), nullptr);
+  EXPECT_EQ(NewPicture(nullptr, 2, 2), nullptr);
+}
+
+// Alpha 0x80 red over white: red (255 * 128 + 255 * 127 + 127) / 255 = 255, green and blue
+// (255 * 127 + 127) / 255 = 127.
+TEST(DrawPictures, ScaledDrawingDoublesPixelsAndBlendsByAlpha) {
+  const uint32_t raster[4] = {0xFF000001u, 0x00000002u, 0x80FF0000u, 0xFF000004u};
+  PicHandle pic = NewPicture(raster, 2, 2);
+  ASSERT_NE(pic, nullptr);
+  Canvas canvas(5, 5);
+  DrawPicture(pic, MakeRect(1, 1, 5, 5));
+  const uint32_t w = kWhitePixel, half = 0x00FF7F7Fu;
+  const uint32_t want[5][5] = {{w, w, w, w, w}, {w, 1, 1, w, w}, {w, 1, 1, w, w}, {w, half, half, 4, 4}, {w, half, half, 4, 4}};
+  for (int v = 0; v < 5; ++v)
+    for (int h = 0; h < 5; ++h) EXPECT_EQ(canvas.At(h, v), want[v][h]) << h << "," << v;
+  DrawPicture(pic, MakeRect(-30000, -30000, 30000, 30000));
+  DrawPicture(pic, MakeRect(3, 3, 3000, 3000));
+  DrawPicture(pic, MakeRect(4, 4, 2, 2));
+  KillPicture(pic);
+}
+
+TEST(DrawPictures, RefusedMemoryLeavesNothing) {
+  using draw_test::FailingAllocator;
+  const uint32_t raster[1] = {0};
+  for (int n = 1; n <= 2; ++n) {
+    FailingAllocator::Install(n);
+    FailingAllocator::live = 0;
+    EXPECT_EQ(NewPicture(raster, 1, 1), nullptr);
+    EXPECT_EQ(FailingAllocator::live, 0);
+    FailingAllocator::Remove();
+  }
+}
