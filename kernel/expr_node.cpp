@@ -848,6 +848,27 @@ ExprNode* CopySelectedOperands() {
 
 // ---- Traversal and queries ---------------------------------------------------------------------
 
+ExprNode* SubtreeCursor::Next() {
+  ExprNode* node = node_;
+  if (node == nullptr) return nullptr;
+  if (node->arity > 0) {
+    if (depth_ < kTrailDepth) index_[depth_] = 0;
+    ++depth_;
+    return node_ = node->children[0];
+  }
+  while (node != root_) {
+    ExprNode* parent = node->parent;
+    const int slot = depth_ <= kTrailDepth ? index_[depth_ - 1] : IndexInParent(node);
+    if (slot + 1 < parent->arity) {
+      if (depth_ <= kTrailDepth) index_[depth_ - 1] = static_cast<uint16_t>(slot + 1);
+      return node_ = parent->children[slot + 1];
+    }
+    --depth_;
+    node = parent;
+  }
+  return node_ = nullptr;
+}
+
 ExprNode* FirstLeaf(ExprNode* node) {
   if (node == nullptr) return nullptr;
   while (node->arity > 0) node = node->children[0];

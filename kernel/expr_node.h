@@ -190,6 +190,25 @@ const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect);
 // Whether the current editor's selection shows a highlight.
 bool SelectionIsDrawable();
 
+// Pre-order cursor over the subtree under a root. It keeps the sibling indexes of its path, so
+// each step is cheap even on nodes with thousands of operands, and it never recurses. The
+// current node may be edited in place before Next (its identity kept, its children replaced);
+// Next then continues into its new children. Nothing above the current node may change.
+class SubtreeCursor {
+ public:
+  explicit SubtreeCursor(ExprNode* root) : root_(root), node_(root) {}
+  ExprNode* Current() const { return node_; }
+  // Moves to the next node in pre-order; null once the subtree is done.
+  ExprNode* Next();
+
+ private:
+  static constexpr int kTrailDepth = 256;
+  ExprNode* root_;
+  ExprNode* node_;
+  int depth_ = 0;
+  uint16_t index_[kTrailDepth];
+};
+
 // Verifies the tree invariants under `root` (parent links, arity within bounds, no null slot,
 // texts and records present where the kind needs them). `message` (may be null) gets a reason.
 bool CheckExpressionTree(const ExprNode* root, const char** message = nullptr);

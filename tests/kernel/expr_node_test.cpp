@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "kernel/kernel_constants.h"
 #include "tests/kernel/tree_test_support.h"
@@ -206,6 +207,35 @@ TEST_F(ExprNodeTest, TraversalOrdersOfASmallTree) {
   EXPECT_EQ(NextPreOrder(nullptr), nullptr);
   EXPECT_EQ(CountSubtreeNodes(nullptr), 0);
   FreeExpression(root);
+}
+
+// The cursor visits what NextPreOrder visits, also past the depth where it stops keeping indexes.
+TEST_F(ExprNodeTest, SubtreeCursorMatchesPreOrderWalk) {
+  ExprNode* chain = Build("plus(a, b, c, d, e)");
+  ExprNode* deep = chain->children[2];
+  for (int i = 0; i < 300; ++i) {
+    ExprNode* sibling = Build("q");
+    ASSERT_TRUE(AddToNode(deep, sibling));  // deep := plus(deep, q), 300 levels
+  }
+  ExprNode* trees[] = {Build("plus(times(a,b),c)"), Build("x"), chain};
+  for (ExprNode* tree : trees) {
+    std::vector<ExprNode*> expected;
+    const ExprNode* end = LastLeaf(tree);
+    for (ExprNode* n = tree;; n = NextPreOrder(n)) {
+      expected.push_back(n);
+      if (n == end) break;
+    }
+    std::vector<ExprNode*> seen;
+    SubtreeCursor cursor(tree);
+    for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) seen.push_back(n);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(static_cast<int>(seen.size()), CountSubtreeNodes(tree));
+  }
+  // Walking a subtree stops at its end, not at the end of the whole tree.
+  SubtreeCursor inner(chain->children[1]);
+  EXPECT_EQ(inner.Next(), nullptr);
+  for (ExprNode* tree : trees) FreeExpression(tree);
+  ReleaseNodePools();
 }
 
 TEST_F(ExprNodeTest, EqualityRules) {
