@@ -25,10 +25,6 @@ bool CanMoveSelectedTerm() {
   return gSeams.canMoveSelectedTerm != nullptr && gSeams.canMoveSelectedTerm();
 }
 
-void SplitNumbersIntoScientific(ExprNode* tree) {
-  if (gSeams.splitNumbersIntoScientific != nullptr && tree != nullptr) gSeams.splitNumbersIntoScientific(tree);
-}
-
 double GreatestCommonDivisor(double a, double b) {
   if (!IsFiniteInteger(a) || !IsFiniteInteger(b)) return 1.0;
   a = std::fabs(a);

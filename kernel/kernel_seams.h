@@ -1,4 +1,4 @@
-// Services the kernel asks of higher layers (documents, algebra, typesetting), reached through hooks those
+// Services the kernel asks of higher layers (documents, algebra), reached through hooks those
 // layers install at start-up. Until a hook is installed its question answers "no". The hooks live
 // in one process-wide record with one reset function for tests. GreatestCommonDivisor is real.
 #pragma once
@@ -13,10 +13,6 @@ bool TreeUsesDefinedName(const ExprNode* tree, const void* definitions);
 // operand of plus or over, the base of a power, a factor of a product). No hook: false.
 bool CanMoveSelectedTerm();
 
-// Rewrites the number nodes whose value no longer matches their display text (the typesetter's
-// service, run on every tree the formula reader makes). No hook: the tree is left as it is.
-void SplitNumbersIntoScientific(ExprNode* tree);
-
 // Greatest common divisor of two doubles holding integers, never negative; gcd(0, 0) = 0 and
 // gcd(0, b) = |b|. Either argument not an integer (fraction, infinity, NaN) gives 1.0. Works
 // with fmod throughout, so magnitudes beyond the integer types are exact.
@@ -25,7 +21,6 @@ double GreatestCommonDivisor(double a, double b);
 struct KernelSeams {
   bool (*treeUsesDefinedName)(const ExprNode* tree, const void* definitions) = nullptr;
   bool (*canMoveSelectedTerm)() = nullptr;
-  void (*splitNumbersIntoScientific)(ExprNode* tree) = nullptr;
   // The document's list of complex-valued definitions, handed to treeUsesDefinedName by
   // UsesComplexNumbers; opaque to the kernel.
   const void* complexDefinitions = nullptr;
