@@ -32,7 +32,8 @@ void VisitSpan(int32_t a, int32_t b, int32_t lo, int32_t hiExclusive, int32_t st
   for (int64_t x = from; x <= to; x += step) shade(int32_t(x));
 }
 
-inline uint32_t Average(uint32_t x, uint32_t y) { return (x + y + 1) >> 1; }
+// (x + y + 1) >> 1 in each of the four bytes at once.
+inline uint32_t AverageBytes(uint32_t x, uint32_t y) { return (x | y) - (((x ^ y) >> 1) & 0x7F7F7F7Fu); }
 
 }  // namespace
 
@@ -229,16 +230,22 @@ void FillGridFast(int32_t phaseH, int32_t phaseV, const QDRect& rect) {
   SaveGWorldLockPixels(&saved);
   const QDRect& b = port->bounds;
   int32_t group0 = rect.left - FloorMod(rect.left - b.left, 4);
+  // The paper rows repeat every 8 groups (32 pixels) counted from group 0.
+  uint32_t paperRow[32];
   bool firstPair = (phaseH & 2) != 0;
+  for (int32_t o = 0; o < 32; ++o) {
+    int32_t k = o >> 2, within = o & 3;
+    bool grid = FloorMod(phaseH + 4 * k, 32) < 4 && (firstPair ? within < 2 : within >= 2);
+    paperRow[o] = grid ? kGridPixel : kPaperPixel;
+  }
   int32_t top = std::max<int32_t>(rect.top, b.top), bottom = std::min<int32_t>(rect.bottom, b.bottom);
   int32_t left = std::max<int32_t>(rect.left, b.left), right = std::min<int32_t>(rect.right, b.right);
-  for (int32_t y = top; y < bottom; ++y) {
-    bool gridRow = FloorMod(y - rect.top + phaseV, 32) < 2;
+  for (int32_t y = top; y < bottom && left < right; ++y) {
     uint32_t* p = PixelAt(port, left, y);
-    for (int32_t x = left; x < right; ++x, ++p) {
-      int32_t k = (x - group0) >> 2, within = (x - group0) & 3;
-      bool grid = gridRow || (FloorMod(phaseH + 4 * k, 32) < 4 && (firstPair ? within < 2 : within >= 2));
-      *p = grid ? kGridPixel : kPaperPixel;
+    if (FloorMod(y - rect.top + phaseV, 32) < 2) {
+      std::fill(p, p + (right - left), kGridPixel);
+    } else {
+      for (int32_t x = left; x < right; ++x) *p++ = paperRow[(x - group0) & 31];
     }
   }
   RestorePixelsState(&saved);
@@ -250,23 +257,19 @@ void HalveGWorldVector(GWorldPtr src, const QDRect& srcRect, const QDRect& dstRe
   if (!port || !src || EmptyRect(dstRect)) return;
   PixelsSave saved;
   SaveGWorldLockPixels(&saved);
-  for (int32_t i = 0; i < RectHeight(dstRect); ++i) {
-    int32_t sy = srcRect.top + 2 * i;
-    for (int32_t j = 0; j < RectWidth(dstRect); ++j) {
-      uint32_t* d = PixelAt(port, dstRect.left + j, dstRect.top + i);
-      int32_t sx = srcRect.left + 2 * j;
-      const uint32_t* a = PixelAddress(src, sx, sy);
-      const uint32_t* bb = PixelAddress(src, sx + 1, sy);
-      const uint32_t* c = PixelAddress(src, sx, sy + 1);
-      const uint32_t* dd = PixelAddress(src, sx + 1, sy + 1);
-      if (!d || !a || !bb || !c || !dd) continue;
-      uint32_t out = 0;
-      for (int shift = 24; shift >= 0; shift -= 8) {
-        uint32_t ca = *a >> shift & 0xFF, cb = *bb >> shift & 0xFF, cc = *c >> shift & 0xFF, cd = *dd >> shift & 0xFF;
-        out |= Average(Average(ca, cc), Average(cb, cd)) << shift;
-      }
-      *d = out;
-    }
+  const QDRect &db = port->bounds, &sb = src->bounds;
+  // Columns j whose destination pixel and both source columns lie inside their buffers.
+  int64_t jFrom = std::max<int64_t>({0, int64_t(db.left) - dstRect.left, (int64_t(sb.left) - srcRect.left + 1) / 2});
+  int64_t jTo = std::min<int64_t>({RectWidth(dstRect), int64_t(db.right) - dstRect.left,
+                                   (int64_t(sb.right) - srcRect.left) / 2});
+  for (int32_t i = 0; i < RectHeight(dstRect) && jFrom < jTo; ++i) {
+    int32_t sy = srcRect.top + 2 * i, dy = dstRect.top + i;
+    if (dy < db.top || dy >= db.bottom || sy < sb.top || sy + 1 >= sb.bottom) continue;
+    uint32_t* d = PixelAt(port, int32_t(dstRect.left + jFrom), dy);
+    const uint32_t* r0 = PixelAddress(src, int32_t(srcRect.left + 2 * jFrom), sy);
+    const uint32_t* r1 = PixelAddress(src, int32_t(srcRect.left + 2 * jFrom), sy + 1);
+    for (int64_t j = jFrom; j < jTo; ++j, r0 += 2, r1 += 2)
+      *d++ = AverageBytes(AverageBytes(r0[0], r1[0]), AverageBytes(r0[1], r1[1]));
   }
   RestorePixelsState(&saved);
   AddRectToDirtyRegion(port, dstRect);

@@ -99,6 +99,49 @@ FT_UInt GlyphFor(FT_Face f, int16_t font, uint8_t c) {
 
 int32_t FaceAdjust(int16_t face) { return ((face & 64) ? 1 : 0) - ((face & 32) ? 1 : 0); }
 
+// Rendered glyphs, direct-mapped by (face slot, size, code): text is drawn and measured far
+// more often than new glyphs appear. A glyph whose bitmap cannot be kept is rendered each time.
+struct CachedGlyph {
+  int32_t slot = -1;
+  int32_t size = 0;
+  uint8_t code = 0;
+  bool present = false;  // the font has a glyph for the code
+  int32_t advance = 0;   // whole pixels, without face adjustments
+  GlyphCoverage coverage{};
+  uint8_t* bits = nullptr;
+};
+constexpr int32_t kGlyphCacheSize = 1024;
+CachedGlyph gGlyphCache[kGlyphCacheSize];
+
+// The cache entry of a glyph, filled on a miss; null when the font is missing.
+const CachedGlyph* LookupGlyph(int16_t font, int16_t size, int16_t face, uint8_t c) {
+  FaceSlot slot = SlotOf(font, face);
+  int32_t px = size > 0 ? size : kDefaultTextSize;
+  CachedGlyph& e = gGlyphCache[(uint32_t(slot) * 131u + uint32_t(px) * 257u + c) % kGlyphCacheSize];
+  if (e.slot == slot && e.size == px && e.code == c) return &e;
+  FT_Face f = SizedFace(font, size, face);
+  if (!f) return nullptr;
+  std::free(e.bits);
+  e = CachedGlyph{};
+  FT_UInt glyph = GlyphFor(f, font, c);
+  if (glyph != 0 && FT_Load_Glyph(f, glyph, FT_LOAD_RENDER) == 0 && f->glyph->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+    const FT_Bitmap& bm = f->glyph->bitmap;
+    e.present = true;
+    e.advance = int32_t((f->glyph->advance.x + 32) >> 6);
+    size_t bytes = size_t(bm.width) * bm.rows;
+    e.bits = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+    if (!e.bits) return nullptr;  // nothing kept; the entry stays invalid
+    for (unsigned r = 0; r < bm.rows; ++r)
+      std::memcpy(e.bits + size_t(r) * bm.width, bm.buffer + ptrdiff_t(r) * bm.pitch, bm.width);
+    e.coverage = GlyphCoverage{f->glyph->bitmap_left, f->glyph->bitmap_top, int32_t(bm.width), int32_t(bm.rows),
+                               int32_t(bm.width), e.bits};
+  }
+  e.slot = slot;
+  e.size = px;
+  e.code = c;
+  return &e;
+}
+
 // Mac Roman 0x80..0xFF.
 const uint16_t kMacRomanHigh[128] = {
     0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5,
@@ -141,24 +184,17 @@ bool FontGetMetrics(int16_t font, int16_t size, int16_t face, FontMetrics* out) 
 }
 
 int32_t FontCharAdvance(int16_t font, int16_t size, int16_t face, uint8_t c) {
-  FT_Face f = SizedFace(font, size, face);
-  if (!f) return 0;
-  FT_UInt glyph = GlyphFor(f, font, c);
-  if (glyph == 0 || FT_Load_Glyph(f, glyph, FT_LOAD_DEFAULT) != 0) return 0;
-  int32_t advance = int32_t((f->glyph->advance.x + 32) >> 6) + FaceAdjust(face);
+  const CachedGlyph* g = LookupGlyph(font, size, face, c);
+  if (!g || !g->present) return 0;
+  int32_t advance = g->advance + FaceAdjust(face);
   return advance > 0 ? advance : 0;
 }
 
 bool FontRenderGlyph(int16_t font, int16_t size, int16_t face, uint8_t c, GlyphCoverage* out) {
   *out = GlyphCoverage{0, 0, 0, 0, 0, nullptr};
-  FT_Face f = SizedFace(font, size, face);
-  if (!f) return false;
-  FT_UInt glyph = GlyphFor(f, font, c);
-  if (glyph == 0 || FT_Load_Glyph(f, glyph, FT_LOAD_RENDER) != 0) return false;
-  const FT_Bitmap& bm = f->glyph->bitmap;
-  if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
-  *out = GlyphCoverage{f->glyph->bitmap_left, f->glyph->bitmap_top, int32_t(bm.width), int32_t(bm.rows),
-                       bm.pitch, bm.buffer};
+  const CachedGlyph* g = LookupGlyph(font, size, face, c);
+  if (!g || !g->present) return false;
+  *out = g->coverage;
   return true;
 }
 

@@ -33,7 +33,7 @@ struct GlyphCoverage {
   int32_t width;
   int32_t rows;
   int32_t pitch;
-  const uint8_t* coverage;  // 0..255 per pixel; valid until the next render call
+  const uint8_t* coverage;  // 0..255 per pixel; valid until the next font call
 };
 // Renders code c antialiased; false when the font or glyph is missing (nothing to draw).
 bool FontRenderGlyph(int16_t font, int16_t size, int16_t face, uint8_t c, GlyphCoverage* out);

@@ -182,3 +182,35 @@ TEST(PixelRoutines, BuffersWithMovedBoundsAreAddressedByTheirCoordinates) {
   EXPECT_EQ(grid.At(4, 0), kPaperPixel);  // group 0, pixel 2
   EXPECT_EQ(grid.At(2, 0), kWhitePixel);  // left of rect: untouched
 }
+
+// The whole-row halving agrees with the per-byte definition on random pixels, for source and
+// destination rectangles that start inside, on, or outside their buffers.
+TEST(PixelRoutines, HalvingMatchesTheDefinitionEverywhere) {
+  GWorldPtr src = NewGWorld32(MakeRect(-3, 2, 9, 10));
+  ASSERT_NE(src, nullptr);
+  uint32_t seed = 12345;
+  for (int v = 2; v < 10; ++v)
+    for (int h = -3; h < 9; ++h) *PixelAddress(src, h, v) = seed = seed * 1664525u + 1013904223u;
+  auto avg = [](uint32_t x, uint32_t y) { return (x + y + 1) >> 1; };
+  for (int sl : {-5, -4, -3, 0}) {
+    for (int dl : {-2, 0, 1}) {
+      Canvas canvas(5, 4);
+      QDRect srcRect = MakeRect(sl, 1, sl + 12, 9), dstRect = MakeRect(dl, 0, dl + 6, 4);
+      HalveGWorldVector(src, srcRect, dstRect);
+      for (int v = 0; v < 4; ++v)
+        for (int h = 0; h < 5; ++h) {
+          int i = v - dstRect.top, j = h - dstRect.left, sx = sl + 2 * j, sy = 1 + 2 * i;
+          uint32_t want = kWhitePixel;
+          if (j >= 0 && j < 6 && sx >= -3 && sx + 1 < 9 && sy >= 2 && sy + 1 < 10) {
+            want = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+              auto c = [&](int hh, int vv) { return *PixelAddress(src, hh, vv) >> shift & 0xFF; };
+              want |= avg(avg(c(sx, sy), c(sx, sy + 1)), avg(c(sx + 1, sy), c(sx + 1, sy + 1))) << shift;
+            }
+          }
+          ASSERT_EQ(canvas.At(h, v), want) << sl << "," << dl << " at " << h << "," << v;
+        }
+    }
+  }
+  SafeDisposeGWorld(src);
+}
