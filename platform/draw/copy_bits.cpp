@@ -49,6 +49,6 @@ void CopyBits(const Port* src, Port* dst, const QDRect& srcRect, const QDRect& d
         uint32_t* d = p + (x - a);
         *d = blend ? BlendPixel(s, *d, op) : (s & 0x00FFFFFFu);
       }
-    });
+    }, leftward);
   }
 }

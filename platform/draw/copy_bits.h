@@ -9,5 +9,6 @@
 // mode: kSrcCopy (also used for kDitherCopy and every other source mode) or kBlend.
 // Copies write the source's RGB with alpha 0. Blend computes each 16-bit channel as
 // (src * w + dst * (65535 - w)) / 65535, truncated, with w the OpColor channel, and keeps the
-// high byte. Overlapping copies within one port at the same size behave as if through a copy.
+// high byte. Overlapping copies within one port at the same size behave as if through a copy
+// (rows and clip pieces are visited away from the overlap).
 void CopyBits(const Port* src, Port* dst, const QDRect& srcRect, const QDRect& dstRect, int32_t mode);

@@ -21,9 +21,10 @@ inline uint32_t* RowAt(const Port* port, int32_t y) {
 }
 
 // Calls f(p, x0, x1, y) for every piece of the half-open span [x0, x1) of row y that lies inside
-// the port's bounds and clip; p points at the pixel of local column x0.
+// the port's bounds and clip, left to right (right to left when rightToLeft); p points at the
+// pixel of local column x0.
 template <class F>
-void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f) {
+void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f, bool rightToLeft = false) {
   const QDRect& b = port->bounds;
   if (y < b.top || y >= b.bottom) return;
   x0 = std::max<int32_t>(x0, b.left);
@@ -36,7 +37,8 @@ void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f) 
   }
   int32_t n = 0;
   const int16_t* spans = RegionSpansAt(port->clip, y, &n);
-  for (int32_t i = 0; i < n; ++i) {
+  for (int32_t k = 0; k < n; ++k) {
+    int32_t i = rightToLeft ? n - 1 - k : k;
     int32_t a = std::max<int32_t>(x0, spans[2 * i]);
     int32_t c = std::min<int32_t>(x1, spans[2 * i + 1]);
     if (a < c) f(row + (a - b.left), a, c, y);

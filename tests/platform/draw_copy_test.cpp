@@ -81,3 +81,19 @@ TEST(DrawCopies, RectanglesOutsideEitherBufferTouchOnlyValidPixels) {
     }
   CopyBits(nullptr, dst.gw(), wild[0], wild[0], kSrcCopy);
 }
+
+// With a clip of two pieces in one row, a rightward overlapping copy still reads old pixels.
+TEST(DrawCopies, OverlappingCopyThroughASplitClip) {
+  Canvas c(6, 1);
+  for (int h = 0; h < 6; ++h) c.Set(h, 0, uint32_t(h + 1));
+  RgnHandle a = NewRgn(), b = NewRgn();
+  RectRgn(a, MakeRect(0, 0, 3, 1));
+  RectRgn(b, MakeRect(4, 0, 6, 1));
+  UnionRgn(a, b, a);
+  SetClip(a);
+  CopyBits(c.gw(), c.gw(), MakeRect(0, 0, 5, 1), MakeRect(1, 0, 6, 1), kSrcCopy);
+  const uint32_t want[] = {1, 1, 2, 4, 4, 5};  // column 3 is clipped and keeps its 4
+  for (int h = 0; h < 6; ++h) EXPECT_EQ(c.At(h, 0), want[h]) << h;
+  DisposeRgn(a);
+  DisposeRgn(b);
+}
