@@ -1,13 +1,15 @@
 // A preparation-style worker interleaved with the main thread: it copies and rewrites
-// trees of counted blocks with YieldIfDue in its loops while the main thread allocates,
-// reads the worker's progress and finally finishes or aborts it. Run under TSan by the
-// thread stage: the baton must order every shared access.
+// expression trees with YieldIfDue in its loops while the main thread builds and frees
+// trees from the same node pools, reads the worker's progress and finally finishes or
+// aborts it. Run under TSan by the thread stage: the baton must order every access.
 #include <gtest/gtest.h>
 
 #include <deque>
 
 #include "kernel/app_services.h"
+#include "kernel/expr_node.h"
 #include "kernel/memory_budget.h"
+#include "kernel/node_kinds.h"
 #include "kernel/threads.h"
 #include "kernel/timers.h"
 #include "platform/clock.h"
@@ -16,96 +18,79 @@
 namespace {
 
 constexpr uint64_t kUnit = uint64_t{1} << 16;
-
-struct Node {
-  double value;
-  Node* kids[2];
-};
+constexpr int kLeaves = 2048;  // a balanced plus tree of 4095 nodes
 
 struct Job {
   FakeClock* clock = nullptr;
-  const Node* source = nullptr;
+  const ExprNode* source = nullptr;
   int rounds = 0;
   int roundsDone = 0;
   double lastSum = 0;
+  bool copiesAgreed = true;
   bool aborted = false;
   bool ended = false;
 };
 
 bool Aborting() { return GetOutOfMemoryFlag(); }
 
+// One unit of fake time per visited node, then the yield point.
 void Step(Job* job) {
   job->clock->Advance(kUnit);
   YieldIfDue();
 }
 
-Node* NewLeafOrPair(double value, Node* a, Node* b) {
-  auto* n = static_cast<Node*>(AllocMemory(sizeof(Node)));
-  if (n == nullptr) return nullptr;
-  *n = Node{value, {a, b}};
-  return n;
-}
-
-void FreeTree(Node* n) {
-  if (n == nullptr) return;
-  FreeTree(n->kids[0]);
-  FreeTree(n->kids[1]);
-  FreeMemory(n);
-}
-
-// Deep copy with a yield point at every node; null when aborted part-way (nothing leaks).
-Node* CopyTree(const Node* n, Job* job) {
-  if (n == nullptr) return nullptr;
-  Step(job);
-  if (Aborting()) return nullptr;
-  Node* a = CopyTree(n->kids[0], job);
-  Node* b = CopyTree(n->kids[1], job);
-  Node* copy = (n->kids[0] != nullptr && a == nullptr) || (n->kids[1] != nullptr && b == nullptr)
-                   ? nullptr
-                   : NewLeafOrPair(n->value, a, b);
-  if (copy == nullptr) {
-    FreeTree(a);
-    FreeTree(b);
+// Rewrites in place, post-order: every number v becomes 2v + 1 and every plus node swaps
+// its operands. False when an abort request stopped it part-way.
+bool Rewrite(ExprNode* root, Job* job) {
+  for (ExprNode* n = FirstLeaf(root);; n = NextPostOrder(n)) {
+    Step(job);
+    if (Aborting()) return false;
+    if (n->kind == KindNum) {
+      n->value.number->value = 2 * n->value.number->value + 1;
+    } else if (n->kind == KindPlus && n->arity == 2) {
+      ExprNode* t = n->children[0];
+      n->children[0] = n->children[1];
+      n->children[1] = t;
+    }
+    if (n == root) return true;
   }
-  return copy;
 }
 
-// Rewrites in place: children swapped, every value v becomes 2v + 1.
-void Rewrite(Node* n, Job* job) {
-  if (n == nullptr || Aborting()) return;
-  Step(job);
-  Node* t = n->kids[0];
-  n->kids[0] = n->kids[1];
-  n->kids[1] = t;
-  n->value = 2 * n->value + 1;
-  Rewrite(n->kids[0], job);
-  Rewrite(n->kids[1], job);
+double SumOfNumbers(ExprNode* root) {
+  double sum = 0;
+  for (ExprNode* n = FirstLeaf(root);; n = NextPostOrder(n)) {
+    if (n->kind == KindNum) sum += n->value.number->value;
+    if (n == root) return sum;
+  }
 }
-
-double Sum(const Node* n) { return n == nullptr ? 0 : n->value + Sum(n->kids[0]) + Sum(n->kids[1]); }
 
 void PrepareWorker(void* raw) {
   auto* job = static_cast<Job*>(raw);
   for (int r = 0; r < job->rounds && !Aborting(); ++r) {
-    Node* copy = CopyTree(job->source, job);
-    if (copy != nullptr) {
-      Rewrite(copy, job);
-      job->lastSum = Sum(copy);
-      FreeTree(copy);
-      if (!Aborting()) ++job->roundsDone;
+    ExprNode* copy = CopyExpression(job->source);
+    if (copy == nullptr || Aborting()) {
+      FreeExpression(copy);
+      break;
     }
+    if (Rewrite(copy, job)) {
+      ExprNode* again = CopyExpression(copy);
+      job->copiesAgreed = job->copiesAgreed && ExpressionsEqual(copy, again) &&
+                          CheckExpressionTree(copy) && CheckExpressionTree(again);
+      job->lastSum = SumOfNumbers(again);
+      FreeExpression(again);
+      ++job->roundsDone;
+    }
+    FreeExpression(copy);
   }
   job->aborted = Aborting();
   job->ended = true;
 }
 
-// A full tree of the given depth whose node values are 0, 1, 2, ... in pre-order.
-Node* BuildTree(int depth, double* next) {
-  if (depth == 0) return nullptr;
-  const double v = (*next)++;
-  Node* a = BuildTree(depth - 1, next);
-  Node* b = BuildTree(depth - 1, next);
-  return NewLeafOrPair(v, a, b);
+// Numbers lo..hi-1 summed by a balanced tree of plus nodes.
+ExprNode* BuildSum(int lo, int hi) {
+  if (hi - lo == 1) return NewNumberNode(lo);
+  const int mid = (lo + hi) / 2;
+  return NewBinaryNode(KindPlus, BuildSum(lo, mid), BuildSum(mid, hi));
 }
 
 class ThreadsWorker : public ::testing::Test {
@@ -115,16 +100,16 @@ class ThreadsWorker : public ::testing::Test {
     ResetThreadsForTests();
     ResetMemoryBudgetForTest();
     SetOutOfMemoryFlag(false);
-    baseline = GetBytesInUse();
+    blocksBefore = NodePoolBlocksInUse();
     ElapsedTimerUnits();
-    double next = 0;
-    source = BuildTree(12, &next);  // 4095 nodes, values 0..4094
+    source = BuildSum(0, kLeaves);
     ASSERT_NE(source, nullptr);
+    ASSERT_EQ(CountSubtreeNodes(source), 2 * kLeaves - 1);
   }
   void TearDown() override {
     ShutdownThreads();
-    FreeTree(source);
-    EXPECT_EQ(GetBytesInUse(), baseline);
+    FreeExpression(source);
+    EXPECT_EQ(NodePoolBlocksInUse(), blocksBefore);
     EXPECT_EQ(LiveThreadClosures(), 0);
     SetOutOfMemoryFlag(false);
     ResetTimersForTests();
@@ -139,12 +124,12 @@ class ThreadsWorker : public ::testing::Test {
 
   FakeClock clock{42};
   std::deque<Job> jobs;
-  Node* source = nullptr;
-  size_t baseline = 0;
+  ExprNode* source = nullptr;
+  size_t blocksBefore = 0;
 };
 
-// Sum over 0..4094 of (2v + 1) = 2 x 4094 x 4095 / 2 + 4095 (hand-computed).
-constexpr double kRewrittenSum = 4094.0 * 4095.0 + 4095.0;
+// Sum over v = 0..2047 of (2v + 1) = 2048^2 (hand-computed: the first n odd numbers).
+constexpr double kRewrittenSum = double{kLeaves} * kLeaves;
 
 TEST_F(ThreadsWorker, TwoWorkersInterleaveWithMainAndFinish) {
   Job& a = NewJob(3);
@@ -156,29 +141,33 @@ TEST_F(ThreadsWorker, TwoWorkersInterleaveWithMainAndFinish) {
   while (!(a.ended && b.ended)) {
     YieldThreadsTimed();
     ++slices;
-    // The main thread's own allocations between slices share the budget count.
-    void* scratch = AllocMemory(64);
+    // The main thread's own trees come from the same pools between slices.
+    ExprNode* scratch = NewBinaryNode(KindTimes, NewNumberNode(slices), NewNumberNode(2));
     ASSERT_NE(scratch, nullptr);
-    FreeMemory(scratch);
+    FreeExpression(scratch);
     EXPECT_GE(a.roundsDone + b.roundsDone, lastSeen);
     lastSeen = a.roundsDone + b.roundsDone;
     ASSERT_LT(slices, 1000);
   }
-  // Each round visits 3 x 4095 yield points; one slice is 2536 of them per worker.
-  EXPECT_GT(slices, 10);
+  // Each round visits 4095 yield points; one slice is 2536 of them for the first worker.
+  EXPECT_GE(slices, 3);
   EXPECT_EQ(a.roundsDone, 3);
   EXPECT_EQ(b.roundsDone, 2);
   EXPECT_EQ(a.lastSum, kRewrittenSum);
   EXPECT_EQ(b.lastSum, kRewrittenSum);
+  EXPECT_TRUE(a.copiesAgreed);
+  EXPECT_TRUE(b.copiesAgreed);
+  EXPECT_TRUE(CheckExpressionTree(source));
+  EXPECT_EQ(SumOfNumbers(source), double{kLeaves} * (kLeaves - 1) / 2);  // untouched
 }
 
-TEST_F(ThreadsWorker, AbortPartWayLeavesNoBlocksAndFinishRunsToTheEnd) {
+TEST_F(ThreadsWorker, AbortPartWayLeavesNoNodesAndFinishRunsToTheEnd) {
   Job& aborted = NewJob(100);
   Job& finished = NewJob(2);
   const ThreadId ida = StartThread(PrepareWorker, &aborted);
   const ThreadId idf = StartThread(PrepareWorker, &finished);
   for (int i = 0; i < 3; ++i) YieldThreadsTimed();
-  EXPECT_GT(GetBytesInUse(), baseline);  // partial copies are alive
+  EXPECT_GT(NodePoolBlocksInUse(), blocksBefore + 2 * kLeaves);  // partial copies alive
   YieldToThreadAborting(ida);
   EXPECT_TRUE(aborted.ended);
   EXPECT_TRUE(aborted.aborted);
