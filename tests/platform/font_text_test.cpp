@@ -188,3 +188,46 @@ TEST(Text, RenderedStringMatchesGoldenPng) {
   EXPECT_GT(inked, 60);
   EXPECT_LE(off, 64 * 32 / 100);
 }
+
+TEST(Text, ModesCopyXorAndFaces) {
+  Canvas canvas(40, 34);
+  TextFont(kFontTimes);
+  TextSize(20);
+  RGBBackColor(RGBColor16{0xFFFF, 0, 0});
+  TextMode(kSrcCopy);
+  MoveTo(5, 24);
+  DrawChar('i');
+  FontInfo info;
+  GetFontInfo(&info);
+  int16_t w = CharWidth('i');
+  ASSERT_LE(info.ascent, 24);
+  ASSERT_LE(info.descent, 10);
+  EXPECT_EQ(canvas.At(5, 24 - info.ascent), 0x00FF0000u);  // cell corner: back colour
+  EXPECT_EQ(canvas.At(5 + w - 1, 24 + info.descent - 1), 0x00FF0000u);
+  EXPECT_EQ(canvas.At(5 + w, 24), draw_test::kWhitePixel);  // just past the cell
+  EXPECT_EQ(canvas.At(4, 24), draw_test::kWhitePixel);
+  // Xor twice restores every pixel.
+  Canvas xored(40, 30);
+  for (int v = 0; v < 30; ++v)
+    for (int h = 0; h < 40; ++h) xored.Set(h, v, uint32_t(h * 0x010203 + v * 0x030201) & 0xFFFFFFu);
+  TextFont(kFontTimes);
+  TextSize(20);
+  TextMode(kSrcXor);
+  MoveTo(2, 22);
+  DrawString("Mx");
+  int changed = 0;
+  for (int v = 0; v < 30; ++v)
+    for (int h = 0; h < 40; ++h) changed += xored.At(h, v) != (uint32_t(h * 0x010203 + v * 0x030201) & 0xFFFFFFu);
+  EXPECT_GT(changed, 20);
+  MoveTo(2, 22);
+  DrawString("Mx");
+  for (int v = 0; v < 30; ++v)
+    for (int h = 0; h < 40; ++h) ASSERT_EQ(xored.At(h, v), uint32_t(h * 0x010203 + v * 0x030201) & 0xFFFFFFu);
+  // Bold measures with the bold file.
+  TextFace(0);
+  int32_t plain = StringWidth("mmmm");
+  TextFace(kFaceBold);
+  EXPECT_GT(StringWidth("mmmm"), plain);
+  TextFace(kFaceBold | kFaceExtend);
+  EXPECT_EQ(StringWidth("mmmm"), 4 * FontCharAdvance(kFontTimes, 20, kFaceBold, 'm') + 4);
+}
