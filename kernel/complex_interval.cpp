@@ -1,0 +1,390 @@
+// Complex-interval operations: the point formulas of the complex kind evaluated with interval
+// operations, so every rectangle result contains the image of the operand rectangles. Where a
+// point formula branches on a sign, the rectangle takes the hull of the branches it may reach.
+#include "kernel/complex_interval.h"
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "kernel/elementary_functions.h"
+
+static_assert(sizeof(ComplexInterval) == 4 * sizeof(double) &&
+                  std::is_trivially_copyable_v<ComplexInterval>,
+              "ComplexInterval must stay four packed doubles: re.lo, re.hi, im.lo, im.hi");
+
+namespace {
+
+using CI = ComplexInterval;
+
+constexpr Interval kZero{0.0, 0.0};
+constexpr Interval kOne{1.0, 1.0};
+constexpr Interval kHalf{0.5, 0.5};
+constexpr Interval kTwo{2.0, 2.0};
+constexpr CI kComplexOne{kOne, kZero};
+
+// Writes the result, collapsing a partly undefined value to all four NaN.
+inline void Finish(CI& out, const Interval& re, const Interval& im) {
+  if (IntervalIsUndefined(re) || IntervalIsUndefined(im)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  out.re = re;
+  out.im = im;
+}
+
+inline Interval Add(const Interval& a, const Interval& b) {
+  Interval r;
+  IntervalAdd(r, a, b);
+  return r;
+}
+inline Interval Sub(const Interval& a, const Interval& b) {
+  Interval n, r;
+  IntervalNegate(n, b);
+  IntervalAdd(r, a, n);
+  return r;
+}
+inline Interval Neg(const Interval& a) {
+  Interval r;
+  IntervalNegate(r, a);
+  return r;
+}
+inline Interval Mul(const Interval& a, const Interval& b) {
+  Interval r;
+  IntervalMultiply(r, a, b);
+  return r;
+}
+template <void (*F)(Interval&, const Interval&)>
+inline Interval Apply(const Interval& a) {
+  Interval r;
+  F(r, a);
+  return r;
+}
+inline Interval Hypot(const Interval& a, const Interval& b) {
+  Interval r;
+  IntervalHypot(r, a, b);
+  return r;
+}
+inline Interval Angle(const CI& z) {
+  Interval r;
+  IntervalAtan2Signed(r, z.im, z.re);
+  return r;
+}
+
+inline CI Plus(const CI& a, const CI& b) { return {Add(a.re, b.re), Add(a.im, b.im)}; }
+inline CI Minus(const CI& a, const CI& b) { return {Sub(a.re, b.re), Sub(a.im, b.im)}; }
+inline CI Times(const CI& a, const CI& b) {
+  CI r;
+  ComplexIntervalMultiply(r, a, b);
+  return r;
+}
+inline CI Over(const CI& a, const CI& b) {
+  CI r;
+  ComplexIntervalDivide(r, a, b);
+  return r;
+}
+inline CI Square(const CI& z) {
+  CI r;
+  ComplexIntervalSquare(r, z);
+  return r;
+}
+inline CI Sqrt(const CI& z) {
+  CI r;
+  ComplexIntervalSqrt(r, z);
+  return r;
+}
+inline CI Ln(const CI& z) {
+  CI r;
+  ComplexIntervalLn(r, z);
+  return r;
+}
+
+// Hull of two candidate results where a point formula picks one by a sign that the rectangle
+// does not decide.
+inline void HullOfBranches(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval re, im;
+  IntervalHull(re, a.re, b.re);
+  IntervalHull(im, a.im, b.im);
+  Finish(out, re, im);
+}
+
+// The sign a point formula branches on, decided over a rectangle. Near 0 the point's own rounding
+// may pick either branch (|z + sqrt(z^2 - 1)| is exactly 1 on (-1, 1), yet its logarithm comes
+// out as -1e-16 at some points), so both branches are taken there.
+constexpr double kBranchMargin = 1e-12;
+inline bool ClearlyNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.hi < -kBranchMargin; }
+inline bool ClearlyNonNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.lo > kBranchMargin; }
+
+// ln(z + sqrt(z^2 + c)).
+CI LnOfZPlusRoot(const CI& z, double c) {
+  CI s = Square(z);
+  s.re = Add(s.re, Interval{c, c});
+  return Ln(Plus(z, Sqrt(s)));
+}
+
+}  // namespace
+
+void CopyFourDoubles(ComplexInterval& dst, const ComplexInterval& src) {
+  std::memmove(&dst, &src, sizeof(ComplexInterval));
+}
+
+void ComplexIntervalAdd(CI& out, const CI& a, const CI& b) {
+  const CI r = Plus(a, b);
+  Finish(out, r.re, r.im);
+}
+
+void ComplexIntervalNegate(CI& out, const CI& a) { Finish(out, Neg(a.re), Neg(a.im)); }
+
+void ComplexIntervalMultiply(CI& out, const CI& a, const CI& b) {
+  const Interval re = Sub(Mul(a.re, b.re), Mul(a.im, b.im));
+  const Interval im = Add(Mul(a.re, b.im), Mul(a.im, b.re));
+  Finish(out, re, im);
+}
+
+void ComplexIntervalDivide(CI& out, const CI& a, const CI& b) {
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalSquare>(b.re), Apply<IntervalSquare>(b.im)));
+  const Interval re = Mul(Add(Mul(a.re, b.re), Mul(a.im, b.im)), d);
+  const Interval im = Mul(Sub(Mul(a.im, b.re), Mul(a.re, b.im)), d);
+  Finish(out, re, im);
+}
+
+void ComplexIntervalSquare(CI& out, const CI& z) {
+  const Interval re = Sub(Apply<IntervalSquare>(z.re), Apply<IntervalSquare>(z.im));
+  const Interval im = Mul(Mul(kTwo, z.re), z.im);
+  Finish(out, re, im);
+}
+
+void ComplexIntervalAbs(CI& out, const CI& z) { Finish(out, Hypot(z.re, z.im), kZero); }
+void ComplexIntervalArg(CI& out, const CI& z) { Finish(out, Angle(z), kZero); }
+
+void ComplexIntervalExp(CI& out, const CI& z) {
+  const Interval e = Apply<IntervalExp>(z.re);
+  Finish(out, Mul(e, Apply<IntervalCos>(z.im)), Mul(e, Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalLn(CI& out, const CI& z) {
+  Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
+}
+
+void ComplexIntervalLog10(CI& out, const CI& z) {
+  const CI ten{{10.0, 10.0}, kZero};
+  const CI r = Over(Ln(z), Ln(ten));
+  Finish(out, r.re, r.im);
+}
+
+void ComplexIntervalSqrt(CI& out, const CI& z) {
+  const Interval r = Apply<IntervalSqrt>(Hypot(z.re, z.im));
+  const Interval t = Mul(kHalf, Angle(z));
+  Finish(out, Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t)));
+}
+
+void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
+  if (ComplexIntervalIsUndefined(z) || ComplexIntervalIsUndefined(w)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  const bool wReal = ComplexIntervalIsReal(w);
+  if (wReal && IntervalIsExactly(z.re, 0.0, 0.0) && ComplexIntervalIsReal(z)) {
+    // 0^w is 0, 1 or +inf by the sign of w, as at a point; ln 0 would give 0 times infinity.
+    const Interval e = IntervalIsWrapped(w.re) ? kWholeLine : w.re;
+    const double lo = e.hi > 0.0 ? 0.0 : e.hi == 0.0 ? 1.0 : kIntervalInfinity;
+    const double hi = e.lo < 0.0 ? kIntervalInfinity : e.lo == 0.0 ? 1.0 : 0.0;
+    Finish(out, Interval{lo, hi}, kZero);
+    return;
+  }
+  if (wReal && ComplexIntervalIsReal(z) && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo)) {
+    Interval r;
+    IntervalPowerOrdinary(r, z.re, w.re);
+    Finish(out, r, kZero);
+    return;
+  }
+  CI r;
+  ComplexIntervalExp(r, Times(w, Ln(z)));
+  Finish(out, r.re, r.im);
+}
+
+void ComplexIntervalSin(CI& out, const CI& z) {
+  Finish(out, Mul(Apply<IntervalSin>(z.re), Apply<IntervalCosh>(z.im)),
+         Mul(Apply<IntervalCos>(z.re), Apply<IntervalSinh>(z.im)));
+}
+
+void ComplexIntervalCos(CI& out, const CI& z) {
+  Finish(out, Mul(Apply<IntervalCos>(z.re), Apply<IntervalCosh>(z.im)),
+         Neg(Mul(Apply<IntervalSin>(z.re), Apply<IntervalSinh>(z.im))));
+}
+
+void ComplexIntervalSinh(CI& out, const CI& z) {
+  Finish(out, Mul(Apply<IntervalSinh>(z.re), Apply<IntervalCos>(z.im)),
+         Mul(Apply<IntervalCosh>(z.re), Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalCosh(CI& out, const CI& z) {
+  Finish(out, Mul(Apply<IntervalCosh>(z.re), Apply<IntervalCos>(z.im)),
+         Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalTan(CI& out, const CI& z) {
+  const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCos>(x), Apply<IntervalCosh>(y)));
+  Finish(out, Mul(Apply<IntervalSin>(x), d), Mul(Apply<IntervalSinh>(y), d));
+}
+
+void ComplexIntervalTanh(CI& out, const CI& z) {
+  const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCosh>(x), Apply<IntervalCos>(y)));
+  Finish(out, Mul(Apply<IntervalSinh>(x), d), Mul(Apply<IntervalSin>(y), d));
+}
+
+namespace {
+
+// 1 / f(z) for the reciprocal trigonometric and hyperbolic functions.
+template <void (*F)(CI&, const CI&)>
+void ReciprocalOf(CI& out, const CI& z) {
+  CI f;
+  F(f, z);
+  ComplexIntervalDivide(out, kComplexOne, f);
+}
+
+// f(1 / z) for the inverse reciprocal functions.
+template <void (*F)(CI&, const CI&)>
+void OfReciprocal(CI& out, const CI& z) {
+  F(out, Over(kComplexOne, z));
+}
+
+}  // namespace
+
+void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan>(out, z); }
+void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos>(out, z); }
+void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin>(out, z); }
+void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh>(out, z); }
+void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh>(out, z); }
+void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh>(out, z); }
+
+void ComplexIntervalAsin(CI& out, const CI& z) {
+  const CI s = Sqrt(Minus(kComplexOne, Square(z)));
+  const CI l = Ln(CI{Sub(s.re, z.im), Add(z.re, s.im)});  // i z + sqrt(1 - z^2)
+  Finish(out, l.im, Neg(l.re));
+}
+
+void ComplexIntervalAcos(CI& out, const CI& z) {
+  const CI l = LnOfZPlusRoot(z, -1.0);
+  const CI below{Neg(l.im), l.re}, above{l.im, Neg(l.re)};  // by the sign of l.im
+  if (ComplexIntervalIsUndefined(l)) {
+    out = kUndefinedComplexInterval;
+  } else if (ClearlyNegative(l.im)) {
+    Finish(out, below.re, below.im);
+  } else if (ClearlyNonNegative(l.im) || IntervalIsExactly(l.im, 0.0, 0.0)) {
+    // An angle of exactly [0, 0] comes from a real rectangle right of -1, where every point's
+    // angle is an exact +0 too.
+    Finish(out, above.re, above.im);
+  } else {
+    HullOfBranches(out, below, above);
+  }
+}
+
+void ComplexIntervalAtan(CI& out, const CI& z) {
+  const CI q = Over(CI{Sub(kOne, z.im), z.re}, CI{Add(kOne, z.im), Neg(z.re)});
+  const CI l = Ln(q);
+  Finish(out, Mul(l.im, kHalf), Neg(Mul(l.re, kHalf)));
+}
+
+void ComplexIntervalAsinh(CI& out, const CI& z) {
+  const CI l = LnOfZPlusRoot(z, 1.0);
+  Finish(out, l.re, l.im);
+}
+
+void ComplexIntervalAcosh(CI& out, const CI& z) {
+  const CI l = LnOfZPlusRoot(z, -1.0);
+  const CI negated{Neg(l.re), Neg(l.im)};
+  if (ComplexIntervalIsUndefined(l)) {
+    out = kUndefinedComplexInterval;
+  } else if (ClearlyNonNegative(l.re)) {
+    Finish(out, l.re, l.im);
+  } else if (ClearlyNegative(l.re)) {
+    Finish(out, negated.re, negated.im);
+  } else {
+    HullOfBranches(out, l, negated);
+  }
+}
+
+void ComplexIntervalAtanh(CI& out, const CI& z) {
+  const CI l = Ln(Over(Plus(kComplexOne, z), Minus(kComplexOne, z)));
+  Finish(out, Mul(l.re, kHalf), Mul(l.im, kHalf));
+}
+
+void ComplexIntervalAcsc(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAsin>(out, z); }
+void ComplexIntervalAsec(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAcos>(out, z); }
+void ComplexIntervalAcot(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAtan>(out, z); }
+void ComplexIntervalAcsch(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAsinh>(out, z); }
+void ComplexIntervalAsech(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAcosh>(out, z); }
+void ComplexIntervalAcoth(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAtanh>(out, z); }
+
+namespace {
+
+template <void (*F)(Interval&, const Interval&, const Interval&)>
+void RealOnly2(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b) ||
+      !ComplexIntervalIsReal(a) || !ComplexIntervalIsReal(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval r;
+  F(r, a.re, b.re);
+  Finish(out, r, kZero);
+}
+
+template <void (*F)(Interval&, const Interval&)>
+void RealOnly1(CI& out, const CI& z) {
+  if (ComplexIntervalIsUndefined(z) || !ComplexIntervalIsReal(z)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval r;
+  F(r, z.re);
+  Finish(out, r, kZero);
+}
+
+inline bool HoldsZero(const Interval& a) {
+  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
+}
+
+template <void (*F)(Interval&, const Interval&, const Interval&)>
+void CompareRealParts(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval r;
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {
+    F(r, a.re, b.re);
+  } else if (HoldsZero(a.im) && HoldsZero(b.im)) {
+    F(r, a.re, b.re);
+    if (!IntervalIsExactly(r, 0.0, 0.0)) r = kTruthUndecided;
+  } else {
+    r = kTruthFalse;
+  }
+  Finish(out, r, kZero);
+}
+
+}  // namespace
+
+void ComplexIntervalAtan2(CI& out, const CI& y, const CI& x) { RealOnly2<IntervalAtan2>(out, y, x); }
+void ComplexIntervalHypot(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalHypot>(out, a, b); }
+void ComplexIntervalMin(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMin>(out, a, b); }
+void ComplexIntervalMax(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMax>(out, a, b); }
+void ComplexIntervalMod(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMod>(out, a, b); }
+void ComplexIntervalBesselJ(CI& out, const CI& n, const CI& x) { RealOnly2<IntervalBesselJ>(out, n, x); }
+void ComplexIntervalSign(CI& out, const CI& z) { RealOnly1<IntervalSign>(out, z); }
+void ComplexIntervalFloor(CI& out, const CI& z) { RealOnly1<IntervalFloor>(out, z); }
+void ComplexIntervalCeil(CI& out, const CI& z) { RealOnly1<IntervalCeil>(out, z); }
+void ComplexIntervalFactorial(CI& out, const CI& z) { RealOnly1<IntervalFactorial>(out, z); }
+
+void ComplexIntervalLess(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalLess>(out, a, b); }
+void ComplexIntervalGreater(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalGreater>(out, a, b); }
+void ComplexIntervalLessEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalLessEqual>(out, a, b); }
+void ComplexIntervalGreaterEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalGreaterEqual>(out, a, b); }
+void ComplexIntervalEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalEqual>(out, a, b); }

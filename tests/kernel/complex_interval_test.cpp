@@ -1,0 +1,367 @@
+// Complex-interval arithmetic: golden rectangles (hand-computed), the undecided comparison of
+// values that are real only at some points of a box, the real-only family on real rectangles,
+// and the containment property: for random rectangles (degenerate, on and across the negative
+// real axis, around 0) every finite point value of the complex function lies in the result.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kernel/complex.h"
+#include "kernel/complex_interval.h"
+
+namespace {
+
+using CI = ComplexInterval;
+constexpr double kPi = 3.141592653589793;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::string Fmt(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+std::string Show(const CI& z) {
+  return "([" + Fmt(z.re.lo) + ", " + Fmt(z.re.hi) + "], [" + Fmt(z.im.lo) + ", " + Fmt(z.im.hi) + "])";
+}
+
+bool SameBound(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+::testing::AssertionResult Same(const CI& got, const CI& want) {
+  if (SameBound(got.re.lo, want.re.lo) && SameBound(got.re.hi, want.re.hi) &&
+      SameBound(got.im.lo, want.im.lo) && SameBound(got.im.hi, want.im.hi)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want);
+}
+
+CI Call(void (*f)(CI&, const CI&), const CI& z) {
+  CI r;
+  f(r, z);
+  return r;
+}
+
+CI Call(void (*f)(CI&, const CI&, const CI&), const CI& a, const CI& b) {
+  CI r;
+  f(r, a, b);
+  return r;
+}
+
+CI Real(double lo, double hi) { return {{lo, hi}, {0, 0}}; }
+
+TEST(ComplexIntervalArithmetic, GoldenRectangles) {
+  const CI undefined = kUndefinedComplexInterval;
+  struct Case { const char* what; CI got; CI want; };
+  const Case cases[] = {
+      {"square of [1,2]", Call(ComplexIntervalSquare, Real(1, 2)), Real(1, 4)},
+      {"square of i", Call(ComplexIntervalSquare, {{0, 0}, {1, 1}}), Real(-1, -1)},
+      {"floor off the axis", Call(ComplexIntervalFloor, {{1.5, 2.5}, {0, 0.1}}), undefined},
+      {"floor on the axis", Call(ComplexIntervalFloor, Real(1.5, 2.5)), Real(1, 2)},
+      {"exp of i[0,pi]", Call(ComplexIntervalExp, {{0, 0}, {0, kPi}}), {{-1, 1}, {0, 1}}},
+      {"(-1)^2 stays real", Call(ComplexIntervalPower, Real(-1, -1), Real(2, 2)), Real(1, 1)},
+      {"[-2,3]^2 stays real", Call(ComplexIntervalPower, Real(-2, 3), Real(2, 2)), Real(0, 9)},
+      {"0^0", Call(ComplexIntervalPower, Real(0, 0), Real(0, 0)), Real(1, 1)},
+      {"0^[1,2]", Call(ComplexIntervalPower, Real(0, 0), Real(1, 2)), Real(0, 0)},
+      {"0^-1", Call(ComplexIntervalPower, Real(0, 0), Real(-1, -1)), Real(kInf, kInf)},
+      {"0^[-1,1]", Call(ComplexIntervalPower, Real(0, 0), Real(-1, 1)), Real(0, kInf)},
+      {"abs", Call(ComplexIntervalAbs, {{3, 3}, {4, 4}}), Real(5, 5)},
+      {"arg of the negative axis with -0", Call(ComplexIntervalArg, {{-2, -1}, {-0.0, -0.0}}), Real(kPi, kPi)},
+      {"arg across the negative axis", Call(ComplexIntervalArg, {{-2, -1}, {-1, 1}}), Real(-kPi, kPi)},
+      {"ln(-1) with -0", Call(ComplexIntervalLn, {{-1, -1}, {-0.0, -0.0}}), {{0, 0}, {kPi, kPi}}},
+      {"sqrt(-4)", Call(ComplexIntervalSqrt, Real(4, 4)), Real(2, 2)},
+      {"undefined in, undefined out", Call(ComplexIntervalExp, {{std::nan(""), 1}, {0, 0}}), undefined},
+      {"min", Call(ComplexIntervalMin, Real(1, 5), Real(2, 3)), Real(1, 3)},
+      {"min off the axis", Call(ComplexIntervalMin, Real(1, 5), {{2, 3}, {0, 1}}), undefined},
+      {"mod", Call(ComplexIntervalMod, Real(0, 10), Real(3, 3)), Real(-9, 10)},
+      {"hypot", Call(ComplexIntervalHypot, Real(3, 3), Real(4, 4)), Real(5, 5)},
+      {"angle (y, x)", Call(ComplexIntervalAtan2, Real(1, 2), Real(1, 2)),
+       Real(0.4636476090008061, 1.1071487177940904)},
+      {"sign", Call(ComplexIntervalSign, Real(-3, 0)), Real(-1, 0)},
+      {"ceil", Call(ComplexIntervalCeil, Real(1.5, 2.5)), Real(2, 3)},
+      {"factorial", Call(ComplexIntervalFactorial, Real(0, 1)), Real(0.8856031944108887, 1)},
+  };
+  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  const CI e = Call(ComplexIntervalLog10, Real(100, 100));
+  EXPECT_NEAR(e.re.lo, 2, 1e-15);
+  EXPECT_NEAR(e.re.hi, 2, 1e-15);
+}
+
+TEST(ComplexIntervalArithmetic, ComparisonIsUndecidedWhereTheValueIsRealOnlyAtPoints) {
+  // (x+i)(x-i) = x^2 + 1 over x in [1,2]: the imaginary part is [-1, 1] over the box, 0 at
+  // every point.
+  CI product;
+  ComplexIntervalMultiply(product, {{1, 2}, {1, 1}}, {{1, 2}, {-1, -1}});
+  ASSERT_LE(product.im.lo, 0);
+  ASSERT_GE(product.im.hi, 0);
+  const CI zero = Real(0, 0);
+  struct Case { const char* what; CI got; Interval want; };
+  const Case cases[] = {
+      {"(x+i)(x-i) > 0", Call(ComplexIntervalGreater, product, zero), kTruthUndecided},
+      {"(x+i)(x-i) < 0: false on the real parts", Call(ComplexIntervalLess, product, zero), kTruthFalse},
+      {"(x+i)(x-i) == 3", Call(ComplexIntervalEqual, product, Real(3, 3)), kTruthUndecided},
+      {"off the axis", Call(ComplexIntervalGreater, {{1, 2}, {1, 2}}, zero), kTruthFalse},
+      {"both real", Call(ComplexIntervalLessEqual, Real(1, 2), Real(2, 3)), kTruthTrue},
+      {"both real, undecided", Call(ComplexIntervalGreaterEqual, Real(1, 2), Real(1.5, 3)), kTruthUndecided},
+      {"-0 counts as real", Call(ComplexIntervalLess, {{1, 2}, {-0.0, 0}}, Real(3, 4)), kTruthTrue},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(Same(c.got, CI{c.want, {0, 0}})) << c.what;
+  }
+  EXPECT_TRUE(ComplexIntervalIsUndefined(Call(ComplexIntervalLess, kUndefinedComplexInterval, zero)));
+}
+
+TEST(ComplexIntervalArithmetic, RealOnlyOperationsOnRealRectanglesEqualTheIntervalOperations) {
+  using Unary = void (*)(Interval&, const Interval&);
+  using Binary = void (*)(Interval&, const Interval&, const Interval&);
+  using CUnary = void (*)(CI&, const CI&);
+  using CBinary = void (*)(CI&, const CI&, const CI&);
+  const std::pair<CUnary, Unary> unary[] = {{ComplexIntervalSign, IntervalSign},
+                                            {ComplexIntervalFloor, IntervalFloor},
+                                            {ComplexIntervalCeil, IntervalCeil},
+                                            {ComplexIntervalFactorial, IntervalFactorial}};
+  const std::pair<CBinary, Binary> binary[] = {
+      {ComplexIntervalAtan2, IntervalAtan2}, {ComplexIntervalHypot, IntervalHypot},
+      {ComplexIntervalMin, IntervalMin},     {ComplexIntervalMax, IntervalMax},
+      {ComplexIntervalMod, IntervalMod},     {ComplexIntervalBesselJ, IntervalBesselJ}};
+  const Interval boxes[] = {{-2.5, -1.5}, {0, 1}, {-1, 1}, {3, 3}, {0.5, 4}, {-0.5, -0.5}};
+  for (const Interval& a : boxes) {
+    for (const auto& [c, f] : unary) {
+      Interval want;
+      f(want, a);
+      CI got;
+      c(got, CI{a, {0, 0}});
+      if (IntervalIsUndefined(want)) {
+        EXPECT_TRUE(ComplexIntervalIsUndefined(got));
+      } else {
+        EXPECT_TRUE(Same(got, CI{want, {0, 0}}));
+      }
+      c(got, CI{a, {0, 1e-300}});
+      EXPECT_TRUE(ComplexIntervalIsUndefined(got));
+    }
+    for (const Interval& b : boxes) {
+      for (const auto& [c, f] : binary) {
+        Interval want;
+        f(want, a, b);
+        CI got;
+        c(got, CI{a, {0, 0}}, CI{b, {0, 0}});
+        if (IntervalIsUndefined(want)) {
+          EXPECT_TRUE(ComplexIntervalIsUndefined(got));
+        } else {
+          EXPECT_TRUE(Same(got, CI{want, {0, 0}}));
+        }
+        c(got, CI{a, {0, 0}}, CI{b, {-1, 0}});
+        EXPECT_TRUE(ComplexIntervalIsUndefined(got));
+      }
+    }
+  }
+}
+
+TEST(ComplexIntervalArithmetic, CopyFourDoublesKeepsTheLayout) {
+  CI a{{1, 2}, {3, 4}}, b{};
+  CopyFourDoubles(b, a);
+  EXPECT_TRUE(Same(b, a));
+  const double* raw = reinterpret_cast<const double*>(&b);
+  EXPECT_EQ(raw[0], 1);
+  EXPECT_EQ(raw[1], 2);
+  EXPECT_EQ(raw[2], 3);
+  EXPECT_EQ(raw[3], 4);
+  CopyFourDoubles(b, b);
+  EXPECT_TRUE(Same(b, a));
+}
+
+class RectangleSampler {
+ public:
+  explicit RectangleSampler(uint64_t seed) : rng_(seed) {}
+
+  double Uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng_); }
+  size_t Index(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
+
+  CI Rectangle() {
+    static const double kHalfWidths[] = {0, 0, 1e-9, 1e-3, 0.05, 0.3, 1};
+    const size_t kind = Index(8);
+    double cr = Uniform(-3, 3), ci = Uniform(-3, 3);
+    if (kind == 0) ci = 0;                 // on the real axis
+    if (kind == 1) {  // across or on the negative real axis
+      cr = -Uniform(0.5, 3);
+      ci = 0;
+    }
+    if (kind == 2) cr = ci = 0;  // around 0
+    const double wr = kHalfWidths[Index(std::size(kHalfWidths))];
+    const double wi = kHalfWidths[Index(std::size(kHalfWidths))];
+    CI z{{cr - wr, cr + wr}, {ci - wi, ci + wi}};
+    if (kind == 0 || kind == 3) z.im = {0, 0};  // exactly real
+    if (kind == 4) z.im = {-0.0, -0.0};         // real with the zero a negation leaves
+    return z;
+  }
+
+  std::vector<Complex> Points(const CI& z, int count) {
+    std::vector<Complex> points;
+    for (double re : {z.re.lo, z.re.hi}) {
+      for (double im : {z.im.lo, z.im.hi}) points.push_back({re, im});
+    }
+    const bool holdsZero = z.im.lo <= 0 && 0 <= z.im.hi;
+    for (int i = 0; i < count; ++i) {
+      Complex p{Uniform(0, 1), Uniform(0, 1)};
+      p.re = z.re.lo + p.re * (z.re.hi - z.re.lo);
+      p.im = z.im.lo + p.im * (z.im.hi - z.im.lo);
+      p.re = std::min(std::max(p.re, z.re.lo), z.re.hi);
+      p.im = std::min(std::max(p.im, z.im.lo), z.im.hi);
+      if (holdsZero && i % 4 == 0) p.im = (i % 8 == 0) ? 0.0 : -0.0;
+      points.push_back(p);
+    }
+    return points;
+  }
+
+ private:
+  std::mt19937_64 rng_;
+};
+
+struct Checker {
+  const char* name;
+  int failures = 0;
+  int defined = 0;
+
+  static bool Holds(const Interval& r, double v) {
+    const double s = 1e-10 * (1 + std::fabs(v));
+    return IntervalIsWrapped(r) ? (v >= r.lo - s || v <= r.hi + s) : (r.lo - s <= v && v <= r.hi + s);
+  }
+
+  void Expect(const CI& r, const Complex& v, const std::string& args) {
+    if (!std::isfinite(v.re) || !std::isfinite(v.im) || ComplexIntervalIsUndefined(r)) return;
+    ++defined;
+    if ((!Holds(r.re, v.re) || !Holds(r.im, v.im)) && ++failures <= 5) {
+      ADD_FAILURE() << name << " " << args << ": value (" << Fmt(v.re) << ", " << Fmt(v.im)
+                    << ") outside " << Show(r);
+    }
+  }
+};
+
+std::string At(const CI& z, const Complex& p) {
+  return Show(z) + " at (" + Fmt(p.re) + ", " + Fmt(p.im) + ")";
+}
+
+struct UnaryCase {
+  const char* name;
+  void (*f)(CI&, const CI&);
+  void (*point)(Complex&, const Complex&);
+};
+
+TEST(ComplexIntervalContainment, EveryUnaryOperationEnclosesThePointFunction) {
+  const UnaryCase cases[] = {
+      {"exp", ComplexIntervalExp, ComplexExp},       {"ln", ComplexIntervalLn, ComplexLn},
+      {"log10", ComplexIntervalLog10, ComplexLog10}, {"sqrt", ComplexIntervalSqrt, ComplexSqrt},
+      {"square", ComplexIntervalSquare, ComplexSquare}, {"abs", ComplexIntervalAbs, ComplexAbs},
+      {"arg", ComplexIntervalArg, ComplexArg},       {"negate", ComplexIntervalNegate,
+                                                      [](Complex& o, const Complex& z) { o = {-z.re, -z.im}; }},
+      {"sin", ComplexIntervalSin, ComplexSin},       {"cos", ComplexIntervalCos, ComplexCos},
+      {"tan", ComplexIntervalTan, ComplexTan},       {"cot", ComplexIntervalCot, ComplexCot},
+      {"sec", ComplexIntervalSec, ComplexSec},       {"csc", ComplexIntervalCsc, ComplexCsc},
+      {"asin", ComplexIntervalAsin, ComplexAsin},    {"acos", ComplexIntervalAcos, ComplexAcos},
+      {"atan", ComplexIntervalAtan, ComplexAtan},    {"acot", ComplexIntervalAcot, ComplexAcot},
+      {"asec", ComplexIntervalAsec, ComplexAsec},    {"acsc", ComplexIntervalAcsc, ComplexAcsc},
+      {"sinh", ComplexIntervalSinh, ComplexSinh},    {"cosh", ComplexIntervalCosh, ComplexCosh},
+      {"tanh", ComplexIntervalTanh, ComplexTanh},    {"coth", ComplexIntervalCoth, ComplexCoth},
+      {"sech", ComplexIntervalSech, ComplexSech},    {"csch", ComplexIntervalCsch, ComplexCsch},
+      {"asinh", ComplexIntervalAsinh, ComplexAsinh}, {"acosh", ComplexIntervalAcosh, ComplexAcosh},
+      {"atanh", ComplexIntervalAtanh, ComplexAtanh}, {"acoth", ComplexIntervalAcoth, ComplexAcoth},
+      {"asech", ComplexIntervalAsech, ComplexAsech}, {"acsch", ComplexIntervalAcsch, ComplexAcsch},
+      {"sign", ComplexIntervalSign, ComplexSign},    {"floor", ComplexIntervalFloor, ComplexFloor},
+      {"ceil", ComplexIntervalCeil, ComplexCeil},    {"factorial", ComplexIntervalFactorial, ComplexFactorial},
+  };
+  RectangleSampler s(77);
+  for (const UnaryCase& c : cases) {
+    Checker check{c.name};
+    for (int i = 0; i < 600 && check.failures == 0; ++i) {
+      const CI z = s.Rectangle();
+      const CI r = Call(c.f, z);
+      for (const Complex& p : s.Points(z, 12)) {
+        Complex v;
+        c.point(v, p);
+        check.Expect(r, v, At(z, p));
+      }
+    }
+    EXPECT_GT(check.defined, 0) << c.name << " never gave a defined result";
+  }
+}
+
+struct BinaryCase {
+  const char* name;
+  void (*f)(CI&, const CI&, const CI&);
+  void (*point)(Complex&, const Complex&, const Complex&);
+};
+
+template <bool (*Rel)(double, double)>
+void PointCompare(Complex& out, const Complex& a, const Complex& b) {
+  const bool holds = a.im == 0 && b.im == 0 && Rel(a.re, b.re);
+  out = {holds ? 1.0 : 0.0, 0.0};
+}
+
+bool LessRel(double a, double b) { return a < b; }
+bool GreaterRel(double a, double b) { return a > b; }
+bool LessEqualRel(double a, double b) { return a <= b; }
+bool GreaterEqualRel(double a, double b) { return a >= b; }
+bool EqualRel(double a, double b) { return a == b; }
+
+TEST(ComplexIntervalContainment, EveryBinaryOperationEnclosesThePointFunction) {
+  const BinaryCase cases[] = {
+      {"add", ComplexIntervalAdd, [](Complex& o, const Complex& a, const Complex& b) { o = {a.re + b.re, a.im + b.im}; }},
+      {"multiply", ComplexIntervalMultiply, ComplexMultiply},
+      {"divide", ComplexIntervalDivide, ComplexDivide},
+      {"power", ComplexIntervalPower, ComplexPower},
+      {"atan2 (y, x)", ComplexIntervalAtan2, ComplexAtan2},
+      {"hypot", ComplexIntervalHypot, ComplexHypot},
+      {"min", ComplexIntervalMin, ComplexMin},
+      {"max", ComplexIntervalMax, ComplexMax},
+      {"mod", ComplexIntervalMod, ComplexMod},
+      {"besselj (n, x)", ComplexIntervalBesselJ, ComplexBesselJ},
+      {"less", ComplexIntervalLess, PointCompare<LessRel>},
+      {"greater", ComplexIntervalGreater, PointCompare<GreaterRel>},
+      {"less equal", ComplexIntervalLessEqual, PointCompare<LessEqualRel>},
+      {"greater equal", ComplexIntervalGreaterEqual, PointCompare<GreaterEqualRel>},
+      {"equal", ComplexIntervalEqual, PointCompare<EqualRel>},
+  };
+  RectangleSampler s(78);
+  for (const BinaryCase& c : cases) {
+    Checker check{c.name};
+    for (int i = 0; i < 600 && check.failures == 0; ++i) {
+      const CI a = s.Rectangle(), b = s.Rectangle();
+      const CI r = Call(c.f, a, b);
+      const std::vector<Complex> pa = s.Points(a, 6), pb = s.Points(b, 6);
+      for (const Complex& p : pa) {
+        for (const Complex& q : {pb[s.Index(pb.size())], pb[s.Index(pb.size())]}) {
+          Complex v;
+          c.point(v, p, q);
+          check.Expect(r, v, At(a, p) + " ; " + At(b, q));
+        }
+      }
+    }
+    EXPECT_GT(check.defined, 0) << c.name << " never gave a defined result";
+  }
+}
+
+// The small whole powers of real rectangles, where the point function multiplies repeatedly.
+TEST(ComplexIntervalContainment, WholePowersOfRealRectanglesStayReal) {
+  RectangleSampler s(79);
+  Checker check{"whole power"};
+  for (int i = 0; i < 400; ++i) {
+    CI z = s.Rectangle();
+    z.im = {0, 0};
+    const double n = static_cast<double>(s.Index(9)) - 4.0;
+    const CI r = Call(ComplexIntervalPower, z, Real(n, n));
+    if (!ComplexIntervalIsUndefined(r)) {
+      EXPECT_TRUE(ComplexIntervalIsReal(r)) << Show(r);
+    }
+    for (const Complex& p : s.Points(z, 8)) {
+      Complex v;
+      ComplexPower(v, p, {n, 0});
+      check.Expect(r, v, At(z, p));
+    }
+  }
+}
+
+}  // namespace
