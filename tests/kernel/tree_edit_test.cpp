@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -370,6 +371,80 @@ TEST_F(TreeEditTest, CopySelectedOperandsCopiesRangeDetached) {
   FailNodeAllocationAt(0);
   TypesettingGlobals().currentEditor = nullptr;
   FreeExpression(root);
+}
+
+// The node at pre-order position `index` of the tree.
+ExprNode* NodeAt(ExprNode* root, int index) {
+  SubtreeCursor cursor(root);
+  ExprNode* n = cursor.Current();
+  for (int i = 0; i < index && n != nullptr; ++i) n = cursor.Next();
+  return n;
+}
+
+// Random edits at random places, some with a random allocation refused: after every edit the
+// invariants hold, a copy equals the tree, and a failed edit changed nothing.
+TEST_F(TreeEditTest, RandomEditSequencesKeepInvariants) {
+  std::mt19937 random(20261206);  // fixed seed: the run is reproducible
+  int failedEdits = 0;
+  for (int round = 0; round < 40; ++round) {
+    ExprNode* root = Build("plus(a, times(b, c), sin(x))");
+    for (int step = 0; step < 60; ++step) {
+      const int count = CountSubtreeNodes(root);
+      if (count > 400) break;
+      ExprNode* node = NodeAt(root, static_cast<int>(random() % count));
+      ExprNode* leaf = NewSymbolNode(static_cast<int16_t>('a' + random() % 26));
+      ExprNode* before = CopyExpression(root);
+      const unsigned op = random() % 10;
+      ExprNode* replacement = op == 9 && node != root ? CopyExpression(root->children[0]) : nullptr;
+      const bool inject = random() % 4 == 0;
+      if (inject) FailNodeAllocationAt(1 + random() % 3);
+      bool ok = false;
+      bool leafUsed = false;
+      switch (op) {
+        case 0: ok = WrapInUnary(node, KindMinus); break;
+        case 1: ok = leafUsed = WrapInBinary(node, leaf, static_cast<int>(random() % 2), KindPlus); break;
+        case 2: ok = leafUsed = AppendOperand(node, leaf, KindPlus); break;
+        case 3: ok = leafUsed = PrependFactor(node, leaf); break;
+        case 4: ok = InvertNode(node); break;
+        case 5: ok = WrapInUnary(node, KindId) && RemoveIdWrappers(root); break;
+        case 6:
+          ok = node->arity >= 2 && RemoveOperandAndFree(node, static_cast<int>(random() % node->arity));
+          break;
+        case 7:
+          ok = node->arity >= 2 && DeleteChildAt(node, static_cast<int>(random() % node->arity));
+          break;
+        case 8:
+          if (node->arity >= 3) {
+            const int first = static_cast<int>(random() % node->arity);
+            SelectChildren(node, first, static_cast<int>(random() % node->arity));
+            ok = GroupSelectedRange() != nullptr;
+            TypesettingGlobals().currentEditor = nullptr;
+          }
+          break;
+        default:
+          if (replacement != nullptr) {
+            ReplaceExpression(replacement, node);
+            ok = true;
+          }
+          break;
+      }
+      FailNodeAllocationAt(0);
+      if (!leafUsed) FreeExpression(leaf);
+      const char* why = nullptr;
+      ASSERT_TRUE(CheckExpressionTree(root, &why)) << why << " after " << Show(root);
+      if (!ok && inject && GetOutOfMemoryFlag()) {
+        EXPECT_TRUE(ExpressionsEqual(root, before)) << Show(before) << " became " << Show(root);
+        ++failedEdits;
+      }
+      SetOutOfMemoryFlag(false);  // while raised, large child arrays are refused outright
+      ExprNode* copy = CopyExpression(root);
+      EXPECT_TRUE(ExpressionsEqual(root, copy)) << Show(root) << " copied as " << Show(copy);
+      FreeExpression(copy);
+      FreeExpression(before);
+    }
+    FreeExpression(root);
+  }
+  EXPECT_GT(failedEdits, 20);
 }
 
 }  // namespace

@@ -117,24 +117,34 @@ inline std::string Show(const ExprNode* node) {
     case KindDummy: {
       const int id = node->value.symbol;
       if (const char* name = SymbolName(id)) return name;
-      if (id >= 0x7000) return std::string(1, static_cast<char>(id - 0x7000)) + "'";
-      return std::string(1, static_cast<char>(id));
+      out.push_back(static_cast<char>(id >= 0x7000 ? id - 0x7000 : id));
+      if (id >= 0x7000) out.push_back('\'');
+      return out;
     }
     case KindString:
-      return "'" + std::string(node->text != nullptr ? node->text : "") + "'";
+      out.push_back('\'');
+      out.append(node->text != nullptr ? node->text : "");
+      out.push_back('\'');
+      return out;
     case KindPrompt:
       return "prompt";
     default:
       break;
   }
   const char* name = NodeKindName(node->kind);
-  out = name != nullptr ? name : "k" + std::to_string(node->kind);
-  out += "(";
-  for (int i = 0; i < node->arity; ++i) {
-    if (i > 0) out += ",";
-    out += Show(node->children[i]);
+  if (name != nullptr) {
+    out.append(name);
+  } else {
+    out.push_back('k');
+    out.append(std::to_string(node->kind));
   }
-  return out + ")";
+  out.push_back('(');
+  for (int i = 0; i < node->arity; ++i) {
+    if (i > 0) out.push_back(',');
+    out.append(Show(node->children[i]));
+  }
+  out.push_back(')');
+  return out;
 }
 
 // Every test starts with a clear out-of-memory flag, error register and injection, and ends
