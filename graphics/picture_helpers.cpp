@@ -31,23 +31,23 @@ void DrawPictureInGWorld(const Picture* picture, int32_t h, int32_t v, const QDR
   if (!port || !picture || xScale < 1 || yScale < 1) return;
   int64_t width = int64_t(RectWidth(picture->frame)) * xScale, height = int64_t(RectHeight(picture->frame)) * yScale;
   if (width <= 0 || height <= 0 || width > INT16_MAX || height > INT16_MAX) return;
-  QDRect area = MakeRect(0, 0, int32_t(width), int32_t(height));
-  GWorldPtr temp = NewGWorld32(area);
+  // Only the part that can show is rendered: the placed picture within clip and the buffer.
+  int64_t left = h, top = int64_t(v) - height;
+  if (left < INT16_MIN || left + width > INT16_MAX || top < INT16_MIN || v > INT16_MAX) return;
+  QDRect placed = MakeRect(int32_t(left), int32_t(top), int32_t(left + width), v), visible;
+  if (!SectRect(placed, clip, &visible) || !SectRect(visible, port->bounds, &visible)) return;
+  GWorldPtr temp = NewGWorld32(visible);
   if (!temp) return;
   GWorldSave saved;
   SaveAndSetGWorld(&saved, temp);
-  EraseRect(area);
-  DrawPicture(picture, area);
+  EraseRect(visible);
+  DrawPicture(picture, placed);
   RestoreGWorld(&saved);
-  int32_t top = v - int32_t(height);
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) {
-      int32_t dh = h + x, dv = top + y;
-      if (!PtInRect(MakePoint(dh, dv), clip) || MakePoint(dh, dv).h != dh || MakePoint(dh, dv).v != dv) continue;
-      uint32_t* d = PixelAddress(port, dh, dv);
-      if (!d) continue;
+  for (int32_t y = visible.top; y < visible.bottom; ++y) {
+    for (int32_t x = visible.left; x < visible.right; ++x) {
       uint32_t s = *PixelAddress(temp, x, y);
       if ((s & 0xFFFFFFu) == 0xFFFFFFu) continue;
+      uint32_t* d = PixelAddress(port, x, y);
       *d = ShadePixelByLuminance(s, *d);
     }
   }

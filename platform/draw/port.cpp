@@ -167,8 +167,9 @@ RGBColor16 PixelToColor(uint32_t pixel) {
 }
 
 uint32_t* PixelAddress(const Port* port, int32_t h, int32_t v) {
-  if (!port || !PtInRect(MakePoint(h, v), port->bounds) || h != MakePoint(h, v).h || v != MakePoint(h, v).v)
-    return nullptr;
+  if (!port) return nullptr;
+  const QDRect& b = port->bounds;
+  if (h < b.left || h >= b.right || v < b.top || v >= b.bottom) return nullptr;
   return draw_detail::RowAt(port, v) + (h - port->bounds.left);
 }
 
