@@ -1,0 +1,77 @@
+// Normalisation passes before compilation: four in-place post-order walks.
+// Invariants: the successor of a node is taken after the node was changed (its identity and
+// position stay, so the walk continues correctly); nodes are never freed by a walk except the
+// shells that the node library's MoveNodeInto releases.
+#include "algebra/normalisation_passes.h"
+
+#include "kernel/compiled_function.h"
+#include "kernel/evaluation_seams.h"
+#include "kernel/expr_node.h"
+#include "kernel/node_builders.h"
+
+namespace {
+
+template <class Change>
+void PostOrder(ExprNode* tree, Change change) {
+  if (tree == nullptr) return;
+  ExprNode* node = FirstLeaf(tree);
+  for (;;) {
+    change(node);
+    if (node == tree) return;
+    node = NextPostOrder(node);
+  }
+}
+
+bool HasChildren(const ExprNode* n) { return n->kind != KindNum && n->kind != KindString && n->arity > 0; }
+
+}  // namespace
+
+void UnwrapIdNodes(ExprNode* tree) {
+  PostOrder(tree, [](ExprNode* node) {
+    while (node->kind == KindId && node->arity == 1) UnwrapNode(node);
+  });
+}
+
+void FoldNegatedNumberLiterals(ExprNode* tree) {
+  PostOrder(tree, [](ExprNode* node) {
+    if (node->kind != KindMinus || node->arity != 1) return;
+    const ExprNode* operand = node->children[0];
+    if (operand->kind != KindNum || operand->value.number == nullptr) return;
+    const double negated = -operand->value.number->value;
+    UnwrapNode(node);
+    node->value.number->value = negated;
+  });
+}
+
+void UnwrapNonSmoothCalls(ExprNode* tree) {
+  PostOrder(tree, [](ExprNode* node) {
+    if (!IsNonSmoothKind(node->kind) || node->arity != 1) return;
+    ExprNode* list = node->children[0];
+    if (list->kind != KindComma || !HasChildren(list)) return;
+    const uint32_t kind = node->kind;
+    MoveNodeInto(list, node);  // the node takes the list's items (re-parented)
+    node->kind = kind;
+  });
+}
+
+void ConvertIndexedSums(ExprNode* tree) {
+  PostOrder(tree, [](ExprNode* node) {
+    if (node->kind != KindSum || node->arity != 3) return;
+    ExprNode** c = node->children;
+    if (c[1]->kind != KindEqual || c[1]->arity != 2) return;
+    ExprNode* body = c[0];
+    c[0] = c[1];
+    c[1] = c[2];
+    c[2] = body;
+    node->kind = KindBoundedSum;
+  });
+}
+
+void NormaliseForCompilation(ExprNode* tree) {
+  UnwrapIdNodes(tree);
+  FoldNegatedNumberLiterals(tree);
+  UnwrapNonSmoothCalls(tree);
+  ConvertIndexedSums(tree);
+}
+
+void InstallAlgebraSeams() { SetNormaliseTreePass(NormaliseForCompilation); }
