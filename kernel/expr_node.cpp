@@ -782,14 +782,11 @@ bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value) {
 
 bool RemoveIdWrappers(ExprNode* node) {
   if (node == nullptr) return true;
-  Trail trail;
-  const ExprNode* current = node;
-  while (current != nullptr) {
-    ExprNode* editable = const_cast<ExprNode*>(current);
-    while (editable->kind == KindId && UnwrapNode(editable)) {
+  // Unwrapping keeps the node's identity, so the cursor simply continues into the new content.
+  SubtreeCursor cursor(node);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    while (n->kind == KindId && UnwrapNode(n)) {
     }
-    Step step;
-    current = PreOrderStep(current, node, trail, step);
   }
   return true;
 }

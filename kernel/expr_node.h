@@ -157,7 +157,7 @@ bool AppendFactor(ExprNode* node, ExprNode* other);
 bool PrependFactor(ExprNode* node, ExprNode* other);
 // node := substitution(former content, equal(var, value)).
 bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value);
-// Removes every id node of the subtree by unwrapping it in place. False when memory ran out.
+// Removes every id node of the subtree by unwrapping it in place. Allocates nothing; true.
 bool RemoveIdWrappers(ExprNode* node);
 // Current editor in mode 1: moves children start..end of the caret node into a new node of the
 // caret node's kind that takes their place, makes it the caret node and sets mode 0. Returns the
