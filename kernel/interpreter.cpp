@@ -130,6 +130,14 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
     QV_NEXT();                                                              \
   }
 
+// The accumulation of a sum goes straight on to the loop's increment.
+op_Add:
+  top = M::Add(stack[--sp], top);
+  if (ins[pc + 1].op == OpLoopIncrement && !M::IsUndefined(top)) {
+    ++pc;
+    goto op_LoopIncrement;
+  }
+  QV_NEXT();
 op_PushConstant:
   QV_FUSED_PUSH(M::Constant(ins[pc].c))
 op_LoadSlot:
@@ -173,7 +181,6 @@ op_PushBinding : {
 }
 op_Nothing:
   QV_NEXT();
-  QV_BINARY(Add)
   QV_BINARY(Multiply)
   QV_BINARY(Divide)
   QV_BINARY(Power)
