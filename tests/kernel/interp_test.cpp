@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -519,6 +520,49 @@ TEST_F(InterpTest, CombinedInstructionPairsBehaveLikeTheSeparateOnes) {
   EvalScratch()[kSlotX].real = kNaN;
   EXPECT_TRUE(std::isnan(RunRealCode(code)));
   FreeCompiledCode(code);
+}
+
+// Arbitrary trees of any kind and arity (not only what the classifier admits) compile to a
+// sound program or to the undefined one, and every machine runs them without touching memory
+// it does not own (AddressSanitizer watches).
+TEST_F(InterpTest, ArbitraryTreesNeverBreakTheCompilerOrTheMachines) {
+  std::mt19937 rng(77);
+  const uint32_t kinds[] = {KindPlus,   KindTimes,  KindMinus,     KindOver,   KindPower,   KindSqrt,    KindLog,
+                            KindSn,     KindIf,     KindBranch,    KindEqual,  KindLessthan, KindWedge,  KindVee,
+                            KindComma,  KindSum,    KindBoundedSum, KindIndexes, KindMin,   KindClamp,   KindMod,
+                            KindBesselj, KindInterval, KindFunction, KindId,    KindRe,      KindArg,     KindSin,
+                            KindAngleOfPoint, KindSlider, KindFact};
+  const int16_t symbols[] = {'x', 'y', 'z', 'r', 'e', 'i', 'n', 'a', SymTheta, SymPhi, SymRho, SymPi, SymInf};
+  SetParameterLetter('a');
+  std::function<ExprNode*(int)> make = [&](int depth) -> ExprNode* {
+    const int pick = static_cast<int>(rng() % 10);
+    if (depth == 0 || pick < 3) {
+      if (pick % 2 == 0) return NewNumberNode(static_cast<double>(rng() % 7) - 2);
+      return NewSymbolNode(symbols[rng() % (sizeof symbols / sizeof symbols[0])]);
+    }
+    const uint32_t kind = kinds[rng() % (sizeof kinds / sizeof kinds[0])];
+    const int arity = static_cast<int>(rng() % 4);
+    ExprNode* node = NewNode(kind, arity);
+    for (int i = 0; i < arity; ++i) {
+      node->children[i] = make(depth - 1);
+      node->children[i]->parent = node;
+    }
+    return node;
+  };
+  for (int t = 0; t < 1500; ++t) {
+    auto* f = new CompiledFunction{};
+    InitFunction(f, make(1 + t % 5));
+    CompileFunction(f);
+    ASSERT_NE(f->code, nullptr);
+    EXPECT_TRUE(CheckCodeBalance(f->code)) << DisassembleCodeInline(f->code);
+    (void)EvaluateFunction2(f, 1.5, -0.5);
+    Complex z;
+    EvaluateComplexAt2(&z, f, 1.5, -0.5);
+    double lo, hi;
+    EvaluateIntervalXY(f, 1, 2, -1, 0, &lo, &hi);
+    Free(f);
+  }
+  EXPECT_NE(PendingError(), 7);
 }
 
 }  // namespace
