@@ -48,6 +48,8 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
     PostError(kErrorMemory);
     return M::Undefined();
   }
+  // A program runs until its OpEnd; one that does not end with it is not run at all.
+  if (code->instructions[code->count - 1].op != OpEnd) return M::Undefined();
   const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
   if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
@@ -264,7 +266,10 @@ op_StorePop:
   top = stack[--sp];
   QV_NEXT();
 op_LoopTest:
-  if (!M::LoopContinues(slots[ins[pc].i.k], slots[ins[pc].i.k + 1])) pc += ins[pc].i.jump;
+  if (!M::LoopContinues(slots[ins[pc].i.k], slots[ins[pc].i.k + 1])) {
+    if (ins[pc].i.jump < 1) return M::Undefined();  // unresolved: no back jump to leave by
+    pc += ins[pc].i.jump;
+  }
   QV_NEXT();
 op_LoopIncrement : {
   // Increment, jump back and test in one step when the loop's back jump follows (it always does
@@ -272,7 +277,7 @@ op_LoopIncrement : {
   const int32_t k = ins[pc].i.k;
   M::Increment(slots[k]);
   const BytecodeInstruction& back = ins[pc + 1];
-  if (back.op == OpLoopBack && back.i.k == k) {
+  if (back.op == OpLoopBack && back.i.k == k && back.i.jump >= 1 && back.i.jump <= pc + 1) {
     const int32_t test = pc + 1 - back.i.jump;
     if (ins[test].op == OpLoopTest && ins[test].i.k == k) {
       pc = M::LoopContinues(slots[k], slots[k + 1]) ? test : pc + 1;
@@ -281,6 +286,7 @@ op_LoopIncrement : {
   QV_NEXT();
 }
 op_LoopBack:
+  if (ins[pc].i.jump < 1 || ins[pc].i.jump > pc) return M::Undefined();
   pc -= ins[pc].i.jump;  // back to the test, without the checks
   QV_DISPATCH();
 op_End:

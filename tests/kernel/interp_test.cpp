@@ -565,4 +565,21 @@ TEST_F(InterpTest, ArbitraryTreesNeverBreakTheCompilerOrTheMachines) {
   EXPECT_NE(PendingError(), 7);
 }
 
+// Hand-built codes that the compiler would never produce: no OpEnd at the end, loops whose jumps
+// were never resolved. The machine refuses them instead of running off the code or forever.
+TEST_F(InterpTest, MalformedHandBuiltCodesEndUndefined) {
+  EnsureEvalScratch(13);
+  CompiledCode* code = Code({C(1), C(2), O(OpAdd)});
+  EXPECT_TRUE(std::isnan(RunRealCode(code)));
+  FreeCompiledCode(code);
+  // A loop test that fails with no back jump to leave by.
+  code = Code({C(0), C(5), O(OpStorePop, 11), C(1), O(OpStorePop, 12), O(OpLoopTest, 11), O(OpEnd)}, 13);
+  EXPECT_TRUE(std::isnan(RunRealCode(code)));
+  FreeCompiledCode(code);
+  // A back jump of distance 0.
+  code = Code({C(0), O(OpLoopBack, 11), O(OpEnd)}, 13);
+  EXPECT_TRUE(std::isnan(RunRealCode(code)));
+  FreeCompiledCode(code);
+}
+
 }  // namespace
