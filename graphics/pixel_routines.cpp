@@ -151,28 +151,31 @@ void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2
   struct V { int32_t x, y; } v[3] = {{x0, y0}, {x1, y1}, {x2, y2}};
   std::sort(v, v + 3, [](const V& a, const V& b) { return a.y < b.y; });
   if (v[0].y == v[1].y && v[1].x < v[0].x) std::swap(v[0], v[1]);
-  int64_t d = int64_t(v[1].y - v[0].y) * (v[2].x - v[0].x) - int64_t(v[1].x - v[0].x) * (v[2].y - v[0].y);
-  bool longLeft = d < 0;
+  // Differences in 64 bits: vertices may lie anywhere in the int32 range.
+  auto dx = [&](int i, int j) { return int64_t(v[j].x) - v[i].x; };
+  auto dy = [&](int i, int j) { return int64_t(v[j].y) - v[i].y; };
+  auto slope = [&](int i, int j) { return float(dx(i, j)) / float(dy(i, j)); };
+  bool longLeft = dy(0, 1) * dx(0, 2) - dx(0, 1) * dy(0, 2) < 0;
   const QDRect& b = port->bounds;
+  // Edge x is pinned to the buffer's columns before it becomes an integer (far vertices would
+  // otherwise overflow the conversion).
+  auto column = [&](float x) { return int32_t(std::clamp(std::floor(x), float(b.left), float(b.right))); };
   auto row = [&](int32_t y, float xl, float xr) {
     if (y < b.top || y >= b.bottom) return;
-    int32_t from = std::max<int32_t>(int32_t(std::floor(xl)), b.left);
-    int32_t to = std::min<int32_t>(int32_t(std::floor(xr)), b.right);
-    for (int32_t x = from; x < to; ++x) *PixelAt(port, x, y) = pixel;
+    for (int32_t x = column(xl), to = column(xr); x < to; ++x) *PixelAt(port, x, y) = pixel;
   };
   // The long edge runs from the top vertex to the bottom one; a flat top has none above.
-  float longX = float(v[0].x), longStep = float(v[2].x - v[0].x) / float(v[2].y - v[0].y);
+  float longX = float(v[0].x), longStep = slope(0, 2);
   if (v[0].y == v[1].y) {
-    float lx = float(v[0].x), rx = float(v[1].x);
-    float ls = float(v[2].x - v[0].x) / float(v[2].y - v[0].y), rs = float(v[2].x - v[1].x) / float(v[2].y - v[1].y);
+    float lx = float(v[0].x), rx = float(v[1].x), ls = slope(0, 2), rs = slope(1, 2);
     for (int32_t y = v[0].y; y < v[2].y; ++y, lx += ls, rx += rs) row(y, lx, rx);
     return;
   }
-  float shortX = float(v[0].x), shortStep = float(v[1].x - v[0].x) / float(v[1].y - v[0].y);
+  float shortX = float(v[0].x), shortStep = slope(0, 1);
   for (int32_t y = v[0].y; y < v[2].y; ++y) {
     if (y == v[1].y) {
       shortX = float(v[1].x);
-      shortStep = v[2].y == v[1].y ? 0.0f : float(v[2].x - v[1].x) / float(v[2].y - v[1].y);
+      shortStep = v[2].y == v[1].y ? 0.0f : slope(1, 2);
     }
     if (longLeft) row(y, longX, shortX);
     else row(y, shortX, longX);
@@ -189,13 +192,7 @@ void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedR
     uint32_t* p = PixelAt(port, h, v);
     if (!p) return;
     uint32_t w = uint32_t(weight * 255.0 + 0.5);
-    if (w > 255) w = 255;
-    uint32_t out = 0;
-    for (int shift = 16; shift >= 0; shift -= 8) {
-      uint32_t c = rgb >> shift & 0xFF, d = *p >> shift & 0xFF;
-      out |= ((c * w + d * (255 - w) + 127) / 255) << shift;
-    }
-    *p = out;
+    *p = MixPixel(rgb, *p, w > 255 ? 255 : w);
   };
   bool steep = std::abs(v1 - v0) > std::abs(h1 - h0);
   // Walk the major axis from its smaller end; the minor coordinate splits between two pixels.

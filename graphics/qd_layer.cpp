@@ -66,7 +66,7 @@ PackedRGB GetPortHiliteColorPacked(const Port* port) {
   return RGBColorToPackedRGB(c);
 }
 
-bool IsRectEmpty(const QDRect& r) { return r.bottom <= r.top || r.right <= r.left; }
+bool IsRectEmpty(const QDRect& r) { return EmptyRect(r); }
 bool RectsEqual(const QDRect& a, const QDRect& b) { return EqualRect(a, b); }
 void SafeDisposeRgn(RgnHandle rgn) { DisposeRgn(rgn); }
 void SafeDisposeGWorld(GWorldPtr gw) { DisposeGWorld(gw); }

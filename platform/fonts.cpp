@@ -79,11 +79,16 @@ FT_Face OpenFace(FaceSlot slot) {
   return s.faces[slot];
 }
 
+int32_t PixelSize(int16_t size) {
+  if (size <= 0) return kDefaultTextSize;
+  return size < kMaxTextSize ? size : kMaxTextSize;
+}
+
 FT_Face SizedFace(int16_t font, int16_t size, int16_t face) {
   FaceSlot slot = SlotOf(font, face);
   FT_Face f = OpenFace(slot);
   if (!f) return nullptr;
-  int32_t px = size > 0 ? size : kDefaultTextSize;
+  int32_t px = PixelSize(size);
   if (gFonts.sizes[slot] != px) {
     if (FT_Set_Pixel_Sizes(f, 0, FT_UInt(px)) != 0) return nullptr;
     gFonts.sizes[slot] = px;
@@ -100,7 +105,8 @@ FT_UInt GlyphFor(FT_Face f, int16_t font, uint8_t c) {
 int32_t FaceAdjust(int16_t face) { return ((face & 64) ? 1 : 0) - ((face & 32) ? 1 : 0); }
 
 // Rendered glyphs, direct-mapped by (face slot, size, code): text is drawn and measured far
-// more often than new glyphs appear. A glyph whose bitmap cannot be kept is rendered each time.
+// more often than new glyphs appear. When a bitmap cannot be kept the entry stays empty and
+// the glyph counts as missing for that call (no ink, width 0); the next call tries again.
 struct CachedGlyph {
   int32_t slot = -1;
   int32_t size = 0;
@@ -116,7 +122,7 @@ CachedGlyph gGlyphCache[kGlyphCacheSize];
 // The cache entry of a glyph, filled on a miss; null when the font is missing.
 const CachedGlyph* LookupGlyph(int16_t font, int16_t size, int16_t face, uint8_t c) {
   FaceSlot slot = SlotOf(font, face);
-  int32_t px = size > 0 ? size : kDefaultTextSize;
+  int32_t px = PixelSize(size);
   CachedGlyph& e = gGlyphCache[(uint32_t(slot) * 131u + uint32_t(px) * 257u + c) % kGlyphCacheSize];
   if (e.slot == slot && e.size == px && e.code == c) return &e;
   FT_Face f = SizedFace(font, size, face);

@@ -9,6 +9,9 @@
 // Font numbers: 0 is the application font (Nimbus Roman as well).
 enum : int16_t { kFontApplication = 0, kFontTimes = 20, kFontSymbol = 23 };
 constexpr int16_t kDefaultTextSize = 12;
+// Sizes come from documents: larger ones are drawn and measured at this size, which bounds a
+// glyph bitmap to about a megabyte.
+constexpr int16_t kMaxTextSize = 1024;
 
 // The number of a font name ("Times", "Symbol"; also their URW names); 0 when unknown or its
 // file is missing.
@@ -21,7 +24,8 @@ struct FontMetrics {
   int16_t leading;  // line height minus ascent and descent, never negative
 };
 
-// All take (font, pixel size, face bits); size <= 0 means kDefaultTextSize.
+// All take (font, pixel size, face bits); size <= 0 means kDefaultTextSize, and sizes above
+// kMaxTextSize count as kMaxTextSize.
 bool FontGetMetrics(int16_t font, int16_t size, int16_t face, FontMetrics* out);
 // Advance of character code c in whole pixels (FreeType's hinted advance), with the face's
 // condense (-1) and extend (+1) adjustments; 0 for codes the font has no glyph for.

@@ -63,16 +63,12 @@ void DrawPicture(const Picture* picture, const QDRect& dst) {
         int32_t sx = int32_t((int64_t(2 * (x - dst.left) + 1) * picture->width) / (2 * int64_t(dw)));
         uint32_t s = srow[sx];
         uint32_t alpha = s >> 24;
-        if (alpha == 255) {
-          *p = s & 0x00FFFFFFu;
-        } else if (alpha != 0) {
-          uint32_t out = 0;
-          for (int shift = 16; shift >= 0; shift -= 8) {
-            uint32_t o = s >> shift & 0xFF, u = *p >> shift & 0xFF;
-            out |= ((o * alpha + u * (255 - alpha) + 127) / 255) << shift;
-          }
-          *p = out;
-        }
+        if (alpha == 0) continue;
+        // "Over": the picture's alpha lands in the buffer, so an erased buffer (alpha 0) ends
+        // up holding exactly the picture's alpha bytes.
+        uint32_t under = *p;
+        uint32_t outAlpha = alpha + ((under >> 24) * (255 - alpha) + 127) / 255;
+        *p = (alpha == 255 ? s & 0x00FFFFFFu : MixPixel(s, under, alpha)) | outAlpha << 24;
       }
     });
   }

@@ -1,6 +1,7 @@
 // Pictures: a frame rectangle plus an ARGB raster of the frame's size, read from PNG. Drawing
-// scales the raster into a destination rectangle by nearest neighbour and composites each pixel
-// by its alpha (255 replaces, 0 leaves the destination), writing alpha 0 like every drawing call.
+// scales the raster into a destination rectangle by nearest neighbour and lays each pixel over
+// the destination by its alpha (255 replaces, 0 leaves the pixel), alpha included: unlike the
+// other drawing calls a picture keeps its alpha bytes, which the texture builders rely on.
 #pragma once
 
 #include <cstddef>

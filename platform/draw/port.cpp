@@ -166,6 +166,15 @@ RGBColor16 PixelToColor(uint32_t pixel) {
   return RGBColor16{widen(pixel >> 16), widen(pixel >> 8), widen(pixel)};
 }
 
+uint32_t MixPixel(uint32_t over, uint32_t under, uint32_t coverage) {
+  uint32_t out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    uint32_t o = over >> shift & 0xFF, u = under >> shift & 0xFF;
+    out |= ((o * coverage + u * (255 - coverage) + 127) / 255) << shift;
+  }
+  return out;
+}
+
 uint32_t* PixelAddress(const Port* port, int32_t h, int32_t v) {
   if (!port) return nullptr;
   const QDRect& b = port->bounds;

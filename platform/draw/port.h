@@ -1,7 +1,8 @@
 // Ports and offscreen buffers (GWorlds): a surface of native 32-bit 0xAARRGGBB pixels with
 // its bounds (top-left may be non-zero), clip region, pen, colours, text state, dirty region
 // and lock state. Every drawing call clips to clip ∩ bounds, so no call reads or writes outside
-// a buffer. Drawing writes alpha 0 into the pixels it colours (the GL upload sets it to 255).
+// a buffer. Drawing writes alpha 0 into the pixels it colours (the GL upload sets it to 255);
+// only pictures bring their own alpha.
 #pragma once
 
 #include <cstdint>
@@ -110,6 +111,10 @@ void OpColor(const RGBColor16& c);
 void GetPortHiliteColor(const Port* port, RGBColor16* c);
 uint32_t ColorToPixel(const RGBColor16& c);
 RGBColor16 PixelToColor(uint32_t pixel);
+// The RGB of `over` laid on `under` with weight coverage (0..255) per channel, rounded to the
+// nearest value: (o * k + u * (255 - k) + 127) / 255. Alpha of the result is 0. The one mixing
+// rule of antialiased text, antialiased lines and translucent pictures.
+uint32_t MixPixel(uint32_t over, uint32_t under, uint32_t coverage);
 
 // Pixels of the current port by local coordinates; reading outside gives white, writing is ignored.
 void GetCPixel(int32_t h, int32_t v, RGBColor16* c);

@@ -210,8 +210,9 @@ bool DiffRgn(const Region* a, const Region* b, RgnHandle dst) { return Combine(a
 
 void OffsetRgn(RgnHandle rgn, int32_t dh, int32_t dv) {
   if (rgn->count == 0) return;
-  // Shift with pinning, then drop bands and spans that collapsed at the int16 limits.
-  int32_t w = 0;
+  // Shift with pinning, then drop bands and spans that collapsed at the int16 limits; a band
+  // that lost spans may now equal the band above it, and is then merged into it.
+  int32_t w = 0, prev = -1;
   for (int32_t r = 0; r < rgn->count;) {
     int16_t* band = rgn->data + r;
     int32_t n = band[2];
@@ -235,9 +236,16 @@ void OffsetRgn(RgnHandle rgn, int32_t dh, int32_t dv) {
       w = start;
       continue;
     }
+    if (prev >= 0 && rgn->data[prev + 1] == top && rgn->data[prev + 2] == kept &&
+        std::memcmp(rgn->data + prev + 3, rgn->data + start + 3, size_t(2 * kept) * sizeof(int16_t)) == 0) {
+      rgn->data[prev + 1] = bottom;
+      w = start;
+      continue;
+    }
     rgn->data[start] = top;
     rgn->data[start + 1] = bottom;
     rgn->data[start + 2] = int16_t(kept);
+    prev = start;
   }
   rgn->count = w;
   RecomputeBBox(rgn);

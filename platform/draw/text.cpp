@@ -8,15 +8,6 @@
 
 namespace {
 
-inline uint32_t Mix(uint32_t over, uint32_t under, uint32_t a) {
-  uint32_t out = 0;
-  for (int shift = 16; shift >= 0; shift -= 8) {
-    uint32_t o = over >> shift & 0xFF, u = under >> shift & 0xFF;
-    out |= ((o * a + u * (255 - a) + 127) / 255) << shift;
-  }
-  return out;
-}
-
 void DrawGlyph(Port* port, uint8_t c) {
   int32_t advance = FontCharAdvance(port->textFont, port->textSize, port->textFace, c);
   int32_t penH = port->pen.location.h, penV = port->pen.location.v;
@@ -41,7 +32,7 @@ void DrawGlyph(Port* port, uint8_t c) {
         for (int32_t x = a; x < b; ++x, ++p) {
           uint32_t k = cov[x - x0];
           if (k == 0) continue;
-          *p = invert ? (k >= 128 ? (*p ^ 0x00FFFFFFu) & 0x00FFFFFFu : *p) : Mix(ink, *p, k);
+          *p = invert ? (k >= 128 ? (*p ^ 0x00FFFFFFu) & 0x00FFFFFFu : *p) : MixPixel(ink, *p, k);
         }
       });
     }

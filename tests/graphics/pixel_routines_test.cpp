@@ -110,6 +110,11 @@ TEST(PixelRoutines, FlatTrianglesFillRowsUpToTheBottom) {
   EXPECT_EQ(right.Map(1), "........\n.#......\n###.....\n..#.....\n........\n........\n........\n........\n");
   FillFlatTriangle(-100, -50, 300, 4, -20, 200, 2);
   EXPECT_GT(right.Count(2), 40);
+  // Vertices two billion pixels away: the long edge runs from x = -2e9 on row 0 to 0 on row 6,
+  // the short edges reach x = 2e9 on row 3, so rows 2-5 span the whole buffer and rows 0-1 miss it.
+  Canvas far(8, 8);
+  FillFlatTriangle(-2000000000, 0, 2000000000, 3, 0, 6, 3);
+  EXPECT_EQ(far.Map(3), "........\n........\n########\n########\n########\n########\n........\n........\n");
 }
 
 // Coverage 0.5 gives weight 128: (0 * 128 + 255 * 127 + 127) / 255 = 127 per channel.

@@ -15,8 +15,8 @@ TEST(DrawPictures, ReadFromPngWithItsFrame) {
   EXPECT_EQ(pic->pixels[17], 0xFFFFFFFFu);
   Canvas canvas(16, 16);
   DrawPicture(pic, MakeRect(0, 0, 16, 16));
-  EXPECT_EQ(canvas.At(0, 5), 0x00CCFFFFu);
-  EXPECT_EQ(canvas.At(5, 5), 0x00FFFFFFu);
+  EXPECT_EQ(canvas.At(0, 5), 0xFFCCFFFFu);  // an opaque picture leaves opaque pixels
+  EXPECT_EQ(canvas.At(5, 5), 0xFFFFFFFFu);
   KillPicture(pic);
   const uint8_t junk[] = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6};
   EXPECT_EQ(ReadPicturePngMemory(junk, sizeof junk), nullptr);
@@ -25,17 +25,27 @@ TEST(DrawPictures, ReadFromPngWithItsFrame) {
 }
 
 // Alpha 0x80 red over white: red (255 * 128 + 255 * 127 + 127) / 255 = 255, green and blue
-// (255 * 127 + 127) / 255 = 127.
+// (255 * 127 + 127) / 255 = 127; over the erased buffer (alpha 0) the alpha byte is 0x80 itself.
 TEST(DrawPictures, ScaledDrawingDoublesPixelsAndBlendsByAlpha) {
   const uint32_t raster[4] = {0xFF000001u, 0x00000002u, 0x80FF0000u, 0xFF000004u};
   PicHandle pic = NewPicture(raster, 2, 2);
   ASSERT_NE(pic, nullptr);
   Canvas canvas(5, 5);
   DrawPicture(pic, MakeRect(1, 1, 5, 5));
-  const uint32_t w = kWhitePixel, half = 0x00FF7F7Fu;
-  const uint32_t want[5][5] = {{w, w, w, w, w}, {w, 1, 1, w, w}, {w, 1, 1, w, w}, {w, half, half, 4, 4}, {w, half, half, 4, 4}};
+  const uint32_t w = kWhitePixel, half = 0x80FF7F7Fu, one = 0xFF000001u, four = 0xFF000004u;
+  const uint32_t want[5][5] = {
+      {w, w, w, w, w}, {w, one, one, w, w}, {w, one, one, w, w}, {w, half, half, four, four}, {w, half, half, four, four}};
   for (int v = 0; v < 5; ++v)
     for (int h = 0; h < 5; ++h) EXPECT_EQ(canvas.At(h, v), want[v][h]) << h << "," << v;
+  // Half red over opaque blue stays opaque (0x80 + (0xFF * 0x7F + 127) / 0xFF = 0xFF); red
+  // (255 * 128 + 127) / 255 = 128, blue (255 * 127 + 127) / 255 = 127.
+  canvas.Set(0, 0, 0xFF0000FFu);
+  const uint32_t translucent[1] = {0x80FF0000u};
+  PicHandle dot = NewPicture(translucent, 1, 1);
+  ASSERT_NE(dot, nullptr);
+  DrawPicture(dot, MakeRect(0, 0, 1, 1));
+  EXPECT_EQ(canvas.At(0, 0), 0xFF80007Fu);
+  KillPicture(dot);
   DrawPicture(pic, MakeRect(-30000, -30000, 30000, 30000));
   DrawPicture(pic, MakeRect(3, 3, 3000, 3000));
   DrawPicture(pic, MakeRect(4, 4, 2, 2));

@@ -93,6 +93,15 @@ TEST(Regions, RectangleTestsAndOffset) {
   OffsetRgn(u, 32760, 0);
   EXPECT_TRUE(CheckRegion(u));
   EXPECT_TRUE(EmptyRgn(u));
+  // A span pushed off the edge leaves two touching bands with the same spans: they become one.
+  Rgn edge, tail;
+  RectRgn(edge, MakeRect(0, 0, 10, 10));
+  RectRgn(tail, MakeRect(32760, 0, 32767, 5));
+  UnionRgn(edge, tail, edge);
+  ASSERT_EQ(Words(edge), (std::vector<int16_t>{0, 5, 2, 0, 10, 32760, 32767, 5, 10, 1, 0, 10}));
+  OffsetRgn(edge, 10, 0);
+  EXPECT_TRUE(CheckRegion(edge));
+  EXPECT_EQ(Words(edge), (std::vector<int16_t>{0, 10, 1, 10, 20}));
 }
 
 // Random rectangles combined by each operation agree pixel by pixel with plain set arithmetic.
