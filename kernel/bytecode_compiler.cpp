@@ -603,3 +603,48 @@ void CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* own
     if (!nested && !EnsureEvalScratch(slots)) PostError(kErrorMemory);
   }
 }
+
+namespace {
+
+// The placeholder id that stands for a shadowed i while the tree is asked about complex numbers:
+// a control character, never a name a char node holds.
+constexpr int16_t kShadowedUnit = 1;
+
+// True when the char node is a bounded sum's index variable itself, or lies in the term of a
+// bounded sum whose index is the same char.
+bool IsShadowedBySumIndex(const ExprNode* node, const ExprNode* tree) {
+  if (node != tree) {
+    const ExprNode* equal = node->parent;
+    if (Kind(equal) == KindEqual && Child(equal, 0) == node && equal != tree && IsLoopSum(equal->parent) &&
+        Child(equal->parent, 0) == equal) {
+      return true;
+    }
+  }
+  const ExprNode* child = node;
+  for (const ExprNode* a = node == tree ? nullptr : node->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
+    if (IsLoopSum(a) && Child(a, 2) == child && ExpressionsEqual(Child(Child(a, 0), 0), node)) return true;
+    child = a;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool UsesComplexNumbersOutsideSumIndexes(ExprNode* tree) {
+  if (tree == nullptr) return false;
+  // Find the shadowed i's first (renaming while deciding would hide the sums' indexes), then
+  // ask the tree with them renamed, and put them back.
+  constexpr int kMaxShadowed = 64;
+  ExprNode* shadowed[kMaxShadowed];
+  int count = 0;
+  ExprNode* end = LastLeaf(tree);
+  for (ExprNode* n = tree; n != nullptr; n = n == end ? nullptr : NextPreOrder(n)) {
+    if (Kind(n) != KindChar || n->value.symbol != 'i' || !IsShadowedBySumIndex(n, tree)) continue;
+    if (count == kMaxShadowed) return UsesComplexNumbers(tree);  // too many to track: the plain answer
+    shadowed[count++] = n;
+  }
+  for (int k = 0; k < count; ++k) shadowed[k]->value.symbol = kShadowedUnit;
+  const bool complex = UsesComplexNumbers(tree);
+  for (int k = 0; k < count; ++k) shadowed[k]->value.symbol = 'i';
+  return complex;
+}

@@ -63,3 +63,7 @@ bool HasNestedSameIndexSum(const ExprNode* tree);
 // The defined-name key of a symbol with an optional subscript: id + (subscript + 1) * 256, or the
 // id alone without subscript. Shared with the document's lookup of defined values.
 int32_t DefinedNameKey(int32_t symbolId, const double* subscript);
+
+// UsesComplexNumbers, except that an i standing for the index of an enclosing sum (inside that
+// sum's term) is not the imaginary unit. Decides the complex flag of compiled functions.
+bool UsesComplexNumbersOutsideSumIndexes(ExprNode* tree);

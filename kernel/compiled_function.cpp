@@ -148,7 +148,7 @@ void CompileOneFunction(CompiledFunction* function) {
     return;
   }
   CompileExpression(code, function->tree, function->bindings != nullptr ? function : nullptr, false);
-  const uint8_t complex = function->tree != nullptr && UsesComplexNumbers(function->tree) ? 1 : 0;
+  const uint8_t complex = UsesComplexNumbersOutsideSumIndexes(function->tree) ? 1 : 0;
   code->complex = complex;
   function->complex = complex;
   function->code = code;

@@ -38,7 +38,7 @@ double EvaluateNodeCopy(const ExprNode* node) {
     CompileExpression(code, function.tree, function.bindings != nullptr ? &function : nullptr, true);
     function.code = code;
     code = nullptr;
-    function.complex = function.code->complex = UsesComplexNumbers(function.tree) ? 1 : 0;
+    function.complex = function.code->complex = UsesComplexNumbersOutsideSumIndexes(function.tree) ? 1 : 0;
     const int32_t cells = function.code->slotCount;
     slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
     if (slots != nullptr) {

@@ -157,11 +157,22 @@ TEST_F(CompileTest, SumIndexNamedIShadowsTheImaginaryUnitInsideTheTermOnly) {
   CompiledFunction* f = Function("bsum[equal[i,1],3,times[power[i,2],x]]");
   CompileFunction(f);
   EXPECT_EQ(EvaluateFunction2(f, 1, 0), 14.0);  // not -3
+  EXPECT_EQ(f->complex, 0);                     // the real machine runs it
+  Free(f);
+  // An odd root inside such a sum keeps its real value (the complex machine would take the
+  // principal root): sum over i of (-8)^(1/3) i = -2 (1 + 2) = -6.
+  f = Function("bsum[equal[i,1],2,times[power[x,over[1,3]],i]]");
+  CompileFunction(f);
+  EXPECT_EQ(EvaluateFunction2(f, -8, 0), -6.0);
   Free(f);
   // After the sum, i is the imaginary unit again: Im(i) = 1.
   f = Function("plus[bsum[equal[i,1],2,i],Im[i]]");
   CompileFunction(f);
+  EXPECT_EQ(f->complex, 1);
   EXPECT_EQ(EvaluateFunction2(f, 0, 0), 4.0);
+  ExprNode* expected = Tree("plus[bsum[equal[i,1],2,i],Im[i]]");
+  EXPECT_TRUE(ExpressionsEqual(f->tree, expected));  // the tree is left as it was
+  FreeExpression(expected);
   Free(f);
 }
 
