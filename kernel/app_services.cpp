@@ -26,6 +26,7 @@ void InitApplicationGlobals() {
   s.vectorUnit = true;  // SSE2 is part of the x86-64 baseline
   long line = sysconf(_SC_LEVEL1_DCACHE_LINESIZE);
   s.cacheLineBytes = line > 0 ? static_cast<int>(line) : 64;
+  InitDecimalSeparatorFromLocale();
 }
 
 bool HasVectorUnit() { return AppServicesGlobals().vectorUnit; }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "kernel/number_services.h"
+
 constexpr std::size_t kShortStackBytes = 32768;  // less stack than this left is "short"
 
 struct CapturedAlert {
@@ -22,7 +24,7 @@ using DocumentModifiedHook = void (*)(void* window, bool modified);
 
 struct AppServicesState {
   char decimalSeparator = '.';
-  int displayDigits = 8;
+  int displayDigits = kDefaultDisplayDigits;
   bool movieExport = false;       // a movie is being exported frame by frame
   bool demoRunning = false;
   bool frontmost = true;          // the application is the active one (headless: true)
@@ -36,7 +38,8 @@ struct AppServicesState {
 AppServicesState& AppServicesGlobals();
 void ResetAppServicesForTest();
 
-// Kernel part of start-up: budget = physical memory, bytes in use 0, machine probes.
+// Kernel part of start-up: budget = physical memory, bytes in use 0, machine probes, and
+// the decimal separator read once from the user's locale (LC_NUMERIC itself stays "C").
 void InitApplicationGlobals();
 bool HasVectorUnit();
 int CacheLineBytes();

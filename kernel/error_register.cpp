@@ -12,15 +12,15 @@ std::uint32_t OnceBit(int code) {
 
 }  // namespace
 
-ErrorRegisterState& ErrorRegisterGlobals() {
-  static ErrorRegisterState state;
+ErrorRegister& ErrorRegisterGlobals() {
+  static ErrorRegister state;
   return state;
 }
 
-void ResetErrorRegister() { ErrorRegisterGlobals() = ErrorRegisterState(); }
+void ResetErrorRegister() { ErrorRegisterGlobals() = ErrorRegister(); }
 
 int PostError(int code) {
-  ErrorRegisterState& s = ErrorRegisterGlobals();
+  ErrorRegister& s = ErrorRegisterGlobals();
   if (code <= 0) return code;  // 0 means "none"; a negative code would outrank every real one
   if ((s.postedMask & OnceBit(code)) != 0) return code;
   if (s.pending != 0 && s.pending <= code) return code;
@@ -30,7 +30,7 @@ int PostError(int code) {
 }
 
 void ClearPendingError(int code) {
-  ErrorRegisterState& s = ErrorRegisterGlobals();
+  ErrorRegister& s = ErrorRegisterGlobals();
   if (s.pending == code) s.pending = 0;
   ClearErrorPosted(code);
 }
@@ -46,7 +46,7 @@ bool IsErrorPosted(int code) { return (ErrorRegisterGlobals().postedMask & OnceB
 bool IsFrontProcess() { return IsApplicationFrontmost(); }
 
 void ShowPendingError() {
-  ErrorRegisterState& s = ErrorRegisterGlobals();
+  ErrorRegister& s = ErrorRegisterGlobals();
   if (s.pending == 0 || !IsFrontProcess()) return;
   // Cleared before the alert, so a code posted while the alert is up is not lost.
   const int code = s.pending;

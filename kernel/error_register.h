@@ -13,11 +13,11 @@ enum ErrorCode : int {
   kErrorTransparencyMemory = 17,
 };
 
-struct ErrorRegisterState {
+struct ErrorRegister {
   std::uint32_t postedMask = 0;  // bit c: code c posted and not re-armed
   int pending = 0;               // code waiting to be shown; 0 none
 };
-ErrorRegisterState& ErrorRegisterGlobals();
+ErrorRegister& ErrorRegisterGlobals();
 void ResetErrorRegister();
 
 // Ignored when the code's once-bit is set or a code <= this one is pending; otherwise the

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-MemoryBudgetState& MemoryBudgetGlobals() {
-  static MemoryBudgetState state = [] {
-    MemoryBudgetState s;
+MemoryBudget& MemoryBudgetGlobals() {
+  static MemoryBudget state = [] {
+    MemoryBudget s;
     s.budget = PhysicalMemoryBytes();
     return s;
   }();
@@ -37,7 +37,7 @@ std::uint64_t LimitFor(std::uint64_t budget, std::uint64_t reserve, std::uint64_
 
 // The limit test and the failure seam for one counted attempt; true = refuse.
 bool Refuse(std::size_t size, std::uint64_t limit) {
-  MemoryBudgetState& s = MemoryBudgetGlobals();
+  MemoryBudget& s = MemoryBudgetGlobals();
   if (size > static_cast<std::size_t>(PTRDIFF_MAX)) return true;
   if (s.bytesInUse > limit) return true;
   ++s.allocations;
@@ -48,7 +48,7 @@ bool Refuse(std::size_t size, std::uint64_t limit) {
 }
 
 void Uncount(std::size_t bytes) {
-  MemoryBudgetState& s = MemoryBudgetGlobals();
+  MemoryBudget& s = MemoryBudgetGlobals();
   // A test may have set the count below what live blocks hold; never wrap.
   s.bytesInUse = s.bytesInUse > bytes ? s.bytesInUse - bytes : 0;
 }
@@ -111,7 +111,7 @@ void SetBytesInUse(std::size_t bytes) { MemoryBudgetGlobals().bytesInUse = bytes
 std::size_t GetBytesInUse() { return MemoryBudgetGlobals().bytesInUse; }
 
 void FailAllocationAt(std::uint64_t n, bool fromThenOn) {
-  MemoryBudgetState& s = MemoryBudgetGlobals();
+  MemoryBudget& s = MemoryBudgetGlobals();
   s.allocations = 0;
   s.failAt = n;
   s.failFromThenOn = fromThenOn;
@@ -120,7 +120,7 @@ void FailAllocationAt(std::uint64_t n, bool fromThenOn) {
 std::uint64_t CountedAllocationAttempts() { return MemoryBudgetGlobals().allocations; }
 
 void ResetMemoryBudgetForTest() {
-  MemoryBudgetState& s = MemoryBudgetGlobals();
+  MemoryBudget& s = MemoryBudgetGlobals();
   s.budget = PhysicalMemoryBytes();
   s.outOfMemory = false;
   FailAllocationAt(0);

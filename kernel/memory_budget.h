@@ -13,15 +13,15 @@
 constexpr std::uint64_t kMebibyte = 1048576;
 
 // Process-wide state, one struct; reset with ResetMemoryBudgetForTest.
-struct MemoryBudgetState {
+struct MemoryBudget {
   std::uint64_t budget = 0;       // bytes of physical memory
   std::size_t bytesInUse = 0;     // bytes handed out by the counting allocators
   bool outOfMemory = false;       // raised by the node library and the memory tests
-  std::uint64_t allocations = 0;  // counted allocation attempts that reached the limit test
+  std::uint64_t allocations = 0;  // counted attempts that passed the limit test
   std::uint64_t failAt = 0;       // attempt number to refuse (0: none)
   bool failFromThenOn = false;    // refuse every attempt from failAt on
 };
-MemoryBudgetState& MemoryBudgetGlobals();
+MemoryBudget& MemoryBudgetGlobals();
 
 // Physical memory in bytes (pages x page size).
 std::uint64_t PhysicalMemoryBytes();

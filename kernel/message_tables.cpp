@@ -110,7 +110,7 @@ const char* ErrorMessage(int code) {
 
 const char* GraphResultMessage(int n) {
   if (n < 1 || n > kGraphResultCount) return nullptr;
-  return MessageTable[kGraphResultFirstEntry + n];
+  return GraphResultMessageTable[n];
 }
 
 bool CopyGraphResultMessage(char* dst, std::size_t cap, int n) {

@@ -30,6 +30,8 @@ constexpr int kGraphResultFirstEntry = 13;
 constexpr int kGraphResultCount = 25;
 constexpr int kMessageTableCount = kGraphResultFirstEntry + kGraphResultCount + 1;
 extern const char* const MessageTable[kMessageTableCount];
+// GraphResultMessageTable[n] is graph result message n (1..25): a view into MessageTable.
+inline constexpr const char* const* GraphResultMessageTable = MessageTable + kGraphResultFirstEntry;
 
 // The message of an error code, or null when the code has none (0, 12, 25, out of range).
 const char* ErrorMessage(int code);

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 #include "kernel/error_register.h"
 #include "kernel/memory_budget.h"
 #include "tests/kernel/memory_test_support.h"
@@ -146,18 +151,32 @@ TEST_F(AppServices, AlertSinkReceivesTextAndCaptureIsTheDefault) {
   EXPECT_TRUE(CapturedAlerts().empty());
 }
 
+// German writes 1,5 and C writes 1.5; the separator must follow the user's locale while
+// the process's own number text stays C. The separator is scribbled first, so "." for the
+// C locale proves start-up set it rather than left the default.
+TEST_F(AppServices, StartUpReadsTheSeparatorFromTheUserLocaleAndKeepsNumericC) {
+  const char* old = std::getenv("LC_ALL");
+  const std::string saved = old != nullptr ? old : "";
+  struct Row { const char* locale; char want; };
+  const Row rows[] = {{"de_DE.UTF-8", ','}, {"C", '.'}};
+  for (const Row& r : rows) {
+    setenv("LC_ALL", r.locale, 1);
+    SetDecimalSeparator('?');
+    InitApplicationGlobals();
+    EXPECT_EQ(GetDecimalSeparator(), r.want) << r.locale;
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    EXPECT_STREQ(text, "1.5");
+  }
+  if (old != nullptr) setenv("LC_ALL", saved.c_str(), 1); else unsetenv("LC_ALL");
+}
+
 TEST_F(AppServices, NumberSettingsStartAtPointAndEightDigits) {
   EXPECT_EQ(GetDecimalSeparator(), '.');
   EXPECT_EQ(GetDisplayDigits(), 8);
-  SetDecimalSeparator(',');
-  SetDisplayDigits(15);
-  EXPECT_EQ(GetDecimalSeparator(), ',');
-  EXPECT_EQ(GetDisplayDigits(), 15);
-  SetDecimalSeparator('\0');
-  EXPECT_EQ(GetDecimalSeparator(), ',');
-  ResetAppServicesForTest();
+  SetDecimalSeparator('\0');  // not a separator: ignored
   EXPECT_EQ(GetDecimalSeparator(), '.');
-  EXPECT_EQ(GetDisplayDigits(), 8);
 }
 
 TEST_F(AppServices, DocumentModifiedIsANoOpWhileADemoRuns) {
@@ -180,14 +199,6 @@ TEST_F(AppServices, DocumentModifiedIsANoOpWhileADemoRuns) {
   SetDocumentModified(nullptr, false);
   EXPECT_EQ(calls, 2);
   EXPECT_FALSE(last);
-}
-
-TEST_F(AppServices, MovieExportFlagRoundTrips) {
-  EXPECT_FALSE(GetMovieExportFlag());
-  SetMovieExportFlag(true);
-  EXPECT_TRUE(GetMovieExportFlag());
-  ResetAppServicesForTest();
-  EXPECT_FALSE(GetMovieExportFlag());
 }
 
 }  // namespace

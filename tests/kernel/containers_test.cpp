@@ -101,10 +101,12 @@ TEST_F(GrowArrays, NamedAppendsReportSuccessAsTrue) {
   GrowArray<Row32> rows32;
   EXPECT_TRUE(Array16Append(rows16, Row16{2.5, &x}));
   EXPECT_TRUE(Array32Append(rows32, Row32{1, 2, 3, 4}));
+  while (rows16.count < 16) ASSERT_TRUE(Array16Append(rows16, Row16{}));
   FailAllocationAt(1, true);
   WordArray empty;
   EXPECT_FALSE(WordArrayAppend(empty, 1));  // failure is false, whatever a caller expects
-  EXPECT_FALSE(Array16Append(rows16, Row16{}) && rows16.count > 16);
+  EXPECT_FALSE(Array16Append(rows16, Row16{}));  // growth refused
+  EXPECT_EQ(rows16.count, 16);
   FailAllocationAt(0);
   GrowArrayFree(ptrs);
   GrowArrayFree(words);

@@ -1,4 +1,5 @@
 // Handle layer: sizes, locking, resizing, the test-only purge and the live-handle count.
+// (The block primitives are proved through CopyBytes / ZeroBytes in the memory tests.)
 #include "platform/handles.h"
 
 #include <gtest/gtest.h>
@@ -106,19 +107,6 @@ TEST(Handles, LockedHandleResizesOnlyInPlace) {
   EXPECT_EQ(h->data, before);
   HUnlock(h);
   DisposeHandle(h);
-}
-
-TEST(Handles, BlockPrimitives) {
-  char buf[] = "abcdefgh";
-  BlockMoveData(buf, buf + 2, 5);  // overlapping, forward
-  EXPECT_STREQ(buf, "ababcdeh");
-  BlockMoveData(buf + 2, buf, 5);  // overlapping, backward
-  EXPECT_STREQ(buf, "abcdedeh");
-  BlockZero(buf + 6, 2);
-  EXPECT_STREQ(buf, "abcded");
-  BlockMoveData(nullptr, nullptr, 0);
-  BlockZero(nullptr, 0);
-  EXPECT_EQ(MallocSize(nullptr), 0u);
 }
 
 }  // namespace
