@@ -57,7 +57,8 @@ double NiceRoundStep(double value) {
 
 double SnapInterpolate(double a, double b, double t) {
   const double v = std::fma(t, b - a, a);
-  if (std::isnan(v)) return v;
+  // An infinite value is no rounding noise, although it never exceeds an infinite bound.
+  if (!std::isfinite(v)) return v;
   // epsilon (|a| + |b|) / 2, formed so that it cannot overflow for huge a and b.
   const double halfTol = 0.5 * kMachineEpsilon * std::fabs(a) + 0.5 * kMachineEpsilon * std::fabs(b);
   if (std::fabs(v) <= halfTol) return 0.0;
@@ -212,46 +213,54 @@ bool NearestLevelCrossing(const RealEvaluator& f, double level, double cx, doubl
   return false;
 }
 
-double PointSegmentDistanceSquared(double px, double py, double ax, double ay, double bx, double by) {
-  if (std::isnan(ax) || std::isnan(ay) || std::isnan(bx) || std::isnan(by)) return kNaN;
-  if (std::isinf(ax) || std::isinf(ay) || std::isinf(bx) || std::isinf(by)) return kInf;
+namespace {
+
+// Point p against segment a-b: squared distances to both ends, and the dot products
+// of d = b - a with a - p and b - p (their signs say where the foot falls).
+struct SegmentProjection {
+  double dx, dy, toA, toB, da, db;
+  // The foot of the perpendicular lies strictly between a and b.
+  bool FootInside() const { return da < 0.0 && db > 0.0; }
+};
+
+SegmentProjection ProjectOntoSegment(double px, double py, double ax, double ay, double bx,
+                                     double by) {
   const double dx = bx - ax;
   const double dy = by - ay;
   const double apx = ax - px;
   const double apy = ay - py;
   const double bpx = bx - px;
   const double bpy = by - py;
-  const double da = dx * apx + dy * apy;
-  const double db = dx * bpx + dy * bpy;
-  const double toA = apx * apx + apy * apy;
-  if (da < 0.0 && db > 0.0) {
+  return {dx, dy, apx * apx + apy * apy, bpx * bpx + bpy * bpy, dx * apx + dy * apy,
+          dx * bpx + dy * bpy};
+}
+
+}  // namespace
+
+double PointSegmentDistanceSquared(double px, double py, double ax, double ay, double bx, double by) {
+  if (std::isnan(ax) || std::isnan(ay) || std::isnan(bx) || std::isnan(by)) return kNaN;
+  if (std::isinf(ax) || std::isinf(ay) || std::isinf(bx) || std::isinf(by)) return kInf;
+  const SegmentProjection s = ProjectOntoSegment(px, py, ax, ay, bx, by);
+  if (s.FootInside()) {
     // Cancellation can leave a tiny negative remainder for points on the line.
-    return std::max(0.0, toA - (da * da) / (dx * dx + dy * dy));
+    return std::max(0.0, s.toA - (s.da * s.da) / (s.dx * s.dx + s.dy * s.dy));
   }
-  return std::min(toA, bpx * bpx + bpy * bpy);
+  return std::min(s.toA, s.toB);
 }
 
 void NearestPointOnSegment(double px, double py, double ax, double ay, double bx, double by,
                            double* outX, double* outY) {
-  const double dx = bx - ax;
-  const double dy = by - ay;
-  const double apx = ax - px;
-  const double apy = ay - py;
-  const double bpx = bx - px;
-  const double bpy = by - py;
-  if (apx * apx + apy * apy <= bpx * bpx + bpy * bpy) {
+  const SegmentProjection s = ProjectOntoSegment(px, py, ax, ay, bx, by);
+  if (s.FootInside()) {
+    const double k = s.da / (s.dx * s.dx + s.dy * s.dy);
+    *outX = ax - s.dx * k;
+    *outY = ay - s.dy * k;
+  } else if (s.toA <= s.toB) {
     *outX = ax;
     *outY = ay;
   } else {
     *outX = bx;
     *outY = by;
-  }
-  const double da = dx * apx + dy * apy;
-  const double db = dx * bpx + dy * bpy;
-  if (da < 0.0 && db > 0.0) {
-    const double k = da / (dx * dx + dy * dy);
-    *outX = ax - dx * k;
-    *outY = ay - dy * k;
   }
 }
 

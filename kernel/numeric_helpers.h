@@ -38,14 +38,17 @@ double RoundToSignificantDigits(double value, int n);
 double NiceRoundStep(double value);
 
 // a + t (b - a) with the digits below the precision of a and b removed; 0 when the
-// result is within rounding noise of zero. NaN stays NaN.
+// result is within rounding noise of zero. NaN and infinities come back unchanged.
 double SnapInterpolate(double a, double b, double t);
 
 // Crossing of f = level on the segment p0-p1 (coordinates x, y, z), given
 // fa = f(p0) - level and fb = f(p1) - level of opposite signs (or one of them 0).
-// False position for at most 16 steps, then bisection for at most 1024. With
-// tolerance 0 the coordinates are snapped (SnapInterpolate). Returns true with the
-// point; false when an evaluation (or fa, fb) is NaN. outY and outZ may be null.
+// False position for at most 16 steps, then bisection for at most 1024. Both stop
+// at a relative step of 2^-52 or an exact zero; a positive tolerance also ends false
+// position once the bracket is narrower than it (not the last step, which can be far
+// smaller than the error) and bisection once its step is. With tolerance 0 the
+// coordinates are snapped (SnapInterpolate). Returns true with the point; false when
+// an evaluation (or fa, fb) is NaN. outY and outZ may be null.
 bool FindRootSecant(const RealEvaluator& f, double level, double tolerance, double fa, double fb,
                     double x0, double x1, double y0, double y1, double z0, double z1,
                     double* outX, double* outY, double* outZ);

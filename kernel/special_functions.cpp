@@ -1,8 +1,8 @@
 // J_v(x) of real order by the published routine family: power series, backward
 // recurrence with a continued fraction, Hankel's asymptotic expansion, and the
-// uniform (Airy) expansion with its transition-region form for orders >= 500.
-// Region thresholds and constants are the published ones; the only departures
-// are guards against undefined behaviour and non-finite input (see BesselJv).
+// uniform (Airy) expansion with its transition form for orders >= 500. Published
+// thresholds and constants; departures only where the published code goes wrong:
+// non-finite input, signs (BesselJv, BesselSeries, BesselJ1), long fractions (BesselRecur).
 #include "kernel/special_functions.h"
 
 #include <cmath>

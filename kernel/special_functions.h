@@ -59,10 +59,10 @@ double BesselJ0(double x);
 double BesselJ1(double x);
 // J_v(x) for real order v. Whole orders use J_-n = (-1)^n J_n and
 // J_n(-x) = (-1)^n J_n(x). A negative x with a non-whole order is a domain error
-// (0, kMathDomain); large negative non-whole orders (|v| >= 500) give 0 with
-// kMathTotalLoss; a series value beyond the double range gives +-largest double
-// with kMathOverflow. NaN in gives NaN; an infinite order gives NaN (kMathDomain);
-// an infinite x gives 0 (the limit).
+// (0, kMathDomain); a negative non-whole order of magnitude 500 or more outside the
+// series and Hankel regions gives 0 with kMathTotalLoss; a series value whose
+// logarithm passes kSpecialMaxLog gives +-largest double with kMathOverflow. NaN in
+// gives NaN; an infinite order gives NaN (kMathDomain); an infinite x gives 0.
 double BesselJv(double order, double x);
 
 // Coefficient tables (kernel/bessel_tables.cpp), highest power first.

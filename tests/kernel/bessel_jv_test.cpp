@@ -123,6 +123,18 @@ TEST(BesselJv, LargeNegativeFractionalOrdersTakeTheTotalLossPath) {
   EXPECT_EQ(MathErrorCode(), kMathOverflow);
 }
 
+TEST(BesselJv, SeriesOverflowsAtTheLibrarysLargestLogarithm) {
+  // The series' logarithmic form overflows past log 2^1022 = 708.396..., not at
+  // log of the largest double: J_-100.5(0.0622) = 8.9103762021378092e307 (mpmath) is a
+  // double, yet it is reported as the overflow value. Just below, the value comes through.
+  ResetMathError();
+  const double below = 3.0357222118984518e307;  // J_-100.5(0.06287), mpmath; log 708.004
+  EXPECT_LE(std::fabs(BesselJv(-100.5, 0.06287) - below), 1e-12 * below);
+  EXPECT_EQ(MathErrorCode(), 0);
+  EXPECT_EQ(BesselJv(-100.5, 0.0622), kSpecialMaxNumber);
+  EXPECT_EQ(MathErrorCode(), kMathOverflow);
+}
+
 TEST(BesselJv, ValuesAtZero) {
   EXPECT_EQ(BesselJv(0, 0), 1.0);
   EXPECT_EQ(BesselJv(1, 0), 0.0);

@@ -98,6 +98,9 @@ TEST(NumericHelpers, SnapInterpolateRemovesRoundingNoise) {
   EXPECT_EQ(SnapInterpolate(0.0, 0.0, 0.5), 0.0);
   EXPECT_TRUE(std::isnan(SnapInterpolate(kNaN, 1.0, 0.5)));
   EXPECT_TRUE(std::isnan(SnapInterpolate(0.0, 1.0, kNaN)));
+  // An infinite end makes the noise bound infinite too; the value is still no noise.
+  EXPECT_EQ(SnapInterpolate(1.0, kInf, 0.5), kInf);
+  EXPECT_EQ(SnapInterpolate(1.0, -kInf, 0.25), -kInf);
 }
 
 TEST(NumericHelpers, SnapInterpolateKeepsHugeAndTinyValues) {
@@ -410,6 +413,8 @@ TEST(NumericHelpers, SegmentMeetsRectGoldens) {
       {-2, 0, 2, 0.5, true, "across, both ends outside"},
       {0, 2, 3, 0.5, false, "passes above the corner"},
       {0.5, 2, -0.5, -2, true, "steep, both x inside"},
+      // Neither the line at the left or right edge nor both x inside: still through (-0.25, 0).
+      {-1.5, -5, 0.5, 3, true, "steep, lower end left of the rectangle"},
       {kNaN, 0, 2, 0, false, "NaN end"},
   };
   for (const RectCase& c : cases) {

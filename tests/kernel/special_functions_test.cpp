@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/interface_helpers.h"
 #include "kernel/special_functions.h"
 
 namespace {
@@ -28,6 +29,12 @@ TEST(SpecialFunctions, TablesStartWithThePublishedFirstEntries) {
   EXPECT_EQ(kAiryAPGD[9], 5.79912514929147598821E-9);
   EXPECT_EQ(kJvMu[10], -3.316218568547972508762102E+3);
   EXPECT_EQ(kLogGammaC[5], -2.01889141433532773231E6);
+}
+
+TEST(SpecialFunctions, LibraryEpsilonIsHalfTheKernelEpsilon) {
+  // The routines' series stop at 2^-53; the kernel's tolerances use 2^-52. Kept apart.
+  EXPECT_EQ(kSpecialMachineEpsilon, std::ldexp(1.0, -53));
+  EXPECT_EQ(kMachineEpsilon, std::ldexp(1.0, -52));
 }
 
 TEST(SpecialFunctions, PolyEvalIsHornerWithAndWithoutLeadingOne) {
