@@ -37,19 +37,6 @@ inline uint32_t AverageBytes(uint32_t x, uint32_t y) { return (x | y) - (((x ^ y
 
 }  // namespace
 
-uint32_t ShadeLuminance(uint32_t background) {
-  if ((background & 0xFFFFFFu) == kGridColor) return 256;
-  uint32_t r = background >> 16 & 0xFF, g = background >> 8 & 0xFF, b = background & 0xFF;
-  return (77 * r + 150 * g + 29 * b) / 255;
-}
-
-uint32_t ShadePixelByLuminance(uint32_t color, uint32_t background) {
-  if ((background & 0xFFFFFFu) == kGridColor) return color & 0xFFFFFFu;
-  uint32_t l = ShadeLuminance(background);
-  uint32_t r = color >> 16 & 0xFF, g = color >> 8 & 0xFF, b = color & 0xFF;
-  return ((l * r) >> 8) << 16 | ((l * g) >> 8) << 8 | ((l * b) >> 8);
-}
-
 void ShadeGWorldPixel(const QDRect& rect, QDPoint p, PackedRGB color) {
   if (Port* port = GetPort()) ShadeAt(port, rect, p.h, p.v, color);
 }

@@ -13,11 +13,20 @@ constexpr uint32_t kGridColor = 0x00CCFFFFu;
 constexpr uint32_t kGridPixel = 0xFFCCFFFFu;
 constexpr uint32_t kPaperPixel = 0xFFFFFFFFu;
 
-// L = (77 R + 150 G + 29 B) / 255 of the background (256 for white); each channel (L * c) >> 8,
-// alpha 0. Over the grid colour the colour comes back unchanged (low 24 bits).
-uint32_t ShadePixelByLuminance(uint32_t color, uint32_t background);
-// L of a background pixel as the shading routines use it (256 on the grid colour).
-uint32_t ShadeLuminance(uint32_t background);
+// L of a background pixel as the shading routines use it: (77 R + 150 G + 29 B) / 255, 256 for
+// white and on the grid colour. Inline: the blits call it once a pixel.
+inline uint32_t ShadeLuminance(uint32_t background) {
+  if ((background & 0xFFFFFFu) == kGridColor) return 256;
+  uint32_t r = background >> 16 & 0xFF, g = background >> 8 & 0xFF, b = background & 0xFF;
+  return (77 * r + 150 * g + 29 * b) / 255;
+}
+// Each channel of the colour becomes (L * c) >> 8, alpha 0; over the grid colour the colour
+// comes back unchanged (low 24 bits), as L = 256 gives.
+inline uint32_t ShadePixelByLuminance(uint32_t color, uint32_t background) {
+  uint32_t l = ShadeLuminance(background);
+  uint32_t r = color >> 16 & 0xFF, g = color >> 8 & 0xFF, b = color & 0xFF;
+  return ((l * r) >> 8) << 16 | ((l * g) >> 8) << 8 | ((l * b) >> 8);
+}
 
 void ShadeGWorldPixel(const QDRect& rect, QDPoint p, PackedRGB color);
 void PlotSmallDot(const QDRect& rect, QDPoint p, PackedRGB color);

@@ -59,25 +59,63 @@ TEST(PackedBitmaps, ScrollMovesContentAndClearsWhatIsUncovered) {
   EXPECT_EQ(b.bytes, std::vector<uint8_t>(b.bytes.size(), 0));
 }
 
-// Floor semantics for negative shifts: compare against a pixel-by-pixel model.
+// Floor semantics for negative shifts: compare against a pixel-by-pixel model, for widths that
+// end at every place in a byte. The bits past the width in the last byte and a spare byte per
+// row are no pixels: a horizontal scroll neither reads nor changes them.
 TEST(PackedBitmaps, ScrollAgreesWithAModelForEveryShift) {
   std::mt19937 rng(3);
-  for (int dh = -10; dh <= 10; ++dh)
-    for (int dv = -4; dv <= 4; ++dv) {
-      Bitmap b(9, 4, 5, 7);
-      uint32_t model[4][9];
-      for (int v = 0; v < 4; ++v)
-        for (int h = 0; h < 9; ++h) {
-          model[v][h] = rng() & 3;
-          SetPackedPixel(b.bm, 5 + h, 7 + v, model[v][h]);
+  for (int width : {9, 10, 11, 12, 13})
+    for (int dh = -14; dh <= 14; ++dh)
+      for (int dv = -4; dv <= 4; ++dv) {
+        Bitmap b(width, 4, 5, 7, 1);
+        for (uint8_t& byte : b.bytes) byte = uint8_t(rng());
+        std::vector<uint8_t> before = b.bytes;
+        uint32_t model[4][13];
+        for (int v = 0; v < 4; ++v)
+          for (int h = 0; h < width; ++h) model[v][h] = GetPackedPixel(b.bm, 5 + h, 7 + v);
+        ScrollPackedBitmap(b.bm, dh, dv);
+        for (int v = 0; v < 4; ++v)
+          for (int h = 0; h < width; ++h) {
+            int sh = h - dh, sv = v - dv;
+            bool kept = sh >= 0 && sh < width && sv >= 0 && sv < 4 && std::abs(dh) < width;
+            ASSERT_EQ(GetPackedPixel(b.bm, 5 + h, 7 + v), kept ? model[sv][sh] : 0u)
+                << width << ": " << dh << "," << dv << " at " << h << "," << v;
+          }
+        if (dv != 0 || std::abs(dh) >= width) continue;  // rows moved or cleared whole
+        int used = (width + 3) / 4, tail = 4 * used - width;
+        uint8_t tailMask = uint8_t((1u << (2 * tail)) - 1);
+        for (int v = 0; v < 4; ++v) {
+          size_t last = size_t(v) * size_t(b.bm.rowBytes) + size_t(used - 1);
+          ASSERT_EQ(b.bytes[last] & tailMask, before[last] & tailMask) << width << ": " << dh;
+          ASSERT_EQ(b.bytes[last + 1], before[last + 1]) << width << ": " << dh;
         }
-      ScrollPackedBitmap(b.bm, dh, dv);
-      for (int v = 0; v < 4; ++v)
-        for (int h = 0; h < 9; ++h) {
-          int sh = h - dh, sv = v - dv;
-          uint32_t want = (sh >= 0 && sh < 9 && sv >= 0 && sv < 4 && std::abs(dh) < 9) ? model[sv][sh] : 0;
-          ASSERT_EQ(GetPackedPixel(b.bm, 5 + h, 7 + v), want) << dh << "," << dv << " at " << h << "," << v;
+      }
+}
+
+// Byte-wise fills against a pixel model: every alignment of both edges, one byte or many,
+// rectangles reaching past the bounds; the spare byte of each row is never written.
+TEST(PackedBitmaps, FillAgreesWithAModelAtEveryAlignment) {
+  std::mt19937 rng(5);
+  for (int left = -2; left < 14; ++left)
+    for (int right = left + 1; right <= 16; ++right) {
+      Bitmap b(13, 2, 0, 0, 1);
+      for (uint8_t& byte : b.bytes) byte = uint8_t(rng());
+      std::vector<uint8_t> before = b.bytes;
+      uint32_t model[2][13];
+      for (int v = 0; v < 2; ++v)
+        for (int h = 0; h < 13; ++h) model[v][h] = GetPackedPixel(b.bm, h, v);
+      uint32_t value = uint32_t(left + right) & 3;
+      FillPackedBitmapRect(b.bm, MakeRect(left, 1, right, 5), value);
+      for (int v = 0; v < 2; ++v)
+        for (int h = 0; h < 13; ++h) {
+          bool inside = v == 1 && h >= left && h < right;
+          ASSERT_EQ(GetPackedPixel(b.bm, h, v), inside ? value : model[v][h]) << left << ".." << right << " at " << h;
         }
+      for (int v = 0; v < 2; ++v) {
+        size_t last = size_t(v) * size_t(b.bm.rowBytes) + 3;
+        ASSERT_EQ(b.bytes[last] & 0x3F, before[last] & 0x3F);  // pixels 13-15 lie past the width
+        ASSERT_EQ(b.bytes[last + 1], before[last + 1]);
+      }
     }
 }
 
@@ -131,4 +169,45 @@ TEST(PackedBitmaps, ShadedBlitOverPaperGridAndGrey) {
   EXPECT_EQ(untouched.Count(draw_test::kWhitePixel), 12);
   BlitPackedBitmapShaded(bits.bm, untouched.gw(), MakeRect(-8, -8, 40, 40), MakeRect(-8, -8, 40, 40), 0);
   BlitPackedBitmapShaded(bits.bm, nullptr, MakeRect(0, 0, 4, 3), MakeRect(0, 0, 4, 3), 0);
+}
+
+// The byte-skipping blit against the per-pixel definition, written out here: L from the
+// background (256 on the grid colour), then 1 lightened colour, 2 white, 3 colour, each
+// channel (L * c) >> 8; rectangles offset against each other and reaching past both sides.
+TEST(PackedBitmaps, ShadedBlitAgreesWithThePixelDefinition) {
+  std::mt19937 rng(11);
+  const uint32_t color = 0x3A7FC4;
+  auto expected = [&](uint32_t value, uint32_t under) {
+    uint32_t r = under >> 16 & 0xFF, g = under >> 8 & 0xFF, b = under & 0xFF;
+    uint32_t l = (under & 0xFFFFFF) == 0xCCFFFF ? 256 : (77 * r + 150 * g + 29 * b) / 255;
+    uint32_t out = 0;
+    for (int shift = 16; shift >= 0; shift -= 8) {
+      uint32_t c = color >> shift & 0xFF;
+      c = value == 1 ? (c + 255) >> 1 : value == 2 ? 255 : c;
+      out |= ((l * c) >> 8) << shift;
+    }
+    return out;
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    Bitmap bits(11, 6, 2, 3);
+    for (uint8_t& byte : bits.bytes) byte = rng() % 3 ? uint8_t(rng()) : 0;
+    Canvas canvas(9, 7, -1, 1);
+    for (int v = 1; v < 8; ++v)
+      for (int h = -1; h < 8; ++h) canvas.Set(h, v, rng() % 4 ? uint32_t(rng()) & 0xFFFFFF : 0xCCFFFF);
+    std::vector<uint32_t> before;
+    for (int v = 1; v < 8; ++v)
+      for (int h = -1; h < 8; ++h) before.push_back(canvas.At(h, v));
+    int sl = int(rng() % 9), st = int(rng() % 7), dl = int(rng() % 9) - 3, dt = int(rng() % 7) - 1;
+    QDRect srcRect = MakeRect(sl, st, sl + 8, st + 6), dstRect = MakeRect(dl, dt, dl + 8, dt + 6);
+    BlitPixelsToPortSameSize(bits.bm, srcRect, color, dstRect);
+    size_t k = 0;
+    for (int v = 1; v < 8; ++v)
+      for (int h = -1; h < 8; ++h, ++k) {
+        int sx = h - dl + sl, sy = v - dt + st;
+        bool covered = h >= dl && h < dl + 8 && v >= dt && v < dt + 6;
+        uint32_t value = covered ? GetPackedPixel(bits.bm, sx, sy) : 0;  // 0 outside the bitmap too
+        uint32_t want = value ? expected(value, before[k]) : before[k];
+        ASSERT_EQ(canvas.At(h, v), want) << trial << " at " << h << "," << v;
+      }
+  }
 }
