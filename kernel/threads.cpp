@@ -1,9 +1,8 @@
 // Worker start with its synchronous fallback, the shared entry, and the yield points.
-// The closure comes from malloc and goes back to free; a count of live closures lets
-// tests prove that no path leaks one.
+// The closure is a counted heap block (AllocMemory, back through FreeMemory), so a
+// refused allocation is injectable; a count of live closures lets tests prove that no
+// path leaks one.
 #include "kernel/threads.h"
-
-#include <cstdlib>
 
 #include "kernel/interface_helpers.h"
 #include "kernel/memory_budget.h"
@@ -26,7 +25,7 @@ struct ThreadState {
 constinit ThreadState threads;
 
 void FreeClosure(ThreadClosure* closure) {
-  std::free(closure);
+  FreeMemory(closure);
   --threads.liveClosures;
 }
 
@@ -39,8 +38,9 @@ constexpr int kShutdownAbortRounds = 64;
 
 ThreadId StartThread(ThreadFunction function, void* argument) {
   if (function == nullptr) return 0;
-  auto* closure = static_cast<ThreadClosure*>(std::malloc(sizeof(ThreadClosure)));
+  auto* closure = static_cast<ThreadClosure*>(AllocMemory(sizeof(ThreadClosure)));
   if (closure == nullptr) {
+    // No error is posted: the work still gets done, only not beside the main thread.
     function(argument);
     return 0;
   }

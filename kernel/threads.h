@@ -14,8 +14,9 @@ using ThreadId = uint32_t;  // 0: no thread (the function ran at once)
 inline constexpr size_t kWorkerStackBytes = size_t{8} << 20;  // as much as the main thread
 
 // Starts a cooperative thread running function(argument); it first runs at the caller's
-// next yield. Returns its id, or 0 when no thread could be made: the function has then
-// already run to its end on the caller's thread.
+// next yield. Returns its id, or 0 when no thread could be made (creation refused, or the
+// memory budget refused the closure): the function has then already run to its end on
+// the caller's thread.
 ThreadId StartThread(ThreadFunction function, void* argument);
 
 // The shared thread entry: runs closure->function(closure->argument), frees the closure

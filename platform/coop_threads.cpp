@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <new>
 
@@ -51,6 +52,15 @@ void HandOver(std::unique_lock<std::mutex>& lock, CoopThreadId to) {
   scheduler.changed.notify_all();
   scheduler.changed.wait(lock, [me] { return scheduler.running == me; });
   if (scheduler.unwinding && me != kCoopMainThread) throw CoopThreadAbort{};
+}
+
+// Caller holds the lock. During shut-down a worker's yield unwinds it instead. True when
+// the yield must return at once: the worker is already unwinding (the yield comes from
+// one of its destructors), and a second exception would terminate the process.
+bool UnwindInsteadOfYield(CoopThreadId me) {
+  if (!scheduler.unwinding || me == kCoopMainThread) return false;
+  if (std::uncaught_exceptions() == 0) throw CoopThreadAbort{};
+  return true;
 }
 
 // Joins the workers that have ended. Caller holds the baton but not the lock.
@@ -133,7 +143,7 @@ void CoopYieldToAny() {
   {
     std::unique_lock<std::mutex> lock(scheduler.mutex);
     const CoopThreadId me = currentId;
-    if (scheduler.unwinding && me != kCoopMainThread) throw CoopThreadAbort{};
+    if (UnwindInsteadOfYield(me)) return;
     CoopThreadId to = kCoopMainThread;
     auto& ws = scheduler.workers;
     auto start = ws.begin();
@@ -153,7 +163,7 @@ void CoopYieldTo(CoopThreadId id) {
   {
     std::unique_lock<std::mutex> lock(scheduler.mutex);
     const CoopThreadId me = currentId;
-    if (scheduler.unwinding && me != kCoopMainThread) throw CoopThreadAbort{};
+    if (UnwindInsteadOfYield(me)) return;
     if (id == me) return;
     if (id != kCoopMainThread && FindLive(id) == nullptr) return;
     HandOver(lock, id);

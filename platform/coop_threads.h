@@ -16,7 +16,8 @@ inline constexpr CoopThreadId kCoopMainThread = 1;  // the thread that is not a 
 inline constexpr size_t kCoopMinStackBytes = size_t{1} << 20;
 
 // Thrown out of a yield inside a worker while CoopShutdown is unwinding it; the
-// worker's own entry frame catches it. Worker code must let it pass.
+// worker's own entry frame catches it. Worker code must let it pass. A yield made by a
+// destructor during that unwinding returns at once.
 struct CoopThreadAbort {};
 
 // Creates a worker that will run entry(argument) when the baton first reaches it; the
@@ -36,6 +37,8 @@ void CoopYieldTo(CoopThreadId id);
 // A worker that ends hands the baton to the main thread (not round-robin), so a request
 // the main thread aimed at one worker never runs another under the same flags.
 
+// Any thread not made by CoopCreateThread counts as the main thread: only one such
+// thread may use this layer.
 CoopThreadId CoopCurrentThread();
 bool CoopIsAlive(CoopThreadId id);              // created and not yet ended
 std::vector<CoopThreadId> CoopLiveWorkers();    // in creation order

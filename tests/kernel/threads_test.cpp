@@ -51,7 +51,7 @@ class Threads : public ::testing::Test {
     ResetTimersForTests();
     ResetThreadsForTests();
     ResetInterfaceHelpersForTests();
-    SetOutOfMemoryFlag(false);
+    ResetMemoryBudgetForTest();
     ASSERT_EQ(ElapsedTimerUnits(), 0u);  // the time base starts at the fake's reading
   }
   void TearDown() override {
@@ -59,7 +59,7 @@ class Threads : public ::testing::Test {
     EXPECT_TRUE(CoopLiveWorkers().empty());
     EXPECT_EQ(LiveThreadClosures(), 0);
     CoopInjectCreateFailures(0);
-    SetOutOfMemoryFlag(false);
+    ResetMemoryBudgetForTest();
     ResetTimersForTests();
   }
   // Counters live in the fixture: TearDown's shut-down may still run their workers.
@@ -170,14 +170,24 @@ TEST_F(Threads, AbortingOneWorkerLeavesTheOtherUntouched) {
 }
 
 TEST_F(Threads, FailedCreationRunsTheWorkAtOnceAndLeaksNothing) {
-  Counter& c = MakeCounter(3 * kSlice);
-  CoopInjectCreateFailures(1);
-  EXPECT_EQ(StartThread(CountingWorker, &c), 0u);
-  EXPECT_TRUE(c.ended);
-  EXPECT_EQ(c.iterations, 3 * kSlice);  // on the main thread YieldIfDue never yields
-  EXPECT_TRUE(c.sawMainThread);
-  EXPECT_EQ(LiveThreadClosures(), 0);
-  EXPECT_EQ(StartThread(nullptr, &c), 0u);
+  for (bool refuseClosure : {false, true}) {
+    SCOPED_TRACE(refuseClosure ? "closure refused" : "thread refused");
+    const size_t bytesBefore = GetBytesInUse();
+    Counter& c = MakeCounter(3 * kSlice);
+    if (refuseClosure)
+      FailAllocationAt(1);
+    else
+      CoopInjectCreateFailures(1);
+    EXPECT_EQ(StartThread(CountingWorker, &c), 0u);
+    FailAllocationAt(0);
+    EXPECT_TRUE(c.ended);
+    EXPECT_EQ(c.iterations, 3 * kSlice);  // on the main thread YieldIfDue never yields
+    EXPECT_TRUE(c.sawMainThread);
+    EXPECT_EQ(LiveThreadClosures(), 0);
+    EXPECT_EQ(GetBytesInUse(), bytesBefore);
+    EXPECT_TRUE(CoopLiveWorkers().empty());
+  }
+  EXPECT_EQ(StartThread(nullptr, nullptr), 0u);
 }
 
 TEST_F(Threads, YieldsToEndedOrUnknownThreadsReturnQuietly) {

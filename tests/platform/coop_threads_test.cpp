@@ -6,6 +6,8 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,7 @@ TEST_F(CoopThreads, RoundRobinOverWorkersThenMain) {
 TEST_F(CoopThreads, YieldsToDeadUnknownOrOwnIdReturnAtOnce) {
   int n = 0;
   CoopYieldToAny();  // no workers: nothing to run
+  EXPECT_EQ(CoopCreateThread(nullptr, &n, 0), kCoopNoThread);
   const CoopThreadId id = CoopCreateThread(Increment, &n, 0);
   ASSERT_NE(id, kCoopNoThread);
   CoopYieldTo(id);
@@ -113,19 +116,6 @@ TEST_F(CoopThreads, WorkerStacksAreAtLeastOneMiB) {
   }
 }
 
-TEST_F(CoopThreads, InjectedFailuresRefuseExactlyThatManyCreations) {
-  int n = 0;
-  CoopInjectCreateFailures(2);
-  EXPECT_EQ(CoopCreateThread(Increment, &n, 0), kCoopNoThread);
-  EXPECT_EQ(CoopCreateThread(Increment, &n, 0), kCoopNoThread);
-  const CoopThreadId id = CoopCreateThread(Increment, &n, 0);
-  EXPECT_NE(id, kCoopNoThread);
-  EXPECT_EQ(n, 0);  // a refused creation runs nothing here
-  EXPECT_EQ(CoopCreateThread(nullptr, &n, 0), kCoopNoThread);
-  CoopYieldTo(id);
-  EXPECT_EQ(n, 1);
-}
-
 struct Guarded {
   bool* destroyed;
   ~Guarded() { *destroyed = true; }
@@ -158,6 +148,47 @@ TEST_F(CoopThreads, ShutdownUnwindsRunningAndUnstartedWorkers) {
   EXPECT_EQ(started.loops, 1);    // woken only to unwind
   EXPECT_EQ(unstarted.loops, 1);  // ran to its first yield, which unwound it
   EXPECT_EQ(CoopCurrentThread(), kCoopMainThread);
+}
+
+void YieldForeverWithAYieldingDestructor(void* raw) {
+  struct YieldOnDestruction {
+    ~YieldOnDestruction() {
+      CoopYieldToAny();
+      CoopYieldTo(kCoopMainThread);
+    }
+  } yielder;
+  YieldForever(raw);
+}
+
+TEST_F(CoopThreads, AYieldFromADestructorWhileUnwindingReturnsAtOnce) {
+  Forever f;
+  CoopYieldTo(CoopCreateThread(YieldForeverWithAYieldingDestructor, &f, 0));
+  CoopShutdown();  // a second throw from the destructor would terminate the process
+  EXPECT_TRUE(f.destroyed);
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+}
+
+void YieldForeverAndSayWhenUnwound(void* raw) {
+  struct Announce {
+    ~Announce() { std::fputs("worker unwound\n", stderr); }
+  } announce;
+  YieldForever(raw);
+}
+
+// A program that exits with a worker still alive must unwind and join it on the way out,
+// not abort and not hang on a thread left waiting for the baton.
+TEST_F(CoopThreads, ProcessExitUnwindsAndJoinsLeftoverWorkers) {
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts with no threads
+  EXPECT_EXIT(
+      {
+        static Forever leftover;
+        CoopYieldTo(CoopCreateThread(YieldForeverAndSayWhenUnwound, &leftover, 0));
+        CoopCreateThread(YieldForeverAndSayWhenUnwound, &leftover, 0);  // never started
+        std::exit(leftover.loops == 1 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "worker unwound\n(.|\n)*worker unwound");
+  GTEST_FLAG_SET(death_test_style, style);
 }
 
 // Property: with any mix of targeted and round-robin yields, exactly one thread is
