@@ -1,8 +1,8 @@
 // Expression nodes and their pools. Every node-sized allocation comes from one of six block
 // pools (frees are deferred until ReleaseNodePools); child arrays of four or more slots and
 // string texts come from the counted heap. Walks keep a trail of sibling indexes for the first
-// kTrailDepth levels and fall back to a parent scan below, so they neither recurse nor allocate
-// and stay linear on wide nodes.
+// WalkTrail::kDepth levels and fall back to a parent scan below, so they neither recurse nor
+// allocate and stay linear on wide nodes.
 #include "kernel/expr_node.h"
 
 #include <algorithm>
@@ -28,6 +28,7 @@ struct NodePoolsState {
   uint64_t attempts = 0;  // node-library allocations since the last FailNodeAllocationAt
   uint64_t failAt = 0;    // attempt to refuse; 0 none
   bool failFromThenOn = false;
+  uint64_t exhaustionReports = 0;
 };
 
 NodePoolsState gPools;
@@ -52,6 +53,7 @@ void* HeapAlloc(size_t bytes) {
 }
 
 void ReportExhaustion() {
+  ++gPools.exhaustionReports;
   SetOutOfMemoryFlag(true);
   ReleaseNodePools();
   PostError(kErrorOutOfMemory);
@@ -117,28 +119,7 @@ char* AllocText(const char* text, size_t length) {
 
 bool HasTextOrRecord(uint32_t kind) { return kind == KindString || kind == KindNum; }
 
-// ---- Walk trail ------------------------------------------------------------------------------
-
-// Sibling indexes of the path from a walk's root to its current node. Below kTrailDepth levels
-// the index is recovered by scanning the parent, which is cheap there (deep trees are narrow).
-constexpr int kTrailDepth = 256;
-
-struct Trail {
-  int depth = 0;
-  uint16_t index[kTrailDepth];
-
-  void Push(int slot) {
-    if (depth < kTrailDepth) index[depth] = static_cast<uint16_t>(slot);
-    ++depth;
-  }
-  void Pop() { --depth; }
-  int SlotOf(const ExprNode* node) const {
-    return depth <= kTrailDepth ? index[depth - 1] : IndexInParent(node);
-  }
-  void SetSlot(int slot) {
-    if (depth <= kTrailDepth) index[depth - 1] = static_cast<uint16_t>(slot);
-  }
-};
+// ---- Walks -------------------------------------------------------------------------------------
 
 // How a pre-order step moved, so that a second tree can follow in step: climbed < 0 means the
 // walk went down to child 0; otherwise it went up `climbed` levels and then to sibling `slot`.
@@ -148,7 +129,8 @@ struct Step {
 };
 
 // Next node of a pre-order walk of the subtree under `root`, or null when it is done.
-const ExprNode* PreOrderStep(const ExprNode* node, const ExprNode* root, Trail& trail, Step& step) {
+template <typename Node>
+Node* PreOrderStep(Node* node, const ExprNode* root, WalkTrail& trail, Step& step) {
   if (node->arity > 0) {
     trail.Push(0);
     step = {-1, 0};
@@ -156,7 +138,7 @@ const ExprNode* PreOrderStep(const ExprNode* node, const ExprNode* root, Trail& 
   }
   int climbed = 0;
   while (node != root) {
-    const ExprNode* parent = node->parent;
+    Node* parent = node->parent;
     const int slot = trail.SlotOf(node);
     if (slot + 1 < parent->arity) {
       trail.SetSlot(slot + 1);
@@ -190,7 +172,7 @@ int NextFilledSlot(const ExprNode* node, int from) {
 // partial copy (unfilled slots are null) and a subtree from which one branch was cut out.
 void FreeSubtree(ExprNode* root) {
   if (root == nullptr) return;
-  Trail trail;
+  WalkTrail trail;
   ExprNode* node = root;
   for (int s; (s = NextFilledSlot(node, 0)) >= 0;) {
     trail.Push(s);
@@ -257,7 +239,7 @@ ExprNode* CopyOrNull(const ExprNode* source) {
   if (copyRoot == nullptr) return nullptr;
   const ExprNode* src = source;
   ExprNode* dst = copyRoot;
-  Trail trail;
+  WalkTrail trail;
   for (;;) {
     if (!CopyNodeContent(src, dst)) break;
     Step step;
@@ -309,6 +291,20 @@ int SlotIn(const ExprNode* parent, const ExprNode* child) {
     if (parent->children[i] == child) return i;
   }
   return -1;
+}
+
+// The sibling `direction` (+1 next, -1 previous) places away from the node or from its nearest
+// ancestor that has one; null at the root or when no such sibling exists.
+ExprNode* SiblingOrAncestorSibling(ExprNode* node, int direction) {
+  while (node != nullptr && node->parent != nullptr) {
+    ExprNode* parent = node->parent;
+    const int i = SlotIn(parent, node);
+    if (i < 0) return nullptr;
+    const int j = i + direction;
+    if (j >= 0 && j < parent->arity) return parent->children[j];
+    node = parent;
+  }
+  return nullptr;
 }
 
 bool IsInSubtree(const ExprNode* node, const ExprNode* root) {
@@ -407,6 +403,14 @@ void FailNodeAllocationAt(uint64_t n, bool fromThenOn) {
 }
 
 uint64_t NodeAllocationAttempts() { return gPools.attempts; }
+
+uint64_t NodeExhaustionReports() { return gPools.exhaustionReports; }
+
+bool CheckNodePools() {
+  if (!gPools.created) return true;
+  return CheckBlockPool(gPools.nodes) && CheckBlockPool(gPools.boxes) && CheckBlockPool(gPools.slots1) &&
+         CheckBlockPool(gPools.slots2) && CheckBlockPool(gPools.slots3) && CheckBlockPool(gPools.numbers);
+}
 
 // ---- Construction ------------------------------------------------------------------------------
 
@@ -590,6 +594,7 @@ void FreeFormulaEditor(FormulaEditor* editor) { FreeMemory(editor); }
 
 bool SetChildCount(ExprNode* node, int n) {
   if (node == nullptr || n < 0 || n > kMaxArity) return false;
+  if (n == node->arity && n > 0) return true;  // nothing to move, so nothing may fail
   if (!ResizeChildArray(node, n)) {
     ReportExhaustion();
     return false;
@@ -845,25 +850,14 @@ ExprNode* CopySelectedOperands() {
 
 // ---- Traversal and queries ---------------------------------------------------------------------
 
+int WalkTrail::SlotOf(const ExprNode* node) const {
+  return depth <= kDepth ? index[depth - 1] : IndexInParent(node);
+}
+
 ExprNode* SubtreeCursor::Next() {
-  ExprNode* node = node_;
-  if (node == nullptr) return nullptr;
-  if (node->arity > 0) {
-    if (depth_ < kTrailDepth) index_[depth_] = 0;
-    ++depth_;
-    return node_ = node->children[0];
-  }
-  while (node != root_) {
-    ExprNode* parent = node->parent;
-    const int slot = depth_ <= kTrailDepth ? index_[depth_ - 1] : IndexInParent(node);
-    if (slot + 1 < parent->arity) {
-      if (depth_ <= kTrailDepth) index_[depth_ - 1] = static_cast<uint16_t>(slot + 1);
-      return node_ = parent->children[slot + 1];
-    }
-    --depth_;
-    node = parent;
-  }
-  return node_ = nullptr;
+  if (node_ == nullptr) return nullptr;
+  Step step;
+  return node_ = PreOrderStep(node_, root_, trail_, step);
 }
 
 ExprNode* FirstLeaf(ExprNode* node) {
@@ -887,27 +881,9 @@ ExprNode* NextPostOrder(ExprNode* node) {
   return parent;
 }
 
-ExprNode* NextSiblingOrAncestorSibling(ExprNode* node) {
-  while (node != nullptr && node->parent != nullptr) {
-    ExprNode* parent = node->parent;
-    const int i = SlotIn(parent, node);
-    if (i < 0) return nullptr;
-    if (i + 1 < parent->arity) return parent->children[i + 1];
-    node = parent;
-  }
-  return nullptr;
-}
+ExprNode* NextSiblingOrAncestorSibling(ExprNode* node) { return SiblingOrAncestorSibling(node, +1); }
 
-ExprNode* PrevSiblingOrAncestorSibling(ExprNode* node) {
-  while (node != nullptr && node->parent != nullptr) {
-    ExprNode* parent = node->parent;
-    const int i = SlotIn(parent, node);
-    if (i < 0) return nullptr;
-    if (i > 0) return parent->children[i - 1];
-    node = parent;
-  }
-  return nullptr;
-}
+ExprNode* PrevSiblingOrAncestorSibling(ExprNode* node) { return SiblingOrAncestorSibling(node, -1); }
 
 ExprNode* NextPreOrder(ExprNode* node) {
   if (node == nullptr) return nullptr;
@@ -928,7 +904,7 @@ bool IsChildAt(const ExprNode* node, int i) {
 int CountSubtreeNodes(const ExprNode* node) {
   if (node == nullptr) return 0;
   int count = 0;
-  Trail trail;
+  WalkTrail trail;
   Step step;
   for (const ExprNode* n = node; n != nullptr; n = PreOrderStep(n, node, trail, step)) ++count;
   return count;
@@ -936,7 +912,7 @@ int CountSubtreeNodes(const ExprNode* node) {
 
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
   if (a == nullptr || b == nullptr) return a == b;
-  Trail trail;
+  WalkTrail trail;
   const ExprNode* x = a;
   const ExprNode* y = b;
   for (;;) {
@@ -958,23 +934,28 @@ const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect) {
   return box;
 }
 
-bool SelectionIsDrawable() {
-  const TypesettingState& state = TypesettingGlobals();
-  const FormulaEditor* editor = state.currentEditor;
-  if (editor == nullptr) return false;
-  switch (editor->selectionMode) {
-    case SelectionCaretNode:
-      return !(editor->caretNode != nullptr && editor->caretNode->kind == KindPrompt && state.promptCaretPending);
+bool SelectionRangeIsVisible(const FormulaEditor& editor) {
+  switch (editor.selectionMode) {
     case SelectionChildRange:
     case SelectionOperator:
     case SelectionMatrixBlock:
       return true;
     case SelectionText:
     case SelectionDigits:
-      return editor->selectionStart != editor->selectionEnd;
+      return editor.selectionStart != editor.selectionEnd;
     default:
       return false;
   }
+}
+
+bool SelectionIsDrawable() {
+  const TypesettingState& state = TypesettingGlobals();
+  const FormulaEditor* editor = state.currentEditor;
+  if (editor == nullptr) return false;
+  if (editor->selectionMode != SelectionCaretNode) return SelectionRangeIsVisible(*editor);
+  // A selected prompt shows the caret instead while the prompt-caret switch is on.
+  const ExprNode* caret = editor->caretNode;
+  return !(caret != nullptr && caret->kind == KindPrompt && state.promptCaretPending);
 }
 
 bool CheckExpressionTree(const ExprNode* root, const char** message) {
@@ -982,7 +963,7 @@ bool CheckExpressionTree(const ExprNode* root, const char** message) {
   const char** why = message != nullptr ? message : &dummy;
   *why = "";
   if (root == nullptr) return true;
-  Trail trail;
+  WalkTrail trail;
   Step step;
   for (const ExprNode* n = root; n != nullptr; n = PreOrderStep(n, root, trail, step)) {
     if (n->arity > kMaxArity) {
@@ -991,6 +972,10 @@ bool CheckExpressionTree(const ExprNode* root, const char** message) {
     }
     if (n->arity > 0 && HasTextOrRecord(n->kind)) {
       *why = "num or string node with children";
+      return false;
+    }
+    if (n->kind == KindNum && n->value.number == nullptr) {
+      *why = "num node without its number record";
       return false;
     }
     if (n->arity > 0 && n->children == nullptr) {

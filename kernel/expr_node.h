@@ -66,6 +66,9 @@ size_t NodePoolBlocksInUse();
 // NodeAllocationAttempts counts attempts since the last call.
 void FailNodeAllocationAt(uint64_t n, bool fromThenOn = false);
 uint64_t NodeAllocationAttempts();
+// Times the exhaustion path (flag, trim, error 7) has run since start-up: a failed operation
+// takes it exactly once, however many allocations it tried (tests compare before and after).
+uint64_t NodeExhaustionReports();
 
 // ---- Construction ------------------------------------------------------------------------------
 // All return null when memory runs out, after the exhaustion path: out-of-memory flag set, pools
@@ -189,6 +192,30 @@ bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect);
 // Whether the current editor's selection shows a highlight.
 bool SelectionIsDrawable();
+// The part of the highlight rule shared with SelectionIsBlock: in modes 1, 2 and 5 a selection
+// is a visible block, in modes 6 and 7 only when its two ends differ; mode 0 (answered by each
+// caller its own way) and every other mode give false.
+bool SelectionRangeIsVisible(const FormulaEditor& editor);
+
+// Sibling indexes of the path from a walk's root to its current node, kept for the first
+// kDepth levels; below them a node's slot is recovered by scanning its parent (deep trees are
+// narrow there). Shared by every iterative walk of this module and by SubtreeCursor.
+struct WalkTrail {
+  static constexpr int kDepth = 256;
+  int depth = 0;
+  uint16_t index[kDepth];
+
+  void Push(int slot) {
+    if (depth < kDepth) index[depth] = static_cast<uint16_t>(slot);
+    ++depth;
+  }
+  void Pop() { --depth; }
+  // Slot of `node`, the walk's current node, in its parent.
+  int SlotOf(const ExprNode* node) const;
+  void SetSlot(int slot) {
+    if (depth <= kDepth) index[depth - 1] = static_cast<uint16_t>(slot);
+  }
+};
 
 // Pre-order cursor over the subtree under a root. It keeps the sibling indexes of its path, so
 // each step is cheap even on nodes with thousands of operands, and it never recurses. The
@@ -202,13 +229,14 @@ class SubtreeCursor {
   ExprNode* Next();
 
  private:
-  static constexpr int kTrailDepth = 256;
   ExprNode* root_;
   ExprNode* node_;
-  int depth_ = 0;
-  uint16_t index_[kTrailDepth];
+  WalkTrail trail_;
 };
 
-// Verifies the tree invariants under `root` (parent links, arity within bounds, no null slot,
-// texts and records present where the kind needs them). `message` (may be null) gets a reason.
+// Verifies the tree invariants under `root`: every child's parent link names its holder, arity
+// within 0..kMaxArity, no null slot, num and string nodes without children, every num node with
+// its number record. `message` (may be null) gets the reason of a failure, "" otherwise.
 bool CheckExpressionTree(const ExprNode* root, const char** message = nullptr);
+// Verifies the free lists and chunk tables of the six node pools.
+bool CheckNodePools();

@@ -65,6 +65,25 @@ ExprNode* SquareInto(BuilderScratch& s, ExprNode* a) {
   return s.Keep(square) ? square : nullptr;
 }
 
+enum class NegatedTerm { None, Square, One };
+
+// plus(1, a^2) when `oneFirst`, else plus(a^2, 1), with the chosen term under a minus.
+ExprNode* SumOfSquareAndOne(ExprNode* a, bool oneFirst, NegatedTerm negated) {
+  BuilderScratch s{a};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* square = SquareInto(s, a);
+  if (square == nullptr) return s.Fail();
+  ExprNode* one = NewNumberNode(1.0);
+  if (!s.Keep(one)) return s.Fail();
+  if (negated != NegatedTerm::None) {
+    ExprNode*& term = negated == NegatedTerm::Square ? square : one;
+    term = NewUnaryNode(KindMinus, term);
+    if (!s.Keep(term)) return s.Fail();
+  }
+  ExprNode* sum = oneFirst ? NewBinaryNode(KindPlus, one, square) : NewBinaryNode(KindPlus, square, one);
+  return s.Keep(sum) ? sum : s.Fail();
+}
+
 bool IsCharNode(const ExprNode* node) { return node != nullptr && node->kind == KindChar; }
 
 bool IsCharWithId(const ExprNode* node, int32_t id) { return IsCharNode(node) && node->value.symbol == id; }
@@ -82,6 +101,23 @@ bool BindsIndex(const ExprNode* sum, int slot, int32_t id) {
   if (sum->arity != 3) return false;
   const ExprNode* equation = sum->children[slot];
   return equation->kind == KindEqual && equation->arity >= 1 && IsCharWithId(equation->children[0], id);
+}
+
+enum class Binding { BelowRoot, AtRootOrNone, AboveRoot };
+
+// Where the nearest bounded sum binding the variable `node` as its index lies relative to
+// `root` (null: every binder counts as below). A binder reached only after the walk met root
+// (or the variable is root itself) is above it.
+Binding IndexBinding(const ExprNode* node, const ExprNode* root) {
+  bool metRoot = node == root;
+  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
+    if (a->kind == KindBoundedSum && BindsIndex(a, 0, node->value.symbol)) {
+      if (a == root) return Binding::AtRootOrNone;
+      return metRoot ? Binding::AboveRoot : Binding::BelowRoot;
+    }
+    if (a == root) metRoot = true;
+  }
+  return Binding::AtRootOrNone;
 }
 
 // The node lies in the condition of an if: some ancestor is an if reached from its operand 1.
@@ -228,45 +264,11 @@ ExprNode* MakeSquare(ExprNode* a) {
   return square != nullptr ? square : s.Fail();
 }
 
-ExprNode* MakeOneMinusSquare(ExprNode* a) {
-  BuilderScratch s{a};
-  if (s.HasNullOperand()) return nullptr;
-  ExprNode* square = SquareInto(s, a);
-  if (square == nullptr) return s.Fail();
-  ExprNode* negated = NewUnaryNode(KindMinus, square);
-  if (!s.Keep(negated)) return s.Fail();
-  ExprNode* one = NewNumberNode(1.0);
-  if (!s.Keep(one)) return s.Fail();
-  ExprNode* sum = NewBinaryNode(KindPlus, one, negated);
-  if (!s.Keep(sum)) return s.Fail();
-  return sum;
-}
+ExprNode* MakeOneMinusSquare(ExprNode* a) { return SumOfSquareAndOne(a, true, NegatedTerm::Square); }
 
-ExprNode* MakeOnePlusSquare(ExprNode* a) {
-  BuilderScratch s{a};
-  if (s.HasNullOperand()) return nullptr;
-  ExprNode* square = SquareInto(s, a);
-  if (square == nullptr) return s.Fail();
-  ExprNode* one = NewNumberNode(1.0);
-  if (!s.Keep(one)) return s.Fail();
-  ExprNode* sum = NewBinaryNode(KindPlus, one, square);
-  if (!s.Keep(sum)) return s.Fail();
-  return sum;
-}
+ExprNode* MakeOnePlusSquare(ExprNode* a) { return SumOfSquareAndOne(a, true, NegatedTerm::None); }
 
-ExprNode* MakeSquareMinusOne(ExprNode* a) {
-  BuilderScratch s{a};
-  if (s.HasNullOperand()) return nullptr;
-  ExprNode* square = SquareInto(s, a);
-  if (square == nullptr) return s.Fail();
-  ExprNode* one = NewNumberNode(1.0);
-  if (!s.Keep(one)) return s.Fail();
-  ExprNode* negated = NewUnaryNode(KindMinus, one);
-  if (!s.Keep(negated)) return s.Fail();
-  ExprNode* sum = NewBinaryNode(KindPlus, square, negated);
-  if (!s.Keep(sum)) return s.Fail();
-  return sum;
-}
+ExprNode* MakeSquareMinusOne(ExprNode* a) { return SumOfSquareAndOne(a, false, NegatedTerm::One); }
 
 ExprNode* MakeSqrt(ExprNode* a) { return Unary(KindSqrt, a); }
 ExprNode* MakeLn(ExprNode* a) { return Unary(KindLn, a); }
@@ -331,9 +333,14 @@ bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root
   // 3. Internal bounded sums and their index variables, when bound strictly below root.
   if (k == KindBoundedSum && node->arity == 3 && IsEqualOfTwo(node->children[0])) return true;
   if (k == KindEqual && parent != nullptr && parent->kind == KindBoundedSum) return true;
-  if (plainVariable && node != root) {
-    for (const ExprNode* a = parent; a != nullptr && a != root; a = a->parent) {
-      if (a->kind == KindBoundedSum && BindsIndex(a, 0, node->value.symbol)) return true;
+  if (plainVariable) {
+    switch (IndexBinding(node, root)) {
+      case Binding::BelowRoot:
+        return true;
+      case Binding::AboveRoot:
+        return false;  // an index that runs inside the subtree is never a parameter of it
+      case Binding::AtRootOrNone:
+        break;
     }
   }
   // 4. Parameters: non-coordinate chars and whole-number subscripts such as a_1.
@@ -513,18 +520,7 @@ void ScrollFormulaOrigin(FormulaEditor* editor, int pixels) {
 bool SelectionIsBlock() {
   const FormulaEditor* editor = CurrentEditor();
   if (editor == nullptr || CaretIsPrompt(editor)) return false;
-  switch (editor->selectionMode) {
-    case SelectionCaretNode:
-    case SelectionChildRange:
-    case SelectionOperator:
-    case SelectionMatrixBlock:
-      return true;
-    case SelectionText:
-    case SelectionDigits:
-      return editor->selectionStart != editor->selectionEnd;
-    default:
-      return false;
-  }
+  return editor->selectionMode == SelectionCaretNode || SelectionRangeIsVisible(*editor);
 }
 
 bool CanApplyToSelection() {

@@ -58,8 +58,11 @@ bool IsComparisonKind(uint32_t kind);  // lessthan, leq, greaterthan, geq
 // True for kinds the derivative code must treat as non-smooth: mod, min, max, clamp, slider.
 bool IsNonSmoothKind(uint32_t kind);
 
-// True when the node is acceptable under the flags. Bindings by an internal bounded sum count
-// only when the sum lies strictly below `root` (null: anywhere above).
+// True when the node is acceptable under the flags (rules tried in order, the first that
+// matches answers). An index variable of an internal bounded sum is accepted when that sum lies
+// strictly below `root` (null: anywhere above); when the sum lies above root the index varies
+// inside the subtree and the answer is false whatever the flags; a sum at root itself leaves
+// the variable to the later rules (flag 32 accepts it as a parameter of the whole sum).
 bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root);
 // Every node passes with flags 0 (no root: a bounded sum anywhere above binds its index).
 bool AllNodesAllowed(const ExprNode* tree);

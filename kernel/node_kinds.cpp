@@ -264,8 +264,10 @@ static_assert(SymbolNamed(SymDegree, "degree") && SymDegree == 4914);
 static_assert(SymbolNamed(SymTheta, "theta") && SymbolNamed(SymRho, "rho"));
 static_assert(SymbolNamed(SymPhi, "phi") && SymbolNamed(SymIm, "Im") && SymbolNamed(SymRe, "Re"));
 
+// The keyword is exactly the `length` bytes of text. Lengths are compared first, so a text
+// holding a NUL never makes the comparison read past the keyword.
 bool WordIs(const char* name, const char* text, int length) {
-  return std::strncmp(name, text, static_cast<size_t>(length)) == 0 && name[length] == 0;
+  return std::strlen(name) == static_cast<size_t>(length) && std::memcmp(name, text, static_cast<size_t>(length)) == 0;
 }
 
 }  // namespace

@@ -91,9 +91,11 @@ TEST_F(BuilderTest, BuildersFailingAtEveryAllocationLeaveOperandsAsTheyWere) {
     ASSERT_TRUE(CheckExpressionTree(holder));
     for (uint64_t n = 1; n <= needed; ++n) {
       SetOutOfMemoryFlag(false);
+      const uint64_t reports = NodeExhaustionReports();
       FailNodeAllocationAt(n);
       EXPECT_EQ(c.make(holder->children), nullptr) << n;
       FailNodeAllocationAt(0);
+      EXPECT_EQ(NodeExhaustionReports() - reports, 1u) << n;
       EXPECT_TRUE(GetOutOfMemoryFlag());
       EXPECT_TRUE(CheckExpressionTree(holder)) << n;
       EXPECT_EQ(Show(holder), "list(a,b,c)");

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -130,9 +131,11 @@ TEST_F(ExprNodeTest, CopyFailingAtEveryAllocationGivesNaNAndLeaksNothing) {
   for (uint64_t n = 1; n <= needed; ++n) {
     SetOutOfMemoryFlag(false);
     ResetErrorRegister();
+    const uint64_t reports = NodeExhaustionReports();
     FailNodeAllocationAt(n);
     ExprNode* copy = CopyExpression(tree);
     FailNodeAllocationAt(0);
+    EXPECT_EQ(NodeExhaustionReports() - reports, 1u) << n;  // error 7 posted once, not per level
     ASSERT_NE(copy, nullptr) << n;
     EXPECT_EQ(copy->kind, static_cast<uint32_t>(KindNum)) << n;
     EXPECT_EQ(copy->arity, 0) << n;
@@ -143,6 +146,7 @@ TEST_F(ExprNodeTest, CopyFailingAtEveryAllocationGivesNaNAndLeaksNothing) {
     ReleaseNodePools();
     EXPECT_EQ(NodePoolBlocksInUse(), blocks) << n;
     EXPECT_EQ(GetBytesInUse(), bytes) << n;
+    EXPECT_TRUE(CheckNodePools()) << n;
   }
   SetOutOfMemoryFlag(false);
   FailNodeAllocationAt(needed + 1);  // one past the end: the copy succeeds
@@ -154,13 +158,62 @@ TEST_F(ExprNodeTest, CopyFailingAtEveryAllocationGivesNaNAndLeaksNothing) {
 
 TEST_F(ExprNodeTest, CopyWhenEvenTheNaNStandInFailsGivesNull) {
   ExprNode* source = Build("plus(a, b)");
+  const uint64_t reports = NodeExhaustionReports();
   FailNodeAllocationAt(1, true);
   EXPECT_EQ(CopyExpression(source), nullptr);
+  EXPECT_EQ(NodeExhaustionReports() - reports, 1u);
   EXPECT_TRUE(GetOutOfMemoryFlag());
   EXPECT_EQ(PendingError(), 7);
   FailNodeAllocationAt(0);
   EXPECT_EQ(CopyExpression(nullptr), nullptr);
   FreeExpression(source);
+}
+
+// The invariant checker itself: each kind of damage is reported, and the tree passes again once
+// the damage is undone (so the checker is what every edit test relies on).
+TEST_F(ExprNodeTest, CheckerReportsEachBrokenInvariant) {
+  struct Damage {
+    const char* tree;
+    const char* reason;
+    std::function<void(ExprNode*)> harm, undo;
+  };
+  static ExprNode* kept;
+  static ExprNode** keptArray;
+  static NumberRecord* keptRecord;
+  const Damage cases[] = {
+      {"plus(a, sin(b))", "child whose parent link names another node",
+       [](ExprNode* r) { r->children[1]->children[0]->parent = r; },
+       [](ExprNode* r) { r->children[1]->children[0]->parent = r->children[1]; }},
+      {"plus(a, b)", "unfilled child slot",
+       [](ExprNode* r) { kept = r->children[1]; r->children[1] = nullptr; },
+       [](ExprNode* r) { r->children[1] = kept; }},
+      {"plus(a, b)", "arity without a child array",
+       [](ExprNode* r) { keptArray = r->children; r->children = nullptr; },
+       [](ExprNode* r) { r->children = keptArray; }},
+      {"sin(plus(a, b))", "num or string node with children",
+       [](ExprNode* r) { r->children[0]->kind = KindNum; },
+       [](ExprNode* r) { r->children[0]->kind = KindPlus; }},
+      {"sin(2)", "num node without its number record",
+       [](ExprNode* r) { keptRecord = r->children[0]->value.number; r->children[0]->value.raw = 0; },
+       [](ExprNode* r) { r->children[0]->value.number = keptRecord; }},
+      {"plus(a, x)", "arity above the operand limit",
+       [](ExprNode* r) { r->children[1]->arity = kMaxArity + 1; },
+       [](ExprNode* r) { r->children[1]->arity = 0; }},
+  };
+  for (const Damage& c : cases) {
+    ExprNode* tree = Build(c.tree);
+    const char* why = nullptr;
+    ASSERT_TRUE(CheckExpressionTree(tree, &why)) << c.tree;
+    EXPECT_STREQ(why, "");
+    c.harm(tree);
+    EXPECT_FALSE(CheckExpressionTree(tree, &why)) << c.reason;
+    EXPECT_STREQ(why, c.reason);
+    EXPECT_FALSE(CheckExpressionTree(tree));  // no message wanted
+    c.undo(tree);
+    EXPECT_TRUE(CheckExpressionTree(tree)) << c.reason;
+    FreeExpression(tree);
+  }
+  EXPECT_TRUE(CheckExpressionTree(nullptr));
 }
 
 TEST_F(ExprNodeTest, TraversalOrdersOfASmallTree) {

@@ -86,6 +86,12 @@ std::vector<EditCase> Cases() {
          return true;
        },
        "times(p,q)"},
+      {"ReplaceExpressionIntoNumberReleasesItsRecord", "plus(2.5,b)", {"'s'"},
+       [](ExprNode* r, auto& o) {
+         ReplaceExpression(o[0], r->children[0]);
+         return true;
+       },
+       "plus('s',b)"},
       {"ReplaceExpressionByOwnDescendant", "plus(a,sin(times(b,c)))", {},
        [](ExprNode* r, auto&) {
          ReplaceExpression(r->children[1]->children[0], r);
@@ -112,6 +118,19 @@ std::vector<EditCase> Cases() {
        [](ExprNode* r, auto&) { return RemoveOperandAndFree(r, 0); }, "plus(b,c,d,e)"},
       {"DeleteChildAtFromFour", "plus(a,b,c,d)", {},
        [](ExprNode* r, auto&) { return DeleteChildAt(r, 3); }, "plus(a,b,c)"},
+      {"DeleteChildAtOfBinaryKeepsTheNode", "plus(a,b)", {},
+       [](ExprNode* r, auto&) { return DeleteChildAt(r, 0); }, "plus(b)"},
+      {"RemoveOperandAndFreeOfBinary", "plus(a,sin(b))", {},
+       [](ExprNode* r, auto&) { return RemoveOperandAndFree(r, 1); }, "a"},
+      {"RemoveChildSlotDetaches", "plus(a,b,c)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* a = r->children[0];
+         if (!RemoveChildSlot(r, 0)) return false;
+         const bool ok = a->parent == nullptr;
+         FreeExpression(a);
+         return ok;
+       },
+       "plus(b,c)"},
       {"DeleteChildAtLastOperand", "sin(x)", {},
        [](ExprNode* r, auto&) { return DeleteChildAt(r, 0) && r->arity == 0; }, "sin()"},
       {"SetChildCountGrows", "plus(a,b)", {"c"},
@@ -133,6 +152,23 @@ std::vector<EditCase> Cases() {
          return ok;
        },
        "plus(a,b,c)"},
+      {"SetChildCountShrinksLargeArrayInPlace", "plus(a,b,c,d,e,f)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode* e = r->children[4];
+         ExprNode* f = r->children[5];
+         if (!SetChildCount(r, 4)) return false;
+         const bool ok = e->parent == nullptr && f->parent == nullptr;
+         FreeExpression(e);
+         FreeExpression(f);
+         return ok;
+       },
+       "plus(a,b,c,d)"},
+      {"SetChildCountToSameCountMovesNothing", "times(a,b)", {},
+       [](ExprNode* r, auto&) {
+         ExprNode** array = r->children;
+         return SetChildCount(r, 2) && r->children == array;
+       },
+       "times(a,b)"},
       {"SetChildCountToZeroOnNumberReleasesRecord", "plus(2,b)", {},
        [](ExprNode* r, auto&) {
          ExprNode* two = r->children[0];
@@ -233,10 +269,13 @@ TEST_F(TreeEditTest, EditsFailingAtEveryAllocationLeaveTreeIntact) {
       std::vector<ExprNode*> others;
       for (const char* text : c.others) others.push_back(Build(text));
       ExprNode* before = CopyExpression(root);
+      const uint64_t reports = NodeExhaustionReports();
       FailNodeAllocationAt(n);
       const bool ok = c.edit(root, others);
       FailNodeAllocationAt(0);
       EXPECT_FALSE(ok) << "allocation " << n;
+      EXPECT_TRUE(CheckNodePools());
+      EXPECT_EQ(NodeExhaustionReports() - reports, 1u) << "allocation " << n;
       EXPECT_TRUE(ExpressionsEqual(root, before)) << "allocation " << n << ": " << Show(root);
       EXPECT_TRUE(CheckExpressionTree(root)) << "allocation " << n;
       EXPECT_TRUE(GetOutOfMemoryFlag()) << "allocation " << n;
@@ -364,9 +403,11 @@ TEST_F(TreeEditTest, CopySelectedOperandsCopiesRangeDetached) {
   FreeExpression(copy);
   for (uint64_t n = 1; n <= needed; ++n) {
     SetOutOfMemoryFlag(false);
+    const uint64_t reports = NodeExhaustionReports();
     FailNodeAllocationAt(n);
     EXPECT_EQ(CopySelectedOperands(), nullptr) << n;
     EXPECT_TRUE(GetOutOfMemoryFlag());
+    EXPECT_EQ(NodeExhaustionReports() - reports, 1u) << n;
   }
   FailNodeAllocationAt(0);
   TypesettingGlobals().currentEditor = nullptr;

@@ -167,6 +167,7 @@ class TreeTest : public ::testing::Test {
     ResetErrorRegister();
     TypesettingGlobals() = TypesettingState{};
     EXPECT_EQ(NodePoolBlocksInUse(), blocksAtStart_) << "pool blocks leaked by this test";
+    EXPECT_TRUE(CheckNodePools());
   }
   size_t blocksAtStart_ = 0;
 };
