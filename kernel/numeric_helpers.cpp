@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "kernel/compiled_function.h"
 #include "kernel/interface_helpers.h"
 
 namespace {
@@ -32,7 +33,15 @@ bool IsUsableScale(double s) { return std::isfinite(s) && s != 0.0; }
 // The point at parameter t of the segment p0-p1, per coordinate.
 double Lerp(double p0, double p1, double t) { return std::fma(t, p1 - p0, p0); }
 
+double EvaluateCompiled(void* context, double u, double v, double x, double y, double z, double w) {
+  return EvaluateFunction6(static_cast<CompiledFunction*>(context), u, v, x, y, z, w);
+}
+
 }  // namespace
+
+RealEvaluator CompiledFunctionEvaluator(CompiledFunction* function) {
+  return RealEvaluator{EvaluateCompiled, function};
+}
 
 double RoundToSignificantDigits(double value, int n) {
   if (value == 0.0 || !std::isfinite(value)) return value;

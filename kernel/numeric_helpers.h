@@ -17,6 +17,11 @@ struct RealEvaluator {
   }
 };
 
+struct CompiledFunction;
+// The real entry point of a compiled function (EvaluateFunction6) as an evaluator;
+// the function must be compiled and outlive the result.
+RealEvaluator CompiledFunctionEvaluator(CompiledFunction* function);
+
 // Wraps any callable taking the six arguments; the callable must outlive the result.
 template <typename Callable>
 RealEvaluator MakeRealEvaluator(Callable& callable) {

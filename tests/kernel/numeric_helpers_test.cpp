@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/compiled_function.h"
+#include "kernel/evaluation_seams.h"
 #include "kernel/numeric_helpers.h"
+#include "tests/kernel/evaluation_test_support.h"
 
 namespace {
 
@@ -260,6 +263,21 @@ TEST(NumericHelpers, NearestLevelCrossingShrinksTheBoxWhenTheFullOneShowsNone) {
   PlaneFunction line{[](double px, double) { return px; }};
   ASSERT_TRUE(NearestLevelCrossing(MakeRealEvaluator(line), 0.5, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, &x, &y));
   EXPECT_EQ(x, 0.5);
+}
+
+TEST(NumericHelpers, CompiledFunctionsServeAsEvaluators) {
+  // x^2 + y^2 = 1 compiled: the probe at (0.9, 0) snaps to (1, 0), as with the lambda.
+  ResetEvaluationSeams();
+  ASSERT_TRUE(EnsureEvalScratch(kFixedSlotCount));
+  CompiledFunction* circle = evaltest::Function("plus[power[x,2],power[y,2]]");
+  CompileFunction(circle);
+  const RealEvaluator e = CompiledFunctionEvaluator(circle);
+  double x = 0, y = 0;
+  ASSERT_TRUE(NearestLevelCrossing(e, 1.0, 0.9, 0.0, 0.2, 0.2, 0.9, 0.0, &x, &y));
+  EXPECT_NEAR(x, 1.0, 1e-12);
+  EXPECT_NEAR(y, 0.0, 1e-12);
+  EXPECT_TRUE(LevelCrossesBoxAround(e, 1.0, 0.9, 0.0, 0.2, 0.2));
+  evaltest::Free(circle);
 }
 
 struct DistanceCase {
