@@ -74,17 +74,24 @@ void EmitSymbolWord(int symbol) {
   size_t textLength = length;
   std::memcpy(text, record->text, length);
   // The reader lets a display text "Infinity" or "NaN" override the value; a record whose
-  // value disagrees keeps its value and takes a text that says it.
+  // value disagrees keeps its value and takes a text that says it. Any other text the
+  // reader's number pass would redo reads back changed.
   const bool infinityText = length == 8 && std::memcmp(text, "Infinity", 8) == 0;
   const bool nanText = length == 3 && std::memcmp(text, "NaN", 3) == 0;
   if ((infinityText && record->value != INFINITY) || nanText) {
     textLength = FormatDoubleShort(record->value, text, sizeof text);
     writer.exact = false;
+  } else if (!NumberTextIsSettled(record)) {
+    writer.exact = false;
   }
-  // The reader localises the first period; give it the period back.
+  // The reader localises the first period: give it the period back, and check that its
+  // localising restores this text (it cannot when a period stands before the separator).
   const char separator = GetDecimalSeparator();
   if (separator != '.') {
-    if (char* found = static_cast<char*>(std::memchr(text, separator, textLength))) *found = '.';
+    char* found = static_cast<char*>(std::memchr(text, separator, textLength));
+    char* period = static_cast<char*>(std::memchr(text, '.', textLength));
+    if (period && (!found || period < found)) writer.exact = false;
+    if (found) *found = '.';
   }
   EmitString("num[");
   EmitString(value);

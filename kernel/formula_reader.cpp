@@ -6,6 +6,7 @@
 #include "kernel/formula_reader.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "kernel/app_services.h"
@@ -377,38 +378,39 @@ void ReleaseScratch() {
   gReader.scratchCapacity = 0;
 }
 
-bool NumberMatchesText(const NumberRecord* record) {
-  double shown = ParseNumberLocalized(record->text);
-  return shown == record->value || (std::isnan(shown) && std::isnan(record->value));
-}
-
-void StoreDisplayText(NumberRecord* record, const char* text) {
-  size_t length = std::strlen(text);
-  if (length > static_cast<size_t>(kNumberTextMax)) length = kNumberTextMax;
-  std::memset(record->text, 0, sizeof record->text);
-  std::memcpy(record->text, text, length);
-}
-
 ExprNode* NewTextNumber(double value, const char* text) {
   ExprNode* node = NewNumberNode(value);
-  if (node) StoreDisplayText(node->value.number, text);
+  SetNumberText(node, text, std::strlen(text));
   return node;
+}
+
+// The value divided by ten to the display exponent, read from the value's 17-digit decimal
+// form with the exponent moved, so the mantissa keeps the value's full precision (one
+// rounding) while its text shows only the display digits.
+double FullMantissa(double value, int exponent) {
+  char text[48];
+  FormatDoubleDigits(text, 32, value, kMaxSignificantDigits);
+  char* e = std::strchr(text, 'e');
+  const int own = e ? static_cast<int>(ParseDouble(e + 1)) : 0;
+  if (!e) e = text + std::strlen(text);
+  std::snprintf(e, sizeof text - static_cast<size_t>(e - text), "e%d", own - exponent);
+  return ParseDouble(text);
 }
 
 // Rewrites one num node; false when the sn node could not be built (node unchanged).
 bool SplitNumber(ExprNode* node) {
   NumberRecord* record = node->value.number;
-  if (NumberMatchesText(record)) return true;
+  if (NumberTextMatchesValue(record)) return true;
   char text[40];
   int exponent = 0;
   FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
   if (exponent == 0) {
-    StoreDisplayText(record, text);
+    SetNumberText(node, text, std::strlen(text));
     return true;
   }
   char power[16];
   FormatDoubleDigits(power, sizeof power, exponent, 8);
-  ExprNode* mantissa = NewTextNumber(ParseNumberLocalized(text), text);
+  ExprNode* mantissa = NewTextNumber(FullMantissa(record->value, exponent), text);
   ExprNode* tens = NewTextNumber(exponent, power);
   ExprNode* sn = mantissa && tens ? NewBinaryNode(KindSn, mantissa, tens) : nullptr;
   if (!sn) {
@@ -429,8 +431,6 @@ void SetFormulaReaderText(const char* text) {
 }
 
 int FormulaReaderError() { return gReader.error; }
-
-const char* FormulaReaderCursor() { return gReader.cursor; }
 
 ExprNode* ParseFormulaText() {
   if (!gReader.cursor) Fail();
@@ -464,42 +464,26 @@ ExprNode* ParseFormulaHandle(Handle handle) {
   return ParseFormulaText();
 }
 
+bool NumberTextMatchesValue(const NumberRecord* record) {
+  const double shown = ParseNumberLocalized(record->text);
+  return shown == record->value || (std::isnan(shown) && std::isnan(record->value));
+}
+
+bool NumberTextIsSettled(const NumberRecord* record) {
+  if (NumberTextMatchesValue(record)) return true;
+  char text[40];
+  int exponent = 0;
+  FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
+  return exponent == 0 && std::strncmp(text, record->text, sizeof record->text) == 0;
+}
+
 bool SplitNumbersIntoScientific(ExprNode* root) {
-  if (!root) return true;
-  // Pre-order walk with an explicit stack of next-child indexes: no recursion (trees from
-  // elsewhere may be deeper than the reader allows) and O(1) work per step.
-  int* next = nullptr;
-  int capacity = 0;
-  int depth = 0;
   bool complete = true;
-  ExprNode* node = root;
-  for (;;) {
+  // The cursor allows the current node to be rebuilt in place (num into sn) and then walks
+  // into its new children, whose texts already match.
+  SubtreeCursor cursor(root);
+  for (ExprNode* node = root; node; node = cursor.Next()) {
     if (node->kind == KindNum && !SplitNumber(node)) complete = false;
-    if (node->kind != KindString && node->arity > 0) {
-      if (depth == capacity) {
-        int grownCapacity = capacity ? capacity * 2 : 64;
-        int* grown = static_cast<int*>(AllocMemory(sizeof(int) * static_cast<size_t>(grownCapacity)));
-        if (!grown) {
-          complete = false;
-          break;
-        }
-        if (depth > 0) std::memcpy(grown, next, sizeof(int) * static_cast<size_t>(depth));
-        FreeMemory(next);
-        next = grown;
-        capacity = grownCapacity;
-      }
-      next[depth++] = 1;
-      node = node->children[0];
-      continue;
-    }
-    // Climb to the nearest ancestor with a child left to visit.
-    while (depth > 0 && next[depth - 1] >= node->parent->arity) {
-      node = node->parent;
-      --depth;
-    }
-    if (depth == 0) break;
-    node = node->parent->children[next[depth - 1]++];
   }
-  FreeMemory(next);
   return complete;
 }

@@ -10,6 +10,7 @@
 #include "platform/handles.h"
 
 struct ExprNode;
+struct NumberRecord;
 
 constexpr int kMaxFormulaDepth = 4096;        // nested items
 constexpr int kMaxFormulaOperands = 10000;    // operands of one node
@@ -20,9 +21,8 @@ constexpr int kMaxQuotedText = 99;            // characters of a quoted text
 // Points the reader at a NUL-terminated text and clears the error flag.
 void SetFormulaReaderText(const char* text);
 
-// The reader's error flag (0: no error) and cursor, as the last parse left them.
+// The reader's error flag (0: no error), as the last parse left it.
 int FormulaReaderError();
-const char* FormulaReaderCursor();
 
 // Reads one item from the cursor into a new tree and splits numbers that need an exponent
 // (SplitNumbersIntoScientific). Text after the first complete item is ignored. Returns the
@@ -34,7 +34,15 @@ ExprNode* ParseFormulaText();
 // is null or purged or cannot grow.
 ExprNode* ParseFormulaHandle(Handle handle);
 
-// The typesetter's number pass: each num node whose value no longer reads back from its
-// display text gets a fresh display text; a value that needs an exponent becomes an sn node
-// (mantissa, exponent). Returns false when a node could not be made (the tree stays valid).
+// The typesetter's number pass, run on every tree the reader makes: each num node whose
+// value does not read back from its display text gets the display text of its value; a value
+// that needs an exponent becomes an sn node (mantissa with the value's full precision, power
+// of ten). Returns false when an sn node could not be made (that number stays as it was).
 bool SplitNumbersIntoScientific(ExprNode* root);
+
+// The display text reads back (ParseNumberLocalized) as the value; NaN matches NaN.
+bool NumberTextMatchesValue(const NumberRecord* record);
+
+// SplitNumbersIntoScientific would leave the record as it is: its text matches its value, or
+// is already the display text of a value that needs no exponent.
+bool NumberTextIsSettled(const NumberRecord* record);

@@ -1,12 +1,13 @@
 // The infix and prefix writers. The parenthesis rule of the infix writer is one table plus a
-// precedence fallback for untypeset trees (algebra results), which carry no id nodes; the
-// fallback never fires on an id child, so typeset trees are written by the table alone.
+// precedence fallback for trees without id groups (algebra results and other untypeset
+// trees); an id child always writes its own brackets and is never wrapped again.
 #include "kernel/formula_writer.h"
 
 #include <cmath>
 #include <cstdint>
 
 #include "kernel/expr_node.h"
+#include "kernel/node_builders.h"
 #include "kernel/node_kinds.h"
 #include "kernel/number_services.h"
 #include "kernel/number_text.h"
@@ -100,6 +101,23 @@ void EmitCount(int value) {
   char text[40];
   FormatDoubleDigits(text, sizeof text, value, 16);
   EmitString(text);
+}
+
+// Text of a char node's symbol; scratch holds the short forms.
+const char* SymbolText(int symbol, char scratch[4]) {
+  if (symbol >= kFirstSymbolId && symbol <= kLastSymbolId) return SymbolName(symbol);
+  if (symbol >= kPrimeOffset + 'x' && symbol <= kPrimeOffset + 'z') {
+    scratch[0] = static_cast<char>(symbol - kPrimeOffset);
+    scratch[1] = '\'';
+    scratch[2] = '\0';
+    return scratch;
+  }
+  if (symbol >= 0x20 && symbol <= 0x7E) {
+    scratch[0] = static_cast<char>(symbol);
+    scratch[1] = '\0';
+    return scratch;
+  }
+  return "?";
 }
 
 // num, prompt and char leaves, shared by both writers; prefix text writes -inf as a negation.
@@ -265,22 +283,6 @@ void WriteLisp(const ExprNode* node, int depth) {
 }
 
 }  // namespace
-
-const char* SymbolText(int symbol, char scratch[4]) {
-  if (symbol >= kFirstSymbolId && symbol <= kLastSymbolId) return SymbolName(symbol);
-  if (symbol >= 0x7078 && symbol <= 0x707A) {
-    scratch[0] = static_cast<char>(symbol - 0x7000);
-    scratch[1] = '\'';
-    scratch[2] = '\0';
-    return scratch;
-  }
-  if (symbol >= 0x20 && symbol <= 0x7E) {
-    scratch[0] = static_cast<char>(symbol);
-    scratch[1] = '\0';
-    return scratch;
-  }
-  return "?";
-}
 
 void WriteInfixText(const ExprNode* node, bool bracketFlag) { WriteInfix(node, bracketFlag, 0); }
 

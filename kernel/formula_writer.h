@@ -10,12 +10,9 @@ struct ExprNode;
 // Nesting below which the writers stop descending and write "?" instead (stack safety).
 constexpr int kMaxWriterDepth = 8192;
 
-// Text of a char node's symbol: a letter as itself, a symbol id as its keyword, a primed
-// coordinate as x', y' or z', another printable character as itself, anything else "?".
-const char* SymbolText(int symbol, char scratch[4]);
-
 // Infix text of the tree into the current output buffer; id groups write "(" ")", or "[" "]"
-// when bracketFlag is set.
+// when bracketFlag is set. A char node writes a letter as itself, a symbol id as its keyword,
+// a primed coordinate as x', y' or z', another printable character as itself, else "?".
 void WriteInfixText(const ExprNode* node, bool bracketFlag);
 
 // Prefix text of the tree into the current output buffer, e.g. (+ (expt (sin x) 2) 1).

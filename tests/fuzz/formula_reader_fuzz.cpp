@@ -2,10 +2,8 @@
 // crash, a sanitizer report or a leak; a tree that parses must be well formed, every writer
 // must handle it, and its bracket text must read back as the same tree when the writer
 // calls it exact.
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "kernel/app_services.h"
@@ -15,35 +13,9 @@
 #include "kernel/formula_reader.h"
 #include "kernel/formula_writer.h"
 #include "kernel/memory_budget.h"
+#include "tests/kernel/formula_tree_compare.h"
 
 namespace {
-
-bool SameTree(const ExprNode* a, const ExprNode* b) {
-  if (a->kind != b->kind || a->arity != b->arity) return false;
-  switch (a->kind) {
-    case KindNum: {
-      const double x = a->value.number->value, y = b->value.number->value;
-      if (!(std::isnan(x) && std::isnan(y)) && std::memcmp(&x, &y, sizeof x) != 0) return false;
-      return std::strcmp(a->value.number->text, b->value.number->text) == 0;
-    }
-    case KindString: return std::strcmp(a->text ? a->text : "", b->text ? b->text : "") == 0;
-    case KindChar:
-    case KindDummy:
-      if (a->value.symbol != b->value.symbol) return false;
-      break;
-    case KindMatrix:
-    case KindIndexes:
-    case KindTensor:
-    case KindChem:
-      if (a->value.tensorMask != b->value.tensorMask) return false;
-      break;
-    default: break;
-  }
-  for (int i = 0; i < a->arity; ++i) {
-    if (!SameTree(a->children[i], b->children[i])) return false;
-  }
-  return true;
-}
 
 ExprNode* Read(const char* text) {
   SetFormulaReaderText(text);
@@ -70,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bracket) {
       ExprNode* back = Read(bracket);
       if (!back && exact) std::abort();
-      if (back && exact && !SameTree(tree, back)) std::abort();
+      if (back && exact && !StrictlyEqual(tree, back)) std::abort();
       FreeExpression(back);
       FreeMemory(bracket);
     }

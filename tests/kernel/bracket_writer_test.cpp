@@ -246,15 +246,43 @@ TEST_F(BracketWriter, ReportsWhatHasNoBracketForm) {
   FreeExpression(real);
 }
 
-TEST_F(BracketWriter, DeepTreesAreCutAtTheReadersDepth) {
-  ExprNode* root = NewSymbolNode('x');
-  for (int i = 0; i < kMaxFormulaDepth + 5; ++i) {
-    ExprNode* wrap = NewNode(KindSin, 1);
-    ASSERT_NE(wrap, nullptr);
-    wrap->children[0] = root;
-    root->parent = wrap;
-    root = wrap;
+TEST_F(BracketWriter, ExactMeansTheNumberReadsBackUnchanged) {
+  // Records built by hand: exact must hold exactly when the reader gives the record back.
+  struct Case {
+    char separator;
+    double value;
+    const char* text;
+    bool exact;
+  };
+  const Case cases[] = {
+      {'.', 2.5, "2.5", true},
+      {'.', 2.5, "", false},                        // the number pass writes "2.5"
+      {'.', 2.5, "3", false},
+      {'.', 0.123456789012, "0.12345679", true},    // already the pass's own text
+      {'.', 1.5e-7, "1.5e-07", true},
+      {',', 1.5, "1,5", true},
+      {',', 1.5, "1.5", false},                     // the reader would localise this period
+      {',', 1234.5, "1.234,5", false},
+  };
+  for (const Case& c : cases) {
+    SetDecimalSeparator(c.separator);
+    ExprNode* number = NewNumberNode(c.value);
+    ASSERT_NE(number, nullptr);
+    SetNumberText(number, c.text, std::strlen(c.text));
+    bool exact = !c.exact;
+    const std::string text = Bracket(number, &exact);
+    EXPECT_EQ(exact, c.exact) << text;
+    ExprNode* back = Parse(text);
+    ASSERT_NE(back, nullptr) << text;
+    EXPECT_EQ(StrictlyEqual(number, back), c.exact) << text;
+    FreeExpression(back);
+    FreeExpression(number);
   }
+}
+
+TEST_F(BracketWriter, DeepTreesAreCutAtTheReadersDepth) {
+  ExprNode* root = NestedChain(KindSin, kMaxFormulaDepth + 5);
+  ASSERT_NE(root, nullptr);
   bool exact = true;
   const std::string text = Bracket(root, &exact);
   EXPECT_FALSE(exact);

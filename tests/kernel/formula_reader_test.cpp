@@ -117,6 +117,8 @@ TEST_F(FormulaReader, ReadsNumberWordsAndForms) {
       // 29 digits keep 25 in the text, which no longer reads as the value: it becomes sn.
       ASSERT_EQ(tree->kind, KindSn);
       EXPECT_STREQ(tree->children[0]->value.number->text, c.display);
+      // The mantissa keeps the value's 17 digits (the double nearest 1.23456789012345678...e28).
+      EXPECT_NEAR(tree->children[0]->value.number->value, 1.2345678901234567890123456789, 1e-15);
       EXPECT_EQ(tree->children[1]->value.number->value, 28.0);
       FreeExpression(tree);
       continue;
@@ -164,12 +166,16 @@ TEST_F(FormulaReader, QuotedTextsStopAtNinetyNineCharacters) {
 }
 
 TEST_F(FormulaReader, KindParametersAreReadAndChecked) {
-  ExprNode* chem = Parse("chem[1,2,3,4,X]");
-  ASSERT_NE(chem, nullptr);
-  const uint8_t expected[4] = {3, 4, 1, 2};
-  EXPECT_EQ(std::memcmp(chem->value.chem, expected, 4), 0);
-  EXPECT_EQ(chem->arity, 1);
-  FreeExpression(chem);
+  // Parameters 1..4 land in bytes 2, 3, 0, 1. Every number value needs its comma, so the
+  // shortest chem text ends "4,]" (no operands); "chem[1,2,3,4]" runs out of text.
+  for (const char* text : {"chem[1,2,3,4,]", "chem[1,2,3,4,X]"}) {
+    ExprNode* chem = Parse(text);
+    ASSERT_NE(chem, nullptr) << text;
+    const uint8_t expected[4] = {3, 4, 1, 2};
+    EXPECT_EQ(std::memcmp(chem->value.chem, expected, 4), 0) << text;
+    EXPECT_EQ(chem->arity, text[13] == 'X' ? 1 : 0) << text;
+    FreeExpression(chem);
+  }
 
   ExprNode* matrix = Parse("matrix[2,2,a,b,c,d]");
   ASSERT_NE(matrix, nullptr);
@@ -301,22 +307,45 @@ TEST_F(FormulaReader, NumbersThatNeedAnExponentBecomeScientific) {
   EXPECT_TRUE(CheckExpressionTree(tree));
   FreeExpression(tree);
 
+  // The mantissa shows the display digits but keeps the value (golden mantissas divided by
+  // hand);
+  // a display rounding that carries moves the exponent up.
+  struct Case {
+    const char* text;
+    const char* mantissaText;
+    double mantissa;
+    double exponent;
+  };
+  const Case cases[] = {{"num[1.2345678901234e-7,\"x\"]", "1.2345679", 1.2345678901234, -7},
+                        {"num[9999999999,\"x\"]", "1", 0.9999999999, 10},
+                        {"num[-6.02214076e23,\"\"]", "-6.0221408", -6.02214076, 23}};
+  for (const Case& c : cases) {
+    ExprNode* sn = Parse(c.text);
+    ASSERT_NE(sn, nullptr) << c.text;
+    ASSERT_EQ(sn->kind, KindSn) << c.text;
+    EXPECT_STREQ(sn->children[0]->value.number->text, c.mantissaText);
+    // Within a few units in the last place, far closer than the 8 digits shown.
+    EXPECT_NEAR(sn->children[0]->value.number->value, c.mantissa, 1e-15 * std::fabs(c.mantissa)) << c.text;
+    EXPECT_EQ(sn->children[1]->value.number->value, c.exponent) << c.text;
+    // A second pass leaves the split tree alone.
+    EXPECT_TRUE(SplitNumbersIntoScientific(sn));
+    EXPECT_EQ(sn->children[0]->kind, KindNum);
+    EXPECT_STREQ(sn->children[0]->value.number->text, c.mantissaText);
+    FreeExpression(sn);
+  }
+
   ExprNode* kept = Parse("num[1.5e-7,\"1.5e-07\"]");  // text and value agree: unchanged
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(kept->kind, KindNum);
   FreeExpression(kept);
 
   // A tree built elsewhere, deeper than the reader allows: the pass walks without recursion.
-  ExprNode* root = NewNumberNode(2.0);
-  ExprNode* leaf = root;
-  for (int i = 0; i < 20000; ++i) {
-    ExprNode* wrap = NewNode(KindMinus, 1);
-    ASSERT_NE(wrap, nullptr);
-    wrap->children[0] = root;
-    root->parent = wrap;
-    root = wrap;
-  }
-  SetNumberText(leaf, "3", 1);
+  ExprNode* root = NestedChain(KindMinus, 20000);
+  ASSERT_NE(root, nullptr);
+  ExprNode* leaf = LastLeaf(root);
+  ExprNode* number = NewNumberNode(2.0);
+  SetNumberText(number, "3", 1);
+  ReplaceExpression(number, leaf);
   EXPECT_TRUE(SplitNumbersIntoScientific(root));
   EXPECT_STREQ(leaf->value.number->text, "2");
   FreeExpression(root);

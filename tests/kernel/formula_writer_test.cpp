@@ -52,6 +52,7 @@ TEST_F(FormulaWriter, InfixTextFollowsTheParenthesisRules) {
       {"times[a,minus[b]]", "a*-b"},
       {"over[minus[a],b]", "-a/b"},
       {"minus[over[a,b]]", "-a/b"},
+      {"power[over[a,b],2]", "(a/b)^2"},  // a typeset fraction as a base carries no id group
       // Typeset trees carry id groups, which write their own brackets and suppress the rule.
       {"power[id[plus[a,b]],2]", "(a+b)^2"},
       {"times[id[a],b]", "(a)*b"},
@@ -144,10 +145,12 @@ TEST_F(FormulaWriter, PrefixTextUsesItsOwnWords) {
       {"besselj[n,x]", "(bessel-j n x)"},
       {"integral[f,x]", "(integrate f x)"},
       {"times[a,over[b,minus[c]]]", "(* a (/ b (- c)))"},
-      {"asin[x]", "(arcsin x)"},
-      {"acsch[x]", "(arccosech x)"},
+      // Every row of the word table.
+      {"asin[x]", "(arcsin x)"},    {"acos[x]", "(arccos x)"},      {"atan[x]", "(arctan x)"},
+      {"acot[x]", "(arccot x)"},    {"acsc[x]", "(arccsc x)"},      {"asec[x]", "(arcsec x)"},
+      {"asinh[x]", "(arcsinh x)"},  {"acosh[x]", "(arccosh x)"},    {"atanh[x]", "(arctanh x)"},
+      {"acoth[x]", "(arccoth x)"},  {"acsch[x]", "(arccosech x)"},  {"asech[x]", "(arcsech x)"},
       {"csch[x]", "(cosech x)"},
-      {"atanh[x]", "(arctanh x)"},
       {"sqrt[x]", "(sqrt x)"},
       {"prompt[]", "?"},
       {"dummy[t]", ""},
@@ -210,14 +213,8 @@ TEST_F(FormulaWriter, FormattersAnswerNullWhenTwoBuffersAreOpen) {
 }
 
 TEST_F(FormulaWriter, VeryDeepTreesStopAtTheWriterDepth) {
-  ExprNode* root = NewSymbolNode('x');
-  for (int i = 0; i < kMaxWriterDepth + 10; ++i) {
-    ExprNode* wrap = NewNode(KindMinus, 1);
-    ASSERT_NE(wrap, nullptr);
-    wrap->children[0] = root;
-    root->parent = wrap;
-    root = wrap;
-  }
+  ExprNode* root = NestedChain(KindMinus, kMaxWriterDepth + 10);
+  ASSERT_NE(root, nullptr);
   const std::string infix = Infix(root);
   EXPECT_EQ(infix.back(), '?');
   EXPECT_EQ(infix.size(), static_cast<size_t>(kMaxWriterDepth) + 2);
