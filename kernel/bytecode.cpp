@@ -54,6 +54,7 @@ CompiledCode* NewCompiledCode() {
   if (code == nullptr) return nullptr;
   std::memset(static_cast<void*>(code), 0, sizeof(CompiledCode));
   code->slotCount = kFixedSlotCount;
+  code->maxDepth = -1;
   return code;
 }
 
@@ -77,6 +78,7 @@ void ResetCompiledCode(CompiledCode* code) {
   code->failed = 0;
   code->slotCount = kFixedSlotCount;
   code->prologueLength = 0;
+  code->maxDepth = -1;
 }
 
 // Makes room for `extra` more instructions; 1 on success, 0 when the budget refuses.
@@ -103,9 +105,14 @@ static int ReserveInstructions(CompiledCode* code, int32_t extra) {
   return 1;
 }
 
+// The dispatch code of an instruction run alone.
+static uint32_t OwnDispatch(uint32_t op) { return op < kOpcodeCount ? op : kDispatchNothing; }
+
 static int Append(CompiledCode* code, const BytecodeInstruction& item) {
   if (!ReserveInstructions(code, 1)) return 0;
-  code->instructions[code->count++] = item;
+  code->instructions[code->count] = item;
+  code->instructions[code->count].dispatch = OwnDispatch(item.op);
+  ++code->count;
   return 1;
 }
 
@@ -137,6 +144,7 @@ int InsertInstructions(CompiledCode* code, int32_t position, const BytecodeInstr
   std::memmove(code->instructions + position + n, code->instructions + position,
                static_cast<size_t>(code->count - position) * sizeof(BytecodeInstruction));
   std::memcpy(code->instructions + position, items, static_cast<size_t>(n) * sizeof(BytecodeInstruction));
+  for (int32_t k = 0; k < n; ++k) code->instructions[position + k].dispatch = OwnDispatch(items[k].op);
   code->count += n;
   return 1;
 }
@@ -145,11 +153,13 @@ void MakeEndOnlyCode(CompiledCode* code) {
   ReleaseInstructions(code);
   code->endOnly = BytecodeInstruction{};
   code->endOnly.op = OpEnd;
+  code->endOnly.dispatch = OpEnd;
   code->instructions = &code->endOnly;
   code->count = 1;
   code->capacity = 1;
   code->failed = 1;
   code->prologueLength = 0;
+  code->maxDepth = -1;
 }
 
 void MakeUndefinedCode(CompiledCode* code) {
@@ -159,6 +169,43 @@ void MakeUndefinedCode(CompiledCode* code) {
   if (!EmitConstant(code, OpPushConstant, std::numeric_limits<double>::quiet_NaN()) || !EmitOp(code, OpEnd)) {
     MakeEndOnlyCode(code);
   }
+}
+
+// The combined dispatch code for the instruction at a and the next one, or its own code.
+static uint32_t PairDispatch(const BytecodeInstruction* ins, int32_t a, int32_t count) {
+  const uint32_t first = ins[a].op;
+  if (a + 1 >= count) return OwnDispatch(first);
+  const BytecodeInstruction& next = ins[a + 1];
+  if (first == OpLoadSlot && next.op == OpLoadSlot && a + 2 < count) {
+    if (ins[a + 2].op == OpAdd) return kDispatchLoadSlotLoadSlotAdd;
+    if (ins[a + 2].op == OpMultiply) return kDispatchLoadSlotLoadSlotMultiply;
+  }
+  if (first == OpLoadSlot) {
+    switch (next.op) {
+      case OpAdd: return kDispatchLoadSlotAdd;
+      case OpMultiply: return kDispatchLoadSlotMultiply;
+      case OpDivide: return kDispatchLoadSlotDivide;
+      case OpSin: return kDispatchLoadSlotSin;
+      case OpCos: return kDispatchLoadSlotCos;
+      case OpSquare: return kDispatchLoadSlotSquare;
+      case OpExp: return kDispatchLoadSlotExp;
+      default: break;
+    }
+  } else if (first == OpPushConstant) {
+    switch (next.op) {
+      case OpAdd: return kDispatchPushConstantAdd;
+      case OpMultiply: return kDispatchPushConstantMultiply;
+      case OpDivide: return kDispatchPushConstantDivide;
+      default: break;
+    }
+  } else if (first == OpAdd && next.op == OpLoopIncrement) {
+    return kDispatchAddLoopIncrement;
+  } else if (first == OpLoopIncrement && next.op == OpLoopBack && next.i.k == ins[a].i.k && next.i.jump >= 1 &&
+             next.i.jump <= a + 1) {
+    const BytecodeInstruction& test = ins[a + 1 - next.i.jump];
+    if (test.op == OpLoopTest && test.i.k == ins[a].i.k) return kDispatchLoopIncrementBack;
+  }
+  return OwnDispatch(first);
 }
 
 void ResolveJumpLabels(CompiledCode* code) {
@@ -175,9 +222,10 @@ void ResolveJumpLabels(CompiledCode* code) {
       }
     }
   }
+  for (int32_t a = 0; a < code->count; ++a) ins[a].dispatch = PairDispatch(ins, a, code->count);
 }
 
-bool CheckCodeBalance(const CompiledCode* code) {
+bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth) {
   if (code == nullptr || code->instructions == nullptr || code->count <= 0) return false;
   const BytecodeInstruction* ins = code->instructions;
   // Depth at each open OpLoopTest, so that a loop body must leave the stack as it found it.
@@ -186,6 +234,8 @@ bool CheckCodeBalance(const CompiledCode* code) {
   int32_t loopDepth[kMaxLoops];
   int openLoops = 0;
   int64_t depth = 0;
+  int64_t deepest = 0;
+  if (maxDepth != nullptr) *maxDepth = -1;
   for (int32_t pc = 0; pc < code->count; ++pc) {
     const uint32_t op = ins[pc].op;
     if (op >= kOpcodeCount) continue;
@@ -225,9 +275,12 @@ bool CheckCodeBalance(const CompiledCode* code) {
       case OpAbort:
         // The run ends here with the undefined value; inside a loop body it might not be
         // reached, and what follows would then run unbalanced.
-        return openLoops == 0;
+        if (openLoops != 0) return false;
+        if (maxDepth != nullptr) *maxDepth = static_cast<int32_t>(deepest);
+        return true;
       case OpEnd:
         if (depth != 1 || openLoops != 0) return false;
+        if (maxDepth != nullptr) *maxDepth = static_cast<int32_t>(deepest);
         // Anything after the first OpEnd is never reached.
         return true;
       default:
@@ -235,6 +288,7 @@ bool CheckCodeBalance(const CompiledCode* code) {
     }
     if (depth < pops) return false;
     depth = depth - pops + info.pushes;
+    if (depth > deepest) deepest = depth;
   }
   return false;  // no OpEnd
 }

@@ -109,9 +109,35 @@ extern const OpcodeInfo kOpcodeTable[kOpcodeCount];
 // Name of an opcode for listings ("?" above 75).
 const char* OpcodeName(uint32_t op);
 
+// How the machines run an instruction: its own opcode (76 for every opcode above 75), or one of
+// the combined handlers below that run it together with the next instruction. The combined
+// handlers give exactly the results of the instructions in turn (two, or three for the slot
+// pairs); an instruction reached by a jump still runs alone through its own dispatch code.
+enum DispatchCode : uint32_t {
+  kDispatchNothing = kOpcodeCount,  // an opcode above 75
+  kDispatchLoadSlotAdd,
+  kDispatchLoadSlotMultiply,
+  kDispatchLoadSlotDivide,
+  kDispatchPushConstantAdd,
+  kDispatchPushConstantMultiply,
+  kDispatchPushConstantDivide,
+  kDispatchLoadSlotSin,
+  kDispatchLoadSlotCos,
+  kDispatchLoadSlotSquare,
+  kDispatchLoadSlotExp,
+  kDispatchLoadSlotLoadSlotAdd,       // two slots pushed and added: one value pushed
+  kDispatchLoadSlotLoadSlotMultiply,  // two slots pushed and multiplied
+  kDispatchAddLoopIncrement,   // a sum's accumulation, then its increment
+  kDispatchLoopIncrementBack,  // increment, back jump and the loop test in one step
+  kDispatchCount,
+};
+
 // One instruction: 16 bytes. `c` is read only by OpPushConstant; `i.jump` only by the loop pair.
+// `dispatch` is kept by the emitters (the opcode) and by ResolveJumpLabels (combined pairs); it is
+// not part of the program's meaning and listings do not show it.
 struct BytecodeInstruction {
   uint32_t op;
+  uint32_t dispatch;
   union {
     double c;
     struct {
@@ -136,6 +162,8 @@ struct CompiledCode {
   int32_t capacity;
   int32_t slotCount;
   int32_t prologueLength;
+  // Most values on the stack at once, from CheckCodeBalance; -1 when not known (hand-built).
+  int32_t maxDepth;
   // Storage for the lone OpEnd of a code whose emission failed: it needs no allocation.
   BytecodeInstruction endOnly;
 };
@@ -168,11 +196,12 @@ void MakeEndOnlyCode(CompiledCode* code);
 void MakeUndefinedCode(CompiledCode* code);
 
 // Writes the jump distance b - a into every OpLoopTest at a and the first OpLoopBack at b >= a with
-// the same operand. Must run after every insertion. An OpLoopTest without partner gets distance
-// -1 (CheckCodeBalance rejects such a program).
+// the same operand, and chooses the dispatch codes (combined pairs). Must run after every
+// insertion. An OpLoopTest without partner gets distance -1 (CheckCodeBalance rejects it).
 void ResolveJumpLabels(CompiledCode* code);
 
 // Static check of a finished program: no pop below the bottom, every loop body balanced and
 // properly paired, every slot operand inside [0, slotCount), and exactly one value at OpEnd.
 // Returns true when the program is sound to run.
-bool CheckCodeBalance(const CompiledCode* code);
+// `maxDepth` (optional) receives the most values the program holds at once.
+bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth = nullptr);

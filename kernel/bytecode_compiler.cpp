@@ -594,7 +594,7 @@ void CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* own
     PostError(kErrorMemory);
   } else {
     ResolveJumpLabels(code);
-    if (w.unsound || !CheckCodeBalance(code)) MakeUndefinedCode(code);
+    if (w.unsound || !CheckCodeBalance(code, &code->maxDepth)) MakeUndefinedCode(code);
   }
   if (!nested && gBatch.open && !ownBatch) ++gBatch.functionCounter;
   if (ownBatch) {

@@ -39,9 +39,9 @@ ScratchState gScratch;
 // The templated core. M supplies the value kind and its operations. Dispatch is threaded: each
 // handler ends with its own indirect jump (labels as values), so that the processor predicts the
 // next handler from the current one instead of from one shared jump.
-template <class M>
-typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const EvalContext* context,
-                             int32_t slotCapacity) {
+template <class M, bool kCheckDepth>
+typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalContext* context,
+                          int32_t slotCapacity) {
   using V = typename M::Value;
   if (code == nullptr || code->instructions == nullptr || code->count <= 0 || slots == nullptr ||
       slotCapacity < code->slotCount) {
@@ -57,7 +57,7 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
     bindings = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
     if (bindings != nullptr) bindingCount = owner->bindings->count;
   }
-  static void* const kHandlers[kOpcodeCount + 1] = {
+  static void* const kHandlers[kDispatchCount] = {
       &&op_PushConstant, &&op_LoadSlot, &&op_PushDefinedName, &&op_StoreSlot, &&op_Swap,
       &&op_PushColumnValue, &&op_PushRowValue, &&op_PushBinding, &&op_Add, &&op_Nothing,
       &&op_Multiply, &&op_Divide, &&op_Power, &&op_Atan2Positive, &&op_Hypot,
@@ -72,31 +72,36 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
       &&op_Ceil, &&op_If, &&op_Branch, &&op_RealPart, &&op_ImagPart,
       &&op_Arg, &&op_PushI, &&op_Mod, &&op_Min, &&op_Max,
       &&op_Clamp, &&op_Abort, &&op_StorePop, &&op_LoopTest, &&op_LoopIncrement,
-      &&op_LoopBack, &&op_End, &&op_Nothing /* every opcode above 75 */};
+      &&op_LoopBack, &&op_End, &&op_Nothing /* every opcode above 75 */,
+      &&op_LoadSlotAdd, &&op_LoadSlotMultiply, &&op_LoadSlotDivide,
+      &&op_PushConstantAdd, &&op_PushConstantMultiply, &&op_PushConstantDivide,
+      &&op_LoadSlotSin, &&op_LoadSlotCos, &&op_LoadSlotSquare, &&op_LoadSlotExp,
+      &&op_LoadSlotLoadSlotAdd, &&op_LoadSlotLoadSlotMultiply, &&op_AddLoopIncrement, &&op_LoopIncrementBack};
+  static_assert(sizeof kHandlers / sizeof kHandlers[0] == kDispatchCount, "one handler per dispatch code");
   V stack[kValueStackLimit + 1];
   V top = M::Undefined();
   int sp = 0;
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
-  const int32_t prologue = code->prologueLength;
-  int32_t pc = 0;
+  const BytecodeInstruction* const prologueEnd = ins + code->prologueLength;
+  const BytecodeInstruction* ip = ins;  // the instruction being run
 
-#define QV_DISPATCH() goto* kHandlers[ins[pc].op < kOpcodeCount ? ins[pc].op : kOpcodeCount]
+#define QV_DISPATCH() goto* kHandlers[ip->dispatch]
 // After an instruction: canonical undefined top (ending the run unless the code has
 // conditionals or the instruction belongs to the prologue), then the next handler.
 #define QV_NEXT()                                                 \
   do {                                                            \
-    ++pc;                                                         \
+    ++ip;                                                         \
     if (M::IsUndefined(top)) {                                    \
       top = M::Undefined();                                       \
-      if (!keepGoing && pc > prologue) return M::Undefined();     \
+      if (!keepGoing && ip > prologueEnd) return M::Undefined();     \
     }                                                             \
     QV_DISPATCH();                                                \
   } while (0)
 // A push: the old top goes below; the 199th value below the top is an overflow.
 #define QV_PUSH(value)                  \
   do {                                  \
-    if (sp + 1 >= kValueStackLimit) {   \
+    if (kCheckDepth && sp + 1 >= kValueStackLimit) { \
       PostError(kErrorMemory);          \
       return M::Undefined();            \
     }                                   \
@@ -114,44 +119,95 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
 
   QV_DISPATCH();
 
-// An operand pushed and consumed at once by the next instruction's add, multiply or divide is
-// combined without the round trip through the stack. The outcome is the same as the two
-// instructions in turn: the pushed value is defined and the push could not overflow.
-#define QV_FUSED_PUSH(expression)                                           \
+// Combined pairs (chosen by ResolveJumpLabels): an operand pushed and consumed at once by the
+// next instruction, a sum's accumulation followed by its increment, an increment followed by the
+// back jump and the loop test. Each gives exactly the two instructions' results; when the pushed
+// value is undefined or the push would overflow, the first instruction runs alone instead.
+#define QV_PUSH_THEN_BINARY(name, load, alone)              \
+  {                                                         \
+    const V value = (load);                                 \
+    if (M::IsUndefined(value) || (kCheckDepth && sp + 1 >= kValueStackLimit)) goto alone; \
+    top = M::name(top, value);                              \
+    ++ip;                                                   \
+    QV_NEXT();                                              \
+  }
+#define QV_LOAD_THEN_UNARY(name)                                            \
   {                                                                         \
-    const V value = (expression);                                           \
-    if (!M::IsUndefined(value) && sp + 1 < kValueStackLimit) {              \
-      switch (ins[pc + 1].op) {                                             \
-        case OpAdd: top = M::Add(top, value); ++pc; QV_NEXT();              \
-        case OpMultiply: top = M::Multiply(top, value); ++pc; QV_NEXT();    \
-        case OpDivide: top = M::Divide(top, value); ++pc; QV_NEXT();        \
-        default: break;                                                     \
-      }                                                                     \
-    }                                                                       \
-    QV_PUSH(value);                                                         \
+    const V value = M::Load(slots[ip->i.k]);                            \
+    if (M::IsUndefined(value) || (kCheckDepth && sp + 1 >= kValueStackLimit)) goto op_LoadSlot; \
+    stack[sp++] = top;                                                      \
+    top = M::name(value);                                                   \
+    ++ip;                                                                   \
     QV_NEXT();                                                              \
   }
 
-// The accumulation of a sum goes straight on to the loop's increment.
+op_LoadSlotAdd:
+  QV_PUSH_THEN_BINARY(Add, M::Load(slots[ip->i.k]), op_LoadSlot)
+op_LoadSlotMultiply:
+  QV_PUSH_THEN_BINARY(Multiply, M::Load(slots[ip->i.k]), op_LoadSlot)
+op_LoadSlotDivide:
+  QV_PUSH_THEN_BINARY(Divide, M::Load(slots[ip->i.k]), op_LoadSlot)
+op_PushConstantAdd:
+  QV_PUSH_THEN_BINARY(Add, M::Constant(ip->c), op_PushConstant)
+op_PushConstantMultiply:
+  QV_PUSH_THEN_BINARY(Multiply, M::Constant(ip->c), op_PushConstant)
+op_PushConstantDivide:
+  QV_PUSH_THEN_BINARY(Divide, M::Constant(ip->c), op_PushConstant)
+op_LoadSlotSin:
+  QV_LOAD_THEN_UNARY(Sin)
+op_LoadSlotCos:
+  QV_LOAD_THEN_UNARY(Cos)
+op_LoadSlotSquare:
+  QV_LOAD_THEN_UNARY(Square)
+op_LoadSlotExp:
+  QV_LOAD_THEN_UNARY(Exp)
+// Two slots pushed, then combined: one push of the result.
+#define QV_TWO_SLOTS_THEN_BINARY(name)                                                              \
+  {                                                                                                 \
+    const V a = M::Load(slots[ip->i.k]);                                                            \
+    const V b = M::Load(slots[ip[1].i.k]);                                                          \
+    if (M::IsUndefined(a) || M::IsUndefined(b) || (kCheckDepth && sp + 2 >= kValueStackLimit)) {   \
+      goto op_LoadSlot;                                                                             \
+    }                                                                                               \
+    stack[sp++] = top;                                                                              \
+    top = M::name(a, b);                                                                            \
+    ip += 2;                                                                                        \
+    QV_NEXT();                                                                                      \
+  }
+op_LoadSlotLoadSlotAdd:
+  QV_TWO_SLOTS_THEN_BINARY(Add)
+op_LoadSlotLoadSlotMultiply:
+  QV_TWO_SLOTS_THEN_BINARY(Multiply)
+op_AddLoopIncrement:
+  top = M::Add(stack[--sp], top);
+  if (M::IsUndefined(top)) QV_NEXT();
+  ++ip;
+  QV_DISPATCH();  // the increment (itself possibly combined with the back jump)
+op_LoopIncrementBack : {
+  const int32_t k = ip->i.k;
+  M::Increment(slots[k]);
+  // The back jump lands on the test, which then continues into the body or leaves the loop.
+  ip = M::LoopContinues(slots[k], slots[k + 1]) ? ip + 1 - ip[1].i.jump : ip + 1;
+  QV_NEXT();
+}
+
 op_Add:
   top = M::Add(stack[--sp], top);
-  if (ins[pc + 1].op == OpLoopIncrement && !M::IsUndefined(top)) {
-    ++pc;
-    goto op_LoopIncrement;
-  }
   QV_NEXT();
 op_PushConstant:
-  QV_FUSED_PUSH(M::Constant(ins[pc].c))
+  QV_PUSH(M::Constant(ip->c));
+  QV_NEXT();
 op_LoadSlot:
-  QV_FUSED_PUSH(M::Load(slots[ins[pc].i.k]))
+  QV_PUSH(M::Load(slots[ip->i.k]));
+  QV_NEXT();
 op_PushDefinedName : {
   Complex value{kNaN, kNaN};
-  LookUpDefinedValue(&value, ins[pc].i.k);
+  LookUpDefinedValue(&value, ip->i.k);
   QV_PUSH(M::FromDefined(value));
   QV_NEXT();
 }
 op_StoreSlot:
-  M::Store(slots[ins[pc].i.k], top);
+  M::Store(slots[ip->i.k], top);
   QV_NEXT();
 op_Swap : {
   V t = stack[sp - 1];
@@ -163,9 +219,9 @@ op_PushColumnValue:
 op_PushRowValue : {
   V value = M::Undefined();
   if (context != nullptr && context->table != nullptr) {
-    const int32_t k = ins[pc].i.k;
+    const int32_t k = ip->i.k;
     int64_t entry;
-    if (ins[pc].op == OpPushColumnValue) {
+    if (ip->op == OpPushColumnValue) {
       entry = static_cast<int64_t>(context->slotCount) + static_cast<int64_t>(k) * context->nx + context->column;
     } else {
       entry = static_cast<int64_t>(context->slotCount) + static_cast<int64_t>(context->uCount) * context->nx +
@@ -177,7 +233,7 @@ op_PushRowValue : {
   QV_NEXT();
 }
 op_PushBinding : {
-  const int32_t k = ins[pc].i.k;
+  const int32_t k = ip->i.k;
   QV_PUSH((k >= 0 && k < bindingCount) ? M::FromBinding(bindings[k]) : M::Undefined());
   QV_NEXT();
 }
@@ -223,9 +279,9 @@ op_Nothing:
   QV_UNARY(Acsch)
   QV_UNARY(Asech)
 op_Chain : {
-  const int k = ins[pc].i.k;
+  const int k = ip->i.k;
   stack[sp] = top;
-  top = M::Chain(ins[pc].op, &stack[sp + 1 - k], k);
+  top = M::Chain(ip->op, &stack[sp + 1 - k], k);
   sp -= k - 1;
   QV_NEXT();
 }
@@ -240,7 +296,7 @@ op_RationalPower:
   QV_UNARY(Ceil)
   QV_BINARY(If)
 op_Branch : {
-  const int k = ins[pc].i.k;
+  const int k = ip->i.k;
   stack[sp] = top;
   top = M::Branch(&stack[sp + 1 - 2 * k], k);
   sp -= 2 * k - 1;
@@ -262,42 +318,44 @@ op_Clamp:
 op_Abort:
   return M::Undefined();
 op_StorePop:
-  M::Store(slots[ins[pc].i.k], top);
+  M::Store(slots[ip->i.k], top);
   top = stack[--sp];
   QV_NEXT();
 op_LoopTest:
-  if (!M::LoopContinues(slots[ins[pc].i.k], slots[ins[pc].i.k + 1])) {
-    if (ins[pc].i.jump < 1) return M::Undefined();  // unresolved: no back jump to leave by
-    pc += ins[pc].i.jump;
+  if (!M::LoopContinues(slots[ip->i.k], slots[ip->i.k + 1])) {
+    if (ip->i.jump < 1) return M::Undefined();  // unresolved: no back jump to leave by
+    ip += ip->i.jump;
   }
   QV_NEXT();
-op_LoopIncrement : {
-  // Increment, jump back and test in one step when the loop's back jump follows (it always does
-  // in compiled code): the same transitions as the three instructions in turn.
-  const int32_t k = ins[pc].i.k;
-  M::Increment(slots[k]);
-  const BytecodeInstruction& back = ins[pc + 1];
-  if (back.op == OpLoopBack && back.i.k == k && back.i.jump >= 1 && back.i.jump <= pc + 1) {
-    const int32_t test = pc + 1 - back.i.jump;
-    if (ins[test].op == OpLoopTest && ins[test].i.k == k) {
-      pc = M::LoopContinues(slots[k], slots[k + 1]) ? test : pc + 1;
-    }
-  }
+op_LoopIncrement:
+  M::Increment(slots[ip->i.k]);
   QV_NEXT();
-}
 op_LoopBack:
-  if (ins[pc].i.jump < 1 || ins[pc].i.jump > pc) return M::Undefined();
-  pc -= ins[pc].i.jump;  // back to the test, without the checks
+  if (ip->i.jump < 1 || ip->i.jump > ip - ins) return M::Undefined();
+  ip -= ip->i.jump;  // back to the test, without the checks
   QV_DISPATCH();
 op_End:
   return M::Finish(top);
 
-#undef QV_FUSED_PUSH
+#undef QV_PUSH_THEN_BINARY
+#undef QV_TWO_SLOTS_THEN_BINARY
+#undef QV_LOAD_THEN_UNARY
 #undef QV_BINARY
 #undef QV_UNARY
 #undef QV_PUSH
 #undef QV_NEXT
 #undef QV_DISPATCH
+}
+
+// A program whose depth is known to stay below the limit runs without the depth checks; any
+// other (a deep one, or a hand-built one) runs with them.
+template <class M>
+typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const EvalContext* context,
+                             int32_t slotCapacity) {
+  if (code != nullptr && code->maxDepth >= 0 && code->maxDepth < kValueStackLimit) {
+    return RunCore<M, false>(code, slots, context, slotCapacity);
+  }
+  return RunCore<M, true>(code, slots, context, slotCapacity);
 }
 
 // ---------------------------------------------------------------------------------------------

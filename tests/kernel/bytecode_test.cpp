@@ -42,7 +42,9 @@ TEST_F(BytecodeTest, EmittersAppendAndListingShowsOperands) {
   EXPECT_EQ(EmitOp(code, OpEnd), 1);
   EXPECT_EQ(DisassembleCode(code), "PushConstant 0.1\nLoadSlot 3\nAdd\nEnd\n");
   EXPECT_EQ(DisassembleCodeInline(code), "PushConstant 0.1, LoadSlot 3, Add, End");
-  EXPECT_TRUE(CheckCodeBalance(code));
+  int32_t deepest = 0;
+  EXPECT_TRUE(CheckCodeBalance(code, &deepest));
+  EXPECT_EQ(deepest, 2);
   FreeCompiledCode(code);
   EXPECT_EQ(DisassembleCode(nullptr), "");
 }
