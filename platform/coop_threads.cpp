@@ -31,11 +31,11 @@ struct Scheduler {
   std::vector<Worker*> workers;               // creation order; ended ones until joined
   bool unwinding = false;
   int injectedFailures = 0;
-
-  ~Scheduler() { CoopShutdown(); }  // never leave a thread unjoined at exit
 };
 
-Scheduler scheduler;
+// Never destroyed: when a worker calls exit, the main thread is still waiting on the
+// condition variable, and destroying it under a waiter would hang the exit.
+Scheduler& scheduler = *new Scheduler;
 thread_local CoopThreadId currentId = kCoopMainThread;
 
 Worker* FindLive(CoopThreadId id) {
@@ -97,6 +97,11 @@ void* WorkerMain(void* raw) {
   scheduler.changed.notify_all();
   return nullptr;
 }
+
+// At exit on the main thread, no worker is left unjoined.
+struct JoinAtExit {
+  ~JoinAtExit() { CoopShutdown(); }
+} joinAtExit;
 
 size_t RoundUpToPage(size_t bytes) {
   const long page = sysconf(_SC_PAGESIZE);

@@ -191,6 +191,16 @@ TEST_F(CoopThreads, ProcessExitUnwindsAndJoinsLeftoverWorkers) {
   GTEST_FLAG_SET(death_test_style, style);
 }
 
+void ExitFromWorker(void*) { std::exit(3); }
+
+TEST_F(CoopThreads, ExitCalledOnAWorkerEndsTheProcess) {
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(CoopYieldTo(CoopCreateThread(ExitFromWorker, nullptr, 0)),
+              ::testing::ExitedWithCode(3), "");
+  GTEST_FLAG_SET(death_test_style, style);
+}
+
 // Property: with any mix of targeted and round-robin yields, exactly one thread is
 // between yields at any moment.
 struct Mixer {
