@@ -19,7 +19,8 @@ void SetPackedPixel(const PackedBitmap& bm, int32_t h, int32_t v, uint32_t value
 // Sets every pixel of rect (clipped to the bounds) to value & 3; other pixels keep their bits.
 void FillPackedBitmapRect(const PackedBitmap& bm, const QDRect& rect, uint32_t value);
 // Moves the content by dh pixels (right when positive) and dv rows (down when positive);
-// uncovered pixels become 0; |dh| >= width or |dv| >= height clears everything.
+// uncovered pixels become 0; |dh| >= width or |dv| >= height clears everything. Rows move
+// whole (their spare bytes with them); a sideways move leaves the bits past the width alone.
 void ScrollPackedBitmap(const PackedBitmap& bm, int32_t dh, int32_t dv);
 // Copies the pixels of srcRect so that its top-left lands at dstTopLeft; only the copied
 // pixels change, and only pixels inside both bitmaps are read or written.
