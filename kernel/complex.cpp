@@ -14,9 +14,6 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kLn10 = 2.302585092994046;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-// Whole exponents up to this size are formed by repeated squaring and multiplication, which is
-// exact wherever the parts stay small integers.
-constexpr double kLargestRepeatedExponent = 64.0;
 
 inline void Set(Complex& out, double re, double im) {
   out.re = re;
@@ -81,6 +78,12 @@ void ComplexAbs(Complex& out, const Complex& z) { Set(out, std::hypot(z.re, z.im
 void ComplexArg(Complex& out, const Complex& z) { Set(out, std::atan2(z.im + 0.0, z.re), 0.0); }
 
 void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
+  // exp(w ln z) is undefined for an undefined operand; the exact branches below must not turn
+  // NaN^0 into 1.
+  if (ComplexIsUndefined(z) || ComplexIsUndefined(w)) {
+    out = kUndefinedComplex;
+    return;
+  }
   const bool wReal = ComplexIsReal(w);
   if (z.re == 0.0 && z.im == 0.0 && wReal) {
     if (w.re > 0.0) {
@@ -97,7 +100,7 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
     }
   }
   const bool wWhole = wReal && IsWholeNumber(w.re);
-  if (wWhole && std::fabs(w.re) <= kLargestRepeatedExponent) {
+  if (wWhole && std::fabs(w.re) <= kComplexLargestRepeatedExponent) {
     double n = std::fabs(w.re);
     Complex base = z, result{1.0, 0.0};
     while (n > 0.0) {
@@ -244,7 +247,7 @@ void ComplexAcoth(Complex& out, const Complex& z) { OfReciprocal<ComplexAtanh>(o
 namespace {
 
 inline void RealResult(Complex& out, bool real, double value) {
-  if (real) {
+  if (real && !std::isnan(value)) {
     Set(out, value, 0.0);
   } else {
     out = kUndefinedComplex;
@@ -255,12 +258,14 @@ inline bool BothReal(const Complex& a, const Complex& b) { return ComplexIsReal(
 
 }  // namespace
 
+// The top b when it is below (above) the lower value a, else a; an undefined operand gives
+// undefined in either place rather than the other operand.
 void ComplexMin(Complex& out, const Complex& a, const Complex& b) {
-  RealResult(out, BothReal(a, b), b.re >= a.re ? a.re : b.re);
+  RealResult(out, BothReal(a, b), b.re < a.re || std::isnan(b.re) ? b.re : a.re);
 }
 
 void ComplexMax(Complex& out, const Complex& a, const Complex& b) {
-  RealResult(out, BothReal(a, b), b.re <= a.re ? a.re : b.re);
+  RealResult(out, BothReal(a, b), b.re > a.re || std::isnan(b.re) ? b.re : a.re);
 }
 
 void ComplexMod(Complex& out, const Complex& a, const Complex& b) {

@@ -29,7 +29,11 @@ void ComplexDivide(Complex& out, const Complex& a, const Complex& b);
 // c times the conjugate of z over |z|^2, i.e. c / z for a real c.
 void ComplexRealOver(Complex& out, double c, const Complex& z);
 void ComplexSquare(Complex& out, const Complex& z);
-// z^w. Small whole real exponents multiply repeatedly (i^2 = -1, (-2)^3 = -8 exactly).
+// Whole real exponents up to this size are formed by repeated squaring and multiplication, which
+// is exact wherever the parts stay small integers (i^2 = -1, (-2)^3 = -8).
+inline constexpr double kComplexLargestRepeatedExponent = 64.0;
+// z^w: undefined for an undefined operand; small whole real exponents multiply repeatedly,
+// other powers are exp(w ln z) with the exactness fix-ups for real operands and for +-i.
 void ComplexPower(Complex& out, const Complex& z, const Complex& w);
 void ComplexExp(Complex& out, const Complex& z);
 void ComplexLn(Complex& out, const Complex& z);  // imaginary part in (-pi, pi]
@@ -64,7 +68,8 @@ void ComplexAsech(Complex& out, const Complex& z);
 void ComplexAcsch(Complex& out, const Complex& z);
 
 // Real-only operations: undefined unless the operands are real-valued; then the real operation
-// with imaginary part 0. Min gives a unless b < a; max gives a unless b > a.
+// with imaginary part 0. Min gives a unless b < a; max gives a unless b > a; an undefined
+// operand gives undefined.
 void ComplexMin(Complex& out, const Complex& a, const Complex& b);
 void ComplexMax(Complex& out, const Complex& a, const Complex& b);
 void ComplexMod(Complex& out, const Complex& a, const Complex& b);  // floored modulo

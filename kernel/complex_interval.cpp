@@ -4,9 +4,11 @@
 #include "kernel/complex_interval.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <type_traits>
 
+#include "kernel/complex.h"
 #include "kernel/elementary_functions.h"
 
 static_assert(sizeof(ComplexInterval) == 4 * sizeof(double) &&
@@ -171,15 +173,45 @@ void ComplexIntervalLn(CI& out, const CI& z) {
 }
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
-  const CI ten{{10.0, 10.0}, kZero};
-  const CI r = Over(Ln(z), Ln(ten));
-  Finish(out, r.re, r.im);
+  // ln z over the real ln 10, bound by bound as the point function divides: a full complex
+  // quotient would multiply an infinite bound of ln |z| by the divisor's zero imaginary part.
+  const double ln10 = std::log(10.0);
+  const CI l = Ln(z);
+  Finish(out, Interval{l.re.lo / ln10, l.re.hi / ln10}, Interval{l.im.lo / ln10, l.im.hi / ln10});
 }
 
+namespace {
+
+// The point square root takes its own branch on the real axis, exactly (sqrt x, 0) for x >= 0
+// and (0, sqrt(-x)) for x < 0; the polar formula would leave cos(pi/2) = 6e-17 in place of 0.
+CI SqrtOnRealAxis(const Interval& re0) {
+  const Interval re = IntervalIsWrapped(re0) ? kWholeLine : re0;
+  const bool nonNegative = re.hi >= 0.0, negative = re.lo < 0.0;
+  return {{negative ? 0.0 : std::sqrt(re.lo), nonNegative ? std::sqrt(re.hi) : 0.0},
+          {nonNegative ? 0.0 : std::sqrt(-re.hi), negative ? std::sqrt(-re.lo) : 0.0}};
+}
+
+inline bool HoldsZero(const Interval& a) {
+  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
+}
+
+}  // namespace
+
 void ComplexIntervalSqrt(CI& out, const CI& z) {
+  if (ComplexIntervalIsUndefined(z)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  const CI axis = SqrtOnRealAxis(z.re);
+  if (ComplexIntervalIsReal(z)) {
+    Finish(out, axis.re, axis.im);
+    return;
+  }
   const Interval r = Apply<IntervalSqrt>(Hypot(z.re, z.im));
   const Interval t = Mul(kHalf, Angle(z));
-  Finish(out, Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t)));
+  CI polar{Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t))};
+  if (HoldsZero(z.im)) HullOfBranches(polar, polar, axis);
+  Finish(out, polar.re, polar.im);
 }
 
 void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
@@ -196,14 +228,38 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
     Finish(out, Interval{lo, hi}, kZero);
     return;
   }
-  if (wReal && ComplexIntervalIsReal(z) && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo)) {
+  const bool wholeExponent = wReal && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo);
+  if (wholeExponent && ComplexIntervalIsReal(z)) {
     Interval r;
     IntervalPowerOrdinary(r, z.re, w.re);
     Finish(out, r, kZero);
     return;
   }
+  if (wholeExponent && std::fabs(w.re.lo) <= kComplexLargestRepeatedExponent) {
+    // The point power multiplies repeatedly here (so (x i)^4 is exactly real); the same steps
+    // on rectangles enclose each of its partial products.
+    double n = std::fabs(w.re.lo);
+    CI base = z, result = kComplexOne;
+    while (n > 0.0) {
+      if (std::fmod(n, 2.0) == 1.0) result = Times(result, base);
+      n = std::floor(n / 2.0);
+      if (n > 0.0) base = Square(base);
+    }
+    if (w.re.lo < 0.0) result = Over(kComplexOne, result);
+    Finish(out, result.re, result.im);
+    return;
+  }
   CI r;
   ComplexIntervalExp(r, Times(w, Ln(z)));
+  if (wholeExponent && IntervalIsExactly(z.re, 0.0, 0.0) &&
+      (IntervalIsExactly(z.im, 1.0, 1.0) || IntervalIsExactly(z.im, -1.0, -1.0))) {
+    // Large whole powers of i and -i, exact as at a point.
+    if (IsEvenNumber(w.re.lo)) {
+      r.im = kZero;
+    } else {
+      r.re = kZero;
+    }
+  }
   Finish(out, r.re, r.im);
 }
 
@@ -346,10 +402,6 @@ void RealOnly1(CI& out, const CI& z) {
   Interval r;
   F(r, z.re);
   Finish(out, r, kZero);
-}
-
-inline bool HoldsZero(const Interval& a) {
-  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
 }
 
 template <void (*F)(Interval&, const Interval&, const Interval&)>

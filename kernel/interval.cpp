@@ -120,31 +120,41 @@ void IntervalMultiplyOrdinary(Interval& out, const Interval& a, const Interval& 
   Set(out, std::min({p1, p2, p3, p4}), std::max({p1, p2, p3, p4}));
 }
 
-void IntervalMultiply(Interval& out, const Interval& a, const Interval& b) {
+namespace {
+
+// Applies an operation defined for ordinary operands to possibly wrapped ones: each wrapped
+// operand is split into its halves [-inf, hi] and [lo, +inf] and the partial results joined,
+// so a gap that the partial results keep apart stays out of the result.
+void OverOrdinaryHalves(Interval& out, const Interval& a, const Interval& b,
+                        void (*ordinary)(Interval&, const Interval&, const Interval&)) {
   if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
     out = kUndefinedInterval;
     return;
   }
   const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
   if (!wa && !wb) {
-    IntervalMultiplyOrdinary(out, a, b);
+    ordinary(out, a, b);
     return;
   }
   if (wa && wb) {
     Interval p[4];
-    IntervalMultiplyOrdinary(p[0], LowerHalf(a), LowerHalf(b));
-    IntervalMultiplyOrdinary(p[1], LowerHalf(a), UpperHalf(b));
-    IntervalMultiplyOrdinary(p[2], UpperHalf(a), LowerHalf(b));
-    IntervalMultiplyOrdinary(p[3], UpperHalf(a), UpperHalf(b));
+    ordinary(p[0], LowerHalf(a), LowerHalf(b));
+    ordinary(p[1], LowerHalf(a), UpperHalf(b));
+    ordinary(p[2], UpperHalf(a), LowerHalf(b));
+    ordinary(p[3], UpperHalf(a), UpperHalf(b));
     IntervalHull4(out, p[0], p[1], p[2], p[3]);
     return;
   }
-  const Interval& plain = wa ? b : a;
-  const Interval& wrapped = wa ? a : b;
   Interval p1, p2;
-  IntervalMultiplyOrdinary(p1, plain, LowerHalf(wrapped));
-  IntervalMultiplyOrdinary(p2, plain, UpperHalf(wrapped));
+  ordinary(p1, wa ? LowerHalf(a) : a, wb ? LowerHalf(b) : b);
+  ordinary(p2, wa ? UpperHalf(a) : a, wb ? UpperHalf(b) : b);
   HullStrict(out, p1, p2);
+}
+
+}  // namespace
+
+void IntervalMultiply(Interval& out, const Interval& a, const Interval& b) {
+  OverOrdinaryHalves(out, a, b, IntervalMultiplyOrdinary);
 }
 
 void IntervalReciprocal(Interval& out, const Interval& a) {
@@ -289,76 +299,63 @@ void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e) 
       Set(out, std::pow(lo, e.lo), std::pow(a.hi, e.hi));
       return;
     }
-    // pow = exp(y ln x) is monotone in each argument separately, so corners bound it.
+    // pow = exp(y ln x) is monotone in each argument separately, so corners bound it. When e
+    // holds 0 the corners already straddle x^0 = 1 (0^0 included: 0^e.lo >= 1 >= 0^e.hi).
     const double c1 = std::pow(lo, e.lo), c2 = std::pow(lo, e.hi);
     const double c3 = std::pow(a.hi, e.lo), c4 = std::pow(a.hi, e.hi);
-    double rlo = std::min({c1, c2, c3, c4}), rhi = std::max({c1, c2, c3, c4});
-    if (ContainsZero(e)) {  // pow(0, 0) = 1 is not a limit of the corners
-      rlo = std::min(rlo, 1.0);
-      rhi = std::max(rhi, 1.0);
-    }
-    Set(out, rlo, rhi);
+    Set(out, std::min({c1, c2, c3, c4}), std::max({c1, c2, c3, c4}));
     return;
   }
   out = kUndefinedInterval;
 }
 
 void IntervalPower(Interval& out, const Interval& a, const Interval& b) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
-  const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
-  if (!wa && !wb) {
-    IntervalPowerOrdinary(out, a, b);
-    return;
-  }
-  if (wa && wb) {
-    Interval p[4];
-    IntervalPowerOrdinary(p[0], LowerHalf(a), LowerHalf(b));
-    IntervalPowerOrdinary(p[1], LowerHalf(a), UpperHalf(b));
-    IntervalPowerOrdinary(p[2], UpperHalf(a), LowerHalf(b));
-    IntervalPowerOrdinary(p[3], UpperHalf(a), UpperHalf(b));
-    IntervalHull4(out, p[0], p[1], p[2], p[3]);
-    return;
-  }
-  Interval p1, p2;
-  if (wa) {
-    IntervalPowerOrdinary(p1, LowerHalf(a), b);
-    IntervalPowerOrdinary(p2, UpperHalf(a), b);
-  } else {
-    IntervalPowerOrdinary(p1, a, LowerHalf(b));
-    IntervalPowerOrdinary(p2, a, UpperHalf(b));
-  }
-  HullStrict(out, p1, p2);
+  OverOrdinaryHalves(out, a, b, IntervalPowerOrdinary);
 }
+
+namespace {
+
+// x^e for an ordinary x where e = p/q has an odd reduced denominator, so a negative x has the
+// real root: |x|^e, negated when the reduced numerator is odd.
+void OddRootPower(Interval& out, const Interval& x, const Interval& e, bool oddP) {
+  if (x.hi <= 0.0) {
+    Interval r;
+    IntervalPowerOrdinary(r, Interval{-x.hi, -x.lo}, e);
+    if (oddP) IntervalNegate(r, r);
+    out = r;
+  } else if (x.lo < 0.0) {
+    Interval r1, r2;
+    IntervalPowerOrdinary(r1, Interval{0.0, x.hi}, e);
+    IntervalPowerOrdinary(r2, Interval{0.0, -x.lo}, e);
+    if (oddP) IntervalNegate(r2, r2);
+    HullStrict(out, r1, r2);
+  } else {
+    IntervalPowerOrdinary(out, x, e);
+  }
+}
+
+}  // namespace
 
 void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, const Interval& p) {
   if (IntervalIsUndefined(x) || IntervalIsUndefined(q) || IntervalIsUndefined(p)) {
     out = kUndefinedInterval;
     return;
   }
-  if (p.lo == p.hi && q.lo == q.hi && IsWholeInt32(p.lo) && IsWholeInt32(q.lo) &&
-      !IntervalIsWrapped(x)) {
+  if (p.lo == p.hi && q.lo == q.hi && IsWholeInt32(p.lo) && IsWholeInt32(q.lo)) {
     const double g = GreatestCommonDivisor(q.lo, p.lo);
     const double reducedQ = q.lo / g;
     if (IsWholeNumber(reducedQ) && !IsEvenNumber(reducedQ)) {  // real odd root, also for q < 0
       const Interval e{p.lo / q.lo, p.lo / q.lo};
       const bool oddP = !IsEvenNumber(p.lo / g);
-      if (x.hi <= 0.0) {
-        Interval r;
-        IntervalPowerOrdinary(r, Interval{-x.hi, -x.lo}, e);
-        if (oddP) IntervalNegate(r, r);
-        out = r;
-      } else if (x.lo < 0.0) {
-        Interval r1, r2;
-        IntervalPowerOrdinary(r1, Interval{0.0, x.hi}, e);
-        IntervalPowerOrdinary(r2, Interval{0.0, -x.lo}, e);
-        if (oddP) IntervalNegate(r2, r2);
-        HullStrict(out, r1, r2);
-      } else {
-        IntervalPowerOrdinary(out, x, e);
+      if (!IntervalIsWrapped(x)) {
+        OddRootPower(out, x, e, oddP);
+        return;
       }
+      // A wrapped x (say from 1/x) has real roots on both halves too.
+      Interval r1, r2;
+      OddRootPower(r1, LowerHalf(x), e, oddP);
+      OddRootPower(r2, UpperHalf(x), e, oddP);
+      HullStrict(out, r1, r2);
       return;
     }
   }

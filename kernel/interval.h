@@ -41,7 +41,8 @@ void IntervalReciprocal(Interval& out, const Interval& a);
 void IntervalDivide(Interval& out, const Interval& a, const Interval& b);  // a * (1/b)
 void IntervalPower(Interval& out, const Interval& a, const Interval& b);
 void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e);
-// x^(p/q) with q the top operand; odd reduced denominators give the real root of negative x.
+// x^(p/q) with q the top operand; odd reduced denominators give the real root of negative x,
+// on both halves of a wrapped x too.
 void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, const Interval& p);
 // Smallest interval, possibly wrapped, holding both; a undefined gives undefined, b undefined a.
 void IntervalHull(Interval& out, const Interval& a, const Interval& b);

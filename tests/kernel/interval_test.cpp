@@ -212,6 +212,16 @@ TEST(IntervalArithmetic, PowersAndRationalPowers) {
       {"negative base, interval exponent", Call(IntervalPower, {-2, -1}, {1, 2}), kUndefinedInterval},
   };
   for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  // 1/x over [-1, 2] is the wrapped [0.5, -1]; its cube root is real on both halves:
+  // [0.5^(1/3), -1] with 0.5^(1/3) = 0.79370052598409973737... (hand-computed).
+  const Interval wrappedRoot = rational({0.5, -1}, 3, 1);
+  EXPECT_NEAR(wrappedRoot.lo, 0.79370052598409974, 2e-16);
+  EXPECT_EQ(wrappedRoot.hi, -1.0);
+  // x^(2/3) on both halves: [1, inf] from x <= -1 and [0.5^(2/3), inf] from x >= 0.5, with
+  // 0.5^(2/3) = 0.62996052494743658238... (hand-computed).
+  const Interval wrappedSquareRoot = rational({0.5, -1}, 3, 2);
+  EXPECT_NEAR(wrappedSquareRoot.lo, 0.62996052494743658, 2e-16);
+  EXPECT_EQ(wrappedSquareRoot.hi, kInf);
   const Interval r = rational({-8, 27}, 3, 2);  // 27^(2/3) is 8.999999999999998 through pow
   EXPECT_EQ(r.lo, 0.0);
   EXPECT_NEAR(r.hi, 9.0, 4e-15);
@@ -258,6 +268,9 @@ TEST(IntervalArithmetic, AnglesOfBoxes) {
       {"around origin", Call(IntervalAtan2, {-1, 1}, {-1, 1}), {0, 2 * kPi}},
       {"first quadrant", Call(IntervalAtan2, {1, 2}, {1, 2}), {0.4636476090008061, 1.1071487177940904}},
       {"below origin", Call(IntervalAtan2, {-2, -1}, {-1, 1}), {5 * kPi / 4, 7 * kPi / 4}},
+      // Towards +x infinity below the axis the angle tends to 2 pi, not 0.
+      {"below, to the right without end", Call(IntervalAtan2, {-2, -1}, {1, kInf}),
+       {2 * kPi - 1.1071487177940904, 2 * kPi}},
       {"on the x axis", Call(IntervalAtan2, {0, 0}, {-1, 1}), {0, kPi}},
       {"signed around origin", Call(IntervalAtan2Signed, {-1, 1}, {-1, 1}), {-kPi, kPi}},
       {"signed, y=-0 on the negative axis", Call(IntervalAtan2Signed, {-0.0, -0.0}, {-2, -1}), {kPi, kPi}},
