@@ -204,6 +204,12 @@ TEST_F(InterpTest, HandBuiltNoOperationAbortAndUnknownOpcodes) {
   code->hasConditionals = 1;  // abort ends the run even with conditionals
   EXPECT_TRUE(std::isnan(RunRealCode(code)));
   FreeCompiledCode(code);
+  // The real machine's angle of a real number: pi for a negative one, 0 otherwise.
+  for (double v : {-2.0, 3.0, 0.0}) {
+    code = Code({C(v), O(OpArg), O(OpEnd)});
+    EXPECT_EQ(RunRealCode(code), v < 0 ? M_PI : 0.0);
+    FreeCompiledCode(code);
+  }
   code = Code({O(OpPushI), O(OpEnd)});
   EXPECT_TRUE(std::isnan(RunRealCode(code)));  // the real machine has no imaginary unit
   Complex z;
