@@ -9,8 +9,12 @@
 #include <cstdint>
 
 #include "kernel/error_register.h"
+#include "kernel/expr_node.h"
+#include "kernel/interface_helpers.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/memory_budget.h"
 #include "kernel/message_tables.h"
+#include "kernel/threads.h"
 
 AppServicesState& AppServicesGlobals() {
   static AppServicesState state;
@@ -27,6 +31,13 @@ void InitApplicationGlobals() {
   long line = sysconf(_SC_LEVEL1_DCACHE_LINESIZE);
   s.cacheLineBytes = line > 0 ? static_cast<int>(line) : 64;
   InitDecimalSeparatorFromLocale();
+  InitTypesettingKernel();
+  LoadColorCursors();
+}
+
+void ShutdownApplicationKernel() {
+  ShutdownThreads();
+  ReleaseNodePools();
 }
 
 bool HasVectorUnit() { return AppServicesGlobals().vectorUnit; }

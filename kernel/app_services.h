@@ -38,9 +38,14 @@ struct AppServicesState {
 AppServicesState& AppServicesGlobals();
 void ResetAppServicesForTest();
 
-// Kernel part of start-up: budget = physical memory, bytes in use 0, machine probes, and
-// the decimal separator read once from the user's locale (LC_NUMERIC itself stays "C").
+// Kernel part of start-up: budget = physical memory, bytes in use 0, machine probes, the
+// decimal separator read once from the user's locale (LC_NUMERIC itself stays "C"), the
+// node pools (once) and the colour cursors.
 void InitApplicationGlobals();
+// Kernel part of shut-down, on the main thread: every worker is aborted through the
+// out-of-memory flag and joined (so none is left to be unwound at exit), then the node
+// pools give back their free chunks.
+void ShutdownApplicationKernel();
 bool HasVectorUnit();
 int CacheLineBytes();
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "kernel/error_register.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/memory_budget.h"
 #include "tests/kernel/memory_test_support.h"
 
@@ -131,6 +132,7 @@ TEST_F(AppServices, StartUpSetsBudgetFromPhysicalMemory) {
   const int line = CacheLineBytes();
   EXPECT_GE(line, 16);
   EXPECT_EQ(line & (line - 1), 0);  // a power of two
+  EXPECT_FALSE(InitTypesettingKernel());  // start-up already made the node pools
 }
 
 TEST_F(AppServices, AlertSinkReceivesTextAndCaptureIsTheDefault) {

@@ -7,6 +7,7 @@
 
 #include <deque>
 
+#include "kernel/app_services.h"
 #include "kernel/interface_helpers.h"
 #include "kernel/memory_budget.h"
 #include "kernel/timers.h"
@@ -242,3 +243,19 @@ TEST_F(Threads, ADeadlineAcrossTheWrapStillGivesOneInterval) {
 }
 
 }  // namespace
+
+// The shell's quit path goes through the kernel half of shut-down: a worker in the middle
+// of its loop leaves it through the abort flag (not by being unwound at exit).
+TEST_F(Threads, KernelShutdownAbortsARunningWorkerThroughTheFlag) {
+  Counter& running = MakeCounter(50 * kSlice);
+  StartThread(CountingWorker, &running);
+  YieldThreadsTimed();
+  ASSERT_GT(running.iterations, 0);
+  ASSERT_FALSE(running.ended);
+  ShutdownApplicationKernel();
+  EXPECT_TRUE(running.aborted);
+  EXPECT_TRUE(running.ended);
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+  EXPECT_EQ(LiveThreadClosures(), 0);
+  EXPECT_FALSE(GetOutOfMemoryFlag());
+}
