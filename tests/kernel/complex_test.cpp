@@ -11,25 +11,16 @@
 #include "kernel/complex.h"
 #include "kernel/elementary_functions.h"
 #include "kernel/special_functions.h"
+#include "tests/kernel/interval_test_support.h"
 
 namespace {
+
+using interval_test::Call;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 using Std = std::complex<double>;
-
-Complex Call(void (*f)(Complex&, const Complex&), Complex z) {
-  Complex r;
-  f(r, z);
-  return r;
-}
-
-Complex Call(void (*f)(Complex&, const Complex&, const Complex&), Complex a, Complex b) {
-  Complex r;
-  f(r, a, b);
-  return r;
-}
 
 ::testing::AssertionResult Exactly(const Complex& got, const Complex& want) {
   const bool reOk = got.re == want.re || (std::isnan(got.re) && std::isnan(want.re));

@@ -16,15 +16,16 @@
 #include "kernel/elementary_functions.h"
 #include "kernel/interval.h"
 #include "kernel/special_functions.h"
+#include "tests/kernel/interval_test_support.h"
 
 namespace {
 
+using interval_test::Fmt;
+using interval_test::Holds;
+using interval_test::Show;
+
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kPi = 3.141592653589793;
-
-bool Holds(const Interval& r, double v) {
-  return IntervalIsWrapped(r) ? (v >= r.lo || v <= r.hi) : (r.lo <= v && v <= r.hi);
-}
 
 bool Unbounded(const Interval& a) {
   return IntervalIsWrapped(a) || std::isinf(a.lo) || std::isinf(a.hi);
@@ -125,14 +126,6 @@ class Sampler {
 
   std::mt19937_64 rng_;
 };
-
-std::string Fmt(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
-std::string Show(const Interval& a) { return "[" + Fmt(a.lo) + ", " + Fmt(a.hi) + "]"; }
 
 struct Tolerance {
   double relative = 1e-15;  // about 4.5 ulps

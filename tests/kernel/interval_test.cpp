@@ -10,42 +10,18 @@
 #include "kernel/elementary_functions.h"
 #include "kernel/interval.h"
 #include "kernel/special_functions.h"
+#include "tests/kernel/interval_test_support.h"
 
 namespace {
+
+using interval_test::Call;
+using interval_test::Holds;
+using interval_test::Same;
+using interval_test::Show;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPi = 3.141592653589793;
-
-std::string Show(const Interval& a) {
-  return "[" + std::to_string(a.lo) + ", " + std::to_string(a.hi) + "]";
-}
-
-// Bit-for-bit equality of both bounds, treating the two NaN-free zeros alike.
-::testing::AssertionResult Same(const Interval& got, const Interval& want) {
-  const bool undefinedBoth = IntervalIsUndefined(got) && IntervalIsUndefined(want);
-  if (undefinedBoth || (got.lo == want.lo && got.hi == want.hi)) return ::testing::AssertionSuccess();
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "got [%.17g, %.17g], want [%.17g, %.17g]", got.lo, got.hi, want.lo,
-                want.hi);
-  return ::testing::AssertionFailure() << buf;
-}
-
-Interval Call(void (*f)(Interval&, const Interval&), Interval a) {
-  Interval r;
-  f(r, a);
-  return r;
-}
-
-Interval Call(void (*f)(Interval&, const Interval&, const Interval&), Interval a, Interval b) {
-  Interval r;
-  f(r, a, b);
-  return r;
-}
-
-bool Holds(const Interval& r, double v) {
-  return IntervalIsWrapped(r) ? (v >= r.lo || v <= r.hi) : (r.lo <= v && v <= r.hi);
-}
 
 TEST(IntervalArithmetic, WrappedReciprocalsAndSums) {
   struct Case { const char* what; Interval got; Interval want; };
