@@ -1,9 +1,8 @@
 // The contract of interval arithmetic as a property: for random ordinary and wrapped boxes
 // (degenerate, touching 0 with either sign, poles, +-1, +-infinity), every finite value of the
-// real point function at sampled points of the operands lies in the result, allowing a few ulps
-// for the rounding of the bounds. An undefined result must be earned: some sampled point has no
-// value, or a stated rule (0 times an unbounded operand) refuses the box.
-// Points are real numbers: an infinite bound is approached by ever larger finite points.
+// real point function at sampled (finite) points of the operands lies in the result, allowing a
+// few ulps for the rounding of the bounds. An undefined result must be earned: some sampled point
+// has no value, or a stated rule (0 times an unbounded operand) refuses the box.
 #include <gtest/gtest.h>
 
 #include <cmath>
