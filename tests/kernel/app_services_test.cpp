@@ -1,9 +1,8 @@
-// Application-shell services: the free-memory test against the heap limit, the stack test
-// on a thread with a small stack, start-up, the alert sink, and the process-wide settings.
+// Application-shell services: the free-memory test against the heap limit, the short-memory
+// test, start-up, the alert sink, and the process-wide settings.
 #include "kernel/app_services.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <clocale>
 #include <cstdio>
@@ -51,7 +50,11 @@ TEST_F(AppServices, CheckFreeMemoryPostsSevenPastTheHeapLimit) {
   EXPECT_EQ(CapturedAlerts().size(), 1u);
 }
 
+// The short-stack half on a worker's own stack is shown in the worker tests.
 TEST_F(AppServices, IsMemoryShortFollowsFlagAndBudgetInBothForms) {
+  const std::size_t left = RemainingStackBytes();  // the main thread's stack is known
+  EXPECT_NE(left, SIZE_MAX);
+  EXPECT_GT(left, kShortStackBytes);
   EXPECT_FALSE(IsMemoryShort());
   EXPECT_FALSE(IsMemoryShort(1 << 20));
   SetOutOfMemoryFlag(true);
@@ -63,62 +66,6 @@ TEST_F(AppServices, IsMemoryShortFollowsFlagAndBudgetInBothForms) {
   EXPECT_TRUE(IsMemoryShort(16));
   EXPECT_TRUE(GetOutOfMemoryFlag());
   EXPECT_EQ(PendingError(), kErrorOutOfMemory);
-}
-
-struct StackProbe {
-  std::size_t remainingAtTop = 0;
-  bool shortAtTop = true;
-  bool shortDeep = false;
-  bool flagDeep = false;
-  std::size_t remainingDeep = 0;
-};
-
-// Recurses until less than the short-stack threshold is left, then asks.
-__attribute__((noinline)) void Descend(StackProbe* probe, int depth) {
-  volatile char pad[1024];
-  pad[0] = static_cast<char>(depth);
-  if (RemainingStackBytes() >= kShortStackBytes - 4096 && depth < 100000) {
-    Descend(probe, depth + 1);
-  } else {
-    probe->remainingDeep = RemainingStackBytes();
-    probe->shortDeep = IsMemoryShort();
-    probe->flagDeep = GetOutOfMemoryFlag();
-  }
-  pad[1] = pad[0];
-}
-
-void* StackThread(void* arg) {
-  auto* probe = static_cast<StackProbe*>(arg);
-  probe->remainingAtTop = RemainingStackBytes();
-  probe->shortAtTop = IsMemoryShort();
-  Descend(probe, 0);
-  return nullptr;
-}
-
-TEST_F(AppServices, ShortStackOnAWorkerThreadIsReportedAndRaisesTheFlag) {
-  constexpr std::size_t kStack = 512 * 1024;
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  ASSERT_EQ(pthread_attr_setstacksize(&attr, kStack), 0);
-  StackProbe probe;
-  pthread_t t;
-  ASSERT_EQ(pthread_create(&t, &attr, StackThread, &probe), 0);
-  pthread_join(t, nullptr);
-  pthread_attr_destroy(&attr);
-  // Independent bound: a fresh thread has nearly all of the stack we gave it.
-  EXPECT_LE(probe.remainingAtTop, kStack);
-  EXPECT_GT(probe.remainingAtTop, kStack / 2);
-  EXPECT_FALSE(probe.shortAtTop);
-  EXPECT_LT(probe.remainingDeep, kShortStackBytes);
-  EXPECT_TRUE(probe.shortDeep);
-  EXPECT_TRUE(probe.flagDeep);
-}
-
-TEST_F(AppServices, MainThreadStackIsKnownAndAmple) {
-  const std::size_t left = RemainingStackBytes();
-  EXPECT_NE(left, SIZE_MAX);
-  EXPECT_GT(left, kShortStackBytes);
-  EXPECT_FALSE(IsMemoryShort());
 }
 
 TEST_F(AppServices, StartUpSetsBudgetFromPhysicalMemory) {

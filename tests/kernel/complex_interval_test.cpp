@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -130,11 +131,7 @@ TEST(ComplexIntervalArithmetic, RealOnlyOperationsOnRealRectanglesEqualTheInterv
       f(want, a);
       CI got;
       c(got, CI{a, {0, 0}});
-      if (IntervalIsUndefined(want)) {
-        EXPECT_TRUE(ComplexIntervalIsUndefined(got));
-      } else {
-        EXPECT_TRUE(Same(got, CI{want, {0, 0}}));
-      }
+      EXPECT_TRUE(Same(got, CI{want, {0, 0}}));  // undefined alike when want is
       c(got, CI{a, {0, 1e-300}});
       EXPECT_TRUE(ComplexIntervalIsUndefined(got));
     }
@@ -144,11 +141,7 @@ TEST(ComplexIntervalArithmetic, RealOnlyOperationsOnRealRectanglesEqualTheInterv
         f(want, a, b);
         CI got;
         c(got, CI{a, {0, 0}}, CI{b, {0, 0}});
-        if (IntervalIsUndefined(want)) {
-          EXPECT_TRUE(ComplexIntervalIsUndefined(got));
-        } else {
-          EXPECT_TRUE(Same(got, CI{want, {0, 0}}));
-        }
+        EXPECT_TRUE(Same(got, CI{want, {0, 0}}));
         c(got, CI{a, {0, 0}}, CI{b, {-1, 0}});
         EXPECT_TRUE(ComplexIntervalIsUndefined(got));
       }
@@ -157,16 +150,11 @@ TEST(ComplexIntervalArithmetic, RealOnlyOperationsOnRealRectanglesEqualTheInterv
 }
 
 TEST(ComplexIntervalArithmetic, CopyFourDoublesKeepsTheLayout) {
-  CI a{{1, 2}, {3, 4}}, b{};
-  CopyFourDoubles(b, a);
-  EXPECT_TRUE(Same(b, a));
-  const double* raw = reinterpret_cast<const double*>(&b);
-  EXPECT_EQ(raw[0], 1);
-  EXPECT_EQ(raw[1], 2);
-  EXPECT_EQ(raw[2], 3);
-  EXPECT_EQ(raw[3], 4);
+  CI b{};
+  CopyFourDoubles(b, CI{{1, 2}, {3, 4}});
   CopyFourDoubles(b, b);
-  EXPECT_TRUE(Same(b, a));
+  const double want[4] = {1, 2, 3, 4};  // re.lo, re.hi, im.lo, im.hi
+  EXPECT_EQ(std::memcmp(&b, want, sizeof want), 0);
 }
 
 class RectangleSampler {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -23,9 +24,18 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kPi = 3.141592653589793;
 
+struct Case {
+  const char* what;
+  Interval got;
+  Interval want;
+};
+
+void ExpectAll(std::initializer_list<Case> cases) {
+  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+}
+
 TEST(IntervalArithmetic, WrappedReciprocalsAndSums) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"1/[-1,2]", Call(IntervalReciprocal, {-1, 2}), {0.5, -1}},
       {"1/[0,2]", Call(IntervalReciprocal, {0, 2}), {0.5, kInf}},
       {"1/[-2,0]", Call(IntervalReciprocal, {-2, 0}), {-kInf, -0.5}},
@@ -41,13 +51,11 @@ TEST(IntervalArithmetic, WrappedReciprocalsAndSums) {
       {"inf - inf", Call(IntervalAdd, {kInf, kInf}, {-kInf, -kInf}), kWholeLine},
       {"NaN upper bound is undefined", Call(IntervalAdd, {1, kNaN}, {0, 1}), kUndefinedInterval},
       {"NaN upper bound right", Call(IntervalAdd, {0, 1}, {1, kNaN}), kUndefinedInterval},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, MultiplicationAndHulls) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"0 times infinity", Call(IntervalMultiply, {0, 1}, {-kInf, 2}), kUndefinedInterval},
       {"[1,2]x[-3,4]", Call(IntervalMultiply, {1, 2}, {-3, 4}), {-6, 8}},
       {"[-1,2]x[-3,4]", Call(IntervalMultiply, {-1, 2}, {-3, 4}), {-6, 8}},
@@ -62,8 +70,7 @@ TEST(IntervalArithmetic, MultiplicationAndHulls) {
       {"hull wrapped with middle of gap", Call(IntervalHull, {3, 1}, {1.5, 2}), {3, 2}},
       {"hull wrapped covering gap", Call(IntervalHull, {3, 1}, {0, 4}), kWholeLine},
       {"hull two wrapped", Call(IntervalHull, {3, 1}, {4, 2}), {3, 2}},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
   Interval h;
   IntervalHull4(h, {1, 2}, {-1, 0}, {5, 6}, {3, kNaN});
   EXPECT_TRUE(IntervalIsUndefined(h));
@@ -72,8 +79,7 @@ TEST(IntervalArithmetic, MultiplicationAndHulls) {
 }
 
 TEST(IntervalArithmetic, TrigonometryGoldenValues) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"sin [0,1]", Call(IntervalSin, {0, 1}), {0, 0.8414709848078965}},
       {"sin [0,2]", Call(IntervalSin, {0, 2}), {0, 1}},
       {"sin [0,7]", Call(IntervalSin, {0, 7}), {-1, 1}},
@@ -90,16 +96,14 @@ TEST(IntervalArithmetic, TrigonometryGoldenValues) {
       {"tan huge", Call(IntervalTan, {1e300, 1e300}), kWholeLine},
       {"sec [-1,1]", Call(IntervalSec, {-1, 1}), {1, 1 / 0.5403023058681398}},
       {"csc [-1,1] holds a pole", Call(IntervalCsc, {-1, 1}), {1 / 0.8414709848078965, -1 / 0.8414709848078965}},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
   // Far from 0 the period index carries rounding; the result must still hold both ends.
   const Interval big = Call(IntervalSin, {1e15, 1e15 + 1});
   EXPECT_TRUE(Holds(big, std::sin(1e15)) && Holds(big, std::sin(1e15 + 1))) << Show(big);
 }
 
 TEST(IntervalArithmetic, MonotoneFunctionsOfWrappedOperands) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"exp wrapped", Call(IntervalExp, {1, -1}), {std::exp(1.0), std::exp(-1.0)}},
       // exp(900) and exp(800) both overflow: the image of the gap's two sides covers (0, inf).
       {"exp saturated gap", Call(IntervalExp, {900, 800}), kWholeLine},
@@ -131,13 +135,11 @@ TEST(IntervalArithmetic, MonotoneFunctionsOfWrappedOperands) {
       {"sech across 0", Call(IntervalSech, {-2, 1}), {Sech(2.0), 1}},
       {"sech wrapped", Call(IntervalSech, {1, -2}), {0, Sech(1.0)}},
       {"coth [0,1]", Call(IntervalCoth, {0, 1}), {1 / std::tanh(1.0), kInf}},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, AbsSquareSignMinMax) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"abs across", Call(IntervalAbs, {-3, 2}), {0, 3}},
       {"abs negative", Call(IntervalAbs, {-3, -2}), {2, 3}},
       {"abs wrapped gap holds 0", Call(IntervalAbs, {2, -3}), {2, kInf}},
@@ -155,8 +157,7 @@ TEST(IntervalArithmetic, AbsSquareSignMinMax) {
       {"max", Call(IntervalMax, {1, 5}, {2, 3}), {2, 5}},
       {"min wrapped counts as whole", Call(IntervalMin, {3, 2}, {0, 1}), {-kInf, 1}},
       {"hypot", Call(IntervalHypot, {-3, 3}, {4, 5}), {4, std::hypot(3.0, 5.0)}},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, PowersAndRationalPowers) {
@@ -165,8 +166,7 @@ TEST(IntervalArithmetic, PowersAndRationalPowers) {
     IntervalRationalPower(r, x, {q, q}, {p, p});
     return r;
   };
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"cube root of [-8,-1]", rational({-8, -1}, 3, 1), {-2, -1}},
       {"cube root of [1,8]", rational({1, 8}, 3, 1), {1, 2}},
       {"[-8,8]^(-1/3)", rational({-8, 8}, 3, -1), {0.5, -0.5}},
@@ -186,8 +186,7 @@ TEST(IntervalArithmetic, PowersAndRationalPowers) {
       {"[4,9]^0.5", Call(IntervalPower, {4, 9}, {0.5, 0.5}), {2, 3}},
       {"[-2,-1]^0.5", Call(IntervalPower, {-2, -1}, {0.5, 0.5}), kUndefinedInterval},
       {"negative base, interval exponent", Call(IntervalPower, {-2, -1}, {1, 2}), kUndefinedInterval},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
   // 1/x over [-1, 2] is the wrapped [0.5, -1]; its cube root is real on both halves:
   // [0.5^(1/3), -1] with 0.5^(1/3) = 0.79370052598409973737... (hand-computed).
   const Interval wrappedRoot = rational({0.5, -1}, 3, 1);
@@ -204,8 +203,7 @@ TEST(IntervalArithmetic, PowersAndRationalPowers) {
 }
 
 TEST(IntervalArithmetic, ComparisonsAndTruth) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"[1,2]<[3,4]", Call(IntervalLess, {1, 2}, {3, 4}), kTruthTrue},
       {"[1,3]<[2,4]", Call(IntervalLess, {1, 3}, {2, 4}), kTruthUndecided},
       {"[3,4]<[1,3]", Call(IntervalLess, {3, 4}, {1, 3}), kTruthFalse},
@@ -232,14 +230,12 @@ TEST(IntervalArithmetic, ComparisonsAndTruth) {
       {"or NaN T", Call(IntervalTruthOr, kUndefinedInterval, kTruthTrue), kTruthTrue},
       {"or NaN F", Call(IntervalTruthOr, kUndefinedInterval, kTruthFalse), kTruthUndecided},
       {"or U F", Call(IntervalTruthOr, kTruthUndecided, kTruthFalse), kTruthUndecided},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, AnglesOfBoxes) {
-  struct Case { const char* what; Interval got; Interval want; };
   // atan2 takes (y, x).
-  const Case cases[] = {
+  ExpectAll({
       {"left of origin", Call(IntervalAtan2, {-1, 1}, {-2, -1}), {2.356194490192345, 3.9269908169872414}},
       {"around origin", Call(IntervalAtan2, {-1, 1}, {-1, 1}), {0, 2 * kPi}},
       {"first quadrant", Call(IntervalAtan2, {1, 2}, {1, 2}), {0.4636476090008061, 1.1071487177940904}},
@@ -251,21 +247,18 @@ TEST(IntervalArithmetic, AnglesOfBoxes) {
       {"signed around origin", Call(IntervalAtan2Signed, {-1, 1}, {-1, 1}), {-kPi, kPi}},
       {"signed, y=-0 on the negative axis", Call(IntervalAtan2Signed, {-0.0, -0.0}, {-2, -1}), {kPi, kPi}},
       {"signed first quadrant", Call(IntervalAtan2Signed, {1, 2}, {1, 2}), {0.4636476090008061, 1.1071487177940904}},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, ModuloEnclosesTheFlooredModulo) {
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case cases[] = {
+  ExpectAll({
       {"loose through dependency", Call(IntervalMod, {0, 10}, {3, 3}), {-9, 10}},
       // 49 * (1/49) rounds below 1; the floored quotient of 49/49 is 1 and the modulo 0.
       {"exact quotient", Call(IntervalMod, {49, 49}, {49, 49}), {0, 0}},
       {"negative divisor", Call(IntervalMod, {7, 7}, {-3, -3}), {-2, -2}},
       {"divisor across 0", Call(IntervalMod, {1, 2}, {-1, 1}), kUndefinedInterval},
       {"wrapped operand", Call(IntervalMod, {3, 1}, {2, 2}), kWholeLine},
-  };
-  for (const Case& c : cases) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
   EXPECT_EQ(FlooredMod(49, 49), 0.0);
 }
 
@@ -273,8 +266,6 @@ TEST(IntervalArithmetic, FactorialIncludesEveryTurningPoint) {
   // Minimum of x! on (-1, inf): 0.8856031944108887 at 0.46163214496836234.
   EXPECT_TRUE(Same(Call(IntervalFactorial, {0, 1}), {0.8856031944108887, 1}));
   EXPECT_TRUE(Same(Call(IntervalFactorial, {0.5, 1}), {Factorial(0.5), 1}));
-  const Interval halfToOne = Call(IntervalFactorial, {0.5, 1});
-  EXPECT_TRUE(Holds(halfToOne, 0.8862269254527580) && Holds(halfToOne, 1.0));
   EXPECT_TRUE(Same(Call(IntervalFactorial, {2, 4}), {2, 24}));
   // Branch (-2,-1): maximum -3.5446436111550050 at -1.5040830082644554; the midpoint value
   // -3.5449077018110320 would miss it.
@@ -292,16 +283,14 @@ TEST(IntervalArithmetic, FactorialIncludesEveryTurningPoint) {
   // Far branches underflow; 0 stands in for the extremum.
   const Interval far = Call(IntervalFactorial, {-300.9, -300.1});
   EXPECT_TRUE(Holds(far, 0.0)) << Show(far);
-  struct Case { const char* what; Interval got; Interval want; };
-  const Case poles[] = {
+  ExpectAll({
       {"pole inside", Call(IntervalFactorial, {-1.5, -0.5}), kWholeLine},
       {"pole at lower bound", Call(IntervalFactorial, {-2, -1.5}), kWholeLine},
       {"pole at upper bound", Call(IntervalFactorial, {-1.5, -1}), kWholeLine},
       {"wrapped", Call(IntervalFactorial, {2, 1}), kWholeLine},
       {"from -1", Call(IntervalFactorial, {-1, 0}), {1, kInf}},
       {"huge negative degenerate", Call(IntervalFactorial, {-1e300, -1e300}), kWholeLine},
-  };
-  for (const Case& c : poles) EXPECT_TRUE(Same(c.got, c.want)) << c.what;
+  });
 }
 
 TEST(IntervalArithmetic, BesselIncludesTurningPointsAndEnvelope) {

@@ -281,22 +281,27 @@ TEST(NumericHelpers, CompiledFunctionsServeAsEvaluators) {
 }
 
 struct DistanceCase {
-  double px, py, ax, ay, bx, by, want;
+  double px, py, ax, ay, bx, by, want, footX, footY;
 };
 
-TEST(NumericHelpers, PointSegmentDistanceSquaredGoldens) {
+TEST(NumericHelpers, PointSegmentDistanceSquaredAndNearestPointGoldens) {
   // Hand-computed.
   const DistanceCase cases[] = {
-      {0, 1, -1, 0, 1, 0, 1},      // foot inside the segment
-      {0, 1, 2, 0, 3, 0, 5},       // nearest end a
-      {4, 0, 2, 0, 3, 0, 1},       // nearest end b
-      {1, 1, 2, 2, 2, 2, 2},       // degenerate segment
-      {0.5, 0, 0, 0, 1, 0, 0},     // point on the segment
-      {0, 0, -3, 0, 3, 6, 4.5},    // slanted segment, foot (-1.5, 1.5)
+      {0, 1, -1, 0, 1, 0, 1, 0, 0},          // foot inside the segment
+      {0, 1, 2, 0, 3, 0, 5, 2, 0},           // nearest end a
+      {4, 0, 2, 0, 3, 0, 1, 3, 0},           // nearest end b
+      {1, 1, 2, 2, 2, 2, 2, 2, 2},           // degenerate segment
+      {0.5, 0, 0, 0, 1, 0, 0, 0.5, 0},       // point on the segment
+      {0, 0, -3, 0, 3, 6, 4.5, -1.5, 1.5},   // slanted segment
+      {3, 0, 0, 0, 2, 2, 4.5, 1.5, 1.5},     // slanted, foot inside
   };
   for (const DistanceCase& c : cases) {
     EXPECT_EQ(PointSegmentDistanceSquared(c.px, c.py, c.ax, c.ay, c.bx, c.by), c.want);
     EXPECT_EQ(SegmentDistanceSquared(c.px, c.py, c.ax, c.ay, c.bx, c.by), c.want);
+    double x = kNaN, y = kNaN;
+    NearestPointOnSegment(c.px, c.py, c.ax, c.ay, c.bx, c.by, &x, &y);
+    EXPECT_EQ(x, c.footX) << c.px << "," << c.py;
+    EXPECT_EQ(y, c.footY) << c.px << "," << c.py;
   }
   EXPECT_TRUE(std::isnan(PointSegmentDistanceSquared(0, 1, kNaN, 0, 1, 0)));
   EXPECT_TRUE(std::isnan(PointSegmentDistanceSquared(0, 1, kInf, 0, 1, kNaN)));
@@ -313,62 +318,48 @@ TEST(NumericHelpers, PointSegmentDistanceSquaredIsNeverNegative) {
   }
 }
 
-TEST(NumericHelpers, NearestPointOnSegment) {
-  double x = 0, y = 0;
-  NearestPointOnSegment(0, 1, -1, 0, 1, 0, &x, &y);
-  EXPECT_EQ(x, 0.0);
-  EXPECT_EQ(y, 0.0);
-  NearestPointOnSegment(0, 1, 2, 0, 3, 0, &x, &y);
-  EXPECT_EQ(x, 2.0);
-  NearestPointOnSegment(5, 1, 2, 0, 3, 0, &x, &y);
-  EXPECT_EQ(x, 3.0);
-  // Foot of the perpendicular on a slanted segment (hand-computed (1.5, 1.5)).
-  NearestPointOnSegment(3, 0, 0, 0, 2, 2, &x, &y);
-  EXPECT_EQ(x, 1.5);
-  EXPECT_EQ(y, 1.5);
-}
-
 TEST(NumericHelpers, InterpolateCrossingDetectsOverlappingParallels) {
-  // q lies on p and starts inside it.
-  EXPECT_TRUE(InterpolateCrossing(0, 0, 2, 1, 1, 0.5, 3, 1.5));
-  // Parallel but offset by more than 1% of |p|.
-  EXPECT_FALSE(InterpolateCrossing(0, 0, 2, 1, 1, 0.6, 3, 1.6));
-  // Not parallel.
-  EXPECT_FALSE(InterpolateCrossing(0, 0, 2, 1, 1, 0.5, 3, 2.5));
-  // Collinear but wholly beyond p's x range.
-  EXPECT_FALSE(InterpolateCrossing(0, 0, 2, 1, 3, 1.5, 4, 2));
-  // Steep segments use the x-over-y slope.
-  EXPECT_TRUE(InterpolateCrossing(0, 0, 1, 10, 0.5, 5, 0.6, 6));
-  EXPECT_FALSE(InterpolateCrossing(0, 0, 1, 10, 0.5, 5, kNaN, 6));
-}
-
-TEST(NumericHelpers, InterpolateCrossingTreatsLeftwardSegmentsLikeRightward) {
-  // A leftward horizontal p: by a signed comparison (0 < -1 is false) its slope would be
-  // dx/dy = -inf and nothing could match it.
-  EXPECT_TRUE(InterpolateCrossing(1, 0, 0, 0, 0.5, 0, 0.25, 0));
-  EXPECT_TRUE(InterpolateCrossing(0, 0, 1, 0, 0.5, 0, 0.25, 0));
-  // Leftward and slightly rising, with q on it.
-  EXPECT_TRUE(InterpolateCrossing(1, 0, 0, 0.1, 0.5, 0.05, 0.25, 0.075));
+  struct Case { double p[4], q[4]; bool want; const char* why; };
+  const Case cases[] = {
+      {{0, 0, 2, 1}, {1, 0.5, 3, 1.5}, true, "q lies on p and starts inside it"},
+      {{0, 0, 2, 1}, {1, 0.6, 3, 1.6}, false, "parallel but offset by more than 1% of |p|"},
+      {{0, 0, 2, 1}, {1, 0.5, 3, 2.5}, false, "not parallel"},
+      {{0, 0, 2, 1}, {3, 1.5, 4, 2}, false, "collinear but wholly beyond p's x range"},
+      {{0, 0, 1, 10}, {0.5, 5, 0.6, 6}, true, "steep segments use the x-over-y slope"},
+      {{0, 0, 1, 10}, {0.5, 5, kNaN, 6}, false, "NaN end"},
+      // By a signed comparison (0 < -1 is false) a leftward p's slope would be -inf.
+      {{1, 0, 0, 0}, {0.5, 0, 0.25, 0}, true, "leftward horizontal p"},
+      {{0, 0, 1, 0}, {0.5, 0, 0.25, 0}, true, "rightward horizontal p"},
+      {{1, 0, 0, 0.1}, {0.5, 0.05, 0.25, 0.075}, true, "leftward, slightly rising"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InterpolateCrossing(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3]), c.want)
+        << c.why;
+  }
 }
 
 TEST(NumericHelpers, InterpolateCrossing2Intersections) {
-  double out[3] = {0, 0, 0};
-  ASSERT_TRUE(InterpolateCrossing2(0, 0, 1, 1, 0, 1, 1, 0, out));
-  EXPECT_TRUE(std::isnan(out[0]));
-  EXPECT_EQ(out[1], 0.5);
-  EXPECT_EQ(out[2], 0.5);
-  // Vertical p, then vertical q.
-  ASSERT_TRUE(InterpolateCrossing2(0.25, -1, 0.25, 1, 0, 0, 1, 1, out));
-  EXPECT_EQ(out[1], 0.25);
-  EXPECT_EQ(out[2], 0.25);
-  ASSERT_TRUE(InterpolateCrossing2(0, 0, 1, 1, 0.75, -1, 0.75, 1, out));
-  EXPECT_EQ(out[1], 0.75);
-  EXPECT_EQ(out[2], 0.75);
-  EXPECT_FALSE(InterpolateCrossing2(0, 0, 0, 1, 1, 0, 1, 1, out));  // both vertical
-  EXPECT_FALSE(InterpolateCrossing2(0, 0, 1, 1, 0, 1, 1, 2, out));  // parallel
-  EXPECT_FALSE(InterpolateCrossing2(0, 0, 1, 1, 2, 0, 3, -1, out)); // lines meet outside
-  EXPECT_FALSE(InterpolateCrossing2(0, 0, 0, 0, 0, 1, 1, 0, out));  // degenerate p
-  EXPECT_FALSE(InterpolateCrossing2(0, 0, 1, kNaN, 0, 1, 1, 0, out));
+  // Hand-computed; out[0] is left NaN.
+  struct Case { double p[4], q[4]; bool meets; double x, y; const char* why; };
+  const Case cases[] = {
+      {{0, 0, 1, 1}, {0, 1, 1, 0}, true, 0.5, 0.5, "diagonals"},
+      {{0.25, -1, 0.25, 1}, {0, 0, 1, 1}, true, 0.25, 0.25, "vertical p"},
+      {{0, 0, 1, 1}, {0.75, -1, 0.75, 1}, true, 0.75, 0.75, "vertical q"},
+      {{0, 0, 0, 1}, {1, 0, 1, 1}, false, 0, 0, "both vertical"},
+      {{0, 0, 1, 1}, {0, 1, 1, 2}, false, 0, 0, "parallel"},
+      {{0, 0, 1, 1}, {2, 0, 3, -1}, false, 0, 0, "lines meet outside"},
+      {{0, 0, 0, 0}, {0, 1, 1, 0}, false, 0, 0, "degenerate p"},
+      {{0, 0, 1, kNaN}, {0, 1, 1, 0}, false, 0, 0, "NaN end"},
+  };
+  for (const Case& c : cases) {
+    double out[3] = {0, 0, 0};
+    EXPECT_EQ(InterpolateCrossing2(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3], out), c.meets)
+        << c.why;
+    if (!c.meets) continue;
+    EXPECT_TRUE(std::isnan(out[0])) << c.why;
+    EXPECT_EQ(out[1], c.x) << c.why;
+    EXPECT_EQ(out[2], c.y) << c.why;
+  }
 }
 
 struct ClipCase {

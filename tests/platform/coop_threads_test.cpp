@@ -86,17 +86,6 @@ TEST_F(CoopThreads, IdsAreNeverReused) {
   EXPECT_EQ(n, 5);
 }
 
-TEST_F(CoopThreads, EndingWorkerHandsTheBatonToMainNotToTheNextWorker) {
-  int first = 0, second = 0;
-  const CoopThreadId a = CoopCreateThread(Increment, &first, 0);
-  CoopCreateThread(Increment, &second, 0);
-  CoopYieldTo(a);
-  EXPECT_EQ(first, 1);
-  EXPECT_EQ(second, 0);
-  CoopYieldToAny();
-  EXPECT_EQ(second, 1);
-}
-
 void RecordStack(void* raw) {
   pthread_attr_t attr;
   size_t size = 0;
@@ -168,6 +157,13 @@ TEST_F(CoopThreads, AYieldFromADestructorWhileUnwindingReturnsAtOnce) {
   EXPECT_TRUE(CoopLiveWorkers().empty());
 }
 
+// Death tests re-execute the binary so the child starts with no worker threads.
+struct ThreadsafeDeathTests {
+  std::string saved = GTEST_FLAG_GET(death_test_style);
+  ThreadsafeDeathTests() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  ~ThreadsafeDeathTests() { GTEST_FLAG_SET(death_test_style, saved); }
+};
+
 void YieldForeverAndSayWhenUnwound(void* raw) {
   struct Announce {
     ~Announce() { std::fputs("worker unwound\n", stderr); }
@@ -178,8 +174,7 @@ void YieldForeverAndSayWhenUnwound(void* raw) {
 // A program that exits with a worker still alive must unwind and join it on the way out,
 // not abort and not hang on a thread left waiting for the baton.
 TEST_F(CoopThreads, ProcessExitUnwindsAndJoinsLeftoverWorkers) {
-  const std::string style = GTEST_FLAG_GET(death_test_style);
-  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts with no threads
+  ThreadsafeDeathTests style;
   EXPECT_EXIT(
       {
         static Forever leftover;
@@ -188,17 +183,14 @@ TEST_F(CoopThreads, ProcessExitUnwindsAndJoinsLeftoverWorkers) {
         std::exit(leftover.loops == 1 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "worker unwound\n(.|\n)*worker unwound");
-  GTEST_FLAG_SET(death_test_style, style);
 }
 
 void ExitFromWorker(void*) { std::exit(3); }
 
 TEST_F(CoopThreads, ExitCalledOnAWorkerEndsTheProcess) {
-  const std::string style = GTEST_FLAG_GET(death_test_style);
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ThreadsafeDeathTests style;
   EXPECT_EXIT(CoopYieldTo(CoopCreateThread(ExitFromWorker, nullptr, 0)),
               ::testing::ExitedWithCode(3), "");
-  GTEST_FLAG_SET(death_test_style, style);
 }
 
 // Property: with any mix of targeted and round-robin yields, exactly one thread is

@@ -8,24 +8,20 @@
 
 namespace {
 
-TEST(Handles, NewHandleHasSizeAndStorage) {
+TEST(Handles, NewHandleHasSizeAndStorageAndEmptyOneHasNone) {
   const std::size_t live = LiveHandleCount();
   Handle h = TempNewHandle(100);
-  ASSERT_NE(h, nullptr);
+  Handle empty = TempNewHandle(0);
+  ASSERT_TRUE(h && empty);
   EXPECT_EQ(GetHandleSize(h), 100u);
   ASSERT_NE(h->data, nullptr);
   std::memset(h->data, 0xAB, 100);  // ASan: the whole size is usable
-  EXPECT_EQ(LiveHandleCount(), live + 1);
+  EXPECT_EQ(empty->data, nullptr);
+  EXPECT_EQ(GetHandleSize(empty), 0u);
+  EXPECT_EQ(LiveHandleCount(), live + 2);
   DisposeHandle(h);
+  DisposeHandle(empty);
   EXPECT_EQ(LiveHandleCount(), live);
-}
-
-TEST(Handles, ZeroSizedHandleHasNoStorage) {
-  Handle h = TempNewHandle(0);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(h->data, nullptr);
-  EXPECT_EQ(GetHandleSize(h), 0u);
-  DisposeHandle(h);
 }
 
 TEST(Handles, NullIsToleratedEverywhere) {
@@ -69,19 +65,6 @@ TEST(Handles, NeverPurgeByThemselvesAndTestPurgeHonoursMarksAndLocks) {
   DisposeHandle(locked);
 }
 
-TEST(Handles, LockNestsAndExtraUnlockIsIgnored) {
-  Handle h = TempNewHandle(4);
-  HLock(h);
-  HLock(h);
-  HUnlock(h);
-  EXPECT_TRUE(HandleIsLocked(h));
-  HUnlock(h);
-  HUnlock(h);
-  EXPECT_FALSE(HandleIsLocked(h));
-  EXPECT_EQ(h->lockCount, 0u);
-  DisposeHandle(h);
-}
-
 TEST(Handles, ResizeKeepsLeadingBytes) {
   Handle h = TempNewHandle(16);
   for (int i = 0; i < 16; ++i) static_cast<unsigned char*>(h->data)[i] = static_cast<unsigned char>(i);
@@ -95,10 +78,13 @@ TEST(Handles, ResizeKeepsLeadingBytes) {
   DisposeHandle(h);
 }
 
-TEST(Handles, LockedHandleResizesOnlyInPlace) {
+TEST(Handles, LocksNestAndALockedHandleResizesOnlyInPlace) {
   Handle h = TempNewHandle(64);
   void* before = h->data;
   HLock(h);
+  HLock(h);
+  HUnlock(h);
+  EXPECT_TRUE(HandleIsLocked(h));
   EXPECT_TRUE(SetHandleSize(h, 32));        // shrinking stays in place
   EXPECT_EQ(h->data, before);
   EXPECT_FALSE(SetHandleSize(h, 1 << 20));  // would have to move
@@ -106,6 +92,9 @@ TEST(Handles, LockedHandleResizesOnlyInPlace) {
   EXPECT_FALSE(SetHandleSize(h, 0));        // would free the block
   EXPECT_EQ(h->data, before);
   HUnlock(h);
+  HUnlock(h);  // one too many: ignored
+  EXPECT_FALSE(HandleIsLocked(h));
+  EXPECT_EQ(h->lockCount, 0u);
   DisposeHandle(h);
 }
 
