@@ -211,6 +211,16 @@ void InsertPrologue(CompileWalk& w) {
     add(OpLoadSlot, kSlotZ), add(OpLoadSlot, kSlotR), add(OpAtan2Positive, 0), add(OpStorePop, kSlotPhi);
   }
   if (n == 0) return;
+  // When the body starts by loading the slot just stored, store and keep the value instead:
+  // a lone derived coordinate then reads as its first-use form (..., StoreSlot k).
+  BytecodeInstruction* body = w.code->instructions;
+  if (w.code->count > 0 && body[0].op == OpLoadSlot && body[0].i.k == items[n - 1].i.k) {
+    body[0] = items[n - 1];
+    body[0].op = OpStoreSlot;
+    body[0].dispatch = OpStoreSlot;
+    if (n == 1 || InsertInstructions(w.code, 0, items, n - 1)) w.code->prologueLength = n;
+    return;
+  }
   if (InsertInstructions(w.code, 0, items, n)) w.code->prologueLength = n;
 }
 

@@ -455,8 +455,10 @@ struct RealMachine {
   static double Arg(double b) { return b != b ? b : (b < 0 ? kPi : 0.0); }
   static double ImaginaryUnit() { return kNaN; }
   static double Mod(double a, double b) { return FlooredMod(a, b); }
-  static double Min(double a, double b) { return b >= a ? a : b; }
-  static double Max(double a, double b) { return b <= a ? a : b; }
+  // An undefined operand gives undefined whichever side it is on (the plain rule would let
+  // min(NaN, 3) be 3 but min(3, NaN) NaN), as in the other three machines.
+  static double Min(double a, double b) { return a != a ? a : (b >= a ? a : b); }
+  static double Max(double a, double b) { return a != a ? a : (b <= a ? a : b); }
   static bool LoopContinues(const EvalCell& index, const EvalCell& bound) {
     return index.real <= bound.real && bound.real - index.real <= kMaxLoopSpan;
   }
@@ -718,6 +720,8 @@ struct IntervalMachine {
       if (Is(condition, 0.0)) continue;
       if (Is(found, 0.0) || Is(condition, 1.0)) {
         result = value;
+      } else if (IsUndefined(value)) {
+        result = Undefined();  // an undecided clause with no bound on its value: nothing is known
       } else {
         result = Apply2(IntervalHull, result, value);
       }
@@ -851,6 +855,8 @@ struct ComplexIntervalMachine {
       if (IntervalMachine::Is(condition, 0.0)) continue;
       if (IntervalMachine::Is(found, 0.0) || IntervalMachine::Is(condition, 1.0)) {
         result = value;
+      } else if (IsUndefined(value)) {
+        result = Undefined();
       } else {
         result = CI{IntervalMachine::Apply2(IntervalHull, result.re, value.re),
                     IntervalMachine::Apply2(IntervalHull, result.im, value.im)};

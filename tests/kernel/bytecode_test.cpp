@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "kernel/bytecode.h"
 #include "kernel/disassembler.h"
@@ -18,19 +19,28 @@ class BytecodeTest : public ::testing::Test {
 };
 
 TEST_F(BytecodeTest, OpcodeTableNamesEveryOpcodeInOrder) {
-  struct NameCase {
-    uint32_t op;
-    const char* name;
-  } cases[] = {{OpPushConstant, "PushConstant"}, {OpAdd, "Add"},         {OpNoOperation9, "NoOperation9"},
-               {OpSquare, "Square"},             {OpSin, "Sin"},         {OpAcsch, "Acsch"},
-               {OpAsech, "Asech"},               {OpEqualChain, "EqualChain"}, {OpOr, "Or"},
-               {OpPushI, "PushI"},               {OpLoopBack, "LoopBack"}, {OpEnd, "End"},
-               {76, "?"}};
-  for (const NameCase& c : cases) EXPECT_STREQ(OpcodeName(c.op), c.name);
+  // Opcodes 0..75 in order, copied by hand from the instruction set's table (the trigonometric
+  // block follows the node kinds sin .. asech).
+  const char* const kNames =
+      "PushConstant LoadSlot PushDefinedName StoreSlot Swap PushColumnValue PushRowValue PushBinding Add "
+      "NoOperation9 Multiply Divide Power Atan2Positive Hypot MakeInterval Negate Abs Sign Sqrt Exp Log10 Ln "
+      "Factorial Square Sin Cos Tan Cot Csc Sec Asin Acos Atan Acot Acsc Asec Sinh Cosh Tanh Coth Csch Sech "
+      "Asinh Acosh Atanh Acoth Acsch Asech LessChain GreaterChain LessEqualChain GreaterEqualChain EqualChain "
+      "And Or RationalPower BesselJ Floor Ceil If Branch RealPart ImagPart Arg PushI Mod Min Max Clamp Abort "
+      "StorePop LoopTest LoopIncrement LoopBack End";
+  std::string all;
+  for (uint32_t op = 0; op < kOpcodeCount; ++op) all += std::string(op > 0 ? " " : "") + OpcodeName(op);
+  EXPECT_EQ(all, kNames);
+  EXPECT_STREQ(OpcodeName(76), "?");
   EXPECT_EQ(OpSin, 25u);
-  EXPECT_EQ(OpAsech, 48u);  // 24 kinds sin .. asech in kind order
+  EXPECT_EQ(OpAsech, 48u);
   EXPECT_EQ(OpEnd, 75u);
   EXPECT_EQ(sizeof(BytecodeInstruction), 16u);
+  // The loop pair alone carries a jump; only PushConstant carries a double.
+  for (uint32_t op = 0; op < kOpcodeCount; ++op) {
+    EXPECT_EQ(kOpcodeTable[op].operand == OperandKind::kIntegerAndJump, op == OpLoopTest || op == OpLoopBack) << op;
+    EXPECT_EQ(kOpcodeTable[op].operand == OperandKind::kConstant, op == OpPushConstant) << op;
+  }
 }
 
 TEST_F(BytecodeTest, EmittersAppendAndListingShowsOperands) {

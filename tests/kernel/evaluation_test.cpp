@@ -114,6 +114,41 @@ TEST_F(EvaluationTest, GridEvaluationUsesFusedCoordinates) {
   Free(f);
 }
 
+// Once the bindings hold their values, no entry point asks the memory budget for anything, at
+// any number of points: the machines keep their stacks in locals.
+TEST_F(EvaluationTest, EvaluationAllocatesNothingPerPoint) {
+  SetParameterLetter('a');
+  CompiledFunction* f = Function(
+      "plus[times[sin[a],x],bsum[equal[n,1],4,over[cos[times[n,y]],n]],r,branch[if[sqrt[x],geq[x,0]],y]]");
+  CompiledFunction* g = Function("plus[times[x,i],theta]");
+  EvalContext* context = CompileFunctionsShared2(f, g);
+  ASSERT_NE(context, nullptr);
+  PrepareSampleGrid(-1, -1, 0.01, 0.01, 200, 200, context);
+  EvaluateAtGridPoint(f, 0, 0, context);  // evaluates the bindings once
+  EvaluateAtGridPoint(g, 0, 0, context);
+  EvaluateFunction2(f, 0, 0);
+  const uint64_t before = CountedAllocationAttempts();
+  double sink = 0;
+  for (int j = 0; j < 200; j += 7) {
+    for (int i = 0; i < 200; i += 3) {
+      sink += EvaluateAtGridPoint(f, i, j, context);
+      EvaluateAtGridPoint(g, i, j, context);  // complex off the real axis: NaN
+      const double x = -1 + 0.01 * i, y = -1 + 0.01 * j;
+      sink += EvaluateFunction2(f, x, y);
+      double lo, hi;
+      EvaluateIntervalXY(f, x, x + 0.01, y, y + 0.01, &lo, &hi);
+      EvaluateIntervalXY(g, x, x + 0.01, y, y + 0.01, &lo, &hi);
+      Complex z;
+      EvaluateComplexAt2(&z, g, x, y);
+    }
+  }
+  EXPECT_EQ(CountedAllocationAttempts(), before);
+  EXPECT_FALSE(std::isnan(sink));
+  DisposeEvalContext(context);
+  Free(f);
+  Free(g);
+}
+
 // The context holds the loop slots of its batch from the start (a smaller table would be written
 // past by the sum; AddressSanitizer reports it).
 TEST_F(EvaluationTest, GridEvaluationWithLoopSlotsStaysInsideTheContextTable) {

@@ -64,6 +64,46 @@ TEST_F(InterpTest, IntervalBranchTakesTheHullOfUndecidedClauses) {
   EXPECT_EQ(decided.hi, 5.0);
 }
 
+// An undecided clause whose value has no bound over the box (sqrt over [-1, 4]) could still be
+// taken where it is defined (12 at x = 4): the branch claims nothing rather than [-1, 4].
+TEST_F(InterpTest, UndecidedClauseWithoutABoundLeavesTheIntervalBranchUndefined) {
+  const Interval r = IntervalValue("branch[if[plus[sqrt[x],10],geq[x,0]],x]", -1, 4);
+  EXPECT_TRUE(std::isnan(r.lo) && std::isnan(r.hi)) << r.lo << ", " << r.hi;
+  // The same rule on the real parts of the complex-interval machine (floor refuses x + i).
+  CompiledFunction* f = Function("branch[if[floor[plus[x,i]],geq[x,0]],x]");
+  CompileFunction(f);
+  ASSERT_EQ(f->complex, 1);
+  EvalCell* slots = EvalScratch();
+  slots[kSlotParameter].complexInterval = ComplexInterval{{0, 0}, {0, 0}};
+  slots[kSlotX].complexInterval = ComplexInterval{{-1, 4}, {0, 0}};
+  ComplexInterval box;
+  RunComplexIntervalCode(&box, f->code);
+  EXPECT_TRUE(std::isnan(box.re.lo) && std::isnan(box.re.hi));
+  Free(f);
+  // A decided clause still replaces an undefined later one.
+  const Interval decided = IntervalValue("branch[if[plus[sqrt[x],10],geq[x,0]],x]", 1, 4);
+  EXPECT_EQ(decided.lo, 11.0);
+  EXPECT_EQ(decided.hi, 12.0);
+}
+
+struct ValueCase {
+  const char* tree;
+  double atFour;
+};
+
+// With conditionals an undefined operand reaches min and max: it stays undefined on either side
+// (hand-computed: at x = -1, sqrt(x) is NaN).
+TEST_F(InterpTest, RealMinAndMaxKeepAnUndefinedOperandOnEitherSide) {
+  const ValueCase cases[] = {
+      {"branch[min[sqrt[x],3]]", 2}, {"branch[min[3,sqrt[x]]]", 2}, {"branch[max[sqrt[x],3]]", 3},
+      {"branch[max[3,sqrt[x]]]", 3}, {"branch[clamp[sqrt[x],1,1.5]]", 1.5},
+  };
+  for (const ValueCase& c : cases) {
+    EXPECT_TRUE(std::isnan(ValueAt(c.tree, -1))) << c.tree;
+    EXPECT_EQ(ValueAt(c.tree, 4), c.atFour) << c.tree;
+  }
+}
+
 TEST_F(InterpTest, LoopLimits) {
   EXPECT_EQ(ValueAt("bsum[equal[n,1],200000,1]"), 0.0);        // wider than 100000 at its start
   EXPECT_EQ(ValueAt("bsum[equal[n,1],100001,1]"), 100001.0);   // span exactly 100000
