@@ -1,6 +1,7 @@
 // Shared helpers of the interval, complex and complex-interval tests: calling an operation for
 // its result, exact comparison of intervals and rectangles that treats every undefined value
-// alike, set membership of a possibly wrapped interval, and round-trip number text for messages.
+// alike, set membership of a possibly wrapped interval, round-trip number text for messages, and
+// the checker of the containment sweeps.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -65,5 +66,66 @@ inline ::testing::AssertionResult Same(const ComplexInterval& got, const Complex
   }
   return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want);
 }
+
+// Checks results against the point values of their operands, allowing relative |v| + absolute
+// for the rounding of the bounds. At most five failures are reported per operation, and their
+// descriptions are built only then, so the sweeps stay quick.
+struct ContainmentChecker {
+  const char* name;
+  double relative = 1e-15;  // about 4.5 ulps
+  double absolute = 0.0;
+  int failures = 0;
+  int defined = 0;              // values checked against a defined result
+  bool pointUndefined = false;  // some point of the current operands has no value
+  int points = 0;               // points of the current operands
+
+  void Start() {
+    pointUndefined = false;
+    points = 0;
+  }
+
+  bool Encloses(const Interval& r, double v) const {
+    const double s = relative * std::fabs(v) + absolute + 1e-300;
+    return IntervalIsWrapped(r) ? (v >= r.lo - s || v <= r.hi + s) : (r.lo - s <= v && v <= r.hi + s);
+  }
+
+  template <typename Describe>
+  void Fail(Describe describe, const char* what, const std::string& detail) {
+    if (++failures <= 5) ADD_FAILURE() << name << " " << describe() << what << detail;
+  }
+
+  template <typename Describe>
+  void Expect(const Interval& r, double v, Describe describe) {
+    ++points;
+    if (std::isnan(v)) pointUndefined = true;
+    if (!std::isfinite(v) || IntervalIsUndefined(r)) return;
+    ++defined;
+    if (!Encloses(r, v)) Fail(describe, ": value outside ", Fmt(v) + " " + Show(r));
+  }
+
+  template <typename Describe>
+  void Expect(const ComplexInterval& r, const Complex& v, Describe describe) {
+    ++points;
+    if (!std::isfinite(v.re) || !std::isfinite(v.im) || ComplexIntervalIsUndefined(r)) return;
+    ++defined;
+    if (!Encloses(r.re, v.re) || !Encloses(r.im, v.im)) {
+      Fail(describe, ": value outside ", "(" + Fmt(v.re) + ", " + Fmt(v.im) + ") " + Show(r));
+    }
+  }
+
+  // After the points of one operand set: undefined only where a point is, or a rule allows it.
+  template <typename Describe>
+  void ExpectEarnedUndefined(const Interval& r, bool ruleRefuses, Describe describe) {
+    if (IntervalIsUndefined(r) && points > 0 && !pointUndefined && !ruleRefuses) {
+      Fail(describe, ": undefined although every sampled point has a value", "");
+    }
+  }
+
+  // Operations built from total ones have a value on every bounded rectangle.
+  template <typename Describe>
+  void ExpectDefined(const ComplexInterval& r, Describe describe) {
+    if (ComplexIntervalIsUndefined(r)) Fail(describe, ": undefined on a bounded rectangle", "");
+  }
+};
 
 }  // namespace interval_test
