@@ -49,14 +49,9 @@ TEST(PictureHelpers, WhiteKeyedPictureChangesOnlyItsNonWhitePixels) {
   canvas.Set(1, 1, 0x00123456u);  // under a white pixel of the first copy
   DrawPictureInGWorld(pic, 0, 2, MakeRect(0, 0, 6, 6), 1, 1);  // rows 0-1, columns 0-1
   DrawPictureInGWorld(pic, 3, 5, MakeRect(0, 0, 6, 6), 1, 1);  // rows 3-4, columns 3-4
-  EXPECT_EQ(canvas.At(0, 0), kWhitePixel);
-  EXPECT_EQ(canvas.At(1, 0), 0x00FF0000u);
-  EXPECT_EQ(canvas.At(0, 1), 0x00808080u);
-  EXPECT_EQ(canvas.At(1, 1), 0x00123456u);
-  EXPECT_EQ(canvas.At(4, 3), 0x00FF0000u);
-  EXPECT_EQ(canvas.At(3, 4), 0x00808080u);
-  EXPECT_EQ(canvas.At(4, 2), 0x00808080u);  // above the picture: untouched
-  EXPECT_EQ(canvas.Count(kWhitePixel), 36 - 6);
+  // 'r' red, 'g' grey, 's' the marked pixel under a white source pixel; row 2 is above the picture.
+  EXPECT_EQ(canvas.Map({{kWhitePixel, '_'}, {0x00FF0000u, 'r'}, {0x00808080u, 'g'}, {0x00123456u, 's'}}),
+            "_r____\ngs____\n____g_\n____r_\n___g__\n______\n");
   KillPicture(pic);
 }
 
@@ -67,12 +62,9 @@ TEST(PictureHelpers, ScaledClippedAndRefusedDrawing) {
   Canvas canvas(8, 8);
   canvas.Set(2, 1, 0x00808080u);
   DrawPictureInGWorld(pic, 0, 4, MakeRect(0, 0, 8, 3), 2, 2);  // 4x4 at rows 0-3, clipped to rows 0-2
-  EXPECT_EQ(canvas.At(2, 0), 0x00FF0000u);
-  EXPECT_EQ(canvas.At(3, 0), 0x00FF0000u);
-  EXPECT_EQ(canvas.At(2, 1), 0x007F0000u);
-  EXPECT_EQ(canvas.At(0, 2), 0x00808080u);
-  EXPECT_EQ(canvas.At(0, 3), kWhitePixel);  // clipped away
-  EXPECT_EQ(canvas.Count(kWhitePixel), 64 - 6);
+  // 'R' is red shaded by the grey beneath (L = 128); rows 3 and later are clipped away.
+  EXPECT_EQ(canvas.Map({{kWhitePixel, '_'}, {0x00FF0000u, 'r'}, {0x007F0000u, 'R'}, {0x00808080u, 'g'}}),
+            "__rr____\n__Rr____\ngg______\n________\n________\n________\n________\n________\n");
   // Every refused request draws nothing and keeps the byte count.
   Canvas empty(8, 8);
   size_t before = GetBytesInUse();

@@ -2,7 +2,6 @@
 // anti-aliased lines, graph paper and halving, with hand-computed words.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <utility>
 
 #include "graphics/pixel_routines.h"
@@ -10,16 +9,11 @@
 
 using draw_test::Canvas;
 using draw_test::kWhitePixel;
+using draw_test::Points;
 
 namespace {
 
-std::set<std::pair<int, int>> Changed(const Canvas& c, int w, int h) {
-  std::set<std::pair<int, int>> s;
-  for (int v = 0; v < h; ++v)
-    for (int x = 0; x < w; ++x)
-      if (c.At(x, v) != kWhitePixel) s.insert({x, v});
-  return s;
-}
+Points Changed(const Canvas& c) { return c.Where(kWhitePixel, false); }
 
 }  // namespace
 
@@ -37,28 +31,28 @@ TEST(PixelRoutines, ShadeByLuminanceOfTheBackground) {
 TEST(PixelRoutines, SmallDotIsTheFourteenPixelRing) {
   Canvas canvas(20, 20);
   PlotSmallDot(MakeRect(0, 0, 20, 20), MakePoint(10, 10), 0x000000);
-  std::set<std::pair<int, int>> want = {{8, 9},  {9, 9},   {11, 9},  {12, 9},  {7, 10},  {10, 10}, {13, 10},
+  Points want = {{8, 9},  {9, 9},   {11, 9},  {12, 9},  {7, 10},  {10, 10}, {13, 10},
                                         {7, 11}, {10, 11}, {13, 11}, {8, 12},  {9, 12},  {11, 12}, {12, 12}};
-  EXPECT_EQ(Changed(canvas, 20, 20), want);
+  EXPECT_EQ(Changed(canvas), want);
   Canvas edge(20, 20);
   PlotSmallDot(MakeRect(0, 0, 12, 11), MakePoint(10, 10), 0x000000);
-  std::set<std::pair<int, int>> inside = {{8, 9}, {9, 9}, {11, 9}, {7, 10}, {10, 10}};
-  EXPECT_EQ(Changed(edge, 20, 20), inside);
+  Points inside = {{8, 9}, {9, 9}, {11, 9}, {7, 10}, {10, 10}};
+  EXPECT_EQ(Changed(edge), inside);
   PlotSmallDot(MakeRect(-100, -100, 100, 100), MakePoint(0, 0), 0x000000);  // past the buffer's corner
 }
 
 TEST(PixelRoutines, SpansVisitEveryStepFromTheLeftEnd) {
   Canvas canvas(12, 4);
   ShadeHorizontalSpan(MakeRect(0, 0, 12, 4), MakePoint(10, 1), MakePoint(2, 1), 0, 3);
-  EXPECT_EQ(Changed(canvas, 12, 4), (std::set<std::pair<int, int>>{{2, 1}, {5, 1}, {8, 1}}));
+  EXPECT_EQ(Changed(canvas), (Points{{2, 1}, {5, 1}, {8, 1}}));
   Canvas vert(4, 12);
   ShadeVerticalSpan(MakeRect(0, 0, 4, 12), MakePoint(1, 0), MakePoint(1, 40), 0, 5);
-  EXPECT_EQ(Changed(vert, 4, 12), (std::set<std::pair<int, int>>{{1, 0}, {1, 5}, {1, 10}}));
+  EXPECT_EQ(Changed(vert), (Points{{1, 0}, {1, 5}, {1, 10}}));
   Canvas one(4, 4);
   ShadeHorizontalSpan(MakeRect(0, 0, 4, 4), MakePoint(2, 2), MakePoint(2, 2), 0, 0);
   ShadeHorizontalSpan(MakeRect(0, 0, 4, 4), MakePoint(0, 9), MakePoint(3, 9), 0, 1);  // row outside
   ShadeVerticalSpan(MakeRect(0, 0, 4, 4), MakePoint(9, 0), MakePoint(9, 3), 0, 1);
-  EXPECT_EQ(Changed(one, 4, 4), (std::set<std::pair<int, int>>{{2, 2}}));
+  EXPECT_EQ(Changed(one), (Points{{2, 2}}));
 }
 
 // (v5, h-10) to (v5, h5) in (0, 0, 10, 10): the left end moves to h 0, columns 0-5 of row 5.
@@ -66,32 +60,27 @@ TEST(PixelRoutines, LineSegmentsClipToTheRectangle) {
   Canvas canvas(12, 12);
   QDRect r = MakeRect(0, 0, 10, 10);
   ShadeLineSegment(r, MakePoint(-10, 5), MakePoint(5, 5), 0);
-  std::set<std::pair<int, int>> row;
+  Points row;
   for (int h = 0; h <= 5; ++h) row.insert({h, 5});
-  EXPECT_EQ(Changed(canvas, 12, 12), row);
-  // Crossing edges: v = 0 reached at h = 2 + 0.5 -> 2 (truncated), the far end at the bottom edge.
-  QDPoint end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(-1, -5));
-  EXPECT_EQ(end.h, 2);
-  EXPECT_EQ(end.v, 0);
-  end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(5, 30));
-  EXPECT_EQ(end.h, 5);
-  EXPECT_EQ(end.v, 9);
-  end = ClipSegmentEnd(r, MakePoint(5, 5), MakePoint(30, 5));
-  EXPECT_EQ(end.h, 9);
-  EXPECT_EQ(end.v, 5);
-  end = ClipSegmentEnd(r, MakePoint(20, -5), MakePoint(30, -10));  // misses the rectangle
-  EXPECT_EQ(end.h, -1);
-  EXPECT_EQ(end.v, -1);
+  EXPECT_EQ(Changed(canvas), row);
+  // Crossing edges: v = 0 reached at h = 2 + 0.5 -> 2 (truncated); the far end stops on the last
+  // row or column inside; a segment missing the rectangle gives (-1, -1).
+  struct { int h0, v0, h1, v1, h, v; } ends[] = {
+      {5, 5, -1, -5, 2, 0}, {5, 5, 5, 30, 5, 9}, {5, 5, 30, 5, 9, 5}, {20, -5, 30, -10, -1, -1}};
+  for (auto e : ends) {
+    QDPoint end = ClipSegmentEnd(r, MakePoint(e.h0, e.v0), MakePoint(e.h1, e.v1));
+    EXPECT_EQ(std::make_pair(int(end.h), int(end.v)), std::make_pair(e.h, e.v)) << e.h1 << "," << e.v1;
+  }
   QDPoint none = IntersectSegmentWithEdge(MakePoint(0, 3), MakePoint(9, 3), true, 0, 0, 9);  // parallel
   EXPECT_EQ(none.h, -1);
   Canvas diag(12, 12);
   ShadeLineSegment(r, MakePoint(0, 0), MakePoint(4, 2), 0);  // v = trunc(0.5 h + 0.5)
-  EXPECT_EQ(Changed(diag, 12, 12), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
+  EXPECT_EQ(Changed(diag), (Points{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
   Canvas missed(12, 12);
   ShadeLineSegment(r, MakePoint(20, -5), MakePoint(30, -10), 0);
   ShadeLineSegment(MakeRect(-50, -50, 50, 50), MakePoint(-40, -30), MakePoint(40, 45), 0);  // rect beyond the buffer
   // v = trunc(-30 + 0.9375 (h + 40) + 0.5) gives rows 8, 8, 9, 10, 11 for columns 0-4 of the buffer.
-  EXPECT_EQ(Changed(missed, 12, 12), (std::set<std::pair<int, int>>{{0, 8}, {1, 8}, {2, 9}, {3, 10}, {4, 11}}));
+  EXPECT_EQ(Changed(missed), (Points{{0, 8}, {1, 8}, {2, 9}, {3, 10}, {4, 11}}));
 }
 
 TEST(PixelRoutines, FlatTrianglesFillRowsUpToTheBottom) {
@@ -121,13 +110,7 @@ TEST(PixelRoutines, FlatTrianglesFillRowsUpToTheBottom) {
 TEST(PixelRoutines, AntialiasedLineSplitsCoverage) {
   Canvas canvas(6, 4);
   DrawAntialiasedLine(0, 0, 4, 2, 0x000000);
-  const uint32_t half = 0x007F7F7Fu;
-  const uint32_t want[4][6] = {{0, half, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel},
-                               {kWhitePixel, half, 0, half, kWhitePixel, kWhitePixel},
-                               {kWhitePixel, kWhitePixel, kWhitePixel, half, 0, kWhitePixel},
-                               {kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel, kWhitePixel}};
-  for (int v = 0; v < 4; ++v)
-    for (int h = 0; h < 6; ++h) EXPECT_EQ(canvas.At(h, v), want[v][h]) << h << "," << v;
+  EXPECT_EQ(canvas.Map({{0, '#'}, {0x007F7F7Fu, 'o'}, {kWhitePixel, '_'}}), "#o____\n_o#o__\n___o#_\n______\n");
   Canvas straight(6, 6);
   DrawAntialiasedLine(5, 3, 0, 3, 0xFF0000);
   DrawAntialiasedLine(1, 0, 1, 5, 0x00FF00);
@@ -156,19 +139,15 @@ TEST(PixelRoutines, GridFastPhasesAndDirtyRegion) {
 
 // avg(x, y) = (x + y + 1) >> 1 twice: channels (0, 0, 0, 1) give 1 and (255, 255, 255, 254) give 255.
 TEST(PixelRoutines, HalvingRoundsUpTwice) {
-  GWorldPtr src = NewGWorld32(MakeRect(0, 0, 4, 2));
-  ASSERT_NE(src, nullptr);
-  auto set = [&](int h, int v, uint32_t p) { *PixelAddress(src, h, v) = p; };
-  set(0, 0, 0x00000000u); set(1, 0, 0x00000000u); set(0, 1, 0x00000000u); set(1, 1, 0x01010101u);
-  set(2, 0, 0xFFFFFFFFu); set(3, 0, 0xFFFFFFFFu); set(2, 1, 0xFFFFFFFFu); set(3, 1, 0xFEFEFEFEu);
-  Canvas canvas(3, 2);
+  Canvas source(4, 2), canvas(2, 1);
+  GWorldPtr src = source.gw();
+  source.Fill([](int h, int) { return h < 2 ? 0u : 0xFFFFFFFFu; });
+  source.Set(1, 1, 0x01010101u);
+  source.Set(3, 1, 0xFEFEFEFEu);
   HalveGWorldVector(src, MakeRect(0, 0, 4, 2), MakeRect(0, 0, 2, 1));
   EXPECT_EQ(canvas.At(0, 0), 0x01010101u);
   EXPECT_EQ(canvas.At(1, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(canvas.At(2, 0), kWhitePixel);  // outside dstRect
-  EXPECT_EQ(canvas.At(0, 1), kWhitePixel);
   HalveGWorldVector(src, MakeRect(0, 0, 400, 200), MakeRect(-5, -5, 200, 100));  // blocks past the source skipped
-  SafeDisposeGWorld(src);
 }
 
 // A buffer whose bounds start at (10, 20): points are buffer coordinates, so (10, 20) is the
@@ -191,22 +170,21 @@ TEST(PixelRoutines, BuffersWithMovedBoundsAreAddressedByTheirCoordinates) {
 // The whole-row halving agrees with the per-byte definition on random pixels, for source and
 // destination rectangles that start inside, on, or outside their buffers.
 TEST(PixelRoutines, HalvingMatchesTheDefinitionEverywhere) {
-  GWorldPtr src = NewGWorld32(MakeRect(-3, 2, 9, 10));
-  ASSERT_NE(src, nullptr);
+  Canvas source(12, 8, -3, 2);
+  GWorldPtr src = source.gw();
   uint32_t seed = 12345;
-  for (int v = 2; v < 10; ++v)
-    for (int h = -3; h < 9; ++h) *PixelAddress(src, h, v) = seed = seed * 1664525u + 1013904223u;
+  source.Fill([&](int, int) { return seed = seed * 1664525u + 1013904223u; });
   auto avg = [](uint32_t x, uint32_t y) { return (x + y + 1) >> 1; };
   for (int sl : {-5, -4, -3, 0}) {
     for (int dl : {-2, 0, 1}) {
       Canvas canvas(5, 4);
-      QDRect srcRect = MakeRect(sl, 1, sl + 12, 9), dstRect = MakeRect(dl, 0, dl + 6, 4);
+      QDRect srcRect = MakeRect(sl, 1, sl + 12, 9), dstRect = MakeRect(dl, 0, dl + 6, 3);  // row 3 stays
       HalveGWorldVector(src, srcRect, dstRect);
       for (int v = 0; v < 4; ++v)
         for (int h = 0; h < 5; ++h) {
           int i = v - dstRect.top, j = h - dstRect.left, sx = sl + 2 * j, sy = 1 + 2 * i;
           uint32_t want = kWhitePixel;
-          if (j >= 0 && j < 6 && sx >= -3 && sx + 1 < 9 && sy >= 2 && sy + 1 < 10) {
+          if (i < 3 && j >= 0 && j < 6 && sx >= -3 && sx + 1 < 9 && sy >= 2 && sy + 1 < 10) {
             want = 0;
             for (int shift = 0; shift < 32; shift += 8) {
               auto c = [&](int hh, int vv) { return *PixelAddress(src, hh, vv) >> shift & 0xFF; };
@@ -217,5 +195,4 @@ TEST(PixelRoutines, HalvingMatchesTheDefinitionEverywhere) {
         }
     }
   }
-  SafeDisposeGWorld(src);
 }

@@ -8,27 +8,21 @@
 using draw_test::Canvas;
 using draw_test::kWhitePixel;
 
-TEST(DrawCopies, SameSizeCopyIsExactAndWritesAlphaZero) {
+// Nearest neighbour picks the source pixel under each destination pixel's centre; every copy
+// writes alpha 0.
+TEST(DrawCopies, SameSizeAndScaledCopies) {
   Canvas src(3, 2), dst(5, 4);
-  for (int v = 0; v < 2; ++v)
-    for (int h = 0; h < 3; ++h) src.Set(h, v, 0xFF000000u | uint32_t(v * 16 + h + 1));
+  src.Fill([](int h, int v) { return 0xFF000000u | uint32_t(v * 16 + h + 1); });
   CopyBits(src.gw(), dst.gw(), MakeRect(0, 0, 3, 2), MakeRect(1, 1, 4, 3), kSrcCopy);
-  for (int v = 0; v < 2; ++v)
-    for (int h = 0; h < 3; ++h) EXPECT_EQ(dst.At(h + 1, v + 1), uint32_t(v * 16 + h + 1));
-  EXPECT_EQ(dst.Count(kWhitePixel), 20 - 6);
-}
-
-// Nearest neighbour picks the source pixel under each destination pixel's centre.
-TEST(DrawCopies, ScaledCopiesDoubleAndHalve) {
-  Canvas src(2, 2), up(4, 4);
-  src.Set(0, 0, 1); src.Set(1, 0, 2); src.Set(0, 1, 3); src.Set(1, 1, 4);
-  CopyBits(src.gw(), up.gw(), MakeRect(0, 0, 2, 2), MakeRect(0, 0, 4, 4), kSrcCopy);
-  const uint32_t want[4][4] = {{1, 1, 2, 2}, {1, 1, 2, 2}, {3, 3, 4, 4}, {3, 3, 4, 4}};
-  for (int v = 0; v < 4; ++v)
-    for (int h = 0; h < 4; ++h) EXPECT_EQ(up.At(h, v), want[v][h]);
+  dst.ForEach([&](int h, int v) {
+    bool in = h >= 1 && h < 4 && v >= 1 && v < 3;
+    EXPECT_EQ(dst.At(h, v), in ? uint32_t((v - 1) * 16 + h) : kWhitePixel) << h << "," << v;
+  });
+  Canvas up(6, 4);
+  CopyBits(src.gw(), up.gw(), MakeRect(0, 0, 3, 2), MakeRect(0, 0, 6, 4), kSrcCopy);
+  up.ForEach([&](int h, int v) { EXPECT_EQ(up.At(h, v), uint32_t(v / 2 * 16 + h / 2 + 1)) << h << "," << v; });
   Canvas big(4, 4), down(2, 2);
-  for (int v = 0; v < 4; ++v)
-    for (int h = 0; h < 4; ++h) big.Set(h, v, uint32_t(10 * v + h));
+  big.Fill([](int h, int v) { return uint32_t(10 * v + h); });
   CopyBits(big.gw(), down.gw(), MakeRect(0, 0, 4, 4), MakeRect(0, 0, 2, 2), kDitherCopy);
   EXPECT_EQ(down.At(0, 0), 11u);
   EXPECT_EQ(down.At(1, 0), 13u);
@@ -68,8 +62,7 @@ TEST(DrawCopies, OverlappingCopyWithinOneBuffer) {
 
 TEST(DrawCopies, RectanglesOutsideEitherBufferTouchOnlyValidPixels) {
   Canvas src(4, 4, 10, 10), dst(4, 4);
-  for (int v = 10; v < 14; ++v)
-    for (int h = 10; h < 14; ++h) src.Set(h, v, 7);
+  src.Fill([](int, int) { return 7u; });
   // The source rectangle starts 2 pixels left of the source buffer: those destination pixels stay.
   CopyBits(src.gw(), dst.gw(), MakeRect(8, 10, 12, 14), MakeRect(0, 0, 4, 4), kSrcCopy);
   EXPECT_EQ(dst.Map(7), "..##\n..##\n..##\n..##\n");
@@ -85,7 +78,7 @@ TEST(DrawCopies, RectanglesOutsideEitherBufferTouchOnlyValidPixels) {
 // With a clip of two pieces in one row, a rightward overlapping copy still reads old pixels.
 TEST(DrawCopies, OverlappingCopyThroughASplitClip) {
   Canvas c(6, 1);
-  for (int h = 0; h < 6; ++h) c.Set(h, 0, uint32_t(h + 1));
+  c.Fill([](int h, int) { return uint32_t(h + 1); });
   RgnHandle a = NewRgn(), b = NewRgn();
   RectRgn(a, MakeRect(0, 0, 3, 1));
   RectRgn(b, MakeRect(4, 0, 6, 1));

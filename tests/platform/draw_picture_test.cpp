@@ -32,11 +32,10 @@ TEST(DrawPictures, ScaledDrawingDoublesPixelsAndBlendsByAlpha) {
   ASSERT_NE(pic, nullptr);
   Canvas canvas(5, 5);
   DrawPicture(pic, MakeRect(1, 1, 5, 5));
-  const uint32_t w = kWhitePixel, half = 0x80FF7F7Fu, one = 0xFF000001u, four = 0xFF000004u;
-  const uint32_t want[5][5] = {
-      {w, w, w, w, w}, {w, one, one, w, w}, {w, one, one, w, w}, {w, half, half, four, four}, {w, half, half, four, four}};
-  for (int v = 0; v < 5; ++v)
-    for (int h = 0; h < 5; ++h) EXPECT_EQ(canvas.At(h, v), want[v][h]) << h << "," << v;
+  const uint32_t want[2][2] = {{0xFF000001u, kWhitePixel}, {0x80FF7F7Fu, 0xFF000004u}};
+  canvas.ForEach([&](int h, int v) {
+    EXPECT_EQ(canvas.At(h, v), h && v ? want[(v - 1) / 2][(h - 1) / 2] : kWhitePixel) << h << "," << v;
+  });
   // Half red over opaque blue stays opaque (0x80 + (0xFF * 0x7F + 127) / 0xFF = 0xFF); red
   // (255 * 128 + 127) / 255 = 128, blue (255 * 127 + 127) / 255 = 127.
   canvas.Set(0, 0, 0xFF0000FFu);
@@ -53,13 +52,10 @@ TEST(DrawPictures, ScaledDrawingDoublesPixelsAndBlendsByAlpha) {
 }
 
 TEST(DrawPictures, RefusedMemoryLeavesNothing) {
-  using draw_test::FailingAllocator;
   const uint32_t raster[1] = {0};
   for (int n = 1; n <= 2; ++n) {
-    FailingAllocator::Install(n);
-    FailingAllocator::live = 0;
+    draw_test::Refusal refusal(n);
     EXPECT_EQ(NewPicture(raster, 1, 1), nullptr);
-    EXPECT_EQ(FailingAllocator::live, 0);
-    FailingAllocator::Remove();
+    EXPECT_EQ(draw_test::FailingAllocator::live, 0);
   }
 }

@@ -1,8 +1,8 @@
 // Lines, rectangles, polygons and pattern fills, checked pixel by pixel against hand-drawn maps.
 #include <gtest/gtest.h>
 
-#include <set>
-#include <utility>
+#include <map>
+#include <tuple>
 
 #include "platform/draw/shapes.h"
 #include "tests/platform/draw_test_support.h"
@@ -10,25 +10,14 @@
 using draw_test::Canvas;
 using draw_test::kBlackPixel;
 using draw_test::kWhitePixel;
-
-namespace {
-
-std::set<std::pair<int, int>> Inked(const Canvas& c, int w, int h) {
-  std::set<std::pair<int, int>> s;
-  for (int v = 0; v < h; ++v)
-    for (int x = 0; x < w; ++x)
-      if (c.At(x, v) == kBlackPixel) s.insert({x, v});
-  return s;
-}
-
-}  // namespace
+using draw_test::Points;
 
 // Hand-computed: the walk starts at the end with the smaller major coordinate and rounds the
 // minor one half up, so both directions give the same pixels.
 TEST(DrawLines, KnownLinesInEveryOctantDrawBothEnds) {
   struct Case {
     int h0, v0, h1, v1;
-    std::set<std::pair<int, int>> pixels;
+    Points pixels;
   };
   const Case cases[] = {
       {0, 0, 4, 2, {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}},
@@ -42,9 +31,9 @@ TEST(DrawLines, KnownLinesInEveryOctantDrawBothEnds) {
   for (const Case& c : cases) {
     for (int reversed = 0; reversed < 2; ++reversed) {
       Canvas canvas(12, 12);
-      if (reversed) { MoveTo(c.h1, c.v1); LineTo(c.h0, c.v0); }
-      else { MoveTo(c.h0, c.v0); LineTo(c.h1, c.v1); }
-      EXPECT_EQ(Inked(canvas, 12, 12), c.pixels) << c.h0 << "," << c.v0 << " -> " << c.h1 << "," << c.v1;
+      MoveTo(reversed ? c.h1 : c.h0, reversed ? c.v1 : c.v0);
+      LineTo(reversed ? c.h0 : c.h1, reversed ? c.v0 : c.v1);
+      EXPECT_EQ(canvas.Where(kBlackPixel), c.pixels) << c.h0 << "," << c.v0 << " -> " << c.h1 << "," << c.v1;
       QDPoint pen;
       GetPen(&pen);
       EXPECT_EQ(pen.h, reversed ? c.h0 : c.h1);
@@ -52,27 +41,28 @@ TEST(DrawLines, KnownLinesInEveryOctantDrawBothEnds) {
   }
 }
 
-// Property over all 8 octants from a centre: one pixel per step of the major axis, both ends, 8-connected.
+// Property over all 8 octants from a centre: both ends, and exactly one pixel per step of the
+// major axis, each a king's move from the one before (so the line is 8-connected).
 TEST(DrawLines, OctantLinesAreConnectedWithOnePixelPerMajorStep) {
   const int ends[][2] = {{20, 13}, {13, 20}, {4, 20}, {0, 13}, {0, 6}, {6, 0}, {13, 0}, {20, 6}, {20, 20}, {0, 0}};
   for (const auto& e : ends) {
     Canvas canvas(21, 21);
     MoveTo(10, 10);
     LineTo(e[0], e[1]);
-    auto px = Inked(canvas, 21, 21);
-    int dh = std::abs(e[0] - 10), dv = std::abs(e[1] - 10);
-    EXPECT_EQ(int(px.size()), std::max(dh, dv) + 1);
+    Points px = canvas.Where(kBlackPixel);
+    bool steep = std::abs(e[1] - 10) > std::abs(e[0] - 10);
+    EXPECT_EQ(int(px.size()), std::max(std::abs(e[0] - 10), std::abs(e[1] - 10)) + 1);
     EXPECT_TRUE(px.count({10, 10}) && px.count({e[0], e[1]}));
-    for (auto [h, v] : px) {
-      bool neighbour = px.size() == 1;
-      for (auto [h2, v2] : px)
-        if ((h2 != h || v2 != v) && std::abs(h2 - h) <= 1 && std::abs(v2 - v) <= 1) neighbour = true;
-      EXPECT_TRUE(neighbour);
+    std::map<int, int> minorAt;  // major coordinate -> minor coordinate
+    for (auto [h, v] : px) EXPECT_TRUE(minorAt.emplace(steep ? v : h, steep ? h : v).second);
+    for (auto it = minorAt.begin(); std::next(it) != minorAt.end(); ++it) {
+      EXPECT_EQ(std::next(it)->first, it->first + 1);
+      EXPECT_LE(std::abs(std::next(it)->second - it->second), 1);
     }
   }
 }
 
-TEST(DrawLines, WidePenXorInvertsEachCoveredPixelOnce) {
+TEST(DrawLines, WidePenXorInvertsEachCoveredPixelOnceAndZeroPenDrawsNothing) {
   Canvas canvas(8, 4);
   PenSize(2, 2);
   PenMode(kPatXor);
@@ -86,21 +76,18 @@ TEST(DrawLines, WidePenXorInvertsEachCoveredPixelOnce) {
   MoveTo(0, 0);
   LineTo(3, 3);
   EXPECT_EQ(diag.Map(), "##....\n###...\n.###..\n..###.\n...##.\n......\n");
-}
-
-TEST(DrawLines, PenNormalAndZeroPenDrawNothingWrong) {
-  Canvas canvas(4, 4);
+  Canvas none(4, 2);
   PenSize(0, 3);
+  PenMode(kPatXor);
   MoveTo(0, 0);
-  LineTo(3, 3);
-  EXPECT_EQ(canvas.Count(kBlackPixel), 0);
-  PenNormal();
-  PenState st;
-  GetPenState(&st);
-  EXPECT_EQ(st.size.h, 1);
-  EXPECT_EQ(st.size.v, 1);
-  EXPECT_EQ(st.mode, kPatCopy);
-  EXPECT_EQ(st.location.h, 3);
+  LineTo(3, 1);
+  EXPECT_EQ(none.Count(kBlackPixel), 0);
+  PenNormal();  // back to 1x1 copy: drawn twice the line stays
+  for (int i = 0; i < 2; ++i) {
+    MoveTo(0, 0);
+    LineTo(3, 0);
+  }
+  EXPECT_EQ(none.Map(), "####\n....\n");
 }
 
 TEST(DrawRects, PaintFrameEraseInvertExactPixels) {
@@ -122,7 +109,7 @@ TEST(DrawRects, PaintFrameEraseInvertExactPixels) {
   EXPECT_EQ(canvas.At(0, 0), 0x00123456u);
 }
 
-TEST(DrawRects, ThickFrameAndColours) {
+TEST(DrawRects, ThickFrameColoursAndClip) {
   Canvas canvas(6, 6);
   RGBForeColor(RGBColor16{0xFFFF, 0x8080, 0x0000});
   PenSize(2, 2);
@@ -131,6 +118,10 @@ TEST(DrawRects, ThickFrameAndColours) {
   RGBBackColor(RGBColor16{0x1111, 0x2222, 0x3333});
   EraseRect(MakeRect(2, 2, 4, 4));
   EXPECT_EQ(canvas.At(3, 3), 0x00112233u);
+  Canvas clipped(6, 3);
+  ClipRect(MakeRect(1, 0, 3, 2));
+  PaintRect(MakeRect(0, 0, 6, 3));
+  EXPECT_EQ(clipped.Map(), ".##...\n.##...\n......\n");
 }
 
 TEST(DrawRects, RectanglesOutsideTheBufferStayInBounds) {
@@ -150,13 +141,6 @@ TEST(DrawRects, RectanglesOutsideTheBufferStayInBounds) {
   LineTo(30000, 40);
   MoveTo(-32768, 32767);
   LineTo(32767, -32768);
-}
-
-TEST(DrawRects, ClipRegionLimitsDrawing) {
-  Canvas canvas(6, 3);
-  ClipRect(MakeRect(1, 0, 3, 2));
-  PaintRect(MakeRect(0, 0, 6, 3));
-  EXPECT_EQ(canvas.Map(), ".##...\n.##...\n......\n");
 }
 
 // Pattern bit (h mod 8, v mod 8) of local coordinates: gray's row 0 is 10101010.
@@ -182,13 +166,9 @@ TEST(DrawPatterns, PixelPatternFillsRectAndPolygonFromOrigin) {
   for (int i = 0; i < 6; ++i) pat->pixels[i] = 0xFF000000u | uint32_t(i + 1);
   Canvas canvas(5, 3, -2, 0);
   FillCRect(MakeRect(-2, 0, 3, 3), pat);
-  // local h = -2 uses pattern column 1; written pixels carry alpha 0
-  const uint32_t row0[] = {2, 3, 1, 2, 3}, row1[] = {5, 6, 4, 5, 6};
-  for (int x = 0; x < 5; ++x) {
-    EXPECT_EQ(canvas.At(x - 2, 0), row0[x]);
-    EXPECT_EQ(canvas.At(x - 2, 1), row1[x]);
-    EXPECT_EQ(canvas.At(x - 2, 2), row0[x]);
-  }
+  // local h = -2 uses pattern column 1; rows repeat every 2; written pixels carry alpha 0
+  const uint32_t rows[2][5] = {{2, 3, 1, 2, 3}, {5, 6, 4, 5, 6}};
+  canvas.ForEach([&](int h, int v) { EXPECT_EQ(canvas.At(h, v), rows[v % 2][h + 2]) << h << "," << v; });
   Canvas tri(6, 6);
   const QDPoint triangle[] = {MakePoint(0, 0), MakePoint(4, 0), MakePoint(0, 4)};
   FillCPoly(triangle, 3, pat);
@@ -206,19 +186,18 @@ TEST(DrawPatterns, PixelPatternFillsRectAndPolygonFromOrigin) {
   DisposePixPat(pat);
 }
 
+// 250: 16x16 with row and column 0 in 0xCCFFFF; 251: 32x32 with rows and columns 0-1.
 TEST(DrawPatterns, ResourcePatternsHaveTheirGridLines) {
-  PixPatHandle p250 = GetPixPat(250), p251 = GetPixPat(251);
-  ASSERT_NE(p250, nullptr);
-  ASSERT_NE(p251, nullptr);
-  EXPECT_EQ(p250->width, 16);
-  EXPECT_EQ(p251->width, 32);
-  EXPECT_EQ(p251->height, 32);
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x)
-      EXPECT_EQ(p250->pixels[y * 16 + x] & 0xFFFFFFu, (x == 0 || y == 0) ? 0xCCFFFFu : 0xFFFFFFu);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      EXPECT_EQ(p251->pixels[y * 32 + x] & 0xFFFFFFu, (x < 2 || y < 2) ? 0xCCFFFFu : 0xFFFFFFu);
+  for (auto [id, size, lines] : {std::tuple{250, 16, 1}, std::tuple{251, 32, 2}}) {
+    PixPatHandle p = GetPixPat(id);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->width, size);
+    ASSERT_EQ(p->height, size);
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x)
+        EXPECT_EQ(p->pixels[y * size + x] & 0xFFFFFFu, (x < lines || y < lines) ? 0xCCFFFFu : 0xFFFFFFu) << id;
+    DisposePixPat(p);
+  }
   for (int id : {507, 508, 509}) {
     PixPatHandle p = GetPixPat(id);
     ASSERT_NE(p, nullptr) << id;
@@ -226,36 +205,23 @@ TEST(DrawPatterns, ResourcePatternsHaveTheirGridLines) {
     DisposePixPat(p);
   }
   EXPECT_EQ(GetPixPat(4242), nullptr);
-  DisposePixPat(p250);
-  DisposePixPat(p251);
 }
 
 TEST(DrawPorts, RefusedMemoryLeavesNothingBehind) {
-  using draw_test::FailingAllocator;
-  for (int n = 1; n <= 6; ++n) {
-    FailingAllocator::Install(n);
-    FailingAllocator::live = 0;
+  for (int n = 1;; ++n) {
+    draw_test::Refusal refusal(n);
     GWorldPtr gw = NewGWorld(MakeRect(0, 0, 4, 4));
-    if (gw) {
-      DisposeGWorld(gw);
-      EXPECT_EQ(FailingAllocator::live, 0);
-      FailingAllocator::Remove();
-      break;
-    }
-    EXPECT_EQ(FailingAllocator::live, 0) << "failing request " << n;
-    FailingAllocator::Remove();
+    DisposeGWorld(gw);
+    EXPECT_EQ(draw_test::FailingAllocator::live, 0) << "failing request " << n;
+    if (gw) break;
+    ASSERT_LT(n, 6);
   }
   EXPECT_EQ(NewGWorld(MakeRect(0, 0, 0, 4)), nullptr);
   EXPECT_EQ(NewPixPat(0, 3), nullptr);
 }
 
-TEST(DrawPorts, LockStateAndCurrentPort) {
+TEST(DrawPorts, CurrentPortAndColourPixels) {
   Canvas canvas(2, 2);
-  EXPECT_EQ(GetPixelsState(canvas.gw()) & kPixelsLocked, 0);
-  EXPECT_TRUE(LockPixels(canvas.gw()));
-  EXPECT_EQ(GetPixelsState(canvas.gw()) & kPixelsLocked, kPixelsLocked);
-  UnlockPixels(canvas.gw());
-  EXPECT_EQ(GetPixelsState(canvas.gw()), 0);
   CGrafPtr port;
   void* device = &port;
   GetGWorld(&port, &device);

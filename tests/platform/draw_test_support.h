@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "platform/draw/port.h"
 
@@ -15,6 +18,7 @@ namespace draw_test {
 
 constexpr uint32_t kWhitePixel = 0x00FFFFFFu;
 constexpr uint32_t kBlackPixel = 0x00000000u;
+using Points = std::set<std::pair<int, int>>;  // (h, v)
 
 // Owns a w x h buffer (optionally with a moved top-left) made current for the test's lifetime.
 class Canvas {
@@ -29,27 +33,48 @@ class Canvas {
   GWorldPtr gw() const { return gw_; }
   uint32_t At(int32_t h, int32_t v) const { return *PixelAddress(gw_, h, v); }
   void Set(int32_t h, int32_t v, uint32_t pixel) { *PixelAddress(gw_, h, v) = pixel; }
-  // Rows of the buffer: '#' where the pixel equals ink, '.' elsewhere.
-  std::string Map(uint32_t ink = kBlackPixel) const {
+  // Calls f(h, v) for every pixel, row by row.
+  template <class F>
+  void ForEach(F f) const {
+    for (int32_t v = gw_->bounds.top; v < gw_->bounds.bottom; ++v)
+      for (int32_t h = gw_->bounds.left; h < gw_->bounds.right; ++h) f(h, v);
+  }
+  template <class F>
+  void Fill(F pixelAt) {
+    ForEach([&](int32_t h, int32_t v) { Set(h, v, pixelAt(h, v)); });
+  }
+  // Rows of the buffer, a character for each pixel value of the legend and '.' for any other.
+  std::string Map(std::initializer_list<std::pair<uint32_t, char>> legend) const {
     std::string out;
-    for (int32_t v = gw_->bounds.top; v < gw_->bounds.bottom; ++v) {
-      for (int32_t h = gw_->bounds.left; h < gw_->bounds.right; ++h) out += At(h, v) == ink ? '#' : '.';
-      out += '\n';
-    }
+    ForEach([&](int32_t h, int32_t v) {
+      char c = '.';
+      for (auto [pixel, mark] : legend) c = At(h, v) == pixel ? mark : c;
+      out += c;
+      if (h + 1 == gw_->bounds.right) out += '\n';
+    });
     return out;
   }
+  std::string Map(uint32_t ink = kBlackPixel) const { return Map({{ink, '#'}}); }
   int32_t Count(uint32_t pixel) const {
     int32_t n = 0;
-    for (int32_t v = gw_->bounds.top; v < gw_->bounds.bottom; ++v)
-      for (int32_t h = gw_->bounds.left; h < gw_->bounds.right; ++h) n += At(h, v) == pixel;
+    ForEach([&](int32_t h, int32_t v) { n += At(h, v) == pixel; });
     return n;
+  }
+  // The pixels equal to `pixel`, or with equal false the ones that differ from it.
+  Points Where(uint32_t pixel, bool equal = true) const {
+    Points s;
+    ForEach([&](int32_t h, int32_t v) {
+      if ((At(h, v) == pixel) == equal) s.insert({h, v});
+    });
+    return s;
   }
 
  private:
   GWorldPtr gw_;
 };
 
-// Refuses the N-th request (1-based) and every one after it when sticky; counts live blocks.
+// Refuses the N-th request (1-based) and every one after it; counts live blocks. A Refusal
+// installs it for its scope (n = 0 refuses nothing).
 struct FailingAllocator {
   static inline int32_t failAt = 0;
   static inline int32_t calls = 0;
@@ -65,14 +90,20 @@ struct FailingAllocator {
     --live;
     std::free(p);
   }
-  static const DrawAllocator* Install(int32_t n) {
-    static const DrawAllocator kAllocator{Alloc, Release};
+  static void Arm(int32_t n) {
     failAt = n;
     calls = 0;
-    SetDrawAllocator(&kAllocator);
-    return &kAllocator;
   }
-  static void Remove() { SetDrawAllocator(nullptr); }
+};
+
+struct Refusal {
+  explicit Refusal(int32_t n) {
+    static const DrawAllocator kAllocator{FailingAllocator::Alloc, FailingAllocator::Release};
+    FailingAllocator::Arm(n);
+    FailingAllocator::live = 0;
+    SetDrawAllocator(&kAllocator);
+  }
+  ~Refusal() { SetDrawAllocator(nullptr); }
 };
 
 inline std::string SourcePath(const std::string& relative) { return std::string(QV_SOURCE_DIR) + "/" + relative; }

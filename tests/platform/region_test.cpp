@@ -16,7 +16,18 @@ struct Rgn {
   operator RgnHandle() const { return r; }
 };
 
-std::vector<int16_t> Words(const Region* r) { return std::vector<int16_t>(r->data, r->data + r->count); }
+using Words16 = std::vector<int16_t>;
+Words16 Words(const Region* r) { return Words16(r->data, r->data + r->count); }
+
+// The words of op(rect a, rect b), checked for the region invariants.
+Words16 Combine(bool (*op)(const Region*, const Region*, Region*), QDRect a, QDRect b) {
+  Rgn ra, rb, out;
+  RectRgn(ra, a);
+  RectRgn(rb, b);
+  EXPECT_TRUE(op(ra, rb, out));
+  EXPECT_TRUE(CheckRegion(out));
+  return Words(out);
+}
 
 }  // namespace
 
@@ -26,36 +37,22 @@ TEST(Regions, UnionOfDisjointRectsAnswersPointTests) {
   RectRgn(b, MakeRect(20, 0, 30, 10));
   ASSERT_TRUE(UnionRgn(a, b, u));
   EXPECT_TRUE(CheckRegion(u));
-  EXPECT_EQ(Words(u), (std::vector<int16_t>{0, 10, 2, 0, 10, 20, 30}));
-  struct { int h, v; bool in; } points[] = {{5, 5, true}, {9, 9, true}, {10, 5, false}, {15, 5, false},
-                                            {20, 0, true}, {29, 9, true}, {30, 5, false}, {5, 10, false},
-                                            {-1, 5, false}, {25, -1, false}};
+  EXPECT_EQ(Words(u), (Words16{0, 10, 2, 0, 10, 20, 30}));
+  // Edges are exclusive on the right and bottom.
+  struct { int h, v; bool in; } points[] = {{9, 9, true}, {10, 5, false}, {15, 5, false}, {20, 0, true},
+                                            {30, 5, false}, {5, 10, false}, {-1, 5, false}, {25, -1, false}};
   for (auto p : points) EXPECT_EQ(PtInRgn(MakePoint(p.h, p.v), u), p.in) << p.h << "," << p.v;
-  QDRect box = RgnBBox(u);
-  EXPECT_TRUE(EqualRect(box, MakeRect(0, 0, 30, 10)));
+  EXPECT_TRUE(EqualRect(RgnBBox(u), MakeRect(0, 0, 30, 10)));
 }
 
 TEST(Regions, OverlapsMakeBandsAndTouchingBandsMerge) {
-  Rgn a, b, u, s, d;
-  RectRgn(a, MakeRect(0, 0, 10, 10));
-  RectRgn(b, MakeRect(5, 5, 15, 15));
-  ASSERT_TRUE(UnionRgn(a, b, u));
-  EXPECT_EQ(Words(u), (std::vector<int16_t>{0, 5, 1, 0, 10, 5, 10, 1, 0, 15, 10, 15, 1, 5, 15}));
-  ASSERT_TRUE(SectRgn(a, b, s));
-  EXPECT_EQ(Words(s), (std::vector<int16_t>{5, 10, 1, 5, 10}));
-  ASSERT_TRUE(DiffRgn(a, b, d));
-  EXPECT_EQ(Words(d), (std::vector<int16_t>{0, 5, 1, 0, 10, 5, 10, 1, 0, 5}));
-  for (RgnHandle r : {u.r, s.r, d.r}) EXPECT_TRUE(CheckRegion(r));
+  const QDRect a = MakeRect(0, 0, 10, 10), b = MakeRect(5, 5, 15, 15);
+  EXPECT_EQ(Combine(UnionRgn, a, b), (Words16{0, 5, 1, 0, 10, 5, 10, 1, 0, 15, 10, 15, 1, 5, 15}));
+  EXPECT_EQ(Combine(SectRgn, a, b), (Words16{5, 10, 1, 5, 10}));
+  EXPECT_EQ(Combine(DiffRgn, a, b), (Words16{0, 5, 1, 0, 10, 5, 10, 1, 0, 5}));
   // Two halves of one rectangle become one band; touching spans become one span.
-  Rgn top, bottom, whole;
-  RectRgn(top, MakeRect(0, 0, 10, 5));
-  RectRgn(bottom, MakeRect(0, 5, 10, 10));
-  UnionRgn(top, bottom, whole);
-  EXPECT_EQ(Words(whole), (std::vector<int16_t>{0, 10, 1, 0, 10}));
-  RectRgn(top, MakeRect(0, 0, 5, 10));
-  RectRgn(bottom, MakeRect(5, 0, 10, 10));
-  UnionRgn(top, bottom, whole);
-  EXPECT_EQ(Words(whole), (std::vector<int16_t>{0, 10, 1, 0, 10}));
+  EXPECT_EQ(Combine(UnionRgn, MakeRect(0, 0, 10, 5), MakeRect(0, 5, 10, 10)), (Words16{0, 10, 1, 0, 10}));
+  EXPECT_EQ(Combine(UnionRgn, MakeRect(0, 0, 5, 10), MakeRect(5, 0, 10, 10)), (Words16{0, 10, 1, 0, 10}));
 }
 
 TEST(Regions, EmptyOperandsAndSelfOperations) {
@@ -65,7 +62,7 @@ TEST(Regions, EmptyOperandsAndSelfOperations) {
   EXPECT_TRUE(EmptyRgn(out));
   EXPECT_TRUE(CheckRegion(out));
   ASSERT_TRUE(UnionRgn(a, a, a));
-  EXPECT_EQ(Words(a), (std::vector<int16_t>{3, 7, 1, 2, 6}));
+  EXPECT_EQ(Words(a), (Words16{3, 7, 1, 2, 6}));
   ASSERT_TRUE(SectRgn(a, a, out));
   EXPECT_TRUE(EqualRgn(a, out));
   ASSERT_TRUE(RectRgn(out, MakeRect(5, 5, 5, 9)));  // empty rectangle
@@ -98,10 +95,10 @@ TEST(Regions, RectangleTestsAndOffset) {
   RectRgn(edge, MakeRect(0, 0, 10, 10));
   RectRgn(tail, MakeRect(32760, 0, 32767, 5));
   UnionRgn(edge, tail, edge);
-  ASSERT_EQ(Words(edge), (std::vector<int16_t>{0, 5, 2, 0, 10, 32760, 32767, 5, 10, 1, 0, 10}));
+  ASSERT_EQ(Words(edge), (Words16{0, 5, 2, 0, 10, 32760, 32767, 5, 10, 1, 0, 10}));
   OffsetRgn(edge, 10, 0);
   EXPECT_TRUE(CheckRegion(edge));
-  EXPECT_EQ(Words(edge), (std::vector<int16_t>{0, 10, 1, 10, 20}));
+  EXPECT_EQ(Words(edge), (Words16{0, 10, 1, 10, 20}));
 }
 
 // Random rectangles combined by each operation agree pixel by pixel with plain set arithmetic.
@@ -134,24 +131,22 @@ TEST(Regions, OperationsAgreeWithPixelSets) {
 
 TEST(Regions, RefusedMemoryKeepsDestinationUnchanged) {
   using draw_test::FailingAllocator;
-  FailingAllocator::Install(0);  // the regions take their memory from it; nothing fails yet
+  draw_test::Refusal refusal(0);  // the regions take their memory from it; nothing fails yet
   Rgn a, b, dst;
   RectRgn(a, MakeRect(0, 0, 10, 10));
   RectRgn(b, MakeRect(5, 5, 15, 15));
   RectRgn(dst, MakeRect(1, 2, 3, 4));
-  std::vector<int16_t> before = Words(dst);
+  Words16 before = Words(dst);
   for (int n = 1;; ++n) {
-    FailingAllocator::failAt = n;
-    FailingAllocator::calls = 0;
-    bool ok = UnionRgn(a, b, dst);
-    if (ok) break;
+    FailingAllocator::Arm(n);
+    if (UnionRgn(a, b, dst)) break;
     EXPECT_EQ(Words(dst), before) << "failing request " << n;
     EXPECT_TRUE(CheckRegion(dst));
     ASSERT_LT(n, 10);
   }
   EXPECT_GT(FailingAllocator::calls, 0);
   EXPECT_TRUE(PtInRgn(MakePoint(12, 12), dst));
-  FailingAllocator::Install(1);
+  FailingAllocator::Arm(1);
   EXPECT_EQ(NewRgn(), nullptr);
-  FailingAllocator::Remove();
+  FailingAllocator::Arm(0);
 }
