@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -58,16 +59,16 @@ TEST(LabelText, LongTemplatesAreNotCut) {
 }
 
 TEST(LabelText, CStringEdits) {
-  char buffer[16] = "x: #";
-  EXPECT_TRUE(CStringReplaceChar(buffer, sizeof buffer, "1.5", '#'));
-  EXPECT_STREQ(buffer, "x: 1.5");
-  EXPECT_FALSE(CStringReplaceChar(buffer, sizeof buffer, "9", '#'));
-  EXPECT_STREQ(buffer, "x: 1.5");
-  char tight[8] = "ab#cd";
-  EXPECT_FALSE(CStringReplaceChar(tight, sizeof tight, "12345", '#'));  // would need 10 bytes
-  EXPECT_STREQ(tight, "ab#cd");
-  EXPECT_TRUE(CStringReplaceChar(tight, sizeof tight, "12", '#'));
-  EXPECT_STREQ(tight, "ab12cd");
+  struct { const char* before; size_t capacity; const char* text; bool ok; const char* after; } cases[] = {
+      {"x: #", 16, "1.5", true, "x: 1.5"}, {"x: 1.5", 16, "9", false, "x: 1.5"},
+      {"ab#cd", 8, "12345", false, "ab#cd"},  // would need 10 bytes
+      {"ab#cd", 8, "12", true, "ab12cd"}};
+  for (auto c : cases) {
+    char buffer[16];
+    std::strcpy(buffer, c.before);
+    EXPECT_EQ(CStringReplaceChar(buffer, c.capacity, c.text, '#'), c.ok) << c.before << " " << c.text;
+    EXPECT_STREQ(buffer, c.after);
+  }
   std::string s = "= #";
   EXPECT_TRUE(CStringReplaceChar(s, "2", '#'));
   EXPECT_EQ(s, "= 2");

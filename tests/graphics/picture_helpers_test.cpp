@@ -27,11 +27,9 @@ TEST(PictureHelpers, FrameAndHitTestsUseLeftAndBottomEdges) {
   GetPictureFrame(pic, &frame);
   EXPECT_TRUE(EqualRect(frame, MakeRect(0, 0, 20, 10)));
   // Placed at h = 100, v = 50: left 100, top 40, right 120, bottom 50.
-  EXPECT_TRUE(PointInPictureAt(pic, MakePoint(100, 40), 100, 50));
-  EXPECT_TRUE(PointInPictureAt(pic, MakePoint(119, 49), 100, 50));
-  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(120, 45), 100, 50));
-  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(110, 50), 100, 50));
-  EXPECT_FALSE(PointInPictureAt(pic, MakePoint(110, 39), 100, 50));
+  struct { int h, v; bool in; } points[] = {{100, 40, true}, {119, 49, true}, {120, 45, false}, {110, 50, false},
+                                            {110, 39, false}};
+  for (auto p : points) EXPECT_EQ(PointInPictureAt(pic, MakePoint(p.h, p.v), 100, 50), p.in) << p.h << "," << p.v;
   EXPECT_TRUE(PictureOverlapsRectAt(pic, 100, 50, MakeRect(119, 49, 200, 200)));
   EXPECT_FALSE(PictureOverlapsRectAt(pic, 100, 50, MakeRect(120, 0, 200, 200)));
   EXPECT_FALSE(PointInPictureAt(nullptr, MakePoint(0, 0), 0, 0));
