@@ -53,15 +53,18 @@ TEST(NumericHelpers, RoundToSignificantDigitsGoldens) {
   }
 }
 
-TEST(NumericHelpers, RoundToSignificantDigitsReturnsUnusableInputUnchanged) {
-  EXPECT_EQ(RoundToSignificantDigits(0.0, 3), 0.0);
-  EXPECT_TRUE(std::signbit(RoundToSignificantDigits(-0.0, 3)));
-  EXPECT_TRUE(std::isnan(RoundToSignificantDigits(kNaN, 3)));
-  EXPECT_EQ(RoundToSignificantDigits(kInf, 3), kInf);
-  EXPECT_EQ(RoundToSignificantDigits(-kInf, 3), -kInf);
-  // Subnormal: the scale 10^338 overflows (a naive product would give NaN).
-  const double tiny = 4.9e-324;
-  EXPECT_EQ(RoundToSignificantDigits(tiny, 15), tiny);
+// Same value, sign of zero included, or NaN for NaN.
+bool SameDouble(double got, double want) {
+  return std::isnan(want) ? std::isnan(got) : got == want && std::signbit(got) == std::signbit(want);
+}
+
+TEST(NumericHelpers, UnusableInputsComeBackUnchangedWithoutLooping) {
+  // At 4.9e-324 the scale 10^338 overflows (a naive product would give NaN).
+  for (double v : {0.0, -0.0, kNaN, kInf, -kInf, 4.9e-324}) {
+    EXPECT_TRUE(SameDouble(RoundToSignificantDigits(v, 15), v)) << v;
+    EXPECT_TRUE(SameDouble(NiceRoundStep(v), v)) << v;
+  }
+  EXPECT_EQ(NiceRoundStep(-3.0), -3.0);
   // Rounding the largest doubles up would overflow to infinity.
   EXPECT_EQ(RoundToSignificantDigits(1.7976931348623157e308, 1), 1.7976931348623157e308);
   // Small normal values still round.
@@ -80,38 +83,28 @@ TEST(NumericHelpers, NiceRoundStepGoldens) {
   EXPECT_NEAR(NiceRoundStep(1e-250), 1e-250, 1e-263);
 }
 
-TEST(NumericHelpers, NiceRoundStepReturnsWithoutLoopingOnUnusableInput) {
-  EXPECT_EQ(NiceRoundStep(0.0), 0.0);
-  EXPECT_EQ(NiceRoundStep(-3.0), -3.0);
-  EXPECT_TRUE(std::isnan(NiceRoundStep(kNaN)));
-  EXPECT_EQ(NiceRoundStep(kInf), kInf);
-  EXPECT_EQ(NiceRoundStep(-kInf), -kInf);
-  EXPECT_EQ(NiceRoundStep(4.9e-324), 4.9e-324);
-}
-
 TEST(NumericHelpers, SnapInterpolateRemovesRoundingNoise) {
   // Hand-computed.
-  EXPECT_EQ(SnapInterpolate(0.0, 1.0, 0.3), 0.3);
-  EXPECT_EQ(SnapInterpolate(1.0, 3.0, 0.5), 2.0);
-  EXPECT_EQ(SnapInterpolate(1.0, -1.0, 0.5), 0.0);
-  // 0.1 + 0.2 noise: the fused form gives 0.30000000000000004, snapped to 0.3.
-  EXPECT_EQ(SnapInterpolate(0.1, 0.2, 2.0), 0.3);
-  // Within rounding noise of zero.
-  EXPECT_EQ(SnapInterpolate(1.0, -1.0, 0.5 + 1e-17), 0.0);
-  EXPECT_EQ(SnapInterpolate(0.0, 0.0, 0.5), 0.0);
-  EXPECT_TRUE(std::isnan(SnapInterpolate(kNaN, 1.0, 0.5)));
-  EXPECT_TRUE(std::isnan(SnapInterpolate(0.0, 1.0, kNaN)));
-  // An infinite end makes the noise bound infinite too; the value is still no noise.
-  EXPECT_EQ(SnapInterpolate(1.0, kInf, 0.5), kInf);
-  EXPECT_EQ(SnapInterpolate(1.0, -kInf, 0.25), -kInf);
-}
-
-TEST(NumericHelpers, SnapInterpolateKeepsHugeAndTinyValues) {
+  struct Case { double a, b, t, want; const char* why; };
+  const Case cases[] = {
+      {0.0, 1.0, 0.3, 0.3, "plain"},
+      {1.0, 3.0, 0.5, 2.0, "plain"},
+      {1.0, -1.0, 0.5, 0.0, "zero"},
+      {0.1, 0.2, 2.0, 0.3, "the fused form gives 0.30000000000000004, snapped to 0.3"},
+      {1.0, -1.0, 0.5 + 1e-17, 0.0, "within rounding noise of zero"},
+      {0.0, 0.0, 0.5, 0.0, "both ends zero"},
+      {kNaN, 1.0, 0.5, kNaN, "NaN end"},
+      {0.0, 1.0, kNaN, kNaN, "NaN parameter"},
+      {1.0, kInf, 0.5, kInf, "an infinite noise bound; the value is still no noise"},
+      {1.0, -kInf, 0.25, -kInf, "an infinite noise bound, negative"},
+      {4.9e-324, 4.9e-324, 0.5, 4.9e-324, "the noise bound underflows to 0; the value survives"},
+  };
+  for (const Case& c : cases) {
+    const double got = SnapInterpolate(c.a, c.b, c.t);
+    EXPECT_TRUE(std::isnan(c.want) ? std::isnan(got) : got == c.want) << c.why << ": " << got;
+  }
   // epsilon (|a| + |b|) overflows for these ends; the value is not noise.
-  const double v = SnapInterpolate(1e308, 1.5e308, 0.5);
-  EXPECT_NEAR(v, 1.25e308, 1e294);
-  // The noise bound underflows to 0 for subnormal ends; the value survives.
-  EXPECT_EQ(SnapInterpolate(4.9e-324, 4.9e-324, 0.5), 4.9e-324);
+  EXPECT_NEAR(SnapInterpolate(1e308, 1.5e308, 0.5), 1.25e308, 1e294);
 }
 
 TEST(NumericHelpers, FindRootSecantOnALineTakesOneStep) {
