@@ -709,7 +709,9 @@ struct IntervalMachine {
   static Interval Floor(const Interval& b) { return Apply(IntervalFloor, b); }
   static Interval Ceil(const Interval& b) { return Apply(IntervalCeil, b); }
   static Interval If(const Interval& value, const Interval& condition) { return Is(condition, 1.0) ? value : Undefined(); }
-  // An undecided clause widens the result to cover every clause that may apply.
+  // An undecided clause widens the result to cover every clause that may apply. A condition that
+  // is undefined over the box counts as false, so a clause whose condition is undefined on part of
+  // the box only is missed there (a known containment loss, like the loop's first undecided test).
   static Interval Branch(const Interval* pairs, int k) {
     Interval result = Undefined();
     Interval found{0.0, 0.0};

@@ -16,6 +16,7 @@
 #include "kernel/evaluation_seams.h"
 #include "kernel/interpreter.h"
 #include "kernel/memory_budget.h"
+#include "kernel/special_functions.h"
 #include "tests/kernel/evaluation_test_support.h"
 
 using namespace evaltest;
@@ -373,7 +374,7 @@ struct RandomTree {
   std::string Make(int depth) {
     if (depth == 0) return Leaf();
     static const char* unary[] = {"minus", "sin", "cos", "exp", "abs", "atan", "tanh", "sqrt", "ln", "floor", "sgn"};
-    switch (Pick(9)) {
+    switch (Pick(11)) {
       case 0: return Leaf();
       case 1: return "plus[" + Make(depth - 1) + "," + Make(depth - 1) + "," + Make(depth - 1) + "]";
       case 2: return "times[" + Make(depth - 1) + "," + Make(depth - 1) + "]";
@@ -381,6 +382,14 @@ struct RandomTree {
       case 4: return "power[" + Make(depth - 1) + ",2]";
       case 5: return "power[" + Make(depth - 1) + ",over[1,3]]";
       case 6: return "min[" + Make(depth - 1) + "," + Make(depth - 1) + "]";
+      case 7: {
+        // The two-operand forms with fixed Swap patterns or a top-first operand order.
+        static const char* binary[] = {"log", "sqrt", "sn", "besselj", "mod", "max", "pointangle", "power"};
+        const char* kind = binary[Pick(8)];
+        const std::string second = std::string(kind) == "sn" || std::string(kind) == "sqrt" ? "3" : Make(depth - 1);
+        return std::string(kind) + "[" + Make(depth - 1) + "," + second + "]";
+      }
+      case 8: return "clamp[" + Make(depth - 1) + "," + Make(depth - 1) + "," + Make(depth - 1) + "]";
       default: return std::string(unary[Pick(11)]) + "[" + Make(depth - 1) + "]";
     }
   }
@@ -411,11 +420,36 @@ double Naive(const ExprNode* n, double x, double y) {
       if (n->children[1]->kind == KindOver) {
         const ExprNode* e = n->children[1];
         v = RationalPower(child(0), Naive(e->children[1], x, y), Naive(e->children[0], x, y));
-      } else {
+      } else if (n->children[1]->kind == KindNum && n->children[1]->value.number->value == 2) {
         const double b = child(0);
         v = b * b;
+      } else {
+        v = std::pow(child(0), child(1));
       }
       break;
+    case KindLog: v = std::log(child(0)) / std::log(child(1)); break;
+    case KindSqrt:
+      v = n->arity == 2 ? RationalPower(child(0), child(1), 1) : std::sqrt(child(0));
+      break;
+    case KindSn: v = child(0) * std::pow(10.0, child(1)); break;
+    case KindBesselj: v = BesselJv(child(1), child(0)); break;  // the order is the second operand
+    case KindMod: v = FlooredMod(child(0), child(1)); break;
+    case KindMax: {
+      const double a = child(0), b = child(1);
+      v = std::isnan(a) ? a : (b <= a ? a : b);
+      break;
+    }
+    case KindClamp: {  // max(lo, min(x, hi))
+      const double x0 = child(0), lo = child(1), hi = child(2);
+      const double m = std::isnan(x0) ? x0 : (hi >= x0 ? x0 : hi);
+      v = std::isnan(lo) ? lo : (m <= lo ? lo : m);
+      break;
+    }
+    case KindAngleOfPoint: {  // the angle of the point (child 0, child 1) in [0, 2 pi)
+      const double t = std::atan2(child(1), child(0));
+      v = t < 0 ? t + 2 * M_PI : t;
+      break;
+    }
     case KindMin: {
       const double a = child(0), b = child(1);
       v = b >= a ? a : b;
@@ -428,7 +462,6 @@ double Naive(const ExprNode* n, double x, double y) {
     case KindAbs: v = std::fabs(child(0)); break;
     case KindAtan: v = std::atan(child(0)); break;
     case KindTanh: v = std::tanh(child(0)); break;
-    case KindSqrt: v = std::sqrt(child(0)); break;
     case KindLn: v = std::log(child(0)); break;
     case KindFloor: v = std::floor(child(0)); break;
     case KindSgn: v = Sign(child(0)); break;
