@@ -93,14 +93,17 @@ TEST_F(Threads, YieldThreadsTimedReturnsAfterOneInterval) {
   EXPECT_TRUE(IsMainThread());
 }
 
-TEST_F(Threads, YieldIfDueNeverSwitchesOnTheMainThread) {
-  Counter& c = MakeCounter(100);
-  StartThread(CountingWorker, &c);
+TEST_F(Threads, YieldIfDueNeverSwitchesOnTheMainThreadAndFinishRunsAWorkerInOneCall) {
+  Counter& c = MakeCounter(50 * kSlice);
+  const ThreadId id = StartThread(CountingWorker, &c);
   clock.Advance(1000 * uint64_t{kSlice} * kUnit);  // deadline (0) long past
   for (int i = 0; i < 5; ++i) YieldIfDue();
   EXPECT_EQ(c.iterations, 0);
-  YieldToThreadToFinish(CoopLiveWorkers().at(0));
+  YieldToThreadToFinish(id);  // never started before: runs from the top to the end
   EXPECT_TRUE(c.ended);
+  EXPECT_FALSE(c.aborted);
+  EXPECT_EQ(c.iterations, 50 * kSlice);
+  EXPECT_TRUE(CoopLiveWorkers().empty());
 }
 
 TEST_F(Threads, YieldIfDueHoldsStillUnderEitherFlagAndKeepsTheDeadline) {
@@ -125,16 +128,6 @@ TEST_F(Threads, YieldIfDueHoldsStillUnderEitherFlagAndKeepsTheDeadline) {
     YieldThreadsTimed();
     EXPECT_FALSE(ExplicitYieldFlag());
   }
-}
-
-TEST_F(Threads, YieldToThreadToFinishRunsTheWorkerToItsEndInOneCall) {
-  Counter& c = MakeCounter(50 * kSlice);
-  const ThreadId id = StartThread(CountingWorker, &c);
-  YieldToThreadToFinish(id);  // never started before: runs from the top to the end
-  EXPECT_TRUE(c.ended);
-  EXPECT_FALSE(c.aborted);
-  EXPECT_EQ(c.iterations, 50 * kSlice);
-  EXPECT_TRUE(CoopLiveWorkers().empty());
 }
 
 TEST_F(Threads, YieldToThreadAbortingStopsTheWorkerAndRestoresTheFlag) {

@@ -55,35 +55,24 @@ TEST_F(CoopThreads, RoundRobinOverWorkersThenMain) {
   EXPECT_EQ(log, "ABMABMaMBMbM");
 }
 
-TEST_F(CoopThreads, YieldsToDeadUnknownOrOwnIdReturnAtOnce) {
+TEST_F(CoopThreads, IdsAreNeverReusedAndYieldsToDeadUnknownOrOwnIdsReturnAtOnce) {
   int n = 0;
   CoopYieldToAny();  // no workers: nothing to run
   EXPECT_EQ(CoopCreateThread(nullptr, &n, 0), kCoopNoThread);
-  const CoopThreadId id = CoopCreateThread(Increment, &n, 0);
-  ASSERT_NE(id, kCoopNoThread);
-  CoopYieldTo(id);
-  EXPECT_EQ(n, 1);
-  EXPECT_FALSE(CoopIsAlive(id));
-  for (CoopThreadId target : {id, id + 1000, kCoopNoThread, kCoopMainThread}) {
+  std::vector<CoopThreadId> ids{kCoopMainThread};
+  for (int i = 0; i < 4; ++i) {
+    if (i == 3) CoopShutdown();
+    ids.push_back(CoopCreateThread(Increment, &n, 0));
+    CoopYieldTo(ids.back());
+    EXPECT_GT(ids.back(), ids[ids.size() - 2]);
+    EXPECT_FALSE(CoopIsAlive(ids.back()));
+  }
+  EXPECT_EQ(n, 4);
+  for (CoopThreadId target : {ids[1], ids.back() + 1000, kCoopNoThread, kCoopMainThread}) {
     CoopYieldTo(target);
     EXPECT_EQ(CoopCurrentThread(), kCoopMainThread);
   }
-  EXPECT_EQ(n, 1);
-}
-
-TEST_F(CoopThreads, IdsAreNeverReused) {
-  int n = 0;
-  std::vector<CoopThreadId> ids;
-  for (int i = 0; i < 4; ++i) {
-    ids.push_back(CoopCreateThread(Increment, &n, 0));
-    CoopYieldTo(ids.back());
-  }
-  CoopShutdown();
-  ids.push_back(CoopCreateThread(Increment, &n, 0));
-  CoopYieldTo(ids.back());
-  for (size_t i = 1; i < ids.size(); ++i) EXPECT_GT(ids[i], ids[i - 1]);
-  EXPECT_GT(ids[0], kCoopMainThread);
-  EXPECT_EQ(n, 5);
+  EXPECT_EQ(n, 4);
 }
 
 void RecordStack(void* raw) {
