@@ -533,37 +533,6 @@ TEST_F(InterpTest, ComplexMachineAgreesWithRealMachineOnTheRealLine) {
   }
 }
 
-// The complex-interval machine over a degenerate box contains the complex machine's value.
-TEST_F(InterpTest, ComplexIntervalMachineContainsTheComplexValue) {
-  const char* trees[] = {
-      "plus[times[x,i],y]",
-      "times[plus[x,i],plus[y,i]]",
-      "over[1,plus[x,times[y,i]]]",
-      "power[plus[x,i],2]",
-      "minus[times[i,i,x]]",
-  };
-  for (const char* t : trees) {
-    CompiledFunction* f = Function(t);
-    CompileFunction(f);
-    ASSERT_EQ(f->complex, 1) << t;
-    for (double x : {-1.5, 0.25, 2.0}) {
-      const double y = 1 - x;
-      Complex z;
-      EvaluateComplexAt2(&z, f, x, y);
-      EvalCell* slots = EvalScratch();
-      slots[kSlotParameter].complexInterval = ComplexInterval{{0, 0}, {0, 0}};
-      slots[kSlotX].complexInterval = ComplexInterval{{x, x}, {0, 0}};
-      slots[kSlotY].complexInterval = ComplexInterval{{y, y}, {0, 0}};
-      ComplexInterval box;
-      RunComplexIntervalCode(&box, f->code);
-      EXPECT_TRUE(Inside(z.re, box.re) && Inside(z.im, box.im))
-          << t << " at " << x << ": (" << z.re << ", " << z.im << ") not in [" << box.re.lo << ", " << box.re.hi
-          << "] x [" << box.im.lo << ", " << box.im.hi << "]";
-    }
-    Free(f);
-  }
-}
-
 // The machine combines some instruction pairs (a push consumed at once, increment + back jump +
 // test); separating the pairs by a no-op must not change any result.
 TEST_F(InterpTest, CombinedInstructionPairsBehaveLikeTheSeparateOnes) {
