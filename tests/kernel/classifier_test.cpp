@@ -51,11 +51,9 @@ void ExpectCases(const std::vector<NodeCase>& cases) {
 
 TEST_F(ClassifierTest, Rule1DerivativeFormsUnderFlag1) {
   ExpectCases({
-      {"function(oppartial(x), f)", {}, 1, true},
-      {"function(oppartial(x), f)", {}, 0, false},
+      {"function(oppartial(x), f)", {}, 1, true},  {"function(oppartial(x), f)", {}, 0, false},
+      {"function(oppartial(x), f)", {0}, 1, true}, {"function(oppartial(x), f)", {0}, 0, false},
       {"function(f, x)", {}, 1, false},                  // first operand is no oppartial
-      {"function(oppartial(x), f)", {0}, 1, true},
-      {"function(oppartial(x), f)", {0}, 0, false},
       {"function(oppartial(plus(x, 1)), f)", {0}, 1, false},  // operand is no char
       {"plus(oppartial(x), 1)", {0}, 1, false},          // parent is no function
   });
@@ -64,8 +62,7 @@ TEST_F(ClassifierTest, Rule1DerivativeFormsUnderFlag1) {
 
 TEST_F(ClassifierTest, Rule2SumsAndTheirIndexUnderFlag4) {
   ExpectCases({
-      {"sum(10, equal(k, 1), power(k, 2))", {}, 4, true},
-      {"sum(10, equal(k, 1), power(k, 2))", {}, 0, false},
+      {"sum(10, equal(k, 1), power(k, 2))", {}, 4, true}, {"sum(10, equal(k, 1), power(k, 2))", {}, 0, false},
       {"sum(10, equal(k, 1))", {}, 4, false},                 // two operands
       {"sum(10, equal(k, 1, 2), k)", {}, 4, false},           // equation of three operands
       {"sum(10, plus(k, 1), k)", {}, 4, false},               // no index equation
@@ -113,12 +110,10 @@ TEST_F(ClassifierTest, Rule3NestedSumsJudgeEachIndexByItsOwnBinder) {
   EXPECT_FALSE(ClassifyNodeKind(k, 32, inner));  // bound above the root: varies inside it
   EXPECT_TRUE(ClassifyNodeKind(j, 0, tree));     // bound strictly below the outer root
   EXPECT_FALSE(ClassifyNodeKind(k, 0, tree));    // bound by the root: left to later rules
-  EXPECT_TRUE(ClassifyNodeKind(k, 0, nullptr));
-  EXPECT_FALSE(ClassifyNodeKind(j, 0, inner));
+  EXPECT_TRUE(ClassifyNodeKind(k, 0, nullptr) && !ClassifyNodeKind(j, 0, inner));
   EXPECT_FALSE(AllNodesAllowedUnder(inner));     // the inner sum depends on k
   EXPECT_TRUE(AllNodesAllowedUnder(tree));       // the whole double sum is constant
-  EXPECT_FALSE(AllNodesAllowedUnder(At(tree, {2, 2})));
-  EXPECT_FALSE(IsConstantSubtree(At(tree, {2, 2})));
+  EXPECT_FALSE(AllNodesAllowedUnder(At(tree, {2, 2})) || IsConstantSubtree(At(tree, {2, 2})));
   FreeExpression(tree);
   // An inner sum over the same name shadows the outer one.
   tree = Build("k8086(equal(k, 1), 10, k8086(equal(k, 1), 5, times(k, 2)))");
@@ -129,58 +124,36 @@ TEST_F(ClassifierTest, Rule3NestedSumsJudgeEachIndexByItsOwnBinder) {
 
 TEST_F(ClassifierTest, Rule4ParametersUnderFlag32) {
   ExpectCases({
-      {"x", {}, 32, false},
-      {"x'", {}, 32, false},
-      {"theta", {}, 32, false},
-      {"t", {}, 32, false},
-      {"a", {}, 32, true},
-      {"a", {}, 0, false},
-      {"e", {}, 32, true},
-      {"inf", {}, 32, true},   // a non-coordinate char, though no evaluator constant
-      {"inf", {}, 0, false},
-      {"indexes(a, 1)", {}, 32, true},
-      {"indexes(a, 1)", {}, 0, false},
-      {"indexes(a, 1.5)", {}, 32, false},
-      {"indexes(a, b)", {}, 32, false},
+      {"x", {}, 32, false}, {"x'", {}, 32, false}, {"theta", {}, 32, false}, {"t", {}, 32, false},
+      {"a", {}, 32, true},  {"a", {}, 0, false},   {"e", {}, 32, true},
+      {"inf", {}, 32, true}, {"inf", {}, 0, false},  // a non-coordinate char, though no evaluator constant
+      {"indexes(a, 1)", {}, 32, true}, {"indexes(a, 1)", {}, 0, false},
+      {"indexes(a, 1.5)", {}, 32, false}, {"indexes(a, b)", {}, 32, false},
       {"indexes(2, 1)", {}, 32, false},  // subscripted thing is no char
       {"indexes(x, 1)", {}, 32, true},   // any char may carry a whole-number subscript
   });
   // The counts must be 0 raised and 1 lowered.
   ExprNode* raised = Build("indexes(a, 1)");
-  raised->value.halves = {1, 0};
-  EXPECT_FALSE(ClassifyNodeKind(raised, 32, raised));
-  raised->value.halves = {0, 2};
-  EXPECT_FALSE(ClassifyNodeKind(raised, 32, raised));
-  raised->value.halves = {0, 1};
-  EXPECT_TRUE(ClassifyNodeKind(raised, 32, raised));
+  for (NodeHalves counts : {NodeHalves{1, 0}, NodeHalves{1, 1}, NodeHalves{0, 2}, NodeHalves{0, 1}}) {
+    raised->value.halves = counts;
+    EXPECT_EQ(ClassifyNodeKind(raised, 32, raised), counts.first == 0 && counts.second == 1);
+  }
   FreeExpression(raised);
 }
 
 TEST_F(ClassifierTest, Rules5To7RelationsComparisonsAndCharsByFlag) {
   ExpectCases({
       // Flag 2: comma, comparisons, equal, function, char.
-      {"comma(a, b)", {}, 2, true},
-      {"lessthan(a, b)", {}, 2, true},
-      {"geq(a, b)", {}, 2, true},
-      {"equal(a, b)", {}, 2, true},
-      {"function(f, x)", {}, 2, true},
-      {"x", {}, 2, true},
-      {"notequal(a, b)", {}, 2, false},
-      {"list(a, b)", {}, 2, false},
+      {"comma(a, b)", {}, 2, true},     {"lessthan(a, b)", {}, 2, true}, {"geq(a, b)", {}, 2, true},
+      {"equal(a, b)", {}, 2, true},     {"function(f, x)", {}, 2, true}, {"x", {}, 2, true},
+      {"notequal(a, b)", {}, 2, false}, {"list(a, b)", {}, 2, false},
       // Flag 8: comparisons and char.
-      {"leq(a, b)", {}, 8, true},
-      {"x", {}, 8, true},
-      {"equal(a, b)", {}, 8, false},
-      {"comma(a, b)", {}, 8, false},
+      {"leq(a, b)", {}, 8, true}, {"x", {}, 8, true}, {"equal(a, b)", {}, 8, false}, {"comma(a, b)", {}, 8, false},
       // Flag 16: char only.
-      {"x", {}, 16, true},
-      {"greaterthan(a, b)", {}, 16, false},
-      {"equal(a, b)", {}, 16, false},
+      {"x", {}, 16, true}, {"greaterthan(a, b)", {}, 16, false}, {"equal(a, b)", {}, 16, false},
       {"list(q, 1)", {}, 16, false},
       // Without the flags none of them passes.
-      {"x", {}, 0, false},
-      {"lessthan(a, b)", {}, 0, false},
-      {"function(f, x)", {}, 0, false},
+      {"x", {}, 0, false}, {"lessthan(a, b)", {}, 0, false}, {"function(f, x)", {}, 0, false},
   });
 }
 
@@ -189,8 +162,7 @@ TEST_F(ClassifierTest, Rule8ComparisonsInTheConditionOfAnIf) {
       {"if(lessthan(x, 0), lessthan(y, 0))", {0}, 0, false},
       {"if(lessthan(x, 0), lessthan(y, 0))", {1}, 0, true},
       {"if(a, plus(geq(y, 0), 1))", {1, 0}, 0, true},           // any depth below operand 1
-      {"if(a, equal(y, 0))", {1}, 0, true},
-      {"if(a, notequal(y, 0))", {1}, 0, false},                 // no comparison kind
+      {"if(a, equal(y, 0))", {1}, 0, true}, {"if(a, notequal(y, 0))", {1}, 0, false},  // no comparison
       {"if(a, if(lessthan(x, 0), b))", {1, 0}, 0, true},        // operand 0 of an if inside operand 1
       {"if(if(a, lessthan(x, 0)), b)", {0, 1}, 0, true},        // inner if's condition
       {"plus(lessthan(x, 0), 1)", {0}, 0, false},
@@ -199,32 +171,23 @@ TEST_F(ClassifierTest, Rule8ComparisonsInTheConditionOfAnIf) {
 
 TEST_F(ClassifierTest, Rule9CommaListsAsArgumentsOfMinMaxClampMod) {
   ExpectCases({
-      {"min(comma(a, b, c, d))", {0}, 0, true},
-      {"max(comma(a, b))", {0}, 0, true},
+      {"min(comma(a, b, c, d))", {0}, 0, true}, {"max(comma(a, b))", {0}, 0, true},
       {"max(id(id(comma(a, b))))", {0, 0, 0}, 0, true},  // id wrappers are skipped
-      {"clamp(comma(a, b, c))", {0}, 0, true},
-      {"clamp(comma(a, b))", {0}, 0, false},
-      {"mod(comma(a, b))", {0}, 0, true},
-      {"mod(comma(a, b, c))", {0}, 0, false},
-      {"mod(id(comma(a, b)))", {0, 0}, 0, true},
-      {"plus(comma(a, b))", {0}, 0, false},
+      {"clamp(comma(a, b, c))", {0}, 0, true},  {"clamp(comma(a, b))", {0}, 0, false},
+      {"mod(comma(a, b))", {0}, 0, true},       {"mod(comma(a, b, c))", {0}, 0, false},
+      {"mod(id(comma(a, b)))", {0, 0}, 0, true}, {"plus(comma(a, b))", {0}, 0, false},
       {"min(plus(comma(a, b)))", {0, 0}, 0, false},      // the first non-id ancestor decides
-      {"comma(a, b)", {}, 0, false},
-      {"id(comma(a, b))", {0}, 0, false},
+      {"comma(a, b)", {}, 0, false},            {"id(comma(a, b))", {0}, 0, false},
   });
 }
 
 TEST_F(ClassifierTest, Rule10ModAndClampTakeOneCommaList) {
   ExpectCases({
-      {"mod(comma(a, b))", {}, 0, true},
-      {"mod(id(comma(a, b)))", {}, 0, true},
-      {"mod(a)", {}, 0, false},
-      {"mod(comma(a, b, c))", {}, 0, false},
+      {"mod(comma(a, b))", {}, 0, true},       {"mod(id(comma(a, b)))", {}, 0, true},
+      {"mod(a)", {}, 0, false},                {"mod(comma(a, b, c))", {}, 0, false},
       {"mod(id(id(comma(a, b))))", {}, 0, false},  // one id at most
-      {"clamp(comma(a, b, c))", {}, 0, true},
-      {"clamp(id(comma(a, b, c)))", {}, 0, true},
-      {"clamp(comma(a, b))", {}, 0, false},
-      {"clamp(a)", {}, 0, false},
+      {"clamp(comma(a, b, c))", {}, 0, true},  {"clamp(id(comma(a, b, c)))", {}, 0, true},
+      {"clamp(comma(a, b))", {}, 0, false},    {"clamp(a)", {}, 0, false},
   });
 }
 
@@ -254,16 +217,9 @@ TEST_F(ClassifierTest, Rule11ExactlyTheKindsTheEvaluatorComputes) {
 
 TEST_F(ClassifierTest, Rule12OnlyTheEvaluatorConstantsAmongChars) {
   ExpectCases({
-      {"sin(pi)", {0}, 0, true},
-      {"e", {}, 0, true},
-      {"i", {}, 0, true},
-      {"degree", {}, 0, true},
-      {"pi", {}, 0, true},
-      {"inf", {}, 0, false},
-      {"sin(x)", {0}, 0, false},
-      {"a", {}, 0, false},
-      {"E", {}, 0, false},
-      {"Pi", {}, 0, false},
+      {"sin(pi)", {0}, 0, true}, {"e", {}, 0, true},  {"i", {}, 0, true},  {"degree", {}, 0, true},
+      {"pi", {}, 0, true},       {"inf", {}, 0, false}, {"sin(x)", {0}, 0, false}, {"a", {}, 0, false},
+      {"E", {}, 0, false},       {"Pi", {}, 0, false},
   });
   ExprNode* dummy = Build("pi");
   dummy->kind = KindDummy;  // a dummy holding pi is no char
@@ -282,15 +238,12 @@ TEST_F(ClassifierTest, EarlierRulesAnswerFirst) {
 TEST_F(ClassifierTest, FlagSetsOfTheGraphClassifier) {
   // 37 = 1|4|32, 39 = 1|2|4|32, 45 = 1|4|8|32, 53 = 1|4|16|32.
   ExprNode* tree = Build("equal(y, plus(a, lessthan(x, 1)))");
-  const ExprNode* equal = tree;
-  const ExprNode* less = At(tree, {1, 1});
-  const ExprNode* y = At(tree, {0});
-  EXPECT_FALSE(ClassifyNodeKind(equal, 37, nullptr));
-  EXPECT_TRUE(ClassifyNodeKind(equal, 39, nullptr));
-  EXPECT_FALSE(ClassifyNodeKind(less, 37, nullptr));
-  EXPECT_TRUE(ClassifyNodeKind(less, 45, nullptr));
-  EXPECT_FALSE(ClassifyNodeKind(y, 37, nullptr));
-  EXPECT_TRUE(ClassifyNodeKind(y, 53, nullptr));
+  struct Case { std::vector<int> node; uint32_t refusing, accepting; };
+  const Case cases[] = {{{}, 37, 39}, {{1, 1}, 37, 45}, {{0}, 37, 53}};  // equal, lessthan, y
+  for (const Case& c : cases) {
+    EXPECT_FALSE(ClassifyNodeKind(At(tree, c.node), c.refusing, nullptr)) << c.refusing;
+    EXPECT_TRUE(ClassifyNodeKind(At(tree, c.node), c.accepting, nullptr)) << c.accepting;
+  }
   EXPECT_TRUE(ClassifyNodeKind(At(tree, {1, 0}), 37, nullptr));  // a parameter
   FreeExpression(tree);
 }
@@ -318,12 +271,10 @@ TEST_F(ClassifierTest, TreeWrappers) {
   // The term of a bounded sum varies with the index: not constant on its own, though the
   // evaluator question (no root) lets the sum above bind it.
   ExprNode* tree = Build("k8086(equal(k, 1), 10, times(a, k))");
-  EXPECT_FALSE(AllNodesAllowedUnder(At(tree, {2})));
-  EXPECT_FALSE(IsConstantSubtree(At(tree, {2})));
+  EXPECT_FALSE(AllNodesAllowedUnder(At(tree, {2})) || IsConstantSubtree(At(tree, {2})));
   FreeExpression(tree);
   tree = Build("k8086(equal(k, 1), 10, times(2, k))");
-  EXPECT_TRUE(AllNodesAllowed(At(tree, {2})));
-  EXPECT_FALSE(AllNodesAllowedUnder(At(tree, {2})));
+  EXPECT_TRUE(AllNodesAllowed(At(tree, {2})) && !AllNodesAllowedUnder(At(tree, {2})));
   FreeExpression(tree);
   // The free variable counts as classifiable wherever it is, even a coordinate.
   tree = Build("plus(t, sin(t))");
@@ -340,12 +291,9 @@ TEST_F(ClassifierTest, TreeWrappers) {
 
 TEST_F(ClassifierTest, KindGroups) {
   for (uint32_t k = KindLessthan; k <= KindGeq; ++k) EXPECT_TRUE(IsComparisonKind(k));
-  EXPECT_FALSE(IsComparisonKind(KindNotequal));
-  EXPECT_FALSE(IsComparisonKind(KindGg));
-  const uint32_t nonSmooth[] = {KindMod, KindMin, KindMax, KindClamp, KindSlider};
-  for (uint32_t k : nonSmooth) EXPECT_TRUE(IsNonSmoothKind(k));
-  EXPECT_FALSE(IsNonSmoothKind(KindAbs));
-  EXPECT_FALSE(IsNonSmoothKind(KindFloor));
+  EXPECT_FALSE(IsComparisonKind(KindNotequal) || IsComparisonKind(KindGg));
+  for (uint32_t k : {KindMod, KindMin, KindMax, KindClamp, KindSlider}) EXPECT_TRUE(IsNonSmoothKind(k));
+  EXPECT_FALSE(IsNonSmoothKind(KindAbs) || IsNonSmoothKind(KindFloor));
 }
 
 }  // namespace

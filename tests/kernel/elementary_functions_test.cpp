@@ -35,29 +35,24 @@ TEST(ElementaryFunctions, ReciprocalFunctionsMatchClosedForms) {
 }
 
 TEST(ElementaryFunctions, SignKeepsZeroAndNaN) {
-  EXPECT_EQ(Sign(3.5), 1.0);
-  EXPECT_EQ(Sign(-1e-300), -1.0);
-  EXPECT_EQ(Sign(-kInf), -1.0);
-  EXPECT_EQ(Sign(0.0), 0.0);
+  for (double x : {3.5, kInf}) EXPECT_EQ(Sign(x), 1.0);
+  for (double x : {-1e-300, -kInf}) EXPECT_EQ(Sign(x), -1.0);
   EXPECT_FALSE(std::signbit(Sign(0.0)));
-  EXPECT_TRUE(std::signbit(Sign(-0.0)));
+  EXPECT_TRUE(Sign(-0.0) == 0.0 && std::signbit(Sign(-0.0)));
   EXPECT_TRUE(std::isnan(Sign(kNaN)));
 }
 
 TEST(ElementaryFunctions, FactorialExactBelowThirtyGammaOtherwise) {
-  EXPECT_EQ(Factorial(0.0), 1.0);
-  EXPECT_EQ(Factorial(1.0), 1.0);
-  EXPECT_EQ(Factorial(5.0), 120.0);
-  EXPECT_EQ(Factorial(20.0), 2432902008176640000.0);  // exact in a double (hand product)
+  // 20! is exact in a double (hand product); 29! is the exact product to the last bit.
+  double product = 1.0;
+  for (int k = 2; k <= 29; ++k) product *= k;
+  const double exact[][2] = {{0, 1}, {1, 1}, {5, 120}, {20, 2432902008176640000.0}, {29, product}};
+  for (const auto& c : exact) EXPECT_EQ(Factorial(c[0]), c[1]) << c[0];
   EXPECT_NEAR(Factorial(0.5), 0.886226925452758, 1e-15);  // sqrt(pi)/2
   EXPECT_NEAR(Factorial(-0.5), std::sqrt(kPi), 1e-15);    // Gamma(1/2)
   EXPECT_NEAR(Factorial(30.0) / 2.6525285981219103e32, 1.0, 1e-14);  // 30! from Gamma(31)
   EXPECT_TRUE(std::isnan(Factorial(-1.0)) || std::isinf(Factorial(-1.0)));  // pole of Gamma at 0
   EXPECT_TRUE(std::isnan(Factorial(kNaN)));
-  // The exact product for 29! agrees with the integer value to the last bit a double holds.
-  double product = 1.0;
-  for (int k = 2; k <= 29; ++k) product *= k;
-  EXPECT_EQ(Factorial(29.0), product);
 }
 
 TEST(ElementaryFunctions, WholeAndEvenTestsAtTheirBoundaries) {
@@ -94,12 +89,10 @@ TEST(ElementaryFunctions, RationalPowerRealRootsOfNegatives) {
       {8, 3, 1, 2},     {-1, 7, 7, -1},   {-27, 3, 1, -3},
   };
   for (const Case& c : cases) EXPECT_NEAR(RationalPower(c.x, c.q, c.p), c.expected, 1e-15 * std::fabs(c.expected)) << c.x << "^(" << c.p << "/" << c.q << ")";
-  EXPECT_TRUE(std::isnan(RationalPower(-8, 2, 1)));       // even denominator
-  EXPECT_TRUE(std::isnan(RationalPower(-8, 4, 2)));       // 2/4 reduces to 1/2
-  EXPECT_TRUE(std::isnan(RationalPower(-8, 3.5, 1)));     // not a fraction of integers: pow
-  EXPECT_TRUE(std::isnan(RationalPower(-8, 0, 0)));       // gcd 0: falls through to pow(x, NaN)
   EXPECT_EQ(RationalPower(4, 2, 1), 2.0);
-  EXPECT_TRUE(std::isnan(RationalPower(-8, 3e9, 1e9)));   // beyond 32 bits: plain pow
+  // Even denominator (also 2/4 reduced), no fraction of integers, gcd 0, beyond 32 bits: pow.
+  const double undefined[][2] = {{2, 1}, {4, 2}, {3.5, 1}, {0, 0}, {3e9, 1e9}};
+  for (const auto& c : undefined) EXPECT_TRUE(std::isnan(RationalPower(-8, c[0], c[1]))) << c[1] << "/" << c[0];
 }
 
 TEST(GreatestCommonDivisor, EuclidOnWholeDoubles) {

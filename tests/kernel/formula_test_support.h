@@ -53,6 +53,13 @@ class FormulaTextTest : public testing::Test {
   int savedDigits_ = 8;
 };
 
+// The text a formatter returned, freed; "<null>" when it refused.
+inline std::string TakeText(char* text) {
+  std::string out = text ? text : "<null>";
+  FreeMemory(text);
+  return out;
+}
+
 // A chain of `depth` one-operand nodes of `kind` above a char node x.
 inline ExprNode* NestedChain(uint32_t kind, int depth) {
   ExprNode* root = NewSymbolNode('x');

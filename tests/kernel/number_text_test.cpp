@@ -18,10 +18,7 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-struct LocaleCase {
-  const char* processLocale;
-  char separator;
-};
+struct LocaleCase { const char* processLocale; char separator; };
 
 class NumberTextLocale : public testing::TestWithParam<LocaleCase> {
  protected:
@@ -59,10 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, NumberTextLocale,
 bool SameDouble(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
 
 TEST_P(NumberTextLocale, ParseDoubleReadsExactlyOneCValue) {
-  struct Case {
-    const char* text;
-    double value;
-  };
+  struct Case { const char* text; double value; };
   const Case cases[] = {
       {"3.25", 3.25},   {"", NAN},          {"abc", NAN},       {"  -Infinity", -kInf},
       {"1e5", 1e5},     {"0x1p3", 8.0},     {"inf", kInf},      {"12abc", 12.0},
@@ -73,11 +67,7 @@ TEST_P(NumberTextLocale, ParseDoubleReadsExactlyOneCValue) {
 }
 
 TEST_P(NumberTextLocale, FormatDoubleDigitsUsesPeriodAndClampsDigits) {
-  struct Case {
-    double value;
-    int digits;
-    const char* text;
-  };
+  struct Case { double value; int digits; const char* text; };
   const Case cases[] = {
       {1.0 / 3.0, 16, "0.3333333333333333"},
       {1e21, 8, "1e+21"},
@@ -128,10 +118,7 @@ TEST_P(NumberTextLocale, ParseNumberLocalizedSwapsSeparatorInACopy) {
   // A read-only literal: a write into it would fault.
   EXPECT_EQ(ParseNumberLocalized(GetParam().separator == ',' ? "3,5" : "3.5"), 3.5);
 
-  struct Case {
-    const char* text;
-    double value;
-  };
+  struct Case { const char* text; double value; };
   const Case cases[] = {
       {" \t Infinity", kInf}, {"\r\nNaN", NAN},    {"-Infinity", -kInf}, {"Infinityxyz", kInf},
       {"", NAN},              {"   ", NAN},        {"1e-3", 1e-3},       {"NaNo", NAN},
@@ -145,10 +132,7 @@ TEST_P(NumberTextLocale, ParseNumberLocalizedSwapsSeparatorInACopy) {
 }
 
 TEST_P(NumberTextLocale, FormatDoubleShortKeepsTheSignOfInfinity) {
-  struct Case {
-    double value;
-    const char* text;  // with "." standing for the separator
-  };
+  struct Case { double value; const char* text; };  // with "." standing for the separator
   const Case cases[] = {
       {kInf, "Infinity"}, {-kInf, "-Infinity"}, {NAN, "NaN"},  {2.5, "2.5"},
       {1.0 / 3.0, "0.33333333"}, {-1234.5, "-1234.5"}, {1e-7, "1e-07"}, {0.0, "0"},
@@ -160,16 +144,14 @@ TEST_P(NumberTextLocale, FormatDoubleShortKeepsTheSignOfInfinity) {
   }
   // The text reads back as the same value, infinities included.
   char buffer[32];
-  FormatDoubleShort(-kInf, buffer, sizeof buffer);
-  EXPECT_EQ(ParseNumberLocalized(buffer), -kInf);
+  for (double v : {kInf, -kInf}) {
+    FormatDoubleShort(v, buffer, sizeof buffer);
+    EXPECT_EQ(ParseNumberLocalized(buffer), v);
+  }
 }
 
 TEST_P(NumberTextLocale, FormatDoubleForEditingSplitsTheExponent) {
-  struct Case {
-    double value;
-    const char* text;
-    int exponent;
-  };
+  struct Case { double value; const char* text; int exponent; };
   const Case cases[] = {
       {1.5e-7, "1.5", -7}, {123.0, "123", 0},        {1e300, "1", 300},
       {-2.5e10, "-2.5", 10}, {kInf, "Infinity", 0}, {NAN, "NaN", 0},
@@ -205,12 +187,9 @@ TEST(NumberText, SkipWhitespaceStopsAtTheFirstOtherCharacter) {
   EXPECT_EQ(SkipWhitespace(nullptr), nullptr);
   const char* text = " \t\r\nx ";
   EXPECT_EQ(SkipWhitespace(text), text + 4);
-  const char* empty = "";
-  EXPECT_EQ(SkipWhitespace(empty), empty);
-  const char* vtab = "\vx";  // only blank, tab, line feed and carriage return are skipped
-  EXPECT_EQ(SkipWhitespace(vtab), vtab);
-  const char* none = "y";
-  EXPECT_EQ(SkipWhitespace(none), none);
+  for (const char* unmoved : {"", "\vx", "y"}) {  // only blank, tab, line feed and carriage return
+    EXPECT_EQ(SkipWhitespace(unmoved), unmoved);
+  }
 }
 
 }  // namespace

@@ -10,11 +10,7 @@
 namespace {
 
 TEST(StringHelpers, StartsWithMeansFirstOccurrenceAtStart) {
-  struct Case {
-    const char* s;
-    const char* prefix;
-    int result;
-  };
+  struct Case { const char* s; const char* prefix; int result; };
   const Case cases[] = {
       {"abcabc", "bc", 0}, {"abcabc", "", 0},   {"abcabc", "ab", 1}, {"abcabc", "abcabc", 1},
       {"ab", "abc", 0},    {"", "a", 0},        {"", "", 0},         {"aab", "ab", 0},
@@ -25,20 +21,15 @@ TEST(StringHelpers, StartsWithMeansFirstOccurrenceAtStart) {
 }
 
 TEST(StringHelpers, EqualComparesUpToTheNul) {
-  EXPECT_EQ(CStringEqual("abc", "abc"), 1);
-  EXPECT_EQ(CStringEqual("abc", "abd"), 0);
-  EXPECT_EQ(CStringEqual("abc", "ab"), 0);
-  EXPECT_EQ(CStringEqual("", ""), 1);
   const char withTail[] = {'a', 'b', '\0', 'x'};
-  EXPECT_EQ(CStringEqual(withTail, "ab"), 1);
-  EXPECT_EQ(CStringEqual(nullptr, nullptr), 1);
-  EXPECT_EQ(CStringEqual(nullptr, ""), 0);
+  struct Case { const char* a; const char* b; int result; };
+  const Case cases[] = {{"abc", "abc", 1}, {"abc", "abd", 0}, {"abc", "ab", 0}, {"", "", 1},
+                        {withTail, "ab", 1}, {nullptr, nullptr, 1}, {nullptr, "", 0}};
+  for (const Case& c : cases) EXPECT_EQ(CStringEqual(c.a, c.b), c.result) << (c.a ? c.a : "null") << "|" << (c.b ? c.b : "null");
 }
 
 TEST(StringHelpers, LengthAndCopyIncludeTheNul) {
-  EXPECT_EQ(CStringLength("hello"), 5u);
-  EXPECT_EQ(CStringLength(""), 0u);
-  EXPECT_EQ(CStringLength(nullptr), 0u);
+  EXPECT_TRUE(CStringLength("hello") == 5u && CStringLength("") == 0u && CStringLength(nullptr) == 0u);
   char buffer[8];
   std::memset(buffer, 'z', sizeof buffer);
   EXPECT_EQ(CStringCopy(buffer, "abc"), buffer);
@@ -50,10 +41,6 @@ TEST(StringHelpers, LengthAndCopyIncludeTheNul) {
   CStringCopy(buffer, nullptr);
   EXPECT_STREQ(buffer, "");
 }
-
-}  // namespace
-
-namespace {
 
 TEST(StringHelpers, CopyHandleToTempCopiesBytesIntoACountedHandle) {
   ResetMemoryBudgetForTest();

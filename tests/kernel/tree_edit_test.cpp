@@ -38,6 +38,16 @@ void SelectChildren(ExprNode* root, int start, int end) {
   TypesettingGlobals().currentEditor = &gEditor;
 }
 
+// True when every node was cut loose from the tree; frees them either way.
+bool FreeDetached(std::initializer_list<ExprNode*> nodes) {
+  bool detached = true;
+  for (ExprNode* n : nodes) {
+    detached = detached && n != nullptr && n->parent == nullptr;
+    FreeExpression(n);
+  }
+  return detached;
+}
+
 std::vector<EditCase> Cases() {
   return {
       {"WrapInBinaryAtSlot0", "sin(x)", {"y"},
@@ -75,44 +85,22 @@ std::vector<EditCase> Cases() {
        },
        "plus(a,plus(b,c),d)"},
       {"GroupSelectedRangeReversedEnds", "times(a,b,c)", {},
-       [](ExprNode* r, auto&) {
-         SelectChildren(r, 2, 0);
-         return GroupSelectedRange() != nullptr;
-       },
+       [](ExprNode* r, auto&) { return SelectChildren(r, 2, 0), GroupSelectedRange() != nullptr; },
        "times(times(a,b,c))"},
       {"ReplaceExpressionByOtherTree", "plus(a,sin(b))", {"times(p,q)"},
-       [](ExprNode* r, auto& o) {
-         ReplaceExpression(o[0], r);
-         return true;
-       },
-       "times(p,q)"},
+       [](ExprNode* r, auto& o) { return ReplaceExpression(o[0], r), true; }, "times(p,q)"},
       {"ReplaceExpressionIntoNumberReleasesItsRecord", "plus(2.5,b)", {"'s'"},
-       [](ExprNode* r, auto& o) {
-         ReplaceExpression(o[0], r->children[0]);
-         return true;
-       },
-       "plus('s',b)"},
+       [](ExprNode* r, auto& o) { return ReplaceExpression(o[0], r->children[0]), true; }, "plus('s',b)"},
       {"ReplaceExpressionByOwnDescendant", "plus(a,sin(times(b,c)))", {},
-       [](ExprNode* r, auto&) {
-         ReplaceExpression(r->children[1]->children[0], r);
-         return true;
-       },
-       "times(b,c)"},
+       [](ExprNode* r, auto&) { return ReplaceExpression(r->children[1]->children[0], r), true; }, "times(b,c)"},
       {"RemoveOperandOfBinary", "plus(a,b)", {},
        [](ExprNode* r, auto&) {
-         ExprNode* removed = RemoveOperand(r, 0);
-         const bool ok = removed != nullptr && removed->parent == nullptr && Show(removed) == "a";
-         FreeExpression(removed);
-         return ok;
+         ExprNode* a = r->children[0];
+         return RemoveOperand(r, 0) == a && FreeDetached({a});  // r itself now holds b
        },
        "b"},
       {"RemoveOperandOfThree", "plus(a,b,c)", {},
-       [](ExprNode* r, auto&) {
-         ExprNode* removed = RemoveOperand(r, 1);
-         const bool ok = removed != nullptr && removed->parent == nullptr;
-         FreeExpression(removed);
-         return ok;
-       },
+       [](ExprNode* r, auto&) { return FreeDetached({RemoveOperand(r, 1)}); },
        "plus(a,c)"},
       {"RemoveOperandAndFreeFromFive", "plus(a,b,c,d,e)", {},
        [](ExprNode* r, auto&) { return RemoveOperandAndFree(r, 0); }, "plus(b,c,d,e)"},
@@ -125,10 +113,7 @@ std::vector<EditCase> Cases() {
       {"RemoveChildSlotDetaches", "plus(a,b,c)", {},
        [](ExprNode* r, auto&) {
          ExprNode* a = r->children[0];
-         if (!RemoveChildSlot(r, 0)) return false;
-         const bool ok = a->parent == nullptr;
-         FreeExpression(a);
-         return ok;
+         return RemoveChildSlot(r, 0) && FreeDetached({a});
        },
        "plus(b,c)"},
       {"DeleteChildAtLastOperand", "sin(x)", {},
@@ -145,22 +130,14 @@ std::vector<EditCase> Cases() {
        [](ExprNode* r, auto&) {
          ExprNode* d = r->children[3];
          ExprNode* e = r->children[4];
-         if (!SetChildCount(r, 3)) return false;
-         const bool ok = d->parent == nullptr && e->parent == nullptr;
-         FreeExpression(d);
-         FreeExpression(e);
-         return ok;
+         return SetChildCount(r, 3) && FreeDetached({d, e});
        },
        "plus(a,b,c)"},
       {"SetChildCountShrinksLargeArrayInPlace", "plus(a,b,c,d,e,f)", {},
        [](ExprNode* r, auto&) {
          ExprNode* e = r->children[4];
          ExprNode* f = r->children[5];
-         if (!SetChildCount(r, 4)) return false;
-         const bool ok = e->parent == nullptr && f->parent == nullptr;
-         FreeExpression(e);
-         FreeExpression(f);
-         return ok;
+         return SetChildCount(r, 4) && FreeDetached({e, f});
        },
        "plus(a,b,c,d)"},
       {"SetChildCountToSameCountMovesNothing", "times(a,b)", {},
@@ -184,11 +161,7 @@ std::vector<EditCase> Cases() {
        [](ExprNode* r, auto&) {
          ExprNode* b = r->children[1];
          ExprNode* c = r->children[2];
-         if (!UnwrapNode(r)) return false;
-         const bool ok = b->parent == nullptr && c->parent == nullptr;
-         FreeExpression(b);
-         FreeExpression(c);
-         return ok;
+         return UnwrapNode(r) && FreeDetached({b, c});
        },
        "a"},
       {"NegateNode", "plus(a,b)", {},
@@ -203,8 +176,7 @@ std::vector<EditCase> Cases() {
       {"MoveContentToNewNodeThenPlace", "sin(x)", {},
        [](ExprNode* r, auto&) {
          ExprNode* inner = MoveContentToNewNode(r, KindSqrt, 1);
-         if (inner == nullptr) return false;
-         if (inner->parent != nullptr) return false;
+         if (inner == nullptr || inner->parent != nullptr) return false;
          r->children[0] = inner;
          inner->parent = r;
          return true;
@@ -217,22 +189,25 @@ std::vector<EditCase> Cases() {
          ExprNode* a = r->children[0];
          ExprNode* b = r->children[1];
          MoveNodeInto(o[0], r);
-         const bool ok = a->parent == nullptr && b->parent == nullptr;
-         FreeExpression(a);
-         FreeExpression(b);
-         return ok;
+         return FreeDetached({a, b});
        },
        "sin(c)"},
   };
 }
 
+// Builds the case's input and operands; a raised flag would refuse large arrays even here.
+ExprNode* Arrange(const EditCase& c, std::vector<ExprNode*>& others) {
+  SetOutOfMemoryFlag(false);
+  ExprNode* root = Build(c.input);
+  for (const char* text : c.others) others.push_back(Build(text));
+  return root;
+}
+
 TEST_F(TreeEditTest, EditsGiveExpectedTreesAndKeepInvariants) {
   for (const EditCase& c : Cases()) {
     SCOPED_TRACE(c.name);
-    ExprNode* root = Build(c.input);
     std::vector<ExprNode*> others;
-    for (const char* text : c.others) others.push_back(Build(text));
-    ASSERT_TRUE(CheckExpressionTree(root));
+    ExprNode* root = Arrange(c, others);
     EXPECT_TRUE(c.edit(root, others));
     const char* why = nullptr;
     EXPECT_TRUE(CheckExpressionTree(root, &why)) << why;
@@ -250,24 +225,17 @@ TEST_F(TreeEditTest, EditsFailingAtEveryAllocationLeaveTreeIntact) {
   int failuresSeen = 0;
   for (const EditCase& c : Cases()) {
     SCOPED_TRACE(c.name);
-    uint64_t needed;
-    {
-      SetOutOfMemoryFlag(false);  // a raised flag refuses large arrays, even in Build
-      ExprNode* root = Build(c.input);
-      std::vector<ExprNode*> others;
-      for (const char* text : c.others) others.push_back(Build(text));
-      FailNodeAllocationAt(0);
-      c.edit(root, others);
-      needed = NodeAllocationAttempts();
-      TypesettingGlobals().currentEditor = nullptr;
-      FreeExpression(root);
-    }
+    std::vector<ExprNode*> used;
+    ExprNode* done = Arrange(c, used);
+    FailNodeAllocationAt(0);
+    c.edit(done, used);
+    const uint64_t needed = NodeAllocationAttempts();
+    TypesettingGlobals().currentEditor = nullptr;
+    FreeExpression(done);
     for (uint64_t n = 1; n <= needed; ++n) {
-      SetOutOfMemoryFlag(false);
       ResetErrorRegister();
-      ExprNode* root = Build(c.input);
       std::vector<ExprNode*> others;
-      for (const char* text : c.others) others.push_back(Build(text));
+      ExprNode* root = Arrange(c, others);
       ExprNode* before = CopyExpression(root);
       const uint64_t reports = NodeExhaustionReports();
       FailNodeAllocationAt(n);
@@ -297,28 +265,18 @@ TEST_F(TreeEditTest, EditsFailingAtEveryAllocationLeaveTreeIntact) {
   EXPECT_GT(failuresSeen, 30);
 }
 
-TEST_F(TreeEditTest, RemoveOperandOfBinaryKeepsNodeAddress) {
-  ExprNode* root = Build("plus(a,b)");
-  ExprNode* a = root->children[0];
-  ExprNode* b = root->children[1];
-  ExprNode* box = root;
-  ExprNode* removed = RemoveOperand(root, 0);
-  EXPECT_EQ(removed, a);
-  EXPECT_EQ(root, box);
-  EXPECT_EQ(root->kind, static_cast<uint32_t>(KindChar));
-  EXPECT_EQ(root->value.symbol, 'b');
-  EXPECT_EQ(a->parent, nullptr);
-  (void)b;  // b's shell was freed: its content now lives in root
-  FreeExpression(a);
-  FreeExpression(root);
-}
-
-TEST_F(TreeEditTest, OperandLimitFailsCleanly) {
+TEST_F(TreeEditTest, WidestNodeCopiesAndRefusesOneOperandMore) {
   ExprNode* wide = NewNode(KindPlus, kMaxArity);
   for (int i = 0; i < kMaxArity; ++i) {
-    wide->children[i] = NewSymbolNode('a');
+    wide->children[i] = NewNumberNode(i);
     wide->children[i]->parent = wide;
   }
+  ExprNode* copy = CopyExpression(wide);
+  EXPECT_TRUE(ExpressionsEqual(wide, copy));
+  EXPECT_EQ(CountSubtreeNodes(copy), kMaxArity + 1);
+  copy->children[kMaxArity - 1]->value.number->value = -1;  // equality looks at the last operand
+  EXPECT_FALSE(ExpressionsEqual(wide, copy));
+  FreeExpression(copy);
   ExprNode* extra = Build("b");
   EXPECT_FALSE(AppendOperand(wide, extra, KindPlus));
   EXPECT_FALSE(SetChildCount(wide, kMaxArity + 1));
@@ -336,6 +294,7 @@ TEST_F(TreeEditTest, OperandLimitFailsCleanly) {
   EXPECT_EQ(wide->arity, kMaxArity);
   EXPECT_TRUE(CheckExpressionTree(wide));
   FreeExpression(wide);
+  ReleaseNodePools();
 }
 
 TEST_F(TreeEditTest, BadIndexesAndArgumentsFailWithoutChange) {
@@ -376,9 +335,7 @@ TEST_F(TreeEditTest, ShiftChildrenRightMovesTopDown) {
   ExprNode* b = root->children[1];
   ExprNode* c = root->children[2];
   EXPECT_TRUE(ShiftChildrenRight(root, 2));  // slot 0 moves to slot 1, over b
-  EXPECT_EQ(root->children[0], nullptr);
-  EXPECT_EQ(root->children[1], a);
-  EXPECT_EQ(root->children[2], c);
+  EXPECT_EQ(std::vector<ExprNode*>(root->children, root->children + 3), std::vector<ExprNode*>({nullptr, a, c}));
   root->children[0] = b;  // b was overwritten in slot 1; put it back in front
   EXPECT_TRUE(CheckExpressionTree(root));
   EXPECT_EQ(Show(root), "plus(b,a,c)");

@@ -151,21 +151,20 @@ inline std::string Show(const ExprNode* node) {
 // with as many pool blocks in use as it started with.
 class TreeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    CreateNodePools();
-    SetOutOfMemoryFlag(false);
-    ResetErrorRegister();
+  static void ResetState() {
     FailNodeAllocationAt(0);
     FailAllocationAt(0);
+    SetOutOfMemoryFlag(false);
+    ResetErrorRegister();
     TypesettingGlobals() = TypesettingState{};
+  }
+  void SetUp() override {
+    CreateNodePools();
+    ResetState();
     blocksAtStart_ = NodePoolBlocksInUse();
   }
   void TearDown() override {
-    FailNodeAllocationAt(0);
-    FailAllocationAt(0);
-    SetOutOfMemoryFlag(false);
-    ResetErrorRegister();
-    TypesettingGlobals() = TypesettingState{};
+    ResetState();
     EXPECT_EQ(NodePoolBlocksInUse(), blocksAtStart_) << "pool blocks leaked by this test";
     EXPECT_TRUE(CheckNodePools());
   }
