@@ -1,6 +1,8 @@
 // Complex arithmetic written out from the defining formulas (not std::complex, whose division
-// scaling, branch handling and signed-zero rules differ). Inverse functions go through their
-// logarithmic forms, so their cuts are the principal ones of the logarithm and square root.
+// scaling, branch handling and signed-zero rules differ); inverse functions take the principal
+// cuts of their logarithmic forms. Where a real argument has a real value, the real library
+// function gives it with imaginary part exactly 0: the formulas would leave ulps (ln|q| of a
+// |q| = 1 + 1e-16) or NaN (infinity times sin 0), and real-only operations refuse either.
 #include "kernel/complex.h"
 
 #include <cmath>
@@ -22,15 +24,32 @@ inline void Set(Complex& out, double re, double im) {
 
 inline Complex Plus(const Complex& a, const Complex& b) { return {a.re + b.re, a.im + b.im}; }
 
+// A value of the real function at a real argument: imaginary part exactly 0, NaN outside its
+// domain made the undefined pair.
+inline void SetReal(Complex& out, double value) {
+  if (std::isnan(value)) {
+    out = kUndefinedComplex;
+  } else {
+    Set(out, value, 0.0);
+  }
+}
+
 }  // namespace
 
 void ComplexMultiply(Complex& out, const Complex& a, const Complex& b) {
   const double re = std::fma(a.re, b.re, -(a.im * b.im));
-  const double im = std::fma(a.re, b.im, a.im * b.re);
+  // Reals multiply to a real even when one is infinite (the formula's would be infinity * 0).
+  const double im = ComplexIsReal(a) && ComplexIsReal(b) ? 0.0 : std::fma(a.re, b.im, a.im * b.re);
   Set(out, re, im);
 }
 
 void ComplexDivide(Complex& out, const Complex& a, const Complex& b) {
+  // A real quotient, whose divisor's square would underflow or overflow first. An exact zero
+  // divisor keeps the unscaled rule below: undefined, not infinite.
+  if (ComplexIsReal(a) && ComplexIsReal(b) && b.re != 0.0) {
+    SetReal(out, a.re / b.re);
+    return;
+  }
   const double d = b.re * b.re + b.im * b.im;
   const double re = (a.re * b.re + a.im * b.im) / d;
   const double im = (a.im * b.re - a.re * b.im) / d;
@@ -38,6 +57,10 @@ void ComplexDivide(Complex& out, const Complex& a, const Complex& b) {
 }
 
 void ComplexRealOver(Complex& out, double c, const Complex& z) {
+  if (ComplexIsReal(z) && z.re != 0.0) {  // 1 / 1e-200 is 1e200, not infinity
+    SetReal(out, c / z.re);
+    return;
+  }
   const double d = z.re * z.re + z.im * z.im;
   Set(out, c * z.re / d, -c * z.im / d);
 }
@@ -45,6 +68,10 @@ void ComplexRealOver(Complex& out, double c, const Complex& z) {
 void ComplexSquare(Complex& out, const Complex& z) { ComplexMultiply(out, z, z); }
 
 void ComplexExp(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // an overflowing e^re would turn sin 0 into NaN
+    SetReal(out, std::exp(z.re));
+    return;
+  }
   const double m = std::exp(z.re);
   Set(out, m * std::cos(z.im), m * std::sin(z.im));
 }
@@ -55,6 +82,10 @@ void ComplexLn(Complex& out, const Complex& z) {
 }
 
 void ComplexLog10(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) && z.re >= 0.0) {  // log10 1000 is exactly 3, as floor needs
+    SetReal(out, std::log10(z.re));
+    return;
+  }
   Complex l;
   ComplexLn(l, z);
   Set(out, l.re / kLn10, l.im / kLn10);
@@ -100,6 +131,11 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
     }
   }
   const bool wWhole = wReal && IsWholeNumber(w.re);
+  if (wReal && ComplexIsReal(z) && (z.re > 0.0 || wWhole)) {
+    // The principal power is real here; exp(w ln z) would lose |w ln z| ulps.
+    SetReal(out, std::pow(z.re, w.re));
+    return;
+  }
   if (wWhole && std::fabs(w.re) <= kComplexLargestRepeatedExponent) {
     double n = std::fabs(w.re);
     Complex base = z, result{1.0, 0.0};
@@ -116,7 +152,6 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
   ComplexLn(l, z);
   ComplexMultiply(e, w, l);
   ComplexExp(e, e);
-  if (wWhole && ComplexIsReal(z)) e.im = 0.0;
   if (wWhole && z.re == 0.0 && std::fabs(z.im) == 1.0) {  // powers of i and -i
     if (IsEvenNumber(w.re)) {
       e.im = 0.0;
@@ -136,20 +171,36 @@ void ComplexCos(Complex& out, const Complex& z) {
 }
 
 void ComplexSinh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // an overflowing cosh would turn sin 0 into NaN
+    SetReal(out, std::sinh(z.re));
+    return;
+  }
   Set(out, std::sinh(z.re) * std::cos(z.im), std::cosh(z.re) * std::sin(z.im));
 }
 
 void ComplexCosh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {
+    SetReal(out, std::cosh(z.re));
+    return;
+  }
   Set(out, std::cosh(z.re) * std::cos(z.im), std::sinh(z.re) * std::sin(z.im));
 }
 
 void ComplexTan(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // cos 2x + 1 cancels near the poles
+    SetReal(out, std::tan(z.re));
+    return;
+  }
   const double x = 2.0 * z.re, y = 2.0 * z.im;
   const double d = std::cos(x) + std::cosh(y);
   Set(out, std::sin(x) / d, std::sinh(y) / d);
 }
 
 void ComplexTanh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // sinh 2x / cosh 2x overflows to NaN past |x| = 355
+    SetReal(out, std::tanh(z.re));
+    return;
+  }
   const double x = 2.0 * z.re, y = 2.0 * z.im;
   const double d = std::cosh(x) + std::cos(y);
   Set(out, std::sinh(x) / d, std::sin(y) / d);
@@ -194,6 +245,10 @@ void ComplexCsch(Complex& out, const Complex& z) { Reciprocal<ComplexSinh>(out, 
 void ComplexSech(Complex& out, const Complex& z) { Reciprocal<ComplexCosh>(out, z); }
 
 void ComplexAsin(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {  // ln|i z + sqrt(1 - z^2)| is ulps, not 0
+    SetReal(out, std::asin(z.re));
+    return;
+  }
   Complex s;
   ComplexSquare(s, z);
   s = {1.0 - s.re, -s.im};
@@ -204,6 +259,10 @@ void ComplexAsin(Complex& out, const Complex& z) {
 }
 
 void ComplexAcos(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
+    SetReal(out, std::acos(z.re));
+    return;
+  }
   const Complex l = LnOfZPlusRoot(z, -1.0);
   if (l.im < 0.0) {  // keeps the real part in [0, pi]
     Set(out, -l.im, l.re);
@@ -213,15 +272,29 @@ void ComplexAcos(Complex& out, const Complex& z) {
 }
 
 void ComplexAtan(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // |q| is 1 only up to rounding, so ln|q| would be a few ulps
+    SetReal(out, std::atan(z.re));
+    return;
+  }
   Complex q, l;
   ComplexDivide(q, Complex{1.0 - z.im, z.re}, Complex{1.0 + z.im, -z.re});  // (1 + iz) / (1 - iz)
   ComplexLn(l, q);
   Set(out, l.im / 2.0, -l.re / 2.0);
 }
 
-void ComplexAsinh(Complex& out, const Complex& z) { out = LnOfZPlusRoot(z, 1.0); }
+void ComplexAsinh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z)) {  // z + sqrt(z^2 + 1) cancels to 0 for large negative z
+    SetReal(out, std::asinh(z.re));
+    return;
+  }
+  out = LnOfZPlusRoot(z, 1.0);
+}
 
 void ComplexAcosh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) && z.re >= 1.0) {  // z^2 - 1 cancels near 1 and overflows far out
+    SetReal(out, std::acosh(z.re));
+    return;
+  }
   const Complex l = LnOfZPlusRoot(z, -1.0);
   if (l.re < 0.0) {
     Set(out, -l.re, -l.im);
@@ -231,6 +304,10 @@ void ComplexAcosh(Complex& out, const Complex& z) {
 }
 
 void ComplexAtanh(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {  // 1 + z loses a small z entirely
+    SetReal(out, std::atanh(z.re));
+    return;
+  }
   Complex q, l;
   ComplexDivide(q, Complex{1.0 + z.re, z.im}, Complex{1.0 - z.re, -z.im});
   ComplexLn(l, q);
@@ -239,7 +316,15 @@ void ComplexAtanh(Complex& out, const Complex& z) {
 
 void ComplexAcsc(Complex& out, const Complex& z) { OfReciprocal<ComplexAsin>(out, z); }
 void ComplexAsec(Complex& out, const Complex& z) { OfReciprocal<ComplexAcos>(out, z); }
-void ComplexAcot(Complex& out, const Complex& z) { OfReciprocal<ComplexAtan>(out, z); }
+void ComplexAcot(Complex& out, const Complex& z) {
+  // On the real axis 1 / 0 is taken as infinite, so acot 0 is pi/2 as for the reals (and -0,
+  // the end of the negative reals, gives -pi/2 as boxes reaching 0 from below do).
+  if (ComplexIsReal(z)) {
+    SetReal(out, std::atan(1.0 / z.re));
+    return;
+  }
+  OfReciprocal<ComplexAtan>(out, z);
+}
 void ComplexAcsch(Complex& out, const Complex& z) { OfReciprocal<ComplexAsinh>(out, z); }
 void ComplexAsech(Complex& out, const Complex& z) { OfReciprocal<ComplexAcosh>(out, z); }
 void ComplexAcoth(Complex& out, const Complex& z) { OfReciprocal<ComplexAtanh>(out, z); }

@@ -1,7 +1,8 @@
 // Complex arithmetic on principal branches for the complex evaluator. Functions with only a real
 // meaning give the undefined value (NaN, NaN) unless every operand's imaginary part is exactly 0
 // (-0 counts as 0). Angles and logarithms treat a zero imaginary part as +0, so the negative
-// real axis has angle +pi whatever sign its zero carries.
+// real axis has angle +pi whatever sign its zero carries. A real argument inside the real
+// function's domain gives the real function's value with imaginary part exactly 0.
 #pragma once
 
 #include <limits>
@@ -32,8 +33,9 @@ void ComplexSquare(Complex& out, const Complex& z);
 // Whole real exponents up to this size are formed by repeated squaring and multiplication, which
 // is exact wherever the parts stay small integers (i^2 = -1, (-2)^3 = -8).
 inline constexpr double kComplexLargestRepeatedExponent = 64.0;
-// z^w: undefined for an undefined operand; small whole real exponents multiply repeatedly,
-// other powers are exp(w ln z) with the exactness fix-ups for real operands and for +-i.
+// z^w: undefined for an undefined operand; a real base that is positive or has a whole real
+// exponent gives the real power; other small whole real exponents multiply repeatedly, other
+// powers are exp(w ln z) with the exactness fix-up for +-i.
 void ComplexPower(Complex& out, const Complex& z, const Complex& w);
 void ComplexExp(Complex& out, const Complex& z);
 void ComplexLn(Complex& out, const Complex& z);  // imaginary part in (-pi, pi]
@@ -51,6 +53,8 @@ void ComplexCsc(Complex& out, const Complex& z);
 void ComplexAsin(Complex& out, const Complex& z);
 void ComplexAcos(Complex& out, const Complex& z);
 void ComplexAtan(Complex& out, const Complex& z);
+// atan(1 / z): on the negative reals its values lie in (-pi/2, 0), pi below the real inverse
+// cotangent's; it agrees with that one on the positive reals.
 void ComplexAcot(Complex& out, const Complex& z);
 void ComplexAsec(Complex& out, const Complex& z);
 void ComplexAcsc(Complex& out, const Complex& z);

@@ -1,6 +1,8 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
-// operations, so every rectangle result contains the image of the operand rectangles. Where a
-// point formula branches on a sign, the rectangle takes the hull of the branches it may reach.
+// operations, so every rectangle result contains the image of the operand rectangles; where a
+// point formula branches on a sign, the hull of the branches it may reach. A real rectangle in a
+// function's real domain gets the real interval operation and [0, 0], as its points get real
+// values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/complex_interval.h"
 
 #include <algorithm>
@@ -121,6 +123,21 @@ constexpr double kBranchMargin = 1e-12;
 inline bool ClearlyNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.hi < -kBranchMargin; }
 inline bool ClearlyNonNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.lo > kBranchMargin; }
 
+// A real rectangle whose real part lies in [lo, hi] (a wrapped one reaches both infinities).
+inline bool RealWithin(const CI& z, double lo, double hi) {
+  return ComplexIntervalIsReal(z) && !IntervalIsWrapped(z.re) && lo <= z.re.lo && z.re.hi <= hi;
+}
+
+// On a real rectangle inside the real domain [lo, hi] of F (the whole line takes wrapped ones
+// too) writes F's interval with [0, 0] as imaginary part and answers true; else writes nothing.
+template <void (*F)(Interval&, const Interval&)>
+inline bool OnRealAxis(CI& out, const CI& z, double lo = -kIntervalInfinity, double hi = kIntervalInfinity) {
+  const bool wholeLine = lo == -kIntervalInfinity && hi == kIntervalInfinity;
+  if (!ComplexIntervalIsReal(z) || !(wholeLine || RealWithin(z, lo, hi))) return false;
+  Finish(out, Apply<F>(z.re), kZero);
+  return true;
+}
+
 // ln(z + sqrt(z^2 + c)).
 CI LnOfZPlusRoot(const CI& z, double c) {
   CI s = Square(z);
@@ -142,12 +159,26 @@ void ComplexIntervalAdd(CI& out, const CI& a, const CI& b) {
 void ComplexIntervalNegate(CI& out, const CI& a) { Finish(out, Neg(a.re), Neg(a.im)); }
 
 void ComplexIntervalMultiply(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {  // no [0, 0] times an infinite bound
+    Interval r;
+    IntervalMultiply(r, a.re, b.re);
+    Finish(out, r, kZero);
+    return;
+  }
   const Interval re = Sub(Mul(a.re, b.re), Mul(a.im, b.im));
   const Interval im = Add(Mul(a.re, b.im), Mul(a.im, b.re));
   Finish(out, re, im);
 }
 
 void ComplexIntervalDivide(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {
+    // a.re * b.re / sqr b.re would widen the quotient (1 / [1, 1.1] reaching past 1) and give
+    // [0, 0] times infinity by a divisor touching 0.
+    Interval r;
+    IntervalDivide(r, a.re, b.re);
+    Finish(out, r, kZero);
+    return;
+  }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalSquare>(b.re), Apply<IntervalSquare>(b.im)));
   const Interval re = Mul(Add(Mul(a.re, b.re), Mul(a.im, b.im)), d);
   const Interval im = Mul(Sub(Mul(a.im, b.re), Mul(a.re, b.im)), d);
@@ -155,6 +186,7 @@ void ComplexIntervalDivide(CI& out, const CI& a, const CI& b) {
 }
 
 void ComplexIntervalSquare(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSquare>(out, z)) return;
   const Interval re = Sub(Apply<IntervalSquare>(z.re), Apply<IntervalSquare>(z.im));
   const Interval im = Mul(Mul(kTwo, z.re), z.im);
   Finish(out, re, im);
@@ -164,15 +196,19 @@ void ComplexIntervalAbs(CI& out, const CI& z) { Finish(out, Hypot(z.re, z.im), k
 void ComplexIntervalArg(CI& out, const CI& z) { Finish(out, Angle(z), kZero); }
 
 void ComplexIntervalExp(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalExp>(out, z)) return;
   const Interval e = Apply<IntervalExp>(z.re);
   Finish(out, Mul(e, Apply<IntervalCos>(z.im)), Mul(e, Apply<IntervalSin>(z.im)));
 }
 
 void ComplexIntervalLn(CI& out, const CI& z) {
+  // A real rectangle with a corner on 0 would get every angle up to pi there.
+  if (OnRealAxis<IntervalLn>(out, z, 0.0, kIntervalInfinity)) return;
   Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
 }
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalLog10>(out, z, 0.0, kIntervalInfinity)) return;
   // ln z over the real ln 10, bound by bound as the point function divides: a full complex
   // quotient would multiply an infinite bound of ln |z| by the divisor's zero imaginary part.
   const double ln10 = std::log(10.0);
@@ -228,6 +264,12 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
     Finish(out, Interval{lo, hi}, kZero);
     return;
   }
+  if (wReal && RealWithin(z, 0.0, kIntervalInfinity)) {  // a real power, as at a point
+    Interval r;
+    IntervalPower(r, z.re, w.re);
+    Finish(out, r, kZero);
+    return;
+  }
   const bool wholeExponent = wReal && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo);
   if (wholeExponent && ComplexIntervalIsReal(z)) {
     Interval r;
@@ -264,32 +306,38 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
 }
 
 void ComplexIntervalSin(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSin>(out, z)) return;
   Finish(out, Mul(Apply<IntervalSin>(z.re), Apply<IntervalCosh>(z.im)),
          Mul(Apply<IntervalCos>(z.re), Apply<IntervalSinh>(z.im)));
 }
 
 void ComplexIntervalCos(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCos>(out, z)) return;
   Finish(out, Mul(Apply<IntervalCos>(z.re), Apply<IntervalCosh>(z.im)),
          Neg(Mul(Apply<IntervalSin>(z.re), Apply<IntervalSinh>(z.im))));
 }
 
 void ComplexIntervalSinh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSinh>(out, z)) return;
   Finish(out, Mul(Apply<IntervalSinh>(z.re), Apply<IntervalCos>(z.im)),
          Mul(Apply<IntervalCosh>(z.re), Apply<IntervalSin>(z.im)));
 }
 
 void ComplexIntervalCosh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCosh>(out, z)) return;
   Finish(out, Mul(Apply<IntervalCosh>(z.re), Apply<IntervalCos>(z.im)),
          Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
 }
 
 void ComplexIntervalTan(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalTan>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCos>(x), Apply<IntervalCosh>(y)));
   Finish(out, Mul(Apply<IntervalSin>(x), d), Mul(Apply<IntervalSinh>(y), d));
 }
 
 void ComplexIntervalTanh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalTanh>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCosh>(x), Apply<IntervalCos>(y)));
   Finish(out, Mul(Apply<IntervalSinh>(x), d), Mul(Apply<IntervalSin>(y), d));
@@ -297,9 +345,11 @@ void ComplexIntervalTanh(CI& out, const CI& z) {
 
 namespace {
 
-// 1 / f(z) for the reciprocal trigonometric and hyperbolic functions.
-template <void (*F)(CI&, const CI&)>
+// 1 / f(z) for the reciprocal trigonometric and hyperbolic functions; R is the real one, whose
+// own bounds stay tight where f crosses 0 inside the rectangle.
+template <void (*F)(CI&, const CI&), void (*R)(Interval&, const Interval&)>
 void ReciprocalOf(CI& out, const CI& z) {
+  if (OnRealAxis<R>(out, z)) return;
   CI f;
   F(f, z);
   ComplexIntervalDivide(out, kComplexOne, f);
@@ -313,20 +363,22 @@ void OfReciprocal(CI& out, const CI& z) {
 
 }  // namespace
 
-void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan>(out, z); }
-void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos>(out, z); }
-void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin>(out, z); }
-void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh>(out, z); }
-void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh>(out, z); }
-void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh>(out, z); }
+void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan, IntervalCot>(out, z); }
+void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos, IntervalSec>(out, z); }
+void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin, IntervalCsc>(out, z); }
+void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh, IntervalCoth>(out, z); }
+void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh, IntervalSech>(out, z); }
+void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh, IntervalCsch>(out, z); }
 
 void ComplexIntervalAsin(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAsin>(out, z, -1.0, 1.0)) return;
   const CI s = Sqrt(Minus(kComplexOne, Square(z)));
   const CI l = Ln(CI{Sub(s.re, z.im), Add(z.re, s.im)});  // i z + sqrt(1 - z^2)
   Finish(out, l.im, Neg(l.re));
 }
 
 void ComplexIntervalAcos(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAcos>(out, z, -1.0, 1.0)) return;
   const CI l = LnOfZPlusRoot(z, -1.0);
   const CI below{Neg(l.im), l.re}, above{l.im, Neg(l.re)};  // by the sign of l.im
   if (ComplexIntervalIsUndefined(l)) {
@@ -343,17 +395,20 @@ void ComplexIntervalAcos(CI& out, const CI& z) {
 }
 
 void ComplexIntervalAtan(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAtan>(out, z)) return;
   const CI q = Over(CI{Sub(kOne, z.im), z.re}, CI{Add(kOne, z.im), Neg(z.re)});
   const CI l = Ln(q);
   Finish(out, Mul(l.im, kHalf), Neg(Mul(l.re, kHalf)));
 }
 
 void ComplexIntervalAsinh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAsinh>(out, z)) return;
   const CI l = LnOfZPlusRoot(z, 1.0);
   Finish(out, l.re, l.im);
 }
 
 void ComplexIntervalAcosh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAcosh>(out, z, 1.0, kIntervalInfinity)) return;
   const CI l = LnOfZPlusRoot(z, -1.0);
   const CI negated{Neg(l.re), Neg(l.im)};
   if (ComplexIntervalIsUndefined(l)) {
@@ -368,6 +423,7 @@ void ComplexIntervalAcosh(CI& out, const CI& z) {
 }
 
 void ComplexIntervalAtanh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAtanh>(out, z, -1.0, 1.0)) return;
   const CI l = Ln(Over(Plus(kComplexOne, z), Minus(kComplexOne, z)));
   Finish(out, Mul(l.re, kHalf), Mul(l.im, kHalf));
 }

@@ -1,7 +1,8 @@
 // Complex-interval arithmetic: a rectangle in the complex plane, each operation mapping
 // rectangles to rectangles that contain the image of every point (up to rounding), by writing the
 // complex formulas with the interval operations. Undefined is four NaN bounds; any NaN bound in a
-// result makes all four NaN. A value is real-valued when its imaginary part is exactly [0, 0].
+// result makes all four NaN. A value is real-valued when its imaginary part is exactly [0, 0]; a
+// real rectangle inside a function's real domain gives the real interval operation's result.
 #pragma once
 
 #include "kernel/interval.h"
@@ -36,8 +37,9 @@ void ComplexIntervalExp(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalLn(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalLog10(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalSqrt(ComplexInterval& out, const ComplexInterval& z);
-// exp(w ln z); a real z with a degenerate whole real w gives the real power with [0, 0] as
-// imaginary part, and z = exactly 0 with a real w gives 0, 1 or +inf as the point power does.
+// exp(w ln z); a real z with a degenerate whole real w, or a positive real z with a real w, gives
+// the real power with [0, 0] as imaginary part, and z = exactly 0 with a real w gives 0, 1 or
+// +inf as the point power does.
 void ComplexIntervalPower(ComplexInterval& out, const ComplexInterval& z, const ComplexInterval& w);
 
 void ComplexIntervalSin(ComplexInterval& out, const ComplexInterval& z);
@@ -49,6 +51,7 @@ void ComplexIntervalCsc(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAsin(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAcos(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAtan(ComplexInterval& out, const ComplexInterval& z);
+// atan(1 / z), as at a point: pi below the real inverse cotangent on the negative reals.
 void ComplexIntervalAcot(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAsec(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAcsc(ComplexInterval& out, const ComplexInterval& z);
