@@ -241,13 +241,12 @@ TEST_F(TreeEditTest, EditsFailingAtEveryAllocationLeaveTreeIntact) {
       FailNodeAllocationAt(n);
       const bool ok = c.edit(root, others);
       FailNodeAllocationAt(0);
-      EXPECT_FALSE(ok) << "allocation " << n;
-      EXPECT_TRUE(CheckNodePools());
-      EXPECT_EQ(NodeExhaustionReports() - reports, 1u) << "allocation " << n;
-      EXPECT_TRUE(ExpressionsEqual(root, before)) << "allocation " << n << ": " << Show(root);
-      EXPECT_TRUE(CheckExpressionTree(root)) << "allocation " << n;
-      EXPECT_TRUE(GetOutOfMemoryFlag()) << "allocation " << n;
-      EXPECT_EQ(PendingError(), 7) << "allocation " << n;
+      SCOPED_TRACE("allocation " + std::to_string(n));
+      EXPECT_FALSE(ok);
+      EXPECT_TRUE(CheckNodePools() && CheckExpressionTree(root));
+      EXPECT_EQ(NodeExhaustionReports() - reports, 1u);
+      EXPECT_TRUE(ExpressionsEqual(root, before)) << Show(root);
+      EXPECT_TRUE(GetOutOfMemoryFlag() && PendingError() == 7);
       if (TypesettingGlobals().currentEditor != nullptr) {
         EXPECT_EQ(gEditor.caretNode, root);
         EXPECT_EQ(gEditor.selectionMode, SelectionChildRange);
@@ -278,13 +277,10 @@ TEST_F(TreeEditTest, WidestNodeCopiesAndRefusesOneOperandMore) {
   EXPECT_FALSE(ExpressionsEqual(wide, copy));
   FreeExpression(copy);
   ExprNode* extra = Build("b");
-  EXPECT_FALSE(AppendOperand(wide, extra, KindPlus));
-  EXPECT_FALSE(SetChildCount(wide, kMaxArity + 1));
-  EXPECT_EQ(wide->arity, kMaxArity);
+  EXPECT_FALSE(AppendOperand(wide, extra, KindPlus) || SetChildCount(wide, kMaxArity + 1));
   EXPECT_EQ(extra->parent, nullptr);
   wide->kind = KindTimes;
-  EXPECT_FALSE(PrependFactor(wide, extra));
-  EXPECT_FALSE(AppendFactor(wide, extra));
+  EXPECT_FALSE(PrependFactor(wide, extra) || AppendFactor(wide, extra));
   EXPECT_EQ(wide->arity, kMaxArity);
   EXPECT_TRUE(CheckExpressionTree(wide));
   EXPECT_FALSE(GetOutOfMemoryFlag());  // a limit, not exhaustion
@@ -300,18 +296,13 @@ TEST_F(TreeEditTest, WidestNodeCopiesAndRefusesOneOperandMore) {
 TEST_F(TreeEditTest, BadIndexesAndArgumentsFailWithoutChange) {
   ExprNode* root = Build("plus(a,b,c)");
   ExprNode* x = Build("x");
-  EXPECT_FALSE(RemoveChildSlot(root, 3));
-  EXPECT_FALSE(RemoveChildSlot(root, -1));
+  EXPECT_FALSE(RemoveChildSlot(root, 3) || RemoveChildSlot(root, -1));
   EXPECT_EQ(RemoveOperand(root, 5), nullptr);
-  EXPECT_FALSE(RemoveOperandAndFree(root, 3));
-  EXPECT_FALSE(DeleteChildAt(root, 3));
-  EXPECT_FALSE(ShiftChildrenRight(root, 4));
-  EXPECT_FALSE(ShiftChildrenRight(root, 0));
+  EXPECT_FALSE(RemoveOperandAndFree(root, 3) || DeleteChildAt(root, 3));
+  EXPECT_FALSE(ShiftChildrenRight(root, 4) || ShiftChildrenRight(root, 0));
   EXPECT_FALSE(SetChildCount(root, -1));
-  EXPECT_FALSE(WrapInBinary(root, x, 2, KindPlus));
-  EXPECT_FALSE(WrapInBinary(root, nullptr, 0, KindPlus));
-  EXPECT_FALSE(UnwrapNode(x));
-  EXPECT_FALSE(AppendOperand(nullptr, x, KindPlus));
+  EXPECT_FALSE(WrapInBinary(root, x, 2, KindPlus) || WrapInBinary(root, nullptr, 0, KindPlus));
+  EXPECT_FALSE(UnwrapNode(x) || AppendOperand(nullptr, x, KindPlus));
   EXPECT_EQ(MoveContentToNewNode(root, KindPlus, kMaxArity + 1), nullptr);
   EXPECT_EQ(Show(root), "plus(a,b,c)");
   EXPECT_TRUE(CheckExpressionTree(root));
