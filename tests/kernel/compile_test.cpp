@@ -16,17 +16,11 @@ using namespace evaltest;
 
 namespace {
 
-class CompileTest : public ::testing::Test {
+class CompileTest : public EvaluationFixture {
  protected:
-  void SetUp() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-    EnsureEvalScratch(kFixedSlotCount);
-  }
   void TearDown() override {
     FailAllocationAt(0);
-    ResetEvaluationSeams();
-    ResetErrorRegister();
+    EvaluationFixture::TearDown();
   }
 };
 

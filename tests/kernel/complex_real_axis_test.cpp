@@ -421,18 +421,7 @@ TEST(ComplexIntervalRealAxis, BoxesAtDomainEdgesStayReal) {
   EXPECT_TRUE(HoldsNear(past.im, Call(ComplexAsin, Complex{1.5, 0.0}).im)) << Show(past);
 }
 
-class ComplexMachineRealAxis : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-    EnsureEvalScratch(kFixedSlotCount);
-  }
-  void TearDown() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-  }
-};
+class ComplexMachineRealAxis : public evaltest::EvaluationFixture {};
 
 // A formula that uses i anywhere runs in the complex machines; its real-only steps (clamp, the
 // comparison) must still see the real values of atan and acsc.

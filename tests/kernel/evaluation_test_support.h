@@ -1,7 +1,11 @@
 // Test support for the compiler, machines and compiled functions: a small reader of the bracket
 // notation (plus[x,times[2,a]]) that builds trees straight from the node library, and helpers
-// that compile and evaluate in one step. Test-only; the formula reader proper lives elsewhere.
+// that compile and evaluate in one step, and the fixture every machine test starts from (fresh
+// seams, an empty error register, scratch for the fixed slots). Test-only; the formula reader
+// proper lives elsewhere.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cmath>
@@ -13,6 +17,7 @@
 #include "kernel/bytecode_compiler.h"
 #include "kernel/compiled_function.h"
 #include "kernel/disassembler.h"
+#include "kernel/error_register.h"
 #include "kernel/evaluation_seams.h"
 #include "kernel/expr_node.h"
 #include "kernel/node_kinds.h"
@@ -20,6 +25,20 @@
 namespace evaltest {
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Each test starts and ends with default seams and no recorded error, so no test sees another's.
+class EvaluationFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEvaluationSeams();
+    ResetErrorRegister();
+    EnsureEvalScratch(kFixedSlotCount);
+  }
+  void TearDown() override {
+    ResetEvaluationSeams();
+    ResetErrorRegister();
+  }
+};
 
 // Words: a one-letter word is that letter; a symbol keyword (pi, theta, ...) its id; digits and
 // periods a number; "NaN"/"Infinity" those numbers; kind keywords followed by [operands]. The

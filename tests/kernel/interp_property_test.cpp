@@ -18,18 +18,7 @@ using namespace evaltest;
 
 namespace {
 
-class InterpPropertyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-    EnsureEvalScratch(kFixedSlotCount);
-  }
-  void TearDown() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-  }
-};
+class InterpPropertyTest : public EvaluationFixture {};
 
 // Random trees in the bracket notation over x, y (and i when asked), covering every family of
 // opcodes: arithmetic, powers of all three kinds, the 24 trigonometric and hyperbolic kinds,

@@ -23,18 +23,7 @@ using namespace evaltest;
 
 namespace {
 
-class InterpTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-    EnsureEvalScratch(kFixedSlotCount);
-  }
-  void TearDown() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
-  }
-};
+class InterpTest : public EvaluationFixture {};
 
 Interval IntervalValue(const char* tree, double xLo, double xHi, double yLo = 0, double yHi = 0) {
   CompiledFunction* f = Function(tree);
