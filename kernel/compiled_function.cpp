@@ -306,21 +306,35 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
 // ---------------------------------------------------------------------------------------------
 // Evaluation.
 
+// The complex machine with the given real arguments in the given slots; NaN + NaN i when the
+// function has no code or the scratch cannot be had.
+static void EvaluateComplexAtSlots(Complex* out, CompiledFunction* function, const int* slotIndexes,
+                                   const double* values, int n) {
+  *out = Complex{kNaN, kNaN};
+  if (function == nullptr || function->code == nullptr) {
+    PostError(kErrorMemory);
+    return;
+  }
+  EvalCell* slots = ScratchForEntry();
+  if (slots == nullptr) return;
+  slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
+  for (int i = 0; i < n; ++i) slots[slotIndexes[i]].complex = Complex{values[i], 0.0};
+  InterpretComplexCode(out, function->code, slots, nullptr);
+}
+
 // Evaluates with the given real arguments in the given slots, choosing the machine by the code.
 static double EvaluateAtSlots(CompiledFunction* function, const int* slotIndexes, const double* values, int n) {
+  if (function != nullptr && function->code != nullptr && function->code->complex) {
+    Complex r;
+    EvaluateComplexAtSlots(&r, function, slotIndexes, values, n);
+    return RealOf(r);
+  }
   if (function == nullptr || function->code == nullptr) {
     PostError(kErrorMemory);
     return kNaN;
   }
   EvalCell* slots = ScratchForEntry();
   if (slots == nullptr) return kNaN;
-  if (function->code->complex) {
-    slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
-    for (int i = 0; i < n; ++i) slots[slotIndexes[i]].complex = Complex{values[i], 0.0};
-    Complex r;
-    InterpretComplexCode(&r, function->code, slots, nullptr);
-    return RealOf(r);
-  }
   slots[kSlotParameter].real = ParameterValue();
   for (int i = 0; i < n; ++i) slots[slotIndexes[i]].real = values[i];
   return InterpretRealCode(function->code, slots, nullptr);
@@ -345,29 +359,13 @@ double EvaluateFunction6(CompiledFunction* function, double a1, double a2, doubl
 }
 
 void EvaluateComplexAt0(Complex* out, CompiledFunction* function) {
-  *out = Complex{kNaN, kNaN};
-  if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
-    return;
-  }
-  EvalCell* slots = ScratchForEntry();
-  if (slots == nullptr) return;
-  slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
-  InterpretComplexCode(out, function->code, slots, nullptr);
+  EvaluateComplexAtSlots(out, function, nullptr, nullptr, 0);
 }
 
 void EvaluateComplexAt2(Complex* out, CompiledFunction* function, double a, double b) {
-  *out = Complex{kNaN, kNaN};
-  if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
-    return;
-  }
-  EvalCell* slots = ScratchForEntry();
-  if (slots == nullptr) return;
-  slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
-  slots[kSlotX].complex = Complex{a, 0.0};
-  slots[kSlotY].complex = Complex{b, 0.0};
-  InterpretComplexCode(out, function->code, slots, nullptr);
+  static const int kSlots[2] = {kSlotX, kSlotY};
+  const double values[2] = {a, b};
+  EvaluateComplexAtSlots(out, function, kSlots, values, 2);
 }
 
 static void EvaluateIntervalAt(CompiledFunction* function, const int* slotIndexes, const double* bounds, int n,
