@@ -37,71 +37,33 @@ inline void Finish(CI& out, const Interval& re, const Interval& im) {
   out.im = im;
 }
 
-inline Interval Add(const Interval& a, const Interval& b) {
-  Interval r;
-  IntervalAdd(r, a, b);
-  return r;
-}
-inline Interval Sub(const Interval& a, const Interval& b) {
-  Interval n, r;
-  IntervalNegate(n, b);
-  IntervalAdd(r, a, n);
-  return r;
-}
-inline Interval Neg(const Interval& a) {
-  Interval r;
-  IntervalNegate(r, a);
-  return r;
-}
-inline Interval Mul(const Interval& a, const Interval& b) {
-  Interval r;
-  IntervalMultiply(r, a, b);
-  return r;
-}
-template <void (*F)(Interval&, const Interval&)>
-inline Interval Apply(const Interval& a) {
-  Interval r;
-  F(r, a);
-  return r;
-}
-inline Interval Hypot(const Interval& a, const Interval& b) {
-  Interval r;
-  IntervalHypot(r, a, b);
-  return r;
-}
-inline Interval Angle(const CI& z) {
-  Interval r;
-  IntervalAtan2Signed(r, z.im, z.re);
+// The out-parameter operations as functions of their value, so the point formulas below read as
+// formulas.
+template <typename R, typename... A>
+inline R ValueOf(void (*f)(R&, const A&...), const A&... a) {
+  R r;
+  f(r, a...);
   return r;
 }
 
+inline Interval Add(const Interval& a, const Interval& b) { return ValueOf(IntervalAdd, a, b); }
+inline Interval Neg(const Interval& a) { return ValueOf(IntervalNegate, a); }
+inline Interval Sub(const Interval& a, const Interval& b) { return Add(a, Neg(b)); }
+inline Interval Mul(const Interval& a, const Interval& b) { return ValueOf(IntervalMultiply, a, b); }
+template <void (*F)(Interval&, const Interval&)>
+inline Interval Apply(const Interval& a) {
+  return ValueOf(F, a);
+}
+inline Interval Hypot(const Interval& a, const Interval& b) { return ValueOf(IntervalHypot, a, b); }
+inline Interval Angle(const CI& z) { return ValueOf(IntervalAtan2Signed, z.im, z.re); }
+
 inline CI Plus(const CI& a, const CI& b) { return {Add(a.re, b.re), Add(a.im, b.im)}; }
 inline CI Minus(const CI& a, const CI& b) { return {Sub(a.re, b.re), Sub(a.im, b.im)}; }
-inline CI Times(const CI& a, const CI& b) {
-  CI r;
-  ComplexIntervalMultiply(r, a, b);
-  return r;
-}
-inline CI Over(const CI& a, const CI& b) {
-  CI r;
-  ComplexIntervalDivide(r, a, b);
-  return r;
-}
-inline CI Square(const CI& z) {
-  CI r;
-  ComplexIntervalSquare(r, z);
-  return r;
-}
-inline CI Sqrt(const CI& z) {
-  CI r;
-  ComplexIntervalSqrt(r, z);
-  return r;
-}
-inline CI Ln(const CI& z) {
-  CI r;
-  ComplexIntervalLn(r, z);
-  return r;
-}
+inline CI Times(const CI& a, const CI& b) { return ValueOf(ComplexIntervalMultiply, a, b); }
+inline CI Over(const CI& a, const CI& b) { return ValueOf(ComplexIntervalDivide, a, b); }
+inline CI Square(const CI& z) { return ValueOf(ComplexIntervalSquare, z); }
+inline CI Sqrt(const CI& z) { return ValueOf(ComplexIntervalSqrt, z); }
+inline CI Ln(const CI& z) { return ValueOf(ComplexIntervalLn, z); }
 
 // Hull of two candidate results where a point formula picks one by a sign that the rectangle
 // does not decide.
@@ -437,27 +399,25 @@ void ComplexIntervalAcoth(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAt
 
 namespace {
 
+inline bool IsDefinedReal(const CI& z) { return !ComplexIntervalIsUndefined(z) && ComplexIntervalIsReal(z); }
+
+// The real operation on real rectangles; anything else is undefined.
 template <void (*F)(Interval&, const Interval&, const Interval&)>
 void RealOnly2(CI& out, const CI& a, const CI& b) {
-  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b) ||
-      !ComplexIntervalIsReal(a) || !ComplexIntervalIsReal(b)) {
+  if (!IsDefinedReal(a) || !IsDefinedReal(b)) {
     out = kUndefinedComplexInterval;
     return;
   }
-  Interval r;
-  F(r, a.re, b.re);
-  Finish(out, r, kZero);
+  Finish(out, ValueOf(F, a.re, b.re), kZero);
 }
 
 template <void (*F)(Interval&, const Interval&)>
 void RealOnly1(CI& out, const CI& z) {
-  if (ComplexIntervalIsUndefined(z) || !ComplexIntervalIsReal(z)) {
+  if (!IsDefinedReal(z)) {
     out = kUndefinedComplexInterval;
     return;
   }
-  Interval r;
-  F(r, z.re);
-  Finish(out, r, kZero);
+  Finish(out, ValueOf(F, z.re), kZero);
 }
 
 template <void (*F)(Interval&, const Interval&, const Interval&)>
