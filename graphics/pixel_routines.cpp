@@ -24,12 +24,21 @@ inline int32_t FloorMod(int32_t a, int32_t m) {
   return r < 0 ? r + m : r;
 }
 
-// The visited span of ShadeHorizontalSpan/ShadeVerticalSpan along one axis.
-template <class F>
-void VisitSpan(int32_t a, int32_t b, int32_t lo, int32_t hiExclusive, int32_t step, F&& shade) {
-  int32_t from = std::max(std::min(a, b), lo), to = std::min(std::max(a, b), hiExclusive - 1);
+// Shades every step-th point from p1 to p2 along p1's row (horizontal) or column, inside rect. A
+// span of one point is that point whatever the step.
+void ShadeSpan(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color, int32_t step, bool horizontal) {
+  Port* port = GetPort();
+  const int32_t across = horizontal ? p1.v : p1.h;
+  const int32_t acrossLo = horizontal ? rect.top : rect.left, acrossHi = horizontal ? rect.bottom : rect.right;
+  if (!port || across < acrossLo || across >= acrossHi) return;
+  const int32_t a = horizontal ? p1.h : p1.v, b = horizontal ? p2.h : p2.v;
+  const int32_t lo = horizontal ? rect.left : rect.top, hi = horizontal ? rect.right : rect.bottom;
+  const int32_t from = std::max(std::min(a, b), lo), to = std::min(std::max(a, b), hi - 1);
   if (step < 1) step = 1;
-  for (int64_t x = from; x <= to; x += step) shade(int32_t(x));
+  for (int64_t x = from; x <= to; x += step) {
+    const auto along = static_cast<int32_t>(x);
+    ShadeAt(port, rect, horizontal ? along : across, horizontal ? across : along, color);
+  }
 }
 
 // (x + y + 1) >> 1 in each of the four bytes at once.
@@ -50,23 +59,11 @@ void PlotSmallDot(const QDRect& rect, QDPoint p, PackedRGB color) {
 }
 
 void ShadeHorizontalSpan(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color, int32_t step) {
-  Port* port = GetPort();
-  if (!port || p1.v < rect.top || p1.v >= rect.bottom) return;
-  if (p1.h == p2.h && p1.v == p2.v) {
-    ShadeAt(port, rect, p1.h, p1.v, color);
-    return;
-  }
-  VisitSpan(p1.h, p2.h, rect.left, rect.right, step, [&](int32_t h) { ShadeAt(port, rect, h, p1.v, color); });
+  ShadeSpan(rect, p1, p2, color, step, true);
 }
 
 void ShadeVerticalSpan(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB color, int32_t step) {
-  Port* port = GetPort();
-  if (!port || p1.h < rect.left || p1.h >= rect.right) return;
-  if (p1.h == p2.h && p1.v == p2.v) {
-    ShadeAt(port, rect, p1.h, p1.v, color);
-    return;
-  }
-  VisitSpan(p1.v, p2.v, rect.top, rect.bottom, step, [&](int32_t v) { ShadeAt(port, rect, p1.h, v, color); });
+  ShadeSpan(rect, p1, p2, color, step, false);
 }
 
 QDPoint IntersectSegmentWithEdge(QDPoint p0, QDPoint p1, bool horizontalEdge, int32_t edge, int32_t lo, int32_t hi) {
