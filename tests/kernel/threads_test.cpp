@@ -13,6 +13,7 @@
 #include "kernel/timers.h"
 #include "platform/clock.h"
 #include "platform/coop_threads.h"
+#include "tests/kernel/threads_test_support.h"
 
 namespace {
 
@@ -46,22 +47,18 @@ void CountingWorker(void* raw) {
   c->ended = true;
 }
 
-class Threads : public ::testing::Test {
+class Threads : public CoopWorkerTest {
  protected:
   void SetUp() override {
-    ResetTimersForTests();
-    ResetThreadsForTests();
+    CoopWorkerTest::SetUp();
     ResetInterfaceHelpersForTests();
-    ResetMemoryBudgetForTest();
     ASSERT_EQ(ElapsedTimerUnits(), 0u);  // the time base starts at the fake's reading
   }
   void TearDown() override {
-    ShutdownThreads();
+    CoopWorkerTest::TearDown();
     EXPECT_TRUE(CoopLiveWorkers().empty());
-    EXPECT_EQ(LiveThreadClosures(), 0);
     CoopInjectCreateFailures(0);
     ResetMemoryBudgetForTest();
-    ResetTimersForTests();
   }
   // Counters live in the fixture: TearDown's shut-down may still run their workers.
   Counter& MakeCounter(int limit, bool honoursAbort = true) {

@@ -14,6 +14,7 @@
 #include "kernel/timers.h"
 #include "platform/clock.h"
 #include "platform/coop_threads.h"
+#include "tests/kernel/threads_test_support.h"
 
 namespace {
 
@@ -93,12 +94,10 @@ ExprNode* BuildSum(int lo, int hi) {
   return NewBinaryNode(KindPlus, BuildSum(lo, mid), BuildSum(mid, hi));
 }
 
-class ThreadsWorker : public ::testing::Test {
+class ThreadsWorker : public CoopWorkerTest {
  protected:
   void SetUp() override {
-    ResetTimersForTests();
-    ResetThreadsForTests();
-    ResetMemoryBudgetForTest();
+    CoopWorkerTest::SetUp();
     SetOutOfMemoryFlag(false);
     blocksBefore = NodePoolBlocksInUse();
     ElapsedTimerUnits();
@@ -107,12 +106,10 @@ class ThreadsWorker : public ::testing::Test {
     ASSERT_EQ(CountSubtreeNodes(source), 2 * kLeaves - 1);
   }
   void TearDown() override {
-    ShutdownThreads();
+    CoopWorkerTest::TearDown();
     FreeExpression(source);
     EXPECT_EQ(NodePoolBlocksInUse(), blocksBefore);
-    EXPECT_EQ(LiveThreadClosures(), 0);
     SetOutOfMemoryFlag(false);
-    ResetTimersForTests();
   }
   Job& NewJob(int rounds) {
     Job& job = jobs.emplace_back();
