@@ -12,6 +12,7 @@
 
 #include "kernel/complex.h"
 #include "kernel/elementary_functions.h"
+#include "kernel/value_of.h"
 
 static_assert(sizeof(ComplexInterval) == 4 * sizeof(double) &&
                   std::is_trivially_copyable_v<ComplexInterval>,
@@ -35,15 +36,6 @@ inline void Finish(CI& out, const Interval& re, const Interval& im) {
   }
   out.re = re;
   out.im = im;
-}
-
-// The out-parameter operations as functions of their value, so the point formulas below read as
-// formulas.
-template <typename R, typename... A>
-inline R ValueOf(void (*f)(R&, const A&...), const A&... a) {
-  R r;
-  f(r, a...);
-  return r;
 }
 
 inline Interval Add(const Interval& a, const Interval& b) { return ValueOf(IntervalAdd, a, b); }
@@ -122,9 +114,7 @@ void ComplexIntervalNegate(CI& out, const CI& a) { Finish(out, Neg(a.re), Neg(a.
 
 void ComplexIntervalMultiply(CI& out, const CI& a, const CI& b) {
   if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {  // no [0, 0] times an infinite bound
-    Interval r;
-    IntervalMultiply(r, a.re, b.re);
-    Finish(out, r, kZero);
+    Finish(out, ValueOf(IntervalMultiply, a.re, b.re), kZero);
     return;
   }
   const Interval re = Sub(Mul(a.re, b.re), Mul(a.im, b.im));
@@ -136,9 +126,7 @@ void ComplexIntervalDivide(CI& out, const CI& a, const CI& b) {
   if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {
     // a.re * b.re / sqr b.re would widen the quotient (1 / [1, 1.1] reaching past 1) and give
     // [0, 0] times infinity by a divisor touching 0.
-    Interval r;
-    IntervalDivide(r, a.re, b.re);
-    Finish(out, r, kZero);
+    Finish(out, ValueOf(IntervalDivide, a.re, b.re), kZero);
     return;
   }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalSquare>(b.re), Apply<IntervalSquare>(b.im)));
@@ -227,16 +215,12 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
     return;
   }
   if (wReal && RealWithin(z, 0.0, kIntervalInfinity)) {  // a real power, as at a point
-    Interval r;
-    IntervalPower(r, z.re, w.re);
-    Finish(out, r, kZero);
+    Finish(out, ValueOf(IntervalPower, z.re, w.re), kZero);
     return;
   }
   const bool wholeExponent = wReal && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo);
   if (wholeExponent && ComplexIntervalIsReal(z)) {
-    Interval r;
-    IntervalPowerOrdinary(r, z.re, w.re);
-    Finish(out, r, kZero);
+    Finish(out, ValueOf(IntervalPowerOrdinary, z.re, w.re), kZero);
     return;
   }
   if (wholeExponent && std::fabs(w.re.lo) <= kComplexLargestRepeatedExponent) {

@@ -22,6 +22,7 @@
 #include "kernel/evaluation_seams.h"
 #include "kernel/memory_budget.h"
 #include "kernel/special_functions.h"
+#include "kernel/value_of.h"
 
 namespace {
 
@@ -477,11 +478,7 @@ struct RealMachine {
 struct ComplexMachine {
   using Value = Complex;
   using Op1 = void (*)(Complex&, const Complex&);
-  static Complex Apply(Op1 f, const Complex& z) {
-    Complex r;
-    f(r, z);
-    return r;
-  }
+  static Complex Apply(Op1 f, const Complex& z) { return ValueOf(f, z); }
   static Complex Undefined() { return Complex{kNaN, kNaN}; }
   static bool IsUndefined(const Complex& v) { return v.re != v.re || v.im != v.im; }
   static Complex Constant(double c) { return Complex{c, 0.0}; }
@@ -490,31 +487,11 @@ struct ComplexMachine {
   static Complex FromDefined(const Complex& z) { return z; }
   static Complex FromBinding(const Complex& z) { return z; }
   static Complex Add(const Complex& a, const Complex& b) { return Complex{a.re + b.re, a.im + b.im}; }
-  static Complex Multiply(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexMultiply(r, a, b);
-    return r;
-  }
-  static Complex Divide(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexDivide(r, a, b);
-    return r;
-  }
-  static Complex Power(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexPower(r, a, b);
-    return r;
-  }
-  static Complex Atan2Positive(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexAtan2(r, b, a);
-    return r;
-  }
-  static Complex Hypot(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexHypot(r, a, b);
-    return r;
-  }
+  static Complex Multiply(const Complex& a, const Complex& b) { return ValueOf(ComplexMultiply, a, b); }
+  static Complex Divide(const Complex& a, const Complex& b) { return ValueOf(ComplexDivide, a, b); }
+  static Complex Power(const Complex& a, const Complex& b) { return ValueOf(ComplexPower, a, b); }
+  static Complex Atan2Positive(const Complex& a, const Complex& b) { return ValueOf(ComplexAtan2, b, a); }
+  static Complex Hypot(const Complex& a, const Complex& b) { return ValueOf(ComplexHypot, a, b); }
   static Complex MakeInterval(const Complex&, const Complex& b) { return b; }
   static Complex Negate(const Complex& b) { return Complex{-b.re, -b.im}; }
   static Complex Abs(const Complex& b) { return Apply(ComplexAbs, b); }
@@ -561,11 +538,7 @@ struct ComplexMachine {
   static Complex And(const Complex& a, const Complex& b) { return Truth(IsTrue(a) && IsTrue(b)); }
   static Complex Or(const Complex& a, const Complex& b) { return Truth(IsTrue(a) || IsTrue(b)); }
   static Complex RationalPower(const Complex& x, const Complex& p, const Complex& q) { return Power(x, Divide(p, q)); }
-  static Complex BesselJ(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexBesselJ(r, b, a);
-    return r;
-  }
+  static Complex BesselJ(const Complex& a, const Complex& b) { return ValueOf(ComplexBesselJ, b, a); }
   static Complex Floor(const Complex& b) { return Apply(ComplexFloor, b); }
   static Complex Ceil(const Complex& b) { return Apply(ComplexCeil, b); }
   static Complex If(const Complex& value, const Complex& condition) { return IsTrue(condition) ? value : Undefined(); }
@@ -585,21 +558,9 @@ struct ComplexMachine {
   static Complex ImagPart(const Complex& b) { return Complex{b.im, 0.0}; }
   static Complex Arg(const Complex& b) { return Apply(ComplexArg, b); }
   static Complex ImaginaryUnit() { return Complex{0.0, 1.0}; }
-  static Complex Mod(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexMod(r, a, b);
-    return r;
-  }
-  static Complex Min(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexMin(r, a, b);
-    return r;
-  }
-  static Complex Max(const Complex& a, const Complex& b) {
-    Complex r;
-    ComplexMax(r, a, b);
-    return r;
-  }
+  static Complex Mod(const Complex& a, const Complex& b) { return ValueOf(ComplexMod, a, b); }
+  static Complex Min(const Complex& a, const Complex& b) { return ValueOf(ComplexMin, a, b); }
+  static Complex Max(const Complex& a, const Complex& b) { return ValueOf(ComplexMax, a, b); }
   static bool LoopContinues(const EvalCell& index, const EvalCell& bound) {
     const Complex& i = index.complex;
     const Complex& b = bound.complex;
@@ -620,16 +581,8 @@ struct IntervalMachine {
   using Value = Interval;
   using Op1 = void (*)(Interval&, const Interval&);
   using Op2 = void (*)(Interval&, const Interval&, const Interval&);
-  static Interval Apply(Op1 f, const Interval& a) {
-    Interval r;
-    f(r, a);
-    return r;
-  }
-  static Interval Apply2(Op2 f, const Interval& a, const Interval& b) {
-    Interval r;
-    f(r, a, b);
-    return r;
-  }
+  static Interval Apply(Op1 f, const Interval& a) { return ValueOf(f, a); }
+  static Interval Apply2(Op2 f, const Interval& a, const Interval& b) { return ValueOf(f, a, b); }
   static Interval Undefined() { return Interval{kNaN, kNaN}; }
   static bool IsUndefined(const Interval& v) { return v.lo != v.lo || v.hi != v.hi; }
   static Interval Constant(double c) { return Interval{c, c}; }
@@ -701,9 +654,7 @@ struct IntervalMachine {
     return Apply2(IntervalTruthOr, a, b);
   }
   static Interval RationalPower(const Interval& x, const Interval& p, const Interval& q) {
-    Interval r;
-    IntervalRationalPower(r, x, q, p);
-    return r;
+    return ValueOf(IntervalRationalPower, x, q, p);
   }
   static Interval BesselJ(const Interval& a, const Interval& b) { return Apply2(IntervalBesselJ, b, a); }
   static Interval Floor(const Interval& b) { return Apply(IntervalFloor, b); }
@@ -770,16 +721,8 @@ struct ComplexIntervalMachine {
   using CI = ComplexInterval;
   using Op1 = void (*)(CI&, const CI&);
   using Op2 = void (*)(CI&, const CI&, const CI&);
-  static CI Apply(Op1 f, const CI& a) {
-    CI r;
-    f(r, a);
-    return r;
-  }
-  static CI Apply2(Op2 f, const CI& a, const CI& b) {
-    CI r;
-    f(r, a, b);
-    return r;
-  }
+  static CI Apply(Op1 f, const CI& a) { return ValueOf(f, a); }
+  static CI Apply2(Op2 f, const CI& a, const CI& b) { return ValueOf(f, a, b); }
   static CI Undefined() { return CI{{kNaN, kNaN}, {kNaN, kNaN}}; }
   static bool IsUndefined(const CI& v) {
     return IntervalMachine::IsUndefined(v.re) || IntervalMachine::IsUndefined(v.im);
