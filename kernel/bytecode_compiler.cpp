@@ -14,13 +14,13 @@
 #include "kernel/evaluation_seams.h"
 #include "kernel/expr_node.h"
 #include "kernel/interpreter.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/memory_budget.h"
 #include "kernel/node_builders.h"
 
 namespace {
 
 constexpr int kErrorMemory = 7;
-constexpr double kPi = 3.141592653589793;
 constexpr double kE = 2.718281828459045;
 constexpr int kMaxSumNesting = 32;
 

@@ -13,12 +13,13 @@
 #include "kernel/error_register.h"
 #include "kernel/evaluation_seams.h"
 #include "kernel/expr_node.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/memory_budget.h"
 #include "kernel/node_builders.h"
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNaN = kUndefinedReal;
 constexpr int kErrorMemory = 7;
 
 void FreeCode(CompiledFunction* function) {

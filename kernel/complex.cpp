@@ -8,14 +8,14 @@
 #include <cmath>
 
 #include "kernel/elementary_functions.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/special_functions.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kLn10 = 2.302585092994046;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = kUndefinedReal;
+constexpr double kInf = kPositiveInfinity;
 
 inline void Set(Complex& out, double re, double im) {
   out.re = re;

@@ -5,15 +5,14 @@
 // function's domain gives the real function's value with imaginary part exactly 0.
 #pragma once
 
-#include <limits>
+#include "kernel/kernel_constants.h"
 
 struct Complex {
   double re;
   double im;
 };
 
-inline constexpr Complex kUndefinedComplex{std::numeric_limits<double>::quiet_NaN(),
-                                           std::numeric_limits<double>::quiet_NaN()};
+inline constexpr Complex kUndefinedComplex{kUndefinedReal, kUndefinedReal};
 
 inline bool ComplexIsReal(const Complex& z) { return z.im == 0.0; }
 inline bool ComplexIsUndefined(const Complex& z) { return z.re != z.re || z.im != z.im; }

@@ -4,7 +4,6 @@
 #include "kernel/evaluation_seams.h"
 
 #include <cstring>
-#include <limits>
 
 #include "kernel/compiled_function.h"
 #include "kernel/expr_node.h"
@@ -12,6 +11,7 @@
 #include "kernel/memory_budget.h"
 #include "kernel/node_builders.h"
 #include "kernel/error_register.h"
+#include "kernel/kernel_constants.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ struct EvaluationSeams {
 };
 EvaluationSeams gSeams;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNaN = kUndefinedReal;
 
 // Compiles a copy of the node as a function of its own (a nested compile: no batch, no scratch)
 // and evaluates it over private slots, so that no batch or evaluation in progress is disturbed.

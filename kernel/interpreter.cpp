@@ -20,14 +20,14 @@
 #include "kernel/elementary_functions.h"
 #include "kernel/error_register.h"
 #include "kernel/evaluation_seams.h"
+#include "kernel/kernel_constants.h"
 #include "kernel/memory_budget.h"
 #include "kernel/special_functions.h"
 #include "kernel/value_of.h"
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kPi = 3.141592653589793;
+constexpr double kNaN = kUndefinedReal;
 constexpr int kErrorMemory = 7;
 
 // The evaluation scratch: one process-wide record, reset by FreeEvalScratch.

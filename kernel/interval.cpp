@@ -16,7 +16,6 @@
 namespace {
 
 constexpr double kInf = kIntervalInfinity;
-constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kHalfPi = kPi / 2.0;
 constexpr double kThreeHalvesPi = 4.71238898038469;

@@ -6,15 +6,17 @@
 #pragma once
 
 #include <cmath>
-#include <limits>
+
+#include "kernel/kernel_constants.h"
 
 struct Interval {
   double lo;
   double hi;
 };
 
-inline constexpr double kIntervalInfinity = std::numeric_limits<double>::infinity();
-inline constexpr double kIntervalNaN = std::numeric_limits<double>::quiet_NaN();
+// The interval code's names for the process-wide constants.
+inline constexpr double kIntervalInfinity = kPositiveInfinity;
+inline constexpr double kIntervalNaN = kUndefinedReal;
 inline constexpr Interval kUndefinedInterval{kIntervalNaN, kIntervalNaN};
 inline constexpr Interval kWholeLine{-kIntervalInfinity, kIntervalInfinity};
 inline constexpr Interval kTruthFalse{0.0, 0.0};

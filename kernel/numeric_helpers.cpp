@@ -6,15 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "kernel/compiled_function.h"
 #include "kernel/interface_helpers.h"
+#include "kernel/kernel_constants.h"
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = kUndefinedReal;
+constexpr double kInf = kPositiveInfinity;
 
 // 10^k by repeated multiplication (the rounding behaviour callers see depends on
 // it: 10^-2 is 0.010000000000000002). k is bounded by the caller.

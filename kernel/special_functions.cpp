@@ -6,7 +6,8 @@
 #include "kernel/special_functions.h"
 
 #include <cmath>
-#include <limits>
+
+#include "kernel/kernel_constants.h"
 
 SpecialFunctionState gSpecialFunctionState = {0, 1};
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr double kMachEp = kSpecialMachineEpsilon;
 constexpr double kMaxLog = kSpecialMaxLog;
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kPiOver4 = 7.85398163397448309616e-1;
 constexpr double kThreePiOver4 = 2.35619449019234492885;
 constexpr double kSqrt2OverPi = 7.9788456080286535587989e-1;
@@ -23,8 +23,8 @@ constexpr double kLogPi = 1.14472988584940017414;
 constexpr double kMaxLogGammaArg = 2.556348e305;
 constexpr double kMaxGamma = 171.624376956302725;
 constexpr double kRecurBig = 1.44115188075855872e+17;  // 2^57, renormalisation step
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = kPositiveInfinity;
+constexpr double kNaN = kUndefinedReal;
 
 // Airy constants: Ai(0) = c1, -Ai'(0) = c2, 1/sqrt(pi); domain limit for large x.
 constexpr double kAiryC1 = 0.35502805388781723926;

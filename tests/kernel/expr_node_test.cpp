@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "kernel/complex.h"
+#include "kernel/complex_interval.h"
+#include "kernel/interval.h"
 #include "kernel/kernel_constants.h"
 #include "tests/kernel/tree_test_support.h"
 
@@ -430,9 +433,10 @@ TEST_F(ExprNodeTest, LargeArraysAreNotTriedWhileMemoryIsShort) {
 TEST_F(ExprNodeTest, InitTypesettingKernelRunsOnce) {
   EXPECT_TRUE(std::isnan(kUndefinedReal));
   EXPECT_TRUE(std::isinf(kPositiveInfinity) && kPositiveInfinity > 0);
-  for (double v : kUndefinedComplexParts) EXPECT_TRUE(std::isnan(v));
-  for (double v : kUndefinedIntervalBounds) EXPECT_TRUE(std::isnan(v));
-  for (double v : kUndefinedComplexIntervalParts) EXPECT_TRUE(std::isnan(v));
+  for (double v : {kUndefinedComplex.re, kUndefinedComplex.im}) EXPECT_TRUE(std::isnan(v));
+  for (double v : {kUndefinedInterval.lo, kUndefinedInterval.hi}) EXPECT_TRUE(std::isnan(v));
+  const ComplexInterval& ci = kUndefinedComplexInterval;
+  for (double v : {ci.re.lo, ci.re.hi, ci.im.lo, ci.im.hi}) EXPECT_TRUE(std::isnan(v));
   ResetTypesettingKernelForTest();
   EXPECT_TRUE(InitTypesettingKernel());
   EXPECT_FALSE(InitTypesettingKernel());
