@@ -7,34 +7,34 @@
 
 namespace {
 
+// Appends a number in its shortest round-trip form.
+template <typename T>
+void AppendNumber(std::string& out, T value) {
+  char buffer[64];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, r.ptr);
+}
+
 void AppendInstruction(std::string& out, const BytecodeInstruction& in) {
   out += OpcodeName(in.op);
   if (in.op >= kOpcodeCount) return;
-  char buffer[64];
   switch (kOpcodeTable[in.op].operand) {
     case OperandKind::kNone: break;
-    case OperandKind::kConstant: {
-      auto r = std::to_chars(buffer, buffer + sizeof buffer, in.c);
+    case OperandKind::kConstant:
       out += ' ';
-      out.append(buffer, r.ptr);
+      AppendNumber(out, in.c);
       break;
-    }
-    case OperandKind::kInteger: {
-      auto r = std::to_chars(buffer, buffer + sizeof buffer, in.i.k);
+    case OperandKind::kInteger:
       out += ' ';
-      out.append(buffer, r.ptr);
+      AppendNumber(out, in.i.k);
       break;
-    }
-    case OperandKind::kIntegerAndJump: {
-      auto r = std::to_chars(buffer, buffer + sizeof buffer, in.i.k);
+    case OperandKind::kIntegerAndJump:
       out += ' ';
-      out.append(buffer, r.ptr);
-      r = std::to_chars(buffer, buffer + sizeof buffer, in.i.jump);
+      AppendNumber(out, in.i.k);
       out += " (";
-      out.append(buffer, r.ptr);
+      AppendNumber(out, in.i.jump);
       out += ')';
       break;
-    }
   }
 }
 
