@@ -63,24 +63,21 @@ TEST(DrawLines, OctantLinesAreConnectedWithOnePixelPerMajorStep) {
 }
 
 TEST(DrawLines, WidePenXorInvertsEachCoveredPixelOnceAndZeroPenDrawsNothing) {
+  const auto xorLineFromOrigin = [](int32_t penWidth, int32_t penHeight, int32_t h, int32_t v) {
+    PenSize(penWidth, penHeight);
+    PenMode(kPatXor);
+    MoveTo(0, 0);
+    LineTo(h, v);
+  };
   Canvas canvas(8, 4);
-  PenSize(2, 2);
-  PenMode(kPatXor);
-  MoveTo(0, 0);
-  LineTo(3, 0);
+  xorLineFromOrigin(2, 2, 3, 0);
   EXPECT_EQ(canvas.Map(), "#####...\n#####...\n........\n........\n");
   // A diagonal 2x2 pen: rows cover the union of the pen squares, drawn once.
   Canvas diag(6, 6);
-  PenSize(2, 2);
-  PenMode(kPatXor);
-  MoveTo(0, 0);
-  LineTo(3, 3);
+  xorLineFromOrigin(2, 2, 3, 3);
   EXPECT_EQ(diag.Map(), "##....\n###...\n.###..\n..###.\n...##.\n......\n");
   Canvas none(4, 2);
-  PenSize(0, 3);
-  PenMode(kPatXor);
-  MoveTo(0, 0);
-  LineTo(3, 1);
+  xorLineFromOrigin(0, 3, 3, 1);
   EXPECT_EQ(none.Count(kBlackPixel), 0);
   PenNormal();  // back to 1x1 copy: drawn twice the line stays
   for (int i = 0; i < 2; ++i) {
