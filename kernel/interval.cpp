@@ -27,6 +27,15 @@ inline void Set(Interval& out, double lo, double hi) {
   out.hi = hi;
 }
 
+// Writes the undefined interval and answers true when any operand is undefined: the first step
+// of most operations.
+template <typename... I>
+inline bool RefuseUndefined(Interval& out, const I&... operands) {
+  if (!(IntervalIsUndefined(operands) || ...)) return false;
+  out = kUndefinedInterval;
+  return true;
+}
+
 inline bool ContainsZero(const Interval& a) { return a.lo <= 0.0 && 0.0 <= a.hi; }
 inline bool HasInfiniteBound(const Interval& a) { return std::isinf(a.lo) || std::isinf(a.hi); }
 inline Interval TreatWrappedAsWhole(const Interval& a) { return IntervalIsWrapped(a) ? kWholeLine : a; }
@@ -38,10 +47,7 @@ inline Interval UpperHalf(const Interval& a) { return {a.lo, kInf}; }
 // Hull that refuses to drop an undefined part: used where the parts are pieces of one operand,
 // so an undefined piece means the operation has no enclosure of its own.
 void HullStrict(Interval& out, const Interval& a, const Interval& b) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, b)) return;
   IntervalHull(out, a, b);
 }
 
@@ -49,10 +55,7 @@ void HullStrict(Interval& out, const Interval& a, const Interval& b) {
 // saturation (exp overflowing, floor of a narrow gap) closes the gap: then nothing is known.
 template <typename F>
 void Increasing(Interval& out, const Interval& a, F f) {
-  if (IntervalIsUndefined(a)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a)) return;
   const double lo = f(a.lo), hi = f(a.hi);
   if (IntervalIsWrapped(a) && !(lo > hi)) {
     out = kWholeLine;
@@ -85,10 +88,7 @@ inline bool WithinUnitClosed(const Interval& a) {
 }  // namespace
 
 void IntervalAdd(Interval& out, const Interval& a, const Interval& b) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, b)) return;
   const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
   if (wa && wb) {
     out = kWholeLine;
@@ -126,10 +126,7 @@ namespace {
 // so a gap that the partial results keep apart stays out of the result.
 void OverOrdinaryHalves(Interval& out, const Interval& a, const Interval& b,
                         void (*ordinary)(Interval&, const Interval&, const Interval&)) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, b)) return;
   const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
   if (!wa && !wb) {
     ordinary(out, a, b);
@@ -157,10 +154,7 @@ void IntervalMultiply(Interval& out, const Interval& a, const Interval& b) {
 }
 
 void IntervalReciprocal(Interval& out, const Interval& a) {
-  if (IntervalIsUndefined(a)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a)) return;
   if (a.lo == -kInf && a.hi == kInf) {
     out = kWholeLine;
     return;
@@ -179,10 +173,7 @@ void IntervalDivide(Interval& out, const Interval& a, const Interval& b) {
 }
 
 void IntervalHull(Interval& out, const Interval& a, const Interval& b) {
-  if (IntervalIsUndefined(a)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a)) return;
   if (IntervalIsUndefined(b)) {
     out = a;
     return;
@@ -240,10 +231,7 @@ void IntervalHull4(Interval& out, const Interval& a, const Interval& b, const In
 }
 
 void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(e)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, e)) return;
   if (IntervalIsWrapped(a) || IntervalIsWrapped(e)) {
     IntervalPower(out, a, e);
     return;
@@ -336,10 +324,7 @@ void OddRootPower(Interval& out, const Interval& x, const Interval& e, bool oddP
 }  // namespace
 
 void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, const Interval& p) {
-  if (IntervalIsUndefined(x) || IntervalIsUndefined(q) || IntervalIsUndefined(p)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, x, q, p)) return;
   if (p.lo == p.hi && q.lo == q.hi && IsWholeInt32(p.lo) && IsWholeInt32(q.lo)) {
     const double g = GreatestCommonDivisor(q.lo, p.lo);
     const double reducedQ = q.lo / g;
@@ -383,10 +368,7 @@ inline Interval SignedZeroEnds(const Interval& x) {
 }  // namespace
 
 void IntervalAtan2(Interval& out, const Interval& y0, const Interval& x0) {
-  if (IntervalIsUndefined(y0) || IntervalIsUndefined(x0)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, y0, x0)) return;
   const Interval y = TreatWrappedAsWhole(y0), x = SignedZeroEnds(TreatWrappedAsWhole(x0));
   if (y.lo < 0.0 && 0.0 <= y.hi) {
     if (x.hi >= 0.0) {
@@ -411,10 +393,7 @@ void IntervalAtan2(Interval& out, const Interval& y0, const Interval& x0) {
 }
 
 void IntervalAtan2Signed(Interval& out, const Interval& y0, const Interval& x0) {
-  if (IntervalIsUndefined(y0) || IntervalIsUndefined(x0)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, y0, x0)) return;
   const Interval y = TreatWrappedAsWhole(y0), x = SignedZeroEnds(TreatWrappedAsWhole(x0));
   const double ylo = y.lo + 0.0, yhi = y.hi + 0.0;  // -0 counts as +0: the angle pi, not -pi
   if (ylo < 0.0 && 0.0 <= yhi && NegativeSide(x.lo)) {
@@ -442,10 +421,7 @@ void IntervalAbs(Interval& out, const Interval& a) {
 void IntervalSquare(Interval& out, const Interval& a) {
   Interval m;
   IntervalAbs(m, a);
-  if (IntervalIsUndefined(m)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, m)) return;
   Set(out, m.lo * m.lo, m.hi * m.hi);
 }
 
@@ -453,10 +429,7 @@ void IntervalHypot(Interval& out, const Interval& a, const Interval& b) {
   Interval ma, mb;
   IntervalAbs(ma, a);
   IntervalAbs(mb, b);
-  if (IntervalIsUndefined(ma) || IntervalIsUndefined(mb)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, ma, mb)) return;
   Set(out, std::hypot(ma.lo, mb.lo), std::hypot(ma.hi, mb.hi));
 }
 
@@ -619,10 +592,7 @@ void IntervalSech(Interval& out, const Interval& a) {
 }
 
 void IntervalSinCos(Interval& out, const Interval& a, bool sine) {
-  if (IntervalIsUndefined(a)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a)) return;
   if (IntervalIsWrapped(a) || HasInfiniteBound(a)) {
     Set(out, -1.0, 1.0);
     return;
@@ -658,10 +628,7 @@ namespace {
 
 // tan (poles at pi/2 + k pi, increasing between) and cot (poles at k pi, decreasing between).
 void TanOrCot(Interval& out, const Interval& a, bool cot) {
-  if (IntervalIsUndefined(a)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a)) return;
   if (IntervalIsWrapped(a) || HasInfiniteBound(a)) {
     out = kWholeLine;
     return;
@@ -732,28 +699,19 @@ void IntervalSign(Interval& out, const Interval& a) {
 }
 
 void IntervalMin(Interval& out, const Interval& a0, const Interval& b0) {
-  if (IntervalIsUndefined(a0) || IntervalIsUndefined(b0)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a0, b0)) return;
   const Interval a = TreatWrappedAsWhole(a0), b = TreatWrappedAsWhole(b0);
   Set(out, std::min(a.lo, b.lo), std::min(a.hi, b.hi));
 }
 
 void IntervalMax(Interval& out, const Interval& a0, const Interval& b0) {
-  if (IntervalIsUndefined(a0) || IntervalIsUndefined(b0)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a0, b0)) return;
   const Interval a = TreatWrappedAsWhole(a0), b = TreatWrappedAsWhole(b0);
   Set(out, std::max(a.lo, b.lo), std::max(a.hi, b.hi));
 }
 
 void IntervalMod(Interval& out, const Interval& a, const Interval& b) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, b)) return;
   if (IntervalIsWrapped(a) || IntervalIsWrapped(b)) {
     out = kWholeLine;
     return;
@@ -836,10 +794,7 @@ const FactorialTurningPoints& GetFactorialTurningPoints() {
 }  // namespace
 
 void IntervalFactorial(Interval& out, const Interval& x) {
-  if (IntervalIsUndefined(x)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, x)) return;
   if (IntervalIsWrapped(x) || (x.lo < -1.0 && std::floor(x.lo) != std::floor(x.hi))) {
     out = kWholeLine;
     return;
@@ -901,10 +856,7 @@ double BesselEnvelope(const Interval& n, double xAbsMin) {
 }  // namespace
 
 void IntervalBesselJ(Interval& out, const Interval& n0, const Interval& x0) {
-  if (IntervalIsUndefined(n0) || IntervalIsUndefined(x0)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, n0, x0)) return;
   const Interval n = TreatWrappedAsWhole(n0), x = TreatWrappedAsWhole(x0);
   const bool xHasZero = ContainsZero(x);
   const double xAbsMin = xHasZero ? 0.0 : std::min(std::fabs(x.lo), std::fabs(x.hi));
@@ -945,10 +897,7 @@ namespace {
 enum class Relation { kLess, kGreater, kLessEqual, kGreaterEqual, kEqual };
 
 void Compare(Interval& out, const Interval& a, const Interval& b, Relation r) {
-  if (IntervalIsUndefined(a) || IntervalIsUndefined(b)) {
-    out = kUndefinedInterval;
-    return;
-  }
+  if (RefuseUndefined(out, a, b)) return;
   const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
   if (r == Relation::kEqual) {
     if (!wa && !wb) {
