@@ -479,8 +479,8 @@ struct ComplexMachine {
   using Value = Complex;
   using Op1 = void (*)(Complex&, const Complex&);
   static Complex Apply(Op1 f, const Complex& z) { return ValueOf(f, z); }
-  static Complex Undefined() { return Complex{kNaN, kNaN}; }
-  static bool IsUndefined(const Complex& v) { return v.re != v.re || v.im != v.im; }
+  static Complex Undefined() { return kUndefinedComplex; }
+  static bool IsUndefined(const Complex& v) { return ComplexIsUndefined(v); }
   static Complex Constant(double c) { return Complex{c, 0.0}; }
   static Complex Load(const EvalCell& cell) { return cell.complex; }
   static void Store(EvalCell& cell, const Complex& v) { cell.complex = v; }
@@ -583,8 +583,8 @@ struct IntervalMachine {
   using Op2 = void (*)(Interval&, const Interval&, const Interval&);
   static Interval Apply(Op1 f, const Interval& a) { return ValueOf(f, a); }
   static Interval Apply2(Op2 f, const Interval& a, const Interval& b) { return ValueOf(f, a, b); }
-  static Interval Undefined() { return Interval{kNaN, kNaN}; }
-  static bool IsUndefined(const Interval& v) { return v.lo != v.lo || v.hi != v.hi; }
+  static Interval Undefined() { return kUndefinedInterval; }
+  static bool IsUndefined(const Interval& v) { return IntervalIsUndefined(v); }
   static Interval Constant(double c) { return Interval{c, c}; }
   static Interval Load(const EvalCell& cell) { return cell.interval; }
   static void Store(EvalCell& cell, const Interval& v) { cell.interval = v; }
@@ -723,10 +723,8 @@ struct ComplexIntervalMachine {
   using Op2 = void (*)(CI&, const CI&, const CI&);
   static CI Apply(Op1 f, const CI& a) { return ValueOf(f, a); }
   static CI Apply2(Op2 f, const CI& a, const CI& b) { return ValueOf(f, a, b); }
-  static CI Undefined() { return CI{{kNaN, kNaN}, {kNaN, kNaN}}; }
-  static bool IsUndefined(const CI& v) {
-    return IntervalMachine::IsUndefined(v.re) || IntervalMachine::IsUndefined(v.im);
-  }
+  static CI Undefined() { return kUndefinedComplexInterval; }
+  static bool IsUndefined(const CI& v) { return ComplexIntervalIsUndefined(v); }
   static CI Constant(double c) { return CI{{c, c}, {0.0, 0.0}}; }
   static CI Load(const EvalCell& cell) { return cell.complexInterval; }
   static void Store(EvalCell& cell, const CI& v) { cell.complexInterval = v; }
