@@ -72,8 +72,6 @@ bool Holds(const Interval& box, double v) {
   return box.lo - slack <= v && v <= box.hi + slack;
 }
 
-bool IsUndefined(const Interval& box) { return std::isnan(box.lo) || std::isnan(box.hi); }
-
 struct Box {
   double xLo, xHi, yLo, yHi;
 };
@@ -113,7 +111,7 @@ TEST_F(InterpPropertyTest, IntervalResultOverABoxHoldsEveryPointValue) {
       const Box box = RandomBox(rng);
       Interval range;
       EvaluateIntervalXY(f, box.xLo, box.xHi, box.yLo, box.yHi, &range.lo, &range.hi);
-      if (IsUndefined(range)) continue;  // undefined somewhere in the box: nothing is claimed
+      if (IntervalIsUndefined(range)) continue;  // undefined somewhere in the box: nothing is claimed
       ++defined;
       double points[9][2];
       const int n = SamplePoints(rng, box, points);
@@ -149,7 +147,7 @@ TEST_F(InterpPropertyTest, ComplexIntervalResultOverABoxHoldsEveryComplexPointVa
       slots[kSlotY].complexInterval = ComplexInterval{{box.yLo, box.yHi}, {0, 0}};
       ComplexInterval range;
       RunComplexIntervalCode(&range, f->code);
-      if (IsUndefined(range.re) || IsUndefined(range.im)) continue;
+      if (ComplexIntervalIsUndefined(range)) continue;
       ++defined;
       double points[9][2];
       const int n = SamplePoints(rng, box, points);

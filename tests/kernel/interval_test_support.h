@@ -13,6 +13,7 @@
 #include "kernel/complex.h"
 #include "kernel/complex_interval.h"
 #include "kernel/interval.h"
+#include "kernel/value_of.h"
 
 namespace interval_test {
 
@@ -25,19 +26,10 @@ inline std::string Fmt(double v) {
 inline std::string Show(const Interval& a) { return "[" + Fmt(a.lo) + ", " + Fmt(a.hi) + "]"; }
 inline std::string Show(const ComplexInterval& z) { return "(" + Show(z.re) + ", " + Show(z.im) + ")"; }
 
-// The result of an operation written to an out record, for one or two operands.
-template <typename R, typename A>
-R Call(void (*f)(R&, const A&), const A& a) {
-  R r;
-  f(r, a);
-  return r;
-}
-
-template <typename R, typename A>
-R Call(void (*f)(R&, const A&, const A&), const A& a, const A& b) {
-  R r;
-  f(r, a, b);
-  return r;
+// The result of an operation written to an out record: the library's ValueOf, by the tests' name.
+template <typename R, typename... A>
+R Call(void (*f)(R&, const A&...), const A&... a) {
+  return ValueOf(f, a...);
 }
 
 // x in the set r stands for: lo <= x <= hi, or x >= lo or x <= hi when r is wrapped.
