@@ -1,5 +1,5 @@
-// Test support for the compiler, machines and compiled functions: a small reader of the bracket
-// notation (plus[x,times[2,a]]) that builds trees straight from the node library, and helpers
+// Test support for the compiler, machines and compiled functions: trees in the bracket notation
+// (plus[x,times[2,a]]) built straight from the node library, and helpers
 // that compile and evaluate in one step, and the fixture every machine test starts from (fresh
 // seams, an empty error register, scratch for the fixed slots). Test-only; the formula reader
 // proper lives elsewhere.
@@ -21,6 +21,7 @@
 #include "kernel/evaluation_seams.h"
 #include "kernel/expr_node.h"
 #include "kernel/node_kinds.h"
+#include "tests/kernel/tree_test_support.h"
 
 namespace evaltest {
 
@@ -40,58 +41,8 @@ class EvaluationFixture : public ::testing::Test {
   }
 };
 
-// Words: a one-letter word is that letter; a symbol keyword (pi, theta, ...) its id; digits and
-// periods a number; "NaN"/"Infinity" those numbers; kind keywords followed by [operands]. The
-// internal kinds are written bsum[...] (bounded sum) and pointangle[...].
-class TreeReader {
- public:
-  explicit TreeReader(const char* text) : p_(text) {}
-
-  ExprNode* Read() {
-    std::string word;
-    while (std::isalnum(static_cast<unsigned char>(*p_)) || *p_ == '.' || *p_ == '\'') word += *p_++;
-    if (*p_ != '[') {
-      if (word == "NaN") return NewNumberNode(kNaN);
-      if (word == "Infinity") return NewNumberNode(std::numeric_limits<double>::infinity());
-      if (!word.empty() && (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '.')) {
-        return NewNumberNode(std::strtod(word.c_str(), nullptr));
-      }
-      if (word.size() == 2 && word[1] == '\'') return NewSymbolNode(static_cast<int16_t>(0x7000 + word[0]));
-      if (word.size() == 1) return NewSymbolNode(static_cast<int16_t>(word[0]));
-      const int16_t id = LookUpSymbolName(word.c_str(), static_cast<int>(word.size()));
-      return id != 0 ? NewSymbolNode(id) : nullptr;
-    }
-    ++p_;
-    uint32_t kind = 0;
-    if (word == "bsum") {
-      kind = KindBoundedSum;
-    } else if (word == "pointangle") {
-      kind = KindAngleOfPoint;
-    } else if (word == "dpartial") {
-      kind = KindDerivativePartial;
-    } else {
-      kind = LookUpNodeKind(word.c_str(), static_cast<int>(word.size()));
-    }
-    ExprNode* children[256];
-    int n = 0;
-    while (*p_ != ']' && *p_ != 0) {
-      if (n > 0) ++p_;  // ','
-      children[n++] = Read();
-    }
-    if (*p_ == ']') ++p_;
-    ExprNode* node = NewNode(kind, n);
-    for (int i = 0; i < n; ++i) {
-      node->children[i] = children[i];
-      children[i]->parent = node;
-    }
-    return node;
-  }
-
- private:
-  const char* p_;
-};
-
-inline ExprNode* Tree(const char* text) { return TreeReader(text).Read(); }
+// A tree in the bracket notation: kind[operand, ...].
+inline ExprNode* Tree(const char* text) { return tree_test::Reader(text, '[', ']').Term(); }
 
 // A function over the tree, not yet compiled (the caller disposes it with Free).
 inline CompiledFunction* Function(const char* text) {

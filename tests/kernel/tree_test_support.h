@@ -2,7 +2,8 @@
 // back, and a fixture that checks no pool block outlives its test. The text form is
 // kind(child, ...) with kind keywords; a lone letter is a char node, x' a primed coordinate,
 // a symbol keyword (pi, theta) a char node of that id, a number a num node, 'text' a string
-// node, "nan" a NaN number and kNNNN(...) a node of the numbered (internal) kind.
+// node, "nan" a NaN number and kNNNN(...) a node of the numbered (internal) kind. The
+// evaluation tests write the same words with square brackets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <limits>
 #include <string>
 
+#include "kernel/bytecode_compiler.h"
 #include "kernel/error_register.h"
 #include "kernel/expr_node.h"
 #include "kernel/memory_budget.h"
@@ -22,9 +24,11 @@
 
 namespace tree_test {
 
+// Reads one tree with the given brackets; internal kinds go by kNNNN or by the names in
+// kInternalKinds.
 class Reader {
  public:
-  explicit Reader(const char* text) : p_(text) {}
+  explicit Reader(const char* text, char open = '(', char close = ')') : p_(text), open_(open), close_(close) {}
 
   ExprNode* Term() {
     Skip();
@@ -34,27 +38,19 @@ class Reader {
     while (std::isalnum(static_cast<unsigned char>(*p_)) || *p_ == '_') name += *p_++;
     if (name.empty()) return nullptr;
     Skip();
-    if (*p_ != '(') return Leaf(name);
+    if (*p_ != open_) return Leaf(name);
     ++p_;
-    uint32_t kind = 0;
-    if (name[0] == 'k' && name.size() > 1 && std::isdigit(static_cast<unsigned char>(name[1]))) {
-      kind = static_cast<uint32_t>(std::stoul(name.substr(1)));
-    } else {
-      kind = LookUpNodeKind(name.c_str(), static_cast<int>(name.size()));
-      for (uint32_t k = kFirstNodeKind; kind == 0 && k <= kLastNodeKind; ++k) {
-        if (name == NodeKindName(k)) kind = k;  // infix, prefix, ... are not in text look-up
-      }
-    }
-    ExprNode* children[64];
+    const uint32_t kind = KindNamed(name);
+    ExprNode* children[256];
     int n = 0;
     Skip();
-    while (*p_ != ')') {
+    while (*p_ != close_ && *p_ != 0) {
       children[n++] = Term();
       Skip();
       if (*p_ == ',') ++p_;
       Skip();
     }
-    ++p_;
+    if (*p_ == close_) ++p_;
     ExprNode* node = NewNode(kind, n);
     for (int i = 0; i < n; ++i) {
       node->children[i] = children[i];
@@ -65,6 +61,24 @@ class Reader {
   }
 
  private:
+  static uint32_t KindNamed(const std::string& name) {
+    static constexpr struct {
+      const char* name;
+      uint32_t kind;
+    } kInternalKinds[] = {
+        {"bsum", KindBoundedSum}, {"pointangle", KindAngleOfPoint}, {"dpartial", KindDerivativePartial}};
+    for (const auto& k : kInternalKinds) {
+      if (name == k.name) return k.kind;
+    }
+    if (name[0] == 'k' && name.size() > 1 && std::isdigit(static_cast<unsigned char>(name[1]))) {
+      return static_cast<uint32_t>(std::stoul(name.substr(1)));
+    }
+    uint32_t kind = LookUpNodeKind(name.c_str(), static_cast<int>(name.size()));
+    for (uint32_t k = kFirstNodeKind; kind == 0 && k <= kLastNodeKind; ++k) {
+      if (name == NodeKindName(k)) kind = k;  // infix, prefix, ... are not in text look-up
+    }
+    return kind;
+  }
   void Skip() {
     while (*p_ == ' ') ++p_;
   }
@@ -84,7 +98,8 @@ class Reader {
     return node;
   }
   ExprNode* Leaf(const std::string& name) {
-    if (name == "nan") return NewNumberNode(std::numeric_limits<double>::quiet_NaN());
+    if (name == "nan" || name == "NaN") return NewNumberNode(std::numeric_limits<double>::quiet_NaN());
+    if (name == "Infinity") return NewNumberNode(std::numeric_limits<double>::infinity());
     if (name == "prompt") return NewPromptNode();
     int16_t id;
     if (name.size() == 1) {
@@ -99,6 +114,8 @@ class Reader {
     return NewSymbolNode(id);
   }
   const char* p_;
+  char open_;
+  char close_;
 };
 
 inline ExprNode* Build(const char* text) { return Reader(text).Term(); }
