@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "kernel/string_helpers.h"
+
 const char* const ErrorMessageTable[kErrorMessageCount] = {
     "",
     "Quorvalis requires MacOS System 8.6 or newer to run. Sorry.",
@@ -90,14 +92,9 @@ const char* const MessageTable[kMessageTableCount] = {
 
 namespace {
 
+// True when the whole text fitted.
 bool CopyText(const char* text, char* dst, std::size_t cap) {
-  if (cap == 0) return false;
-  std::size_t n = std::strlen(text);
-  bool whole = n < cap;
-  if (!whole) n = cap - 1;
-  std::memcpy(dst, text, n);
-  dst[n] = '\0';
-  return whole;
+  return cap != 0 && text[CStringCopyBounded(dst, cap, text)] == '\0';
 }
 
 }  // namespace

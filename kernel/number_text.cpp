@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kernel/app_services.h"
+#include "kernel/string_helpers.h"
 
 namespace {
 
@@ -36,16 +37,6 @@ int ClampDigits(int digits) {
   if (digits < 1) return 1;
   if (digits > kMaxSignificantDigits) return kMaxSignificantDigits;
   return digits;
-}
-
-// Copies text into buffer with truncation; returns the length stored.
-size_t StoreText(char* buffer, size_t bufferSize, const char* text) {
-  if (!buffer || bufferSize == 0) return 0;
-  size_t n = std::strlen(text);
-  if (n >= bufferSize) n = bufferSize - 1;
-  std::memcpy(buffer, text, n);
-  buffer[n] = '\0';
-  return n;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -100,8 +91,8 @@ double ParseNumberLocalized(const char* text) {
 
 size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize) {
   if (!buffer || bufferSize == 0) return 0;
-  if (std::isinf(value)) return StoreText(buffer, bufferSize, value < 0 ? "-Infinity" : "Infinity");
-  if (std::isnan(value)) return StoreText(buffer, bufferSize, "NaN");
+  if (std::isinf(value)) return CStringCopyBounded(buffer, bufferSize, value < 0 ? "-Infinity" : "Infinity");
+  if (std::isnan(value)) return CStringCopyBounded(buffer, bufferSize, "NaN");
   size_t n = FormatDoubleDigits(buffer, bufferSize, value, GetDisplayDigits());
   if (char* period = std::strchr(buffer, '.')) *period = GetDecimalSeparator();
   return n;

@@ -19,6 +19,15 @@ char* CStringCopy(char* destination, const char* source) {
   return destination;
 }
 
+size_t CStringCopyBounded(char* destination, size_t capacity, const char* text) {
+  if (!destination || capacity == 0) return 0;
+  size_t n = CStringLength(text);
+  if (n >= capacity) n = capacity - 1;
+  if (n > 0) std::memcpy(destination, text, n);
+  destination[n] = '\0';
+  return n;
+}
+
 int CStringEqual(const char* a, const char* b) {
   if (!a || !b) return a == b ? 1 : 0;
   return std::strcmp(a, b) == 0 ? 1 : 0;

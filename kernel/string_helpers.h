@@ -14,6 +14,11 @@ size_t CStringLength(const char* s);
 // guarantees room for CStringLength(source) + 1 bytes.
 char* CStringCopy(char* destination, const char* source);
 
+// Copies text into destination, which holds capacity bytes with the NUL, cutting the text short
+// where it does not fit; returns the length stored. Writes nothing when destination is null or
+// capacity is 0; a null text stores "".
+size_t CStringCopyBounded(char* destination, size_t capacity, const char* text);
+
 // 1 when a and b hold the same bytes up to their NUL, else 0.
 int CStringEqual(const char* a, const char* b);
 

@@ -42,6 +42,21 @@ TEST(StringHelpers, LengthAndCopyIncludeTheNul) {
   EXPECT_STREQ(buffer, "");
 }
 
+TEST(StringHelpers, BoundedCopyCutsShortAndAlwaysTerminates) {
+  struct Case { const char* text; size_t capacity; size_t stored; const char* bytes; };
+  // Hand-checked: capacity counts the NUL; a 'z' marks a byte left untouched.
+  const Case cases[] = {{"abc", 8, 3, "abc\0zzzz"}, {"abc", 4, 3, "abc\0zzzz"}, {"abc", 3, 2, "ab\0zzzzz"},
+                        {"abc", 1, 0, "\0zzzzzzz"}, {"", 8, 0, "\0zzzzzzz"},    {nullptr, 8, 0, "\0zzzzzzz"},
+                        {"abc", 0, 0, "zzzzzzzz"}};
+  for (const Case& c : cases) {
+    char buffer[8];
+    std::memset(buffer, 'z', sizeof buffer);
+    EXPECT_EQ(CStringCopyBounded(buffer, c.capacity, c.text), c.stored) << c.capacity;
+    EXPECT_EQ(std::memcmp(buffer, c.bytes, 8), 0) << (c.text ? c.text : "null") << " into " << c.capacity;
+  }
+  EXPECT_EQ(CStringCopyBounded(nullptr, 8, "abc"), 0u);
+}
+
 TEST(StringHelpers, CopyHandleToTempCopiesBytesIntoACountedHandle) {
   ResetMemoryBudgetForTest();
   const size_t handlesBefore = LiveHandleCount();
