@@ -12,12 +12,9 @@ namespace {
 constexpr double kTwoTo52 = 4503599627370496.0;
 constexpr double kTwoTo53 = 9007199254740992.0;
 
-// Whole and within the 32-bit integer range: the exponents a fraction can be written with.
-bool IsWholeInt32(double x) {
-  return x >= -2147483648.0 && x <= 2147483647.0 && std::floor(x) == x;
-}
-
 }  // namespace
+
+bool IsWholeInt32(double x) { return x >= -2147483648.0 && x <= 2147483647.0 && std::floor(x) == x; }
 
 double Cot(double x) { return 1.0 / std::tan(x); }
 double Csc(double x) { return 1.0 / std::sin(x); }

@@ -28,6 +28,10 @@ double Factorial(double x);
 // True when x is an integer; every double of magnitude 2^52 or more counts as one.
 bool IsWholeNumber(double x);
 
+// True when x is whole and within the 32-bit integer range: the exponents a fraction can be
+// written with.
+bool IsWholeInt32(double x);
+
 // True when x is an even integer; every double of magnitude 2^53 or more counts as one.
 bool IsEvenNumber(double x);
 

@@ -71,10 +71,6 @@ inline double PeriodIndexAbove(double t) { return std::floor(t + (std::fabs(t) +
 
 inline bool IsOdd(double k) { return std::fabs(std::fmod(k, 2.0)) == 1.0; }
 
-inline bool IsWholeInt32(double x) {
-  return x >= -2147483648.0 && x <= 2147483647.0 && std::floor(x) == x;
-}
-
 // Outside (-1, 1): the domain of asec, acsc and acoth.
 inline bool OutsideUnitOpen(const Interval& a) {
   if (IntervalIsWrapped(a)) return a.hi <= -1.0 && a.lo >= 1.0;

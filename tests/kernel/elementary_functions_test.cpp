@@ -73,6 +73,15 @@ TEST(ElementaryFunctions, WholeAndEvenTestsAtTheirBoundaries) {
   }
 }
 
+TEST(ElementaryFunctions, WholeInt32StopsAtTheIntegerRange) {
+  struct Case { double x; bool result; };
+  // Hand-checked: the range is [-2^31, 2^31 - 1].
+  const Case cases[] = {{0.0, true},           {-7.0, true},          {2147483647.0, true}, {2147483648.0, false},
+                        {-2147483648.0, true}, {-2147483649.0, false}, {2.5, false},        {kInf, false},
+                        {kNaN, false}};
+  for (const Case& c : cases) EXPECT_EQ(IsWholeInt32(c.x), c.result) << c.x;
+}
+
 TEST(ElementaryFunctions, FlooredModTakesSignOfDivisor) {
   struct Case { double x, y, expected; };
   const Case cases[] = {{-1, 3, 2}, {1, -3, -2}, {7, 3, 1}, {-7, -3, -1}, {6, 3, 0}, {5.5, 2, 1.5}, {-0.5, 1, 0.5}};
