@@ -14,19 +14,16 @@ using namespace evaltest;
 
 namespace {
 
-class EvaluationTest : public ::testing::Test {
+class EvaluationTest : public EvaluationFixture {
  protected:
   void SetUp() override {
-    ResetEvaluationSeams();
-    ResetErrorRegister();
     SetOutOfMemoryFlag(false);
-    EnsureEvalScratch(kFixedSlotCount);
+    EvaluationFixture::SetUp();
   }
   void TearDown() override {
     FailAllocationAt(0);
     SetOutOfMemoryFlag(false);
-    ResetEvaluationSeams();
-    ResetErrorRegister();
+    EvaluationFixture::TearDown();
   }
 };
 
