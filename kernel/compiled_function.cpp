@@ -307,16 +307,22 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
 // ---------------------------------------------------------------------------------------------
 // Evaluation.
 
+// The scratch slots for one evaluation of the function, or null: a function without code posts
+// the memory error (its compile failed), and the scratch may be refused.
+static EvalCell* EntrySlots(CompiledFunction* function) {
+  if (function == nullptr || function->code == nullptr) {
+    PostError(kErrorMemory);
+    return nullptr;
+  }
+  return ScratchForEntry();
+}
+
 // The complex machine with the given real arguments in the given slots; NaN + NaN i when the
 // function has no code or the scratch cannot be had.
 static void EvaluateComplexAtSlots(Complex* out, CompiledFunction* function, const int* slotIndexes,
                                    const double* values, int n) {
   *out = Complex{kNaN, kNaN};
-  if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
-    return;
-  }
-  EvalCell* slots = ScratchForEntry();
+  EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
   for (int i = 0; i < n; ++i) slots[slotIndexes[i]].complex = Complex{values[i], 0.0};
@@ -330,11 +336,7 @@ static double EvaluateAtSlots(CompiledFunction* function, const int* slotIndexes
     EvaluateComplexAtSlots(&r, function, slotIndexes, values, n);
     return RealOf(r);
   }
-  if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
-    return kNaN;
-  }
-  EvalCell* slots = ScratchForEntry();
+  EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return kNaN;
   slots[kSlotParameter].real = ParameterValue();
   for (int i = 0; i < n; ++i) slots[slotIndexes[i]].real = values[i];
@@ -372,11 +374,7 @@ void EvaluateComplexAt2(Complex* out, CompiledFunction* function, double a, doub
 static void EvaluateIntervalAt(CompiledFunction* function, const int* slotIndexes, const double* bounds, int n,
                                double* outLo, double* outHi) {
   *outLo = *outHi = kNaN;
-  if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
-    return;
-  }
-  EvalCell* slots = ScratchForEntry();
+  EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   const bool complex = function->code->complex != 0;
   const double p = ParameterValue();
