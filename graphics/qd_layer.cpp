@@ -111,6 +111,31 @@ uint32_t* CurrentGWorldBase() { return GWorldBaseAddr(GetPort()); }
 int32_t CurrentGWorldRowBytes() { return GWorldRowBytes(GetPort()); }
 QDRect CurrentGWorldBounds() { return GWorldBounds(GetPort()); }
 
+namespace {
+
+// Black on white for the length of a copy (copies tint by the port's colours); the port's own
+// colours come back at the end.
+class BlackOnWhite {
+ public:
+  BlackOnWhite() {
+    GetForeColor(&fore_);
+    GetBackColor(&back_);
+    SetForeColorBlack();
+    SetBackColorWhite();
+  }
+  ~BlackOnWhite() {
+    RGBForeColor(fore_);
+    RGBBackColor(back_);
+  }
+  BlackOnWhite(const BlackOnWhite&) = delete;
+  BlackOnWhite& operator=(const BlackOnWhite&) = delete;
+
+ private:
+  RGBColor16 fore_, back_;
+};
+
+}  // namespace
+
 void CopyGWorldRect(GWorldPtr src, GWorldPtr dst, const QDRect& srcRect, const QDRect& dstRect) {
   if (!src || !dst) return;
   GWorldSave saved;
@@ -118,14 +143,8 @@ void CopyGWorldRect(GWorldPtr src, GWorldPtr dst, const QDRect& srcRect, const Q
   bool srcWasLocked = GWorldPixelsState(src), dstWasLocked = GWorldPixelsState(dst);
   if (LockGWorldPixels(src)) {
     LockGWorldPixels(dst);
-    RGBColor16 fore, back;
-    GetForeColor(&fore);
-    GetBackColor(&back);
-    SetForeColorBlack();
-    SetBackColorWhite();
+    const BlackOnWhite colors;
     CopyBits(src, dst, srcRect, dstRect, kSrcCopy);
-    RGBForeColor(fore);
-    RGBBackColor(back);
   }
   if (!srcWasLocked) UnlockGWorldPixels(src);
   if (!dstWasLocked) UnlockGWorldPixels(dst);
@@ -137,17 +156,13 @@ void CopyGWorldToPort(GWorldPtr gw, const QDRect& srcRect, const QDRect& dstRect
   if (!gw || !port) return;
   bool wasLocked = GWorldPixelsState(gw);
   LockGWorldPixels(gw);
-  RGBColor16 fore, back;
-  GetForeColor(&fore);
-  GetBackColor(&back);
-  SetForeColorBlack();
-  SetBackColorWhite();
-  if (RectHeight(srcRect) == 2 * RectHeight(dstRect) && RectWidth(srcRect) == 2 * RectWidth(dstRect))
-    HalveGWorldVector(gw, srcRect, dstRect);
-  else
-    CopyBits(gw, port, srcRect, dstRect, kDitherCopy);
-  RGBForeColor(fore);
-  RGBBackColor(back);
+  {
+    const BlackOnWhite colors;
+    if (RectHeight(srcRect) == 2 * RectHeight(dstRect) && RectWidth(srcRect) == 2 * RectWidth(dstRect))
+      HalveGWorldVector(gw, srcRect, dstRect);
+    else
+      CopyBits(gw, port, srcRect, dstRect, kDitherCopy);
+  }
   if (!wasLocked) UnlockGWorldPixels(gw);
 }
 
