@@ -16,6 +16,7 @@
 namespace {
 
 using interval_test::Call;
+using interval_test::Show;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -26,18 +27,14 @@ using Std = std::complex<double>;
   const bool reOk = got.re == want.re || (std::isnan(got.re) && std::isnan(want.re));
   const bool imOk = got.im == want.im || (std::isnan(got.im) && std::isnan(want.im));
   if (reOk && imOk) return ::testing::AssertionSuccess();
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "got (%.17g, %.17g), want (%.17g, %.17g)", got.re, got.im, want.re, want.im);
-  return ::testing::AssertionFailure() << buf;
+  return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want);
 }
 
 ::testing::AssertionResult Near(const Complex& got, Std want, double tol) {
   const double err = std::abs(Std(got.re, got.im) - want);
   if (err <= tol * std::max(1.0, std::abs(want))) return ::testing::AssertionSuccess();
-  char buf[200];
-  std::snprintf(buf, sizeof buf, "got (%.17g, %.17g), want (%.17g, %.17g), error %.3g", got.re, got.im,
-                want.real(), want.imag(), err);
-  return ::testing::AssertionFailure() << buf;
+  return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(Complex{want.real(), want.imag()})
+                                       << ", error " << err;
 }
 
 TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {

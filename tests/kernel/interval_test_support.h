@@ -24,6 +24,7 @@ inline std::string Fmt(double v) {
 }
 
 inline std::string Show(const Interval& a) { return "[" + Fmt(a.lo) + ", " + Fmt(a.hi) + "]"; }
+inline std::string Show(const Complex& z) { return "(" + Fmt(z.re) + ", " + Fmt(z.im) + ")"; }
 inline std::string Show(const ComplexInterval& z) { return "(" + Show(z.re) + ", " + Show(z.im) + ")"; }
 
 // The result of an operation written to an out record: the library's ValueOf, by the tests' name.
