@@ -20,10 +20,7 @@ std::string NumberText(double value, int digits) {
   if (std::isnan(value)) return MessageTable[kMessageNotANumber];
   if (std::isinf(value)) return std::string(value < 0 ? "- " : "") + MessageTable[kMessageInfinity];
   char text[64];
-  FormatDoubleDigits(text, sizeof text, value, digits);
-  char separator = DecimalSeparator();
-  if (separator != '.')
-    if (char* dot = std::strchr(text, '.')) *dot = separator;
+  FormatDoubleDigitsLocalized(text, sizeof text, value, digits);
   return text;
 }
 

@@ -89,13 +89,17 @@ double ParseNumberLocalized(const char* text) {
   return ParseDouble(copy.c_str());
 }
 
+size_t FormatDoubleDigitsLocalized(char* buffer, size_t bufferSize, double value, int digits) {
+  const size_t n = FormatDoubleDigits(buffer, bufferSize, value, digits);
+  if (char* period = std::strchr(buffer, '.')) *period = GetDecimalSeparator();
+  return n;
+}
+
 size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize) {
   if (!buffer || bufferSize == 0) return 0;
   if (std::isinf(value)) return CStringCopyBounded(buffer, bufferSize, value < 0 ? "-Infinity" : "Infinity");
   if (std::isnan(value)) return CStringCopyBounded(buffer, bufferSize, "NaN");
-  size_t n = FormatDoubleDigits(buffer, bufferSize, value, GetDisplayDigits());
-  if (char* period = std::strchr(buffer, '.')) *period = GetDecimalSeparator();
-  return n;
+  return FormatDoubleDigitsLocalized(buffer, bufferSize, value, GetDisplayDigits());
 }
 
 size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent) {

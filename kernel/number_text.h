@@ -21,6 +21,10 @@ size_t FormatDoubleDigits(char* buffer, size_t bufferSize, double value, int dig
 // text is never written (read-only literals are fine).
 double ParseNumberLocalized(const char* text);
 
+// FormatDoubleDigits with the first "." replaced by the decimal separator: number text as
+// the user reads it. Returns the length written.
+size_t FormatDoubleDigitsLocalized(char* buffer, size_t bufferSize, double value, int digits);
+
 // The display form of a value with the display digits: "Infinity" / "-Infinity" for the
 // infinities (the sign is kept so that the text reads back as the same value), "NaN", or
 // "%.*g" with the first "." replaced by the decimal separator. Returns the length written.

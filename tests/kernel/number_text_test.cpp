@@ -85,6 +85,17 @@ TEST_P(NumberTextLocale, FormatDoubleDigitsUsesPeriodAndClampsDigits) {
   }
 }
 
+TEST_P(NumberTextLocale, LocalizedDigitsSwapOnlyTheFirstPeriod) {
+  struct Case { double value; int digits; const char* text; };  // with "." standing for the separator
+  const Case cases[] = {{2.5, 8, "2.5"}, {1.0 / 3.0, 4, "0.3333"}, {-7.0, 8, "-7"}, {1.5e-7, 3, "1.5e-07"}};
+  for (const Case& c : cases) {
+    char buffer[32];
+    const size_t n = FormatDoubleDigitsLocalized(buffer, sizeof buffer, c.value, c.digits);
+    EXPECT_EQ(std::string(buffer), Local(c.text));
+    EXPECT_EQ(n, std::strlen(c.text));
+  }
+}
+
 TEST_P(NumberTextLocale, FormattersNeverWritePastTheirBuffer) {
   // A 40-digit request into a 32-byte buffer with guard bytes on both sides.
   char block[48];
