@@ -4,10 +4,10 @@
 // shells that the node library's MoveNodeInto releases.
 #include "algebra/normalisation_passes.h"
 
-#include "kernel/compiled_function.h"
-#include "kernel/evaluation_seams.h"
-#include "kernel/expr_node.h"
-#include "kernel/node_builders.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_seams.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "kernel/block_pool.h"
-#include "kernel/chunk_pool.h"
-#include "kernel/growable_array.h"
+#include "kernel/memory/block_pool.h"
+#include "kernel/memory/chunk_pool.h"
+#include "kernel/memory/growable_array.h"
 
 namespace {
 

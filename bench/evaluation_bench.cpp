@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "algebra/normalisation_passes.h"
-#include "kernel/compiled_function.h"
-#include "kernel/evaluation_seams.h"
-#include "kernel/formula_reader.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_seams.h"
+#include "kernel/text/formula_reader.h"
 
 namespace {
 

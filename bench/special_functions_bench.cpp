@@ -2,7 +2,7 @@
 // region, sweeping x over a small range so no single argument is measured alone.
 #include <benchmark/benchmark.h>
 
-#include "kernel/special_functions.h"
+#include "kernel/numeric/special_functions.h"
 
 namespace {
 

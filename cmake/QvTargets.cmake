@@ -9,10 +9,11 @@ function(qv_warnings target)
 endfunction()
 
 # qv_add_subsystem(<name> [DEPS <libs>...]): a static library qv_<name> from every
-# .cpp in the folder (the folder is the unit; files are added without editing CMake).
+# .cpp in the folder and its sub-folders (the folder is the unit; files are added without
+# editing CMake).
 function(qv_add_subsystem name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     set(stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
     file(WRITE ${stub} "// ${name} has no sources yet\n")
@@ -25,10 +26,10 @@ function(qv_add_subsystem name)
 endfunction()
 
 # qv_add_test_suite(<name> [LIBS <libs>...]): one GoogleTest executable test_<name>
-# from every .cpp in tests/<name>/, registered with CTest test by test.
+# from every .cpp in tests/<name>/ and its sub-folders, registered with CTest test by test.
 function(qv_add_test_suite name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()

@@ -1,7 +1,7 @@
 // Start-up and shut-down of the graphics layer; see graphics_layer.h.
 #include "graphics/graphics_layer.h"
 
-#include "kernel/memory_budget.h"
+#include "kernel/memory/memory_budget.h"
 
 namespace {
 

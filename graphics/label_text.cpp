@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "kernel/app_services.h"
-#include "kernel/message_tables.h"
-#include "kernel/number_text.h"
+#include "kernel/text/number_settings.h"
+#include "kernel/diagnostics/message_tables.h"
+#include "kernel/text/number_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "graphics/graphics_layer.h"
 #include "graphics/pixel_routines.h"
-#include "kernel/memory_budget.h"
+#include "kernel/memory/memory_budget.h"
 
 namespace {
 

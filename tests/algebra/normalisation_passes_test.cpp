@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "algebra/normalisation_passes.h"
-#include "kernel/compiled_function.h"
-#include "kernel/evaluation_seams.h"
-#include "kernel/expr_node.h"
-#include "tests/kernel/evaluation_test_support.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_seams.h"
+#include "kernel/trees/expr_node.h"
+#include "tests/kernel/eval/evaluation_test_support.h"
 
 using evaltest::Tree;
 

@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "kernel/app_services.h"
-#include "kernel/bracket_writer.h"
-#include "kernel/error_register.h"
-#include "kernel/expr_node.h"
-#include "kernel/formula_reader.h"
-#include "kernel/formula_writer.h"
-#include "kernel/memory_budget.h"
-#include "tests/kernel/formula_tree_compare.h"
+#include "kernel/kernel_startup.h"
+#include "kernel/text/number_settings.h"
+#include "kernel/text/bracket_writer.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/text/formula_reader.h"
+#include "kernel/text/formula_writer.h"
+#include "kernel/memory/memory_budget.h"
+#include "tests/kernel/text/formula_tree_compare.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/graphics_layer.h"
-#include "kernel/memory_budget.h"
+#include "kernel/memory/memory_budget.h"
 #include "tests/platform/draw_test_support.h"
 
 namespace graphics_test {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "graphics/label_text.h"
-#include "kernel/app_services.h"
+#include "kernel/text/number_settings.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "kernel/node_kinds.h"
+#include "kernel/trees/node_kinds.h"
 #include "platform/fonts.h"
 
 TEST(TableGlyphs, EveryKindGlyphExists) {

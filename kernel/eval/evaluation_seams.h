@@ -1,0 +1,46 @@
+// What evaluation needs from the layers above the kernel: the values of names defined in the
+// document, the parameter variable and its value, and the algebra's tree passes. Each is a seam
+// (a function pointer the higher layer fills at start-up, tests fill it explicitly).
+// Invariants: every seam has a safe default, so the kernel runs headless without documents or
+// algebra; setting a seam to null restores its default.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/numeric/complex.h"
+
+struct ExprNode;
+
+// Value of a defined name by key (a symbol id, or id + (subscript + 1) * 256). The default answers
+// (1, 0), as the document does for a name it does not know.
+using DefinedValueLookup = void (*)(Complex* out, int32_t key);
+void SetDefinedValueLookup(DefinedValueLookup lookup);
+void LookUpDefinedValue(Complex* out, int32_t key);
+
+// The parameter variable: its character code (0: none; one byte, the classifier's free variable)
+// and current value. Process-wide, written by the document, read by every compile (the letter)
+// and every evaluation (the value).
+double ParameterValue();
+void SetParameterValue(double value);
+int32_t ParameterLetter();
+void SetParameterLetter(int32_t letter);
+
+// Symbolic differentiation of the derivative nodes of a tree, in place (the algebra fills it).
+// The default leaves the tree unchanged.
+using TreePass = void (*)(ExprNode* tree);
+void SetExpandDerivativesPass(TreePass pass);
+void ExpandDerivatives(ExprNode* tree);
+
+// The normalisation passes that InitFunction runs over every tree before it is compiled, in
+// order (the algebra fills it). The default does nothing.
+void SetNormaliseTreePass(TreePass pass);
+void NormaliseTree(ExprNode* tree);
+
+// Numeric value of a node. The default reads a number node or a negated number node and otherwise
+// compiles and evaluates a copy of the node; the algebra may install its own.
+using NodeNumberReader = double (*)(const ExprNode* node);
+void SetNodeToNumberReader(NodeNumberReader reader);
+double NodeToNumber(const ExprNode* node);
+
+// Puts every seam and the parameter back to its default (tests).
+void ResetEvaluationSeams();

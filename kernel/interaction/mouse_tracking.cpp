@@ -1,0 +1,49 @@
+// Both tracking signatures run on one step routine, so time-out and release rules cannot
+// drift between the callers.
+#include "kernel/interaction/mouse_tracking.h"
+
+namespace {
+
+constexpr double kWaitMouseMovedSeconds = 15.0;
+
+// The one tracking step both signatures use.
+PointerEvent TrackStep(double timeoutSeconds) {
+  PointerSource* source = GetPointerSource();
+  if (source == nullptr) return PointerEvent{};  // headless: kFailed
+  if (!(timeoutSeconds >= 0.0)) timeoutSeconds = -1.0;  // negative or NaN: no limit
+  return source->WaitPointerEvent(timeoutSeconds);
+}
+
+double TicksToSeconds(int32_t ticks) { return ticks < 0 ? -1.0 : ticks / 60.0; }
+
+}  // namespace
+
+bool TrackMouseWhileDown(QDPoint* pointOut, uint32_t* modifiersOut, double timeoutSeconds) {
+  const PointerEvent event = TrackStep(timeoutSeconds);
+  if (pointOut != nullptr) *pointOut = event.where;
+  if (modifiersOut != nullptr) *modifiersOut = event.modifiers;
+  return event.kind == PointerEventKind::kMoved || event.kind == PointerEventKind::kTimedOut;
+}
+
+bool TrackMouseWhileDown(const MouseTrackContext& context, double timeoutSeconds) {
+  for (;;) {
+    const PointerEvent event = TrackStep(timeoutSeconds);
+    if (event.kind != PointerEventKind::kMoved) return event.kind == PointerEventKind::kTimedOut;
+    if (context.onMove != nullptr) context.onMove(context.data, event.where);
+  }
+}
+
+bool TrackMouseTicks(QDPoint* pointOut, int32_t ticks) {
+  return TrackMouseWhileDown(pointOut, nullptr, TicksToSeconds(ticks));
+}
+
+bool TrackMouseTicks(const MouseTrackContext& context, int32_t ticks) {
+  return TrackMouseWhileDown(context, TicksToSeconds(ticks));
+}
+
+bool WaitMouseMoved(QDPoint* pointOut) {
+  const PointerEvent event = TrackStep(kWaitMouseMovedSeconds);
+  if (pointOut != nullptr) *pointOut = event.where;
+  return event.kind != PointerEventKind::kReleased && event.kind != PointerEventKind::kCancelled &&
+         event.kind != PointerEventKind::kFailed;
+}

@@ -1,0 +1,442 @@
+// Complex-interval operations: the point formulas of the complex kind evaluated with interval
+// operations, so every rectangle result contains the image of the operand rectangles; where a
+// point formula branches on a sign, the hull of the branches it may reach. A real rectangle in a
+// function's real domain gets the real interval operation and [0, 0], as its points get real
+// values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
+#include "kernel/numeric/complex_interval.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "kernel/numeric/complex.h"
+#include "kernel/numeric/elementary_functions.h"
+#include "kernel/numeric/value_of.h"
+
+static_assert(sizeof(ComplexInterval) == 4 * sizeof(double) &&
+                  std::is_trivially_copyable_v<ComplexInterval>,
+              "ComplexInterval must stay four packed doubles: re.lo, re.hi, im.lo, im.hi");
+
+namespace {
+
+using CI = ComplexInterval;
+
+constexpr Interval kZero{0.0, 0.0};
+constexpr Interval kOne{1.0, 1.0};
+constexpr Interval kHalf{0.5, 0.5};
+constexpr Interval kTwo{2.0, 2.0};
+constexpr CI kComplexOne{kOne, kZero};
+
+// Writes the result, collapsing a partly undefined value to all four NaN.
+inline void Finish(CI& out, const Interval& re, const Interval& im) {
+  if (IntervalIsUndefined(re) || IntervalIsUndefined(im)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  out.re = re;
+  out.im = im;
+}
+
+inline Interval Add(const Interval& a, const Interval& b) { return ValueOf(IntervalAdd, a, b); }
+inline Interval Neg(const Interval& a) { return ValueOf(IntervalNegate, a); }
+inline Interval Sub(const Interval& a, const Interval& b) { return Add(a, Neg(b)); }
+inline Interval Mul(const Interval& a, const Interval& b) { return ValueOf(IntervalMultiply, a, b); }
+template <void (*F)(Interval&, const Interval&)>
+inline Interval Apply(const Interval& a) {
+  return ValueOf(F, a);
+}
+inline Interval Hypot(const Interval& a, const Interval& b) { return ValueOf(IntervalHypot, a, b); }
+inline Interval Angle(const CI& z) { return ValueOf(IntervalAtan2Signed, z.im, z.re); }
+
+inline CI Plus(const CI& a, const CI& b) { return {Add(a.re, b.re), Add(a.im, b.im)}; }
+inline CI Minus(const CI& a, const CI& b) { return {Sub(a.re, b.re), Sub(a.im, b.im)}; }
+inline CI Times(const CI& a, const CI& b) { return ValueOf(ComplexIntervalMultiply, a, b); }
+inline CI Over(const CI& a, const CI& b) { return ValueOf(ComplexIntervalDivide, a, b); }
+inline CI Square(const CI& z) { return ValueOf(ComplexIntervalSquare, z); }
+inline CI Sqrt(const CI& z) { return ValueOf(ComplexIntervalSqrt, z); }
+inline CI Ln(const CI& z) { return ValueOf(ComplexIntervalLn, z); }
+
+// Hull of two candidate results where a point formula picks one by a sign that the rectangle
+// does not decide.
+inline void HullOfBranches(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval re, im;
+  IntervalHull(re, a.re, b.re);
+  IntervalHull(im, a.im, b.im);
+  Finish(out, re, im);
+}
+
+// The sign a point formula branches on, decided over a rectangle. Near 0 the point's own rounding
+// may pick either branch (|z + sqrt(z^2 - 1)| is exactly 1 on (-1, 1), yet its logarithm comes
+// out as -1e-16 at some points), so both branches are taken there.
+constexpr double kBranchMargin = 1e-12;
+inline bool ClearlyNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.hi < -kBranchMargin; }
+inline bool ClearlyNonNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.lo > kBranchMargin; }
+
+// A real rectangle whose real part lies in [lo, hi] (a wrapped one reaches both infinities).
+inline bool RealWithin(const CI& z, double lo, double hi) {
+  return ComplexIntervalIsReal(z) && !IntervalIsWrapped(z.re) && lo <= z.re.lo && z.re.hi <= hi;
+}
+
+// On a real rectangle inside the real domain [lo, hi] of F (the whole line takes wrapped ones
+// too) writes F's interval with [0, 0] as imaginary part and answers true; else writes nothing.
+template <void (*F)(Interval&, const Interval&)>
+inline bool OnRealAxis(CI& out, const CI& z, double lo = -kIntervalInfinity, double hi = kIntervalInfinity) {
+  const bool wholeLine = lo == -kIntervalInfinity && hi == kIntervalInfinity;
+  if (!ComplexIntervalIsReal(z) || !(wholeLine || RealWithin(z, lo, hi))) return false;
+  Finish(out, Apply<F>(z.re), kZero);
+  return true;
+}
+
+// ln(z + sqrt(z^2 + c)).
+CI LnOfZPlusRoot(const CI& z, double c) {
+  CI s = Square(z);
+  s.re = Add(s.re, Interval{c, c});
+  return Ln(Plus(z, Sqrt(s)));
+}
+
+}  // namespace
+
+void CopyFourDoubles(ComplexInterval& dst, const ComplexInterval& src) {
+  std::memmove(&dst, &src, sizeof(ComplexInterval));
+}
+
+void ComplexIntervalAdd(CI& out, const CI& a, const CI& b) {
+  const CI r = Plus(a, b);
+  Finish(out, r.re, r.im);
+}
+
+void ComplexIntervalNegate(CI& out, const CI& a) { Finish(out, Neg(a.re), Neg(a.im)); }
+
+void ComplexIntervalMultiply(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {  // no [0, 0] times an infinite bound
+    Finish(out, ValueOf(IntervalMultiply, a.re, b.re), kZero);
+    return;
+  }
+  const Interval re = Sub(Mul(a.re, b.re), Mul(a.im, b.im));
+  const Interval im = Add(Mul(a.re, b.im), Mul(a.im, b.re));
+  Finish(out, re, im);
+}
+
+void ComplexIntervalDivide(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {
+    // a.re * b.re / sqr b.re would widen the quotient (1 / [1, 1.1] reaching past 1) and give
+    // [0, 0] times infinity by a divisor touching 0.
+    Finish(out, ValueOf(IntervalDivide, a.re, b.re), kZero);
+    return;
+  }
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalSquare>(b.re), Apply<IntervalSquare>(b.im)));
+  const Interval re = Mul(Add(Mul(a.re, b.re), Mul(a.im, b.im)), d);
+  const Interval im = Mul(Sub(Mul(a.im, b.re), Mul(a.re, b.im)), d);
+  Finish(out, re, im);
+}
+
+void ComplexIntervalSquare(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSquare>(out, z)) return;
+  const Interval re = Sub(Apply<IntervalSquare>(z.re), Apply<IntervalSquare>(z.im));
+  const Interval im = Mul(Mul(kTwo, z.re), z.im);
+  Finish(out, re, im);
+}
+
+void ComplexIntervalAbs(CI& out, const CI& z) { Finish(out, Hypot(z.re, z.im), kZero); }
+void ComplexIntervalArg(CI& out, const CI& z) { Finish(out, Angle(z), kZero); }
+
+void ComplexIntervalExp(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalExp>(out, z)) return;
+  const Interval e = Apply<IntervalExp>(z.re);
+  Finish(out, Mul(e, Apply<IntervalCos>(z.im)), Mul(e, Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalLn(CI& out, const CI& z) {
+  // A real rectangle with a corner on 0 would get every angle up to pi there.
+  if (OnRealAxis<IntervalLn>(out, z, 0.0, kIntervalInfinity)) return;
+  Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
+}
+
+void ComplexIntervalLog10(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalLog10>(out, z, 0.0, kIntervalInfinity)) return;
+  // ln z over the real ln 10, bound by bound as the point function divides: a full complex
+  // quotient would multiply an infinite bound of ln |z| by the divisor's zero imaginary part.
+  const double ln10 = std::log(10.0);
+  const CI l = Ln(z);
+  Finish(out, Interval{l.re.lo / ln10, l.re.hi / ln10}, Interval{l.im.lo / ln10, l.im.hi / ln10});
+}
+
+namespace {
+
+// The point square root takes its own branch on the real axis, exactly (sqrt x, 0) for x >= 0
+// and (0, sqrt(-x)) for x < 0; the polar formula would leave cos(pi/2) = 6e-17 in place of 0.
+CI SqrtOnRealAxis(const Interval& re0) {
+  const Interval re = IntervalIsWrapped(re0) ? kWholeLine : re0;
+  const bool nonNegative = re.hi >= 0.0, negative = re.lo < 0.0;
+  return {{negative ? 0.0 : std::sqrt(re.lo), nonNegative ? std::sqrt(re.hi) : 0.0},
+          {nonNegative ? 0.0 : std::sqrt(-re.hi), negative ? std::sqrt(-re.lo) : 0.0}};
+}
+
+inline bool HoldsZero(const Interval& a) {
+  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
+}
+
+}  // namespace
+
+void ComplexIntervalSqrt(CI& out, const CI& z) {
+  if (ComplexIntervalIsUndefined(z)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  const CI axis = SqrtOnRealAxis(z.re);
+  if (ComplexIntervalIsReal(z)) {
+    Finish(out, axis.re, axis.im);
+    return;
+  }
+  const Interval r = Apply<IntervalSqrt>(Hypot(z.re, z.im));
+  const Interval t = Mul(kHalf, Angle(z));
+  CI polar{Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t))};
+  if (HoldsZero(z.im)) HullOfBranches(polar, polar, axis);
+  Finish(out, polar.re, polar.im);
+}
+
+void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
+  if (ComplexIntervalIsUndefined(z) || ComplexIntervalIsUndefined(w)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  const bool wReal = ComplexIntervalIsReal(w);
+  if (wReal && IntervalIsExactly(z.re, 0.0, 0.0) && ComplexIntervalIsReal(z)) {
+    // 0^w is 0, 1 or +inf by the sign of w, as at a point; ln 0 would give 0 times infinity.
+    const Interval e = IntervalIsWrapped(w.re) ? kWholeLine : w.re;
+    const double lo = e.hi > 0.0 ? 0.0 : e.hi == 0.0 ? 1.0 : kIntervalInfinity;
+    const double hi = e.lo < 0.0 ? kIntervalInfinity : e.lo == 0.0 ? 1.0 : 0.0;
+    Finish(out, Interval{lo, hi}, kZero);
+    return;
+  }
+  if (wReal && RealWithin(z, 0.0, kIntervalInfinity)) {  // a real power, as at a point
+    Finish(out, ValueOf(IntervalPower, z.re, w.re), kZero);
+    return;
+  }
+  const bool wholeExponent = wReal && w.re.lo == w.re.hi && IsWholeNumber(w.re.lo);
+  if (wholeExponent && ComplexIntervalIsReal(z)) {
+    Finish(out, ValueOf(IntervalPowerOrdinary, z.re, w.re), kZero);
+    return;
+  }
+  if (wholeExponent && std::fabs(w.re.lo) <= kComplexLargestRepeatedExponent) {
+    // The point power multiplies repeatedly here (so (x i)^4 is exactly real); the same steps
+    // on rectangles enclose each of its partial products.
+    double n = std::fabs(w.re.lo);
+    CI base = z, result = kComplexOne;
+    while (n > 0.0) {
+      if (std::fmod(n, 2.0) == 1.0) result = Times(result, base);
+      n = std::floor(n / 2.0);
+      if (n > 0.0) base = Square(base);
+    }
+    if (w.re.lo < 0.0) result = Over(kComplexOne, result);
+    Finish(out, result.re, result.im);
+    return;
+  }
+  CI r;
+  ComplexIntervalExp(r, Times(w, Ln(z)));
+  if (wholeExponent && IntervalIsExactly(z.re, 0.0, 0.0) &&
+      (IntervalIsExactly(z.im, 1.0, 1.0) || IntervalIsExactly(z.im, -1.0, -1.0))) {
+    // Large whole powers of i and -i, exact as at a point.
+    if (IsEvenNumber(w.re.lo)) {
+      r.im = kZero;
+    } else {
+      r.re = kZero;
+    }
+  }
+  Finish(out, r.re, r.im);
+}
+
+void ComplexIntervalSin(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSin>(out, z)) return;
+  Finish(out, Mul(Apply<IntervalSin>(z.re), Apply<IntervalCosh>(z.im)),
+         Mul(Apply<IntervalCos>(z.re), Apply<IntervalSinh>(z.im)));
+}
+
+void ComplexIntervalCos(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCos>(out, z)) return;
+  Finish(out, Mul(Apply<IntervalCos>(z.re), Apply<IntervalCosh>(z.im)),
+         Neg(Mul(Apply<IntervalSin>(z.re), Apply<IntervalSinh>(z.im))));
+}
+
+void ComplexIntervalSinh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSinh>(out, z)) return;
+  Finish(out, Mul(Apply<IntervalSinh>(z.re), Apply<IntervalCos>(z.im)),
+         Mul(Apply<IntervalCosh>(z.re), Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalCosh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCosh>(out, z)) return;
+  Finish(out, Mul(Apply<IntervalCosh>(z.re), Apply<IntervalCos>(z.im)),
+         Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
+}
+
+void ComplexIntervalTan(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalTan>(out, z)) return;
+  const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCos>(x), Apply<IntervalCosh>(y)));
+  Finish(out, Mul(Apply<IntervalSin>(x), d), Mul(Apply<IntervalSinh>(y), d));
+}
+
+void ComplexIntervalTanh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalTanh>(out, z)) return;
+  const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCosh>(x), Apply<IntervalCos>(y)));
+  Finish(out, Mul(Apply<IntervalSinh>(x), d), Mul(Apply<IntervalSin>(y), d));
+}
+
+namespace {
+
+// 1 / f(z) for the reciprocal trigonometric and hyperbolic functions; R is the real one, whose
+// own bounds stay tight where f crosses 0 inside the rectangle.
+template <void (*F)(CI&, const CI&), void (*R)(Interval&, const Interval&)>
+void ReciprocalOf(CI& out, const CI& z) {
+  if (OnRealAxis<R>(out, z)) return;
+  CI f;
+  F(f, z);
+  ComplexIntervalDivide(out, kComplexOne, f);
+}
+
+// f(1 / z) for the inverse reciprocal functions.
+template <void (*F)(CI&, const CI&)>
+void OfReciprocal(CI& out, const CI& z) {
+  F(out, Over(kComplexOne, z));
+}
+
+}  // namespace
+
+void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan, IntervalCot>(out, z); }
+void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos, IntervalSec>(out, z); }
+void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin, IntervalCsc>(out, z); }
+void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh, IntervalCoth>(out, z); }
+void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh, IntervalSech>(out, z); }
+void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh, IntervalCsch>(out, z); }
+
+void ComplexIntervalAsin(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAsin>(out, z, -1.0, 1.0)) return;
+  const CI s = Sqrt(Minus(kComplexOne, Square(z)));
+  const CI l = Ln(CI{Sub(s.re, z.im), Add(z.re, s.im)});  // i z + sqrt(1 - z^2)
+  Finish(out, l.im, Neg(l.re));
+}
+
+void ComplexIntervalAcos(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAcos>(out, z, -1.0, 1.0)) return;
+  const CI l = LnOfZPlusRoot(z, -1.0);
+  const CI below{Neg(l.im), l.re}, above{l.im, Neg(l.re)};  // by the sign of l.im
+  if (ComplexIntervalIsUndefined(l)) {
+    out = kUndefinedComplexInterval;
+  } else if (ClearlyNegative(l.im)) {
+    Finish(out, below.re, below.im);
+  } else if (ClearlyNonNegative(l.im) || IntervalIsExactly(l.im, 0.0, 0.0)) {
+    // An angle of exactly [0, 0] comes from a real rectangle right of -1, where every point's
+    // angle is an exact +0 too.
+    Finish(out, above.re, above.im);
+  } else {
+    HullOfBranches(out, below, above);
+  }
+}
+
+void ComplexIntervalAtan(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAtan>(out, z)) return;
+  const CI q = Over(CI{Sub(kOne, z.im), z.re}, CI{Add(kOne, z.im), Neg(z.re)});
+  const CI l = Ln(q);
+  Finish(out, Mul(l.im, kHalf), Neg(Mul(l.re, kHalf)));
+}
+
+void ComplexIntervalAsinh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAsinh>(out, z)) return;
+  const CI l = LnOfZPlusRoot(z, 1.0);
+  Finish(out, l.re, l.im);
+}
+
+void ComplexIntervalAcosh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAcosh>(out, z, 1.0, kIntervalInfinity)) return;
+  const CI l = LnOfZPlusRoot(z, -1.0);
+  const CI negated{Neg(l.re), Neg(l.im)};
+  if (ComplexIntervalIsUndefined(l)) {
+    out = kUndefinedComplexInterval;
+  } else if (ClearlyNonNegative(l.re)) {
+    Finish(out, l.re, l.im);
+  } else if (ClearlyNegative(l.re)) {
+    Finish(out, negated.re, negated.im);
+  } else {
+    HullOfBranches(out, l, negated);
+  }
+}
+
+void ComplexIntervalAtanh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalAtanh>(out, z, -1.0, 1.0)) return;
+  const CI l = Ln(Over(Plus(kComplexOne, z), Minus(kComplexOne, z)));
+  Finish(out, Mul(l.re, kHalf), Mul(l.im, kHalf));
+}
+
+void ComplexIntervalAcsc(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAsin>(out, z); }
+void ComplexIntervalAsec(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAcos>(out, z); }
+void ComplexIntervalAcot(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAtan>(out, z); }
+void ComplexIntervalAcsch(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAsinh>(out, z); }
+void ComplexIntervalAsech(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAcosh>(out, z); }
+void ComplexIntervalAcoth(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAtanh>(out, z); }
+
+namespace {
+
+inline bool IsDefinedReal(const CI& z) { return !ComplexIntervalIsUndefined(z) && ComplexIntervalIsReal(z); }
+
+// The real operation on real rectangles; anything else is undefined.
+template <void (*F)(Interval&, const Interval&, const Interval&)>
+void RealOnly2(CI& out, const CI& a, const CI& b) {
+  if (!IsDefinedReal(a) || !IsDefinedReal(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Finish(out, ValueOf(F, a.re, b.re), kZero);
+}
+
+template <void (*F)(Interval&, const Interval&)>
+void RealOnly1(CI& out, const CI& z) {
+  if (!IsDefinedReal(z)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Finish(out, ValueOf(F, z.re), kZero);
+}
+
+template <void (*F)(Interval&, const Interval&, const Interval&)>
+void CompareRealParts(CI& out, const CI& a, const CI& b) {
+  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
+  Interval r;
+  if (ComplexIntervalIsReal(a) && ComplexIntervalIsReal(b)) {
+    F(r, a.re, b.re);
+  } else if (HoldsZero(a.im) && HoldsZero(b.im)) {
+    F(r, a.re, b.re);
+    if (!IntervalIsExactly(r, 0.0, 0.0)) r = kTruthUndecided;
+  } else {
+    r = kTruthFalse;
+  }
+  Finish(out, r, kZero);
+}
+
+}  // namespace
+
+void ComplexIntervalAtan2(CI& out, const CI& y, const CI& x) { RealOnly2<IntervalAtan2>(out, y, x); }
+void ComplexIntervalHypot(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalHypot>(out, a, b); }
+void ComplexIntervalMin(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMin>(out, a, b); }
+void ComplexIntervalMax(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMax>(out, a, b); }
+void ComplexIntervalMod(CI& out, const CI& a, const CI& b) { RealOnly2<IntervalMod>(out, a, b); }
+void ComplexIntervalBesselJ(CI& out, const CI& n, const CI& x) { RealOnly2<IntervalBesselJ>(out, n, x); }
+void ComplexIntervalSign(CI& out, const CI& z) { RealOnly1<IntervalSign>(out, z); }
+void ComplexIntervalFloor(CI& out, const CI& z) { RealOnly1<IntervalFloor>(out, z); }
+void ComplexIntervalCeil(CI& out, const CI& z) { RealOnly1<IntervalCeil>(out, z); }
+void ComplexIntervalFactorial(CI& out, const CI& z) { RealOnly1<IntervalFactorial>(out, z); }
+
+void ComplexIntervalLess(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalLess>(out, a, b); }
+void ComplexIntervalGreater(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalGreater>(out, a, b); }
+void ComplexIntervalLessEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalLessEqual>(out, a, b); }
+void ComplexIntervalGreaterEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalGreaterEqual>(out, a, b); }
+void ComplexIntervalEqual(CI& out, const CI& a, const CI& b) { CompareRealParts<IntervalEqual>(out, a, b); }

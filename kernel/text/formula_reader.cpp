@@ -1,0 +1,489 @@
+// The formula text reader. Recursive descent over one NUL-terminated text; every node is
+// attached to the tree (or to the operand scratch of its level) from the moment it exists,
+// so a failure anywhere is cleaned up by each level freeing what it collected and the top
+// freeing the root. The error flag only ever goes from 0 to 1 during a parse; once set,
+// every step returns at once.
+#include "kernel/text/formula_reader.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "kernel/text/number_settings.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/trees/node_kinds.h"
+#include "kernel/text/number_text.h"
+
+namespace {
+
+// Longest number value handed to "%lg": a value text is cut here, which keeps each
+// conversion O(1) however long the rest of the formula text is.
+constexpr size_t kMaxValueText = 400;
+
+struct FormulaReaderState {
+  const char* cursor = nullptr;
+  int error = 0;
+  int depth = 0;
+  char word[kMaxFormulaWord + 1] = {};
+  int wordLength = 0;
+  // Operands of the open levels, innermost last; each level owns its own tail.
+  ExprNode** scratch = nullptr;
+  int scratchCount = 0;
+  int scratchCapacity = 0;
+};
+
+FormulaReaderState gReader;
+
+void Fail() { gReader.error = 1; }
+
+void SetSymbolId(ExprNode* node, int16_t id) {
+  node->value.raw = 0;
+  node->value.symbol = id;
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsWordChar(char c) { return IsLetter(c) || IsDigit(c) || c == '.'; }
+
+void ReadWord() {
+  int n = 0;
+  const char* p = gReader.cursor;
+  while (n < kMaxFormulaWord && IsWordChar(p[n])) {
+    gReader.word[n] = p[n];
+    ++n;
+  }
+  gReader.word[n] = '\0';
+  gReader.wordLength = n;
+  gReader.cursor = p + n;
+}
+
+void ExpectChar(char c) {
+  if (gReader.error) return;
+  if (*gReader.cursor == c && c != '\0') {
+    ++gReader.cursor;
+  } else {
+    Fail();
+  }
+}
+
+void SkipPast(char c) {
+  if (gReader.error) return;
+  const char* found = std::strchr(gReader.cursor, c);
+  if (!found || c == '\0') {
+    Fail();
+    return;
+  }
+  gReader.cursor = found + 1;
+}
+
+bool IsNumberWord(const char* word, int length) {
+  if (length == 0) return true;
+  if (std::strcmp(word, "Infinity") == 0 || std::strcmp(word, "NaN") == 0) return true;
+  for (int i = 0; i < length; ++i) {
+    if (!IsDigit(word[i]) && word[i] != '.') return false;
+  }
+  return true;
+}
+
+// A number value at the cursor ("%lg"); NaN sets the flag. The comma after it is required,
+// and whatever stands between the value and that comma is skipped.
+double ReadNumberValue() {
+  if (gReader.error) return NAN;
+  char text[kMaxValueText + 1];
+  size_t n = 0;
+  const char* p = gReader.cursor;
+  while (n < kMaxValueText && p[n] != '\0' && p[n] != ',' && p[n] != ']' && p[n] != '"') {
+    text[n] = p[n];
+    ++n;
+  }
+  text[n] = '\0';
+  double value = ParseDouble(text);
+  if (std::isnan(value)) {
+    Fail();
+    return NAN;
+  }
+  SkipPast(',');
+  return value;
+}
+
+// An integer parameter: a number value truncated towards zero, range-checked before the
+// conversion so an absurd value cannot reach an undefined cast.
+int32_t ReadIntegerParameter(double lowest, double highest) {
+  double value = ReadNumberValue();
+  if (gReader.error) return 0;
+  double whole = std::trunc(value);
+  if (!(whole >= lowest && whole <= highest)) {
+    Fail();
+    return 0;
+  }
+  return static_cast<int32_t>(whole);
+}
+
+// A quoted text into out (kMaxQuotedText + 1 bytes); doubled quotes stand for one.
+int ReadQuotedText(char* out) {
+  ExpectChar('"');
+  if (gReader.error) return 0;
+  int n = 0;
+  const char* p = gReader.cursor;
+  for (;;) {
+    if (*p == '\0') {
+      Fail();
+      return 0;
+    }
+    if (*p == '"') {
+      if (p[1] != '"') break;
+      ++p;  // a doubled quote: keep one
+    }
+    if (n >= kMaxQuotedText) {
+      Fail();
+      return 0;
+    }
+    out[n++] = *p++;
+  }
+  out[n] = '\0';
+  gReader.cursor = p + 1;
+  return n;
+}
+
+bool PushOperand(ExprNode* node) {
+  if (gReader.scratchCount == gReader.scratchCapacity) {
+    int capacity = gReader.scratchCapacity ? gReader.scratchCapacity * 2 : 64;
+    auto* grown = static_cast<ExprNode**>(AllocMemory(sizeof(ExprNode*) * static_cast<size_t>(capacity)));
+    if (!grown) return false;
+    if (gReader.scratchCount > 0) {
+      std::memcpy(grown, gReader.scratch, sizeof(ExprNode*) * static_cast<size_t>(gReader.scratchCount));
+    }
+    FreeMemory(gReader.scratch);
+    gReader.scratch = grown;
+    gReader.scratchCapacity = capacity;
+  }
+  gReader.scratch[gReader.scratchCount++] = node;
+  return true;
+}
+
+void DropOperandsFrom(int base) {
+  for (int i = gReader.scratchCount - 1; i >= base; --i) FreeExpression(gReader.scratch[i]);
+  gReader.scratchCount = base;
+}
+
+// Stores the display text (at most 25 bytes, NUL-terminated when shorter), localises its
+// first period and lets "Infinity" and "NaN" decide the value.
+void FillNumberRecord(NumberRecord* record, double value, const char* text, size_t length) {
+  if (length > static_cast<size_t>(kNumberTextMax)) length = kNumberTextMax;
+  std::memset(record->text, 0, sizeof record->text);
+  std::memcpy(record->text, text, length);
+  if (char* period = static_cast<char*>(std::memchr(record->text, '.', length))) *period = GetDecimalSeparator();
+  if (length == 8 && std::memcmp(record->text, "Infinity", 8) == 0) value = INFINITY;
+  if (length == 3 && std::memcmp(record->text, "NaN", 3) == 0) value = NAN;
+  record->value = value;
+}
+
+// Turns the prompt node into a num node with a fresh number record.
+void MakeNumber(ExprNode* node, double value, const char* text, size_t length) {
+  if (gReader.error) return;
+  ExprNode* number = NewNumberNode(value);
+  if (!number) {
+    Fail();
+    return;
+  }
+  FillNumberRecord(number->value.number, value, text, length);
+  MoveNodeInto(number, node);
+}
+
+// A char or dummy parameter: a one-character word is its own code, a longer one a symbol.
+int16_t ReadSymbolParameter() {
+  ReadWord();
+  if (gReader.wordLength == 1) return static_cast<int16_t>(static_cast<unsigned char>(gReader.word[0]));
+  int16_t id = gReader.wordLength > 1 ? LookUpSymbolName(gReader.word, gReader.wordLength) : 0;
+  if (id == 0) Fail();
+  return id;
+}
+
+void ReadItem(ExprNode* node);
+
+// Operands up to the closing bracket, collected on the scratch and then stored at once.
+void ReadOperands(ExprNode* node) {
+  const int base = gReader.scratchCount;
+  int count = 0;
+  while (!gReader.error && *gReader.cursor != ']') {
+    if (count == kMaxFormulaOperands) {
+      Fail();
+      break;
+    }
+    if (count > 0) ExpectChar(',');
+    if (gReader.error) break;
+    ExprNode* child = NewPromptNode();
+    if (!child) {
+      Fail();
+      break;
+    }
+    child->parent = node;
+    if (!PushOperand(child)) {
+      FreeExpression(child);
+      Fail();
+      break;
+    }
+    ++count;
+    ReadItem(child);
+  }
+  ExpectChar(']');
+  if (!gReader.error && !SetChildCount(node, count)) Fail();
+  if (gReader.error) {
+    DropOperandsFrom(base);
+    return;
+  }
+  for (int i = 0; i < count; ++i) node->children[i] = gReader.scratch[base + i];
+  gReader.scratchCount = base;
+}
+
+// What a kind's parameters demand of its operand count; -1 when any count will do.
+struct Shape {
+  int operands = -1;
+};
+
+Shape ReadKindParameters(ExprNode* node, uint32_t kind) {
+  Shape shape;
+  if (*gReader.cursor == '(') SkipPast(')');
+  switch (kind) {
+    case KindChar:
+    case KindDummy: {
+      int16_t id = ReadSymbolParameter();
+      if (!gReader.error) {
+        node->kind = kind;
+        SetSymbolId(node, id);
+      }
+      break;
+    }
+    case KindTensor: {
+      int32_t value = ReadIntegerParameter(INT32_MIN, INT32_MAX);
+      if (!gReader.error) {
+        node->kind = kind;
+        node->value.raw = 0;
+        node->value.tensorMask = value;
+      }
+      break;
+    }
+    case KindMatrix:
+    case KindIndexes: {
+      const double lowest = kind == KindMatrix ? 1 : 0;
+      int32_t first = ReadIntegerParameter(lowest, kMaxMatrixExtent);
+      int32_t second = ReadIntegerParameter(lowest, kMaxMatrixExtent);
+      if (!gReader.error) {
+        node->kind = kind;
+        node->value.raw = 0;
+        node->value.halves = NodeHalves{static_cast<int16_t>(first), static_cast<int16_t>(second)};
+        shape.operands = kind == KindMatrix ? first * second : first + second + 1;
+      }
+      break;
+    }
+    case KindChem: {
+      int32_t p[4];
+      for (int32_t& v : p) v = ReadIntegerParameter(-128, 255);
+      if (!gReader.error) {
+        node->kind = kind;
+        // Stored third, fourth, first, second: the byte order the layout code reads.
+        const uint8_t bytes[4] = {static_cast<uint8_t>(p[2]), static_cast<uint8_t>(p[3]),
+                                  static_cast<uint8_t>(p[0]), static_cast<uint8_t>(p[1])};
+        node->value.raw = 0;
+        std::memcpy(node->value.chem, bytes, sizeof bytes);
+      }
+      break;
+    }
+    default:
+      node->kind = kind;
+      break;
+  }
+  return shape;
+}
+
+// num[value,"text"] after its bracket. Kept out of ReadItem so the recursion's frames stay small.
+[[gnu::noinline]] void ReadNumberForm(ExprNode* node) {
+  if (*gReader.cursor == '(') SkipPast(')');
+  double value = ReadNumberValue();
+  char text[kMaxQuotedText + 1];
+  int n = ReadQuotedText(text);
+  MakeNumber(node, value, text, static_cast<size_t>(n));
+  ExpectChar(']');
+}
+
+// string["text"] after its bracket.
+[[gnu::noinline]] void ReadStringForm(ExprNode* node) {
+  if (*gReader.cursor == '(') SkipPast(')');
+  char text[kMaxQuotedText + 1];
+  int n = ReadQuotedText(text);
+  if (!gReader.error) {
+    ExprNode* string = NewStringNode(text, static_cast<size_t>(n));
+    if (string) {
+      MoveNodeInto(string, node);
+    } else {
+      Fail();
+    }
+  }
+  ExpectChar(']');
+}
+
+[[gnu::noinline]] void ReadBareNumber(ExprNode* node) {
+  MakeNumber(node, ParseDouble(gReader.word), gReader.word, static_cast<size_t>(gReader.wordLength));
+}
+
+void ReadItem(ExprNode* node) {
+  if (gReader.error) return;
+  if (gReader.depth >= kMaxFormulaDepth) {
+    Fail();
+    return;
+  }
+  ++gReader.depth;
+  ReadWord();
+  const int length = gReader.wordLength;
+  int16_t symbol = 0;
+  if (length == 1 && IsLetter(gReader.word[0])) {
+    symbol = gReader.word[0];
+  } else if (length > 1) {
+    symbol = LookUpSymbolName(gReader.word, length);
+  }
+  if (symbol != 0) {
+    // A symbol is never followed by brackets: the item ends here.
+    node->kind = KindChar;
+    SetSymbolId(node, symbol);
+  } else if (IsNumberWord(gReader.word, length)) {
+    ReadBareNumber(node);
+  } else {
+    const uint32_t kind = LookUpNodeKind(gReader.word, length);
+    if (kind == 0) Fail();
+    ExpectChar('[');
+    if (gReader.error) {
+    } else if (kind == KindNum) {
+      ReadNumberForm(node);
+    } else if (kind == KindString) {
+      ReadStringForm(node);
+    } else {
+      Shape shape = ReadKindParameters(node, kind);
+      if (gReader.error) {
+      } else if (GetNodeKindRow(kind)->arityClass == kArityLeaf) {
+        ExpectChar(']');
+      } else {
+        ReadOperands(node);
+        if (!gReader.error && shape.operands >= 0 && node->arity != shape.operands) Fail();
+      }
+    }
+  }
+  --gReader.depth;
+}
+
+void ReleaseScratch() {
+  FreeMemory(gReader.scratch);
+  gReader.scratch = nullptr;
+  gReader.scratchCount = 0;
+  gReader.scratchCapacity = 0;
+}
+
+ExprNode* NewTextNumber(double value, const char* text) {
+  ExprNode* node = NewNumberNode(value);
+  SetNumberText(node, text, std::strlen(text));
+  return node;
+}
+
+// The value divided by ten to the display exponent, read from the value's 17-digit decimal
+// form with the exponent moved, so the mantissa keeps the value's full precision (one
+// rounding) while its text shows only the display digits.
+double FullMantissa(double value, int exponent) {
+  char text[48];
+  FormatDoubleDigits(text, 32, value, kMaxSignificantDigits);
+  char* e = std::strchr(text, 'e');
+  const int own = e ? static_cast<int>(ParseDouble(e + 1)) : 0;
+  if (!e) e = text + std::strlen(text);
+  std::snprintf(e, sizeof text - static_cast<size_t>(e - text), "e%d", own - exponent);
+  return ParseDouble(text);
+}
+
+// Rewrites one num node; false when the sn node could not be built (node unchanged).
+bool SplitNumber(ExprNode* node) {
+  NumberRecord* record = node->value.number;
+  if (NumberTextMatchesValue(record)) return true;
+  char text[40];
+  int exponent = 0;
+  FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
+  if (exponent == 0) {
+    SetNumberText(node, text, std::strlen(text));
+    return true;
+  }
+  char power[16];
+  FormatDoubleDigits(power, sizeof power, exponent, 8);
+  ExprNode* mantissa = NewTextNumber(FullMantissa(record->value, exponent), text);
+  ExprNode* tens = NewTextNumber(exponent, power);
+  ExprNode* sn = mantissa && tens ? NewBinaryNode(KindSn, mantissa, tens) : nullptr;
+  if (!sn) {
+    FreeExpression(mantissa);
+    FreeExpression(tens);
+    return false;
+  }
+  MoveNodeInto(sn, node);
+  return true;
+}
+
+}  // namespace
+
+void SetFormulaReaderText(const char* text) {
+  gReader.cursor = text ? text : "";
+  gReader.error = text ? 0 : 1;
+  gReader.depth = 0;
+}
+
+int FormulaReaderError() { return gReader.error; }
+
+ExprNode* ParseFormulaText() {
+  if (!gReader.cursor) Fail();
+  if (gReader.error) return nullptr;
+  gReader.depth = 0;
+  ExprNode* root = NewPromptNode();
+  if (!root) {
+    Fail();
+    return nullptr;
+  }
+  ReadItem(root);
+  ReleaseScratch();
+  if (!gReader.error && !SplitNumbersIntoScientific(root)) Fail();
+  if (gReader.error) {
+    FreeExpression(root);
+    return nullptr;
+  }
+  return root;
+}
+
+ExprNode* ParseFormulaHandle(Handle handle) {
+  const size_t size = GetHandleSize(handle);
+  if (!handle || HandleIsPurged(handle) || !SetHandleSize(handle, size + 1)) {
+    SetFormulaReaderText(nullptr);
+    return nullptr;
+  }
+  char* bytes = static_cast<char*>(handle->data);
+  bytes[size] = '\0';
+  HLock(handle);
+  SetFormulaReaderText(bytes);
+  return ParseFormulaText();
+}
+
+bool NumberTextMatchesValue(const NumberRecord* record) {
+  const double shown = ParseNumberLocalized(record->text);
+  return shown == record->value || (std::isnan(shown) && std::isnan(record->value));
+}
+
+bool NumberTextIsSettled(const NumberRecord* record) {
+  if (NumberTextMatchesValue(record)) return true;
+  char text[40];
+  int exponent = 0;
+  FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
+  return exponent == 0 && std::strncmp(text, record->text, sizeof record->text) == 0;
+}
+
+bool SplitNumbersIntoScientific(ExprNode* root) {
+  bool complete = true;
+  // The cursor allows the current node to be rebuilt in place (num into sn) and then walks
+  // into its new children, whose texts already match.
+  SubtreeCursor cursor(root);
+  for (ExprNode* node = root; node; node = cursor.Next()) {
+    if (node->kind == KindNum && !SplitNumber(node)) complete = false;
+  }
+  return complete;
+}

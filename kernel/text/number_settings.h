@@ -1,0 +1,15 @@
+// The process-wide number settings read by the number text and the formula writers: the
+// decimal separator (read from the user's locale at start-up) and the display digits (the
+// front document's significant digits).
+#pragma once
+
+// Default significant digits of number display before any document sets its own.
+constexpr int kDefaultDisplayDigits = 8;
+
+char GetDecimalSeparator();
+void SetDecimalSeparator(char separator);  // '\0' is ignored
+int GetDisplayDigits();
+void SetDisplayDigits(int digits);
+
+// Tests: '.' and the default digits.
+void ResetNumberSettingsForTests();

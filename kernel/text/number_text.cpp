@@ -1,0 +1,122 @@
+// Number text: "%lg" / "%.*g" conversions pinned to the "C" numeric rules through a
+// per-thread locale switch, so a process locale with a comma separator never leaks in.
+// The user's separator comes only from GetDecimalSeparator and is swapped explicitly.
+#include "kernel/text/number_text.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <locale.h>
+#include <string>
+
+#include "kernel/text/number_settings.h"
+#include "kernel/text/string_helpers.h"
+
+namespace {
+
+// Runs the enclosed conversion under the "C" locale on this thread only.
+class CNumericScope {
+ public:
+  CNumericScope() {
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    previous_ = cLocale ? uselocale(cLocale) : static_cast<locale_t>(0);
+  }
+  ~CNumericScope() {
+    if (previous_) uselocale(previous_);
+  }
+  CNumericScope(const CNumericScope&) = delete;
+  CNumericScope& operator=(const CNumericScope&) = delete;
+
+ private:
+  locale_t previous_;
+};
+
+int ClampDigits(int digits) {
+  if (digits < 1) return 1;
+  if (digits > kMaxSignificantDigits) return kMaxSignificantDigits;
+  return digits;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+double ParseDouble(const char* text) {
+  if (!text) return std::numeric_limits<double>::quiet_NaN();
+  double value = 0.0;
+  int count;
+  {
+    CNumericScope scope;
+    count = std::sscanf(text, "%lg", &value);
+  }
+  return count == 1 ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+size_t FormatDoubleDigits(char* buffer, size_t bufferSize, double value, int digits) {
+  if (!buffer || bufferSize == 0) return 0;
+  int n;
+  {
+    CNumericScope scope;
+    n = std::snprintf(buffer, bufferSize, "%.*g", ClampDigits(digits), value);
+  }
+  if (n < 0) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return static_cast<size_t>(n) < bufferSize ? static_cast<size_t>(n) : bufferSize - 1;
+}
+
+double ParseNumberLocalized(const char* text) {
+  text = SkipWhitespace(text);
+  if (!text) return std::numeric_limits<double>::quiet_NaN();
+  if (std::strncmp(text, "Infinity", 8) == 0) return std::numeric_limits<double>::infinity();
+  if (std::strncmp(text, "NaN", 3) == 0) return std::numeric_limits<double>::quiet_NaN();
+  const char separator = GetDecimalSeparator();
+  const char* found = separator != '.' ? std::strchr(text, separator) : nullptr;
+  if (!found || separator == '\0') return ParseDouble(text);
+  // The swap happens in a private copy: the caller's text may be read-only or shared.
+  char local[128];
+  size_t length = std::strlen(text);
+  if (length < sizeof local) {
+    std::memcpy(local, text, length + 1);
+    local[found - text] = '.';
+    return ParseDouble(local);
+  }
+  std::string copy(text, length);
+  copy[static_cast<size_t>(found - text)] = '.';
+  return ParseDouble(copy.c_str());
+}
+
+size_t FormatDoubleDigitsLocalized(char* buffer, size_t bufferSize, double value, int digits) {
+  const size_t n = FormatDoubleDigits(buffer, bufferSize, value, digits);
+  if (char* period = std::strchr(buffer, '.')) *period = GetDecimalSeparator();
+  return n;
+}
+
+size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize) {
+  if (!buffer || bufferSize == 0) return 0;
+  if (std::isinf(value)) return CStringCopyBounded(buffer, bufferSize, value < 0 ? "-Infinity" : "Infinity");
+  if (std::isnan(value)) return CStringCopyBounded(buffer, bufferSize, "NaN");
+  return FormatDoubleDigitsLocalized(buffer, bufferSize, value, GetDisplayDigits());
+}
+
+size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent) {
+  if (exponent) *exponent = 0;
+  size_t n = FormatDoubleShort(value, buffer, bufferSize);
+  if (n == 0 || !std::isfinite(value)) return n;
+  char* e = std::strchr(buffer, 'e');
+  if (!e) return n;
+  // "%g" exponents stay within three digits, so the conversion cannot overflow an int.
+  double power = ParseDouble(e + 1);
+  *e = '\0';
+  if (exponent && !std::isnan(power)) *exponent = static_cast<int>(power);
+  return static_cast<size_t>(e - buffer);
+}
+
+const char* SkipWhitespace(const char* text) {
+  if (!text) return nullptr;
+  while (IsBlank(*text)) ++text;
+  return text;
+}

@@ -1,0 +1,242 @@
+// Expression trees: the node record, its number record, the six block pools that hold nodes and
+// their companions, construction, copy and free, structural edits, iterative traversals and
+// structural equality. Invariants (CheckExpressionTree): each child's parent link names the node
+// whose array holds it; arity equals the child array's length and never exceeds kMaxArity; a
+// string node's text and a num node's record belong to that node alone. Walks never recurse, so
+// trees of any depth are safe on a small worker stack.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kernel/trees/node_kinds.h"
+#include "kernel/trees/typeset_records.h"
+
+// Longest display text of a number; the record always keeps room for a terminator.
+inline constexpr int kNumberTextMax = 25;
+// Operand limit of one node (the flattening limit); edits that would pass it fail.
+inline constexpr int kMaxArity = 10000;
+
+struct NumberRecord {
+  double value;
+  char text[kNumberTextMax + 1];  // display text, always NUL-terminated
+  uint8_t moreDigits;             // kept by the typesetter
+};
+
+// Two 16-bit halves: a matrix's rows and columns, or an indexes node's raised and lowered counts.
+struct NodeHalves {
+  int16_t first;
+  int16_t second;
+};
+
+// The value word of a node; which member is meaningful depends on the kind.
+union NodeValue {
+  NumberRecord* number;  // num: the node's own record
+  int16_t symbol;        // char, dummy: character code, symbol id or primed coordinate
+  NodeHalves halves;     // matrix (rows, columns), indexes (raised, lowered)
+  int32_t tensorMask;    // tensor
+  uint8_t chem[4];       // chem
+  uint64_t raw;          // other kinds: 0; used to clear and copy the whole word
+};
+
+struct ExprNode {
+  union {
+    ExprNode** children;  // arity slots
+    char* text;           // string node (kind 4100): NUL-terminated, null counts as ""
+  };
+  ExprNode* parent;       // null at a root
+  TypesetBox* box;        // made on demand by EnsureNodeBox
+  NodeValue value;
+  uint16_t arity;
+  uint32_t kind;          // a NodeKind
+};
+
+// ---- Pools -------------------------------------------------------------------------------------
+// Creates the six pools (nodes, boxes, 1-, 2-, 3-slot child arrays, number records). Runs once;
+// later calls do nothing. Every allocator below also calls it, so the pools exist on first use.
+void CreateNodePools();
+// Trims all six pools: deferred blocks go back to their chunks, wholly free chunks to the budget.
+void ReleaseNodePools();
+// Frees every chunk of every pool (at quit, and in tests). Live nodes must be gone.
+void DestroyNodePools();
+// Blocks handed out by the six pools and not yet released (leak checks in tests).
+size_t NodePoolBlocksInUse();
+// Test seam: the n-th node-library allocation from now (pool block, heap child array, string
+// text, editor record) is refused, and every later one too when `fromThenOn`; 0 disarms.
+// NodeAllocationAttempts counts attempts since the last call.
+void FailNodeAllocationAt(uint64_t n, bool fromThenOn = false);
+uint64_t NodeAllocationAttempts();
+// Times the exhaustion path (flag, trim, error 7) has run since start-up: a failed operation
+// takes it exactly once, however many allocations it tried (tests compare before and after).
+uint64_t NodeExhaustionReports();
+
+// ---- Construction ------------------------------------------------------------------------------
+// All return null when memory runs out, after the exhaustion path: out-of-memory flag set, pools
+// trimmed, error 7 posted. Operands passed to a failed constructor are left untouched.
+
+// Zeroed node of the kind with `arity` null slots that the caller fills at once. Null also for
+// an arity outside 0..kMaxArity (no exhaustion is reported then).
+ExprNode* NewNode(uint32_t kind, int arity);
+ExprNode* NewUnaryNode(uint32_t kind, ExprNode* a);
+ExprNode* NewBinaryNode(uint32_t kind, ExprNode* a, ExprNode* b);
+ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c);
+// num node with a fresh record: the value, an empty text, the flag clear.
+ExprNode* NewNumberNode(double value);
+// char node of the id; its layout box is made at once (the node is still returned when only
+// the box could not be had).
+ExprNode* NewSymbolNode(int16_t id);
+ExprNode* NewPromptNode();
+// string node holding a copy of `length` bytes of text. Null on exhaustion.
+ExprNode* NewStringNode(const char* text, size_t length);
+// Gives the node a zeroed layout box when it has none. False (exhaustion reported) on failure.
+bool EnsureNodeBox(ExprNode* node);
+// Replaces a num node's display text by at most kNumberTextMax bytes of `text`.
+void SetNumberText(ExprNode* node, const char* text, size_t length);
+
+// ---- Copy and free -----------------------------------------------------------------------------
+// Deep copy (nodes, child arrays, number records, texts; no layout boxes); the copy's parent is
+// null. On exhaustion the partial copy is freed, the exhaustion path runs once and the result is
+// a num node holding NaN (null only when even that cannot be had): callers must accept both.
+// A null source gives null.
+ExprNode* CopyExpression(const ExprNode* node);
+// The formula editor's name for CopyExpression.
+inline ExprNode* CloneExpression(const ExprNode* node) { return CopyExpression(node); }
+// Releases what a node owns besides its children: a string's text, a num's record (value word
+// cleared) or the child array (arity becomes 0, children untouched).
+void FreeNodeValue(ExprNode* node);
+// Frees the node's value or child array, its box and the node itself; children untouched.
+void FreeNode(ExprNode* node);
+// Frees the whole subtree, descendants in post-order, then the node. Null is ignored.
+void FreeExpression(ExprNode* node);
+// Frees the destination's descendants, then moves the source's content into it (MoveNodeInto).
+// The destination keeps its identity and parent; the source shell is freed.
+void ReplaceExpression(ExprNode* source, ExprNode* destination);
+// An uninitialised formula editor record from the general heap, or null (exhaustion reported).
+FormulaEditor* AllocFormulaEditor();
+// Releases a record from AllocFormulaEditor (its tree and tables are the caller's business).
+void FreeFormulaEditor(FormulaEditor* editor);
+
+// ---- Structural edits --------------------------------------------------------------------------
+// Edits keep each node's identity (parents keep their pointers). Edits that allocate do so before
+// they move anything: on failure they return false (or null) with the tree unchanged and the
+// exhaustion path taken. Indexes out of range and arities past kMaxArity also fail, silently.
+
+// Child array of n slots keeping the first min(old, n) children; new slots are null. A num's
+// record or a string's text is released first (slots replace them). Children cut off are
+// detached (parent null), not freed.
+bool SetChildCount(ExprNode* node, int n);
+// The destination's own value or array is released (its children are not freed); it takes the
+// source's kind, value, arity and children (re-parented); the source's shell and box are freed.
+void MoveNodeInto(ExprNode* source, ExprNode* destination);
+// MoveNodeInto(first child, node). Other children are detached, not freed. False at arity 0.
+bool UnwrapNode(ExprNode* node);
+// Closes the gap at slot i; the removed child is detached (parent null), not freed.
+bool RemoveChildSlot(ExprNode* node, int i);
+// On a binary node the node takes its other operand's content; otherwise RemoveChildSlot.
+// Returns the removed child, detached, or null on failure.
+ExprNode* RemoveOperand(ExprNode* node, int i);
+bool RemoveOperandAndFree(ExprNode* node, int i);
+// RemoveChildSlot, then frees the removed subtree.
+bool DeleteChildAt(ExprNode* node, int i);
+// Moves slots 0..n-2 up one place (top down) and clears slot 0; the array holds n slots.
+bool ShiftChildrenRight(ExprNode* node, int n);
+// A new node takes over the node's kind, value, arity and children; the node becomes an empty
+// node of `kind` with n null slots. The new node is detached. Null on failure (tree unchanged).
+ExprNode* MoveContentToNewNode(ExprNode* node, uint32_t kind, int n);
+// node := kind(former content).
+bool WrapInUnary(ExprNode* node, uint32_t kind);
+// node := kind with other at slot i (0 or 1) and the former content at slot 1 - i.
+bool WrapInBinary(ExprNode* node, ExprNode* other, int i, uint32_t kind);
+bool NegateNode(ExprNode* node);                    // minus(node)
+bool DivideNodeBy(ExprNode* node, ExprNode* other); // over(node, other)
+bool RaiseNodeTo(ExprNode* node, ExprNode* other);  // power(node, other)
+bool AddToNode(ExprNode* node, ExprNode* other);    // plus(node, other)
+bool AddNodeBefore(ExprNode* node, ExprNode* other);// plus(other, node)
+bool InvertNode(ExprNode* node);                    // over(1, node)
+// Appends other as last child when the node has the kind, else WrapInBinary at slot 1.
+bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind);
+bool AppendFactor(ExprNode* node, ExprNode* other);
+// Inserts other as the first factor of a times node, else node := times(other, node).
+bool PrependFactor(ExprNode* node, ExprNode* other);
+// node := substitution(former content, equal(var, value)).
+bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value);
+// Removes every id node of the subtree by unwrapping it in place. Allocates nothing; true.
+bool RemoveIdWrappers(ExprNode* node);
+// Current editor in mode 1: moves children start..end of the caret node into a new node of the
+// caret node's kind that takes their place, makes it the caret node and sets mode 0. Returns the
+// new node, or null (nothing changed) without a valid range or memory.
+ExprNode* GroupSelectedRange();
+// A copy of the current editor's selected children (mode 1) in a new node of the caret node's
+// kind, detached; null without a valid range or memory.
+ExprNode* CopySelectedOperands();
+
+// ---- Traversal and queries ---------------------------------------------------------------------
+// A pre-order walk of a subtree runs NextPreOrder from the node until LastLeaf(node) has been
+// visited; a post-order walk runs NextPostOrder from FirstLeaf(node) until the node is reached.
+ExprNode* FirstLeaf(ExprNode* node);
+ExprNode* NextPostOrder(ExprNode* node);
+ExprNode* NextPreOrder(ExprNode* node);
+ExprNode* LastLeaf(ExprNode* node);
+ExprNode* NextSiblingOrAncestorSibling(ExprNode* node);
+ExprNode* PrevSiblingOrAncestorSibling(ExprNode* node);
+// Slot of the node in its parent, -1 for a root (or a detached node its parent does not hold).
+int IndexInParent(const ExprNode* node);
+bool IsChildAt(const ExprNode* node, int i);
+// Nodes of the subtree, the node included.
+int CountSubtreeNodes(const ExprNode* node);
+// Structural equality: kinds and arities throughout; num by value (NaN never equal), char and
+// dummy by symbol id, string by text. Matrix, indexes, tensor and chem parameters are ignored.
+bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);
+// The box's rectangle (top = bottom - descent - ascent, right = left + width); returns the box,
+// or null with rect untouched when the node or its box is missing.
+const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect);
+// Whether the current editor's selection shows a highlight.
+bool SelectionIsDrawable();
+// The part of the highlight rule shared with SelectionIsBlock: in modes 1, 2 and 5 a selection
+// is a visible block, in modes 6 and 7 only when its two ends differ; mode 0 (answered by each
+// caller its own way) and every other mode give false.
+bool SelectionRangeIsVisible(const FormulaEditor& editor);
+
+// Sibling indexes of the path from a walk's root to its current node, kept for the first
+// kDepth levels; below them a node's slot is recovered by scanning its parent (deep trees are
+// narrow there). Shared by every iterative walk of this module and by SubtreeCursor.
+struct WalkTrail {
+  static constexpr int kDepth = 256;
+  int depth = 0;
+  uint16_t index[kDepth];
+
+  void Push(int slot) {
+    if (depth < kDepth) index[depth] = static_cast<uint16_t>(slot);
+    ++depth;
+  }
+  void Pop() { --depth; }
+  // Slot of `node`, the walk's current node, in its parent.
+  int SlotOf(const ExprNode* node) const;
+  void SetSlot(int slot) {
+    if (depth <= kDepth) index[depth - 1] = static_cast<uint16_t>(slot);
+  }
+};
+
+// Pre-order cursor over the subtree under a root. It keeps the sibling indexes of its path, so
+// each step is cheap even on nodes with thousands of operands, and it never recurses. The
+// current node may be edited in place before Next (its identity kept, its children replaced);
+// Next then continues into its new children. Nothing above the current node may change.
+class SubtreeCursor {
+ public:
+  explicit SubtreeCursor(ExprNode* root) : root_(root), node_(root) {}
+  ExprNode* Current() const { return node_; }
+  // Moves to the next node in pre-order; null once the subtree is done.
+  ExprNode* Next();
+
+ private:
+  ExprNode* root_;
+  ExprNode* node_;
+  WalkTrail trail_;
+};
+
+// Verifies the tree invariants under `root`: every child's parent link names its holder, arity
+// within 0..kMaxArity, no null slot, num and string nodes without children, every num node with
+// its number record. `message` (may be null) gets the reason of a failure, "" otherwise.
+bool CheckExpressionTree(const ExprNode* root, const char** message = nullptr);
+// Verifies the free lists and chunk tables of the six node pools.
+bool CheckNodePools();

@@ -1,0 +1,546 @@
+// Builders, the plotting classifier and tree/editor queries. Builders record every node they
+// make and the parent links of their operands, so a failure part-way undoes exactly what was
+// done. The classifier's rules are tried in a fixed order and the first that matches answers.
+#include "kernel/trees/node_builders.h"
+
+#include <initializer_list>
+
+#include "kernel/numeric/elementary_functions.h"
+#include "kernel/trees/tree_seams.h"
+
+namespace {
+
+uint8_t gFreeVariable = 0;
+
+// What a builder made so far, and the operands' parent links before it started.
+class BuilderScratch {
+ public:
+  BuilderScratch(std::initializer_list<ExprNode*> operands) {
+    for (ExprNode* operand : operands) {
+      operands_[operandCount_] = operand;
+      parents_[operandCount_] = operand != nullptr ? operand->parent : nullptr;
+      ++operandCount_;
+    }
+  }
+  // Records a new node; false when it is null (the allocation failed).
+  bool Keep(ExprNode* node) {
+    if (node == nullptr) return false;
+    made_[madeCount_++] = node;
+    return true;
+  }
+  // Frees the new nodes (not their operands) and restores the operands' parent links.
+  ExprNode* Fail() {
+    for (int i = madeCount_ - 1; i >= 0; --i) FreeNode(made_[i]);
+    for (int i = 0; i < operandCount_; ++i) {
+      if (operands_[i] != nullptr) operands_[i]->parent = parents_[i];
+    }
+    return nullptr;
+  }
+  bool HasNullOperand() const {
+    for (int i = 0; i < operandCount_; ++i) {
+      if (operands_[i] == nullptr) return true;
+    }
+    return false;
+  }
+
+ private:
+  ExprNode* operands_[3] = {};
+  ExprNode* parents_[3] = {};
+  int operandCount_ = 0;
+  ExprNode* made_[6] = {};
+  int madeCount_ = 0;
+};
+
+ExprNode* Unary(uint32_t kind, ExprNode* a) { return a != nullptr ? NewUnaryNode(kind, a) : nullptr; }
+
+ExprNode* Binary(uint32_t kind, ExprNode* a, ExprNode* b) {
+  return a != nullptr && b != nullptr ? NewBinaryNode(kind, a, b) : nullptr;
+}
+
+// power(a, 2) within a larger builder.
+ExprNode* SquareInto(BuilderScratch& s, ExprNode* a) {
+  ExprNode* two = NewNumberNode(2.0);
+  if (!s.Keep(two)) return nullptr;
+  ExprNode* square = NewBinaryNode(KindPower, a, two);
+  return s.Keep(square) ? square : nullptr;
+}
+
+enum class NegatedTerm { None, Square, One };
+
+// plus(1, a^2) when `oneFirst`, else plus(a^2, 1), with the chosen term under a minus.
+ExprNode* SumOfSquareAndOne(ExprNode* a, bool oneFirst, NegatedTerm negated) {
+  BuilderScratch s{a};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* square = SquareInto(s, a);
+  if (square == nullptr) return s.Fail();
+  ExprNode* one = NewNumberNode(1.0);
+  if (!s.Keep(one)) return s.Fail();
+  if (negated != NegatedTerm::None) {
+    ExprNode*& term = negated == NegatedTerm::Square ? square : one;
+    term = NewUnaryNode(KindMinus, term);
+    if (!s.Keep(term)) return s.Fail();
+  }
+  ExprNode* sum = oneFirst ? NewBinaryNode(KindPlus, one, square) : NewBinaryNode(KindPlus, square, one);
+  return s.Keep(sum) ? sum : s.Fail();
+}
+
+bool IsCharNode(const ExprNode* node) { return node != nullptr && node->kind == KindChar; }
+
+bool IsCharWithId(const ExprNode* node, int32_t id) { return IsCharNode(node) && node->value.symbol == id; }
+
+bool IsPlainVariable(const ExprNode* node) {
+  if (!IsCharNode(node)) return false;
+  const int32_t id = node->value.symbol;
+  return !IsReservedSymbol(id) && !(gFreeVariable != 0 && id == gFreeVariable);
+}
+
+bool IsEqualOfTwo(const ExprNode* node) { return node != nullptr && node->kind == KindEqual && node->arity == 2; }
+
+// A sum (or bounded sum) whose index equation at `slot` names the variable `id`.
+bool BindsIndex(const ExprNode* sum, int slot, int32_t id) {
+  if (sum->arity != 3) return false;
+  const ExprNode* equation = sum->children[slot];
+  return equation->kind == KindEqual && equation->arity >= 1 && IsCharWithId(equation->children[0], id);
+}
+
+enum class Binding { BelowRoot, AtRootOrNone, AboveRoot };
+
+// Where the nearest bounded sum binding the variable `node` as its index lies relative to
+// `root` (null: every binder counts as below). A binder reached only after the walk met root
+// (or the variable is root itself) is above it.
+Binding IndexBinding(const ExprNode* node, const ExprNode* root) {
+  bool metRoot = node == root;
+  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
+    if (a->kind == KindBoundedSum && BindsIndex(a, 0, node->value.symbol)) {
+      if (a == root) return Binding::AtRootOrNone;
+      return metRoot ? Binding::AboveRoot : Binding::BelowRoot;
+    }
+    if (a == root) metRoot = true;
+  }
+  return Binding::AtRootOrNone;
+}
+
+// The node lies in the condition of an if: some ancestor is an if reached from its operand 1.
+bool InsideIfCondition(const ExprNode* node) {
+  for (const ExprNode* child = node; child->parent != nullptr; child = child->parent) {
+    const ExprNode* parent = child->parent;
+    if (parent->kind == KindIf && parent->arity > 1 && parent->children[1] == child) return true;
+  }
+  return false;
+}
+
+// Comma lists are values only as the argument of min, max, clamp (3 items) or mod (2 items);
+// id wrappers between them do not count.
+bool CommaIsArgumentList(const ExprNode* comma) {
+  const ExprNode* ancestor = comma->parent;
+  while (ancestor != nullptr && ancestor->kind == KindId) ancestor = ancestor->parent;
+  if (ancestor == nullptr) return false;
+  switch (ancestor->kind) {
+    case KindMin:
+    case KindMax:
+      return true;
+    case KindClamp:
+      return comma->arity == 3;
+    case KindMod:
+      return comma->arity == 2;
+    default:
+      return false;
+  }
+}
+
+// mod and clamp take one comma list of 2 or 3 items, possibly inside an id.
+bool HasCommaArgument(const ExprNode* node, int items) {
+  if (node->arity < 1) return false;
+  const ExprNode* operand = node->children[0];
+  if (operand->kind == KindId && operand->arity >= 1) operand = operand->children[0];
+  return operand->kind == KindComma && operand->arity == items;
+}
+
+bool IsEvaluatorKind(uint32_t k) {
+  if (k >= KindMinus && k <= KindSqrt) return true;
+  switch (k) {
+    case KindNum:
+    case KindTimes:
+    case KindPlus:
+    case KindFact:
+    case KindLparen:
+    case KindId:
+    case KindAbs:
+    case KindOver:
+    case KindPower:
+    case KindSn:
+    case KindFloor:
+    case KindCeil:
+    case KindLn:
+    case KindExp:
+    case KindArg:
+    case KindImag:
+    case KindReal:
+    case KindBesselj:
+    case KindIf:
+    case KindBranch:
+    case KindMin:
+    case KindMax:
+    case KindRe:
+    case KindIm:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsClassifierConstant(int32_t id) { return id == kSymbolE || id == kSymbolI || id == SymPi || id == SymDegree; }
+
+// Every node of the tree passes the classifier with the given root, or is accepted by
+// `alsoAccept`.
+template <typename Accept>
+bool EveryNode(const ExprNode* tree, uint32_t flags, const ExprNode* root, Accept alsoAccept) {
+  if (tree == nullptr) return true;
+  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (!ClassifyNodeKind(n, flags, root) && !alsoAccept(n)) return false;
+  }
+  return true;
+}
+
+bool ClassifiableExtra(const ExprNode* n) {
+  return n->kind == KindInterval || (gFreeVariable != 0 && IsCharWithId(n, gFreeVariable));
+}
+
+int32_t SwappedCoordinate(int32_t id) {
+  if (id >= 'x' && id <= 'z') return id + kPrimeOffset;
+  if (id >= 'x' + kPrimeOffset && id <= 'z' + kPrimeOffset) return id - kPrimeOffset;
+  return id;
+}
+
+FormulaEditor* CurrentEditor() { return TypesettingGlobals().currentEditor; }
+
+bool CaretIsPrompt(const FormulaEditor* editor) {
+  return editor->caretNode == nullptr || editor->caretNode->kind == KindPrompt;
+}
+
+}  // namespace
+
+// ---- Builders ----------------------------------------------------------------------------------
+
+ExprNode* MakeTimes(ExprNode* a, ExprNode* b) { return Binary(KindTimes, a, b); }
+
+ExprNode* MakeTimes3(ExprNode* a, ExprNode* b, ExprNode* c) {
+  return a != nullptr && b != nullptr && c != nullptr ? NewTernaryNode(KindTimes, a, b, c) : nullptr;
+}
+
+ExprNode* MakePlus(ExprNode* a, ExprNode* b) { return Binary(KindPlus, a, b); }
+
+ExprNode* MakeDifference(ExprNode* a, ExprNode* b) {
+  BuilderScratch s{a, b};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* negated = NewUnaryNode(KindMinus, b);
+  if (!s.Keep(negated)) return s.Fail();
+  ExprNode* sum = NewBinaryNode(KindPlus, a, negated);
+  if (!s.Keep(sum)) return s.Fail();
+  return sum;
+}
+
+ExprNode* MakeNegate(ExprNode* a) { return Unary(KindMinus, a); }
+
+ExprNode* MakeOver(ExprNode* a, ExprNode* b) { return Binary(KindOver, a, b); }
+
+ExprNode* MakeReciprocal(ExprNode* a) {
+  BuilderScratch s{a};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* one = NewNumberNode(1.0);
+  if (!s.Keep(one)) return s.Fail();
+  ExprNode* quotient = NewBinaryNode(KindOver, one, a);
+  if (!s.Keep(quotient)) return s.Fail();
+  return quotient;
+}
+
+ExprNode* MakePower(ExprNode* a, ExprNode* b) { return Binary(KindPower, a, b); }
+
+ExprNode* MakeSquare(ExprNode* a) {
+  BuilderScratch s{a};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* square = SquareInto(s, a);
+  return square != nullptr ? square : s.Fail();
+}
+
+ExprNode* MakeOneMinusSquare(ExprNode* a) { return SumOfSquareAndOne(a, true, NegatedTerm::Square); }
+
+ExprNode* MakeOnePlusSquare(ExprNode* a) { return SumOfSquareAndOne(a, true, NegatedTerm::None); }
+
+ExprNode* MakeSquareMinusOne(ExprNode* a) { return SumOfSquareAndOne(a, false, NegatedTerm::One); }
+
+ExprNode* MakeSqrt(ExprNode* a) { return Unary(KindSqrt, a); }
+ExprNode* MakeLn(ExprNode* a) { return Unary(KindLn, a); }
+ExprNode* MakeSin(ExprNode* a) { return Unary(KindSin, a); }
+ExprNode* MakeCos(ExprNode* a) { return Unary(KindCos, a); }
+ExprNode* MakeRealPart(ExprNode* a) { return Unary(KindReal, a); }
+ExprNode* MakeImagPart(ExprNode* a) { return Unary(KindImag, a); }
+
+ExprNode* MakePartialDerivative(ExprNode* a, ExprNode* b) { return Binary(KindDerivativePartial, a, b); }
+
+ExprNode* MakeSubstitution(ExprNode* a, ExprNode* b, ExprNode* c) {
+  BuilderScratch s{a, b, c};
+  if (s.HasNullOperand()) return nullptr;
+  ExprNode* equation = NewBinaryNode(KindEqual, b, c);
+  if (!s.Keep(equation)) return s.Fail();
+  ExprNode* substitution = NewBinaryNode(KindSubstitution, a, equation);
+  if (!s.Keep(substitution)) return s.Fail();
+  return substitution;
+}
+
+ExprNode* MakeIndexed(ExprNode* a, ExprNode* b) {
+  ExprNode* indexed = Binary(KindIndexes, a, b);
+  if (indexed != nullptr) indexed->value.halves = {0, 1};
+  return indexed;
+}
+
+// ---- Classifier --------------------------------------------------------------------------------
+
+uint8_t FreeVariable() { return gFreeVariable; }
+void SetFreeVariable(uint8_t code) { gFreeVariable = code; }
+
+bool IsComparisonKind(uint32_t kind) { return kind >= KindLessthan && kind <= KindGeq; }
+
+bool IsNonSmoothKind(uint32_t kind) {
+  return kind == KindMod || kind == KindMin || kind == KindMax || kind == KindClamp || kind == KindSlider;
+}
+
+bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root) {
+  if (node == nullptr) return false;
+  const uint32_t k = node->kind;
+  const ExprNode* parent = node->parent;
+  const bool plainVariable = IsPlainVariable(node);
+
+  // 1. Derivative forms.
+  if (flags & ClassifyDerivatives) {
+    if (k == KindFunction && node->arity >= 1 && node->children[0]->kind == KindOppartial) return true;
+    if (k == KindOppartial && parent != nullptr && parent->kind == KindFunction && node->arity >= 1 &&
+        IsCharNode(node->children[0])) {
+      return true;
+    }
+  }
+  // 2. Sums with an index equation, the equation itself and the index variable inside.
+  if (flags & ClassifySums) {
+    if (k == KindSum && node->arity == 3 && IsEqualOfTwo(node->children[1])) return true;
+    if (k == KindEqual && parent != nullptr && parent->kind == KindSum) return true;
+    if (plainVariable) {
+      for (const ExprNode* a = parent; a != nullptr; a = a->parent) {
+        if (a->kind == KindSum && BindsIndex(a, 1, node->value.symbol)) return true;
+      }
+    }
+  }
+  // 3. Internal bounded sums and their index variables, when bound strictly below root.
+  if (k == KindBoundedSum && node->arity == 3 && IsEqualOfTwo(node->children[0])) return true;
+  if (k == KindEqual && parent != nullptr && parent->kind == KindBoundedSum) return true;
+  if (plainVariable) {
+    switch (IndexBinding(node, root)) {
+      case Binding::BelowRoot:
+        return true;
+      case Binding::AboveRoot:
+        return false;  // an index that runs inside the subtree is never a parameter of it
+      case Binding::AtRootOrNone:
+        break;
+    }
+  }
+  // 4. Parameters: non-coordinate chars and whole-number subscripts such as a_1.
+  if (flags & ClassifyParameters) {
+    if (k == KindChar && !IsCoordinateSymbol(node->value.symbol)) return true;
+    if (k == KindIndexes && node->value.halves.first == 0 && node->value.halves.second == 1 && node->arity == 2 &&
+        IsCharNode(node->children[0]) && node->children[1]->kind == KindNum &&
+        node->children[1]->value.number != nullptr && IsWholeNumber(node->children[1]->value.number->value)) {
+      return true;
+    }
+  }
+  // 5.-7. Relations, comparisons, chars.
+  if ((flags & ClassifyRelations) &&
+      (k == KindComma || IsComparisonKind(k) || k == KindEqual || k == KindFunction || k == KindChar)) {
+    return true;
+  }
+  if ((flags & ClassifyComparisons) && (IsComparisonKind(k) || k == KindChar)) return true;
+  if ((flags & ClassifyChars) && k == KindChar) return true;
+  // 8. A comparison or equation in the condition of an if.
+  if ((IsComparisonKind(k) || k == KindEqual) && InsideIfCondition(node)) return true;
+  // 9. Argument lists of min, max, clamp and mod.
+  if (k == KindComma) return CommaIsArgumentList(node);
+  // 10. mod and clamp over their argument lists.
+  if (k == KindMod) return HasCommaArgument(node, 2);
+  if (k == KindClamp) return HasCommaArgument(node, 3);
+  // 11. Kinds the evaluator computes.
+  if (IsEvaluatorKind(k)) return true;
+  // 12. The constants e, i, pi and degree.
+  return k == KindChar && IsClassifierConstant(node->value.symbol);
+}
+
+// "Can the evaluator compute it" questions let a bounded sum anywhere above bind its index;
+// the constancy questions bound the walk by the tree itself.
+bool AllNodesAllowed(const ExprNode* tree) {
+  return EveryNode(tree, 0, nullptr, [](const ExprNode*) { return false; });
+}
+
+bool AllNodesAllowedUnder(const ExprNode* tree) {
+  return EveryNode(tree, ClassifyParameters, tree, [](const ExprNode*) { return false; });
+}
+
+bool AllNodesClassifiable(const ExprNode* tree) { return EveryNode(tree, 0, nullptr, ClassifiableExtra); }
+
+bool IsConstantSubtree(const ExprNode* tree) {
+  return EveryNode(tree, ClassifySums | ClassifyParameters, tree, ClassifiableExtra);
+}
+
+// ---- Symbol queries ----------------------------------------------------------------------------
+
+bool IsCoordinateSymbol(int32_t id) {
+  if (id >= 'x' && id <= 'z') return true;
+  if (id >= 'x' + kPrimeOffset && id <= 'z' + kPrimeOffset) return true;
+  switch (id) {
+    case 'r':
+    case 't':
+    case 'u':
+    case 'v':
+    case 'w':
+    case SymPhi:
+    case SymTheta:
+    case SymRho:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsConstantSymbol(int32_t id) {
+  return id == kSymbolE || id == kSymbolI || id == SymPi || id == SymDegree || id == SymInf;
+}
+
+bool IsReservedSymbol(int32_t id) { return IsCoordinateSymbol(id) || IsConstantSymbol(id); }
+
+bool ContainsSymbol(const ExprNode* tree, int32_t id) {
+  if (tree == nullptr) return false;
+  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (IsCharWithId(n, id)) return true;
+  }
+  return false;
+}
+
+void RenameSymbol(ExprNode* tree, int32_t from, int32_t to) {
+  if (tree == nullptr) return;
+  SubtreeCursor cursor(tree);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (IsCharWithId(n, from)) n->value.symbol = static_cast<int16_t>(to);
+  }
+}
+
+bool UsesComplexNumbers(const ExprNode* tree) {
+  if (tree == nullptr) return false;
+  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    switch (n->kind) {
+      case KindArg:
+      case KindImag:
+      case KindReal:
+      case KindRe:
+      case KindIm:
+        return true;
+      case KindChar:
+        if (n->value.symbol == kSymbolI) return true;
+        break;
+      default:
+        break;
+    }
+  }
+  // The whole tree goes to the document: a defined name with a complex value anywhere counts.
+  return TreeUsesDefinedName(tree, GetTreeSeams().complexDefinitions);
+}
+
+bool IsFOfX(const ExprNode* node) {
+  if (node == nullptr || node->kind != KindTimes || node->arity != 2) return false;
+  const ExprNode* argument = node->children[1];
+  return IsCharWithId(node->children[0], 'f') && argument->kind == KindId && argument->arity == 1 &&
+         IsCharWithId(argument->children[0], 'x');
+}
+
+bool IsFOfXFormula() {
+  const FormulaEditor* editor = CurrentEditor();
+  if (editor == nullptr || editor->root == nullptr) return false;
+  const ExprNode* root = editor->root;
+  if (IsFOfX(root)) return true;
+  return root->kind == KindEqual && root->arity >= 1 && IsFOfX(root->children[0]);
+}
+
+void FoldPrimesIntoCoordinates(ExprNode* tree) {
+  if (tree == nullptr) return;
+  // A fold turns prime(x) into x', which can never enable a fold above it, so the order of
+  // the walk does not change the result.
+  SubtreeCursor cursor(tree);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (n->kind != KindPrime || n->arity != 1) continue;
+    ExprNode* operand = n->children[0];
+    if (!IsCharNode(operand) || operand->value.symbol < 'x' || operand->value.symbol > 'z') continue;
+    operand->value.symbol = static_cast<int16_t>(operand->value.symbol + kPrimeOffset);
+    UnwrapNode(n);
+  }
+}
+
+void SwapPrimedCoordinates(ExprNode* tree) {
+  if (tree == nullptr) return;
+  SubtreeCursor cursor(tree);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (IsCharNode(n)) n->value.symbol = static_cast<int16_t>(SwappedCoordinate(n->value.symbol));
+  }
+}
+
+// ---- Formula editor queries --------------------------------------------------------------------
+
+bool FormulaIsNonEmpty() {
+  const FormulaEditor* editor = CurrentEditor();
+  return editor != nullptr && editor->root != nullptr && editor->root->kind != KindPrompt;
+}
+
+bool IsPromptRoot(const FormulaEditor* editor) {
+  return editor != nullptr && editor->root != nullptr && editor->root->kind == KindPrompt;
+}
+
+ExprNode* GetFormulaRoot(const FormulaEditor* editor) { return editor != nullptr ? editor->root : nullptr; }
+
+int32_t GetRootBoxDescent(const FormulaEditor* editor) {
+  if (editor == nullptr || editor->root == nullptr || editor->root->box == nullptr) return 0;
+  return editor->root->box->descent;
+}
+
+PixelRect GetFormulaOrigin(const FormulaEditor* editor) {
+  return editor != nullptr ? editor->frame : PixelRect{0, 0, 0, 0};
+}
+
+void ScrollFormulaOrigin(FormulaEditor* editor, int pixels) {
+  if (editor == nullptr) return;
+  editor->frame.top = static_cast<int16_t>(editor->frame.top - pixels);
+}
+
+bool SelectionIsBlock() {
+  const FormulaEditor* editor = CurrentEditor();
+  if (editor == nullptr || CaretIsPrompt(editor)) return false;
+  return editor->selectionMode == SelectionCaretNode || SelectionRangeIsVisible(*editor);
+}
+
+bool CanApplyToSelection() {
+  const FormulaEditor* editor = CurrentEditor();
+  if (editor == nullptr || CaretIsPrompt(editor)) return false;
+  const int mode = editor->selectionMode;
+  return mode == SelectionCaretNode || mode == SelectionChildRange || mode == SelectionMatrixBlock;
+}
+
+bool CanDragSelection() {
+  const FormulaEditor* editor = CurrentEditor();
+  if (editor == nullptr) return false;
+  const int mode = editor->selectionMode;
+  return (mode == SelectionCaretNode || mode == SelectionChildRange) && CanMoveSelectedTerm();
+}
+
+bool IsEditingText() {
+  const FormulaEditor* editor = CurrentEditor();
+  if (editor == nullptr) return false;
+  if (editor->selectionMode == SelectionText) return true;
+  return editor->selectionMode == SelectionCaretAfter && editor->caretNode != nullptr &&
+         editor->caretNode->kind == KindString;
+}
