@@ -12,7 +12,7 @@ done)
 
 if ! report=$(tsort <<<"$edges" 2>&1 >/dev/null) || [ -n "$report" ]; then
   echo "include cycles between files:"
-  echo "$report" | sed -n "s/^tsort: -: input contains a loop:/loop:/p; /^tsort/!p"
+  echo "$report" | sed 's/^tsort: //; s/^-: input contains a loop:/loop:/'
   exit 1
 fi
 echo "include cycles: none"
