@@ -8,7 +8,7 @@ bool No(void*) { return false; }
 
 }  // namespace
 
-DocumentGraphicsServices HeadlessDocumentServices() { return {NoBuffer, No, No, NoBuffer}; }
+DocumentGraphicsServices HeadlessDocumentServices() { return {NoBuffer, No, No, NoBuffer, nullptr}; }
 
 GLPlatformState& GLGlobals() {
   static GLPlatformState state;

@@ -21,13 +21,19 @@ struct RendererSwitches {
   bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works
 };
 
-// What the graphics contexts ask of the document layer (a window stands for its document).
-// Every hook is set; the defaults answer as for a headless program with no document.
+struct GraphicsContext;
+struct ViewFrame;
+
+// What the graphics contexts ask of the document layer (a window stands for its document), and
+// the document's own preparation of a view's context, which the views call through
+// PrepareViewGraphicsContext. Every hook is set; the defaults answer as for a headless program
+// with no document, and prepare a view's context with PrepareGraphicsContext alone.
 struct DocumentGraphicsServices {
   GWorldPtr (*offscreenBuffer)(void* window);     // the graph pane's 32-bit buffer, or null
   bool (*drawsWithTransparency)(void* window);    // some row's opacity is not 1
   bool (*isAntialiased)(void* window);            // the document's antialiasing option
   GWorldPtr (*windowBackingStore)(void* window);  // the window's own pixels, or null (no window)
+  int32_t (*prepareViewContext)(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* frame);
 };
 DocumentGraphicsServices HeadlessDocumentServices();
 

@@ -221,6 +221,11 @@ int32_t PrepareGraphicsContext(GraphicsContext* ctx, const QDRect& rect, const V
   return built;
 }
 
+int32_t PrepareViewGraphicsContext(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* viewFrame) {
+  auto hook = Document().prepareViewContext;
+  return hook != nullptr ? hook(ctx, rect, viewFrame) : PrepareGraphicsContext(ctx, rect, viewFrame);
+}
+
 int32_t CreateWindowGLContext(GraphicsContext* ctx, uint8_t option) {
   GLBackend& backend = CurrentGLBackend();
   if (!backend.Available()) return kGraphicsContextFailed;

@@ -122,6 +122,9 @@ bool MakeContextCurrent(const GraphicsContext* ctx);
 // kind in force afterwards: 0 when nothing can be drawn (error 7 was posted unless the view is
 // empty, which builds nothing). The view frame is the caller's and must outlive the record's use.
 int32_t PrepareGraphicsContext(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* viewFrame);
+// How the views prepare their context: through the document layer's hook when it set one (it
+// ends in PrepareGraphicsContext), else PrepareGraphicsContext directly. Same result.
+int32_t PrepareViewGraphicsContext(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* viewFrame);
 int32_t ChooseContextKind(const GraphicsContext* ctx, const QDRect& rect);
 // True when kind, rect or transparency need a new build. A window context's new rectangle is
 // stored and its framebuffer resized in place (true only when that fails).
