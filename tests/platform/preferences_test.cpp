@@ -66,10 +66,3 @@ TEST_F(PreferencesTest, UnreadableFilesGiveNoValues) {
     EXPECT_FALSE(found);
   }
 }
-
-TEST_F(PreferencesTest, SynchronisingRereadsTheFile) {
-  Write("a=1\n");
-  EXPECT_EQ(Value("a", nullptr), 1);
-  Write("a=0\n");
-  EXPECT_EQ(Value("a", nullptr), 0);
-}

@@ -9,6 +9,7 @@
 
 namespace {
 
+// A mono or stereo PCM WAV of dataBytes zero bytes whose data chunk declares declaredData.
 std::vector<uint8_t> Wav(uint16_t format, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t dataBytes,
                          uint32_t declaredData) {
   std::vector<uint8_t> w;
@@ -16,19 +17,9 @@ std::vector<uint8_t> Wav(uint16_t format, uint16_t channels, uint32_t rate, uint
     for (int i = 0; i < n; ++i) w.push_back(uint8_t(v >> (8 * i)));
   };
   auto tag = [&w](const char* t) { w.insert(w.end(), t, t + 4); };
-  tag("RIFF");
-  put(36 + dataBytes, 4);
-  tag("WAVE");
-  tag("fmt ");
-  put(16, 4);
-  put(format, 2);
-  put(channels, 2);
-  put(rate, 4);
-  put(rate * channels * bits / 8, 4);
-  put(channels * bits / 8, 2);
-  put(bits, 2);
-  tag("data");
-  put(declaredData, 4);
+  tag("RIFF"), put(36 + dataBytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(format, 2), put(channels, 2);
+  put(rate, 4), put(rate * channels * bits / 8, 4), put(channels * bits / 8, 2), put(bits, 2);
+  tag("data"), put(declaredData, 4);
   w.resize(w.size() + dataBytes, 0);
   return w;
 }
@@ -74,15 +65,4 @@ TEST(SoundResources, DamagedWavDataIsRefused) {
   std::vector<uint8_t> notRiff = Wav(1, 1, 22050, 16, 8, 8);
   std::memcpy(notRiff.data(), "RIFX", 4);
   EXPECT_EQ(ParseWavSound(notRiff.data(), notRiff.size()), nullptr);
-}
-
-TEST(SoundDevices, NullDeviceIsTheDefault) {
-  SoundResource sound;
-  EXPECT_NE(CurrentSoundDevice().OpenChannel(), 0);
-  EXPECT_TRUE(CurrentSoundDevice().Play(1, sound));
-  RecordingSoundDevice recording;
-  SetSoundDevice(&recording);
-  EXPECT_EQ(&CurrentSoundDevice(), &recording);
-  SetSoundDevice(nullptr);
-  EXPECT_NE(&CurrentSoundDevice(), &recording);
 }

@@ -61,42 +61,32 @@ TEST_F(RealGLTest, MesaMakesACompatibilityContextWithTheNeededExtensions) {
   DeleteGLContextRecord(ctx);
 }
 
-TEST_F(RealGLTest, BothDefaultProgramsLoadAsUsable) {
+// Both built-in programs load as usable, each reporting "Shader  compiles to N native
+// instructions" (empty name) with N > 0; a broken one prints Mesa's error position and fails.
+TEST_F(RealGLTest, DefaultProgramsLoadAndABrokenOneReportsItsError) {
   GraphicsContext* ctx = NewGLContextRecord();
   ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 16, 16), nullptr), kContextGLWindow);
-  ShaderProgram vertex, fragment;
+  ShaderProgram vertex, fragment, broken;
   ShaderProgramInit(&vertex, "", kDefaultVertexProgram, false);
   ShaderProgramInit(&fragment, "", DefaultColorFragmentProgram(), true);
+  ShaderProgramInit(&broken, "broken", "!!ARBfp1.0\nFOO R0;\nEND\n", true);
   ShaderProgramLoad(&fragment);
   ShaderProgramLoad(&vertex);
-  EXPECT_TRUE(ShaderProgramIsUsable(&vertex)) << messages;
-  EXPECT_TRUE(ShaderProgramIsUsable(&fragment)) << messages;
-  // Each reports "Shader  compiles to N native instructions" (empty name) with N > 0.
+  EXPECT_TRUE(ShaderProgramIsUsable(&vertex) && ShaderProgramIsUsable(&fragment)) << messages;
   int reports = 0;
   for (size_t at = 0; (at = messages.find("Shader  compiles to ", at)) != std::string::npos; ++reports) {
     at += 20;
     EXPECT_GT(std::atoi(messages.c_str() + at), 0) << messages;
   }
   EXPECT_EQ(reports, 2) << messages;
-  ShaderProgramDispose(&vertex);
-  ShaderProgramDispose(&fragment);
-  DetachGLContext(ctx);
-  DeleteGLContextRecord(ctx);
-}
-
-TEST_F(RealGLTest, ABrokenProgramPrintsItsErrorAndFails) {
-  GraphicsContext* ctx = NewGLContextRecord();
-  ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 16, 16), nullptr), kContextGLWindow);
-  ShaderProgram program;
-  ShaderProgramInit(&program, "broken", "!!ARBfp1.0\nFOO R0;\nEND\n", true);
   gl_test::ExpectGLErrors(1);
-  ShaderProgramLoad(&program);
-  EXPECT_FALSE(ShaderProgramIsUsable(&program));
+  ShaderProgramLoad(&broken);
+  EXPECT_FALSE(ShaderProgramIsUsable(&broken));
   size_t at = messages.find("error occured in at position ");
   ASSERT_NE(at, std::string::npos) << messages;
   EXPECT_GE(std::atoi(messages.c_str() + at + 29), 0);
   EXPECT_NE(messages.find("unable to compile shader broken\n"), std::string::npos) << messages;
-  ShaderProgramDispose(&program);
+  for (ShaderProgram* p : {&vertex, &fragment, &broken}) ShaderProgramDispose(p);
   DetachGLContext(ctx);
   DeleteGLContextRecord(ctx);
 }

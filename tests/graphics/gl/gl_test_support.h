@@ -35,26 +35,35 @@ inline void InstallTestDocument() {
                           nullptr};
 }
 
-// A fake backend, OpenGL available, an empty error register and a 400 x 300 document buffer.
-class FakeGLTest : public testing::Test {
+// Each test starts from clean GL globals, error register and document, and must leave no
+// context alive; the derived fixtures choose the backend.
+class GLTestBase : public testing::Test {
  protected:
   void SetUp() override {
     ResetGLGlobalsForTest();
     ResetErrorRegister();
-    GLGlobals().backend = &fake;
-    GLGlobals().OpenGLAvailable = 1;
     InstallTestDocument();
-    gDocument.buffer = NewGWorld32(MakeRect(0, 0, 400, 300));
   }
   void TearDown() override {
     DestroyRetiredGLContexts();
-    EXPECT_EQ(fake.LiveContextCount(), 0) << "a context leaked";
+    EXPECT_EQ(CurrentGLBackend().LiveContextCount(), 0) << "a context leaked";
     SafeDisposeGWorld(gDocument.buffer);
     SafeDisposeGWorld(gDocument.windowPixels);
     ResetGLGlobalsForTest();
   }
-  FakeGLBackend fake;
   graphics_test::FailureGuard failures;
+};
+
+// A fake backend, OpenGL available and a 400 x 300 document buffer.
+class FakeGLTest : public GLTestBase {
+ protected:
+  void SetUp() override {
+    GLTestBase::SetUp();
+    GLGlobals().backend = &fake;
+    GLGlobals().OpenGLAvailable = 1;
+    gDocument.buffer = NewGWorld32(MakeRect(0, 0, 400, 300));
+  }
+  FakeGLBackend fake;
 };
 
 // GL errors the running test expects from the real renderer; any beyond them fail it.
@@ -74,53 +83,44 @@ inline void GLAPIENTRY FailOnGLError(GLenum, GLenum type, GLuint, GLenum, GLsize
 // The system backend with the KHR_debug error check installed in every context it makes.
 class CheckedEGLBackend : public GLBackend {
  public:
-  bool Available() override { return real().Available(); }
+  static EGLBackend& real() { return static_cast<EGLBackend&>(SystemGLBackend()); }
   PlatformGLContext* CreateContext(const GLContextRequest& request) override {
     PlatformGLContext* c = real().CreateContext(request);
-    const GLEntryPoints& gl = real().Api();
-    if (c != nullptr && gl.DebugMessageCallback != nullptr) {
-      gl.Enable(GL_DEBUG_OUTPUT);
-      gl.Enable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
-      gl.DebugMessageCallback(FailOnGLError, nullptr);
+    if (c != nullptr) {
+      Api().Enable(GL_DEBUG_OUTPUT);
+      Api().Enable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+      Api().DebugMessageCallback(FailOnGLError, nullptr);
     }
     return c;
   }
+  bool Available() override { return real().Available(); }
   void DestroyContext(PlatformGLContext* c) override { real().DestroyContext(c); }
   bool MakeCurrent(PlatformGLContext* c) override { return real().MakeCurrent(c); }
   PlatformGLContext* CurrentContext() const override { return real().CurrentContext(); }
-  bool ResizeFramebuffer(PlatformGLContext* c, int32_t w, int32_t h) override {
-    return real().ResizeFramebuffer(c, w, h);
-  }
+  bool ResizeFramebuffer(PlatformGLContext* c, int32_t w, int32_t h) override { return real().ResizeFramebuffer(c, w, h); }
   bool BindFrameForReading(PlatformGLContext* c) override { return real().BindFrameForReading(c); }
   const GLEntryPoints& Api() const override { return real().Api(); }
   int32_t LiveContextCount() const override { return real().LiveContextCount(); }
-  static EGLBackend& real() { return static_cast<EGLBackend&>(SystemGLBackend()); }
 };
 
-// Real contexts through CheckedEGLBackend; skipped (with the reason) where no GL can be had.
-class RealGLTest : public testing::Test {
+// Real contexts through CheckedEGLBackend, the loader's messages collected.
+class RealGLTest : public GLTestBase {
  protected:
   void SetUp() override {
     // Mesa's software renderer on the surfaceless platform, whatever GPU the machine has; the
     // display is opened on first use, so this comes before it.
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
     setenv("EGL_PLATFORM", "surfaceless", 1);
-    ResetGLGlobalsForTest();
-    ResetErrorRegister();
+    GLTestBase::SetUp();
     gExpectedGLErrors = 0;
     GLGlobals().backend = &backend;
     ASSERT_TRUE(DetectOpenGL()) << "no EGL display: install the Mesa packages of scripts/install-deps.sh";
-    InstallTestDocument();
     messages.clear();
     GLGlobals().shaderMessages = [](const char* text) { messages += text; };
   }
   void TearDown() override {
-    DestroyRetiredGLContexts();
     EXPECT_EQ(gExpectedGLErrors, 0) << "an expected GL error did not come";
-    EXPECT_EQ(backend.LiveContextCount(), 0) << "a context leaked";
-    SafeDisposeGWorld(gDocument.buffer);
-    SafeDisposeGWorld(gDocument.windowPixels);
-    ResetGLGlobalsForTest();
+    GLTestBase::TearDown();
   }
   CheckedEGLBackend backend;
   static inline std::string messages;

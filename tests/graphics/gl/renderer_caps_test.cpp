@@ -9,26 +9,7 @@
 #include "platform/preferences.h"
 #include "tests/graphics/gl/gl_test_support.h"
 
-namespace {
-
 using gl_test::FakeGLTest;
-
-struct PreferencesFile {
-  explicit PreferencesFile(const std::string& text) {
-    path = testing::TempDir() + "/renderer_prefs_" + std::to_string(testing::UnitTest::GetInstance()->random_seed());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-    SetPreferencesFile(path.c_str());
-  }
-  ~PreferencesFile() {
-    std::remove(path.c_str());
-    ResetPreferencesForTest();
-  }
-  std::string path;
-};
-
-}  // namespace
 
 TEST(RendererCaps, ExtensionsMatchWholeWordsOnly) {
   const char* list = "GL_ARB_vertex_program GL_ARB_vertex_buffer_object";
@@ -99,44 +80,21 @@ TEST_F(FakeGLTest, BufferObjectDecisionFollowsOptionSwitchesAndRenderer) {
   }
 }
 
-// Only the integer 1 counts; the fragment-program keys are read in order; a damaged line is skipped.
+// Only the integer 1 counts; the fragment-program keys are read in order; a damaged line is
+// skipped; the software-renderer switch turns OpenGL off.
 TEST_F(FakeGLTest, SwitchesComeFromThePreferencesInOrder) {
-  PreferencesFile file(
-      "disable_vertex_buffer_objects = 0\n"
-      "enable_vertex_buffer_objects=2\n"
-      "disable_fragment_programs=1\n"
-      "enable_fragment_programs=1\n"
-      "r200_fsaa_linewidth_bug_is_fixed=1\n"
-      "geforce_fsaa_linewidth_bug_is_fixed=one\n"
-      "disable_gl_multisample_works=1\n");
+  const std::string path = testing::TempDir() + "/renderer_prefs";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  std::fputs("disable_vertex_buffer_objects = 0\nenable_vertex_buffer_objects=2\n"
+             "disable_fragment_programs=1\nenable_fragment_programs=1\nr200_fsaa_linewidth_bug_is_fixed=1\n"
+             "geforce_fsaa_linewidth_bug_is_fixed=one\ndisable_gl_multisample_works=1\nuse_software_renderer=1\n", f);
+  std::fclose(f);
+  SetPreferencesFile(path.c_str());
   ReadRendererSwitches();
   const RendererSwitches& s = GLGlobals().switches;
-  EXPECT_FALSE(s.noBufferObjects);
-  EXPECT_FALSE(s.forceBufferObjects);
-  EXPECT_FALSE(s.noFragmentPrograms);
-  EXPECT_TRUE(s.r200LineFixPresent);
-  EXPECT_FALSE(s.geforceLineFixPresent);
-  EXPECT_TRUE(s.multisampleSwitchOffWorks);
-  EXPECT_EQ(GLGlobals().OpenGLAvailable, 1);
-}
-
-TEST_F(FakeGLTest, SoftwareRendererSwitchTurnsOpenGLOff) {
-  PreferencesFile file("use_software_renderer=1\n");
-  ReadRendererSwitches();
+  EXPECT_FALSE(s.noBufferObjects || s.forceBufferObjects || s.noFragmentPrograms || s.geforceLineFixPresent);
+  EXPECT_TRUE(s.r200LineFixPresent && s.multisampleSwitchOffWorks);
   EXPECT_EQ(GLGlobals().OpenGLAvailable, 0);
-}
-
-// Shader programs need a GL kind, the four extensions, and fragment programs left on.
-TEST_F(FakeGLTest, ShaderExtensionsNeedAGLKindAndTheSwitchOff) {
-  GraphicsContext* ctx = NewGLContextRecord();
-  ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 40, 30), nullptr), kContextGLWindow);
-  EXPECT_TRUE(HasShaderExtensions(ctx));
-  GLGlobals().switches.noFragmentPrograms = true;
-  EXPECT_FALSE(HasShaderExtensions(ctx));
-  GLGlobals().switches.noFragmentPrograms = false;
-  SetRequestedContextKind(ctx, kContextQuickDraw);
-  ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 40, 30), nullptr), kContextQuickDraw);
-  EXPECT_FALSE(HasShaderExtensions(ctx));
-  DetachGLContext(ctx);
-  DeleteGLContextRecord(ctx);
+  ResetPreferencesForTest();
+  std::remove(path.c_str());
 }
