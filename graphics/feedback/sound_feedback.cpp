@@ -1,4 +1,5 @@
-// The view sound's process-wide values, kept in one record.
+// The view sound's process-wide values, kept in one record. Invariant: a channel is open only
+// while the sound is loaded; DisposeViewSound closes it and keeps the sound for the next drag.
 #include "graphics/feedback/sound_feedback.h"
 
 namespace {

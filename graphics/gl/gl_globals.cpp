@@ -1,4 +1,5 @@
-// The GL platform's process-wide record and the headless defaults of the document seams.
+// The GL platform's process-wide record and the headless defaults of the document seams: no
+// buffer, no transparency, no antialiasing, no window pixels, and no preparation hook.
 #include "graphics/gl/gl_globals.h"
 
 namespace {

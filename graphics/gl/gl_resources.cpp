@@ -1,4 +1,5 @@
-// A doubly linked list through the owners' own records, headed in the GL globals.
+// A doubly linked list through the owners' own records, headed in the GL globals. A resource is
+// taken off the list before its release hook runs, so a hook may register it elsewhere.
 #include "graphics/gl/gl_resources.h"
 
 #include "graphics/gl/gl_globals.h"

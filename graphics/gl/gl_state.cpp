@@ -1,4 +1,5 @@
-// Initial GL state of a context.
+// Initial GL state of a context, and the error drain. Both act on the current context and leave
+// its bindings as they were.
 #include "graphics/gl/gl_state.h"
 
 #include "graphics/gl/gl_globals.h"

@@ -335,7 +335,7 @@ void RetireGLContext(PlatformGLContext* context) {
 
 void DestroyRetiredGLContexts() {
   GrowArray<PlatformGLContext*>& retired = GLGlobals().RetiredGLContexts;
-  // Taken off the queue first: a release hook may retire nothing, but must see a sound queue.
+  // The queue is emptied first, so a context retired while the hooks run waits for the next call.
   GrowArray<PlatformGLContext*> queue = retired;
   retired = GrowArray<PlatformGLContext*>();
   for (int32_t i = 0; i < queue.count; ++i) DestroyGLContextAndResources(*GrowArrayAt(queue, i));

@@ -1,4 +1,5 @@
-// Renderer capability tests and the start-up switches.
+// Renderer capability tests and the start-up switches. A null string from GL counts as empty, so
+// every test answers false on a context that reports nothing.
 #include "graphics/gl/renderer_caps.h"
 
 #include <cstring>

@@ -1,4 +1,5 @@
-// Filling the entry-point table from a proc-address lookup.
+// Filling the entry-point table from a proc-address lookup: every entry is looked up, required
+// and optional alike, so a table reported incomplete still holds all it could find.
 #include "platform/gl/gl_entry_points.h"
 
 bool LoadGLEntryPoints(GLProcLookup lookup, GLEntryPoints* out) {
