@@ -25,10 +25,12 @@ function(qv_add_subsystem name)
   qv_warnings(qv_${name})
 endfunction()
 
-# qv_add_test_suite(<name> [LIBS <libs>...]): one GoogleTest executable test_<name>
-# from every .cpp in tests/<name>/ and its sub-folders, registered with CTest test by test.
+# qv_add_test_suite(<name> [LIBS <libs>...] [ENVIRONMENT <VAR=value>]): one GoogleTest
+# executable test_<name> from every .cpp in tests/<name>/ and its sub-folders, registered with
+# CTest test by test, each test run with the variable set (one only: test discovery before the
+# run drops the separators of a list).
 function(qv_add_test_suite name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "ENVIRONMENT" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -37,5 +39,9 @@ function(qv_add_test_suite name)
   target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_${name} PRIVATE QV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   qv_warnings(test_${name})
-  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(properties)
+  if(ARG_ENVIRONMENT)
+    set(properties PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
 endfunction()

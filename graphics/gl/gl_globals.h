@@ -1,0 +1,65 @@
+// Process-wide state of the GL platform in one struct with one reset: the backend contexts are
+// made with, whether OpenGL is there at all, the option bytes and renderer switches read at
+// start-up, the loader's renderer class and message sink, the queue of retired window contexts,
+// the registry of objects living in contexts, and the seams the document layer above fills.
+// The fields keep the names their callers know them by.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/memory/growable_array.h"
+#include "platform/draw/port.h"
+#include "platform/gl/gl_backend.h"
+
+// Switches read once from the preferences at start-up; each is set by the integer value 1 only.
+struct RendererSwitches {
+  bool noBufferObjects = false;            // disable_vertex_buffer_objects
+  bool noFragmentPrograms = false;         // disable_fragment_programs, cleared by enable_fragment_programs
+  bool r200LineFixPresent = false;         // r200_fsaa_linewidth_bug_is_fixed
+  bool geforceLineFixPresent = false;      // geforce_fsaa_linewidth_bug_is_fixed
+  bool forceBufferObjects = false;         // enable_vertex_buffer_objects
+  bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works
+};
+
+struct GraphicsContext;
+struct ViewFrame;
+
+// What the graphics contexts ask of the document layer (a window stands for its document), and
+// the document's own preparation of a view's context, which the views call through
+// PrepareViewGraphicsContext. Every hook is set; the defaults answer as for a headless program
+// with no document, and prepare a view's context with PrepareGraphicsContext alone.
+struct DocumentGraphicsServices {
+  GWorldPtr (*offscreenBuffer)(void* window);     // the graph pane's 32-bit buffer, or null
+  bool (*drawsWithTransparency)(void* window);    // some row's opacity is not 1
+  bool (*isAntialiased)(void* window);            // the document's antialiasing option
+  GWorldPtr (*windowBackingStore)(void* window);  // the window's own pixels, or null (no window)
+  int32_t (*prepareViewContext)(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* frame);
+};
+DocumentGraphicsServices HeadlessDocumentServices();
+
+// Where the program loader's messages go; the default writes them to standard output.
+using ShaderMessageSink = void (*)(const char* text);
+
+struct GLContextResource;
+
+struct GLPlatformState {
+  GLBackend* backend = nullptr;  // null: the system backend
+  uint8_t OpenGLAvailable = 0;   // set at start-up when contexts can be made
+  uint8_t GLOptionByte = 1;
+  uint8_t BufferObjectOptionByte = 1;
+  RendererSwitches switches;
+  int32_t rendererClass = -1;  // program loader: -1 unknown, 1 NVIDIA, 0 other; fixed by the first load
+  ShaderMessageSink shaderMessages = nullptr;
+  GrowArray<PlatformGLContext*> RetiredGLContexts;  // window contexts waiting for idle time
+  GLContextResource* resources = nullptr;           // registry list head
+  DocumentGraphicsServices document = HeadlessDocumentServices();
+};
+GLPlatformState& GLGlobals();
+
+// Puts every field back to its start value and the backend back to the system one. Contexts
+// still retired are only forgotten: tests call DestroyRetiredGLContexts first.
+void ResetGLGlobalsForTest();
+
+GLBackend& CurrentGLBackend();
+// The entry points of the current backend.
+inline const GLEntryPoints& GLApi() { return CurrentGLBackend().Api(); }
