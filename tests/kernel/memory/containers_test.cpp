@@ -295,6 +295,24 @@ TEST_F(BlockPools, DestroyReturnsEverythingIncludingBlocksStillOut) {
   BlockPoolDestroy(pool);
 }
 
+// 400 chunks' blocks released in random order: placing a block examines a handful of chunk
+// records (a search of the table), not a share of the table, so the trim stays linear.
+TEST_F(BlockPools, TrimPlacesRandomlyReleasedBlocksInFewProbes) {
+  BlockPoolCore pool;
+  BlockPoolInit(pool, 24);  // 170 blocks a chunk
+  std::vector<void*> blocks(170 * 400);
+  for (void*& b : blocks) ASSERT_NE(b = BlockPoolAlloc(pool), nullptr);
+  std::shuffle(blocks.begin(), blocks.end(), std::mt19937(7));
+  for (std::size_t i = 0; i < blocks.size(); i += 2) BlockPoolFree(pool, blocks[i]);
+  BlockPoolTrim(pool);
+  EXPECT_TRUE(CheckBlockPool(pool));
+  EXPECT_LE(pool.trimProbes, blocks.size() / 2 * 12);  // log2(400) + 3 a block
+  for (std::size_t i = 1; i < blocks.size(); i += 2) BlockPoolFree(pool, blocks[i]);
+  BlockPoolTrim(pool);
+  EXPECT_EQ(pool.chunks.count, 0);
+  EXPECT_EQ(pool.foreignBlocks, 0u);
+}
+
 #ifndef NDEBUG
 TEST_F(BlockPools, ForeignBlockIsCaughtInDebugBuilds) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
