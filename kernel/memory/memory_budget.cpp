@@ -103,7 +103,12 @@ void ZeroBytes(void* p, std::size_t n) { BlockZero(p, n); }
 std::uint32_t NoOp(std::uint32_t word) { return word; }
 
 bool GetOutOfMemoryFlag() { return MemoryBudgetGlobals().outOfMemory; }
-void SetOutOfMemoryFlag(bool on) { MemoryBudgetGlobals().outOfMemory = on; }
+void SetOutOfMemoryFlag(bool on) {
+  MemoryBudget& s = MemoryBudgetGlobals();
+  s.outOfMemory = on;
+  if (on) ++s.outOfMemoryRaises;
+}
+std::uint64_t OutOfMemoryRaises() { return MemoryBudgetGlobals().outOfMemoryRaises; }
 
 void SetMemoryBudget(std::uint64_t bytes) { MemoryBudgetGlobals().budget = bytes; }
 std::uint64_t GetMemoryBudget() { return MemoryBudgetGlobals().budget; }

@@ -25,6 +25,7 @@ struct Counter {
   FakeClock* clock = nullptr;
   int limit = 0;
   bool honoursAbort = true;
+  bool exhaustsOnAbort = false;  // memory runs out while it unwinds (the flag is raised again)
   int iterations = 0;
   bool aborted = false;
   bool ended = false;
@@ -36,6 +37,7 @@ void CountingWorker(void* raw) {
   c->sawMainThread = IsMainThread();
   for (int i = 0; i < c->limit; ++i) {
     if (c->honoursAbort && GetOutOfMemoryFlag()) {
+      if (c->exhaustsOnAbort) SetOutOfMemoryFlag(true);
       c->aborted = true;
       break;
     }
@@ -126,19 +128,23 @@ TEST_F(Threads, YieldIfDueHoldsStillUnderEitherFlagAndKeepsTheDeadline) {
   }
 }
 
-TEST_F(Threads, YieldToThreadAbortingStopsTheWorkerAndRestoresTheFlag) {
-  for (bool before : {false, true}) {
-    SCOPED_TRACE(before);
+// The flag comes back as it was, unless memory ran out while the worker was unwinding.
+TEST_F(Threads, AbortRestoresTheFlagButKeepsAnExhaustionRaisedMeanwhile) {
+  const struct { bool before, exhausts, after; } rows[] = {
+      {false, false, false}, {true, false, true}, {false, true, true}, {true, true, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.before << row.exhausts);
     Counter& c = MakeCounter(50 * kSlice);
+    c.exhaustsOnAbort = row.exhausts;
     const ThreadId id = StartThread(CountingWorker, &c);
     YieldThreadsTimed();
     ASSERT_EQ(c.iterations, kSlice);
-    SetOutOfMemoryFlag(before);
+    SetOutOfMemoryFlag(row.before);
     YieldToThreadAborting(id);
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(c.ended);
     EXPECT_EQ(c.iterations, kSlice);  // stopped at its first check
-    EXPECT_EQ(GetOutOfMemoryFlag(), before);
+    EXPECT_EQ(GetOutOfMemoryFlag(), row.after);
     SetOutOfMemoryFlag(false);
   }
 }
