@@ -43,6 +43,8 @@ void* AllocMemory(std::size_t size, bool clear = false);
 void FreeMemory(void* p);
 
 // Counted temporary handle: refused like AllocMemory but against the temporary limit.
+// SetHandleSize on it keeps the charge equal to its size: growth is a counted attempt,
+// refused against the temporary limit as a new handle would be.
 Handle AllocTempHandle(std::size_t size);
 // AllocTempHandle, then marked purgeable.
 Handle AllocPurgeableTempHandle(std::size_t size);

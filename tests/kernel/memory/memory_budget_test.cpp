@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "tests/kernel/memory/memory_test_support.h"
@@ -67,6 +68,34 @@ TEST_F(CountingAllocators, TempHandleRefusedAtTempLimitWhileHeapStillGrants) {
   EXPECT_EQ(GetBytesInUse(), 2048u + 16u);
   DisposeCountedHandle(h);
   EXPECT_EQ(GetBytesInUse(), 2048u);
+}
+
+// A counted handle resized in place of a new allocation is charged what was granted, and
+// growth is refused like an allocation: past the temporary limit, or by injection.
+TEST_F(CountingAllocators, ResizingACountedHandleChargesGrowthAndShrinkage) {
+  SetMemoryBudget(8192);  // temporary limit 4096
+  SetBytesInUse(0);
+  Handle h = AllocTempHandle(100);
+  ASSERT_NE(h, nullptr);
+  void* ballast = nullptr;
+  struct Row { std::size_t size; char before; bool ok; std::size_t count; };
+  const Row rows[] = {
+      {1000, ' ', true, 1000}, {10, ' ', true, 10},    {3000, 'f', false, 10},
+      {3000, 'b', false, 10},  {4, 'b', true, 4},      {0, ' ', true, 0},
+      {50, ' ', true, 50},
+  };
+  for (const Row& r : rows) {
+    if (r.before == 'f') FailAllocationAt(1);
+    if (r.before == 'b') ballast = ballast ? ballast : AllocMemory(5000);  // count past the limit
+    const std::size_t ballastBytes = MallocSize(ballast);
+    EXPECT_EQ(SetHandleSize(h, r.size), r.ok) << r.size << r.before;
+    EXPECT_EQ(GetHandleSize(h), r.count) << r.size << r.before;
+    EXPECT_EQ(GetBytesInUse() - ballastBytes, r.count) << r.size << r.before;
+    FailAllocationAt(0);
+    if (r.before != 'b') FreeMemory(std::exchange(ballast, nullptr));
+  }
+  DisposeCountedHandle(h);
+  EXPECT_EQ(GetBytesInUse(), 0u);
 }
 
 TEST_F(CountingAllocators, RequestsOfTwoGibibytesNeverLowerTheCount) {
