@@ -1,6 +1,6 @@
-// Error register: lowest pending code wins, posted-once until re-armed, no bit for codes
-// outside 0..31, and codes <= 0 ignored.
-#include "kernel/text/number_settings.h"
+// The error register and its alert: the lowest pending code wins, each code posts once until
+// re-armed (codes outside 0..31 have no once-bit), and a pending code is shown once, only in
+// front, with the arrow cursor.
 #include "kernel/diagnostics/error_register.h"
 
 #include <gtest/gtest.h>
@@ -9,40 +9,27 @@
 
 #include "kernel/application_state.h"
 #include "kernel/diagnostics/message_alert.h"
-#include "kernel/interaction/cursors.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/cursors.h"
 
 namespace {
 
 class PendingErrors : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
     ResetErrorRegister();
     ResetMessageAlertForTests();
     ResetApplicationStateForTests();
-    ResetNumberSettingsForTests();
-    ResetCursorsForTests();
-    InstallMessageAlertPresenter();
-  }
-  void TearDown() override {
-    ResetErrorRegister();
-    ResetMessageAlertForTests();
-    ResetApplicationStateForTests();
-    ResetNumberSettingsForTests();
     ResetCursorsForTests();
     InstallMessageAlertPresenter();
   }
 };
 
-// One step on the register and what it must hold afterwards (hand-traced).
-struct Step {
-  char op;  // 'p' PostError, 'c' ClearPendingError, 'r' ClearErrorPosted
-  int code;
-  int pending;
-  bool posted;  // IsErrorPosted(code)
-};
-
+// Each step and what the register holds after it, hand-traced.
 TEST_F(PendingErrors, LowestPendingCodeWinsAndEachPostsOnceUntilRearmed) {
+  struct Step { char op; int code, pending; bool posted; };  // op: Post, Clear, Rearm
   struct Script { const char* what; std::vector<Step> steps; };
   const Script scripts[] = {
       {"a lower code replaces a higher one, whose once-bit stays burnt",
@@ -52,8 +39,8 @@ TEST_F(PendingErrors, LowestPendingCodeWinsAndEachPostsOnceUntilRearmed) {
       {"an equal code does not repost", {{'p', 5, 5, true}, {'r', 5, 5, false}, {'p', 5, 5, false}}},
       {"clearing another code only re-arms it", {{'p', 3, 3, true}, {'c', 9, 3, false}, {'p', 3, 3, true}}},
       {"non-positive codes are ignored",
-       {{'p', 0, 0, false}, {'p', -1, 0, false}, {'p', -33, 0, false}, {'p', 9, 9, true},
-        {'p', -4, 9, false}, {'r', -1, 9, false}, {'r', 99, 9, false}, {'p', 9, 9, true}}},
+       {{'p', 0, 0, false}, {'p', -33, 0, false}, {'p', 9, 9, true}, {'p', -4, 9, false},
+        {'r', -1, 9, false}, {'r', 99, 9, false}, {'p', 9, 9, true}}},
   };
   for (const Script& script : scripts) {
     ResetErrorRegister();
@@ -67,89 +54,60 @@ TEST_F(PendingErrors, LowestPendingCodeWinsAndEachPostsOnceUntilRearmed) {
   }
 }
 
-TEST_F(PendingErrors, CodesOutsideTheMaskNeitherSetNorTestABit) {
-  // A wrapping shift would give code c the bit c mod 32: 40 -> 8, 32 -> 0, 63 -> 31.
-  for (int code : {32, 40, 63, 64, 1000}) {
+// A wrapping shift would give code c the bit of c mod 32.
+TEST_F(PendingErrors, CodesPast31NeitherSetNorReadAnotherCodesBit) {
+  for (int code : {33, 40, 63, 1000}) {
     const int alias = code % 32;
     ResetErrorRegister();
     PostError(code);
-    EXPECT_EQ(PendingError(), code);
     EXPECT_EQ(ErrorRegisterGlobals().postedMask, 0u) << code;
-    EXPECT_FALSE(IsErrorPosted(code));
     ErrorRegisterGlobals().pending = 0;  // as if shown
-    if (alias > 0) {
-      PostError(alias);  // shown and not re-armed would block it if `code` had set its bit
-      EXPECT_EQ(PendingError(), alias) << code;
-      ErrorRegisterGlobals().pending = 0;
-    }
-    ErrorRegisterGlobals().postedMask = std::uint32_t{1} << alias;
-    PostError(code);  // the alias's bit is set, yet `code` is not blocked by it
+    PostError(alias);
+    EXPECT_EQ(PendingError(), alias) << code;
+    ErrorRegisterGlobals().pending = 0;
+    PostError(code);
     EXPECT_EQ(PendingError(), code);
-    EXPECT_EQ(ErrorRegisterGlobals().postedMask, std::uint32_t{1} << alias);
   }
 }
 
-TEST_F(PendingErrors, PostedShownPostedAgainGivesOneAlertUntilRearmed) {
-  PostError(7);
+TEST_F(PendingErrors, ShownOnceInFrontWithTheArrowCursorUntilRearmed) {
+  static int arrows;
+  arrows = 0;
+  SetArrowCursorHook([] { ++arrows; });
+  PostError(kErrorOutOfMemory);
+  SetApplicationFrontmost(false);
   ShowPendingError();
-  PostError(7);
-  EXPECT_FALSE(HasPendingError());
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+  EXPECT_EQ(arrows, 0);
+  SetApplicationFrontmost(true);
+  ShowPendingError();
+  PostError(kErrorOutOfMemory);  // shown, not re-armed: ignored
   ShowPendingError();
   ASSERT_EQ(CapturedAlerts().size(), 1u);
-  ClearErrorPosted(7);
-  PostError(7);
-  EXPECT_TRUE(HasPendingError());
+  EXPECT_EQ(CapturedAlerts()[0].code, kErrorOutOfMemory);
+  EXPECT_EQ(CapturedAlerts()[0].text, ErrorMessage(kErrorOutOfMemory));
+  EXPECT_EQ(arrows, 1);
+  ClearErrorPosted(kErrorOutOfMemory);
+  PostError(kErrorOutOfMemory);
   ShowPendingError();
   EXPECT_EQ(CapturedAlerts().size(), 2u);
 }
 
-TEST_F(PendingErrors, BackgroundKeepsTheCodeFrontShowsItOnce) {
-  int arrows = 0;
-  static int* arrowCount;
-  arrowCount = &arrows;
-  SetArrowCursorHook([] { ++*arrowCount; });
-  PostError(7);
-  SetApplicationFrontmost(false);
-  EXPECT_FALSE(IsFrontProcess());
-  ShowPendingError();
-  EXPECT_TRUE(CapturedAlerts().empty());
-  EXPECT_EQ(PendingError(), 7);
-  EXPECT_EQ(arrows, 0);
-  SetApplicationFrontmost(true);
-  ShowPendingError();
-  ASSERT_EQ(CapturedAlerts().size(), 1u);
-  EXPECT_EQ(CapturedAlerts()[0].code, 7);
-  EXPECT_EQ(CapturedAlerts()[0].text, ErrorMessage(7));
-  EXPECT_EQ(PendingError(), 0);
-  EXPECT_TRUE(IsErrorPosted(7));  // shown, not re-armed
-  EXPECT_EQ(arrows, 1);
-  ShowPendingError();
-  EXPECT_EQ(CapturedAlerts().size(), 1u);
-}
-
-TEST_F(PendingErrors, CodesWithoutMessageAreClearedWithoutAlert) {
+TEST_F(PendingErrors, ShowingDropsCodesWithoutMessageRearms17AndKeepsCodesPostedMeanwhile) {
   for (int code : {12, 25, 27, 40}) {
-    ResetErrorRegister();
     PostError(code);
     ShowPendingError();
     EXPECT_FALSE(HasPendingError()) << code;
   }
   EXPECT_TRUE(CapturedAlerts().empty());
-}
-
-TEST_F(PendingErrors, ShowingCode17RearmsIt) {
-  PostError(17);
+  PostError(kErrorTransparencyMemory);
   ShowPendingError();
-  EXPECT_FALSE(IsErrorPosted(17));
-  PostError(17);
-  EXPECT_EQ(PendingError(), 17);
-}
-
-TEST_F(PendingErrors, ErrorPostedDuringTheAlertIsKept) {
+  EXPECT_FALSE(IsErrorPosted(kErrorTransparencyMemory));
   SetMessageAlertSink([](int, const char*) { PostError(4); });
-  PostError(7);
+  PostError(kErrorOutOfMemory);
   ShowPendingError();
   EXPECT_EQ(PendingError(), 4);
+  EXPECT_EQ(CapturedAlerts().size(), 1u);  // the sink, not the capture, took the second
 }
 
 }  // namespace

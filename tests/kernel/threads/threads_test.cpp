@@ -1,6 +1,7 @@
-// The kernel's cooperative workers against a fake clock: one time slice per idle call,
-// yield points that hold still on the main thread and under the flags, finish and abort
-// requests, the synchronous fallback, quiet yields to ended ids, and shut-down.
+// The kernel's cooperative workers against a fake clock: one time slice per idle call, yield
+// points that hold still on the main thread and under either flag, finish and abort requests
+// (the flag lent and given back), the synchronous fallback, shut-down, and the short-stack
+// test on a worker's own stack. Run under TSan by the thread stage.
 #include "kernel/threads/threads.h"
 
 #include <gtest/gtest.h>
@@ -9,18 +10,18 @@
 
 #include "kernel/kernel_startup.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/memory/memory_shortage.h"
 #include "kernel/threads/timers.h"
 #include "platform/clock.h"
 #include "platform/coop_threads.h"
-#include "tests/kernel/threads/threads_test_support.h"
 
 namespace {
 
 constexpr uint64_t kUnit = uint64_t{1} << 16;
 constexpr int kSlice = 2536;  // TicksToTimerUnits(10), hand-computed in the timer tests
 
-// A worker loop: each iteration takes one timer unit of fake time and ends at a
-// YieldIfDue. `honoursAbort` workers stop when the out-of-memory flag is raised.
+// Each iteration takes one timer unit of fake time and ends at a YieldIfDue; `honoursAbort`
+// workers stop at a raised out-of-memory flag.
 struct Counter {
   FakeClock* clock = nullptr;
   int limit = 0;
@@ -35,93 +36,85 @@ struct Counter {
 void CountingWorker(void* raw) {
   auto* c = static_cast<Counter*>(raw);
   c->sawMainThread = IsMainThread();
-  for (int i = 0; i < c->limit; ++i) {
+  for (int i = 0; i < c->limit && !c->aborted; ++i) {
     if (c->honoursAbort && GetOutOfMemoryFlag()) {
       if (c->exhaustsOnAbort) SetOutOfMemoryFlag(true);
       c->aborted = true;
-      break;
+    } else {
+      ++c->iterations;
+      c->clock->Advance(kUnit);
+      YieldIfDue();
     }
-    ++c->iterations;
-    c->clock->Advance(kUnit);
-    YieldIfDue();
   }
   c->ended = true;
 }
 
-class Threads : public CoopWorkerTest {
+class Threads : public ::testing::Test {
  protected:
   void SetUp() override {
-    CoopWorkerTest::SetUp();
+    ResetTimersForTests();
     ResetThreadsForTests();
+    ResetMemoryBudgetForTest();
     ASSERT_EQ(ElapsedTimerUnits(), 0u);  // the time base starts at the fake's reading
   }
   void TearDown() override {
-    CoopWorkerTest::TearDown();
+    ShutdownThreads();
     EXPECT_TRUE(CoopLiveWorkers().empty());
+    EXPECT_EQ(LiveThreadClosures(), 0);
     CoopInjectCreateFailures(0);
+    ResetTimersForTests();
     ResetMemoryBudgetForTest();
   }
   // Counters live in the fixture: TearDown's shut-down may still run their workers.
-  Counter& MakeCounter(int limit, bool honoursAbort = true) {
-    Counter& c = counters.emplace_back();
-    c.clock = &clock;
-    c.limit = limit;
-    c.honoursAbort = honoursAbort;
+  Counter& Start(int limit, bool honoursAbort = true) {
+    Counter& c = counters.emplace_back(Counter{&clock, limit, honoursAbort});
+    ids.push_back(StartThread(CountingWorker, &c));
     return c;
   }
   FakeClock clock{5000000};
   std::deque<Counter> counters;
-  int stubbornLoops = 0;
+  std::deque<ThreadId> ids;
 };
 
-TEST_F(Threads, YieldThreadsTimedReturnsAfterOneInterval) {
-  EXPECT_EQ(YieldIntervalUnits(), static_cast<uint32_t>(kSlice));
-  Counter& c = MakeCounter(10 * kSlice);
-  const ThreadId id = StartThread(CountingWorker, &c);
-  ASSERT_NE(id, 0u);
-  EXPECT_EQ(c.iterations, 0);  // starting does not run it
-  YieldThreadsTimed();
-  EXPECT_EQ(c.iterations, kSlice);
-  EXPECT_EQ(ElapsedTimerUnits(), static_cast<uint32_t>(kSlice));
-  EXPECT_EQ(YieldDeadline(), static_cast<uint32_t>(kSlice));
-  YieldThreadsTimed();
-  EXPECT_EQ(c.iterations, 2 * kSlice);
-  EXPECT_FALSE(c.ended);
-  EXPECT_FALSE(c.sawMainThread);
-  EXPECT_TRUE(IsMainThread());
+// Also with the deadline past the wrap of the timer units.
+TEST_F(Threads, EachIdleCallGivesTheWorkerOneInterval) {
+  for (uint32_t startUnits : {0u, 0xFFFFFFFFu - 100}) {
+    clock.Advance(uint64_t{startUnits - ElapsedTimerUnits()} * kUnit);
+    Counter& c = Start(10 * kSlice);
+    EXPECT_EQ(c.iterations, 0);  // starting does not run it
+    YieldThreadsTimed();
+    EXPECT_EQ(c.iterations, kSlice);
+    EXPECT_EQ(YieldDeadline(), startUnits + kSlice);
+    YieldThreadsTimed();
+    EXPECT_EQ(c.iterations, 2 * kSlice);
+    EXPECT_FALSE(c.sawMainThread);
+    YieldToThreadAborting(ids.back());
+  }
 }
 
-TEST_F(Threads, YieldIfDueNeverSwitchesOnTheMainThreadAndFinishRunsAWorkerInOneCall) {
-  Counter& c = MakeCounter(50 * kSlice);
-  const ThreadId id = StartThread(CountingWorker, &c);
-  clock.Advance(1000 * uint64_t{kSlice} * kUnit);  // deadline (0) long past
-  for (int i = 0; i < 5; ++i) YieldIfDue();
-  EXPECT_EQ(c.iterations, 0);
-  YieldToThreadToFinish(id);  // never started before: runs from the top to the end
-  EXPECT_TRUE(c.ended);
-  EXPECT_FALSE(c.aborted);
-  EXPECT_EQ(c.iterations, 50 * kSlice);
-  EXPECT_TRUE(CoopLiveWorkers().empty());
-}
-
-TEST_F(Threads, YieldIfDueHoldsStillUnderEitherFlagAndKeepsTheDeadline) {
+// On the main thread, or with the out-of-memory or explicit-yield flag up, YieldIfDue does
+// not yield however late it is, and the deadline stays where the idle call put it.
+TEST_F(Threads, YieldIfDueHoldsStillOnTheMainThreadAndUnderEitherFlag) {
+  clock.Advance(1000 * uint64_t{kSlice} * kUnit);
+  Counter& onMain = counters.emplace_back(Counter{&clock, 3 * kSlice, false});
+  CountingWorker(&onMain);
+  EXPECT_EQ(onMain.iterations, 3 * kSlice);
   for (int flag = 0; flag < 2; ++flag) {
     SCOPED_TRACE(flag == 0 ? "out-of-memory flag" : "explicit-yield flag");
-    Counter& c = MakeCounter(3 * kSlice, /*honoursAbort=*/false);
-    const ThreadId id = StartThread(CountingWorker, &c);
+    Counter& c = Start(3 * kSlice, /*honoursAbort=*/false);
     YieldThreadsTimed();
     ASSERT_EQ(c.iterations, kSlice);
     const uint32_t deadline = YieldDeadline();
     if (flag == 0) {
       SetOutOfMemoryFlag(true);
-      CoopYieldTo(id);  // a plain yield: the flag alone must keep the worker going
+      CoopYieldTo(ids.back());  // a plain yield: the flag alone keeps the worker going
       SetOutOfMemoryFlag(false);
     } else {
-      YieldToThreadToFinish(id);
+      YieldToThreadToFinish(ids.back());
       EXPECT_TRUE(ExplicitYieldFlag());
     }
     EXPECT_TRUE(c.ended);
-    EXPECT_EQ(c.iterations, 3 * kSlice);  // two intervals overrun without a yield
+    EXPECT_EQ(c.iterations, 3 * kSlice);
     EXPECT_EQ(YieldDeadline(), deadline);
     YieldThreadsTimed();
     EXPECT_FALSE(ExplicitYieldFlag());
@@ -134,120 +127,110 @@ TEST_F(Threads, AbortRestoresTheFlagButKeepsAnExhaustionRaisedMeanwhile) {
       {false, false, false}, {true, false, true}, {false, true, true}, {true, true, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << row.before << row.exhausts);
-    Counter& c = MakeCounter(50 * kSlice);
+    Counter& c = Start(50 * kSlice);
     c.exhaustsOnAbort = row.exhausts;
-    const ThreadId id = StartThread(CountingWorker, &c);
     YieldThreadsTimed();
-    ASSERT_EQ(c.iterations, kSlice);
     SetOutOfMemoryFlag(row.before);
-    YieldToThreadAborting(id);
-    EXPECT_TRUE(c.aborted);
-    EXPECT_TRUE(c.ended);
+    YieldToThreadAborting(ids.back());
+    EXPECT_TRUE(c.aborted && c.ended);
     EXPECT_EQ(c.iterations, kSlice);  // stopped at its first check
     EXPECT_EQ(GetOutOfMemoryFlag(), row.after);
     SetOutOfMemoryFlag(false);
   }
 }
 
+// An ended worker hands back to main, not to the next worker: b runs only when asked.
 TEST_F(Threads, AbortingOneWorkerLeavesTheOtherUntouched) {
-  Counter& a = MakeCounter(50 * kSlice);
-  Counter& b = MakeCounter(4 * kSlice);
-  const ThreadId ida = StartThread(CountingWorker, &a);
-  const ThreadId idb = StartThread(CountingWorker, &b);
+  Counter& a = Start(50 * kSlice);
+  Counter& b = Start(4 * kSlice);
   YieldThreadsTimed();  // a runs its slice, then b (the deadline has passed) one step
-  EXPECT_EQ(a.iterations, kSlice);
   EXPECT_EQ(b.iterations, 1);
-  YieldToThreadAborting(ida);
+  YieldToThreadAborting(ids[0]);
   EXPECT_TRUE(a.aborted);
-  EXPECT_EQ(b.iterations, 1);  // the ended worker handed control back to main, not to b
-  YieldToThreadToFinish(idb);
+  EXPECT_EQ(b.iterations, 1);
+  YieldToThreadToFinish(ids[1]);
   EXPECT_FALSE(b.aborted);
   EXPECT_EQ(b.iterations, 4 * kSlice);
+  YieldToThreadAborting(ids[1]);  // ended: returns at once, the flag untouched
+  EXPECT_FALSE(GetOutOfMemoryFlag());
 }
 
 TEST_F(Threads, FailedCreationRunsTheWorkAtOnceAndLeaksNothing) {
   for (bool refuseClosure : {false, true}) {
     SCOPED_TRACE(refuseClosure ? "closure refused" : "thread refused");
     const size_t bytesBefore = GetBytesInUse();
-    Counter& c = MakeCounter(3 * kSlice);
-    if (refuseClosure)
-      FailAllocationAt(1);
-    else
-      CoopInjectCreateFailures(1);
-    EXPECT_EQ(StartThread(CountingWorker, &c), 0u);
+    if (refuseClosure) FailAllocationAt(1); else CoopInjectCreateFailures(1);
+    Counter& c = Start(3 * kSlice);
     FailAllocationAt(0);
-    EXPECT_TRUE(c.ended);
-    EXPECT_EQ(c.iterations, 3 * kSlice);  // on the main thread YieldIfDue never yields
-    EXPECT_TRUE(c.sawMainThread);
+    EXPECT_EQ(ids.back(), 0u);
+    EXPECT_TRUE(c.ended && c.sawMainThread);
+    EXPECT_EQ(c.iterations, 3 * kSlice);
     EXPECT_EQ(LiveThreadClosures(), 0);
     EXPECT_EQ(GetBytesInUse(), bytesBefore);
-    EXPECT_TRUE(CoopLiveWorkers().empty());
   }
   EXPECT_EQ(StartThread(nullptr, nullptr), 0u);
 }
 
-TEST_F(Threads, YieldsToEndedOrUnknownThreadsReturnQuietly) {
-  Counter& c = MakeCounter(3);
-  const ThreadId id = StartThread(CountingWorker, &c);
-  YieldToThreadToFinish(id);
-  ASSERT_TRUE(c.ended);
-  for (ThreadId target : {id, id + 77, ThreadId{0}}) {
-    YieldToThreadAborting(target);
-    EXPECT_FALSE(GetOutOfMemoryFlag());
-    YieldToThreadToFinish(target);
-    EXPECT_TRUE(IsMainThread());
-  }
-}
-
 void Stubborn(void* raw) {
-  auto* loops = static_cast<int*>(raw);
   for (;;) {
-    ++*loops;
+    ++*static_cast<int*>(raw);
     CoopYieldToAny();  // ignores every abort request
   }
 }
 
-TEST_F(Threads, ShutdownAbortsEveryWorkerAndFreesEveryClosure) {
-  Counter& running = MakeCounter(50 * kSlice);
-  Counter& unstarted = MakeCounter(50 * kSlice);
-  StartThread(CountingWorker, &running);
+// The shell's quit path: running and unstarted workers leave through the abort flag, one
+// that ignores it is unwound, and every closure is freed.
+TEST_F(Threads, KernelShutdownAbortsEveryWorkerAndFreesEveryClosure) {
+  Counter& running = Start(50 * kSlice);
+  int stubbornLoops = 0;
   StartThread(Stubborn, &stubbornLoops);
   YieldThreadsTimed();
-  StartThread(CountingWorker, &unstarted);
+  Counter& unstarted = Start(50 * kSlice);
   EXPECT_EQ(LiveThreadClosures(), 3);
-  ShutdownThreads();
+  ShutdownApplicationKernel();
   EXPECT_TRUE(CoopLiveWorkers().empty());
   EXPECT_EQ(LiveThreadClosures(), 0);
-  EXPECT_TRUE(running.aborted);
+  EXPECT_TRUE(running.aborted && running.ended);
   EXPECT_TRUE(unstarted.aborted);
   EXPECT_EQ(unstarted.iterations, 0);
+  EXPECT_GT(stubbornLoops, 0);
   EXPECT_FALSE(GetOutOfMemoryFlag());
 }
 
-TEST_F(Threads, ADeadlineAcrossTheWrapStillGivesOneInterval) {
-  clock.Advance((uint64_t{0xFFFFFFFFu} - 100) * kUnit);
-  ASSERT_EQ(ElapsedTimerUnits(), 0xFFFFFFFFu - 100);
-  Counter& c = MakeCounter(10 * kSlice);
-  StartThread(CountingWorker, &c);
-  YieldThreadsTimed();
-  EXPECT_EQ(YieldDeadline(), static_cast<uint32_t>(kSlice - 101));  // wrapped
-  EXPECT_EQ(c.iterations, kSlice);
+// Recurses with 1 KiB frames until the short-stack test answers; returns the depth.
+int DescendUntilShort(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  if (IsMemoryShort() || depth > 100000) return depth;
+  const int reached = DescendUntilShort(depth + 1);
+  (void)frame[0];  // keeps the frame alive across the call
+  return reached;
+}
+
+struct StackProbe {
+  size_t remainingAtTop = 0;
+  int depth = 0;
+  bool flagRaised = false;
+};
+
+// The descent stops near the end of the worker's own stack: not at once (the main thread's
+// bounds) and not by overflowing.
+TEST_F(Threads, ShortStackTestReadsTheWorkersOwnStack) {
+  StackProbe probe;
+  YieldToThreadToFinish(StartThread(
+      [](void* raw) {
+        auto* p = static_cast<StackProbe*>(raw);
+        p->remainingAtTop = RemainingStackBytes();
+        p->depth = DescendUntilShort(0);
+        p->flagRaised = GetOutOfMemoryFlag();
+        SetOutOfMemoryFlag(false);
+      },
+      &probe));
+  EXPECT_LE(probe.remainingAtTop, kWorkerStackBytes);
+  EXPECT_GT(probe.remainingAtTop, kWorkerStackBytes / 2);  // TLS may sit at the top
+  EXPECT_GT(static_cast<size_t>(probe.depth), (kWorkerStackBytes / 2) / 2048);
+  EXPECT_LT(probe.depth, 100000);
+  EXPECT_TRUE(probe.flagRaised);
 }
 
 }  // namespace
-
-// The shell's quit path goes through the kernel half of shut-down: a worker in the middle
-// of its loop leaves it through the abort flag (not by being unwound at exit).
-TEST_F(Threads, KernelShutdownAbortsARunningWorkerThroughTheFlag) {
-  Counter& running = MakeCounter(50 * kSlice);
-  StartThread(CountingWorker, &running);
-  YieldThreadsTimed();
-  ASSERT_GT(running.iterations, 0);
-  ASSERT_FALSE(running.ended);
-  ShutdownApplicationKernel();
-  EXPECT_TRUE(running.aborted);
-  EXPECT_TRUE(running.ended);
-  EXPECT_TRUE(CoopLiveWorkers().empty());
-  EXPECT_EQ(LiveThreadClosures(), 0);
-  EXPECT_FALSE(GetOutOfMemoryFlag());
-}
