@@ -14,17 +14,11 @@
 
 namespace {
 
+// Start-up touches every part's state: all of it goes back to the defaults afterwards.
 class KernelStartup : public MemoryBudgetTest {
  protected:
-  void SetUp() override {
-    MemoryBudgetTest::SetUp();
-    Reset();
-  }
   void TearDown() override {
-    Reset();
     MemoryBudgetTest::TearDown();
-  }
-  static void Reset() {
     ResetErrorRegister();
     ResetMessageAlertForTests();
     ResetApplicationStateForTests();
