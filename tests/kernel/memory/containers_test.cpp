@@ -112,7 +112,8 @@ TEST_F(Containers, BlockPoolCatchesAForeignBlockInDebugBuilds) {
 // unless refused, and destroy takes the blocks still out. Blocks per chunk follow
 // min(255, 4096 / size), sizes rounded up to a pointer.
 TEST_F(Containers, BlockPoolRandomisedRunNeverHandsOutABlockTwice) {
-  const struct { std::size_t item; int perChunk; } sizes[] = {{4, 255}, {12, 255}, {24, 170}, {40, 102}, {200, 20}};
+  const struct { std::size_t item; int perChunk; } sizes[] = {
+      {4, 255}, {12, 255}, {24, 170}, {40, 102}, {200, 20}};
   for (const auto& size : sizes) {
     const std::size_t start = GetBytesInUse();
     BlockPoolCore pool;
