@@ -1,7 +1,10 @@
-// Container throughput: block pool alloc/free/trim cycles, growable-array and chunk-pool
-// appends, all on the counting allocator.
+// Container throughput: block pool alloc/free/trim cycles, the trim of blocks released in
+// random order (linear in the deferred blocks: compare N with 2N), growable-array and
+// chunk-pool appends, all on the counting allocator.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "kernel/memory/block_pool.h"
@@ -25,6 +28,49 @@ void BM_BlockPoolAllocFreeTrim(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_BlockPoolAllocFreeTrim)->Arg(1000)->Arg(100000);
+
+// N blocks released in random order wait on the deferred list.
+void ReleaseInRandomOrder(BlockPool<Node24>& pool, std::vector<Node24*>& blocks, std::mt19937& rng) {
+  for (Node24*& b : blocks) b = BlockPoolAlloc(pool);
+  std::shuffle(blocks.begin(), blocks.end(), rng);
+  for (Node24* b : blocks) BlockPoolFree(pool, b);
+}
+
+// Only the trim is timed.
+void BM_BlockPoolTrimRandomOrder(benchmark::State& state) {
+  BlockPool<Node24> pool;
+  std::vector<Node24*> blocks(static_cast<std::size_t>(state.range(0)));
+  std::mt19937 rng(12345);
+  for (auto _ : state) {
+    state.PauseTiming();
+    ReleaseInRandomOrder(pool, blocks, rng);
+    state.ResumeTiming();
+    BlockPoolTrim(pool);
+  }
+  BlockPoolDestroy(pool);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The floor under the trim: walking the same deferred list, one cache miss a block once the
+// blocks outgrow the caches. The trim's cost per block follows this walk's.
+void BM_BlockPoolDeferredListWalk(benchmark::State& state) {
+  BlockPool<Node24> pool;
+  std::vector<Node24*> blocks(static_cast<std::size_t>(state.range(0)));
+  std::mt19937 rng(12345);
+  ReleaseInRandomOrder(pool, blocks, rng);
+  for (auto _ : state) benchmark::DoNotOptimize(BlockPoolDeferredCount(pool.core));
+  BlockPoolDestroy(pool);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_BlockPoolTrimRandomOrder)
+    ->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)
+    ->Arg(400000)->Arg(800000)->Arg(1600000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlockPoolDeferredListWalk)
+    ->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)
+    ->Arg(400000)->Arg(800000)->Arg(1600000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_BlockPoolReuseDeferred(benchmark::State& state) {
   BlockPool<Node24> pool;

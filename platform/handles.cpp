@@ -81,9 +81,10 @@ std::size_t GetHandleSize(Handle h) { return (h == nullptr || h->purged) ? 0 : h
 
 bool HandleIsPurged(Handle h) { return h != nullptr && h->purged; }
 
-bool SetHandleSize(Handle h, std::size_t size) {
-  if (h == nullptr || h->purged) return false;
-  if (size == h->size) return true;
+namespace {
+
+// The change itself; true when the handle now has `size` bytes.
+bool Resize(Handle h, std::size_t size) {
   if (size == 0) {
     if (h->lockCount > 0) return false;  // freeing the block would move the master pointer
     std::free(h->data);
@@ -101,6 +102,17 @@ bool SetHandleSize(Handle h, std::size_t size) {
   if (grown == nullptr) return false;
   h->data = grown;
   h->size = size;
+  return true;
+}
+
+}  // namespace
+
+bool SetHandleSize(Handle h, std::size_t size) {
+  if (h == nullptr || h->purged) return false;
+  if (size == h->size) return true;
+  if (h->account != nullptr && size > h->size && !h->account->admit(h, size)) return false;
+  if (!Resize(h, size)) return false;
+  if (h->account != nullptr) h->account->settle(h);
   return true;
 }
 

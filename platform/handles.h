@@ -3,15 +3,28 @@
 // never purge by themselves; HPurge only marks one purgeable, and PurgeHandlesForTest
 // empties marked, unlocked handles so callers' "purged" paths can be exercised.
 // Every live handle is on one process-wide list, so leaks and purges are countable.
+// A handle charged to a budget above this layer carries that budget's account, which
+// SetHandleSize consults, so no resize escapes the budget.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+struct HandleRecord;
+
+// How a counting allocator above this layer follows its handles' sizes: SetHandleSize asks
+// `admit` before growing a handle to `size` (false refuses; the handle is unchanged) and
+// calls `settle` after every change of size that succeeded.
+struct HandleAccount {
+  bool (*admit)(HandleRecord* h, std::size_t size);
+  void (*settle)(HandleRecord* h);
+};
+
 struct HandleRecord {
   void* data = nullptr;        // master pointer; null while empty or purged
   std::size_t size = 0;        // logical size in bytes (0 once purged)
   std::size_t charged = 0;     // bytes a counting allocator charged for it (owner's field)
+  const HandleAccount* account = nullptr;  // the charging allocator's; null: not charged
   std::uint32_t lockCount = 0; // HLock nesting; a locked handle neither moves nor purges
   bool purgeable = false;
   bool purged = false;
@@ -34,7 +47,8 @@ bool HandleIsLocked(Handle h);
 // Logical size; 0 for null or purged handles.
 std::size_t GetHandleSize(Handle h);
 // Resizes, keeping the leading bytes. A locked handle may only change in place.
-// Returns false (handle unchanged) when the storage cannot be had, or for null/purged.
+// Returns false (handle unchanged) when the storage cannot be had, when the handle's account
+// refuses the growth, or for null/purged.
 bool SetHandleSize(Handle h, std::size_t size);
 bool HandleIsPurged(Handle h);
 

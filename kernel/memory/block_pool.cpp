@@ -1,9 +1,11 @@
 // Block pools. Cursors are indices, not pointers: the chunk table reallocates when it grows
-// and when the trim shrinks it. The trim's chunk search is bounded by the table, so a block
-// released into the wrong pool is counted and leaked (and asserted on in debug builds)
-// instead of looping or reading out of bounds.
+// and when the trim shrinks it. The trim sorts the table by address in place and finds each
+// released block's chunk by binary search, so it is O((chunks + blocks) log chunks) and
+// allocates nothing on the out-of-memory path; a block found in no chunk, or in a chunk
+// already wholly free, is counted and leaked (and asserted on in debug builds).
 #include "kernel/memory/block_pool.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <vector>
@@ -24,8 +26,13 @@ std::size_t ChunkBytes(const BlockPoolCore& pool) {
   return static_cast<std::size_t>(pool.blockSize) * pool.blocksPerChunk;
 }
 
+// Blocks of different chunks are compared as integers: pointers into distinct objects are
+// not ordered by the language.
+std::uintptr_t Address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
 bool ChunkHolds(const BlockPoolCore& pool, const BlockChunk& c, const std::uint8_t* p) {
-  return c.storage != nullptr && p >= c.storage && p < c.storage + ChunkBytes(pool);
+  return c.storage != nullptr && Address(p) >= Address(c.storage) &&
+         Address(p) - Address(c.storage) < ChunkBytes(pool);
 }
 
 void* Serve(BlockPoolCore& pool, BlockChunk& c) {
@@ -35,18 +42,22 @@ void* Serve(BlockPoolCore& pool, BlockChunk& c) {
   return block;
 }
 
-// Outward search from the release cursor: the cursor, one lower, one higher, two lower, ...
-std::int32_t FindChunkOutward(const BlockPoolCore& pool, const std::uint8_t* p) {
-  const std::int32_t n = pool.chunks.count;
+// The chunk holding p in a table sorted by storage address, or -1. The chunk of the previous
+// block is tried first: blocks released together often share one. The search has no data-
+// dependent branch, since released blocks come in any order.
+std::int32_t FindChunkSorted(BlockPoolCore& pool, std::int32_t previous, const std::uint8_t* p) {
+  ++pool.trimProbes;
+  if (previous >= 0 && ChunkHolds(pool, pool.chunks.data[previous], p)) return previous;
+  const BlockChunk* base = pool.chunks.data;
+  std::int32_t n = pool.chunks.count;  // the last chunk starting at or below p is in base[0, n)
   if (n == 0) return -1;
-  const std::int32_t start = (pool.releaseCursor >= 0 && pool.releaseCursor < n) ? pool.releaseCursor : 0;
-  for (std::int32_t d = 0; start - d >= 0 || start + d < n; ++d) {
-    std::int32_t lo = start - d;
-    if (lo >= 0 && ChunkHolds(pool, pool.chunks.data[lo], p)) return lo;
-    std::int32_t hi = start + d;
-    if (d > 0 && hi < n && ChunkHolds(pool, pool.chunks.data[hi], p)) return hi;
+  while (n > 1) {
+    ++pool.trimProbes;
+    const std::int32_t half = n / 2;
+    base = Address(base[half].storage) <= Address(p) ? base + half : base;
+    n -= half;
   }
-  return -1;
+  return ChunkHolds(pool, *base, p) ? static_cast<std::int32_t>(base - pool.chunks.data) : -1;
 }
 
 }  // namespace
@@ -97,7 +108,6 @@ void* BlockPoolAlloc(BlockPoolCore& pool) {
     return nullptr;
   }
   pool.allocCursor = pool.chunks.count - 1;
-  pool.releaseCursor = 0;
   return Serve(pool, pool.chunks.data[pool.allocCursor]);
 }
 
@@ -108,30 +118,38 @@ void BlockPoolFree(BlockPoolCore& pool, void* block) {
 }
 
 void BlockPoolTrim(BlockPoolCore& pool) {
+  if (pool.deferred != nullptr) {
+    std::sort(pool.chunks.data, pool.chunks.data + pool.chunks.count,
+              [](const BlockChunk& x, const BlockChunk& y) { return Address(x.storage) < Address(y.storage); });
+  }
+  std::int32_t previous = -1;
   while (pool.deferred != nullptr) {
     auto* block = static_cast<std::uint8_t*>(pool.deferred);
     pool.deferred = LinkOf(block);
-    std::int32_t k = FindChunkOutward(pool, block);
-    if (k < 0 || (block - pool.chunks.data[k].storage) % pool.blockSize != 0) {
+    const std::int32_t k = FindChunkSorted(pool, previous, block);
+    if (k < 0 || (block - pool.chunks.data[k].storage) % pool.blockSize != 0 ||
+        pool.chunks.data[k].freeCount == pool.blocksPerChunk) {
       ++pool.foreignBlocks;
-      assert(!"a block was released into a pool it does not belong to");
+      assert(!"a block was released twice or into a pool it does not belong to");
       continue;
     }
-    pool.releaseCursor = k;
+    previous = k;
     BlockChunk& c = pool.chunks.data[k];
     block[0] = c.firstFree;
     c.firstFree = static_cast<std::uint8_t>((block - c.storage) / pool.blockSize);
     ++c.freeCount;
-    if (c.freeCount == pool.blocksPerChunk) {
-      // Wholly free: exchange with the last record and drop it.
-      const std::int32_t last = pool.chunks.count - 1;
-      BlockChunk freed = c;
-      c = pool.chunks.data[last];
-      BlockChunkRelease(freed);
-      pool.chunks.count = last;
-      pool.allocCursor = pool.releaseCursor = last > 0 ? 0 : -1;
+  }
+  // Wholly free chunks go in one pass, after the search: dropping them earlier would break
+  // the order it relies on.
+  std::int32_t kept = 0;
+  for (std::int32_t k = 0; k < pool.chunks.count; ++k) {
+    if (pool.chunks.data[k].freeCount == pool.blocksPerChunk) {
+      BlockChunkRelease(pool.chunks.data[k]);
+    } else {
+      pool.chunks.data[kept++] = pool.chunks.data[k];
     }
   }
+  pool.chunks.count = kept;
   if (pool.chunks.count == 0) {
     GrowArrayFree(pool.chunks);
   } else if (pool.chunks.capacity > pool.chunks.count) {
@@ -145,14 +163,14 @@ void BlockPoolTrim(BlockPoolCore& pool) {
       pool.chunks.capacity = pool.chunks.count;
     }
   }
-  pool.allocCursor = pool.releaseCursor = pool.chunks.count > 0 ? 0 : -1;
+  pool.allocCursor = pool.chunks.count > 0 ? 0 : -1;
 }
 
 void BlockPoolDestroy(BlockPoolCore& pool) {
   BlockPoolTrim(pool);
   for (std::int32_t k = 0; k < pool.chunks.count; ++k) BlockChunkRelease(pool.chunks.data[k]);
   GrowArrayFree(pool.chunks);
-  pool.allocCursor = pool.releaseCursor = -1;
+  pool.allocCursor = -1;
   pool.deferred = nullptr;
 }
 
@@ -184,7 +202,6 @@ bool CheckBlockPool(const BlockPoolCore& pool) {
   if (!CheckGrowArray(pool.chunks)) return false;
   const std::int32_t n = pool.chunks.count;
   if (pool.allocCursor < -1 || pool.allocCursor >= n) return false;
-  if (pool.releaseCursor < -1 || pool.releaseCursor >= n) return false;
   const std::size_t per = pool.blocksPerChunk;
   // free[k * per + i]: block i of chunk k is on its chunk's list or the deferred list.
   std::vector<bool> free(static_cast<std::size_t>(n) * per, false);

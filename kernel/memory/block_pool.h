@@ -1,9 +1,10 @@
 // BlockPool: a fixed-size block allocator on the counting allocator. Chunks hold at most
 // 255 blocks linked through a one-byte in-chunk free list; release is constant time onto
 // a deferred list (the link is stored in the freed block), and BlockPoolTrim returns those
-// blocks to their chunks and frees wholly free chunks at once.
+// blocks to their chunks and frees wholly free chunks, in time linear in the deferred blocks
+// (times the log of the chunk count).
 // Invariants (CheckBlockPool): every block is either handed out, on the deferred list, or
-// on its chunk's free list, never two of these; cursors are indices into the chunk table.
+// on its chunk's free list, never two of these; the cursor is an index into the chunk table.
 #pragma once
 
 #include <cstddef>
@@ -22,10 +23,10 @@ struct BlockPoolCore {
   std::uint8_t blocksPerChunk = 0;  // min(255, 4096 / blockSize)
   GrowArray<BlockChunk> chunks;
   std::int32_t allocCursor = -1;    // chunk tried first by an allocation; -1 none
-  std::int32_t releaseCursor = -1;  // where the trim's chunk search starts; -1 none
   void* deferred = nullptr;         // released blocks not yet returned to their chunks
   std::uint64_t chunkScans = 0;     // table searches by BlockPoolAlloc (for tests)
-  std::uint64_t foreignBlocks = 0;  // released blocks the trim found in no chunk (leaked)
+  std::uint64_t trimProbes = 0;     // chunk records the trim examined to place blocks (for tests)
+  std::uint64_t foreignBlocks = 0;  // released blocks the trim could not place (leaked)
 };
 
 // Bytes per block for items of `itemSize`: at least sizeof(void*).
@@ -45,6 +46,7 @@ void* BlockPoolAlloc(BlockPoolCore& pool);
 // Releases a block of this pool in constant time; null is ignored.
 void BlockPoolFree(BlockPoolCore& pool, void* block);
 // Returns released blocks to their chunks, frees wholly free chunks and shrinks the table.
+// Allocates only the fitted table, and keeps the roomier one when that is refused.
 void BlockPoolTrim(BlockPoolCore& pool);
 // Trims, frees every chunk and the table; the pool is empty and must be re-initialised
 // before use (block size is kept).

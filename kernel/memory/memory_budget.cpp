@@ -1,7 +1,8 @@
 // Counting allocators over malloc and the handle layer. Only one thread runs here at a
 // time (threads switch only at explicit yields), so the state needs no lock.
 // Invariant: bytesInUse is the sum of malloc_usable_size of live counted blocks plus the
-// charge of live counted handles, plus whatever a test seam set.
+// charge of live counted handles (their size, kept through resizes by the handle account),
+// plus whatever a test seam set.
 #include "kernel/memory/memory_budget.h"
 
 #include <unistd.h>
@@ -53,6 +54,21 @@ void Uncount(std::size_t bytes) {
   s.bytesInUse = s.bytesInUse > bytes ? s.bytesInUse - bytes : 0;
 }
 
+// Counted handles: growth is a counted attempt against the temporary limit, and the charge
+// follows the size the handle really got.
+bool AdmitHandleGrowth(Handle, std::size_t size) { return !Refuse(size, TempMemoryLimit()); }
+
+void SettleHandleCharge(Handle h) {
+  if (h->size > h->charged) {
+    MemoryBudgetGlobals().bytesInUse += h->size - h->charged;
+  } else {
+    Uncount(h->charged - h->size);
+  }
+  h->charged = h->size;
+}
+
+constexpr HandleAccount kTempHandleAccount{AdmitHandleGrowth, SettleHandleCharge};
+
 }  // namespace
 
 std::uint64_t HeapLimitFor(std::uint64_t budget) { return LimitFor(budget, 300 * kMebibyte, 3); }
@@ -79,6 +95,7 @@ Handle AllocTempHandle(std::size_t size) {
   Handle h = TempNewHandle(size);
   if (h == nullptr) return nullptr;
   h->charged = size;
+  h->account = &kTempHandleAccount;
   MemoryBudgetGlobals().bytesInUse += size;
   return h;
 }
@@ -103,7 +120,12 @@ void ZeroBytes(void* p, std::size_t n) { BlockZero(p, n); }
 std::uint32_t NoOp(std::uint32_t word) { return word; }
 
 bool GetOutOfMemoryFlag() { return MemoryBudgetGlobals().outOfMemory; }
-void SetOutOfMemoryFlag(bool on) { MemoryBudgetGlobals().outOfMemory = on; }
+void SetOutOfMemoryFlag(bool on) {
+  MemoryBudget& s = MemoryBudgetGlobals();
+  s.outOfMemory = on;
+  if (on) ++s.outOfMemoryRaises;
+}
+std::uint64_t OutOfMemoryRaises() { return MemoryBudgetGlobals().outOfMemoryRaises; }
 
 void SetMemoryBudget(std::uint64_t bytes) { MemoryBudgetGlobals().budget = bytes; }
 std::uint64_t GetMemoryBudget() { return MemoryBudgetGlobals().budget; }

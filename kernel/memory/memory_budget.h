@@ -17,6 +17,7 @@ struct MemoryBudget {
   std::uint64_t budget = 0;       // bytes of physical memory
   std::size_t bytesInUse = 0;     // bytes handed out by the counting allocators
   bool outOfMemory = false;       // raised by the node library and the memory tests
+  std::uint64_t outOfMemoryRaises = 0;  // times the flag was raised, so a raise is never missed
   std::uint64_t allocations = 0;  // counted attempts that passed the limit test
   std::uint64_t failAt = 0;       // attempt number to refuse (0: none)
   bool failFromThenOn = false;    // refuse every attempt from failAt on
@@ -42,6 +43,8 @@ void* AllocMemory(std::size_t size, bool clear = false);
 void FreeMemory(void* p);
 
 // Counted temporary handle: refused like AllocMemory but against the temporary limit.
+// SetHandleSize on it keeps the charge equal to its size: growth is a counted attempt,
+// refused against the temporary limit as a new handle would be.
 Handle AllocTempHandle(std::size_t size);
 // AllocTempHandle, then marked purgeable.
 Handle AllocPurgeableTempHandle(std::size_t size);
@@ -56,9 +59,12 @@ void ZeroBytes(void* p, std::size_t n);
 // Does nothing and returns its argument; an empty static initialiser.
 std::uint32_t NoOp(std::uint32_t word);
 
-// The out-of-memory flag: set when memory ran out, cleared by whoever recovers.
+// The out-of-memory flag: set when memory ran out, cleared by whoever recovers. Every raise
+// is counted, also of a flag already up, so a caller that lends the flag for a while can
+// tell whether memory ran out meanwhile.
 bool GetOutOfMemoryFlag();
 void SetOutOfMemoryFlag(bool on);
+std::uint64_t OutOfMemoryRaises();
 
 // Budget and count (start-up sets the budget; tests set both).
 void SetMemoryBudget(std::uint64_t bytes);

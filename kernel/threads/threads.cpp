@@ -92,8 +92,12 @@ bool IsMainThread() { return CoopCurrentThread() == kCoopMainThread; }
 void YieldToThreadAborting(ThreadId thread) {
   const bool saved = GetOutOfMemoryFlag();
   SetOutOfMemoryFlag(true);
+  const std::uint64_t raises = OutOfMemoryRaises();
   CoopYieldTo(thread);
-  SetOutOfMemoryFlag(saved);
+  // A raise while the worker unwound is a real exhaustion, not the abort request: it stays
+  // (unless whoever raised it has recovered since).
+  const bool raisedMeanwhile = OutOfMemoryRaises() != raises && GetOutOfMemoryFlag();
+  SetOutOfMemoryFlag(saved || raisedMeanwhile);
 }
 
 void YieldToThreadToFinish(ThreadId thread) {

@@ -36,6 +36,7 @@ bool IsMainThread();
 
 // Raises the out-of-memory flag, yields to the thread and restores the flag's former
 // value when control returns: the worker leaves its loops at its next check and ends.
+// A flag raised again while the worker unwound (memory really ran out) is kept raised.
 void YieldToThreadAborting(ThreadId thread);
 
 // Sets the explicit-yield flag and yields to the thread, which then runs to its end.

@@ -1,6 +1,6 @@
-// Test fixture for code that touches the counting allocator: saves the budget and the
-// byte count, and puts back both (and clears injections and the flag) after each test,
-// so a test that moves the count by hand cannot disturb the next one.
+// The fixture of every test that touches the counting allocator: the budget and the byte
+// count are put back after each test (injection disarmed, flag cleared), so a test that
+// moves the count by hand cannot disturb the next one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,11 +9,7 @@
 
 class MemoryBudgetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedBudget_ = GetMemoryBudget();
-    savedBytes_ = GetBytesInUse();
-    FailAllocationAt(0);
-  }
+  void SetUp() override { FailAllocationAt(0); }
   void TearDown() override {
     ResetMemoryBudgetForTest();
     SetMemoryBudget(savedBudget_);
@@ -21,6 +17,6 @@ class MemoryBudgetTest : public ::testing::Test {
   }
 
  private:
-  std::uint64_t savedBudget_ = 0;
-  std::size_t savedBytes_ = 0;
+  std::uint64_t savedBudget_ = GetMemoryBudget();
+  std::size_t savedBytes_ = GetBytesInUse();
 };
