@@ -1,5 +1,5 @@
-// Rectangle arithmetic, lines, rectangles, polygons and pattern fills, checked pixel by pixel
-// against hand-drawn maps, and far coordinates that must stay inside the buffer.
+// Lines, rectangles, polygons and pattern fills, checked pixel by pixel against hand-drawn maps,
+// far coordinates that must stay inside the buffer, and refused memory at every request.
 #include <gtest/gtest.h>
 
 #include <tuple>
