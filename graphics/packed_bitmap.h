@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "graphics/qd_layer.h"
+#include "graphics/packed_color.h"
 
 struct PackedBitmap {
   uint8_t* base;

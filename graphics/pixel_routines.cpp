@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "graphics/port_save.h"
+
 namespace {
 
 inline uint32_t* PixelAt(Port* port, int32_t h, int32_t v) { return PixelAddress(port, h, v); }
@@ -128,43 +130,43 @@ void ShadeLineSegment(const QDRect& rect, QDPoint p1, QDPoint p2, PackedRGB colo
   }
 }
 
+namespace {
+
+// The column of an edge at row y: floor(x0 + (y - y0) dx / dy) for dy > 0 and y0 <= y < y0 + dy,
+// exact in 128 bits (the product of two int32 differences needs 64 bits and a sign).
+int64_t EdgeColumn(int64_t x0, int64_t y0, int64_t dx, int64_t dy, int64_t y) {
+  __int128 num = __int128(y - y0) * dx;
+  __int128 q = num / dy;
+  if (num % dy != 0 && num < 0) --q;
+  return x0 + int64_t(q);  // |q| <= |dx|
+}
+
+}  // namespace
+
 void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t pixel) {
   Port* port = GetPort();
   if (!port) return;
   if ((y0 == y1 && y1 == y2) || (x0 == x1 && x1 == x2)) return;
-  struct V { int32_t x, y; } v[3] = {{x0, y0}, {x1, y1}, {x2, y2}};
+  struct V { int64_t x, y; } v[3] = {{x0, y0}, {x1, y1}, {x2, y2}};
   std::sort(v, v + 3, [](const V& a, const V& b) { return a.y < b.y; });
-  if (v[0].y == v[1].y && v[1].x < v[0].x) std::swap(v[0], v[1]);
-  // Differences in 64 bits: vertices may lie anywhere in the int32 range.
-  auto dx = [&](int i, int j) { return int64_t(v[j].x) - v[i].x; };
-  auto dy = [&](int i, int j) { return int64_t(v[j].y) - v[i].y; };
-  auto slope = [&](int i, int j) { return float(dx(i, j)) / float(dy(i, j)); };
-  bool longLeft = dy(0, 1) * dx(0, 2) - dx(0, 1) * dy(0, 2) < 0;
-  const QDRect& b = port->bounds;
-  // Edge x is pinned to the buffer's columns before it becomes an integer (far vertices would
-  // otherwise overflow the conversion).
-  auto column = [&](float x) { return int32_t(std::clamp(std::floor(x), float(b.left), float(b.right))); };
-  auto row = [&](int32_t y, float xl, float xr) {
-    if (y < b.top || y >= b.bottom) return;
-    for (int32_t x = column(xl), to = column(xr); x < to; ++x) *PixelAt(port, x, y) = pixel;
+  auto column = [&](int i, int j, int64_t y) {
+    return EdgeColumn(v[i].x, v[i].y, v[j].x - v[i].x, v[j].y - v[i].y, y);
   };
-  // The long edge runs from the top vertex to the bottom one; a flat top has none above.
-  float longX = float(v[0].x), longStep = slope(0, 2);
-  if (v[0].y == v[1].y) {
-    float lx = float(v[0].x), rx = float(v[1].x), ls = slope(0, 2), rs = slope(1, 2);
-    for (int32_t y = v[0].y; y < v[2].y; ++y, lx += ls, rx += rs) row(y, lx, rx);
-    return;
-  }
-  float shortX = float(v[0].x), shortStep = slope(0, 1);
-  for (int32_t y = v[0].y; y < v[2].y; ++y) {
-    if (y == v[1].y) {
-      shortX = float(v[1].x);
-      shortStep = v[2].y == v[1].y ? 0.0f : slope(1, 2);
+  // The long edge runs from the top vertex to the bottom one; the sign of the cross product says
+  // whether it lies left of the other two (for a flat top: whether v[0] is the left top vertex).
+  bool longLeft =
+      __int128(v[1].y - v[0].y) * (v[2].x - v[0].x) - __int128(v[1].x - v[0].x) * (v[2].y - v[0].y) < 0;
+  const QDRect& b = port->bounds;
+  // Only the rows inside the buffer are visited, each span computed from the vertices.
+  for (int64_t y = std::max<int64_t>(v[0].y, b.top), end = std::min<int64_t>(v[2].y, b.bottom); y < end; ++y) {
+    int64_t longX = column(0, 2, y), shortX = y < v[1].y ? column(0, 1, y) : column(1, 2, y);
+    int64_t left = longLeft ? longX : shortX, right = longLeft ? shortX : longX;
+    left = std::max<int64_t>(left, b.left);
+    right = std::min<int64_t>(right, b.right);
+    if (left < right) {
+      uint32_t* p = PixelAt(port, int32_t(left), int32_t(y));
+      std::fill(p, p + (right - left), pixel);
     }
-    if (longLeft) row(y, longX, shortX);
-    else row(y, shortX, longX);
-    longX += longStep;
-    shortX += shortStep;
   }
 }
 
@@ -178,24 +180,31 @@ void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedR
     uint32_t w = uint32_t(weight * 255.0 + 0.5);
     *p = MixPixel(rgb, *p, w > 255 ? 255 : w);
   };
-  bool steep = std::abs(v1 - v0) > std::abs(h1 - h0);
+  // Differences in 64 bits: end points may lie anywhere in the int32 range.
+  bool steep = std::llabs(int64_t(v1) - v0) > std::llabs(int64_t(h1) - h0);
   // Walk the major axis from its smaller end; the minor coordinate splits between two pixels.
-  int32_t a0 = steep ? v0 : h0, a1 = steep ? v1 : h1, b0 = steep ? h0 : v0, b1 = steep ? h1 : v1;
+  int64_t a0 = steep ? v0 : h0, a1 = steep ? v1 : h1, b0 = steep ? h0 : v0, b1 = steep ? h1 : v1;
   if (a1 < a0) {
     std::swap(a0, a1);
     std::swap(b0, b1);
   }
   double slope = a1 == a0 ? 0.0 : double(b1 - b0) / double(a1 - a0);
-  for (int32_t a = a0; a <= a1; ++a) {
-    double b = b0 + slope * (a - a0);
+  // Only the stretch of the major axis inside the buffer is walked.
+  const QDRect& bd = port->bounds;
+  int64_t from = std::max<int64_t>(a0, steep ? bd.top : bd.left);
+  int64_t to = std::min<int64_t>(a1, (steep ? bd.bottom : bd.right) - 1);
+  double minorLo = (steep ? bd.left : bd.top) - 1, minorHi = steep ? bd.right : bd.bottom;
+  for (int64_t a = from; a <= to; ++a) {
+    double b = double(b0) + slope * double(a - a0);
     double base = std::floor(b), frac = b - base;
-    int32_t ib = int32_t(base);
+    if (base < minorLo || base >= minorHi) continue;
+    int32_t ib = int32_t(base), ia = int32_t(a);
     if (steep) {
-      blend(ib, a, 1.0 - frac);
-      blend(ib + 1, a, frac);
+      blend(ib, ia, 1.0 - frac);
+      blend(ib + 1, ia, frac);
     } else {
-      blend(a, ib, 1.0 - frac);
-      blend(a, ib + 1, frac);
+      blend(ia, ib, 1.0 - frac);
+      blend(ia, ib + 1, frac);
     }
   }
 }

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "graphics/qd_layer.h"
+#include "graphics/packed_color.h"
 
 constexpr uint32_t kGridColor = 0x00CCFFFFu;
 constexpr uint32_t kGridPixel = 0xFFCCFFFFu;
@@ -40,8 +40,14 @@ QDPoint ClipSegmentEnd(const QDRect& rect, QDPoint p, QDPoint q);
 // Crossing of segment p0-p1 with the horizontal line v = edge (horizontalEdge) or the vertical
 // line h = edge, which must lie within [lo, hi] along the edge; (-1, -1) for none.
 QDPoint IntersectSegmentWithEdge(QDPoint p0, QDPoint p1, bool horizontalEdge, int32_t edge, int32_t lo, int32_t hi);
-// Flat triangle in the current buffer's coordinates, the pixel word written as given.
+// Flat triangle in the current buffer's coordinates, the pixel word written as given: rows from
+// the top vertex's up to, not including, the bottom vertex's; a row covers floor(x_left) up to,
+// not including, floor(x_right), each edge's x taken exactly at the row. Vertices may lie
+// anywhere in the int32 range; only the rows inside the buffer are visited.
 void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t pixel);
+// One pixel a step of the major axis, both ends included, the minor coordinate's coverage split
+// between the two pixels it falls between. End points may lie anywhere in the int32 range; only
+// the stretch of the major axis inside the buffer is walked.
 void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedRGB rgb);
 
 // White paper with 2-pixel grid lines every 32 pixels in rect of the current port (see the

@@ -1,10 +1,10 @@
-// The drawing wrappers, offscreen buffers, copies, phased fills and save/restore pairs.
-// Copies remember every lock state and colour they change and put each back.
+// The drawing wrappers, offscreen buffers, copies and phased fills. Copies remember every lock
+// state and colour they change and put each back; a phased fill draws through a clip region of
+// its own and hands the port its own clip back untouched.
 #include "graphics/qd_layer.h"
 
 #include "graphics/graphics_layer.h"
 #include "graphics/pixel_routines.h"
-#include "kernel/memory/memory_budget.h"
 
 namespace {
 
@@ -47,15 +47,6 @@ void PenPatGray() { PenPat(GrayPattern()); }
 void QDDrawDot(int32_t h, int32_t v) {
   QDMoveTo(h, v);
   QDLineTo(h, v);
-}
-
-RGBColor16 PackedRGBToRGBColor(PackedRGB rgb) {
-  auto widen = [](uint32_t c) { return uint16_t((c & 0xFF) << 8 | (c & 0xFF)); };
-  return RGBColor16{widen(rgb >> 16), widen(rgb >> 8), widen(rgb)};
-}
-
-PackedRGB RGBColorToPackedRGB(const RGBColor16& c) {
-  return uint32_t(c.red >> 8) << 16 | uint32_t(c.green >> 8) << 8 | uint32_t(c.blue >> 8);
 }
 
 void SetForeColorPacked(PackedRGB rgb) { RGBForeColor(PackedRGBToRGBColor(rgb)); }
@@ -182,82 +173,43 @@ void CopyGWorldOpColor(GWorldPtr src, const QDRect& r) {
   if (!dstWasLocked) UnlockGWorldPixels(dst);
 }
 
-void FillRectPixPatPhased(const PixPat* pat, int32_t h, int32_t v, const QDRect& r) {
+bool FillRectPixPatPhased(const PixPat* pat, int32_t h, int32_t v, const QDRect& r) {
   Port* port = GetPort();
-  if (!port || !pat || IsRectEmpty(r)) return;
-  RgnHandle oldClip = NewRgn();
-  if (!oldClip || !CopyRgn(port->clip, oldClip)) {
-    DisposeRgn(oldClip);
-    return;
-  }
-  QDRect portRect = port->portRect;
-  // Move the origin by (-h, -v): local (0, 0), where the pattern starts, lands on (h, v).
-  SetOrigin(portRect.left - h, portRect.top - v);
+  if (!port || !pat || IsRectEmpty(r)) return true;
+  RgnHandle movedClip = NewRgn();
+  if (!movedClip) return false;
+  RgnHandle ownClip = port->clip;
   QDRect moved = r;
   OffsetRect(&moved, -h, -v);
-  bool filled = false;
-  if (port->portRect.left != portRect.left - h || port->portRect.top != portRect.top - v) {
-    filled = false;  // the move would leave the coordinate range: draw nothing rather than misplace
-  } else if (RectWhollyInRgn(r, oldClip)) {
-    filled = RectRgn(port->clip, moved);
-  } else {
-    OffsetRgn(port->clip, -h, -v);
-    filled = true;
+  // The fill's clip in moved coordinates: the moved rectangle when r lies wholly in the clip,
+  // otherwise the clip moved alike.
+  bool wholly = RectWhollyInRgn(r, ownClip);
+  bool ready = wholly ? RectRgn(movedClip, moved) : CopyRgn(ownClip, movedClip);
+  if (ready && !wholly) OffsetRgn(movedClip, -h, -v);
+  QDRect portRect = port->portRect;
+  // Move the origin by (-h, -v): local (0, 0), where the pattern starts, lands on (h, v). A move
+  // that would leave the coordinate range is refused by SetOrigin: draw nothing rather than misplace.
+  SetOrigin(portRect.left - h, portRect.top - v);
+  if (ready && port->portRect.left == portRect.left - h && port->portRect.top == portRect.top - v) {
+    port->clip = movedClip;
+    FillCRect(moved, pat);
+    port->clip = ownClip;
   }
-  if (filled) FillCRect(moved, pat);
   SetOrigin(portRect.left, portRect.top);
-  CopyRgn(oldClip, port->clip);
-  DisposeRgn(oldClip);
+  DisposeRgn(movedClip);
+  return ready;
 }
 
-void FillRectPatternPhased(int32_t h, int32_t v, const QDRect& r) {
-  FillRectPixPatPhased(GraphicsGlobals().gridPattern16, h, v, r);
+bool FillRectPatternPhased(int32_t h, int32_t v, const QDRect& r) {
+  const PixPat* pat = GraphicsGlobals().gridPattern16;
+  return pat && FillRectPixPatPhased(pat, h, v, r);
 }
 
-void FillGridBackground(int32_t h, int32_t v, const QDRect& r) {
-  if (GraphicsGlobals().vectorUnit) FillGridFast(2 - h, -v, r);
-  else FillRectPixPatPhased(GraphicsGlobals().gridPattern32, h, v, r);
-}
-
-void SaveClipRect(ClipSave* record, const QDRect& r) {
-  record->saved = NewRgn();
-  if (record->saved) GetClip(record->saved);
-  ClipRect(r);
-}
-
-void RestoreClip(ClipSave* record) {
-  if (record->saved) {
-    SetClip(record->saved);
-    DisposeRgn(record->saved);
-    record->saved = nullptr;
-  } else if (Port* port = GetPort()) {
-    ClipRect(port->portRect);
+bool FillGridBackground(int32_t h, int32_t v, const QDRect& r) {
+  if (!GraphicsGlobals().vectorUnit) {
+    const PixPat* pat = GraphicsGlobals().gridPattern32;
+    return pat && FillRectPixPatPhased(pat, h, v, r);
   }
+  FillGridFast(2 - h, -v, r);
+  return true;
 }
-
-void SaveAndSetGWorld(GWorldSave* record, GWorldPtr gw) {
-  GetGWorld(&record->port, &record->device);
-  SetGWorld(gw, nullptr);
-}
-
-void RestoreGWorld(const GWorldSave* record) { SetGWorld(record->port, record->device); }
-
-PenState* SavePenState() {
-  auto* saved = static_cast<PenState*>(AllocMemory(sizeof(PenState)));
-  if (saved) GetPenState(saved);
-  return saved;
-}
-
-void RestorePenState(PenState* saved) {
-  if (!saved) return;
-  SetPenState(*saved);
-  FreeMemory(saved);
-}
-
-void SaveGWorldLockPixels(PixelsSave* record) {
-  record->gw = GetPort();
-  record->state = GetPixelsState(record->gw);
-  record->failed = !LockPixels(record->gw);
-}
-
-void RestorePixelsState(const PixelsSave* record) { SetPixelsState(record->gw, record->state); }

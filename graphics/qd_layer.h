@@ -1,19 +1,18 @@
 // The thin layer every drawing routine calls: drawing-layer wrappers taking 32-bit arguments
 // (coordinates pinned to int16, Boolean results as 0/1), colour packing, offscreen buffers and
-// their pixel access, copies with fixed colour state that restore lock states, the phased
-// pattern fills of the graph paper, and the save/restore pairs. Colours passed as one word are
-// PackedRGB 0x00RRGGBB; a 16-bit channel is (c << 8) | c of the 8-bit one.
+// their pixel access, copies with fixed colour state that restore lock states, and the phased
+// pattern fills of the graph paper. The packed colours and the save/restore pairs come with it.
 #pragma once
 
 #include <cstdint>
 
+#include "graphics/packed_color.h"
+#include "graphics/port_save.h"
 #include "platform/draw/copy_bits.h"
 #include "platform/draw/port.h"
 #include "platform/draw/region.h"
 #include "platform/draw/shapes.h"
 #include "platform/draw/text.h"
-
-using PackedRGB = uint32_t;
 
 // Plain wrappers.
 void QDMoveTo(int32_t h, int32_t v);
@@ -46,8 +45,6 @@ void SetBackColorWhite();
 void PenPatBlack();
 void PenPatGray();
 void QDDrawDot(int32_t h, int32_t v);  // one pen-sized dot
-RGBColor16 PackedRGBToRGBColor(PackedRGB rgb);
-PackedRGB RGBColorToPackedRGB(const RGBColor16& c);
 void SetForeColorPacked(PackedRGB rgb);
 // The 2D graph kinds call SetForeColorPacked by this name.
 inline void SetRGBForeIndex(PackedRGB rgb) { SetForeColorPacked(rgb); }
@@ -97,37 +94,14 @@ void CopyGWorldToPortSameRect(GWorldPtr gw, const QDRect& r);
 void CopyGWorldOpColor(GWorldPtr src, const QDRect& r);
 
 // Fills r of the current port with the pixel pattern so that pattern pixel (0, 0) lies at
-// (h, v) in port coordinates, within clip ∩ r; the port's origin and clip come back unchanged.
-void FillRectPixPatPhased(const PixPat* pat, int32_t h, int32_t v, const QDRect& r);
-// Pattern 250 (window scale) and the double-size paper (pattern 251, drawn by FillGridFast).
-void FillRectPatternPhased(int32_t h, int32_t v, const QDRect& r);
-void FillGridBackground(int32_t h, int32_t v, const QDRect& r);
+// (h, v) in port coordinates, within clip ∩ r; the port's origin and clip come back unchanged
+// whatever happens. False, drawing nothing, when memory is refused; true otherwise (a move
+// that would leave the coordinate range draws nothing as well).
+bool FillRectPixPatPhased(const PixPat* pat, int32_t h, int32_t v, const QDRect& r);
+// Pattern 250 (window scale) and the double-size paper (pattern 251, drawn by FillGridFast);
+// false when the pattern is missing or memory is refused.
+bool FillRectPatternPhased(int32_t h, int32_t v, const QDRect& r);
+bool FillGridBackground(int32_t h, int32_t v, const QDRect& r);
 // The 2D view axes code calls the two fills by these names.
-inline void FillOutsideRect(int32_t h, int32_t v, const QDRect& r) { FillRectPatternPhased(h, v, r); }
-inline void FillOutsideRectOffset(int32_t h, int32_t v, const QDRect& r) { FillGridBackground(h, v, r); }
-
-// Save/restore pairs.
-struct ClipSave {
-  RgnHandle saved;  // null when memory was refused: RestoreClip then opens the clip to the port
-};
-void SaveClipRect(ClipSave* record, const QDRect& r);
-void RestoreClip(ClipSave* record);
-
-struct GWorldSave {
-  CGrafPtr port;
-  void* device;
-};
-void SaveAndSetGWorld(GWorldSave* record, GWorldPtr gw);
-void RestoreGWorld(const GWorldSave* record);
-
-// A counted pen record, or null when memory is refused (RestorePenState(null) does nothing).
-PenState* SavePenState();
-void RestorePenState(PenState* saved);
-
-struct PixelsSave {
-  GWorldPtr gw;
-  uint8_t state;
-  bool failed;
-};
-void SaveGWorldLockPixels(PixelsSave* record);
-void RestorePixelsState(const PixelsSave* record);
+inline bool FillOutsideRect(int32_t h, int32_t v, const QDRect& r) { return FillRectPatternPhased(h, v, r); }
+inline bool FillOutsideRectOffset(int32_t h, int32_t v, const QDRect& r) { return FillGridBackground(h, v, r); }

@@ -34,13 +34,14 @@ void CopyBits(const Port* src, Port* dst, const QDRect& srcRect, const QDRect& d
   // Same port, same size: walk away from the overlap.
   bool upward = src == dst && sh == dh && dstRect.top > srcRect.top;
   bool leftward = src == dst && sw == dw && dstRect.left > srcRect.left;
+  RegionCursor clip;
   for (int32_t k = 0; k < dh; ++k) {
     int32_t i = upward ? dh - 1 - k : k;
     int32_t y = dstRect.top + i;
     int32_t sy = srcRect.top + ScaledIndex(i, dh, sh);
     if (sy < sb.top || sy >= sb.bottom) continue;
     const uint32_t* srow = draw_detail::RowAt(src, sy);
-    draw_detail::ForClippedSpan(dst, y, dstRect.left, dstRect.right, [&](uint32_t* p, int32_t a, int32_t c, int32_t) {
+    auto copySpan = [&](uint32_t* p, int32_t a, int32_t c, int32_t) {
       for (int32_t t = 0; t < c - a; ++t) {
         int32_t x = leftward ? c - 1 - t : a + t;
         int32_t sx = srcRect.left + ScaledIndex(x - dstRect.left, dw, sw);
@@ -49,6 +50,7 @@ void CopyBits(const Port* src, Port* dst, const QDRect& srcRect, const QDRect& d
         uint32_t* d = p + (x - a);
         *d = blend ? BlendPixel(s, *d, op) : (s & 0x00FFFFFFu);
       }
-    }, leftward);
+    };
+    draw_detail::ForClippedSpan(dst, clip, y, dstRect.left, dstRect.right, copySpan, leftward);
   }
 }

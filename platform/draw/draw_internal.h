@@ -1,6 +1,7 @@
 // Private helpers of the drawing layer: the one place that clips a row span to a port's bounds
 // and clip region. Every primitive draws through ForClippedSpan, which is what keeps all reads
-// and writes inside the buffer.
+// and writes inside the buffer; a drawing call walks its rows with one RegionCursor, so a fill
+// costs rows + clip bands, not rows x bands.
 #pragma once
 
 #include <algorithm>
@@ -15,16 +16,15 @@ inline int32_t FloorMod(int32_t a, int32_t m) {
   return r < 0 ? r + m : r;
 }
 
-inline uint32_t* RowAt(const Port* port, int32_t y) {
-  return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(port->pixels) +
-                                     int64_t(y - port->bounds.top) * port->rowBytes);
-}
+// The first pixel of row y, which must lie inside the port's bounds.
+inline uint32_t* RowAt(const Port* port, int32_t y) { return PixelAddress(port, port->bounds.left, y); }
 
 // Calls f(p, x0, x1, y) for every piece of the half-open span [x0, x1) of row y that lies inside
 // the port's bounds and clip, left to right (right to left when rightToLeft); p points at the
-// pixel of local column x0.
+// pixel of local column x0. `clip` follows the walk over the port's clip region.
 template <class F>
-void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f, bool rightToLeft = false) {
+void ForClippedSpan(const Port* port, RegionCursor& clip, int32_t y, int32_t x0, int32_t x1, F&& f,
+                    bool rightToLeft = false) {
   const QDRect& b = port->bounds;
   if (y < b.top || y >= b.bottom) return;
   x0 = std::max<int32_t>(x0, b.left);
@@ -36,7 +36,7 @@ void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f, 
     return;
   }
   int32_t n = 0;
-  const int16_t* spans = RegionSpansAt(port->clip, y, &n);
+  const int16_t* spans = RegionSpansAt(port->clip, y, &n, &clip);
   for (int32_t k = 0; k < n; ++k) {
     int32_t i = rightToLeft ? n - 1 - k : k;
     int32_t a = std::max<int32_t>(x0, spans[2 * i]);
@@ -45,12 +45,9 @@ void ForClippedSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, F&& f, 
   }
 }
 
-inline uint32_t PatternBitColor(const Pattern8& pat, int32_t x, int32_t y) {
-  return (pat.bits[FloorMod(y, 8)] >> (7 - FloorMod(x, 8))) & 1u;
-}
-
 // Applies a pattern transfer mode to the span: copy (bit ? fore : back), or (bit ? fore : keep),
 // xor (bit ? invert : keep), bic (bit ? back : keep). Written pixels carry alpha 0.
-void PatternSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, const Pattern8& pat, int32_t mode);
+void PatternSpan(const Port* port, RegionCursor& clip, int32_t y, int32_t x0, int32_t x1, const Pattern8& pat,
+                 int32_t mode);
 
 }  // namespace draw_detail

@@ -55,10 +55,11 @@ void DrawPicture(const Picture* picture, const QDRect& dst) {
   Port* port = GetPort();
   if (!port || !picture || EmptyRect(dst)) return;
   int32_t dw = RectWidth(dst), dh = RectHeight(dst);
+  RegionCursor clip;
   for (int32_t i = 0; i < dh; ++i) {
     int32_t sy = int32_t((int64_t(2 * i + 1) * picture->height) / (2 * int64_t(dh)));
     const uint32_t* srow = picture->pixels + size_t(sy) * size_t(picture->width);
-    draw_detail::ForClippedSpan(port, dst.top + i, dst.left, dst.right, [&](uint32_t* p, int32_t a, int32_t c, int32_t) {
+    auto laySpan = [&](uint32_t* p, int32_t a, int32_t c, int32_t) {
       for (int32_t x = a; x < c; ++x, ++p) {
         int32_t sx = int32_t((int64_t(2 * (x - dst.left) + 1) * picture->width) / (2 * int64_t(dw)));
         uint32_t s = srow[sx];
@@ -70,6 +71,7 @@ void DrawPicture(const Picture* picture, const QDRect& dst) {
         uint32_t outAlpha = alpha + ((under >> 24) * (255 - alpha) + 127) / 255;
         *p = (alpha == 255 ? s & 0x00FFFFFFu : MixPixel(s, under, alpha)) | outAlpha << 24;
       }
-    });
+    };
+    draw_detail::ForClippedSpan(port, clip, dst.top + i, dst.left, dst.right, laySpan);
   }
 }

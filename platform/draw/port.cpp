@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/draw/draw_internal.h"
-#include "platform/draw/shapes.h"
+#include "platform/draw/pattern.h"
 
 namespace {
 
@@ -119,17 +118,9 @@ void SetOrigin(int32_t h, int32_t v) {
 
 void GetPortBounds(const Port* port, QDRect* out) { *out = port ? port->portRect : QDRect{0, 0, 0, 0}; }
 
-void ClipRect(const QDRect& r) {
-  if (gCurrentPort) RectRgn(gCurrentPort->clip, r);
-}
-
-void GetClip(RgnHandle into) {
-  if (gCurrentPort && into) CopyRgn(gCurrentPort->clip, into);
-}
-
-void SetClip(const Region* from) {
-  if (gCurrentPort && from) CopyRgn(from, gCurrentPort->clip);
-}
+bool ClipRect(const QDRect& r) { return !gCurrentPort || RectRgn(gCurrentPort->clip, r); }
+bool GetClip(RgnHandle into) { return !gCurrentPort || !into || CopyRgn(gCurrentPort->clip, into); }
+bool SetClip(const Region* from) { return !gCurrentPort || !from || CopyRgn(from, gCurrentPort->clip); }
 
 void AddRectToDirtyRegion(Port* port, const QDRect& r) {
   if (!port || EmptyRect(r)) return;
@@ -179,7 +170,8 @@ uint32_t* PixelAddress(const Port* port, int32_t h, int32_t v) {
   if (!port) return nullptr;
   const QDRect& b = port->bounds;
   if (h < b.left || h >= b.right || v < b.top || v >= b.bottom) return nullptr;
-  return draw_detail::RowAt(port, v) + (h - port->bounds.left);
+  return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(port->pixels) + int64_t(v - b.top) * port->rowBytes) +
+         (h - b.left);
 }
 
 void GetCPixel(int32_t h, int32_t v, RGBColor16* c) {

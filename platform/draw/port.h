@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/draw/draw_memory.h"
+#include "platform/draw/pattern.h"
 #include "platform/draw/qd_geometry.h"
 #include "platform/draw/region.h"
 
@@ -15,11 +16,6 @@ struct RGBColor16 {
   uint16_t red;
   uint16_t green;
   uint16_t blue;
-};
-
-// An 8x8 one-bit pattern; row 0 first, the leftmost pixel in the high bit.
-struct Pattern8 {
-  uint8_t bits[8];
 };
 
 // Transfer modes: pattern modes for the pen and fills, source modes for text and copies.
@@ -94,10 +90,11 @@ uint32_t* GetPixBaseAddr(GWorldPtr gw);
 void SetOrigin(int32_t h, int32_t v);
 void GetPortBounds(const Port* port, QDRect* out);
 
-// Clip of the current port.
-void ClipRect(const QDRect& r);
-void GetClip(RgnHandle into);
-void SetClip(const Region* from);
+// Clip of the current port. Each answers false when memory is refused (the region written to
+// is then unchanged), true otherwise, no port or null region included.
+bool ClipRect(const QDRect& r);
+bool GetClip(RgnHandle into);
+bool SetClip(const Region* from);
 void AddRectToDirtyRegion(Port* port, const QDRect& r);
 
 // Colours of the current port. A 16-bit colour becomes the pixel channel c >> 8.

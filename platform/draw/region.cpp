@@ -254,17 +254,25 @@ void OffsetRgn(RgnHandle rgn, int32_t dh, int32_t dv) {
 bool EmptyRgn(const Region* rgn) { return rgn->count == 0; }
 QDRect RgnBBox(const Region* rgn) { return rgn->bbox; }
 
-const int16_t* RegionSpansAt(const Region* rgn, int32_t y, int32_t* count) {
+const int16_t* RegionSpansAt(const Region* rgn, int32_t y, int32_t* count, RegionCursor* cursor) {
   *count = 0;
   if (rgn->count == 0 || y < rgn->bbox.top || y >= rgn->bbox.bottom) return nullptr;
-  for (const int16_t* p = rgn->data; p < rgn->data + rgn->count; p += BandWords(p)) {
-    if (y < p[0]) return nullptr;
-    if (y < p[1]) {
-      *count = p[2];
-      return p + 3;
-    }
+  RegionCursor fresh;
+  RegionCursor& c = cursor ? *cursor : fresh;
+  // Bands before the cursor's band end at or above its top, so it still answers any row at or
+  // below that top, and any row at or below the last one asked.
+  if (c.band < 0 || c.band >= rgn->count || (y < c.row && y < rgn->data[c.band])) c.band = 0;
+  c.row = y;
+  const int16_t* p = rgn->data + c.band;
+  const int16_t* end = rgn->data + rgn->count;
+  for (; p < end; p += BandWords(p)) {
+    ++c.bandsRead;
+    if (y < p[1]) break;
   }
-  return nullptr;
+  c.band = int32_t(p - rgn->data);
+  if (p == end || y < p[0]) return nullptr;
+  *count = p[2];
+  return p + 3;
 }
 
 bool PtInRgn(QDPoint p, const Region* rgn) {

@@ -41,7 +41,17 @@ bool RectInRgn(const QDRect& r, const Region* rgn);
 // True when every pixel of a non-empty r lies in the region.
 bool RectWhollyInRgn(const QDRect& r, const Region* rgn);
 bool EqualRgn(const Region* a, const Region* b);
+// Where a walk over a region's rows has got to. A lookup starts from the band the previous one
+// stopped at whenever that band can still hold the row, so rows asked top to bottom cost
+// rows + bands in all, and bottom to top rows + one scan a band crossed. One cursor serves one
+// region, which must not change during the walk; a fresh cursor starts at the first band.
+struct RegionCursor {
+  int32_t band = 0;         // word offset of the first band whose bottom lies below `row`
+  int32_t row = INT32_MIN;  // the row of the last lookup
+  int64_t bandsRead = 0;    // band headers looked at, for the cost checks of tests and benchmarks
+};
 // The spans of row y as (left, right) pairs; *count = 0 when the row is outside the region.
-const int16_t* RegionSpansAt(const Region* rgn, int32_t y, int32_t* count);
+// cursor may be null (a lookup from the first band).
+const int16_t* RegionSpansAt(const Region* rgn, int32_t y, int32_t* count, RegionCursor* cursor = nullptr);
 // The region's invariants (see the top of this file); true when they hold.
 bool CheckRegion(const Region* rgn);

@@ -4,6 +4,7 @@
 // xor mode inverts every covered pixel exactly once.
 #include "platform/draw/shapes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -15,10 +16,6 @@ using draw_detail::FloorMod;
 using draw_detail::ForClippedSpan;
 
 namespace {
-
-const Pattern8 kBlack{{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
-const Pattern8 kGray{{0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55}};
-const Pattern8 kWhite{{0, 0, 0, 0, 0, 0, 0, 0}};
 
 #ifdef QV_RESOURCE_DIR
 std::string gResourceDir = QV_RESOURCE_DIR;
@@ -77,71 +74,79 @@ void DrawPenLine(Port* port, int32_t h0, int32_t v0, int32_t h1, int32_t v1) {
   if (pw <= 0 || ph <= 0) return;
   LineWalk lead(h0, v0, h1, v1), trail(h0, v0, h1, v1);
   int32_t vmin = lead.MinV(), vmax = lead.MaxV();
+  RegionCursor clip;
   for (int32_t y = vmin; y <= vmax + ph - 1; ++y) {
     int32_t a = std::max(y - ph + 1, vmin), b = std::min(y, vmax);
     int32_t loA, hiA, loB, hiB;
     trail.RunAt(a, &loA, &hiA);
     lead.RunAt(b, &loB, &hiB);
     int32_t lo = std::min(loA, loB), hi = std::max(hiA, hiB) + pw - 1;
-    draw_detail::PatternSpan(port, y, lo, hi + 1, port->pen.pattern, port->pen.mode);
+    draw_detail::PatternSpan(port, clip, y, lo, hi + 1, port->pen.pattern, port->pen.mode);
   }
 }
 
 void PatternRect(Port* port, const QDRect& r, const Pattern8& pat, int32_t mode) {
   if (EmptyRect(r)) return;
-  for (int32_t y = r.top; y < r.bottom; ++y) draw_detail::PatternSpan(port, y, r.left, r.right, pat, mode);
+  RegionCursor clip;
+  for (int32_t y = r.top; y < r.bottom; ++y) draw_detail::PatternSpan(port, clip, y, r.left, r.right, pat, mode);
 }
 
-void PixPatSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, const PixPat* pat) {
-  ForClippedSpan(port, y, x0, x1, [pat](uint32_t* p, int32_t a, int32_t c, int32_t yy) {
+void PixPatSpan(const Port* port, RegionCursor& clip, int32_t y, int32_t x0, int32_t x1, const PixPat* pat) {
+  ForClippedSpan(port, clip, y, x0, x1, [pat](uint32_t* p, int32_t a, int32_t c, int32_t yy) {
     const uint32_t* prow = pat->pixels + FloorMod(yy, pat->height) * pat->width;
     for (int32_t x = a; x < c; ++x) *p++ = prow[FloorMod(x, pat->width)] & 0x00FFFFFFu;
   });
 }
 
-// Calls span(y, x0, x1) for each row piece of the polygon's interior (pixel centres, even-odd).
+// Calls span(clip, y, x0, x1) for each row piece of the polygon's interior (pixel centres,
+// even-odd) within the port's rows. False, having drawn nothing, when the buffer of a row's edge
+// crossings (one a point at most) is refused.
 template <class F>
-void ScanPolygon(const QDPoint* pts, int32_t count, F&& span) {
-  if (count < 3 || count > kMaxPolygonPoints) return;
+bool ScanPolygon(const Port* port, const QDPoint* pts, int32_t count, F&& span) {
+  if (!pts || count < 3) return true;
   int32_t top = INT32_MAX, bottom = INT32_MIN;
   for (int32_t i = 0; i < count; ++i) {
     top = std::min<int32_t>(top, pts[i].v);
     bottom = std::max<int32_t>(bottom, pts[i].v);
   }
-  double xs[kMaxPolygonPoints];
+  top = std::max<int32_t>(top, port->bounds.top);
+  bottom = std::min<int32_t>(bottom, port->bounds.bottom);
+  if (top >= bottom) return true;
+  const DrawAllocator* alloc = CurrentDrawAllocator();
+  auto* xs = static_cast<double*>(alloc->alloc(size_t(count) * sizeof(double)));
+  if (!xs) return false;
+  RegionCursor clip;
   for (int32_t y = top; y < bottom; ++y) {
     double yc = y + 0.5;
     int32_t n = 0;
     for (int32_t i = 0; i < count; ++i) {
       const QDPoint& p = pts[i];
-      const QDPoint& q = pts[(i + 1) % count];
+      const QDPoint& q = pts[i + 1 < count ? i + 1 : 0];
       if (p.v == q.v) continue;
       double ylo = std::min(p.v, q.v), yhi = std::max(p.v, q.v);
       if (yc < ylo || yc >= yhi) continue;
-      double x = p.h + (yc - p.v) * double(q.h - p.h) / double(q.v - p.v);
-      int32_t k = n++;
-      while (k > 0 && xs[k - 1] > x) {
-        xs[k] = xs[k - 1];
-        --k;
-      }
-      xs[k] = x;
+      xs[n++] = p.h + (yc - p.v) * double(q.h - p.h) / double(q.v - p.v);
     }
+    std::sort(xs, xs + n);
     for (int32_t i = 0; i + 1 < n; i += 2) {
       int32_t a = int32_t(std::ceil(xs[i] - 0.5)), c = int32_t(std::ceil(xs[i + 1] - 0.5));
-      if (a < c) span(y, a, c);
+      if (a < c) span(clip, y, a, c);
     }
   }
+  alloc->release(xs);
+  return true;
 }
 
 }  // namespace
 
 namespace draw_detail {
 
-void PatternSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, const Pattern8& pat, int32_t mode) {
+void PatternSpan(const Port* port, RegionCursor& clip, int32_t y, int32_t x0, int32_t x1, const Pattern8& pat,
+                 int32_t mode) {
   uint32_t fore = ColorToPixel(port->foreColor), back = ColorToPixel(port->backColor);
-  ForClippedSpan(port, y, x0, x1, [&](uint32_t* p, int32_t a, int32_t c, int32_t yy) {
+  ForClippedSpan(port, clip, y, x0, x1, [&](uint32_t* p, int32_t a, int32_t c, int32_t yy) {
     for (int32_t x = a; x < c; ++x, ++p) {
-      uint32_t bit = PatternBitColor(pat, x, yy);
+      uint32_t bit = PatternBit(pat, x, yy);
       switch (mode) {
         case kPatOr: if (bit) *p = fore; break;
         case kPatXor: if (bit) *p = (*p ^ 0x00FFFFFFu) & 0x00FFFFFFu; break;
@@ -153,10 +158,6 @@ void PatternSpan(const Port* port, int32_t y, int32_t x0, int32_t x1, const Patt
 }
 
 }  // namespace draw_detail
-
-const Pattern8& BlackPattern() { return kBlack; }
-const Pattern8& GrayPattern() { return kGray; }
-const Pattern8& WhitePattern() { return kWhite; }
 
 void MoveTo(int32_t h, int32_t v) {
   if (Port* port = GetPort()) port->pen.location = MakePoint(h, v);
@@ -200,7 +201,7 @@ void PenNormal() {
   if (!port) return;
   port->pen.size = QDPoint{1, 1};
   port->pen.mode = kPatCopy;
-  port->pen.pattern = kBlack;
+  port->pen.pattern = BlackPattern();
 }
 
 void GetPenState(PenState* state) {
@@ -226,46 +227,50 @@ void FrameRect(const QDRect& r) {
     PatternRect(port, r, pat, mode);
     return;
   }
+  RegionCursor clip;
   for (int32_t y = r.top; y < r.bottom; ++y) {
     if (y < r.top + ph || y >= r.bottom - ph) {
-      draw_detail::PatternSpan(port, y, r.left, r.right, pat, mode);
+      draw_detail::PatternSpan(port, clip, y, r.left, r.right, pat, mode);
     } else {
-      draw_detail::PatternSpan(port, y, r.left, r.left + pw, pat, mode);
-      draw_detail::PatternSpan(port, y, r.right - pw, r.right, pat, mode);
+      draw_detail::PatternSpan(port, clip, y, r.left, r.left + pw, pat, mode);
+      draw_detail::PatternSpan(port, clip, y, r.right - pw, r.right, pat, mode);
     }
   }
 }
 
 void EraseRect(const QDRect& r) {
-  if (Port* port = GetPort()) PatternRect(port, r, kWhite, kPatCopy);
+  if (Port* port = GetPort()) PatternRect(port, r, WhitePattern(), kPatCopy);
 }
 
 void InvertRect(const QDRect& r) {
-  if (Port* port = GetPort()) PatternRect(port, r, kBlack, kPatXor);
+  if (Port* port = GetPort()) PatternRect(port, r, BlackPattern(), kPatXor);
 }
 
 void FillRect(const QDRect& r, const Pattern8& pat) {
   if (Port* port = GetPort()) PatternRect(port, r, pat, kPatCopy);
 }
 
-void PaintPoly(const QDPoint* points, int32_t count) {
+bool PaintPoly(const QDPoint* points, int32_t count) {
   Port* port = GetPort();
-  if (!port) return;
-  ScanPolygon(points, count, [port](int32_t y, int32_t a, int32_t c) {
-    draw_detail::PatternSpan(port, y, a, c, port->pen.pattern, port->pen.mode);
+  if (!port) return true;
+  return ScanPolygon(port, points, count, [port](RegionCursor& clip, int32_t y, int32_t a, int32_t c) {
+    draw_detail::PatternSpan(port, clip, y, a, c, port->pen.pattern, port->pen.mode);
   });
 }
 
 void FillCRect(const QDRect& r, const PixPat* pat) {
   Port* port = GetPort();
   if (!port || !pat || EmptyRect(r)) return;
-  for (int32_t y = r.top; y < r.bottom; ++y) PixPatSpan(port, y, r.left, r.right, pat);
+  RegionCursor clip;
+  for (int32_t y = r.top; y < r.bottom; ++y) PixPatSpan(port, clip, y, r.left, r.right, pat);
 }
 
-void FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat) {
+bool FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat) {
   Port* port = GetPort();
-  if (!port || !pat) return;
-  ScanPolygon(points, count, [port, pat](int32_t y, int32_t a, int32_t c) { PixPatSpan(port, y, a, c, pat); });
+  if (!port || !pat) return true;
+  return ScanPolygon(port, points, count, [port, pat](RegionCursor& clip, int32_t y, int32_t a, int32_t c) {
+    PixPatSpan(port, clip, y, a, c, pat);
+  });
 }
 
 PixPatHandle NewPixPat(int32_t width, int32_t height) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/draw/pattern.h"
 #include "platform/draw/port.h"
 
 // A pixel pattern: a width x height tile of 0xAARRGGBB pixels (alpha ignored when drawing).
@@ -15,10 +16,6 @@ struct PixPat {
   const DrawAllocator* alloc;
 };
 using PixPatHandle = PixPat*;
-
-const Pattern8& BlackPattern();
-const Pattern8& GrayPattern();
-const Pattern8& WhitePattern();
 
 void MoveTo(int32_t h, int32_t v);
 void Move(int32_t dh, int32_t dv);
@@ -37,12 +34,12 @@ void FrameRect(const QDRect& r);   // outline inside r, pen-sized, pen pattern a
 void EraseRect(const QDRect& r);   // back colour
 void InvertRect(const QDRect& r);  // RGB inverted, alpha 0
 void FillRect(const QDRect& r, const Pattern8& pat);  // pattern copy
-// A closed polygon of count points (up to kMaxPolygonPoints); a pixel is inside when its centre is
-// (even-odd rule), so the polygon of a rectangle's corners covers exactly that rectangle.
-constexpr int32_t kMaxPolygonPoints = 256;
-void PaintPoly(const QDPoint* points, int32_t count);
+// A closed polygon of any number of points; a pixel is inside when its centre is (even-odd
+// rule), so the polygon of a rectangle's corners covers exactly that rectangle. False, drawing
+// nothing, when the memory for the polygon's edge crossings is refused; true otherwise.
+bool PaintPoly(const QDPoint* points, int32_t count);
 void FillCRect(const QDRect& r, const PixPat* pat);
-void FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat);
+bool FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat);
 
 // A pixel pattern of the given size, all pixels 0; null when refused or the size is not positive.
 PixPatHandle NewPixPat(int32_t width, int32_t height);

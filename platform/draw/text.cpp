@@ -1,6 +1,7 @@
 // Text drawing: each glyph's coverage bitmap goes through the port's clipped spans.
 #include "platform/draw/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/draw/draw_internal.h"
@@ -15,20 +16,21 @@ void DrawGlyph(Port* port, uint8_t c) {
     FontMetrics m;
     FontGetMetrics(port->textFont, port->textSize, port->textFace, &m);
     uint32_t back = ColorToPixel(port->backColor);
+    auto fillSpan = [back](uint32_t* p, int32_t a, int32_t b, int32_t) { std::fill(p, p + (b - a), back); };
+    RegionCursor clip;
     for (int32_t y = penV - m.ascent; y < penV + m.descent; ++y)
-      draw_detail::ForClippedSpan(port, y, penH, penH + advance, [back](uint32_t* p, int32_t a, int32_t b, int32_t) {
-        for (int32_t x = a; x < b; ++x) *p++ = back;
-      });
+      draw_detail::ForClippedSpan(port, clip, y, penH, penH + advance, fillSpan);
   }
   GlyphCoverage g;
   if (FontRenderGlyph(port->textFont, port->textSize, port->textFace, c, &g)) {
     uint32_t ink = ColorToPixel(port->textMode == kSrcBic ? port->backColor : port->foreColor);
     bool invert = port->textMode == kSrcXor;
     int32_t x0 = penH + g.left;
+    RegionCursor clip;
     for (int32_t r = 0; r < g.rows; ++r) {
       const uint8_t* cov = g.coverage + int64_t(r) * g.pitch;
       int32_t y = penV - g.top + r;
-      draw_detail::ForClippedSpan(port, y, x0, x0 + g.width, [&](uint32_t* p, int32_t a, int32_t b, int32_t) {
+      draw_detail::ForClippedSpan(port, clip, y, x0, x0 + g.width, [&](uint32_t* p, int32_t a, int32_t b, int32_t) {
         for (int32_t x = a; x < b; ++x, ++p) {
           uint32_t k = cov[x - x0];
           if (k == 0) continue;

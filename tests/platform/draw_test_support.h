@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/draw/port.h"
 
@@ -33,7 +34,6 @@ class Canvas {
   GWorldPtr gw() const { return gw_; }
   uint32_t At(int32_t h, int32_t v) const { return *PixelAddress(gw_, h, v); }
   void Set(int32_t h, int32_t v, uint32_t pixel) { *PixelAddress(gw_, h, v) = pixel; }
-  // Calls f(h, v) for every pixel, row by row.
   template <class F>
   void ForEach(F f) const {
     for (int32_t v = gw_->bounds.top; v < gw_->bounds.bottom; ++v)
@@ -55,11 +55,12 @@ class Canvas {
     return out;
   }
   std::string Map(uint32_t ink = kBlackPixel) const { return Map({{ink, '#'}}); }
-  int32_t Count(uint32_t pixel) const {
-    int32_t n = 0;
-    ForEach([&](int32_t h, int32_t v) { n += At(h, v) == pixel; });
-    return n;
+  std::vector<uint32_t> Pixels(uint32_t mask = 0xFFFFFFFFu) const {
+    std::vector<uint32_t> out;
+    ForEach([&](int32_t h, int32_t v) { out.push_back(At(h, v) & mask); });
+    return out;
   }
+  int32_t Count(uint32_t pixel) const { return int32_t(Where(pixel).size()); }
   // The pixels equal to `pixel`, or with equal false the ones that differ from it.
   Points Where(uint32_t pixel, bool equal = true) const {
     Points s;
@@ -73,21 +74,17 @@ class Canvas {
   GWorldPtr gw_;
 };
 
-// Refuses the N-th request (1-based) and every one after it; counts live blocks. A Refusal
-// installs it for its scope (n = 0 refuses nothing).
+// While a Refusal lives, the drawing layer's requests go here: the N-th request (1-based) and
+// every later one are refused (n = 0 refuses nothing), and live blocks are counted.
 struct FailingAllocator {
-  static inline int32_t failAt = 0;
-  static inline int32_t calls = 0;
-  static inline int32_t live = 0;
+  static inline int32_t failAt = 0, calls = 0, live = 0;
   static void* Alloc(size_t bytes) {
-    ++calls;
-    if (failAt > 0 && calls >= failAt) return nullptr;
+    if (++calls >= failAt && failAt > 0) return nullptr;
     ++live;
     return std::malloc(bytes == 0 ? 1 : bytes);
   }
   static void Release(void* p) {
-    if (!p) return;
-    --live;
+    live -= p != nullptr;
     std::free(p);
   }
   static void Arm(int32_t n) {

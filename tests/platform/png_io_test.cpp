@@ -1,4 +1,5 @@
-// PNG export and import: exact round trips (alpha kept or made opaque) and refused bad input.
+// PNG export and import: exact round trips (alpha kept or made opaque), file and memory alike,
+// and bad input or refused memory failing cleanly, without leaks or reads past the input.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,7 +24,6 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 }  // namespace
 
-// Without alpha every pixel reads back opaque with the same colour; file and memory agree.
 TEST(PngFiles, BufferWrittenAndReadBackIsIdentical) {
   draw_test::Canvas canvas(5, 3, 10, 20);
   uint32_t value = 0x01020304u;
@@ -33,15 +33,12 @@ TEST(PngFiles, BufferWrittenAndReadBackIsIdentical) {
     ASSERT_TRUE(WritePortPng(path.c_str(), canvas.gw(), keepAlpha));
     std::vector<uint8_t> bytes = ReadAll(path);
     PngImage fromFile, fromMemory;
-    ASSERT_TRUE(ReadPngFile(path.c_str(), &fromFile));
-    ASSERT_TRUE(ReadPngMemory(bytes.data(), bytes.size(), &fromMemory));
-    ASSERT_EQ(fromFile.width, 5);
-    ASSERT_EQ(fromFile.height, 3);
-    canvas.ForEach([&](int h, int v) {
-      uint32_t want = keepAlpha ? canvas.At(h, v) : 0xFF000000u | (canvas.At(h, v) & 0xFFFFFFu);
-      EXPECT_EQ(fromFile.pixels[(v - 20) * 5 + h - 10], want) << keepAlpha;
-    });
-    EXPECT_TRUE(std::equal(fromFile.pixels, fromFile.pixels + 15, fromMemory.pixels));
+    ASSERT_TRUE(ReadPngFile(path.c_str(), &fromFile) && ReadPngMemory(bytes.data(), bytes.size(), &fromMemory));
+    ASSERT_EQ(std::make_pair(fromFile.width, fromFile.height), std::make_pair(5, 3));
+    std::vector<uint32_t> want = canvas.Pixels();
+    for (uint32_t& px : want) px |= keepAlpha ? 0 : 0xFF000000u;  // RGB files read opaque
+    EXPECT_EQ(std::vector<uint32_t>(fromFile.pixels, fromFile.pixels + 15), want) << keepAlpha;
+    EXPECT_EQ(std::vector<uint32_t>(fromMemory.pixels, fromMemory.pixels + 15), want) << keepAlpha;
     FreePngImage(&fromMemory);
     FreePngImage(&fromFile);
   }
@@ -62,8 +59,6 @@ TEST(PngFiles, BadInputIsRefusedCleanly) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(n));
     EXPECT_FALSE(ReadPngMemory(cut.data(), cut.size(), &image)) << n;
   }
-  EXPECT_TRUE(ReadPngMemory(bytes.data(), bytes.size(), &image));
-  FreePngImage(&image);
   uint32_t px = 0;
   EXPECT_FALSE(WritePngFile(path.c_str(), &px, 0, 1, 4, true));
   EXPECT_FALSE(WritePngFile(path.c_str(), &px, 2, 1, 4, true));  // rows shorter than the width
