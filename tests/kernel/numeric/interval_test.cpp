@@ -251,7 +251,8 @@ TEST(IntervalArithmetic, AnglesOfBoxes) {
 
 TEST(IntervalArithmetic, ModuloEnclosesTheFlooredModulo) {
   ExpectAll({
-      {"loose through dependency", Call(IntervalMod, {0, 10}, {3, 3}), {-9, 10}},
+      {"many branches: the range of the divisor", Call(IntervalMod, {0, 10}, {3, 3}), {0, 3}},
+      {"one branch: the corners", Call(IntervalMod, {3.5, 5}, {3, 3}), {0.5, 2}},
       // 49 * (1/49) rounds below 1; the floored quotient of 49/49 is 1 and the modulo 0.
       {"exact quotient", Call(IntervalMod, {49, 49}, {49, 49}), {0, 0}},
       {"negative divisor", Call(IntervalMod, {7, 7}, {-3, -3}), {-2, -2}},
