@@ -141,20 +141,12 @@ void ComplexIntervalLog10(CI& out, const CI& z) {
 
 namespace {
 
-// The point square root takes its own branch on the real axis, exactly (sqrt x, 0) for x >= 0
-// and (0, sqrt(-x)) for x < 0; the polar formula would leave cos(pi/2) = 6e-17 in place of 0.
-CI SqrtOnRealAxis(const Interval& re0) {
-  const Interval re = IntervalIsWrapped(re0) ? kWholeLine : re0;
-  const bool nonNegative = re.hi >= 0.0, negative = re.lo < 0.0;
-  return {{negative ? 0.0 : std::sqrt(re.lo), nonNegative ? std::sqrt(re.hi) : 0.0},
-          {nonNegative ? 0.0 : std::sqrt(-re.hi), negative ? std::sqrt(-re.lo) : 0.0}};
-}
-
 inline bool HoldsZero(const Interval& a) {
   return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
 }
 
-inline CI Hull(const CI& a, const CI& b) { return {ValueOf(IntervalHull, a.re, b.re), ValueOf(IntervalHull, a.im, b.im)}; }
+// The point root's parts at (x, y) for y >= 0: the real part and the magnitude of the other.
+inline Complex RootParts(double x, double y) { return ValueOf(ComplexSqrt, Complex{x, y}); }
 
 }  // namespace
 
@@ -163,16 +155,18 @@ void ComplexIntervalSqrt(CI& out, const CI& z) {
     out = kUndefinedComplexInterval;
     return;
   }
-  const CI axis = SqrtOnRealAxis(z.re);
-  if (ComplexIntervalIsReal(z)) {
-    Finish(out, axis.re, axis.im);
-    return;
-  }
-  const Interval r = Apply<IntervalSqrt>(Hypot(z.re, z.im));
-  const Interval t = Mul(kHalf, Angle(z));
-  CI polar{Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t))};
-  if (HoldsZero(z.im)) polar = Hull(polar, axis);  // the point root takes the axis's own branch
-  Finish(out, polar.re, polar.im);
+  // The root's real part sqrt((|z| + x) / 2) rises with x and with |y|; the other part's size
+  // sqrt((|z| - x) / 2) falls with x and rises with |y|, and takes the sign of y, +0 counting as
+  // positive. So corners bound both, each computed as the point root computes it, exactly on the
+  // real axis and without the cancellation of a polar form.
+  const Interval x = IntervalIsWrapped(z.re) ? kWholeLine : z.re;
+  const Interval y = IntervalIsWrapped(z.im) ? kWholeLine : z.im;
+  const double yMin = HoldsZero(y) ? 0.0 : std::min(std::fabs(y.lo), std::fabs(y.hi));
+  const double yMax = std::max(std::fabs(y.lo), std::fabs(y.hi));
+  const Interval re{RootParts(x.lo, yMin).re, RootParts(x.hi, yMax).re};
+  const double imLo = y.lo < 0.0 ? -RootParts(x.lo, -y.lo).im : RootParts(x.hi, yMin).im;
+  const double imHi = y.hi >= 0.0 ? RootParts(x.lo, y.hi).im : -RootParts(x.hi, -y.hi).im;
+  Finish(out, re, Interval{imLo, imHi});
 }
 
 void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
@@ -305,13 +299,22 @@ CI AsinCore(const CI& z) {
           Apply<IntervalAsinh>(Sub(Mul(r.minus.re, r.plus.im), Mul(r.minus.im, r.plus.re)))};
 }
 
-// f(1 / z) for the inverse reciprocal functions. As at a point, a real rectangle is approached
-// from above, its reciprocal from below, where f takes the conjugate of its value above.
+// f(1 / z) for the inverse reciprocal functions. As at a point, the real axis is approached from
+// above, so its reciprocals from below, where f takes the conjugate of its value above: a real
+// rectangle takes that conjugate, and one that only reaches the axis adds it to its own result.
 template <void (*F)(CI&, const CI&)>
 void OfReciprocal(CI& out, const CI& z) {
-  CI r;
-  F(r, Over(kComplexOne, z));
-  if (ComplexIntervalIsReal(z) && !ComplexIntervalIsReal(r)) r.im = Neg(r.im);
+  const bool real = ComplexIntervalIsReal(z);
+  CI r = real ? kComplexOne : ValueOf(F, Over(kComplexOne, z));
+  if (real || HoldsZero(z.im)) {
+    const CI axis = ValueOf(F, Over(kComplexOne, CI{z.re, kZero}));
+    const CI below{axis.re, ComplexIntervalIsReal(axis) ? axis.im : Neg(axis.im)};
+    if (ComplexIntervalIsUndefined(r) || ComplexIntervalIsUndefined(below)) {
+      r = kUndefinedComplexInterval;
+    } else {
+      r = real ? below : CI{ValueOf(IntervalHull, r.re, below.re), ValueOf(IntervalHull, r.im, below.im)};
+    }
+  }
   Finish(out, r.re, r.im);
 }
 

@@ -544,7 +544,7 @@ void IntervalAsech(Interval& out, const Interval& a) {
     out = kUndefinedInterval;
     return;
   }
-  Set(out, Arcsech(a.hi), Arcsech(a.lo));
+  Set(out, Arcsech(a.hi), Arcsech(a.lo + 0.0));  // a zero low end is approached from above: +inf
 }
 
 void IntervalAcsch(Interval& out, const Interval& a) {

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "kernel/numeric/complex.h"
 #include "kernel/numeric/complex_interval.h"
@@ -155,8 +158,8 @@ struct ContainmentChecker {
     points = 0;
   }
 
-  bool Encloses(const Interval& r, double v) const {
-    const double s = relative * std::fabs(v) + absolute + 1e-300;
+  bool Encloses(const Interval& r, double v, double scale) const {
+    const double s = relative * scale + absolute + 1e-300;
     return IntervalIsWrapped(r) ? (v >= r.lo - s || v <= r.hi + s) : (r.lo - s <= v && v <= r.hi + s);
   }
 
@@ -171,15 +174,21 @@ struct ContainmentChecker {
     if (std::isnan(v)) pointUndefined = true;
     if (!std::isfinite(v) || IntervalIsUndefined(r)) return;
     ++defined;
-    if (!Encloses(r, v)) Fail(describe, ": value outside " + Fmt(v) + " " + Show(r));
+    if (!Encloses(r, v, std::fabs(v))) Fail(describe, ": value outside " + Fmt(v) + " " + Show(r));
   }
 
+  // A rectangle's parts are formulas of both parts of the operands, so their rounding scales
+  // with the largest magnitude in play, which a small part of the value does not show.
   template <typename Describe>
   void Expect(const ComplexInterval& r, const Complex& v, Describe describe) {
     ++points;
     if (!std::isfinite(v.re) || !std::isfinite(v.im) || ComplexIntervalIsUndefined(r)) return;
     ++defined;
-    if (!Encloses(r.re, v.re) || !Encloses(r.im, v.im)) Fail(describe, ": value outside " + Show(v) + " " + Show(r));
+    double scale = std::max(std::fabs(v.re), std::fabs(v.im));
+    for (double b : {r.re.lo, r.re.hi, r.im.lo, r.im.hi}) {
+      if (std::isfinite(b)) scale = std::max(scale, std::fabs(b));
+    }
+    if (!Encloses(r.re, v.re, scale) || !Encloses(r.im, v.im, scale)) Fail(describe, ": value outside " + Show(v) + " " + Show(r));
   }
 
   // After the points of one operand set: undefined only where a point is, or a rule allows it.
@@ -189,6 +198,134 @@ struct ContainmentChecker {
       Fail(describe, ": undefined although every sampled point has a value");
     }
   }
+};
+
+// Rectangles whose functions may not overflow anywhere, where a total function has a value.
+inline bool Moderate(const ComplexInterval& z) {
+  const auto within = [](const Interval& a) { return !IntervalIsWrapped(a) && std::fabs(a.lo) <= 700 && std::fabs(a.hi) <= 700; };
+  return within(z.re) && within(z.im);
+}
+
+// Random operands for the containment sweeps: ordinary boxes of every width (degenerate, at
+// poles, +-1, 0 of either sign, +-infinity), wrapped ones, and rectangles of two boxes.
+class BoxSampler {
+ public:
+  explicit BoxSampler(uint64_t seed) : rng_(seed) {}
+
+  double Uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng_); }
+  size_t Index(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
+  bool Chance(double p) { return Uniform(0, 1) < p; }
+
+  double Anchor() {
+    static const double kAnchors[] = {0.0, -0.0, 1, -1, 0.5, -0.5, 2, -2, 3, -3, kPi / 2, -kPi / 2, kPi,
+                                      -kPi, 2 * kPi, 4.71238898038469, 0.46163214496836234, -1.5, -2.5,
+                                      -1.5040830082644554, 3.8317059702075123, 1e-300, 1e-8, 10, -10,
+                                      100, 710, -710, 1e10, -1e10, 1e15, kPositiveInfinity, -kPositiveInfinity};
+    return kAnchors[Index(std::size(kAnchors))];
+  }
+
+  double Value() {
+    if (Chance(0.55)) return Anchor();
+    const double magnitude = std::pow(10.0, Uniform(-3, 3));
+    return Chance(0.5) ? magnitude : -magnitude;
+  }
+
+  // Ordinary boxes of every width and wrapped ones, about one in five.
+  Interval Box(bool ordinaryOnly = false) {
+    const size_t kind = Index(10);
+    if (kind == 0) {
+      const double v = Value();
+      return {v, v};
+    }
+    if (kind <= 6 || ordinaryOnly) {
+      static const double kWidths[] = {1e-9, 1e-3, 0.1, 0.5, 1, 2, 5, 50, 1e6, kPositiveInfinity};
+      const double a = Value(), w = kWidths[Index(std::size(kWidths))];
+      if (std::isinf(a)) return a > 0 ? Interval{Value(), kPositiveInfinity} : Interval{-kPositiveInfinity, Value()};
+      Interval b = Chance(0.5) ? Interval{a, a + w} : Interval{a - w, a};
+      if (b.lo > b.hi) std::swap(b.lo, b.hi);
+      return b;
+    }
+    double a = Value(), b = Value();
+    if (a > b) std::swap(a, b);
+    // Wrapped: x >= b or x <= a. An infinite end would leave one half without real points, a
+    // form no operation produces from ordinary operands.
+    if (kind == 7 || a == b || std::isinf(a) || std::isinf(b)) return {a, b};
+    return {b, a};
+  }
+
+  // Rectangles of two such boxes, half of them exactly real (with either zero); finite bounds
+  // stay within 1000, where the rounding of the bounds stays below the checker's slack.
+  ComplexInterval Rectangle() {
+    const size_t kind = Index(4);
+    return {Part(), kind == 0 ? Interval{0.0, 0.0} : kind == 1 ? Interval{-0.0, -0.0} : Part()};
+  }
+
+  // Points of a rectangle: its parts' first points paired (corners, and the real axis with
+  // either zero when the rectangle reaches it), then random pairs.
+  void Points(const ComplexInterval& z, int count, std::vector<Complex>& points) {
+    Points(z.re, count, re_);
+    Points(z.im, count, im_);
+    points.clear();
+    for (size_t i = 0; i < std::min<size_t>(re_.size(), 4); ++i) {
+      for (size_t j = 0; j < std::min<size_t>(im_.size(), 4); ++j) points.push_back({re_[i], im_[j]});
+    }
+    if (re_.empty() || im_.empty()) return;
+    for (int k = 0; k < count; ++k) points.push_back({re_[Index(re_.size())], im_[Index(im_.size())]});
+  }
+
+  // Points of the set the box stands for: its finite bounds (a zero bound approached from
+  // inside: +0 at the low end, -0 at the high end), both zeros when 0 lies inside or the box is
+  // [0, 0], and random points of each half of a wrapped box.
+  void Points(const Interval& box, int count, std::vector<double>& points) {
+    points.clear();
+    if (std::isfinite(box.lo)) points.push_back(box.lo == 0.0 ? 0.0 : box.lo);
+    if (std::isfinite(box.hi)) points.push_back(box.hi == 0.0 ? -0.0 : box.hi);
+    if (Holds(box, 0.0) && box.lo != 0.0 && box.hi != 0.0) {
+      points.push_back(0.0);
+      points.push_back(-0.0);
+    }
+    // An unbounded side reaches well past its finite end (and past 0) for sure.
+    const bool wrapped = IntervalIsWrapped(box);
+    if (std::isfinite(box.hi) && (wrapped || box.lo == -kPositiveInfinity)) points.push_back(box.hi - 10 * (1 + std::fabs(box.hi)));
+    if (std::isfinite(box.lo) && (wrapped || box.hi == kPositiveInfinity)) points.push_back(box.lo + 10 * (1 + std::fabs(box.lo)));
+    for (int i = 0; i < count; ++i) {
+      Interval part = box;
+      if (wrapped) part = i % 2 == 0 ? Interval{box.lo, kPositiveInfinity} : Interval{-kPositiveInfinity, box.hi};
+      const double v = Inside(part);
+      if (std::isfinite(v)) points.push_back(v);  // [inf, inf] has no real points
+    }
+  }
+
+ private:
+  double Inside(const Interval& b) {
+    // Towards an infinite end the points lie near the finite one or run far past it, across 0
+    // if it lies there.
+    const double finiteEnd = std::isfinite(b.lo) ? b.lo : std::isfinite(b.hi) ? b.hi : 0.0;
+    const double scale = Chance(0.5) ? 1.0 : 1 + std::fabs(finiteEnd);
+    const double spread = std::pow(10.0, Uniform(-3, 12)) * scale;
+    double v;
+    if (std::isinf(b.lo) && std::isinf(b.hi)) {
+      v = Chance(0.5) ? spread : -spread;
+    } else if (std::isinf(b.lo)) {
+      v = b.hi - spread;
+    } else if (std::isinf(b.hi)) {
+      v = b.lo + spread;
+    } else {
+      const double u = Uniform(0, 1);
+      v = b.lo * (1 - u) + b.hi * u;
+    }
+    return std::min(std::max(v, b.lo), b.hi);
+  }
+
+  Interval Part() {
+    for (;;) {
+      const Interval b = Box();
+      if (!(std::fabs(b.lo) > 1e3 && std::isfinite(b.lo)) && !(std::fabs(b.hi) > 1e3 && std::isfinite(b.hi))) return b;
+    }
+  }
+
+  std::mt19937_64 rng_;
+  std::vector<double> re_, im_;
 };
 
 }  // namespace interval_test
