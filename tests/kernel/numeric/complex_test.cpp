@@ -35,46 +35,46 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   const Complex undefined = kUndefinedComplex;
   struct Case { const char* what; Complex got; Complex want; };
   const Case cases[] = {
-      {"ln(-1 - 0i) keeps +pi", Call(ComplexLn, {-1, -0.0}), {0, kPi}},
-      {"arg(-1 - 0i)", Call(ComplexArg, {-1, -0.0}), {kPi, 0}},
-      {"abs(3 + 4i)", Call(ComplexAbs, {3, 4}), {5, 0}},
-      {"sqrt(-4 - 0i)", Call(ComplexSqrt, {-4, -0.0}), {0, 2}},
-      {"sqrt(-3 + 4i)", Call(ComplexSqrt, {-3, 4}), {1, 2}},
-      {"0^0", Call(ComplexPower, {0, 0}, {0, 0}), {1, 0}},
-      {"0^-1", Call(ComplexPower, {0, 0}, {-1, 0}), {kPositiveInfinity, 0}},
-      {"i^3", Call(ComplexPower, {0, 1}, {3, 0}), {0, -1}},
-      {"(-i)^3", Call(ComplexPower, {0, -1}, {3, 0}), {0, 1}},
-      {"i^101 by the exact fix-up", Call(ComplexPower, {0, 1}, {101, 0}), {0, 1}},
-      {"(-2)^101 real", Call(ComplexPower, {-2, 0}, {101, 0}), {-0x1p101, 0}},
-      {"10^-2", Call(ComplexPower, {10, 0}, {-2, 0}), {0.01, 0}},
-      {"10^22, exact in doubles", Call(ComplexPower, {10, 0}, {22, 0}), {1e22, 0}},
-      {"(1+i)^2", Call(ComplexPower, {1, 1}, {2, 0}), {0, 2}},
-      {"undefined^0 stays undefined", Call(ComplexPower, undefined, {0, 0}), undefined},
-      {"floor(2.5 + 0.1i)", Call(ComplexFloor, {2.5, 0.1}), undefined},
-      {"floor(2.5 - 0i)", Call(ComplexFloor, {2.5, -0.0}), {2, 0}},
-      {"sign(i)", Call(ComplexSign, {0, 1}), undefined},
-      {"min takes the top when below", Call(ComplexMin, {2, 0}, {1, 0}), {1, 0}},
-      {"min off the axis", Call(ComplexMin, {1, 0}, {2, 1e-300}), undefined},
-      {"min of undefined and 2", Call(ComplexMin, {kUndefinedReal, 0}, {2, 0}), undefined},
-      {"max of 2 and undefined", Call(ComplexMax, {2, 0}, {kUndefinedReal, 0}), undefined},
-      {"min keeps an infinite operand", Call(ComplexMin, {2, 0}, {-kPositiveInfinity, 0}), {-kPositiveInfinity, 0}},
-      {"mod(7i, 3)", Call(ComplexMod, {0, 7}, {3, 0}), undefined},
-      {"hypot off the axis", Call(ComplexHypot, {3, 0}, {4, 1}), undefined},
-      {"angle of (-1, -1) in [0, 2 pi)", Call(ComplexAtan2, {-1, 0}, {-1, 0}), {3.9269908169872414, 0}},
-      {"besselj off the axis", Call(ComplexBesselJ, {0, 0}, {1, 1}), undefined},
-      {"1/(0+0i) is not a number", Call(ComplexDivide, {1, 0}, {0, 0}), undefined},
-      {"(1+2i)/(3+4i)", Call(ComplexDivide, {1, 2}, {3, 4}), {11.0 / 25, 2.0 / 25}},
-      {"(x+i)(x-i) is exactly real", {0, Call(ComplexMultiply, {1.1, 1}, {1.1, -1}).im}, {0, 0}},
+      {"ln(-1 - 0i) keeps +pi", ValueOf(ComplexLn, {-1, -0.0}), {0, kPi}},
+      {"arg(-1 - 0i)", ValueOf(ComplexArg, {-1, -0.0}), {kPi, 0}},
+      {"abs(3 + 4i)", ValueOf(ComplexAbs, {3, 4}), {5, 0}},
+      {"sqrt(-4 - 0i)", ValueOf(ComplexSqrt, {-4, -0.0}), {0, 2}},
+      {"sqrt(-3 + 4i)", ValueOf(ComplexSqrt, {-3, 4}), {1, 2}},
+      {"0^0", ValueOf(ComplexPower, {0, 0}, {0, 0}), {1, 0}},
+      {"0^-1", ValueOf(ComplexPower, {0, 0}, {-1, 0}), {kPositiveInfinity, 0}},
+      {"i^3", ValueOf(ComplexPower, {0, 1}, {3, 0}), {0, -1}},
+      {"(-i)^3", ValueOf(ComplexPower, {0, -1}, {3, 0}), {0, 1}},
+      {"i^101 by the exact fix-up", ValueOf(ComplexPower, {0, 1}, {101, 0}), {0, 1}},
+      {"(-2)^101 real", ValueOf(ComplexPower, {-2, 0}, {101, 0}), {-0x1p101, 0}},
+      {"10^-2", ValueOf(ComplexPower, {10, 0}, {-2, 0}), {0.01, 0}},
+      {"10^22, exact in doubles", ValueOf(ComplexPower, {10, 0}, {22, 0}), {1e22, 0}},
+      {"(1+i)^2", ValueOf(ComplexPower, {1, 1}, {2, 0}), {0, 2}},
+      {"undefined^0 stays undefined", ValueOf(ComplexPower, undefined, {0, 0}), undefined},
+      {"floor(2.5 + 0.1i)", ValueOf(ComplexFloor, {2.5, 0.1}), undefined},
+      {"floor(2.5 - 0i)", ValueOf(ComplexFloor, {2.5, -0.0}), {2, 0}},
+      {"sign(i)", ValueOf(ComplexSign, {0, 1}), undefined},
+      {"min takes the top when below", ValueOf(ComplexMin, {2, 0}, {1, 0}), {1, 0}},
+      {"min off the axis", ValueOf(ComplexMin, {1, 0}, {2, 1e-300}), undefined},
+      {"min of undefined and 2", ValueOf(ComplexMin, {kUndefinedReal, 0}, {2, 0}), undefined},
+      {"max of 2 and undefined", ValueOf(ComplexMax, {2, 0}, {kUndefinedReal, 0}), undefined},
+      {"min keeps an infinite operand", ValueOf(ComplexMin, {2, 0}, {-kPositiveInfinity, 0}), {-kPositiveInfinity, 0}},
+      {"mod(7i, 3)", ValueOf(ComplexMod, {0, 7}, {3, 0}), undefined},
+      {"hypot off the axis", ValueOf(ComplexHypot, {3, 0}, {4, 1}), undefined},
+      {"angle of (-1, -1) in [0, 2 pi)", ValueOf(ComplexAtan2, {-1, 0}, {-1, 0}), {3.9269908169872414, 0}},
+      {"besselj off the axis", ValueOf(ComplexBesselJ, {0, 0}, {1, 1}), undefined},
+      {"1/(0+0i) is not a number", ValueOf(ComplexDivide, {1, 0}, {0, 0}), undefined},
+      {"(1+2i)/(3+4i)", ValueOf(ComplexDivide, {1, 2}, {3, 4}), {11.0 / 25, 2.0 / 25}},
+      {"(x+i)(x-i) is exactly real", {0, ValueOf(ComplexMultiply, {1.1, 1}, {1.1, -1}).im}, {0, 0}},
       // One fused multiply-add a part: (1 + 2^-30)^2 - 1 keeps its 2^-60 (by hand).
-      {"fused product", Call(ComplexSquare, {1 + 0x1p-30, 1}), {0x1p-29 + 0x1p-60, 2 + 0x1p-29}},
-      {"acot(-1) = atan(-1), pi below the real 3 pi/4", Call(ComplexAcot, {-1, 0}), {-kPi / 4, 0}},
-      {"acot 0 = pi/2, as the real one", Call(ComplexAcot, {0, 0}), {kPi / 2, 0}},
+      {"fused product", ValueOf(ComplexSquare, {1 + 0x1p-30, 1}), {0x1p-29 + 0x1p-60, 2 + 0x1p-29}},
+      {"acot(-1) = atan(-1), pi below the real 3 pi/4", ValueOf(ComplexAcot, {-1, 0}), {-kPi / 4, 0}},
+      {"acot 0 = pi/2, as the real one", ValueOf(ComplexAcot, {0, 0}), {kPi / 2, 0}},
   };
   for (const Case& c : cases) EXPECT_TRUE(Exactly(c.got, c.want)) << c.what;
   const double ln2PlusRoot3 = 1.3169578969248167;  // ln(2 + sqrt 3), hand-computed
-  EXPECT_TRUE(Near(Call(ComplexAcos, {2, 0}), Std(0, -ln2PlusRoot3), 1e-15));
-  EXPECT_TRUE(Near(Call(ComplexPower, {-8, 0}, {1.0 / 3, 0}), Std(1, std::sqrt(3.0)), 1e-15));
-  EXPECT_TRUE(Near(Call(ComplexLog10, {-100, 0}), Std(2, kPi / std::log(10.0)), 1e-15));
+  EXPECT_TRUE(Near(ValueOf(ComplexAcos, {2, 0}), Std(0, -ln2PlusRoot3), 1e-15));
+  EXPECT_TRUE(Near(ValueOf(ComplexPower, {-8, 0}, {1.0 / 3, 0}), Std(1, std::sqrt(3.0)), 1e-15));
+  EXPECT_TRUE(Near(ValueOf(ComplexLog10, {-100, 0}), Std(2, kPi / std::log(10.0)), 1e-15));
   Complex r;
   ComplexRealOver(r, 2.0, {0, 1});
   EXPECT_TRUE(Exactly(r, {0, -2}));
@@ -85,12 +85,12 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
 // argument, not from how |z + sqrt(z^2 - 1)| = 1 happens to round. acosh(-0.683) from
 // libquadmath.
 TEST(ComplexArithmetic, AcoshAndAsechTakeTheirBranchFromTheArgumentNotFromRounding) {
-  EXPECT_TRUE(Exactly(Call(ComplexAcosh, {-0.683, 0}), {0, 2.3226583510625236}));
+  EXPECT_TRUE(Exactly(ValueOf(ComplexAcosh, {-0.683, 0}), {0, 2.3226583510625236}));
   for (int i = -999; i <= 999; ++i) {
     const double x = i / 1000.0;
-    EXPECT_TRUE(Near(Call(ComplexAcosh, {x, 0}), Std(0, std::acos(x)), 1e-15)) << x;
+    EXPECT_TRUE(Near(ValueOf(ComplexAcosh, {x, 0}), Std(0, std::acos(x)), 1e-15)) << x;
     const double y = 1.0 + (i + 1000) / 500.0;  // (1, 5)
-    EXPECT_TRUE(Near(Call(ComplexAsech, {y, 0}), Std(0, -std::acos(1.0 / y)), 1e-15)) << y;
+    EXPECT_TRUE(Near(ValueOf(ComplexAsech, {y, 0}), Std(0, -std::acos(1.0 / y)), 1e-15)) << y;
   }
 }
 
@@ -113,11 +113,11 @@ TEST(ComplexArithmetic, InverseFunctionsTakeTheirRealCutsFromAbove) {
   for (const Case& c : cases) {
     for (double x : {-1e6, -7.0, -2.0, -1.5, -0.683, -0.3, 0.25, 0.5, 0.9, 1.5, 2.0, 5.0, 1e6}) {
       const Std want = c.library(c.ofReciprocal ? Std(1.0 / x, -0.0) : Std(x, 0.0));
-      for (double zero : {0.0, -0.0}) EXPECT_TRUE(Near(Call(c.f, {x, zero}), want, 1e-14)) << c.name << " at " << x;
+      for (double zero : {0.0, -0.0}) EXPECT_TRUE(Near(ValueOf(c.f, {x, zero}), want, 1e-14)) << c.name << " at " << x;
     }
   }
-  EXPECT_TRUE(Near(Call(ComplexAcos, {-2, 0}), Std(kPi, -1.3169578969248167), 1e-15));
-  EXPECT_TRUE(Near(Call(ComplexAcosh, {-2, 0}), Std(1.3169578969248167, kPi), 1e-15));
+  EXPECT_TRUE(Near(ValueOf(ComplexAcos, {-2, 0}), Std(kPi, -1.3169578969248167), 1e-15));
+  EXPECT_TRUE(Near(ValueOf(ComplexAcosh, {-2, 0}), Std(1.3169578969248167, kPi), 1e-15));
 }
 
 // Where the logarithmic forms cancel (|q| near 1 inside ln q, or z + sqrt(z^2 + 1) for large
@@ -145,7 +145,7 @@ TEST(ComplexArithmetic, InverseFunctionsStayWithinAFewUlpsWhereLogarithmsCancel)
       {ComplexSqrt, {-1, 1e-10}, {5.0000000000000002e-11, 1}},
   };
   for (const Case& c : cases) {
-    const Complex got = Call(c.f, c.z);
+    const Complex got = ValueOf(c.f, c.z);
     EXPECT_LE(UlpsApart(got.re, c.want.re), 4u) << Show(c.z) << ": " << Show(got);
     EXPECT_LE(UlpsApart(got.im, c.want.im), 4u) << Show(c.z) << ": " << Show(got);
   }
@@ -160,7 +160,7 @@ TEST(ComplexArithmetic, AgreesWithAnIndependentLibraryOffTheCuts) {
       // Every cut of these functions lies on an axis (1/z maps the axes to themselves).
       const Complex z{coord(rng), coord(rng)};
       if (std::fabs(z.re) < 1e-3 || std::fabs(z.im) < 1e-3) continue;
-      const auto ok = Near(Call(c.point, z), c.library(Std(z.re, z.im)), c.tolerance);
+      const auto ok = Near(ValueOf(c.point, z), c.library(Std(z.re, z.im)), c.tolerance);
       if (!ok && ++failures) ADD_FAILURE() << c.name << " at " << Show(z) << ": " << ok.message();
     }
   }
@@ -173,14 +173,14 @@ TEST(ComplexArithmetic, PowerAgreesWithTheLibraryAndSatisfiesIdentities) {
     const Complex z{coord(rng), coord(rng)}, w{coord(rng), coord(rng)};
     if (std::fabs(z.im) < 1e-3) continue;  // the cut of ln
     const Std zs(z.re, z.im), ws(w.re, w.im);
-    EXPECT_TRUE(Near(Call(ComplexPower, z, w), std::pow(zs, ws), 1e-12));
+    EXPECT_TRUE(Near(ValueOf(ComplexPower, z, w), std::pow(zs, ws), 1e-12));
     const Complex n{std::round(coord(rng) * 3), 0};  // whole exponents: repeated multiplication
-    EXPECT_TRUE(Near(Call(ComplexPower, z, n), std::pow(zs, n.re), 1e-12)) << n.re;
-    EXPECT_TRUE(Near(Call(ComplexExp, Call(ComplexLn, z)), zs, 1e-14));
-    const Complex s2 = Call(ComplexSquare, Call(ComplexSin, z)), c2 = Call(ComplexSquare, Call(ComplexCos, z));
+    EXPECT_TRUE(Near(ValueOf(ComplexPower, z, n), std::pow(zs, n.re), 1e-12)) << n.re;
+    EXPECT_TRUE(Near(ValueOf(ComplexExp, ValueOf(ComplexLn, z)), zs, 1e-14));
+    const Complex s2 = ValueOf(ComplexSquare, ValueOf(ComplexSin, z)), c2 = ValueOf(ComplexSquare, ValueOf(ComplexCos, z));
     EXPECT_TRUE(Near({s2.re + c2.re, s2.im + c2.im}, Std(1, 0), 1e-12));
-    EXPECT_TRUE(Near(Call(ComplexMultiply, z, w), zs * ws, 1e-15));
-    EXPECT_TRUE(Near(Call(ComplexDivide, z, w), zs / ws, 1e-15));
+    EXPECT_TRUE(Near(ValueOf(ComplexMultiply, z, w), zs * ws, 1e-15));
+    EXPECT_TRUE(Near(ValueOf(ComplexDivide, z, w), zs / ws, 1e-15));
   }
 }
 
@@ -189,10 +189,10 @@ TEST(ComplexArithmetic, RealOnlyOperationsMatchTheRealFunctions) {
   std::uniform_real_distribution<double> coord(-20, 20);
   for (int i = 0; i < 500; ++i) {
     const double x = coord(rng), y = coord(rng);
-    EXPECT_TRUE(Exactly(Call(ComplexMod, {x, 0}, {y, 0}), {FlooredMod(x, y), 0}));
-    EXPECT_TRUE(Exactly(Call(ComplexFactorial, {x, 0}), {Factorial(x), 0}));
-    EXPECT_TRUE(Exactly(Call(ComplexBesselJ, {std::fabs(y), 0}, {x, 0}), {BesselJv(std::fabs(y), x), 0}));
-    EXPECT_TRUE(Exactly(Call(ComplexMod, {x, 0}, {y, 0.5}), kUndefinedComplex));
+    EXPECT_TRUE(Exactly(ValueOf(ComplexMod, {x, 0}, {y, 0}), {FlooredMod(x, y), 0}));
+    EXPECT_TRUE(Exactly(ValueOf(ComplexFactorial, {x, 0}), {Factorial(x), 0}));
+    EXPECT_TRUE(Exactly(ValueOf(ComplexBesselJ, {std::fabs(y), 0}, {x, 0}), {BesselJv(std::fabs(y), x), 0}));
+    EXPECT_TRUE(Exactly(ValueOf(ComplexMod, {x, 0}, {y, 0.5}), kUndefinedComplex));
   }
 }
 
@@ -221,7 +221,7 @@ TEST(ComplexArithmetic, RealArgumentsInsideTheRealDomainGiveExactlyTheRealValue)
       // Outside the domain; or a reciprocal at 0, which the unscaled quotient leaves undefined.
       if (std::isnan(want) || (x == 0.0 && std::isinf(want))) continue;
       for (double zero : {0.0, -0.0}) {
-        const Complex got = Call(c.point, Complex{x, zero});
+        const Complex got = ValueOf(c.point, Complex{x, zero});
         if ((got.im != 0.0 || UlpsApart(got.re, want) > 4) && failures++ < 4) {
           ADD_FAILURE() << c.name << "(" << Fmt(x) << ") = " << Show(got) << ", the real function " << Fmt(want);
         }
@@ -232,12 +232,12 @@ TEST(ComplexArithmetic, RealArgumentsInsideTheRealDomainGiveExactlyTheRealValue)
   // whole exponent.
   for (double a : {-65.0, -2.0, -0.5, 0.0, 1e-200, 0.1, 3.0, 64.0, 1e200, kPositiveInfinity}) {
     for (double b : {-100.0, -3.0, -0.5, 0.0, 1.5, 2.0, 7.0, 65.0, 1e200}) {
-      EXPECT_TRUE(Exactly(Call(ComplexMultiply, {a, 0}, {b, 0}), {a * b, 0})) << a << " " << b;
+      EXPECT_TRUE(Exactly(ValueOf(ComplexMultiply, {a, 0}, {b, 0}), {a * b, 0})) << a << " " << b;
       if (b != 0.0) {
-        EXPECT_TRUE(Exactly(Call(ComplexDivide, {a, 0}, {b, 0}), {a / b, 0})) << a << " " << b;
+        EXPECT_TRUE(Exactly(ValueOf(ComplexDivide, {a, 0}, {b, 0}), {a / b, 0})) << a << " " << b;
       }
       if (a >= 0.0 || IsWholeNumber(b)) {
-        const Complex p = Call(ComplexPower, {a, 0}, {b, 0});
+        const Complex p = ValueOf(ComplexPower, {a, 0}, {b, 0});
         EXPECT_TRUE(p.im == 0.0 && UlpsApart(p.re, std::pow(a, b)) <= 4) << a << "^" << b << " = " << Show(p);
       }
     }

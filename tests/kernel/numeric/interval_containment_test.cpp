@@ -59,7 +59,7 @@ TEST(IntervalContainment, EveryUnaryOperationEnclosesItsPointValues) {
     ContainmentChecker check{c.name, c.relative};
     for (int i = 0; i < 1500 && check.failures == 0; ++i) {
       const Interval box = s.Box();
-      const Interval r = Call(c.f, box);
+      const Interval r = ValueOf(c.f, box);
       s.Points(box, 16, xs);
       check.Start();
       for (double x : xs) check.Expect(r, c.point(x), [&] { return Show(box) + " at " + Fmt(x); });
@@ -77,7 +77,7 @@ struct BinaryCase {
   bool ordinaryOnly = false;  // the operation's caller guarantees ordinary operands
 };
 
-bool DivisionRefuses(const Interval& a, const Interval& b) { return ZeroTimesUnbounded(a, Call(IntervalReciprocal, b)); }
+bool DivisionRefuses(const Interval& a, const Interval& b) { return ZeroTimesUnbounded(a, ValueOf(IntervalReciprocal, b)); }
 
 // A negative base with exponents of a whole range: its points with whole exponents have values
 // (every double past 2^53 is whole), yet the operation has no enclosure for the range.
@@ -112,7 +112,7 @@ TEST(IntervalContainment, EveryBinaryOperationEnclosesItsPointValues) {
     ContainmentChecker check{c.name};
     for (int i = 0; i < 800 && check.failures == 0; ++i) {
       const Interval a = s.Box(c.ordinaryOnly), b = s.Box(c.ordinaryOnly);
-      const Interval r = Call(c.f, a, b);
+      const Interval r = ValueOf(c.f, a, b);
       s.Points(a, 8, xs);
       s.Points(b, 8, ys);
       if (ys.empty()) continue;
@@ -134,7 +134,7 @@ TEST(IntervalContainment, HullsHoldEveryOperand) {
   std::vector<double> points;
   for (int i = 0; i < 1500 && check.failures == 0; ++i) {
     const Interval a = s.Box(), b = s.Box();
-    const Interval r = Call(IntervalHull, a, b);
+    const Interval r = ValueOf(IntervalHull, a, b);
     for (const Interval& operand : {a, b}) {
       s.Points(operand, 6, points);
       for (double x : points) check.Expect(r, x, [&] { return Show(a) + " ; " + Show(b) + " at " + Fmt(x); });
@@ -154,7 +154,7 @@ TEST(IntervalContainment, TruthOperationsEncloseTheirPointValues) {
   const Interval truths[] = {kTruthFalse, kTruthTrue, kTruthUndecided};
   for (const Interval& a : truths) {
     for (const Interval& b : truths) {
-      const Interval andR = Call(IntervalTruthAnd, a, b), orR = Call(IntervalTruthOr, a, b);
+      const Interval andR = ValueOf(IntervalTruthAnd, a, b), orR = ValueOf(IntervalTruthOr, a, b);
       for (double x : {a.lo, a.hi}) {
         for (double y : {b.lo, b.hi}) {
           EXPECT_TRUE(Holds(andR, x == 1 && y == 1 ? 1.0 : 0.0));
@@ -172,7 +172,7 @@ TEST(IntervalContainment, RationalPowersEncloseTheRealRoots) {
   for (int i = 0; i < 3000 && check.failures == 0; ++i) {
     const Interval x = s.Box();
     const double q = static_cast<double>(s.Index(7)) - 3.0, p = static_cast<double>(s.Index(9)) - 4.0;
-    const Interval r = Call(IntervalRationalPower, x, Interval{q, q}, Interval{p, p});
+    const Interval r = ValueOf(IntervalRationalPower, x, Interval{q, q}, Interval{p, p});
     auto describe = [&] { return Show(x) + " p=" + Fmt(p) + " q=" + Fmt(q); };
     s.Points(x, 12, xs);
     check.Start();
@@ -196,7 +196,7 @@ TEST(IntervalContainment, BesselEnclosesEveryOrderAndArgument) {
       const double lo = s.Uniform(-40, 40);  // mostly short boxes, where turning points matter
       x = {lo, lo + s.Uniform(0, 3)};
     }
-    const Interval r = Call(IntervalBesselJ, n, x);
+    const Interval r = ValueOf(IntervalBesselJ, n, x);
     s.Points(x, 6, xs);
     check.Start();
     for (double v : xs) {

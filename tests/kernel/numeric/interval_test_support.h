@@ -1,7 +1,7 @@
-// Shared helpers of the interval, complex and complex-interval tests: an operation called for its
-// value, exact comparison that treats every undefined value alike, membership of a possibly
-// wrapped interval, ulp distance, round-trip number text for messages, the one table of complex
-// functions with their box, real and library forms, and the checker of the containment sweeps.
+// Shared helpers of the interval, complex and complex-interval tests: exact comparison that
+// treats every undefined value alike, membership of a possibly wrapped interval, ulp distance,
+// round-trip number text for messages, the one table of complex functions with their box, real
+// and library forms, and the sampler and checker of the containment sweeps.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,11 +36,6 @@ inline std::string Show(const Interval& a) { return "[" + Fmt(a.lo) + ", " + Fmt
 inline std::string Show(const Complex& z) { return "(" + Fmt(z.re) + ", " + Fmt(z.im) + ")"; }
 inline std::string Show(const ComplexInterval& z) { return "(" + Show(z.re) + ", " + Show(z.im) + ")"; }
 
-template <typename R, typename... A>
-R Call(void (*f)(R&, const A&...), const A&... a) {
-  return ValueOf(f, a...);
-}
-
 // x in the set r stands for: lo <= x <= hi, or x >= lo or x <= hi when r is wrapped.
 inline bool Holds(const Interval& r, double v) {
   return IntervalIsWrapped(r) ? (v >= r.lo || v <= r.hi) : (r.lo <= v && v <= r.hi);
@@ -58,9 +53,8 @@ inline ::testing::AssertionResult Same(const Interval& got, const Interval& want
 }
 
 inline ::testing::AssertionResult Same(const ComplexInterval& got, const ComplexInterval& want) {
-  const bool undefinedBoth = ComplexIntervalIsUndefined(got) && ComplexIntervalIsUndefined(want);
-  if (undefinedBoth || (!ComplexIntervalIsUndefined(got) && !ComplexIntervalIsUndefined(want) &&
-                        SameValue(got.re, want.re) && SameValue(got.im, want.im))) {
+  const bool gotUndefined = ComplexIntervalIsUndefined(got), wantUndefined = ComplexIntervalIsUndefined(want);
+  if (gotUndefined || wantUndefined ? gotUndefined && wantUndefined : SameValue(got.re, want.re) && SameValue(got.im, want.im)) {
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want);
