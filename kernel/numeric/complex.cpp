@@ -281,7 +281,7 @@ Complex AcoshCore(const Complex& z) {
 Complex AtanhCore(const Complex& z) {
   const double ax = std::fabs(z.re), y = z.im;
   const double d = std::hypot(1.0 - ax, y);
-  // Next to +-1, 4|x| / d^2 would overflow; there the two logarithms have the same sign.
+  // Next to +-1, 4|x| / d^2 would overflow; there ln |1 + |x| + iy| - ln d adds two positive terms.
   const double re = d < 1e-150 ? 0.5 * (std::log(std::hypot(1.0 + ax, y)) - std::log(d))
                                : 0.25 * std::log1p(4.0 * (ax / d) / d);
   const double im = 0.5 * std::atan2(y, 0.5 * ((1.0 - z.re) * (1.0 + z.re) - y * y));

@@ -1,6 +1,6 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
-// operations, so every rectangle result contains the image of the operand rectangles; where a
-// point formula branches on a sign, the hull of the branches it may reach. A real rectangle in a
+// operations, so every rectangle result contains the image of the operand rectangles; the square
+// root, monotone in each part, takes the point root at its corners. A real rectangle in a
 // function's real domain gets the real interval operation and [0, 0], as its points get real
 // values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/numeric/complex_interval.h"

@@ -1,9 +1,8 @@
-// Real special functions beyond the system math library: the Bessel function of
-// the first kind of real order J_v(x) with its helpers (Airy functions, J0, J1,
-// log-gamma, polynomial evaluation, cube root). Thresholds, constants and
-// coefficient tables are the published ones, unchanged. Errors never throw: they
-// set the process-wide MathErrorCode and return 0, an overflow value or NaN. Every
-// other result travels with its value, so concurrent callers never share one.
+// Real special functions beyond the system math library: the Bessel function of the first kind
+// of real order J_v(x) with its helpers (Airy functions, J0, J1, log-gamma, polynomial evaluation,
+// cube root). Thresholds, constants and coefficient tables are the published ones, unchanged.
+// Errors never throw: they set the process-wide MathErrorCode and return 0, an overflow value or
+// NaN. Every other result travels with its value, so concurrent callers never share one.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,6 @@
 
 #include "kernel/numeric/complex.h"
 #include "kernel/numeric/elementary_functions.h"
-#include "kernel/numeric/special_functions.h"
 #include "tests/kernel/numeric/interval_test_support.h"
 
 namespace {
@@ -36,34 +35,24 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   struct Case { const char* what; Complex got; Complex want; };
   const Case cases[] = {
       {"ln(-1 - 0i) keeps +pi", ValueOf(ComplexLn, {-1, -0.0}), {0, kPi}},
-      {"arg(-1 - 0i)", ValueOf(ComplexArg, {-1, -0.0}), {kPi, 0}},
-      {"abs(3 + 4i)", ValueOf(ComplexAbs, {3, 4}), {5, 0}},
       {"sqrt(-4 - 0i)", ValueOf(ComplexSqrt, {-4, -0.0}), {0, 2}},
       {"sqrt(-3 + 4i)", ValueOf(ComplexSqrt, {-3, 4}), {1, 2}},
       {"0^0", ValueOf(ComplexPower, {0, 0}, {0, 0}), {1, 0}},
-      {"0^-1", ValueOf(ComplexPower, {0, 0}, {-1, 0}), {kPositiveInfinity, 0}},
       {"i^3", ValueOf(ComplexPower, {0, 1}, {3, 0}), {0, -1}},
-      {"(-i)^3", ValueOf(ComplexPower, {0, -1}, {3, 0}), {0, 1}},
       {"i^101 by the exact fix-up", ValueOf(ComplexPower, {0, 1}, {101, 0}), {0, 1}},
       {"(-2)^101 real", ValueOf(ComplexPower, {-2, 0}, {101, 0}), {-0x1p101, 0}},
-      {"10^-2", ValueOf(ComplexPower, {10, 0}, {-2, 0}), {0.01, 0}},
       {"10^22, exact in doubles", ValueOf(ComplexPower, {10, 0}, {22, 0}), {1e22, 0}},
       {"(1+i)^2", ValueOf(ComplexPower, {1, 1}, {2, 0}), {0, 2}},
       {"undefined^0 stays undefined", ValueOf(ComplexPower, undefined, {0, 0}), undefined},
       {"floor(2.5 + 0.1i)", ValueOf(ComplexFloor, {2.5, 0.1}), undefined},
       {"floor(2.5 - 0i)", ValueOf(ComplexFloor, {2.5, -0.0}), {2, 0}},
-      {"sign(i)", ValueOf(ComplexSign, {0, 1}), undefined},
       {"min takes the top when below", ValueOf(ComplexMin, {2, 0}, {1, 0}), {1, 0}},
       {"min off the axis", ValueOf(ComplexMin, {1, 0}, {2, 1e-300}), undefined},
       {"min of undefined and 2", ValueOf(ComplexMin, {kUndefinedReal, 0}, {2, 0}), undefined},
-      {"max of 2 and undefined", ValueOf(ComplexMax, {2, 0}, {kUndefinedReal, 0}), undefined},
       {"min keeps an infinite operand", ValueOf(ComplexMin, {2, 0}, {-kPositiveInfinity, 0}), {-kPositiveInfinity, 0}},
       {"mod(7i, 3)", ValueOf(ComplexMod, {0, 7}, {3, 0}), undefined},
-      {"hypot off the axis", ValueOf(ComplexHypot, {3, 0}, {4, 1}), undefined},
       {"angle of (-1, -1) in [0, 2 pi)", ValueOf(ComplexAtan2, {-1, 0}, {-1, 0}), {3.9269908169872414, 0}},
-      {"besselj off the axis", ValueOf(ComplexBesselJ, {0, 0}, {1, 1}), undefined},
       {"1/(0+0i) is not a number", ValueOf(ComplexDivide, {1, 0}, {0, 0}), undefined},
-      {"(1+2i)/(3+4i)", ValueOf(ComplexDivide, {1, 2}, {3, 4}), {11.0 / 25, 2.0 / 25}},
       {"(x+i)(x-i) is exactly real", {0, ValueOf(ComplexMultiply, {1.1, 1}, {1.1, -1}).im}, {0, 0}},
       // One fused multiply-add a part: (1 + 2^-30)^2 - 1 keeps its 2^-60 (by hand).
       {"fused product", ValueOf(ComplexSquare, {1 + 0x1p-30, 1}), {0x1p-29 + 0x1p-60, 2 + 0x1p-29}},
@@ -80,10 +69,9 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   EXPECT_TRUE(Exactly(r, {0, -2}));
 }
 
-// acosh(x + i0) = i acos x on [-1, 1], and asech(x + i0) = -i acos(1/x) for x > 1, whose 1/x
-// lies just below the axis. The sign of the imaginary part must come from the side of the
-// argument, not from how |z + sqrt(z^2 - 1)| = 1 happens to round. acosh(-0.683) from
-// libquadmath.
+// acosh(x + i0) = i acos x on [-1, 1] and asech(x + i0) = -i acos(1/x) for x > 1 (1/x lies below
+// the axis): the sign comes from the side of the argument, not from how |z + sqrt(z^2 - 1)| = 1
+// rounds. acosh(-0.683) from libquadmath.
 TEST(ComplexArithmetic, AcoshAndAsechTakeTheirBranchFromTheArgumentNotFromRounding) {
   EXPECT_TRUE(Exactly(ValueOf(ComplexAcosh, {-0.683, 0}), {0, 2.3226583510625236}));
   for (int i = -999; i <= 999; ++i) {
@@ -95,9 +83,8 @@ TEST(ComplexArithmetic, AcoshAndAsechTakeTheirBranchFromTheArgumentNotFromRoundi
 }
 
 // On a cut along the real axis every inverse function gives its limit from above, whatever the
-// sign of the zero imaginary part, as ln and sqrt do. Reference: the C library's complex
-// functions, which honour signed zeros, at x + 0i; a reciprocal function's argument 1/(x + i0)
-// lies below the axis, at 1/x - 0i.
+// sign of the zero, as ln and sqrt do. Reference: the C library's complex functions (they honour
+// signed zeros) at x + 0i, or for a reciprocal function at 1/(x + i0) = 1/x - 0i.
 TEST(ComplexArithmetic, InverseFunctionsTakeTheirRealCutsFromAbove) {
   struct Case { const char* name; PointFn f; Std (*library)(Std); bool ofReciprocal; };
   const Case cases[] = {
@@ -166,7 +153,7 @@ TEST(ComplexArithmetic, AgreesWithAnIndependentLibraryOffTheCuts) {
   }
 }
 
-TEST(ComplexArithmetic, PowerAgreesWithTheLibraryAndSatisfiesIdentities) {
+TEST(ComplexArithmetic, PowerProductAndQuotientAgreeWithTheLibrary) {
   std::mt19937_64 rng(9);
   std::uniform_real_distribution<double> coord(-3, 3);
   for (int i = 0; i < 3000; ++i) {
@@ -176,44 +163,20 @@ TEST(ComplexArithmetic, PowerAgreesWithTheLibraryAndSatisfiesIdentities) {
     EXPECT_TRUE(Near(ValueOf(ComplexPower, z, w), std::pow(zs, ws), 1e-12));
     const Complex n{std::round(coord(rng) * 3), 0};  // whole exponents: repeated multiplication
     EXPECT_TRUE(Near(ValueOf(ComplexPower, z, n), std::pow(zs, n.re), 1e-12)) << n.re;
-    EXPECT_TRUE(Near(ValueOf(ComplexExp, ValueOf(ComplexLn, z)), zs, 1e-14));
-    const Complex s2 = ValueOf(ComplexSquare, ValueOf(ComplexSin, z)), c2 = ValueOf(ComplexSquare, ValueOf(ComplexCos, z));
-    EXPECT_TRUE(Near({s2.re + c2.re, s2.im + c2.im}, Std(1, 0), 1e-12));
     EXPECT_TRUE(Near(ValueOf(ComplexMultiply, z, w), zs * ws, 1e-15));
     EXPECT_TRUE(Near(ValueOf(ComplexDivide, z, w), zs / ws, 1e-15));
   }
 }
 
-TEST(ComplexArithmetic, RealOnlyOperationsMatchTheRealFunctions) {
-  std::mt19937_64 rng(5);
-  std::uniform_real_distribution<double> coord(-20, 20);
-  for (int i = 0; i < 500; ++i) {
-    const double x = coord(rng), y = coord(rng);
-    EXPECT_TRUE(Exactly(ValueOf(ComplexMod, {x, 0}, {y, 0}), {FlooredMod(x, y), 0}));
-    EXPECT_TRUE(Exactly(ValueOf(ComplexFactorial, {x, 0}), {Factorial(x), 0}));
-    EXPECT_TRUE(Exactly(ValueOf(ComplexBesselJ, {std::fabs(y), 0}, {x, 0}), {BesselJv(std::fabs(y), x), 0}));
-    EXPECT_TRUE(Exactly(ValueOf(ComplexMod, {x, 0}, {y, 0.5}), kUndefinedComplex));
-  }
-}
-
-// Real arguments: the edges of the real domains (0, +-1), values just inside and outside them,
-// poles and overflow thresholds, huge and tiny magnitudes, both signs, and random ones.
-std::vector<double> RealProbes() {
-  std::vector<double> v = {0.0,  1e-300, 1e-170, 1e-20, 1e-8,  0.1,     0.5,  0.75, 0.9999999, 1.0,
-                           1.0000001, 1.25, 1.5, kPi / 2, 2.0, 2.33, 3.0, kPi,  10.0, 100.0,
-                           355.0, 400.0, 710.0, 800.0, 1e10, 1e20, 1e160, 1e300, kPositiveInfinity};
-  for (size_t i = 1, n = v.size(); i < n; ++i) v.push_back(-v[i]);
-  std::mt19937 rng(20261206);
-  std::uniform_real_distribution<double> exponent(-12.0, 12.0);
-  for (int i = 0; i < 300; ++i) v.push_back((i % 2 ? 1 : -1) * std::exp(exponent(rng)));
-  return v;
-}
-
-// Wherever the real function is defined, a real argument gives an exactly real result (a stray
-// imaginary ulp would make every real-only operation downstream undefined) within a few ulps of
-// the real machine's value; -0 as imaginary part, which negation leaves, counts as 0.
+// Inside the real domain a real argument (with either zero) gives an exactly real result within
+// a few ulps of the real machine's value: a stray imaginary ulp would make every real-only
+// operation downstream undefined. Probes: domain edges, poles, overflow thresholds, random ones.
 TEST(ComplexArithmetic, RealArgumentsInsideTheRealDomainGiveExactlyTheRealValue) {
-  const std::vector<double> probes = RealProbes();
+  std::vector<double> probes = {0.0, 1e-300, 1e-170, 1e-20, 1e-8, 0.5, 0.9999999, 1.0, 1.0000001, 1.25, kPi / 2,
+                                2.0, 3.0, kPi, 100.0, 355.0, 400.0, 710.0, 800.0, 1e20, 1e160, 1e300, kPositiveInfinity};
+  for (size_t i = 1, n = probes.size(); i < n; ++i) probes.push_back(-probes[i]);
+  std::mt19937 rng(20261206);
+  for (int i = 0; i < 300; ++i) probes.push_back((i % 2 ? 1 : -1) * std::exp(std::uniform_real_distribution<double>(-12, 12)(rng)));
   for (const ComplexUnary& c : kComplexUnary) {
     int failures = 0;
     for (double x : probes) {

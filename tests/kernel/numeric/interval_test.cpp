@@ -1,12 +1,14 @@
-// Interval arithmetic: the rules the containment property cannot see (tight bounds, wrapped
-// operands and gaps, signed zeros, poles, when a result is undefined or decided). Exact values
-// are libm results of a bound (e.g. sin 1) or hand-computed; turning points of the factorial and
-// of Bessel functions come from a 30-digit arbitrary-precision reference (roots of the digamma
-// function and of J1).
+// Interval arithmetic. The contract as a property: for random ordinary and wrapped boxes every
+// finite point value lies in the result up to the rounding of the bounds, and an undefined result
+// is earned (a point has no value, or a stated rule refuses). Goldens for what it cannot see:
+// tight bounds, wrapped results, signed zeros, poles, decided comparisons; turning points of x!
+// and of Bessel functions from a 30-digit reference (roots of the digamma function and of J1).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/interval.h"
@@ -39,7 +41,6 @@ TEST(IntervalArithmetic, ReciprocalsSumsProductsAndHullsOfWrappedIntervals) {
       {"inf - inf", ValueOf(IntervalAdd, {kPositiveInfinity, kPositiveInfinity}, {-kPositiveInfinity, -kPositiveInfinity}), kWholeLine},
       {"a NaN bound is undefined", ValueOf(IntervalAdd, {0, 1}, {1, kUndefinedReal}), kUndefinedInterval},
       {"0 times infinity", ValueOf(IntervalMultiply, {0, 1}, {-kPositiveInfinity, 2}), kUndefinedInterval},
-      {"[-1,2]x[-3,4]", ValueOf(IntervalMultiply, {-1, 2}, {-3, 4}), {-6, 8}},
       {"by wrapped", ValueOf(IntervalMultiply, {-2, -1}, {0.5, -1}), {1, -0.5}},
       {"wrapped by 0-straddling", ValueOf(IntervalMultiply, {-1, 1}, {0.5, -1}), kUndefinedInterval},
       {"hull keeps the gap", ValueOf(IntervalHull, {1, kPositiveInfinity}, {-kPositiveInfinity, -0.5}), {1, -0.5}},
@@ -56,20 +57,14 @@ TEST(IntervalArithmetic, ReciprocalsSumsProductsAndHullsOfWrappedIntervals) {
 
 TEST(IntervalArithmetic, TrigonometryFindsExtremaAndPoles) {
   ExpectAll({
-      {"sin [0,1]", ValueOf(IntervalSin, {0, 1}), {0, 0.8414709848078965}},
       {"sin [0,2] reaches 1", ValueOf(IntervalSin, {0, 2}), {0, 1}},
       {"cos [2,4] crosses pi", ValueOf(IntervalCos, {2, 4}), {-1, std::cos(2.0)}},
       {"tan [1,2] holds a pole", ValueOf(IntervalTan, {1, 2}), kWholeLine},
       {"tan with pi/2 as a bound", ValueOf(IntervalTan, {1, kPi / 2}), kWholeLine},
-      {"cot [1,2]", ValueOf(IntervalCot, {1, 2}), {-0.45765755436028577, 0.6420926159343306}},
       {"cot [0,1] pole at a bound", ValueOf(IntervalCot, {0, 1}), kWholeLine},
-      {"sin of a huge bound", ValueOf(IntervalSin, {1e300, 1e300}), {-1, 1}},
       {"tan of a huge bound", ValueOf(IntervalTan, {1e300, 1e300}), kWholeLine},
       {"csc [-1,1] wraps round its pole", ValueOf(IntervalCsc, {-1, 1}), {1 / 0.8414709848078965, -1 / 0.8414709848078965}},
   });
-  // Far from 0 the period index carries rounding; the result must still hold both ends.
-  const Interval big = ValueOf(IntervalSin, {1e15, 1e15 + 1});
-  EXPECT_TRUE(Holds(big, std::sin(1e15)) && Holds(big, std::sin(1e15 + 1))) << Show(big);
 }
 
 TEST(IntervalArithmetic, MonotoneFunctionsOfWrappedOperandsAndTheirDomains) {
@@ -79,27 +74,19 @@ TEST(IntervalArithmetic, MonotoneFunctionsOfWrappedOperandsAndTheirDomains) {
       {"exp of a saturated gap", ValueOf(IntervalExp, {900, 800}), kWholeLine},
       {"floor of a narrow gap", ValueOf(IntervalFloor, {1.5, 1.2}), kWholeLine},
       {"floor wrapped", ValueOf(IntervalFloor, {2.5, 1.2}), {2, 1}},
-      {"atan wrapped", ValueOf(IntervalAtan, {1, -1}), {-kPi / 2, kPi / 2}},
-      {"acot [-1,1]", ValueOf(IntervalAcot, {-1, 1}), {kPi / 4, 3 * kPi / 4}},
       {"ln wrapped", ValueOf(IntervalLn, {1, -1}), kUndefinedInterval},
       {"sqrt across 0", ValueOf(IntervalSqrt, {-1, 4}), kUndefinedInterval},
-      {"log10 from 0", ValueOf(IntervalLog10, {0, 100}), {-kPositiveInfinity, 2}},
       {"asin past 1", ValueOf(IntervalAsin, {0, 1.5}), kUndefinedInterval},
       {"acosh below 1", ValueOf(IntervalAcosh, {0.5, 2}), kUndefinedInterval},
       {"asec wrapped", ValueOf(IntervalAsec, {1, -1}), {0, kPi}},
       {"asec inside (-1,1)", ValueOf(IntervalAsec, {-2, 0.5}), kUndefinedInterval},
       {"acoth wrapped", ValueOf(IntervalAcoth, {2, -2}), {Arccoth(-2.0), Arccoth(2.0)}},
-      {"acsch of the whole line", ValueOf(IntervalAcsch, kWholeLine), kWholeLine},
-      {"cosh across 0", ValueOf(IntervalCosh, {-2, 1}), {1, std::cosh(2.0)}},
       {"cosh wrapped, gap holding 0", ValueOf(IntervalCosh, {1, -2}), {std::cosh(1.0), kPositiveInfinity}},
       {"sech wrapped", ValueOf(IntervalSech, {1, -2}), {0, Sech(1.0)}},
-      {"coth [0,1]", ValueOf(IntervalCoth, {0, 1}), {1 / std::tanh(1.0), kPositiveInfinity}},
       {"abs wrapped, gap holding 0", ValueOf(IntervalAbs, {2, -3}), {2, kPositiveInfinity}},
       {"square wrapped", ValueOf(IntervalSquare, {2, -3}), {4, kPositiveInfinity}},
       {"sign from 0", ValueOf(IntervalSign, {0, 3}), {0, 1}},
-      {"sign to 0", ValueOf(IntervalSign, {-3, 0}), {-1, 0}},
       {"min of a wrapped one counts it whole", ValueOf(IntervalMin, {3, 2}, {0, 1}), {-kPositiveInfinity, 1}},
-      {"hypot", ValueOf(IntervalHypot, {-3, 3}, {4, 5}), {4, std::hypot(3.0, 5.0)}},
   });
 }
 
@@ -108,14 +95,10 @@ TEST(IntervalArithmetic, PowersAndRealRoots) {
   ExpectAll({
       {"cube root of [-8,-1]", rational({-8, -1}, 3, 1), {-2, -1}},
       {"[-8,8]^(-1/3)", rational({-8, 8}, 3, -1), {0.5, -0.5}},
-      {"[-8,8]^(1/-3)", rational({-8, 8}, -3, 1), {0.5, -0.5}},
       {"[-8,-1]^(2/3)", rational({-8, -1}, 3, 2), {1, std::pow(8.0, 2.0 / 3.0)}},
       {"even denominator", rational({-8, -1}, 2, 1), kUndefinedInterval},
       {"[-1,2]^-2", ValueOf(IntervalPower, {-1, 2}, {-2, -2}), {0.25, kPositiveInfinity}},
-      {"[-2,-1]^3", ValueOf(IntervalPower, {-2, -1}, {3, 3}), {-8, -1}},
-      {"[-2,-1]^-1", ValueOf(IntervalPower, {-2, -1}, {-1, -1}), {-1, -0.5}},
       {"[-1,2]^-1 pole", ValueOf(IntervalPower, {-1, 2}, {-1, -1}), kWholeLine},
-      {"anything^0", ValueOf(IntervalPower, {-5, 2}, {0, 0}), {1, 1}},
       {"[0.5,2]^[-1,1]", ValueOf(IntervalPower, {0.5, 2}, {-1, 1}), {0.5, 2}},
       {"[0,0]^[-1,1]", ValueOf(IntervalPower, {0, 0}, {-1, 1}), {0, kPositiveInfinity}},
       {"[-2,-1]^0.5", ValueOf(IntervalPower, {-2, -1}, {0.5, 0.5}), kUndefinedInterval},
@@ -134,12 +117,9 @@ TEST(IntervalArithmetic, ComparisonsDecideWhereTheyCanAndTruthCombines) {
       {"[1,2]<[3,4]", ValueOf(IntervalLess, {1, 2}, {3, 4}), kTruthTrue},
       {"[1,3]<[2,4]", ValueOf(IntervalLess, {1, 3}, {2, 4}), kTruthUndecided},
       {"[3,4]<[1,3] touching", ValueOf(IntervalLess, {3, 4}, {1, 3}), kTruthFalse},
-      {"[3,4]<=[3,5]", ValueOf(IntervalLessEqual, {3, 4}, {3, 5}), kTruthUndecided},
       {"[1,3]<=[3,5] touching", ValueOf(IntervalLessEqual, {1, 3}, {3, 5}), kTruthTrue},
       {"[1,3]>[3,5] touching", ValueOf(IntervalGreater, {1, 3}, {3, 5}), kTruthFalse},
-      {"[3,5]>=[1,3] touching", ValueOf(IntervalGreaterEqual, {3, 5}, {1, 3}), kTruthTrue},
       {"[2,2]==[2,2]", ValueOf(IntervalEqual, {2, 2}, {2, 2}), kTruthTrue},
-      {"[1,3]==[2,4]", ValueOf(IntervalEqual, {1, 3}, {2, 4}), kTruthUndecided},
       {"[5,6] inside the gap of [7,4]", ValueOf(IntervalEqual, {5, 6}, {7, 4}), kTruthFalse},
       {"wrapped <", ValueOf(IntervalLess, {7, 4}, {100, 200}), kTruthUndecided},
       {"NaN compare", ValueOf(IntervalLess, {kUndefinedReal, 1}, {1, 2}), kUndefinedInterval},
@@ -204,6 +184,165 @@ TEST(IntervalArithmetic, BesselIncludesTurningPointsAndEnvelope) {
   // Negative non-whole orders grow without bound near 0: J_-0.65(0.001) = 54.93.
   EXPECT_TRUE(Holds(ValueOf(IntervalBesselJ, {-0.7, -0.6}, {0.001, 1}), 54.926979477718933));
   EXPECT_TRUE(IntervalIsUndefined(ValueOf(IntervalBesselJ, {kUndefinedReal, 1}, {0, 1})));
+}
+
+// The multiplication rule: an operand holding 0 times an unbounded one has no enclosure.
+bool ZeroTimesUnbounded(const Interval& a, const Interval& b) {
+  const auto unbounded = [](const Interval& c) { return IntervalIsWrapped(c) || std::isinf(c.lo) || std::isinf(c.hi); };
+  return (Holds(a, 0.0) && unbounded(b)) || (Holds(b, 0.0) && unbounded(a));
+}
+
+TEST(IntervalContainment, EveryUnaryOperationEnclosesItsPointValues) {
+  struct Case {
+    const char* name;
+    void (*f)(Interval&, const Interval&);
+    double (*point)(double);
+    double relative;
+  };
+  std::vector<Case> cases = {
+      {"negate", IntervalNegate, [](double x) { return -x; }, 1e-15},
+      {"reciprocal", IntervalReciprocal, [](double x) { return 1 / x; }, 1e-15},
+      {"acot", IntervalAcot, Arccot, 1e-15},  // the real inverse cotangent, in (0, pi)
+      {"sign", IntervalSign, Sign, 1e-15},
+      {"floor", IntervalFloor, [](double x) { return std::floor(x); }, 1e-15},
+      {"ceil", IntervalCeil, [](double x) { return std::ceil(x); }, 1e-15},
+      {"factorial", IntervalFactorial, Factorial, 1e-13},
+  };
+  // The real machine's forms of the complex functions; arg and the complex acot are not its own.
+  for (const ComplexUnary& c : kComplexUnary) {
+    if (std::string(c.name) != "arg" && std::string(c.name) != "acot") cases.push_back({c.name, c.realBox, c.real, 1e-15});
+  }
+  BoxSampler s(20261206);
+  std::vector<double> xs;
+  for (const Case& c : cases) {
+    ContainmentChecker check{c.name, c.relative};
+    for (int i = 0; i < 1500 && check.failures == 0; ++i) {
+      const Interval box = s.Box();
+      const Interval r = ValueOf(c.f, box);
+      s.Points(box, 16, xs);
+      check.Start();
+      for (double x : xs) check.Expect(r, c.point(x), [&] { return Show(box) + " at " + Fmt(x); });
+      check.ExpectEarnedUndefined(r, false, [&] { return Show(box); });
+    }
+    EXPECT_GT(check.defined, 0) << c.name << " never gave a defined result";
+  }
+}
+
+struct BinaryCase {
+  const char* name;
+  void (*f)(Interval&, const Interval&, const Interval&);
+  double (*point)(double, double);
+  bool (*refuses)(const Interval&, const Interval&) = nullptr;  // a rule's undefined boxes
+  bool ordinaryOnly = false;  // the operation's caller guarantees ordinary operands
+};
+
+bool DivisionRefuses(const Interval& a, const Interval& b) { return ZeroTimesUnbounded(a, ValueOf(IntervalReciprocal, b)); }
+
+// A negative base with exponents of a whole range: its points with whole exponents have values
+// (every double past 2^53 is whole), yet the operation has no enclosure for the range.
+bool PowerRefuses(const Interval& a, const Interval& b) {
+  return (IntervalIsWrapped(a) || a.lo < 0.0) && !(b.lo == b.hi);
+}
+
+TEST(IntervalContainment, EveryBinaryOperationEnclosesItsPointValues) {
+  const BinaryCase cases[] = {
+      {"add", IntervalAdd, [](double x, double y) { return x + y; }},
+      {"multiply", IntervalMultiply, [](double x, double y) { return x * y; }, ZeroTimesUnbounded},
+      {"multiply ordinary", IntervalMultiplyOrdinary, [](double x, double y) { return x * y; },
+       ZeroTimesUnbounded, true},
+      {"divide", IntervalDivide, [](double x, double y) { return x / y; }, DivisionRefuses},
+      {"power", IntervalPower, [](double x, double y) { return std::pow(x, y); }, PowerRefuses},
+      {"power ordinary", IntervalPowerOrdinary, [](double x, double y) { return std::pow(x, y); }, PowerRefuses, true},
+      {"min", IntervalMin, [](double x, double y) { return y >= x ? x : y; }},
+      {"max", IntervalMax, [](double x, double y) { return y <= x ? x : y; }},
+      {"mod", IntervalMod, FlooredMod},
+      {"hypot", IntervalHypot, [](double x, double y) { return std::hypot(x, y); }},
+      {"atan2 (y, x)", IntervalAtan2, [](double y, double x) { return std::atan2(y, x) < 0 ? std::atan2(y, x) + 2 * kPi : std::atan2(y, x); }},
+      {"atan2 signed (y, x)", IntervalAtan2Signed, [](double y, double x) { return std::atan2(y + 0.0, x); }},
+      {"less", IntervalLess, [](double x, double y) { return x < y ? 1.0 : 0.0; }},
+      {"greater", IntervalGreater, [](double x, double y) { return x > y ? 1.0 : 0.0; }},
+      {"less equal", IntervalLessEqual, [](double x, double y) { return x <= y ? 1.0 : 0.0; }},
+      {"greater equal", IntervalGreaterEqual, [](double x, double y) { return x >= y ? 1.0 : 0.0; }},
+      {"equal", IntervalEqual, [](double x, double y) { return x == y ? 1.0 : 0.0; }},
+  };
+  BoxSampler s(7);
+  std::vector<double> xs, ys;
+  for (const BinaryCase& c : cases) {
+    ContainmentChecker check{c.name};
+    for (int i = 0; i < 800 && check.failures == 0; ++i) {
+      const Interval a = s.Box(c.ordinaryOnly), b = s.Box(c.ordinaryOnly);
+      const Interval r = ValueOf(c.f, a, b);
+      s.Points(a, 8, xs);
+      s.Points(b, 8, ys);
+      if (ys.empty()) continue;
+      check.Start();
+      for (double x : xs) {
+        for (double y : ys) {
+          check.Expect(r, c.point(x, y), [&] { return Show(a) + " at " + Fmt(x) + " ; " + Show(b) + " at " + Fmt(y); });
+        }
+      }
+      check.ExpectEarnedUndefined(r, c.refuses && c.refuses(a, b), [&] { return Show(a) + " ; " + Show(b); });
+    }
+    EXPECT_GT(check.defined, 0) << c.name << " never gave a defined result";
+  }
+}
+
+TEST(IntervalContainment, HullsHoldEveryOperand) {
+  BoxSampler s(11);
+  ContainmentChecker check{"hull"};
+  std::vector<double> points;
+  for (int i = 0; i < 1500 && check.failures == 0; ++i) {
+    const Interval a = s.Box(), b = s.Box();
+    const Interval r = ValueOf(IntervalHull, a, b);
+    for (const Interval& operand : {a, b}) {
+      s.Points(operand, 6, points);
+      for (double x : points) check.Expect(r, x, [&] { return Show(a) + " ; " + Show(b) + " at " + Fmt(x); });
+    }
+  }
+}
+
+TEST(IntervalContainment, RationalPowersEncloseTheRealRoots) {
+  BoxSampler s(3);
+  ContainmentChecker check{"rational power"};
+  std::vector<double> xs;
+  for (int i = 0; i < 3000 && check.failures == 0; ++i) {
+    const Interval x = s.Box();
+    const double q = static_cast<double>(s.Index(7)) - 3.0, p = static_cast<double>(s.Index(9)) - 4.0;
+    const Interval r = ValueOf(IntervalRationalPower, x, Interval{q, q}, Interval{p, p});
+    auto describe = [&] { return Show(x) + " p=" + Fmt(p) + " q=" + Fmt(q); };
+    s.Points(x, 12, xs);
+    check.Start();
+    for (double v : xs) check.Expect(r, RationalPower(v, q, p), [&] { return describe() + " at " + Fmt(v); });
+    // x^(p/0) takes the whole line as exponent; a negative base then has no enclosure.
+    check.ExpectEarnedUndefined(r, q == 0, describe);
+  }
+}
+
+TEST(IntervalContainment, BesselEnclosesEveryOrderAndArgument) {
+  BoxSampler s(5);
+  ContainmentChecker check{"bessel J", 1e-12, 1e-14};
+  static const double kOrders[] = {0, 1, 2, 3, 5, 10, 0.5, -0.5, -1, -2, 0.25, -0.3, 2.5, 7.5};
+  static const double kOrderWidths[] = {0, 0, 0, 0.2, 1, 3};
+  std::vector<double> xs;
+  for (int i = 0; i < 700 && check.failures == 0; ++i) {
+    const double n0 = kOrders[s.Index(std::size(kOrders))];
+    const Interval n{n0, n0 + kOrderWidths[s.Index(std::size(kOrderWidths))]};
+    Interval x = s.Box();
+    if (i % 4 != 0 && !IntervalIsWrapped(x) && !(std::fabs(x.lo) < 1e4 && std::fabs(x.hi) < 1e4)) {
+      const double lo = s.Uniform(-40, 40);  // mostly short boxes, where turning points matter
+      x = {lo, lo + s.Uniform(0, 3)};
+    }
+    const Interval r = ValueOf(IntervalBesselJ, n, x);
+    s.Points(x, 6, xs);
+    check.Start();
+    for (double v : xs) {
+      for (double order : {n.lo, n.hi, s.Uniform(n.lo, n.hi + 1e-300)}) {
+        if (order > n.hi) order = n.hi;
+        check.Expect(r, BesselJv(order, v), [&] { return Show(x) + " at " + Fmt(v) + " order " + Fmt(order); });
+      }
+    }
+    check.ExpectEarnedUndefined(r, false, [&] { return Show(n) + " ; " + Show(x); });
+  }
 }
 
 }  // namespace

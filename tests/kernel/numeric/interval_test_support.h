@@ -60,17 +60,15 @@ inline ::testing::AssertionResult Same(const ComplexInterval& got, const Complex
   return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want);
 }
 
-// Distance in representable doubles (same-sign infinities are 0 apart, 0 and -0 too).
+// Distance in representable doubles of two values of one sign (0 and -0, and equal infinities,
+// are 0 apart); values of opposite signs are far apart.
 inline uint64_t UlpsApart(double a, double b) {
   if (a == b) return 0;
-  const auto ordered = [](double v) {
-    int64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits < 0 ? INT64_MIN - bits : bits;
-  };
-  const int64_t ia = ordered(a), ib = ordered(b);
-  return ia > ib ? static_cast<uint64_t>(ia) - static_cast<uint64_t>(ib)
-                 : static_cast<uint64_t>(ib) - static_cast<uint64_t>(ia);
+  if (std::signbit(a) != std::signbit(b)) return UINT64_MAX;
+  uint64_t ia, ib;
+  std::memcpy(&ia, &a, sizeof ia);
+  std::memcpy(&ib, &b, sizeof ib);
+  return ia > ib ? ia - ib : ib - ia;
 }
 
 // A complex function of one operand: its point and rectangle forms, the real function it must
@@ -210,27 +208,21 @@ class BoxSampler {
   size_t Index(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
   bool Chance(double p) { return Uniform(0, 1) < p; }
 
-  double Anchor() {
+  // Edges of domains, poles, turning points (of x!, J0, J_5) and overflow thresholds, or a
+  // random magnitude.
+  double Value() {
     static const double kAnchors[] = {0.0, -0.0, 1, -1, 0.5, -0.5, 2, -2, 3, -3, kPi / 2, -kPi / 2, kPi,
                                       -kPi, 2 * kPi, 4.71238898038469, 0.46163214496836234, -1.5, -2.5,
                                       -1.5040830082644554, 3.8317059702075123, 1e-300, 1e-8, 10, -10,
                                       100, 710, -710, 1e10, -1e10, 1e15, kPositiveInfinity, -kPositiveInfinity};
-    return kAnchors[Index(std::size(kAnchors))];
-  }
-
-  double Value() {
-    if (Chance(0.55)) return Anchor();
-    const double magnitude = std::pow(10.0, Uniform(-3, 3));
-    return Chance(0.5) ? magnitude : -magnitude;
+    if (Chance(0.55)) return kAnchors[Index(std::size(kAnchors))];
+    return (Chance(0.5) ? 1 : -1) * std::pow(10.0, Uniform(-3, 3));
   }
 
   // Ordinary boxes of every width and wrapped ones, about one in five.
   Interval Box(bool ordinaryOnly = false) {
     const size_t kind = Index(10);
-    if (kind == 0) {
-      const double v = Value();
-      return {v, v};
-    }
+    if (kind == 0) return Degenerate(Value());
     if (kind <= 6 || ordinaryOnly) {
       static const double kWidths[] = {1e-9, 1e-3, 0.1, 0.5, 1, 2, 5, 50, 1e6, kPositiveInfinity};
       const double a = Value(), w = kWidths[Index(std::size(kWidths))];
@@ -297,24 +289,21 @@ class BoxSampler {
     const double finiteEnd = std::isfinite(b.lo) ? b.lo : std::isfinite(b.hi) ? b.hi : 0.0;
     const double scale = Chance(0.5) ? 1.0 : 1 + std::fabs(finiteEnd);
     const double spread = std::pow(10.0, Uniform(-3, 12)) * scale;
-    double v;
-    if (std::isinf(b.lo) && std::isinf(b.hi)) {
-      v = Chance(0.5) ? spread : -spread;
-    } else if (std::isinf(b.lo)) {
-      v = b.hi - spread;
-    } else if (std::isinf(b.hi)) {
-      v = b.lo + spread;
-    } else {
-      const double u = Uniform(0, 1);
-      v = b.lo * (1 - u) + b.hi * u;
-    }
+    const double u = Uniform(0, 1);
+    const double v = std::isinf(b.lo) && std::isinf(b.hi) ? (Chance(0.5) ? spread : -spread)
+                     : std::isinf(b.lo)                   ? b.hi - spread
+                     : std::isinf(b.hi)                   ? b.lo + spread
+                                                          : b.lo * (1 - u) + b.hi * u;
     return std::min(std::max(v, b.lo), b.hi);
   }
+
+  static Interval Degenerate(double v) { return {v, v}; }
+  static bool Small(double v) { return std::fabs(v) <= 1e3 || std::isinf(v); }
 
   Interval Part() {
     for (;;) {
       const Interval b = Box();
-      if (!(std::fabs(b.lo) > 1e3 && std::isfinite(b.lo)) && !(std::fabs(b.hi) > 1e3 && std::isfinite(b.hi))) return b;
+      if (Small(b.lo) && Small(b.hi)) return b;
     }
   }
 

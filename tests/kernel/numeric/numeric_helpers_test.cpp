@@ -3,14 +3,11 @@
 // hang or lie (0, NaN, infinities, subnormals, overflowing scales).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <vector>
 
-#include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
-#include "tests/kernel/eval/evaluation_test_support.h"
 
 namespace {
 
@@ -86,27 +83,23 @@ TEST(NumericHelpers, FindRootSecantStepsBisectsAndRefuses) {
   EXPECT_LE(skewed.calls, 16 + 1024);
   ASSERT_TRUE(FindRootSecant(e, 2.0, 1e-6, -1.0, std::exp(20.0) - 2.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
   EXPECT_NEAR(x, 0.03465735902799726, 1e-6);
+  // A search passes its point as (x, 0, x, y, z, 0), the box test as (0, 0, x, y, 0, 0).
+  struct Recorder {
+    double seen[6];
+    double operator()(double u, double v, double px, double py, double pz, double w) {
+      const double args[6] = {u, v, px, py, pz, w};
+      std::copy(args, args + 6, seen);
+      return px - 0.5;
+    }
+  } rec;
+  ASSERT_TRUE(FindRootSecant(MakeRealEvaluator(rec), 0.0, 0.0, -0.25, 0.75, 0.25, 1.25, 2.0, 2.0, 3.0, 3.0, &x, &y, &z));
+  EXPECT_TRUE(rec.seen[0] == 0.5 && rec.seen[1] == 0 && rec.seen[2] == 0.5 && rec.seen[3] == 2 && rec.seen[4] == 3 && rec.seen[5] == 0);
+  LevelCrossesBoxAround(MakeRealEvaluator(rec), 0.0, 7.0, 8.0, 0.0, 0.0);
+  EXPECT_TRUE(rec.seen[0] == 0 && rec.seen[2] == 7 && rec.seen[3] == 8 && rec.seen[4] == 0);
   // NaN at an end or on the way fails.
   PlaneFunction hole{[](double px, double) { return px > 0.2 ? kUndefinedReal : -1.0; }};
   EXPECT_FALSE(FindRootSecant(MakeRealEvaluator(hole), 0.0, 0.0, -1.0, 1.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
   EXPECT_FALSE(FindRootSecant(MakeRealEvaluator(hole), 0.0, 0.0, kUndefinedReal, 1.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
-}
-
-TEST(NumericHelpers, SearchesPassTheirPointsInTheEvaluatorSlots) {
-  // Segment searches read (x, 0, x, y, z, 0); the box test reads (0, 0, x, y, 0, 0).
-  struct Recorder {
-    std::vector<double> args;
-    double operator()(double u, double v, double x, double y, double z, double w) {
-      args = {u, v, x, y, z, w};
-      return x - 0.5;
-    }
-  } recorder;
-  const RealEvaluator e = MakeRealEvaluator(recorder);
-  double x = 0, y = 0, z = 0;
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, -0.25, 0.75, 0.25, 1.25, 2.0, 2.0, 3.0, 3.0, &x, &y, &z));
-  EXPECT_EQ(recorder.args, (std::vector<double>{0.5, 0.0, 0.5, 2.0, 3.0, 0.0}));
-  LevelCrossesBoxAround(e, 0.0, 7.0, 8.0, 0.0, 0.0);
-  EXPECT_EQ(recorder.args, (std::vector<double>{0.0, 0.0, 7.0, 8.0, 0.0, 0.0}));
 }
 
 TEST(NumericHelpers, SegmentAndParameterSearchesFindCrossingsOrRefuse) {
@@ -158,18 +151,6 @@ TEST(NumericHelpers, NearestLevelCrossingPicksTheClosestAndShrinksTheBox) {
   PlaneFunction line{[](double px, double) { return px; }};
   ASSERT_TRUE(NearestLevelCrossing(MakeRealEvaluator(line), 0.5, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, &x, &y));
   EXPECT_EQ(x, 0.5);
-}
-
-TEST(NumericHelpers, CompiledFunctionsServeAsEvaluators) {
-  ResetEvaluationSeams();
-  ASSERT_TRUE(EnsureEvalScratch(kFixedSlotCount));
-  CompiledFunction* circle = evaltest::Function("plus[power[x,2],power[y,2]]");
-  CompileFunction(circle);
-  const RealEvaluator e = CompiledFunctionEvaluator(circle);
-  double x = 0, y = 0;
-  ASSERT_TRUE(NearestLevelCrossing(e, 1.0, 0.9, 0.0, 0.2, 0.2, 0.9, 0.0, &x, &y));
-  EXPECT_TRUE(std::fabs(x - 1.0) < 1e-12 && std::fabs(y) < 1e-12) << x << " " << y;
-  evaltest::Free(circle);
 }
 
 TEST(NumericHelpers, DistanceToASegmentAndItsNearestPoint) {
