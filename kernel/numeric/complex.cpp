@@ -1,6 +1,6 @@
 // Complex arithmetic written out from the defining formulas (not std::complex, whose division
-// scaling, branch handling and signed-zero rules differ); inverse functions take the principal
-// cuts of their logarithmic forms. Where a real argument has a real value, the real library
+// scaling, branch handling and signed-zero rules differ); inverse functions use root forms that
+// pick their branch without a sign test. Where a real argument has a real value, the real library
 // function gives it with imaginary part exactly 0: the formulas would leave ulps (ln|q| of a
 // |q| = 1 + 1e-16) or NaN (infinity times sin 0), and real-only operations refuse either.
 #include "kernel/numeric/complex.h"
@@ -14,15 +14,11 @@
 namespace {
 
 constexpr double kLn10 = 2.302585092994046;
-constexpr double kNaN = kUndefinedReal;
-constexpr double kInf = kPositiveInfinity;
 
 inline void Set(Complex& out, double re, double im) {
   out.re = re;
   out.im = im;
 }
-
-inline Complex Plus(const Complex& a, const Complex& b) { return {a.re + b.re, a.im + b.im}; }
 
 // A value of the real function at a real argument: imaginary part exactly 0, NaN outside its
 // domain made the undefined pair.
@@ -100,9 +96,29 @@ void ComplexSqrt(Complex& out, const Complex& z) {
     }
     return;
   }
-  const double r = std::sqrt(std::hypot(z.re, z.im));
-  const double t = std::atan2(z.im, z.re);
-  Set(out, r * std::cos(t / 2.0), r * std::sin(t / 2.0));
+  if (std::isinf(z.im)) {
+    Set(out, kPositiveInfinity, z.im);
+    return;
+  }
+  // t = sqrt((|re| + |z|) / 2) adds magnitudes only; the other part is im / 2t. The polar form
+  // would lose the small part near the negative axis, where cos(t/2) cancels. Scaling by a
+  // power of 4 keeps |re| + |z| from overflowing and tiny operands out of the subnormals.
+  double ax = std::fabs(z.re), ay = std::fabs(z.im), unscale = 1.0;
+  if (ax > 0x1p1020 || ay > 0x1p1020) {
+    ax *= 0x1p-4;
+    ay *= 0x1p-4;
+    unscale = 0x1p2;
+  } else if (ax < 0x1p-1000 && ay < 0x1p-1000) {
+    ax *= 0x1p100;
+    ay *= 0x1p100;
+    unscale = 0x1p-50;
+  }
+  const double t = std::sqrt(0.5 * (ax + std::hypot(ax, ay))) * unscale;
+  if (z.re >= 0.0) {
+    Set(out, t, z.im / (2.0 * t));
+  } else {
+    Set(out, std::fabs(z.im) / (2.0 * t), std::copysign(t, z.im));
+  }
 }
 
 void ComplexAbs(Complex& out, const Complex& z) { Set(out, std::hypot(z.re, z.im), 0.0); }
@@ -126,7 +142,7 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
       return;
     }
     if (w.re < 0.0) {
-      Set(out, kInf, 0.0);
+      Set(out, kPositiveInfinity, 0.0);
       return;
     }
   }
@@ -216,23 +232,71 @@ void Reciprocal(Complex& out, const Complex& z) {
   ComplexRealOver(out, 1.0, f);
 }
 
-// f(1 / z) for the inverse reciprocal functions.
+// The inverse functions below take a zero imaginary part as +0: on a cut along the real axis
+// they give the value continuous from above. Each core is a form without a logarithm of a
+// quantity near 1 and without a sign test for its branch (the square roots pick it), so it
+// stays within a few ulps of the principal value near 0, near the cuts and far out.
+inline Complex FromAbove(const Complex& z) { return {z.re, z.im + 0.0}; }
+
+// sqrt(1 + z) and sqrt(1 - z). For z on a cut 1 - z lies below the axis, so its root is the
+// conjugate of the root of 1 - conj(z); off the axis that is the same root.
+struct RootsAboutOne {
+  Complex plus;
+  Complex minus;
+};
+
+RootsAboutOne RootsOf(const Complex& z) {
+  RootsAboutOne r;
+  ComplexSqrt(r.plus, Complex{1.0 + z.re, z.im});
+  ComplexSqrt(r.minus, Complex{1.0 - z.re, z.im});
+  r.minus.im = -r.minus.im;
+  return r;
+}
+
+// asin z = atan2(re z, re(sqrt(1 - z) sqrt(1 + z))) + i asinh(im(conj(sqrt(1 - z)) sqrt(1 + z))).
+Complex AsinCore(const Complex& z) {
+  const RootsAboutOne r = RootsOf(z);
+  const double re = std::atan2(z.re, r.minus.re * r.plus.re - r.minus.im * r.plus.im + 0.0);
+  return {re, std::asinh(r.minus.re * r.plus.im - r.minus.im * r.plus.re)};
+}
+
+// acos z = 2 atan2(re sqrt(1 - z), re sqrt(1 + z)) + i asinh(im(conj(sqrt(1 + z)) sqrt(1 - z))).
+Complex AcosCore(const Complex& z) {
+  const RootsAboutOne r = RootsOf(z);
+  const double re = 2.0 * std::atan2(r.minus.re, r.plus.re + 0.0);
+  return {re, std::asinh(r.plus.re * r.minus.im - r.plus.im * r.minus.re)};
+}
+
+// acosh z = asinh(re(conj(sqrt(z - 1)) sqrt(z + 1))) + 2i atan2(im sqrt(z - 1), re sqrt(z + 1)).
+Complex AcoshCore(const Complex& z) {
+  Complex below, above;
+  ComplexSqrt(below, Complex{z.re - 1.0, z.im});
+  ComplexSqrt(above, Complex{z.re + 1.0, z.im});
+  return {std::asinh(below.re * above.re + below.im * above.im), 2.0 * std::atan2(below.im, above.re + 0.0)};
+}
+
+// atanh z = ln((1 + z) / (1 - z)) / 2: the real part as log1p(4|x| / |1 - |x| + iy|^2) / 4
+// (odd in x, so no cancellation), the imaginary part as half the angle of
+// (1 + z)(1 - conj z) = (1 - x)(1 + x) - y^2 + 2iy. A zero y keeps its sign here.
+Complex AtanhCore(const Complex& z) {
+  const double ax = std::fabs(z.re), y = z.im;
+  const double d = std::hypot(1.0 - ax, y);
+  // Next to +-1, 4|x| / d^2 would overflow; there ln |1 + |x| + iy| - ln d adds two positive terms.
+  const double re = d < 1e-150 ? 0.5 * (std::log(std::hypot(1.0 + ax, y)) - std::log(d))
+                               : 0.25 * std::log1p(4.0 * (ax / d) / d);
+  const double im = 0.5 * std::atan2(y, 0.5 * ((1.0 - z.re) * (1.0 + z.re) - y * y));
+  return {std::copysign(re, z.re), im};
+}
+
+// f(1 / z) for the inverse reciprocal functions. A real z is approached from above like every
+// argument, so its reciprocal is approached from below, where these functions (symmetric
+// under conjugation) take the conjugate of their value above.
 template <void (*F)(Complex&, const Complex&)>
 void OfReciprocal(Complex& out, const Complex& z) {
   Complex r;
   ComplexRealOver(r, 1.0, z);
   F(out, r);
-}
-
-// ln(z + sqrt(z^2 + c)), shared by asinh (c = 1) and acos, acosh (c = -1).
-Complex LnOfZPlusRoot(const Complex& z, double c) {
-  Complex s;
-  ComplexSquare(s, z);
-  s.re += c;
-  ComplexSqrt(s, s);
-  Complex l;
-  ComplexLn(l, Plus(z, s));
-  return l;
+  if (ComplexIsReal(z)) out.im = 0.0 - out.im;
 }
 
 }  // namespace
@@ -245,17 +309,11 @@ void ComplexCsch(Complex& out, const Complex& z) { Reciprocal<ComplexSinh>(out, 
 void ComplexSech(Complex& out, const Complex& z) { Reciprocal<ComplexCosh>(out, z); }
 
 void ComplexAsin(Complex& out, const Complex& z) {
-  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {  // ln|i z + sqrt(1 - z^2)| is ulps, not 0
+  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
     SetReal(out, std::asin(z.re));
     return;
   }
-  Complex s;
-  ComplexSquare(s, z);
-  s = {1.0 - s.re, -s.im};
-  ComplexSqrt(s, s);
-  Complex l;
-  ComplexLn(l, Complex{-z.im + s.re, z.re + s.im});  // i z + sqrt(1 - z^2)
-  Set(out, l.im, -l.re);
+  out = AsinCore(FromAbove(z));
 }
 
 void ComplexAcos(Complex& out, const Complex& z) {
@@ -263,23 +321,17 @@ void ComplexAcos(Complex& out, const Complex& z) {
     SetReal(out, std::acos(z.re));
     return;
   }
-  const Complex l = LnOfZPlusRoot(z, -1.0);
-  if (l.im < 0.0) {  // keeps the real part in [0, pi]
-    Set(out, -l.im, l.re);
-  } else {
-    Set(out, l.im, -l.re);
-  }
+  out = AcosCore(FromAbove(z));
 }
 
 void ComplexAtan(Complex& out, const Complex& z) {
-  if (ComplexIsReal(z)) {  // |q| is 1 only up to rounding, so ln|q| would be a few ulps
+  if (ComplexIsReal(z)) {
     SetReal(out, std::atan(z.re));
     return;
   }
-  Complex q, l;
-  ComplexDivide(q, Complex{1.0 - z.im, z.re}, Complex{1.0 + z.im, -z.re});  // (1 + iz) / (1 - iz)
-  ComplexLn(l, q);
-  Set(out, l.im / 2.0, -l.re / 2.0);
+  // atan z = -i atanh(i z); i z takes the real part of z as its imaginary part, +0 for a zero.
+  const Complex h = AtanhCore(Complex{-z.im, z.re + 0.0});
+  Set(out, h.im, -h.re);
 }
 
 void ComplexAsinh(Complex& out, const Complex& z) {
@@ -287,7 +339,9 @@ void ComplexAsinh(Complex& out, const Complex& z) {
     SetReal(out, std::asinh(z.re));
     return;
   }
-  out = LnOfZPlusRoot(z, 1.0);
+  // asinh z = -i asin(i z), with a zero real part of z taken as +0 as above.
+  const Complex s = AsinCore(Complex{-z.im, z.re + 0.0});
+  Set(out, s.im, -s.re);
 }
 
 void ComplexAcosh(Complex& out, const Complex& z) {
@@ -295,23 +349,15 @@ void ComplexAcosh(Complex& out, const Complex& z) {
     SetReal(out, std::acosh(z.re));
     return;
   }
-  const Complex l = LnOfZPlusRoot(z, -1.0);
-  if (l.re < 0.0) {
-    Set(out, -l.re, -l.im);
-  } else {
-    out = l;
-  }
+  out = AcoshCore(FromAbove(z));
 }
 
 void ComplexAtanh(Complex& out, const Complex& z) {
-  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {  // 1 + z loses a small z entirely
+  if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
     SetReal(out, std::atanh(z.re));
     return;
   }
-  Complex q, l;
-  ComplexDivide(q, Complex{1.0 + z.re, z.im}, Complex{1.0 - z.re, -z.im});
-  ComplexLn(l, q);
-  Set(out, l.re / 2.0, l.im / 2.0);
+  out = AtanhCore(FromAbove(z));
 }
 
 void ComplexAcsc(Complex& out, const Complex& z) { OfReciprocal<ComplexAsin>(out, z); }
@@ -354,7 +400,7 @@ void ComplexMax(Complex& out, const Complex& a, const Complex& b) {
 }
 
 void ComplexMod(Complex& out, const Complex& a, const Complex& b) {
-  RealResult(out, BothReal(a, b), BothReal(a, b) ? FlooredMod(a.re, b.re) : kNaN);
+  RealResult(out, BothReal(a, b), BothReal(a, b) ? FlooredMod(a.re, b.re) : kUndefinedReal);
 }
 
 void ComplexHypot(Complex& out, const Complex& a, const Complex& b) {
@@ -367,7 +413,7 @@ void ComplexAtan2(Complex& out, const Complex& y, const Complex& x) {
 }
 
 void ComplexBesselJ(Complex& out, const Complex& n, const Complex& x) {
-  RealResult(out, BothReal(n, x), BothReal(n, x) ? BesselJv(n.re, x.re) : kNaN);
+  RealResult(out, BothReal(n, x), BothReal(n, x) ? BesselJv(n.re, x.re) : kUndefinedReal);
 }
 
 void ComplexSign(Complex& out, const Complex& z) { RealResult(out, ComplexIsReal(z), Sign(z.re)); }
@@ -375,5 +421,5 @@ void ComplexFloor(Complex& out, const Complex& z) { RealResult(out, ComplexIsRea
 void ComplexCeil(Complex& out, const Complex& z) { RealResult(out, ComplexIsReal(z), std::ceil(z.re)); }
 
 void ComplexFactorial(Complex& out, const Complex& z) {
-  RealResult(out, ComplexIsReal(z), ComplexIsReal(z) ? Factorial(z.re) : kNaN);
+  RealResult(out, ComplexIsReal(z), ComplexIsReal(z) ? Factorial(z.re) : kUndefinedReal);
 }

@@ -1,8 +1,8 @@
-// Complex arithmetic on principal branches for the complex evaluator. Functions with only a real
-// meaning give the undefined value (NaN, NaN) unless every operand's imaginary part is exactly 0
-// (-0 counts as 0). Angles and logarithms treat a zero imaginary part as +0, so the negative
-// real axis has angle +pi whatever sign its zero carries. A real argument inside the real
-// function's domain gives the real function's value with imaginary part exactly 0.
+// Complex arithmetic on principal branches for the complex evaluator. Real-only functions give
+// (NaN, NaN) unless every imaginary part is exactly 0 (-0 counts as 0). A zero imaginary part
+// counts as +0: ln(-1) is +i pi, and each inverse function takes the value continuous from above
+// on a cut along the real axis (from the right on one along the imaginary axis). A real argument
+// inside the real function's domain gives the real function's value with imaginary part 0.
 #pragma once
 
 #include "kernel/numeric/numeric_constants.h"

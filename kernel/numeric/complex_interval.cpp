@@ -1,6 +1,6 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
-// operations, so every rectangle result contains the image of the operand rectangles; where a
-// point formula branches on a sign, the hull of the branches it may reach. A real rectangle in a
+// operations, so every rectangle result contains the image of the operand rectangles; the square
+// root, monotone in each part, takes the point root at its corners. A real rectangle in a
 // function's real domain gets the real interval operation and [0, 0], as its points get real
 // values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/numeric/complex_interval.h"
@@ -57,26 +57,6 @@ inline CI Square(const CI& z) { return ValueOf(ComplexIntervalSquare, z); }
 inline CI Sqrt(const CI& z) { return ValueOf(ComplexIntervalSqrt, z); }
 inline CI Ln(const CI& z) { return ValueOf(ComplexIntervalLn, z); }
 
-// Hull of two candidate results where a point formula picks one by a sign that the rectangle
-// does not decide.
-inline void HullOfBranches(CI& out, const CI& a, const CI& b) {
-  if (ComplexIntervalIsUndefined(a) || ComplexIntervalIsUndefined(b)) {
-    out = kUndefinedComplexInterval;
-    return;
-  }
-  Interval re, im;
-  IntervalHull(re, a.re, b.re);
-  IntervalHull(im, a.im, b.im);
-  Finish(out, re, im);
-}
-
-// The sign a point formula branches on, decided over a rectangle. Near 0 the point's own rounding
-// may pick either branch (|z + sqrt(z^2 - 1)| is exactly 1 on (-1, 1), yet its logarithm comes
-// out as -1e-16 at some points), so both branches are taken there.
-constexpr double kBranchMargin = 1e-12;
-inline bool ClearlyNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.hi < -kBranchMargin; }
-inline bool ClearlyNonNegative(const Interval& a) { return !IntervalIsWrapped(a) && a.lo > kBranchMargin; }
-
 // A real rectangle whose real part lies in [lo, hi] (a wrapped one reaches both infinities).
 inline bool RealWithin(const CI& z, double lo, double hi) {
   return ComplexIntervalIsReal(z) && !IntervalIsWrapped(z.re) && lo <= z.re.lo && z.re.hi <= hi;
@@ -85,18 +65,11 @@ inline bool RealWithin(const CI& z, double lo, double hi) {
 // On a real rectangle inside the real domain [lo, hi] of F (the whole line takes wrapped ones
 // too) writes F's interval with [0, 0] as imaginary part and answers true; else writes nothing.
 template <void (*F)(Interval&, const Interval&)>
-inline bool OnRealAxis(CI& out, const CI& z, double lo = -kIntervalInfinity, double hi = kIntervalInfinity) {
-  const bool wholeLine = lo == -kIntervalInfinity && hi == kIntervalInfinity;
+inline bool OnRealAxis(CI& out, const CI& z, double lo = -kPositiveInfinity, double hi = kPositiveInfinity) {
+  const bool wholeLine = lo == -kPositiveInfinity && hi == kPositiveInfinity;
   if (!ComplexIntervalIsReal(z) || !(wholeLine || RealWithin(z, lo, hi))) return false;
   Finish(out, Apply<F>(z.re), kZero);
   return true;
-}
-
-// ln(z + sqrt(z^2 + c)).
-CI LnOfZPlusRoot(const CI& z, double c) {
-  CI s = Square(z);
-  s.re = Add(s.re, Interval{c, c});
-  return Ln(Plus(z, Sqrt(s)));
 }
 
 }  // namespace
@@ -153,12 +126,12 @@ void ComplexIntervalExp(CI& out, const CI& z) {
 
 void ComplexIntervalLn(CI& out, const CI& z) {
   // A real rectangle with a corner on 0 would get every angle up to pi there.
-  if (OnRealAxis<IntervalLn>(out, z, 0.0, kIntervalInfinity)) return;
+  if (OnRealAxis<IntervalLn>(out, z, 0.0, kPositiveInfinity)) return;
   Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
 }
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalLog10>(out, z, 0.0, kIntervalInfinity)) return;
+  if (OnRealAxis<IntervalLog10>(out, z, 0.0, kPositiveInfinity)) return;
   // ln z over the real ln 10, bound by bound as the point function divides: a full complex
   // quotient would multiply an infinite bound of ln |z| by the divisor's zero imaginary part.
   const double ln10 = std::log(10.0);
@@ -168,18 +141,12 @@ void ComplexIntervalLog10(CI& out, const CI& z) {
 
 namespace {
 
-// The point square root takes its own branch on the real axis, exactly (sqrt x, 0) for x >= 0
-// and (0, sqrt(-x)) for x < 0; the polar formula would leave cos(pi/2) = 6e-17 in place of 0.
-CI SqrtOnRealAxis(const Interval& re0) {
-  const Interval re = IntervalIsWrapped(re0) ? kWholeLine : re0;
-  const bool nonNegative = re.hi >= 0.0, negative = re.lo < 0.0;
-  return {{negative ? 0.0 : std::sqrt(re.lo), nonNegative ? std::sqrt(re.hi) : 0.0},
-          {nonNegative ? 0.0 : std::sqrt(-re.hi), negative ? std::sqrt(-re.lo) : 0.0}};
-}
-
 inline bool HoldsZero(const Interval& a) {
   return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
 }
+
+// The point root's parts at (x, y) for y >= 0: the real part and the magnitude of the other.
+inline Complex RootParts(double x, double y) { return ValueOf(ComplexSqrt, Complex{x, y}); }
 
 }  // namespace
 
@@ -188,16 +155,18 @@ void ComplexIntervalSqrt(CI& out, const CI& z) {
     out = kUndefinedComplexInterval;
     return;
   }
-  const CI axis = SqrtOnRealAxis(z.re);
-  if (ComplexIntervalIsReal(z)) {
-    Finish(out, axis.re, axis.im);
-    return;
-  }
-  const Interval r = Apply<IntervalSqrt>(Hypot(z.re, z.im));
-  const Interval t = Mul(kHalf, Angle(z));
-  CI polar{Mul(r, Apply<IntervalCos>(t)), Mul(r, Apply<IntervalSin>(t))};
-  if (HoldsZero(z.im)) HullOfBranches(polar, polar, axis);
-  Finish(out, polar.re, polar.im);
+  // The root's real part sqrt((|z| + x) / 2) rises with x and with |y|; the other part's size
+  // sqrt((|z| - x) / 2) falls with x and rises with |y|, and takes the sign of y, +0 counting as
+  // positive. So corners bound both, each computed as the point root computes it, exactly on the
+  // real axis and without the cancellation of a polar form.
+  const Interval x = IntervalIsWrapped(z.re) ? kWholeLine : z.re;
+  const Interval y = IntervalIsWrapped(z.im) ? kWholeLine : z.im;
+  const double yMin = HoldsZero(y) ? 0.0 : std::min(std::fabs(y.lo), std::fabs(y.hi));
+  const double yMax = std::max(std::fabs(y.lo), std::fabs(y.hi));
+  const Interval re{RootParts(x.lo, yMin).re, RootParts(x.hi, yMax).re};
+  const double imLo = y.lo < 0.0 ? -RootParts(x.lo, -y.lo).im : RootParts(x.hi, yMin).im;
+  const double imHi = y.hi >= 0.0 ? RootParts(x.lo, y.hi).im : -RootParts(x.hi, -y.hi).im;
+  Finish(out, re, Interval{imLo, imHi});
 }
 
 void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
@@ -209,12 +178,12 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
   if (wReal && IntervalIsExactly(z.re, 0.0, 0.0) && ComplexIntervalIsReal(z)) {
     // 0^w is 0, 1 or +inf by the sign of w, as at a point; ln 0 would give 0 times infinity.
     const Interval e = IntervalIsWrapped(w.re) ? kWholeLine : w.re;
-    const double lo = e.hi > 0.0 ? 0.0 : e.hi == 0.0 ? 1.0 : kIntervalInfinity;
-    const double hi = e.lo < 0.0 ? kIntervalInfinity : e.lo == 0.0 ? 1.0 : 0.0;
+    const double lo = e.hi > 0.0 ? 0.0 : e.hi == 0.0 ? 1.0 : kPositiveInfinity;
+    const double hi = e.lo < 0.0 ? kPositiveInfinity : e.lo == 0.0 ? 1.0 : 0.0;
     Finish(out, Interval{lo, hi}, kZero);
     return;
   }
-  if (wReal && RealWithin(z, 0.0, kIntervalInfinity)) {  // a real power, as at a point
+  if (wReal && RealWithin(z, 0.0, kPositiveInfinity)) {  // a real power, as at a point
     Finish(out, ValueOf(IntervalPower, z.re, w.re), kZero);
     return;
   }
@@ -301,10 +270,52 @@ void ReciprocalOf(CI& out, const CI& z) {
   ComplexIntervalDivide(out, kComplexOne, f);
 }
 
-// f(1 / z) for the inverse reciprocal functions.
+// atan2(y, x) over points with x >= 0 (a lower bound below 0 is rounding): increasing in y and,
+// in x, decreasing above the axis and increasing below it, so two corners bound it.
+Interval RightHalfAngle(const Interval& y0, const Interval& x0) {
+  if (IntervalIsUndefined(y0) || IntervalIsUndefined(x0)) return kUndefinedInterval;
+  const Interval y = IntervalIsWrapped(y0) ? kWholeLine : y0;
+  const Interval x = IntervalIsWrapped(x0) ? Interval{0.0, kPositiveInfinity}
+                                           : Interval{x0.lo > 0.0 ? x0.lo : 0.0, x0.hi > 0.0 ? x0.hi : 0.0};
+  return {std::atan2(y.lo, y.lo >= 0.0 ? x.hi : x.lo), std::atan2(y.hi, y.hi >= 0.0 ? x.lo : x.hi)};
+}
+
+// The root forms of the point inverse functions, operation by operation, so each rectangle holds
+// the point values; the branch is in the roots, whose rectangles hold both sides of a cut they
+// straddle and take the point's +0 side on the axis.
+struct RootsAboutOne {
+  CI plus;   // sqrt(1 + z)
+  CI minus;  // sqrt(1 - z), below the axis for z on a cut: conj(sqrt(1 - conj z))
+};
+
+RootsAboutOne RootsOf(const CI& z) {
+  const CI m = Sqrt(CI{Sub(kOne, z.re), z.im});
+  return {Sqrt(CI{Add(kOne, z.re), z.im}), CI{m.re, Neg(m.im)}};
+}
+
+CI AsinCore(const CI& z) {
+  const RootsAboutOne r = RootsOf(z);
+  return {RightHalfAngle(z.re, Sub(Mul(r.minus.re, r.plus.re), Mul(r.minus.im, r.plus.im))),
+          Apply<IntervalAsinh>(Sub(Mul(r.minus.re, r.plus.im), Mul(r.minus.im, r.plus.re)))};
+}
+
+// f(1 / z) for the inverse reciprocal functions. As at a point, the real axis is approached from
+// above, so its reciprocals from below, where f takes the conjugate of its value above: a real
+// rectangle takes that conjugate, and one that only reaches the axis adds it to its own result.
 template <void (*F)(CI&, const CI&)>
 void OfReciprocal(CI& out, const CI& z) {
-  F(out, Over(kComplexOne, z));
+  const bool real = ComplexIntervalIsReal(z);
+  CI r = real ? kComplexOne : ValueOf(F, Over(kComplexOne, z));
+  if (real || HoldsZero(z.im)) {
+    const CI axis = ValueOf(F, Over(kComplexOne, CI{z.re, kZero}));
+    const CI below{axis.re, ComplexIntervalIsReal(axis) ? axis.im : Neg(axis.im)};
+    if (ComplexIntervalIsUndefined(r) || ComplexIntervalIsUndefined(below)) {
+      r = kUndefinedComplexInterval;
+    } else {
+      r = real ? below : CI{ValueOf(IntervalHull, r.re, below.re), ValueOf(IntervalHull, r.im, below.im)};
+    }
+  }
+  Finish(out, r.re, r.im);
 }
 
 }  // namespace
@@ -318,26 +329,15 @@ void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin
 
 void ComplexIntervalAsin(CI& out, const CI& z) {
   if (OnRealAxis<IntervalAsin>(out, z, -1.0, 1.0)) return;
-  const CI s = Sqrt(Minus(kComplexOne, Square(z)));
-  const CI l = Ln(CI{Sub(s.re, z.im), Add(z.re, s.im)});  // i z + sqrt(1 - z^2)
-  Finish(out, l.im, Neg(l.re));
+  const CI a = AsinCore(z);
+  Finish(out, a.re, a.im);
 }
 
 void ComplexIntervalAcos(CI& out, const CI& z) {
   if (OnRealAxis<IntervalAcos>(out, z, -1.0, 1.0)) return;
-  const CI l = LnOfZPlusRoot(z, -1.0);
-  const CI below{Neg(l.im), l.re}, above{l.im, Neg(l.re)};  // by the sign of l.im
-  if (ComplexIntervalIsUndefined(l)) {
-    out = kUndefinedComplexInterval;
-  } else if (ClearlyNegative(l.im)) {
-    Finish(out, below.re, below.im);
-  } else if (ClearlyNonNegative(l.im) || IntervalIsExactly(l.im, 0.0, 0.0)) {
-    // An angle of exactly [0, 0] comes from a real rectangle right of -1, where every point's
-    // angle is an exact +0 too.
-    Finish(out, above.re, above.im);
-  } else {
-    HullOfBranches(out, below, above);
-  }
+  const RootsAboutOne r = RootsOf(z);
+  Finish(out, Mul(kTwo, RightHalfAngle(r.minus.re, r.plus.re)),
+         Apply<IntervalAsinh>(Sub(Mul(r.plus.re, r.minus.im), Mul(r.plus.im, r.minus.re))));
 }
 
 void ComplexIntervalAtan(CI& out, const CI& z) {
@@ -349,23 +349,15 @@ void ComplexIntervalAtan(CI& out, const CI& z) {
 
 void ComplexIntervalAsinh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalAsinh>(out, z)) return;
-  const CI l = LnOfZPlusRoot(z, 1.0);
-  Finish(out, l.re, l.im);
+  const CI a = AsinCore(CI{Neg(z.im), z.re});  // asinh z = -i asin(i z)
+  Finish(out, a.im, Neg(a.re));
 }
 
 void ComplexIntervalAcosh(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalAcosh>(out, z, 1.0, kIntervalInfinity)) return;
-  const CI l = LnOfZPlusRoot(z, -1.0);
-  const CI negated{Neg(l.re), Neg(l.im)};
-  if (ComplexIntervalIsUndefined(l)) {
-    out = kUndefinedComplexInterval;
-  } else if (ClearlyNonNegative(l.re)) {
-    Finish(out, l.re, l.im);
-  } else if (ClearlyNegative(l.re)) {
-    Finish(out, negated.re, negated.im);
-  } else {
-    HullOfBranches(out, l, negated);
-  }
+  if (OnRealAxis<IntervalAcosh>(out, z, 1.0, kPositiveInfinity)) return;
+  const CI below = Sqrt(CI{Sub(z.re, kOne), z.im}), above = Sqrt(CI{Add(z.re, kOne), z.im});
+  Finish(out, Apply<IntervalAsinh>(Add(Mul(below.re, above.re), Mul(below.im, above.im))),
+         Mul(kTwo, RightHalfAngle(below.im, above.re)));
 }
 
 void ComplexIntervalAtanh(CI& out, const CI& z) {

@@ -3,8 +3,8 @@
 #include "kernel/numeric/elementary_functions.h"
 
 #include <cmath>
-#include <numbers>
 
+#include "kernel/numeric/numeric_constants.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ double Arccoth(double x) { return std::atanh(1.0 / x); }
 
 double Arccot(double x) {
   if (x > 0.0) return std::atan(1.0 / x);
-  if (x < 0.0) return std::numbers::pi + std::atan(1.0 / x);
-  if (x == 0.0) return std::numbers::pi / 2.0;
+  if (x < 0.0) return kPi + std::atan(1.0 / x);
+  if (x == 0.0) return kPi / 2.0;
   return x;  // NaN
 }
 
@@ -62,7 +62,16 @@ bool IsEvenNumber(double x) {
   return (kTwoTo53 + a) - kTwoTo53 == a;
 }
 
-double FlooredMod(double x, double y) { return std::fma(-y, std::floor(x / y), x); }
+double FlooredMod(double x, double y) {
+  if (std::isinf(y)) return kUndefinedReal;
+  // fmod is exact and takes the sign of x; moving it by one y to the sign of y rounds at most
+  // once, and only a remainder within half an ulp of y can round onto y itself.
+  const double r = std::fmod(x, y);
+  if (r == 0.0) return 0.0;
+  if ((r < 0.0) == (y < 0.0)) return r;
+  const double moved = r + y;
+  return moved == y ? std::nextafter(y, 0.0) : moved;
+}
 
 double RationalPower(double x, double q, double p) {
   const double exponent = p / q;

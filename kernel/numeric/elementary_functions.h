@@ -35,7 +35,9 @@ bool IsWholeInt32(double x);
 // True when x is an even integer; every double of magnitude 2^53 or more counts as one.
 bool IsEvenNumber(double x);
 
-// x - y floor(x / y) as one fused multiply-add: the result has the sign of y.
+// The floored modulo x - y floor(x / y), exact for operands of any size: in [0, y) for y > 0
+// and in (y, 0] for y < 0 (a remainder within half an ulp of y stays one ulp inside); a zero
+// result is +0. A zero or infinite y, or a non-finite x, gives NaN.
 double FlooredMod(double x, double y);
 
 // x^(p/q). When p and q are whole 32-bit values and the reduced denominator is odd, a negative x

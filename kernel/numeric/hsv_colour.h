@@ -1,4 +1,5 @@
 // Colour from hue, saturation and value, as the colour plots and the slider palette use it.
+// Every input gives a colour: the hue wraps, and a non-finite one takes the last sector's start.
 #pragma once
 
 // Hue, saturation and value in [0, 1] to red, green and blue in [0, 1] by the six hue

@@ -10,12 +10,10 @@
 #include <numbers>
 
 #include "kernel/numeric/elementary_functions.h"
-#include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/special_functions.h"
 
 namespace {
 
-constexpr double kInf = kIntervalInfinity;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kHalfPi = kPi / 2.0;
 constexpr double kThreeHalvesPi = 4.71238898038469;
@@ -41,8 +39,8 @@ inline bool HasInfiniteBound(const Interval& a) { return std::isinf(a.lo) || std
 inline Interval TreatWrappedAsWhole(const Interval& a) { return IntervalIsWrapped(a) ? kWholeLine : a; }
 
 // The two ordinary halves of a wrapped interval: [-inf, hi] and [lo, +inf].
-inline Interval LowerHalf(const Interval& a) { return {-kInf, a.hi}; }
-inline Interval UpperHalf(const Interval& a) { return {a.lo, kInf}; }
+inline Interval LowerHalf(const Interval& a) { return {-kPositiveInfinity, a.hi}; }
+inline Interval UpperHalf(const Interval& a) { return {a.lo, kPositiveInfinity}; }
 
 // Hull that refuses to drop an undefined part: used where the parts are pieces of one operand,
 // so an undefined piece means the operation has no enclosure of its own.
@@ -151,14 +149,14 @@ void IntervalMultiply(Interval& out, const Interval& a, const Interval& b) {
 
 void IntervalReciprocal(Interval& out, const Interval& a) {
   if (RefuseUndefined(out, a)) return;
-  if (a.lo == -kInf && a.hi == kInf) {
+  if (a.lo == -kPositiveInfinity && a.hi == kPositiveInfinity) {
     out = kWholeLine;
     return;
   }
   // A zero bound is approached from inside the set, so its reciprocal is the infinity on that
   // side whatever the sign the zero carries (negation turns [0, 2] into [-2, -0]).
-  const double lo = a.hi == 0.0 ? -kInf : 1.0 / a.hi;
-  const double hi = a.lo == 0.0 ? kInf : 1.0 / a.lo;
+  const double lo = a.hi == 0.0 ? -kPositiveInfinity : 1.0 / a.hi;
+  const double hi = a.lo == 0.0 ? kPositiveInfinity : 1.0 / a.lo;
   Set(out, lo, hi);
 }
 
@@ -177,11 +175,11 @@ void IntervalHull(Interval& out, const Interval& a, const Interval& b) {
   const bool wa = IntervalIsWrapped(a), wb = IntervalIsWrapped(b);
   if (!wa && !wb) {
     const double lo = std::min(a.lo, b.lo), hi = std::max(a.hi, b.hi);
-    if (!(lo == -kInf && hi == kInf)) {
+    if (!(lo == -kPositiveInfinity && hi == kPositiveInfinity)) {
       Set(out, lo, hi);
-    } else if (a.lo == -kInf && b.hi == kInf && a.hi < b.lo) {
+    } else if (a.lo == -kPositiveInfinity && b.hi == kPositiveInfinity && a.hi < b.lo) {
       Set(out, b.lo, a.hi);
-    } else if (b.lo == -kInf && a.hi == kInf && b.hi < a.lo) {
+    } else if (b.lo == -kPositiveInfinity && a.hi == kPositiveInfinity && b.hi < a.lo) {
       Set(out, a.lo, b.hi);
     } else {
       out = kWholeLine;
@@ -250,7 +248,7 @@ void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e) 
         if (n > 0.0) {
           Set(out, 0.0, far);
         } else {
-          Set(out, far, kInf);
+          Set(out, far, kPositiveInfinity);
         }
       } else if (a.lo > 0.0) {
         if (n > 0.0) {
@@ -405,7 +403,7 @@ void IntervalAbs(Interval& out, const Interval& a) {
   if (IntervalIsUndefined(a)) {
     out = kUndefinedInterval;
   } else if (IntervalIsWrapped(a)) {
-    Set(out, a.lo > 0.0 && a.hi < 0.0 ? std::min(-a.hi, a.lo) : 0.0, kInf);
+    Set(out, a.lo > 0.0 && a.hi < 0.0 ? std::min(-a.hi, a.lo) : 0.0, kPositiveInfinity);
   } else if (ContainsZero(a)) {
     Set(out, 0.0, std::max(std::fabs(a.lo), std::fabs(a.hi)));
   } else {
@@ -546,13 +544,13 @@ void IntervalAsech(Interval& out, const Interval& a) {
     out = kUndefinedInterval;
     return;
   }
-  Set(out, Arcsech(a.hi), Arcsech(a.lo));
+  Set(out, Arcsech(a.hi), Arcsech(a.lo + 0.0));  // a zero low end is approached from above: +inf
 }
 
 void IntervalAcsch(Interval& out, const Interval& a) {
   Interval r;
   IntervalReciprocal(r, a);
-  if (IntervalIsExactly(r, -kInf, kInf)) {
+  if (IntervalIsExactly(r, -kPositiveInfinity, kPositiveInfinity)) {
     out = kWholeLine;
     return;
   }
@@ -563,7 +561,7 @@ void IntervalCosh(Interval& out, const Interval& a) {
   if (IntervalIsUndefined(a)) {
     out = kUndefinedInterval;
   } else if (IntervalIsWrapped(a)) {
-    Set(out, a.lo > 0.0 && a.hi < 0.0 ? std::cosh(std::min(-a.hi, a.lo)) : 1.0, kInf);
+    Set(out, a.lo > 0.0 && a.hi < 0.0 ? std::cosh(std::min(-a.hi, a.lo)) : 1.0, kPositiveInfinity);
   } else if (a.hi < 0.0) {
     Set(out, std::cosh(a.hi), std::cosh(a.lo));
   } else if (a.lo > 0.0) {
@@ -706,6 +704,23 @@ void IntervalMax(Interval& out, const Interval& a0, const Interval& b0) {
   Set(out, std::max(a.lo, b.lo), std::max(a.hi, b.hi));
 }
 
+namespace {
+
+// floor(x / y) of the exact quotient at one corner, or NaN where the quotient reaches 2^52 (or
+// is not finite) and no single whole number can be told. The rounded quotient q has the exact
+// one's floor unless q is itself whole and the exact quotient lies just below it; the sign of
+// x - q y, exact by the fused multiply-add, tells which.
+double ExactQuotientFloor(double x, double y) {
+  const double q = x / y;
+  if (!(std::fabs(q) < kTwoTo52)) return kUndefinedReal;
+  const double f = std::floor(q);
+  if (f != q) return f;
+  const double rest = std::fma(-q, y, x);
+  return rest == 0.0 || (rest < 0.0) == (y < 0.0) ? f : f - 1.0;
+}
+
+}  // namespace
+
 void IntervalMod(Interval& out, const Interval& a, const Interval& b) {
   if (RefuseUndefined(out, a, b)) return;
   if (IntervalIsWrapped(a) || IntervalIsWrapped(b)) {
@@ -716,25 +731,27 @@ void IntervalMod(Interval& out, const Interval& a, const Interval& b) {
     out = kUndefinedInterval;
     return;
   }
-  // The point function floors the rounded quotient fl(x/y), which is monotone in x and y, so
-  // the corner quotients bound it; multiplying by a rounded reciprocal instead can land just
-  // below an integer (49 * (1/49) < 1) and lose the point value.
-  const double q1 = a.lo / b.lo, q2 = a.lo / b.hi, q3 = a.hi / b.lo, q4 = a.hi / b.hi;
-  const double flo = std::floor(std::min({q1, q2, q3, q4}));
-  const double fhi = std::floor(std::max({q1, q2, q3, q4}));
-  // x - y F is increasing in x and bilinear in (y, F); each corner with one rounding, like the
-  // point function's fused multiply-add.
-  const double l1 = std::fma(-b.lo, flo, a.lo), l2 = std::fma(-b.lo, fhi, a.lo);
-  const double l3 = std::fma(-b.hi, flo, a.lo), l4 = std::fma(-b.hi, fhi, a.lo);
-  const double h1 = std::fma(-b.lo, flo, a.hi), h2 = std::fma(-b.lo, fhi, a.hi);
-  const double h3 = std::fma(-b.hi, flo, a.hi), h4 = std::fma(-b.hi, fhi, a.hi);
-  const double lo = std::min({l1, l2, l3, l4}), hi = std::max({h1, h2, h3, h4});
-  if (std::isnan(lo) || std::isnan(hi) || std::isnan(l1 + l2 + l3 + l4) ||
-      std::isnan(h1 + h2 + h3 + h4)) {
-    out = kWholeLine;
-    return;
+  // Every value lies in [0, y) for y > 0 and in (y, 0] for y < 0.
+  const Interval range = b.lo > 0.0 ? Interval{0.0, b.hi} : Interval{b.lo, 0.0};
+  // x / y is monotone in each operand over the box, so its floor takes every whole number
+  // between the corners' floors. With one floor F throughout, x - y F is bilinear and its
+  // corners bound it; each corner rounds once, as the point function does.
+  const double corners[4][2] = {{a.lo, b.lo}, {a.lo, b.hi}, {a.hi, b.lo}, {a.hi, b.hi}};
+  const double f = ExactQuotientFloor(a.lo, b.lo);
+  double lo = kPositiveInfinity, hi = -kPositiveInfinity;
+  for (const auto& [x, y] : corners) {
+    if (std::isnan(f) || std::isinf(x) || std::isinf(y) || ExactQuotientFloor(x, y) != f) {
+      out = range;
+      return;
+    }
+    const double v = std::fma(-y, f, x);
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
   }
-  Set(out, lo, hi);
+  // The point function moves a remainder that rounds onto y one ulp inside, towards 0.
+  if (b.lo > 0.0) lo = std::min(lo, std::nextafter(b.lo, 0.0));
+  if (b.hi < 0.0) hi = std::max(hi, std::nextafter(b.hi, 0.0));
+  Set(out, std::max(lo, range.lo), std::min(hi, range.hi));
 }
 
 namespace {
@@ -840,9 +857,9 @@ double BesselEnvelope(const Interval& n, double xAbsMin) {
   const double vmax = wholeOrder ? std::fabs(n.lo) : n.hi;
   // For |v| <= 1/2, x (J_v^2 + Y_v^2) rises towards 2/pi, so |J_v| <= sqrt(2 / (pi x)).
   const double smallOrderBound =
-      xAbsMin > 0.0 ? std::sqrt(2.0 / (kPi * xAbsMin)) * (1.0 + 1e-12) : kInf;
+      xAbsMin > 0.0 ? std::sqrt(2.0 / (kPi * xAbsMin)) * (1.0 + 1e-12) : kPositiveInfinity;
   const bool smallOrder = vmin >= -0.5 && vmax <= 0.5;
-  if (vmin < 0.0) return smallOrder ? smallOrderBound : kInf;
+  if (vmin < 0.0) return smallOrder ? smallOrderBound : kPositiveInfinity;
   double m = 1.0;
   if (xAbsMin > 0.0) m = std::min(m, kLandauBound / std::cbrt(xAbsMin));
   if (smallOrder) m = std::min(m, smallOrderBound);

@@ -14,11 +14,8 @@ struct Interval {
   double hi;
 };
 
-// The interval code's names for the process-wide constants.
-inline constexpr double kIntervalInfinity = kPositiveInfinity;
-inline constexpr double kIntervalNaN = kUndefinedReal;
-inline constexpr Interval kUndefinedInterval{kIntervalNaN, kIntervalNaN};
-inline constexpr Interval kWholeLine{-kIntervalInfinity, kIntervalInfinity};
+inline constexpr Interval kUndefinedInterval{kUndefinedReal, kUndefinedReal};
+inline constexpr Interval kWholeLine{-kPositiveInfinity, kPositiveInfinity};
 inline constexpr Interval kTruthFalse{0.0, 0.0};
 inline constexpr Interval kTruthTrue{1.0, 1.0};
 inline constexpr Interval kTruthUndecided{0.0, 1.0};
@@ -96,7 +93,8 @@ void IntervalFloor(Interval& out, const Interval& a);
 void IntervalCeil(Interval& out, const Interval& a);
 void IntervalMin(Interval& out, const Interval& a, const Interval& b);
 void IntervalMax(Interval& out, const Interval& a, const Interval& b);
-// a - b floor(a / b) as the real floored modulo computes it; undefined when b contains 0.
+// Holds FlooredMod (a, b) at every point: [0, b.hi] for b > 0 and [b.lo, 0] for b < 0, or the
+// corner values where floor(a / b) is one whole number over the box; undefined when b contains 0.
 void IntervalMod(Interval& out, const Interval& a, const Interval& b);
 // x! (Gamma(x + 1)); includes the turning point of every branch the operand reaches.
 void IntervalFactorial(Interval& out, const Interval& x);

@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr double kNaN = kUndefinedReal;
-constexpr double kInf = kPositiveInfinity;
-
 // 10^k by repeated multiplication (the rounding behaviour callers see depends on
 // it: 10^-2 is 0.010000000000000002). k is bounded by the caller.
 double PowerOfTenByMultiplication(int k) {
@@ -112,7 +109,7 @@ bool FindRootSecant(const RealEvaluator& f, double level, double tolerance, doub
   // False position on the bracket [a, b].
   double a = 0.0;
   double b = 1.0;
-  double previous = kNaN;
+  double previous = kUndefinedReal;
   for (int iteration = 0; iteration < 16; ++iteration) {
     // One end far smaller than the other: the secant would creep; bisect instead.
     if (std::fabs(fb / fa) < kMachineEpsilon || std::fabs(fa / fb) < kMachineEpsilon) break;
@@ -194,7 +191,7 @@ bool NearestLevelCrossing(const RealEvaluator& f, double level, double cx, doubl
   // the distances compare false: the first crossing found is kept.
   const double weight = (dx * dx) / (dy * dy);
   bool found = false;
-  double best = kInf;
+  double best = kPositiveInfinity;
   for (int i = 0; i < 8; ++i) {
     double x = 0.0;
     double y = 0.0;
@@ -246,8 +243,8 @@ SegmentProjection ProjectOntoSegment(double px, double py, double ax, double ay,
 }  // namespace
 
 double PointSegmentDistanceSquared(double px, double py, double ax, double ay, double bx, double by) {
-  if (std::isnan(ax) || std::isnan(ay) || std::isnan(bx) || std::isnan(by)) return kNaN;
-  if (std::isinf(ax) || std::isinf(ay) || std::isinf(bx) || std::isinf(by)) return kInf;
+  if (std::isnan(ax) || std::isnan(ay) || std::isnan(bx) || std::isnan(by)) return kUndefinedReal;
+  if (std::isinf(ax) || std::isinf(ay) || std::isinf(bx) || std::isinf(by)) return kPositiveInfinity;
   const SegmentProjection s = ProjectOntoSegment(px, py, ax, ay, bx, by);
   if (s.FootInside()) {
     // Cancellation can leave a tiny negative remainder for points on the line.
@@ -325,7 +322,7 @@ bool InterpolateCrossing2(double p1x, double p1y, double p2x, double p2y, double
         within(y, q1y, q2y, slackY))) {
     return false;
   }
-  out[0] = kNaN;
+  out[0] = kUndefinedReal;
   out[1] = x;
   out[2] = y;
   return true;

@@ -9,7 +9,7 @@
 
 #include "kernel/numeric/numeric_constants.h"
 
-SpecialFunctionState gSpecialFunctionState = {0, 1};
+SpecialFunctionState gSpecialFunctionState = {0};
 
 namespace {
 
@@ -23,8 +23,6 @@ constexpr double kLogPi = 1.14472988584940017414;
 constexpr double kMaxLogGammaArg = 2.556348e305;
 constexpr double kMaxGamma = 171.624376956302725;
 constexpr double kRecurBig = 1.44115188075855872e+17;  // 2^57, renormalisation step
-constexpr double kInf = kPositiveInfinity;
-constexpr double kNaN = kUndefinedReal;
 
 // Airy constants: Ai(0) = c1, -Ai'(0) = c2, 1/sqrt(pi); domain limit for large x.
 constexpr double kAiryC1 = 0.35502805388781723926;
@@ -49,10 +47,7 @@ constexpr double kCbrt4Inv = 0.62996052494743658238361;
 
 int32_t MathErrorCode() { return gSpecialFunctionState.mathErrorCode; }
 
-void ResetMathError() {
-  gSpecialFunctionState.mathErrorCode = kMathNoError;
-  gSpecialFunctionState.gammaSign = 1;
-}
+void ResetMathError() { gSpecialFunctionState.mathErrorCode = kMathNoError; }
 
 void SetMathError(const char* routine, int32_t errorClass) {
   (void)routine;
@@ -99,22 +94,23 @@ double CubeRoot(double x) {
   return negative ? -r : r;
 }
 
-double LogGamma(double x) {
-  gSpecialFunctionState.gammaSign = 1;
+double LogGamma(double x, int32_t* sign) {
+  *sign = 1;
   if (std::isnan(x)) return x;
-  if (!std::isfinite(x)) return kInf;
+  if (!std::isfinite(x)) return kPositiveInfinity;
 
   if (x < -34.0) {
     // Reflection: Gamma(x) Gamma(1 - x) = pi / sin(pi x).
     const double q = -x;
-    const double w = LogGamma(q);
+    int32_t ignored = 1;
+    const double w = LogGamma(q, &ignored);
     double p = std::floor(q);
     if (p == q) {
       SetMathError("lgam", kMathSingular);
-      return kInf;
+      return kPositiveInfinity;
     }
     // q < 2^52 here is not guaranteed; only the parity of floor(q) matters.
-    gSpecialFunctionState.gammaSign = (std::fmod(p, 2.0) == 0.0) ? -1 : 1;
+    *sign = (std::fmod(p, 2.0) == 0.0) ? -1 : 1;
     double z = q - p;
     if (z > 0.5) {
       p += 1.0;
@@ -123,7 +119,7 @@ double LogGamma(double x) {
     z = q * std::sin(kPi * z);
     if (z == 0.0) {
       SetMathError("lgam", kMathSingular);
-      return kInf;
+      return kPositiveInfinity;
     }
     return kLogPi - std::log(z) - w;
   }
@@ -141,14 +137,14 @@ double LogGamma(double x) {
     while (u < 2.0) {
       if (u == 0.0) {
         SetMathError("lgam", kMathSingular);
-        return kInf;
+        return kPositiveInfinity;
       }
       z /= u;
       p += 1.0;
       u = x + p;
     }
     if (z < 0.0) {
-      gSpecialFunctionState.gammaSign = -1;
+      *sign = -1;
       z = -z;
     }
     if (u == 2.0) return std::log(z);
@@ -157,7 +153,7 @@ double LogGamma(double x) {
     return std::log(z) + t * PolyEval(t, kLogGammaB, 5) / PolyEval1(t, kLogGammaC, 6);
   }
 
-  if (x > kMaxLogGammaArg) return kInf;
+  if (x > kMaxLogGammaArg) return kPositiveInfinity;
   // Stirling's series.
   double q = (x - 0.5) * std::log(x) - x + kLogSqrt2Pi;
   if (x > 1.0e8) return q;
@@ -423,8 +419,8 @@ double BesselSeries(double n, double x) {
   if (powerExponent > -1023.0 && powerExponent < 1023.0 && n > 0.0 && n < kMaxGamma - 1.0) {
     return y * (std::pow(0.5 * x, n) / std::tgamma(n + 1.0));
   }
-  double lt = n * std::log(0.5 * x) - LogGamma(n + 1.0);
-  int sign = gSpecialFunctionState.gammaSign;
+  int32_t sign = 1;
+  double lt = n * std::log(0.5 * x) - LogGamma(n + 1.0, &sign);
   if (y < 0.0) {
     sign = -sign;
     y = -y;
@@ -561,8 +557,8 @@ double BesselUniform(double n, double x) {
   double np = 1.0;
   bool sumA = true;  // each sum stops at its first non-decreasing term
   bool sumB = true;
-  double lastA = kInf;
-  double lastB = kInf;
+  double lastA = kPositiveInfinity;
+  double lastB = kPositiveInfinity;
   for (int k = 0; k <= 3; ++k) {
     const int tk = 2 * k;
     const int tkp1 = tk + 1;
@@ -614,10 +610,10 @@ double BesselUniform(double n, double x) {
 }  // namespace
 
 double BesselJv(double order, double x) {
-  if (std::isnan(order) || std::isnan(x)) return kNaN;
+  if (std::isnan(order) || std::isnan(x)) return kUndefinedReal;
   if (std::isinf(order)) {
     SetMathError("Jv", kMathDomain);
-    return kNaN;
+    return kUndefinedReal;
   }
   double n = order;
   double sign = 1.0;

@@ -1,8 +1,8 @@
-// Real special functions beyond the system math library: the Bessel function of
-// the first kind of real order J_v(x) with its helpers (Airy functions, J0, J1,
-// log-gamma, polynomial evaluation, cube root). Thresholds, constants and
-// coefficient tables are the published ones, unchanged. Errors never throw: they
-// set the process-wide MathErrorCode and return 0, an overflow value or NaN.
+// Real special functions beyond the system math library: the Bessel function of the first kind
+// of real order J_v(x) with its helpers (Airy functions, J0, J1, log-gamma, polynomial evaluation,
+// cube root). Thresholds, constants and coefficient tables are the published ones, unchanged.
+// Errors never throw: they set the process-wide MathErrorCode and return 0, an overflow value or
+// NaN. Every other result travels with its value, so concurrent callers never share one.
 #pragma once
 
 #include <cstdint>
@@ -20,17 +20,16 @@ enum MathErrorClass : int32_t {
   kMathPartialLoss = 6,  // outside 1..5: stored as 0
 };
 
-// Process-wide state of this module, in one place. Not reentrant by design:
-// evaluation runs on one cooperative thread at a time.
+// Process-wide state of this module, in one place: the last error class only (a
+// report for callers that poll; no result depends on it).
 struct SpecialFunctionState {
   int32_t mathErrorCode;  // last error class 1..5, 0 when none was recorded
-  int32_t gammaSign;      // sign of Gamma(x) from the last LogGamma call (+1 or -1)
 };
 extern SpecialFunctionState gSpecialFunctionState;
 
 // The last recorded error class (see MathErrorClass); 0 after ResetMathError.
 int32_t MathErrorCode();
-// Clears the error code and the gamma sign (for tests and for callers that poll).
+// Clears the error code (for tests and for callers that poll).
 void ResetMathError();
 // Records an error class for the named routine. Classes outside 1..5 store 0;
 // the name is accepted for the record's shape and never shown.
@@ -48,9 +47,9 @@ double PolyEval1(double x, const double* coefficients, int degree);
 // Cube root by frexp/ldexp, a quartic start and two Newton steps; keeps the sign,
 // returns 0, infinities and NaN unchanged.
 double CubeRoot(double x);
-// log |Gamma(x)|; the sign of Gamma(x) goes to gSpecialFunctionState.gammaSign.
-// Poles give +inf with kMathSingular; NaN gives NaN.
-double LogGamma(double x);
+// log |Gamma(x)|, with the sign of Gamma(x) (+1 or -1) written to *sign, which must
+// not be null. Poles give +inf with kMathSingular (sign +1); NaN gives NaN.
+double LogGamma(double x, int32_t* sign);
 // Airy functions Ai, Ai', Bi, Bi' at x. Beyond x = 25.77 gives Ai = Ai' = 0 and
 // Bi = Bi' = the largest double and returns -1 (no error recorded); otherwise 0.
 int AiryFunctions(double x, double* ai, double* aip, double* bi, double* bip);

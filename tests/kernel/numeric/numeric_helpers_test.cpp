@@ -1,21 +1,15 @@
-// Rounding, level-crossing searches and segment geometry: hand-computed goldens,
-// the exact doubles that repeated multiplication by 0.1 produces, inputs that would
-// make a naive loop hang (0, NaN, infinities, subnormals), and the aliases.
-#include <cmath>
-#include <limits>
-#include <vector>
-
+// Rounding, level-crossing searches and segment geometry: hand-computed goldens, the exact
+// doubles that repeated multiplication by 0.1 produces, and inputs that would make a naive loop
+// hang or lie (0, NaN, infinities, subnormals, overflowing scales).
 #include <gtest/gtest.h>
 
-#include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
+#include <algorithm>
+#include <cmath>
+
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
-#include "tests/kernel/eval/evaluation_test_support.h"
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A function of the plane read from the (x, y) arguments, with a call counter.
 struct PlaneFunction {
@@ -29,227 +23,128 @@ struct PlaneFunction {
 
 double CircleSquared(double x, double y) { return x * x + y * y; }
 
-struct RoundCase {
-  double value;
-  int digits;
-  double want;
-  const char* why;
-};
-
-TEST(NumericHelpers, RoundToSignificantDigitsGoldens) {
-  // Hand-computed. 10^-2 formed as 0.1 * 0.1 is 0.010000000000000002, so one digit of
-  // 123.456 is 1 / 0.010000000000000002 = 99.99999999999999, not 100.
-  const RoundCase cases[] = {
-      {123.456, 2, 120.0, "two digits"},
-      {123.456, 0, 99.99999999999999, "digits clamped to 1; scale by repeated 0.1"},
-      {123.456, 40, 123.456, "digits clamped to 15"},
-      {-2.5, 1, -2.0, "floor(v s + 0.5) rounds -2.5 up"},
-      {2.0 / 3.0, 15, 0.666666666666667, "fifteen digits"},
-      {0.0037, 1, 0.004, "small value"},
-      {0.00123456, 3, 0.00123, "scale 10^5 by exact multiplications"},
-  };
-  for (const RoundCase& c : cases) {
-    EXPECT_EQ(RoundToSignificantDigits(c.value, c.digits), c.want) << c.why;
-  }
-}
-
 // Same value, sign of zero included, or NaN for NaN.
 bool SameDouble(double got, double want) {
   return std::isnan(want) ? std::isnan(got) : got == want && std::signbit(got) == std::signbit(want);
 }
 
-TEST(NumericHelpers, UnusableInputsComeBackUnchangedWithoutLooping) {
-  // At 4.9e-324 the scale 10^338 overflows (a naive product would give NaN).
-  for (double v : {0.0, -0.0, kNaN, kInf, -kInf, 4.9e-324}) {
+TEST(NumericHelpers, RoundingGoldensAndUnusableInputs) {
+  // Hand-computed. 10^-2 formed as 0.1 * 0.1 is 0.010000000000000002, so one digit of 123.456
+  // is 1 / 0.010000000000000002 = 99.99999999999999, and the step for 250 is 249.99999999999994.
+  // A step is one digit, or the leading digit plus one half where that is closer.
+  struct Round { double value; int digits; double want; };
+  const Round rounds[] = {{123.456, 2, 120.0},   {123.456, 0, 99.99999999999999},  // digits clamped to 1..15
+                          {123.456, 40, 123.456}, {-2.5, 1, -2.0},                 // floor(v s + 0.5)
+                          {2.0 / 3.0, 15, 0.666666666666667}, {0.00123456, 3, 0.00123}};
+  for (const Round& c : rounds) EXPECT_EQ(RoundToSignificantDigits(c.value, c.digits), c.want) << c.value;
+  const double steps[][2] = {{0.0037, 0.004}, {0.0035, 0.0035}, {1.4, 1.5}, {1.2, 1.0}, {7, 7}, {250, 249.99999999999994}, {-3, -3}};
+  for (const auto& c : steps) EXPECT_EQ(NiceRoundStep(c[0]), c[1]) << c[0];
+  // The scale 10^338 of 4.9e-324 overflows; rounding the largest double up would too.
+  for (double v : {0.0, -0.0, kUndefinedReal, kPositiveInfinity, -kPositiveInfinity, 4.9e-324}) {
     EXPECT_TRUE(SameDouble(RoundToSignificantDigits(v, 15), v)) << v;
     EXPECT_TRUE(SameDouble(NiceRoundStep(v), v)) << v;
   }
-  EXPECT_EQ(NiceRoundStep(-3.0), -3.0);
-  // Rounding the largest doubles up would overflow to infinity.
   EXPECT_EQ(RoundToSignificantDigits(1.7976931348623157e308, 1), 1.7976931348623157e308);
-  // Small normal values still round.
   EXPECT_NEAR(RoundToSignificantDigits(1.234e-300, 2), 1.2e-300, 1e-314);
 }
 
-TEST(NumericHelpers, NiceRoundStepGoldens) {
-  // Hand-computed: one digit when within a third of a unit of the leading digit,
-  // otherwise leading digit plus one half. 250 meets the 0.1 * 0.1 scale again.
-  EXPECT_EQ(NiceRoundStep(0.0037), 0.004);
-  EXPECT_EQ(NiceRoundStep(0.0035), 0.0035);
-  EXPECT_EQ(NiceRoundStep(1.4), 1.5);
-  EXPECT_EQ(NiceRoundStep(1.2), 1.0);
-  EXPECT_EQ(NiceRoundStep(7.0), 7.0);
-  EXPECT_EQ(NiceRoundStep(250.0), 249.99999999999994);
-  EXPECT_NEAR(NiceRoundStep(1e-250), 1e-250, 1e-263);
-}
-
-TEST(NumericHelpers, SnapInterpolateRemovesRoundingNoise) {
-  // Hand-computed.
+TEST(NumericHelpers, SnapInterpolateRemovesRoundingNoiseOnly) {
   struct Case { double a, b, t, want; const char* why; };
   const Case cases[] = {
-      {0.0, 1.0, 0.3, 0.3, "plain"},
       {1.0, 3.0, 0.5, 2.0, "plain"},
-      {1.0, -1.0, 0.5, 0.0, "zero"},
       {0.1, 0.2, 2.0, 0.3, "the fused form gives 0.30000000000000004, snapped to 0.3"},
       {1.0, -1.0, 0.5 + 1e-17, 0.0, "within rounding noise of zero"},
       {0.0, 0.0, 0.5, 0.0, "both ends zero"},
-      {kNaN, 1.0, 0.5, kNaN, "NaN end"},
-      {0.0, 1.0, kNaN, kNaN, "NaN parameter"},
-      {1.0, kInf, 0.5, kInf, "an infinite noise bound; the value is still no noise"},
-      {1.0, -kInf, 0.25, -kInf, "an infinite noise bound, negative"},
+      {kUndefinedReal, 1.0, 0.5, kUndefinedReal, "NaN end"},
+      {1.0, -kPositiveInfinity, 0.25, -kPositiveInfinity, "an infinite value is no noise"},
       {4.9e-324, 4.9e-324, 0.5, 4.9e-324, "the noise bound underflows to 0; the value survives"},
   };
-  for (const Case& c : cases) {
-    const double got = SnapInterpolate(c.a, c.b, c.t);
-    EXPECT_TRUE(std::isnan(c.want) ? std::isnan(got) : got == c.want) << c.why << ": " << got;
-  }
+  for (const Case& c : cases) EXPECT_TRUE(SameDouble(SnapInterpolate(c.a, c.b, c.t), c.want)) << c.why;
   // epsilon (|a| + |b|) overflows for these ends; the value is not noise.
   EXPECT_NEAR(SnapInterpolate(1e308, 1.5e308, 0.5), 1.25e308, 1e294);
 }
 
-TEST(NumericHelpers, FindRootSecantOnALineTakesOneStep) {
-  PlaneFunction f{[](double x, double) { return x - 0.3; }};
-  const RealEvaluator e = MakeRealEvaluator(f);
+TEST(NumericHelpers, FindRootSecantStepsBisectsAndRefuses) {
+  // A line takes one evaluation; out y and z follow, and may be null.
+  PlaneFunction line{[](double x, double) { return x - 0.3; }};
   double x = 0, y = 0, z = 0;
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, -0.3, 0.7, 0.0, 1.0, 5.0, 7.0, 1.0, 1.0, &x, &y, &z));
-  EXPECT_EQ(x, 0.3);
-  EXPECT_EQ(y, 5.6);
-  EXPECT_EQ(z, 1.0);
-  EXPECT_EQ(f.calls, 1);
-  // Out y and z may be null.
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, -0.3, 0.7, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, &x, nullptr, nullptr));
-  EXPECT_EQ(x, 0.3);
-}
-
-TEST(NumericHelpers, FindRootSecantAnswersAnEndWithAZeroValue) {
-  PlaneFunction f{[](double x, double) { return x; }};
-  const RealEvaluator e = MakeRealEvaluator(f);
-  double x = 9, y = 9;
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, 0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 0.0, 0.0, &x, &y, nullptr));
-  EXPECT_EQ(x, 2.0);
-  EXPECT_EQ(y, 4.0);
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, 1.0, 0.0, 2.0, 3.0, 4.0, 5.0, 0.0, 0.0, &x, &y, nullptr));
-  EXPECT_EQ(x, 3.0);
-  EXPECT_EQ(y, 5.0);
-  EXPECT_EQ(f.calls, 0);
-}
-
-TEST(NumericHelpers, FindRootSecantFallsBackToBisectionOnSkewedFunctions) {
-  // e^(20x) - 2 makes false position creep from one side; the root is ln 2 / 20
-  // (hand-computed 0.03465735902799726).
-  PlaneFunction f{[](double x, double) { return std::exp(20.0 * x); }};
-  const RealEvaluator e = MakeRealEvaluator(f);
-  double x = 0;
-  ASSERT_TRUE(FindRootSecant(e, 2.0, 0.0, 1.0 - 2.0, std::exp(20.0) - 2.0, 0.0, 1.0, 0.0, 0.0, 0.0,
-                             0.0, &x, nullptr, nullptr));
+  ASSERT_TRUE(FindRootSecant(MakeRealEvaluator(line), 0.0, 0.0, -0.3, 0.7, 0.0, 1.0, 5.0, 7.0, 1.0, 1.0, &x, &y, &z));
+  EXPECT_TRUE(x == 0.3 && y == 5.6 && z == 1.0 && line.calls == 1) << x << " " << y << " " << z;
+  ASSERT_TRUE(FindRootSecant(MakeRealEvaluator(line), 0.0, 0.0, -0.3, 0.7, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
+  // An end with a zero value is the answer, without evaluating.
+  ASSERT_TRUE(FindRootSecant(MakeRealEvaluator(line), 0.0, 0.0, 1.0, 0.0, 2.0, 3.0, 4.0, 5.0, 0, 0, &x, &y, nullptr));
+  EXPECT_TRUE(x == 3.0 && y == 5.0 && line.calls == 2);
+  // e^(20x) = 2 makes false position creep from one side; bisection ends at ln 2 / 20
+  // (0.03465735902799726, hand-computed), and within a tolerance when one is given.
+  PlaneFunction skewed{[](double px, double) { return std::exp(20.0 * px); }};
+  const RealEvaluator e = MakeRealEvaluator(skewed);
+  ASSERT_TRUE(FindRootSecant(e, 2.0, 0.0, -1.0, std::exp(20.0) - 2.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
   EXPECT_NEAR(x, 0.03465735902799726, 1e-15);
-  EXPECT_LE(f.calls, 16 + 1024);
-  // With a tolerance the answer is within it: false position creeps from the left in
-  // steps of about 2e-9, which a step-size test would take for convergence at 4e-9.
-  f.calls = 0;
-  ASSERT_TRUE(FindRootSecant(e, 2.0, 1e-6, -1.0, std::exp(20.0) - 2.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0,
-                             &x, nullptr, nullptr));
+  EXPECT_LE(skewed.calls, 16 + 1024);
+  ASSERT_TRUE(FindRootSecant(e, 2.0, 1e-6, -1.0, std::exp(20.0) - 2.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
   EXPECT_NEAR(x, 0.03465735902799726, 1e-6);
-}
-
-TEST(NumericHelpers, FindRootSecantFailsOnNaN) {
-  PlaneFunction f{[](double x, double) { return x > 0.2 ? kNaN : -1.0; }};
-  const RealEvaluator e = MakeRealEvaluator(f);
-  double x = 0;
-  EXPECT_FALSE(FindRootSecant(e, 0.0, 0.0, -1.0, 1.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, &x, nullptr, nullptr));
-  EXPECT_FALSE(FindRootSecant(e, 0.0, 0.0, kNaN, 1.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, &x, nullptr, nullptr));
-}
-
-TEST(NumericHelpers, SegmentSearchesPassTheirArgumentsInTheEvaluatorSlots) {
-  // Segment searches read (x, 0, x, y, z, 0); the box test reads (0, 0, x, y, 0, 0).
+  // A search passes its point as (x, 0, x, y, z, 0), the box test as (0, 0, x, y, 0, 0).
   struct Recorder {
-    std::vector<double> args;
-    double operator()(double u, double v, double x, double y, double z, double w) {
-      args = {u, v, x, y, z, w};
-      return x - 0.5;
+    double seen[6];
+    double operator()(double u, double v, double px, double py, double pz, double w) {
+      const double args[6] = {u, v, px, py, pz, w};
+      std::copy(args, args + 6, seen);
+      return px - 0.5;
     }
-  } recorder;
-  const RealEvaluator e = MakeRealEvaluator(recorder);
-  double x = 0, y = 0, z = 0;
-  ASSERT_TRUE(FindRootSecant(e, 0.0, 0.0, -0.25, 0.75, 0.25, 1.25, 2.0, 2.0, 3.0, 3.0, &x, &y, &z));
-  EXPECT_EQ(recorder.args, (std::vector<double>{0.5, 0.0, 0.5, 2.0, 3.0, 0.0}));
-  LevelCrossesBoxAround(e, 0.0, 7.0, 8.0, 0.0, 0.0);
-  EXPECT_EQ(recorder.args, (std::vector<double>{0.0, 0.0, 7.0, 8.0, 0.0, 0.0}));
+  } rec;
+  ASSERT_TRUE(FindRootSecant(MakeRealEvaluator(rec), 0.0, 0.0, -0.25, 0.75, 0.25, 1.25, 2.0, 2.0, 3.0, 3.0, &x, &y, &z));
+  EXPECT_TRUE(rec.seen[0] == 0.5 && rec.seen[1] == 0 && rec.seen[2] == 0.5 && rec.seen[3] == 2 && rec.seen[4] == 3 && rec.seen[5] == 0);
+  LevelCrossesBoxAround(MakeRealEvaluator(rec), 0.0, 7.0, 8.0, 0.0, 0.0);
+  EXPECT_TRUE(rec.seen[0] == 0 && rec.seen[2] == 7 && rec.seen[3] == 8 && rec.seen[4] == 0);
+  // NaN at an end or on the way fails.
+  PlaneFunction hole{[](double px, double) { return px > 0.2 ? kUndefinedReal : -1.0; }};
+  EXPECT_FALSE(FindRootSecant(MakeRealEvaluator(hole), 0.0, 0.0, -1.0, 1.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
+  EXPECT_FALSE(FindRootSecant(MakeRealEvaluator(hole), 0.0, 0.0, kUndefinedReal, 1.0, 0.0, 1.0, 0, 0, 0, 0, &x, nullptr, nullptr));
 }
 
-TEST(NumericHelpers, LocateZeroOnSegmentFindsTheCrossingOrRefuses) {
+TEST(NumericHelpers, SegmentAndParameterSearchesFindCrossingsOrRefuse) {
   PlaneFunction circle{CircleSquared};
   const RealEvaluator e = MakeRealEvaluator(circle);
-  double x = 0, y = 0;
+  double x = 0, y = 0, t = 0;
   ASSERT_TRUE(LocateZeroOnSegment(e, 1.0, 0.0, 0.0, 2.0, 2.0, &x, &y));
-  EXPECT_NEAR(x, std::sqrt(0.5), 1e-15);
-  EXPECT_NEAR(y, std::sqrt(0.5), 1e-15);
-  // Both ends on the same strict side: no crossing.
-  EXPECT_FALSE(LocateZeroOnSegment(e, 1.0, 2.0, 0.0, 3.0, 0.0, &x, &y));
-  EXPECT_FALSE(LocateZeroOnSegment(e, 1.0, 0.0, 0.0, 0.5, 0.0, &x, &y));
-  // End values 1 and NaN: no crossing.
-  PlaneFunction half{[](double px, double) { return px < 0.5 ? 2.0 : kNaN; }};
-  const RealEvaluator h = MakeRealEvaluator(half);
-  EXPECT_FALSE(LocateZeroOnSegment(h, 1.0, 0.0, 0.0, 1.0, 0.0, &x, &y));
-}
-
-TEST(NumericHelpers, LocateZeroOnParameterRange) {
-  // t^3 - 2 on [0, 2]: the cube root of 2 (hand value 1.2599210498948732).
-  PlaneFunction cube{[](double t, double) { return t * t * t; }};
-  const RealEvaluator e = MakeRealEvaluator(cube);
-  double t = 0;
-  ASSERT_TRUE(LocateZeroOnSegment(e, 2.0, 0.0, 2.0, &t));
-  // Snapped to 15 significant digits (the precision of the ends 0 and 2).
+  EXPECT_TRUE(std::fabs(x - std::sqrt(0.5)) < 1e-15 && std::fabs(y - std::sqrt(0.5)) < 1e-15) << x << " " << y;
+  EXPECT_FALSE(LocateZeroOnSegment(e, 1.0, 2.0, 0.0, 3.0, 0.0, &x, &y));  // both ends outside
+  PlaneFunction half{[](double px, double) { return px < 0.5 ? 2.0 : kUndefinedReal; }};
+  EXPECT_FALSE(LocateZeroOnSegment(MakeRealEvaluator(half), 1.0, 0.0, 0.0, 1.0, 0.0, &x, &y));
+  // t^3 = 2 on [0, 2]: the cube root of 2, 1.2599210498948732 by hand, snapped to the ends'
+  // precision.
+  PlaneFunction cube{[](double p, double) { return p * p * p; }};
+  ASSERT_TRUE(LocateZeroOnSegment(MakeRealEvaluator(cube), 2.0, 0.0, 2.0, &t));
   EXPECT_NEAR(t, 1.2599210498948732, 5e-15);
-  EXPECT_FALSE(LocateZeroOnSegment(e, 2.0, 2.0, 3.0, &t));
+  EXPECT_FALSE(LocateZeroOnSegment(MakeRealEvaluator(cube), 2.0, 2.0, 3.0, &t));
 }
 
-TEST(NumericHelpers, LevelCrossesBoxAroundStopsAtTheFirstCrossing) {
+TEST(NumericHelpers, LevelCrossesBoxAroundStopsAtTheFirstCrossingAndNeverAtNaN) {
   PlaneFunction circle{CircleSquared};
   const RealEvaluator e = MakeRealEvaluator(circle);
   EXPECT_FALSE(LevelCrossesBoxAround(e, 1.0, 0.0, 0.0, 0.5, 0.5));
   EXPECT_EQ(circle.calls, 9);
-  // Centre (0.9, 0) inside, first corner (0.8, -0.1) inside, second (0.8, 0.1) inside,
-  // third (1.0, 0.1) outside: centre plus three points.
+  // Centre (0.9, 0) and the corners (0.8, -0.1), (0.8, 0.1) inside, (1.0, 0.1) outside.
   circle.calls = 0;
   EXPECT_TRUE(LevelCrossesBoxAround(e, 1.0, 0.9, 0.0, 0.1, 0.1));
   EXPECT_EQ(circle.calls, 4);
-  // The level itself counts as the non-negative side.
-  EXPECT_TRUE(LevelCrossesBoxAround(e, 0.25, 0.0, 0.0, 0.5, 0.0));
-  // NaN never crosses, at the centre or around it.
-  PlaneFunction nanCentre{[](double x, double) { return x == 0.0 ? kNaN : -1.0; }};
+  EXPECT_TRUE(LevelCrossesBoxAround(e, 0.25, 0.0, 0.0, 0.5, 0.0));  // the level is the upper side
+  PlaneFunction nanCentre{[](double px, double) { return px == 0.0 ? kUndefinedReal : -1.0; }};
+  PlaneFunction nanAround{[](double px, double) { return px == 0.0 ? 1.0 : kUndefinedReal; }};
   EXPECT_FALSE(LevelCrossesBoxAround(MakeRealEvaluator(nanCentre), 0.0, 0.0, 0.0, 1.0, 1.0));
-  PlaneFunction nanAround{[](double x, double) { return x == 0.0 ? 1.0 : kNaN; }};
   EXPECT_FALSE(LevelCrossesBoxAround(MakeRealEvaluator(nanAround), 0.0, 0.0, 0.0, 1.0, 1.0));
 }
 
-TEST(NumericHelpers, NearestLevelCrossingPicksTheClosestCrossing) {
+TEST(NumericHelpers, NearestLevelCrossingPicksTheClosestAndShrinksTheBox) {
   PlaneFunction circle{CircleSquared};
-  const RealEvaluator e = MakeRealEvaluator(circle);
   double x = 0, y = 0;
-  ASSERT_TRUE(NearestLevelCrossing(e, 1.0, 0.9, 0.0, 0.2, 0.2, 0.9, 0.0, &x, &y));
-  EXPECT_NEAR(x, 1.0, 1e-12);
-  EXPECT_NEAR(y, 0.0, 1e-12);
-  // Probe near the upper right: the diagonal crossing wins.
-  ASSERT_TRUE(NearestLevelCrossing(e, 1.0, 0.9, 0.0, 0.2, 0.2, 1.0, 0.1, &x, &y));
-  EXPECT_NEAR(x * x + y * y, 1.0, 1e-12);
-  EXPECT_GT(y, 0.05);
-}
-
-TEST(NumericHelpers, NearestLevelCrossingShrinksTheBoxWhenTheFullOneShowsNone) {
-  // rho (1 - rho) around the origin with level 0.1: negative-side at the centre and at
-  // every point of the full box, crossing first on the k = 1 box's first corner segment
-  // at rho = (1 - sqrt 0.6) / 2 (hand-computed: x = y = -0.0796921118406907).
-  PlaneFunction ring{[](double x, double y) {
-    const double rho = std::hypot(x, y);
-    return rho * (1.0 - rho);
-  }};
-  const RealEvaluator e = MakeRealEvaluator(ring);
-  double x = 0, y = 0;
-  ASSERT_TRUE(NearestLevelCrossing(e, 0.1, 0.0, 0.0, 1.0, 1.0, 0.5, 0.5, &x, &y));
-  EXPECT_NEAR(x, -0.0796921118406907, 1e-13);
-  EXPECT_NEAR(y, -0.0796921118406907, 1e-13);
-  // A constant never crosses.
+  ASSERT_TRUE(NearestLevelCrossing(MakeRealEvaluator(circle), 1.0, 0.9, 0.0, 0.2, 0.2, 1.0, 0.1, &x, &y));
+  EXPECT_TRUE(std::fabs(x * x + y * y - 1.0) < 1e-12 && y > 0.05) << x << " " << y;  // the diagonal wins
+  // rho (1 - rho) = 0.1 crosses on no segment of the full box but on the first corner segment of
+  // the k = 1 box, at rho = (1 - sqrt 0.6) / 2: x = y = -0.0796921118406907 (hand-computed).
+  PlaneFunction ring{[](double px, double py) { return std::hypot(px, py) * (1.0 - std::hypot(px, py)); }};
+  ASSERT_TRUE(NearestLevelCrossing(MakeRealEvaluator(ring), 0.1, 0.0, 0.0, 1.0, 1.0, 0.5, 0.5, &x, &y));
+  EXPECT_TRUE(std::fabs(x + 0.0796921118406907) < 1e-13 && std::fabs(y + 0.0796921118406907) < 1e-13);
   PlaneFunction flat{[](double, double) { return 3.0; }};
   EXPECT_FALSE(NearestLevelCrossing(MakeRealEvaluator(flat), 0.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0, &x, &y));
   // A zero half height still answers the crossing found.
@@ -258,171 +153,74 @@ TEST(NumericHelpers, NearestLevelCrossingShrinksTheBoxWhenTheFullOneShowsNone) {
   EXPECT_EQ(x, 0.5);
 }
 
-TEST(NumericHelpers, CompiledFunctionsServeAsEvaluators) {
-  // x^2 + y^2 = 1 compiled: the probe at (0.9, 0) snaps to (1, 0), as with the lambda.
-  ResetEvaluationSeams();
-  ASSERT_TRUE(EnsureEvalScratch(kFixedSlotCount));
-  CompiledFunction* circle = evaltest::Function("plus[power[x,2],power[y,2]]");
-  CompileFunction(circle);
-  const RealEvaluator e = CompiledFunctionEvaluator(circle);
-  double x = 0, y = 0;
-  ASSERT_TRUE(NearestLevelCrossing(e, 1.0, 0.9, 0.0, 0.2, 0.2, 0.9, 0.0, &x, &y));
-  EXPECT_NEAR(x, 1.0, 1e-12);
-  EXPECT_NEAR(y, 0.0, 1e-12);
-  EXPECT_TRUE(LevelCrossesBoxAround(e, 1.0, 0.9, 0.0, 0.2, 0.2));
-  evaltest::Free(circle);
-}
-
-struct DistanceCase {
-  double px, py, ax, ay, bx, by, want, footX, footY;
-};
-
-TEST(NumericHelpers, PointSegmentDistanceSquaredAndNearestPointGoldens) {
-  // Hand-computed.
-  const DistanceCase cases[] = {
-      {0, 1, -1, 0, 1, 0, 1, 0, 0},          // foot inside the segment
-      {0, 1, 2, 0, 3, 0, 5, 2, 0},           // nearest end a
-      {4, 0, 2, 0, 3, 0, 1, 3, 0},           // nearest end b
-      {1, 1, 2, 2, 2, 2, 2, 2, 2},           // degenerate segment
-      {0.5, 0, 0, 0, 1, 0, 0, 0.5, 0},       // point on the segment
-      {0, 0, -3, 0, 3, 6, 4.5, -1.5, 1.5},   // slanted segment
-      {3, 0, 0, 0, 2, 2, 4.5, 1.5, 1.5},     // slanted, foot inside
+TEST(NumericHelpers, DistanceToASegmentAndItsNearestPoint) {
+  // Hand-computed: (point, segment a-b, squared distance, nearest point).
+  const double cases[][9] = {
+      {0, 1, -1, 0, 1, 0, 1, 0, 0},     {0, 1, 2, 0, 3, 0, 5, 2, 0},   {4, 0, 2, 0, 3, 0, 1, 3, 0},
+      {1, 1, 2, 2, 2, 2, 2, 2, 2},      {0, 0, -3, 0, 3, 6, 4.5, -1.5, 1.5},
+      {3, 0, 0, 0, 2, 2, 4.5, 1.5, 1.5},
   };
-  for (const DistanceCase& c : cases) {
-    EXPECT_EQ(PointSegmentDistanceSquared(c.px, c.py, c.ax, c.ay, c.bx, c.by), c.want);
-    EXPECT_EQ(SegmentDistanceSquared(c.px, c.py, c.ax, c.ay, c.bx, c.by), c.want);
-    double x = kNaN, y = kNaN;
-    NearestPointOnSegment(c.px, c.py, c.ax, c.ay, c.bx, c.by, &x, &y);
-    EXPECT_EQ(x, c.footX) << c.px << "," << c.py;
-    EXPECT_EQ(y, c.footY) << c.px << "," << c.py;
+  for (const auto& c : cases) {
+    double x = kUndefinedReal, y = kUndefinedReal;
+    NearestPointOnSegment(c[0], c[1], c[2], c[3], c[4], c[5], &x, &y);
+    EXPECT_EQ(PointSegmentDistanceSquared(c[0], c[1], c[2], c[3], c[4], c[5]), c[6]) << c[0] << "," << c[1];
+    EXPECT_TRUE(x == c[7] && y == c[8]) << c[0] << "," << c[1];
   }
-  EXPECT_TRUE(std::isnan(PointSegmentDistanceSquared(0, 1, kNaN, 0, 1, 0)));
-  EXPECT_TRUE(std::isnan(PointSegmentDistanceSquared(0, 1, kInf, 0, 1, kNaN)));
-  EXPECT_EQ(PointSegmentDistanceSquared(0, 1, -1, 0, kInf, 0), kInf);
+  EXPECT_TRUE(std::isnan(PointSegmentDistanceSquared(0, 1, kUndefinedReal, 0, 1, 0)));
+  EXPECT_EQ(PointSegmentDistanceSquared(0, 1, -1, 0, kPositiveInfinity, 0), kPositiveInfinity);
+  // On a slanted line the projection form cancels to a tiny remainder, never below 0.
+  for (int i = 1; i < 1000; ++i) EXPECT_GE(PointSegmentDistanceSquared(0.1 + i * 7e-4, 0.3 + i * 2.9e-3, 0.1, 0.3, 0.8, 3.2), 0.0);
 }
 
-TEST(NumericHelpers, PointSegmentDistanceSquaredIsNeverNegative) {
-  // Points on a slanted line: the projection form cancels to a tiny remainder.
-  for (int i = 1; i < 1000; ++i) {
-    const double t = i / 1000.0;
-    const double px = 0.1 + t * 0.7;
-    const double py = 0.3 + t * 2.9;
-    EXPECT_GE(PointSegmentDistanceSquared(px, py, 0.1, 0.3, 0.8, 3.2), 0.0) << t;
-  }
-}
-
-TEST(NumericHelpers, InterpolateCrossingDetectsOverlappingParallels) {
-  struct Case { double p[4], q[4]; bool want; const char* why; };
-  const Case cases[] = {
-      {{0, 0, 2, 1}, {1, 0.5, 3, 1.5}, true, "q lies on p and starts inside it"},
-      {{0, 0, 2, 1}, {1, 0.6, 3, 1.6}, false, "parallel but offset by more than 1% of |p|"},
-      {{0, 0, 2, 1}, {1, 0.5, 3, 2.5}, false, "not parallel"},
-      {{0, 0, 2, 1}, {3, 1.5, 4, 2}, false, "collinear but wholly beyond p's x range"},
-      {{0, 0, 1, 10}, {0.5, 5, 0.6, 6}, true, "steep segments use the x-over-y slope"},
-      {{0, 0, 1, 10}, {0.5, 5, kNaN, 6}, false, "NaN end"},
-      // By a signed comparison (0 < -1 is false) a leftward p's slope would be -inf.
-      {{1, 0, 0, 0}, {0.5, 0, 0.25, 0}, true, "leftward horizontal p"},
-      {{0, 0, 1, 0}, {0.5, 0, 0.25, 0}, true, "rightward horizontal p"},
-      {{1, 0, 0, 0.1}, {0.5, 0.05, 0.25, 0.075}, true, "leftward, slightly rising"},
+TEST(NumericHelpers, CrossingsOfTwoSegments) {
+  struct Case { double p[4], q[4]; bool overlap; };
+  const Case parallels[] = {
+      {{0, 0, 2, 1}, {1, 0.5, 3, 1.5}, true},     // q on p, starting inside it
+      {{0, 0, 2, 1}, {1, 0.6, 3, 1.6}, false},    // offset by more than 1% of |p|
+      {{0, 0, 2, 1}, {3, 1.5, 4, 2}, false},      // collinear, wholly beyond p's x range
+      {{0, 0, 1, 10}, {0.5, 5, 0.6, 6}, true},    // steep: the x-over-y slope
+      {{0, 0, 1, 10}, {0.5, 5, kUndefinedReal, 6}, false},
+      {{1, 0, 0, 0}, {0.5, 0, 0.25, 0}, true},    // leftward p: no slope of -infinity
+      {{1, 0, 0, 0.1}, {0.5, 0.05, 0.25, 0.075}, true},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(InterpolateCrossing(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3]), c.want)
-        << c.why;
+  for (const Case& c : parallels) {
+    EXPECT_EQ(InterpolateCrossing(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3]), c.overlap) << c.q[0];
   }
-}
-
-TEST(NumericHelpers, InterpolateCrossing2Intersections) {
-  // Hand-computed; out[0] is left NaN.
-  struct Case { double p[4], q[4]; bool meets; double x, y; const char* why; };
-  const Case cases[] = {
-      {{0, 0, 1, 1}, {0, 1, 1, 0}, true, 0.5, 0.5, "diagonals"},
-      {{0.25, -1, 0.25, 1}, {0, 0, 1, 1}, true, 0.25, 0.25, "vertical p"},
-      {{0, 0, 1, 1}, {0.75, -1, 0.75, 1}, true, 0.75, 0.75, "vertical q"},
-      {{0, 0, 0, 1}, {1, 0, 1, 1}, false, 0, 0, "both vertical"},
-      {{0, 0, 1, 1}, {0, 1, 1, 2}, false, 0, 0, "parallel"},
-      {{0, 0, 1, 1}, {2, 0, 3, -1}, false, 0, 0, "lines meet outside"},
-      {{0, 0, 0, 0}, {0, 1, 1, 0}, false, 0, 0, "degenerate p"},
-      {{0, 0, 1, kNaN}, {0, 1, 1, 0}, false, 0, 0, "NaN end"},
+  struct Meet { double p[4], q[4]; bool meets; double x, y; };
+  const Meet meets[] = {
+      {{0, 0, 1, 1}, {0, 1, 1, 0}, true, 0.5, 0.5},        {{0.25, -1, 0.25, 1}, {0, 0, 1, 1}, true, 0.25, 0.25},
+      {{0, 0, 1, 1}, {0.75, -1, 0.75, 1}, true, 0.75, 0.75}, {{0, 0, 0, 1}, {1, 0, 1, 1}, false, 0, 0},
+      {{0, 0, 1, 1}, {0, 1, 1, 2}, false, 0, 0},           {{0, 0, 1, 1}, {2, 0, 3, -1}, false, 0, 0},
+      {{0, 0, 0, 0}, {0, 1, 1, 0}, false, 0, 0},           {{0, 0, 1, kUndefinedReal}, {0, 1, 1, 0}, false, 0, 0},
   };
-  for (const Case& c : cases) {
+  for (const Meet& c : meets) {
     double out[3] = {0, 0, 0};
-    EXPECT_EQ(InterpolateCrossing2(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3], out), c.meets)
-        << c.why;
-    if (!c.meets) continue;
-    EXPECT_TRUE(std::isnan(out[0])) << c.why;
-    EXPECT_EQ(out[1], c.x) << c.why;
-    EXPECT_EQ(out[2], c.y) << c.why;
+    ASSERT_EQ(InterpolateCrossing2(c.p[0], c.p[1], c.p[2], c.p[3], c.q[0], c.q[1], c.q[2], c.q[3], out), c.meets) << c.p[0];
+    EXPECT_TRUE(!c.meets || (std::isnan(out[0]) && out[1] == c.x && out[2] == c.y)) << c.x;
   }
 }
 
-struct ClipCase {
-  double x0, y0, x1, y1;
-  double w0x, w0y, w1x, w1y;
-  const char* why;
-};
-
-TEST(NumericHelpers, ClipSegmentToCircleGoldens) {
-  // Unit circle at the origin; hand-computed.
-  const ClipCase cases[] = {
-      {-2, 0, 2, 0, -1, 0, 1, 0, "through the centre"},
-      {-0.5, 0.1, 0.5, -0.1, -0.5, 0.1, 0.5, -0.1, "both ends inside"},
-      {-2, 2, 2, 2, 1, 0, 1, 0, "misses: collapses to (cx + r, cy)"},
-      {0, 0, 2, 0, 0, 0, 1, 0, "inner end stays"},
-      {2, 0, 0, 0, 1, 0, 0, 0, "order kept"},
-      {0, -3, 0, 3, 0, -1, 0, 1, "vertical"},
-      {-3, 0, -2, 0, 1, 0, 1, 0, "stops short of the circle"},
-      {3, 3, 3, 3, 1, 0, 1, 0, "degenerate outside"},
+TEST(NumericHelpers, ClipsToACircleAndMeetsARectangle) {
+  // Unit circle at the origin: (segment, clipped segment), hand-computed.
+  const double clips[][8] = {
+      {-2, 0, 2, 0, -1, 0, 1, 0},  {-0.5, 0.1, 0.5, -0.1, -0.5, 0.1, 0.5, -0.1},  // both ends inside
+      {-2, 2, 2, 2, 1, 0, 1, 0},   {2, 0, 0, 0, 1, 0, 0, 0},  // a miss collapses to (1, 0); order kept
+      {0, -3, 0, 3, 0, -1, 0, 1},  {-3, 0, -2, 0, 1, 0, 1, 0},  {kUndefinedReal, 0, 2, 0, 1, 0, 1, 0},
   };
-  for (const ClipCase& c : cases) {
-    double x0 = c.x0, y0 = c.y0, x1 = c.x1, y1 = c.y1;
+  for (const auto& c : clips) {
+    double x0 = c[0], y0 = c[1], x1 = c[2], y1 = c[3];
     ClipSegmentToCircle(0, 0, 1, &x0, &y0, &x1, &y1);
-    EXPECT_EQ(x0, c.w0x) << c.why;
-    EXPECT_EQ(y0, c.w0y) << c.why;
-    EXPECT_EQ(x1, c.w1x) << c.why;
-    EXPECT_EQ(y1, c.w1y) << c.why;
+    EXPECT_TRUE(x0 == c[4] && y0 == c[5] && x1 == c[6] && y1 == c[7]) << c[0] << "," << c[1] << " " << c[2] << "," << c[3];
   }
-  // Off-centre circle through the alias: centre (10, 5), radius 2.
-  double x0 = 5, y0 = 5, x1 = 15, y1 = 5;
-  IntersectSegmentWithLine(10, 5, 2, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x0, 8.0);
-  EXPECT_EQ(x1, 12.0);
-  EXPECT_EQ(y0, 5.0);
-  EXPECT_EQ(y1, 5.0);
-  // NaN ends collapse rather than propagate.
-  x0 = kNaN, y0 = 0, x1 = 2, y1 = 0;
-  ClipSegmentToCircle(0, 0, 1, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x0, 1.0);
-  EXPECT_EQ(x1, 1.0);
-}
-
-struct RectCase {
-  double x0, y0, x1, y1;
-  bool want;
-  const char* why;
-};
-
-TEST(NumericHelpers, SegmentMeetsRectGoldens) {
-  // Open rectangle [-1, 1] x [-1, 1] (left, right, top, bottom = -1, 1, 1, -1).
-  const RectCase cases[] = {
-      {-2, -2, 2, 2, true, "diagonal through both corners"},
-      {-3, 0, -2, 0.5, false, "wholly left"},
-      {0.5, -3, 0.5, 3, true, "vertical through the inside"},
-      {1, -3, 1, 3, false, "vertical along the right edge"},
-      {0, 0, 5, 5, true, "one end inside"},
-      {0, 2, 2, 0, false, "touches the corner (1, 1) only"},
-      {0, 1.9, 1.9, 0, true, "cuts the corner"},
-      {-2, 1, 2, 1, false, "along the top edge"},
-      {-2, 0, 2, 0.5, true, "across, both ends outside"},
-      {0, 2, 3, 0.5, false, "passes above the corner"},
-      {0.5, 2, -0.5, -2, true, "steep, both x inside"},
-      // Neither the line at the left or right edge nor both x inside: still through (-0.25, 0).
-      {-1.5, -5, 0.5, 3, true, "steep, lower end left of the rectangle"},
-      {kNaN, 0, 2, 0, false, "NaN end"},
+  // The open rectangle (-1, 1) x (-1, 1): edges and corners touched alone do not count.
+  struct Rect { double x0, y0, x1, y1; bool meets; };
+  const Rect rects[] = {
+      {-2, -2, 2, 2, true},  {-3, 0, -2, 0.5, false}, {1, -3, 1, 3, false},   {0, 0, 5, 5, true},
+      {0, 2, 2, 0, false},   {0, 1.9, 1.9, 0, true},  {-2, 1, 2, 1, false},   {0, 2, 3, 0.5, false},
+      {0.5, 2, -0.5, -2, true}, {-1.5, -5, 0.5, 3, true},  // steep, lower end left: through (-0.25, 0)
+      {kUndefinedReal, 0, 2, 0, false},
   };
-  for (const RectCase& c : cases) {
-    EXPECT_EQ(SegmentMeetsRect(c.x0, c.y0, c.x1, c.y1, -1, 1, 1, -1), c.want) << c.why;
-    EXPECT_EQ(SegmentIntersectsRect(c.x0, c.y0, c.x1, c.y1, -1, 1, 1, -1), c.want) << c.why;
-  }
+  for (const Rect& c : rects) EXPECT_EQ(SegmentMeetsRect(c.x0, c.y0, c.x1, c.y1, -1, 1, 1, -1), c.meets) << c.x0 << "," << c.y0;
 }
 
 }  // namespace
