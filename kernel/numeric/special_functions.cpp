@@ -9,9 +9,9 @@
 
 #include "kernel/numeric/numeric_constants.h"
 
-SpecialFunctionState gSpecialFunctionState = {0};
-
 namespace {
+
+thread_local int32_t mathErrorCode = kMathNoError;
 
 constexpr double kMachEp = kSpecialMachineEpsilon;
 constexpr double kMaxLog = kSpecialMaxLog;
@@ -45,13 +45,13 @@ constexpr double kCbrt4Inv = 0.62996052494743658238361;
 
 }  // namespace
 
-int32_t MathErrorCode() { return gSpecialFunctionState.mathErrorCode; }
+int32_t MathErrorCode() { return mathErrorCode; }
 
-void ResetMathError() { gSpecialFunctionState.mathErrorCode = kMathNoError; }
+void ResetMathError() { mathErrorCode = kMathNoError; }
 
 void SetMathError(const char* routine, int32_t errorClass) {
   (void)routine;
-  gSpecialFunctionState.mathErrorCode =
+  mathErrorCode =
       (errorClass >= kMathDomain && errorClass <= kMathTotalLoss) ? errorClass : kMathNoError;
 }
 

@@ -1,7 +1,7 @@
 // Real special functions beyond the system math library: the Bessel function of the first kind
 // of real order J_v(x) with its helpers (Airy functions, J0, J1, log-gamma, polynomial evaluation,
 // cube root). Thresholds, constants and coefficient tables are the published ones, unchanged.
-// Errors never throw: they set the process-wide MathErrorCode and return 0, an overflow value or
+// Errors never throw: they set the calling thread's MathErrorCode and return 0, an overflow value or
 // NaN. Every other result travels with its value, so concurrent callers never share one.
 #pragma once
 
@@ -22,12 +22,8 @@ enum MathErrorClass : int32_t {
 
 // Process-wide state of this module, in one place: the last error class only (a
 // report for callers that poll; no result depends on it).
-struct SpecialFunctionState {
-  int32_t mathErrorCode;  // last error class 1..5, 0 when none was recorded
-};
-extern SpecialFunctionState gSpecialFunctionState;
-
-// The last recorded error class (see MathErrorClass); 0 after ResetMathError.
+// The last error class recorded on this thread (see MathErrorClass); 0 after ResetMathError.
+// Per thread, so a sampling worker and the main thread never share it.
 int32_t MathErrorCode();
 // Clears the error code (for tests and for callers that poll).
 void ResetMathError();
