@@ -20,7 +20,6 @@
 namespace {
 
 constexpr double kNaN = kUndefinedReal;
-constexpr int kErrorMemory = 7;
 
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
@@ -31,7 +30,7 @@ void FreeCode(CompiledFunction* function) {
 EvalCell* ScratchForEntry() {
   EvalCell* slots = EvalScratch();
   if (slots == nullptr || EvalScratchCapacity() < kFixedSlotCount) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   return slots;
@@ -79,7 +78,7 @@ void InitFunction(CompiledFunction* function, ExprNode* tree) {
   function->complex = 0;
   function->bindingsEvaluated = 0;
   function->bindings = NewBindingTable();
-  if (function->bindings == nullptr) PostError(kErrorMemory);
+  if (function->bindings == nullptr) PostError(kErrorOutOfMemory);
   if (tree != nullptr) NormaliseTree(tree);
 }
 
@@ -96,7 +95,7 @@ CompiledFunction* CopyFunction(const CompiledFunction* function) {
   if (function == nullptr) return nullptr;
   auto* copy = new (std::nothrow) CompiledFunction{};
   if (copy == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   ExprNode* tree = CopyExpression(function->tree);
@@ -115,7 +114,7 @@ void RenameFunctionSymbol(CompiledFunction* function, int32_t from, int32_t to) 
 CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_t symbol) {
   auto* result = new (std::nothrow) CompiledFunction{};
   if (result == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   ExprNode* tree = nullptr;
@@ -145,10 +144,13 @@ void CompileOneFunction(CompiledFunction* function) {
   function->bindingsEvaluated = 0;
   CompiledCode* code = NewCompiledCode();
   if (code == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return;
   }
-  CompileExpression(code, function->tree, function->bindings != nullptr ? function : nullptr, false);
+  const bool inBatch = CompileBatchIsOpen();
+  CompiledFunction* owner = function->bindings != nullptr ? function : nullptr;
+  const int32_t slots = CompileExpression(code, function->tree, owner, false);
+  if (!inBatch && !EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
   const uint8_t complex = UsesComplexNumbersOutsideSumIndexes(function->tree) ? 1 : 0;
   code->complex = complex;
   function->complex = complex;
@@ -159,18 +161,17 @@ void CompileOneFunction(CompiledFunction* function) {
   for (int32_t k = 0; k < table->count; ++k) {
     CompiledCode* bindingCode = NewCompiledCode();
     if (bindingCode == nullptr) {
-      PostError(kErrorMemory);
+      PostError(kErrorOutOfMemory);
       continue;
     }
     CompileExpression(bindingCode, table->entries[k].expression, nullptr, true);
-    ResolveJumpLabels(bindingCode);
     table->entries[k].code = bindingCode;
   }
 }
 
 void FinishCompileList() {
   const int32_t slots = AssignSharedSlots();
-  if (!EnsureEvalScratch(slots)) PostError(kErrorMemory);
+  if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
 }
 
 void CompileFunctionList(CompiledFunction** functions, int n) {
@@ -179,9 +180,6 @@ void CompileFunctionList(CompiledFunction** functions, int n) {
     if (functions[i] != nullptr) CompileOneFunction(functions[i]);
   }
   FinishCompileList();
-  for (int i = 0; i < n; ++i) {
-    if (functions[i] != nullptr) ResolveJumpLabels(functions[i]->code);
-  }
 }
 
 void CompileFunction(CompiledFunction* function) { CompileFunctionList(&function, 1); }
@@ -231,13 +229,11 @@ EvalContext* CompileFunctionsShared(CompiledFunction** functions, int n) {
   }
   const int32_t slots = AssignSharedSlots();
   EvalContext* context = NewEvalContext(slots);
-  if (context == nullptr) PostError(kErrorMemory);
+  if (context == nullptr) PostError(kErrorOutOfMemory);
   for (int i = 0; i < n; ++i) {
-    if (functions[i] == nullptr) continue;
-    ResolveJumpLabels(functions[i]->code);
-    if (context != nullptr && functions[i]->complex) context->complex = 1;
+    if (context != nullptr && functions[i] != nullptr && functions[i]->complex) context->complex = 1;
   }
-  if (!EnsureEvalScratch(slots)) PostError(kErrorMemory);
+  if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
   return context;
 }
 
@@ -285,7 +281,7 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
     if (cells != context->tableCells) {
       auto* table = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
       if (table == nullptr) {
-        PostError(kErrorMemory);
+        PostError(kErrorOutOfMemory);
         return;
       }
       std::memset(static_cast<void*>(table), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
@@ -311,7 +307,7 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
 // the memory error (its compile failed), and the scratch may be refused.
 static EvalCell* EntrySlots(CompiledFunction* function) {
   if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   return ScratchForEntry();
@@ -405,7 +401,7 @@ void EvaluateIntervalXYZ(CompiledFunction* function, double xLo, double xHi, dou
 
 double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, EvalContext* context) {
   if (function == nullptr || function->code == nullptr || context == nullptr || context->table == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return kNaN;
   }
   context->column = i;
@@ -433,6 +429,54 @@ double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, Eva
 
 // ---------------------------------------------------------------------------------------------
 // Tree services.
+
+namespace {
+
+// Compiles a copy of the node as a function of its own (a nested compile: no batch, no scratch,
+// and no bindings, as it runs once) and evaluates it over private slots.
+double EvaluateNodeCopy(const ExprNode* node) {
+  CompiledFunction function{};
+  InitFunction(&function, CopyExpression(node));
+  double result = kNaN;
+  CompiledCode* code = function.tree != nullptr ? NewCompiledCode() : nullptr;
+  EvalCell* slots = nullptr;
+  if (code != nullptr) {
+    const int32_t cells = CompileExpression(code, function.tree, nullptr, true);
+    function.code = code;
+    function.complex = code->complex = UsesComplexNumbersOutsideSumIndexes(function.tree) ? 1 : 0;
+    slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
+    if (slots != nullptr) {
+      std::memset(static_cast<void*>(slots), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
+      if (function.complex) {
+        slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
+        Complex z;
+        InterpretComplexCode(&z, code, slots, nullptr);
+        result = RealOf(z);
+      } else {
+        slots[kSlotParameter].real = ParameterValue();
+        result = InterpretRealCode(code, slots, nullptr);
+      }
+    } else {
+      PostError(kErrorOutOfMemory);
+    }
+  }
+  FreeMemory(slots);
+  DisposeFunction(&function);
+  return result;
+}
+
+}  // namespace
+
+double NodeToNumber(const ExprNode* node) {
+  if (NodeNumberReader reader = InstalledNodeToNumberReader(); reader != nullptr) return reader(node);
+  if (node == nullptr) return kNaN;
+  if (node->kind == KindNum) return node->value.number != nullptr ? node->value.number->value : kNaN;
+  if (node->kind == KindMinus && node->arity == 1 && node->children[0]->kind == KindNum &&
+      node->children[0]->value.number != nullptr) {
+    return -node->children[0]->value.number->value;
+  }
+  return EvaluateNodeCopy(node);
+}
 
 bool FunctionDependsOnSymbol(const CompiledFunction* function, int32_t id) {
   if (function == nullptr || function->tree == nullptr) return false;

@@ -36,11 +36,11 @@ void ExpandDerivatives(ExprNode* tree);
 void SetNormaliseTreePass(TreePass pass);
 void NormaliseTree(ExprNode* tree);
 
-// Numeric value of a node. The default reads a number node or a negated number node and otherwise
-// compiles and evaluates a copy of the node; the algebra may install its own.
+// The numeric value of a node as the algebra reads it (NodeToNumber, in compiled_function.h, uses
+// it when installed, and its own compiling default otherwise).
 using NodeNumberReader = double (*)(const ExprNode* node);
 void SetNodeToNumberReader(NodeNumberReader reader);
-double NodeToNumber(const ExprNode* node);
+NodeNumberReader InstalledNodeToNumberReader();  // null: none installed
 
 // Puts every seam and the parameter back to its default (tests).
 void ResetEvaluationSeams();
