@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr double kNaN = kUndefinedReal;
-
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
   function->code = nullptr;
@@ -36,7 +34,7 @@ EvalCell* ScratchForEntry() {
   return slots;
 }
 
-double RealOf(const Complex& z) { return z.im == 0 ? z.re : kNaN; }
+double RealOf(const Complex& z) { return z.im == 0 ? z.re : kUndefinedReal; }
 
 bool IsExactZero(const Interval& i) { return i.lo == 0 && i.hi == 0; }
 
@@ -49,7 +47,7 @@ void RunInterval(CompiledFunction* function, EvalCell* slots, double* outLo, dou
       *outLo = r.re.lo;
       *outHi = r.re.hi;
     } else {
-      *outLo = *outHi = kNaN;
+      *outLo = *outHi = kUndefinedReal;
     }
   } else {
     Interval r;
@@ -130,7 +128,7 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
       FreeExpression(variable);
     }
   }
-  if (tree == nullptr) tree = NewNumberNode(kNaN);
+  if (tree == nullptr) tree = NewNumberNode(kUndefinedReal);
   InitFunction(result, tree);
   return result;
 }
@@ -317,7 +315,7 @@ static EvalCell* EntrySlots(CompiledFunction* function) {
 // function has no code or the scratch cannot be had.
 static void EvaluateComplexAtSlots(Complex* out, CompiledFunction* function, const int* slotIndexes,
                                    const double* values, int n) {
-  *out = Complex{kNaN, kNaN};
+  *out = Complex{kUndefinedReal, kUndefinedReal};
   EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
@@ -333,7 +331,7 @@ static double EvaluateAtSlots(CompiledFunction* function, const int* slotIndexes
     return RealOf(r);
   }
   EvalCell* slots = EntrySlots(function);
-  if (slots == nullptr) return kNaN;
+  if (slots == nullptr) return kUndefinedReal;
   slots[kSlotParameter].real = ParameterValue();
   for (int i = 0; i < n; ++i) slots[slotIndexes[i]].real = values[i];
   return InterpretRealCode(function->code, slots, nullptr);
@@ -369,7 +367,7 @@ void EvaluateComplexAt2(Complex* out, CompiledFunction* function, double a, doub
 
 static void EvaluateIntervalAt(CompiledFunction* function, const int* slotIndexes, const double* bounds, int n,
                                double* outLo, double* outHi) {
-  *outLo = *outHi = kNaN;
+  *outLo = *outHi = kUndefinedReal;
   EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   const bool complex = function->code->complex != 0;
@@ -402,7 +400,7 @@ void EvaluateIntervalXYZ(CompiledFunction* function, double xLo, double xHi, dou
 double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, EvalContext* context) {
   if (function == nullptr || function->code == nullptr || context == nullptr || context->table == nullptr) {
     PostError(kErrorOutOfMemory);
-    return kNaN;
+    return kUndefinedReal;
   }
   context->column = i;
   context->row = j;
@@ -437,7 +435,7 @@ namespace {
 double EvaluateNodeCopy(const ExprNode* node) {
   CompiledFunction function{};
   InitFunction(&function, CopyExpression(node));
-  double result = kNaN;
+  double result = kUndefinedReal;
   CompiledCode* code = function.tree != nullptr ? NewCompiledCode() : nullptr;
   EvalCell* slots = nullptr;
   if (code != nullptr) {
@@ -469,8 +467,8 @@ double EvaluateNodeCopy(const ExprNode* node) {
 
 double NodeToNumber(const ExprNode* node) {
   if (NodeNumberReader reader = InstalledNodeToNumberReader(); reader != nullptr) return reader(node);
-  if (node == nullptr) return kNaN;
-  if (node->kind == KindNum) return node->value.number != nullptr ? node->value.number->value : kNaN;
+  if (node == nullptr) return kUndefinedReal;
+  if (node->kind == KindNum) return node->value.number != nullptr ? node->value.number->value : kUndefinedReal;
   if (node->kind == KindMinus && node->arity == 1 && node->children[0]->kind == KindNum &&
       node->children[0]->value.number != nullptr) {
     return -node->children[0]->value.number->value;
@@ -503,7 +501,7 @@ void FunctionVector4(CompiledFunction* const* functions, int n, double* a, doubl
   double* out[4] = {a, b, c, d};
   const ExprNode* root = functions != nullptr && functions[n] != nullptr ? functions[n]->tree : nullptr;
   const int arity = root == nullptr || root->kind == KindNum || root->kind == KindString ? 0 : root->arity;
-  for (int i = 0; i < 4; ++i) *out[i] = i < arity ? NodeToNumber(root->children[i]) : kNaN;
+  for (int i = 0; i < 4; ++i) *out[i] = i < arity ? NodeToNumber(root->children[i]) : kUndefinedReal;
 }
 
 namespace {

@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr double kNaN = kUndefinedReal;
-
 // Body runs of one bounded sum past which no point of a box can still be in it.
 constexpr int32_t kMaxLoopRuns = static_cast<int32_t>(kMaxLoopSpan) + 1;
 
@@ -244,7 +242,7 @@ op_LoadSlot:
   QV_PUSH(M::Load(slots[ip->i.k]));
   QV_NEXT();
 op_PushDefinedName : {
-  Complex value{kNaN, kNaN};
+  Complex value{kUndefinedReal, kUndefinedReal};
   LookUpDefinedValue(&value, ip->i.k);
   QV_PUSH(M::FromDefined(value));
   QV_NEXT();
@@ -437,12 +435,12 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
 struct RealMachine {
   using Value = double;
   static constexpr bool kEncloses = false;
-  static double Undefined() { return kNaN; }
+  static double Undefined() { return kUndefinedReal; }
   static bool IsUndefined(double v) { return v != v; }
   static double Constant(double c) { return c; }
   static double Load(const EvalCell& cell) { return cell.real; }
   static void Store(EvalCell& cell, double v) { cell.real = v; }
-  static double FromDefined(const Complex& z) { return z.im == 0 ? z.re : kNaN; }
+  static double FromDefined(const Complex& z) { return z.im == 0 ? z.re : kUndefinedReal; }
   static double FromBinding(const Complex& z) { return z.re; }
   static double Add(double a, double b) { return a + b; }
   static double Multiply(double a, double b) { return a * b; }
@@ -510,12 +508,12 @@ struct RealMachine {
   static double Ceil(double b) { return std::ceil(b); }
   static bool IsTrue(double condition) { return condition == 1.0; }
   static bool IsFalse(double condition) { return condition == 0.0; }
-  static double If(double value, double condition) { return IsTrue(condition) ? value : kNaN; }
+  static double If(double value, double condition) { return IsTrue(condition) ? value : kUndefinedReal; }
   static double RealPart(double b) { return b; }
   static double ImagPart(double b) { return b != b ? b : 0.0; }
   // The angle of a real number: pi for a negative one.
   static double Arg(double b) { return b != b ? b : (b < 0 ? kPi : 0.0); }
-  static double ImaginaryUnit() { return kNaN; }
+  static double ImaginaryUnit() { return kUndefinedReal; }
   static double Mod(double a, double b) { return FlooredMod(a, b); }
   // An undefined operand gives undefined whichever side it is on (the plain rule would let
   // min(NaN, 3) be 3 but min(3, NaN) NaN), as in the other three machines.
@@ -527,7 +525,7 @@ struct RealMachine {
   static void Increment(EvalCell& cell) {
     const double old = cell.real;
     const double next = old + 1.0;
-    cell.real = next == old ? kNaN : next;
+    cell.real = next == old ? kUndefinedReal : next;
   }
   static double Finish(double top) { return top; }
 };
@@ -811,13 +809,22 @@ struct ComplexIntervalMachine {
   static bool IsRealValued(const CI& a) { return a.im.lo == 0.0 && a.im.hi == 0.0; }
   static CI Truth(const Interval& t) { return CI{t, {0.0, 0.0}}; }
   static bool IsTrue(const CI& a) { return IsRealValued(a) && IntervalMachine::Is(a.re, 1.0); }
+  // A point off the real axis compares false. An imaginary part that holds 0 without being exactly
+  // [0, 0] leaves points on the axis, where the real parts decide: undecided at best.
   static CI Chain(uint32_t op, const CI* v, int k) {
-    for (int j = 0; j < k; ++j) {
-      if (!IsRealValued(v[j])) return Truth(Interval{0.0, 0.0});
-    }
+    bool offAxisSomewhere = false;
     Interval values[kValueStackLimit + 1];
-    for (int j = 0; j < k; ++j) values[j] = v[j].re;
-    return Truth(IntervalMachine::Chain(op, values, k));
+    for (int j = 0; j < k; ++j) {
+      const Interval& im = v[j].im;
+      if (!IsRealValued(v[j])) {
+        const bool zeroOutside = IntervalIsWrapped(im) ? (im.lo > 0 && im.hi < 0) : (im.lo > 0 || im.hi < 0);
+        if (zeroOutside) return Truth(kTruthFalse);
+        offAxisSomewhere = true;
+      }
+      values[j] = v[j].re;
+    }
+    const Interval onAxis = IntervalMachine::Chain(op, values, k);
+    return Truth(offAxisSomewhere ? IntervalMachine::And(onAxis, kTruthUndecided) : onAxis);
   }
   static CI And(const CI& a, const CI& b) { return Truth(IntervalMachine::And(a.re, b.re)); }
   static CI Or(const CI& a, const CI& b) { return Truth(IntervalMachine::Or(a.re, b.re)); }
@@ -914,7 +921,7 @@ void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {
   BindingTable* table = function->bindings;
   if (table == nullptr || k < 0 || k >= table->count) return;
   Complex& value = table->values[k];
-  value = Complex{kNaN, kNaN};
+  value = Complex{kUndefinedReal, kUndefinedReal};
   const CompiledCode* code = table->entries[k].code;
   if (code == nullptr) return;
   int32_t cells = EvalScratchCapacity();
