@@ -1,5 +1,5 @@
-// Compiled functions: construction, batch and shared compiles, grid contexts, the evaluation
-// entry points and the small tree services of functions.
+// Compiled functions: construction, batch and shared compiles (which size the scratch), grid
+// contexts, the evaluation entry points, the numeric value of a node and the small tree services.
 // Invariants: an entry point never writes a slot the scratch (or context table) does not hold;
 // a null or refused code evaluates to NaN with error 7; contexts own their tables.
 #include "kernel/eval/compiled_function.h"

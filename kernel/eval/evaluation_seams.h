@@ -1,8 +1,9 @@
 // What evaluation needs from the layers above the kernel: the values of names defined in the
 // document, the parameter variable and its value, and the algebra's tree passes. Each is a seam
 // (a function pointer the higher layer fills at start-up, tests fill it explicitly).
-// Invariants: every seam has a safe default, so the kernel runs headless without documents or
-// algebra; setting a seam to null restores its default.
+// Invariants: every seam has a safe default (the number reader's is the compiling NodeToNumber of
+// the compiled functions), so the kernel runs headless without documents or algebra; setting a
+// seam to null restores its default; nothing here reaches another file of evaluation.
 #pragma once
 
 #include <cstdint>

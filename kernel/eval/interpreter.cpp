@@ -131,15 +131,16 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
 
 #define QV_DISPATCH() goto* kHandlers[ip->dispatch]
 // After an instruction: canonical undefined top (ending the run unless the code has
-// conditionals or the instruction belongs to the prologue), then the next handler.
-#define QV_NEXT()                                                 \
-  do {                                                            \
-    ++ip;                                                         \
-    if (M::IsUndefined(top)) {                                    \
-      top = M::Undefined();                                       \
-      if (!keepGoing && ip > prologueEnd) return M::Undefined();     \
-    }                                                             \
-    QV_DISPATCH();                                                \
+// conditionals or the instruction belongs to the prologue), then the next handler. The defined
+// top is the path laid out straight.
+#define QV_NEXT()                                                  \
+  do {                                                             \
+    ++ip;                                                          \
+    if (M::IsUndefined(top)) [[unlikely]] {                        \
+      top = M::Undefined();                                        \
+      if (!keepGoing && ip > prologueEnd) return M::Undefined();   \
+    }                                                              \
+    QV_DISPATCH();                                                 \
   } while (0)
 // A push: the old top goes below; the 199th value below the top is an overflow.
 #define QV_PUSH(value)                  \
@@ -380,19 +381,20 @@ loop_test : {
     // the whole line is sure to hold what the points gave.
     LoopFrame<V>& loop = loops[loopCount - 1];
     const Interval go = M::LoopTruth(slots[k], slots[k + 1]);
-    const bool stop = IntervalIsUndefined(go) || IntervalIsExactly(go, 0.0, 0.0);
-    if (!stop && !IntervalIsExactly(go, 1.0, 1.0)) {
-      loop.stops = loop.mayHaveStopped ? M::Hull(loop.stops, top) : top;
-      loop.mayHaveStopped = true;
-    }
-    if (IntervalIsUndefined(go)) {
-      top = M::Undefined();  // an undefined index or bound: the sum is undefined
-    } else if (stop) {
+    bool leave = true;
+    if (IntervalIsExactly(go, 0.0, 0.0)) {
       if (loop.mayHaveStopped) top = M::Hull(loop.stops, top);
-    } else if (++loop.runs > kMaxLoopRuns) {
-      top = M::WholeLine();
+    } else if (IntervalIsUndefined(go)) {
+      top = M::Undefined();  // an undefined index or bound: the sum is undefined
+    } else {
+      if (!IntervalIsExactly(go, 1.0, 1.0)) {
+        loop.stops = loop.mayHaveStopped ? M::Hull(loop.stops, top) : top;
+        loop.mayHaveStopped = true;
+      }
+      leave = ++loop.runs > kMaxLoopRuns;
+      if (leave) top = M::WholeLine();
     }
-    if (stop || loop.runs > kMaxLoopRuns) {
+    if (leave) {
       --loopCount;
       ip += ip->i.jump;
     }
@@ -737,8 +739,10 @@ struct IntervalMachine {
     const Interval& i = index.interval;
     const Interval& b = bound.interval;
     if (IsUndefined(i) || IsUndefined(b)) return Undefined();
-    const Interval span = Add(b, Negate(i));
-    return And(Apply2(IntervalLessEqual, i, b), Apply2(IntervalLessEqual, span, Constant(kMaxLoopSpan)));
+    const Interval inRange = Apply2(IntervalLessEqual, i, b);
+    if (Is(inRange, 0.0)) return inRange;
+    const Interval spanAllowed = Apply2(IntervalLessEqual, Add(b, Negate(i)), Constant(kMaxLoopSpan));
+    return Is(inRange, 1.0) ? spanAllowed : And(inRange, spanAllowed);
   }
   static void Increment(EvalCell& cell) {
     const Interval old = cell.interval;
@@ -870,8 +874,8 @@ struct ComplexIntervalMachine {
 };
 
 int32_t CapacityOf(EvalCell* slots, const EvalContext* context) {
-  if (slots == EvalScratch()) return EvalScratchCapacity();
   if (context != nullptr && slots == context->table) return context->tableCells;
+  if (slots == EvalScratch()) return EvalScratchCapacity();
   return std::numeric_limits<int32_t>::max();  // the caller's own array, sized by the caller
 }
 

@@ -202,23 +202,6 @@ TEST_F(InterpTest, RealMachineGoldenValues) {
   }
 }
 
-// One u-only and one v-only value list over a 3 x 2 grid, filled by hand: 10, 11, 12 and 20, 21.
-TEST_F(InterpTest, HandBuiltColumnAndRowValuesReadTheContextTable) {
-  EvalContext* context = NewEvalContext(kFixedSlotCount);
-  context->uCount = context->vCount = 1;
-  PrepareSampleGrid(0, 0, 1, 1, 3, 2, context);
-  ASSERT_EQ(context->tableCells, kFixedSlotCount + 3 + 2);
-  for (int k = 0; k < 5; ++k) context->table[kFixedSlotCount + k].real = k < 3 ? 10 + k : 17 + k;
-  context->column = 2;
-  context->row = 1;
-  CompiledCode* code = Code({O(OpPushColumnValue, 0), O(OpPushRowValue, 0), O(OpAdd), O(OpEnd)});
-  EXPECT_EQ(InterpretRealCode(code, context->table, context), 12.0 + 21.0);
-  EXPECT_TRUE(std::isnan(InterpretRealCode(code, EvalScratch(), nullptr)));  // no context: undefined
-  FreeCompiledCode(code);
-  context->uCount = context->vCount = 0;
-  DisposeEvalContext(context);
-}
-
 // Opcodes above 75 do nothing; an abort ends the run even with conditionals; the real machine has
 // no imaginary unit. A null code, or a slot array smaller than the code needs, is refused with
 // error 7.
