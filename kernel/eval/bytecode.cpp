@@ -1,12 +1,14 @@
-// Instruction set table, code records and emitters of the evaluation stack machines.
+// Instruction set table, code records, emitters and the one verification of the stack machines.
 // Invariants: instruction arrays come from the memory budget and are freed exactly once; a code
-// whose failed flag is set holds no allocated array (at most its built-in lone OpEnd).
+// whose failed flag is set holds no allocated array (at most its built-in lone OpEnd); every
+// change to the instructions clears `verified`, and only ResolveJumpLabels sets it.
 #include "kernel/eval/bytecode.h"
 
 #include <cstring>
 #include <limits>
 
 #include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/numeric_constants.h"
 
 #define N OperandKind::kNone
 #define C OperandKind::kConstant
@@ -63,6 +65,7 @@ static void ReleaseInstructions(CompiledCode* code) {
   code->instructions = nullptr;
   code->count = 0;
   code->capacity = 0;
+  code->verified = 0;
 }
 
 void FreeCompiledCode(CompiledCode* code) {
@@ -113,6 +116,7 @@ static int Append(CompiledCode* code, const BytecodeInstruction& item) {
   code->instructions[code->count] = item;
   code->instructions[code->count].dispatch = OwnDispatch(item.op);
   ++code->count;
+  code->verified = 0;
   return 1;
 }
 
@@ -146,6 +150,7 @@ int InsertInstructions(CompiledCode* code, int32_t position, const BytecodeInstr
   std::memcpy(code->instructions + position, items, static_cast<size_t>(n) * sizeof(BytecodeInstruction));
   for (int32_t k = 0; k < n; ++k) code->instructions[position + k].dispatch = OwnDispatch(items[k].op);
   code->count += n;
+  code->verified = 0;
   return 1;
 }
 
@@ -166,9 +171,11 @@ void MakeUndefinedCode(CompiledCode* code) {
   ReleaseInstructions(code);
   code->failed = 0;
   code->prologueLength = 0;
-  if (!EmitConstant(code, OpPushConstant, std::numeric_limits<double>::quiet_NaN()) || !EmitOp(code, OpEnd)) {
+  if (!EmitConstant(code, OpPushConstant, kUndefinedReal) || !EmitOp(code, OpEnd)) {
     MakeEndOnlyCode(code);
+    return;
   }
+  ResolveJumpLabels(code);
 }
 
 // The combined dispatch code for the instruction at a and the next one, or its own code.
@@ -223,15 +230,18 @@ void ResolveJumpLabels(CompiledCode* code) {
     }
   }
   for (int32_t a = 0; a < code->count; ++a) ins[a].dispatch = PairDispatch(ins, a, code->count);
+  int32_t depth = -1;
+  code->verified = CheckCodeBalance(code, &depth) ? 1 : 0;
+  code->maxDepth = depth;
 }
 
 bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth) {
   if (code == nullptr || code->instructions == nullptr || code->count <= 0) return false;
   const BytecodeInstruction* ins = code->instructions;
-  // Depth at each open OpLoopTest, so that a loop body must leave the stack as it found it.
-  constexpr int kMaxLoops = 64;
-  int32_t loopAt[kMaxLoops];
-  int32_t loopDepth[kMaxLoops];
+  // Depth at each open OpLoopTest: a body must leave the stack as it found it and may consume
+  // only the value it found on top (the interval machines hull that value over possible stops).
+  int32_t loopAt[kMaxLoopNesting];
+  int32_t loopDepth[kMaxLoopNesting];
   int openLoops = 0;
   int64_t depth = 0;
   int64_t deepest = 0;
@@ -259,7 +269,7 @@ bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth) {
         if (k < kFixedSlotCount || k + 1 >= code->slotCount) return false;
         const int32_t b = pc + ins[pc].i.jump;
         if (ins[pc].i.jump < 1 || b >= code->count || ins[b].op != OpLoopBack || ins[b].i.k != k) return false;
-        if (openLoops == kMaxLoops) return false;
+        if (openLoops == kMaxLoopNesting) return false;
         loopAt[openLoops] = pc;
         loopDepth[openLoops] = static_cast<int32_t>(depth);
         ++openLoops;
@@ -286,7 +296,8 @@ bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth) {
       default:
         break;
     }
-    if (depth < pops) return false;
+    const int64_t floor = openLoops > 0 && loopDepth[openLoops - 1] > 0 ? loopDepth[openLoops - 1] - 1 : 0;
+    if (depth - pops < floor) return false;
     depth = depth - pops + info.pushes;
     if (depth > deepest) deepest = depth;
   }

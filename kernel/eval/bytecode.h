@@ -1,7 +1,8 @@
 // Instruction set of the evaluation stack machines, the compiled code record and its emitters.
-// Invariants: a finished code ends with OpEnd and is stack-balanced (it leaves exactly one value);
-// every OpLoopTest is paired with the next OpLoopBack of the same operand once ResolveJumpLabels
-// has run; jump distances are counted in instructions. Opcodes above 75 do nothing when run.
+// Invariants: a code runs only once ResolveJumpLabels has verified it (balanced, within its slots,
+// loops properly paired and nested) and nothing has been emitted since; every OpLoopTest is paired
+// with the next OpLoopBack of the same operand; jump distances are counted in instructions.
+// Opcodes above 75 do nothing when run.
 #pragma once
 
 #include <cstdint>
@@ -151,11 +152,14 @@ static_assert(sizeof(BytecodeInstruction) == 16, "instructions are 16 bytes");
 // A compiled program. `owner` is the function whose binding table OpPushBinding reads (null for
 // codes compiled without bindings). `slotCount` is the number of evaluation slots the program may
 // touch (at least 11); evaluators refuse to run it over a smaller slot array. `prologueLength`
-// instructions at the start store derived coordinates and never end the run early.
+// instructions at the start store derived coordinates and never end the run early. `verified` is
+// 1 only while the instructions are the ones CheckCodeBalance accepted: the machines run nothing
+// else.
 struct CompiledCode {
   uint8_t hasConditionals;
   uint8_t complex;
   uint8_t failed;
+  uint8_t verified;
   CompiledFunction* owner;
   BytecodeInstruction* instructions;
   int32_t count;
@@ -170,6 +174,9 @@ struct CompiledCode {
 
 inline constexpr int kFixedSlotCount = 11;  // u, v, parameter, x, y, z, w, r, rho, theta, phi
 
+// Loops open at once in a sound program (the compiler nests at most 32 sums).
+inline constexpr int kMaxLoopNesting = 64;
+
 // Allocates a zeroed code record from the memory budget; null when refused (nothing posted).
 CompiledCode* NewCompiledCode();
 // Frees the instruction array and the record; null is ignored.
@@ -177,8 +184,9 @@ void FreeCompiledCode(CompiledCode* code);
 // Empties the instruction array (frees it) and clears the flags; the owner is kept.
 void ResetCompiledCode(CompiledCode* code);
 
-// Append one instruction. On a refused growth the code's failed flag is set and nothing is
-// appended; later appends to a failed code do nothing. Return 1 on success, 0 on failure.
+// Append one instruction (the code is unverified until ResolveJumpLabels runs again). On a refused
+// growth the code's failed flag is set and nothing is appended; later appends to a failed code do
+// nothing. Return 1 on success, 0 on failure.
 int EmitOp(CompiledCode* code, uint32_t op);
 int EmitOpWithOperand(CompiledCode* code, uint32_t op, int32_t k);
 int EmitConstant(CompiledCode* code, uint32_t op, double c);
@@ -187,21 +195,22 @@ int EmitConstant(CompiledCode* code, uint32_t op, double c);
 // flag set) when the array cannot grow. Jump distances must be resolved again afterwards.
 int InsertInstructions(CompiledCode* code, int32_t position, const BytecodeInstruction* items, int32_t n);
 
-// Turns a code into the lone OpEnd held inside the record (no allocation): the program then
-// returns the initial undefined top. Sets the failed flag.
+// Turns a code into the lone OpEnd held inside the record (no allocation). Sets the failed flag;
+// the code stays unverified and evaluates to undefined.
 void MakeEndOnlyCode(CompiledCode* code);
 
-// Replaces the program by [PushConstant NaN, End]; used for programs that cannot be run soundly.
-// Falls back to MakeEndOnlyCode when even that cannot be stored.
+// Replaces the program by the verified [PushConstant NaN, End]; used for programs that cannot be
+// run soundly. Falls back to MakeEndOnlyCode when even that cannot be stored.
 void MakeUndefinedCode(CompiledCode* code);
 
-// Writes the jump distance b - a into every OpLoopTest at a and the first OpLoopBack at b >= a with
-// the same operand, and chooses the dispatch codes (combined pairs). Must run after every
-// insertion. An OpLoopTest without partner gets distance -1 (CheckCodeBalance rejects it).
+// Finishes a code: writes the jump distance b - a into every OpLoopTest at a and the first
+// OpLoopBack at b >= a with the same operand, chooses the dispatch codes (combined pairs), then
+// verifies the program once and records the outcome (`verified`, `maxDepth`). Must run after
+// every insertion. An OpLoopTest without partner gets distance -1 and fails the check.
 void ResolveJumpLabels(CompiledCode* code);
 
-// Static check of a finished program: no pop below the bottom, every loop body balanced and
-// properly paired, every slot operand inside [0, slotCount), and exactly one value at OpEnd.
-// Returns true when the program is sound to run.
-// `maxDepth` (optional) receives the most values the program holds at once.
+// Static check of a finished program: no pop below the bottom, every loop properly paired and
+// nested, its body balanced and never reaching below the value it found on top, every slot
+// operand inside [0, slotCount), and exactly one value at OpEnd. Returns true when the program
+// is sound to run. `maxDepth` (optional) receives the most values the program holds at once.
 bool CheckCodeBalance(const CompiledCode* code, int32_t* maxDepth = nullptr);

@@ -9,11 +9,10 @@
 #include <cstring>
 #include <limits>
 
-#include "kernel/eval/compiled_function.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_records.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
-#include "kernel/eval/interpreter.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
@@ -575,7 +574,7 @@ int32_t DefinedNameKey(int32_t symbolId, const double* subscript) {
   return symbolId + (static_cast<int32_t>(std::trunc(s)) + 1) * 256;
 }
 
-void CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* owner, bool nested) {
+int32_t CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* owner, bool nested) {
   CompiledFunction* keepOwner = owner;
   ResetCompiledCode(code);
   code->owner = keepOwner;
@@ -604,14 +603,11 @@ void CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* own
     PostError(kErrorMemory);
   } else {
     ResolveJumpLabels(code);
-    if (w.unsound || !CheckCodeBalance(code, &code->maxDepth)) MakeUndefinedCode(code);
+    if (w.unsound || !code->verified) MakeUndefinedCode(code);
   }
   if (!nested && gBatch.open && !ownBatch) ++gBatch.functionCounter;
-  if (ownBatch) {
-    const int32_t slots = kFixedSlotCount + gBatch.loopRecords;
-    gBatch = saved;
-    if (!nested && !EnsureEvalScratch(slots)) PostError(kErrorMemory);
-  }
+  if (ownBatch) gBatch = saved;
+  return code->slotCount;
 }
 
 namespace {

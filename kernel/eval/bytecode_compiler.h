@@ -2,13 +2,15 @@
 // constant sub-trees, derived coordinates (r, rho, theta, phi) computed once per batch, and
 // bounded sums as counted loops.
 // Invariants: batch state is process-wide and lives from BeginCompileBatch to AssignSharedSlots;
-// every finished code is stack-balanced (or [PushConstant NaN, End], or [End] after a refused
-// allocation with error 7 posted); inside a sum's term its index shadows any other meaning.
+// every finished code is verified (or [PushConstant NaN, End], or the unverified [End] after a
+// refused allocation with error 7 posted); inside a sum's term its index shadows any other
+// meaning; the compiler never touches the evaluation scratch (its callers size it).
 #pragma once
 
 #include <cstdint>
 
 #include "kernel/eval/bytecode.h"
+#include "kernel/eval/evaluation_records.h"
 #include "kernel/numeric/complex.h"
 
 struct ExprNode;
@@ -16,21 +18,6 @@ struct ExprNode;
 // Internal kind of the angle of a point (x, y) in [0, 2 pi), built by the colour-shader front end
 // (not the table's prefix sign "angle", 4190).
 inline constexpr uint32_t KindAngleOfPoint = 8085;
-
-// One constant sub-tree of a function: a pointer into the function's own tree (not owned) and its
-// separately compiled code (owned).
-struct BindingEntry {
-  ExprNode* expression;
-  CompiledCode* code;
-};
-
-// Entries and their cached values, kept parallel: entry k and value k belong together.
-struct BindingTable {
-  BindingEntry* entries;
-  Complex* values;
-  int32_t count;
-  int32_t capacity;
-};
 
 // Allocates an empty table; null when refused.
 BindingTable* NewBindingTable();
@@ -49,13 +36,14 @@ int32_t AssignSharedSlots();
 // True while a batch is open.
 bool CompileBatchIsOpen();
 
-// Compiles a tree into a freshly allocated (or reset) code. `owner` gives the binding table that
-// constant sub-trees go into (null: nothing is bound). `nested` is set only for binding codes:
-// they get slots of their own from 11 and never take part in the batch's derived coordinates.
-// Without an open batch a temporary one is used and the global scratch is grown to fit, unless
-// nested. A refused allocation leaves [End] and posts error 7; a program that cannot be run
-// soundly (an unconverted sum, a kind that emits nothing) becomes [PushConstant NaN, End].
-void CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* owner, bool nested);
+// Compiles a tree into a freshly allocated (or reset) code, finished and verified. `owner` gives
+// the binding table that constant sub-trees go into (null: nothing is bound). `nested` is set only
+// for binding codes: they get slots of their own from 11 and never take part in the batch's
+// derived coordinates. Without an open batch a temporary one is used. Returns the slot count the
+// code needs (its slotCount); a caller evaluating over the scratch grows it to that. A refused
+// allocation leaves [End] and posts error 7; a program that cannot be run soundly (an unconverted
+// sum, a kind that emits nothing) becomes [PushConstant NaN, End].
+int32_t CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* owner, bool nested);
 
 // True when some bounded sum holds another bounded sum over the same index variable.
 bool HasNestedSameIndexSum(const ExprNode* tree);

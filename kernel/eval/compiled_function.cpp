@@ -1,5 +1,5 @@
-// Compiled functions: construction, batch and shared compiles, grid contexts, the evaluation
-// entry points and the small tree services of functions.
+// Compiled functions: construction, batch and shared compiles (which size the scratch), grid
+// contexts, the evaluation entry points, the numeric value of a node and the small tree services.
 // Invariants: an entry point never writes a slot the scratch (or context table) does not hold;
 // a null or refused code evaluates to NaN with error 7; contexts own their tables.
 #include "kernel/eval/compiled_function.h"
@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr double kNaN = kUndefinedReal;
-constexpr int kErrorMemory = 7;
-
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
   function->code = nullptr;
@@ -31,13 +28,13 @@ void FreeCode(CompiledFunction* function) {
 EvalCell* ScratchForEntry() {
   EvalCell* slots = EvalScratch();
   if (slots == nullptr || EvalScratchCapacity() < kFixedSlotCount) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   return slots;
 }
 
-double RealOf(const Complex& z) { return z.im == 0 ? z.re : kNaN; }
+double RealOf(const Complex& z) { return z.im == 0 ? z.re : kUndefinedReal; }
 
 bool IsExactZero(const Interval& i) { return i.lo == 0 && i.hi == 0; }
 
@@ -50,7 +47,7 @@ void RunInterval(CompiledFunction* function, EvalCell* slots, double* outLo, dou
       *outLo = r.re.lo;
       *outHi = r.re.hi;
     } else {
-      *outLo = *outHi = kNaN;
+      *outLo = *outHi = kUndefinedReal;
     }
   } else {
     Interval r;
@@ -79,7 +76,7 @@ void InitFunction(CompiledFunction* function, ExprNode* tree) {
   function->complex = 0;
   function->bindingsEvaluated = 0;
   function->bindings = NewBindingTable();
-  if (function->bindings == nullptr) PostError(kErrorMemory);
+  if (function->bindings == nullptr) PostError(kErrorOutOfMemory);
   if (tree != nullptr) NormaliseTree(tree);
 }
 
@@ -96,7 +93,7 @@ CompiledFunction* CopyFunction(const CompiledFunction* function) {
   if (function == nullptr) return nullptr;
   auto* copy = new (std::nothrow) CompiledFunction{};
   if (copy == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   ExprNode* tree = CopyExpression(function->tree);
@@ -115,7 +112,7 @@ void RenameFunctionSymbol(CompiledFunction* function, int32_t from, int32_t to) 
 CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_t symbol) {
   auto* result = new (std::nothrow) CompiledFunction{};
   if (result == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   ExprNode* tree = nullptr;
@@ -131,7 +128,7 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
       FreeExpression(variable);
     }
   }
-  if (tree == nullptr) tree = NewNumberNode(kNaN);
+  if (tree == nullptr) tree = NewNumberNode(kUndefinedReal);
   InitFunction(result, tree);
   return result;
 }
@@ -145,10 +142,13 @@ void CompileOneFunction(CompiledFunction* function) {
   function->bindingsEvaluated = 0;
   CompiledCode* code = NewCompiledCode();
   if (code == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return;
   }
-  CompileExpression(code, function->tree, function->bindings != nullptr ? function : nullptr, false);
+  const bool inBatch = CompileBatchIsOpen();
+  CompiledFunction* owner = function->bindings != nullptr ? function : nullptr;
+  const int32_t slots = CompileExpression(code, function->tree, owner, false);
+  if (!inBatch && !EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
   const uint8_t complex = UsesComplexNumbersOutsideSumIndexes(function->tree) ? 1 : 0;
   code->complex = complex;
   function->complex = complex;
@@ -159,18 +159,17 @@ void CompileOneFunction(CompiledFunction* function) {
   for (int32_t k = 0; k < table->count; ++k) {
     CompiledCode* bindingCode = NewCompiledCode();
     if (bindingCode == nullptr) {
-      PostError(kErrorMemory);
+      PostError(kErrorOutOfMemory);
       continue;
     }
     CompileExpression(bindingCode, table->entries[k].expression, nullptr, true);
-    ResolveJumpLabels(bindingCode);
     table->entries[k].code = bindingCode;
   }
 }
 
 void FinishCompileList() {
   const int32_t slots = AssignSharedSlots();
-  if (!EnsureEvalScratch(slots)) PostError(kErrorMemory);
+  if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
 }
 
 void CompileFunctionList(CompiledFunction** functions, int n) {
@@ -179,9 +178,6 @@ void CompileFunctionList(CompiledFunction** functions, int n) {
     if (functions[i] != nullptr) CompileOneFunction(functions[i]);
   }
   FinishCompileList();
-  for (int i = 0; i < n; ++i) {
-    if (functions[i] != nullptr) ResolveJumpLabels(functions[i]->code);
-  }
 }
 
 void CompileFunction(CompiledFunction* function) { CompileFunctionList(&function, 1); }
@@ -231,13 +227,11 @@ EvalContext* CompileFunctionsShared(CompiledFunction** functions, int n) {
   }
   const int32_t slots = AssignSharedSlots();
   EvalContext* context = NewEvalContext(slots);
-  if (context == nullptr) PostError(kErrorMemory);
+  if (context == nullptr) PostError(kErrorOutOfMemory);
   for (int i = 0; i < n; ++i) {
-    if (functions[i] == nullptr) continue;
-    ResolveJumpLabels(functions[i]->code);
-    if (context != nullptr && functions[i]->complex) context->complex = 1;
+    if (context != nullptr && functions[i] != nullptr && functions[i]->complex) context->complex = 1;
   }
-  if (!EnsureEvalScratch(slots)) PostError(kErrorMemory);
+  if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
   return context;
 }
 
@@ -285,7 +279,7 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
     if (cells != context->tableCells) {
       auto* table = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
       if (table == nullptr) {
-        PostError(kErrorMemory);
+        PostError(kErrorOutOfMemory);
         return;
       }
       std::memset(static_cast<void*>(table), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
@@ -311,7 +305,7 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
 // the memory error (its compile failed), and the scratch may be refused.
 static EvalCell* EntrySlots(CompiledFunction* function) {
   if (function == nullptr || function->code == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return nullptr;
   }
   return ScratchForEntry();
@@ -321,7 +315,7 @@ static EvalCell* EntrySlots(CompiledFunction* function) {
 // function has no code or the scratch cannot be had.
 static void EvaluateComplexAtSlots(Complex* out, CompiledFunction* function, const int* slotIndexes,
                                    const double* values, int n) {
-  *out = Complex{kNaN, kNaN};
+  *out = Complex{kUndefinedReal, kUndefinedReal};
   EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
@@ -337,7 +331,7 @@ static double EvaluateAtSlots(CompiledFunction* function, const int* slotIndexes
     return RealOf(r);
   }
   EvalCell* slots = EntrySlots(function);
-  if (slots == nullptr) return kNaN;
+  if (slots == nullptr) return kUndefinedReal;
   slots[kSlotParameter].real = ParameterValue();
   for (int i = 0; i < n; ++i) slots[slotIndexes[i]].real = values[i];
   return InterpretRealCode(function->code, slots, nullptr);
@@ -373,7 +367,7 @@ void EvaluateComplexAt2(Complex* out, CompiledFunction* function, double a, doub
 
 static void EvaluateIntervalAt(CompiledFunction* function, const int* slotIndexes, const double* bounds, int n,
                                double* outLo, double* outHi) {
-  *outLo = *outHi = kNaN;
+  *outLo = *outHi = kUndefinedReal;
   EvalCell* slots = EntrySlots(function);
   if (slots == nullptr) return;
   const bool complex = function->code->complex != 0;
@@ -405,8 +399,8 @@ void EvaluateIntervalXYZ(CompiledFunction* function, double xLo, double xHi, dou
 
 double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, EvalContext* context) {
   if (function == nullptr || function->code == nullptr || context == nullptr || context->table == nullptr) {
-    PostError(kErrorMemory);
-    return kNaN;
+    PostError(kErrorOutOfMemory);
+    return kUndefinedReal;
   }
   context->column = i;
   context->row = j;
@@ -434,6 +428,54 @@ double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, Eva
 // ---------------------------------------------------------------------------------------------
 // Tree services.
 
+namespace {
+
+// Compiles a copy of the node as a function of its own (a nested compile: no batch, no scratch,
+// and no bindings, as it runs once) and evaluates it over private slots.
+double EvaluateNodeCopy(const ExprNode* node) {
+  CompiledFunction function{};
+  InitFunction(&function, CopyExpression(node));
+  double result = kUndefinedReal;
+  CompiledCode* code = function.tree != nullptr ? NewCompiledCode() : nullptr;
+  EvalCell* slots = nullptr;
+  if (code != nullptr) {
+    const int32_t cells = CompileExpression(code, function.tree, nullptr, true);
+    function.code = code;
+    function.complex = code->complex = UsesComplexNumbersOutsideSumIndexes(function.tree) ? 1 : 0;
+    slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
+    if (slots != nullptr) {
+      std::memset(static_cast<void*>(slots), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
+      if (function.complex) {
+        slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
+        Complex z;
+        InterpretComplexCode(&z, code, slots, nullptr);
+        result = RealOf(z);
+      } else {
+        slots[kSlotParameter].real = ParameterValue();
+        result = InterpretRealCode(code, slots, nullptr);
+      }
+    } else {
+      PostError(kErrorOutOfMemory);
+    }
+  }
+  FreeMemory(slots);
+  DisposeFunction(&function);
+  return result;
+}
+
+}  // namespace
+
+double NodeToNumber(const ExprNode* node) {
+  if (NodeNumberReader reader = InstalledNodeToNumberReader(); reader != nullptr) return reader(node);
+  if (node == nullptr) return kUndefinedReal;
+  if (node->kind == KindNum) return node->value.number != nullptr ? node->value.number->value : kUndefinedReal;
+  if (node->kind == KindMinus && node->arity == 1 && node->children[0]->kind == KindNum &&
+      node->children[0]->value.number != nullptr) {
+    return -node->children[0]->value.number->value;
+  }
+  return EvaluateNodeCopy(node);
+}
+
 bool FunctionDependsOnSymbol(const CompiledFunction* function, int32_t id) {
   if (function == nullptr || function->tree == nullptr) return false;
   if (ContainsSymbol(function->tree, static_cast<int16_t>(id))) return true;
@@ -459,7 +501,7 @@ void FunctionVector4(CompiledFunction* const* functions, int n, double* a, doubl
   double* out[4] = {a, b, c, d};
   const ExprNode* root = functions != nullptr && functions[n] != nullptr ? functions[n]->tree : nullptr;
   const int arity = root == nullptr || root->kind == KindNum || root->kind == KindString ? 0 : root->arity;
-  for (int i = 0; i < 4; ++i) *out[i] = i < arity ? NodeToNumber(root->children[i]) : kNaN;
+  for (int i = 0; i < 4; ++i) *out[i] = i < arity ? NodeToNumber(root->children[i]) : kUndefinedReal;
 }
 
 namespace {

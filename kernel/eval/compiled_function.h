@@ -3,7 +3,8 @@
 // entry points at points, on grids, over intervals and over complex numbers.
 // Invariants: the functions of a batch are evaluated in batch order at each point (the first one
 // that uses r, rho, theta or phi stores them for the later ones); a renamed or copied function
-// must be compiled again before it is evaluated (its bindings point into its own tree); nothing
+// must be compiled again before it is evaluated (its bindings point into its own tree); the
+// compile entries grow the scratch to their batch's slot count before any evaluation; nothing
 // here yields or is reentrant.
 #pragma once
 
@@ -11,19 +12,14 @@
 
 #include "kernel/eval/bytecode.h"
 #include "kernel/eval/bytecode_compiler.h"
-#include "kernel/numeric/complex.h"
+#include "kernel/eval/evaluation_records.h"
+#include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/interpreter.h"
+#include "kernel/numeric/complex.h"
 
 struct ExprNode;
 
-// Allocated with new (nothrow), set up by InitFunction, destroyed by DisposeFunction then delete.
-struct CompiledFunction {
-  ExprNode* tree;           // owned
-  CompiledCode* code;       // owned; null until compiled
-  uint8_t complex;          // the tree uses complex numbers: the complex machines run it
-  uint8_t bindingsEvaluated;// 1 while the cached binding values are current; graphs clear it
-  BindingTable* bindings;   // owned
-};
+// The CompiledFunction record itself is in evaluation_records.h (the machines read its bindings).
 
 // Construction and compilation.
 // Takes over the tree and runs the normalisation passes over it (NormaliseTree); code null.
@@ -43,8 +39,9 @@ void CompileFunction(CompiledFunction* function);
 void CompileFunctionList(CompiledFunction** functions, int n);
 void CompileFunctions3(CompiledFunction* f1, CompiledFunction* f2, CompiledFunction* f3);
 void CompileFunctions4(CompiledFunction* f1, CompiledFunction* f2, CompiledFunction* f3, CompiledFunction* f4);
-// One function inside an open batch: old code and bindings discarded, new code, complex flag,
-// binding codes compiled at once (never lazily during an evaluation).
+// One function: old code and bindings discarded, new code, complex flag, binding codes compiled
+// at once (never during an evaluation). Inside an open batch the batch's end sizes the scratch;
+// without one the scratch is grown here (error 7 when refused).
 void CompileOneFunction(CompiledFunction* function);
 // Ends the batch and grows the scratch to its slot count (error 7 when refused).
 void FinishCompileList();
@@ -91,6 +88,10 @@ double EvaluateAtGridPoint(CompiledFunction* function, int32_t i, int32_t j, Eva
 // True when the tree mentions the id, or (for ids above 255) its low byte: a subscripted key
 // reaches its base letter, and Greek symbols are still found under their own id.
 bool FunctionDependsOnSymbol(const CompiledFunction* function, int32_t id);
+// Numeric value of a node: the reader installed through SetNodeToNumberReader, else a number
+// node's value (negated under a minus), else the value of a copy compiled and evaluated over
+// private slots, so that no batch or evaluation in progress is disturbed.
+double NodeToNumber(const ExprNode* node);
 // False when the tree holds fact, besselj, or a kind for which IsNonSmoothKind holds.
 bool HasOnlySmoothOperators(const CompiledFunction* function);
 int FunctionArity(const CompiledFunction* function);

@@ -1,8 +1,9 @@
 // What evaluation needs from the layers above the kernel: the values of names defined in the
 // document, the parameter variable and its value, and the algebra's tree passes. Each is a seam
 // (a function pointer the higher layer fills at start-up, tests fill it explicitly).
-// Invariants: every seam has a safe default, so the kernel runs headless without documents or
-// algebra; setting a seam to null restores its default.
+// Invariants: every seam has a safe default (the number reader's is the compiling NodeToNumber of
+// the compiled functions), so the kernel runs headless without documents or algebra; setting a
+// seam to null restores its default; nothing here reaches another file of evaluation.
 #pragma once
 
 #include <cstdint>
@@ -36,11 +37,11 @@ void ExpandDerivatives(ExprNode* tree);
 void SetNormaliseTreePass(TreePass pass);
 void NormaliseTree(ExprNode* tree);
 
-// Numeric value of a node. The default reads a number node or a negated number node and otherwise
-// compiles and evaluates a copy of the node; the algebra may install its own.
+// The numeric value of a node as the algebra reads it (NodeToNumber, in compiled_function.h, uses
+// it when installed, and its own compiling default otherwise).
 using NodeNumberReader = double (*)(const ExprNode* node);
 void SetNodeToNumberReader(NodeNumberReader reader);
-double NodeToNumber(const ExprNode* node);
+NodeNumberReader InstalledNodeToNumberReader();  // null: none installed
 
 // Puts every seam and the parameter back to its default (tests).
 void ResetEvaluationSeams();

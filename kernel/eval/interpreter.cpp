@@ -1,8 +1,11 @@
-// The four stack machines: one templated core, one traits record per value kind.
-// Invariants: the top of the stack is held apart with at most 199 values below it; after every
-// instruction but OpLoopBack an undefined top is made canonical and ends the run unless the code
-// has conditionals (or the instruction belongs to the derived-coordinate prologue); nothing is
-// allocated while a program runs, except the private slots of a binding evaluation.
+// The four stack machines: one templated core, one traits record per value kind, and one branch
+// form for the point kinds and one for the enclosure (interval) kinds.
+// Invariants: only verified codes run; the top of the stack is held apart with at most 199 values
+// below it; after every instruction but OpLoopBack an undefined top is made canonical and ends the
+// run unless the code has conditionals (or the instruction belongs to the derived-coordinate
+// prologue); an enclosure kind keeps every outcome a point of the box may take (undecided
+// conditions and loop tests widen, never drop); nothing is allocated while a program runs, except
+// the private slots of a binding evaluation.
 #include "kernel/eval/interpreter.h"
 
 // Keep one indirect jump per handler: the global CSE and cross-jumping passes would merge them
@@ -15,27 +18,64 @@
 #include <cstring>
 #include <limits>
 
-#include "kernel/eval/bytecode_compiler.h"
-#include "kernel/eval/compiled_function.h"
-#include "kernel/numeric/elementary_functions.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/evaluation_seams.h"
-#include "kernel/numeric/numeric_constants.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/elementary_functions.h"
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/special_functions.h"
 #include "kernel/numeric/value_of.h"
 
 namespace {
 
-constexpr double kNaN = kUndefinedReal;
-constexpr int kErrorMemory = 7;
+// Body runs of one bounded sum past which no point of a box can still be in it.
+constexpr int32_t kMaxLoopRuns = static_cast<int32_t>(kMaxLoopSpan) + 1;
 
-// The evaluation scratch: one process-wide record, reset by FreeEvalScratch.
-struct ScratchState {
-  EvalCell* cells = nullptr;
-  int32_t capacity = 0;
+// Branch over a point kind, k clauses (value, condition) from the last: the first clause in written
+// order whose condition is exactly true wins; an undefined condition counts as false.
+template <class M>
+typename M::Value PointBranch(const typename M::Value* pairs, int k) {
+  typename M::Value result = M::Undefined();
+  bool found = false;
+  for (int j = k - 1; j >= 0; --j) {
+    const typename M::Value& condition = pairs[2 * j + 1];
+    if (M::IsUndefined(condition) || M::IsFalse(condition)) continue;
+    result = (!found || M::IsTrue(condition)) ? pairs[2 * j] : M::Undefined();
+    found = found || M::IsTrue(condition);
+  }
+  return result;
+}
+
+// Branch over an enclosure kind. Each condition is read as a truth interval (TruthOf): anything
+// but exactly false or exactly true, an undefined condition included, is undecided, because the
+// condition may hold at some point of the box. An undecided clause widens the result to cover
+// every clause that may apply; one whose value is undefined leaves nothing known.
+template <class M>
+typename M::Value EnclosureBranch(const typename M::Value* pairs, int k) {
+  typename M::Value result = M::Undefined();
+  Interval found = kTruthFalse;
+  for (int j = k - 1; j >= 0; --j) {
+    const typename M::Value& value = pairs[2 * j];
+    const Interval condition = M::TruthOf(pairs[2 * j + 1]);
+    if (IntervalIsExactly(condition, 0.0, 0.0)) continue;
+    if (IntervalIsExactly(found, 0.0, 0.0) || IntervalIsExactly(condition, 1.0, 1.0)) {
+      result = value;
+    } else {
+      result = M::Hull(result, value);
+    }
+    found = ValueOf(IntervalTruthOr, found, condition);
+  }
+  return result;
+}
+
+// What an enclosure machine remembers of one running bounded sum: how often its body ran and the
+// hull of the values the sum has at the tests where some point of the box may stop.
+template <class V>
+struct LoopFrame {
+  V stops;
+  int32_t runs;
+  bool mayHaveStopped;
 };
-ScratchState gScratch;
 
 // The templated core. M supplies the value kind and its operations. Dispatch is threaded: each
 // handler ends with its own indirect jump (labels as values), so that the processor predicts the
@@ -44,13 +84,12 @@ template <class M, bool kCheckDepth>
 typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalContext* context,
                           int32_t slotCapacity) {
   using V = typename M::Value;
-  if (code == nullptr || code->instructions == nullptr || code->count <= 0 || slots == nullptr ||
-      slotCapacity < code->slotCount) {
-    PostError(kErrorMemory);
+  if (code == nullptr || slots == nullptr || slotCapacity < code->slotCount) {
+    PostError(kErrorOutOfMemory);
     return M::Undefined();
   }
-  // A program runs until its OpEnd; one that does not end with it is not run at all.
-  if (code->instructions[code->count - 1].op != OpEnd) return M::Undefined();
+  // The check ResolveJumpLabels recorded stands for every range the handlers rely on.
+  if (!code->verified) return M::Undefined();
   const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
   if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
@@ -82,6 +121,9 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   V stack[kValueStackLimit + 1];
   V top = M::Undefined();
   int sp = 0;
+  // Running sums, innermost last (enclosure kinds only; verified codes nest at most 64).
+  [[maybe_unused]] LoopFrame<V> loops[M::kEncloses ? kMaxLoopNesting : 1];
+  [[maybe_unused]] int loopCount = 0;
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
   const BytecodeInstruction* const prologueEnd = ins + code->prologueLength;
@@ -89,21 +131,22 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
 
 #define QV_DISPATCH() goto* kHandlers[ip->dispatch]
 // After an instruction: canonical undefined top (ending the run unless the code has
-// conditionals or the instruction belongs to the prologue), then the next handler.
-#define QV_NEXT()                                                 \
-  do {                                                            \
-    ++ip;                                                         \
-    if (M::IsUndefined(top)) {                                    \
-      top = M::Undefined();                                       \
-      if (!keepGoing && ip > prologueEnd) return M::Undefined();     \
-    }                                                             \
-    QV_DISPATCH();                                                \
+// conditionals or the instruction belongs to the prologue), then the next handler. The defined
+// top is the path laid out straight.
+#define QV_NEXT()                                                  \
+  do {                                                             \
+    ++ip;                                                          \
+    if (M::IsUndefined(top)) [[unlikely]] {                        \
+      top = M::Undefined();                                        \
+      if (!keepGoing && ip > prologueEnd) return M::Undefined();   \
+    }                                                              \
+    QV_DISPATCH();                                                 \
   } while (0)
 // A push: the old top goes below; the 199th value below the top is an overflow.
 #define QV_PUSH(value)                  \
   do {                                  \
     if (kCheckDepth && sp + 1 >= kValueStackLimit) { \
-      PostError(kErrorMemory);          \
+      PostError(kErrorOutOfMemory);     \
       return M::Undefined();            \
     }                                   \
     stack[sp++] = top;                  \
@@ -184,13 +227,11 @@ op_AddLoopIncrement:
   if (M::IsUndefined(top)) QV_NEXT();
   ++ip;
   QV_DISPATCH();  // the increment (itself possibly combined with the back jump)
-op_LoopIncrementBack : {
-  const int32_t k = ip->i.k;
-  M::Increment(slots[k]);
-  // The back jump lands on the test, which then continues into the body or leaves the loop.
-  ip = M::LoopContinues(slots[k], slots[k + 1]) ? ip + 1 - ip[1].i.jump : ip + 1;
-  QV_NEXT();
-}
+op_LoopIncrementBack:
+  M::Increment(slots[ip->i.k]);
+  ++ip;              // the back jump,
+  ip -= ip->i.jump;  // which lands on the test
+  goto loop_test;
 
 op_Add:
   top = M::Add(stack[--sp], top);
@@ -202,7 +243,7 @@ op_LoadSlot:
   QV_PUSH(M::Load(slots[ip->i.k]));
   QV_NEXT();
 op_PushDefinedName : {
-  Complex value{kNaN, kNaN};
+  Complex value{kUndefinedReal, kUndefinedReal};
   LookUpDefinedValue(&value, ip->i.k);
   QV_PUSH(M::FromDefined(value));
   QV_NEXT();
@@ -299,7 +340,11 @@ op_RationalPower:
 op_Branch : {
   const int k = ip->i.k;
   stack[sp] = top;
-  top = M::Branch(&stack[sp + 1 - 2 * k], k);
+  if constexpr (M::kEncloses) {
+    top = EnclosureBranch<M>(&stack[sp + 1 - 2 * k], k);
+  } else {
+    top = PointBranch<M>(&stack[sp + 1 - 2 * k], k);
+  }
   sp -= 2 * k - 1;
   QV_NEXT();
 }
@@ -322,19 +367,46 @@ op_StorePop:
   M::Store(slots[ip->i.k], top);
   top = stack[--sp];
   QV_NEXT();
+// A test reached from above enters its sum; one reached by the back jump repeats it. Leaving
+// jumps to the OpLoopBack, past which the run goes on.
 op_LoopTest:
-  if (!M::LoopContinues(slots[ip->i.k], slots[ip->i.k + 1])) {
-    if (ip->i.jump < 1) return M::Undefined();  // unresolved: no back jump to leave by
-    ip += ip->i.jump;
+  if constexpr (M::kEncloses) loops[loopCount++] = LoopFrame<V>{M::Undefined(), 0, false};
+loop_test : {
+  const int32_t k = ip->i.k;
+  if constexpr (!M::kEncloses) {
+    if (!M::LoopContinues(slots[k], slots[k + 1])) ip += ip->i.jump;
+  } else {
+    // Where the test is undecided some points stop here: their sum joins the possible results
+    // and the body runs on for the others. Past kMaxLoopRuns no point is left in the sum, so only
+    // the whole line is sure to hold what the points gave.
+    LoopFrame<V>& loop = loops[loopCount - 1];
+    const Interval go = M::LoopTruth(slots[k], slots[k + 1]);
+    bool leave = true;
+    if (IntervalIsExactly(go, 0.0, 0.0)) {
+      if (loop.mayHaveStopped) top = M::Hull(loop.stops, top);
+    } else if (IntervalIsUndefined(go)) {
+      top = M::Undefined();  // an undefined index or bound: the sum is undefined
+    } else {
+      if (!IntervalIsExactly(go, 1.0, 1.0)) {
+        loop.stops = loop.mayHaveStopped ? M::Hull(loop.stops, top) : top;
+        loop.mayHaveStopped = true;
+      }
+      leave = ++loop.runs > kMaxLoopRuns;
+      if (leave) top = M::WholeLine();
+    }
+    if (leave) {
+      --loopCount;
+      ip += ip->i.jump;
+    }
   }
   QV_NEXT();
+}
 op_LoopIncrement:
   M::Increment(slots[ip->i.k]);
   QV_NEXT();
 op_LoopBack:
-  if (ip->i.jump < 1 || ip->i.jump > ip - ins) return M::Undefined();
   ip -= ip->i.jump;  // back to the test, without the checks
-  QV_DISPATCH();
+  goto loop_test;
 op_End:
   return M::Finish(top);
 
@@ -364,12 +436,13 @@ typename M::Value RunMachine(const CompiledCode* code, EvalCell* slots, const Ev
 
 struct RealMachine {
   using Value = double;
-  static double Undefined() { return kNaN; }
+  static constexpr bool kEncloses = false;
+  static double Undefined() { return kUndefinedReal; }
   static bool IsUndefined(double v) { return v != v; }
   static double Constant(double c) { return c; }
   static double Load(const EvalCell& cell) { return cell.real; }
   static void Store(EvalCell& cell, double v) { cell.real = v; }
-  static double FromDefined(const Complex& z) { return z.im == 0 ? z.re : kNaN; }
+  static double FromDefined(const Complex& z) { return z.im == 0 ? z.re : kUndefinedReal; }
   static double FromBinding(const Complex& z) { return z.re; }
   static double Add(double a, double b) { return a + b; }
   static double Multiply(double a, double b) { return a * b; }
@@ -435,26 +508,14 @@ struct RealMachine {
   static double BesselJ(double a, double b) { return BesselJv(b, a); }
   static double Floor(double b) { return std::floor(b); }
   static double Ceil(double b) { return std::ceil(b); }
-  static double If(double value, double condition) { return condition == 1.0 ? value : kNaN; }
-  // Clauses from the last: the first clause in written order whose condition is 1 wins.
-  static double Branch(const double* pairs, int k) {
-    double result = kNaN;
-    bool found = false;
-    for (int j = k - 1; j >= 0; --j) {
-      const double value = pairs[2 * j];
-      double condition = pairs[2 * j + 1];
-      if (condition != condition) condition = 0.0;
-      if (condition == 0.0) continue;
-      result = (!found || condition == 1.0) ? value : kNaN;
-      found = found || condition == 1.0;
-    }
-    return result;
-  }
+  static bool IsTrue(double condition) { return condition == 1.0; }
+  static bool IsFalse(double condition) { return condition == 0.0; }
+  static double If(double value, double condition) { return IsTrue(condition) ? value : kUndefinedReal; }
   static double RealPart(double b) { return b; }
   static double ImagPart(double b) { return b != b ? b : 0.0; }
   // The angle of a real number: pi for a negative one.
   static double Arg(double b) { return b != b ? b : (b < 0 ? kPi : 0.0); }
-  static double ImaginaryUnit() { return kNaN; }
+  static double ImaginaryUnit() { return kUndefinedReal; }
   static double Mod(double a, double b) { return FlooredMod(a, b); }
   // An undefined operand gives undefined whichever side it is on (the plain rule would let
   // min(NaN, 3) be 3 but min(3, NaN) NaN), as in the other three machines.
@@ -466,7 +527,7 @@ struct RealMachine {
   static void Increment(EvalCell& cell) {
     const double old = cell.real;
     const double next = old + 1.0;
-    cell.real = next == old ? kNaN : next;
+    cell.real = next == old ? kUndefinedReal : next;
   }
   static double Finish(double top) { return top; }
 };
@@ -477,6 +538,7 @@ struct RealMachine {
 
 struct ComplexMachine {
   using Value = Complex;
+  static constexpr bool kEncloses = false;
   using Op1 = void (*)(Complex&, const Complex&);
   static Complex Apply(Op1 f, const Complex& z) { return ValueOf(f, z); }
   static Complex Undefined() { return kUndefinedComplex; }
@@ -542,18 +604,6 @@ struct ComplexMachine {
   static Complex Floor(const Complex& b) { return Apply(ComplexFloor, b); }
   static Complex Ceil(const Complex& b) { return Apply(ComplexCeil, b); }
   static Complex If(const Complex& value, const Complex& condition) { return IsTrue(condition) ? value : Undefined(); }
-  static Complex Branch(const Complex* pairs, int k) {
-    Complex result = Undefined();
-    bool found = false;
-    for (int j = k - 1; j >= 0; --j) {
-      const Complex& value = pairs[2 * j];
-      const Complex& condition = pairs[2 * j + 1];
-      if (IsUndefined(condition) || IsFalse(condition)) continue;
-      result = (!found || IsTrue(condition)) ? value : Undefined();
-      found = found || IsTrue(condition);
-    }
-    return result;
-  }
   static Complex RealPart(const Complex& b) { return Complex{b.re, 0.0}; }
   static Complex ImagPart(const Complex& b) { return Complex{b.im, 0.0}; }
   static Complex Arg(const Complex& b) { return Apply(ComplexArg, b); }
@@ -579,6 +629,7 @@ struct ComplexMachine {
 
 struct IntervalMachine {
   using Value = Interval;
+  static constexpr bool kEncloses = true;
   using Op1 = void (*)(Interval&, const Interval&);
   using Op2 = void (*)(Interval&, const Interval&, const Interval&);
   static Interval Apply(Op1 f, const Interval& a) { return ValueOf(f, a); }
@@ -660,28 +711,15 @@ struct IntervalMachine {
   static Interval Floor(const Interval& b) { return Apply(IntervalFloor, b); }
   static Interval Ceil(const Interval& b) { return Apply(IntervalCeil, b); }
   static Interval If(const Interval& value, const Interval& condition) { return Is(condition, 1.0) ? value : Undefined(); }
-  // An undecided clause widens the result to cover every clause that may apply. A condition that
-  // is undefined over the box counts as false, so a clause whose condition is undefined on part of
-  // the box only is missed there (a known containment loss, like the loop's first undecided test).
-  static Interval Branch(const Interval* pairs, int k) {
-    Interval result = Undefined();
-    Interval found{0.0, 0.0};
-    for (int j = k - 1; j >= 0; --j) {
-      const Interval& value = pairs[2 * j];
-      Interval condition = pairs[2 * j + 1];
-      if (IsUndefined(condition)) condition = Interval{0.0, 0.0};
-      if (Is(condition, 0.0)) continue;
-      if (Is(found, 0.0) || Is(condition, 1.0)) {
-        result = value;
-      } else if (IsUndefined(value)) {
-        result = Undefined();  // an undecided clause with no bound on its value: nothing is known
-      } else {
-        result = Apply2(IntervalHull, result, value);
-      }
-      found = Apply2(IntervalTruthOr, found, condition);
-    }
-    return result;
+  // Exactly false, exactly true, or undecided (whatever else the condition holds).
+  static Interval TruthOf(const Interval& condition) {
+    return Is(condition, 0.0) || Is(condition, 1.0) ? condition : kTruthUndecided;
   }
+  // Both sets at once; undefined when either is (nothing is known of it).
+  static Interval Hull(const Interval& a, const Interval& b) {
+    return IsUndefined(a) || IsUndefined(b) ? Undefined() : Apply2(IntervalHull, a, b);
+  }
+  static Interval WholeLine() { return kWholeLine; }
   static Interval RealPart(const Interval& b) { return b; }
   static Interval ImagPart(const Interval& b) { return IsUndefined(b) ? b : Interval{0.0, 0.0}; }
   // The angles of the real numbers in b: 0 for the non-negative ones, pi for the negative ones.
@@ -695,22 +733,23 @@ struct IntervalMachine {
   static Interval Mod(const Interval& a, const Interval& b) { return Apply2(IntervalMod, a, b); }
   static Interval Min(const Interval& a, const Interval& b) { return Apply2(IntervalMin, a, b); }
   static Interval Max(const Interval& a, const Interval& b) { return Apply2(IntervalMax, a, b); }
-  static bool LoopContinues(const EvalCell& index, const EvalCell& bound) {
+  // Truth of index <= bound and bound - index <= kMaxLoopSpan over the box; undefined when the
+  // index or the bound is.
+  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) {
     const Interval& i = index.interval;
     const Interval& b = bound.interval;
-    if (!Is(Apply2(IntervalLessEqual, i, b), 1.0)) return false;
-    const Interval span = Add(b, Negate(i));
-    return Is(Apply2(IntervalLessEqual, span, Interval{kMaxLoopSpan, kMaxLoopSpan}), 1.0);
+    if (IsUndefined(i) || IsUndefined(b)) return Undefined();
+    const Interval inRange = Apply2(IntervalLessEqual, i, b);
+    if (Is(inRange, 0.0)) return inRange;
+    const Interval spanAllowed = Apply2(IntervalLessEqual, Add(b, Negate(i)), Constant(kMaxLoopSpan));
+    return Is(inRange, 1.0) ? spanAllowed : And(inRange, spanAllowed);
   }
   static void Increment(EvalCell& cell) {
     const Interval old = cell.interval;
     const Interval next = Add(old, Interval{1.0, 1.0});
     cell.interval = (next.lo == old.lo && next.hi == old.hi) ? Undefined() : next;
   }
-  static Interval Finish(const Interval& top) {
-    return top.lo > top.hi ? Interval{-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()}
-                           : top;
-  }
+  static Interval Finish(const Interval& top) { return IntervalIsWrapped(top) ? kWholeLine : top; }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -718,6 +757,7 @@ struct IntervalMachine {
 
 struct ComplexIntervalMachine {
   using Value = ComplexInterval;
+  static constexpr bool kEncloses = true;
   using CI = ComplexInterval;
   using Op1 = void (*)(CI&, const CI&);
   using Op2 = void (*)(CI&, const CI&, const CI&);
@@ -773,13 +813,22 @@ struct ComplexIntervalMachine {
   static bool IsRealValued(const CI& a) { return a.im.lo == 0.0 && a.im.hi == 0.0; }
   static CI Truth(const Interval& t) { return CI{t, {0.0, 0.0}}; }
   static bool IsTrue(const CI& a) { return IsRealValued(a) && IntervalMachine::Is(a.re, 1.0); }
+  // A point off the real axis compares false. An imaginary part that holds 0 without being exactly
+  // [0, 0] leaves points on the axis, where the real parts decide: undecided at best.
   static CI Chain(uint32_t op, const CI* v, int k) {
-    for (int j = 0; j < k; ++j) {
-      if (!IsRealValued(v[j])) return Truth(Interval{0.0, 0.0});
-    }
+    bool offAxisSomewhere = false;
     Interval values[kValueStackLimit + 1];
-    for (int j = 0; j < k; ++j) values[j] = v[j].re;
-    return Truth(IntervalMachine::Chain(op, values, k));
+    for (int j = 0; j < k; ++j) {
+      const Interval& im = v[j].im;
+      if (!IsRealValued(v[j])) {
+        const bool zeroOutside = IntervalIsWrapped(im) ? (im.lo > 0 && im.hi < 0) : (im.lo > 0 || im.hi < 0);
+        if (zeroOutside) return Truth(kTruthFalse);
+        offAxisSomewhere = true;
+      }
+      values[j] = v[j].re;
+    }
+    const Interval onAxis = IntervalMachine::Chain(op, values, k);
+    return Truth(offAxisSomewhere ? IntervalMachine::And(onAxis, kTruthUndecided) : onAxis);
   }
   static CI And(const CI& a, const CI& b) { return Truth(IntervalMachine::And(a.re, b.re)); }
   static CI Or(const CI& a, const CI& b) { return Truth(IntervalMachine::Or(a.re, b.re)); }
@@ -788,26 +837,15 @@ struct ComplexIntervalMachine {
   static CI Floor(const CI& b) { return Apply(ComplexIntervalFloor, b); }
   static CI Ceil(const CI& b) { return Apply(ComplexIntervalCeil, b); }
   static CI If(const CI& value, const CI& condition) { return IsTrue(condition) ? value : Undefined(); }
-  static CI Branch(const CI* pairs, int k) {
-    CI result = Undefined();
-    Interval found{0.0, 0.0};
-    for (int j = k - 1; j >= 0; --j) {
-      const CI& value = pairs[2 * j];
-      Interval condition = pairs[2 * j + 1].re;
-      if (IntervalMachine::IsUndefined(condition) || !IsRealValued(pairs[2 * j + 1])) condition = Interval{0.0, 0.0};
-      if (IntervalMachine::Is(condition, 0.0)) continue;
-      if (IntervalMachine::Is(found, 0.0) || IntervalMachine::Is(condition, 1.0)) {
-        result = value;
-      } else if (IsUndefined(value)) {
-        result = Undefined();
-      } else {
-        result = CI{IntervalMachine::Apply2(IntervalHull, result.re, value.re),
-                    IntervalMachine::Apply2(IntervalHull, result.im, value.im)};
-      }
-      found = IntervalMachine::Apply2(IntervalTruthOr, found, condition);
-    }
-    return result;
+  // A condition off the real axis is no truth value at some points and may be one at others.
+  static Interval TruthOf(const CI& condition) {
+    return IsRealValued(condition) ? IntervalMachine::TruthOf(condition.re) : kTruthUndecided;
   }
+  static CI Hull(const CI& a, const CI& b) {
+    if (IsUndefined(a) || IsUndefined(b)) return Undefined();
+    return CI{IntervalMachine::Hull(a.re, b.re), IntervalMachine::Hull(a.im, b.im)};
+  }
+  static CI WholeLine() { return CI{kWholeLine, kWholeLine}; }
   static CI RealPart(const CI& b) { return CI{b.re, {0.0, 0.0}}; }
   static CI ImagPart(const CI& b) { return CI{b.im, {0.0, 0.0}}; }
   static CI Arg(const CI& b) { return Apply(ComplexIntervalArg, b); }
@@ -815,12 +853,16 @@ struct ComplexIntervalMachine {
   static CI Mod(const CI& a, const CI& b) { return Apply2(ComplexIntervalMod, a, b); }
   static CI Min(const CI& a, const CI& b) { return Apply2(ComplexIntervalMin, a, b); }
   static CI Max(const CI& a, const CI& b) { return Apply2(ComplexIntervalMax, a, b); }
-  static bool LoopContinues(const EvalCell& index, const EvalCell& bound) {
-    if (!IsRealValued(index.complexInterval) || !IsRealValued(bound.complexInterval)) return false;
+  // The interval test on the real parts; off the real axis a point stops, so a part that is not
+  // exactly [0, 0] leaves the test undecided at best.
+  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) {
+    if (IsUndefined(index.complexInterval) || IsUndefined(bound.complexInterval)) return kUndefinedInterval;
     EvalCell i, b;
     i.interval = index.complexInterval.re;
     b.interval = bound.complexInterval.re;
-    return IntervalMachine::LoopContinues(i, b);
+    const Interval onReals = IntervalMachine::LoopTruth(i, b);
+    const bool real = IsRealValued(index.complexInterval) && IsRealValued(bound.complexInterval);
+    return real ? onReals : IntervalMachine::And(onReals, kTruthUndecided);
   }
   static void Increment(EvalCell& cell) {
     const CI old = cell.complexInterval;
@@ -832,8 +874,8 @@ struct ComplexIntervalMachine {
 };
 
 int32_t CapacityOf(EvalCell* slots, const EvalContext* context) {
-  if (slots == gScratch.cells) return gScratch.capacity;
   if (context != nullptr && slots == context->table) return context->tableCells;
+  if (slots == EvalScratch()) return EvalScratchCapacity();
   return std::numeric_limits<int32_t>::max();  // the caller's own array, sized by the caller
 }
 
@@ -859,11 +901,11 @@ void InterpretComplexIntervalCode(ComplexInterval* out, const CompiledCode* code
   *out = RunMachine<ComplexIntervalMachine>(code, slots, context, CapacityOf(slots, context));
 }
 
-double RunRealCode(const CompiledCode* code) { return InterpretRealCode(code, gScratch.cells, nullptr); }
-void RunComplexCode(Complex* out, const CompiledCode* code) { InterpretComplexCode(out, code, gScratch.cells, nullptr); }
-void RunIntervalCode(Interval* out, const CompiledCode* code) { InterpretIntervalCode(out, code, gScratch.cells, nullptr); }
+double RunRealCode(const CompiledCode* code) { return InterpretRealCode(code, EvalScratch(), nullptr); }
+void RunComplexCode(Complex* out, const CompiledCode* code) { InterpretComplexCode(out, code, EvalScratch(), nullptr); }
+void RunIntervalCode(Interval* out, const CompiledCode* code) { InterpretIntervalCode(out, code, EvalScratch(), nullptr); }
 void RunComplexIntervalCode(ComplexInterval* out, const CompiledCode* code) {
-  InterpretComplexIntervalCode(out, code, gScratch.cells, nullptr);
+  InterpretComplexIntervalCode(out, code, EvalScratch(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -872,17 +914,6 @@ void RunComplexIntervalCode(ComplexInterval* out, const CompiledCode* code) {
 const Complex* EnsureBindingsCompiled(CompiledFunction* function) {
   BindingTable* table = function->bindings;
   if (table == nullptr || table->count == 0) return nullptr;
-  for (int32_t k = 0; k < table->count; ++k) {
-    if (table->entries[k].code != nullptr) continue;
-    CompiledCode* code = NewCompiledCode();
-    if (code == nullptr) {
-      PostError(kErrorMemory);
-      continue;
-    }
-    CompileExpression(code, table->entries[k].expression, nullptr, true);
-    ResolveJumpLabels(code);
-    table->entries[k].code = code;
-  }
   if (!function->bindingsEvaluated) {
     for (int32_t k = 0; k < table->count; ++k) EvaluateBindingValue(function, k, function->complex != 0);
     function->bindingsEvaluated = 1;
@@ -894,15 +925,15 @@ void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {
   BindingTable* table = function->bindings;
   if (table == nullptr || k < 0 || k >= table->count) return;
   Complex& value = table->values[k];
-  value = Complex{kNaN, kNaN};
+  value = Complex{kUndefinedReal, kUndefinedReal};
   const CompiledCode* code = table->entries[k].code;
   if (code == nullptr) return;
-  int32_t cells = gScratch.capacity;
+  int32_t cells = EvalScratchCapacity();
   if (cells < code->slotCount) cells = code->slotCount;
   if (cells < kFixedSlotCount) cells = kFixedSlotCount;
   auto* slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
   if (slots == nullptr) {
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
     return;
   }
   std::memset(static_cast<void*>(slots), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
@@ -915,28 +946,3 @@ void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {
   }
   FreeMemory(slots);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Scratch.
-
-bool EnsureEvalScratch(int32_t n) {
-  if (n <= gScratch.capacity) return true;
-  auto* cells = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(n) * sizeof(EvalCell)));
-  if (cells == nullptr) return false;
-  std::memset(static_cast<void*>(cells), 0, static_cast<size_t>(n) * sizeof(EvalCell));
-  if (gScratch.cells != nullptr) {
-    std::memcpy(static_cast<void*>(cells), gScratch.cells, static_cast<size_t>(gScratch.capacity) * sizeof(EvalCell));
-    FreeMemory(gScratch.cells);
-  }
-  gScratch.cells = cells;
-  gScratch.capacity = n;
-  return true;
-}
-
-void FreeEvalScratch() {
-  FreeMemory(gScratch.cells);
-  gScratch = ScratchState{};
-}
-
-EvalCell* EvalScratch() { return gScratch.cells; }
-int32_t EvalScratchCapacity() { return gScratch.capacity; }
