@@ -133,6 +133,10 @@ void DrawGLBackground(GraphicsContext* ctx, uint8_t type, uint8_t clearDepth) {
     if (ctx->backgroundTextures[i] == 0) ctx->backgroundTextures[i] = GLTextureFromPixPat(patterns[i]);
   }
   if (clearDepth) gl.Clear(GL_DEPTH_BUFFER_BIT);
+  // Without multisampling the seams between floor and walls keep the patterns' exact colours,
+  // which the pixel hit test takes for background.
+  const bool multisample = gl.IsEnabled(GL_MULTISAMPLE_ARB);
+  gl.Disable(GL_MULTISAMPLE_ARB);
   gl.Disable(GL_LIGHTING);
   gl.Disable(GL_NORMALIZE);
   gl.Disable(GL_DEPTH_TEST);
@@ -157,6 +161,7 @@ void DrawGLBackground(GraphicsContext* ctx, uint8_t type, uint8_t clearDepth) {
     TexturedPolygon(ctx->backgroundTextures[kRightWallPattern], rightWall, 4, h);
   }
   gl.Disable(GL_TEXTURE_2D);
+  if (multisample) gl.Enable(GL_MULTISAMPLE_ARB);
   gl.ShadeModel(GL_SMOOTH);
   gl.DepthMask(GL_TRUE);
   gl.Enable(GL_LIGHTING);
