@@ -5,9 +5,10 @@
   resources/ppat_508.png  right wall of the room corner
   resources/ppat_509.png  left wall of the room corner
 
-Each is a 16 x 16 checker of 8-pixel cells in one colour of the pixel hit test's grey set and
-one of its blue set, all three in the same phase (grey at the top-left). So every 11 x 11 window
-of a background, across the seams between floor and walls too, shows both a grey and a blue
+Each is a 16 x 16 checker of 4-pixel cells in one colour of the pixel hit test's grey set and
+one of its blue set, all three in the same phase (grey at the top-left). So every window of at
+least 5 x 5 pixels of a background (the hit test's 11 x 11 window, down to 6 x 6 where a view's
+corner clips it), across the seams between floor and walls too, shows both a grey and a blue
 pixel: a click on the background is never taken for a click on a graph.
 
 Run it from the repository root; the outputs are committed, so it only needs running to change them.
@@ -18,7 +19,7 @@ import zlib
 PATTERNS = {
     507: (0xEFEFEF, 0x9CFFFF),
     508: (0xCECECE, 0x66CCFF),
-    509: (0xEEEEEE, 0x99FFFF),
+    509: (0xCCCCCC, 0x616CFF),
 }
 
 
@@ -37,5 +38,5 @@ def write_png(path, rows):
 
 
 for pattern_id, (grey, blue) in PATTERNS.items():
-    rows = [[grey if (x // 8 + y // 8) % 2 == 0 else blue for x in range(16)] for y in range(16)]
+    rows = [[grey if (x // 4 + y // 4) % 2 == 0 else blue for x in range(16)] for y in range(16)]
     write_png(f"resources/ppat_{pattern_id}.png", rows)

@@ -78,7 +78,9 @@ class FrameTest : public gl_test::RealGLTest {
   // Ends the frame; GL frames are read into the document's buffer.
   void End() {
     EXPECT_EQ(EndGLFrame(ctx), kGraphicsDone);
-    if (IsGLContextKind(ctx)) EXPECT_TRUE(ReadGLPixelsToGWorld(ctx));
+    if (IsGLContextKind(ctx)) {
+      EXPECT_TRUE(ReadGLPixelsToGWorld(ctx));
+    }
   }
   // The view's pixels in the document buffer (row-major, 0xAARRGGBB).
   std::vector<uint32_t> Pixels() const {
