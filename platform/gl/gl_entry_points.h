@@ -28,7 +28,7 @@
   X(GenProgramsARB) X(DeleteProgramsARB) X(BindProgramARB) X(ProgramStringARB)                  \
   X(GetProgramivARB) X(IsProgramARB) X(DebugMessageCallback) X(DebugMessageControl)           \
   X(ProgramLocalParameter4dvARB) X(GenBuffersARB) X(DeleteBuffersARB) X(BindBufferARB)          \
-  X(BufferDataARB) X(BufferSubDataARB) X(GetBufferSubDataARB) X(MapBufferARB) X(UnmapBufferARB)
+  X(BufferDataARB) X(GetBufferSubDataARB) X(MapBufferARB) X(UnmapBufferARB) X(IsBufferARB)
 
 struct GLEntryPoints {
 #define QV_GL_MEMBER(Name) decltype(&::gl##Name) Name = nullptr;
