@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "graphics/gl/graphics_context.h"
-#include "graphics/qd_layer.h"
 #include "graphics/render/software_rasterizer.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
@@ -23,37 +22,25 @@ using Pixels = std::set<std::pair<int, int>>;  // (x, y) of the view
 // A w x h view at (2, 1) of a buffer two pixels larger each way, every pixel 0, depth 2.
 struct Target {
   GraphicsContext ctx;
-  GWorldPtr gw;
+  int stride;
+  std::vector<uint32_t> pixels;
   std::vector<double> depth;
   std::vector<int32_t> heads;
-  Target(int w, int h, bool fragments = false) : gw(NewGWorld32(MakeRect(0, 0, w + 4, h + 2))) {
+  Target(int w, int h, bool fragments = false) : stride(w + 4), pixels(size_t(w + 4) * (h + 2), 0) {
     ctx.rect = MakeRect(2, 1, 2 + w, 1 + h);
-    ctx.width = w;
-    ctx.height = h;
-    ctx.pixelCount = w * h;
-    ctx.targetBase = GWorldBaseAddr(gw);
-    ctx.targetRowBytes = GWorldRowBytes(gw);
-    ctx.targetBytes = (h + 2) * ctx.targetRowBytes;
-    for (int y = 0; y < h + 2; ++y)
-      for (int x = 0; x < w + 4; ++x) *PixelAddress(gw, x, y) = 0;
-    if (fragments) {
-      heads.assign(size_t(w) * h, -1);
-      ctx.fragmentHeads = heads.data();
-    } else {
-      depth.assign(size_t(w) * h, 2.0);
-      ctx.depthBuffer = depth.data();
-    }
+    ctx.width = w, ctx.height = h, ctx.pixelCount = w * h;
+    ctx.targetBase = pixels.data();
+    ctx.targetRowBytes = 4 * stride;
+    ctx.targetBytes = int32_t(4 * pixels.size());
+    if (fragments) ctx.fragmentHeads = (heads.assign(size_t(w) * h, -1), heads.data());
+    else ctx.depthBuffer = (depth.assign(size_t(w) * h, 2.0), depth.data());
   }
-  ~Target() {
-    ClearFragmentStore(&ctx);
-    SafeDisposeGWorld(gw);
-  }
-  uint32_t At(int x, int y) const { return *PixelAddress(gw, x + 2, y + 1); }
+  ~Target() { ClearFragmentStore(&ctx); }
+  uint32_t At(int x, int y) const { return pixels[size_t(y + 1) * stride + x + 2]; }
   Pixels Drawn() const {  // pixels of the whole buffer, in view coordinates
     Pixels s;
-    for (int y = -1; y <= ctx.height; ++y)
-      for (int x = -2; x <= ctx.width + 1; ++x)
-        if (*PixelAddress(gw, x + 2, y + 1) != 0) s.insert({x, y});
+    for (size_t i = 0; i < pixels.size(); ++i)
+      if (pixels[i] != 0) s.insert({int(i % stride) - 2, int(i / stride) - 1});
     return s;
   }
   int ListLength(int x, int y) const {
