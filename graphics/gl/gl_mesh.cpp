@@ -4,6 +4,7 @@
 // is only ever touched with its own context current; the caller's current context comes back.
 #include "graphics/gl/gl_mesh.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -27,8 +28,11 @@ void PutVector(float* dst, const float* src) {
     dst[0] = dst[1] = dst[2] = 0.0f;
   }
 }
+// A double as a float; NaN when it is beyond the float range (where the conversion is undefined).
+float ToFloat(double v) { return std::fabs(v) <= FLT_MAX ? float(v) : NAN; }
+
 void PutVector(float* dst, const double* src) {
-  const float f[3] = {float(src[0]), float(src[1]), float(src[2])};
+  const float f[3] = {ToFloat(src[0]), ToFloat(src[1]), ToFloat(src[2])};
   PutVector(dst, f);
 }
 
@@ -377,7 +381,8 @@ void SetGLTriangleMeshFromPools(GLMesh* mesh, const MeshVertexPool& vertexPool, 
   auto vertexOk = [&vertexPool, n](uint32_t i) {
     if (i >= n) return false;
     const double* p = ChunkPoolAt(vertexPool, int32_t(i))->position;
-    return std::isfinite(float(p[0])) && std::isfinite(float(p[1])) && std::isfinite(float(p[2]));
+    const float f[3] = {ToFloat(p[0]), ToFloat(p[1]), ToFloat(p[2])};
+    return Finite3(f);
   };
   auto triangleAt = [&trianglePool](uint32_t g) { return ChunkPoolAt(trianglePool, int32_t(g))->index; };
   Mapped map;

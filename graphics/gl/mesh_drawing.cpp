@@ -46,7 +46,8 @@ RasterVertex* ProjectVertices(const GraphicsContext* ctx, const BoxToCube& b) {
                          (v[2] - b.centre[2]) * b.scale[2]};
     double p[3];
     ProjectCubePoint(ctx, q, p);
-    out[i] = RasterVertex{float(p[0]), float(p[1]), float(p[2]), 0, 0, 0, 0, 0, 0};
+    // x and y are within +-16383 (or NaN); z below -1 is as much in front of the near plane as -1.
+    out[i] = RasterVertex{float(p[0]), float(p[1]), float(p[2] < -1 ? -1 : p[2]), 0, 0, 0, 0, 0, 0};
   }
   return out;
 }
