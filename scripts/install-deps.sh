@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev fonts-urw-base35    # text: Nimbus Roman for Times, Standard Symbols PS for Symbol
   libpng-dev zlib1g-dev               # pictures and PNG export
   libegl-dev libgl-dev                # EGL and GL headers, libEGL (GL entry points are looked up at run time)
+  libglu1-mesa-dev                    # GLU for the 3D camera (gluLookAt, gluPerspective)
   libegl-mesa0 libgl1-mesa-dri        # Mesa's EGL and its software renderer: headless GL contexts
   libmuparser-dev                     # benchmark comparison only
   locales                             # a comma-separator locale for the number-text tests

@@ -9,7 +9,12 @@ bool No(void*) { return false; }
 
 }  // namespace
 
-DocumentGraphicsServices HeadlessDocumentServices() { return {NoBuffer, No, No, NoBuffer, nullptr}; }
+DocumentGraphicsServices HeadlessDocumentServices() { return {NoBuffer, No, No, NoBuffer, nullptr, nullptr}; }
+
+DocumentBackground DocumentBackgroundOf(void* window) {
+  auto hook = GLGlobals().document.background;
+  return hook != nullptr ? hook(window) : DocumentBackground{kBackgroundSolid, 0xFFFFFF};
+}
 
 GLPlatformState& GLGlobals() {
   static GLPlatformState state;
@@ -19,6 +24,7 @@ GLPlatformState& GLGlobals() {
 void ResetGLGlobalsForTest() {
   GLPlatformState& s = GLGlobals();
   GrowArrayFree(s.RetiredGLContexts);
+  for (PixPat* pattern : s.backgroundPatterns) DisposePixPat(pattern);
   s = GLPlatformState();
 }
 

@@ -9,6 +9,7 @@
 
 #include "kernel/memory/growable_array.h"
 #include "platform/draw/port.h"
+#include "platform/draw/shapes.h"
 #include "platform/gl/gl_backend.h"
 
 // Switches read once from the preferences at start-up; each is set by the integer value 1 only.
@@ -24,6 +25,14 @@ struct RendererSwitches {
 struct GraphicsContext;
 struct ViewFrame;
 
+// The document's background: 0 solid colour, 1 room corner, 2 tiled pattern; the colour as
+// 0x00RRGGBB (used by type 0 and by the pixel hit test).
+enum : uint8_t { kBackgroundSolid = 0, kBackgroundRoomCorner = 1, kBackgroundTiled = 2 };
+struct DocumentBackground {
+  uint8_t type;
+  uint32_t rgb;
+};
+
 // What the graphics contexts ask of the document layer (a window stands for its document), and
 // the document's own preparation of a view's context, which the views call through
 // PrepareViewGraphicsContext. Every hook is set; the defaults answer as for a headless program
@@ -34,7 +43,10 @@ struct DocumentGraphicsServices {
   bool (*isAntialiased)(void* window);            // the document's antialiasing option
   GWorldPtr (*windowBackingStore)(void* window);  // the window's own pixels, or null (no window)
   int32_t (*prepareViewContext)(GraphicsContext* ctx, const QDRect& rect, const ViewFrame* frame);
+  DocumentBackground (*background)(void* window);  // null: solid white
 };
+// The document's background through its hook (solid white without one).
+DocumentBackground DocumentBackgroundOf(void* window);
 DocumentGraphicsServices HeadlessDocumentServices();
 
 // Where the program loader's messages go; the default writes them to standard output.
@@ -52,6 +64,10 @@ struct GLPlatformState {
   ShaderMessageSink shaderMessages = nullptr;
   GrowArray<PlatformGLContext*> RetiredGLContexts;  // window contexts waiting for idle time
   GLContextResource* resources = nullptr;           // registry list head
+  // Background patterns 507 (floor and tile), 508 (right wall), 509 (left wall): loaded on
+  // first use, shared by every view, disposed by DisposeBackgroundPatterns.
+  PixPat* backgroundPatterns[3] = {nullptr, nullptr, nullptr};
+  bool backgroundPatternsLoaded = false;
   DocumentGraphicsServices document = HeadlessDocumentServices();
 };
 GLPlatformState& GLGlobals();

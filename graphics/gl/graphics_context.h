@@ -38,11 +38,13 @@ struct ViewFrame {
 };
 
 // One per-pixel fragment of the software transparency lists; chunks of kFragmentsPerChunk.
+// Depth first, so a record packs into 16 bytes and a chunk into 1 MiB.
 struct FragmentRecord {
-  int32_t next;  // index of the next record in the pixel's list, negative at the end
   double depth;
-  uint8_t bytes[4];  // a, r, g, b
+  int32_t next;      // index of the next record in the pixel's list, negative at the end
+  uint32_t pixel;    // 0xAARRGGBB
 };
+static_assert(sizeof(FragmentRecord) == 16);
 constexpr int32_t kFragmentChunkShift = 16;
 constexpr int32_t kFragmentsPerChunk = 1 << kFragmentChunkShift;
 

@@ -16,11 +16,19 @@
   X(Color4f) X(Vertex2f) X(ReadPixels) X(PixelStorei) X(GenFramebuffers) X(DeleteFramebuffers) \
   X(BindFramebuffer) X(FramebufferRenderbuffer) X(CheckFramebufferStatus) X(GenRenderbuffers)   \
   X(DeleteRenderbuffers) X(BindRenderbuffer) X(RenderbufferStorage)                             \
-  X(RenderbufferStorageMultisample) X(BlitFramebuffer)
+  X(RenderbufferStorageMultisample) X(BlitFramebuffer) X(ClearDepth) X(DepthMask) X(IsEnabled)      \
+  X(PushMatrix) X(PopMatrix) X(Translated) X(Scaled) X(Ortho) X(GetDoublev) X(GetFloatv)        \
+  X(Materialfv) X(Materialf) X(ColorMaterial) X(Fogf) X(Fogfv) X(Fogi) X(ClipPlane) X(CullFace) \
+  X(BlendFunc) X(VertexPointer) X(NormalPointer) X(ColorPointer) X(TexCoordPointer)             \
+  X(DisableClientState) X(DrawElements) X(GenTextures) X(DeleteTextures) X(BindTexture)         \
+  X(TexParameteri) X(TexImage2D) X(IsTexture) X(GetTexLevelParameteriv) X(CopyTexSubImage2D)    \
+  X(ReadBuffer) X(TexCoord2f) X(Vertex3f) X(Normal3f)
 
 #define QV_GL_OPTIONAL_ENTRY_POINTS(X)                                                          \
   X(GenProgramsARB) X(DeleteProgramsARB) X(BindProgramARB) X(ProgramStringARB)                  \
-  X(GetProgramivARB) X(IsProgramARB) X(DebugMessageCallback) X(DebugMessageControl)
+  X(GetProgramivARB) X(IsProgramARB) X(DebugMessageCallback) X(DebugMessageControl)           \
+  X(ProgramLocalParameter4dvARB) X(GenBuffersARB) X(DeleteBuffersARB) X(BindBufferARB)          \
+  X(BufferDataARB) X(GetBufferSubDataARB) X(MapBufferARB) X(UnmapBufferARB) X(IsBufferARB)
 
 struct GLEntryPoints {
 #define QV_GL_MEMBER(Name) decltype(&::gl##Name) Name = nullptr;

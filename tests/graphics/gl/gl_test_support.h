@@ -25,6 +25,7 @@ struct TestDocument {
   GWorldPtr windowPixels = nullptr;
   bool transparent = false;
   bool antialiased = false;
+  DocumentBackground background{kBackgroundSolid, 0xFFFFFF};
 };
 inline TestDocument gDocument;
 
@@ -32,7 +33,7 @@ inline void InstallTestDocument() {
   gDocument = TestDocument();
   GLGlobals().document = {[](void*) { return gDocument.buffer; }, [](void*) { return gDocument.transparent; },
                           [](void*) { return gDocument.antialiased; }, [](void*) { return gDocument.windowPixels; },
-                          nullptr};
+                          nullptr, [](void*) { return gDocument.background; }};
 }
 
 // Each test starts from clean GL globals, error register and document, and must leave no
