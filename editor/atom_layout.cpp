@@ -14,7 +14,7 @@ constexpr int32_t kEllipsis = 188;
 constexpr int32_t kPrime = '\'';
 
 void SetTextBox(ExprNode* node, Fixed width) {
-  const TypeMetrics& m = TypesetState().metrics;
+  const TypeMetrics& m = TypesetGlobals().metrics;
   TypesetBox& box = *node->box;
   box.width = width;
   box.ascent = m.typeSize;

@@ -31,7 +31,7 @@ void InitTypesetting() {
   TypesettingState& t = TypesettingGlobals();
   if (t.initialised) return;
   InitTypesetFonts();
-  TypesetState().currentStyle = TypesetState().defaultFontSizes;
+  TypesetGlobals().currentStyle = TypesetGlobals().defaultFontSizes;
   InitTypesettingKernel();
   t.initialised = true;
 }
@@ -47,7 +47,7 @@ FormulaEditor* NewFormulaEditor() {
     return nullptr;
   }
   e->lineCount = 1;
-  e->style = TypesetState().defaultFontSizes;
+  e->style = TypesetGlobals().defaultFontSizes;
   e->widthLimit = kDefaultWidthLimit;
   e->caretNode = e->root;
   e->selectionMode = SelectionCaretNode;
@@ -65,7 +65,7 @@ void DisposeFormulaEditor(FormulaEditor* editor) {
 
 void SetCurrentFormulaEditor(FormulaEditor* editor, void* owner) {
   TypesettingGlobals().currentEditor = editor;
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   if (!editor) return;
   if (g.hooks.loadDocumentTextStyle) {
     g.hooks.loadDocumentTextStyle(owner);
@@ -83,7 +83,7 @@ void ActivateFormulaEditor(FormulaEditor* editor, void* owner) {
 }
 
 void ResetFormulaCaret() {
-  if (TypesetState().hooks.resetEditCommandHistory) TypesetState().hooks.resetEditCommandHistory();
+  if (TypesetGlobals().hooks.resetEditCommandHistory) TypesetGlobals().hooks.resetEditCommandHistory();
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e) return;
   e->caretNode = e->root;

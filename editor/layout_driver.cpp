@@ -18,7 +18,7 @@
 namespace {
 
 Fixed LevelSize(const ExprNode* node) {
-  const TypesetGlobals& g = TypesetState();
+  const TypesetState& g = TypesetGlobals();
   return g.currentStyle[std::min<int>(node->box->scriptLevel, kScriptLevelCount - 1)];
 }
 
@@ -74,7 +74,7 @@ void MarkTruncated(ExprNode* number) {
 }
 
 bool CaretRect(FixedRect* r) {
-  if (TypesetState().hooks.caretRect) return TypesetState().hooks.caretRect(r);
+  if (TypesetGlobals().hooks.caretRect) return TypesetGlobals().hooks.caretRect(r);
   const FormulaEditor* e = TypesettingGlobals().currentEditor;
   return e && GetNodeRect(e->caretNode, r) != nullptr;
 }
@@ -106,7 +106,7 @@ void SplitNumberTexts(FormulaEditor* editor, ExprNode* root) {
 void LayoutFormula() {
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e || !e->root || (e->layoutValid && e->widthLimit == e->laidOutWidthLimit)) return;
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   g.currentStyle = e->style ? e->style : g.defaultFontSizes;
   SplitNumberTexts(e, e->root);
   AddAutomaticParentheses(e->root);

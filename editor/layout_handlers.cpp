@@ -69,7 +69,7 @@ LayoutHandlerFn LayoutHandlerForKind(uint32_t kind) {
 
 BaselineMetrics ChildBaselineMetrics(const TypesetBox& child) {
   if (child.baselineFlag) return BaselineMetrics{child.descent, child.ascent};
-  Fixed a = MathAxisOf(TypesetState().metrics.typeSize);
+  Fixed a = MathAxisOf(TypesetGlobals().metrics.typeSize);
   return BaselineMetrics{child.descent - a, child.ascent + a};
 }
 
@@ -81,7 +81,7 @@ void AlignChildOnBaseline(TypesetBox& child, Fixed x, Fixed nodeDescent) {
 void LayoutSideBySide(ExprNode* node, int32_t mode) {
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
-  Fixed descent = 0, ascent = TypesetState().metrics.typeSize, x = 0;
+  Fixed descent = 0, ascent = TypesetGlobals().metrics.typeSize, x = 0;
   for (int i = 0; i < node->arity; ++i) {
     BaselineMetrics m = ChildBaselineMetrics(*node->children[i]->box);
     descent = std::max(descent, m.descent);
@@ -99,19 +99,19 @@ void LayoutSideBySide(ExprNode* node, int32_t mode) {
 }
 
 void PrefixBox(ExprNode* node, Fixed gap) {
-  const TypeMetrics& m = TypesetState().metrics;
+  const TypeMetrics& m = TypesetGlobals().metrics;
   PrefixBoxWithMinimums(node, gap, m.typeQuarter, m.typeSize);
 }
 
 void PrefixBoxTight(ExprNode* node, Fixed gap) { PrefixBoxWithMinimums(node, gap, 0, 0); }
 
 Fixed SubscriptDrop(Fixed h, Fixed d) {
-  Fixed s20 = TypesetState().metrics.typeSize / 20;
+  Fixed s20 = TypesetGlobals().metrics.typeSize / 20;
   return std::min(SaturateFixed(int64_t{h} / 2 - s20), MulDivFixed(d, 3, 4));
 }
 
 Fixed SuperscriptRaise(Fixed h, Fixed e) {
-  Fixed s20 = TypesetState().metrics.typeSize / 20;
+  Fixed s20 = TypesetGlobals().metrics.typeSize / 20;
   return std::min(SaturateFixed(int64_t{MulDivFixed(h, 3, 4)} - s20), MulDivFixed(e, 85, 100));
 }
 

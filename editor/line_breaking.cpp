@@ -115,7 +115,7 @@ bool InsertLineBreak(Fixed x) {
 
 void BreakFormulaLines() {
   FormulaEditor& e = Editor();
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   if (!e.lineTable) e.lineTable = static_cast<FormulaLine*>(AllocMemory(sizeof(FormulaLine)));
   if (e.lineTable) e.lineTable[0] = FormulaLine{0, 0};
   e.lineCount = 1;

@@ -21,18 +21,18 @@ constexpr int32_t kSummationSign = 229;
 constexpr int32_t kSummationDesignWidth = 713;
 
 const FontMetrics& Metrics() {
-  const FontMetrics* m = TypesetState().fontMetrics;
+  const FontMetrics* m = TypesetGlobals().fontMetrics;
   return m ? *m : PlatformFontMetrics();
 }
 
 TypesetPort& Port() {
-  TypesetPort* p = TypesetState().port;
+  TypesetPort* p = TypesetGlobals().port;
   return p ? *p : DrawingLayerTypesetPort();
 }
 
-void SetRulePen() { Port().PenSize(FixedToPixels(TypesetState().metrics.ruleThickness)); }
+void SetRulePen() { Port().PenSize(FixedToPixels(TypesetGlobals().metrics.ruleThickness)); }
 
-bool InSymbolSlot() { return TypesetState().currentFontSlot == kSymbolSlot; }
+bool InSymbolSlot() { return TypesetGlobals().currentFontSlot == kSymbolSlot; }
 
 // Lowercase letters without an ascender, set at x-height.
 bool IsSmallTextLetter(int32_t c) { return c >= 'a' && c <= 'z' && !std::strchr("bdfhijklt", c); }
@@ -40,7 +40,7 @@ bool IsSmallTextLetter(int32_t c) { return c >= 'a' && c <= 'z' && !std::strchr(
 bool IsOneOf(int32_t c, const char* codes) { return c > 0 && c < 128 && std::strchr(codes, c); }
 
 void FontAscentDescent(int32_t* ascent, int32_t* descent) {
-  const TypesetTextState& t = TypesetState().text;
+  const TypesetTextState& t = TypesetGlobals().text;
   Metrics().AscentDescent(t.font, t.size, t.face, ascent, descent);
 }
 
@@ -49,7 +49,7 @@ void FontAscentDescent(int32_t* ascent, int32_t* descent) {
 void TypesetMove(Fixed dx, Fixed dy) { Port().Move(FixedToPixels(dx), FixedToPixels(dy)); }
 
 void TypesetMoveTo(Fixed x, Fixed y) {
-  const TypesetGlobals& g = TypesetState();
+  const TypesetState& g = TypesetGlobals();
   Port().MoveTo(g.originH + FixedToPixels(x), g.originV + FixedToPixels(y));
 }
 
@@ -59,7 +59,7 @@ void TypesetLine(Fixed dx, Fixed dy) {
 }
 
 void TypesetLineTo(Fixed x, Fixed y) {
-  const TypesetGlobals& g = TypesetState();
+  const TypesetState& g = TypesetGlobals();
   SetRulePen();
   Port().LineTo(g.originH + FixedToPixels(x), g.originV + FixedToPixels(y));
 }
@@ -69,7 +69,7 @@ void TypesetPolyLine(int32_t count, const Fixed* points) {
   for (int32_t i = 0; i < count; ++i) Port().Line(FixedToPixels(points[2 * i + 1]), FixedToPixels(points[2 * i]));
 }
 
-void TypesetDrawChar(int32_t c) { Port().DrawChar(static_cast<uint8_t>(c), TypesetState().text); }
+void TypesetDrawChar(int32_t c) { Port().DrawChar(static_cast<uint8_t>(c), TypesetGlobals().text); }
 
 int32_t TypesetDrawString(const char* s) {
   if (!s) return 0;
@@ -80,13 +80,13 @@ int32_t TypesetDrawString(const char* s) {
 }
 
 Fixed TypesetCharWidth(int32_t c) {
-  const TypesetTextState& t = TypesetState().text;
+  const TypesetTextState& t = TypesetGlobals().text;
   return FixedFromInt(Metrics().CharAdvance(t.font, t.size, t.face, static_cast<uint8_t>(c)));
 }
 
 Fixed TypesetTextWidth(const char* s) {
   if (!s) return 0;
-  const TypesetTextState& t = TypesetState().text;
+  const TypesetTextState& t = TypesetGlobals().text;
   int64_t pixels = 0;
   for (; *s; ++s) pixels += Metrics().CharAdvance(t.font, t.size, t.face, static_cast<uint8_t>(*s));
   return FixedFromInt(pixels);
@@ -99,7 +99,7 @@ Fixed FontHalfAscent() {
 }
 
 void InitTypesetFonts() {
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   int16_t symbol = GetFNum("Symbol");
   if (symbol != 0 && FontCharDesignWidth(symbol, kSummationSign) != kSummationDesignWidth) symbol = 0;
   g.fontSlots[kSymbolSlot] = symbol;
@@ -110,33 +110,33 @@ void InitTypesetFonts() {
 
 int16_t SetTextFontByName(const char* name) {
   int16_t font = GetFontNumberByName(name);
-  TypesetState().fontSlots[kTextSlot] = font;
+  TypesetGlobals().fontSlots[kTextSlot] = font;
   return font;
 }
 
 void SetTypesetFont(int32_t slot) {
   if (slot != kSymbolSlot && slot != kTextSlot) return;
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   g.currentFontSlot = slot;
   g.text.font = g.fontSlots[slot];
 }
 
 void SetTypesetSize(Fixed size) {
-  TypesetGlobals& g = TypesetState();
+  TypesetState& g = TypesetGlobals();
   g.metrics = TypeMetrics{size, QuarterOf(size), RuleThicknessOf(size), ThousandthOf(size), TenthOf(size)};
   g.text.size = static_cast<int16_t>(std::clamp<int32_t>(FixedToPixels(size), 0, INT16_MAX));
 }
 
-void TypesetFaceBold() { TypesetState().text.face = 1; }
-void TypesetFaceCondensed() { TypesetState().text.face = 32; }
+void TypesetFaceBold() { TypesetGlobals().text.face = 1; }
+void TypesetFaceCondensed() { TypesetGlobals().text.face = 32; }
 
 void TypesetFacePlain() {
-  TypesetState().text.face = 0;
+  TypesetGlobals().text.face = 0;
   Port().ForeColorBlack();
 }
 
 Fixed GlyphHeight(int32_t c) {
-  Fixed s = TypesetState().metrics.typeSize;
+  Fixed s = TypesetGlobals().metrics.typeSize;
   if (InSymbolSlot()) {
     if (c == 230 || c == 232) return ScaleFixed(s, 0.9);
     if (c == 231) return ScaleFixed(s, 0.85);
@@ -148,7 +148,7 @@ Fixed GlyphHeight(int32_t c) {
 }
 
 Fixed GlyphAscent(int32_t c) {
-  Fixed s = TypesetState().metrics.typeSize;
+  Fixed s = TypesetGlobals().metrics.typeSize;
   if (!InSymbolSlot()) return IsSmallTextLetter(c) ? FontHalfAscent() + 2 * kFixedOne : s;
   if (c == kSummationSign) return ScaleFixed(s, 0.9);
   // The Symbol letters set at x-height; P and V are the capital Pi and the final sigma.
@@ -156,7 +156,7 @@ Fixed GlyphAscent(int32_t c) {
 }
 
 Fixed GlyphDescent(int32_t c) {
-  const TypeMetrics& m = TypesetState().metrics;
+  const TypeMetrics& m = TypesetGlobals().metrics;
   if (!InSymbolSlot()) return IsOneOf(c, "gjpqyQ") ? m.typeQuarter : kFixedOne;
   switch (c) {
     case kSummationSign: return ScaleFixed(m.typeSize, 0.1);
@@ -169,7 +169,7 @@ Fixed GlyphDescent(int32_t c) {
 }
 
 Fixed PieceFullHeight(int32_t c) {
-  return c == 230 || c == 232 ? ScaleFixed(TypesetState().metrics.typeSize, 1.219) : GlyphHeight(c);
+  return c == 230 || c == 232 ? ScaleFixed(TypesetGlobals().metrics.typeSize, 1.219) : GlyphHeight(c);
 }
 
 int32_t BoxDescentPixels(const ExprNode* node) {

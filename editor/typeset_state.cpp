@@ -6,22 +6,22 @@
 
 namespace {
 
-TypesetGlobals MakeStartState() {
-  TypesetGlobals s{};
+TypesetState MakeStartState() {
+  TypesetState s{};
   std::copy(std::begin(kDefaultFontSizes), std::end(kDefaultFontSizes), s.defaultFontSizes);
   return s;
 }
 
-TypesetGlobals gState = MakeStartState();
+TypesetState gState = MakeStartState();
 
 }  // namespace
 
-TypesetGlobals& TypesetState() {
+TypesetState& TypesetGlobals() {
   if (!gState.currentStyle) gState.currentStyle = gState.defaultFontSizes;
   return gState;
 }
 
-void ResetTypesetStateForTest() {
+void ResetTypesetGlobalsForTest() {
   gState = MakeStartState();
   TypesettingGlobals() = TypesettingState{};
 }

@@ -38,7 +38,7 @@ struct EditorHooks {
   bool (*caretRect)(FixedRect* rect) = nullptr;
 };
 
-struct TypesetGlobals {
+struct TypesetState {
   int32_t defaultFontSizes[kScriptLevelCount];  // the shared table new editors point to
   const int32_t* currentStyle;                    // the style of the formula being laid out
   int16_t fontSlots[2];                           // 0 the Symbol font, 1 the text font
@@ -55,6 +55,6 @@ struct TypesetGlobals {
   EditorHooks hooks;
 };
 
-TypesetGlobals& TypesetState();
+TypesetState& TypesetGlobals();
 // Back to start-up values, the kernel's TypesettingState included (tests).
-void ResetTypesetStateForTest();
+void ResetTypesetGlobalsForTest();

@@ -126,8 +126,12 @@ Family* FamilyOf(int16_t number) {
   if (number == kFontApplication) number = kFontTimes;
   for (const auto& f : gFonts.families)
     if (f->number == number) return f->present ? f.get() : nullptr;
-  for (const Alias& a : kAliases)
-    if (a.number == number) return Register(a.family, a.number, a.rawCodes, true);
+  // An alias resolves to its URW family, or else to a family of the alias's own name.
+  for (const Alias& a : kAliases) {
+    if (a.number != number) continue;
+    Family* f = Register(a.family, a.number, a.rawCodes, false);
+    return f ? f : Register(a.name, a.number, a.rawCodes, true);
+  }
   return nullptr;
 }
 

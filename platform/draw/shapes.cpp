@@ -290,7 +290,8 @@ void FillRoundedRect(double left, double top, double right, double bottom, doubl
     double inset = dy > 0 ? r - std::sqrt(std::max(0.0, r * r - dy * dy)) : 0;
     int32_t x0 = int32_t(std::ceil(std::max(left + inset, -40000.0) - 0.5));
     int32_t x1 = int32_t(std::ceil(std::min(right - inset, 40000.0) - 0.5));
-    ForClippedSpan(port, clip, y, x0, x1, [ink](uint32_t* p, int32_t a, int32_t b, int32_t) { std::fill(p, p + (b - a), ink); });
+    ForClippedSpan(port, clip, y, x0, x1,
+                   [ink](uint32_t* p, int32_t a, int32_t b, int32_t) { std::fill(p, p + (b - a), ink); });
   }
 }
 

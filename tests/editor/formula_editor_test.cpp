@@ -4,34 +4,24 @@
 
 using namespace typeset_test;
 
-TEST_F(TypesetTest, NewEditorHoldsOnePromptOnOneLine) {
-  FormulaEditor* e = NewFormulaEditor();
-  editors_.push_back(e);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->root->kind, KindPrompt);
-  EXPECT_EQ(std::make_tuple(e->lineCount, e->widthLimit, e->caretNode, e->selectionMode),
-            std::make_tuple(1, 655360000, e->root, 0));
-  EXPECT_EQ(e->style, TypesetState().defaultFontSizes);
-  EXPECT_EQ(e->active + e->layoutValid + e->displayValid + e->documentFlag, 0);
-  EXPECT_TRUE(CheckFormulaEditor(e));
-}
-
-TEST_F(TypesetTest, ActivatingASecondEditorLeavesOnlyItActive) {
-  FormulaEditor* a = Edit("x");
+TEST_F(TypesetTest, NewEditorsAndTheOneActiveEditor) {
+  FormulaEditor* a = NewFormulaEditor();
+  editors_.push_back(a);
+  EXPECT_EQ(std::make_tuple(a->root->kind, a->lineCount, a->widthLimit, a->caretNode, a->selectionMode, a->style),
+            std::make_tuple(uint32_t(KindPrompt), 1, 655360000, a->root, 0, &TypesetGlobals().defaultFontSizes[0]));
+  EXPECT_EQ(a->active + a->layoutValid + a->displayValid + a->documentFlag, 0);
   FormulaEditor* b = Edit("y");
   b->frame = PixelRect{40, 12, 80, 300};
   int owner = 0;
   ActivateFormulaEditor(a, nullptr);
   ActivateFormulaEditor(b, &owner);
-  EXPECT_EQ(std::make_tuple(a->active, b->active, b->owner), std::make_tuple(0, 1, static_cast<void*>(&owner)));
-  EXPECT_EQ(TypesettingGlobals().currentEditor, b);
-  EXPECT_EQ(std::make_pair(TypesetState().originH, TypesetState().originV), std::make_pair(12, 40));
-  b->caretNode = b->root;
+  EXPECT_EQ(std::make_tuple(a->active, b->active, b->owner, TypesettingGlobals().currentEditor),
+            std::make_tuple(0, 1, static_cast<void*>(&owner), b));
+  EXPECT_EQ(std::make_pair(TypesetGlobals().originH, TypesetGlobals().originV), std::make_pair(12, 40));
   b->selectionMode = SelectionCaretAfter;
   ResetFormulaCaret();
-  EXPECT_EQ(b->selectionMode, SelectionCaretNode);
-  DisposeFormulaEditor(b);
-  editors_.pop_back();
+  EXPECT_TRUE(CheckFormulaEditor(a) && b->selectionMode == SelectionCaretNode);
+  Drop(b);
   EXPECT_EQ(TypesettingGlobals().currentEditor, nullptr);  // no dangling current editor
 }
 

@@ -12,8 +12,8 @@
 using namespace typeset_test;
 
 TEST_F(TypesetTest, CompositeFormulaDrawsInsideItsLines) {
-  UsePlatformFonts();
-  TypesetState().port = nullptr;
+  TypesetGlobals().fontMetrics = nullptr;
+  TypesetGlobals().port = nullptr;
   const std::string terms = "over[1,2],power[x,2],times[a,b],sqrt[y],power[e,minus[t]],over[alpha,beta],"
                             "times[3,power[z,3]],sin[theta],string[\"ab\"],minus[4]";
   FormulaEditor* e = Edit("equal[y,plus[" + terms + "]]", 0);

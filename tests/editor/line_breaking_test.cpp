@@ -66,7 +66,6 @@ TEST_F(TypesetTest, RandomSumsKeepTheLineTableInvariants) {
     const char* why;
     ASSERT_TRUE(CheckLineTable(&why)) << text << ": " << why;
     for (int32_t i = 1; i < e->lineCount; ++i) EXPECT_LT(e->lineTable[i - 1].start, e->lineTable[i].start);
-    DisposeFormulaEditor(e);
-    editors_.pop_back();
+    Drop(e);
   }
 }
