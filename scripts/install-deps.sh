@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev            # libFuzzer for the formula-text fuzz target
-  libfreetype-dev fonts-urw-base35    # text: Nimbus Roman for Times, Standard Symbols PS for Symbol
+  libfreetype-dev libfontconfig1-dev fonts-urw-base35  # text: Nimbus Roman for Times, Standard Symbols PS for Symbol
   libpng-dev zlib1g-dev               # pictures and PNG export
   libegl-dev libgl-dev                # EGL and GL headers, libEGL (GL entry points are looked up at run time)
   libglu1-mesa-dev                    # GLU for the 3D camera (gluLookAt, gluPerspective)

@@ -9,6 +9,7 @@
 enum ErrorCode : int {
   kErrorNone = 0,
   kErrorOutOfMemory = 7,         // "not enough memory ... to draw the requested graph"
+  kErrorSymbolFontMissing = 10,  // "The Symbol font is not available. ..."
   kErrorFloatingPointLimits = 11,
   kErrorTransparencyMemory = 17,
 };

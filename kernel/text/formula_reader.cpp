@@ -397,8 +397,9 @@ double FullMantissa(double value, int exponent) {
   return ParseDouble(text);
 }
 
-// Rewrites one num node; false when the sn node could not be built (node unchanged).
-bool SplitNumber(ExprNode* node) {
+}  // namespace
+
+bool SplitNumberIntoScientific(ExprNode* node) {
   NumberRecord* record = node->value.number;
   if (NumberTextMatchesValue(record)) return true;
   char text[40];
@@ -421,8 +422,6 @@ bool SplitNumber(ExprNode* node) {
   MoveNodeInto(sn, node);
   return true;
 }
-
-}  // namespace
 
 void SetFormulaReaderText(const char* text) {
   gReader.cursor = text ? text : "";
@@ -483,7 +482,7 @@ bool SplitNumbersIntoScientific(ExprNode* root) {
   // into its new children, whose texts already match.
   SubtreeCursor cursor(root);
   for (ExprNode* node = root; node; node = cursor.Next()) {
-    if (node->kind == KindNum && !SplitNumber(node)) complete = false;
+    if (node->kind == KindNum && !SplitNumberIntoScientific(node)) complete = false;
   }
   return complete;
 }

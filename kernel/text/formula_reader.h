@@ -39,6 +39,9 @@ ExprNode* ParseFormulaHandle(Handle handle);
 // that needs an exponent becomes an sn node (mantissa with the value's full precision, power
 // of ten). Returns false when an sn node could not be made (that number stays as it was).
 bool SplitNumbersIntoScientific(ExprNode* root);
+// The same for one num node (the layout's number pass walks the tree itself). The node keeps
+// its identity; false when the sn node could not be made (the number stays as it was).
+bool SplitNumberIntoScientific(ExprNode* node);
 
 // The display text reads back (ParseNumberLocalized) as the value; NaN matches NaN.
 bool NumberTextMatchesValue(const NumberRecord* record);

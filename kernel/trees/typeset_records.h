@@ -51,6 +51,13 @@ enum SelectionMode : int32_t {
   SelectionDigits = 7,        // digits of a number node
 };
 
+// One display line of a broken formula: where it starts in the one-line layout and how far it is
+// moved down (line index x the root's height).
+struct FormulaLine {
+  int32_t start;
+  int32_t top;
+};
+
 // One typeset formula being edited. The record owns its tree and its line table.
 struct FormulaEditor {
   ExprNode* root;
@@ -61,7 +68,7 @@ struct FormulaEditor {
   int32_t widthLimit;
   int32_t laidOutWidthLimit;
   PixelRect frame;             // top-left corner is the stored drawing origin
-  void* lineTable;
+  FormulaLine* lineTable;     // lineCount rows in ascending start order, or null for one line
   void* owner;                 // the document whose text style is loaded
   ExprNode* caretNode;
   int32_t selectionMode;       // a SelectionMode value

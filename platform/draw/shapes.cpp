@@ -273,6 +273,28 @@ bool FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat) {
   });
 }
 
+void FillRoundedRect(double left, double top, double right, double bottom, double radius,
+                     const RGBColor16* colour) {
+  Port* port = GetPort();
+  if (!port || !(right > left) || !(bottom > top) || !(radius >= 0)) return;
+  double r = std::min({radius, (right - left) / 2, (bottom - top) / 2});
+  uint32_t ink = ColorToPixel(colour ? *colour : port->foreColor);
+  // Rows and columns far outside the int16 plane can never be inside the port.
+  int32_t y0 = int32_t(std::ceil(std::max(top, -40000.0) - 0.5));
+  int32_t y1 = int32_t(std::ceil(std::min(bottom, 40000.0) - 0.5));
+  RegionCursor clip;
+  for (int32_t y = y0; y < y1; ++y) {
+    double cy = y + 0.5, dy = 0;
+    if (cy < top + r) dy = top + r - cy;
+    if (cy > bottom - r) dy = cy - (bottom - r);
+    double inset = dy > 0 ? r - std::sqrt(std::max(0.0, r * r - dy * dy)) : 0;
+    int32_t x0 = int32_t(std::ceil(std::max(left + inset, -40000.0) - 0.5));
+    int32_t x1 = int32_t(std::ceil(std::min(right - inset, 40000.0) - 0.5));
+    ForClippedSpan(port, clip, y, x0, x1,
+                   [ink](uint32_t* p, int32_t a, int32_t b, int32_t) { std::fill(p, p + (b - a), ink); });
+  }
+}
+
 PixPatHandle NewPixPat(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0 || width > 4096 || height > 4096) return nullptr;
   const DrawAllocator* alloc = CurrentDrawAllocator();

@@ -39,6 +39,11 @@ void FillRect(const QDRect& r, const Pattern8& pat);  // pattern copy
 // nothing, when the memory for the polygon's edge crossings is refused; true otherwise.
 bool PaintPoly(const QDPoint* points, int32_t count);
 void FillCRect(const QDRect& r, const PixPat* pat);
+// The selection highlight: a rectangle with corners rounded to `radius`, in local pixel
+// coordinates with fractions kept, filled in the colour (the fore colour when null). A pixel is
+// painted when its centre lies inside; the radius is limited to half the smaller side.
+void FillRoundedRect(double left, double top, double right, double bottom, double radius,
+                     const RGBColor16* colour);
 bool FillCPoly(const QDPoint* points, int32_t count, const PixPat* pat);
 
 // A pixel pattern of the given size, all pixels 0; null when refused or the size is not positive.

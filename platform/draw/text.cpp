@@ -13,7 +13,7 @@ void DrawGlyph(Port* port, uint8_t c) {
   int32_t advance = FontCharAdvance(port->textFont, port->textSize, port->textFace, c);
   int32_t penH = port->pen.location.h, penV = port->pen.location.v;
   if (port->textMode == kSrcCopy && advance > 0) {
-    FontMetrics m;
+    FontFaceMetrics m;
     FontGetMetrics(port->textFont, port->textSize, port->textFace, &m);
     uint32_t back = ColorToPixel(port->backColor);
     auto fillSpan = [back](uint32_t* p, int32_t a, int32_t b, int32_t) { std::fill(p, p + (b - a), back); };
@@ -22,10 +22,13 @@ void DrawGlyph(Port* port, uint8_t c) {
       draw_detail::ForClippedSpan(port, clip, y, penH, penH + advance, fillSpan);
   }
   GlyphCoverage g;
-  if (FontRenderGlyph(port->textFont, port->textSize, port->textFace, c, &g)) {
+  // A family without a bold face is emboldened by drawing the glyph again 1 px to the right.
+  int32_t strikes = FontIsSyntheticBold(port->textFont, port->textFace) ? 2 : 1;
+  for (int32_t strike = 0; strike < strikes && FontRenderGlyph(port->textFont, port->textSize, port->textFace, c, &g);
+       ++strike) {
     uint32_t ink = ColorToPixel(port->textMode == kSrcBic ? port->backColor : port->foreColor);
     bool invert = port->textMode == kSrcXor;
-    int32_t x0 = penH + g.left;
+    int32_t x0 = penH + g.left + strike;
     RegionCursor clip;
     for (int32_t r = 0; r < g.rows; ++r) {
       const uint8_t* cov = g.coverage + int64_t(r) * g.pitch;
@@ -88,7 +91,7 @@ int32_t TextWidth(const char* text, int32_t count) {
 int32_t StringWidth(const char* text) { return text ? TextWidth(text, int32_t(std::strlen(text))) : 0; }
 
 void GetFontInfo(FontInfo* info) {
-  FontMetrics m{0, 0, 0, 0};
+  FontFaceMetrics m{0, 0, 0, 0};
   if (Port* port = GetPort()) FontGetMetrics(port->textFont, port->textSize, port->textFace, &m);
   *info = FontInfo{m.ascent, m.descent, m.widMax, m.leading};
 }

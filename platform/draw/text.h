@@ -2,7 +2,8 @@
 // baseline and advances by each character's width), widths and font metrics. Glyphs are
 // antialiased: srcOr blends the fore colour over the pixels by coverage, srcCopy first fills the
 // character cell with the back colour, srcBic blends the back colour, srcXor inverts where
-// coverage is at least half. Text is NUL-terminated or counted, of any length.
+// coverage is at least half. A family without a bold face is emboldened by a second strike 1 px
+// to the right. Text is NUL-terminated or counted, of any length.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,34 @@
+// The layout driver. LayoutFormula turns the current editor's tree into positioned boxes by
+// fixed passes in order: style, number texts, automatic parentheses, boxes (too-wide flags
+// cleared), script levels, measure (post-order, a second time when the root is too wide, never
+// a third), positions (pre-order: absolute = parent's absolute + relative), line breaking; then
+// the layout is valid for the width limit it was made with. DrawFormula paints the boxes.
+#pragma once
+
+#include <cstdint>
+
+#include "editor/typeset_units.h"
+
+struct ExprNode;
+struct FormulaEditor;
+
+// Lays out the current editor unless its layout is valid for its present width limit. When a
+// box cannot be made (memory) the layout stays invalid and nothing is measured.
+void LayoutFormula();
+// Draws every node in post-order with its kind's handler (mode 1), in the current style.
+void DrawFormula(ExprNode* root);
+// Clears the current editor's layout-valid and display-valid flags, gives every node a box and
+// zeroes the root box's extents. Every change to the tree ends with it.
+void InvalidateFormulaLayout();
+// Clears layout valid when some node of the current editor's tree has no box.
+void ValidateFormulaBoxes();
+// The number pass: each num whose text does not read back as its value is reformatted (an sn
+// node of mantissa and power of ten when the value needs an exponent); a NaN whose digits were
+// all cleared becomes a prompt; the truncated flag says the text does not read back exactly. A
+// caret in the digits of a number that changed kind goes after the sn node, or onto the prompt.
+// `editor` may be null.
+void SplitNumberTexts(FormulaEditor* editor, ExprNode* root);
+// The caret's vertical bar from the caret rectangle: mode 0 at the middle, mode 4 (and 6 or 7
+// with start = end) at the left edge, mode 3 at the right edge less 1.0 (and less an apostrophe
+// and with the bottom raised 1.0 for an empty string). Other modes leave the outputs untouched.
+void GetCaretBar(Fixed* x, Fixed* bottom, Fixed* top);

@@ -1,0 +1,27 @@
+// The one instance of the typesetting state and its reset.
+#include "editor/typeset_state.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+TypesetState MakeStartState() {
+  TypesetState s{};
+  std::copy(std::begin(kDefaultFontSizes), std::end(kDefaultFontSizes), s.defaultFontSizes);
+  return s;
+}
+
+TypesetState gState = MakeStartState();
+
+}  // namespace
+
+TypesetState& TypesetGlobals() {
+  if (!gState.currentStyle) gState.currentStyle = gState.defaultFontSizes;
+  return gState;
+}
+
+void ResetTypesetGlobalsForTest() {
+  gState = MakeStartState();
+  TypesettingGlobals() = TypesettingState{};
+}
