@@ -2,7 +2,7 @@
 // and their slots), so the drawn text is always the measured text.
 #include "editor/atom_layout.h"
 
-#include "editor/layout_handlers.h"
+#include "editor/layout_boxes.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
 #include "kernel/trees/expr_node.h"
