@@ -2,6 +2,7 @@
 // texture index through the texture seam, brightening, clones that outlive their source, and the
 // swatches and placed pictures drawn into an offscreen buffer. Goldens are hand-computed from the
 // mapping and swatch rules; hues are the six primary and secondary colours.
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -16,76 +17,57 @@
 namespace {
 
 using draw_test::Canvas;
-using graphs_test::Parse;
 
-constexpr uint32_t kWhite = 0xffffff, kBlack = 0x000000, kLight = 0xe5e5e5;
+constexpr uint32_t kWhite = 0xffffff, kBlack = 0x000000, kLight = 0xe5e5e5, kMagenta = 0xce00ce;
 
 class GraphColorTest : public graphs_test::GraphsTest {};
 
 TEST_F(GraphColorTest, ColorIndexesMapToModesAndColours) {
-  const struct {
-    double index;
-    uint32_t mode;
-    uint32_t rgb;
-  } cases[] = {{1, 0, 0xce00ce},  {2, 0, 0xff0000},   {3, 0, 0x0000ff},     {8, 0, 0x333333},    {9.7, 0, kWhite},
-               {-0.5, 0, kWhite}, {0, 0, kWhite},     {10, 1, 0xce00ce},    {16.2, 7, 0xce00ce}, {17.9, 13, 0xce00ce},
-               {18, 0, kWhite},   {998, 0, kWhite},   {1000, 0, kWhite},    {1e12, 0, kWhite},   {-1e12, 0, kWhite},
-               {std::numeric_limits<double>::quiet_NaN(), 0, kWhite},        {INFINITY, 0, kWhite}};
+  const struct { double index; uint32_t mode, rgb; } cases[] = {
+      {2, 0, 0xff0000}, {8, 0, 0x333333}, {9.7, 0, kWhite},  {-0.5, 0, kWhite}, {10, 1, kMagenta}, {17.9, 13, kMagenta},
+      {998, 0, kWhite}, {1e12, 0, kWhite}, {-1e12, 0, kWhite}, {INFINITY, 0, kWhite},
+      {std::numeric_limits<double>::quiet_NaN(), 0, kWhite}};
   GraphColor color(nullptr);
   for (const auto& c : cases) {
     color.mode = 5;
     SetGraphColorIndex(&color, c.index);
-    EXPECT_EQ(color.mode, c.mode) << c.index;
-    EXPECT_EQ(color.rgb, c.rgb) << c.index;
+    EXPECT_TRUE(color.mode == c.mode && color.rgb == c.rgb) << c.index;
   }
 }
 
-struct TextureLog {
-  static inline std::vector<uint32_t> deleted;
-  static inline int made = 0;
-  static uint32_t Make(const Picture*, GraphicsContext*) { return 40u + static_cast<uint32_t>(++made); }
-  static void Delete(uint32_t texture, int32_t, PlatformGLContext*, GraphicsContext*) { deleted.push_back(texture); }
-};
+std::vector<uint32_t> gDeletedTextures;
+uint32_t MakeTexture(const Picture*, GraphicsContext*) { return 41u + uint32_t(gDeletedTextures.size()); }
+void DeleteTexture(uint32_t texture, int32_t, PlatformGLContext*, GraphicsContext*) {
+  gDeletedTextures.push_back(texture);
+}
 
 TEST_F(GraphColorTest, TextureIndexCopiesTheCurrentPictureAndReplacesItsTexture) {
   GraphColor loose(nullptr);
   SetGraphColorIndex(&loose, 999);  // no current picture
-  EXPECT_EQ(loose.mode, kColorTexture);
-  EXPECT_EQ(loose.texture, 0u);
-  EXPECT_EQ(loose.rgb, kWhite);
-
+  EXPECT_TRUE(loose.mode == kColorTexture && loose.texture == 0 && loose.rgb == kWhite);
   const uint32_t raster[4] = {1, 2, 3, 4};
   PicHandle picture = NewPicture(raster, 2, 2);
-  GraphsGlobals().currentTexturePicture = picture;
+  GraphsGlobals() = GraphsState{picture, MakeTexture, DeleteTexture, nullptr};
   SetGraphColorIndex(&loose, 999);  // a picture, but no context: no texture
   ASSERT_NE(loose.picture, nullptr);
-  EXPECT_NE(loose.picture, picture);
-  EXPECT_EQ(loose.picture->pixels[3], 4u);
-  EXPECT_EQ(loose.rgb, kWhite);
-
-  GraphsGlobals().textureFromPicture = TextureLog::Make;
-  GraphsGlobals().deleteTexture = TextureLog::Delete;
-  TextureLog::deleted.clear();
+  EXPECT_TRUE(loose.picture != picture && loose.picture->pixels[3] == 4u && loose.rgb == kWhite);
+  gDeletedTextures.clear();
   GraphicsContext context;
   {
     GraphColor color(&context);
     SetGraphColorIndex(&color, 999);
-    EXPECT_EQ(color.texture, 41u + static_cast<uint32_t>(TextureLog::made - 1));
-    EXPECT_EQ(color.rgb, kDefaultGraphRGB);
-    const uint32_t first = color.texture;
-    SetGraphColorIndex(&color, 999);
-    EXPECT_EQ(TextureLog::deleted, std::vector<uint32_t>{first});
+    EXPECT_TRUE(color.texture == 41u && color.rgb == kMagenta);
+    SetGraphColorIndex(&color, 999);  // the first texture goes, a second is made
+    EXPECT_EQ(gDeletedTextures, std::vector<uint32_t>{41u});
   }
-  EXPECT_EQ(TextureLog::deleted.size(), 2u);  // the destructor deletes the second
-  GraphsGlobals().currentTexturePicture = nullptr;
+  EXPECT_EQ(gDeletedTextures, (std::vector<uint32_t>{41u, 42u}));  // the destructor deletes the second
   KillPicture(picture);
 }
 
 TEST_F(GraphColorTest, BrighteningScalesTheLargestChannelToFull) {
-  const struct {
-    uint32_t mode, rgb, expected;
-  } cases[] = {{0, 0x800000, 0xff0000}, {0, 0x646432, 0xffff7f}, {0, 0xcccccc, 0xffffff}, {0, 0x008080, 0x00ffff},
-               {0, 0x000040, 0x0000ff}, {0, 0x333333, 0x333333}, {0, 0x000000, 0x000000}, {1, 0x800000, 0x800000}};
+  const struct { uint32_t mode, rgb, expected; } cases[] = {
+      {0, 0x800000, 0xff0000}, {0, 0x646432, 0xffff7f}, {0, 0xcccccc, 0xffffff}, {0, 0x008080, 0x00ffff},
+      {0, 0x000040, 0x0000ff}, {0, 0x333333, 0x333333}, {0, 0x000000, 0x000000}, {1, 0x800000, 0x800000}};
   for (const auto& c : cases) {
     GraphColor color(nullptr);
     color.mode = c.mode;
@@ -100,18 +82,13 @@ TEST_F(GraphColorTest, CloneOwnsItsExpressionsAfterTheSourceIsGone) {
   source->mode = kColorRGBExpressions;
   source->rgb = 0x123456;
   const char* texts[3] = {"plus[x,y]", "times[x,y]", "2"};
-  for (int k = 0; k < 3; ++k) {
-    source->component[k] = new CompiledFunction;
-    InitFunction(source->component[k], Parse(texts[k]));
-  }
+  for (int k = 0; k < 3; ++k) InitFunction(source->component[k] = new CompiledFunction, graphs_test::Parse(texts[k]));
   GraphColor* clone = CloneGraphColor(source);
   delete source;
   ASSERT_NE(clone, nullptr);
-  EXPECT_EQ(clone->mode, kColorRGBExpressions);
-  EXPECT_EQ(clone->rgb, 0x123456u);
-  const double expected[3] = {5.0, 6.0, 2.0};
+  EXPECT_TRUE(clone->mode == kColorRGBExpressions && clone->rgb == 0x123456u);
+  const double expected[3] = {5.0, 6.0, 2.0};  // at x = 2, y = 3
   for (int k = 0; k < 3; ++k) {
-    ASSERT_NE(clone->component[k], nullptr);
     CompileFunction(clone->component[k]);
     EXPECT_EQ(EvaluateFunction2(clone->component[k], 2.0, 3.0), expected[k]);
   }
@@ -119,67 +96,41 @@ TEST_F(GraphColorTest, CloneOwnsItsExpressionsAfterTheSourceIsGone) {
   FreeEvalScratch();  // the compile grew the process-wide scratch
 }
 
-struct SwatchCase {
-  uint32_t mode;
-  int32_t width, height;
-  std::vector<std::pair<std::pair<int, int>, uint32_t>> pixels;  // (h, v) -> expected
-  int32_t blackCount;                                          // -1: not checked
-};
-
-TEST_F(GraphColorTest, SwatchesOfEachMode) {
-  const SwatchCase cases[] = {
-      {kColorFixed, 4, 4, {{{0, 0}, 0x123456}, {{3, 3}, 0x123456}}, 0},
-      {kColorChecks, 16, 16, {{{0, 0}, kBlack}, {{3, 3}, kBlack}, {{4, 0}, kLight}, {{0, 4}, kLight}, {{15, 15}, kBlack}},
-       128},
-      {kColorStripesAcross, 8, 8, {{{7, 3}, kBlack}, {{0, 4}, kLight}}, 32},
-      {kColorStripesAlong, 8, 8, {{{3, 7}, kBlack}, {{4, 0}, kLight}}, 32},
-      {kColorHueRampDown, 4, 24, {{{0, 0}, 0xff0000}, {{3, 8}, 0x00ff00}, {{1, 16}, 0x0000ff}}, -1},
-      {kColorHueRampAcross, 24, 4, {{{0, 3}, 0xff0000}, {{8, 0}, 0x00ff00}, {{16, 2}, 0x0000ff}}, -1},
-      {kColorHueStepsDown, 4, 24, {{{0, 3}, 0xff0000}, {{0, 8}, 0x00ff00}, {{0, 23}, 0xff00ff}}, -1},
-      {kColorHueStepsAcross, 24, 4, {{{3, 0}, 0xff0000}, {{12, 0}, 0x00ffff}, {{16, 0}, 0x0000ff}}, -1},
-      {kColorTexture, 8, 8, {{{0, 0}, kWhite}}, 0},
-      {kColorRGBExpressions, 8, 8, {{{0, 0}, kWhite}}, 0},
-  };
-  for (const SwatchCase& c : cases) {
+TEST_F(GraphColorTest, SwatchesOfEachModeLeaveTheForegroundBlack) {
+  const struct {
+    uint32_t mode;
+    int32_t width, height;
+    std::vector<std::array<uint32_t, 3>> pixels;  // h, v, expected
+    int black;                                    // black pixels; -1 not counted
+  } cases[] = {
+      {kColorFixed, 4, 4, {{0, 0, 0x123456}, {3, 3, 0x123456}}, 0},
+      {kColorChecks, 16, 16, {{0, 0, kBlack}, {3, 3, kBlack}, {4, 0, kLight}, {0, 4, kLight}, {15, 15, kBlack}}, 128},
+      {kColorStripesAcross, 8, 8, {{7, 3, kBlack}, {0, 4, kLight}}, 32},
+      {kColorStripesAlong, 8, 8, {{3, 7, kBlack}, {4, 0, kLight}}, 32},
+      {kColorHueRampDown, 4, 24, {{0, 0, 0xff0000}, {3, 8, 0x00ff00}, {1, 16, 0x0000ff}}, -1},
+      {kColorHueRampAcross, 24, 4, {{0, 3, 0xff0000}, {8, 0, 0x00ff00}, {16, 2, 0x0000ff}}, -1},
+      {kColorHueStepsDown, 4, 24, {{0, 3, 0xff0000}, {0, 8, 0x00ff00}, {0, 23, 0xff00ff}}, -1},
+      {kColorHueStepsAcross, 24, 4, {{3, 0, 0xff0000}, {12, 0, 0x00ffff}, {16, 0, 0x0000ff}}, -1},
+      {kColorTexture, 8, 8, {{0, 0, kWhite}}, 0},
+      {kColorRGBExpressions, 8, 8, {{0, 0, kWhite}}, 0}};
+  for (const auto& c : cases) {
     Canvas canvas(c.width, c.height);
     GraphColor color(nullptr);
     color.mode = c.mode;
     color.rgb = 0x123456;
     DrawGraphColorSwatch(&color, MakeRect(0, 0, c.width, c.height));
-    for (const auto& [at, pixel] : c.pixels) {
-      EXPECT_EQ(canvas.At(at.first, at.second), pixel) << "mode " << c.mode << " at " << at.first << "," << at.second;
-    }
-    if (c.blackCount >= 0) {
-      EXPECT_EQ(canvas.Count(kBlack), c.blackCount) << "mode " << c.mode;
-    }
+    for (const auto& p : c.pixels) EXPECT_EQ(canvas.At(p[0], p[1]), p[2]) << c.mode << " at " << p[0] << "," << p[1];
+    EXPECT_TRUE(c.black < 0 || canvas.Count(kBlack) == c.black) << c.mode;
     RGBColor16 fore;
     GetForeColor(&fore);
-    EXPECT_EQ(ColorToPixel(fore), kBlack) << "mode " << c.mode;
+    EXPECT_EQ(ColorToPixel(fore), kBlack) << c.mode;
   }
-  // Every column of the ramp across is one colour.
-  Canvas ramp(24, 6);
-  GraphColor across(nullptr);
-  across.mode = kColorHueRampAcross;
-  DrawGraphColorSwatch(&across, MakeRect(0, 0, 24, 6));
-  for (int h = 0; h < 24; ++h) EXPECT_EQ(ramp.At(h, 5), ramp.At(h, 0)) << h;
-}
-
-TEST_F(GraphColorTest, NoFillSwatchIsAFramedCross) {
-  Canvas canvas(10, 10);
-  GraphColor color(nullptr);
-  SetGraphColorIndex(&color, 17);
-  DrawGraphColorSwatch(&color, MakeRect(0, 0, 10, 10));
-  EXPECT_EQ(canvas.Map(),
-            "##########\n"
-            "##......##\n"
-            "#.#....#.#\n"
-            "#..#..#..#\n"
-            "#...##...#\n"
-            "#...##...#\n"
-            "#..#..#..#\n"
-            "#.#....#.#\n"
-            "##......##\n"
-            "##########\n");
+  Canvas canvas(10, 10);  // no fill: a framed cross
+  GraphColor none(nullptr);
+  SetGraphColorIndex(&none, 17);
+  DrawGraphColorSwatch(&none, MakeRect(0, 0, 10, 10));
+  EXPECT_EQ(canvas.Map(), "##########\n##......##\n#.#....#.#\n#..#..#..#\n#...##...#\n"
+                          "#...##...#\n#..#..#..#\n#.#....#.#\n##......##\n##########\n");
 }
 
 TEST_F(GraphColorTest, PictureIsPlacedByItsBottomLeftCorner) {
@@ -189,9 +140,8 @@ TEST_F(GraphColorTest, PictureIsPlacedByItsBottomLeftCorner) {
   color.picture = NewPicture(raster.data(), 20, 10);
   DrawGraphColorPicture(&color, 50, 50, MakeRect(0, 0, 100, 100), 1, 1);
   const draw_test::Points black = canvas.Where(kBlack);
-  ASSERT_EQ(black.size(), 200u);
-  EXPECT_EQ(*black.begin(), std::make_pair(40, 45));    // h = 50 - 20 / 2, top = v - 10
-  EXPECT_EQ(*black.rbegin(), std::make_pair(59, 54));   // v = 50 + 10 / 2 is the bottom edge
+  ASSERT_EQ(black.size(), 200u);  // h = 50 - 20 / 2 and v = 50 + 10 / 2 the bottom edge
+  EXPECT_TRUE(*black.begin() == std::make_pair(40, 45) && *black.rbegin() == std::make_pair(59, 54));
   GraphColor none(nullptr);
   DrawGraphColorPicture(&none, 50, 50, MakeRect(0, 0, 100, 100), 1, 1);  // no picture: nothing
 }
