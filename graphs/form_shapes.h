@@ -75,7 +75,7 @@ inline bool IsFieldOnSurfaceForm(const ExprNode* node) { return FieldOnSurfaceFo
 // with its surface.
 bool HasTrailingParts(const ExprNode* node);
 
-// The first share's names for three of these.
+// The graph factory calls three of these by these names.
 inline bool EquationHasExtraParts(const ExprNode* node) { return HasTrailingParts(node); }
 inline bool IsFieldWithSurfaceList(const ExprNode* node) { return IsFieldOnSurfaceForm(node); }
 inline bool IsSimpleVariableTerm(const ExprNode* tree, int32_t a, int32_t b, int32_t c, int32_t d) {

@@ -2,8 +2,8 @@
 // from a picture, or three colour expressions (red, green, blue or hue, saturation, value), with
 // the GPU resources that go with it; the colour-menu index mapping, the 3D brightening, clones,
 // and the swatches drawn for menus and rows. Invariants: the colour owns its component functions,
-// programs, parameter functions, texture and picture, never its context; components are either
-// all null or (after a successful clone or set-up) all set; a clone never shares anything.
+// programs, parameter functions, texture and picture, never its context; a clone shares nothing
+// (a component whose copy failed is null, which evaluators of the components must accept).
 #pragma once
 
 #include <cstdint>
@@ -90,5 +90,5 @@ PackedRGB HSVToPackedRGB(double h);
 // Modes whose colour is computed per point (4, 5, 9, 10) / shaded by a pattern (1, 2, 3, 6, 7).
 bool IsGraphColorModeComputed(const GraphColor* color);
 bool IsGraphColorModeShaded(const GraphColor* color);
-// The first share's name for IsGraphColorModeComputed.
+// The graph factory and the 2D kinds ask IsGraphColorModeComputed under this name.
 inline bool IsGraphColorModeGraded(const GraphColor* color) { return IsGraphColorModeComputed(color); }

@@ -46,7 +46,7 @@ class GraphView2D : public GraphView {
   uint8_t showGraphPaper = 1;  // option 16
 };
 
-// The 2D view's drop handler by its first share's name.
+// The document's drop code calls the 2D view's drop handler by this name.
 inline bool GraphView2DDropHandle(GraphView2D* view, Handle data, const QDPoint* point) {
   return view->DropHandle(data, point);
 }

@@ -110,6 +110,28 @@ GraphView* ViewSetView(const GraphViewSet* set, int32_t slot) {
   return AllViews(set).view[slot - 1];
 }
 
+bool CheckViewSet(const GraphViewSet* set) {
+  const GraphView* primary = set->primary;
+  const GraphView* secondary = set->secondary;
+  if (primary != nullptr && primary != set->first2D && primary != set->first3D && primary != set->view4D) return false;
+  if (secondary != nullptr && secondary != set->second2D && secondary != set->second3D) return false;
+  bool clickedKnown = set->clicked == nullptr;
+  for (GraphView* view : AllViews(set)) {
+    if (view == nullptr) continue;
+    clickedKnown = clickedKnown || view == set->clicked;
+    if (!CheckGrowArray(view->graphs)) return false;
+  }
+  if (!clickedKnown || !CheckGrowArray(set->graphTable) || !CheckGrowArray(set->graphIndexList)) return false;
+  for (int32_t row = 0; row < set->graphTable.count; ++row) {
+    for (const GraphSlot& pair : set->graphTable.data[row].pair) {
+      if (pair.view < kNoView || pair.view > kView4D || pair.index < 0 || (pair.view == kNoView && pair.index != 0)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // ---- Idle and completion ----
 
 void ViewSetIdleTick(GraphViewSet* set, int32_t budget) {

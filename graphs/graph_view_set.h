@@ -41,8 +41,8 @@ struct GraphViewSet {
   GraphView3D* first3D = nullptr;
   GraphView3D* second3D = nullptr;
   GraphView4D* view4D = nullptr;
-  GraphView* primary = nullptr;    // the first share's currentView
-  GraphView* secondary = nullptr;  // the first share's secondaryView; null for one view
+  GraphView* primary = nullptr;    // the view shown (the factory's currentView)
+  GraphView* secondary = nullptr;  // shown beside it (the factory's secondaryView); null for one view
   GraphView* clicked = nullptr;    // the view that took the last mouse-down
   QDRect paneRect{0, 0, 0, 0};
   GrowArray<GraphTableRow> graphTable;
@@ -58,6 +58,9 @@ void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* do
 void DestroyViewSet(GraphViewSet* set);
 // The view at a slot, or null (kNoView, out of range, or not present).
 GraphView* ViewSetView(const GraphViewSet* set, int32_t slot);
+// Verifies the invariants: primary and secondary on their sides, the clicked view one of the five,
+// the tables and graph lists valid arrays, every table pair naming a slot (index 0 when unused).
+bool CheckViewSet(const GraphViewSet* set);
 
 // ---- Idle and completion ----
 // Ticks the primary with the whole budget and the secondary with what is left of it (0 when

@@ -28,6 +28,6 @@ void ValueCacheClear(ValueCache& cache);
 // Verifies the invariants; true when they hold.
 bool CheckValueCache(const ValueCache& cache);
 
-// The first share's names for the same two operations.
+// The 2D raster kinds call the same two operations by these names.
 inline Handle FindCachedFrame(const ValueCache& cache, double key) { return ValueCacheFind(cache, key); }
 inline void ClearFrameCache(ValueCache& cache) { ValueCacheClear(cache); }

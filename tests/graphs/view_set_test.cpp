@@ -25,6 +25,7 @@ class ViewSetTest : public graphs_test::GraphsTest {
     InitViewSet(&set, MakeRect(0, 0, 100, 50), &document);
   }
   void TearDown() override {
+    EXPECT_TRUE(CheckViewSet(&set));
     DestroyViewSet(&set);
     GraphsTest::TearDown();
   }
@@ -72,6 +73,8 @@ TEST_F(ViewSetTest, ConstructionAndPaneSplitAroundTheDividerThatNeverInvertsARec
   EXPECT_TRUE(set.primary == first2D && set.secondary == nullptr && set.graphTable.count == 0);
   EXPECT_TRUE(view4D->document == &document && ViewSetView(&set, kViewSecond3D) == second3D);
   EXPECT_TRUE(ViewSetView(&set, kNoView) == nullptr && ViewSetView(&set, 6) == nullptr);
+  Show(second2D, nullptr);  // a side-1 view cannot be the primary
+  EXPECT_FALSE(CheckViewSet(&set));
   Show(first2D, second2D);
   ViewSetSetPaneRect(&set, MakeRect(10, 20, 110, 220));
   EXPECT_TRUE(first2D->rect.right == 10 + 44 && second2D->rect.left == 10 + 55);
