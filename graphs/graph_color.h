@@ -1,0 +1,94 @@
+// GraphColor: how one graph is coloured: a fixed RGB colour, a computed pattern, a texture made
+// from a picture, or three colour expressions (red, green, blue or hue, saturation, value), with
+// the GPU resources that go with it; the colour-menu index mapping, the 3D brightening, clones,
+// and the swatches drawn for menus and rows. Invariants: the colour owns its component functions,
+// programs, parameter functions, texture and picture, never its context; a clone shares nothing
+// (a component whose copy failed is null, which evaluators of the components must accept).
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/packed_color.h"
+#include "kernel/memory/growable_array.h"
+#include "platform/draw/picture.h"
+#include "platform/draw/qd_geometry.h"
+#include "platform/gl/gl_backend.h"
+
+struct CompiledFunction;
+struct GraphicsContext;
+struct ShaderProgram;
+
+// Colouring modes.
+enum GraphColorMode : uint32_t {
+  kColorFixed = 0,
+  kColorChecks = 1,
+  kColorStripesAcross = 2,
+  kColorStripesAlong = 3,
+  kColorHueRampDown = 4,
+  kColorHueRampAcross = 5,
+  kColorHueStepsDown = 6,
+  kColorHueStepsAcross = 7,
+  kColorTexture = 8,
+  kColorRGBExpressions = 9,
+  kColorHSVExpressions = 10,
+  kColorGPUProgram = 11,  // set by the colour programs in place of 9 or 10
+  kColorNoFill = 13,      // colour index 17
+};
+
+inline constexpr PackedRGB kDefaultGraphRGB = 0xce00ce;
+inline constexpr int32_t kTextureColorIndex = 999;
+
+// The compiled parameter functions that feed a generated fragment program.
+using FunctionArray = GrowArray<CompiledFunction*>;
+
+class GraphColor {
+ public:
+  // InitGraphColor: mode 0, default RGB, nothing else; the context may be null (swatches only).
+  explicit GraphColor(GraphicsContext* context);
+  // DestroyGraphColor: components, programs, parameters, texture (in the context it was made
+  // in), picture.
+  virtual ~GraphColor();
+  GraphColor(const GraphColor&) = delete;
+  GraphColor& operator=(const GraphColor&) = delete;
+
+  uint32_t mode = kColorFixed;
+  uint32_t savedMode = kColorFixed;  // the mode before a GPU program took over
+  CompiledFunction* component[3] = {nullptr, nullptr, nullptr};
+  PackedRGB rgb = kDefaultGraphRGB;
+  uint32_t texture = 0;
+  PicHandle picture = nullptr;  // the colour's own copy (mode 8)
+  GraphicsContext* context;     // not owned
+  int32_t resourceContextKind = 0;
+  PlatformGLContext* resourceContextHandle = nullptr;
+  ShaderProgram* fragmentProgram = nullptr;
+  ShaderProgram* vertexProgram = nullptr;
+  FunctionArray* parameters = nullptr;
+};
+
+// Disposes and deletes every function of the array, frees its block and empties it.
+void DisposeFunctionArray(FunctionArray* array);
+// A new colour over the same context with the same mode and RGB, and deep copies of the three
+// components when the first is set (a copy that fails leaves that component null). Texture,
+// picture, programs and parameters are not copied. Null when memory is refused.
+GraphColor* CloneGraphColor(const GraphColor* color);
+// Sets the colour from a colour-menu index (truncated toward zero, saturating; NaN counts as no
+// index): 1..8 fixed colours, 10..16 patterns, 17 no fill, 999 the current texture picture, any
+// other value white.
+void SetGraphColorIndex(GraphColor* color, double index);
+// Mode 0 only, not the dark grey 0x333333 nor black: scales the colour up until its largest
+// channel is 255 (ties go to red, then green).
+void BrightenGraphColor(GraphColor* color);
+// Draws the swatch of the mode into the rectangle of the current port; the foreground colour is
+// black afterwards.
+void DrawGraphColorSwatch(const GraphColor* color, const QDRect& rect);
+// Draws the colour's picture centred on (x, y) scaled by whole factors:
+// DrawPictureInGWorld at x - w * scaleX / 2, y + h * scaleY / 2.
+void DrawGraphColorPicture(const GraphColor* color, int32_t x, int32_t y, const QDRect& clip, int32_t scaleX,
+                           int32_t scaleY);
+// The packed colour of hue h at full saturation and value: each channel trunc(255 c) & 0xff.
+PackedRGB HSVToPackedRGB(double h);
+// Modes whose colour is computed per point (4, 5, 9, 10) / shaded by a pattern (1, 2, 3, 6, 7).
+bool IsGraphColorModeComputed(const GraphColor* color);
+bool IsGraphColorModeShaded(const GraphColor* color);
+// The graph factory and the 2D kinds ask IsGraphColorModeComputed under this name.
+inline bool IsGraphColorModeGraded(const GraphColor* color) { return IsGraphColorModeComputed(color); }

@@ -1,0 +1,95 @@
+// The abstract graph bases: one equation's graph as a 2D, 3D or 4D view sees it, and the records a
+// 2D graph answers the probe with. Views and the view set reach graphs only through these virtual
+// operations. Contract of every graph: Compute keeps its progress between calls, so many small
+// budgets finish the same picture as one large one; IsComplete turns true once nothing is left to
+// compute at the present parameters and geometry, and a graph whose memory was refused reports
+// complete (its Status carries the message), so the idle loop never spins on it.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/memory/growable_array.h"
+
+// The operations the three bases share, in slot order. The bases hold no data.
+class GraphKind {
+ public:
+  virtual ~GraphKind() = default;
+  // Computes for at most `budget` timer units (ElapsedTimerUnits counts them); 0 or less
+  // computes nothing.
+  virtual void Compute(int32_t budget) = 0;
+  // Draws into the view's current target. False when the graph could not draw a finished
+  // picture (the 3D view then stops its frame); the kinds that always draw return true.
+  virtual bool Draw() = 0;
+  // 0, or the number (1..25) of the graph result message to show under the equation row.
+  virtual int32_t Status() = 0;
+  // A parameter (symbol id) took a new value: what depends on it becomes stale, nothing is
+  // rebuilt here.
+  virtual void VariableChanged(int32_t symbol, double value) = 0;
+  // Graph options: 0 PlottingMode, 5 hand the samples to the mesh, 6 colour index, 7 opacity,
+  // 8 grain; unknown codes are ignored.
+  virtual void SetOption(int32_t code, double value) = 0;
+  // Discards computed results; the next Compute starts over.
+  virtual void Invalidate() = 0;
+  virtual bool IsComplete() = 0;
+};
+
+// The pointer lists a probe may carry (x, y pairs).
+struct ProbePoint {
+  double x;
+  double y;
+};
+
+// What a 2D graph reads out under the pointer. Mode: 0 nothing, 1 a point value, 2 a value with
+// extents, 7 a level-line point, 8 a raster value, 9 a field vector, 10 two point lists,
+// 11 a draggable point. The view's drawn word is this record's Mode.
+struct ProbeRecord {
+  double value;
+  double x;
+  double y;
+  double aux[10];  // kind-specific; mode 2 extents in aux[2..5], mode 9 vectors in aux[6..9]
+  uint32_t rgb;
+  uint32_t mode;
+  uint8_t snapped;
+  GrowArray<ProbePoint>* listA;  // owned by the record until the view takes them (mode 10)
+  GrowArray<ProbePoint>* listB;
+};
+// Clears every field except aux[0] and aux[1], which are left as they are.
+void InitProbeRecord(ProbeRecord* record);
+
+// The points around a graph's nearest point to a probe: (argument, plot x, plot y) before, at
+// and after it, and whether one was found.
+struct NearestPointRecord {
+  double before[3];
+  double at[3];
+  double after[3];
+  uint8_t found;
+};
+// The shared answer of kinds that have no nearest point: all zero, found clear.
+NearestPointRecord NoNearestPoint();
+
+class GraphKind2D : public GraphKind {
+ public:
+  // The view's scale or origin changed.
+  virtual void GeometryChanged() = 0;
+  // The view scrolled by whole pixels; a kind may shift what it computed.
+  virtual void Scroll(int32_t dh, int32_t dv) = 0;
+  // The world point lies on the graph.
+  virtual bool HitTest(double x, double y) = 0;
+  virtual ProbeRecord Probe(double x, double y) = 0;
+  // Nearest point within tolerance (argument units) and the argument range [tmin, tmax].
+  virtual NearestPointRecord NearestPoint(double x, double y, double tolerance, double tmin, double tmax) = 0;
+  // Order of the pointer search: class 0 is found first, class 1 last, the default 2 between.
+  virtual int32_t HitClass() { return 2; }
+};
+
+class GraphKind3D : public GraphKind {
+ public:
+  // The graph's extent for the view's framing.
+  virtual double Extent() = 0;
+  virtual bool IsTransparent() { return false; }
+};
+
+class GraphKind4D : public GraphKind {
+ public:
+  virtual double Extent() = 0;
+};

@@ -1,0 +1,33 @@
+// ValueCache: the raster-like 2D kinds keep one finished array per parameter value here, as rows
+// of (key, counted handle). The cache owns its handles. Invariants (CheckValueCache): the row
+// array is a valid GrowArray; every row holds a live handle; rows are found by exact key, first
+// row first, and a NaN key never matches.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/memory/growable_array.h"
+#include "platform/handles.h"
+
+struct ValueCacheRow {
+  double key;
+  Handle handle;  // charged to the memory budget (AllocTempHandle); owned by the cache
+};
+static_assert(sizeof(ValueCacheRow) == 16, "one 16-byte row a key");
+
+using ValueCache = GrowArray<ValueCacheRow>;
+
+// The handle of the first row whose key equals `key` exactly; null when none does (always for
+// NaN and for an empty cache).
+Handle ValueCacheFind(const ValueCache& cache, double key);
+// Appends a row that takes over the handle. True on success; false leaves the cache unchanged and
+// the handle the caller's.
+bool ValueCacheAdd(ValueCache& cache, double key, Handle handle);
+// Disposes every row's handle (uncharging it) and frees the rows; the cache is empty and reusable.
+void ValueCacheClear(ValueCache& cache);
+// Verifies the invariants; true when they hold.
+bool CheckValueCache(const ValueCache& cache);
+
+// The 2D raster kinds call the same two operations by these names.
+inline Handle FindCachedFrame(const ValueCache& cache, double key) { return ValueCacheFind(cache, key); }
+inline void ClearFrameCache(ValueCache& cache) { ValueCacheClear(cache); }
