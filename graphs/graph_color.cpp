@@ -1,5 +1,5 @@
 // GraphColor: construction and release, the colour-menu index table, brightening, clones and the
-// swatches. Texture making and deleting go through the graphs' seams (none installed: no texture).
+// swatches.
 #include "graphs/graph_color.h"
 
 #include <cmath>
@@ -50,10 +50,7 @@ void DisposeOwnedFunction(CompiledFunction* function) {
 }
 
 void DeleteColorTexture(GraphColor* color) {
-  if (color->texture != 0 && GraphsGlobals().deleteTexture != nullptr) {
-    GraphsGlobals().deleteTexture(color->texture, color->resourceContextKind, color->resourceContextHandle,
-                                  color->context);
-  }
+  DeleteGLTexture(color->texture, color->resourceContextKind, color->resourceContextHandle, color->context);
   color->texture = 0;
   color->resourceContextKind = 0;
   color->resourceContextHandle = nullptr;
@@ -73,8 +70,8 @@ void SetTextureColor(GraphColor* color) {
   const Picture* current = GraphsGlobals().currentTexturePicture;
   if (current != nullptr) color->picture = CopyPicture(current);
   DeleteColorTexture(color);
-  if (color->picture != nullptr && color->context != nullptr && GraphsGlobals().textureFromPicture != nullptr) {
-    color->texture = GraphsGlobals().textureFromPicture(color->picture, color->context);
+  if (color->picture != nullptr && color->context != nullptr) {
+    color->texture = TextureFromPicture(color->picture, color->context);
   }
   if (color->context != nullptr) {
     color->resourceContextKind = GLContextKind(color->context);

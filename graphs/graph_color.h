@@ -12,6 +12,7 @@
 #include "kernel/memory/growable_array.h"
 #include "platform/draw/picture.h"
 #include "platform/draw/qd_geometry.h"
+#include "graphics/gl/gl_textures.h"
 #include "platform/gl/gl_backend.h"
 
 struct CompiledFunction;
@@ -55,7 +56,7 @@ class GraphColor {
   uint32_t savedMode = kColorFixed;  // the mode before a GPU program took over
   CompiledFunction* component[3] = {nullptr, nullptr, nullptr};
   PackedRGB rgb = kDefaultGraphRGB;
-  uint32_t texture = 0;
+  TextureRef texture = 0;
   PicHandle picture = nullptr;  // the colour's own copy (mode 8)
   GraphicsContext* context;     // not owned
   int32_t resourceContextKind = 0;

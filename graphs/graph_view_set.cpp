@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "graphics/gl/graphics_context.h"
+#include "graphics/gl/pixel_readback.h"
 #include "graphs/document_services.h"
 #include "graphs/graphs_state.h"
 #include "kernel/threads/timers.h"
@@ -74,8 +75,7 @@ RgnHandle UnionOfViews(GraphViewSet* set, RgnHandle region, Ask ask) {
 }
 
 void ReadFrameIfWindow(GraphicsContext* context, bool hasWindowContext) {
-  GraphsState& state = GraphsGlobals();
-  if (hasWindowContext && context != nullptr && state.readGLFrame != nullptr) state.readGLFrame(context);
+  if (hasWindowContext && context != nullptr) ReadGLPixelsToGWorld(context);
 }
 
 }  // namespace

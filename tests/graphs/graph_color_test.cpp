@@ -1,5 +1,5 @@
 // Graph colour: the colour-menu index mapping (NaN and huge indexes included, under UBSan), the
-// texture index through the texture seam, brightening, clones that outlive their source, and the
+// texture index with software textures, brightening, clones that outlive their source, and the
 // swatches and placed pictures drawn into an offscreen buffer. Goldens are hand-computed from the
 // mapping and swatch rules; hues are the six primary and secondary colours.
 #include <array>
@@ -35,32 +35,30 @@ TEST_F(GraphColorTest, ColorIndexesMapToModesAndColours) {
   }
 }
 
-std::vector<uint32_t> gDeletedTextures;
-uint32_t MakeTexture(const Picture*, GraphicsContext*) { return 41u + uint32_t(gDeletedTextures.size()); }
-void DeleteTexture(uint32_t texture, int32_t, PlatformGLContext*, GraphicsContext*) {
-  gDeletedTextures.push_back(texture);
-}
-
+// The software kind makes real software textures, so replacing and destroying them is checked
+// by the sanitizers' leak and double-free reports.
 TEST_F(GraphColorTest, TextureIndexCopiesTheCurrentPictureAndReplacesItsTexture) {
   GraphColor loose(nullptr);
   SetGraphColorIndex(&loose, 999);  // no current picture
   EXPECT_TRUE(loose.mode == kColorTexture && loose.texture == 0 && loose.rgb == kWhite);
-  const uint32_t raster[4] = {1, 2, 3, 4};
+  const uint32_t raster[4] = {0xff102030, 0xff102030, 0xff102030, 0xff102030};
   PicHandle picture = NewPicture(raster, 2, 2);
-  GraphsGlobals() = GraphsState{picture, MakeTexture, DeleteTexture, nullptr};
+  GraphsGlobals().currentTexturePicture = picture;
   SetGraphColorIndex(&loose, 999);  // a picture, but no context: no texture
   ASSERT_NE(loose.picture, nullptr);
-  EXPECT_TRUE(loose.picture != picture && loose.picture->pixels[3] == 4u && loose.rgb == kWhite);
-  gDeletedTextures.clear();
+  EXPECT_TRUE(loose.picture != picture && loose.picture->pixels[3] == raster[3] && loose.rgb == kWhite);
   GraphicsContext context;
+  context.kind = kContextQuickDraw;
   {
     GraphColor color(&context);
     SetGraphColorIndex(&color, 999);
-    EXPECT_TRUE(color.texture == 41u && color.rgb == kMagenta);
+    ASSERT_NE(color.texture, 0u);
+    EXPECT_EQ(SoftwareTextureLevelsOf(color.texture)[0][0] & 0xffffff, 0x102030u);
+    EXPECT_EQ(color.resourceContextKind, kContextQuickDraw);
     SetGraphColorIndex(&color, 999);  // the first texture goes, a second is made
-    EXPECT_EQ(gDeletedTextures, std::vector<uint32_t>{41u});
+    EXPECT_NE(color.texture, 0u);
   }
-  EXPECT_EQ(gDeletedTextures, (std::vector<uint32_t>{41u, 42u}));  // the destructor deletes the second
+  GraphsGlobals().currentTexturePicture = nullptr;
   KillPicture(picture);
 }
 
