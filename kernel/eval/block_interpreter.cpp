@@ -27,12 +27,30 @@ struct Lanes {
   V shared;
   bool varying;
   bool mayBeUndefined;  // some point's value may be undefined (varying values only)
+  bool pending;         // made by a deferred step and not yet checked (see Settle)
   bool written;         // slots: to be written back once the block has succeeded
 };
 
 template <class V>
 Lanes<V> Shared(const V& v) {
-  return Lanes<V>{nullptr, v, false, false, false};
+  return Lanes<V>{nullptr, v, false, false, false, false};
+}
+
+// Steps after which the real machine's check of undefined values waits: an undefined operand
+// gives an undefined result, so a point that meets one in a run of these steps still has one at
+// the next other step, which checks (Settle) before it runs. Pushes and swaps take nothing.
+bool DefersCheck(uint32_t op) {
+  switch (op) {
+    case OpAdd: case OpMultiply: case OpDivide: case OpNegate: case OpAbs: case OpSquare:
+    case OpSqrt: case OpExp: case OpLn: case OpSin: case OpCos: case OpTan:
+      return true;
+    default:
+      return false;
+  }
+}
+bool TakesNothing(uint32_t op) {
+  return op == OpPushConstant || op == OpLoadSlot || op == OpPushDefinedName || op == OpPushBinding ||
+         op == OpPushI || op == OpSwap;
 }
 
 // Where the parts of a run live in the block scratch. Lane buffers hold kBlockLanes values of the
@@ -91,9 +109,7 @@ class BlockMachine {
       if (in.values == nullptr) {
         s = Shared(in.shared);
       } else {
-        bool undefined = false;
-        for (int32_t i = 0; i < n_; ++i) undefined |= M::IsUndefined(in.values[i]);
-        s = L{in.values, V{}, true, undefined, false};
+        s = L{in.values, V{}, true, AnyUndefined(in.values), false, false};
       }
       s.written = true;
     }
@@ -116,58 +132,115 @@ class BlockMachine {
   V* SlotBuffer(int32_t k) const { return slotBuffers_ + static_cast<size_t>(k) * kBlockLanes; }
 
   // A result value at stack position `at`, written into its own buffer.
-  void SetVarying(int32_t at, bool undefined) { stack_[at] = L{own_[at], V{}, true, undefined, false}; }
+  void SetVarying(int32_t at, bool undefined) { stack_[at] = L{own_[at], V{}, true, undefined, false, false}; }
   void SetShared(int32_t at, const V& v) { stack_[at] = Shared(v); }
 
-  template <class F>
+  // A word whose top bit is set when v is undefined. For reals: the magnitude's bits above those
+  // of infinity make the subtraction wrap, a test the loops below vectorize (v != v keeps them
+  // scalar).
+  static uint64_t UndefinedSign(const V& v) {
+    if constexpr (sizeof(V) == sizeof(uint64_t)) {
+      uint64_t bits;
+      std::memcpy(&bits, &v, sizeof bits);
+      return 0x7FF0000000000000ull - (bits & 0x7FFFFFFFFFFFFFFFull);
+    } else {
+      return M::IsUndefined(v) ? uint64_t{1} << 63 : 0;
+    }
+  }
+
+  bool AnyUndefined(const V* __restrict values) const {
+    uint64_t bad = 0;
+    const int32_t n = n_;
+    for (int32_t i = 0; i < n; ++i) bad |= UndefinedSign(values[i]);
+    return (bad >> 63) != 0;
+  }
+
+  // The loops over the points. The written buffer is never one the loop reads through another
+  // pointer (in place it reads through the same one), so the real kind's loops vectorize. With
+  // kTest each returns whether some result is undefined; without, false (the check is deferred).
+  template <bool kTest, class F>
+  bool Map(V* __restrict w, const V* __restrict x, F f) const {
+    uint64_t bad = 0;
+    const int32_t n = n_;
+    for (int32_t i = 0; i < n; ++i) {
+      const V r = f(x[i]);
+      w[i] = r;
+      if constexpr (kTest) bad |= UndefinedSign(r);
+    }
+    return (bad >> 63) != 0;
+  }
+  template <bool kTest, class F>
+  bool MapInPlace(V* __restrict w, F f) const {
+    uint64_t bad = 0;
+    const int32_t n = n_;
+    for (int32_t i = 0; i < n; ++i) {
+      const V r = f(w[i]);
+      w[i] = r;
+      if constexpr (kTest) bad |= UndefinedSign(r);
+    }
+    return (bad >> 63) != 0;
+  }
+  template <bool kTest, class F>
+  bool Map2(V* __restrict w, const V* __restrict x, const V* __restrict y, F f) const {
+    uint64_t bad = 0;
+    const int32_t n = n_;
+    for (int32_t i = 0; i < n; ++i) {
+      const V r = f(x[i], y[i]);
+      w[i] = r;
+      if constexpr (kTest) bad |= UndefinedSign(r);
+    }
+    return (bad >> 63) != 0;
+  }
+  template <bool kTest, class F>
+  bool Map2InPlace(V* __restrict w, const V* __restrict y, F f) const {
+    uint64_t bad = 0;
+    const int32_t n = n_;
+    for (int32_t i = 0; i < n; ++i) {
+      const V r = f(w[i], y[i]);
+      w[i] = r;
+      if constexpr (kTest) bad |= UndefinedSign(r);
+    }
+    return (bad >> 63) != 0;
+  }
+
+  // A varying result: tested now (kTest), or left pending for Settle.
+  template <bool kTest>
+  void SetResult(int32_t at, bool undefined) {
+    SetVarying(at, !kTest || undefined);
+    if constexpr (!kTest) {
+      stack_[at].pending = true;
+      anyPending_ = true;
+    }
+  }
+
+  template <bool kTest, class F>
   void Unary(F f) {
     const L a = stack_[sp_];
     if (!a.varying) return SetShared(sp_, f(a.shared));
     V* w = own_[sp_];
-    const V* x = a.data;
-    bool bad = false;
-    for (int32_t i = 0; i < n_; ++i) {
-      const V r = f(x[i]);
-      w[i] = r;
-      bad |= M::IsUndefined(r);
-    }
-    SetVarying(sp_, bad);
+    SetResult<kTest>(sp_, a.data == w ? MapInPlace<kTest>(w, f) : Map<kTest>(w, a.data, f));
   }
 
-  template <class F>
+  // a b -> f(a, b). The lower value's buffer is the result's; the top's is never it.
+  template <bool kTest, class F>
   void Binary(F f) {
     const L a = stack_[sp_ - 1];
     const L b = stack_[sp_];
     --sp_;
     if (!a.varying && !b.varying) return SetShared(sp_, f(a.shared, b.shared));
     V* w = own_[sp_];
-    bool bad = false;
+    bool bad;
     if (a.varying && b.varying) {
-      const V* x = a.data;
-      const V* y = b.data;
-      for (int32_t i = 0; i < n_; ++i) {
-        const V r = f(x[i], y[i]);
-        w[i] = r;
-        bad |= M::IsUndefined(r);
-      }
+      bad = a.data == w ? Map2InPlace<kTest>(w, b.data, f) : Map2<kTest>(w, a.data, b.data, f);
     } else if (a.varying) {
-      const V* x = a.data;
       const V u = b.shared;
-      for (int32_t i = 0; i < n_; ++i) {
-        const V r = f(x[i], u);
-        w[i] = r;
-        bad |= M::IsUndefined(r);
-      }
+      const auto g = [&f, u](const V& x) { return f(x, u); };
+      bad = a.data == w ? MapInPlace<kTest>(w, g) : Map<kTest>(w, a.data, g);
     } else {
       const V u = a.shared;
-      const V* y = b.data;
-      for (int32_t i = 0; i < n_; ++i) {
-        const V r = f(u, y[i]);
-        w[i] = r;
-        bad |= M::IsUndefined(r);
-      }
+      bad = Map<kTest>(w, b.data, [&f, u](const V& y) { return f(u, y); });
     }
-    SetVarying(sp_, bad);
+    SetResult<kTest>(sp_, bad);
   }
 
   // The top k values, gathered point by point for f(values), which replaces them.
@@ -196,6 +269,7 @@ class BlockMachine {
   void Push(const L& value) {
     stack_[++sp_] = value;
     stack_[sp_].written = false;
+    anyPending_ = anyPending_ || value.pending;
   }
 
   // Values on the stack that read `buffer` take a copy before it changes.
@@ -216,7 +290,7 @@ class BlockMachine {
       if (s.varying && s.data == buffer) Detach(buffer);
       if (t.varying) {
         std::copy(t.data, t.data + n_, buffer);
-        s = L{buffer, V{}, true, t.mayBeUndefined, false};
+        s = L{buffer, V{}, true, t.mayBeUndefined, false, false};
       } else {
         s = Shared(t.shared);
       }
@@ -233,7 +307,7 @@ class BlockMachine {
     }
     V* buffer = saveBuffers_ + static_cast<size_t>(m) * kBlockLanes;
     std::copy(t.data, t.data + n_, buffer);
-    saved_[m] = L{buffer, V{}, true, t.mayBeUndefined, false};
+    saved_[m] = L{buffer, V{}, true, t.mayBeUndefined, t.pending, false};
   }
 
   static bool IsCanonical(const V& v) {
@@ -241,19 +315,23 @@ class BlockMachine {
     return std::memcmp(&v, &undefined, sizeof v) == 0;
   }
 
-  // After an instruction, as the point machine checks its top: undefined values made canonical
-  // (in a copy when they are read from elsewhere); where the run ends at an undefined value
-  // (`ends`), the points that have one stop here. Only a shared top or one that may hold an
-  // undefined value needs it.
-  Step CheckTop(bool ends, bool storesAfterPrologue) {
-    L& t = stack_[sp_];
+  // The point machine's check of its top after an instruction, for the value at `at`: undefined
+  // values made canonical (in a copy when read from elsewhere); where the run ends at an
+  // undefined value (`ends`), the points that have one stop here. Only a shared value or one that
+  // may hold an undefined value needs it.
+  Step Check(int32_t at, bool ends, bool storesAfterPrologue) {
+    L& t = stack_[at];
     if (!t.varying) {
       if (!M::IsUndefined(t.shared)) return Step::kGoOn;
       t.shared = M::Undefined();
       return ends ? Step::kAllUndefined : Step::kGoOn;
     }
     if (!t.mayBeUndefined) return Step::kGoOn;
-    V* w = own_[sp_];
+    if (!AnyUndefined(t.data)) {
+      t.mayBeUndefined = false;
+      return Step::kGoOn;
+    }
+    V* w = own_[at];
     int32_t stopped = 0;
     for (int32_t i = 0; i < n_; ++i) {
       if (!M::IsUndefined(t.data[i])) continue;
@@ -275,6 +353,18 @@ class BlockMachine {
     // behind than the point machine does.
     if (storesAfterPrologue) return Step::kRefuse;
     deadCount_ += stopped;
+    return Step::kGoOn;
+  }
+
+  // Checks the values deferred steps left, as those steps would have.
+  Step Settle(bool ends, bool storesAfterPrologue) {
+    anyPending_ = false;
+    for (int32_t p = 1; p <= sp_; ++p) {
+      if (!stack_[p].pending) continue;
+      stack_[p].pending = false;
+      const Step step = Check(p, ends, storesAfterPrologue);
+      if (step != Step::kGoOn) return step;
+    }
     return Step::kGoOn;
   }
 
@@ -341,6 +431,7 @@ class BlockMachine {
   V* own_[kValueStackLimit + 1];
   int32_t sp_ = 0;
   int32_t deadCount_ = 0;
+  bool anyPending_ = false;
   int32_t loopRuns_[kMaxLoopNesting];
   int32_t loopCount_ = 0;
 };
@@ -366,14 +457,32 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
   const int32_t prologue = code->prologueLength;
   const bool storesAfterPrologue = plan->storesAfterPrologue != 0;
 
-#define QV_UNARY(name)                                   \
-  case Op##name:                                         \
-    Unary([](const V& b) { return M::name(b); });        \
+  // Only the real machine defers its checks; the interval kinds' operations are library calls
+  // whose undefined results are checked at once.
+  constexpr bool kDefers = !M::kEncloses;
+#define QV_UNARY(name)                                     \
+  case Op##name:                                           \
+    Unary<true>([](const V& b) { return M::name(b); });    \
     break;
-#define QV_BINARY(name)                                                \
-  case Op##name:                                                       \
-    Binary([](const V& a, const V& b) { return M::name(a, b); });      \
+#define QV_BINARY(name)                                                    \
+  case Op##name:                                                           \
+    Binary<true>([](const V& a, const V& b) { return M::name(a, b); });    \
     break;
+#define QV_DEFERRING(name, Form, lambda) \
+  case Op##name: {                        \
+    const auto f = lambda;                \
+    if constexpr (kDefers) {              \
+      if (defer) {                        \
+        Form<false>(f);                   \
+        break;                            \
+      }                                   \
+    }                                     \
+    Form<true>(f);                        \
+    break;                                \
+  }
+#define QV_DEFERRING_UNARY(name) QV_DEFERRING(name, Unary, [](const V& b) { return M::name(b); })
+#define QV_DEFERRING_BINARY(name) \
+  QV_DEFERRING(name, Binary, [](const V& a, const V& b) { return M::name(a, b); })
 
   for (int32_t pc = 0;;) {
     const BlockStep& step = plan->steps[pc];
@@ -385,6 +494,18 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
     }
     const BytecodeInstruction& in = ins[pc];
     const int32_t k = in.i.k;
+    const bool defer = kDefers && pc >= prologue && DefersCheck(in.op);
+    if (anyPending_ && !defer && !TakesNothing(in.op)) {
+      switch (Settle(!keepGoing, storesAfterPrologue)) {
+        case Step::kGoOn:
+          break;
+        case Step::kAllUndefined:
+          AllUndefined(out);
+          return true;
+        case Step::kRefuse:
+          return false;
+      }
+    }
     switch (in.op) {
       case OpPushConstant:
         Push(Shared(M::Constant(in.c)));
@@ -409,25 +530,25 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
       case OpPushBinding:
         Push(Shared((k >= 0 && k < bindingCount) ? M::FromBinding(bindings[k]) : M::Undefined()));
         break;
-      QV_BINARY(Add)
-      QV_BINARY(Multiply)
-      QV_BINARY(Divide)
+      QV_DEFERRING_BINARY(Add)
+      QV_DEFERRING_BINARY(Multiply)
+      QV_DEFERRING_BINARY(Divide)
       QV_BINARY(Power)
       QV_BINARY(Atan2Positive)
       QV_BINARY(Hypot)
       QV_BINARY(MakeInterval)
-      QV_UNARY(Negate)
-      QV_UNARY(Abs)
+      QV_DEFERRING_UNARY(Negate)
+      QV_DEFERRING_UNARY(Abs)
       QV_UNARY(Sign)
-      QV_UNARY(Sqrt)
-      QV_UNARY(Exp)
+      QV_DEFERRING_UNARY(Sqrt)
+      QV_DEFERRING_UNARY(Exp)
       QV_UNARY(Log10)
-      QV_UNARY(Ln)
+      QV_DEFERRING_UNARY(Ln)
       QV_UNARY(Factorial)
-      QV_UNARY(Square)
-      QV_UNARY(Sin)
-      QV_UNARY(Cos)
-      QV_UNARY(Tan)
+      QV_DEFERRING_UNARY(Square)
+      QV_DEFERRING_UNARY(Sin)
+      QV_DEFERRING_UNARY(Cos)
+      QV_DEFERRING_UNARY(Tan)
       QV_UNARY(Cot)
       QV_UNARY(Csc)
       QV_UNARY(Sec)
@@ -521,8 +642,8 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
       default:  // does nothing
         break;
     }
-    {
-      switch (CheckTop(!keepGoing && pc >= prologue, storesAfterPrologue)) {
+    if (!stack_[sp_].pending) {
+      switch (Check(sp_, !keepGoing && pc >= prologue, storesAfterPrologue)) {
         case Step::kGoOn:
           break;
         case Step::kAllUndefined:
@@ -537,6 +658,9 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
   }
 #undef QV_UNARY
 #undef QV_BINARY
+#undef QV_DEFERRING
+#undef QV_DEFERRING_UNARY
+#undef QV_DEFERRING_BINARY
 }
 
 // Shared checks of both entries: which codes, slots and inputs a block may take.

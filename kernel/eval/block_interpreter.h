@@ -16,7 +16,7 @@
 #include "kernel/numeric/interval.h"
 
 // Points of one block run; longer runs are taken a block at a time by the entries.
-inline constexpr int32_t kBlockLanes = 256;
+inline constexpr int32_t kBlockLanes = 512;
 // Codes one block run takes together; a larger batch is evaluated point by point.
 inline constexpr int32_t kMaxBlockBatch = 16;
 
