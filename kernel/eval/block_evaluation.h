@@ -1,9 +1,7 @@
-// Block forms of the evaluation entries: a grid row (or a batch of functions over one), and lists
-// of boxes for the interval entries. Each gives exactly what its point entry gives when called
-// point after point in the same order, slots and context left alike.
-// Invariants: points go to the block machines a block at a time and to the point entries
-// whenever a block is refused (complex codes, grids whose columns are not prepared, batches
-// larger than kMaxBlockBatch); nothing here allocates.
+// Block forms of the evaluation entries: grid rows (one function or a shared batch) and lists of
+// boxes for the interval entries, giving what the point entries give point after point, slots and
+// context left alike. Invariants: points go to the block machines a block at a time, and to the
+// point entries whenever a block is refused; nothing here allocates.
 #pragma once
 
 #include <cstdint>

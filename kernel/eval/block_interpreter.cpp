@@ -1,12 +1,8 @@
-// The block machines: one templated core over the traits records of machine_kinds.h. A value on
-// the stack or in a slot is either shared by every point of the block or held point by point in a
-// lane buffer of the block scratch.
-// Invariants: a stack position writes only its own lane buffer (a swap exchanges the buffers with
-// the values); a store never changes what a value already on the stack reads; every point's
-// undefined values are made canonical after each instruction and end that point's run where the
-// point machine's would end; a point whose run has ended gets the undefined value; loop control
-// is the same at every point or the block is refused; the slot array is written only once the
-// whole block has succeeded.
+// The block machines: one templated core over machine_kinds.h; each value shared by the block or
+// held point by point in a lane buffer. Invariants: a stack position writes only its own buffer
+// (a swap exchanges buffers too) and a store never changes what a stacked value reads; a point's
+// undefined value is made canonical, and ends its run where the point machine's ends, before any
+// step that could tell; loop control is the same at every point or the block is refused.
 #include "kernel/eval/block_interpreter.h"
 
 #include <algorithm>
@@ -451,6 +447,7 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
   stack_[0] = Shared(M::Undefined());
   deadCount_ = 0;
   loopCount_ = 0;
+  anyPending_ = false;
   std::memset(dead_, 0, static_cast<size_t>(n_));
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
@@ -487,7 +484,7 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
   for (int32_t pc = 0;;) {
     const BlockStep& step = plan->steps[pc];
     if (step.reuse >= 0) {
-      // Bit for bit the value the skipped instructions give, already checked where first made.
+      // Bit for bit the value the skipped instructions give, checked (or pending) as first made.
       Push(saved_[step.reuse]);
       pc = step.resume;
       continue;

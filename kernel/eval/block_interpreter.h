@@ -1,11 +1,8 @@
-// The block machines: the real and the interval machine run over a block of points at once, each
-// instruction over every point before the next, giving bit for bit what the point machines give
-// point after point (the same operations of machine_kinds.h in the same order at each point, the
-// same undefined values, the same slots left behind).
-// Invariants: a value that is the same at every point of the block (a constant, a slot no input
-// varies, anything computed from such) is computed once; a run never allocates, posts an error
-// or touches the slot array before it has succeeded; a block it cannot run exactly is refused
-// before anything visible has changed, and the caller then runs the points one by one.
+// The block machines: the real and interval machines run a block of points at once, instruction
+// by instruction over every point, giving bit for bit what the point machines give point after
+// point. Invariants: a value shared by every point is computed once; a run allocates nothing,
+// posts nothing and writes the slots only once it has succeeded; a block it cannot run exactly is
+// refused with nothing visible changed, and the caller runs its points one by one.
 #pragma once
 
 #include <cstddef>

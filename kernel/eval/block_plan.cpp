@@ -1,10 +1,8 @@
-// Builds block plans by running a verified code once over value numbers instead of values: equal
-// numbers mean equal computations on equal inputs, so a later range of instructions that yields
-// a number already computed (and kept) may push the kept value instead.
-// Invariants: a value is numbered by its opcode, operand and input numbers (never by algebra, so
-// a reuse is bit for bit what the skipped instructions would give); a stored value is the number
-// a later load of its slot yields; values inside loops and anything a loop changes get numbers of
-// their own; the temporary tables are freed before returning.
+// Builds block plans by running a verified code once over value numbers instead of values.
+// Invariants: a value is numbered by its opcode, operand and input numbers, never by algebra, so a
+// reuse is bit for bit what the skipped instructions give; a load yields the number last stored in
+// its slot; values inside loops and slots a loop changes get numbers of their own; the temporary
+// tables are freed before returning.
 #include "kernel/eval/block_plan.h"
 
 #include <cstring>

@@ -1,9 +1,8 @@
-// What the block machines read from a verified code besides its instructions: the repeated
-// sub-expressions that one run computes once (only where the result is bit for bit the same), how
-// the code uses its slots, and which starting slot values its loops' control depends on.
+// What the block machines read from a verified code besides its instructions: repeated
+// sub-expressions a run computes once, how the code uses its slots, and what its loops depend on.
 // Invariants: a plan describes exactly the instructions it was built from (bytecode.cpp frees it
-// on every change to them); it is one allocation from the memory budget; a repeated sub-expression
-// is taken only outside the prologue and outside loops, with no store, swap or loop inside it.
+// on every change to them) and is one allocation; a repeated sub-expression is taken only outside
+// the prologue and loops, with no store, swap or loop inside it.
 #pragma once
 
 #include <cstdint>

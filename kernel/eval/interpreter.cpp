@@ -1,11 +1,8 @@
-// The four point-by-point stack machines: one templated core over the traits records of
-// machine_kinds.h (one per value kind), and the evaluation of binding values.
-// Invariants: only verified codes run; the top of the stack is held apart with at most 199 values
-// below it; after every instruction but OpLoopBack an undefined top is made canonical and ends the
-// run unless the code has conditionals (or the instruction belongs to the derived-coordinate
-// prologue); an enclosure kind keeps every outcome a point of the box may take (undecided
-// conditions and loop tests widen, never drop); nothing is allocated while a program runs, except
-// the private slots of a binding evaluation.
+// The four point-by-point stack machines (one templated core over machine_kinds.h) and binding
+// values. Invariants: only verified codes run; at most 199 values below the held-apart top; after
+// every instruction but OpLoopBack an undefined top is made canonical and ends the run unless the
+// code has conditionals or the prologue runs; enclosure kinds keep every outcome a point of the
+// box may take; nothing is allocated while a program runs, except a binding's private slots.
 #include "kernel/eval/interpreter.h"
 
 // Keep one indirect jump per handler: the global CSE and cross-jumping passes would merge them
