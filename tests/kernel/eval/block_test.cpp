@@ -153,6 +153,17 @@ TEST_F(BlockTest, IntervalBoxListsEqualThePointEntryBitForBit) {
         EXPECT_TRUE(SameBits(points, blocks)) << text << " over " << length;
         EXPECT_TRUE(SameBits(pointSlots, Cells(EvalScratch(), EvalScratchCapacity()))) << text;
       }
+      // The one- and three-axis entries fill other slots through the same path.
+      std::vector<Interval> points(length), blocks(length), blocks3(length);
+      for (int32_t k = 0; k < length; ++k) EvaluateIntervalX(f, x[k].lo, x[k].hi, &points[k].lo, &points[k].hi);
+      EvaluateIntervalXBlock(f, BoxAxis{x.data(), {}}, length, blocks.data());
+      EXPECT_TRUE(SameBits(points, blocks)) << text;
+      for (int32_t k = 0; k < length; ++k) {
+        EvaluateIntervalXYZ(f, x[k].lo, x[k].hi, y[k].lo, y[k].hi, -1, 1, &points[k].lo, &points[k].hi);
+      }
+      EvaluateIntervalXYZBlock(f, BoxAxis{x.data(), {}}, BoxAxis{y.data(), {}}, BoxAxis{nullptr, Interval{-1, 1}},
+                               length, blocks3.data());
+      EXPECT_TRUE(SameBits(points, blocks3)) << text;
     }
     Free(f);
   }
