@@ -1,7 +1,8 @@
 // Instruction set table, code records, emitters and the one verification of the stack machines.
 // Invariants: instruction arrays come from the memory budget and are freed exactly once; a code
 // whose failed flag is set holds no allocated array (at most its built-in lone OpEnd); every
-// change to the instructions clears `verified`, and only ResolveJumpLabels sets it.
+// change to the instructions clears `verified` and drops the block plan, and only
+// ResolveJumpLabels sets `verified`.
 #include "kernel/eval/bytecode.h"
 
 #include <cstring>
@@ -60,7 +61,14 @@ CompiledCode* NewCompiledCode() {
   return code;
 }
 
+// The block plan describes the instructions as they were: any change makes it stale.
+static void DropBlockPlan(CompiledCode* code) {
+  FreeMemory(code->blockPlan);
+  code->blockPlan = nullptr;
+}
+
 static void ReleaseInstructions(CompiledCode* code) {
+  DropBlockPlan(code);
   if (code->instructions != nullptr && code->instructions != &code->endOnly) FreeMemory(code->instructions);
   code->instructions = nullptr;
   code->count = 0;
@@ -117,6 +125,7 @@ static int Append(CompiledCode* code, const BytecodeInstruction& item) {
   code->instructions[code->count].dispatch = OwnDispatch(item.op);
   ++code->count;
   code->verified = 0;
+  DropBlockPlan(code);
   return 1;
 }
 
@@ -151,6 +160,7 @@ int InsertInstructions(CompiledCode* code, int32_t position, const BytecodeInstr
   for (int32_t k = 0; k < n; ++k) code->instructions[position + k].dispatch = OwnDispatch(items[k].op);
   code->count += n;
   code->verified = 0;
+  DropBlockPlan(code);
   return 1;
 }
 
@@ -217,6 +227,7 @@ static uint32_t PairDispatch(const BytecodeInstruction* ins, int32_t a, int32_t 
 
 void ResolveJumpLabels(CompiledCode* code) {
   if (code == nullptr) return;
+  DropBlockPlan(code);
   BytecodeInstruction* ins = code->instructions;
   for (int32_t a = 0; a < code->count; ++a) {
     if (ins[a].op != OpLoopTest) continue;

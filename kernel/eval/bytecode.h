@@ -8,6 +8,7 @@
 #include <cstdint>
 
 struct CompiledFunction;
+struct BlockPlan;
 
 enum Opcode : uint32_t {
   OpPushConstant = 0,
@@ -154,7 +155,7 @@ static_assert(sizeof(BytecodeInstruction) == 16, "instructions are 16 bytes");
 // touch (at least 11); evaluators refuse to run it over a smaller slot array. `prologueLength`
 // instructions at the start store derived coordinates and never end the run early. `verified` is
 // 1 only while the instructions are the ones CheckCodeBalance accepted: the machines run nothing
-// else.
+// else; likewise a block plan lives only as long as the instructions it describes.
 struct CompiledCode {
   uint8_t hasConditionals;
   uint8_t complex;
@@ -170,6 +171,9 @@ struct CompiledCode {
   int32_t maxDepth;
   // Storage for the lone OpEnd of a code whose emission failed: it needs no allocation.
   BytecodeInstruction endOnly;
+  // What the block machines know of the verified instructions (block_plan.h): one allocation,
+  // built by the compile entries, freed by every change to the instructions; null when none.
+  BlockPlan* blockPlan;
 };
 
 inline constexpr int kFixedSlotCount = 11;  // u, v, parameter, x, y, z, w, r, rho, theta, phi

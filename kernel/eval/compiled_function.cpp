@@ -4,6 +4,7 @@
 // a null or refused code evaluates to NaN with error 7; contexts own their tables.
 #include "kernel/eval/compiled_function.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,8 @@
 
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/block_interpreter.h"
+#include "kernel/eval/block_plan.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -172,12 +175,32 @@ void FinishCompileList() {
   if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
 }
 
+// Block plans for the finished codes of a batch, and block scratch to run them together (or one
+// by one when the batch is too large for one block run). Both are optional: without them the
+// block entries evaluate point by point, so a refusal posts nothing.
+static void PrepareBlocks(CompiledFunction* const* functions, int n) {
+  const CompiledCode* codes[kMaxBlockBatch];
+  int32_t count = 0;
+  size_t bytes = 0;
+  for (int i = 0; i < n; ++i) {
+    if (functions[i] == nullptr || functions[i]->code == nullptr) continue;
+    CompiledCode* code = functions[i]->code;
+    if (!PrepareBlockPlan(code)) continue;
+    const CompiledCode* alone = code;
+    bytes = std::max(bytes, BlockScratchBytes(&alone, 1));
+    if (count < kMaxBlockBatch) codes[count++] = code;
+  }
+  if (n <= kMaxBlockBatch) bytes = std::max(bytes, BlockScratchBytes(codes, count));
+  EnsureBlockScratch(bytes);
+}
+
 void CompileFunctionList(CompiledFunction** functions, int n) {
   BeginCompileBatch();
   for (int i = 0; i < n; ++i) {
     if (functions[i] != nullptr) CompileOneFunction(functions[i]);
   }
   FinishCompileList();
+  PrepareBlocks(functions, n);
 }
 
 void CompileFunction(CompiledFunction* function) { CompileFunctionList(&function, 1); }
@@ -217,6 +240,7 @@ void DisposeEvalContext(EvalContext* context) {
   FreeMemory(context->uCodes);
   FreeMemory(context->vCodes);
   FreeMemory(context->table);
+  FreeMemory(context->columnX);
   FreeMemory(context);
 }
 
@@ -232,6 +256,7 @@ EvalContext* CompileFunctionsShared(CompiledFunction** functions, int n) {
     if (context != nullptr && functions[i] != nullptr && functions[i]->complex) context->complex = 1;
   }
   if (!EnsureEvalScratch(slots)) PostError(kErrorOutOfMemory);
+  PrepareBlocks(functions, n);
   return context;
 }
 
@@ -295,7 +320,14 @@ void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, i
   context->dy = dy;
   context->nx = nx;
   context->ny = ny;
-  // The column and row lists are always empty (uCount = vCount = 0): nothing to precompute.
+  // The column and row lists are always empty (uCount = vCount = 0): nothing to precompute. The
+  // column x values serve the grid-row blocks; without them rows go point by point.
+  if (context->columnCount != nx) {
+    FreeMemory(context->columnX);
+    context->columnX = nx > 0 ? static_cast<double*>(AllocMemory(static_cast<size_t>(nx) * sizeof(double))) : nullptr;
+    context->columnCount = context->columnX != nullptr ? nx : 0;
+  }
+  for (int32_t i = 0; i < context->columnCount; ++i) context->columnX[i] = std::fma(static_cast<double>(i), dx, x0);
 }
 
 // ---------------------------------------------------------------------------------------------

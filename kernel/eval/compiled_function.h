@@ -1,11 +1,8 @@
-// Compiled functions: an expression tree taken over and normalised, its code and its binding
-// table, with the compile entry points (single, batch, shared grid context) and the evaluation
-// entry points at points, on grids, over intervals and over complex numbers.
-// Invariants: the functions of a batch are evaluated in batch order at each point (the first one
-// that uses r, rho, theta or phi stores them for the later ones); a renamed or copied function
-// must be compiled again before it is evaluated (its bindings point into its own tree); the
-// compile entries grow the scratch to their batch's slot count before any evaluation; nothing
-// here yields or is reentrant.
+// Compiled functions: a normalised tree, its code and binding table, the compile entries (single,
+// batch, shared grid context) and the point, grid, interval and complex evaluation entries.
+// Invariants: a batch is evaluated in batch order at each point (the first user of r, rho, theta
+// or phi stores them); a renamed or copied function is compiled again before evaluation; compile
+// entries size the slot scratch, block plans and block scratch first; nothing yields or re-enters.
 #pragma once
 
 #include <cstdint>
@@ -62,8 +59,9 @@ void BeginSharedCompile();
 EvalContext* NewEvalContext(int32_t slotCount);
 // Frees the table, the column and row codes and the context; null is ignored.
 void DisposeEvalContext(EvalContext* context);
-// Stores the grid (a repeated identical call does nothing). Keeps the old table when a new one
-// cannot be had.
+// Stores the grid (a repeated identical call does nothing) and the x of each column for the
+// grid-row blocks (block_evaluation.h). Keeps the old table when a new one cannot be had; without
+// the column values the rows go point by point.
 void PrepareSampleGrid(double x0, double y0, double dx, double dy, int32_t nx, int32_t ny, EvalContext* context);
 
 // Evaluation. Every entry sets slot 2 to ParameterValue. The real-valued entries give the real

@@ -47,7 +47,9 @@ inline constexpr double kMaxLoopSpan = 100000.0;
 
 // Grid evaluation context of a shared compile. `table` holds max(11, slotCount) slots, then
 // uCount x nx column values, then vCount x ny row values. The column and row lists stay empty in
-// every compile the program makes (uCount = vCount = 0).
+// every compile the program makes (uCount = vCount = 0). `columnX` holds the x of every column
+// (fma(i, dx, x0), as a grid point takes it) for the grid-row blocks: `columnCount` values, 0
+// when it could not be had.
 struct EvalContext {
   double x0, y0, dx, dy;
   int32_t nx, ny;
@@ -59,6 +61,8 @@ struct EvalContext {
   EvalCell* table;
   int32_t tableCells;
   uint8_t complex;
+  double* columnX;
+  int32_t columnCount;
 };
 
 // One constant sub-tree of a function: a pointer into the function's own tree (not owned) and its

@@ -1,5 +1,5 @@
 // The evaluation scratch: one process-wide record, reset by FreeEvalScratch.
-// Invariant: `capacity` counts the cells of `cells` exactly (0 when null).
+// Invariant: each capacity counts exactly what its array holds (0 when null).
 #include "kernel/eval/evaluation_scratch.h"
 
 #include <cstring>
@@ -11,6 +11,8 @@ namespace {
 struct ScratchState {
   EvalCell* cells = nullptr;
   int32_t capacity = 0;
+  void* lanes = nullptr;  // block lane buffers; contents live for one block run only
+  size_t laneBytes = 0;
 };
 ScratchState gScratch;
 
@@ -30,10 +32,23 @@ bool EnsureEvalScratch(int32_t n) {
   return true;
 }
 
+bool EnsureBlockScratch(size_t bytes) {
+  if (bytes <= gScratch.laneBytes) return true;
+  void* lanes = AllocMemory(bytes);
+  if (lanes == nullptr) return false;
+  FreeMemory(gScratch.lanes);
+  gScratch.lanes = lanes;
+  gScratch.laneBytes = bytes;
+  return true;
+}
+
 void FreeEvalScratch() {
   FreeMemory(gScratch.cells);
+  FreeMemory(gScratch.lanes);
   gScratch = ScratchState{};
 }
 
 EvalCell* EvalScratch() { return gScratch.cells; }
 int32_t EvalScratchCapacity() { return gScratch.capacity; }
+void* BlockScratch() { return gScratch.lanes; }
+size_t BlockScratchCapacity() { return gScratch.laneBytes; }

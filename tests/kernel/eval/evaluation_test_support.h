@@ -135,11 +135,13 @@ inline CompiledCode* Code(const std::vector<BytecodeInstruction>& items, int32_t
 // family the compiler handles: arithmetic, the power forms, the 24 trigonometric and hyperbolic
 // kinds, real-only kinds, derived coordinates, bounded sums (constant or x as bound) and branches
 // whose conditions may be undefined. `plain` keeps to what the differential test's evaluator
-// knows. Arbitrary builds any kind with any arity, admitted or not.
+// knows; `wide` adds the parameter a, a defined name c, comparison chains as values and sums
+// bounded by y or a. Arbitrary builds any kind with any arity, admitted or not.
 struct RandomTrees {
   std::mt19937 rng;
   bool complex;
   bool plain = false;
+  bool wide = false;
   RandomTrees(unsigned seed, bool withI) : rng(seed), complex(withI) {}
   int Pick(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
 
@@ -147,6 +149,7 @@ struct RandomTrees {
     static const char* const kLeaves[] = {"x", "y", "x",    "y", "0.5",         "2", "3",
                                           "1.25", "pi", "0.1", "minus[0.75]", "r", "theta"};
     if (complex && Pick(6) == 0) return "i";
+    if (wide && Pick(6) == 0) return Pick(2) ? "a" : "c";
     return kLeaves[Pick(plain ? 11 : 13)];
   }
 
@@ -158,7 +161,7 @@ struct RandomTrees {
         "sech",  "asinh", "acosh", "atanh", "acoth", "acsch", "asech", "log",  "ceil",  "fact"};
     static const char* const kBinary[] = {"times", "over", "min", "max", "mod", "log", "power", "pointangle"};
     const std::string a = Make(depth - 1);
-    switch (Pick(plain ? 8 : 11)) {
+    switch (Pick(plain ? 8 : wide ? 13 : 11)) {
       case 0: return Leaf();
       case 1: return "plus[" + a + "," + Make(depth - 1) + "," + Make(depth - 1) + "]";
       case 2: return "power[" + a + (Pick(3) == 0 ? ",2]" : Pick(2) ? ",over[1,3]]" : ",over[2,3]]");
@@ -169,6 +172,11 @@ struct RandomTrees {
       case 7: return std::string(kUnary[Pick(plain ? 11 : 34)]) + "[" + a + "]";
       case 8: return "power[e," + a + "]";
       case 9: return "bsum[equal[n,1]," + (Pick(2) ? std::to_string(Pick(4)) : "x") + ",times[n," + a + "]]";
+      case 11: {
+        static const char* const kChains[] = {"lessthan", "leq", "greaterthan", "geq", "equal"};
+        return std::string(kChains[Pick(5)]) + "[" + a + "," + Make(depth - 1) + (Pick(2) ? "]" : ",1]");
+      }
+      case 12: return "bsum[equal[k," + Leaf() + "]," + (Pick(2) ? "plus[y,2]" : "plus[a,3]") + ",over[" + a + ",k]]";
       default:
         return "branch[if[" + a + ",lessthan[x," + Make(depth - 1) + "]],if[" + Make(depth - 1) + ",geq[y,0.5]],y]";
     }
