@@ -23,10 +23,10 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
       {"dummy[alpha]", "a", symbol, 1, 9, 0},           {"dummy[t]", "t", text, 1, 9, 0},  // dummies bold
       {"char[pi]", "p", symbol, 0, 9, 0},               {"prompt[]", "?", text, 1, 9, 0},
       {"num[0.3333333333333333,\"\"]", "0.33333333\xBC", text, 0, 99, 90},  // the ellipsis at the end
-      {"plus[x,char[x]]", "xx'", text, 0, 27, 18}};  // x x': a primed coordinate shows its prime
+      {"vector[x,char[x]]", "xx'", text, 0, 27, 18}};  // x x': a primed coordinate shows its prime
   for (const Case& c : cases) {
     FormulaEditor* e = Edit(c.formula);
-    if (e->root->kind == KindPlus) e->root->children[1]->value.symbol = 0x7078;
+    if (e->root->kind == KindVector) e->root->children[1]->value.symbol = 0x7078;
     InvalidateFormulaLayout();
     LayoutFormula();
     port_.calls.clear();
@@ -40,7 +40,7 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
 }
 
 TEST_F(TypesetTest, PendingPromptCaretHidesThePromptButKeepsItsBox) {
-  FormulaEditor* e = Edit("plus[a,prompt[]]");
+  FormulaEditor* e = Edit("vector[a,prompt[]]");
   e->caretNode = e->root->children[1];
   TypesettingGlobals().promptCaretPending = true;
   DrawFormula(e->root);

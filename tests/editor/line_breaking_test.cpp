@@ -1,8 +1,10 @@
-// Line breaking with the fake metrics (each character 9 px, a line 22.5 px tall at 18 pt):
-// starts and tops worked by hand, the cases that must stay on one line, the end of a formula
-// that once gave an empty last line, and the table's invariants over random sums and limits.
+// Line breaking with the fake metrics (each character 9 px, a line 22.5 px tall at 18 pt) and
+// operators laid side by side: starts and tops worked by hand, the cases that must stay on one
+// line, the end of a formula that once gave an empty last line, and the table's invariants
+// over random sums and limits (with the operators' own spacing).
 #include <random>
 
+#include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
 #include "tests/editor/typeset_test_support.h"
 
@@ -17,6 +19,7 @@ std::vector<Fixed> Starts(const FormulaEditor* e) {
 }  // namespace
 
 TEST_F(TypesetTest, BreaksAfterWholeTermsNeverAfterTheLeftSide) {
+  RegisterLayoutHandler(LayoutHandler::InfixOperator, nullptr);  // side by side until the next SetUp
   // y = a + ... + h is 81 px; terms end at 18, 27, ..., 81. Limit 30: break at 27 (the term
   // before the first edge past 30), then at 54.
   FormulaEditor* e = Edit("equal[y,plus[a,b,c,d,e,f,g,h]]", Px(30));
@@ -46,6 +49,7 @@ TEST_F(TypesetTest, WhatCannotOrNeedNotBreakKeepsOneLine) {
 }
 
 TEST_F(TypesetTest, NoLineBreaksAtTheEndOfTheFormula) {
+  RegisterLayoutHandler(LayoutHandler::InfixOperator, nullptr);
   // y = a + LONG (9 + 9 + 72 px), limit 30: line 2 starts at 18 and the only edge past 48 is
   // the formula's end; breaking there would leave an empty third line.
   FormulaEditor* e = Edit("equal[y,plus[a,string[\"abcdefgh\"]]]", Px(30));
