@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "editor/line_mapping.h"
+#include "editor/script_levels.h"
 #include "editor/typeset_primitives.h"
 #include "kernel/trees/expr_node.h"
 
@@ -84,8 +85,13 @@ TypesetBox PromptGapBox() {
 
 OperandBoxes::OperandBoxes(ExprNode* node, int32_t expected) : node_(node), gaps_{} {
   if (node->arity >= std::min(expected, kMaxUsed)) return;
-  TypesetBox gap = PromptGapBox();
-  for (int32_t i = node->arity; i < kMaxUsed; ++i) gaps_[i] = gap;
+  // A missing script operand is a prompt of the script's size.
+  TypesetFontScope scope;
+  const int32_t level = node->box->scriptLevel, script = std::min<int32_t>(level + 1, kDeepestScriptLevel);
+  for (int32_t i = node->arity; i < kMaxUsed; ++i) {
+    SetTypesetSize(TypesetGlobals().currentStyle[IsScriptOperand(*node, i) ? script : level]);
+    gaps_[i] = PromptGapBox();
+  }
 }
 
 TypesetBox& OperandBoxes::operator[](int32_t i) {
