@@ -57,7 +57,8 @@ void LayoutRadical(ExprNode* node, int32_t mode) {
                             h - n.U(100) - n.rule, -n.U(300),
                             -(h / 4),  -n.U(200),
                             h / 8,     -n.U(100)};
-    MoveToNodePoint(node, SaturateFixed(int64_t{g.shift} + n.U(600) + radicand.width), h);
+    const int64_t ownBottom = int64_t{node->box->descent} - g.descent;  // operands past two may lower the box
+    MoveToNodePoint(node, SaturateFixed(int64_t{g.shift} + n.U(600) + radicand.width), SaturateFixed(ownBottom + h));
     TypesetPolyLine(4, points);
   }
 }

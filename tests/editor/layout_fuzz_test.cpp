@@ -4,10 +4,11 @@
 // line-table invariants, every box inside its parent's, no two siblings overlapping (but where a
 // handler puts one in the other: an exponent over a subscript or a function name, a function in
 // a derivative's numerator), absolute = parent's absolute + relative, a second layout changes
-// nothing, and drawing runs.
+// nothing, and every pen move of the drawing lands inside the drawn lines.
 #include <cstring>
 #include <random>
 
+#include "editor/layout_boxes.h"
 #include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
 #include "tests/editor/typeset_test_support.h"
@@ -113,7 +114,12 @@ TEST_F(TypesetTest, RandomTreesLayOutNestedAndStable) {
     LayoutFormula();
     EXPECT_EQ(std::make_tuple(Dump(e->root), e->root->box->width, e->root->box->ascent, e->root->box->descent),
               std::make_tuple(tree, first.width, first.ascent, first.descent));
+    port_.calls.clear();
     DrawFormula(e->root);
+    const int32_t right = FixedToPixels(e->widestLine) + 2;
+    const int32_t bottom = int32_t((int64_t{BoxHeight(*e->root->box)} * e->lineCount) >> 16) + 2;
+    for (const Call& c : port_.calls)  // every pen move inside the drawn lines (±2 px)
+      EXPECT_TRUE(c.op != 'M' || (c.h >= -2 && c.h <= right && c.v >= -2 && c.v <= bottom)) << text << ": " << c.h << "," << c.v;
     Drop(e);
   }
 }
