@@ -39,18 +39,15 @@ struct BracketBox {
   Fixed pw;                 // width of "(" (of "{" for a brace)
   Fixed descent, ascent;    // the bracket's own extents about the baseline
   Fixed childX, width;
-  bool nested;              // an id round an id: no growth
 };
 
 BracketBox MeasureBracketBox(const ExprNode* node, TypesetBox& child, const SizeUnits& n) {
   const bool brace = node->kind == KindLparen;
   SetTypesetFont(kSymbolSlot);
-  BracketBox b{TypesetCharWidth(brace ? '{' : '('), 0, 0, 0, 0, false};
+  BracketBox b{TypesetCharWidth(brace ? '{' : '('), 0, 0, 0, 0};
   const BaselineMetrics m = ChildBaselineMetrics(child);
-  if (node->kind == KindId && node->arity == 1 && node->children[0]->kind == KindId) {
-    b = BracketBox{b.pw, m.descent, m.ascent, n.U(238) + b.pw, Sum(child.width, n.U(476), 2 * int64_t{b.pw}), true};
-    return b;
-  }
+  if (node->kind == KindId && node->arity == 1 && node->children[0]->kind == KindId)  // no growth round an id
+    return BracketBox{b.pw, m.descent, m.ascent, n.U(238) + b.pw, Sum(child.width, n.U(476), 2 * int64_t{b.pw})};
   const Fixed a = std::max(m.ascent, n.size), d = std::max(m.descent, n.quarter);
   // Seen from the axis, the longer side may pass the shorter by 500u at most.
   const int64_t up = int64_t{a} - n.axis, down = int64_t{d} + n.axis;
@@ -170,7 +167,7 @@ PieceStack RoundPieceStack(Fixed h) {
   SetTypesetFont(kSymbolSlot);
   PieceStack s{false, 0, 0, GlyphHeight(kRoundBottom), GlyphHeight(kRoundExtension), 0, GlyphHeight(kRoundTop)};
   int64_t rest = int64_t{h} - s.bottom - s.top;
-  if (rest > s.extension) {  // whole extension pieces while more than one is left
+  if (s.extension > 0 && rest > s.extension) {  // whole extension pieces while more than one is left
     s.extensions = (rest - 1) / s.extension;
     rest -= s.extensions * s.extension;
   }
@@ -184,7 +181,7 @@ PieceStack BracePieceStack(Fixed h) {
                GlyphHeight(kBraceTop)};
   int64_t rest = int64_t{h} - s.bottom - s.middle - s.top;
   const int64_t pair = 2 * int64_t{s.extension};
-  if (rest > pair) {  // pairs of extension pieces, one each side of the middle
+  if (pair > 0 && rest > pair) {  // pairs of extension pieces, one each side of the middle
     s.extensions = (rest - 1) / pair;
     rest -= s.extensions * pair;
   }

@@ -59,7 +59,9 @@ Derivative MeasureDerivative(ExprNode* node, OperandBoxes& operands, const SizeU
 
 Fixed DenominatorHeight(const Derivative& d) { return Sum(d.denominatorDescent, d.denominatorAscent); }
 
-void DerivativeOperator(ExprNode* node, int32_t mode) {
+}  // namespace
+
+void LayoutDerivativeOperator(ExprNode* node, int32_t mode) {
   const SizeUnits n = CurrentUnits();
   OperandBoxes operands(node, 1);
   const Derivative d = MeasureDerivative(node, operands, n);
@@ -107,6 +109,8 @@ void DerivativeOperator(ExprNode* node, int32_t mode) {
   box.width = std::max(box.width, SaturateFixed(at + order.width));
   box.ascent = Sum(box.ascent, height, -int64_t{m}, raise);
 }
+
+namespace {
 
 // ---- function ----------------------------------------------------------------------------------
 
@@ -201,8 +205,6 @@ void LayoutFunction(ExprNode* node, int32_t mode) {
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 2);
 }
-
-void LayoutDerivativeOperator(ExprNode* node, int32_t mode) { DerivativeOperator(node, mode); }
 
 void LayoutSubstitution(ExprNode* node, int32_t mode) {
   const SizeUnits n = CurrentUnits();

@@ -50,7 +50,7 @@ InfixSpacing SpacingOf(const ExprNode* node, const SizeUnits& n, KindGlyph glyph
   }
 }
 
-// How far an operand's sign steps back into the plus sign's room.
+// Whether operand i of a plus steps back over the plus sign's room, its own sign standing there.
 bool StepsBack(const ExprNode* node, int32_t i) {
   return node->kind == KindPlus && i > 0 && i < node->arity && IsSignKind(node->children[i]->kind);
 }
@@ -80,7 +80,20 @@ void DrawInfixGlyph(const ExprNode* node, int32_t i, Fixed end, const InfixSpaci
   DrawCharAt(node, end + sp.before, node->box->descent, glyph.code);
 }
 
-void Infix(ExprNode* node, int32_t mode) {
+}  // namespace
+
+bool TimesShowsDot(const ExprNode* node, int32_t i) {
+  if (i < 0 || i + 1 >= node->arity) return false;
+  const ExprNode* a = node->children[i];
+  const ExprNode* b = node->children[i + 1];
+  if (NotationOf(a->kind) == NotationPrefix || a->kind == KindPrompt || b->kind == KindPrompt) return true;
+  if (a->kind != KindNum) return false;
+  bool powerOfNumber = b->kind == KindPower && b->arity > 0 && b->children[0]->kind == KindNum;
+  return b->kind == KindNum || b->kind == KindMinus || powerOfNumber;
+}
+
+void LayoutInfix(ExprNode* node, int32_t mode) {
+  if (mode != kLayoutMeasure && mode != kLayoutDraw) return;
   const SizeUnits n = CurrentUnits();
   const KindGlyph glyph = GlyphOfKind(node->kind);
   const InfixSpacing sp = SpacingOf(node, n, glyph);
@@ -113,22 +126,6 @@ void Infix(ExprNode* node, int32_t mode) {
     box.width = SaturateFixed(x);
     box.baselineFlag = 1;
   }
-}
-
-}  // namespace
-
-bool TimesShowsDot(const ExprNode* node, int32_t i) {
-  if (i < 0 || i + 1 >= node->arity) return false;
-  const ExprNode* a = node->children[i];
-  const ExprNode* b = node->children[i + 1];
-  if (NotationOf(a->kind) == NotationPrefix || a->kind == KindPrompt || b->kind == KindPrompt) return true;
-  if (a->kind != KindNum) return false;
-  bool powerOfNumber = b->kind == KindPower && b->arity > 0 && b->children[0]->kind == KindNum;
-  return b->kind == KindNum || b->kind == KindMinus || powerOfNumber;
-}
-
-void LayoutInfix(ExprNode* node, int32_t mode) {
-  if (mode == kLayoutMeasure || mode == kLayoutDraw) Infix(node, mode);
 }
 
 void LayoutPrefixOperator(ExprNode* node, int32_t mode) {

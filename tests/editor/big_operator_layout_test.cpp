@@ -67,11 +67,4 @@ TEST_F(TypesetTest, RadicalsGrowWithTheirRadicandAndIndex) {
   for (const Case& c : {Case{"sqrt[x,123]", Px(18) - 300 * kU + Px(9) + 700 * kU}, Case{"sqrt[x,i]", Px(9) + 700 * kU},
                         Case{"sqrt[x]", Px(9) + 700 * kU}})
     EXPECT_EQ(Edit(c.text)->root->box->width, c.width) << c.text;
-  // The sign: one polyline from the bar's right end, 100u short of the radicand's, left along it.
-  FormulaEditor* e = Edit("sqrt[x]");
-  port_.calls.clear();
-  DrawFormula(e->root);
-  ASSERT_EQ(port_.calls.size(), 8u);  // the x (move, character), then move, pen and four lines
-  EXPECT_EQ(std::make_tuple(port_.calls[2].h, port_.calls[4].op, port_.calls[4].h),
-            std::make_tuple(FixedToPixels(600 * kU + Px(9)), 'l', FixedToPixels(-(Px(9) - 100 * kU))));
 }

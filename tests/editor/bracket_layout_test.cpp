@@ -1,8 +1,8 @@
 // Brackets and enclosures at 18 pt (u = 1179, a = 308736, S/10 = 117900): the cases by hand with
 // the fake metrics, and the property of built brackets for contents one to ten lines high (a
-// column of x's): pieces touch end to end inside [bottom + S/10, top], the right side is the
-// left side's stack drawn with the right-hand codes, and with the real fonts no row of the
-// bracket's ink is blank between its ends.
+// column of x's) with the real fonts.
+#include <cstring>
+
 #include "editor/bracket_layout.h"
 #include "editor/layout_boxes.h"
 #include "tests/editor/typeset_test_support.h"
@@ -27,97 +27,79 @@ std::vector<std::string> BuiltBrackets(int lines) {
   return out;
 }
 
-bool IsLeftPiece(uint8_t c) { return c >= kRoundTop && c <= kBraceExtension && c != 233 && c != 234 && c != 235; }
+bool IsPiece(uint8_t c) { return (c >= kRoundTop && c <= kRoundBottom) || (c >= kBraceTop && c <= kBraceExtension); }
 
 }  // namespace
 
 TEST_F(TypesetTest, BracketsGrowOnlyWhereTheContentNeeds) {
-  const Fixed pw = Px(9);
   const TypesetBox inner = *Edit("id[x]")->root->box, outer = *Edit("id[id[x]]")->root->box;
   EXPECT_EQ(std::make_tuple(outer.width - inner.width, outer.ascent, outer.descent),
-            std::make_tuple(476 * kU + 2 * pw, inner.ascent, inner.descent));
+            std::make_tuple(476 * kU + 2 * Px(9), inner.ascent, inner.descent));
   // Content far above the axis is extended below until the sides differ by exactly 500u.
   const TypesetBox& tall = *Edit("id[power[x,over[plus[a,b],c]]]")->root->box;
   EXPECT_EQ((tall.ascent - 308736) - (tall.descent + 308736), 500 * kU);
-  struct Case { const char* text; const char* small; size_t pieces; };  // glyphs drawn, pieces drawn
-  const Case cases[] = {{"id[x]", "()", 0},
-                        {"id[over[1,2]]", "", 4},                   // built: two hooks a side
-                        {"choice[x,y]", "", 4},                     // always built, hooks alone here
-                        {"lparen[x]", "{", 0},
-                        {"rparen[x]", ")", 0},
-                        {"branch[if[x,y]]", "", 3}};                // one short row: a whole brace
+  // The bracket glyphs and pieces drawn, left side bottom up, then the right side.
+  struct Case { const char* text; const char* drawn; };
+  const Case cases[] = {{"id[x]", "()"},
+                        {"id[over[1,2]]", "\xE8\xE6\xF8\xF6"},  // built: two hooks a side
+                        {"choice[x,y]", "\xE8\xE6\xF8\xF6"},    // always built
+                        {"lparen[x]", "{"},
+                        {"rparen[x]", ")"},
+                        {"branch[if[x,y]]", "\xEE\xED\xEC"}};   // one short row: a whole brace
   for (const Case& c : cases) {
     port_.calls.clear();
     DrawFormula(Edit(c.text)->root);
-    std::string small;
-    size_t pieces = 0;
-    for (const Call& call : port_.calls) {
-      if (call.op != 'C') continue;
-      if (std::string("(){}").find(char(call.c)) != std::string::npos) small += char(call.c);
-      pieces += IsLeftPiece(call.c) || IsLeftPiece(uint8_t(call.c - kRightPieceOffset));
-    }
-    EXPECT_EQ(std::make_pair(small, pieces), std::make_pair(std::string(c.small), c.pieces)) << c.text;
-  }
-  port_.calls.clear();
-  DrawFormula(Edit("branch[if[x,y]]")->root);
-  EXPECT_EQ(std::make_tuple(port_.Drawn(kBraceBottom).size(), port_.Drawn(kBraceMiddle).size(),
-                            port_.Drawn(kBraceTop).size()),
-            std::make_tuple(1u, 1u, 1u));
-}
-
-TEST_F(TypesetTest, BuiltBracketsTouchStayInsideAndMirror) {
-  const Fixed s = 18 << 16, tenth = 117900;
-  for (int lines = 1; lines <= 10; ++lines) {
-    for (const std::string& text : BuiltBrackets(lines)) {
-      FormulaEditor* e = Edit(text);
-      const Fixed height = BoxHeight(*e->root->box);
-      SetTypesetSize(s);
-      const bool brace = e->root->kind == KindLparen || e->root->kind == KindBranch;
-      const PieceStack stack = brace ? BracePieceStack(height - 200 * kU) : RoundPieceStack(height - 200 * kU);
-      Fixed end = PieceOfStack(stack, 0).lowest;
-      EXPECT_GE(end, 0) << text;
-      for (int64_t i = 0; i < PieceCount(stack); ++i) {
-        const StackedPiece p = PieceOfStack(stack, i);
-        EXPECT_EQ(p.lowest, end) << text << " piece " << i;  // touching the piece under it
-        end = p.lowest + p.height;
-      }
-      EXPECT_LE(end + tenth, height) << text;
-      port_.calls.clear();
-      DrawFormula(e->root);
-      std::vector<Call> left, right;
-      for (const Call& c : port_.calls) {
-        if (c.op == 'C' && IsLeftPiece(c.c)) left.push_back(c);
-        if (c.op == 'C' && c.c >= kRoundTop + kRightPieceOffset && c.c <= kRoundBottom + kRightPieceOffset)
-          right.push_back(c);
-      }
-      EXPECT_EQ(int64_t(left.size()), PieceCount(stack)) << text;
-      if (right.empty()) continue;  // a brace has no right side
-      ASSERT_EQ(right.size(), left.size()) << text;
-      for (size_t i = 0; i < left.size(); ++i)
-        EXPECT_EQ(std::make_pair(right[i].c - kRightPieceOffset, right[i].v), std::make_pair(int(left[i].c), left[i].v))
-            << text;
-    }
+    std::string drawn;
+    for (const Call& call : port_.calls)
+      if (call.op == 'C' && ((call.c && std::strchr("(){}", call.c)) || IsPiece(call.c) || IsPiece(call.c - kRightPieceOffset)))
+        drawn += char(call.c);
+    EXPECT_EQ(drawn, c.drawn) << c.text;
   }
 }
 
-TEST_F(TypesetTest, BuiltBracketsLeaveNoInkGapWithTheRealFonts) {
+// With the real fonts: pieces touch end to end inside [bottom + S/10, top], the right side is
+// the left side's stack, and no row of the left side's ink is blank between its ends.
+TEST_F(TypesetTest, BuiltBracketsTouchStayInsideMirrorAndLeaveNoInkGap) {
   TypesetGlobals().fontMetrics = nullptr;
-  TypesetGlobals().port = nullptr;
   for (int lines = 1; lines <= 10; ++lines) {
     for (const std::string& text : BuiltBrackets(lines)) {
       FormulaEditor* e = Edit(text);
       const TypesetBox& box = *e->root->box;
+      SetTypesetSize(18 << 16);
+      const bool brace = e->root->kind == KindLparen || e->root->kind == KindBranch;
+      const Fixed h = BoxHeight(box) - 200 * kU;
+      const PieceStack stack = brace ? BracePieceStack(h) : RoundPieceStack(h);
+      Fixed end = PieceOfStack(stack, 0).lowest;
+      EXPECT_GE(end, 0) << text;
+      for (int64_t i = 0; i < PieceCount(stack); ++i) {
+        EXPECT_EQ(PieceOfStack(stack, i).lowest, end) << text << " piece " << i;  // on the piece under it
+        end += PieceOfStack(stack, i).height;
+      }
+      EXPECT_LE(end + 117900, BoxHeight(box)) << text;
+      port_.calls.clear();
+      DrawFormula(e->root);
+      std::vector<Call> left, right;
+      for (const Call& c : port_.calls) {
+        if (c.op == 'C' && IsPiece(c.c)) left.push_back(c);
+        if (c.op == 'C' && IsPiece(c.c - kRightPieceOffset)) right.push_back(c);
+      }
+      EXPECT_EQ(int64_t(left.size()), PieceCount(stack)) << text;
+      for (size_t i = 0; i < right.size() && right.size() == left.size(); ++i)
+        EXPECT_EQ(std::make_pair(right[i].c - kRightPieceOffset, right[i].v), std::make_pair(int(left[i].c), left[i].v));
+      EXPECT_TRUE(right.empty() || right.size() == left.size()) << text;
+      // The left side's columns (167u from the left, a piece wide) on a real port, row by row.
+      TypesetGlobals().port = nullptr;
       draw_test::Canvas canvas(FixedToPixels(box.width) + 2, FixedToPixels(BoxHeight(box)) + 2);
       DrawFormula(e->root);
-      // The left bracket's columns (167u from the left, a piece wide), row by row.
-      const int32_t from = FixedToPixels(167 * kU), to = from + 9;
+      TypesetGlobals().port = &port_;
       int32_t first = -1, last = -1, blank = 0;
       for (int32_t v = 0; v < FixedToPixels(BoxHeight(box)) + 2; ++v) {
         bool ink = false;
-        for (int32_t h = from; h <= to; ++h) ink = ink || canvas.At(h, v) != draw_test::kWhitePixel;
+        for (int32_t x = FixedToPixels(167 * kU); x <= FixedToPixels(167 * kU) + 9; ++x)
+          ink = ink || canvas.At(x, v) != draw_test::kWhitePixel;
         if (!ink) continue;
-        if (first >= 0) blank += v - last - 1;
-        if (first < 0) first = v;
+        blank += first >= 0 ? v - last - 1 : 0;
+        first = first < 0 ? v : first;
         last = v;
       }
       EXPECT_TRUE(first >= 0 && blank == 0) << text << ": " << blank << " blank rows";

@@ -127,17 +127,14 @@ TEST_F(TypesetTest, RandomTreesLayOutNestedAndStable) {
 TEST_F(TypesetTest, MissingOperandsTakeAPromptsRoomAndUnusedOnesFollow) {
   struct Case { const char* text; const char* same; Fixed more; };  // `more`: the width past `same`
   const Case cases[] = {
-      {"over[a]", "over[a,prompt[]]", 0},        {"power[x]", "power[x,prompt[]]", 0},
-      {"sqrt[]", "sqrt[prompt[]]", 0},           {"sum[]", "sum[prompt[]]", 0},
-      {"integral[f]", "integral[f,prompt[]]", 0}, {"function[f]", "function[f,prompt[]]", 0},
-      {"choice[a]", "choice[a,prompt[]]", 0},    {"interval[a]", "interval[a,prompt[]]", 0},
-      {"besselj[x]", "besselj[x,prompt[]]", 0},  {"if[a]", "if[a,prompt[]]", 0},
-      {"log[]", "log[prompt[]]", 0},             {"sin[]", "sin[prompt[]]", 0},
-      {"id[]", "id[prompt[]]", 0},               {"optotal[]", "optotal[prompt[]]", 0},
-      {"lap[]", "lap[prompt[]]", 0},             {"abs[]", "abs[prompt[]]", 0},
-      {"minus[]", "minus[prompt[]]", 0},         {"fact[]", "fact[prompt[]]", 0},
-      {"over[a,b,c]", "over[a,b]", Px(9)},       {"sqrt[x,2,y]", "sqrt[x,2]", Px(6)},  // a script
-      {"sin[x,y]", "sin[x]", Px(9)},             {"sum[x,i,n,y]", "sum[x,i,n]", Px(6)}};
+      {"over[a]", "over[a,prompt[]]", 0}, {"power[x]", "power[x,prompt[]]", 0}, {"sqrt[]", "sqrt[prompt[]]", 0},
+      {"sum[]", "sum[prompt[]]", 0}, {"integral[f]", "integral[f,prompt[]]", 0}, {"function[f]", "function[f,prompt[]]", 0},
+      {"choice[a]", "choice[a,prompt[]]", 0}, {"interval[a]", "interval[a,prompt[]]", 0}, {"if[a]", "if[a,prompt[]]", 0},
+      {"besselj[x]", "besselj[x,prompt[]]", 0}, {"log[]", "log[prompt[]]", 0}, {"sin[]", "sin[prompt[]]", 0},
+      {"id[]", "id[prompt[]]", 0}, {"optotal[]", "optotal[prompt[]]", 0}, {"lap[]", "lap[prompt[]]", 0},
+      {"abs[]", "abs[prompt[]]", 0}, {"minus[]", "minus[prompt[]]", 0}, {"fact[]", "fact[prompt[]]", 0},
+      {"over[a,b,c]", "over[a,b]", Px(9)}, {"sin[x,y]", "sin[x]", Px(9)},
+      {"sqrt[x,2,y]", "sqrt[x,2]", Px(6)}, {"sum[x,i,n,y]", "sum[x,i,n]", Px(6)}};  // y a script there
   for (const Case& c : cases) {
     const TypesetBox a = *Edit(c.text)->root->box, b = *Edit(c.same)->root->box;
     EXPECT_EQ(std::make_tuple(a.width, a.ascent, a.descent), std::make_tuple(b.width + c.more, b.ascent, b.descent))
