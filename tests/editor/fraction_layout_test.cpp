@@ -1,6 +1,7 @@
 // Fractions, powers and scientific notation with the real fonts at 18 pt (u = 1179, t = 1.0,
 // digits 9 px): the built-up 1/2 golden worked by hand from those units, inline and built-up
-// exponents, sin² x, x₁², and what an sn node draws in a narrow and a too-wide formula.
+// exponents, sin² x and x₁² (with the fake metrics too), and what an sn node draws in a
+// narrow and a too-wide formula.
 #include "tests/editor/typeset_test_support.h"
 
 using namespace typeset_test;
@@ -18,18 +19,21 @@ TEST_F(TypesetTest, FractionsAndPowersPlaceTheirParts) {
     if (exponent->kind == KindMinus) exponent = exponent->children[0];
     EXPECT_EQ(exponent->box->baselineFlag, c.flag) << c.text;
   }
-  // sin² x: the 2 right after "sin" (two thin spaces of 59u before the name), x after the 2.
-  const Fixed sin = 2 * 59 * 1179 + WidthOf(kTextSlot, 18, 's') + WidthOf(kTextSlot, 18, 'i') +
-                    WidthOf(kTextSlot, 18, 'n');
-  const Fixed two = WidthOf(kTextSlot, 12, '2');
-  FormulaEditor* e = Edit("power[sin[x],2]");
-  EXPECT_EQ(std::make_tuple(BoxAt(e->root, {1}).relativeHorizontal, BoxAt(e->root, {0, 0}).relativeHorizontal,
-                            e->root->box->width),
-            std::make_tuple(sin, sin + 100 * 1179 + two, sin + 100 * 1179 + two + Px(9)));
-  // x₁²: the 2 over the subscript, 38u (of 12 pt, u = 786) after the x.
-  e = Edit("power[indexes[0,1,x,1],2]");
-  EXPECT_EQ(std::make_pair(BoxAt(e->root, {1}).relativeHorizontal, e->root->box->width),
-            std::make_pair(Px(9) + 38 * 786, Px(9) + 38 * 786 + two));
+  for (const FontMetrics* metrics : {(const FontMetrics*)nullptr, static_cast<const FontMetrics*>(&fake_)}) {
+    TypesetGlobals().fontMetrics = metrics;
+    // sin² x: the 2 right after "sin" (two thin spaces of 59u before the name), x after the 2.
+    const Fixed sin = 2 * 59 * 1179 + WidthOf(kTextSlot, 18, 's') + WidthOf(kTextSlot, 18, 'i') +
+                      WidthOf(kTextSlot, 18, 'n');
+    const Fixed two = WidthOf(kTextSlot, 12, '2');
+    FormulaEditor* e = Edit("power[sin[x],2]");
+    EXPECT_EQ(std::make_tuple(BoxAt(e->root, {1}).relativeHorizontal, BoxAt(e->root, {0, 0}).relativeHorizontal,
+                              e->root->box->width),
+              std::make_tuple(sin, sin + 100 * 1179 + two, sin + 100 * 1179 + two + Px(9)));
+    // x₁²: the 2 over the subscript, 38u (of 12 pt, u = 786) after the x.
+    e = Edit("power[indexes[0,1,x,1],2]");
+    EXPECT_EQ(std::make_pair(BoxAt(e->root, {1}).relativeHorizontal, e->root->box->width),
+              std::make_pair(Px(9) + 38 * 786, Px(9) + 38 * 786 + two));
+  }
 }
 
 TEST_F(TypesetTest, ScientificNotationDrawsTimesTenOrE) {
