@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "editor/handler_registry.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
 #include "kernel/kernel_startup.h"
@@ -31,6 +32,7 @@ void InitTypesetting() {
   TypesettingState& t = TypesettingGlobals();
   if (t.initialised) return;
   InitTypesetFonts();
+  RegisterHandlerFamilies();
   TypesetGlobals().currentStyle = TypesetGlobals().defaultFontSizes;
   InitTypesettingKernel();
   t.initialised = true;

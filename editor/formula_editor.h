@@ -11,8 +11,8 @@
 // 10000.0 in 16.16: lines wider than the width limit are broken.
 inline constexpr int32_t kDefaultWidthLimit = 655360000;
 
-// Once per program: font numbers (error 10 when the Symbol font is missing), the default style,
-// the node pools. Later calls do nothing.
+// Once per program: font numbers (error 10 when the Symbol font is missing), the layout handler
+// families, the default style, the node pools. Later calls do nothing.
 void InitTypesetting();
 // A new record: a prompt root, one line, the default style, width limit 10000.0, the caret on
 // the root in mode 0, every other field 0 and every flag clear. Null when memory is refused.

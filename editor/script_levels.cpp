@@ -6,9 +6,7 @@
 
 #include "kernel/trees/expr_node.h"
 
-namespace {
-
-bool IsScriptChild(const ExprNode& parent, int32_t index) {
+bool IsScriptOperand(const ExprNode& parent, int32_t index) {
   switch (parent.kind) {
     case KindPower:
     case KindSn: return index == 1 && !parent.box->tooWideFlag;
@@ -17,8 +15,6 @@ bool IsScriptChild(const ExprNode& parent, int32_t index) {
     default: return index >= 1 && ScriptsItsOperands(parent.kind);
   }
 }
-
-}  // namespace
 
 bool ScriptsItsOperands(uint32_t kind) {
   switch (kind) {
@@ -36,7 +32,7 @@ void SetScriptLevels(ExprNode* root) {
     if (node->kind == KindString) continue;
     uint8_t level = node->box->scriptLevel;
     for (int i = 0; i < node->arity; ++i) {
-      bool down = IsScriptChild(*node, i);
+      bool down = IsScriptOperand(*node, i);
       node->children[i]->box->scriptLevel = down ? std::min<uint8_t>(level + 1, kDeepestScriptLevel) : level;
     }
   }

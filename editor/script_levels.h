@@ -14,5 +14,7 @@ inline constexpr uint8_t kDeepestScriptLevel = 4;
 // indexes, chem, tensor, substitution, log, sqrt, grad, sum, prod, int, oint, bigcup, bigcap,
 // lim and besselj.
 bool ScriptsItsOperands(uint32_t kind);
+// Whether operand `index` of the node is set one level down (the node's too-wide flag counts).
+bool IsScriptOperand(const ExprNode& parent, int32_t index);
 // Sets the level of every box of the tree (every node must have a box); reads the too-wide flags.
 void SetScriptLevels(ExprNode* root);

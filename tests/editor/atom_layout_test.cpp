@@ -1,6 +1,6 @@
 // Atoms and the handler table: a number box with the real fonts ("123" at 18 pt: three 500-unit
 // Nimbus Roman digits), what each atom draws, in which font and face and how wide (fake
-// metrics: 9 px a character), and the side-by-side layout of kinds without a handler.
+// metrics: 9 px a character), the side-by-side layout of kinds without a handler, prefix boxes.
 #include "editor/atom_layout.h"
 #include "editor/layout_handlers.h"
 #include "editor/typeset_primitives.h"
@@ -23,10 +23,10 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
       {"dummy[alpha]", "a", symbol, 1, 9, 0},           {"dummy[t]", "t", text, 1, 9, 0},  // dummies bold
       {"char[pi]", "p", symbol, 0, 9, 0},               {"prompt[]", "?", text, 1, 9, 0},
       {"num[0.3333333333333333,\"\"]", "0.33333333\xBC", text, 0, 99, 90},  // the ellipsis at the end
-      {"plus[x,char[x]]", "xx'", text, 0, 27, 18}};  // x x': a primed coordinate shows its prime
+      {"vector[x,char[x]]", "xx'", text, 0, 27, 18}};  // x x': a primed coordinate shows its prime
   for (const Case& c : cases) {
     FormulaEditor* e = Edit(c.formula);
-    if (e->root->kind == KindPlus) e->root->children[1]->value.symbol = 0x7078;
+    if (e->root->kind == KindVector) e->root->children[1]->value.symbol = 0x7078;
     InvalidateFormulaLayout();
     LayoutFormula();
     port_.calls.clear();
@@ -40,7 +40,7 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
 }
 
 TEST_F(TypesetTest, PendingPromptCaretHidesThePromptButKeepsItsBox) {
-  FormulaEditor* e = Edit("plus[a,prompt[]]");
+  FormulaEditor* e = Edit("vector[a,prompt[]]");
   e->caretNode = e->root->children[1];
   TypesettingGlobals().promptCaretPending = true;
   DrawFormula(e->root);
@@ -60,24 +60,13 @@ TEST_F(TypesetTest, EveryKindHasAHandlerAndKindsWithoutOneLieSideBySide) {
             std::make_tuple(Px(27), Px(9), std::string("abc")));
 }
 
-namespace {
-void PrefixNine(ExprNode* n, int32_t mode) {
-  if (mode == kLayoutMeasure) PrefixBox(n, Px(9));
-}
-void TightNine(ExprNode* n, int32_t mode) {
-  if (mode == kLayoutMeasure) PrefixBoxTight(n, Px(9));
-}
-}  // namespace
-
 TEST_F(TypesetTest, PrefixBoxesAndBaselineMetrics) {
-  // not(vector()): an operand of descent 0 and ascent S after a 9 px gap; S/4 is 4.5 px.
-  LayoutHandlerFn saved = RegisterLayoutHandler(LayoutHandler::PrefixSign, PrefixNine);
+  // not and minus before vector() (descent 0, ascent S): after the 9 px "not" sign the box keeps
+  // at least S/4 (4.5 px) of descent; after the sign's 9 px + 150u the tight box keeps 0.
   const TypesetBox& box = *Edit("not[vector[]]")->root->box;
   EXPECT_EQ(std::make_tuple(box.width, box.descent, box.ascent), std::make_tuple(Px(9), Px(9) / 2, Px(18)));
-  RegisterLayoutHandler(LayoutHandler::PrefixSign, TightNine);
-  const TypesetBox& tight = *Edit("not[vector[]]")->root->box;
-  EXPECT_EQ(std::make_tuple(tight.width, tight.descent, tight.ascent), std::make_tuple(Px(9), 0, Px(18)));
-  RegisterLayoutHandler(LayoutHandler::PrefixSign, saved);
+  const TypesetBox& tight = *Edit("minus[vector[]]")->root->box;
+  EXPECT_EQ(std::make_tuple(tight.width, tight.descent, tight.ascent), std::make_tuple(Px(9) + 150 * 1179, 0, Px(18)));
   // A box on the math axis (a = 308736 at 18 pt) seen from the baseline.
   TypesetBox axis{};
   axis.descent = axis.ascent = Px(10);

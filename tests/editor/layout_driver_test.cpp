@@ -66,7 +66,7 @@ TEST_F(TypesetTest, MeasuresOnceWhenNarrowTwiceWhenTooWideAndNotWhenValid) {
 }
 
 TEST_F(TypesetTest, InvalidationZeroesTheRootAndMissingBoxesInvalidate) {
-  FormulaEditor* e = Edit("plus[x,y]");
+  FormulaEditor* e = Edit("vector[x,y]");
   EXPECT_EQ(e->rootBaseline, Px(9) / 2);
   FreeNode(e->root->children[0]);
   (e->root->children[0] = NewNumberNode(2))->parent = e->root;  // new nodes come without a box
@@ -80,7 +80,7 @@ TEST_F(TypesetTest, InvalidationZeroesTheRootAndMissingBoxesInvalidate) {
 }
 
 TEST_F(TypesetTest, CaretBarFollowsTheSelectionMode) {
-  FormulaEditor* e = Edit("plus[x,string[\"\"]]");
+  FormulaEditor* e = Edit("vector[x,string[\"\"]]");
   ExprNode *x = e->root->children[0], *empty = e->root->children[1];
   const Fixed bottom = Px(18) + Px(9) / 2;
   struct Case { ExprNode* node; int32_t mode; Fixed x, bottom, top; };
@@ -107,12 +107,12 @@ TEST_F(TypesetTest, EveryRefusedAllocationLeavesAValidEditor) {
   SetOutOfMemoryFlag(false);
   // Wrappers, the sn node and boxes (node pools); the line table and candidates (counted heap).
   const std::string text = "equal[y,plus[times[plus[a,b],c],num[1e25,\"\"],d,e,f]]";
-  FormulaEditor* reference = Edit(text, Px(40));
+  FormulaEditor* reference = Edit(text, Px(120));
   ASSERT_GT(reference->lineCount, 1);
   for (int seam = 0; seam < 2; ++seam) {
     for (uint64_t n = 1;; ++n) {
       FormulaEditor* e = Edit(text, 0);
-      e->widthLimit = Px(40);
+      e->widthLimit = Px(120);
       seam == 0 ? FailNodeAllocationAt(n) : FailAllocationAt(n);
       LayoutFormula();
       bool refused = (seam == 0 ? NodeAllocationAttempts() : CountedAllocationAttempts()) >= n;

@@ -1,10 +1,14 @@
 // Seeded layout fuzz: random trees from the formula reader (every kind formula text can name,
-// with any operand count the reader accepts) at random width limits. After each layout: the
-// editor and line-table invariants, every box inside its parent's, no overlap among children
-// laid in a row, absolute = parent's absolute + relative, and a second layout changes nothing.
+// with any operand count the reader accepts; the five kinds it cannot name are put in by
+// renaming nodes of the same arity) at random width limits. After each layout: the editor and
+// line-table invariants, every box inside its parent's, no two siblings overlapping (but where a
+// handler puts one in the other: an exponent over a subscript or a function name, a function in
+// a derivative's numerator), absolute = parent's absolute + relative, a second layout changes
+// nothing, and every pen move of the drawing lands inside the drawn lines.
 #include <cstring>
 #include <random>
 
+#include "editor/layout_boxes.h"
 #include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
 #include "tests/editor/typeset_test_support.h"
@@ -44,33 +48,63 @@ class FormulaGenerator {
   std::vector<uint32_t> kinds_;
 };
 
+// Kinds formula text cannot name, put in place of named kinds of the same shape.
+void RenameUnnamedKinds(ExprNode* root, std::mt19937& rng) {
+  const std::pair<uint32_t, uint32_t> renames[] = {{KindCdot, KindInfix}, {KindNot, KindPrefix},
+                                                   {KindFact, KindPostfix}, {KindSum, KindExtended},
+                                                   {KindSin, KindFxnlike}};
+  SubtreeCursor cursor(root);
+  for (ExprNode* n = root; n; n = cursor.Next())
+    for (auto [from, to] : renames)
+      if (n->kind == from && rng() % 2) n->kind = to;
+}
+
+bool Overlap(const FixedRect& a, const FixedRect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// The designed overlaps: the exponent of a power stands over its base's subscript or inside a
+// function-name base; a function in the derivative form is written inside its operator's box.
+bool MayOverlap(const ExprNode* n) {
+  if (n->kind == KindFunction) return n->arity >= 2 && (n->children[0]->kind == KindOptotal ||
+                                                        n->children[0]->kind == KindOppartial);
+  if (n->kind != KindPower || n->arity < 1 || n->box->tooWideFlag) return false;
+  const ExprNode* base = n->children[0];
+  return (base->kind == KindIndexes && base->arity == 2) || IsNamedFunctionKind(base->kind) || base->kind == KindLog;
+}
+
 void ExpectBoxesNested(ExprNode* root) {
   SubtreeCursor cursor(root);
   for (ExprNode* n = root; n; n = cursor.Next()) {
-    FixedRect outer, inner, previous{};
+    FixedRect outer;
+    std::vector<FixedRect> inner;
     ASSERT_NE(GetNodeRect(n, &outer), nullptr);
-    bool row = LayoutHandlerForKind(n->kind) == LayoutSideBySide;
     for (int i = 0; n->kind != KindString && i < n->arity; ++i) {
       const TypesetBox& b = *n->children[i]->box;
-      GetNodeRect(n->children[i], &inner);
+      FixedRect r;
+      GetNodeRect(n->children[i], &r);
       EXPECT_TRUE(b.absoluteHorizontal == n->box->absoluteHorizontal + b.relativeHorizontal &&
-                  b.absoluteVertical == n->box->absoluteVertical + b.relativeVertical && inner.left >= outer.left &&
-                  inner.right <= outer.right && inner.top >= outer.top && inner.bottom <= outer.bottom &&
-                  (!row || i == 0 || inner.left >= previous.right))
+                  b.absoluteVertical == n->box->absoluteVertical + b.relativeVertical && r.left >= outer.left &&
+                  r.right <= outer.right && r.top >= outer.top && r.bottom <= outer.bottom)
           << Dump(n) << " child " << i;
-      previous = inner;
+      for (int j = 0; j < i && !MayOverlap(n); ++j)
+        EXPECT_FALSE(Overlap(r, inner[j])) << Dump(n) << " children " << j << " and " << i;
+      inner.push_back(r);
     }
   }
 }
-
 }  // namespace
 
 TEST_F(TypesetTest, RandomTreesLayOutNestedAndStable) {
   FormulaGenerator generator(20240519);
+  std::mt19937 rng(7);
   const Fixed limits[] = {Px(1), Px(40), Px(200), kDefaultWidthLimit};
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::string text = generator.Item(0);
-    FormulaEditor* e = Edit(text, limits[round % 4]);
+    FormulaEditor* e = Edit(text, 0);
+    RenameUnnamedKinds(e->root, rng);
+    e->widthLimit = limits[round % 4];
+    LayoutFormula();
     const char* why = "";
     ASSERT_TRUE(e->layoutValid && CheckFormulaEditor(e, &why) && CheckLineTable(&why)) << text << ": " << why;
     ExpectBoxesNested(e->root);
@@ -80,7 +114,30 @@ TEST_F(TypesetTest, RandomTreesLayOutNestedAndStable) {
     LayoutFormula();
     EXPECT_EQ(std::make_tuple(Dump(e->root), e->root->box->width, e->root->box->ascent, e->root->box->descent),
               std::make_tuple(tree, first.width, first.ascent, first.descent));
+    port_.calls.clear();
     DrawFormula(e->root);
+    const int32_t right = FixedToPixels(e->widestLine) + 2;
+    const int32_t bottom = int32_t((int64_t{BoxHeight(*e->root->box)} * e->lineCount) >> 16) + 2;
+    for (const Call& c : port_.calls)  // every pen move inside the drawn lines (±2 px)
+      EXPECT_TRUE(c.op != 'M' || (c.h >= -2 && c.h <= right && c.v >= -2 && c.v <= bottom)) << text << ": " << c.h << "," << c.v;
     Drop(e);
+  }
+}
+
+TEST_F(TypesetTest, MissingOperandsTakeAPromptsRoomAndUnusedOnesFollow) {
+  struct Case { const char* text; const char* same; Fixed more; };  // `more`: the width past `same`
+  const Case cases[] = {
+      {"over[a]", "over[a,prompt[]]", 0}, {"power[x]", "power[x,prompt[]]", 0}, {"sqrt[]", "sqrt[prompt[]]", 0},
+      {"sum[]", "sum[prompt[]]", 0}, {"integral[f]", "integral[f,prompt[]]", 0}, {"function[f]", "function[f,prompt[]]", 0},
+      {"choice[a]", "choice[a,prompt[]]", 0}, {"interval[a]", "interval[a,prompt[]]", 0}, {"if[a]", "if[a,prompt[]]", 0},
+      {"besselj[x]", "besselj[x,prompt[]]", 0}, {"log[]", "log[prompt[]]", 0}, {"sin[]", "sin[prompt[]]", 0},
+      {"id[]", "id[prompt[]]", 0}, {"optotal[]", "optotal[prompt[]]", 0}, {"lap[]", "lap[prompt[]]", 0},
+      {"abs[]", "abs[prompt[]]", 0}, {"minus[]", "minus[prompt[]]", 0}, {"fact[]", "fact[prompt[]]", 0},
+      {"over[a,b,c]", "over[a,b]", Px(9)}, {"sin[x,y]", "sin[x]", Px(9)},
+      {"sqrt[x,2,y]", "sqrt[x,2]", Px(6)}, {"sum[x,i,n,y]", "sum[x,i,n]", Px(6)}};  // y a script there
+  for (const Case& c : cases) {
+    const TypesetBox a = *Edit(c.text)->root->box, b = *Edit(c.same)->root->box;
+    EXPECT_EQ(std::make_tuple(a.width, a.ascent, a.descent), std::make_tuple(b.width + c.more, b.ascent, b.descent))
+        << c.text;
   }
 }

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "editor/font_metrics.h"
 #include "editor/formula_editor.h"
 #include "editor/layout_driver.h"
+#include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
@@ -50,6 +52,13 @@ struct RecordingPort final : TypesetPort {
     const FontMetrics* m = TypesetGlobals().fontMetrics;
     h_ += (m ? *m : PlatformFontMetrics()).CharAdvance(text.font, text.size, text.face, c);
   }
+  // Characters drawn with code c, in drawing order.
+  std::vector<Call> Drawn(uint8_t c) const {
+    std::vector<Call> out;
+    for (const Call& call : calls)
+      if (call.op == 'C' && call.c == c) out.push_back(call);
+    return out;
+  }
   std::string Chars() const {
     std::string s;
     for (const Call& c : calls) s += c.op == 'C' ? std::string(1, char(c.c)) : "";
@@ -80,6 +89,19 @@ inline ExprNode* Parse(const std::string& text) {
 }
 
 constexpr Fixed Px(int32_t pixels) { return pixels * kFixedOne; }
+
+// The box of a descendant: path holds child indexes from n down.
+inline TypesetBox& BoxAt(const ExprNode* n, std::initializer_list<int> path) {
+  for (int i : path) n = n->children[i];
+  return *n->box;
+}
+
+// A character's width in a slot at a size in points, with the metrics in force.
+inline Fixed WidthOf(int32_t slot, int32_t points, int32_t c) {
+  SetTypesetFont(slot);
+  SetTypesetSize(points << 16);
+  return TypesetCharWidth(c);
+}
 
 class TypesetTest : public testing::Test {
  protected:
