@@ -6,11 +6,11 @@
 #include <random>
 #include <string>
 
-#include "tests/kernel/text/formula_test_support.h"
-
 #include "kernel/text/bracket_writer.h"
-#include "kernel/trees/node_kinds.h"
 #include "kernel/text/number_text.h"
+#include "kernel/trees/node_kinds.h"
+#include "tests/kernel/text/formula_test_support.h"
+#include "tests/kernel/trees/tree_test_support.h"
 
 namespace {
 
@@ -18,116 +18,12 @@ using BracketWriter = FormulaTextTest;
 
 std::string Bracket(const ExprNode* tree, bool* exact = nullptr) { return TakeText(FormatExpressionBracket(tree, exact)); }
 
-// Random trees as the reader could have produced them.
-class TreeMaker {
- public:
-  explicit TreeMaker(uint32_t seed) : rng_(seed) {}
-
-  ExprNode* Make(int depth, bool aloneInList) {
-    if (depth <= 0 || Chance(35)) return Leaf(aloneInList);
-    uint32_t kind;
-    do {
-      kind = KindIndexes + Below(KindSet - KindIndexes + 1);
-    } while (kind == KindRe || kind == KindIm);
-    int count = Below(4);
-    ExprNode* node = nullptr;
-    switch (kind) {
-      case KindMatrix: {
-        int rows = 1 + Below(3), columns = 1 + Below(3);
-        node = Fill(NewNode(kind, rows * columns), depth);
-        node->value.halves = NodeHalves{static_cast<int16_t>(rows), static_cast<int16_t>(columns)};
-        return node;
-      }
-      case KindIndexes: {
-        int raised = Below(2), lowered = Below(3);
-        node = Fill(NewNode(kind, raised + lowered + 1), depth);
-        node->value.halves = NodeHalves{static_cast<int16_t>(raised), static_cast<int16_t>(lowered)};
-        return node;
-      }
-      case KindTensor:
-        node = Fill(NewNode(kind, count), depth);
-        node->value.tensorMask = static_cast<int32_t>(rng_());
-        return node;
-      case KindChem:
-        node = Fill(NewNode(kind, count), depth);
-        for (uint8_t& b : node->value.chem) b = static_cast<uint8_t>(Below(256));
-        return node;
-      default: return Fill(NewNode(kind, count), depth);
-    }
-  }
-
- private:
-  ExprNode* Fill(ExprNode* node, int depth) {
-    EXPECT_NE(node, nullptr);
-    for (int i = 0; i < node->arity; ++i) {
-      node->children[i] = Make(depth - 1, node->arity == 1);
-      node->children[i]->parent = node;
-    }
-    return node;
-  }
-
-  ExprNode* Leaf(bool aloneInList) {
-    switch (Below(7)) {
-      case 0: return NewSymbolNode(static_cast<int16_t>(Chance(50) ? 'a' + Below(26) : 'A' + Below(26)));
-      case 1: return NewSymbolNode(static_cast<int16_t>(kFirstSymbolId + Below(kSymbolNameCount)));
-      case 2: {
-        const char codes[] = "0123456789.xQ";
-        ExprNode* node = NewSymbolNode(static_cast<int16_t>(codes[Below(13)]));
-        if (Chance(50)) node->kind = KindDummy;
-        return node;
-      }
-      case 3: return NewPromptNode();
-      case 4: {
-        std::string text;
-        const char alphabet[] = "ab,[]\" ()xyz012";
-        int length = Below(100);
-        for (int i = 0; i < length; ++i) text += alphabet[Below(15)];
-        return NewStringNode(text.data(), text.size());
-      }
-      default: return Number(aloneInList);
-    }
-  }
-
-  ExprNode* Number(bool aloneInList) {
-    double value;
-    switch (Below(6)) {
-      case 0: value = static_cast<double>(static_cast<int>(Below(2000)) - 1000); break;
-      case 1: value = (static_cast<int>(Below(64)) - 32) / 8.0; break;
-      case 2: value = Chance(50) ? INFINITY : -INFINITY; break;
-      case 3: value = NAN; break;
-      default: {
-        uint64_t bits = (static_cast<uint64_t>(rng_()) << 32) | rng_();
-        std::memcpy(&value, &bits, sizeof value);
-        if (!std::isfinite(value)) value = 0.1;
-      }
-    }
-    ExprNode* node = NewNumberNode(value);
-    // The display text the reader leaves: reads back as the value, first period localised.
-    char text[40];
-    if (std::isnan(value)) {
-      std::strcpy(text, aloneInList || Chance(50) ? "NaN" : "");
-    } else if (std::isinf(value)) {
-      std::strcpy(text, value > 0 ? "Infinity" : "-Infinity");
-    } else {
-      FormatDoubleDigits(text, sizeof text, value, 17);
-      if (char* period = std::strchr(text, '.')) *period = GetDecimalSeparator();
-    }
-    SetNumberText(node, text, std::strlen(text));
-    return node;
-  }
-
-  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
-  bool Chance(int percent) { return Below(100) < percent; }
-
-  std::mt19937 rng_;
-};
-
 TEST_F(BracketWriter, TextReadsBackAsTheSameTree) {
   for (char separator : {'.', ','}) {
     SetDecimalSeparator(separator);
-    TreeMaker maker(separator == '.' ? 2024u : 77u);
+    tree_test::RandomTree random(separator == '.' ? 2024u : 77u);
     for (int i = 0; i < 1000; ++i) {
-      ExprNode* tree = maker.Make(1 + i % 5, false);
+      ExprNode* tree = random.Make(1 + i % 5);
       ASSERT_TRUE(CheckExpressionTree(tree));
       bool exact = false;
       const std::string text = Bracket(tree, &exact);
@@ -170,9 +66,7 @@ TEST_F(BracketWriter, WritesTheReadersForms) {
 
 TEST_F(BracketWriter, ReportsWhatHasNoBracketForm) {
   struct Case { ExprNode* tree; std::string text; };
-  ExprNode* re = NewNode(KindRe, 1);
-  re->children[0] = NewSymbolNode('z');
-  re->children[0]->parent = re;
+  ExprNode* re = NewUnaryNode(KindRe, NewSymbolNode('z'));
   ExprNode* im = NewNode(KindIm, 0);
   ExprNode* infix = NewNode(KindInfix, 0);
   ExprNode* internal = NewNode(KindDerivativePartial, 0);
@@ -180,8 +74,7 @@ TEST_F(BracketWriter, ReportsWhatHasNoBracketForm) {
   ExprNode* longString = NewStringNode(std::string(120, 's').data(), 120);
   ExprNode* badMatrix = NewNode(KindMatrix, 1);
   badMatrix->value.halves = NodeHalves{2, 2};
-  badMatrix->children[0] = NewSymbolNode('a');
-  badMatrix->children[0]->parent = badMatrix;
+  SetChild(badMatrix, 0, NewSymbolNode('a'));
   const Case cases[] = {
       {re, "real[z]"}, {im, "imag[]"}, {infix, "prompt[]"}, {internal, "prompt[]"}, {primed, "prompt[]"},
       {longString, "string[\"" + std::string(99, 's') + "\"]"}, {badMatrix, "matrix[2,2,a]"},

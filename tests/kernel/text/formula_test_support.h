@@ -1,17 +1,17 @@
 // Shared set-up of the formula text tests: a fixture that proves every test leaves the node
-// pools and the counted heap as it found them, and a chain builder for very deep trees.
+// pools and the counted heap as it found them, with "." and 8 display digits in force.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "kernel/text/number_settings.h"
 #include "kernel/diagnostics/error_register.h"
-#include "kernel/trees/expr_node.h"
-#include "kernel/text/formula_reader.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/text/formula_reader.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/text/output_buffer.h"
+#include "kernel/trees/expr_node.h"
 #include "tests/kernel/text/formula_tree_compare.h"
 
 class FormulaTextTest : public testing::Test {
@@ -21,10 +21,7 @@ class FormulaTextTest : public testing::Test {
     ResetMemoryBudgetForTest();
     FailNodeAllocationAt(0);
     ResetErrorRegister();
-    savedSeparator_ = GetDecimalSeparator();
-    savedDigits_ = GetDisplayDigits();
-    SetDecimalSeparator('.');
-    SetDisplayDigits(8);
+    ResetNumberSettingsForTests();
     ReleaseNodePools();
     blocksBefore_ = NodePoolBlocksInUse();
     bytesBefore_ = GetBytesInUse();
@@ -36,8 +33,7 @@ class FormulaTextTest : public testing::Test {
     ReleaseNodePools();
     EXPECT_EQ(NodePoolBlocksInUse(), blocksBefore_) << "node pool blocks leaked";
     EXPECT_EQ(GetBytesInUse(), bytesBefore_) << "counted heap bytes leaked";
-    SetDecimalSeparator(savedSeparator_);
-    SetDisplayDigits(savedDigits_);
+    ResetNumberSettingsForTests();
     ResetErrorRegister();
   }
 
@@ -49,8 +45,6 @@ class FormulaTextTest : public testing::Test {
 
   size_t blocksBefore_ = 0;
   size_t bytesBefore_ = 0;
-  char savedSeparator_ = '.';
-  int savedDigits_ = 8;
 };
 
 // The text a formatter returned, freed; "<null>" when it refused.
@@ -63,12 +57,8 @@ inline std::string TakeText(char* text) {
 // A chain of `depth` one-operand nodes of `kind` above a char node x.
 inline ExprNode* NestedChain(uint32_t kind, int depth) {
   ExprNode* root = NewSymbolNode('x');
-  for (int i = 0; i < depth && root; ++i) {
-    ExprNode* wrap = NewNode(kind, 1);
-    if (!wrap) break;
-    wrap->children[0] = root;
-    root->parent = wrap;
-    root = wrap;
+  for (int i = 0; i < depth && root != nullptr; ++i) {
+    if (!WrapInUnary(root, kind)) break;
   }
   return root;
 }

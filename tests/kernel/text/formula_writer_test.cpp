@@ -4,10 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "tests/kernel/text/formula_test_support.h"
-
 #include "kernel/text/formula_writer.h"
 #include "kernel/trees/node_kinds.h"
+#include "tests/kernel/text/formula_test_support.h"
 
 namespace {
 
@@ -87,14 +86,8 @@ TEST_F(FormulaWriter, PrefixTextUsesItsOwnWords) {
       {"plus[power[sin[x],2],1]", "(+ (expt (sin x) 2) 1)"}, {"matrix[2,2,a,b,c,d]", "(matrix 2 2 a b c d)"},
       {"id[x]", "x"}, {"id[plus[a,b]]", "(+ a b)"}, {"ln[x]", "(log x)"}, {"log[x]", "(log10 x)"},
       {"besselj[n,x]", "(bessel-j n x)"}, {"integral[f,x]", "(integrate f x)"},
-      {"times[a,over[b,minus[c]]]", "(* a (/ b (- c)))"},
-      // Every row of the word table.
-      {"asin[x]", "(arcsin x)"},    {"acos[x]", "(arccos x)"},      {"atan[x]", "(arctan x)"},
-      {"acot[x]", "(arccot x)"},    {"acsc[x]", "(arccsc x)"},      {"asec[x]", "(arcsec x)"},
-      {"asinh[x]", "(arcsinh x)"},  {"acosh[x]", "(arccosh x)"},    {"atanh[x]", "(arctanh x)"},
-      {"acoth[x]", "(arccoth x)"},  {"acsch[x]", "(arccosech x)"},  {"asech[x]", "(arcsech x)"},
-      {"csch[x]", "(cosech x)"}, {"sqrt[x]", "(sqrt x)"}, {"prompt[]", "?"}, {"dummy[t]", ""},
-      {"string[\"s\"]", ""}, {"sin[]", ""},
+      {"times[a,over[b,minus[c]]]", "(* a (/ b (- c)))"}, {"acsch[x]", "(arccosech x)"}, {"csch[x]", "(cosech x)"},
+      {"sqrt[x]", "(sqrt x)"}, {"prompt[]", "?"}, {"dummy[t]", ""}, {"string[\"s\"]", ""}, {"sin[]", ""},
   };
   for (const Case& c : cases) {
     ExprNode* tree = Parse(c.tree);

@@ -96,6 +96,16 @@ TEST_P(NumberTextLocale, LocalizedDigitsSwapOnlyTheFirstPeriod) {
   }
 }
 
+// A buffer of size 0 (or none) is never written, so nothing in it may be read or localised: it
+// used to be searched for a period it did not hold.
+TEST_P(NumberTextLocale, LocalizedDigitsLeaveAnEmptyBufferAlone) {
+  char unterminated[4] = {'1', '.', '5', '5'};
+  EXPECT_EQ(FormatDoubleDigitsLocalized(unterminated, 0, 2.5, 8), 0u);
+  EXPECT_EQ(std::memcmp(unterminated, "1.55", 4), 0);
+  EXPECT_EQ(FormatDoubleDigitsLocalized(nullptr, 0, 2.5, 8), 0u);
+  EXPECT_EQ(FormatDoubleShort(2.5, nullptr, 8), 0u);
+}
+
 TEST_P(NumberTextLocale, FormattersNeverWritePastTheirBuffer) {
   // A 40-digit request into a 32-byte buffer with guard bytes on both sides.
   char block[48];
@@ -192,6 +202,22 @@ TEST_P(NumberTextLocale, SeventeenDigitTextReadsBackExactly) {
     FormatDoubleShort(value, buffer, sizeof buffer);
     ASSERT_EQ(ParseNumberLocalized(buffer), value) << buffer;
   }
+}
+
+// Goldens from independent facts: the least subnormal 2^-1074 (ldexp), 50 x 2^-1074, the largest
+// double, the exact products 1.5e3 and 0.1 x 1000 (0.1000000000000000055511... x 1000 rounds to
+// 100), and 2 sqrt(10) for an exponent that is no whole number.
+TEST(NumberText, ScientificValueRoundsTheExactProductOnce) {
+  struct Case {
+    double mantissa, exponent, value;
+  };
+  const Case cases[] = {
+      {4.9406564584124654, -324, std::ldexp(1.0, -1074)}, {2.4703282292062327, -322, std::ldexp(50.0, -1074)},
+      {1.7976931348623157, 308, std::numeric_limits<double>::max()}, {1.5, 3, 1500}, {0.1, 3, 100},
+      {-2.5, -1, -0.25}, {1, 309, kInf}, {1, -400, 0}, {0, 1e9, 0}, {2, 0.5, 2 * std::sqrt(10.0)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScientificValue(c.mantissa, c.exponent), c.value) << c.mantissa << "e" << c.exponent;
+  EXPECT_TRUE(std::isnan(ScientificValue(NAN, 3)));
 }
 
 TEST(NumberText, SkipWhitespaceStopsAtTheFirstOtherCharacter) {

@@ -43,26 +43,28 @@ void Step(Job* job) {
 // Rewrites in place, post-order: every number v becomes 2v + 1 and every plus node swaps
 // its operands. False when an abort request stopped it part-way.
 bool Rewrite(ExprNode* root, Job* job) {
-  for (ExprNode* n = FirstLeaf(root);; n = NextPostOrder(n)) {
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     Step(job);
     if (Aborting()) return false;
     if (n->kind == KindNum) {
       n->value.number->value = 2 * n->value.number->value + 1;
     } else if (n->kind == KindPlus && n->arity == 2) {
       ExprNode* t = n->children[0];
-      n->children[0] = n->children[1];
-      n->children[1] = t;
+      SetChild(n, 0, n->children[1]);
+      SetChild(n, 1, t);
     }
-    if (n == root) return true;
   }
+  return true;
 }
 
 double SumOfNumbers(ExprNode* root) {
   double sum = 0;
-  for (ExprNode* n = FirstLeaf(root);; n = NextPostOrder(n)) {
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindNum) sum += n->value.number->value;
-    if (n == root) return sum;
   }
+  return sum;
 }
 
 void PrepareWorker(void* raw) {
