@@ -1,7 +1,6 @@
-// The plotting classifier: each rule on the cases that tell it apart from its neighbours and
-// from the rules before it, the flag sets the graph classifier uses, the tree-wide wrappers with
-// the free variable, and the one-walk scan against the rule applied node by node. Expected
-// answers are worked out by hand from the rules, never taken from a run.
+// The plotting classifier: each rule on the cases that tell it apart, the flag sets the graph
+// classifier uses, the tree-wide wrappers with the free variable, and the one-walk scan against
+// the rule applied node by node. Expected answers are worked out by hand from the rules.
 #include <algorithm>
 #include <vector>
 
@@ -29,78 +28,58 @@ const ExprNode* At(const ExprNode* root, const std::vector<int>& path) {
 
 const std::vector<int> kNoRoot = {-1};
 
-struct NodeCase {
-  const char* tree;
-  std::vector<int> node;  // path of the classified node
-  uint32_t flags;
-  bool expected;
-  std::vector<int> root = {};  // path of the root argument (the tree itself), kNoRoot for null
-};
+// The node at a path in the tree, its flags, the answer, and the path of the root (kNoRoot: null).
+struct NodeCase { const char* tree; std::vector<int> node; uint32_t flags; bool expected; std::vector<int> root = {}; };
 
 void ExpectCases(const std::vector<NodeCase>& cases) {
   for (const NodeCase& c : cases) {
     ExprNode* tree = Build(c.tree);
-    const ExprNode* node = At(tree, c.node);
     const ExprNode* root = c.root == kNoRoot ? nullptr : At(tree, c.root);
-    EXPECT_EQ(ClassifyNodeKind(node, c.flags, root), c.expected)
-        << c.tree << " at " << Text(node) << " flags " << c.flags << " root " << (root ? Text(root) : "null");
+    EXPECT_EQ(ClassifyNodeKind(At(tree, c.node), c.flags, root), c.expected) << c.tree << " flags " << c.flags;
     FreeExpression(tree);
   }
 }
 
-TEST_F(ClassifierTest, Rules1And2DerivativesAndSumsUnderTheirFlags) {
+// The rules in order, each on the cases that tell it from its neighbours and from earlier rules.
+TEST_F(ClassifierTest, RulesAnswerInOrder) {
   const char* sum = "sum[10,equal[k,1],power[k,2]]";
+  const char* bsum = "plus[bsum[equal[k,1],10,times[k,2]],1]";
+  const char* nested = "bsum[equal[k,1],10,bsum[equal[j,1],5,times[k,j,a]]]";  // the inner term uses both
   ExpectCases({
-      {"function[oppartial[x],f]", {}, 1, true},           {"function[oppartial[x],f]", {}, 0, false},
+      // 1-2: derivative forms under flag 1, sums with an index equation under flag 4.
+      {"function[oppartial[x],f]", {}, 1, true},           {"function[oppartial[x],f]", {0}, 0, false},
       {"function[oppartial[x],f]", {0}, 1, true},          {"function[f,x]", {}, 1, false},
-      {"function[oppartial[plus[x,1]],f]", {0}, 1, false},  // operand is no char
-      {"plus[oppartial[x],1]", {0}, 1, false},              // parent is no function
+      {"function[oppartial[plus[x,1]],f]", {0}, 1, false},  {"plus[oppartial[x],1]", {0}, 1, false},
       {sum, {}, 4, true},                                   {sum, {}, 0, false},
-      {"sum[10,equal[k,1]]", {}, 4, false},                 // two operands
-      {"sum[10,equal[k,1,2],k]", {}, 4, false},             // equation of three operands
-      {sum, {1}, 4, true},                                  // the equation
+      {"sum[10,equal[k,1,2],k]", {}, 4, false},             // an equation of three operands
       {"sum[equal[a,b],equal[k,1],k]", {0}, 4, true},       // any equation directly under a sum
-      {sum, {2, 0}, 4, true},                               {sum, {1, 0}, 4, true},  // the index, wherever
-      {sum, {2, 0}, 0, false},                              {"sum[10,equal[k,1],power[j,2]]", {2, 0}, 4, false},
+      {sum, {1, 0}, 4, true},                               {"sum[10,equal[k,1],power[j,2]]", {2, 0}, 4, false},
       {"sum[10,equal[t,1],power[t,2]]", {2, 0}, 4, false},  // a coordinate is no plain variable
       {"plus[sum[10,equal[k,1],k],k]", {1}, 4, false},      // outside the sum
       {sum, {2, 0}, 4, true, {2}},                          // unlike a bounded sum, wherever the root is
-  });
-}
+      // 3: bounded sums bind their index strictly below the root.
 
-TEST_F(ClassifierTest, Rule3BoundedSumsBindTheirIndexStrictlyBelowRoot) {
-  const char* sum = "plus[bsum[equal[k,1],10,times[k,2]],1]";
-  const char* nested = "bsum[equal[k,1],10,bsum[equal[j,1],5,times[k,j,a]]]";  // the inner term uses both
-  ExpectCases({
-      {sum, {0}, 0, true},                          {"bsum[plus[k,1],10,k]", {}, 0, false},
-      {"bsum[equal[k,1],10]", {}, 0, false},        {sum, {0, 0}, 0, true},  // its index equation
-      {sum, {0, 2, 0}, 0, true},                    // the index in the term, sum below root
-      {sum, {0, 2, 0}, 0, true, kNoRoot},           // no root: any binder counts
-      {sum, {0, 2, 0}, 0, false, {0}},              // the sum is root: not strictly below
-      {sum, {0, 2, 0}, 32, true, {0}},              // ... so flag 32 may take it as a parameter
-      {sum, {0, 2, 0}, 32, false, {0, 2}},          // the walk meets root first: no later rule helps
-      {sum, {0, 2, 0}, 2, false, {0, 2}},           {sum, {0, 2, 0}, 32, false, {0, 2, 0}},
+      {bsum, {0}, 0, true},                         {"bsum[plus[k,1],10,k]", {}, 0, false},
+      {"bsum[equal[k,1],10]", {}, 0, false},        {bsum, {0, 0}, 0, true},  // its index equation
+      {bsum, {0, 2, 0}, 0, true},                   // the index in the term, sum below root
+      {bsum, {0, 2, 0}, 0, true, kNoRoot},          // no root: any binder counts
+      {bsum, {0, 2, 0}, 0, false, {0}},             // the sum is root: not strictly below
+      {bsum, {0, 2, 0}, 32, true, {0}},             // ... so flag 32 may take it as a parameter
+      {bsum, {0, 2, 0}, 32, false, {0, 2}},         // the walk meets root first: no later rule helps
+      {bsum, {0, 2, 0}, 2, false, {0, 2}},          {bsum, {0, 2, 0}, 32, false, {0, 2, 0}},
       {"bsum[equal[k,1],10,times[k,j]]", {2, 1}, 32, true, {2}},  // j: a parameter of the term
       {nested, {2, 2, 1}, 32, true, {2}},           // j bound by the root itself
       {nested, {2, 2, 0}, 32, false, {2}},          // k bound above the root: varies inside it
       {nested, {2, 2, 1}, 0, true},                 {nested, {2, 2, 0}, 0, false},
       {"bsum[equal[k,1],10,bsum[equal[k,1],5,times[k,2]]]", {2, 2, 0}, 32, true, {2}},  // shadowed
       {"bsum[equal[k,1],10,k]", {2}, 16, false, {2}},  // rule 3's false comes before rule 7
-  });
-}
-
-TEST_F(ClassifierTest, Rules4To12) {
-  ExpectCases({
       // 4: parameters under flag 32.
-      {"x", {}, 32, false}, {"x'", {}, 32, false}, {"theta", {}, 32, false}, {"t", {}, 32, false},
-      {"a", {}, 32, true}, {"a", {}, 0, false}, {"inf", {}, 32, true}, {"inf", {}, 0, false},
+      {"x'", {}, 32, false}, {"theta", {}, 32, false}, {"a", {}, 32, true}, {"a", {}, 0, false}, {"inf", {}, 32, true},
       {"indexes[a,1]", {}, 32, true}, {"indexes[a,1.5]", {}, 32, false}, {"indexes[a,b]", {}, 32, false},
       {"indexes[0,1,2,1]", {}, 32, false}, {"indexes[x,1]", {}, 32, true}, {"indexes[1,0,a,1]", {}, 32, false},
       // 5-7: relations (2), comparisons (8), chars (16).
-      {"comma[a,b]", {}, 2, true}, {"geq[a,b]", {}, 2, true}, {"function[f,x]", {}, 2, true},
-      {"notequal[a,b]", {}, 2, false}, {"list[a,b]", {}, 2, false}, {"leq[a,b]", {}, 8, true},
-      {"equal[a,b]", {}, 8, false}, {"x", {}, 16, true}, {"greaterthan[a,b]", {}, 16, false},
-      {"x", {}, 0, false}, {"lessthan[a,b]", {}, 0, false},
+      {"comma[a,b]", {}, 2, true}, {"geq[a,b]", {}, 2, true}, {"notequal[a,b]", {}, 2, false},
+      {"leq[a,b]", {}, 8, true}, {"equal[a,b]", {}, 8, false}, {"x", {}, 16, true}, {"greaterthan[a,b]", {}, 16, false},
       // 8: comparisons and equations anywhere in the condition of an if.
       {"if[lessthan[x,0],lessthan[y,0]]", {0}, 0, false}, {"if[lessthan[x,0],lessthan[y,0]]", {1}, 0, true},
       {"if[a,plus[geq[y,0],1]]", {1, 0}, 0, true}, {"if[a,notequal[y,0]]", {1}, 0, false},
@@ -114,58 +93,32 @@ TEST_F(ClassifierTest, Rules4To12) {
       // 11-12: what the evaluator computes, and its constants among chars.
       {"sn[1,2]", {}, 0, true}, {"minus[a]", {}, 0, true}, {"list[a]", {}, 0, false},
       {"sin[pi]", {0}, 0, true}, {"degree", {}, 0, true}, {"i", {}, 0, true}, {"E", {}, 0, false},
+      // The graph classifier's flag sets: 37 = 1|4|32 refuses what 39 (|2), 45 (|8), 53 (|16) take.
+      {"equal[y,lessthan[x,1]]", {}, 37, false}, {"equal[y,lessthan[x,1]]", {}, 39, true},
+      {"equal[y,lessthan[x,1]]", {1}, 45, true}, {"equal[y,lessthan[x,1]]", {0}, 53, true},
+      {"equal[y,lessthan[x,1]]", {0}, 37, false}, {"plus[a,x]", {0}, 37, true},
   });
 }
 
-TEST_F(ClassifierTest, FlagSetsOfTheGraphClassifier) {
-  // 37 = 1|4|32, 39 = 1|2|4|32, 45 = 1|4|8|32, 53 = 1|4|16|32.
-  ExprNode* tree = Build("equal[y,plus[a,lessthan[x,1]]]");
-  struct Case {
-    std::vector<int> node;
-    uint32_t refusing, accepting;
-  };
-  const Case cases[] = {{{}, 37, 39}, {{1, 1}, 37, 45}, {{0}, 37, 53}};  // equal, lessthan, y
-  for (const Case& c : cases) {
-    EXPECT_TRUE(!ClassifyNodeKind(At(tree, c.node), c.refusing, nullptr) && ClassifyNodeKind(At(tree, c.node), c.accepting, nullptr));
-  }
-  EXPECT_TRUE(ClassifyNodeKind(At(tree, {1, 0}), 37, nullptr));  // a parameter
-  FreeExpression(tree);
-}
-
 TEST_F(ClassifierTest, TreeWrappers) {
-  struct Case {
-    const char* tree;
-    bool allowed, under, classifiable, constant;
-  };
-  const Case cases[] = {
-      {"plus[1,sin[pi]]", true, true, true, true},
-      {"sin[x]", false, false, false, false},
-      {"times[a,2]", false, true, false, true},
-      {"sum[10,equal[k,1],times[a,k]]", false, false, false, true},
-      {"bsum[equal[k,1],10,times[a,k]]", false, true, false, true},
-      {"bsum[equal[k,1],10,times[2,k]]", true, true, true, true},
-      {"interval[1,2]", false, false, true, true},
-      {"plus[indexes[a,2],1]", false, true, false, true},
-  };
+  struct Case { const char* tree; bool allowed, under, classifiable, constant; };
+  const Case cases[] = {{"plus[1,sin[pi]]", true, true, true, true},      {"sin[x]", false, false, false, false},
+                        {"times[a,2]", false, true, false, true},           {"interval[1,2]", false, false, true, true},
+                        {"sum[10,equal[k,1],times[a,k]]", false, false, false, true},
+                        {"bsum[equal[k,1],10,times[a,k]]", false, true, false, true},
+                        {"bsum[equal[k,1],10,times[2,k]]", true, true, true, true},
+                        {"plus[indexes[a,2],1]", false, true, false, true}};
   for (const Case& c : cases) {
     ExprNode* tree = Build(c.tree);
-    EXPECT_EQ(AllNodesAllowed(tree), c.allowed) << c.tree;
-    EXPECT_EQ(AllNodesAllowedUnder(tree), c.under) << c.tree;
-    EXPECT_EQ(AllNodesClassifiable(tree), c.classifiable) << c.tree;
-    EXPECT_EQ(IsConstantSubtree(tree), c.constant) << c.tree;
+    EXPECT_TRUE(AllNodesAllowed(tree) == c.allowed && AllNodesAllowedUnder(tree) == c.under &&
+                AllNodesClassifiable(tree) == c.classifiable && IsConstantSubtree(tree) == c.constant) << c.tree;
     FreeExpression(tree);
   }
-  // The term of a bounded sum varies with the index: not constant on its own, though the
-  // evaluator question (no root) lets the sum above bind it.
-  ExprNode* tree = Build("bsum[equal[k,1],10,times[2,k]]");
-  EXPECT_TRUE(AllNodesAllowed(At(tree, {2})) && !AllNodesAllowedUnder(At(tree, {2})) && !IsConstantSubtree(At(tree, {2})));
-  FreeExpression(tree);
   // The free variable counts as classifiable wherever it is, even a coordinate.
-  tree = Build("plus[t,sin[t]]");
+  ExprNode* tree = Build("plus[t,sin[t]]");
   EXPECT_FALSE(AllNodesClassifiable(tree));
   SetFreeVariable('t');
-  EXPECT_TRUE(AllNodesClassifiable(tree) && IsConstantSubtree(tree));
-  EXPECT_FALSE(AllNodesAllowed(tree));  // only the wrappers that say so accept it
+  EXPECT_TRUE(AllNodesClassifiable(tree) && IsConstantSubtree(tree) && !AllNodesAllowed(tree));  // only these two
   FreeExpression(tree);
 }
 

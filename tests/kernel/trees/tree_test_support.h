@@ -1,9 +1,9 @@
 // Test support shared by the tree, text, evaluation and algebra suites: trees built from formula
 // text by the production reader, printed by the production bracket writer, one random-tree
 // generator for every property test, and a fixture that checks no pool block outlives its test.
-// Build adds four spellings the reader has no form for (kept to test code): the internal kinds
-// by name (bsum, pointangle, dpartial) or number (k8086[...]), Re[...] and Im[...] as kinds,
-// indexes[base,sub] with the counts implied (0 raised, the rest lowered), and primed x', y', z'.
+// Build adds four spellings the reader has no form for (kept to test code): the internal kinds by
+// name (bsum, pointangle, dpartial), Re[...] and Im[...] as kinds, indexes[base,sub] with the
+// counts implied (0 raised, the rest lowered), and primed x', y', z'.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,7 +20,9 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/text/number_text.h"
+#include "kernel/text/output_buffer.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_kinds.h"
 #include "kernel/trees/typeset_records.h"
@@ -30,10 +32,8 @@ namespace tree_test {
 // The test spellings rewritten into the reader's own: each becomes tensor[code,...], which Build
 // turns back into the node it stands for (code > 0: that kind; -1: the primed char inside).
 inline std::string ReaderText(const char* text) {
-  static const struct {
-    const char* word;
-    int code;
-  } kAliases[] = {{"bsum", 8086}, {"pointangle", 8085}, {"dpartial", 8081}, {"Re", KindRe}, {"Im", KindIm}};
+  static const struct { const char* word; int code; } kAliases[] = {
+      {"bsum", 8086}, {"pointangle", 8085}, {"dpartial", 8081}, {"Re", KindRe}, {"Im", KindIm}};
   std::string out;
   for (const char* p = text; *p != 0;) {
     if (*p == '"') {  // a quoted text goes through untouched, doubled quotes included
@@ -48,7 +48,6 @@ inline std::string ReaderText(const char* text) {
     const std::string word(p, end);
     int code = 0;
     for (const auto& alias : kAliases) code = word == alias.word ? alias.code : code;
-    if (word.size() > 1 && word[0] == 'k' && std::isdigit(static_cast<unsigned char>(word[1]))) code = std::stoi(word.substr(1));
     if (word == "indexes" && *end == '[' && std::isalpha(static_cast<unsigned char>(end[1]))) code = KindIndexes;
     if (code != 0 && *end == '[') {
       out += "tensor[" + std::to_string(code) + ",";
@@ -96,13 +95,15 @@ struct Reader {
   const char* text_;
 };
 
-// The bracket text of a tree, for failure messages.
-inline std::string Text(const ExprNode* tree) {
-  char* text = FormatExpressionBracket(tree);
-  std::string out = text != nullptr ? text : "<no buffer>";
+// The text a formatter returned, freed; "<null>" when it refused.
+inline std::string TakeText(char* text) {
+  std::string out = text != nullptr ? text : "<null>";
   FreeMemory(text);
   return out;
 }
+
+// The bracket text of a tree, for failure messages.
+inline std::string Text(const ExprNode* tree) { return TakeText(FormatExpressionBracket(tree)); }
 
 // The tree equals (ExpressionsEqual) the one the text builds; a failure shows both.
 inline ::testing::AssertionResult Same(const ExprNode* tree, const char* text) {
@@ -133,13 +134,13 @@ class RandomTree {
     uint32_t kind = kinds_.empty() ? 0 : kinds_[Below(static_cast<int>(kinds_.size()))];
     while (kind == 0 || kind == KindRe || kind == KindIm) kind = KindIndexes + Below(KindSet - KindIndexes + 1);
     if (kind == 8086) return Attach(NewNode(kind, 3), depth, {Index(), Leaf(), Node(depth - 1, false)});
-    const int rows = 1 + Below(3), columns = 1 + Below(3), raised = Below(2), lowered = Below(3);
-    int count = kinds_.empty() ? Below(4) : 1 + Below(3);
-    if (kind == KindMatrix) count = rows * columns;
-    if (kind == KindIndexes) count = raised + lowered + 1;
+    // A matrix's rows and columns, or an indexes node's raised and lowered counts.
+    const bool matrix = kind == KindMatrix, indexes = kind == KindIndexes;
+    const NodeHalves halves{static_cast<int16_t>(matrix + Below(matrix ? 3 : 2)), static_cast<int16_t>(matrix + Below(3))};
+    const int count = matrix ? halves.first * halves.second : indexes ? halves.first + halves.second + 1
+                             : kinds_.empty() ? Below(4) : 1 + Below(3);
     ExprNode* node = Attach(NewNode(kind, count), depth, {});
-    if (kind == KindMatrix) node->value.halves = NodeHalves{static_cast<int16_t>(rows), static_cast<int16_t>(columns)};
-    if (kind == KindIndexes) node->value.halves = NodeHalves{static_cast<int16_t>(raised), static_cast<int16_t>(lowered)};
+    if (matrix || indexes) node->value.halves = halves;
     if (kind == KindTensor) node->value.tensorMask = static_cast<int32_t>(rng_());
     if (kind == KindChem) {
       for (uint8_t& b : node->value.chem) b = static_cast<uint8_t>(Below(256));
@@ -213,28 +214,46 @@ class RandomTree {
   std::vector<int16_t> symbols_;
 };
 
-// Every test starts with a clear out-of-memory flag, error register and injection, and ends
-// with as many pool blocks in use as it started with.
+// Every test starts with cleared memory flags, error register, injection, output buffers and number
+// settings, and ends with as many pool blocks and counted heap bytes in use as it started with.
 class TreeTest : public ::testing::Test {
  protected:
   static void ResetState() {
     FailNodeAllocationAt(0);
-    FailAllocationAt(0);
-    SetOutOfMemoryFlag(false);
+    ResetMemoryBudgetForTest();
     ResetErrorRegister();
+    ResetOutputBuffers();
+    ResetNumberSettingsForTests();
     TypesettingGlobals() = TypesettingState{};
+    ReleaseNodePools();
   }
   void SetUp() override {
     CreateNodePools();
     ResetState();
-    blocksAtStart_ = NodePoolBlocksInUse();
+    blocks_ = NodePoolBlocksInUse();
+    bytes_ = GetBytesInUse();
   }
   void TearDown() override {
     ResetState();
-    EXPECT_EQ(NodePoolBlocksInUse(), blocksAtStart_) << "pool blocks leaked by this test";
+    EXPECT_EQ(NodePoolBlocksInUse(), blocks_) << "pool blocks leaked by this test";
+    EXPECT_TRUE(!checkBytes_ || GetBytesInUse() == bytes_) << "counted heap bytes leaked by this test";
     EXPECT_TRUE(CheckNodePools());
   }
-  size_t blocksAtStart_ = 0;
+  // Parses formula text with the reader alone; null when it refused.
+  static ExprNode* Parse(const std::string& text) {
+    SetFormulaReaderText(text.c_str());
+    return ParseFormulaText();
+  }
+  size_t blocks_ = 0;
+  size_t bytes_ = 0;
+  bool checkBytes_ = true;  // off where process-wide blocks may grow (the evaluation scratch)
 };
+
+// A chain of `depth` one-operand nodes of `kind` above a char node x.
+inline ExprNode* Chain(uint32_t kind, int depth) {
+  ExprNode* root = NewSymbolNode('x');
+  for (int i = 0; i < depth; ++i) WrapInUnary(root, kind);
+  return root;
+}
 
 }  // namespace tree_test
