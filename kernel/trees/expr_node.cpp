@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/block_pool.h"
@@ -204,12 +203,13 @@ ExprNode* CopyOrNull(const ExprNode* source) {
       if (src != source) current = current->parent;
       continue;
     }
-    ExprNode* copy = AllocNodeShell();
+    const int slot = src == source ? 0 : IndexInParent(src);
+    ExprNode* copy = slot >= 0 ? AllocNodeShell() : nullptr;  // a parent link astray ends the copy
     if (copy == nullptr) break;
     if (src == source) {
       copyRoot = copy;
     } else {
-      SetChild(current, IndexInParent(src), copy);
+      SetChild(current, slot, copy);
     }
     current = copy;
     if (!CopyNodeContent(src, copy)) break;

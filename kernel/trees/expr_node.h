@@ -1,9 +1,8 @@
-// Expression trees: the node record, its number record, the six block pools that hold nodes and
-// their companions, construction, copy and free, structural edits, the one walk (TreeCursor) and
-// structural equality. Invariants (CheckExpressionTree): each child's parent link names the node
-// whose array holds it and its slot field names its place there; arity equals the child array's
-// length and never exceeds kMaxArity; a string node's text and a num node's record belong to that
-// node alone. Walks never recurse, so trees of any depth are safe on a small worker stack.
+// Expression trees: the node record and its number record, the six block pools, construction, copy
+// and free, structural edits, the one walk (TreeCursor) and structural equality. Invariants
+// (CheckExpressionTree): each child's parent link and slot field name its holder and its place
+// there; arity is the child array's length, at most kMaxArity; a string's text and a num's record
+// belong to their node alone. Walks never recurse: trees of any depth are safe on a small stack.
 #pragma once
 
 #include <cstddef>

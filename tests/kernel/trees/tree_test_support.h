@@ -1,9 +1,8 @@
-// Test support shared by the tree, text, evaluation and algebra suites: trees built from formula
-// text by the production reader, printed by the production bracket writer, one random-tree
-// generator for every property test, and a fixture that checks no pool block outlives its test.
-// Build adds four spellings the reader has no form for (kept to test code): the internal kinds by
-// name (bsum, pointangle, dpartial), Re[...] and Im[...] as kinds, indexes[base,sub] with the
-// counts implied (0 raised, the rest lowered), and primed x', y', z'.
+// Test support for the tree, text, evaluation and algebra suites: trees from formula text by the
+// production reader (Build adds test spellings for what it has no form for: bsum, pointangle and
+// dpartial, Re[...] and Im[...] as kinds, indexes[base,sub], primed x'), bracket text for messages,
+// one random-tree generator for every property test, and a fixture that checks no pool block or
+// counted heap byte outlives its test.
 #pragma once
 
 #include <gtest/gtest.h>
