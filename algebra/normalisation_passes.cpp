@@ -13,13 +13,8 @@ namespace {
 
 template <class Change>
 void PostOrder(ExprNode* tree, Change change) {
-  if (tree == nullptr) return;
-  ExprNode* node = FirstLeaf(tree);
-  for (;;) {
-    change(node);
-    if (node == tree) return;
-    node = NextPostOrder(node);
-  }
+  TreeCursor cursor(tree, WalkOrder::kPostOrder);
+  for (ExprNode* node = cursor.Current(); node != nullptr; node = cursor.Next()) change(node);
 }
 
 bool HasChildren(const ExprNode* n) { return n->kind != KindNum && n->kind != KindString && n->arity > 0; }
@@ -57,12 +52,13 @@ void UnwrapNonSmoothCalls(ExprNode* tree) {
 void ConvertIndexedSums(ExprNode* tree) {
   PostOrder(tree, [](ExprNode* node) {
     if (node->kind != KindSum || node->arity != 3) return;
-    ExprNode** c = node->children;
-    if (c[1]->kind != KindEqual || c[1]->arity != 2) return;
-    ExprNode* body = c[0];
-    c[0] = c[1];
-    c[1] = c[2];
-    c[2] = body;
+    ExprNode* body = node->children[0];
+    ExprNode* equation = node->children[1];
+    ExprNode* end = node->children[2];
+    if (equation->kind != KindEqual || equation->arity != 2) return;
+    SetChild(node, 0, equation);
+    SetChild(node, 1, end);
+    SetChild(node, 2, body);
     node->kind = KindBoundedSum;
   });
 }

@@ -113,7 +113,7 @@ Question Ask(uint32_t parentKind, uint32_t childKind, int32_t childIndex, const 
 }
 
 bool SubtreeHasNamedFunction(ExprNode* node) {
-  SubtreeCursor cursor(node);
+  TreeCursor cursor(node, WalkOrder::kPreOrder);
   for (ExprNode* n = node; n; n = cursor.Next())
     if (IsNamedFunctionKind(n->kind)) return true;
   return false;
@@ -144,7 +144,7 @@ bool AddAutomaticParentheses(ExprNode* root) {
   bool complete = true;
   // A node's children are decided before the walk enters them, so a new wrapper is visited
   // only as a parent, where rule 1 leaves its one child alone.
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* node = root; node; node = cursor.Next()) {
     if (node->kind == KindString) continue;
     for (int i = 0; i < node->arity; ++i) {

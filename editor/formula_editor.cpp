@@ -102,11 +102,8 @@ ExprNode* FlattenChildInto(ExprNode* node, int32_t i) {
   if (k == 0) {
     if (!RemoveChildSlot(node, i)) return node;
   } else {
-    for (int32_t j = n - 1; j > i; --j) node->children[j + k - 1] = node->children[j];
-    for (int32_t j = 0; j < k; ++j) {
-      node->children[i + j] = child->children[j];
-      child->children[j]->parent = node;
-    }
+    for (int32_t j = n - 1; j > i; --j) SetChild(node, j + k - 1, node->children[j]);
+    for (int32_t j = 0; j < k; ++j) SetChild(node, i + j, child->children[j]);
   }
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (e && e->caretNode == child) {

@@ -7,7 +7,6 @@
 #include "editor/automatic_parentheses.h"
 #include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
-#include "editor/post_order_cursor.h"
 #include "editor/script_levels.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
@@ -30,7 +29,7 @@ void SetUpNodeFont(const ExprNode* node) {
 }
 
 bool GiveBoxesAndClearFlags(ExprNode* root) {
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* n = root; n; n = cursor.Next()) {
     if (!EnsureNodeBox(n)) return false;
     n->box->tooWideFlag = 0;
@@ -39,7 +38,7 @@ bool GiveBoxesAndClearFlags(ExprNode* root) {
 }
 
 void MeasurePass(FormulaEditor& e) {
-  PostOrderCursor cursor(e.root);
+  TreeCursor cursor(e.root, WalkOrder::kPostOrder);
   for (ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
     SetUpNodeFont(n);
     LayoutHandlerForKind(n->kind)(n, kLayoutMeasure);
@@ -57,7 +56,7 @@ void PlaceBoxes(ExprNode* root) {
   r.relativeVertical = SaturateFixed(int64_t{r.descent} + r.ascent);
   r.absoluteHorizontal = r.relativeHorizontal;
   r.absoluteVertical = r.relativeVertical;
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Next(); n; n = cursor.Next()) {
     const TypesetBox& p = *n->parent->box;
     TypesetBox& b = *n->box;
@@ -82,7 +81,7 @@ bool CaretRect(FixedRect* r) {
 }  // namespace
 
 void SplitNumberTexts(FormulaEditor* editor, ExprNode* root) {
-  PostOrderCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
   for (ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
     if (n->kind != KindNum || !n->value.number) continue;
     if (DigitsCleared(*n->value.number)) {
@@ -124,7 +123,7 @@ void LayoutFormula() {
 }
 
 void DrawFormula(ExprNode* root) {
-  PostOrderCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
   for (ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
     if (!n->box) continue;
     SetUpNodeFont(n);
@@ -138,7 +137,7 @@ void InvalidateFormulaLayout() {
   e->layoutValid = 0;
   e->displayValid = 0;
   if (!e->root) return;
-  SubtreeCursor cursor(e->root);
+  TreeCursor cursor(e->root, WalkOrder::kPreOrder);
   for (ExprNode* n = e->root; n; n = cursor.Next()) EnsureNodeBox(n);
   if (TypesetBox* box = e->root->box) box->descent = box->ascent = box->width = 0;
 }
@@ -146,7 +145,7 @@ void InvalidateFormulaLayout() {
 void ValidateFormulaBoxes() {
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e || !e->layoutValid || !e->root) return;
-  SubtreeCursor cursor(e->root);
+  TreeCursor cursor(e->root, WalkOrder::kPreOrder);
   for (ExprNode* n = e->root; n; n = cursor.Next()) {
     if (!n->box) {
       e->layoutValid = 0;

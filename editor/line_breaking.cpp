@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "editor/post_order_cursor.h"
 #include "editor/typeset_state.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/expr_node.h"
@@ -26,7 +25,7 @@ Fixed LineEnd(const FormulaEditor& e, int32_t i) {
 // its flag when it may not be broken inside or its parent lost (or never had) the flag. A
 // flagged node's ancestors are all flagged, so one pre-order pass clears whole subtrees.
 void PruneTooWideFlags(ExprNode* root) {
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* n = root; n; n = cursor.Next()) {
     if (!CanBreakInside(n) || (n != root && !n->parent->box->tooWideFlag)) n->box->tooWideFlag = 0;
   }
@@ -36,7 +35,7 @@ void PruneTooWideFlags(ExprNode* root) {
 // side of an equation is never a break point.
 int32_t CollectCandidates(ExprNode* root, Fixed* out) {
   int32_t count = 0;
-  PostOrderCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
   for (ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
     const ExprNode* parent = n->parent;
     if (!parent || !parent->box->tooWideFlag) continue;

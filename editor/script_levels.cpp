@@ -27,7 +27,7 @@ bool ScriptsItsOperands(uint32_t kind) {
 
 void SetScriptLevels(ExprNode* root) {
   root->box->scriptLevel = kRootScriptLevel;
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* node = root; node; node = cursor.Next()) {
     if (node->kind == KindString) continue;
     uint8_t level = node->box->scriptLevel;

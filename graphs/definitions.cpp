@@ -1,5 +1,5 @@
 // Definitions, sliders and complex points over expression trees and the document's rows. Every
-// walk is iterative (SubtreeCursor); rows are read only; the definition list is built from copies
+// walk is iterative (TreeCursor); rows are read only; the definition list is built from copies
 // and freed whole when a copy fails.
 #include "graphs/definitions.h"
 
@@ -242,7 +242,7 @@ bool IsNameDefinedInDocument(const ExprNode* node, const DocumentServices* docum
 
 bool TreeUsesComplexPointName(const ExprNode* tree, const DocumentServices* document) {
   if (tree == nullptr || document == nullptr) return false;
-  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (IsNameDefinedInDocument(n, document)) return true;
   }
@@ -262,7 +262,7 @@ bool DocumentDefinesParameter(int32_t symbol, const DocumentServices* document) 
 
 void MakeSymbolDummy(ExprNode* tree, int32_t symbol) {
   if (tree == nullptr) return;
-  SubtreeCursor cursor(tree);
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindChar && n->value.symbol == symbol) n->kind = KindDummy;
   }
@@ -276,7 +276,7 @@ void MarkFunctionParameters(ExprNode* equation) {
   }
   ExprNode* body = equation->children[1];
   for (int k = 1; k < function->arity; ++k) {
-    SubtreeCursor cursor(function->children[k]);
+    TreeCursor cursor(function->children[k], WalkOrder::kPreOrder);
     for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
       if (n->kind != KindChar && n->kind != KindDummy) continue;
       const int32_t symbol = n->value.symbol;
@@ -307,8 +307,7 @@ ExprNode* CollectDefinitionEquations(const DocumentServices* document) {
       failed = true;
       return;
     }
-    copy->parent = list;
-    list->children[filled++] = copy;
+    SetChild(list, filled++, copy);
   });
   if (failed) {
     FreeExpression(list);

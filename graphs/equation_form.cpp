@@ -78,7 +78,7 @@ bool IsMatrix(const ExprNode* node) { return node != nullptr && node->kind == Ki
 // x', y' or z' somewhere in the tree. A tree without one is unchanged by the primed retry except
 // for x, y, z becoming primed, which every form refuses, so the retry can be skipped.
 bool ContainsPrimedCoordinate(const ExprNode* tree) {
-  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindChar && n->value.symbol >= kVarX + kPrimeOffset && n->value.symbol <= kVarZ + kPrimeOffset) {
       return true;
@@ -300,7 +300,7 @@ int32_t ClassifyEquationList(ExprNode* equation, bool flag3D, bool flag4D, const
     node = equation->children[0];
   }
   if (node->kind == KindPrompt) return 22;
-  SubtreeCursor cursor(const_cast<ExprNode*>(node));
+  TreeCursor cursor(const_cast<ExprNode*>(node), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindPrompt) return 15;
   }

@@ -55,7 +55,7 @@ constexpr ExplicitSurface kParametricSurfaces[] = {
 
 bool UsesOnly(const ExprNode* node, int32_t a, int32_t b, int32_t c, int32_t d) {
   if (node == nullptr) return false;
-  SubtreeCursor cursor(const_cast<ExprNode*>(node));
+  TreeCursor cursor(const_cast<ExprNode*>(node), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindChar) {
       const int32_t id = n->value.symbol;
@@ -70,7 +70,7 @@ bool UsesOnlyPlaneVariables(const ExprNode* node) { return UsesOnly(node, kVarX,
 
 bool AllNodesPassKindClass(const ExprNode* node, uint32_t extra) {
   if (node == nullptr) return false;
-  SubtreeCursor cursor(const_cast<ExprNode*>(node));
+  TreeCursor cursor(const_cast<ExprNode*>(node), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind != KindMatrix && !ClassifyNodeKind(n, kOrdinaryNodes | extra, nullptr)) return false;
   }

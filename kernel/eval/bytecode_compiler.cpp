@@ -1,4 +1,4 @@
-// Compiles expression trees into stack-machine codes (post-order walk, no recursion).
+// Compiles expression trees into stack-machine codes (one enter-and-leave walk, no recursion).
 // Invariants: the batch record is the only process-wide state and is replaced wholesale for a
 // nested (binding) or batch-less compile; an active sum index is visible only inside that sum's
 // term and shadows every other meaning of its name there (including i and e); derived
@@ -15,6 +15,7 @@
 #include "kernel/trees/expr_node.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/text/number_text.h"
 #include "kernel/trees/node_builders.h"
 
 namespace {
@@ -54,13 +55,14 @@ struct CompileWalk {
   bool prologue[4];
   SumScope scopes[kMaxSumNesting];
   int scopeCount;
+  const uint8_t* bindable;  // by pre-order position: the node may be bound (MarkBindableSubtrees)
 };
 
 inline uint32_t Kind(const ExprNode* n) { return n->kind; }
 inline int Arity(const ExprNode* n) { return n->kind == KindNum || n->kind == KindString ? 0 : n->arity; }
 inline ExprNode* Child(const ExprNode* n, int i) { return n->children[i]; }
 inline int32_t SymbolOf(const ExprNode* n) { return n->value.symbol; }
-inline double NumberOf(const ExprNode* n) { return n->value.number != nullptr ? n->value.number->value : std::numeric_limits<double>::quiet_NaN(); }
+inline double NumberOf(const ExprNode* n) { return n->value.number != nullptr ? n->value.number->value : kUndefinedReal; }
 
 // The parent inside the tree being compiled: none above the root, so that a binding's sub-tree
 // compiles as if it stood alone.
@@ -80,23 +82,6 @@ const SumScope* ActiveIndexScope(const CompileWalk& w, const ExprNode* node) {
     if (w.scopes[s].active && ExpressionsEqual(node, w.scopes[s].index)) return &w.scopes[s];
   }
   return nullptr;
-}
-
-// True when some node of the sub-tree is an active sum index.
-bool MentionsActiveIndex(const CompileWalk& w, const ExprNode* node) {
-  if (w.scopeCount == 0) return false;
-  const ExprNode* stack[256];
-  int depth = 0;
-  stack[depth++] = node;
-  while (depth > 0) {
-    const ExprNode* n = stack[--depth];
-    if (ActiveIndexScope(w, n) != nullptr) return true;
-    for (int i = 0; i < Arity(n); ++i) {
-      if (depth == 256) return true;  // too deep to tell: never bind it
-      stack[depth++] = Child(n, i);
-    }
-  }
-  return false;
 }
 
 // The constant e: the char e unless a sum index of that name shadows it.
@@ -142,17 +127,82 @@ bool IsBindableNode(const CompileWalk& w, const ExprNode* n) {
   return true;
 }
 
+// The term (operand 2) of a loop sum inside the tree being compiled.
+bool IsLoopTerm(const CompileWalk& w, const ExprNode* n) {
+  const ExprNode* p = ParentIn(w, n);
+  return p != nullptr && IsLoopSum(p) && Child(p, 2) == n;
+}
+
+// The index variable of a loop sum: operand 0 of its index equation.
+bool IsLoopIndex(const CompileWalk& w, const ExprNode* n) {
+  const ExprNode* equation = ParentIn(w, n);
+  if (equation == nullptr || Kind(equation) != KindEqual || Child(equation, 0) != n) return false;
+  const ExprNode* sum = ParentIn(w, equation);
+  return sum != nullptr && IsLoopSum(sum) && Child(sum, 0) == equation;
+}
+
+// Which nodes may be bound, decided for the whole tree in one walk: a node qualifies when every
+// node under it passes the classifier with it as root (AllowedUnderScan) and none of them is the
+// index of a loop sum whose term holds it (that index varies inside). One byte a node in pre-order
+// into `marks`, which `open` (one record a level) helps to fill. Nodes under more nested loop sums
+// than the compiler runs never qualify; the walk will find the tree unsound anyway.
+void MarkBindableSubtrees(CompileWalk& w, uint8_t* marks, int32_t (*open)[2]) {
+  struct Term {
+    const ExprNode* index;
+    int depth;  // of its sum
+  } terms[kMaxSumNesting];
+  int termCount = 0;
+  int termsLost = 0;
+  int32_t position = 0;
+  AllowedUnderScan scan(w.root);
+  TreeCursor cursor(w.root, WalkOrder::kEnterAndLeave);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    const int depth = cursor.Depth();
+    if (cursor.Entering()) {
+      if (IsLoopTerm(w, n)) {
+        if (termsLost > 0 || termCount == kMaxSumNesting) {
+          ++termsLost;
+        } else {
+          terms[termCount++] = Term{Child(Child(n->parent, 0), 0), depth - 1};
+        }
+      }
+      // open[d]: the pre-order position of the path's node at depth d, and the least limit of
+      // its subtree so far (it qualifies when that limit stays above d).
+      int32_t limit = scan.Enter(n, depth);
+      if (termsLost > 0) limit = 0;
+      for (int t = 0; t < termCount; ++t) {
+        if (ExpressionsEqual(n, terms[t].index)) {  // the outermost matching sum decides
+          if (terms[t].depth + 1 < limit) limit = terms[t].depth + 1;
+          break;
+        }
+      }
+      open[depth][0] = position++;
+      open[depth][1] = limit;
+      continue;
+    }
+    const int32_t limit = open[depth][1];
+    marks[open[depth][0]] = limit > depth ? 1 : 0;
+    if (depth > 0 && limit < open[depth - 1][1]) open[depth - 1][1] = limit;
+    scan.Leave(n);
+    if (IsLoopTerm(w, n)) {
+      if (termsLost > 0) {
+        --termsLost;
+      } else {
+        --termCount;
+      }
+    }
+  }
+}
+
 // True when the node becomes one OpPushBinding: a constant, bindable sub-tree that is not a lone
 // parameter or constant symbol and does not mention an active sum index.
-bool WillBind(const CompileWalk& w, const ExprNode* n) {
-  if (w.table == nullptr) return false;
+bool WillBind(const CompileWalk& w, const ExprNode* n, int32_t position) {
+  if (w.bindable == nullptr || w.bindable[position] == 0) return false;
   if (Kind(n) == KindChar) {
     const int32_t id = SymbolOf(n);
     if ((ParameterLetter() != 0 && id == ParameterLetter()) || IsConstantSymbol(id)) return false;
   }
-  if (!IsBindableNode(w, n)) return false;
-  if (!AllNodesAllowedUnder(n)) return false;
-  return !MentionsActiveIndex(w, n);
+  return IsBindableNode(w, n);
 }
 
 // The first slot of a sum's index (FindLoopIndexSlot): the scope opened for that very sum.
@@ -253,7 +303,7 @@ void EmitChar(CompileWalk& w, const ExprNode* n) {
     case SymTheta: EmitTheta(w); return;
     case SymPhi: EmitPhi(w); return;
     case SymPi: EmitC(w, kPi); return;
-    case SymInf: EmitC(w, std::numeric_limits<double>::infinity()); return;
+    case SymInf: EmitC(w, kPositiveInfinity); return;
     case SymDegree: EmitC(w, kPi / 180); return;
     case 'i': Emit(w, OpPushI); return;
     case 'e': {
@@ -401,75 +451,110 @@ void EmitNodeInstructions(CompileWalk& w, const ExprNode* n) {
   }
 }
 
-// The walk's descent from a node through first children (NextNodeToCompile). Returns the next
-// node whose instructions are due; `done` is set when that node's whole sub-tree was emitted.
-ExprNode* NextNodeToCompile(CompileWalk& w, ExprNode* node, bool* done) {
-  *done = false;
-  const ExprNode* parent = ParentIn(w, node);
-  if (parent != nullptr && IsLoopSum(parent) && Child(parent, 2) == node) {
+// An sn node of two plain numbers: one constant, the exact value the number pass split it from.
+bool IsScientificNumber(const ExprNode* n) {
+  return Kind(n) == KindSn && n->arity == 2 && Kind(Child(n, 0)) == KindNum && Kind(Child(n, 1)) == KindNum;
+}
+
+// Work on the way down, before the node's children (NextNodeToCompile). True when the node's
+// whole subtree is already emitted (bound, a sum index, a folded number, or the walk gave up):
+// its children are then walked over without emitting anything.
+bool EnterNode(CompileWalk& w, const ExprNode* n, int32_t position) {
+  const ExprNode* parent = ParentIn(w, n);
+  if (IsLoopTerm(w, n)) {
     const int32_t slot = FindLoopIndexSlot(w, parent);
     EmitK(w, OpStorePop, slot + 1);
     EmitK(w, OpLoopTest, slot);
     w.scopes[w.scopeCount - 1].active = true;
   }
-  for (;;) {
-    parent = ParentIn(w, node);
-    if (IsLoopSum(node) && !WillBind(w, node)) {
-      EmitC(w, 0.0);  // the sum's accumulator
-    } else if (Kind(node) == KindEqual && parent != nullptr && IsLoopSum(parent) && Child(parent, 0) == node) {
-      if (w.scopeCount == kMaxSumNesting) {
-        w.unsound = true;
-        *done = true;
-        return node;
-      }
-      const int32_t slot = kFixedSlotCount + gBatch.loopRecords;
-      gBatch.loopRecords += 2;
-      w.scopes[w.scopeCount++] = SumScope{parent, Child(node, 0), slot, false};
-      node = Child(node, 1);  // the start value; the index itself emits nothing
-      continue;
+  const bool bind = WillBind(w, n, position);
+  if (IsLoopSum(n) && !bind) {
+    EmitC(w, 0.0);  // the sum's accumulator
+  } else if (Kind(n) == KindEqual && parent != nullptr && IsLoopSum(parent) && Child(parent, 0) == n) {
+    if (w.scopeCount == kMaxSumNesting) {
+      w.unsound = true;
+      return true;
     }
-    if (const SumScope* scope = ActiveIndexScope(w, node)) {
-      EmitK(w, OpLoadSlot, scope->slot);
-      *done = true;
-      return node;
-    }
-    if (WillBind(w, node)) {
-      const int32_t index = AddBinding(w.table, node);
-      if (index < 0) {
-        w.code->failed = 1;
-      } else {
-        EmitK(w, OpPushBinding, index);
-      }
-      *done = true;
-      return node;
-    }
-    if (Arity(node) == 0) return node;
-    node = Child(node, 0);
+    const int32_t slot = kFixedSlotCount + gBatch.loopRecords;
+    gBatch.loopRecords += 2;
+    w.scopes[w.scopeCount++] = SumScope{parent, Child(n, 0), slot, false};
+    return false;  // the start value follows; the index itself emits nothing (IsLoopIndex)
   }
+  if (const SumScope* scope = ActiveIndexScope(w, n)) {
+    EmitK(w, OpLoadSlot, scope->slot);
+    return true;
+  }
+  if (bind) {
+    const int32_t index = AddBinding(w.table, const_cast<ExprNode*>(n));
+    if (index < 0) {
+      w.code->failed = 1;
+    } else {
+      EmitK(w, OpPushBinding, index);
+    }
+    return true;
+  }
+  if (IsScientificNumber(n)) {
+    EmitC(w, ScientificValue(NumberOf(Child(n, 0)), NumberOf(Child(n, 1))));
+    return true;
+  }
+  return false;
 }
 
+// Work on the way up, after the node's children.
+void LeaveNode(CompileWalk& w, const ExprNode* n, bool emitted) {
+  if (!emitted) EmitNodeInstructions(w, n);
+  // A plain clause of a branch is a value whose condition is true.
+  const ExprNode* parent = ParentIn(w, n);
+  if (parent != nullptr && Kind(parent) == KindBranch && Kind(n) != KindIf) EmitC(w, 1.0);
+}
+
+// The bindable marks first (only when there is a table to bind into), then one walk that emits
+// on the way down and up. Linear in the tree's size whatever its shape.
 void WalkTree(CompileWalk& w) {
-  bool done = false;
-  ExprNode* node = NextNodeToCompile(w, w.root, &done);
-  for (;;) {
-    if (w.code->failed || w.unsound) return;
-    if (!done) EmitNodeInstructions(w, node);
-    ExprNode* parent = ParentIn(w, node);
-    // A plain clause of a branch is a value whose condition is true.
-    if (parent != nullptr && Kind(parent) == KindBranch && Kind(node) != KindIf) EmitC(w, 1.0);
-    if (parent == nullptr) return;
-    const int index = IndexInParent(node);
-    if (index < 0) {
-      w.unsound = true;
+  void* marksBlock = nullptr;
+  if (w.table != nullptr) {
+    int32_t count = 0;
+    int maxDepth = 0;
+    for (TreeCursor c(w.root, WalkOrder::kPreOrder); c.Current() != nullptr; c.Next()) {
+      ++count;
+      if (c.Depth() > maxDepth) maxDepth = c.Depth();
+    }
+    const size_t openBytes = sizeof(int32_t[2]) * (static_cast<size_t>(maxDepth) + 1);
+    marksBlock = AllocMemory(openBytes + static_cast<size_t>(count));
+    if (marksBlock == nullptr) {
+      w.code->failed = 1;
       return;
     }
-    if (index == parent->arity - 1) {
-      node = parent;
-      done = false;
-    } else {
-      node = NextNodeToCompile(w, Child(parent, index + 1), &done);
-    }
+    auto* marks = static_cast<uint8_t*>(marksBlock) + openBytes;
+    MarkBindableSubtrees(w, marks, static_cast<int32_t(*)[2]>(marksBlock));
+    w.bindable = marks;
   }
+  int32_t position = 0;           // pre-order position of the next node entered
+  const ExprNode* quiet = nullptr;  // a finished subtree being walked over
+  bool quietLeaves = false;         // its root still gets its leaving work (a sum index gets none)
+  TreeCursor cursor(w.root, WalkOrder::kEnterAndLeave);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (w.code->failed || w.unsound) break;
+    if (cursor.Entering()) {
+      const int32_t at = position++;
+      if (quiet != nullptr) continue;
+      if (IsLoopIndex(w, n)) {
+        quiet = n;
+        quietLeaves = false;
+      } else if (EnterNode(w, n, at)) {
+        quiet = n;
+        quietLeaves = true;
+      }
+      continue;
+    }
+    const bool finished = quiet == n;
+    if (quiet != nullptr && !finished) continue;
+    quiet = nullptr;
+    if (finished && !quietLeaves) continue;
+    LeaveNode(w, n, finished);
+  }
+  w.bindable = nullptr;
+  FreeMemory(marksBlock);
 }
 
 }  // namespace
@@ -543,23 +628,13 @@ int32_t AssignSharedSlots() {
 bool CompileBatchIsOpen() { return gBatch.open; }
 
 bool HasNestedSameIndexSum(const ExprNode* tree) {
-  if (tree == nullptr) return false;
-  // Pre-order over the tree; for each loop sum, look for an enclosing loop sum of the same index
-  // below `tree`.
-  const ExprNode* stack[512];
-  int depth = 0;
-  stack[depth++] = tree;
-  while (depth > 0) {
-    const ExprNode* n = stack[--depth];
-    if (IsLoopSum(n) && n != tree) {
-      const ExprNode* index = Child(Child(n, 0), 0);
-      for (const ExprNode* a = n->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
-        if (IsLoopSum(a) && ExpressionsEqual(Child(Child(a, 0), 0), index)) return true;
-      }
-    }
-    for (int i = 0; i < Arity(n); ++i) {
-      if (depth == 512) return false;
-      stack[depth++] = Child(n, i);
+  // For each loop sum, an enclosing loop sum of the same index up to `tree`.
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (!IsLoopSum(n) || n == tree) continue;
+    const ExprNode* index = Child(Child(n, 0), 0);
+    for (const ExprNode* a = n->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
+      if (IsLoopSum(a) && ExpressionsEqual(Child(Child(a, 0), 0), index)) return true;
     }
   }
   return false;
@@ -643,8 +718,8 @@ bool UsesComplexNumbersOutsideSumIndexes(ExprNode* tree) {
   constexpr int kMaxShadowed = 64;
   ExprNode* shadowed[kMaxShadowed];
   int count = 0;
-  ExprNode* end = LastLeaf(tree);
-  for (ExprNode* n = tree; n != nullptr; n = n == end ? nullptr : NextPreOrder(n)) {
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (ExprNode* n = tree; n != nullptr; n = cursor.Next()) {
     if (Kind(n) != KindChar || n->value.symbol != 'i' || !IsShadowedBySumIndex(n, tree)) continue;
     if (count == kMaxShadowed) return UsesComplexNumbers(tree);  // too many to track: the plain answer
     shadowed[count++] = n;

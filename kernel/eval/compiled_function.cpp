@@ -516,8 +516,8 @@ bool FunctionDependsOnSymbol(const CompiledFunction* function, int32_t id) {
 
 bool HasOnlySmoothOperators(const CompiledFunction* function) {
   if (function == nullptr || function->tree == nullptr) return true;
-  ExprNode* root = function->tree;
-  for (ExprNode* n = FirstLeaf(root); n != nullptr; n = n == root ? nullptr : NextPostOrder(n)) {
+  TreeCursor cursor(function->tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind == KindFact || n->kind == KindBesselj || IsNonSmoothKind(n->kind)) return false;
   }
   return true;

@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kernel/text/number_settings.h"
-#include "kernel/trees/expr_node.h"
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/text/formula_reader.h"
-#include "kernel/trees/node_kinds.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/text/number_text.h"
 #include "kernel/text/output_buffer.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_kinds.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void EmitSymbolWord(int symbol) {
   // reader's number pass would redo reads back changed.
   const bool infinityText = length == 8 && std::memcmp(text, "Infinity", 8) == 0;
   const bool nanText = length == 3 && std::memcmp(text, "NaN", 3) == 0;
-  if ((infinityText && record->value != INFINITY) || nanText) {
+  if ((infinityText && record->value != kPositiveInfinity) || nanText) {
     textLength = FormatDoubleShort(record->value, text, sizeof text);
     writer.exact = false;
   } else if (!NumberTextIsSettled(record)) {

@@ -8,12 +8,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
-#include "kernel/text/number_settings.h"
-#include "kernel/trees/expr_node.h"
 #include "kernel/memory/memory_budget.h"
-#include "kernel/trees/node_kinds.h"
+#include "kernel/numeric/numeric_constants.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/text/number_text.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_kinds.h"
 
 namespace {
 
@@ -89,7 +91,7 @@ bool IsNumberWord(const char* word, int length) {
 // A number value at the cursor ("%lg"); NaN sets the flag. The comma after it is required,
 // and whatever stands between the value and that comma is skipped.
 double ReadNumberValue() {
-  if (gReader.error) return NAN;
+  if (gReader.error) return kUndefinedReal;
   char text[kMaxValueText + 1];
   size_t n = 0;
   const char* p = gReader.cursor;
@@ -101,7 +103,7 @@ double ReadNumberValue() {
   double value = ParseDouble(text);
   if (std::isnan(value)) {
     Fail();
-    return NAN;
+    return kUndefinedReal;
   }
   SkipPast(',');
   return value;
@@ -174,8 +176,8 @@ void FillNumberRecord(NumberRecord* record, double value, const char* text, size
   std::memset(record->text, 0, sizeof record->text);
   std::memcpy(record->text, text, length);
   if (char* period = static_cast<char*>(std::memchr(record->text, '.', length))) *period = GetDecimalSeparator();
-  if (length == 8 && std::memcmp(record->text, "Infinity", 8) == 0) value = INFINITY;
-  if (length == 3 && std::memcmp(record->text, "NaN", 3) == 0) value = NAN;
+  if (length == 8 && std::memcmp(record->text, "Infinity", 8) == 0) value = kPositiveInfinity;
+  if (length == 3 && std::memcmp(record->text, "NaN", 3) == 0) value = kUndefinedReal;
   record->value = value;
 }
 
@@ -233,7 +235,7 @@ void ReadOperands(ExprNode* node) {
     DropOperandsFrom(base);
     return;
   }
-  for (int i = 0; i < count; ++i) node->children[i] = gReader.scratch[base + i];
+  for (int i = 0; i < count; ++i) SetChild(node, i, gReader.scratch[base + i]);
   gReader.scratchCount = base;
 }
 
@@ -397,22 +399,46 @@ double FullMantissa(double value, int exponent) {
   return ParseDouble(text);
 }
 
+// What the number pass makes of a value: its display text (*exponent 0), or the mantissa's
+// text with a mantissa whose ScientificValue with *exponent is the value itself. That mantissa
+// is the full one or a neighbour; when none of them gives the value back (about one double in
+// eight with a large or small exponent) the number is not split and keeps its whole display text.
+struct SettledNumber {
+  char text[40];
+  int exponent;
+  double mantissa;
+};
+
+SettledNumber SettleNumber(double value) {
+  SettledNumber settled{};
+  FormatDoubleForEditing(value, settled.text, sizeof settled.text, &settled.exponent);
+  if (settled.exponent == 0) return settled;
+  const double full = FullMantissa(value, settled.exponent);
+  for (double candidate : {full, std::nextafter(full, kPositiveInfinity), std::nextafter(full, -kPositiveInfinity)}) {
+    if (ScientificValue(candidate, settled.exponent) == value) {
+      settled.mantissa = candidate;
+      return settled;
+    }
+  }
+  FormatDoubleShort(value, settled.text, sizeof settled.text);
+  settled.exponent = 0;
+  return settled;
+}
+
 }  // namespace
 
 bool SplitNumberIntoScientific(ExprNode* node) {
   NumberRecord* record = node->value.number;
   if (NumberTextMatchesValue(record)) return true;
-  char text[40];
-  int exponent = 0;
-  FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
-  if (exponent == 0) {
-    SetNumberText(node, text, std::strlen(text));
+  const SettledNumber settled = SettleNumber(record->value);
+  if (settled.exponent == 0) {
+    SetNumberText(node, settled.text, std::strlen(settled.text));
     return true;
   }
   char power[16];
-  FormatDoubleDigits(power, sizeof power, exponent, 8);
-  ExprNode* mantissa = NewTextNumber(FullMantissa(record->value, exponent), text);
-  ExprNode* tens = NewTextNumber(exponent, power);
+  FormatDoubleDigits(power, sizeof power, settled.exponent, 8);
+  ExprNode* mantissa = NewTextNumber(settled.mantissa, settled.text);
+  ExprNode* tens = NewTextNumber(settled.exponent, power);
   ExprNode* sn = mantissa && tens ? NewBinaryNode(KindSn, mantissa, tens) : nullptr;
   if (!sn) {
     FreeExpression(mantissa);
@@ -451,16 +477,30 @@ ExprNode* ParseFormulaText() {
 }
 
 ExprNode* ParseFormulaHandle(Handle handle) {
-  const size_t size = GetHandleSize(handle);
-  if (!handle || HandleIsPurged(handle) || !SetHandleSize(handle, size + 1)) {
+  if (!handle || HandleIsPurged(handle)) {
     SetFormulaReaderText(nullptr);
     return nullptr;
   }
-  char* bytes = static_cast<char*>(handle->data);
-  bytes[size] = '\0';
+  // Locked while it is read; HUnlock undoes exactly this lock, so the caller's state stays.
   HLock(handle);
-  SetFormulaReaderText(bytes);
-  return ParseFormulaText();
+  const size_t size = GetHandleSize(handle);
+  const char* bytes = static_cast<const char*>(handle->data);
+  ExprNode* root = nullptr;
+  if (size > 0 && std::memchr(bytes, '\0', size) != nullptr) {
+    SetFormulaReaderText(bytes);
+    root = ParseFormulaText();
+  } else if (auto* text = static_cast<char*>(AllocMemory(size + 1))) {
+    // No terminator of its own: the text is read from a terminated copy, the handle untouched.
+    if (size > 0) std::memcpy(text, bytes, size);
+    text[size] = '\0';
+    SetFormulaReaderText(text);
+    root = ParseFormulaText();
+    FreeMemory(text);
+  } else {
+    SetFormulaReaderText(nullptr);
+  }
+  HUnlock(handle);
+  return root;
 }
 
 bool NumberTextMatchesValue(const NumberRecord* record) {
@@ -470,17 +510,15 @@ bool NumberTextMatchesValue(const NumberRecord* record) {
 
 bool NumberTextIsSettled(const NumberRecord* record) {
   if (NumberTextMatchesValue(record)) return true;
-  char text[40];
-  int exponent = 0;
-  FormatDoubleForEditing(record->value, text, sizeof text, &exponent);
-  return exponent == 0 && std::strncmp(text, record->text, sizeof record->text) == 0;
+  const SettledNumber settled = SettleNumber(record->value);
+  return settled.exponent == 0 && std::strncmp(settled.text, record->text, sizeof record->text) == 0;
 }
 
 bool SplitNumbersIntoScientific(ExprNode* root) {
   bool complete = true;
-  // The cursor allows the current node to be rebuilt in place (num into sn) and then walks
-  // into its new children, whose texts already match.
-  SubtreeCursor cursor(root);
+  // The current node is rebuilt in place (num into sn); the walk then goes on into its new
+  // children, whose texts are already settled.
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* node = root; node; node = cursor.Next()) {
     if (node->kind == KindNum && !SplitNumberIntoScientific(node)) complete = false;
   }

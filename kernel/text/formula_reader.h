@@ -29,15 +29,17 @@ int FormulaReaderError();
 // root, or null with the error flag set; nothing of a failed parse stays allocated.
 ExprNode* ParseFormulaText();
 
-// Grows the handle by one byte, stores a NUL there, locks the handle and parses its bytes.
-// The handle stays locked and one byte longer. Null (and the error flag set) when the handle
-// is null or purged or cannot grow.
+// Parses the handle's bytes up to their first NUL, or all of them when there is none (read from
+// a terminated copy then). The handle keeps its size and comes back locked exactly as it was
+// found. Null (and the error flag set) when the handle is null or purged or the copy cannot be had.
 ExprNode* ParseFormulaHandle(Handle handle);
 
 // The typesetter's number pass, run on every tree the reader makes: each num node whose
 // value does not read back from its display text gets the display text of its value; a value
-// that needs an exponent becomes an sn node (mantissa with the value's full precision, power
-// of ten). Returns false when an sn node could not be made (that number stays as it was).
+// that needs an exponent becomes an sn node of a mantissa and a power of ten whose
+// ScientificValue is the value itself, bit for bit (a value no mantissa gives back exactly keeps
+// its num node and its whole display text). Returns false when an sn node could not be made
+// (that number stays as it was).
 bool SplitNumbersIntoScientific(ExprNode* root);
 // The same for one num node (the layout's number pass walks the tree itself). The node keeps
 // its identity; false when the sn node could not be made (the number stays as it was).

@@ -6,11 +6,12 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <locale.h>
 #include <string>
 
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/text/number_settings.h"
 #include "kernel/text/string_helpers.h"
 
@@ -41,17 +42,23 @@ int ClampDigits(int digits) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Significant digits after the first that print every double exactly (the longest exact decimal
+// expansion of a double has 767 significant digits).
+constexpr int kExactDigits = 766;
+// Past this the scaled value is 0 or infinite whatever the mantissa's digits.
+constexpr double kLargestExponent = 100000;
+
 }  // namespace
 
 double ParseDouble(const char* text) {
-  if (!text) return std::numeric_limits<double>::quiet_NaN();
+  if (!text) return kUndefinedReal;
   double value = 0.0;
   int count;
   {
     CNumericScope scope;
     count = std::sscanf(text, "%lg", &value);
   }
-  return count == 1 ? value : std::numeric_limits<double>::quiet_NaN();
+  return count == 1 ? value : kUndefinedReal;
 }
 
 size_t FormatDoubleDigits(char* buffer, size_t bufferSize, double value, int digits) {
@@ -70,9 +77,9 @@ size_t FormatDoubleDigits(char* buffer, size_t bufferSize, double value, int dig
 
 double ParseNumberLocalized(const char* text) {
   text = SkipWhitespace(text);
-  if (!text) return std::numeric_limits<double>::quiet_NaN();
-  if (std::strncmp(text, "Infinity", 8) == 0) return std::numeric_limits<double>::infinity();
-  if (std::strncmp(text, "NaN", 3) == 0) return std::numeric_limits<double>::quiet_NaN();
+  if (!text) return kUndefinedReal;
+  if (std::strncmp(text, "Infinity", 8) == 0) return kPositiveInfinity;
+  if (std::strncmp(text, "NaN", 3) == 0) return kUndefinedReal;
   const char separator = GetDecimalSeparator();
   const char* found = separator != '.' ? std::strchr(text, separator) : nullptr;
   if (!found || separator == '\0') return ParseDouble(text);
@@ -91,7 +98,9 @@ double ParseNumberLocalized(const char* text) {
 
 size_t FormatDoubleDigitsLocalized(char* buffer, size_t bufferSize, double value, int digits) {
   const size_t n = FormatDoubleDigits(buffer, bufferSize, value, digits);
-  if (char* period = std::strchr(buffer, '.')) *period = GetDecimalSeparator();
+  // Only the n bytes just written: a buffer of size 0 (or none) was never written at all.
+  if (n == 0) return 0;
+  if (auto* period = static_cast<char*>(std::memchr(buffer, '.', n))) *period = GetDecimalSeparator();
   return n;
 }
 
@@ -113,6 +122,24 @@ size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int
   *e = '\0';
   if (exponent && !std::isnan(power)) *exponent = static_cast<int>(power);
   return static_cast<size_t>(e - buffer);
+}
+
+double ScientificValue(double mantissa, double exponent) {
+  if (mantissa == 0 && std::isfinite(exponent)) return mantissa;
+  if (!std::isfinite(mantissa) || exponent != std::trunc(exponent) || std::fabs(exponent) > kLargestExponent) {
+    return mantissa * std::pow(10.0, exponent);
+  }
+  // The mantissa's exact digits with the exponent moved, read back once: one rounding in all.
+  char text[kExactDigits + 32];
+  {
+    CNumericScope scope;
+    std::snprintf(text, sizeof text, "%.*e", kExactDigits, mantissa);
+  }
+  char* e = std::strchr(text, 'e');
+  if (e == nullptr) return mantissa * std::pow(10.0, exponent);
+  const long own = std::strtol(e + 1, nullptr, 10);
+  std::snprintf(e + 1, sizeof text - static_cast<size_t>(e + 1 - text), "%ld", own + static_cast<long>(exponent));
+  return ParseDouble(text);
 }
 
 const char* SkipWhitespace(const char* text) {

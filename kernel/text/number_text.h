@@ -34,5 +34,11 @@ size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize);
 // and *exponent receives the exponent (0 when there is none).
 size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent);
 
+// mantissa x 10^exponent as the value of a number written in scientific notation. For a whole
+// exponent it is the double nearest the exact product (taken from the mantissa's exact decimal
+// expansion, so no power of ten is rounded or underflows on the way: 4.9406564584124654 x 10^-324
+// is the least subnormal); other exponents give mantissa * pow(10, exponent).
+double ScientificValue(double mantissa, double exponent);
+
 // First character that is not a blank, tab, line feed or carriage return; null stays null.
 const char* SkipWhitespace(const char* text);

@@ -1,19 +1,19 @@
 // Expression nodes and their pools. Every node-sized allocation comes from one of six block
 // pools (frees are deferred until ReleaseNodePools); child arrays of four or more slots and
-// string texts come from the counted heap. Walks keep a trail of sibling indexes for the first
-// WalkTrail::kDepth levels and fall back to a parent scan below, so they neither recurse nor
-// allocate and stay linear on wide nodes.
+// string texts come from the counted heap. Every edit here keeps the children's slot fields, so
+// the one walk (TreeCursor) finds a node's place in O(1) and stays linear on any shape without
+// recursing or allocating; a slot field that does not hold costs a scan, never a wrong step.
 #include "kernel/trees/expr_node.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
-#include "kernel/memory/memory_shortage.h"
-#include "kernel/memory/block_pool.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/memory/block_pool.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/memory/memory_shortage.h"
+#include "kernel/numeric/numeric_constants.h"
 
 namespace {
 
@@ -32,6 +32,7 @@ struct NodePoolsState {
 };
 
 NodePoolsState gPools;
+thread_local uint64_t gWalkWork = 0;  // see TreeWalkWork
 
 // ---- Allocation primitives: silent on failure; public operations report exhaustion once. ----
 
@@ -119,87 +120,45 @@ char* AllocText(const char* text, size_t length) {
 
 bool HasTextOrRecord(uint32_t kind) { return kind == KindString || kind == KindNum; }
 
-// ---- Walks -------------------------------------------------------------------------------------
+// ---- Walk primitives ---------------------------------------------------------------------------
 
-// How a pre-order step moved, so that a second tree can follow in step: climbed < 0 means the
-// walk went down to child 0; otherwise it went up `climbed` levels and then to sibling `slot`.
-struct Step {
-  int climbed;
-  int slot;
-};
-
-// Next node of a pre-order walk of the subtree under `root`, or null when it is done.
-template <typename Node>
-Node* PreOrderStep(Node* node, const ExprNode* root, WalkTrail& trail, Step& step) {
-  if (node->arity > 0) {
-    trail.Push(0);
-    step = {-1, 0};
-    return node->children[0];
+// Slot of `node` in `parent`: its slot field when that holds, else found by a scan; -1 when the
+// parent does not hold it.
+int SlotIn(const ExprNode* parent, const ExprNode* node) {
+  const int hint = node->slot;
+  if (hint < parent->arity && parent->children[hint] == node) return hint;
+  for (int i = 0; i < parent->arity; ++i) {
+    ++gWalkWork;
+    if (parent->children[i] == node) return i;
   }
-  int climbed = 0;
-  while (node != root) {
-    Node* parent = node->parent;
-    const int slot = trail.SlotOf(node);
-    if (slot + 1 < parent->arity) {
-      trail.SetSlot(slot + 1);
-      step = {climbed, slot + 1};
-      return parent->children[slot + 1];
-    }
-    trail.Pop();
-    node = parent;
-    ++climbed;
-  }
-  return nullptr;
-}
-
-// Where `partner` goes when the other tree took `step`.
-template <typename Node>
-Node* FollowStep(Node* partner, const Step& step) {
-  if (step.climbed < 0) return partner->children[0];
-  for (int k = 0; k < step.climbed; ++k) partner = partner->parent;
-  return partner->parent->children[step.slot];
+  return -1;
 }
 
 // First non-null slot at or after `from`, or -1.
 int NextFilledSlot(const ExprNode* node, int from) {
   for (int i = from; i < node->arity; ++i) {
     if (node->children[i] != nullptr) return i;
+    ++gWalkWork;
   }
   return -1;
+}
+
+// Sets the slot fields of the node's children in slots from..to-1 (to: the arity when negative)
+// after they moved within its array.
+void RenumberSlots(ExprNode* node, int from, int to = -1) {
+  if (to < 0) to = node->arity;
+  for (int i = from; i < to; ++i) {
+    if (node->children[i] != nullptr) node->children[i]->slot = static_cast<uint16_t>(i);
+  }
 }
 
 // Frees a subtree in post-order. Null slots are skipped, which lets the same walk release a
 // partial copy (unfilled slots are null) and a subtree from which one branch was cut out.
 void FreeSubtree(ExprNode* root) {
-  if (root == nullptr) return;
-  WalkTrail trail;
-  ExprNode* node = root;
-  for (int s; (s = NextFilledSlot(node, 0)) >= 0;) {
-    trail.Push(s);
-    node = node->children[s];
-  }
-  for (;;) {
-    if (node == root) {
-      FreeNode(node);
-      return;
-    }
-    ExprNode* parent = node->parent;
-    const int slot = trail.SlotOf(node);
-    ExprNode* next;
-    const int sibling = NextFilledSlot(parent, slot + 1);
-    if (sibling >= 0) {
-      trail.SetSlot(sibling);
-      next = parent->children[sibling];
-      for (int s; (s = NextFilledSlot(next, 0)) >= 0;) {
-        trail.Push(s);
-        next = next->children[s];
-      }
-    } else {
-      trail.Pop();
-      next = parent;
-    }
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
+  for (ExprNode* node = cursor.Current(); node != nullptr; node = cursor.Current()) {
+    cursor.Pass();
     FreeNode(node);
-    node = next;
   }
 }
 
@@ -233,35 +192,29 @@ bool CopyNodeContent(const ExprNode* src, ExprNode* dst) {
   return true;
 }
 
-// Deep copy without reporting: null when memory ran out (everything built is released).
+// Deep copy without reporting: null when memory ran out (everything built is released). Each
+// node is copied when the walk enters it and hung in its source's slot under its parent's copy.
 ExprNode* CopyOrNull(const ExprNode* source) {
-  ExprNode* copyRoot = AllocNodeShell();
-  if (copyRoot == nullptr) return nullptr;
-  const ExprNode* src = source;
-  ExprNode* dst = copyRoot;
-  WalkTrail trail;
-  for (;;) {
-    if (!CopyNodeContent(src, dst)) break;
-    Step step;
-    const ExprNode* next = PreOrderStep(src, source, trail, step);
-    if (next == nullptr) return copyRoot;
-    ExprNode* parent;
-    int slot;
-    if (step.climbed < 0) {
-      parent = dst;
-      slot = 0;
-    } else {
-      for (int k = 0; k < step.climbed; ++k) dst = dst->parent;
-      parent = dst->parent;
-      slot = step.slot;
+  ExprNode* copyRoot = nullptr;
+  ExprNode* current = nullptr;  // the copy of the node the walk last entered and has not left
+  TreeCursor cursor(const_cast<ExprNode*>(source), WalkOrder::kEnterAndLeave);
+  for (const ExprNode* src = cursor.Current(); src != nullptr; src = cursor.Next()) {
+    if (!cursor.Entering()) {
+      if (src != source) current = current->parent;
+      continue;
     }
-    ExprNode* child = AllocNodeShell();
-    if (child == nullptr) break;
-    parent->children[slot] = child;
-    child->parent = parent;
-    src = next;
-    dst = child;
+    const int slot = src == source ? 0 : IndexInParent(src);
+    ExprNode* copy = slot >= 0 ? AllocNodeShell() : nullptr;  // a parent link astray ends the copy
+    if (copy == nullptr) break;
+    if (src == source) {
+      copyRoot = copy;
+    } else {
+      SetChild(current, slot, copy);
+    }
+    current = copy;
+    if (!CopyNodeContent(src, copy)) break;
   }
+  if (cursor.Current() == nullptr) return copyRoot;
   FreeSubtree(copyRoot);
   return nullptr;
 }
@@ -283,28 +236,6 @@ bool SameNode(const ExprNode* a, const ExprNode* b) {
     default:
       return true;
   }
-}
-
-// Slot of `child` in `parent`, or -1.
-int SlotIn(const ExprNode* parent, const ExprNode* child) {
-  for (int i = 0; i < parent->arity; ++i) {
-    if (parent->children[i] == child) return i;
-  }
-  return -1;
-}
-
-// The sibling `direction` (+1 next, -1 previous) places away from the node or from its nearest
-// ancestor that has one; null at the root or when no such sibling exists.
-ExprNode* SiblingOrAncestorSibling(ExprNode* node, int direction) {
-  while (node != nullptr && node->parent != nullptr) {
-    ExprNode* parent = node->parent;
-    const int i = SlotIn(parent, node);
-    if (i < 0) return nullptr;
-    const int j = i + direction;
-    if (j >= 0 && j < parent->arity) return parent->children[j];
-    node = parent;
-  }
-  return nullptr;
 }
 
 bool IsInSubtree(const ExprNode* node, const ExprNode* root) {
@@ -436,30 +367,24 @@ ExprNode* NewNode(uint32_t kind, int arity) {
 ExprNode* NewUnaryNode(uint32_t kind, ExprNode* a) {
   ExprNode* node = NewNode(kind, 1);
   if (node == nullptr) return nullptr;
-  node->children[0] = a;
-  a->parent = node;
+  SetChild(node, 0, a);
   return node;
 }
 
 ExprNode* NewBinaryNode(uint32_t kind, ExprNode* a, ExprNode* b) {
   ExprNode* node = NewNode(kind, 2);
   if (node == nullptr) return nullptr;
-  node->children[0] = a;
-  node->children[1] = b;
-  a->parent = node;
-  b->parent = node;
+  SetChild(node, 0, a);
+  SetChild(node, 1, b);
   return node;
 }
 
 ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c) {
   ExprNode* node = NewNode(kind, 3);
   if (node == nullptr) return nullptr;
-  node->children[0] = a;
-  node->children[1] = b;
-  node->children[2] = c;
-  a->parent = node;
-  b->parent = node;
-  c->parent = node;
+  SetChild(node, 0, a);
+  SetChild(node, 1, b);
+  SetChild(node, 2, c);
   return node;
 }
 
@@ -535,7 +460,7 @@ ExprNode* CopyExpression(const ExprNode* node) {
     if (nan != nullptr) FreeNodeShell(nan);
     return nullptr;
   }
-  record->value = std::numeric_limits<double>::quiet_NaN();
+  record->value = kUndefinedReal;
   nan->kind = KindNum;
   nan->value.number = record;
   return nan;
@@ -635,6 +560,7 @@ bool RemoveChildSlot(ExprNode* node, int i) {
     // Large arrays shrink in place: nothing to allocate, nothing to fail.
     std::memmove(&node->children[i], &node->children[i + 1], sizeof(ExprNode*) * static_cast<size_t>(n - i));
     node->arity = static_cast<uint16_t>(n);
+    RenumberSlots(node, i);
   } else {
     ExprNode** array;
     if (!AllocChildArray(n, &array)) {
@@ -647,6 +573,7 @@ bool RemoveChildSlot(ExprNode* node, int i) {
     FreeChildArray(node->children, node->arity);
     node->children = array;
     node->arity = static_cast<uint16_t>(n);
+    RenumberSlots(node, i);
   }
   if (removed != nullptr) removed->parent = nullptr;
   return true;
@@ -685,6 +612,7 @@ bool ShiftChildrenRight(ExprNode* node, int n) {
   if (node == nullptr || n < 1 || n > node->arity) return false;
   for (int k = n - 1; k > 0; --k) node->children[k] = node->children[k - 1];
   node->children[0] = nullptr;
+  RenumberSlots(node, 1, n);
   return true;
 }
 
@@ -714,8 +642,7 @@ ExprNode* MoveContentToNewNode(ExprNode* node, uint32_t kind, int n) {
 bool WrapInUnary(ExprNode* node, uint32_t kind) {
   ExprNode* inner = MoveContentToNewNode(node, kind, 1);
   if (inner == nullptr) return false;
-  node->children[0] = inner;
-  inner->parent = node;
+  SetChild(node, 0, inner);
   return true;
 }
 
@@ -723,10 +650,8 @@ bool WrapInBinary(ExprNode* node, ExprNode* other, int i, uint32_t kind) {
   if (other == nullptr || (i != 0 && i != 1)) return false;
   ExprNode* inner = MoveContentToNewNode(node, kind, 2);
   if (inner == nullptr) return false;
-  node->children[i] = other;
-  node->children[1 - i] = inner;
-  other->parent = node;
-  inner->parent = node;
+  SetChild(node, i, other);
+  SetChild(node, 1 - i, inner);
   return true;
 }
 
@@ -752,8 +677,7 @@ bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind) {
   if (node->kind != kind) return WrapInBinary(node, other, 1, kind);
   const int n = node->arity;
   if (n + 1 > kMaxArity || !SetChildCount(node, n + 1)) return false;
-  node->children[n] = other;
-  other->parent = node;
+  SetChild(node, n, other);
   return true;
 }
 
@@ -765,8 +689,7 @@ bool PrependFactor(ExprNode* node, ExprNode* other) {
   const int n = node->arity + 1;
   if (n > kMaxArity || !SetChildCount(node, n)) return false;
   ShiftChildrenRight(node, n);
-  node->children[0] = other;
-  other->parent = node;
+  SetChild(node, 0, other);
   return true;
 }
 
@@ -774,11 +697,15 @@ bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value) {
   if (node == nullptr || var == nullptr || value == nullptr) return false;
   ExprNode* varParent = var->parent;
   ExprNode* valueParent = value->parent;
+  const uint16_t varSlot = var->slot;
+  const uint16_t valueSlot = value->slot;
   ExprNode* equation = NewBinaryNode(KindEqual, var, value);
   if (equation == nullptr) return false;
   if (!WrapInBinary(node, equation, 1, KindSubstitution)) {
     var->parent = varParent;
     value->parent = valueParent;
+    var->slot = varSlot;
+    value->slot = valueSlot;
     FreeNode(equation);
     return false;
   }
@@ -788,7 +715,7 @@ bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value) {
 bool RemoveIdWrappers(ExprNode* node) {
   if (node == nullptr) return true;
   // Unwrapping keeps the node's identity, so the cursor simply continues into the new content.
-  SubtreeCursor cursor(node);
+  TreeCursor cursor(node, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     while (n->kind == KindId && UnwrapNode(n)) {
     }
@@ -811,17 +738,14 @@ ExprNode* GroupSelectedRange() {
     ReportExhaustion();
     return nullptr;
   }
-  for (int k = 0; k < m; ++k) {
-    group->children[k] = caret->children[lo + k];
-    group->children[k]->parent = group;
-  }
+  for (int k = 0; k < m; ++k) SetChild(group, k, caret->children[lo + k]);
   for (int k = 0; k < lo; ++k) array[k] = caret->children[k];
-  array[lo] = group;
   for (int k = hi + 1; k < caret->arity; ++k) array[k - m + 1] = caret->children[k];
   FreeChildArray(caret->children, caret->arity);
   caret->children = array;
   caret->arity = static_cast<uint16_t>(n);
-  group->parent = caret;
+  SetChild(caret, lo, group);
+  RenumberSlots(caret, lo + 1);
   editor->caretNode = group;
   editor->selectionMode = SelectionCaretNode;
   return group;
@@ -842,54 +766,67 @@ ExprNode* CopySelectedOperands() {
       ReportExhaustion();
       return nullptr;
     }
-    group->children[k] = copy;
-    copy->parent = group;
+    SetChild(group, k, copy);
   }
   return group;
 }
 
 // ---- Traversal and queries ---------------------------------------------------------------------
 
-int WalkTrail::SlotOf(const ExprNode* node) const {
-  return depth <= kDepth ? index[depth - 1] : IndexInParent(node);
+TreeCursor::TreeCursor(ExprNode* root, WalkOrder order) : root_(root), node_(root), order_(order) { Settle(); }
+
+void TreeCursor::Step() {
+  ++gWalkWork;
+  if (entering_) {
+    const int first = NextFilledSlot(node_, 0);
+    if (first >= 0) {
+      node_ = node_->children[first];
+      ++depth_;
+    } else {
+      entering_ = false;
+    }
+    return;
+  }
+  if (node_ == root_) {
+    node_ = nullptr;
+    return;
+  }
+  ExprNode* parent = node_->parent;
+  const int slot = SlotIn(parent, node_);
+  const int next = slot < 0 ? -1 : NextFilledSlot(parent, slot + 1);
+  if (next >= 0) {
+    node_ = parent->children[next];
+    entering_ = true;
+  } else {
+    node_ = parent;
+    --depth_;
+  }
 }
 
-ExprNode* SubtreeCursor::Next() {
-  if (node_ == nullptr) return nullptr;
-  Step step;
-  return node_ = PreOrderStep(node_, root_, trail_, step);
+void TreeCursor::Settle() {
+  const bool wantEntering = order_ == WalkOrder::kPreOrder;
+  if (order_ == WalkOrder::kEnterAndLeave) return;
+  while (node_ != nullptr && entering_ != wantEntering) Step();
 }
 
-ExprNode* FirstLeaf(ExprNode* node) {
-  if (node == nullptr) return nullptr;
-  while (node->arity > 0) node = node->children[0];
-  return node;
+ExprNode* TreeCursor::Next() {
+  if (node_ != nullptr) {
+    Step();
+    Settle();
+  }
+  return node_;
 }
 
-ExprNode* LastLeaf(ExprNode* node) {
-  if (node == nullptr) return nullptr;
-  while (node->arity > 0) node = node->children[node->arity - 1];
-  return node;
+ExprNode* TreeCursor::Pass() {
+  if (node_ != nullptr) {
+    entering_ = false;  // as if its children were done: the next move leaves the node
+    Step();
+    Settle();
+  }
+  return node_;
 }
 
-ExprNode* NextPostOrder(ExprNode* node) {
-  if (node == nullptr || node->parent == nullptr) return nullptr;
-  ExprNode* parent = node->parent;
-  const int i = SlotIn(parent, node);
-  if (i < 0) return nullptr;
-  if (i + 1 < parent->arity) return FirstLeaf(parent->children[i + 1]);
-  return parent;
-}
-
-ExprNode* NextSiblingOrAncestorSibling(ExprNode* node) { return SiblingOrAncestorSibling(node, +1); }
-
-ExprNode* PrevSiblingOrAncestorSibling(ExprNode* node) { return SiblingOrAncestorSibling(node, -1); }
-
-ExprNode* NextPreOrder(ExprNode* node) {
-  if (node == nullptr) return nullptr;
-  if (node->arity > 0) return node->children[0];
-  return NextSiblingOrAncestorSibling(node);
-}
+uint64_t TreeWalkWork() { return gWalkWork; }
 
 int IndexInParent(const ExprNode* node) {
   if (node == nullptr || node->parent == nullptr) return -1;
@@ -902,26 +839,21 @@ bool IsChildAt(const ExprNode* node, int i) {
 }
 
 int CountSubtreeNodes(const ExprNode* node) {
-  if (node == nullptr) return 0;
   int count = 0;
-  WalkTrail trail;
-  Step step;
-  for (const ExprNode* n = node; n != nullptr; n = PreOrderStep(n, node, trail, step)) ++count;
+  TreeCursor cursor(const_cast<ExprNode*>(node), WalkOrder::kPreOrder);
+  for (; cursor.Current() != nullptr; cursor.Next()) ++count;
   return count;
 }
 
+// Both trees in pre-order, in step: equal nodes have equal arities, so the walks stay aligned.
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
   if (a == nullptr || b == nullptr) return a == b;
-  WalkTrail trail;
-  const ExprNode* x = a;
-  const ExprNode* y = b;
-  for (;;) {
-    if (!SameNode(x, y)) return false;
-    Step step;
-    x = PreOrderStep(x, a, trail, step);
-    if (x == nullptr) return true;
-    y = FollowStep(y, step);
+  TreeCursor x(const_cast<ExprNode*>(a), WalkOrder::kPreOrder);
+  TreeCursor y(const_cast<ExprNode*>(b), WalkOrder::kPreOrder);
+  for (; x.Current() != nullptr; x.Next(), y.Next()) {
+    if (y.Current() == nullptr || !SameNode(x.Current(), y.Current())) return false;
   }
+  return y.Current() == nullptr;
 }
 
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect) {
@@ -963,9 +895,8 @@ bool CheckExpressionTree(const ExprNode* root, const char** message) {
   const char** why = message != nullptr ? message : &dummy;
   *why = "";
   if (root == nullptr) return true;
-  WalkTrail trail;
-  Step step;
-  for (const ExprNode* n = root; n != nullptr; n = PreOrderStep(n, root, trail, step)) {
+  TreeCursor cursor(const_cast<ExprNode*>(root), WalkOrder::kPreOrder);
+  for (const ExprNode* n = root; n != nullptr; n = cursor.Next()) {
     if (n->arity > kMaxArity) {
       *why = "arity above the operand limit";
       return false;
@@ -989,6 +920,10 @@ bool CheckExpressionTree(const ExprNode* root, const char** message) {
       }
       if (n->children[i]->parent != n) {
         *why = "child whose parent link names another node";
+        return false;
+      }
+      if (n->children[i]->slot != i) {
+        *why = "child whose slot field names another place";
         return false;
       }
     }

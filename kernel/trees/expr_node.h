@@ -1,9 +1,8 @@
-// Expression trees: the node record, its number record, the six block pools that hold nodes and
-// their companions, construction, copy and free, structural edits, iterative traversals and
-// structural equality. Invariants (CheckExpressionTree): each child's parent link names the node
-// whose array holds it; arity equals the child array's length and never exceeds kMaxArity; a
-// string node's text and a num node's record belong to that node alone. Walks never recurse, so
-// trees of any depth are safe on a small worker stack.
+// Expression trees: the node record and its number record, the six block pools, construction, copy
+// and free, structural edits, the one walk (TreeCursor) and structural equality. Invariants
+// (CheckExpressionTree): each child's parent link and slot field name its holder and its place
+// there; arity is the child array's length, at most kMaxArity; a string's text and a num's record
+// belong to their node alone. Walks never recurse: trees of any depth are safe on a small stack.
 #pragma once
 
 #include <cstddef>
@@ -48,8 +47,17 @@ struct ExprNode {
   TypesetBox* box;        // made on demand by EnsureNodeBox
   NodeValue value;
   uint16_t arity;
+  uint16_t slot;          // index in the parent's child array; walks check it before trusting it
   uint32_t kind;          // a NodeKind
 };
+
+// Puts `child` into slot i of `parent` with its parent link and slot field. The slot's former
+// occupant is not detached: the caller decides its fate.
+inline void SetChild(ExprNode* parent, int i, ExprNode* child) {
+  parent->children[i] = child;
+  child->parent = parent;
+  child->slot = static_cast<uint16_t>(i);
+}
 
 // ---- Pools -------------------------------------------------------------------------------------
 // Creates the six pools (nodes, boxes, 1-, 2-, 3-slot child arrays, number records). Runs once;
@@ -170,15 +178,48 @@ ExprNode* GroupSelectedRange();
 // kind, detached; null without a valid range or memory.
 ExprNode* CopySelectedOperands();
 
-// ---- Traversal and queries ---------------------------------------------------------------------
-// A pre-order walk of a subtree runs NextPreOrder from the node until LastLeaf(node) has been
-// visited; a post-order walk runs NextPostOrder from FirstLeaf(node) until the node is reached.
-ExprNode* FirstLeaf(ExprNode* node);
-ExprNode* NextPostOrder(ExprNode* node);
-ExprNode* NextPreOrder(ExprNode* node);
-ExprNode* LastLeaf(ExprNode* node);
-ExprNode* NextSiblingOrAncestorSibling(ExprNode* node);
-ExprNode* PrevSiblingOrAncestorSibling(ExprNode* node);
+// ---- Walks and queries -------------------------------------------------------------------------
+// Which visits a TreeCursor reports: each node before its children (pre-order), after them
+// (post-order), or both (kEnterAndLeave, for walks with work on the way down and on the way up).
+enum class WalkOrder : uint8_t { kPreOrder, kPostOrder, kEnterAndLeave };
+
+// The walk over the subtree under a root. It neither recurses nor allocates, each step is O(1)
+// amortised on any shape (a node's place in its parent comes from its slot field), and null
+// child slots are stepped over. A walk that changes the tree picks one of two timings a step:
+//  - Next: the successor is taken after the current node was rewritten in place (its identity
+//    kept, e.g. UnwrapNode, MoveNodeInto or SetChildCount on it): pre-order and an entering visit
+//    go on into its present children, post-order and a leaving visit go on after it.
+//  - Pass: the successor is taken before the current node is changed. The cursor moves past the
+//    node and its whole subtree (an entering visit skips its children and its leaving visit) and
+//    never reads them again, so the caller may then replace, detach or free them, or edit the
+//    parent's child array through this library's edits (which keep the slot fields).
+// Either way the nodes on the path from the root down to the successor must stay; the root itself
+// may be rewritten in place. Both return the new current node, null once the walk is done.
+class TreeCursor {
+ public:
+  TreeCursor(ExprNode* root, WalkOrder order);
+  ExprNode* Current() const { return node_; }
+  // kEnterAndLeave: true for the visit before the node's children, false for the one after.
+  bool Entering() const { return entering_; }
+  // Levels between the current node and the root (0 at the root).
+  int Depth() const { return depth_; }
+  ExprNode* Next();
+  ExprNode* Pass();
+
+ private:
+  void Step();  // one move of the enter-and-leave walk
+  void Settle();  // steps over the visits the order does not report
+  ExprNode* root_;
+  ExprNode* node_;
+  int depth_ = 0;
+  bool entering_ = true;
+  WalkOrder order_;
+};
+
+// Walk work done on this thread: one unit a cursor move and one a child slot scanned. Tests
+// bound it by the size of a tree to show that walks over it stay linear.
+uint64_t TreeWalkWork();
+
 // Slot of the node in its parent, -1 for a root (or a detached node its parent does not hold).
 int IndexInParent(const ExprNode* node);
 bool IsChildAt(const ExprNode* node, int i);
@@ -197,46 +238,10 @@ bool SelectionIsDrawable();
 // caller its own way) and every other mode give false.
 bool SelectionRangeIsVisible(const FormulaEditor& editor);
 
-// Sibling indexes of the path from a walk's root to its current node, kept for the first
-// kDepth levels; below them a node's slot is recovered by scanning its parent (deep trees are
-// narrow there). Shared by every iterative walk of this module and by SubtreeCursor.
-struct WalkTrail {
-  static constexpr int kDepth = 256;
-  int depth = 0;
-  uint16_t index[kDepth];
-
-  void Push(int slot) {
-    if (depth < kDepth) index[depth] = static_cast<uint16_t>(slot);
-    ++depth;
-  }
-  void Pop() { --depth; }
-  // Slot of `node`, the walk's current node, in its parent.
-  int SlotOf(const ExprNode* node) const;
-  void SetSlot(int slot) {
-    if (depth <= kDepth) index[depth - 1] = static_cast<uint16_t>(slot);
-  }
-};
-
-// Pre-order cursor over the subtree under a root. It keeps the sibling indexes of its path, so
-// each step is cheap even on nodes with thousands of operands, and it never recurses. The
-// current node may be edited in place before Next (its identity kept, its children replaced);
-// Next then continues into its new children. Nothing above the current node may change.
-class SubtreeCursor {
- public:
-  explicit SubtreeCursor(ExprNode* root) : root_(root), node_(root) {}
-  ExprNode* Current() const { return node_; }
-  // Moves to the next node in pre-order; null once the subtree is done.
-  ExprNode* Next();
-
- private:
-  ExprNode* root_;
-  ExprNode* node_;
-  WalkTrail trail_;
-};
-
-// Verifies the tree invariants under `root`: every child's parent link names its holder, arity
-// within 0..kMaxArity, no null slot, num and string nodes without children, every num node with
-// its number record. `message` (may be null) gets the reason of a failure, "" otherwise.
+// Verifies the tree invariants under `root`: every child's parent link names its holder and its
+// slot field its place, arity within 0..kMaxArity, no null slot, num and string nodes without
+// children, every num node with its number record. `message` (may be null) gets the reason of a
+// failure, "" otherwise.
 bool CheckExpressionTree(const ExprNode* root, const char** message = nullptr);
 // Verifies the free lists and chunk tables of the six node pools.
 bool CheckNodePools();

@@ -12,13 +12,14 @@ namespace {
 
 uint8_t gFreeVariable = 0;
 
-// What a builder made so far, and the operands' parent links before it started.
+// What a builder made so far, and the operands' parent links and slots before it started.
 class BuilderScratch {
  public:
   BuilderScratch(std::initializer_list<ExprNode*> operands) {
     for (ExprNode* operand : operands) {
       operands_[operandCount_] = operand;
       parents_[operandCount_] = operand != nullptr ? operand->parent : nullptr;
+      slots_[operandCount_] = operand != nullptr ? operand->slot : 0;
       ++operandCount_;
     }
   }
@@ -32,7 +33,9 @@ class BuilderScratch {
   ExprNode* Fail() {
     for (int i = madeCount_ - 1; i >= 0; --i) FreeNode(made_[i]);
     for (int i = 0; i < operandCount_; ++i) {
-      if (operands_[i] != nullptr) operands_[i]->parent = parents_[i];
+      if (operands_[i] == nullptr) continue;
+      operands_[i]->parent = parents_[i];
+      operands_[i]->slot = slots_[i];
     }
     return nullptr;
   }
@@ -46,6 +49,7 @@ class BuilderScratch {
  private:
   ExprNode* operands_[3] = {};
   ExprNode* parents_[3] = {};
+  uint16_t slots_[3] = {};
   int operandCount_ = 0;
   ExprNode* made_[6] = {};
   int madeCount_ = 0;
@@ -120,14 +124,46 @@ Binding IndexBinding(const ExprNode* node, const ExprNode* root) {
   return Binding::AtRootOrNone;
 }
 
-// The node lies in the condition of an if: some ancestor is an if reached from its operand 1.
+// The node is operand 1 (the condition) of an if.
+bool IsIfCondition(const ExprNode* node) {
+  const ExprNode* parent = node->parent;
+  return parent != nullptr && parent->kind == KindIf && parent->arity > 1 && parent->children[1] == node;
+}
+
+// The node lies in the condition of an if: it or an ancestor is operand 1 of an if.
 bool InsideIfCondition(const ExprNode* node) {
-  for (const ExprNode* child = node; child->parent != nullptr; child = child->parent) {
-    const ExprNode* parent = child->parent;
-    if (parent->kind == KindIf && parent->arity > 1 && parent->children[1] == child) return true;
+  for (const ExprNode* n = node; n != nullptr; n = n->parent) {
+    if (IsIfCondition(n)) return true;
   }
   return false;
 }
+
+// A plain variable inside the term of a sum that names it as its index.
+bool BoundBySum(const ExprNode* node) {
+  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
+    if (a->kind == KindSum && BindsIndex(a, 1, node->value.symbol)) return true;
+  }
+  return false;
+}
+
+// The index name a bounded sum binds, or 0 when it binds none.
+int32_t BoundIndexName(const ExprNode* node) {
+  if (node->kind != KindBoundedSum || node->arity != 3) return 0;
+  const ExprNode* equation = node->children[0];
+  if (equation->kind != KindEqual || equation->arity < 1 || !IsCharNode(equation->children[0])) return 0;
+  return equation->children[0]->value.symbol;
+}
+
+// What the rules need to know about a node's ancestors, worked out by the caller: from the
+// ancestors themselves (ClassifyNodeKind) or from what a walk kept (AllowedUnderScan).
+struct Surroundings {
+  bool plainVariable;
+  bool boundBySum;        // rule 2, asked only of plain variables under ClassifySums
+  Binding binding;        // rule 3, asked only of plain variables
+  bool ifCondition;       // rule 8, asked only of comparisons and equations
+};
+
+bool Classify(const ExprNode* node, uint32_t flags, const Surroundings& around);
 
 // Comma lists are values only as the argument of min, max, clamp (3 items) or mod (2 items);
 // id wrappers between them do not count.
@@ -195,8 +231,7 @@ bool IsClassifierConstant(int32_t id) { return id == kSymbolE || id == kSymbolI 
 // `alsoAccept`.
 template <typename Accept>
 bool EveryNode(const ExprNode* tree, uint32_t flags, const ExprNode* root, Accept alsoAccept) {
-  if (tree == nullptr) return true;
-  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (!ClassifyNodeKind(n, flags, root) && !alsoAccept(n)) return false;
   }
@@ -306,11 +341,12 @@ bool IsNonSmoothKind(uint32_t kind) {
   return kind == KindMod || kind == KindMin || kind == KindMax || kind == KindClamp || kind == KindSlider;
 }
 
-bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root) {
-  if (node == nullptr) return false;
+namespace {
+
+bool Classify(const ExprNode* node, uint32_t flags, const Surroundings& around) {
   const uint32_t k = node->kind;
   const ExprNode* parent = node->parent;
-  const bool plainVariable = IsPlainVariable(node);
+  const bool plainVariable = around.plainVariable;
 
   // 1. Derivative forms.
   if (flags & ClassifyDerivatives) {
@@ -324,17 +360,13 @@ bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root
   if (flags & ClassifySums) {
     if (k == KindSum && node->arity == 3 && IsEqualOfTwo(node->children[1])) return true;
     if (k == KindEqual && parent != nullptr && parent->kind == KindSum) return true;
-    if (plainVariable) {
-      for (const ExprNode* a = parent; a != nullptr; a = a->parent) {
-        if (a->kind == KindSum && BindsIndex(a, 1, node->value.symbol)) return true;
-      }
-    }
+    if (plainVariable && around.boundBySum) return true;
   }
   // 3. Internal bounded sums and their index variables, when bound strictly below root.
   if (k == KindBoundedSum && node->arity == 3 && IsEqualOfTwo(node->children[0])) return true;
   if (k == KindEqual && parent != nullptr && parent->kind == KindBoundedSum) return true;
   if (plainVariable) {
-    switch (IndexBinding(node, root)) {
+    switch (around.binding) {
       case Binding::BelowRoot:
         return true;
       case Binding::AboveRoot:
@@ -360,7 +392,7 @@ bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root
   if ((flags & ClassifyComparisons) && (IsComparisonKind(k) || k == KindChar)) return true;
   if ((flags & ClassifyChars) && k == KindChar) return true;
   // 8. A comparison or equation in the condition of an if.
-  if ((IsComparisonKind(k) || k == KindEqual) && InsideIfCondition(node)) return true;
+  if ((IsComparisonKind(k) || k == KindEqual) && around.ifCondition) return true;
   // 9. Argument lists of min, max, clamp and mod.
   if (k == KindComma) return CommaIsArgumentList(node);
   // 10. mod and clamp over their argument lists.
@@ -372,6 +404,80 @@ bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root
   return k == KindChar && IsClassifierConstant(node->value.symbol);
 }
 
+}  // namespace
+
+bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root) {
+  if (node == nullptr) return false;
+  Surroundings around{};
+  around.plainVariable = IsPlainVariable(node);
+  around.boundBySum = around.plainVariable && (flags & ClassifySums) != 0 && BoundBySum(node);
+  around.binding = around.plainVariable ? IndexBinding(node, root) : Binding::AtRootOrNone;
+  around.ifCondition = (IsComparisonKind(node->kind) || node->kind == KindEqual) && InsideIfCondition(node);
+  return Classify(node, flags, around);
+}
+
+AllowedUnderScan::AllowedUnderScan(const ExprNode* tree) : tree_(tree) {
+  if (tree == nullptr) return;
+  ifConditions_ = InsideIfCondition(tree) ? 1 : 0;
+  for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) {
+    const int32_t name = BoundIndexName(a);
+    if (name == 0 || BoundOutside(name)) continue;
+    if (outsideCount_ == kMaxBinders) {
+      outsideLost_ = true;
+      break;
+    }
+    outside_[outsideCount_++] = name;
+  }
+}
+
+bool AllowedUnderScan::BoundOutside(int32_t name) const {
+  for (int i = 0; i < outsideCount_; ++i) {
+    if (outside_[i] == name) return true;
+  }
+  return false;
+}
+
+int AllowedUnderScan::Enter(const ExprNode* node, int depth) {
+  if (node != tree_ && IsIfCondition(node)) ++ifConditions_;
+  Surroundings around{};
+  around.plainVariable = IsPlainVariable(node);
+  around.binding = Binding::AtRootOrNone;  // the answer with the binder as root, or with none
+  around.ifCondition = ifConditions_ > 0;
+  const bool alone = Classify(node, ClassifyParameters, around);
+  int limit = alone ? kNoLimit : 0;
+  if (around.plainVariable) {
+    // Below its binder the variable varies, at the binder the later rules answer, above it
+    // the sum makes it constant.
+    const int32_t name = node->value.symbol;
+    int binder = binderCount_ - 1;
+    while (binder >= 0 && binders_[binder].name != name) --binder;
+    if (bindersLost_ > 0 || (binder < 0 && (outsideLost_ || BoundOutside(name)))) {
+      limit = 0;
+    } else if (binder >= 0) {
+      limit = alone ? binders_[binder].depth + 1 : binders_[binder].depth;
+    }
+  }
+  if (const int32_t name = BoundIndexName(node); name != 0) {
+    if (bindersLost_ > 0 || binderCount_ == kMaxBinders) {
+      ++bindersLost_;
+    } else {
+      binders_[binderCount_++] = Binder{name, depth};
+    }
+  }
+  return limit;
+}
+
+void AllowedUnderScan::Leave(const ExprNode* node) {
+  if (BoundIndexName(node) != 0) {
+    if (bindersLost_ > 0) {
+      --bindersLost_;
+    } else {
+      --binderCount_;
+    }
+  }
+  if (node != tree_ && IsIfCondition(node)) --ifConditions_;
+}
+
 // "Can the evaluator compute it" questions let a bounded sum anywhere above bind its index;
 // the constancy questions bound the walk by the tree itself.
 bool AllNodesAllowed(const ExprNode* tree) {
@@ -379,7 +485,16 @@ bool AllNodesAllowed(const ExprNode* tree) {
 }
 
 bool AllNodesAllowedUnder(const ExprNode* tree) {
-  return EveryNode(tree, ClassifyParameters, tree, [](const ExprNode*) { return false; });
+  AllowedUnderScan scan(tree);
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kEnterAndLeave);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (!cursor.Entering()) {
+      scan.Leave(n);
+    } else if (scan.Enter(n, cursor.Depth()) <= 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool AllNodesClassifiable(const ExprNode* tree) { return EveryNode(tree, 0, nullptr, ClassifiableExtra); }
@@ -416,7 +531,7 @@ bool IsReservedSymbol(int32_t id) { return IsCoordinateSymbol(id) || IsConstantS
 
 bool ContainsSymbol(const ExprNode* tree, int32_t id) {
   if (tree == nullptr) return false;
-  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (IsCharWithId(n, id)) return true;
   }
@@ -425,7 +540,7 @@ bool ContainsSymbol(const ExprNode* tree, int32_t id) {
 
 void RenameSymbol(ExprNode* tree, int32_t from, int32_t to) {
   if (tree == nullptr) return;
-  SubtreeCursor cursor(tree);
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (IsCharWithId(n, from)) n->value.symbol = static_cast<int16_t>(to);
   }
@@ -433,7 +548,7 @@ void RenameSymbol(ExprNode* tree, int32_t from, int32_t to) {
 
 bool UsesComplexNumbers(const ExprNode* tree) {
   if (tree == nullptr) return false;
-  SubtreeCursor cursor(const_cast<ExprNode*>(tree));
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     switch (n->kind) {
       case KindArg:
@@ -472,7 +587,7 @@ void FoldPrimesIntoCoordinates(ExprNode* tree) {
   if (tree == nullptr) return;
   // A fold turns prime(x) into x', which can never enable a fold above it, so the order of
   // the walk does not change the result.
-  SubtreeCursor cursor(tree);
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (n->kind != KindPrime || n->arity != 1) continue;
     ExprNode* operand = n->children[0];
@@ -484,7 +599,7 @@ void FoldPrimesIntoCoordinates(ExprNode* tree) {
 
 void SwapPrimedCoordinates(ExprNode* tree) {
   if (tree == nullptr) return;
-  SubtreeCursor cursor(tree);
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (IsCharNode(n)) n->value.symbol = static_cast<int16_t>(SwappedCoordinate(n->value.symbol));
   }

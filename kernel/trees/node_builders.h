@@ -74,6 +74,37 @@ bool AllNodesClassifiable(const ExprNode* tree);
 // As AllNodesClassifiable with flags 36 (sums and parameters) and the tree as root.
 bool IsConstantSubtree(const ExprNode* tree);
 
+// AllNodesAllowedUnder for every node of a tree in one walk, not one walk a node. The caller walks
+// `tree` with a TreeCursor in enter-and-leave order and reports each visit. Enter answers for the
+// node just entered at `depth` (the tree at 0): it passes ClassifyNodeKind(node, 32, n) for an
+// ancestor-or-self n exactly when n's depth is below the answer. So AllNodesAllowedUnder(n) holds
+// when every node of n's subtree answers more than n's depth. Allocates nothing: a plain variable
+// under more than 32 nested bounded sums (or with more than 32 index names bound above the tree)
+// answers 0, so an unknown binder never makes a subtree look constant.
+class AllowedUnderScan {
+ public:
+  static constexpr int kNoLimit = 0x7fffffff;
+  explicit AllowedUnderScan(const ExprNode* tree);
+  int Enter(const ExprNode* node, int depth);
+  void Leave(const ExprNode* node);
+
+ private:
+  static constexpr int kMaxBinders = 32;
+  struct Binder {
+    int32_t name;
+    int depth;
+  };
+  bool BoundOutside(int32_t name) const;
+  const ExprNode* tree_;
+  Binder binders_[kMaxBinders];  // bounded sums on the path from the tree, innermost last
+  int binderCount_ = 0;
+  int bindersLost_ = 0;          // binders past the capacity, innermost of all
+  int32_t outside_[kMaxBinders]; // index names bound above the tree
+  int outsideCount_ = 0;
+  bool outsideLost_ = false;
+  int ifConditions_ = 0;         // if conditions the current node lies in
+};
+
 // ---- Symbol queries ----------------------------------------------------------------------------
 // x, y, z, x', y', z', r, t, u, v, w, phi, theta, rho.
 bool IsCoordinateSymbol(int32_t id);

@@ -46,10 +46,7 @@ TEST_F(TypesetTest, FlatteningSplicesChildrenUpToTheOperandLimit) {
   // 9999 operands and a child of 3 would make 10001: refused; 9998 and 3 make 10000: done.
   for (int32_t others : {9998, 9997}) {
     ExprNode* node = NewNode(KindPlus, others + 1);
-    for (int32_t i = 0; i <= others; ++i) {
-      node->children[i] = i == 0 ? Parse("plus[a,b,c]") : NewSymbolNode('x');
-      node->children[i]->parent = node;
-    }
+    for (int32_t i = 0; i <= others; ++i) SetChild(node, i, i == 0 ? Parse("plus[a,b,c]") : NewSymbolNode('x'));
     FlattenChildInto(node, 0);
     EXPECT_EQ(node->arity, others == 9998 ? 9999 : 10000);
     EXPECT_TRUE(CheckExpressionTree(node));

@@ -69,7 +69,7 @@ TEST_F(TypesetTest, InvalidationZeroesTheRootAndMissingBoxesInvalidate) {
   FormulaEditor* e = Edit("vector[x,y]");
   EXPECT_EQ(e->rootBaseline, Px(9) / 2);
   FreeNode(e->root->children[0]);
-  (e->root->children[0] = NewNumberNode(2))->parent = e->root;  // new nodes come without a box
+  SetChild(e->root, 0, NewNumberNode(2));  // new nodes come without a box
   ValidateFormulaBoxes();
   const bool stillValid = e->layoutValid;
   InvalidateFormulaLayout();

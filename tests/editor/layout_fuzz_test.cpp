@@ -53,7 +53,7 @@ void RenameUnnamedKinds(ExprNode* root, std::mt19937& rng) {
   const std::pair<uint32_t, uint32_t> renames[] = {{KindCdot, KindInfix}, {KindNot, KindPrefix},
                                                    {KindFact, KindPostfix}, {KindSum, KindExtended},
                                                    {KindSin, KindFxnlike}};
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* n = root; n; n = cursor.Next())
     for (auto [from, to] : renames)
       if (n->kind == from && rng() % 2) n->kind = to;
@@ -74,7 +74,7 @@ bool MayOverlap(const ExprNode* n) {
 }
 
 void ExpectBoxesNested(ExprNode* root) {
-  SubtreeCursor cursor(root);
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
   for (ExprNode* n = root; n; n = cursor.Next()) {
     FixedRect outer;
     std::vector<FixedRect> inner;

@@ -29,6 +29,7 @@ TEST_F(CompileTest, ListingsWithoutBindingsMatchTheEmissionRules) {
       {"power[e,over[1,3]]", "PushConstant 1, PushConstant 3, Divide, Exp, End"},
       {"branch[if[minus[x],lessthan[x,0]],x]",
        "LoadSlot 3, Negate, LoadSlot 3, PushConstant 0, LessChain 2, LoadSlot 3, PushConstant 1, Branch 2, End"},
+      {"sn[1.5,3]", "PushConstant 1500, End"},  // a split number is one constant
       // Subscripted coordinates push the defined name only, so a branch's pairs stay aligned.
       {"branch[if[indexes[x,1],lessthan[x,0]],1]",
        "PushDefinedName 632, LoadSlot 3, PushConstant 0, LessChain 2, PushConstant 1, PushConstant 1, Branch 2, End"},

@@ -1,15 +1,13 @@
-// Symbol queries over trees (reserved symbols, renaming, primed coordinates, complex use, the
-// typed f(x)) and the queries on the current formula editor's selection.
-#include <gtest/gtest.h>
-
-#include "kernel/trees/tree_seams.h"
+// Symbol queries over trees (renaming, primed coordinates, complex use, the typed f(x)) and the
+// queries on the current formula editor's selection.
 #include "kernel/trees/node_builders.h"
+#include "kernel/trees/tree_seams.h"
 #include "tests/kernel/trees/tree_test_support.h"
 
 namespace {
 
 using tree_test::Build;
-using tree_test::Show;
+using tree_test::Same;
 
 class TreeQueriesTest : public tree_test::TreeTest {
  protected:
@@ -19,183 +17,90 @@ class TreeQueriesTest : public tree_test::TreeTest {
   }
 };
 
-TEST_F(TreeQueriesTest, ReservedSymbols) {
-  struct Case { int32_t id; bool coordinate, constant; };
-  const Case cases[] = {
-      {'x', true, false},   {'y', true, false},   {'z', true, false},   {0x7078, true, false},
-      {0x7079, true, false}, {0x707A, true, false}, {'r', true, false},   {'t', true, false},
-      {'u', true, false},   {'v', true, false},   {'w', true, false},   {SymPhi, true, false},
-      {SymTheta, true, false}, {SymRho, true, false}, {'e', false, true}, {'i', false, true},
-      {SymPi, false, true}, {SymDegree, false, true}, {SymInf, false, true}, {'a', false, false},
-      {'s', false, false},  {'X', false, false},  {SymCapPhi, false, false}, {0x7077, false, false},
-      {0x707B, false, false}, {SymVarphi, false, false}, {0, false, false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsCoordinateSymbol(c.id), c.coordinate) << c.id;
-    EXPECT_EQ(IsConstantSymbol(c.id), c.constant) << c.id;
-    EXPECT_EQ(IsReservedSymbol(c.id), c.coordinate || c.constant) << c.id;
-  }
-}
-
-TEST_F(TreeQueriesTest, ContainsAndRenameSymbol) {
-  ExprNode* tree = Build("plus(a, sin(times(b, a)), theta)");
-  EXPECT_TRUE(ContainsSymbol(tree, 'a') && ContainsSymbol(tree, SymTheta));
-  EXPECT_FALSE(ContainsSymbol(tree, 'c'));
+TEST_F(TreeQueriesTest, SymbolsAreFoundRenamedAndSwapped) {
+  ExprNode* tree = Build("plus[a,sin[times[b,a]],theta]");
+  EXPECT_TRUE(ContainsSymbol(tree, 'a') && ContainsSymbol(tree, SymTheta) && !ContainsSymbol(tree, 'c'));
   RenameSymbol(tree, 'a', 'c');
-  EXPECT_EQ(Show(tree), "plus(c,sin(times(b,c)),theta)");
-  EXPECT_FALSE(ContainsSymbol(tree, 'a'));
   RenameSymbol(tree, SymTheta, 'x');
-  EXPECT_EQ(Show(tree), "plus(c,sin(times(b,c)),x)");
-  EXPECT_FALSE(ContainsSymbol(nullptr, 'a'));
-  RenameSymbol(nullptr, 'a', 'b');
+  EXPECT_TRUE(Same(tree, "plus[c,sin[times[b,c]],x]"));
   FreeExpression(tree);
-}
-
-TEST_F(TreeQueriesTest, SwapPrimedCoordinatesTwiceRestoresTree) {
-  ExprNode* tree = Build("equal(y', plus(x, times(z', y), sin(x'), z, t))");
-  ExprNode* original = CopyExpression(tree);
+  tree = Build("equal[y',plus[x,times[z',y],sin[x'],z,t]]");
   SwapPrimedCoordinates(tree);
-  EXPECT_EQ(Show(tree), "equal(y,plus(x',times(z,y'),sin(x),z',t))");
-  EXPECT_FALSE(ExpressionsEqual(tree, original));
-  SwapPrimedCoordinates(tree);
-  EXPECT_TRUE(ExpressionsEqual(tree, original));
-  FreeExpression(original);
+  EXPECT_TRUE(Same(tree, "equal[y,plus[x',times[z,y'],sin[x],z',t]]"));
   FreeExpression(tree);
-}
-
-TEST_F(TreeQueriesTest, FoldPrimesIntoCoordinates) {
-  struct Case { const char* in; const char* out; };
-  const Case cases[] = {
-      {"prime(x)", "x'"},
-      {"prime(t)", "prime(t)"},
-      {"plus(prime(y), prime(prime(z)), prime(a))", "plus(y',prime(z'),prime(a))"},
-      {"equal(prime(x), times(2, prime(y)))", "equal(x',times(2,y'))"},
-  };
-  for (const Case& c : cases) {
-    ExprNode* tree = Build(c.in);
-    FoldPrimesIntoCoordinates(tree);  // in place: a root prime becomes the char node itself
-    EXPECT_EQ(Show(tree), c.out) << c.in;
-    EXPECT_TRUE(CheckExpressionTree(tree));
+  // Folding works in place: a root prime becomes the char node itself.
+  const char* folds[][2] = {{"prime[x]", "x'"}, {"plus[prime[y],prime[prime[z]],prime[t]]", "plus[y',prime[z'],prime[t]]"}};
+  for (const auto& fold : folds) {
+    tree = Build(fold[0]);
+    FoldPrimesIntoCoordinates(tree);
+    EXPECT_TRUE(Same(tree, fold[1]) && CheckExpressionTree(tree)) << fold[0];
     FreeExpression(tree);
   }
 }
 
-const ExprNode* gSeenTree = nullptr;
-
-TEST_F(TreeQueriesTest, UsesComplexNumbers) {
-  struct Case { const char* tree; bool complex; };
-  const Case cases[] = {
-      {"plus(2, times(3, i))", true}, {"plus(2, x)", false}, {"imag(x)", true}, {"real(x)", true},
-      {"arg(x)", true}, {"Re(x)", true}, {"Im(x)", true}, {"sin(e)", false}, {"'i'", false},
-  };
-  for (const Case& c : cases) {
-    ExprNode* tree = Build(c.tree);
-    EXPECT_EQ(UsesComplexNumbers(tree), c.complex) << c.tree;
-    FreeExpression(tree);
-  }
-  // A complex-valued definition counts; the document is asked about the whole tree.
-  int definitions = 0;
+// i, arg and Re make a tree complex, and so does a name the document defines with a complex value
+// (asked about the whole tree); an i inside a string does not.
+TEST_F(TreeQueriesTest, ComplexUseAndTheTypedFOfX) {
+  static int definitions = 0;
   GetTreeSeams().complexDefinitions = &definitions;
   GetTreeSeams().treeUsesDefinedName = [](const ExprNode* tree, const void* defs) {
-    gSeenTree = tree;
-    return defs != nullptr && ContainsSymbol(tree, 'c');
+    return defs == &definitions && tree->parent == nullptr && ContainsSymbol(tree, 'c');
   };
-  ExprNode* tree = Build("plus(2, sin(c), x)");
-  EXPECT_TRUE(UsesComplexNumbers(tree));
-  EXPECT_EQ(gSeenTree, tree);
-  FreeExpression(tree);
-  EXPECT_FALSE(UsesComplexNumbers(nullptr));
-}
-
-TEST_F(TreeQueriesTest, TypedFOfX) {
-  struct Case { const char* tree; bool fOfX; };
-  const Case cases[] = {
-      {"times(f, id(x))", true}, {"times(g, id(x))", false}, {"times(f, id(y))", false},
-      {"times(f, x)", false},    {"times(f, id(x), a)", false}, {"plus(f, id(x))", false},
-  };
+  struct Case { const char* tree; bool holds; };
+  const Case cases[] = {{"plus[2,times[3,i]]", true}, {"arg[x]", true}, {"Re[x]", true}, {"plus[2,sin[c]]", true},
+                        {"plus[2,x]", false}, {"sin[e]", false}, {"string[\"i\"]", false}};
   for (const Case& c : cases) {
     ExprNode* tree = Build(c.tree);
-    EXPECT_EQ(IsFOfX(tree), c.fOfX) << c.tree;
+    EXPECT_EQ(UsesComplexNumbers(tree), c.holds) << c.tree;
     FreeExpression(tree);
   }
-  FormulaEditor editor{};
-  EXPECT_FALSE(IsFOfXFormula());
+  FormulaEditor editor{};  // the typed f(x) is times(f, id(x)), alone or on the left of an equation
   TypesettingGlobals().currentEditor = &editor;
-  EXPECT_FALSE(IsFOfXFormula());  // no root
-  const Case formulas[] = {
-      {"equal(times(f, id(x)), sin(x))", true}, {"times(f, id(x))", true}, {"equal(y, times(f, id(x)))", false}};
-  for (const Case& c : formulas) {
-    editor.root = Build(c.tree);
-    EXPECT_EQ(IsFOfXFormula(), c.fOfX) << c.tree;
-    FreeExpression(editor.root);
-  }
-  TypesettingGlobals().currentEditor = nullptr;
+  editor.root = Build("equal[times[f,id[x]],y]");
+  EXPECT_TRUE(IsFOfXFormula() && !IsFOfX(editor.root->children[1]));
+  FreeExpression(editor.root);
 }
 
 bool gCanMove = false;
 
 TEST_F(TreeQueriesTest, EditorSelectionQueries) {
-  ExprNode* root = Build("plus(a, 'txt', prompt)");
+  ExprNode* root = Build("plus[a,string[\"txt\"],prompt[]]");
   ExprNode* a = root->children[0];
   ExprNode* text = root->children[1];
   ExprNode* prompt = root->children[2];
   FormulaEditor editor{};
   editor.root = root;
   EXPECT_FALSE(FormulaIsNonEmpty() || SelectionIsBlock() || CanApplyToSelection() || CanDragSelection() ||
-               IsEditingText());  // no current editor
+               IsEditingText() || SelectionIsDrawable());  // no current editor
   TypesettingGlobals().currentEditor = &editor;
   EXPECT_TRUE(FormulaIsNonEmpty());
   GetTreeSeams().canMoveSelectedTerm = [] { return gCanMove; };
-
-  struct Case { int mode; ExprNode* caret; int start, end; bool canMove; bool block, apply, drag, text; };
+  // draw: SelectionIsDrawable with the prompt-caret switch on (a selected prompt shows the caret).
+  struct Case { int mode; ExprNode* caret; int start, end; bool canMove, block, apply, drag, text, draw; };
   const Case cases[] = {
-      {0, a, 0, 0, false, true, true, false, false},
-      {0, a, 0, 0, true, true, true, true, false},
-      {0, prompt, 0, 0, true, false, false, true, false},
-      {1, root, 0, 1, true, true, true, true, false},
-      {2, root, 0, 0, true, true, false, false, false},
-      {3, text, 0, 0, true, false, false, false, true},
-      {3, a, 0, 0, true, false, false, false, false},
-      {4, text, 0, 0, false, false, false, false, false},
-      {5, root, 0, 2, false, true, true, false, false},
-      {6, text, 1, 1, false, false, false, false, true},
-      {6, text, 1, 2, false, true, false, false, true},
-      {7, a, 0, 0, false, false, false, false, false},
-      {7, a, 0, 1, false, true, false, false, false},
+      {0, a, 0, 0, false, true, true, false, false, true},       {0, a, 0, 0, true, true, true, true, false, true},
+      {0, prompt, 0, 0, true, false, false, true, false, false}, {1, root, 0, 1, true, true, true, true, false, true},
+      {2, root, 0, 0, true, true, false, false, false, true},    {3, text, 0, 0, true, false, false, false, true, false},
+      {3, a, 0, 0, true, false, false, false, false, false},     {4, text, 0, 0, false, false, false, false, false, false},
+      {5, root, 0, 2, false, true, true, false, false, true},    {6, text, 1, 1, false, false, false, false, true, false},
+      {6, text, 1, 2, false, true, false, false, true, true},    {7, a, 0, 0, false, false, false, false, false, false},
+      {7, a, 3, 1, false, true, false, false, false, true},      {8, a, 0, 1, false, false, false, false, false, false},
   };
+  TypesettingGlobals().promptCaretPending = true;
   for (const Case& c : cases) {
     editor.selectionMode = c.mode;
     editor.caretNode = c.caret;
     editor.selectionStart = c.start;
     editor.selectionEnd = c.end;
     gCanMove = c.canMove;
-    EXPECT_EQ(SelectionIsBlock(), c.block) << "mode " << c.mode;
-    EXPECT_EQ(HasBlockSelection(), c.block) << "mode " << c.mode;
-    EXPECT_EQ(CanApplyToSelection(), c.apply) << "mode " << c.mode;
-    EXPECT_EQ(CanDragSelection(), c.drag) << "mode " << c.mode;
-    EXPECT_EQ(IsEditingText(), c.text) << "mode " << c.mode;
+    EXPECT_TRUE(SelectionIsBlock() == c.block && CanApplyToSelection() == c.apply && CanDragSelection() == c.drag &&
+                IsEditingText() == c.text && SelectionIsDrawable() == c.draw)
+        << "mode " << c.mode << " start " << c.start;
   }
-
-  EXPECT_EQ(GetFormulaRoot(&editor), root);
-  EXPECT_FALSE(IsPromptRoot(&editor));
-  EXPECT_EQ(GetRootBoxDescent(&editor), 0);
-  EnsureNodeBox(root);
-  root->box->descent = 7 << 16;
-  EXPECT_EQ(GetRootBoxDescent(&editor), 7 << 16);
-  editor.frame = PixelRect{40, 12, 90, 300};
-  ScrollFormulaOrigin(&editor, 15);
-  const PixelRect origin = GetFormulaOrigin(&editor);
-  EXPECT_EQ(origin.top, 25);
-  EXPECT_EQ(origin.left, 12);
-
-  FormulaEditor empty{};
-  empty.root = NewPromptNode();
-  TypesettingGlobals().currentEditor = &empty;
-  EXPECT_FALSE(FormulaIsNonEmpty());
-  EXPECT_TRUE(IsPromptRoot(&empty));
-  EXPECT_FALSE(IsPromptRoot(nullptr) || GetFormulaRoot(nullptr));
-  FreeExpression(empty.root);
-  TypesettingGlobals().currentEditor = nullptr;
+  TypesettingGlobals().promptCaretPending = false;
+  editor.selectionMode = 0;
+  editor.caretNode = editor.root = prompt;
+  EXPECT_TRUE(SelectionIsDrawable() && !FormulaIsNonEmpty() && IsPromptRoot(&editor));
   FreeExpression(root);
 }
 
