@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/evaluation_records.h"
@@ -20,7 +19,6 @@
 
 namespace {
 
-constexpr int kErrorMemory = 7;
 constexpr double kE = 2.718281828459045;
 constexpr int kMaxSumNesting = 32;
 
@@ -605,7 +603,7 @@ int32_t AddBinding(BindingTable* table, ExprNode* expression) {
     table->values = values;
     table->capacity = capacity;
   }
-  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double nan = kUndefinedReal;
   table->entries[table->count] = BindingEntry{expression, nullptr};
   table->values[table->count] = Complex{nan, nan};
   return table->count++;
@@ -666,7 +664,7 @@ int32_t CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* 
   if (tree == nullptr) {
     w.unsound = true;
   } else if (HasNestedSameIndexSum(tree)) {
-    EmitC(w, std::numeric_limits<double>::quiet_NaN());
+    EmitC(w, kUndefinedReal);
   } else {
     WalkTree(w);
     if (!code->failed && !w.unsound) InsertPrologue(w);
@@ -675,7 +673,7 @@ int32_t CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* 
   EmitOp(code, OpEnd);
   if (code->failed) {
     MakeEndOnlyCode(code);
-    PostError(kErrorMemory);
+    PostError(kErrorOutOfMemory);
   } else {
     ResolveJumpLabels(code);
     if (w.unsound || !code->verified) MakeUndefinedCode(code);
