@@ -13,6 +13,7 @@
 #include "graphics/gl/graphics_context.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/numeric_constants.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ void PutVector(float* dst, const float* src) {
   }
 }
 // A double as a float; NaN when it is beyond the float range (where the conversion is undefined).
-float ToFloat(double v) { return std::fabs(v) <= FLT_MAX ? float(v) : NAN; }
+float ToFloat(double v) { return std::fabs(v) <= FLT_MAX ? float(v) : float(kUndefinedReal); }
 
 void PutVector(float* dst, const double* src) {
   const float f[3] = {ToFloat(src[0]), ToFloat(src[1]), ToFloat(src[2])};

@@ -10,6 +10,7 @@
 #include "graphics/gl/graphics_context.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/numeric_constants.h"
 
 namespace {
 
@@ -437,7 +438,7 @@ bool CheckFragmentStore(const GraphicsContext* ctx) {
   if ((ctx->lastFragment >= 0) != (ctx->fragmentChunks != nullptr)) return false;
   int64_t seen = 0;
   for (int32_t p = 0; p < ctx->pixelCount; ++p) {
-    double previous = INFINITY;
+    double previous = kPositiveInfinity;
     for (int32_t i = ctx->fragmentHeads[p]; i >= 0; i = FragmentAt(ctx, i)->next) {
       if (i > ctx->lastFragment || ++seen > int64_t(ctx->lastFragment) + 1) return false;
       const double d = FragmentAt(ctx, i)->depth;
