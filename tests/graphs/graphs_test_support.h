@@ -174,7 +174,7 @@ class FakeView : public Base {
   void SetOption(int32_t code, double) override { Note("option " + std::to_string(code)); }
   // The kind-specific operations.
   void SetViewRange(double x1, double, double, double) { Note("range " + std::to_string(int(x1))); }
-  bool DropHandle(Handle, const QDPoint*) { return Note("drop"), true; }
+  bool DropPicture(const Picture*, const QDPoint*) { return Note("drop"), true; }
   bool UpdateViewMaps() { return Note("maps"), false; }
   bool HasWindowContext() { return windowContext; }
   int32_t tickCost = 0;
