@@ -104,8 +104,12 @@ void GraphView2D::ZoomBoxLoop(QDPoint point) {
       SaveAndSetGWorld(&port, window);
       ShadeHorizontalSpan(rect, corner1, MakePoint(corner2.h, corner1.v), kZoomBoxGrey, 3);
       ShadeHorizontalSpan(rect, MakePoint(corner1.h, corner2.v), corner2, kZoomBoxGrey, 3);
-      ShadeVerticalSpan(rect, corner1, MakePoint(corner1.h, corner2.v), kZoomBoxGrey, 3);
-      ShadeVerticalSpan(rect, MakePoint(corner2.h, corner1.v), corner2, kZoomBoxGrey, 3);
+      // The sides between the corners, which the top and bottom edges shade once already.
+      if (corner2.v - corner1.v > 1) {
+        const int32_t top = corner1.v + 1, bottom = corner2.v - 1;
+        ShadeVerticalSpan(rect, MakePoint(corner1.h, top), MakePoint(corner1.h, bottom), kZoomBoxGrey, 3);
+        ShadeVerticalSpan(rect, MakePoint(corner2.h, top), MakePoint(corner2.h, bottom), kZoomBoxGrey, 3);
+      }
       RestoreGWorld(&port);
     }
     document->CopyOffscreenToWindow(rect);

@@ -1,14 +1,19 @@
 // Shared set-up of the graph tests: a fixture that resets the process-wide records and proves no
 // node or counted byte outlives a test; formula text read by the kernel's reader (blanks dropped);
 // a document that records what is asked of it; graphs that spend a fixed amount of fake-clock
-// time; and views of each kind that record the view set's calls as "<name> <call> <arguments>".
+// time; views of each kind that record the view set's calls as "<name> <call> <arguments>"; and
+// for the 2D view a curve graph with exact nearest points and a label seam of fixed metrics.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
+
+#include "graphics/graphics_layer.h"
+#include "graphs/graph_view_2d.h"
 
 #include "graphs/document_services.h"
 #include "graphs/graph_view_2d.h"
@@ -98,8 +103,21 @@ class FakeDocument : public DocumentServices {
   }
   int32_t RowCount() const override { return static_cast<int32_t>(rows.size()); }
   const EquationRow& RowAt(int32_t i) const override { return rows[static_cast<size_t>(i)]; }
+  void ApplyNumberFormat() override { ++numberFormats; }
+  bool IsAntialiased() const override { return antialiased; }
+  bool IsActiveDocument() const override { return active; }
+  GWorldPtr OffscreenBuffer() override { return offscreen; }
+  void CopyOffscreenToWindow(const QDRect&) override { log.push_back("copy"); }
+  void RewritePointParameters(const GraphView*, int32_t index, double x, double y) override {
+    log.push_back("point " + std::to_string(index) + " " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void StepSliderAnimation() override { log.push_back("slider"); }
+  int Count(const std::string& entry) const { return int(std::count(log.begin(), log.end(), entry)); }
   std::vector<EquationRow> rows;
   Log log;
+  int numberFormats = 0;
+  bool antialiased = false, active = true;
+  GWorldPtr offscreen = nullptr;
 };
 
 // Advances the fake clock by whole timer units (2^16 clock ticks each).
@@ -187,6 +205,119 @@ class FakeView : public Base {
   Log* log_;
 };
 using FakeView2D = FakeView<GraphView2D>;
+
+// The graph paper and its patterns for the whole suite (counted before any test's baseline).
+struct GraphicsEnvironment : testing::Environment {
+  void SetUp() override { ASSERT_TRUE(InitGraphicsLayer()); }
+  void TearDown() override { ShutdownGraphicsLayer(); }
+};
+
+// y = f(x) over the whole line, complete from the start: hit within `hitTolerance` of the curve,
+// probed as (x, f(x)) in `probeMode`, nearest points exact (Newton on the foot of the
+// perpendicular, no walk); it paints `paint` (world x0, y0, x1, y1) through the map it was given.
+class CurveGraph : public GraphKind2D {
+ public:
+  using Fn = double (*)(double);
+  CurveGraph(Fn f, Fn df, Fn d2f, int32_t hitClass = 2) : f_(f), df_(df), d2f_(d2f), hitClass_(hitClass) {}
+  void Compute(int32_t) override { ++computes; }
+  bool Draw() override {
+    if (map == nullptr) return true;
+    for (int32_t v = WorldToPixelY(map, paint[3]); v < WorldToPixelY(map, paint[1]); ++v)
+      for (int32_t h = WorldToPixelX(map, paint[0]); h < WorldToPixelX(map, paint[2]); ++h)
+        if (uint32_t* p = PixelAddress(GetPort(), h, v)) *p = rgb;
+    return true;
+  }
+  int32_t Status() override { return 0; }
+  void VariableChanged(int32_t, double) override {}
+  void SetOption(int32_t code, double value) override { options.push_back({code, value}); }
+  void Invalidate() override { ++invalidations; }
+  bool IsComplete() override { return complete; }
+  void GeometryChanged() override { ++geometryChanges; }
+  void Scroll(int32_t dh, int32_t dv) override { scrolls.push_back({dh, dv}); }
+  bool HitTest(double x, double y) override { return std::fabs(y - f_(x)) <= hitTolerance; }
+  ProbeRecord Probe(double x, double y) override {
+    ProbeRecord r{};
+    r.mode = probeMode, r.x = x, r.y = f_(x), r.value = x, r.rgb = rgb;
+    (void)y;
+    return r;
+  }
+  NearestPointRecord NearestPoint(double x, double y, double tolerance, double tmin, double tmax) override {
+    double t = x;
+    if (std::isfinite(tmin) || std::isfinite(tmax)) {
+      for (int k = 0; k < 60; ++k) {  // g(t) = (t - x) + (f(t) - y) f'(t) = 0
+        const double g = (t - x) + (f_(t) - y) * df_(t);
+        const double dg = 1 + df_(t) * df_(t) + (f_(t) - y) * d2f_(t);
+        t -= g / dg;
+      }
+      t = std::min(std::max(t, tmin), tmax);
+    }
+    NearestPointRecord r{};
+    const double ts[3] = {t - tolerance, t, t + tolerance};
+    double* points[3] = {r.before, r.at, r.after};
+    for (int k = 0; k < 3; ++k) points[k][0] = points[k][1] = ts[k], points[k][2] = f_(ts[k]);
+    r.found = 1;
+    return r;
+  }
+  int32_t HitClass() override { return hitClass_; }
+  const ViewMap* map = nullptr;
+  double paint[4] = {0, 0, 0, 0};
+  uint32_t rgb = 0x00FF0000u, probeMode = 1;
+  double hitTolerance = 0.05;
+  bool complete = true;
+  int computes = 0, invalidations = 0, geometryChanges = 0;
+  std::vector<std::pair<int32_t, double>> options;
+  std::vector<std::pair<int32_t, int32_t>> scrolls;
+
+ private:
+  Fn f_, df_, d2f_;
+  int32_t hitClass_;
+};
+
+// Labels measured 6 pixels a character and recorded where they would be drawn, with no ink.
+struct DrawnLabel {
+  std::string text;
+  int32_t h, v;
+  bool operator==(const DrawnLabel& o) const { return text == o.text && h == o.h && v == o.v; }
+};
+inline std::vector<DrawnLabel>& DrawnLabels() {
+  static std::vector<DrawnLabel> labels;
+  return labels;
+}
+inline void InstallFixedLabels() {
+  DrawnLabels().clear();
+  GraphsGlobals().labelText = LabelTextSeam{
+      [] {}, [](const char* text) { return int32_t(6 * std::string(text).size()); },
+      [](const char* text) { DrawnLabels().push_back({text, GetPort()->pen.location.h, GetPort()->pen.location.v}); }};
+}
+
+// A 2D view over a recording document, the window a canvas of the pane's size, labels fixed.
+class View2DTest : public GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    InstallFixedLabels();
+    view = new GraphView2D();
+    view->document = &document;
+  }
+  void TearDown() override {
+    EXPECT_TRUE(CheckGraphView2D(*view));
+    delete view;
+    GraphsTest::TearDown();
+  }
+  // Places the view at the rectangle with the default scale and corner for it.
+  void Place(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    view->rect = MakeRect(left, top, right, bottom);
+    view->SetViewDefaults();
+    view->UpdateGeometry();
+  }
+  CurveGraph* AddCurve(CurveGraph::Fn f, CurveGraph::Fn df, CurveGraph::Fn d2f, int32_t hitClass = 2) {
+    auto* graph = new CurveGraph(f, df, d2f, hitClass);
+    EXPECT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(graph)));
+    return graph;
+  }
+  FakeDocument document;
+  GraphView2D* view = nullptr;
+};
 using FakeView3D = FakeView<GraphView3D>;
 using FakeView4D = FakeView<GraphView4D>;
 
