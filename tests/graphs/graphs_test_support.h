@@ -206,70 +206,69 @@ class FakeView : public Base {
 };
 using FakeView2D = FakeView<GraphView2D>;
 
+using FakeView3D = FakeView<GraphView3D>;
+using FakeView4D = FakeView<GraphView4D>;
+
 // The graph paper and its patterns for the whole suite (counted before any test's baseline).
 struct GraphicsEnvironment : testing::Environment {
   void SetUp() override { ASSERT_TRUE(InitGraphicsLayer()); }
   void TearDown() override { ShutdownGraphicsLayer(); }
 };
 
-// y = f(x) over the whole line, complete from the start: hit within `hitTolerance` of the curve,
-// probed as (x, f(x)) in `probeMode`, nearest points exact (Newton on the foot of the
-// perpendicular, no walk); it paints `paint` (world x0, y0, x1, y1) through the map it was given.
+// A curve y = f(x) with its first two derivatives.
+struct Curve {
+  double (*f)(double), (*df)(double), (*d2f)(double);
+};
+inline constexpr Curve kLineYX{[](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; }};
+
+// A complete graph of a curve: hit within `hitTolerance` of it, probed as (x, f(x)) in
+// `probeMode`, nearest points exact (Newton on the foot of the perpendicular, no walk); it paints
+// `paint` (world x0, y0, x1, y1) through `map` when given one.
 class CurveGraph : public GraphKind2D {
  public:
-  using Fn = double (*)(double);
-  CurveGraph(Fn f, Fn df, Fn d2f, int32_t hitClass = 2) : f_(f), df_(df), d2f_(d2f), hitClass_(hitClass) {}
-  void Compute(int32_t) override { ++computes; }
+  CurveGraph(Curve curve, int32_t hitClass) : c_(curve), hitClass_(hitClass) {}
+  void Compute(int32_t) override {}
   bool Draw() override {
-    if (map == nullptr) return true;
-    for (int32_t v = WorldToPixelY(map, paint[3]); v < WorldToPixelY(map, paint[1]); ++v)
+    for (int32_t v = map ? WorldToPixelY(map, paint[3]) : 0; map && v < WorldToPixelY(map, paint[1]); ++v)
       for (int32_t h = WorldToPixelX(map, paint[0]); h < WorldToPixelX(map, paint[2]); ++h)
-        if (uint32_t* p = PixelAddress(GetPort(), h, v)) *p = rgb;
+        if (uint32_t* p = PixelAddress(GetPort(), h, v)) *p = 0x00FF0000u;
     return true;
   }
   int32_t Status() override { return 0; }
   void VariableChanged(int32_t, double) override {}
   void SetOption(int32_t code, double value) override { options.push_back({code, value}); }
-  void Invalidate() override { ++invalidations; }
+  void Invalidate() override {}
   bool IsComplete() override { return complete; }
   void GeometryChanged() override { ++geometryChanges; }
-  void Scroll(int32_t dh, int32_t dv) override { scrolls.push_back({dh, dv}); }
-  bool HitTest(double x, double y) override { return std::fabs(y - f_(x)) <= hitTolerance; }
-  ProbeRecord Probe(double x, double y) override {
+  void Scroll(int32_t, int32_t) override {}
+  bool HitTest(double x, double y) override { return std::fabs(y - c_.f(x)) <= hitTolerance; }
+  ProbeRecord Probe(double x, double) override {
     ProbeRecord r{};
-    r.mode = probeMode, r.x = x, r.y = f_(x), r.value = x, r.rgb = rgb;
-    (void)y;
+    r.mode = probeMode, r.x = r.value = x, r.y = c_.f(x);
     return r;
   }
   NearestPointRecord NearestPoint(double x, double y, double tolerance, double tmin, double tmax) override {
     double t = x;
-    if (std::isfinite(tmin) || std::isfinite(tmax)) {
-      for (int k = 0; k < 60; ++k) {  // g(t) = (t - x) + (f(t) - y) f'(t) = 0
-        const double g = (t - x) + (f_(t) - y) * df_(t);
-        const double dg = 1 + df_(t) * df_(t) + (f_(t) - y) * d2f_(t);
-        t -= g / dg;
-      }
-      t = std::min(std::max(t, tmin), tmax);
+    for (int k = 0; k < 60 && (std::isfinite(tmin) || std::isfinite(tmax)); ++k) {
+      const double e = c_.f(t) - y;  // g(t) = (t - x) + e f'(t) = 0
+      t -= ((t - x) + e * c_.df(t)) / (1 + c_.df(t) * c_.df(t) + e * c_.d2f(t));
     }
-    NearestPointRecord r{};
-    const double ts[3] = {t - tolerance, t, t + tolerance};
-    double* points[3] = {r.before, r.at, r.after};
-    for (int k = 0; k < 3; ++k) points[k][0] = points[k][1] = ts[k], points[k][2] = f_(ts[k]);
-    r.found = 1;
+    t = std::min(std::max(t, tmin), tmax);
+    NearestPointRecord r{{t - tolerance, t - tolerance, c_.f(t - tolerance)}, {t, t, c_.f(t)},
+                         {t + tolerance, t + tolerance, c_.f(t + tolerance)}, 1};
     return r;
   }
   int32_t HitClass() override { return hitClass_; }
   const ViewMap* map = nullptr;
   double paint[4] = {0, 0, 0, 0};
-  uint32_t rgb = 0x00FF0000u, probeMode = 1;
+  uint32_t probeMode = 1;
   double hitTolerance = 0.05;
   bool complete = true;
-  int computes = 0, invalidations = 0, geometryChanges = 0;
+  int geometryChanges = 0;
   std::vector<std::pair<int32_t, double>> options;
-  std::vector<std::pair<int32_t, int32_t>> scrolls;
 
  private:
-  Fn f_, df_, d2f_;
+  Curve c_;
   int32_t hitClass_;
 };
 
@@ -283,20 +282,16 @@ inline std::vector<DrawnLabel>& DrawnLabels() {
   static std::vector<DrawnLabel> labels;
   return labels;
 }
-inline void InstallFixedLabels() {
-  DrawnLabels().clear();
-  GraphsGlobals().labelText = LabelTextSeam{
-      [] {}, [](const char* text) { return int32_t(6 * std::string(text).size()); },
-      [](const char* text) { DrawnLabels().push_back({text, GetPort()->pen.location.h, GetPort()->pen.location.v}); }};
-}
 
-// A 2D view over a recording document, the window a canvas of the pane's size, labels fixed.
+// A 2D view over the recording document, with the fixed labels.
 class View2DTest : public GraphsTest {
  protected:
   void SetUp() override {
     GraphsTest::SetUp();
-    InstallFixedLabels();
-    view = new GraphView2D();
+    DrawnLabels().clear();
+    GraphsGlobals().labelText = LabelTextSeam{
+        [] {}, [](const char* text) { return int32_t(6 * std::string(text).size()); },
+        [](const char* text) { DrawnLabels().push_back({text, GetPort()->pen.location.h, GetPort()->pen.location.v}); }};
     view->document = &document;
   }
   void TearDown() override {
@@ -304,21 +299,19 @@ class View2DTest : public GraphsTest {
     delete view;
     GraphsTest::TearDown();
   }
-  // Places the view at the rectangle with the default scale and corner for it.
+  // The view at the rectangle with the default scale and corner for it.
   void Place(int32_t left, int32_t top, int32_t right, int32_t bottom) {
     view->rect = MakeRect(left, top, right, bottom);
     view->SetViewDefaults();
     view->UpdateGeometry();
   }
-  CurveGraph* AddCurve(CurveGraph::Fn f, CurveGraph::Fn df, CurveGraph::Fn d2f, int32_t hitClass = 2) {
-    auto* graph = new CurveGraph(f, df, d2f, hitClass);
+  CurveGraph* AddCurve(Curve curve = kLineYX, int32_t hitClass = 2) {
+    auto* graph = new CurveGraph(curve, hitClass);
     EXPECT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(graph)));
     return graph;
   }
   FakeDocument document;
-  GraphView2D* view = nullptr;
+  GraphView2D* view = new GraphView2D();
 };
-using FakeView3D = FakeView<GraphView3D>;
-using FakeView4D = FakeView<GraphView4D>;
 
 }  // namespace graphs_test

@@ -38,10 +38,6 @@ class View2DMouseTest : public graphs_test::View2DTest {
     if (which >= 0) flags.byte[which] = 1;
     return flags;
   }
-  PicHandle MakePicture(int32_t w, int32_t h) {
-    std::vector<uint32_t> pixels(size_t(w * h), 0x000000FFu);
-    return NewPicture(pixels.data(), w, h);
-  }
   FakeClock clock;
   ScriptedPointerSource pointer{&clock};
 };
@@ -52,7 +48,7 @@ TEST_F(View2DMouseTest, ClicksAreDeclinedWhenIgnoredOrOverNothingAndHandledOnAGr
   EXPECT_EQ(view->Click(MakePoint(150, 40), 0, Flags(kClickIgnore)), ClickResult::Declined);
   EXPECT_EQ(view->Click(MakePoint(150, 40), 0, Flags(-1)), ClickResult::Declined);
   EXPECT_TRUE(document.log.empty() && view->scale.scaleX == before.scaleX);
-  AddCurve([](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; });
+  AddCurve();
   EXPECT_EQ(view->Click(MakePoint(150, 40), 0, Flags(-1)), ClickResult::Declined);  // y = x is elsewhere
   EXPECT_EQ(view->Click(MakePoint(132, 67), 0, Flags(-1)), ClickResult::Handled);   // on it: probed
   EXPECT_EQ(view->probeReadout.mode, 1u);
@@ -97,54 +93,46 @@ TEST_F(View2DMouseTest, ZoomBoxDrawsDottedAndHandsItsWorldRangesToSetViewRange) 
   Script({{0, PointerEventKind::kMoved, MakePoint(150, 120)}, {0, PointerEventKind::kReleased, MakePoint(150, 120)}});
   EXPECT_EQ(view->Click(MakePoint(50, 40), 0, Flags(kClickZoomBox)), ClickResult::Handled);
   EXPECT_EQ(recording->ranges, std::vector<std::vector<double>>{box});
-  EXPECT_TRUE(window.At(50, 40) == kZoomGrey && window.At(53, 120) == kZoomGrey && window.At(51, 40) != kZoomGrey && window.At(149, 120) == kZoomGrey);
+  EXPECT_TRUE(window.At(50, 40) == kZoomGrey && window.At(53, 120) == kZoomGrey && window.At(51, 40) != kZoomGrey);
   EXPECT_TRUE(document.Count("copy") == 1 && document.Count("redraw") == 1);
   Script({{0, PointerEventKind::kReleased, MakePoint(50, 40)}});  // no width: no range
   view->Click(MakePoint(50, 40), 0, Flags(kClickZoomBox));
   EXPECT_EQ(recording->ranges.size(), 1u);
 }
 
-TEST_F(View2DMouseTest, PicturesDraggedOutAreDeletedAndDraggedBackAreKept) {
+// Drops centre the picture on the point or the view: x = CornerX + (h - w/2) / 64 and
+// y = CornerY + ((bottom - v) - hgt/2) / 64, by hand.
+TEST_F(View2DMouseTest, PicturesDropCentredAndDraggedOutAreDeletedAndDraggedBackAreKept) {
   Place(0, 0, 200, 200);
-  PicHandle a = MakePicture(20, 10), b = MakePicture(20, 10);
+  std::vector<uint32_t> pixels(20 * 10, 0x000000FFu);
+  PicHandle picture = NewPicture(pixels.data(), 20, 10);
   const QDPoint elsewhere = MakePoint(40, 170);
-  ASSERT_TRUE(view->DropPicture(a, nullptr) && view->DropPicture(b, &elsewhere));
-  KillPicture(a);
-  KillPicture(b);
-  const PicHandle second = view->pictures.data[1].picture;
-  const double secondX = view->pictures.data[1].x;
-  Script({{0, PointerEventKind::kMoved, MakePoint(500, 500)}, {0, PointerEventKind::kReleased, MakePoint(500, 500)}});
-  EXPECT_EQ(view->Click(MakePoint(100, 98), 0, Flags(-1)), ClickResult::Handled);  // in the first
-  ASSERT_EQ(view->pictures.count, 1);
-  EXPECT_TRUE(view->pictures.data[0].picture == second && view->pictures.data[0].x == secondX);
-  Script({{0, PointerEventKind::kMoved, MakePoint(-300, 170)}, {0, PointerEventKind::kMoved, MakePoint(45, 165)},
-          {0, PointerEventKind::kReleased, MakePoint(45, 165)}});
-  EXPECT_EQ(view->Click(elsewhere, 0, Flags(-1)), ClickResult::Handled);
-  ASSERT_EQ(view->pictures.count, 1);
-  EXPECT_DOUBLE_EQ(view->pictures.data[0].x, secondX + 5.0 / 64);
-  EXPECT_EQ(document.Count("modified"), 2 + 2);  // two drops, two drags
-}
-
-TEST_F(View2DMouseTest, DropCentresThePictureOnThePointOrTheView) {
-  Place(0, 0, 200, 100);
-  PicHandle picture = MakePicture(20, 10);
-  const QDPoint at = MakePoint(30, 20);
-  ASSERT_TRUE(view->DropPicture(picture, nullptr) && view->DropPicture(picture, &at));
-  const double cornerX = view->scale.cornerX, cornerY = view->scale.cornerY;
-  EXPECT_TRUE(view->pictures.data[0].x == cornerX + (100 - 10) / 64.0 && view->pictures.data[0].y == cornerY + (50 - 5) / 64.0);
-  EXPECT_TRUE(view->pictures.data[1].x == cornerX + (30 - 10) / 64.0 && view->pictures.data[1].y == cornerY + (80 - 5) / 64.0);
+  ASSERT_TRUE(view->DropPicture(picture, nullptr) && view->DropPicture(picture, &elsewhere));
   {
     draw_test::Refusal refusal(1);  // no copy: refused, nothing stored
     EXPECT_FALSE(view->DropPicture(picture, nullptr));
   }
   InitGraphicsLayer();  // the counted allocator back
-  EXPECT_EQ(view->pictures.count, 2);
   KillPicture(picture);
+  const double cornerX = view->scale.cornerX, cornerY = view->scale.cornerY;
+  const PlacedPicture first = view->pictures.data[0], second = view->pictures.data[1];
+  EXPECT_TRUE(first.x == cornerX + (100 - 10) / 64.0 && first.y == cornerY + (100 - 5) / 64.0);
+  EXPECT_TRUE(second.x == cornerX + (40 - 10) / 64.0 && second.y == cornerY + (30 - 5) / 64.0);
+  Script({{0, PointerEventKind::kMoved, MakePoint(500, 500)}, {0, PointerEventKind::kReleased, MakePoint(500, 500)}});
+  EXPECT_EQ(view->Click(MakePoint(100, 98), 0, Flags(-1)), ClickResult::Handled);  // in the first
+  ASSERT_EQ(view->pictures.count, 1);
+  EXPECT_TRUE(view->pictures.data[0].picture == second.picture && view->pictures.data[0].x == second.x);
+  Script({{0, PointerEventKind::kMoved, MakePoint(-300, 170)}, {0, PointerEventKind::kMoved, MakePoint(45, 165)},
+          {0, PointerEventKind::kReleased, MakePoint(45, 165)}});
+  EXPECT_EQ(view->Click(elsewhere, 0, Flags(-1)), ClickResult::Handled);
+  ASSERT_EQ(view->pictures.count, 1);
+  EXPECT_DOUBLE_EQ(view->pictures.data[0].x, second.x + 5.0 / 64);
+  EXPECT_EQ(document.Count("modified"), 2 + 2);  // two drops, two drags
 }
 
 TEST_F(View2DMouseTest, AnUnchangedProbePixelIsNotRedrawnUnlessADraggedPointStillComputes) {
   Place(0, 0, 200, 200);
-  CurveGraph* graph = AddCurve([](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; });
+  CurveGraph* graph = AddCurve();
   const QDPoint p = MakePoint(120, 70);
   const struct { uint32_t mode; bool complete, fresh; int redraws, options; } steps[] = {
       {1, true, true, 1, 0}, {1, true, false, 0, 0},     // same pixel: not redrawn
@@ -161,26 +149,22 @@ TEST_F(View2DMouseTest, AnUnchangedProbePixelIsNotRedrawnUnlessADraggedPointStil
   }
 }
 
-double Square(double x) { return x * x; }
-double Twice(double x) { return 2 * x; }
-double Two(double) { return 2.0; }
-
 TEST_F(View2DMouseTest, ProbeSnapsToExactIntersections) {
   Place(0, 0, 200, 200);
-  using Fn = CurveGraph::Fn;
-  const struct { Fn f, df, d2f, g, dg, d2g; int32_t h; bool snapped; double at; } cases[] = {
-      {[](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; },
-       [](double x) { return 1 - x; }, [](double) { return -1.0; }, [](double) { return 0.0; }, 131, true, 0.5},
-      {[](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; },
-       [](double x) { return -x; }, [](double) { return -1.0; }, [](double) { return 0.0; }, 101, true, 0.0},
-      {Square, Twice, Two, [](double x) { return 2 - x * x; }, [](double x) { return -2 * x; },
-       [](double) { return -2.0; }, 165, true, 1.0},
-      {[](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; },
-       [](double x) { return x + 1; }, [](double) { return 1.0; }, [](double) { return 0.0; }, 131, false, 0}};
+  using graphs_test::Curve;
+  const Curve oneMinus{[](double x) { return 1 - x; }, [](double) { return -1.0; }, [](double) { return 0.0; }};
+  const Curve minus{[](double x) { return -x; }, [](double) { return -1.0; }, [](double) { return 0.0; }};
+  const Curve square{[](double x) { return x * x; }, [](double x) { return 2 * x; }, [](double) { return 2.0; }};
+  const Curve twoMinusSquare{[](double x) { return 2 - x * x; }, [](double x) { return -2 * x; },
+                             [](double) { return -2.0; }};
+  const Curve parallel{[](double x) { return x + 1; }, [](double) { return 1.0; }, [](double) { return 0.0; }};
+  const struct { Curve a, b; int32_t h; bool snapped; double at; } cases[] = {
+      {graphs_test::kLineYX, oneMinus, 131, true, 0.5}, {graphs_test::kLineYX, minus, 101, true, 0.0},
+      {square, twoMinusSquare, 165, true, 1.0}, {graphs_test::kLineYX, parallel, 131, false, 0}};
   for (const auto& c : cases) {
     DeleteGraphList(view->graphs);
-    AddCurve(c.f, c.df, c.d2f);
-    AddCurve(c.g, c.dg, c.d2g);
+    AddCurve(c.a);
+    AddCurve(c.b);
     view->probeGraph = 0;
     view->ProbeAt(MakePoint(c.h, 99 - (c.h - 100)));
     const ProbeRecord& r = view->probeReadout;
