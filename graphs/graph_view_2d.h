@@ -181,6 +181,10 @@ class GraphView2D : public GraphView {
   int32_t DrawGraphsInView(const ViewIndexList* list, const GraphColor* overrideColour);
   // Probe marks, mode-9 arrow, mode-10 lists and the read-out, in the current port.
   void DrawProbeOverlay();
+  // The view drawn into a fresh buffer of the area (erased first), then copied onto the same
+  // area of the current port; error 9 and nothing drawn when the buffer cannot be had. The
+  // mapped pictures of the second view draw the first one this way.
+  void DrawViewPicture(const QDRect& area, const ViewIndexList* list, const GraphColor* overrideColour);
 
   // ---- Probe (graph_view_2d_probe.cpp) ----
   void TrackProbe(QDPoint point);

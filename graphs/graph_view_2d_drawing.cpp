@@ -9,10 +9,13 @@
 #include "graphs/graph_color.h"
 #include "graphs/graph_view_2d.h"
 #include "graphs/graphs_state.h"
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/threads/timers.h"
 
 namespace {
+
+constexpr int kErrorOffscreenMemory = 9;  // no memory for an offscreen picture
 
 // Draws the listed graphs in list order, or all of them without a list.
 void DrawGraphs(const GraphView2D& view, const ViewIndexList* list) {
@@ -84,6 +87,21 @@ int32_t GraphView2D::DrawGraphsInView(const ViewIndexList* list, const GraphColo
   SetForeColorBlack();
   RestoreClip(&windowClip);
   return 1;
+}
+
+void GraphView2D::DrawViewPicture(const QDRect& area, const ViewIndexList* list, const GraphColor* overrideColour) {
+  GWorldPtr world = NewGWorld32(area);
+  if (world == nullptr) {
+    PostError(kErrorOffscreenMemory);
+    return;
+  }
+  GWorldSave port;
+  SaveAndSetGWorld(&port, world);
+  EraseRect(area);
+  DrawGraphsInView(list, overrideColour);
+  RestoreGWorld(&port);
+  CopyGWorldToPortSameRect(world, area);
+  SafeDisposeGWorld(world);
 }
 
 void GraphView2D::DrawProbeOverlay() {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "graphs/graph_color.h"
 #include "graphs/graph_view_2d.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/text/number_settings.h"
@@ -167,6 +168,24 @@ TEST_F(View2DDrawingTest, AntialiasBufferEqualsDoubleSizeDrawingHalved) {
   Place(left, top, left, top + h);  // no width: nothing drawn
   EXPECT_EQ(view->DrawGraphsInView(nullptr, nullptr), 1);
   EXPECT_EQ(untouched.Count(0x00FFFFFFu), 90 * 70);
+}
+
+// A no-fill colour (the second view's masks) leaves the graphs alone on an erased view: no paper,
+// no axes; through DrawViewPicture the same pixels come out.
+TEST_F(View2DDrawingTest, NoFillColourDrawsTheGraphsAloneAndAViewPictureMatches) {
+  Canvas canvas(80, 60), picture(80, 60);
+  SetGWorld(canvas.gw(), nullptr);
+  Place(0, 0, 80, 60);
+  CurveGraph* graph = AddCurve();
+  graph->map = &view->drawMap;
+  graph->paint[0] = graph->paint[1] = 0, graph->paint[2] = graph->paint[3] = 0.25;  // 16 x 16 pixels
+  GraphColor noFill(nullptr);
+  noFill.mode = kColorNoFill;
+  EXPECT_EQ(view->DrawGraphsInView(nullptr, &noFill), 1);
+  EXPECT_TRUE(canvas.Count(0x00FF0000u) == 16 * 16 && canvas.Count(0x00FFFFFFu) == 80 * 60 - 16 * 16);
+  SetGWorld(picture.gw(), nullptr);
+  view->DrawViewPicture(view->rect, nullptr, &noFill);
+  EXPECT_EQ(canvas.Pixels(0xFFFFFFu), picture.Pixels(0xFFFFFFu));
 }
 
 }  // namespace
