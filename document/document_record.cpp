@@ -61,6 +61,8 @@ void DocumentRecord::SetToolbarHelpTags(int32_t code, int32_t axesSide0, int32_t
   for (int k = 0; k < 5; ++k) toolbarTags[k] = tags[k];
 }
 
+void DocumentRecord::ApplyNumberFormat() { ApplyDocumentNumberFormat(this); }
+
 void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
 }

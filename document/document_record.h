@@ -43,6 +43,7 @@ class DocumentRecord final : public DocumentServices {
                           int32_t paperSide1) override;
   int32_t RowCount() const override { return rows.count; }
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
+  void ApplyNumberFormat() override;
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;

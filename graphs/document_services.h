@@ -1,13 +1,17 @@
 // What the graph subsystem asks of the document that owns a graph pane, as one interface the
 // documents layer implements (graphs never include a document header): the redraws, the marks,
-// the cursor regions, the benchmark flag, the rebuild flag and read access to the equation rows.
+// the cursor regions, the benchmark flag, the rebuild flag, read access to the equation rows, and
+// what the 2D view needs of its window (antialiasing, the window's offscreen buffer, animation).
 // Invariants: rows are read, never changed, through this interface; a null document pointer is
 // allowed wherever graphs take one and means "no document" (no rows, nothing redrawn).
 #pragma once
 
 #include <cstdint>
 
+#include "platform/draw/port.h"
+
 struct ExprNode;
+class GraphView;
 
 // The fields of one equation-pane row that the graphs read. Row kind 0 is an equation row; other
 // kinds (text rows) have no expression. The document owns the row and its tree.
@@ -48,6 +52,30 @@ class DocumentServices {
   // The equation rows in pane order; RowAt requires 0 <= i < RowCount().
   virtual int32_t RowCount() const = 0;
   virtual const EquationRow& RowAt(int32_t i) const = 0;
+
+  // What the 2D view asks; the bodies here are those of a document without a window.
+  // Copies the document's significant digits and number format into the number settings.
+  virtual void ApplyNumberFormat() {}
+  // The document draws its 2D views antialiased (a document setting).
+  virtual bool IsAntialiased() const { return false; }
+  // The document's window is the active one. Antialiasing is in effect only while it is.
+  virtual bool IsActiveDocument() const { return true; }
+  // The window's 32-bit offscreen buffer, in window coordinates; null when there is none.
+  virtual GWorldPtr OffscreenBuffer() { return nullptr; }
+  // Copies a rectangle of the offscreen buffer onto the window.
+  virtual void CopyOffscreenToWindow(const QDRect& rect) { (void)rect; }
+  // Seconds since the view's previous frame, for the frame-rate display.
+  virtual void RecordFrameTime(double seconds) { (void)seconds; }
+  // Removes the highlight a playing demo put on the pane.
+  virtual void ClearDemoHighlight() {}
+  // A draggable point of graph `index` of `view` moved to (x, y): the rows that define it are
+  // rewritten with the new values.
+  virtual void RewritePointParameters(const GraphView* view, int32_t index, double x, double y) {
+    (void)view, (void)index, (void)x, (void)y;
+  }
+  // The animated slider: whether it runs, and one step of it.
+  virtual bool IsSliderAnimating() const { return false; }
+  virtual void StepSliderAnimation() {}
 };
 
 // The factory's name for the rebuild flag: the same byte.

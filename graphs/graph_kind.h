@@ -55,6 +55,11 @@ struct ProbeRecord {
 };
 // Clears every field except aux[0] and aux[1], which are left as they are.
 void InitProbeRecord(ProbeRecord* record);
+// A mode-10 record's point lists: made by the graph kinds, taken over by the view the moment it
+// stores the record (the record's pointers are then cleared), and disposed by the view.
+// NewProbeList answers null when memory is refused; DisposeProbeList ignores null.
+GrowArray<ProbePoint>* NewProbeList();
+void DisposeProbeList(GrowArray<ProbePoint>* list);
 
 // The points around a graph's nearest point to a probe: (argument, plot x, plot y) before, at
 // and after it, and whether one was found.

@@ -371,8 +371,8 @@ bool ViewSetPointInCurrent2D(const GraphViewSet* set, QDPoint point) {
          (IsSecondary(set, set->second2D) && Contains(set->second2D, point));
 }
 
-bool ViewSetDropOn2DView(GraphViewSet* set, Handle data, const QDPoint* point) {
-  return IsPrimary(set, set->first2D) && set->first2D->DropHandle(data, point);
+bool ViewSetDropOn2DView(GraphViewSet* set, const Picture* picture, const QDPoint* point) {
+  return IsPrimary(set, set->first2D) && set->first2D->DropPicture(picture, point);
 }
 
 // ---- Queries ----

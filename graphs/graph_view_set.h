@@ -132,7 +132,7 @@ ClickResult ViewSetTrackMouse(GraphViewSet* set, QDPoint point, uint32_t when, c
 int32_t ViewSetScrollWheel(GraphViewSet* set, QDPoint point, int32_t dh, int32_t dv);
 bool ViewSetPointInCurrent2D(const GraphViewSet* set, QDPoint point);
 // A dropped picture goes to the first 2D view when it is the primary. False otherwise.
-bool ViewSetDropOn2DView(GraphViewSet* set, Handle data, const QDPoint* point);
+bool ViewSetDropOn2DView(GraphViewSet* set, const Picture* picture, const QDPoint* point);
 
 // ---- Queries ----
 bool ViewSetIsThirdViewCurrent(const GraphViewSet* set);

@@ -1,14 +1,19 @@
 // Shared set-up of the graph tests: a fixture that resets the process-wide records and proves no
 // node or counted byte outlives a test; formula text read by the kernel's reader (blanks dropped);
 // a document that records what is asked of it; graphs that spend a fixed amount of fake-clock
-// time; and views of each kind that record the view set's calls as "<name> <call> <arguments>".
+// time; views of each kind that record the view set's calls as "<name> <call> <arguments>"; and
+// for the 2D view a curve graph with exact nearest points and a label seam of fixed metrics.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
+
+#include "graphics/graphics_layer.h"
+#include "graphs/graph_view_2d.h"
 
 #include "graphs/document_services.h"
 #include "graphs/graph_view_2d.h"
@@ -98,8 +103,21 @@ class FakeDocument : public DocumentServices {
   }
   int32_t RowCount() const override { return static_cast<int32_t>(rows.size()); }
   const EquationRow& RowAt(int32_t i) const override { return rows[static_cast<size_t>(i)]; }
+  void ApplyNumberFormat() override { ++numberFormats; }
+  bool IsAntialiased() const override { return antialiased; }
+  bool IsActiveDocument() const override { return active; }
+  GWorldPtr OffscreenBuffer() override { return offscreen; }
+  void CopyOffscreenToWindow(const QDRect&) override { log.push_back("copy"); }
+  void RewritePointParameters(const GraphView*, int32_t index, double x, double y) override {
+    log.push_back("point " + std::to_string(index) + " " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void StepSliderAnimation() override { log.push_back("slider"); }
+  int Count(const std::string& entry) const { return int(std::count(log.begin(), log.end(), entry)); }
   std::vector<EquationRow> rows;
   Log log;
+  int numberFormats = 0;
+  bool antialiased = false, active = true;
+  GWorldPtr offscreen = nullptr;
 };
 
 // Advances the fake clock by whole timer units (2^16 clock ticks each).
@@ -174,7 +192,7 @@ class FakeView : public Base {
   void SetOption(int32_t code, double) override { Note("option " + std::to_string(code)); }
   // The kind-specific operations.
   void SetViewRange(double x1, double, double, double) { Note("range " + std::to_string(int(x1))); }
-  bool DropHandle(Handle, const QDPoint*) { return Note("drop"), true; }
+  bool DropPicture(const Picture*, const QDPoint*) { return Note("drop"), true; }
   bool UpdateViewMaps() { return Note("maps"), false; }
   bool HasWindowContext() { return windowContext; }
   int32_t tickCost = 0;
@@ -187,7 +205,113 @@ class FakeView : public Base {
   Log* log_;
 };
 using FakeView2D = FakeView<GraphView2D>;
+
 using FakeView3D = FakeView<GraphView3D>;
 using FakeView4D = FakeView<GraphView4D>;
+
+// The graph paper and its patterns for the whole suite (counted before any test's baseline).
+struct GraphicsEnvironment : testing::Environment {
+  void SetUp() override { ASSERT_TRUE(InitGraphicsLayer()); }
+  void TearDown() override { ShutdownGraphicsLayer(); }
+};
+
+// A curve y = f(x) with its first two derivatives.
+struct Curve {
+  double (*f)(double), (*df)(double), (*d2f)(double);
+};
+inline constexpr Curve kLineYX{[](double x) { return x; }, [](double) { return 1.0; }, [](double) { return 0.0; }};
+
+// A complete graph of a curve: hit within `hitTolerance` of it, probed as (x, f(x)) in
+// `probeMode`, nearest points exact (Newton on the foot of the perpendicular, no walk); it paints
+// `paint` (world x0, y0, x1, y1) through `map` when given one.
+class CurveGraph : public GraphKind2D {
+ public:
+  CurveGraph(Curve curve, int32_t hitClass) : c_(curve), hitClass_(hitClass) {}
+  void Compute(int32_t) override {}
+  bool Draw() override {
+    for (int32_t v = map ? WorldToPixelY(map, paint[3]) : 0; map && v < WorldToPixelY(map, paint[1]); ++v)
+      for (int32_t h = WorldToPixelX(map, paint[0]); h < WorldToPixelX(map, paint[2]); ++h)
+        if (uint32_t* p = PixelAddress(GetPort(), h, v)) *p = 0x00FF0000u;
+    return true;
+  }
+  int32_t Status() override { return 0; }
+  void VariableChanged(int32_t, double) override {}
+  void SetOption(int32_t code, double value) override { options.push_back({code, value}); }
+  void Invalidate() override {}
+  bool IsComplete() override { return complete; }
+  void GeometryChanged() override { ++geometryChanges; }
+  void Scroll(int32_t, int32_t) override {}
+  bool HitTest(double x, double y) override { return std::fabs(y - c_.f(x)) <= hitTolerance; }
+  ProbeRecord Probe(double x, double) override {
+    ProbeRecord r{};
+    r.mode = probeMode, r.x = r.value = x, r.y = c_.f(x);
+    return r;
+  }
+  NearestPointRecord NearestPoint(double x, double y, double tolerance, double tmin, double tmax) override {
+    double t = x;
+    for (int k = 0; k < 60 && (std::isfinite(tmin) || std::isfinite(tmax)); ++k) {
+      const double e = c_.f(t) - y;  // g(t) = (t - x) + e f'(t) = 0
+      t -= ((t - x) + e * c_.df(t)) / (1 + c_.df(t) * c_.df(t) + e * c_.d2f(t));
+    }
+    t = std::min(std::max(t, tmin), tmax);
+    NearestPointRecord r{{t - tolerance, t - tolerance, c_.f(t - tolerance)}, {t, t, c_.f(t)},
+                         {t + tolerance, t + tolerance, c_.f(t + tolerance)}, 1};
+    return r;
+  }
+  int32_t HitClass() override { return hitClass_; }
+  const ViewMap* map = nullptr;
+  double paint[4] = {0, 0, 0, 0};
+  uint32_t probeMode = 1;
+  double hitTolerance = 0.05;
+  bool complete = true;
+  int geometryChanges = 0;
+  std::vector<std::pair<int32_t, double>> options;
+
+ private:
+  Curve c_;
+  int32_t hitClass_;
+};
+
+// Labels measured 6 pixels a character and recorded where they would be drawn, with no ink.
+struct DrawnLabel {
+  std::string text;
+  int32_t h, v;
+  bool operator==(const DrawnLabel& o) const { return text == o.text && h == o.h && v == o.v; }
+};
+inline std::vector<DrawnLabel>& DrawnLabels() {
+  static std::vector<DrawnLabel> labels;
+  return labels;
+}
+
+// A 2D view over the recording document, with the fixed labels.
+class View2DTest : public GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    DrawnLabels().clear();
+    GraphsGlobals().labelText = LabelTextSeam{
+        [] {}, [](const char* text) { return int32_t(6 * std::string(text).size()); },
+        [](const char* text) { DrawnLabels().push_back({text, GetPort()->pen.location.h, GetPort()->pen.location.v}); }};
+    view->document = &document;
+  }
+  void TearDown() override {
+    EXPECT_TRUE(CheckGraphView2D(*view));
+    delete view;
+    GraphsTest::TearDown();
+  }
+  // The view at the rectangle with the default scale and corner for it.
+  void Place(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    view->rect = MakeRect(left, top, right, bottom);
+    view->SetViewDefaults();
+    view->UpdateGeometry();
+  }
+  CurveGraph* AddCurve(Curve curve = kLineYX, int32_t hitClass = 2) {
+    auto* graph = new CurveGraph(curve, hitClass);
+    EXPECT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(graph)));
+    return graph;
+  }
+  FakeDocument document;
+  GraphView2D* view = new GraphView2D();
+};
 
 }  // namespace graphs_test
