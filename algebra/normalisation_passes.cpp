@@ -4,6 +4,8 @@
 // shells that the node library's MoveNodeInto releases.
 #include "algebra/normalisation_passes.h"
 
+#include "algebra/differentiation.h"
+
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
@@ -70,4 +72,7 @@ void NormaliseForCompilation(ExprNode* tree) {
   ConvertIndexedSums(tree);
 }
 
-void InstallAlgebraSeams() { SetNormaliseTreePass(NormaliseForCompilation); }
+void InstallAlgebraSeams() {
+  SetNormaliseTreePass(NormaliseForCompilation);
+  SetExpandDerivativesPass(ExpandDerivativesPass);
+}
