@@ -130,9 +130,10 @@ Outcome SimplifyNegation(ExprNode* node) {
   ExprNode* u = node->children[0];
   if (u->kind == KindPlus && u->arity > 0) {
     NegateSum(node);
-  } else if (HasNumberFirst(u, KindTimes)) {
+  } else if (HasNumberFirst(u, KindTimes)) {  // once more, so that a factor 1 or 0 goes
     SetNumberValue(u->children[0], Negated(NumberValue(u->children[0])));
     UnwrapNode(node);
+    return Outcome::kAgain;
   } else if (IsNumberNode(u)) {
     const double v = Negated(NumberValue(u));
     UnwrapNode(node);
@@ -214,6 +215,7 @@ void DistributeOverProduct(ExprNode* node) {
     ExprNode* exponent = j == 0 ? nullptr : CopyTree(e);
     if (power == nullptr || (j > 0 && exponent == nullptr)) {
       FreeExpression(power);
+      FreeExpression(exponent);
       FreeExpression(result);
       return;
     }
