@@ -357,11 +357,15 @@ void DifferentiateNode(ExprNode* node) {
   BecomeOperand(node, 0);
 }
 
-// An internal node at `node` back in operator form; left as it is without memory.
+// An internal node at `node` back in operator form; undefined (inf) without memory, so that no
+// internal node outlives the pass.
 void NodeToOperator(ExprNode* node) {
-  if (!IsDerivativeNode(node) || node->arity != 2) return;
-  ExprNode* op = NewNode(node->kind == KindDerivativePartial ? KindOppartial : KindOptotal, 1);
-  if (op == nullptr) return;
+  if (!IsDerivativeNode(node)) return;
+  ExprNode* op = node->arity == 2 ? NewNode(node->kind == KindDerivativePartial ? KindOppartial : KindOptotal, 1) : nullptr;
+  if (op == nullptr) {
+    BecomeSymbol(node, SymInf);
+    return;
+  }
   ExprNode* e = node->children[0];
   SetChild(op, 0, node->children[1]);
   SetChild(node, 0, op);

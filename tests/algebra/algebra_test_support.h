@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -38,10 +39,8 @@ class AlgebraTest : public tree_test::TreeTest {
     InstallAlgebraSeams();
   }
   void TearDown() override {
-    const AlgebraSwitches s = Switches(), d{};
-    EXPECT_TRUE(s.expandProducts == d.expandProducts && s.distributePowers == d.distributePowers &&
-                s.orderFactors == d.orderFactors && s.collectLikeTerms == d.collectLikeTerms)
-        << "a switch was left changed";
+    const AlgebraSwitches defaults{};
+    EXPECT_EQ(std::memcmp(&Switches(), &defaults, sizeof defaults), 0) << "a switch was left changed";
     ResetAlgebraSwitches();
     ResetEvaluationSeams();
     SetOutOfMemoryFlag(false);
@@ -81,6 +80,23 @@ template <class Step>
   ::testing::AssertionResult result = Is(tree, after);
   FreeExpression(tree);
   return result << " (from " << before << ")";
+}
+
+// Runs `step` on a fresh tree of `text` once for each allocation the step makes, that allocation
+// refused (the flags cleared after); every result must be a valid tree and pass `check`.
+template <class Step, class Check>
+void WithEachAllocationRefused(const char* text, Step step, Check check) {
+  for (uint64_t n = 1, reached = 1; reached != 0; ++n) {
+    ExprNode* tree = Tree(text);
+    FailNodeAllocationAt(n);
+    step(tree);
+    reached = NodeAllocationAttempts() >= n;
+    FailNodeAllocationAt(0);
+    SetOutOfMemoryFlag(false);
+    EXPECT_TRUE(CheckExpressionTree(tree)) << text << " refusing allocation " << n;
+    check(tree, n);
+    FreeExpression(tree);
+  }
 }
 
 // The numeric value of a tree: letters from the map (e and pi are the constants), NaN for a kind
@@ -149,47 +165,35 @@ inline bool Close(double a, double b, double tolerance = 1e-9) {
   return std::fabs(a - b) <= tolerance * std::fmax(1.0, std::fmax(std::fabs(a), std::fabs(b)));
 }
 
-// Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold
-// for positive bases) and any ones under +, x, /, integer powers, negation, the given functions
-// and exp; logarithms of positive ones.
+// Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold for
+// positive bases only) and any ones under +, x, /, integer powers, negation, the given functions;
+// logarithms of positive ones, exponentials of any.
 class RandomExpressions {
  public:
   RandomExpressions(uint32_t seed, std::vector<uint32_t> functions) : rng_(seed), functions_(std::move(functions)) {}
-  ExprNode* Any(int depth) {
-    if (depth <= 0 || Below(4) == 0) return Leaf(Below(7) - 3);
-    switch (Below(10)) {
-      case 0: return Build(KindPlus, {Any(depth - 1), Any(depth - 1), Any(depth - 2)});
-      case 1: return Build(KindPlus, {Any(depth - 1), Any(depth - 1)});
-      case 2: return Build(KindTimes, {Any(depth - 1), Any(depth - 1)});
-      case 3: return Build(KindOver, {Any(depth - 1), Any(depth - 1)});
-      case 4: return Build(KindPower, {Any(depth - 1), NewNumberNode(Below(6) - 2)});
-      case 5: return Build(KindMinus, {Any(depth - 1)});
-      case 6: return Build(functions_[Below(static_cast<int>(functions_.size()))], {Any(depth - 1)});
-      case 7: return Build(KindLn, {Positive(depth - 1)});
-      default: return Positive(depth);
+  ExprNode* Make(int depth, bool positive = false) {
+    if (depth <= 0 || Below(4) == 0) {
+      return Below(3) == 0 ? NewNumberNode(positive ? 1 + Below(4) : Below(7) - 3) : NewSymbolNode(static_cast<int16_t>("xyz"[Below(3)]));
     }
-  }
-  ExprNode* Positive(int depth) {
-    if (depth <= 0 || Below(4) == 0) return Leaf(1 + Below(4));
-    switch (Below(6)) {
-      case 0: return Build(KindPlus, {Positive(depth - 1), Positive(depth - 1)});
-      case 1: return Build(KindTimes, {Positive(depth - 1), Positive(depth - 1)});
-      case 2: return Build(KindOver, {Positive(depth - 1), Positive(depth - 1)});
-      case 3: return Build(KindSqrt, {Positive(depth - 1)});
-      case 4: return Build(KindPower, {Positive(depth - 1), NewNumberNode(Below(5) - 2)});
-      default: return Build(KindExp, {Any(depth - 2)});
+    const int d = depth - 1;
+    switch (Below(positive ? 6 : 8)) {
+      case 0: return Build(KindPlus, {Make(d, positive), Make(d, positive)});
+      case 1: return Build(KindTimes, {Make(d, positive), Make(d, positive)});
+      case 2: return Build(KindOver, {Make(d, positive), Make(d, positive)});
+      case 3: return Build(KindPower, {Make(d, positive), NewNumberNode(Below(6) - 2)});
+      case 4: return positive ? Build(KindSqrt, {Make(d, true)}) : Build(KindMinus, {Make(d)});
+      case 5: return positive ? Build(KindExp, {Make(d - 1)}) : Build(functions_[Below(static_cast<int>(functions_.size()))], {Make(d)});
+      case 6: return Build(KindLn, {Make(d, true)});
+      default: return Make(depth, true);
     }
   }
   Values Point() {
     std::uniform_real_distribution<double> d(0.3, 2.0);
     return {{'x', d(rng_)}, {'y', d(rng_)}, {'z', d(rng_)}};
   }
-  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
 
  private:
-  ExprNode* Leaf(int number) {
-    return Below(3) == 0 ? NewNumberNode(number) : NewSymbolNode(static_cast<int16_t>("xyz"[Below(3)]));
-  }
+  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
   std::mt19937 rng_;
   std::vector<uint32_t> functions_;
 };

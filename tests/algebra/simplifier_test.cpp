@@ -11,65 +11,57 @@ namespace {
 
 using namespace algebra_test;
 
-enum class Entry { kNode, kBottomUp, kExpression, kExpanded, kReciprocals };
-
-void Simplify(Entry entry, ExprNode* tree) {
-  switch (entry) {
-    case Entry::kNode: SimplifyNode(tree); break;
-    case Entry::kBottomUp: SimplifyTreeBottomUp(tree); break;
-    case Entry::kExpression: SimplifyExpression(tree); break;
-    case Entry::kExpanded: {
-      SwitchGuard expand(&AlgebraSwitches::expandProducts, true);
-      SimplifyExpression(tree);
-      break;
-    }
-    case Entry::kReciprocals: SimplifyWithReciprocals(tree); break;
-  }
+// SimplifyExpression in expansion mode (the expansion command's setting).
+void Expanded(ExprNode* tree) {
+  SwitchGuard expand(&AlgebraSwitches::expandProducts, true);
+  SimplifyExpression(tree);
 }
 
 TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
-  const struct { Entry entry; const char* before; const char* after; } cases[] = {
-      {Entry::kBottomUp, "power[0,0]", "1"},
-      {Entry::kBottomUp, "power[x,0]", "1"},
-      {Entry::kBottomUp, "power[0,x]", "0"},
-      {Entry::kBottomUp, "power[1,x]", "1"},
-      {Entry::kBottomUp, "power[-8,x]", "times[power[-1,x],power[8,x]]"},
-      {Entry::kBottomUp, "power[-0.5,x]", "power[-0.5,x]"},
-      {Entry::kBottomUp, "power[0,-1]", "power[0,-1]"},  // undefined: no longer folded to 0
-      {Entry::kBottomUp, "times[2,x,3]", "times[6,x]"},
-      {Entry::kBottomUp, "plus[x,1,y,2]", "plus[x,y,3]"},
+  const struct { void (*entry)(ExprNode*); const char* before; const char* after; } cases[] = {
+      {SimplifyTreeBottomUp, "power[0,0]", "1"},
+      {SimplifyTreeBottomUp, "power[x,0]", "1"},
+      {SimplifyTreeBottomUp, "power[0,x]", "0"},
+      {SimplifyTreeBottomUp, "power[1,x]", "1"},
+      {SimplifyTreeBottomUp, "power[-8,x]", "times[power[-1,x],power[8,x]]"},
+      {SimplifyTreeBottomUp, "power[-0.5,x]", "power[-0.5,x]"},
+      {SimplifyTreeBottomUp, "power[0,-1]", "power[0,-1]"},  // undefined: no longer folded to 0
+      {SimplifyTreeBottomUp, "times[2,x,3]", "times[6,x]"},
+      {SimplifyTreeBottomUp, "plus[x,1,y,2]", "plus[x,y,3]"},
       // the merged fraction is not reduced by the sum rule (a two-operand sum would become the
       // quotient itself and be reduced by the next round)
-      {Entry::kNode, "plus[x,over[1,6],over[1,3]]", "plus[x,over[3,6]]"},
-      {Entry::kBottomUp, "sqrt[12]", "power[12,over[1,2]]"},
-      {Entry::kExpression, "sqrt[12]", "sqrt[12]"},  // NormalizeSigns turns the power back
-      {Entry::kBottomUp, "sqrt[16]", "4"},
-      {Entry::kBottomUp, "sqrt[-4]", "times[power[-1,over[1,2]],power[4,over[1,2]]]"},
-      {Entry::kBottomUp, "sqrt[27,3]", "3"},  // exact roots: 27^(1/3) is 3.0000000000000004
-      {Entry::kBottomUp, "sqrt[64,3]", "4"},  // and 64^(1/3) is 3.9999999999999996
-      {Entry::kBottomUp, "sqrt[65,3]", "power[65,over[1,3]]"},
-      {Entry::kBottomUp, "power[i,7]", "minus[i]"},
-      {Entry::kBottomUp, "power[i,-1]", "minus[i]"},
-      {Entry::kBottomUp, "fact[4]", "24"},
-      {Entry::kBottomUp, "fact[5]", "fact[5]"},
-      {Entry::kExpanded, "power[plus[a,b],24]", "power[plus[a,b],24]"},
-      {Entry::kExpanded, "times[plus[a,b],plus[c,d]]", "plus[times[a,c],times[a,d],times[b,c],times[b,d]]"},
-      {Entry::kExpression, "times[-2,x]", "minus[times[2,x]]"},
-      {Entry::kExpression, "over[minus[x],y]", "minus[over[x,y]]"},
-      {Entry::kExpression, "minus[plus[x,times[2,y]]]", "plus[minus[x],minus[times[2,y]]]"},
-      {Entry::kExpression, "equal[equal[a,b],list[c]]", "equal[a,b,list[c]]"},
-      {Entry::kExpression, "function[optotal[x,1],y]", "function[optotal[x],y]"},
-      {Entry::kExpression, "over[over[a,b],over[c,d]]", "over[times[a,d],times[b,c]]"},
-      {Entry::kExpression, "times[over[a,b],c]", "over[times[a,c],b]"},
-      {Entry::kExpression, "over[times[6,x],times[4,y]]", "over[times[3,x],times[2,y]]"},
-      {Entry::kExpression, "power[times[x,y],3]", "times[power[x,3],power[y,3]]"},
-      {Entry::kExpression, "power[power[x,a],b]", "power[x,times[a,b]]"},
-      {Entry::kExpression, "plus[sn[2.5,3],ln[e],exp[0],log[1]]", "2502"},
-      {Entry::kReciprocals, "power[x,-2]", "over[1,power[x,2]]"},
-      {Entry::kReciprocals, "power[e,minus[x]]", "power[e,minus[x]]"},
-      {Entry::kReciprocals, "power[x,over[minus[1],2]]", "over[1,sqrt[x]]"},
+      {SimplifyNode, "plus[x,over[1,6],over[1,3]]", "plus[x,over[3,6]]"},
+      {SimplifyTreeBottomUp, "sqrt[12]", "power[12,over[1,2]]"},
+      {SimplifyExpression, "sqrt[12]", "sqrt[12]"},  // NormalizeSigns turns the power back
+      {SimplifyTreeBottomUp, "sqrt[16]", "4"},
+      {SimplifyTreeBottomUp, "sqrt[-4]", "times[power[-1,over[1,2]],power[4,over[1,2]]]"},
+      {SimplifyTreeBottomUp, "sqrt[27,3]", "3"},  // exact roots: 27^(1/3) is 3.0000000000000004
+      {SimplifyTreeBottomUp, "sqrt[64,3]", "4"},  // and 64^(1/3) is 3.9999999999999996
+      {SimplifyTreeBottomUp, "sqrt[65,3]", "power[65,over[1,3]]"},
+      {SimplifyTreeBottomUp, "power[i,7]", "minus[i]"},
+      {SimplifyTreeBottomUp, "power[i,-1]", "minus[i]"},
+      {SimplifyTreeBottomUp, "fact[4]", "24"},
+      {SimplifyTreeBottomUp, "fact[5]", "fact[5]"},
+      {Expanded, "power[plus[a,b],24]", "power[plus[a,b],24]"},
+      {Expanded, "times[plus[a,b],plus[c,d]]", "plus[times[a,c],times[a,d],times[b,c],times[b,d]]"},
+      {Expanded, "power[plus[a,b,c],2]",
+       "plus[power[a,2],times[2,a,b],times[2,a,c],power[b,2],times[2,b,c],power[c,2]]"},
+      {SimplifyExpression, "times[-2,x]", "minus[times[2,x]]"},
+      {SimplifyExpression, "over[minus[x],y]", "minus[over[x,y]]"},
+      {SimplifyExpression, "minus[plus[x,times[2,y]]]", "plus[minus[x],minus[times[2,y]]]"},
+      {SimplifyExpression, "equal[equal[a,b],list[c]]", "equal[a,b,list[c]]"},
+      {SimplifyExpression, "function[optotal[x,1],y]", "function[optotal[x],y]"},
+      {SimplifyExpression, "over[over[a,b],over[c,d]]", "over[times[a,d],times[b,c]]"},
+      {SimplifyExpression, "times[over[a,b],c]", "over[times[a,c],b]"},
+      {SimplifyExpression, "over[times[6,x],times[4,y]]", "over[times[3,x],times[2,y]]"},
+      {SimplifyExpression, "power[times[x,y],3]", "times[power[x,3],power[y,3]]"},
+      {SimplifyExpression, "power[power[x,a],b]", "power[x,times[a,b]]"},
+      {SimplifyExpression, "plus[sn[2.5,3],ln[e],exp[0],log[1]]", "2502"},
+      {SimplifyWithReciprocals, "power[x,-2]", "over[1,power[x,2]]"},
+      {SimplifyWithReciprocals, "power[e,minus[x]]", "power[e,minus[x]]"},
+      {SimplifyWithReciprocals, "power[x,over[minus[1],2]]", "over[1,sqrt[x]]"},
   };
-  for (const auto& c : cases) EXPECT_TRUE(Rewrites([&](ExprNode* t) { Simplify(c.entry, t); }, c.before, c.after));
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.entry, c.before, c.after));
   ExprNode* zero = Tree("minus[0]");
   SimplifyExpression(zero);
   EXPECT_TRUE(Is(zero, "0") && !std::signbit(zero->value.number->value));
@@ -109,10 +101,10 @@ TEST_F(AlgebraTest, SimplificationKeepsTheValueOfRandomExpressions) {
   RandomExpressions random(20240517, {KindSin, KindCos});
   int compared = 0;
   for (int i = 0; i < 1200; ++i) {
-    const Entry entry = i % 2 ? Entry::kExpanded : Entry::kExpression;
-    ExprNode* tree = random.Any(4);
+    void (*entry)(ExprNode*) = i % 2 ? Expanded : SimplifyExpression;
+    ExprNode* tree = random.Make(4);
     ExprNode* copy = CopyExpression(tree);
-    Simplify(entry, copy);
+    entry(copy);
     ASSERT_TRUE(CheckExpressionTree(copy)) << Text(tree);
     for (int p = 0; p < 4; ++p) {
       const Values at = random.Point();
@@ -127,20 +119,6 @@ TEST_F(AlgebraTest, SimplificationKeepsTheValueOfRandomExpressions) {
   EXPECT_GT(compared, 3000);
 }
 
-// Expansion leaves no power of a sum and no product holding a sum.
-TEST_F(AlgebraTest, ExpansionMultipliesEverythingOut) {
-  ExprNode* tree = Tree("power[plus[a,b,c],2]");
-  Simplify(Entry::kExpanded, tree);
-  TreeCursor cursor(tree, WalkOrder::kPreOrder);
-  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    EXPECT_FALSE((n->kind == KindPower || n->kind == KindTimes) && n->children[0]->kind == KindPlus) << Text(tree);
-    EXPECT_FALSE(n->kind == KindTimes && n->arity > 1 && n->children[1]->kind == KindPlus) << Text(tree);
-  }
-  const Values at{{'a', 0.7}, {'b', -1.3}, {'c', 2.9}};
-  EXPECT_TRUE(Close(Evaluate(tree, at), std::pow(0.7 - 1.3 + 2.9, 2)));
-  FreeExpression(tree);
-}
-
 // Every allocation refused in turn: the tree stays valid and keeps its value, nothing leaks, and
 // the expansion that cannot have its copies leaves the product as it was (it used to become 0).
 TEST_F(AlgebraTest, RefusedAllocationsKeepTreeAndValue) {
@@ -149,23 +127,14 @@ TEST_F(AlgebraTest, RefusedAllocationsKeepTreeAndValue) {
   const Values at{{'a', 1.3}, {'b', 0.6}, {'c', 2.1}, {'d', 0.9}, {'x', 1.7}, {'y', 0.8}};
   for (const char* input : inputs) {
     ExprNode* original = Tree(input);
-    for (uint64_t n = 1;; ++n) {
-      ExprNode* tree = Tree(input);
-      FailNodeAllocationAt(n);
-      Simplify(Entry::kExpanded, tree);
-      const bool reached = NodeAllocationAttempts() >= n;
-      FailNodeAllocationAt(0);
-      SetOutOfMemoryFlag(false);
-      EXPECT_TRUE(CheckExpressionTree(tree)) << input << " failing at " << n;
-      EXPECT_TRUE(Close(Evaluate(tree, at), Evaluate(original, at))) << input << " failing at " << n << ": " << Text(tree);
-      FreeExpression(tree);
-      if (!reached) break;
-    }
+    WithEachAllocationRefused(input, Expanded, [&](const ExprNode* tree, uint64_t n) {
+      EXPECT_TRUE(Close(Evaluate(tree, at), Evaluate(original, at))) << input << " refusing " << n << ": " << Text(tree);
+    });
     FreeExpression(original);
   }
   ExprNode* product = Tree("times[plus[a,b],plus[c,d]]");
   FailNodeAllocationAt(1, true);
-  Simplify(Entry::kExpanded, product);
+  Expanded(product);
   FailNodeAllocationAt(0);
   EXPECT_TRUE(Is(product, "times[plus[a,b],plus[c,d]]"));
   FreeExpression(product);
@@ -187,18 +156,15 @@ TEST_F(AlgebraTest, SumAtTheOperandLimitTerminates) {
 // The expansion command on the current editor: the caret's subtree is expanded, the switch is
 // restored (the fixture checks), the layout invalidated.
 TEST_F(AlgebraTest, ExpansionCommandActsOnTheCaretNode) {
-  FormulaEditor* editor = AllocFormulaEditor();
-  *editor = FormulaEditor{};
-  editor->root = Tree("equal[y,times[x,plus[1,x]]]");
-  editor->caretNode = editor->root->children[1];
-  editor->layoutValid = 1;
-  TypesettingGlobals().currentEditor = editor;
+  FormulaEditor editor{};
+  editor.root = Tree("equal[y,times[x,plus[1,x]]]");
+  editor.caretNode = editor.root->children[1];
+  editor.layoutValid = 1;
+  TypesettingGlobals().currentEditor = &editor;
   MathCommand2001();
-  EXPECT_TRUE(Is(editor->root, "equal[y,plus[power[x,2],x]]"));  // 1 + x was ordered x + 1 first
-  EXPECT_EQ(editor->layoutValid, 0);
+  EXPECT_TRUE(Is(editor.root, "equal[y,plus[power[x,2],x]]") && editor.layoutValid == 0);  // 1 + x became x + 1 first
   TypesettingGlobals().currentEditor = nullptr;
-  FreeExpression(editor->root);
-  FreeFormulaEditor(editor);
+  FreeExpression(editor.root);
 }
 
 }  // namespace
