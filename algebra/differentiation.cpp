@@ -309,12 +309,6 @@ bool ApplyRule(ExprNode* e, uint32_t kind, const ExprNode* v) {
   return true;
 }
 
-template <class Change>
-void PostOrder(ExprNode* root, Change change) {
-  TreeCursor cursor(root, WalkOrder::kPostOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) change(n);
-}
-
 // function(op(v[, n]), f) at `node`, as DerivativeOperatorsToNodes describes.
 void OperatorToNode(ExprNode* node) {
   if (node->kind != KindFunction || node->arity != 2) return;
@@ -377,17 +371,17 @@ void NodeToOperator(ExprNode* node) {
 
 void ExpandDerivativesPass(ExprNode* tree) {
   if (tree == nullptr) return;
-  RemoveIdWrappers(tree);
+  UnwrapIdNodes(tree);
   DerivativeOperatorsToNodes(tree);
   DifferentiateDerivativeNodes(tree);
   DerivativeNodesToOperators(tree);
 }
 
-void DerivativeOperatorsToNodes(ExprNode* tree) { PostOrder(tree, OperatorToNode); }
+void DerivativeOperatorsToNodes(ExprNode* tree) { ForEachPostOrder(tree, OperatorToNode); }
 
-void DifferentiateDerivativeNodes(ExprNode* tree) { PostOrder(tree, DifferentiateNode); }
+void DifferentiateDerivativeNodes(ExprNode* tree) { ForEachPostOrder(tree, DifferentiateNode); }
 
-void DerivativeNodesToOperators(ExprNode* tree) { PostOrder(tree, NodeToOperator); }
+void DerivativeNodesToOperators(ExprNode* tree) { ForEachPostOrder(tree, NodeToOperator); }
 
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
   YieldIfDue();

@@ -11,7 +11,7 @@
 
 struct ExprNode;
 
-// RemoveIdWrappers, DerivativeOperatorsToNodes, DifferentiateDerivativeNodes and
+// UnwrapIdNodes, DerivativeOperatorsToNodes, DifferentiateDerivativeNodes and
 // DerivativeNodesToOperators over the tree, in place (the root keeps its identity). The kernel
 // reaches it as ExpandDerivatives through the seam InstallAlgebraSeams fills.
 void ExpandDerivativesPass(ExprNode* tree);

@@ -86,6 +86,13 @@ bool FreeSpares(ExprNode* fallback, ExprNode* other = nullptr) {
   return kept;
 }
 
+// A merge that could not have its memory, nothing changed: frees its spares; false (the pass ends).
+bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
+  FreeNode(spare);
+  FreeNode(other);
+  return false;
+}
+
 // Merges factor i into factor j (same base) of a product; false when the pass should end.
 bool MergeFactors(ExprNode* product, int i, int j) {
   ExprNode* a = product->children[i];
@@ -101,8 +108,7 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     ExprNode* stub = sum != nullptr ? NewNumberNode(1) : nullptr;  // takes the moved exponent's slot
     if (stub == nullptr) {
       FreeNode(sum);
-      FreeSpares(spare);
-      return false;
+      return GiveUp(spare);
     }
     SetChild(sum, 0, a->children[1]);
     SetChild(sum, 1, b->children[1]);
@@ -113,14 +119,14 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     RemoveOrReplace(product, i, spare);
   } else if (IsPower(a) || IsPower(b)) {
     ExprNode* power = IsPower(a) ? a : b;
-    if (!AddToExponent(power, 1)) return !FreeSpares(spare);
+    if (!AddToExponent(power, 1)) return GiveUp(spare);
     SimplifyNode(power);
     RemoveOrReplace(product, power == a ? j : i, spare);
   } else {
     ExprNode* two = NewNumberNode(2);
     if (two == nullptr || !RaiseNodeTo(a, two)) {
       FreeNode(two);
-      return !FreeSpares(spare);
+      return GiveUp(spare);
     }
     SimplifyNode(a);
     RemoveOrReplace(product, j, spare);
@@ -174,7 +180,7 @@ void DropDenominatorFactor(const Cancellation& c, ExprNode*& spare) {
 bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
   ExprNode* spare = NewNumberNode(1);
   ExprNode* spare2 = spare != nullptr ? NewNumberNode(1) : nullptr;
-  if (spare2 == nullptr) return !FreeSpares(spare);
+  if (spare2 == nullptr) return GiveUp(spare);
   if (IsPower(a) && IsPower(b) && IsNumberNode(a->children[1]) && IsNumberNode(b->children[1])) {
     AddToExponent(a, -NumberValue(b->children[1]));
     SimplifyNode(a);
@@ -184,7 +190,7 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
     ExprNode* sum = negation != nullptr ? NewNode(KindPlus, 2) : nullptr;
     if (sum == nullptr) {
       FreeNode(negation);
-      return !FreeSpares(spare, spare2);
+      return GiveUp(spare, spare2);
     }
     SetChild(negation, 0, b->children[1]);
     SetChild(sum, 0, negation);
@@ -196,11 +202,11 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
     SimplifyNode(a);
     DropDenominatorFactor(c, spare);
   } else if (IsPower(a)) {
-    if (!AddToExponent(a, -1)) return !FreeSpares(spare, spare2);
+    if (!AddToExponent(a, -1)) return GiveUp(spare, spare2);
     SimplifyNode(a);
     DropDenominatorFactor(c, spare);
   } else if (IsPower(b)) {
-    if (!AddToExponent(b, -1)) return !FreeSpares(spare, spare2);
+    if (!AddToExponent(b, -1)) return GiveUp(spare, spare2);
     SimplifyNode(b);
     DropNumeratorFactor(c, spare, spare2);
   } else {

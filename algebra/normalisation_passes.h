@@ -5,10 +5,10 @@
 // every node's identity (parents keep their pointers) and never fails.
 #pragma once
 
-struct ExprNode;
+#include "algebra/rewrite_primitives.h"
 
-// Replaces every id node that has one operand by that operand.
-void UnwrapIdNodes(ExprNode* tree);
+// The first pass, UnwrapIdNodes, is shared with the other algebra rewrites: rewrite_primitives.h.
+
 // Replaces every negation of a number node by the number with its sign flipped (-0 gives -0.0).
 void FoldNegatedNumberLiterals(ExprNode* tree);
 // A mod, min, max, clamp or slider node whose single operand is a comma list takes the list's

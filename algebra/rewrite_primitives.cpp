@@ -59,6 +59,12 @@ bool RemoveOrReplace(ExprNode* node, int i, ExprNode*& spare) {
   return true;
 }
 
+void UnwrapIdNodes(ExprNode* tree) {
+  ForEachPostOrder(tree, [](ExprNode* node) {
+    while (node->kind == KindId && node->arity == 1) UnwrapNode(node);
+  });
+}
+
 ExprNode* CopyTree(const ExprNode* node) {
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* copy = CopyExpression(node);

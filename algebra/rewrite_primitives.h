@@ -40,6 +40,20 @@ void BecomeOperand(ExprNode* node, int i);
 // its other operand. False (nothing changed) when neither could be done.
 bool RemoveOrReplace(ExprNode* node, int i, ExprNode*& spare);
 
+// ---- The rewriting walk -------------------------------------------------------------------------
+// Calls change(node) on every node under root in post-order; a node's successor is taken after
+// the change (TreeCursor::Next), so a node rewritten in place is never re-entered.
+template <class Change>
+void ForEachPostOrder(ExprNode* root, Change change) {
+  TreeCursor cursor(root, WalkOrder::kPostOrder);
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) change(n);
+}
+
+// Replaces every id node that has one operand by that operand (an id of other arity, which only
+// malformed text makes, stays: unwrapping it would drop operands). The first normalisation pass
+// before compilation, and the first step of simplification and differentiation.
+void UnwrapIdNodes(ExprNode* tree);
+
 // ---- Allocation that reports failure -----------------------------------------------------------
 // Deep copy, or null when memory was refused (the kernel's NaN stand-in is freed, not returned).
 ExprNode* CopyTree(const ExprNode* node);

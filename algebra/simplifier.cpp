@@ -644,12 +644,6 @@ Outcome ApplyRules(ExprNode* node) {
   }
 }
 
-template <class Change>
-void PostOrder(ExprNode* root, Change change) {
-  TreeCursor cursor(root, WalkOrder::kPostOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) change(n);
-}
-
 void NormalizeSignsAt(ExprNode* node) {
   if (IsNumberNode(node) && NumberValue(node) < 0) {
     ExprNode* parent = node->parent;
@@ -689,7 +683,7 @@ void SimplifyNode(ExprNode* node) {
   }
 }
 
-void SimplifyTreeBottomUp(ExprNode* root) { PostOrder(root, SimplifyNode); }
+void SimplifyTreeBottomUp(ExprNode* root) { ForEachPostOrder(root, SimplifyNode); }
 
 void SimplifyChildrenThenNode(ExprNode* node) {
   if (node == nullptr || node->kind == KindString) return;
@@ -699,12 +693,12 @@ void SimplifyChildrenThenNode(ExprNode* node) {
 
 void SimplifyExpression(ExprNode* node) {
   if (node == nullptr) return;
-  RemoveIdWrappers(node);
+  UnwrapIdNodes(node);
   SimplifyTreeBottomUp(node);
   NormalizeSigns(node);
 }
 
-void NormalizeSigns(ExprNode* root) { PostOrder(root, NormalizeSignsAt); }
+void NormalizeSigns(ExprNode* root) { ForEachPostOrder(root, NormalizeSignsAt); }
 
 void NegativePowersToReciprocals(ExprNode* node) {
   if (!IsShape(node, KindPower, 2)) return;
@@ -726,7 +720,7 @@ void NegativePowersToReciprocals(ExprNode* node) {
 void SimplifyWithReciprocals(ExprNode* root) {
   SwitchGuard keepPowers(&AlgebraSwitches::distributePowers, false);
   SimplifyExpression(root);
-  PostOrder(root, NegativePowersToReciprocals);
+  ForEachPostOrder(root, NegativePowersToReciprocals);
   SimplifyTreeBottomUp(root);
   NormalizeSigns(root);
 }

@@ -45,7 +45,7 @@ void SimplifyNode(ExprNode* node);
 void SimplifyTreeBottomUp(ExprNode* root);
 // SimplifyNode on each direct child in order, then on the node.
 void SimplifyChildrenThenNode(ExprNode* node);
-// id wrappers removed, SimplifyTreeBottomUp, then NormalizeSigns.
+// id groups of one operand removed (UnwrapIdNodes), SimplifyTreeBottomUp, then NormalizeSigns.
 void SimplifyExpression(ExprNode* node);
 // Post-order: a negative number becomes the negation of its magnitude (a product holding it is
 // negated instead, which may wrap a parent above `root` in place); x^(1/2) becomes sqrt(x); a

@@ -195,4 +195,19 @@ TEST_F(AlgebraTest, DerivativeFunctionsCompileThroughTheSeam) {
   delete f;
 }
 
+// Trees of any shape the reader accepts (every kind, any operand count, odd numbers and texts):
+// simplifying and differentiating them reads no missing operand and leaves valid trees.
+TEST_F(AlgebraTest, TreesOfAnyShapeStayValid) {
+  tree_test::RandomTree random(5);
+  for (int i = 0; i < 3000; ++i) {
+    ExprNode* tree = random.Make(4);
+    ExprNode* d = Build(KindFunction, {Build(KindOptotal, {NewSymbolNode('x')}), CopyExpression(tree)});
+    SimplifyExpression(tree);
+    ExpandDerivativesPass(d);
+    EXPECT_TRUE(CheckExpressionTree(tree) && CheckExpressionTree(d)) << Text(tree);
+    FreeExpression(tree);
+    FreeExpression(d);
+  }
+}
+
 }  // namespace
