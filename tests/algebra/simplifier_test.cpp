@@ -70,15 +70,14 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
 
 // sin and cos of n pi and of (n pi)/2, the argument left unsimplified; (2 pi)/2 is pi, not -1.
 TEST_F(AlgebraTest, SinAndCosOfMultiplesOfHalfPi) {
+  const char* atQuarterTurns[2][4] = {{"0", "1", "0", "-1"}, {"1", "0", "-1", "0"}};  // sin, cos of q pi/2
   for (int n = -3; n <= 5; ++n) {
-    const std::string times = "times[" + std::to_string(n) + ",pi]", half = "over[" + times + ",2]";
-    const int q = ((n % 4) + 4) % 4;
-    const char* sinHalf[] = {"0", "1", "0", "-1"};
-    const char* cosHalf[] = {"1", "0", "-1", "0"};
-    EXPECT_TRUE(Rewrites(SimplifyNode, ("sin[" + times + "]").c_str(), "0"));
-    EXPECT_TRUE(Rewrites(SimplifyNode, ("cos[" + times + "]").c_str(), n % 2 != 0 ? "-1" : "1"));
-    EXPECT_TRUE(Rewrites(SimplifyNode, ("sin[" + half + "]").c_str(), sinHalf[q]));
-    EXPECT_TRUE(Rewrites(SimplifyNode, ("cos[" + half + "]").c_str(), cosHalf[q]));
+    const std::string times = "times[" + std::to_string(n) + ",pi]";
+    for (int cos = 0; cos < 2; ++cos) {
+      const std::string f = cos ? "cos[" : "sin[";
+      EXPECT_TRUE(Rewrites(SimplifyNode, (f + times + "]").c_str(), atQuarterTurns[cos][(2 * n % 4 + 4) % 4]));
+      EXPECT_TRUE(Rewrites(SimplifyNode, (f + "over[" + times + ",2]]").c_str(), atQuarterTurns[cos][(n % 4 + 4) % 4]));
+    }
   }
 }
 
