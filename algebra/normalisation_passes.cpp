@@ -4,6 +4,9 @@
 // shells that the node library's MoveNodeInto releases.
 #include "algebra/normalisation_passes.h"
 
+#include "algebra/differentiation.h"
+#include "algebra/rewrite_primitives.h"
+
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
@@ -11,24 +14,12 @@
 
 namespace {
 
-template <class Change>
-void PostOrder(ExprNode* tree, Change change) {
-  TreeCursor cursor(tree, WalkOrder::kPostOrder);
-  for (ExprNode* node = cursor.Current(); node != nullptr; node = cursor.Next()) change(node);
-}
-
 bool HasChildren(const ExprNode* n) { return n->kind != KindNum && n->kind != KindString && n->arity > 0; }
 
 }  // namespace
 
-void UnwrapIdNodes(ExprNode* tree) {
-  PostOrder(tree, [](ExprNode* node) {
-    while (node->kind == KindId && node->arity == 1) UnwrapNode(node);
-  });
-}
-
 void FoldNegatedNumberLiterals(ExprNode* tree) {
-  PostOrder(tree, [](ExprNode* node) {
+  ForEachPostOrder(tree, [](ExprNode* node) {
     if (node->kind != KindMinus || node->arity != 1) return;
     const ExprNode* operand = node->children[0];
     if (operand->kind != KindNum || operand->value.number == nullptr) return;
@@ -39,7 +30,7 @@ void FoldNegatedNumberLiterals(ExprNode* tree) {
 }
 
 void UnwrapNonSmoothCalls(ExprNode* tree) {
-  PostOrder(tree, [](ExprNode* node) {
+  ForEachPostOrder(tree, [](ExprNode* node) {
     if (!IsNonSmoothKind(node->kind) || node->arity != 1) return;
     ExprNode* list = node->children[0];
     if (list->kind != KindComma || !HasChildren(list)) return;
@@ -50,7 +41,7 @@ void UnwrapNonSmoothCalls(ExprNode* tree) {
 }
 
 void ConvertIndexedSums(ExprNode* tree) {
-  PostOrder(tree, [](ExprNode* node) {
+  ForEachPostOrder(tree, [](ExprNode* node) {
     if (node->kind != KindSum || node->arity != 3) return;
     ExprNode* body = node->children[0];
     ExprNode* equation = node->children[1];
@@ -70,4 +61,7 @@ void NormaliseForCompilation(ExprNode* tree) {
   ConvertIndexedSums(tree);
 }
 
-void InstallAlgebraSeams() { SetNormaliseTreePass(NormaliseForCompilation); }
+void InstallAlgebraSeams() {
+  SetNormaliseTreePass(NormaliseForCompilation);
+  SetExpandDerivativesPass(ExpandDerivativesPass);
+}

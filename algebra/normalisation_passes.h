@@ -5,10 +5,10 @@
 // every node's identity (parents keep their pointers) and never fails.
 #pragma once
 
-struct ExprNode;
+#include "algebra/rewrite_primitives.h"
 
-// Replaces every id node that has one operand by that operand.
-void UnwrapIdNodes(ExprNode* tree);
+// The first pass, UnwrapIdNodes, is shared with the other algebra rewrites: rewrite_primitives.h.
+
 // Replaces every negation of a number node by the number with its sign flipped (-0 gives -0.0).
 void FoldNegatedNumberLiterals(ExprNode* tree);
 // A mod, min, max, clamp or slider node whose single operand is a comma list takes the list's
@@ -21,6 +21,7 @@ void ConvertIndexedSums(ExprNode* tree);
 // The four passes in order, as InitFunction runs them.
 void NormaliseForCompilation(ExprNode* tree);
 
-// Fills the kernel's seams that the algebra serves (the normalisation run by InitFunction).
+// Fills the kernel's seams that the algebra serves: the normalisation run by InitFunction and
+// the symbolic differentiation behind ExpandDerivatives.
 // Called once at start-up, and by tests that want normalised functions.
 void InstallAlgebraSeams();

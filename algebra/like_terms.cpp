@@ -1,0 +1,381 @@
+// The passes the simplifier hands sums, products and quotients to: like terms merged, like
+// factors merged into powers, factors ordered, common factors cancelled (declared in
+// simplifier.h). Each merge takes its memory first (new shells, a spare number that can stand in
+// for an operand whose removal is refused), so a refusal leaves the value unchanged; after a
+// removal every operand and neighbour is read from the tree again, since a two-operand node
+// takes the content of the survivor and its shell is gone.
+#include "algebra/rewrite_primitives.h"
+#include "algebra/simplifier.h"
+#include "kernel/trees/node_builders.h"
+
+namespace {
+
+bool IsPower(const ExprNode* node) { return IsShape(node, KindPower, 2); }
+
+const ExprNode* BaseOf(const ExprNode* node) { return IsPower(node) ? node->children[0] : node; }
+
+bool IsNegation(const ExprNode* node) { return IsShape(node, KindMinus, 1); }
+
+bool ContainsKind(const ExprNode* t, bool (*matches)(uint32_t kind)) {
+  TreeCursor cursor(const_cast<ExprNode*>(t), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (matches(n->kind)) return true;
+  }
+  return false;
+}
+
+bool IsDerivativeOperatorKind(uint32_t kind) { return kind == KindOptotal || kind == KindOppartial; }
+
+bool IsNonCommutingKind(uint32_t kind) {
+  return IsDerivativeOperatorKind(kind) || kind == KindMatrix || kind == KindBra || kind == KindKet;
+}
+
+// The coefficient of a term: a product's leading number, negated under a negation (-1 for a
+// negation of anything else), 1 for every other term.
+double Coefficient(const ExprNode* t) {
+  if (HasNumberFirst(t, KindTimes)) return NumberValue(t->children[0]);
+  if (!IsNegation(t)) return 1;
+  return HasNumberFirst(t->children[0], KindTimes) ? -NumberValue(t->children[0]->children[0]) : -1;
+}
+
+// Adds c to the coefficient of term t. False, nothing changed, without memory.
+bool AddCoefficient(ExprNode* t, double c) {
+  if (HasNumberFirst(t, KindTimes)) {
+    SetNumberValue(t->children[0], NumberValue(t->children[0]) + c);
+    return true;
+  }
+  const bool negated = IsNegation(t);
+  if (negated && HasNumberFirst(t->children[0], KindTimes)) {
+    ExprNode* number = t->children[0]->children[0];
+    SetNumberValue(number, NumberValue(number) - c);
+    return true;
+  }
+  ExprNode* factor = NewNumberNode(negated ? 1 - c : 1 + c);
+  if (factor != nullptr && PrependFactor(negated ? t->children[0] : t, factor)) return true;
+  FreeNode(factor);
+  return false;
+}
+
+// Adds delta to a power's exponent: a number in place, any other exponent e becomes e + delta,
+// simplified. False, nothing changed, without memory.
+bool AddToExponent(ExprNode* power, double delta) {
+  ExprNode* e = power->children[1];
+  if (IsNumberNode(e)) {
+    SetNumberValue(e, NumberValue(e) + delta);
+    return true;
+  }
+  ExprNode* sum = NewNode(KindPlus, 2);
+  ExprNode* number = sum != nullptr ? NewNumberNode(delta) : nullptr;
+  if (number == nullptr) {
+    FreeNode(sum);
+    return false;
+  }
+  SetChild(sum, 0, e);
+  SetChild(sum, 1, number);
+  SetChild(power, 1, sum);
+  SimplifyNode(sum);
+  return true;
+}
+
+// Frees the spare numbers a merge did not use. True when the fallback is still there, that is
+// when no removal was refused and the pass may go on.
+bool FreeSpares(ExprNode* fallback, ExprNode* other = nullptr) {
+  const bool kept = fallback != nullptr;
+  FreeNode(fallback);
+  FreeNode(other);
+  return kept;
+}
+
+// A merge that could not have its memory, nothing changed: frees its spares; false (the pass ends).
+bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
+  FreeNode(spare);
+  FreeNode(other);
+  return false;
+}
+
+// Merges factor i into factor j (same base) of a product; false when the pass should end.
+bool MergeFactors(ExprNode* product, int i, int j) {
+  ExprNode* a = product->children[i];
+  ExprNode* b = product->children[j];
+  ExprNode* spare = NewNumberNode(1);
+  if (spare == nullptr) return false;
+  if (IsPower(a) && IsPower(b) && IsNumberNode(a->children[1]) && IsNumberNode(b->children[1])) {
+    AddToExponent(b, NumberValue(a->children[1]));
+    SimplifyNode(b);
+    RemoveOrReplace(product, i, spare);
+  } else if (IsPower(a) && IsPower(b)) {
+    ExprNode* sum = NewNode(KindPlus, 2);
+    ExprNode* stub = sum != nullptr ? NewNumberNode(1) : nullptr;  // takes the moved exponent's slot
+    if (stub == nullptr) {
+      FreeNode(sum);
+      return GiveUp(spare);
+    }
+    SetChild(sum, 0, a->children[1]);
+    SetChild(sum, 1, b->children[1]);
+    SetChild(b, 1, sum);
+    SetChild(a, 1, stub);
+    SimplifyNode(sum);
+    SimplifyNode(b);
+    RemoveOrReplace(product, i, spare);
+  } else if (IsPower(a) || IsPower(b)) {
+    ExprNode* power = IsPower(a) ? a : b;
+    if (!AddToExponent(power, 1)) return GiveUp(spare);
+    SimplifyNode(power);
+    RemoveOrReplace(product, power == a ? j : i, spare);
+  } else {
+    ExprNode* two = NewNumberNode(2);
+    if (two == nullptr || !RaiseNodeTo(a, two)) {
+      FreeNode(two);
+      return GiveUp(spare);
+    }
+    SimplifyNode(a);
+    RemoveOrReplace(product, j, spare);
+  }
+  return FreeSpares(spare);
+}
+
+// Where the two factors being cancelled stand.
+enum class Column {
+  kPair,             // a factor of the numerator against a factor of the denominator
+  kSingle,           // against the whole denominator
+  kNumeratorAlone,   // the whole numerator against a factor of the denominator
+};
+
+struct Cancellation {
+  ExprNode* quotient;
+  Column column;
+  int ai;  // a's index in the numerator; -1 when a is the whole numerator
+  int bj;  // b's index in the denominator (kPair, kNumeratorAlone)
+};
+
+// The numerator loses a: removed from a product, or replaced by 1 (then, for the whole
+// denominator column, the numerator is simplified).
+void DropNumeratorFactor(const Cancellation& c, ExprNode*& spare, ExprNode*& spare2) {
+  ExprNode* numerator = c.quotient->children[0];
+  if (c.column == Column::kPair) {
+    RemoveOrReplace(numerator, c.ai, spare);
+    return;
+  }
+  const bool whole = c.ai < 0;
+  ReplaceExpression(spare2, whole ? numerator : numerator->children[c.ai]);
+  spare2 = nullptr;
+  if (!whole) SimplifyNode(numerator);
+}
+
+// The denominator loses b: removed from a product, or, being b itself, the quotient becomes its
+// numerator.
+void DropDenominatorFactor(const Cancellation& c, ExprNode*& spare) {
+  if (c.column == Column::kSingle) {
+    ExprNode* denominator = c.quotient->children[1];
+    c.quotient->children[1] = nullptr;
+    FreeExpression(denominator);
+    MoveNodeInto(c.quotient->children[0], c.quotient);
+  } else {
+    RemoveOrReplace(c.quotient->children[1], c.bj, spare);
+  }
+}
+
+// Cancels a (numerator side) against b (denominator side), bases equal. Returns false when the
+// pass should end for want of memory.
+bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
+  ExprNode* spare = NewNumberNode(1);
+  ExprNode* spare2 = spare != nullptr ? NewNumberNode(1) : nullptr;
+  if (spare2 == nullptr) return GiveUp(spare);
+  if (IsPower(a) && IsPower(b) && IsNumberNode(a->children[1]) && IsNumberNode(b->children[1])) {
+    AddToExponent(a, -NumberValue(b->children[1]));
+    SimplifyNode(a);
+    DropDenominatorFactor(c, spare);
+  } else if (IsPower(a) && IsPower(b)) {
+    ExprNode* negation = NewNode(KindMinus, 1);
+    ExprNode* sum = negation != nullptr ? NewNode(KindPlus, 2) : nullptr;
+    if (sum == nullptr) {
+      FreeNode(negation);
+      return GiveUp(spare, spare2);
+    }
+    SetChild(negation, 0, b->children[1]);
+    SetChild(sum, 0, negation);
+    SetChild(sum, 1, a->children[1]);
+    SetChild(a, 1, sum);
+    SetChild(b, 1, spare2);  // b is freed whole
+    spare2 = nullptr;
+    SimplifyNode(sum);
+    SimplifyNode(a);
+    DropDenominatorFactor(c, spare);
+  } else if (IsPower(a)) {
+    if (!AddToExponent(a, -1)) return GiveUp(spare, spare2);
+    SimplifyNode(a);
+    DropDenominatorFactor(c, spare);
+  } else if (IsPower(b)) {
+    if (!AddToExponent(b, -1)) return GiveUp(spare, spare2);
+    SimplifyNode(b);
+    DropNumeratorFactor(c, spare, spare2);
+  } else {
+    DropNumeratorFactor(c, spare, spare2);
+    DropDenominatorFactor(c, spare);
+  }
+  return FreeSpares(spare, spare2);
+}
+
+// Index of the first factor of a product denominator whose base matches a, or -1.
+int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
+  for (int j = 0; j < denominator->arity; ++j) {
+    if (SameBase(a, denominator->children[j])) return j;
+  }
+  return -1;
+}
+
+bool IsQuotient(const ExprNode* node) { return IsShape(node, KindOver, 2); }
+
+bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
+
+}  // namespace
+
+bool ContainsNonCommuting(const ExprNode* t) { return ContainsKind(t, IsNonCommutingKind); }
+
+bool ContainsDerivativeOperator(const ExprNode* t) { return ContainsKind(t, IsDerivativeOperatorKind); }
+
+bool SameBase(const ExprNode* a, const ExprNode* b) {
+  if (!IsPower(a) && !IsPower(b) && IsNumberValue(a, 0)) return false;
+  return ExpressionsEqual(BaseOf(a), BaseOf(b));
+}
+
+bool LikeTerms(const ExprNode* a, const ExprNode* b) {
+  if (IsNegation(a)) a = a->children[0];
+  if (IsNegation(b)) b = b->children[0];
+  const bool aProduct = a->kind == KindTimes && a->arity > 0, bProduct = b->kind == KindTimes && b->arity > 0;
+  if (aProduct && bProduct) {
+    const int ai = IsNumberNode(a->children[0]) ? 1 : 0, bi = IsNumberNode(b->children[0]) ? 1 : 0;
+    if (a->arity - ai != b->arity - bi) return false;
+    for (int k = 0; ai + k < a->arity; ++k) {
+      if (!ExpressionsEqual(a->children[ai + k], b->children[bi + k])) return false;
+    }
+    return true;
+  }
+  if (aProduct) return a->arity == 2 && IsNumberNode(a->children[0]) && ExpressionsEqual(a->children[1], b);
+  if (bProduct) return b->arity == 2 && IsNumberNode(b->children[0]) && ExpressionsEqual(b->children[1], a);
+  return ExpressionsEqual(a, b);
+}
+
+void CollectLikeTerms(ExprNode* sum) {
+  if (sum == nullptr || sum->kind != KindPlus) return;
+  for (int i = 0; sum->kind == KindPlus && i < sum->arity - 1;) {
+    int j = i + 1;
+    while (j < sum->arity && !LikeTerms(sum->children[i], sum->children[j])) ++j;
+    if (j == sum->arity) {
+      ++i;
+      continue;
+    }
+    ExprNode* spare = NewNumberNode(0);
+    ExprNode* term = sum->children[j];
+    if (spare == nullptr || !AddCoefficient(term, Coefficient(sum->children[i]))) {
+      FreeNode(spare);
+      return;
+    }
+    SimplifyChildrenThenNode(term);
+    RemoveOrReplace(sum, i, spare);
+    if (!FreeSpares(spare)) return;
+  }
+  SwitchGuard once(&AlgebraSwitches::collectLikeTerms, false);
+  SimplifyNode(sum);
+}
+
+void CollectLikeFactors(ExprNode* product) {
+  if (product == nullptr) return;
+  for (int i = 0; product->kind == KindTimes && i < product->arity - 1;) {
+    const ExprNode* a = product->children[i];
+    int j = i + 1;
+    if (ContainsNonCommuting(a)) {
+      j = SameBase(product->children[j], a) ? j : product->arity;
+    } else {
+      while (j < product->arity && !SameBase(product->children[j], a)) ++j;
+    }
+    if (j == product->arity) {
+      ++i;
+    } else if (!MergeFactors(product, i, j)) {
+      return;
+    }
+  }
+}
+
+void OrderFactors(ExprNode* product) {
+  if (product == nullptr || product->kind != KindTimes) return;
+  const int n = product->arity;
+  for (int pass = 0; pass < n; ++pass) {
+    bool exchanged = false;
+    for (int k = 1; k < n; ++k) {
+      ExprNode* later = product->children[k];
+      ExprNode* earlier = product->children[k - 1];
+      if (!CompareForOrder(later, earlier)) continue;
+      SetChild(product, k - 1, later);
+      SetChild(product, k, earlier);
+      exchanged = true;
+    }
+    if (!exchanged) return;
+  }
+}
+
+bool CompareSymbols(int32_t p, int32_t q) {
+  auto named = [](int32_t id) { return id >= kFirstSymbolId && id <= kLastSymbolId; };
+  auto latin = [](int32_t id) { return (id >= 'A' && id <= 'Z') || (id >= 'a' && id <= 'z'); };
+  if (named(p) && latin(q)) return true;
+  if (latin(p) && named(q)) return false;
+  if (p == kSymbolE) return false;
+  if (q == kSymbolE) return true;
+  return p < q;
+}
+
+bool CompareForOrder(const ExprNode* a, const ExprNode* b) {
+  for (;;) {  // each round descends into the operands, so the loop ends
+    if (ContainsDerivativeOperator(a) || ContainsDerivativeOperator(b)) return false;
+    if (ContainsNonCommuting(a)) return false;
+    if (ContainsNonCommuting(b)) return true;
+    if (IsPower(a) && IsPower(b)) {
+      a = a->children[0];
+      b = b->children[0];
+    }
+    if (IsNumberNode(b)) return false;
+    if (IsNumberNode(a)) return true;
+    if (a->kind != b->kind) return a->kind < b->kind;
+    if (a->kind == KindChar) return CompareSymbols(a->value.symbol, b->value.symbol);
+    if (a->arity == 0 || b->arity == 0 || a->kind == KindString) return false;
+    const bool second = a->arity >= 2 && b->arity >= 2 && ExpressionsEqual(a->children[0], b->children[0]);
+    a = a->children[second ? 1 : 0];
+    b = b->children[second ? 1 : 0];
+  }
+}
+
+void CancelCommonFactors(ExprNode* quotient) {
+  if (!IsQuotient(quotient)) return;
+  // Each cancellation removes a factor or lowers an exponent; the cap only guards the loop.
+  for (int i = 0, steps = 0; IsQuotient(quotient) && IsProduct(quotient->children[0]) &&
+                             i < quotient->children[0]->arity && steps < 4 * kMaxArity;
+       ++steps) {
+    ExprNode* numerator = quotient->children[0];
+    ExprNode* denominator = quotient->children[1];
+    ExprNode* a = numerator->children[i];
+    if (!IsProduct(denominator)) {
+      if (!SameBase(a, denominator)) {
+        ++i;
+        continue;
+      }
+      const bool goesOn = !IsPower(a) && IsPower(denominator);
+      if (!Cancel({quotient, Column::kSingle, i, 0}, a, denominator) || !goesOn) return;
+      continue;  // the numerator lost a, so index i holds the next factor
+    }
+    const int j = MatchingFactor(a, denominator);
+    if (j < 0) {
+      ++i;
+    } else if (!Cancel({quotient, Column::kPair, i, j}, a, denominator->children[j])) {
+      return;
+    }
+  }
+  if (!IsQuotient(quotient) || IsProduct(quotient->children[0])) return;
+  ExprNode* numerator = quotient->children[0];
+  ExprNode* denominator = quotient->children[1];
+  if (!IsProduct(denominator)) {
+    if (SameBase(numerator, denominator)) Cancel({quotient, Column::kSingle, -1, 0}, numerator, denominator);
+    return;
+  }
+  const int j = MatchingFactor(numerator, denominator);
+  if (j >= 0) Cancel({quotient, Column::kNumeratorAlone, -1, j}, numerator, denominator->children[j]);
+}

@@ -1,0 +1,87 @@
+// Shared rewrite helpers. Copies are judged by the node pools' exhaustion count, since the
+// kernel's copy answers a refused allocation with a NaN leaf that looks like a result.
+#include "algebra/rewrite_primitives.h"
+
+#include <cmath>
+
+bool IsNumberNode(const ExprNode* node) {
+  return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr;
+}
+
+bool IsNumberValue(const ExprNode* node, double v) { return IsNumberNode(node) && NumberValue(node) == v; }
+
+bool IsSymbolNode(const ExprNode* node, int32_t id) {
+  return node != nullptr && node->kind == KindChar && node->value.symbol == id;
+}
+
+bool IsShape(const ExprNode* node, uint32_t kind, int arity) {
+  return node != nullptr && node->kind == kind && node->arity == arity;
+}
+
+bool HasNumberFirst(const ExprNode* node, uint32_t kind) {
+  return node != nullptr && node->kind == kind && node->arity >= 1 && IsNumberNode(node->children[0]);
+}
+
+bool AsInt32(double v, int32_t* out) {
+  if (!(v >= -2147483648.0 && v <= 2147483647.0) || std::trunc(v) != v) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+void SetNumberValue(ExprNode* node, double v) {
+  node->value.number->value = v;
+  SetNumberText(node, "", 0);
+}
+
+void BecomeSymbol(ExprNode* node, int16_t id) {
+  for (int i = 0; i < node->arity; ++i) FreeExpression(node->children[i]);
+  FreeNodeValue(node);  // the child array, a num's record or a string's text
+  node->kind = KindChar;
+  node->value.raw = 0;
+  node->value.symbol = id;
+}
+
+void BecomeOperand(ExprNode* node, int i) {
+  ExprNode* kept = node->children[i];
+  for (int k = 0; k < node->arity; ++k) {
+    if (k == i) continue;
+    FreeExpression(node->children[k]);
+    node->children[k] = nullptr;
+  }
+  MoveNodeInto(kept, node);
+}
+
+bool RemoveOrReplace(ExprNode* node, int i, ExprNode*& spare) {
+  if (RemoveOperandAndFree(node, i)) return true;
+  if (spare == nullptr || i < 0 || i >= node->arity) return false;
+  ReplaceExpression(spare, node->children[i]);
+  spare = nullptr;
+  return true;
+}
+
+void UnwrapIdNodes(ExprNode* tree) {
+  ForEachPostOrder(tree, [](ExprNode* node) {
+    while (node->kind == KindId && node->arity == 1) UnwrapNode(node);
+  });
+}
+
+ExprNode* CopyTree(const ExprNode* node) {
+  const uint64_t reports = NodeExhaustionReports();
+  ExprNode* copy = CopyExpression(node);
+  if (NodeExhaustionReports() == reports) return copy;
+  FreeExpression(copy);
+  return nullptr;
+}
+
+ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) {
+  bool complete = true;
+  for (ExprNode* operand : operands) complete = complete && operand != nullptr;
+  ExprNode* node = complete ? NewNode(kind, static_cast<int>(operands.size())) : nullptr;
+  if (node == nullptr) {
+    for (ExprNode* operand : operands) FreeExpression(operand);
+    return nullptr;
+  }
+  int i = 0;
+  for (ExprNode* operand : operands) SetChild(node, i++, operand);
+  return node;
+}

@@ -1,0 +1,201 @@
+// The algebra test kit: trees from bracket text (tree_test::Build), a comparison that also checks
+// the value words ExpressionsEqual ignores, failure messages that print both trees, a small
+// numeric evaluator (variables from a map) as an oracle independent of the compiler, and a
+// fixture that installs the algebra's seams, checks no pool block leaks and that every entry
+// point left the simplifier's switches at their defaults.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "algebra/differentiation.h"
+#include "algebra/normalisation_passes.h"
+#include "algebra/rewrite_primitives.h"
+#include "algebra/simplifier.h"
+#include "kernel/eval/evaluation_seams.h"
+#include "kernel/memory/memory_budget.h"
+#include "tests/kernel/trees/tree_test_support.h"
+
+namespace algebra_test {
+
+using tree_test::Text;
+using Values = std::map<char, double>;
+
+// A tree from bracket text (tree_test::Build); Build itself is the algebra's node builder.
+inline ExprNode* Tree(const char* text) { return tree_test::Build(text); }
+inline ExprNode* Tree(const std::string& text) { return tree_test::Build(text.c_str()); }
+
+class AlgebraTest : public tree_test::TreeTest {
+ protected:
+  void SetUp() override {
+    TreeTest::SetUp();
+    ResetAlgebraSwitches();
+    InstallAlgebraSeams();
+  }
+  void TearDown() override {
+    const AlgebraSwitches defaults{};
+    EXPECT_EQ(std::memcmp(&Switches(), &defaults, sizeof defaults), 0) << "a switch was left changed";
+    ResetAlgebraSwitches();
+    ResetEvaluationSeams();
+    SetOutOfMemoryFlag(false);
+    TreeTest::TearDown();
+  }
+};
+
+// Equal kinds, arities, numbers, symbols and texts (ExpressionsEqual) and equal value words of
+// matrices, index lists and tensors, walked in step.
+inline bool SameWithValueWords(const ExprNode* a, const ExprNode* b) {
+  if (!ExpressionsEqual(a, b)) return false;
+  TreeCursor x(const_cast<ExprNode*>(a), WalkOrder::kPreOrder), y(const_cast<ExprNode*>(b), WalkOrder::kPreOrder);
+  for (; x.Current() != nullptr; x.Next(), y.Next()) {
+    const uint32_t k = x.Current()->kind;
+    if ((k == KindMatrix || k == KindIndexes || k == KindTensor) && x.Current()->value.raw != y.Current()->value.raw) return false;
+  }
+  return true;
+}
+
+// The tree is a valid tree equal to the one the text builds (tree_test::Build); a failure prints both.
+inline ::testing::AssertionResult Is(const ExprNode* tree, const char* text) {
+  const char* why = "";
+  if (!CheckExpressionTree(tree, &why)) return ::testing::AssertionFailure() << Text(tree) << ": " << why;
+  ExprNode* expected = tree_test::Build(text);
+  const bool same = SameWithValueWords(tree, expected);
+  const std::string wanted = Text(expected);
+  FreeExpression(expected);
+  if (same) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << Text(tree) << "\n want " << wanted;
+}
+
+// Runs `step` on the tree of `before` and compares with `after`; the tree is freed.
+template <class Step>
+::testing::AssertionResult Rewrites(Step step, const char* before, const char* after) {
+  ExprNode* tree = tree_test::Build(before);
+  step(tree);
+  ::testing::AssertionResult result = Is(tree, after);
+  FreeExpression(tree);
+  return result << " (from " << before << ")";
+}
+
+// Runs `step` on a fresh tree of `text` once for each allocation the step makes, that allocation
+// refused (the flags cleared after); every result must be a valid tree and pass `check`.
+template <class Step, class Check>
+void WithEachAllocationRefused(const char* text, Step step, Check check) {
+  for (uint64_t n = 1, reached = 1; reached != 0; ++n) {
+    ExprNode* tree = Tree(text);
+    FailNodeAllocationAt(n);
+    step(tree);
+    reached = NodeAllocationAttempts() >= n;
+    FailNodeAllocationAt(0);
+    SetOutOfMemoryFlag(false);
+    EXPECT_TRUE(CheckExpressionTree(tree)) << text << " refusing allocation " << n;
+    check(tree, n);
+    FreeExpression(tree);
+  }
+}
+
+// The numeric value of a tree: letters from the map (e and pi are the constants), NaN for a kind
+// it does not know. Conventions follow the kernel's: arccot in (0, pi), sgn(0) = 0.
+inline double Evaluate(const ExprNode* n, const Values& values) {
+  auto arg = [&](int i) { return i < n->arity ? Evaluate(n->children[i], values) : NAN; };
+  const double u = n->arity > 0 ? arg(0) : NAN;
+  auto fold = [&](double start, bool product) {
+    for (int i = 0; i < n->arity; ++i) start = product ? start * arg(i) : start + arg(i);
+    return start;
+  };
+  switch (n->kind) {
+    case KindNum: return n->value.number->value;
+    case KindChar: {
+      const int32_t id = n->value.symbol;
+      if (id == 'e') return M_E;
+      if (id == SymPi) return M_PI;
+      auto found = values.find(static_cast<char>(id));
+      return id < 128 && found != values.end() ? found->second : NAN;
+    }
+    case KindPlus: return fold(0, false);
+    case KindTimes: return fold(1, true);
+    case KindMinus: return n->arity == 1 ? -u : NAN;
+    case KindOver: return u / arg(1);
+    case KindPower: return std::pow(u, arg(1));
+    case KindSqrt: return n->arity == 1 ? std::sqrt(u) : std::pow(u, 1 / arg(1));
+    case KindLog: return n->arity == 1 ? std::log10(u) : std::log(u) / std::log(arg(1));
+    case KindLn: return std::log(u);
+    case KindExp: return std::exp(u);
+    case KindAbs: return std::fabs(u);
+    case KindSgn: return u > 0 ? 1 : u < 0 ? -1 : u;
+    case KindFloor: return std::floor(u);
+    case KindCeil: return std::ceil(u);
+    case KindFact: return std::tgamma(u + 1);
+    case KindSin: return std::sin(u);
+    case KindCos: return std::cos(u);
+    case KindTan: return std::tan(u);
+    case KindCot: return 1 / std::tan(u);
+    case KindSec: return 1 / std::cos(u);
+    case KindCsc: return 1 / std::sin(u);
+    case KindSinh: return std::sinh(u);
+    case KindCosh: return std::cosh(u);
+    case KindTanh: return std::tanh(u);
+    case KindCoth: return 1 / std::tanh(u);
+    case KindSech: return 1 / std::cosh(u);
+    case KindCsch: return 1 / std::sinh(u);
+    case KindAsin: return std::asin(u);
+    case KindAcos: return std::acos(u);
+    case KindAtan: return std::atan(u);
+    case KindAcot: return u == 0 ? M_PI / 2 : u > 0 ? std::atan(1 / u) : M_PI + std::atan(1 / u);
+    case KindAsec: return std::acos(1 / u);
+    case KindAcsc: return std::asin(1 / u);
+    case KindAsinh: return std::asinh(u);
+    case KindAcosh: return std::acosh(u);
+    case KindAtanh: return std::atanh(u);
+    case KindAcoth: return std::atanh(1 / u);
+    case KindAsech: return std::acosh(1 / u);
+    case KindAcsch: return std::asinh(1 / u);
+    default: return NAN;
+  }
+}
+
+// Both finite and equal within a relative tolerance (or both not finite).
+inline bool Close(double a, double b, double tolerance = 1e-9) {
+  if (!std::isfinite(a) || !std::isfinite(b)) return !std::isfinite(a) && !std::isfinite(b);
+  return std::fabs(a - b) <= tolerance * std::fmax(1.0, std::fmax(std::fabs(a), std::fabs(b)));
+}
+
+// Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold for
+// positive bases only) and any ones under +, x, /, integer powers, negation, the given functions;
+// logarithms of positive ones, exponentials of any.
+class RandomExpressions {
+ public:
+  RandomExpressions(uint32_t seed, std::vector<uint32_t> functions) : rng_(seed), functions_(std::move(functions)) {}
+  ExprNode* Make(int depth, bool positive = false) {
+    if (depth <= 0 || Below(4) == 0) {
+      return Below(3) == 0 ? NewNumberNode(positive ? 1 + Below(4) : Below(7) - 3) : NewSymbolNode(static_cast<int16_t>("xyz"[Below(3)]));
+    }
+    const int d = depth - 1;
+    switch (Below(positive ? 6 : 8)) {
+      case 0: return Build(KindPlus, {Make(d, positive), Make(d, positive)});
+      case 1: return Build(KindTimes, {Make(d, positive), Make(d, positive)});
+      case 2: return Build(KindOver, {Make(d, positive), Make(d, positive)});
+      case 3: return Build(KindPower, {Make(d, positive), NewNumberNode(Below(6) - 2)});
+      case 4: return positive ? Build(KindSqrt, {Make(d, true)}) : Build(KindMinus, {Make(d)});
+      case 5: return positive ? Build(KindExp, {Make(d - 1)}) : Build(functions_[Below(static_cast<int>(functions_.size()))], {Make(d)});
+      case 6: return Build(KindLn, {Make(d, true)});
+      default: return Make(depth, true);
+    }
+  }
+  Values Point() {
+    std::uniform_real_distribution<double> d(0.3, 2.0);
+    return {{'x', d(rng_)}, {'y', d(rng_)}, {'z', d(rng_)}};
+  }
+
+ private:
+  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
+  std::mt19937 rng_;
+  std::vector<uint32_t> functions_;
+};
+
+}  // namespace algebra_test

@@ -1,0 +1,102 @@
+// The passes on sums, products and quotients, called directly: the edge cases as goldens, merge
+// arithmetic checked numerically, and factor order as a property over random products.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "tests/algebra/algebra_test_support.h"
+
+namespace {
+
+using namespace algebra_test;
+
+// M and N are 2x2 matrices: non-commuting factors.
+#define M "matrix[2,2,a,b,c,d]"
+#define N "matrix[2,2,d,c,b,a]"
+
+TEST_F(AlgebraTest, PassesGiveTheirGoldens) {
+  const struct { void (*pass)(ExprNode*); const char* before; const char* after; } cases[] = {
+      {CollectLikeTerms, "plus[times[3,x],times[5,x]]", "times[8,x]"},
+      {CollectLikeTerms, "plus[x,times[2,x]]", "times[3,x]"},
+      {CollectLikeTerms, "plus[x,minus[x]]", "0"},
+      {CollectLikeTerms, "plus[minus[times[2,x]],times[5,x]]", "times[3,x]"},
+      {CollectLikeTerms, "plus[times[3,x],minus[times[2,x]],y]", "plus[x,y]"},
+      {CollectLikeTerms, "plus[times[2,x,y],times[3,y,x]]", "plus[times[2,x,y],times[3,y,x]]"},
+      {CollectLikeFactors, "times[x,x]", "power[x,2]"},
+      {CollectLikeFactors, "times[power[x,2],power[x,3]]", "power[x,5]"},
+      {CollectLikeFactors, "times[power[x,a],power[x,b]]", "power[x,plus[a,b]]"},
+      {CollectLikeFactors, "times[power[x,a],x]", "power[x,plus[a,1]]"},
+      {CollectLikeFactors, "times[0,0]", "times[0,0]"},
+      {CollectLikeFactors, "times[" M "," N "," M "]", "times[" M "," N "," M "]"},
+      {OrderFactors, "times[y,x,2]", "times[2,x,y]"},
+      {OrderFactors, "times[a,beta]", "times[beta,a]"},
+      {OrderFactors, "times[e,x]", "times[x,e]"},
+      {OrderFactors, "times[sin[x],x]", "times[x,sin[x]]"},
+      {OrderFactors, "times[power[y,2],power[x,3],z]", "times[z,power[x,3],power[y,2]]"},
+      {OrderFactors, "times[2," M ",3]", "times[2,3," M "]"},
+      {OrderFactors, "times[3," M ",x]", "times[3,x," M "]"},
+      {OrderFactors, "times[" N "," M "]", "times[" N "," M "]"},
+      {OrderFactors, "times[y,function[optotal[x],z],b,a]", "times[y,function[optotal[x],z],a,b]"},
+      {OrderFactors, "times[sin[],sin[x],cos[]]", "times[sin[],sin[x],cos[]]"},  // no operand to read
+      {CancelCommonFactors, "over[times[power[x,3],y],x]", "times[power[x,2],y]"},
+      {CancelCommonFactors, "over[x,x]", "1"},
+      {CancelCommonFactors, "over[x,power[x,3]]", "over[1,power[x,2]]"},
+      {CancelCommonFactors, "over[power[x,a],power[x,b]]", "power[x,plus[minus[b],a]]"},
+      {CancelCommonFactors, "over[x,times[x,y]]", "over[1,y]"},
+      {CancelCommonFactors, "over[times[x,x],power[x,3]]", "over[1,x]"},
+      {CancelCommonFactors, "over[times[x,y,z],times[z,x]]", "y"},
+      {CancelCommonFactors, "over[0,0]", "over[0,0]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.pass, c.before, c.after));
+}
+
+// Merging c T with k T, -(k T), -T and T in every combination: the sum keeps its value
+// (c T with -(k T) gives -((k - c) T), c T with -T gives -((1 - c) T)).
+TEST_F(AlgebraTest, MergedCoefficientsKeepTheValue) {
+  const char* terms[] = {"times[2.5,x,y]", "minus[times[4,x,y]]", "minus[times[x,y]]", "times[x,y]", "times[-3,x,y]"};
+  const Values at{{'x', 1.7}, {'y', -0.6}};
+  for (const char* a : terms) {
+    for (const char* b : terms) {
+      const std::string sum = std::string("plus[") + a + "," + b + "]";
+      ExprNode* tree = Tree(sum);
+      const double before = Evaluate(tree, at);
+      CollectLikeTerms(tree);
+      EXPECT_TRUE(Close(Evaluate(tree, at), before)) << sum << " -> " << Text(tree);
+      EXPECT_FALSE(tree->kind == KindPlus) << sum << " was not merged";
+      FreeExpression(tree);
+    }
+  }
+}
+
+// Random products of up to eight factors: OrderFactors ends, a second call changes nothing, the
+// non-commuting factors keep their relative order and, without them, the value is kept.
+TEST_F(AlgebraTest, OrderFactorsIsAStableIdempotentOrder) {
+  const char* vocabulary[] = {"2", "-3", "x", "y", "A", "b", "alpha", "beta", "e", "pi", "power[x,2]", "power[y,3]",
+                              "sin[x]", "over[1,y]", M, N, "function[optotal[x],y]"};
+  std::mt19937 rng(99);
+  const Values at{{'x', 0.9}, {'y', 1.4}, {'A', 2.2}, {'b', -0.7}};
+  for (int trial = 0; trial < 1000; ++trial) {
+    std::string text = "times[";
+    for (int k = 2 + static_cast<int>(rng() % 7); k > 0; --k) text += std::string(vocabulary[rng() % 17]) + (k > 1 ? "," : "]");
+    ExprNode* tree = Tree(text);
+    auto fixed = [&]() {  // the non-commuting factors, in order
+      std::vector<const ExprNode*> out;
+      for (int i = 0; i < tree->arity; ++i) {
+        if (ContainsNonCommuting(tree->children[i])) out.push_back(tree->children[i]);
+      }
+      return out;
+    };
+    const std::vector<const ExprNode*> before = fixed();
+    const double value = Evaluate(tree, at);
+    OrderFactors(tree);
+    ExprNode* once = CopyExpression(tree);
+    OrderFactors(tree);
+    EXPECT_TRUE(ExpressionsEqual(tree, once) && fixed() == before) << text << " -> " << Text(tree);
+    EXPECT_TRUE(before.empty() ? Close(Evaluate(tree, at), value) : true) << text;
+    FreeExpression(once);
+    FreeExpression(tree);
+  }
+}
+
+}  // namespace
