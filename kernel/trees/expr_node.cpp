@@ -715,9 +715,11 @@ bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value) {
 bool RemoveIdWrappers(ExprNode* node) {
   if (node == nullptr) return true;
   // Unwrapping keeps the node's identity, so the cursor simply continues into the new content.
+  // An id of several operands (only malformed text makes one) is kept: unwrapping it would drop
+  // all but its first operand.
   TreeCursor cursor(node, WalkOrder::kPreOrder);
   for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    while (n->kind == KindId && UnwrapNode(n)) {
+    while (n->kind == KindId && n->arity == 1 && UnwrapNode(n)) {
     }
   }
   return true;

@@ -168,7 +168,8 @@ bool AppendFactor(ExprNode* node, ExprNode* other);
 bool PrependFactor(ExprNode* node, ExprNode* other);
 // node := substitution(former content, equal(var, value)).
 bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value);
-// Removes every id node of the subtree by unwrapping it in place. Allocates nothing; true.
+// Removes every one-operand id node of the subtree by unwrapping it in place (an id of several
+// operands is kept, so nothing is lost). Allocates nothing; true.
 bool RemoveIdWrappers(ExprNode* node);
 // Current editor in mode 1: moves children start..end of the caret node into a new node of the
 // caret node's kind that takes their place, makes it the caret node and sets mode 0. Returns the

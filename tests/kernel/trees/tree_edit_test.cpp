@@ -53,6 +53,8 @@ std::vector<EditCase> Cases() {
       {"f", {"x", "2"}, [](ExprNode* r, O& o) { return WrapInSubstitution(r, o[0], o[1]); }, "substitution[f,equal[x,2]]"},
       {"plus[id[a],sin[id[id[b]]],id[times[id[c],d]]]", {}, [](ExprNode* r, O&) { return RemoveIdWrappers(r); },
        "plus[a,sin[b],times[c,d]]"},
+      {"plus[id[a,b],id[id[c]]]", {}, [](ExprNode* r, O&) { return RemoveIdWrappers(r); },  // nothing dropped
+       "plus[id[a,b],c]"},
       {"plus[a,b,c,d]", {}, [](ExprNode* r, O&) {
          ExprNode* group = (SelectChildren(r, 1, 2), GroupSelectedRange());
          return group != nullptr && gEditor.caretNode == group && gEditor.selectionMode == 0 && group->parent == r;
