@@ -10,6 +10,7 @@
 #include "graphs/equation_form.h"
 #include "graphs/form_shapes.h"
 #include "graphs/graph_color.h"
+#include "graphs/graph_kind_table.h"
 #include "graphs/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/bytecode_compiler.h"
@@ -136,7 +137,7 @@ ExprNode* PreparedTransformExpression(const ExprNode* expression, DocumentServic
 
 // The transformation's own graph in the second 2D view (modes 1 and 2).
 void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) {
-  const GraphConstructors& make = GraphsGlobals().constructors;
+  const GraphConstructors make = GraphKindConstructors();
   const bool mesh = transform->mode == kTransformPlaneBackwards;
   if ((mesh ? make.mesh2D == nullptr : make.image2D == nullptr) || set->second2D == nullptr) return;
   CompiledFunction* fx = NewFunctionOver(PreparedTransformExpression(transform->expression1, set->document));
@@ -254,7 +255,7 @@ bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, i
     RecordGraphIndex(set, transform);
     return false;
   }
-  auto* make = GraphsGlobals().constructors.relation2D;
+  auto* make = GraphKindConstructors().relation2D;
   if (transform->mode != kTransformPlaneBackwards || make == nullptr || set->second2D == nullptr) return false;
   ExprNode* relation = Join(KindEqual, Symbol(isX ? 'x' : 'y'), CopyExpression(expression));
   if (relation == nullptr) return false;

@@ -12,6 +12,7 @@
 #include "graphs/graph_color.h"
 #include "graphs/graph_view_3d.h"
 #include "graphs/graph_view_4d.h"
+#include "graphs/graph_kind_table.h"
 #include "graphs/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
@@ -66,7 +67,7 @@ enum class Built { kYes, kKindMissing, kFailed };
 // then its companion under a coordinate transformation.
 Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, const ExprNode* function,
                   int32_t argument, bool isX, const CoordinateTransform* transform, int32_t drawOption) {
-  auto* make = GraphsGlobals().constructors.traced2D;
+  auto* make = GraphKindConstructors().traced2D;
   GraphView2D* view = viewIndex == 0 ? set->first2D : set->second2D;
   if (make == nullptr || view == nullptr) return Built::kKindMissing;
   ExprNode* copy = CopyExpression(function);

@@ -1,9 +1,7 @@
-// The graph subsystem's process-wide record, the default label text and the constructors of the
-// graph kinds that exist.
+// The graph subsystem's process-wide record and the default label text.
 #include "graphs/graphs_state.h"
 
 #include "graphics/qd_layer.h"
-#include "graphs/traced_graph.h"
 #include "platform/fonts.h"
 
 namespace {
@@ -22,8 +20,6 @@ void SetEquationDrawingFont() {
 }  // namespace
 
 LabelTextSeam DefaultLabelTextSeam() { return LabelTextSeam{SetEquationDrawingFont, CStringWidth, DrawCString}; }
-
-GraphConstructors DefaultGraphConstructors() { return GraphConstructors{NewTracedGraph, nullptr, nullptr, nullptr}; }
 
 GraphsState& GraphsGlobals() { return gState; }
 

@@ -1,9 +1,9 @@
 // Process-wide state of the graph subsystem, in one struct with one reset for tests: the picture
 // that colour index 999 turns into a texture, the point lists of the last mode-10 probe, the
 // text seam the 2D axes and read-out draw their labels through, the factory's table of graph
-// constructors and the algebra's rewrite pass the coordinate transformations go through.
-// Invariants: the two probe lists are owned here (disposed by the next probe and by the reset);
-// a null constructor is a kind that does not exist yet (the factory builds nothing for it).
+// constructors' replacements and the algebra's rewrite pass the coordinate transformations go
+// through. Invariant: the two probe lists are owned here (disposed by the next probe and by the
+// reset).
 #pragma once
 
 #include <cstdint>
@@ -26,9 +26,9 @@ struct LabelTextSeam {
 };
 LabelTextSeam DefaultLabelTextSeam();
 
-// The graph kinds the factory builds, one constructor each. Each takes over its functions and
-// colour when it returns a graph; null means the object could not be had and nothing was taken
-// over. Tests put recorders in their place.
+// The graph kinds the factory builds, one constructor each (graph_kind_table.h resolves them).
+// Each takes over its functions and colour when it returns a graph; a null result means the
+// object could not be had and nothing was taken over.
 struct GraphConstructors {
   // y = f(x) (orientation 1) or x = f(y) (0), in trace mode drawOption.
   GraphKind2D* (*traced2D)(CompiledFunction* function, uint8_t orientation, GraphColor* color, uint32_t traceMode,
@@ -44,8 +44,6 @@ struct GraphConstructors {
   GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
                           const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
 };
-// The kinds that exist: the traced graph; the others are null until they land.
-GraphConstructors DefaultGraphConstructors();
 
 // One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in
 // place. Null (the default until the algebra fills it) leaves the tree as it is.
@@ -59,7 +57,8 @@ struct GraphsState {
   GrowArray<ProbePoint>* probeListA = nullptr;
   GrowArray<ProbePoint>* probeListB = nullptr;
   LabelTextSeam labelText = DefaultLabelTextSeam();
-  GraphConstructors constructors = DefaultGraphConstructors();
+  // Replacements for the kinds' own constructors (tests put recorders here); null: the kind's own.
+  GraphConstructors constructors{};
   RewritePassFunction rewritePass = nullptr;
 };
 
