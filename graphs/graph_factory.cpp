@@ -156,7 +156,9 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
 int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D, bool is4D,
                                 const CoordinateTransform* transform, double colorIndex, double detail, double detail2,
                                 double drawOption, double displayKind, DocumentServices* document, int32_t* message) {
-  (void)detail, (void)detail2;  // the kinds that take them have not landed
+  // Grain, opacity and the xy type (a surface always in 3D) go to the surface, raster and
+  // contour kinds, which have not landed.
+  (void)detail, (void)detail2, (void)displayKind;
   if (message != nullptr) *message = 0;
   if (set == nullptr || equation == nullptr) return -1;
   const int32_t rowsAtEntry = set->graphTable.count;
@@ -224,11 +226,7 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
   // 8. f(x) = y reads as y = f(x).
   form = SwapSidesIfNeeded(node, form, is3D, is4D, document) & ~kPrimedForm;
 
-  // 9. In 3D a function of two variables is always a surface.
-  if (is3D) displayKind = 1.0;
-  (void)displayKind;
-
-  // 10. Dispatch.
+  // 9-10. Dispatch.
   const int32_t plotting = TruncateToInt32(drawOption);
   Built built = Built::kKindMissing;
   switch (form) {
