@@ -1,12 +1,14 @@
 // What the graph subsystem asks of the document that owns a graph pane, as one interface the
 // documents layer implements (graphs never include a document header): the redraws, the marks,
-// the cursor regions, the benchmark flag, the rebuild flag, read access to the equation rows, and
-// what the 2D view needs of its window (antialiasing, the window's offscreen buffer, animation).
+// the cursor regions, the benchmark flag, the rebuild flag, read access to the equation rows,
+// what the 2D view needs of its window (antialiasing, the window's offscreen buffer, animation),
+// and what the graph factory asks (parameter values and lists, the range record).
 // Invariants: rows are read, never changed, through this interface; a null document pointer is
 // allowed wherever graphs take one and means "no document" (no rows, nothing redrawn).
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "platform/draw/port.h"
 
@@ -76,6 +78,22 @@ class DocumentServices {
   // The animated slider: whether it runs, and one step of it.
   virtual bool IsSliderAnimating() const { return false; }
   virtual void StepSliderAnimation() {}
+
+  // What the graph factory asks; the bodies are those of a document without parameters.
+  // The value the factory substitutes for a parameter symbol; NaN when the symbol is no
+  // parameter, and NaN for a parameter a slider drives (its graphs then follow the slider
+  // through VariableChanged instead of holding a number).
+  virtual double GetParameterValue(int32_t symbol) const {
+    (void)symbol;
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  // Enters the free identifiers of the expression that the document does not know yet into its
+  // parameter table.
+  virtual void CollectEquationParameters(const ExprNode* expression) { (void)expression; }
+  // Creates the parameter list of an equation row when it is missing.
+  virtual void EnsureRowParameterList(uint32_t rowKey, int32_t rowIndex) { (void)rowKey, (void)rowIndex; }
+  // Keeps the bounds of a range index (0..12) in the document's range record.
+  virtual void StoreRangeBounds(int32_t index, double lower, double upper) { (void)index, (void)lower, (void)upper; }
 };
 
 // The factory's name for the rebuild flag: the same byte.

@@ -198,11 +198,6 @@ bool IsColourSpecification(const ExprNode* item) {
   return true;
 }
 
-bool IsCondition(const ExprNode* item) {
-  return (item->kind == KindLessthan || item->kind == KindGreaterthan) &&
-         AllNodesPassKindClass(item, ClassifyComparisons);
-}
-
 // The condition rule: 1 and 31 take conditions in x alone, 2 and 32 in y alone (the words, so a
 // primed 1 or 2 takes none); other forms by the table.
 bool ConditionFits(int32_t word, const ExprNode* condition, bool flag3D) {
@@ -278,8 +273,8 @@ int32_t ClassifyEquationForGraph(ExprNode* equation, bool flag3D, bool flag4D, c
   for (int k = first; k < equation->arity; ++k) {
     const ExprNode* item = equation->children[k];
     if (IsColourSpecification(item)) {
-      if (!Allowed(word, kColourAlways, kColour3D, flag3D)) return 0;
-    } else if (IsCondition(item)) {
+      if (!FormAllowsColorExpressions(word, flag3D)) return 0;
+    } else if (IsConditionItem(item)) {
       if (!ConditionFits(word, item, flag3D)) return 0;
     } else {
       return (code == 49 || code == 50) ? word : 0;
@@ -327,6 +322,12 @@ int32_t ClassifyEquationList(ExprNode* equation, bool flag3D, bool flag4D, const
 bool IsCurveFormCode(int32_t word) { return HasBit(word, kCurve); }
 bool IsFormCodeInSet(int32_t word) { return HasBit(word, kInSet); }
 bool FormAllowsCondition(int32_t word, bool flag3D) { return Allowed(word, kConditionAlways, kCondition3D, flag3D); }
+bool FormAllowsColorExpressions(int32_t word, bool flag3D) { return Allowed(word, kColourAlways, kColour3D, flag3D); }
+
+bool IsConditionItem(const ExprNode* item) {
+  return item != nullptr && (item->kind == KindLessthan || item->kind == KindGreaterthan) &&
+         AllNodesPassKindClass(item, ClassifyComparisons);
+}
 
 bool AllEquationsPassForm(ExprNode* equations, const DocumentServices* document) {
   return !AnyEquation(equations, [&](ExprNode* eq) {

@@ -30,8 +30,11 @@ int32_t ClassifyEquationList(ExprNode* equation, bool flag3D, bool flag4D, const
 // The form sets the document asks about (kPrimedForm ignored).
 bool IsCurveFormCode(int32_t word);
 bool IsFormCodeInSet(int32_t word);
-// A form accepts a condition item: always, or only in 3D.
+// A form accepts a condition item / a colour specification item: always, or only in 3D.
 bool FormAllowsCondition(int32_t word, bool flag3D);
+bool FormAllowsColorExpressions(int32_t word, bool flag3D);
+// The condition test of one comma item: a strict inequality made of the kinds a condition may use.
+bool IsConditionItem(const ExprNode* item);
 
 // Predicates over a list of equations (a list node's items; any other node is a list of one),
 // each classified without flags unless said otherwise.

@@ -16,8 +16,8 @@ struct View3DSettings {
   double box[6] = {-2, 2, -2, 2, -2, 2};             // xmin, xmax, ymin, ymax, zmin, zmax
   double depth = 1.7330909743;
   double maxExtent = 2.3;
-  double unitRanges[6] = {0, 1, 0, 1, 0, 1};
-  double parameterRanges[6] = {0, 2, 0, 6.283185307179586, 0, 3.141592653589793};
+  double unitRanges[6] = {0, 1, 0, 1, 0, 1};                                      // t, u, v
+  double parameterRanges[6] = {0, 2, 0, 6.283185307179586, 0, 3.141592653589793};  // r, theta, phi
 };
 
 class GraphView3D : public GraphView {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <new>
 
 #include "graphics/gl/graphics_context.h"
 #include "graphics/gl/pixel_readback.h"
@@ -81,6 +82,12 @@ void ReadFrameIfWindow(GraphicsContext* context, bool hasWindowContext) {
 }  // namespace
 
 void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* document) {
+  // The two 2D views are made here unless the caller supplied its own; the 3D and 4D views come
+  // with their concrete classes.
+  GraphView2D* made[2] = {set->first2D == nullptr ? new (std::nothrow) GraphView2D() : nullptr,
+                          set->second2D == nullptr ? new (std::nothrow) GraphView2D() : nullptr};
+  if (made[0] != nullptr) set->first2D = made[0];
+  if (made[1] != nullptr) set->second2D = made[1];
   GrowArrayFree(set->graphTable);
   GrowArrayFree(set->graphIndexList);
   for (uint8_t& used : set->rangeInUse) used = 0;
@@ -92,6 +99,11 @@ void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* do
     if (view != nullptr) view->document = document;
   }
   ViewSetSetPaneRect(set, paneRect);
+  for (GraphView2D* view : made) {
+    if (view == nullptr) continue;
+    view->SetViewDefaults();  // a new view shows its default range centred in its rectangle
+    view->UpdateGeometry();
+  }
 }
 
 void DestroyViewSet(GraphViewSet* set) {

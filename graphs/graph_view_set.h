@@ -51,8 +51,9 @@ struct GraphViewSet {
   DocumentServices* document = nullptr;
 };
 
-// Construction of what exists of the set: empty tables, the first 2D view primary, no secondary,
-// the document stored in the set and in every present view, the views laid out in the pane.
+// Construction of what exists of the set: the two 2D views made when absent (a view that cannot
+// be had stays null), empty tables, the first 2D view primary, no secondary, the document stored
+// in the set and in every present view, the views laid out in the pane.
 void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* document);
 // Frees both tables and deletes the five views (graphs still listed go with their views).
 void DestroyViewSet(GraphViewSet* set);

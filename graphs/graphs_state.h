@@ -1,13 +1,21 @@
 // Process-wide state of the graph subsystem, in one struct with one reset for tests: the picture
-// that colour index 999 turns into a texture, the point lists of the last mode-10 probe, and the
-// text seam the 2D axes and read-out draw their labels through.
-// Invariant: the two probe lists are owned here (disposed by the next probe and by the reset).
+// that colour index 999 turns into a texture, the point lists of the last mode-10 probe, the
+// text seam the 2D axes and read-out draw their labels through, the factory's table of graph
+// constructors' replacements and the algebra's rewrite pass the coordinate transformations go
+// through. Invariant: the two probe lists are owned here (disposed by the next probe and by the
+// reset).
 #pragma once
 
 #include <cstdint>
 
 #include "graphs/graph_kind.h"
 #include "platform/draw/picture.h"
+
+class GraphColor;
+struct CompiledFunction;
+struct ExprNode;
+struct GraphViewSet;
+struct ViewMap;
 
 // How the 2D view measures and draws its label texts: the document's equation font by default;
 // tests put fixed metrics in its place so label positions do not depend on installed fonts.
@@ -18,6 +26,29 @@ struct LabelTextSeam {
 };
 LabelTextSeam DefaultLabelTextSeam();
 
+// The graph kinds the factory builds, one constructor each (graph_kind_table.h resolves them).
+// Each takes over its functions and colour when it returns a graph; a null result means the
+// object could not be had and nothing was taken over.
+struct GraphConstructors {
+  // y = f(x) (orientation 1) or x = f(y) (0), in trace mode drawOption.
+  GraphKind2D* (*traced2D)(CompiledFunction* function, uint8_t orientation, GraphColor* color, uint32_t traceMode,
+                           const ViewMap* frame);
+  // The region or curve of a relation: the relation, the product of its side differences, the
+  // plotting mode and whether it is an equation (a curve) rather than a region.
+  GraphKind2D* (*relation2D)(CompiledFunction* relation, CompiledFunction* differences, GraphColor* color,
+                             int32_t drawOption, uint8_t isEquation, const ViewMap* frame);
+  // The coordinate transformation's own graphs in the second 2D view: the grid of mode 1 and the
+  // mapped image of mode 2, over x' and y' as functions of x and y.
+  GraphKind2D* (*mesh2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, const ViewMap* frame,
+                         GraphViewSet* set, GrowArray<int32_t>* indexList);
+  GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
+                          const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
+};
+
+// One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in
+// place. Null (the default until the algebra fills it) leaves the tree as it is.
+using RewritePassFunction = void (*)(ExprNode* tree, const ExprNode* rule);
+
 struct GraphsState {
   // The document sets it to an equation row's picture just before it sends colour index 999 to
   // that row's graphs, and clears it right after. Not owned.
@@ -26,6 +57,9 @@ struct GraphsState {
   GrowArray<ProbePoint>* probeListA = nullptr;
   GrowArray<ProbePoint>* probeListB = nullptr;
   LabelTextSeam labelText = DefaultLabelTextSeam();
+  // Replacements for the kinds' own constructors (tests put recorders here); null: the kind's own.
+  GraphConstructors constructors{};
+  RewritePassFunction rewritePass = nullptr;
 };
 
 GraphsState& GraphsGlobals();

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Builds the release configuration and runs the main program. Until the main
-# program exists, runs the benchmark suite in its quick mode and reports it.
+# Installs what is needed, builds the release configuration and runs the main program: the
+# headless renderer draws the example document's graphs into a PNG and prints where it is.
+# With --bench it also builds and runs the benchmark suite in its quick mode.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+jobs=${QV_JOBS:-$(nproc)}
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j "${QV_JOBS:-$(nproc)}"
 
-echo "Quorvalis benchmarks (quick mode; times are per iteration):"
-build/release/bench/qv_bench --benchmark_min_time=0.05
+if [ "${1:-}" = "--bench" ]; then
+  cmake --build build/release -j "$jobs"
+  echo "Quorvalis benchmarks (quick mode; times are per iteration):"
+  build/release/bench/qv_bench --benchmark_min_time=0.05
+  exit 0
+fi
+
+cmake --build build/release -j "$jobs" --target quorvalis-render
+build/release/app/quorvalis-render examples/first-graphs.txt --antialias --output build/first-graphs.png

@@ -1,8 +1,9 @@
 // Shared set-up of the graph tests: a fixture that resets the process-wide records and proves no
 // node or counted byte outlives a test; formula text read by the kernel's reader (blanks dropped);
 // a document that records what is asked of it; graphs that spend a fixed amount of fake-clock
-// time; views of each kind that record the view set's calls as "<name> <call> <arguments>"; and
-// for the 2D view a curve graph with exact nearest points and a label seam of fixed metrics.
+// time; views of each kind that record the view set's calls as "<name> <call> <arguments>"; for
+// the 2D view a curve graph with exact nearest points and a label seam of fixed metrics; and for
+// the traced graphs functions of u from text with the derivative the algebra would give.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,11 +17,13 @@
 #include "graphs/graph_view_2d.h"
 
 #include "graphs/document_services.h"
+#include "graphs/factory_helpers.h"
 #include "graphs/graph_view_2d.h"
 #include "graphs/graph_view_3d.h"
 #include "graphs/graph_view_4d.h"
 #include "graphs/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/formula_reader.h"
@@ -54,6 +57,7 @@ class GraphsTest : public testing::Test {
     ResetTreeSeams();
     ResetEvaluationSeams();
     ResetTimersForTests();
+    FreeEvalScratch();  // compiles grow the process-wide scratch
     ReleaseNodePools();
   }
   size_t blocksBefore_ = 0, bytesBefore_ = 0;
@@ -68,6 +72,22 @@ inline ExprNode* Parse(const std::string& text) {
   EXPECT_NE(tree, nullptr) << "unreadable: " << text;
   if (tree != nullptr && text[0] == '\'') SwapPrimedCoordinates(tree);
   return tree;
+}
+
+// An uncompiled function over the parsed text.
+inline CompiledFunction* FunctionOf(const std::string& text) { return NewFunctionOver(Parse(text)); }
+
+// Stands in for the algebra's differentiation: the next derivative made is the parsed `text`
+// (none, as without the algebra, when it is empty). The fixture's reset removes it.
+inline std::string& NextDerivative() {
+  static std::string text;
+  return text;
+}
+inline void InstallKnownDerivative(const std::string& text) {
+  NextDerivative() = text;
+  SetExpandDerivativesPass([](ExprNode* tree) {
+    if (!NextDerivative().empty()) ReplaceExpression(Parse(NextDerivative()), tree);
+  });
 }
 
 // A parsed tree freed at the end of its scope.

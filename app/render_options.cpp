@@ -1,0 +1,98 @@
+// Parsing of the headless program's command line; numbers must be read whole and be finite.
+#include "app/render_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kMinSide = 16;
+constexpr int kMaxSide = 4096;
+
+bool ReadNumber(const char* text, double* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  *out = std::strtod(text, &end);
+  return errno == 0 && *end == '\0' && std::isfinite(*out);
+}
+
+// "a,b" (or "a:b") with a < b.
+bool ReadRange(const char* text, double out[2]) {
+  const char* separator = std::strpbrk(text, ",:");
+  if (separator == nullptr) return false;
+  const std::string low(text, separator);
+  return ReadNumber(low.c_str(), &out[0]) && ReadNumber(separator + 1, &out[1]) && out[0] < out[1];
+}
+
+// "WxH" within the side limits.
+bool ReadSize(const char* text, int* width, int* height) {
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) return false;
+  const std::string w(text, x);
+  double a, b;
+  if (!ReadNumber(w.c_str(), &a) || !ReadNumber(x + 1, &b)) return false;
+  if (a != std::floor(a) || b != std::floor(b) || a < kMinSide || b < kMinSide || a > kMaxSide || b > kMaxSide) {
+    return false;
+  }
+  *width = static_cast<int>(a), *height = static_cast<int>(b);
+  return true;
+}
+
+}  // namespace
+
+const char* RenderUsage() {
+  return "usage: quorvalis-render [options] DOCUMENT\n"
+         "  DOCUMENT         one equation a line in bracket notation, e.g. equal[y,power[x,2]];\n"
+         "                   blank lines and lines starting with # are skipped\n"
+         "  --output FILE    the PNG to write (default graph.png)\n"
+         "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
+         "  --x MIN,MAX      an x range to show, fitted at a grid scale (default: 64 pixels a unit)\n"
+         "  --y MIN,MAX      a y range to show, likewise\n"
+         "  --antialias      draw through the double-size buffer\n";
+}
+
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto needs = [&](bool ok, const char* what) {
+      if (!ok) *error = arg + ": " + what;
+      return ok;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+    } else if (arg == "--antialias") {
+      options->antialias = true;
+    } else if (arg == "--output") {
+      if (!needs(value != nullptr && *value != '\0', "expects a file name")) return false;
+      options->output = value, ++i;
+    } else if (arg == "--size") {
+      if (!needs(value != nullptr && ReadSize(value, &options->width, &options->height),
+                 "expects WxH, 16 to 4096 pixels a side")) {
+        return false;
+      }
+      ++i;
+    } else if (arg == "--x" || arg == "--y") {
+      double* range = arg == "--x" ? options->rangeX : options->rangeY;
+      if (!needs(value != nullptr && ReadRange(value, range), "expects MIN,MAX with finite MIN below MAX")) return false;
+      (arg == "--x" ? options->hasRangeX : options->hasRangeY) = true;
+      ++i;
+    } else if (!arg.empty() && arg[0] == '-') {
+      *error = arg + ": unknown option";
+      return false;
+    } else if (options->document.empty()) {
+      options->document = arg;
+    } else {
+      *error = arg + ": only one document can be rendered";
+      return false;
+    }
+  }
+  if (options->document.empty() && !options->help) {
+    *error = "no document given";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,23 @@
+// The command line of the headless program: the document to read, the PNG to write, the size of
+// the graph pane, the x and y ranges shown, and antialiasing. Every value is checked before use:
+// sizes within 16..4096 pixels, ranges finite with the lower bound below the upper.
+#pragma once
+
+#include <string>
+
+struct RenderOptions {
+  std::string document;            // the document file: one equation a line
+  std::string output = "graph.png";
+  int width = 800;
+  int height = 600;
+  bool hasRangeX = false, hasRangeY = false;
+  double rangeX[2] = {0, 0};
+  double rangeY[2] = {0, 0};
+  bool antialias = false;
+  bool help = false;
+};
+
+// Reads argv into *options. False with *error set (a sentence naming the option) on bad input.
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error);
+// The usage text, ending with a newline.
+const char* RenderUsage();

@@ -1,0 +1,65 @@
+// quorvalis-render run as a process: a document with a bad line and an ungraphable one gets a
+// message naming each line and its reason and exit status 1, and writes nothing; the example
+// document renders to a PNG of the requested size; bad options get the usage and status 2.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/draw/png_io.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string output;  // standard output and error together
+};
+
+Outcome RunRender(const std::string& arguments) {
+  const std::string command = std::string(QV_RENDER_BINARY) + " " + arguments + " 2>&1";
+  Outcome run{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+std::string Temp(const std::string& name) { return testing::TempDir() + name; }
+
+TEST(RenderProgramTest, BadLinesAreNamedWithTheirReasonAndNothingIsWritten) {
+  const std::string document = Temp("qv_bad_lines.txt"), png = Temp("qv_bad_lines.png");
+  std::remove(png.c_str());
+  std::ofstream(document) << "equal[y,x]\n\n# a comment\nequal[y,power[x,2]\nequal[y,t]\n";
+  const Outcome run = RunRender(document + " --output " + png);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find(document + ":4: cannot read the formula"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(document + ":5: Parameter 't' can only be used in parametric curves"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find(":1:"), std::string::npos) << run.output;
+  EXPECT_FALSE(std::ifstream(png).good());
+  std::remove(document.c_str());
+}
+
+TEST(RenderProgramTest, TheExampleRendersAndBadOptionsGetTheUsage) {
+  const std::string png = Temp("qv_example.png");
+  const Outcome run = RunRender(std::string(QV_SOURCE_DIR) + "/examples/first-graphs.txt --antialias --size 300x200 "
+                            "--output " + png);
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("wrote "), std::string::npos);
+  PngImage image{};
+  ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+  EXPECT_TRUE(image.width == 300 && image.height == 200);
+  FreePngImage(&image);
+  std::remove(png.c_str());
+  for (const char* bad : {"--size 5x5 x.txt", "--x 3,1 x.txt", "--frobnicate x.txt", "", "/no/such/file.txt"}) {
+    const Outcome refused = RunRender(bad);
+    EXPECT_EQ(refused.status, 2) << bad << ": " << refused.output;
+  }
+}
+
+}  // namespace
