@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "editor/document_services.h"
+#include "editor/edit_commands.h"
 #include "editor/handler_registry.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
@@ -69,11 +71,7 @@ void SetCurrentFormulaEditor(FormulaEditor* editor, void* owner) {
   TypesettingGlobals().currentEditor = editor;
   TypesetState& g = TypesetGlobals();
   if (!editor) return;
-  if (g.hooks.loadDocumentTextStyle) {
-    g.hooks.loadDocumentTextStyle(owner);
-  } else {
-    editor->owner = owner;
-  }
+  LoadDocumentTextStyle(editor, owner);
   g.originV = editor->frame.top;
   g.originH = editor->frame.left;
 }
@@ -85,7 +83,7 @@ void ActivateFormulaEditor(FormulaEditor* editor, void* owner) {
 }
 
 void ResetFormulaCaret() {
-  if (TypesetGlobals().hooks.resetEditCommandHistory) TypesetGlobals().hooks.resetEditCommandHistory();
+  ResetEditCommandHistory();
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e) return;
   e->caretNode = e->root;
