@@ -124,12 +124,18 @@ bool CheckFormulaEditor(const FormulaEditor* editor, const char** message) {
   } else if (editor->lineCount < 1) {
     why = "no line";
   } else {
+    const ExprNode* caret = editor->caretNode;
     int32_t mode = editor->selectionMode, a = editor->selectionStart, b = editor->selectionEnd;
-    int32_t limit = SelectionLimit(editor->caretNode, mode);
+    int32_t limit = SelectionLimit(caret, mode);
     bool indexed = mode == SelectionChildRange || mode == SelectionOperator || mode == SelectionText ||
                    mode == SelectionDigits;
     if (mode < SelectionCaretNode || mode > SelectionDigits) why = "an unknown selection mode";
     if (indexed && (a < 0 || b < a || b > limit)) why = "selection out of range";
+    if ((mode == SelectionText && caret->kind != KindString) || (mode == SelectionDigits && caret->kind != KindNum))
+      why = "a text caret outside a text";
+    if (mode == SelectionMatrixBlock &&
+        (caret->kind != KindMatrix || a < 0 || b < 0 || a >= caret->arity || b >= caret->arity))
+      why = "a block outside a matrix";
   }
   if (message) *message = why;
   return *why == 0;

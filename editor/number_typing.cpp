@@ -153,16 +153,17 @@ void TypeDecimalPoint() {
 void LeaveNumberDigits() {
   FormulaEditor* e = Editor();
   if (!e || e->selectionMode != SelectionDigits) return;
-  if (e->selectionStart != e->selectionEnd) ClearSelection();
+  if (e->selectionStart != e->selectionEnd) {
+    ClearSelection();
+    InvalidateFormulaLayout();
+  }
   if (e->selectionMode != SelectionDigits) return;
   ExprNode* c = e->caretNode;
   const int32_t length = NodeTextLength(c), at = e->selectionStart;
-  if (!IsNumber(c) || at >= length) {
-    e->selectionMode = SelectionCaretAfter;
-    return;
-  }
-  if (at <= 0) {
-    e->selectionMode = SelectionCaretBefore;  // before this number, not after a factor on its left
+  if (!IsNumber(c) || at <= 0 || at >= length) {
+    // Before this number (not after a factor on its left), or after it: nothing to split.
+    e->selectionMode = IsNumber(c) && at <= 0 ? SelectionCaretBefore : SelectionCaretAfter;
+    e->selectionStart = e->selectionEnd = 0;
     return;
   }
   ExprNode* tail = NewNumberNode(0);
@@ -179,4 +180,5 @@ void LeaveNumberDigits() {
   RemoveNodeText(c, at, length);
   RereadNumberValue(c);
   SetFormulaSelection(c, SelectionCaretAfter);
+  InvalidateFormulaLayout();
 }
