@@ -1,4 +1,5 @@
-// Caret-keeping kernel edits and the insertions at the caret.
+// Caret-keeping kernel edits and the insertions at the caret. Insertions allocate every new node
+// before they link anything, so a refusal leaves the tree and the caret as they were.
 #include "editor/caret_edits.h"
 
 #include "editor/caret_navigation.h"

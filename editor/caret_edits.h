@@ -1,9 +1,8 @@
 // Tree edits at the caret. The kernel's edits that free a node's shell (MoveNodeInto, UnwrapNode,
-// a two-operand RemoveOperand) are wrapped here so that a caret on the freed shell moves to the
-// node that took over its content: the caret node is always read back from the editor after such
-// a call, never kept in a local. Then the shared insertions: a new node wrapped around the caret
-// node, and a prompt operand opened after or before it. Each places the caret as its contract
-// says and leaves the tree unchanged when memory is refused (returning false or null).
+// a two-operand RemoveOperand) are wrapped so that a caret on the freed shell moves to the node
+// that took its content; callers read the caret node back from the editor after them. Then the
+// insertions: a node wrapped around the caret node, a prompt operand after or before it. Each
+// places the caret as stated and changes nothing when memory is refused (false or null).
 #pragma once
 
 #include <cstdint>

@@ -32,6 +32,18 @@ ExprNode* LastLeaf(ExprNode* n) {
   return n;
 }
 
+// The first leaf of what follows the caret node's subtree; at the end of the formula the first
+// leaf of the root when wrapping (Tab), else none (the arrows stop at the end).
+ExprNode* CaretToNextLeaf(const ExprNode* caret, ExprNode* root, bool wrap) {
+  ExprNode* next = NextSiblingOrAncestorSibling(caret);
+  return next ? FirstLeaf(next) : wrap ? FirstLeaf(root) : nullptr;
+}
+
+ExprNode* CaretToPreviousLeaf(const ExprNode* caret, ExprNode* root, bool wrap) {
+  ExprNode* previous = PrevSiblingOrAncestorSibling(caret);
+  return previous ? LastLeaf(previous) : wrap ? LastLeaf(root) : nullptr;
+}
+
 int32_t TextLength(const ExprNode* n) {
   if (n->kind == KindNum && n->value.number) return static_cast<int32_t>(std::strlen(n->value.number->text));
   if (n->kind == KindString && n->text) return static_cast<int32_t>(std::strlen(n->text));
@@ -235,8 +247,8 @@ void CaretRight() {
     case SelectionCaretNode:
       if (c->kind != KindPrompt) {
         SetFormulaSelection(c, SelectionCaretAfter);
-      } else if (ExprNode* next = NextSiblingOrAncestorSibling(c)) {
-        SetFormulaSelection(FirstLeaf(next), SelectionCaretNode);
+      } else if (ExprNode* leaf = CaretToNextLeaf(c, e->root, false)) {
+        SetFormulaSelection(leaf, SelectionCaretNode);
       }
       break;
     case SelectionChildRange:
@@ -274,8 +286,8 @@ void CaretLeft() {
     case SelectionCaretNode:
       if (c->kind != KindPrompt) {
         SetFormulaSelection(c, SelectionCaretBefore);
-      } else if (ExprNode* previous = PrevSiblingOrAncestorSibling(c)) {
-        SetFormulaSelection(LastLeaf(previous), SelectionCaretNode);
+      } else if (ExprNode* leaf = CaretToPreviousLeaf(c, e->root, false)) {
+        SetFormulaSelection(leaf, SelectionCaretNode);
       }
       break;
     case SelectionChildRange:
@@ -351,15 +363,13 @@ void CaretToLastChild() {
 void SelectNextLeaf() {
   FormulaEditor* e = Editor();
   if (!e) return;
-  ExprNode* next = NextSiblingOrAncestorSibling(e->caretNode);
-  SetFormulaSelection(FirstLeaf(next ? next : e->root), SelectionCaretNode);
+  SetFormulaSelection(CaretToNextLeaf(e->caretNode, e->root, true), SelectionCaretNode);
 }
 
 void SelectPreviousLeaf() {
   FormulaEditor* e = Editor();
   if (!e) return;
-  ExprNode* previous = PrevSiblingOrAncestorSibling(e->caretNode);
-  SetFormulaSelection(LastLeaf(previous ? previous : e->root), SelectionCaretNode);
+  SetFormulaSelection(CaretToPreviousLeaf(e->caretNode, e->root, true), SelectionCaretNode);
 }
 
 void SelectNextPrompt() {

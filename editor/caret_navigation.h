@@ -1,9 +1,8 @@
-// Placing the caret and moving it. The caret is a node of the tree (the caret node) with a
-// selection mode and a start and end. SetFormulaSelection is the one way to place it: it applies
-// the normalisation rules until none applies, so equivalent positions collapse into one (the
-// caret after a + b is the caret after b; before a factor is after the factor on its left). The
-// motions change only the caret fields, never the tree (FinishStringEntry aside), and keep the
-// caret node in the tree and its start and end valid for the mode.
+// Placing the caret and moving it. The caret is a node (the caret node) with a selection mode,
+// a start and an end. SetFormulaSelection normalises until no rule applies, so equivalent places
+// are one (after a + b is after b; before a factor is after the factor on its left). The motions
+// change only the caret fields (FinishStringEntry aside), keep the caret node in the tree and its
+// start and end valid for the mode, and repeated arrows always come to rest.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// Document and shell services over the hooks record.
+// Document and shell services over the hooks record: each calls its hook when one is installed
+// and otherwise does the least the contract allows.
 #include "editor/document_services.h"
 
 #include "editor/typeset_state.h"

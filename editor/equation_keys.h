@@ -1,9 +1,8 @@
 // Keys into edit command codes, and the glue that runs a code or a key on a row's editor. A key
-// event carries the character produced, the base character (the key with Command, Option and
-// Control removed, Shift kept) and the modifier code (1 Command, 2 Shift, 4 Option, 8 Control),
-// its characters already in the key table's code set. On Linux the shell builds it with
-// TranslateLinuxKey: Control stands for Command, Alt for Option, and Control with Alt reaches the
-// table's own Control rows.
+// event carries the character produced, the base character (modifiers removed, Shift kept) and
+// the modifier code (1 Command, 2 Shift, 4 Option, 8 Control), in the key table's code set. On
+// Linux TranslateLinuxKey builds it: Control stands for Command, Alt for Option, and Control with
+// Alt reaches the table's own Control rows.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// Hit tests over the boxes of the last layout.
+// Hit tests over the boxes of the last layout. A node without a box (not laid out yet) contains no
+// point, so a hit never descends into it.
 #include "editor/hit_testing.h"
 
 #include <cmath>

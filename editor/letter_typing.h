@@ -1,9 +1,8 @@
-// Typing letters and symbols. A letter becomes a char node at the caret, joined to its neighbour
-// as a factor; a run of letters in a product that spells a function or constant name turns into
-// it as its last letter is typed (s, i, n gives sin with the caret in its argument; p, i gives
-// π). Special letters: "E" after a number starts scientific notation, "d" inside an integral
-// starts its differential, "f" after "i" makes a condition, "h" after a trigonometric name makes
-// it hyperbolic. A letter whose box carries the name-break mark never takes part in a name.
+// Typing letters and symbols. A letter becomes a char node joined to its neighbour as a factor; a
+// run of letters in a product spelling a function or constant name becomes it when its last
+// letter is typed (s, i, n gives sin(?); p, i gives π), never through a letter whose box has the
+// name-break mark. "E" after a number starts scientific notation, "d" in an integral its
+// differential, "f" after "i" a condition, "h" makes a trigonometric function hyperbolic.
 #pragma once
 
 #include <cstdint>

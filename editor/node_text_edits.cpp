@@ -1,4 +1,5 @@
-// Character edits of number and string texts.
+// Character edits of number and string texts. A string's text is replaced by a new block before
+// the old one is freed, so a refused allocation leaves the old text whole.
 #include "editor/node_text_edits.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
-// Digits and the decimal separator at the caret.
+// Digits and the decimal separator at the caret. Typing over a digit range replaces it and keeps
+// the caret in the digits; the decimal point's re-dispatch of a zero nests one level at most.
 #include "editor/number_typing.h"
 
 #include <algorithm>

@@ -1,9 +1,8 @@
-// Typing numbers: a digit extends the number at the caret (after it, in front of it or inside
-// its digits) or starts a new one, joined to what stands next to it as a factor (or, before a
-// negated term, as a term); the decimal separator goes into a number's text once. Text limits,
-// in characters before the change: a digit after or in front of a number while it has fewer
-// than 18, inside its digits while it has at most 23, a separator while fewer than 21. A number
-// at a limit ignores the character. After every change the value is read back from the text.
+// Typing numbers: a digit extends the number at the caret (after, in front or inside its digits)
+// or starts a new one beside the caret node as a factor (a term before a negation); a number
+// takes one decimal separator. Limits, in characters before the change: a digit after or in front
+// while fewer than 18, inside while at most 23, a separator while fewer than 21; past them the
+// character is ignored. After every change the value is read back from the text.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// Pointer read-outs over the documents' tracking service.
+// Pointer read-outs over the documents' tracking service. The point reported is where the pointer
+// was when the wait ended, so a loop handles every movement and stops at the release.
 #include "editor/pointer_tracking.h"
 
 #include <algorithm>

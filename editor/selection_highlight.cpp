@@ -1,4 +1,5 @@
-// Highlight drawing, pixel rectangles and the caret bar.
+// Highlight drawing, pixel rectangles and the caret bar. Rectangles measured with the caret on
+// another node always put the caret back before returning.
 #include "editor/selection_highlight.h"
 
 #include <climits>

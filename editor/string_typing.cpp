@@ -1,4 +1,5 @@
-// String text at the caret.
+// String text at the caret. A refused character changes nothing; typing over a range replaces it
+// and leaves the caret after the new character.
 #include "editor/string_typing.h"
 
 #include <algorithm>

@@ -126,8 +126,9 @@ void DeletePromptAgainInProduct() {
 }
 
 // Deletes the operator between operands j and j + 1: operand j leaves, and the operand that now
-// stands at j (a two-operand node: the node itself) becomes its product with it.
-void MergeWith(ExprNode* node, int32_t j, bool wholeNode) {
+// stands at j (a two-operand node: the node itself; with wholeNode always the node) becomes its
+// product with it. The caret goes after the former operand j (its last factor when a product).
+void MergeOperands(ExprNode* node, int32_t j, bool wholeNode) {
   const bool binary = node->arity == 2;
   ExprNode* w = RemoveOperandKeepingCaret(node, j);
   if (!w) return;
@@ -144,6 +145,10 @@ void MergeWith(ExprNode* node, int32_t j, bool wholeNode) {
   }
   SetFormulaSelection(target, SelectionCaretAfter);
 }
+
+void MergeWithPrevious(ExprNode* node, int32_t j) { MergeOperands(node, j, false); }
+// In a two-dimensional node the product takes the whole node: a/b with the caret before b is a·b.
+void MergeIntoNode(ExprNode* node, int32_t j) { MergeOperands(node, j, true); }
 
 bool HasSeparator(const ExprNode* number) { return std::strchr(NodeText(number), GetDecimalSeparator()) != nullptr; }
 
@@ -170,7 +175,7 @@ void DissolveSign(ExprNode* sign, bool replacing) {
     ExprNode* sum = sign->parent;
     int32_t j = IndexInParent(sign);
     UnwrapNodeKeepingCaret(sign);
-    MergeWith(sum, j - 1, false);
+    MergeWithPrevious(sum, j - 1);
   } else {
     UnwrapNodeKeepingCaret(sign);
     if (replacing) {
@@ -188,7 +193,7 @@ void DeleteOperator(bool replacing) {
     DissolveSign(c, replacing);
   } else if ((IsInfixNode(c) || c->kind == KindDot || c->kind == KindCross || c->kind == KindDivide ||
               c->kind == KindFract) && start >= 0 && start + 1 < OperandCount(c)) {
-    MergeWith(c, start, false);
+    MergeWithPrevious(c, start);
   }
 }
 
@@ -309,9 +314,9 @@ void DeleteOperatorBefore() {
       DissolveSign(p, false);
     } else if (IsInfixNode(p) && i > 0) {
       bool numbers = p->kind == KindTimes && c->kind == KindNum && p->children[i - 1]->kind == KindNum;
-      if (!numbers || !JoinNumbers(p, i)) MergeWith(p, i - 1, false);
+      if (!numbers || !JoinNumbers(p, i)) MergeWithPrevious(p, i - 1);
     } else if (IsTwoDimensionalNode(p) && i > 0) {
-      MergeWith(p, i - 1, true);
+      MergeIntoNode(p, i - 1);
     } else if ((IsInfixNode(p) || IsPostfixNode(p)) && i == 0) {
       e->caretNode = p;  // at the start of an operand: the structure around it
       continue;

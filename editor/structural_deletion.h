@@ -1,10 +1,8 @@
-// Structural deletion and the clear command. Backspace never leaves a tree that cannot be
-// typeset: it removes an operator with what it binds, dissolves brackets and postfix signs,
-// takes the last digit of a number or character of a text, turns a deleted operand into a prompt
-// and then removes the prompt, shrinks index lists and vectors, and joins the operands on both
-// sides of a deleted infix operator into a product. A node that loses one of two operands
-// collapses into the other, a longer one shrinks, and a structure emptied of its last operand
-// becomes a prompt. Every routine works on the current editor's caret and ends by placing it.
+// Structural deletion and the clear command. Backspace removes an operator with what it binds,
+// dissolves brackets and signs, takes the last digit or character of a text, turns a deleted
+// operand into a prompt and then removes the prompt, and joins the operands beside a deleted
+// operator into a product. The tree stays one that can be typeset: a node losing one of two
+// operands collapses into the other, a longer one shrinks, an emptied structure becomes a prompt.
 #pragma once
 
 #include <cstdint>

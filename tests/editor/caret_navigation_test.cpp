@@ -70,6 +70,25 @@ TEST_F(CaretNavigationTest, RepeatedArrowsComeToRestWithoutACycle) {
   EXPECT_GT(positions, 1000);
 }
 
+// Shift-arrows hand the drag selection the caret bar where the arrow would go, from the caret
+// they leave in place: one step from after a (to before b: a sum keeps both places), two from
+// the selected a (after it, then before b).
+TEST_F(CaretNavigationTest, ExtendingSelectionDragsToWhereTheArrowWouldGo) {
+  FormulaEditor* e = Edit("plus[a,b]");
+  FixedRect b;
+  GetNodeRect(e->root->children[1], &b);
+  Place({0}, SelectionCaretAfter);
+  RunCodes({kCodeExtendRight});
+  Place({0}, SelectionCaretNode);
+  RunCodes({kCodeExtendRight});
+  ASSERT_EQ(document_.drags.size(), 2u);
+  for (const auto& [v, h] : document_.drags) {
+    EXPECT_EQ(h, b.left);
+    EXPECT_EQ(v, (b.top + b.bottom) / 2);
+  }
+  EXPECT_EQ(Caret(), "0 m0 0:0");
+}
+
 TEST_F(CaretNavigationTest, HintQueriesSeeTheEndOfAnExponentOrDenominator) {
   const struct {
     const char* formula;

@@ -83,6 +83,19 @@ TEST_F(EditDispatcherTest, DummyToggleSparesGreekLettersAndVectorMarkingDoesNotN
   EXPECT_EQ(E().root->children[0]->children[0]->kind, KindChar) << "mode 2 marks nothing";
 }
 
+// Clear deletes the selected factor; the prompt it leaves goes with it, and nothing more.
+TEST_F(EditDispatcherTest, ClearTakesTheSelectedFactorOnly) {
+  for (const char* formula : {"times[x,y]", "times[x,y,z]"}) {
+    Fresh(formula);
+    Place({1}, SelectionCaretNode);
+    RunCodes({kCodeClear});
+    EXPECT_EQ(Infix(), std::string(formula) == "times[x,y]" ? "x" : "x*z");
+  }
+  const EditCommandState before = TypesetGlobals().editing;
+  RunCodes({0});
+  EXPECT_EQ(TypesetGlobals().editing.lastCode, before.lastCode) << "code 0 is ignored altogether";
+}
+
 TEST_F(EditDispatcherTest, CommaIsTheDecimalPointOnlyWhereItIsTheSeparator) {
   SetDecimalSeparator(',');
   Fresh("7");

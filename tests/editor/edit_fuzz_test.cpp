@@ -20,21 +20,6 @@ namespace {
 constexpr int kSteps = 100000;
 constexpr int kLargestFormula = 60;  // nodes; past it the fuzz starts a new formula
 
-std::string Infix() {
-  char* text = FormatExpressionText(TypesettingGlobals().currentEditor->root, false);
-  std::string out = text ? text : "<null>";
-  FreeMemory(text);
-  return out;
-}
-
-std::string Caret() {
-  const FormulaEditor& e = *TypesettingGlobals().currentEditor;
-  std::string path;
-  for (const ExprNode* n = e.caretNode; n->parent; n = n->parent) path = std::to_string(IndexInParent(n)) + "." + path;
-  return "[" + path + "] m" + std::to_string(e.selectionMode) + " " + std::to_string(e.selectionStart) + ":" +
-         std::to_string(e.selectionEnd);
-}
-
 class EditFuzz {
  public:
   explicit EditFuzz(uint32_t seed) : rng_(seed), trees_(seed) {}
@@ -58,8 +43,6 @@ class EditFuzz {
   int32_t Below(int32_t n) { return static_cast<int32_t>(rng_() % static_cast<uint32_t>(n)); }
 
  private:
-  static FormulaEditor& E() { return *TypesettingGlobals().currentEditor; }
-
   int32_t Code() {
     static const char kTyped[] = "0123456789sinhtetapEdfx.,";
     static const int32_t kRanges[][2] = {

@@ -76,6 +76,24 @@ inline std::vector<int32_t> Codes(const std::string& script) {
   return codes;
 }
 
+inline FormulaEditor& E() { return *TypesettingGlobals().currentEditor; }
+
+inline std::string Infix() {
+  char* text = FormatExpressionText(E().root, false);
+  std::string out = text ? text : "<null>";
+  FreeMemory(text);
+  return out;
+}
+
+// The caret's child-index path from the root ("" at the root), mode, start and end.
+inline std::string Caret() {
+  std::string path;
+  for (const ExprNode* n = E().caretNode; n->parent; n = n->parent)
+    path = std::to_string(IndexInParent(n)) + (path.empty() ? "" : ".") + path;
+  return path + " m" + std::to_string(E().selectionMode) + " " + std::to_string(E().selectionStart) + ":" +
+         std::to_string(E().selectionEnd);
+}
+
 class EditTest : public typeset_test::TypesetTest {
  protected:
   void SetUp() override {
@@ -101,21 +119,6 @@ class EditTest : public typeset_test::TypesetTest {
     for (int32_t code : codes) DoFormulaEditCommand(code);
   }
   static void Run(const std::string& script) { RunCodes(Codes(script)); }
-  static FormulaEditor& E() { return *TypesettingGlobals().currentEditor; }
-  static std::string Infix() {
-    char* text = FormatExpressionText(E().root, false);
-    std::string out = text ? text : "<null>";
-    FreeMemory(text);
-    return out;
-  }
-  // The caret's child-index path from the root ("" at the root), mode, start and end.
-  static std::string Caret() {
-    std::string path;
-    for (const ExprNode* n = E().caretNode; n->parent; n = n->parent)
-      path = std::to_string(IndexInParent(n)) + (path.empty() ? "" : ".") + path;
-    return path + " m" + std::to_string(E().selectionMode) + " " + std::to_string(E().selectionStart) + ":" +
-           std::to_string(E().selectionEnd);
-  }
   // Places the caret by its path (child indexes from the root), stored as is.
   static void Place(const std::vector<int>& path, int32_t mode, int32_t start = 0, int32_t end = 0) {
     ExprNode* n = E().root;
