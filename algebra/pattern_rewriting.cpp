@@ -40,10 +40,13 @@ int RuleLimit(const ExprNode* rules, int extra) { return rules->arity + extra; }
 PatternBindings& Bindings() { return gBindings; }
 
 void ClearPatternBindings() {
-  for (ExprNode*& bound : gBindings.slot) {
-    FreeExpression(bound);
-    bound = nullptr;
+  for (int slot = 0; gBindings.filled > 0 && slot < kPatternSlots; ++slot) {
+    if (gBindings.slot[slot] == nullptr) continue;
+    FreeExpression(gBindings.slot[slot]);
+    gBindings.slot[slot] = nullptr;
+    --gBindings.filled;
   }
+  gBindings.filled = 0;
 }
 
 ExprNode* NewPatternVariable(int slot) {
@@ -83,6 +86,7 @@ bool MatchPattern(const ExprNode* subject, const ExprNode* pattern) {
     if (bound == nullptr) {
       bound = CopyTree(sn);
       if (bound == nullptr) return false;
+      ++gBindings.filled;
     } else if (!ExpressionsEqual(sn, bound)) {
       return false;
     }
@@ -95,10 +99,11 @@ bool MatchPattern(const ExprNode* subject, const ExprNode* pattern) {
 bool SubstituteBindings(ExprNode* node, const ExprNode* replacement) {
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* result = CopyTree(replacement);
-  for (int slot = 0; result != nullptr && slot < kPatternSlots; ++slot) {
+  for (int slot = 0; result != nullptr && gBindings.filled > 0 && slot < kPatternSlots; ++slot) {
     ExprNode* bound = gBindings.slot[slot];
     if (bound == nullptr) continue;
     gBindings.slot[slot] = nullptr;
+    --gBindings.filled;
     ExprNode* variable = NewPatternVariable(slot);
     if (variable == nullptr || !WrapInSubstitution(result, variable, bound)) {
       FreeExpression(variable);

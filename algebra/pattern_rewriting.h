@@ -10,9 +10,12 @@ struct ExprNode;
 
 inline constexpr int kPatternSlots = 256;
 
-// The process-wide bindings: each slot empty or owning a copy of the subtree bound to it.
+// The process-wide bindings: each slot empty or owning a copy of the subtree bound to it, and
+// the number of slots filled (so that emptying an empty table, before and after every attempt,
+// costs nothing).
 struct PatternBindings {
   ExprNode* slot[kPatternSlots] = {};
+  int filled = 0;
 };
 PatternBindings& Bindings();
 // Frees every bound copy and empties the table (before each attempt, after it, and in tests).

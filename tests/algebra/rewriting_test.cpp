@@ -44,7 +44,6 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
       {Rewrite, "comma[equal[x,plus[x,1]],x]", "plus[x,1]"},
       {FoldSums, "sum[power[i,2],equal[i,1],3]", "plus[1,sum[power[i,2],equal[i,2],3]]"},
       {FoldSums, "sum[power[i,2],equal[i,3],3]", "9"},
-      {FoldSums, "sum[i,equal[i,1],n]", "plus[1,sum[i,equal[i,2],n]]"},
       {FoldSums, "prod[i,equal[i,1],4]", "times[1,prod[i,equal[i,2],4]]"},
       {FoldSums, "sum[i,equal[i,4],3]", "sum[i,equal[i,4],3]"},  // no term: it used to add terms for ever
       {SimplifyTreeBottomUp, "sum[power[i,2],equal[i,2],3]", "sum[power[i,2],equal[i,2],3]"},  // an index, not the unit
@@ -78,9 +77,7 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
       {EvaluateSubtreesNumerically, "plus[i,times[2,3]]", "plus[i,6]"},  // complex: kept, not made undefined
       {EvaluateSubtreesNumerically, "power[x,over[1,3]]", "power[x,over[1,3]]"},  // stays: the real root of x < 0
       {EvaluateSubtreesNumerically, "power[x,minus[over[2,6]]]", "power[x,minus[over[2,6]]]"},
-      {EvaluateSubtreesNumerically, "power[x,over[1,2]]", "power[x,0.5]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],matrix[2,1,3,4]]", "matrix[2,1,plus[1,3],plus[2,4]]"},
-      {SymbolicRewritePass, "plus[a,matrix[1,2,1,2],matrix[1,2,3,4],b]", "plus[a,matrix[1,2,plus[1,3],plus[2,4]],b]"},
       {SymbolicRewritePass, "plus[matrix[1,2,1,2],matrix[2,1,3,4]]", "plus[matrix[1,2,1,2],matrix[2,1,3,4]]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]", "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]"},
       {SymbolicRewritePass, "times[2,matrix[2,1,x,y]]", "matrix[2,1,times[2,x],times[2,y]]"},
@@ -114,8 +111,9 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
 }
 
 // 3.5! is Gamma(4.5) = 105 sqrt(pi) / 16; interval[1,2] + 1 encloses [2, 3] (outward rounding
-// allowed); x^(1/3) keeps its quotient, so the compiled function gives -2 at x = -8.
-TEST_F(AlgebraTest, NumericValuesOfFactorialIntervalAndOddRoot) {
+// allowed); x^(1/3) keeps its quotient, so the compiled function gives -2 at x = -8; a slider
+// a = 2 makes a evaluable; i + 1 is 1 + i.
+TEST_F(AlgebraTest, NumericValuesOfFactorialIntervalOddRootParameterAndComplex) {
   checkBytes_ = false;
   ExprNode* fact = Tree("fact[3.5]");
   ExpandNodeByKind(fact);
@@ -123,52 +121,46 @@ TEST_F(AlgebraTest, NumericValuesOfFactorialIntervalAndOddRoot) {
   ExprNode* interval = Tree("plus[interval[1,2],1]");
   EvaluateSubtreesNumerically(interval);
   ASSERT_TRUE(IsShape(interval, KindInterval, 2) && IsNumberNode(interval->children[0])) << Text(interval);
-  EXPECT_NEAR(NumberValue(interval->children[0]), 2, 1e-12);
-  EXPECT_NEAR(NumberValue(interval->children[1]), 3, 1e-12);
-  auto* root = new CompiledFunction{};
-  InitFunction(root, Tree("power[x,over[1,3]]"));
-  EvaluateSubtreesNumerically(root->tree);
-  CompileFunction(root);
-  EXPECT_DOUBLE_EQ(EvaluateFunction2(root, -8, 0), -2);
-  SetParameterLetter('a');  // a slider a = 2: the letter is evaluable
+  EXPECT_TRUE(std::fabs(NumberValue(interval->children[0]) - 2) < 1e-12 && std::fabs(NumberValue(interval->children[1]) - 3) < 1e-12);
+  CompiledFunction root{};
+  InitFunction(&root, Tree("power[x,over[1,3]]"));
+  EvaluateSubtreesNumerically(root.tree);
+  CompileFunction(&root);
+  EXPECT_DOUBLE_EQ(EvaluateFunction2(&root, -8, 0), -2);
+  SetParameterLetter('a');
   SetParameterValue(2);
   EXPECT_TRUE(Rewrites(EvaluateSubtreesNumerically, "plus[a,1]", "3"));
+  ExprNode* complex = Tree("plus[i,1]");
   Complex z;
-  EvaluateExpressionAsComplex(&z, interval->children[1]);
-  EXPECT_EQ(z.re, NumberValue(interval->children[1]));
-  for (ExprNode* t : {fact, interval}) FreeExpression(t);
-  DisposeFunction(root);
-  delete root;
+  EvaluateExpressionAsComplex(&z, complex);
+  EXPECT_TRUE(z.re == 1 && z.im == 1);
+  for (ExprNode* t : {fact, interval, complex}) FreeExpression(t);
+  DisposeFunction(&root);
 }
 
 // The rule x -> x + 0 on twenty x: 12 rewrites a pass (13 with a list of three rules), 22 passes
 // to the fixpoint's end; a self-referential definition and x = x + 1 end too.
 TEST_F(AlgebraTest, PassesAndRewritesAreBounded) {
-  std::string text = "times[x";
-  for (int i = 1; i < 20; ++i) text += ",x";
-  text += "]";
+  std::string twenty = "times[x";
+  for (int i = 1; i < 20; ++i) twenty += ",x";
   const struct { const char* rules; bool fixpoint; int sums; } cases[] = {
       {"equal[x,plus[x,0]]", false, 12}, {"list[equal[x,plus[x,0]],equal[a,b],equal[c,d]]", false, 13},
       {"equal[x,plus[x,0]]", true, 22 * 12}, {"equal[function[f,dummy[x]],plus[function[f,dummy[x]],1]]", true, 0}};
   for (const auto& c : cases) {
     ExprNode* rules = Tree(c.rules);
-    ExprNode* tree = Tree(c.sums > 0 ? text.c_str() : "plus[function[f,3],function[f,y]]");
+    ExprNode* tree = Tree(c.sums > 0 ? (twenty + "]").c_str() : "plus[function[f,3],function[f,y]]");
     EXPECT_TRUE(c.fixpoint ? RewriteToFixpoint(tree, rules) : RewritePass(tree, rules));
     int sums = 0;
     TreeCursor cursor(tree, WalkOrder::kPreOrder);
     for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) sums += IsShape(n, KindPlus, 2) && IsNumberValue(n->children[1], 0);
-    EXPECT_TRUE(c.sums == 0 || sums == c.sums) << c.rules << ": " << sums;
-    EXPECT_TRUE(CheckExpressionTree(tree));
-    FreeExpression(rules);
-    FreeExpression(tree);
+    EXPECT_TRUE(CheckExpressionTree(tree) && (c.sums == 0 || sums == c.sums)) << c.rules << ": " << sums;
+    for (ExprNode* t : {rules, tree}) FreeExpression(t);
   }
   // A dummy beyond the table's 256 slots (a primed coordinate) is a literal, not a variable.
   ExprNode* rule = Build(KindEqual, {NewPatternVariable(0x7078), NewNumberNode(1)});
   ExprNode* tree = Build(KindPlus, {NewPatternVariable(0x7078), NewPatternVariable(0x7079)});
-  EXPECT_TRUE(RewritePass(tree, rule));
-  EXPECT_TRUE(IsNumberValue(tree->children[0], 1) && tree->children[1]->kind == KindDummy);
-  FreeExpression(rule);
-  FreeExpression(tree);
+  EXPECT_TRUE(RewritePass(tree, rule) && IsNumberValue(tree->children[0], 1) && tree->children[1]->kind == KindDummy);
+  for (ExprNode* t : {rule, tree}) FreeExpression(t);
 }
 
 // Matrices whose value word disagrees with their cells (text readers refuse them, other trees
@@ -223,7 +215,6 @@ TEST_F(AlgebraTest, RefusedAllocationsLeaveInputOrResult) {
       {ApplySubstitutions, "substitution[plus[x,times[x,y]],equal[x,plus[a,b]]]"},
       {FoldSums, "sum[power[i,2],equal[i,1],n]"},
       {SymbolicRewritePass, "times[a,matrix[2,2,1,2,3,4],matrix[2,1,x,y],b]"},
-      {SymbolicRewritePass, "plus[matrix[2,1,1,2],matrix[2,1,3,4],matrix[2,1,x,y]]"},
       {ExpandVectorOperators, "curl[matrix[3,1,a,b,c]]"},
       {ExpandNodeByKind, "abs[matrix[2,2,a,b,c,d]]"},
   };
