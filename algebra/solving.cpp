@@ -4,6 +4,7 @@
 
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
+#include "editor/caret_navigation.h"
 #include "editor/layout_driver.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -18,12 +19,6 @@ constexpr uint32_t kArcPairs[][2] = {
 };
 
 FormulaEditor* Editor() { return TypesettingGlobals().currentEditor; }
-
-void Select(FormulaEditor* editor, ExprNode* node) {
-  editor->caretNode = node;
-  editor->selectionMode = SelectionCaretNode;
-  editor->selectionStart = editor->selectionEnd = 0;
-}
 
 void ExchangeSides(ExprNode* equation) {
   ExprNode* left = equation->children[0];
@@ -138,7 +133,7 @@ void SolveForSelection(ExprNode* equation) {
     ReplaceExpression(mirror, work->children[s]);  // the selection's copy is cut out first
     return true;
   });
-  if (solved) Select(editor, equation->children[s]);
+  if (solved) SetFormulaSelection(equation->children[s], SelectionCaretNode);
 }
 
 void IsolateSelection(ExprNode* equation) {
@@ -146,7 +141,7 @@ void IsolateSelection(ExprNode* equation) {
   if (editor == nullptr || editor->caretNode == nullptr) return;
   for (ExprNode* n = editor->caretNode->parent; n != nullptr && n != equation; n = n->parent) {
     if (!HasInverse(n)) {
-      Select(editor, n);
+      SetFormulaSelection(n, SelectionCaretNode);
       return;
     }
   }
