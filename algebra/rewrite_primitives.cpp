@@ -85,3 +85,11 @@ ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) {
   for (ExprNode* operand : operands) SetChild(node, i++, operand);
   return node;
 }
+
+ExprNode* CopyWithout(const ExprNode* node, int k) {
+  if (node->arity < 2 || k < 0 || k >= node->arity) return nullptr;
+  if (node->arity == 2) return CopyTree(node->children[1 - k]);
+  ExprNode* rest = BuildEach(node->kind, node->arity - 1, [&](int j) { return CopyTree(node->children[j < k ? j : j + 1]); });
+  if (rest != nullptr) rest->value = node->value;  // only kinds without a record or text get here
+  return rest;
+}

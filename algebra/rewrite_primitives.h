@@ -27,6 +27,20 @@ bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // and values beyond the 32-bit range included.
 bool AsInt32(double v, int32_t* out);
 
+// True when visit(id) answers true for the index symbol id of some sum or product above the node
+// (three operands, the second an equation whose left side is that symbol): a name bound there,
+// not a constant or a parameter, however it is spelled (i is no imaginary unit under a sum over i).
+template <class Visit>
+bool AnyEnclosingIndex(const ExprNode* node, Visit visit) {
+  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
+    if ((a->kind == KindSum || a->kind == KindProd) && a->arity == 3 && IsShape(a->children[1], KindEqual, 2) &&
+        a->children[1]->children[0]->kind == KindChar && visit(a->children[1]->children[0]->value.symbol)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---- Changes in place without allocation -------------------------------------------------------
 // A num node takes the value; its display text is cleared, since it no longer says the value.
 void SetNumberValue(ExprNode* node, double v);
@@ -60,3 +74,45 @@ ExprNode* CopyTree(const ExprNode* node);
 // A new node of the kind over the operands, which it owns from now on: when an operand is null
 // or the node cannot be had, every operand is freed and the result is null.
 ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands);
+// A new node of the kind with n operands, operand k made by make(k) (a new tree it owns from
+// now on, or null); null, with everything made so far freed, when one cannot be had.
+template <class Make>
+ExprNode* BuildEach(uint32_t kind, int n, Make make) {
+  ExprNode* node = NewNode(kind, n);
+  for (int k = 0; node != nullptr && k < n; ++k) {
+    ExprNode* operand = make(k);
+    if (operand == nullptr) {
+      FreeExpression(node);  // the slots not yet filled are null, which the walk steps over
+      return nullptr;
+    }
+    SetChild(node, k, operand);
+  }
+  return node;
+}
+// A copy of node without operand k: the other operand itself when two remain, else a node of
+// the same kind over copies of the rest. Null without memory or with fewer than two operands.
+ExprNode* CopyWithout(const ExprNode* node, int k);
+// Runs edit(copy) on a detached copy of the node; when edit answered true and no allocation was
+// refused meanwhile, the copy's content replaces the node's (identity kept) and the answer is
+// true. Otherwise the copy is freed and the node is untouched: a rewrite of many steps is whole
+// or not at all.
+template <class Edit>
+bool RewriteCopy(ExprNode* node, Edit edit) {
+  const uint64_t reports = NodeExhaustionReports();
+  ExprNode* copy = CopyTree(node);
+  if (copy == nullptr) return false;
+  if (!edit(copy) || NodeExhaustionReports() != reports) {
+    FreeExpression(copy);
+    return false;
+  }
+  ReplaceExpression(copy, node);
+  return true;
+}
+// Puts `made` (a new tree, or null) in with edit(made); false, with `made` freed, when it is
+// null or the edit refused it. For the kernel's edits that leave their operand to the caller.
+template <class Edit>
+bool Attach(ExprNode* made, Edit edit) {
+  if (made != nullptr && edit(made)) return true;
+  FreeExpression(made);
+  return false;
+}

@@ -320,7 +320,10 @@ Outcome SimplifyPower(ExprNode* node) {
   if (integral && gSwitches.expandProducts && b->kind == KindPlus && n > 1 && n < 24) {
     return ExpandPowerOfSum(node) ? Outcome::kAgain : Outcome::kDone;
   }
-  if (integral && IsSymbolNode(b, kSymbolI)) return PowerOfI(node, n);
+  // i^n of the imaginary unit, not of an index i of a sum around it
+  if (integral && IsSymbolNode(b, kSymbolI) && !AnyEnclosingIndex(b, [](int32_t id) { return id == kSymbolI; })) {
+    return PowerOfI(node, n);
+  }
   const bool distribute = gSwitches.distributePowers;
   if (distribute && b->kind == KindTimes && b->arity > 0) {
     DistributeOverProduct(node);

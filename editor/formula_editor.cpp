@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "editor/document_services.h"
+#include "editor/edit_commands.h"
 #include "editor/handler_registry.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
@@ -69,11 +71,7 @@ void SetCurrentFormulaEditor(FormulaEditor* editor, void* owner) {
   TypesettingGlobals().currentEditor = editor;
   TypesetState& g = TypesetGlobals();
   if (!editor) return;
-  if (g.hooks.loadDocumentTextStyle) {
-    g.hooks.loadDocumentTextStyle(owner);
-  } else {
-    editor->owner = owner;
-  }
+  LoadDocumentTextStyle(editor, owner);
   g.originV = editor->frame.top;
   g.originH = editor->frame.left;
 }
@@ -85,7 +83,7 @@ void ActivateFormulaEditor(FormulaEditor* editor, void* owner) {
 }
 
 void ResetFormulaCaret() {
-  if (TypesetGlobals().hooks.resetEditCommandHistory) TypesetGlobals().hooks.resetEditCommandHistory();
+  ResetEditCommandHistory();
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e) return;
   e->caretNode = e->root;
@@ -126,12 +124,18 @@ bool CheckFormulaEditor(const FormulaEditor* editor, const char** message) {
   } else if (editor->lineCount < 1) {
     why = "no line";
   } else {
+    const ExprNode* caret = editor->caretNode;
     int32_t mode = editor->selectionMode, a = editor->selectionStart, b = editor->selectionEnd;
-    int32_t limit = SelectionLimit(editor->caretNode, mode);
+    int32_t limit = SelectionLimit(caret, mode);
     bool indexed = mode == SelectionChildRange || mode == SelectionOperator || mode == SelectionText ||
                    mode == SelectionDigits;
     if (mode < SelectionCaretNode || mode > SelectionDigits) why = "an unknown selection mode";
     if (indexed && (a < 0 || b < a || b > limit)) why = "selection out of range";
+    if ((mode == SelectionText && caret->kind != KindString) || (mode == SelectionDigits && caret->kind != KindNum))
+      why = "a text caret outside a text";
+    if (mode == SelectionMatrixBlock &&
+        (caret->kind != KindMatrix || a < 0 || b < 0 || a >= caret->arity || b >= caret->arity))
+      why = "a block outside a matrix";
   }
   if (message) *message = why;
   return *why == 0;

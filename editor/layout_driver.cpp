@@ -8,6 +8,7 @@
 #include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
 #include "editor/script_levels.h"
+#include "editor/selection_geometry.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
 #include "kernel/text/formula_reader.h"
@@ -70,12 +71,6 @@ bool DigitsCleared(const NumberRecord& r) { return std::isnan(r.value) && *SkipW
 void MarkTruncated(ExprNode* number) {
   if (number->kind == KindNum && number->value.number)
     number->value.number->moreDigits = !NumberTextMatchesValue(number->value.number);
-}
-
-bool CaretRect(FixedRect* r) {
-  if (TypesetGlobals().hooks.caretRect) return TypesetGlobals().hooks.caretRect(r);
-  const FormulaEditor* e = TypesettingGlobals().currentEditor;
-  return e && GetNodeRect(e->caretNode, r) != nullptr;
 }
 
 }  // namespace
@@ -156,8 +151,8 @@ void ValidateFormulaBoxes() {
 
 void GetCaretBar(Fixed* x, Fixed* bottom, Fixed* top) {
   const FormulaEditor* e = TypesettingGlobals().currentEditor;
-  FixedRect r;
-  if (!e || !CaretRect(&r)) return;
+  FixedRect r, second;
+  if (!e || !ComputeSelectionGeometry(&r, &second)) return;
   int32_t mode = e->selectionMode;
   bool collapsed = (mode == SelectionText || mode == SelectionDigits) && e->selectionStart == e->selectionEnd;
   if (mode == SelectionCaretNode) {

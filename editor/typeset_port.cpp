@@ -14,6 +14,9 @@ class DrawingLayerPort final : public TypesetPort {
   void LineTo(int32_t h, int32_t v) override { ::LineTo(h, v); }
   void Line(int32_t dh, int32_t dv) override { ::Line(dh, dv); }
   void PenSize(int32_t n) override { ::PenSize(n, n); }
+  void PenMode(TypesetPenMode mode) override { ::PenMode(mode == TypesetPenMode::kXor ? kPatXor : kPatCopy); }
+  void SavePen() override { GetPenState(&saved_); }
+  void RestorePen() override { SetPenState(saved_); }
   void ForeColorBlack() override { ::ForeColor(kBlackColor); }
   void DrawChar(uint8_t c, const TypesetTextState& text) override {
     TextFont(text.font);
@@ -22,6 +25,14 @@ class DrawingLayerPort final : public TypesetPort {
     TextMode(kSrcOr);
     ::DrawChar(c);
   }
+  void FillRoundedRect(double left, double top, double right, double bottom, double radius,
+                       const TypesetColour* colour) override {
+    RGBColor16 rgb = colour ? RGBColor16{colour->red, colour->green, colour->blue} : RGBColor16{};
+    ::FillRoundedRect(left, top, right, bottom, radius, colour ? &rgb : nullptr);
+  }
+
+ private:
+  PenState saved_{};
 };
 
 }  // namespace

@@ -25,10 +25,7 @@ const FontMetrics& Metrics() {
   return m ? *m : PlatformFontMetrics();
 }
 
-TypesetPort& Port() {
-  TypesetPort* p = TypesetGlobals().port;
-  return p ? *p : DrawingLayerTypesetPort();
-}
+TypesetPort& Port() { return CurrentTypesetPort(); }
 
 void SetRulePen() { Port().PenSize(FixedToPixels(TypesetGlobals().metrics.ruleThickness)); }
 
@@ -45,6 +42,11 @@ void FontAscentDescent(int32_t* ascent, int32_t* descent) {
 }
 
 }  // namespace
+
+TypesetPort& CurrentTypesetPort() {
+  TypesetPort* p = TypesetGlobals().port;
+  return p ? *p : DrawingLayerTypesetPort();
+}
 
 void TypesetMove(Fixed dx, Fixed dy) { Port().Move(FixedToPixels(dx), FixedToPixels(dy)); }
 

@@ -10,8 +10,12 @@
 #include "editor/typeset_units.h"
 
 struct ExprNode;
+class TypesetPort;
 
 enum TypesetSlot : int32_t { kSymbolSlot = 0, kTextSlot = 1 };
+
+// The port drawing goes to: the one installed in the typesetting state, else the drawing layer's.
+TypesetPort& CurrentTypesetPort();
 
 // Pen and rules. Every conversion to pixels floors; the rule pen is int(t) square.
 void TypesetMove(Fixed dx, Fixed dy);   // relative, no origin

@@ -1,17 +1,19 @@
 // Process-wide state of typesetting, in one struct with one reset for tests: the font slots and
 // the metrics of the current type size, the shared size-per-level table and the style in force,
-// the drawing origin, the break candidates, the measuring and drawing backends, and the hooks
-// that the documents and later editing steps install. The current editor and the prompt-caret
-// switch live in the kernel's TypesettingState, which the kernel reads too.
+// the drawing origin, the break candidates, the measuring and drawing backends, the hooks the
+// documents install and the edit command dispatcher's memory. The current editor and the
+// prompt-caret switch live in the kernel's TypesettingState, which the kernel reads too.
 #pragma once
 
 #include <cstdint>
 
+#include "editor/editor_hooks.h"
 #include "editor/typeset_port.h"
 #include "editor/typeset_units.h"
 #include "kernel/trees/typeset_records.h"
 
 class FontMetrics;
+struct ExprNode;
 
 inline constexpr int kScriptLevelCount = 6;
 // Sizes per script level: 24, 24, 18, 12, 9 and 9 points. The layout assigns levels 2 to 4.
@@ -27,15 +29,28 @@ struct TypeMetrics {
   Fixed typeTenth;       // 100u
 };
 
-// Services of higher layers and of later editing steps; until installed each does the least.
-struct EditorHooks {
-  // Loads the owner document's text style into the current editor (SetTextFontByName, the
-  // sizes) and stores the owner in it. None: the owner is stored, the style kept.
-  void (*loadDocumentTextStyle)(void* owner) = nullptr;
-  void (*resetEditCommandHistory)() = nullptr;
-  // The current editor's caret or selection rectangle in layout coordinates; false when there
-  // is none. None: the caret node's box.
-  bool (*caretRect)(FixedRect* rect) = nullptr;
+// Handlers of the structural commands, installed by their modules at start-up: kind insertion,
+// the templates, cut, copy and paste, and the drag selection that Shift-arrows extend through.
+// A code whose handler is missing changes nothing (its undo bookkeeping still runs).
+struct StructureCommandHandlers {
+  void (*insertKind)(uint32_t kind) = nullptr;
+  void (*runTemplate)(int32_t code) = nullptr;
+  void (*cutSelection)() = nullptr;
+  void (*copySelection)() = nullptr;
+  void (*pasteClipboard)() = nullptr;
+  // Extends the selection from the anchor node to the layout point (v, h); true when it changed.
+  bool (*trackFormulaDrag)(Fixed v, Fixed h, ExprNode* anchor) = nullptr;
+};
+
+// What the edit command dispatcher remembers between commands: the last two codes (runs of
+// backspaces and of stepwise moves form one undo step), whether the next change starts a new
+// undo step, and the nesting of the decimal point's own re-dispatch.
+struct EditCommandState {
+  int32_t lastCode = 0;
+  int32_t previousCode = 0;
+  bool snapshotPending = true;
+  int32_t decimalPointNesting = 0;
+  StructureCommandHandlers handlers;
 };
 
 struct TypesetState {
@@ -53,6 +68,7 @@ struct TypesetState {
   Fixed* breakCandidates;          // line breaking's scratch, freed at the end of each pass
   int32_t breakCandidateCount;
   EditorHooks hooks;
+  EditCommandState editing;
 };
 
 TypesetState& TypesetGlobals();

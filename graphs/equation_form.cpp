@@ -25,7 +25,7 @@ enum FormBit : uint16_t {
   kSurfaceByMode = 1 << 6,    // traits: a surface when the mode's low bits are 1
   kConditionAlways = 1 << 7,  // a condition item is allowed
   kCondition3D = 1 << 8,      // ... only with flag3D
-  kColourAlways = 1 << 9,     // a colour specification item is allowed
+  kColourAlways = 1 << 9,     // a colour item is allowed
   kColour3D = 1 << 10,        // ... only with flag3D
 };
 

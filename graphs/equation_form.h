@@ -21,7 +21,7 @@ int32_t ClassifyEquationFormCore(const ExprNode* equation, bool flag3D, const Do
 // other form gets kPrimedForm); with flag4D only 20..23 without the flag survive.
 int32_t ClassifyEquationFormWithPrimes(ExprNode* equation, bool flag3D, bool flag4D, const DocumentServices* document);
 // The word the factory receives: ClassifyEquationFormWithPrimes, then the trailing items of a
-// comma list checked one by one (colour specifications and conditions where the form allows them,
+// comma list checked one by one (colour items and conditions where the form allows them,
 // the read-out item of forms 49 and 50); a refused item gives 0.
 int32_t ClassifyEquationForGraph(ExprNode* equation, bool flag3D, bool flag4D, const DocumentServices* document);
 // The graph result message (14..25) explaining why an equation has no form.
@@ -30,7 +30,7 @@ int32_t ClassifyEquationList(ExprNode* equation, bool flag3D, bool flag4D, const
 // The form sets the document asks about (kPrimedForm ignored).
 bool IsCurveFormCode(int32_t word);
 bool IsFormCodeInSet(int32_t word);
-// A form accepts a condition item / a colour specification item: always, or only in 3D.
+// A form accepts a condition item / a colour item: always, or only in 3D.
 bool FormAllowsCondition(int32_t word, bool flag3D);
 bool FormAllowsColorExpressions(int32_t word, bool flag3D);
 // The condition test of one comma item: a strict inequality made of the kinds a condition may use.

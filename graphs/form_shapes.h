@@ -71,7 +71,7 @@ bool IsFieldOnParametricSurface(const ExprNode* node, int32_t a, int32_t b, int3
 int32_t FieldOnSurfaceForm(const ExprNode* node);
 inline bool IsFieldOnSurfaceForm(const ExprNode* node) { return FieldOnSurfaceForm(node) != 0; }
 // A comma node whose items after the first (after the second for a field on a surface) are to be
-// read as colour specifications, conditions or a read-out: not a point list, not a lone field
+// read as colour items, conditions or a read-out: not a point list, not a lone field
 // with its surface.
 bool HasTrailingParts(const ExprNode* node);
 

@@ -235,7 +235,7 @@ GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewI
   return view != nullptr ? view->context : nullptr;
 }
 
-// Step 3: colour specifications, conditions (with their side differences for the relation
+// Step 3: colour items, conditions (with their side differences for the relation
 // forms) and the read-out part of the colour plots.
 void ScanCommaParts(ExprNode* equation, int32_t form, Prepared& p, DocumentServices* document) {
   const int first = IsFieldWithSurfaceList(equation) ? 2 : 1;

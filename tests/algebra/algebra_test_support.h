@@ -2,7 +2,7 @@
 // the value words ExpressionsEqual ignores, failure messages that print both trees, a small
 // numeric evaluator (variables from a map) as an oracle independent of the compiler, and a
 // fixture that installs the algebra's seams, checks no pool block leaks and that every entry
-// point left the simplifier's switches at their defaults.
+// point left the simplifier's switches at their defaults and the pattern bindings empty.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 
 #include "algebra/differentiation.h"
 #include "algebra/normalisation_passes.h"
+#include "algebra/pattern_rewriting.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -41,6 +42,8 @@ class AlgebraTest : public tree_test::TreeTest {
   void TearDown() override {
     const AlgebraSwitches defaults{};
     EXPECT_EQ(std::memcmp(&Switches(), &defaults, sizeof defaults), 0) << "a switch was left changed";
+    for (const ExprNode* bound : Bindings().slot) EXPECT_EQ(bound, nullptr) << "a pattern binding was left";
+    ClearPatternBindings();
     ResetAlgebraSwitches();
     ResetEvaluationSeams();
     SetOutOfMemoryFlag(false);
@@ -98,6 +101,22 @@ void WithEachAllocationRefused(const char* text, Step step, Check check) {
     FreeExpression(tree);
   }
 }
+
+// A formula editor made current without fonts or document: the tree of `text`, the caret in mode
+// 0 on the node the slot path reaches ("10": operand 1, then its operand 0). Frees the tree.
+struct CurrentEditor {
+  explicit CurrentEditor(const char* text, const char* path = "") {
+    editor.root = Tree(text);
+    editor.caretNode = editor.root;
+    for (const char* p = path; *p != 0; ++p) editor.caretNode = editor.caretNode->children[*p - '0'];
+    TypesettingGlobals().currentEditor = &editor;
+  }
+  ~CurrentEditor() {
+    TypesettingGlobals().currentEditor = nullptr;
+    FreeExpression(editor.root);
+  }
+  FormulaEditor editor{};
+};
 
 // The numeric value of a tree: letters from the map (e and pi are the constants), NaN for a kind
 // it does not know. Conventions follow the kernel's: arccot in (0, pi), sgn(0) = 0.

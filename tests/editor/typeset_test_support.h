@@ -31,13 +31,17 @@ struct FakeMetrics final : FontMetrics {
   }
 };
 
-// op: 'M' move to, 'm' move, 'L' line to, 'l' line (h, v: the arguments), 'P' pen size, 'C' a
-// character c drawn at the pen (h, v) with its text state.
+// op: 'M' move to, 'm' move, 'L' line to, 'l' line (h, v: the arguments), 'P' pen size, 'X' pen
+// mode (h 1 for XOR), 'S' and 'R' pen saved and restored, 'C' a character c drawn at the pen
+// (h, v) with its text state, 'F' a rounded fill of `fill` (left, top, right, bottom), `plain`
+// without a colour.
 struct Call {
   char op;
   int32_t h, v;
   uint8_t c = 0;
   TypesetTextState text{};
+  double fill[4] = {};
+  bool plain = false;
 };
 
 struct RecordingPort final : TypesetPort {
@@ -46,6 +50,15 @@ struct RecordingPort final : TypesetPort {
   void LineTo(int32_t h, int32_t v) override { Pen('L', h, v, h, v); }
   void Line(int32_t dh, int32_t dv) override { Pen('l', dh, dv, h_ + dh, v_ + dv); }
   void PenSize(int32_t n) override { calls.push_back(Call{'P', n, n}); }
+  void PenMode(TypesetPenMode mode) override { calls.push_back(Call{'X', mode == TypesetPenMode::kXor, 0}); }
+  void SavePen() override { calls.push_back(Call{'S', h_, v_}); }
+  void RestorePen() override { calls.push_back(Call{'R', h_, v_}); }
+  void FillRoundedRect(double left, double top, double right, double bottom, double, const TypesetColour* colour) override {
+    Call call{'F', 0, 0};
+    call.fill[0] = left, call.fill[1] = top, call.fill[2] = right, call.fill[3] = bottom;
+    call.plain = colour == nullptr;
+    calls.push_back(call);
+  }
   void ForeColorBlack() override {}
   void DrawChar(uint8_t c, const TypesetTextState& text) override {
     calls.push_back(Call{'C', h_, v_, c, text});
