@@ -131,7 +131,7 @@ void GraphRaster2D::AllocateCells() {
   if (width_ <= 0 || height_ <= 0) width_ = height_ = 0;
   const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
   if (size > 0) {
-    cells_ = static_cast<uint8_t*>(AllocMemory(size));
+    cells_ = size <= size_t(kMaxRasterCells) ? static_cast<uint8_t*>(AllocMemory(size)) : nullptr;
     if (cells_ == nullptr) {
       PostError(kErrorOutOfMemory);
       width_ = height_ = 0;

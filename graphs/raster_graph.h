@@ -4,7 +4,7 @@
 // brightness bands of the colour, shaded by the luminance beneath.
 // Invariants: a cell holds 255 until computed, then a level (0..239) or 254 (undefined); a kept
 // cell is world-aligned (scrolls and geometry changes keep cells only across whole-cell moves at
-// the same scale); bands lie in 4..24 whatever the grain; the hit test and the probe answer only
+// the same scale); bands lie in 4..24 whatever the grain; at most kMaxRasterCells cells; the hit test and the probe answer only
 // for cells inside the map; a cached map is read only from a handle that was not purged.
 #pragma once
 
@@ -22,6 +22,8 @@ struct EvalContext;
 inline constexpr uint8_t kRasterUndefined = 254;
 inline constexpr uint8_t kRasterPending = 255;
 inline constexpr int32_t kRasterLevels = 240;
+// A map of more cells than this is refused like memory (error 7, no cells): 4096 x 4096.
+inline constexpr int64_t kMaxRasterCells = int64_t(1) << 24;
 
 // Bands of the grain: 24 / (24 / n) with n = LevelCountOfGrain(q): 4, 6, 8, 12 or 24.
 int32_t RasterBandsOfGrain(double q);

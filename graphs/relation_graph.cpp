@@ -130,7 +130,10 @@ void GraphRelation2D::DecideRect(const QDRect& r) {
     FillPackedBitmapRect(Bitmap(), r, kRelationHolds);
     return;
   }
-  if (IsFalse(value) || IntervalIsUndefined(value)) return;
+  if (IsFalse(value)) return;
+  // Undefined on a rectangle goes on down to the pixels, where it leaves a pixel blank: a machine
+  // that marks a box undefined only where the relation is undefined throughout loses nothing
+  // either way, and one that marks a partly undefined box so loses no more than single pixels.
   const int32_t width = RectWidth(r), height = RectHeight(r);
   if (width <= kRelationTile && height <= kRelationTile) {
     DecidePixels(r);

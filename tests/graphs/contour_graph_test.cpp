@@ -53,6 +53,7 @@ TEST_F(ContourTest, LevelChoice) {
   EXPECT_TRUE(ChooseContourLevels(2, 2, 4, g.levels) == 1 && g.levels[0] == 2);
   for (double bad : {double(NAN), HUGE_VAL}) EXPECT_EQ(ChooseContourLevels(0, bad, 4, g.levels), 0);
   EXPECT_EQ(ChooseContourLevels(-1e308, 1e308, 4, g.levels), 0);  // the range overflows
+  for (double grain : {7.0, double(NAN), -2.0}) EXPECT_EQ(Computed("x", grain)->LevelCount(), grain == 7 ? 24 : grain < 0 ? 4 : 14);
 }
 
 // x^2 + y^2 at 24 levels: every point lies on its level, and every point of a level whose circle

@@ -132,6 +132,9 @@ TEST_F(RasterTest, CacheRoundTripAndEviction) {
 }
 
 TEST_F(RasterTest, QueriesOutsideTheMapAnswerNothing) {
+  SetViewMap(&map, MakeRect(-16000, -16000, 16000, 16000), 0, 0, 64, -64, 1, 1);  // past the cell cap
+  EXPECT_TRUE(Computed("u")->Cells() == nullptr && PendingError() == kErrorOutOfMemory && graph->Status() == 1);
+  SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
   Computed("sqrt[u]");
   EXPECT_TRUE(graph->HitTest(0.5, 0) && !graph->HitTest(-0.5, 0) && graph->HitClass() == 1);
   const ProbeRecord p = graph->Probe(0.25, 1);

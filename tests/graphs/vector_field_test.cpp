@@ -47,6 +47,9 @@ class VectorFieldTest : public graphs_test::GraphsTest {
 TEST_F(VectorFieldTest, SpacingOfTheGrainAndFactor) {
   const struct { double q; int32_t factor, spacing; } cases[] = {
       {0.5, 1, 55}, {0.5, 2, 110}, {0, 1, 100}, {1, 1, 10}, {2, 1, 10}, {-1, 1, 100}, {NAN, 1, 55}};
+  SetViewMap(&map, MakeRect(-16000, -16000, 16000, 16000), 0, 0, 64, -64, 1, 1);  // a grid too big: spacing doubled
+  GraphVectorField2D big(FunctionOf("x"), FunctionOf("y"), new GraphColor(nullptr), 0, &map, 1);
+  EXPECT_TRUE(big.Spacing() == 40 && big.Columns() * big.Rows() <= kMaxFieldSamples);
   for (const auto& c : cases) {
     SetViewMap(&map, MakeRect(0, 0, 400 * c.factor, 300 * c.factor), 130.0 * c.factor, 170.0 * c.factor,
                64.0 * c.factor, -64.0 * c.factor, c.factor, c.factor);
