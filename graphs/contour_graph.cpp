@@ -82,7 +82,10 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
 }
 
 GraphContour2D::GraphContour2D(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map)
-    : map_(map), function_(function), f_(CompiledFunctionEvaluator(function)), color_(color),
+    : map_(map),
+      function_(function),
+      f_(CompiledFunctionEvaluator(function)),
+      color_(color),
       levelCount_(LevelCountOfGrain(grain)) {
   if (function_ != nullptr) CompileFunction(function_);
   MeasureAndChooseLevels();
@@ -107,7 +110,8 @@ void GraphContour2D::MeasureAndChooseLevels() {
   if (function_ == nullptr || EmptyRect(r)) return;
   const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
   const double xa = PixelToWorldX(map_, r.left) - ux / 2, ya = PixelToWorldY(map_, r.top) + uy / 2;
-  const double dx = RectWidth(r) * ux / kRangeParts, dy = (PixelToWorldY(map_, r.bottom) - PixelToWorldY(map_, r.top)) / kRangeParts;
+  const double dx = RectWidth(r) * ux / kRangeParts,
+               dy = (PixelToWorldY(map_, r.bottom) - PixelToWorldY(map_, r.top)) / kRangeParts;
   double lo = kPositiveInfinity, hi = -kPositiveInfinity;
   for (int32_t j = 0; j < kRangeParts; ++j) {
     for (int32_t i = 0; i < kRangeParts; ++i) {

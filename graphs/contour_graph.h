@@ -1,11 +1,8 @@
-// GraphContour2D: level lines of a function of x and y. A 20 x 20 sample fixes the range, n simple
-// levels are chosen in it, and a fixed 50 x 50 grid of cells (two triangles each) covers the view;
-// every crossing of a level on a cell edge is located once, carried along the row and to the next
-// row, and the triangles joining two crossings give segments, drawn brighter with the level.
-// Invariants: the level choice writes only its 24 slots; every crossing is a point of the pools
-// found once and shared by the cells on both sides of its edge, so each point of a closed level
-// line belongs to exactly two segments; a graph whose memory ran out stops (complete, nothing
-// drawn) until it is invalidated.
+// GraphContour2D: level lines of a function of x and y: n simple levels chosen in a sampled range,
+// crossings located on the edges of a fixed 50 x 50 grid of cells (two triangles each) and joined
+// into segments. Invariants: the level choice writes only its 24 slots; each crossing is one point
+// shared by the cells on both sides of its edge, so points of closed lines lie on two segments; a
+// graph whose memory ran out stops, complete and empty, until it is invalidated.
 #pragma once
 
 #include <cstdint>
@@ -74,7 +71,7 @@ class GraphContour2D final : public GraphKind2D {
 
  private:
   struct RowEntry {
-    double value;               // the corner value carried to the next row
+    double value;                // the corner value carried to the next row
     int32_t points[kMaxLevels];  // point index + 1 on the lower edge, per level; 0 none
   };
   void MeasureAndChooseLevels();

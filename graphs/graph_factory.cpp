@@ -216,7 +216,8 @@ Built BuildVectorField(GraphViewSet* set, Prepared& p, int32_t viewIndex, const 
   CompiledFunction* fx = NewFunctionOver(CopyExpression(field->children[0]));
   CompiledFunction* fy = NewFunctionOver(CopyExpression(field->children[1]));
   const uint8_t equalLength = (static_cast<uint32_t>(TruncateToInt32(displayKind)) & 4u) != 0;
-  GraphKind2D* graph = fx != nullptr && fy != nullptr ? make(fx, fy, p.colour, equalLength, &view->drawMap, grain) : nullptr;
+  GraphKind2D* graph =
+      fx != nullptr && fy != nullptr ? make(fx, fy, p.colour, equalLength, &view->drawMap, grain) : nullptr;
   if (graph == nullptr) {
     DeleteCompiledFunction(fx);
     DeleteCompiledFunction(fy);

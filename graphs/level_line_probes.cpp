@@ -1,4 +1,5 @@
-// Level-line probes: half-diagonals and edges of a box searched with LocateZeroOnSegment.
+// Level-line probes: the half-diagonals and edges of a box, and two axis segments, searched with
+// LocateZeroOnSegment; entries and exits not found stay NaN.
 #include "graphs/level_line_probes.h"
 
 #include <cmath>

@@ -66,7 +66,11 @@ void RasterPalette(PackedRGB rgb, int32_t bands, PackedRGB palette[kRasterLevels
 }
 
 GraphRaster2D::GraphRaster2D(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map)
-    : map_(map), cellsMap_(*map), function_(function), color_(color), bands_(RasterBandsOfGrain(grain)),
+    : map_(map),
+      cellsMap_(*map),
+      function_(function),
+      color_(color),
+      bands_(RasterBandsOfGrain(grain)),
       cacheKey_(kUndefinedReal) {
   if (color_ != nullptr) BrightenGraphColor(color_);
   grid_ = function_ != nullptr ? CompileFunctionsShared1(function_) : nullptr;
@@ -318,7 +322,8 @@ void GraphRaster2D::FollowMap() {
   aligned = aligned && ch % tx == 0 && cv % ty == 0;
   const int64_t dc = ch / tx, dr = cv / ty;
   const int32_t oldWidth = width_, oldHeight = height_;
-  if (cells_ != nullptr && aligned && width_ == RectWidth(map_->frame) / tx && height_ == RectHeight(map_->frame) / ty) {
+  if (cells_ != nullptr && aligned && width_ == RectWidth(map_->frame) / tx &&
+      height_ == RectHeight(map_->frame) / ty) {
     ShiftCells(cells_, width_, height_, dc, dr);
     nextCell_ = nextRow_ = 0;
     cellsMap_ = *map_;
@@ -331,8 +336,8 @@ void GraphRaster2D::FollowMap() {
     const int64_t ro = r - dr;
     const int64_t from = std::max<int64_t>(0, dc), to = std::min<int64_t>(width_, oldWidth + dc);
     if (ro < 0 || ro >= oldHeight || from >= to) continue;
-    std::memcpy(cells_ + size_t(r) * size_t(width_) + size_t(from), old + size_t(ro) * size_t(oldWidth) + size_t(from - dc),
-                size_t(to - from));
+    std::memcpy(cells_ + size_t(r) * size_t(width_) + size_t(from),
+                old + size_t(ro) * size_t(oldWidth) + size_t(from - dc), size_t(to - from));
   }
   FreeMemory(old);
 }

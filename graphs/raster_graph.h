@@ -1,11 +1,8 @@
-// GraphRaster2D: a function of x and y as a banded density raster: one byte a cell (a cell a
-// window pixel, tx x ty map pixels), levels 0..239 against the range seen on a 20 x 20 sample,
-// computed row by row through a shared grid context and drawn through a palette of `bands`
-// brightness bands of the colour, shaded by the luminance beneath.
-// Invariants: a cell holds 255 until computed, then a level (0..239) or 254 (undefined); a kept
-// cell is world-aligned (scrolls and geometry changes keep cells only across whole-cell moves at
-// the same scale); bands lie in 4..24 whatever the grain; at most kMaxRasterCells cells; the hit test and the probe answer only
-// for cells inside the map; a cached map is read only from a handle that was not purged.
+// GraphRaster2D: a function of x and y as a banded density raster, one byte a cell (a window
+// pixel): a level 0..239 against a 20 x 20 sample's range, 254 undefined, 255 pending, drawn in
+// 4..24 brightness bands. Invariants: kept cells stay world-aligned across scrolls and geometry
+// changes; at most kMaxRasterCells cells; queries answer only inside the map; purged caches are
+// never read.
 #pragma once
 
 #include <cstdint>

@@ -90,9 +90,13 @@ GraphKind2D* NewRelationGraph(CompiledFunction* relation, CompiledFunction* boun
   return new (std::nothrow) GraphRelation2D(relation, boundary, color, plotMode, isEquation, map);
 }
 
-double GraphRelation2D::EdgeX(int32_t h) const { return map_->unitsPerPixelX * (h - map_->originH) - map_->unitsPerPixelX / 2; }
+double GraphRelation2D::EdgeX(int32_t h) const {
+  return map_->unitsPerPixelX * (h - map_->originH) - map_->unitsPerPixelX / 2;
+}
 
-double GraphRelation2D::EdgeY(int32_t v) const { return map_->unitsPerPixelY * -(v - map_->originV) + map_->unitsPerPixelY / 2; }
+double GraphRelation2D::EdgeY(int32_t v) const {
+  return map_->unitsPerPixelY * -(v - map_->originV) + map_->unitsPerPixelY / 2;
+}
 
 bool GraphRelation2D::Queue(const QDRect& r, bool atFront) {
   return atFront ? GrowArrayInsert(pending_, r, 0) : GrowArrayAppend(pending_, r);
@@ -328,7 +332,8 @@ void GraphRelation2D::OffsetPendingRects(int32_t dh, int32_t dv) {
 
 void GraphRelation2D::AddExposedStrips(const QDRect& covered) {
   const QDRect& f = frame_;
-  const QDRect strips[4] = {MakeRect(f.left, f.top, covered.left, f.bottom), MakeRect(covered.right, f.top, f.right, f.bottom),
+  const QDRect strips[4] = {MakeRect(f.left, f.top, covered.left, f.bottom),
+                            MakeRect(covered.right, f.top, f.right, f.bottom),
                             MakeRect(covered.left, f.top, covered.right, covered.top),
                             MakeRect(covered.left, covered.bottom, covered.right, f.bottom)};
   for (const QDRect& strip : strips) {

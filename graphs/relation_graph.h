@@ -1,14 +1,8 @@
-// GraphRelation2D: where a relation in x and y holds (the region of an inequality, the curve of an
-// implicit equation), as a bitmap of two bits a pixel over the view's drawing map, filled by
-// subdividing pending rectangles with interval evaluation down to single pixels.
-// Invariants: a pixel is left blank only when interval evaluation proved that no point of its box
-// satisfies the relation, or that the relation is undefined on the whole box; the one exception is
-// plotting mode 0, the draft mode, which settles an undecided pixel by its top-left corner. Every
-// kept pixel is world-aligned: scrolls and geometry changes keep pixels only across whole-pixel
-// moves at the same scale. The pixel boxes depend on the map alone, so any slicing of Compute gives
-// the same bitmap. A cached bitmap is read only from a handle that was not purged.
-// The members are implemented by topic: relation_graph.cpp (object, compute, cache, lifecycle)
-// and relation_graph_queries.cpp (drawing, status, hit test, probe, nearest point).
+// GraphRelation2D: where a relation in x and y holds, as a bitmap of two bits a pixel filled by
+// subdividing rectangles with interval evaluation down to pixels (relation_graph.cpp), read by
+// the drawing, status, hit test and probe (relation_graph_queries.cpp). Invariants: a pixel is
+// blank only when its box is proven false or undefined throughout (draft mode 0 aside); kept
+// pixels stay world-aligned; any slicing of Compute gives the same bitmap; purged caches unread.
 #pragma once
 
 #include <cstdint>

@@ -36,7 +36,12 @@ int32_t SpacingOfGrain(double grain, int32_t factor, int32_t width, int32_t heig
 
 GraphVectorField2D::GraphVectorField2D(CompiledFunction* fieldX, CompiledFunction* fieldY, GraphColor* color,
                                        uint8_t equalLength, const ViewMap* map, double grain)
-    : map_(map), samplesMap_(*map), fieldX_(fieldX), fieldY_(fieldY), color_(color), equalLength_(equalLength),
+    : map_(map),
+      samplesMap_(*map),
+      fieldX_(fieldX),
+      fieldY_(fieldY),
+      color_(color),
+      equalLength_(equalLength),
       grain_(ClampGrain(grain)) {
   if (fieldX_ != nullptr) CompileFunction(fieldX_);
   if (fieldY_ != nullptr) CompileFunction(fieldY_);
@@ -105,9 +110,7 @@ void GraphVectorField2D::Compute(int32_t budget) {
   }
 }
 
-bool GraphVectorField2D::IsComplete() {
-  return samples_ == nullptr || (nextColumn_ == columns_ && nextRow_ == rows_);
-}
+bool GraphVectorField2D::IsComplete() { return samples_ == nullptr || (nextColumn_ == columns_ && nextRow_ == rows_); }
 
 // ---- Arrows ----
 

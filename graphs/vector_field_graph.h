@@ -1,10 +1,8 @@
-// GraphVectorField2D: the plane field (x, y) = F(x, y) as arrows on a square grid of samples
-// anchored to the axes, Spacing map pixels apart (FactorH x round(100 - 90 q) for the grain q),
-// scaled so the longest arrow is Spacing long (or all of one length), computed row by row.
-// Invariants: sample columns lie at the y axis' pixel column - 6 + k Spacing and sample rows on
-// the x axis' pixel row + k Spacing (world-anchored, also across scrolls); the grid reaches past
-// every edge of the frame; a sample is read only once computed (Done); the grid never holds more
-// than kMaxFieldSamples samples; a graph without samples is complete and draws nothing.
+// GraphVectorField2D: the plane field (x, y) = F(x, y) as arrows on a square grid of samples,
+// Spacing map pixels apart (FactorH round(100 - 90 q)), the longest as long as Spacing (or all of
+// one length), computed row by row. Invariants: samples lie at the y axis' column - 6 + k Spacing
+// and on its row + k Spacing, also across scrolls; the grid reaches past every edge and holds at
+// most kMaxFieldSamples; only computed (done) samples are read; without samples it is complete.
 #pragma once
 
 #include <cstdint>

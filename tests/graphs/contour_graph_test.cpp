@@ -1,9 +1,10 @@
 // Level lines on a 200 x 200 map at 10 px a unit, world (0, 0) at pixel (100, 99), so the view
 // shows x from -10 to 10: the level choice worked by hand from its steps, the crossings checked
 // against the function itself, and the drawing against the columns of the levels of f = x.
+#include "graphs/contour_graph.h"
+
 #include <map>
 
-#include "graphs/contour_graph.h"
 #include "graphs/graph_color.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/platform/draw_test_support.h"
@@ -53,7 +54,8 @@ TEST_F(ContourTest, LevelChoice) {
   EXPECT_TRUE(ChooseContourLevels(2, 2, 4, g.levels) == 1 && g.levels[0] == 2);
   for (double bad : {double(NAN), HUGE_VAL}) EXPECT_EQ(ChooseContourLevels(0, bad, 4, g.levels), 0);
   EXPECT_EQ(ChooseContourLevels(-1e308, 1e308, 4, g.levels), 0);  // the range overflows
-  for (double grain : {7.0, double(NAN), -2.0}) EXPECT_EQ(Computed("x", grain)->LevelCount(), grain == 7 ? 24 : grain < 0 ? 4 : 14);
+  for (double grain : {7.0, double(NAN), -2.0})
+    EXPECT_EQ(Computed("x", grain)->LevelCount(), grain == 7 ? 24 : grain < 0 ? 4 : 14);
 }
 
 // x^2 + y^2 at 24 levels: every point lies on its level, and every point of a level whose circle

@@ -1,10 +1,11 @@
 // The density raster on a 200 x 200 map at 64 px a unit, world (0, 0) at pixel (100, 99): cell
 // (c, r) samples x = fma(c, 1/64, -100/64) and y = (99 - r) / 64; the level oracle is the formula
 // level = trunc(240 / (max - min) (x - min)) against the measured range, clamped to 0..239.
+#include "graphs/raster_graph.h"
+
 #include <vector>
 
 #include "graphs/graph_color.h"
-#include "graphs/raster_graph.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/platform/draw_test_support.h"
@@ -41,8 +42,10 @@ class RasterTest : public graphs_test::GraphsTest {
 // Bands 24 / (24 / n), n = trunc(20 q + 4.5) of the clamped grain; every palette's top band is
 // the colour itself (4 bands too), and 4 bands of red are 26 %, 50.7 %, 75.3 % and 100 %.
 TEST_F(RasterTest, BandsOfTheGrainAndThePalette) {
-  const struct { double q; int32_t bands; } cases[] = {{0, 4},    {0.05, 6}, {0.15, 8},  {0.25, 12}, {0.4, 12},
-                                                       {0.45, 24}, {1, 24},  {1.1, 24}, {-3, 4},    {NAN, 24}};
+  const struct {
+    double q;
+    int32_t bands;
+  } cases[] = {{0, 4}, {0.05, 6}, {0.15, 8}, {0.25, 12}, {0.4, 12}, {0.45, 24}, {1, 24}, {1.1, 24}, {-3, 4}, {NAN, 24}};
   for (const auto& c : cases) EXPECT_EQ(RasterBandsOfGrain(c.q), c.bands) << c.q;
   PackedRGB palette[kRasterLevels];
   RasterPalette(0xff0000, 4, palette);
@@ -90,16 +93,23 @@ TEST_F(RasterTest, ConstantAndUndefinedFunctions) {
 // the bottom-aligned rows; half a pixel keeps nothing. Completed, every cell holds the level (in
 // the range kept) of f = x + y at its own sample point, exact at these dyadic points.
 TEST_F(RasterTest, ScrollAndGeometryChangeRecomputeOnlyWhatTheyMust) {
-  const struct { QDRect frame; double oh, ov; uint64_t evaluations; } cases[] = {
-      {MakeRect(0, 0, 200, 200), 103, 99, 3 * 200}, {MakeRect(0, 0, 200, 200), 300, 99, 200 * 200},
-      {MakeRect(0, 0, 200, 260), 100, 159, 60 * 200}, {MakeRect(0, 0, 200, 200), 100, 99.5, 200 * 200}};
+  const struct {
+    QDRect frame;
+    double oh, ov;
+    uint64_t evaluations;
+  } cases[] = {{MakeRect(0, 0, 200, 200), 103, 99, 3 * 200},
+               {MakeRect(0, 0, 200, 200), 300, 99, 200 * 200},
+               {MakeRect(0, 0, 200, 260), 100, 159, 60 * 200},
+               {MakeRect(0, 0, 200, 200), 100, 99.5, 200 * 200}};
   for (const auto& c : cases) {
     SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
     Computed("plus[u,v]");
     const uint64_t before = graph->Evaluations();
     SetViewMap(&map, c.frame, c.oh, c.ov, 64, -64, 1, 1);
-    if (c.frame.bottom == 200) graph->Scroll(int32_t(c.oh) - 100, 0);
-    else graph->GeometryChanged();
+    if (c.frame.bottom == 200)
+      graph->Scroll(int32_t(c.oh) - 100, 0);
+    else
+      graph->GeometryChanged();
     graph->Compute(kAll);
     EXPECT_EQ(graph->Evaluations() - before, c.evaluations) << c.oh;
     int32_t wrong = 0;

@@ -28,10 +28,15 @@ TEST_F(RegionKindsTest, ManyTinyBudgetsDrawWhatOneLargeBudgetDraws) {
   ViewMap map;
   SetViewMap(&map, MakeRect(0, 0, 300, 200), 150, 99, 32, -32, 1, 1);
   const std::function<GraphKind2D*()> makers[] = {
-      [&] { return NewRasterGraph(FunctionOf("times[sin[times[3,u]],cos[times[2,v]]]"), 1, new GraphColor(nullptr), &map); },
-      [&] { return NewContourGraph(FunctionOf("times[sin[times[3,x]],cos[times[2,y]]]"), 1, new GraphColor(nullptr), &map); },
       [&] {
-        return NewVectorFieldGraph(FunctionOf("sin[y]"), FunctionOf("cos[times[x,y]]"), new GraphColor(nullptr), 0, &map, 1);
+        return NewRasterGraph(FunctionOf("times[sin[times[3,u]],cos[times[2,v]]]"), 1, new GraphColor(nullptr), &map);
+      },
+      [&] {
+        return NewContourGraph(FunctionOf("times[sin[times[3,x]],cos[times[2,y]]]"), 1, new GraphColor(nullptr), &map);
+      },
+      [&] {
+        return NewVectorFieldGraph(FunctionOf("sin[y]"), FunctionOf("cos[times[x,y]]"), new GraphColor(nullptr), 0,
+                                   &map, 1);
       }};
   int32_t slices = 0;
   for (const auto& make : makers) {

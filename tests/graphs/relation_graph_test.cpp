@@ -1,13 +1,14 @@
 // The relation region on a 200 x 200 map at 64 px a unit, world (0, 0) at pixel (100, 99): pixel
 // (h, v) covers x in (h - 100) / 64 +- 1/128 and y in (99 - v) / 64 +- 1/128, all dyadic, so the
 // oracle's range of x^2 + y^2 over a pixel box (worked out here from the box alone) is exact.
+#include "graphs/relation_graph.h"
+
 #include <cstring>
 #include <set>
 #include <vector>
 
 #include "graphs/graph_color.h"
 #include "graphs/level_line_probes.h"
-#include "graphs/relation_graph.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "tests/graphs/graphs_test_support.h"
@@ -25,7 +26,8 @@ struct BoxRange {
   double lo, hi, corner;
 };
 BoxRange RangeOver(int32_t h, int32_t v) {
-  const double x0 = (h - 100) / 64.0 - 1 / 128.0, x1 = x0 + 1 / 64.0, y1 = (99 - v) / 64.0 + 1 / 128.0, y0 = y1 - 1 / 64.0;
+  const double x0 = (h - 100) / 64.0 - 1 / 128.0, x1 = x0 + 1 / 64.0, y1 = (99 - v) / 64.0 + 1 / 128.0,
+               y0 = y1 - 1 / 64.0;
   auto lo = [](double a, double b) { return a <= 0 && b >= 0 ? 0.0 : std::min(a * a, b * b); };
   auto hi = [](double a, double b) { return std::max(a * a, b * b); };
   return {lo(x0, x1) + lo(y0, y1), hi(x0, x1) + hi(y0, y1), x0 * x0 + y1 * y1};
@@ -72,10 +74,14 @@ TEST_F(RelationTest, DiscOracleForEachPlottingMode) {
       for (int32_t h = 0; h < 200; ++h) {
         const BoxRange r = RangeOver(h, v);
         std::set<uint32_t> want{r.corner < 1 ? 3u : 0u};
-        if (r.hi < 1) want = {3};
-        else if (r.lo > 1) want = {0};
-        else if (r.lo == 1) want = {0, mode == 0 ? 0u : 1u};
-        else if (++rim, mode != 0) want = {1};
+        if (r.hi < 1)
+          want = {3};
+        else if (r.lo > 1)
+          want = {0};
+        else if (r.lo == 1)
+          want = {0, mode == 0 ? 0u : 1u};
+        else if (++rim, mode != 0)
+          want = {1};
         wrong += want.count(At(h, v)) == 0;
       }
     }
@@ -102,11 +108,14 @@ TEST_F(RelationTest, CircleDrawnExactlyWhereThePixelBoxMeetsIt) {
 }
 
 TEST_F(RelationTest, StatusMessagesAndARefusedBitmap) {
-  const struct { const char* relation; bool equation; int32_t status; } cases[] = {
-      {"equal[plus[power[x,2],power[y,2]],minus[1]]", true, 6},  // "Not satisfied anywhere"
-      {"greaterthan[y,1000]", false, 9},                         // "False in the region shown"
-      {"greaterthan[x,0]", false, 0},
-      {"lessthan[sqrt[minus[plus[1,power[x,2]]]],1]", false, 9}};  // undefined everywhere
+  const struct {
+    const char* relation;
+    bool equation;
+    int32_t status;
+  } cases[] = {{"equal[plus[power[x,2],power[y,2]],minus[1]]", true, 6},  // "Not satisfied anywhere"
+               {"greaterthan[y,1000]", false, 9},                         // "False in the region shown"
+               {"greaterthan[x,0]", false, 0},
+               {"lessthan[sqrt[minus[plus[1,power[x,2]]]],1]", false, 9}};  // undefined everywhere
   for (const auto& c : cases) EXPECT_EQ(Computed(c.relation, 2, c.equation)->Status(), c.status) << c.relation;
   CompiledFunction* f = FunctionOf(kDisc);
   FailAllocationAt(1);  // the bitmap
@@ -136,16 +145,21 @@ TEST_F(RelationTest, ManyTinyBudgetsGiveTheBitmapOfOneLargeBudget) {
 // graph's on the scrolled map. A taller view keeps the world-aligned rows and queues the new top.
 TEST_F(RelationTest, ScrollAndGeometryChangeKeepPixelsWorldAligned) {
   const char* kTilted = "lessthan[plus[power[x,2],times[x,y],power[y,2]],0.8]";
-  const struct { QDRect frame; double oh, ov; std::vector<QDRect> queued; } cases[] = {
-      {MakeRect(0, 0, 200, 200), 110, 92, {MakeRect(10, 193, 200, 200), MakeRect(0, 0, 10, 200)}},
-      {MakeRect(0, 0, 200, 250), 100, 149, {MakeRect(0, 0, 200, 50)}},
-      {MakeRect(0, 0, 200, 200), 100.5, 99, {MakeRect(0, 0, 200, 200)}}};  // half a pixel: nothing kept
+  const struct {
+    QDRect frame;
+    double oh, ov;
+    std::vector<QDRect> queued;
+  } cases[] = {{MakeRect(0, 0, 200, 200), 110, 92, {MakeRect(10, 193, 200, 200), MakeRect(0, 0, 10, 200)}},
+               {MakeRect(0, 0, 200, 250), 100, 149, {MakeRect(0, 0, 200, 50)}},
+               {MakeRect(0, 0, 200, 200), 100.5, 99, {MakeRect(0, 0, 200, 200)}}};  // half a pixel: nothing kept
   for (const auto& c : cases) {
     SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
     Computed(kTilted);
     SetViewMap(&map, c.frame, c.oh, c.ov, 64, -64, 1, 1);
-    if (EqualRect(c.frame, MakeRect(0, 0, 200, 200))) graph->Scroll(10, -7);
-    else graph->GeometryChanged();
+    if (EqualRect(c.frame, MakeRect(0, 0, 200, 200)))
+      graph->Scroll(10, -7);
+    else
+      graph->GeometryChanged();
     const GrowArray<QDRect>& queued = graph->Pending();
     ASSERT_EQ(size_t(queued.count), c.queued.size());
     for (int32_t i = 0; i < queued.count; ++i) EXPECT_TRUE(EqualRect(queued.data[i], c.queued[size_t(i)]));

@@ -45,8 +45,10 @@ class VectorFieldTest : public graphs_test::GraphsTest {
 };
 
 TEST_F(VectorFieldTest, SpacingOfTheGrainAndFactor) {
-  const struct { double q; int32_t factor, spacing; } cases[] = {
-      {0.5, 1, 55}, {0.5, 2, 110}, {0, 1, 100}, {1, 1, 10}, {2, 1, 10}, {-1, 1, 100}, {NAN, 1, 55}};
+  const struct {
+    double q;
+    int32_t factor, spacing;
+  } cases[] = {{0.5, 1, 55}, {0.5, 2, 110}, {0, 1, 100}, {1, 1, 10}, {2, 1, 10}, {-1, 1, 100}, {NAN, 1, 55}};
   SetViewMap(&map, MakeRect(-16000, -16000, 16000, 16000), 0, 0, 64, -64, 1, 1);  // a grid too big: spacing doubled
   GraphVectorField2D big(FunctionOf("x"), FunctionOf("y"), new GraphColor(nullptr), 0, &map, 1);
   EXPECT_TRUE(big.Spacing() == 40 && big.Columns() * big.Rows() <= kMaxFieldSamples);
@@ -62,8 +64,10 @@ TEST_F(VectorFieldTest, SpacingOfTheGrainAndFactor) {
 TEST_F(VectorFieldTest, GridAnchoredToTheAxesAlsoAfterAGeometryChange) {
   for (double axisRow : {170.0, 230.0}) {
     SetViewMap(&map, MakeRect(0, 0, 400, int32_t(axisRow) + 130), 130, axisRow, 64, -64, 1, 1);
-    if (graph != nullptr) graph->GeometryChanged(), graph->Compute(kAll);
-    else Make("x", "y");
+    if (graph != nullptr)
+      graph->GeometryChanged(), graph->Compute(kAll);
+    else
+      Make("x", "y");
     int32_t hMin = 1 << 20, hMax = -hMin, vMin = hMin, vMax = -hMin;
     for (int32_t i = 0; i < graph->Columns() * graph->Rows(); ++i) {
       const FieldSample& s = graph->Samples()[i];
