@@ -28,7 +28,7 @@ class GraphKind {
   // rebuilt here.
   virtual void VariableChanged(int32_t symbol, double value) = 0;
   // Graph options: 0 PlottingMode, 5 hand the samples to the mesh, 6 colour index, 7 opacity,
-  // 8 grain; unknown codes are ignored.
+  // 8 grain, 11 equal-length arrows; unknown codes are ignored.
   virtual void SetOption(int32_t code, double value) = 0;
   // Discards computed results; the next Compute starts over.
   virtual void Invalidate() = 0;
