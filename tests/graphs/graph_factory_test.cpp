@@ -301,4 +301,27 @@ TEST_F(FactoryTest, RegionCompanionsUnderATransformation) {
   EXPECT_TRUE(set.graphIndexList.count == 1 && set.graphIndexList.data[0] == 3);
 }
 
+// Every counted allocation of a region build refused in turn (companions included): a row is
+// added with its region, or nothing is, and nothing leaks (the fixture's counts).
+TEST_F(FactoryTest, RegionBuildsUnderEveryRefusedAllocation) {
+  const struct { const char* text; double xyType; } cases[] = {
+      {"leq[plus[power[x,2],power[y,2]],1]", 1}, {"equal[z,times[sin[x],cos[y]]]", 2},
+      {"equal[z,times[sin[x],cos[y]]]", 3}, {"equal[matrix[2,1,x,y],matrix[2,1,minus[y],x]]", 1}};
+  for (const auto& c : cases) {
+    int32_t failures = 0;
+    for (uint64_t n = 1; n < 90; ++n) {  // the region with its boundary and companions takes 79
+      Open(false, kTransformPlaneBackwards);
+      Tree tree(c.text);
+      FailAllocationAt(n);
+      const int32_t row =
+          CreateGraphsForEquation(&set, tree, false, false, &transform, 1, 0.5, 1, 2, c.xyType, &document);
+      FailAllocationAt(0);
+      EXPECT_TRUE(row == 0 ? set.first2D->graphs.count >= 1 : set.first2D->graphs.count == 0) << c.text << n;
+      EXPECT_TRUE(CheckViewSet(&set));
+      failures += row == -1;
+    }
+    EXPECT_GT(failures, 0) << c.text;
+  }
+}
+
 }  // namespace
