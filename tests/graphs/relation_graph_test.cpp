@@ -123,6 +123,13 @@ TEST_F(RelationTest, StatusMessagesAndARefusedBitmap) {
   graph = new GraphRelation2D(f, nullptr, new GraphColor(nullptr), 2, 0, &map);
   EXPECT_TRUE(PendingError() == kErrorOutOfMemory && graph->IsComplete() && graph->Status() == 9);
   graph->Compute(kAll);  // nothing to do, no crash
+  SetViewMap(&map, MakeRect(0, 0, 6000, 6000), 3000, 2999, 64, -64, 1, 1);  // deep enough to fill 16
+  const std::vector<uint8_t> line = (Computed("equal[x,y]", 2, true), Bytes());
+  Make("equal[x,y]", 2, true);
+  FailAllocationAt(1, true);  // the queue cannot grow past 16: the deepest rectangles go by tiles
+  graph->Compute(kAll);
+  FailAllocationAt(0);
+  EXPECT_TRUE(graph->IsComplete() && Bytes() == line);
 }
 
 // However the rectangles fall into one-unit slices of the real clock, the bitmap is the one of a
@@ -188,6 +195,11 @@ TEST_F(RelationTest, CacheRoundTripAndEviction) {
   EXPECT_TRUE(set(2) == two && graph->CacheOff() && graph->Evaluations() > evaluations);
   graph->VariableChanged('b', 0);  // not a variable of the relation: nothing changes
   EXPECT_TRUE(graph->IsComplete());
+  Make("lessthan[plus[power[x,2],power[y,2]],a]");
+  set(1);
+  FailAllocationAt(1, true);  // no memory: rectangles decided in tiles, the cache freed, caching off
+  EXPECT_TRUE(set(2) == two && graph->CacheOff() && graph->Cache().count == 0);
+  FailAllocationAt(0);
 }
 
 // The hit test and the probe follow the boundary: the probe lands on the circle within rounding.
