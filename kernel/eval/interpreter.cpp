@@ -640,11 +640,13 @@ struct IntervalMachine {
       default: return IntervalEqual;
     }
   }
+  // Once some point of the box had no value on the way (a partial domain), a comparison that
+  // holds wherever there are values does not hold everywhere: true becomes undecided.
   static Interval Chain(uint32_t op, const Interval* v, int k) {
     const Op2 compare = Comparison(op);
     Interval truth{1.0, 1.0};
     for (int j = 0; j + 1 < k; ++j) truth = Apply2(IntervalTruthAnd, truth, Apply2(compare, v[j], v[j + 1]));
-    return truth;
+    return Is(truth, 1.0) && IntervalPartialDomainSeen() ? Interval{0.0, 1.0} : truth;
   }
   static Interval And(const Interval& a, const Interval& b) { return Apply2(IntervalTruthAnd, a, b); }
   // True when either is true; undefined when an operand is and the other is not true.
@@ -773,9 +775,14 @@ struct ComplexIntervalMachine {
   static bool IsRealValued(const CI& a) { return a.im.lo == 0.0 && a.im.hi == 0.0; }
   static CI Truth(const Interval& t) { return CI{t, {0.0, 0.0}}; }
   static bool IsTrue(const CI& a) { return IsRealValued(a) && IntervalMachine::Is(a.re, 1.0); }
+  // A value compares where it is real: an imaginary part without 0 never is, one that only
+  // holds 0 is real on part of the box (a partial domain).
   static CI Chain(uint32_t op, const CI* v, int k) {
     for (int j = 0; j < k; ++j) {
-      if (!IsRealValued(v[j])) return Truth(Interval{0.0, 0.0});
+      const Interval& im = v[j].im;
+      const bool holdsZero = im.lo > im.hi ? (im.lo <= 0.0 || im.hi >= 0.0) : (im.lo <= 0.0 && 0.0 <= im.hi);
+      if (!holdsZero) return Truth(Interval{0.0, 0.0});
+      if (!IsRealValued(v[j])) IntervalMarkPartialDomain();
     }
     Interval values[kValueStackLimit + 1];
     for (int j = 0; j < k; ++j) values[j] = v[j].re;
@@ -851,11 +858,13 @@ void InterpretComplexCode(Complex* out, const CompiledCode* code, EvalCell* slot
 }
 
 void InterpretIntervalCode(Interval* out, const CompiledCode* code, EvalCell* slots, const EvalContext* context) {
+  IntervalResetPartialDomain();
   *out = RunMachine<IntervalMachine>(code, slots, context, CapacityOf(slots, context));
 }
 
 void InterpretComplexIntervalCode(ComplexInterval* out, const CompiledCode* code, EvalCell* slots,
                                   const EvalContext* context) {
+  IntervalResetPartialDomain();
   *out = RunMachine<ComplexIntervalMachine>(code, slots, context, CapacityOf(slots, context));
 }
 
