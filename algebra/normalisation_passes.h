@@ -20,8 +20,3 @@ void ConvertIndexedSums(ExprNode* tree);
 
 // The four passes in order, as InitFunction runs them.
 void NormaliseForCompilation(ExprNode* tree);
-
-// Fills the kernel's seams that the algebra serves: the normalisation run by InitFunction and
-// the symbolic differentiation behind ExpandDerivatives.
-// Called once at start-up, and by tests that want normalised functions.
-void InstallAlgebraSeams();

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"

@@ -318,11 +318,13 @@ struct IntervalMachine {
       default: return IntervalEqual;
     }
   }
+  // Once some point of the box had no value on the way (a partial domain), a comparison that
+  // holds wherever there are values does not hold everywhere: true becomes undecided.
   static Interval Chain(uint32_t op, const Interval* v, int k) {
     const Op2 compare = Comparison(op);
     Interval truth{1.0, 1.0};
     for (int j = 0; j + 1 < k; ++j) truth = Apply2(IntervalTruthAnd, truth, Apply2(compare, v[j], v[j + 1]));
-    return truth;
+    return Is(truth, 1.0) && IntervalPartialDomainSeen() ? Interval{0.0, 1.0} : truth;
   }
   static Interval And(const Interval& a, const Interval& b) { return Apply2(IntervalTruthAnd, a, b); }
   // True when either is true; undefined when an operand is and the other is not true.

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "algebra/differentiation.h"
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
