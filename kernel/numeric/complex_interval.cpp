@@ -144,9 +144,7 @@ void ComplexIntervalLog10(CI& out, const CI& z) {
 
 namespace {
 
-inline bool HoldsZero(const Interval& a) {
-  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
-}
+inline bool HoldsZero(const Interval& a) { return IntervalHolds(a, 0.0); }
 
 // The point root's parts at (x, y) for y >= 0, enclosed: the real part and the magnitude of the
 // other, by the point root's own steps t = sqrt((|x| + |z|) / 2) and y / 2t in interval

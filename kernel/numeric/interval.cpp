@@ -478,16 +478,18 @@ void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e) 
   // the whole exponents of a range: there |a|^n, of both signs once n takes two values.
   Interval positive = kUndefinedInterval, negative = kUndefinedInterval;
   if (a.hi >= 0.0) positive = PowerOfNonNegative({std::max(a.lo, 0.0), a.hi}, e);
-  if (a.lo < 0.0) {
-    if (e.lo != e.hi) IntervalMarkPartialDomain();  // its non-whole exponents have no value
-    const double nLo = std::ceil(e.lo), nHi = std::floor(e.hi);
-    const Interval m{a.lo, std::min(a.hi, 0.0)};
-    if (nLo == nHi) {
-      negative = WholePower(m, nLo);
-    } else if (nLo < nHi) {
-      const double magnitude = PowerOfNonNegative({-m.hi, -m.lo}, {nLo, nHi}).hi;
-      negative = {-magnitude, magnitude};
-    }
+  if (a.lo >= 0.0) {  // no negative part: nothing is missing
+    out = positive;
+    return;
+  }
+  if (e.lo != e.hi) IntervalMarkPartialDomain();  // its non-whole exponents have no value
+  const double nLo = std::ceil(e.lo), nHi = std::floor(e.hi);
+  const Interval m{a.lo, std::min(a.hi, 0.0)};
+  if (nLo == nHi) {
+    negative = WholePower(m, nLo);
+  } else if (nLo < nHi) {
+    const double magnitude = PowerOfNonNegative({-m.hi, -m.lo}, {nLo, nHi}).hi;
+    negative = {-magnitude, magnitude};
   }
   JoinPieces(out, positive, negative);
 }

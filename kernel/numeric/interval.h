@@ -23,6 +23,10 @@ inline constexpr Interval kTruthUndecided{0.0, 1.0};
 inline bool IntervalIsUndefined(const Interval& a) { return std::isnan(a.lo) || std::isnan(a.hi); }
 inline bool IntervalIsWrapped(const Interval& a) { return a.lo > a.hi; }
 inline bool IntervalIsExactly(const Interval& a, double lo, double hi) { return a.lo == lo && a.hi == hi; }
+// v lies in a (a wrapped a holds x >= lo and x <= hi); never in an undefined a.
+inline bool IntervalHolds(const Interval& a, double v) {
+  return IntervalIsWrapped(a) ? (a.lo <= v || v <= a.hi) : (a.lo <= v && v <= a.hi);
+}
 
 // Partial domains: an operand partly outside a function's domain gives the range over the part
 // inside, and the operation notes it in this thread's register, so that a machine run can tell

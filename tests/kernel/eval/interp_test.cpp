@@ -130,15 +130,38 @@ TEST_F(InterpTest, IntervalSumHullsEveryPossibleStop) {
 }
 
 // The angles of the reals in the box, a wrapped quotient widened to the whole line at the end,
-// and the real part of a complex tree only where the imaginary part is exactly [0, 0].
+// and the real part of a complex tree wherever its imaginary part may be 0 (x + y i is real on
+// y = 0 of the box), the points off the axis noted as a partial domain.
 TEST_F(InterpTest, IntervalMachineBoxValues) {
   ExpectBoxes({{"arg[x]", 1, 2, 0, 0},
                {"arg[x]", -2, -1, M_PI, M_PI},
                {"arg[x]", -1, 1, 0, M_PI},
                {"over[1,x]", -1, 2, -kPositiveInfinity, kPositiveInfinity},
                {"plus[x,i]", 0, 1, kUndefinedReal, kUndefinedReal},  // a complex tree off the real axis
+               {"plus[x,times[plus[y,2],i]]", 0, 1, kUndefinedReal, kUndefinedReal},
+               {"plus[x,times[y,i]]", 0, 1, 0, 1},
                {"Re[plus[x,i]]", 0, 1, 0, 1},
                {"plus[sqrt[x],1]", -1, 4, 1, 3}});  // sqrt over the part of the box inside its domain
+  for (const auto& [tree, partial] : {std::pair{"plus[x,times[y,i]]", true}, {"plus[x,times[0,i]]", false}}) {
+    IntervalValue(tree, 0, 1, -1, 1);
+    EXPECT_EQ(IntervalPartialDomainSeen(), partial) << tree;
+  }
+}
+
+// A condition that may hold gives the value: the points where it holds are among the box's.
+// Undefined only where it surely fails or has no value. Where it fails there is no value, so a
+// comparison of the result is undecided, not true; likewise for a branch with no sure clause.
+TEST_F(InterpTest, IntervalIfGivesTheValueWhereTheConditionMayHold) {
+  ExpectBoxes({{"if[x,greaterthan[x,0]]", -1, 2, -1, 2},
+               {"if[x,greaterthan[x,0]]", 1, 2, 1, 2},
+               {"if[x,greaterthan[x,0]]", -2, -1, kUndefinedReal, kUndefinedReal},
+               {"if[x,greaterthan[sqrt[minus[x]],0]]", 1, 2, kUndefinedReal, kUndefinedReal},
+               {"plus[if[x,greaterthan[x,0]],times[0,i]]", -1, 2, -1, 2},
+               {"plus[if[x,greaterthan[x,times[y,i]]],times[0,i]]", 1, 2, 1, 2},  // real where y = 0
+               {"lessthan[if[x,greaterthan[x,0]],5]", -1, 2, 0, 1},
+               {"lessthan[if[x,greaterthan[x,0]],5]", 1, 2, 1, 1},
+               {"lessthan[branch[if[1,greaterthan[x,0]]],5]", -1, 1, 0, 1},
+               {"lessthan[branch[if[1,greaterthan[x,0]],2],5]", -1, 1, 1, 1}});
 }
 
 std::string PlusOfX(int terms) {
