@@ -28,12 +28,6 @@ constexpr double kThreeHalvesPi = 4.71238898038469;
 constexpr double kInversePi = 0.3183098861837907;
 constexpr double kTwoTo52 = 4503599627370496.0;
 
-// This thread's record of the current machine run: whether an operand reached past a domain.
-struct IntervalRunState {
-  bool partialDomain = false;
-};
-thread_local IntervalRunState gRunState;
-
 inline void Set(Interval& out, double lo, double hi) {
   out.lo = lo;
   out.hi = hi;
@@ -200,9 +194,7 @@ Interval WidenBy(double v, double relative, double absolute) {
 
 }  // namespace
 
-void IntervalMarkPartialDomain() { gRunState.partialDomain = true; }
-bool IntervalPartialDomainSeen() { return gRunState.partialDomain; }
-void IntervalResetPartialDomain() { gRunState = IntervalRunState{}; }
+constinit thread_local IntervalRunState gIntervalRunState{};
 
 void IntervalAdd(Interval& out, const Interval& a, const Interval& b) {
   if (RefuseUndefined(out, a, b)) return;

@@ -30,10 +30,15 @@ inline bool IntervalHolds(const Interval& a, double v) {
 
 // Partial domains: an operand partly outside a function's domain gives the range over the part
 // inside, and the operation notes it in this thread's register, so that a machine run can tell
-// that some point of its box has no value (its comparisons are then never decided true).
-void IntervalMarkPartialDomain();
-bool IntervalPartialDomainSeen();
-void IntervalResetPartialDomain();  // at the start of each run, and for tests
+// that some point of its box has no value (its comparisons are then never decided true). Inline:
+// the block machines read it after every operation at every box.
+struct IntervalRunState {
+  bool partialDomain;
+};
+extern constinit thread_local IntervalRunState gIntervalRunState;
+inline void IntervalMarkPartialDomain() { gIntervalRunState.partialDomain = true; }
+inline bool IntervalPartialDomainSeen() { return gIntervalRunState.partialDomain; }
+inline void IntervalResetPartialDomain() { gIntervalRunState = IntervalRunState{}; }  // each run, and tests
 
 // Calling convention of every operation below: the result is written to `out` last, so `out`
 // may be one of the operands. Two-operand operations take (a, b) with a the lower stack value,
