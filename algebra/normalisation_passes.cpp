@@ -4,11 +4,8 @@
 // shells that the node library's MoveNodeInto releases.
 #include "algebra/normalisation_passes.h"
 
-#include "algebra/differentiation.h"
 #include "algebra/rewrite_primitives.h"
 
-#include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
 
@@ -59,9 +56,4 @@ void NormaliseForCompilation(ExprNode* tree) {
   FoldNegatedNumberLiterals(tree);
   UnwrapNonSmoothCalls(tree);
   ConvertIndexedSums(tree);
-}
-
-void InstallAlgebraSeams() {
-  SetNormaliseTreePass(NormaliseForCompilation);
-  SetExpandDerivativesPass(ExpandDerivativesPass);
 }

@@ -20,10 +20,3 @@ void ConvertIndexedSums(ExprNode* tree);
 
 // The four passes in order, as InitFunction runs them.
 void NormaliseForCompilation(ExprNode* tree);
-
-// Fills the kernel's seams that the algebra serves: the normalisation run by InitFunction and
-// the symbolic differentiation behind ExpandDerivatives. The number reader stays the kernel's own
-// NodeToNumber, which already is the algebra's (a number, a negated number, else a compiled copy
-// at zero arguments) and evaluates over private slots, safe while another evaluation runs.
-// Called once at start-up, and by tests that want normalised functions.
-void InstallAlgebraSeams();

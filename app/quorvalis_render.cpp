@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "app/headless_document.h"
 #include "app/render_options.h"
 #include "graphics/graphics_layer.h"

@@ -3,7 +3,7 @@
 // (hulls, subdivision and the pole-like columns round 0). Goal: each under 16 ms in Release.
 #include <benchmark/benchmark.h>
 
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "graphs/factory_helpers.h"
 #include "graphs/graph_color.h"
 #include "graphs/traced_graph.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/trees/expr_node.h"
 

@@ -1,7 +1,8 @@
 // The column tracer: the four tests of the full analysis (undefined, unbounded, hull, segment)
 // in their fixed order, with the monotony and isolated-gap tests and the hull refinement they use.
 // Interval evaluations over many pieces go through the block entry, 64 pieces a call, from
-// buffers on the stack.
+// buffers on the stack. An interval with number bounds means values at some point of the piece;
+// a piece where some point has none is told apart by the partial-domain record.
 #include "graphs/column_tracer.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "graphs/view_map.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/numeric/interval.h"
 #include "kernel/numeric/numeric_constants.h"
 
 namespace {
@@ -33,11 +35,12 @@ bool IsUndefined(const Interval& i) { return std::isnan(i.lo) || std::isnan(i.hi
 double SignOf(double v) { return v > 0 ? 1.0 : -1.0; }
 
 // The interval of f over k equal pieces of [a, b] (the last ending exactly at b), in order:
-// visit(piece) until it answers false.
+// visit(piece, partly) until it answers false; `partly`: some point of the piece may have no value.
 template <typename Visit>
 void ForEachPiece(CompiledFunction* f, double a, double b, int32_t k, Visit visit) {
   Interval boxes[kPieceChunk];
   Interval out[kPieceChunk];
+  uint8_t partial[kPieceChunk];
   const double s = (b - a) / k;
   for (int32_t first = 0; first < k; first += kPieceChunk) {
     const int32_t n = std::min(kPieceChunk, k - first);
@@ -45,9 +48,9 @@ void ForEachPiece(CompiledFunction* f, double a, double b, int32_t k, Visit visi
       const int32_t i = first + t;
       boxes[t] = Interval{a + i * s, i + 1 == k ? b : a + (i + 1) * s};
     }
-    EvaluateIntervalXBlock(f, BoxAxis{boxes, Interval{0.0, 0.0}}, n, out);
+    EvaluateIntervalXBlock(f, BoxAxis{boxes, Interval{0.0, 0.0}}, n, out, partial);
     for (int32_t t = 0; t < n; ++t) {
-      if (!visit(out[t])) return;
+      if (!visit(out[t], IsUndefined(out[t]) || partial[t] != 0)) return;
     }
   }
 }
@@ -70,7 +73,7 @@ bool UndefinedTest(const ColumnTracer& tr, double a, double b, double m, double 
   double hullLo = kPositiveInfinity, hullHi = -kPositiveInfinity;
   for (int32_t k = 2; k <= kMaxUndefinedPieces; k *= 2) {
     bool allDefined = true;
-    ForEachPiece(tr.function, a, b, k, [&](const Interval& piece) {
+    ForEachPiece(tr.function, a, b, k, [&](const Interval& piece, bool) {
       if (IsUndefined(piece)) return allDefined = false;
       Widen(&hullLo, &hullHi, piece);
       return true;
@@ -108,7 +111,7 @@ void RefineHull(const ColumnTracer& tr, double a, double b, int32_t n, double* l
     bestHigh = rows ? std::max(bestHigh, pHi) : std::min(bestHigh, pHi);
     previousHeight = height;
     double newLo = kPositiveInfinity, newHi = -kPositiveInfinity;
-    ForEachPiece(tr.function, a, b, n, [&](const Interval& piece) { return Widen(&newLo, &newHi, piece), true; });
+    ForEachPiece(tr.function, a, b, n, [&](const Interval& piece, bool) { return Widen(&newLo, &newHi, piece), true; });
     *lo = newLo, *hi = newHi;
     pLo = ValuePixel(tr, *lo), pHi = ValuePixel(tr, *hi);
     height = *hi - *lo;
@@ -133,6 +136,13 @@ bool HullTest(const ColumnTracer& tr, double a, double b, double m, double M, do
 }
 
 }  // namespace
+
+Interval IntervalOverRange(CompiledFunction* f, double a, double b, bool* partly) {
+  Interval r;
+  EvaluateIntervalX(f, a, b, &r.lo, &r.hi);
+  *partly = IsUndefined(r) || IntervalPartialDomainSeen();
+  return r;
+}
 
 int32_t ValuePixel(const ColumnTracer& tracer, double value) {
   return tracer.orientation == 1 ? WorldToPixelY(tracer.map, value) : WorldToPixelX(tracer.map, value);
@@ -179,8 +189,8 @@ bool HasIsolatedGap(const ColumnTracer& tracer, double a, double b) {
     bool previous = false;
     int32_t i = 0;
     bool alternates = false;
-    ForEachPiece(tracer.function, a, b, 10, [&](const Interval& piece) {
-      const bool mark = IsUndefined(piece);
+    ForEachPiece(tracer.function, a, b, 10, [&](const Interval&, bool partly) {
+      const bool mark = partly;  // a gap is where some point has no value
       if (i > 0 && mark != previous && ++changes == 1) firstChange = i;
       if (changes == 2) return !(alternates = true);
       undefinedPieces += mark ? 1 : 0;

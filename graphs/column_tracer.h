@@ -1,12 +1,15 @@
 // The column tracer of the traced function graphs: what one pixel column (a pixel row for a
 // function of y) must show, decided from point values and interval bounds of f over exactly that
 // column: a segment between its end values, the interval hull (steep parts, jumps), a pole, or
-// nothing. Invariants: the classification is sound (a column the interval machine cannot decide
-// is subdivided, down to 512 pieces, or drawn by its hull; it is never dropped); every loop is
+// nothing. Invariants: the classification is sound (a column where f has a value somewhere is
+// never dropped: one the interval machine cannot decide is subdivided, down to 512 pieces, or
+// drawn by its hull, as is one at a domain edge with values on part of it only); every loop is
 // bounded (512, 2048, ten pieces a pass, 64 halvings); nothing here allocates.
 #pragma once
 
 #include <cstdint>
+
+#include "kernel/numeric/interval.h"
 
 struct CompiledFunction;
 struct ViewMap;
@@ -51,8 +54,11 @@ uint32_t ClassifyTraceColumn(const ColumnTracer& tracer, double a, double b, dou
 // The monotony test: f' keeps one sign at 21 sample fractions, agrees with the direction of the
 // end values at both ends, and f's differences at 21 ascending fractions keep one sign.
 bool IsMonotoneOn(const ColumnTracer& tracer, double a, double b);
-// The isolated-gap test: the undefined part of [a, b] narrows, ten pieces a pass, to an end piece
-// of at most 2^-52 (|a| + |b|) / 2 (a hole), or undefined and defined pieces alternate.
+// The isolated-gap test: the part of [a, b] without values narrows, ten pieces a pass, to an end
+// piece of at most 2^-52 (|a| + |b|) / 2 (a hole), or pieces with and without gaps alternate.
 bool HasIsolatedGap(const ColumnTracer& tracer, double a, double b);
+// Interval bounds of f over [a, b]; *partly: some point of it may have no value (a NaN bound, or
+// a partial domain met: sqrt over [-1, 1] is [0, 1], with values on half of the range only).
+Interval IntervalOverRange(CompiledFunction* f, double a, double b, bool* partly);
 // The pixel (row for orientation 1, column for 0) of a function value, clamped by the map.
 int32_t ValuePixel(const ColumnTracer& tracer, double value);

@@ -30,7 +30,8 @@ constexpr double kValueFractions[21] = {0.005, 0.047, 0.175, 0.196, 0.216, 0.217
 double F(CompiledFunction* f, double t) { return EvaluateFunction1(f, t); }
 bool IsDefinedAt(CompiledFunction* f, double t) { return F(f, t) == F(f, t); }  // two evaluations agree
 double Tolerance(double a, double b) { return kMachineEpsilon * (std::fabs(a) + std::fabs(b)) / 2; }
-bool IsBounded(double lo, double hi) { return lo != -kPositiveInfinity && hi != kPositiveInfinity; }
+bool IsBounded(const Interval& piece, bool) { return piece.lo != -kPositiveInfinity && piece.hi != kPositiveInfinity; }
+bool HasValuesThroughout(const Interval&, bool partly) { return !partly; }
 
 // g changes sign exactly once over [a, b], and has no zero run there; null g: no.
 bool ChangesSignOnce(CompiledFunction* g, double a, double b) {
@@ -59,7 +60,8 @@ bool ZeroOf(CompiledFunction* g, double a, double b, double* zero) {
   return std::fabs(F(g, *zero)) <= kZeroResidual * scale;
 }
 
-// Narrows [u, v] from both ends while the end pieces keep the property; false when a piece is
+// Narrows [u, v] from both ends while the end pieces keep the property keeps(piece, partly),
+// `partly` telling that some point of the piece may have no value; false when a piece is
 // undefined and that ends the search (poles only).
 template <typename Keeps>
 bool Narrow(CompiledFunction* f, double a, double b, Keeps keeps, bool stopOnUndefined, double* u, double* v,
@@ -70,13 +72,13 @@ bool Narrow(CompiledFunction* f, double a, double b, Keeps keeps, bool stopOnUnd
   for (int32_t pass = 0; pass < kMaxHalvings; ++pass) {
     h *= 0.5;
     if (!(h >= t)) break;
-    double lo, hi;
-    EvaluateIntervalX(f, *u, *u + h, &lo, &hi);
-    if (stopOnUndefined && (std::isnan(lo) || std::isnan(hi))) return false;
-    if (keeps(lo, hi)) *u += h, *uMoved = true;
-    EvaluateIntervalX(f, *v - h, *v, &lo, &hi);
-    if (stopOnUndefined && (std::isnan(lo) || std::isnan(hi))) return false;
-    if (keeps(lo, hi)) *v -= h, *vMoved = true;
+    bool partly;
+    Interval piece = IntervalOverRange(f, *u, *u + h, &partly);
+    if (stopOnUndefined && IntervalIsUndefined(piece)) return false;
+    if (keeps(piece, partly)) *u += h, *uMoved = true;
+    piece = IntervalOverRange(f, *v - h, *v, &partly);
+    if (stopOnUndefined && IntervalIsUndefined(piece)) return false;
+    if (keeps(piece, partly)) *v -= h, *vMoved = true;
   }
   return true;
 }
@@ -102,13 +104,14 @@ bool PoleSearch(CompiledFunction* f, double a, double b, double* px, double* py)
   return true;
 }
 
+// The edge of f's domain in [a, b]: [u, v] narrows from each end over pieces where every point
+// has a value. Values on both sides: a hole; on one side: the edge with its value.
 bool DomainEdgeSearch(CompiledFunction* f, double a, double b, double* px, double* py) {
   if (!IsDefinedAt(f, a) && !IsDefinedAt(f, b)) return false;
   const double t = Tolerance(a, b);
   double u, v;
   bool uMoved, vMoved;
-  auto defined = [](double lo, double hi) { return !std::isnan(lo) && !std::isnan(hi); };
-  Narrow(f, a, b, defined, false, &u, &v, &uMoved, &vMoved);
+  Narrow(f, a, b, HasValuesThroughout, false, &u, &v, &uMoved, &vMoved);
   const bool left = uMoved || IsDefinedAt(f, a - t);
   const bool right = vMoved || IsDefinedAt(f, b + t);
   if (left && right) {  // a hole
@@ -262,20 +265,23 @@ void GraphTraced2D::SnapToFeature(int32_t i, double x, ProbeRecord* record) {
     const uint32_t after = NeighbourState(j + 1, b, b + w);
     double px = 0, py = 0, zero = 0;
     bool found = false;
-    switch (columns_[j].state) {
-      case kColumnUndefined:
-        found = !(before == kColumnUndefined && after == kColumnUndefined) && DomainEdgeSearch(function_, a, b, &px, &py);
-        break;
-      case kColumnPole:
+    const uint32_t state = columns_[j].state;
+    if (state == kColumnUndefined) {
+      found = !(before == kColumnUndefined && after == kColumnUndefined) && DomainEdgeSearch(function_, a, b, &px, &py);
+    } else {
+      // A range with values on part of it only (drawn by its hull) holds the domain's edge.
+      bool partly;
+      const Interval range = IntervalOverRange(function_, a, b, &partly);
+      found = partly && !IntervalIsUndefined(range) && DomainEdgeSearch(function_, a, b, &px, &py);
+      if (!found && state == kColumnPole) {
         found = PoleSearch(function_, a, b, &px, &py);
-        break;
-      default:
-        if (before == kColumnHull || after == kColumnHull) break;
+      } else if (!found && before != kColumnHull && after != kColumnHull) {
         if (ZeroOf(function_, a, b, &zero)) {
           found = true, px = zero, py = 0.0;
         } else if (ZeroOf(derivative_, a, b, &zero)) {
           found = true, px = zero, py = EvaluateAt(zero);
         }
+      }
     }
     if (!found) continue;
     const int32_t column = ColumnOfArgument(px);

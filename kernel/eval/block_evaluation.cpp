@@ -43,7 +43,7 @@ Interval BoxAt(const BoxAxis& axis, int32_t t) { return axis.boxes != nullptr ? 
 
 // The interval entries over boxes t < n of up to three axes written into `slotsOf`.
 void IntervalBlocks(CompiledFunction* function, const int32_t* slotsOf, const BoxAxis* axes, int32_t axisCount,
-                    int32_t n, Interval* out) {
+                    int32_t n, Interval* out, uint8_t* partial) {
   for (int32_t start = 0; start < n; start += kBlockLanes) {
     const int32_t m = std::min(kBlockLanes, n - start);
     EvalCell* slots = EvalScratch();
@@ -58,7 +58,9 @@ void IntervalBlocks(CompiledFunction* function, const int32_t* slotsOf, const Bo
       }
       const CompiledCode* code = function->code;
       Interval* results[1] = {out + start};
-      done = RunIntervalBlock(&code, 1, slots, EvalScratchCapacity(), inputs, 1 + axisCount, m, results);
+      uint8_t* partials[1] = {partial != nullptr ? partial + start : nullptr};
+      done = RunIntervalBlock(&code, 1, slots, EvalScratchCapacity(), inputs, 1 + axisCount, m, results,
+                              partial != nullptr ? partials : nullptr);
     }
     for (int32_t t = start; !done && t < start + m; ++t) {
       const Interval x = BoxAt(axes[0], t);
@@ -71,6 +73,7 @@ void IntervalBlocks(CompiledFunction* function, const int32_t* slotsOf, const Bo
         const Interval y = BoxAt(axes[1], t), z = BoxAt(axes[2], t);
         EvaluateIntervalXYZ(function, x.lo, x.hi, y.lo, y.hi, z.lo, z.hi, &out[t].lo, &out[t].hi);
       }
+      if (partial != nullptr) partial[t] = IntervalPartialDomainSeen() ? 1 : 0;
     }
   }
 }
@@ -92,20 +95,21 @@ void EvaluateGridRow(CompiledFunction* function, int32_t i0, int32_t j, int32_t 
   EvaluateGridRowBatch(&function, 1, i0, j, n, context, &out);
 }
 
-void EvaluateIntervalXBlock(CompiledFunction* function, BoxAxis x, int32_t n, Interval* out) {
+void EvaluateIntervalXBlock(CompiledFunction* function, BoxAxis x, int32_t n, Interval* out, uint8_t* partial) {
   static const int32_t kSlots[1] = {kSlotU};
-  IntervalBlocks(function, kSlots, &x, 1, n, out);
+  IntervalBlocks(function, kSlots, &x, 1, n, out, partial);
 }
 
-void EvaluateIntervalXYBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, int32_t n, Interval* out) {
+void EvaluateIntervalXYBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, int32_t n, Interval* out,
+                             uint8_t* partial) {
   static const int32_t kSlots[2] = {kSlotX, kSlotY};
   const BoxAxis axes[2] = {x, y};
-  IntervalBlocks(function, kSlots, axes, 2, n, out);
+  IntervalBlocks(function, kSlots, axes, 2, n, out, partial);
 }
 
 void EvaluateIntervalXYZBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, BoxAxis z, int32_t n,
-                              Interval* out) {
+                              Interval* out, uint8_t* partial) {
   static const int32_t kSlots[3] = {kSlotX, kSlotY, kSlotZ};
   const BoxAxis axes[3] = {x, y, z};
-  IntervalBlocks(function, kSlots, axes, 3, n, out);
+  IntervalBlocks(function, kSlots, axes, 3, n, out, partial);
 }

@@ -25,8 +25,11 @@ void EvaluateGridRowBatch(CompiledFunction* const* functions, int32_t count, int
                           EvalContext* context, double* const* out);
 
 // EvaluateIntervalX, EvaluateIntervalXY and EvaluateIntervalXYZ over boxes t < n in turn, into
-// out[t] (lo, hi).
-void EvaluateIntervalXBlock(CompiledFunction* function, BoxAxis x, int32_t n, Interval* out);
-void EvaluateIntervalXYBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, int32_t n, Interval* out);
+// out[t] (lo, hi). With `partial`, partial[t] is 1 when some point of box t may have no value
+// (IntervalPartialDomainSeen() after the point entry), else 0; wherever out[t] is defined.
+void EvaluateIntervalXBlock(CompiledFunction* function, BoxAxis x, int32_t n, Interval* out,
+                            uint8_t* partial = nullptr);
+void EvaluateIntervalXYBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, int32_t n, Interval* out,
+                             uint8_t* partial = nullptr);
 void EvaluateIntervalXYZBlock(CompiledFunction* function, BoxAxis x, BoxAxis y, BoxAxis z, int32_t n,
-                              Interval* out);
+                              Interval* out, uint8_t* partial = nullptr);

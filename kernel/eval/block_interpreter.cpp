@@ -2,7 +2,8 @@
 // held point by point in a lane buffer. Invariants: a stack position writes only its own buffer
 // (a swap exchanges buffers too) and a store never changes what a stacked value reads; a point's
 // undefined value is made canonical, and ends its run where the point machine's ends, before any
-// step that could tell; loop control is the same at every point or the block is refused.
+// step that could tell; loop control is the same at every point or the block is refused; while a
+// comparison may still read it, each box keeps its own partial-domain record, as its point run's.
 #include "kernel/eval/block_interpreter.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ bool TakesNothing(uint32_t op) {
 // Where the parts of a run live in the block scratch. Lane buffers hold kBlockLanes values of the
 // larger kind, so one layout serves both machines.
 struct BlockLayout {
-  size_t stack, slots, saves, slotLanes, saveLanes, dead, bytes;
+  size_t stack, slots, saves, slotLanes, saveLanes, dead, partial, bytes;
 };
 
 BlockLayout LayoutFor(int32_t depth, int32_t slots, int32_t saves) {
@@ -65,7 +66,8 @@ BlockLayout LayoutFor(int32_t depth, int32_t slots, int32_t saves) {
   l.slotLanes = l.saves + buffer * static_cast<size_t>(saves);
   l.saveLanes = l.slotLanes + lanes * static_cast<size_t>(slots);
   l.dead = l.saveLanes + lanes * static_cast<size_t>(saves);
-  l.bytes = l.dead + static_cast<size_t>(kBlockLanes);
+  l.partial = l.dead + static_cast<size_t>(kBlockLanes);
+  l.bytes = l.partial + static_cast<size_t>(kBlockLanes);
   return l;
 }
 
@@ -94,6 +96,7 @@ class BlockMachine {
     slot_ = reinterpret_cast<L*>(base + layout.slotLanes);
     saved_ = reinterpret_cast<L*>(base + layout.saveLanes);
     dead_ = base + layout.dead;
+    partial_ = base + layout.partial;
   }
 
   // Every slot as the slot array holds it, then the inputs.
@@ -119,11 +122,17 @@ class BlockMachine {
     }
   }
 
-  // One code over the block into out[0 .. n-1]; false when the block must be left to the point
-  // machine.
-  bool Run(const CompiledCode* code, V* out);
+  // One code over the block into out[0 .. n-1], and with `partial` each point's partial-domain
+  // record into partial[0 .. n-1]; false when the block must be left to the point machine.
+  bool Run(const CompiledCode* code, V* out, uint8_t* partial) {
+    noteAll_ = partial != nullptr;
+    if (!RunCode(code, out)) return false;
+    for (int32_t i = 0; partial != nullptr && i < n_; ++i) partial[i] = PartialAt(i) ? 1 : 0;
+    return true;
+  }
 
  private:
+  bool RunCode(const CompiledCode* code, V* out);
   V At(const L& l, int32_t i) const { return l.varying ? l.data[i] : l.shared; }
   V* SlotBuffer(int32_t k) const { return slotBuffers_ + static_cast<size_t>(k) * kBlockLanes; }
 
@@ -211,6 +220,9 @@ class BlockMachine {
 
   template <bool kTest, class F>
   void Unary(F f) {
+    if constexpr (M::kEncloses) {
+      if (noting_) return UnaryNoting(f);
+    }
     const L a = stack_[sp_];
     if (!a.varying) return SetShared(sp_, f(a.shared));
     V* w = own_[sp_];
@@ -220,6 +232,9 @@ class BlockMachine {
   // a b -> f(a, b). The lower value's buffer is the result's; the top's is never it.
   template <bool kTest, class F>
   void Binary(F f) {
+    if constexpr (M::kEncloses) {
+      if (noting_) return BinaryNoting(f);
+    }
     const L a = stack_[sp_ - 1];
     const L b = stack_[sp_];
     --sp_;
@@ -239,27 +254,101 @@ class BlockMachine {
     SetResult<kTest>(sp_, bad);
   }
 
-  // The top k values, gathered point by point for f(values), which replaces them.
+  // Partial domains (interval kinds): while `noting_`, the thread's flag, which the operations
+  // raise, is read after each operation at each box (i >= 0) or once for a value the block
+  // shares (i < 0), moved into that record and cleared.
+  void Note(int32_t i) {
+    if constexpr (M::kEncloses) {
+      if (!noting_ || !IntervalPartialDomainSeen()) return;
+      if (i < 0) {
+        sharedPartial_ = true;
+      } else {
+        partial_[i] = 1;
+        anyBoxPartial_ = true;
+      }
+      IntervalResetPartialDomain();
+    } else {
+      (void)i;
+    }
+  }
+  bool PartialAt(int32_t i) const { return sharedPartial_ || (i >= 0 && partial_[i] != 0); }
+
+  // Unary and Binary while noting: box after box, each noted.
   template <class F>
-  void Gather(int32_t k, F f) {
+  void UnaryNoting(F f) {
+    const L a = stack_[sp_];
+    if (!a.varying) {
+      const V r = f(a.shared);
+      Note(-1);
+      return SetShared(sp_, r);
+    }
+    V* w = own_[sp_];
+    bool bad = false;
+    for (int32_t i = 0; i < n_; ++i) {
+      const V r = f(a.data[i]);
+      Note(i);
+      w[i] = r;
+      bad |= M::IsUndefined(r);
+    }
+    SetVarying(sp_, bad);
+  }
+  template <class F>
+  void BinaryNoting(F f) {
+    const L a = stack_[sp_ - 1];
+    const L b = stack_[sp_];
+    --sp_;
+    if (!a.varying && !b.varying) {
+      const V r = f(a.shared, b.shared);
+      Note(-1);
+      return SetShared(sp_, r);
+    }
+    V* w = own_[sp_];
+    bool bad = false;
+    for (int32_t i = 0; i < n_; ++i) {
+      const V r = f(At(a, i), At(b, i));
+      Note(i);
+      w[i] = r;
+      bad |= M::IsUndefined(r);
+    }
+    SetVarying(sp_, bad);
+  }
+
+  // The top k values, gathered point by point for f(values, i) at box i, which replaces them;
+  // f(values, -1) once when every value is shared and not `perBox`.
+  template <class F>
+  void Gather(int32_t k, F f, bool perBox = false) {
     const int32_t lo = sp_ - k + 1;
     V values[kValueStackLimit + 1];
-    bool varying = false;
+    bool varying = perBox;
     for (int32_t j = 0; j < k; ++j) varying |= stack_[lo + j].varying;
     sp_ = lo;
     if (!varying) {
       for (int32_t j = 0; j < k; ++j) values[j] = stack_[lo + j].shared;
-      return SetShared(lo, f(values));
+      const V r = f(values, -1);
+      Note(-1);
+      return SetShared(lo, r);
     }
     V* w = own_[lo];
     bool bad = false;
     for (int32_t i = 0; i < n_; ++i) {
       for (int32_t j = 0; j < k; ++j) values[j] = At(stack_[lo + j], i);
-      const V r = f(values);
+      const V r = f(values, i);
+      Note(i);
       w[i] = r;
       bad |= M::IsUndefined(r);
     }
     SetVarying(lo, bad);
+  }
+
+  // A comparison chain over the top k values: at box i with that box's partial-domain record,
+  // so box by box once some boxes have one and others not.
+  void Chain(uint32_t op, int32_t k) {
+    if constexpr (M::kEncloses) {
+      Gather(k, [this, op, k](const V* v, int32_t i) { return M::ChainGiven(op, v, k, PartialAt(i)); },
+             anyBoxPartial_ && !sharedPartial_);
+    } else {
+      Gather(k, [op, k](const V* v, int32_t) { return M::Chain(op, v, k); });
+    }
   }
 
   void Push(const L& value) {
@@ -423,6 +512,11 @@ class BlockMachine {
   L* slot_;
   L* saved_;
   unsigned char* dead_;
+  unsigned char* partial_;     // per box: a partial domain met in this run (see Note)
+  bool sharedPartial_ = false;  // met by a value every box shares: every box has one
+  bool anyBoxPartial_ = false;
+  bool noting_ = false;
+  bool noteAll_ = false;       // every step noted: the caller wants the records
   L stack_[kValueStackLimit + 1];
   V* own_[kValueStackLimit + 1];
   int32_t sp_ = 0;
@@ -433,7 +527,7 @@ class BlockMachine {
 };
 
 template <class M>
-bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
+bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   const BlockPlan* plan = code->blockPlan;
   const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
@@ -449,6 +543,12 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
   loopCount_ = 0;
   anyPending_ = false;
   std::memset(dead_, 0, static_cast<size_t>(n_));
+  if constexpr (M::kEncloses) {
+    // As each point run does: a fresh record of partial domains.
+    std::memset(partial_, 0, static_cast<size_t>(n_));
+    sharedPartial_ = anyBoxPartial_ = noting_ = false;
+    IntervalResetPartialDomain();
+  }
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
   const int32_t prologue = code->prologueLength;
@@ -483,7 +583,7 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
 
   for (int32_t pc = 0;;) {
     const BlockStep& step = plan->steps[pc];
-    if (step.reuse >= 0) {
+    if (step.reuse >= 0 && !(M::kEncloses && step.compares)) {
       // Bit for bit the value the skipped instructions give, checked (or pending) as first made.
       Push(saved_[step.reuse]);
       pc = step.resume;
@@ -492,6 +592,10 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
     const BytecodeInstruction& in = ins[pc];
     const int32_t k = in.i.k;
     const bool defer = kDefers && pc >= prologue && DefersCheck(in.op);
+    if constexpr (M::kEncloses) {
+      // A comparison may read what this step meets: later in the code, or in a loop's next round.
+      noting_ = noteAll_ || plan->lastComparison > pc || (plan->lastComparison >= 0 && loopCount_ > 0);
+    }
     if (anyPending_ && !defer && !TakesNothing(in.op)) {
       switch (Settle(!keepGoing, storesAfterPrologue)) {
         case Step::kGoOn:
@@ -571,22 +675,20 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
       case OpGreaterChain:
       case OpLessEqualChain:
       case OpGreaterEqualChain:
-      case OpEqualChain: {
-        const uint32_t op = in.op;
-        Gather(k, [op, k](const V* v) { return M::Chain(op, v, k); });
+      case OpEqualChain:
+        Chain(in.op, k);
         break;
-      }
       QV_BINARY(And)
       QV_BINARY(Or)
       case OpRationalPower:
-        Gather(3, [](const V* v) { return M::RationalPower(v[0], v[1], v[2]); });
+        Gather(3, [](const V* v, int32_t) { return M::RationalPower(v[0], v[1], v[2]); });
         break;
       QV_BINARY(BesselJ)
       QV_UNARY(Floor)
       QV_UNARY(Ceil)
       QV_BINARY(If)
       case OpBranch:
-        Gather(2 * k, [k](const V* v) {
+        Gather(2 * k, [k](const V* v, int32_t) {
           if constexpr (M::kEncloses) {
             return EnclosureBranch<M>(v, k);
           } else {
@@ -604,7 +706,7 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
       QV_BINARY(Min)
       QV_BINARY(Max)
       case OpClamp:
-        Gather(3, [](const V* v) { return M::Max(v[1], M::Min(v[0], v[2])); });
+        Gather(3, [](const V* v, int32_t) { return M::Max(v[1], M::Min(v[0], v[2])); });
         break;
       case OpAbort:
         AllUndefined(out);
@@ -664,7 +766,7 @@ bool BlockMachine<M>::Run(const CompiledCode* code, V* out) {
 template <class M>
 bool RunBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slots, int32_t slotCapacity,
               const BlockInput<typename M::Value>* inputs, int32_t inputCount, int32_t count,
-              typename M::Value* const* results) {
+              typename M::Value* const* results, uint8_t* const* partial) {
   if (codes == nullptr || codeCount < 1 || slots == nullptr || count < 1 || count > kBlockLanes) return false;
   int32_t depth = 0, slotCount = kFixedSlotCount, saves = 0;
   for (int32_t c = 0; c < codeCount; ++c) {
@@ -708,7 +810,7 @@ bool RunBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slo
   BlockMachine<M> machine(BlockScratch(), layout, count, slotCount);
   machine.Begin(slots, inputs, inputCount);
   for (int32_t c = 0; c < codeCount; ++c) {
-    if (!machine.Run(codes[c], results[c])) return false;
+    if (!machine.Run(codes[c], results[c], partial != nullptr ? partial[c] : nullptr)) return false;
   }
   machine.WriteBack(slots);
   return true;
@@ -729,10 +831,12 @@ size_t BlockScratchBytes(const CompiledCode* const* codes, int32_t codeCount) {
 
 bool RunRealBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slots, int32_t slotCapacity,
                   const RealBlockInput* inputs, int32_t inputCount, int32_t count, double* const* results) {
-  return RunBlock<RealMachine>(codes, codeCount, slots, slotCapacity, inputs, inputCount, count, results);
+  return RunBlock<RealMachine>(codes, codeCount, slots, slotCapacity, inputs, inputCount, count, results, nullptr);
 }
 
 bool RunIntervalBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slots, int32_t slotCapacity,
-                      const IntervalBlockInput* inputs, int32_t inputCount, int32_t count, Interval* const* results) {
-  return RunBlock<IntervalMachine>(codes, codeCount, slots, slotCapacity, inputs, inputCount, count, results);
+                      const IntervalBlockInput* inputs, int32_t inputCount, int32_t count, Interval* const* results,
+                      uint8_t* const* partial) {
+  return RunBlock<IntervalMachine>(codes, codeCount, slots, slotCapacity, inputs, inputCount, count, results,
+                                   partial);
 }

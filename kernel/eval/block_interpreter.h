@@ -42,5 +42,8 @@ size_t BlockScratchBytes(const CompiledCode* const* codes, int32_t codeCount);
 // codes' binding values has changed, and the caller evaluates the points one by one.
 bool RunRealBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slots, int32_t slotCapacity,
                   const RealBlockInput* inputs, int32_t inputCount, int32_t count, double* const* results);
+// With `partial`, partial[c][i] is also set to whether code c's run at point i met a partial
+// domain (IntervalPartialDomainSeen() after the point run), wherever results[c][i] is defined.
 bool RunIntervalBlock(const CompiledCode* const* codes, int32_t codeCount, EvalCell* slots, int32_t slotCapacity,
-                      const IntervalBlockInput* inputs, int32_t inputCount, int32_t count, Interval* const* results);
+                      const IntervalBlockInput* inputs, int32_t inputCount, int32_t count, Interval* const* results,
+                      uint8_t* const* partial = nullptr);

@@ -192,7 +192,12 @@ bool PrepareBlockPlan(CompiledCode* code) {
   plan->slotCount = slots;
   plan->steps = reinterpret_cast<BlockStep*>(plan + 1);
   plan->slotUse = reinterpret_cast<uint8_t*>(plan->steps + count);
-  for (int32_t pc = 0; pc < count; ++pc) plan->steps[pc] = BlockStep{-1, 0, -1};
+  plan->lastComparison = -1;
+  for (int32_t pc = 0; pc < count; ++pc) {
+    plan->steps[pc] = BlockStep{-1, 0, 0, -1};
+    const uint32_t op = code->instructions[pc].op;
+    if (op >= OpLessChain && op <= OpEqualChain) plan->lastComparison = pc;
+  }
 
   Numbering v;
   const int32_t numbers = NumbersNeeded(code->instructions, count, slots);
@@ -346,6 +351,9 @@ bool PrepareBlockPlan(CompiledCode* code) {
     }
     plan->steps[pc].reuse = record.save;
     plan->steps[pc].resume = v.bestEnd[pc] + 1;
+    for (int32_t r = pc; r <= v.bestEnd[pc]; ++r) {
+      if (ins[r].op >= OpLessChain && ins[r].op <= OpEqualChain) plan->steps[pc].compares = 1;
+    }
     pc = v.bestEnd[pc] + 1;
   }
   plan->saveCount = saves;

@@ -15,6 +15,9 @@ struct BlockStep {
   // the run pushes instead before going on at `resume`.
   int32_t reuse;
   int32_t resume;
+  // The skipped instructions hold a comparison chain: the interval kinds run them again, since
+  // a comparison reads the partial domains met before it, which may have grown since.
+  int32_t compares;
   // >= 0: the value this instruction leaves on top is kept as saved value `save` for the run.
   int32_t save;
 };
@@ -33,6 +36,9 @@ struct BlockPlan {
   // Bit k (k < 31): the start or bound of some loop depends on the value slot k held when the run
   // began; bit 31 stands for every slot from 31 up.
   uint32_t loopInputs;
+  // The last comparison chain's instruction, or -1: the interval block machine keeps each box's
+  // partial-domain record only while a comparison may still read it.
+  int32_t lastComparison;
   uint8_t storesAfterPrologue;  // a store or increment past the prologue
   uint8_t readsGridTables;      // OpPushColumnValue or OpPushRowValue
   BlockStep* steps;             // `count` entries, in the same allocation

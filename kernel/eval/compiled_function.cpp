@@ -41,17 +41,20 @@ double RealOf(const Complex& z) { return z.im == 0 ? z.re : kUndefinedReal; }
 
 bool IsExactZero(const Interval& i) { return i.lo == 0 && i.hi == 0; }
 
-// Runs a function over interval slots already filled in `slots` (real ones set as [a, b]).
+// Runs a function over interval slots already filled in `slots` (real ones set as [a, b]). A
+// complex result has real values where its imaginary part is 0: the real part's bounds hold them
+// wherever that part may be 0, and the points off the real axis are a partial domain.
 void RunInterval(CompiledFunction* function, EvalCell* slots, double* outLo, double* outHi) {
   if (function->code != nullptr && function->code->complex) {
     ComplexInterval r;
     InterpretComplexIntervalCode(&r, function->code, slots, nullptr);
-    if (IsExactZero(r.im)) {
-      *outLo = r.re.lo;
-      *outHi = r.re.hi;
-    } else {
+    if (ComplexIntervalIsUndefined(r) || !IntervalHolds(r.im, 0.0)) {
       *outLo = *outHi = kUndefinedReal;
+      return;
     }
+    if (!IsExactZero(r.im)) IntervalMarkPartialDomain();
+    *outLo = r.re.lo;
+    *outHi = r.re.hi;
   } else {
     Interval r;
     InterpretIntervalCode(&r, function->code, slots, nullptr);

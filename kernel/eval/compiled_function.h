@@ -73,7 +73,9 @@ double EvaluateFunction6(CompiledFunction* function, double a1, double a2, doubl
 void EvaluateComplexAt0(Complex* out, CompiledFunction* function);
 void EvaluateComplexAt2(Complex* out, CompiledFunction* function, double a, double b);  // slots 3, 4
 // Interval bounds over a box (slot 0; slots 3, 4; slots 3, 4, 5). A complex function gives the
-// real part's bounds when the imaginary part is exactly [0, 0], else NaN bounds.
+// real part's bounds where the imaginary part may be 0, NaN bounds where it cannot. Afterwards
+// IntervalPartialDomainSeen() (interval.h) tells whether some point of the box may have no value
+// (an operand partly outside a domain, a condition not surely true, a complex value off the axis).
 void EvaluateIntervalX(CompiledFunction* function, double lo, double hi, double* outLo, double* outHi);
 void EvaluateIntervalXY(CompiledFunction* function, double xLo, double xHi, double yLo, double yHi, double* outLo,
                         double* outHi);

@@ -405,11 +405,13 @@ void InterpretComplexCode(Complex* out, const CompiledCode* code, EvalCell* slot
 }
 
 void InterpretIntervalCode(Interval* out, const CompiledCode* code, EvalCell* slots, const EvalContext* context) {
+  IntervalResetPartialDomain();
   *out = RunMachine<IntervalMachine>(code, slots, context, CapacityOf(slots, context));
 }
 
 void InterpretComplexIntervalCode(ComplexInterval* out, const CompiledCode* code, EvalCell* slots,
                                   const EvalContext* context) {
+  IntervalResetPartialDomain();
   *out = RunMachine<ComplexIntervalMachine>(code, slots, context, CapacityOf(slots, context));
 }
 

@@ -39,7 +39,8 @@ typename M::Value PointBranch(const typename M::Value* pairs, int k) {
 // Branch over an enclosure kind. Each condition is read as a truth interval (TruthOf): anything
 // but exactly false or exactly true, an undefined condition included, is undecided, because the
 // condition may hold at some point of the box. An undecided clause widens the result to cover
-// every clause that may apply; one whose value is undefined leaves nothing known.
+// every clause that may apply; one whose value is undefined leaves nothing known. Points where
+// no clause holds have no value, which the run notes as a partial domain.
 template <class M>
 typename M::Value EnclosureBranch(const typename M::Value* pairs, int k) {
   typename M::Value result = M::Undefined();
@@ -55,6 +56,8 @@ typename M::Value EnclosureBranch(const typename M::Value* pairs, int k) {
     }
     found = ValueOf(IntervalTruthOr, found, condition);
   }
+  // Where no clause may apply there is no value: unless one surely does, a partial domain.
+  if (!IntervalIsExactly(found, 1.0, 1.0) && !M::IsUndefined(result)) IntervalMarkPartialDomain();
   return result;
 }
 
@@ -318,11 +321,17 @@ struct IntervalMachine {
       default: return IntervalEqual;
     }
   }
+  // Once some point of the box had no value on the way (a partial domain), a comparison that
+  // holds wherever there are values does not hold everywhere: true becomes undecided. The run's
+  // record is this thread's flag; the block machine passes each box's own to ChainGiven.
   static Interval Chain(uint32_t op, const Interval* v, int k) {
+    return ChainGiven(op, v, k, IntervalPartialDomainSeen());
+  }
+  static Interval ChainGiven(uint32_t op, const Interval* v, int k, bool partialDomain) {
     const Op2 compare = Comparison(op);
     Interval truth{1.0, 1.0};
     for (int j = 0; j + 1 < k; ++j) truth = Apply2(IntervalTruthAnd, truth, Apply2(compare, v[j], v[j + 1]));
-    return truth;
+    return Is(truth, 1.0) && partialDomain ? Interval{0.0, 1.0} : truth;
   }
   static Interval And(const Interval& a, const Interval& b) { return Apply2(IntervalTruthAnd, a, b); }
   // True when either is true; undefined when an operand is and the other is not true.
@@ -337,7 +346,14 @@ struct IntervalMachine {
   static Interval BesselJ(const Interval& a, const Interval& b) { return Apply2(IntervalBesselJ, b, a); }
   static Interval Floor(const Interval& b) { return Apply(IntervalFloor, b); }
   static Interval Ceil(const Interval& b) { return Apply(IntervalCeil, b); }
-  static Interval If(const Interval& value, const Interval& condition) { return Is(condition, 1.0) ? value : Undefined(); }
+  // The value wherever the condition may be true (may hold 1): undefined only where it is
+  // certainly not, or has no value anywhere. Not certainly true, the points where it fails have
+  // no value: a partial domain.
+  static Interval If(const Interval& value, const Interval& condition) {
+    if (!IntervalHolds(condition, 1.0)) return Undefined();
+    if (!Is(condition, 1.0)) IntervalMarkPartialDomain();
+    return value;
+  }
   // Exactly false, exactly true, or undecided (whatever else the condition holds).
   static Interval TruthOf(const Interval& condition) {
     return Is(condition, 0.0) || Is(condition, 1.0) ? condition : kTruthUndecided;
@@ -463,7 +479,13 @@ struct ComplexIntervalMachine {
   static CI BesselJ(const CI& a, const CI& b) { return Apply2(ComplexIntervalBesselJ, b, a); }
   static CI Floor(const CI& b) { return Apply(ComplexIntervalFloor, b); }
   static CI Ceil(const CI& b) { return Apply(ComplexIntervalCeil, b); }
-  static CI If(const CI& value, const CI& condition) { return IsTrue(condition) ? value : Undefined(); }
+  // As the interval kind's: the value where the condition may be true, which needs a point on the
+  // real axis.
+  static CI If(const CI& value, const CI& condition) {
+    if (!IntervalHolds(condition.im, 0.0) || !IntervalHolds(condition.re, 1.0)) return Undefined();
+    if (!IsTrue(condition)) IntervalMarkPartialDomain();
+    return value;
+  }
   // A condition off the real axis is no truth value at some points and may be one at others.
   static Interval TruthOf(const CI& condition) {
     return IsRealValued(condition) ? IntervalMachine::TruthOf(condition.re) : kTruthUndecided;

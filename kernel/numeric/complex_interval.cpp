@@ -1,7 +1,7 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
-// operations, so every rectangle result contains the image of the operand rectangles; the square
-// root, monotone in each part, takes the point root at its corners. A real rectangle in a
-// function's real domain gets the real interval operation and [0, 0], as its points get real
+// operations (bounds rounded outward), so every rectangle contains the image of the operands; the
+// square root, monotone in each part, encloses the point root at its corners. A real rectangle in
+// a function's real domain gets the real interval operation and [0, 0], as its points get real
 // values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/numeric/complex_interval.h"
 
@@ -12,6 +12,7 @@
 
 #include "kernel/numeric/complex.h"
 #include "kernel/numeric/elementary_functions.h"
+#include "kernel/numeric/outward_rounding.h"
 #include "kernel/numeric/value_of.h"
 
 static_assert(sizeof(ComplexInterval) == 4 * sizeof(double) &&
@@ -27,6 +28,9 @@ constexpr Interval kOne{1.0, 1.0};
 constexpr Interval kHalf{0.5, 0.5};
 constexpr Interval kTwo{2.0, 2.0};
 constexpr CI kComplexOne{kOne, kZero};
+constexpr double kHalfPiAbove = kPiAbove / 2.0;
+// ln 10 lies between the neighbours of its rounding.
+constexpr Interval kLn10{NextBelow(2.302585092994046), NextAbove(2.302585092994046)};
 
 // Writes the result, collapsing a partly undefined value to all four NaN.
 inline void Finish(CI& out, const Interval& re, const Interval& im) {
@@ -132,21 +136,30 @@ void ComplexIntervalLn(CI& out, const CI& z) {
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
   if (OnRealAxis<IntervalLog10>(out, z, 0.0, kPositiveInfinity)) return;
-  // ln z over the real ln 10, bound by bound as the point function divides: a full complex
+  // ln z over the real ln 10, part by part as the point function divides: a full complex
   // quotient would multiply an infinite bound of ln |z| by the divisor's zero imaginary part.
-  const double ln10 = std::log(10.0);
   const CI l = Ln(z);
-  Finish(out, Interval{l.re.lo / ln10, l.re.hi / ln10}, Interval{l.im.lo / ln10, l.im.hi / ln10});
+  Finish(out, ValueOf(IntervalDivide, l.re, kLn10), ValueOf(IntervalDivide, l.im, kLn10));
 }
 
 namespace {
 
-inline bool HoldsZero(const Interval& a) {
-  return IntervalIsWrapped(a) ? (a.lo <= 0.0 || a.hi >= 0.0) : (a.lo <= 0.0 && 0.0 <= a.hi);
-}
+inline bool HoldsZero(const Interval& a) { return IntervalHolds(a, 0.0); }
 
-// The point root's parts at (x, y) for y >= 0: the real part and the magnitude of the other.
-inline Complex RootParts(double x, double y) { return ValueOf(ComplexSqrt, Complex{x, y}); }
+// The point root's parts at (x, y) for y >= 0, enclosed: the real part and the magnitude of the
+// other, by the point root's own steps t = sqrt((|x| + |z|) / 2) and y / 2t in interval
+// arithmetic (exact on the real axis, and no cancellation near the negative one).
+CI RootParts(double x, double y) {
+  if (y == 0.0) {
+    const Interval r = Apply<IntervalSqrt>(Interval{std::fabs(x), std::fabs(x)});
+    return x >= 0.0 ? CI{r, kZero} : CI{kZero, r};
+  }
+  if (std::isinf(y)) return {{0.0, kPositiveInfinity}, {0.0, kPositiveInfinity}};
+  const Interval ax{std::fabs(x), std::fabs(x)}, ay{y, y};
+  const Interval t = Apply<IntervalSqrt>(Mul(kHalf, Add(ax, Hypot(ax, ay))));
+  const Interval other = ValueOf(IntervalDivide, ay, Mul(kTwo, t));
+  return x >= 0.0 ? CI{t, other} : CI{other, t};
+}
 
 }  // namespace
 
@@ -163,9 +176,9 @@ void ComplexIntervalSqrt(CI& out, const CI& z) {
   const Interval y = IntervalIsWrapped(z.im) ? kWholeLine : z.im;
   const double yMin = HoldsZero(y) ? 0.0 : std::min(std::fabs(y.lo), std::fabs(y.hi));
   const double yMax = std::max(std::fabs(y.lo), std::fabs(y.hi));
-  const Interval re{RootParts(x.lo, yMin).re, RootParts(x.hi, yMax).re};
-  const double imLo = y.lo < 0.0 ? -RootParts(x.lo, -y.lo).im : RootParts(x.hi, yMin).im;
-  const double imHi = y.hi >= 0.0 ? RootParts(x.lo, y.hi).im : -RootParts(x.hi, -y.hi).im;
+  const Interval re{RootParts(x.lo, yMin).re.lo, RootParts(x.hi, yMax).re.hi};
+  const double imLo = y.lo < 0.0 ? -RootParts(x.lo, -y.lo).im.hi : RootParts(x.hi, yMin).im.lo;
+  const double imHi = y.hi >= 0.0 ? RootParts(x.lo, y.hi).im.hi : -RootParts(x.hi, -y.hi).im.lo;
   Finish(out, re, Interval{imLo, imHi});
 }
 
@@ -271,13 +284,15 @@ void ReciprocalOf(CI& out, const CI& z) {
 }
 
 // atan2(y, x) over points with x >= 0 (a lower bound below 0 is rounding): increasing in y and,
-// in x, decreasing above the axis and increasing below it, so two corners bound it.
+// in x, decreasing above the axis and increasing below it, so two corners bound it, enclosed
+// (exactly 0 on the axis).
 Interval RightHalfAngle(const Interval& y0, const Interval& x0) {
   if (IntervalIsUndefined(y0) || IntervalIsUndefined(x0)) return kUndefinedInterval;
   const Interval y = IntervalIsWrapped(y0) ? kWholeLine : y0;
   const Interval x = IntervalIsWrapped(x0) ? Interval{0.0, kPositiveInfinity}
                                            : Interval{x0.lo > 0.0 ? x0.lo : 0.0, x0.hi > 0.0 ? x0.hi : 0.0};
-  return {std::atan2(y.lo, y.lo >= 0.0 ? x.hi : x.lo), std::atan2(y.hi, y.hi >= 0.0 ? x.lo : x.hi)};
+  const double lo = std::atan2(y.lo, y.lo >= 0.0 ? x.hi : x.lo), hi = std::atan2(y.hi, y.hi >= 0.0 ? x.lo : x.hi);
+  return {std::max(LibraryBelow(lo, y.lo == 0.0), -kHalfPiAbove), std::min(LibraryAbove(hi, y.hi == 0.0), kHalfPiAbove)};
 }
 
 // The root forms of the point inverse functions, operation by operation, so each rectangle holds
@@ -375,25 +390,27 @@ void ComplexIntervalAcoth(CI& out, const CI& z) { OfReciprocal<ComplexIntervalAt
 
 namespace {
 
-inline bool IsDefinedReal(const CI& z) { return !ComplexIntervalIsUndefined(z) && ComplexIntervalIsReal(z); }
+// The real-only operations have values at the real points of their operands, whose real parts
+// lie in the rectangles' real parts: a rectangle that only crosses the real axis has values on
+// part of it, which the run notes; one that misses the axis has none.
+template <typename... Z>
+inline bool AtRealPoints(CI& out, const Z&... z) {
+  if (((ComplexIntervalIsUndefined(z) || !HoldsZero(z.im)) || ...)) {
+    out = kUndefinedComplexInterval;
+    return false;
+  }
+  if (!(ComplexIntervalIsReal(z) && ...)) IntervalMarkPartialDomain();
+  return true;
+}
 
-// The real operation on real rectangles; anything else is undefined.
 template <void (*F)(Interval&, const Interval&, const Interval&)>
 void RealOnly2(CI& out, const CI& a, const CI& b) {
-  if (!IsDefinedReal(a) || !IsDefinedReal(b)) {
-    out = kUndefinedComplexInterval;
-    return;
-  }
-  Finish(out, ValueOf(F, a.re, b.re), kZero);
+  if (AtRealPoints(out, a, b)) Finish(out, ValueOf(F, a.re, b.re), kZero);
 }
 
 template <void (*F)(Interval&, const Interval&)>
 void RealOnly1(CI& out, const CI& z) {
-  if (!IsDefinedReal(z)) {
-    out = kUndefinedComplexInterval;
-    return;
-  }
-  Finish(out, ValueOf(F, z.re), kZero);
+  if (AtRealPoints(out, z)) Finish(out, ValueOf(F, z.re), kZero);
 }
 
 template <void (*F)(Interval&, const Interval&, const Interval&)>

@@ -1,6 +1,6 @@
 // Complex-interval arithmetic: a rectangle in the complex plane, each operation mapping
-// rectangles to rectangles that contain the image of every point (up to rounding), by writing the
-// complex formulas with the interval operations. Undefined is four NaN bounds; any NaN bound in a
+// rectangles to rectangles that contain the image of every point (bounds rounded outward), by
+// writing the complex formulas with the interval operations. Undefined is four NaN bounds; any NaN bound in a
 // result makes all four NaN. A value is real-valued when its imaginary part is exactly [0, 0]; a
 // real rectangle inside a function's real domain gives the real interval operation's result.
 #pragma once
@@ -69,7 +69,8 @@ void ComplexIntervalAsech(ComplexInterval& out, const ComplexInterval& z);
 void ComplexIntervalAcsch(ComplexInterval& out, const ComplexInterval& z);
 
 // Real-only operations: the interval operation on the real parts with [0, 0] as imaginary part
-// when every operand is real-valued; otherwise undefined.
+// when every operand's imaginary part holds 0 (its real points have values; a rectangle that is
+// not exactly real notes a partial domain); otherwise undefined.
 void ComplexIntervalAtan2(ComplexInterval& out, const ComplexInterval& y, const ComplexInterval& x);
 void ComplexIntervalHypot(ComplexInterval& out, const ComplexInterval& a, const ComplexInterval& b);
 void ComplexIntervalMin(ComplexInterval& out, const ComplexInterval& a, const ComplexInterval& b);

@@ -1,6 +1,6 @@
 // Interval arithmetic for evaluating a function over a whole box of arguments at once.
 // Invariant of every operation: each finite value the real function takes at points of the
-// operands lies inside the result (up to the rounding of the bounds, which is not directed).
+// operands lies inside the result, bounds rounded outward; undefined only when no point has one.
 // lo > hi is a wrapped interval (x >= lo or x <= hi); a NaN bound means undefined; [0,0], [1,1]
 // and [0,1] double as truth values false, true and undecided.
 #pragma once
@@ -23,6 +23,22 @@ inline constexpr Interval kTruthUndecided{0.0, 1.0};
 inline bool IntervalIsUndefined(const Interval& a) { return std::isnan(a.lo) || std::isnan(a.hi); }
 inline bool IntervalIsWrapped(const Interval& a) { return a.lo > a.hi; }
 inline bool IntervalIsExactly(const Interval& a, double lo, double hi) { return a.lo == lo && a.hi == hi; }
+// v lies in a (a wrapped a holds x >= lo and x <= hi); never in an undefined a.
+inline bool IntervalHolds(const Interval& a, double v) {
+  return IntervalIsWrapped(a) ? (a.lo <= v || v <= a.hi) : (a.lo <= v && v <= a.hi);
+}
+
+// Partial domains: an operand partly outside a function's domain gives the range over the part
+// inside, and the operation notes it in this thread's register, so that a machine run can tell
+// that some point of its box has no value (its comparisons are then never decided true). Inline:
+// the block machines read it after every operation at every box.
+struct IntervalRunState {
+  bool partialDomain;
+};
+extern constinit thread_local IntervalRunState gIntervalRunState;
+inline void IntervalMarkPartialDomain() { gIntervalRunState.partialDomain = true; }
+inline bool IntervalPartialDomainSeen() { return gIntervalRunState.partialDomain; }
+inline void IntervalResetPartialDomain() { gIntervalRunState = IntervalRunState{}; }  // each run, and tests
 
 // Calling convention of every operation below: the result is written to `out` last, so `out`
 // may be one of the operands. Two-operand operations take (a, b) with a the lower stack value,
@@ -32,16 +48,19 @@ inline bool IntervalIsExactly(const Interval& a, double lo, double hi) { return 
 void IntervalAdd(Interval& out, const Interval& a, const Interval& b);
 void IntervalNegate(Interval& out, const Interval& a);  // [-hi, -lo]; wrapped stays wrapped
 void IntervalMultiply(Interval& out, const Interval& a, const Interval& b);
-// Both operands ordinary. Undefined when one contains 0 and the other has an infinite bound.
+// Both operands ordinary. 0 times an infinite bound counts as 0, the product of 0 with every
+// finite value the other operand holds: [0, 1] * [-inf, 2] = [-inf, 2], [0, 0] * [1, inf] = [0, 0].
 void IntervalMultiplyOrdinary(Interval& out, const Interval& a, const Interval& b);
 // [1/hi, 1/lo]; a zero upper bound gives -infinity and a zero lower bound +infinity whatever the
 // sign of the zero, so 1/[0,2] = [0.5, +inf], 1/[-2,0] = [-inf, -0.5], 1/[-1,2] = wrapped [0.5,-1].
 void IntervalReciprocal(Interval& out, const Interval& a);
-void IntervalDivide(Interval& out, const Interval& a, const Interval& b);  // a * (1/b)
+void IntervalDivide(Interval& out, const Interval& a, const Interval& b);  // a * (1/b): [0,h]/[0,h] = [0,inf]
+// a^e. A negative base has values only at whole exponents: a non-whole degenerate e takes the
+// base's non-negative part; a range of exponents adds |a|^n of both signs for its whole n.
 void IntervalPower(Interval& out, const Interval& a, const Interval& b);
 void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e);
 // x^(p/q) with q the top operand; odd reduced denominators give the real root of negative x,
-// on both halves of a wrapped x too.
+// on both halves of a wrapped x too. p/q is enclosed, not rounded, unless it is exact.
 void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, const Interval& p);
 // Smallest interval, possibly wrapped, holding both; a undefined gives undefined, b undefined a.
 void IntervalHull(Interval& out, const Interval& a, const Interval& b);
@@ -55,7 +74,11 @@ void IntervalAtan2(Interval& out, const Interval& y, const Interval& x);
 void IntervalAtan2Signed(Interval& out, const Interval& y, const Interval& x);
 void IntervalHypot(Interval& out, const Interval& a, const Interval& b);
 
+// [710, 712] gives [largest double, +inf]: an overflowing lower bound is the largest double.
 void IntervalExp(Interval& out, const Interval& a);
+// The functions with a domain (sqrt, ln, log10 from 0; asin, acos, atanh within [-1, 1]; acosh
+// from 1; the reciprocal inverses through 1/x) range over the part of the operand inside it:
+// sqrt [-1, 4] = [0, 2], ln [-1, e] = [-inf, 1], asin [0.5, 2] = [asin 0.5, pi/2].
 void IntervalLn(Interval& out, const Interval& a);
 void IntervalLog10(Interval& out, const Interval& a);
 void IntervalSqrt(Interval& out, const Interval& a);
@@ -94,7 +117,8 @@ void IntervalCeil(Interval& out, const Interval& a);
 void IntervalMin(Interval& out, const Interval& a, const Interval& b);
 void IntervalMax(Interval& out, const Interval& a, const Interval& b);
 // Holds FlooredMod (a, b) at every point: [0, b.hi] for b > 0 and [b.lo, 0] for b < 0, or the
-// corner values where floor(a / b) is one whole number over the box; undefined when b contains 0.
+// corner values where floor(a / b) is one whole number over the box; a divisor across 0 gives
+// [b.lo, b.hi] (its zero has no value), [0, 0] undefined.
 void IntervalMod(Interval& out, const Interval& a, const Interval& b);
 // x! (Gamma(x + 1)); includes the turning point of every branch the operand reaches.
 void IntervalFactorial(Interval& out, const Interval& x);

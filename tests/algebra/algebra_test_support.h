@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "algebra/differentiation.h"
+#include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
 #include "algebra/rewrite_primitives.h"

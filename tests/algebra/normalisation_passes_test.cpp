@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"

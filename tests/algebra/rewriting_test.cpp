@@ -11,6 +11,7 @@
 #include "algebra/numeric_evaluation.h"
 #include "algebra/substitution.h"
 #include "algebra/vector_calculus.h"
+#include "graphs/factory_helpers.h"
 #include "kernel/eval/compiled_function.h"
 #include "tests/algebra/algebra_test_support.h"
 
@@ -161,6 +162,21 @@ TEST_F(AlgebraTest, PassesAndRewritesAreBounded) {
   ExprNode* tree = Build(KindPlus, {NewPatternVariable(0x7078), NewPatternVariable(0x7079)});
   EXPECT_TRUE(RewritePass(tree, rule) && IsNumberValue(tree->children[0], 1) && tree->children[1]->kind == KindDummy);
   for (ExprNode* t : {rule, tree}) FreeExpression(t);
+}
+
+// The graph factory's change of plane coordinates reaches the rule rewriting through the hook the
+// algebra's start-up fills: x and y become the transformation's expressions, each once.
+TEST_F(AlgebraTest, PlaneTransformationsRewriteThroughTheAlgebra) {
+  ExprNode* x = Tree("plus[x,1]");
+  ExprNode* y = Tree("times[3,y]");
+  CoordinateTransform transform;
+  transform.mode = kTransformPlaneBackwards;
+  transform.expression1 = x;
+  transform.expression2 = y;
+  ExprNode* tree = Tree("plus[x,y]");
+  TransformPlaneExpression(tree, &transform);
+  EXPECT_TRUE(Is(tree, "plus[plus[x,1],times[3,y]]"));
+  for (ExprNode* t : {tree, x, y}) FreeExpression(t);
 }
 
 // Matrices whose value word disagrees with their cells (text readers refuse them, other trees

@@ -52,10 +52,10 @@ class FactoryTest : public graphs_test::GraphsTest {
   CoordinateTransform transform;
 };
 
-// Column p (of 200 f) covers c -+ 1/(128 f), c = (p - 100 f) / (64 f); a column wholly right of
-// 0 is shaded from Row(a^2) to Row(b^2), Row(y) = floor(0.5 - 64 f y + 100 f - 1); on the
-// antialias map (f = 2) each column is 2 pixels wide and reaches one row above its span; the
-// window pixel is then the byte-wise average of its 2 x 2 block.
+// Column p (of 200 f) covers [a, b] = c -+ 1/(128 f), c = (p - 100 f) / (64 f); a column with
+// points right of 0 is shaded from Row(max(a, 0)^2) to Row(b^2), Row(y) = floor(0.5 - 64 f y +
+// 100 f - 1); on the antialias map (f = 2) each column is 2 pixels wide and reaches one row above
+// its span; the window pixel is then the byte-wise average of its 2 x 2 block.
 TEST_F(FactoryTest, MainRoadFromTextToPngEqualsTheColumnSpanOracle) {
   const std::string png = testing::TempDir() + "qv_main_road.png";
   for (int32_t f : {1, 2}) {
@@ -74,8 +74,9 @@ TEST_F(FactoryTest, MainRoadFromTextToPngEqualsTheColumnSpanOracle) {
     auto covered = [&](int32_t p, int32_t j) {
       for (int32_t q = p - f + 1; q <= p; ++q) {  // the columns whose rectangles hold pixel p
         const double c = (q - 100.0 * f) / (64 * f), a = c - 1.0 / (128 * f), b = c + 1.0 / (128 * f);
-        const int32_t r1 = row(a * a), r2 = row(b * b), top = std::min(r1, r2) + 1 - f, bottom = std::max(r1, r2) + 1;
-        if (a > 0 && j >= top && j < bottom) return true;
+        const double from = std::max(a, 0.0);
+        const int32_t r1 = row(from * from), r2 = row(b * b), top = std::min(r1, r2) + 1 - f, bottom = std::max(r1, r2) + 1;
+        if (b > 0 && j >= top && j < bottom) return true;
       }
       return false;
     };

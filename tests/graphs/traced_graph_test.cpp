@@ -52,7 +52,8 @@ TEST_F(TracedGraphTest, ColumnStatesOfAParabolaAPoleAJumpAndADomainEdge) {
       {"power[u,2]", 0, 199, kColumnSegment}, {"over[1,u]", 100, 100, kColumnPole},
       {"over[1,u]", 99, 99, kColumnSegment},  {"over[1,u]", 101, 101, kColumnSegment},
       {"floor[u]", 164, 164, kColumnSegment}, {"floor[u]", 163, 163, kColumnSegment},
-      {"sqrt[u]", 0, 100, kColumnUndefined},  {"sqrt[u]", 101, 199, kColumnSegment}};
+      {"sqrt[u]", 0, 99, kColumnUndefined},   {"sqrt[u]", 100, 100, kColumnHull},
+      {"sqrt[u]", 101, 199, kColumnSegment}};
   for (const auto& c : cases) {
     Traced(c.f);
     for (int32_t i = c.first; i <= c.last; ++i) EXPECT_EQ(At(i).state, c.state) << c.f << " column " << i;
@@ -61,6 +62,10 @@ TEST_F(TracedGraphTest, ColumnStatesOfAParabolaAPoleAJumpAndADomainEdge) {
   EXPECT_TRUE(At(100).low == -HUGE_VAL && At(100).high == HUGE_VAL);
   Traced("floor[u]");  // the jump: its hull adds no pixel to the segment from 0 to 1
   EXPECT_TRUE(At(164).low == 0 && At(164).high == 1);
+  // The domain's edge: sqrt has values on [0, 1/128], half of column 100, which draws them from
+  // 0 to sqrt(1/128) (the curve reaches the axis) instead of nothing.
+  Traced("sqrt[u]");
+  EXPECT_TRUE(At(100).low == 0 && At(100).high >= std::sqrt(1.0 / 128) && At(100).high < std::sqrt(1.0 / 128) + 1e-15);
 }
 
 TEST_F(TracedGraphTest, AnEmptyViewAndTheStatusMessages) {

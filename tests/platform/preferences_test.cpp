@@ -1,6 +1,7 @@
 // The preferences file: well-formed lines give their values, and every kind of damage (bad
 // lines, binary junk, an oversized or missing file) leaves the other keys or the defaults.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -22,7 +23,9 @@ class PreferencesTest : public testing::Test {
     SetPreferencesFile(path.c_str());
   }
   int32_t Value(const char* key, bool* found) { return GetAppIntegerPreference(key, found); }
-  std::string path = testing::TempDir() + "/prefs_" + std::to_string(testing::UnitTest::GetInstance()->random_seed());
+  // One file per process and test: CTest runs the tests of a suite side by side.
+  std::string path = testing::TempDir() + "/prefs_" + std::to_string(::getpid()) + "_" +
+                     testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 }  // namespace

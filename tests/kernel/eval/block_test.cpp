@@ -125,32 +125,50 @@ TEST_F(BlockTest, GridRowsEqualThePointEntriesBitForBit) {
   EXPECT_GT(accepted, 120);  // most blocks run on the block machine, not the fallback
 }
 
-// Lists of boxes, with y shared along a row of boxes or varying box by box.
+// Trees where some boxes meet a partial domain and others not, before a comparison: each box's
+// comparisons see its own record only (a comparison met again after one is not the kept value),
+// and conditions that may hold give their value.
+const char* const kPartlySomewhere[] = {
+    "lessthan[sqrt[x],5]",
+    "plus[geq[y,0.25],sqrt[x],geq[y,0.25]]",
+    "plus[power[x,0.5],lessthan[y,3]]",
+    "lessthan[if[x,greaterthan[x,0]],5]",
+    "branch[if[1,geq[sqrt[x],0.5]],if[2,lessthan[x,1]],y]",
+    "bsum[equal[n,1],3,lessthan[sqrt[plus[x,n]],y]]",
+};
+constexpr int kPartlyTrees = sizeof kPartlySomewhere / sizeof kPartlySomewhere[0];
+
+// Lists of boxes, with y shared along a row of boxes or varying box by box: the values, and the
+// partial-domain record of each box with a value. The fixed trees come first.
 TEST_F(BlockTest, IntervalBoxListsEqualThePointEntryBitForBit) {
   RandomTrees random(4242, false);
   random.wide = true;
-  for (int t = 0; t < 200; ++t) {
-    const std::string text = random.Make(1 + t % 4);
+  for (int t = -kPartlyTrees; t < 200; ++t) {
+    const std::string text = t < 0 ? kPartlySomewhere[t + kPartlyTrees] : random.Make(1 + t % 4);
     CompiledFunction* f = Compiled(text.c_str());
     for (const int32_t length : kLengths) {
       std::vector<Interval> x(length), y(length);
       for (int32_t k = 0; k < length; ++k) {
         const double x0 = -2.1 + 4.3 * k / length;
-        x[k] = Interval{x0, x0 + (t % 5 == 0 ? 0.0 : 0.004 * (1 + k % 3))};
+        x[k] = Interval{x0, x0 + (t % 5 == 0 && t >= 0 ? 0.0 : 0.004 * (1 + k % 3))};
         y[k] = Interval{-1.2 + 0.01 * k, -1.2 + 0.01 * k + 0.3};
       }
       const BoxAxis sharedY{nullptr, Interval{0.25, 0.254}}, varyingY{y.data(), {}};
       for (const BoxAxis& yAxis : {sharedY, varyingY}) {
         const std::vector<EvalCell> before = Cells(EvalScratch(), EvalScratchCapacity());
         std::vector<Interval> points(length), blocks(length);
+        std::vector<uint8_t> pointPartial(length), blockPartial(length);
         for (int32_t k = 0; k < length; ++k) {
           const Interval yk = yAxis.boxes != nullptr ? yAxis.boxes[k] : yAxis.shared;
           EvaluateIntervalXY(f, x[k].lo, x[k].hi, yk.lo, yk.hi, &points[k].lo, &points[k].hi);
+          pointPartial[k] = IntervalPartialDomainSeen() && !IntervalIsUndefined(points[k]);
         }
         const std::vector<EvalCell> pointSlots = Cells(EvalScratch(), EvalScratchCapacity());
         Restore(EvalScratch(), before);
-        EvaluateIntervalXYBlock(f, BoxAxis{x.data(), {}}, yAxis, length, blocks.data());
+        EvaluateIntervalXYBlock(f, BoxAxis{x.data(), {}}, yAxis, length, blocks.data(), blockPartial.data());
+        for (int32_t k = 0; k < length; ++k) blockPartial[k] = blockPartial[k] && !IntervalIsUndefined(blocks[k]);
         EXPECT_TRUE(SameBits(points, blocks)) << text << " over " << length;
+        EXPECT_TRUE(pointPartial == blockPartial) << text << " over " << length;
         EXPECT_TRUE(SameBits(pointSlots, Cells(EvalScratch(), EvalScratchCapacity()))) << text;
       }
       // The one- and three-axis entries fill other slots through the same path.

@@ -26,7 +26,7 @@ TEST_F(EvaluationTest, EntriesFillTheirSlots) {
   EXPECT_EQ(EvaluateFunction1(f, 1), 2.0);
   Interval r;
   EvaluateIntervalX(f, 2, 3, &r.lo, &r.hi);
-  EXPECT_TRUE(SameInterval(r, 3, 4));
+  EXPECT_TRUE(TightlyHolds(r, 3, 4));
   Free(f);
   f = Compiled("plus[u,times[power[10,minus[300]],i]]");
   EXPECT_TRUE(std::isnan(EvaluateFunction1(f, 2)));
@@ -39,7 +39,7 @@ TEST_F(EvaluationTest, EntriesFillTheirSlots) {
   Free(f);
   f = Compiled("plus[x,times[10,y],times[100,z]]");
   EvaluateIntervalXYZ(f, 0, 1, 1, 2, 3, 4, &r.lo, &r.hi);
-  EXPECT_TRUE(SameInterval(r, 310, 421));
+  EXPECT_TRUE(TightlyHolds(r, 310, 421));
   Free(f);
   f = Function("x");
   EvaluateIntervalXY(f, 0, 1, 0, 1, &r.lo, &r.hi);

@@ -99,6 +99,17 @@ inline Interval IntervalValue(const char* text, double xLo, double xHi, double y
 // Equal, or both NaN; an interval bound for bound.
 inline bool SameValue(double v, double expected) { return v == expected || (v != v && expected != expected); }
 inline bool SameInterval(const Interval& r, double lo, double hi) { return SameValue(r.lo, lo) && SameValue(r.hi, hi); }
+// Holds [lo, hi] and lies within a few ulps outside it, as outward rounding leaves exact bounds;
+// NaN bounds as in SameInterval.
+inline bool TightlyHolds(const Interval& r, double lo, double hi) {
+  auto near = [](double v, double exact, double direction) {
+    double limit = exact;
+    for (int k = 0; k < 4; ++k) limit = std::nextafter(limit, direction);
+    return direction < 0 ? (v <= exact && v >= limit) : (v >= exact && v <= limit);
+  };
+  if (lo != lo || hi != hi) return SameInterval(r, lo, hi);
+  return (lo == r.lo || near(r.lo, lo, -kPositiveInfinity)) && (hi == r.hi || near(r.hi, hi, kPositiveInfinity));
+}
 
 // Hand-built codes: C(c) pushes a constant, O(op, k) is any other instruction; Code finishes
 // (and so verifies) the list with the given slot count.

@@ -67,7 +67,8 @@ TEST_F(InterpTest, UndefinedIntermediateEndsTheRunUnlessTheCodeHasConditionals) 
 
 // A tree's interval value over x in [xLo, xHi] and y in [-1, 1] (the real part of a complex
 // tree's, whose imaginary part must be exactly [0, 0]), against bounds hand-derived from the
-// point values over the box; NaN bounds: nothing claimed.
+// point values over the box, held within the few ulps outward rounding adds; NaN bounds:
+// nothing claimed.
 struct BoxCase {
   const char* tree;
   double xLo, xHi;
@@ -77,7 +78,7 @@ struct BoxCase {
 void ExpectBoxes(std::initializer_list<BoxCase> cases) {
   for (const BoxCase& c : cases) {
     const Interval r = IntervalValue(c.tree, c.xLo, c.xHi, -1, 1);
-    EXPECT_TRUE(SameInterval(r, c.lo, c.hi))
+    EXPECT_TRUE(TightlyHolds(r, c.lo, c.hi))
         << c.tree << " over [" << c.xLo << ", " << c.xHi << "]: [" << r.lo << ", " << r.hi << "]";
   }
 }
@@ -91,9 +92,9 @@ TEST_F(InterpTest, IntervalBranchTreatsAnUndefinedConditionAsUndecided) {
       {"branch[if[1,geq[sqrt[x],1]],5]", 1, 4, 1, 1},  // decided where defined throughout
       {"branch[if[1,lessthan[x,0]],5]", -1, 1, 1, 5},   // undecided: the hull of both clauses
       {"branch[if[1,lessthan[x,0]],5]", 1, 2, 5, 5},
-      // An undecided clause whose value has no bound over the box (sqrt over [-1, 4]) could be
-      // taken where it is defined: nothing is claimed. A decided clause still replaces it.
-      {"branch[if[plus[sqrt[x],10],geq[x,0]],x]", -1, 4, kUndefinedReal, kUndefinedReal},
+      // An undecided clause is hulled in; sqrt over [-1, 4] is [0, 2] (the part inside its
+      // domain), so the clause adds [10, 12]. A decided clause replaces the later ones.
+      {"branch[if[plus[sqrt[x],10],geq[x,0]],x]", -1, 4, -1, 12},
       {"branch[if[plus[sqrt[x],10],geq[x,0]],x]", 1, 4, 11, 12},
       // The complex-interval machine: floor refuses x + y i off the real axis, but on it the
       // condition holds from x = 1 on.
@@ -123,21 +124,44 @@ TEST_F(InterpTest, IntervalSumHullsEveryPossibleStop) {
       {"bsum[equal[n,1],x,times[n,x]]", 1, 2, 1, 6},  // each partial sum over the whole box
       {"bsum[equal[n,1],x,bsum[equal[m,1],n,1]]", 1, 3, 1, 6},
       {"bsum[equal[n,1],x,1]", 99990, 100010, -kPositiveInfinity, kPositiveInfinity},  // 0 past the span
-      // An undefined bound claims nothing.
-      {"branch[bsum[equal[n,1],sqrt[x],1]]", -1, 4, kUndefinedReal, kUndefinedReal},
+      // A bound defined on part of the box: sqrt over [-1, 4] is [0, 2], so 0 to 2 terms.
+      {"branch[bsum[equal[n,1],sqrt[x],1]]", -1, 4, 0, 2},
   });
 }
 
 // The angles of the reals in the box, a wrapped quotient widened to the whole line at the end,
-// and the real part of a complex tree only where the imaginary part is exactly [0, 0].
+// and the real part of a complex tree wherever its imaginary part may be 0 (x + y i is real on
+// y = 0 of the box), the points off the axis noted as a partial domain.
 TEST_F(InterpTest, IntervalMachineBoxValues) {
   ExpectBoxes({{"arg[x]", 1, 2, 0, 0},
                {"arg[x]", -2, -1, M_PI, M_PI},
                {"arg[x]", -1, 1, 0, M_PI},
                {"over[1,x]", -1, 2, -kPositiveInfinity, kPositiveInfinity},
                {"plus[x,i]", 0, 1, kUndefinedReal, kUndefinedReal},  // a complex tree off the real axis
+               {"plus[x,times[plus[y,2],i]]", 0, 1, kUndefinedReal, kUndefinedReal},
+               {"plus[x,times[y,i]]", 0, 1, 0, 1},
                {"Re[plus[x,i]]", 0, 1, 0, 1},
-               {"plus[sqrt[x],1]", -1, 4, kUndefinedReal, kUndefinedReal}});
+               {"plus[sqrt[x],1]", -1, 4, 1, 3}});  // sqrt over the part of the box inside its domain
+  for (const auto& [tree, partial] : {std::pair{"plus[x,times[y,i]]", true}, {"plus[x,times[0,i]]", false}}) {
+    IntervalValue(tree, 0, 1, -1, 1);
+    EXPECT_EQ(IntervalPartialDomainSeen(), partial) << tree;
+  }
+}
+
+// A condition that may hold gives the value: the points where it holds are among the box's.
+// Undefined only where it surely fails or has no value. Where it fails there is no value, so a
+// comparison of the result is undecided, not true; likewise for a branch with no sure clause.
+TEST_F(InterpTest, IntervalIfGivesTheValueWhereTheConditionMayHold) {
+  ExpectBoxes({{"if[x,greaterthan[x,0]]", -1, 2, -1, 2},
+               {"if[x,greaterthan[x,0]]", 1, 2, 1, 2},
+               {"if[x,greaterthan[x,0]]", -2, -1, kUndefinedReal, kUndefinedReal},
+               {"if[x,greaterthan[sqrt[minus[x]],0]]", 1, 2, kUndefinedReal, kUndefinedReal},
+               {"plus[if[x,greaterthan[x,0]],times[0,i]]", -1, 2, -1, 2},
+               {"plus[if[x,greaterthan[x,times[y,i]]],times[0,i]]", 1, 2, 1, 2},  // real where y = 0
+               {"lessthan[if[x,greaterthan[x,0]],5]", -1, 2, 0, 1},
+               {"lessthan[if[x,greaterthan[x,0]],5]", 1, 2, 1, 1},
+               {"lessthan[branch[if[1,greaterthan[x,0]]],5]", -1, 1, 0, 1},
+               {"lessthan[branch[if[1,greaterthan[x,0]],2],5]", -1, 1, 1, 1}});
 }
 
 std::string PlusOfX(int terms) {

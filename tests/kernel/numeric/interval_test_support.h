@@ -1,12 +1,14 @@
 // Shared helpers of the interval, complex and complex-interval tests: exact comparison that
 // treats every undefined value alike, membership of a possibly wrapped interval, ulp distance,
-// round-trip number text for messages, the one table of complex functions with their box, real
-// and library forms, and the sampler and checker of the containment sweeps.
+// number text, the one table of complex functions with their box, real, library and 113-bit
+// (libquadmath) forms, and the sampler and the no-slack checker of the containment sweeps.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <quadmath.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -20,15 +22,24 @@
 #include "kernel/numeric/complex_interval.h"
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/interval.h"
+#include "kernel/numeric/special_functions.h"
 #include "kernel/numeric/value_of.h"
 
 namespace interval_test {
 
 using Std = std::complex<double>;
+using Quad = __float128;
+using QuadComplex = __complex128;
 
 inline std::string Fmt(double v) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+inline std::string Fmt(Quad v) {
+  char buf[64];
+  quadmath_snprintf(buf, sizeof buf, "%.36Qg", v);
   return buf;
 }
 
@@ -37,7 +48,8 @@ inline std::string Show(const Complex& z) { return "(" + Fmt(z.re) + ", " + Fmt(
 inline std::string Show(const ComplexInterval& z) { return "(" + Show(z.re) + ", " + Show(z.im) + ")"; }
 
 // x in the set r stands for: lo <= x <= hi, or x >= lo or x <= hi when r is wrapped.
-inline bool Holds(const Interval& r, double v) {
+template <typename T>
+inline bool Holds(const Interval& r, T v) {
   return IntervalIsWrapped(r) ? (v >= r.lo || v <= r.hi) : (r.lo <= v && v <= r.hi);
 }
 
@@ -71,10 +83,55 @@ inline uint64_t UlpsApart(double a, double b) {
   return ia > ib ? ia - ib : ib - ia;
 }
 
-// A complex function of one operand: its point and rectangle forms, the real function it must
-// agree with on the real axis (NaN outside the real domain) and the real machine's interval
-// operation, the standard library's form as an independent reference off the cuts with its
-// tolerance (relative to max(1, |value|)), and whether every bounded rectangle has a value.
+// An outward-rounded result against the exact one: it holds want and each bound lies at most
+// `ulps` doubles outside it (an infinite bound exactly).
+inline ::testing::AssertionResult Encloses(const Interval& got, const Interval& want, uint64_t ulps = 4) {
+  const auto near = [ulps](double g, double w) { return g == w || (std::isfinite(w) && UlpsApart(g, w) <= ulps); };
+  if (got.lo <= want.lo && want.hi <= got.hi && near(got.lo, want.lo) && near(got.hi, want.hi)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(want) << " enclosed within " << ulps << " ulps";
+}
+
+// A 113-bit constant from its digits (the Q literal suffix needs the GNU dialect).
+inline Quad QuadOf(const char* digits) { return strtoflt128(digits, nullptr); }
+inline const Quad kQuadPi = QuadOf("3.14159265358979323846264338327950288");
+
+// The floored modulo x - y floor(x / y), exactly: fmod is exact and so is moving it by one y.
+inline Quad QuadFlooredMod(Quad x, Quad y) {
+  if (isinfq(y) || y == 0) return nanq("");
+  const Quad r = fmodq(x, y);
+  return r != 0 && (r < 0) != (y < 0) ? r + y : r;
+}
+
+// J_v(x) to 113 bits: jnq for whole orders; the power series for others (|x| <= 20, where it
+// loses under 10 of its 34 digits); past these the routine's own value. A non-whole order at
+// x < 0 is the real function's domain rule: 0.
+inline Quad QuadBesselJ(double v, double x) {
+  if (IsWholeNumber(v)) return std::fabs(v) < 1e6 ? jnq(static_cast<int>(v), x) : Quad(BesselJv(v, x));
+  if (x < 0) return 0;
+  if (x > 20) return BesselJv(v, x);
+  const Quad h = Quad(x) / 2;
+  Quad term = powq(h, v) / tgammaq(Quad(v) + 1), sum = 0;
+  for (int k = 0; k < 200 && term != 0; ++k) {
+    sum += term;
+    term *= -h * h / ((k + 1) * (k + 1 + Quad(v)));
+  }
+  return sum;
+}
+
+inline QuadComplex MakeQuad(Quad re, Quad im) { return QuadComplex{re, im}; }
+
+// 1/z as conj(z) / |z|^2, so 1/(x + 0i) = 1/x - 0i: the side the point functions take.
+inline QuadComplex QuadReciprocal(QuadComplex z) {
+  const Quad re = __real__ z, im = __imag__ z, d = re * re + im * im;
+  return MakeQuad(re / d, -im / d);
+}
+
+// A complex function of one operand: point and rectangle forms, the real function it agrees with
+// on the real axis (NaN outside its domain) and the real machine's interval operation, the C++
+// library's form and tolerance (of max(1, |value|)) to check the point form off the cuts, the
+// 113-bit real and complex references, and whether every bounded rectangle has a value.
 struct ComplexUnary {
   const char* name;
   void (*point)(Complex&, const Complex&);
@@ -83,6 +140,8 @@ struct ComplexUnary {
   void (*realBox)(Interval&, const Interval&);
   Std (*library)(Std);
   double tolerance;
+  Quad (*quad)(Quad);
+  QuadComplex (*quadComplex)(QuadComplex);
   bool total;
 };
 
@@ -90,56 +149,80 @@ inline void IntervalArgOfReal(Interval& out, const Interval& a) {
   out = a.hi < 0.0 ? Interval{kPi, kPi} : a.lo >= 0.0 ? Interval{0.0, 0.0} : Interval{0.0, kPi};
 }
 
-// Tolerances, measured over 200,000 points with room: a few ulps without cancellation; ln |z|
-// loses relative accuracy as |z| nears 1; the tangents divide by cos 2x + cosh 2y, which cancels
-// near their poles; the reciprocal inverses round 1 / z next to the branch points +-1.
+// Tolerances of the point forms, measured over 200,000 points with room: a few ulps without
+// cancellation; ln |z| loses relative accuracy as |z| nears 1; the tangents divide by
+// cos 2x + cosh 2y, which cancels near their poles; the reciprocal inverses round 1 / z next to
+// the branch points +-1.
 constexpr double kFewUlps = 1e-15;
 constexpr double kThroughLn = 1e-14;
 constexpr double kTangent = 2e-12;
 
+inline QuadComplex Real(Quad v) { return MakeQuad(v, 0); }
+#define QV_Q(expr) [](Quad x) -> Quad { return expr; }
+#define QV_C(expr) [](QuadComplex z) -> QuadComplex { return expr; }
+
 // acot is atan(1 / z): on the negative reals pi below the real inverse cotangent, so its real
 // reference is atan(1 / x) while the real machine's interval operation stays the real one.
 inline const ComplexUnary kComplexUnary[] = {
-    {"exp", ComplexExp, ComplexIntervalExp, [](double x) { return std::exp(x); }, IntervalExp, [](Std z) { return std::exp(z); }, kFewUlps, true},
-    {"ln", ComplexLn, ComplexIntervalLn, [](double x) { return std::log(x); }, IntervalLn, [](Std z) { return std::log(z); }, kThroughLn, true},
-    {"log10", ComplexLog10, ComplexIntervalLog10, [](double x) { return std::log10(x); }, IntervalLog10, [](Std z) { return std::log10(z); }, kThroughLn, true},
-    {"sqrt", ComplexSqrt, ComplexIntervalSqrt, [](double x) { return std::sqrt(x); }, IntervalSqrt, [](Std z) { return std::sqrt(z); }, kFewUlps, true},
-    {"square", ComplexSquare, ComplexIntervalSquare, [](double x) { return x * x; }, IntervalSquare, [](Std z) { return z * z; }, kFewUlps, true},
-    {"abs", ComplexAbs, ComplexIntervalAbs, [](double x) { return std::fabs(x); }, IntervalAbs, [](Std z) { return Std(std::abs(z)); }, kFewUlps, true},
-    {"arg", ComplexArg, ComplexIntervalArg, [](double x) { return x < 0.0 ? kPi : 0.0; }, IntervalArgOfReal, [](Std z) { return Std(std::arg(z)); }, kFewUlps, true},
-    {"sin", ComplexSin, ComplexIntervalSin, [](double x) { return std::sin(x); }, IntervalSin, [](Std z) { return std::sin(z); }, kFewUlps, true},
-    {"cos", ComplexCos, ComplexIntervalCos, [](double x) { return std::cos(x); }, IntervalCos, [](Std z) { return std::cos(z); }, kFewUlps, true},
-    {"tan", ComplexTan, ComplexIntervalTan, [](double x) { return std::tan(x); }, IntervalTan, [](Std z) { return std::tan(z); }, kTangent, false},
-    {"cot", ComplexCot, ComplexIntervalCot, Cot, IntervalCot, [](Std z) { return 1.0 / std::tan(z); }, kTangent, false},
-    {"sec", ComplexSec, ComplexIntervalSec, Sec, IntervalSec, [](Std z) { return 1.0 / std::cos(z); }, kFewUlps, false},
-    {"csc", ComplexCsc, ComplexIntervalCsc, Csc, IntervalCsc, [](Std z) { return 1.0 / std::sin(z); }, kFewUlps, false},
-    {"asin", ComplexAsin, ComplexIntervalAsin, [](double x) { return std::asin(x); }, IntervalAsin, [](Std z) { return std::asin(z); }, kFewUlps, true},
-    {"acos", ComplexAcos, ComplexIntervalAcos, [](double x) { return std::acos(x); }, IntervalAcos, [](Std z) { return std::acos(z); }, kFewUlps, true},
-    {"atan", ComplexAtan, ComplexIntervalAtan, [](double x) { return std::atan(x); }, IntervalAtan, [](Std z) { return std::atan(z); }, kFewUlps, false},
-    {"acot", ComplexAcot, ComplexIntervalAcot, [](double x) { return std::atan(1.0 / x); }, IntervalAcot, [](Std z) { return std::atan(1.0 / z); }, kFewUlps, false},
-    {"asec", ComplexAsec, ComplexIntervalAsec, Arcsec, IntervalAsec, [](Std z) { return std::acos(1.0 / z); }, kThroughLn, false},
-    {"acsc", ComplexAcsc, ComplexIntervalAcsc, Arccsc, IntervalAcsc, [](Std z) { return std::asin(1.0 / z); }, kThroughLn, false},
-    {"sinh", ComplexSinh, ComplexIntervalSinh, [](double x) { return std::sinh(x); }, IntervalSinh, [](Std z) { return std::sinh(z); }, kFewUlps, true},
-    {"cosh", ComplexCosh, ComplexIntervalCosh, [](double x) { return std::cosh(x); }, IntervalCosh, [](Std z) { return std::cosh(z); }, kFewUlps, true},
-    {"tanh", ComplexTanh, ComplexIntervalTanh, [](double x) { return std::tanh(x); }, IntervalTanh, [](Std z) { return std::tanh(z); }, kTangent, false},
-    {"coth", ComplexCoth, ComplexIntervalCoth, Coth, IntervalCoth, [](Std z) { return 1.0 / std::tanh(z); }, kTangent, false},
-    {"sech", ComplexSech, ComplexIntervalSech, Sech, IntervalSech, [](Std z) { return 1.0 / std::cosh(z); }, kFewUlps, false},
-    {"csch", ComplexCsch, ComplexIntervalCsch, Csch, IntervalCsch, [](Std z) { return 1.0 / std::sinh(z); }, kFewUlps, false},
-    {"asinh", ComplexAsinh, ComplexIntervalAsinh, [](double x) { return std::asinh(x); }, IntervalAsinh, [](Std z) { return std::asinh(z); }, kFewUlps, true},
-    {"acosh", ComplexAcosh, ComplexIntervalAcosh, [](double x) { return std::acosh(x); }, IntervalAcosh, [](Std z) { return std::acosh(z); }, kFewUlps, true},
-    {"atanh", ComplexAtanh, ComplexIntervalAtanh, [](double x) { return std::atanh(x); }, IntervalAtanh, [](Std z) { return std::atanh(z); }, kFewUlps, false},
-    {"acoth", ComplexAcoth, ComplexIntervalAcoth, Arccoth, IntervalAcoth, [](Std z) { return std::atanh(1.0 / z); }, kThroughLn, false},
-    {"asech", ComplexAsech, ComplexIntervalAsech, Arcsech, IntervalAsech, [](Std z) { return std::acosh(1.0 / z); }, kThroughLn, false},
-    {"acsch", ComplexAcsch, ComplexIntervalAcsch, Arccsch, IntervalAcsch, [](Std z) { return std::asinh(1.0 / z); }, kThroughLn, false},
+    {"exp", ComplexExp, ComplexIntervalExp, [](double x) { return std::exp(x); }, IntervalExp, [](Std z) { return std::exp(z); }, kFewUlps, QV_Q(expq(x)), QV_C(cexpq(z)), true},
+    {"ln", ComplexLn, ComplexIntervalLn, [](double x) { return std::log(x); }, IntervalLn, [](Std z) { return std::log(z); }, kThroughLn, QV_Q(logq(x)), QV_C(clogq(z)), true},
+    {"log10", ComplexLog10, ComplexIntervalLog10, [](double x) { return std::log10(x); }, IntervalLog10, [](Std z) { return std::log10(z); }, kThroughLn, QV_Q(log10q(x)), QV_C(clog10q(z)), true},
+    {"sqrt", ComplexSqrt, ComplexIntervalSqrt, [](double x) { return std::sqrt(x); }, IntervalSqrt, [](Std z) { return std::sqrt(z); }, kFewUlps, QV_Q(sqrtq(x)), QV_C(csqrtq(z)), true},
+    {"square", ComplexSquare, ComplexIntervalSquare, [](double x) { return x * x; }, IntervalSquare, [](Std z) { return z * z; }, kFewUlps, QV_Q(x * x), QV_C(z * z), true},
+    {"abs", ComplexAbs, ComplexIntervalAbs, [](double x) { return std::fabs(x); }, IntervalAbs, [](Std z) { return Std(std::abs(z)); }, kFewUlps, QV_Q(fabsq(x)), QV_C(Real(cabsq(z))), true},
+    {"arg", ComplexArg, ComplexIntervalArg, [](double x) { return x < 0.0 ? kPi : 0.0; }, IntervalArgOfReal, [](Std z) { return Std(std::arg(z)); }, kFewUlps, QV_Q(x < 0 ? kQuadPi : 0), QV_C(Real(cargq(z))), true},
+    {"sin", ComplexSin, ComplexIntervalSin, [](double x) { return std::sin(x); }, IntervalSin, [](Std z) { return std::sin(z); }, kFewUlps, QV_Q(sinq(x)), QV_C(csinq(z)), true},
+    {"cos", ComplexCos, ComplexIntervalCos, [](double x) { return std::cos(x); }, IntervalCos, [](Std z) { return std::cos(z); }, kFewUlps, QV_Q(cosq(x)), QV_C(ccosq(z)), true},
+    {"tan", ComplexTan, ComplexIntervalTan, [](double x) { return std::tan(x); }, IntervalTan, [](Std z) { return std::tan(z); }, kTangent, QV_Q(tanq(x)), QV_C(ctanq(z)), false},
+    {"cot", ComplexCot, ComplexIntervalCot, Cot, IntervalCot, [](Std z) { return 1.0 / std::tan(z); }, kTangent, QV_Q(1 / tanq(x)), QV_C(QuadReciprocal(ctanq(z))), false},
+    {"sec", ComplexSec, ComplexIntervalSec, Sec, IntervalSec, [](Std z) { return 1.0 / std::cos(z); }, kFewUlps, QV_Q(1 / cosq(x)), QV_C(QuadReciprocal(ccosq(z))), false},
+    {"csc", ComplexCsc, ComplexIntervalCsc, Csc, IntervalCsc, [](Std z) { return 1.0 / std::sin(z); }, kFewUlps, QV_Q(1 / sinq(x)), QV_C(QuadReciprocal(csinq(z))), false},
+    {"asin", ComplexAsin, ComplexIntervalAsin, [](double x) { return std::asin(x); }, IntervalAsin, [](Std z) { return std::asin(z); }, kFewUlps, QV_Q(asinq(x)), QV_C(casinq(z)), true},
+    {"acos", ComplexAcos, ComplexIntervalAcos, [](double x) { return std::acos(x); }, IntervalAcos, [](Std z) { return std::acos(z); }, kFewUlps, QV_Q(acosq(x)), QV_C(cacosq(z)), true},
+    {"atan", ComplexAtan, ComplexIntervalAtan, [](double x) { return std::atan(x); }, IntervalAtan, [](Std z) { return std::atan(z); }, kFewUlps, QV_Q(atanq(x)), QV_C(catanq(z)), false},
+    {"acot", ComplexAcot, ComplexIntervalAcot, [](double x) { return std::atan(1.0 / x); }, IntervalAcot, [](Std z) { return std::atan(1.0 / z); }, kFewUlps, QV_Q(atanq(1 / x)), QV_C(catanq(QuadReciprocal(z))), false},
+    {"asec", ComplexAsec, ComplexIntervalAsec, Arcsec, IntervalAsec, [](Std z) { return std::acos(1.0 / z); }, kThroughLn, QV_Q(acosq(1 / x)), QV_C(cacosq(QuadReciprocal(z))), false},
+    {"acsc", ComplexAcsc, ComplexIntervalAcsc, Arccsc, IntervalAcsc, [](Std z) { return std::asin(1.0 / z); }, kThroughLn, QV_Q(asinq(1 / x)), QV_C(casinq(QuadReciprocal(z))), false},
+    {"sinh", ComplexSinh, ComplexIntervalSinh, [](double x) { return std::sinh(x); }, IntervalSinh, [](Std z) { return std::sinh(z); }, kFewUlps, QV_Q(sinhq(x)), QV_C(csinhq(z)), true},
+    {"cosh", ComplexCosh, ComplexIntervalCosh, [](double x) { return std::cosh(x); }, IntervalCosh, [](Std z) { return std::cosh(z); }, kFewUlps, QV_Q(coshq(x)), QV_C(ccoshq(z)), true},
+    {"tanh", ComplexTanh, ComplexIntervalTanh, [](double x) { return std::tanh(x); }, IntervalTanh, [](Std z) { return std::tanh(z); }, kTangent, QV_Q(tanhq(x)), QV_C(ctanhq(z)), false},
+    {"coth", ComplexCoth, ComplexIntervalCoth, Coth, IntervalCoth, [](Std z) { return 1.0 / std::tanh(z); }, kTangent, QV_Q(1 / tanhq(x)), QV_C(QuadReciprocal(ctanhq(z))), false},
+    {"sech", ComplexSech, ComplexIntervalSech, Sech, IntervalSech, [](Std z) { return 1.0 / std::cosh(z); }, kFewUlps, QV_Q(1 / coshq(x)), QV_C(QuadReciprocal(ccoshq(z))), false},
+    {"csch", ComplexCsch, ComplexIntervalCsch, Csch, IntervalCsch, [](Std z) { return 1.0 / std::sinh(z); }, kFewUlps, QV_Q(1 / sinhq(x)), QV_C(QuadReciprocal(csinhq(z))), false},
+    {"asinh", ComplexAsinh, ComplexIntervalAsinh, [](double x) { return std::asinh(x); }, IntervalAsinh, [](Std z) { return std::asinh(z); }, kFewUlps, QV_Q(asinhq(x)), QV_C(casinhq(z)), true},
+    {"acosh", ComplexAcosh, ComplexIntervalAcosh, [](double x) { return std::acosh(x); }, IntervalAcosh, [](Std z) { return std::acosh(z); }, kFewUlps, QV_Q(acoshq(x)), QV_C(cacoshq(z)), true},
+    {"atanh", ComplexAtanh, ComplexIntervalAtanh, [](double x) { return std::atanh(x); }, IntervalAtanh, [](Std z) { return std::atanh(z); }, kFewUlps, QV_Q(atanhq(x)), QV_C(catanhq(z)), false},
+    {"acoth", ComplexAcoth, ComplexIntervalAcoth, Arccoth, IntervalAcoth, [](Std z) { return std::atanh(1.0 / z); }, kThroughLn, QV_Q(atanhq(1 / x)), QV_C(catanhq(QuadReciprocal(z))), false},
+    {"asech", ComplexAsech, ComplexIntervalAsech, Arcsech, IntervalAsech, [](Std z) { return std::acosh(1.0 / z); }, kThroughLn, QV_Q(acoshq(1 / x)), QV_C(cacoshq(QuadReciprocal(z))), false},
+    {"acsch", ComplexAcsch, ComplexIntervalAcsch, Arccsch, IntervalAcsch, [](Std z) { return std::asinh(1.0 / z); }, kThroughLn, QV_Q(asinhq(1 / x)), QV_C(casinhq(QuadReciprocal(z))), false},
 };
+#undef QV_Q
+#undef QV_C
 
-// Checks results against the point values of their operands, allowing relative |v| + absolute
-// for the rounding of the bounds. At most five failures are reported per operation, and their
+// The 113-bit value of a complex point function at z. On a cut the point forms take one side by
+// the sign of a zero part: z with +0 parts, unless another sign of its zero parts lands nearer
+// the double-precision point value, measured in doubles (so values that underflow tie).
+template <typename F>
+QuadComplex QuadAt(F f, const Complex& z, const Complex& point) {
+  const bool choose = std::isfinite(point.re) && std::isfinite(point.im);
+  QuadComplex best = f(MakeQuad(z.re + 0.0, z.im + 0.0));
+  if (!choose) return best;
+  const auto distance = [&](QuadComplex v) { return std::hypot(double(__real__ v) - point.re, double(__imag__ v) - point.im); };
+  double bestDistance = distance(best);
+  for (const double re : {0.0, -0.0}) {
+    for (const double im : {0.0, -0.0}) {
+      const QuadComplex v = f(MakeQuad(z.re == 0.0 ? re : z.re, z.im == 0.0 ? im : z.im));
+      if (distance(v) < bestDistance) bestDistance = distance(v), best = v;  // NaN distances lose
+    }
+  }
+  return best;
+}
+
+// Checks results against the 113-bit values of their operands' points with no slack: a bound
+// must hold the value itself. At most five failures are reported per operation, and their
 // descriptions are built only then, so the sweeps stay quick.
 struct ContainmentChecker {
   const char* name;
-  double relative = 1e-15;  // about 4.5 ulps
-  double absolute = 0.0;
   int failures = 0;
   int defined = 0;              // values checked against a defined result
   bool pointUndefined = false;  // some point of the current operands has no value
@@ -150,37 +233,28 @@ struct ContainmentChecker {
     points = 0;
   }
 
-  bool Encloses(const Interval& r, double v, double scale) const {
-    const double s = relative * scale + absolute + 1e-300;
-    return IntervalIsWrapped(r) ? (v >= r.lo - s || v <= r.hi + s) : (r.lo - s <= v && v <= r.hi + s);
-  }
-
   template <typename Describe>
   void Fail(Describe describe, const std::string& what) {
     if (++failures <= 5) ADD_FAILURE() << name << " " << describe() << what;
   }
 
+  // A value past the largest double is finite here: only a bound of infinity holds it.
   template <typename Describe>
-  void Expect(const Interval& r, double v, Describe describe) {
+  void Expect(const Interval& r, Quad v, Describe describe) {
     ++points;
-    if (std::isnan(v)) pointUndefined = true;
-    if (!std::isfinite(v) || IntervalIsUndefined(r)) return;
+    if (isnanq(v)) pointUndefined = true;
+    if (!finiteq(v) || IntervalIsUndefined(r)) return;
     ++defined;
-    if (!Encloses(r, v, std::fabs(v))) Fail(describe, ": value outside " + Fmt(v) + " " + Show(r));
+    if (!Holds(r, v)) Fail(describe, ": value outside " + Fmt(v) + " " + Show(r));
   }
 
-  // A rectangle's parts are formulas of both parts of the operands, so their rounding scales
-  // with the largest magnitude in play, which a small part of the value does not show.
   template <typename Describe>
-  void Expect(const ComplexInterval& r, const Complex& v, Describe describe) {
+  void Expect(const ComplexInterval& r, QuadComplex v, Describe describe) {
     ++points;
-    if (!std::isfinite(v.re) || !std::isfinite(v.im) || ComplexIntervalIsUndefined(r)) return;
+    const Quad re = __real__ v, im = __imag__ v;
+    if (!finiteq(re) || !finiteq(im) || ComplexIntervalIsUndefined(r)) return;
     ++defined;
-    double scale = std::max(std::fabs(v.re), std::fabs(v.im));
-    for (double b : {r.re.lo, r.re.hi, r.im.lo, r.im.hi}) {
-      if (std::isfinite(b)) scale = std::max(scale, std::fabs(b));
-    }
-    if (!Encloses(r.re, v.re, scale) || !Encloses(r.im, v.im, scale)) Fail(describe, ": value outside " + Show(v) + " " + Show(r));
+    if (!Holds(r.re, re) || !Holds(r.im, im)) Fail(describe, ": value outside (" + Fmt(re) + ", " + Fmt(im) + ") " + Show(r));
   }
 
   // After the points of one operand set: undefined only where a point is, or a rule allows it.
@@ -198,8 +272,9 @@ inline bool Moderate(const ComplexInterval& z) {
   return within(z.re) && within(z.im);
 }
 
-// Random operands for the containment sweeps: ordinary boxes of every width (degenerate, at
-// poles, +-1, 0 of either sign, +-infinity), wrapped ones, and rectangles of two boxes.
+// Random operands for the containment sweeps: ordinary boxes of every width (degenerate, with
+// corners exactly on the zeros, extrema, poles and domain edges of the functions, at and beyond
+// overflow, +-infinity), wrapped ones, and rectangles of two boxes.
 class BoxSampler {
  public:
   explicit BoxSampler(uint64_t seed) : rng_(seed) {}
@@ -208,13 +283,15 @@ class BoxSampler {
   size_t Index(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
   bool Chance(double p) { return Uniform(0, 1) < p; }
 
-  // Edges of domains, poles, turning points (of x!, J0, J_5) and overflow thresholds, or a
-  // random magnitude.
+  // Exact zeros and extrema (0, +-1, +-0.5, 2, 3, 10: sqrt, ln, log10, asin, acos, acosh, atanh,
+  // cosh, x^2, sin, cos, tan, x!, J0), poles, turning points (of x!, J0), the overflow thresholds
+  // of exp and of squares, or a random magnitude.
   double Value() {
-    static const double kAnchors[] = {0.0, -0.0, 1, -1, 0.5, -0.5, 2, -2, 3, -3, kPi / 2, -kPi / 2, kPi,
-                                      -kPi, 2 * kPi, 4.71238898038469, 0.46163214496836234, -1.5, -2.5,
-                                      -1.5040830082644554, 3.8317059702075123, 1e-300, 1e-8, 10, -10,
-                                      100, 710, -710, 1e10, -1e10, 1e15, kPositiveInfinity, -kPositiveInfinity};
+    static const double kAnchors[] = {0.0, -0.0, 1, -1, 0.5, -0.5, 2, -2, 3, -3, 10, -10, 100, 1e-300, 1e-8,
+                                      kPi / 2, -kPi / 2, kPi, -kPi, 2 * kPi, 4.71238898038469,
+                                      0.46163214496836234, -1.5, -2.5, -1.5040830082644554, 3.8317059702075123,
+                                      709.782712893384, 710, -710, -745.2, 1.3407807929942596e154, 1e10, -1e10,
+                                      1e15, 1e300, DBL_MAX, -DBL_MAX, kPositiveInfinity, -kPositiveInfinity};
     if (Chance(0.55)) return kAnchors[Index(std::size(kAnchors))];
     return (Chance(0.5) ? 1 : -1) * std::pow(10.0, Uniform(-3, 3));
   }
@@ -239,11 +316,10 @@ class BoxSampler {
     return {b, a};
   }
 
-  // Rectangles of two such boxes, half of them exactly real (with either zero); finite bounds
-  // stay within 1000, where the rounding of the bounds stays below the checker's slack.
+  // Rectangles of two such boxes, half of them exactly real (with either zero).
   ComplexInterval Rectangle() {
     const size_t kind = Index(4);
-    return {Part(), kind == 0 ? Interval{0.0, 0.0} : kind == 1 ? Interval{-0.0, -0.0} : Part()};
+    return {Box(), kind == 0 ? Interval{0.0, 0.0} : kind == 1 ? Interval{-0.0, -0.0} : Box()};
   }
 
   // Points of a rectangle: its parts' first points paired (corners, and the real axis with
@@ -272,8 +348,9 @@ class BoxSampler {
     }
     // An unbounded side reaches well past its finite end (and past 0) for sure.
     const bool wrapped = IntervalIsWrapped(box);
-    if (std::isfinite(box.hi) && (wrapped || box.lo == -kPositiveInfinity)) points.push_back(box.hi - 10 * (1 + std::fabs(box.hi)));
-    if (std::isfinite(box.lo) && (wrapped || box.hi == kPositiveInfinity)) points.push_back(box.lo + 10 * (1 + std::fabs(box.lo)));
+    const double below = box.hi - 10 * (1 + std::fabs(box.hi)), above = box.lo + 10 * (1 + std::fabs(box.lo));
+    if (std::isfinite(below) && (wrapped || box.lo == -kPositiveInfinity)) points.push_back(below);
+    if (std::isfinite(above) && (wrapped || box.hi == kPositiveInfinity)) points.push_back(above);
     for (int i = 0; i < count; ++i) {
       Interval part = box;
       if (wrapped) part = i % 2 == 0 ? Interval{box.lo, kPositiveInfinity} : Interval{-kPositiveInfinity, box.hi};
@@ -298,14 +375,6 @@ class BoxSampler {
   }
 
   static Interval Degenerate(double v) { return {v, v}; }
-  static bool Small(double v) { return std::fabs(v) <= 1e3 || std::isinf(v); }
-
-  Interval Part() {
-    for (;;) {
-      const Interval b = Box();
-      if (Small(b.lo) && Small(b.hi)) return b;
-    }
-  }
 
   std::mt19937_64 rng_;
   std::vector<double> re_, im_;

@@ -1,0 +1,21 @@
+// One installer, so start-up cannot fill one seam and forget another.
+#include "algebra/algebra_seams.h"
+
+#include "algebra/differentiation.h"
+#include "algebra/normalisation_passes.h"
+#include "algebra/pattern_rewriting.h"
+#include "graphs/graphs_state.h"
+#include "kernel/eval/evaluation_seams.h"
+
+namespace {
+
+// The factory hands one rule at a time, never one inside the tree.
+void RewriteForGraphs(ExprNode* tree, const ExprNode* rule) { RewritePass(tree, rule); }
+
+}  // namespace
+
+void InstallAlgebraSeams() {
+  SetNormaliseTreePass(NormaliseForCompilation);
+  SetExpandDerivativesPass(ExpandDerivativesPass);
+  GraphsGlobals().rewritePass = RewriteForGraphs;
+}
