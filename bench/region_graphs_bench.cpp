@@ -5,7 +5,7 @@
 // under 1 s in Release, the others under 100 ms; the raster's drawing is timed too.
 #include <benchmark/benchmark.h>
 
-#include "algebra/normalisation_passes.h"
+#include "algebra/algebra_seams.h"
 #include "graphics/graphics_layer.h"
 #include "graphs/contour_graph.h"
 #include "graphs/factory_helpers.h"

@@ -202,6 +202,15 @@ TEST_F(RelationTest, CacheRoundTripAndEviction) {
   FailAllocationAt(0);
 }
 
+// A relation undefined on part of a pixel's box is undecided there, not blank: sqrt(x) < 1 marks
+// the column holding x = 0 (its box reaches x = 1/128) and leaves the columns left of it blank.
+TEST_F(RelationTest, PartlyUndefinedPixelsAreUndecided) {
+  Computed("lessthan[sqrt[x],1]", 1);
+  for (int32_t v = 0; v < 200; v += 7) {
+    EXPECT_TRUE(At(99, v) == 0 && At(100, v) == 1 && At(101, v) == 3) << v;
+  }
+}
+
 // The hit test and the probe follow the boundary: the probe lands on the circle within rounding.
 TEST_F(RelationTest, HitTestAndProbeFollowTheBoundary) {
   Make(kCircle, 2, true, kCircleDifference)->Compute(kAll);
