@@ -23,6 +23,23 @@ std::string Compact(const std::string& line) {
   return out;
 }
 
+// Splits "@xytype=N formula" into the setting and the formula; lines without it keep 1. False for
+// a setting that is not a whole number 0..7.
+bool ReadRowSetting(std::string* line, double* xyType) {
+  *xyType = 1;
+  const size_t start = line->find_first_not_of(" \t");
+  if (start == std::string::npos || (*line)[start] != '@') return true;
+  static const std::string kName = "@xytype=";
+  if (line->compare(start, kName.size(), kName) != 0) return false;
+  const size_t value = start + kName.size();
+  if (value >= line->size() || (*line)[value] < '0' || (*line)[value] > '7') return false;
+  const size_t end = value + 1;
+  if (end < line->size() && (*line)[end] != ' ' && (*line)[end] != '\t') return false;
+  *xyType = (*line)[value] - '0';
+  *line = line->substr(end);
+  return true;
+}
+
 }  // namespace
 
 HeadlessDocument::~HeadlessDocument() {
@@ -53,8 +70,14 @@ bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::
   for (int line = 1; start < text.size(); ++line) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    const std::string formula = Compact(text.substr(start, end - start));
+    std::string raw = text.substr(start, end - start);
     start = end + 1;
+    double xyType = 1;
+    if (!ReadRowSetting(&raw, &xyType)) {
+      problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
+      continue;
+    }
+    const std::string formula = Compact(raw);
     if (formula.empty() || formula[0] == '#') continue;
     if (formula.find('\0') != std::string::npos) {
       problems->push_back({line, "the line holds a NUL byte"});
@@ -70,6 +93,7 @@ bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::
     row.expression = tree;
     document->rows.push_back(row);
     document->lineOfRow.push_back(line);
+    document->xyTypes.push_back(xyType);
   }
   return true;
 }

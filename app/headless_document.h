@@ -1,5 +1,5 @@
-// The least of a document the headless program needs: the equation rows read from a text file,
-// the antialiasing setting and the graph pane's view set. It serves the graphs as their
+// The least of a document the headless program needs: the equation rows read from a text file
+// with their xy types, the antialiasing setting and the graph pane's view set. It serves the graphs as their
 // DocumentServices; nothing is on a screen, so redraws, marks and cursor regions do nothing.
 // Invariants: the document owns its rows' trees and its view set; rows hold only formulas that
 // the reader accepted.
@@ -33,7 +33,8 @@ class HeadlessDocument final : public DocumentServices {
   bool IsAntialiased() const override { return antialiased; }
 
   std::vector<EquationRow> rows;
-  std::vector<int> lineOfRow;  // the file line each row came from, 1-based
+  std::vector<int> lineOfRow;    // the file line each row came from, 1-based
+  std::vector<double> xyTypes;   // each row's XYType: 1 surface, 2 raster, 3 level lines (+4 equal arrows)
   GraphViewSet viewSet;
   bool antialiased = false;
 };
@@ -45,7 +46,8 @@ struct DocumentProblem {
 };
 
 // Reads the document: each line that is not blank and does not start with # must be one formula
-// in bracket notation (blanks outside quotes are ignored). Unreadable lines are listed in
-// *problems. False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
+// in bracket notation (blanks outside quotes are ignored), after an optional "@xytype=N " (N a
+// whole number 0..7: how a function of x and y is shown; 1 when absent). Unreadable lines are
+// listed in *problems. False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::vector<DocumentProblem>* problems,
                       std::string* failure);

@@ -30,7 +30,7 @@ namespace {
 constexpr int kExitBadDocument = 1;
 constexpr int kExitUsage = 2;
 constexpr uint32_t kTickBudgetTicks = 30;  // the budget of one idle tick of a document window
-constexpr double kGrain = 0.5, kOpacity = 1.0, kPlottingMode = 2.0, kXYType = 1.0;
+constexpr double kGrain = 0.5, kOpacity = 1.0, kPlottingMode = 2.0;
 
 void Report(const std::string& path, int line, const std::string& reason) {
   std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, reason.c_str());
@@ -50,7 +50,7 @@ int BuildRows(HeadlessDocument& document, const std::string& path, std::vector<i
     } else {
       ExprNode* copy = CopyExpression(equation);  // the factory rewrites its equation in place
       row = CreateGraphsForEquation(&document.viewSet, copy, false, false, &transform,
-                                    static_cast<double>(i % 8 + 1), kGrain, kOpacity, kPlottingMode, kXYType,
+                                    static_cast<double>(i % 8 + 1), kGrain, kOpacity, kPlottingMode, document.xyTypes[i],
                                     &document, &message);
       FreeExpression(copy);
     }

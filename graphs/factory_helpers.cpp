@@ -188,6 +188,11 @@ bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph) {
   return AttachToLastRow(set, set->second3D, kViewSecond3D, graph, 1);
 }
 
+bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p) {
+  return AttachToLastRow(set, k == 0 ? set->first2D : set->second2D, k == 0 ? kViewFirst2D : kViewSecond2D, graph,
+                         p);
+}
+
 // ---- Ranges ----
 
 void MarkRangeInUse(GraphViewSet* set, int32_t n) {
@@ -248,39 +253,98 @@ void TransformPlaneExpression(ExprNode* expression, const CoordinateTransform* t
   RenameSymbol(expression, 'y' + kPrimeOffset, 'y');
 }
 
-bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
-                                const CoordinateTransform* transform, int32_t drawOption, bool isX) {
-  if (transform == nullptr || i != 0) return false;
-  if (transform->mode == kTransformPlaneForwards) {
-    RecordGraphIndex(set, transform);
-    return false;
-  }
+GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphColor* colour, int32_t drawOption,
+                             uint8_t isEquation, const ViewMap* frame) {
   auto* make = GraphKindConstructors().relation2D;
-  if (transform->mode != kTransformPlaneBackwards || make == nullptr || set->second2D == nullptr) return false;
-  ExprNode* relation = Join(KindEqual, Symbol(isX ? 'x' : 'y'), CopyExpression(expression));
-  if (relation == nullptr) return false;
-  TransformPlaneExpression(relation, transform);
-  ExprNode* difference = MakeDifference(CopyExpression(relation->children[0]), CopyExpression(relation->children[1]));
+  const bool hasDifferences = differences != nullptr;
   CompiledFunction* fRelation = NewFunctionOver(relation);
-  CompiledFunction* fDifference = NewFunctionOver(difference);
-  GraphColor* clone = CloneGraphColor(colour);
+  CompiledFunction* fDifferences = NewFunctionOver(differences);
   GraphKind2D* graph = nullptr;
-  if (fRelation != nullptr && fDifference != nullptr && clone != nullptr) {
-    graph = make(fRelation, fDifference, clone, drawOption, 1, &set->second2D->drawMap);
+  if (make != nullptr && fRelation != nullptr && (fDifferences != nullptr || !hasDifferences) && colour != nullptr) {
+    graph = make(fRelation, fDifferences, colour, drawOption, isEquation, frame);
   }
   if (graph == nullptr) {
-    for (CompiledFunction* f : {fRelation, fDifference}) {
-      if (f != nullptr) DisposeFunction(f), delete f;
-    }
-    delete clone;
-    return false;
+    DeleteCompiledFunction(fRelation);
+    DeleteCompiledFunction(fDifferences);
+    delete colour;
+    PostError(kErrorOutOfMemory);
   }
+  return graph;
+}
+
+namespace {
+
+// A companion made from its parts goes to the second 2D view as the row's second placement.
+bool AttachCompanion(GraphViewSet* set, GraphKind2D* graph) {
+  if (graph == nullptr) return false;
   if (!AttachToSecond2DView(set, graph)) {
     delete graph;
     PostError(kErrorOutOfMemory);
     return false;
   }
   return true;
+}
+
+// Mode 2 (i 0) records the graph's index; true when a mode-1 companion is to be built.
+bool WantsPlaneCompanion(GraphViewSet* set, int32_t i, const CoordinateTransform* transform) {
+  if (transform == nullptr || i != 0) return false;
+  if (transform->mode == kTransformPlaneForwards) RecordGraphIndex(set, transform);
+  return transform->mode == kTransformPlaneBackwards && set->second2D != nullptr;
+}
+
+}  // namespace
+
+bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
+                                const CoordinateTransform* transform, int32_t drawOption, bool isX) {
+  if (!WantsPlaneCompanion(set, i, transform) || GraphKindConstructors().relation2D == nullptr) return false;
+  ExprNode* relation = Join(KindEqual, Symbol(isX ? 'x' : 'y'), CopyExpression(expression));
+  if (relation == nullptr) return false;
+  TransformPlaneExpression(relation, transform);
+  ExprNode* difference = MakeDifference(CopyExpression(relation->children[0]), CopyExpression(relation->children[1]));
+  if (difference == nullptr) {
+    FreeExpression(relation);
+    return false;
+  }
+  return AttachCompanion(set, NewRelationOver(relation, difference, CloneGraphColor(colour), drawOption, 1,
+                                              &set->second2D->drawMap));
+}
+
+bool AddRelationCompanion(GraphViewSet* set, const ExprNode* relation, int32_t i, const GraphColor* colour,
+                          const CoordinateTransform* transform, int32_t drawOption, const ExprNode* differences,
+                          int32_t flag) {
+  if (!WantsPlaneCompanion(set, i, transform) || GraphKindConstructors().relation2D == nullptr) return false;
+  ExprNode* copy = CopyExpression(relation);
+  ExprNode* differencesCopy = CopyExpression(differences);
+  if (copy == nullptr || (differences != nullptr && differencesCopy == nullptr)) {
+    FreeExpression(copy);
+    FreeExpression(differencesCopy);
+    return false;
+  }
+  TransformPlaneExpression(copy, transform);
+  TransformPlaneExpression(differencesCopy, transform);
+  return AttachCompanion(set, NewRelationOver(copy, differencesCopy, CloneGraphColor(colour), drawOption, flag > 0,
+                                              &set->second2D->drawMap));
+}
+
+bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
+                          const CoordinateTransform* transform, double grain) {
+  auto* make = GraphKindConstructors().raster2D;
+  if (!WantsPlaneCompanion(set, i, transform) || make == nullptr) return false;
+  ExprNode* copy = CopyExpression(expression);
+  if (copy == nullptr) return false;
+  SubstituteComplexZ(copy, 'x', 'y');
+  TransformPlaneExpression(copy, transform);
+  RenameXYToUV(copy);
+  CompiledFunction* f = NewFunctionOver(copy);
+  GraphColor* clone = CloneGraphColor(colour);
+  GraphKind2D* graph = f != nullptr && clone != nullptr ? make(f, grain, clone, &set->second2D->drawMap) : nullptr;
+  if (graph == nullptr) {
+    DeleteCompiledFunction(f);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  return AttachCompanion(set, graph);
 }
 
 // ---- Expression operations ----

@@ -54,6 +54,9 @@ bool AttachTo4DView(GraphViewSet* set, GraphKind4D* graph);
 // last row. False, changing nothing, when the table is empty or memory is refused.
 bool AttachToSecond2DView(GraphViewSet* set, GraphKind2D* graph);
 bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph);
+// Appends a graph to 2D view k (0 first, 1 second) and records it as placement p of the last row:
+// 2 the boundary of a non-strict inequality, 3 that boundary's companion. Same failure rule.
+bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p);
 
 // ---- Ranges ----
 void MarkRangeInUse(GraphViewSet* set, int32_t n);
@@ -86,6 +89,23 @@ void TransformPlaneExpression(ExprNode* expression, const CoordinateTransform* t
 // the colour; in mode 2 (i 0) the graph index is recorded. True when a companion was attached.
 bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
                                 const CoordinateTransform* transform, int32_t drawOption, bool isX);
+
+// The companion of a relation region or curve built for view index i: in mode 1 (i 0) the relation
+// and its side differences through the transformation, as a relation in the second 2D view (an
+// equation when flag > 0) with a clone of the colour; in mode 2 (i 0) the graph index is recorded.
+bool AddRelationCompanion(GraphViewSet* set, const ExprNode* relation, int32_t i, const GraphColor* colour,
+                          const CoordinateTransform* transform, int32_t drawOption, const ExprNode* differences,
+                          int32_t flag);
+// The companion of a raster built for view index i: in mode 1 (i 0) the function with z = x + i y,
+// through the transformation, in u and v, as a raster in the second 2D view with a clone of the
+// colour; in mode 2 (i 0) the graph index is recorded.
+bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
+                          const CoordinateTransform* transform, double grain);
+// A relation graph over fn(relation) and fn(differences) (both trees taken over; differences may
+// be null: no boundary) with the colour (taken over) on the frame. Null, all of it freed and error
+// 7 posted, when a part or the graph cannot be had.
+GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphColor* colour, int32_t drawOption,
+                             uint8_t isEquation, const ViewMap* frame);
 
 // ---- Expression operations ----
 // fn(e): a new, uncompiled function taking over the tree; null (tree freed, error 7) when the

@@ -2,6 +2,7 @@
 // swatches.
 #include "graphs/graph_color.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -9,6 +10,7 @@
 #include "graphics/gl/shader_program.h"
 #include "graphics/picture_helpers.h"
 #include "graphics/qd_layer.h"
+#include "graphs/graph_kind.h"
 #include "graphs/graphs_state.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/numeric/hsv_colour.h"
@@ -43,11 +45,6 @@ int32_t TruncateToInt32(double x) {
   return static_cast<int32_t>(x);
 }
 
-void DisposeOwnedFunction(CompiledFunction* function) {
-  if (function == nullptr) return;
-  DisposeFunction(function);
-  delete function;
-}
 
 void DeleteColorTexture(GraphColor* color) {
   DeleteGLTexture(color->texture, color->resourceContextKind, color->resourceContextHandle, color->context);
@@ -99,7 +96,7 @@ GraphColor::GraphColor(GraphicsContext* context) : context(context) {}
 
 GraphColor::~GraphColor() {
   for (CompiledFunction*& function : component) {
-    DisposeOwnedFunction(function);
+    DeleteCompiledFunction(function);
     function = nullptr;
   }
   DeleteShaderProgram(fragmentProgram);
@@ -117,7 +114,7 @@ GraphColor::~GraphColor() {
 
 void DisposeFunctionArray(FunctionArray* array) {
   if (array == nullptr) return;
-  for (int32_t i = 0; i < array->count; ++i) DisposeOwnedFunction(array->data[i]);
+  for (int32_t i = 0; i < array->count; ++i) DeleteCompiledFunction(array->data[i]);
   GrowArrayFree(*array);
 }
 
@@ -170,6 +167,17 @@ void BrightenGraphColor(GraphColor* color) {
     b = 255;
   }
   color->rgb = (r << 16) | (g << 8) | b;
+}
+
+PackedRGB BandColor(PackedRGB rgb, int32_t band, int32_t bands) {
+  if (bands < 2) return rgb;
+  band = std::min(std::max(band, 0), bands - 1);
+  const double f = 0.26 + 0.74 * (static_cast<double>(band) / (bands - 1));
+  PackedRGB out = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    out |= static_cast<PackedRGB>(f * ((rgb >> shift) & 0xff)) << shift;
+  }
+  return out;
 }
 
 PackedRGB HSVToPackedRGB(double h) {

@@ -86,6 +86,10 @@ void DrawGraphColorSwatch(const GraphColor* color, const QDRect& rect);
 // DrawPictureInGWorld at x - w * scaleX / 2, y + h * scaleY / 2.
 void DrawGraphColorPicture(const GraphColor* color, int32_t x, int32_t y, const QDRect& clip, int32_t scaleX,
                            int32_t scaleY);
+// Band k of n (n >= 2; k clamped into 0..n-1) of the colour, as the raster's palette and the level
+// lines shade it: each channel trunc(f c), f = 0.26 + 0.74 (k / (n - 1)) with the quotient taken
+// first, so the top band is the colour itself (left to right, 4 bands would give 254 for 255).
+PackedRGB BandColor(PackedRGB rgb, int32_t band, int32_t bands);
 // The packed colour of hue h at full saturation and value: each channel trunc(255 c) & 0xff.
 PackedRGB HSVToPackedRGB(double h);
 // Modes whose colour is computed per point (4, 5, 9, 10) / shaded by a pattern (1, 2, 3, 6, 7).

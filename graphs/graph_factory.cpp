@@ -1,7 +1,8 @@
 // CreateGraphsForEquation: the preparation steps in their load-bearing order (classify, colour,
 // comma parts, conditions, side differences, the "+ (0 if condition)" of the traced forms,
-// parameter values, side swap), then the dispatch on the form. The traced forms 1, 2, 31 and 32
-// are built here; every other form reports that its kinds are missing until they land.
+// parameter values, side swap), then the dispatch on the form. The 2D kinds are built here (traced
+// forms, relations, rasters and level lines, the plane vector field); every other form reports
+// that its kinds are missing until they land.
 #include "graphs/graph_factory.h"
 
 #include <new>
@@ -25,11 +26,6 @@ constexpr int32_t kMessageNotIn2D = 14;  // "Can't graph equations of this form"
 constexpr int32_t kMessageNotIn3D = 24;  // "Can't graph this in 3D"
 constexpr int32_t kMessageNotIn4D = 25;  // "Can't graph this in 4D"
 
-void DeleteFunction(CompiledFunction* function) {
-  if (function == nullptr) return;
-  DisposeFunction(function);
-  delete function;
-}
 
 // What the preparation made besides the equation; freed at the end unless a graph took it.
 struct Prepared {
@@ -44,7 +40,7 @@ struct Prepared {
     FreeExpression(differences);
     FreeExpression(extra);
     FreeExpression(joined);
-    DeleteFunction(condition);
+    DeleteCompiledFunction(condition);
     delete colour;
   }
 };
@@ -58,6 +54,8 @@ ExprNode* Wedge(ExprNode* a, ExprNode* b) {
   FreeExpression(b);
   return a;
 }
+
+constexpr PackedRGB kBoundaryGrey = 0x333333;  // the boundary of a non-strict inequality
 
 bool IsRelationForm(int32_t form) { return form == 29 || form == 34 || form == 35; }
 
@@ -78,7 +76,7 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
   GraphColor* colour = prepared.colour;
   GraphKind2D* graph = make(f, isX ? 0 : 1, colour, static_cast<uint32_t>(drawOption), &view->drawMap);
   if (graph == nullptr) {
-    DeleteFunction(f);
+    DeleteCompiledFunction(f);
     PostError(kErrorOutOfMemory);
     return Built::kFailed;
   }
@@ -90,6 +88,146 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
   }
   AddTracedRelationCompanion(set, function, viewIndex, colour, transform, drawOption, isX);
   return Built::kYes;
+}
+
+// A graph made for 2D view viewIndex goes there with its row. A null graph (its maker freed what
+// it took) or a refused attachment fails.
+Built AttachMade(GraphViewSet* set, GraphKind2D* graph, int32_t viewIndex) {
+  if (graph == nullptr) return Built::kFailed;
+  if (!AttachTo2DView(set, graph, viewIndex)) {
+    delete graph;
+    PostError(kErrorOutOfMemory);
+    return Built::kFailed;
+  }
+  return Built::kYes;
+}
+
+// The relation node of a relation, or of the first operand of its wedge with conditions.
+ExprNode* RelationNodeOf(ExprNode* node) {
+  return node->kind == KindWedge && node->arity > 0 ? node->children[0] : node;
+}
+
+// Forms 29, 34, 35: the relation region (or curve), its companion, and for a non-strict inequality
+// the strict region with its boundary curve in dark grey as the row's third placement (and the
+// boundary's companion as its fourth).
+Built BuildRelation(GraphViewSet* set, Prepared& p, int32_t viewIndex, ExprNode* node, int32_t form,
+                    const CoordinateTransform* transform, int32_t drawOption) {
+  GraphView2D* view = viewIndex == 0 ? set->first2D : set->second2D;
+  if (GraphKindConstructors().relation2D == nullptr || view == nullptr) return Built::kKindMissing;
+  ExprNode* relation = RelationNodeOf(node);
+  if (form == 35) relation->kind = relation->kind == KindGeq ? KindGreaterthan : KindLessthan;
+  GraphColor* colour = p.colour;
+  p.colour = nullptr;  // the maker's from here
+  const uint8_t isEquation = form == 29;
+  const Built built = AttachMade(set, NewRelationOver(CopyExpression(node), CopyExpression(p.differences), colour,
+                                                      drawOption, isEquation, &view->drawMap), viewIndex);
+  if (built != Built::kYes) return built;
+  AddRelationCompanion(set, node, viewIndex, colour, transform, drawOption, p.differences, isEquation);
+  if (form != 35) return built;
+
+  const uint32_t strictKind = relation->kind;
+  auto boundaryOf = [&] {  // a copy of the relation with its kind set to equal
+    relation->kind = KindEqual;
+    ExprNode* tree = CopyExpression(node);
+    relation->kind = strictKind;
+    return tree;
+  };
+  ExprNode* boundary = boundaryOf();
+  GraphColor* grey = CloneGraphColor(colour);
+  if (grey != nullptr) grey->rgb = kBoundaryGrey;
+  if (boundary == nullptr) {
+    delete grey;
+    return built;  // the region stands without its boundary (error 7 posted)
+  }
+  GraphKind2D* graph = NewRelationOver(boundary, CopyExpression(p.differences), grey, drawOption, 1, &view->drawMap);
+  if (graph == nullptr) return built;
+  if (!AttachToRowPlacement2D(set, graph, viewIndex, 2)) {
+    delete graph;
+    PostError(kErrorOutOfMemory);
+    return built;
+  }
+  if (transform == nullptr || viewIndex != 0) return built;
+  if (transform->mode == kTransformPlaneForwards) RecordGraphIndex(set, transform);
+  if (transform->mode != kTransformPlaneBackwards || set->second2D == nullptr) return built;
+  ExprNode* mapped = boundaryOf();
+  ExprNode* differences = CopyExpression(p.differences);
+  if (mapped == nullptr) {
+    FreeExpression(differences);
+    return built;
+  }
+  TransformPlaneExpression(mapped, transform);
+  TransformPlaneExpression(differences, transform);
+  GraphKind2D* companion =
+      NewRelationOver(mapped, differences, CloneGraphColor(grey), drawOption, 1, &set->second2D->drawMap);
+  if (companion != nullptr && !AttachToRowPlacement2D(set, companion, 1, 3)) {
+    delete companion;
+    PostError(kErrorOutOfMemory);
+  }
+  return built;
+}
+
+// Forms 5, 12, 13, 33, 40 in 2D: the raster (display kind 2) over the function in u and v, with
+// its companion, or the level lines (3) over it in x and y; a surface (1) is the 3D views'.
+Built BuildFunctionOfXY(GraphViewSet* set, Prepared& p, int32_t viewIndex, const ExprNode* function, int32_t form,
+                        int32_t displayKind, const CoordinateTransform* transform, double grain) {
+  const GraphConstructors make = GraphKindConstructors();
+  GraphView2D* view = viewIndex == 0 ? set->first2D : set->second2D;
+  const bool raster = displayKind == 2;
+  if ((displayKind != 2 && displayKind != 3) || view == nullptr ||
+      (raster ? make.raster2D == nullptr : make.contour2D == nullptr)) {
+    return Built::kKindMissing;
+  }
+  ExprNode* copy = CopyExpression(function);
+  if (copy == nullptr) return Built::kFailed;
+  if (form == 40) {
+    SubstituteComplexVariable(copy, 'z', raster ? 'u' : 'x', raster ? 'v' : 'y');
+  } else if (raster && form != 12) {
+    RenameXYToUV(copy);
+  }
+  CompiledFunction* f = NewFunctionOver(copy);
+  if (f == nullptr) return Built::kFailed;
+  GraphColor* colour = p.colour;
+  GraphKind2D* graph = raster ? make.raster2D(f, grain, colour, &view->drawMap)
+                              : make.contour2D(f, grain, colour, &view->drawMap);
+  if (graph == nullptr) {
+    DeleteCompiledFunction(f);
+    PostError(kErrorOutOfMemory);
+    return Built::kFailed;
+  }
+  p.colour = nullptr;
+  const Built built = AttachMade(set, graph, viewIndex);
+  if (built != Built::kYes) return built;
+  if (raster) {
+    AddRasterCompanion2D(set, function, viewIndex, colour, transform, grain);
+  } else if (viewIndex == 0) {
+    RecordGraphIndex(set, transform);
+  }
+  return built;
+}
+
+// Form 16: the plane field (x, y) = (e0, e1) with arrows of one length when the xy type's bit of
+// value 4 is set.
+Built BuildVectorField(GraphViewSet* set, Prepared& p, int32_t viewIndex, const ExprNode* field, double displayKind,
+                       const CoordinateTransform* transform, double grain) {
+  auto* make = GraphKindConstructors().vectorField2D;
+  GraphView2D* view = viewIndex == 0 ? set->first2D : set->second2D;
+  if (make == nullptr || view == nullptr) return Built::kKindMissing;
+  if (field->arity < 2) return Built::kFailed;
+  CompiledFunction* fx = NewFunctionOver(CopyExpression(field->children[0]));
+  CompiledFunction* fy = NewFunctionOver(CopyExpression(field->children[1]));
+  const uint8_t equalLength = (static_cast<uint32_t>(TruncateToInt32(displayKind)) & 4u) != 0;
+  GraphKind2D* graph =
+      fx != nullptr && fy != nullptr ? make(fx, fy, p.colour, equalLength, &view->drawMap, grain) : nullptr;
+  if (graph == nullptr) {
+    DeleteCompiledFunction(fx);
+    DeleteCompiledFunction(fy);
+    if (fx != nullptr && fy != nullptr) PostError(kErrorOutOfMemory);
+    return Built::kFailed;
+  }
+  p.colour = nullptr;
+  const Built built = AttachMade(set, graph, viewIndex);
+  if (built == Built::kYes && viewIndex == 0) RecordGraphIndex(set, transform);
+  return built;
 }
 
 GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewIndex) {
@@ -156,9 +294,8 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
 int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D, bool is4D,
                                 const CoordinateTransform* transform, double colorIndex, double detail, double detail2,
                                 double drawOption, double displayKind, DocumentServices* document, int32_t* message) {
-  // Grain, opacity and the xy type (a surface always in 3D) go to the surface, raster and
-  // contour kinds, which have not landed.
-  (void)detail, (void)detail2, (void)displayKind;
+  // Opacity goes to the surface kinds, which have not landed.
+  (void)detail2;
   if (message != nullptr) *message = 0;
   if (set == nullptr || equation == nullptr) return -1;
   const int32_t rowsAtEntry = set->graphTable.count;
@@ -240,6 +377,26 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 31:
     case 32:
       built = BuildTraced(set, p, viewIndex, node, form == 31 ? 'x' : 'y', form == 32, transform, plotting);
+      break;
+    case 29:
+    case 34:
+    case 35:
+      built = BuildRelation(set, p, viewIndex, node, form, transform, plotting);
+      break;
+    case 5:
+    case 12:
+    case 13:
+    case 33:
+    case 40: {
+      const bool expression = form == 33 || form == 40;
+      if (!expression && (node->kind != KindEqual || node->arity != 2)) return -1;
+      built = BuildFunctionOfXY(set, p, viewIndex, expression ? node : node->children[1], form,
+                                is3D ? 1 : DisplayKindOf(displayKind), transform, detail);
+      break;
+    }
+    case 16:
+      if (node->kind != KindEqual || node->arity != 2) return -1;
+      built = BuildVectorField(set, p, viewIndex, node->children[1], displayKind, transform, detail);
       break;
     default:
       break;

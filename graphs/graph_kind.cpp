@@ -1,7 +1,12 @@
-// The records of the 2D probe: the cleared probe and the empty nearest point.
+// The records of the 2D probe (the cleared probe and the empty nearest point), and what the
+// graph kinds share: releasing their functions and reading the row's grain.
 #include "graphs/graph_kind.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
+
+#include "kernel/eval/compiled_function.h"
 
 void InitProbeRecord(ProbeRecord* record) {
   const double keep0 = record->aux[0];
@@ -20,3 +25,16 @@ void DisposeProbeList(GrowArray<ProbePoint>* list) {
   GrowArrayFree(*list);
   delete list;
 }
+
+void DeleteCompiledFunction(CompiledFunction* function) {
+  if (function == nullptr) return;
+  DisposeFunction(function);
+  delete function;
+}
+
+double ClampGrain(double q) {
+  if (std::isnan(q)) return 0.5;
+  return std::min(std::max(q, 0.0), 1.0);
+}
+
+int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }

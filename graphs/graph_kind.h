@@ -10,6 +10,8 @@
 
 #include "kernel/memory/growable_array.h"
 
+struct CompiledFunction;
+
 // The operations the three bases share, in slot order. The bases hold no data.
 class GraphKind {
  public:
@@ -26,7 +28,7 @@ class GraphKind {
   // rebuilt here.
   virtual void VariableChanged(int32_t symbol, double value) = 0;
   // Graph options: 0 PlottingMode, 5 hand the samples to the mesh, 6 colour index, 7 opacity,
-  // 8 grain; unknown codes are ignored.
+  // 8 grain, 11 equal-length arrows; unknown codes are ignored.
   virtual void SetOption(int32_t code, double value) = 0;
   // Discards computed results; the next Compute starts over.
   virtual void Invalidate() = 0;
@@ -71,6 +73,16 @@ struct NearestPointRecord {
 };
 // The shared answer of kinds that have no nearest point: all zero, found clear.
 NearestPointRecord NoNearestPoint();
+
+// Disposes a function a graph owns and deletes the object; null is ignored.
+void DeleteCompiledFunction(CompiledFunction* function);
+
+// The equation row's grain (resolution) q as the kinds size their grids by it: into [0, 1], NaN
+// giving the default 0.5, so no document value can size a grid past what q = 1 gives.
+double ClampGrain(double q);
+// The number of level lines or raster bands the grain asks for: trunc(20 q + 4.5) of the clamped
+// grain, so 4 (q = 0) to 24 (q = 1).
+int32_t LevelCountOfGrain(double q);
 
 class GraphKind2D : public GraphKind {
  public:

@@ -1,13 +1,30 @@
 // The table of the graph kinds' constructors: one row a kind, replaced entry by entry.
 #include "graphs/graph_kind_table.h"
 
+#include "graphs/contour_graph.h"
+#include "graphs/raster_graph.h"
+#include "graphs/relation_graph.h"
 #include "graphs/traced_graph.h"
+#include "graphs/vector_field_graph.h"
+
+namespace {
+
+template <typename F>
+F Either(F replaced, F own) {
+  return replaced != nullptr ? replaced : own;
+}
+
+}  // namespace
 
 GraphConstructors GraphKindConstructors() {
-  const GraphConstructors own{NewTracedGraph, nullptr, nullptr, nullptr};
-  const GraphConstructors& replaced = GraphsGlobals().constructors;
-  return GraphConstructors{replaced.traced2D != nullptr ? replaced.traced2D : own.traced2D,
-                           replaced.relation2D != nullptr ? replaced.relation2D : own.relation2D,
-                           replaced.mesh2D != nullptr ? replaced.mesh2D : own.mesh2D,
-                           replaced.image2D != nullptr ? replaced.image2D : own.image2D};
+  const GraphConstructors& r = GraphsGlobals().constructors;
+  GraphConstructors c{};
+  c.traced2D = Either(r.traced2D, &NewTracedGraph);
+  c.relation2D = Either(r.relation2D, &NewRelationGraph);
+  c.raster2D = Either(r.raster2D, &NewRasterGraph);
+  c.contour2D = Either(r.contour2D, &NewContourGraph);
+  c.vectorField2D = Either(r.vectorField2D, &NewVectorFieldGraph);
+  c.mesh2D = r.mesh2D;
+  c.image2D = r.image2D;
+  return c;
 }

@@ -37,6 +37,13 @@ struct GraphConstructors {
   // plotting mode and whether it is an equation (a curve) rather than a region.
   GraphKind2D* (*relation2D)(CompiledFunction* relation, CompiledFunction* differences, GraphColor* color,
                              int32_t drawOption, uint8_t isEquation, const ViewMap* frame);
+  // A function of x and y as a banded density raster (in u and v) or as level lines (in x and
+  // y), banded or counted by the row's grain.
+  GraphKind2D* (*raster2D)(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* frame);
+  GraphKind2D* (*contour2D)(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* frame);
+  // The plane field (x, y) = (fieldX, fieldY), arrows of one length or scaled, spaced by the grain.
+  GraphKind2D* (*vectorField2D)(CompiledFunction* fieldX, CompiledFunction* fieldY, GraphColor* color,
+                                uint8_t equalLength, const ViewMap* frame, double grain);
   // The coordinate transformation's own graphs in the second 2D view: the grid of mode 1 and the
   // mapped image of mode 2, over x' and y' as functions of x and y.
   GraphKind2D* (*mesh2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, const ViewMap* frame,

@@ -34,11 +34,6 @@ bool IsUsableDerivative(const CompiledFunction* derivative) {
   return true;
 }
 
-void DeleteFunction(CompiledFunction* function) {
-  if (function == nullptr) return;
-  DisposeFunction(function);
-  delete function;
-}
 
 }  // namespace
 
@@ -58,7 +53,7 @@ GraphTraced2D::GraphTraced2D(CompiledFunction* function, uint8_t orientation, Gr
     if (IsUsableDerivative(derivative_)) {
       CompileFunction(derivative_);
     } else {
-      DeleteFunction(derivative_);
+      DeleteCompiledFunction(derivative_);
       derivative_ = nullptr;
     }
   }
@@ -66,8 +61,8 @@ GraphTraced2D::GraphTraced2D(CompiledFunction* function, uint8_t orientation, Gr
 
 GraphTraced2D::~GraphTraced2D() {
   FreeMemory(columns_);
-  DeleteFunction(function_);
-  DeleteFunction(derivative_);
+  DeleteCompiledFunction(function_);
+  DeleteCompiledFunction(derivative_);
   delete color_;
 }
 

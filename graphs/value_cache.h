@@ -4,6 +4,7 @@
 // row first, and a NaN key never matches.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "kernel/memory/growable_array.h"
@@ -25,6 +26,16 @@ Handle ValueCacheFind(const ValueCache& cache, double key);
 bool ValueCacheAdd(ValueCache& cache, double key, Handle handle);
 // Disposes every row's handle (uncharging it) and frees the rows; the cache is empty and reusable.
 void ValueCacheClear(ValueCache& cache);
+// Keeping a finished array for a key: bytes copied into a new purgeable handle appended to the
+// cache (kStored); a refused handle or row frees the whole cache (kRefused: memory is short); a
+// handle that is purged before it is filled is dropped (kPurged). The caller stops caching on
+// anything but kStored.
+enum class CacheStore { kStored, kRefused, kPurged };
+CacheStore ValueCacheStore(ValueCache& cache, double key, const void* bytes, size_t size);
+// Getting it back: kRestored with the bytes copied out, kMissing when no row has the key, kPurged
+// when the row's handle was evicted (or no longer holds `size` bytes): nothing is read from it then.
+enum class CacheRestore { kRestored, kMissing, kPurged };
+CacheRestore ValueCacheRestore(const ValueCache& cache, double key, void* bytes, size_t size);
 // Verifies the invariants; true when they hold.
 bool CheckValueCache(const ValueCache& cache);
 

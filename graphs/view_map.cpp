@@ -58,6 +58,19 @@ bool IsPointVisible(const ViewMap* map, double x, double y) {
   return h >= map->frame.left && h < map->frame.right && v >= map->frame.top && v < map->frame.bottom;
 }
 
+bool WholePixelShift(const ViewMap* before, const ViewMap* after, int32_t* dh, int32_t* dv) {
+  if (before->pixelsPerUnitX != after->pixelsPerUnitX || before->pixelsPerUnitY != after->pixelsPerUnitY ||
+      before->factorH != after->factorH || before->factorV != after->factorV) {
+    return false;
+  }
+  const double h = after->originH - before->originH, v = after->originV - before->originV;
+  constexpr double kLimit = 1073741824.0;  // 2^30
+  if (!(std::fabs(h) <= kLimit && std::fabs(v) <= kLimit) || h != std::floor(h) || v != std::floor(v)) return false;
+  *dh = static_cast<int32_t>(h);
+  *dv = static_cast<int32_t>(v);
+  return true;
+}
+
 bool IsBeyondPrecision(double value, double step) {
   const bool beyond = !std::isfinite(value) || !std::isfinite(step) || value - step == value ||
                       std::fabs(step / value) < 16.0 * kMachineEpsilon;

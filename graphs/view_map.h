@@ -49,6 +49,13 @@ bool IsPointVisible(const ViewMap* map, double x, double y);
 // The graph kinds ask IsPointVisible by this name.
 inline bool PointInViewRect(const ViewMap* map, double x, double y) { return IsPointVisible(map, x, y); }
 
+// How far the world moved on the pixels between two maps: true, with (dh, dv) = the new pixel of a
+// point minus its old one, when both maps have the same pixels per unit and factors and the origin
+// moved by whole pixels (at most 2^30); false otherwise, when nothing computed per pixel on the
+// first map may be kept on the second. The kinds that keep pixels across scrolls and geometry
+// changes keep them world-aligned through it.
+bool WholePixelShift(const ViewMap* before, const ViewMap* after, int32_t* dh, int32_t* dv);
+
 // True, posting error 11 (once until re-armed), when stepping from value by step cannot be
 // represented: value - step == value, |step / value| below 16 machine epsilons, or either is
 // NaN or infinite. False otherwise.

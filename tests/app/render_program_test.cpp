@@ -34,28 +34,33 @@ std::string Temp(const std::string& name) { return testing::TempDir() + name; }
 TEST(RenderProgramTest, BadLinesAreNamedWithTheirReasonAndNothingIsWritten) {
   const std::string document = Temp("qv_bad_lines.txt"), png = Temp("qv_bad_lines.png");
   std::remove(png.c_str());
-  std::ofstream(document) << "equal[y,x]\n\n# a comment\nequal[y,power[x,2]\nequal[y,t]\n";
+  std::ofstream(document) << "equal[y,x]\n\n# a comment\nequal[y,power[x,2]\nequal[y,t]\n@xytype=9 x\n";
   const Outcome run = RunRender(document + " --output " + png);
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find(document + ":4: cannot read the formula"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find(document + ":5: Parameter 't' can only be used in parametric curves"), std::string::npos)
       << run.output;
+  EXPECT_NE(run.output.find(document + ":6: bad row setting"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find(":1:"), std::string::npos) << run.output;
   EXPECT_FALSE(std::ifstream(png).good());
   std::remove(document.c_str());
 }
 
-TEST(RenderProgramTest, TheExampleRendersAndBadOptionsGetTheUsage) {
+// The region example holds one graph of each region kind (a raster and level lines by their
+// xy type), all built and computed.
+TEST(RenderProgramTest, TheExamplesRenderAndBadOptionsGetTheUsage) {
   const std::string png = Temp("qv_example.png");
-  const Outcome run = RunRender(std::string(QV_SOURCE_DIR) + "/examples/first-graphs.txt --antialias --size 300x200 "
-                            "--output " + png);
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("wrote "), std::string::npos);
-  PngImage image{};
-  ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
-  EXPECT_TRUE(image.width == 300 && image.height == 200);
-  FreePngImage(&image);
-  std::remove(png.c_str());
+  for (const char* example : {"first-graphs.txt", "region-graphs.txt"}) {
+    const Outcome run = RunRender(std::string(QV_SOURCE_DIR) + "/examples/" + example +
+                                  " --antialias --size 300x200 --output " + png);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find(example[0] == 'r' ? "5 graphs" : "3 graphs"), std::string::npos) << run.output;
+    PngImage image{};
+    ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+    EXPECT_TRUE(image.width == 300 && image.height == 200);
+    FreePngImage(&image);
+    std::remove(png.c_str());
+  }
   for (const char* bad : {"--size 5x5 x.txt", "--x 3,1 x.txt", "--frobnicate x.txt", "", "/no/such/file.txt"}) {
     const Outcome refused = RunRender(bad);
     EXPECT_EQ(refused.status, 2) << bad << ": " << refused.output;

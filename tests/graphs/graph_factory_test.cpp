@@ -10,7 +10,11 @@
 #include "graphs/graph_color.h"
 #include "graphs/graph_factory.h"
 #include "graphs/graphs_state.h"
+#include "graphs/contour_graph.h"
+#include "graphs/raster_graph.h"
+#include "graphs/relation_graph.h"
 #include "graphs/traced_graph.h"
+#include "graphs/vector_field_graph.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
@@ -21,6 +25,7 @@
 
 namespace {
 
+using graphs_test::FunctionOf;
 using graphs_test::Tree;
 
 class FactoryTest : public graphs_test::GraphsTest {
@@ -36,9 +41,10 @@ class FactoryTest : public graphs_test::GraphsTest {
     InitViewSet(&set, MakeRect(20, 10, 220, 210), &document);
     BuildGraphsForEquationSet(&set, false, false, false, false, &transform);
   }
-  int32_t Build(const std::string& text, bool is3D = false, bool is4D = false, int32_t* message = nullptr) {
+  int32_t Build(const std::string& text, bool is3D = false, bool is4D = false, int32_t* message = nullptr,
+                double displayKind = 1) {
     Tree tree(text);
-    return CreateGraphsForEquation(&set, tree, is3D, is4D, &transform, 1, 0.5, 1, 2, 1, &document, message);
+    return CreateGraphsForEquation(&set, tree, is3D, is4D, &transform, 1, 0.5, 1, 2, displayKind, &document, message);
   }
   GraphTraced2D* Traced(GraphView2D* view, int32_t i) const { return static_cast<GraphTraced2D*>(view->graphs.data[i]); }
   graphs_test::FakeDocument document;
@@ -135,7 +141,7 @@ TEST_F(FactoryTest, TracedFormsBuildOneGraphWithThePreparedFunction) {
 // caller. A call that builds nothing answers -1, never the row of the equation before it.
 TEST_F(FactoryTest, FormsWithoutKindsBuildNothingAndTheRowIsAlwaysThisCallsOwn) {
   const struct { const char* text; bool is3D, is4D; int32_t message; } cases[] = {
-      {"leq[plus[power[x,2],power[y,2]],1]", false, false, 14}, {"equal[z,times[x,y]]", false, false, 14},
+      {"equal[matrix[2,1,x,y],matrix[2,1,1,0]]", false, false, 14}, {"equal[z,times[x,y]]", false, false, 14},
       {"equal[z,times[x,y]]", true, false, 24},
       {"equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", false, true, 25},
       {"equal[y,t]", false, false, 0}};
@@ -204,6 +210,119 @@ TEST_F(FactoryTest, TransformationCompanionsFillTheSecondPlacementOfTheRow) {
   Open(false, kTransformPlaneForwards);
   ASSERT_EQ(Build("power[x,2]"), 0);
   EXPECT_TRUE(set.graphIndexList.count == 1 && set.graphIndexList.data[0] == 0);
+}
+
+// The region kinds as the factory builds them, recorded by kind with their functions (and the
+// relation's flag, the field's equal lengths) before the kinds' own constructors run.
+std::vector<std::string>& Recorded() {
+  static std::vector<std::string> log;
+  return log;
+}
+std::string Text(const CompiledFunction* f) {
+  char* text = FormatExpressionBracket(f->tree);
+  const std::string out = text;
+  FreeMemory(text);
+  return out;
+}
+void RecordRegionKinds() {
+  Recorded().clear();
+  GraphConstructors& c = GraphsGlobals().constructors;
+  c.relation2D = [](CompiledFunction* r, CompiledFunction* d, GraphColor* colour, int32_t mode, uint8_t equation,
+                    const ViewMap* map) {
+    Recorded().push_back("relation " + std::to_string(equation) + " " + Text(r) + " " + std::to_string(colour->rgb));
+    return NewRelationGraph(r, d, colour, mode, equation, map);
+  };
+  c.raster2D = [](CompiledFunction* f, double q, GraphColor* colour, const ViewMap* map) {
+    Recorded().push_back("raster " + Text(f));
+    return NewRasterGraph(f, q, colour, map);
+  };
+  c.contour2D = [](CompiledFunction* f, double q, GraphColor* colour, const ViewMap* map) {
+    Recorded().push_back("contour " + Text(f));
+    return NewContourGraph(f, q, colour, map);
+  };
+  c.vectorField2D = [](CompiledFunction* fx, CompiledFunction* fy, GraphColor* colour, uint8_t equal,
+                       const ViewMap* map, double q) {
+    Recorded().push_back("field " + std::to_string(equal) + " " + Text(fx) + " " + Text(fy));
+    return NewVectorFieldGraph(fx, fy, colour, equal, map, q);
+  };
+}
+
+// The formula between the two bars as the bracket writer gives it back (numbers with value words).
+std::string Written(const std::string& expected) {
+  const size_t a = expected.find('|'), b = expected.rfind('|');
+  if (a == std::string::npos) return expected;
+  CompiledFunction* f = FunctionOf(expected.substr(a + 1, b - a - 1));
+  const std::string out = expected.substr(0, a) + Text(f) + expected.substr(b + 1);
+  DeleteCompiledFunction(f);
+  return out;
+}
+
+// Relations, rasters and level lines by the xy type, the field's equal lengths from its bit 4;
+// x^2 + y^2 <= 1 is the strict region and the dark grey boundary curve, in one row.
+TEST_F(FactoryTest, RegionFormsBuildTheirKinds) {
+  const std::string kPurple = std::to_string(kDefaultGraphRGB), kDisc = "plus[power[x,2],power[y,2]]";
+  const std::string kRegion = "relation 0 |lessthan[" + kDisc + ",1]| " + kPurple;
+  const std::string kCurve = "relation 1 |equal[" + kDisc + ",1]| ";
+  const struct { const char* text; double xyType; std::vector<std::string> built; } cases[] = {
+      {"equal[z,times[sin[x],cos[y]]]", 2, {"raster times[sin[u],cos[v]]"}},
+      {"equal[z,times[sin[x],cos[y]]]", 3, {"contour times[sin[x],cos[y]]"}},
+      {"times[x,y]", 6, {"raster times[u,v]"}},
+      {"equal[matrix[2,1,x,y],matrix[2,1,minus[y],x]]", 5, {"field 1 minus[y] x"}},
+      {"equal[matrix[2,1,x,y],matrix[2,1,minus[y],x]]", 1, {"field 0 minus[y] x"}},
+      {"lessthan[plus[power[x,2],power[y,2]],1]", 1, {kRegion}},
+      {"equal[plus[power[x,2],power[y,2]],1]", 1, {kCurve + kPurple}},
+      {"leq[plus[power[x,2],power[y,2]],1]", 1, {kRegion, kCurve + "3355443"}}};  // 0x333333
+  for (const auto& c : cases) {
+    Open();
+    RecordRegionKinds();
+    ASSERT_EQ(Build(c.text, false, false, nullptr, c.xyType), 0) << c.text;
+    std::vector<std::string> want;
+    for (const std::string& b : c.built) want.push_back(Written(b));
+    EXPECT_EQ(Recorded(), want) << c.text;
+    const GraphTableRow& row = set.graphTable.data[0];
+    EXPECT_TRUE(set.graphTable.count == 1 && set.first2D->graphs.count == int32_t(c.built.size())) << c.text;
+    EXPECT_TRUE(c.built.size() == 1 || (row.pair[2].view == kViewFirst2D && row.pair[2].index == 1));
+  }
+  int32_t message = 0;
+  EXPECT_EQ(Build("equal[z,times[x,y]]", false, false, &message, 4), -1);  // xy type 0: nothing
+  EXPECT_EQ(message, 14);
+}
+
+// Under transformation mode 1 the region, its boundary and the raster get companions in the
+// second 2D view (row placements 2 and 4); level lines and fields are only recorded.
+TEST_F(FactoryTest, RegionCompanionsUnderATransformation) {
+  Open(false, kTransformPlaneBackwards);
+  ASSERT_EQ(Build("leq[plus[power[x,2],power[y,2]],1]"), 0);
+  const GraphTableRow& row = set.graphTable.data[0];
+  EXPECT_TRUE(row.pair[1].view == kViewSecond2D && row.pair[3].view == kViewSecond2D);
+  EXPECT_EQ(set.second2D->graphs.count, 2);
+  ASSERT_EQ(Build("times[x,y]", false, false, nullptr, 2), 1);
+  EXPECT_TRUE(set.graphTable.data[1].pair[1].view == kViewSecond2D && set.second2D->graphs.count == 3);
+  ASSERT_EQ(Build("times[x,y]", false, false, nullptr, 3), 2);
+  EXPECT_TRUE(set.graphIndexList.count == 1 && set.graphIndexList.data[0] == 3);
+}
+
+// Every counted allocation of a region build refused in turn (companions included): a row is
+// added with its region, or nothing is, and nothing leaks (the fixture's counts).
+TEST_F(FactoryTest, RegionBuildsUnderEveryRefusedAllocation) {
+  const struct { const char* text; double xyType; } cases[] = {
+      {"leq[plus[power[x,2],power[y,2]],1]", 1}, {"equal[z,times[sin[x],cos[y]]]", 2},
+      {"equal[z,times[sin[x],cos[y]]]", 3}, {"equal[matrix[2,1,x,y],matrix[2,1,minus[y],x]]", 1}};
+  for (const auto& c : cases) {
+    int32_t failures = 0;
+    for (uint64_t n = 1; n < 90; ++n) {  // the region with its boundary and companions takes 79
+      Open(false, kTransformPlaneBackwards);
+      Tree tree(c.text);
+      FailAllocationAt(n);
+      const int32_t row =
+          CreateGraphsForEquation(&set, tree, false, false, &transform, 1, 0.5, 1, 2, c.xyType, &document);
+      FailAllocationAt(0);
+      EXPECT_TRUE(row == 0 ? set.first2D->graphs.count >= 1 : set.first2D->graphs.count == 0) << c.text << n;
+      EXPECT_TRUE(CheckViewSet(&set));
+      failures += row == -1;
+    }
+    EXPECT_GT(failures, 0) << c.text;
+  }
 }
 
 }  // namespace
