@@ -43,4 +43,10 @@ void DoAlgebraCommand(int32_t code) {
   if (Hooks().doAlgebraCommand) Hooks().doAlgebraCommand(code);
 }
 
+void PutScrapText(const char* text) {
+  if (Hooks().putScrapText && text) Hooks().putScrapText(text);
+}
+
+const char* ScrapText() { return Hooks().scrapText ? Hooks().scrapText() : nullptr; }
+
 bool IsPaletteCommand() { return Hooks().paletteCommand; }

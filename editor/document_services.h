@@ -19,5 +19,8 @@ PixelRect GetMathPaneRect(void* owner);
 // Waits for the next pointer movement or release; true while the button is still down.
 bool TrackPointerWhileDown(QDPoint* point, uint32_t* modifiers, double timeoutSeconds);
 void DoAlgebraCommand(int32_t code);
+// The system clipboard's text: put there, and read (null when none or no clipboard).
+void PutScrapText(const char* text);
+const char* ScrapText();
 // The command being run came from a palette button.
 bool IsPaletteCommand();

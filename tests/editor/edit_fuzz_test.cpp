@@ -4,6 +4,7 @@
 // end valid for the mode), every matrix has rows x columns cells, layout runs and leaves a valid
 // line table. Under AddressSanitizer this also proves no step reads a freed node.
 #include <random>
+#include "kernel/text/bracket_writer.h"
 
 #include "editor/equation_keys.h"
 #include "editor/hit_testing.h"
@@ -26,7 +27,7 @@ class EditFuzz {
 
   // Runs one random step; returns what it did, for a failure's message.
   std::string Step() {
-    std::string what = Infix() + " " + Caret() + " then ";
+    char* b = FormatExpressionBracket(E().root); std::string what = std::string(b) + " " + Caret() + " then "; FreeMemory(b);
     switch (Below(20)) {
       case 0: Restart(); return what + "a new formula";
       case 1: case 2: case 3: Click(); return what + "a click";
