@@ -43,6 +43,8 @@ void DoAlgebraCommand(int32_t code) {
   if (Hooks().doAlgebraCommand) Hooks().doAlgebraCommand(code);
 }
 
+bool HasSystemClipboard() { return Hooks().putScrapText != nullptr; }
+
 void PutScrapText(const char* text) {
   if (Hooks().putScrapText && text) Hooks().putScrapText(text);
 }

@@ -3,6 +3,7 @@
 #include "editor/formula_clipboard.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "editor/caret_edits.h"
@@ -48,7 +49,7 @@ void Store(ExprNode* tree, uint32_t operatorKind) {
   FreeExpression(clip.expression);
   clip.expression = tree;
   clip.operatorKind = operatorKind;
-  if (tree) {
+  if (tree && HasSystemClipboard()) {
     char* text = FormatExpressionBracket(tree);
     PutScrapText(text);
     FreeMemory(text);
@@ -64,11 +65,15 @@ void AdoptScrapText() {
   if (!text || (seen && std::strcmp(seen, text) == 0)) return;
   RememberScrap(text);
   SetFormulaReaderText(Clip().seenScrapText ? Clip().seenScrapText : text);
-  if (ExprNode* tree = ParseFormulaText()) {
-    FreeExpression(Clip().expression);
-    Clip().expression = tree;
-    Clip().operatorKind = 0;
+  ExprNode* tree = ParseFormulaText();
+  if (!tree) return;
+  if (tree->kind == KindNum && NodeTextLength(tree) == 0 && std::isnan(tree->value.number->value)) {
+    FreeExpression(tree);  // what the reader makes of text that holds no item: no formula
+    return;
   }
+  FreeExpression(Clip().expression);
+  Clip().expression = tree;
+  Clip().operatorKind = 0;
 }
 
 ExprNode* CopyOfDigits(const FormulaEditor* e) {

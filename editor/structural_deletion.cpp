@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "editor/caret_edits.h"
 #include "editor/caret_navigation.h"
@@ -174,8 +175,10 @@ void MergeOperands(ExprNode* node, int32_t j, bool wholeNode) {
     SetChild(product, 0, w);
     SetChild(product, 1, next);
   }
-  if (product->children[1]->kind == KindTimes) FlattenChildInto(product, 1);
-  if (product->children[0]->kind == KindTimes) FlattenChildInto(product, 0);
+  for (int32_t side : {1, 0}) {  // an empty product is left alone: the caret may be on it
+    const ExprNode* factor = product->children[side];
+    if (factor->kind == KindTimes && factor->arity > 0) FlattenChildInto(product, side);
+  }
   SetFormulaSelection(target, SelectionCaretAfter);
 }
 

@@ -295,9 +295,11 @@ bool SplitProductAtCaret(uint32_t kind) {
   SetChild(joint, 0, left);
   SetChild(joint, 1, right);
   MoveNodeInto(joint, product);  // the product's place keeps its identity
-  ExprNode* target = right->kind == kind && OperandCount(right) > 0 ? right->children[0] : right;
-  if (right->kind == kind) FlattenChildInto(product, 1);
-  if (left->kind == kind) FlattenChildInto(product, 0);
+  // A side of the kind gives its operands to the new node (an empty one stays: it may be the target).
+  const bool flattenRight = right->kind == kind && OperandCount(right) > 0;
+  ExprNode* target = flattenRight ? right->children[0] : right;
+  if (flattenRight) FlattenChildInto(product, 1);
+  if (left->kind == kind && OperandCount(left) > 0) FlattenChildInto(product, 0);
   if (product->parent && product->parent->kind == kind) FlattenChildInto(product->parent, IndexInParent(product));
   SetFormulaSelection(target, SelectionCaretBefore);
   return true;
