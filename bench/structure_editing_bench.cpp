@@ -18,8 +18,9 @@ namespace {
 FormulaEditor* EditorOfSum(int64_t terms) {
   std::string text = "plus[";
   for (int64_t i = 0; i < terms; ++i) text += (i ? "," : "") + std::string("times[2,x,sin[y]]");
+  text += "]";  // the reader reads the text in place: it must outlive the parse
   FormulaEditor* e = NewFormulaEditor();
-  SetFormulaReaderText((text + "]").c_str());
+  SetFormulaReaderText(text.c_str());
   FreeExpression(e->root);
   e->root = e->caretNode = ParseFormulaText();
   SetCurrentFormulaEditor(e, nullptr);
