@@ -101,7 +101,9 @@ void SelectOperands(ExprNode* n, const ExprNode* anchor, const ExprNode* current
   }
 }
 
-// Rules 3 to 10 of a drag step, the first that applies.
+// What a drag step selects, the first rule that applies: characters of one text, a block of cells,
+// operands or the operator between them, an operator beside the common node, a prefix sign, or
+// else the common node.
 void SelectByDrag(ExprNode* anchor, ExprNode* current, ExprNode* common, FixedPoint from, FixedPoint to) {
   FormulaEditor* e = Editor();
   const int32_t mode = e->selectionMode;
