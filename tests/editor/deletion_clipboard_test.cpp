@@ -70,6 +70,7 @@ TEST_F(DeletionClipboardTest, BackspaceLeavesATreeThatCanBeTypeset) {
       {"123", {}, SelectionDigits, 0, 3, {kBack}, "?", " m0 0:0"},  // never an empty number
       {"times[x,345]", {1}, SelectionDigits, 0, 3, {kCodeClear}, "x", " m3 0:0"},
       {"plus[a,b,c]", {}, SelectionOperator, 0, 0, {kCodeClear}, "?", " m0 0:0"},  // clear takes the node
+      {"comma[times[],y]", {}, SelectionOperator, 0, 0, {kBack}, "*y", "0 m3 0:0"},  // an empty factor stays
   };
   for (const Case& c : cases) Check(c);
   Check({"chem[0,0,1,1,c,prompt[],b]", {1}, SelectionCaretNode, 0, 0, {kBack}, "c_b", "0 m3 0:0"});

@@ -56,6 +56,8 @@ TEST_F(StructureEditingTest, OperatorsAndRelationsGoWhereTheCaretIs) {
       {"x", {}, SelectionCaretBefore, {KindCode(KindString)}, "string()*x", "0 m3 0:0"},  // x survives
       {"", {}, -1, {'g', 'r', 'a', 'd', KindCode(KindDot)}, "div(?)", "0 m0 0:0"},
       {"max[a]", {0}, SelectionCaretAfter, {0x1907}, "max(a,?)", "0.1 m0 0:0"},
+      {"times[2,cos[x]]", {1, 0}, SelectionCaretNode, {0x1900}, "2*cos(-x)", "1.0.0 m4 0:0"},  // x, not cos x
+      {"log[x,2]", {}, SelectionOperator, {0x1901}, "log(x,2)=?", "1 m0 0:0"},  // no relation between x and 2
       {"function[f,a]", {1}, SelectionCaretAfter, {0x1907}, "function(f,a,?)", "1.1 m0 0:0"},
   };
   for (const Script& s : scripts) Check(s);
@@ -174,6 +176,16 @@ TEST_F(StructureEditingTest, BlockArithmeticUsesTheClipboardOnlyWhenItFits) {
   Place({}, SelectionMatrixBlock, 0, 0);
   RunCodes({kTimes});
   EXPECT_EQ(Infix(), "matrix(1,2,a*b*k,c)") << "a product cell takes one more factor";
+}
+
+// Parentheses the layout adds around a selected range's node keep the selection on that node.
+TEST_F(StructureEditingTest, ACaretKeepsItsRangeWhenLayoutAddsParentheses) {
+  Fresh("times[2,plus[a,b,c]]");
+  Place({1}, SelectionChildRange, 0, 1);
+  LayoutFormula();
+  EXPECT_EQ(Caret(), "1.0 m1 0:1");
+  const char* why = "";
+  EXPECT_TRUE(CheckFormulaEditor(&E(), &why)) << why;
 }
 
 }  // namespace
