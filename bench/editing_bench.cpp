@@ -43,7 +43,8 @@ static void BM_RightArrowAcrossSum(benchmark::State& state) {
   std::string text = "plus[";
   for (int64_t i = 0; i < state.range(0); ++i) text += (i ? "," : "") + std::string("times[2,x,sin[y]]");
   FormulaEditor* e = NewFormulaEditor();
-  SetFormulaReaderText((text + "]").c_str());
+  text += "]";  // the reader keeps a pointer into the text until the parse ends
+  SetFormulaReaderText(text.c_str());
   FreeExpression(e->root);
   e->root = ParseFormulaText();
   SetCurrentFormulaEditor(e, nullptr);

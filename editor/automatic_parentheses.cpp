@@ -142,6 +142,7 @@ bool HasFractionOrFunction(const ExprNode* node) {
 
 bool AddAutomaticParentheses(ExprNode* root) {
   bool complete = true;
+  FormulaEditor* editor = TypesettingGlobals().currentEditor;
   // A node's children are decided before the walk enters them, so a new wrapper is visited
   // only as a parent, where rule 1 leaves its one child alone.
   TreeCursor cursor(root, WalkOrder::kPreOrder);
@@ -149,7 +150,12 @@ bool AddAutomaticParentheses(ExprNode* root) {
     if (node->kind == KindString) continue;
     for (int i = 0; i < node->arity; ++i) {
       ExprNode* child = node->children[i];
-      if (NeedsParentheses(node->kind, child->kind, i, node) && !WrapInUnary(child, KindId)) complete = false;
+      if (!NeedsParentheses(node->kind, child->kind, i, node)) continue;
+      if (!WrapInUnary(child, KindId)) {
+        complete = false;
+      } else if (editor && editor->caretNode == child) {
+        editor->caretNode = child->children[0];  // the selection stays on its content, not the new group
+      }
     }
   }
   return complete;

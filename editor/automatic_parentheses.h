@@ -8,8 +8,9 @@
 
 struct ExprNode;
 
-// Wraps every child for which NeedsParentheses holds. Returns false when a wrapper could not be
-// made (memory); the tree is then valid with fewer wrappers.
+// Wraps every child for which NeedsParentheses holds; a current editor's caret on a wrapped child
+// stays on its content. Returns false when a wrapper could not be made (memory); the tree is
+// then valid with fewer wrappers.
 bool AddAutomaticParentheses(ExprNode* root);
 // The twelve ordered rules; the first that applies decides. `parent` is the parent node.
 bool NeedsParentheses(uint32_t parentKind, uint32_t childKind, int32_t childIndex, const ExprNode* parent);

@@ -43,4 +43,12 @@ void DoAlgebraCommand(int32_t code) {
   if (Hooks().doAlgebraCommand) Hooks().doAlgebraCommand(code);
 }
 
+bool HasSystemClipboard() { return Hooks().putScrapText != nullptr; }
+
+void PutScrapText(const char* text) {
+  if (Hooks().putScrapText && text) Hooks().putScrapText(text);
+}
+
+const char* ScrapText() { return Hooks().scrapText ? Hooks().scrapText() : nullptr; }
+
 bool IsPaletteCommand() { return Hooks().paletteCommand; }

@@ -19,5 +19,10 @@ PixelRect GetMathPaneRect(void* owner);
 // Waits for the next pointer movement or release; true while the button is still down.
 bool TrackPointerWhileDown(QDPoint* point, uint32_t* modifiers, double timeoutSeconds);
 void DoAlgebraCommand(int32_t code);
+// The system clipboard's text: whether there is a clipboard to put it on, put there, and read
+// (null when none or no clipboard).
+bool HasSystemClipboard();
+void PutScrapText(const char* text);
+const char* ScrapText();
 // The command being run came from a palette button.
 bool IsPaletteCommand();

@@ -38,6 +38,8 @@ enum EditCode : int32_t {
   kCodeLastTemplate = 0x190A,
   kCodeFirstAlgebra = 0x2000,
   kCodeFirstStepwiseMove = 0x2100,
+  kCodeMoveTermRight = 0x2101,     // the selected term one place right (a term drag sends it)
+  kCodeMoveTermLeft = 0x2104,
   kCodeLastStepwiseMove = 0x2109,
   kCodeCut = 0x2200,
   kCodeCopy = 0x2201,
@@ -56,6 +58,10 @@ constexpr bool IsCaretMotionCode(int32_t code) {
 // Runs one code on the current editor (nothing without one). Code 0 is ignored altogether.
 // While memory is short only motions, the backspace and the clipboard codes run.
 void DoFormulaEditCommand(int32_t code);
+
+// Fills the structural command slots of the typesetting state (kind insertion, templates, cut,
+// copy, paste, the drag selection) with the editor's own handlers. InitTypesetting runs it.
+void InstallStructureCommandHandlers();
 
 // Undo grouping. BeginUndoableEdit takes a snapshot and leaves the flag set, so the next change
 // takes its own; SnapshotIfPending takes one only when the flag is set, and clears it;

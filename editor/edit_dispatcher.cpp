@@ -8,11 +8,15 @@
 
 #include "editor/caret_navigation.h"
 #include "editor/document_services.h"
+#include "editor/edit_templates.h"
+#include "editor/formula_clipboard.h"
 #include "editor/layout_driver.h"
 #include "editor/letter_typing.h"
+#include "editor/mouse_selection.h"
 #include "editor/number_typing.h"
 #include "editor/string_typing.h"
 #include "editor/structural_deletion.h"
+#include "editor/structure_insertion.h"
 #include "editor/typeset_state.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/text/number_settings.h"
@@ -95,6 +99,16 @@ void RunTemplate(FormulaEditor* e, int32_t code) {
 }
 
 }  // namespace
+
+void InstallStructureCommandHandlers() {
+  StructureCommandHandlers& h = State().handlers;
+  h.insertKind = InsertKindAtCaret;
+  h.runTemplate = RunTemplateCommand;
+  h.cutSelection = CutSelection;
+  h.copySelection = CopySelection;
+  h.pasteClipboard = PasteClipboard;
+  h.trackFormulaDrag = ExtendSelectionToPoint;
+}
 
 void BeginUndoableEdit() {
   BeginEquationEdit();

@@ -26,6 +26,10 @@ struct EditorHooks {
   // point in window pixels; true while the button is still down. None: the kernel's tracking
   // over the installed pointer source.
   bool (*trackMouseWhileDown)(QDPoint* point, uint32_t* modifiers, double timeoutSeconds) = nullptr;
+  // The system clipboard's text: puts a copy of the text there; the text there now, or null
+  // (valid until the next call). None: no system clipboard, the formula clipboard stays private.
+  void (*putScrapText)(const char* text) = nullptr;
+  const char* (*scrapText)() = nullptr;
   // Runs an algebra command code on the current editor's selection.
   void (*doAlgebraCommand)(int32_t code) = nullptr;
   // Set by the palette for the length of the command one of its buttons sends.

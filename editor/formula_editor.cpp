@@ -1,6 +1,7 @@
 // Formula editor records and the current editor.
 #include "editor/formula_editor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "editor/document_services.h"
@@ -37,6 +38,7 @@ void InitTypesetting() {
   RegisterHandlerFamilies();
   TypesetGlobals().currentStyle = TypesetGlobals().defaultFontSizes;
   InitTypesettingKernel();
+  InstallStructureCommandHandlers();
   t.initialised = true;
 }
 
@@ -127,10 +129,11 @@ bool CheckFormulaEditor(const FormulaEditor* editor, const char** message) {
     const ExprNode* caret = editor->caretNode;
     int32_t mode = editor->selectionMode, a = editor->selectionStart, b = editor->selectionEnd;
     int32_t limit = SelectionLimit(caret, mode);
-    bool indexed = mode == SelectionChildRange || mode == SelectionOperator || mode == SelectionText ||
-                   mode == SelectionDigits;
+    bool ordered = mode == SelectionChildRange || mode == SelectionOperator;
+    bool text = mode == SelectionText || mode == SelectionDigits;  // a drag may run either way
     if (mode < SelectionCaretNode || mode > SelectionDigits) why = "an unknown selection mode";
-    if (indexed && (a < 0 || b < a || b > limit)) why = "selection out of range";
+    if ((ordered && (a < 0 || b < a || b > limit)) || (text && (std::min(a, b) < 0 || std::max(a, b) > limit)))
+      why = "selection out of range";
     if ((mode == SelectionText && caret->kind != KindString) || (mode == SelectionDigits && caret->kind != KindNum))
       why = "a text caret outside a text";
     if (mode == SelectionMatrixBlock &&

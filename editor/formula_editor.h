@@ -33,6 +33,7 @@ void ResetFormulaCaret();
 // the node.
 ExprNode* FlattenChildInto(ExprNode* node, int32_t i);
 // Verifies an editor: a valid tree with no parent above the root, the caret node inside it, the
-// selection valid for the mode (ranges inside the operands or text, a text caret in a string or
-// number, a block in a matrix), at least one line. `message` gets the reason.
+// selection valid for the mode (ordered ranges inside the operands, a text range either way inside
+// the text, a text caret in a string or number, a block in a matrix), at least one line.
+// `message` gets the reason.
 bool CheckFormulaEditor(const FormulaEditor* editor, const char** message = nullptr);

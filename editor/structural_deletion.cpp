@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "editor/caret_edits.h"
 #include "editor/caret_navigation.h"
@@ -40,9 +41,10 @@ void SetCaret(ExprNode* node, int32_t mode, int32_t at) {
   e->selectionStart = e->selectionEnd = at;
 }
 
-// Removes operand i; returns the node the caret goes to. A single operand leaves its parent
-// (which takes its content); one of two is freed and the other takes the parent's place, except
-// under the derivative operators, big operators and matrices, which only shrink.
+// Removes operand i; returns the node the caret goes to, or null when memory was refused (then
+// nothing changed). A single operand leaves its parent (which takes its content); one of two is
+// freed and the other takes the parent's place, except under the derivative operators, big
+// operators and matrices, which only shrink.
 ExprNode* RemoveChildAt(ExprNode* parent, int32_t i) {
   if (parent->arity == 1) {
     UnwrapNodeKeepingCaret(parent);
@@ -56,9 +58,21 @@ ExprNode* RemoveChildAt(ExprNode* parent, int32_t i) {
     FreeSubtreeKeepingCaret(gone, parent);
     return parent;
   }
-  if (!RemoveChildSlot(parent, i)) return parent;
+  if (!RemoveChildSlot(parent, i)) return nullptr;
   FreeSubtreeKeepingCaret(gone, parent);
   return parent->children[i == 0 ? 0 : i - 1];
+}
+
+// Removes operand i of an index structure whose counts the caller has already lowered; a refusal
+// puts the counts back.
+void RemoveIndexAt(ExprNode* node, int32_t i, uint32_t oldKind, NodeValue oldValue) {
+  ExprNode* target = RemoveChildAt(node, i);
+  if (!target) {
+    node->kind = oldKind;
+    node->value = oldValue;
+    return;
+  }
+  SetFormulaSelection(target, SelectionCaretAfter);
 }
 
 // A negated term goes with its sign.
@@ -69,28 +83,30 @@ ExprNode* RemoveFromParent(ExprNode* node) {
 }
 
 void DeleteIndex(ExprNode* list, int32_t i) {
+  const NodeValue old = list->value;
   NodeHalves& counts = list->value.halves;  // raised, lowered (operands 1..lowered)
   if (i > counts.second) {
     counts.first = static_cast<int16_t>(std::max(counts.first - 1, 0));
   } else {
     counts.second = static_cast<int16_t>(std::max(counts.second - 1, 0));
   }
-  SetFormulaSelection(RemoveChildAt(list, i), SelectionCaretAfter);
+  RemoveIndexAt(list, i, KindIndexes, old);
 }
 
 // Index i of a tensor is operand i; its raised flag is bit i - 1 of the mask.
 void DeleteTensorIndex(ExprNode* tensor, int32_t i) {
+  const NodeValue old = tensor->value;
   uint32_t mask = static_cast<uint32_t>(tensor->value.tensorMask);
   uint32_t below = i > 1 ? mask & ((1u << (i - 1)) - 1) : 0;
   uint32_t above = i < 32 ? (mask >> i) << (i - 1) : 0;
   tensor->value.tensorMask = static_cast<int32_t>(below | above);
-  ExprNode* target = RemoveChildAt(tensor, i);
-  SetFormulaSelection(target, SelectionCaretAfter);
-  SimplifyTensorToIndexes(tensor);
+  RemoveIndexAt(tensor, i, KindTensor, old);
+  SimplifyTensorToIndexes(tensor);  // a tensor that collapsed into its base is left alone
 }
 
 // The operands after the base fill the present places of the four, in order.
 void DeleteChemIndex(ExprNode* chem, int32_t i) {
+  const NodeValue old = chem->value;
   uint8_t* places = chem->value.chem;
   for (int32_t place = 0, seen = 0; place < 4; ++place) {
     if (places[place] && ++seen == i) {
@@ -104,10 +120,11 @@ void DeleteChemIndex(ExprNode* chem, int32_t i) {
     chem->value.raw = 0;
     chem->value.halves = counts;
   }
-  SetFormulaSelection(RemoveChildAt(chem, i), SelectionCaretAfter);
+  RemoveIndexAt(chem, i, KindChem, old);
 }
 
 void DeleteVectorElement(ExprNode* matrix, int32_t i) {
+  const NodeValue old = matrix->value;
   NodeHalves& size = matrix->value.halves;  // rows, columns
   if (size.first == 1 && size.second > 1 && matrix->arity == size.second) {
     --size.second;
@@ -117,7 +134,7 @@ void DeleteVectorElement(ExprNode* matrix, int32_t i) {
     CaretToParent();
     return;
   }
-  SetFormulaSelection(RemoveChildAt(matrix, i), SelectionCaretAfter);
+  RemoveIndexAt(matrix, i, KindMatrix, old);
 }
 
 void DeletePromptAgainInProduct() {
@@ -125,23 +142,42 @@ void DeletePromptAgainInProduct() {
   if (c->kind == KindPrompt && c->parent && c->parent->kind == KindTimes) DeletePrompt();
 }
 
-// Deletes the operator between operands j and j + 1: operand j leaves, and the operand that now
-// stands at j (a two-operand node: the node itself; with wholeNode always the node) becomes its
-// product with it. The caret goes after the former operand j (its last factor when a product).
+// Deletes the operator between operands j and j + 1: operand j and the operand after it become
+// one product (the whole node after operand j when `wholeNode`), flattened where either side is a
+// product. The caret goes after the former operand j (its last factor when a product). Every
+// node is made before anything moves, so a refusal changes nothing.
 void MergeOperands(ExprNode* node, int32_t j, bool wholeNode) {
-  const bool binary = node->arity == 2;
-  ExprNode* w = RemoveOperandKeepingCaret(node, j);
-  if (!w) return;
-  ExprNode* x = wholeNode || binary ? node : node->children[j];
-  if (!PrependFactor(x, w)) {
-    FreeSubtreeKeepingCaret(w, x);
-    SetFormulaSelection(x, SelectionCaretAfter);
-    return;
+  if (j < 0 || j + 1 >= OperandCount(node)) return;
+  ExprNode* w = node->children[j];
+  ExprNode* target = w->kind == KindTimes && w->arity > 0 ? w->children[w->arity - 1] : w;
+  ExprNode* product = node;
+  if (node->arity == 2) {
+    node->kind = KindTimes;  // (w, other) already stand in product order
+    node->value.raw = 0;
+  } else if (wholeNode) {
+    ExprNode* rest = MoveContentToNewNode(node, KindTimes, 2);  // node: times(null, null)
+    if (!rest) return;
+    if (!RemoveChildSlot(rest, j)) {
+      MoveNodeInto(rest, node);
+      return;
+    }
+    SetChild(node, 0, w);
+    SetChild(node, 1, rest);
+  } else {
+    product = NewNode(KindTimes, 2);
+    if (!product) return;
+    ExprNode* next = node->children[j + 1];
+    if (!RemoveChildSlot(node, j)) {
+      FreeNode(product);
+      return;
+    }
+    SetChild(node, j, product);
+    SetChild(product, 0, w);
+    SetChild(product, 1, next);
   }
-  ExprNode* target = w;
-  if (w->kind == KindTimes && w->arity > 0) {
-    target = w->children[w->arity - 1];
-    FlattenChildInto(w->parent, IndexInParent(w));
+  for (int32_t side : {1, 0}) {  // an empty product is left alone: the caret may be on it
+    const ExprNode* factor = product->children[side];
+    if (factor->kind == KindTimes && factor->arity > 0) FlattenChildInto(product, side);
   }
   SetFormulaSelection(target, SelectionCaretAfter);
 }
@@ -152,20 +188,20 @@ void MergeIntoNode(ExprNode* node, int32_t j) { MergeOperands(node, j, true); }
 
 bool HasSeparator(const ExprNode* number) { return std::strchr(NodeText(number), GetDecimalSeparator()) != nullptr; }
 
-// 12·34 with the caret before 34 becomes 1234 with the caret where the two met.
+// 12·34 with the caret before 34 becomes 1234 with the caret where the two met. The right number
+// goes first, so a refused removal leaves both numbers as they were.
 bool JoinNumbers(ExprNode* product, int32_t i) {
   ExprNode* left = product->children[i - 1];
   ExprNode* right = product->children[i];
-  const int32_t at = NodeTextLength(left);
-  if (at + NodeTextLength(right) >= kJoinedNumberLimit || (HasSeparator(left) && HasSeparator(right))) return false;
-  if (!InsertNodeText(left, at, NodeText(right), NodeTextLength(right))) return false;
-  RereadNumberValue(left);
+  const int32_t at = NodeTextLength(left), count = NodeTextLength(right);
+  if (at + count >= kJoinedNumberLimit || (HasSeparator(left) && HasSeparator(right))) return false;
+  char digits[kNumberTextMax + 1];
+  std::memcpy(digits, NodeText(right), static_cast<size_t>(count));
   ExprNode* joined = RemoveChildAt(product, i);
-  if (joined->kind == KindNum) {
-    SetCaret(joined, SelectionDigits, at);
-  } else {
-    SetFormulaSelection(joined, SelectionCaretAfter);
-  }
+  if (!joined) return true;  // nothing changed, and nothing else is tried
+  InsertNodeText(joined, at, digits, count);
+  RereadNumberValue(joined);
+  SetCaret(joined, SelectionDigits, at);
   return true;
 }
 
@@ -197,12 +233,18 @@ void DeleteOperator(bool replacing) {
   }
 }
 
+// A number whose every digit is cleared becomes a prompt (never an empty number); a string may
+// be empty.
 void ClearText(FormulaEditor* e) {
   ExprNode* c = e->caretNode;
   const int32_t length = NodeTextLength(c);
   const int32_t lo = std::clamp(std::min(e->selectionStart, e->selectionEnd), 0, length);
   const int32_t hi = std::clamp(std::max(e->selectionStart, e->selectionEnd), 0, length);
   if (lo >= hi) return;
+  if (c->kind == KindNum && lo == 0 && hi == length) {
+    DeleteCaretNode();
+    return;
+  }
   RemoveNodeText(c, lo, hi);
   RereadNumberValue(c);
   e->selectionStart = e->selectionEnd = lo;
@@ -349,22 +391,32 @@ void ClearSelection() {
   }
 }
 
+bool SelectedMatrixBlock(MatrixBlock* block) {
+  const FormulaEditor* e = Editor();
+  if (!e || e->selectionMode != SelectionMatrixBlock) return false;
+  const ExprNode* m = e->caretNode;
+  const int32_t rows = m->value.halves.first, columns = m->value.halves.second;
+  if (m->kind != KindMatrix || rows < 1 || columns < 1 || rows * columns != m->arity) return false;
+  const int32_t a = std::clamp(e->selectionStart, 0, m->arity - 1), b = std::clamp(e->selectionEnd, 0, m->arity - 1);
+  *block = MatrixBlock{rows, columns, std::min(a, b) / columns, std::max(a, b) / columns,
+                       std::min(a % columns, b % columns), std::max(a % columns, b % columns)};
+  return true;
+}
+
 void ClearMatrixBlock() {
   FormulaEditor* e = Editor();
+  MatrixBlock b;
+  if (!SelectedMatrixBlock(&b)) return;
   ExprNode* m = e->caretNode;
-  const int32_t rows = m->value.halves.first, columns = m->value.halves.second;
-  if (m->kind != KindMatrix || rows < 1 || columns < 1 || rows * columns != m->arity) return;
-  const int32_t a = std::clamp(e->selectionStart, 0, m->arity - 1), b = std::clamp(e->selectionEnd, 0, m->arity - 1);
-  const int32_t r0 = std::min(a, b) / columns, r1 = std::max(a, b) / columns;
-  const int32_t c0 = std::min(a % columns, b % columns), c1 = std::max(a % columns, b % columns);
-  const bool wholeColumns = r1 - r0 + 1 == rows && c1 - c0 + 1 < columns;
-  const bool wholeRows = c1 - c0 + 1 == columns && r1 - r0 + 1 < rows;
+  const bool wholeColumns = b.Height() == b.rows && b.Width() < b.columns;
+  const bool wholeRows = b.Width() == b.columns && b.Height() < b.rows;
   if (!wholeColumns && !wholeRows) return;
   auto removed = [&](int32_t cell) {
-    return wholeColumns ? cell % columns >= c0 && cell % columns <= c1 : cell / columns >= r0 && cell / columns <= r1;
+    const int32_t row = cell / b.columns, column = cell % b.columns;
+    return wholeColumns ? column >= b.c0 && column <= b.c1 : row >= b.r0 && row <= b.r1;
   };
-  const int32_t keptRows = wholeRows ? rows - (r1 - r0 + 1) : rows;
-  const int32_t keptColumns = wholeColumns ? columns - (c1 - c0 + 1) : columns;
+  const int32_t keptRows = wholeRows ? b.rows - b.Height() : b.rows;
+  const int32_t keptColumns = wholeColumns ? b.columns - b.Width() : b.columns;
   ExprNode* kept = NewNode(KindMatrix, keptRows * keptColumns);
   if (!kept) return;
   kept->value.halves = NodeHalves{static_cast<int16_t>(keptRows), static_cast<int16_t>(keptColumns)};

@@ -36,5 +36,16 @@ void ReplaceSelectedOperator();
 void ClearSelection();
 void ClearMatrixBlock();
 
+// The block of a mode-5 selection: rows r0..r1 and columns c0..c1 of a whole matrix of `rows` by
+// `columns` cells (row by row). False without a block selected on such a matrix.
+struct MatrixBlock {
+  int32_t rows, columns;
+  int32_t r0, r1, c0, c1;
+  int32_t Height() const { return r1 - r0 + 1; }
+  int32_t Width() const { return c1 - c0 + 1; }
+  int32_t Cell(int32_t k) const { return (r0 + k / Width()) * columns + c0 + k % Width(); }  // k-th, row by row
+};
+bool SelectedMatrixBlock(MatrixBlock* block);
+
 // A tensor whose indices are now all lower (all upper) becomes an index list.
 void SimplifyTensorToIndexes(ExprNode* tensor);

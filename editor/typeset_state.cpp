@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "kernel/memory/memory_budget.h"
+#include "kernel/trees/expr_node.h"
+
 namespace {
 
 TypesetState MakeStartState() {
@@ -22,6 +25,8 @@ TypesetState& TypesetGlobals() {
 }
 
 void ResetTypesetGlobalsForTest() {
+  FreeExpression(gState.clipboard.expression);
+  FreeMemory(gState.clipboard.seenScrapText);
   gState = MakeStartState();
   TypesettingGlobals() = TypesettingState{};
 }

@@ -1,7 +1,7 @@
 // Process-wide state of typesetting, in one struct with one reset for tests: the font slots and
-// the metrics of the current type size, the shared size-per-level table and the style in force,
-// the drawing origin, the break candidates, the measuring and drawing backends, the hooks the
-// documents install and the edit command dispatcher's memory. The current editor and the
+// the metrics of the current type size, the size table and style in force, the drawing origin,
+// the break candidates, the backends, the documents' hooks, the dispatcher's memory, the formula
+// clipboard (owned: the reset frees it) and the press being tracked. The current editor and the
 // prompt-caret switch live in the kernel's TypesettingState, which the kernel reads too.
 #pragma once
 
@@ -29,9 +29,9 @@ struct TypeMetrics {
   Fixed typeTenth;       // 100u
 };
 
-// Handlers of the structural commands, installed by their modules at start-up: kind insertion,
-// the templates, cut, copy and paste, and the drag selection that Shift-arrows extend through.
-// A code whose handler is missing changes nothing (its undo bookkeeping still runs).
+// Handlers of the structural commands, installed at start-up (InstallStructureCommandHandlers):
+// kind insertion, the templates, cut, copy and paste, and the drag selection that Shift-arrows
+// extend through. A code whose handler is missing changes nothing (its bookkeeping still runs).
 struct StructureCommandHandlers {
   void (*insertKind)(uint32_t kind) = nullptr;
   void (*runTemplate)(int32_t code) = nullptr;
@@ -53,6 +53,25 @@ struct EditCommandState {
   StructureCommandHandlers handlers;
 };
 
+// The formula clipboard: an owned tree or none, and the kind of an operator cut or copied alone
+// (0 otherwise). seenScrapText is the system clipboard's text as last seen here (after a put or
+// a read; owned), so a paste adopts only text another program put there since.
+struct FormulaClipboard {
+  ExprNode* expression = nullptr;
+  uint32_t operatorKind = 0;
+  char* seenScrapText = nullptr;
+};
+
+// The press being tracked in a formula (layout points): where it happened or the last term move
+// ran, the last point seen, the selection rectangle the drag started from, and whether this click
+// drew the caret (which then goes at the release).
+struct FormulaMouseState {
+  Fixed anchorV, anchorH;
+  Fixed lastV, lastH;
+  FixedRect selection;
+  bool caretDrawn;
+};
+
 struct TypesetState {
   int32_t defaultFontSizes[kScriptLevelCount];  // the shared table new editors point to
   const int32_t* currentStyle;                    // the style of the formula being laid out
@@ -69,8 +88,10 @@ struct TypesetState {
   int32_t breakCandidateCount;
   EditorHooks hooks;
   EditCommandState editing;
+  FormulaClipboard clipboard;
+  FormulaMouseState mouse;
 };
 
 TypesetState& TypesetGlobals();
-// Back to start-up values, the kernel's TypesettingState included (tests).
+// Back to start-up values, the kernel's TypesettingState included, the clipboard freed (tests).
 void ResetTypesetGlobalsForTest();

@@ -105,21 +105,21 @@ TEST_F(EditDispatcherTest, CommaIsTheDecimalPointOnlyWhereItIsTheSeparator) {
   EXPECT_DOUBLE_EQ(E().root->value.number->value, 7.5);
 }
 
+// The square template inside 1234 after 12 squares 12 of the product 12·34; at the first or last
+// digit nothing is split (never an empty number): a new factor before it, or the whole number.
 TEST_F(EditDispatcherTest, TemplatesInsideDigitsActOnTheFirstPartOfTheNumber) {
-  Fresh("1234");
-  Place({}, SelectionDigits, 2, 2);
-  RunCodes({0x18AA});
-  EXPECT_EQ(Infix(), "12*34");
-  EXPECT_EQ(Caret(), "0 m3 0:0");
-  EXPECT_EQ(document_.templates, std::vector<int32_t>{0x18AA});
-  // At the first or last digit nothing is split, so no empty number is left.
-  for (int32_t at : {0, 4}) {
+  const struct {
+    int32_t at;
+    const char *infix, *caret;
+  } cases[] = {{2, "12^2*34", "0 m0 0:0"}, {0, "?^2*1234", "0.0 m0 0:0"}, {4, "1234^2", " m0 0:0"}};
+  for (const auto& c : cases) {
     Fresh("1234");
-    Place({}, SelectionDigits, at, at);
+    Place({}, SelectionDigits, c.at, c.at);
     RunCodes({0x18AA});
-    EXPECT_EQ(Infix(), "1234");
-    EXPECT_EQ(Caret(), at == 0 ? " m4 0:0" : " m3 0:0");
+    EXPECT_EQ(Infix(), c.infix);
+    EXPECT_EQ(Caret(), c.caret);
   }
+  EXPECT_EQ(document_.templates, (std::vector<int32_t>{0x18AA, 0x18AA, 0x18AA}));
 }
 
 }  // namespace

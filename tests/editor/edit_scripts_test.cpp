@@ -141,7 +141,7 @@ TEST_F(EditScriptTest, BackslashNamesEndStringEntry) {
   Place({}, SelectionCaretAfter);
   const int before = document_.snapshots;
   RunCodes({kCodeFinishStringEntry});
-  EXPECT_EQ(Infix(), "?") << "the string is cleared before the kind goes in";
+  EXPECT_EQ(Infix(), "sqrt(?)") << "the string is cleared before the kind goes in";
   EXPECT_EQ(document_.kindsInserted, std::vector<int32_t>{KindSqrt});
   EXPECT_EQ(document_.snapshots - before, 2) << "clear and the kind each re-dispatch";
 

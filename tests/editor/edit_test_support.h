@@ -1,8 +1,8 @@
-// Test support for editing: recording fakes of everything the documents and the shell provide
-// (snapshots and redraws counted, algebra codes and text-style loads recorded, a fixed math pane,
-// the structural handlers recorded), an edit script runner over DoFormulaEditCommand on a fresh
-// editor, and the dumps the scripts are checked with: the tree as infix text (a prompt is "?")
-// and the caret as its child-index path from the root, mode, start and end ("0.1 m3 0:0").
+// Test support for editing: recording fakes of what the documents and the shell provide (snapshots
+// and redraws counted, algebra codes, style loads and structural commands recorded, a fixed math
+// pane), an edit script runner over DoFormulaEditCommand on a fresh editor, and the dumps scripts
+// are checked with: the tree as infix text (a prompt is "?") and the caret as its child-index
+// path from the root, mode, start and end ("0.1 m3 0:0").
 #pragma once
 
 #include <string>
@@ -31,6 +31,14 @@ struct RecordingDocument {
     static RecordingDocument* current = nullptr;
     return current;
   }
+  static StructureCommandHandlers& Real() {
+    static StructureCommandHandlers real;
+    return real;
+  }
+  static void Record(char what, void (*run)()) {
+    Current()->clipboard.push_back(what);
+    run();
+  }
   void Install() {
     Current() = this;
     EditorHooks& h = TypesetGlobals().hooks;
@@ -42,15 +50,23 @@ struct RecordingDocument {
     };
     h.getMathPaneRect = [](void*, PixelRect* r) { *r = PixelRect{0, 0, 400, 600}; };
     h.doAlgebraCommand = [](int32_t code) { Current()->algebraCodes.push_back(code); };
+    // The structural commands are recorded, then run by the editor's own handlers.
     StructureCommandHandlers& s = TypesetGlobals().editing.handlers;
-    s.insertKind = [](uint32_t kind) { Current()->kindsInserted.push_back(static_cast<int32_t>(kind)); };
-    s.runTemplate = [](int32_t code) { Current()->templates.push_back(code); };
-    s.cutSelection = [] { Current()->clipboard.push_back('x'); };
-    s.copySelection = [] { Current()->clipboard.push_back('c'); };
-    s.pasteClipboard = [] { Current()->clipboard.push_back('v'); };
-    s.trackFormulaDrag = [](Fixed v, Fixed h, ExprNode*) {
+    Real() = s;
+    s.insertKind = [](uint32_t kind) {
+      Current()->kindsInserted.push_back(static_cast<int32_t>(kind));
+      Real().insertKind(kind);
+    };
+    s.runTemplate = [](int32_t code) {
+      Current()->templates.push_back(code);
+      Real().runTemplate(code);
+    };
+    s.cutSelection = [] { Record('x', Real().cutSelection); };
+    s.copySelection = [] { Record('c', Real().copySelection); };
+    s.pasteClipboard = [] { Record('v', Real().pasteClipboard); };
+    s.trackFormulaDrag = [](Fixed v, Fixed h, ExprNode* anchor) {
       Current()->drags.emplace_back(v, h);
-      return false;
+      return Real().trackFormulaDrag(v, h, anchor);
     };
   }
 };

@@ -133,10 +133,10 @@ class TypesetTest : public testing::Test {
   }
   void TearDown() override {
     for (FormulaEditor* e : editors_) DisposeFormulaEditor(e);
+    ResetTypesetGlobalsForTest();  // frees the formula clipboard
     ReleaseNodePools();
     EXPECT_EQ(NodePoolBlocksInUse(), blocks_) << "node blocks leaked";
     EXPECT_EQ(GetBytesInUse(), bytes_) << "counted bytes leaked";
-    ResetTypesetGlobalsForTest();
   }
   // The current editor of the parsed formula, laid out with the width limit unless that is 0.
   FormulaEditor* Edit(const std::string& text, Fixed widthLimit = kDefaultWidthLimit) {

@@ -1,0 +1,240 @@
+// Structural deletion and the formula clipboard as edit scripts, refused allocations swept over
+// every attempt, and the system clipboard's text through a fake. Expected values are worked by
+// hand from the deletion and clipboard rules: for example backspace before 34 in 12·34 joins the
+// numbers with the caret where they met (1234, digits caret at 2).
+#include "editor/formula_clipboard.h"
+#include "kernel/text/bracket_writer.h"
+#include "tests/editor/edit_test_support.h"
+
+using namespace edit_test;
+
+namespace {
+
+constexpr int32_t kBack = kCodeBackspace;
+
+struct Case {
+  const char* formula;
+  std::vector<int> path;
+  int32_t mode, start = 0, end = 0;
+  std::vector<int32_t> codes = {};
+  const char* infix = "";
+  const char* caret = "";
+};
+
+class DeletionClipboardTest : public EditTest {
+ protected:
+  void Run(const Case& c) {
+    Fresh(c.formula);
+    Place(c.path, c.mode, c.start, c.end);
+    RunCodes(c.codes);
+  }
+  void Check(const Case& c) {
+    Run(c);
+    EXPECT_EQ(Infix(), c.infix) << c.formula << " " << ::testing::PrintToString(c.codes);
+    EXPECT_EQ(Caret(), c.caret) << c.formula << " " << ::testing::PrintToString(c.codes);
+    const char* why = "";
+    EXPECT_TRUE(CheckFormulaEditor(&E(), &why)) << why;
+  }
+  static std::string Bracket(const ExprNode* tree) {
+    char* text = FormatExpressionBracket(tree);
+    std::string out = text ? text : "";
+    FreeMemory(text);
+    return out;
+  }
+  static void SetClipboard(const char* text) { SetFormulaClipboardExpression(typeset_test::Parse(text)); }
+};
+
+TEST_F(DeletionClipboardTest, BackspaceLeavesATreeThatCanBeTypeset) {
+  const Case cases[] = {
+      {"123", {}, SelectionCaretAfter, 0, 0, {kBack}, "12", " m3 0:0"},
+      {"7", {}, SelectionCaretAfter, 0, 0, {kBack}, "?", " m0 0:0"},
+      {"id[plus[a,b]]", {}, SelectionCaretAfter, 0, 0, {kBack}, "a+b", "1 m3 0:0"},
+      {"fact[n]", {}, SelectionCaretAfter, 0, 0, {kBack}, "n", " m3 0:0"},
+      {"plus[a,b]", {1}, SelectionCaretBefore, 0, 0, {kBack}, "a*b", "0 m3 0:0"},
+      {"plus[a,minus[b]]", {1, 0}, SelectionCaretBefore, 0, 0, {kBack}, "a*b", "0 m3 0:0"},
+      {"times[12,34]", {1}, SelectionCaretBefore, 0, 0, {kBack}, "1234", " m7 2:2"},
+      {"times[1.5,2.5]", {1}, SelectionCaretBefore, 0, 0, {kBack}, "1.5*2.5", "0 m3 0:0"},
+      {"over[a,b]", {1}, SelectionCaretBefore, 0, 0, {kBack}, "a*b", "0 m3 0:0"},
+      {"integral[f,x,a,b]", {2}, SelectionCaretBefore, 0, 0, {kBack}, "x*integral(f,a,b)", "0 m3 0:0"},
+      {"plus[a,b,c]", {1}, SelectionCaretBefore, 0, 0, {kBack}, "a*b+c", "0.0 m3 0:0"},
+      {"plus[a,times[b,c],d]", {2}, SelectionCaretBefore, 0, 0, {kBack}, "a+b*c*d", "1.1 m3 0:0"},
+      {"prompt[]", {}, SelectionCaretNode, 0, 0, {kBack}, "?", " m0 0:0"},
+      {"matrix[1,2,a,prompt[]]", {1}, SelectionCaretNode, 0, 0, {kBack}, "vector(a)", "0 m3 0:0"},
+      {"matrix[2,2,a,b,c,prompt[]]", {3}, SelectionCaretNode, 0, 0, {kBack}, "matrix(2,2,a,b,c,?)", " m0 0:0"},
+      {"indexes[0,1,prompt[],i]", {0}, SelectionCaretNode, 0, 0, {kBack}, "?_i", " m0 0:0"},
+      {"sum[prompt[],k,5]", {0}, SelectionCaretNode, 0, 0, {kBack}, "sum(?,k,5)", " m0 0:0"},
+      // A tensor with i raised and j lowered: one index gone gives an index list, both its base.
+      {"tensor[1,x,i,j]", {1}, SelectionCaretNode, 0, 0, {kBack, kBack}, "x_j", "0 m3 0:0"},
+      {"tensor[1,x,i,j]", {1}, SelectionCaretNode, 0, 0, {kBack, kBack, kCodeCaretRight, kCodeCaretRight, kBack, kBack},
+       "x", " m3 0:0"},
+      {"123", {}, SelectionDigits, 0, 3, {kBack}, "?", " m0 0:0"},  // never an empty number
+      {"times[x,345]", {1}, SelectionDigits, 0, 3, {kCodeClear}, "x", " m3 0:0"},
+      {"plus[a,b,c]", {}, SelectionOperator, 0, 0, {kCodeClear}, "?", " m0 0:0"},  // clear takes the node
+      {"comma[times[],y]", {}, SelectionOperator, 0, 0, {kBack}, "*y", "0 m3 0:0"},  // an empty factor stays
+  };
+  for (const Case& c : cases) Check(c);
+  Check({"chem[0,0,1,1,c,prompt[],b]", {1}, SelectionCaretNode, 0, 0, {kBack}, "c_b", "0 m3 0:0"});
+  EXPECT_EQ(E().root->kind, KindIndexes) << "the places left are the second and fourth";
+  EXPECT_EQ(E().root->value.halves.first, 1);
+  EXPECT_EQ(E().root->value.halves.second, 0);
+  Fresh("num[1234,\"1234\"]");
+  E().root->value.number->moreDigits = 1;
+  Place({}, SelectionCaretAfter);
+  RunCodes({kBack});
+  EXPECT_EQ(Infix(), "1234") << "the first backspace shows the whole number";
+  EXPECT_EQ(E().root->value.number->moreDigits, 0);
+}
+
+TEST_F(DeletionClipboardTest, CutThenPasteRestoresTheFormula) {
+  const Case cases[] = {
+      {"times[a,x,b]", {1}, SelectionCaretNode}, {"times[x,a,b]", {0}, SelectionCaretNode},
+      {"times[a,x]", {1}, SelectionCaretNode},   {"plus[a,b]", {1}, SelectionCaretNode},
+      {"plus[a,minus[b],c]", {1}, SelectionCaretNode}, {"sin[plus[x,y]]", {}, SelectionCaretNode},
+      {"plus[a,b,c,d]", {}, SelectionChildRange, 1, 2}, {"123", {}, SelectionDigits, 1, 2},
+      {"plus[a,b]", {}, SelectionOperator},     {"times[2,3]", {1}, SelectionCaretNode},
+  };
+  for (const Case& c : cases) {
+    Fresh(c.formula);
+    const std::string before = Bracket(E().root);
+    Place(c.path, c.mode, c.start, c.end);
+    RunCodes({kCodeCut});
+    EXPECT_NE(Bracket(E().root), before) << c.formula;
+    RunCodes({kCodePaste});
+    EXPECT_EQ(Bracket(E().root), before) << c.formula;
+  }
+}
+
+TEST_F(DeletionClipboardTest, PasteByMode) {
+  const struct {
+    const char* clip;
+    Case target;
+  } cases[] = {
+      {"plus[x,y]", {"plus[a,b,c]", {1}, SelectionCaretNode, 0, 0, {kCodePaste}, "a+x+y+c", " m1 1:2"}},
+      {"times[x,y]", {"times[a,b]", {0}, SelectionCaretAfter, 0, 0, {kCodePaste}, "a*x*y*b", " m1 1:2"}},
+      {"45", {"123", {}, SelectionDigits, 1, 1, {kCodePaste}, "14523", " m7 3:3"}},
+      {"45", {"123", {}, SelectionDigits, 3, 3, {kCodePaste}, "12345", " m3 0:0"}},
+      {"45", {"123", {}, SelectionDigits, 0, 3, {kCodePaste}, "45", " m0 0:0"}},  // over all of the digits
+      {"12345678901234567890", {"123", {}, SelectionDigits, 1, 1, {kCodePaste}, "123", " m7 1:1"}},  // too long
+      {"y", {"123", {}, SelectionDigits, 1, 1, {kCodePaste}, "1*y*23", "1 m3 0:0"}},
+      {"y", {"x", {}, SelectionCaretBefore, 0, 0, {kCodePaste}, "y*x", "0 m3 0:0"}},
+      {"y", {"x", {}, SelectionCaretAfter, 0, 0, {kCodePaste, kCodePaste}, "x*y*y", "2 m3 0:0"}},
+  };
+  for (const auto& c : cases) {
+    SetClipboard(c.clip);
+    Check(c.target);
+  }
+  // An operator copied alone pastes as a new node of its kind, not the copied operands.
+  Fresh("plus[a,b]");
+  Place({}, SelectionOperator);
+  RunCodes({kCodeCopy});
+  EXPECT_EQ(FormulaClipboardExpression(), nullptr);
+  Check({"", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "?+?", "1 m0 0:0"});
+}
+
+TEST_F(DeletionClipboardTest, CopiesAreIndependentAndCaretsCutNothing) {
+  for (int32_t mode : {SelectionCaretAfter, SelectionCaretBefore}) {
+    SetClipboard("q");
+    Check({"times[a,b]", {0}, mode, 0, 0, {kCodeCut, kCodeCopy}, "a*b", mode == SelectionCaretAfter ? "0 m3 0:0" : "0 m4 0:0"});
+    EXPECT_EQ(Bracket(FormulaClipboardExpression()), "q");
+  }
+  Check({"times[a,x,b]", {1}, SelectionCaretNode, 0, 0, {kCodeCut, kCodePaste, kCodePaste, 'q'}, "a*x*x*q*b", "3 m3 0:0"});
+  EXPECT_EQ(Bracket(FormulaClipboardExpression()), "x");
+  EXPECT_NE(E().root->children[1], E().root->children[2]);
+  // Clearing whole columns of a 3×3 matrix keeps the others; one cell is no whole row or column.
+  Check({"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 0, 6, {kCodeClear}, "matrix(3,2,b,c,e,f,h,i)", " m0 0:0"});
+  Check({"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 1, 8, {kCodeClear}, "vector(a,d,g)", " m0 0:0"});
+  Check({"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 4, 4, {kCodeClear},
+         "matrix(3,3,a,b,c,d,e,f,g,h,i)", " m5 4:4"});
+  Check({"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, 1, 3, {kCodeCopy, kCodeCaretLeft, kCodePaste},
+         "matrix(2,2,a,vector(b,d),c,d)", "1 m0 0:0"});
+}
+
+TEST_F(DeletionClipboardTest, CutOutOfMemoryLeavesTheFormulaAndAnEmptyClipboard) {
+  SetClipboard("q");
+  Fresh("times[a,x,b]");
+  Place({1}, SelectionCaretNode);
+  FailNodeAllocationAt(1);
+  RunCodes({kCodeCut});
+  FailNodeAllocationAt(0);
+  SetOutOfMemoryFlag(false);
+  EXPECT_EQ(Infix(), "a*x*b");
+  EXPECT_EQ(FormulaClipboardExpression(), nullptr);
+}
+
+// Each edit with every allocation refused in turn (node pools, then counted memory): the editor
+// stays valid, and an edit that is one step either happens whole or not at all.
+TEST_F(DeletionClipboardTest, RefusedAllocationsLeaveTheFormulaWholeOrDone) {
+  const struct {
+    Case c;
+    const char* clip;
+    bool whole;
+  } cases[] = {
+      {{"plus[a,b,c]", {1}, SelectionCaretBefore, 0, 0, {kBack}}, "", true},
+      {{"times[12,34,x]", {1}, SelectionCaretBefore, 0, 0, {kBack}}, "", true},
+      {{"integral[f,x,a,b]", {2}, SelectionCaretBefore, 0, 0, {kBack}}, "", true},
+      {{"tensor[1,x,i,prompt[],j]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
+      {{"matrix[1,3,a,b,prompt[]]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
+      {{"times[x,y,z]", {0}, SelectionCaretAfter, 0, 0, {0x1901}}, "", true},
+      {{"matrix[2,2,a,b,c,d]", {0}, SelectionCaretAfter, 0, 0, {0x18A0}}, "", true},
+      {{"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 0, 6, {kCodeClear}}, "", true},
+      {{"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, 0, 3, {KindCode(KindTimes)}}, "k", true},
+      {{"times[a,x,b]", {1}, SelectionCaretNode, 0, 0, {kCodeCut}}, "", true},
+      {{"plus[a,b,c]", {1}, SelectionCaretNode, 0, 0, {kCodePaste}}, "plus[p,q]", false},
+      {{"x", {}, SelectionCaretNode, 0, 0, {0x18C1}}, "", false},
+      {{"x", {}, SelectionCaretNode, 0, 0, {0x18A9}}, "", false},
+  };
+  for (const auto& k : cases) {
+    if (*k.clip) SetClipboard(k.clip);
+    Run(k.c);
+    const std::string before = k.c.formula, done = Bracket(E().root);
+    for (int seam = 0; seam < 2; ++seam) {
+      for (uint64_t n = 1;; ++n) {
+        if (*k.clip) SetClipboard(k.clip);
+        Fresh(k.c.formula);
+        const std::string original = Bracket(E().root);
+        Place(k.c.path, k.c.mode, k.c.start, k.c.end);
+        seam == 0 ? FailNodeAllocationAt(n) : FailAllocationAt(n);
+        RunCodes(k.c.codes);
+        const bool refused = (seam == 0 ? NodeAllocationAttempts() : CountedAllocationAttempts()) >= n;
+        FailNodeAllocationAt(0);
+        FailAllocationAt(0);
+        SetOutOfMemoryFlag(false);
+        const char* why = "";
+        EXPECT_TRUE(CheckFormulaEditor(&E(), &why)) << before << " " << n << ": " << why;
+        const std::string after = Bracket(E().root);
+        if (k.whole) {
+          EXPECT_TRUE(after == original || after == done) << before << " " << n << ": " << after;
+        }
+        if (!refused) break;
+      }
+    }
+  }
+}
+
+// The system clipboard fake: what was put there, and what another program puts there.
+std::string& Scrap() {
+  static std::string scrap;
+  return scrap;
+}
+
+TEST_F(DeletionClipboardTest, SystemClipboardTextGoesOutAndComesBackAsAFormula) {
+  Scrap().clear();
+  TypesetGlobals().hooks.putScrapText = [](const char* text) { Scrap() = text; };
+  TypesetGlobals().hooks.scrapText = [] { return Scrap().empty() ? nullptr : Scrap().c_str(); };
+  Fresh("plus[a,num[2.5,\"2.5\"]]");
+  RunCodes({kCodeCopy});
+  EXPECT_EQ(Scrap(), "plus[a,num[2.5,\"2.5\"]]");
+  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "a+2.5", " m0 0:0"});
+
+  Scrap() = "times[p,q]";  // put there by another program
+  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "p*q", " m0 0:0"});
+  Scrap() = "][ not a formula";
+  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "p*q", " m0 0:0"});
+  // An operator copied here stays the clipboard while the system's text is the one already seen.
+  Fresh("equal[a,b]");
+  Place({}, SelectionOperator);
+  RunCodes({kCodeCopy});
+  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "x=?", "1 m0 0:0"});
+}
+
+}  // namespace
