@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kRangeParts = 20;  // a side of the measuring sample
 constexpr int32_t kMaxAnchorCandidates = 12;
 
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 
 // Corners of a cell in units of (cw, ch) from its origin, and its edges as corner pairs: 0 left,
 // 1 diagonal, 2 bottom, 3 top, 4 right. Triangles: edges {0, 1, 3} and {1, 2, 4}.
@@ -237,8 +236,8 @@ bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
 // ---- Drawing and status ----
 
 bool GraphContour2D::Draw() {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return true;
-  const PackedRGB rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return true;
+  const PackedRGB rgb = GraphColorRGB(color_);
   PackedRGB shades[kMaxLevels];
   for (int32_t k = 0; k < levelCount_; ++k) shades[k] = BandColor(rgb, k, levelCount_);
   auto h = [this](double wx) { return SaturatedPixel(wx * map_->pixelsPerUnitX + map_->originH); };
@@ -284,7 +283,7 @@ void GraphContour2D::Invalidate() {
 // ---- Queries ----
 
 bool GraphContour2D::HitTest(double x, double y) {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return false;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return false;
   for (int32_t k = 0; k < levelCount_; ++k) {
     if (LevelCrossesBoxAround(f_, levels_[k], x, y, 4 * map_->unitsPerPixelX, 4 * map_->unitsPerPixelY)) {
       selectedLevel_ = k;
@@ -312,7 +311,7 @@ int32_t GraphContour2D::NearestSegment(double x, double y, int32_t level) const 
 ProbeRecord GraphContour2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_) || selectedLevel_ >= levelCount_) return record;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_) || selectedLevel_ >= levelCount_) return record;
   const int32_t i = NearestSegment(x, y, selectedLevel_);
   if (i < 0) return record;
   const double r = map_->unitsPerPixelX / map_->unitsPerPixelY;
@@ -326,13 +325,13 @@ ProbeRecord GraphContour2D::Probe(double x, double y) {
   if (!NearestLevelCrossing(f_, level, px, py / r, 2 * ux, 2 * uy, x, y, &record.x, &record.y)) return record;
   record.mode = 7;
   record.value = level;
-  record.rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  record.rgb = GraphColorRGB(color_);
   ProbeSegmentIfNear(f_, level, 4 * ux, 4 * uy, &record);
   return record;
 }
 
 NearestPointRecord GraphContour2D::NearestPoint(double x, double y, double tolerance, double, double tmax) {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return NoNearestPoint();
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return NoNearestPoint();
   double level = tmax;
   if (tmax == kPositiveInfinity) {
     const int32_t i = NearestSegment(x, y, -1);

@@ -472,7 +472,7 @@ void SetColorFromPart(GraphColor* colour, uint32_t mode, const ExprNode* part, D
 }
 
 bool IsColorSpecPart(const ExprNode* part, const GraphColor* colour, int32_t a, int32_t b, int32_t c) {
-  if (part == nullptr || colour == nullptr || colour->mode == kColorNoFill) return false;
+  if (part == nullptr || colour == nullptr || IsNoFillColor(colour)) return false;
   if (part->kind != KindEqual || part->arity != 2 || !IsColumnOfVariables(part->children[0], a, b, c)) return false;
   const ExprNode* right = part->children[1];
   return right->kind == KindMatrix && right->arity == 3 && right->value.halves.first == 3 &&

@@ -23,7 +23,6 @@ namespace {
 constexpr int32_t kRangeSamples = 20;  // a side of the measuring grid
 constexpr int32_t kRowChunk = 512;     // cells evaluated together
 
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 
 // Moves the W x H map by (dc, dr) cells in place (cell (c, r) takes (c - dc, r - dr)); what is
 // uncovered becomes pending.
@@ -203,11 +202,11 @@ void GraphRaster2D::Compute(int32_t budget) {
 bool GraphRaster2D::IsComplete() { return cells_ == nullptr || (nextCell_ == width_ && nextRow_ == height_); }
 
 bool GraphRaster2D::Draw() {
-  if (cells_ == nullptr || IsNoFill(color_)) return true;
+  if (cells_ == nullptr || IsNoFillColor(color_)) return true;
   Port* port = GetPort();
   if (port == nullptr) return true;
   PackedRGB palette[kRasterLevels];
-  RasterPalette(color_ != nullptr ? color_->rgb : kDefaultGraphRGB, bands_, palette);
+  RasterPalette(GraphColorRGB(color_), bands_, palette);
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   const QDRect& f = map_->frame;
   for (int32_t r = 0; r < height_; ++r) {
@@ -245,7 +244,7 @@ bool GraphRaster2D::CellAt(double x, double y, int32_t* c, int32_t* r) const {
 
 bool GraphRaster2D::HitTest(double x, double y) {
   int32_t c, r;
-  if (cells_ == nullptr || IsNoFill(color_) || !CellAt(x, y, &c, &r)) return false;
+  if (cells_ == nullptr || IsNoFillColor(color_) || !CellAt(x, y, &c, &r)) return false;
   PrepareCellGrid();
   return EvaluateAtGridPoint(function_, c, r, grid_) == EvaluateAtGridPoint(function_, c, r, grid_);
 }
@@ -254,7 +253,7 @@ ProbeRecord GraphRaster2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
   int32_t c, r;
-  if (cells_ == nullptr || IsNoFill(color_) || !CellAt(x, y, &c, &r)) return record;
+  if (cells_ == nullptr || IsNoFillColor(color_) || !CellAt(x, y, &c, &r)) return record;
   PrepareCellGrid();
   record.mode = 8;
   record.x = x, record.y = y;

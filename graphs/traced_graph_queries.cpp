@@ -133,8 +133,8 @@ bool DomainEdgeSearch(CompiledFunction* f, double a, double b, double* px, doubl
 // ---- Drawing ----
 
 bool GraphTraced2D::Draw() {
-  if (columns_ == nullptr || (color_ != nullptr && color_->mode == kColorNoFill)) return true;
-  const PackedRGB rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  if (columns_ == nullptr || IsNoFillColor(color_)) return true;
+  const PackedRGB rgb = GraphColorRGB(color_);
   const QDRect& plot = frame_->frame;
   const bool rows = orientation_ == 1;
   const double scale = rows ? frame_->pixelsPerUnitX : frame_->pixelsPerUnitY;
@@ -199,7 +199,7 @@ bool GraphTraced2D::Draw() {
 // ---- Hit test ----
 
 bool GraphTraced2D::HitTest(double x, double y) {
-  if (columns_ == nullptr || (color_ != nullptr && color_->mode == kColorNoFill)) return false;
+  if (columns_ == nullptr || IsNoFillColor(color_)) return false;
   const bool rows = orientation_ == 1;
   const int32_t i = ColumnOfArgument(rows ? x : y);
   double lowest = kPositiveInfinity, highest = -kPositiveInfinity;
@@ -222,7 +222,7 @@ ProbeRecord GraphTraced2D::Probe(double x, double y) {
   const double t = rows ? x : y;
   const int32_t i = ColumnOfArgument(t);
   if (columns_ == nullptr || i < 0 || i >= columnCount_ || columns_[i].state == kColumnPending) return record;
-  if (color_ != nullptr && color_->mode == kColorNoFill) return record;
+  if (IsNoFillColor(color_)) return record;
   const TraceColumn& c = columns_[i];
   const double w = ColumnWidth();
   const double argLo = t - w / 2, argHi = t + w / 2;
@@ -300,9 +300,7 @@ void GraphTraced2D::SnapToFeature(int32_t i, double x, ProbeRecord* record) {
 // ---- Nearest point ----
 
 NearestPointRecord GraphTraced2D::NearestPoint(double x, double y, double tolerance, double tmin, double tmax) {
-  if (columns_ == nullptr || traceMode_ != kTraceFull || (color_ != nullptr && color_->mode == kColorNoFill)) {
-    return NoNearestPoint();
-  }
+  if (columns_ == nullptr || traceMode_ != kTraceFull || IsNoFillColor(color_)) return NoNearestPoint();
   const bool rows = orientation_ == 1;
   double t = rows ? x : y;
   const double target = rows ? y : x;
