@@ -69,8 +69,7 @@ GraphRaster2D::GraphRaster2D(CompiledFunction* function, double grain, GraphColo
       cellsMap_(*map),
       function_(function),
       color_(color),
-      bands_(RasterBandsOfGrain(grain)),
-      cacheKey_(kUndefinedReal) {
+      bands_(RasterBandsOfGrain(grain)) {
   if (color_ != nullptr) BrightenGraphColor(color_);
   grid_ = function_ != nullptr ? CompileFunctionsShared1(function_) : nullptr;
   if (grid_ == nullptr) {
@@ -86,7 +85,7 @@ GraphRaster2D::~GraphRaster2D() {
   DisposeEvalContext(grid_);
   DeleteCompiledFunction(function_);
   delete color_;
-  ValueCacheClear(frameCache_);
+  ValueCacheClear(frameCache_.rows);
 }
 
 GraphKind2D* NewRasterGraph(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map) {
@@ -132,7 +131,7 @@ void GraphRaster2D::AllocateCells() {
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   width_ = RectWidth(map_->frame) / tx, height_ = RectHeight(map_->frame) / ty;
   if (width_ <= 0 || height_ <= 0) width_ = height_ = 0;
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  const size_t size = CellCount();
   if (size > 0) {
     cells_ = size <= size_t(kMaxRasterCells) ? static_cast<uint8_t*>(AllocMemory(size)) : nullptr;
     if (cells_ == nullptr) {
@@ -150,13 +149,15 @@ void GraphRaster2D::ResetCells() {
   if (!rangeKnown_) MeasureRange();  // a known range survives resets
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   if (cells_ != nullptr && width_ == RectWidth(map_->frame) / tx && height_ == RectHeight(map_->frame) / ty) {
-    std::memset(cells_, kRasterPending, static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    std::memset(cells_, kRasterPending, CellCount());
     nextCell_ = nextRow_ = 0;
     cellsMap_ = *map_;
   } else {
     AllocateCells();
   }
 }
+
+size_t GraphRaster2D::CellCount() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
 
 void GraphRaster2D::PrepareCellGrid() {
   const QDRect& r = map_->frame;
@@ -190,13 +191,7 @@ void GraphRaster2D::Compute(int32_t budget) {
     nextCell_ = width_;
     ++nextRow_;
   }
-  if (!IsComplete() || saveWhenComplete_ == 0 || cacheDisabled_ != 0) return;
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  if (ValueCacheStore(frameCache_, cacheKey_, cells_, size) == CacheStore::kStored) {
-    saveWhenComplete_ = 0;
-  } else {
-    cacheDisabled_ = 1;
-  }
+  if (IsComplete()) FrameCacheStoreIfAsked(frameCache_, cells_, CellCount());
 }
 
 bool GraphRaster2D::IsComplete() { return cells_ == nullptr || (nextCell_ == width_ && nextRow_ == height_); }
@@ -226,7 +221,7 @@ bool GraphRaster2D::Draw() {
 }
 
 int32_t GraphRaster2D::Status() {
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  const size_t size = CellCount();
   for (size_t i = 0; cells_ != nullptr && i < size; ++i) {
     if (cells_[i] != kRasterUndefined) return 0;
   }
@@ -270,22 +265,10 @@ void GraphRaster2D::VariableChanged(int32_t symbol, double value) {
     Invalidate();
     return;
   }
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  switch (ValueCacheRestore(frameCache_, value, cells_, size)) {
-    case CacheRestore::kRestored:  // the next Compute finishes at once
-      nextCell_ = width_ - 1, nextRow_ = height_ - 1;
-      saveWhenComplete_ = 0;
-      break;
-    case CacheRestore::kPurged:  // evicted: computed again, and nothing more is cached
-      cacheDisabled_ = 1;
-      saveWhenComplete_ = 0;
-      ResetCells();
-      break;
-    case CacheRestore::kMissing:
-      saveWhenComplete_ = 1;
-      cacheKey_ = value;
-      ResetCells();
-      break;
+  if (FrameCacheRestore(frameCache_, value, cells_, CellCount()) == CacheRestore::kRestored) {
+    nextCell_ = width_ - 1, nextRow_ = height_ - 1;  // the next Compute finishes at once
+  } else {
+    ResetCells();
   }
 }
 
@@ -299,7 +282,7 @@ void GraphRaster2D::SetOption(int32_t code, double value) {
 }
 
 void GraphRaster2D::Invalidate() {
-  ValueCacheClear(frameCache_);
+  ValueCacheClear(frameCache_.rows);
   ResetCells();
 }
 
@@ -308,7 +291,7 @@ void GraphRaster2D::GeometryChanged() { FollowMap(); }
 void GraphRaster2D::Scroll(int32_t, int32_t) { FollowMap(); }
 
 void GraphRaster2D::FollowMap() {
-  ValueCacheClear(frameCache_);
+  ValueCacheClear(frameCache_.rows);
   if (!rangeKnown_) MeasureRange();
   if (grid_ == nullptr) return;
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);

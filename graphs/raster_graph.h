@@ -5,6 +5,7 @@
 // never read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/packed_color.h"
@@ -66,8 +67,8 @@ class GraphRaster2D final : public GraphKind2D {
   bool RangeKnown() const { return rangeKnown_ != 0; }
   double MinValue() const { return minValue_; }
   double MaxValue() const { return maxValue_; }
-  const ValueCache& Cache() const { return frameCache_; }
-  bool CacheDisabled() const { return cacheDisabled_ != 0; }
+  const ValueCache& Cache() const { return frameCache_.rows; }
+  bool CacheDisabled() const { return frameCache_.off != 0; }
   // Cells evaluated since construction.
   uint64_t Evaluations() const { return evaluations_; }
   // The level of a value against the measured range (254 for NaN).
@@ -78,6 +79,8 @@ class GraphRaster2D final : public GraphKind2D {
   // A fresh map of the present frame, every cell pending.
   void AllocateCells();
   void ResetCells();
+  // width_ x height_.
+  size_t CellCount() const;
   // The grid of the cells' sample points on the present map.
   void PrepareCellGrid();
   // The cell under a world point, false outside the map.
@@ -99,10 +102,7 @@ class GraphRaster2D final : public GraphKind2D {
   int32_t nextCell_ = 0;
   int32_t nextRow_ = 0;
   EvalContext* grid_ = nullptr;
-  ValueCache frameCache_;
-  uint8_t cacheDisabled_ = 0;
-  uint8_t saveWhenComplete_ = 0;
-  double cacheKey_;
+  FrameCache frameCache_;
   uint64_t evaluations_ = 0;
 };
 

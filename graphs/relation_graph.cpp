@@ -63,8 +63,7 @@ GraphRelation2D::GraphRelation2D(CompiledFunction* relation, CompiledFunction* b
       plotMode_(plotMode == 0 || plotMode == 1 ? plotMode : 2),
       isEquation_(isEquation),
       color_(color),
-      frame_(map->frame),
-      cacheValue_(ParameterValue()) {
+      frame_(map->frame) {
   const int32_t width = std::max(RectWidth(frame_), 0), height = std::max(RectHeight(frame_), 0);
   rowBytes_ = (width / 16) * 4 + 4;
   if (height > 0) {
@@ -81,7 +80,7 @@ GraphRelation2D::~GraphRelation2D() {
   DeleteCompiledFunction(boundary_);
   delete color_;
   FreeMemory(bits_);
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   GrowArrayFree(pending_);
 }
 
@@ -106,7 +105,7 @@ void GraphRelation2D::Reset() {
   pending_.count = 0;  // the capacity stays, so queueing the frame again cannot fail
   bitsMap_ = *map_;
   if (bits_ == nullptr) return;
-  ZeroBytes(bits_, static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_)));
+  ZeroBytes(bits_, BitmapBytes());
   if (!Queue(frame_, false)) {  // the very first queueing was refused: no graph
     FreeMemory(bits_);
     bits_ = nullptr;
@@ -123,7 +122,7 @@ void GraphRelation2D::Compute(int32_t budget) {
     const QDRect r = pending_.data[--pending_.count];
     if (!EmptyRect(r)) DecideRect(r);  // the all-zero rectangle of a restored bitmap is skipped
   }
-  CacheIfAsked();
+  if (IsComplete()) FrameCacheStoreIfAsked(cache_, bits_, BitmapBytes());
 }
 
 void GraphRelation2D::DecideRect(const QDRect& r) {
@@ -223,14 +222,8 @@ bool GraphRelation2D::SubBoxMayHold(const Interval& x, const Interval& y) {
 
 // ---- Cache ----
 
-void GraphRelation2D::CacheIfAsked() {
-  if (!IsComplete() || cachePending_ == 0 || cacheOff_ != 0 || bits_ == nullptr) return;
-  const size_t size = static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_));
-  if (ValueCacheStore(cache_, cacheValue_, bits_, size) == CacheStore::kStored) {
-    cachePending_ = 0;
-  } else {
-    cacheOff_ = 1;  // memory is short (the cache is freed) or the handle went at once
-  }
+size_t GraphRelation2D::BitmapBytes() const {
+  return static_cast<size_t>(rowBytes_) * static_cast<size_t>(std::max(RectHeight(frame_), 0));
 }
 
 void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
@@ -241,23 +234,11 @@ void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
     Invalidate();
     return;
   }
-  const size_t size = static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_));
-  switch (ValueCacheRestore(cache_, value, bits_, size)) {
-    case CacheRestore::kRestored:
-      pending_.count = 0;
-      Queue(QDRect{0, 0, 0, 0}, false);  // one more Compute before completion (without it, none)
-      cachePending_ = 0;
-      break;
-    case CacheRestore::kPurged:  // evicted: computed again, and nothing more is cached
-      cacheOff_ = 1;
-      cachePending_ = 0;
-      Reset();
-      break;
-    case CacheRestore::kMissing:
-      cachePending_ = 1;
-      cacheValue_ = value;
-      Reset();
-      break;
+  if (FrameCacheRestore(cache_, value, bits_, BitmapBytes()) == CacheRestore::kRestored) {
+    pending_.count = 0;
+    Queue(QDRect{0, 0, 0, 0}, false);  // one more Compute before completion (without it, none)
+  } else {
+    Reset();
   }
 }
 
@@ -273,7 +254,7 @@ void GraphRelation2D::SetOption(int32_t code, double value) {
 }
 
 void GraphRelation2D::Invalidate() {
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   Reset();
 }
 
@@ -284,7 +265,7 @@ void GraphRelation2D::GeometryChanged() { FollowMap(); }
 void GraphRelation2D::Scroll(int32_t, int32_t) { FollowMap(); }
 
 void GraphRelation2D::FollowMap() {
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   int32_t dh = 0, dv = 0;
   const bool aligned = WholePixelShift(&bitsMap_, map_, &dh, &dv);
   QDRect kept;
