@@ -64,12 +64,7 @@ GraphRelation2D::GraphRelation2D(CompiledFunction* relation, CompiledFunction* b
       isEquation_(isEquation),
       color_(color),
       frame_(map->frame) {
-  const int32_t width = std::max(RectWidth(frame_), 0), height = std::max(RectHeight(frame_), 0);
-  rowBytes_ = (width / 16) * 4 + 4;
-  if (height > 0) {
-    bits_ = static_cast<uint8_t*>(AllocMemory(static_cast<size_t>(rowBytes_) * static_cast<size_t>(height), true));
-    if (bits_ == nullptr) PostError(kErrorOutOfMemory);
-  }
+  AllocateBitmap();
   if (relation_ != nullptr) CompileFunction(relation_);
   if (boundary_ != nullptr) CompileFunction(boundary_);
   Reset();
@@ -222,6 +217,13 @@ bool GraphRelation2D::SubBoxMayHold(const Interval& x, const Interval& y) {
 
 // ---- Cache ----
 
+void GraphRelation2D::AllocateBitmap() {
+  rowBytes_ = (std::max(RectWidth(frame_), 0) / 16) * 4 + 4;  // whole words of 16 pixels, and one more
+  const size_t bytes = BitmapBytes();
+  bits_ = bytes > 0 ? static_cast<uint8_t*>(AllocMemory(bytes, true)) : nullptr;
+  if (bytes > 0 && bits_ == nullptr) PostError(kErrorOutOfMemory);
+}
+
 size_t GraphRelation2D::BitmapBytes() const {
   return static_cast<size_t>(rowBytes_) * static_cast<size_t>(std::max(RectHeight(frame_), 0));
 }
@@ -283,13 +285,7 @@ void GraphRelation2D::FollowMap() {
   uint8_t* old = bits_;
   const PackedBitmap before{old, rowBytes_, frame_};
   frame_ = map_->frame;
-  const int32_t width = std::max(RectWidth(frame_), 0), height = std::max(RectHeight(frame_), 0);
-  rowBytes_ = (width / 16) * 4 + 4;
-  bits_ = nullptr;
-  if (height > 0) {
-    bits_ = static_cast<uint8_t*>(AllocMemory(static_cast<size_t>(rowBytes_) * static_cast<size_t>(height), true));
-    if (bits_ == nullptr) PostError(kErrorOutOfMemory);
-  }
+  AllocateBitmap();
   if (bits_ != nullptr && old != nullptr && aligned && ShiftedOverlap(before.bounds, dh, dv, frame_, &kept)) {
     const QDRect source = MakeRect(kept.left - dh, kept.top - dv, kept.right - dh, kept.bottom - dv);
     CopyPackedBitmapRect(Bitmap(), MakePoint(kept.left, kept.top), before, source);

@@ -86,6 +86,9 @@ class GraphRelation2D final : public GraphKind2D {
   uint32_t SettlePixel(const Interval& value, const Interval& x, const Interval& y);
   // Some part of the box's 5 x 5 cut may satisfy the relation.
   bool SubBoxMayHold(const Interval& x, const Interval& y);
+  // A fresh zeroed bitmap for frame_ (null for an empty frame; error 7 posted when refused); the
+  // old one is the caller's to free.
+  void AllocateBitmap();
   // The bytes of the bitmap: rowBytes_ x the frame's height.
   size_t BitmapBytes() const;
   // Moves the bitmap and the pending rectangles onto the map's present frame and origin.

@@ -24,7 +24,7 @@ int32_t GraphRelation2D::Status() {
                        &hi);
     if (lo == 0.0 && hi == 0.0) return isEquation_ ? 6 : 8;  // "Not satisfied anywhere" / "False everywhere"
   }
-  const size_t size = bits_ != nullptr ? static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_)) : 0;
+  const size_t size = bits_ != nullptr ? BitmapBytes() : 0;
   for (size_t i = 0; i < size; ++i) {
     if (bits_[i] != 0) return 0;
   }
