@@ -481,12 +481,6 @@ bool IsColorSpecPart(const ExprNode* part, const GraphColor* colour, int32_t a, 
 
 bool IsStrictInequalityKind(uint32_t kind) { return kind == KindLessthan || kind == KindGreaterthan; }
 
-int32_t TruncateToInt32(double value) {
-  if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;
-  if (value >= 2147483647.0) return INT32_MAX;
-  return static_cast<int32_t>(value);
-}
-
 int32_t DisplayKindOf(double value) { return static_cast<int32_t>(static_cast<uint32_t>(TruncateToInt32(value)) & 3u); }
 
 bool FormAcceptsCondition(int32_t form, bool is3D) { return FormAllowsCondition(form & ~kPrimedForm, is3D); }

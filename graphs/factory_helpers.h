@@ -140,9 +140,6 @@ bool IsStrictInequalityKind(uint32_t kind);
 // Truncated toward zero to 32 bits, saturating (NaN gives the most negative value), low two bits:
 // 0 none, 1 surface, 2 raster, 3 contour.
 int32_t DisplayKindOf(double value);
-// A double truncated toward zero to 32 bits as the factory passes drawOption: saturating, NaN
-// gives the most negative value.
-int32_t TruncateToInt32(double value);
 // The form accepts a condition part / colour expressions: always, or only in 3D (bit 0x100 ignored).
 bool FormAcceptsCondition(int32_t form, bool is3D);
 bool FormAcceptsColorExpressions(int32_t form, bool is3D);

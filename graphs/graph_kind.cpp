@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "kernel/eval/compiled_function.h"
@@ -30,6 +31,12 @@ void DeleteCompiledFunction(CompiledFunction* function) {
   if (function == nullptr) return;
   DisposeFunction(function);
   delete function;
+}
+
+int32_t TruncateToInt32(double value) {
+  if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;
+  if (value >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(value);
 }
 
 double ClampGrain(double q) {
