@@ -67,12 +67,6 @@ bool Allowed(int32_t word, uint16_t always, uint16_t in3D, bool flag3D) {
   return HasBit(word, always) || (flag3D && HasBit(word, in3D));
 }
 
-bool IsVar(const ExprNode* node, int32_t id) {
-  return node != nullptr && node->kind == KindChar && node->value.symbol == id;
-}
-bool IsCoordinateVar(const ExprNode* node) {
-  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
-}
 bool IsMatrix(const ExprNode* node) { return node != nullptr && node->kind == KindMatrix; }
 
 // x', y' or z' somewhere in the tree. A tree without one is unchanged by the primed retry except
@@ -111,7 +105,8 @@ int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const Docume
   }
   const ExprNode* left = eq->children[0];
   const ExprNode* right = eq->children[1];
-  if ((IsVar(left, kVarZ) && UsesOnlyPlaneVariables(right)) || (IsVar(right, kVarZ) && UsesOnlyPlaneVariables(left))) {
+  if ((IsVariableNamed(left, kVarZ) && UsesOnlyPlaneVariables(right)) ||
+      (IsVariableNamed(right, kVarZ) && UsesOnlyPlaneVariables(left))) {
     return 13;
   }
   if (!flag3D && IsPlaneRelation(eq)) return 29;
@@ -156,10 +151,7 @@ int32_t ClassifyEquation(const ExprNode* eq, bool flag3D, const DocumentServices
     if (IsDerivativeOf(left, kVarT, kVarZ) && UsesOnly(right, kVarZ)) return 41;
     if (IsTimeDerivativeOfPlanePoint(left) && IsVectorOf(right, kVarX, kVarY)) return 37;
   }
-  const bool subscriptedCoordinate = left->kind == KindIndexes && left->value.halves.first == 0 &&
-                                     left->value.halves.second == 1 && left->arity >= 1 &&
-                                     IsCoordinateVar(left->children[0]);
-  if (IsCoordinateVar(left) || subscriptedCoordinate || IsCoordinateVar(right)) {
+  if (IsCoordinateVariableNode(left) || IsSubscriptedCoordinateNode(left) || IsCoordinateVariableNode(right)) {
     return ClassifyCoordinateEquation(eq, flag3D, document);
   }
   return ClassifyTupleEquation(eq, flag3D);
@@ -226,7 +218,7 @@ bool UsesZAsSurface(const ExprNode* eq) {
   if (UsesOnlyPlaneVariables(eq) && !UsesOnly(eq, kVarX) && !UsesOnly(eq, kVarY)) return true;
   if (IsExplicitForm(eq, kVarZ, kVarR, kVarTheta) || IsExplicitForm(eq, kVarZ, kVarX, kVarY)) return true;
   if (UsesOnly(eq, kVarZ)) return true;
-  return eq->arity == 2 && IsVar(eq->children[0], kVarZ) && UsesOnlyPlaneVariables(eq->children[1]);
+  return eq->arity == 2 && IsVariableNamed(eq->children[0], kVarZ) && UsesOnlyPlaneVariables(eq->children[1]);
 }
 
 }  // namespace

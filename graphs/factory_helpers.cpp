@@ -361,24 +361,6 @@ CompiledFunction* NewFunctionOver(ExprNode* tree) {
   return function;
 }
 
-bool IsCoordinateVariableNode(const ExprNode* node) {
-  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
-}
-
-bool IsSubscriptedCoordinateNode(const ExprNode* node) {
-  return node != nullptr && node->kind == KindIndexes && node->value.halves.first == 0 &&
-         node->value.halves.second == 1 && node->arity >= 1 && IsCoordinateVariableNode(node->children[0]);
-}
-
-bool IsVariableNamed(const ExprNode* node, int32_t symbol) {
-  return node != nullptr && node->kind == KindChar && node->value.symbol == symbol;
-}
-
-bool IsSubscriptedVariableNamed(const ExprNode* node, int32_t symbol) {
-  return node != nullptr && node->kind == KindIndexes && node->value.halves.first == 0 &&
-         node->value.halves.second == 1 && node->arity >= 1 && IsVariableNamed(node->children[0], symbol);
-}
-
 bool IsVariableTuple(const ExprNode* node) {
   if (node == nullptr || node->kind != KindMatrix || node->value.halves.second != 1) return false;
   if (node->arity < 2 || node->arity > 4 || node->value.halves.first != node->arity) return false;

@@ -111,11 +111,6 @@ GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphCol
 // fn(e): a new, uncompiled function taking over the tree; null (tree freed, error 7) when the
 // object cannot be had or the tree is null.
 CompiledFunction* NewFunctionOver(ExprNode* tree);
-bool IsCoordinateVariableNode(const ExprNode* node);
-// indexes(coordinate variable, ...) with index counts 0 and 1.
-bool IsSubscriptedCoordinateNode(const ExprNode* node);
-bool IsVariableNamed(const ExprNode* node, int32_t symbol);
-bool IsSubscriptedVariableNamed(const ExprNode* node, int32_t symbol);
 // The pair test: a one-column matrix of 2 to 4 bare variables, such as (x, y) or (r, g, b).
 bool IsVariableTuple(const ExprNode* node);
 // (s0 - s1)(s1 - s2)...(sn-1 - sn) of the relation's sides, from copies, times the accumulator
