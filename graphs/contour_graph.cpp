@@ -149,7 +149,7 @@ void GraphContour2D::Stop() {
 
 void GraphContour2D::Compute(int32_t budget) {
   if (rowBuffer_ == nullptr || !levelsValid_) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   if (DeadlineReached(ElapsedTimerUnits(), deadline)) return;
   while (nextRow_ < kContourGrid) {
     if (nextCell_ == kContourGrid) nextCell_ = 0;

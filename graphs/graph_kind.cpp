@@ -1,5 +1,5 @@
 // The records of the 2D probe (the cleared probe and the empty nearest point), and what the
-// graph kinds share: releasing their functions and reading the row's grain.
+// graph kinds share: releasing their functions, their Compute deadline and reading row values.
 #include "graphs/graph_kind.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <new>
 
 #include "kernel/eval/compiled_function.h"
+#include "kernel/threads/timers.h"
 
 void InitProbeRecord(ProbeRecord* record) {
   const double keep0 = record->aux[0];
@@ -32,6 +33,8 @@ void DeleteCompiledFunction(CompiledFunction* function) {
   DisposeFunction(function);
   delete function;
 }
+
+uint32_t ComputeDeadline(int32_t budget) { return ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0)); }
 
 int32_t TruncateToInt32(double value) {
   if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;

@@ -170,7 +170,7 @@ void GraphRaster2D::PrepareCellGrid() {
 
 void GraphRaster2D::Compute(int32_t budget) {
   if (cells_ == nullptr || width_ == 0 || height_ == 0) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   PrepareCellGrid();
   double values[kRowChunk];
   while (nextRow_ < height_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {

@@ -112,7 +112,7 @@ void GraphRelation2D::Reset() {
 
 void GraphRelation2D::Compute(int32_t budget) {
   if (bits_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   while (pending_.count > 0 && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
     const QDRect r = pending_.data[--pending_.count];
     if (!EmptyRect(r)) DecideRect(r);  // the all-zero rectangle of a restored bitmap is skipped

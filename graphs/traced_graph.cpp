@@ -124,7 +124,7 @@ void GraphTraced2D::DropStaleColumns() {
 
 void GraphTraced2D::Compute(int32_t budget) {
   if (columns_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   const ColumnTracer tracer = Tracer();
   const double h = ColumnWidth() * 0.5;
   int32_t i = nextColumn_;

@@ -87,7 +87,7 @@ void GraphVectorField2D::AllocateSamples() {
 
 void GraphVectorField2D::Compute(int32_t budget) {
   if (samples_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
   const QDRect& frame = map_->frame;
   while (nextRow_ < rows_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
