@@ -158,11 +158,7 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
     if (fx != nullptr && fy != nullptr && colour != nullptr) PostError(kErrorOutOfMemory);
     return;
   }
-  if (!AttachTo2DView(set, graph, 1)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return;
-  }
+  if (!KeepIfAttached(graph, AttachTo2DView(set, graph, 1))) return;
   if (set->document != nullptr) set->document->EnsureRowParameterList(transform->rowKey, set->graphTable.count - 1);
 }
 
@@ -191,6 +187,14 @@ bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph) {
 bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p) {
   return AttachToLastRow(set, k == 0 ? set->first2D : set->second2D, k == 0 ? kViewFirst2D : kViewSecond2D, graph,
                          p);
+}
+
+bool KeepIfAttached(GraphKind* graph, bool attached) {
+  if (graph == nullptr) return false;
+  if (attached) return true;
+  delete graph;
+  PostError(kErrorOutOfMemory);
+  return false;
 }
 
 // ---- Ranges ----
@@ -276,13 +280,7 @@ namespace {
 
 // A companion made from its parts goes to the second 2D view as the row's second placement.
 bool AttachCompanion(GraphViewSet* set, GraphKind2D* graph) {
-  if (graph == nullptr) return false;
-  if (!AttachToSecond2DView(set, graph)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return false;
-  }
-  return true;
+  return KeepIfAttached(graph, AttachToSecond2DView(set, graph));
 }
 
 // Mode 2 (i 0) records the graph's index; true when a mode-1 companion is to be built.

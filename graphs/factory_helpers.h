@@ -58,6 +58,11 @@ bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph);
 // 2 the boundary of a non-strict inequality, 3 that boundary's companion. Same failure rule.
 bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p);
 
+// The outcome of attaching a made graph, as every construction reads it: true when `attached`; a
+// refused attachment deletes the graph and posts error 7; a null graph (its maker freed what it
+// took, and said so) is false with nothing posted. Call as KeepIfAttached(g, AttachTo...(set, g)).
+bool KeepIfAttached(GraphKind* graph, bool attached);
+
 // ---- Ranges ----
 void MarkRangeInUse(GraphViewSet* set, int32_t n);
 // Flags 0, 1, 2 for 3D view 0; 4, 5, 6 for any other k.

@@ -81,11 +81,7 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
     return Built::kFailed;
   }
   prepared.colour = nullptr;  // the graph's from here
-  if (!AttachTo2DView(set, graph, viewIndex)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return Built::kFailed;
-  }
+  if (!KeepIfAttached(graph, AttachTo2DView(set, graph, viewIndex))) return Built::kFailed;
   AddTracedRelationCompanion(set, function, viewIndex, colour, transform, drawOption, isX);
   return Built::kYes;
 }
@@ -93,13 +89,7 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
 // A graph made for 2D view viewIndex goes there with its row. A null graph (its maker freed what
 // it took) or a refused attachment fails.
 Built AttachMade(GraphViewSet* set, GraphKind2D* graph, int32_t viewIndex) {
-  if (graph == nullptr) return Built::kFailed;
-  if (!AttachTo2DView(set, graph, viewIndex)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return Built::kFailed;
-  }
-  return Built::kYes;
+  return KeepIfAttached(graph, AttachTo2DView(set, graph, viewIndex)) ? Built::kYes : Built::kFailed;
 }
 
 // The relation node of a relation, or of the first operand of its wedge with conditions.
@@ -140,12 +130,7 @@ Built BuildRelation(GraphViewSet* set, Prepared& p, int32_t viewIndex, ExprNode*
     return built;  // the region stands without its boundary (error 7 posted)
   }
   GraphKind2D* graph = NewRelationOver(boundary, CopyExpression(p.differences), grey, drawOption, 1, &view->drawMap);
-  if (graph == nullptr) return built;
-  if (!AttachToRowPlacement2D(set, graph, viewIndex, 2)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return built;
-  }
+  if (!KeepIfAttached(graph, AttachToRowPlacement2D(set, graph, viewIndex, 2))) return built;
   if (transform == nullptr || viewIndex != 0) return built;
   if (transform->mode == kTransformPlaneForwards) RecordGraphIndex(set, transform);
   if (transform->mode != kTransformPlaneBackwards || set->second2D == nullptr) return built;
@@ -159,10 +144,7 @@ Built BuildRelation(GraphViewSet* set, Prepared& p, int32_t viewIndex, ExprNode*
   TransformPlaneExpression(differences, transform);
   GraphKind2D* companion =
       NewRelationOver(mapped, differences, CloneGraphColor(grey), drawOption, 1, &set->second2D->drawMap);
-  if (companion != nullptr && !AttachToRowPlacement2D(set, companion, 1, 3)) {
-    delete companion;
-    PostError(kErrorOutOfMemory);
-  }
+  KeepIfAttached(companion, AttachToRowPlacement2D(set, companion, 1, 3));
   return built;
 }
 
