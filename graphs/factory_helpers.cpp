@@ -151,9 +151,8 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
                  : make.image2D(fx, fy, colour, transform->imageValue, frame, set, &set->graphIndexList);
   }
   if (graph == nullptr) {
-    for (CompiledFunction* f : {fx, fy}) {
-      if (f != nullptr) DisposeFunction(f), delete f;
-    }
+    DeleteCompiledFunction(fx);
+    DeleteCompiledFunction(fy);
     delete colour;
     if (fx != nullptr && fy != nullptr && colour != nullptr) PostError(kErrorOutOfMemory);
     return;
@@ -436,11 +435,8 @@ void SetColorFromPart(GraphColor* colour, uint32_t mode, const ExprNode* part, D
   if (document != nullptr) document->CollectEquationParameters(right);
   SetDocumentConditionFlag(document);
   for (int k = 0; k < 3; ++k) {
-    if (colour->component[k] != nullptr) {
-      DisposeFunction(colour->component[k]);
-      delete colour->component[k];
-      colour->component[k] = nullptr;
-    }
+    DeleteCompiledFunction(colour->component[k]);
+    colour->component[k] = nullptr;
     ExprNode* copy = k < right->arity ? CopyExpression(right->children[k]) : nullptr;
     SubstituteParameterValues(copy, document);
     CompiledFunction* f = NewFunctionOver(copy);
