@@ -59,7 +59,7 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
       if (d < best) best = d, c = k / s;
     }
   }
-  // 2-5. The step, and the levels above (a) and below (b) the anchor.
+  // 2. The step, and the levels above (a) and below (b) the anchor.
   const double step = NiceRoundStep(range / n);
   if (!(step > 0) || !std::isfinite(c)) return 0;
   int32_t a = static_cast<int32_t>(std::min((max - c) / step, 64.0));
@@ -73,7 +73,7 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
   }
   b = std::max(b, 0);
   if (a < 0) b = std::max(b + a, 0);  // the top level is the anchor, none above it
-  // 6-7. The levels, the anchor 0 exactly.
+  // 3. The levels, the anchor 0 exactly.
   levels[0] = c - b * step;
   for (int32_t i = 1; i < n; ++i) levels[i] = levels[i - 1] + step;
   if (c == 0 && b < n) levels[b] = 0.0;

@@ -91,7 +91,7 @@ constexpr ExplicitForm kExplicitSurfaceForms[] = {
     {11, kVarR, kVarTheta, kVarZ},  {12, kVarZ, kVarR, kVarTheta}, {14, kVarTheta, kVarR, kVarZ},
 };
 
-// Step 7, an equation with a coordinate variable on one side.
+// An equation with a coordinate variable on one side.
 int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const DocumentServices* document) {
   if (!flag3D) {
     if (IsExplicitForm(eq, kVarY, kVarX)) return 1;
@@ -116,7 +116,7 @@ int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const Docume
   return 0;
 }
 
-// Step 7, the tuple forms and the remaining relations.
+// The tuple forms and the remaining relations.
 int32_t ClassifyTupleEquation(const ExprNode* eq, bool flag3D) {
   if (IsPairEquationForm(eq, kVarR, kVarTheta, kVarT)) return 15;
   if (!flag3D && IsPairEquation(eq, kVarX, kVarY, kNoVariable)) return 45;
@@ -141,7 +141,7 @@ int32_t ClassifyTupleEquation(const ExprNode* eq, bool flag3D) {
   return 0;
 }
 
-// Step 7: an equal node.
+// An equal node: the derivative forms first, then by what its sides are.
 int32_t ClassifyEquation(const ExprNode* eq, bool flag3D, const DocumentServices* document) {
   if (eq->arity != 2) return 0;
   const ExprNode* left = eq->children[0];
@@ -157,7 +157,7 @@ int32_t ClassifyEquation(const ExprNode* eq, bool flag3D, const DocumentServices
   return ClassifyTupleEquation(eq, flag3D);
 }
 
-// Step 8: anything but an equation.
+// Anything but an equation.
 int32_t ClassifyLoneExpression(const ExprNode* node, bool flag3D) {
   if (!flag3D && IsVectorOf(node, kNoVariable)) return 44;
   if (!flag3D && IsVectorOf(node, kVarT)) return 46;

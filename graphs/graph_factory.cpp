@@ -26,7 +26,6 @@ constexpr int32_t kMessageNotIn2D = 14;  // "Can't graph equations of this form"
 constexpr int32_t kMessageNotIn3D = 24;  // "Can't graph this in 3D"
 constexpr int32_t kMessageNotIn4D = 25;  // "Can't graph this in 4D"
 
-
 // What the preparation made besides the equation; freed at the end unless a graph took it.
 struct Prepared {
   ExprNode* conditions = nullptr;
@@ -218,7 +217,7 @@ GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewI
   return view != nullptr ? view->context : nullptr;
 }
 
-// Step 3: colour items, conditions (with their side differences for the relation
+// The comma parts: colour items, conditions (with their side differences for the relation
 // forms) and the read-out part of the colour plots.
 void ScanCommaParts(ExprNode* equation, int32_t form, Prepared& p, DocumentServices* document) {
   const int first = IsFieldWithSurfaceList(equation) ? 2 : 1;
@@ -238,7 +237,7 @@ void ScanCommaParts(ExprNode* equation, int32_t form, Prepared& p, DocumentServi
   }
 }
 
-// Step 6: the traced forms are undefined where the condition fails: f + (0 if condition), added
+// The traced forms are undefined where the condition fails: f + (0 if condition), added
 // to the function's side (for x^2 = y, before the swap, that is the left side).
 void AddConditionToFunction(ExprNode* node, int32_t form, Prepared& p) {
   ExprNode* target = node;
@@ -256,7 +255,7 @@ void AddConditionToFunction(ExprNode* node, int32_t form, Prepared& p) {
   if (!AddToNode(target, guard)) FreeExpression(guard);
 }
 
-// Step 8: f(x) = y reads as y = f(x). Returns the new form word, or the old one.
+// f(x) = y reads as y = f(x). Returns the new form word, or the old one.
 int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, DocumentServices* document) {
   if (node->kind != KindEqual || node->arity != 2) return form;
   ExprNode* left = node->children[0];
@@ -345,7 +344,7 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
   // 8. f(x) = y reads as y = f(x).
   form = SwapSidesIfNeeded(node, form, is3D, is4D, document) & ~kPrimedForm;
 
-  // 9-10. Dispatch.
+  // 9. Dispatch on the form.
   const int32_t plotting = TruncateToInt32(drawOption);
   Built built = Built::kKindMissing;
   switch (form) {

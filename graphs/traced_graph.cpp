@@ -34,7 +34,6 @@ bool IsUsableDerivative(const CompiledFunction* derivative) {
   return true;
 }
 
-
 }  // namespace
 
 GraphTraced2D::GraphTraced2D(CompiledFunction* function, uint8_t orientation, GraphColor* color,
