@@ -3,7 +3,6 @@
 #include "app/document_file.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
