@@ -81,11 +81,8 @@ bool ContainsPrimedCoordinate(const ExprNode* tree) {
   return false;
 }
 
-struct ExplicitForm {
-  int32_t form, a, b, c;
-};
 // z = f(x, y) through theta = f(r, z), in the order they are tried (13 and the relations follow).
-constexpr ExplicitForm kExplicitSurfaceForms[] = {
+constexpr ExplicitFormRow kExplicitSurfaceForms[] = {
     {5, kVarZ, kVarX, kVarY},       {6, kVarX, kVarY, kVarZ},     {7, kVarY, kVarX, kVarZ},
     {8, kVarR, kVarTheta, kVarPhi}, {9, kVarTheta, kVarR, kVarPhi}, {10, kVarPhi, kVarR, kVarTheta},
     {11, kVarR, kVarTheta, kVarZ},  {12, kVarZ, kVarR, kVarTheta}, {14, kVarTheta, kVarR, kVarZ},
@@ -100,7 +97,7 @@ int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const Docume
     if (IsExplicitForm(eq, kVarTheta, kVarR)) return 4;
     if (IsExplicitForm(eq, kVarZ) && (UsesComplexNumbers(eq) || TreeUsesComplexPointName(eq, document))) return 43;
   }
-  for (const ExplicitForm& f : kExplicitSurfaceForms) {
+  for (const ExplicitFormRow& f : kExplicitSurfaceForms) {
     if (IsExplicitForm(eq, f.a, f.b, f.c)) return f.form;
   }
   const ExprNode* left = eq->children[0];

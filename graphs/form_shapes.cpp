@@ -34,15 +34,12 @@ bool StartsWithSpaceField(const ExprNode* node) {
   return node != nullptr && node->kind == KindComma && node->arity >= 2 && IsSpaceVectorField(node->children[0]);
 }
 
-struct ExplicitSurface {
-  int32_t form, a, b, c;
-};
-constexpr ExplicitSurface kExplicitSurfaces[] = {
+constexpr ExplicitFormRow kExplicitSurfaces[] = {
     {55, kVarX, kVarY, kVarZ},   {56, kVarY, kVarZ, kVarX},       {57, kVarZ, kVarY, kVarX},
     {58, kVarR, kVarTheta, kVarPhi}, {60, kVarPhi, kVarR, kVarTheta}, {59, kVarTheta, kVarR, kVarPhi},
     {61, kVarR, kVarTheta, kVarZ}, {62, kVarZ, kVarR, kVarTheta},   {63, kVarTheta, kVarR, kVarZ},
 };
-constexpr ExplicitSurface kParametricSurfaces[] = {
+constexpr ExplicitFormRow kParametricSurfaces[] = {
     {64, kVarX, kVarY, kVarZ}, {65, kVarR, kVarTheta, kVarPhi}, {66, kVarR, kVarTheta, kVarZ}};
 
 }  // namespace
@@ -221,10 +218,10 @@ bool IsFieldOnParametricSurface(const ExprNode* node, int32_t a, int32_t b, int3
 
 int32_t FieldOnSurfaceForm(const ExprNode* node) {
   if (!StartsWithSpaceField(node)) return 0;
-  for (const ExplicitSurface& s : kParametricSurfaces) {
+  for (const ExplicitFormRow& s : kParametricSurfaces) {
     if (IsTripleEquation(node->children[1], s.a, s.b, s.c, kVarU, kVarV)) return s.form;
   }
-  for (const ExplicitSurface& s : kExplicitSurfaces) {
+  for (const ExplicitFormRow& s : kExplicitSurfaces) {
     if (IsExplicitForm(node->children[1], s.a, s.b, s.c)) return s.form;
   }
   return IsSpaceRelation(node->children[1]) ? 54 : 0;

@@ -26,6 +26,11 @@ inline bool IsSubscriptedCoordinateNode(const ExprNode* node) {
   return IsCoordinateVariableNode(SubscriptedBase(node));
 }
 
+// A row of the classifier's tables of explicit forms: the form of a = f(b, c).
+struct ExplicitFormRow {
+  int32_t form, a, b, c;
+};
+
 // Every node of the subtree passes the kernel's node classifier with flag set 37, or is a
 // variable among a..d, or is a parameter (a variable that is no coordinate).
 bool UsesOnly(const ExprNode* node, int32_t a, int32_t b = kNoVariable, int32_t c = kNoVariable,

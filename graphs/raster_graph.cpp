@@ -13,7 +13,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
@@ -261,7 +260,7 @@ ProbeRecord GraphRaster2D::Probe(double x, double y) {
 void GraphRaster2D::VariableChanged(int32_t symbol, double value) {
   if (function_ != nullptr) function_->bindingsEvaluated = 0;
   if (cells_ == nullptr || !FunctionDependsOnSymbol(function_, symbol)) return;
-  if (symbol != ParameterLetter() || ParameterLetter() == 0) {
+  if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;
   }

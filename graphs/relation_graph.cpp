@@ -10,7 +10,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"
 
@@ -232,7 +231,7 @@ void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
   if (relation_ != nullptr) relation_->bindingsEvaluated = 0;
   if (boundary_ != nullptr) boundary_->bindingsEvaluated = 0;
   if (bits_ == nullptr || !FunctionDependsOnSymbol(relation_, symbol)) return;
-  if (symbol != ParameterLetter() || ParameterLetter() == 0) {
+  if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;
   }

@@ -3,6 +3,7 @@
 // handle, and the frame cache's rule over them.
 #include "graphs/value_cache.h"
 
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 
 Handle ValueCacheFind(const ValueCache& cache, double key) {
@@ -53,6 +54,8 @@ CacheRestore ValueCacheRestore(const ValueCache& cache, double key, void* bytes,
   HUnlock(handle);
   return CacheRestore::kRestored;
 }
+
+bool IsFrameCacheSymbol(int32_t symbol) { return symbol != 0 && symbol == ParameterLetter(); }
 
 void FrameCacheStoreIfAsked(FrameCache& cache, const void* bytes, size_t size) {
   if (cache.storePending == 0 || cache.off != 0) return;

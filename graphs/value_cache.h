@@ -48,6 +48,8 @@ struct FrameCache {
   uint8_t storePending = 0;  // store the array once it is complete
   uint8_t off = 0;
 };
+// The symbol is the parameter variable, the one whose values frame caches key on (never symbol 0).
+bool IsFrameCacheSymbol(int32_t symbol);
 // Stores the finished array when one is pending and caching is on; a store that fails turns it off.
 void FrameCacheStoreIfAsked(FrameCache& cache, const void* bytes, size_t size);
 // The parameter took `value`: kRestored with the array copied into `bytes` (nothing pending);
