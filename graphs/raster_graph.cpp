@@ -107,8 +107,7 @@ void GraphRaster2D::MeasureRange() {
       if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     }
   }
-  rangeKnown_ = hi > lo;
-  if (rangeKnown_) {
+  if (hi > lo) {
     scale_ = kRasterLevels / (hi - lo), minValue_ = lo, maxValue_ = hi;
   } else {
     minValue_ = maxValue_ = -kPositiveInfinity;  // every defined cell gets the top level
@@ -145,7 +144,7 @@ void GraphRaster2D::AllocateCells() {
 }
 
 void GraphRaster2D::ResetCells() {
-  if (!rangeKnown_) MeasureRange();  // a known range survives resets
+  if (!RangeKnown()) MeasureRange();  // a known range survives resets
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   if (cells_ != nullptr && width_ == RectWidth(map_->frame) / tx && height_ == RectHeight(map_->frame) / ty) {
     std::memset(cells_, kRasterPending, CellCount());
@@ -291,7 +290,7 @@ void GraphRaster2D::Scroll(int32_t, int32_t) { FollowMap(); }
 
 void GraphRaster2D::FollowMap() {
   ValueCacheClear(frameCache_.rows);
-  if (!rangeKnown_) MeasureRange();
+  if (!RangeKnown()) MeasureRange();
   if (grid_ == nullptr) return;
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   // Old cell c lay at map pixel left + c tx; the world moved by dh, so the new cell there is

@@ -64,7 +64,8 @@ class GraphRaster2D final : public GraphKind2D {
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   int32_t Bands() const { return bands_; }
-  bool RangeKnown() const { return rangeKnown_ != 0; }
+  // A range was measured: its bounds differ (an unknown range has both at -infinity).
+  bool RangeKnown() const { return maxValue_ > minValue_; }
   double MinValue() const { return minValue_; }
   double MaxValue() const { return maxValue_; }
   const ValueCache& Cache() const { return frameCache_.rows; }
@@ -92,7 +93,6 @@ class GraphRaster2D final : public GraphKind2D {
   CompiledFunction* function_;
   GraphColor* color_;
   uint8_t* cells_ = nullptr;  // counted memory, width_ x height_, rows from the top
-  uint8_t rangeKnown_ = 0;
   double scale_ = 0;
   double minValue_ = 0;
   double maxValue_ = 0;
