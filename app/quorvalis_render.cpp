@@ -12,16 +12,14 @@
 #include <vector>
 
 #include "algebra/algebra_seams.h"
-#include "app/headless_document.h"
+#include "app/document_file.h"
 #include "app/render_options.h"
+#include "document/document_record.h"
 #include "graphics/graphics_layer.h"
-#include "graphs/equation_form.h"
-#include "graphs/graph_factory.h"
 #include "graphs/graph_view_2d.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"
-#include "kernel/trees/expr_node.h"
 #include "platform/draw/png_io.h"
 #include "platform/draw/port.h"
 
@@ -30,40 +28,26 @@ namespace {
 constexpr int kExitBadDocument = 1;
 constexpr int kExitUsage = 2;
 constexpr uint32_t kTickBudgetTicks = 30;  // the budget of one idle tick of a document window
-constexpr double kGrain = 0.5, kOpacity = 1.0, kPlottingMode = 2.0;
 
 void Report(const std::string& path, int line, const std::string& reason) {
   std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, reason.c_str());
 }
 
-// Builds every row's graphs; the rows that cannot be graphed are reported. Returns their count.
-int BuildRows(HeadlessDocument& document, const std::string& path, std::vector<int32_t>* tableRows) {
-  CoordinateTransform transform;
-  BuildGraphsForEquationSet(&document.viewSet, false, false, false, false, &transform);
-  int problems = 0;
-  for (size_t i = 0; i < document.rows.size(); ++i) {
-    ExprNode* equation = document.rows[i].expression;
-    int32_t message = 0;
-    int32_t row = -1;
-    if (ClassifyEquationForGraph(equation, false, false, &document) == 0) {
-      message = ClassifyEquationList(equation, false, false, &document);
-    } else {
-      ExprNode* copy = CopyExpression(equation);  // the factory rewrites its equation in place
-      row = CreateGraphsForEquation(&document.viewSet, copy, false, false, &transform,
-                                    static_cast<double>(i % 8 + 1), kGrain, kOpacity, kPlottingMode, document.xyTypes[i],
-                                    &document, &message);
-      FreeExpression(copy);
-    }
-    tableRows->push_back(row);
-    if (row >= 0) continue;
-    ++problems;
-    Report(path, document.lineOfRow[i], message != 0 ? GraphResultMessage(message) : "not enough memory to graph it");
+// Builds every row's graphs; the rows that cannot be graphed are reported by file line. Returns
+// their count.
+int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const std::string& path) {
+  const int unbuilt = BuildDocumentRowGraphs(&document);
+  for (int32_t i = 0; i < document.rows.count; ++i) {
+    const EquationRow& row = document.rows.data[i];
+    if (row.graphRow >= 0) continue;
+    Report(path, lineOfRow[static_cast<size_t>(i)],
+           row.resultMessage != 0 ? GraphResultMessage(row.resultMessage) : "not enough memory to graph it");
   }
-  return problems;
+  return unbuilt;
 }
 
 // Ticks the view set until every graph is complete; on a terminal the progress is shown.
-void ComputeAll(HeadlessDocument& document) {
+void ComputeAll(DocumentRecord& document) {
   GraphViewSet* set = &document.viewSet;
   const bool terminal = isatty(STDERR_FILENO) != 0;
   const int32_t total = set->first2D->graphs.count;
@@ -95,16 +79,16 @@ int main(int argc, char** argv) {
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis-render: graph paper patterns missing; drawing without\n");
 
-  HeadlessDocument document;
+  const QDRect pane = MakeRect(0, 0, options.width, options.height);
+  DocumentRecord document(pane);
   document.antialiased = options.antialias;
+  std::vector<int> lineOfRow;
   std::vector<DocumentProblem> problems;
-  if (!ReadDocumentFile(options.document, &document, &problems, &error)) {
+  if (!ReadDocumentFile(options.document, &document, &lineOfRow, &problems, &error)) {
     std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
     return kExitUsage;
   }
   for (const DocumentProblem& p : problems) Report(options.document, p.line, p.reason);
-  const QDRect pane = MakeRect(0, 0, options.width, options.height);
-  InitViewSet(&document.viewSet, pane, &document);
   GraphView2D* view = document.viewSet.first2D;
   if (view == nullptr) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
@@ -117,17 +101,17 @@ int main(int argc, char** argv) {
     const double y1 = options.hasRangeY ? options.rangeY[1] : view->WindowY(0);
     view->SetViewRange(x0, x1, y0, y1);
   }
-  std::vector<int32_t> tableRows;
-  const int unbuilt = BuildRows(document, options.document, &tableRows);
+  const int unbuilt = BuildRows(document, lineOfRow, options.document);
   if (!problems.empty() || unbuilt > 0) {
     std::fprintf(stderr, "quorvalis-render: %zu line(s) could not be graphed; nothing was written\n",
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
   ComputeAll(document);
-  for (size_t i = 0; i < tableRows.size(); ++i) {
-    const int32_t status = ViewSetGetSlotEntry(&document.viewSet, tableRows[i]);
-    if (status != 0) Report(options.document, document.lineOfRow[i], std::string("note: ") + GraphResultMessage(status));
+  for (int32_t i = 0; i < document.rows.count; ++i) {
+    const int32_t status = ViewSetGetSlotEntry(&document.viewSet, document.rows.data[i].graphRow);
+    if (status == 0) continue;
+    Report(options.document, lineOfRow[static_cast<size_t>(i)], std::string("note: ") + GraphResultMessage(status));
   }
 
   GWorldPtr window = NewGWorld(pane);
@@ -146,7 +130,7 @@ int main(int argc, char** argv) {
   }
   std::error_code ignored;
   const std::filesystem::path where = std::filesystem::absolute(options.output, ignored);
-  std::printf("wrote %s (%dx%d, %zu graph%s)\n", where.c_str(), options.width, options.height, tableRows.size(),
-              tableRows.size() == 1 ? "" : "s");
+  std::printf("wrote %s (%dx%d, %d graph%s)\n", where.c_str(), options.width, options.height, document.rows.count,
+              document.rows.count == 1 ? "" : "s");
   return 0;
 }

@@ -3,36 +3,18 @@
 // window (Arg 1). The frame should stay well under the 10 ms a pane redraw may take.
 #include <benchmark/benchmark.h>
 
+#include "document/document_record.h"
 #include "graphics/graphics_layer.h"
-#include "graphs/document_services.h"
 #include "graphs/graph_view_2d.h"
 
 namespace {
-
-class BenchDocument : public DocumentServices {
- public:
-  void MarkDocumentDirty() override {}
-  void SetDocumentModified(bool) override {}
-  void RedrawGraphPaneNow() override {}
-  void RedrawMessageRectsNow() override {}
-  void ResetTextFieldState() override {}
-  void AdjustCursor() override {}
-  bool IsBenchmarkRunning() const override { return true; }
-  void SetDocumentRebuildFlag() override {}
-  void SetToolbarHelpTags(int32_t, int32_t, int32_t, int32_t, int32_t) override {}
-  int32_t RowCount() const override { return 0; }
-  const EquationRow& RowAt(int32_t) const override { return row; }
-  bool IsAntialiased() const override { return antialiased; }
-  EquationRow row;
-  bool antialiased = false;
-};
 
 void BM_DrawView2D(benchmark::State& state) {
   InitGraphicsLayer();
   const QDRect pane = MakeRect(0, 0, 600, 400);
   GWorldPtr window = NewGWorld(pane);
   SetGWorld(window, nullptr);
-  BenchDocument document;
+  DocumentRecord document;
   document.antialiased = state.range(0) != 0;
   GraphView2D view;
   view.document = &document;

@@ -1,8 +1,10 @@
-// The document record's services to the graphs, its rows, and the documents' process-wide state
-// with the kernel seams it fills.
+// The document record's services to the graphs, its rows and the building of their graphs, and
+// the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
 #include "graphs/definitions.h"
+#include "graphs/equation_form.h"
+#include "graphs/graph_factory.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/number_settings.h"
@@ -30,9 +32,9 @@ bool TreeUsesDefinedNameOf(const ExprNode* tree, const void* definitions) {
 
 }  // namespace
 
-DocumentRecord::DocumentRecord() {
+DocumentRecord::DocumentRecord(const QDRect& paneRect) {
   InstallDocumentSeams();
-  InitViewSet(&viewSet, QDRect{0, 0, 0, 0}, this);
+  InitViewSet(&viewSet, paneRect, this);
 }
 
 DocumentRecord::~DocumentRecord() {
@@ -43,10 +45,10 @@ DocumentRecord::~DocumentRecord() {
   GrowArrayFree(rows);
 }
 
-bool DocumentRecord::AppendEquationRow(ExprNode* expression) {
+EquationRow* DocumentRecord::AppendEquationRow(ExprNode* expression) {
   EquationRow row;
   row.expression = expression;
-  return GrowArrayAppend(rows, row);
+  return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
 }
 
 void DocumentRecord::SetDocumentModified(bool modified) { ::SetDocumentModified(this, modified); }
@@ -65,6 +67,29 @@ void DocumentRecord::ApplyNumberFormat() { ApplyDocumentNumberFormat(this); }
 
 void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
+}
+
+int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
+  GraphViewSet* set = &document->viewSet;
+  CoordinateTransform transform;
+  BuildGraphsForEquationSet(set, false, false, false, false, &transform);
+  int32_t unbuilt = 0;
+  for (int32_t i = 0; i < document->rows.count; ++i) {
+    EquationRow& row = document->rows.data[i];
+    if (row.kind != 0 || row.expression == nullptr) continue;
+    row.graphRow = -1;
+    row.resultMessage = 0;
+    if (ClassifyEquationForGraph(row.expression, false, false, document) == 0) {
+      row.resultMessage = ClassifyEquationList(row.expression, false, false, document);
+    } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
+      row.graphRow = CreateGraphsForEquation(set, copy, false, false, &transform, row.color, row.grain, row.opacity,
+                                             row.plottingMode, row.xyType, document, &row.resultMessage);
+      FreeExpression(copy);
+    }
+    if (row.graphRow < 0) ++unbuilt;
+  }
+  ViewSetCopyFlaggedRanges(set);
+  return unbuilt;
 }
 
 DocumentsState& DocumentsGlobals() { return gDocuments; }

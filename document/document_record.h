@@ -1,9 +1,8 @@
-// DocumentRecord: the least of a document window's record that the graphs need: the equation rows,
-// the flag bytes, the view set and the number format, serving the graphs as their
-// DocumentServices; with the documents' process-wide state (the current document, the demo mode
-// word) and the kernel seams the documents fill (modified mark, defined values, complex names).
-// Invariants: the record owns its rows' trees and its view set; a record stands for its window
-// wherever the lower layers pass a window pointer.
+// DocumentRecord: the least of a document window's record that the graphs need: the equation rows
+// with their graph values, the flag bytes, the view set, the number format and the antialias
+// setting, serving the graphs as their DocumentServices; with the building of the rows' graphs,
+// the documents' process-wide state (current document, demo mode) and the kernel seams they fill.
+// Invariants: the record owns its rows' trees and its view set; a record stands for its window.
 #pragma once
 
 #include <cstdint>
@@ -14,17 +13,18 @@
 
 class DocumentRecord final : public DocumentServices {
  public:
-  // An empty document; installs the documents' kernel seams (once).
-  DocumentRecord();
+  // An empty document whose graph pane is `paneRect` (empty by default); installs the documents'
+  // kernel seams (once).
+  explicit DocumentRecord(const QDRect& paneRect = QDRect{0, 0, 0, 0});
   // Deletes the view set with its views and graphs, and every row's tree. A current document
   // stops being current.
   ~DocumentRecord() override;
   DocumentRecord(const DocumentRecord&) = delete;
   DocumentRecord& operator=(const DocumentRecord&) = delete;
 
-  // Appends an equation row taking over the tree. False (the tree stays the caller's) when the
-  // row list cannot grow.
-  bool AppendEquationRow(ExprNode* expression);
+  // Appends an equation row with the default graph values, taking over the tree. Returns the row;
+  // null (the tree stays the caller's) when the row list cannot grow.
+  EquationRow* AppendEquationRow(ExprNode* expression);
 
   // DocumentServices.
   void MarkDocumentDirty() override { changedFlag = 1; }
@@ -44,6 +44,7 @@ class DocumentRecord final : public DocumentServices {
   int32_t RowCount() const override { return rows.count; }
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
   void ApplyNumberFormat() override;
+  bool IsAntialiased() const override { return antialiased; }
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;
@@ -53,12 +54,21 @@ class DocumentRecord final : public DocumentServices {
   uint8_t textFieldActive = 0;
   uint8_t cursorRegionsValid = 0;
   int32_t significantDigits = 8;   // the number format: digits of the number display
+  bool antialiased = false;        // the 2D views draw through their double-size buffer
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
 };
 
 // Copies the document's number format into the number settings the number text reads.
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
+
+// Builds the graphs of the equation rows in the plane (no 3D or 4D mode, no coordinate
+// transformation): the view set is emptied, then each row's equation is classified and built from
+// a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
+// was built) and its result message: the classifier's explanation for an equation of no form, the
+// factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is
+// posted). Returns the number of equation rows that built nothing.
+int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 
 // The documents' process-wide state, one struct with one reset.
 struct DocumentsState {

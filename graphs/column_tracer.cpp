@@ -22,13 +22,10 @@ constexpr double kHalvingRatio = 0.999;  // halving that keeps more than this di
 constexpr double kRefinementRatio = 0.7;
 constexpr int32_t kPieceChunk = 64;
 
-// Sample fractions of a column: the derivative's (in this order) and f's (ascending).
+// The derivative's sample fractions of a column, in this order (f's are kColumnValueFractions).
 constexpr double kDerivativeFractions[21] = {1.0,   0.005, 0.196, 0.216, 0.341, 0.449, 0.549,
                                              0.637, 0.748, 0.845, 0.909, 0.047, 0.175, 0.217,
                                              0.343, 0.496, 0.596, 0.651, 0.729, 0.891, 0.922};
-constexpr double kValueFractions[21] = {0.005, 0.047, 0.175, 0.196, 0.216, 0.217, 0.341,
-                                        0.343, 0.449, 0.496, 0.549, 0.596, 0.637, 0.651,
-                                        0.729, 0.748, 0.845, 0.891, 0.909, 0.922, 1.0};
 
 double F(CompiledFunction* f, double t) { return EvaluateFunction1(f, t); }
 bool IsUndefined(const Interval& i) { return std::isnan(i.lo) || std::isnan(i.hi); }
@@ -137,6 +134,8 @@ bool HullTest(const ColumnTracer& tr, double a, double b, double m, double M, do
 
 }  // namespace
 
+double ColumnTolerance(double a, double b) { return kMachineEpsilon * (std::fabs(a) + std::fabs(b)) / 2; }
+
 Interval IntervalOverRange(CompiledFunction* f, double a, double b, bool* partly) {
   Interval r;
   EvaluateIntervalX(f, a, b, &r.lo, &r.hi);
@@ -165,12 +164,12 @@ bool IsMonotoneOn(const ColumnTracer& tracer, double a, double b) {
       if ((d < 0 && yb > ya) || (d > 0 && yb < ya)) return false;
     }
   }
-  double previous = F(f, a + w * kValueFractions[0]);
+  double previous = F(f, a + w * kColumnValueFractions[0]);
   double diff = previous - ya;
   if (std::isnan(diff)) return false;
   const double s = diff >= 0 ? 1.0 : -1.0;
   for (int k = 1; k < 21; ++k) {
-    const double y = F(f, a + w * kValueFractions[k]);
+    const double y = F(f, a + w * kColumnValueFractions[k]);
     diff = y - previous;
     if (std::isnan(diff)) return false;
     if (diff != 0) {
@@ -182,7 +181,7 @@ bool IsMonotoneOn(const ColumnTracer& tracer, double a, double b) {
 }
 
 bool HasIsolatedGap(const ColumnTracer& tracer, double a, double b) {
-  const double t = kMachineEpsilon * (std::fabs(a) + std::fabs(b)) * 0.5;
+  const double t = ColumnTolerance(a, b);
   double s = (b - a) / 10;
   while (s > t) {
     int32_t undefinedPieces = 0, changes = 0, firstChange = 0;

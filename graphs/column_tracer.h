@@ -14,6 +14,15 @@
 struct CompiledFunction;
 struct ViewMap;
 
+// The 21 ascending fractions of a column at which f is sampled (the monotony test, the probe's
+// sign-change test), ending at the column's upper end.
+inline constexpr double kColumnValueFractions[21] = {0.005, 0.047, 0.175, 0.196, 0.216, 0.217, 0.341,
+                                                     0.343, 0.449, 0.496, 0.549, 0.596, 0.637, 0.651,
+                                                     0.729, 0.748, 0.845, 0.891, 0.909, 0.922, 1.0};
+
+// 2^-52 (|a| + |b|) / 2: the narrowest piece of [a, b] a search goes down to.
+double ColumnTolerance(double a, double b);
+
 // What a column shows.
 enum ColumnState : uint32_t {
   kColumnPending = 0,    // not computed

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kRangeParts = 20;  // a side of the measuring sample
 constexpr int32_t kMaxAnchorCandidates = 12;
 
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 
 // Corners of a cell in units of (cw, ch) from its origin, and its edges as corner pairs: 0 left,
 // 1 diagonal, 2 bottom, 3 top, 4 right. Triangles: edges {0, 1, 3} and {1, 2, 4}.
@@ -60,7 +59,7 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
       if (d < best) best = d, c = k / s;
     }
   }
-  // 2-5. The step, and the levels above (a) and below (b) the anchor.
+  // 2. The step, and the levels above (a) and below (b) the anchor.
   const double step = NiceRoundStep(range / n);
   if (!(step > 0) || !std::isfinite(c)) return 0;
   int32_t a = static_cast<int32_t>(std::min((max - c) / step, 64.0));
@@ -74,7 +73,7 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
   }
   b = std::max(b, 0);
   if (a < 0) b = std::max(b + a, 0);  // the top level is the anchor, none above it
-  // 6-7. The levels, the anchor 0 exactly.
+  // 3. The levels, the anchor 0 exactly.
   levels[0] = c - b * step;
   for (int32_t i = 1; i < n; ++i) levels[i] = levels[i - 1] + step;
   if (c == 0 && b < n) levels[b] = 0.0;
@@ -150,7 +149,7 @@ void GraphContour2D::Stop() {
 
 void GraphContour2D::Compute(int32_t budget) {
   if (rowBuffer_ == nullptr || !levelsValid_) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   if (DeadlineReached(ElapsedTimerUnits(), deadline)) return;
   while (nextRow_ < kContourGrid) {
     if (nextCell_ == kContourGrid) nextCell_ = 0;
@@ -237,8 +236,8 @@ bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
 // ---- Drawing and status ----
 
 bool GraphContour2D::Draw() {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return true;
-  const PackedRGB rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return true;
+  const PackedRGB rgb = GraphColorRGB(color_);
   PackedRGB shades[kMaxLevels];
   for (int32_t k = 0; k < levelCount_; ++k) shades[k] = BandColor(rgb, k, levelCount_);
   auto h = [this](double wx) { return SaturatedPixel(wx * map_->pixelsPerUnitX + map_->originH); };
@@ -284,7 +283,7 @@ void GraphContour2D::Invalidate() {
 // ---- Queries ----
 
 bool GraphContour2D::HitTest(double x, double y) {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return false;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return false;
   for (int32_t k = 0; k < levelCount_; ++k) {
     if (LevelCrossesBoxAround(f_, levels_[k], x, y, 4 * map_->unitsPerPixelX, 4 * map_->unitsPerPixelY)) {
       selectedLevel_ = k;
@@ -312,7 +311,7 @@ int32_t GraphContour2D::NearestSegment(double x, double y, int32_t level) const 
 ProbeRecord GraphContour2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_) || selectedLevel_ >= levelCount_) return record;
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_) || selectedLevel_ >= levelCount_) return record;
   const int32_t i = NearestSegment(x, y, selectedLevel_);
   if (i < 0) return record;
   const double r = map_->unitsPerPixelX / map_->unitsPerPixelY;
@@ -326,13 +325,13 @@ ProbeRecord GraphContour2D::Probe(double x, double y) {
   if (!NearestLevelCrossing(f_, level, px, py / r, 2 * ux, 2 * uy, x, y, &record.x, &record.y)) return record;
   record.mode = 7;
   record.value = level;
-  record.rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  record.rgb = GraphColorRGB(color_);
   ProbeSegmentIfNear(f_, level, 4 * ux, 4 * uy, &record);
   return record;
 }
 
 NearestPointRecord GraphContour2D::NearestPoint(double x, double y, double tolerance, double, double tmax) {
-  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFill(color_)) return NoNearestPoint();
+  if (rowBuffer_ == nullptr || !levelsValid_ || IsNoFillColor(color_)) return NoNearestPoint();
   double level = tmax;
   if (tmax == kPositiveInfinity) {
     const int32_t i = NearestSegment(x, y, -1);

@@ -4,6 +4,7 @@
 #include "graphs/definitions.h"
 
 #include "graphs/document_services.h"
+#include "graphs/form_shapes.h"
 #include "kernel/eval/bytecode_compiler.h"
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/trees/expr_node.h"
@@ -82,10 +83,7 @@ void ForEachPlainDefinition(const DocumentServices* document, Visit visit) {
 
 bool IsReservedName(const ExprNode* node) { return IsChar(node) && IsReservedSymbol(node->value.symbol); }
 
-bool IsSubscriptedName(const ExprNode* node) {
-  return node != nullptr && node->kind == KindIndexes && node->value.halves.first == 0 &&
-         node->value.halves.second == 1 && node->arity >= 1 && IsChar(node->children[0]);
-}
+bool IsSubscriptedName(const ExprNode* node) { return IsChar(SubscriptedBase(node)); }
 
 bool IsIntegerSubscriptedName(const ExprNode* node) {
   if (!IsSubscriptedName(node) || node->arity != 2) return false;

@@ -16,7 +16,8 @@ struct ExprNode;
 class GraphView;
 
 // The fields of one equation-pane row that the graphs read. Row kind 0 is an equation row; other
-// kinds (text rows) have no expression. The document owns the row and its tree.
+// kinds (text rows) have no expression. The document owns the row and its tree. The five graph
+// values go to CreateGraphsForEquation as they stand (it clamps and truncates them itself).
 struct EquationRow {
   int32_t kind = 0;
   ExprNode* expression = nullptr;
@@ -25,6 +26,13 @@ struct EquationRow {
   double sliderMin = 0.0;
   double sliderMax = 1.0;
   int32_t sliderSteps = 100;
+  double color = 1.0;         // colour-menu index
+  double grain = 0.5;         // sampling detail, 0..1
+  double opacity = 1.0;       // of the surface kinds
+  double plottingMode = 2.0;  // 0 draft, 1 marked, 2 full analysis
+  double xyType = 1.0;        // a function of x and y: 1 surface, 2 raster, 3 level lines (+4 equal arrows)
+  int32_t resultMessage = 0;  // the graph result message shown under the row; 0 none
+  int32_t graphRow = -1;      // the graph-table row its equation built; -1 none
 };
 
 class DocumentServices {

@@ -67,12 +67,6 @@ bool Allowed(int32_t word, uint16_t always, uint16_t in3D, bool flag3D) {
   return HasBit(word, always) || (flag3D && HasBit(word, in3D));
 }
 
-bool IsVar(const ExprNode* node, int32_t id) {
-  return node != nullptr && node->kind == KindChar && node->value.symbol == id;
-}
-bool IsCoordinateVar(const ExprNode* node) {
-  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
-}
 bool IsMatrix(const ExprNode* node) { return node != nullptr && node->kind == KindMatrix; }
 
 // x', y' or z' somewhere in the tree. A tree without one is unchanged by the primed retry except
@@ -87,17 +81,14 @@ bool ContainsPrimedCoordinate(const ExprNode* tree) {
   return false;
 }
 
-struct ExplicitForm {
-  int32_t form, a, b, c;
-};
 // z = f(x, y) through theta = f(r, z), in the order they are tried (13 and the relations follow).
-constexpr ExplicitForm kExplicitSurfaceForms[] = {
+constexpr ExplicitFormRow kExplicitSurfaceForms[] = {
     {5, kVarZ, kVarX, kVarY},       {6, kVarX, kVarY, kVarZ},     {7, kVarY, kVarX, kVarZ},
     {8, kVarR, kVarTheta, kVarPhi}, {9, kVarTheta, kVarR, kVarPhi}, {10, kVarPhi, kVarR, kVarTheta},
     {11, kVarR, kVarTheta, kVarZ},  {12, kVarZ, kVarR, kVarTheta}, {14, kVarTheta, kVarR, kVarZ},
 };
 
-// Step 7, an equation with a coordinate variable on one side.
+// An equation with a coordinate variable on one side.
 int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const DocumentServices* document) {
   if (!flag3D) {
     if (IsExplicitForm(eq, kVarY, kVarX)) return 1;
@@ -106,12 +97,13 @@ int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const Docume
     if (IsExplicitForm(eq, kVarTheta, kVarR)) return 4;
     if (IsExplicitForm(eq, kVarZ) && (UsesComplexNumbers(eq) || TreeUsesComplexPointName(eq, document))) return 43;
   }
-  for (const ExplicitForm& f : kExplicitSurfaceForms) {
+  for (const ExplicitFormRow& f : kExplicitSurfaceForms) {
     if (IsExplicitForm(eq, f.a, f.b, f.c)) return f.form;
   }
   const ExprNode* left = eq->children[0];
   const ExprNode* right = eq->children[1];
-  if ((IsVar(left, kVarZ) && UsesOnlyPlaneVariables(right)) || (IsVar(right, kVarZ) && UsesOnlyPlaneVariables(left))) {
+  if ((IsVariableNamed(left, kVarZ) && UsesOnlyPlaneVariables(right)) ||
+      (IsVariableNamed(right, kVarZ) && UsesOnlyPlaneVariables(left))) {
     return 13;
   }
   if (!flag3D && IsPlaneRelation(eq)) return 29;
@@ -121,7 +113,7 @@ int32_t ClassifyCoordinateEquation(const ExprNode* eq, bool flag3D, const Docume
   return 0;
 }
 
-// Step 7, the tuple forms and the remaining relations.
+// The tuple forms and the remaining relations.
 int32_t ClassifyTupleEquation(const ExprNode* eq, bool flag3D) {
   if (IsPairEquationForm(eq, kVarR, kVarTheta, kVarT)) return 15;
   if (!flag3D && IsPairEquation(eq, kVarX, kVarY, kNoVariable)) return 45;
@@ -146,7 +138,7 @@ int32_t ClassifyTupleEquation(const ExprNode* eq, bool flag3D) {
   return 0;
 }
 
-// Step 7: an equal node.
+// An equal node: the derivative forms first, then by what its sides are.
 int32_t ClassifyEquation(const ExprNode* eq, bool flag3D, const DocumentServices* document) {
   if (eq->arity != 2) return 0;
   const ExprNode* left = eq->children[0];
@@ -156,16 +148,13 @@ int32_t ClassifyEquation(const ExprNode* eq, bool flag3D, const DocumentServices
     if (IsDerivativeOf(left, kVarT, kVarZ) && UsesOnly(right, kVarZ)) return 41;
     if (IsTimeDerivativeOfPlanePoint(left) && IsVectorOf(right, kVarX, kVarY)) return 37;
   }
-  const bool subscriptedCoordinate = left->kind == KindIndexes && left->value.halves.first == 0 &&
-                                     left->value.halves.second == 1 && left->arity >= 1 &&
-                                     IsCoordinateVar(left->children[0]);
-  if (IsCoordinateVar(left) || subscriptedCoordinate || IsCoordinateVar(right)) {
+  if (IsCoordinateVariableNode(left) || IsSubscriptedCoordinateNode(left) || IsCoordinateVariableNode(right)) {
     return ClassifyCoordinateEquation(eq, flag3D, document);
   }
   return ClassifyTupleEquation(eq, flag3D);
 }
 
-// Step 8: anything but an equation.
+// Anything but an equation.
 int32_t ClassifyLoneExpression(const ExprNode* node, bool flag3D) {
   if (!flag3D && IsVectorOf(node, kNoVariable)) return 44;
   if (!flag3D && IsVectorOf(node, kVarT)) return 46;
@@ -226,7 +215,7 @@ bool UsesZAsSurface(const ExprNode* eq) {
   if (UsesOnlyPlaneVariables(eq) && !UsesOnly(eq, kVarX) && !UsesOnly(eq, kVarY)) return true;
   if (IsExplicitForm(eq, kVarZ, kVarR, kVarTheta) || IsExplicitForm(eq, kVarZ, kVarX, kVarY)) return true;
   if (UsesOnly(eq, kVarZ)) return true;
-  return eq->arity == 2 && IsVar(eq->children[0], kVarZ) && UsesOnlyPlaneVariables(eq->children[1]);
+  return eq->arity == 2 && IsVariableNamed(eq->children[0], kVarZ) && UsesOnlyPlaneVariables(eq->children[1]);
 }
 
 }  // namespace

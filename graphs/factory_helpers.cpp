@@ -151,18 +151,13 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
                  : make.image2D(fx, fy, colour, transform->imageValue, frame, set, &set->graphIndexList);
   }
   if (graph == nullptr) {
-    for (CompiledFunction* f : {fx, fy}) {
-      if (f != nullptr) DisposeFunction(f), delete f;
-    }
+    DeleteCompiledFunction(fx);
+    DeleteCompiledFunction(fy);
     delete colour;
     if (fx != nullptr && fy != nullptr && colour != nullptr) PostError(kErrorOutOfMemory);
     return;
   }
-  if (!AttachTo2DView(set, graph, 1)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return;
-  }
+  if (!KeepIfAttached(graph, AttachTo2DView(set, graph, 1))) return;
   if (set->document != nullptr) set->document->EnsureRowParameterList(transform->rowKey, set->graphTable.count - 1);
 }
 
@@ -191,6 +186,14 @@ bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph) {
 bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p) {
   return AttachToLastRow(set, k == 0 ? set->first2D : set->second2D, k == 0 ? kViewFirst2D : kViewSecond2D, graph,
                          p);
+}
+
+bool KeepIfAttached(GraphKind* graph, bool attached) {
+  if (graph == nullptr) return false;
+  if (attached) return true;
+  delete graph;
+  PostError(kErrorOutOfMemory);
+  return false;
 }
 
 // ---- Ranges ----
@@ -276,13 +279,7 @@ namespace {
 
 // A companion made from its parts goes to the second 2D view as the row's second placement.
 bool AttachCompanion(GraphViewSet* set, GraphKind2D* graph) {
-  if (graph == nullptr) return false;
-  if (!AttachToSecond2DView(set, graph)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return false;
-  }
-  return true;
+  return KeepIfAttached(graph, AttachToSecond2DView(set, graph));
 }
 
 // Mode 2 (i 0) records the graph's index; true when a mode-1 companion is to be built.
@@ -359,24 +356,6 @@ CompiledFunction* NewFunctionOver(ExprNode* tree) {
   }
   InitFunction(function, tree);
   return function;
-}
-
-bool IsCoordinateVariableNode(const ExprNode* node) {
-  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
-}
-
-bool IsSubscriptedCoordinateNode(const ExprNode* node) {
-  return node != nullptr && node->kind == KindIndexes && node->value.halves.first == 0 &&
-         node->value.halves.second == 1 && node->arity >= 1 && IsCoordinateVariableNode(node->children[0]);
-}
-
-bool IsVariableNamed(const ExprNode* node, int32_t symbol) {
-  return node != nullptr && node->kind == KindChar && node->value.symbol == symbol;
-}
-
-bool IsSubscriptedVariableNamed(const ExprNode* node, int32_t symbol) {
-  return node != nullptr && node->kind == KindIndexes && node->value.halves.first == 0 &&
-         node->value.halves.second == 1 && node->arity >= 1 && IsVariableNamed(node->children[0], symbol);
 }
 
 bool IsVariableTuple(const ExprNode* node) {
@@ -456,11 +435,8 @@ void SetColorFromPart(GraphColor* colour, uint32_t mode, const ExprNode* part, D
   if (document != nullptr) document->CollectEquationParameters(right);
   SetDocumentConditionFlag(document);
   for (int k = 0; k < 3; ++k) {
-    if (colour->component[k] != nullptr) {
-      DisposeFunction(colour->component[k]);
-      delete colour->component[k];
-      colour->component[k] = nullptr;
-    }
+    DeleteCompiledFunction(colour->component[k]);
+    colour->component[k] = nullptr;
     ExprNode* copy = k < right->arity ? CopyExpression(right->children[k]) : nullptr;
     SubstituteParameterValues(copy, document);
     CompiledFunction* f = NewFunctionOver(copy);
@@ -472,7 +448,7 @@ void SetColorFromPart(GraphColor* colour, uint32_t mode, const ExprNode* part, D
 }
 
 bool IsColorSpecPart(const ExprNode* part, const GraphColor* colour, int32_t a, int32_t b, int32_t c) {
-  if (part == nullptr || colour == nullptr || colour->mode == kColorNoFill) return false;
+  if (part == nullptr || colour == nullptr || IsNoFillColor(colour)) return false;
   if (part->kind != KindEqual || part->arity != 2 || !IsColumnOfVariables(part->children[0], a, b, c)) return false;
   const ExprNode* right = part->children[1];
   return right->kind == KindMatrix && right->arity == 3 && right->value.halves.first == 3 &&
@@ -480,12 +456,6 @@ bool IsColorSpecPart(const ExprNode* part, const GraphColor* colour, int32_t a, 
 }
 
 bool IsStrictInequalityKind(uint32_t kind) { return kind == KindLessthan || kind == KindGreaterthan; }
-
-int32_t TruncateToInt32(double value) {
-  if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;
-  if (value >= 2147483647.0) return INT32_MAX;
-  return static_cast<int32_t>(value);
-}
 
 int32_t DisplayKindOf(double value) { return static_cast<int32_t>(static_cast<uint32_t>(TruncateToInt32(value)) & 3u); }
 

@@ -58,6 +58,11 @@ bool AttachToSecond3DView(GraphViewSet* set, GraphKind3D* graph);
 // 2 the boundary of a non-strict inequality, 3 that boundary's companion. Same failure rule.
 bool AttachToRowPlacement2D(GraphViewSet* set, GraphKind2D* graph, int32_t k, int32_t p);
 
+// The outcome of attaching a made graph, as every construction reads it: true when `attached`; a
+// refused attachment deletes the graph and posts error 7; a null graph (its maker freed what it
+// took, and said so) is false with nothing posted. Call as KeepIfAttached(g, AttachTo...(set, g)).
+bool KeepIfAttached(GraphKind* graph, bool attached);
+
 // ---- Ranges ----
 void MarkRangeInUse(GraphViewSet* set, int32_t n);
 // Flags 0, 1, 2 for 3D view 0; 4, 5, 6 for any other k.
@@ -111,11 +116,6 @@ GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphCol
 // fn(e): a new, uncompiled function taking over the tree; null (tree freed, error 7) when the
 // object cannot be had or the tree is null.
 CompiledFunction* NewFunctionOver(ExprNode* tree);
-bool IsCoordinateVariableNode(const ExprNode* node);
-// indexes(coordinate variable, ...) with index counts 0 and 1.
-bool IsSubscriptedCoordinateNode(const ExprNode* node);
-bool IsVariableNamed(const ExprNode* node, int32_t symbol);
-bool IsSubscriptedVariableNamed(const ExprNode* node, int32_t symbol);
 // The pair test: a one-column matrix of 2 to 4 bare variables, such as (x, y) or (r, g, b).
 bool IsVariableTuple(const ExprNode* node);
 // (s0 - s1)(s1 - s2)...(sn-1 - sn) of the relation's sides, from copies, times the accumulator
@@ -140,9 +140,6 @@ bool IsStrictInequalityKind(uint32_t kind);
 // Truncated toward zero to 32 bits, saturating (NaN gives the most negative value), low two bits:
 // 0 none, 1 surface, 2 raster, 3 contour.
 int32_t DisplayKindOf(double value);
-// A double truncated toward zero to 32 bits as the factory passes drawOption: saturating, NaN
-// gives the most negative value.
-int32_t TruncateToInt32(double value);
 // The form accepts a condition part / colour expressions: always, or only in 3D (bit 0x100 ignored).
 bool FormAcceptsCondition(int32_t form, bool is3D);
 bool FormAcceptsColorExpressions(int32_t form, bool is3D);

@@ -9,12 +9,6 @@ namespace {
 
 constexpr uint32_t kOrdinaryNodes = ClassifyParameters | ClassifySums | ClassifyDerivatives;  // set 37
 
-bool IsVar(const ExprNode* node, int32_t id) {
-  return node != nullptr && node->kind == KindChar && node->value.symbol == id;
-}
-bool IsCoordinateVar(const ExprNode* node) {
-  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
-}
 bool IsKindOfArity(const ExprNode* node, uint32_t kind, int arity) {
   return node != nullptr && node->kind == kind && node->arity == arity;
 }
@@ -40,18 +34,28 @@ bool StartsWithSpaceField(const ExprNode* node) {
   return node != nullptr && node->kind == KindComma && node->arity >= 2 && IsSpaceVectorField(node->children[0]);
 }
 
-struct ExplicitSurface {
-  int32_t form, a, b, c;
-};
-constexpr ExplicitSurface kExplicitSurfaces[] = {
+constexpr ExplicitFormRow kExplicitSurfaces[] = {
     {55, kVarX, kVarY, kVarZ},   {56, kVarY, kVarZ, kVarX},       {57, kVarZ, kVarY, kVarX},
     {58, kVarR, kVarTheta, kVarPhi}, {60, kVarPhi, kVarR, kVarTheta}, {59, kVarTheta, kVarR, kVarPhi},
     {61, kVarR, kVarTheta, kVarZ}, {62, kVarZ, kVarR, kVarTheta},   {63, kVarTheta, kVarR, kVarZ},
 };
-constexpr ExplicitSurface kParametricSurfaces[] = {
+constexpr ExplicitFormRow kParametricSurfaces[] = {
     {64, kVarX, kVarY, kVarZ}, {65, kVarR, kVarTheta, kVarPhi}, {66, kVarR, kVarTheta, kVarZ}};
 
 }  // namespace
+
+bool IsVariableNamed(const ExprNode* node, int32_t symbol) {
+  return node != nullptr && node->kind == KindChar && node->value.symbol == symbol;
+}
+
+bool IsCoordinateVariableNode(const ExprNode* node) {
+  return node != nullptr && node->kind == KindChar && IsCoordinateSymbol(node->value.symbol);
+}
+
+const ExprNode* SubscriptedBase(const ExprNode* node) {
+  if (node == nullptr || node->kind != KindIndexes || node->arity < 1) return nullptr;
+  return node->value.halves.first == 0 && node->value.halves.second == 1 ? node->children[0] : nullptr;
+}
 
 bool UsesOnly(const ExprNode* node, int32_t a, int32_t b, int32_t c, int32_t d) {
   if (node == nullptr) return false;
@@ -81,11 +85,9 @@ bool IsExplicitForm(const ExprNode* equation, int32_t a, int32_t b, int32_t c) {
   if (!IsEqualOfTwo(equation)) return false;
   const ExprNode* left = equation->children[0];
   const ExprNode* right = equation->children[1];
-  const bool leftIsA = IsVar(left, a) || (left->kind == KindIndexes && left->value.halves.first == 0 &&
-                                          left->value.halves.second == 1 && left->arity >= 1 &&
-                                          IsVar(left->children[0], a));
+  const bool leftIsA = IsVariableNamed(left, a) || IsVariableNamed(SubscriptedBase(left), a);
   if (leftIsA && UsesOnly(right, b, c)) return true;
-  return IsVar(right, a) && !IsCoordinateVar(left) && UsesOnly(left, b, c);
+  return IsVariableNamed(right, a) && !IsCoordinateVariableNode(left) && UsesOnly(left, b, c);
 }
 
 bool IsColumnOfVariables(const ExprNode* node, int32_t a, int32_t b, int32_t c, int32_t d) {
@@ -93,7 +95,7 @@ bool IsColumnOfVariables(const ExprNode* node, int32_t a, int32_t b, int32_t c, 
   const int rows = d != kNoVariable ? 4 : c != kNoVariable ? 3 : 2;
   if (!IsColumn(node, rows)) return false;
   for (int k = 0; k < rows; ++k) {
-    if (!IsVar(node->children[k], vars[k])) return false;
+    if (!IsVariableNamed(node->children[k], vars[k])) return false;
   }
   return true;
 }
@@ -139,28 +141,30 @@ bool IsTripleEquationForm(const ExprNode* equation, int32_t a, int32_t b, int32_
 bool IsComplexCurveEquation(const ExprNode* equation, int32_t p) {
   if (!IsEqualOfTwo(equation)) return false;
   const ExprNode* left = equation->children[0];
-  if (!IsKindOfArity(left, KindPlus, 2) || !IsVar(left->children[0], kVarX)) return false;
+  if (!IsKindOfArity(left, KindPlus, 2) || !IsVariableNamed(left->children[0], kVarX)) return false;
   const ExprNode* term = left->children[1];
-  return IsKindOfArity(term, KindTimes, 2) && IsVar(term->children[0], kVarI) && IsVar(term->children[1], kVarY) &&
-         UsesOnly(equation->children[1], p);
+  return IsKindOfArity(term, KindTimes, 2) && IsVariableNamed(term->children[0], kVarI) &&
+         IsVariableNamed(term->children[1], kVarY) && UsesOnly(equation->children[1], p);
 }
 
 bool IsDerivativeOf(const ExprNode* node, int32_t a, int32_t b) {
   if (IsKindOfArity(node, KindFunction, 2)) {
     const ExprNode* op = node->children[0];
-    return IsKindOfArity(op, KindOptotal, 1) && IsVar(op->children[0], a) && IsVar(node->children[1], b);
+    return IsKindOfArity(op, KindOptotal, 1) && IsVariableNamed(op->children[0], a) &&
+           IsVariableNamed(node->children[1], b);
   }
   if (!IsKindOfArity(node, KindOver, 2)) return false;
   const ExprNode* top = node->children[0];
   const ExprNode* bottom = node->children[1];
-  return IsKindOfArity(top, KindTimes, 2) && IsVar(top->children[0], kVarD) && IsVar(top->children[1], b) &&
-         IsKindOfArity(bottom, KindTimes, 2) && IsVar(bottom->children[0], kVarD) && IsVar(bottom->children[1], a);
+  return IsKindOfArity(top, KindTimes, 2) && IsVariableNamed(top->children[0], kVarD) &&
+         IsVariableNamed(top->children[1], b) && IsKindOfArity(bottom, KindTimes, 2) &&
+         IsVariableNamed(bottom->children[0], kVarD) && IsVariableNamed(bottom->children[1], a);
 }
 
 bool IsTimeDerivativeOfPlanePoint(const ExprNode* node) {
   if (!IsKindOfArity(node, KindFunction, 2)) return false;
   const ExprNode* op = node->children[0];
-  return IsKindOfArity(op, KindOptotal, 1) && IsVar(op->children[0], kVarT) &&
+  return IsKindOfArity(op, KindOptotal, 1) && IsVariableNamed(op->children[0], kVarT) &&
          IsColumnOfVariables(node->children[1], kVarX, kVarY);
 }
 
@@ -214,10 +218,10 @@ bool IsFieldOnParametricSurface(const ExprNode* node, int32_t a, int32_t b, int3
 
 int32_t FieldOnSurfaceForm(const ExprNode* node) {
   if (!StartsWithSpaceField(node)) return 0;
-  for (const ExplicitSurface& s : kParametricSurfaces) {
+  for (const ExplicitFormRow& s : kParametricSurfaces) {
     if (IsTripleEquation(node->children[1], s.a, s.b, s.c, kVarU, kVarV)) return s.form;
   }
-  for (const ExplicitSurface& s : kExplicitSurfaces) {
+  for (const ExplicitFormRow& s : kExplicitSurfaces) {
     if (IsExplicitForm(node->children[1], s.a, s.b, s.c)) return s.form;
   }
   return IsSpaceRelation(node->children[1]) ? 54 : 0;

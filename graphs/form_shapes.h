@@ -16,6 +16,21 @@ enum FormVariable : int32_t {
   kVarTheta = 4884, kVarPhi = 4870,
 };
 
+// Single-node name tests, shared by the classifier, the factory and the definitions.
+bool IsVariableNamed(const ExprNode* node, int32_t symbol);
+bool IsCoordinateVariableNode(const ExprNode* node);
+// The base of a subscripted name a_k (indexes with index counts 0 and 1 and an operand); null for
+// any other node.
+const ExprNode* SubscriptedBase(const ExprNode* node);
+inline bool IsSubscriptedCoordinateNode(const ExprNode* node) {
+  return IsCoordinateVariableNode(SubscriptedBase(node));
+}
+
+// A row of the classifier's tables of explicit forms: the form of a = f(b, c).
+struct ExplicitFormRow {
+  int32_t form, a, b, c;
+};
+
 // Every node of the subtree passes the kernel's node classifier with flag set 37, or is a
 // variable among a..d, or is a parameter (a variable that is no coordinate).
 bool UsesOnly(const ExprNode* node, int32_t a, int32_t b = kNoVariable, int32_t c = kNoVariable,

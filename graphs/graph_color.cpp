@@ -37,15 +37,6 @@ constexpr IndexColor kIndexColors[] = {
     {17, kColorNoFill, kDefaultGraphRGB},
 };
 
-// Truncation toward zero into 32 bits without undefined behaviour: NaN and values below the
-// range give INT32_MIN, values above it INT32_MAX.
-int32_t TruncateToInt32(double x) {
-  if (!(x > -2147483649.0)) return INT32_MIN;
-  if (x >= 2147483648.0) return INT32_MAX;
-  return static_cast<int32_t>(x);
-}
-
-
 void DeleteColorTexture(GraphColor* color) {
   DeleteGLTexture(color->texture, color->resourceContextKind, color->resourceContextHandle, color->context);
   color->texture = 0;

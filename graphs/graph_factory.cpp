@@ -26,7 +26,6 @@ constexpr int32_t kMessageNotIn2D = 14;  // "Can't graph equations of this form"
 constexpr int32_t kMessageNotIn3D = 24;  // "Can't graph this in 3D"
 constexpr int32_t kMessageNotIn4D = 25;  // "Can't graph this in 4D"
 
-
 // What the preparation made besides the equation; freed at the end unless a graph took it.
 struct Prepared {
   ExprNode* conditions = nullptr;
@@ -81,11 +80,7 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
     return Built::kFailed;
   }
   prepared.colour = nullptr;  // the graph's from here
-  if (!AttachTo2DView(set, graph, viewIndex)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return Built::kFailed;
-  }
+  if (!KeepIfAttached(graph, AttachTo2DView(set, graph, viewIndex))) return Built::kFailed;
   AddTracedRelationCompanion(set, function, viewIndex, colour, transform, drawOption, isX);
   return Built::kYes;
 }
@@ -93,13 +88,7 @@ Built BuildTraced(GraphViewSet* set, Prepared& prepared, int32_t viewIndex, cons
 // A graph made for 2D view viewIndex goes there with its row. A null graph (its maker freed what
 // it took) or a refused attachment fails.
 Built AttachMade(GraphViewSet* set, GraphKind2D* graph, int32_t viewIndex) {
-  if (graph == nullptr) return Built::kFailed;
-  if (!AttachTo2DView(set, graph, viewIndex)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return Built::kFailed;
-  }
-  return Built::kYes;
+  return KeepIfAttached(graph, AttachTo2DView(set, graph, viewIndex)) ? Built::kYes : Built::kFailed;
 }
 
 // The relation node of a relation, or of the first operand of its wedge with conditions.
@@ -140,12 +129,7 @@ Built BuildRelation(GraphViewSet* set, Prepared& p, int32_t viewIndex, ExprNode*
     return built;  // the region stands without its boundary (error 7 posted)
   }
   GraphKind2D* graph = NewRelationOver(boundary, CopyExpression(p.differences), grey, drawOption, 1, &view->drawMap);
-  if (graph == nullptr) return built;
-  if (!AttachToRowPlacement2D(set, graph, viewIndex, 2)) {
-    delete graph;
-    PostError(kErrorOutOfMemory);
-    return built;
-  }
+  if (!KeepIfAttached(graph, AttachToRowPlacement2D(set, graph, viewIndex, 2))) return built;
   if (transform == nullptr || viewIndex != 0) return built;
   if (transform->mode == kTransformPlaneForwards) RecordGraphIndex(set, transform);
   if (transform->mode != kTransformPlaneBackwards || set->second2D == nullptr) return built;
@@ -159,10 +143,7 @@ Built BuildRelation(GraphViewSet* set, Prepared& p, int32_t viewIndex, ExprNode*
   TransformPlaneExpression(differences, transform);
   GraphKind2D* companion =
       NewRelationOver(mapped, differences, CloneGraphColor(grey), drawOption, 1, &set->second2D->drawMap);
-  if (companion != nullptr && !AttachToRowPlacement2D(set, companion, 1, 3)) {
-    delete companion;
-    PostError(kErrorOutOfMemory);
-  }
+  KeepIfAttached(companion, AttachToRowPlacement2D(set, companion, 1, 3));
   return built;
 }
 
@@ -236,7 +217,7 @@ GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewI
   return view != nullptr ? view->context : nullptr;
 }
 
-// Step 3: colour items, conditions (with their side differences for the relation
+// The comma parts: colour items, conditions (with their side differences for the relation
 // forms) and the read-out part of the colour plots.
 void ScanCommaParts(ExprNode* equation, int32_t form, Prepared& p, DocumentServices* document) {
   const int first = IsFieldWithSurfaceList(equation) ? 2 : 1;
@@ -256,7 +237,7 @@ void ScanCommaParts(ExprNode* equation, int32_t form, Prepared& p, DocumentServi
   }
 }
 
-// Step 6: the traced forms are undefined where the condition fails: f + (0 if condition), added
+// The traced forms are undefined where the condition fails: f + (0 if condition), added
 // to the function's side (for x^2 = y, before the swap, that is the left side).
 void AddConditionToFunction(ExprNode* node, int32_t form, Prepared& p) {
   ExprNode* target = node;
@@ -274,7 +255,7 @@ void AddConditionToFunction(ExprNode* node, int32_t form, Prepared& p) {
   if (!AddToNode(target, guard)) FreeExpression(guard);
 }
 
-// Step 8: f(x) = y reads as y = f(x). Returns the new form word, or the old one.
+// f(x) = y reads as y = f(x). Returns the new form word, or the old one.
 int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, DocumentServices* document) {
   if (node->kind != KindEqual || node->arity != 2) return form;
   ExprNode* left = node->children[0];
@@ -363,7 +344,7 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
   // 8. f(x) = y reads as y = f(x).
   form = SwapSidesIfNeeded(node, form, is3D, is4D, document) & ~kPrimedForm;
 
-  // 9-10. Dispatch.
+  // 9. Dispatch on the form.
   const int32_t plotting = TruncateToInt32(drawOption);
   Built built = Built::kKindMissing;
   switch (form) {

@@ -16,8 +16,8 @@ class DocumentServices;
 struct ExprNode;
 
 // Builds the graphs of `equation` (a private copy the factory rewrites in place; the caller frees
-// it). The five numbers are the row's Color, Grain (detail), Opacity (detail2), PlottingMode
-// (drawOption) and XYType (displayKind). Returns the last graph-table row index when this call
+// it). The five numbers are the EquationRow's color, grain (detail), opacity (detail2),
+// plottingMode (drawOption) and xyType (displayKind). Returns the last graph-table row index when this call
 // added a row, else -1; then *message (when given) is the graph result message to show: 14, 24
 // or 25 ("can't graph this" in a 2D, 3D or 4D view) for a form whose kinds do not exist yet, 0
 // for form 0 (the caller explains it with ClassifyEquationList) and for a construction that ran

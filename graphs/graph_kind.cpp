@@ -1,12 +1,14 @@
 // The records of the 2D probe (the cleared probe and the empty nearest point), and what the
-// graph kinds share: releasing their functions and reading the row's grain.
+// graph kinds share: releasing their functions, their Compute deadline and reading row values.
 #include "graphs/graph_kind.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "kernel/eval/compiled_function.h"
+#include "kernel/threads/timers.h"
 
 void InitProbeRecord(ProbeRecord* record) {
   const double keep0 = record->aux[0];
@@ -30,6 +32,14 @@ void DeleteCompiledFunction(CompiledFunction* function) {
   if (function == nullptr) return;
   DisposeFunction(function);
   delete function;
+}
+
+uint32_t ComputeDeadline(int32_t budget) { return ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0)); }
+
+int32_t TruncateToInt32(double value) {
+  if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;
+  if (value >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(value);
 }
 
 double ClampGrain(double q) {

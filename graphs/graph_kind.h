@@ -77,6 +77,14 @@ NearestPointRecord NoNearestPoint();
 // Disposes a function a graph owns and deletes the object; null is ignored.
 void DeleteCompiledFunction(CompiledFunction* function);
 
+// The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for
+// DeadlineReached.
+uint32_t ComputeDeadline(int32_t budget);
+
+// A row value (colour index, plotting mode, xy type) as the kinds and the factory read it: truncated
+// toward zero to 32 bits, saturating; NaN gives the most negative value.
+int32_t TruncateToInt32(double value);
+
 // The equation row's grain (resolution) q as the kinds size their grids by it: into [0, 1], NaN
 // giving the default 0.5, so no document value can size a grid past what q = 1 gives.
 double ClampGrain(double q);

@@ -13,6 +13,7 @@
 #include "graphs/graph_color.h"
 #include "graphs/graph_view_2d.h"
 #include "graphs/graphs_state.h"
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr int32_t kLabelDigits = 6;
 constexpr int32_t kReadoutDigits = 13;
 constexpr int32_t kTickHalf = 3;
 constexpr PackedRGB kGuideGrey = 0x7f7f7f;
-constexpr double kTwoPi = 6.283185307179586;
+constexpr double kTwoPi = 2 * kPi;
 
 int32_t FloorMod(int32_t a, int32_t m) {
   const int32_t r = a % m;

@@ -52,7 +52,7 @@ int32_t GraphView2D::DrawGraphsInView(const ViewIndexList* list, const GraphColo
   SetForeColorBlack();
   SetBackColorWhite();
   const bool antialiased = UpdateViewMaps();
-  const bool noFill = overrideColour != nullptr && overrideColour->mode == kColorNoFill;
+  const bool noFill = IsNoFillColor(overrideColour);
   if (antialiased) {
     GWorldSave port;
     SaveAndSetGWorld(&port, antialiasBuffer);

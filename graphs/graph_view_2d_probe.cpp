@@ -15,11 +15,11 @@
 #include "kernel/interaction/cursors.h"
 #include "kernel/interaction/mouse_tracking.h"
 #include "kernel/memory/memory_shortage.h"
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
 
 namespace {
 
-constexpr double kMachineEpsilon = 2.220446049250313e-16;  // 2^-52
 constexpr int32_t kMaxSnapRounds = 100;
 constexpr int32_t kSnapDigits = 13;
 constexpr double kBendCosine = -0.8;  // a nearest point whose neighbours turn sharper is a bend

@@ -10,12 +10,12 @@
 #include "graphics/gl/pixel_readback.h"
 #include "graphs/document_services.h"
 #include "graphs/graphs_state.h"
+#include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 2 * kPi;
 constexpr int32_t kMaxMovieFrames = 200;
 constexpr int32_t kLeftGap = 6;   // the divider: 6 pixels left of the middle, 5 right of it
 constexpr int32_t kRightGap = 5;

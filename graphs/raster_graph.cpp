@@ -13,7 +13,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
@@ -23,7 +22,6 @@ namespace {
 constexpr int32_t kRangeSamples = 20;  // a side of the measuring grid
 constexpr int32_t kRowChunk = 512;     // cells evaluated together
 
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 
 // Moves the W x H map by (dc, dr) cells in place (cell (c, r) takes (c - dc, r - dr)); what is
 // uncovered becomes pending.
@@ -70,8 +68,7 @@ GraphRaster2D::GraphRaster2D(CompiledFunction* function, double grain, GraphColo
       cellsMap_(*map),
       function_(function),
       color_(color),
-      bands_(RasterBandsOfGrain(grain)),
-      cacheKey_(kUndefinedReal) {
+      bands_(RasterBandsOfGrain(grain)) {
   if (color_ != nullptr) BrightenGraphColor(color_);
   grid_ = function_ != nullptr ? CompileFunctionsShared1(function_) : nullptr;
   if (grid_ == nullptr) {
@@ -87,7 +84,7 @@ GraphRaster2D::~GraphRaster2D() {
   DisposeEvalContext(grid_);
   DeleteCompiledFunction(function_);
   delete color_;
-  ValueCacheClear(frameCache_);
+  ValueCacheClear(frameCache_.rows);
 }
 
 GraphKind2D* NewRasterGraph(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map) {
@@ -110,8 +107,7 @@ void GraphRaster2D::MeasureRange() {
       if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     }
   }
-  rangeKnown_ = hi > lo;
-  if (rangeKnown_) {
+  if (hi > lo) {
     scale_ = kRasterLevels / (hi - lo), minValue_ = lo, maxValue_ = hi;
   } else {
     minValue_ = maxValue_ = -kPositiveInfinity;  // every defined cell gets the top level
@@ -133,7 +129,7 @@ void GraphRaster2D::AllocateCells() {
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   width_ = RectWidth(map_->frame) / tx, height_ = RectHeight(map_->frame) / ty;
   if (width_ <= 0 || height_ <= 0) width_ = height_ = 0;
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  const size_t size = CellCount();
   if (size > 0) {
     cells_ = size <= size_t(kMaxRasterCells) ? static_cast<uint8_t*>(AllocMemory(size)) : nullptr;
     if (cells_ == nullptr) {
@@ -148,16 +144,18 @@ void GraphRaster2D::AllocateCells() {
 }
 
 void GraphRaster2D::ResetCells() {
-  if (!rangeKnown_) MeasureRange();  // a known range survives resets
+  if (!RangeKnown()) MeasureRange();  // a known range survives resets
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   if (cells_ != nullptr && width_ == RectWidth(map_->frame) / tx && height_ == RectHeight(map_->frame) / ty) {
-    std::memset(cells_, kRasterPending, static_cast<size_t>(width_) * static_cast<size_t>(height_));
+    std::memset(cells_, kRasterPending, CellCount());
     nextCell_ = nextRow_ = 0;
     cellsMap_ = *map_;
   } else {
     AllocateCells();
   }
 }
+
+size_t GraphRaster2D::CellCount() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
 
 void GraphRaster2D::PrepareCellGrid() {
   const QDRect& r = map_->frame;
@@ -170,7 +168,7 @@ void GraphRaster2D::PrepareCellGrid() {
 
 void GraphRaster2D::Compute(int32_t budget) {
   if (cells_ == nullptr || width_ == 0 || height_ == 0) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   PrepareCellGrid();
   double values[kRowChunk];
   while (nextRow_ < height_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
@@ -191,23 +189,17 @@ void GraphRaster2D::Compute(int32_t budget) {
     nextCell_ = width_;
     ++nextRow_;
   }
-  if (!IsComplete() || saveWhenComplete_ == 0 || cacheDisabled_ != 0) return;
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  if (ValueCacheStore(frameCache_, cacheKey_, cells_, size) == CacheStore::kStored) {
-    saveWhenComplete_ = 0;
-  } else {
-    cacheDisabled_ = 1;
-  }
+  if (IsComplete()) FrameCacheStoreIfAsked(frameCache_, cells_, CellCount());
 }
 
 bool GraphRaster2D::IsComplete() { return cells_ == nullptr || (nextCell_ == width_ && nextRow_ == height_); }
 
 bool GraphRaster2D::Draw() {
-  if (cells_ == nullptr || IsNoFill(color_)) return true;
+  if (cells_ == nullptr || IsNoFillColor(color_)) return true;
   Port* port = GetPort();
   if (port == nullptr) return true;
   PackedRGB palette[kRasterLevels];
-  RasterPalette(color_ != nullptr ? color_->rgb : kDefaultGraphRGB, bands_, palette);
+  RasterPalette(GraphColorRGB(color_), bands_, palette);
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   const QDRect& f = map_->frame;
   for (int32_t r = 0; r < height_; ++r) {
@@ -227,7 +219,7 @@ bool GraphRaster2D::Draw() {
 }
 
 int32_t GraphRaster2D::Status() {
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  const size_t size = CellCount();
   for (size_t i = 0; cells_ != nullptr && i < size; ++i) {
     if (cells_[i] != kRasterUndefined) return 0;
   }
@@ -245,7 +237,7 @@ bool GraphRaster2D::CellAt(double x, double y, int32_t* c, int32_t* r) const {
 
 bool GraphRaster2D::HitTest(double x, double y) {
   int32_t c, r;
-  if (cells_ == nullptr || IsNoFill(color_) || !CellAt(x, y, &c, &r)) return false;
+  if (cells_ == nullptr || IsNoFillColor(color_) || !CellAt(x, y, &c, &r)) return false;
   PrepareCellGrid();
   return EvaluateAtGridPoint(function_, c, r, grid_) == EvaluateAtGridPoint(function_, c, r, grid_);
 }
@@ -254,7 +246,7 @@ ProbeRecord GraphRaster2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
   int32_t c, r;
-  if (cells_ == nullptr || IsNoFill(color_) || !CellAt(x, y, &c, &r)) return record;
+  if (cells_ == nullptr || IsNoFillColor(color_) || !CellAt(x, y, &c, &r)) return record;
   PrepareCellGrid();
   record.mode = 8;
   record.x = x, record.y = y;
@@ -267,26 +259,14 @@ ProbeRecord GraphRaster2D::Probe(double x, double y) {
 void GraphRaster2D::VariableChanged(int32_t symbol, double value) {
   if (function_ != nullptr) function_->bindingsEvaluated = 0;
   if (cells_ == nullptr || !FunctionDependsOnSymbol(function_, symbol)) return;
-  if (symbol != ParameterLetter() || ParameterLetter() == 0) {
+  if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;
   }
-  const size_t size = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  switch (ValueCacheRestore(frameCache_, value, cells_, size)) {
-    case CacheRestore::kRestored:  // the next Compute finishes at once
-      nextCell_ = width_ - 1, nextRow_ = height_ - 1;
-      saveWhenComplete_ = 0;
-      break;
-    case CacheRestore::kPurged:  // evicted: computed again, and nothing more is cached
-      cacheDisabled_ = 1;
-      saveWhenComplete_ = 0;
-      ResetCells();
-      break;
-    case CacheRestore::kMissing:
-      saveWhenComplete_ = 1;
-      cacheKey_ = value;
-      ResetCells();
-      break;
+  if (FrameCacheRestore(frameCache_, value, cells_, CellCount()) == CacheRestore::kRestored) {
+    nextCell_ = width_ - 1, nextRow_ = height_ - 1;  // the next Compute finishes at once
+  } else {
+    ResetCells();
   }
 }
 
@@ -300,7 +280,7 @@ void GraphRaster2D::SetOption(int32_t code, double value) {
 }
 
 void GraphRaster2D::Invalidate() {
-  ValueCacheClear(frameCache_);
+  ValueCacheClear(frameCache_.rows);
   ResetCells();
 }
 
@@ -309,8 +289,8 @@ void GraphRaster2D::GeometryChanged() { FollowMap(); }
 void GraphRaster2D::Scroll(int32_t, int32_t) { FollowMap(); }
 
 void GraphRaster2D::FollowMap() {
-  ValueCacheClear(frameCache_);
-  if (!rangeKnown_) MeasureRange();
+  ValueCacheClear(frameCache_.rows);
+  if (!RangeKnown()) MeasureRange();
   if (grid_ == nullptr) return;
   const int32_t tx = std::max(map_->factorH, 1), ty = std::max(map_->factorV, 1);
   // Old cell c lay at map pixel left + c tx; the world moved by dh, so the new cell there is

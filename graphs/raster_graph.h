@@ -5,6 +5,7 @@
 // never read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/packed_color.h"
@@ -63,11 +64,12 @@ class GraphRaster2D final : public GraphKind2D {
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   int32_t Bands() const { return bands_; }
-  bool RangeKnown() const { return rangeKnown_ != 0; }
+  // A range was measured: its bounds differ (an unknown range has both at -infinity).
+  bool RangeKnown() const { return maxValue_ > minValue_; }
   double MinValue() const { return minValue_; }
   double MaxValue() const { return maxValue_; }
-  const ValueCache& Cache() const { return frameCache_; }
-  bool CacheDisabled() const { return cacheDisabled_ != 0; }
+  const ValueCache& Cache() const { return frameCache_.rows; }
+  bool CacheDisabled() const { return frameCache_.off != 0; }
   // Cells evaluated since construction.
   uint64_t Evaluations() const { return evaluations_; }
   // The level of a value against the measured range (254 for NaN).
@@ -78,6 +80,8 @@ class GraphRaster2D final : public GraphKind2D {
   // A fresh map of the present frame, every cell pending.
   void AllocateCells();
   void ResetCells();
+  // width_ x height_.
+  size_t CellCount() const;
   // The grid of the cells' sample points on the present map.
   void PrepareCellGrid();
   // The cell under a world point, false outside the map.
@@ -89,7 +93,6 @@ class GraphRaster2D final : public GraphKind2D {
   CompiledFunction* function_;
   GraphColor* color_;
   uint8_t* cells_ = nullptr;  // counted memory, width_ x height_, rows from the top
-  uint8_t rangeKnown_ = 0;
   double scale_ = 0;
   double minValue_ = 0;
   double maxValue_ = 0;
@@ -99,10 +102,7 @@ class GraphRaster2D final : public GraphKind2D {
   int32_t nextCell_ = 0;
   int32_t nextRow_ = 0;
   EvalContext* grid_ = nullptr;
-  ValueCache frameCache_;
-  uint8_t cacheDisabled_ = 0;
-  uint8_t saveWhenComplete_ = 0;
-  double cacheKey_;
+  FrameCache frameCache_;
   uint64_t evaluations_ = 0;
 };
 

@@ -10,7 +10,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"
 
@@ -63,14 +62,8 @@ GraphRelation2D::GraphRelation2D(CompiledFunction* relation, CompiledFunction* b
       plotMode_(plotMode == 0 || plotMode == 1 ? plotMode : 2),
       isEquation_(isEquation),
       color_(color),
-      frame_(map->frame),
-      cacheValue_(ParameterValue()) {
-  const int32_t width = std::max(RectWidth(frame_), 0), height = std::max(RectHeight(frame_), 0);
-  rowBytes_ = (width / 16) * 4 + 4;
-  if (height > 0) {
-    bits_ = static_cast<uint8_t*>(AllocMemory(static_cast<size_t>(rowBytes_) * static_cast<size_t>(height), true));
-    if (bits_ == nullptr) PostError(kErrorOutOfMemory);
-  }
+      frame_(map->frame) {
+  AllocateBitmap();
   if (relation_ != nullptr) CompileFunction(relation_);
   if (boundary_ != nullptr) CompileFunction(boundary_);
   Reset();
@@ -81,7 +74,7 @@ GraphRelation2D::~GraphRelation2D() {
   DeleteCompiledFunction(boundary_);
   delete color_;
   FreeMemory(bits_);
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   GrowArrayFree(pending_);
 }
 
@@ -106,7 +99,7 @@ void GraphRelation2D::Reset() {
   pending_.count = 0;  // the capacity stays, so queueing the frame again cannot fail
   bitsMap_ = *map_;
   if (bits_ == nullptr) return;
-  ZeroBytes(bits_, static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_)));
+  ZeroBytes(bits_, BitmapBytes());
   if (!Queue(frame_, false)) {  // the very first queueing was refused: no graph
     FreeMemory(bits_);
     bits_ = nullptr;
@@ -118,12 +111,12 @@ void GraphRelation2D::Reset() {
 
 void GraphRelation2D::Compute(int32_t budget) {
   if (bits_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   while (pending_.count > 0 && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
     const QDRect r = pending_.data[--pending_.count];
     if (!EmptyRect(r)) DecideRect(r);  // the all-zero rectangle of a restored bitmap is skipped
   }
-  CacheIfAsked();
+  if (IsComplete()) FrameCacheStoreIfAsked(cache_, bits_, BitmapBytes());
 }
 
 void GraphRelation2D::DecideRect(const QDRect& r) {
@@ -223,41 +216,30 @@ bool GraphRelation2D::SubBoxMayHold(const Interval& x, const Interval& y) {
 
 // ---- Cache ----
 
-void GraphRelation2D::CacheIfAsked() {
-  if (!IsComplete() || cachePending_ == 0 || cacheOff_ != 0 || bits_ == nullptr) return;
-  const size_t size = static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_));
-  if (ValueCacheStore(cache_, cacheValue_, bits_, size) == CacheStore::kStored) {
-    cachePending_ = 0;
-  } else {
-    cacheOff_ = 1;  // memory is short (the cache is freed) or the handle went at once
-  }
+void GraphRelation2D::AllocateBitmap() {
+  rowBytes_ = (std::max(RectWidth(frame_), 0) / 16) * 4 + 4;  // whole words of 16 pixels, and one more
+  const size_t bytes = BitmapBytes();
+  bits_ = bytes > 0 ? static_cast<uint8_t*>(AllocMemory(bytes, true)) : nullptr;
+  if (bytes > 0 && bits_ == nullptr) PostError(kErrorOutOfMemory);
+}
+
+size_t GraphRelation2D::BitmapBytes() const {
+  return static_cast<size_t>(rowBytes_) * static_cast<size_t>(std::max(RectHeight(frame_), 0));
 }
 
 void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
   if (relation_ != nullptr) relation_->bindingsEvaluated = 0;
   if (boundary_ != nullptr) boundary_->bindingsEvaluated = 0;
   if (bits_ == nullptr || !FunctionDependsOnSymbol(relation_, symbol)) return;
-  if (symbol != ParameterLetter() || ParameterLetter() == 0) {
+  if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;
   }
-  const size_t size = static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_));
-  switch (ValueCacheRestore(cache_, value, bits_, size)) {
-    case CacheRestore::kRestored:
-      pending_.count = 0;
-      Queue(QDRect{0, 0, 0, 0}, false);  // one more Compute before completion (without it, none)
-      cachePending_ = 0;
-      break;
-    case CacheRestore::kPurged:  // evicted: computed again, and nothing more is cached
-      cacheOff_ = 1;
-      cachePending_ = 0;
-      Reset();
-      break;
-    case CacheRestore::kMissing:
-      cachePending_ = 1;
-      cacheValue_ = value;
-      Reset();
-      break;
+  if (FrameCacheRestore(cache_, value, bits_, BitmapBytes()) == CacheRestore::kRestored) {
+    pending_.count = 0;
+    Queue(QDRect{0, 0, 0, 0}, false);  // one more Compute before completion (without it, none)
+  } else {
+    Reset();
   }
 }
 
@@ -273,7 +255,7 @@ void GraphRelation2D::SetOption(int32_t code, double value) {
 }
 
 void GraphRelation2D::Invalidate() {
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   Reset();
 }
 
@@ -284,7 +266,7 @@ void GraphRelation2D::GeometryChanged() { FollowMap(); }
 void GraphRelation2D::Scroll(int32_t, int32_t) { FollowMap(); }
 
 void GraphRelation2D::FollowMap() {
-  ValueCacheClear(cache_);
+  ValueCacheClear(cache_.rows);
   int32_t dh = 0, dv = 0;
   const bool aligned = WholePixelShift(&bitsMap_, map_, &dh, &dv);
   QDRect kept;
@@ -302,13 +284,7 @@ void GraphRelation2D::FollowMap() {
   uint8_t* old = bits_;
   const PackedBitmap before{old, rowBytes_, frame_};
   frame_ = map_->frame;
-  const int32_t width = std::max(RectWidth(frame_), 0), height = std::max(RectHeight(frame_), 0);
-  rowBytes_ = (width / 16) * 4 + 4;
-  bits_ = nullptr;
-  if (height > 0) {
-    bits_ = static_cast<uint8_t*>(AllocMemory(static_cast<size_t>(rowBytes_) * static_cast<size_t>(height), true));
-    if (bits_ == nullptr) PostError(kErrorOutOfMemory);
-  }
+  AllocateBitmap();
   if (bits_ != nullptr && old != nullptr && aligned && ShiftedOverlap(before.bounds, dh, dv, frame_, &kept)) {
     const QDRect source = MakeRect(kept.left - dh, kept.top - dv, kept.right - dh, kept.bottom - dv);
     CopyPackedBitmapRect(Bitmap(), MakePoint(kept.left, kept.top), before, source);

@@ -62,8 +62,8 @@ class GraphRelation2D final : public GraphKind2D {
   // Read access for the tests and the benchmarks.
   PackedBitmap Bitmap() const { return PackedBitmap{bits_, rowBytes_, frame_}; }
   const GrowArray<QDRect>& Pending() const { return pending_; }
-  const ValueCache& Cache() const { return cache_; }
-  bool CacheOff() const { return cacheOff_ != 0; }
+  const ValueCache& Cache() const { return cache_.rows; }
+  bool CacheOff() const { return cache_.off != 0; }
   int32_t PlotMode() const { return plotMode_; }
   uint8_t IsEquation() const { return isEquation_; }
   CompiledFunction* Relation() const { return relation_; }
@@ -86,7 +86,11 @@ class GraphRelation2D final : public GraphKind2D {
   uint32_t SettlePixel(const Interval& value, const Interval& x, const Interval& y);
   // Some part of the box's 5 x 5 cut may satisfy the relation.
   bool SubBoxMayHold(const Interval& x, const Interval& y);
-  void CacheIfAsked();
+  // A fresh zeroed bitmap for frame_ (null for an empty frame; error 7 posted when refused); the
+  // old one is the caller's to free.
+  void AllocateBitmap();
+  // The bytes of the bitmap: rowBytes_ x the frame's height.
+  size_t BitmapBytes() const;
   // Moves the bitmap and the pending rectangles onto the map's present frame and origin.
   void FollowMap();
   void OffsetPendingRects(int32_t dh, int32_t dv);
@@ -106,10 +110,7 @@ class GraphRelation2D final : public GraphKind2D {
   uint8_t* bits_ = nullptr;  // counted memory, rowBytes_ x height of frame_
   int32_t rowBytes_ = 0;
   QDRect frame_;
-  ValueCache cache_;
-  uint8_t cacheOff_ = 0;
-  uint8_t cachePending_ = 0;
-  double cacheValue_;
+  FrameCache cache_;
   uint64_t evaluations_ = 0;
 };
 

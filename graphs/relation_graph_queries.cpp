@@ -11,15 +11,9 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
 
-namespace {
-
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
-
-}  // namespace
-
 bool GraphRelation2D::Draw() {
-  if (bits_ == nullptr || IsNoFill(color_)) return true;
-  BlitPixelsToPortSameSize(Bitmap(), frame_, color_ != nullptr ? color_->rgb : kDefaultGraphRGB, frame_);
+  if (bits_ == nullptr || IsNoFillColor(color_)) return true;
+  BlitPixelsToPortSameSize(Bitmap(), frame_, GraphColorRGB(color_), frame_);
   return true;
 }
 
@@ -30,7 +24,7 @@ int32_t GraphRelation2D::Status() {
                        &hi);
     if (lo == 0.0 && hi == 0.0) return isEquation_ ? 6 : 8;  // "Not satisfied anywhere" / "False everywhere"
   }
-  const size_t size = bits_ != nullptr ? static_cast<size_t>(rowBytes_) * static_cast<size_t>(RectHeight(frame_)) : 0;
+  const size_t size = bits_ != nullptr ? BitmapBytes() : 0;
   for (size_t i = 0; i < size; ++i) {
     if (bits_[i] != 0) return 0;
   }
@@ -38,7 +32,7 @@ int32_t GraphRelation2D::Status() {
 }
 
 bool GraphRelation2D::HitTest(double x, double y) {
-  if (bits_ == nullptr || boundary_ == nullptr || IsNoFill(color_)) return false;
+  if (bits_ == nullptr || boundary_ == nullptr || IsNoFillColor(color_)) return false;
   return LevelCrossesBoxAround(CompiledFunctionEvaluator(boundary_), 0.0, x, y, 4 * map_->unitsPerPixelX,
                                4 * map_->unitsPerPixelY);
 }
@@ -46,7 +40,7 @@ bool GraphRelation2D::HitTest(double x, double y) {
 ProbeRecord GraphRelation2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
-  if (bits_ == nullptr || boundary_ == nullptr || IsNoFill(color_)) return record;
+  if (bits_ == nullptr || boundary_ == nullptr || IsNoFillColor(color_)) return record;
   const PackedBitmap bitmap = Bitmap();
   const int32_t width = RectWidth(frame_), height = RectHeight(frame_);
   const int32_t h = WorldToPixelX(map_, x) - frame_.left, v = WorldToPixelY(map_, y) - frame_.top;
@@ -88,13 +82,13 @@ ProbeRecord GraphRelation2D::Probe(double x, double y) {
   const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
   if (!NearestLevelCrossing(boundary, 0.0, bestX, bestY, 2 * ux, 2 * uy, x, y, &record.x, &record.y)) return record;
   record.mode = 1;
-  record.rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  record.rgb = GraphColorRGB(color_);
   ProbeSegmentIfNear(boundary, 0.0, 4 * ux, 4 * uy, &record);
   return record;
 }
 
 NearestPointRecord GraphRelation2D::NearestPoint(double x, double y, double tolerance, double, double) {
-  if (bits_ == nullptr || boundary_ == nullptr || IsNoFill(color_)) return NoNearestPoint();
+  if (bits_ == nullptr || boundary_ == nullptr || IsNoFillColor(color_)) return NoNearestPoint();
   return ProbeCrossingsInBox(CompiledFunctionEvaluator(boundary_), 0.0, x, y, tolerance,
                              tolerance * map_->unitsPerPixelY / map_->unitsPerPixelX);
 }

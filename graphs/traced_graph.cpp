@@ -34,6 +34,14 @@ bool IsUsableDerivative(const CompiledFunction* derivative) {
   return true;
 }
 
+// Zeroed records for `count` columns (counted memory); null for none, and null with error 7
+// posted when refused.
+TraceColumn* NewColumnStorage(int32_t count) {
+  if (count <= 0) return nullptr;
+  auto* columns = static_cast<TraceColumn*>(AllocMemory(sizeof(TraceColumn) * static_cast<size_t>(count), true));
+  if (columns == nullptr) PostError(kErrorOutOfMemory);
+  return columns;
+}
 
 }  // namespace
 
@@ -41,10 +49,7 @@ GraphTraced2D::GraphTraced2D(CompiledFunction* function, uint8_t orientation, Gr
                              uint32_t traceMode, const ViewMap* frame)
     : frame_(frame), function_(function), color_(color), traceMode_(traceMode), orientation_(orientation) {
   columnCount_ = FrameColumnCount();
-  if (columnCount_ > 0) {
-    columns_ = static_cast<TraceColumn*>(AllocMemory(sizeof(TraceColumn) * static_cast<size_t>(columnCount_), true));
-    if (columns_ == nullptr) PostError(kErrorOutOfMemory);
-  }
+  columns_ = NewColumnStorage(columnCount_);
   ResetColumns();
   if (function_ == nullptr) return;
   CompileFunction(function_);
@@ -124,7 +129,7 @@ void GraphTraced2D::DropStaleColumns() {
 
 void GraphTraced2D::Compute(int32_t budget) {
   if (columns_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   const ColumnTracer tracer = Tracer();
   const double h = ColumnWidth() * 0.5;
   int32_t i = nextColumn_;
@@ -184,11 +189,7 @@ void GraphTraced2D::Invalidate() { ResetColumns(); }
 
 void GraphTraced2D::GeometryChanged() {
   const int32_t count = FrameColumnCount();
-  TraceColumn* fresh = nullptr;
-  if (count > 0) {
-    fresh = static_cast<TraceColumn*>(AllocMemory(sizeof(TraceColumn) * static_cast<size_t>(count), true));
-    if (fresh == nullptr) PostError(kErrorOutOfMemory);
-  }
+  TraceColumn* fresh = NewColumnStorage(count);
   if (fresh != nullptr && columns_ != nullptr) {
     std::copy(columns_, columns_ + std::min(count, columnCount_), fresh);
   }

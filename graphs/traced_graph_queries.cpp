@@ -23,13 +23,9 @@ constexpr int32_t kMaxChordPasses = 64;
 constexpr int32_t kMinWalkSteps = 45;
 constexpr double kZeroResidual = 0x1p-30;  // |g(zero)| relative to |g| at the ends: far above rounding
 constexpr int32_t kSnapOffsets[7] = {0, -1, 1, -2, 2, -3, 3};
-constexpr double kValueFractions[21] = {0.005, 0.047, 0.175, 0.196, 0.216, 0.217, 0.341,
-                                        0.343, 0.449, 0.496, 0.549, 0.596, 0.637, 0.651,
-                                        0.729, 0.748, 0.845, 0.891, 0.909, 0.922, 1.0};
 
 double F(CompiledFunction* f, double t) { return EvaluateFunction1(f, t); }
 bool IsDefinedAt(CompiledFunction* f, double t) { return F(f, t) == F(f, t); }  // two evaluations agree
-double Tolerance(double a, double b) { return kMachineEpsilon * (std::fabs(a) + std::fabs(b)) / 2; }
 bool IsBounded(const Interval& piece, bool) { return piece.lo != -kPositiveInfinity && piece.hi != kPositiveInfinity; }
 bool HasValuesThroughout(const Interval&, bool partly) { return !partly; }
 
@@ -38,11 +34,11 @@ bool ChangesSignOnce(CompiledFunction* g, double a, double b) {
   if (g == nullptr) return false;
   const double ga = F(g, a), gb = F(g, b);
   if (std::isnan(ga) || std::isnan(gb) || (ga >= 0) == (gb >= 0)) return false;
-  const double t = Tolerance(a, b);
+  const double t = ColumnTolerance(a, b);
   if (ga == 0 && F(g, a - t) == 0) return false;
   bool previous = ga >= 0;
   int32_t changes = 0;
-  for (double q : kValueFractions) {
+  for (double q : kColumnValueFractions) {
     const double s = a + (b - a) * q;
     const double y = F(g, s);
     if (std::isnan(y) || (y == 0 && F(g, s + t) == 0)) return false;
@@ -66,7 +62,7 @@ bool ZeroOf(CompiledFunction* g, double a, double b, double* zero) {
 template <typename Keeps>
 bool Narrow(CompiledFunction* f, double a, double b, Keeps keeps, bool stopOnUndefined, double* u, double* v,
             bool* uMoved, bool* vMoved) {
-  const double t = Tolerance(a, b);
+  const double t = ColumnTolerance(a, b);
   *u = a, *v = b, *uMoved = *vMoved = false;
   double h = b - a;
   for (int32_t pass = 0; pass < kMaxHalvings; ++pass) {
@@ -84,7 +80,7 @@ bool Narrow(CompiledFunction* f, double a, double b, Keeps keeps, bool stopOnUnd
 }
 
 bool PoleSearch(CompiledFunction* f, double a, double b, double* px, double* py) {
-  const double t = Tolerance(a, b);
+  const double t = ColumnTolerance(a, b);
   double u, v;
   bool uMoved, vMoved;
   if (!Narrow(f, a, b, IsBounded, true, &u, &v, &uMoved, &vMoved)) return false;
@@ -108,7 +104,7 @@ bool PoleSearch(CompiledFunction* f, double a, double b, double* px, double* py)
 // has a value. Values on both sides: a hole; on one side: the edge with its value.
 bool DomainEdgeSearch(CompiledFunction* f, double a, double b, double* px, double* py) {
   if (!IsDefinedAt(f, a) && !IsDefinedAt(f, b)) return false;
-  const double t = Tolerance(a, b);
+  const double t = ColumnTolerance(a, b);
   double u, v;
   bool uMoved, vMoved;
   Narrow(f, a, b, HasValuesThroughout, false, &u, &v, &uMoved, &vMoved);
@@ -133,8 +129,8 @@ bool DomainEdgeSearch(CompiledFunction* f, double a, double b, double* px, doubl
 // ---- Drawing ----
 
 bool GraphTraced2D::Draw() {
-  if (columns_ == nullptr || (color_ != nullptr && color_->mode == kColorNoFill)) return true;
-  const PackedRGB rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  if (columns_ == nullptr || IsNoFillColor(color_)) return true;
+  const PackedRGB rgb = GraphColorRGB(color_);
   const QDRect& plot = frame_->frame;
   const bool rows = orientation_ == 1;
   const double scale = rows ? frame_->pixelsPerUnitX : frame_->pixelsPerUnitY;
@@ -199,7 +195,7 @@ bool GraphTraced2D::Draw() {
 // ---- Hit test ----
 
 bool GraphTraced2D::HitTest(double x, double y) {
-  if (columns_ == nullptr || (color_ != nullptr && color_->mode == kColorNoFill)) return false;
+  if (columns_ == nullptr || IsNoFillColor(color_)) return false;
   const bool rows = orientation_ == 1;
   const int32_t i = ColumnOfArgument(rows ? x : y);
   double lowest = kPositiveInfinity, highest = -kPositiveInfinity;
@@ -222,7 +218,7 @@ ProbeRecord GraphTraced2D::Probe(double x, double y) {
   const double t = rows ? x : y;
   const int32_t i = ColumnOfArgument(t);
   if (columns_ == nullptr || i < 0 || i >= columnCount_ || columns_[i].state == kColumnPending) return record;
-  if (color_ != nullptr && color_->mode == kColorNoFill) return record;
+  if (IsNoFillColor(color_)) return record;
   const TraceColumn& c = columns_[i];
   const double w = ColumnWidth();
   const double argLo = t - w / 2, argHi = t + w / 2;
@@ -300,9 +296,7 @@ void GraphTraced2D::SnapToFeature(int32_t i, double x, ProbeRecord* record) {
 // ---- Nearest point ----
 
 NearestPointRecord GraphTraced2D::NearestPoint(double x, double y, double tolerance, double tmin, double tmax) {
-  if (columns_ == nullptr || traceMode_ != kTraceFull || (color_ != nullptr && color_->mode == kColorNoFill)) {
-    return NoNearestPoint();
-  }
+  if (columns_ == nullptr || traceMode_ != kTraceFull || IsNoFillColor(color_)) return NoNearestPoint();
   const bool rows = orientation_ == 1;
   double t = rows ? x : y;
   const double target = rows ? y : x;
@@ -313,7 +307,7 @@ NearestPointRecord GraphTraced2D::NearestPoint(double x, double y, double tolera
   if (restricted) {
     // Chord bisection: the argument in [tmin, tmax] whose chords pass nearest the point.
     double a = tmin, b = tmax, fa = EvaluateAt(a), fb = EvaluateAt(b), half = b - a;
-    const double eps = Tolerance(a, b);
+    const double eps = ColumnTolerance(a, b);
     for (int32_t pass = 0; pass < kMaxChordPasses; ++pass) {
       half *= 0.5;
       const double m = a + half, fm = EvaluateAt(m);

@@ -1,8 +1,9 @@
 // ValueCache rows: exact-key look-up, appends that take over a handle, a clear that returns every
-// charged byte to the budget, and the store and restore of whole arrays, which never read a
-// purged handle.
+// charged byte to the budget, the store and restore of whole arrays, which never read a purged
+// handle, and the frame cache's rule over them.
 #include "graphs/value_cache.h"
 
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 
 Handle ValueCacheFind(const ValueCache& cache, double key) {
@@ -52,6 +53,25 @@ CacheRestore ValueCacheRestore(const ValueCache& cache, double key, void* bytes,
   CopyBytes(bytes, HandleDeref(handle), size);
   HUnlock(handle);
   return CacheRestore::kRestored;
+}
+
+bool IsFrameCacheSymbol(int32_t symbol) { return symbol != 0 && symbol == ParameterLetter(); }
+
+void FrameCacheStoreIfAsked(FrameCache& cache, const void* bytes, size_t size) {
+  if (cache.storePending == 0 || cache.off != 0) return;
+  if (ValueCacheStore(cache.rows, cache.key, bytes, size) == CacheStore::kStored) {
+    cache.storePending = 0;
+  } else {
+    cache.off = 1;  // memory is short (the rows are freed) or the handle went at once
+  }
+}
+
+CacheRestore FrameCacheRestore(FrameCache& cache, double value, void* bytes, size_t size) {
+  const CacheRestore restored = ValueCacheRestore(cache.rows, value, bytes, size);
+  cache.storePending = restored == CacheRestore::kMissing ? 1 : 0;
+  if (restored == CacheRestore::kMissing) cache.key = value;
+  if (restored == CacheRestore::kPurged) cache.off = 1;  // evicted: nothing more is cached
+  return restored;
 }
 
 bool CheckValueCache(const ValueCache& cache) {

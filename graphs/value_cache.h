@@ -1,7 +1,7 @@
 // ValueCache: the raster-like 2D kinds keep one finished array per parameter value here, as rows
-// of (key, counted handle). The cache owns its handles. Invariants (CheckValueCache): the row
-// array is a valid GrowArray; every row holds a live handle; rows are found by exact key, first
-// row first, and a NaN key never matches.
+// of (key, counted handle), with the store-once-complete rule they share (FrameCache). The cache
+// owns its handles. Invariants (CheckValueCache): the row array is a valid GrowArray; every row
+// holds a live handle; rows are found by exact key, first row first; a NaN key never matches.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +38,24 @@ enum class CacheRestore { kRestored, kMissing, kPurged };
 CacheRestore ValueCacheRestore(const ValueCache& cache, double key, void* bytes, size_t size);
 // Verifies the invariants; true when they hold.
 bool CheckValueCache(const ValueCache& cache);
+
+// The cache of a kind that keeps one finished array per value of the parameter variable: the
+// array computed for a value that had none is stored once complete; a purged row or a refused
+// store turns caching off for the graph's life (rows may still be restored, none is stored).
+struct FrameCache {
+  ValueCache rows;
+  double key = 0.0;          // the value the array being computed is for, while storePending
+  uint8_t storePending = 0;  // store the array once it is complete
+  uint8_t off = 0;
+};
+// The symbol is the parameter variable, the one whose values frame caches key on (never symbol 0).
+bool IsFrameCacheSymbol(int32_t symbol);
+// Stores the finished array when one is pending and caching is on; a store that fails turns it off.
+void FrameCacheStoreIfAsked(FrameCache& cache, const void* bytes, size_t size);
+// The parameter took `value`: kRestored with the array copied into `bytes` (nothing pending);
+// kMissing, the array of `value` is pending; kPurged, caching turns off. The caller computes the
+// array again on anything but kRestored.
+CacheRestore FrameCacheRestore(FrameCache& cache, double value, void* bytes, size_t size);
 
 // The 2D raster kinds call the same two operations by these names.
 inline Handle FindCachedFrame(const ValueCache& cache, double key) { return ValueCacheFind(cache, key); }

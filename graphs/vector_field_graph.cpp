@@ -19,7 +19,6 @@ namespace {
 constexpr int32_t kAxisColumnOffset = 6;  // sample columns lie this far left of the y axis
 constexpr int32_t kGridMargin = 5;        // columns (rows) beyond width / Spacing: past both edges
 
-bool IsNoFill(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 bool HasNaN(const FieldSample& s) { return std::isnan(s.fx) || std::isnan(s.fy); }
 
 // FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame would pass
@@ -88,7 +87,7 @@ void GraphVectorField2D::AllocateSamples() {
 
 void GraphVectorField2D::Compute(int32_t budget) {
   if (samples_ == nullptr) return;
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const uint32_t deadline = ComputeDeadline(budget);
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
   const QDRect& frame = map_->frame;
   while (nextRow_ < rows_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
@@ -130,8 +129,8 @@ ArrowWorld GraphVectorField2D::ArrowVector(double fx, double fy) const {
 }
 
 bool GraphVectorField2D::Draw() {
-  if (samples_ == nullptr || IsNoFill(color_)) return true;
-  const PackedRGB rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  if (samples_ == nullptr || IsNoFillColor(color_)) return true;
+  const PackedRGB rgb = GraphColorRGB(color_);
   auto pixel = [this](double x, double y) {
     return MakePoint(SaturatedPixel(x * map_->pixelsPerUnitX + map_->originH),
                      SaturatedPixel(y * map_->pixelsPerUnitY + map_->originV));
@@ -216,7 +215,7 @@ int32_t GraphVectorField2D::Status() {
 }
 
 bool GraphVectorField2D::HitTest(double x, double y) {
-  if (samples_ == nullptr || IsNoFill(color_)) return false;
+  if (samples_ == nullptr || IsNoFillColor(color_)) return false;
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY, s = Scale();
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
   for (int32_t i = 0; i < columns_ * rows_; ++i) {
@@ -233,13 +232,13 @@ bool GraphVectorField2D::HitTest(double x, double y) {
 ProbeRecord GraphVectorField2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
-  if (samples_ == nullptr || IsNoFill(color_)) return record;
+  if (samples_ == nullptr || IsNoFillColor(color_)) return record;
   const double fx = EvaluateFunction2(fieldX_, x, y), fy = EvaluateFunction2(fieldY_, x, y);
   const ArrowWorld arrow = ArrowVector(fx, fy);
   record.mode = 9;
   record.x = x, record.y = y;
   record.aux[6] = fx, record.aux[7] = fy, record.aux[8] = arrow.ax, record.aux[9] = arrow.ay;
-  record.rgb = color_ != nullptr ? color_->rgb : kDefaultGraphRGB;
+  record.rgb = GraphColorRGB(color_);
   return record;
 }
 

@@ -4,10 +4,7 @@
 #include <cmath>
 
 #include "kernel/diagnostics/error_register.h"
-
-namespace {
-constexpr double kMachineEpsilon = 2.220446049250313e-16;  // 2^-52
-}  // namespace
+#include "kernel/numeric/numeric_constants.h"
 
 void SetViewMap(ViewMap* map, const QDRect& frame, double originH, double originV, double pixelsPerUnitX,
                 double pixelsPerUnitY, int32_t factorH, int32_t factorV) {

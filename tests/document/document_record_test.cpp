@@ -1,10 +1,15 @@
 // The document record as the graphs' DocumentServices: its flags, the modified mark that a demo
-// leaves alone, the benchmark word, the number format, the rows it owns, and the kernel seams it
-// fills (defined values for evaluation, complex names for UsesComplexNumbers).
+// leaves alone, the benchmark word, the number format, the rows it owns, the kernel seams it fills
+// (defined values for evaluation, complex names for UsesComplexNumbers), and its rows' graphs built
+// with each row's own values.
 #include <gtest/gtest.h>
 
 #include "document/document_record.h"
+#include "graphs/graph_color.h"
+#include "graphs/equation_form.h"
+#include "graphs/traced_graph.h"
 #include "kernel/application_state.h"
+#include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/formula_reader.h"
@@ -57,6 +62,36 @@ TEST(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
   ResetEvaluationSeams();
   ResetTreeSeams();
   ResetNumberSettingsForTests();
+  ReleaseNodePools();
+  EXPECT_EQ(GetBytesInUse(), bytesBefore);
+}
+
+// Each row's colour and xy type reach its graphs; an equation of no form gets the classifier's
+// explanation, a form whose kind is missing (a surface in the plane) the factory's message 14.
+TEST(DocumentRecordTest, RowGraphsAreBuiltWithTheRowsOwnValues) {
+  ReleaseNodePools();
+  const size_t bytesBefore = GetBytesInUse();
+  {
+    DocumentRecord document(MakeRect(0, 0, 200, 200));
+    const char* rows[] = {"equal[y,x]", "equal[y,t]", "equal[z,times[x,y]]", "equal[z,times[x,y]]"};
+    for (const char* text : rows) ASSERT_NE(document.AppendEquationRow(Read(text)), nullptr);
+    EquationRow* row = document.rows.data;
+    row[0].color = 2;                      // red
+    row[2].xyType = 1, row[3].xyType = 3;  // a surface, level lines
+    const int32_t noForm = ClassifyEquationList(row[1].expression, false, false, &document);
+    EXPECT_EQ(BuildDocumentRowGraphs(&document), 2);
+    EXPECT_TRUE(row[0].graphRow == 0 && row[0].resultMessage == 0);
+    EXPECT_TRUE(noForm != 0 && row[1].graphRow == -1 && row[1].resultMessage == noForm);
+    EXPECT_TRUE(row[2].graphRow == -1 && row[2].resultMessage == 14);
+    EXPECT_TRUE(row[3].graphRow == 1 && row[3].resultMessage == 0);
+    auto* traced = static_cast<GraphTraced2D*>(document.viewSet.first2D->graphs.data[0]);
+    EXPECT_EQ(traced->Color()->rgb, 0xff0000u);
+  }
+  ResetDocumentsStateForTests();
+  ResetApplicationStateForTests();
+  ResetEvaluationSeams();
+  ResetTreeSeams();
+  FreeEvalScratch();  // compiles grow the process-wide scratch
   ReleaseNodePools();
   EXPECT_EQ(GetBytesInUse(), bytesBefore);
 }

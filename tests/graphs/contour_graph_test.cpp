@@ -12,27 +12,17 @@
 namespace {
 
 using graphs_test::FunctionOf;
-constexpr int32_t kAll = 1 << 30;
+using graphs_test::kAll;
 
-class ContourTest : public graphs_test::GraphsTest {
+class ContourTest : public graphs_test::OneGraphTest<GraphContour2D> {
  protected:
   void SetUp() override {
-    GraphsTest::SetUp();
+    OneGraphTest::SetUp();
     SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 10, -10, 1, 1);
   }
-  void TearDown() override {
-    delete graph;
-    GraphsTest::TearDown();
-  }
   GraphContour2D* Computed(const char* f, double grain = 0) {
-    delete graph;
-    graph = new GraphContour2D(FunctionOf(f), grain, new GraphColor(nullptr), &map);
-    graph->Compute(kAll);
-    EXPECT_TRUE(graph->IsComplete());
-    return graph;
+    return TakeComputed(new GraphContour2D(FunctionOf(f), grain, new GraphColor(nullptr), &map));
   }
-  ViewMap map;
-  GraphContour2D* graph = nullptr;
 };
 
 // f = x measures about -9.55..9.45: anchor 0 (the only multiple of 100), step 5; 3.2..3.9 holds no

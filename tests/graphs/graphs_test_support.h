@@ -77,6 +77,37 @@ inline ExprNode* Parse(const std::string& text) {
 // An uncompiled function over the parsed text.
 inline CompiledFunction* FunctionOf(const std::string& text) { return NewFunctionOver(Parse(text)); }
 
+// A budget that computes any graph of the tests whole.
+inline constexpr int32_t kAll = 1 << 30;
+
+// A fixture over one graph of kind G on a map of its own: a 200 x 200 frame at 64 px a unit with
+// world (0, 0) at pixel (100, 99) unless the test lays another. The graph is deleted after the test.
+template <typename G>
+class OneGraphTest : public GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
+  }
+  void TearDown() override {
+    delete graph;
+    GraphsTest::TearDown();
+  }
+  // Takes over `made` in place of the last graph.
+  G* Take(G* made) {
+    delete graph;
+    return graph = made;
+  }
+  // Takes over `made` and computes it whole.
+  G* TakeComputed(G* made) {
+    Take(made)->Compute(kAll);
+    EXPECT_TRUE(graph->IsComplete());
+    return graph;
+  }
+  ViewMap map;
+  G* graph = nullptr;
+};
+
 // Stands in for the algebra's differentiation: the next derivative made is the parsed `text`
 // (none, as without the algebra, when it is empty). The fixture's reset removes it.
 inline std::string& NextDerivative() {

@@ -13,30 +13,16 @@
 namespace {
 
 using graphs_test::FunctionOf;
-constexpr int32_t kAll = 1 << 30;
+using graphs_test::kAll;
 
-class RasterTest : public graphs_test::GraphsTest {
+class RasterTest : public graphs_test::OneGraphTest<GraphRaster2D> {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
-  }
-  void TearDown() override {
-    delete graph;
-    GraphsTest::TearDown();
-  }
   GraphRaster2D* Computed(const char* f, double grain = 0.5) {
-    delete graph;
     auto* colour = new GraphColor(nullptr);
     colour->rgb = 0xff0000;
-    graph = new GraphRaster2D(FunctionOf(f), grain, colour, &map);
-    graph->Compute(kAll);
-    EXPECT_TRUE(graph->IsComplete());
-    return graph;
+    return TakeComputed(new GraphRaster2D(FunctionOf(f), grain, colour, &map));
   }
   std::vector<uint8_t> Cells() const { return {graph->Cells(), graph->Cells() + graph->Width() * graph->Height()}; }
-  ViewMap map;
-  GraphRaster2D* graph = nullptr;
 };
 
 // Bands 24 / (24 / n), n = trunc(20 q + 4.5) of the clamped grain; every palette's top band is

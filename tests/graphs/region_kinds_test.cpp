@@ -41,7 +41,7 @@ TEST_F(RegionKindsTest, ManyTinyBudgetsDrawWhatOneLargeBudgetDraws) {
   int32_t slices = 0;
   for (const auto& make : makers) {
     GraphKind2D* whole = make();
-    whole->Compute(1 << 30);
+    whole->Compute(graphs_test::kAll);
     GraphKind2D* sliced = make();
     sliced->Compute(0);  // a budget of 0 computes nothing
     for (int32_t n = 0; !sliced->IsComplete() && n < 1000000; ++n, ++slices) sliced->Compute(1);

@@ -16,7 +16,7 @@
 namespace {
 
 using graphs_test::FunctionOf;
-constexpr int32_t kAll = 1 << 30;
+using graphs_test::kAll;
 constexpr const char* kDisc = "lessthan[plus[power[x,2],power[y,2]],1]";
 constexpr const char* kCircle = "equal[plus[power[x,2],power[y,2]],1]";
 constexpr const char* kCircleDifference = "plus[power[x,2],power[y,2],minus[1]]";
@@ -33,21 +33,11 @@ BoxRange RangeOver(int32_t h, int32_t v) {
   return {lo(x0, x1) + lo(y0, y1), hi(x0, x1) + hi(y0, y1), x0 * x0 + y1 * y1};
 }
 
-class RelationTest : public graphs_test::GraphsTest {
+class RelationTest : public graphs_test::OneGraphTest<GraphRelation2D> {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 64, -64, 1, 1);
-  }
-  void TearDown() override {
-    delete graph;
-    GraphsTest::TearDown();
-  }
   GraphRelation2D* Make(const char* relation, int32_t mode = 2, bool equation = false, const char* boundary = nullptr) {
-    delete graph;
-    graph = new GraphRelation2D(FunctionOf(relation), boundary ? FunctionOf(boundary) : nullptr,
-                                new GraphColor(nullptr), mode, equation, &map);
-    return graph;
+    return Take(new GraphRelation2D(FunctionOf(relation), boundary ? FunctionOf(boundary) : nullptr,
+                                    new GraphColor(nullptr), mode, equation, &map));
   }
   GraphRelation2D* Computed(const char* relation, int32_t mode = 2, bool equation = false) {
     Make(relation, mode, equation, equation ? kCircleDifference : nullptr)->Compute(kAll);
@@ -59,8 +49,6 @@ class RelationTest : public graphs_test::GraphsTest {
     const PackedBitmap b = graph->Bitmap();
     return {b.base, b.base + size_t(b.rowBytes) * size_t(RectHeight(b.bounds))};
   }
-  ViewMap map;
-  GraphRelation2D* graph = nullptr;
 };
 
 // Wholly inside 3, wholly outside 0; a rim pixel (inside and outside points both in its box) is

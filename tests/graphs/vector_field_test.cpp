@@ -9,24 +9,17 @@
 namespace {
 
 using graphs_test::FunctionOf;
-constexpr int32_t kAll = 1 << 30;
+using graphs_test::kAll;
 
-class VectorFieldTest : public graphs_test::GraphsTest {
+class VectorFieldTest : public graphs_test::OneGraphTest<GraphVectorField2D> {
  protected:
   void SetUp() override {
-    GraphsTest::SetUp();
+    OneGraphTest::SetUp();
     SetViewMap(&map, MakeRect(0, 0, 400, 300), 130, 170, 64, -64, 1, 1);
   }
-  void TearDown() override {
-    delete graph;
-    GraphsTest::TearDown();
-  }
   GraphVectorField2D* Make(const char* fx, const char* fy, double grain = 0.5, bool equal = false) {
-    delete graph;
-    graph = new GraphVectorField2D(FunctionOf(fx), FunctionOf(fy), new GraphColor(nullptr), equal, &map, grain);
-    graph->Compute(kAll);
-    EXPECT_TRUE(graph->IsComplete());
-    return graph;
+    return TakeComputed(new GraphVectorField2D(FunctionOf(fx), FunctionOf(fy), new GraphColor(nullptr), equal, &map,
+                                               grain));
   }
   // The field drawn over white: the non-white pixels as a map.
   std::string Drawn() {
@@ -40,8 +33,6 @@ class VectorFieldTest : public graphs_test::GraphsTest {
     });
     return out;
   }
-  ViewMap map;
-  GraphVectorField2D* graph = nullptr;
 };
 
 TEST_F(VectorFieldTest, SpacingOfTheGrainAndFactor) {

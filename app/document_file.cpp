@@ -1,9 +1,8 @@
-// The headless document and its file: lines read with a size bound, formulas through the
-// kernel's reader (which bounds depth and operand counts itself).
-#include "app/headless_document.h"
+// The document file: lines read with a size bound, formulas through the kernel's reader (which
+// bounds depth and operand counts itself), each row coloured by its place in the file.
+#include "app/document_file.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
@@ -23,10 +22,9 @@ std::string Compact(const std::string& line) {
   return out;
 }
 
-// Splits "@xytype=N formula" into the setting and the formula; lines without it keep 1. False for
-// a setting that is not a whole number 0..7.
+// Splits "@xytype=N formula" into the setting and the formula; lines without it leave *xyType as
+// it is. False for a setting that is not a whole number 0..7.
 bool ReadRowSetting(std::string* line, double* xyType) {
-  *xyType = 1;
   const size_t start = line->find_first_not_of(" \t");
   if (start == std::string::npos || (*line)[start] != '@') return true;
   static const std::string kName = "@xytype=";
@@ -42,14 +40,8 @@ bool ReadRowSetting(std::string* line, double* xyType) {
 
 }  // namespace
 
-HeadlessDocument::~HeadlessDocument() {
-  ViewSetDeleteAllGraphs(&viewSet);
-  DestroyViewSet(&viewSet);
-  for (EquationRow& row : rows) FreeExpression(row.expression);
-}
-
-bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::vector<DocumentProblem>* problems,
-                      std::string* failure) {
+bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
+                      std::vector<DocumentProblem>* problems, std::string* failure) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     *failure = "cannot open " + path;
@@ -72,7 +64,7 @@ bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::
     if (end == std::string::npos) end = text.size();
     std::string raw = text.substr(start, end - start);
     start = end + 1;
-    double xyType = 1;
+    double xyType = EquationRow{}.xyType;
     if (!ReadRowSetting(&raw, &xyType)) {
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
@@ -89,11 +81,15 @@ bool ReadDocumentFile(const std::string& path, HeadlessDocument* document, std::
       problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
       continue;
     }
-    EquationRow row;
-    row.expression = tree;
-    document->rows.push_back(row);
-    document->lineOfRow.push_back(line);
-    document->xyTypes.push_back(xyType);
+    EquationRow* row = document->AppendEquationRow(tree);
+    if (row == nullptr) {
+      FreeExpression(tree);
+      *failure = "not enough memory for the rows of " + path;
+      return false;
+    }
+    row->color = (document->rows.count - 1) % 8 + 1;  // the eight fixed colours in turn
+    row->xyType = xyType;
+    lineOfRow->push_back(line);
   }
   return true;
 }
