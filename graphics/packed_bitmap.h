@@ -13,6 +13,10 @@ struct PackedBitmap {
   QDRect bounds;  // pixel coordinates of the bitmap
 };
 
+// Row bytes of the 2D kinds' coverage bitmaps, width pixels wide: whole 32-bit words of 16
+// pixels and one word more, so rows start word-aligned. A width of 0 or less gives one word.
+inline int32_t PackedBitmapRowBytes(int32_t width) { return 4 * ((width > 0 ? width : 0) / 16) + 4; }
+
 uint32_t GetPackedPixel(const PackedBitmap& bm, int32_t h, int32_t v);  // 0 outside
 void SetPackedPixel(const PackedBitmap& bm, int32_t h, int32_t v, uint32_t value);
 

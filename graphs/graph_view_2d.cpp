@@ -16,7 +16,6 @@ constexpr double kDefaultScale = 0.25;
 constexpr double kDefaultCornerPerPixel = 0.015625;  // 1/64: the origin centred at 64 px a unit
 constexpr double kMinScale = 1e-280;  // 16 / scale stays finite and so does its reciprocal
 constexpr double kMaxScale = 1e280;
-constexpr double kTwoPi = 2 * kPi;
 constexpr int32_t kProbeStripHalf = 5;
 
 bool IsLadderDigit(int32_t digit) { return digit == 1 || digit == 2 || digit == 5; }

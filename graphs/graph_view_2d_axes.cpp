@@ -22,7 +22,6 @@ constexpr int32_t kLabelDigits = 6;
 constexpr int32_t kReadoutDigits = 13;
 constexpr int32_t kTickHalf = 3;
 constexpr PackedRGB kGuideGrey = 0x7f7f7f;
-constexpr double kTwoPi = 2 * kPi;
 
 int32_t FloorMod(int32_t a, int32_t m) {
   const int32_t r = a % m;

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 2 * kPi;
 constexpr int32_t kMaxMovieFrames = 200;
 constexpr int32_t kLeftGap = 6;   // the divider: 6 pixels left of the middle, 5 right of it
 constexpr int32_t kRightGap = 5;

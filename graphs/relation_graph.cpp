@@ -217,7 +217,7 @@ bool GraphRelation2D::SubBoxMayHold(const Interval& x, const Interval& y) {
 // ---- Cache ----
 
 void GraphRelation2D::AllocateBitmap() {
-  rowBytes_ = (std::max(RectWidth(frame_), 0) / 16) * 4 + 4;  // whole words of 16 pixels, and one more
+  rowBytes_ = PackedBitmapRowBytes(RectWidth(frame_));
   const size_t bytes = BitmapBytes();
   bits_ = bytes > 0 ? static_cast<uint8_t*>(AllocMemory(bytes, true)) : nullptr;
   if (bytes > 0 && bits_ == nullptr) PostError(kErrorOutOfMemory);

@@ -156,7 +156,7 @@ bool GraphTraced2D::Draw() {
 
   // The antialias map: a coverage mask over the plot, each column tx (ty) pixels thick.
   const int32_t width = RectWidth(plot), height = RectHeight(plot);
-  const int32_t rowBytes = 4 * (std::max(width, 0) / 16) + 4;
+  const int32_t rowBytes = PackedBitmapRowBytes(width);
   if (width <= 0 || height <= 0) return true;
   const size_t bytes = static_cast<size_t>(rowBytes) * static_cast<size_t>(height);
   auto* base = static_cast<uint8_t*>(AllocMemory(bytes, true));

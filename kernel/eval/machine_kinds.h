@@ -80,7 +80,7 @@ struct RealMachine {
   static double Power(double a, double b) { return std::pow(a, b); }
   static double Atan2Positive(double a, double b) {
     double t = std::atan2(b, a);
-    return t < 0 ? t + 2 * kPi : t;
+    return t < 0 ? t + kTwoPi : t;
   }
   static double Hypot(double a, double b) { return std::hypot(a, b); }
   static double MakeInterval(double, double b) { return b; }

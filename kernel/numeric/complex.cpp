@@ -409,7 +409,7 @@ void ComplexHypot(Complex& out, const Complex& a, const Complex& b) {
 
 void ComplexAtan2(Complex& out, const Complex& y, const Complex& x) {
   const double t = std::atan2(y.re, x.re);
-  RealResult(out, BothReal(y, x), t < 0.0 ? t + 2.0 * kPi : t);
+  RealResult(out, BothReal(y, x), t < 0.0 ? t + kTwoPi : t);
 }
 
 void ComplexBesselJ(Complex& out, const Complex& n, const Complex& x) {

@@ -22,7 +22,6 @@ namespace {
 constexpr double kInf = kPositiveInfinity;
 constexpr double kHalfPi = kPi / 2.0;
 constexpr double kHalfPiAbove = kPiAbove / 2.0;
-constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kTwoPiAbove = 2.0 * kPiAbove;
 constexpr double kThreeHalvesPi = 4.71238898038469;
 constexpr double kInversePi = 0.3183098861837907;

@@ -8,6 +8,7 @@
 inline constexpr double kUndefinedReal = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kPositiveInfinity = std::numeric_limits<double>::infinity();
 inline constexpr double kPi = 3.141592653589793;
+inline constexpr double kTwoPi = 2.0 * kPi;  // exact: a doubling
 // The undefined values of the other kinds (kUndefinedComplex, kUndefinedInterval,
 // kUndefinedComplexInterval) are built from kUndefinedReal in their own headers.
 
