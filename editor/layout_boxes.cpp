@@ -129,20 +129,10 @@ void PlaceExtraOperands(ExprNode* node, int32_t first) {
 void LayoutSideBySide(ExprNode* node, int32_t mode) {
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
-  Fixed descent = 0, ascent = TypesetGlobals().metrics.typeSize, x = 0;
-  for (int i = 0; i < node->arity; ++i) {
-    BaselineMetrics m = ChildBaselineMetrics(*node->children[i]->box);
-    descent = std::max(descent, m.descent);
-    ascent = std::max(ascent, m.ascent);
-  }
-  for (int i = 0; i < node->arity; ++i) {
-    TypesetBox& child = *node->children[i]->box;
-    AlignChildOnBaseline(child, x, descent);
-    x = SaturateFixed(int64_t{x} + child.width);
-  }
-  box.descent = descent;
-  box.ascent = ascent;
-  box.width = x;
+  box.descent = 0;
+  box.ascent = TypesetGlobals().metrics.typeSize;
+  box.width = 0;
+  PlaceExtraOperands(node, 0);  // every child is an operand laid after an empty box
   box.baselineFlag = 1;
 }
 
