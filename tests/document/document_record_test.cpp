@@ -16,6 +16,7 @@
 #include "kernel/text/number_settings.h"
 #include "kernel/trees/node_builders.h"
 #include "kernel/trees/tree_seams.h"
+#include "tests/platform/draw_test_support.h"
 
 namespace {
 
@@ -62,6 +63,36 @@ TEST(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
   ResetEvaluationSeams();
   ResetTreeSeams();
   ResetNumberSettingsForTests();
+  ReleaseNodePools();
+  EXPECT_EQ(GetBytesInUse(), bytesBefore);
+}
+
+// The probe's two redraw services: the pane is redrawn for the first 2D view only while the second
+// 2D view is shown beside it (the sentinel colour over that view's rectangle goes), and the tick
+// rate the view set is paced at is one second's ticks.
+TEST(DocumentRecordTest, PaneRedrawForBoth2DViewsAndTheTickRate) {
+  ReleaseNodePools();
+  const size_t bytesBefore = GetBytesInUse();
+  {
+    constexpr uint32_t kSentinel = 0x00123456u;
+    draw_test::Canvas canvas(200, 100);
+    DocumentRecord document(MakeRect(0, 0, 200, 100));
+    GraphViewSet& set = document.viewSet;
+    const struct { bool beside; GraphView* asking; bool redrawn; } cases[] = {
+        {true, set.first2D, true}, {true, set.second2D, false}, {false, set.first2D, false}};
+    for (const auto& c : cases) {
+      set.secondary = c.beside ? set.second2D : nullptr;
+      ViewSetSetPaneRect(&set, set.paneRect);
+      canvas.Fill([&](int32_t, int32_t) { return kSentinel; });
+      document.RedrawGraphPaneIfBoth2D(c.asking);
+      const QDRect second = set.second2D->rect;
+      EXPECT_EQ(canvas.At(second.right - 1, second.bottom - 1) != kSentinel, c.redrawn) << c.beside;
+    }
+    EXPECT_EQ(document.viewSetTickRate, 0);
+    document.SetViewSetTickRate();
+    EXPECT_EQ(document.viewSetTickRate, kTicksPerSecond);
+  }
+  ResetDocumentsStateForTests();
   ReleaseNodePools();
   EXPECT_EQ(GetBytesInUse(), bytesBefore);
 }
