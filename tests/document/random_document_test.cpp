@@ -4,46 +4,20 @@
 // back as it was, a row without a form must get a message 14..25), the form traits, the
 // definition list, the building of the graphs, their computing to completion and the drawing of
 // the pane. Nothing may crash, leak or break the view set's invariants.
-#include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
 
-#include "document/document_record.h"
-#include "graphics/graphics_layer.h"
 #include "graphs/definitions.h"
 #include "graphs/equation_form.h"
-#include "kernel/application_state.h"
-#include "kernel/eval/evaluation_scratch.h"
-#include "kernel/eval/evaluation_seams.h"
-#include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"
-#include "kernel/trees/tree_seams.h"
+#include "tests/document/document_test_support.h"
 #include "tests/kernel/trees/tree_test_support.h"
 #include "tests/platform/draw_test_support.h"
 
 namespace {
 
-class RandomDocumentTest : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(InitGraphicsLayer());
-    ReleaseNodePools();
-    bytesBefore_ = GetBytesInUse();
-  }
-  void TearDown() override {
-    ResetDocumentsStateForTests();
-    ResetApplicationStateForTests();
-    ResetEvaluationSeams();
-    ResetTreeSeams();
-    FreeEvalScratch();  // compiles grow the process-wide scratch
-    ReleaseNodePools();
-    EXPECT_EQ(GetBytesInUse(), bytesBefore_) << "counted heap bytes leaked";
-    ShutdownGraphicsLayer();
-  }
-  size_t bytesBefore_ = 0;
-};
+class RandomDocumentTest : public document_test::DocumentTest {};
 
 // Row texts in the vocabulary of graphs: small expressions over the coordinates, a parameter and
 // i (every operator with its own number of operands, as the reader makes them), in the shapes the
