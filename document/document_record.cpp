@@ -55,6 +55,8 @@ void DocumentRecord::SetDocumentModified(bool modified) { ::SetDocumentModified(
 
 void DocumentRecord::RedrawGraphPaneNow() { ViewSetActivate(&viewSet, 2); }
 
+void DocumentRecord::RedrawGraphPaneIfBoth2D(const GraphView* view) { ViewSetRedrawWhenBoth2D(&viewSet, view); }
+
 bool DocumentRecord::IsBenchmarkRunning() const { return gDocuments.demoMode == kBenchmarkDemoMode; }
 
 void DocumentRecord::SetToolbarHelpTags(int32_t code, int32_t axesSide0, int32_t axesSide1, int32_t paperSide0,

@@ -11,6 +11,9 @@
 #include "graphs/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
+// The tick count of one second (ticks are sixtieths of a second).
+inline constexpr int32_t kTicksPerSecond = 60;
+
 class DocumentRecord final : public DocumentServices {
  public:
   // An empty document whose graph pane is `paneRect` (empty by default); installs the documents'
@@ -32,6 +35,10 @@ class DocumentRecord final : public DocumentServices {
   void SetDocumentModified(bool modified) override;
   // The shown views draw at once.
   void RedrawGraphPaneNow() override;
+  // Through the view set: only the first 2D view with the second shown beside it.
+  void RedrawGraphPaneIfBoth2D(const GraphView* view) override;
+  // The idle pacing is the window layer's: the rate is kept for it.
+  void SetViewSetTickRate() override { viewSetTickRate = kTicksPerSecond; }
   // The result messages are redrawn by the window layer: counted until it exists.
   void RedrawMessageRectsNow() override { ++messageRedraws; }
   void ResetTextFieldState() override { textFieldActive = 0; }
@@ -57,6 +64,7 @@ class DocumentRecord final : public DocumentServices {
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
+  int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
 };
 
 // Copies the document's number format into the number settings the number text reads.

@@ -26,12 +26,6 @@ bool IsDefinableName(const ExprNode* node) {
   return IsIntegerSubscriptedName(node) && !IsReservedSymbol(node->children[0]->value.symbol);
 }
 
-// A definition the preparation rewrites with: no slider and no complex point (their values come
-// from the document, not from rewriting).
-bool IsPlainDefinition(const ExprNode* node) {
-  return IsDefinitionEquation(node) && !IsSliderDefinition(node) && !IsComplexPointDefinition(node);
-}
-
 bool IsEquationRow(const EquationRow& row) { return row.kind == 0 && row.expression != nullptr; }
 
 // Some row is a complex-point definition of the key.
@@ -59,22 +53,36 @@ ExprNode* CopyDefinition(const ExprNode* item) {
   return copy;
 }
 
-// Calls visit(item) for the plain definitions of the rows, in row order.
+// A row the definition list takes: a definition (or a comma row that starts with one), but not a
+// slider or complex-point definition, whose values come from the document instead of rewriting.
+bool IsCollectedRow(const EquationRow& row) {
+  return IsEquationRow(row) && IsDefinitionItem(row.expression) && !IsSliderDefinition(row.expression) &&
+         !IsComplexPointDefinition(row.expression);
+}
+
+// Calls visit(item) for the items of the definition list, in row order: the first collected row
+// whole (every item of a comma row, whatever it is), later comma rows by their definition
+// equations alone (sliders and complex points among them), later plain rows as they stand.
+// Returns whether the first collected row was a comma row (the result is then a list even of one).
 template <typename Visit>
-void ForEachPlainDefinition(const DocumentServices* document, Visit visit) {
-  if (document == nullptr) return;
+bool ForEachCollectedItem(const DocumentServices* document, Visit visit) {
+  if (document == nullptr) return false;
+  bool first = true, firstIsComma = false;
   for (int32_t i = 0; i < document->RowCount(); ++i) {
     const EquationRow& row = document->RowAt(i);
-    if (!IsEquationRow(row) || !IsDefinitionItem(row.expression)) continue;
+    if (!IsCollectedRow(row)) continue;
     const ExprNode* expression = row.expression;
     if (expression->kind != KindComma) {
-      if (IsPlainDefinition(expression)) visit(expression);
-      continue;
+      visit(expression);
+    } else {
+      for (int k = 0; k < expression->arity; ++k) {
+        if (first || IsDefinitionEquation(expression->children[k])) visit(expression->children[k]);
+      }
     }
-    for (int k = 0; k < expression->arity; ++k) {
-      if (IsPlainDefinition(expression->children[k])) visit(expression->children[k]);
-    }
+    if (first) firstIsComma = expression->kind == KindComma;
+    first = false;
   }
+  return firstIsComma;
 }
 
 }  // namespace
@@ -287,18 +295,19 @@ void MarkFunctionParameters(ExprNode* equation) {
 ExprNode* CollectDefinitionEquations(const DocumentServices* document) {
   int32_t count = 0;
   const ExprNode* single = nullptr;
-  ForEachPlainDefinition(document, [&](const ExprNode* item) {
+  const bool firstIsComma = ForEachCollectedItem(document, [&](const ExprNode* item) {
     single = item;
     ++count;
   });
   if (count == 0) return nullptr;
-  if (count == 1) return CopyDefinition(single);
+  if (count == 1 && !firstIsComma) return CopyDefinition(single);
+  // More than one item is always a list (an item is never appended to an equation).
   if (count > kMaxArity) count = kMaxArity;
   ExprNode* list = NewNode(KindList, count);
   if (list == nullptr) return nullptr;
   int32_t filled = 0;
   bool failed = false;
-  ForEachPlainDefinition(document, [&](const ExprNode* item) {
+  ForEachCollectedItem(document, [&](const ExprNode* item) {
     if (failed || filled == count) return;
     ExprNode* copy = CopyDefinition(item);
     if (copy == nullptr) {

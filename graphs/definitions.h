@@ -82,9 +82,11 @@ void MakeSymbolDummy(ExprNode* tree, int32_t symbol);
 // dummies (pattern variables), and the body's variables named by any parameter variable too
 // (Greek parameters stay chars in the pattern while their uses in the body become dummies).
 void MarkFunctionParameters(ExprNode* equation);
-// A list node of copies of the plain definitions of the rows, in row order: every row (a comma
-// row item by item) contributes its definition equations that are neither slider nor complex-point
-// definitions. A single definition is returned bare, more than one always as a list; each item
-// has its parameters marked. Null when there is none, or when memory ran out (error 7 posted,
-// nothing kept).
+// A list node of copies of the definitions of the rows, in row order, for the preparation to
+// rewrite with. The rows taken are those that IsDefinitionItem accepts and that are no slider or
+// complex-point definition. The first such row is copied whole (a comma row with all its items,
+// conditions included); each later row adds the row itself, or for a comma row its definition
+// equations (sliders and complex points among them). A single plain definition is returned bare;
+// more than one item, or a first row that is a comma row, always as a list. Each item has its
+// parameters marked. Null when there is none, or when memory ran out (nothing kept).
 ExprNode* CollectDefinitionEquations(const DocumentServices* document);

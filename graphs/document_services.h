@@ -74,6 +74,12 @@ class DocumentServices {
   virtual GWorldPtr OffscreenBuffer() { return nullptr; }
   // Copies a rectangle of the offscreen buffer onto the window.
   virtual void CopyOffscreenToWindow(const QDRect& rect) { (void)rect; }
+  // Redraws the pane at once when `view` is the first 2D view and the second 2D view is shown
+  // beside it (which maps what the first one shows).
+  virtual void RedrawGraphPaneIfBoth2D(const GraphView* view) { (void)view; }
+  // Paces the view set at the tick count of one second (the pane is redrawn whole while the
+  // probe moves without a saved background).
+  virtual void SetViewSetTickRate() {}
   // Seconds since the view's previous frame, for the frame-rate display.
   virtual void RecordFrameTime(double seconds) { (void)seconds; }
   // Removes the highlight a playing demo put on the pane.

@@ -165,7 +165,12 @@ int32_t ClassifyLoneExpression(const ExprNode* node, bool flag3D) {
   if (UsesOnlyPlaneVariables(node)) return 33;
   if (UsesOnly(node, kVarZ)) return 40;
   if (flag3D) return 0;
-  if ((node->kind == KindLessthan || node->kind == KindGreaterthan) && OperandsUsePlaneVariables(node)) return 34;
+  // A comparison needs two sides: an empty one read as form 34 would draw "False in the region
+  // shown" for what is no inequality at all.
+  if ((node->kind == KindLessthan || node->kind == KindGreaterthan) && node->arity >= 2 &&
+      OperandsUsePlaneVariables(node)) {
+    return 34;
+  }
   if ((node->kind == KindLeq || node->kind == KindGeq) && node->arity == 2 && OperandsUsePlaneVariables(node)) {
     return 35;
   }
@@ -273,7 +278,8 @@ int32_t ClassifyEquationForGraph(ExprNode* equation, bool flag3D, bool flag4D, c
 }
 
 int32_t ClassifyEquationList(ExprNode* equation, bool flag3D, bool flag4D, const DocumentServices* document) {
-  if (equation == nullptr) return 22;
+  // Nothing, or a comma list with no item (the steps below read its first item): no equation.
+  if (equation == nullptr || (equation->kind == KindComma && equation->arity < 1)) return 22;
   const ExprNode* node = equation;
   if (HasTrailingParts(equation)) {
     if (!AllNodesPassKindClass(equation, ClassifyRelations)) return 23;
@@ -314,7 +320,8 @@ bool FormAllowsCondition(int32_t word, bool flag3D) { return Allowed(word, kCond
 bool FormAllowsColorExpressions(int32_t word, bool flag3D) { return Allowed(word, kColourAlways, kColour3D, flag3D); }
 
 bool IsConditionItem(const ExprNode* item) {
-  return item != nullptr && (item->kind == KindLessthan || item->kind == KindGreaterthan) &&
+  // Two sides at least: an empty comparison is no condition (it would hold nowhere).
+  return item != nullptr && (item->kind == KindLessthan || item->kind == KindGreaterthan) && item->arity >= 2 &&
          AllNodesPassKindClass(item, ClassifyComparisons);
 }
 

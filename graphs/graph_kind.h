@@ -86,7 +86,10 @@ uint32_t ComputeDeadline(int32_t budget);
 int32_t TruncateToInt32(double value);
 
 // The equation row's grain (resolution) q as the kinds size their grids by it: into [0, 1], NaN
-// giving the default 0.5, so no document value can size a grid past what q = 1 gives.
+// giving the default 0.5. The grain comes from a document as it stands, and the kinds' formulas
+// hold for 0..1 only: above 1 they size grids past the finest one (the arrow spacing 100 - 90 q
+// reaches 0 at q = 10/9), below 0 the level count falls to 0 and under (the raster's bands then
+// divide by it).
 double ClampGrain(double q);
 // The number of level lines or raster bands the grain asks for: trunc(20 q + 4.5) of the clamped
 // grain, so 4 (q = 0) to 24 (q = 1).

@@ -171,6 +171,14 @@ class GraphView2D : public GraphView {
   int32_t ReadoutLineCount() const;
   void ReadoutLines(std::string lines[5]) const;
   QDRect ReadoutRect() const;
+  // Dotted spans from the probe's point (mode 2: from both extents' corners) to the axes.
+  void DrawTraceGuides();
+  // The probe's point: when the squared lengths of both its direction vectors (aux 6..7, the
+  // field's, and 8..9, the drawn one) are finite, an antialiased segment from it along the drawn
+  // one (a mode-9 record's probed arrow); else, and for the zero vectors of a cleared record, a
+  // small dot.
+  void DrawTracePoint();
+  // The guides, mode 2's marker frame and the point.
   void DrawProbeMarks();
   void DrawReadoutBox(const QDRect& readout);
   void DrawReadoutText(const QDRect& readout);

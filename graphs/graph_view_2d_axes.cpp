@@ -107,14 +107,17 @@ void GraphView2D::DrawAxes(const GraphColor* overrideColour) {
   }
   text.setFont();
   const int32_t column = AxisColumn(), row = AxisRow();
-  const bool xPinned = row != WorldToPixelY(&windowMap, 0.0);
-  const bool yPinned = column != WorldToPixelX(&windowMap, 0.0);
-  const bool xPinnedTop = xPinned && row == rect.top + 6;
+  const int32_t zeroRow = WorldToPixelY(&windowMap, 0.0), zeroColumn = WorldToPixelX(&windowMap, 0.0);
+  // Grey only while 0 lies outside the view: an axis clamped in from the edge margin while its 0
+  // still shows is the real axis, drawn black.
+  const bool xGrey = zeroRow < rect.top || zeroRow >= rect.bottom;
+  const bool yGrey = zeroColumn < rect.left || zeroColumn >= rect.right;
+  const bool xPinnedTop = row != zeroRow && row == rect.top + 6;
   const int32_t capX = RectWidth(rect) + 1, capY = RectHeight(rect) + 1;
   const double farX = WindowX(rect.right - 1), farY = WindowY(rect.top);
 
-  // The x axis, its ticks (grey when pinned to an edge) and labels.
-  if (xPinned) PenPatGray();
+  // The x axis, its ticks (grey when y = 0 is out of view) and labels.
+  if (xGrey) PenPatGray();
   QDMoveTo(rect.left, row);
   QDLineTo(rect.right - 1, row);
   WalkSteps(scale.cornerX, farX, TickStep(scale.scaleX, scale.stepDigitX), capX, [&](double x) {
@@ -132,7 +135,7 @@ void GraphView2D::DrawAxes(const GraphColor* overrideColour) {
   });
 
   // The y axis, its ticks and labels.
-  if (yPinned) PenPatGray();
+  if (yGrey) PenPatGray();
   QDMoveTo(column, rect.top);
   QDLineTo(column, rect.bottom - 1);
   WalkSteps(scale.cornerY, farY, TickStep(scale.scaleY, scale.stepDigitY), capY, [&](double y) {
@@ -252,7 +255,7 @@ QDRect GraphView2D::ReadoutRect() const {
   return MakeRect(rect.left, rect.top, rect.left + widest + 8, rect.top + 12 * (count - 1) + 14);
 }
 
-void GraphView2D::DrawProbeMarks() {
+void GraphView2D::DrawTraceGuides() {
   const ProbeRecord& p = probeReadout;
   const QDPoint axes = MakePoint(AxisColumn(), AxisRow());
   auto guides = [&](double x, double y) {
@@ -263,14 +266,42 @@ void GraphView2D::DrawProbeMarks() {
   if (p.mode == 2) {
     guides(p.aux[2], p.aux[4]);
     guides(p.aux[3], p.aux[5]);
-    QDPenNormal();
-    SetForeColorPacked(p.rgb);
-    QDFrameRect(TraceMarkerRect());
-    SetForeColorBlack();
   } else {
     guides(p.x, p.y);
   }
-  PlotSmallDot(rect, MakePoint(WorldToPixelX(&windowMap, p.x), WorldToPixelY(&windowMap, p.y)), p.rgb);
+}
+
+void GraphView2D::DrawTracePoint() {
+  const ProbeRecord& p = probeReadout;
+  QDPoint from = MakePoint(WorldToPixelX(&windowMap, p.x), WorldToPixelY(&windowMap, p.y));
+  const double field = p.aux[6] * p.aux[6] + p.aux[7] * p.aux[7];
+  const double drawn = p.aux[8] * p.aux[8] + p.aux[9] * p.aux[9];
+  // A zero drawn vector has no direction (a segment of it would shrink the dot to one pixel).
+  if (!std::isfinite(field) || !std::isfinite(drawn) || drawn == 0.0) {
+    PlotSmallDot(rect, from, p.rgb);
+    return;
+  }
+  // The segment from the point along its direction; its pixels saturate at 16383, and it is cut to
+  // the view, since the antialiased line knows only the buffer's bounds.
+  QDPoint to = MakePoint(WorldToPixelX(&windowMap, p.x + p.aux[8]), WorldToPixelY(&windowMap, p.y + p.aux[9]));
+  auto inside = [this](QDPoint q) { return PtInRect(q, rect); };
+  auto none = [](QDPoint q) { return q.h == -1 && q.v == -1; };
+  if (!inside(to)) to = ClipSegmentEnd(rect, from, to);
+  if (none(to)) return;
+  if (!inside(from)) from = ClipSegmentEnd(rect, to, from);
+  if (none(from)) return;
+  DrawAntialiasedLine(from.h, from.v, to.h, to.v, p.rgb);
+}
+
+void GraphView2D::DrawProbeMarks() {
+  DrawTraceGuides();
+  if (probeReadout.mode == 2) {
+    QDPenNormal();
+    SetForeColorPacked(probeReadout.rgb);
+    QDFrameRect(TraceMarkerRect());
+    SetForeColorBlack();
+  }
+  DrawTracePoint();
 }
 
 void GraphView2D::DrawReadoutBox(const QDRect& readout) {

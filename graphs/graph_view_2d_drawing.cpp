@@ -108,14 +108,7 @@ void GraphView2D::DrawProbeOverlay() {
   const uint32_t mode = probeReadout.mode;
   if (mode == 0 || mode == 11 || CheckFreeMemory()) return;
   const QDRect readout = ReadoutRect();
-  DrawProbeMarks();
-  if (mode == 9) {
-    // The drawn arrow of the field vector, from the probe point.
-    const ProbeRecord& p = probeReadout;
-    ShadeLineSegment(rect, MakePoint(WorldToPixelX(&windowMap, p.x), WorldToPixelY(&windowMap, p.y)),
-                     MakePoint(WorldToPixelX(&windowMap, p.x + p.aux[8]), WorldToPixelY(&windowMap, p.y + p.aux[9])),
-                     p.rgb);
-  }
+  DrawProbeMarks();  // a mode-9 record's probed arrow is its point's segment
   if (mode == 10) {
     DrawPolyline(GraphsGlobals().probeListA, windowMap, rect, probeReadout.rgb);
     DrawPolyline(GraphsGlobals().probeListB, windowMap, rect, probeReadout.rgb);

@@ -183,7 +183,9 @@ void GraphView2D::RedrawProbeOverlay() {
     RestoreClip(&clip);
     RestoreGWorld(&port);
     document->CopyOffscreenToWindow(rect);
+    document->RedrawGraphPaneIfBoth2D(this);  // a second view mapping this one follows the probe
   } else if (document != nullptr) {
+    document->SetViewSetTickRate();
     document->RedrawGraphPaneNow();  // the pane's drawing ends with the overlay
   }
 }

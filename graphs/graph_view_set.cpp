@@ -49,7 +49,9 @@ int32_t ReckonFrames(double* speed, int32_t frames) {
     *speed = std::copysign(kTwoPi / std::fabs(static_cast<double>(frames)), *speed);
     return frames;
   }
-  const double wanted = 0.5 + kTwoPi / std::fabs(*speed);
+  // The cap is tested on the whole number of frames: a speed that rounds to exactly 200 keeps
+  // its own value.
+  const double wanted = std::trunc(0.5 + kTwoPi / std::fabs(*speed));
   if (wanted > kMaxMovieFrames) {
     *speed = std::copysign(0.01 * kPi, *speed);
     return kMaxMovieFrames;

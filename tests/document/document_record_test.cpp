@@ -1,7 +1,7 @@
 // The document record as the graphs' DocumentServices: its flags, the modified mark that a demo
 // leaves alone, the benchmark word, the number format, the rows it owns, the kernel seams it fills
-// (defined values for evaluation, complex names for UsesComplexNumbers), and its rows' graphs built
-// with each row's own values.
+// (defined values for evaluation, complex names for UsesComplexNumbers), the probe's redraw
+// services, and its rows' graphs built with each row's own values.
 #include <gtest/gtest.h>
 
 #include "document/document_record.h"
@@ -16,14 +16,16 @@
 #include "kernel/text/number_settings.h"
 #include "kernel/trees/node_builders.h"
 #include "kernel/trees/tree_seams.h"
+#include "tests/document/document_test_support.h"
+#include "tests/platform/draw_test_support.h"
 
 namespace {
 
 ExprNode* Read(const char* text) { return SetFormulaReaderText(text), ParseFormulaText(); }
 
-TEST(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
-  ReleaseNodePools();
-  const size_t bytesBefore = GetBytesInUse();
+class DocumentRecordTest : public document_test::DocumentTest {};
+
+TEST_F(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
   auto* document = new DocumentRecord;
   DocumentServices* services = document;
   SetDocumentConditionFlag(services);
@@ -57,20 +59,36 @@ TEST(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
   delete document;  // frees its rows, and stops being current
   EXPECT_TRUE(DocumentsGlobals().current == nullptr && !UsesComplexNumbers(usesP));
   FreeExpression(usesP);
-  ResetDocumentsStateForTests();
-  ResetApplicationStateForTests();
-  ResetEvaluationSeams();
-  ResetTreeSeams();
-  ResetNumberSettingsForTests();
-  ReleaseNodePools();
-  EXPECT_EQ(GetBytesInUse(), bytesBefore);
+}
+
+// The probe's two redraw services: the pane is redrawn for the first 2D view only while the second
+// 2D view is shown beside it (the sentinel colour over that view's rectangle goes), and the tick
+// rate the view set is paced at is one second's ticks.
+TEST_F(DocumentRecordTest, PaneRedrawForBoth2DViewsAndTheTickRate) {
+  {
+    constexpr uint32_t kSentinel = 0x00123456u;
+    draw_test::Canvas canvas(200, 100);
+    DocumentRecord document(MakeRect(0, 0, 200, 100));
+    GraphViewSet& set = document.viewSet;
+    const struct { bool beside; GraphView* asking; bool redrawn; } cases[] = {
+        {true, set.first2D, true}, {true, set.second2D, false}, {false, set.first2D, false}};
+    for (const auto& c : cases) {
+      set.secondary = c.beside ? set.second2D : nullptr;
+      ViewSetSetPaneRect(&set, set.paneRect);
+      canvas.Fill([&](int32_t, int32_t) { return kSentinel; });
+      document.RedrawGraphPaneIfBoth2D(c.asking);
+      const QDRect second = set.second2D->rect;
+      EXPECT_EQ(canvas.At(second.right - 1, second.bottom - 1) != kSentinel, c.redrawn) << c.beside;
+    }
+    EXPECT_EQ(document.viewSetTickRate, 0);
+    document.SetViewSetTickRate();
+    EXPECT_EQ(document.viewSetTickRate, kTicksPerSecond);
+  }
 }
 
 // Each row's colour and xy type reach its graphs; an equation of no form gets the classifier's
 // explanation, a form whose kind is missing (a surface in the plane) the factory's message 14.
-TEST(DocumentRecordTest, RowGraphsAreBuiltWithTheRowsOwnValues) {
-  ReleaseNodePools();
-  const size_t bytesBefore = GetBytesInUse();
+TEST_F(DocumentRecordTest, RowGraphsAreBuiltWithTheRowsOwnValues) {
   {
     DocumentRecord document(MakeRect(0, 0, 200, 200));
     const char* rows[] = {"equal[y,x]", "equal[y,t]", "equal[z,times[x,y]]", "equal[z,times[x,y]]"};
@@ -87,13 +105,6 @@ TEST(DocumentRecordTest, RowGraphsAreBuiltWithTheRowsOwnValues) {
     auto* traced = static_cast<GraphTraced2D*>(document.viewSet.first2D->graphs.data[0]);
     EXPECT_EQ(traced->Color()->rgb, 0xff0000u);
   }
-  ResetDocumentsStateForTests();
-  ResetApplicationStateForTests();
-  ResetEvaluationSeams();
-  ResetTreeSeams();
-  FreeEvalScratch();  // compiles grow the process-wide scratch
-  ReleaseNodePools();
-  EXPECT_EQ(GetBytesInUse(), bytesBefore);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // document gives its names, and the definition list written back as bracket text. Goldens are
 // worked out by hand from the rules.
 #include <string>
+#include <vector>
 
 #include "graphs/definitions.h"
 #include "kernel/memory/memory_budget.h"
@@ -18,6 +19,7 @@ using graphs_test::Tree;
 class DefinitionsTest : public graphs_test::GraphsTest {};
 
 std::string BracketText(const ExprNode* tree) {
+  if (tree == nullptr) return "<null>";
   char* text = FormatExpressionBracket(tree);
   std::string out = text != nullptr ? text : "<null>";
   FreeMemory(text);
@@ -96,6 +98,9 @@ TEST_F(DefinitionsTest, DocumentValuesFirstMatchingRowWins) {
   EXPECT_FALSE(IsNameDefinedInDocument(uses->children[2], &document));
 }
 
+// The first collected row whole, later comma rows by their definition equations (a slider and a
+// complex point among them), later plain rows as they stand; sliders, complex points and rows of
+// no definition never start one.
 TEST_F(DefinitionsTest, DefinitionListWrittenBack) {
   FakeDocument document;
   document.AddRow("equal[function[f,x],power[x,2]]");
@@ -104,6 +109,7 @@ TEST_F(DefinitionsTest, DefinitionListWrittenBack) {
   document.AddRow("equal[p,plus[1,i]]");
   document.AddRow("equal[y,x]");
   document.AddRow("equal[function[h,alpha],times[alpha,x]]");
+  document.AddRow("comma[equal[k,3],equal[q,slider[id[comma[0,1]]]],equal[s,plus[1,i]],lessthan[x,1]]");
   ExprNode* list = CollectDefinitionEquations(&document);
   ASSERT_NE(list, nullptr);
   // Parameters become dummies in the pattern and the body; a Greek parameter stays a char in the
@@ -111,15 +117,27 @@ TEST_F(DefinitionsTest, DefinitionListWrittenBack) {
   EXPECT_EQ(BracketText(list),
             "list[equal[function[f,dummy[x]],power[dummy[x],num[2,\"2\"]]],"
             "equal[function[g,dummy[t]],plus[dummy[t],num[1,\"1\"]]],equal[c,num[2,\"2\"]],"
-            "equal[function[h,alpha],times[dummy[alpha],x]]]");
+            "equal[function[h,alpha],times[dummy[alpha],x]],equal[k,num[3,\"3\"]],"
+            "equal[q,slider[id[comma[num[0,\"0\"],num[1,\"1\"]]]]],equal[s,plus[num[1,\"1\"],i]]]");
   FreeExpression(list);
 
-  FakeDocument single;
-  single.AddRow("comma[equal[c,2],greaterthan[x,0]]");
-  single.AddRow("equal[b,slider[id[comma[0,1]]]]");
-  ExprNode* bare = CollectDefinitionEquations(&single);
-  EXPECT_EQ(BracketText(bare), "equal[c,num[2,\"2\"]]");  // the condition is filtered as in any row
-  FreeExpression(bare);
+  const struct { std::vector<const char*> rows; const char* expected; } cases[] = {
+      // A first comma row is copied whole, its condition and a slider included, as a list.
+      {{"comma[equal[c,2],greaterthan[x,0],equal[b,slider[id[comma[0,1]]]]]", "equal[d,slider[id[comma[0,1]]]]"},
+       "list[equal[c,num[2,\"2\"]],greaterthan[x,num[0,\"0\"]],equal[b,slider[id[comma[num[0,\"0\"],num[1,"
+       "\"1\"]]]]]]"},
+      {{"comma[equal[c,2]]"}, "list[equal[c,num[2,\"2\"]]]"},
+      {{"equal[b,slider[id[comma[0,1]]]]", "equal[c,2]", "equal[p,i]"}, "equal[c,num[2,\"2\"]]"},  // one: bare
+      {{"equal[b,slider[id[comma[0,1]]]]", "equal[p,i]", "equal[y,x]", "comma[greaterthan[x,0],equal[c,2]]"},
+       "<null>"},
+  };
+  for (const auto& c : cases) {
+    FakeDocument rows;
+    for (const char* text : c.rows) rows.AddRow(text);
+    ExprNode* collected = CollectDefinitionEquations(&rows);
+    EXPECT_EQ(BracketText(collected), c.expected) << c.rows[0];
+    FreeExpression(collected);
+  }
   EXPECT_EQ(CollectDefinitionEquations(nullptr), nullptr);
 
   FakeDocument two;  // a copy that fails takes the whole list with it

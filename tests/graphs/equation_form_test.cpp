@@ -80,6 +80,10 @@ const FormCase kCases[] = {
     {"comma[equal[y, x], dot[x,y]]", -23, -23, -23}, {"prompt[]", -22, -22, -22},
     {"equal[y, prompt[]]", -15, -15, -15}, {"equal[y, t]", -16, -16, -16}, {"equal[x, u]", -17, -17, -17},
     {"equal[z, times[r,phi]]", -18, -18, -18},
+    // Empty lists and comparisons: no equation, and no inequality or condition.
+    {"comma[]", -22, -22, -22}, {"lessthan[]", -14, -14, -14}, {"greaterthan[x]", -14, -14, -14},
+    {"comma[equal[y, x], greaterthan[]]", -21, -23, -25},
+    {"comma[equal[plus[power[x,2],power[y,2]], 1], lessthan[]]", -23, -23, -25},
 };
 #undef F
 

@@ -81,4 +81,20 @@ TEST_F(GraphKindTest, TickStopsAtTheDeadlineAndSmallBudgetsFinishTheSameWork) {
   DeleteGraphList(graphs);
 }
 
+// Row values as the kinds read them: the grain into 0..1 (NaN the default 0.5), so no document
+// value reaches the grid formulas outside the range they hold for; the level count 4..24 of it;
+// indexes truncated toward zero and saturated, NaN the most negative.
+TEST_F(GraphKindTest, RowValuesAreClampedAndTruncatedWithoutOverflow) {
+  const struct { double grain, clamped; int32_t levels; } grains[] = {
+      {0.0, 0.0, 4},  {1.0, 1.0, 24},    {0.5, 0.5, 14},  {0.3, 0.3, 10}, {-0.2, 0.0, 4}, {-7.0, 0.0, 4},
+      {1.5, 1.0, 24}, {1e300, 1.0, 24}, {-INFINITY, 0.0, 4}, {INFINITY, 1.0, 24}, {NAN, 0.5, 14}};
+  for (const auto& g : grains) {
+    EXPECT_EQ(ClampGrain(g.grain), g.clamped) << g.grain;
+    EXPECT_EQ(LevelCountOfGrain(g.grain), g.levels) << g.grain;
+  }
+  const struct { double value; int32_t truncated; } values[] = {
+      {2.9, 2}, {-2.9, -2}, {1e12, INT32_MAX}, {-1e12, INT32_MIN}, {NAN, INT32_MIN}, {2147483647.0, INT32_MAX}};
+  for (const auto& v : values) EXPECT_EQ(TruncateToInt32(v.value), v.truncated) << v.value;
+}
+
 }  // namespace

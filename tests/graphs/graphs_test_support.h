@@ -159,6 +159,8 @@ class FakeDocument : public DocumentServices {
   bool IsActiveDocument() const override { return active; }
   GWorldPtr OffscreenBuffer() override { return offscreen; }
   void CopyOffscreenToWindow(const QDRect&) override { log.push_back("copy"); }
+  void RedrawGraphPaneIfBoth2D(const GraphView*) override { log.push_back("both 2D"); }
+  void SetViewSetTickRate() override { log.push_back("tick rate"); }
   void RewritePointParameters(const GraphView*, int32_t index, double x, double y) override {
     log.push_back("point " + std::to_string(index) + " " + std::to_string(x) + " " + std::to_string(y));
   }

@@ -77,6 +77,64 @@ TEST_F(View2DDrawingTest, PinnedAxisIsGreyAndAnAxisBeyondPrecisionHasNoTicks) {
   for (const DrawnLabel& label : DrawnLabels()) EXPECT_NE(label.v, 112) << label.text;  // no x labels
 }
 
+// An axis is grey only while its 0 is out of view: with 0 inside the view but within the clamp
+// margin (x = 0 at column 254, y = 0 at row 199; the axes clamp to column 250 and row 185) both are
+// drawn solid; one pixel further (column 257, row 200: outside) both are grey.
+TEST_F(View2DDrawingTest, AnAxisIsGreyOnlyWhileItsZeroIsOutOfView) {
+  const struct { double cornerX, cornerY; bool solid; } cases[] = {{-254.0 / 64, 0.0, true},
+                                                                   {-257.0 / 64, 1.0 / 64, false}};
+  for (const auto& c : cases) {
+    Canvas canvas(257, 200);
+    Place(0, 0, 257, 200);
+    view->showGraphPaper = 0;
+    view->scale.cornerX = c.cornerX, view->scale.cornerY = c.cornerY;
+    view->UpdatePixelScale();
+    view->Draw();
+    ASSERT_TRUE(view->AxisRow() == 185 && view->AxisColumn() == 250);
+    int32_t rowInk = 0, columnInk = 0;
+    for (int32_t h = 0; h < 257; ++h) rowInk += canvas.At(h, 185) == kBlack;
+    for (int32_t v = 0; v < 200; ++v) columnInk += canvas.At(250, v) == kBlack;
+    if (c.solid) {
+      EXPECT_TRUE(rowInk == 257 && columnInk == 200) << rowInk << " " << columnInk;
+    } else {
+      EXPECT_TRUE(rowInk < 257 * 6 / 10 && columnInk < 200 * 6 / 10) << rowInk << " " << columnInk;
+    }
+  }
+}
+
+// The probe's point: a dot (the 14-pixel ring around it), or, when both direction vectors have
+// finite squared lengths, an antialiased segment along the drawn one. World (0, 0) is pixel
+// (100, 99); the drawn vector (0.5, 0.25) ends at (132, 83), so (116, 91) lies exactly on the
+// segment and the ring's pixel (103, 99) off it.
+TEST_F(View2DDrawingTest, TracePointIsASegmentAlongAFiniteDirectionElseADot) {
+  constexpr uint32_t kRed = 0x00FF0000u, kWhitePixel = 0x00FFFFFFu;
+  const double kNaN = std::nan("");
+  const struct { double field[2], drawn[2]; bool segment; } cases[] = {
+      {{1, 0.5}, {0.5, 0.25}, true},   {{1e200, 0}, {0.5, 0.25}, false},  // the field's square overflows
+      {{1, 0.5}, {kNaN, 0.25}, false}, {{0, 0}, {0, 0}, false}};          // a cleared record: no direction
+  for (const auto& c : cases) {
+    Canvas canvas(260, 200);
+    Place(0, 0, 200, 200);
+    view->probeReadout = ProbeRecord{};
+    view->probeReadout.mode = 9, view->probeReadout.rgb = kRed;
+    view->probeReadout.aux[6] = c.field[0], view->probeReadout.aux[7] = c.field[1];
+    view->probeReadout.aux[8] = c.drawn[0], view->probeReadout.aux[9] = c.drawn[1];
+    view->DrawProbeOverlay();
+    EXPECT_EQ((canvas.At(116, 91) & 0xFFFFFFu) == kRed, c.segment) << c.field[0] << " " << c.drawn[0];
+    EXPECT_EQ((canvas.At(132, 83) & 0xFFFFFFu) == kRed, c.segment) << c.field[0] << " " << c.drawn[0];
+    EXPECT_EQ((canvas.At(103, 99) & 0xFFFFFFu) == kWhitePixel, c.segment) << c.field[0] << " " << c.drawn[0];
+  }
+  // A segment leaving the view ends at its edge: from (1, 0) (pixel 164, 99) by (2, 0).
+  Canvas canvas(260, 200);
+  Place(0, 0, 200, 200);
+  view->probeReadout = ProbeRecord{};
+  view->probeReadout.mode = 9, view->probeReadout.rgb = kRed, view->probeReadout.x = 1;
+  view->probeReadout.aux[6] = view->probeReadout.aux[8] = 2;
+  view->DrawProbeOverlay();
+  EXPECT_EQ(canvas.At(199, 99) & 0xFFFFFFu, kRed);
+  for (int32_t h = 200; h < 260; ++h) EXPECT_EQ(canvas.At(h, 99) & 0xFFFFFFu, kWhitePixel) << h;
+}
+
 TEST_F(View2DDrawingTest, ReadoutLinesByModeAndTheMarkerRectangle) {
   Place(0, 0, 200, 200);
   const int digits = GetDisplayDigits();

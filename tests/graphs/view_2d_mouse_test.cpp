@@ -139,6 +139,26 @@ TEST_F(View2DMouseTest, AnUnchangedProbePixelIsNotRedrawnUnlessADraggedPointStil
   }
 }
 
+// Each probe step redraws the overlay: over the saved background it is copied to the window and
+// the pane is redrawn when the second 2D view maps this one; without a window buffer the pane is
+// paced at the tick rate and redrawn whole.
+TEST_F(View2DMouseTest, ProbeOverlayRedrawsTheMappedViewOrPacesTheWholePane) {
+  draw_test::Canvas window(200, 200);
+  Place(0, 0, 200, 200);
+  AddCurve();
+  for (bool buffer : {true, false}) {
+    document.offscreen = buffer ? window.gw() : nullptr;
+    document.log.clear();
+    Script({{0, PointerEventKind::kMoved, MakePoint(140, 59)}, {0, PointerEventKind::kReleased, MakePoint(140, 59)}});
+    EXPECT_EQ(view->Click(MakePoint(132, 67), 0, Flags(-1)), ClickResult::Handled);
+    const graphs_test::Log step = buffer ? graphs_test::Log{"copy", "both 2D"} : graphs_test::Log{"tick rate", "redraw"};
+    graphs_test::Log expected = step;
+    expected.insert(expected.end(), step.begin(), step.end());  // the click's point, then the move
+    expected.push_back("cursor");
+    EXPECT_EQ(document.log, expected) << buffer;
+  }
+}
+
 TEST_F(View2DMouseTest, ProbeSnapsToExactIntersections) {
   Place(0, 0, 200, 200);
   using graphs_test::Curve;

@@ -95,7 +95,10 @@ TEST_F(ViewSetTest, ConstructionAndPaneSplitAroundTheDividerThatNeverInvertsARec
 TEST_F(ViewSetTest, MovieFramesFromSpinSpeedsKeepTheSign) {
   const struct { double speed; int32_t frames, expectedFrames; double expectedSpeed; } cases[] = {
       {15 * kPi / 50, 0, 100, kPi / 50}, {-15 * kPi / 50, 0, 100, -kPi / 50}, {15 * 0.001, 0, 200, 0.01 * kPi},
-      {-15 * 0.001, 0, 200, -0.01 * kPi}, {15.0, 40, 40, 2 * kPi / 40},     {0.0, 7, 7, 0.0}};
+      {-15 * 0.001, 0, 200, -0.01 * kPi}, {15.0, 40, 40, 2 * kPi / 40},     {0.0, 7, 7, 0.0},
+      // The cap is tested after rounding: 200.3 frames round to 200 and keep their speed; 200.6
+      // round to 201 and are capped.
+      {15 * 2 * kPi / 200.3, 0, 200, 2 * kPi / 200.3}, {15 * 2 * kPi / 200.6, 0, 200, 0.01 * kPi}};
   Show(first3D, nullptr);
   for (const auto& c : cases) {
     first3D->spinSpeed = c.speed;
