@@ -247,8 +247,10 @@ bool TrackTermDrag(FixedPoint point) {
   m.anchorV = m.lastV = point.v;
   m.anchorH = m.lastH = point.h;
   StoreSelectionRect();
-  // The moves of one drag are one undo step: the first takes the snapshot, the run groups the rest,
-  // and the history is emptied again at the end so that nothing after the drag joins it.
+  // The moves of one drag are one undo step, not one each: the user made one gesture, and one Undo
+  // must put the term back where the press found it. The dispatcher already groups a run of
+  // stepwise moves, so the first move takes the snapshot and the rest join it; the history is
+  // emptied here and again at the end so that no edit before or after the drag joins it.
   ResetEditCommandHistory();
   bool dragging = false;
   FixedPoint p{};

@@ -142,6 +142,17 @@ TEST_F(MouseSelectionTest, TermDragMovesOncePerCrossingInOneUndoStep) {
       EXPECT_EQ(document_.snapshots - snapshots, 2) << "a change after the drag is a step of its own";
     }
   }
+  // Two drags in a row are two gestures, so two undo steps: the second does not join the first.
+  Edit("plus[a,x,b,c]");
+  Place({1}, SelectionCaretNode);
+  document_.algebraCodes.clear();
+  const int snapshots = document_.snapshots;
+  Pixel press = At({1});
+  Press(press, {{press.v, press.h + 13}}, false, false, true);
+  press = At({1});
+  Press(press, {{press.v, press.h + 13}}, false, false, true);
+  EXPECT_EQ(document_.algebraCodes.size(), 2u);
+  EXPECT_EQ(document_.snapshots - snapshots, 2);
 }
 
 }  // namespace
