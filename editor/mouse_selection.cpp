@@ -59,7 +59,9 @@ void Store(ExprNode* node, int32_t mode, int32_t start, int32_t end) {
 }
 
 // After a drag in a number's digits: all of them is the number selected, a caret at the end is
-// the caret after it.
+// the caret after it, and a caret at the start the caret before it (stored as is, so the next
+// step of the drag still starts in these digits; the release normalises it). A digit caret is
+// thus never left at either edge, where splitting the number would leave an empty one.
 void NormalizeNumberSelection() {
   FormulaEditor* e = Editor();
   ExprNode* c = e->caretNode;
@@ -69,6 +71,8 @@ void NormalizeNumberSelection() {
     SetFormulaSelection(c, SelectionCaretNode);
   } else if (lo == hi && lo == length) {
     SetFormulaSelection(c, SelectionCaretAfter);
+  } else if (lo == hi && lo == 0) {
+    Store(c, SelectionCaretBefore, 0, 0);
   }
 }
 

@@ -182,6 +182,8 @@ TEST_F(DeletionClipboardTest, RefusedAllocationsLeaveTheFormulaWholeOrDone) {
       {{"tensor[1,x,i,prompt[],j]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
       {{"matrix[1,3,a,b,prompt[]]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
       {{"times[x,y,z]", {0}, SelectionCaretAfter, 0, 0, {0x1901}}, "", true},
+      {{"times[2,matrix[2,2,a,b,c,d]]", {1}, SelectionMatrixBlock, 0, 3, {0x1901}}, "", true},  // caret put back
+      {{"times[x,string[\"ab\"]]", {1}, SelectionText, 0, 1, {0x1907}}, "", true},
       {{"matrix[2,2,a,b,c,d]", {0}, SelectionCaretAfter, 0, 0, {0x18A0}}, "", true},
       {{"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 0, 6, {kCodeClear}}, "", true},
       {{"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, 0, 3, {KindCode(KindTimes)}}, "k", true},

@@ -119,6 +119,8 @@ TEST_F(EditScriptTest, NumberAndStringLimits) {
   RunCodes({'z', 7, 127});
   EXPECT_EQ(std::string(E().root->text), full) << "a 62nd character and control codes are refused";
   Place({}, SelectionText, 2, 5);
+  RunCodes({7, 127, 31});
+  EXPECT_EQ(std::strlen(E().root->text), 61u) << "inside the text too, control codes are refused";
   Run("z");
   EXPECT_EQ(std::strlen(E().root->text), 59u);
   EXPECT_EQ(Caret(), " m6 3:3");
