@@ -78,13 +78,15 @@ void CaretPastOrInto(ExprNode* node) {
 }
 
 // The structure the caret leaves by going right from the end of its last operand: a postfix,
-// enclosing or two-dimensional node or a root; a matrix cell keeps the caret; a fraction, index
-// list or power gives none (the caller leaves those by their operand 1).
+// enclosing or two-dimensional node or a root; a fraction, index list or power gives none (the
+// caller leaves those by their operand 1). The last cell of a matrix is no structure to stop at:
+// the caret after an atom cell, or after a sum or function cell (which normalises back to after
+// its last operand), is where the caret already stands, so the Right arrow could never leave the
+// matrix; the climb goes on, and the caret leaves it as the Left arrow does from its first cell.
 ExprNode* EnclosingStructureToExit(ExprNode* node) {
   for (ExprNode* n = node;;) {
     ExprNode* p = n->parent;
     if (!p || !IsLastOperand(n)) return nullptr;
-    if (p->kind == KindMatrix) return n;
     n = p;
     if (n->kind == KindOver || n->kind == KindIndexes || n->kind == KindPower) return nullptr;
     if (IsPostfixNode(n) || IsEnclosingNode(n) || IsTwoDimensionalNode(n) || n->kind == KindSqrt) return n;

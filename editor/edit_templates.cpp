@@ -284,6 +284,9 @@ struct TemplateRow {
   int32_t code;
   void (*run)(int32_t);
   int32_t arg;
+  // With a matrix block or a text caret selected the template does nothing, not even a relayout
+  // (every other template relayouts even where it changes nothing).
+  bool idleOnBlockOrText = false;
 };
 
 template <void (*F)()>
@@ -305,7 +308,7 @@ constexpr TemplateRow kTemplates[] = {
     {0x18BC, InsertKind, KindLparen},            {0x18BD, RunScript, kBarScript},
     {0x18BF, RunScript, kIndefiniteScript},      {0x18C0, RunScript, kDefiniteScript},
     {0x18C1, RunScript, kIdentity2Script},       {0x18C2, RunScript, kIdentity3Script},
-    {0x1900, Plain<Negate>, 0},                  {0x1901, Relation, KindEqual},
+    {0x1900, Plain<Negate>, 0, true},            {0x1901, Relation, KindEqual},
     {0x1902, Plain<AddBoundSlotIfRoom>, 0},      {0x1905, Relation, KindLessthan},
     {0x1906, Relation, KindGreaterthan},         {0x1907, Plain<InsertListSeparator>, 0},
     {0x1908, RunScript, kVector4Script},         {0x1909, Relation, KindLeq},
@@ -346,11 +349,12 @@ void AddMatrixColumn() {
 
 void RunTemplateCommand(int32_t code) {
   if (!Editor()) return;
+  const int32_t mode = Mode();
   for (const TemplateRow& row : kTemplates) {
-    if (row.code == code) {
-      row.run(row.arg);
-      break;
-    }
+    if (row.code != code) continue;
+    if (row.idleOnBlockOrText && (mode == SelectionMatrixBlock || mode == SelectionText)) return;
+    row.run(row.arg);
+    break;
   }
   InvalidateFormulaLayout();
 }

@@ -3,7 +3,6 @@
 #include "editor/formula_clipboard.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "editor/caret_edits.h"
@@ -17,9 +16,11 @@
 #include "editor/structural_deletion.h"
 #include "editor/structure_insertion.h"
 #include "editor/typeset_state.h"
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
+#include "kernel/text/number_text.h"
 #include "kernel/trees/expr_node.h"
 
 namespace {
@@ -57,23 +58,47 @@ void Store(ExprNode* tree, uint32_t operatorKind) {
   RememberScrap(ScrapText());
 }
 
-// Text that another program put on the system clipboard since it was last seen here replaces
-// the clipboard when it reads as a formula (the reader bounds and checks it).
-void AdoptScrapText() {
+// The tree of a pasted text, or null when the text is not one whole formula: the reader must take
+// all of it (blanks around it aside), never a readable beginning of it, and nothing in it may be an
+// operator without operands or a number without digits (what the reader makes of an empty item),
+// which the editor itself never makes.
+ExprNode* ReadWholeFormula(const char* text) {
+  SetFormulaReaderText(SkipWhitespace(text));
+  ExprNode* tree = ParseFormulaText();
+  if (!tree) return nullptr;
+  bool whole = *SkipWhitespace(FormulaReaderRest()) == '\0';
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = tree; n && whole; n = cursor.Next()) {
+    const NodeKindRow* row = GetNodeKindRow(n->kind);
+    whole = n->kind == KindNum ? NodeTextLength(n) > 0 : !row || row->arityClass == kArityLeaf || n->arity > 0;
+  }
+  if (whole) return tree;
+  FreeExpression(tree);
+  return nullptr;
+}
+
+// Text that another program put on the system clipboard since it was last seen here becomes the
+// clipboard when it is one whole formula. Other text refuses the paste and says so, every time
+// while it stays there: pasting the previous formula instead would paste what the user did not
+// copy. Returns false when the paste is refused.
+bool AdoptScrapText() {
   const char* text = ScrapText();
   const char* seen = Clip().seenScrapText;
-  if (!text || (seen && std::strcmp(seen, text) == 0)) return;
-  RememberScrap(text);
-  SetFormulaReaderText(Clip().seenScrapText ? Clip().seenScrapText : text);
-  ExprNode* tree = ParseFormulaText();
-  if (!tree) return;
-  if (tree->kind == KindNum && NodeTextLength(tree) == 0 && std::isnan(tree->value.number->value)) {
-    FreeExpression(tree);  // what the reader makes of text that holds no item: no formula
-    return;
+  if (!text || (seen && std::strcmp(seen, text) == 0)) return true;
+  const uint64_t exhausted = NodeExhaustionReports(), raised = OutOfMemoryRaises();
+  ExprNode* tree = ReadWholeFormula(text);
+  if (!tree) {
+    const bool memory = NodeExhaustionReports() != exhausted || OutOfMemoryRaises() != raised;
+    const int error = memory ? kErrorOutOfMemory : kErrorUnrecognisedData;
+    ClearErrorPosted(error);  // a paste is asked for each time: each refusal is told
+    PostError(error);
+    return false;
   }
+  RememberScrap(text);
   FreeExpression(Clip().expression);
   Clip().expression = tree;
   Clip().operatorKind = 0;
+  return true;
 }
 
 ExprNode* CopyOfDigits(const FormulaEditor* e) {
@@ -229,8 +254,7 @@ void CutSelection() {
 
 void PasteClipboard() {
   FormulaEditor* e = Editor();
-  if (!e) return;
-  AdoptScrapText();
+  if (!e || !AdoptScrapText()) return;
   const FormulaClipboard& clip = Clip();
   if (e->selectionMode == SelectionChildRange && !GroupSelectedRange()) return;
   if (e->selectionMode == SelectionDigits && clip.expression && clip.expression->kind != KindNum) LeaveNumberDigits();

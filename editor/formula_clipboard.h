@@ -1,7 +1,9 @@
 // Cut, copy, paste and clear of formula selections through the process-wide formula clipboard
 // (subtrees, digit runs, matrix blocks, bare operators). Pasted copies are always fresh, so one
 // cut pastes many times. A copied tree also goes to the system clipboard as bracket text, and a
-// paste first adopts text that another program put there since (when it reads as a formula).
+// paste first adopts text that another program put there since: only text that reads whole as a
+// formula; any other text refuses the paste (error 20) and changes nothing. The text comes and
+// goes through the documents' hooks: the exchange belongs to the window layer, not yet built.
 #pragma once
 
 #include <cstdint>

@@ -59,7 +59,9 @@ void Store(ExprNode* node, int32_t mode, int32_t start, int32_t end) {
 }
 
 // After a drag in a number's digits: all of them is the number selected, a caret at the end is
-// the caret after it.
+// the caret after it, and a caret at the start the caret before it (stored as is, so the next
+// step of the drag still starts in these digits; the release normalises it). A digit caret is
+// thus never left at either edge, where splitting the number would leave an empty one.
 void NormalizeNumberSelection() {
   FormulaEditor* e = Editor();
   ExprNode* c = e->caretNode;
@@ -69,6 +71,8 @@ void NormalizeNumberSelection() {
     SetFormulaSelection(c, SelectionCaretNode);
   } else if (lo == hi && lo == length) {
     SetFormulaSelection(c, SelectionCaretAfter);
+  } else if (lo == hi && lo == 0) {
+    Store(c, SelectionCaretBefore, 0, 0);
   }
 }
 
@@ -247,8 +251,10 @@ bool TrackTermDrag(FixedPoint point) {
   m.anchorV = m.lastV = point.v;
   m.anchorH = m.lastH = point.h;
   StoreSelectionRect();
-  // The moves of one drag are one undo step: the first takes the snapshot, the run groups the rest,
-  // and the history is emptied again at the end so that nothing after the drag joins it.
+  // The moves of one drag are one undo step, not one each: the user made one gesture, and one Undo
+  // must put the term back where the press found it. The dispatcher already groups a run of
+  // stepwise moves, so the first move takes the snapshot and the rest join it; the history is
+  // emptied here and again at the end so that no edit before or after the drag joins it.
   ResetEditCommandHistory();
   bool dragging = false;
   FixedPoint p{};

@@ -28,6 +28,13 @@ bool IsBigOperatorNode(const ExprNode* n) {
   return row && row->handler == LayoutHandler::BigOperator;
 }
 
+// A node whose first operand is the body its other operands bound: a big operator, a substitution
+// bar, or an integral (whose integrand comes before its variable and limits, so removing it would
+// make the variable the integrand).
+bool HoldsBoundBody(const ExprNode* n) {
+  return IsBigOperatorNode(n) || n->kind == KindSubstitution || n->kind == KindIntegral;
+}
+
 bool IsNegationKind(uint32_t kind) { return kind == KindPm || kind == KindMp || kind == KindMinus; }
 
 bool IsNegatedTerm(const ExprNode* n) {
@@ -286,8 +293,8 @@ void DeletePrompt() {
     DeleteChemIndex(p, slot);
   } else if (p->kind == KindMatrix) {
     DeleteVectorElement(p, slot);
-  } else if (slot == 0 && p->arity > 1 && (p->kind == KindSubstitution || IsBigOperatorNode(p))) {
-    CaretToParent();
+  } else if (slot == 0 && p->arity > 1 && HoldsBoundBody(p)) {
+    CaretToParent();  // an emptied body stays a prompt: the operator is selected instead
   } else {
     SetFormulaSelection(RemoveFromParent(c), i == 0 ? SelectionCaretBefore : SelectionCaretAfter);
   }

@@ -15,8 +15,8 @@ void DeleteBackward();
 // The caret node becomes a prompt (a factor's prompt then goes too); a prompt root stays.
 void DeleteCaretNode();
 // Removes the prompt that is the caret node from its parent (index lists, tensors, chemical
-// indices and vectors by their own rules; the first operand of a big operator or substitution is
-// kept and its parent selected instead).
+// indices and vectors by their own rules; the first operand of a big operator, substitution or
+// integral is kept and its parent selected instead).
 void DeletePrompt();
 // Mode 3: what stands just before the caret (the last digit, a bracket, the node).
 void DeleteBeforeCaret();

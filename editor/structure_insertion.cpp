@@ -151,7 +151,9 @@ void InsertKindAfterNode(uint32_t kind) {
 void InsertKindAfterCaret(uint32_t kind) {
   FormulaEditor* e = Editor();
   ExprNode* c = e->caretNode;
-  if (kind == KindTimes && c->kind == KindChar && EnsureNodeBox(c)) c->box->nameBreakFlag = 1;  // a*sin stays a·sin
+  // "*" typed after any letter, not only after a, marks it out of name recognition: a break the
+  // user typed is never read through, so a*sin stays a·sin, p*i stays p·i and c*os stays c·o·s.
+  if (kind == KindTimes && c->kind == KindChar && EnsureNodeBox(c)) c->box->nameBreakFlag = 1;
   if (IsCaretBetweenFactors()) {
     InsertKindBetweenFactors(kind);
   } else {
@@ -246,6 +248,16 @@ bool EndsListItem(const ExprNode* n) {
   };
   if (p->kind == KindList || p->kind == KindAtop || p->kind == KindBranch || p->kind == KindSet) return true;
   return argumentOf(n, p) || (p->kind == KindId && p->parent && argumentOf(p, p->parent));
+}
+
+// The operator after the node a relation or separator climbed to, whatever the mode: a block of
+// a matrix or a caret in a string's text relates (lists) the expression around them too. A refused
+// insertion puts the caret back, since a block or text caret is only valid on its own node.
+void InsertOperatorAfterClimb(ExprNode* climbed, uint32_t kind) {
+  FormulaEditor* e = Editor();
+  ExprNode* const caret = e->caretNode;
+  e->caretNode = climbed;
+  if (!InsertOperatorAfterCaret(kind)) e->caretNode = caret;
 }
 
 }  // namespace
@@ -403,7 +415,6 @@ void InsertRelation(uint32_t kind) {
     SplitProductAtCaret(kind);
     return;
   }
-  if (mode == SelectionMatrixBlock || mode == SelectionText) return;
   if (mode == SelectionChildRange) e->selectionMode = SelectionCaretNode;
   ExprNode* n = e->caretNode;
   for (ExprNode* p = n->parent; p; p = n->parent) {
@@ -412,18 +423,16 @@ void InsertRelation(uint32_t kind) {
     if (kind == KindEqual && HoldsBounds(k) && IsChildAt(n, 1)) break;  // k = 0 below a sum
     n = p;
   }
-  e->caretNode = n;
-  InsertOperatorAfterCaret(kind);
+  InsertOperatorAfterClimb(n, kind);
 }
 
 void InsertListSeparator() {
   FormulaEditor* e = Editor();
-  if (!e || e->selectionMode == SelectionMatrixBlock || e->selectionMode == SelectionText) return;
+  if (!e) return;
   if (e->selectionMode == SelectionChildRange) e->selectionMode = SelectionCaretNode;
   ExprNode* n = e->caretNode;
   while (n->parent && !EndsListItem(n)) n = n->parent;
-  e->caretNode = n;
-  InsertOperatorAfterCaret(KindComma);
+  InsertOperatorAfterClimb(n, KindComma);
   InvalidateFormulaLayout();
 }
 

@@ -12,6 +12,7 @@ enum ErrorCode : int {
   kErrorSymbolFontMissing = 10,  // "The Symbol font is not available. ..."
   kErrorFloatingPointLimits = 11,
   kErrorTransparencyMemory = 17,
+  kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
 };
 
 struct ErrorRegister {

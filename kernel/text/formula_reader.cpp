@@ -457,6 +457,8 @@ void SetFormulaReaderText(const char* text) {
 
 int FormulaReaderError() { return gReader.error; }
 
+const char* FormulaReaderRest() { return gReader.cursor ? gReader.cursor : ""; }
+
 ExprNode* ParseFormulaText() {
   if (!gReader.cursor) Fail();
   if (gReader.error) return nullptr;

@@ -23,6 +23,8 @@ void SetFormulaReaderText(const char* text);
 
 // The reader's error flag (0: no error), as the last parse left it.
 int FormulaReaderError();
+// The text the last parse left unread: its terminating NUL when the item took all of it.
+const char* FormulaReaderRest();
 
 // Reads one item from the cursor into a new tree and splits numbers that need an exponent
 // (SplitNumbersIntoScientific). Text after the first complete item is ignored. Returns the

@@ -49,20 +49,27 @@ TEST_F(CaretNavigationTest, NormalisingTwiceChangesNothing) {
   });
 }
 
-TEST_F(CaretNavigationTest, RepeatedArrowsComeToRestWithoutACycle) {
+// Where the arrows come to rest is an end of the formula: nothing follows (Right) or precedes
+// (Left) the caret node, and the caret stands after (before) it, or on a prompt there.
+TEST_F(CaretNavigationTest, RepeatedArrowsReachTheEndsWithoutACycle) {
   int positions = 0;
   ForEveryPosition(60, [&](ExprNode* n) {
-    for (void (*arrow)() : {CaretRight, CaretLeft}) {
+    for (const bool right : {true, false}) {
       for (int32_t mode : {SelectionCaretNode, SelectionCaretAfter, SelectionCaretBefore}) {
         SetFormulaSelection(n, mode);
         std::set<CaretState> seen;
         for (CaretState now = State(E());; now = State(E())) {
           ASSERT_TRUE(seen.insert(now).second) << "an arrow came back to a position it left";
-          arrow();
+          right ? CaretRight() : CaretLeft();
           const char* why = "";
           ASSERT_TRUE(CheckFormulaEditor(&E(), &why)) << why;
           if (State(E()) == now) break;
         }
+        const ExprNode* c = E().caretNode;
+        const int32_t end = right ? SelectionCaretAfter : SelectionCaretBefore;
+        EXPECT_TRUE(E().selectionMode == end || (c->kind == KindPrompt && E().selectionMode == SelectionCaretNode));
+        EXPECT_EQ(right ? NextSiblingOrAncestorSibling(c) : PrevSiblingOrAncestorSibling(c), nullptr)
+            << (right ? "Right" : "Left") << " stopped short of the end: " << Infix() << " " << Caret();
         ++positions;
       }
     }

@@ -3,6 +3,7 @@
 // hand from the deletion and clipboard rules: for example backspace before 34 in 12·34 joins the
 // numbers with the caret where they met (1234, digits caret at 2).
 #include "editor/formula_clipboard.h"
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/text/bracket_writer.h"
 #include "tests/editor/edit_test_support.h"
 
@@ -63,6 +64,12 @@ TEST_F(DeletionClipboardTest, BackspaceLeavesATreeThatCanBeTypeset) {
       {"matrix[2,2,a,b,c,prompt[]]", {3}, SelectionCaretNode, 0, 0, {kBack}, "matrix(2,2,a,b,c,?)", " m0 0:0"},
       {"indexes[0,1,prompt[],i]", {0}, SelectionCaretNode, 0, 0, {kBack}, "?_i", " m0 0:0"},
       {"sum[prompt[],k,5]", {0}, SelectionCaretNode, 0, 0, {kBack}, "sum(?,k,5)", " m0 0:0"},
+      // An integral's emptied integrand stays: its variable never becomes the integrand.
+      {"integral[prompt[],x,0,1]", {0}, SelectionCaretNode, 0, 0, {kBack}, "integral(?,x,0,1)", " m0 0:0"},
+      {"integral[prompt[],x]", {0}, SelectionCaretNode, 0, 0, {kBack}, "integral(?,x)", " m0 0:0"},
+      {"", {}, SelectionCaretNode, 0, 0, {0x18C0, kCodeSelectNextLeaf, kBack}, "integral(?,x,0,1)", " m0 0:0"},
+      {"", {}, SelectionCaretNode, 0, 0, {0x18BF, kCodeSelectNextLeaf, kBack}, "integral(?,x)", " m0 0:0"},
+      {"integral[prompt[],x]", {1}, SelectionCaretNode, 0, 0, {kBack, kBack}, "?", " m0 0:0"},
       // A tensor with i raised and j lowered: one index gone gives an index list, both its base.
       {"tensor[1,x,i,j]", {1}, SelectionCaretNode, 0, 0, {kBack, kBack}, "x_j", "0 m3 0:0"},
       {"tensor[1,x,i,j]", {1}, SelectionCaretNode, 0, 0, {kBack, kBack, kCodeCaretRight, kCodeCaretRight, kBack, kBack},
@@ -175,6 +182,8 @@ TEST_F(DeletionClipboardTest, RefusedAllocationsLeaveTheFormulaWholeOrDone) {
       {{"tensor[1,x,i,prompt[],j]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
       {{"matrix[1,3,a,b,prompt[]]", {2}, SelectionCaretNode, 0, 0, {kBack}}, "", true},
       {{"times[x,y,z]", {0}, SelectionCaretAfter, 0, 0, {0x1901}}, "", true},
+      {{"times[2,matrix[2,2,a,b,c,d]]", {1}, SelectionMatrixBlock, 0, 3, {0x1901}}, "", true},  // caret put back
+      {{"times[x,string[\"ab\"]]", {1}, SelectionText, 0, 1, {0x1907}}, "", true},
       {{"matrix[2,2,a,b,c,d]", {0}, SelectionCaretAfter, 0, 0, {0x18A0}}, "", true},
       {{"matrix[3,3,a,b,c,d,e,f,g,h,i]", {}, SelectionMatrixBlock, 0, 6, {kCodeClear}}, "", true},
       {{"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, 0, 3, {KindCode(KindTimes)}}, "k", true},
@@ -228,13 +237,80 @@ TEST_F(DeletionClipboardTest, SystemClipboardTextGoesOutAndComesBackAsAFormula) 
 
   Scrap() = "times[p,q]";  // put there by another program
   Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "p*q", " m0 0:0"});
-  Scrap() = "][ not a formula";
-  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "p*q", " m0 0:0"});
+  Scrap() = "][ not a formula";  // refused: not the previous formula either
+  Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "x", " m0 0:0"});
+  EXPECT_EQ(Bracket(FormulaClipboardExpression()), "times[p,q]");
   // An operator copied here stays the clipboard while the system's text is the one already seen.
   Fresh("equal[a,b]");
   Place({}, SelectionOperator);
   RunCodes({kCodeCopy});
   Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "x=?", "1 m0 0:0"});
+}
+
+}  // namespace
+
+namespace {
+
+// Text on the system clipboard is pasted only when it reads whole as a formula: never a readable
+// beginning of it, never an operator without operands or a number without digits. Any other text
+// changes nothing, not even into the previous formula clipboard, and posts error 20 each time.
+TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) {
+  TypesetGlobals().hooks.putScrapText = [](const char* text) { Scrap() = text; };
+  TypesetGlobals().hooks.scrapText = [] { return Scrap().c_str(); };
+  const struct {
+    const char* text;
+    const char* infix;  // pasted over the selected x; "x" when refused
+  } cases[] = {
+      {"1/0", "x"},                   // the reader's prefix would be 1
+      {"x+", "x"},                    // ... and x
+      {"sin[y]z", "x"},
+      {"times[]", "x"},               // an empty, invisible product
+      {"plus[a,times[]]", "x"},
+      {"comma[]", "x"},
+      {"plus[a,]", "x"},              // an empty item reads as a number without digits
+      {"", "x"},
+      {" \n", "x"},
+      {"num[1,\"1\"", "x"},         // unterminated
+      {"matrix[2,2,a]", "x"},         // the reader's own refusal
+      {"][", "x"},
+      {"  plus[a,b]\n", "a+b"},      // blanks around a whole formula are no part of it
+      {"times[2,sin[y]]", "2*sin(y)"},
+      {"prompt[]", "?"},
+      {"string[\"\"]", "string()"},  // an empty text is a string, not an operator
+  };
+  for (const auto& c : cases) {
+    SetClipboard("q");
+    ResetErrorRegister();
+    Scrap() = c.text;
+    Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, c.infix, " m0 0:0"});
+    const bool refused = std::string(c.infix) == "x";
+    EXPECT_EQ(PendingError(), refused ? kErrorUnrecognisedData : kErrorNone) << c.text;
+    EXPECT_EQ(Bracket(FormulaClipboardExpression()), refused ? "q" : Bracket(E().root)) << c.text;
+  }
+
+  // Into digits: a refused text leaves 123 and its digit caret as they were (no 1123).
+  ResetErrorRegister();
+  Scrap() = "1/0";
+  Check({"123", {}, SelectionDigits, 1, 1, {kCodePaste}, "123", " m7 1:1"});
+  // A refusal is told again at the next paste, after the first was shown.
+  ShowPendingError();
+  EXPECT_EQ(PendingError(), kErrorNone);
+  RunCodes({kCodePaste});
+  EXPECT_EQ(PendingError(), kErrorUnrecognisedData);
+  EXPECT_EQ(Infix(), "123");
+
+  // Text that could not be read for want of memory says that instead.
+  ResetErrorRegister();
+  Scrap() = "plus[a,b]";
+  Fresh("x");
+  FailNodeAllocationAt(1, true);
+  RunCodes({kCodePaste});
+  FailNodeAllocationAt(0);
+  SetOutOfMemoryFlag(false);
+  EXPECT_EQ(Infix(), "x");
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+  RunCodes({kCodePaste});
+  EXPECT_EQ(Infix(), "a+b") << "the same text reads once memory is back";
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // Seeded random-edit fuzz: codes of every range (the templates, operators and clipboard commands
 // weighted up), keys through the Linux translation, clicks, presses with scripted drags, Shift
-// and term drags, carets placed in every mode, on small formulas of every kind. After each step
-// the editor's invariants hold (tree check, caret node in the tree, start and end valid for the
-// mode), every matrix has rows x columns cells, and layout leaves a valid line table. Under
-// AddressSanitizer this also proves no step reads a freed node.
+// and term drags, carets placed in every mode, pastes of system clipboard texts (malformed ones,
+// cut-off or damaged formula texts, and whole ones), on small formulas of every kind. After each
+// step the editor's invariants hold (tree check, caret node in the tree, start and end valid for
+// the mode), every matrix has rows x columns cells, no number is left without digits, and layout
+// leaves a valid line table. Under AddressSanitizer this also proves no step reads a freed node.
 #include <cstdlib>
 #include <random>
 
 #include "editor/equation_keys.h"
+#include "editor/formula_clipboard.h"
 #include "editor/hit_testing.h"
 #include "editor/line_breaking.h"
 #include "editor/mouse_selection.h"
@@ -29,7 +31,13 @@ constexpr int kLargestFormula = 60;  // nodes; past it the fuzz starts a new for
 
 class EditFuzz {
  public:
-  explicit EditFuzz(uint32_t seed) : rng_(seed), trees_(seed) { SetPointerSource(&pointer_); }
+  explicit EditFuzz(uint32_t seed) : rng_(seed), trees_(seed) {
+    SetPointerSource(&pointer_);
+    Scrap().clear();
+    EditorHooks& h = TypesetGlobals().hooks;
+    h.putScrapText = [](const char* text) { Scrap() = text; };
+    h.scrapText = [] { return Scrap().c_str(); };
+  }
   ~EditFuzz() { SetPointerSource(nullptr); }
 
   // Runs one random step; returns what it did, for a failure's message.
@@ -43,6 +51,7 @@ class EditFuzz {
       case 3: return what + Press();
       case 4: case 5: case 6: case 7: return what + "key " + std::to_string(Key());
       case 8: case 9: Place(); return what + "caret placed at " + Caret();
+      case 10: return what + Paste();
       default: {
         const int32_t code = Code();
         DoFormulaEditCommand(code);
@@ -101,6 +110,38 @@ class EditFuzz {
     const bool extend = Below(4) == 0, select = Below(2), drag = Below(2);
     FormulaMouseDown(p, extend, select, drag);
     return std::string("a press") + (extend ? " with Shift" : "") + (drag ? " that may drag" : "");
+  }
+
+  // The system clipboard's text, as the window would hand it over: texts that are no formula or
+  // not one whole formula, the bracket text of the formula or of a random tree cut off at a random
+  // place or with a byte changed, or whole; then pasted.
+  std::string Paste() {
+    static const char* const kMalformed[] = {
+        "", " ", "1/0", "x+", "times[]", "plus[a,times[]]", "plus[a,]", "][", "sin[x]y", "num[1,\"1\"",
+        "matrix[2,2,a]", "string[\"ab", "power[x,]", "comma[]", "list[a,comma[]]", "indexes[0,1,x]",
+        "1.2.3", "num[,\"\"]", "chem[0,0,0,0,x]", "tensor[1,x]", "sum[]", "\t\n", "NaN", "Infinity",
+    };
+    ExprNode* other = Below(2) ? trees_.Make(1 + Below(3)) : nullptr;
+    char* own = FormatExpressionBracket(other ? other : E().root);
+    std::string text = own ? own : "";
+    FreeMemory(own);
+    FreeExpression(other);
+    switch (Below(4)) {
+      case 0: text = kMalformed[Below(std::size(kMalformed))]; break;
+      case 1: text.resize(Below(static_cast<int32_t>(text.size()) + 1)); break;
+      case 2:
+        if (!text.empty()) text[Below(static_cast<int32_t>(text.size()))] = "[],\"x1 "[Below(7)];
+        break;
+      default: break;
+    }
+    Scrap() = text;
+    DoFormulaEditCommand(kCodePaste);
+    return "a paste of \"" + text + "\"";
+  }
+
+  static std::string& Scrap() {
+    static std::string scrap;
+    return scrap;
   }
 
   // A caret the user could make by mouse or keys, in any mode, stored as a drag would store it.
@@ -168,6 +209,17 @@ class EditFuzz {
   return ::testing::AssertionSuccess();
 }
 
+// The random trees hold numbers without digits on purpose (what the reader makes of an empty
+// item); editing never makes one, so none may appear where the formula and the clipboard had none.
+bool HasNumberWithoutDigits(const ExprNode* root) {
+  if (!root) return false;
+  TreeCursor cursor(const_cast<ExprNode*>(root), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
+    if (n->kind == KindNum && NodeTextLength(n) == 0) return true;
+  }
+  return false;
+}
+
 class EditFuzzTest : public EditTest {};
 
 TEST_F(EditFuzzTest, RandomEditsKeepTheEditorValidAndLaidOut) {
@@ -177,10 +229,13 @@ TEST_F(EditFuzzTest, RandomEditsKeepTheEditorValidAndLaidOut) {
   EditFuzz fuzz(seed ? static_cast<uint32_t>(std::strtoul(seed, nullptr, 10)) : 20240521);
   for (int step = 0; step < kSteps; ++step) {
     fuzz.KeepSmall();
+    const bool digitless = HasNumberWithoutDigits(e->root) || HasNumberWithoutDigits(FormulaClipboardExpression());
     const std::string what = fuzz.Step();
     const char* why = "";
     ASSERT_TRUE(CheckFormulaEditor(e, &why)) << "step " << step << ": " << what << ": " << why;
     ASSERT_TRUE(MatricesAreWhole(e->root)) << "step " << step << ": " << what;
+    ASSERT_TRUE(digitless || what.ends_with("a new formula") || !HasNumberWithoutDigits(e->root))
+        << "step " << step << ": " << what << ": a number without digits";
     LayoutFormula();
     ASSERT_TRUE(e->layoutValid) << "step " << step << ": " << what;
     ASSERT_TRUE(CheckLineTable(&why)) << "step " << step << ": " << what << ": " << why;

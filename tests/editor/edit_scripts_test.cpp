@@ -73,6 +73,10 @@ TEST_F(EditScriptTest, ArrowsTabAndGroupExit) {
       {"plus[a,b]", {1}, SelectionCaretNode, "^^v", "a+b", "0 m0 0:0"},
       {"plus[a,b]", {1}, SelectionCaretAfter, ")", "a+b", "1 m3 0:0"},
       {"times[f,id[x]]", {1, 0}, SelectionCaretAfter, ")", "f*(x)", "1 m3 0:0"},
+      // Right from the end of a matrix's last cell leaves the matrix; from another cell, the next.
+      {"plus[matrix[2,2,a,b,c,d],x]", {0, 3}, SelectionCaretAfter, ">", "matrix(2,2,a,b,c,d)+x", "1 m4 0:0"},
+      {"matrix[2,2,a,b,c,plus[x,y]]", {3, 1}, SelectionCaretAfter, ">", "matrix(2,2,a,b,c,x+y)", " m3 0:0"},
+      {"matrix[1,2,a,b]", {0}, SelectionCaretAfter, ">", "matrix(1,2,a,b)", "1 m4 0:0"},
   };
   for (const Script& s : scripts) Check(s);
   Fresh("plus[a,b]");
@@ -115,6 +119,8 @@ TEST_F(EditScriptTest, NumberAndStringLimits) {
   RunCodes({'z', 7, 127});
   EXPECT_EQ(std::string(E().root->text), full) << "a 62nd character and control codes are refused";
   Place({}, SelectionText, 2, 5);
+  RunCodes({7, 127, 31});
+  EXPECT_EQ(std::strlen(E().root->text), 61u) << "inside the text too, control codes are refused";
   Run("z");
   EXPECT_EQ(std::strlen(E().root->text), 59u);
   EXPECT_EQ(Caret(), " m6 3:3");

@@ -83,6 +83,9 @@ TEST_F(MouseSelectionTest, DragsSelectDigitsOperatorsRangesAndBlocks) {
       {"times[x,12345]", {1}, 0.25, {1}, 0.75, "1 m7 1:4"},  // digits 1 to 4
       {"times[x,12345]", {1}, 0.25, {1}, 1.2, "1 m7 1:5"},
       {"times[x,12345]", {1}, 0.05, {1}, 0.95, "1 m0 0:0"},  // every digit: the number
+      {"times[x,12345]", {1}, 0.95, {1}, 0.98, "1 m3 0:0"},  // at the digits' end: after the number
+      {"times[x,12345]", {1}, 0.02, {1}, 0.04, "0 m3 0:0"},  // at their start: before it (after x)
+      {"12345", {}, 0.02, {}, 0.04, " m4 0:0"},
       {"matrix[2,2,a,b,c,d]", {1}, 0.5, {2}, 0.5, " m5 0:3"},
       {"matrix[3,3,a,b,c,d,e,f,g,h,i]", {5}, 0.5, {1}, 0.5, " m5 1:5"},
       {"sin[x]", {}, 0.1, {}, 0.2, " m2 0:0"},               // on the name: the function's sign
@@ -142,6 +145,17 @@ TEST_F(MouseSelectionTest, TermDragMovesOncePerCrossingInOneUndoStep) {
       EXPECT_EQ(document_.snapshots - snapshots, 2) << "a change after the drag is a step of its own";
     }
   }
+  // Two drags in a row are two gestures, so two undo steps: the second does not join the first.
+  Edit("plus[a,x,b,c]");
+  Place({1}, SelectionCaretNode);
+  document_.algebraCodes.clear();
+  const int snapshots = document_.snapshots;
+  Pixel press = At({1});
+  Press(press, {{press.v, press.h + 13}}, false, false, true);
+  press = At({1});
+  Press(press, {{press.v, press.h + 13}}, false, false, true);
+  EXPECT_EQ(document_.algebraCodes.size(), 2u);
+  EXPECT_EQ(document_.snapshots - snapshots, 2);
 }
 
 }  // namespace

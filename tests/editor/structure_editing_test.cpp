@@ -63,6 +63,61 @@ TEST_F(StructureEditingTest, OperatorsAndRelationsGoWhereTheCaretIs) {
   for (const Script& s : scripts) Check(s);
 }
 
+// A relation or the list separator typed with a matrix block or a text caret selected climbs from
+// the matrix or string like any caret, and the operator goes in after the node it reached.
+TEST_F(StructureEditingTest, RelationsAndSeparatorsTakeABlockOrTextCaretToo) {
+  const Script scripts[] = {
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x1901}, "matrix(2,2,a,b,c,d)=?", "1 m0 0:0"},
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x1905}, "matrix(2,2,a,b,c,d)<?", "1 m0 0:0"},
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x1906}, "matrix(2,2,a,b,c,d)>?", "1 m0 0:0"},
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x1909}, "leq(matrix(2,2,a,b,c,d),?)", "1 m0 0:0"},
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x190A}, "geq(matrix(2,2,a,b,c,d),?)", "1 m0 0:0"},
+      {"matrix[2,2,a,b,c,d]", {}, SelectionMatrixBlock, {0x1907}, "matrix(2,2,a,b,c,d),?", "1 m0 0:0"},
+      {"times[2,matrix[1,2,a,b]]", {1}, SelectionMatrixBlock, {0x1901}, "2*matrix(1,2,a,b)=?", "1 m0 0:0"},
+      {"comma[y,times[k,matrix[1,2,a,b]]]", {1, 1}, SelectionMatrixBlock, {0x1907}, "y,k*matrix(1,2,a,b),?", "2 m0 0:0"},
+      {"times[x,string[\"ab\"]]", {1}, SelectionText, {0x1901}, "x*string()=?", "1 m0 0:0"},
+      {"times[x,string[\"ab\"]]", {1}, SelectionText, {0x1907}, "x*string(),?", "1 m0 0:0"},
+      {"sum[string[\"ab\"],k]", {0}, SelectionText, {0x1901}, "sum(string(),k)=?", "1 m0 0:0"},
+      {"sum[f,string[\"ab\"]]", {1}, SelectionText, {0x1901}, "sum(f,string()=?)", "1.1 m0 0:0"},  // a bound
+  };
+  for (const Script& s : scripts) Check(s);
+}
+
+// Control-minus leaves a block or a text caret alone, the layout included; elsewhere it negates.
+TEST_F(StructureEditingTest, NegateOnABlockOrTextKeepsTheLayout) {
+  const struct {
+    const char* formula;
+    int32_t mode;
+    const char* infix;
+    bool relaid;
+  } cases[] = {
+      {"matrix[2,2,a,b,c,d]", SelectionMatrixBlock, "matrix(2,2,a,b,c,d)", false},
+      {"string[\"ab\"]", SelectionText, "string()", false},
+      {"matrix[2,2,a,b,c,d]", SelectionCaretNode, "-matrix(2,2,a,b,c,d)", true},
+  };
+  for (const auto& c : cases) {
+    Edit(c.formula);
+    Place({}, c.mode, 0, c.mode == SelectionCaretNode ? 0 : 1);
+    ASSERT_TRUE(E().layoutValid);
+    RunCodes({0x1900});
+    EXPECT_EQ(Infix(), c.infix);
+    EXPECT_EQ(E().layoutValid == 0, c.relaid) << c.formula;
+  }
+}
+
+// "*" after any letter breaks a name there: the break the user typed is never read through.
+TEST_F(StructureEditingTest, StarAfterALetterKeepsTheLettersApart) {
+  const Script scripts[] = {
+      {"", {}, -1, {'a', kTimes, 's', 'i', 'n'}, "a*sin(?)", "1.0 m0 0:0"},
+      {"", {}, -1, {'p', kTimes, 'i'}, "p*i", "1 m3 0:0"},
+      {"", {}, -1, {'c', kTimes, 'o', 's'}, "c*o*s", "2 m3 0:0"},
+      {"", {}, -1, {'p', 'i'}, "pi", " m3 0:0"},  // without the break, the names are read
+      {"", {}, -1, {'c', 'o', 's'}, "cos(?)", "0 m0 0:0"},
+      {"", {}, -1, {'a', 's', 'i', 'n'}, "asin(?)", "0 m0 0:0"},
+  };
+  for (const Script& s : scripts) Check(s);
+}
+
 // Each template on a fresh prompt and on a selected x.
 TEST_F(StructureEditingTest, TemplatesOnAPromptAndOnASelectedX) {
   const struct {
@@ -111,6 +166,7 @@ TEST_F(StructureEditingTest, TemplatesOnAPromptAndOnASelectedX) {
     Check({"", {}, -1, {r.code}, r.onPrompt, r.promptCaret});
     Check({"x", {}, SelectionCaretNode, {r.code}, r.onX, r.xCaret});
   }
+  Check({"over[1,x]", {}, SelectionCaretNode, {0x18A9}, "x", " m0 0:0"});  // and back
 }
 
 // The keys of the identity matrices, the definite integral and the sum reach their templates.
