@@ -3,6 +3,7 @@
 // was; after any call that frees or merges nodes the rule reads its operands from the tree again.
 #include "algebra/simplifier.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "algebra/rewrite_primitives.h"
@@ -15,8 +16,13 @@
 
 namespace {
 
-// "Again" repeats the rules on the same node; each rule makes progress, the cap makes sure.
-constexpr int kMaxRounds = 64;
+// "Again" repeats the rules on the same node until none applies. A round that merges or removes
+// an operand may ask for the next one (a sum of a hundred halves needs 99), so the cap grows with
+// the most operands the node has had; the 64 beyond them are for the rules that only change the
+// node's shape (a root into a power, a power of a sum expanded). It only guards against a rule
+// that makes no progress.
+constexpr int kShapeRounds = 64;
+constexpr int kRoundsPerOperand = 4;
 
 enum class Outcome { kDone, kAgain };
 
@@ -680,8 +686,9 @@ SwitchGuard::SwitchGuard(bool AlgebraSwitches::*field, bool value) : field_(fiel
 SwitchGuard::~SwitchGuard() { gSwitches.*field_ = saved_; }
 
 void SimplifyNode(ExprNode* node) {
-  for (int round = 0; round < kMaxRounds; ++round) {
+  for (int round = 0, cap = kShapeRounds; round < cap; ++round) {
     if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort()) return;
+    cap = std::max(cap, kShapeRounds + kRoundsPerOperand * node->arity);
     if (ApplyRules(node) == Outcome::kDone) return;
   }
 }

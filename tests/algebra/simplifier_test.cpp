@@ -139,6 +139,25 @@ TEST_F(AlgebraTest, RefusedAllocationsKeepTreeAndValue) {
   FreeExpression(product);
 }
 
+// Every merging round gets its turn however many operands there are: a hundred halves make 50,
+// sixty-six twos make 2^66 (exact in a double), x times eighty 1s is x, and a sum of 300 ones
+// and a fraction folds whole. Goldens by hand.
+TEST_F(AlgebraTest, LongSumsAndProductsSimplifyCompletely) {
+  auto repeated = [](const char* head, const char* first, const char* item, int n) {
+    std::string text = std::string(head) + "[" + first;
+    for (int k = 0; k < n; ++k) text += std::string(text.back() == '[' ? "" : ",") + item;
+    return text + "]";
+  };
+  const struct { std::string before; const char* after; } cases[] = {
+      {repeated("plus", "", "over[1,2]", 100), "50"},
+      {repeated("times", "", "2", 66), "73786976294838206464"},
+      {repeated("times", "x", "1", 80), "x"},
+      {repeated("plus", "over[1,3]", "1", 300), "over[901,3]"},
+      {repeated("times", "", "x", 90), "power[x,90]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(SimplifyNode, c.before.c_str(), c.after));
+}
+
 // 10,000 operands and a nested sum: the splice past the operand limit is refused and not retried
 // for ever.
 TEST_F(AlgebraTest, SumAtTheOperandLimitTerminates) {
