@@ -189,6 +189,10 @@ Outcome SimplifyRoot(ExprNode* node) {
   }
   if (node->arity != 2) return Outcome::kDone;
   ExprNode* n = node->children[1];
+  // A root with an index folds only to a whole number, and only when it is exact: pow gives
+  // 27^(1/3) = 3.0000000000000004 and 64^(1/3) = 3.9999999999999996, so keeping the floating root
+  // would write a wrong digit and truncating it would miss 64. The nearest integer is checked
+  // exactly instead; anything else stays a fractional power, still exact.
   if (integral && IsNumberNode(n) && AsInt32(NumberValue(n), &index) && index >= 1) {
     const double r = std::pow(static_cast<double>(radicand), 1.0 / index);
     if (std::isfinite(r) && ExactPower(std::llround(r), index, radicand)) {

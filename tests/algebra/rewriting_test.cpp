@@ -29,7 +29,7 @@ void VectorOperatorsDifferentiated(ExprNode* t) { ExpandVectorOperators(t), Expa
 
 constexpr const char* kSquareRule = "equal[function[f,dummy[x]],power[dummy[x],2]]";
 
-TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
+TEST_F(AlgebraTest, RewritingEdgeCasesGiveTheirGoldens) {
   checkBytes_ = false;  // numeric evaluation grows the process-wide evaluation scratch
   const std::string f = kSquareRule, g = "equal[function[g,comma[dummy[x],dummy[x]]],0]";
   const struct { void (*entry)(ExprNode*); std::string before; const char* after; } cases[] = {
@@ -78,6 +78,13 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
       {EvaluateSubtreesNumerically, "plus[i,times[2,3]]", "plus[i,6]"},  // complex: kept, not made undefined
       {EvaluateSubtreesNumerically, "power[x,over[1,3]]", "power[x,over[1,3]]"},  // stays: the real root of x < 0
       {EvaluateSubtreesNumerically, "power[x,minus[over[2,6]]]", "power[x,minus[over[2,6]]]"},
+      // a reduced denominator of 1 is a whole exponent: folded; an even one is no real odd root
+      {EvaluateSubtreesNumerically, "power[x,minus[over[4,2]]]", "power[x,-2]"},
+      {EvaluateSubtreesNumerically, "power[x,over[6,3]]", "power[x,2]"},
+      {EvaluateSubtreesNumerically, "power[x,over[-3,-1]]", "power[x,3]"},
+      {EvaluateSubtreesNumerically, "power[x,over[0,5]]", "power[x,0]"},
+      {EvaluateSubtreesNumerically, "power[x,over[3,6]]", "power[x,0.5]"},
+      {EvaluateSubtreesNumerically, "power[x,over[times[2,5],15]]", "power[x,over[10,15]]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],matrix[2,1,3,4]]", "matrix[2,1,plus[1,3],plus[2,4]]"},
       {SymbolicRewritePass, "plus[matrix[1,2,1,2],matrix[2,1,3,4]]", "plus[matrix[1,2,1,2],matrix[2,1,3,4]]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]", "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]"},

@@ -17,7 +17,7 @@ void Expanded(ExprNode* tree) {
   SimplifyExpression(tree);
 }
 
-TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
+TEST_F(AlgebraTest, SimplifierEdgeCasesGiveTheirGoldens) {
   const struct { void (*entry)(ExprNode*); const char* before; const char* after; } cases[] = {
       {SimplifyTreeBottomUp, "power[0,0]", "1"},
       {SimplifyTreeBottomUp, "power[x,0]", "1"},
@@ -38,6 +38,10 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
       {SimplifyTreeBottomUp, "sqrt[27,3]", "3"},  // exact roots: 27^(1/3) is 3.0000000000000004
       {SimplifyTreeBottomUp, "sqrt[64,3]", "4"},  // and 64^(1/3) is 3.9999999999999996
       {SimplifyTreeBottomUp, "sqrt[65,3]", "power[65,over[1,3]]"},
+      {SimplifyTreeBottomUp, "sqrt[1000000,6]", "10"},
+      {SimplifyTreeBottomUp, "sqrt[2147395600,2]", "46340"},  // the largest square in 32 bits
+      {SimplifyTreeBottomUp, "sqrt[4,0]", "power[4,over[1,0]]"},  // no 0th root
+      {SimplifyTreeBottomUp, "sqrt[-27,3]", "times[power[-1,over[1,3]],power[27,over[1,3]]]"},
       {SimplifyTreeBottomUp, "power[i,7]", "minus[i]"},
       {SimplifyTreeBottomUp, "power[i,-1]", "minus[i]"},
       {SimplifyTreeBottomUp, "fact[4]", "24"},
