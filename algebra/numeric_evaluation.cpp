@@ -81,7 +81,15 @@ bool ReplaceByValue(ExprNode* n) {
 
 void EvaluateExpressionAsComplex(Complex* out, const ExprNode* node) {
   *out = Complex{kUndefinedReal, kUndefinedReal};
-  WithCompiledCopy(node, [out](CompiledFunction* f) { EvaluateComplexAt0(out, f); });
+  WithCompiledCopy(node, [out](CompiledFunction* f) {
+    // The compiler marks a function complex only when its tree names complex numbers, and a
+    // real function's constant parts are bound with real values (sqrt(-4) undefined). Asked for
+    // the complex value, every part is worked out complex: sqrt(-4) is 2i, ln(-1) is i pi.
+    f->complex = 1;
+    if (f->code != nullptr) f->code->complex = 1;
+    f->bindingsEvaluated = 0;
+    EvaluateComplexAt0(out, f);
+  });
 }
 
 void EvaluateExpressionAsInterval(const ExprNode* node, double* lower, double* upper) {

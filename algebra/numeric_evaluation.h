@@ -10,9 +10,8 @@
 
 struct ExprNode;
 
-// The value with only the parameter slot set (EvaluateComplexAt0); NaN + NaN i without memory.
-// The kernel compiles a tree as complex only when it uses complex numbers (i, arg, re, ...), so a
-// tree without them keeps real arithmetic: sqrt(-4) is undefined, sqrt(-4 + 0 i) is 2i.
+// The value with only the parameter slot set (EvaluateComplexAt0), compiled as a complex function
+// whatever the tree names: sqrt(-4) is 2i, ln(-1) is i pi. NaN + NaN i without memory.
 void EvaluateExpressionAsComplex(Complex* out, const ExprNode* node);
 // The bounds over x in [0, 0] and y in [0, 0] (EvaluateIntervalXY); NaN bounds without memory.
 void EvaluateExpressionAsInterval(const ExprNode* node, double* lower, double* upper);

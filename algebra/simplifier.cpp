@@ -657,6 +657,8 @@ Outcome ApplyRules(ExprNode* node) {
   }
 }
 
+}  // namespace
+
 void NormalizeSignsAt(ExprNode* node) {
   if (IsNumberNode(node) && NumberValue(node) < 0) {
     ExprNode* parent = node->parent;
@@ -676,8 +678,6 @@ void NormalizeSignsAt(ExprNode* node) {
     if (ExprNode* quotient = NegateInPlace(node)) UnwrapNode(quotient->children[0]);
   }
 }
-
-}  // namespace
 
 AlgebraSwitches& Switches() { return gSwitches; }
 
@@ -705,14 +705,25 @@ void SimplifyChildrenThenNode(ExprNode* node) {
   SimplifyNode(node);
 }
 
-void SimplifyExpression(ExprNode* node) {
-  if (node == nullptr) return;
-  UnwrapIdNodes(node);
+void SimplifyAndNormalizeSigns(ExprNode* node) {
   SimplifyTreeBottomUp(node);
   NormalizeSigns(node);
 }
 
+void SimplifyExpression(ExprNode* node) {
+  if (node == nullptr) return;
+  UnwrapIdNodes(node);
+  SimplifyAndNormalizeSigns(node);
+}
+
 void NormalizeSigns(ExprNode* root) { ForEachPostOrder(root, NormalizeSignsAt); }
+
+void NormalizeSignsBelow(ExprNode* root) {
+  // The root keeps its identity when a step below wraps it, so the walk still knows it.
+  ForEachPostOrder(root, [root](ExprNode* node) {
+    if (node != root) NormalizeSignsAt(node);
+  });
+}
 
 void NegativePowersToReciprocals(ExprNode* node) {
   if (!IsShape(node, KindPower, 2)) return;
@@ -735,8 +746,7 @@ void SimplifyWithReciprocals(ExprNode* root) {
   SwitchGuard keepPowers(&AlgebraSwitches::distributePowers, false);
   SimplifyExpression(root);
   ForEachPostOrder(root, NegativePowersToReciprocals);
-  SimplifyTreeBottomUp(root);
-  NormalizeSigns(root);
+  SimplifyAndNormalizeSigns(root);
 }
 
 void SimplifyFormula() {
