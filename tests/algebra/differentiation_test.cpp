@@ -51,6 +51,10 @@ int CompareWithDifferences(const ExprNode* f, const std::vector<Values>& points)
   for (int order = 1; order <= 2; ++order) {
     ExprNode* d = Derivative(f, order);
     EXPECT_TRUE(CheckExpressionTree(d));
+    TreeCursor cursor(d, WalkOrder::kPreOrder);  // no internal derivative node outlives the pass
+    for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+      EXPECT_TRUE(n->kind != KindDerivativePartial && n->kind != KindDerivativeTotal) << Text(d);
+    }
     for (const Values& at : points) {
       const double expected = CentralDifference(f, at, order), got = Evaluate(d, at);
       if (!std::isfinite(expected)) continue;

@@ -107,6 +107,8 @@ TEST_F(AlgebraTest, RewritingEdgeCasesGiveTheirGoldens) {
        "matrix[3,1,function[oppartial[x],times[power[x,2],y]],function[oppartial[y],times[power[x,2],y]],"
        "function[oppartial[z],times[power[x,2],y]]]"},
       {ExpandVectorOperators, "div[matrix[2,1,a,b]]", "plus[function[oppartial[x],a],function[oppartial[y],b]]"},
+      {ExpandVectorOperators, "div[matrix[3,1,a,b,c]]",
+       "plus[function[oppartial[x],a],function[oppartial[y],b],function[oppartial[z],c]]"},
       {ExpandVectorOperators, "div[x]", "div[x]"},
       {ExpandVectorOperators, "curl[matrix[2,1,a,b]]", "curl[matrix[2,1,a,b]]"},
       {ExpandVectorOperators, "grad[]", "grad[]"},
@@ -136,6 +138,17 @@ TEST_F(AlgebraTest, ResultsAreSimplifiedWhereTheyStand) {
       {SymbolicRewritePass, "times[2,matrix[1,2,1,1],matrix[2,1,num[-1,\"-1\"],num[-3,\"-3\"]]]", "minus[8]"},
   };
   for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.entry, c.before.c_str(), c.after));
+}
+
+// The factors of an expanded power are copies of their own: changing one changes no other, and
+// the base they came from is gone with the power.
+TEST_F(AlgebraTest, ExpandedPowerFactorsAreIndependentCopies) {
+  ExprNode* power = Tree("power[plus[x,1],3]");
+  ExpandNodeByKind(power);
+  ASSERT_TRUE(Is(power, "times[plus[x,1],plus[x,1],plus[x,1]]"));
+  ReplaceWithNumber(power->children[1]->children[0], 7);
+  EXPECT_TRUE(Is(power, "times[plus[x,1],plus[7,1],plus[x,1]]"));
+  FreeExpression(power);
 }
 
 // 3.5! is Gamma(4.5) = 105 sqrt(pi) / 16; interval[1,2] + 1 encloses [2, 3] (outward rounding
