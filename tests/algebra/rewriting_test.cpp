@@ -130,6 +130,8 @@ TEST_F(AlgebraTest, ResultsAreSimplifiedWhereTheyStand) {
       {ApplySubstitutions, "plus[2,substitution[plus[x,1],equal[x,num[-4,\"-4\"]]]]", "plus[2,minus[3]]"},
       {Rewrite, "comma[" + minusFive + ",times[2,function[f,3]]]", "minus[times[2,2]]"},
       {Rewrite, "comma[" + minusFive + ",times[2,function[f,7]]]", "times[2,2]"},
+      // the pass goes on past the product it negated
+      {Rewrite, "comma[" + minusFive + ",plus[times[2,function[f,3]],function[f,4]]]", "plus[minus[times[2,2]],minus[1]]"},
       {FoldSums, "prod[plus[i,num[-3,\"-3\"]],equal[i,1],2]", "minus[times[2,prod[plus[i,num[-3,\"-3\"]],equal[i,2],2]]]"},
       {FoldSums, "times[5,sum[minus[i],equal[i,2],2]]", "minus[times[5,2]]"},
       {[](ExprNode* t) { ExpandNodeByKind(t->children[1]); }, "times[3,abs[matrix[2,2,1,2,3,4]]]", "minus[times[3,2]]"},
