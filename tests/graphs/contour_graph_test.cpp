@@ -130,7 +130,7 @@ TEST_F(ContourTest, LevelsOfXDrawOnlyTheirColumns) {
 
 TEST_F(ContourTest, ConstantFunctionAndMemoryRefusedMidway) {
   Computed("7");
-  EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10 && graph->Segments().total == 0);
+  EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10 && graph->Segments().total == 0 && graph->IsComplete());
   Computed("sin[x]");
   EXPECT_EQ(graph->Status(), 0);
   graph->Invalidate();
