@@ -16,16 +16,19 @@
 
 namespace {
 
-// Sample columns lie this many pixels left of the y axis's column, counted from the frame's left
-// edge: the grid keeps the same place against the axis in a frame anywhere in the window (not only
-// one starting at pixel 0), as arrows have always been laid, so pictures do not move.
+// Sample columns lie this many pixels left of the y axis's column in any frame: the offset is
+// taken from the axis's distance to the frame's left edge, not from its window column, so the grid
+// keeps its place against the axis wherever the view sits in the window, as the arrows have always
+// been laid.
 constexpr int32_t kAxisColumnOffset = 6;
 // Samples beyond width / Spacing: one spacing before the first edge and past the last one.
 constexpr int32_t kGridMargin = 3;
 
-// The grid's largest size over a frame: the fewest pixels the offsets leave before the first
-// in-frame column (-kAxisColumnOffset) and row (0).
-int64_t GridColumnsAtMost(int64_t width, int64_t spacing) { return (width + kAxisColumnOffset) / spacing + kGridMargin; }
+// The grid's largest size over a frame: the one of the smallest offsets, -kAxisColumnOffset for
+// the columns and 0 for the rows.
+int64_t GridColumnsAtMost(int64_t width, int64_t spacing) {
+  return (width + kAxisColumnOffset) / spacing + kGridMargin;
+}
 int64_t GridRowsAtMost(int64_t height, int64_t spacing) { return height / spacing + kGridMargin; }
 
 // FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame could pass

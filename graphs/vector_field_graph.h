@@ -64,7 +64,7 @@ class GraphVectorField2D final : public GraphKind2D {
 
   ArrowWorld ArrowVector(double fx, double fy) const;
   // Read access for the tests.
-  const FieldSample* Samples() const { return samples_; }
+  const FieldSample& SampleAt(int32_t column, int32_t row) const { return At(column, row); }
   int32_t Columns() const { return columns_; }
   int32_t Rows() const { return rows_; }
   int32_t Spacing() const { return spacing_; }

@@ -53,22 +53,33 @@ TEST_F(VectorFieldTest, SpacingOfTheGrainAndFactor) {
 }
 
 // Columns at the y axis' column - 6 + k 55, rows on the x axis' row + k 55, reaching past every
-// edge; after a taller frame the grid is laid again on the moved axis row.
+// edge, in a frame at the window's corner and in one that is not; after a taller frame the grid is
+// laid again on the moved axis row.
 TEST_F(VectorFieldTest, GridAnchoredToTheAxesAlsoAfterAGeometryChange) {
-  for (double axisRow : {170.0, 230.0}) {
-    SetViewMap(&map, MakeRect(0, 0, 400, int32_t(axisRow) + 130), 130, axisRow, 64, -64, 1, 1);
-    if (graph != nullptr)
+  const struct {
+    QDRect frame;
+    double axisColumn, axisRow;
+    bool geometryChange;
+  } cases[] = {{MakeRect(0, 0, 400, 300), 130, 170, false},
+               {MakeRect(0, 0, 400, 360), 130, 230, true},
+               {MakeRect(37, 11, 437, 311), 167, 181, false}};
+  for (const auto& c : cases) {
+    SetViewMap(&map, c.frame, c.axisColumn, c.axisRow, 64, -64, 1, 1);
+    if (c.geometryChange)
       graph->GeometryChanged(), graph->Compute(kAll);
     else
       Make("x", "y");
     int32_t hMin = 1 << 20, hMax = -hMin, vMin = hMin, vMax = -hMin;
-    for (int32_t i = 0; i < graph->Columns() * graph->Rows(); ++i) {
-      const FieldSample& s = graph->Samples()[i];
-      const int32_t h = WorldToPixelX(&map, s.x), v = WorldToPixelY(&map, s.y);
-      EXPECT_TRUE(s.done && (h - 124) % 55 == 0 && (v - int32_t(axisRow)) % 55 == 0) << h << " " << v;
-      hMin = std::min(hMin, h), hMax = std::max(hMax, h), vMin = std::min(vMin, v), vMax = std::max(vMax, v);
+    for (int32_t i = 0; i < graph->Columns(); ++i) {
+      for (int32_t j = 0; j < graph->Rows(); ++j) {
+        const FieldSample& s = graph->SampleAt(i, j);
+        const int32_t h = WorldToPixelX(&map, s.x), v = WorldToPixelY(&map, s.y);
+        EXPECT_TRUE(s.done && (h - int32_t(c.axisColumn) + 6) % 55 == 0 && (v - int32_t(c.axisRow)) % 55 == 0)
+            << h << " " << v;
+        hMin = std::min(hMin, h), hMax = std::max(hMax, h), vMin = std::min(vMin, v), vMax = std::max(vMax, v);
+      }
     }
-    EXPECT_TRUE(hMin < 0 && hMax >= 400 && vMin < 0 && vMax >= map.frame.bottom);
+    EXPECT_TRUE(hMin < c.frame.left && hMax >= c.frame.right && vMin < c.frame.top && vMax >= c.frame.bottom);
   }
 }
 
@@ -104,7 +115,8 @@ TEST_F(VectorFieldTest, SingularDotsAZeroFieldAndNoSamples) {
   FailAllocationAt(1, true);
   graph = new GraphVectorField2D(fx, fy, new GraphColor(nullptr), 0, &map, 0.5);
   FailAllocationAt(0);
-  EXPECT_TRUE(graph->Samples() == nullptr && graph->IsComplete() && graph->Status() == 0 && !graph->HitTest(0, 0));
+  EXPECT_TRUE(graph->Columns() == 0 && graph->Rows() == 0 && graph->IsComplete() && graph->Status() == 0 &&
+              !graph->HitTest(0, 0));
   EXPECT_EQ(PendingError(), kErrorOutOfMemory);
 }
 
