@@ -93,6 +93,16 @@ class DocumentServices {
   virtual bool IsSliderAnimating() const { return false; }
   virtual void StepSliderAnimation() {}
 
+  // What the 3D view asks; the bodies are those of a document without a window.
+  // Clears the per-view state bytes and sends the view options again.
+  virtual void ResetViewStateFlags() {}
+  // Marks the whole graph pane for redrawing at the next update.
+  virtual void InvalidateGraphPane() {}
+  // The window is tracking the mouse (a 3D view then holds its spin still).
+  virtual bool IsTrackingMouse() const { return false; }
+  // The demo playing in this document is paused (a still mouse then stops a 3D spin again).
+  virtual bool IsDemoPaused() const { return false; }
+
   // What the graph factory asks; the bodies are those of a document without parameters.
   // The value the factory substitutes for a parameter symbol; NaN when the symbol is no
   // parameter, and NaN for a parameter a slider drives (its graphs then follow the slider

@@ -73,7 +73,7 @@ struct RangePlaces {
   }
 };
 
-double* Box(GraphView3D* view, int32_t axis) { return view != nullptr ? view->settings.box + 2 * axis : nullptr; }
+double* Box(GraphView3D* view, int32_t axis) { return view != nullptr ? view->settings.camera.box + 2 * axis : nullptr; }
 double* Unit(GraphView3D* view, int32_t k) { return view != nullptr ? view->settings.unitRanges + 2 * k : nullptr; }
 double* Polar(GraphView3D* view, int32_t k) {
   return view != nullptr ? view->settings.parameterRanges + 2 * k : nullptr;
@@ -522,6 +522,6 @@ void BuildGraphsForEquationSet(GraphViewSet* set, bool is3D, bool is4D, bool spl
     Polar(set->second3D, 2)[1] = Polar(set->first3D, 2)[1];
   }
   for (GraphView3D* view : {set->first3D, set->second3D}) {
-    if (view != nullptr) view->settings.maxExtent = 1.2;
+    if (view != nullptr) view->settings.camera.radius = 1.2;
   }
 }

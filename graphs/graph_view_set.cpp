@@ -1,10 +1,9 @@
-// The view set's operations. Every view pointer may be null until its view exists, so each
-// operation tests the view it touches; the document may be null too (nothing is redrawn then).
+// The view set's operations. A view pointer is null before InitViewSet, so each operation tests
+// the view it touches; the document may be null too (nothing is redrawn then).
 #include "graphs/graph_view_set.h"
 
 #include <cmath>
 #include <initializer_list>
-#include <new>
 
 #include "graphics/gl/graphics_context.h"
 #include "graphics/gl/pixel_readback.h"
@@ -80,15 +79,21 @@ void ReadFrameIfWindow(GraphicsContext* context, bool hasWindowContext) {
   if (hasWindowContext && context != nullptr) ReadGLPixelsToGWorld(context);
 }
 
+// Points the slot at the set's own view, built in place, unless a view was put there before.
+template <typename View>
+View* BuildHeld(std::optional<View>& held, View* given) {
+  if (given != nullptr) return given;
+  return &held.emplace();
+}
+
 }  // namespace
 
 void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* document) {
-  // The two 2D views are made here unless the caller supplied its own; the 3D and 4D views come
-  // with their concrete classes.
-  GraphView2D* made[2] = {set->first2D == nullptr ? new (std::nothrow) GraphView2D() : nullptr,
-                          set->second2D == nullptr ? new (std::nothrow) GraphView2D() : nullptr};
-  if (made[0] != nullptr) set->first2D = made[0];
-  if (made[1] != nullptr) set->second2D = made[1];
+  set->first2D = BuildHeld(set->held2D[0], set->first2D);
+  set->second2D = BuildHeld(set->held2D[1], set->second2D);
+  set->first3D = BuildHeld(set->held3D[0], set->first3D);
+  set->second3D = BuildHeld(set->held3D[1], set->second3D);
+  set->view4D = BuildHeld(set->held4D, set->view4D);
   GrowArrayFree(set->graphTable);
   GrowArrayFree(set->graphIndexList);
   for (uint8_t& used : set->rangeInUse) used = 0;
@@ -96,26 +101,38 @@ void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* do
   set->secondary = nullptr;
   set->primary = set->first2D;
   set->document = document;
-  for (GraphView* view : AllViews(set)) {
-    if (view != nullptr) view->document = document;
+  for (GraphView* view : {static_cast<GraphView*>(set->view4D), static_cast<GraphView*>(set->second3D),
+                          static_cast<GraphView*>(set->first3D), static_cast<GraphView*>(set->second2D),
+                          static_cast<GraphView*>(set->first2D)}) {
+    view->document = document;
   }
   ViewSetSetPaneRect(set, paneRect);
-  for (GraphView2D* view : made) {
-    if (view == nullptr) continue;
-    view->SetViewDefaults();  // a new view shows its default range centred in its rectangle
-    view->UpdateGeometry();
+  for (GraphViewGL* view : {static_cast<GraphViewGL*>(set->first3D), static_cast<GraphViewGL*>(set->second3D),
+                            static_cast<GraphViewGL*>(set->view4D)}) {
+    view->SetOwner(document);
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (!set->held2D[k]) continue;
+    set->held2D[k]->SetViewDefaults();  // a new view shows its default range centred in its rectangle
+    set->held2D[k]->UpdateGeometry();
   }
 }
 
 void DestroyViewSet(GraphViewSet* set) {
   GrowArrayFree(set->graphIndexList);
   GrowArrayFree(set->graphTable);
-  delete set->view4D;
-  delete set->second3D;
-  delete set->first3D;
-  delete set->second2D;
-  delete set->first2D;
-  *set = GraphViewSet();
+  set->held4D.reset();
+  set->held3D[1].reset();
+  set->held3D[0].reset();
+  set->held2D[1].reset();
+  set->held2D[0].reset();
+  set->first2D = set->second2D = nullptr;
+  set->first3D = set->second3D = nullptr;
+  set->view4D = nullptr;
+  set->primary = set->secondary = set->clicked = nullptr;
+  set->paneRect = QDRect{0, 0, 0, 0};
+  for (uint8_t& used : set->rangeInUse) used = 0;
+  set->document = nullptr;
 }
 
 GraphView* ViewSetView(const GraphViewSet* set, int32_t slot) {

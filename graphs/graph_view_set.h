@@ -3,10 +3,12 @@
 // table that locates each graph in the views; with the operations the document drives the pane
 // by: the idle tick, broadcasts, invalidation, mouse routing, layout and GL housekeeping.
 // Invariants: the primary is a side-0 view (first 2D, first 3D or 4D), the secondary a side-1
-// view (second 2D or 3D) or null; the set owns its views; a missing view is skipped everywhere.
+// view (second 2D or 3D) or null; the set holds its five views by value from InitViewSet to
+// DestroyViewSet; a view pointer that is null (before InitViewSet) is skipped everywhere.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "graphs/graph_view.h"
 #include "graphs/graph_view_2d.h"
@@ -36,6 +38,18 @@ struct GraphTableRow {
 static_assert(sizeof(GraphTableRow) == 32, "32-byte rows of the graph table");
 
 struct GraphViewSet {
+  GraphViewSet() = default;
+  GraphViewSet(const GraphViewSet&) = delete;  // the view pointers point into the set itself
+  GraphViewSet& operator=(const GraphViewSet&) = delete;
+
+  // The five views, held by value: InitViewSet builds them in place (first 2D, second 2D, first
+  // 3D, second 3D, 4D) and DestroyViewSet destroys them in the reverse order.
+  std::optional<GraphView2D> held2D[2];
+  std::optional<GraphView3D> held3D[2];
+  std::optional<GraphView4D> held4D;
+  // The views every operation reaches them through: the set's own after InitViewSet. A test may
+  // point one at a recording view of its own before InitViewSet, which then builds no view for
+  // that slot; such a view stays the test's to delete.
   GraphView2D* first2D = nullptr;
   GraphView2D* second2D = nullptr;
   GraphView3D* first3D = nullptr;
@@ -51,11 +65,13 @@ struct GraphViewSet {
   DocumentServices* document = nullptr;
 };
 
-// Construction of what exists of the set: the two 2D views made when absent (a view that cannot
-// be had stays null), empty tables, the first 2D view primary, no secondary, the document stored
-// in the set and in every present view, the views laid out in the pane.
+// Builds the set: the five views in place, empty tables, all range flags clear, the first 2D view
+// primary, no secondary, no clicked view; the document is the owner of the set, of every view and
+// of the three views' graphics contexts; the views are laid out in the pane, each 2D view showing
+// its default range.
 void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* document);
-// Frees both tables and deletes the five views (graphs still listed go with their views).
+// Frees both tables, then destroys the 4D view, the 3D views and the 2D views, second before
+// first (graphs still listed go with their views). The set is left as a new one.
 void DestroyViewSet(GraphViewSet* set);
 // The view at a slot, or null (kNoView, out of range, or not present).
 GraphView* ViewSetView(const GraphViewSet* set, int32_t slot);

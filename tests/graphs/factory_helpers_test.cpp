@@ -20,9 +20,6 @@ class FactoryHelpersTest : public graphs_test::GraphsTest {
  protected:
   void SetUp() override {
     GraphsTest::SetUp();
-    set.first3D = new graphs_test::FakeView3D("3D-1", &log);
-    set.second3D = new graphs_test::FakeView3D("3D-2", &log);
-    set.view4D = new graphs_test::FakeView4D("4D", &log);
     InitViewSet(&set, MakeRect(0, 0, 100, 50), &document);
   }
   void TearDown() override {
@@ -30,7 +27,6 @@ class FactoryHelpersTest : public graphs_test::GraphsTest {
     DestroyViewSet(&set);
     GraphsTest::TearDown();
   }
-  graphs_test::Log log;
   graphs_test::FakeDocument document;
   GraphViewSet set;
 };
@@ -58,12 +54,12 @@ TEST_F(FactoryHelpersTest, RangeFlagsAndBoundsReachTheirViews) {
   EXPECT_TRUE(set.first2D->scale.rangeR[0] == -7 && set.second2D->scale.rangeR[0] == -7);
   EXPECT_TRUE(set.first3D->settings.parameterRanges[0] == -7 && set.second3D->settings.parameterRanges[0] == -7);
   ViewSetSetRangeBound(&set, kRangeX, 5, 1);
-  EXPECT_TRUE(set.first3D->settings.box[1] == 5 && set.second3D->settings.box[1] == 2 && set.view4D->axisRanges[1] == 2);
+  EXPECT_TRUE(set.first3D->settings.camera.box[1] == 5 && set.second3D->settings.camera.box[1] == 2 && set.view4D->axisRanges[1] == 2);
   ViewSetSetRangeBound(&set, kRangeW, 9, 1);  // no 4D view current: nowhere
   EXPECT_EQ(set.view4D->axisRanges[7], 2);
   set.primary = set.view4D;
   ViewSetSetRangeBound(&set, kRangeX, 6, 1);
-  EXPECT_TRUE(set.view4D->axisRanges[1] == 6 && set.first3D->settings.box[1] == 5);
+  EXPECT_TRUE(set.view4D->axisRanges[1] == 6 && set.first3D->settings.camera.box[1] == 5);
 }
 
 // Predicates over 0..70 x {2D, 3D}: 'A' always, '3' only in 3D, '.' never.
@@ -150,7 +146,7 @@ TEST_F(FactoryHelpersTest, BuildGraphsForEquationSetChoosesTheViews) {
     EXPECT_EQ(set.rangeInUse[7], 0);
   }
   EXPECT_TRUE(set.graphTable.count == 1 && set.graphTable.data[0].pair[0].view == kViewSecond2D);
-  EXPECT_TRUE(set.first2D->graphs.count == 0 && set.first3D->settings.maxExtent == 1.2);
+  EXPECT_TRUE(set.first2D->graphs.count == 0 && set.first3D->settings.camera.radius == 1.2);
   FreeExpression(transform.expression1);
   FreeExpression(transform.expression2);
 }

@@ -27,6 +27,12 @@ class ViewSetTest : public graphs_test::GraphsTest {
   void TearDown() override {
     EXPECT_TRUE(CheckViewSet(&set));
     DestroyViewSet(&set);
+    // The recording views are the test's own: the set destroys only the views it built.
+    delete first2D;
+    delete second2D;
+    delete first3D;
+    delete second3D;
+    delete view4D;
     GraphsTest::TearDown();
   }
   void Show(GraphView* primary, GraphView* secondary) {
@@ -240,10 +246,10 @@ TEST_F(ViewSetTest, SettingsCopiesCarryEveryNamedFieldBothWays) {
   for (int k = 0; k < 14; ++k) EXPECT_EQ(*fields[k], k == 12 ? -9.0 : 100.0 + k) << k;
   EXPECT_TRUE(from.stepDigitX == 2 && from.stepDigitY == 5 && views.back() == "2D-2 maps");
   Show(first3D, second3D);
-  second3D->settings.rotation[4] = -1;
+  second3D->settings.camera.orientation[4] = -1;
   second3D->settings.parameterRanges[5] = 42;
   ViewSetCopyViewSettings(&set, 0);
-  EXPECT_TRUE(first3D->settings.rotation[4] == -1 && first3D->settings.parameterRanges[5] == 42);
+  EXPECT_TRUE(first3D->settings.camera.orientation[4] == -1 && first3D->settings.parameterRanges[5] == 42);
 }
 
 }  // namespace
