@@ -256,6 +256,57 @@ TEST_F(MeshDrawingTest, AFreedMeshLeavesNoArraysBehindInSoftware) {
   EXPECT_TRUE(centre >> 16 == (centre >> 8 & 0xFF) && centre >> 16 == (centre & 0xFF)) << std::hex << centre;
 }
 
+// The software Disable operations forget the array they name (the mesh that owned it may be
+// freed before the next draw) and put a colour source that named it back to the uniform colour;
+// a source naming the other array stays.
+TEST(SoftwareArrayState, DisablingAnArrayForgetsItAndTheSourceNamingIt) {
+  const float values[6] = {0, 0, 0, 1, 1, 1};
+  struct Case {
+    void (*disable)(GraphicsContext*);
+    int32_t sourceBefore, sourceAfter;
+    bool normals, colors, texCoords;  // which pointers are left
+  } cases[] = {
+      {DisableColorArray, 1, 0, true, false, true},     {DisableColorArray, 2, 2, true, false, true},
+      {DisableTexCoordArray, 2, 0, true, true, false},  {DisableTexCoordArray, 1, 1, true, true, false},
+      {DisableNormalArray, 1, 1, false, true, true},
+  };
+  for (const Case& c : cases) {
+    GraphicsContext ctx;
+    ctx.kind = kContextQuickDraw;
+    SetGLNormalArray(values, &ctx);
+    SetGLTexCoordArray(values, &ctx);
+    SetGLColorArray(values, &ctx);
+    ctx.colorSource = c.sourceBefore;
+    c.disable(&ctx);
+    EXPECT_EQ(ctx.colorSource, c.sourceAfter);
+    EXPECT_EQ(ctx.normals != nullptr, c.normals);
+    EXPECT_EQ(ctx.colors != nullptr, c.colors);
+    EXPECT_EQ(ctx.texCoords != nullptr, c.texCoords);
+  }
+}
+
+// A plane with a NaN or infinite coefficient is switched off, also over one already on, and
+// the sphere draws as with no plane at all; a finite plane is on.
+TEST_F(MeshDrawingTest, ANonFiniteClipPlaneClipsNothing) {
+  frame = kFront;
+  BeginBlack(kContextGLOffscreen);
+  DrawSphere(sphere);
+  End();
+  const std::vector<uint32_t> plain = Pixels();
+  const double kNaN = std::nan(""), kInf = HUGE_VAL;
+  const double planes[][4] = {{kNaN, 1, 0, 0}, {0, kInf, 0, 0}, {0, 1, 0, -kInf}, {0, 0, kNaN, kNaN}};
+  for (const auto& p : planes) {
+    BeginBlack(kContextGLOffscreen);
+    SetGLClipPlane(0, 1, 0, 0, ctx);
+    EXPECT_TRUE(GLApi().IsEnabled(GL_CLIP_PLANE1));
+    SetGLClipPlane(p[0], p[1], p[2], p[3], ctx);
+    EXPECT_FALSE(GLApi().IsEnabled(GL_CLIP_PLANE1)) << p[0] << " " << p[1] << " " << p[2] << " " << p[3];
+    DrawSphere(sphere);
+    End();
+    EXPECT_EQ(Pixels(), plain);
+  }
+}
+
 // A checker of two colours, a lone 0x123456 pixel at (extraH, 10) or none, clicks at row 10.
 TEST(HitTestPixels, OnlyTheBackgroundsOwnColoursAreMisses) {
   gl_test::InstallTestDocument();
@@ -272,6 +323,9 @@ TEST(HitTestPixels, OnlyTheBackgroundsOwnColoursAreMisses) {
       {kBackgroundSolid, 0xFFFFFF, 0xCCCCCC, 19, 17, true},
       {kBackgroundRoomCorner, 0xEFEFEF, 0xCCCCCC, -1, 10, true},  // grey only
       {kBackgroundRoomCorner, 0xCCCCCC, 0x99FFFF, -1, 10, false},  // grey and blue
+      // The square (columns 25 to 35) misses the clip: no background seen, a hit on either kind.
+      {kBackgroundSolid, 0xFFFFFF, 0xCCCCCC, -1, 30, true},
+      {kBackgroundRoomCorner, 0xCCCCCC, 0x99FFFF, -1, 30, true},
   };
   for (const Case& c : cases) {
     gDocument.background = {c.type, 0xFFFFFF};
