@@ -199,6 +199,32 @@ TEST_F(MeshDrawingTest, ReadBackKeepsTheTopRowsOnTop) {
   }
 }
 
+// The same upright quad (model z from 0.5 to 2, up in the picture) lands in the same top rows of
+// the document's buffer in every kind: the camera's s = 64 * 0.5 * 0.3972 * 50 = 635.52 puts
+// z = 2 at row 32 - 635.52 * 2 / 50 = 6.6 and z = 0.5 at row 25.6 (hand-computed).
+TEST_F(MeshDrawingTest, AnUprightQuadLandsInTheTopRowsInEveryKind) {
+  frame = kFront;
+  const float vertices[] = {0, -1.5f, 0.5f, 0, 1.5f, 0.5f, 0, 1.5f, 2, 0, -1.5f, 2};
+  const float normals[] = {1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0};
+  const uint32_t triangles[] = {0, 1, 2, 0, 2, 3};
+  for (int32_t kind : {kContextQuickDraw, kContextGLWindow, kContextGLOffscreen}) {
+    BeginBlack(kind);
+    SetGLMaterialColor(0xFFFFFF, ctx);
+    SetGLVertexArray(vertices, 4, ctx);
+    SetGLNormalArray(normals, ctx);
+    DrawGLTriangleElements(triangles, 2, ctx);
+    DisableNormalArray(ctx);
+    End();
+    SCOPED_TRACE(kind);
+    for (int32_t y : {8, 16, 24}) EXPECT_NE(At(kSide / 2, y), 0u) << y;
+    for (int32_t y : {4, 28, 40, 60}) EXPECT_EQ(At(kSide / 2, y), 0u) << y;
+    if (kind != kContextQuickDraw) {
+      EXPECT_NE(ReadGLPixel(ctx, kLeft + kSide / 2, kTop + 16), 0u);
+      EXPECT_EQ(ReadGLPixel(ctx, kLeft + kSide / 2, kTop + 40), 0u);
+    }
+  }
+}
+
 // Ambient c / 0.2 under the 0.2 light-model ambient, no diffuse or specular: exactly c.
 TEST_F(MeshDrawingTest, TheCurveMaterialShowsItsColourWhateverTheNormals) {
   std::mt19937 random(7);
