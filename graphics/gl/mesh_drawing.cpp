@@ -204,8 +204,9 @@ void SetGLTexCoordArray(const float* coords, GraphicsContext* ctx) {
 
 void BindGLTexture(TextureRef texture, GraphicsContext* ctx) {
   if (IsGLContextKind(ctx)) {
+    // A texture of an earlier context binds none: its name may be another texture's here.
     GLApi().Enable(GL_TEXTURE_2D);
-    GLApi().BindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+    GLApi().BindTexture(GL_TEXTURE_2D, GLTextureNameIn(texture, GLContextHandle(ctx)));
   } else if (Software(ctx)) {
     ctx->texture = reinterpret_cast<const void*>(texture);
   }
