@@ -185,6 +185,19 @@ TEST_F(MeshDrawingTest, FogAndTheClipPlaneChangeOnlyTheirPixels) {
       EXPECT_NEAR(int(row.back() >> 8 & 0xFF), 0x80, 16) << "the back end is grey";
     }
   }
+  // The fog is the lines' own: a sphere drawn after a line is the sphere drawn alone, except on
+  // the line's row.
+  BeginBlack(kContextGLWindow);
+  SetGLVertexArray(line, 2, ctx);
+  DrawGLLineElements(pair, 1, ctx);
+  SetGLMaterialColor(0xFFFFFF, ctx);
+  DrawSphere(sphere);
+  End();
+  const std::vector<uint32_t> afterLine = Pixels();
+  for (int32_t y = 0; y < kSide; ++y) {
+    if (y >= kSide / 2 - 1 && y <= kSide / 2 + 1) continue;
+    for (int32_t x = 0; x < kSide; ++x) ASSERT_EQ(afterLine[size_t(y) * kSide + x], plain[size_t(y) * kSide + x]) << x << "," << y;
+  }
 }
 
 // Red drawn into the top half reads back into the top half of the view's rows, in both GL kinds.
