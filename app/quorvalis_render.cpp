@@ -15,6 +15,7 @@
 #include "app/document_file.h"
 #include "app/render_options.h"
 #include "document/document_record.h"
+#include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
 #include "graphs/graph_view_2d.h"
 #include "kernel/diagnostics/message_tables.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   InitApplicationGlobals();
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis-render: graph paper patterns missing; drawing without\n");
+  InitGLPlatform();
 
   const QDRect pane = MakeRect(0, 0, options.width, options.height);
   DocumentRecord document(pane);
