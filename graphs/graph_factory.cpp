@@ -1,8 +1,8 @@
 // CreateGraphsForEquation: the preparation steps in their load-bearing order (classify, colour,
 // comma parts, conditions, side differences, the "+ (0 if condition)" of the traced forms,
-// parameter values, side swap), then the dispatch on the form. The 2D kinds are built here (traced
-// forms, relations, rasters and level lines, the plane vector field); every other form reports
-// that its kinds are missing until they land.
+// parameter values, side swap), then the dispatch on the form. The 2D kinds (traced forms,
+// relations, rasters and level lines, the plane vector field) and the space vector field are built
+// here; every other form reports that its kinds are missing until they land.
 #include "graphs/graph_factory.h"
 
 #include <new>
@@ -211,6 +211,30 @@ Built BuildVectorField(GraphViewSet* set, Prepared& p, int32_t viewIndex, const 
   return built;
 }
 
+// Form 17: the space field (x, y, z) = (e0, e1, e2) on the grid of 3D view i, with the condition.
+Built BuildVectorField3D(GraphViewSet* set, Prepared& p, int32_t viewIndex, const ExprNode* field, double grain) {
+  auto* make = GraphKindConstructors().vectorField3D;
+  GraphView3D* view = viewIndex == 0 ? set->first3D : set->second3D;
+  if (make == nullptr || view == nullptr) return Built::kKindMissing;
+  if (field->arity < 3) return Built::kFailed;
+  CompiledFunction* f[3];
+  for (int k = 0; k < 3; ++k) f[k] = NewFunctionOver(CopyExpression(field->children[k]));
+  GraphKind3D* graph = nullptr;
+  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr) {
+    graph = make(f[0], f[1], f[2], p.condition, grain, p.colour, view->context, view->settings.camera.box);
+    if (graph == nullptr) PostError(kErrorOutOfMemory);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* component : f) DeleteCompiledFunction(component);
+    return Built::kFailed;
+  }
+  p.condition = nullptr;
+  p.colour = nullptr;
+  if (!KeepIfAttached(graph, AttachTo3DView(set, graph, viewIndex))) return Built::kFailed;
+  MarkViewRangesInUse(set, viewIndex);
+  return Built::kYes;
+}
+
 GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewIndex) {
   if (is4D) return set->view4D != nullptr ? set->view4D->context : nullptr;
   const GraphView3D* view = viewIndex == 0 ? set->first3D : set->second3D;
@@ -378,6 +402,10 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 16:
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField(set, p, viewIndex, node->children[1], displayKind, transform, detail);
+      break;
+    case 17:
+      if (node->kind != KindEqual || node->arity != 2) return -1;
+      built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
       break;
     default:
       break;

@@ -6,6 +6,7 @@
 #include "graphs/relation_graph.h"
 #include "graphs/traced_graph.h"
 #include "graphs/vector_field_graph.h"
+#include "graphs/view3d/vector_field_3d.h"
 
 namespace {
 
@@ -26,5 +27,6 @@ GraphConstructors GraphKindConstructors() {
   c.vectorField2D = Either(r.vectorField2D, &NewVectorFieldGraph);
   c.mesh2D = r.mesh2D;
   c.image2D = r.image2D;
+  c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
   return c;
 }

@@ -5,6 +5,6 @@
 
 #include "graphs/graphs_state.h"
 
-// The traced graph, the relation region, the raster, the level lines and the plane vector field;
-// the mesh and image kinds are null until they land.
+// The traced graph, the relation region, the raster, the level lines, the plane and the space
+// vector field; the mesh and image kinds are null until they land.
 GraphConstructors GraphKindConstructors();

@@ -15,6 +15,7 @@ class GraphColor;
 struct CompiledFunction;
 struct ExprNode;
 struct GraphViewSet;
+struct GraphicsContext;
 struct ViewMap;
 
 // How the 2D view measures and draws its label texts: the document's equation font by default;
@@ -50,6 +51,11 @@ struct GraphConstructors {
                          GraphViewSet* set, GrowArray<int32_t>* indexList);
   GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
                           const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
+  // The space field (x, y, z) = F on a grid over the 3D view's box (x, y, z low and high), kept
+  // where the condition (or null) holds, spaced by the grain, drawn in the view's context.
+  GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
+                                CompiledFunction* condition, double grain, GraphColor* color,
+                                GraphicsContext* context, const double* box);
 };
 
 // One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in
