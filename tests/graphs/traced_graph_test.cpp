@@ -240,6 +240,23 @@ TEST_F(TracedGraphTest, ProbeSnapsToZeroExtremumAndDomainEdge) {
   EXPECT_TRUE(hull.mode == 2 && hull.aux[2] == 0.5 - kW / 2 && hull.aux[3] == 0.5 + kW / 2 && hull.aux[4] <= 0.25);
 }
 
+// One and two columns either side of a pole the probe snaps onto it, its value infinite: tan's
+// pole at pi/2 (column 301 of a 400-wide map) lies between two doubles, and the interval tan is
+// bounded to within two of them on each side, so the search closes in to a few 1e-16.
+TEST_F(TracedGraphTest, ProbeBesideAPoleSnapsToThePole) {
+  const double kHalfPi = 1.5707963267948966;
+  const struct { const char* f; double pole; } cases[] = {
+      {"tan[u]", kHalfPi}, {"tan[u]", -kHalfPi}, {"over[1,plus[u,minus[1]]]", 1.0}, {"over[1,cos[u]]", kHalfPi}};
+  for (const auto& c : cases) {
+    Trace(c.f, kTraceFull, 1, 400)->Compute(kAll);
+    for (double offset : {-2 * kW, -kW, kW, 2 * kW}) {
+      const ProbeRecord r = graph->Probe(c.pole + offset, 0);
+      EXPECT_TRUE(r.mode == 1 && r.snapped == 1 && std::fabs(r.x - c.pole) < 1e-15 && std::isinf(r.y))
+          << c.f << " at " << offset / kW << " columns: " << r.x << " " << r.y;
+    }
+  }
+}
+
 TEST_F(TracedGraphTest, NearestPointWalksAlongTheCurveInTheFullModeOnly) {
   const NearestPointRecord r = Traced("u")->NearestPoint(0.3, 0.31, 4 * kW, -HUGE_VAL, HUGE_VAL);
   ASSERT_TRUE(r.found);
