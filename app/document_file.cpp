@@ -23,10 +23,11 @@ std::string Compact(const std::string& line) {
 }
 
 // Splits "@xytype=N formula" into the setting and the formula; lines without it leave *xyType as
-// it is. False for a setting that is not a whole number 0..7.
-bool ReadRowSetting(std::string* line, double* xyType) {
+// it is. *present: the line held a setting. False for a setting that is not a whole number 0..7.
+bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
   const size_t start = line->find_first_not_of(" \t");
-  if (start == std::string::npos || (*line)[start] != '@') return true;
+  *present = start != std::string::npos && (*line)[start] == '@';
+  if (!*present) return true;
   static const std::string kName = "@xytype=";
   if (line->compare(start, kName.size(), kName) != 0) return false;
   const size_t value = start + kName.size();
@@ -65,12 +66,17 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     std::string raw = text.substr(start, end - start);
     start = end + 1;
     double xyType = EquationRow{}.xyType;
-    if (!ReadRowSetting(&raw, &xyType)) {
+    bool setting = false;
+    if (!ReadRowSetting(&raw, &xyType, &setting)) {
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
     }
     const std::string formula = Compact(raw);
-    if (formula.empty() || formula[0] == '#') continue;
+    if (formula.empty() || formula[0] == '#') {
+      // A setting applies to the formula on its own line; alone it would be lost without a word.
+      if (setting) problems->push_back({line, "a row setting without a formula (\"@xytype=N formula\" expected)"});
+      continue;
+    }
     if (formula.find('\0') != std::string::npos) {
       problems->push_back({line, "the line holds a NUL byte"});
       continue;

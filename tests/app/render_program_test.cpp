@@ -34,13 +34,14 @@ std::string Temp(const std::string& name) { return testing::TempDir() + name; }
 TEST(RenderProgramTest, BadLinesAreNamedWithTheirReasonAndNothingIsWritten) {
   const std::string document = Temp("qv_bad_lines.txt"), png = Temp("qv_bad_lines.png");
   std::remove(png.c_str());
-  std::ofstream(document) << "equal[y,x]\n\n# a comment\nequal[y,power[x,2]\nequal[y,t]\n@xytype=9 x\n";
+  std::ofstream(document) << "equal[y,x]\n\n# a comment\nequal[y,power[x,2]\nequal[y,t]\n@xytype=9 x\n@xytype=3\n";
   const Outcome run = RunRender(document + " --output " + png);
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find(document + ":4: cannot read the formula"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find(document + ":5: Parameter 't' can only be used in parametric curves"), std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find(document + ":6: bad row setting"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(document + ":7: a row setting without a formula"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find(":1:"), std::string::npos) << run.output;
   EXPECT_FALSE(std::ifstream(png).good());
   std::remove(document.c_str());
@@ -64,6 +65,40 @@ TEST(RenderProgramTest, TheExamplesRenderAndBadOptionsGetTheUsage) {
   for (const char* bad : {"--size 5x5 x.txt", "--x 3,1 x.txt", "--frobnicate x.txt", "", "/no/such/file.txt"}) {
     const Outcome refused = RunRender(bad);
     EXPECT_EQ(refused.status, 2) << bad << ": " << refused.output;
+  }
+}
+
+// A range wider or narrower than any scale of the view is refused with status 2 before anything
+// is built or written; one just inside the scales is drawn.
+TEST(RenderProgramTest, RangesTheViewCannotShowAreRefused) {
+  const std::string document = Temp("qv_ranges.txt"), png = Temp("qv_ranges.png");
+  std::ofstream(document) << "equal[y,x]\n";
+  const struct { const char* range; int status; } cases[] = {
+      {"--x -1e300,1e300", 2}, {"--x 0,1e-290", 2}, {"--y -1e300,1e300", 2}, {"--x -1e270,1e270 --y 0,1e-270", 0}};
+  for (const auto& c : cases) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender(document + " " + c.range + " --size 64x64 --output " + png);
+    EXPECT_EQ(run.status, c.status) << c.range << ": " << run.output;
+    EXPECT_EQ(std::ifstream(png).good(), c.status == 0) << c.range;
+    if (c.status != 0) {
+      EXPECT_NE(run.output.find("the view cannot show"), std::string::npos) << run.output;
+    }
+  }
+  std::remove(png.c_str());
+  std::remove(document.c_str());
+}
+
+// The usage names every option once, and --help prints it with status 0.
+TEST(RenderProgramTest, HelpListsEachOptionOnce) {
+  const Outcome run = RunRender("--help");
+  EXPECT_EQ(run.status, 0) << run.output;
+  for (const char* option : {"--output", "--size", "--x", "--y", "--antialias"}) {
+    size_t count = 0;
+    for (size_t at = run.output.find(std::string("  ") + option + " "); at != std::string::npos;
+         at = run.output.find(std::string("  ") + option + " ", at + 1)) {
+      ++count;
+    }
+    EXPECT_EQ(count, 1u) << option << " in\n" << run.output;
   }
 }
 
