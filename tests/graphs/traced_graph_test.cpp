@@ -214,6 +214,22 @@ TEST_F(TracedGraphTest, PolesDrawAsGreyBandsOverTheCurve) {
   EXPECT_TRUE(PendingError() == kErrorOutOfMemory && canvas.Count(draw_test::kWhitePixel) == 400 * 400);
 }
 
+// On a mask map with factors (2, 1), x = 1/4 (a function of y) marks each row at pixel column
+// Col(1/4) = 132 and tx - 1 = 1 column further right, one row high: two pixels a row.
+TEST_F(TracedGraphTest, AFunctionOfYIsWidenedAlongXByTheHorizontalFactor) {
+  draw_test::Canvas canvas(200, 200);
+  canvas.Fill([](int32_t, int32_t) { return draw_test::kWhitePixel; });
+  SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 128, -64, 2, 1);
+  delete graph;
+  graph = new GraphTraced2D(FunctionOf("0.25"), 0, new GraphColor(nullptr), kTraceFull, &map);
+  graph->Compute(kAll);
+  EXPECT_TRUE(graph->Draw());
+  for (int32_t v = 0; v < 200; ++v) {
+    ASSERT_TRUE(canvas.At(132, v) == kDefaultGraphRGB && canvas.At(133, v) == kDefaultGraphRGB) << v;
+  }
+  EXPECT_EQ(canvas.Count(kDefaultGraphRGB), 400);
+}
+
 TEST_F(TracedGraphTest, HitTestWithinFourPixelsAndNotInTheNoFillMode) {
   Traced("0.25");
   EXPECT_TRUE(graph->HitTest(0.5, 0.25 + 3 * kW) && graph->HitTest(0.5, 0.25 - 3 * kW));
@@ -267,6 +283,38 @@ TEST_F(TracedGraphTest, NearestPointWalksAlongTheCurveInTheFullModeOnly) {
   }
 }
 
+// With ten times more pixels a unit along the value axis, the walk from 0.4 over the peak of
+// f = -10 (u - 0.5)^2 stops at the peak, where the curve starts back towards the start point on the
+// screen: the oracle walks the same steps (a tenth of a column) measuring pixel distances. The
+// peak column is a segment (its hull adds no pixel), so the step budget reaches past it. The
+// same for x = f(y) on the transposed map (its tolerance is given in x units).
+TEST_F(TracedGraphTest, NearestPointWalkMeasuresDistancesInPixels) {
+  auto f = [](double t) { return -10 * (t - 0.5) * (t - 0.5); };
+  for (uint8_t orientation : {1, 0}) {
+    const bool rows = orientation == 1;
+    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, rows ? 64 : 640, rows ? -640 : -64, 1, 1);
+    delete graph;
+    graph = new GraphTraced2D(FunctionOf("times[minus[10],power[plus[u,minus[0.5]],2]]"), orientation,
+                              new GraphColor(nullptr), kTraceFull, &map);
+    graph->Compute(kAll);
+    const double argumentPixel = 1.0 / 64, valuePixel = 1.0 / 640, e = argumentPixel / 10, x = 0.4;
+    double previous = 0, end = x;
+    for (int32_t n = 1; n < 96; ++n) {  // within the tolerance of 0.15 and the step budget
+      const double t = x + n * e;
+      const double d = std::pow((t - x) / argumentPixel, 2) + std::pow((f(t) - f(x)) / valuePixel, 2);
+      if (d < previous) break;
+      previous = d, end = t;
+    }
+    ASSERT_TRUE(end > 0.49 && end < 0.51) << end;  // at the peak, well inside the tolerance
+    const NearestPointRecord r = rows ? graph->NearestPoint(x, f(x), 0.15, -HUGE_VAL, HUGE_VAL)
+                                      : graph->NearestPoint(f(x), x, 0.015, -HUGE_VAL, HUGE_VAL);
+    ASSERT_TRUE(r.found) << int(orientation);
+    EXPECT_NEAR(r.after[0], end, 1e-12) << int(orientation);
+    EXPECT_NEAR(r.before[0], x - 0.15, 1e-12) << int(orientation);  // falling away: out to the tolerance
+    EXPECT_EQ(r.after[rows ? 2 : 1], f(r.after[0])) << int(orientation);
+  }
+}
+
 // y = x and y = 4x^3 - 6x^2 + 3x cross at (0, 0), (0.5, 0.5) and (1, 1); a probe a pixel away
 // from each snaps onto it through the view's intersection search over the two walks.
 class TracedIntersectionTest : public graphs_test::View2DTest {};
@@ -282,6 +330,27 @@ TEST_F(TracedIntersectionTest, ProbeSnapsToTheThreeIntersections) {
   for (const auto& c : cases) {
     view->probeGraph = 0;
     view->ProbeAt(MakePoint(c.h, c.v));
+    const ProbeRecord& r = view->probeReadout;
+    EXPECT_TRUE(r.snapped && std::fabs(r.x - c.x) < 1e-12 && std::fabs(r.y - c.y) < 1e-12) << r.x << " " << r.y;
+  }
+}
+
+// On a view with ten times more pixels a unit along y than along x, y = (x - 0.5)^2 + 0.5 and y = 0.5 + (x -
+// 0.5) / 8 cross at (0.5, 0.5) and (0.625, 0.515625); a probe a pixel from each snaps onto it.
+TEST_F(TracedIntersectionTest, ProbeSnapsToIntersectionsWithUnequalScales) {
+  Place(0, 0, 200, 200);
+  ASSERT_TRUE(view->SetViewRange(-1, 2, 0.45, 0.6));
+  ASSERT_NEAR(view->windowMap.unitsPerPixelX / view->windowMap.unitsPerPixelY, 10, 1e-9);
+  for (const char* f : {"plus[power[plus[u,minus[0.5]],2],0.5]", "plus[0.5,over[plus[u,minus[0.5]],8]]"}) {
+    auto* traced = new GraphTraced2D(FunctionOf(f), 1, new GraphColor(nullptr), kTraceFull, &view->drawMap);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(traced)));
+  }
+  while (!view->IsReady()) view->Tick(kAll);
+  const struct { double x, y; } cases[] = {{0.5, 0.5}, {0.625, 0.515625}};
+  for (const auto& c : cases) {
+    view->probeGraph = 0;
+    const int32_t h = WorldToPixelX(&view->windowMap, c.x), v = WorldToPixelY(&view->windowMap, c.y);
+    view->ProbeAt(MakePoint(int16_t(h + 1), int16_t(v - 1)));
     const ProbeRecord& r = view->probeReadout;
     EXPECT_TRUE(r.snapped && std::fabs(r.x - c.x) < 1e-12 && std::fabs(r.y - c.y) < 1e-12) << r.x << " " << r.y;
   }
