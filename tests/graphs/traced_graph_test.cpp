@@ -53,15 +53,22 @@ TEST_F(TracedGraphTest, ColumnStatesOfAParabolaAPoleAJumpAndADomainEdge) {
       {"over[1,u]", 99, 99, kColumnSegment},  {"over[1,u]", 101, 101, kColumnSegment},
       {"floor[u]", 164, 164, kColumnSegment}, {"floor[u]", 163, 163, kColumnSegment},
       {"sqrt[u]", 0, 99, kColumnUndefined},   {"sqrt[u]", 100, 100, kColumnHull},
-      {"sqrt[u]", 101, 199, kColumnSegment}};
+      {"sqrt[u]", 101, 199, kColumnSegment},  {"plus[u,minus[floor[u]]]", 164, 164, kColumnHull},
+      {"plus[u,minus[floor[u]]]", 163, 163, kColumnSegment}, {"plus[u,minus[floor[u]]]", 165, 165, kColumnSegment}};
   for (const auto& c : cases) {
     Traced(c.f);
     for (int32_t i = c.first; i <= c.last; ++i) EXPECT_EQ(At(i).state, c.state) << c.f << " column " << i;
   }
   Traced("over[1,u]");  // the pole is drawn over the whole height
   EXPECT_TRUE(At(100).low == -HUGE_VAL && At(100).high == HUGE_VAL);
-  Traced("floor[u]");  // the jump: its hull adds no pixel to the segment from 0 to 1
+  // floor's jump at 1: its hull adds no pixel to the segment between the end values 0 and 1, so
+  // the hull test's first step keeps it a segment. The sawtooth x - floor x jumps from 1 down to
+  // 0 there, beyond its end values 1 - 1/128 and 1/128: a hull reaching both.
+  Traced("floor[u]");
   EXPECT_TRUE(At(164).low == 0 && At(164).high == 1);
+  Traced("plus[u,minus[floor[u]]]");
+  EXPECT_TRUE(At(164).low <= 1.0 / 128 && At(164).high >= 1 - 1.0 / 128 && At(164).low > -0.01 && At(164).high < 1.01)
+      << At(164).low << " " << At(164).high;
   // The domain's edge: sqrt has values on [0, 1/128], half of column 100, which draws them from
   // 0 to sqrt(1/128) (the curve reaches the axis) instead of nothing.
   Traced("sqrt[u]");
