@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,36 @@ TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {
   }
   std::remove(typed.c_str());
   std::remove(written.c_str());
+}
+
+// Random key lines (printable characters and named keys, seeded): each is typed or named as
+// unusable, and the program ends with status 0 or 1, never by a crash or a sanitizer report.
+TEST(RenderProgramTest, RandomKeysNeverCrashTheProgram) {
+  const std::string document = Temp("qv_random_keys.txt"), png = Temp("qv_random_keys.png");
+  const std::string named[] = {"{Right}", "{Left}", "{Up}", "{Down}", "{Tab}", "{Backspace}", "{Escape}",
+                               "{Ctrl-d}", "{Ctrl-i}", "{Alt-x}", "{Shift-Tab}", "{Ctrl-Alt-Right}", "\xcf\x80"};
+  std::mt19937 random(25);
+  for (int run = 0; run < 8; ++run) {
+    std::ofstream out(document);
+    for (int line = 0; line < 6; ++line) {
+      out << "@keys ";
+      for (int k = std::uniform_int_distribution<int>(1, 16)(random); k > 0; --k) {
+        const int pick = std::uniform_int_distribution<int>(0, 112)(random);
+        if (pick < 95) {
+          out << char(' ' + pick);
+        } else {
+          out << named[size_t(pick - 95) % std::size(named)];
+        }
+      }
+      out << "\n";
+    }
+    out.close();
+    const Outcome result = RunRender(document + " --size 64x64 --output " + png);
+    EXPECT_TRUE(result.status == 0 || result.status == 1) << result.output;
+    EXPECT_EQ(result.output.find("Sanitizer"), std::string::npos) << result.output;
+  }
+  std::remove(png.c_str());
+  std::remove(document.c_str());
 }
 
 // A range wider or narrower than any scale of the view is refused with status 2 before anything
