@@ -4,12 +4,14 @@
 
 #include <fstream>
 
+#include "app/typed_keys.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
+const std::string kKeys = "@keys ";
 
 // The line without blanks outside double quotes (a doubled quote stays inside the text).
 std::string Compact(const std::string& line) {
@@ -22,11 +24,15 @@ std::string Compact(const std::string& line) {
   return out;
 }
 
-// Splits "@xytype=N formula" into the setting and the formula; lines without it leave *xyType as
-// it is. False for a setting that is not a whole number 0..7.
-bool ReadRowSetting(std::string* line, double* xyType) {
+// Splits "@xytype=N rest" into the setting and the rest; lines without it leave *xyType as it
+// is. *present: the line held a setting. False for a setting that is not a whole number 0..7, or
+// an "@" that starts neither a setting nor typed keys.
+bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
+  *present = false;
   const size_t start = line->find_first_not_of(" \t");
-  if (start == std::string::npos || (*line)[start] != '@') return true;
+  if (start == std::string::npos || (*line)[start] != '@' || line->compare(start, kKeys.size(), kKeys) == 0) {
+    return true;
+  }
   static const std::string kName = "@xytype=";
   if (line->compare(start, kName.size(), kName) != 0) return false;
   const size_t value = start + kName.size();
@@ -35,6 +41,17 @@ bool ReadRowSetting(std::string* line, double* xyType) {
   if (end < line->size() && (*line)[end] != ' ' && (*line)[end] != '\t') return false;
   *xyType = (*line)[value] - '0';
   *line = line->substr(end);
+  *present = true;
+  return true;
+}
+
+// The keys of an "@keys KEYS" line (blanks are keys; a final carriage return is not), or false
+// for a line of bracket notation.
+bool KeysOfLine(const std::string& line, std::string* keys) {
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos || line.compare(start, kKeys.size(), kKeys) != 0) return false;
+  *keys = line.substr(start + kKeys.size());
+  if (!keys->empty() && keys->back() == '\r') keys->pop_back();
   return true;
 }
 
@@ -65,21 +82,36 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     std::string raw = text.substr(start, end - start);
     start = end + 1;
     double xyType = EquationRow{}.xyType;
-    if (!ReadRowSetting(&raw, &xyType)) {
+    bool setting = false;
+    if (!ReadRowSetting(&raw, &xyType, &setting)) {
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
     }
-    const std::string formula = Compact(raw);
-    if (formula.empty() || formula[0] == '#') continue;
-    if (formula.find('\0') != std::string::npos) {
-      problems->push_back({line, "the line holds a NUL byte"});
-      continue;
-    }
-    SetFormulaReaderText(formula.c_str());
-    ExprNode* tree = ParseFormulaText();
-    if (tree == nullptr) {
-      problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
-      continue;
+    std::string keys, reason;
+    ExprNode* tree = nullptr;
+    if (KeysOfLine(raw, &keys)) {
+      tree = TypeFormulaKeys(keys, &reason);
+      if (tree == nullptr) {
+        problems->push_back({line, "cannot type the formula: " + reason});
+        continue;
+      }
+    } else {
+      const std::string formula = Compact(raw);
+      if (formula.empty() || formula[0] == '#') {
+        // A setting applies to the formula on its own line; alone it would be lost without a word.
+        if (setting) problems->push_back({line, "a row setting without a formula (\"@xytype=N formula\" expected)"});
+        continue;
+      }
+      if (formula.find('\0') != std::string::npos) {
+        problems->push_back({line, "the line holds a NUL byte"});
+        continue;
+      }
+      SetFormulaReaderText(formula.c_str());
+      tree = ParseFormulaText();
+      if (tree == nullptr) {
+        problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
+        continue;
+      }
     }
     EquationRow* row = document->AppendEquationRow(tree);
     if (row == nullptr) {

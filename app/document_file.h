@@ -1,7 +1,7 @@
-// The headless program's document file: one formula a line, read into the equation rows of a
-// DocumentRecord, with the file line of each row and the lines that could not be used.
-// Invariants: the file is read whole within 1 MiB; a row is appended only for a formula the
-// reader accepted, and every appended row has its line in lineOfRow.
+// The headless program's document file: one formula a line (bracket notation or typed keys), read
+// into the equation rows of a DocumentRecord, with the file line of each row and the lines that
+// could not be used. Invariants: the file is read whole within 1 MiB; a row is appended only for
+// a formula the reader (or the editor) accepted, and every appended row has its line in lineOfRow.
 #pragma once
 
 #include <string>
@@ -16,9 +16,10 @@ struct DocumentProblem {
 };
 
 // Reads the document into `document`'s rows: each line that is not blank and does not start with #
-// must be one formula in bracket notation (blanks outside quotes are ignored), after an optional
-// "@xytype=N " (N a whole number 0..7: the row's xy type; the row's default when absent). Each
-// appended row's file line (1-based) goes to *lineOfRow; unreadable lines are listed in *problems.
+// must be one formula, in bracket notation (blanks outside quotes are ignored) or as "@keys KEYS",
+// the keys a user would type (TypeFormulaKeys), after an optional "@xytype=N " (N a whole number
+// 0..7: the row's xy type; the row's default when absent). Each appended row's file line
+// (1-based) goes to *lineOfRow; unreadable lines are listed in *problems.
 // False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
                       std::vector<DocumentProblem>* problems, std::string* failure);

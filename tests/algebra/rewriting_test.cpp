@@ -13,6 +13,7 @@
 #include "algebra/vector_calculus.h"
 #include "graphs/factory_helpers.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/trees/node_builders.h"
 #include "tests/algebra/algebra_test_support.h"
 
 namespace {
@@ -226,6 +227,23 @@ TEST_F(AlgebraTest, PlaneTransformationsRewriteThroughTheAlgebra) {
   TransformPlaneExpression(tree, &transform);
   EXPECT_TRUE(Is(tree, "plus[plus[x,1],times[3,y]]"));
   for (ExprNode* t : {tree, x, y}) FreeExpression(t);
+  // As a document gives it: x = x' + 1, y = y' (in primed coordinates); r and theta are written
+  // in x and y first, so they move with the plane too. The companion's relation is then in x, y.
+  transform.expression1 = Tree("plus[x,1]");
+  transform.expression2 = Tree("y");
+  SwapPrimedCoordinates(transform.expression1);
+  SwapPrimedCoordinates(transform.expression2);
+  const struct { const char* before; const char* after; } cases[] = {
+      {"lessthan[plus[power[x,2],power[y,2]],1]", "lessthan[plus[power[plus[x,1],2],power[y,2]],1]"},
+      {"lessthan[r,1]", "lessthan[sqrt[plus[power[plus[x,1],2],power[y,2]]],1]"}};
+  for (const auto& c : cases) {
+    ExprNode* relation = Tree(c.before);
+    TransformPlaneExpression(relation, &transform);
+    EXPECT_TRUE(Is(relation, c.after)) << c.before;
+    FreeExpression(relation);
+  }
+  FreeExpression(transform.expression1);
+  FreeExpression(transform.expression2);
 }
 
 // Matrices whose value word disagrees with their cells (text readers refuse them, other trees
