@@ -178,10 +178,10 @@ void ViewSetIdleTick(GraphViewSet* set, int32_t budget) {
 }
 
 bool ViewSetAllViewsReady(GraphViewSet* set) {
-  for (GraphView* view : AllViews(set)) {
-    if (view != nullptr && !view->IsReady()) return false;
-  }
-  return true;
+  // Only the shown views are ticked: a graph in a hidden view (a space field built while the
+  // plane is shown) waits until its view is shown, and must not keep the idle loop busy meanwhile.
+  return (set->primary == nullptr || set->primary->IsReady()) &&
+         (set->secondary == nullptr || set->secondary->IsReady());
 }
 
 bool ViewSetNeedsRedraw(GraphViewSet* set) {

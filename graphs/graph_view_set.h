@@ -83,6 +83,8 @@ bool CheckViewSet(const GraphViewSet* set);
 // Ticks the primary with the whole budget and the secondary with what is left of it (0 when
 // nothing is); a side whose view answers IsReady gets SetOptionAll(5, side).
 void ViewSetIdleTick(GraphViewSet* set, int32_t budget);
+// The shown views (the primary, and the secondary when there is one) answer IsReady. Hidden views
+// are computed once they are shown.
 bool ViewSetAllViewsReady(GraphViewSet* set);
 // Not all views ready, or the primary or the secondary answers NeedsRedraw.
 bool ViewSetNeedsRedraw(GraphViewSet* set);

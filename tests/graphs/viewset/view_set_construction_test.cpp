@@ -124,3 +124,23 @@ TEST_F(ViewSetConstructionTest, EveryCombinationOfViewsBuildsLaysOutDrawsAndDest
 }
 
 }  // namespace
+
+namespace {
+
+// A graph in a view that is not shown (a space field built while the plane is shown) neither keeps
+// the set from being ready nor is computed; once its view is shown it is.
+TEST_F(ViewSetConstructionTest, HiddenViewsWaitUntilTheyAreShown) {
+  InitViewSet(&set, MakeRect(0, 0, 400, 300), &document);
+  int deletions = 0;
+  auto* hidden = new FakeGraph3D(3, &deletions);
+  ASSERT_TRUE(PtrArrayAppend(set.first3D->graphs, static_cast<GraphKind*>(hidden)));
+  EXPECT_TRUE(ViewSetAllViewsReady(&set));
+  ViewSetIdleTick(&set, 1 << 20);
+  EXPECT_EQ(hidden->computes, 0);
+  set.primary = set.first3D;
+  EXPECT_FALSE(ViewSetAllViewsReady(&set));
+  for (int tick = 0; tick < 4 && !ViewSetAllViewsReady(&set); ++tick) ViewSetIdleTick(&set, 1 << 20);
+  EXPECT_TRUE(ViewSetAllViewsReady(&set) && hidden->computes > 0);
+}
+
+}  // namespace
