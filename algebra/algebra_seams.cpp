@@ -4,7 +4,7 @@
 #include "algebra/differentiation.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
-#include "graphs/graphs_state.h"
+#include "graphs/core/graphs_state.h"
 #include "kernel/eval/evaluation_seams.h"
 
 namespace {

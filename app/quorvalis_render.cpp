@@ -17,7 +17,7 @@
 #include "document/document_record.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
-#include "graphs/graph_view_2d.h"
+#include "graphs/view2d/graph_view_2d.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"

@@ -2,9 +2,9 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
-#include "graphs/definitions.h"
-#include "graphs/equation_form.h"
-#include "graphs/graph_factory.h"
+#include "graphs/factory/definitions.h"
+#include "graphs/factory/equation_form.h"
+#include "graphs/factory/graph_factory.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/number_settings.h"

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "graphs/document_services.h"
-#include "graphs/graph_view_set.h"
+#include "graphs/core/document_services.h"
+#include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
 // The tick count of one second (ticks are sixtieths of a second).

@@ -8,8 +8,8 @@
 
 #include "graphics/gl/pixel_readback.h"
 #include "graphs/core/rotation_matrices.h"
-#include "graphs/document_services.h"
-#include "graphs/graph_view_3d.h"
+#include "graphs/core/document_services.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "kernel/application_state.h"
 #include "kernel/interaction/mouse_tracking.h"
 #include "kernel/numeric/numeric_constants.h"

@@ -2,7 +2,7 @@
 #include "graphs/view3d/graph_view_gl.h"
 
 #include "graphics/gl/graphics_context.h"
-#include "graphs/document_services.h"
+#include "graphs/core/document_services.h"
 
 GraphViewGL::GraphViewGL() : context(NewGLContextRecord()) {}
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "graphs/graph_view.h"
+#include "graphs/core/graph_view.h"
 
 struct GraphicsContext;
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "graphs/graph_color.h"
+#include "graphs/core/graph_color.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_records.h"

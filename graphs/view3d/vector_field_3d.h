@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "graphs/graph_kind.h"
+#include "graphs/core/graph_kind.h"
 #include "graphs/view3d/vector_glyphs_3d.h"
 
 class GraphColor;

@@ -9,7 +9,7 @@
 #include "graphics/gl/frame_setup.h"
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/mesh_drawing.h"
-#include "graphs/graph_color.h"
+#include "graphs/core/graph_color.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_records.h"

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "graphics/gl/gl_mesh.h"
-#include "graphs/graph_kind.h"
+#include "graphs/core/graph_kind.h"
 #include "kernel/memory/chunk_pool.h"
 
 class GraphColor;

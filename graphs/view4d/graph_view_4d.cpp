@@ -1,7 +1,7 @@
 // What there is of the 4D view: its tick and its graph options.
-#include "graphs/graph_view_4d.h"
+#include "graphs/view4d/graph_view_4d.h"
 
-#include "graphs/document_services.h"
+#include "graphs/core/document_services.h"
 
 void GraphView4D::Tick(int32_t budget) {
   if (EmptyRect(rect)) return;

@@ -11,7 +11,7 @@
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/gl_mesh.h"
 #include "graphics/gl/mesh_drawing.h"
-#include "graphs/graph_kind.h"
+#include "graphs/core/graph_kind.h"
 
 namespace sample_surface {
 

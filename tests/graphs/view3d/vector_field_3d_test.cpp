@@ -9,9 +9,9 @@
 #include <cmath>
 
 #include "graphics/render/software_camera.h"
-#include "graphs/factory_helpers.h"
-#include "graphs/graph_color.h"
-#include "graphs/graph_factory.h"
+#include "graphs/factory/factory_helpers.h"
+#include "graphs/core/graph_color.h"
+#include "graphs/factory/graph_factory.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"

@@ -4,7 +4,7 @@
 // 0.5 % of the pixels, the frame tests' tolerance). The goldens were checked by eye when made:
 // green axes through the origin with arrowheads on x and y, z upward, the bump lit from the
 // upper left. QV_UPDATE_GOLDENS=1 rewrites them.
-#include "graphs/graph_view_3d.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "tests/graphics/gl/frame_test_support.h"
 #include "tests/graphs/view3d/sample_surface.h"
 

@@ -10,7 +10,7 @@
 
 #include "graphics/render/software_camera.h"
 #include "graphs/core/rotation_matrices.h"
-#include "graphs/graph_view_3d.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "kernel/application_state.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "platform/clock.h"

@@ -10,7 +10,7 @@
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/qd_layer.h"
-#include "graphs/graph_view_3d.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "tests/graphs/graphs_test_support.h"
 
 namespace view3d_test {

@@ -4,8 +4,8 @@
 // every view: laid out, computed, drawn (2D into the pane, 3D by the software rasteriser) and
 // destroyed with or without deleting the graphs first. The fixture proves every counted byte is
 // returned; LeakSanitizer checks the rest at exit.
-#include "graphs/factory_helpers.h"
-#include "graphs/graph_view_set.h"
+#include "graphs/factory/factory_helpers.h"
+#include "graphs/viewset/graph_view_set.h"
 #include "tests/graphs/view3d/sample_surface.h"
 #include "tests/graphs/view3d/view_3d_test_support.h"
 
