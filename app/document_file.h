@@ -18,8 +18,10 @@ struct DocumentProblem {
 // Reads the document into `document`'s rows: each line that is not blank and does not start with #
 // must be one formula, in bracket notation (blanks outside quotes are ignored) or as "@keys KEYS",
 // the keys a user would type (TypeFormulaKeys), after an optional "@xytype=N " (N a whole number
-// 0..7: the row's xy type; the row's default when absent). Each appended row's file line
-// (1-based) goes to *lineOfRow; unreadable lines are listed in *problems.
+// 0..7: the row's xy type; the row's default when absent). A line "@view=3d" (or "@view=2d")
+// sets the document's mode: its rows are built in space and the 3D view is shown (the last such
+// line counts). Each appended row's file line (1-based) goes to *lineOfRow; unreadable lines are
+// listed in *problems.
 // False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
                       std::vector<DocumentProblem>* problems, std::string* failure);

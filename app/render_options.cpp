@@ -49,10 +49,13 @@ const char* RenderUsage() {
          "                   or as typed keys, e.g. @keys y=x^2{Right}+1 (keys without a\n"
          "                   character in braces: {Right} {Left} {Up} {Down} {Tab} {Backspace}\n"
          "                   {Escape}, modifiers as in {Ctrl-d} {Alt-x} {Shift-Tab});\n"
-         "                   blank lines and lines starting with # are skipped\n"
+         "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
+         "                   builds the rows in space and draws the 3D view (OpenGL offscreen, or\n"
+         "                   the software rasteriser with use_software_renderer=1 in the preferences)\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
-         "  --x MIN,MAX      an x range to show, fitted at a grid scale (default: 64 pixels a unit)\n"
+         "  --x MIN,MAX      an x range to show, fitted at a grid scale (default: 64 pixels a unit);\n"
+         "                   in 3D the box's x range (default -2,2)\n"
          "  --y MIN,MAX      a y range to show, likewise\n"
          "  --antialias      draw through the double-size buffer\n";
 }

@@ -2,6 +2,8 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
+#include "graphics/gl/gl_globals.h"
+#include "graphics/qd_layer.h"
 #include "graphs/factory/definitions.h"
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/graph_factory.h"
@@ -22,6 +24,24 @@ void StoreModifiedMark(void* window, bool modified) {
   if (window != nullptr) RecordOfWindow(window)->modifiedFlag = modified ? 1 : 0;
 }
 
+// A graphics context's window is the DocumentServices of its view's owner: here a record.
+DocumentRecord* RecordOfViewOwner(void* window) {
+  return static_cast<DocumentRecord*>(static_cast<DocumentServices*>(window));
+}
+
+GWorldPtr PaneBufferOf(void* window) { return window != nullptr ? RecordOfViewOwner(window)->paneBuffer : nullptr; }
+
+bool DrawsWithTransparency(void* window) {
+  if (window == nullptr) return false;
+  const DocumentRecord* record = RecordOfViewOwner(window);
+  for (int32_t i = 0; i < record->rows.count; ++i) {
+    if (record->rows.data[i].kind == 0 && record->rows.data[i].opacity != 1.0) return true;
+  }
+  return false;
+}
+
+bool IsRecordAntialiased(void* window) { return window != nullptr && RecordOfViewOwner(window)->antialiased; }
+
 void LookUpCurrentDocumentValue(Complex* out, int32_t key) {
   GetDefinedParameterValue(out, key, gDocuments.current);
 }
@@ -41,6 +61,7 @@ DocumentRecord::~DocumentRecord() {
   if (gDocuments.current == this) SetCurrentDocument(nullptr);
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
+  SafeDisposeGWorld(paneBuffer);
   for (int32_t i = 0; i < rows.count; ++i) FreeExpression(rows.data[i].expression);
   GrowArrayFree(rows);
 }
@@ -74,17 +95,18 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document) {
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
   CoordinateTransform transform;
-  BuildGraphsForEquationSet(set, false, false, false, false, &transform);
+  const bool is3D = document->show3D;
+  BuildGraphsForEquationSet(set, is3D, false, false, false, &transform);
   int32_t unbuilt = 0;
   for (int32_t i = 0; i < document->rows.count; ++i) {
     EquationRow& row = document->rows.data[i];
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
-    if (ClassifyEquationForGraph(row.expression, false, false, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, false, false, document);
+    if (ClassifyEquationForGraph(row.expression, is3D, false, document) == 0) {
+      row.resultMessage = ClassifyEquationList(row.expression, is3D, false, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
-      row.graphRow = CreateGraphsForEquation(set, copy, false, false, &transform, row.color, row.grain, row.opacity,
+      row.graphRow = CreateGraphsForEquation(set, copy, is3D, false, &transform, row.color, row.grain, row.opacity,
                                              row.plottingMode, row.xyType, document, &row.resultMessage);
       FreeExpression(copy);
     }
@@ -114,6 +136,10 @@ void SetDemoMode(int32_t mode) {
 
 void InstallDocumentSeams() {
   SetDocumentModifiedHook(StoreModifiedMark);
+  DocumentGraphicsServices& graphics = GLGlobals().document;
+  graphics.offscreenBuffer = PaneBufferOf;
+  graphics.drawsWithTransparency = DrawsWithTransparency;
+  graphics.isAntialiased = IsRecordAntialiased;
   SetDefinedValueLookup(LookUpCurrentDocumentValue);
   GetTreeSeams().treeUsesDefinedName = TreeUsesDefinedNameOf;
   GetTreeSeams().complexDefinitions = static_cast<const DocumentServices*>(gDocuments.current);
