@@ -59,6 +59,16 @@ bool NearlyEqual(const double* a, const double* b) {
   return true;
 }
 
+// b = a b a^T.
+template <int N>
+void Conjugate(const double* a, double* b) {
+  double transposed[N * N];
+  std::copy(a, a + N * N, transposed);
+  Transpose<N>(transposed);
+  Multiply<N>(a, b, b);
+  Multiply<N>(b, transposed, b);
+}
+
 // Divides the n values by their length; a zero vector becomes NaNs.
 void Normalise(double* v, int n) {
   double sum = 0.0;
@@ -164,20 +174,12 @@ void OrthonormalizeMatrix4(Matrix4 m) {
 }
 
 void ConjugateRotation3(const Matrix3 a, Matrix3 b) {
-  Matrix3 transposed;
-  CopyMatrix3(a, transposed);
-  TransposeMatrix3(transposed);
-  MultiplyMatrix3(a, b, b);
-  MultiplyMatrix3(b, transposed, b);
+  Conjugate<3>(a, b);
   OrthonormalizeMatrix3(b);
 }
 
 void ConjugateRotation4(const Matrix4 a, Matrix4 b) {
-  Matrix4 transposed;
-  CopyMatrix4(a, transposed);
-  TransposeMatrix4(transposed);
-  MultiplyMatrix4(a, b, b);
-  MultiplyMatrix4(b, transposed, b);
+  Conjugate<4>(a, b);
   OrthonormalizeMatrix4(b);
 }
 

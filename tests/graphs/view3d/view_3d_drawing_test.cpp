@@ -61,4 +61,46 @@ TEST_F(View3DDrawingTest, ASurfaceWithTheAxesMatchesItsGoldens) {
   ExpectGoldens("view3d-surface");
 }
 
+// The overlay road runs only in the GL kinds with a transparent graph: the transparent graphs make
+// the first pass (their colour programs write it as hue, saturation and value with alpha, which
+// the transparent surface kinds bring), the pass is laid over the background, then the opaque
+// graphs and the axes draw. The frame completes without a GL error (the fixture fails on any), the
+// pass covers the opaque surface behind it, and the axes show as they do without it.
+TEST_F(View3DDrawingTest, ATransparentGraphTakesTheOverlayPassInGL) {
+  struct Glass : sample_surface::Bump3D {
+    using Bump3D::Bump3D;
+    bool IsTransparent() override { return true; }
+  };
+  auto* solid = new sample_surface::Bump3D(30, view->settings.camera.box, view->context, 0xCC6633);
+  ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(solid)));
+  view->Tick(1 << 20);
+  view->SetOption(kOptionUploadMeshes, 0);
+  auto count = [](const std::vector<uint32_t>& pixels, int* green) {
+    int reddish = 0;
+    *green = 0;
+    for (uint32_t p : pixels) {
+      const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+      reddish += r > b + 40 && r > g;
+      *green += g > r + 80 && g > b + 80;
+    }
+    return reddish;
+  };
+  for (int32_t kind : {kContextGLOffscreen, kContextGLWindow}) {
+    int greenAlone = 0, green = 0;
+    const int alone = count(Frame(kind), &greenAlone);
+    auto* glass = new Glass(30, view->settings.camera.box, view->context, 0x3366CC);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(glass)));
+    view->Tick(1 << 20);
+    view->SetOption(kOptionUploadMeshes, 0);
+    const int together = count(Frame(kind), &green);  // Frame asserts the frame completed
+    // The first pass lies over the opaque bump where it is in front (the same bump here), its depth
+    // kept for the opaque pass; the axes draw on top as before.
+    EXPECT_GT(alone, 1000) << kind;
+    EXPECT_LT(together, alone / 2) << kind;
+    EXPECT_NEAR(green, greenAlone, greenAlone / 10 + 5) << kind;
+    delete glass;
+    --view->graphs.count;
+  }
+}
+
 }  // namespace
