@@ -157,16 +157,30 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
     return;
   }
   if (wWhole && std::fabs(w.re) <= kComplexLargestRepeatedExponent) {
+    // The first factor is the power of the base itself, not 1 times it, which would meet 0 times
+    // a part that has overflowed.
     double n = std::fabs(w.re);
     Complex base = z, result{1.0, 0.0};
+    bool started = false;
     while (n > 0.0) {
-      if (std::fmod(n, 2.0) == 1.0) ComplexMultiply(result, result, base);
+      if (std::fmod(n, 2.0) == 1.0) {
+        if (started) {
+          ComplexMultiply(result, result, base);
+        } else {
+          result = base;
+          started = true;
+        }
+      }
       n = std::floor(n / 2.0);
       if (n > 0.0) ComplexSquare(base, base);
     }
     if (w.re < 0.0) ComplexRealOver(result, 1.0, result);
-    out = result;
-    return;
+    // Parts past the largest double meet infinity minus infinity (or 1 over them does): the
+    // polar formula below stays defined there.
+    if (!ComplexIsUndefined(result)) {
+      out = result;
+      return;
+    }
   }
   Complex l, e;
   ComplexLn(l, z);
