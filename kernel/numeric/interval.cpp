@@ -537,7 +537,20 @@ void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, 
   Interval r, e;
   IntervalReciprocal(r, q);
   IntervalMultiply(e, p, r);
+  // At a denominator of 0 (of either sign) the point's exponent is an infinity of either sign,
+  // where a base has the limits 0, 1 or +inf: every exponent is possible.
+  if (IntervalHolds(q, 0.0)) e = kWholeLine;
   IntervalPower(out, x, e);
+  if ((p.lo == p.hi && q.lo == q.hi) || !(x.lo < 0.0 || IntervalIsWrapped(x))) return;
+  // Boxes of numerators and denominators hold fractions of whole numbers with odd reduced
+  // denominators, at which a negative base has its real root, of either sign by the numerator's
+  // parity: |x|^e of both signs over the negative part of x (all of it when x is wrapped).
+  Interval signedRoots = kWholeLine;
+  if (!IntervalIsWrapped(x) && !IntervalIsWrapped(e)) {
+    const Interval m = ValueOf(IntervalPowerOrdinary, Interval{-std::min(x.hi, 0.0), -x.lo}, e);
+    signedRoots = IntervalIsUndefined(m) ? m : Interval{-m.hi, m.hi};
+  }
+  JoinPieces(out, out, signedRoots);
 }
 
 namespace {
