@@ -592,6 +592,21 @@ void IntervalSqrt(Interval& out, const Interval& a) {
     out = kUndefinedInterval;
     return;
   }
+#if defined(__SSE2__)
+  // Both roots in one instruction where both are normal: the rule above, lane by lane.
+  const __m128d x = _mm_loadu_pd(&p.lo), r = _mm_sqrt_pd(x);
+  if (_mm_movemask_pd(NormalLanes(r)) == 3) {
+#if defined(QV_INTERVAL_ROUND_TO_NEAREST)
+    _mm_storeu_pd(&out.lo, r);
+#else
+    const __m128d square = _mm_mul_pd(r, r);
+    const __m128i exact = _mm_and_si128(_mm_castpd_si128(_mm_and_pd(_mm_cmpeq_pd(square, x), NormalLanes(square))),
+                                        PowerOfTwoLanes(r));
+    _mm_storeu_pd(&out.lo, StepOutward(r, _mm_andnot_si128(exact, _mm_set1_epi64x(1)), _mm_castpd_si128(r)));
+#endif
+    return;
+  }
+#endif
   Set(out, std::max(SqrtBelow(p.lo), 0.0), SqrtAbove(p.hi));
 }
 

@@ -63,13 +63,26 @@ inline void SetStepped(Interval& out, double lo, double hi, uint64_t stepsLo, ui
   SetStepped(out, lo, hi, stepsLo, stepsHi, std::bit_cast<uint64_t>(lo), std::bit_cast<uint64_t>(hi));
 }
 
+#if defined(__SSE2__)
+// All ones in the lanes of v that hold normal doubles (zeros, subnormals, infinities and NaN do not).
+[[gnu::always_inline]] inline __m128d NormalLanes(__m128d v) {
+  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
+  return _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::min())),
+                    _mm_cmple_pd(magnitude, _mm_set1_pd(kLargestDouble)));
+}
+
+// All ones in the lanes of v whose bits past the exponent are all 0: powers of two (and 0 and
+// the infinities), by which products are exact.
+[[gnu::always_inline]] inline __m128i PowerOfTwoLanes(__m128d v) {
+  const __m128i zero = _mm_cmpeq_epi32(_mm_slli_epi64(_mm_castpd_si128(v), 12), _mm_setzero_si128());
+  return _mm_and_si128(zero, _mm_shuffle_epi32(zero, 0xB1));  // both halves of a lane zero
+}
+#endif
+
 // Both bounds normal doubles (zeros, subnormals, infinities and NaN are not), tested at once.
 [[gnu::always_inline]] inline bool BothNormal(double lo, double hi) {
 #if defined(__SSE2__)
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_set_pd(hi, lo));
-  const __m128d normal = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::min())),
-                                    _mm_cmple_pd(magnitude, _mm_set1_pd(kLargestDouble)));
-  return _mm_movemask_pd(normal) == 3;
+  return _mm_movemask_pd(NormalLanes(_mm_set_pd(hi, lo))) == 3;
 #else
   return IsNormalDouble(lo) && IsNormalDouble(hi);
 #endif
@@ -101,16 +114,8 @@ inline double Times(double x, double y) { return x == 0.0 || y == 0.0 ? 0.0 : x 
 [[gnu::always_inline]] inline void SetProduct(Interval& out, double xl, double yl, double xh, double yh) {
 #if defined(__SSE2__) && !defined(QV_INTERVAL_ROUND_TO_NEAREST)
   const __m128d x = _mm_set_pd(xh, xl), y = _mm_set_pd(yh, yl), p = _mm_mul_pd(x, y);
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), p);
-  const __m128d normal = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::min())),
-                                    _mm_cmple_pd(magnitude, _mm_set1_pd(kLargestDouble)));
-  if (_mm_movemask_pd(normal) == 3) {
-    // A lane's factor is a power of two when its bits past the exponent are all 0.
-    const auto powerOfTwo = [](__m128d v) {
-      const __m128i zero = _mm_cmpeq_epi32(_mm_slli_epi64(_mm_castpd_si128(v), 12), _mm_setzero_si128());
-      return _mm_and_si128(zero, _mm_shuffle_epi32(zero, 0xB1));  // both halves of a lane zero
-    };
-    const __m128i steps = _mm_andnot_si128(_mm_or_si128(powerOfTwo(x), powerOfTwo(y)), _mm_set1_epi64x(1));
+  if (_mm_movemask_pd(NormalLanes(p)) == 3) {
+    const __m128i steps = _mm_andnot_si128(_mm_or_si128(PowerOfTwoLanes(x), PowerOfTwoLanes(y)), _mm_set1_epi64x(1));
     _mm_storeu_pd(&out.lo, StepOutward(p, steps, _mm_castpd_si128(_mm_xor_pd(x, y))));
     return;
   }
