@@ -33,7 +33,7 @@ Lanes<V> Shared(const V& v) {
   return Lanes<V>{nullptr, v, false, false, false, false};
 }
 
-// Steps after which the real machine's check of undefined values waits: an undefined operand
+// Steps after which the machines' check of undefined values waits: an undefined operand
 // gives an undefined result, so a point that meets one in a run of these steps still has one at
 // the next other step, which checks (Settle) before it runs. Pushes and swaps take nothing.
 bool DefersCheck(uint32_t op) {
@@ -554,9 +554,9 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   const int32_t prologue = code->prologueLength;
   const bool storesAfterPrologue = plan->storesAfterPrologue != 0;
 
-  // Only the real machine defers its checks; the interval kinds' operations are library calls
-  // whose undefined results are checked at once.
-  constexpr bool kDefers = !M::kEncloses;
+  // Both machines defer their checks: each deferring step gives an undefined result for an
+  // undefined operand, so a point that meets one still has one at the next check.
+  constexpr bool kDefers = true;
 // Each operation's body goes into its loop over the points (the inline sums and products of
 // the interval kind would otherwise leave it a call per point).
 #define QV_INLINE __attribute__((always_inline))
