@@ -360,6 +360,33 @@ TEST(IntervalContainment, EveryBinaryOperationEnclosesItsPointValues) {
   }
 }
 
+// Truth intervals: the and and the or of every pair of point truths the operands hold lie in
+// the result; undefined only where an operand has no truth at all.
+TEST(IntervalContainment, TruthAndAndOrHoldEveryPairOfPointTruths) {
+  const Interval truths[] = {kTruthFalse, kTruthTrue, kTruthUndecided, kUndefinedInterval};
+  const auto points = [](const Interval& t) {
+    std::vector<double> v;
+    for (double p : {0.0, 1.0}) {
+      if (!IntervalIsUndefined(t) && t.lo <= p && p <= t.hi) v.push_back(p);
+    }
+    return v;
+  };
+  for (const Interval& a : truths) {
+    for (const Interval& b : truths) {
+      const Interval both = ValueOf(IntervalTruthAnd, a, b), either = ValueOf(IntervalTruthOr, a, b);
+      const bool someUndefined = IntervalIsUndefined(a) || IntervalIsUndefined(b);
+      EXPECT_TRUE(!IntervalIsUndefined(both) || someUndefined) << Show(a) << " and " << Show(b);
+      EXPECT_FALSE(IntervalIsUndefined(either)) << Show(a) << " or " << Show(b);
+      for (double p : points(a)) {
+        for (double q : points(b)) {
+          EXPECT_TRUE(IntervalIsUndefined(both) || Holds(both, p * q)) << Show(a) << " and " << Show(b);
+          EXPECT_TRUE(Holds(either, std::max(p, q))) << Show(a) << " or " << Show(b);
+        }
+      }
+    }
+  }
+}
+
 TEST(IntervalContainment, HullsHoldEveryOperand) {
   BoxSampler s(11);
   ContainmentChecker check{"hull"};
