@@ -65,9 +65,15 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   EXPECT_TRUE(Near(ValueOf(ComplexAcos, {2, 0}), Std(0, -ln2PlusRoot3), 1e-15));
   EXPECT_TRUE(Near(ValueOf(ComplexPower, {-8, 0}, {1.0 / 3, 0}), Std(1, std::sqrt(3.0)), 1e-15));
   EXPECT_TRUE(Near(ValueOf(ComplexLog10, {-100, 0}), Std(2, kPi / std::log(10.0)), 1e-15));
-  Complex r;
-  ComplexRealOver(r, 2.0, {0, 1});
-  EXPECT_TRUE(Exactly(r, {0, -2}));
+  // On the imaginary axis c / z is formed as -c / im: 1 / (1e200 i) used to square 1e200 to
+  // infinity and give 0.
+  const struct { double c; Complex z, want; } overs[] = {
+      {2.0, {0, 1}, {0, -2}}, {1.0, {0, 1e200}, {0, -1e-200}}, {1.0, {-0.0, -1e-200}, {0, 1e200}}};
+  for (const auto& o : overs) {
+    Complex r;
+    ComplexRealOver(r, o.c, o.z);
+    EXPECT_TRUE(Exactly(r, o.want)) << Show(o.z);
+  }
 }
 
 // acosh x = i acos x on [-1, 1) and asech x = acosh(1/x) = i acos(1/x) for x > 1, with either
