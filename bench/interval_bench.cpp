@@ -1,12 +1,14 @@
 // The interval machine's cost per box on the evaluation benchmark's expressions, with bounds
 // rounded outward and with round-to-nearest, in one run: the kernel is built twice into modules
 // that differ only by QV_INTERVAL_ROUND_TO_NEAREST (bench/CMakeLists.txt) and each iteration times
-// one grid of boxes through each. Counters: ns per box of both and the outward/nearest ratio.
+// one grid of boxes through each, box by box and by blocks. Counters: ns per box of both and the
+// outward/nearest ratio.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 
 #include "algebra/normalisation_passes.h"
+#include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/formula_reader.h"
@@ -47,18 +49,21 @@ CompiledFunction* Function(int index) {
 
 }  // namespace
 
-// One grid of kSide x kSide boxes over [-2, 2]^2; the sum of the result widths keeps it observable.
-extern "C" __attribute__((visibility("default"))) double QvIntervalGrid(int index) {
+// One grid of kSide x kSide boxes over [-2, 2]^2, box by box or a row of boxes at a time; the sum
+// of the result widths keeps it observable.
+extern "C" __attribute__((visibility("default"))) double QvIntervalGrid(int index, bool blocks) {
   CompiledFunction* f = Function(index);
+  Interval xs[kSide], out[kSide];
+  for (int i = 0; i < kSide; ++i) xs[i] = Interval{kOrigin + i * kStep, kOrigin + i * kStep + kStep};
   double sum = 0;
   for (int j = 0; j < kSide; ++j) {
     const double y = kOrigin + j * kStep;
-    for (int i = 0; i < kSide; ++i) {
-      const double x = kOrigin + i * kStep;
-      double lo, hi;
-      EvaluateIntervalXY(f, x, x + kStep, y, y + kStep, &lo, &hi);
-      sum += hi - lo;
+    if (blocks) {
+      EvaluateIntervalXYBlock(f, BoxAxis{xs, {}}, BoxAxis{nullptr, Interval{y, y + kStep}}, kSide, out);
+    } else {
+      for (int i = 0; i < kSide; ++i) EvaluateIntervalXY(f, xs[i].lo, xs[i].hi, y, y + kStep, &out[i].lo, &out[i].hi);
     }
+    for (const Interval& r : out) sum += r.hi - r.lo;
   }
   return sum;
 }
@@ -72,7 +77,7 @@ extern "C" __attribute__((visibility("default"))) double QvIntervalGrid(int inde
 
 namespace {
 
-using Grid = double (*)(int);
+using Grid = double (*)(int, bool);
 
 Grid LoadGrid(const char* path) {
   void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -83,13 +88,14 @@ Grid LoadGrid(const char* path) {
   return reinterpret_cast<Grid>(dlsym(module, "QvIntervalGrid"));
 }
 
-double TimedGrid(Grid grid, int index, double& totalNs) {
+double TimedGrid(Grid grid, int index, bool blocks, double& totalNs) {
   const auto start = std::chrono::steady_clock::now();
-  const double sum = grid(index);
+  const double sum = grid(index, blocks);
   totalNs += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
   return sum;
 }
 
+// range(0): the expression; range(1): 0 box by box, 1 by blocks (a row of boxes at a time).
 void BM_IntervalMachineOutwardVersusNearest(benchmark::State& state) {
   static const Grid outward = LoadGrid(QV_INTERVAL_OUTWARD_MODULE), nearest = LoadGrid(QV_INTERVAL_NEAREST_MODULE);
   if (outward == nullptr || nearest == nullptr) {
@@ -97,10 +103,11 @@ void BM_IntervalMachineOutwardVersusNearest(benchmark::State& state) {
     return;
   }
   const int index = static_cast<int>(state.range(0));
+  const bool blocks = state.range(1) != 0;
   double outwardNs = 0, nearestNs = 0;
   for (auto _ : state) {  // alternating, so drift in the machine's speed touches both alike
-    benchmark::DoNotOptimize(TimedGrid(nearest, index, nearestNs));
-    benchmark::DoNotOptimize(TimedGrid(outward, index, outwardNs));
+    benchmark::DoNotOptimize(TimedGrid(nearest, index, blocks, nearestNs));
+    benchmark::DoNotOptimize(TimedGrid(outward, index, blocks, outwardNs));
   }
   const double boxes = static_cast<double>(state.iterations()) * kSide * kSide;
   state.counters["outward_ns_per_box"] = outwardNs / boxes;
@@ -108,7 +115,9 @@ void BM_IntervalMachineOutwardVersusNearest(benchmark::State& state) {
   state.counters["outward_over_nearest"] = outwardNs / nearestNs;
 }
 
-BENCHMARK(BM_IntervalMachineOutwardVersusNearest)->DenseRange(0, kExpressionCount - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntervalMachineOutwardVersusNearest)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kExpressionCount - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -33,7 +33,7 @@ Lanes<V> Shared(const V& v) {
   return Lanes<V>{nullptr, v, false, false, false, false};
 }
 
-// Steps after which the real machine's check of undefined values waits: an undefined operand
+// Steps after which the machines' check of undefined values waits: an undefined operand
 // gives an undefined result, so a point that meets one in a run of these steps still has one at
 // the next other step, which checks (Settle) before it runs. Pushes and swaps take nothing.
 bool DefersCheck(uint32_t op) {
@@ -245,11 +245,11 @@ class BlockMachine {
       bad = a.data == w ? Map2InPlace<kTest>(w, b.data, f) : Map2<kTest>(w, a.data, b.data, f);
     } else if (a.varying) {
       const V u = b.shared;
-      const auto g = [&f, u](const V& x) { return f(x, u); };
+      const auto g = [&f, u](const V& x) __attribute__((always_inline)) { return f(x, u); };
       bad = a.data == w ? MapInPlace<kTest>(w, g) : Map<kTest>(w, a.data, g);
     } else {
       const V u = a.shared;
-      bad = Map<kTest>(w, b.data, [&f, u](const V& y) { return f(u, y); });
+      bad = Map<kTest>(w, b.data, [&f, u](const V& y) __attribute__((always_inline)) { return f(u, y); });
     }
     SetResult<kTest>(sp_, bad);
   }
@@ -554,16 +554,19 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   const int32_t prologue = code->prologueLength;
   const bool storesAfterPrologue = plan->storesAfterPrologue != 0;
 
-  // Only the real machine defers its checks; the interval kinds' operations are library calls
-  // whose undefined results are checked at once.
-  constexpr bool kDefers = !M::kEncloses;
+  // Both machines defer their checks: each deferring step gives an undefined result for an
+  // undefined operand, so a point that meets one still has one at the next check.
+  constexpr bool kDefers = true;
+// Each operation's body goes into its loop over the points (the inline sums and products of
+// the interval kind would otherwise leave it a call per point).
+#define QV_INLINE __attribute__((always_inline))
 #define QV_UNARY(name)                                     \
   case Op##name:                                           \
-    Unary<true>([](const V& b) { return M::name(b); });    \
+    Unary<true>([](const V& b) QV_INLINE { return M::name(b); });    \
     break;
 #define QV_BINARY(name)                                                    \
   case Op##name:                                                           \
-    Binary<true>([](const V& a, const V& b) { return M::name(a, b); });    \
+    Binary<true>([](const V& a, const V& b) QV_INLINE { return M::name(a, b); });    \
     break;
 #define QV_DEFERRING(name, Form, lambda) \
   case Op##name: {                        \
@@ -577,9 +580,9 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
     Form<true>(f);                        \
     break;                                \
   }
-#define QV_DEFERRING_UNARY(name) QV_DEFERRING(name, Unary, [](const V& b) { return M::name(b); })
+#define QV_DEFERRING_UNARY(name) QV_DEFERRING(name, Unary, [](const V& b) QV_INLINE { return M::name(b); })
 #define QV_DEFERRING_BINARY(name) \
-  QV_DEFERRING(name, Binary, [](const V& a, const V& b) { return M::name(a, b); })
+  QV_DEFERRING(name, Binary, [](const V& a, const V& b) QV_INLINE { return M::name(a, b); })
 
   for (int32_t pc = 0;;) {
     const BlockStep& step = plan->steps[pc];
@@ -755,6 +758,7 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
     if (step.save >= 0) Save(step.save);
     ++pc;
   }
+#undef QV_INLINE
 #undef QV_UNARY
 #undef QV_BINARY
 #undef QV_DEFERRING

@@ -57,6 +57,10 @@ void ComplexRealOver(Complex& out, double c, const Complex& z) {
     SetReal(out, c / z.re);
     return;
   }
+  if (z.re == 0.0 && z.im != 0.0) {  // likewise on the imaginary axis, which it maps to itself
+    Set(out, c * z.re, -c / z.im);
+    return;
+  }
   const double d = z.re * z.re + z.im * z.im;
   Set(out, c * z.re / d, -c * z.im / d);
 }
@@ -153,16 +157,30 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
     return;
   }
   if (wWhole && std::fabs(w.re) <= kComplexLargestRepeatedExponent) {
+    // The first factor is the power of the base itself, not 1 times it, which would meet 0 times
+    // a part that has overflowed.
     double n = std::fabs(w.re);
     Complex base = z, result{1.0, 0.0};
+    bool started = false;
     while (n > 0.0) {
-      if (std::fmod(n, 2.0) == 1.0) ComplexMultiply(result, result, base);
+      if (std::fmod(n, 2.0) == 1.0) {
+        if (started) {
+          ComplexMultiply(result, result, base);
+        } else {
+          result = base;
+          started = true;
+        }
+      }
       n = std::floor(n / 2.0);
       if (n > 0.0) ComplexSquare(base, base);
     }
     if (w.re < 0.0) ComplexRealOver(result, 1.0, result);
-    out = result;
-    return;
+    // Parts past the largest double meet infinity minus infinity (or 1 over them does): the
+    // polar formula below stays defined there.
+    if (!ComplexIsUndefined(result)) {
+      out = result;
+      return;
+    }
   }
   Complex l, e;
   ComplexLn(l, z);
@@ -232,11 +250,16 @@ void Reciprocal(Complex& out, const Complex& z) {
   ComplexRealOver(out, 1.0, f);
 }
 
-// The inverse functions below take a zero imaginary part as +0: on a cut along the real axis
-// they give the value continuous from above. Each core is a form without a logarithm of a
-// quantity near 1 and without a sign test for its branch (the square roots pick it), so it
-// stays within a few ulps of the principal value near 0, near the cuts and far out.
+// The cores of the inverse functions below take a zero imaginary part as +0: on a cut along the
+// real axis they give the value continuous from above. Each is a form without a logarithm of a
+// quantity near 1 and without a sign test for its branch (the square roots pick it), so it stays
+// within a few ulps of the principal value near 0, near the cuts and far out. On the cuts
+// themselves the functions take the values of their logarithmic formulas evaluated exactly (the
+// root of a negative real is +i times the root of its size, the angle of one is pi, a zero part
+// counts as 0 whatever its sign): from above on some stretches, from below on others, where the
+// value is the conjugate of the core's.
 inline Complex FromAbove(const Complex& z) { return {z.re, z.im + 0.0}; }
+inline Complex Conjugate(const Complex& z) { return {z.re, 0.0 - z.im}; }
 
 // sqrt(1 + z) and sqrt(1 - z). For z on a cut 1 - z lies below the axis, so its root is the
 // conjugate of the root of 1 - conj(z); off the axis that is the same root.
@@ -288,15 +311,13 @@ Complex AtanhCore(const Complex& z) {
   return {std::copysign(re, z.re), im};
 }
 
-// f(1 / z) for the inverse reciprocal functions. A real z is approached from above like every
-// argument, so its reciprocal is approached from below, where these functions (symmetric
-// under conjugation) take the conjugate of their value above.
+// f(1 / z) for the inverse reciprocal functions. 1 / z of a z on an axis lies exactly on that
+// axis, where f takes its own cut's values (asec 0.5 = acos 2 = -1.317i).
 template <void (*F)(Complex&, const Complex&)>
 void OfReciprocal(Complex& out, const Complex& z) {
   Complex r;
   ComplexRealOver(r, 1.0, z);
   F(out, r);
-  if (ComplexIsReal(z)) out.im = 0.0 - out.im;
 }
 
 }  // namespace
@@ -308,22 +329,31 @@ void ComplexCoth(Complex& out, const Complex& z) { Reciprocal<ComplexTanh>(out, 
 void ComplexCsch(Complex& out, const Complex& z) { Reciprocal<ComplexSinh>(out, z); }
 void ComplexSech(Complex& out, const Complex& z) { Reciprocal<ComplexCosh>(out, z); }
 
+// asin z = -i ln(i z + sqrt(1 - z^2)): on its cut, from below right of 1 (asin 2 = pi/2 - 1.317i)
+// and from above left of -1.
 void ComplexAsin(Complex& out, const Complex& z) {
   if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
     SetReal(out, std::asin(z.re));
     return;
   }
-  out = AsinCore(FromAbove(z));
+  const Complex a = AsinCore(FromAbove(z));
+  out = ComplexIsReal(z) && z.re > 1.0 ? Conjugate(a) : a;
 }
 
+// acos z from ln(z + sqrt(z^2 - 1)), its real part kept >= 0: on its cut, from above right of 1
+// (acos 2 = -1.317i) and from below left of -1 (acos -2 = pi + 1.317i). So on the cuts
+// asin x + acos x is not pi/2.
 void ComplexAcos(Complex& out, const Complex& z) {
   if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
     SetReal(out, std::acos(z.re));
     return;
   }
-  out = AcosCore(FromAbove(z));
+  const Complex a = AcosCore(FromAbove(z));
+  out = ComplexIsReal(z) && z.re < -1.0 ? Conjugate(a) : a;
 }
 
+// atan z from ln((1 + i z) / (1 - i z)): on its cut (the imaginary axis past +-i) the value from
+// the right, which the core takes for a zero real part of either sign.
 void ComplexAtan(Complex& out, const Complex& z) {
   if (ComplexIsReal(z)) {
     SetReal(out, std::atan(z.re));
@@ -339,19 +369,27 @@ void ComplexAsinh(Complex& out, const Complex& z) {
     SetReal(out, std::asinh(z.re));
     return;
   }
-  // asinh z = -i asin(i z), with a zero real part of z taken as +0 as above.
-  const Complex s = AsinCore(Complex{-z.im, z.re + 0.0});
+  // asinh z = -i asin(i z), also on the cut: ln(z + sqrt(z^2 + 1)) there is the value from the
+  // right above i (asinh 2i = 1.317 + i pi/2) and from the left below -i (asinh -2i = -1.317 - i pi/2),
+  // as asin's cut sides make it.
+  Complex s;
+  ComplexAsin(s, Complex{-z.im, z.re});
   Set(out, s.im, -s.re);
 }
 
+// acosh z = ln(z + sqrt(z^2 - 1)), negated when its real part is negative: on its cut, from above
+// on [-1, 1), where the real part is exactly 0 (i acos x), and from below left of -1
+// (acosh -2 = 1.317 - i pi).
 void ComplexAcosh(Complex& out, const Complex& z) {
   if (ComplexIsReal(z) && z.re >= 1.0) {  // z^2 - 1 cancels near 1 and overflows far out
     SetReal(out, std::acosh(z.re));
     return;
   }
-  out = AcoshCore(FromAbove(z));
+  const Complex a = AcoshCore(FromAbove(z));
+  out = ComplexIsReal(z) && z.re < -1.0 ? Conjugate(a) : a;
 }
 
+// atanh z from ln((1 + z) / (1 - z)) / 2: on its cut the value from above on both stretches.
 void ComplexAtanh(Complex& out, const Complex& z) {
   if (ComplexIsReal(z) && std::fabs(z.re) <= 1.0) {
     SetReal(out, std::atanh(z.re));

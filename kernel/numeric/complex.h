@@ -1,8 +1,9 @@
 // Complex arithmetic on principal branches for the complex evaluator. Real-only functions give
-// (NaN, NaN) unless every imaginary part is exactly 0 (-0 counts as 0). A zero imaginary part
-// counts as +0: ln(-1) is +i pi, and each inverse function takes the value continuous from above
-// on a cut along the real axis (from the right on one along the imaginary axis). A real argument
-// inside the real function's domain gives the real function's value with imaginary part 0.
+// (NaN, NaN) unless every imaginary part is exactly 0 (-0 counts as 0). A zero part counts as 0
+// whatever its sign: ln(-1) is +i pi, and on its cut each inverse function takes the value of its
+// logarithmic formula evaluated exactly, continuous from one side or the other by stretch (see
+// each below), so asin x + acos x is not pi/2 there. A real argument inside the real function's
+// domain gives the real function's value with imaginary part 0.
 #pragma once
 
 #include "kernel/numeric/numeric_constants.h"
@@ -33,8 +34,9 @@ void ComplexSquare(Complex& out, const Complex& z);
 // is exact wherever the parts stay small integers (i^2 = -1, (-2)^3 = -8).
 inline constexpr double kComplexLargestRepeatedExponent = 64.0;
 // z^w: undefined for an undefined operand; a real base that is positive or has a whole real
-// exponent gives the real power; other small whole real exponents multiply repeatedly, other
-// powers are exp(w ln z) with the exactness fix-up for +-i.
+// exponent gives the real power; other small whole real exponents multiply repeatedly (unless a
+// part passes the largest double on the way), other powers are exp(w ln z) with the exactness
+// fix-up for +-i. Defined for every finite z and w: parts beyond the doubles are infinite or 0.
 void ComplexPower(Complex& out, const Complex& z, const Complex& w);
 void ComplexExp(Complex& out, const Complex& z);
 void ComplexLn(Complex& out, const Complex& z);  // imaginary part in (-pi, pi]

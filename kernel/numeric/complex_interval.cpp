@@ -314,23 +314,73 @@ CI AsinCore(const CI& z) {
           Apply<IntervalAsinh>(Sub(Mul(r.minus.re, r.plus.im), Mul(r.minus.im, r.plus.re)))};
 }
 
-// f(1 / z) for the inverse reciprocal functions. As at a point, the real axis is approached from
-// above, so its reciprocals from below, where f takes the conjugate of its value above: a real
-// rectangle takes that conjugate, and one that only reaches the axis adds it to its own result.
-template <void (*F)(CI&, const CI&)>
-void OfReciprocal(CI& out, const CI& z) {
+CI AcosCore(const CI& z) {
+  const RootsAboutOne r = RootsOf(z);
+  return {Mul(kTwo, RightHalfAngle(r.minus.re, r.plus.re)),
+          Apply<IntervalAsinh>(Sub(Mul(r.plus.re, r.minus.im), Mul(r.plus.im, r.minus.re)))};
+}
+
+CI AcoshCore(const CI& z) {
+  const CI below = Sqrt(CI{Sub(z.re, kOne), z.im}), above = Sqrt(CI{Add(z.re, kOne), z.im});
+  return {Apply<IntervalAsinh>(Add(Mul(below.re, above.re), Mul(below.im, above.im))),
+          Mul(kTwo, RightHalfAngle(below.im, above.re))};
+}
+
+// What an inverse function gives on each stretch of the real axis, (-inf, -1], [-1, 1] and
+// [1, inf): its real function, or the core's value from above, or its conjugate (from below).
+enum class Stretch { kReal, kAbove, kBelow };
+
+// [min lo, max hi] of two ordinary intervals, either possibly undefined (no points).
+Interval Join(const Interval& a, const Interval& b) {
+  if (IntervalIsUndefined(a)) return b;
+  if (IntervalIsUndefined(b)) return a;
+  return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
+}
+
+// An inverse function with a cut along the real axis, as the point function takes it: the core's
+// rectangle holds the values off the axis and from above on it; the points of the axis, whose
+// values follow the stretches, are added by stretch, so a real rectangle gets exactly those.
+template <CI (*Core)(const CI&), void (*Real)(Interval&, const Interval&)>
+void WithCutStretches(CI& out, const CI& z, Stretch left, Stretch middle, Stretch right) {
+  if (ComplexIntervalIsUndefined(z)) {
+    out = kUndefinedComplexInterval;
+    return;
+  }
   const bool real = ComplexIntervalIsReal(z);
-  CI r = real ? kComplexOne : ValueOf(F, Over(kComplexOne, z));
+  CI r = real ? CI{kUndefinedInterval, kUndefinedInterval} : Core(z);
   if (real || HoldsZero(z.im)) {
-    const CI axis = ValueOf(F, Over(kComplexOne, CI{z.re, kZero}));
-    const CI below{axis.re, ComplexIntervalIsReal(axis) ? axis.im : Neg(axis.im)};
-    if (ComplexIntervalIsUndefined(r) || ComplexIntervalIsUndefined(below)) {
-      r = kUndefinedComplexInterval;
-    } else {
-      r = real ? below : CI{ValueOf(IntervalHull, r.re, below.re), ValueOf(IntervalHull, r.im, below.im)};
+    const Interval x = IntervalIsWrapped(z.re) ? kWholeLine : z.re;
+    const Stretch how[3] = {left, middle, right};
+    const double ends[4] = {-kPositiveInfinity, -1.0, 1.0, kPositiveInfinity};
+    for (int k = 0; k < 3; ++k) {
+      // An end shared with the real function's stretch is that stretch's (exactly real there), and
+      // one between the two sides is the upper side's, as the formulas give (acosh -1 = i pi).
+      const auto yields = [&](int neighbour) {
+        return how[k] != Stretch::kReal && (how[neighbour] == Stretch::kReal ||
+                                            (how[k] == Stretch::kBelow && how[neighbour] == Stretch::kAbove));
+      };
+      const bool realStretch = how[k] == Stretch::kReal;
+      const double lo = k > 0 && yields(k - 1) ? NextAbove(ends[k]) : ends[k];
+      const double hi = k < 2 && yields(k + 1) ? NextBelow(ends[k + 1]) : ends[k + 1];
+      const Interval part{std::max(x.lo, lo), std::min(x.hi, hi)};
+      if (!(part.lo <= part.hi)) continue;
+      CI v = realStretch ? CI{Apply<Real>(part), kZero} : Core(CI{part, kZero});
+      if (how[k] == Stretch::kBelow) v.im = Neg(v.im);
+      if (ComplexIntervalIsUndefined(v)) {  // a value outside the stretch's function
+        r = kUndefinedComplexInterval;
+        break;
+      }
+      r = {Join(r.re, v.re), Join(r.im, v.im)};
     }
   }
   Finish(out, r.re, r.im);
+}
+
+// f(1 / z) for the inverse reciprocal functions: 1 / z of a z on an axis lies on that axis, where
+// f takes its own cut's values, as at a point.
+template <void (*F)(CI&, const CI&)>
+void OfReciprocal(CI& out, const CI& z) {
+  F(out, Over(kComplexOne, z));
 }
 
 }  // namespace
@@ -343,16 +393,11 @@ void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos
 void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh, IntervalCsch>(out, z); }
 
 void ComplexIntervalAsin(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalAsin>(out, z, -1.0, 1.0)) return;
-  const CI a = AsinCore(z);
-  Finish(out, a.re, a.im);
+  WithCutStretches<AsinCore, IntervalAsin>(out, z, Stretch::kAbove, Stretch::kReal, Stretch::kBelow);
 }
 
 void ComplexIntervalAcos(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalAcos>(out, z, -1.0, 1.0)) return;
-  const RootsAboutOne r = RootsOf(z);
-  Finish(out, Mul(kTwo, RightHalfAngle(r.minus.re, r.plus.re)),
-         Apply<IntervalAsinh>(Sub(Mul(r.plus.re, r.minus.im), Mul(r.plus.im, r.minus.re))));
+  WithCutStretches<AcosCore, IntervalAcos>(out, z, Stretch::kBelow, Stretch::kReal, Stretch::kAbove);
 }
 
 void ComplexIntervalAtan(CI& out, const CI& z) {
@@ -364,15 +409,12 @@ void ComplexIntervalAtan(CI& out, const CI& z) {
 
 void ComplexIntervalAsinh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalAsinh>(out, z)) return;
-  const CI a = AsinCore(CI{Neg(z.im), z.re});  // asinh z = -i asin(i z)
+  const CI a = ValueOf(ComplexIntervalAsin, CI{Neg(z.im), z.re});  // asinh z = -i asin(i z)
   Finish(out, a.im, Neg(a.re));
 }
 
 void ComplexIntervalAcosh(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalAcosh>(out, z, 1.0, kPositiveInfinity)) return;
-  const CI below = Sqrt(CI{Sub(z.re, kOne), z.im}), above = Sqrt(CI{Add(z.re, kOne), z.im});
-  Finish(out, Apply<IntervalAsinh>(Add(Mul(below.re, above.re), Mul(below.im, above.im))),
-         Mul(kTwo, RightHalfAngle(below.im, above.re)));
+  WithCutStretches<AcoshCore, IntervalAcosh>(out, z, Stretch::kBelow, Stretch::kAbove, Stretch::kReal);
 }
 
 void ComplexIntervalAtanh(CI& out, const CI& z) {

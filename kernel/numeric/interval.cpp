@@ -8,16 +8,16 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "kernel/numeric/elementary_functions.h"
+#include "kernel/numeric/interval_core.h"
 #include "kernel/numeric/outward_rounding.h"
 #include "kernel/numeric/special_functions.h"
 #include "kernel/numeric/value_of.h"
 
 namespace {
+
+using namespace interval_core;
 
 constexpr double kInf = kPositiveInfinity;
 constexpr double kHalfPi = kPi / 2.0;
@@ -26,11 +26,6 @@ constexpr double kTwoPiAbove = 2.0 * kPiAbove;
 constexpr double kThreeHalvesPi = 4.71238898038469;
 constexpr double kInversePi = 0.3183098861837907;
 constexpr double kTwoTo52 = 4503599627370496.0;
-
-inline void Set(Interval& out, double lo, double hi) {
-  out.lo = lo;
-  out.hi = hi;
-}
 
 // Writes the undefined interval and answers true when any operand is undefined: the first step
 // of most operations.
@@ -80,55 +75,6 @@ bool InsideDomain(Interval& part, const Interval& a, double dlo, double dhi) {
   Set(part, lo, hi);
   return true;
 }
-
-#if defined(__SSE2__) && !defined(QV_INTERVAL_ROUND_TO_NEAREST)
-// v = [lo, hi] with lo moved down and hi up by the step counts in `steps` (0, 1 or 2 a lane);
-// `signs` has each bound's sign bit (a caller that knows it before the bound, from a product's
-// factors, shortens the wait). One vector step for both bounds: the machine waits on this
-// result, and a scalar step on each bound costs twice as long. On the bits, down by k is +k
-// below 0 and -k above, up the reverse: (k ^ m) - m with m all ones where the step is -k.
-inline __m128d StepOutward(__m128d v, __m128i steps, __m128i signs) {
-  const __m128i negative = _mm_shuffle_epi32(_mm_srai_epi32(signs, 31), 0xF5);
-  const __m128i m = _mm_xor_si128(negative, _mm_set_epi64x(0, -1));
-  return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(v), _mm_sub_epi64(_mm_xor_si128(steps, m), m)));
-}
-#endif
-
-// out = [lo, hi] with lo moved stepsLo doubles down and hi stepsHi up (0, 1 or 2), each bound
-// normal and below 2^1023 in magnitude where it moves two; negativeLo and negativeHi carry the
-// sign bits of the bounds.
-inline void SetStepped(Interval& out, double lo, double hi, uint64_t stepsLo, uint64_t stepsHi,
-                       uint64_t negativeLo, uint64_t negativeHi) {
-#if defined(__SSE2__) && !defined(QV_INTERVAL_ROUND_TO_NEAREST)
-  const __m128i steps = _mm_set_epi64x(static_cast<int64_t>(stepsHi), static_cast<int64_t>(stepsLo));
-  const __m128i signs = _mm_set_epi64x(static_cast<int64_t>(negativeHi), static_cast<int64_t>(negativeLo));
-  _mm_storeu_pd(&out.lo, StepOutward(_mm_set_pd(hi, lo), steps, signs));
-#else
-  static_cast<void>(negativeLo);
-  static_cast<void>(negativeHi);
-  const auto down = [](double x, uint64_t k) { return StepBelowIf(StepBelowIf(x, k > 0), k > 1); };
-  Set(out, down(lo, stepsLo), -down(-hi, stepsHi));
-#endif
-}
-
-inline void SetStepped(Interval& out, double lo, double hi, uint64_t stepsLo, uint64_t stepsHi) {
-  SetStepped(out, lo, hi, stepsLo, stepsHi, std::bit_cast<uint64_t>(lo), std::bit_cast<uint64_t>(hi));
-}
-
-// Both bounds normal doubles (zeros, subnormals, infinities and NaN are not), tested at once.
-inline bool BothNormal(double lo, double hi) {
-#if defined(__SSE2__)
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_set_pd(hi, lo));
-  const __m128d normal = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::min())),
-                                    _mm_cmple_pd(magnitude, _mm_set1_pd(kLargestDouble)));
-  return _mm_movemask_pd(normal) == 3;
-#else
-  return IsNormalDouble(lo) && IsNormalDouble(hi);
-#endif
-}
-
-// x has a zero fraction: a power of two (or 0, or infinite), by which products are exact.
-inline uint64_t HasFraction(double x) { return (std::bit_cast<uint64_t>(x) << 12) != 0; }
 
 // A double whose two neighbours either side are normal and finite: 2^-1022 <= |v| < 2^1023.
 inline bool SteppableTwice(double v) { return ((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1 < 0x7FD; }
@@ -205,6 +151,7 @@ void IntervalAdd(Interval& out, const Interval& a, const Interval& b) {
   // Normal sums step outward, except where an addend is 0 (the imaginary part of a real value,
   // a box from 0): that bound is exact. Degenerate operands (constants, a sum's index and its
   // step) add exactly where they can. Zero and subnormal sums are exact; infinities go apart.
+  if (IntervalAddQuick(out, a, b)) return;
   const double sumLo = a.lo + b.lo, sumHi = a.hi + b.hi;
   if (a.lo == a.hi && b.lo == b.hi && sumLo == sumLo) {  // one sum, one TwoSum error: its side
     const double bb = sumLo - a.lo, error = (a.lo - (sumLo - bb)) + (b.lo - bb);
@@ -213,16 +160,8 @@ void IntervalAdd(Interval& out, const Interval& a, const Interval& b) {
     } else {
       Set(out, ExactSumBelow(sumLo, a.lo, b.lo), ExactSumAbove(sumHi, a.hi, b.hi));
     }
-  } else if (BothNormal(sumLo, sumHi)) {
-#if defined(__SSE2__) && !defined(QV_INTERVAL_ROUND_TO_NEAREST)
-    const __m128d va = _mm_loadu_pd(&a.lo), vb = _mm_loadu_pd(&b.lo), zero = _mm_setzero_pd();
-    const __m128d sum = _mm_add_pd(va, vb);
-    const __m128d nonzeroAddends = _mm_and_pd(_mm_cmpneq_pd(va, zero), _mm_cmpneq_pd(vb, zero));
-    const __m128i steps = _mm_and_si128(_mm_castpd_si128(nonzeroAddends), _mm_set1_epi64x(1));
-    _mm_storeu_pd(&out.lo, StepOutward(sum, steps, _mm_castpd_si128(sum)));
-#else
-    SetStepped(out, sumLo, sumHi, (a.lo != 0.0) & (b.lo != 0.0), (a.hi != 0.0) & (b.hi != 0.0));
-#endif
+  } else if (BothNormal(sumLo, sumHi)) {  // a wrapped operand: the normal sums as above
+    SetNormalSum(out, a, b);
   } else if (std::isnan(sumLo) || std::isnan(sumHi)) {  // infinity - infinity
     out = kWholeLine;
     return;
@@ -234,61 +173,9 @@ void IntervalAdd(Interval& out, const Interval& a, const Interval& b) {
 
 void IntervalNegate(Interval& out, const Interval& a) { Set(out, -a.hi, -a.lo); }
 
-namespace {
-
-// x * y with 0 times anything 0: the product of 0 with each finite value an unbounded side holds.
-inline double Times(double x, double y) { return x == 0.0 || y == 0.0 ? 0.0 : x * y; }
-
-// out = [xl yl, xh yh] rounded outward: normal products in one vector step, unless a factor is
-// a power of two (exact); their signs come from the factors, ahead of the products. Zeros (0
-// times infinity included), subnormals and infinities go apart.
-inline void SetProduct(Interval& out, double xl, double yl, double xh, double yh) {
-#if defined(__SSE2__) && !defined(QV_INTERVAL_ROUND_TO_NEAREST)
-  const __m128d x = _mm_set_pd(xh, xl), y = _mm_set_pd(yh, yl), p = _mm_mul_pd(x, y);
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), p);
-  const __m128d normal = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::min())),
-                                    _mm_cmple_pd(magnitude, _mm_set1_pd(kLargestDouble)));
-  if (_mm_movemask_pd(normal) == 3) {
-    // A lane's factor is a power of two when its bits past the exponent are all 0.
-    const auto powerOfTwo = [](__m128d v) {
-      const __m128i zero = _mm_cmpeq_epi32(_mm_slli_epi64(_mm_castpd_si128(v), 12), _mm_setzero_si128());
-      return _mm_and_si128(zero, _mm_shuffle_epi32(zero, 0xB1));  // both halves of a lane zero
-    };
-    const __m128i steps = _mm_andnot_si128(_mm_or_si128(powerOfTwo(x), powerOfTwo(y)), _mm_set1_epi64x(1));
-    _mm_storeu_pd(&out.lo, StepOutward(p, steps, _mm_castpd_si128(_mm_xor_pd(x, y))));
-    return;
-  }
-#endif
-  Set(out, ProductBelow(Times(xl, yl), xl, yl), ProductAbove(Times(xh, yh), xh, yh));
-}
-
-}  // namespace
-
 void IntervalMultiplyOrdinary(Interval& out, const Interval& a, const Interval& b) {
   if (RefuseUndefined(out, a, b)) return;
-  // The signs of the operands (non-negative, non-positive, across 0) pick the corners of the
-  // least and the greatest product; only across 0 on both sides are there two candidates.
-  double xl, yl, xh, yh;
-  if (a.lo >= 0.0 && b.lo >= 0.0) {
-    xl = a.lo, yl = b.lo, xh = a.hi, yh = b.hi;
-  } else if (a.lo >= 0.0) {
-    xl = a.hi, yl = b.lo, xh = b.hi <= 0.0 ? a.lo : a.hi, yh = b.hi;
-  } else if (a.hi <= 0.0 && b.hi <= 0.0) {
-    xl = a.hi, yl = b.hi, xh = a.lo, yh = b.lo;
-  } else if (a.hi <= 0.0) {
-    xl = a.lo, yl = b.hi, xh = b.lo >= 0.0 ? a.hi : a.lo, yh = b.lo;
-  } else if (b.lo >= 0.0) {
-    xl = a.lo, yl = b.hi, xh = a.hi, yh = b.hi;
-  } else if (b.hi <= 0.0) {
-    xl = a.hi, yl = b.lo, xh = a.lo, yh = b.lo;
-  } else {
-    Interval p, q;
-    SetProduct(p, a.lo, b.hi, a.lo, b.lo);
-    SetProduct(q, a.hi, b.lo, a.hi, b.hi);
-    Set(out, std::min(p.lo, q.lo), std::max(p.hi, q.hi));
-    return;
-  }
-  SetProduct(out, xl, yl, xh, yh);
+  IntervalMultiplyDefinedOrdinary(out, a, b);
 }
 
 namespace {
@@ -324,11 +211,15 @@ void OverOrdinaryHalves(Interval& out, const Interval& a, const Interval& b,
 }  // namespace
 
 void IntervalMultiply(Interval& out, const Interval& a, const Interval& b) {
+  if (a.lo <= a.hi && b.lo <= b.hi) {  // ordinary and defined, the machines' common case
+    IntervalMultiplyDefinedOrdinary(out, a, b);
+    return;
+  }
   OverOrdinaryHalves(out, a, b, IntervalMultiplyOrdinary);
 }
 
 void IntervalReciprocal(Interval& out, const Interval& a) {
-  if (RefuseUndefined(out, a)) return;
+  if (IntervalReciprocalQuick(out, a) || RefuseUndefined(out, a)) return;
   if (a.lo == -kInf && a.hi == kInf) {
     out = kWholeLine;
     return;
@@ -336,7 +227,7 @@ void IntervalReciprocal(Interval& out, const Interval& a) {
   // A zero bound is approached from inside the set, so its reciprocal is the infinity on that
   // side whatever the sign the zero carries (negation turns [0, 2] into [-2, -0]).
   const double lo = 1.0 / a.hi, hi = 1.0 / a.lo;
-  if (BothNormal(lo, hi)) {  // exact where the divisor is a power of two
+  if (BothNormal(lo, hi)) {  // a wrapped operand: as for an ordinary one
     SetStepped(out, lo, hi, HasFraction(a.hi), HasFraction(a.lo), std::bit_cast<uint64_t>(a.hi), std::bit_cast<uint64_t>(a.lo));
     return;
   }
@@ -537,7 +428,20 @@ void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, 
   Interval r, e;
   IntervalReciprocal(r, q);
   IntervalMultiply(e, p, r);
+  // At a denominator of 0 (of either sign) the point's exponent is an infinity of either sign,
+  // where a base has the limits 0, 1 or +inf: every exponent is possible.
+  if (IntervalHolds(q, 0.0)) e = kWholeLine;
   IntervalPower(out, x, e);
+  if ((p.lo == p.hi && q.lo == q.hi) || !(x.lo < 0.0 || IntervalIsWrapped(x))) return;
+  // Boxes of numerators and denominators hold fractions of whole numbers with odd reduced
+  // denominators, at which a negative base has its real root, of either sign by the numerator's
+  // parity: |x|^e of both signs over the negative part of x (all of it when x is wrapped).
+  Interval signedRoots = kWholeLine;
+  if (!IntervalIsWrapped(x) && !IntervalIsWrapped(e)) {
+    const Interval m = ValueOf(IntervalPowerOrdinary, Interval{-std::min(x.hi, 0.0), -x.lo}, e);
+    signedRoots = IntervalIsUndefined(m) ? m : Interval{-m.hi, m.hi};
+  }
+  JoinPieces(out, out, signedRoots);
 }
 
 namespace {
@@ -617,11 +521,8 @@ void IntervalAbs(Interval& out, const Interval& a) {
     out = kUndefinedInterval;
   } else if (IntervalIsWrapped(a)) {
     Set(out, a.lo > 0.0 && a.hi < 0.0 ? std::min(-a.hi, a.lo) : 0.0, kPositiveInfinity);
-  } else if (ContainsZero(a)) {
-    Set(out, 0.0, std::max(std::fabs(a.lo), std::fabs(a.hi)));
   } else {
-    const double l = std::fabs(a.lo), h = std::fabs(a.hi);
-    Set(out, std::min(l, h), std::max(l, h));
+    out = IntervalAbsOfOrdinary(a);
   }
 }
 
@@ -629,7 +530,7 @@ void IntervalSquare(Interval& out, const Interval& a) {
   Interval m;
   IntervalAbs(m, a);
   if (RefuseUndefined(out, m)) return;
-  Set(out, ProductBelow(m.lo * m.lo, m.lo, m.lo), ProductAbove(m.hi * m.hi, m.hi, m.hi));
+  SetProduct(out, m.lo, m.lo, m.hi, m.hi);
 }
 
 void IntervalHypot(Interval& out, const Interval& a, const Interval& b) {
@@ -691,6 +592,21 @@ void IntervalSqrt(Interval& out, const Interval& a) {
     out = kUndefinedInterval;
     return;
   }
+#if defined(__SSE2__)
+  // Both roots in one instruction where both are normal: the rule above, lane by lane.
+  const __m128d x = _mm_loadu_pd(&p.lo), r = _mm_sqrt_pd(x);
+  if (_mm_movemask_pd(NormalLanes(r)) == 3) {
+#if defined(QV_INTERVAL_ROUND_TO_NEAREST)
+    _mm_storeu_pd(&out.lo, r);
+#else
+    const __m128d square = _mm_mul_pd(r, r);
+    const __m128i exact = _mm_and_si128(_mm_castpd_si128(_mm_and_pd(_mm_cmpeq_pd(square, x), NormalLanes(square))),
+                                        PowerOfTwoLanes(r));
+    _mm_storeu_pd(&out.lo, StepOutward(r, _mm_andnot_si128(exact, _mm_set1_epi64x(1)), _mm_castpd_si128(r)));
+#endif
+    return;
+  }
+#endif
   Set(out, std::max(SqrtBelow(p.lo), 0.0), SqrtAbove(p.hi));
 }
 

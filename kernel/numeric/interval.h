@@ -60,7 +60,8 @@ void IntervalDivide(Interval& out, const Interval& a, const Interval& b);  // a 
 void IntervalPower(Interval& out, const Interval& a, const Interval& b);
 void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e);
 // x^(p/q) with q the top operand; odd reduced denominators give the real root of negative x,
-// on both halves of a wrapped x too. p/q is enclosed, not rounded, unless it is exact.
+// on both halves of a wrapped x too. p/q is enclosed, not rounded, unless it is exact. Where p or
+// q varies, a negative x has such roots of either sign: |x|^(p/q) of both signs is added.
 void IntervalRationalPower(Interval& out, const Interval& x, const Interval& q, const Interval& p);
 // Smallest interval, possibly wrapped, holding both; a undefined gives undefined, b undefined a.
 void IntervalHull(Interval& out, const Interval& a, const Interval& b);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/text/number_settings.h"
@@ -19,8 +20,9 @@
 
 namespace {
 
-// Longest number value handed to "%lg": a value text is cut here, which keeps each
-// conversion O(1) however long the rest of the formula text is.
+// Longest number value text handed to "%lg", which keeps each conversion O(1) however long the
+// rest of the formula text is. A longer one is refused rather than cut: its first 400 characters
+// may read as another number (500 zeros and 1.5 as 0).
 constexpr size_t kMaxValueText = 400;
 
 struct FormulaReaderState {
@@ -37,7 +39,13 @@ struct FormulaReaderState {
 
 FormulaReaderState gReader;
 
-void Fail() { gReader.error = 1; }
+// Sets the flag to the first fault met.
+void Fail(FormulaReaderFault fault = kReaderFaultText) {
+  if (gReader.error == 0) gReader.error = fault;
+}
+
+// A refusal by the node library, which has posted error 7 already.
+void FailForMemory() { Fail(kReaderFaultMemory); }
 
 void SetSymbolId(ExprNode* node, int16_t id) {
   node->value.raw = 0;
@@ -95,9 +103,14 @@ double ReadNumberValue() {
   char text[kMaxValueText + 1];
   size_t n = 0;
   const char* p = gReader.cursor;
-  while (n < kMaxValueText && p[n] != '\0' && p[n] != ',' && p[n] != ']' && p[n] != '"') {
+  const auto ends = [](char c) { return c == '\0' || c == ',' || c == ']' || c == '"'; };
+  while (n < kMaxValueText && !ends(p[n])) {
     text[n] = p[n];
     ++n;
+  }
+  if (!ends(p[n])) {
+    Fail(kReaderFaultNumberText);
+    return kUndefinedReal;
   }
   text[n] = '\0';
   double value = ParseDouble(text);
@@ -152,7 +165,10 @@ bool PushOperand(ExprNode* node) {
   if (gReader.scratchCount == gReader.scratchCapacity) {
     int capacity = gReader.scratchCapacity ? gReader.scratchCapacity * 2 : 64;
     auto* grown = static_cast<ExprNode**>(AllocMemory(sizeof(ExprNode*) * static_cast<size_t>(capacity)));
-    if (!grown) return false;
+    if (!grown) {
+      PostError(kErrorOutOfMemory);
+      return false;
+    }
     if (gReader.scratchCount > 0) {
       std::memcpy(grown, gReader.scratch, sizeof(ExprNode*) * static_cast<size_t>(gReader.scratchCount));
     }
@@ -186,7 +202,7 @@ void MakeNumber(ExprNode* node, double value, const char* text, size_t length) {
   if (gReader.error) return;
   ExprNode* number = NewNumberNode(value);
   if (!number) {
-    Fail();
+    FailForMemory();
     return;
   }
   FillNumberRecord(number->value.number, value, text, length);
@@ -210,27 +226,29 @@ void ReadOperands(ExprNode* node) {
   int count = 0;
   while (!gReader.error && *gReader.cursor != ']') {
     if (count == kMaxFormulaOperands) {
-      Fail();
+      // The operand limit of a node: said as the node library says it when an edit passes it.
+      PostError(kErrorOutOfMemory);
+      Fail(kReaderFaultOperands);
       break;
     }
     if (count > 0) ExpectChar(',');
     if (gReader.error) break;
     ExprNode* child = NewPromptNode();
     if (!child) {
-      Fail();
+      FailForMemory();
       break;
     }
     child->parent = node;
     if (!PushOperand(child)) {
       FreeExpression(child);
-      Fail();
+      FailForMemory();
       break;
     }
     ++count;
     ReadItem(child);
   }
   ExpectChar(']');
-  if (!gReader.error && !SetChildCount(node, count)) Fail();
+  if (!gReader.error && !SetChildCount(node, count)) FailForMemory();
   if (gReader.error) {
     DropOperandsFrom(base);
     return;
@@ -319,7 +337,7 @@ Shape ReadKindParameters(ExprNode* node, uint32_t kind) {
     if (string) {
       MoveNodeInto(string, node);
     } else {
-      Fail();
+      FailForMemory();
     }
   }
   ExpectChar(']');
@@ -332,11 +350,18 @@ Shape ReadKindParameters(ExprNode* node, uint32_t kind) {
 void ReadItem(ExprNode* node) {
   if (gReader.error) return;
   if (gReader.depth >= kMaxFormulaDepth) {
-    Fail();
+    Fail(kReaderFaultDepth);
     return;
   }
   ++gReader.depth;
   ReadWord();
+  // A number word cut at the word limit would read as another number.
+  if (gReader.wordLength == kMaxFormulaWord && IsWordChar(*gReader.cursor) &&
+      IsNumberWord(gReader.word, gReader.wordLength)) {
+    Fail(kReaderFaultNumberText);
+    --gReader.depth;
+    return;
+  }
   const int length = gReader.wordLength;
   int16_t symbol = 0;
   if (length == 1 && IsLetter(gReader.word[0])) {
@@ -465,12 +490,12 @@ ExprNode* ParseFormulaText() {
   gReader.depth = 0;
   ExprNode* root = NewPromptNode();
   if (!root) {
-    Fail();
+    FailForMemory();
     return nullptr;
   }
   ReadItem(root);
   ReleaseScratch();
-  if (!gReader.error && !SplitNumbersIntoScientific(root)) Fail();
+  if (!gReader.error && !SplitNumbersIntoScientific(root)) FailForMemory();
   if (gReader.error) {
     FreeExpression(root);
     return nullptr;
@@ -499,7 +524,9 @@ ExprNode* ParseFormulaHandle(Handle handle) {
     root = ParseFormulaText();
     FreeMemory(text);
   } else {
+    PostError(kErrorOutOfMemory);
     SetFormulaReaderText(nullptr);
+    gReader.error = kReaderFaultMemory;
   }
   HUnlock(handle);
   return root;

@@ -18,10 +18,20 @@ constexpr int kMaxMatrixExtent = 32767;       // rows, columns and index counts
 constexpr int kMaxFormulaWord = 100;          // a longer run of word characters is cut here
 constexpr int kMaxQuotedText = 99;            // characters of a quoted text
 
+// Why a parse was refused: the reader's error flag, set once to the first fault met.
+enum FormulaReaderFault : int {
+  kReaderFaultNone = 0,
+  kReaderFaultText = 1,        // not the notation: unknown word, missing bracket or comma, bad value
+  kReaderFaultOperands = 2,    // a node with more than kMaxFormulaOperands operands (error 7 posted)
+  kReaderFaultDepth = 3,       // items nested past kMaxFormulaDepth
+  kReaderFaultMemory = 4,      // an allocation was refused (error 7 posted)
+  kReaderFaultNumberText = 5,  // a number text longer than the reader reads whole
+};
+
 // Points the reader at a NUL-terminated text and clears the error flag.
 void SetFormulaReaderText(const char* text);
 
-// The reader's error flag (0: no error), as the last parse left it.
+// The reader's error flag as the last parse left it: a FormulaReaderFault, 0 for none.
 int FormulaReaderError();
 // The text the last parse left unread: its terminating NUL when the item took all of it.
 const char* FormulaReaderRest();

@@ -73,6 +73,9 @@ bool TableWantsParentheses(uint32_t parent, uint32_t child, int index) {
   }
 }
 
+// The table alone suits typeset trees, whose id groups carry their own brackets; on other trees
+// (algebra results) it would write power[minus[a],2] as -a^2, which reads back as -(a^2). So the
+// precedence the child needs adds parentheses too: the text never reads as another formula.
 bool NeedsParentheses(uint32_t parent, const ExprNode* child, int index) {
   if (child->kind == KindId) return false;  // the group writes its own brackets
   if (TableWantsParentheses(parent, child->kind, index)) return true;
@@ -125,7 +128,7 @@ const char* SymbolText(int symbol, char scratch[4]) {
   switch (node->kind) {
     case KindNum: {
       const double value = node->value.number->value;
-      if (std::isinf(value)) {
+      if (std::isinf(value)) {  // the sign kept, so the text never means +infinity
         EmitString(value > 0 ? "Infinity" : prefixForm ? "(- Infinity)" : "-Infinity");
       } else if (std::isnan(value)) {
         EmitString("NaN");

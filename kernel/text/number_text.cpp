@@ -34,6 +34,8 @@ class CNumericScope {
   locale_t previous_;
 };
 
+// "%.*g" would take 0 digits as 1 and a negative count as 6; past 17 every double already reads
+// back exactly and the digits shown are the binary value's expansion, which no user asked for.
 int ClampDigits(int digits) {
   if (digits < 1) return 1;
   if (digits > kMaxSignificantDigits) return kMaxSignificantDigits;
@@ -106,6 +108,7 @@ size_t FormatDoubleDigitsLocalized(char* buffer, size_t bufferSize, double value
 
 size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize) {
   if (!buffer || bufferSize == 0) return 0;
+  // "-Infinity", not one "Infinity" for both: the text must read back as the same value.
   if (std::isinf(value)) return CStringCopyBounded(buffer, bufferSize, value < 0 ? "-Infinity" : "Infinity");
   if (std::isnan(value)) return CStringCopyBounded(buffer, bufferSize, "NaN");
   return FormatDoubleDigitsLocalized(buffer, bufferSize, value, GetDisplayDigits());

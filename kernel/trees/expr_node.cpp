@@ -60,6 +60,15 @@ void ReportExhaustion() {
   PostError(kErrorOutOfMemory);
 }
 
+// The operand limit refuses an arity past kMaxArity: the user hears of it as of exhausted
+// memory (error 7), so an edit or paste that loses an operand is never silent; nothing is short,
+// so the memory flag stays clear and the pools are kept. Negative arities are the caller's fault.
+bool WithinOperandLimit(int n) {
+  if (n <= kMaxArity) return true;
+  PostError(kErrorOutOfMemory);
+  return false;
+}
+
 ExprNode* AllocNodeShell() {
   void* block = PoolAlloc(gPools.nodes);
   if (block == nullptr) return nullptr;
@@ -346,7 +355,7 @@ bool CheckNodePools() {
 // ---- Construction ------------------------------------------------------------------------------
 
 ExprNode* NewNode(uint32_t kind, int arity) {
-  if (arity < 0 || arity > kMaxArity) return nullptr;
+  if (arity < 0 || !WithinOperandLimit(arity)) return nullptr;
   ExprNode* node = AllocNodeShell();
   if (node == nullptr) {
     ReportExhaustion();
@@ -518,7 +527,7 @@ void FreeFormulaEditor(FormulaEditor* editor) { FreeMemory(editor); }
 // ---- Structural edits --------------------------------------------------------------------------
 
 bool SetChildCount(ExprNode* node, int n) {
-  if (node == nullptr || n < 0 || n > kMaxArity) return false;
+  if (node == nullptr || n < 0 || !WithinOperandLimit(n)) return false;
   if (n == node->arity && n > 0) return true;  // nothing to move, so nothing may fail
   if (!ResizeChildArray(node, n)) {
     ReportExhaustion();
@@ -617,7 +626,7 @@ bool ShiftChildrenRight(ExprNode* node, int n) {
 }
 
 ExprNode* MoveContentToNewNode(ExprNode* node, uint32_t kind, int n) {
-  if (node == nullptr || n < 0 || n > kMaxArity) return nullptr;
+  if (node == nullptr || n < 0 || !WithinOperandLimit(n)) return nullptr;
   ExprNode* inner = AllocNodeShell();
   ExprNode** array = nullptr;
   if (inner == nullptr || !AllocChildArray(n, &array)) {
@@ -676,7 +685,7 @@ bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != kind) return WrapInBinary(node, other, 1, kind);
   const int n = node->arity;
-  if (n + 1 > kMaxArity || !SetChildCount(node, n + 1)) return false;
+  if (!SetChildCount(node, n + 1)) return false;
   SetChild(node, n, other);
   return true;
 }
@@ -687,7 +696,7 @@ bool PrependFactor(ExprNode* node, ExprNode* other) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != KindTimes) return WrapInBinary(node, other, 0, KindTimes);
   const int n = node->arity + 1;
-  if (n > kMaxArity || !SetChildCount(node, n)) return false;
+  if (!SetChildCount(node, n)) return false;
   ShiftChildrenRight(node, n);
   SetChild(node, 0, other);
   return true;

@@ -83,7 +83,8 @@ uint64_t NodeExhaustionReports();
 // trimmed, error 7 posted. Operands passed to a failed constructor are left untouched.
 
 // Zeroed node of the kind with `arity` null slots that the caller fills at once. Null also for
-// an arity outside 0..kMaxArity (no exhaustion is reported then).
+// an arity outside 0..kMaxArity: past the limit error 7 is posted (memory flag and pools left as
+// they are), a negative arity is refused silently.
 ExprNode* NewNode(uint32_t kind, int arity);
 ExprNode* NewUnaryNode(uint32_t kind, ExprNode* a);
 ExprNode* NewBinaryNode(uint32_t kind, ExprNode* a, ExprNode* b);
@@ -127,7 +128,8 @@ void FreeFormulaEditor(FormulaEditor* editor);
 // ---- Structural edits --------------------------------------------------------------------------
 // Edits keep each node's identity (parents keep their pointers). Edits that allocate do so before
 // they move anything: on failure they return false (or null) with the tree unchanged and the
-// exhaustion path taken. Indexes out of range and arities past kMaxArity also fail, silently.
+// exhaustion path taken. Arities past kMaxArity also fail, posting error 7 (memory flag and pools
+// left as they are); indexes out of range fail silently.
 
 // Child array of n slots keeping the first min(old, n) children; new slots are null. A num's
 // record or a string's text is released first (slots replace them). Children cut off are

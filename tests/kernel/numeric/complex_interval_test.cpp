@@ -157,6 +157,39 @@ TEST(ComplexIntervalContainment, EveryUnaryOperationEnclosesThePointFunction) {
   }
 }
 
+// A rectangle holding a cut point holds the value the point function takes there (its formula's
+// side of the cut), whether it is that point, reaches the cut from either side or straddles it;
+// and the points a step beside the cut on either side. The point itself gives a narrow rectangle
+// (the logarithmic forms cancel where the point functions do not). Goldens: kCutGoldens.
+TEST(ComplexIntervalContainment, RectanglesOnAndAtEveryCutHoldTheCutValues) {
+  const struct { const char* name; void (*f)(CI&, const CI&); } functions[] = {
+      {"asin", ComplexIntervalAsin},   {"acos", ComplexIntervalAcos},   {"atan", ComplexIntervalAtan},
+      {"asinh", ComplexIntervalAsinh}, {"acosh", ComplexIntervalAcosh}, {"atanh", ComplexIntervalAtanh},
+      {"acsc", ComplexIntervalAcsc},   {"asec", ComplexIntervalAsec},   {"acot", ComplexIntervalAcot},
+      {"acsch", ComplexIntervalAcsch}, {"asech", ComplexIntervalAsech}, {"acoth", ComplexIntervalAcoth},
+  };
+  const auto holds = [](const CI& r, double re, double im) { return Holds(r.re, re) && Holds(r.im, im); };
+  for (const CutGolden& c : kCutGoldens) {
+    void (*f)(CI&, const CI&) = nullptr;
+    for (const auto& named : functions) f = std::string(named.name) == c.name ? named.f : f;
+    ASSERT_NE(f, nullptr) << c.name;
+    const bool realCut = c.y == 0.0;
+    const auto box = [&](double lo, double hi) {
+      return realCut ? CI{{c.x, c.x}, {lo, hi}} : CI{{lo, hi}, {c.y, c.y}};
+    };
+    const CI point = ValueOf(f, box(0, 0));
+    const auto tight = [](const Interval& r, double v) { return r.hi - r.lo <= 1e-12 * std::max(1.0, std::fabs(v)); };
+    EXPECT_TRUE(tight(point.re, c.re) && tight(point.im, c.im)) << c.name << Show(point);
+    for (const CI& z : {box(-0.0, -0.0), box(0, c.step), box(-c.step, 0), box(-c.step, c.step)}) {
+      const CI r = ValueOf(f, z);
+      EXPECT_TRUE(holds(r, c.re, c.im)) << c.name << " " << Show(z) << " gives " << Show(r);
+      const Interval across = realCut ? z.im : z.re;
+      EXPECT_TRUE(across.hi == 0 || holds(r, c.plusRe, c.plusIm)) << c.name << " " << Show(z);
+      EXPECT_TRUE(across.lo == 0 || holds(r, c.minusRe, c.minusIm)) << c.name << " " << Show(z);
+    }
+  }
+}
+
 template <typename Relation>
 void PointCompare(Complex& out, const Complex& a, const Complex& b) {
   out = {a.im == 0 && b.im == 0 && Relation()(a.re, b.re) ? 1.0 : 0.0, 0.0};

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "kernel/numeric/complex.h"
@@ -64,47 +65,62 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   EXPECT_TRUE(Near(ValueOf(ComplexAcos, {2, 0}), Std(0, -ln2PlusRoot3), 1e-15));
   EXPECT_TRUE(Near(ValueOf(ComplexPower, {-8, 0}, {1.0 / 3, 0}), Std(1, std::sqrt(3.0)), 1e-15));
   EXPECT_TRUE(Near(ValueOf(ComplexLog10, {-100, 0}), Std(2, kPi / std::log(10.0)), 1e-15));
-  Complex r;
-  ComplexRealOver(r, 2.0, {0, 1});
-  EXPECT_TRUE(Exactly(r, {0, -2}));
+  // On the imaginary axis c / z is formed as -c / im: 1 / (1e200 i) used to square 1e200 to
+  // infinity and give 0.
+  const struct { double c; Complex z, want; } overs[] = {
+      {2.0, {0, 1}, {0, -2}}, {1.0, {0, 1e200}, {0, -1e-200}}, {1.0, {-0.0, -1e-200}, {0, 1e200}}};
+  for (const auto& o : overs) {
+    Complex r;
+    ComplexRealOver(r, o.c, o.z);
+    EXPECT_TRUE(Exactly(r, o.want)) << Show(o.z);
+  }
 }
 
-// acosh(x + i0) = i acos x on [-1, 1] and asech(x + i0) = -i acos(1/x) for x > 1 (1/x lies below
-// the axis): the sign comes from the side of the argument, not from how |z + sqrt(z^2 - 1)| = 1
-// rounds. acosh(-0.683) from libquadmath.
+// acosh x = i acos x on [-1, 1) and asech x = acosh(1/x) = i acos(1/x) for x > 1, with either
+// zero: the sign comes from the formula evaluated exactly (its real part is exactly 0, never
+// negated), not from how |z + sqrt(z^2 - 1)| = 1 rounds. acosh(-0.683) from libquadmath.
 TEST(ComplexArithmetic, AcoshAndAsechTakeTheirBranchFromTheArgumentNotFromRounding) {
   EXPECT_TRUE(Exactly(ValueOf(ComplexAcosh, {-0.683, 0}), {0, 2.3226583510625236}));
   for (int i = -999; i <= 999; ++i) {
-    const double x = i / 1000.0;
-    EXPECT_TRUE(Near(ValueOf(ComplexAcosh, {x, 0}), Std(0, std::acos(x)), 1e-15)) << x;
-    const double y = 1.0 + (i + 1000) / 500.0;  // (1, 5)
-    EXPECT_TRUE(Near(ValueOf(ComplexAsech, {y, 0}), Std(0, -std::acos(1.0 / y)), 1e-15)) << y;
+    for (const double zero : {0.0, -0.0}) {
+      const double x = i / 1000.0;
+      EXPECT_TRUE(Near(ValueOf(ComplexAcosh, {x, zero}), Std(0, std::acos(x)), 1e-15)) << x;
+      const double y = 1.0 + (i + 1000) / 500.0;  // (1, 5)
+      EXPECT_TRUE(Near(ValueOf(ComplexAsech, {y, zero}), Std(0, std::acos(1.0 / y)), 1e-15)) << y;
+    }
   }
 }
 
-// On a cut along the real axis every inverse function gives its limit from above, whatever the
-// sign of the zero, as ln and sqrt do. Reference: the C library's complex functions (they honour
-// signed zeros) at x + 0i, or for a reciprocal function at 1/(x + i0) = 1/x - 0i.
-TEST(ComplexArithmetic, InverseFunctionsTakeTheirRealCutsFromAbove) {
-  struct Case { const char* name; PointFn f; Std (*library)(Std); bool ofReciprocal; };
-  const Case cases[] = {
-      {"asin", ComplexAsin, [](Std z) { return std::asin(z); }, false},
-      {"acos", ComplexAcos, [](Std z) { return std::acos(z); }, false},
-      {"acosh", ComplexAcosh, [](Std z) { return std::acosh(z); }, false},
-      {"atanh", ComplexAtanh, [](Std z) { return std::atanh(z); }, false},
-      {"acsc", ComplexAcsc, [](Std z) { return std::asin(z); }, true},
-      {"asec", ComplexAsec, [](Std z) { return std::acos(z); }, true},
-      {"asech", ComplexAsech, [](Std z) { return std::acosh(z); }, true},
-      {"acoth", ComplexAcoth, [](Std z) { return std::atanh(z); }, true},
+// Within `ulps` doubles of the golden value, part by part; a golden 0 exactly.
+::testing::AssertionResult WithinUlps(const Complex& got, double re, double im, uint64_t ulps) {
+  const auto near = [ulps](double g, double w) { return w == 0.0 ? g == 0.0 : UlpsApart(g, w) <= ulps; };
+  if (near(got.re, re) && near(got.im, im)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(Complex{re, im});
+}
+
+// On its cut each inverse function takes the value its logarithmic formula gives evaluated
+// exactly, and beside the cut the principal value on each side (goldens: kCutGoldens).
+TEST(ComplexArithmetic, InverseFunctionsOnAndBesideEveryCutFollowTheirFormulas) {
+  const struct { const char* name; PointFn f; } functions[] = {
+      {"asin", ComplexAsin},   {"acos", ComplexAcos},   {"atan", ComplexAtan},   {"asinh", ComplexAsinh},
+      {"acosh", ComplexAcosh}, {"atanh", ComplexAtanh}, {"acsc", ComplexAcsc},   {"asec", ComplexAsec},
+      {"acot", ComplexAcot},   {"acsch", ComplexAcsch}, {"asech", ComplexAsech}, {"acoth", ComplexAcoth},
   };
-  for (const Case& c : cases) {
-    for (double x : {-1e6, -7.0, -2.0, -1.5, -0.683, -0.3, 0.25, 0.5, 0.9, 1.5, 2.0, 5.0, 1e6}) {
-      const Std want = c.library(c.ofReciprocal ? Std(1.0 / x, -0.0) : Std(x, 0.0));
-      for (double zero : {0.0, -0.0}) EXPECT_TRUE(Near(ValueOf(c.f, {x, zero}), want, 1e-14)) << c.name << " at " << x;
-    }
+  for (const CutGolden& c : kCutGoldens) {
+    PointFn f = nullptr;
+    for (const auto& named : functions) f = std::string(named.name) == c.name ? named.f : f;
+    ASSERT_NE(f, nullptr) << c.name;
+    const bool realCut = c.y == 0.0;
+    const auto at = [&](double across) { return realCut ? Complex{c.x, across} : Complex{across, c.y}; };
+    for (const double zero : {0.0, -0.0}) EXPECT_TRUE(WithinUlps(ValueOf(f, at(zero)), c.re, c.im, 4)) << c.name << Show(at(zero));
+    EXPECT_TRUE(WithinUlps(ValueOf(f, at(c.step)), c.plusRe, c.plusIm, 8)) << c.name << Show(at(c.step));
+    EXPECT_TRUE(WithinUlps(ValueOf(f, at(-c.step)), c.minusRe, c.minusIm, 8)) << c.name << Show(at(-c.step));
   }
-  EXPECT_TRUE(Near(ValueOf(ComplexAcos, {-2, 0}), Std(kPi, -1.3169578969248167), 1e-15));
-  EXPECT_TRUE(Near(ValueOf(ComplexAcosh, {-2, 0}), Std(1.3169578969248167, kPi), 1e-15));
+  // So, by these formulas, asin x + acos x is not pi/2 on the cuts: pi/2 -+ 2 acosh|x| i.
+  for (const double x : {2.0, -2.0}) {
+    const Complex a = ValueOf(ComplexAsin, {x, 0}), b = ValueOf(ComplexAcos, {x, 0});
+    EXPECT_TRUE(Near({a.re + b.re, a.im + b.im}, Std(kPi / 2, -std::copysign(2 * std::acosh(2.0), x)), 1e-15)) << x;
+  }
 }
 
 // Where the logarithmic forms cancel (|q| near 1 inside ln q, or z + sqrt(z^2 + 1) for large
@@ -165,6 +181,32 @@ TEST(ComplexArithmetic, PowerProductAndQuotientAgreeWithTheLibrary) {
     EXPECT_TRUE(Near(ValueOf(ComplexPower, z, n), std::pow(zs, n.re), 1e-12)) << n.re;
     EXPECT_TRUE(Near(ValueOf(ComplexMultiply, z, w), zs * ws, 1e-15));
     EXPECT_TRUE(Near(ValueOf(ComplexDivide, z, w), zs / ws, 1e-15));
+  }
+}
+
+// Whole powers whose parts pass the largest double (or fall below the least) stay defined: no
+// NaN part, and a part infinite exactly where it lies beyond the doubles, with its sign; parts
+// within range as exact as the products. Goldens by hand: (1e154 (1 + i))^2 = 2e308 i,
+// (1e200 (1 + i))^3 = 1e600 (-2 + 2i), (1e200 (1 + i))^-2 = -0.5e-400 i, (1e-200 (1 + i))^-2 =
+// -0.5e400 i, (1e300 + 1e-300 i)^2 = 1e600 + 2i, (3e153 + 4e153 i)^2 = -7e306 + 2.4e307 i,
+// (-1e200 + 1e100 i)^5 = -1e1000 + 5e900 i, (1e200 i)^2 = -1e400, (1e200 (1 + i))^16 = 2.56e3202.
+TEST(ComplexArithmetic, WholePowersNearOverflowStayDefined) {
+  constexpr double kInf = kPositiveInfinity, kAny = 12345.0;  // kAny: a finite part, no NaN
+  struct Case { Complex z; double n; double re, im; };
+  const Case cases[] = {
+      {{1e154, 1e154}, 2, kAny, kInf},   {{1e200, 1e200}, 2, kAny, kInf},     {{1e200, 1e200}, 3, -kInf, kInf},
+      {{1e200, 1e200}, -2, 0, -0.0},     {{1e-200, 1e-200}, -2, kAny, -kInf}, {{1e300, 1e-300}, 2, kInf, 2},
+      {{3e153, 4e153}, 2, -7e306, 2.4e307}, {{-1e200, 1e100}, 5, -kInf, kInf}, {{0, 1e200}, 2, -kInf, 0},
+      {{1e200, 1e200}, 16, kInf, kAny},
+  };
+  for (const Case& c : cases) {
+    const Complex p = ValueOf(ComplexPower, c.z, Complex{c.n, 0});
+    const auto fits = [](double got, double want) {
+      if (std::isnan(got)) return false;
+      if (want == kAny) return true;
+      return std::isinf(want) || want == 0.0 ? got == want : UlpsApart(got, want) <= 4;
+    };
+    EXPECT_TRUE(fits(p.re, c.re) && fits(p.im, c.im)) << Show(c.z) << "^" << c.n << " = " << Show(p);
   }
 }
 

@@ -187,6 +187,31 @@ TEST_F(IntervalMachineRulings, RelationsAreNeverFalseWhereTheyHold) {
   }
 }
 
+// Powers whose exponent varies over the box, through the interval machine: each box holds a
+// point where the real machine gives the real odd root of a negative base (its value there,
+// with the hand value beside it), so the box's interval holds that value. The same trees made
+// complex (plus 0 i) run on the complex-interval machine, whose point values are principal
+// powers, real only at whole exponents: there the real part's bounds hold them.
+TEST_F(IntervalMachineRulings, VaryingRationalExponentsHoldTheRealRootsOfNegativeBases) {
+  struct Case { const char* tree; Interval x, y; double px, py, value; };
+  const Case cases[] = {
+      {"power[x,over[y,3]]", {-8.5, -7.5}, {1, 2}, -8, 1, -2},
+      {"power[x,over[y,3]]", {-8.5, -7.5}, {1, 2}, -8, 2, 4},
+      {"power[x,over[y,5]]", {-33, -31}, {2.5, 3.5}, -32, 3, -8},
+      {"power[minus[8],over[x,3]]", {-9.1, -2}, {0, 0}, -2, 0, 0.25},
+      {"sqrt[x,y]", {-2.72, -1.40}, {-5, -3.52}, -2.72, -5, -0.8186272916475742},  // -(2.72^(-1/5)), mpmath
+      {"power[x,over[2,y]]", {-0.92, 0.59}, {6, 8.31}, -0.92, 6, -0.972588826218856},  // -(0.92^(1/3)), mpmath
+      {"plus[power[x,over[y,3]],times[0,i]]", {-8.5, -7.5}, {2.5, 3.5}, -8, 3, -8},
+      {"plus[power[x,over[6,y]],times[0,i]]", {-2.5, -1.5}, {2.5, 3.5}, -2, 3, 4},
+  };
+  for (const Case& c : cases) {
+    const double point = evaltest::ValueAt(c.tree, c.px, c.py);
+    EXPECT_NEAR(point, c.value, 1e-13) << c.tree;
+    const Interval r = evaltest::IntervalValue(c.tree, c.x.lo, c.x.hi, c.y.lo, c.y.hi);
+    EXPECT_TRUE(Holds(r, point)) << c.tree << " over " << Show(c.x) << " x " << Show(c.y) << ": " << Show(r);
+  }
+}
+
 TEST(IntervalArithmetic, MonotoneFunctionsOfWrappedOperands) {
   ExpectAll({
       {"exp wrapped", ValueOf(IntervalExp, {1, -1}), {std::exp(1.0), std::exp(-1.0)}, false},
@@ -377,6 +402,33 @@ TEST(IntervalContainment, EveryBinaryOperationEnclosesItsPointValues) {
   }
 }
 
+// Truth intervals: the and and the or of every pair of point truths the operands hold lie in
+// the result; undefined only where an operand has no truth at all.
+TEST(IntervalContainment, TruthAndAndOrHoldEveryPairOfPointTruths) {
+  const Interval truths[] = {kTruthFalse, kTruthTrue, kTruthUndecided, kUndefinedInterval};
+  const auto points = [](const Interval& t) {
+    std::vector<double> v;
+    for (double p : {0.0, 1.0}) {
+      if (!IntervalIsUndefined(t) && t.lo <= p && p <= t.hi) v.push_back(p);
+    }
+    return v;
+  };
+  for (const Interval& a : truths) {
+    for (const Interval& b : truths) {
+      const Interval both = ValueOf(IntervalTruthAnd, a, b), either = ValueOf(IntervalTruthOr, a, b);
+      const bool someUndefined = IntervalIsUndefined(a) || IntervalIsUndefined(b);
+      EXPECT_TRUE(!IntervalIsUndefined(both) || someUndefined) << Show(a) << " and " << Show(b);
+      EXPECT_FALSE(IntervalIsUndefined(either)) << Show(a) << " or " << Show(b);
+      for (double p : points(a)) {
+        for (double q : points(b)) {
+          EXPECT_TRUE(IntervalIsUndefined(both) || Holds(both, p * q)) << Show(a) << " and " << Show(b);
+          EXPECT_TRUE(Holds(either, std::max(p, q))) << Show(a) << " or " << Show(b);
+        }
+      }
+    }
+  }
+}
+
 TEST(IntervalContainment, HullsHoldEveryOperand) {
   BoxSampler s(11);
   ContainmentChecker check{"hull"};
@@ -412,6 +464,46 @@ TEST(IntervalContainment, RationalPowersEncloseTheRealRoots) {
     }
     check.ExpectEarnedUndefined(r, false, describe);
   }
+}
+
+// Numerators and denominators that vary over the box: a negative base has the real odd root of
+// every fraction of whole numbers in their boxes with an odd reduced denominator, of either sign.
+// Points: the corners and every whole number inside (exact rational points), and random ones;
+// reference as above, at 113 bits.
+TEST(IntervalContainment, RationalPowersWithVaryingExponentsHoldEveryRealRoot) {
+  BoxSampler s(29);
+  ContainmentChecker check{"rational power, varying exponent"};
+  std::vector<double> xs;
+  static const double kWidths[] = {0, 0, 0.5, 1, 2, 3.5, 6};
+  const auto exponentBox = [&](int spread) {
+    const double lo = static_cast<double>(s.Index(2 * spread + 1)) - spread + (s.Chance(0.2) ? s.Uniform(0, 1) : 0);
+    return Interval{lo, lo + kWidths[s.Index(std::size(kWidths))]};
+  };
+  const auto pointsOf = [&](const Interval& b) {
+    std::vector<double> v{b.lo, b.hi, s.Uniform(b.lo, b.hi)};
+    for (double k = std::ceil(b.lo); k <= b.hi; ++k) v.push_back(k);
+    return v;
+  };
+  for (int i = 0; i < 1500 && check.failures == 0; ++i) {
+    const Interval x = s.Box(), p = exponentBox(6), q = exponentBox(7);
+    const Interval r = ValueOf(IntervalRationalPower, x, q, p);
+    auto describe = [&] { return Show(x) + " p " + Show(p) + " q " + Show(q); };
+    s.Points(x, 8, xs);
+    check.Start();
+    for (double v : xs) {
+      for (double pv : pointsOf(p)) {
+        for (double qv : pointsOf(q)) {
+          const double point = RationalPower(v, qv, pv);
+          for (const Quad e : {Quad(pv) / qv, Quad(pv / qv)}) {
+            const Quad want = std::isnan(point) ? nanq("") : copysignq(powq(fabsq(v), e), point);
+            check.Expect(r, want, [&] { return describe() + " at " + Fmt(v) + ", " + Fmt(pv) + "/" + Fmt(qv); });
+          }
+        }
+      }
+    }
+    check.ExpectEarnedUndefined(r, false, describe);
+  }
+  EXPECT_GT(check.defined, 1000);
 }
 
 TEST(IntervalContainment, BesselEnclosesEveryOrderAndArgument) {

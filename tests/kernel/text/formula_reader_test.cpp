@@ -84,15 +84,43 @@ TEST_F(FormulaReader, LimitsRefuseWithoutCrashing) {
   EXPECT_TRUE(deep != nullptr && wide != nullptr && wide->arity == kMaxFormulaOperands && CheckExpressionTree(wide));
   FreeExpression(deep);
   FreeExpression(wide);
-  const std::string refused[] = {
-      "string[\"" + std::string(100, 'q') + "\"]", "num[1,\"" + std::string(100, '1') + "\"]",
-      "matrix[2,2,a]", "matrix[0,1,a]", "matrix[-1,-1,a]", "matrix[32768,1,a]", "matrix[1e30,1,a]", "matrix[x,1,a]",
-      "indexes[1,1,x,i]", "tensor[2147483648,a]", "chem[256,0,0,0,X]", "chem[1,2,3,4]", "chem[-129,0,0,0,X]",
-      "matrix[200,200,a]",  // 40,000 operands are more than one node may hold
-      Repeat("minus[", deepest + 1) + "x" + std::string(deepest + 1, ']'), Repeat("minus[", 100000),
-      "plus[" + Repeat("x,", kMaxFormulaOperands) + "x]", "plus[" + Repeat(",", 70000) + "]",  // 16-bit arity would wrap
+  // Each refusal says why; the operand limit also posts error 7, as the node library does.
+  const struct { std::string text; int fault; } refused[] = {
+      {"string[\"" + std::string(100, 'q') + "\"]", kReaderFaultText}, {"num[1,\"" + std::string(100, '1') + "\"]", kReaderFaultText},
+      {"matrix[2,2,a]", kReaderFaultText}, {"matrix[0,1,a]", kReaderFaultText}, {"matrix[-1,-1,a]", kReaderFaultText},
+      {"matrix[32768,1,a]", kReaderFaultText}, {"matrix[1e30,1,a]", kReaderFaultText}, {"matrix[x,1,a]", kReaderFaultText},
+      {"indexes[1,1,x,i]", kReaderFaultText}, {"tensor[2147483648,a]", kReaderFaultText}, {"chem[256,0,0,0,X]", kReaderFaultText},
+      {"chem[1,2,3,4]", kReaderFaultText}, {"chem[-129,0,0,0,X]", kReaderFaultText},
+      {"matrix[200,200,a]", kReaderFaultText},  // 40,000 operands are more than one node may hold
+      {Repeat("minus[", deepest + 1) + "x" + std::string(deepest + 1, ']'), kReaderFaultDepth},
+      {Repeat("minus[", 100000), kReaderFaultDepth},
+      {"plus[" + Repeat("x,", kMaxFormulaOperands) + "x]", kReaderFaultOperands},
+      {"plus[" + Repeat(",", 70000) + "]", kReaderFaultOperands},  // 16-bit arity would wrap
   };
-  for (const std::string& text : refused) EXPECT_TRUE(Parse(text) == nullptr && FormulaReaderError() != 0) << text.substr(0, 40);
+  for (const auto& c : refused) {
+    ResetErrorRegister();
+    EXPECT_TRUE(Parse(c.text) == nullptr && FormulaReaderError() == c.fault) << c.text.substr(0, 40);
+    EXPECT_EQ(PendingError(), c.fault == kReaderFaultOperands ? kErrorOutOfMemory : 0) << c.text.substr(0, 40);
+  }
+}
+
+// A number text is read whole or refused, never read as another number: the value of a num form
+// up to 400 characters (500 zeros before 1.5 used to read as 0), a bare number word up to the
+// 100 characters of a word.
+TEST_F(FormulaReader, LongNumberTextsReadWholeOrAreRefused) {
+  const auto value = [](const std::string& text) {
+    ExprNode* tree = Parse(text);
+    const double v = tree != nullptr && tree->kind == KindNum ? tree->value.number->value : -1;
+    FreeExpression(tree);
+    return v;
+  };
+  EXPECT_EQ(value("num[" + std::string(397, '0') + "1.5,\"1.5\"]"), 1.5);  // 400 characters
+  EXPECT_EQ(value(std::string(97, '0') + "1.5"), 1.5);                       // 100 characters
+  for (const std::string& text : {"num[" + std::string(500, '0') + "1.5,\"1.5\"]", "num[" + std::string(398, '0') + "1.5,\"1.5\"]",
+                                  "num[1.5" + std::string(400, 'x') + ",\"1.5\"]", std::string(98, '0') + "1.5",
+                                  "plus[" + std::string(500, '0') + "1.5,x]"}) {
+    EXPECT_TRUE(Parse(text) == nullptr && FormulaReaderError() == kReaderFaultNumberText) << text.size();
+  }
 }
 
 TEST_F(FormulaReader, InjectedFailuresFreeEverything) {
@@ -105,13 +133,15 @@ TEST_F(FormulaReader, InjectedFailuresFreeEverything) {
     ExprNode* tree = Parse(text);
     FailNodeAllocationAt(0);
     // A failure inside the number pass may leave a number unsplit, never a broken tree.
-    EXPECT_TRUE(tree != nullptr ? CheckExpressionTree(tree) : FormulaReaderError() != 0) << n;
+    EXPECT_TRUE(tree != nullptr ? CheckExpressionTree(tree) : FormulaReaderError() == kReaderFaultMemory) << n;
     FreeExpression(tree);
   }
   FailAllocationAt(1);  // the first counted allocation of a parse is the operand scratch
-  EXPECT_EQ(Parse("plus[x,y,sin[z]]"), nullptr);
+  ResetErrorRegister();
+  EXPECT_TRUE(Parse("plus[x,y,sin[z]]") == nullptr && FormulaReaderError() == kReaderFaultMemory);
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
   FailAllocationAt(2);  // its growth past 64 operands
-  EXPECT_EQ(Parse("plus[" + Repeat("x,", 100) + "x]"), nullptr);
+  EXPECT_TRUE(Parse("plus[" + Repeat("x,", 100) + "x]") == nullptr && FormulaReaderError() == kReaderFaultMemory);
 }
 
 // A handle is read where it lies when its text is terminated, from a copy when not; either way

@@ -25,7 +25,11 @@ TEST_F(ExprNodeTest, ConstructorsSetKindsParentsAndRecordsAndReportFailures) {
   EXPECT_EQ(std::string(copy->children[1]->value.number->text), "1234567890123456789012345");
   FreeExpression(copy);
   FreeExpression(t);
-  EXPECT_TRUE(NewNode(KindPlus, kMaxArity + 1) == nullptr && NewNode(KindPlus, -1) == nullptr && !GetOutOfMemoryFlag());
+  // Past the operand limit error 7 says why (no memory flag: nothing is short); a negative
+  // arity is the caller's fault and says nothing.
+  ResetErrorRegister();
+  EXPECT_TRUE(NewNode(KindPlus, -1) == nullptr && PendingError() == 0);
+  EXPECT_TRUE(NewNode(KindPlus, kMaxArity + 1) == nullptr && PendingError() == kErrorOutOfMemory && !GetOutOfMemoryFlag());
   // The node refused, or its record, text or array: nothing is returned and error 7 is posted.
   const std::function<ExprNode*()> makers[] = {
       [] { return NewNumberNode(1); }, [] { return NewStringNode("abc", 3); }, [] { return NewNode(KindPlus, 2); }};

@@ -141,14 +141,19 @@ TEST_F(TreeEditTest, EditsGiveTheirTreeOrFailWithoutChange) {
   EXPECT_GT(failures, 25);
 }
 
-// Bad indexes and arguments fail without change, and so do appending and prepending at the operand
-// limit (a limit, not exhaustion); below it they work, the removal renumbering every later slot.
+// Bad indexes and arguments fail without change and without a word, and so do appending and
+// prepending at the operand limit, which says why (error 7, as for memory, so a caller that drops
+// the result loses no operand unseen) but is not exhaustion (no memory flag); below it they work,
+// the removal renumbering every later slot.
 TEST_F(TreeEditTest, BadArgumentsAndTheOperandLimitFailWithoutChange) {
   ExprNode* root = Build("plus[a,b,c]");
   EXPECT_FALSE(RemoveChildSlot(root, 3) || RemoveChildSlot(root, -1) || RemoveOperand(root, 5) != nullptr ||
                RemoveOperandAndFree(root, 3) || DeleteChildAt(root, 3) || SetChildCount(root, -1) ||
                ShiftChildrenRight(root, 4) || WrapInBinary(root, root->children[0], 2, KindPlus) ||
-               UnwrapNode(root->children[0]) || MoveContentToNewNode(root, KindPlus, kMaxArity + 1) != nullptr);
+               UnwrapNode(root->children[0]));
+  EXPECT_EQ(PendingError(), 0);
+  EXPECT_EQ(MoveContentToNewNode(root, KindPlus, kMaxArity + 1), nullptr);
+  EXPECT_EQ(PendingError(), kErrorOutOfMemory);
   SelectChildren(root, 1, 3);  // a range outside the node, then the wrong mode: no grouping
   EXPECT_TRUE(GroupSelectedRange() == nullptr && CopySelectedOperands() == nullptr);
   gEditor.selectionMode = SelectionText;
@@ -157,7 +162,13 @@ TEST_F(TreeEditTest, BadArgumentsAndTheOperandLimitFailWithoutChange) {
   ExprNode* wide = NewNode(KindTimes, kMaxArity);
   for (int i = 0; i < kMaxArity; ++i) SetChild(wide, i, NewNumberNode(i));
   ExprNode* extra = Build("b");
-  EXPECT_FALSE(AppendOperand(wide, extra, KindTimes) || PrependFactor(wide, extra) || SetChildCount(wide, kMaxArity + 1));
+  const std::function<bool()> refused[] = {[&] { return AppendOperand(wide, extra, KindTimes); },
+                                           [&] { return PrependFactor(wide, extra); },
+                                           [&] { return SetChildCount(wide, kMaxArity + 1); }};
+  for (const auto& edit : refused) {
+    ResetErrorRegister();
+    EXPECT_TRUE(!edit() && PendingError() == kErrorOutOfMemory);
+  }
   EXPECT_TRUE(extra->parent == nullptr && wide->arity == kMaxArity && !GetOutOfMemoryFlag());
   EXPECT_TRUE(DeleteChildAt(wide, 0) && PrependFactor(wide, extra) && wide->arity == kMaxArity && CheckExpressionTree(wide));
   FreeExpression(wide);
