@@ -350,6 +350,9 @@ TEST_F(View3DTest, AFreeDragTurnsByTheTrackballMatrixInTheScenesFrame) {
   EXPECT_NEAR(view->spinSpeed, angle / 0.05, 1e-9);  // the step's angle over its 50 ms
   for (int i = 0; i < 3; ++i) EXPECT_NEAR(view->spinAxis[i], axis[i], 1e-12);
   EXPECT_EQ(document.Count("redraw"), 1);
+  // A move in the same clock tick as the mouse-down: the speed is capped at 4 pi, not infinite.
+  Drag(a, {b}, {kClickOptionKey}, 0);
+  EXPECT_EQ(view->spinSpeed, 4 * kPi);
 }
 
 // The picture follows the mouse: the model point in front of the scene moves with the drag.
