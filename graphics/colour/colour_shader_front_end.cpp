@@ -113,7 +113,8 @@ ExprNode* GpuForm(const ExprNode* n) {
     }
   }
   if (n->arity == 3 && n->kind == KindClamp) {
-    return Node(KindMin, {Copy(z), Node(KindMax, {Copy(y), Copy(x)})});
+    // max(lo, min(x, hi)) as the CPU takes it, also when the bounds are the wrong way round.
+    return Node(KindMax, {Copy(y), Node(KindMin, {Copy(x), Copy(z)})});
   }
   return nullptr;
 }

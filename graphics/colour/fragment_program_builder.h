@@ -90,7 +90,7 @@ class FragmentProgramBuilder {
   int32_t EmitNode(const ExprNode* tree, int depth);
   int32_t EmitSymbol(int32_t symbol);
   int32_t Reduce(ProgramOp opcode, const int32_t* operands, int n);
-  int32_t EmitPower(int32_t base, int32_t exponent);
+  int32_t EmitPower(int32_t base, int32_t exponent, int oddRootSign);
   void Guard(int32_t x);
   void ArctangentCore(int32_t x);
   int32_t Arctangent(int32_t x);

@@ -12,6 +12,7 @@
 #include "graphics/colour/fragment_program_builder.h"
 #include "kernel/eval/bytecode_compiler.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -33,6 +34,21 @@ void NeedArity(const ExprNode* node, int arity) {
 
 void NeedAtLeast(const ExprNode* node, int arity) {
   if (node->arity < arity) Fail();
+}
+
+// The sign rule of an exponent written p/q (or -(p/q)) of whole numbers whose reduced q is odd:
+// a negative base then has the real root, as the CPU's rational power takes it: 1 when p is
+// even (the root's magnitude), -1 when p is odd (the sign of the base); 0 for any other exponent.
+int OddRootSign(const ExprNode* exponent) {
+  if (exponent->kind == KindMinus && exponent->arity == 1) exponent = exponent->children[0];
+  if (exponent->kind != KindOver || exponent->arity != 2) return 0;
+  const ExprNode *p = exponent->children[0], *q = exponent->children[1];
+  if (p->kind != KindNum || q->kind != KindNum || p->value.number == nullptr || q->value.number == nullptr) return 0;
+  const double pv = p->value.number->value, qv = q->value.number->value;
+  if (!IsWholeInt32(pv) || !IsWholeInt32(qv) || qv == 0) return 0;
+  const double g = GreatestCommonDivisor(qv, pv);
+  if (IsEvenNumber(qv / g)) return 0;
+  return IsEvenNumber(pv / g) ? 1 : -1;
 }
 
 // Gives the list back the length it had before a failed program.
@@ -189,7 +205,7 @@ int32_t FragmentProgramBuilder::EmitSymbol(int32_t symbol) {
   }
 }
 
-int32_t FragmentProgramBuilder::EmitPower(int32_t base, int32_t exponent) {
+int32_t FragmentProgramBuilder::EmitPower(int32_t base, int32_t exponent, int oddRootSign) {
   const bool constant = Value(exponent).kind == ProgramValueKind::kConstant;
   const double c = constant ? (exponent < 0 ? -Value(exponent).value : Value(exponent).value) : 0;
   if (constant) {
@@ -226,6 +242,15 @@ int32_t FragmentProgramBuilder::EmitPower(int32_t base, int32_t exponent) {
     Emit(ProgramOp::kAdd, {zero, ConstantValue(1), -positive});
   }
   Emit(ProgramOp::kCmp, {t, -m, t, zero});
+  if (oddRootSign != 0) {
+    // The real root of a negative base, negative for an odd numerator.
+    if (oddRootSign < 0) {
+      const int32_t sign = NewTemporary();
+      Emit(ProgramOp::kCmp, {sign, base, ConstantValue(-1), ConstantValue(1)});
+      Emit(ProgramOp::kMul, {t, t, sign});
+    }
+    return t;
+  }
   // A negative base with an odd whole exponent gives a negative result.
   const int32_t k = NewTemporary();
   Emit(ProgramOp::kAdd, {k, exponent, ConstantValue(0.5)});
@@ -327,7 +352,7 @@ int32_t FragmentProgramBuilder::EmitNode(const ExprNode* tree, int depth) {
       return sum;
     }
     case KindAngleOfPoint: NeedArity(tree, 2); return Angle(a[0], a[1]);
-    case KindPower: NeedArity(tree, 2); return EmitPower(a[0], a[1]);
+    case KindPower: NeedArity(tree, 2); return EmitPower(a[0], a[1], OddRootSign(tree->children[1]));
     case KindChar: return EmitSymbol(tree->value.symbol);
     default: Fail();  // user functions, tan, acos and every other kind the GPU has no sequence for
   }
