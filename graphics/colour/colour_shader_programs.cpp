@@ -153,6 +153,7 @@ void PrepareColorShaderPrograms(GraphColorCore* color, const CompiledFunction* c
 }
 
 bool BeginColorShadingPass(GraphColorCore* color, GraphicsContext* context) {
+  if (context == nullptr) return false;
   if (color->mode == kColorGPUProgram) SetGLMaterialColor(kWhite, context);
   if (!BeginTwoSidedShading(color->fragmentProgram, color->vertexProgram, context)) return false;
   const int32_t n = color->parameters != nullptr ? color->parameters->count : 0;
