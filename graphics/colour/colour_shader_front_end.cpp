@@ -186,7 +186,7 @@ ExprNode* ProductPair(const ExprNode* node) {
 
 // The same kind over the children's real (or imaginary) parts.
 ExprNode* OverParts(uint32_t kind, const ExprNode* node, bool imaginary) {
-  ExprNode* parts[16];
+  ExprNode* parts[16] = {};
   ExprNode** children = node->arity <= 16 ? parts : new (std::nothrow) ExprNode*[node->arity];
   if (children == nullptr) return nullptr;
   for (int i = 0; i < node->arity; ++i) children[i] = Copy(imaginary ? Im(node->children[i]) : Re(node->children[i]));

@@ -106,9 +106,14 @@ void CaptureText(const std::string& text) {
 }
 
 // The pair for the text, test-loaded in ctx (current); false (nothing kept) when it does not load.
+// The vertex half is the same text for every colour: one already loaded in ctx is kept.
 bool MakePrograms(GraphColorCore* color, const std::string& text, GraphicsContext* ctx) {
+  ShaderProgram* vertex = color->vertexProgram;
+  const bool keepVertex = vertex != nullptr && vertex->attempted && ShaderProgramIsUsable(vertex) &&
+                          vertex->owner.context != nullptr && vertex->owner.context == GLContextHandle(ctx);
+  if (keepVertex) color->vertexProgram = nullptr;
   DeleteColorPrograms(color);
-  color->vertexProgram = NewShaderProgram("", kDefaultVertexProgram, false);
+  color->vertexProgram = keepVertex ? vertex : NewShaderProgram("", kDefaultVertexProgram, false);
   color->fragmentProgram = NewShaderProgram("", text.c_str(), true);
   RecordContext(color, ctx);
   bool ok = color->vertexProgram != nullptr && color->fragmentProgram != nullptr;

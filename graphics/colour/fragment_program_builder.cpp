@@ -33,6 +33,13 @@ std::string Format(const char* format, double value) {
   return buffer;
 }
 
+// A letter followed by a number: a parameter's key text, a temporary's unique one.
+std::string Numbered(char letter, int32_t n) {
+  std::string text(1, letter);
+  text += std::to_string(n);
+  return text;
+}
+
 }  // namespace
 
 void FreeParameterList(ParameterList* list) {
@@ -108,7 +115,7 @@ int32_t FragmentProgramBuilder::ProgramParameterValue(const ExprNode* expression
   const int32_t index = parameterList_->count - 1;
   const int32_t id = NewValue(ProgramValueKind::kParameter);
   values_[size_t(id)].slot = index;
-  values_[size_t(id)].text = "U" + std::to_string(index);
+  values_[size_t(id)].text = Numbered('U', index);
   if (parameterValues_.size() <= size_t(index)) parameterValues_.resize(size_t(index) + 1, 0);
   parameterValues_[size_t(index)] = id;
   return id;
@@ -178,7 +185,7 @@ void FragmentProgramBuilder::RemoveRepeats() {
       dest.text = earlier.text;
     } else {
       seen.emplace(key, int32_t(dest.id));
-      dest.text = "#" + std::to_string(dest.id);
+      dest.text = Numbered('#', int32_t(dest.id));
       dest.alias = int32_t(dest.id);
     }
   }

@@ -327,3 +327,31 @@ TEST_F(ColourShaderProgramsTest, AContextWithoutAKindSynchronisesNothing) {
   EXPECT_FALSE(SyncColorShadersWithContext(&none));
   EXPECT_FALSE(BeginColorShadingPass(&none, nullptr));
 }
+
+// Prepared again in the same context, a colour gets a new fragment program and keeps its loaded
+// vertex half (the same text for every colour); in another context both are made anew.
+TEST_F(ColourShaderProgramsTest, APreparedAgainColourKeepsItsLoadedVertexHalf) {
+  BeginGridFrame();
+  GraphColorCore color(ctx);
+  Make(&color, kColorRGBExpressions, "x", "y", "z");
+  PrepareColorShaderPrograms(&color, nullptr, 0, ctx);
+  const ShaderProgram* vertex = color.vertexProgram;
+  ASSERT_NE(vertex, nullptr);
+  colour_test::DeleteFunction(color.component[0]);
+  color.component[0] = FunctionOf("sin[x]");
+  PrepareColorShaderPrograms(&color, nullptr, 0, ctx);
+  EXPECT_EQ(color.vertexProgram, vertex);
+  EXPECT_NE(TextOf(color.fragmentProgram).find("SIN"), std::string::npos);
+  EXPECT_TRUE(ShaderProgramIsUsable(color.fragmentProgram));
+  End();
+  DetachGLContext(ctx);
+  BeginGridFrame();
+  EXPECT_FALSE(SyncColorShadersWithContext(&color));
+  PrepareColorShaderPrograms(&color, nullptr, 0, ctx);
+  ASSERT_NE(color.vertexProgram, nullptr);
+  EXPECT_EQ(color.vertexProgram->owner.context, GLContextHandle(ctx));
+  EXPECT_TRUE(BeginColorShadingPass(&color, ctx));
+  EndTwoSidedShading(ctx);
+  ReleaseColour(&color);
+  End();
+}
