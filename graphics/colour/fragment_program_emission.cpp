@@ -129,66 +129,67 @@ int32_t FragmentProgramBuilder::Angle(int32_t x, int32_t y) {
   return t;
 }
 
+namespace {
+
+// A derived coordinate, made on first use.
+template <typename Make>
+int32_t Cached(int32_t& cache, Make make) {
+  if (cache == 0) cache = make();
+  return cache;
+}
+
+}  // namespace
+
 int32_t FragmentProgramBuilder::RadiusSquared() {
-  if (radiusSquaredValue_ == 0) {
+  return Cached(radiusSquaredValue_, [this] {
     const int32_t r = NewTemporary();
     Emit(ProgramOp::kMul, {r, texcoordX, texcoordX});
     Emit(ProgramOp::kMad, {r, texcoordY, texcoordY, r});
-    radiusSquaredValue_ = r;
-  }
-  return radiusSquaredValue_;
+    return r;
+  });
 }
 
 int32_t FragmentProgramBuilder::RhoSquared() {
-  if (rhoSquaredValue_ == 0) {
-    const int32_t r = RadiusSquared();
-    const int32_t s = NewTemporary();
+  return Cached(rhoSquaredValue_, [this] {
+    const int32_t r = RadiusSquared(), s = NewTemporary();
     Emit(ProgramOp::kMad, {s, texcoordZ, texcoordZ, r});
-    rhoSquaredValue_ = s;
-  }
-  return rhoSquaredValue_;
+    return s;
+  });
 }
 
 int32_t FragmentProgramBuilder::InvRho() {
-  if (invRhoValue_ == 0) {
-    const int32_t s = RhoSquared();
-    const int32_t i = NewTemporary();
+  return Cached(invRhoValue_, [this] {
+    const int32_t s = RhoSquared(), i = NewTemporary();
     Emit(ProgramOp::kRsq, {i, s});
-    invRhoValue_ = i;
-  }
-  return invRhoValue_;
+    return i;
+  });
 }
 
 int32_t FragmentProgramBuilder::Rho() {
-  if (rhoValue_ == 0) {
-    const int32_t i = InvRho();
-    const int32_t rho = NewTemporary();
+  return Cached(rhoValue_, [this] {
+    const int32_t i = InvRho(), rho = NewTemporary();
     Emit(ProgramOp::kRcp, {rho, i});
-    rhoValue_ = rho;
-  }
-  return rhoValue_;
+    return rho;
+  });
 }
 
+// The angle of (x, y) moved into [0, 2 pi) where y < 0.
 int32_t FragmentProgramBuilder::Theta() {
-  if (thetaValue_ == 0) {
-    const int32_t t = Angle(texcoordX, texcoordY);
-    const int32_t c = NewTemporary();
+  return Cached(thetaValue_, [this] {
+    const int32_t t = Angle(texcoordX, texcoordY), c = NewTemporary();
     Emit(ProgramOp::kCmp, {c, texcoordY, ConstantValue(kTwoPi), ConstantValue(0)});
     Emit(ProgramOp::kAdd, {t, t, c});
-    thetaValue_ = t;
-  }
-  return thetaValue_;
+    return t;
+  });
 }
 
 int32_t FragmentProgramBuilder::Phi() {
-  if (phiValue_ == 0) {
-    const int32_t r = RadiusSquared();
-    const int32_t u = NewTemporary();
+  return Cached(phiValue_, [this] {
+    const int32_t r = RadiusSquared(), u = NewTemporary();
     Emit(ProgramOp::kRsq, {u, r});
     Emit(ProgramOp::kRcp, {u, u});
-    phiValue_ = Angle(texcoordZ, u);
-  }
-  return phiValue_;
+    return Angle(texcoordZ, u);
+  });
 }
 
 int32_t FragmentProgramBuilder::EmitSymbol(int32_t symbol) {
