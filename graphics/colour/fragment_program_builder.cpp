@@ -228,7 +228,6 @@ void FragmentProgramBuilder::AssignSlots() {
       }
     }
   }
-  allocated_ = 1;
 }
 
 std::string FragmentProgramBuilder::OperandName(int32_t id) const {

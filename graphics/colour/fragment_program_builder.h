@@ -70,6 +70,8 @@ class FragmentProgramBuilder {
   // A parameter whose expression equals the tree (an earlier one when the list already holds an
   // equal expression with a value), else a new one with a copy of the tree appended to the list.
   int32_t ProgramParameterValue(const ExprNode* expression);
+  // Appends an instruction of one to five operands, the destination first (KIL: sources only);
+  // a negative operand is the negated value. Fails when an operand names no value.
   void Emit(ProgramOp opcode, std::initializer_list<int32_t> operands);
   // The value of the tree's result, emitting what it takes.
   int32_t EmitExpression(const ExprNode* tree);
@@ -78,14 +80,12 @@ class FragmentProgramBuilder {
   // Renaming, repeat removal, slot assignment and the text.
   std::string EmitFragmentProgram();
 
-  const std::vector<ProgramInstruction>& Instructions() const { return instructions_; }
-  const ProgramValue& Value(int32_t id) const { return values_[static_cast<size_t>(id < 0 ? -id : id)]; }
-
   int32_t texcoordX, texcoordY, texcoordZ;
   uint8_t usesTexture = 0;
 
  private:
   ProgramValue& At(int32_t id);
+  const ProgramValue& Value(int32_t id) const { return values_[static_cast<size_t>(id < 0 ? -id : id)]; }
   int32_t NewValue(ProgramValueKind kind);
   int32_t EmitNode(const ExprNode* tree, int depth);
   int32_t EmitSymbol(int32_t symbol);
@@ -110,7 +110,6 @@ class FragmentProgramBuilder {
 
   int32_t rhoValue_ = 0, phiValue_ = 0, thetaValue_ = 0, invRhoValue_ = 0, radiusSquaredValue_ = 0,
           rhoSquaredValue_ = 0;
-  uint8_t allocated_ = 0;
   std::vector<ProgramValue> values_;  // by id; entry 0 stands for no value
   std::map<std::string, int32_t> named_;
   std::map<double, int32_t> constants_;
