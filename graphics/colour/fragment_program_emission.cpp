@@ -5,6 +5,8 @@
 // takes the input as a separate value.
 // Angles: the angle of a point is the principal one, in (-pi, pi], as the complex argument the
 // lowered logarithms need; theta adds 2 pi where y < 0, into [0, 2 pi) as the CPU's theta slot.
+// Powers give what the CPU gives: 0 ^ y is 0 for y > 0 (1 otherwise), and an exponent written
+// p/q with an odd q takes the real root of a negative base.
 #include <cmath>
 #include <new>
 #include <vector>

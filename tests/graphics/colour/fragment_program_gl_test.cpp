@@ -139,8 +139,15 @@ TEST_F(FragmentProgramGLTest, TheSequencesMatchTheCLibraryOnTheView) {
             1e-4);
   EXPECT_LT(WorstError("phi", [](double x, double y, double z) { return std::atan2(std::hypot(x, y), z); }, 4, 0),
             1e-4);
-  // The principal angle the complex lowering uses, through the odd-root power and the ln pair.
+  // The real cube root of a negative base, as the CPU's rational power takes it.
   EXPECT_LT(WorstError("power[x, over[1, 3]]", [](double x, double, double) { return std::cbrt(x); }), 1e-4);
+  // A zero base (the left half) gives 0 for a positive exponent, constant or not.
+  EXPECT_LT(WorstError("power[over[max[x, 0], 3], 2.5]",
+                       [](double x, double, double) { return std::pow(std::max(x, 0.0) / 3, 2.5); }),
+            1e-4);
+  EXPECT_LT(WorstError("power[over[max[x, 0], 3], plus[2, over[y, 6]]]",
+                       [](double x, double y, double) { return std::pow(std::max(x, 0.0) / 3, 2 + y / 6); }),
+            1e-4);
   End();
 }
 
