@@ -4,6 +4,8 @@
 #include "algebra/differentiation.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
+#include "algebra/simplifier.h"
+#include "graphics/colour/colour_program_state.h"
 #include "graphs/graphs_state.h"
 #include "kernel/eval/evaluation_seams.h"
 
@@ -12,10 +14,17 @@ namespace {
 // The factory hands one rule at a time, never one inside the tree.
 void RewriteForGraphs(ExprNode* tree, const ExprNode* rule) { RewritePass(tree, rule); }
 
+// The colour programs' complex lowering simplifies with powers left as written.
+void SimplifyForColorPrograms(ExprNode* tree) {
+  SwitchGuard keepPowers(&AlgebraSwitches::distributePowers, false);
+  SimplifyTreeBottomUp(tree);
+}
+
 }  // namespace
 
 void InstallAlgebraSeams() {
   SetNormaliseTreePass(NormaliseForCompilation);
   SetExpandDerivativesPass(ExpandDerivativesPass);
   GraphsGlobals().rewritePass = RewriteForGraphs;
+  ColorProgramGlobals().simplify = SimplifyForColorPrograms;
 }
