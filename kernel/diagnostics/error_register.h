@@ -12,6 +12,7 @@ enum ErrorCode : int {
   kErrorSymbolFontMissing = 10,  // "The Symbol font is not available. ..."
   kErrorFloatingPointLimits = 11,
   kErrorTransparencyMemory = 17,
+  kErrorIntegrationServer = 18,  // "Sorry, Quorvalis was unable to connect to the internet integral server."
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
 };
 
