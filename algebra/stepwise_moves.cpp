@@ -45,6 +45,13 @@ bool FreeOfVariable(const ExprNode* s, const ExprNode* op) {
   return v != nullptr && ExpressionIndependentOf(s, v);
 }
 
+// Whether s may leave the body of op: free of its variable, and for a product of terms only with
+// its bounds written (i = a, b), since the factor leaves once for every term.
+bool MayLeaveBody(const ExprNode* s, const ExprNode* op) {
+  if (!FreeOfVariable(s, op)) return false;
+  return op->kind != KindProd || (op->arity == 3 && IsShape(op->children[1], KindEqual, 2));
+}
+
 // s taken out of its parent, which keeps its identity and needs two operands or more: with two
 // it takes the other operand's content, whose shell is freed, so *other (when it named that
 // operand) comes back as the parent; with more the rest close up. s detached, or null.
@@ -111,6 +118,14 @@ ExprNode* Simplified(ExprNode* made) {
   return made;
 }
 ExprNode* Reciprocal(ExprNode* s) { return Build(KindOver, {NewNumberNode(1), s}); }
+// s (detached, owned) as it stands beside op once it left op's body: itself beside a sum or an
+// integral; s^(b - a + 1), simplified, beside a product over i = a .. b.
+ExprNode* LeavingFactor(ExprNode* s, const ExprNode* op) {
+  if (s == nullptr || op->kind != KindProd) return s;
+  const ExprNode* first = op->children[1]->children[1];
+  ExprNode* terms = Build(KindPlus, {CopyTree(op->children[2]), Build(KindMinus, {CopyTree(first)}), NewNumberNode(1)});
+  return Simplified(Build(KindPower, {s, terms}));
+}
 ExprNode* InversePower(ExprNode* s) { return Simplified(Build(KindPower, {s, NewNumberNode(-1)})); }
 
 ExprNode* SwapWithNeighbour(ExprNode* s, int d) {
@@ -157,7 +172,8 @@ ExprNode* DistributeInto(ExprNode* s, ExprNode* n, int d) {
 ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   ExprNode* n = s->parent->children[IndexInParent(s) + d];
   if (IsBigOperatorKind(n->kind)) {
-    if (!FreeOfVariable(s, n) || DetachSelected(s, &n) == nullptr) return nullptr;
+    // Into a product of terms a factor would go in as its n-th root: it stays out.
+    if (n->kind == KindProd || !FreeOfVariable(s, n) || DetachSelected(s, &n) == nullptr) return nullptr;
     return AttachFactorInside(n->children[0], s, d);
   }
   const ExprNode* inner = IsGroup(n) ? n->children[0] : n;
@@ -312,8 +328,8 @@ ExprNode* RewriteByShape(ExprNode* s, int d) {
   if (g->kind == KindPlus) return FactorOutOfSum(s, g, d);
   if (IsNegation(g) && g->parent != nullptr && g->parent->kind == KindPlus) return FactorOutOfSum(s, g->parent, d);
   if (IsBigOperatorKind(g->kind) && place == 0) {  // sum (s f) = s sum f
-    if (!FreeOfVariable(s, g) || DetachSelected(s) == nullptr) return nullptr;
-    return AttachFactorBeside(g, s, d);
+    if (!MayLeaveBody(s, g) || DetachSelected(s) == nullptr) return nullptr;
+    return AttachFactorBeside(g, LeavingFactor(s, g), d);
   }
   if (IsShape(g, KindSqrt, 1)) {
     if (DetachSelected(s) == nullptr) return nullptr;
@@ -342,8 +358,8 @@ ExprNode* Rewrite(ExprNode* s, int32_t mode, int d) {
   if (IsReorderableKind(p->kind) && !AtEnd(s, d)) return MoveOperandInParent(s, mode, d);
   if (IsNegation(p) || IsGroup(p)) return p;
   if (IsBigOperatorKind(p->kind) && IndexInParent(s) == 0) {  // sum s = s sum 1
-    if (!FreeOfVariable(s, p)) return nullptr;
-    return AttachFactorBeside(p, ReplaceByOne(s), d);
+    if (!MayLeaveBody(s, p)) return nullptr;
+    return AttachFactorBeside(p, LeavingFactor(ReplaceByOne(s), p), d);
   }
   return RewriteByShape(s, d);
 }
