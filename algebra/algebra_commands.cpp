@@ -3,7 +3,6 @@
 #include "algebra/algebra_commands.h"
 
 #include <array>
-#include <vector>
 
 #include "algebra/expansion_by_kind.h"
 #include "algebra/matrix_arithmetic.h"
@@ -70,28 +69,20 @@ bool KeepsEquations(uint32_t kind) {
   return kind == KindComma || kind == KindSum || kind == KindSubstitution || kind == KindRightarrow;
 }
 
-// The code on each cell of the selected block, row by row, left to right. The matrix is found
-// again by its place after every cell, since a cell's steps may rebuild what holds it.
+// The code on each cell of the selected block, row by row, left to right. The matrix keeps its
+// identity through the cells' steps: every step changes its caret node in place or moves the caret
+// to a node of its own, and no rule moves a cell within its matrix.
 void RunOnMatrixBlock(FormulaEditor* e, int32_t code) {
   ExprNode* matrix = e->caretNode;
   const int32_t start = e->selectionStart, end = e->selectionEnd;
   if (!IsWellFormedMatrix(matrix) || start < 0 || end < 0 || start >= matrix->arity || end >= matrix->arity) return;
-  const int32_t cells = matrix->arity, k = matrix->value.halves.second;
-  ExprNode* root = matrix;
-  while (root->parent != nullptr) root = root->parent;
-  const std::vector<int> place = PathFromRoot(matrix);
-  for (int32_t r = start / k; matrix != nullptr && r <= end / k; ++r) {
-    for (int32_t c = start % k; matrix != nullptr && c <= end % k; ++c) {
+  const int32_t k = matrix->value.halves.second;
+  for (int32_t r = start / k; r <= end / k; ++r) {
+    for (int32_t c = start % k; c <= end % k; ++c) {
       e->caretNode = matrix->children[r * k + c];
       e->selectionMode = SelectionCaretNode;
       RunAlgebraCommand(code);
-      matrix = NodeAtPath(root, place);
-      if (!IsWellFormedMatrix(matrix) || matrix->arity != cells) matrix = nullptr;
     }
-  }
-  if (matrix == nullptr) {  // the block went with the cell's changes: the formula is selected
-    SetFormulaSelection(root, SelectionCaretNode);
-    return;
   }
   e->caretNode = matrix;
   e->selectionMode = SelectionMatrixBlock;
@@ -106,7 +97,11 @@ void RunAlgebraCommand(int32_t code) {
   if (e == nullptr || e->caretNode == nullptr) return;
   if (const CommandSteps* row = StepsOf(code)) {
     const int32_t mode = e->selectionMode;
-    if (mode == SelectionCaretNode || (mode == SelectionChildRange && GroupSelectedRange() != nullptr)) {
+    if (mode == SelectionChildRange) {
+      // The group is selected as a node: start and end no longer name children.
+      if (ExprNode* group = GroupSelectedRange()) SetFormulaSelection(group, SelectionCaretNode);
+    }
+    if (e->selectionMode == SelectionCaretNode) {
       for (Step step : row->steps) {
         if (step != nullptr) step();
       }

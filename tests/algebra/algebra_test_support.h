@@ -2,12 +2,14 @@
 // the value words ExpressionsEqual ignores, failure messages that print both trees, a small
 // numeric evaluator (variables from a map) as an oracle independent of the compiler, and a
 // fixture that installs the algebra's seams, checks no pool block leaks and that every entry
-// point left the simplifier's switches at their defaults and the pattern bindings empty.
+// point left the simplifier's switches at their defaults and the pattern bindings empty (and
+// names no integration server).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -18,6 +20,7 @@
 #include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
+#include "algebra/remote_integration.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -39,6 +42,9 @@ class AlgebraTest : public tree_test::TreeTest {
     TreeTest::SetUp();
     ResetAlgebraSwitches();
     InstallAlgebraSeams();
+    // No test reaches an integration server unless it starts one itself.
+    unsetenv(kIntegrationServerVariable);
+    ResetRemoteIntegrationForTest();
   }
   void TearDown() override {
     const AlgebraSwitches defaults{};
@@ -47,6 +53,7 @@ class AlgebraTest : public tree_test::TreeTest {
     ClearPatternBindings();
     ResetAlgebraSwitches();
     ResetEvaluationSeams();
+    ResetRemoteIntegrationForTest();
     SetOutOfMemoryFlag(false);
     TreeTest::TearDown();
   }
