@@ -28,12 +28,13 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
 }
 
 // A time limit in milliseconds; libcurl reads 0 as none, so a limit that is not positive takes
-// the settings' default instead.
+// the default instead.
 long Limit(int32_t ms, int32_t fallback) { return static_cast<long>(ms > 0 ? ms : fallback); }
 
 class CurlTransport final : public IntegrationTransport {
  public:
-  std::optional<std::string> PostForm(const std::string& url, const std::string& body) override {
+  std::optional<std::string> PostForm(const std::string& url, const std::string& body,
+                                      const TransferLimits& limits) override {
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
@@ -44,9 +45,11 @@ class CurlTransport final : public IntegrationTransport {
     const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headers(curl_slist_append(nullptr, "Expect:"),
                                                                       curl_slist_free_all);
     if (!headers) return std::nullopt;
-    const RemoteIntegrationSettings& settings = RemoteIntegrationGlobals();
     Reply reply;
     CURL* c = curl.get();
+    const TransferLimits defaults;
+    const long connectMs = Limit(limits.connectTimeoutMs, defaults.connectTimeoutMs);
+    const long totalMs = Limit(limits.totalTimeoutMs, defaults.totalTimeoutMs);
     const bool set =
         curl_easy_setopt(c, CURLOPT_URL, url.c_str()) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
@@ -56,8 +59,8 @@ class CurlTransport final : public IntegrationTransport {
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, Limit(settings.connectTimeoutMs, RemoteIntegrationSettings{}.connectTimeoutMs)) == CURLE_OK &&
-        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, Limit(settings.totalTimeoutMs, RemoteIntegrationSettings{}.totalTimeoutMs)) == CURLE_OK &&
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs) == CURLE_OK &&
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply) == CURLE_OK;
     if (!set || curl_easy_perform(c) != CURLE_OK || reply.overflowed) return std::nullopt;

@@ -119,8 +119,9 @@ ExprNode* QueryIntegrationServer(const std::string& body) {
   const std::string url = ConfiguredIntegrationServer();
   std::optional<std::string> reply;
   if (!url.empty()) {  // with no server named nothing goes out
-    IntegrationTransport* transport = RemoteIntegrationGlobals().transport;
-    reply = (transport != nullptr ? *transport : CurlIntegrationTransport()).PostForm(url, body);
+    const RemoteIntegrationSettings& settings = RemoteIntegrationGlobals();
+    IntegrationTransport& transport = settings.transport != nullptr ? *settings.transport : CurlIntegrationTransport();
+    reply = transport.PostForm(url, body, settings.limits);
   }
   if (!reply) {
     PostIntegrationError();

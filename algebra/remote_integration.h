@@ -7,35 +7,23 @@
 // substitution form of the indefinite one).
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "algebra/integration_transport.h"
 
 struct ExprNode;
 
 // The environment variable naming the server when no setting does: a URL (http or https) or a
-// host, e.g. "integrals.example.org" or "http://10.1.2.3:9000/integrateQV2".
+// host, e.g. "integrals.example.org" or "https://integrals.example.org:9000/integrate".
 inline constexpr const char* kIntegrationServerVariable = "QUORVALIS_INTEGRATION_SERVER";
 inline constexpr int kIntegrationServerPort = 8010;
 inline constexpr const char* kIntegrationServerPath = "/integrateQV2";
-// Replies longer than this are refused as failures.
-inline constexpr size_t kMaxIntegrationReplyBytes = 1 << 20;
-
-// One HTTP exchange. PostForm POSTs body as application/x-www-form-urlencoded to url and returns
-// the reply's bytes, or nothing when the connection, the transfer or the HTTP status (400 and up)
-// failed, the timeouts ran out or the reply passed kMaxIntegrationReplyBytes.
-class IntegrationTransport {
- public:
-  virtual ~IntegrationTransport() = default;
-  virtual std::optional<std::string> PostForm(const std::string& url, const std::string& body) = 0;
-};
 
 // The client's process-wide settings, in one record with one reset (tests).
 struct RemoteIntegrationSettings {
-  std::string server;                 // as the environment variable; empty: the variable decides
-  int32_t connectTimeoutMs = 5000;    // bounded by libcurl's own limits on top
-  int32_t totalTimeoutMs = 30000;
+  std::string server;  // as the environment variable; empty: the variable decides
+  TransferLimits limits;
   IntegrationTransport* transport = nullptr;  // null: CurlIntegrationTransport (curl_transport.h)
 };
 RemoteIntegrationSettings& RemoteIntegrationGlobals();

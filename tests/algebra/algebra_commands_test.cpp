@@ -142,7 +142,7 @@ TEST_F(AlgebraCommandTest, CodesWithoutStepsAndModesWithoutNodesChangeNothing) {
 // their integrals reach the (fake) server.
 TEST_F(AlgebraCommandTest, ABlockIsVisitedRowByRowAndStaysSelected) {
   struct Recording : IntegrationTransport {
-    std::optional<std::string> PostForm(const std::string&, const std::string& body) override {
+    std::optional<std::string> PostForm(const std::string&, const std::string& body, const TransferLimits&) override {
       bodies.push_back(body);
       return std::nullopt;
     }

@@ -31,15 +31,14 @@ class RemoteIntegrationTest : public AlgebraTest {
     for (const char* proxy : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
       unsetenv(proxy);
     }
-    RemoteIntegrationGlobals().connectTimeoutMs = 2000;
-    RemoteIntegrationGlobals().totalTimeoutMs = 2000;
+    RemoteIntegrationGlobals().limits = TransferLimits{2000, 2000};
   }
 };
 
 // Answers each request from a list (none: no answer) and keeps the bodies.
 struct FakeServer : IntegrationTransport {
   explicit FakeServer(std::vector<std::optional<std::string>> replies) : replies(std::move(replies)) {}
-  std::optional<std::string> PostForm(const std::string& url, const std::string& body) override {
+  std::optional<std::string> PostForm(const std::string& url, const std::string& body, const TransferLimits&) override {
     urls.push_back(url);
     bodies.push_back(body);
     return bodies.size() <= replies.size() ? replies[bodies.size() - 1] : std::nullopt;
@@ -271,7 +270,7 @@ TEST_F(RemoteIntegrationTest, LoopbackRefusalIsToldOnceForEveryIntegralTried) {
 TEST_F(RemoteIntegrationTest, ASilentServerCostsTheTimeOutAndNoMore) {
   loopback::Server server({{loopback::Answer::kSilence, 0, ""}});
   RemoteIntegrationGlobals().server = server.URL();
-  RemoteIntegrationGlobals().totalTimeoutMs = 1000;
+  RemoteIntegrationGlobals().limits.totalTimeoutMs = 1000;
   CurrentEditor e("integral[f,x]");
   const auto start = std::chrono::steady_clock::now();
   RemoteEvaluateSelection();
