@@ -84,12 +84,16 @@ TEST_F(AlgebraCommandTest, EachCodeOnSelectionsOfModesZeroOneAndFive) {
       {{"plus[a,b,c,d]", "", 1, 1, 2}, 0x2100, "plus[a,d,plus[b,c]]", "2 m0 0:0"},
       {{"plus[a,b,c,d]", "", 1, 1, 2}, 0x2103, "plus[plus[b,c],a,d]", "0 m0 0:0"},
       {{"equal[plus[a,b,c],d]", "0", 1, 1, 2}, 0x2100, "equal[a,plus[minus[plus[b,c]],d]]", "10 m0 0:0"},
+      {{"plus[a,b,c,d]", "", 1, 0, 1}, 0x2109, "plus[c,plus[a,b],d]", "1 m0 0:0"},
+      {{"equal[plus[x,1,2],5]", "0", 1, 1, 2}, 0x2016, "equal[plus[1,2],plus[minus[x],5]]", "0 m0 0:0"},
       // Mode 5: each cell of the block; the block stays selected.
       {{"matrix[2,2,plus[1,1],plus[1,2],plus[1,3],plus[1,4]]", "", 5, 1, 3}, 0x2000,
        "matrix[2,2,plus[1,1],3,plus[1,3],5]", " m5 1:3"},
       {{"matrix[1,3,times[a,plus[b,c]],times[a,plus[b,c]],x]", "", 5, 0, 1}, 0x2002,
        "matrix[1,3,plus[times[a,b],times[a,c]],plus[times[a,b],times[a,c]],x]", " m5 0:1"},
       {{"matrix[1,2,a,b]", "", 5, 0, 1}, 0x2100, "matrix[1,2,a,b]", " m5 0:1"},  // a cell has no move
+      {{"matrix[1,2,substitution[power[x,2],equal[x,3]],over[a,s]]", "", 5, 0, 1}, 0x201B,
+       "matrix[1,2,9,over[a,s]]", " m5 0:1"},
       // The first cell's isolation selects the matrix, the right side, so the sides change places;
       // the second finds the matrix on the left. The matrix stays the block's, wherever it went.
       {{"equal[x,matrix[1,2,a,b]]", "1", 5, 0, 1}, 0x2016, "equal[matrix[1,2,a,b],x]", "0 m5 0:1"},
