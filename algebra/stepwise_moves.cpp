@@ -195,7 +195,8 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   }
   if (IsPower(n)) {
     const bool sameBase = ExpressionsEqual(s, n->children[0]);
-    if (DetachSelected(s, &n) == nullptr) return nullptr;
+    // Into a^0 a factor would go in as s^(1/0): a^0 = 1 swallows it.
+    if ((!sameBase && IsNumberValue(n->children[1], 0)) || DetachSelected(s, &n) == nullptr) return nullptr;
     if (sameBase) {  // x x^n = x^(n + 1)
       FreeExpression(s);
       ExprNode* exponent = n->children[1];
@@ -266,7 +267,7 @@ ExprNode* MoveTermAcrossEquation(ExprNode* s, ExprNode* p, ExprNode* equation, i
 // attached with the direction reversed so that it stands on the side it came from.
 ExprNode* MoveFactorAcrossEquation(ExprNode* s, ExprNode* p, ExprNode* equation, int d) {
   const int k = IndexInParent(p), destination = k + d;
-  if (DetachSelected(s) == nullptr) return nullptr;
+  if (IsNumberValue(s, 0) || DetachSelected(s) == nullptr) return nullptr;  // no side is divided by 0
   if (IsGroup(p)) UnwrapNode(p);
   ExprNode* r = Simplified(Reciprocal(s));
   if (r == nullptr) return nullptr;
@@ -285,6 +286,7 @@ ExprNode* MoveFactorAcrossEquation(ExprNode* s, ExprNode* p, ExprNode* equation,
 // x a + x b = x (a + b): every operand divided by a copy of s and simplified, the copy attached
 // beside the sum.
 ExprNode* FactorOutOfSum(const ExprNode* s, ExprNode* sum, int d) {
+  if (IsNumberValue(s, 0)) return nullptr;  // no term is divided by 0
   ExprNode* factor = CopyTree(s);
   for (int j = 0; factor != nullptr && j < sum->arity; ++j) {
     ExprNode* operand = sum->children[j];
@@ -396,6 +398,7 @@ ExprNode* ChangeIndexLevel(ExprNode* s, bool raise) {
     }
     return nullptr;
   }
+  if (IsNumberValue(s, 0)) return nullptr;  // 0 lowered would be 1 / 0^-1: no value where 0 had one
   if (IsQuotient(p) && i == 0) {
     ExprNode* out = ReplaceByOne(s);
     return out ? AttachFactorBeside(p->children[1], InversePower(out), d) : nullptr;

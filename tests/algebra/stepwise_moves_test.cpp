@@ -93,6 +93,12 @@ TEST_F(StepwiseMoveTest, MovesGiveTheirGoldensAndSelectTheMovedOperand) {
       {"x", "", kForward, "x", " m0 0:0"},
       {"list[a,b]", "1", kForward, "list[a,b]", "1 m0 0:0"},
       {"times[s]", "0", kForward, "times[s]", "0 m0 0:0"},
+      // A literal 0 never becomes a divisor: no move that would divide by it or raise it to -1.
+      {"equal[times[a,0],c]", "01", kForward, "equal[times[a,0],c]", "01 m0 0:0"},
+      {"plus[times[0,a],b]", "00", kBackward, "plus[times[0,a],b]", "00 m0 0:0"},
+      {"equal[a,plus[b,0]]", "11", kForward, "equal[a,plus[b,0]]", "11 m0 0:0"},
+      {"over[0,b]", "0", kLower, "over[0,b]", "0 m0 0:0"},
+      {"times[s,power[a,0]]", "0", kForwardCombining, "times[s,power[a,0]]", "0 m0 0:0"},
   };
   for (const MoveCase& c : cases) {
     CurrentEditor e(c.before, c.path);
