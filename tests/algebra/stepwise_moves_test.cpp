@@ -305,7 +305,7 @@ TEST_F(StepwiseMoveTest, IndicesRiseAndFallThroughTheTensorForm) {
 }
 
 // A drag sends 0x2104 and 0x2101 through the dispatcher once per crossing: one undo step.
-TEST_F(StepwiseMoveTest, ADragsMovesThroughTheDispatcherAreOneUndoStep) {
+TEST_F(StepwiseMoveTest, TheMovesOfADragThroughTheDispatcherAreOneUndoStep) {
   static int snapshots;
   snapshots = 0;
   TypesetGlobals().hooks.beginEquationEdit = [] { ++snapshots; };
