@@ -1,13 +1,17 @@
 // One installer, so start-up cannot fill one seam and forget another.
 #include "algebra/algebra_seams.h"
 
+#include "algebra/algebra_commands.h"
 #include "algebra/differentiation.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
 #include "algebra/simplifier.h"
+#include "algebra/stepwise_moves.h"
+#include "editor/typeset_state.h"
 #include "graphics/colour/colour_program_state.h"
 #include "graphs/graphs_state.h"
 #include "kernel/eval/evaluation_seams.h"
+#include "kernel/trees/tree_seams.h"
 
 namespace {
 
@@ -27,4 +31,6 @@ void InstallAlgebraSeams() {
   SetExpandDerivativesPass(ExpandDerivativesPass);
   GraphsGlobals().rewritePass = RewriteForGraphs;
   ColorProgramGlobals().simplify = SimplifyForColorPrograms;
+  TypesetGlobals().hooks.doAlgebraCommand = RunAlgebraCommand;
+  GetTreeSeams().canMoveSelectedTerm = SelectedTermCanMove;
 }
