@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "algebra/algebra_seams.h"
-#include "app/document_file.h"
+#include "document/document_file.h"
 #include "app/render_options.h"
 #include "document/document_record.h"
 #include "graphics/graphics_layer.h"

@@ -19,8 +19,8 @@ class DocumentRecord final : public DocumentServices {
   // An empty document whose graph pane is `paneRect` (empty by default); installs the documents'
   // kernel seams (once).
   explicit DocumentRecord(const QDRect& paneRect = QDRect{0, 0, 0, 0});
-  // Deletes the view set with its views and graphs, and every row's tree. A current document
-  // stops being current.
+  // Deletes the view set with its views and graphs, and every row's editor or tree. A current
+  // document stops being current.
   ~DocumentRecord() override;
   DocumentRecord(const DocumentRecord&) = delete;
   DocumentRecord& operator=(const DocumentRecord&) = delete;
@@ -28,6 +28,14 @@ class DocumentRecord final : public DocumentServices {
   // Appends an equation row with the default graph values, taking over the tree. Returns the row;
   // null (the tree stays the caller's) when the row list cannot grow.
   EquationRow* AppendEquationRow(ExprNode* expression);
+  // Appends an equation row whose editor (taken over) owns its tree. Null (the editor stays the
+  // caller's) when the row list cannot grow.
+  EquationRow* AppendEditorRow(FormulaEditor* editor);
+  // Gives every equation row that has none an editor over its tree, the caret on the root (rows
+  // whose editor cannot be had keep their tree alone). False when one could not be had.
+  bool EnsureRowEditors();
+  // After an edit: each row's expression is its editor's root again.
+  void SyncRowsWithEditors();
 
   // DocumentServices.
   void MarkDocumentDirty() override { changedFlag = 1; }

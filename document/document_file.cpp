@@ -1,15 +1,51 @@
 // The document file: lines read with a size bound, formulas through the kernel's reader (which
 // bounds depth and operand counts itself), each row coloured by its place in the file.
-#include "app/document_file.h"
+#include "document/document_file.h"
 
 #include <fstream>
 
+#include "document/typed_keys.h"
+#include "editor/formula_editor.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
+const std::string kTypePrefix = "type:";
+
+// The keys of a "type: KEYS" line (the blanks before the first key and a final carriage return
+// dropped), or false for a line of bracket notation.
+bool KeysOfLine(const std::string& line, std::string* keys) {
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos || line.compare(start, kTypePrefix.size(), kTypePrefix) != 0) return false;
+  const size_t first = line.find_first_not_of(" \t", start + kTypePrefix.size());
+  *keys = first == std::string::npos ? std::string() : line.substr(first);
+  if (!keys->empty() && keys->back() == '\r') keys->pop_back();
+  return true;
+}
+
+// A new row's editor with the keys typed into it, as a user would in the window; null with
+// *reason set when the keys cannot be decoded, one of them does nothing, or memory is refused.
+FormulaEditor* TypeRow(const std::string& keys, DocumentRecord* document, std::string* reason) {
+  std::vector<TypedKey> decoded;
+  if (!DecodeTypedKeys(keys, &decoded, reason)) return nullptr;
+  if (decoded.empty()) {
+    *reason = "no keys after \"type:\"";
+    return nullptr;
+  }
+  InitTypesetting();
+  FormulaEditor* editor = NewFormulaEditor();
+  if (editor == nullptr) {
+    *reason = "not enough memory for a formula editor";
+    return nullptr;
+  }
+  if (!TypeKeysIntoEditor(decoded, editor, document, reason)) {
+    DisposeFormulaEditor(editor);
+    return nullptr;
+  }
+  return editor;
+}
 
 // The line without blanks outside double quotes (a doubled quote stays inside the text).
 std::string Compact(const std::string& line) {
@@ -69,21 +105,31 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
     }
-    const std::string formula = Compact(raw);
-    if (formula.empty() || formula[0] == '#') continue;
-    if (formula.find('\0') != std::string::npos) {
-      problems->push_back({line, "the line holds a NUL byte"});
-      continue;
+    std::string keys, reason;
+    EquationRow* row = nullptr;
+    if (KeysOfLine(raw, &keys)) {
+      FormulaEditor* editor = TypeRow(keys, document, &reason);
+      if (editor == nullptr) {
+        problems->push_back({line, "cannot type the formula: " + reason});
+        continue;
+      }
+      if ((row = document->AppendEditorRow(editor)) == nullptr) DisposeFormulaEditor(editor);
+    } else {
+      const std::string formula = Compact(raw);
+      if (formula.empty() || formula[0] == '#') continue;
+      if (formula.find('\0') != std::string::npos) {
+        problems->push_back({line, "the line holds a NUL byte"});
+        continue;
+      }
+      SetFormulaReaderText(formula.c_str());
+      ExprNode* tree = ParseFormulaText();
+      if (tree == nullptr) {
+        problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
+        continue;
+      }
+      if ((row = document->AppendEquationRow(tree)) == nullptr) FreeExpression(tree);
     }
-    SetFormulaReaderText(formula.c_str());
-    ExprNode* tree = ParseFormulaText();
-    if (tree == nullptr) {
-      problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
-      continue;
-    }
-    EquationRow* row = document->AppendEquationRow(tree);
     if (row == nullptr) {
-      FreeExpression(tree);
       *failure = "not enough memory for the rows of " + path;
       return false;
     }
