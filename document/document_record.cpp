@@ -89,7 +89,13 @@ void DocumentRecord::SyncRowsWithEditors() {
 
 void DocumentRecord::SetDocumentModified(bool modified) { ::SetDocumentModified(this, modified); }
 
-void DocumentRecord::RedrawGraphPaneNow() { ViewSetActivate(&viewSet, 2); }
+void DocumentRecord::RedrawGraphPaneNow() {
+  if (window != nullptr) {
+    window->RedrawGraphPane();
+  } else {
+    ViewSetActivate(&viewSet, 2);
+  }
+}
 
 void DocumentRecord::RedrawGraphPaneIfBoth2D(const GraphView* view) { ViewSetRedrawWhenBoth2D(&viewSet, view); }
 
@@ -127,6 +133,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.graphRow < 0) ++unbuilt;
   }
   ViewSetCopyFlaggedRanges(set);
+  document->graphsBuilt = true;
   return unbuilt;
 }
 

@@ -14,6 +14,16 @@
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
 
+// What a document shown in a window asks of it: the graph pane redrawn there, the window's
+// offscreen buffer (window coordinates) and rectangles of it shown. DocumentWindow answers.
+class DocumentWindowServices {
+ public:
+  virtual ~DocumentWindowServices() = default;
+  virtual void RedrawGraphPane() = 0;
+  virtual GWorldPtr Buffer() = 0;
+  virtual void Present(const QDRect& rect) = 0;
+};
+
 class DocumentRecord final : public DocumentServices {
  public:
   // An empty document whose graph pane is `paneRect` (empty by default); installs the documents'
@@ -41,8 +51,12 @@ class DocumentRecord final : public DocumentServices {
   void MarkDocumentDirty() override { changedFlag = 1; }
   // Through the kernel's SetDocumentModified, which ignores it while a demo plays.
   void SetDocumentModified(bool modified) override;
-  // The shown views draw at once.
+  // The shown views draw at once (in the window when there is one, else into the current port).
   void RedrawGraphPaneNow() override;
+  GWorldPtr OffscreenBuffer() override { return window != nullptr ? window->Buffer() : nullptr; }
+  void CopyOffscreenToWindow(const QDRect& rect) override {
+    if (window != nullptr) window->Present(rect);
+  }
   // Through the view set: only the first 2D view with the second shown beside it.
   void RedrawGraphPaneIfBoth2D(const GraphView* view) override;
   // The idle pacing is the window layer's: the rate is kept for it.
@@ -73,6 +87,8 @@ class DocumentRecord final : public DocumentServices {
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
   int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
+  bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
+  DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
 };
 
 // Copies the document's number format into the number settings the number text reads.
