@@ -141,7 +141,9 @@ int main(int argc, char** argv) {
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis: graph paper patterns missing; drawing without\n");
 
-  auto document = std::make_unique<DocumentRecord>();
+  // The document is made for the window's graph pane, so its views start centred in it.
+  auto document =
+      std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(options.width, options.height).graphPane);
   SetCurrentDocument(document.get());
   if (!options.document.empty()) {
     std::vector<int> lineOfRow;

@@ -168,7 +168,7 @@ class WindowTest : public testing::Test {
     InitApplicationGlobals();
     InstallAlgebraSeams();
     ASSERT_TRUE(InitGraphicsLayer());
-    twin_ = std::make_unique<DocumentRecord>();
+    twin_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
     std::vector<int> lines;
     std::vector<DocumentProblem> problems;
     std::string failure;
