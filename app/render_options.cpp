@@ -55,7 +55,7 @@ const char* RenderUsage() {
          "  --antialias      draw through the double-size buffer\n";
 }
 
-bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error, bool documentRequired) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -91,7 +91,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       return false;
     }
   }
-  if (options->document.empty() && !options->help) {
+  if (documentRequired && options->document.empty() && !options->help) {
     *error = "no document given";
     return false;
   }

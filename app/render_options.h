@@ -18,6 +18,8 @@ struct RenderOptions {
 };
 
 // Reads argv into *options. False with *error set (a sentence naming the option) on bad input.
-bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error);
+// The window program reads the same options with the document optional (an empty document).
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error,
+                        bool documentRequired = true);
 // The usage text, ending with a newline.
 const char* RenderUsage();

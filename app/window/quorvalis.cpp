@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "algebra/algebra_seams.h"
+#include "app/render_options.h"
 #include "document/document_file.h"
 #include "document/document_record.h"
 #include "document/document_window.h"
@@ -27,67 +28,18 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-struct Options {
-  std::string document;  // empty: an empty document
-  std::string output = "graph.png";
-  int width = 800, height = 800;
-  bool trace = false;
-  bool help = false;
-};
-
 const char* Usage() {
   return "usage: quorvalis [options] [DOCUMENT]\n"
-         "  DOCUMENT         a document file: one equation a line in bracket notation, e.g.\n"
-         "                   equal[y,power[x,2]], or typed as keys, e.g. type: y = x^2{Right} + 1\n"
-         "                   (see quorvalis-render --help); without one, an empty document\n"
-         "  --size WxH       the window in pixels (default 800x800)\n"
-         "  --output FILE    where there is no display: the PNG of the graph pane (default graph.png)\n"
+         "  DOCUMENT         a document file as quorvalis-render reads it (quorvalis-render --help);\n"
+         "                   without one, an empty document\n"
+         "  --size WxH       the window in pixels (default 800x600)\n"
+         "  --antialias      draw the plane views through the double-size buffer\n"
+         "  --output FILE, --x MIN,MAX, --y MIN,MAX\n"
+         "                   where there is no display: the PNG drawn instead, and its ranges\n"
          "  --trace          write the caret and the view after each key and click to standard output\n"
          "In the window: type into the last row; Return builds the graphs; click a row to edit it;\n"
          "drag the graph pane to pan it. Control stands for Command and Alt for Option.\n"
          "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
-}
-
-bool ReadSize(const char* text, int* width, int* height) {
-  int w = 0, h = 0;
-  char tail = 0;
-  if (std::sscanf(text, "%dx%d%c", &w, &h, &tail) != 2 || w < 200 || h < 200 || w > 4096 || h > 4096) return false;
-  *width = w, *height = h;
-  return true;
-}
-
-bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (arg == "--help" || arg == "-h") {
-      options->help = true;
-    } else if (arg == "--trace") {
-      options->trace = true;
-    } else if (arg == "--size") {
-      if (value == nullptr || !ReadSize(value, &options->width, &options->height)) {
-        *error = "--size needs WxH, 200 to 4096 pixels a side";
-        return false;
-      }
-      ++i;
-    } else if (arg == "--output") {
-      if (value == nullptr) {
-        *error = "--output needs a file name";
-        return false;
-      }
-      options->output = value;
-      ++i;
-    } else if (!arg.empty() && arg[0] == '-') {
-      *error = "unknown option " + arg;
-      return false;
-    } else if (options->document.empty()) {
-      options->document = arg;
-    } else {
-      *error = "one document at a time";
-      return false;
-    }
-  }
-  return true;
 }
 
 // quorvalis-render beside this program.
@@ -99,22 +51,24 @@ std::string RenderProgram() {
   std::string path(self);
   const size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-  // Built: app/window/quorvalis beside app/quorvalis-render.
-  for (const std::string& candidate : {folder + "/quorvalis-render", folder + "/../quorvalis-render"})
+  // The build puts both programs in app/.
+  for (const std::string& candidate : {folder + "/quorvalis-render"})
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
   return "quorvalis-render";
 }
 
-// Renders the document to the PNG as the headless program does; its status is ours.
-int RenderInstead(const Options& options) {
+// Renders the document to the PNG as the headless program does, with the same options; its
+// status is ours.
+int RenderInstead(const RenderOptions& options, const std::vector<char*>& renderArguments) {
   const std::string program = RenderProgram();
-  const std::string document = options.document.empty() ? "/dev/null" : options.document;
-  const std::string size = std::to_string(options.width) + "x" + std::to_string(options.height);
-  std::vector<const char*> args = {program.c_str(), document.c_str(), "--output", options.output.c_str(),
-                                   "--size", size.c_str(), nullptr};
+  std::vector<char*> args = renderArguments;
+  args[0] = const_cast<char*>(program.c_str());
+  static char empty[] = "/dev/null";
+  if (options.document.empty()) args.push_back(empty);
+  args.push_back(nullptr);
   std::fflush(nullptr);
-  execv(program.c_str(), const_cast<char* const*>(args.data()));
-  execvp("quorvalis-render", const_cast<char* const*>(args.data()));
+  execv(program.c_str(), args.data());
+  execvp("quorvalis-render", args.data());
   std::fprintf(stderr, "quorvalis: cannot run quorvalis-render: %s\n", std::strerror(errno));
   return kExitUsage;
 }
@@ -122,9 +76,19 @@ int RenderInstead(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
+  // --trace is the window's own; every other option is the headless program's too.
+  bool trace = false;
+  std::vector<char*> renderArguments;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0 && std::strcmp(argv[i], "--trace") == 0) {
+      trace = true;
+    } else {
+      renderArguments.push_back(argv[i]);
+    }
+  }
+  RenderOptions options;
   std::string error;
-  if (!ParseOptions(argc, argv, &options, &error)) {
+  if (!ParseRenderOptions(static_cast<int>(renderArguments.size()), renderArguments.data(), &options, &error, false)) {
     std::fprintf(stderr, "quorvalis: %s\n%s", error.c_str(), Usage());
     return kExitUsage;
   }
@@ -135,7 +99,7 @@ int main(int argc, char** argv) {
   std::string why;
   if (!HasWindowDisplay(&why)) {
     std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(), options.output.c_str());
-    return RenderInstead(options);
+    return RenderInstead(options, renderArguments);
   }
   InitApplicationGlobals();
   InstallAlgebraSeams();
@@ -161,22 +125,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", error.c_str(),
                  options.output.c_str());
     document.reset();
-    return RenderInstead(options);
+    return RenderInstead(options, renderArguments);
   }
   DocumentWindow documentWindow(document.get(), window.get());
   if (!documentWindow.Open(options.width, options.height)) {
     std::fprintf(stderr, "quorvalis: not enough memory for the window\n");
     return kExitUsage;
   }
-  FILE* trace = options.trace ? stdout : nullptr;
-  if (trace != nullptr) {
+  document->antialiased = options.antialias;
+  FILE* traceFile = trace ? stdout : nullptr;
+  if (traceFile != nullptr) {
     const DocumentWindowLayout& l = documentWindow.Layout();
-    std::fprintf(trace, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left,
+    std::fprintf(traceFile, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left,
                  l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom,
                  l.graphPane.right);
-    TraceCaret(trace, &documentWindow);
+    TraceCaret(traceFile, &documentWindow);
   }
-  RunDocumentEventLoop(window.get(), &documentWindow, trace);
+  RunDocumentEventLoop(window.get(), &documentWindow, traceFile);
   ShutdownApplicationKernel();
   return 0;
 }
