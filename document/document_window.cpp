@@ -13,6 +13,7 @@
 #include "editor/selection_geometry.h"
 #include "editor/selection_highlight.h"
 #include "editor/typeset_state.h"
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
@@ -315,6 +316,7 @@ bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
+  if (ErrorRegisterGlobals().pending != 0) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
   return -1.0;

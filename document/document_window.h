@@ -48,7 +48,8 @@ class DocumentWindow final : public DocumentWindowServices {
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
-  // while the graph pane waits to be drawn, the caret blink time while a caret shows.
+  // while the graph pane waits to be drawn, 0.1 while an error waits to be shown, the caret blink
+  // time while a caret shows.
   double IdleIntervalSeconds() const;
   // One idle step: the caret blink, then the graphs computed for at most `budgetTicks` and the
   // graph pane redrawn when they moved on.
