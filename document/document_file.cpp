@@ -12,14 +12,19 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
-const std::string kTypePrefix = "type:";
+// "type:" and its older spelling "@keys ".
+const std::string kTypePrefixes[] = {"type:", "@keys "};
 
 // The keys of a "type: KEYS" line (the blanks before the first key and a final carriage return
 // dropped), or false for a line of bracket notation.
 bool KeysOfLine(const std::string& line, std::string* keys) {
   const size_t start = line.find_first_not_of(" \t");
-  if (start == std::string::npos || line.compare(start, kTypePrefix.size(), kTypePrefix) != 0) return false;
-  const size_t first = line.find_first_not_of(" \t", start + kTypePrefix.size());
+  if (start == std::string::npos) return false;
+  size_t length = 0;
+  for (const std::string& prefix : kTypePrefixes)
+    if (line.compare(start, prefix.size(), prefix) == 0) length = prefix.size();
+  if (length == 0) return false;
+  const size_t first = line.find_first_not_of(" \t", start + length);
   *keys = first == std::string::npos ? std::string() : line.substr(first);
   if (!keys->empty() && keys->back() == '\r') keys->pop_back();
   return true;

@@ -18,7 +18,8 @@ struct DocumentProblem {
 
 // Reads the document into `document`'s rows: each line that is not blank and does not start with #
 // must be one formula in bracket notation (blanks outside quotes are ignored), or "type: KEYS", the
-// keys a user would type into a new row (DecodeTypedKeys: "type: y = x^2{Right} + 1"), which are
+// keys a user would type into a new row (DecodeTypedKeys: "type: y = x^2{Right} + 1"; "@keys " is
+// read as "type:"), which are
 // run through the row editor's own key handling; either after an optional "@xytype=N " (N a
 // whole number 0..7: the row's xy type; the row's default when absent). Each
 // appended row's file line (1-based) goes to *lineOfRow; unreadable lines are listed in *problems.

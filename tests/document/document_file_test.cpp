@@ -49,11 +49,12 @@ TEST_F(DocumentFileTest, TypedRowsReadAsTheKeysTypeThem) {
                    "@xytype=3 type: z = x y\n"
                    "equal[y,x]\n"
                    "type:y=x^2{Right},x>0\n"
-                   "type: y = {Alt-x}\n",
+                   "type: y = {Alt-x}\n"
+                   "@keys y=x\n",
                    &document));
   EXPECT_TRUE(problems_.empty());
-  ASSERT_EQ(document.rows.count, 6);
-  const char* expected[] = {"y=sin(x^(2+1/2))", "y=sin(x^2)+1/2", "z=x*y", "y=x", "y=x^2,x>0", "y=cross(?,?)"};
+  ASSERT_EQ(document.rows.count, 7);
+  const char* expected[] = {"y=sin(x^(2+1/2))", "y=sin(x^2)+1/2", "z=x*y", "y=x", "y=x^2,x>0", "y=cross(?,?)", "y=x"};
   for (int32_t i = 0; i < document.rows.count; ++i) {
     EXPECT_EQ(Infix(document.rows.data[i].expression), expected[i]) << "row " << i;
     const bool typed = i != 3;
@@ -63,7 +64,7 @@ TEST_F(DocumentFileTest, TypedRowsReadAsTheKeysTypeThem) {
     }
   }
   EXPECT_EQ(document.rows.data[2].xyType, 3.0);
-  EXPECT_EQ(lines_, (std::vector<int>{2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(lines_, (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
