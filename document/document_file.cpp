@@ -68,6 +68,7 @@ std::string Compact(const std::string& line) {
 bool ReadRowSetting(std::string* line, double* xyType) {
   const size_t start = line->find_first_not_of(" \t");
   if (start == std::string::npos || (*line)[start] != '@') return true;
+  if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
   static const std::string kName = "@xytype=";
   if (line->compare(start, kName.size(), kName) != 0) return false;
   const size_t value = start + kName.size();
