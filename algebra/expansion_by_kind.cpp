@@ -37,21 +37,17 @@ ExprNode* SplitLogarithm(const ExprNode* node) {
   return nullptr;
 }
 
-// |M| of a 1 by 1 or 2 by 2 matrix whose cells are all there, simplified.
+// |M| of a 1 by 1 or 2 by 2 matrix whose cells are all there (simplified by the caller once it
+// stands in the node's place).
 ExprNode* Determinant(const ExprNode* node) {
   const ExprNode* m = node->arity == 1 ? node->children[0] : nullptr;
   if (m == nullptr || m->kind != KindMatrix) return nullptr;
   const int rows = m->value.halves.first;
   if (rows != m->value.halves.second || rows * rows != m->arity || (rows != 1 && rows != 2)) return nullptr;
   const ExprNode* const* c = m->children;
-  ExprNode* result = rows == 1 ? C(c[0])
-                               : Build(KindPlus, {Build(KindTimes, {C(c[0]), C(c[3])}),
-                                                  Build(KindMinus, {Build(KindTimes, {C(c[1]), C(c[2])})})});
-  if (result != nullptr) {
-    SimplifyTreeBottomUp(result);
-    NormalizeSigns(result);
-  }
-  return result;
+  return rows == 1 ? C(c[0])
+                   : Build(KindPlus, {Build(KindTimes, {C(c[0]), C(c[3])}),
+                                      Build(KindMinus, {Build(KindTimes, {C(c[1]), C(c[2])})})});
 }
 
 ExprNode* Fact(ExprNode* x) { return Build(KindFact, {x}); }
@@ -78,7 +74,12 @@ void ExpandNodeByKind(ExprNode* node) {
         ReplaceWithNumber(node, Factorial(NumberValue(node->children[0])));
       }
       return;
-    case KindAbs: result = Determinant(node); break;
+    case KindAbs:
+      if (ExprNode* determinant = Determinant(node)) {
+        ReplaceExpression(determinant, node);
+        SimplifyAndNormalizeSigns(node);
+      }
+      return;
     case KindChoice: result = BinomialAsFactorials(node); break;
     case KindSubstitution: ApplySubstitutionNode(node); return;
     case KindIntegral: ExpandDefiniteIntegral(node); return;
@@ -101,8 +102,7 @@ void SimplifySelectionWithDerivatives(ExprNode* node) {
   DerivativeOperatorsToNodes(node);
   DifferentiateDerivativeNodes(node);
   DerivativeNodesToOperators(node);
-  SimplifyTreeBottomUp(node);
-  NormalizeSigns(node);
+  SimplifyAndNormalizeSigns(node);
 }
 
 void SimplifySelectionAndSubstitute() {

@@ -6,6 +6,7 @@
 // takes the content of the survivor and its shell is gone.
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
+#include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
 
 namespace {
@@ -28,6 +29,43 @@ bool IsDerivativeOperatorKind(uint32_t kind) { return kind == KindOptotal || kin
 
 bool IsNonCommutingKind(uint32_t kind) {
   return IsDerivativeOperatorKind(kind) || kind == KindMatrix || kind == KindBra || kind == KindKet;
+}
+
+// How a factor takes part in the ordering, found in one walk: free to move, a one-way barrier
+// (a matrix, bra or ket inside), or fixed in place (a derivative operator inside).
+enum class Mobility : uint8_t { kFree, kBarrier, kFixed };
+
+Mobility MobilityOf(const ExprNode* t) {
+  Mobility found = Mobility::kFree;
+  TreeCursor cursor(const_cast<ExprNode*>(t), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (IsDerivativeOperatorKind(n->kind)) return Mobility::kFixed;
+    if (IsNonCommutingKind(n->kind)) found = Mobility::kBarrier;
+  }
+  return found;
+}
+
+// CompareForOrder with the mobility of both factors already known. Past steps 1 and 2 both
+// factors are free, and so is every part of them: the descent needs no further walk, so a
+// comparison costs the depth at which the two first differ.
+bool CompareKnownMobility(const ExprNode* a, Mobility am, const ExprNode* b, Mobility bm) {
+  if (am == Mobility::kFixed || bm == Mobility::kFixed) return false;
+  if (am == Mobility::kBarrier) return false;
+  if (bm == Mobility::kBarrier) return true;
+  for (;;) {  // each round descends into the operands, so the loop ends
+    if (IsPower(a) && IsPower(b)) {
+      a = a->children[0];
+      b = b->children[0];
+    }
+    if (IsNumberNode(b)) return false;
+    if (IsNumberNode(a)) return true;
+    if (a->kind != b->kind) return a->kind < b->kind;
+    if (a->kind == KindChar) return CompareSymbols(a->value.symbol, b->value.symbol);
+    if (a->arity == 0 || b->arity == 0 || a->kind == KindString) return false;
+    const bool second = a->arity >= 2 && b->arity >= 2 && ExpressionsEqual(a->children[0], b->children[0]);
+    a = a->children[second ? 1 : 0];
+    b = b->children[second ? 1 : 0];
+  }
 }
 
 // The coefficient of a term: a product's leading number, negated under a negation (-1 for a
@@ -224,6 +262,40 @@ int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
   return -1;
 }
 
+// The hashes of a product's factor bases, so that the search for a partner compares two numbers
+// before it walks two trees: over a product of deeply nested factors the walks, once a pair, made
+// the pass cubic in the factor count. Refreshed whole after every merge, which moves, removes and
+// re-simplifies factors. Without memory for them every pair is compared as before.
+class BaseHashes {
+ public:
+  explicit BaseHashes(const ExprNode* product) : product_(product) { Refresh(); }
+  ~BaseHashes() { FreeMemory(heap_); }
+  BaseHashes(const BaseHashes&) = delete;
+  BaseHashes& operator=(const BaseHashes&) = delete;
+
+  void Refresh() {
+    const int n = product_->kind == KindTimes ? product_->arity : 0;
+    hashes_ = n <= kInline ? inline_ : n <= heapSize_ ? heap_ : Grow(n);
+    for (int i = 0; hashes_ != nullptr && i < n; ++i) hashes_[i] = StructureHash(BaseOf(product_->children[i]));
+  }
+  // False only when the bases of factors i and j surely differ.
+  bool MayMatch(int i, int j) const { return hashes_ == nullptr || hashes_[i] == hashes_[j]; }
+
+ private:
+  static constexpr int kInline = 16;
+  uint64_t* Grow(int n) {
+    FreeMemory(heap_);
+    heap_ = static_cast<uint64_t*>(AllocMemory(static_cast<size_t>(n) * sizeof(uint64_t)));
+    heapSize_ = heap_ != nullptr ? n : 0;
+    return heap_;
+  }
+  const ExprNode* product_;
+  uint64_t inline_[kInline];
+  uint64_t* heap_ = nullptr;
+  int heapSize_ = 0;
+  uint64_t* hashes_ = nullptr;
+};
+
 bool IsQuotient(const ExprNode* node) { return IsShape(node, KindOver, 2); }
 
 bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
@@ -281,18 +353,21 @@ void CollectLikeTerms(ExprNode* sum) {
 
 void CollectLikeFactors(ExprNode* product) {
   if (product == nullptr) return;
+  BaseHashes hashes(product);
   for (int i = 0; product->kind == KindTimes && i < product->arity - 1;) {
     const ExprNode* a = product->children[i];
     int j = i + 1;
     if (ContainsNonCommuting(a)) {
       j = SameBase(product->children[j], a) ? j : product->arity;
     } else {
-      while (j < product->arity && !SameBase(product->children[j], a)) ++j;
+      while (j < product->arity && !(hashes.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
     }
     if (j == product->arity) {
       ++i;
     } else if (!MergeFactors(product, i, j)) {
       return;
+    } else {
+      hashes.Refresh();
     }
   }
 }
@@ -302,10 +377,17 @@ void OrderFactors(ExprNode* product) {
   const int n = product->arity;
   for (int pass = 0; pass < n; ++pass) {
     bool exchanged = false;
+    // The mobility of the factor now at k - 1 travels with the comparisons, so each factor is
+    // walked once a pass, not once a comparison.
+    Mobility earlierMobility = MobilityOf(product->children[0]);
     for (int k = 1; k < n; ++k) {
       ExprNode* later = product->children[k];
       ExprNode* earlier = product->children[k - 1];
-      if (!CompareForOrder(later, earlier)) continue;
+      const Mobility laterMobility = MobilityOf(later);
+      if (!CompareKnownMobility(later, laterMobility, earlier, earlierMobility)) {
+        earlierMobility = laterMobility;
+        continue;
+      }
       SetChild(product, k - 1, later);
       SetChild(product, k, earlier);
       exchanged = true;
@@ -325,23 +407,7 @@ bool CompareSymbols(int32_t p, int32_t q) {
 }
 
 bool CompareForOrder(const ExprNode* a, const ExprNode* b) {
-  for (;;) {  // each round descends into the operands, so the loop ends
-    if (ContainsDerivativeOperator(a) || ContainsDerivativeOperator(b)) return false;
-    if (ContainsNonCommuting(a)) return false;
-    if (ContainsNonCommuting(b)) return true;
-    if (IsPower(a) && IsPower(b)) {
-      a = a->children[0];
-      b = b->children[0];
-    }
-    if (IsNumberNode(b)) return false;
-    if (IsNumberNode(a)) return true;
-    if (a->kind != b->kind) return a->kind < b->kind;
-    if (a->kind == KindChar) return CompareSymbols(a->value.symbol, b->value.symbol);
-    if (a->arity == 0 || b->arity == 0 || a->kind == KindString) return false;
-    const bool second = a->arity >= 2 && b->arity >= 2 && ExpressionsEqual(a->children[0], b->children[0]);
-    a = a->children[second ? 1 : 0];
-    b = b->children[second ? 1 : 0];
-  }
+  return CompareKnownMobility(a, MobilityOf(a), b, MobilityOf(b));
 }
 
 void CancelCommonFactors(ExprNode* quotient) {

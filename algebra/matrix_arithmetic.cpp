@@ -1,6 +1,8 @@
 // Matrix and vector arithmetic. Results of one step are built from copies; sums and products,
 // which take several steps, are worked on a detached copy of the node (RewriteCopy), so a refused
-// allocation part way leaves the formula as it was.
+// allocation part way leaves the formula as it was. The one sign step a detached copy cannot take,
+// the product node's own (a negative scalar result negates a product around it), is taken once
+// the copy stands in its place.
 #include "algebra/matrix_arithmetic.h"
 
 #include "algebra/rewrite_primitives.h"
@@ -24,7 +26,8 @@ ExprNode* MatrixOfCells(const ExprNode* like, int cells, Cell cell) {
   return m;
 }
 
-// The product of a and b as a detached tree; null for incompatible shapes or without memory.
+// The product of a and b as a detached tree, each cell's products and sum simplified once; null
+// for incompatible shapes or without memory.
 ExprNode* ProductOf(const ExprNode* a, const ExprNode* b) {
   const int n = Cols(a), rows = Rows(a), cols = Cols(b);
   if (n != Rows(b)) return nullptr;
@@ -41,9 +44,41 @@ ExprNode* ProductOf(const ExprNode* a, const ExprNode* b) {
   if (r == nullptr) return nullptr;
   r->value.halves = NodeHalves{static_cast<int16_t>(rows), static_cast<int16_t>(cols)};
   if (r->arity == 1) BecomeOperand(r, 0);  // a row times a column is a scalar
-  SimplifyTreeBottomUp(r);
-  NormalizeSigns(r);
   return r;
+}
+
+// MatrixProduct without the sign step of the product node itself, which needs the node's parent.
+bool MultiplyPair(ExprNode* product, int a, int b) {
+  ExprNode* r = ProductOf(product->children[a], product->children[b]);
+  if (r == nullptr) return false;
+  ReplaceExpression(r, product->children[a]);
+  if (!RemoveOperandAndFree(product, b)) return false;
+  SimplifyTreeBottomUp(product);
+  NormalizeSignsBelow(product);
+  return true;
+}
+
+// MultiplyOutMatrixFactors without the sign step of the product node itself; `multiplied` tells
+// whether a matrix product was taken (and so that step is due).
+bool SweepMatrixFactors(ExprNode* product, bool* multiplied) {
+  bool changed = false;
+  while (product->kind == KindTimes && product->arity >= 2) {
+    const bool first = IsWellFormedMatrix(product->children[0]), second = IsWellFormedMatrix(product->children[1]);
+    bool swept;
+    if (first && second) {
+      swept = MultiplyPair(product, 0, 1);
+      *multiplied = *multiplied || swept;
+    } else if (first || second) {
+      swept = ScaleMatrix(product, first ? 0 : 1, first ? 1 : 0);
+    } else {
+      int k = 2;
+      while (k < product->arity && !IsWellFormedMatrix(product->children[k])) ++k;
+      swept = k < product->arity && ScaleMatrix(product, k, 0);
+    }
+    if (!swept) break;
+    changed = true;
+  }
+  return changed;
 }
 
 // The cross product's cell k: a(i) b(j) - a(j) b(i) with i, j the two cells after k, cyclically.
@@ -103,7 +138,11 @@ void RewriteNode(ExprNode* node) {
   if (node->kind == KindPlus) {
     if (HasAdjacentPair(node)) RewriteCopy(node, AddAdjacentMatrices);
   } else if (node->kind == KindTimes) {
-    if (HoldsOnlyWellFormedMatrices(node)) RewriteCopy(node, MultiplyOutMatrixFactors);
+    bool multiplied = false;
+    if (HoldsOnlyWellFormedMatrices(node) &&
+        RewriteCopy(node, [&multiplied](ExprNode* copy) { return SweepMatrixFactors(copy, &multiplied); }) && multiplied) {
+      NormalizeSignsAt(node);
+    }
   } else if (ExprNode* result = OneStepResult(node)) {
     ReplaceExpression(result, node);
   }
@@ -157,28 +196,14 @@ bool ScaleMatrix(ExprNode* product, int matrix, int scalar) {
 }
 
 bool MatrixProduct(ExprNode* product, int a, int b) {
-  ExprNode* r = ProductOf(product->children[a], product->children[b]);
-  if (r == nullptr) return false;
-  ReplaceExpression(r, product->children[a]);
-  return RemoveOperandAndFree(product, b);
+  if (!MultiplyPair(product, a, b)) return false;
+  NormalizeSignsAt(product);
+  return true;
 }
 
 bool MultiplyOutMatrixFactors(ExprNode* product) {
-  bool changed = false;
-  while (product->kind == KindTimes && product->arity >= 2) {
-    const bool first = IsWellFormedMatrix(product->children[0]), second = IsWellFormedMatrix(product->children[1]);
-    bool swept;
-    if (first && second) {
-      swept = MatrixProduct(product, 0, 1);
-    } else if (first || second) {
-      swept = ScaleMatrix(product, first ? 0 : 1, first ? 1 : 0);
-    } else {
-      int k = 2;
-      while (k < product->arity && !IsWellFormedMatrix(product->children[k])) ++k;
-      swept = k < product->arity && ScaleMatrix(product, k, 0);
-    }
-    if (!swept) break;
-    changed = true;
-  }
+  bool multiplied = false;
+  const bool changed = SweepMatrixFactors(product, &multiplied);
+  if (multiplied) NormalizeSignsAt(product);
   return changed;
 }

@@ -34,6 +34,7 @@ bool MultiplyOutMatrixFactors(ExprNode* product);
 bool ScaleMatrix(ExprNode* product, int matrix, int scalar);
 // Operands a and b (a before b) multiplied when a's columns equal b's rows: cell (i, j) is the sum
 // of the products a(i, k) b(k, j), each product and the sum simplified once; a 1 by 1 result is
-// its only cell. The result, simplified bottom-up with signs normalised, takes a's place and b is
-// removed. False (nothing changed) for other shapes.
+// its only cell. The result takes a's place, b is removed, and the product node is simplified
+// bottom-up with signs normalised where it stands (a negative scalar result under a factor
+// negates that product). False (nothing changed) for other shapes.
 bool MatrixProduct(ExprNode* product, int a, int b);

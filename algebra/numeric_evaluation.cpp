@@ -36,7 +36,8 @@ bool InExponent(const ExprNode* n) {
 }
 
 // n is p/q or -(p/q) in an exponent, or the p/q of such a negation, with whole p and q and q odd
-// once the fraction is reduced.
+// and above 1 once the fraction is reduced. A reduced denominator of 1 is a whole exponent, which
+// loses nothing as a number (x^(-(4/2)) becomes x^-2).
 bool IsOddRootExponent(const ExprNode* n) {
   const ExprNode* quotient = IsShape(n, KindMinus, 1) ? n->children[0] : n;
   const ExprNode* exponent = n->kind == KindOver && IsShape(n->parent, KindMinus, 1) ? n->parent : n;
@@ -46,7 +47,7 @@ bool IsOddRootExponent(const ExprNode* n) {
   int32_t whole;
   if (!AsInt32(p, &whole) || !AsInt32(q, &whole) || q == 0) return false;
   const double reduced = q / GreatestCommonDivisor(p, q);
-  return AsInt32(reduced, &whole) && whole % 2 != 0;
+  return AsInt32(reduced, &whole) && whole % 2 != 0 && whole != 1 && whole != -1;
 }
 
 // Replacing n would lose what it means: an index range, the base e, an odd root's exponent, or a
@@ -80,7 +81,15 @@ bool ReplaceByValue(ExprNode* n) {
 
 void EvaluateExpressionAsComplex(Complex* out, const ExprNode* node) {
   *out = Complex{kUndefinedReal, kUndefinedReal};
-  WithCompiledCopy(node, [out](CompiledFunction* f) { EvaluateComplexAt0(out, f); });
+  WithCompiledCopy(node, [out](CompiledFunction* f) {
+    // The compiler marks a function complex only when its tree names complex numbers, and a
+    // real function's constant parts are bound with real values (sqrt(-4) undefined). Asked for
+    // the complex value, every part is worked out complex: sqrt(-4) is 2i, ln(-1) is i pi.
+    f->complex = 1;
+    if (f->code != nullptr) f->code->complex = 1;
+    f->bindingsEvaluated = 0;
+    EvaluateComplexAt0(out, f);
+  });
 }
 
 void EvaluateExpressionAsInterval(const ExprNode* node, double* lower, double* upper) {

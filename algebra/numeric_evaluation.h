@@ -10,9 +10,8 @@
 
 struct ExprNode;
 
-// The value with only the parameter slot set (EvaluateComplexAt0); NaN + NaN i without memory.
-// The kernel compiles a tree as complex only when it uses complex numbers (i, arg, re, ...), so a
-// tree without them keeps real arithmetic: sqrt(-4) is undefined, sqrt(-4 + 0 i) is 2i.
+// The value with only the parameter slot set (EvaluateComplexAt0), compiled as a complex function
+// whatever the tree names: sqrt(-4) is 2i, ln(-1) is i pi. NaN + NaN i without memory.
 void EvaluateExpressionAsComplex(Complex* out, const ExprNode* node);
 // The bounds over x in [0, 0] and y in [0, 0] (EvaluateIntervalXY); NaN bounds without memory.
 void EvaluateExpressionAsInterval(const ExprNode* node, double* lower, double* upper);
@@ -24,8 +23,9 @@ bool TreeHasInterval(const ExprNode* tree);
 // of two numbers when it holds an interval; the walk then goes on after it. Never replaced: an
 // equation under a sum (its index range), a part holding the index of a sum or product around it
 // (an index i is no imaginary unit), the letter e as a power's base, and an exponent
-// p/q (or -(p/q)) of whole p and q with an odd reduced q, which stays a quotient so that the
-// compiled power takes the real root of a negative base: x^(1/3) at x = -8 is -2. A part whose
+// p/q (or -(p/q)) of whole p and q with an odd reduced q above 1, which stays a quotient so that
+// the compiled power takes the real root of a negative base: x^(1/3) at x = -8 is -2 (a reduced
+// q of 1 is a whole number and becomes one: x^(-(4/2)) gives x^-2). A part whose
 // value is complex with no real number (i + 1) is left as written and its parts are evaluated.
 void EvaluateSubtreesNumerically(ExprNode* root);
 // RemoveIdWrappers, EvaluateSubtreesNumerically and NormalizeSigns on the current editor's caret

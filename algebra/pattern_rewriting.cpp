@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "algebra/rewrite_primitives.h"
+#include "algebra/simplifier.h"
 #include "algebra/substitution.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/trees/expr_node.h"
@@ -99,18 +100,17 @@ bool MatchPattern(const ExprNode* subject, const ExprNode* pattern) {
 bool SubstituteBindings(ExprNode* node, const ExprNode* replacement) {
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* result = CopyTree(replacement);
-  for (int slot = 0; result != nullptr && gBindings.filled > 0 && slot < kPatternSlots; ++slot) {
-    ExprNode* bound = gBindings.slot[slot];
+  bool substituted = false;
+  for (int slot = 0, left = gBindings.filled; result != nullptr && left > 0 && slot < kPatternSlots; ++slot) {
+    const ExprNode* bound = gBindings.slot[slot];
     if (bound == nullptr) continue;
-    gBindings.slot[slot] = nullptr;
-    --gBindings.filled;
+    --left;
     ExprNode* variable = NewPatternVariable(slot);
-    if (variable == nullptr || !WrapInSubstitution(result, variable, bound)) {
-      FreeExpression(variable);
-      FreeExpression(bound);
-      break;
-    }
-    ApplySubstitutionNode(result);
+    ExprNode* next = variable != nullptr ? Substituted(result, variable, bound) : nullptr;
+    FreeExpression(variable);
+    FreeExpression(result);
+    result = next;
+    substituted = true;
   }
   ClearPatternBindings();
   if (result == nullptr || NodeExhaustionReports() != reports) {
@@ -118,6 +118,8 @@ bool SubstituteBindings(ExprNode* node, const ExprNode* replacement) {
     return false;
   }
   ReplaceExpression(result, node);
+  // Simplified where it stands, as a substitution applied in place would be.
+  if (substituted) SimplifyAndNormalizeSigns(node);
   return true;
 }
 

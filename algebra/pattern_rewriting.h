@@ -39,9 +39,9 @@ bool TryPattern(ExprNode* node, const ExprNode* pattern, const ExprNode* replace
 // a binding's copy was refused.
 bool MatchPattern(const ExprNode* subject, const ExprNode* pattern);
 // The node's content becomes a copy of the replacement with each bound slot, in ascending order,
-// substituted by its binding (substitution node applied at once, so the result is simplified);
-// without bound slots the copy goes in plain. The bindings move out. False, node untouched and
-// bindings freed, when memory was refused.
+// substituted by its binding (so a binding holding a later slot's variable is substituted again),
+// then simplified where it stands (SimplifyAndNormalizeSigns); without bound slots the copy goes
+// in plain. The bindings are emptied. False, node untouched, when memory was refused.
 bool SubstituteBindings(ExprNode* node, const ExprNode* replacement);
 // A dummy node of the slot; null without memory.
 ExprNode* NewPatternVariable(int slot);

@@ -3,6 +3,7 @@
 #include "algebra/rewrite_primitives.h"
 
 #include <cmath>
+#include <cstring>
 
 bool IsNumberNode(const ExprNode* node) {
   return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr;
@@ -26,6 +27,30 @@ bool AsInt32(double v, int32_t* out) {
   if (!(v >= -2147483648.0 && v <= 2147483647.0) || std::trunc(v) != v) return false;
   *out = static_cast<int32_t>(v);
   return true;
+}
+
+uint64_t StructureHash(const ExprNode* tree) {
+  uint64_t h = 0x9e3779b97f4a7c15u;
+  auto mix = [&h](uint64_t x) {
+    h ^= x + 0x9e3779b97f4a7c15u + (h << 6) + (h >> 2);
+    h *= 0xff51afd7ed558ccdu;
+  };
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    mix((static_cast<uint64_t>(n->kind) << 16) | n->arity);
+    if (n->arity != 0) continue;  // ExpressionsEqual reads a value of leaves only
+    if (IsNumberNode(n)) {
+      const double v = NumberValue(n) == 0 ? 0.0 : NumberValue(n);
+      uint64_t bits;
+      std::memcpy(&bits, &v, sizeof bits);
+      mix(bits);
+    } else if (n->kind == KindChar || n->kind == KindDummy) {
+      mix(static_cast<uint16_t>(n->value.symbol));
+    } else if (n->kind == KindString && n->text != nullptr) {
+      for (const char* c = n->text; *c != 0; ++c) mix(static_cast<unsigned char>(*c));
+    }
+  }
+  return h;
 }
 
 void SetNumberValue(ExprNode* node, double v) {

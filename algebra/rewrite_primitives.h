@@ -41,6 +41,11 @@ bool AnyEnclosingIndex(const ExprNode* node, Visit visit) {
   return false;
 }
 
+// A hash of the tree that trees equal under ExpressionsEqual share: kinds and arities in
+// pre-order, and the leaves' values (numbers by value, -0 as 0; symbols and dummies by id;
+// strings by text). Different trees may share it too, so equal hashes still need the comparison.
+uint64_t StructureHash(const ExprNode* tree);
+
 // ---- Changes in place without allocation -------------------------------------------------------
 // A num node takes the value; its display text is cleared, since it no longer says the value.
 void SetNumberValue(ExprNode* node, double v);

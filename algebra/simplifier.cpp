@@ -3,6 +3,7 @@
 // was; after any call that frees or merges nodes the rule reads its operands from the tree again.
 #include "algebra/simplifier.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "algebra/rewrite_primitives.h"
@@ -15,8 +16,13 @@
 
 namespace {
 
-// "Again" repeats the rules on the same node; each rule makes progress, the cap makes sure.
-constexpr int kMaxRounds = 64;
+// "Again" repeats the rules on the same node until none applies. A round that merges or removes
+// an operand may ask for the next one (a sum of a hundred halves needs 99), so the cap grows with
+// the most operands the node has had; the 64 beyond them are for the rules that only change the
+// node's shape (a root into a power, a power of a sum expanded). It only guards against a rule
+// that makes no progress.
+constexpr int kShapeRounds = 64;
+constexpr int kRoundsPerOperand = 4;
 
 enum class Outcome { kDone, kAgain };
 
@@ -183,6 +189,10 @@ Outcome SimplifyRoot(ExprNode* node) {
   }
   if (node->arity != 2) return Outcome::kDone;
   ExprNode* n = node->children[1];
+  // A root with an index folds only to a whole number, and only when it is exact: pow gives
+  // 27^(1/3) = 3.0000000000000004 and 64^(1/3) = 3.9999999999999996, so keeping the floating root
+  // would write a wrong digit and truncating it would miss 64. The nearest integer is checked
+  // exactly instead; anything else stays a fractional power, still exact.
   if (integral && IsNumberNode(n) && AsInt32(NumberValue(n), &index) && index >= 1) {
     const double r = std::pow(static_cast<double>(radicand), 1.0 / index);
     if (std::isfinite(r) && ExactPower(std::llround(r), index, radicand)) {
@@ -647,6 +657,8 @@ Outcome ApplyRules(ExprNode* node) {
   }
 }
 
+}  // namespace
+
 void NormalizeSignsAt(ExprNode* node) {
   if (IsNumberNode(node) && NumberValue(node) < 0) {
     ExprNode* parent = node->parent;
@@ -667,8 +679,6 @@ void NormalizeSignsAt(ExprNode* node) {
   }
 }
 
-}  // namespace
-
 AlgebraSwitches& Switches() { return gSwitches; }
 
 void ResetAlgebraSwitches() { gSwitches = AlgebraSwitches{}; }
@@ -680,8 +690,9 @@ SwitchGuard::SwitchGuard(bool AlgebraSwitches::*field, bool value) : field_(fiel
 SwitchGuard::~SwitchGuard() { gSwitches.*field_ = saved_; }
 
 void SimplifyNode(ExprNode* node) {
-  for (int round = 0; round < kMaxRounds; ++round) {
+  for (int round = 0, cap = kShapeRounds; round < cap; ++round) {
     if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort()) return;
+    cap = std::max(cap, kShapeRounds + kRoundsPerOperand * node->arity);
     if (ApplyRules(node) == Outcome::kDone) return;
   }
 }
@@ -694,14 +705,25 @@ void SimplifyChildrenThenNode(ExprNode* node) {
   SimplifyNode(node);
 }
 
-void SimplifyExpression(ExprNode* node) {
-  if (node == nullptr) return;
-  UnwrapIdNodes(node);
+void SimplifyAndNormalizeSigns(ExprNode* node) {
   SimplifyTreeBottomUp(node);
   NormalizeSigns(node);
 }
 
+void SimplifyExpression(ExprNode* node) {
+  if (node == nullptr) return;
+  UnwrapIdNodes(node);
+  SimplifyAndNormalizeSigns(node);
+}
+
 void NormalizeSigns(ExprNode* root) { ForEachPostOrder(root, NormalizeSignsAt); }
+
+void NormalizeSignsBelow(ExprNode* root) {
+  // The root keeps its identity when a step below wraps it, so the walk still knows it.
+  ForEachPostOrder(root, [root](ExprNode* node) {
+    if (node != root) NormalizeSignsAt(node);
+  });
+}
 
 void NegativePowersToReciprocals(ExprNode* node) {
   if (!IsShape(node, KindPower, 2)) return;
@@ -724,8 +746,7 @@ void SimplifyWithReciprocals(ExprNode* root) {
   SwitchGuard keepPowers(&AlgebraSwitches::distributePowers, false);
   SimplifyExpression(root);
   ForEachPostOrder(root, NegativePowersToReciprocals);
-  SimplifyTreeBottomUp(root);
-  NormalizeSigns(root);
+  SimplifyAndNormalizeSigns(root);
 }
 
 void SimplifyFormula() {

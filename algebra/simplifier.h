@@ -37,7 +37,8 @@ class SwitchGuard {
 };
 
 // ---- Entry points ------------------------------------------------------------------------------
-// The rules of the node's kind, repeated while a rule asks for another round (at most 64).
+// The rules of the node's kind, repeated while a rule asks for another round (at most 64 plus
+// four for each operand the node has had, so every merge or removal of an operand gets its round).
 // Nothing for a leaf, and nothing at all while IsMemoryShort answers true.
 void SimplifyNode(ExprNode* node);
 // SimplifyNode on every node in post-order; a node's successor is taken after it was rewritten,
@@ -45,12 +46,21 @@ void SimplifyNode(ExprNode* node);
 void SimplifyTreeBottomUp(ExprNode* root);
 // SimplifyNode on each direct child in order, then on the node.
 void SimplifyChildrenThenNode(ExprNode* node);
-// id groups of one operand removed (UnwrapIdNodes), SimplifyTreeBottomUp, then NormalizeSigns.
+// SimplifyTreeBottomUp, then NormalizeSigns. Results are simplified where they stand, never
+// apart: a negative number under a product makes the product a negation, also a product above
+// the node (2 times a substitution giving -3 becomes -(2 3), not 2 (-3)).
+void SimplifyAndNormalizeSigns(ExprNode* node);
+// id groups of one operand removed (UnwrapIdNodes), then SimplifyAndNormalizeSigns.
 void SimplifyExpression(ExprNode* node);
 // Post-order: a negative number becomes the negation of its magnitude (a product holding it is
 // negated instead, which may wrap a parent above `root` in place); x^(1/2) becomes sqrt(x); a
 // quotient over a negated numerator becomes the negation of the quotient.
 void NormalizeSigns(ExprNode* root);
+// NormalizeSigns split for a result worked on apart from the tree: the steps below the root
+// (whose parents are inside the result), then, once the result stands in its place, the root's
+// own step, which may negate a product around it.
+void NormalizeSignsBelow(ExprNode* root);
+void NormalizeSignsAt(ExprNode* node);
 // SimplifyExpression with powers not distributed, negative powers turned into reciprocals (not
 // those of e), then simplified and signs normalised again.
 void SimplifyWithReciprocals(ExprNode* root);

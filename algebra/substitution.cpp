@@ -1,5 +1,6 @@
-// Substitution and sum folding. Each result is built apart from the tree (copies, then simplified
-// on its own) and moved into the node in one step, so a refusal midway changes nothing.
+// Substitution and sum folding. Each result is built apart from the tree from copies and moved into
+// the node in one step, so a refusal midway changes nothing; it is simplified only then, where it
+// stands, so that its sign can move out over a product around it.
 #include "algebra/substitution.h"
 
 #include "algebra/rewrite_primitives.h"
@@ -46,8 +47,6 @@ ExprNode* Substituted(const ExprNode* f, const ExprNode* var, const ExprNode* va
     FreeExpression(result);
     return nullptr;
   }
-  SimplifyTreeBottomUp(result);
-  NormalizeSigns(result);
   return result;
 }
 
@@ -58,7 +57,12 @@ void ApplySubstitutionNode(ExprNode* node) {
   if (node->arity == 2 && IsShape(node->children[1], KindEqual, 2) && f->kind != KindIntegral) {
     const ExprNode* equation = node->children[1];
     result = Substituted(f, equation->children[0], equation->children[1]);
-  } else if (node->arity == 3) {
+    if (result == nullptr) return;
+    ReplaceExpression(result, node);
+    SimplifyAndNormalizeSigns(node);
+    return;
+  }
+  if (node->arity == 3) {
     const ExprNode* lower = node->children[1];
     const ExprNode* upper = node->children[2];
     const bool named = IsShape(lower, KindEqual, 2);
@@ -89,6 +93,7 @@ void PeelSumTerm(ExprNode* node, bool isSum) {
   if (term == nullptr) return;
   if (ExpressionsEqual(a, b)) {
     ReplaceExpression(term, node);
+    SimplifyAndNormalizeSigns(node);
     return;
   }
   ExprNode* next = Build(KindPlus, {CopyTree(a), NewNumberNode(1)});
@@ -97,6 +102,7 @@ void PeelSumTerm(ExprNode* node, bool isSum) {
     FreeExpression(next);
     return;
   }
+  SimplifyAndNormalizeSigns(term);  // may negate the node, which keeps a where it was
   SimplifyNode(next);
   ReplaceExpression(next, a);  // a kept its place when the node's content moved down a level
 }
@@ -111,8 +117,7 @@ void FoldSumsInFormula() {
   if (ExprNode* caret = CaretNode()) {
     FoldSums(caret);
     RemoveIdWrappers(caret);
-    SimplifyTreeBottomUp(caret);
-    NormalizeSigns(caret);
+    SimplifyAndNormalizeSigns(caret);
     InvalidateFormulaLayout();
   }
 }

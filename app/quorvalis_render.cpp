@@ -3,7 +3,7 @@
 // every graph is complete (with a progress line on a terminal), and the first 2D view is drawn
 // into an offscreen buffer and written out. Bad input (an unreadable line, an equation that
 // cannot be graphed) is named by line with its reason and ends the run with status 1 before
-// anything is drawn; usage and file errors end it with status 2.
+// anything is drawn; usage and file errors, and a range the view cannot show, end it with status 2.
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@
 #include "document/document_file.h"
 #include "app/render_options.h"
 #include "document/document_record.h"
+#include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
 #include "graphs/graph_view_2d.h"
 #include "kernel/diagnostics/message_tables.h"
@@ -31,6 +32,13 @@ constexpr uint32_t kTickBudgetTicks = 30;  // the budget of one idle tick of a d
 
 void Report(const std::string& path, int line, const std::string& reason) {
   std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, reason.c_str());
+}
+
+// "--x 1,2": the option with its bounds to 15 digits.
+std::string RangeText(const char* option, const double range[2]) {
+  char text[80];
+  std::snprintf(text, sizeof text, "%s %.15g,%.15g", option, range[0], range[1]);
+  return text;
 }
 
 // Builds every row's graphs; the rows that cannot be graphed are reported by file line. Returns
@@ -78,6 +86,7 @@ int main(int argc, char** argv) {
   InitApplicationGlobals();
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis-render: graph paper patterns missing; drawing without\n");
+  InitGLPlatform();
 
   const QDRect pane = MakeRect(0, 0, options.width, options.height);
   DocumentRecord document(pane);
@@ -99,7 +108,14 @@ int main(int argc, char** argv) {
     const double x1 = options.hasRangeX ? options.rangeX[1] : view->WindowX(options.width);
     const double y0 = options.hasRangeY ? options.rangeY[0] : view->WindowY(options.height);
     const double y1 = options.hasRangeY ? options.rangeY[1] : view->WindowY(0);
-    view->SetViewRange(x0, x1, y0, y1);
+    if (!view->SetViewRange(x0, x1, y0, y1)) {
+      std::string given;
+      if (options.hasRangeX) given += RangeText("--x", options.rangeX);
+      if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
+      std::fprintf(stderr, "quorvalis-render: %s: the view cannot show %s (too wide or too narrow)\n", given.c_str(),
+                   options.hasRangeX && options.hasRangeY ? "these ranges" : "this range");
+      return kExitUsage;
+    }
   }
   const int unbuilt = BuildRows(document, lineOfRow, options.document);
   if (!problems.empty() || unbuilt > 0) {

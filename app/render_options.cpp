@@ -45,8 +45,10 @@ bool ReadSize(const char* text, int* width, int* height) {
 
 const char* RenderUsage() {
   return "usage: quorvalis-render [options] DOCUMENT\n"
-         "  DOCUMENT         one equation a line in bracket notation, e.g. equal[y,power[x,2]], or\n"
-         "                   typed as keys, e.g. type: y = x^2{Right} + 1 (see the README);\n"
+         "  DOCUMENT         one equation a line in bracket notation, e.g. equal[y,power[x,2]],\n"
+         "                   or typed as keys, e.g. type: y=x^2{Right}+1 (keys without a\n"
+         "                   character in braces: {Right} {Left} {Up} {Down} {Tab} {Backspace}\n"
+         "                   {Escape}, modifiers as in {Ctrl-d} {Alt-x} {Shift-Tab});\n"
          "                   blank lines and lines starting with # are skipped\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"

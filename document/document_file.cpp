@@ -12,17 +12,17 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
-// "type:" and its older spelling "@keys ".
+// "type:" and its earlier spelling "@keys ".
 const std::string kTypePrefixes[] = {"type:", "@keys "};
 
 // The keys of a "type: KEYS" line (the blanks before the first key and a final carriage return
-// dropped), or false for a line of bracket notation.
-bool KeysOfLine(const std::string& line, std::string* keys) {
+// dropped) and the spelling that introduced them, or false for a line of bracket notation.
+bool KeysOfLine(const std::string& line, std::string* keys, std::string* spelling) {
   const size_t start = line.find_first_not_of(" \t");
   if (start == std::string::npos) return false;
   size_t length = 0;
   for (const std::string& prefix : kTypePrefixes)
-    if (line.compare(start, prefix.size(), prefix) == 0) length = prefix.size();
+    if (line.compare(start, prefix.size(), prefix) == 0) length = prefix.size(), *spelling = prefix;
   if (length == 0) return false;
   const size_t first = line.find_first_not_of(" \t", start + length);
   *keys = first == std::string::npos ? std::string() : line.substr(first);
@@ -30,13 +30,23 @@ bool KeysOfLine(const std::string& line, std::string* keys) {
   return true;
 }
 
+// True when the tree still holds an empty place (a prompt): such a formula cannot be graphed.
+bool HoldsPrompt(ExprNode* tree) {
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next())
+    if (n->kind == KindPrompt) return true;
+  return false;
+}
+
 // A new row's editor with the keys typed into it, as a user would in the window; null with
-// *reason set when the keys cannot be decoded, one of them does nothing, or memory is refused.
-FormulaEditor* TypeRow(const std::string& keys, DocumentRecord* document, std::string* reason) {
+// *reason set when the keys cannot be decoded, one of them does nothing, they leave an empty place
+// in the formula, or memory is refused.
+FormulaEditor* TypeRow(const std::string& keys, const std::string& spelling, DocumentRecord* document,
+                       std::string* reason) {
   std::vector<TypedKey> decoded;
   if (!DecodeTypedKeys(keys, &decoded, reason)) return nullptr;
   if (decoded.empty()) {
-    *reason = "no keys after \"type:\"";
+    *reason = "no keys after \"" + spelling.substr(0, spelling.find_last_not_of(' ') + 1) + "\"";
     return nullptr;
   }
   InitTypesetting();
@@ -45,11 +55,14 @@ FormulaEditor* TypeRow(const std::string& keys, DocumentRecord* document, std::s
     *reason = "not enough memory for a formula editor";
     return nullptr;
   }
-  if (!TypeKeysIntoEditor(decoded, editor, document, reason)) {
-    DisposeFormulaEditor(editor);
-    return nullptr;
+  bool typed = TypeKeysIntoEditor(decoded, editor, document, reason);
+  if (typed && HoldsPrompt(editor->root)) {
+    *reason = "the typed formula still has an empty place";
+    typed = false;
   }
-  return editor;
+  if (typed) return editor;
+  DisposeFormulaEditor(editor);
+  return nullptr;
 }
 
 // The line without blanks outside double quotes (a doubled quote stays inside the text).
@@ -63,9 +76,11 @@ std::string Compact(const std::string& line) {
   return out;
 }
 
-// Splits "@xytype=N formula" into the setting and the formula; lines without it leave *xyType as
-// it is. False for a setting that is not a whole number 0..7.
-bool ReadRowSetting(std::string* line, double* xyType) {
+// Splits "@xytype=N rest" into the setting and the rest; lines without it leave *xyType as it
+// is. *present: the line held a setting. False for a setting that is not a whole number 0..7, or
+// an "@" that starts neither a setting nor typed keys.
+bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
+  *present = false;
   const size_t start = line->find_first_not_of(" \t");
   if (start == std::string::npos || (*line)[start] != '@') return true;
   if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
@@ -77,6 +92,7 @@ bool ReadRowSetting(std::string* line, double* xyType) {
   if (end < line->size() && (*line)[end] != ' ' && (*line)[end] != '\t') return false;
   *xyType = (*line)[value] - '0';
   *line = line->substr(end);
+  *present = true;
   return true;
 }
 
@@ -107,14 +123,15 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     std::string raw = text.substr(start, end - start);
     start = end + 1;
     double xyType = EquationRow{}.xyType;
-    if (!ReadRowSetting(&raw, &xyType)) {
+    bool setting = false;
+    if (!ReadRowSetting(&raw, &xyType, &setting)) {
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
     }
-    std::string keys, reason;
+    std::string keys, spelling, reason;
     EquationRow* row = nullptr;
-    if (KeysOfLine(raw, &keys)) {
-      FormulaEditor* editor = TypeRow(keys, document, &reason);
+    if (KeysOfLine(raw, &keys, &spelling)) {
+      FormulaEditor* editor = TypeRow(keys, spelling, document, &reason);
       if (editor == nullptr) {
         problems->push_back({line, "cannot type the formula: " + reason});
         continue;
@@ -122,7 +139,11 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       if ((row = document->AppendEditorRow(editor)) == nullptr) DisposeFormulaEditor(editor);
     } else {
       const std::string formula = Compact(raw);
-      if (formula.empty() || formula[0] == '#') continue;
+      if (formula.empty() || formula[0] == '#') {
+        // A setting applies to the formula on its own line; alone it would be lost without a word.
+        if (setting) problems->push_back({line, "a row setting without a formula (\"@xytype=N formula\" expected)"});
+        continue;
+      }
       if (formula.find('\0') != std::string::npos) {
         problems->push_back({line, "the line holds a NUL byte"});
         continue;

@@ -152,6 +152,7 @@ void SetCurrentDocument(DocumentRecord* document) {
 void SetDemoMode(int32_t mode) {
   gDocuments.demoMode = mode;
   SetDemoRunning(mode != 0);
+  SetBenchmarkRunning(mode == kBenchmarkDemoMode);
 }
 
 void InstallDocumentSeams() {

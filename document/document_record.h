@@ -114,7 +114,7 @@ inline constexpr int32_t kBenchmarkDemoMode = 4;
 // Makes the document current (null: none): the evaluation's defined values and the kernel's
 // complex-name question then read its rows.
 void SetCurrentDocument(DocumentRecord* document);
-// Sets the demo mode word and the kernel's demo flag with it.
+// Sets the demo mode word and the kernel's demo and benchmark flags with it.
 void SetDemoMode(int32_t mode);
 // Fills the kernel seams the documents serve: the modified-mark hook, the defined-value look-up
 // and the defined-name question of UsesComplexNumbers. Idempotent.

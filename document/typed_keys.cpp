@@ -90,7 +90,7 @@ EditKeyEvent TypedKeyEvent(const TypedKey& key) {
 bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
   for (size_t i = 0; i < keys.size(); ++i) {
     if (HandleEquationKey(TypedKeyEvent(keys[i]), editor, owner) != 0) continue;
-    *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does nothing there";
+    *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";
     return false;
   }
   return true;

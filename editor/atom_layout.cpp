@@ -2,6 +2,8 @@
 // and their slots), so the drawn text is always the measured text.
 #include "editor/atom_layout.h"
 
+#include <cstring>
+
 #include "editor/layout_boxes.h"
 #include "editor/typeset_primitives.h"
 #include "editor/typeset_state.h"
@@ -52,11 +54,25 @@ void LayoutNumber(ExprNode* node, int32_t mode) {
     SetTextBox(node, width + (truncated ? TypesetCharWidth(kEllipsis) : 0));
   } else if (mode == kLayoutDraw) {
     MoveToBaselinePoint(node, 0);
-    TypesetDrawString(text);
-    if (!truncated) return;
+    if (!truncated) {
+      TypesetDrawString(text);
+      return;
+    }
+    // The missing digits are the mantissa's: the ellipsis ends the digits (the box's right end
+    // when the text has no exponent), and an exponent follows it.
+    char digits[sizeof record->text] = {};
+    const char* exponent = std::strpbrk(text, "eE");
+    std::memcpy(digits, text, exponent ? size_t(exponent - text) : std::strlen(text));
+    TypesetDrawString(digits);
+    const Fixed digitsWidth = TypesetTextWidth(digits);
     SetTypesetFont(kSymbolSlot);
-    MoveToBaselinePoint(node, node->box->width - TypesetCharWidth(kEllipsis));
+    const Fixed ellipsis = TypesetCharWidth(kEllipsis);
+    MoveToBaselinePoint(node, digitsWidth);
     TypesetDrawChar(kEllipsis);
+    if (!exponent) return;
+    SetTypesetFont(kTextSlot);
+    MoveToBaselinePoint(node, digitsWidth + ellipsis);
+    TypesetDrawString(exponent);
   }
 }
 

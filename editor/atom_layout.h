@@ -8,7 +8,8 @@
 struct ExprNode;
 
 // The display text in the text slot; a truncated number is wider by the Symbol ellipsis (188),
-// drawn at its right end.
+// drawn at its right end, or after the mantissa's digits when the text has an exponent ("e" or
+// "E"): an ellipsis never follows an exponent.
 void LayoutNumber(ExprNode* node, int32_t mode);
 // A bold "?"; not drawn (its box kept) while it is the caret node and the prompt caret pending.
 void LayoutPrompt(ExprNode* node, int32_t mode);

@@ -49,8 +49,9 @@ void DrawBigSign(const ExprNode* node, const BigSign& sign, Fixed x) {
   const Fixed lowest = SaturateFixed(int64_t{node->box->descent} - sign.below);
   DrawCharAt(node, x, SaturateFixed(int64_t{lowest} + sign.descent), sign.glyph.code);
   if (node->kind != KindOint) return;
-  // The ring: an "o" at two thirds of the big size, centred on the sign.
-  SetTypesetSize(MulDivFixed(sign.size, 2, 3));
+  // The ring: an "o" at two thirds of the level-0 size (the sign itself is at level 1's), centred
+  // on the sign.
+  SetTypesetSize(MulDivFixed(TypesetGlobals().currentStyle[0], 2, 3));
   SetTypesetFont(kTextSlot);
   const Fixed ringWidth = TypesetCharWidth('o'), ringHeight = GlyphAscent('o') - GlyphDescent('o');
   const int64_t centre = int64_t{lowest} + (int64_t{sign.ascent} + sign.descent) / 2;
@@ -59,7 +60,10 @@ void DrawBigSign(const ExprNode* node, const BigSign& sign, Fixed x) {
 }
 
 // Limits under and over a sign in a column W wide: the lower limit's top `gap` + 100u under the
-// sign, the upper limit's bottom 50u over it. Returns the depth and height the limits need.
+// sign, the upper limit's bottom 50u over it. Returns the depth and height the limits need. The
+// depth is 50u and the limit's height under the sign, whatever the gap: a lower limit that
+// decides the descent hangs gap + 50u under the node's bottom (50u under a sum with a lower limit
+// alone, 100u once there is an upper one, and under an integral).
 struct Limits {
   Fixed depth, height;
 };
@@ -69,9 +73,9 @@ Limits PlaceLimits(OperandBoxes& operands, int32_t lower, const BigSign& sign, F
   Limits need{0, 0};
   if (operands.Has(lower)) {
     TypesetBox& limit = operands[lower];
-    const int64_t bottom = int64_t{sign.below} + gap + n.U(100) + BoxHeight(limit);
+    const int64_t height = BoxHeight(limit), bottom = int64_t{sign.below} + gap + n.U(100) + height;
     PlaceChild(limit, (column - limit.width) / 2, SaturateFixed(descent - bottom));
-    need.depth = SaturateFixed(bottom);
+    need.depth = SaturateFixed(int64_t{sign.below} + n.U(50) + height);
   }
   if (operands.Has(lower + 1)) {
     TypesetBox& limit = operands[lower + 1];
@@ -124,6 +128,9 @@ void LayoutIntegral(ExprNode* node, int32_t mode) {
   const Fixed d = TypesetCharWidth('d');
   const Fixed variableAt = SaturateFixed(int64_t{column} + n.U(100) + integrand.width + d);
   if (mode == kLayoutDraw) {
+    // Centred on the axis where U and L were measured, as a big operator's sign: with its
+    // baseline on the node's it would reach T above it, past U, out of the box and into the
+    // upper limit.
     DrawBigSign(node, sign, (column - sign.width) / 2);
     SetTypesetFont(kTextSlot);
     return DrawCharAt(node, variableAt - d, node->box->descent, 'd');

@@ -41,13 +41,15 @@ struct BracketBox {
   Fixed childX, width;
 };
 
-BracketBox MeasureBracketBox(const ExprNode* node, TypesetBox& child, const SizeUnits& n) {
-  const bool brace = node->kind == KindLparen;
+// The bracket of a kind round content of the given extents; `aroundId` for an id whose only
+// child is again an id.
+BracketBox MeasureBracketAround(uint32_t kind, bool aroundId, const BaselineMetrics& m, Fixed contentWidth,
+                                const SizeUnits& n) {
+  const bool brace = kind == KindLparen;
   SetTypesetFont(kSymbolSlot);
   BracketBox b{TypesetCharWidth(brace ? '{' : '('), 0, 0, 0, 0};
-  const BaselineMetrics m = ChildBaselineMetrics(child);
-  if (node->kind == KindId && node->arity == 1 && node->children[0]->kind == KindId)  // no growth round an id
-    return BracketBox{b.pw, m.descent, m.ascent, n.U(238) + b.pw, Sum(child.width, n.U(476), 2 * int64_t{b.pw})};
+  if (aroundId)  // no growth round an id
+    return BracketBox{b.pw, m.descent, m.ascent, n.U(238) + b.pw, Sum(contentWidth, n.U(476), 2 * int64_t{b.pw})};
   const Fixed a = std::max(m.ascent, n.size), d = std::max(m.descent, n.quarter);
   // Seen from the axis, the longer side may pass the shorter by 500u at most.
   const int64_t up = int64_t{a} - n.axis, down = int64_t{d} + n.axis;
@@ -62,27 +64,35 @@ BracketBox MeasureBracketBox(const ExprNode* node, TypesetBox& child, const Size
   }
   b.descent = SaturateFixed(d + extraBelow);
   b.ascent = SaturateFixed(a + extraAbove);
-  b.childX = node->kind == KindRparen ? 0 : n.U(263) + b.pw;
-  b.width = Sum(child.width, n.U(476), b.pw, node->kind == KindId ? b.pw : 0);
+  b.childX = kind == KindRparen ? 0 : n.U(263) + b.pw;
+  b.width = Sum(contentWidth, n.U(476), b.pw, kind == KindId ? b.pw : 0);
   return b;
 }
 
-void DrawBracket(const ExprNode* node, const BracketBox& b, Fixed childWidth, const SizeUnits& n) {
-  const Fixed h = Sum(b.descent, b.ascent, -n.U(200));
-  const bool brace = node->kind == KindLparen, left = node->kind != KindRparen, right = !brace;
+BracketBox MeasureBracketBox(const ExprNode* node, TypesetBox& child, const SizeUnits& n) {
+  const bool aroundId = node->kind == KindId && node->arity == 1 && node->children[0]->kind == KindId;
+  return MeasureBracketAround(node->kind, aroundId, ChildBaselineMetrics(child), child.width, n);
+}
+
+// Draws the bracket of a kind whose box starts x right of the node's left edge, on the node's
+// baseline.
+void DrawBracket(const ExprNode* node, uint32_t kind, Fixed x, const BracketBox& b, Fixed childWidth,
+                 const SizeUnits& n) {
+  const Fixed h = Sum(b.descent, b.ascent, -n.U(200)), edge = Sum(x, n.U(167));
+  const bool brace = kind == KindLparen, left = kind != KindRparen, right = !brace;
   SetTypesetFont(kSymbolSlot);
   if (h <= SmallFormLimit() || (brace && h < BraceMinimum())) {
-    if (left) DrawCharAt(node, n.U(167), node->box->descent, brace ? '{' : '(');
-    if (right) DrawCharAt(node, Sum(n.U(167), b.pw, childWidth, n.U(142)), node->box->descent, ')');
+    if (left) DrawCharAt(node, edge, node->box->descent, brace ? '{' : '(');
+    if (right) DrawCharAt(node, Sum(edge, b.pw, childWidth, n.U(142)), node->box->descent, ')');
     return;
   }
   const Fixed start = SaturateFixed(int64_t{n.tenth} - b.descent);
-  if (brace) return DrawPieceStack(node, BracePieceStack(h), n.U(167), start, false);
+  if (brace) return DrawPieceStack(node, BracePieceStack(h), edge, start, false);
   const PieceStack stack = RoundPieceStack(h);
-  if (left) DrawPieceStack(node, stack, n.U(167), start, false);
+  if (left) DrawPieceStack(node, stack, edge, start, false);
   // rparen's child stands at 0, yet its bracket stands where id's would: 309u + pw after it.
-  const Fixed further = node->kind == KindRparen ? Sum(n.U(309), childWidth) : Sum(n.U(309), childWidth, b.pw, -n.U(200));
-  DrawPieceStack(node, stack, Sum(n.U(167), further), start, true);
+  const Fixed further = kind == KindRparen ? Sum(n.U(309), childWidth) : Sum(n.U(309), childWidth, b.pw, -n.U(200));
+  DrawPieceStack(node, stack, Sum(edge, further), start, true);
 }
 
 // ---- choice ------------------------------------------------------------------------------------
@@ -207,7 +217,7 @@ void LayoutBracket(ExprNode* node, int32_t mode) {
   OperandBoxes operands(node, 1);
   TypesetBox& child = operands[0];
   const BracketBox b = MeasureBracketBox(node, child, n);
-  if (mode == kLayoutDraw) return DrawBracket(node, b, child.width, n);
+  if (mode == kLayoutDraw) return DrawBracket(node, node->kind, 0, b, child.width, n);
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
   box.descent = b.descent;
@@ -216,6 +226,18 @@ void LayoutBracket(ExprNode* node, int32_t mode) {
   box.width = b.width;
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 1);
+}
+
+ParenthesesRoom MeasureParentheses(const BaselineMetrics& content, Fixed contentWidth) {
+  const BracketBox b = MeasureBracketAround(KindId, false, content, contentWidth, CurrentUnits());
+  return ParenthesesRoom{b.childX, SaturateFixed(int64_t{b.width} - b.childX - contentWidth), b.descent, b.ascent};
+}
+
+void DrawParentheses(const ExprNode* node, Fixed x, Fixed contentWidth, const ParenthesesRoom& room) {
+  SetTypesetFont(kSymbolSlot);
+  const BracketBox b{TypesetCharWidth('('), room.descent, room.ascent, room.before,
+                     Sum(room.before, contentWidth, room.after)};
+  DrawBracket(node, KindId, x, b, contentWidth, CurrentUnits());
 }
 
 void LayoutAbs(ExprNode* node, int32_t mode) { LayoutBars(node, mode, Bars::kAbs); }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "editor/layout_boxes.h"
 #include "editor/typeset_units.h"
 
 struct ExprNode;
@@ -48,6 +49,16 @@ StackedPiece PieceOfStack(const PieceStack& stack, int64_t i);  // i from the bo
 // Round brackets for id and rparen, a brace for lparen, built pieces on both sides for choice;
 // one-glyph brackets while the content is at most two hooks' full height (2.438 S) high.
 void LayoutBracket(ExprNode* node, int32_t mode);
+// Round parentheses round a span of a row that is not a node of its own (an operand of a
+// fraction or power set on one line): the room an id gives its content before and after it, and
+// the extents they grow to about the row's baseline, at the current size.
+struct ParenthesesRoom {
+  Fixed before, after, descent, ascent;
+};
+ParenthesesRoom MeasureParentheses(const BaselineMetrics& content, Fixed contentWidth);
+// Draws them as an id draws its own, round content whose room starts x right of the node's left
+// edge, on the node's baseline.
+void DrawParentheses(const ExprNode* node, Fixed x, Fixed contentWidth, const ParenthesesRoom& room);
 // Vertical rules 100u inside each side; floor and ceil add 300u feet at the bottom or the top.
 void LayoutAbs(ExprNode* node, int32_t mode);
 void LayoutFloor(ExprNode* node, int32_t mode);

@@ -1,6 +1,6 @@
 // Function, derivative, substitution, Bessel, gradient and Laplacian handlers. Each works out one
 // geometry from its operands' boxes that both modes use; the derivative's numerator (glyph,
-// order, and in the derivative form the function) reads left to right without overlaps.
+// order, and in the derivative form the function) reads left to right.
 #include "editor/function_layout.h"
 
 #include <algorithm>
@@ -120,15 +120,18 @@ bool IsDerivativeForm(const ExprNode* node) {
   return argument == KindChar || argument == KindTensor || argument == KindIndexes;
 }
 
-// The function written into the operator's numerator: after the order when there is one, else
-// gw after the numerator's glyph; its baseline that of the glyph, t + 200u over the denominator.
+// The function written into the operator's numerator: the glyph's width after the numerator's
+// glyph, plus the order's width when there is one (the order starts 124u past the glyph, so the
+// function runs on under its end); its baseline that of the glyph, t + 200u over the
+// denominator. The glyph stands at the left edge over a single variable; over several it is
+// centred, and the function follows it there rather than at the left edge, where it would print
+// over the glyph.
 void MeasureDerivativeForm(ExprNode* node, const SizeUnits& n) {
   ExprNode* opNode = node->children[0];
   TypesetBox &op = *opNode->box, &argument = *node->children[1]->box, &box = *node->box;
   OperandBoxes opOperands(opNode, 1);
   const Derivative d = MeasureDerivative(opNode, opOperands, n);
-  int64_t at = int64_t{d.numeratorX} + d.gw;
-  if (opNode->arity >= 2) at = int64_t{opNode->children[1]->box->relativeHorizontal} + opNode->children[1]->box->width;
+  const int64_t at = int64_t{d.numeratorX} + d.glyphWidth + (opNode->arity >= 2 ? opNode->children[1]->box->width : 0);
   const int64_t bottom = int64_t{DenominatorHeight(d)} + n.U(200) + n.rule;
   op.ascent = Sum(op.ascent, argument.descent);
   PlaceChild(op, 0, 0);

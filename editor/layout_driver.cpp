@@ -68,11 +68,6 @@ void PlaceBoxes(ExprNode* root) {
 
 bool DigitsCleared(const NumberRecord& r) { return std::isnan(r.value) && *SkipWhitespace(r.text) == 0; }
 
-void MarkTruncated(ExprNode* number) {
-  if (number->kind == KindNum && number->value.number)
-    number->value.number->moreDigits = !NumberTextMatchesValue(number->value.number);
-}
-
 }  // namespace
 
 void SplitNumberTexts(FormulaEditor* editor, ExprNode* root) {
@@ -83,12 +78,9 @@ void SplitNumberTexts(FormulaEditor* editor, ExprNode* root) {
       FreeNodeValue(n);
       n->kind = KindPrompt;
     } else {
+      // The text may now show fewer digits than the value holds; the number's truncated flag is
+      // left as it was all the same: layout only reads it.
       SplitNumberIntoScientific(n);
-      MarkTruncated(n);
-      if (n->kind == KindSn) {
-        MarkTruncated(n->children[0]);
-        MarkTruncated(n->children[1]);
-      }
     }
     if (editor && editor->caretNode == n && editor->selectionMode == SelectionDigits && n->kind != KindNum) {
       editor->selectionMode = n->kind == KindSn ? SelectionCaretAfter : SelectionCaretNode;

@@ -24,9 +24,9 @@ void InvalidateFormulaLayout();
 void ValidateFormulaBoxes();
 // The number pass: each num whose text does not read back as its value is reformatted (an sn
 // node of mantissa and power of ten when the value needs an exponent); a NaN whose digits were
-// all cleared becomes a prompt; the truncated flag says the text does not read back exactly. A
-// caret in the digits of a number that changed kind goes after the sn node, or onto the prompt.
-// `editor` may be null.
+// all cleared becomes a prompt. A text that shows fewer digits than the value holds leaves the
+// number's truncated flag as it was: layout only reads that flag. A caret in the digits of a
+// number that changed kind goes after the sn node, or onto the prompt. `editor` may be null.
 void SplitNumberTexts(FormulaEditor* editor, ExprNode* root);
 // The caret's vertical bar from the caret rectangle: mode 0 at the middle, mode 4 (and 6 or 7
 // with start = end) at the left edge, mode 3 at the right edge less 1.0 (and less an apostrophe

@@ -1,9 +1,11 @@
-// Line breaking on the current editor: prune, collect the candidates in post-order, break.
+// Line breaking on the current editor: collect the candidates of the breakable chain in
+// post-order, then break.
 #include "editor/line_breaking.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "editor/operator_layout.h"
 #include "editor/typeset_state.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/expr_node.h"
@@ -21,26 +23,36 @@ Fixed LineEnd(const FormulaEditor& e, int32_t i) {
   return i < e.lineCount && e.lineTable ? e.lineTable[i].start : e.root->box->width;
 }
 
-// Keeps the too-wide flags only on the chain of nodes that may be broken inside: a node loses
-// its flag when it may not be broken inside or its parent lost (or never had) the flag. A
-// flagged node's ancestors are all flagged, so one pre-order pass clears whole subtrees.
-void PruneTooWideFlags(ExprNode* root) {
-  TreeCursor cursor(root, WalkOrder::kPreOrder);
-  for (ExprNode* n = root; n; n = cursor.Next()) {
-    if (!CanBreakInside(n) || (n != root && !n->parent->box->tooWideFlag)) n->box->tooWideFlag = 0;
-  }
+int64_t RightEdge(const ExprNode* n) { return int64_t{n->box->absoluteHorizontal} + n->box->width; }
+
+// A node's right edge, moved past the closing parentheses a fraction or power set in one line
+// draws right after it, so that no line starts with them.
+Fixed CandidateEdge(const ExprNode* n) {
+  int64_t edge = RightEdge(n);
+  for (const ExprNode* m = n; m->parent && RightEdge(m) == edge; m = m->parent) edge += OneLineClosingRoom(m);
+  return SaturateFixed(edge);
 }
 
-// Right edges of the children of flagged nodes, in post-order; a char or matrix standing as a
-// side of an equation is never a break point.
+// Right edges of the children of the nodes on the breakable chain, in post-order. The chain is
+// the root and, under a node on it, every child whose too-wide flag is set and that may be broken
+// inside. It is worked out on the walk rather than by clearing the flags off it: the fraction,
+// power and sn handlers draw the form the flags chose when they were measured, under an
+// unbreakable parent too. A char or matrix standing as a side of an equation is never a break
+// point.
 int32_t CollectCandidates(ExprNode* root, Fixed* out) {
   int32_t count = 0;
-  TreeCursor cursor(root, WalkOrder::kPostOrder);
+  int chain = 0;  // the nodes at depths 0 .. chain - 1 of the path down to the current one are on it
+  TreeCursor cursor(root, WalkOrder::kEnterAndLeave);
   for (ExprNode* n = cursor.Current(); n; n = cursor.Next()) {
-    const ExprNode* parent = n->parent;
-    if (!parent || !parent->box->tooWideFlag) continue;
-    if ((n->kind == KindChar || n->kind == KindMatrix) && parent->kind == KindEqual) continue;
-    out[count++] = SaturateFixed(int64_t{n->box->absoluteHorizontal} + n->box->width);
+    const int depth = cursor.Depth();
+    if (cursor.Entering()) {
+      if (chain == depth && n->box->tooWideFlag && CanBreakInside(n)) chain = depth + 1;
+      continue;
+    }
+    chain = std::min(chain, depth);
+    if (depth == 0 || chain < depth) continue;  // its parent is off the chain
+    if ((n->kind == KindChar || n->kind == KindMatrix) && n->parent->kind == KindEqual) continue;
+    out[count++] = CandidateEdge(n);
   }
   return count;
 }
@@ -70,7 +82,7 @@ bool CanBreakInside(const ExprNode* node) {
   switch (node->kind) {
     case KindNum: case KindPrompt: case KindChar: case KindDummy: case KindString: case KindIndexes: case KindChem:
     case KindTensor: case KindMatrix: case KindAtop: case KindOptotal: case KindOppartial: case KindSum:
-    case KindProd: case KindInt: case KindOint: case KindBigcup: case KindBigcap: case KindBranch:
+    case KindProd: case KindInt: case KindOint: case KindBigcup: case KindBigcap: case KindBranch: case KindSn:
       return false;
     case KindLog: case KindGrad: return node->arity == 1;
     case KindSubstitution: case KindLim: case KindSqrt: case KindDownbrace: case KindUpbrace: case KindOverline:
@@ -119,7 +131,6 @@ void BreakFormulaLines() {
   if (e.lineTable) e.lineTable[0] = FormulaLine{0, 0};
   e.lineCount = 1;
   e.widestLine = e.root->box->width;
-  PruneTooWideFlags(e.root);
   if (LineWidth(1) <= e.widthLimit) return;
   g.breakCandidates = static_cast<Fixed*>(AllocMemory(sizeof(Fixed) * size_t(CountSubtreeNodes(e.root))));
   if (!g.breakCandidates) return;

@@ -11,15 +11,17 @@
 
 struct ExprNode;
 
-// Resets the current editor's table to one line, prunes the too-wide flags down to the chain
-// where breaks may fall, and breaks every line wider than the limit. A line is only broken
-// strictly inside itself: never at or past its end (the root's width for the last line), never
-// at or before its start.
+// Resets the current editor's table to one line and breaks every line wider than the limit at
+// the candidates of the chain where breaks may fall (the root, and under a node on it each
+// too-wide child that may be broken inside); the too-wide flags are left as measured. A line is
+// only broken strictly inside itself: never at or past its end (the root's width for the last
+// line), never at or before its start.
 void BreakFormulaLines();
 // Adds a line starting at x, keeping the rows sorted, recomputing every top and the widest
 // line. False (table unchanged) when memory is refused.
 bool InsertLineBreak(Fixed x);
-// Whether lines may be broken inside a node of this kind (and arity).
+// Whether lines may be broken inside a node of this kind (and arity). A number in scientific
+// notation never is: its mantissa and its power of ten read as one number.
 bool CanBreakInside(const ExprNode* node);
 // Width of line i (1-based): the next line's start, or the root's width, minus its start.
 Fixed LineWidth(int32_t i);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "editor/bracket_layout.h"
 #include "editor/layout_boxes.h"
 #include "editor/typeset_primitives.h"
 #include "kernel/trees/expr_node.h"
@@ -50,6 +51,12 @@ InfixSpacing SpacingOf(const ExprNode* node, const SizeUnits& n, KindGlyph glyph
   }
 }
 
+// The parentheses round operand i of a node set in one line, when it needs them; none otherwise.
+ParenthesesRoom OneLineGroup(const ExprNode* node, int32_t i, const TypesetBox& operand) {
+  if (!NeedsOneLineParentheses(node, i)) return ParenthesesRoom{};
+  return MeasureParentheses(ChildBaselineMetrics(operand), operand.width);
+}
+
 // Whether operand i of a plus steps back over the plus sign's room, its own sign standing there.
 bool StepsBack(const ExprNode* node, int32_t i) {
   return node->kind == KindPlus && i > 0 && i < node->arity && IsSignKind(node->children[i]->kind);
@@ -92,6 +99,28 @@ bool TimesShowsDot(const ExprNode* node, int32_t i) {
   return b->kind == KindNum || b->kind == KindMinus || powerOfNumber;
 }
 
+bool NeedsOneLineParentheses(const ExprNode* node, int32_t i) {
+  if ((node->kind != KindOver && node->kind != KindPower) || !node->box || !node->box->tooWideFlag) return false;
+  if (i < 0 || i >= node->arity) return false;
+  const ExprNode* operand = node->children[i];
+  if (operand->kind == KindOver || operand->kind == KindPower) return operand->box && operand->box->tooWideFlag;
+  const NodeKindRow* row = GetNodeKindRow(operand->kind);
+  if (!row || operand->arity == 0) return false;
+  if (row->handler == LayoutHandler::InfixOperator) return true;
+  // Prefix kinds reach to whatever follows them; a radical, a derivative operator and a brace
+  // close themselves, as under a product.
+  return row->notation == NotationPrefix && operand->kind != KindSqrt && operand->kind != KindOptotal &&
+         operand->kind != KindOppartial && operand->kind != KindLparen;
+}
+
+Fixed OneLineClosingRoom(const ExprNode* operand) {
+  const ExprNode* node = operand->parent;
+  if (!node || !NeedsOneLineParentheses(node, IndexInParent(operand))) return 0;
+  TypesetFontScope scope;
+  SetTypesetSize(TypesetGlobals().currentStyle[std::min<int>(node->box->scriptLevel, kScriptLevelCount - 1)]);
+  return MeasureParentheses(BaselineMetrics{}, 0).after;
+}
+
 void LayoutInfix(ExprNode* node, int32_t mode) {
   if (mode != kLayoutMeasure && mode != kLayoutDraw) return;
   const SizeUnits n = CurrentUnits();
@@ -104,9 +133,10 @@ void LayoutInfix(ExprNode* node, int32_t mode) {
     box.descent = 0;
     box.ascent = n.size;
     for (int32_t i = 0; i < count; ++i) {
+      const ParenthesesRoom group = OneLineGroup(node, i, operands[i]);
       BaselineMetrics m = ChildBaselineMetrics(operands[i]);
-      box.descent = std::max(box.descent, m.descent);
-      box.ascent = std::max(box.ascent, m.ascent);
+      box.descent = std::max({box.descent, m.descent, group.descent});
+      box.ascent = std::max({box.ascent, m.ascent, group.ascent});
     }
   }
   const Fixed stepBack = n.U(250) + sp.glyphWidth;
@@ -114,8 +144,14 @@ void LayoutInfix(ExprNode* node, int32_t mode) {
   for (int32_t i = 0; i < count; ++i) {
     if (StepsBack(node, i)) x -= stepBack;
     TypesetBox& operand = operands[i];
+    const ParenthesesRoom group = OneLineGroup(node, i, operand);
+    if (mode == kLayoutDraw && group.before) {
+      DrawParentheses(node, SaturateFixed(x), operand.width, group);
+      SetTypesetFont(glyph.slot);
+    }
+    x += group.before;
     if (mode == kLayoutMeasure) AlignChildOnBaseline(operand, SaturateFixed(x), box.descent);
-    x += operand.width;
+    x += int64_t{operand.width} + group.after;
     if (i + 1 == count) break;
     if (mode == kLayoutDraw) DrawInfixGlyph(node, i, SaturateFixed(x), sp, glyph, n);
     if (node->kind == KindTimes && TimesShowsDot(node, i)) x += sp.glyphWidth;

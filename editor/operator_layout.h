@@ -6,11 +6,22 @@
 
 #include <cstdint>
 
+#include "editor/typeset_units.h"
+
 struct ExprNode;
 
 // Operands in a row with the kind's glyph between them. In a plus an operand of kind minus, pm or
 // mp takes the place of the plus sign; in a times a dot is shown only where TimesShowsDot says.
 void LayoutInfix(ExprNode* node, int32_t mode);
+// Whether operand i of a node the infix handler sets in one line is put in parentheses: the
+// numerator, denominator, base or exponent of a too-wide fraction or power that is itself a row
+// of operators (an infix kind, a fraction or power set in one line too) or reaches to whatever
+// follows it (a sign, a named function, a big operator), so that the line keeps the reading of
+// the built-up form.
+bool NeedsOneLineParentheses(const ExprNode* node, int32_t i);
+// The room of the closing parenthesis drawn right after an operand in that case (at its parent's
+// size), else 0. Reads the style of the layout in progress.
+Fixed OneLineClosingRoom(const ExprNode* operand);
 // Whether a times node shows its dot between factors i and i + 1: after a prefix operator, next
 // to a prompt, and between a number and a number, a power of a number or a minus.
 bool TimesShowsDot(const ExprNode* node, int32_t i);

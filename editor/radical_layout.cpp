@@ -24,6 +24,9 @@ RadicalGeometry Measure(OperandBoxes& operands, const SizeUnits& n) {
   g.bar = SaturateFixed(int64_t{a} + d + n.U(100) + n.rule);
   if (operands.Has(1)) {
     const TypesetBox& index = operands[1];
+    // The index overlaps the sign by 300u. One narrower than that leaves the sign where it is:
+    // a negative shift would pull the sign and the radicand left and draw the sign's foot
+    // outside the node's box, over whatever stands before it.
     g.shift = std::max<Fixed>(SaturateFixed(int64_t{index.width} - n.U(300)), 0);
     g.indexBottom = SaturateFixed((int64_t{g.ascent} + d) / 4 + n.U(100));
     const int64_t indexTop = int64_t{g.indexBottom} + BoxHeight(index);

@@ -213,6 +213,9 @@ void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedR
 // groups of four from the group (aligned to the buffer's left) holding rect.left; group k is a
 // grid group when (phaseH + 4k) mod 32 < 4, and there pixels 0-1 (phaseH bit 1 set) or 2-3 are
 // grid. FillGridBackground passes phaseH = 2 - h, so for even h the grid columns are h, h + 1.
+// Only the pixels of rect are painted, not whole groups: a group write would also paint up to
+// three pixels left of rect and past its right side, pixels the caller did not ask for (another
+// view's, or past the end of the buffer's row). The groups set only the phase of the pattern.
 void FillGridFast(int32_t phaseH, int32_t phaseV, const QDRect& rect) {
   Port* port = GetPort();
   if (!port || EmptyRect(rect)) return;
@@ -242,6 +245,9 @@ void FillGridFast(int32_t phaseH, int32_t phaseV, const QDRect& rect) {
   AddRectToDirtyRegion(port, rect);
 }
 
+// The source blocks are counted from srcRect's top-left, not from the source buffer's first
+// pixel: the two agree when srcRect starts there, and for any other srcRect counting from the
+// buffer would halve a part of the source the caller did not name.
 void HalveGWorldVector(GWorldPtr src, const QDRect& srcRect, const QDRect& dstRect) {
   Port* port = GetPort();
   if (!port || !src || EmptyRect(dstRect)) return;

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int32_t kRangeParts = 20;  // a side of the measuring sample
 constexpr int32_t kMaxAnchorCandidates = 12;
-
+constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
 
 // Corners of a cell in units of (cw, ch) from its origin, and its edges as corner pairs: 0 left,
 // 1 diagonal, 2 bottom, 3 top, 4 right. Triangles: edges {0, 1, 3} and {1, 2, 4}.
@@ -44,19 +44,24 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
   double s = 1;
   for (int32_t k = 0; k < e; ++k) s *= 0.1;
   for (int32_t k = 0; k < -e; ++k) s *= 10;
+  // The candidates are counted as whole numbers, exactly only up to 2^53: beyond it the range is
+  // too narrow for its values to step through.
+  auto exact = [](double k) { return std::fabs(k) <= kExactIntegers; };
   double lo = std::ceil(min * s), hi = std::floor(max * s), c;
-  if (!std::isfinite(lo) || !std::isfinite(hi) || s == 0) return 0;
+  if (!exact(lo) || !exact(hi) || s == 0) return 0;
   if (hi == lo) {
     c = hi / s;
   } else {
     s *= 10;
     lo = std::ceil(min * s), hi = std::floor(max * s);
+    if (!exact(lo) || !exact(hi)) return 0;
     const double mid = min / 2 + max / 2;
     double best = kPositiveInfinity;
     c = lo / s;
-    for (double k = lo; k <= hi && k < lo + kMaxAnchorCandidates; ++k) {
-      const double d = std::fabs(k / s - mid);
-      if (d < best) best = d, c = k / s;
+    const auto first = static_cast<int64_t>(lo), last = static_cast<int64_t>(hi);
+    for (int64_t k = first; k <= last && k - first < kMaxAnchorCandidates; ++k) {
+      const double d = std::fabs(static_cast<double>(k) / s - mid);
+      if (d < best) best = d, c = static_cast<double>(k) / s;
     }
   }
   // 2. The step, and the levels above (a) and below (b) the anchor.
@@ -77,6 +82,10 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
   levels[0] = c - b * step;
   for (int32_t i = 1; i < n; ++i) levels[i] = levels[i - 1] + step;
   if (c == 0 && b < n) levels[b] = 0.0;
+  // A step below the values' precision repeats a level: no lines rather than n copies of one.
+  for (int32_t i = 1; i < n; ++i) {
+    if (!(levels[i] > levels[i - 1])) return 0;
+  }
   return n;
 }
 
@@ -342,6 +351,8 @@ NearestPointRecord GraphContour2D::NearestPoint(double x, double y, double toler
   }
   NearestPointRecord record =
       ProbeCrossingsInBox(f_, level, x, y, tolerance, tolerance * map_->unitsPerPixelY / map_->unitsPerPixelX);
-  record.at[0] = record.after[0] = level;
+  // Every point's argument is the level, so a caller taking the range from the first point to the
+  // last gets [L, L] for a negative level as for a positive one.
+  record.before[0] = record.at[0] = record.after[0] = level;
   return record;
 }

@@ -29,8 +29,10 @@ struct ContourSegment {
 // Chooses n simple levels (4 <= n <= 24) in [min, max] into levels[0..n-1], ascending: an anchor
 // c, the simplest number in the range, and a step NiceRoundStep((max - min) / n), levels reaching
 // at most n steps round c, never below the sampled range by more than it needs (c = 0 is exactly
-// a level). Returns n; 1 (the value itself) when min = max; 0 when the range is empty, not finite
-// or too narrow or wide to step through. Never divides by zero, never writes past levels[n - 1].
+// a level). Returns n, the levels strictly ascending; 1 (the value itself) when min = max; 0 when
+// the range is empty, not finite or too narrow or wide to step through (anchor candidates past
+// 2^53, or a step too fine for the values to keep n levels apart). Never divides by zero, never
+// loops without bound, never writes past levels[n - 1].
 int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMaxLevels]);
 
 class GraphContour2D final : public GraphKind2D {
@@ -58,7 +60,8 @@ class GraphContour2D final : public GraphKind2D {
   bool HitTest(double x, double y) override;
   // Mode 7: the point on the selected level's line nearest the point, Value the level.
   ProbeRecord Probe(double x, double y) override;
-  // The level tmax (or, for tmax = +infinity, the level of the nearest segment) round the point.
+  // The level tmax (or, for tmax = +infinity, the level of the nearest segment) round the point;
+  // the argument of all three points is that level.
   NearestPointRecord NearestPoint(double x, double y, double tolerance, double tmin, double tmax) override;
 
   // Read access for the tests.

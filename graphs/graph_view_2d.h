@@ -112,8 +112,9 @@ class GraphView2D : public GraphView {
 
   // ---- What the view set calls ----
   // FitRangeX, FitRangeY, AlignCornerToGrid, scale, maps, graphs invalidated, document changed,
-  // cursor regions (zoom file).
-  virtual void SetViewRange(double x1, double x2, double y1, double y2);
+  // cursor regions (zoom file). False when a range cannot be shown (see FitRangeX); the other
+  // steps run all the same.
+  virtual bool SetViewRange(double x1, double x2, double y1, double y2);
   // Places a copy of the picture centred on the point (the rectangle's centre without one).
   // False when the copy cannot be made or stored (mouse file).
   virtual bool DropPicture(const Picture* picture, const QDPoint* point);
@@ -138,10 +139,12 @@ class GraphView2D : public GraphView {
   void ZoomView(int32_t code);
   void StepScaleX(int32_t code);
   void StepScaleY(int32_t code);
-  // Shows [min(a, b), max(a, b)] on one axis at a ladder scale, centred; nothing when the range
-  // is empty or not finite, or already shown at the current scale.
-  void FitRangeX(double a, double b);
-  void FitRangeY(double a, double b);
+  // Shows [min(a, b), max(a, b)] on one axis at a ladder scale, centred; nothing when it is
+  // already shown at the current scale (true). False, changing nothing, when the view cannot show
+  // it: empty or not finite, an empty view, or a grid step beyond the usable ones
+  // (IsUsableViewScale).
+  bool FitRangeX(double a, double b);
+  bool FitRangeY(double a, double b);
   // Moves the corner so the major grid lines fall on whole window pixels (rounded to 14 digits).
   void AlignCornerToGrid();
   // Scrolls the content by whole window pixels.
@@ -234,7 +237,7 @@ class GraphView2D : public GraphView {
   bool RebuildMaps();
   void GeometryChangedAll();
   void StepScale(double* scaleValue, int32_t* digit, bool zoomOut);
-  void FitRange(bool vertical, double a, double b);
+  bool FitRange(bool vertical, double a, double b);
   void ZoomSequence(int32_t code);
   // Saves the view's area of the window buffer for the tracking loops (nothing without one).
   void SaveBackground();

@@ -86,7 +86,7 @@ void GraphView2D::ZoomView(int32_t code) {
 
 // ---- Fit and alignment ----
 
-void GraphView2D::FitRange(bool vertical, double a, double b) {
+bool GraphView2D::FitRange(bool vertical, double a, double b) {
   NormaliseViewScale(&scale, RectWidth(rect), RectHeight(rect));
   double& scaleValue = vertical ? scale.scaleY : scale.scaleX;
   int32_t& digitValue = vertical ? scale.stepDigitY : scale.stepDigitX;
@@ -95,9 +95,9 @@ void GraphView2D::FitRange(bool vertical, double a, double b) {
   const int32_t extent = vertical ? RectHeight(rect) : RectWidth(rect);
   const double lo = std::min(a, b), hi = std::max(a, b), span = hi - lo;
   const double shown = unitsPerPixel * (extent - 1);
-  if (!(span > 0.0) || !std::isfinite(span) || !std::isfinite(lo) || !(shown > 0.0) || !std::isfinite(shown)) return;
+  if (!(span > 0.0) || !std::isfinite(span) || !std::isfinite(lo) || !(shown > 0.0) || !std::isfinite(shown)) return false;
   const double ratio = std::log10(span / shown);
-  if (!std::isfinite(ratio)) return;
+  if (!std::isfinite(ratio)) return false;
   const double f = PowerOfTen(static_cast<int32_t>(std::floor(ratio)));
   double s = scaleValue * f, w = shown * f;
   int32_t digit = digitValue;
@@ -106,19 +106,20 @@ void GraphView2D::FitRange(bool vertical, double a, double b) {
     s *= grow, w *= grow;
     digit = digit == 1 ? 2 : digit == 2 ? 5 : 1;
   }
-  if (s == scaleValue && digit == digitValue && lo >= corner && hi <= corner + shown) return;  // shown already
+  if (s == scaleValue && digit == digitValue && lo >= corner && hi <= corner + shown) return true;  // shown already
   View2DScale trial = scale;
   (vertical ? trial.scaleY : trial.scaleX) = s;
   (vertical ? trial.cornerY : trial.cornerX) = lo - 0.5 * (w - span);
-  if (!NormaliseViewScale(&trial, RectWidth(rect), RectHeight(rect))) return;  // beyond the usable scales
+  if (!NormaliseViewScale(&trial, RectWidth(rect), RectHeight(rect))) return false;  // beyond the usable scales
   scaleValue = s;
   digitValue = digit;
   corner = lo - 0.5 * (w - span);
+  return true;
 }
 
-void GraphView2D::FitRangeX(double a, double b) { FitRange(false, a, b); }
+bool GraphView2D::FitRangeX(double a, double b) { return FitRange(false, a, b); }
 
-void GraphView2D::FitRangeY(double a, double b) { FitRange(true, a, b); }
+bool GraphView2D::FitRangeY(double a, double b) { return FitRange(true, a, b); }
 
 void GraphView2D::AlignCornerToGrid() {
   NormaliseViewScale(&scale, RectWidth(rect), RectHeight(rect));
@@ -135,16 +136,16 @@ void GraphView2D::AlignCornerToGrid() {
   if (std::isfinite(cornerY)) scale.cornerY = RoundToSignificantDigits(cornerY, kCornerDigits);
 }
 
-void GraphView2D::SetViewRange(double x1, double x2, double y1, double y2) {
-  FitRangeX(x1, x2);
-  FitRangeY(y1, y2);
+bool GraphView2D::SetViewRange(double x1, double x2, double y1, double y2) {
+  const bool fitted = FitRangeX(x1, x2) & FitRangeY(y1, y2);  // both, as before
   AlignCornerToGrid();
   UpdatePixelScale();
   UpdateViewMaps();
   InvalidateAllGraphs();
-  if (document == nullptr) return;
+  if (document == nullptr) return fitted;
   document->MarkDocumentDirty();
   document->AdjustCursor();
+  return fitted;
 }
 
 // ---- Commands, zoom and scroll ----

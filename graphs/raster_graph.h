@@ -32,7 +32,8 @@ void RasterPalette(PackedRGB rgb, int32_t bands, PackedRGB palette[kRasterLevels
 class GraphRaster2D final : public GraphKind2D {
  public:
   // Takes over the function (compiled in its own grid context) and the colour (brightened).
-  // Cells or a context that cannot be had post error 7 and leave the graph empty.
+  // Cells or a context that cannot be had post error 7 and leave the graph empty. Made while the
+  // benchmark plays, it caches no maps.
   GraphRaster2D(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map);
   ~GraphRaster2D() override;
   GraphRaster2D(const GraphRaster2D&) = delete;
@@ -51,6 +52,7 @@ class GraphRaster2D final : public GraphKind2D {
   bool IsComplete() override;
   void GeometryChanged() override;
   // The shift is taken from the map (which the view moves first); kept cells stay world-aligned.
+  // Without cells, nothing: an invalidation or a geometry change asks for them again.
   void Scroll(int32_t dh, int32_t dv) override;
   // f is defined at the cell under the point (false outside the map).
   bool HitTest(double x, double y) override;

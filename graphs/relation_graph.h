@@ -26,7 +26,7 @@ class GraphRelation2D final : public GraphKind2D {
   // Takes over both functions (compiled here; the boundary may be null) and the colour. Plotting
   // mode 0 settles undecided pixels by a corner sample, 1 marks them, 2 marks those where the
   // relation may hold; other values act as 2. A bitmap that cannot be had posts error 7 and leaves
-  // the graph empty (complete, drawing nothing).
+  // the graph empty (complete, drawing nothing). Made while the benchmark plays, it caches nothing.
   GraphRelation2D(CompiledFunction* relation, CompiledFunction* boundary, GraphColor* color, int32_t plotMode,
                   uint8_t isEquation, const ViewMap* map);
   ~GraphRelation2D() override;

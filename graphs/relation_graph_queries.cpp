@@ -1,8 +1,10 @@
 // GraphRelation2D's readers of the bitmap and the boundary: drawing, status, the hit test, the
 // probe (a ring search for the nearest set pixel that is not interior, refined onto the boundary)
-// and the nearest point. The ring search visits at most max(width, height) rings.
+// and the nearest point. The ring search visits only the frame's part of each ring, and no ring
+// past the frame's farthest pixel.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "graphs/graph_color.h"
 #include "graphs/level_line_probes.h"
@@ -51,7 +53,7 @@ ProbeRecord GraphRelation2D::Probe(double x, double y) {
   };
   double best = kPositiveInfinity, bestX = 0, bestY = 0;
   auto consider = [&](int32_t i, int32_t j) {
-    if (i < 0 || i >= width || j < 0 || j >= height || !set(i, j)) return;
+    if (!set(i, j)) return;
     bool interior = true;
     for (int32_t dj = -1; dj <= 1 && interior; ++dj) {
       for (int32_t di = -1; di <= 1 && interior; ++di) interior = set(i + di, j + dj);
@@ -61,20 +63,27 @@ ProbeRecord GraphRelation2D::Probe(double x, double y) {
     const double d = (px - x) * (px - x) + aspect * aspect * (py - y) * (py - y);
     if (d < best) best = d, bestX = px, bestY = py;
   };
+  // Rings of radius r < limit, the limit first max(width, height), then after each ring that came
+  // nearer the pixel reach of the best distance (which may grow: a probe from outside the frame
+  // first meets a pixel that is not the nearest). Only the parts of a ring inside the frame are
+  // visited, and no ring past the farthest frame pixel.
+  const int32_t farthest = std::max({std::abs(h), std::abs(h - (width - 1)), std::abs(v), std::abs(v - (height - 1))});
   int32_t limit = std::max(width, height);
   for (int32_t r = 0; r < limit; ++r) {
     const double before = best;
-    for (int32_t i = h - r; i <= h + r; ++i) {
-      consider(i, v - r);
-      if (r > 0) consider(i, v + r);
+    const int32_t i0 = std::max(h - r, 0), i1 = std::min(h + r, width - 1);
+    for (int32_t j : {v - r, v + r}) {
+      for (int32_t i = i0; j >= 0 && j < height && i <= i1; ++i) consider(i, j);
+      if (r == 0) break;  // one row
     }
-    for (int32_t j = v - r + 1; j <= v + r - 1; ++j) {
-      consider(h - r, j);
-      consider(h + r, j);
+    const int32_t j0 = std::max(v - r + 1, 0), j1 = std::min(v + r - 1, height - 1);
+    for (int32_t i : {h - r, h + r}) {
+      if (r == 0 || i < 0 || i >= width) continue;
+      for (int32_t j = j0; j <= j1; ++j) consider(i, j);
     }
     if (best < before) {
-      const double reach = map_->pixelsPerUnitX * std::sqrt(best) + 1;
-      if (reach < limit) limit = static_cast<int32_t>(reach);
+      const double reach = map_->pixelsPerUnitX * std::sqrt(best);
+      limit = reach < farthest ? static_cast<int32_t>(reach) + 1 : farthest + 1;
     }
   }
   if (best == kPositiveInfinity) return record;

@@ -154,7 +154,9 @@ bool GraphTraced2D::Draw() {
     return true;
   }
 
-  // The antialias map: a coverage mask over the plot, each column tx (ty) pixels thick.
+  // The antialias map: a coverage mask over the plot, each column tx pixels wide, its extent
+  // reaching ty - 1 pixels higher (a function of y: each row ty pixels high, its extent reaching
+  // tx - 1 pixels further right; the views' maps have equal factors, the roles still differ).
   const int32_t width = RectWidth(plot), height = RectHeight(plot);
   const int32_t rowBytes = PackedBitmapRowBytes(width);
   if (width <= 0 || height <= 0) return true;
@@ -175,7 +177,7 @@ bool GraphTraced2D::Draw() {
       if (poles ? !pole : (c.state != kColumnSegment && c.state != kColumnHull)) continue;
       const int32_t p = across(c), e1 = along(c.low), e2 = along(c.high);
       const QDRect r = rows ? MakeRect(p, std::min(e1, e2) + 1 - ty, p + tx, std::max(e1, e2) + 1)
-                            : MakeRect(std::min(e1, e2), p, std::max(e1, e2) + ty, p + ty);
+                            : MakeRect(std::min(e1, e2), p, std::max(e1, e2) + tx, p + ty);
       QDRect clipped;
       if (SectRect(r, plot, &clipped)) FillPackedBitmapRect(mask, clipped, 3);
     }
@@ -301,7 +303,10 @@ NearestPointRecord GraphTraced2D::NearestPoint(double x, double y, double tolera
   double t = rows ? x : y;
   const double target = rows ? y : x;
   const double ux = frame_->unitsPerPixelX, uy = frame_->unitsPerPixelY;
-  double k = (uy / ux) * (uy / ux);
+  // Distances are pixel distances scaled to the argument axis: a value difference weighs
+  // (ux / uy)^2 against an x difference, as in the relation and level-line kinds. (Weighed the
+  // other way, with unequal scales the walk would stop where the curve does not turn back.)
+  double k = (ux / uy) * (ux / uy);
   if (!rows) tolerance *= uy / ux, k = 1 / k;
   const bool restricted = !(tmin == -kPositiveInfinity && tmax == kPositiveInfinity);
   if (restricted) {

@@ -16,19 +16,35 @@
 
 namespace {
 
-constexpr int32_t kAxisColumnOffset = 6;  // sample columns lie this far left of the y axis
-constexpr int32_t kGridMargin = 5;        // columns (rows) beyond width / Spacing: past both edges
+// Sample columns lie this many pixels left of the y axis's column in any frame: the offset is
+// taken from the axis's distance to the frame's left edge, not from its window column, so the grid
+// keeps its place against the axis wherever the view sits in the window, as the arrows have always
+// been laid.
+constexpr int32_t kAxisColumnOffset = 6;
+// Samples beyond width / Spacing: one spacing before the first edge and past the last one.
+constexpr int32_t kGridMargin = 3;
 
-bool HasNaN(const FieldSample& s) { return std::isnan(s.fx) || std::isnan(s.fy); }
+// The grid's largest size over a frame: the one of the smallest offsets, -kAxisColumnOffset for
+// the columns and 0 for the rows.
+int64_t GridColumnsAtMost(int64_t width, int64_t spacing) {
+  return (width + kAxisColumnOffset) / spacing + kGridMargin;
+}
+int64_t GridRowsAtMost(int64_t height, int64_t spacing) { return height / spacing + kGridMargin; }
 
-// FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame would pass
+// FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame could pass
 // kMaxFieldSamples samples.
 int32_t SpacingOfGrain(double grain, int32_t factor, int32_t width, int32_t height) {
   const int32_t n = static_cast<int32_t>(100.0 - 90.0 * ClampGrain(grain) + 0.5);  // 10..100
   int64_t spacing = static_cast<int64_t>(std::max(factor, 1)) * n;
-  auto samples = [&](int64_t s) { return (width / s + kGridMargin) * (height / s + kGridMargin); };
-  while (samples(spacing) > kMaxFieldSamples) spacing *= 2;
+  while (GridColumnsAtMost(width, spacing) * GridRowsAtMost(height, spacing) > kMaxFieldSamples) spacing *= 2;
   return static_cast<int32_t>(spacing);
+}
+
+// v brought into [lo, lo + spacing) by whole spacings; *count is how many were taken off.
+int32_t ReduceOffset(int64_t v, int32_t lo, int32_t spacing, int64_t* count) {
+  const int64_t d = v - lo;
+  *count = d >= 0 ? d / spacing : -((-d + spacing - 1) / spacing);
+  return static_cast<int32_t>(v - *count * spacing);
 }
 
 }  // namespace
@@ -72,15 +88,33 @@ void GraphVectorField2D::AllocateSamples() {
   const int32_t hz = SaturatedPixel(map_->originH), vz = SaturatedPixel(map_->originV);
   offsetH_ = frame.left < hz && hz < frame.right ? (hz - frame.left) % spacing_ - kAxisColumnOffset : spacing_ / 2;
   offsetV_ = frame.top < vz && vz < frame.bottom ? (frame.bottom - vz) % spacing_ : spacing_ / 2;
-  columns_ = width / spacing_ + kGridMargin;
-  rows_ = height / spacing_ + kGridMargin;
-  samples_ = static_cast<FieldSample*>(AllocMemory(sizeof(FieldSample) * size_t(columns_) * size_t(rows_), true));
+  // Room for the largest grid any offset gives, so a scroll keeps its samples in place.
+  stride_ = static_cast<int32_t>(GridColumnsAtMost(width, spacing_));
+  capacityRows_ = static_cast<int32_t>(GridRowsAtMost(height, spacing_));
+  samples_ = static_cast<FieldSample*>(
+      AllocMemory(sizeof(FieldSample) * size_t(stride_) * size_t(capacityRows_), true));
   if (samples_ == nullptr) {
     PostError(kErrorOutOfMemory);
-    columns_ = rows_ = 0;
+    stride_ = capacityRows_ = 0;
   }
+  SizeGrid();
   maxMagnitude_ = 0;
   nextColumn_ = nextRow_ = 0;
+}
+
+void GraphVectorField2D::SizeGrid() {
+  if (samples_ == nullptr) {
+    columns_ = rows_ = 0;
+    return;
+  }
+  const int32_t width = std::max(RectWidth(map_->frame), 0), height = std::max(RectHeight(map_->frame), 0);
+  columns_ = std::min((width - offsetH_) / spacing_ + kGridMargin, stride_);
+  rows_ = std::min((height - offsetV_) / spacing_ + kGridMargin, capacityRows_);
+}
+
+double GraphVectorField2D::Magnitude(const FieldSample& s) const {
+  const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
+  return std::sqrt(s.fx * s.fx + a * a * s.fy * s.fy);
 }
 
 // ---- Compute ----
@@ -88,7 +122,6 @@ void GraphVectorField2D::AllocateSamples() {
 void GraphVectorField2D::Compute(int32_t budget) {
   if (samples_ == nullptr) return;
   const uint32_t deadline = ComputeDeadline(budget);
-  const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
   const QDRect& frame = map_->frame;
   while (nextRow_ < rows_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
     if (nextColumn_ == columns_) nextColumn_ = 0;
@@ -102,7 +135,7 @@ void GraphVectorField2D::Compute(int32_t budget) {
       s.fy = EvaluateFunction2(fieldY_, s.x, s.y);
       s.done = 1;
       ++evaluations_;
-      const double m = std::sqrt(s.fx * s.fx + a * a * s.fy * s.fy);
+      const double m = Magnitude(s);
       if (std::isfinite(m) && m > maxMagnitude_) maxMagnitude_ = m;
     }
     ++nextRow_;
@@ -119,10 +152,15 @@ ArrowWorld GraphVectorField2D::ArrowVector(double fx, double fy) const {
   const double s = Scale();
   ArrowWorld arrow{0, 0};
   if (std::isfinite(s)) arrow = ArrowWorld{fx * s, fy * s};
-  const double length = std::sqrt(arrow.ax * arrow.ax + arrow.ay * arrow.ay), k = 1 / length;
+  // One pixel step along the arrow as drawn: its unit vector in pixels, which the axes' scales
+  // turn away from the world direction when they differ, taken back to world units.
+  const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
+  const double k = 1 / std::hypot(arrow.ax / ux, arrow.ay / uy);
   if (!std::isfinite(k)) return arrow;
-  const double px = map_->unitsPerPixelX * arrow.ax * k, py = map_->unitsPerPixelY * arrow.ay * k;
-  const double back = std::min(length, 6.0);  // room for the head (world length against pixel steps, as drawn)
+  const double px = arrow.ax * k, py = arrow.ay * k;
+  // Room for the head: up to 6 steps, the world length against pixel steps, as arrows have always
+  // been drawn (a fraction of a pixel at usual scales).
+  const double back = std::min(std::hypot(arrow.ax, arrow.ay), 6.0);
   arrow.ax -= back * px, arrow.ay -= back * py;
   if (equalLength_) arrow = ArrowWorld{(spacing_ - 8) * px, (spacing_ - 8) * py};
   return arrow;
@@ -135,20 +173,19 @@ bool GraphVectorField2D::Draw() {
     return MakePoint(SaturatedPixel(x * map_->pixelsPerUnitX + map_->originH),
                      SaturatedPixel(y * map_->pixelsPerUnitY + map_->originV));
   };
-  for (int32_t i = 0; i < columns_ * rows_; ++i) {
-    const FieldSample& s = samples_[i];
-    if (!s.done || HasNaN(s)) continue;
+  AnySample([&](const FieldSample& s) {
     const QDPoint tail = pixel(s.x, s.y);
     if (!std::isfinite(s.fx * s.fx + s.fy * s.fy)) {
       PlotSmallDot(map_->frame, tail, rgb);  // a singular point
-      continue;
+      return false;
     }
     const ArrowWorld arrow = ArrowVector(s.fx, s.fy);
-    if (arrow.ax == 0 && arrow.ay == 0) continue;  // a zero field shows no arrow
+    if (arrow.ax == 0 && arrow.ay == 0) return false;  // a zero field shows no arrow
     const QDPoint head = pixel(s.x + arrow.ax, s.y + arrow.ay);
     DrawAntialiasedLine(tail.h, tail.v, head.h, head.v, rgb);
     DrawArrowHead(s.x, s.y, arrow, rgb);
-  }
+    return false;
+  });
   return true;
 }
 
@@ -203,36 +240,31 @@ int32_t GraphVectorField2D::Status() {
   const double left = ux * (r.left - map_->originH) - ux / 2, right = ux * (r.right - map_->originH) - ux / 2;
   const double bottom = uy * -(r.bottom - map_->originV) + uy / 2, top = uy * -(r.top - map_->originV) + uy / 2;
   const double s = Scale();
-  for (int32_t i = 0; i < columns_ * rows_; ++i) {
-    const FieldSample& sample = samples_[i];
-    if (!sample.done || HasNaN(sample)) continue;
-    if (!std::isfinite(s)) return 0;
+  const bool meets = AnySample([&](const FieldSample& sample) {
+    if (!std::isfinite(s)) return true;
     const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
     const double ex = finite ? sample.x + sample.fx * s : sample.x, ey = finite ? sample.y + sample.fy * s : sample.y;
-    if (SegmentMeetsRect(sample.x, sample.y, ex, ey, left, right, top, bottom)) return 0;
-  }
-  return 1;  // "Undefined in the region shown"
+    return SegmentMeetsRect(sample.x, sample.y, ex, ey, left, right, top, bottom);
+  });
+  return meets ? 0 : 1;  // 1: "Undefined in the region shown"
 }
 
 bool GraphVectorField2D::HitTest(double x, double y) {
   if (samples_ == nullptr || IsNoFillColor(color_)) return false;
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY, s = Scale();
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
-  for (int32_t i = 0; i < columns_ * rows_; ++i) {
-    const FieldSample& sample = samples_[i];
-    if (!sample.done || HasNaN(sample)) continue;
+  const double k = std::isfinite(s) ? s : 1.0;
+  return AnySample([&](const FieldSample& sample) {
     const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
-    const double k = std::isfinite(s) ? s : 1.0;
     const double ex = finite ? sample.x + sample.fx * k : sample.x, ey = finite ? sample.y + sample.fy * k : sample.y;
-    if (PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, ex, a * ey) < reach) return true;
-  }
-  return false;
+    return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, ex, a * ey) < reach;
+  });
 }
 
 ProbeRecord GraphVectorField2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
-  if (samples_ == nullptr || IsNoFillColor(color_)) return record;
+  if (samples_ == nullptr) return record;  // a hidden (no fill) field still reads out
   const double fx = EvaluateFunction2(fieldX_, x, y), fy = EvaluateFunction2(fieldY_, x, y);
   const ArrowWorld arrow = ArrowVector(fx, fy);
   record.mode = 9;
@@ -275,22 +307,33 @@ void GraphVectorField2D::Scroll(int32_t, int32_t) {
     AllocateSamples();
     return;
   }
-  int64_t h = int64_t(offsetH_) + dh, v = int64_t(offsetV_) - dv;
-  const int64_t n = h / spacing_, m = v / spacing_;  // whole spacings the samples move by
-  offsetH_ = static_cast<int32_t>(h - n * spacing_), offsetV_ = static_cast<int32_t>(v - m * spacing_);
+  // The offsets come back into the ranges a fresh grid has, so the scrolled grid covers the view
+  // as a fresh one on the same map does (the same samples, once the new ones are computed).
+  int64_t n, m;  // whole spacings the samples move by
+  offsetH_ = ReduceOffset(int64_t(offsetH_) + dh, -kAxisColumnOffset, spacing_, &n);
+  offsetV_ = ReduceOffset(int64_t(offsetV_) - dv, 0, spacing_, &m);
+  const int32_t oldColumns = columns_, oldRows = rows_;
+  SizeGrid();
   // Sample (i, j) takes (i - n, j - m); walking away from the sources, none is overwritten unread.
-  for (int32_t jj = 0; jj < rows_; ++jj) {
-    const int32_t j = m > 0 ? rows_ - 1 - jj : jj;
-    for (int32_t ii = 0; ii < columns_; ++ii) {
-      const int32_t i = n > 0 ? columns_ - 1 - ii : ii;
+  for (int32_t jj = 0; jj < capacityRows_; ++jj) {
+    const int32_t j = m > 0 ? capacityRows_ - 1 - jj : jj;
+    for (int32_t ii = 0; ii < stride_; ++ii) {
+      const int32_t i = n > 0 ? stride_ - 1 - ii : ii;
       const int64_t si = i - n, sj = j - m;
-      if (si >= 0 && si < columns_ && sj >= 0 && sj < rows_) {
+      if (i < columns_ && j < rows_ && si >= 0 && si < oldColumns && sj >= 0 && sj < oldRows) {
         At(i, j) = At(static_cast<int32_t>(si), static_cast<int32_t>(sj));
       } else {
         At(i, j).done = 0;
       }
     }
   }
+  // The scale is that of the samples kept, as a fresh grid's would be once it reaches them.
+  maxMagnitude_ = 0;
+  AnySample([&](const FieldSample& s) {
+    const double magnitude = Magnitude(s);
+    if (std::isfinite(magnitude) && magnitude > maxMagnitude_) maxMagnitude_ = magnitude;
+    return false;
+  });
   nextColumn_ = nextRow_ = 0;
   samplesMap_ = *map_;
 }

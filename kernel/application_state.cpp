@@ -6,6 +6,7 @@ namespace {
 struct ApplicationState {
   bool frontmost = true;       // the application is the active one (headless: true)
   bool demoRunning = false;
+  bool benchmarkRunning = false;
   bool movieExport = false;    // a movie is being exported frame by frame
   DocumentModifiedHook documentModified = nullptr;
 };
@@ -25,6 +26,8 @@ void SetDocumentModified(void* window, bool modified) {
 void SetDocumentModifiedHook(DocumentModifiedHook hook) { state.documentModified = hook; }
 void SetDemoRunning(bool running) { state.demoRunning = running; }
 bool IsDemoRunning() { return state.demoRunning; }
+void SetBenchmarkRunning(bool running) { state.benchmarkRunning = running; }
+bool IsBenchmarkRunning() { return state.benchmarkRunning; }
 void SetMovieExportFlag(bool on) { state.movieExport = on; }
 bool GetMovieExportFlag() { return state.movieExport; }
 void ResetApplicationStateForTests() { state = ApplicationState{}; }

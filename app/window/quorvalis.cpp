@@ -19,6 +19,7 @@
 #include "document/document_file.h"
 #include "document/document_record.h"
 #include "document/document_window.h"
+#include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
 #include "kernel/kernel_startup.h"
 #include "platform/window/sdl_window.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
   InitApplicationGlobals();
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis: graph paper patterns missing; drawing without\n");
+  InitGLPlatform();
 
   // The document is made for the window's graph pane, so its views start centred in it.
   auto document =

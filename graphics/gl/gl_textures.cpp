@@ -33,7 +33,14 @@ uint32_t UploadTexture(GWorldPtr gw, GLint wrap, GLint filter) {
   return name;
 }
 
+TextureRef TagOf(const PlatformGLContext* context) { return TextureRef(context->serial & 0xFFFFFFFFu) << 32; }
+
 }  // namespace
+
+uint32_t GLTextureNameIn(TextureRef texture, const PlatformGLContext* context) {
+  if (context == nullptr || (texture & ~TextureRef(0xFFFFFFFFu)) != TagOf(context)) return 0;
+  return static_cast<uint32_t>(texture);
+}
 
 int32_t NextPowerOfTwo(int32_t n) {
   int32_t p = 4;
@@ -144,8 +151,10 @@ TextureRef TextureFromPicture(const Picture* picture, const GraphicsContext* ctx
     case kContextQuickDraw:
       return reinterpret_cast<TextureRef>(SoftwareTextureFromPicture(picture));
     case kContextGLWindow:
-    case kContextGLOffscreen:
-      return MakeContextCurrent(ctx) ? GLTextureFromPicture(picture) : 0;
+    case kContextGLOffscreen: {
+      const uint32_t name = MakeContextCurrent(ctx) ? GLTextureFromPicture(picture) : 0;
+      return name != 0 ? TagOf(GLContextHandle(ctx)) | name : 0;
+    }
     default:
       return 0;
   }
@@ -159,8 +168,8 @@ void DeleteGLTexture(TextureRef texture, int32_t kind, const PlatformGLContext* 
   }
   if ((kind != kContextGLWindow && kind != kContextGLOffscreen) || ctx->kind != kind) return;
   PlatformGLContext* current = GLContextHandle(ctx);
-  if (current == nullptr || current != glContext || !MakeContextCurrent(ctx)) return;
-  const GLuint name = static_cast<GLuint>(texture);
+  const GLuint name = GLTextureNameIn(texture, current);
+  if (current == nullptr || current != glContext || name == 0 || !MakeContextCurrent(ctx)) return;
   GLApi().DeleteTextures(1, &name);
 }
 
@@ -170,12 +179,16 @@ bool IsTextureUsable(TextureRef texture, const GraphicsContext* ctx) {
     case kContextQuickDraw:
       return true;
     case kContextGLWindow:
-      for (uint32_t name : ctx->backgroundTextures) {
-        if (name != 0 && name == texture) return false;
+    case kContextGLOffscreen: {
+      const uint32_t name = GLTextureNameIn(texture, GLContextHandle(ctx));
+      if (name == 0) return false;
+      if (ctx->kind == kContextGLWindow) {
+        for (uint32_t background : ctx->backgroundTextures) {
+          if (background == name) return false;
+        }
       }
-      [[fallthrough]];
-    case kContextGLOffscreen:
-      return texture <= 0xFFFFFFFFu && MakeContextCurrent(ctx) && GLApi().IsTexture(static_cast<GLuint>(texture));
+      return MakeContextCurrent(ctx) && GLApi().IsTexture(name);
+    }
     default:
       return false;
   }

@@ -12,6 +12,7 @@
 #include "graphics/gl/shader_program.h"
 #include "graphics/qd_layer.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/diagnostics/message_alert.h"
 #include "kernel/memory/memory_budget.h"
 
 namespace {
@@ -376,6 +377,12 @@ bool DetectOpenGL() {
   GLPlatformState& g = GLGlobals();
   g.OpenGLAvailable = CurrentGLBackend().Available() ? 1 : 0;
   return g.OpenGLAvailable != 0;
+}
+
+bool InitGLPlatform() {
+  if (!DetectOpenGL()) ShowMessageAlert(kErrorNoOpenGL);
+  ReadRendererSwitches();
+  return GLGlobals().OpenGLAvailable != 0;
 }
 
 bool CheckGraphicsContext(const GraphicsContext* ctx) {

@@ -157,6 +157,11 @@ int32_t PresentGLFrame(GraphicsContext* ctx);
 void SetGLFlagIfEnabled(uint8_t value);
 // At start-up: OpenGLAvailable from whether the backend can make contexts. Returns it.
 bool DetectOpenGL();
+// The GL platform's share of the application's start-up, after the kernel's: DetectOpenGL
+// (without OpenGL the no-OpenGL message is shown and every view draws in software), then the
+// renderer switches from the preferences, last, since use_software_renderer clears
+// OpenGLAvailable again. Returns OpenGLAvailable. Once, before any view exists.
+bool InitGLPlatform();
 
 // Verifies the record's invariants; true when they hold.
 bool CheckGraphicsContext(const GraphicsContext* ctx);

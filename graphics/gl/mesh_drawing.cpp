@@ -204,13 +204,17 @@ void SetGLTexCoordArray(const float* coords, GraphicsContext* ctx) {
 
 void BindGLTexture(TextureRef texture, GraphicsContext* ctx) {
   if (IsGLContextKind(ctx)) {
+    // A texture of an earlier context binds none: its name may be another texture's here.
     GLApi().Enable(GL_TEXTURE_2D);
-    GLApi().BindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+    GLApi().BindTexture(GL_TEXTURE_2D, GLTextureNameIn(texture, GLContextHandle(ctx)));
   } else if (Software(ctx)) {
     ctx->texture = reinterpret_cast<const void*>(texture);
   }
 }
 
+// The software Disable operations clear what they name rather than leave it: the arrays belong
+// to the mesh just drawn, which its owner may free or refill before the next draw, and a stale
+// pointer (or a colour source still naming it) would be read there.
 void DisableTexCoordArray(GraphicsContext* ctx) {
   if (IsGLContextKind(ctx)) {
     GLApi().Disable(GL_TEXTURE_2D);
@@ -296,6 +300,7 @@ void DrawGLMesh(GLMesh* mesh) {
 
 void SetGLClipPlane(double a, double b, double c, double d, GraphicsContext* ctx) {
   if (!IsGLContextKind(ctx)) return;
+  // A non-finite plane (an inequality whose coefficients overflowed) is switched off, never handed to GL.
   if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d))) {
     DisableGLClipPlane(ctx);
     return;

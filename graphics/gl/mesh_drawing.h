@@ -30,7 +30,8 @@ void SetGLColorArray(const float* colors, GraphicsContext* ctx);
 void SetGLTexCoordArray(const float* coords, GraphicsContext* ctx);
 void BindGLTexture(TextureRef texture, GraphicsContext* ctx);
 // Off again. In software the pointer is cleared and, when the colour source named that array,
-// the source goes back to the uniform colour.
+// the source goes back to the uniform colour: the arrays are the mesh's and may be freed right
+// after its draw, so a later draw must not read them (GL drops them with its array state too).
 void DisableTexCoordArray(GraphicsContext* ctx);
 void DisableColorArray(GraphicsContext* ctx);
 void DisableNormalArray(GraphicsContext* ctx);
@@ -49,7 +50,8 @@ void DrawGLLineElements(const uint16_t* indices, uint32_t count, GraphicsContext
 void DrawGLMesh(GLMesh* mesh);
 
 // GL kinds: GL_CLIP_PLANE1 (a x + b y + c z + d >= 0 kept, in model coordinates) on or off.
-// A non-finite equation turns the plane off.
+// A non-finite equation turns the plane off: GL would otherwise clip by NaN, whose result is
+// undefined (the surface could vanish whole), and a plane that cannot be had clips nothing.
 void SetGLClipPlane(double a, double b, double c, double d, GraphicsContext* ctx);
 void DisableGLClipPlane(GraphicsContext* ctx);
 

@@ -147,7 +147,8 @@ bool HitTestPixelsNearPoint(QDPoint point, void* window, const QDRect& clipRect,
   const DocumentBackground bg = DocumentBackgroundOf(window);
   const uint32_t background = bg.rgb & 0xFFFFFFu;
   QDRect square = MakeRect(point.h - kHitRadius, point.v - kHitRadius, point.h + kHitRadius + 1, point.v + kHitRadius + 1);
-  if (!SectRect(square, clipRect, &square)) return false;
+  // No pixel to visit: no background was seen, which both background rules read as a hit.
+  if (!SectRect(square, clipRect, &square)) return true;
 
   // The GL window's pixels of the square, read at once (white outside the view).
   constexpr int32_t kSide = 2 * kHitRadius + 1;

@@ -25,5 +25,6 @@ uint32_t ReadGLPixel(GraphicsContext* ctx, int32_t h, int32_t v);
 // True when a pixel within 5 of the point (inside clipRect, whose bottom and right are
 // exclusive) shows something other than the document's background. Pixels come from the GL
 // window frame, else from the current port. On a pattern background every window of it shows
-// both a grey and a blue pattern colour, so seeing only one of them counts as a hit.
+// both a grey and a blue pattern colour, so seeing only one of them counts as a hit. A square
+// wholly outside clipRect shows no background either, so it counts as a hit too.
 bool HitTestPixelsNearPoint(QDPoint point, void* window, const QDRect& clipRect, GraphicsContext* ctx);

@@ -11,6 +11,7 @@ enum ErrorCode : int {
   kErrorOutOfMemory = 7,         // "not enough memory ... to draw the requested graph"
   kErrorSymbolFontMissing = 10,  // "The Symbol font is not available. ..."
   kErrorFloatingPointLimits = 11,
+  kErrorNoOpenGL = 14,           // "We recommend that you install OpenGL. ..." (shown at start-up)
   kErrorTransparencyMemory = 17,
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
 };

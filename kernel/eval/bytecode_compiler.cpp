@@ -359,6 +359,9 @@ void EmitNodeInstructions(CompileWalk& w, const ExprNode* n) {
     case KindTimes: EmitRepeated(w, OpMultiply, n); return;
     case KindMin: EmitRepeated(w, OpMin, n); return;
     case KindMax: EmitRepeated(w, OpMax, n); return;
+    // A conjunction or disjunction of three or more conditions folds every operand (n - 1
+    // instructions): one instruction, right for two, would combine the last two only and leave
+    // the first unjudged on the stack.
     case KindWedge: EmitRepeated(w, OpAnd, n); return;
     case KindVee: EmitRepeated(w, OpOr, n); return;
     case KindMinus: Emit(w, OpNegate); return;

@@ -875,7 +875,16 @@ Interval CotAt(double x) {
   return IntervalIsWrapped(r) ? kWholeLine : r;
 }
 
+// Below pi by more than the rounding of any bound's period index: an operand at least this long
+// may hold a pole that the indexes miss, and gets the whole line.
+constexpr double kPoleFreeLength = 3.141592;
+
 // tan (poles at pi/2 + k pi, increasing between) and cot (poles at k pi, decreasing between).
+// The period index k = floor(t) of each bound is taken as computed, without a margin: a margin
+// would call every operand within a few 1e-15 of a pole unbounded, and a search that narrows onto
+// a pole could then never get closer. Near a pole a rounded t may put a bound in the wrong period;
+// an operand shorter than kPoleFreeLength that then holds a pole unnoticed has its end values in
+// the wrong order (tan lo > tan hi), which gives the whole line below.
 void TanOrCot(Interval& out, const Interval& a, bool cot) {
   if (RefuseUndefined(out, a)) return;
   if (IntervalIsWrapped(a) || HasInfiniteBound(a)) {
@@ -884,9 +893,9 @@ void TanOrCot(Interval& out, const Interval& a, bool cot) {
   }
   const double shift = cot ? 0.0 : kHalfPi;
   const double tlo = (a.lo + shift) * kInversePi, thi = (a.hi + shift) * kInversePi;
-  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52 ||
-      PeriodIndexBelow(tlo) != PeriodIndexAbove(thi)) {  // a pole inside or at a bound
-    out = kWholeLine;
+  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52 || std::floor(tlo) != std::floor(thi) ||
+      tlo == std::floor(tlo) || thi == std::floor(thi) || !(a.hi - a.lo < kPoleFreeLength)) {
+    out = kWholeLine;  // a pole inside or at a bound
     return;
   }
   const Interval r = cot ? Interval{CotAt(a.hi).lo, CotAt(a.lo).hi}

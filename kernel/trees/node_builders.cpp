@@ -227,12 +227,101 @@ bool IsEvaluatorKind(uint32_t k) {
 
 bool IsClassifierConstant(int32_t id) { return id == kSymbolE || id == kSymbolI || id == SymPi || id == SymDegree; }
 
-// Every node of the tree passes the classifier with the given root, or is accepted by
-// `alsoAccept`.
+// What ClassifyNodeKind reads of a node's ancestors, for every node of one tree in one walk: the
+// index names bound above each node and the if conditions it lies in are kept on the way down
+// instead of found again by climbing from every node (a variable at each level of a tree n deep
+// made that n^2). Root is the tree or null, as the classifier's whole-tree questions ask.
+// Allocates nothing: with more binders than it keeps, Overflowed() says the caller must ask the
+// classifier node by node.
+class SurroundingsScan {
+ public:
+  SurroundingsScan(const ExprNode* tree, const ExprNode* root) : tree_(tree), root_(root) {
+    ifConditions_ = InsideIfCondition(tree) ? 1 : 0;
+    for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) Bind(a, outside_, outsideCount_, false);
+  }
+  bool Overflowed() const { return overflowed_; }
+
+  // The surroundings of a node just entered (its ancestors' binders are on the stacks).
+  Surroundings Enter(const ExprNode* node) {
+    if (node != tree_ && IsIfCondition(node)) ++ifConditions_;
+    Surroundings around{};
+    around.plainVariable = IsPlainVariable(node);
+    around.ifCondition = (IsComparisonKind(node->kind) || node->kind == KindEqual) && ifConditions_ > 0;
+    around.binding = Binding::AtRootOrNone;
+    if (around.plainVariable) {
+      const int32_t name = node->value.symbol;
+      around.boundBySum = Finds(inside_, insideCount_, KindSum, name) != nullptr ||
+                          Finds(outside_, outsideCount_, KindSum, name) != nullptr;
+      if (const Binder* b = Finds(inside_, insideCount_, KindBoundedSum, name)) {
+        around.binding = b->atRoot ? Binding::AtRootOrNone : Binding::BelowRoot;
+      } else if (Finds(outside_, outsideCount_, KindBoundedSum, name) != nullptr) {
+        around.binding = root_ != nullptr ? Binding::AboveRoot : Binding::BelowRoot;
+      }
+    }
+    Bind(node, inside_, insideCount_, node == root_);
+    return around;
+  }
+  void Leave(const ExprNode* node) {
+    if (insideCount_ > 0 && inside_[insideCount_ - 1].node == node) --insideCount_;
+    if (node != tree_ && IsIfCondition(node)) --ifConditions_;
+  }
+
+ private:
+  static constexpr int kMaxBinders = 32;
+  struct Binder {
+    const ExprNode* node;
+    uint32_t kind;  // KindSum (index equation at slot 1) or KindBoundedSum (at slot 0)
+    int32_t name;
+    bool atRoot;
+  };
+  // Pushes the binder a node is, if any.
+  void Bind(const ExprNode* node, Binder* stack, int& count, bool atRoot) {
+    const int slot = node->kind == KindSum ? 1 : node->kind == KindBoundedSum ? 0 : -1;
+    if (slot < 0 || node->arity != 3) return;
+    const ExprNode* equation = node->children[slot];
+    if (equation->kind != KindEqual || equation->arity < 1 || !IsCharNode(equation->children[0])) return;
+    if (count == kMaxBinders) {
+      overflowed_ = true;
+      return;
+    }
+    stack[count++] = Binder{node, node->kind, equation->children[0]->value.symbol, atRoot};
+  }
+  // The innermost binder of the kind and name.
+  static const Binder* Finds(const Binder* stack, int count, uint32_t kind, int32_t name) {
+    for (int i = count - 1; i >= 0; --i) {
+      if (stack[i].kind == kind && stack[i].name == name) return &stack[i];
+    }
+    return nullptr;
+  }
+  const ExprNode* tree_;
+  const ExprNode* root_;
+  Binder inside_[kMaxBinders];   // binders on the path from the tree down, innermost last
+  int insideCount_ = 0;
+  Binder outside_[kMaxBinders];  // binders above the tree, innermost first
+  int outsideCount_ = 0;
+  int ifConditions_ = 0;         // if conditions the current node lies in
+  bool overflowed_ = false;
+};
+
+// Every node of the tree passes the classifier with the given root (the tree or null), or is
+// accepted by `alsoAccept`. One walk with SurroundingsScan; node by node only past its capacity.
 template <typename Accept>
 bool EveryNode(const ExprNode* tree, uint32_t flags, const ExprNode* root, Accept alsoAccept) {
-  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
-  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+  if (tree == nullptr) return true;
+  SurroundingsScan scan(tree, root);
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kEnterAndLeave);
+  for (const ExprNode* n = cursor.Current(); n != nullptr && !scan.Overflowed(); n = cursor.Next()) {
+    if (!cursor.Entering()) {
+      scan.Leave(n);
+      continue;
+    }
+    Surroundings around = scan.Enter(n);
+    around.boundBySum = around.boundBySum && (flags & ClassifySums) != 0;
+    if (!scan.Overflowed() && !Classify(n, flags, around) && !alsoAccept(n)) return false;
+  }
+  if (!scan.Overflowed()) return true;
+  TreeCursor slow(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
+  for (const ExprNode* n = slow.Current(); n != nullptr; n = slow.Next()) {
     if (!ClassifyNodeKind(n, flags, root) && !alsoAccept(n)) return false;
   }
   return true;

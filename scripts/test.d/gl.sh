@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# GL stage: runs the Mesa smoke test on its own so the log shows which renderer, GL version and
-# profile the machine gave (the main CTest run keeps passing tests quiet).
+# GL stage: runs the Mesa smoke tests on their own so the log shows which renderer, GL version and
+# profile the machine gave, the two built-in programs' native instruction counts, and the pixels
+# read back at the top-left and bottom-right of a view in both GL kinds (the main CTest run keeps
+# passing tests quiet). Built with AddressSanitizer and UBSan like every suite; only Mesa's own
+# allocations (and fontconfig's) are suppressed for LeakSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 

@@ -51,6 +51,10 @@ int CompareWithDifferences(const ExprNode* f, const std::vector<Values>& points)
   for (int order = 1; order <= 2; ++order) {
     ExprNode* d = Derivative(f, order);
     EXPECT_TRUE(CheckExpressionTree(d));
+    TreeCursor cursor(d, WalkOrder::kPreOrder);  // no internal derivative node outlives the pass
+    for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+      EXPECT_TRUE(n->kind != KindDerivativePartial && n->kind != KindDerivativeTotal) << Text(d);
+    }
     for (const Values& at : points) {
       const double expected = CentralDifference(f, at, order), got = Evaluate(d, at);
       if (!std::isfinite(expected)) continue;
@@ -143,6 +147,26 @@ TEST_F(AlgebraTest, DerivativeEdgeCasesGiveTheirGoldens) {
   ExpandDerivativesPass(tree);
   EXPECT_TRUE(Is(tree, "times[6,x]"));
   FreeExpression(tree);
+}
+
+// sin nested a hundred deep: the derivative is the product of the hundred cosines of the inner
+// chains (chain rule, computed here in doubles), ordered once, with no factor left to merge.
+TEST_F(AlgebraTest, DeeplyNestedFunctionsDifferentiate) {
+  constexpr int kDepth = 100;
+  ExprNode* f = NewSymbolNode('x');
+  for (int k = 0; k < kDepth; ++k) f = Build(KindSin, {f});
+  ExprNode* d = Derivative(f, 1);
+  double inner = 0.7, expected = 1;
+  for (int k = 0; k < kDepth; ++k) {
+    expected *= std::cos(inner);
+    inner = std::sin(inner);
+  }
+  EXPECT_TRUE(IsShape(d, KindTimes, kDepth) && CheckExpressionTree(d)) << d->kind << " " << d->arity;
+  EXPECT_TRUE(Close(Evaluate(d, {{'x', 0.7}}), expected, 1e-12)) << Evaluate(d, {{'x', 0.7}}) << " vs " << expected;
+  OrderFactors(d);
+  EXPECT_TRUE(IsShape(d->children[0], KindCos, 1) && IsSymbolNode(d->children[0]->children[0], 'x'));  // cos(x) first
+  FreeExpression(f);
+  FreeExpression(d);
 }
 
 // While memory is short the expression becomes inf (undefined), also when the stack runs short

@@ -13,6 +13,7 @@
 #include "algebra/vector_calculus.h"
 #include "graphs/factory_helpers.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/trees/node_builders.h"
 #include "tests/algebra/algebra_test_support.h"
 
 namespace {
@@ -29,7 +30,7 @@ void VectorOperatorsDifferentiated(ExprNode* t) { ExpandVectorOperators(t), Expa
 
 constexpr const char* kSquareRule = "equal[function[f,dummy[x]],power[dummy[x],2]]";
 
-TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
+TEST_F(AlgebraTest, RewritingEdgeCasesGiveTheirGoldens) {
   checkBytes_ = false;  // numeric evaluation grows the process-wide evaluation scratch
   const std::string f = kSquareRule, g = "equal[function[g,comma[dummy[x],dummy[x]]],0]";
   const struct { void (*entry)(ExprNode*); std::string before; const char* after; } cases[] = {
@@ -78,6 +79,13 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
       {EvaluateSubtreesNumerically, "plus[i,times[2,3]]", "plus[i,6]"},  // complex: kept, not made undefined
       {EvaluateSubtreesNumerically, "power[x,over[1,3]]", "power[x,over[1,3]]"},  // stays: the real root of x < 0
       {EvaluateSubtreesNumerically, "power[x,minus[over[2,6]]]", "power[x,minus[over[2,6]]]"},
+      // a reduced denominator of 1 is a whole exponent: folded; an even one is no real odd root
+      {EvaluateSubtreesNumerically, "power[x,minus[over[4,2]]]", "power[x,-2]"},
+      {EvaluateSubtreesNumerically, "power[x,over[6,3]]", "power[x,2]"},
+      {EvaluateSubtreesNumerically, "power[x,over[-3,-1]]", "power[x,3]"},
+      {EvaluateSubtreesNumerically, "power[x,over[0,5]]", "power[x,0]"},
+      {EvaluateSubtreesNumerically, "power[x,over[3,6]]", "power[x,0.5]"},
+      {EvaluateSubtreesNumerically, "power[x,over[times[2,5],15]]", "power[x,over[10,15]]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],matrix[2,1,3,4]]", "matrix[2,1,plus[1,3],plus[2,4]]"},
       {SymbolicRewritePass, "plus[matrix[1,2,1,2],matrix[2,1,3,4]]", "plus[matrix[1,2,1,2],matrix[2,1,3,4]]"},
       {SymbolicRewritePass, "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]", "plus[matrix[2,1,1,2],x,matrix[2,1,3,4]]"},
@@ -100,6 +108,8 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
        "matrix[3,1,function[oppartial[x],times[power[x,2],y]],function[oppartial[y],times[power[x,2],y]],"
        "function[oppartial[z],times[power[x,2],y]]]"},
       {ExpandVectorOperators, "div[matrix[2,1,a,b]]", "plus[function[oppartial[x],a],function[oppartial[y],b]]"},
+      {ExpandVectorOperators, "div[matrix[3,1,a,b,c]]",
+       "plus[function[oppartial[x],a],function[oppartial[y],b],function[oppartial[z],c]]"},
       {ExpandVectorOperators, "div[x]", "div[x]"},
       {ExpandVectorOperators, "curl[matrix[2,1,a,b]]", "curl[matrix[2,1,a,b]]"},
       {ExpandVectorOperators, "grad[]", "grad[]"},
@@ -111,9 +121,42 @@ TEST_F(AlgebraTest, EdgeCasesGiveTheirGoldens) {
   for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.entry, c.before.c_str(), c.after));
 }
 
+// Substitutions, rule replacements, peeled terms, determinants and matrix products are simplified
+// where they stand: a negative result under a factor negates the product around it, -(2 3), where
+// a result simplified apart would read 2 (-3). Goldens by hand.
+TEST_F(AlgebraTest, ResultsAreSimplifiedWhereTheyStand) {
+  const std::string minusFive = "equal[function[f,dummy[x]],plus[dummy[x],minus[5]]]";
+  const struct { void (*entry)(ExprNode*); std::string before; const char* after; } cases[] = {
+      {ApplySubstitutions, "times[2,substitution[plus[x,1],equal[x,num[-4,\"-4\"]]]]", "minus[times[2,3]]"},
+      {ApplySubstitutions, "plus[2,substitution[plus[x,1],equal[x,num[-4,\"-4\"]]]]", "plus[2,minus[3]]"},
+      {Rewrite, "comma[" + minusFive + ",times[2,function[f,3]]]", "minus[times[2,2]]"},
+      {Rewrite, "comma[" + minusFive + ",times[2,function[f,7]]]", "times[2,2]"},
+      // the pass goes on past the product it negated
+      {Rewrite, "comma[" + minusFive + ",plus[times[2,function[f,3]],function[f,4]]]", "plus[minus[times[2,2]],minus[1]]"},
+      {FoldSums, "prod[plus[i,num[-3,\"-3\"]],equal[i,1],2]", "minus[times[2,prod[plus[i,num[-3,\"-3\"]],equal[i,2],2]]]"},
+      {FoldSums, "times[5,sum[minus[i],equal[i,2],2]]", "minus[times[5,2]]"},
+      {[](ExprNode* t) { ExpandNodeByKind(t->children[1]); }, "times[3,abs[matrix[2,2,1,2,3,4]]]", "minus[times[3,2]]"},
+      {SymbolicRewritePass, "times[2,times[matrix[1,3,1,2,3],matrix[3,1,num[-4,\"-4\"],num[-5,\"-5\"],num[-6,\"-6\"]]]]",
+       "minus[times[2,32]]"},
+      {SymbolicRewritePass, "times[2,matrix[1,2,1,1],matrix[2,1,num[-1,\"-1\"],num[-3,\"-3\"]]]", "minus[8]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.entry, c.before.c_str(), c.after));
+}
+
+// The factors of an expanded power are copies of their own: changing one changes no other, and
+// the base they came from is gone with the power.
+TEST_F(AlgebraTest, ExpandedPowerFactorsAreIndependentCopies) {
+  ExprNode* power = Tree("power[plus[x,1],3]");
+  ExpandNodeByKind(power);
+  ASSERT_TRUE(Is(power, "times[plus[x,1],plus[x,1],plus[x,1]]"));
+  ReplaceWithNumber(power->children[1]->children[0], 7);
+  EXPECT_TRUE(Is(power, "times[plus[x,1],plus[7,1],plus[x,1]]"));
+  FreeExpression(power);
+}
+
 // 3.5! is Gamma(4.5) = 105 sqrt(pi) / 16; interval[1,2] + 1 encloses [2, 3] (outward rounding
 // allowed); x^(1/3) keeps its quotient, so the compiled function gives -2 at x = -8; a slider
-// a = 2 makes a evaluable; i + 1 is 1 + i.
+// a = 2 makes a evaluable; the complex value is worked out complex whatever the tree names.
 TEST_F(AlgebraTest, NumericValuesOfFactorialIntervalOddRootParameterAndComplex) {
   checkBytes_ = false;
   ExprNode* fact = Tree("fact[3.5]");
@@ -131,11 +174,18 @@ TEST_F(AlgebraTest, NumericValuesOfFactorialIntervalOddRootParameterAndComplex) 
   SetParameterLetter('a');
   SetParameterValue(2);
   EXPECT_TRUE(Rewrites(EvaluateSubtreesNumerically, "plus[a,1]", "3"));
-  ExprNode* complex = Tree("plus[i,1]");
-  Complex z;
-  EvaluateExpressionAsComplex(&z, complex);
-  EXPECT_TRUE(z.re == 1 && z.im == 1);
-  for (ExprNode* t : {fact, interval, complex}) FreeExpression(t);
+  // Complex values whether or not the tree names i (principal values, hand-computed).
+  const struct { const char* text; double re, im; } complexCases[] = {
+      {"plus[i,1]", 1, 1}, {"sqrt[-4]", 0, 2}, {"ln[-1]", 0, M_PI}, {"plus[sqrt[-9],times[2,3]]", 6, 3},
+      {"power[-1,over[1,2]]", 0, 1}, {"times[2,3]", 6, 0}};
+  for (const auto& c : complexCases) {
+    ExprNode* tree = Tree(c.text);
+    Complex z;
+    EvaluateExpressionAsComplex(&z, tree);
+    EXPECT_TRUE(Close(z.re, c.re, 1e-15) && Close(z.im, c.im, 1e-15)) << c.text << ": " << z.re << " + " << z.im << " i";
+    FreeExpression(tree);
+  }
+  for (ExprNode* t : {fact, interval}) FreeExpression(t);
   DisposeFunction(&root);
 }
 
@@ -177,6 +227,23 @@ TEST_F(AlgebraTest, PlaneTransformationsRewriteThroughTheAlgebra) {
   TransformPlaneExpression(tree, &transform);
   EXPECT_TRUE(Is(tree, "plus[plus[x,1],times[3,y]]"));
   for (ExprNode* t : {tree, x, y}) FreeExpression(t);
+  // As a document gives it: x = x' + 1, y = y' (in primed coordinates); r and theta are written
+  // in x and y first, so they move with the plane too. The companion's relation is then in x, y.
+  transform.expression1 = Tree("plus[x,1]");
+  transform.expression2 = Tree("y");
+  SwapPrimedCoordinates(transform.expression1);
+  SwapPrimedCoordinates(transform.expression2);
+  const struct { const char* before; const char* after; } cases[] = {
+      {"lessthan[plus[power[x,2],power[y,2]],1]", "lessthan[plus[power[plus[x,1],2],power[y,2]],1]"},
+      {"lessthan[r,1]", "lessthan[sqrt[plus[power[plus[x,1],2],power[y,2]]],1]"}};
+  for (const auto& c : cases) {
+    ExprNode* relation = Tree(c.before);
+    TransformPlaneExpression(relation, &transform);
+    EXPECT_TRUE(Is(relation, c.after)) << c.before;
+    FreeExpression(relation);
+  }
+  FreeExpression(transform.expression1);
+  FreeExpression(transform.expression2);
 }
 
 // Matrices whose value word disagrees with their cells (text readers refuse them, other trees

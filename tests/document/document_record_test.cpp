@@ -34,9 +34,9 @@ TEST_F(DocumentRecordTest, FlagsMarksNumberFormatAndTheKernelSeams) {
   EXPECT_TRUE(document->rebuildFlag == 1 && document->changedFlag == 1 && document->modifiedFlag == 1);
   SetDemoMode(2);
   services->SetDocumentModified(false);  // a demo leaves the mark alone
-  EXPECT_TRUE(document->modifiedFlag == 1 && !services->IsBenchmarkRunning());
+  EXPECT_TRUE(document->modifiedFlag == 1 && !services->IsBenchmarkRunning() && !IsBenchmarkRunning());
   SetDemoMode(kBenchmarkDemoMode);
-  EXPECT_TRUE(services->IsBenchmarkRunning());
+  EXPECT_TRUE(services->IsBenchmarkRunning() && IsBenchmarkRunning());  // the graph kinds ask the kernel's
   document->textFieldActive = 1;
   ViewSetDeleteAllGraphs(&document->viewSet);  // the view set reaches the record
   EXPECT_EQ(document->textFieldActive, 0);

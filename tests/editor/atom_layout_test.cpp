@@ -1,6 +1,8 @@
 // Atoms and the handler table: a number box with the real fonts ("123" at 18 pt: three 500-unit
 // Nimbus Roman digits), what each atom draws, in which font and face and how wide (fake
 // metrics: 9 px a character), the side-by-side layout of kinds without a handler, prefix boxes.
+#include <cstring>
+
 #include "editor/atom_layout.h"
 #include "editor/layout_handlers.h"
 #include "editor/typeset_primitives.h"
@@ -22,7 +24,6 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
       {"string[\"ab\"]", "ab", text, 32, 18, 9},        {"string[\"1\"]", "1", text, 32, 9, 0},  // no apostrophe
       {"dummy[alpha]", "a", symbol, 1, 9, 0},           {"dummy[t]", "t", text, 1, 9, 0},  // dummies bold
       {"char[pi]", "p", symbol, 0, 9, 0},               {"prompt[]", "?", text, 1, 9, 0},
-      {"num[0.3333333333333333,\"\"]", "0.33333333\xBC", text, 0, 99, 90},  // the ellipsis at the end
       {"vector[x,char[x]]", "xx'", text, 0, 27, 18}};  // x x': a primed coordinate shows its prime
   for (const Case& c : cases) {
     FormulaEditor* e = Edit(c.formula);
@@ -36,6 +37,36 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
                               port_.calls.back().h),
               std::make_tuple(std::string(c.drawn), c.font, c.face, Px(c.width), c.lastAt))
         << c.formula;
+  }
+}
+
+TEST_F(TypesetTest, OnlyATruncatedNumberShowsAnEllipsisAndNeverAfterItsExponent) {
+  // Texts that show fewer digits than their values hold (1/3, pi, and a 12-digit integer whose
+  // mantissa cannot be split off exactly) draw as they are: the layout never sets the flag. A
+  // number flagged truncated keeps the flag through layout, is wider by the ellipsis, and ends
+  // its digits with it: at the right end, or before an exponent.
+  struct Case { double value; const char* text; uint8_t truncated; const char* drawn; int32_t width, ellipsisAt; };
+  const Case cases[] = {{1.0 / 3.0, "0.33333333", 0, "0.33333333", 90, -1},
+                        {3.14159265358979, "3.1415927", 0, "3.1415927", 81, -1},
+                        {123456789012.0, "1.2345679e+11", 0, "1.2345679e+11", 117, -1},
+                        {1.0 / 3.0, "0.33333333", 1, "0.33333333\xBC", 99, 90},
+                        {123456789012.0, "1.2345679e+11", 1, "1.2345679\xBC" "e+11", 126, 81},
+                        {2.5e-7, "2.5E-7", 1, "2.5\xBC" "E-7", 63, 27}};
+  for (const Case& c : cases) {
+    FormulaEditor* e = Edit("x", 0);
+    FreeExpression(e->root);
+    e->root = e->caretNode = NewNumberNode(c.value);
+    SetNumberText(e->root, c.text, std::strlen(c.text));
+    e->root->value.number->moreDigits = c.truncated;
+    InvalidateFormulaLayout();
+    LayoutFormula();
+    port_.calls.clear();
+    DrawFormula(e->root);
+    const std::vector<Call> ellipsis = port_.Drawn(0xBC);
+    EXPECT_EQ(std::make_tuple(Dump(e->root), e->root->value.number->moreDigits, port_.Chars(), e->root->box->width,
+                              ellipsis.empty() ? -1 : ellipsis[0].h),
+              std::make_tuple(std::string(c.text), c.truncated, std::string(c.drawn), Px(c.width), c.ellipsisAt))
+        << c.text;
   }
 }
 

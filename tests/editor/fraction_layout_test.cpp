@@ -2,6 +2,7 @@
 // digits 9 px): the built-up 1/2 golden worked by hand from those units, inline and built-up
 // exponents, sin² x and x₁² (with the fake metrics too), and what an sn node draws in a
 // narrow and a too-wide formula.
+#include "editor/operator_layout.h"
 #include "tests/editor/typeset_test_support.h"
 
 using namespace typeset_test;
@@ -55,4 +56,59 @@ TEST_F(TypesetTest, ScientificNotationDrawsTimesTenOrE) {
                 std::make_tuple(std::string("6.0223\xB4" "10"), mantissa + ten, -(9 * 65536 + 294912)));
     }
   }
+}
+
+// Fractions and powers set in one line (too wide), fake metrics at 18 pt: 9 px a character,
+// "(" included, u = 1179. A compound operand is put in parentheses with an id's room round it
+// (263u + pw before, 213u + pw after; "(" 167u in, ")" 46u after the content); atoms,
+// parenthesised groups and kinds that close themselves are not.
+TEST_F(TypesetTest, OneLineFractionsAndPowersKeepTheirGrouping) {
+  struct Case { const char* operand; bool grouped; };
+  const Case cases[] = {{"plus[a,b]", true},   {"times[a,b]", true},      {"sin[x]", true},   {"minus[a]", true},
+                        {"sum[x]", true},      {"over[a,b]", true},       {"power[a,b]", true},  // flattened too
+                        {"x", false},          {"num[2,\"2\"]", false},   {"id[plus[a,b]]", false},
+                        {"sqrt[x]", false},    {"function[f,x]", false},  {"abs[x]", false}};
+  for (const Case& c : cases) {
+    for (const char* form : {"over[%,y]", "power[y,%]"}) {
+      std::string text = form;
+      text.replace(text.find('%'), 1, c.operand);
+      const int32_t i = text[0] == 'o' ? 0 : 1;
+      EXPECT_EQ(NeedsOneLineParentheses(Edit(text, Px(1))->root, i), c.grouped) << text;
+      EXPECT_FALSE(NeedsOneLineParentheses(Edit(text)->root, i)) << text << " built up";
+    }
+  }
+  // sqrt((b+c+d+e)/(f+g)), not broken inside the radical: the numerator (63 px + 1500u of plus
+  // signs' room) is wider than 60 px.
+  FormulaEditor* e = Edit("sqrt[over[plus[b,c,d,e],plus[f,g]]]", Px(60));
+  const ExprNode* over = e->root->children[0];
+  const TypesetBox &numerator = BoxAt(over, {0}), &denominator = BoxAt(over, {1});
+  const Fixed before = 263 * 1179 + Px(9), after = 213 * 1179 + Px(9), slash = Px(9) + 500 * 1179;
+  EXPECT_EQ(std::make_tuple(numerator.relativeHorizontal, denominator.relativeHorizontal, over->box->width),
+            std::make_tuple(before, before + numerator.width + after + slash + before,
+                            2 * (before + after) + numerator.width + slash + denominator.width));
+  port_.calls.clear();
+  DrawFormula(e->root);
+  const std::vector<Call> open = port_.Drawn('('), close = port_.Drawn(')');
+  ASSERT_EQ(std::make_pair(open.size(), close.size()), std::make_pair(size_t(2), size_t(2)));
+  EXPECT_EQ(std::make_tuple(open[0].h, close[0].h, open[1].h, port_.Drawn(0xA4).size()),
+            std::make_tuple(FixedToPixels(over->box->absoluteHorizontal + 167 * 1179),
+                            FixedToPixels(numerator.absoluteHorizontal + numerator.width + 46 * 1179),
+                            FixedToPixels(denominator.absoluteHorizontal - before + 167 * 1179), size_t(1)));
+  // 2e^(a+b+c+d): the exponent in parentheses, the base not.
+  e = Edit("times[2,power[e,plus[a,b,c,d]]]", Px(40));
+  const ExprNode* power = e->root->children[1];
+  EXPECT_EQ(std::make_pair(BoxAt(power, {0}).relativeHorizontal, BoxAt(power, {1}).relativeHorizontal),
+            std::make_pair(0, Px(9) + WidthOf(kTextSlot, 18, '^') + 500 * 1179 + before));
+}
+
+// A fraction measured in one line under a kind that lines are never broken inside (a radical)
+// is drawn in one line too: the slash and its parentheses, no bar.
+TEST_F(TypesetTest, OneLineFormsAreDrawnAsMeasuredUnderAnUnbreakableParent) {
+  FormulaEditor* e = Edit("sqrt[over[plus[a,b,c,d],e]]", Px(40));
+  ASSERT_TRUE(BoxAt(e->root, {0}).tooWideFlag);
+  port_.calls.clear();
+  DrawFormula(e->root);
+  int32_t bars = 0;
+  for (const Call& c : port_.calls) bars += c.op == 'l' && c.v == 0 && c.h > 0;  // the radical's is leftwards
+  EXPECT_EQ(std::make_tuple(port_.Drawn(0xA4).size(), port_.Drawn('(').size(), bars), std::make_tuple(size_t(1), size_t(1), 0));
 }

@@ -40,10 +40,11 @@ TEST_F(TypesetTest, DerivativesSetTheirNumeratorLeftToRight) {
     EXPECT_EQ(std::make_tuple(BoxAt(e->root, {1}).relativeHorizontal, port_.Drawn('d').at(1).h, e->root->box->width),
               std::make_tuple(order, FixedToPixels(numerator), order + Px(6)));
     EXPECT_EQ(order - (numerator + Px(9)), 124 * kU + 58950);
-    // Applied to f: the d at the left edge, f gw after it; with an order, the 2 right after the d
-    // (moved left by half the denominator less gw/2) and f after the 2.
+    // Applied to f: the d at the left edge, f right after its 9 px; with an order, the 2 right
+    // after the d (moved left by half the denominator less gw/2, so at gw + 62u) and f the d's
+    // and the 2's widths from the left edge, under the 2's last 124u.
     struct Case { const char* text; Fixed f; };
-    for (const Case& c : {Case{"function[optotal[x],f]", kGw}, Case{"function[optotal[x,2],f]", kGw + 62 * kU + Px(6)}}) {
+    for (const Case& c : {Case{"function[optotal[x],f]", Px(9)}, Case{"function[optotal[x,2],f]", Px(9) + Px(6)}}) {
       e = Edit(c.text);
       port_.calls.clear();
       DrawFormula(e->root);
@@ -54,5 +55,14 @@ TEST_F(TypesetTest, DerivativesSetTheirNumeratorLeftToRight) {
                                 FixedToPixels(f.absoluteVertical - f.descent), 0))
           << c.text;
     }
+    EXPECT_EQ(BoxAt(Edit("function[optotal[x,2],f]")->root, {0, 1}).relativeHorizontal, kGw + 62 * kU);
+    // Over two variables the numerator's glyph is centred; f follows it and the 2's width there.
+    e = Edit("function[oppartial[x,2,y],f]");
+    port_.calls.clear();
+    DrawFormula(e->root);
+    const Call partial = port_.Drawn(0xB6).back();  // the numerator's, drawn after the variables'
+    const Fixed glyph = WidthOf(kSymbolSlot, 18, 0xB6);
+    EXPECT_EQ(FixedToPixels(BoxAt(e->root, {1}).absoluteHorizontal - glyph - Px(6)), partial.h)
+        << (metrics ? "fake" : "real");
   }
 }

@@ -4,6 +4,7 @@
 // checks the table's invariants over random trees and limits.
 #include "editor/layout_handlers.h"
 #include "editor/line_breaking.h"
+#include "editor/operator_layout.h"
 #include "tests/editor/typeset_test_support.h"
 
 using namespace typeset_test;
@@ -54,4 +55,29 @@ TEST_F(TypesetTest, NoLineBreaksAtTheEndOfTheFormula) {
   EXPECT_EQ(Starts(e), (std::vector<Fixed>{0, Px(18)}));
   EXPECT_EQ(e->widestLine, Px(72));
   EXPECT_TRUE(CheckLineTable());
+}
+
+// Over every width limit from 20 px to 300 px: no line starts inside a number in scientific
+// notation (its mantissa and power of ten stay together), and none starts with the closing
+// parenthesis of an operand of a fraction set in one line.
+TEST_F(TypesetTest, NoBreakInsideScientificNumbersOrBeforeAClosingParenthesis) {
+  const char* const texts[] = {"plus[a,b,sn[num[6.0221408,\"6.0221408\"],num[23,\"23\"]],c,d]",
+                               "equal[y,plus[a,over[plus[b,c,d,e,f,g],plus[h,i]],j]]",
+                               "plus[a,power[e,plus[b,c,d,e,f,g]],h]"};
+  for (const char* text : texts) {
+    for (Fixed limit = Px(20); limit <= Px(300); limit += Px(1)) {
+      FormulaEditor* e = Edit(text, limit);
+      TreeCursor cursor(e->root, WalkOrder::kPreOrder);
+      for (ExprNode* n = e->root; n; n = cursor.Next()) {
+        const Fixed left = n->box->absoluteHorizontal, right = left + n->box->width;
+        const Fixed closing = OneLineClosingRoom(n);
+        for (int32_t i = 1; i < e->lineCount; ++i) {
+          const Fixed s = e->lineTable[i].start;
+          EXPECT_FALSE(n->kind == KindSn && s > left && s < right) << text << " at " << limit;
+          EXPECT_FALSE(closing > 0 && s >= right && s < right + closing) << text << " at " << limit;
+        }
+      }
+      Drop(e);
+    }
+  }
 }

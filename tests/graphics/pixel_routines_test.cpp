@@ -115,11 +115,18 @@ TEST(PixelRoutines, GridFastPhasesAndDirtyRegion) {
   SetGWorld(moved.gw(), nullptr);
   FillGridFast(2, 5, MakeRect(3, 0, 10, 2));
   EXPECT_EQ(moved.Map({{kGridPixel, '#'}, {kPaperPixel, '_'}}).substr(0, 9), ".#______\n");
+  // Exactly the rectangle, on both sides of groups it cuts: the grid pair 8, 9 (h = 8) straddles
+  // rect.right = 9, and the pixels of the first and last groups outside it stay as they were.
+  Canvas narrow(16, 2);
+  SetGWorld(narrow.gw(), nullptr);
+  FillGridFast(2 - 8, 5, MakeRect(3, 0, 9, 2));
+  EXPECT_EQ(narrow.Map({{kGridPixel, '#'}, {kPaperPixel, '_'}}), "..._____#.......\n..._____#.......\n");
 }
 
 // The whole-row halving agrees with the per-byte definition avg(avg(a, c), avg(b, d)),
 // avg(x, y) = (x + y + 1) >> 1, on random pixels, for source and destination rectangles that
-// start inside, on, or outside their buffers.
+// start inside, on, or outside their buffers: blocks are counted from srcRect's top-left (the
+// source buffer starts at -3, so srcRect.left 0 reads its fourth column), never from the buffer's.
 TEST(PixelRoutines, HalvingMatchesTheDefinitionEverywhere) {
   Canvas source(12, 8, -3, 2);
   GWorldPtr src = source.gw();

@@ -3,6 +3,7 @@
 // against the function itself, and the drawing against the columns of the levels of f = x.
 #include "graphs/contour_graph.h"
 
+#include <iomanip>
 #include <map>
 
 #include "graphs/graph_color.h"
@@ -46,6 +47,38 @@ TEST_F(ContourTest, LevelChoice) {
   EXPECT_EQ(ChooseContourLevels(-1e308, 1e308, 4, g.levels), 0);  // the range overflows
   for (double grain : {7.0, double(NAN), -2.0})
     EXPECT_EQ(Computed("x", grain)->LevelCount(), grain == 7 ? 24 : grain < 0 ? 4 : 14);
+}
+
+// Values near 1e16 and 1e17 of either sign (2 and 16 apart in doubles). The anchor's candidates
+// of 1e16 + 2 .. 1e16 + 8, 1e17 .. 1e17 + 64 and their like of the other sign lie past 2^53, where the
+// count of doubles never moved: no levels. A step of 0.75 round 1e16 repeats a level: none. Steps
+// the values can hold give their levels. Whatever the answer, it comes at once and rises strictly.
+TEST_F(ContourTest, LevelChoiceOnHugeValuesReturnsAtOnceWithDistinctLevels) {
+  const struct {
+    double min, max;
+    int32_t n, want;
+  } cases[] = {{1e16 + 2, 1e16 + 8, 4, 0},        {-1e16 + 2, -1e16 + 8, 4, 0},   {1e17, 1e17 + 64, 4, 0},
+               {-1e17 + 32, -1e17 + 96, 4, 0},    {1e16, 1e16 + 6, 8, 0},         {-1e16 - 6, -1e16, 8, 0},
+               {1e17 - 16, 1e17 + 32, 4, 4},      {1e17 + 16, 1e17 + 80, 4, 4},   {1e16, 1e16 + 2e4, 4, 4},
+               {-1e17 - 1e5, -1e17, 24, 24},      {1e17, 1e17 + 1e4, 6, 6}};
+  for (const auto& c : cases) {
+    double levels[kMaxLevels];
+    const int32_t n = ChooseContourLevels(c.min, c.max, c.n, levels);
+    EXPECT_EQ(n, c.want) << std::setprecision(17) << c.min << " " << c.max;
+    for (int32_t i = 1; i < n; ++i) EXPECT_LT(levels[i - 1], levels[i]) << c.min << " " << i;
+  }
+}
+
+// The level lines of 10^17 + 8 + 2x over x in -4..28 (values 16 apart, sampled 1e17 .. 1e17 + 64):
+// complete after a bounded number of Computes, with no lines and the message of a range that
+// cannot be stepped through.
+TEST_F(ContourTest, LevelLinesOfValuesNear1e17CompleteInBoundedComputes) {
+  SetViewMap(&map, MakeRect(0, 0, 200, 200), 25, 99, 6.25, -6.25, 1, 1);
+  Take(new GraphContour2D(FunctionOf("plus[power[10,17],plus[8,times[2,x]]]"), 0, new GraphColor(nullptr), &map));
+  int32_t computes = 0;
+  for (; !graph->IsComplete() && computes <= kContourGrid * kContourGrid; ++computes) graph->Compute(1);
+  EXPECT_TRUE(graph->IsComplete() && computes == 0);
+  EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10);
 }
 
 // x^2 + y^2 at 24 levels: every point lies on its level, and every point of a level whose circle
@@ -97,7 +130,7 @@ TEST_F(ContourTest, LevelsOfXDrawOnlyTheirColumns) {
 
 TEST_F(ContourTest, ConstantFunctionAndMemoryRefusedMidway) {
   Computed("7");
-  EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10 && graph->Segments().total == 0);
+  EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10 && graph->Segments().total == 0 && graph->IsComplete());
   Computed("sin[x]");
   EXPECT_EQ(graph->Status(), 0);
   graph->Invalidate();
@@ -121,6 +154,49 @@ TEST_F(ContourTest, HitTestSelectsTheLevelTheProbeReads) {
   EXPECT_TRUE(p.mode == 7 && p.value == 0 && p.x == 0 && std::fabs(p.y - 1.5) <= 0.4);
   const NearestPointRecord n = graph->NearestPoint(5.2, 2, 0.5, 0, HUGE_VAL);
   EXPECT_TRUE(n.found && n.at[0] == 5 && std::fabs(n.at[1] - 5) < 1e-12);
+}
+
+}  // namespace
+
+namespace {
+
+class ContourProbeTest : public graphs_test::View2DTest {};
+
+// The level lines of f = x and f = y cross at (L, M) for their levels L and M: the probe on the
+// first, two pixels off, snaps onto the crossing for negative levels as for positive ones (each
+// graph's nearest points carry their level as the argument of all three points).
+TEST_F(ContourProbeTest, ProbeSnapsToCrossingLevelLinesOfEitherSign) {
+  Place(0, 0, 200, 200);
+  auto* fx = new GraphContour2D(FunctionOf("x"), 0, new GraphColor(nullptr), &view->drawMap);
+  auto* fy = new GraphContour2D(FunctionOf("y"), 0, new GraphColor(nullptr), &view->drawMap);
+  for (GraphContour2D* g : {fx, fy}) {
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(g)));
+    g->Compute(kAll);
+    ASSERT_TRUE(g->LevelsValid() && g->IsComplete());
+  }
+  // The outermost level of the sign whose line lies 10 pixels or more inside the view.
+  const ViewMap& m = view->windowMap;
+  auto outermost = [&](const GraphContour2D* g, bool negative, bool isX) {
+    double found = 0;
+    for (int32_t k = 0; k < g->LevelCount(); ++k) {
+      const double l = g->Levels()[k];
+      const int32_t p = isX ? WorldToPixelX(&m, l) - m.frame.left : WorldToPixelY(&m, l) - m.frame.top;
+      const bool inside = p >= 10 && p < (isX ? RectWidth(m.frame) : RectHeight(m.frame)) - 10;
+      if (inside && (negative ? l < 0 && found == 0 : l > 0)) found = l;
+    }
+    return found;
+  };
+  for (bool negative : {true, false}) {
+    const double l = outermost(fx, negative, true), lm = outermost(fy, negative, false);
+    ASSERT_TRUE(l != 0 && lm != 0 && (l < 0) == negative && (lm < 0) == negative) << l << " " << lm;
+    const QDPoint p = MakePoint(WorldToPixelX(&m, l) + 2, WorldToPixelY(&m, lm) - 2);
+    ASSERT_TRUE(fx->HitTest(view->WindowX(p.h), view->WindowY(p.v)));
+    view->probeGraph = 0;
+    view->ProbeAt(p);
+    const ProbeRecord& r = view->probeReadout;
+    EXPECT_TRUE(r.mode == 7 && r.snapped == 1) << negative;
+    EXPECT_TRUE(std::fabs(r.x - l) < 1e-12 && std::fabs(r.y - lm) < 1e-12) << r.x << " " << r.y;
+  }
 }
 
 }  // namespace

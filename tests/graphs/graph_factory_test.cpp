@@ -283,9 +283,11 @@ TEST_F(FactoryTest, RegionFormsBuildTheirKinds) {
     EXPECT_TRUE(set.graphTable.count == 1 && set.first2D->graphs.count == int32_t(c.built.size())) << c.text;
     EXPECT_TRUE(c.built.size() == 1 || (row.pair[2].view == kViewFirst2D && row.pair[2].index == 1));
   }
-  int32_t message = 0;
-  EXPECT_EQ(Build("equal[z,times[x,y]]", false, false, &message, 4), -1);  // xy type 0: nothing
-  EXPECT_EQ(message, 14);
+  for (double none : {4.0, double(NAN)}) {  // xy type 0 (4 keeps its low bits 0; NaN counts as 0): nothing
+    int32_t message = 0;
+    EXPECT_EQ(Build("equal[z,times[x,y]]", false, false, &message, none), -1);
+    EXPECT_EQ(message, 14);
+  }
 }
 
 // Under transformation mode 1 the region, its boundary and the raster get companions in the

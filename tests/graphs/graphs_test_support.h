@@ -244,7 +244,7 @@ class FakeView : public Base {
   bool IsReady() override { return Note("ready?"), AllGraphsComplete(this->graphs); }
   void SetOption(int32_t code, double) override { Note("option " + std::to_string(code)); }
   // The kind-specific operations.
-  void SetViewRange(double x1, double, double, double) { Note("range " + std::to_string(int(x1))); }
+  bool SetViewRange(double x1, double, double, double) { return Note("range " + std::to_string(int(x1))), true; }
   bool DropPicture(const Picture*, const QDPoint*) { return Note("drop"), true; }
   bool UpdateViewMaps() { return Note("maps"), false; }
   bool HasWindowContext() { return windowContext; }

@@ -64,9 +64,19 @@ TEST_F(RasterTest, LevelsOfXAndTheirPixels) {
   EXPECT_EQ(graph->Cells()[199], 239);
 }
 
+// A constant is all level 239 and its range is measured again at the next reset: a = 0 to 1
+// turns a u into x, whose levels then rise left to right.
 TEST_F(RasterTest, ConstantAndUndefinedFunctions) {
   Computed("2.5");
   EXPECT_TRUE(!graph->RangeKnown() && Cells() == std::vector<uint8_t>(40000, 239) && graph->Status() == 0);
+  SetParameterLetter('a');
+  SetParameterValue(0);
+  Computed("times[a,u]");
+  EXPECT_TRUE(!graph->RangeKnown() && Cells() == std::vector<uint8_t>(40000, 239));
+  SetParameterValue(1);
+  graph->VariableChanged('a', 1);
+  graph->Compute(kAll);
+  EXPECT_TRUE(graph->RangeKnown() && graph->Cells()[0] == 0 && graph->Cells()[199] == 239);
   Computed("sqrt[minus[plus[1,power[u,2]]]]");
   EXPECT_TRUE(Cells() == std::vector<uint8_t>(40000, kRasterUndefined) && graph->Status() == 1);
   draw_test::Canvas canvas(200, 200);
@@ -125,6 +135,26 @@ TEST_F(RasterTest, CacheRoundTripAndEviction) {
   EXPECT_TRUE(one != two && set(1) == one && graph->Evaluations() == evaluations);
   EXPECT_EQ(PurgeHandlesForTest(), 2u);
   EXPECT_TRUE(set(-1) == two && graph->CacheDisabled() && graph->Evaluations() == evaluations + 40000);
+}
+
+// Cells refused by a geometry change: scrolls keep nothing and ask for nothing (no error 7 at each
+// step while memory stays short); the next geometry change asks again.
+TEST_F(RasterTest, ScrollWithoutCellsAsksForNothing) {
+  Computed("plus[u,v]");
+  SetViewMap(&map, MakeRect(0, 0, 200, 220), 100, 119, 64, -64, 1, 1);
+  FailAllocationAt(1, true);
+  graph->GeometryChanged();
+  EXPECT_TRUE(graph->Cells() == nullptr && PendingError() == kErrorOutOfMemory);
+  ResetErrorRegister();
+  for (int32_t step = 1; step <= 3; ++step) {
+    SetViewMap(&map, map.frame, 100 + 5 * step, 119, 64, -64, 1, 1);
+    graph->Scroll(5, 0);
+  }
+  EXPECT_TRUE(graph->Cells() == nullptr && PendingError() == 0 && graph->IsComplete());
+  FailAllocationAt(0);
+  graph->GeometryChanged();
+  graph->Compute(kAll);
+  EXPECT_TRUE(graph->Cells() != nullptr && graph->IsComplete() && graph->Status() == 0);
 }
 
 TEST_F(RasterTest, QueriesOutsideTheMapAnswerNothing) {

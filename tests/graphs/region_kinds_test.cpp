@@ -1,13 +1,17 @@
 // What every region kind owes the view's time slicing: computed in one-unit slices of the real
 // clock, the raster, the level lines and the vector field draw exactly what one Compute draws
-// (the relation's bitmap is compared in its own test).
+// (the relation's bitmap is compared in its own test); and what the kinds that cache maps owe
+// the benchmark.
 #include <functional>
 #include <string>
 
 #include "graphs/contour_graph.h"
 #include "graphs/graph_color.h"
 #include "graphs/raster_graph.h"
+#include "graphs/relation_graph.h"
 #include "graphs/vector_field_graph.h"
+#include "kernel/application_state.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/platform/draw_test_support.h"
 
@@ -15,7 +19,13 @@ namespace {
 
 using graphs_test::FunctionOf;
 
-class RegionKindsTest : public graphs_test::GraphsTest {};
+class RegionKindsTest : public graphs_test::GraphsTest {
+ protected:
+  void TearDown() override {
+    SetBenchmarkRunning(false);
+    GraphsTest::TearDown();
+  }
+};
 
 std::vector<uint32_t> DrawnPixels(GraphKind2D* graph) {
   draw_test::Canvas canvas(300, 200);
@@ -51,6 +61,31 @@ TEST_F(RegionKindsTest, ManyTinyBudgetsDrawWhatOneLargeBudgetDraws) {
     delete sliced;
   }
   EXPECT_GT(slices, 3);
+}
+
+// Made while the benchmark plays, the kinds that keep maps per parameter value keep none, so
+// every frame of the benchmark computes; made afterwards, they keep them again.
+TEST_F(RegionKindsTest, KindsThatCacheMapsCacheNothingWhileTheBenchmarkPlays) {
+  ViewMap map;
+  SetViewMap(&map, MakeRect(0, 0, 100, 80), 50, 39, 32, -32, 1, 1);
+  SetParameterLetter('a');
+  for (bool benchmark : {true, false}) {
+    SetBenchmarkRunning(benchmark);
+    GraphRelation2D relation(FunctionOf("lessthan[plus[power[x,2],power[y,2]],a]"), nullptr, new GraphColor(nullptr),
+                             2, 0, &map);
+    GraphRaster2D raster(FunctionOf("times[a,u,v]"), 0.5, new GraphColor(nullptr), &map);
+    for (double a : {1.0, 2.0}) {
+      SetParameterValue(a);
+      for (GraphKind2D* g : {static_cast<GraphKind2D*>(&relation), static_cast<GraphKind2D*>(&raster)}) {
+        g->VariableChanged('a', a);
+        g->Compute(graphs_test::kAll);
+        EXPECT_TRUE(g->IsComplete());
+      }
+    }
+    EXPECT_TRUE(relation.CacheOff() == benchmark && raster.CacheDisabled() == benchmark) << benchmark;
+    EXPECT_EQ(relation.Cache().count, benchmark ? 0 : 2);
+    EXPECT_EQ(raster.Cache().count, benchmark ? 0 : 2);
+  }
 }
 
 }  // namespace

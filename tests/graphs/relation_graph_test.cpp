@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "graphs/graph_color.h"
@@ -210,6 +211,35 @@ TEST_F(RelationTest, HitTestAndProbeFollowTheBoundary) {
   EXPECT_TRUE(graph->NearestPoint(0.0, 1.0, 0.05, 0, 0).found);
   const ProbeRecord outside = graph->Probe(2.5, 0.0);  // beyond the frame: the rings still reach the rim
   EXPECT_TRUE(outside.mode == 1 && std::fabs(outside.x - 1) < 1e-12);
+}
+
+// A probe 235 to 248 rows below a 250 x 20 frame: the rings first meet a rim pixel of the disc
+// at the bottom-left corner (ring 240, 267 pixels away), beyond the first limit of 250 rings; the
+// limit then grows to 268 and ring 252 finds the top disc's rim straight above, 252 pixels away,
+// where the probe refines onto the boundary.
+TEST_F(RelationTest, ProbeRingLimitGrowsWithTheBestDistance) {
+  SetViewMap(&map, MakeRect(0, 0, 250, 20), 125, 10, 64, -64, 1, 1);
+  // Discs of radius 3 px round pixels (5, 16) and (125, 3): their product is negative inside one.
+  const char* discs =
+      "times[plus[power[plus[x,1.875],2],power[plus[y,0.09375],2],minus[0.002197265625]],"
+      "plus[power[x,2],power[plus[y,minus[0.109375]],2],minus[0.002197265625]]]";
+  const std::string inside = std::string("lessthan[") + discs + ",0]";
+  Make(inside.c_str(), 2, false, discs)->Compute(kAll);
+  const ProbeRecord p = graph->Probe(0, (10 - 258) / 64.0);
+  EXPECT_EQ(p.mode, 1u);
+  EXPECT_LT(std::fabs(p.x), 0.05) << p.x << " " << p.y;  // the top disc, not the corner one at -1.875
+  EXPECT_NEAR(p.y, 0.0625, 0.01);
+}
+
+// A relation true over the whole frame is decided by one evaluation.
+TEST_F(RelationTest, RelationTrueEverywhereFillsTheFrameAtOnce) {
+  Computed("greaterthan[plus[power[x,2],1],0]");
+  EXPECT_EQ(graph->Evaluations(), 1u);
+  int32_t unset = 0;
+  for (int32_t v = 0; v < 200; ++v) {
+    for (int32_t h = 0; h < 200; ++h) unset += At(h, v) != kRelationHolds;
+  }
+  EXPECT_TRUE(unset == 0 && graph->Status() == 0);
 }
 
 // The level-line probes on functions given as lambdas: an edge order that gives no entry, a line

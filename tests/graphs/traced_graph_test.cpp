@@ -53,15 +53,22 @@ TEST_F(TracedGraphTest, ColumnStatesOfAParabolaAPoleAJumpAndADomainEdge) {
       {"over[1,u]", 99, 99, kColumnSegment},  {"over[1,u]", 101, 101, kColumnSegment},
       {"floor[u]", 164, 164, kColumnSegment}, {"floor[u]", 163, 163, kColumnSegment},
       {"sqrt[u]", 0, 99, kColumnUndefined},   {"sqrt[u]", 100, 100, kColumnHull},
-      {"sqrt[u]", 101, 199, kColumnSegment}};
+      {"sqrt[u]", 101, 199, kColumnSegment},  {"plus[u,minus[floor[u]]]", 164, 164, kColumnHull},
+      {"plus[u,minus[floor[u]]]", 163, 163, kColumnSegment}, {"plus[u,minus[floor[u]]]", 165, 165, kColumnSegment}};
   for (const auto& c : cases) {
     Traced(c.f);
     for (int32_t i = c.first; i <= c.last; ++i) EXPECT_EQ(At(i).state, c.state) << c.f << " column " << i;
   }
   Traced("over[1,u]");  // the pole is drawn over the whole height
   EXPECT_TRUE(At(100).low == -HUGE_VAL && At(100).high == HUGE_VAL);
-  Traced("floor[u]");  // the jump: its hull adds no pixel to the segment from 0 to 1
+  // floor's jump at 1: its hull adds no pixel to the segment between the end values 0 and 1, so
+  // the hull test's first step keeps it a segment. The sawtooth x - floor x jumps from 1 down to
+  // 0 there, beyond its end values 1 - 1/128 and 1/128: a hull reaching both.
+  Traced("floor[u]");
   EXPECT_TRUE(At(164).low == 0 && At(164).high == 1);
+  Traced("plus[u,minus[floor[u]]]");
+  EXPECT_TRUE(At(164).low <= 1.0 / 128 && At(164).high >= 1 - 1.0 / 128 && At(164).low > -0.01 && At(164).high < 1.01)
+      << At(164).low << " " << At(164).high;
   // The domain's edge: sqrt has values on [0, 1/128], half of column 100, which draws them from
   // 0 to sqrt(1/128) (the curve reaches the axis) instead of nothing.
   Traced("sqrt[u]");
@@ -214,6 +221,22 @@ TEST_F(TracedGraphTest, PolesDrawAsGreyBandsOverTheCurve) {
   EXPECT_TRUE(PendingError() == kErrorOutOfMemory && canvas.Count(draw_test::kWhitePixel) == 400 * 400);
 }
 
+// On a mask map with factors (2, 1), x = 1/4 (a function of y) marks each row at pixel column
+// Col(1/4) = 132 and tx - 1 = 1 column further right, one row high: two pixels a row.
+TEST_F(TracedGraphTest, AFunctionOfYIsWidenedAlongXByTheHorizontalFactor) {
+  draw_test::Canvas canvas(200, 200);
+  canvas.Fill([](int32_t, int32_t) { return draw_test::kWhitePixel; });
+  SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, 128, -64, 2, 1);
+  delete graph;
+  graph = new GraphTraced2D(FunctionOf("0.25"), 0, new GraphColor(nullptr), kTraceFull, &map);
+  graph->Compute(kAll);
+  EXPECT_TRUE(graph->Draw());
+  for (int32_t v = 0; v < 200; ++v) {
+    ASSERT_TRUE(canvas.At(132, v) == kDefaultGraphRGB && canvas.At(133, v) == kDefaultGraphRGB) << v;
+  }
+  EXPECT_EQ(canvas.Count(kDefaultGraphRGB), 400);
+}
+
 TEST_F(TracedGraphTest, HitTestWithinFourPixelsAndNotInTheNoFillMode) {
   Traced("0.25");
   EXPECT_TRUE(graph->HitTest(0.5, 0.25 + 3 * kW) && graph->HitTest(0.5, 0.25 - 3 * kW));
@@ -240,6 +263,23 @@ TEST_F(TracedGraphTest, ProbeSnapsToZeroExtremumAndDomainEdge) {
   EXPECT_TRUE(hull.mode == 2 && hull.aux[2] == 0.5 - kW / 2 && hull.aux[3] == 0.5 + kW / 2 && hull.aux[4] <= 0.25);
 }
 
+// One and two columns either side of a pole the probe snaps onto it, its value infinite: tan's
+// pole at pi/2 (column 301 of a 400-wide map) lies between two doubles, and the interval tan is
+// bounded to within two of them on each side, so the search closes in to a few 1e-16.
+TEST_F(TracedGraphTest, ProbeBesideAPoleSnapsToThePole) {
+  const double kHalfPi = 1.5707963267948966;
+  const struct { const char* f; double pole; } cases[] = {
+      {"tan[u]", kHalfPi}, {"tan[u]", -kHalfPi}, {"over[1,plus[u,minus[1]]]", 1.0}, {"over[1,cos[u]]", kHalfPi}};
+  for (const auto& c : cases) {
+    Trace(c.f, kTraceFull, 1, 400)->Compute(kAll);
+    for (double offset : {-2 * kW, -kW, kW, 2 * kW}) {
+      const ProbeRecord r = graph->Probe(c.pole + offset, 0);
+      EXPECT_TRUE(r.mode == 1 && r.snapped == 1 && std::fabs(r.x - c.pole) < 1e-15 && std::isinf(r.y))
+          << c.f << " at " << offset / kW << " columns: " << r.x << " " << r.y;
+    }
+  }
+}
+
 TEST_F(TracedGraphTest, NearestPointWalksAlongTheCurveInTheFullModeOnly) {
   const NearestPointRecord r = Traced("u")->NearestPoint(0.3, 0.31, 4 * kW, -HUGE_VAL, HUGE_VAL);
   ASSERT_TRUE(r.found);
@@ -247,6 +287,38 @@ TEST_F(TracedGraphTest, NearestPointWalksAlongTheCurveInTheFullModeOnly) {
   EXPECT_TRUE(std::fabs(r.before[0] - (0.3 - 4 * kW)) < 1e-12 && std::fabs(r.after[0] - (0.3 + 4 * kW)) < 1e-12);
   for (uint32_t mode : {kTraceEndValues, kTraceHull}) {
     EXPECT_FALSE(Traced("u", mode)->NearestPoint(0.3, 0.3, 4 * kW, -HUGE_VAL, HUGE_VAL).found);
+  }
+}
+
+// With ten times more pixels a unit along the value axis, the walk from 0.4 over the peak of
+// f = -10 (u - 0.5)^2 stops at the peak, where the curve starts back towards the start point on the
+// screen: the oracle walks the same steps (a tenth of a column) measuring pixel distances. The
+// peak column is a segment (its hull adds no pixel), so the step budget reaches past it. The
+// same for x = f(y) on the transposed map (its tolerance is given in x units).
+TEST_F(TracedGraphTest, NearestPointWalkMeasuresDistancesInPixels) {
+  auto f = [](double t) { return -10 * (t - 0.5) * (t - 0.5); };
+  for (uint8_t orientation : {1, 0}) {
+    const bool rows = orientation == 1;
+    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, rows ? 64 : 640, rows ? -640 : -64, 1, 1);
+    delete graph;
+    graph = new GraphTraced2D(FunctionOf("times[minus[10],power[plus[u,minus[0.5]],2]]"), orientation,
+                              new GraphColor(nullptr), kTraceFull, &map);
+    graph->Compute(kAll);
+    const double argumentPixel = 1.0 / 64, valuePixel = 1.0 / 640, e = argumentPixel / 10, x = 0.4;
+    double previous = 0, end = x;
+    for (int32_t n = 1; n < 96; ++n) {  // within the tolerance of 0.15 and the step budget
+      const double t = x + n * e;
+      const double d = std::pow((t - x) / argumentPixel, 2) + std::pow((f(t) - f(x)) / valuePixel, 2);
+      if (d < previous) break;
+      previous = d, end = t;
+    }
+    ASSERT_TRUE(end > 0.49 && end < 0.51) << end;  // at the peak, well inside the tolerance
+    const NearestPointRecord r = rows ? graph->NearestPoint(x, f(x), 0.15, -HUGE_VAL, HUGE_VAL)
+                                      : graph->NearestPoint(f(x), x, 0.015, -HUGE_VAL, HUGE_VAL);
+    ASSERT_TRUE(r.found) << int(orientation);
+    EXPECT_NEAR(r.after[0], end, 1e-12) << int(orientation);
+    EXPECT_NEAR(r.before[0], x - 0.15, 1e-12) << int(orientation);  // falling away: out to the tolerance
+    EXPECT_EQ(r.after[rows ? 2 : 1], f(r.after[0])) << int(orientation);
   }
 }
 
@@ -265,6 +337,27 @@ TEST_F(TracedIntersectionTest, ProbeSnapsToTheThreeIntersections) {
   for (const auto& c : cases) {
     view->probeGraph = 0;
     view->ProbeAt(MakePoint(c.h, c.v));
+    const ProbeRecord& r = view->probeReadout;
+    EXPECT_TRUE(r.snapped && std::fabs(r.x - c.x) < 1e-12 && std::fabs(r.y - c.y) < 1e-12) << r.x << " " << r.y;
+  }
+}
+
+// On a view with ten times more pixels a unit along y than along x, y = (x - 0.5)^2 + 0.5 and y = 0.5 + (x -
+// 0.5) / 8 cross at (0.5, 0.5) and (0.625, 0.515625); a probe a pixel from each snaps onto it.
+TEST_F(TracedIntersectionTest, ProbeSnapsToIntersectionsWithUnequalScales) {
+  Place(0, 0, 200, 200);
+  ASSERT_TRUE(view->SetViewRange(-1, 2, 0.45, 0.6));
+  ASSERT_NEAR(view->windowMap.unitsPerPixelX / view->windowMap.unitsPerPixelY, 10, 1e-9);
+  for (const char* f : {"plus[power[plus[u,minus[0.5]],2],0.5]", "plus[0.5,over[plus[u,minus[0.5]],8]]"}) {
+    auto* traced = new GraphTraced2D(FunctionOf(f), 1, new GraphColor(nullptr), kTraceFull, &view->drawMap);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(traced)));
+  }
+  while (!view->IsReady()) view->Tick(kAll);
+  const struct { double x, y; } cases[] = {{0.5, 0.5}, {0.625, 0.515625}};
+  for (const auto& c : cases) {
+    view->probeGraph = 0;
+    const int32_t h = WorldToPixelX(&view->windowMap, c.x), v = WorldToPixelY(&view->windowMap, c.y);
+    view->ProbeAt(MakePoint(int16_t(h + 1), int16_t(v - 1)));
     const ProbeRecord& r = view->probeReadout;
     EXPECT_TRUE(r.snapped && std::fabs(r.x - c.x) < 1e-12 && std::fabs(r.y - c.y) < 1e-12) << r.x << " " << r.y;
   }

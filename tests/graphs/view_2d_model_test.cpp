@@ -119,7 +119,9 @@ TEST_F(View2DModelTest, FitsCentreOnTheLadderAndMajorLinesStayOnWholePixels) {
   view->SetViewRange(0, 10, -1, 1);
   const View2DScale once = view->scale;
   view->SetViewRange(0, 10, -1, 1);
-  for (double bad : {1.0, kNaN, kInf}) view->FitRangeX(1, bad);  // no finite span: no change
+  for (double bad : {1.0, kNaN, kInf}) EXPECT_FALSE(view->FitRangeX(1, bad));  // no finite span: no change
+  // Beyond the usable grid steps (wider than about 1e281, narrower than about 1e-279): refused.
+  EXPECT_TRUE(!view->FitRangeX(-1e300, 1e300) && !view->FitRangeY(0, 1e-290) && view->FitRangeX(0, 10));
   EXPECT_EQ(std::memcmp(&once, &view->scale, sizeof once), 0);
   Place(3, 7, 250, 190);
   std::mt19937 random(24);

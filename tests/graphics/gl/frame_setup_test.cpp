@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "graphics/gl/gl_textures.h"
+#include "graphics/gl/mesh_drawing.h"
 #include "graphics/render/software_camera.h"
 #include "graphics/render/software_rasterizer.h"
 #include "kernel/memory/memory_budget.h"
@@ -39,6 +40,40 @@ TEST_F(RealGLTest, TextureSidesArePowersOfTwoFromFourTo512) {
   EXPECT_TRUE(IsTextureUsable(texture, ctx));
   DeleteGLTexture(texture, kContextGLWindow, ctx->windowContext, ctx);
   EXPECT_FALSE(IsTextureUsable(texture, ctx));
+  KillPicture(picture);
+  DetachGLContext(ctx);
+  DeleteGLContextRecord(ctx);
+}
+
+// Names restart in every context: a texture of a context that was rebuilt must never be taken
+// for the new context's texture of the same name, even when the caller's record of the old
+// context compares equal to the new one (a record freed and made again at the same address).
+TEST_F(RealGLTest, ATextureOfAnEarlierContextNeverNamesOneOfALaterContext) {
+  std::vector<uint32_t> pixels(8 * 8, 0xFF336699u);
+  PicHandle picture = NewPicture(pixels.data(), 8, 8);
+  gDocument.buffer = NewGWorld32(MakeRect(0, 0, 64, 64));
+  GraphicsContext* ctx = NewGLContextRecord();
+  SetRequestedContextKind(ctx, kContextGLOffscreen);
+  ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 16, 16), nullptr), kContextGLOffscreen);
+  const TextureRef old = TextureFromPicture(picture, ctx);
+  ASSERT_TRUE(IsTextureUsable(old, ctx));
+  ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 32, 16), nullptr), kContextGLOffscreen);  // rebuilt
+  const TextureRef fresh = TextureFromPicture(picture, ctx);
+  EXPECT_EQ(uint32_t(fresh), uint32_t(old)) << "the same name in the new context";
+  EXPECT_NE(fresh, old);
+  EXPECT_FALSE(IsTextureUsable(old, ctx));
+  DeleteGLTexture(old, kContextGLOffscreen, GLContextHandle(ctx), ctx);
+  EXPECT_TRUE(IsTextureUsable(fresh, ctx)) << "the old texture's deletion took the new one";
+  BindGLTexture(old, ctx);
+  GLint bound = -1;
+  GLApi().GetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(bound, 0) << "an old texture binds none";
+  BindGLTexture(fresh, ctx);
+  GLApi().GetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(uint32_t(bound), uint32_t(fresh));
+  GLApi().Disable(GL_TEXTURE_2D);
+  DeleteGLTexture(fresh, kContextGLOffscreen, GLContextHandle(ctx), ctx);
+  EXPECT_FALSE(IsTextureUsable(fresh, ctx));
   KillPicture(picture);
   DetachGLContext(ctx);
   DeleteGLContextRecord(ctx);

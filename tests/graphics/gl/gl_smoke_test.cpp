@@ -1,7 +1,8 @@
 // Real contexts on the machine's Mesa (software renderer, no window system): the renderer is
 // reported, the needed extensions are there, both built-in programs load, and a quad drawn at
 // the top-left of a view reads back at the top-left of its target in both GL kinds. Every test
-// fails on any GL error that KHR_debug reports and it did not expect.
+// fails on any GL error that KHR_debug reports and it did not expect. The CI's GL stage runs
+// these (RealGLTest.Mesa*) on their own, so its log shows what they print.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -63,7 +64,7 @@ TEST_F(RealGLTest, MesaMakesACompatibilityContextWithTheNeededExtensions) {
 
 // Both built-in programs load as usable, each reporting "Shader  compiles to N native
 // instructions" (empty name) with N > 0; a broken one prints Mesa's error position and fails.
-TEST_F(RealGLTest, DefaultProgramsLoadAndABrokenOneReportsItsError) {
+TEST_F(RealGLTest, MesaLoadsBothDefaultProgramsAndABrokenOneReportsItsError) {
   GraphicsContext* ctx = NewGLContextRecord();
   ASSERT_EQ(PrepareGraphicsContext(ctx, MakeRect(0, 0, 16, 16), nullptr), kContextGLWindow);
   ShaderProgram vertex, fragment, broken;
@@ -79,6 +80,7 @@ TEST_F(RealGLTest, DefaultProgramsLoadAndABrokenOneReportsItsError) {
     EXPECT_GT(std::atoi(messages.c_str() + at), 0) << messages;
   }
   EXPECT_EQ(reports, 2) << messages;
+  std::printf("Built-in programs, the fragment program first:\n%s", messages.c_str());
   gl_test::ExpectGLErrors(1);
   ShaderProgramLoad(&broken);
   EXPECT_FALSE(ShaderProgramIsUsable(&broken));
@@ -93,7 +95,7 @@ TEST_F(RealGLTest, DefaultProgramsLoadAndABrokenOneReportsItsError) {
 
 // The window kind is drawn multisampled (the document is antialiased) and resolved; both kinds
 // land rows flipped at the view rectangle, and a resized window context draws at its new size.
-TEST_F(RealGLTest, AQuadAtTheTopLeftReadsBackAtTheTopLeftInBothKinds) {
+TEST_F(RealGLTest, MesaDrawsAQuadThatReadsBackAtTheTopLeftInBothKinds) {
   const uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu, kUntouched = 0x00FFFFFFu;
   gDocument.antialiased = true;
   gDocument.buffer = NewGWorld32(MakeRect(0, 0, 200, 150));
@@ -125,6 +127,9 @@ TEST_F(RealGLTest, AQuadAtTheTopLeftReadsBackAtTheTopLeftInBothKinds) {
     EXPECT_EQ(at(r, b), kBlue);
     EXPECT_EQ(at(l - 1, t), kUntouched) << "written left of the view";
     EXPECT_EQ(at(l, t - 1), kUntouched) << "written above the view";
+    std::printf("%s kind, %dx%d, %d samples: top-left 0x%08X, bottom-right 0x%08X\n",
+                c.kind == kContextGLWindow ? "window" : "offscreen", r - l + 1, b - t + 1, GLContextHandle(ctx)->samples,
+                at(l, t), at(r, b));
   }
   EXPECT_EQ(GLContextHandle(ctx), firstWindow);
   DetachGLContext(ctx);

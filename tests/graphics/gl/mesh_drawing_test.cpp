@@ -185,6 +185,19 @@ TEST_F(MeshDrawingTest, FogAndTheClipPlaneChangeOnlyTheirPixels) {
       EXPECT_NEAR(int(row.back() >> 8 & 0xFF), 0x80, 16) << "the back end is grey";
     }
   }
+  // The fog is the lines' own: a sphere drawn after a line is the sphere drawn alone, except on
+  // the line's row.
+  BeginBlack(kContextGLWindow);
+  SetGLVertexArray(line, 2, ctx);
+  DrawGLLineElements(pair, 1, ctx);
+  SetGLMaterialColor(0xFFFFFF, ctx);
+  DrawSphere(sphere);
+  End();
+  const std::vector<uint32_t> afterLine = Pixels();
+  for (int32_t y = 0; y < kSide; ++y) {
+    if (y >= kSide / 2 - 1 && y <= kSide / 2 + 1) continue;
+    for (int32_t x = 0; x < kSide; ++x) ASSERT_EQ(afterLine[size_t(y) * kSide + x], plain[size_t(y) * kSide + x]) << x << "," << y;
+  }
 }
 
 // Red drawn into the top half reads back into the top half of the view's rows, in both GL kinds.
@@ -196,6 +209,32 @@ TEST_F(MeshDrawingTest, ReadBackKeepsTheTopRowsOnTop) {
     for (int32_t y = 0; y < kSide; ++y) EXPECT_EQ(At(5, y), y < kSide / 2 ? 0xFF0000u : 0u) << y << " " << kind;
     EXPECT_EQ(ReadGLPixel(ctx, kLeft, kTop), 0xFF0000u);
     EXPECT_EQ(ReadGLPixel(ctx, kLeft, kTop + kSide - 1), 0u);
+  }
+}
+
+// The same upright quad (model z from 0.5 to 2, up in the picture) lands in the same top rows of
+// the document's buffer in every kind: the camera's s = 64 * 0.5 * 0.3972 * 50 = 635.52 puts
+// z = 2 at row 32 - 635.52 * 2 / 50 = 6.6 and z = 0.5 at row 25.6 (hand-computed).
+TEST_F(MeshDrawingTest, AnUprightQuadLandsInTheTopRowsInEveryKind) {
+  frame = kFront;
+  const float vertices[] = {0, -1.5f, 0.5f, 0, 1.5f, 0.5f, 0, 1.5f, 2, 0, -1.5f, 2};
+  const float normals[] = {1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0};
+  const uint32_t triangles[] = {0, 1, 2, 0, 2, 3};
+  for (int32_t kind : {kContextQuickDraw, kContextGLWindow, kContextGLOffscreen}) {
+    BeginBlack(kind);
+    SetGLMaterialColor(0xFFFFFF, ctx);
+    SetGLVertexArray(vertices, 4, ctx);
+    SetGLNormalArray(normals, ctx);
+    DrawGLTriangleElements(triangles, 2, ctx);
+    DisableNormalArray(ctx);
+    End();
+    SCOPED_TRACE(kind);
+    for (int32_t y : {8, 16, 24}) EXPECT_NE(At(kSide / 2, y), 0u) << y;
+    for (int32_t y : {4, 28, 40, 60}) EXPECT_EQ(At(kSide / 2, y), 0u) << y;
+    if (kind != kContextQuickDraw) {
+      EXPECT_NE(ReadGLPixel(ctx, kLeft + kSide / 2, kTop + 16), 0u);
+      EXPECT_EQ(ReadGLPixel(ctx, kLeft + kSide / 2, kTop + 40), 0u);
+    }
   }
 }
 
@@ -256,6 +295,57 @@ TEST_F(MeshDrawingTest, AFreedMeshLeavesNoArraysBehindInSoftware) {
   EXPECT_TRUE(centre >> 16 == (centre >> 8 & 0xFF) && centre >> 16 == (centre & 0xFF)) << std::hex << centre;
 }
 
+// The software Disable operations forget the array they name (the mesh that owned it may be
+// freed before the next draw) and put a colour source that named it back to the uniform colour;
+// a source naming the other array stays.
+TEST(SoftwareArrayState, DisablingAnArrayForgetsItAndTheSourceNamingIt) {
+  const float values[6] = {0, 0, 0, 1, 1, 1};
+  struct Case {
+    void (*disable)(GraphicsContext*);
+    int32_t sourceBefore, sourceAfter;
+    bool normals, colors, texCoords;  // which pointers are left
+  } cases[] = {
+      {DisableColorArray, 1, 0, true, false, true},     {DisableColorArray, 2, 2, true, false, true},
+      {DisableTexCoordArray, 2, 0, true, true, false},  {DisableTexCoordArray, 1, 1, true, true, false},
+      {DisableNormalArray, 1, 1, false, true, true},
+  };
+  for (const Case& c : cases) {
+    GraphicsContext ctx;
+    ctx.kind = kContextQuickDraw;
+    SetGLNormalArray(values, &ctx);
+    SetGLTexCoordArray(values, &ctx);
+    SetGLColorArray(values, &ctx);
+    ctx.colorSource = c.sourceBefore;
+    c.disable(&ctx);
+    EXPECT_EQ(ctx.colorSource, c.sourceAfter);
+    EXPECT_EQ(ctx.normals != nullptr, c.normals);
+    EXPECT_EQ(ctx.colors != nullptr, c.colors);
+    EXPECT_EQ(ctx.texCoords != nullptr, c.texCoords);
+  }
+}
+
+// A plane with a NaN or infinite coefficient is switched off, also over one already on, and
+// the sphere draws as with no plane at all; a finite plane is on.
+TEST_F(MeshDrawingTest, ANonFiniteClipPlaneClipsNothing) {
+  frame = kFront;
+  BeginBlack(kContextGLOffscreen);
+  DrawSphere(sphere);
+  End();
+  const std::vector<uint32_t> plain = Pixels();
+  const double kNaN = std::nan(""), kInf = HUGE_VAL;
+  const double planes[][4] = {{kNaN, 1, 0, 0}, {0, kInf, 0, 0}, {0, 1, 0, -kInf}, {0, 0, kNaN, kNaN}};
+  for (const auto& p : planes) {
+    BeginBlack(kContextGLOffscreen);
+    SetGLClipPlane(0, 1, 0, 0, ctx);
+    EXPECT_TRUE(GLApi().IsEnabled(GL_CLIP_PLANE1));
+    SetGLClipPlane(p[0], p[1], p[2], p[3], ctx);
+    EXPECT_FALSE(GLApi().IsEnabled(GL_CLIP_PLANE1)) << p[0] << " " << p[1] << " " << p[2] << " " << p[3];
+    DrawSphere(sphere);
+    End();
+    EXPECT_EQ(Pixels(), plain);
+  }
+}
+
 // A checker of two colours, a lone 0x123456 pixel at (extraH, 10) or none, clicks at row 10.
 TEST(HitTestPixels, OnlyTheBackgroundsOwnColoursAreMisses) {
   gl_test::InstallTestDocument();
@@ -272,6 +362,9 @@ TEST(HitTestPixels, OnlyTheBackgroundsOwnColoursAreMisses) {
       {kBackgroundSolid, 0xFFFFFF, 0xCCCCCC, 19, 17, true},
       {kBackgroundRoomCorner, 0xEFEFEF, 0xCCCCCC, -1, 10, true},  // grey only
       {kBackgroundRoomCorner, 0xCCCCCC, 0x99FFFF, -1, 10, false},  // grey and blue
+      // The square (columns 25 to 35) misses the clip: no background seen, a hit on either kind.
+      {kBackgroundSolid, 0xFFFFFF, 0xCCCCCC, -1, 30, true},
+      {kBackgroundRoomCorner, 0xCCCCCC, 0x99FFFF, -1, 30, true},
   };
   for (const Case& c : cases) {
     gDocument.background = {c.type, 0xFFFFFF};

@@ -1,11 +1,14 @@
 // Renderer capability tests: whole-word extension search, renderer names, the buffer-object
-// decision with its Radeon 9800 inversion, and the start-up switches read from a preferences file.
+// decision with its Radeon 9800 inversion, the shader test by kind and switch, and the start-up
+// switches read from a preferences file, with the OpenGL detection before them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "graphics/gl/renderer_caps.h"
+#include "kernel/diagnostics/message_alert.h"
 #include "platform/preferences.h"
 #include "tests/graphics/gl/gl_test_support.h"
 
@@ -78,6 +81,71 @@ TEST_F(FakeGLTest, BufferObjectDecisionFollowsOptionSwitchesAndRenderer) {
     GLGlobals().switches.noBufferObjects = c.disable;
     EXPECT_EQ(ShouldUseBufferObjects(c.extensions, c.renderer), c.expected) << c.renderer << " " << int(c.option);
   }
+}
+
+// The shader test answers for GL kinds only, with all four extensions listed and fragment
+// programs not switched off.
+TEST_F(FakeGLTest, ShaderExtensionsNeedAGLKindAllFourNamesAndNoSwitch) {
+  fake.extensions = "GL_ARB_vertex_program GL_ARB_fragment_program GL_ARB_fragment_shader GL_ARB_shader_objects";
+  PlatformGLContext* context = fake.CreateContext({GLTargetKind::kWindow, 8, 8, 0, false});
+  struct Case {
+    int32_t kind;
+    bool switchedOff;
+    const char* missing;  // a name taken out of the list, or null
+    bool expected;
+  } cases[] = {{kContextGLWindow, false, nullptr, true},           {kContextGLOffscreen, false, nullptr, true},
+               {kContextQuickDraw, false, nullptr, false},         {kContextNone, false, nullptr, false},
+               {kContextGLWindow, true, nullptr, false},           {kContextGLWindow, false, "GL_ARB_shader_objects", false},
+               {kContextGLWindow, false, "GL_ARB_fragment_shader", false}};
+  const std::string all = fake.extensions;
+  for (const Case& c : cases) {
+    GraphicsContext ctx;
+    ctx.kind = c.kind;
+    GLGlobals().switches.noFragmentPrograms = c.switchedOff;
+    fake.extensions = all;
+    if (c.missing != nullptr) fake.extensions.erase(fake.extensions.find(c.missing), std::strlen(c.missing));
+    EXPECT_EQ(HasShaderExtensions(&ctx), c.expected) << c.kind << " " << c.switchedOff << " " << (c.missing ? c.missing : "");
+  }
+  fake.DestroyContext(context);
+}
+
+// Start-up: OpenGL is detected first (its absence shown once, as the no-OpenGL message), then the
+// switches are read, so use_software_renderer turns a detected OpenGL off again; a missing
+// preferences file leaves OpenGL as detected.
+TEST_F(FakeGLTest, StartUpDetectsOpenGLThenReadsTheSwitches) {
+  const std::string path = testing::TempDir() + "/startup_prefs";
+  struct Case {
+    bool available;
+    const char* preferences;  // null: no file
+    bool openGL, alert, forced;
+  } cases[] = {{true, nullptr, true, false, false},
+               {true, "use_software_renderer=1\n", false, false, false},
+               {true, "use_software_renderer=0\nenable_vertex_buffer_objects=1\n", true, false, true},
+               {false, nullptr, false, true, false},
+               {false, "enable_vertex_buffer_objects=1\n", false, true, true}};
+  for (const Case& c : cases) {
+    std::remove(path.c_str());
+    if (c.preferences != nullptr) {
+      FILE* f = std::fopen(path.c_str(), "wb");
+      std::fputs(c.preferences, f);
+      std::fclose(f);
+    }
+    SetPreferencesFile(path.c_str());
+    ResetMessageAlertForTests();
+    GLGlobals().OpenGLAvailable = 0;
+    GLGlobals().switches = RendererSwitches();
+    fake.available = c.available;
+    EXPECT_EQ(InitGLPlatform(), c.openGL) << (c.preferences ? c.preferences : "no file");
+    EXPECT_EQ(GLGlobals().OpenGLAvailable, c.openGL ? 1 : 0);
+    ASSERT_EQ(CapturedAlerts().size(), c.alert ? 1u : 0u);
+    if (c.alert) {
+      EXPECT_NE(CapturedAlerts()[0].text.find("OpenGL"), std::string::npos);
+    }
+    EXPECT_EQ(GLGlobals().switches.forceBufferObjects, c.forced) << "the switches are read whatever was detected";
+  }
+  ResetMessageAlertForTests();
+  ResetPreferencesForTest();
+  std::remove(path.c_str());
 }
 
 // Only the integer 1 counts; the fragment-program keys are read in order; a damaged line is

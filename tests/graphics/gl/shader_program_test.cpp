@@ -2,8 +2,10 @@
 // checks by renderer class, error-flag hygiene, and programs disposed in their own context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "graphics/gl/default_programs.h"
 #include "graphics/gl/gl_resources.h"
 #include "graphics/gl/shader_program.h"
 #include "tests/graphics/gl/gl_test_support.h"
@@ -122,4 +124,21 @@ TEST_F(ShaderProgramTest, ProgramsAreDisposedInTheContextTheyWereMadeIn) {
   ShaderProgramDispose(&program);
   EXPECT_EQ(fake.deletedPrograms.size(), 1u);
   EXPECT_TRUE(CheckGLResources());
+}
+
+// The built-in texts keep their stored form: every line ends with a carriage return (no line
+// feed anywhere), the last being "END", at their stored lengths of 1,632 and 2,132 characters.
+TEST(DefaultPrograms, TextsKeepTheirStoredForm) {
+  struct Case {
+    const char* text;
+    const char* header;
+    size_t length;
+  } cases[] = {{kDefaultVertexProgram, "!!ARBvp1.0\r", 1632}, {DefaultColorFragmentProgram(), "!!ARBfp1.0\r", 2132}};
+  for (const Case& c : cases) {
+    const std::string text(c.text);
+    EXPECT_EQ(text.size(), c.length);
+    EXPECT_EQ(text.rfind(c.header, 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 5), "\rEND\r");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 0);
+  }
 }

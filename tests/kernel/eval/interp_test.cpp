@@ -226,6 +226,20 @@ TEST_F(InterpTest, RealMachineGoldenValues) {
   }
 }
 
+// A conjunction or disjunction of three conditions where the first alone decides: each operand
+// counts, not only the last two (hand-computed truth values).
+TEST_F(InterpTest, WedgeAndVeeCombineEveryOperand) {
+  const GoldenCase cases[] = {
+      {"wedge[lessthan[x,1],greaterthan[y,1],lessthan[y,5]]", 5, 2, 0.0},  // first false
+      {"wedge[lessthan[x,1],greaterthan[y,1],lessthan[y,5]]", 0, 2, 1.0},
+      {"wedge[lessthan[x,1],greaterthan[y,1],lessthan[y,5],greaterthan[x,-1]]", -2, 2, 0.0},  // last false
+      {"vee[greaterthan[x,1],lessthan[y,0],greaterthan[y,9]]", 5, 2, 1.0},  // first true
+      {"vee[greaterthan[x,1],lessthan[y,0],greaterthan[y,9]]", 0, 2, 0.0},
+      {"vee[greaterthan[x,1],lessthan[y,0],greaterthan[y,9],equal[x,y]]", 0.5, 0.5, 1.0},  // last true
+  };
+  for (const GoldenCase& c : cases) EXPECT_EQ(ValueAt(c.tree, c.x, c.y), c.expected) << c.tree << " at " << c.x;
+}
+
 // Opcodes above 75 do nothing; an abort ends the run even with conditionals; the real machine has
 // no imaginary unit. A null code, or a slot array smaller than the code needs, is refused with
 // error 7.

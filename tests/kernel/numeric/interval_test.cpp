@@ -85,6 +85,48 @@ TEST(IntervalArithmetic, TrigonometryFindsExtremaAndPoles) {
   });
 }
 
+// Near a pole, bound by bound: an operand whose ends lie within 12 doubles of a pole of tan
+// (pi/2 + k pi) or cot (k pi) holds the 113-bit values at its ends and midpoint, and is the whole
+// line exactly when it holds the pole (placed with the 113-bit pi); an operand that stops two
+// doubles short of pi/2 on either side is bounded: the pole test adds no margin of its own, so a
+// search can close in on the pole.
+TEST(IntervalContainment, TanAndCotNearTheirPoles) {
+  auto step = [](double x, int n) {
+    for (; n > 0; --n) x = std::nextafter(x, kInf);
+    for (; n < 0; ++n) x = std::nextafter(x, -kInf);
+    return x;
+  };
+  const double halfPi = kPi / 2;
+  // k: the pole is k pi + pi/2 (tan) or k pi (cot). At k = 3522457 a rounded period index puts
+  // the doubles just past the pole in the period before it.
+  const struct { bool tan; int32_t k; } cases[] = {{true, 0}, {true, -1}, {true, 1}, {true, 100}, {true, 3522457},
+                                                   {false, 1}, {false, -2}};
+  for (const auto& c : cases) {
+    const Quad pole = c.k * kQuadPi + (c.tan ? kQuadPi / 2 : 0);
+    auto reference = [&](double x) { return c.tan ? tanq(x) : 1 / tanq(x); };
+    ContainmentChecker check{c.tan ? "tan" : "cot"};
+    for (int i = -12; i <= 12; ++i) {
+      for (int j = i; j <= 12; ++j) {
+        for (double width : {0.0, 1e-3, 1.0}) {  // the lower end beside the pole, or farther off
+          const Interval box{step(static_cast<double>(pole), i) - (i == j ? width : 0.0),
+                             step(static_cast<double>(pole), j)};
+          const Interval r = ValueOf(c.tan ? IntervalTan : IntervalCot, box);
+          for (double x : {box.lo, box.hi, box.lo + (box.hi - box.lo) / 2}) {
+            check.Expect(r, reference(x), [&] { return Show(box) + " at " + Fmt(x); });
+          }
+          const bool holdsPole = box.lo <= pole && pole <= box.hi;
+          EXPECT_TRUE(!holdsPole || Same(r, kWholeLine)) << c.k << " " << Show(box) << " gave " << Show(r);
+        }
+      }
+    }
+    EXPECT_EQ(check.failures, 0) << c.k;
+  }
+  const Interval below = ValueOf(IntervalTan, {1.5, step(halfPi, -2)}), above = ValueOf(IntervalTan, {step(halfPi, 2), 1.6});
+  EXPECT_TRUE(below.hi > 1e15 && below.hi < kInf && above.lo < -1e15 && above.lo > -kInf) << Show(below) << Show(above);
+  // Nearly a period long: the ends' period indexes cannot be trusted, so nothing is known.
+  EXPECT_TRUE(Same(ValueOf(IntervalTan, {-halfPi + 1e-9, halfPi - 1e-9}), kWholeLine));
+}
+
 // The rulings on partial domains: the range over the part of the operand inside the domain,
 // undefined only with no point inside, and the partial domain noted for the machine's truths.
 TEST(IntervalArithmetic, PartialDomainsGiveTheRangeOverThePartInside) {

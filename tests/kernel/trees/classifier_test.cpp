@@ -156,4 +156,69 @@ TEST_F(ClassifierTest, OneScanAnswersForEveryNodeAsTheRuleDoes) {
   EXPECT_TRUE(constant > 500 && varying > 500);
 }
 
+// Every node under n passes the rule with the flags and root (or is an interval or the free
+// variable, when withExtra): the tree-wide questions asked node by node.
+bool EveryNodeByRule(const ExprNode* n, uint32_t flags, const ExprNode* root, bool withExtra) {
+  TreeCursor inner(const_cast<ExprNode*>(n), WalkOrder::kPreOrder);
+  for (const ExprNode* m = inner.Current(); m != nullptr; m = inner.Next()) {
+    const bool extra = m->kind == KindInterval || (FreeVariable() != 0 && m->kind == KindChar && m->value.symbol == FreeVariable());
+    if (!ClassifyNodeKind(m, flags, root) && !(withExtra && extra)) return false;
+  }
+  return true;
+}
+
+// IsConstantSubtree, AllNodesClassifiable and AllNodesAllowed of every node of the tree against
+// the rule node by node; counts the constant and varying subtrees.
+void ExpectTreeWideAnswersOfEveryNode(const ExprNode* tree, int& constant, int& varying) {
+  TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    const bool isConstant = IsConstantSubtree(n);
+    ASSERT_EQ(isConstant, EveryNodeByRule(n, ClassifySums | ClassifyParameters, n, true)) << Text(n) << " in " << Text(tree);
+    ASSERT_EQ(AllNodesClassifiable(n), EveryNodeByRule(n, 0, nullptr, true)) << Text(n) << " in " << Text(tree);
+    ASSERT_EQ(AllNodesAllowed(n), EveryNodeByRule(n, 0, nullptr, false)) << Text(n) << " in " << Text(tree);
+    ++(isConstant ? constant : varying);
+  }
+}
+
+// The tree-wide questions keep what each node needs of its ancestors on the way down; over random
+// trees with sums, bounded sums and conditions, with binders above the subtree asked about, and
+// with the free variable set or not, each answers as the rule asked node by node does.
+TEST_F(ClassifierTest, TreeWideQuestionsAnswerAsTheRuleNodeByNode) {
+  tree_test::RandomTree random(11, {KindSum, KindBoundedSum, KindEqual, KindIf, KindLessthan, KindPlus, KindSin, KindInterval},
+                               {'k', 'j', 'a', 'x', 'e', SymPi});
+  int constant = 0, varying = 0;
+  for (int t = 0; t < 400; ++t) {
+    SetFreeVariable(t % 3 == 0 ? 'a' : 0);
+    ExprNode* tree = random.Make(2 + t % 6);
+    ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
+    FreeExpression(tree);
+  }
+  EXPECT_TRUE(constant > 500 && varying > 500) << constant << " " << varying;
+}
+
+// Forty nested bounded sums over k and j in turn, more binders than the walk keeps: the answers
+// are still the rule's. A variable beside each of 40,000 nested sums is answered in one walk
+// (climbing from each variable made this quadratic).
+TEST_F(ClassifierTest, TreeWideQuestionsPastTheBinderCapacityAndDeep) {
+  ExprNode* tree = Build("times[k,j]");
+  for (int level = 0; level < 40; ++level) {
+    ExprNode* sum = NewNode(KindBoundedSum, 3);
+    SetChild(sum, 0, NewBinaryNode(KindEqual, NewSymbolNode(level % 2 ? 'k' : 'j'), NewNumberNode(1)));
+    SetChild(sum, 1, NewNumberNode(5));
+    SetChild(sum, 2, tree);
+    tree = sum;
+  }
+  int constant = 0, varying = 0;
+  ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
+  EXPECT_TRUE(IsConstantSubtree(tree) && constant > 0 && varying > 0);
+  FreeExpression(tree);
+  ExprNode* deep = NewSymbolNode('a');
+  for (int level = 0; level < 40000; ++level) deep = NewBinaryNode(KindPlus, NewSymbolNode(level % 2 ? 'a' : 'b'), deep);
+  EXPECT_TRUE(IsConstantSubtree(deep));
+  EXPECT_FALSE(AllNodesClassifiable(deep));
+  deep->children[0]->value.symbol = 'x';
+  EXPECT_FALSE(IsConstantSubtree(deep));
+  FreeExpression(deep);
+}
+
 }  // namespace
