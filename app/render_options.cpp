@@ -3,8 +3,11 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "graphs/graph_view_2d.h"
 
 namespace {
 
@@ -25,6 +28,13 @@ bool ReadRange(const char* text, double out[2]) {
   if (separator == nullptr) return false;
   const std::string low(text, separator);
   return ReadNumber(low.c_str(), &out[0]) && ReadNumber(separator + 1, &out[1]) && out[0] < out[1];
+}
+
+// "--x 1,2": the option with its bounds to 15 digits.
+std::string RangeText(const char* option, const double range[2]) {
+  char text[80];
+  std::snprintf(text, sizeof text, "%s %.15g,%.15g", option, range[0], range[1]);
+  return text;
 }
 
 // "WxH" within the side limits.
@@ -52,8 +62,11 @@ const char* RenderUsage() {
          "                   blank lines and lines starting with # are skipped\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
-         "  --x MIN,MAX      an x range to show, fitted at a grid scale (default: 64 pixels a unit)\n"
-         "  --y MIN,MAX      a y range to show, likewise\n"
+         "  --x MIN,MAX      an x range to show whole\n"
+         "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
+         "                   share one scale, the largest grid scale at which every range given\n"
+         "                   fits (default: 64 pixels a unit); a range the view cannot show is\n"
+         "                   refused\n"
          "  --antialias      draw through the double-size buffer\n";
 }
 
@@ -98,4 +111,17 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
     return false;
   }
   return true;
+}
+
+bool ShowRangeOptions(const RenderOptions& options, GraphView2D* view, std::string* refusal) {
+  if (view->ShowRangesAtOneScale(options.hasRangeX ? options.rangeX : nullptr,
+                                 options.hasRangeY ? options.rangeY : nullptr)) {
+    return true;
+  }
+  std::string given;
+  if (options.hasRangeX) given += RangeText("--x", options.rangeX);
+  if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
+  *refusal = given + ": the view cannot show " + (options.hasRangeX && options.hasRangeY ? "these ranges" : "this range") +
+             " (too wide or too narrow)";
+  return false;
 }

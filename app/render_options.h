@@ -1,9 +1,12 @@
-// The command line of the headless program: the document to read, the PNG to write, the size of
-// the graph pane, the x and y ranges shown, and antialiasing. Every value is checked before use:
-// sizes within 16..4096 pixels, ranges finite with the lower bound below the upper.
+// The command line of the headless program, which the window program reads too: the document to
+// read, the PNG to write, the size of the graph pane, the x and y ranges shown (and showing them
+// in a view), and antialiasing. Every value is checked before use: sizes within 16..4096 pixels,
+// ranges finite with the lower bound below the upper.
 #pragma once
 
 #include <string>
+
+class GraphView2D;
 
 struct RenderOptions {
   std::string document;            // the document file: one equation a line
@@ -23,3 +26,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
                         bool documentRequired = true);
 // The usage text, ending with a newline.
 const char* RenderUsage();
+// Shows the ranges the options ask for in the view, whole, centred, at one scale for both axes
+// (GraphView2D::ShowRangesAtOneScale); nothing when none is asked for. False with *refusal set (a
+// sentence naming the options) when the view cannot show them, the view unchanged.
+bool ShowRangeOptions(const RenderOptions& options, GraphView2D* view, std::string* refusal);

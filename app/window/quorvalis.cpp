@@ -1,9 +1,10 @@
 // quorvalis: the main program. Opens a document file (the format quorvalis-render reads, bracket
 // notation or typed rows) in a document window, or an empty document without one. Lines that
-// cannot be read are named on standard error and left out. Where there is no display it says so
-// and renders the document's graph pane to a PNG with quorvalis-render, as the headless program
-// does. Status: 0 after the window closed (or the PNG was written), 2 on bad usage or a file that
-// cannot be read.
+// cannot be read are named on standard error and left out. Ranges asked for are shown whole in the
+// graph pane at one scale for both axes, as the headless program shows them. Where there is no
+// display it says so and renders the document's graph pane to a PNG with quorvalis-render, as the
+// headless program does. Status: 0 after the window closed (or the PNG was written), 2 on bad
+// usage, a file that cannot be read or a range the view cannot show.
 #include <unistd.h>
 
 #include <climits>
@@ -35,9 +36,13 @@ const char* Usage() {
          "                   without one, an empty document\n"
          "  --size WxH       the window in pixels (default 800x600)\n"
          "  --antialias      draw the plane views through the double-size buffer\n"
-         "  --output FILE, --x MIN,MAX, --y MIN,MAX\n"
-         "                   where there is no display: the PNG drawn instead, and its ranges\n"
-         "  --trace          write the caret and the view after each key and click to standard output\n"
+         "  --x MIN,MAX      an x range to show whole in the graph pane\n"
+         "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
+         "                   share one scale, the largest grid scale at which every range given\n"
+         "                   fits; a range the view cannot show is refused\n"
+         "  --output FILE    where there is no display: the PNG drawn instead\n"
+         "  --trace          write the layout, then the caret and the view at the start and after\n"
+         "                   each key and click, to standard output\n"
          "In the window: type into the last row; Return builds the graphs; click a row to edit it;\n"
          "drag the graph pane to pan it. Control stands for Command and Alt for Option.\n"
          "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
@@ -121,6 +126,10 @@ int main(int argc, char** argv) {
     for (const DocumentProblem& p : problems)
       std::fprintf(stderr, "%s:%d: %s (left out)\n", options.document.c_str(), p.line, p.reason.c_str());
   }
+  if (document->viewSet.first2D != nullptr && !ShowRangeOptions(options, document->viewSet.first2D, &error)) {
+    std::fprintf(stderr, "quorvalis: %s\n", error.c_str());
+    return kExitUsage;
+  }
   const std::string title = "Quorvalis" + (options.document.empty() ? std::string() : " - " + options.document);
   std::unique_ptr<SdlWindow> window(SdlWindow::Open(title.c_str(), options.width, options.height, &error));
   if (window == nullptr) {
@@ -142,6 +151,7 @@ int main(int argc, char** argv) {
                  l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom,
                  l.graphPane.right);
     TraceCaret(traceFile, &documentWindow);
+    TraceView(traceFile, &documentWindow);
   }
   RunDocumentEventLoop(window.get(), &documentWindow, traceFile);
   ShutdownApplicationKernel();

@@ -1,32 +1,22 @@
 // quorvalis run where there is no display: it says so and draws the graph pane into the PNG as
-// the headless program does, for a document or for an empty one; bad options get its usage.
+// the headless program does, for a document or for an empty one; bad options get its usage, and a
+// range the view cannot show is refused as the headless program refuses it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "platform/draw/png_io.h"
+#include "tests/app/app_test_support.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string output;
-};
+using app_test::Outcome;
 
 Outcome RunWithoutDisplay(const std::string& arguments) {
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QV_WINDOW_BINARY) +
-                              " " + arguments + " 2>&1";
-  Outcome run{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return app_test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + std::string(QV_WINDOW_BINARY) +
+                              " " + arguments);
 }
 
 TEST(WindowProgramTest, WithoutADisplayItSaysSoAndRendersThePng) {
@@ -49,6 +39,11 @@ TEST(WindowProgramTest, WithoutADisplayItSaysSoAndRendersThePng) {
   const Outcome bad = RunWithoutDisplay("--size 10");
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.output.find("usage: quorvalis"), std::string::npos) << bad.output;
+  std::remove(png.c_str());
+  const Outcome narrow = RunWithoutDisplay(cases[0].document + " --x 0,1e-290 --output " + png);
+  EXPECT_EQ(narrow.status, 2) << narrow.output;
+  EXPECT_NE(narrow.output.find("the view cannot show this range"), std::string::npos) << narrow.output;
+  EXPECT_FALSE(std::ifstream(png).good());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -102,6 +103,17 @@ class Program {
         lines_.push_back(partial_.substr(0, end));
     }
   }
+  // Waits for the program to end by itself; its exit status, or -1 on time-out or a signal.
+  int WaitExit() {
+    int status = 0;
+    for (int i = 0; i < kWaitSeconds * 20; ++i, Pause(50)) {
+      if (waitpid(pid_, &status, WNOHANG) != pid_) continue;
+      pid_ = -1;
+      close(fd_);
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return -1;
+  }
   void Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
@@ -161,10 +173,12 @@ class WindowTest : public testing::Test {
     }
   }
 
-  // Starts the program and its twin, and finds the window.
-  void Start() {
-    ASSERT_TRUE(program_.Start({"--trace", "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight),
-                                document_}));
+  // Starts the program (with the extra options) and its twin, and finds the window.
+  void Start(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> arguments = {"--trace", "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight)};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    arguments.push_back(document_);
+    ASSERT_TRUE(program_.Start(arguments));
     ASSERT_TRUE(program_.WaitFor("layout")) << "the window did not open";
     ASSERT_TRUE(program_.WaitFor("graphs complete"));
     InitApplicationGlobals();
@@ -288,6 +302,12 @@ class WindowTest : public testing::Test {
   std::unique_ptr<DocumentWindow> twinWindow_;
 };
 
+// The saturated fill of a region graph.
+bool IsFill(uint32_t p) {
+  const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+  return std::max({r, g, b}) - std::min({r, g, b}) >= 100;
+}
+
 double TypedCurve(double x) { return std::sin(std::pow(x, 2.5)); }
 double PanCurve(double x) { return x > 0 ? std::sin(std::pow(x, 2.5)) : NAN; }
 
@@ -366,6 +386,48 @@ TEST_F(WindowTest, DraggingInTheGraphPanePansTheView) {
   int columns = 0;
   EXPECT_GE(CurveHits(shot, PanCurve, dh, dv, &columns), 0.9);
   EXPECT_GE(columns, 20);
+}
+
+// Ranges asked for on the command line are shown whole, centred, at one scale on both axes: the
+// view's first line gives equal units a pixel and holds both ranges; a disc of radius 3 comes out
+// round (as many pixels across as down) and centred in the graph pane. A range the view cannot
+// show ends the program with status 2 before a window opens.
+TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
+  std::ofstream(document_) << "leq[plus[power[x,2],power[y,2]],9]\n";
+  Start({"--x", "-4,4", "--y", "-3,3"});
+  if (HasFatalFailure()) return;
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  const int width = pane.right - pane.left, height = pane.bottom - pane.top;
+  // The start-up trace, read while waiting for the window: its view line.
+  const std::string& log = program_.Log();
+  const size_t at = log.find("\nview ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+  double x0, x1, y0, y1;
+  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  const double unitX = (x1 - x0) / width, unitY = (y1 - y0) / height;
+  EXPECT_NEAR(unitX, unitY, 1e-12 * unitX) << line;
+  EXPECT_TRUE(x0 <= -4 && x1 - unitX >= 4) << line;  // the columns left to right - 1
+  EXPECT_TRUE(y0 + unitY <= -3 && y1 >= 3) << line;  // the rows bottom - 1 up to top
+  const Screenshot shot = Shoot("window-one-scale");
+  ASSERT_EQ(shot.width, kWidth);
+  int left = kWidth, right = -1, top = kHeight, bottom = -1;
+  for (int v = pane.top; v < pane.bottom; ++v) {
+    for (int h = pane.left; h < pane.right; ++h) {
+      if (!IsFill(shot.At(h, v))) continue;
+      left = std::min(left, h), right = std::max(right, h), top = std::min(top, v), bottom = std::max(bottom, v);
+    }
+  }
+  const double across = 6 / unitX;  // the disc's pixels at the view's scale
+  EXPECT_NEAR(right - left + 1, across, 3) << line;
+  EXPECT_NEAR(bottom - top + 1, across, 3) << line;
+  EXPECT_TRUE(left > pane.left && right < pane.right - 1 && top > pane.top && bottom < pane.bottom - 1);
+  EXPECT_NEAR(left + right, pane.left + pane.right - 1, 3);
+  EXPECT_NEAR(top + bottom, pane.top + pane.bottom - 1, 3);
+
+  Program refused;
+  ASSERT_TRUE(refused.Start({"--x", "0,1e-290", document_}));
+  EXPECT_EQ(refused.WaitExit(), 2);
 }
 
 }  // namespace
