@@ -1,9 +1,12 @@
-// The command line of the headless program: the document to read, the PNG to write, the size of
-// the graph pane, the x and y ranges shown, and antialiasing. Every value is checked before use:
-// sizes within 16..4096 pixels, ranges finite with the lower bound below the upper.
+// The command line of the headless program, which the window program reads too: the document to
+// read, the PNG to write, the size of the graph pane, the x and y ranges shown (and showing them
+// in a view), and antialiasing. Every value is checked before use: sizes within 16..4096 pixels,
+// ranges finite with the lower bound below the upper.
 #pragma once
 
 #include <string>
+
+class GraphView2D;
 
 struct RenderOptions {
   std::string document;            // the document file: one equation a line
@@ -18,6 +21,12 @@ struct RenderOptions {
 };
 
 // Reads argv into *options. False with *error set (a sentence naming the option) on bad input.
-bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error);
+// The window program reads the same options with the document optional (an empty document).
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error,
+                        bool documentRequired = true);
 // The usage text, ending with a newline.
 const char* RenderUsage();
+// Shows the ranges the options ask for in the view, whole, centred, at one scale for both axes
+// (GraphView2D::ShowRangesAtOneScale); nothing when none is asked for. False with *refusal set (a
+// sentence naming the options) when the view cannot show them, the view unchanged.
+bool ShowRangeOptions(const RenderOptions& options, GraphView2D* view, std::string* refusal);

@@ -2,6 +2,7 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
+#include "editor/formula_editor.h"
 #include "graphs/definitions.h"
 #include "graphs/equation_form.h"
 #include "graphs/graph_factory.h"
@@ -41,7 +42,13 @@ DocumentRecord::~DocumentRecord() {
   if (gDocuments.current == this) SetCurrentDocument(nullptr);
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
-  for (int32_t i = 0; i < rows.count; ++i) FreeExpression(rows.data[i].expression);
+  for (int32_t i = 0; i < rows.count; ++i) {
+    if (rows.data[i].editor != nullptr) {
+      DisposeFormulaEditor(rows.data[i].editor);
+    } else {
+      FreeExpression(rows.data[i].expression);
+    }
+  }
   GrowArrayFree(rows);
 }
 
@@ -51,9 +58,44 @@ EquationRow* DocumentRecord::AppendEquationRow(ExprNode* expression) {
   return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
 }
 
+EquationRow* DocumentRecord::AppendEditorRow(FormulaEditor* editor) {
+  EquationRow row;
+  row.expression = editor->root;
+  row.editor = editor;
+  return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
+}
+
+bool DocumentRecord::EnsureRowEditors() {
+  bool all = true;
+  for (int32_t i = 0; i < rows.count; ++i) {
+    EquationRow& row = rows.data[i];
+    if (row.kind != 0 || row.editor != nullptr || row.expression == nullptr) continue;
+    FormulaEditor* editor = NewFormulaEditor();
+    if (editor == nullptr) {
+      all = false;
+      continue;
+    }
+    FreeExpression(editor->root);
+    editor->root = editor->caretNode = row.expression;
+    row.editor = editor;
+  }
+  return all;
+}
+
+void DocumentRecord::SyncRowsWithEditors() {
+  for (int32_t i = 0; i < rows.count; ++i)
+    if (rows.data[i].editor != nullptr) rows.data[i].expression = rows.data[i].editor->root;
+}
+
 void DocumentRecord::SetDocumentModified(bool modified) { ::SetDocumentModified(this, modified); }
 
-void DocumentRecord::RedrawGraphPaneNow() { ViewSetActivate(&viewSet, 2); }
+void DocumentRecord::RedrawGraphPaneNow() {
+  if (window != nullptr) {
+    window->RedrawGraphPane();
+  } else {
+    ViewSetActivate(&viewSet, 2);
+  }
+}
 
 void DocumentRecord::RedrawGraphPaneIfBoth2D(const GraphView* view) { ViewSetRedrawWhenBoth2D(&viewSet, view); }
 
@@ -91,6 +133,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.graphRow < 0) ++unbuilt;
   }
   ViewSetCopyFlaggedRanges(set);
+  document->graphsBuilt = true;
   return unbuilt;
 }
 

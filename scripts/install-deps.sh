@@ -15,6 +15,8 @@ packages=(
   libegl-mesa0 libgl1-mesa-dri        # Mesa's EGL and its software renderer: headless GL contexts
   libmuparser-dev                     # benchmark comparison only
   locales                             # a comma-separator locale for the number-text tests
+  libsdl2-dev                         # the document window
+  xvfb libx11-dev libxtst-dev         # window tests: a virtual X server, keys and clicks sent through XTest
 )
 
 missing=()
