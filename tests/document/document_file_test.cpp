@@ -37,7 +37,8 @@ class DocumentFileTest : public document_test::DocumentTest {
     FreeMemory(text);
     return out;
   }
-  std::string path_ = testing::TempDir() + "typed_rows.txt";
+  // One file a test: ctest runs the tests of this suite side by side as separate processes.
+  std::string path_ = testing::TempDir() + testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   std::vector<int> lines_;
   std::vector<DocumentProblem> problems_;
 };
