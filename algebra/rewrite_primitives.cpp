@@ -90,6 +90,20 @@ void UnwrapIdNodes(ExprNode* tree) {
   });
 }
 
+std::vector<int> PathFromRoot(const ExprNode* node) {
+  std::vector<int> path;
+  for (; node != nullptr && node->parent != nullptr; node = node->parent) path.push_back(IndexInParent(node));
+  return {path.rbegin(), path.rend()};
+}
+
+ExprNode* NodeAtPath(ExprNode* root, const std::vector<int>& path) {
+  for (int i : path) {
+    if (root == nullptr || i < 0 || i >= root->arity) return nullptr;
+    root = root->children[i];
+  }
+  return root;
+}
+
 ExprNode* CopyTree(const ExprNode* node) {
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* copy = CopyExpression(node);

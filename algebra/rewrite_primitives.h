@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 #include "kernel/trees/expr_node.h"
 
@@ -72,6 +73,13 @@ void ForEachPostOrder(ExprNode* root, Change change) {
 // malformed text makes, stays: unwrapping it would drop operands). The first normalisation pass
 // before compilation, and the first step of simplification and differentiation.
 void UnwrapIdNodes(ExprNode* tree);
+
+// ---- Places by path ------------------------------------------------------------------------------
+// The child indexes from the root of the node's tree down to the node (empty for a root): a place
+// that survives a rewrite which gives the nodes on the way new identities.
+std::vector<int> PathFromRoot(const ExprNode* node);
+// The node the path reaches from root; null when an index is out of range on the way.
+ExprNode* NodeAtPath(ExprNode* root, const std::vector<int>& path);
 
 // ---- Allocation that reports failure -----------------------------------------------------------
 // Deep copy, or null when memory was refused (the kernel's NaN stand-in is freed, not returned).

@@ -15,15 +15,15 @@
 #include <vector>
 
 #include "algebra/algebra_seams.h"
-#include "app/document_file.h"
 #include "app/render_options.h"
+#include "document/document_file.h"
 #include "document/document_record.h"
+#include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
+#include "graphics/qd_layer.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
-#include "graphics/gl/gl_globals.h"
-#include "graphics/qd_layer.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"
@@ -38,13 +38,6 @@ constexpr uint32_t kTickBudgetTicks = 30;  // the budget of one idle tick of a d
 
 void Report(const std::string& path, int line, const std::string& reason) {
   std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, reason.c_str());
-}
-
-// "--x 1,2": the option with its bounds to 15 digits.
-std::string RangeText(const char* option, const double range[2]) {
-  char text[80];
-  std::snprintf(text, sizeof text, "%s %.15g,%.15g", option, range[0], range[1]);
-  return text;
 }
 
 // Builds every row's graphs; the rows that cannot be graphed are reported by file line. Returns
@@ -123,26 +116,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
     return kExitUsage;
   }
-  if (document.show3D) {
-    // The ranges are the 3D view's box.
-    double* box = view3D->settings.camera.box;
-    for (int k = 0; k < 2; ++k) {
-      if (options.hasRangeX) box[k] = options.rangeX[k];
-      if (options.hasRangeY) box[2 + k] = options.rangeY[k];
-    }
-  } else if (options.hasRangeX || options.hasRangeY) {
-    const double x0 = options.hasRangeX ? options.rangeX[0] : view->WindowX(0);
-    const double x1 = options.hasRangeX ? options.rangeX[1] : view->WindowX(options.width);
-    const double y0 = options.hasRangeY ? options.rangeY[0] : view->WindowY(options.height);
-    const double y1 = options.hasRangeY ? options.rangeY[1] : view->WindowY(0);
-    if (!view->SetViewRange(x0, x1, y0, y1)) {
-      std::string given;
-      if (options.hasRangeX) given += RangeText("--x", options.rangeX);
-      if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
-      std::fprintf(stderr, "quorvalis-render: %s: the view cannot show %s (too wide or too narrow)\n", given.c_str(),
-                   options.hasRangeX && options.hasRangeY ? "these ranges" : "this range");
-      return kExitUsage;
-    }
+  if (!ShowRangeOptions(options, &document, &error)) {
+    std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
+    return kExitUsage;
   }
   const int unbuilt = BuildRows(document, lineOfRow, options.document);
   if (!problems.empty() || unbuilt > 0) {

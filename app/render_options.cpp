@@ -3,8 +3,13 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "document/document_record.h"
+#include "graphs/view2d/graph_view_2d.h"
+#include "graphs/view3d/graph_view_3d.h"
 
 namespace {
 
@@ -27,6 +32,13 @@ bool ReadRange(const char* text, double out[2]) {
   return ReadNumber(low.c_str(), &out[0]) && ReadNumber(separator + 1, &out[1]) && out[0] < out[1];
 }
 
+// "--x 1,2": the option with its bounds to 15 digits.
+std::string RangeText(const char* option, const double range[2]) {
+  char text[80];
+  std::snprintf(text, sizeof text, "%s %.15g,%.15g", option, range[0], range[1]);
+  return text;
+}
+
 // "WxH" within the side limits.
 bool ReadSize(const char* text, int* width, int* height) {
   const char* x = std::strchr(text, 'x');
@@ -46,7 +58,7 @@ bool ReadSize(const char* text, int* width, int* height) {
 const char* RenderUsage() {
   return "usage: quorvalis-render [options] DOCUMENT\n"
          "  DOCUMENT         one equation a line in bracket notation, e.g. equal[y,power[x,2]],\n"
-         "                   or as typed keys, e.g. @keys y=x^2{Right}+1 (keys without a\n"
+         "                   or typed as keys, e.g. type: y=x^2{Right}+1 (keys without a\n"
          "                   character in braces: {Right} {Left} {Up} {Down} {Tab} {Backspace}\n"
          "                   {Escape}, modifiers as in {Ctrl-d} {Alt-x} {Shift-Tab});\n"
          "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
@@ -54,13 +66,15 @@ const char* RenderUsage() {
          "                   the software rasteriser with use_software_renderer=1 in the preferences)\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
-         "  --x MIN,MAX      an x range to show, fitted at a grid scale (default: 64 pixels a unit);\n"
-         "                   in 3D the box's x range (default -2,2)\n"
-         "  --y MIN,MAX      a y range to show, likewise\n"
+         "  --x MIN,MAX      an x range to show whole\n"
+         "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
+         "                   share one scale, the largest grid scale at which every range given\n"
+         "                   fits (default: 64 pixels a unit); a range the view cannot show is\n"
+         "                   refused. In 3D they are the box's x and y ranges (default -2,2)\n"
          "  --antialias      draw through the double-size buffer\n";
 }
 
-bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error) {
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error, bool documentRequired) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -96,9 +110,33 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       return false;
     }
   }
-  if (options->document.empty() && !options->help) {
+  if (documentRequired && options->document.empty() && !options->help) {
     *error = "no document given";
     return false;
   }
   return true;
+}
+
+bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
+  if (document->show3D) {
+    GraphView3D* view = document->viewSet.first3D;
+    if (view == nullptr) return true;
+    double* box = view->settings.camera.box;  // x, y, z ranges in turn
+    for (int k = 0; k < 2; ++k) {
+      if (options.hasRangeX) box[k] = options.rangeX[k];
+      if (options.hasRangeY) box[2 + k] = options.rangeY[k];
+    }
+    return true;
+  }
+  GraphView2D* view = document->viewSet.first2D;
+  if (view == nullptr || view->ShowRangesAtOneScale(options.hasRangeX ? options.rangeX : nullptr,
+                                 options.hasRangeY ? options.rangeY : nullptr)) {
+    return true;
+  }
+  std::string given;
+  if (options.hasRangeX) given += RangeText("--x", options.rangeX);
+  if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
+  *refusal = given + ": the view cannot show " + (options.hasRangeX && options.hasRangeY ? "these ranges" : "this range") +
+             " (too wide or too narrow)";
+  return false;
 }

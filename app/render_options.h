@@ -1,9 +1,12 @@
-// The command line of the headless program: the document to read, the PNG to write, the size of
-// the graph pane, the x and y ranges shown, and antialiasing. Every value is checked before use:
-// sizes within 16..4096 pixels, ranges finite with the lower bound below the upper.
+// The command line of the headless program, which the window program reads too: the document to
+// read, the PNG to write, the size of the graph pane, the x and y ranges shown (and showing them
+// in a view), and antialiasing. Every value is checked before use: sizes within 16..4096 pixels,
+// ranges finite with the lower bound below the upper.
 #pragma once
 
 #include <string>
+
+class DocumentRecord;
 
 struct RenderOptions {
   std::string document;            // the document file: one equation a line
@@ -18,6 +21,13 @@ struct RenderOptions {
 };
 
 // Reads argv into *options. False with *error set (a sentence naming the option) on bad input.
-bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error);
+// The window program reads the same options with the document optional (an empty document).
+bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error,
+                        bool documentRequired = true);
 // The usage text, ending with a newline.
 const char* RenderUsage();
+// Shows the ranges the options ask for in the document's first 2D view, whole, centred, at one
+// scale for both axes (GraphView2D::ShowRangesAtOneScale); in a 3D document they are the x and y
+// ranges of the first 3D view's box. Nothing when none is asked for. False with *refusal set (a
+// sentence naming the options) when the 2D view cannot show them, the view unchanged.
+bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal);

@@ -2,6 +2,7 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
+#include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
 #include "graphics/qd_layer.h"
 #include "graphs/factory/definitions.h"
@@ -29,7 +30,9 @@ DocumentRecord* RecordOfViewOwner(void* window) {
   return static_cast<DocumentRecord*>(static_cast<DocumentServices*>(window));
 }
 
-GWorldPtr PaneBufferOf(void* window) { return window != nullptr ? RecordOfViewOwner(window)->paneBuffer : nullptr; }
+GWorldPtr PaneBufferOf(void* window) {
+  return window != nullptr ? RecordOfViewOwner(window)->OffscreenBuffer() : nullptr;
+}
 
 bool DrawsWithTransparency(void* window) {
   if (window == nullptr) return false;
@@ -62,7 +65,13 @@ DocumentRecord::~DocumentRecord() {
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
   SafeDisposeGWorld(paneBuffer);
-  for (int32_t i = 0; i < rows.count; ++i) FreeExpression(rows.data[i].expression);
+  for (int32_t i = 0; i < rows.count; ++i) {
+    if (rows.data[i].editor != nullptr) {
+      DisposeFormulaEditor(rows.data[i].editor);
+    } else {
+      FreeExpression(rows.data[i].expression);
+    }
+  }
   GrowArrayFree(rows);
 }
 
@@ -72,9 +81,44 @@ EquationRow* DocumentRecord::AppendEquationRow(ExprNode* expression) {
   return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
 }
 
+EquationRow* DocumentRecord::AppendEditorRow(FormulaEditor* editor) {
+  EquationRow row;
+  row.expression = editor->root;
+  row.editor = editor;
+  return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
+}
+
+bool DocumentRecord::EnsureRowEditors() {
+  bool all = true;
+  for (int32_t i = 0; i < rows.count; ++i) {
+    EquationRow& row = rows.data[i];
+    if (row.kind != 0 || row.editor != nullptr || row.expression == nullptr) continue;
+    FormulaEditor* editor = NewFormulaEditor();
+    if (editor == nullptr) {
+      all = false;
+      continue;
+    }
+    FreeExpression(editor->root);
+    editor->root = editor->caretNode = row.expression;
+    row.editor = editor;
+  }
+  return all;
+}
+
+void DocumentRecord::SyncRowsWithEditors() {
+  for (int32_t i = 0; i < rows.count; ++i)
+    if (rows.data[i].editor != nullptr) rows.data[i].expression = rows.data[i].editor->root;
+}
+
 void DocumentRecord::SetDocumentModified(bool modified) { ::SetDocumentModified(this, modified); }
 
-void DocumentRecord::RedrawGraphPaneNow() { ViewSetActivate(&viewSet, 2); }
+void DocumentRecord::RedrawGraphPaneNow() {
+  if (window != nullptr) {
+    window->RedrawGraphPane();
+  } else {
+    ViewSetActivate(&viewSet, 2);
+  }
+}
 
 void DocumentRecord::RedrawGraphPaneIfBoth2D(const GraphView* view) { ViewSetRedrawWhenBoth2D(&viewSet, view); }
 
@@ -113,6 +157,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.graphRow < 0) ++unbuilt;
   }
   ViewSetCopyFlaggedRanges(set);
+  document->graphsBuilt = true;
   return unbuilt;
 }
 

@@ -4,8 +4,9 @@
 // the 3D views' graphics contexts through the graphics layer's document hooks; with the building
 // of the rows' graphs, the documents' process-wide state (current document, demo mode) and the
 // kernel seams they fill.
-// Invariants: the record owns its rows' trees, its view set and its pane buffer; a record stands
-// for its window (the graphics contexts know it as the DocumentServices it is).
+// Invariants: the record owns its rows' trees (or their editors), its view set and its pane
+// buffer; a record stands for its window (the graphics contexts know it as the DocumentServices
+// it is).
 #pragma once
 
 #include <cstdint>
@@ -17,13 +18,23 @@
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
 
+// What a document shown in a window asks of it: the graph pane redrawn there, the window's
+// offscreen buffer (window coordinates) and rectangles of it shown. DocumentWindow answers.
+class DocumentWindowServices {
+ public:
+  virtual ~DocumentWindowServices() = default;
+  virtual void RedrawGraphPane() = 0;
+  virtual GWorldPtr Buffer() = 0;
+  virtual void Present(const QDRect& rect) = 0;
+};
+
 class DocumentRecord final : public DocumentServices {
  public:
   // An empty document whose graph pane is `paneRect` (empty by default); installs the documents'
   // kernel seams (once).
   explicit DocumentRecord(const QDRect& paneRect = QDRect{0, 0, 0, 0});
-  // Deletes the view set with its views and graphs, and every row's tree. A current document
-  // stops being current.
+  // Deletes the view set with its views and graphs, and every row's editor or tree. A current
+  // document stops being current.
   ~DocumentRecord() override;
   DocumentRecord(const DocumentRecord&) = delete;
   DocumentRecord& operator=(const DocumentRecord&) = delete;
@@ -31,13 +42,26 @@ class DocumentRecord final : public DocumentServices {
   // Appends an equation row with the default graph values, taking over the tree. Returns the row;
   // null (the tree stays the caller's) when the row list cannot grow.
   EquationRow* AppendEquationRow(ExprNode* expression);
+  // Appends an equation row whose editor (taken over) owns its tree. Null (the editor stays the
+  // caller's) when the row list cannot grow.
+  EquationRow* AppendEditorRow(FormulaEditor* editor);
+  // Gives every equation row that has none an editor over its tree, the caret on the root (rows
+  // whose editor cannot be had keep their tree alone). False when one could not be had.
+  bool EnsureRowEditors();
+  // After an edit: each row's expression is its editor's root again.
+  void SyncRowsWithEditors();
 
   // DocumentServices.
   void MarkDocumentDirty() override { changedFlag = 1; }
   // Through the kernel's SetDocumentModified, which ignores it while a demo plays.
   void SetDocumentModified(bool modified) override;
-  // The shown views draw at once.
+  // The shown views draw at once (in the window when there is one, else into the current port).
   void RedrawGraphPaneNow() override;
+  // The window's buffer when the document is shown in one, else the pane buffer (headless 3D).
+  GWorldPtr OffscreenBuffer() override { return window != nullptr ? window->Buffer() : paneBuffer; }
+  void CopyOffscreenToWindow(const QDRect& rect) override {
+    if (window != nullptr) window->Present(rect);
+  }
   // Through the view set: only the first 2D view with the second shown beside it.
   void RedrawGraphPaneIfBoth2D(const GraphView* view) override;
   // The idle pacing is the window layer's: the rate is kept for it.
@@ -55,7 +79,6 @@ class DocumentRecord final : public DocumentServices {
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
   void ApplyNumberFormat() override;
   bool IsAntialiased() const override { return antialiased; }
-  GWorldPtr OffscreenBuffer() override { return paneBuffer; }
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;
@@ -67,11 +90,14 @@ class DocumentRecord final : public DocumentServices {
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   bool show3D = false;             // the pane shows the first 3D view; the rows are built in 3D
-  GWorldPtr paneBuffer = nullptr;  // the graph pane's 32-bit offscreen buffer, owned; the software
-                                   // 3D views draw into it and GL offscreen frames are read into it
+  GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
+                                   // the software 3D views draw into it and GL offscreen frames are
+                                   // read into it (a window's buffer serves the same in a window)
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
   int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
+  bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
+  DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
 };
 
 // Copies the document's number format into the number settings the number text reads.

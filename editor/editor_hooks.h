@@ -11,6 +11,16 @@
 
 struct QDPoint;
 
+// The document facts that decide whether it can be saved as a movie.
+struct MovieSaveState {
+  bool graphsBuilt = false;     // set by the graph rebuild, cleared when the graphs are deleted
+  bool graphPaneOpen = false;
+  bool sliderAnimating = false;
+  bool hasViewSet = false;
+  bool viewSetNeedsRedraw = false;
+  bool allViewsReady = false;
+};
+
 struct EditorHooks {
   // Loads the owner document's text style into the current editor (its font by name, the sizes)
   // and stores the owner in it. None: the owner is stored, the style kept.
@@ -34,4 +44,8 @@ struct EditorHooks {
   void (*doAlgebraCommand)(int32_t code) = nullptr;
   // Set by the palette for the length of the command one of its buttons sends.
   bool paletteCommand = false;
+  // What the owner document tells about saving it as a movie. None: it cannot be.
+  void (*getMovieSaveState)(void* owner, MovieSaveState* state) = nullptr;
+  // Movie export was found available at launch.
+  bool movieExportAvailable = false;
 };

@@ -101,8 +101,10 @@ int32_t KeyToEditCommand(const EditKeyEvent& key) {
   if (c == kKeyBackspace) return kCodeBackspace;
   if (c == kKeyEscape) return kCodeClear;
   if ((m == 0 || m == kKeyShift) && c != 0 && IsStandAlone(c)) return c;
-  bool textKey = c != kKeyTab && c != ' ' && !(c >= kKeyLeftArrow && c <= kKeyDownArrow);
-  if (IsEditingText() && c != 0 && c < 128 && textKey) return c;
+  // Control codes (Return, Enter, Tab, the arrows) never go into a string: the document file
+  // ends its lines with CR, and a saved string must not break it. The blank is handled above.
+  const bool printable = c > ' ' && c < 127;
+  if (IsEditingText() && printable) return c;
   for (const KeyRow& row : kKeyTable)
     if (c != 0 && row.character == c && (row.modifiers == m || row.modifiers == kAnyModifiers)) return row.command;
   const uint8_t withoutShift = m & ~kKeyShift;
@@ -111,6 +113,8 @@ int32_t KeyToEditCommand(const EditKeyEvent& key) {
   if (c == ',') return GetDecimalSeparator() == ',' ? 0 : 0x1907;
   return 0;
 }
+
+int32_t KeyCommandTableRowCount() { return static_cast<int32_t>(std::size(kKeyTable)); }
 
 void RunEquationEditCommand(int32_t code, FormulaEditor* editor, void* owner) {
   TypesettingGlobals().currentEditor = editor;

@@ -40,10 +40,12 @@ uint8_t KeyTableCharacter(char32_t c);
 EditKeyEvent TranslateLinuxKey(char32_t produced, char32_t base, bool shift, bool control, bool alt);
 
 // The command of a key, 0 when it means nothing: backspace and escape; letters, digits, ".",
-// "\\", the blank and the decimal separator alone or with Shift; any plain character while text
-// is edited; then the key table, first by character and modifiers, then by base character and
+// "\\", the blank and the decimal separator alone or with Shift; any printable ASCII character
+// while text is edited (never a control code); then the key table, first by character and modifiers, then by base character and
 // modifiers without Shift; "," is the list separator unless it is the decimal separator.
 int32_t KeyToEditCommand(const EditKeyEvent& key);
+// Rows of the key table (71).
+int32_t KeyCommandTableRowCount();
 
 // Makes the editor current (without activating it), loads the owner's text style and runs the
 // code; a non-motion code (the backspace included) leaves a prompt caret pending.

@@ -58,25 +58,6 @@ void Store(ExprNode* tree, uint32_t operatorKind) {
   RememberScrap(ScrapText());
 }
 
-// The tree of a pasted text, or null when the text is not one whole formula: the reader must take
-// all of it (blanks around it aside), never a readable beginning of it, and nothing in it may be an
-// operator without operands or a number without digits (what the reader makes of an empty item),
-// which the editor itself never makes.
-ExprNode* ReadWholeFormula(const char* text) {
-  SetFormulaReaderText(SkipWhitespace(text));
-  ExprNode* tree = ParseFormulaText();
-  if (!tree) return nullptr;
-  bool whole = *SkipWhitespace(FormulaReaderRest()) == '\0';
-  TreeCursor cursor(tree, WalkOrder::kPreOrder);
-  for (const ExprNode* n = tree; n && whole; n = cursor.Next()) {
-    const NodeKindRow* row = GetNodeKindRow(n->kind);
-    whole = n->kind == KindNum ? NodeTextLength(n) > 0 : !row || row->arityClass == kArityLeaf || n->arity > 0;
-  }
-  if (whole) return tree;
-  FreeExpression(tree);
-  return nullptr;
-}
-
 // Text that another program put on the system clipboard since it was last seen here becomes the
 // clipboard when it is one whole formula. Other text refuses the paste and says so, every time
 // while it stays there: pasting the previous formula instead would paste what the user did not

@@ -90,6 +90,7 @@ struct TypesetState {
   EditCommandState editing;
   FormulaClipboard clipboard;
   FormulaMouseState mouse;
+  uint32_t lastCaretBlink;  // timer units of the last caret blink
 };
 
 TypesetState& TypesetGlobals();

@@ -9,11 +9,14 @@ packages=(
   clang libclang-rt-14-dev            # libFuzzer for the formula-text fuzz target
   libfreetype-dev libfontconfig1-dev fonts-urw-base35  # text: Nimbus Roman for Times, Standard Symbols PS for Symbol
   libpng-dev zlib1g-dev               # pictures and PNG export
+  libcurl4-openssl-dev                # HTTP of the remote integration client
   libegl-dev libgl-dev                # EGL and GL headers, libEGL (GL entry points are looked up at run time)
   libglu1-mesa-dev                    # GLU for the 3D camera (gluLookAt, gluPerspective)
   libegl-mesa0 libgl1-mesa-dri        # Mesa's EGL and its software renderer: headless GL contexts
   libmuparser-dev                     # benchmark comparison only
   locales                             # a comma-separator locale for the number-text tests
+  libsdl2-dev                         # the document window
+  xvfb libx11-dev libxtst-dev         # window tests: a virtual X server, keys and clicks sent through XTest
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "platform/draw/port.h"
 
 struct ExprNode;
+struct FormulaEditor;
 class GraphView;
 
 // The fields of one equation-pane row that the graphs read. Row kind 0 is an equation row; other
@@ -33,6 +34,7 @@ struct EquationRow {
   double xyType = 1.0;        // a function of x and y: 1 surface, 2 raster, 3 level lines (+4 equal arrows)
   int32_t resultMessage = 0;  // the graph result message shown under the row; 0 none
   int32_t graphRow = -1;      // the graph-table row its equation built; -1 none
+  FormulaEditor* editor = nullptr;  // the row's editor, which then owns `expression` (its root)
 };
 
 class DocumentServices {

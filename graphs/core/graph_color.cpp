@@ -7,7 +7,6 @@
 #include <new>
 
 #include "graphics/gl/graphics_context.h"
-#include "graphics/gl/shader_program.h"
 #include "graphics/picture_helpers.h"
 #include "graphics/qd_layer.h"
 #include "graphs/core/graph_kind.h"
@@ -36,13 +35,6 @@ constexpr IndexColor kIndexColors[] = {
     {15, kColorHueStepsDown, kDefaultGraphRGB},  {16, kColorHueStepsAcross, kDefaultGraphRGB},
     {17, kColorNoFill, kDefaultGraphRGB},
 };
-
-void DeleteColorTexture(GraphColor* color) {
-  DeleteGLTexture(color->texture, color->resourceContextKind, color->resourceContextHandle, color->context);
-  color->texture = 0;
-  color->resourceContextKind = 0;
-  color->resourceContextHandle = nullptr;
-}
 
 PicHandle CopyPicture(const Picture* source) {
   PicHandle copy = NewPicture(source->pixels, source->width, source->height);
@@ -83,36 +75,24 @@ void Line(int32_t h1, int32_t v1, int32_t h2, int32_t v2) {
 
 }  // namespace
 
-GraphColor::GraphColor(GraphicsContext* context) : context(context) {}
+GraphColor::GraphColor(GraphicsContext* context) : GraphColorCore(context) {}
 
 GraphColor::~GraphColor() {
   for (CompiledFunction*& function : component) {
     DeleteCompiledFunction(function);
     function = nullptr;
   }
-  DeleteShaderProgram(fragmentProgram);
-  DeleteShaderProgram(vertexProgram);
-  fragmentProgram = vertexProgram = nullptr;
-  if (parameters != nullptr) {
-    DisposeFunctionArray(parameters);
-    delete parameters;
-    parameters = nullptr;
-  }
+  DeleteColorPrograms(this);
+  DeleteColorParameters(this);
   DeleteColorTexture(this);
   KillPicture(picture);
   picture = nullptr;
 }
 
-void DisposeFunctionArray(FunctionArray* array) {
-  if (array == nullptr) return;
-  for (int32_t i = 0; i < array->count; ++i) DeleteCompiledFunction(array->data[i]);
-  GrowArrayFree(*array);
-}
-
 GraphColor* CloneGraphColor(const GraphColor* color) {
   auto* clone = new (std::nothrow) GraphColor(color->context);
   if (clone == nullptr) return nullptr;
-  clone->mode = color->mode;
+  clone->mode = color->mode == kColorGPUProgram ? color->savedMode : color->mode;
   clone->rgb = color->rgb;
   if (color->component[0] != nullptr) {
     for (int k = 0; k < 3; ++k) {

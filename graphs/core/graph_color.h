@@ -8,41 +8,16 @@
 
 #include <cstdint>
 
+#include "graphics/colour/graph_color_core.h"
 #include "graphics/packed_color.h"
-#include "kernel/memory/growable_array.h"
-#include "platform/draw/picture.h"
 #include "platform/draw/qd_geometry.h"
-#include "graphics/gl/gl_textures.h"
-#include "platform/gl/gl_backend.h"
 
-struct CompiledFunction;
 struct GraphicsContext;
-struct ShaderProgram;
-
-// Colouring modes.
-enum GraphColorMode : uint32_t {
-  kColorFixed = 0,
-  kColorChecks = 1,
-  kColorStripesAcross = 2,
-  kColorStripesAlong = 3,
-  kColorHueRampDown = 4,
-  kColorHueRampAcross = 5,
-  kColorHueStepsDown = 6,
-  kColorHueStepsAcross = 7,
-  kColorTexture = 8,
-  kColorRGBExpressions = 9,
-  kColorHSVExpressions = 10,
-  kColorGPUProgram = 11,  // set by the colour programs in place of 9 or 10
-  kColorNoFill = 13,      // colour index 17
-};
 
 inline constexpr PackedRGB kDefaultGraphRGB = 0xce00ce;
 inline constexpr int32_t kTextureColorIndex = 999;
 
-// The compiled parameter functions that feed a generated fragment program.
-using FunctionArray = GrowArray<CompiledFunction*>;
-
-class GraphColor {
+class GraphColor : public GraphColorCore {
  public:
   // InitGraphColor: mode 0, default RGB, nothing else; the context may be null (swatches only).
   explicit GraphColor(GraphicsContext* context);
@@ -52,25 +27,13 @@ class GraphColor {
   GraphColor(const GraphColor&) = delete;
   GraphColor& operator=(const GraphColor&) = delete;
 
-  uint32_t mode = kColorFixed;
-  uint32_t savedMode = kColorFixed;  // the mode before a GPU program took over
-  CompiledFunction* component[3] = {nullptr, nullptr, nullptr};
   PackedRGB rgb = kDefaultGraphRGB;
-  TextureRef texture = 0;
-  PicHandle picture = nullptr;  // the colour's own copy (mode 8)
-  GraphicsContext* context;     // not owned
-  int32_t resourceContextKind = 0;
-  PlatformGLContext* resourceContextHandle = nullptr;
-  ShaderProgram* fragmentProgram = nullptr;
-  ShaderProgram* vertexProgram = nullptr;
-  FunctionArray* parameters = nullptr;
 };
 
-// Disposes and deletes every function of the array, frees its block and empties it.
-void DisposeFunctionArray(FunctionArray* array);
-// A new colour over the same context with the same mode and RGB, and deep copies of the three
-// components when the first is set (a copy that fails leaves that component null). Texture,
-// picture, programs and parameters are not copied. Null when memory is refused.
+// A new colour over the same context with the same mode and RGB (a colour on its GPU program gives
+// its saved expression mode: the clone has no program), and deep copies of the three components
+// when the first is set (a copy that fails leaves that component null). Texture, picture, programs
+// and parameters are not copied. Null when memory is refused.
 GraphColor* CloneGraphColor(const GraphColor* color);
 // Sets the colour from a colour-menu index (truncated toward zero, saturating; NaN counts as no
 // index): 1..8 fixed colours, 10..16 patterns, 17 no fill, 999 the current texture picture, any

@@ -145,6 +145,11 @@ class GraphView2D : public GraphView {
   // (IsUsableViewScale).
   bool FitRangeX(double a, double b);
   bool FitRangeY(double a, double b);
+  // Shows each range given (null: not asked for) whole, centred, at one grid step for both axes:
+  // the finest on the ladder at which every range given fits with a pixel to spare (an axis not
+  // asked for keeps its centre); then as SetViewRange after its fits. True, changing nothing,
+  // when none is given. False, changing nothing, when the view cannot show one (see FitRangeX).
+  bool ShowRangesAtOneScale(const double* rangeX, const double* rangeY);
   // Moves the corner so the major grid lines fall on whole window pixels (rounded to 14 digits).
   void AlignCornerToGrid();
   // Scrolls the content by whole window pixels.
@@ -238,6 +243,8 @@ class GraphView2D : public GraphView {
   void GeometryChangedAll();
   void StepScale(double* scaleValue, int32_t* digit, bool zoomOut);
   bool FitRange(bool vertical, double a, double b);
+  // After a new range: grid aligned, scale, maps, graphs invalidated, document changed, cursor.
+  void ViewRangeChanged();
   void ZoomSequence(int32_t code);
   // Saves the view's area of the window buffer for the tracking loops (nothing without one).
   void SaveBackground();

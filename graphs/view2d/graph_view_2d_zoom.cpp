@@ -35,6 +35,27 @@ double PowerOfTen(int32_t e) {
   return f;
 }
 
+// The finest grid step on the ladder through *step (leading digit *digit) at which `span` world
+// units fit in `pixels` pixels: *step and *digit replaced, *shown the width those pixels then show.
+// False, nothing changed, when the span or the width shown now is not positive and finite.
+bool LadderStepFitting(double span, int32_t pixels, double* step, int32_t* digit, double* shown) {
+  const double unitsPerPixel = 1.0 / (16.0 / *step);  // the window map's, from the step
+  const double now = unitsPerPixel * pixels;
+  if (!(span > 0.0) || !std::isfinite(span) || !(now > 0.0) || !std::isfinite(now)) return false;
+  const double ratio = std::log10(span / now);
+  if (!std::isfinite(ratio)) return false;
+  const double f = PowerOfTen(static_cast<int32_t>(std::floor(ratio)));
+  double s = *step * f, w = now * f;
+  int32_t d = *digit;
+  for (int32_t k = 0; k < kMaxLadderSteps && w < span; ++k) {
+    const double grow = d == 5 ? 2.5 : 2.0;
+    s *= grow, w *= grow;
+    d = d == 1 ? 2 : d == 2 ? 5 : 1;
+  }
+  *step = s, *digit = d, *shown = w;
+  return true;
+}
+
 // The first multiple of step at or right of (above) corner.
 double FirstLineAtOrAfter(double corner, double step) {
   double line = corner - std::fmod(corner, step);
@@ -91,21 +112,12 @@ bool GraphView2D::FitRange(bool vertical, double a, double b) {
   double& scaleValue = vertical ? scale.scaleY : scale.scaleX;
   int32_t& digitValue = vertical ? scale.stepDigitY : scale.stepDigitX;
   double& corner = vertical ? scale.cornerY : scale.cornerX;
-  const double unitsPerPixel = 1.0 / (16.0 / scaleValue);  // the window map's, from the scale
   const int32_t extent = vertical ? RectHeight(rect) : RectWidth(rect);
   const double lo = std::min(a, b), hi = std::max(a, b), span = hi - lo;
-  const double shown = unitsPerPixel * (extent - 1);
-  if (!(span > 0.0) || !std::isfinite(span) || !std::isfinite(lo) || !(shown > 0.0) || !std::isfinite(shown)) return false;
-  const double ratio = std::log10(span / shown);
-  if (!std::isfinite(ratio)) return false;
-  const double f = PowerOfTen(static_cast<int32_t>(std::floor(ratio)));
-  double s = scaleValue * f, w = shown * f;
+  double s = scaleValue, w = 0.0;
   int32_t digit = digitValue;
-  for (int32_t k = 0; k < kMaxLadderSteps && w < span; ++k) {
-    const double grow = digit == 5 ? 2.5 : 2.0;
-    s *= grow, w *= grow;
-    digit = digit == 1 ? 2 : digit == 2 ? 5 : 1;
-  }
+  if (!std::isfinite(lo) || !LadderStepFitting(span, extent - 1, &s, &digit, &w)) return false;
+  const double shown = 1.0 / (16.0 / scaleValue) * (extent - 1);
   if (s == scaleValue && digit == digitValue && lo >= corner && hi <= corner + shown) return true;  // shown already
   View2DScale trial = scale;
   (vertical ? trial.scaleY : trial.scaleX) = s;
@@ -138,14 +150,55 @@ void GraphView2D::AlignCornerToGrid() {
 
 bool GraphView2D::SetViewRange(double x1, double x2, double y1, double y2) {
   const bool fitted = FitRangeX(x1, x2) & FitRangeY(y1, y2);  // both, as before
+  ViewRangeChanged();
+  return fitted;
+}
+
+bool GraphView2D::ShowRangesAtOneScale(const double* rangeX, const double* rangeY) {
+  NormaliseViewScale(&scale, RectWidth(rect), RectHeight(rect));
+  const double* ranges[2] = {rangeX, rangeY};
+  const int32_t extents[2] = {RectWidth(rect), RectHeight(rect)};
+  // Each range's step on the x axis's ladder; the coarsest of them fits them all.
+  double lo[2] = {0.0, 0.0}, span[2] = {0.0, 0.0}, step = 0.0;
+  int32_t digit = scale.stepDigitX;
+  for (int32_t axis = 0; axis < 2; ++axis) {
+    if (ranges[axis] == nullptr) continue;
+    lo[axis] = std::min(ranges[axis][0], ranges[axis][1]);
+    span[axis] = std::fabs(ranges[axis][1] - ranges[axis][0]);
+    double s = scale.scaleX, w = 0.0;
+    int32_t d = scale.stepDigitX;
+    // One pixel to spare: aligning the grid moves the corner by up to half a pixel either way.
+    if (!std::isfinite(lo[axis]) || !LadderStepFitting(span[axis], extents[axis] - 2, &s, &d, &w)) return false;
+    if (s > step) step = s, digit = d;
+  }
+  if (step == 0.0) return true;  // nothing asked
+  View2DScale trial = scale;
+  trial.scaleX = trial.scaleY = step;
+  trial.stepDigitX = trial.stepDigitY = digit;
+  const double oldSteps[2] = {scale.scaleX, scale.scaleY};
+  double* corners[2] = {&trial.cornerX, &trial.cornerY};
+  for (int32_t axis = 0; axis < 2; ++axis) {
+    const double shown = 1.0 / (16.0 / step) * (extents[axis] - 1);
+    if (ranges[axis] != nullptr) {
+      *corners[axis] = lo[axis] - 0.5 * (shown - span[axis]);
+    } else {  // an axis not asked for keeps its centre
+      *corners[axis] += 0.5 * (1.0 / (16.0 / oldSteps[axis]) * (extents[axis] - 1) - shown);
+    }
+  }
+  if (!NormaliseViewScale(&trial, RectWidth(rect), RectHeight(rect))) return false;  // beyond the usable scales
+  scale = trial;
+  ViewRangeChanged();
+  return true;
+}
+
+void GraphView2D::ViewRangeChanged() {
   AlignCornerToGrid();
   UpdatePixelScale();
   UpdateViewMaps();
   InvalidateAllGraphs();
-  if (document == nullptr) return fitted;
+  if (document == nullptr) return;
   document->MarkDocumentDirty();
   document->AdjustCursor();
-  return fitted;
 }
 
 // ---- Commands, zoom and scroll ----

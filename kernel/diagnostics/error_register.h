@@ -13,6 +13,7 @@ enum ErrorCode : int {
   kErrorFloatingPointLimits = 11,
   kErrorNoOpenGL = 14,           // "We recommend that you install OpenGL. ..." (shown at start-up)
   kErrorTransparencyMemory = 17,
+  kErrorIntegrationServer = 18,  // "Sorry, Quorvalis was unable to connect to the internet integral server."
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
 };
 

@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "kernel/numeric/interval.h"
+#include "kernel/numeric/interval_value.h"
 #include "kernel/numeric/outward_rounding.h"
 
 namespace interval_core {

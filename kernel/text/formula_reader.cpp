@@ -503,6 +503,22 @@ ExprNode* ParseFormulaText() {
   return root;
 }
 
+ExprNode* ReadWholeFormula(const char* text) {
+  SetFormulaReaderText(SkipWhitespace(text));
+  ExprNode* tree = ParseFormulaText();
+  if (!tree) return nullptr;
+  bool whole = *SkipWhitespace(FormulaReaderRest()) == '\0';
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = tree; n && whole; n = cursor.Next()) {
+    const NodeKindRow* row = GetNodeKindRow(n->kind);
+    whole = n->kind == KindNum ? n->value.number != nullptr && n->value.number->text[0] != '\0'
+                               : !row || row->arityClass == kArityLeaf || n->arity > 0;
+  }
+  if (whole) return tree;
+  FreeExpression(tree);
+  return nullptr;
+}
+
 ExprNode* ParseFormulaHandle(Handle handle) {
   if (!handle || HandleIsPurged(handle)) {
     SetFormulaReaderText(nullptr);

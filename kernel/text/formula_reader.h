@@ -46,6 +46,12 @@ ExprNode* ParseFormulaText();
 // found. Null (and the error flag set) when the handle is null or purged or the copy cannot be had.
 ExprNode* ParseFormulaHandle(Handle handle);
 
+// The tree of an untrusted text (a paste, a server's reply), or null when the text is not one
+// whole formula: the reader must take all of it (blanks around it aside), never a readable
+// beginning of it, and nothing in it may be an operator without operands or a number without
+// digits (what the reader makes of an empty item), which the editor itself never makes.
+ExprNode* ReadWholeFormula(const char* text);
+
 // The typesetter's number pass, run on every tree the reader makes: each num node whose
 // value does not read back from its display text gets the display text of its value; a value
 // that needs an exponent becomes an sn node of a mantissa and a power of ten whose

@@ -2,12 +2,14 @@
 // the value words ExpressionsEqual ignores, failure messages that print both trees, a small
 // numeric evaluator (variables from a map) as an oracle independent of the compiler, and a
 // fixture that installs the algebra's seams, checks no pool block leaks and that every entry
-// point left the simplifier's switches at their defaults and the pattern bindings empty.
+// point left the simplifier's switches at their defaults and the pattern bindings empty (and
+// names no integration server).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
@@ -18,6 +20,7 @@
 #include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
 #include "algebra/pattern_rewriting.h"
+#include "algebra/remote_integration.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -39,6 +42,9 @@ class AlgebraTest : public tree_test::TreeTest {
     TreeTest::SetUp();
     ResetAlgebraSwitches();
     InstallAlgebraSeams();
+    // No test reaches an integration server unless it starts one itself.
+    unsetenv(kIntegrationServerVariable);
+    ResetRemoteIntegrationForTest();
   }
   void TearDown() override {
     const AlgebraSwitches defaults{};
@@ -47,6 +53,7 @@ class AlgebraTest : public tree_test::TreeTest {
     ClearPatternBindings();
     ResetAlgebraSwitches();
     ResetEvaluationSeams();
+    ResetRemoteIntegrationForTest();
     SetOutOfMemoryFlag(false);
     TreeTest::TearDown();
   }
@@ -119,8 +126,20 @@ struct CurrentEditor {
   FormulaEditor editor{};
 };
 
-// The numeric value of a tree: letters from the map (e and pi are the constants), NaN for a kind
-// it does not know. Conventions follow the kernel's: arccot in (0, pi), sgn(0) = 0.
+// The caret as the fixture's slot path, its mode, start and end: "10 m0 0:0"; "outside" when the
+// caret node is not in the editor's tree.
+inline std::string CaretPlace(const FormulaEditor& e) {
+  std::string path;
+  const ExprNode* n = e.caretNode;
+  for (; n != nullptr && n->parent != nullptr; n = n->parent) path.insert(path.begin(), static_cast<char>('0' + IndexInParent(n)));
+  if (n != e.root) return "outside";
+  return path + " m" + std::to_string(e.selectionMode) + " " + std::to_string(e.selectionStart) + ":" +
+         std::to_string(e.selectionEnd);
+}
+
+// The numeric value of a tree: letters from the map (e and pi are the constants), bounded sums and
+// products over whole steps, NaN for a kind it does not know. Conventions follow the kernel's:
+// arccot in (0, pi), sgn(0) = 0.
 inline double Evaluate(const ExprNode* n, const Values& values) {
   auto arg = [&](int i) { return i < n->arity ? Evaluate(n->children[i], values) : NAN; };
   const double u = n->arity > 0 ? arg(0) : NAN;
@@ -140,6 +159,7 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
     case KindPlus: return fold(0, false);
     case KindTimes: return fold(1, true);
     case KindMinus: return n->arity == 1 ? -u : NAN;
+    case KindId: return n->arity == 1 ? u : NAN;
     case KindOver: return u / arg(1);
     case KindPower: return std::pow(u, arg(1));
     case KindSqrt: return n->arity == 1 ? std::sqrt(u) : std::pow(u, 1 / arg(1));
@@ -175,6 +195,21 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
     case KindAcoth: return std::atanh(1 / u);
     case KindAsech: return std::acosh(1 / u);
     case KindAcsch: return std::asinh(1 / u);
+    case KindSum:
+    case KindProd: {  // (body, i = a, b): i over a, a + 1, ... up to b, at most 1000 terms
+      const ExprNode* range = n->arity == 3 ? n->children[1] : nullptr;
+      if (range == nullptr || range->kind != KindEqual || range->arity != 2 || range->children[0]->kind != KindChar) return NAN;
+      const bool sum = n->kind == KindSum;
+      Values inner = values;
+      double total = sum ? 0 : 1;
+      const double first = Evaluate(range->children[1], values), last = arg(2);
+      for (int k = 0; k < 1000 && first + k <= last; ++k) {
+        inner[static_cast<char>(range->children[0]->value.symbol)] = first + k;
+        const double term = Evaluate(n->children[0], inner);
+        total = sum ? total + term : total * term;
+      }
+      return total;
+    }
     default: return NAN;
   }
 }

@@ -3,8 +3,8 @@
 // documents render to a PNG of the requested size, the space one in the 3D view through GL or the
 // software rasteriser; bad options get the usage and status 2.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,25 +15,15 @@
 #include <vector>
 
 #include "platform/draw/png_io.h"
+#include "tests/app/app_test_support.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string output;  // standard output and error together
-};
+using app_test::Outcome;
 
 // Runs the program with the arguments, after the environment assignments given ("NAME=value ").
 Outcome RunRender(const std::string& arguments, const std::string& environment = "") {
-  const std::string command = environment + std::string(QV_RENDER_BINARY) + " " + arguments + " 2>&1";
-  Outcome run{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return app_test::RunCommand(environment + std::string(QV_RENDER_BINARY) + " " + arguments);
 }
 
 std::string Temp(const std::string& name) { return testing::TempDir() + name; }
@@ -158,6 +148,50 @@ TEST(RenderProgramTest, RangesTheViewCannotShowAreRefused) {
   }
   std::remove(png.c_str());
   std::remove(document.c_str());
+}
+
+// Ranges asked for are shown whole, centred, at one scale on both axes: a disc of radius 3 comes
+// out round and an ellipse with half-axes 4 and 3 keeps its 4:3, each centred in the picture and
+// inside it. Sizes by hand at 500x400: x -4..4 needs 32 pixels a unit (64 would show 7.8 units),
+// which y then shares, so the disc is 6 * 32 = 192 pixels across; y -3..3 alone fits at 64, 384.
+TEST(RenderProgramTest, RangesAskedForAreShownWholeAtOneScale) {
+  const std::string disc = Temp("qv_disc.txt"), ellipse = Temp("qv_ellipse.txt"), png = Temp("qv_one_scale.png");
+  std::ofstream(disc) << "leq[plus[power[x,2],power[y,2]],9]\n";
+  std::ofstream(ellipse) << "leq[plus[times[9,power[x,2]],times[16,power[y,2]]],144]\n";
+  const struct {
+    const std::string* document;
+    const char* ranges;
+    int width, height;  // of the filled region, in pixels
+  } cases[] = {{&disc, "--x -4,4 --y -3,3", 192, 192},
+               {&ellipse, "--x -4,4 --y -3,3", 256, 192},
+               {&disc, "--x -4,4", 192, 192},
+               {&disc, "--y -3,3", 384, 384},
+               {&ellipse, "--y -3,3 --x -4,4", 256, 192}};
+  for (const auto& c : cases) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender(*c.document + " " + c.ranges + " --size 500x400 --output " + png);
+    ASSERT_EQ(run.status, 0) << c.ranges << ": " << run.output;
+    PngImage image{};
+    ASSERT_TRUE(ReadPngFile(png.c_str(), &image)) << c.ranges;
+    int left = image.width, right = -1, top = image.height, bottom = -1;
+    for (int v = 0; v < image.height; ++v) {
+      for (int h = 0; h < image.width; ++h) {
+        const uint32_t p = image.pixels[size_t(v) * size_t(image.width) + size_t(h)];
+        const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+        if (std::max({r, g, b}) - std::min({r, g, b}) < 100) continue;  // the region's saturated fill only
+        left = std::min(left, h), right = std::max(right, h), top = std::min(top, v), bottom = std::max(bottom, v);
+      }
+    }
+    FreePngImage(&image);
+    EXPECT_NEAR(right - left + 1, c.width, 3) << c.ranges;
+    EXPECT_NEAR(bottom - top + 1, c.height, 3) << c.ranges;
+    EXPECT_TRUE(left > 0 && top > 0 && right < 499 && bottom < 399) << c.ranges << ": the region is cut";
+    EXPECT_NEAR(left + right, 499, 3) << c.ranges << ": centred across";
+    EXPECT_NEAR(top + bottom, 399, 3) << c.ranges << ": centred down";
+  }
+  std::remove(png.c_str());
+  std::remove(disc.c_str());
+  std::remove(ellipse.c_str());
 }
 
 // The usage names every option once, and --help prints it with status 0.

@@ -1,7 +1,7 @@
 // Fuzz target for the formula text reader: any bytes must parse or be refused without a
 // crash, a sanitizer report or a leak; a tree that parses must be well formed, every writer
 // must handle it, and its bracket text must read back as the same tree when the writer
-// calls it exact.
+// calls it exact; the whole-text reading of pastes and server replies takes the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FreeMemory(bracket);
     }
     FreeExpression(tree);
+  }
+  // The reading of untrusted whole texts (pastes, server replies) over the same bytes.
+  if (ExprNode* whole = ReadWholeFormula(text.c_str())) {
+    if (!CheckExpressionTree(whole)) std::abort();
+    FreeExpression(whole);
   }
   ReleaseNodePools();
   SetOutOfMemoryFlag(false);

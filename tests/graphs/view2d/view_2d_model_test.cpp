@@ -1,7 +1,8 @@
 // The 2D view's model, maps and scale: exact pixels at 64 px a unit (hand-computed from
 // floor(0.5 + x ppu + origin)), the antialias map and its one rule, options, the timed tick, the
 // grid-step ladder (its table: 0.1 (5), 0.25 (1), 0.5 (2), 1 (5), 2.5 (1)), a fit worked out by
-// hand, a seeded property over random zooms, scrolls and fits, the zoom's fixed points, and
+// hand, ranges shown whole at one scale (steps by hand, placement as properties), a seeded
+// property over random zooms, scrolls and fits, the zoom's fixed points, and
 // damaged numbers that must neither hang nor escape normalisation.
 #include <cmath>
 #include <cstring>
@@ -142,6 +143,61 @@ TEST_F(View2DModelTest, FitsCentreOnTheLadderAndMajorLinesStayOnWholePixels) {
       ASSERT_NEAR(pixel, std::round(pixel), 1e-9) << step << " axis " << axis;
     }
   }
+}
+
+// Ranges asked for together share the finest ladder step at which each fits with a pixel to
+// spare, on both axes; each is centred and lies whole inside the pane on the window map (pixel
+// positions x ppu + origin, before rounding); an axis not asked for keeps its centre. Steps by
+// hand: 500x400 with x -4..4 needs 8 units in 498 px, 64 px a unit shows 7.78, so 32 (step 0.5)
+// though y alone would take 64; 513 wide shows 8.0 units in 512 px at 64 but not in the 511 to
+// spare; 100 units in 398 px: 62.2 at step 2.5, so step 5.
+TEST_F(View2DModelTest, RangesAskedForAreShownWholeAtOneScale) {
+  const double x44[2] = {-4, 4}, y33[2] = {-3, 3}, x010[2] = {0, 10}, y11[2] = {-1, 1}, y0100[2] = {0, 100};
+  const double tiny[2] = {0, 1e-290}, huge[2] = {-1e300, 1e300};
+  const struct {
+    int32_t width, height;
+    const double *x, *y;
+    double step;
+    int32_t digit;
+  } cases[] = {{500, 400, x44, y33, 0.5, 2},  {500, 400, nullptr, y33, 0.25, 1}, {500, 400, x44, nullptr, 0.5, 2},
+               {201, 201, x010, y11, 1, 5},   {513, 400, x44, nullptr, 0.5, 2},  {500, 400, nullptr, y0100, 5, 2},
+               {500, 400, x44, y0100, 5, 2},  {500, 400, x44, tiny, 0.5, 2}};  // too narrow alone, not beside x
+  for (const auto& c : cases) {
+    Place(10, 20, 10 + c.width, 20 + c.height);
+    view->ScrollView(37, -23);  // the centre of an axis not asked for is not the origin
+    const double centreX = 0.5 * (view->WindowX(view->rect.left) + view->WindowX(view->rect.right - 1));
+    const double centreY = 0.5 * (view->WindowY(view->rect.bottom - 1) + view->WindowY(view->rect.top));
+    ASSERT_TRUE(view->ShowRangesAtOneScale(c.x, c.y)) << c.width;
+    ASSERT_TRUE(CheckGraphView2D(*view));
+    const View2DScale& s = view->scale;
+    EXPECT_TRUE(s.scaleX == c.step && s.scaleY == c.step && s.stepDigitX == c.digit && s.stepDigitY == c.digit)
+        << c.width << " " << s.scaleX << " " << s.scaleY;
+    EXPECT_EQ(s.pixelsPerUnitX, -s.pixelsPerUnitY);
+    const double* ranges[2] = {c.x, c.y};
+    for (int axis = 0; axis < 2; ++axis) {
+      const double ppu = axis == 0 ? s.pixelsPerUnitX : s.pixelsPerUnitY, origin = axis == 0 ? s.originH : s.originV;
+      const double first = axis == 0 ? view->rect.left : view->rect.bottom - 1;
+      const double last = axis == 0 ? view->rect.right - 1 : view->rect.top;
+      if (ranges[axis] == nullptr) {
+        const double centre = axis == 0 ? centreX : centreY, unit = std::fabs(1 / ppu);
+        EXPECT_NEAR(centre, 0.5 * ((first - origin) / ppu + (last - origin) / ppu), unit) << c.width << " axis " << axis;
+        continue;
+      }
+      const double lo = ranges[axis][0] * ppu + origin, hi = ranges[axis][1] * ppu + origin;
+      EXPECT_TRUE(std::min(lo, hi) >= std::min(first, last) - 1e-9 && std::max(lo, hi) <= std::max(first, last) + 1e-9)
+          << c.width << " axis " << axis << ": " << lo << ".." << hi;
+      EXPECT_NEAR(0.5 * (lo + hi), 0.5 * (first + last), 0.5 + 1e-9) << c.width << " axis " << axis;
+    }
+  }
+  Place(0, 0, 500, 400);
+  const View2DScale before = view->scale;
+  EXPECT_TRUE(view->ShowRangesAtOneScale(nullptr, nullptr));  // nothing asked, nothing changed
+  for (const auto& [x, y] : {std::pair{huge, y33}, {x44, huge}, {tiny, nullptr}, {nullptr, tiny}}) {
+    EXPECT_FALSE(view->ShowRangesAtOneScale(x, y));
+  }
+  EXPECT_EQ(std::memcmp(&before, &view->scale, sizeof before), 0);
+  Place(0, 0, 2, 400);  // no pixel to spare across
+  EXPECT_FALSE(view->ShowRangesAtOneScale(x44, nullptr));
 }
 
 TEST_F(View2DModelTest, ZoomKeepsTheAxisCrossingOrTheProbeAndRecentresOnAFarProbe) {

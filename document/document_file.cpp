@@ -1,17 +1,69 @@
 // The document file: lines read with a size bound, formulas through the kernel's reader (which
 // bounds depth and operand counts itself), each row coloured by its place in the file.
-#include "app/document_file.h"
+#include "document/document_file.h"
 
 #include <fstream>
 
-#include "app/typed_keys.h"
+#include "document/typed_keys.h"
+#include "editor/formula_editor.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
-const std::string kKeys = "@keys ";
+// "type:" and its earlier spelling "@keys ".
+const std::string kTypePrefixes[] = {"type:", "@keys "};
+
+// The keys of a "type: KEYS" line (the blanks before the first key and a final carriage return
+// dropped) and the spelling that introduced them, or false for a line of bracket notation.
+bool KeysOfLine(const std::string& line, std::string* keys, std::string* spelling) {
+  const size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos) return false;
+  size_t length = 0;
+  for (const std::string& prefix : kTypePrefixes)
+    if (line.compare(start, prefix.size(), prefix) == 0) length = prefix.size(), *spelling = prefix;
+  if (length == 0) return false;
+  const size_t first = line.find_first_not_of(" \t", start + length);
+  *keys = first == std::string::npos ? std::string() : line.substr(first);
+  if (!keys->empty() && keys->back() == '\r') keys->pop_back();
+  return true;
+}
+
+// True when the tree still holds an empty place (a prompt): such a formula cannot be graphed.
+bool HoldsPrompt(ExprNode* tree) {
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next())
+    if (n->kind == KindPrompt) return true;
+  return false;
+}
+
+// A new row's editor with the keys typed into it, as a user would in the window; null with
+// *reason set when the keys cannot be decoded, one of them does nothing, they leave an empty place
+// in the formula, or memory is refused.
+FormulaEditor* TypeRow(const std::string& keys, const std::string& spelling, DocumentRecord* document,
+                       std::string* reason) {
+  std::vector<TypedKey> decoded;
+  if (!DecodeTypedKeys(keys, &decoded, reason)) return nullptr;
+  if (decoded.empty()) {
+    *reason = "no keys after \"" + spelling.substr(0, spelling.find_last_not_of(' ') + 1) + "\"";
+    return nullptr;
+  }
+  InitTypesetting();
+  FormulaEditor* editor = NewFormulaEditor();
+  if (editor == nullptr) {
+    *reason = "not enough memory for a formula editor";
+    return nullptr;
+  }
+  bool typed = TypeKeysIntoEditor(decoded, editor, document, reason);
+  if (typed && HoldsPrompt(editor->root)) {
+    *reason = "the typed formula still has an empty place";
+    typed = false;
+  }
+  if (typed) return editor;
+  DisposeFormulaEditor(editor);
+  return nullptr;
+}
 
 // The line without blanks outside double quotes (a doubled quote stays inside the text).
 std::string Compact(const std::string& line) {
@@ -30,9 +82,8 @@ std::string Compact(const std::string& line) {
 bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
   *present = false;
   const size_t start = line->find_first_not_of(" \t");
-  if (start == std::string::npos || (*line)[start] != '@' || line->compare(start, kKeys.size(), kKeys) == 0) {
-    return true;
-  }
+  if (start == std::string::npos || (*line)[start] != '@') return true;
+  if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
   static const std::string kName = "@xytype=";
   if (line->compare(start, kName.size(), kName) != 0) return false;
   const size_t value = start + kName.size();
@@ -56,16 +107,6 @@ bool ReadViewSetting(const std::string& line, bool* is3D, bool* present) {
   if (value != "2d" && value != "3d") return false;
   *is3D = value == "3d";
   *present = true;
-  return true;
-}
-
-// The keys of an "@keys KEYS" line (blanks are keys; a final carriage return is not), or false
-// for a line of bracket notation.
-bool KeysOfLine(const std::string& line, std::string* keys) {
-  const size_t start = line.find_first_not_of(" \t");
-  if (start == std::string::npos || line.compare(start, kKeys.size(), kKeys) != 0) return false;
-  *keys = line.substr(start + kKeys.size());
-  if (!keys->empty() && keys->back() == '\r') keys->pop_back();
   return true;
 }
 
@@ -107,14 +148,15 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
       continue;
     }
-    std::string keys, reason;
-    ExprNode* tree = nullptr;
-    if (KeysOfLine(raw, &keys)) {
-      tree = TypeFormulaKeys(keys, &reason);
-      if (tree == nullptr) {
+    std::string keys, spelling, reason;
+    EquationRow* row = nullptr;
+    if (KeysOfLine(raw, &keys, &spelling)) {
+      FormulaEditor* editor = TypeRow(keys, spelling, document, &reason);
+      if (editor == nullptr) {
         problems->push_back({line, "cannot type the formula: " + reason});
         continue;
       }
+      if ((row = document->AppendEditorRow(editor)) == nullptr) DisposeFormulaEditor(editor);
     } else {
       const std::string formula = Compact(raw);
       if (formula.empty() || formula[0] == '#') {
@@ -127,15 +169,14 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
         continue;
       }
       SetFormulaReaderText(formula.c_str());
-      tree = ParseFormulaText();
+      ExprNode* tree = ParseFormulaText();
       if (tree == nullptr) {
         problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
         continue;
       }
+      if ((row = document->AppendEquationRow(tree)) == nullptr) FreeExpression(tree);
     }
-    EquationRow* row = document->AppendEquationRow(tree);
     if (row == nullptr) {
-      FreeExpression(tree);
       *failure = "not enough memory for the rows of " + path;
       return false;
     }

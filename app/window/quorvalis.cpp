@@ -1,0 +1,159 @@
+// quorvalis: the main program. Opens a document file (the format quorvalis-render reads, bracket
+// notation or typed rows) in a document window, or an empty document without one. Lines that
+// cannot be read are named on standard error and left out. Ranges asked for are shown whole in the
+// graph pane at one scale for both axes, as the headless program shows them. Where there is no
+// display it says so and renders the document's graph pane to a PNG with quorvalis-render, as the
+// headless program does. Status: 0 after the window closed (or the PNG was written), 2 on bad
+// usage, a file that cannot be read or a range the view cannot show.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "algebra/algebra_seams.h"
+#include "app/render_options.h"
+#include "document/document_file.h"
+#include "document/document_record.h"
+#include "document/document_window.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphics/graphics_layer.h"
+#include "kernel/kernel_startup.h"
+#include "platform/window/sdl_window.h"
+#include "shell/document_event_loop.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+const char* Usage() {
+  return "usage: quorvalis [options] [DOCUMENT]\n"
+         "  DOCUMENT         a document file as quorvalis-render reads it (quorvalis-render --help);\n"
+         "                   without one, an empty document\n"
+         "  --size WxH       the window in pixels (default 800x600)\n"
+         "  --antialias      draw the plane views through the double-size buffer\n"
+         "  --x MIN,MAX      an x range to show whole in the graph pane\n"
+         "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
+         "                   share one scale, the largest grid scale at which every range given\n"
+         "                   fits; a range the view cannot show is refused\n"
+         "  --output FILE    where there is no display: the PNG drawn instead\n"
+         "  --trace          write the layout, then the caret and the view at the start and after\n"
+         "                   each key and click, to standard output\n"
+         "In the window: type into the last row; Return builds the graphs; click a row to edit it;\n"
+         "drag the graph pane to pan it. Control stands for Command and Alt for Option.\n"
+         "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
+}
+
+// quorvalis-render beside this program.
+std::string RenderProgram() {
+  char self[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "quorvalis-render";
+  self[n] = '\0';
+  std::string path(self);
+  const size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  // The build puts both programs in app/.
+  for (const std::string& candidate : {folder + "/quorvalis-render"})
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  return "quorvalis-render";
+}
+
+// Renders the document to the PNG as the headless program does, with the same options; its
+// status is ours.
+int RenderInstead(const RenderOptions& options, const std::vector<char*>& renderArguments) {
+  const std::string program = RenderProgram();
+  std::vector<char*> args = renderArguments;
+  args[0] = const_cast<char*>(program.c_str());
+  static char empty[] = "/dev/null";
+  if (options.document.empty()) args.push_back(empty);
+  args.push_back(nullptr);
+  std::fflush(nullptr);
+  execv(program.c_str(), args.data());
+  execvp("quorvalis-render", args.data());
+  std::fprintf(stderr, "quorvalis: cannot run quorvalis-render: %s\n", std::strerror(errno));
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // --trace is the window's own; every other option is the headless program's too.
+  bool trace = false;
+  std::vector<char*> renderArguments;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0 && std::strcmp(argv[i], "--trace") == 0) {
+      trace = true;
+    } else {
+      renderArguments.push_back(argv[i]);
+    }
+  }
+  RenderOptions options;
+  std::string error;
+  if (!ParseRenderOptions(static_cast<int>(renderArguments.size()), renderArguments.data(), &options, &error, false)) {
+    std::fprintf(stderr, "quorvalis: %s\n%s", error.c_str(), Usage());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(Usage(), stdout);
+    return 0;
+  }
+  std::string why;
+  if (!HasWindowDisplay(&why)) {
+    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(), options.output.c_str());
+    return RenderInstead(options, renderArguments);
+  }
+  InitApplicationGlobals();
+  InstallAlgebraSeams();
+  if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis: graph paper patterns missing; drawing without\n");
+  InitGLPlatform();
+
+  // The document is made for the window's graph pane, so its views start centred in it.
+  auto document =
+      std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(options.width, options.height).graphPane);
+  SetCurrentDocument(document.get());
+  if (!options.document.empty()) {
+    std::vector<int> lineOfRow;
+    std::vector<DocumentProblem> problems;
+    if (!ReadDocumentFile(options.document, document.get(), &lineOfRow, &problems, &error)) {
+      std::fprintf(stderr, "quorvalis: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    for (const DocumentProblem& p : problems)
+      std::fprintf(stderr, "%s:%d: %s (left out)\n", options.document.c_str(), p.line, p.reason.c_str());
+  }
+  if (!ShowRangeOptions(options, document.get(), &error)) {
+    std::fprintf(stderr, "quorvalis: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  const std::string title = "Quorvalis" + (options.document.empty() ? std::string() : " - " + options.document);
+  std::unique_ptr<SdlWindow> window(SdlWindow::Open(title.c_str(), options.width, options.height, &error));
+  if (window == nullptr) {
+    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", error.c_str(),
+                 options.output.c_str());
+    document.reset();
+    return RenderInstead(options, renderArguments);
+  }
+  DocumentWindow documentWindow(document.get(), window.get());
+  if (!documentWindow.Open(options.width, options.height)) {
+    std::fprintf(stderr, "quorvalis: not enough memory for the window\n");
+    return kExitUsage;
+  }
+  document->antialiased = options.antialias;
+  FILE* traceFile = trace ? stdout : nullptr;
+  if (traceFile != nullptr) {
+    const DocumentWindowLayout& l = documentWindow.Layout();
+    std::fprintf(traceFile, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left,
+                 l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom,
+                 l.graphPane.right);
+    TraceCaret(traceFile, &documentWindow);
+    TraceView(traceFile, &documentWindow);
+  }
+  RunDocumentEventLoop(window.get(), &documentWindow, traceFile);
+  ShutdownApplicationKernel();
+  return 0;
+}

@@ -1,0 +1,30 @@
+// The document file both programs read: one formula a line, in bracket notation or typed as keys,
+// read into the equation rows of a DocumentRecord, with the file line of each row and the lines
+// that could not be used. Invariants: the file is read whole within 1 MiB; a row is appended only
+// for a formula the reader accepted or whose every key the editor took, and every appended row
+// has its line in lineOfRow.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/document_record.h"
+
+// A line of the file that could not be used, and why.
+struct DocumentProblem {
+  int line;
+  std::string reason;
+};
+
+// Reads the document into `document`'s rows: each line that is not blank and does not start with #
+// must be one formula in bracket notation (blanks outside quotes are ignored), or "type: KEYS", the
+// keys a user would type into a new row (DecodeTypedKeys: "type: y = x^2{Right} + 1"; "@keys " is
+// read as "type:"), run through the row editor's own key handling; either after an optional
+// "@xytype=N " (N a whole number 0..7: the row's xy type; the row's default when absent). Typed
+// keys must each do something and leave no empty place. A line "@view=3d" (or "@view=2d") sets
+// the document's mode: its rows are built in space and the 3D view is shown (the last such line
+// counts). Each appended row's file line (1-based) goes to *lineOfRow; unusable lines (a setting
+// alone among them) are listed in *problems.
+// False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
+bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
+                      std::vector<DocumentProblem>* problems, std::string* failure);

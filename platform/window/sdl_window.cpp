@@ -1,0 +1,285 @@
+// The SDL window: event translation, the buffer shown through the window surface, and the pointer
+// source of the tracking loops.
+#include "platform/window/sdl_window.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+uint32_t ModifierBits(uint16_t mod) {
+  const bool control = (mod & KMOD_CTRL) != 0, alt = (mod & KMOD_ALT) != 0;
+  uint32_t bits = (mod & KMOD_SHIFT) != 0 ? kModShift : 0;
+  if (control && alt) return bits | kModControl;
+  return bits | (control ? kModCommand : 0) | (alt ? kModOption : 0);
+}
+
+// The key code of a key without a character; 0 for others.
+char32_t SpecialKey(SDL_Keycode sym) {
+  switch (sym) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: return 13;
+    case SDLK_KP_ENTER: return 3;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_LEFT: return 28;
+    case SDLK_RIGHT: return 29;
+    case SDLK_UP: return 30;
+    case SDLK_DOWN: return 31;
+    default: return 0;
+  }
+}
+
+// The characters of UTF-8 text (SDL hands valid UTF-8); a malformed byte ends the text.
+template <typename Each>
+void ForEachCharacter(const char* text, Each each) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const int length = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
+    if (length == 0) return;
+    char32_t c = length == 1 ? *p : *p & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return;
+      c = (c << 6) | (p[k] & 0x3F);
+    }
+    each(c);
+    p += length;
+  }
+}
+
+QDPoint PointOf(int32_t x, int32_t y) {
+  return QDPoint{static_cast<int16_t>(std::clamp(y, -32767, 32767)), static_cast<int16_t>(std::clamp(x, -32767, 32767))};
+}
+
+}  // namespace
+
+bool HasWindowDisplay(std::string* why) {
+  if (Set("SDL_VIDEODRIVER") || Set("DISPLAY") || Set("WAYLAND_DISPLAY")) return true;
+  *why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+  return false;
+}
+
+SdlWindow* SdlWindow::Open(const char* title, int32_t width, int32_t height, std::string* error) {
+  if (!HasWindowDisplay(error)) return nullptr;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    *error = std::string("no display (") + SDL_GetError() + ")";
+    return nullptr;
+  }
+  SDL_Window* window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                        SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+  if (window == nullptr) {
+    *error = std::string("cannot open a window (") + SDL_GetError() + ")";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  SDL_StartTextInput();
+  return new SdlWindow(window);
+}
+
+SdlWindow::~SdlWindow() {
+  if (GetPointerSource() == this) SetPointerSource(nullptr);
+  if (cursor_ != nullptr) SDL_FreeCursor(cursor_);
+  SDL_DestroyWindow(window_);
+  SDL_Quit();  // also ends SDL's bus connection, which SDL_QuitSubSystem keeps
+}
+
+void SdlWindow::SetTitle(const char* title) { SDL_SetWindowTitle(window_, title); }
+
+bool SdlWindow::NextSdlEvent(double timeoutSeconds, SDL_Event* event) {
+  if (timeoutSeconds < 0) return SDL_WaitEvent(event) == 1;
+  const int ms = static_cast<int>(std::min(timeoutSeconds * 1000.0 + 0.5, 3.6e6));
+  return SDL_WaitEventTimeout(event, ms) == 1;
+}
+
+bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {
+  WindowEvent e;
+  switch (sdl.type) {
+    case SDL_KEYDOWN: {
+      const SDL_Keysym& k = sdl.key.keysym;
+      const bool shift = (k.mod & KMOD_SHIFT) != 0, control = (k.mod & KMOD_CTRL) != 0, alt = (k.mod & KMOD_ALT) != 0;
+      textAfterCommandKey_ = false;
+      char32_t c = SpecialKey(k.sym);
+      if (c == 0) {
+        // A printable key arrives as its text, unless Control or Alt turn it into a command.
+        if (!(control || alt) || k.sym < 32 || (k.sym & SDLK_SCANCODE_MASK) != 0 || k.sym >= 0x110000) return false;
+        c = static_cast<char32_t>(k.sym);
+        if (shift && c >= 'a' && c <= 'z') c -= 'a' - 'A';
+        textAfterCommandKey_ = true;
+      }
+      e.kind = WindowEventKind::kKey;
+      e.key = WindowKey{c, c, shift, control, alt};
+      e.modifiers = ModifierBits(k.mod);
+      break;
+    }
+    case SDL_TEXTINPUT: {
+      if (textAfterCommandKey_) {
+        textAfterCommandKey_ = false;
+        return false;
+      }
+      const uint16_t mod = SDL_GetModState();
+      const bool shift = (mod & KMOD_SHIFT) != 0;
+      ForEachCharacter(sdl.text.text, [&](char32_t c) {
+        WindowEvent key;
+        key.kind = WindowEventKind::kKey;
+        key.key = WindowKey{c, c, shift, false, false};
+        key.modifiers = shift ? kModShift : 0;
+        pending_.push_back(key);
+      });
+      return false;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (sdl.button.button != SDL_BUTTON_LEFT) return false;
+      e.kind = sdl.type == SDL_MOUSEBUTTONDOWN ? WindowEventKind::kMouseDown : WindowEventKind::kMouseUp;
+      e.where = lastPointer_ = PointOf(sdl.button.x, sdl.button.y);
+      e.clicks = sdl.button.clicks;
+      e.modifiers = ModifierBits(SDL_GetModState());
+      break;
+    case SDL_MOUSEMOTION:
+      e.kind = WindowEventKind::kMouseMoved;
+      e.where = lastPointer_ = PointOf(sdl.motion.x, sdl.motion.y);
+      e.modifiers = ModifierBits(SDL_GetModState());
+      break;
+    case SDL_MOUSEWHEEL:
+      e.kind = WindowEventKind::kWheel;
+      e.where = lastPointer_;
+      e.wheelH = sdl.wheel.x;
+      e.wheelV = sdl.wheel.y;
+      break;
+    case SDL_WINDOWEVENT:
+      if (sdl.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        e.kind = WindowEventKind::kExposed;
+      } else if (sdl.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        e.kind = WindowEventKind::kResized;
+        e.width = sdl.window.data1;
+        e.height = sdl.window.data2;
+      } else if (sdl.window.event == SDL_WINDOWEVENT_CLOSE) {
+        e.kind = WindowEventKind::kClose;
+      } else {
+        return false;
+      }
+      break;
+    case SDL_QUIT:
+      e.kind = WindowEventKind::kClose;
+      break;
+    default:
+      return false;
+  }
+  *event = e;
+  return true;
+}
+
+bool SdlWindow::WaitEvent(double timeoutSeconds, WindowEvent* event) {
+  const uint64_t start = SDL_GetTicks64();
+  for (;;) {
+    if (!pending_.empty()) {
+      *event = pending_.front();
+      pending_.pop_front();
+      return true;
+    }
+    double left = -1.0;
+    if (timeoutSeconds >= 0) {
+      left = timeoutSeconds - static_cast<double>(SDL_GetTicks64() - start) / 1000.0;
+      if (left < 0) return false;
+    }
+    SDL_Event sdl;
+    if (!NextSdlEvent(left, &sdl)) return false;
+    WindowEvent e;
+    if (Translate(sdl, &e)) pending_.push_back(e);
+  }
+}
+
+PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
+  PointerEvent out;
+  out.modifiers = ModifierBits(SDL_GetModState());
+  // A release already translated for the event loop ends the tracking.
+  for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+    if (it->kind != WindowEventKind::kMouseUp) continue;
+    out.kind = PointerEventKind::kReleased;
+    out.where = it->where;
+    pending_.erase(it);
+    return out;
+  }
+  const uint64_t start = SDL_GetTicks64();
+  for (;;) {
+    double left = -1.0;
+    if (timeoutSeconds >= 0) left = std::max(0.0, timeoutSeconds - static_cast<double>(SDL_GetTicks64() - start) / 1000.0);
+    SDL_Event sdl;
+    if (!NextSdlEvent(left, &sdl)) {
+      out.kind = PointerEventKind::kTimedOut;
+      out.where = lastPointer_;
+      return out;
+    }
+    WindowEvent e;
+    if (!Translate(sdl, &e)) continue;
+    if (e.kind == WindowEventKind::kMouseMoved || e.kind == WindowEventKind::kMouseUp) {
+      out.kind = e.kind == WindowEventKind::kMouseUp ? PointerEventKind::kReleased : PointerEventKind::kMoved;
+      out.where = e.where;
+      out.modifiers = e.modifiers;
+      return out;
+    }
+    pending_.push_back(e);
+    if (e.kind == WindowEventKind::kClose) {  // the loop lets go; the close waits for the event loop
+      out.kind = PointerEventKind::kReleased;
+      out.where = lastPointer_;
+      return out;
+    }
+  }
+}
+
+void SdlWindow::Present(const Port& buffer, const QDRect& rect) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (surface == nullptr) return;
+  const int32_t left = std::max<int32_t>({rect.left, buffer.bounds.left, 0});
+  const int32_t top = std::max<int32_t>({rect.top, buffer.bounds.top, 0});
+  const int32_t right = std::min<int32_t>({rect.right, buffer.bounds.right, surface->w});
+  const int32_t bottom = std::min<int32_t>({rect.bottom, buffer.bounds.bottom, surface->h});
+  if (right <= left || bottom <= top) return;
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+  const uint32_t* source = buffer.pixels + (top - buffer.bounds.top) * (buffer.rowBytes / 4) + (left - buffer.bounds.left);
+  auto* destination = static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * surface->format->BytesPerPixel;
+  SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_ARGB8888, source, buffer.rowBytes,
+                    surface->format->format, destination, surface->pitch);
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  const SDL_Rect shown{left, top, right - left, bottom - top};
+  SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
+}
+
+void SdlWindow::UseCursor(SDL_Cursor* cursor) {
+  SDL_SetCursor(cursor);
+  if (cursor_ != nullptr) SDL_FreeCursor(cursor_);
+  cursor_ = cursor;
+}
+
+bool SdlWindow::SetThemeCursor(int themeCursor) {
+  SDL_SystemCursor which;
+  if (themeCursor == kThemeArrowCursor) {
+    which = SDL_SYSTEM_CURSOR_ARROW;
+  } else if (themeCursor == kThemeClosedHandCursor) {
+    which = SDL_SYSTEM_CURSOR_HAND;
+  } else {
+    return false;
+  }
+  SDL_Cursor* cursor = SDL_CreateSystemCursor(which);
+  if (cursor == nullptr) return false;
+  UseCursor(cursor);
+  return true;
+}
+
+bool SdlWindow::SetColorCursor(const ColorCursorImage& image) {
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(image.pixels), 16, 16, 32, 64,
+                                                            SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return false;
+  SDL_Cursor* cursor = SDL_CreateColorCursor(surface, image.hotSpot.h, image.hotSpot.v);
+  SDL_FreeSurface(surface);
+  if (cursor == nullptr) return false;
+  UseCursor(cursor);
+  return true;
+}

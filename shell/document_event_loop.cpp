@@ -1,0 +1,106 @@
+// The run loop: waits for the next event or the idle timer, whichever comes first, and hands
+// events to the document window.
+#include "shell/document_event_loop.h"
+
+#include <string>
+
+#include "document/document_window.h"
+#include "editor/equation_keys.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/trees/expr_node.h"
+#include "platform/clock.h"
+#include "platform/window/sdl_window.h"
+
+namespace {
+
+double NowSeconds() { return static_cast<double>(ClockNow()) * 1e-9; }
+
+std::string CaretPath(const FormulaEditor* e) {
+  std::string path;
+  for (const ExprNode* n = e->caretNode; n != nullptr && n->parent != nullptr; n = n->parent)
+    path = std::to_string(IndexInParent(n)) + (path.empty() ? "" : ".") + path;
+  return path.empty() ? "-" : path;
+}
+
+}  // namespace
+
+EditKeyEvent EditKeyOfWindowKey(const WindowKey& key) {
+  return TranslateLinuxKey(key.produced, key.base, key.shift, key.control, key.alt);
+}
+
+void TraceCaret(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const FormulaEditor* e = document->RowEditor(document->ActiveRow());
+  if (e == nullptr) return;
+  std::fprintf(trace, "caret %d %s m%d %d:%d\n", document->ActiveRow(), CaretPath(e).c_str(), e->selectionMode,
+               e->selectionStart, e->selectionEnd);
+  std::fflush(trace);
+}
+
+void TraceView(FILE* trace, const DocumentWindow* document) {
+  const GraphView2D* view = document->Document()->viewSet.first2D;
+  if (trace == nullptr || view == nullptr) return;
+  std::fprintf(trace, "view %.17g %.17g %.17g %.17g\n", view->WindowX(view->rect.left), view->WindowX(view->rect.right),
+               view->WindowY(view->rect.bottom), view->WindowY(view->rect.top));
+  std::fflush(trace);
+}
+
+void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
+  SetPointerSource(window);
+  double lastIdle = NowSeconds();
+  bool computing = !document->GraphsComplete();
+  for (;;) {
+    const double interval = document->IdleIntervalSeconds();
+    const double wait = interval < 0 ? -1.0 : std::max(0.0, lastIdle + interval - NowSeconds());
+    WindowEvent event;
+    if (window->WaitEvent(wait, &event)) {
+      switch (event.kind) {
+        case WindowEventKind::kKey: {
+          const EditKeyEvent key = EditKeyOfWindowKey(event.key);
+          document->HandleKey(key);
+          if (key.character == kKeyReturn || key.character == 3) computing = true;
+          TraceCaret(trace, document);
+          break;
+        }
+        case WindowEventKind::kMouseDown: {
+          const bool graph = PtInRect(event.where, document->Layout().graphPane);
+          document->HandleMouseDown(event.where, event.modifiers, event.clicks);
+          if (graph) {
+            TraceView(trace, document);
+          } else {
+            TraceCaret(trace, document);
+          }
+          break;
+        }
+        case WindowEventKind::kWheel:
+          document->HandleWheel(event.where, event.wheelH, event.wheelV);
+          break;
+        case WindowEventKind::kResized:
+          if (!document->Resize(event.width, event.height)) return;
+          document->RedrawAll();
+          break;
+        case WindowEventKind::kExposed:
+          document->RedrawAll();
+          break;
+        case WindowEventKind::kClose:
+          SetPointerSource(nullptr);
+          return;
+        case WindowEventKind::kMouseUp:
+        case WindowEventKind::kMouseMoved:
+          break;
+      }
+      if (NowSeconds() < lastIdle + (interval < 0 ? 0 : interval)) continue;
+    }
+    if (document->IdleIntervalSeconds() < 0 && interval < 0) continue;
+    lastIdle = NowSeconds();
+    document->IdleTick(kIdleBudgetTicks);
+    ShowPendingError();
+    if (computing && document->GraphsComplete()) {
+      computing = false;
+      if (trace != nullptr) {
+        std::fprintf(trace, "graphs complete\n");
+        std::fflush(trace);
+      }
+    }
+  }
+}

@@ -1,0 +1,27 @@
+// The application shell's run loop for one document window: window events go to the document
+// (keys translated with Control for Command and Alt for Option), and the window's idle timer runs
+// at the interval the document asks for (caret blink, graph computation, redraws), each tick with
+// the budget of a plane view. The loop ends when the window is closed.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+class DocumentWindow;
+class SdlWindow;
+struct WindowKey;
+struct EditKeyEvent;
+
+// Ticks of computing in one idle tick of a window showing only plane views.
+inline constexpr uint32_t kIdleBudgetTicks = 30;
+
+// The key event of a window key.
+EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
+// Runs until the window closes. With `trace`, a line is written there after each key and click
+// ("caret ROW PATH mMODE START:END", the caret's child-index path from the root, "-" at the
+// root), after each click in the graph pane ("view XMIN XMAX YMIN YMAX" of the first plane
+// view) and when the graphs built by a Return are complete ("graphs complete").
+void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace);
+// The trace lines (shared with tests).
+void TraceCaret(FILE* trace, const DocumentWindow* document);
+void TraceView(FILE* trace, const DocumentWindow* document);

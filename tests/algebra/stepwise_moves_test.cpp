@@ -1,0 +1,325 @@
+// Stepwise term and factor moves through the command codes, on an editor without fonts: goldens
+// worked by hand from the move rules, value preservation at random points as an oracle for every
+// rule row, the drag test, raised and lowered indices, and every allocation refused in turn.
+#include <gtest/gtest.h>
+
+#include "algebra/algebra_commands.h"
+#include "algebra/stepwise_moves.h"
+#include "editor/edit_commands.h"
+#include "editor/typeset_state.h"
+#include "kernel/trees/node_builders.h"
+#include "kernel/trees/tree_seams.h"
+#include "tests/algebra/algebra_test_support.h"
+
+namespace {
+
+using namespace algebra_test;
+
+class StepwiseMoveTest : public AlgebraTest {};
+
+constexpr int32_t kForward = 0x2100, kForwardCombining = 0x2101, kForwardToEnd = 0x2102, kBackward = 0x2103,
+                  kBackwardCombining = 0x2104, kBackwardToEnd = 0x2105, kRaise = 0x2106, kLower = 0x2107,
+                  kSwapLeft = 0x2108, kSwapRight = 0x2109;
+
+struct MoveCase {
+  const char* before;
+  const char* path;  // the caret's slots from the root
+  int32_t code;
+  const char* after = "";
+  const char* caret = "";  // CaretPlace afterwards
+};
+
+// Goldens worked by hand from the move rules (the Part's own examples first).
+TEST_F(StepwiseMoveTest, MovesGiveTheirGoldensAndSelectTheMovedOperand) {
+  const MoveCase cases[] = {
+      // a + b = c: b crosses as -b, in front of the destination side; and back.
+      {"equal[plus[a,b],c]", "01", kForward, "equal[a,plus[minus[b],c]]", "10 m0 0:0"},
+      {"equal[a,plus[minus[b],c]]", "10", kBackward, "equal[plus[a,b],c]", "01 m0 0:0"},
+      {"equal[c,plus[a,b]]", "10", kBackward, "equal[plus[c,minus[a]],b]", "01 m0 0:0"},
+      // 2 x = 6: first past x, then across as 1/2 on the side it came from, unsimplified.
+      {"equal[times[2,x],6]", "00", kForward, "equal[times[x,2],6]", "01 m0 0:0"},
+      {"equal[times[x,2],6]", "01", kForward, "equal[x,times[over[1,2],6]]", "10 m0 0:0"},
+      // a b = c: b across as 1/b, and back as b.
+      {"equal[times[a,b],c]", "01", kForward, "equal[a,times[over[1,b],c]]", "10 m0 0:0"},
+      {"equal[a,times[over[1,b],c]]", "10", kBackward, "equal[times[a,b],c]", "01 m0 0:0"},
+      // Every other side of a chain gets the term too, simplified.
+      {"equal[plus[a,b],c,d]", "01", kForward, "equal[a,plus[minus[b],c],plus[minus[b],d]]", "10 m0 0:0"},
+      {"equal[plus[a,b],c]", "00", kForward, "equal[plus[b,a],c]", "01 m0 0:0"},
+      {"plus[a,b,c,d]", "1", kForwardToEnd, "plus[a,c,d,b]", "3 m0 0:0"},
+      {"plus[a,b,c,d]", "2", kBackwardToEnd, "plus[c,a,b,d]", "0 m0 0:0"},
+      {"equal[a,b]", "0", kForward, "equal[b,a]", "1 m0 0:0"},
+      // Mode 2: x x^3 = x^4 with the base selected; 3 (a + b) = 3 a + 3 b, grouped or not.
+      {"times[x,power[x,3]]", "0", kForwardCombining, "power[x,4]", "0 m0 0:0"},
+      {"times[3,plus[a,b]]", "0", kForwardCombining, "plus[times[3,a],times[3,b]]", "00 m0 0:0"},
+      {"times[3,id[plus[a,b]]]", "0", kForwardCombining, "plus[times[3,a],times[3,b]]", "00 m0 0:0"},
+      // The nearest operand gets s itself, unsimplified; the others a copy, simplified (factors
+      // ordered: numbers first, letters by name).
+      {"times[plus[a,b],3]", "1", kBackwardCombining, "plus[times[3,a],times[b,3]]", "11 m0 0:0"},
+      {"times[s,sqrt[a]]", "0", kForwardCombining, "sqrt[times[power[s,2],a]]", "00 m0 0:0"},
+      {"times[s,over[a,b]]", "0", kForwardCombining, "over[times[s,a],b]", "00 m0 0:0"},
+      {"times[over[1,t],over[a,b]]", "0", kForwardCombining, "over[a,times[t,b]]", "10 m0 0:0"},
+      {"times[s,sum[i,equal[i,1],n]]", "0", kForwardCombining, "sum[times[s,i],equal[i,1],n]", "00 m0 0:0"},
+      {"times[s,equal[a,b]]", "0", kForwardCombining, "equal[times[s,a],times[b,s]]", "00 m0 0:0"},
+      {"times[s,a]", "0", kForwardCombining, "times[a,s]", "1 m0 0:0"},  // no rule for a letter: a swap
+      // Out of a quotient, a power, a big operator, a root, a group and a negation.
+      {"over[s,b]", "0", kBackward, "times[s,over[1,b]]", "0 m0 0:0"},
+      {"over[a,s]", "1", kForward, "times[a,over[1,s]]", "1 m0 0:0"},
+      {"power[x,3]", "0", kBackward, "times[x,power[x,2]]", "0 m0 0:0"},
+      {"sum[s,equal[i,1],n]", "0", kBackward, "times[s,sum[1,equal[i,1],n]]", "0 m0 0:0"},
+      {"sum[times[s,i],equal[i,1],n]", "00", kBackward, "times[s,sum[i,equal[i,1],n]]", "0 m0 0:0"},
+      // Out of a product of terms a factor leaves once for each term; it does not go back in.
+      {"prod[times[s,i],equal[i,1],n]", "00", kBackward, "times[power[s,n],prod[i,equal[i,1],n]]", "0 m0 0:0"},
+      {"prod[s,equal[i,2],n]", "0", kBackward, "times[power[s,plus[n,minus[1]]],prod[1,equal[i,2],n]]", "0 m0 0:0"},
+      {"prod[times[s,i],i]", "00", kBackward, "prod[times[s,i],i]", "00 m0 0:0"},
+      {"times[s,prod[i,equal[i,1],n]]", "0", kForwardCombining, "times[s,prod[i,equal[i,1],n]]", "0 m0 0:0"},
+      {"sqrt[times[s,a]]", "00", kBackward, "times[sqrt[s],sqrt[a]]", "0 m0 0:0"},
+      {"over[times[s,a],b]", "00", kBackward, "times[s,over[a,b]]", "0 m0 0:0"},
+      {"over[a,times[s,b]]", "10", kBackward, "times[over[1,s],over[a,b]]", "0 m0 0:0"},
+      {"power[id[times[s,a]],n]", "000", kBackward, "times[power[s,n],power[a,n]]", "0 m0 0:0"},
+      {"minus[times[s,a]]", "00", kBackward, "times[s,minus[a]]", "0 m0 0:0"},
+      {"plus[times[x,a],times[x,b]]", "00", kBackward, "times[x,plus[a,b]]", "0 m0 0:0"},
+      // A term at the end of the last side factors out of its sum (the rules' own reading).
+      {"equal[a,plus[b,c]]", "11", kForward, "equal[a,times[plus[over[b,c],1],c]]", "11 m0 0:0"},
+      // The caret climbs out of a negation; out of a group, which then goes.
+      {"minus[x]", "0", kForward, "minus[x]", " m0 0:0"},
+      {"plus[id[x],y]", "00", kForward, "plus[x,y]", "0 m0 0:0"},
+      // Swaps under any parent, values changed by design.
+      {"over[a,b]", "0", kSwapRight, "over[b,a]", "1 m0 0:0"},
+      {"power[a,b]", "1", kSwapLeft, "power[b,a]", "0 m0 0:0"},
+      {"over[a,b]", "1", kSwapRight, "over[a,b]", "1 m0 0:0"},
+      // Nothing moves: a function's argument, a dependent body, a root, the end of a list.
+      {"sin[x]", "0", kForward, "sin[x]", "0 m0 0:0"},
+      {"sum[i,equal[i,1],n]", "0", kBackward, "sum[i,equal[i,1],n]", "0 m0 0:0"},
+      {"x", "", kForward, "x", " m0 0:0"},
+      {"list[a,b]", "1", kForward, "list[a,b]", "1 m0 0:0"},
+      {"times[s]", "0", kForward, "times[s]", "0 m0 0:0"},
+      // A literal 0 never becomes a divisor: no move that would divide by it or raise it to -1.
+      {"equal[times[a,0],c]", "01", kForward, "equal[times[a,0],c]", "01 m0 0:0"},
+      {"plus[times[0,a],b]", "00", kBackward, "plus[times[0,a],b]", "00 m0 0:0"},
+      {"equal[a,plus[b,0]]", "11", kForward, "equal[a,plus[b,0]]", "11 m0 0:0"},
+      {"over[0,b]", "0", kLower, "over[0,b]", "0 m0 0:0"},
+      {"times[s,power[a,0]]", "0", kForwardCombining, "times[s,power[a,0]]", "0 m0 0:0"},
+  };
+  for (const MoveCase& c : cases) {
+    CurrentEditor e(c.before, c.path);
+    RunAlgebraCommand(c.code);
+    EXPECT_TRUE(Is(e.editor.root, c.after)) << c.before << " code " << std::hex << c.code;
+    EXPECT_EQ(CaretPlace(e.editor), c.caret) << c.before << " code " << std::hex << c.code;
+    EXPECT_FALSE(e.editor.layoutValid);
+  }
+}
+
+// The letters of the fixtures, at positive values (roots and powers of them stay real).
+Values RandomPoint(std::mt19937& rng) {
+  std::uniform_real_distribution<double> d(0.3, 2.0);
+  Values v;
+  for (char c : std::string("abcstxnw")) v[c] = d(rng);
+  return v;
+}
+
+// The tree's value; for an equation, whether its sides agree (1) or not (0).
+double Meaning(const ExprNode* tree, const Values& v) {
+  if (tree->kind != KindEqual) return Evaluate(tree, v);
+  for (int j = 1; j < tree->arity; ++j) {
+    if (!Close(Evaluate(tree->children[0], v), Evaluate(tree->children[j], v), 1e-9)) return 0;
+  }
+  return 1;
+}
+
+// For an equation, w is set so that it holds (w the last side), or so that it fails.
+Values At(const ExprNode* tree, Values v, bool holds) {
+  if (tree->kind == KindEqual) v['w'] = Evaluate(tree->children[0], v) + (holds ? 0 : 1);
+  return v;
+}
+
+// An independent oracle for every rule row: the moved formula has the value the formula had (an
+// equation holds where it held and fails where it failed), at 20 random points each.
+TEST_F(StepwiseMoveTest, MovesKeepTheValue) {
+  const MoveCase cases[] = {
+      {"equal[plus[a,b],w]", "01", kForward},              // term across
+      {"equal[plus[a,minus[b]],w]", "01", kForward},       // a negated term across
+      {"equal[plus[a,b],w,w]", "01", kForward},            // and to the other sides of a chain
+      {"equal[times[a,b],w]", "01", kForward},             // factor across
+      {"equal[times[a,b],w,w]", "01", kForward},
+      {"equal[plus[times[a,b],c],w]", "0", kForward},      // a side moves within its equation
+      {"equal[plus[b,c],w]", "01", kForward},
+      {"over[a,b]", "0", kForward},                        // numerator out
+      {"over[a,b]", "0", kBackward},
+      {"over[a,b]", "1", kForward},                        // denominator out
+      {"power[x,3]", "0", kBackward},                      // power base
+      {"power[x,n]", "0", kForward},
+      {"sum[s,equal[i,1],4]", "0", kBackward},             // big operator body
+      {"sum[times[s,i],equal[i,1],4]", "00", kBackward},   // sum body's factor
+      {"prod[times[i,s],equal[i,1],3]", "01", kForward},    // product body's factor
+      {"prod[s,equal[i,2],4]", "0", kForward},
+      {"sqrt[times[s,a]]", "00", kBackward},               // root
+      {"over[times[s,a],b]", "00", kBackward},             // numerator's factor
+      {"over[a,times[s,b]]", "10", kBackward},             // denominator's factor
+      {"power[id[times[s,a]],n]", "000", kBackward},       // grouped base of a power
+      {"plus[id[times[s,a]],b]", "000", kBackward},        // group
+      {"minus[times[s,a]]", "00", kBackward},              // negation
+      {"plus[times[x,a],times[x,b]]", "00", kBackward},    // factor out of a sum
+      {"plus[minus[times[s,a]],b]", "000", kBackward},     // through a negation
+      {"plus[a,b]", "1", kForward},                        // a sum's last term
+      {"plus[a,b,c,x]", "1", kForwardToEnd},
+      {"times[x,power[x,3]]", "0", kForwardCombining},     // combining: power of the same base
+      {"times[s,power[a,n]]", "0", kForwardCombining},     // power of another base
+      {"times[s,sqrt[a]]", "0", kForwardCombining},        // square root
+      {"times[s,sqrt[a,3]]", "0", kForwardCombining},      // root with an index
+      {"times[s,over[a,b]]", "0", kForwardCombining},      // quotient
+      {"times[over[1,t],over[a,b]]", "0", kForwardCombining},
+      {"times[s,plus[a,b]]", "0", kForwardCombining},      // sum
+      {"times[plus[a,b,c],s]", "1", kBackwardCombining},
+      {"times[s,id[plus[a,b]]]", "0", kForwardCombining},  // grouped sum
+      {"times[s,id[power[a,2]]]", "0", kForwardCombining}, // other group
+      {"times[s,sum[i,equal[i,1],4]]", "0", kForwardCombining},
+      {"equal[times[s,plus[a,b]],w]", "00", kForwardCombining},
+      {"over[a,s]", "1", kRaise},                          // factors between numerator and denominator
+      {"over[s,b]", "0", kLower},
+      {"over[a,times[s,b]]", "10", kRaise},
+      {"over[times[s,a],b]", "00", kLower},
+  };
+  std::mt19937 rng(36);
+  for (const MoveCase& c : cases) {
+    CurrentEditor e(c.before, c.path);
+    ExprNode* original = CopyTree(e.editor.root);
+    RunAlgebraCommand(c.code);
+    EXPECT_FALSE(ExpressionsEqual(original, e.editor.root)) << c.before << " did not move";
+    EXPECT_TRUE(CheckExpressionTree(e.editor.root));
+    EXPECT_NE(CaretPlace(e.editor), "outside") << c.before;
+    for (int k = 0; k < 20; ++k) {
+      const Values v = RandomPoint(rng);
+      for (bool holds : {true, false}) {
+        const Values at = At(original, v, holds);
+        EXPECT_TRUE(Close(Meaning(original, at), Meaning(e.editor.root, at), 1e-9))
+            << c.before << " -> " << Text(e.editor.root) << " at a = " << at.at('a');
+      }
+    }
+    FreeExpression(original);
+  }
+}
+
+// Each rule row again with every allocation of the move refused in turn: the formula is either
+// moved whole or left as it was, and the caret is on a node of it.
+TEST_F(StepwiseMoveTest, RefusedAllocationsLeaveTheFormulaWholeOrMoved) {
+  const MoveCase cases[] = {
+      {"equal[plus[a,b],c,d]", "01", kForward, "equal[a,plus[minus[b],c],plus[minus[b],d]]"},
+      {"equal[times[a,b],c,d]", "01", kForward, "equal[a,times[over[1,b],c],over[d,b]]"},
+      {"times[3,id[plus[a,b,c]]]", "0", kForwardCombining, "plus[times[3,a],times[3,b],times[3,c]]"},
+      {"plus[times[x,a],times[x,b]]", "00", kBackward, "times[x,plus[a,b]]"},
+      {"power[id[times[s,a]],n]", "000", kBackward, "times[power[s,n],power[a,n]]"},
+      {"times[s,power[a,n]]", "0", kForwardCombining, "power[times[power[s,over[1,n]],a],n]"},
+      {"over[a,times[s,b]]", "10", kRaise, "over[times[a,power[s,minus[1]]],b]"},
+  };
+  for (const MoveCase& c : cases) {
+    for (uint64_t n = 1, reached = 1; reached != 0; ++n) {
+      CurrentEditor e(c.before, c.path);
+      FailNodeAllocationAt(n);
+      RunAlgebraCommand(c.code);
+      reached = NodeAllocationAttempts() >= n;
+      FailNodeAllocationAt(0);
+      SetOutOfMemoryFlag(false);
+      EXPECT_TRUE(CheckExpressionTree(e.editor.root));
+      EXPECT_TRUE(Is(e.editor.root, c.before) || Is(e.editor.root, c.after)) << c.before << " refusing " << n;
+      EXPECT_NE(CaretPlace(e.editor), "outside") << c.before << " refusing " << n;
+    }
+  }
+}
+
+TEST_F(StepwiseMoveTest, TheDragTestAsksForTheStructureOnly) {
+  struct DragCase {
+    const char* tree;
+    const char* path;
+    bool movable;
+  };
+  const DragCase cases[] = {
+      {"sin[x]", "0", false},          {"f", "", false},
+      {"power[x,2]", "1", false},      {"sum[i,equal[i,1],n]", "1", false},
+      {"plus[a,b]", "1", true},        {"times[a,b]", "0", true},
+      {"equal[a,b]", "1", true},       {"list[a,b]", "0", true},
+      {"minus[a]", "0", true},         {"id[a]", "0", true},
+      {"over[a,b]", "1", true},        {"power[x,2]", "0", true},
+      {"sum[i,equal[i,1],n]", "0", true},  // independence is not asked
+      {"int[x,x]", "0", true},
+  };
+  for (const DragCase& c : cases) {
+    CurrentEditor e(c.tree, c.path);
+    EXPECT_EQ(SelectedTermCanMove(), c.movable) << c.tree << " at " << c.path;
+    EXPECT_EQ(CanMoveSelectedTerm(), c.movable) << "through the kernel's seam: " << c.tree;
+  }
+  CurrentEditor range("plus[a,b,c]");
+  range.editor.selectionMode = SelectionChildRange;
+  range.editor.selectionStart = 0;
+  range.editor.selectionEnd = 1;
+  EXPECT_TRUE(CanMoveSelectedTerm());
+  range.editor.caretNode = range.editor.root->children[0];
+  range.editor.selectionMode = SelectionCaretAfter;
+  EXPECT_FALSE(CanDragSelection()) << "a caret after a node drags nothing";
+}
+
+// The index list's word: raised count, then lowered; the tensor's: one bit a position, set for a
+// raised index.
+TEST_F(StepwiseMoveTest, IndicesRiseAndFallThroughTheTensorForm) {
+  CurrentEditor e("indexes[0,2,a,i,j]", "2");
+  RunAlgebraCommand(kRaise);  // j up: a mixed tensor
+  ASSERT_EQ(e.editor.root->kind, KindTensor);
+  EXPECT_EQ(e.editor.root->value.tensorMask, 0b10);
+  e.editor.caretNode = e.editor.root->children[1];
+  RunAlgebraCommand(kRaise);  // i up too: all raised, an index list again
+  ASSERT_EQ(e.editor.root->kind, KindIndexes);
+  EXPECT_EQ(e.editor.root->value.halves.first, 2);
+  EXPECT_EQ(e.editor.root->value.halves.second, 0);
+  EXPECT_EQ(CaretPlace(e.editor), "1 m0 0:0");
+  RunAlgebraCommand(kLower);
+  EXPECT_EQ(e.editor.root->kind, KindTensor);
+  EXPECT_EQ(e.editor.root->value.tensorMask, 0b10);
+  e.editor.caretNode = e.editor.root->children[2];
+  RunAlgebraCommand(kLower);
+  EXPECT_TRUE(Is(e.editor.root, "indexes[0,2,a,i,j]"));
+
+  // One raised after one lowered: raising the lowered one gives all raised.
+  CurrentEditor mixed("indexes[1,1,a,i,j]", "1");
+  RunAlgebraCommand(kRaise);
+  EXPECT_TRUE(Is(mixed.editor.root, "indexes[2,0,a,i,j]"));
+  // The base, a malformed word and more positions than the mask has bits change nothing.
+  CurrentEditor base("indexes[0,2,a,i,j]", "0");
+  RunAlgebraCommand(kRaise);
+  EXPECT_TRUE(Is(base.editor.root, "indexes[0,2,a,i,j]"));
+  CurrentEditor malformed("indexes[0,2,a,i,j]", "1");
+  malformed.editor.root->value.halves.second = 5;
+  RunAlgebraCommand(kRaise);
+  EXPECT_EQ(malformed.editor.root->kind, KindIndexes);
+  std::string wide = "indexes[0,33,a";
+  for (int k = 0; k < 33; ++k) wide += ",i";
+  CurrentEditor tooWide((wide + "]").c_str(), "9");
+  RunAlgebraCommand(kRaise);
+  EXPECT_EQ(tooWide.editor.root->kind, KindIndexes);
+
+  // A factor raised out of a denominator is a power -1 beside the numerator.
+  CurrentEditor quotient("over[a,s]", "1");
+  RunAlgebraCommand(kRaise);
+  EXPECT_TRUE(Is(quotient.editor.root, "times[a,power[s,minus[1]]]"));
+  CurrentEditor lowered("over[s,b]", "0");
+  RunAlgebraCommand(kLower);
+  EXPECT_TRUE(Is(lowered.editor.root, "over[1,times[power[s,minus[1]],b]]"));
+}
+
+// A drag sends 0x2104 and 0x2101 through the dispatcher once per crossing: one undo step.
+TEST_F(StepwiseMoveTest, TheMovesOfADragThroughTheDispatcherAreOneUndoStep) {
+  static int snapshots;
+  snapshots = 0;
+  TypesetGlobals().hooks.beginEquationEdit = [] { ++snapshots; };
+  CurrentEditor e("equal[plus[a,b,c],d]", "01");
+  ResetEditCommandHistory();
+  DoFormulaEditCommand(kCodeMoveTermRight);
+  DoFormulaEditCommand(kCodeMoveTermRight);  // b after c, then across
+  DoFormulaEditCommand(kCodeMoveTermLeft);
+  EXPECT_TRUE(Is(e.editor.root, "equal[plus[a,c,b],d]"));
+  EXPECT_EQ(snapshots, 1);
+  DoFormulaEditCommand(kCodeCaretRight);  // a motion ends the run
+  DoFormulaEditCommand(kCodeMoveTermLeft);
+  EXPECT_EQ(snapshots, 2);
+  TypesetGlobals().hooks.beginEquationEdit = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// The document file with typed rows: "type:" lines run through the row editor's own key handling,
+// named keys in braces, and the lines refused with their reasons. Expected formulas are the
+// infix text of what a user typing the same keys gets (a blank is no edit outside a text).
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "document/document_file.h"
+#include "document/typed_keys.h"
+#include "editor/formula_editor.h"
+#include "editor/typeset_state.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/text/formula_writer.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+class DocumentFileTest : public document_test::DocumentTest {
+ protected:
+  void TearDown() override {
+    std::remove(path_.c_str());
+    ResetTypesetGlobalsForTest();
+    DocumentTest::TearDown();
+  }
+  bool Read(const std::string& text, DocumentRecord* document) {
+    std::ofstream(path_, std::ios::binary) << text;
+    lines_.clear();
+    problems_.clear();
+    std::string failure;
+    return ReadDocumentFile(path_, document, &lines_, &problems_, &failure);
+  }
+  static std::string Infix(const ExprNode* tree) {
+    char* text = FormatExpressionText(const_cast<ExprNode*>(tree), false);
+    std::string out = text ? text : "<null>";
+    FreeMemory(text);
+    return out;
+  }
+  // One file a test: ctest runs the tests of this suite side by side as separate processes.
+  std::string path_ = testing::TempDir() + testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+  std::vector<int> lines_;
+  std::vector<DocumentProblem> problems_;
+};
+
+TEST_F(DocumentFileTest, TypedRowsReadAsTheKeysTypeThem) {
+  DocumentRecord document;
+  ASSERT_TRUE(Read("# typed\n"
+                   "type: y = sin x^2 + 1/2\n"
+                   "type: y = sin x^2{Right} + 1/2\r\n"
+                   "@xytype=3 type: z = x y\n"
+                   "equal[y,x]\n"
+                   "type:y=x^2{Right},x>0\n"
+                   "@keys y=x\n",
+                   &document));
+  EXPECT_TRUE(problems_.empty());
+  ASSERT_EQ(document.rows.count, 6);
+  const char* expected[] = {"y=sin(x^(2+1/2))", "y=sin(x^2)+1/2", "z=x*y", "y=x", "y=x^2,x>0", "y=x"};
+  for (int32_t i = 0; i < document.rows.count; ++i) {
+    EXPECT_EQ(Infix(document.rows.data[i].expression), expected[i]) << "row " << i;
+    const bool typed = i != 3;
+    EXPECT_EQ(document.rows.data[i].editor != nullptr, typed) << "row " << i;
+    if (typed) {
+      EXPECT_EQ(document.rows.data[i].expression, document.rows.data[i].editor->root);
+    }
+  }
+  EXPECT_EQ(document.rows.data[2].xyType, 3.0);
+  EXPECT_EQ(lines_, (std::vector<int>{2, 3, 4, 5, 6, 7}));
+}
+
+// Each refused line is named with its reason, under either spelling; the rows around them stay.
+TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
+  DocumentRecord document;
+  ASSERT_TRUE(Read("type: y = }\n"
+                   "type:\n"
+                   "type: y = \xC3(\n"
+                   "type: y = x\n"
+                   "type: a{Ctrl-q}\n"
+                   "type: y = {Alt-x}\n"
+                   "@keys y=x}\n"
+                   "@keys y=\n"
+                   "@keys y=\xff\n"
+                   "@keys \n"
+                   "@keys {Ctrl-q}\n"
+                   "@xytype=3\n"
+                   "@xytype=3 type: z = x y\n",
+                   &document));
+  const struct {
+    int line;
+    const char* reason;
+  } expected[] = {
+      {1, "cannot type the formula: key 5 (}) means nothing to the editor there"},
+      {2, "cannot type the formula: no keys after \"type:\""},
+      {3, "cannot type the formula: the keys are not valid UTF-8 (byte 5)"},
+      {5, "cannot type the formula: key 2 ({Ctrl-q}) means nothing to the editor there"},
+      {6, "cannot type the formula: the typed formula still has an empty place"},  // y = cross(?, ?)
+      {7, "cannot type the formula: key 4 (}) means nothing to the editor there"},
+      {8, "cannot type the formula: the typed formula still has an empty place"},
+      {9, "cannot type the formula: the keys are not valid UTF-8 (byte 3)"},
+      {10, "cannot type the formula: no keys after \"@keys\""},
+      {11, "cannot type the formula: key 1 ({Ctrl-q}) means nothing to the editor there"},
+      {12, "a row setting without a formula (\"@xytype=N formula\" expected)"},
+  };
+  ASSERT_EQ(problems_.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(problems_[i].line, expected[i].line) << i;
+    EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
+  }
+  ASSERT_EQ(document.rows.count, 2);
+  EXPECT_EQ(lines_, (std::vector<int>{4, 13}));
+  EXPECT_EQ(document.rows.data[1].xyType, 3.0);
+}
+
+TEST_F(DocumentFileTest, NamedKeysDecodeWithTheirModifiers) {
+  std::vector<TypedKey> keys;
+  std::string reason;
+  ASSERT_TRUE(DecodeTypedKeys("{Shift-Tab}{Ctrl-Alt-d}{x}\xCF\x80{Left", &keys, &reason));
+  ASSERT_EQ(keys.size(), 11u);
+  EXPECT_EQ(keys[0].character, char32_t(kKeyTab));
+  EXPECT_TRUE(keys[0].shift);
+  EXPECT_TRUE(keys[1].control && keys[1].alt);
+  EXPECT_EQ(keys[2].character, U'{') << "braces without a key name are the brace key";
+  EXPECT_EQ(keys[5].character, U'\u03C0');
+  EXPECT_EQ(KeyToEditCommand(TypedKeyEvent(keys[0])), 0x160E);
+  EXPECT_EQ(KeyToEditCommand(TypedKeyEvent(keys[1])), 0x18C0);
+  EXPECT_EQ(KeyToEditCommand(TypedKeyEvent(keys[5])), 0x1312);
+  keys.clear();
+  EXPECT_FALSE(DecodeTypedKeys("\xE0\x80\x80", &keys, &reason)) << "an overlong sequence";
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The document window without a display: its buffer is read back instead of a screenshot. Keys go
+// into the new row, which joins the document at its first edit; an edit deletes the graphs and
+// Return builds them again; idle ticks compute them and the graph pane shows the curve where the
+// first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans.
+#include <cmath>
+#include <memory>
+
+#include "document/document_window.h"
+#include "document/typed_keys.h"
+#include "editor/formula_editor.h"
+#include "editor/typeset_state.h"
+#include "kernel/threads/timers.h"
+#include "kernel/trees/expr_node.h"
+#include "platform/clock.h"
+#include "platform/pointer_source.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+constexpr int32_t kWidth = 500, kHeight = 500;
+
+// Counts what the window showed.
+struct CountingSurface final : WindowSurface {
+  void Present(const Port&, const QDRect& rect) override {
+    ++presents;
+    last = rect;
+  }
+  int presents = 0;
+  QDRect last{0, 0, 0, 0};
+};
+
+class DocumentWindowTest : public document_test::DocumentTest {
+ protected:
+  void SetUp() override {
+    DocumentTest::SetUp();
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  }
+  void TearDown() override {
+    SetPointerSource(nullptr);
+    window_.reset();
+    document_.reset();
+    ResetTypesetGlobalsForTest();
+    DocumentTest::TearDown();
+  }
+  void Type(const std::string& text) {
+    std::vector<TypedKey> keys;
+    std::string reason;
+    ASSERT_TRUE(DecodeTypedKeys(text, &keys, &reason)) << reason;
+    for (const TypedKey& key : keys) window_->HandleKey(TypedKeyEvent(key));
+  }
+  void ReturnAndCompute() {
+    window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+    for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+    window_->IdleTick(30);
+  }
+  // Columns where the buffer has non-paper ink within 2 pixels of the curve, of those checked.
+  double Hits(double (*f)(double), int* columns) {
+    const GraphView2D* view = document_->viewSet.first2D;
+    const Port* buffer = window_->Buffer();
+    int count = 0, hits = 0;
+    for (int h = view->rect.left + 10; h < view->rect.right - 10; h += 4) {
+      const double y = f(view->WindowX(h));
+      const int v = WorldToPixelY(&view->windowMap, y);
+      if (!std::isfinite(y) || v < view->rect.top + 4 || v >= view->rect.bottom - 4) continue;
+      ++count;
+      bool ink = false;
+      for (int b = -2; b <= 2 && !ink; ++b) {
+        const uint32_t p = buffer->pixels[(v + b) * (buffer->rowBytes / 4) + h];
+        const int r = (p >> 16) & 255, g = (p >> 8) & 255, bl = p & 255;
+        ink = std::max({r, g, bl}) - std::min({r, g, bl}) > 90 && std::min({r, g, bl}) < 170;
+      }
+      hits += ink;
+    }
+    *columns = count;
+    return count ? double(hits) / count : 0.0;
+  }
+  CountingSurface surface_;
+  std::unique_ptr<DocumentRecord> document_;
+  std::unique_ptr<DocumentWindow> window_;
+};
+
+TEST_F(DocumentWindowTest, TypedRowJoinsTheDocumentAndReturnGraphsIt) {
+  EXPECT_EQ(document_->rows.count, 0);
+  EXPECT_EQ(window_->ActiveRow(), 0) << "the new row";
+  Type("y = x/2");
+  ASSERT_EQ(document_->rows.count, 1) << "the first edit makes the row the document's";
+  EXPECT_EQ(document_->rows.data[0].expression, document_->rows.data[0].editor->root);
+  EXPECT_NE(window_->RowEditor(1), nullptr) << "a new empty row below";
+  EXPECT_FALSE(document_->graphsBuilt) << "typing alone builds nothing";
+  ReturnAndCompute();
+  EXPECT_TRUE(document_->graphsBuilt);
+  ASSERT_TRUE(window_->GraphsComplete());
+  int columns = 0;
+  EXPECT_GE(Hits([](double x) { return x / 2; }, &columns), 0.9);
+  EXPECT_GE(columns, 50);
+  Type("{Backspace}");
+  EXPECT_FALSE(document_->graphsBuilt) << "an edit deletes the graphs";
+  EXPECT_EQ(document_->viewSet.first2D->graphs.count, 0);
+  Type("3");
+  ReturnAndCompute();
+  EXPECT_GE(Hits([](double x) { return x / 3; }, &columns), 0.9);
+}
+
+TEST_F(DocumentWindowTest, IdleIntervalFollowsComputingRedrawsAndTheCaret) {
+  Type("y = x^2");
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), window_->GraphsComplete() ? 0.01 : 0.001);
+  for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(1);
+  window_->IdleTick(1);
+  EXPECT_NEAR(window_->IdleIntervalSeconds(), CaretBlinkTicks() / 60.15, 1e-12) << "the caret blinks";
+}
+
+TEST_F(DocumentWindowTest, ClickOnARowMovesTheCaretToTheClickedLeaf) {
+  Type("y = 12 + a");
+  Type("{Down}");
+  const FormulaEditor* row = window_->RowEditor(0);
+  ASSERT_NE(row, nullptr);
+  const ExprNode* a = row->root->children[1]->children[1];
+  FixedRect r{};
+  GetNodeRect(a, &r);
+  const QDPoint point{int16_t(row->frame.top + FixedToPixels((r.top + r.bottom) / 2)),
+                      int16_t(row->frame.left + FixedToPixels(r.left + (r.right - r.left) / 5))};
+  window_->HandleMouseDown(point, 0, 1);
+  EXPECT_EQ(window_->ActiveRow(), 0);
+  EXPECT_EQ(row->caretNode, a);
+  EXPECT_EQ(row->selectionMode, SelectionCaretBefore);
+  EXPECT_TRUE(row->active);
+  EXPECT_FALSE(window_->RowEditor(1)->active);
+}
+
+TEST_F(DocumentWindowTest, DragOnEmptyPaperPansTheView) {
+  FakeClock clock;
+  ScriptedPointerSource pointer(&clock);
+  SetPointerSource(&pointer);
+  GraphView2D* view = document_->viewSet.first2D;
+  const double x0 = view->WindowX(view->rect.left), y0 = view->WindowY(view->rect.top);
+  const QDPoint start{int16_t(view->rect.top + 30), int16_t(view->rect.left + 30)};
+  for (int k = 1; k <= 4; ++k)
+    pointer.Push({1000, PointerEventKind::kMoved, QDPoint{int16_t(start.v + 8 * k), int16_t(start.h + 16 * k)}});
+  pointer.Push({1000, PointerEventKind::kReleased, QDPoint{int16_t(start.v + 32), int16_t(start.h + 64)}});
+  window_->HandleMouseDown(start, 0, 1);
+  EXPECT_NEAR(view->WindowX(view->rect.left), x0 - 64 * view->windowMap.unitsPerPixelX, 1e-9);
+  EXPECT_NEAR(view->WindowY(view->rect.top), y0 + 32 * view->windowMap.unitsPerPixelY, 1e-9);
+  EXPECT_GT(surface_.presents, 0);
+}
+
+TEST_F(DocumentWindowTest, ClosingTheWindowGivesTheEditorHooksBack) {
+  window_.reset();
+  EXPECT_EQ(TypesetGlobals().hooks.redrawEquationPane, nullptr);
+  EXPECT_EQ(TypesetGlobals().hooks.getMovieSaveState, nullptr);
+  EXPECT_EQ(document_->window, nullptr);
+}
+
+}  // namespace

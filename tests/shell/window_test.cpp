@@ -1,0 +1,433 @@
+// The document window under an X server, driven as a user drives it: the program starts with a
+// document, keys typed with XTest go into the new row, Return builds the graphs, a click in the
+// math pane moves the caret and a drag in the graph pane pans. The window is read back from the
+// server. Where things must be comes from a twin DocumentWindow in this process, laid out by the
+// same code with the same fonts: its rows' leaves for the click, its first plane view's map for
+// the curve (y = sin(x^(2 + 1/2)): what those keys make, a blank being no edit outside a text).
+// Screenshots of a failing test are written to $QV_ARTIFACT_DIR (default: the test temp dir).
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "algebra/algebra_seams.h"
+#include "document/document_file.h"
+#include "document/document_window.h"
+#include "document/typed_keys.h"
+#include "editor/typeset_state.h"
+#include "graphics/graphics_layer.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
+#include "kernel/kernel_startup.h"
+#include "platform/draw/png_io.h"
+#include "shell/document_event_loop.h"
+
+// Xlib last: its macros (None, Bool, Status) would break the headers above; Xutil.h is left out
+// (its Region is ours), so images are read through their own functions.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWidth = 640, kHeight = 640;
+constexpr double kWaitSeconds = 60;  // a sanitized build under a software X server is slow
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The program, its standard output read line by line.
+class Program {
+ public:
+  bool Start(const std::vector<std::string>& arguments) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      // The window system's libraries (the session bus, the loader) keep process-long state that
+      // LeakSanitizer cannot attribute; the same code runs leak-checked in this process's twin.
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      close(fds[1]);
+      std::vector<char*> argv;
+      static std::string binary = QV_WINDOW_BINARY;
+      argv.push_back(binary.data());
+      for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(binary.c_str(), argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    fd_ = fds[0];
+    return pid_ > 0;
+  }
+  ~Program() { Stop(); }
+  // Waits for a line starting with the prefix; lines before it are dropped. False on time-out or
+  // the end of the output.
+  bool WaitFor(const std::string& prefix, std::string* line = nullptr) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(kWaitSeconds);
+    for (;;) {
+      while (!lines_.empty()) {
+        std::string l = lines_.front();
+        lines_.pop_front();
+        log_ += l + "\n";
+        if (l.compare(0, prefix.size(), prefix) == 0) {
+          if (line != nullptr) *line = l;
+          return true;
+        }
+      }
+      const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+      if (left <= 0) return false;
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, left) <= 0) return false;
+      char buffer[4096];
+      const ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      partial_.append(buffer, static_cast<size_t>(n));
+      for (size_t end; (end = partial_.find('\n')) != std::string::npos; partial_.erase(0, end + 1))
+        lines_.push_back(partial_.substr(0, end));
+    }
+  }
+  // Waits for the program to end by itself; its exit status, or -1 on time-out or a signal.
+  int WaitExit() {
+    int status = 0;
+    for (int i = 0; i < kWaitSeconds * 20; ++i, Pause(50)) {
+      if (waitpid(pid_, &status, WNOHANG) != pid_) continue;
+      pid_ = -1;
+      close(fd_);
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return -1;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) Pause(50);
+    if (waitpid(pid_, &status, WNOHANG) == 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    close(fd_);
+  }
+  const std::string& Log() const { return log_; }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string partial_, log_;
+  std::deque<std::string> lines_;
+};
+
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB
+  uint32_t At(int h, int v) const { return pixels[size_t(v) * width + h]; }
+};
+
+// Curve ink: a saturated colour that is not the pale paper, its grid or the grey axes.
+bool IsInk(uint32_t p) {
+  const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+  const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+  return hi - lo > 90 && lo < 170;
+}
+
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X server (scripts/test.d/window.sh starts Xvfb)";
+    dpy_ = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy_, nullptr) << "cannot open " << display;
+    // A request on a window not yet mapped (focus) fails harmlessly; Xlib's default handler exits.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    int event, error, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(dpy_, &event, &error, &major, &minor)) << "the X server lacks XTest";
+    document_ = testing::TempDir() + "window_test_document.txt";
+    std::ofstream(document_) << "# a horizontal line\nequal[y,minus[0.5]]\n";
+  }
+  void TearDown() override {
+    program_.Stop();
+    twinWindow_.reset();
+    twin_.reset();
+    if (dpy_ != nullptr) XCloseDisplay(dpy_);
+    std::remove(document_.c_str());
+    if (HasFailure()) {
+      ADD_FAILURE() << "program output:\n" << program_.Log() << "screenshots: " << shots_;
+    }
+  }
+
+  // Starts the program (with the extra options) and its twin, and finds the window.
+  void Start(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> arguments = {"--trace", "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight)};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    arguments.push_back(document_);
+    ASSERT_TRUE(program_.Start(arguments));
+    ASSERT_TRUE(program_.WaitFor("layout")) << "the window did not open";
+    ASSERT_TRUE(program_.WaitFor("graphs complete"));
+    InitApplicationGlobals();
+    InstallAlgebraSeams();
+    ASSERT_TRUE(InitGraphicsLayer());
+    twin_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    std::vector<int> lines;
+    std::vector<DocumentProblem> problems;
+    std::string failure;
+    ASSERT_TRUE(ReadDocumentFile(document_, twin_.get(), &lines, &problems, &failure)) << failure;
+    twinWindow_ = std::make_unique<DocumentWindow>(twin_.get(), nullptr);
+    ASSERT_TRUE(twinWindow_->Open(kWidth, kHeight));
+    for (int i = 0; i < 100 && window_ == 0; ++i, Pause(50)) window_ = Find(DefaultRootWindow(dpy_));
+    ASSERT_NE(window_, 0u) << "no window named Quorvalis";
+    XSetInputFocus(dpy_, window_, RevertToParent, CurrentTime);
+    MoveTo(kWidth / 2, 4);
+    XSync(dpy_, False);
+    Pause(200);
+  }
+
+  ::Window Find(::Window w) {
+    char* name = nullptr;
+    if (XFetchName(dpy_, w, &name) != 0 && name != nullptr) {
+      const bool ours = std::string(name).rfind("Quorvalis", 0) == 0;
+      XFree(name);
+      if (ours) return w;
+    }
+    ::Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(dpy_, w, &root, &parent, &children, &count) == 0) return 0;
+    ::Window found = 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i) found = Find(children[i]);
+    if (children != nullptr) XFree(children);
+    return found;
+  }
+
+  void MoveTo(int h, int v) {
+    int x = 0, y = 0;
+    ::Window child;
+    XTranslateCoordinates(dpy_, window_, DefaultRootWindow(dpy_), h, v, &x, &y, &child);
+    XTestFakeMotionEvent(dpy_, DefaultScreen(dpy_), x, y, CurrentTime);
+    XSync(dpy_, False);
+  }
+  void Key(KeySym sym, bool shift) {
+    const KeyCode code = XKeysymToKeycode(dpy_, sym);
+    ASSERT_NE(code, 0) << "no key for keysym " << sym;
+    const KeyCode shiftKey = XKeysymToKeycode(dpy_, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(dpy_, shiftKey, True, CurrentTime);
+    XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(dpy_, shiftKey, False, CurrentTime);
+    XSync(dpy_, False);
+    Pause(10);
+  }
+  // Each character as the key that types it on the server's keyboard (Shift when the key's first
+  // level is another character).
+  void Type(const std::string& text) {
+    for (char c : text) {
+      const KeySym sym = c == ' ' ? XK_space : static_cast<KeySym>(static_cast<unsigned char>(c));
+      const KeyCode code = XKeysymToKeycode(dpy_, sym);
+      Key(sym, XkbKeycodeToKeysym(dpy_, code, 0, 0) != sym);
+      twinWindow_->HandleKey(TranslateLinuxKey(char32_t(c), char32_t(c), false, false, false));
+    }
+  }
+  void Button(bool down) {
+    XTestFakeButtonEvent(dpy_, 1, down ? True : False, CurrentTime);
+    XSync(dpy_, False);
+    Pause(30);
+  }
+
+  Screenshot Shoot(const std::string& name) {
+    Screenshot shot;
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy_, window_, &a);
+    XImage* image = XGetImage(dpy_, window_, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (image == nullptr) return shot;
+    shot.width = a.width;
+    shot.height = a.height;
+    shot.pixels.resize(size_t(a.width) * a.height);
+    for (int v = 0; v < a.height; ++v)
+      for (int h = 0; h < a.width; ++h) shot.pixels[size_t(v) * a.width + h] = image->f.get_pixel(image, h, v) & 0xFFFFFF;
+    image->f.destroy_image(image);
+    const char* folder = std::getenv("QV_ARTIFACT_DIR");
+    const std::string path = (folder != nullptr ? std::string(folder) + "/" : testing::TempDir()) + name + ".png";
+    std::vector<uint32_t> opaque(shot.pixels);
+    for (uint32_t& p : opaque) p |= 0xFF000000u;
+    WritePngFile(path.c_str(), opaque.data(), shot.width, shot.height, shot.width * 4, false);
+    shots_ += path + " ";
+    return shot;
+  }
+
+  // Columns of the plane view where the curve y = f(x) runs gently inside the pane, shifted by
+  // (dh, dv): the fraction of them with ink within 2 pixels of where the map puts the curve.
+  double CurveHits(const Screenshot& shot, double (*f)(double), int dh, int dv, int* columns) {
+    const GraphView2D* view = twin_->viewSet.first2D;
+    const QDRect pane = twinWindow_->Layout().graphPane;
+    int count = 0, hits = 0;
+    for (int h = view->rect.left + 10; h < view->rect.right - 10; h += 3) {
+      const double x = view->WindowX(h);
+      const double y = f(x), before = f(view->WindowX(h - 1)), after = f(view->WindowX(h + 1));
+      if (!std::isfinite(y) || !std::isfinite(before) || !std::isfinite(after)) continue;
+      const int v = WorldToPixelY(&view->windowMap, y);
+      if (std::abs(WorldToPixelY(&view->windowMap, after) - WorldToPixelY(&view->windowMap, before)) > 4) continue;
+      const int sh = h + dh, sv = v + dv;
+      if (sh < pane.left + 4 || sh >= pane.right - 4 || sv < pane.top + 4 || sv >= pane.bottom - 4) continue;
+      ++count;
+      bool ink = false;
+      for (int a = -1; a <= 1 && !ink; ++a)
+        for (int b = -2; b <= 2 && !ink; ++b) ink = IsInk(shot.At(sh + a, sv + b));
+      hits += ink ? 1 : 0;
+    }
+    *columns = count;
+    return count > 0 ? double(hits) / count : 0.0;
+  }
+
+  Display* dpy_ = nullptr;
+  ::Window window_ = 0;
+  Program program_;
+  std::string document_, shots_;
+  std::unique_ptr<DocumentRecord> twin_;
+  std::unique_ptr<DocumentWindow> twinWindow_;
+};
+
+// The saturated fill of a region graph.
+bool IsFill(uint32_t p) {
+  const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+  return std::max({r, g, b}) - std::min({r, g, b}) >= 100;
+}
+
+double TypedCurve(double x) { return std::sin(std::pow(x, 2.5)); }
+double PanCurve(double x) { return x > 0 ? std::sin(std::pow(x, 2.5)) : NAN; }
+
+TEST_F(WindowTest, TypedRowIsGraphedWhereTheViewsMapPutsIt) {
+  Start();
+  if (HasFatalFailure()) return;
+  const std::string keys = "y = sin x^2 + 1/2";
+  Type(keys);
+  for (size_t i = 0; i < keys.size(); ++i) ASSERT_TRUE(program_.WaitFor("caret")) << "key " << i;
+  Key(XK_Return, false);
+  ASSERT_TRUE(program_.WaitFor("caret"));
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  ASSERT_EQ(twin_->rows.count, 2);
+  Pause(300);
+  const Screenshot shot = Shoot("window-typed-row");
+  ASSERT_EQ(shot.width, kWidth);
+  int columns = 0;
+  EXPECT_GE(CurveHits(shot, TypedCurve, 0, 0, &columns), 0.9);
+  EXPECT_GE(columns, 20);
+  EXPECT_GE(CurveHits(shot, [](double) { return -0.5; }, 0, 0, &columns), 0.9) << "the document's own row";
+  EXPECT_GE(columns, 100);
+}
+
+TEST_F(WindowTest, ClickInTheMathPaneMovesTheCaretToTheClickedLeaf) {
+  Start();
+  if (HasFatalFailure()) return;
+  // The leaf: the number of the document's row y = -0.5 (root equal, child 1 minus, its child 0).
+  const FormulaEditor* row = twinWindow_->RowEditor(0);
+  ASSERT_NE(row, nullptr);
+  FixedRect leaf{};
+  GetNodeRect(row->root->children[1]->children[0], &leaf);
+  const int h = row->frame.left + FixedToPixels(leaf.left + (leaf.right - leaf.left) * 3 / 4);
+  const int v = row->frame.top + FixedToPixels((leaf.top + leaf.bottom) / 2);
+  MoveTo(h, v);
+  Button(true);
+  Button(false);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("caret 0", &line)) << "no caret line for the clicked row";
+  twinWindow_->HandleMouseDown(QDPoint{int16_t(v), int16_t(h)}, 0, 1);
+  char expected[128];
+  const FormulaEditor* e = twinWindow_->RowEditor(0);
+  std::snprintf(expected, sizeof expected, "caret 0 1.0 m%d %d:%d", e->selectionMode, e->selectionStart,
+                e->selectionEnd);
+  EXPECT_EQ(line, expected);
+  EXPECT_TRUE(e->selectionMode == SelectionCaretAfter || e->selectionMode == SelectionDigits) << line;
+  if (HasFailure()) Shoot("window-click");
+}
+
+TEST_F(WindowTest, DraggingInTheGraphPanePansTheView) {
+  Start();
+  if (HasFatalFailure()) return;
+  Type("y = sin x^2 + 1/2");
+  Key(XK_Return, false);
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  const int h0 = pane.left + 40, v0 = pane.top + 40, dh = 64, dv = 32;
+  MoveTo(h0, v0);
+  Button(true);
+  for (int k = 1; k <= 8; ++k) {
+    MoveTo(h0 + dh * k / 8, v0 + dv * k / 8);
+    Pause(30);
+  }
+  Button(false);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("view", &line));
+  double x0, x1, y0, y1;
+  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  const GraphView2D* view = twin_->viewSet.first2D;
+  const double unitX = view->windowMap.unitsPerPixelX, unitY = view->windowMap.unitsPerPixelY;
+  EXPECT_NEAR(x0, view->WindowX(view->rect.left) - dh * unitX, 1.5 * unitX) << "dragged right, the view shows more left";
+  EXPECT_NEAR(y1, view->WindowY(view->rect.top) + dv * unitY, 1.5 * unitY) << "dragged down, it shows more above";
+  Pause(500);
+  const Screenshot shot = Shoot("window-panned");
+  int columns = 0;
+  EXPECT_GE(CurveHits(shot, PanCurve, dh, dv, &columns), 0.9);
+  EXPECT_GE(columns, 20);
+}
+
+// Ranges asked for on the command line are shown whole, centred, at one scale on both axes: the
+// view's first line gives equal units a pixel and holds both ranges; a disc of radius 3 comes out
+// round (as many pixels across as down) and centred in the graph pane. A range the view cannot
+// show ends the program with status 2 before a window opens.
+TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
+  std::ofstream(document_) << "leq[plus[power[x,2],power[y,2]],9]\n";
+  Start({"--x", "-4,4", "--y", "-3,3"});
+  if (HasFatalFailure()) return;
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  const int width = pane.right - pane.left, height = pane.bottom - pane.top;
+  // The start-up trace, read while waiting for the window: its view line.
+  const std::string& log = program_.Log();
+  const size_t at = log.find("\nview ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+  double x0, x1, y0, y1;
+  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  const double unitX = (x1 - x0) / width, unitY = (y1 - y0) / height;
+  EXPECT_NEAR(unitX, unitY, 1e-12 * unitX) << line;
+  EXPECT_TRUE(x0 <= -4 && x1 - unitX >= 4) << line;  // the columns left to right - 1
+  EXPECT_TRUE(y0 + unitY <= -3 && y1 >= 3) << line;  // the rows bottom - 1 up to top
+  const Screenshot shot = Shoot("window-one-scale");
+  ASSERT_EQ(shot.width, kWidth);
+  int left = kWidth, right = -1, top = kHeight, bottom = -1;
+  for (int v = pane.top; v < pane.bottom; ++v) {
+    for (int h = pane.left; h < pane.right; ++h) {
+      if (!IsFill(shot.At(h, v))) continue;
+      left = std::min(left, h), right = std::max(right, h), top = std::min(top, v), bottom = std::max(bottom, v);
+    }
+  }
+  const double across = 6 / unitX;  // the disc's pixels at the view's scale
+  EXPECT_NEAR(right - left + 1, across, 3) << line;
+  EXPECT_NEAR(bottom - top + 1, across, 3) << line;
+  EXPECT_TRUE(left > pane.left && right < pane.right - 1 && top > pane.top && bottom < pane.bottom - 1);
+  EXPECT_NEAR(left + right, pane.left + pane.right - 1, 3);
+  EXPECT_NEAR(top + bottom, pane.top + pane.bottom - 1, 3);
+
+  Program refused;
+  ASSERT_TRUE(refused.Start({"--x", "0,1e-290", document_}));
+  EXPECT_EQ(refused.WaitExit(), 2);
+}
+
+}  // namespace
