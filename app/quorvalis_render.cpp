@@ -18,7 +18,6 @@
 #include "app/render_options.h"
 #include "document/document_file.h"
 #include "document/document_record.h"
-#include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
 #include "graphics/qd_layer.h"
@@ -126,8 +125,6 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
-  // Without a window there is nothing a window context could present into: GL draws offscreen.
-  if (document.show3D && GLGlobals().OpenGLAvailable) SetRequestedContextKind(view3D->context, kContextGLOffscreen);
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;

@@ -4,6 +4,7 @@
 
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
+#include "graphics/gl/graphics_context.h"
 #include "graphics/qd_layer.h"
 #include "graphs/factory/definitions.h"
 #include "graphs/factory/equation_form.h"
@@ -141,6 +142,9 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   CoordinateTransform transform;
   const bool is3D = document->show3D;
   BuildGraphsForEquationSet(set, is3D, false, false, false, &transform);
+  // The document's pixels are its own buffer (the window's, or the pane buffer without a window),
+  // which no GL window context presents into: the shown GL views draw offscreen and are read back.
+  if (GLGlobals().OpenGLAvailable) ViewSetSetRequestedContextKind(set, kContextGLOffscreen);
   int32_t unbuilt = 0;
   for (int32_t i = 0; i < document->rows.count; ++i) {
     EquationRow& row = document->rows.data[i];

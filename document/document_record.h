@@ -105,7 +105,8 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
 // Builds the graphs of the equation rows in the plane, or in space when the document shows its 3D
 // view (no 4D mode, no coordinate transformation): the view set is emptied and the view of the mode
-// shown, then each row's equation is classified and built from
+// shown (a GL view drawing through an offscreen context read back into the document's buffer,
+// when OpenGL is there), then each row's equation is classified and built from
 // a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the
 // factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is

@@ -276,3 +276,42 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pixels of a PNG, empty when it cannot be read.
+std::vector<uint32_t> PngPixels(const std::string& png) {
+  PngImage image{};
+  if (!ReadPngFile(png.c_str(), &image)) return {};
+  std::vector<uint32_t> pixels(image.pixels, image.pixels + size_t(image.width) * image.height);
+  FreePngImage(&image);
+  return pixels;
+}
+
+// In 3D the ranges given are the box's x and y ranges: the box's own default (-2,2 on both, as the
+// help says) draws the very picture drawn without them, and a box moved to x in 0..4 draws
+// another (the field's arrows there all turn one way). The software rasteriser draws exactly.
+TEST(RenderProgramTest, RangesGivenInADocumentIn3DAreTheBoxsRanges) {
+  const std::string example = std::string(QV_SOURCE_DIR) + "/examples/space-field.txt";
+  const std::string config = Temp("qv_box_config"), png = Temp("qv_box.png");
+  std::filesystem::create_directories(config + "/quorvalis");
+  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  const std::string software = "XDG_CONFIG_HOME=" + config + " ";
+  std::vector<uint32_t> pictures[3];
+  const char* ranges[3] = {"", "--x -2,2 --y -2,2", "--x 0,4"};
+  for (int k = 0; k < 3; ++k) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender(std::string(ranges[k]) + " --size 160x120 --output " + png + " " + example, software);
+    ASSERT_EQ(run.status, 0) << ranges[k] << "\n" << run.output;
+    pictures[k] = PngPixels(png);
+    ASSERT_EQ(pictures[k].size(), 160u * 120u) << ranges[k];
+  }
+  EXPECT_EQ(pictures[1], pictures[0]) << "the default box given again";
+  size_t changed = 0;
+  for (size_t i = 0; i < pictures[0].size(); ++i) changed += pictures[2][i] != pictures[0][i];
+  EXPECT_GT(changed, 300u) << "a box moved along x";
+  std::remove(png.c_str());
+  std::filesystem::remove_all(config);
+}
+
+}  // namespace
