@@ -9,7 +9,7 @@
 #include "algebra/stepwise_moves.h"
 #include "editor/typeset_state.h"
 #include "graphics/colour/colour_program_state.h"
-#include "graphs/graphs_state.h"
+#include "graphs/core/graphs_state.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/tree_seams.h"
 

@@ -1,7 +1,10 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
 // Each row is classified and built by the graph factory, the view set's idle loop runs until
-// every graph is complete (with a progress line on a terminal), and the first 2D view is drawn
-// into an offscreen buffer and written out. Bad input (an unreadable line, an equation that
+// every graph shown is complete (with a progress line on a terminal), and the first 2D view, or
+// with a line "@view=3d" the first 3D view, is drawn into an offscreen buffer and written out.
+// The 3D view draws through Mesa's GL offscreen (read back into the buffer), or through the
+// software rasteriser when OpenGL is missing or switched off (use_software_renderer=1 in the
+// preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
 // cannot be graphed) is named by line with its reason and ends the run with status 1 before
 // anything is drawn; usage and file errors, and a range the view cannot show, end it with status 2.
 #include <unistd.h>
@@ -12,12 +15,14 @@
 #include <vector>
 
 #include "algebra/algebra_seams.h"
-#include "document/document_file.h"
 #include "app/render_options.h"
+#include "document/document_file.h"
 #include "document/document_record.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
-#include "graphs/graph_view_2d.h"
+#include "graphics/qd_layer.h"
+#include "graphs/view2d/graph_view_2d.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"
@@ -47,20 +52,32 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   return unbuilt;
 }
 
-// Ticks the view set until every graph is complete; on a terminal the progress is shown.
+// Ticks the view set until every graph shown is complete; on a terminal the progress is shown.
 void ComputeAll(DocumentRecord& document) {
   GraphViewSet* set = &document.viewSet;
   const bool terminal = isatty(STDERR_FILENO) != 0;
-  const int32_t total = set->first2D->graphs.count;
+  const GraphList& shown = set->primary->graphs;
+  const int32_t total = shown.count;
   const int32_t budget = static_cast<int32_t>(TicksToTimerUnits(kTickBudgetTicks));
   while (!ViewSetAllViewsReady(set)) {
     ViewSetIdleTick(set, budget);
     if (!terminal) continue;
     int32_t complete = 0;
-    for (int32_t i = 0; i < total; ++i) complete += set->first2D->graphs.data[i]->IsComplete() ? 1 : 0;
+    for (int32_t i = 0; i < total; ++i) complete += shown.data[i]->IsComplete() ? 1 : 0;
     std::fprintf(stderr, "\rcomputing graphs: %d of %d complete", complete, total);
   }
   if (terminal) std::fprintf(stderr, "\rcomputing graphs: %d of %d complete\n", total, total);
+}
+
+// The note for a row whose graph went to a view this document does not show (a space form in a
+// plane document, say), or null when its graph is shown.
+const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
+  if (graphRow < 0 || graphRow >= set->graphTable.count) return nullptr;
+  const GraphView* view = ViewSetView(set, set->graphTable.data[graphRow].pair[0].view);
+  if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
+  if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
+  if (view == set->first2D) return "note: its graph is in the 2D view, which is not drawn (without @view=3d)";
+  return "note: its graph is in a view this program does not draw";
 }
 
 }  // namespace
@@ -92,11 +109,13 @@ int main(int argc, char** argv) {
   }
   for (const DocumentProblem& p : problems) Report(options.document, p.line, p.reason);
   GraphView2D* view = document.viewSet.first2D;
-  if (view == nullptr) {
+  GraphView3D* view3D = document.viewSet.first3D;
+  if (view == nullptr || view3D == nullptr ||
+      (document.show3D && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
     return kExitUsage;
   }
-  if (!ShowRangeOptions(options, view, &error)) {
+  if (!ShowRangeOptions(options, &document, &error)) {
     std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
     return kExitUsage;
   }
@@ -108,28 +127,42 @@ int main(int argc, char** argv) {
   }
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
-    const int32_t status = ViewSetGetSlotEntry(&document.viewSet, document.rows.data[i].graphRow);
-    if (status == 0) continue;
-    Report(options.document, lineOfRow[static_cast<size_t>(i)], std::string("note: ") + GraphResultMessage(status));
+    const int32_t graphRow = document.rows.data[i].graphRow;
+    const int line = lineOfRow[static_cast<size_t>(i)];
+    if (const char* note = HiddenViewNote(&document.viewSet, graphRow)) {
+      Report(options.document, line, note);
+      continue;
+    }
+    const int32_t status = ViewSetGetSlotEntry(&document.viewSet, graphRow);
+    if (status != 0) Report(options.document, line, std::string("note: ") + GraphResultMessage(status));
   }
 
-  GWorldPtr window = NewGWorld(pane);
-  if (window == nullptr) {
-    std::fprintf(stderr, "quorvalis-render: not enough memory for a %dx%d picture\n", options.width, options.height);
-    return kExitUsage;
+  bool written = false;
+  std::string drawnBy;
+  if (document.show3D) {
+    view3D->SetOption(kOptionStopSpin, 0.0);  // one still frame of the default orientation
+    view3D->DrawFrame();
+    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
+    drawnBy = GLContextKind(view3D->context) == kContextQuickDraw ? ", 3D by the software rasteriser" : ", 3D by OpenGL";
+  } else {
+    GWorldPtr window = NewGWorld(pane);
+    if (window == nullptr) {
+      std::fprintf(stderr, "quorvalis-render: not enough memory for a %dx%d picture\n", options.width, options.height);
+      return kExitUsage;
+    }
+    SetGWorld(window, nullptr);
+    view->Draw();
+    written = WritePortPng(options.output.c_str(), window, false);
+    SetGWorld(nullptr, nullptr);
+    DisposeGWorld(window);
   }
-  SetGWorld(window, nullptr);
-  view->Draw();
-  const bool written = WritePortPng(options.output.c_str(), window, false);
-  SetGWorld(nullptr, nullptr);
-  DisposeGWorld(window);
   if (!written) {
     std::fprintf(stderr, "quorvalis-render: cannot write %s\n", options.output.c_str());
     return kExitUsage;
   }
   std::error_code ignored;
   const std::filesystem::path where = std::filesystem::absolute(options.output, ignored);
-  std::printf("wrote %s (%dx%d, %d graph%s)\n", where.c_str(), options.width, options.height, document.rows.count,
-              document.rows.count == 1 ? "" : "s");
+  std::printf("wrote %s (%dx%d, %d graph%s%s)\n", where.c_str(), options.width, options.height, document.rows.count,
+              document.rows.count == 1 ? "" : "s", drawnBy.c_str());
   return 0;
 }

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "graphs/graph_view_2d.h"
+#include "document/document_record.h"
+#include "graphs/view2d/graph_view_2d.h"
+#include "graphs/view3d/graph_view_3d.h"
 
 namespace {
 
@@ -59,14 +61,16 @@ const char* RenderUsage() {
          "                   or typed as keys, e.g. type: y=x^2{Right}+1 (keys without a\n"
          "                   character in braces: {Right} {Left} {Up} {Down} {Tab} {Backspace}\n"
          "                   {Escape}, modifiers as in {Ctrl-d} {Alt-x} {Shift-Tab});\n"
-         "                   blank lines and lines starting with # are skipped\n"
+         "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
+         "                   builds the rows in space and draws the 3D view (OpenGL offscreen, or\n"
+         "                   the software rasteriser with use_software_renderer=1 in the preferences)\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
          "  --x MIN,MAX      an x range to show whole\n"
          "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
          "                   share one scale, the largest grid scale at which every range given\n"
          "                   fits (default: 64 pixels a unit); a range the view cannot show is\n"
-         "                   refused\n"
+         "                   refused. In 3D they are the box's x and y ranges (default -2,2)\n"
          "  --antialias      draw through the double-size buffer\n";
 }
 
@@ -113,8 +117,19 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
   return true;
 }
 
-bool ShowRangeOptions(const RenderOptions& options, GraphView2D* view, std::string* refusal) {
-  if (view->ShowRangesAtOneScale(options.hasRangeX ? options.rangeX : nullptr,
+bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
+  if (document->show3D) {
+    GraphView3D* view = document->viewSet.first3D;
+    if (view == nullptr) return true;
+    double* box = view->settings.camera.box;  // x, y, z ranges in turn
+    for (int k = 0; k < 2; ++k) {
+      if (options.hasRangeX) box[k] = options.rangeX[k];
+      if (options.hasRangeY) box[2 + k] = options.rangeY[k];
+    }
+    return true;
+  }
+  GraphView2D* view = document->viewSet.first2D;
+  if (view == nullptr || view->ShowRangesAtOneScale(options.hasRangeX ? options.rangeX : nullptr,
                                  options.hasRangeY ? options.rangeY : nullptr)) {
     return true;
   }

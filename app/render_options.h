@@ -6,7 +6,7 @@
 
 #include <string>
 
-class GraphView2D;
+class DocumentRecord;
 
 struct RenderOptions {
   std::string document;            // the document file: one equation a line
@@ -26,7 +26,8 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
                         bool documentRequired = true);
 // The usage text, ending with a newline.
 const char* RenderUsage();
-// Shows the ranges the options ask for in the view, whole, centred, at one scale for both axes
-// (GraphView2D::ShowRangesAtOneScale); nothing when none is asked for. False with *refusal set (a
-// sentence naming the options) when the view cannot show them, the view unchanged.
-bool ShowRangeOptions(const RenderOptions& options, GraphView2D* view, std::string* refusal);
+// Shows the ranges the options ask for in the document's first 2D view, whole, centred, at one
+// scale for both axes (GraphView2D::ShowRangesAtOneScale); in a 3D document they are the x and y
+// ranges of the first 3D view's box. Nothing when none is asked for. False with *refusal set (a
+// sentence naming the options) when the 2D view cannot show them, the view unchanged.
+bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal);

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "document/document_record.h"
-#include "graphs/equation_form.h"
+#include "graphs/factory/equation_form.h"
 #include "kernel/text/formula_reader.h"
 
 namespace {

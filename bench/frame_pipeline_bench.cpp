@@ -42,7 +42,7 @@ struct Surface {
   }
 };
 
-const ViewFrame kFrame = {{0.8, 0, -0.6, 0, 1, 0, 0.6, 0, 0.8}, -1, 1, -1, 1, -1, 1, 1.0, 3.4641016151377544};
+const ViewFrame kFrame = {{0.8, 0, -0.6, 0, 1, 0, 0.6, 0, 0.8}, {-1, 1, -1, 1, -1, 1}, 1.0, 3.4641016151377544};
 
 // A context of `kind` over a 600 x 400 view, or null (the state is marked skipped).
 GraphicsContext* MakeContext(benchmark::State& state, int32_t kind) {

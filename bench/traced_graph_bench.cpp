@@ -4,9 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include "algebra/algebra_seams.h"
-#include "graphs/factory_helpers.h"
-#include "graphs/graph_color.h"
-#include "graphs/traced_graph.h"
+#include "graphs/factory/factory_helpers.h"
+#include "graphs/core/graph_color.h"
+#include "graphs/kinds2d/traced_graph.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 

@@ -5,7 +5,7 @@
 
 #include "document/document_record.h"
 #include "graphics/graphics_layer.h"
-#include "graphs/graph_view_2d.h"
+#include "graphs/view2d/graph_view_2d.h"
 
 namespace {
 

@@ -25,6 +25,32 @@ function(qv_add_subsystem name)
   qv_warnings(qv_${name})
 endfunction()
 
+# qv_add_sublayers(<name> SUBLAYERS <folder>... DEPS <libs>...): a subsystem laid out by role in
+# sub-folders, listed lowest first: one static library qv_<name>_<folder> from each sub-folder's
+# .cpp files (and its sub-folders'), linking the sub-libraries listed before it and DEPS, and
+# qv_<name> the interface library of them all for the layers above. scripts/check-layers.sh reads
+# the list and holds each sub-folder to the ones before it.
+function(qv_add_sublayers name)
+  cmake_parse_arguments(ARG "" "" "SUBLAYERS;DEPS" ${ARGN})
+  set(below)
+  foreach(folder ${ARG_SUBLAYERS})
+    set(target qv_${name}_${folder})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+    if(NOT sources)
+      set(stub ${CMAKE_CURRENT_BINARY_DIR}/${target}_empty.cpp)
+      file(WRITE ${stub} "// ${name}/${folder} has no sources yet\n")
+      set(sources ${stub})
+    endif()
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${below} ${ARG_DEPS})
+    qv_warnings(${target})
+    list(APPEND below ${target})
+  endforeach()
+  add_library(qv_${name} INTERFACE)
+  target_link_libraries(qv_${name} INTERFACE ${below})
+endfunction()
+
 # qv_add_test_suite(<name> [LIBS <libs>...] [ENVIRONMENT <VAR=value>]): one GoogleTest
 # executable test_<name> from every .cpp in tests/<name>/ and its sub-folders, registered with
 # CTest test by test, each test run with the variable set (one only: test discovery before the

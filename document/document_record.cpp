@@ -3,9 +3,12 @@
 #include "document/document_record.h"
 
 #include "editor/formula_editor.h"
-#include "graphs/definitions.h"
-#include "graphs/equation_form.h"
-#include "graphs/graph_factory.h"
+#include "graphics/gl/gl_globals.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphics/qd_layer.h"
+#include "graphs/factory/definitions.h"
+#include "graphs/factory/equation_form.h"
+#include "graphs/factory/graph_factory.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/number_settings.h"
@@ -22,6 +25,26 @@ DocumentRecord* RecordOfWindow(void* window) { return static_cast<DocumentRecord
 void StoreModifiedMark(void* window, bool modified) {
   if (window != nullptr) RecordOfWindow(window)->modifiedFlag = modified ? 1 : 0;
 }
+
+// A graphics context's window is the DocumentServices of its view's owner: here a record.
+DocumentRecord* RecordOfViewOwner(void* window) {
+  return static_cast<DocumentRecord*>(static_cast<DocumentServices*>(window));
+}
+
+GWorldPtr PaneBufferOf(void* window) {
+  return window != nullptr ? RecordOfViewOwner(window)->OffscreenBuffer() : nullptr;
+}
+
+bool DrawsWithTransparency(void* window) {
+  if (window == nullptr) return false;
+  const DocumentRecord* record = RecordOfViewOwner(window);
+  for (int32_t i = 0; i < record->rows.count; ++i) {
+    if (record->rows.data[i].kind == 0 && record->rows.data[i].opacity != 1.0) return true;
+  }
+  return false;
+}
+
+bool IsRecordAntialiased(void* window) { return window != nullptr && RecordOfViewOwner(window)->antialiased; }
 
 void LookUpCurrentDocumentValue(Complex* out, int32_t key) {
   GetDefinedParameterValue(out, key, gDocuments.current);
@@ -42,6 +65,7 @@ DocumentRecord::~DocumentRecord() {
   if (gDocuments.current == this) SetCurrentDocument(nullptr);
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
+  SafeDisposeGWorld(paneBuffer);
   for (int32_t i = 0; i < rows.count; ++i) {
     if (rows.data[i].editor != nullptr) {
       DisposeFormulaEditor(rows.data[i].editor);
@@ -116,17 +140,21 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document) {
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
   CoordinateTransform transform;
-  BuildGraphsForEquationSet(set, false, false, false, false, &transform);
+  const bool is3D = document->show3D;
+  BuildGraphsForEquationSet(set, is3D, false, false, false, &transform);
+  // The document's pixels are its own buffer (the window's, or the pane buffer without a window),
+  // which no GL window context presents into: the shown GL views draw offscreen and are read back.
+  if (GLGlobals().OpenGLAvailable) ViewSetSetRequestedContextKind(set, kContextGLOffscreen);
   int32_t unbuilt = 0;
   for (int32_t i = 0; i < document->rows.count; ++i) {
     EquationRow& row = document->rows.data[i];
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
-    if (ClassifyEquationForGraph(row.expression, false, false, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, false, false, document);
+    if (ClassifyEquationForGraph(row.expression, is3D, false, document) == 0) {
+      row.resultMessage = ClassifyEquationList(row.expression, is3D, false, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
-      row.graphRow = CreateGraphsForEquation(set, copy, false, false, &transform, row.color, row.grain, row.opacity,
+      row.graphRow = CreateGraphsForEquation(set, copy, is3D, false, &transform, row.color, row.grain, row.opacity,
                                              row.plottingMode, row.xyType, document, &row.resultMessage);
       FreeExpression(copy);
     }
@@ -157,6 +185,10 @@ void SetDemoMode(int32_t mode) {
 
 void InstallDocumentSeams() {
   SetDocumentModifiedHook(StoreModifiedMark);
+  DocumentGraphicsServices& graphics = GLGlobals().document;
+  graphics.offscreenBuffer = PaneBufferOf;
+  graphics.drawsWithTransparency = DrawsWithTransparency;
+  graphics.isAntialiased = IsRecordAntialiased;
   SetDefinedValueLookup(LookUpCurrentDocumentValue);
   GetTreeSeams().treeUsesDefinedName = TreeUsesDefinedNameOf;
   GetTreeSeams().complexDefinitions = static_cast<const DocumentServices*>(gDocuments.current);

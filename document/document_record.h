@@ -1,14 +1,18 @@
 // DocumentRecord: the least of a document window's record that the graphs need: the equation rows
-// with their graph values, the flag bytes, the view set, the number format and the antialias
-// setting, serving the graphs as their DocumentServices; with the building of the rows' graphs,
-// the documents' process-wide state (current document, demo mode) and the kernel seams they fill.
-// Invariants: the record owns its rows' trees and its view set; a record stands for its window.
+// with their graph values, the flag bytes, the view set, the number format, the antialias setting,
+// the 3D mode and the pane's offscreen buffer, serving the graphs as their DocumentServices and
+// the 3D views' graphics contexts through the graphics layer's document hooks; with the building
+// of the rows' graphs, the documents' process-wide state (current document, demo mode) and the
+// kernel seams they fill.
+// Invariants: the record owns its rows' trees (or their editors), its view set and its pane
+// buffer; a record stands for its window (the graphics contexts know it as the DocumentServices
+// it is).
 #pragma once
 
 #include <cstdint>
 
-#include "graphs/document_services.h"
-#include "graphs/graph_view_set.h"
+#include "graphs/core/document_services.h"
+#include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
 // The tick count of one second (ticks are sixtieths of a second).
@@ -53,7 +57,8 @@ class DocumentRecord final : public DocumentServices {
   void SetDocumentModified(bool modified) override;
   // The shown views draw at once (in the window when there is one, else into the current port).
   void RedrawGraphPaneNow() override;
-  GWorldPtr OffscreenBuffer() override { return window != nullptr ? window->Buffer() : nullptr; }
+  // The window's buffer when the document is shown in one, else the pane buffer (headless 3D).
+  GWorldPtr OffscreenBuffer() override { return window != nullptr ? window->Buffer() : paneBuffer; }
   void CopyOffscreenToWindow(const QDRect& rect) override {
     if (window != nullptr) window->Present(rect);
   }
@@ -84,6 +89,10 @@ class DocumentRecord final : public DocumentServices {
   uint8_t cursorRegionsValid = 0;
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
+  bool show3D = false;             // the pane shows the first 3D view; the rows are built in 3D
+  GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
+                                   // the software 3D views draw into it and GL offscreen frames are
+                                   // read into it (a window's buffer serves the same in a window)
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
   int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
@@ -94,8 +103,10 @@ class DocumentRecord final : public DocumentServices {
 // Copies the document's number format into the number settings the number text reads.
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
-// Builds the graphs of the equation rows in the plane (no 3D or 4D mode, no coordinate
-// transformation): the view set is emptied, then each row's equation is classified and built from
+// Builds the graphs of the equation rows in the plane, or in space when the document shows its 3D
+// view (no 4D mode, no coordinate transformation): the view set is emptied and the view of the mode
+// shown (a GL view drawing through an offscreen context read back into the document's buffer,
+// when OpenGL is there), then each row's equation is classified and built from
 // a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the
 // factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is
@@ -117,5 +128,7 @@ void SetCurrentDocument(DocumentRecord* document);
 // Sets the demo mode word and the kernel's demo and benchmark flags with it.
 void SetDemoMode(int32_t mode);
 // Fills the kernel seams the documents serve: the modified-mark hook, the defined-value look-up
-// and the defined-name question of UsesComplexNumbers. Idempotent.
+// and the defined-name question of UsesComplexNumbers; and the graphics layer's document hooks:
+// the pane buffer, whether some row draws with an opacity other than 1, the antialias setting.
+// Idempotent.
 void InstallDocumentSeams();

@@ -313,9 +313,14 @@ void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
 
 bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->viewSet); }
 
+bool DocumentWindow::Animating() const {
+  return document_->graphsBuilt && ViewSetNeedsRedraw(&document_->viewSet);
+}
+
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
+  if (Animating()) return 1.0 / kTicksPerSecond;
   if (ErrorRegisterGlobals().pending != 0) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
@@ -336,6 +341,7 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(budgetTicks)));
     graphPaneStale_ = true;
   }
+  if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
 }
 

@@ -1,8 +1,9 @@
 // DocumentWindow: a document shown in a window: the math pane above (the rows, typeset, each with
 // its result message, and an empty row at the end for a new equation) and the graph pane below
-// (the view set's views), drawn into an offscreen buffer of the window's size and shown through a
-// WindowSurface. It takes the window's keys and clicks to the rows' editors and the views, blinks
-// the caret, rebuilds the graphs on Return or Enter and computes them in idle ticks.
+// (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
+// ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
+// It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
+// rebuilds the graphs on Return or Enter and computes them in idle ticks.
 // Invariants: exactly one row is active (the new row at index rows.count); every document row
 // has an editor; a typed row's expression is its editor's root after every key; the graphs are
 // deleted by any edit that is not a caret motion and built again only on Return or Enter.
@@ -48,15 +49,17 @@ class DocumentWindow final : public DocumentWindowServices {
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
-  // while the graph pane waits to be drawn, 0.1 while an error waits to be shown, the caret blink
-  // time while a caret shows.
+  // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
+  // spinning), 0.1 while an error waits to be shown, the caret blink time while a caret shows.
   double IdleIntervalSeconds() const;
   // One idle step: the caret blink, then the graphs computed for at most `budgetTicks` and the
-  // graph pane redrawn when they moved on.
+  // graph pane redrawn when they moved on or a shown view animates.
   void IdleTick(uint32_t budgetTicks);
   // Deletes the graphs and builds them again from the rows.
   void RebuildGraphs();
   bool GraphsComplete();
+  // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
+  bool Animating() const;
 
   DocumentRecord* Document() const { return document_; }
   const DocumentWindowLayout& Layout() const { return layout_; }

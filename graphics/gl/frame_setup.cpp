@@ -302,9 +302,7 @@ void DisposeBackgroundPatterns() {
 
 void GetViewBoxExtents(const GraphicsContext* ctx, double extents[3]) {
   const ViewFrame& f = FrameOf(ctx);
-  extents[0] = f.xmax - f.xmin;
-  extents[1] = f.ymax - f.ymin;
-  extents[2] = f.zmax - f.zmin;
+  for (int i = 0; i < 3; ++i) extents[i] = f.box[2 * i + 1] - f.box[2 * i];
 }
 
 double MaxScaledRadius(const float* points, int32_t n, const GraphicsContext* ctx) {

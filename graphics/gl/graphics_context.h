@@ -30,9 +30,10 @@ enum : int32_t {
 };
 
 // The view's orientation (row-major 3x3), coordinate box, zoom and scene radius; the view's own.
+// The 3D view's camera block is this record: its rotation, box, depth and largest graph extent.
 struct ViewFrame {
   double orientation[9];
-  double xmin, xmax, ymin, ymax, zmin, zmax;
+  double box[6];  // xmin, xmax, ymin, ymax, zmin, zmax
   double zoom;
   double radius;
 };

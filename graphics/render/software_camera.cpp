@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr ViewFrame kDefaultFrame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, -2, 2, -2, 2, -2, 2, 1.0, 3.4641016151377544};
+constexpr ViewFrame kDefaultFrame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.0, 3.4641016151377544};
 
 double Dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -24,8 +24,9 @@ void Unit(double v[3]) {
 }  // namespace
 
 BoxToCube BoxToCubeOf(const ViewFrame& f) {
-  return BoxToCube{{(f.xmin + f.xmax) / 2, (f.ymin + f.ymax) / 2, (f.zmin + f.zmax) / 2},
-                   {4 / (f.xmax - f.xmin), 4 / (f.ymax - f.ymin), 4 / (f.zmax - f.zmin)}};
+  const double* b = f.box;
+  return BoxToCube{{(b[0] + b[1]) / 2, (b[2] + b[3]) / 2, (b[4] + b[5]) / 2},
+                   {4 / (b[1] - b[0]), 4 / (b[3] - b[2]), 4 / (b[5] - b[4])}};
 }
 
 const ViewFrame& FrameOf(const GraphicsContext* ctx) {

@@ -11,7 +11,7 @@
 #include "algebra/numeric_evaluation.h"
 #include "algebra/substitution.h"
 #include "algebra/vector_calculus.h"
-#include "graphs/factory_helpers.h"
+#include "graphs/factory/factory_helpers.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/trees/node_builders.h"
 #include "tests/algebra/algebra_test_support.h"

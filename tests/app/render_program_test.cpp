@@ -1,10 +1,13 @@
 // quorvalis-render run as a process: a document with a bad line and an ungraphable one gets a
 // message naming each line and its reason and exit status 1, and writes nothing; the example
-// document renders to a PNG of the requested size; bad options get the usage and status 2.
+// documents render to a PNG of the requested size, the space one in the 3D view through GL or the
+// software rasteriser; bad options get the usage and status 2.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -18,8 +21,9 @@ namespace {
 
 using app_test::Outcome;
 
-Outcome RunRender(const std::string& arguments) {
-  return app_test::RunCommand(std::string(QV_RENDER_BINARY) + " " + arguments);
+// Runs the program with the arguments, after the environment assignments given ("NAME=value ").
+Outcome RunRender(const std::string& arguments, const std::string& environment = "") {
+  return app_test::RunCommand(environment + std::string(QV_RENDER_BINARY) + " " + arguments);
 }
 
 std::string Temp(const std::string& name) { return testing::TempDir() + name; }
@@ -202,6 +206,112 @@ TEST(RenderProgramTest, HelpListsEachOptionOnce) {
     }
     EXPECT_EQ(count, 1u) << option << " in\n" << run.output;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of the PNG in the axes' green (GL fades lines with depth: green well above the others),
+// and those neither white nor green.
+struct Inked {
+  int axis = 0, other = 0;
+};
+Inked CountInk(const std::string& png) {
+  PngImage image{};
+  Inked ink;
+  if (!ReadPngFile(png.c_str(), &image)) return ink;
+  for (int32_t i = 0; i < image.width * image.height; ++i) {
+    const int r = image.pixels[i] >> 16 & 0xFF, g = image.pixels[i] >> 8 & 0xFF, b = image.pixels[i] & 0xFF;
+    const bool green = g > 150 && g > r + 80 && g > b + 80;
+    ink.axis += green;
+    ink.other += !green && (r & g & b) != 0xFF;
+  }
+  FreePngImage(&image);
+  return ink;
+}
+
+// The space example (a line @view=3d) draws its field and the axes in the 3D view through Mesa's
+// GL offscreen, and through the software rasteriser when the preferences switch GL off; a bad
+// view line is named; a space field in a plane document is built and said to be in the 3D view.
+TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  setenv("EGL_PLATFORM", "surfaceless", 1);
+  const std::string example = std::string(QV_SOURCE_DIR) + "/examples/space-field.txt";
+  const std::string config = Temp("qv_config"), png = Temp("qv_space.png");
+  const std::string gl = "XDG_CONFIG_HOME=" + config + "/none ", software = "XDG_CONFIG_HOME=" + config + " ";
+  std::filesystem::create_directories(config + "/quorvalis");
+  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  const struct {
+    std::string environment;
+    const char* drawnBy;
+  } cases[] = {{gl, "3D by OpenGL"}, {software, "3D by the software rasteriser"}};
+  for (const auto& c : cases) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, c.environment);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find(c.drawnBy), std::string::npos) << run.output;
+    PngImage image{};
+    ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+    EXPECT_TRUE(image.width == 240 && image.height == 200);
+    FreePngImage(&image);
+    const Inked ink = CountInk(png);
+    EXPECT_GT(ink.axis, 40) << c.drawnBy;    // the three axes and two arrowheads
+    EXPECT_GT(ink.other, 1000) << c.drawnBy;  // a thousand arrows
+  }
+
+  const std::string document = Temp("qv_views.txt");
+  std::ofstream(document) << "@view=4d\n@view = 3d\n@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,y,x,z]]\n";
+  Outcome run = RunRender(document + " --output " + png, gl);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find(document + ":1: bad view setting"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find(":2:"), std::string::npos) << run.output;  // blanks around it are fine
+  std::ofstream(document) << "equal[y,x]\nequal[matrix[3,1,x,y,z],matrix[3,1,y,x,z]]\n";
+  run = RunRender(document + " --output " + png, gl);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find(document + ":2: note: its graph is in the 3D view"), std::string::npos) << run.output;
+  std::remove(document.c_str());
+  std::remove(png.c_str());
+  std::filesystem::remove_all(config);
+}
+
+}  // namespace
+
+namespace {
+
+// The pixels of a PNG, empty when it cannot be read.
+std::vector<uint32_t> PngPixels(const std::string& png) {
+  PngImage image{};
+  if (!ReadPngFile(png.c_str(), &image)) return {};
+  std::vector<uint32_t> pixels(image.pixels, image.pixels + size_t(image.width) * image.height);
+  FreePngImage(&image);
+  return pixels;
+}
+
+// In 3D the ranges given are the box's x and y ranges: the box's own default (-2,2 on both, as the
+// help says) draws the very picture drawn without them, and a box moved to x in 0..4 draws
+// another (the field's arrows there all turn one way). The software rasteriser draws exactly.
+TEST(RenderProgramTest, RangesGivenInADocumentIn3DAreTheBoxsRanges) {
+  const std::string example = std::string(QV_SOURCE_DIR) + "/examples/space-field.txt";
+  const std::string config = Temp("qv_box_config"), png = Temp("qv_box.png");
+  std::filesystem::create_directories(config + "/quorvalis");
+  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  const std::string software = "XDG_CONFIG_HOME=" + config + " ";
+  std::vector<uint32_t> pictures[3];
+  const char* ranges[3] = {"", "--x -2,2 --y -2,2", "--x 0,4"};
+  for (int k = 0; k < 3; ++k) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender(std::string(ranges[k]) + " --size 160x120 --output " + png + " " + example, software);
+    ASSERT_EQ(run.status, 0) << ranges[k] << "\n" << run.output;
+    pictures[k] = PngPixels(png);
+    ASSERT_EQ(pictures[k].size(), 160u * 120u) << ranges[k];
+  }
+  EXPECT_EQ(pictures[1], pictures[0]) << "the default box given again";
+  size_t changed = 0;
+  for (size_t i = 0; i < pictures[0].size(); ++i) changed += pictures[2][i] != pictures[0][i];
+  EXPECT_GT(changed, 300u) << "a box moved along x";
+  std::remove(png.c_str());
+  std::filesystem::remove_all(config);
 }
 
 }  // namespace

@@ -111,6 +111,40 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
   EXPECT_EQ(document.rows.data[1].xyType, 3.0);
 }
 
+// A line "@view=3d" or "@view=2d" sets the document's mode for both programs; the last one
+// counts, blanks and a carriage return around it are fine, anything else after "@view" is named by
+// line, and a view line is never a row.
+TEST_F(DocumentFileTest, ViewLinesSetTheDocumentsMode) {
+  const struct {
+    const char* text;
+    bool show3D;
+    int rows;
+    int badLine;  // the one refused line, 0 none
+  } cases[] = {
+      {"equal[y,x]\n", false, 1, 0},
+      {"@view=3d\nequal[y,x]\n", true, 1, 0},
+      {"  @view = 3d \r\ntype: y = x\n", true, 1, 0},
+      {"@view=3d\n@view=2d\nequal[y,x]\n", false, 1, 0},
+      {"@view=2d\nequal[y,x]\n@view=3d\n", true, 1, 0},
+      {"# @view=3d\nequal[y,x]\n", false, 1, 0},
+      {"@view=4d\nequal[y,x]\n", false, 1, 1},
+      {"equal[y,x]\n@view=3D\n", false, 1, 2},
+      {"@view=\n", false, 0, 1},
+      {"@view=3d equal[y,x]\n", false, 0, 1},
+      {"@view=3d\n@view=3dd\n", true, 0, 2},
+  };
+  for (const auto& c : cases) {
+    DocumentRecord document;
+    ASSERT_TRUE(Read(c.text, &document)) << c.text;
+    EXPECT_EQ(document.show3D, c.show3D) << c.text;
+    EXPECT_EQ(document.rows.count, c.rows) << c.text;
+    ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.text;
+    if (c.badLine == 0) continue;
+    EXPECT_EQ(problems_[0].line, c.badLine) << c.text;
+    EXPECT_EQ(problems_[0].reason, "bad view setting (\"@view=2d\" or \"@view=3d\" expected)") << c.text;
+  }
+}
+
 TEST_F(DocumentFileTest, NamedKeysDecodeWithTheirModifiers) {
   std::vector<TypedKey> keys;
   std::string reason;

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "document/document_record.h"
-#include "graphs/graph_color.h"
-#include "graphs/equation_form.h"
-#include "graphs/traced_graph.h"
+#include "graphs/core/graph_color.h"
+#include "graphs/factory/equation_form.h"
+#include "graphs/kinds2d/traced_graph.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/evaluation_seams.h"

@@ -1,14 +1,24 @@
 // The document window without a display: its buffer is read back instead of a screenshot. Keys go
 // into the new row, which joins the document at its first edit; an edit deletes the graphs and
 // Return builds them again; idle ticks compute them and the graph pane shows the curve where the
-// first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans.
+// first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans; a
+// document in 3D shows its spinning 3D view in the graph pane.
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
+#include "document/document_file.h"
 #include "document/document_window.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
+#include "graphics/gl/gl_globals.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphs/view3d/graph_view_3d.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
@@ -144,6 +154,92 @@ TEST_F(DocumentWindowTest, DragOnEmptyPaperPansTheView) {
   EXPECT_NEAR(view->WindowX(view->rect.left), x0 - 64 * view->windowMap.unitsPerPixelX, 1e-9);
   EXPECT_NEAR(view->WindowY(view->rect.top), y0 + 32 * view->windowMap.unitsPerPixelY, 1e-9);
   EXPECT_GT(surface_.presents, 0);
+}
+
+// A document in 3D (the space example, a line @view=3d) opens with its 3D view in the graph pane:
+// by the software rasteriser without OpenGL and through Mesa's GL offscreen with it, read into the
+// window's buffer at the pane's place (the math pane and the divider above stay untouched). The
+// view spins, so the idle timer runs at a tick and each idle tick draws a turned frame; a stopped
+// spin gives the idle timer back to the caret.
+TEST_F(DocumentWindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  setenv("EGL_PLATFORM", "surfaceless", 1);
+  for (const int32_t kind : {kContextQuickDraw, kContextGLOffscreen}) {
+    SCOPED_TRACE(kind == kContextQuickDraw ? "software" : "GL offscreen");
+    window_.reset();
+    document_.reset();
+    ResetGLGlobalsForTest();  // OpenGL off until asked for; the record installs its hooks again
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    if (kind != kContextQuickDraw) {
+      ASSERT_TRUE(DetectOpenGL()) << "no EGL display (scripts/install-deps.sh)";
+    }
+    std::vector<int> lines;
+    std::vector<DocumentProblem> problems;
+    std::string failure;
+    ASSERT_TRUE(ReadDocumentFile(std::string(QV_SOURCE_DIR) + "/examples/space-field.txt", document_.get(), &lines,
+                                 &problems, &failure))
+        << failure;
+    ASSERT_TRUE(document_->show3D && problems.empty());
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+    for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+    GraphView3D* view = document_->viewSet.first3D;
+    ASSERT_EQ(document_->viewSet.primary, view);
+    ASSERT_EQ(view->graphs.count, 1);
+    window_->IdleTick(30);
+    EXPECT_EQ(GLContextKind(view->context), kind);
+    EXPECT_TRUE(EqualRect(view->rect, window_->Layout().graphPane));
+
+    // Ink in the pane: the green axes and a thousand arrows; none of the frame above it.
+    const Port* buffer = window_->Buffer();
+    auto pixel = [&](int h, int v) { return buffer->pixels[v * (buffer->rowBytes / 4) + h] & 0xFFFFFFu; };
+    auto green = [](uint32_t p) {
+      const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
+      return g > 150 && g > r + 80 && g > b + 80;
+    };
+    const QDRect pane = window_->Layout().graphPane;
+    int axis = 0, other = 0;
+    for (int v = pane.top; v < pane.bottom; ++v) {
+      for (int h = pane.left; h < pane.right; ++h) {
+        axis += green(pixel(h, v));
+        other += !green(pixel(h, v)) && pixel(h, v) != 0xFFFFFFu;
+      }
+    }
+    EXPECT_GT(axis, 40);
+    EXPECT_GT(other, 1000);
+    const int divider = window_->Layout().mathPane.bottom;
+    int greenAbove = 0, dividerPixels = 0;
+    for (int h = 0; h < kWidth; ++h) {
+      dividerPixels += pixel(h, divider) == 0xA0A0A0u && pixel(h, pane.top - 1) == 0xA0A0A0u;
+      for (int v = 0; v < divider; ++v) greenAbove += green(pixel(h, v));
+    }
+    EXPECT_EQ(dividerPixels, kWidth);
+    EXPECT_EQ(greenAbove, 0);
+
+    // The spin: a tick's interval, and a turned frame a tenth of a second later.
+    EXPECT_TRUE(window_->Animating());
+    EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), 1.0 / 60);
+    std::vector<uint32_t> before(buffer->pixels, buffer->pixels + buffer->rowBytes / 4 * kHeight);
+    const int presents = surface_.presents;
+    for (int k = 0; k < 2; ++k) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      window_->IdleTick(30);
+    }
+    EXPECT_GT(surface_.presents, presents);
+    int changed = 0;
+    for (int v = pane.top; v < pane.bottom; ++v)
+      for (int h = pane.left; h < pane.right; ++h) changed += (before[v * (buffer->rowBytes / 4) + h] & 0xFFFFFFu) != pixel(h, v);
+    EXPECT_GT(changed, 200) << "the view turned";
+    view->SetOption(kOptionStopSpin, 0.0);
+    EXPECT_FALSE(window_->Animating());
+    EXPECT_NEAR(window_->IdleIntervalSeconds(), CaretBlinkTicks() / 60.15, 1e-12);
+
+    window_.reset();
+    document_.reset();
+    DestroyRetiredGLContexts();
+    EXPECT_EQ(CurrentGLBackend().LiveContextCount(), 0) << "a context outlived its view";
+    ResetGLGlobalsForTest();
+  }
 }
 
 TEST_F(DocumentWindowTest, ClosingTheWindowGivesTheEditorHooksBack) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "graphs/definitions.h"
-#include "graphs/equation_form.h"
+#include "graphs/factory/definitions.h"
+#include "graphs/factory/equation_form.h"
 #include "kernel/threads/timers.h"
 #include "tests/document/document_test_support.h"
 #include "tests/kernel/trees/tree_test_support.h"

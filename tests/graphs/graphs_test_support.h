@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "graphics/graphics_layer.h"
-#include "graphs/graph_view_2d.h"
+#include "graphs/view2d/graph_view_2d.h"
 
-#include "graphs/document_services.h"
-#include "graphs/factory_helpers.h"
-#include "graphs/graph_view_2d.h"
-#include "graphs/graph_view_3d.h"
-#include "graphs/graph_view_4d.h"
-#include "graphs/graphs_state.h"
+#include "graphs/core/document_services.h"
+#include "graphs/factory/factory_helpers.h"
+#include "graphs/view2d/graph_view_2d.h"
+#include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
+#include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/evaluation_seams.h"

@@ -1,9 +1,10 @@
 // The document window under an X server, driven as a user drives it: the program starts with a
 // document, keys typed with XTest go into the new row, Return builds the graphs, a click in the
-// math pane moves the caret and a drag in the graph pane pans. The window is read back from the
-// server. Where things must be comes from a twin DocumentWindow in this process, laid out by the
-// same code with the same fonts: its rows' leaves for the click, its first plane view's map for
-// the curve (y = sin(x^(2 + 1/2)): what those keys make, a blank being no edit outside a text).
+// math pane moves the caret, a drag in the graph pane pans and a document in 3D spins its 3D view
+// in the graph pane. The window is read back from the server. Where things must be comes from a
+// twin DocumentWindow in this process, laid out by the same code with the same fonts: its rows'
+// leaves for the click, its first plane view's map for the curve (y = sin(x^(2 + 1/2)): what
+// those keys make, a blank being no edit outside a text).
 // Screenshots of a failing test are written to $QV_ARTIFACT_DIR (default: the test temp dir).
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -386,6 +387,45 @@ TEST_F(WindowTest, DraggingInTheGraphPanePansTheView) {
   int columns = 0;
   EXPECT_GE(CurveHits(shot, PanCurve, dh, dv, &columns), 0.9);
   EXPECT_GE(columns, 20);
+}
+
+// A document in 3D (a line @view=3d) shows its 3D view in the graph pane: the green axes and the
+// field's arrows inside the pane, nothing of them above it, and the picture turning from one
+// screenshot to the next (the view spins).
+TEST_F(WindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
+  std::ofstream(document_) << "@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x,0]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(twin_->show3D);
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  auto green = [](uint32_t p) {
+    const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
+    return g > 150 && g > r + 80 && g > b + 80;
+  };
+  Pause(300);
+  const Screenshot first = Shoot("window-3d-first");
+  ASSERT_EQ(first.width, kWidth);
+  int axis = 0, other = 0, greenAbove = 0;
+  for (int v = 0; v < kHeight; ++v) {
+    for (int h = 0; h < kWidth; ++h) {
+      const uint32_t p = first.At(h, v);
+      if (v < pane.top) {
+        greenAbove += green(p);
+      } else {
+        axis += green(p);
+        other += !green(p) && p != 0xFFFFFFu;
+      }
+    }
+  }
+  EXPECT_GT(axis, 40);
+  EXPECT_GT(other, 1000);
+  EXPECT_EQ(greenAbove, 0);
+  Pause(500);
+  const Screenshot second = Shoot("window-3d-second");
+  int changed = 0;
+  for (int v = pane.top; v < pane.bottom; ++v)
+    for (int h = pane.left; h < pane.right; ++h) changed += first.At(h, v) != second.At(h, v);
+  EXPECT_GT(changed, 200) << "the view spins";
 }
 
 // Ranges asked for on the command line are shown whole, centred, at one scale on both axes: the

@@ -1,5 +1,5 @@
 // Shared set-up of the frame tests: a view inside a document buffer in any of the three kinds,
-// a lit UV sphere, and golden images (tests/graphics/data/*.png, RGB compared). A mismatch
+// a lit UV sphere, and golden images (tests/<suite>/data/*.png, RGB compared). A mismatch
 // writes the actual image and a diff under golden-failures/ in the working directory (the
 // build tree); QV_UPDATE_GOLDENS=1 rewrites the goldens instead.
 #pragma once
@@ -61,7 +61,7 @@ class FrameTest : public gl_test::RealGLTest {
     ctx = NewGLContextRecord();
     // Looking from above the x-z plane, 30 degrees up; the box a little larger than the sphere.
     const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
-    frame = ViewFrame{{c, 0, -s, 0, 1, 0, s, 0, c}, -1.25, 1.25, -1.25, 1.25, -1.25, 1.25, 1.0, 2 * std::sqrt(3.0)};
+    frame = ViewFrame{{c, 0, -s, 0, 1, 0, s, 0, c}, {-1.25, 1.25, -1.25, 1.25, -1.25, 1.25}, 1.0, 2 * std::sqrt(3.0)};
   }
   void TearDown() override {
     DetachGLContext(ctx);
@@ -100,20 +100,22 @@ class FrameTest : public gl_test::RealGLTest {
   ViewFrame frame{};
 };
 
-inline std::string GoldenPath(const std::string& name) {
-  return std::string(QV_SOURCE_DIR) + "/tests/graphics/data/" + name + ".png";
+// The golden `name` of a test suite (its folder under tests/).
+inline std::string GoldenPath(const std::string& name, const std::string& suite = "graphics") {
+  return std::string(QV_SOURCE_DIR) + "/tests/" + suite + "/data/" + name + ".png";
 }
 
-// RGB of pixels against the golden: at most `maxOutside` of them may differ by more than
-// `tolerance` in a channel.
+// RGB of pixels against the golden of the suite: at most `maxOutside` of them may differ by more
+// than `tolerance` in a channel.
 inline void ExpectMatchesGolden(const std::string& name, const std::vector<uint32_t>& pixels, int32_t side,
-                                int tolerance = 0, double maxOutside = 0.0) {
+                                int tolerance = 0, double maxOutside = 0.0, const std::string& suite = "graphics") {
+  const std::string path = GoldenPath(name, suite);
   if (std::getenv("QV_UPDATE_GOLDENS") != nullptr) {
-    ASSERT_TRUE(WritePngFile(GoldenPath(name).c_str(), pixels.data(), side, side, side * 4, false));
+    ASSERT_TRUE(WritePngFile(path.c_str(), pixels.data(), side, side, side * 4, false));
     return;
   }
   PngImage golden{};
-  ASSERT_TRUE(ReadPngFile(GoldenPath(name).c_str(), &golden)) << "missing golden " << name;
+  ASSERT_TRUE(ReadPngFile(path.c_str(), &golden)) << "missing golden " << name;
   ASSERT_EQ(golden.width * golden.height, side * side) << name;
   std::vector<uint32_t> diff(pixels.size());
   int outside = 0;

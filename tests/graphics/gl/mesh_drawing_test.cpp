@@ -75,8 +75,7 @@ TEST_F(MeshDrawingTest, SoftwareLightingMatchesHandValuesAndSkipsTheNearPlane) {
 // the surface is at least the ambient 0.2 of white, 51.
 TEST_F(MeshDrawingTest, NoSurfaceIsBlackFromEitherSide) {
   for (double half : {1.25, 0.03}) {
-    frame.xmin = frame.ymin = frame.zmin = -half;
-    frame.xmax = frame.ymax = frame.zmax = half;
+    for (int i = 0; i < 6; ++i) frame.box[i] = i % 2 == 0 ? -half : half;
     frame.radius = half < 1 ? 60 : frame.radius;
     BeginBlack(kContextQuickDraw);
     DrawSphere(sphere);

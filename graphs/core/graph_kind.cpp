@@ -1,0 +1,50 @@
+// The records of the 2D probe (the cleared probe and the empty nearest point), and what the
+// graph kinds share: releasing their functions, their Compute deadline and reading row values.
+#include "graphs/core/graph_kind.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+#include "kernel/eval/compiled_function.h"
+#include "kernel/threads/timers.h"
+
+void InitProbeRecord(ProbeRecord* record) {
+  const double keep0 = record->aux[0];
+  const double keep1 = record->aux[1];
+  *record = ProbeRecord{};
+  record->aux[0] = keep0;
+  record->aux[1] = keep1;
+}
+
+NearestPointRecord NoNearestPoint() { return NearestPointRecord{}; }
+
+GrowArray<ProbePoint>* NewProbeList() { return new (std::nothrow) GrowArray<ProbePoint>(); }
+
+void DisposeProbeList(GrowArray<ProbePoint>* list) {
+  if (list == nullptr) return;
+  GrowArrayFree(*list);
+  delete list;
+}
+
+void DeleteCompiledFunction(CompiledFunction* function) {
+  if (function == nullptr) return;
+  DisposeFunction(function);
+  delete function;
+}
+
+uint32_t ComputeDeadline(int32_t budget) { return ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0)); }
+
+int32_t TruncateToInt32(double value) {
+  if (std::isnan(value) || value <= -2147483648.0) return INT32_MIN;
+  if (value >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(value);
+}
+
+double ClampGrain(double q) {
+  if (std::isnan(q)) return 0.5;
+  return std::min(std::max(q, 0.0), 1.0);
+}
+
+int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }

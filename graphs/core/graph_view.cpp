@@ -1,0 +1,40 @@
+// The routines every view runs over its graph list: the deadline-bounded tick and the list-wide
+// queries and deletion.
+#include "graphs/core/graph_view.h"
+
+#include "kernel/threads/timers.h"
+
+void TickGraphList(GraphList& graphs, int32_t budget) {
+  if (budget <= 0) return;
+  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(budget);
+  for (int32_t i = 0; i < graphs.count; ++i) {
+    GraphKind* graph = graphs.data[i];
+    if (graph == nullptr) continue;
+    const uint32_t now = ElapsedTimerUnits();
+    if (DeadlineReached(now, deadline)) return;
+    graph->Compute(static_cast<int32_t>(deadline - now));
+  }
+}
+
+bool AllGraphsComplete(const GraphList& graphs) {
+  for (int32_t i = 0; i < graphs.count; ++i) {
+    if (graphs.data[i] != nullptr && !graphs.data[i]->IsComplete()) return false;
+  }
+  return true;
+}
+
+int32_t GraphListStatus(const GraphList& graphs, int32_t index) {
+  if (index < 0 || index >= graphs.count || graphs.data[index] == nullptr) return 0;
+  return graphs.data[index]->Status();
+}
+
+void InvalidateGraphList(GraphList& graphs) {
+  for (int32_t i = 0; i < graphs.count; ++i) {
+    if (graphs.data[i] != nullptr) graphs.data[i]->Invalidate();
+  }
+}
+
+void DeleteGraphList(GraphList& graphs) {
+  for (int32_t i = 0; i < graphs.count; ++i) delete graphs.data[i];
+  GrowArrayFree(graphs);
+}

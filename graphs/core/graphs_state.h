@@ -1,0 +1,82 @@
+// Process-wide state of the graph subsystem, in one struct with one reset for tests: the picture
+// that colour index 999 turns into a texture, the point lists of the last mode-10 probe, the
+// text seam the 2D axes and read-out draw their labels through, the factory's table of graph
+// constructors' replacements and the algebra's rewrite pass the coordinate transformations go
+// through. Invariant: the two probe lists are owned here (disposed by the next probe and by the
+// reset).
+#pragma once
+
+#include <cstdint>
+
+#include "graphs/core/graph_kind.h"
+#include "platform/draw/picture.h"
+
+class GraphColor;
+struct CompiledFunction;
+struct ExprNode;
+struct GraphViewSet;
+struct GraphicsContext;
+struct ViewMap;
+
+// How the 2D view measures and draws its label texts: the document's equation font by default;
+// tests put fixed metrics in its place so label positions do not depend on installed fonts.
+struct LabelTextSeam {
+  void (*setFont)();                     // the equation font at the label size, in the current port
+  int32_t (*width)(const char* text);    // in pixels
+  void (*draw)(const char* text);        // at the pen, which it advances
+};
+LabelTextSeam DefaultLabelTextSeam();
+
+// The graph kinds the factory builds, one constructor each (graph_kind_table.h resolves them).
+// Each takes over its functions and colour when it returns a graph; a null result means the
+// object could not be had and nothing was taken over.
+struct GraphConstructors {
+  // y = f(x) (orientation 1) or x = f(y) (0), in trace mode drawOption.
+  GraphKind2D* (*traced2D)(CompiledFunction* function, uint8_t orientation, GraphColor* color, uint32_t traceMode,
+                           const ViewMap* frame);
+  // The region or curve of a relation: the relation, the product of its side differences, the
+  // plotting mode and whether it is an equation (a curve) rather than a region.
+  GraphKind2D* (*relation2D)(CompiledFunction* relation, CompiledFunction* differences, GraphColor* color,
+                             int32_t drawOption, uint8_t isEquation, const ViewMap* frame);
+  // A function of x and y as a banded density raster (in u and v) or as level lines (in x and
+  // y), banded or counted by the row's grain.
+  GraphKind2D* (*raster2D)(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* frame);
+  GraphKind2D* (*contour2D)(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* frame);
+  // The plane field (x, y) = (fieldX, fieldY), arrows of one length or scaled, spaced by the grain.
+  GraphKind2D* (*vectorField2D)(CompiledFunction* fieldX, CompiledFunction* fieldY, GraphColor* color,
+                                uint8_t equalLength, const ViewMap* frame, double grain);
+  // The coordinate transformation's own graphs in the second 2D view: the grid of mode 1 and the
+  // mapped image of mode 2, over x' and y' as functions of x and y.
+  GraphKind2D* (*mesh2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, const ViewMap* frame,
+                         GraphViewSet* set, GrowArray<int32_t>* indexList);
+  GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
+                          const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
+  // The space field (x, y, z) = F on a grid over the 3D view's box (x, y, z low and high), kept
+  // where the condition (or null) holds, spaced by the grain, drawn in the view's context.
+  GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
+                                CompiledFunction* condition, double grain, GraphColor* color,
+                                GraphicsContext* context, const double* box);
+};
+
+// One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in
+// place. Null (the default until the algebra fills it) leaves the tree as it is.
+using RewritePassFunction = void (*)(ExprNode* tree, const ExprNode* rule);
+
+struct GraphsState {
+  // The document sets it to an equation row's picture just before it sends colour index 999 to
+  // that row's graphs, and clears it right after. Not owned.
+  const Picture* currentTexturePicture = nullptr;
+  // The two point lists taken from the last mode-10 probe record; the next probe frees them.
+  GrowArray<ProbePoint>* probeListA = nullptr;
+  GrowArray<ProbePoint>* probeListB = nullptr;
+  LabelTextSeam labelText = DefaultLabelTextSeam();
+  // Replacements for the kinds' own constructors (tests put recorders here); null: the kind's own.
+  GraphConstructors constructors{};
+  RewritePassFunction rewritePass = nullptr;
+};
+
+GraphsState& GraphsGlobals();
+// Disposes the held probe lists.
+void FreeProbeLists();
+// Puts every field back to its default (tests); the probe lists are disposed.
+void ResetGraphsStateForTests();

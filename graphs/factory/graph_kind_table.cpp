@@ -1,0 +1,32 @@
+// The table of the graph kinds' constructors: one row a kind, replaced entry by entry.
+#include "graphs/factory/graph_kind_table.h"
+
+#include "graphs/kinds2d/contour_graph.h"
+#include "graphs/kinds2d/raster_graph.h"
+#include "graphs/kinds2d/relation_graph.h"
+#include "graphs/kinds2d/traced_graph.h"
+#include "graphs/kinds2d/vector_field_graph.h"
+#include "graphs/view3d/vector_field_3d.h"
+
+namespace {
+
+template <typename F>
+F Either(F replaced, F own) {
+  return replaced != nullptr ? replaced : own;
+}
+
+}  // namespace
+
+GraphConstructors GraphKindConstructors() {
+  const GraphConstructors& r = GraphsGlobals().constructors;
+  GraphConstructors c{};
+  c.traced2D = Either(r.traced2D, &NewTracedGraph);
+  c.relation2D = Either(r.relation2D, &NewRelationGraph);
+  c.raster2D = Either(r.raster2D, &NewRasterGraph);
+  c.contour2D = Either(r.contour2D, &NewContourGraph);
+  c.vectorField2D = Either(r.vectorField2D, &NewVectorFieldGraph);
+  c.mesh2D = r.mesh2D;
+  c.image2D = r.image2D;
+  c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  return c;
+}

@@ -1,0 +1,93 @@
+// Shared set-up of the 3D view tests: a document pane drawn by the software rasteriser (OpenGL
+// switched off, the document's buffer handed to the graphics contexts through the document
+// hooks), a recording document that also notes the view's box at each pane redraw, and a 3D graph
+// that records what the view asks of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "graphics/gl/gl_globals.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphics/qd_layer.h"
+#include "graphs/view3d/graph_view_3d.h"
+#include "tests/graphs/graphs_test_support.h"
+
+namespace view3d_test {
+
+using graphs_test::Log;
+
+// The pane's buffer and the document's transparency, as the graphics hooks read them.
+struct SoftwarePane {
+  GWorldPtr buffer = nullptr;
+  bool transparent = false;
+};
+inline SoftwarePane gPane;
+
+// OpenGL off, the hooks answering from gPane, a white w x h buffer (freed by RemoveSoftwarePane).
+inline void InstallSoftwarePane(int32_t w, int32_t h) {
+  ResetGLGlobalsForTest();
+  gPane = SoftwarePane{NewGWorld32(MakeRect(0, 0, w, h)), false};
+  GLGlobals().document.offscreenBuffer = [](void*) { return gPane.buffer; };
+  GLGlobals().document.drawsWithTransparency = [](void*) { return gPane.transparent; };
+}
+inline void RemoveSoftwarePane() {
+  DestroyRetiredGLContexts();
+  SafeDisposeGWorld(gPane.buffer);
+  gPane = SoftwarePane{};
+  ResetGLGlobalsForTest();
+}
+// The pane pixel (0x00RRGGBB).
+inline uint32_t PanePixel(int32_t h, int32_t v) { return *PixelAddress(gPane.buffer, h, v) & 0xFFFFFFu; }
+inline int CountPanePixels(uint32_t rgb, const QDRect& r) {
+  int n = 0;
+  for (int32_t v = r.top; v < r.bottom; ++v)
+    for (int32_t h = r.left; h < r.right; ++h) n += PanePixel(h, v) == rgb;
+  return n;
+}
+
+class Document3D : public graphs_test::FakeDocument {
+ public:
+  void RedrawGraphPaneNow() override {
+    FakeDocument::RedrawGraphPaneNow();
+    if (view != nullptr) boxes.push_back(view->settings.camera.box[1]);
+  }
+  void ResetViewStateFlags() override { log.push_back("view flags"); }
+  void InvalidateGraphPane() override { log.push_back("invalidate pane"); }
+  void RecordFrameTime(double seconds) override { frameTimes.push_back(seconds); }
+  bool IsTrackingMouse() const override { return tracking; }
+  const GraphView3D* view = nullptr;
+  std::vector<double> boxes;  // the x maximum at each redraw
+  std::vector<double> frameTimes;
+  bool tracking = false;
+};
+
+// Logs "<name> <call>" for each view call; draws nothing; answers as set.
+class RecordingGraph3D : public GraphKind3D {
+ public:
+  RecordingGraph3D(std::string name, Log* log) : name_(std::move(name)), log_(log) {}
+  void Compute(int32_t budget) override {
+    Note("compute");
+    const int32_t spent = budget < 1 ? 1 : std::min(budget, work);
+    work -= spent;
+    if (ClockInstalledFake() != nullptr) graphs_test::SpendUnits(spent);
+  }
+  bool Draw() override { return Note("draw"), drawAnswer; }
+  int32_t Status() override { return 0; }
+  void VariableChanged(int32_t, double) override {}
+  void SetOption(int32_t code, double) override { Note("option " + std::to_string(code)); }
+  void Invalidate() override { Note("invalidate"); }
+  bool IsComplete() override { return work <= 0; }
+  double Extent() override { return extent; }
+  bool IsTransparent() override { return transparent; }
+  int32_t work = 0;
+  bool drawAnswer = true, transparent = false;
+  double extent = 1.0;
+
+ private:
+  void Note(const std::string& what) { log_->push_back(name_ + " " + what); }
+  std::string name_;
+  Log* log_;
+};
+
+}  // namespace view3d_test
