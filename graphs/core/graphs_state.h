@@ -56,6 +56,26 @@ struct GraphConstructors {
   GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                                 CompiledFunction* condition, double grain, GraphColor* color,
                                 GraphicsContext* context, const double* box);
+  // The space curve (x, y, z) of u over [*tMin, *tMax], kept where the condition (or null) holds,
+  // sampled by the grain.
+  GraphKind3D* (*curve3D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* condition,
+                          GraphColor* color, double grain, GraphicsContext* context, const double* tMin,
+                          const double* tMax);
+  // The arrows from (a, b) to (c, d) in a plane and from tail to tip in space, and the point (a, b, c)
+  // of space drawn as a sphere sized by the grain: functions of constants.
+  GraphKind2D* (*arrow2D)(CompiledFunction* a, CompiledFunction* b, CompiledFunction* c, CompiledFunction* d,
+                          GraphColor* color, const ViewMap* frame);
+  GraphKind3D* (*arrow3D)(CompiledFunction* const tail[3], CompiledFunction* const tip[3], GraphColor* color,
+                          GraphicsContext* context);
+  GraphKind3D* (*point3D)(CompiledFunction* a, CompiledFunction* b, CompiledFunction* c, GraphColor* color,
+                          double grain, GraphicsContext* context);
+  // The field F drawn at points of a surface (x, y, z) of u and v over the four range bounds, kept
+  // where the condition (or null) holds, the grid by the grain.
+  GraphKind3D* (*surfaceField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
+                                 CompiledFunction* x, CompiledFunction* y, CompiledFunction* z,
+                                 CompiledFunction* condition, double grain, GraphColor* color, const double* uMin,
+                                 const double* uMax, const double* vMin, const double* vMax,
+                                 GraphicsContext* context);
 };
 
 // One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in

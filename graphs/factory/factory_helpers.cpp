@@ -344,6 +344,132 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
   return AttachCompanion(set, graph);
 }
 
+namespace {
+
+// Rewrites `tree` in place with the rules coordinate' = value, in order; without the algebra's
+// rewrite pass the tree stays as it is.
+void RewritePrimedCoordinates(ExprNode* tree, ExprNode* const* rules, int count) {
+  RewritePassFunction rewrite = GraphsGlobals().rewritePass;
+  if (tree == nullptr || rewrite == nullptr) return;
+  for (int k = 0; k < count; ++k) {
+    if (rules[k] != nullptr) rewrite(tree, rules[k]);
+  }
+}
+
+// A copy of the expression with its primes exchanged and the rules applied; null when refused.
+ExprNode* RewrittenCopy(const ExprNode* expression, ExprNode* const* rules, int count) {
+  ExprNode* copy = expression != nullptr ? CopyExpression(expression) : nullptr;
+  if (copy == nullptr) return nullptr;
+  SwapPrimedCoordinates(copy);
+  RewritePrimedCoordinates(copy, rules, count);
+  return copy;
+}
+
+// The rules x' = X, y' = Y (and z' = Z) from copies; a refused rule is null (and skipped).
+void PrimedRules(const ExprNode* const* values, int count, ExprNode** rules) {
+  for (int k = 0; k < count; ++k) {
+    rules[k] = Join(KindEqual, Symbol("xyz"[k] + kPrimeOffset), CopyExpression(values[k]));
+  }
+}
+
+}  // namespace
+
+double* RangeOf3DView(GraphView3D* view, int32_t n) {
+  if (n >= kRangeX && n <= kRangeZ) return Box(view, n);
+  if (n >= kRangeR && n <= kRangePhi) return Polar(view, n - kRangeR);
+  if (n >= kRangeT && n <= kRangeV) return Unit(view, n - kRangeT);
+  return nullptr;
+}
+
+void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
+                         ExprNode** outY) {
+  const ExprNode* values[2] = {x, y};
+  ExprNode* rules[2];
+  PrimedRules(values, 2, rules);
+  *outX = RewrittenCopy(transform->expression1, rules, 2);
+  *outY = RewrittenCopy(transform->expression2, rules, 2);
+  for (ExprNode* rule : rules) FreeExpression(rule);
+}
+
+void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
+                         const ExprNode* z, const ExprNode* condition, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCondition) {
+  const ExprNode* values[3] = {x, y, z};
+  ExprNode* rules[3];
+  PrimedRules(values, 3, rules);
+  if (outCondition != nullptr) {
+    *outCondition = condition != nullptr ? NewFunctionOver(RewrittenCopy(condition, rules, 3)) : nullptr;
+  }
+  if (colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions)) {
+    for (CompiledFunction* component : colour->component) {
+      if (component == nullptr || component->tree == nullptr) continue;
+      SwapPrimedCoordinates(component->tree);
+      RewritePrimedCoordinates(component->tree, rules, 3);
+      CompileFunction(component);
+    }
+  }
+  *outX = RewrittenCopy(transform->expression1, rules, 3);
+  *outY = RewrittenCopy(transform->expression2, rules, 3);
+  *outZ = RewrittenCopy(transform->expression3, rules, 3);
+  for (ExprNode* rule : rules) FreeExpression(rule);
+}
+
+bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
+                         double grain, const double* range) {
+  auto* make = GraphKindConstructors().curve3D;
+  if (transform == nullptr || transform->mode != kTransformSpace || i != 0 || set->second3D == nullptr ||
+      make == nullptr) {
+    return false;
+  }
+  ExprNode* mapped[3];
+  CompiledFunction* mappedCondition = nullptr;
+  TransformSpacePoint(transform, x, y, z, condition, nullptr, &mapped[0], &mapped[1], &mapped[2], &mappedCondition);
+  CompiledFunction* f[3];
+  for (int k = 0; k < 3; ++k) f[k] = NewFunctionOver(mapped[k]);
+  GraphColor* clone = CloneGraphColor(colour);
+  GraphKind3D* graph = nullptr;
+  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && clone != nullptr &&
+      (condition == nullptr || mappedCondition != nullptr)) {
+    graph = make(f[0], f[1], f[2], mappedCondition, clone, grain, set->second3D->context, range, range + 1);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+    DeleteCompiledFunction(mappedCondition);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  if (!KeepIfAttached(graph, AttachToSecond3DView(set, graph))) return false;
+  MarkViewRangesInUse(set, 1);
+  return true;
+}
+
+bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
+                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour) {
+  auto* make = GraphKindConstructors().arrow2D;
+  if (transform == nullptr || i != 0) return false;
+  if (transform->mode == kTransformPlaneBackwards) RecordGraphIndex(set, transform);
+  if (transform->mode != kTransformPlaneForwards || set->second2D == nullptr || make == nullptr) return false;
+  ExprNode* ends[4];
+  TransformPlanePoint(transform, a, b, &ends[0], &ends[1]);
+  TransformPlanePoint(transform, c, d, &ends[2], &ends[3]);
+  CompiledFunction* f[4];
+  for (int k = 0; k < 4; ++k) f[k] = NewFunctionOver(ends[k]);
+  GraphColor* clone = CloneGraphColor(colour);
+  GraphKind2D* graph = nullptr;
+  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && f[3] != nullptr && clone != nullptr) {
+    graph = make(f[0], f[1], f[2], f[3], clone, &set->second2D->drawMap);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  return AttachCompanion(set, graph);
+}
+
 // ---- Expression operations ----
 
 CompiledFunction* NewFunctionOver(ExprNode* tree) {

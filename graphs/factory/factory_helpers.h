@@ -83,6 +83,9 @@ void ViewSetCopyRangeToDocument(GraphViewSet* set, int32_t n);
 void ViewSetCopyFlaggedRanges(GraphViewSet* set);
 // Transform mode 1 or 2: the index of the first 2D view's last graph joins graphIndexList.
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform);
+// The (low, high) pair of range n as the 3D view holds it: x, y, z its box, r, theta, phi its polar
+// ranges, t, u, v its unit ranges; null for another index or no view.
+double* RangeOf3DView(GraphView3D* view, int32_t n);
 
 // ---- Coordinate transformation ----
 // Mode 1 only: r, theta, x and y are rewritten in that order (r = sqrt(x^2 + y^2), theta = the
@@ -94,6 +97,31 @@ void TransformPlaneExpression(ExprNode* expression, const CoordinateTransform* t
 // the colour; in mode 2 (i 0) the graph index is recorded. True when a companion was attached.
 bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
                                 const CoordinateTransform* transform, int32_t drawOption, bool isX);
+
+// A point given by expressions in the first view, in the coordinates of the second: the
+// transformation's expressions (in the first view's coordinates, primes exchanged) with x', y'
+// (and z') rewritten as X, Y (and Z). TransformPlanePoint gives new trees in *outX, *outY;
+// TransformSpacePoint in *outX, *outY, *outZ and, when a condition is given, its tree through the
+// same rewrite as a new uncompiled function in *outCondition (else null); a colour of expression
+// modes 9 and 10 gets its three components rewritten in place (compiled again). Trees that cannot
+// be had come back null (error 7 posted by the pools); the caller frees what it gets.
+void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
+                         ExprNode** outY);
+void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
+                         const ExprNode* z, const ExprNode* condition, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCondition);
+// The companion of a space curve built for view index i: in mode 4 (i 0) the curve (x, y, z of u,
+// with its condition) through the transformation, as a space curve in the second 3D view over the
+// given t range with a clone of the colour; then the second view's box ranges are marked. True
+// when a companion was attached.
+bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
+                         double grain, const double* range);
+// The companion of a plane arrow (a, b) to (c, d) built for view index i: in mode 1 (i 0) the
+// graph index is recorded; in mode 2 (i 0) both ends through the transformation, as an arrow in
+// the second 2D view with a clone of the colour. True when a companion was attached.
+bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
+                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour);
 
 // The companion of a relation region or curve built for view index i: in mode 1 (i 0) the relation
 // and its side differences through the transformation, as a relation in the second 2D view (an

@@ -2,7 +2,8 @@
 // comma parts, conditions, side differences, the "+ (0 if condition)" of the traced forms,
 // parameter values, side swap), then the dispatch on the form. The 2D kinds (traced forms,
 // relations, rasters and level lines, the plane vector field) and the space vector field are built
-// here; every other form reports that its kinds are missing until they land.
+// here, the curves, arrows, points and fields on surfaces by space_form_builders; every other form
+// reports that its kinds are missing until they land.
 #include "graphs/factory/graph_factory.h"
 
 #include <new>
@@ -14,6 +15,7 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/factory/graph_kind_table.h"
+#include "graphs/factory/space_form_builders.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
@@ -370,6 +372,8 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
 
   // 9. Dispatch on the form.
   const int32_t plotting = TruncateToInt32(drawOption);
+  const SpaceFormRequest request{set, viewIndex, transform, detail, &p.colour, &p.condition};
+  auto outcome = [](bool attached) { return attached ? Built::kYes : Built::kFailed; };
   Built built = Built::kKindMissing;
   switch (form) {
     case 0:
@@ -406,6 +410,32 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 17:
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
+      break;
+    case 15:
+    case 18:
+    case 38:
+    case 46:
+      if (!is3D) break;  // plane curves in a plane view
+      [[fallthrough]];
+    case 19:
+    case 24:
+    case 25:
+    case 39:
+    case 47:
+      built = outcome(BuildSpaceCurveForm(request, form, node));
+      break;
+    case 51:
+      built = outcome(BuildPlaneArrowForm(request, node));
+      break;
+    case 52:
+      built = outcome(BuildSpaceArrowForm(request, node));
+      break;
+    case 53:
+      built = outcome(BuildSpacePointForm(request, node));
+      break;
+    case 55: case 56: case 57: case 58: case 59: case 60:
+    case 61: case 62: case 63: case 64: case 65: case 66:
+      built = outcome(BuildFieldOnSurfaceForm(request, form, node));
       break;
     default:
       break;

@@ -6,6 +6,11 @@
 #include "graphs/kinds2d/relation_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
+#include "graphs/kinds2d/arrow_2d.h"
+#include "graphs/view3d/arrow_3d.h"
+#include "graphs/view3d/point_3d.h"
+#include "graphs/view3d/space_curve_3d.h"
+#include "graphs/view3d/surface_field_3d.h"
 #include "graphs/view3d/vector_field_3d.h"
 
 namespace {
@@ -28,5 +33,10 @@ GraphConstructors GraphKindConstructors() {
   c.mesh2D = r.mesh2D;
   c.image2D = r.image2D;
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  c.curve3D = Either(r.curve3D, &NewSpaceCurveGraph);
+  c.arrow2D = Either(r.arrow2D, &NewArrow2DGraph);
+  c.arrow3D = Either(r.arrow3D, &NewArrow3DGraph);
+  c.point3D = Either(r.point3D, &NewPoint3DGraph);
+  c.surfaceField3D = Either(r.surfaceField3D, &NewSurfaceField3DGraph);
   return c;
 }

@@ -86,7 +86,8 @@ void GraphCurve3D::Compute(int32_t budget) {
     double p[3];
     for (int i = 0; i < 3; ++i) p[i] = EvaluateFunction1(coordinate_[i], t);
     bool valid = std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
-    if (valid && condition_ != nullptr) valid = EvaluateFunction6(condition_, 0, 0, p[0], p[1], p[2], 0) == 1.0;
+    // The parameter goes to the condition too: a companion's condition is rewritten in u.
+    if (valid && condition_ != nullptr) valid = EvaluateFunction6(condition_, t, 0, p[0], p[1], p[2], 0) == 1.0;
     valid_[k] = valid ? 1 : 0;
     validCount_ += valid ? 1 : 0;
     float* vertex = vertices_ + 3 * k;

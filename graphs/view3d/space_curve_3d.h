@@ -19,8 +19,8 @@ struct GraphicsContext;
 
 class GraphCurve3D final : public GraphKind3D {
  public:
-  // Takes over the three coordinate functions (compiled together), the condition (of x, y, z;
-  // null: none) and the colour (a fixed colour is brightened); allocates the arrays. The range
+  // Takes over the three coordinate functions (compiled together), the condition (of x, y, z and
+  // the parameter u; null: none) and the colour (a fixed colour is brightened); allocates the arrays. The range
   // bounds are read at every sample and must outlive the graph.
   GraphCurve3D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* condition,
                GraphColor* color, double grain, GraphicsContext* context, const double* tMin, const double* tMax);
