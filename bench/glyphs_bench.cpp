@@ -8,13 +8,7 @@
 // the same frame without the arrows. The goal is the frame under 16 ms. The evaluation and layout
 // of the 10,000 arrows (once per parameter change) and the software rasteriser's frame are
 // measured too. Skipped where no EGL display can be opened.
-#include <benchmark/benchmark.h>
-
-#include <cstdlib>
-
-#include "graphics/gl/gl_globals.h"
-#include "graphics/gl/graphics_context.h"
-#include "graphics/qd_layer.h"
+#include "bench/view_3d_frames.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/view3d/graph_view_3d.h"
@@ -24,8 +18,6 @@
 namespace {
 
 constexpr int32_t kSide = 100;  // arrows a side: 10,000
-
-GWorldPtr gPane = nullptr;
 
 CompiledFunction* FunctionOfText(const char* text) {
   SetFormulaReaderText(text);
@@ -52,40 +44,18 @@ GraphGlyphs3D* NewRotationGlyphs(const GridPointPool* points, GraphicsContext* c
 
 // lengthScale null: no arrows.
 void DrawFrames(benchmark::State& state, int32_t kind, const double* lengthScale) {
-  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-  setenv("EGL_PLATFORM", "surfaceless", 1);
-  if (kind != kContextQuickDraw && !DetectOpenGL()) {
-    state.SkipWithError("no EGL display");
-    return;
-  }
-  const QDRect pane = MakeRect(0, 0, 800, 600);
-  gPane = NewGWorld32(pane);
-  GLGlobals().document.offscreenBuffer = [](void*) { return gPane; };
   GridPointPool points;
   FillGrid(points);
-  {
-    GraphView3D view;
-    view.rect = pane;
-    view.SetOption(kOptionStopSpin, 0);
-    SetRequestedContextKind(view.context, kind);
-    GraphGlyphs3D* glyphs = lengthScale != nullptr ? NewRotationGlyphs(&points, view.context, lengthScale) : nullptr;
-    if (glyphs != nullptr && !PtrArrayAppend(view.graphs, static_cast<GraphKind*>(glyphs))) {
+  bench_3d::DrawViewFrames(state, kind, [&](GraphView3D& view) -> const char* {
+    if (lengthScale == nullptr) return nullptr;
+    GraphGlyphs3D* glyphs = NewRotationGlyphs(&points, view.context, lengthScale);
+    if (!PtrArrayAppend(view.graphs, static_cast<GraphKind*>(glyphs))) {
       delete glyphs;
-      glyphs = nullptr;
-      state.SkipWithError("no room for the arrows");
+      return "no room for the arrows";
     }
-    view.Tick(1 << 30);
-    view.SetOption(kOptionUploadMeshes, 0);
-    view.DrawFrame();  // builds the context and moves the mesh into it
-    if (GLContextKind(view.context) != kind) state.SkipWithError("kind not built");
-    if (glyphs != nullptr && glyphs->GlyphCount() != kSide * kSide) state.SkipWithError("not every arrow made");
-    for (auto _ : state) benchmark::DoNotOptimize(view.DrawFrame());
-    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-  }
+    return nullptr;
+  });
   ChunkPoolClear(points);
-  DestroyRetiredGLContexts();
-  SafeDisposeGWorld(gPane);
-  GLGlobals().document = HeadlessDocumentServices();
 }
 
 // The arrows made again, as after a change of F's parameter: evaluation of the 10,000 vectors,

@@ -15,20 +15,11 @@ namespace {
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
 
-class Arrow3DTest : public graphs_test::GraphsTest {
+class Arrow3DTest : public view3d_test::Graph3DTest {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
-  }
   void TearDown() override {
     delete arrow;
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
+    Graph3DTest::TearDown();
   }
   static GraphArrow3D* Make(const char* const v[6], GraphicsContext* ctx) {
     CompiledFunction* tail[3] = {FunctionOf(v[0]), FunctionOf(v[1]), FunctionOf(v[2])};
@@ -48,8 +39,6 @@ class Arrow3DTest : public graphs_test::GraphsTest {
     EXPECT_NEAR(arrow->Point(k)[1], y, 1e-6) << k;
     EXPECT_NEAR(arrow->Point(k)[2], z, 1e-6) << k;
   }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphArrow3D* arrow = nullptr;
 };
 

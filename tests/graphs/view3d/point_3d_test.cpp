@@ -59,21 +59,17 @@ GraphPoint3D* MakePoint(const char* a, const char* b, const char* c, double grai
   return new GraphPoint3D(FunctionOf(a), FunctionOf(b), FunctionOf(c), colour, grain, ctx);
 }
 
-class Point3DTest : public graphs_test::GraphsTest {
+class Point3DTest : public view3d_test::Graph3DTest {
  protected:
   void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
+    Graph3DTest::SetUp();
+    const double box[6] = {-2, 2, -1, 1, -4, 4};  // widths (4, 2, 8)
+    std::copy(box, box + 6, frame.box);
   }
   void TearDown() override {
     delete point;
     delete other;
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
+    Graph3DTest::TearDown();
   }
   // Half the vertices' extent along each axis, and the centre.
   void Spread(const GraphPoint3D* p, double half[3], double centre[3]) {
@@ -87,8 +83,6 @@ class Point3DTest : public graphs_test::GraphsTest {
       centre[i] = (hi + lo) / 2;
     }
   }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -1, 1, -4, 4}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphPoint3D* point = nullptr;
   GraphPoint3D* other = nullptr;
 };

@@ -20,25 +20,11 @@ namespace {
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
 
-class SpaceCurve3DTest : public graphs_test::GraphsTest {
+class SpaceCurve3DTest : public view3d_test::Graph3DTest {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
-  }
   void TearDown() override {
     delete curve;
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
-  }
-  GraphColor* Colour(GraphicsContext* ctx) {
-    auto* colour = new GraphColor(ctx);
-    SetGraphColorIndex(colour, 1);
-    return colour;
+    Graph3DTest::TearDown();
   }
   GraphCurve3D* Curve(const std::string& x, const std::string& y, const std::string& z, double grain,
                       const std::string& condition = "") {
@@ -48,8 +34,6 @@ class SpaceCurve3DTest : public graphs_test::GraphsTest {
                              &range[0], &range[1]);
     return curve;
   }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphCurve3D* curve = nullptr;
   double range[2] = {0, 1};
 };

@@ -18,25 +18,11 @@ namespace {
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
 
-class SurfaceField3DTest : public graphs_test::GraphsTest {
+class SurfaceField3DTest : public view3d_test::Graph3DTest {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
-  }
   void TearDown() override {
     delete field;
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
-  }
-  GraphColor* Colour() {
-    auto* colour = new GraphColor(context);
-    SetGraphColorIndex(colour, 1);
-    return colour;
+    Graph3DTest::TearDown();
   }
   // F over the surface (x, y, z) of (u, v) on [-2, 2]^2.
   GraphSurfaceField3D* Field(const char* const f[3], const char* const s[3], double grain, const char* condition = "") {
@@ -47,8 +33,6 @@ class SurfaceField3DTest : public graphs_test::GraphsTest {
                                     &range[1], &range[0], &range[1], context);
     return field;
   }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphSurfaceField3D* field = nullptr;
   double range[2] = {-2, 2};
   const char* rotation[3] = {"minus[y]", "x", "0"};

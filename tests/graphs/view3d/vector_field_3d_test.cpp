@@ -22,27 +22,13 @@ namespace {
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
 
-class VectorField3DTest : public graphs_test::GraphsTest {
+class VectorField3DTest : public view3d_test::Graph3DTest {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
-  }
   void TearDown() override {
     delete field;
     delete glyphs;
     ChunkPoolClear(points);
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
-  }
-  GraphColor* Colour() {
-    auto* colour = new GraphColor(context);
-    SetGraphColorIndex(colour, 1);
-    return colour;
+    Graph3DTest::TearDown();
   }
   GraphVectorField3D* Field(const std::string& fx, const std::string& fy, const std::string& fz, double grain,
                             const std::string& condition = "") {
@@ -58,8 +44,6 @@ class VectorField3DTest : public graphs_test::GraphsTest {
                                       context);
   }
   void AddPoint(double x, double y, double z) { ASSERT_EQ(ChunkPoolAppend(points, GridPoint3{x, y, z}), 0); }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphVectorField3D* field = nullptr;
   GraphGlyphs3D* glyphs = nullptr;
   GridPointPool points;

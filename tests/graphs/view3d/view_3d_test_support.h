@@ -1,7 +1,7 @@
 // Shared set-up of the 3D view tests: a document pane drawn by the software rasteriser (OpenGL
 // switched off, the document's buffer handed to the graphics contexts through the document
-// hooks), a recording document that also notes the view's box at each pane redraw, and a 3D graph
-// that records what the view asks of it.
+// hooks), a recording document that also notes the view's box at each pane redraw, a 3D graph
+// that records what the view asks of it, and a fixture for one 3D graph kind on its own.
 #pragma once
 
 #include <string>
@@ -10,6 +10,7 @@
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/qd_layer.h"
+#include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "tests/graphs/graphs_test_support.h"
 
@@ -88,6 +89,32 @@ class RecordingGraph3D : public GraphKind3D {
   void Note(const std::string& what) { log_->push_back(name_ + " " + what); }
   std::string name_;
   Log* log_;
+};
+
+// A fixture for one 3D graph kind on its own: the software pane, and a context whose view frame is
+// `frame` (box -2..2 unless a test changes it) for the kinds that read the view's ranges.
+class Graph3DTest : public graphs_test::GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    InstallSoftwarePane(200, 200);
+    context = NewGLContextRecord();
+    context->viewFrame = &frame;
+  }
+  void TearDown() override {
+    DetachGLContext(context);
+    DeleteGLContextRecord(context);
+    RemoveSoftwarePane();
+    GraphsTest::TearDown();
+  }
+  // A fixed colour (index 1) over the context (or another).
+  GraphColor* Colour(GraphicsContext* ctx = nullptr, double index = 1) {
+    auto* colour = new GraphColor(ctx != nullptr ? ctx : context);
+    SetGraphColorIndex(colour, index);
+    return colour;
+  }
+  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
+  GraphicsContext* context = nullptr;
 };
 
 }  // namespace view3d_test
