@@ -98,6 +98,7 @@ class SpaceFormsTest : public graphs_test::GraphsTest {
   }
   void TearDown() override {
     DestroyViewSet(&set);
+    for (ExprNode* e : expressions) FreeExpression(e);
     GraphsTest::TearDown();
   }
   void Open(bool is3D, uint32_t mode = kTransformNone) {
@@ -110,6 +111,19 @@ class SpaceFormsTest : public graphs_test::GraphsTest {
     Tree tree(text);
     return CreateGraphsForEquation(&set, tree, is3D, false, &transform, 1, 0.5, 1, 2, 1, &document, message);
   }
+  // The transformation's expressions (x', y' and, for mode 4, z') from text, rewritten by the
+  // stand-in for the algebra's pass.
+  void Transform(const char* e1, const char* e2, const char* e3 = nullptr) {
+    GraphsGlobals().rewritePass = SubstituteRule;
+    const char* texts[3] = {e1, e2, e3};
+    for (int k = 0; k < 3; ++k) {
+      FreeExpression(expressions[k]);
+      expressions[k] = texts[k] != nullptr ? graphs_test::Parse(texts[k]) : nullptr;
+    }
+    transform.expression1 = expressions[0];
+    transform.expression2 = expressions[1];
+    transform.expression3 = expressions[2];
+  }
   std::string Flags() const {
     std::string out;
     for (uint8_t f : set.rangeInUse) out += f != 0 ? '1' : '0';
@@ -118,6 +132,7 @@ class SpaceFormsTest : public graphs_test::GraphsTest {
   graphs_test::FakeDocument document;
   GraphViewSet set;
   CoordinateTransform transform;
+  ExprNode* expressions[3] = {};  // the transformation's, freed with the fixture
 };
 
 // The text of a formula as Text gives it.
@@ -255,11 +270,7 @@ TEST_F(SpaceFormsTest, TheRotationOnThePlaneFromItsTextDrawsTangentArrows) {
 // coordinates are the transformation's expressions of the graph's own (x' = 2 x, y' = y + z,
 // z' = z); the row's second placement names them, and the second view's ranges are marked.
 TEST_F(SpaceFormsTest, SpaceCompanionsUnderATransformation) {
-  GraphsGlobals().rewritePass = SubstituteRule;
-  Tree e1("times[2,x]"), e2("plus[y,z]"), e3("z");
-  transform.expression1 = e1;
-  transform.expression2 = e2;
-  transform.expression3 = e3;
+  Transform("times[2,x]", "plus[y,z]", "z");
   Open(true, kTransformSpace);
   ASSERT_EQ(Build("comma[equal[matrix[3,1,x,y,z],matrix[3,1,t,1,t]],greaterthan[x,0]]", true), 0);
   ASSERT_EQ(Seen().size(), 2u);
@@ -292,10 +303,7 @@ TEST_F(SpaceFormsTest, SpaceCompanionsUnderATransformation) {
 // Mode 2: the plane arrow's companion has both ends through the transformation (x' = x + 1,
 // y' = 2 y); mode 1 records the arrow's index instead.
 TEST_F(SpaceFormsTest, PlaneArrowCompanions) {
-  GraphsGlobals().rewritePass = SubstituteRule;
-  Tree e1("plus[x,1]"), e2("times[2,y]");
-  transform.expression1 = e1;
-  transform.expression2 = e2;
+  Transform("plus[x,1]", "times[2,y]");
   Open(false, kTransformPlaneForwards);
   const size_t before = Seen().size();
   ASSERT_EQ(Build("comma[matrix[2,1,0,1],matrix[2,1,3,4]]", false), 0);
@@ -311,11 +319,7 @@ TEST_F(SpaceFormsTest, PlaneArrowCompanions) {
 // Every counted allocation of each build refused in turn: the build completes or leaves the
 // tables as they were (the fixture proves nothing outlives the set).
 TEST_F(SpaceFormsTest, EveryRefusedAllocationLeavesTheTablesAsTheyWere) {
-  GraphsGlobals().rewritePass = SubstituteRule;
-  Tree e1("times[2,x]"), e2("y"), e3("z");
-  transform.expression1 = e1;
-  transform.expression2 = e2;
-  transform.expression3 = e3;
+  Transform("times[2,x]", "y", "z");
   const char* equations[] = {
       "comma[equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]],greaterthan[x,0]]",
       "comma[matrix[3,1,0,0,1],matrix[3,1,1,2,3]]",
