@@ -107,11 +107,7 @@ TEST_F(Arrow3DTest, AnyParameterChangeComputesAgain) {
 // each side barb, (0.8, +-0.1, 0), is drawn, and its mirror at the tail, (-0.8, +-0.1, 0), is not.
 TEST_F(Arrow3DTest, TheDrawnHeadSitsAtTheTip) {
   GraphView3D view;
-  view.rect = MakeRect(0, 0, 200, 200);
-  view.SetOption(kOptionStopSpin, 0);
-  view.showAxes = 0;
-  const double fromAbove[9] = {0, 1, 0, 0, 0, 1, 1, 0, 0};
-  std::copy(fromAbove, fromAbove + 9, view.settings.camera.orientation);
+  view3d_test::LookFromAbove(view);
   const char* v[6] = {"minus[1]", "0", "0", "1", "0", "0"};
   GraphArrow3D* made = Make(v, view.context);
   ASSERT_TRUE(PtrArrayAppend(view.graphs, static_cast<GraphKind*>(made)));

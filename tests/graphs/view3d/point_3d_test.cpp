@@ -12,7 +12,7 @@
 #include "graphics/render/software_camera.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view3d/point_3d.h"
-#include "tests/graphics/gl/frame_test_support.h"
+#include "tests/graphs/view3d/view_3d_frame_test.h"
 #include "tests/graphs/view3d/view_3d_test_support.h"
 
 namespace {
@@ -170,34 +170,7 @@ TEST_F(Point3DTest, AnInfiniteCoordinateHidesThePointAndAParameterMovesIt) {
 
 // Three points with the axes, 200 x 200 from the default orientation: goldens in the software and
 // both GL kinds, and each centre drawn in its sphere's colour.
-class Point3DDrawingTest : public gl_test::RealGLTest {
- protected:
-  static constexpr int32_t kSide = 200;
-  void SetUp() override {
-    RealGLTest::SetUp();
-    gl_test::gDocument.buffer = NewGWorld32(MakeRect(0, 0, kSide, kSide));
-    view = new GraphView3D();
-    view->rect = MakeRect(0, 0, kSide, kSide);
-    view->SetOption(kOptionStopSpin, 0);
-  }
-  void TearDown() override {
-    delete view;
-    RealGLTest::TearDown();
-  }
-  std::vector<uint32_t> Frame(int32_t kind) {
-    DetachGLContext(view->context);
-    SetRequestedContextKind(view->context, kind);
-    EXPECT_TRUE(view->DrawFrame());
-    if (kind == kContextGLWindow) {
-      EXPECT_TRUE(ReadGLPixelsToGWorld(view->context));
-    }
-    std::vector<uint32_t> pixels;
-    for (int32_t y = 0; y < kSide; ++y)
-      for (int32_t x = 0; x < kSide; ++x) pixels.push_back(*PixelAddress(gl_test::gDocument.buffer, x, y));
-    return pixels;
-  }
-  GraphView3D* view = nullptr;
-};
+class Point3DDrawingTest : public view3d_test::View3DFrameTest {};
 
 TEST_F(Point3DDrawingTest, PointsStandAtTheirCoordinatesInTheGoldenPicture) {
   struct Spot {
@@ -218,11 +191,9 @@ TEST_F(Point3DDrawingTest, PointsStandAtTheirCoordinatesInTheGoldenPicture) {
   view->SetOption(kOptionUploadMeshes, 0);
   int32_t centre[2][2] = {};  // the first two spheres' centre pixels, from the software frame
   for (int32_t kind : {kContextQuickDraw, kContextGLOffscreen, kContextGLWindow}) {
-    const bool software = kind == kContextQuickDraw;
     const std::vector<uint32_t> pixels = Frame(kind);
-    frame_test::ExpectMatchesGolden(std::string("view3d-points") + (software ? "-software" : "-gl"), pixels, kSide,
-                                    software ? 0 : 2, software ? 0.0 : 0.005, "graphs");
-    if (software) {  // the camera the software frame set up
+    ExpectGolden("view3d-points", kind, pixels);
+    if (kind == kContextQuickDraw) {  // the camera the software frame set up
       const BoxToCube b = BoxToCubeOf(view->settings.camera);
       for (size_t i = 0; i < 2; ++i) {
         const Spot& s = spots[i];

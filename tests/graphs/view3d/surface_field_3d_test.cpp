@@ -138,23 +138,14 @@ TEST_F(SurfaceField3DTest, AFieldParameterRecomputesOnlyTheArrowsAndASurfaceOneT
 TEST_F(SurfaceField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
   const char* sphere[3] = {"times[sin[v],cos[u]]", "times[sin[v],sin[u]]", "cos[v]"};
   Field(rotation, sphere, 1)->Compute(kAll);
-  std::vector<float> whole;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    whole.insert(whole.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
+  const std::vector<float> whole = view3d_test::GlyphPoints(field->Glyphs());
   Field(rotation, sphere, 1)->Compute(0);
   EXPECT_FALSE(field->PointsReady());
   int calls = 0;
   for (; !field->IsComplete() && calls < 1000000; ++calls) field->Compute(1);
   ASSERT_TRUE(field->IsComplete());
   EXPECT_GT(calls, 1);
-  std::vector<float> sliced;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    sliced.insert(sliced.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
-  EXPECT_EQ(whole, sliced);
+  EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 }
 
 TEST_F(SurfaceField3DTest, RefusedMemoryAnywhereLeavesACompleteFieldThatSaysSo) {

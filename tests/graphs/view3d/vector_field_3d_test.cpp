@@ -176,23 +176,14 @@ TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreNotDrawn) {
 // On the real clock: a timer unit is about 65 us, far less than the grid takes.
 TEST_F(VectorField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
   Field("minus[y]", "x", "z", 1)->Compute(kAll);
-  std::vector<float> whole;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    whole.insert(whole.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
+  const std::vector<float> whole = view3d_test::GlyphPoints(field->Glyphs());
   Field("minus[y]", "x", "z", 1)->Compute(0);  // a budget of 0 computes nothing
   EXPECT_EQ(ChunkPoolCount(field->Points()), 0);
   int calls = 0;
   for (; !field->IsComplete() && calls < 1000000; ++calls) field->Compute(1);
   ASSERT_TRUE(field->IsComplete());
   EXPECT_GT(calls, 1);
-  std::vector<float> sliced;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    sliced.insert(sliced.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
-  EXPECT_EQ(whole, sliced);
+  EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 }
 
 TEST_F(VectorField3DTest, RefusedMemoryLeavesACompleteFieldWithoutArrows) {
@@ -242,11 +233,7 @@ TEST_F(VectorField3DTest, OptionsVariablesAndAHundredFieldsWithoutALeak) {
 // along each projected shaft are drawn in the arrows' colour.
 TEST_F(VectorField3DTest, RotationFieldArrowsAreTangentToCirclesAboutTheZAxis) {
   GraphView3D view;
-  view.rect = MakeRect(0, 0, 200, 200);
-  view.SetOption(kOptionStopSpin, 0);
-  view.showAxes = 0;
-  const double fromAbove[9] = {0, 1, 0, 0, 0, 1, 1, 0, 0};
-  std::copy(fromAbove, fromAbove + 9, view.settings.camera.orientation);
+  view3d_test::LookFromAbove(view);
   auto* made = new GraphVectorField3D(FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0"), FunctionOf("greaterthan[z,1.9]"), 0.5,
                                       Colour(), view.context, view.settings.camera.box);
   ASSERT_TRUE(PtrArrayAppend(view.graphs, static_cast<GraphKind*>(made)));

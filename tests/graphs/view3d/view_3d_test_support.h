@@ -4,6 +4,7 @@
 // that records what the view asks of it, and a fixture for one 3D graph kind on its own.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "graphics/qd_layer.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view3d/vector_glyphs_3d.h"
 #include "tests/graphs/graphs_test_support.h"
 
 namespace view3d_test {
@@ -90,6 +92,25 @@ class RecordingGraph3D : public GraphKind3D {
   std::string name_;
   Log* log_;
 };
+
+// A 200 x 200 view, still, without axes, seen from above: the eye on +z, screen right +x, up +y.
+inline void LookFromAbove(GraphView3D& view) {
+  view.rect = MakeRect(0, 0, 200, 200);
+  view.SetOption(kOptionStopSpin, 0);
+  view.showAxes = 0;
+  const double fromAbove[9] = {0, 1, 0, 0, 0, 1, 1, 0, 0};
+  std::copy(fromAbove, fromAbove + 9, view.settings.camera.orientation);
+}
+
+// Every point of every arrow the glyphs hold, in order: tip, base, barb ends.
+inline std::vector<float> GlyphPoints(const GraphGlyphs3D* glyphs) {
+  std::vector<float> out;
+  for (int32_t i = 0; i < glyphs->GlyphCount(); ++i) {
+    const ArrowGlyph& g = glyphs->GlyphAt(i);
+    out.insert(out.end(), &g.point[0][0], &g.point[0][0] + 15);
+  }
+  return out;
+}
 
 // A fixture for one 3D graph kind on its own: the software pane, and a context whose view frame is
 // `frame` (box -2..2 unless a test changes it) for the kinds that read the view's ranges.
