@@ -22,6 +22,11 @@ inline double NumberValue(const ExprNode* node) { return node->value.number->val
 bool IsSymbolNode(const ExprNode* node, int32_t id);
 // A node of the kind with exactly `arity` operands (null: false).
 bool IsShape(const ExprNode* node, uint32_t kind, int arity);
+// The shapes the rules name most: -a, a/b, a^b and a group (a).
+inline bool IsNegation(const ExprNode* node) { return IsShape(node, KindMinus, 1); }
+inline bool IsQuotient(const ExprNode* node) { return IsShape(node, KindOver, 2); }
+inline bool IsPower(const ExprNode* node) { return IsShape(node, KindPower, 2); }
+inline bool IsGroup(const ExprNode* node) { return IsShape(node, KindId, 1); }
 // A node of the kind with at least one operand whose first operand is a number.
 bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // The double as a 32-bit integer when it is one (range-checked first); false otherwise, NaN

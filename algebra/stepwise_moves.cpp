@@ -22,10 +22,6 @@ FormulaEditor* Editor() { return TypesettingGlobals().currentEditor; }
 bool IsReorderableKind(uint32_t kind) {
   return kind == KindList || kind == KindTimes || kind == KindPlus || kind == KindEqual;
 }
-bool IsNegation(const ExprNode* n) { return IsShape(n, KindMinus, 1); }
-bool IsGroup(const ExprNode* n) { return IsShape(n, KindId, 1); }
-bool IsQuotient(const ExprNode* n) { return IsShape(n, KindOver, 2); }
-bool IsPower(const ExprNode* n) { return IsShape(n, KindPower, 2); }
 bool IsKindWithOperands(const ExprNode* n, uint32_t kind) { return n != nullptr && n->kind == kind && n->arity >= 2; }
 
 // The operand index at the end of p in direction d.
