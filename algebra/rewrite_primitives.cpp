@@ -112,19 +112,6 @@ ExprNode* CopyTree(const ExprNode* node) {
   return nullptr;
 }
 
-ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) {
-  bool complete = true;
-  for (ExprNode* operand : operands) complete = complete && operand != nullptr;
-  ExprNode* node = complete ? NewNode(kind, static_cast<int>(operands.size())) : nullptr;
-  if (node == nullptr) {
-    for (ExprNode* operand : operands) FreeExpression(operand);
-    return nullptr;
-  }
-  int i = 0;
-  for (ExprNode* operand : operands) SetChild(node, i++, operand);
-  return node;
-}
-
 ExprNode* CopyWithout(const ExprNode* node, int k) {
   if (node->arity < 2 || k < 0 || k >= node->arity) return nullptr;
   if (node->arity == 2) return CopyTree(node->children[1 - k]);

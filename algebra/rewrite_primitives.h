@@ -89,9 +89,9 @@ ExprNode* NodeAtPath(ExprNode* root, const std::vector<int>& path);
 // ---- Allocation that reports failure -----------------------------------------------------------
 // Deep copy, or null when memory was refused (the kernel's NaN stand-in is freed, not returned).
 ExprNode* CopyTree(const ExprNode* node);
-// A new node of the kind over the operands, which it owns from now on: when an operand is null
-// or the node cannot be had, every operand is freed and the result is null.
-ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands);
+// BuildNode, by the name the rules know it: a new node of the kind over the operands, which it
+// owns from now on (every operand freed and null when one is null or the node cannot be had).
+inline ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) { return BuildNode(kind, operands); }
 // A new node of the kind with n operands, operand k made by make(k) (a new tree it owns from
 // now on, or null); null, with everything made so far freed, when one cannot be had.
 template <class Make>

@@ -397,6 +397,18 @@ ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c) {
   return node;
 }
 
+ExprNode* BuildNode(uint32_t kind, ExprNode* const* operands, int n) {
+  bool complete = true;
+  for (int i = 0; i < n; ++i) complete = complete && operands[i] != nullptr;
+  ExprNode* node = complete ? NewNode(kind, n) : nullptr;
+  if (node == nullptr) {
+    for (int i = 0; i < n; ++i) FreeExpression(operands[i]);
+    return nullptr;
+  }
+  for (int i = 0; i < n; ++i) SetChild(node, i, operands[i]);
+  return node;
+}
+
 ExprNode* NewNumberNode(double value) {
   ExprNode* node = NewNode(KindNum, 0);
   if (node == nullptr) return nullptr;

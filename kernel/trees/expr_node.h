@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "kernel/trees/node_kinds.h"
 #include "kernel/trees/typeset_records.h"
@@ -89,6 +90,13 @@ ExprNode* NewNode(uint32_t kind, int arity);
 ExprNode* NewUnaryNode(uint32_t kind, ExprNode* a);
 ExprNode* NewBinaryNode(uint32_t kind, ExprNode* a, ExprNode* b);
 ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c);
+// A node of the kind over n operands that it owns from then on, unlike the constructors above:
+// when an operand is null or the node cannot be had, every operand is freed and the result is
+// null, so nested calls build a whole tree or leave nothing behind.
+ExprNode* BuildNode(uint32_t kind, ExprNode* const* operands, int n);
+inline ExprNode* BuildNode(uint32_t kind, std::initializer_list<ExprNode*> operands) {
+  return BuildNode(kind, operands.begin(), static_cast<int>(operands.size()));
+}
 // num node with a fresh record: the value, an empty text, the flag clear.
 ExprNode* NewNumberNode(double value);
 // char node of the id; its layout box is made at once (the node is still returned when only
