@@ -696,10 +696,7 @@ bool InvertNode(ExprNode* node) {
 bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != kind) return WrapInBinary(node, other, 1, kind);
-  const int n = node->arity;
-  if (!SetChildCount(node, n + 1)) return false;
-  SetChild(node, n, other);
-  return true;
+  return InsertOperand(node, node->arity, other);
 }
 
 bool AppendFactor(ExprNode* node, ExprNode* other) { return AppendOperand(node, other, KindTimes); }
@@ -707,10 +704,16 @@ bool AppendFactor(ExprNode* node, ExprNode* other) { return AppendOperand(node, 
 bool PrependFactor(ExprNode* node, ExprNode* other) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != KindTimes) return WrapInBinary(node, other, 0, KindTimes);
-  const int n = node->arity + 1;
-  if (!SetChildCount(node, n)) return false;
-  ShiftChildrenRight(node, n);
-  SetChild(node, 0, other);
+  return InsertOperand(node, 0, other);
+}
+
+bool InsertOperand(ExprNode* node, int index, ExprNode* other) {
+  if (node == nullptr || other == nullptr || index < 0 || index > node->arity) return false;
+  const int n = node->arity;
+  if (!SetChildCount(node, n + 1)) return false;
+  for (int k = n; k > index; --k) node->children[k] = node->children[k - 1];
+  RenumberSlots(node, index + 1);
+  SetChild(node, index, other);
   return true;
 }
 

@@ -176,6 +176,10 @@ bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind);
 bool AppendFactor(ExprNode* node, ExprNode* other);
 // Inserts other as the first factor of a times node, else node := times(other, node).
 bool PrependFactor(ExprNode* node, ExprNode* other);
+// other (detached) becomes operand `index` (0..arity) of the node, the operands from there on
+// moving up one place. False, nothing changed, for a null node or operand or an index out of
+// range, and as SetChildCount fails.
+bool InsertOperand(ExprNode* node, int index, ExprNode* other);
 // node := substitution(former content, equal(var, value)).
 bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value);
 // Removes every one-operand id node of the subtree by unwrapping it in place (an id of several
