@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr double kE = 2.718281828459045;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kLn2 = 0.6931471805599453;
 constexpr double kLog10Of2 = 0.3010299956639812;
 // Deeper trees take the CPU path instead of a deep recursion.

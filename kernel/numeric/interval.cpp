@@ -20,7 +20,6 @@ namespace {
 using namespace interval_core;
 
 constexpr double kInf = kPositiveInfinity;
-constexpr double kHalfPi = kPi / 2.0;
 constexpr double kHalfPiAbove = kPiAbove / 2.0;
 constexpr double kTwoPiAbove = 2.0 * kPiAbove;
 constexpr double kThreeHalvesPi = 4.71238898038469;
