@@ -79,3 +79,22 @@ void ResetGLGlobalsForTest();
 GLBackend& CurrentGLBackend();
 // The entry points of the current backend.
 inline const GLEntryPoints& GLApi() { return CurrentGLBackend().Api(); }
+
+// A GL context made current for a scope (none for a null context); at its end the context that
+// was current before (none included) is current again. ok(): the context became current.
+class GLContextScope {
+ public:
+  explicit GLContextScope(PlatformGLContext* context) : before_(CurrentGLBackend().CurrentContext()) {
+    ok_ = context != nullptr && CurrentGLBackend().MakeCurrent(context);
+  }
+  ~GLContextScope() {
+    if (CurrentGLBackend().CurrentContext() != before_) CurrentGLBackend().MakeCurrent(before_);
+  }
+  GLContextScope(const GLContextScope&) = delete;
+  GLContextScope& operator=(const GLContextScope&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  PlatformGLContext* before_;
+  bool ok_ = false;
+};
