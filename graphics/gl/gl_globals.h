@@ -19,7 +19,7 @@ struct RendererSwitches {
   bool r200LineFixPresent = false;         // r200_fsaa_linewidth_bug_is_fixed
   bool geforceLineFixPresent = false;      // geforce_fsaa_linewidth_bug_is_fixed
   bool forceBufferObjects = false;         // enable_vertex_buffer_objects
-  bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works (read; its ATI rule has no meaning here)
+  bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works (read only: EGL has no such parameter)
 };
 
 struct GraphicsContext;
