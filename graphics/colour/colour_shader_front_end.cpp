@@ -286,18 +286,7 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
 // x^(1/2) written as sqrt x, throughout the subtree.
 void HalfPowersToRoots(ExprNode* tree) {
   TreeCursor cursor(tree, WalkOrder::kPostOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    if (n->kind != KindPower || n->arity != 2) continue;
-    ExprNode* half = n->children[1];
-    if (half->kind != KindOver || half->arity != 2 || !IsNumber(half->children[0], 1) ||
-        !IsNumber(half->children[1], 2)) {
-      continue;
-    }
-    if (SetChildCount(n, 1)) {
-      FreeExpression(half);
-      n->kind = KindSqrt;
-    }
-  }
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) HalfPowerToRoot(n);
 }
 
 // The node replaced by its pair, simplified. False when memory was refused or the result is too
