@@ -9,8 +9,6 @@ bool IsNumberNode(const ExprNode* node) {
   return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr;
 }
 
-bool IsNumberValue(const ExprNode* node, double v) { return IsNumberNode(node) && NumberValue(node) == v; }
-
 bool IsSymbolNode(const ExprNode* node, int32_t id) {
   return node != nullptr && node->kind == KindChar && node->value.symbol == id;
 }

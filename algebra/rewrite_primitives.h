@@ -14,8 +14,6 @@
 // ---- Shape tests -------------------------------------------------------------------------------
 // A num leaf with its record.
 bool IsNumberNode(const ExprNode* node);
-// A num leaf whose value is exactly v.
-bool IsNumberValue(const ExprNode* node, double v);
 // The value of a node that IsNumberNode accepted.
 inline double NumberValue(const ExprNode* node) { return node->value.number->value; }
 // A char leaf of the symbol id.

@@ -44,11 +44,6 @@ ExprNode* LnOfSumWithRoot(ExprNode* u, ExprNode* inner) {
   return BuildNode(KindLn, {BuildNode(KindPlus, {u, BuildNode(KindSqrt, {inner})})});
 }
 
-bool IsNumber(const ExprNode* node, double value) {
-  return node != nullptr && node->kind == KindNum && node->value.number != nullptr &&
-         node->value.number->value == value;
-}
-
 // ---- RewriteForGpu ------------------------------------------------------------------------------
 
 // The elementary form of the node, or null when it has none (or memory was refused).
@@ -144,11 +139,11 @@ ExprNode* FromLowered(ExprNode* tree, Parts parts) {
 
 ExprNode* PowerPair(const ExprNode* z, const ExprNode* w) {
   const ExprNode *a = Re(z), *b = Im(z), *c = Re(w), *d = Im(w);
-  if (IsNumber(c, 2) && IsNumber(d, 0)) {
+  if (IsNumberValue(c, 2) && IsNumberValue(d, 0)) {
     return Pair(BuildNode(KindPlus, {Square(Copy(a)), Neg(Square(Copy(b)))}), BuildNode(KindTimes, {Num(2), Copy(a), Copy(b)}));
   }
-  if (IsNumber(b, 0) && IsNumber(d, 0)) return Pair(BuildNode(KindPower, {Copy(a), Copy(c)}), Num(0));
-  if (a->kind == KindChar && a->value.symbol == kSymbolE && IsNumber(b, 0)) return Lowered(Exp(Copy(w)));
+  if (IsNumberValue(b, 0) && IsNumberValue(d, 0)) return Pair(BuildNode(KindPower, {Copy(a), Copy(c)}), Num(0));
+  if (a->kind == KindChar && a->value.symbol == kSymbolE && IsNumberValue(b, 0)) return Lowered(Exp(Copy(w)));
   return Lowered(Exp(BuildNode(KindTimes, {Copy(w), BuildNode(KindLn, {Copy(z)})})));
 }
 
@@ -237,7 +232,7 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
                       BuildNode(KindOver, {Copy(im), BuildNode(KindLn, {Num(10)})}));
         });
       case KindSqrt: {
-        if (IsNumber(b, 0)) return Pair(BuildNode(KindSqrt, {Copy(a)}), Num(0));
+        if (IsNumberValue(b, 0)) return Pair(BuildNode(KindSqrt, {Copy(a)}), Num(0));
         ExprNode* r = BuildNode(KindSqrt, {BuildNode(KindSqrt, {NormSquared(z)})});
         ExprNode* h = BuildNode(KindTimes, {Num(0.5), Angle(z)});
         ExprNode* result = Pair(BuildNode(KindTimes, {Copy(r), BuildNode(KindCos, {Copy(h)})}),

@@ -871,6 +871,11 @@ int CountSubtreeNodes(const ExprNode* node) {
   return count;
 }
 
+bool IsNumberValue(const ExprNode* node, double v) {
+  return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr &&
+         node->value.number->value == v;
+}
+
 // Both trees in pre-order, in step: equal nodes have equal arities, so the walks stay aligned.
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
   if (a == nullptr || b == nullptr) return a == b;

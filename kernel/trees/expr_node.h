@@ -240,6 +240,8 @@ int IndexInParent(const ExprNode* node);
 bool IsChildAt(const ExprNode* node, int i);
 // Nodes of the subtree, the node included.
 int CountSubtreeNodes(const ExprNode* node);
+// A num leaf with its record whose value is exactly v (null: false).
+bool IsNumberValue(const ExprNode* node, double v);
 // Structural equality: kinds and arities throughout; num by value (NaN never equal), char and
 // dummy by symbol id, string by text. Matrix, indexes, tensor and chem parameters are ignored.
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);

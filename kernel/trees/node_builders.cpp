@@ -420,13 +420,10 @@ ExprNode* MakeIndexed(ExprNode* a, ExprNode* b) {
 }
 
 bool HalfPowerToRoot(ExprNode* node) {
-  const auto isNumber = [](const ExprNode* n, double v) {
-    return n->kind == KindNum && n->arity == 0 && n->value.number != nullptr && n->value.number->value == v;
-  };
   if (node == nullptr || node->kind != KindPower || node->arity != 2) return false;
   ExprNode* half = node->children[1];
-  if (half->kind != KindOver || half->arity != 2 || !isNumber(half->children[0], 1.0) ||
-      !isNumber(half->children[1], 2.0) || !SetChildCount(node, 1)) {
+  if (half->kind != KindOver || half->arity != 2 || !IsNumberValue(half->children[0], 1.0) ||
+      !IsNumberValue(half->children[1], 2.0) || !SetChildCount(node, 1)) {
     return false;
   }
   FreeExpression(half);
