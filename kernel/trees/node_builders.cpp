@@ -419,6 +419,18 @@ ExprNode* MakeIndexed(ExprNode* a, ExprNode* b) {
   return indexed;
 }
 
+bool HalfPowerToRoot(ExprNode* node) {
+  if (node == nullptr || node->kind != KindPower || node->arity != 2) return false;
+  ExprNode* half = node->children[1];
+  if (half->kind != KindOver || half->arity != 2 || !IsNumberValue(half->children[0], 1.0) ||
+      !IsNumberValue(half->children[1], 2.0) || !SetChildCount(node, 1)) {
+    return false;
+  }
+  FreeExpression(half);
+  node->kind = KindSqrt;
+  return true;
+}
+
 // ---- Classifier --------------------------------------------------------------------------------
 
 uint8_t FreeVariable() { return gFreeVariable; }

@@ -37,6 +37,10 @@ ExprNode* MakePartialDerivative(ExprNode* a, ExprNode* b);
 ExprNode* MakeSubstitution(ExprNode* a, ExprNode* b, ExprNode* c);  // substitution(a, equal(b, c))
 // a with the subscript b: indexes(a, b) with index counts 0 and 1.
 ExprNode* MakeIndexed(ExprNode* a, ExprNode* b);
+// power(x, over(1, 2)), the numbers 1 and 2, becomes sqrt(x) in place (the node keeps its
+// identity, the half is freed). True when it did; false, nothing changed, for any other node or
+// when memory is refused.
+bool HalfPowerToRoot(ExprNode* node);
 
 // ---- The plotting classifier -------------------------------------------------------------------
 // Flag bits of ClassifyNodeKind.
