@@ -58,8 +58,14 @@ bool GraphGlyphs3D::Allocate() {
   nextPoint_ = segmentCount_ = glyphCount_ = 0;
   maxLength_ = 0.0;
   extent_ = 0.0;
-  const int32_t n = std::min(points_ != nullptr ? ChunkPoolCount(*points_) : 0, kMaxGlyphs);
+  const int32_t n = points_ != nullptr ? ChunkPoolCount(*points_) : 0;
   if (n == 0) return false;  // nothing to point at: complete, no arrow (no memory is asked for)
+  if (n > kMaxGlyphs) {
+    // More arrows than 16-bit line indices reach: the whole request is refused as memory is, so the
+    // user is told and lowers the grain, rather than shown arrows on part of the points.
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
   glyphs_ = static_cast<ArrowGlyph*>(AllocMemory(sizeof(ArrowGlyph) * size_t(n)));
   segments_ = static_cast<uint16_t*>(AllocMemory(8 * sizeof(uint16_t) * size_t(n)));
   if (glyphs_ == nullptr || segments_ == nullptr) {

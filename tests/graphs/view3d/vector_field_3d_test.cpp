@@ -163,14 +163,28 @@ TEST_F(VectorField3DTest, ZeroInfiniteAndNaNVectorsAndEmptyLists) {
   EXPECT_EQ(glyphs->GlyphCount(), 2);
 }
 
-TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreNotDrawn) {
-  for (int i = 0; i < 20000; ++i) AddPoint(-2 + i * 1e-4, 0, 0);
+// 13,107 arrows (65,535 ends) fit 16-bit indices and are drawn; one more point, or 20,000, is a
+// request the glyphs refuse whole, as refused memory: complete, no arrow, status 11, error 7.
+TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreRefusedWithAStatus) {
+  for (int i = 0; i < kMaxGlyphs; ++i) AddPoint(-2 + i * 1e-4, 0, 0);
   Glyphs("1", "1", "0")->Compute(kAll);
   ASSERT_EQ(glyphs->GlyphCount(), kMaxGlyphs);
   for (int32_t i = 0; i < 2 * glyphs->SegmentCount(); ++i) ASSERT_LT(glyphs->Segments()[i], 5 * kMaxGlyphs);
   glyphs->SetOption(5, 0);
   EXPECT_EQ(glyphs->Mesh().vertexCount, uint32_t(5 * kMaxGlyphs));
   EXPECT_EQ(glyphs->Mesh().lineCount, uint32_t(4 * kMaxGlyphs));
+  EXPECT_FALSE(HasPendingError());
+  for (int more : {1, 20000 - kMaxGlyphs}) {
+    for (int i = 0; i < more; ++i) AddPoint(1, 1, 1);
+    ResetErrorRegister();
+    Glyphs("1", "1", "0")->Compute(kAll);
+    EXPECT_TRUE(glyphs->IsComplete());
+    EXPECT_EQ(glyphs->GlyphCount(), 0);
+    EXPECT_EQ(glyphs->Status(), 11);
+    EXPECT_TRUE(IsErrorPosted(kErrorOutOfMemory));
+    glyphs->SetOption(5, 0);
+    EXPECT_FALSE(MeshHasData(&glyphs->Mesh()));
+  }
 }
 
 // On the real clock: a timer unit is about 65 us, far less than the grid takes.
