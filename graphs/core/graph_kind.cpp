@@ -48,3 +48,9 @@ double ClampGrain(double q) {
 }
 
 int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }
+
+int32_t GrainSize(double q, double a, double b, int32_t low, int32_t high) {
+  double size = a * q + b;
+  if (!(size >= low && size < high + 1.0)) size = a * 0.5 + b;
+  return static_cast<int32_t>(size);
+}
