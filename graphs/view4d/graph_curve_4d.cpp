@@ -16,22 +16,12 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
 
 namespace {
 
 constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMaxSamples = 65535;  // line indices are 16-bit
-
-bool Finite4(const double v[4]) {
-  return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && std::isfinite(v[3]);
-}
-
-// A 4x1 matrix node.
-bool IsFourVector(const ExprNode* node) {
-  return node != nullptr && node->kind == KindMatrix && node->arity == 4 && node->value.halves.first == 4 &&
-         node->value.halves.second == 1;
-}
-
 }  // namespace
 
 GraphCurve4D::GraphCurve4D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
@@ -54,7 +44,7 @@ GraphCurve4D::GraphCurve4D(CompiledFunction* list, GraphColor* color, GraphicsCo
     : context_(context), projection_(projection), tMin_(nullptr), tMax_(nullptr), function_{list, nullptr, nullptr, nullptr},
       color_(color), kind_(1) {
   const ExprNode* root = list != nullptr ? list->tree : nullptr;
-  count_ = IsFourVector(root) ? 1 : std::min(FunctionArity(list), kMaxSamples);
+  count_ = IsColumnOfRows(root, 4) ? 1 : std::min(FunctionArity(list), kMaxSamples);
   if (color_ != nullptr) BrightenGraphColor(color_);
   Allocate();
 }
@@ -110,8 +100,8 @@ double GraphCurve4D::SampleParameter(int32_t k, double t0, double t1) const {
 
 void GraphCurve4D::ListItem(int32_t k, double out[4]) const {
   const ExprNode* root = function_[0] != nullptr ? function_[0]->tree : nullptr;
-  const ExprNode* item = IsFourVector(root) ? root : root != nullptr && k < root->arity ? root->children[k] : nullptr;
-  for (int c = 0; c < 4; ++c) out[c] = IsFourVector(item) ? NodeToNumber(item->children[c]) : kUndefinedReal;
+  const ExprNode* item = IsColumnOfRows(root, 4) ? root : root != nullptr && k < root->arity ? root->children[k] : nullptr;
+  for (int c = 0; c < 4; ++c) out[c] = IsColumnOfRows(item, 4) ? NodeToNumber(item->children[c]) : kUndefinedReal;
 }
 
 void GraphCurve4D::Compute(int32_t budget) {
@@ -129,12 +119,12 @@ void GraphCurve4D::Compute(int32_t budget) {
     } else {
       ListItem(next_, c);
     }
-    bool ok = Finite4(c);
+    bool ok = IsFinite4(c);
     if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, t, 0.0, c[0], c[1], c[2], c[3]) == 1.0;
     double* p = points_ + 4 * next_;
     if (ok) {
       for (int k = 0; k < 4; ++k) p[k] = axes[k].scale * (c[k] - axes[k].centre);
-      ok = Finite4(p);
+      ok = IsFinite4(p);
     }
     valid_[next_] = ok ? 1 : 0;
     if (!ok) continue;

@@ -25,10 +25,6 @@ constexpr int32_t kMaxGrid = 1000;             // samples a side
 constexpr uint32_t kFallbackTextureRGB = 0x808080;  // a picture that cannot be a texture here
 constexpr int32_t kRecolourTicks = 60;
 
-bool Finite4(const double v[4]) {
-  return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && std::isfinite(v[3]);
-}
-
 template <typename T>
 T* Allocated(size_t count, bool* all) {
   auto* block = static_cast<T*>(AllocMemory(count * sizeof(T), true));
@@ -146,7 +142,7 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
   const int32_t k = i * n_ + j;
   double c[4];
   for (int a = 0; a < 4; ++a) c[a] = EvaluateAtGridPoint(function_[a], i, j, evalContext_);
-  bool ok = Finite4(c);
+  bool ok = IsFinite4(c);
   if (ok && hasDerivatives_) {
     double d[8];
     for (int a = 0; a < 8; ++a) d[a] = EvaluateAtGridPoint(derivative_[a], i, j, evalContext_);
@@ -162,7 +158,7 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
   double* p = cube_ + 4 * k;
   if (ok) {
     for (int a = 0; a < 4; ++a) p[a] = axes[a].scale * (c[a] - axes[a].centre);
-    ok = Finite4(p);
+    ok = IsFinite4(p);
   }
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;

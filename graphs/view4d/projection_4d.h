@@ -7,6 +7,8 @@
 // products alone.
 #pragma once
 
+#include <cmath>
+
 struct Projection4D {
   double eye[4];
   double axisX[4];  // the 4D directions that become the drawn coordinates 0, 1, 2
@@ -37,3 +39,8 @@ struct CubeAxis {
 CubeAxis CubeAxisOf(double min, double max);
 // The four axes of a projection's ranges.
 void CubeAxesOf(const Projection4D& projection, CubeAxis out[4]);
+
+// All four coordinates finite.
+inline bool IsFinite4(const double v[4]) {
+  return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && std::isfinite(v[3]);
+}
