@@ -7,6 +7,7 @@
 // (Re 0, Im 2).
 #include <cmath>
 
+#include "graphs/core/rotation_matrices.h"
 #include "graphs/factory/graph_factory.h"
 #include "graphs/view4d/graph_curve_4d.h"
 #include "graphs/view4d/graph_surface_4d.h"
@@ -113,6 +114,16 @@ TEST_F(Factory4DTest, ConditionsSeeTheFourthCoordinate) {
   ASSERT_EQ(Build("comma[equal[w,power[z,2]],greaterthan[w,100]]"), 0);  // Im z^2 <= 8 here
   ComputeAll();
   EXPECT_EQ(ViewSetGetSlotEntry(&set, 0), 11);
+}
+
+// The view set hands a 4D view option its value: the trackball kind, and a quarter turn in xy.
+TEST_F(Factory4DTest, TheThirdViewCommandPassesItsValueToThe4DView) {
+  ViewSetThirdViewCommand(&set, kOption4DPreset, 2);
+  EXPECT_EQ(set.view4D->trackballKind, 2);
+  SetIdentity4(set.view4D->orientation);
+  ViewSetThirdViewCommand(&set, 96, 180);
+  EXPECT_NEAR(set.view4D->orientation[1], 1, 1e-15);
+  EXPECT_NEAR(set.view4D->orientation[4], -1, 1e-15);
 }
 
 TEST_F(Factory4DTest, EveryRefusedAllocationLeavesTheTablesAsTheyWere) {

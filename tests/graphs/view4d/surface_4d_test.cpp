@@ -96,9 +96,12 @@ TEST_F(Surface4DTest, APlaneProjectsToHalfItsParametersWithUpwardNormals) {
   }
   // Turned a quarter in the xz plane, the plane stands on edge: x' = -z, z' = x, and the normal
   // (0, 0, 1) of the derivatives' projection follows to (-1, 0, 0).
+  const std::vector<double> samples(graph->Points(), graph->Points() + 4 * 25);
   view->Rotate4DInPlane(97, 180);
   view->Update4DProjection();
   graph->Draw();
+  EXPECT_TRUE(graph->IsComplete());  // a turn projects again, it does not sample again
+  EXPECT_EQ(std::vector<double>(graph->Points(), graph->Points() + 4 * 25), samples);
   EXPECT_NEAR(graph->Vertices()[3 * 24 + 2], 0.5, 1e-7);
   EXPECT_NEAR(graph->Normals()[0], -1, 1e-7);
   EXPECT_NEAR(graph->Normals()[2], 0, 1e-7);
