@@ -34,6 +34,17 @@ void DeleteCompiledFunction(CompiledFunction* function) {
   delete function;
 }
 
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
+  bool depends = false;
+  for (int k = 0; k < count; ++k) {
+    CompiledFunction* f = functions[k];
+    if (f == nullptr) continue;
+    f->bindingsEvaluated = 0;
+    depends = depends || FunctionDependsOnSymbol(f, symbol);
+  }
+  return depends;
+}
+
 uint32_t ComputeDeadline(int32_t budget) { return ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0)); }
 
 int32_t TruncateToInt32(double value) {

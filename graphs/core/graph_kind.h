@@ -76,6 +76,9 @@ NearestPointRecord NoNearestPoint();
 
 // Disposes a function a graph owns and deletes the object; null is ignored.
 void DeleteCompiledFunction(CompiledFunction* function);
+// A parameter changed: each function's cached binding values are made stale (null entries
+// skipped). True when one of them depends on the symbol.
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol);
 
 // The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for
 // DeadlineReached.

@@ -121,16 +121,9 @@ void GraphCurve4D::Compute(int32_t budget) {
     }
     bool ok = IsFinite4(c);
     if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, t, 0.0, c[0], c[1], c[2], c[3]) == 1.0;
-    double* p = points_ + 4 * next_;
-    if (ok) {
-      for (int k = 0; k < 4; ++k) p[k] = axes[k].scale * (c[k] - axes[k].centre);
-      ok = IsFinite4(p);
-    }
+    ok = ok && MapIntoCube(c, axes, points_ + 4 * next_, &maxRadiusSquared_);
     valid_[next_] = ok ? 1 : 0;
-    if (!ok) continue;
-    ++validCount_;
-    const double r2 = p[0] * p[0] + p[1] * p[1] + p[2] * p[2] + p[3] * p[3];
-    if (r2 > maxRadiusSquared_) maxRadiusSquared_ = r2;
+    validCount_ += ok ? 1 : 0;
   }
 }
 
@@ -165,13 +158,8 @@ int32_t GraphCurve4D::Status() {
 }
 
 void GraphCurve4D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : {function_[0], function_[1], function_[2], function_[3], condition_}) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Reset();
+  CompiledFunction* const all[5] = {function_[0], function_[1], function_[2], function_[3], condition_};
+  if (ForgetBindingsOf(all, 5, symbol)) Reset();
 }
 
 void GraphCurve4D::SetOption(int32_t code, double value) {

@@ -155,16 +155,10 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
     }
   }
   if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, u, v, c[0], c[1], c[2], c[3]) == 1.0;
-  double* p = cube_ + 4 * k;
-  if (ok) {
-    for (int a = 0; a < 4; ++a) p[a] = axes[a].scale * (c[a] - axes[a].centre);
-    ok = IsFinite4(p);
-  }
+  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &maxRadiusSquared_);
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
   ++validCount_;
-  const double r2 = p[0] * p[0] + p[1] * p[1] + p[2] * p[2] + p[3] * p[3];
-  if (r2 > maxRadiusSquared_) maxRadiusSquared_ = r2;
   const uint32_t mode = arraysMode_;
   const int32_t copies = SurfaceVertexCopies(mode);
   if (mode == kColorTexture) {
@@ -273,19 +267,9 @@ bool GraphSurface4D::Draw() {
 int32_t GraphSurface4D::Status() { return valid_ == nullptr || validCount_ == 0 ? kMessageUndefinedForRanges : 0; }
 
 void GraphSurface4D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : function_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  for (CompiledFunction* f : derivative_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (condition_ != nullptr) {
-    condition_->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(condition_, symbol);
-  }
+  ForgetBindingsOf(derivative_, 8, symbol);  // they depend when their functions do
+  CompiledFunction* const shape[5] = {function_[0], function_[1], function_[2], function_[3], condition_};
+  bool depends = ForgetBindingsOf(shape, 5, symbol);
   if (color_ != nullptr) {
     // The colour's expressions hold parameter values of their own: the new value must reach them.
     InvalidateColorFunctions(color_);

@@ -35,3 +35,11 @@ CubeAxis CubeAxisOf(double min, double max) { return CubeAxis{2.0 / (max - min),
 void CubeAxesOf(const Projection4D& projection, CubeAxis out[4]) {
   for (int k = 0; k < 4; ++k) out[k] = CubeAxisOf(projection.ranges[2 * k], projection.ranges[2 * k + 1]);
 }
+
+bool MapIntoCube(const double world[4], const CubeAxis axes[4], double out[4], double* maxRadiusSquared) {
+  for (int k = 0; k < 4; ++k) out[k] = axes[k].scale * (world[k] - axes[k].centre);
+  if (!IsFinite4(out)) return false;
+  const double r2 = out[0] * out[0] + out[1] * out[1] + out[2] * out[2] + out[3] * out[3];
+  if (r2 > *maxRadiusSquared) *maxRadiusSquared = r2;
+  return true;
+}
