@@ -7,6 +7,8 @@
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/view3d/vector_field_3d.h"
+#include "graphs/view4d/graph_curve_4d.h"
+#include "graphs/view4d/graph_surface_4d.h"
 
 namespace {
 
@@ -28,5 +30,8 @@ GraphConstructors GraphKindConstructors() {
   c.mesh2D = r.mesh2D;
   c.image2D = r.image2D;
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  c.curve4D = Either(r.curve4D, &NewCurve4DGraph);
+  c.curveList4D = Either(r.curveList4D, &NewCurveList4DGraph);
+  c.surface4D = Either(r.surface4D, &NewSurface4DGraph);
   return c;
 }
