@@ -12,6 +12,8 @@
 #include "graphs/view3d/space_curve_3d.h"
 #include "graphs/view3d/surface_field_3d.h"
 #include "graphs/view3d/vector_field_3d.h"
+#include "graphs/view4d/graph_curve_4d.h"
+#include "graphs/view4d/graph_surface_4d.h"
 
 namespace {
 
@@ -38,5 +40,8 @@ GraphConstructors GraphKindConstructors() {
   c.arrow3D = Either(r.arrow3D, &NewArrow3DGraph);
   c.point3D = Either(r.point3D, &NewPoint3DGraph);
   c.surfaceField3D = Either(r.surfaceField3D, &NewSurfaceField3DGraph);
+  c.curve4D = Either(r.curve4D, &NewCurve4DGraph);
+  c.curveList4D = Either(r.curveList4D, &NewCurveList4DGraph);
+  c.surface4D = Either(r.surface4D, &NewSurface4DGraph);
   return c;
 }

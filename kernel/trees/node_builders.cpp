@@ -442,6 +442,11 @@ bool IsNonSmoothKind(uint32_t kind) {
   return kind == KindMod || kind == KindMin || kind == KindMax || kind == KindClamp || kind == KindSlider;
 }
 
+bool IsColumnOfRows(const ExprNode* node, int rows) {
+  return node != nullptr && node->kind == KindMatrix && node->arity == rows && node->value.halves.first == rows &&
+         node->value.halves.second == 1;
+}
+
 namespace {
 
 bool Classify(const ExprNode* node, uint32_t flags, const Surroundings& around) {

@@ -61,6 +61,8 @@ void SetFreeVariable(uint8_t code);
 bool IsComparisonKind(uint32_t kind);  // lessthan, leq, greaterthan, geq
 // True for kinds the derivative code must treat as non-smooth: mod, min, max, clamp, slider.
 bool IsNonSmoothKind(uint32_t kind);
+// A vector: a matrix node of `rows` rows and one column, with its `rows` elements.
+bool IsColumnOfRows(const ExprNode* node, int rows);
 
 // True when the node is acceptable under the flags (rules tried in order, the first that
 // matches answers). An index variable of an internal bounded sum is accepted when that sum lies
