@@ -1,0 +1,510 @@
+// GraphSurface3D: the grid sampled under the budget through the shared evaluation context, the
+// normals (analytic or by finite differences), the colours of every mode, the triangles of the
+// valid cells and the mesh handed to the view's context.
+#include "graphs/view3d/parametric_surface_3d.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "graphics/colour/colour_shader_programs.h"
+#include "graphics/gl/frame_setup.h"
+#include "graphics/gl/gl_material.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphics/gl/mesh_drawing.h"
+#include "graphs/core/graph_color.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/threads/timers.h"
+#include "kernel/trees/node_kinds.h"
+
+namespace {
+
+constexpr int32_t kMessageUndefinedForRanges = 11;
+constexpr uint32_t kNoTextureGrey = 0x808080;
+constexpr float kCheckDark = 0.3f;
+
+// The arrays a colour mode needs: two copies of each sample for the pattern modes, per-vertex
+// colours for every mode but the fixed colour, the texture and the GPU program, texture
+// coordinates for the texture.
+struct ArrayLayout {
+  int32_t copies;
+  bool colors;
+  bool texCoords;
+};
+ArrayLayout LayoutFor(const GraphColor* color) {
+  const uint32_t mode = color->mode;
+  return ArrayLayout{IsGraphColorModeShaded(color) ? 2 : 1,
+                     mode != kColorFixed && mode != kColorTexture && mode != kColorGPUProgram,
+                     mode == kColorTexture};
+}
+
+// A coordinate function may be differentiated by u and v only when it uses no derived coordinate:
+// r, rho, theta and phi are taken from the grid's x and y, which the algebra cannot see.
+bool UsesDerivedCoordinate(const CompiledFunction* f) {
+  for (int32_t symbol : {int32_t('r'), int32_t(SymRho), int32_t(SymTheta), int32_t(SymPhi)}) {
+    if (FunctionDependsOnSymbol(f, symbol)) return true;
+  }
+  return false;
+}
+
+bool Finite3(const double p[3]) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
+
+}  // namespace
+
+GraphSurface3D::GraphSurface3D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
+                               double opacity, GraphColor* color, CompiledFunction* condition, int32_t plottingMode,
+                               const double* uMin, const double* uMax, const double* vMin, const double* vMax,
+                               GraphicsContext* context)
+    : context_(context),
+      function_{x, y, z},
+      condition_(condition),
+      color_(color),
+      opacity_(opacity),
+      uMin_(uMin),
+      uMax_(uMax),
+      vMin_(vMin),
+      vMax_(vMax),
+      plottingMode_(plottingMode >= 0 && plottingMode <= 2 ? plottingMode : 2) {
+  SetGridSize(grain);
+  Prepare();
+  BrightenGraphColor(color_);
+  colorOnlyChanged_ = 0;
+  prepared_ = 0;
+}
+
+GraphSurface3D::~GraphSurface3D() {
+  FreeArrays();
+  DestroyGLMesh(&mesh_);
+  DisposeEvalContext(evalContext_);
+  FreeDerivatives();
+  for (CompiledFunction* f : function_) DeleteCompiledFunction(f);
+  DeleteCompiledFunction(condition_);
+  delete color_;
+}
+
+void GraphSurface3D::SetGridSize(double grain) {
+  // The grain is the document's as it stands: NaN reads as the default, and n stays within 2..400
+  // (n = 1 would divide the steps by zero, a huge n ask for arrays beyond reason).
+  const double g = std::isnan(grain) ? 0.5 : grain;
+  const double n = std::trunc(74.0 * g + 5.0);
+  n_ = int32_t(std::clamp(n, 2.0, double(kMaxSurfaceGrid)));
+}
+
+void GraphSurface3D::FreeDerivatives() {
+  for (CompiledFunction*& d : derivative_) {
+    DeleteCompiledFunction(d);
+    d = nullptr;
+  }
+}
+
+void GraphSurface3D::Prepare() {
+  hasDerivatives_ = 0;
+  DisposeEvalContext(evalContext_);
+  evalContext_ = nullptr;
+  FreeDerivatives();
+  bool smooth = plottingMode_ != 0;
+  for (const CompiledFunction* f : function_) {
+    smooth = smooth && f != nullptr && HasOnlySmoothOperators(f) && !UsesDerivedCoordinate(f);
+  }
+  if (smooth) {
+    for (int by = 0; by < 2; ++by) {
+      for (int k = 0; k < 3; ++k) derivative_[3 * by + k] = NewDerivativeFunction(function_[k], by == 0 ? 'u' : 'v');
+    }
+    if (std::all_of(derivative_, derivative_ + 6, [](const CompiledFunction* d) { return d != nullptr; })) {
+      CompiledFunction* const nine[9] = {function_[0],   function_[1],   function_[2],   derivative_[0], derivative_[1],
+                                         derivative_[2], derivative_[3], derivative_[4], derivative_[5]};
+      evalContext_ = CompileFunctionsShared9(nine);
+      hasDerivatives_ = evalContext_ != nullptr ? 1 : 0;
+    }
+  }
+  if (!hasDerivatives_) {
+    FreeDerivatives();
+    DisposeEvalContext(evalContext_);
+    evalContext_ = function_[0] != nullptr && function_[1] != nullptr && function_[2] != nullptr
+                       ? CompileFunctionsShared3(function_[0], function_[1], function_[2])
+                       : nullptr;
+  }
+  if (condition_ != nullptr) CompileFunction(condition_);
+}
+
+void GraphSurface3D::FreeArrays() {
+  for (void* p : {static_cast<void*>(vertices_), static_cast<void*>(normals_), static_cast<void*>(colors_),
+                  static_cast<void*>(texCoords_), static_cast<void*>(triangles_), static_cast<void*>(valid_)}) {
+    FreeMemory(p);
+  }
+  vertices_ = normals_ = colors_ = texCoords_ = nullptr;
+  triangles_ = nullptr;
+  valid_ = nullptr;
+}
+
+bool GraphSurface3D::ArraysPresent() const {
+  const ArrayLayout layout = LayoutFor(color_);
+  return vertices_ != nullptr && layout.copies == copies_ && (colors_ != nullptr || !layout.colors) &&
+         (texCoords_ != nullptr || !layout.texCoords);
+}
+
+void GraphSurface3D::Allocate() {
+  FreeArrays();
+  const ArrayLayout layout = LayoutFor(color_);
+  copies_ = layout.copies;
+  arrayMode_ = color_->mode;
+  const size_t samples = size_t(n_) * size_t(n_), vertices = samples * size_t(copies_);
+  const size_t cells = size_t(n_ - 1) * size_t(n_ - 1);
+  bool all = evalContext_ != nullptr;
+  auto take = [&all](size_t bytes, bool clear = false) {
+    void* p = AllocMemory(bytes, clear);
+    if (p == nullptr) PostError(kErrorOutOfMemory);
+    all = all && p != nullptr;
+    return p;
+  };
+  vertices_ = static_cast<float*>(take(vertices * 12));
+  normals_ = static_cast<float*>(take(vertices * 12));
+  triangles_ = static_cast<uint32_t*>(take(cells * 24));
+  valid_ = static_cast<uint8_t*>(take(samples));
+  if (layout.colors) colors_ = static_cast<float*>(take(vertices * 12, true));
+  if (layout.texCoords) texCoords_ = static_cast<float*>(take(samples * 8));
+  if (evalContext_ == nullptr) PostError(kErrorOutOfMemory);  // the compile could not get its context
+  if (!all) {
+    FreeArrays();
+    storageRefused_ = 1;
+    return;
+  }
+  storageRefused_ = 0;
+  Reset();
+}
+
+void GraphSurface3D::Reset() {
+  if (vertices_ == nullptr) return;
+  const size_t samples = size_t(n_) * size_t(n_);
+  ZeroBytes(normals_, samples * size_t(copies_) * 12);
+  ZeroBytes(vertices_, samples * size_t(copies_) * 12);
+  ZeroBytes(valid_, samples);
+  nextRow_ = 0;
+  nextColumn_ = -1;
+  triangleCount_ = 0;
+  analyticNormals_ = 1;
+  complete_ = 0;
+  meshDirty_ = 1;
+}
+
+void GraphSurface3D::Compute(int32_t budget) {
+  if (!prepared_) {
+    prepared_ = 1;
+    PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+    DecideClipPlane(&clip_, condition_, color_, context_);
+    Allocate();
+  }
+  if (!ArraysPresent()) {
+    // A colour mode the arrays were not made for (the programs came or went with a context):
+    // made again, once; a refusal leaves the surface complete with nothing.
+    if (storageRefused_ || arrayMode_ == color_->mode) return;
+    Allocate();
+    if (!ArraysPresent()) return;
+  }
+  colorOnlyChanged_ = 0;
+  if (complete_) return;
+  const uint32_t deadline = ComputeDeadline(budget);
+  const double uLow = *uMin_, vLow = *vMin_;
+  const double du = (*uMax_ - uLow) / (n_ - 1), dv = (*vMax_ - vLow) / (n_ - 1);
+  PrepareSampleGrid(uLow, vLow, du, dv, n_, n_, evalContext_);
+  while (!DeadlineReached(ElapsedTimerUnits(), deadline)) {
+    if (++nextColumn_ == n_) {
+      nextColumn_ = 0;
+      ++nextRow_;
+    }
+    if (nextRow_ >= n_) break;
+    Sample(nextRow_, nextColumn_, std::fma(double(nextRow_), du, uLow), std::fma(double(nextColumn_), dv, vLow));
+  }
+  if (!hasDerivatives_) analyticNormals_ = 0;
+  if (nextRow_ < n_) return;
+  nextColumn_ = n_ - 1;  // a later call finds the grid done again
+  if (!analyticNormals_) FiniteDifferenceNormals();
+  BuildTriangles();
+  ComputeExtent();
+  complete_ = 1;
+}
+
+void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v) {
+  const size_t k = size_t(i) * size_t(n_) + size_t(j);
+  double p[3];
+  for (int c = 0; c < 3; ++c) p[c] = EvaluateAtGridPoint(function_[c], i, j, evalContext_);
+  bool valid = Finite3(p);
+  if (valid && hasDerivatives_) {
+    double d[6];
+    for (int c = 0; c < 6; ++c) d[c] = EvaluateAtGridPoint(derivative_[c], i, j, evalContext_);
+    // (x, y, z) by u in d[0..2], by v in d[3..5]; the normal is the u derivative cross the v one.
+    const double n[3] = {d[1] * d[5] - d[2] * d[4], d[2] * d[3] - d[0] * d[5], d[0] * d[4] - d[1] * d[3]};
+    float unit[3];
+    if (UnitNormal(n, unit)) {
+      for (int copy = 0; copy < copies_; ++copy) std::copy(unit, unit + 3, normals_ + 3 * (copies_ * k + copy));
+    } else {
+      analyticNormals_ = 0;
+    }
+  }
+  if (valid && ConditionIsSampled(clip_, condition_, color_)) {
+    valid = EvaluateFunction6(condition_, u, v, p[0], p[1], p[2], 0.0) == 1.0;
+  }
+  valid_[k] = valid ? 1 : 0;
+  if (!valid) {
+    // Its normal goes too: a later finite-difference pass only fills valid samples.
+    std::fill(normals_ + 3 * copies_ * k, normals_ + 3 * copies_ * (k + 1), 0.0f);
+    return;
+  }
+  StoreColour(i, j, k, u, v, p);
+  for (int copy = 0; copy < copies_; ++copy) {
+    float* out = vertices_ + 3 * (copies_ * k + copy);
+    for (int c = 0; c < 3; ++c) out[c] = float(p[c]);
+  }
+}
+
+void GraphSurface3D::StoreColour(int32_t i, int32_t j, size_t k, double u, double v, const double p[3]) {
+  float* c = colors_ != nullptr ? colors_ + 3 * copies_ * k : nullptr;
+  switch (color_->mode) {
+    case kColorHueRampDown:
+      HueColour(double(i + 1) / n_, c);
+      break;
+    case kColorHueRampAcross:
+      HueColour(double(j) / n_, c);
+      break;
+    case kColorRGBExpressions:
+    case kColorHSVExpressions:
+      ExpressionColour(color_, u, v, p[0], p[1], p[2], c);
+      break;
+    case kColorChecks:
+    case kColorStripesAcross:
+    case kColorStripesAlong:
+      std::fill(c, c + 3, kCheckDark);
+      std::fill(c + 3, c + 6, 1.0f);
+      break;
+    case kColorHueStepsDown:
+    case kColorHueStepsAcross: {
+      const int32_t m = color_->mode == kColorHueStepsDown ? i : j;
+      HueColour(double((m + 5) % 6) / 6.0, c);
+      HueColour(double(m % 6) / 6.0, c + 3);
+      break;
+    }
+    case kColorTexture:
+      texCoords_[2 * k] = float(double(i) / (n_ - 1));
+      texCoords_[2 * k + 1] = float(1.0 - double(j) / (n_ - 1));
+      break;
+    default:
+      break;
+  }
+}
+
+void GraphSurface3D::FiniteDifferenceNormals() {
+  for (int32_t i = 0; i < n_; ++i) {
+    for (int32_t j = 0; j < n_; ++j) {
+      const size_t k = size_t(i) * size_t(n_) + size_t(j);
+      const float* stored = normals_ + 3 * copies_ * k;
+      if (valid_[k] && stored[0] == 0.0f && stored[1] == 0.0f && stored[2] == 0.0f) FiniteDifferenceNormal(i, j);
+    }
+  }
+}
+
+void GraphSurface3D::FiniteDifferenceNormal(int32_t i, int32_t j) {
+  const int32_t n = n_;
+  auto position = [this, n](int32_t a, int32_t b) { return vertices_ + 3 * copies_ * (size_t(a) * size_t(n) + size_t(b)); };
+  auto valid = [this, n](int32_t a, int32_t b) { return valid_[size_t(a) * size_t(n) + size_t(b)] != 0; };
+  auto same = [](const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; };
+  const float* P = position(i, j);
+  // The next row and column, or the previous ones at the far edges (each flips the sign, so the
+  // normal keeps the orientation of the u derivative cross the v one).
+  double s = 1.0;
+  const int32_t qi = i < n - 1 ? i + 1 : i - 1;
+  if (i == n - 1) s = -s;
+  const int32_t rj = j < n - 1 ? j + 1 : j - 1;
+  if (j == n - 1) s = -s;
+  const float* Q = P;
+  if (valid(qi, j) && !same(position(qi, j), P)) {
+    Q = position(qi, j);
+  } else if (valid(qi, rj)) {
+    Q = position(qi, rj);
+  }
+  const float* R = P;
+  if (valid(i, rj) && !same(position(i, rj), P)) {
+    R = position(i, rj);
+  } else if (valid(qi, rj)) {
+    R = position(qi, rj);
+  }
+  double pq[3], rp[3];
+  for (int c = 0; c < 3; ++c) {
+    pq[c] = double(P[c]) - Q[c];
+    rp[c] = double(R[c]) - P[c];
+  }
+  // s ((P - Q) x (R - P)) as written out componentwise, which is s ((Q - P) x (R - P)) with the
+  // sign of the first factor taken into the order of each product.
+  const double normal[3] = {s * (pq[2] * rp[1] - pq[1] * rp[2]), s * (pq[0] * rp[2] - pq[2] * rp[0]),
+                            s * (pq[1] * rp[0] - pq[0] * rp[1])};
+  float unit[3];
+  if (!UnitNormal(normal, unit)) return;
+  const size_t k = size_t(i) * size_t(n) + size_t(j);
+  for (int copy = 0; copy < copies_; ++copy) std::copy(unit, unit + 3, normals_ + 3 * (copies_ * k + copy));
+}
+
+void GraphSurface3D::BuildTriangles() {
+  const int32_t n = n_;
+  const uint32_t mode = color_->mode;
+  triangleCount_ = 0;
+  for (int32_t i = 0; i + 1 < n; ++i) {
+    for (int32_t j = 0; j + 1 < n; ++j) {
+      const uint32_t sample[4] = {uint32_t(i * n + j), uint32_t(i * n + j + 1), uint32_t((i + 1) * n + j),
+                                  uint32_t((i + 1) * n + j + 1)};  // a, b, c, d
+      bool ok[4];
+      int valid = 0;
+      for (int c = 0; c < 4; ++c) valid += (ok[c] = valid_[sample[c]] != 0);
+      if (valid < 3) continue;
+      uint32_t v[4];
+      for (int c = 0; c < 4; ++c) {
+        if (copies_ == 1) {
+          v[c] = sample[c];
+          continue;
+        }
+        uint32_t copy = 0;
+        if (mode == kColorHueStepsDown) copy = c < 2 ? 1 : 0;              // B for a and b, A for c and d
+        else if (mode == kColorHueStepsAcross) copy = c % 2 == 0 ? 1 : 0;  // B for a and c, A for b and d
+        else if (mode == kColorChecks) copy = uint32_t(i ^ j) & 1u;
+        else if (mode == kColorStripesAcross) copy = uint32_t(i) & 1u;
+        else copy = uint32_t(j) & 1u;
+        v[c] = 2 * sample[c] + copy;
+      }
+      auto add = [this](uint32_t p, uint32_t q, uint32_t r) {
+        uint32_t* t = triangles_ + 3 * size_t(triangleCount_++);
+        t[0] = p, t[1] = q, t[2] = r;
+      };
+      const uint32_t a = v[0], b = v[1], c = v[2], d = v[3];
+      if (valid == 4) {
+        add(a, d, b);
+        add(a, c, d);
+      } else if (!ok[0]) {
+        add(b, c, d);
+      } else if (!ok[1]) {
+        add(a, c, d);
+      } else if (!ok[2]) {
+        add(a, d, b);
+      } else {
+        add(a, c, b);
+      }
+    }
+  }
+}
+
+void GraphSurface3D::ComputeExtent() {
+  extent_ = 0.0;
+  if (context_ == nullptr) return;
+  const size_t samples = size_t(n_) * size_t(n_);
+  for (size_t k = 0; k < samples; ++k) {
+    if (valid_[k]) extent_ = std::max(extent_, MeshExtentInView(vertices_ + 3 * copies_ * k, 1, context_));
+  }
+}
+
+bool GraphSurface3D::Draw() {
+  if (color_->mode == kColorNoFill || !MeshHasData(&mesh_) || !ArraysPresent()) return true;
+  bool fixed = color_->mode == kColorFixed;
+  if (color_->mode == kColorTexture) {
+    if (SyncColorTextureWithContext(color_)) {
+      BindGLTexture(color_->texture, context_);
+    } else {
+      color_->rgb = kNoTextureGrey;
+      fixed = true;
+    }
+  }
+  if (fixed) SetGLMaterialColor(color_->rgb, context_);
+  switch (DrawSurfaceMesh(&mesh_, color_, opacity_, clip_, context_)) {
+    case SurfaceDrawResult::kPassRefused:
+      SetOption(0, 1.0);  // plotting mode 1: no GPU program
+      break;
+    case SurfaceDrawResult::kProgramsNotReady:
+      SetOption(0, double(plottingMode_));  // the programs again, for the context now in use
+      break;
+    case SurfaceDrawResult::kDrawn:
+      break;
+  }
+  return true;
+}
+
+int32_t GraphSurface3D::Status() {
+  if (valid_ == nullptr) return kMessageUndefinedForRanges;
+  const size_t samples = size_t(n_) * size_t(n_);
+  return std::any_of(valid_, valid_ + samples, [](uint8_t v) { return v != 0; }) ? 0 : kMessageUndefinedForRanges;
+}
+
+void GraphSurface3D::VariableChanged(int32_t symbol, double) {
+  bool geometry = false;
+  for (CompiledFunction* f : function_) {
+    if (f == nullptr) continue;
+    f->bindingsEvaluated = 0;
+    geometry = geometry || FunctionDependsOnSymbol(f, symbol);
+  }
+  if (hasDerivatives_) {
+    for (CompiledFunction* d : derivative_) d->bindingsEvaluated = 0;
+  }
+  if (condition_ != nullptr) condition_->bindingsEvaluated = 0;
+  InvalidateColorFunctions(color_);
+  if (geometry) {
+    Reset();
+  } else if (ConditionIsSampled(clip_, condition_, color_) && FunctionDependsOnSymbol(condition_, symbol)) {
+    Reset();
+  } else if (ColorUsesVariable(color_, symbol)) {
+    if (ColourHasProgram(color_)) colorOnlyChanged_ = 1;
+    else Reset();
+  }
+  if (ConditionChangeIsDrawnOnly(&clip_, condition_, color_, symbol)) colorOnlyChanged_ = 1;
+}
+
+void GraphSurface3D::SetOption(int32_t code, double value) {
+  switch (code) {
+    case 0:
+      if (value == 0.0 || value == 1.0 || value == 2.0) plottingMode_ = int32_t(value);
+      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      if (condition_ != nullptr) DecideClipPlane(&clip_, condition_, color_, context_);
+      SetGLMeshColors(&mesh_, nullptr);
+      Prepare();
+      Allocate();
+      Invalidate();
+      break;
+    case 5:
+      if (!meshDirty_ || !complete_ || !ArraysPresent()) break;
+      SetGLTriangleMesh(&mesh_, vertices_, normals_, colors_, texCoords_, triangles_, uint32_t(VertexCount()),
+                        uint32_t(triangleCount_), ColourHasProgram(color_) ? 1 : 0, context_);
+      meshDirty_ = 0;
+      break;
+    case 6: {
+      const uint32_t oldMode = color_->mode;
+      SetGraphColorIndex(color_, value);
+      BrightenGraphColor(color_);
+      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      DecideClipPlane(&clip_, condition_, color_, context_);
+      if (oldMode == kColorFixed && color_->mode == kColorFixed) break;
+      Allocate();
+      if (color_->mode != kColorTexture) {
+        Compute(int32_t(TicksToTimerUnits(60)));
+        if (IsComplete()) SetOption(5, 0.0);
+      }
+      break;
+    }
+    case 7:
+      opacity_ = value;
+      break;
+    case 8:
+      SetGridSize(value);
+      Allocate();
+      break;
+    default:
+      break;
+  }
+}
+
+void GraphSurface3D::Invalidate() { Reset(); }
+
+bool GraphSurface3D::IsComplete() { return (complete_ || storageRefused_) && !colorOnlyChanged_; }
+
+GraphKind3D* NewSurface3DGraph(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
+                               double opacity, GraphColor* color, CompiledFunction* condition, int32_t plottingMode,
+                               const double* uMin, const double* uMax, const double* vMin, const double* vMax,
+                               GraphicsContext* context) {
+  return new (std::nothrow)
+      GraphSurface3D(x, y, z, grain, opacity, color, condition, plottingMode, uMin, uMax, vMin, vMax, context);
+}

@@ -1,0 +1,114 @@
+// The colour and condition services of the two surface kinds, and their mesh drawing.
+#include "graphs/view3d/surface_shading.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "graphics/colour/colour_shader_programs.h"
+#include "graphics/gl/gl_mesh.h"
+#include "graphics/gl/graphics_context.h"
+#include "graphics/gl/mesh_drawing.h"
+#include "graphics/gl/gl_material.h"
+#include "graphs/core/graph_color.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/numeric/hsv_colour.h"
+
+namespace {
+
+constexpr uint32_t kNotReadyGrey = 0x333333;
+
+// Into [0, 1]; NaN gives 0.
+double Clamp01(double v) { return v > 1.0 ? 1.0 : v > 0.0 ? v : 0.0; }
+
+}  // namespace
+
+bool ColourHasProgram(const GraphColor* color) {
+  return color != nullptr && color->fragmentProgram != nullptr && color->vertexProgram != nullptr;
+}
+
+bool IsSurfaceTransparent(const GraphColor* color) {
+  return ColourHasProgram(color) && color->savedMode == kColorHSVExpressions;
+}
+
+void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
+                     const GraphicsContext* context) {
+  clip->active = 0;
+  if (condition == nullptr || ColourHasProgram(color) || context == nullptr || !IsGLContextKind(context)) return;
+  double* p = clip->plane;
+  clip->active = GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3]) ? 1 : 0;
+}
+
+bool ConditionChangeIsDrawnOnly(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
+                                int32_t symbol) {
+  if (condition == nullptr || !FunctionDependsOnSymbol(condition, symbol)) return false;
+  if (clip->active) {
+    double* p = clip->plane;
+    if (!GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3])) {
+      p[0] = p[1] = p[2] = 0.0;
+      p[3] = -1.0;
+    }
+    return true;
+  }
+  return ColourHasProgram(color);
+}
+
+bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color) {
+  return condition != nullptr && !clip.active && !ColourHasProgram(color);
+}
+
+void ExpressionColour(GraphColor* color, double u, double v, double x, double y, double z, float out[3]) {
+  double c[3];
+  for (int k = 0; k < 3; ++k) {
+    CompiledFunction* f = color->component[k];
+    c[k] = f != nullptr ? EvaluateFunction6(f, u, v, x, y, z, 0.0) : 0.0;
+  }
+  const bool hsv = color->mode == kColorHSVExpressions;
+  for (int k = hsv ? 1 : 0; k < 3; ++k) c[k] = Clamp01(c[k]);
+  if (hsv) HSVToRGB(c[0], c[1], c[2]);  // a non-finite hue still gives a colour
+  for (int k = 0; k < 3; ++k) out[k] = float(Clamp01(c[k]));
+}
+
+void HueColour(double h, float out[3]) {
+  double r, g, b;
+  HSVToRGB(h, 1.0, 1.0, &r, &g, &b);
+  out[0] = float(r);
+  out[1] = float(g);
+  out[2] = float(b);
+}
+
+bool UnitNormal(const double n[3], float out[3]) {
+  out[0] = out[1] = out[2] = 0.0f;
+  const double scale = std::max({std::fabs(n[0]), std::fabs(n[1]), std::fabs(n[2])});
+  if (!std::isfinite(scale) || scale == 0.0 || !std::isfinite(n[0] + n[1] + n[2])) return false;
+  const double a = n[0] / scale, b = n[1] / scale, c = n[2] / scale;
+  const double length = std::sqrt(a * a + b * b + c * c);
+  out[0] = float(a / length);
+  out[1] = float(b / length);
+  out[2] = float(c / length);
+  return true;
+}
+
+SurfaceDrawResult DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, double opacity, const SurfaceClip& clip,
+                                  GraphicsContext* context) {
+  SetQDOpacity(float(opacity), context);
+  if (ColourHasProgram(color) && !SyncColorShadersWithContext(color)) {
+    SetGLMaterialColor(kNotReadyGrey, context);
+    return SurfaceDrawResult::kProgramsNotReady;
+  }
+  if (clip.active) SetGLClipPlane(clip.plane[0], clip.plane[1], clip.plane[2], clip.plane[3], context);
+  SurfaceDrawResult result = SurfaceDrawResult::kDrawn;
+  if (!ColourHasProgram(color)) {
+    DrawGLMesh(mesh);
+  } else {
+    if (BeginColorShadingPass(color, context)) {
+      DrawGLMesh(mesh);
+      FlipTwoSidedShading(context);
+      DrawGLMesh(mesh);
+    } else {
+      result = SurfaceDrawResult::kPassRefused;
+    }
+    EndTwoSidedShading(context);
+  }
+  if (clip.active) DisableGLClipPlane(context);
+  return result;
+}
