@@ -51,6 +51,26 @@ bool UsesDerivedCoordinate(const CompiledFunction* f) {
 
 bool Finite3(const double p[3]) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
+// The cross product of the two derivatives is rounding noise (a pole, where one derivative
+// vanishes or both are parallel): sin v at v = pi is about 1e-16, not 0, and its sign is the
+// rounding's, so normalising it would turn the pole's normal either way.
+bool NegligibleNormal(const double n[3], const double du[3], const double dv[3]) {
+  const double nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+  const double uu = du[0] * du[0] + du[1] * du[1] + du[2] * du[2];
+  const double vv = dv[0] * dv[0] + dv[1] * dv[1] + dv[2] * dv[2];
+  const double m = std::max(uu, vv);
+  return nn <= 1e-24 * m * m;
+}
+
+// Two stored samples are the same point to the floats' resolution: a neighbour that close (the
+// samples along a pole, equal but for rounding) gives no direction.
+bool SamePoint(const float* a, const float* b) {
+  const float scale = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2]), std::fabs(b[0]), std::fabs(b[1]),
+                                std::fabs(b[2])});
+  const float limit = 0x1p-20f * scale;
+  return std::fabs(a[0] - b[0]) <= limit && std::fabs(a[1] - b[1]) <= limit && std::fabs(a[2] - b[2]) <= limit;
+}
+
 }  // namespace
 
 GraphSurface3D::GraphSurface3D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
@@ -237,7 +257,7 @@ void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v) {
     // (x, y, z) by u in d[0..2], by v in d[3..5]; the normal is the u derivative cross the v one.
     const double n[3] = {d[1] * d[5] - d[2] * d[4], d[2] * d[3] - d[0] * d[5], d[0] * d[4] - d[1] * d[3]};
     float unit[3];
-    if (UnitNormal(n, unit)) {
+    if (!NegligibleNormal(n, d, d + 3) && UnitNormal(n, unit)) {
       for (int copy = 0; copy < copies_; ++copy) std::copy(unit, unit + 3, normals_ + 3 * (copies_ * k + copy));
     } else {
       analyticNormals_ = 0;
@@ -308,7 +328,6 @@ void GraphSurface3D::FiniteDifferenceNormal(int32_t i, int32_t j) {
   const int32_t n = n_;
   auto position = [this, n](int32_t a, int32_t b) { return vertices_ + 3 * copies_ * (size_t(a) * size_t(n) + size_t(b)); };
   auto valid = [this, n](int32_t a, int32_t b) { return valid_[size_t(a) * size_t(n) + size_t(b)] != 0; };
-  auto same = [](const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; };
   const float* P = position(i, j);
   // The next row and column, or the previous ones at the far edges (each flips the sign, so the
   // normal keeps the orientation of the u derivative cross the v one).
@@ -318,13 +337,13 @@ void GraphSurface3D::FiniteDifferenceNormal(int32_t i, int32_t j) {
   const int32_t rj = j < n - 1 ? j + 1 : j - 1;
   if (j == n - 1) s = -s;
   const float* Q = P;
-  if (valid(qi, j) && !same(position(qi, j), P)) {
+  if (valid(qi, j) && !SamePoint(position(qi, j), P)) {
     Q = position(qi, j);
   } else if (valid(qi, rj)) {
     Q = position(qi, rj);
   }
   const float* R = P;
-  if (valid(i, rj) && !same(position(i, rj), P)) {
+  if (valid(i, rj) && !SamePoint(position(i, rj), P)) {
     R = position(i, rj);
   } else if (valid(qi, rj)) {
     R = position(qi, rj);
