@@ -112,6 +112,10 @@ bool GraphImplicitSurface3D::ColoursNeeded() const {
 void GraphImplicitSurface3D::Reset() {
   builder_.FreeCaches();
   FreePools();
+  // A new build evaluates the constant parts afresh: a value cached while memory was refused is NaN.
+  for (CompiledFunction* f : {function_, gradient_[0], gradient_[1], gradient_[2], condition_}) {
+    if (f != nullptr) f->bindingsEvaluated = 0;
+  }
   ++meshSerial_;
   buildFinished_ = 0;
   buildFailed_ = 0;

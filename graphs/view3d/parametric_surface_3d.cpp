@@ -196,6 +196,14 @@ void GraphSurface3D::Allocate() {
 }
 
 void GraphSurface3D::Reset() {
+  // A new sampling evaluates the constant parts afresh: a value cached while memory was refused is NaN.
+  for (CompiledFunction* f : function_) {
+    if (f != nullptr) f->bindingsEvaluated = 0;
+  }
+  for (CompiledFunction* f : derivative_) {
+    if (f != nullptr) f->bindingsEvaluated = 0;
+  }
+  if (condition_ != nullptr) condition_->bindingsEvaluated = 0;
   if (vertices_ == nullptr) return;
   const size_t samples = size_t(n_) * size_t(n_);
   ZeroBytes(normals_, samples * size_t(copies_) * 12);
