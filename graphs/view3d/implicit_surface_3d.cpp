@@ -132,7 +132,7 @@ void GraphImplicitSurface3D::Reset() {
 void GraphImplicitSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
     prepared_ = 1;
-    PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+    PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
     DecideClipPlane(&clip_, condition_, color_, context_);
     Reset();
   }
@@ -207,6 +207,8 @@ bool GraphImplicitSurface3D::Draw() {
       SetOption(0, double(plottingMode_));  // the programs again, for the context now in use
       break;
     case SurfaceDrawResult::kDrawn:
+      // Drawn from what the old context gave (CPU colours); the programs are made for the new one.
+      if (ColourContextChanged(color_, condition_, preparedContext_, context_)) SetOption(0, double(plottingMode_));
       break;
   }
   return true;
@@ -250,7 +252,7 @@ void GraphImplicitSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
       if (value == 0.0 || value == 1.0 || value == 2.0) plottingMode_ = int32_t(value);
-      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
       if (condition_ != nullptr) DecideClipPlane(&clip_, condition_, color_, context_);
       SetGLMeshColors(&mesh_, nullptr);
       Prepare();
@@ -274,7 +276,7 @@ void GraphImplicitSurface3D::SetOption(int32_t code, double value) {
       BrightenGraphColor(color_);
       // Prepared again whether or not there is a condition: a program made for colour
       // expressions must not outlive them.
-      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
       if (ColourHasProgram(color_) != hadProgram) {  // the condition moves to or from the GPU
         DecideClipPlane(&clip_, condition_, color_, context_);
         Invalidate();

@@ -114,6 +114,7 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   MeshVertexPool vertexPool_;
   MeshTrianglePool trianglePool_;
   SurfaceClip clip_;
+  PreparedColourContext preparedContext_;
   uint8_t colorOnlyChanged_ = 0;
   uint8_t prepared_ = 0;
 };

@@ -220,7 +220,7 @@ void GraphSurface3D::Reset() {
 void GraphSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
     prepared_ = 1;
-    PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+    PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
   }
@@ -447,6 +447,8 @@ bool GraphSurface3D::Draw() {
       SetOption(0, double(plottingMode_));  // the programs again, for the context now in use
       break;
     case SurfaceDrawResult::kDrawn:
+      // Drawn from what the old context gave (CPU colours); the programs are made for the new one.
+      if (ColourContextChanged(color_, condition_, preparedContext_, context_)) SetOption(0, double(plottingMode_));
       break;
   }
   return true;
@@ -485,7 +487,7 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
       if (value == 0.0 || value == 1.0 || value == 2.0) plottingMode_ = int32_t(value);
-      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
       if (condition_ != nullptr) DecideClipPlane(&clip_, condition_, color_, context_);
       SetGLMeshColors(&mesh_, nullptr);
       Prepare();
@@ -502,7 +504,7 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
       const uint32_t oldMode = color_->mode;
       SetGraphColorIndex(color_, value);
       BrightenGraphColor(color_);
-      PrepareColorShaderPrograms(color_, condition_, plottingMode_, context_);
+      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
       DecideClipPlane(&clip_, condition_, color_, context_);
       if (oldMode == kColorFixed && color_->mode == kColorFixed) break;
       Allocate();

@@ -124,6 +124,7 @@ class GraphSurface3D final : public GraphKind3D {
   int32_t plottingMode_;
   double extent_ = 0.0;
   SurfaceClip clip_;
+  PreparedColourContext preparedContext_;
   uint8_t colorOnlyChanged_ = 0;
   uint8_t prepared_ = 0;
   EvalContext* evalContext_ = nullptr;

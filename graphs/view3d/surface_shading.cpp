@@ -30,6 +30,22 @@ bool IsSurfaceTransparent(const GraphColor* color) {
   return ColourHasProgram(color) && color->savedMode == kColorHSVExpressions;
 }
 
+void PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, int32_t plottingMode,
+                          GraphicsContext* context, PreparedColourContext* prepared) {
+  PrepareColorShaderPrograms(color, condition, plottingMode, context);
+  prepared->kind = GLContextKind(context);
+  prepared->handle = GLContextHandle(context);
+}
+
+bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condition,
+                          const PreparedColourContext& prepared, const GraphicsContext* context) {
+  const uint32_t mode = color->mode;
+  const bool mayUseProgram = condition != nullptr || mode == kColorRGBExpressions || mode == kColorHSVExpressions ||
+                             mode == kColorGPUProgram;
+  if (!mayUseProgram || context == nullptr || GLContextKind(context) == kContextNone) return false;
+  return prepared.kind != GLContextKind(context) || prepared.handle != GLContextHandle(context);
+}
+
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context) {
   clip->active = 0;

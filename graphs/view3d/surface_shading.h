@@ -19,6 +19,20 @@ bool ColourHasProgram(const GraphColor* color);
 // A surface draws in the overlay pass: its colour runs on a program and was hue, saturation, value.
 bool IsSurfaceTransparent(const GraphColor* color);
 
+// The context a surface's colour programs were last prepared in.
+struct PreparedColourContext {
+  int32_t kind = -1;
+  const void* handle = nullptr;
+};
+// PrepareColorShaderPrograms for the surface, noting the context.
+void PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, int32_t plottingMode,
+                          GraphicsContext* context, PreparedColourContext* prepared);
+// The view's context changed kind or GL context since then, and the colour could run on a program
+// (colour expressions or a condition): the programs must be prepared again for it (going to the
+// software kind they fall back to the CPU, coming back to GL they are made again).
+bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condition,
+                          const PreparedColourContext& prepared, const GraphicsContext* context);
+
 // The condition a surface may draw as a GL clip plane, with its plane a x + b y + c z + d >= 0.
 struct SurfaceClip {
   uint8_t active = 0;
