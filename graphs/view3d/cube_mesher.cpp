@@ -85,6 +85,16 @@ std::array<EdgePlace, kFaceEdges> MakeEdgePlaces() {
 }
 const std::array<EdgePlace, kFaceEdges> kEdgePlaces = MakeEdgePlaces();
 
+// The corners' offsets in whole cells, from the table's fractions.
+std::array<std::array<int32_t, 3>, 8> MakeCornerOffsets() {
+  std::array<std::array<int32_t, 3>, 8> offsets{};
+  for (int p = 0; p < 8; ++p) {
+    for (int c = 0; c < 3; ++c) offsets[size_t(p)][size_t(c)] = int32_t(kCubeMesherTables.point[p][c]);
+  }
+  return offsets;
+}
+const std::array<std::array<int32_t, 3>, 8> kCornerOffsets = MakeCornerOffsets();
+
 void Cross(const double a[3], const double b[3], double out[3]) {
   out[0] = a[1] * b[2] - a[2] * b[1];
   out[1] = a[2] * b[0] - a[0] * b[2];
@@ -98,8 +108,10 @@ bool IsZero(const double v[3]) { return v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.
 MeshBuilder::~MeshBuilder() { FreeCaches(); }
 
 void MeshBuilder::FreeCaches() {
+  FreeMemory(coordinates_);
   FreeMemory(planes_);
   FreeMemory(slab_);
+  coordinates_ = nullptr;
   planes_ = bottom_ = top_ = nullptr;
   slab_ = nullptr;
 }
@@ -109,8 +121,6 @@ int64_t MeshBuilder::NextCube() const { return i_ + int64_t(n_) * (j_ + int64_t(
 bool MeshBuilder::Start(int32_t n, const double box[6], const ImplicitField& field) {
   FreeCaches();
   n_ = std::max(n, 1);
-  std::copy(box, box + 6, box_);
-  for (int c = 0; c < 3; ++c) cell_[c] = (box[2 * c + 1] - box[2 * c]) / n_;
   tolerance_ = kSecantTolerance;
   field_ = field;
   i_ = j_ = k_ = 0;
@@ -118,10 +128,20 @@ bool MeshBuilder::Start(int32_t n, const double box[6], const ImplicitField& fie
   const size_t points = size_t(n_ + 1) * size_t(n_ + 1);
   planes_ = static_cast<PlanePoint*>(AllocMemory(2 * points * sizeof(PlanePoint), true));
   slab_ = static_cast<SlabPoint*>(AllocMemory(points * sizeof(SlabPoint), true));
-  if (planes_ == nullptr || slab_ == nullptr) {
+  coordinates_ = static_cast<double*>(AllocMemory(3 * size_t(2 * n_ + 1) * sizeof(double)));
+  if (planes_ == nullptr || slab_ == nullptr || coordinates_ == nullptr) {
     PostError(kErrorOutOfMemory);
     FreeCaches();
     return false;
+  }
+  for (int c = 0; c < 3; ++c) {
+    double* axis = coordinates_ + size_t(c) * size_t(2 * n_ + 1);
+    const double low = box[2 * c], high = box[2 * c + 1], cell = (high - low) / n_;
+    for (int32_t a = 0; a < n_; ++a) {
+      axis[a] = std::fma(double(a), cell, low);
+      axis[n_ + 1 + a] = low + (a + 0.5) * cell;
+    }
+    axis[n_] = high;
   }
   bottom_ = planes_;
   top_ = planes_ + points;
@@ -137,20 +157,13 @@ void MeshBuilder::NextSlab() {
 
 void MeshBuilder::CubeValues(double value[9], double point[9][3]) {
   const int32_t index[3] = {i_, j_, k_};
-  for (int32_t p = 0; p < 9; ++p) {
-    const double* f = kCubeMesherTables.point[p];
-    for (int c = 0; c < 3; ++c) {
-      // Grid coordinates are exact on the far walls, so a wall crossing lies on the wall.
-      const int32_t a = index[c] + int32_t(f[c]);
-      point[p][c] = p == 8 ? box_[2 * c] + (index[c] + 0.5) * cell_[c]
-                  : a == n_ ? box_[2 * c + 1]
-                            : std::fma(double(a), cell_[c], box_[2 * c]);
-    }
-    if (p == 8) {
-      value[p] = field_.value(0, 0, point[p][0], point[p][1], point[p][2], 0);
-      continue;
-    }
-    PlanePoint& g = Plane(int32_t(f[2]), i_ + int32_t(f[0]), j_ + int32_t(f[1]));
+  const double* axis[3] = {Axis(0), Axis(1), Axis(2)};
+  for (int c = 0; c < 3; ++c) point[8][c] = axis[c][n_ + 1 + index[c]];
+  value[8] = field_.value(0, 0, point[8][0], point[8][1], point[8][2], 0);
+  for (int32_t p = 0; p < 8; ++p) {
+    const std::array<int32_t, 3>& o = kCornerOffsets[size_t(p)];
+    for (int c = 0; c < 3; ++c) point[p][c] = axis[c][index[c] + o[size_t(c)]];
+    PlanePoint& g = Plane(o[2], i_ + o[0], j_ + o[1]);
     if (!g.known) {
       g.value = field_.value(0, 0, point[p][0], point[p][1], point[p][2], 0);
       g.known = 1;
@@ -244,16 +257,25 @@ MeshBuildProgress MeshBuilder::Build(uint32_t deadline, MeshVertexPool& vertices
     double value[9];
     double point[9][3];
     CubeValues(value, point);
-    uint32_t edgeVertex[kEdges];
-    for (int32_t e = 0; e < kEdges; ++e) {
-      if (!EdgeVertex(e, value, point, vertices, &edgeVertex[e])) {
+    // A cube whose nine values are all on one side has no crossing: its edges are left for the
+    // cubes that share them, which find the same values.
+    bool negative = false, nonNegative = false;
+    for (double v : value) {
+      negative = negative || v < 0.0;
+      nonNegative = nonNegative || v >= 0.0;
+    }
+    if (negative && nonNegative) {
+      uint32_t edgeVertex[kEdges];
+      for (int32_t e = 0; e < kEdges; ++e) {
+        if (!EdgeVertex(e, value, point, vertices, &edgeVertex[e])) {
+          FreeCaches();
+          return MeshBuildProgress::kFailed;
+        }
+      }
+      if (!CubeTriangles(edgeVertex, vertices, triangles)) {
         FreeCaches();
         return MeshBuildProgress::kFailed;
       }
-    }
-    if (!CubeTriangles(edgeVertex, vertices, triangles)) {
-      FreeCaches();
-      return MeshBuildProgress::kFailed;
     }
     if (++i_ == n_) {
       i_ = 0;

@@ -76,8 +76,9 @@ class MeshBuilder {
     uint32_t edge[3];
   };
   PlanePoint& Plane(int32_t level, int32_t a, int32_t b) { return (level == 0 ? bottom_ : top_)[b * (n_ + 1) + a]; }
-  // The cube's corner and centre values; false never (values may be NaN).
+  // The cube's corner and centre values (NaN where f is undefined) and points.
   void CubeValues(double value[9], double point[9][3]);
+  const double* Axis(int32_t c) const { return coordinates_ + size_t(c) * size_t(2 * n_ + 1); }
   // The vertex number of the edge's crossing (0: none); false when a vertex append was refused.
   bool EdgeVertex(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices,
                   uint32_t* number);
@@ -87,11 +88,12 @@ class MeshBuilder {
   void NextSlab();
 
   int32_t n_ = 0;
-  double box_[6] = {0, 0, 0, 0, 0, 0};
-  double cell_[3] = {0, 0, 0};
   double tolerance_ = 0.0;
   ImplicitField field_{};
-  PlanePoint* planes_ = nullptr;  // two planes of (n + 1)^2 points, then the slab's points
+  // Per axis the n + 1 grid coordinates (exact on the far wall, so a crossing there lies on the
+  // wall), then the n centres of the cells.
+  double* coordinates_ = nullptr;
+  PlanePoint* planes_ = nullptr;  // two planes of (n + 1)^2 points
   PlanePoint* bottom_ = nullptr;
   PlanePoint* top_ = nullptr;
   SlabPoint* slab_ = nullptr;

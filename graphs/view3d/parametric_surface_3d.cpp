@@ -14,6 +14,7 @@
 #include "graphics/gl/mesh_drawing.h"
 #include "graphs/core/graph_color.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"
@@ -209,8 +210,7 @@ void GraphSurface3D::Reset() {
   ZeroBytes(normals_, samples * size_t(copies_) * 12);
   ZeroBytes(vertices_, samples * size_t(copies_) * 12);
   ZeroBytes(valid_, samples);
-  nextRow_ = 0;
-  nextColumn_ = -1;
+  nextSample_ = 0;
   triangleCount_ = 0;
   analyticNormals_ = 1;
   complete_ = 0;
@@ -237,31 +237,36 @@ void GraphSurface3D::Compute(int32_t budget) {
   const double uLow = *uMin_, vLow = *vMin_;
   const double du = (*uMax_ - uLow) / (n_ - 1), dv = (*vMax_ - vLow) / (n_ - 1);
   PrepareSampleGrid(uLow, vLow, du, dv, n_, n_, evalContext_);
-  while (!DeadlineReached(ElapsedTimerUnits(), deadline)) {
-    if (++nextColumn_ == n_) {
-      nextColumn_ = 0;
-      ++nextRow_;
+  CompiledFunction* const batch[9] = {function_[0],   function_[1],   function_[2],   derivative_[0], derivative_[1],
+                                      derivative_[2], derivative_[3], derivative_[4], derivative_[5]};
+  double* const out[9] = {block_[0], block_[1], block_[2], block_[3], block_[4], block_[5], block_[6], block_[7], block_[8]};
+  const int32_t total = n_ * n_;
+  while (nextSample_ < total && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
+    const int32_t j = nextSample_ / n_, i0 = nextSample_ % n_, count = std::min(kBlock, n_ - i0);
+    const int32_t functions = hasDerivatives_ ? 9 : 3;
+    EvaluateGridRowBatch(batch, functions, i0, j, count, evalContext_, out);
+    const double v = std::fma(double(j), dv, vLow);
+    for (int32_t t = 0; t < count; ++t) {
+      double value[9];
+      for (int f = 0; f < functions; ++f) value[f] = block_[f][t];
+      Sample(i0 + t, j, std::fma(double(i0 + t), du, uLow), v, value);
     }
-    if (nextRow_ >= n_) break;
-    Sample(nextRow_, nextColumn_, std::fma(double(nextRow_), du, uLow), std::fma(double(nextColumn_), dv, vLow));
+    nextSample_ += count;
   }
   if (!hasDerivatives_) analyticNormals_ = 0;
-  if (nextRow_ < n_) return;
-  nextColumn_ = n_ - 1;  // a later call finds the grid done again
+  if (nextSample_ < total) return;
   if (!analyticNormals_) FiniteDifferenceNormals();
   BuildTriangles();
   ComputeExtent();
   complete_ = 1;
 }
 
-void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v) {
+void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v, const double value[9]) {
   const size_t k = size_t(i) * size_t(n_) + size_t(j);
-  double p[3];
-  for (int c = 0; c < 3; ++c) p[c] = EvaluateAtGridPoint(function_[c], i, j, evalContext_);
+  const double p[3] = {value[0], value[1], value[2]};
   bool valid = Finite3(p);
   if (valid && hasDerivatives_) {
-    double d[6];
-    for (int c = 0; c < 6; ++c) d[c] = EvaluateAtGridPoint(derivative_[c], i, j, evalContext_);
+    const double* d = value + 3;
     // (x, y, z) by u in d[0..2], by v in d[3..5]; the normal is the u derivative cross the v one.
     const double n[3] = {d[1] * d[5] - d[2] * d[4], d[2] * d[3] - d[0] * d[5], d[0] * d[4] - d[1] * d[3]};
     float unit[3];

@@ -38,8 +38,9 @@ class GraphSurface3D final : public GraphKind3D {
   GraphSurface3D& operator=(const GraphSurface3D&) = delete;
 
   // The first call prepares the colour's programs, decides the clip plane and allocates; then
-  // samples until the deadline (the clock is read before each sample). The last sample's call
-  // makes the finite-difference normals, the triangles and the extent.
+  // samples until the deadline (the clock is read before each block of at most 32 samples, whose
+  // values the block machine computes together). The last sample's call makes the
+  // finite-difference normals, the triangles and the extent.
   void Compute(int32_t budget) override;
   // Nothing for the no-fill colour, an empty mesh or missing arrays; otherwise the material or
   // texture, then DrawSurfaceMesh. True.
@@ -85,8 +86,9 @@ class GraphSurface3D final : public GraphKind3D {
   void FreeArrays();
   bool ArraysPresent() const;
   void Reset();
-  // One grid sample (i, j) at parameters (u, v).
-  void Sample(int32_t i, int32_t j, double u, double v);
+  // One grid sample (i, j) at parameters (u, v) from the batch's values there: x, y, z, then the
+  // six derivatives when there are derivatives.
+  void Sample(int32_t i, int32_t j, double u, double v, const double value[9]);
   void StoreColour(int32_t i, int32_t j, size_t sample, double u, double v, const double p[3]);
   void FiniteDifferenceNormals();
   void FiniteDifferenceNormal(int32_t i, int32_t j);
@@ -113,8 +115,11 @@ class GraphSurface3D final : public GraphKind3D {
   int32_t n_ = 0;
   int32_t copies_ = 1;      // the copies of each sample the arrays were made for
   uint32_t arrayMode_ = 0;  // the colour mode the arrays were made for
-  int32_t nextRow_ = 0;
-  int32_t nextColumn_ = -1;
+  // Samples are taken a block at a time down the u index i for each v index j (so a block shares
+  // everything that depends on v alone); the next is number j n + i.
+  int32_t nextSample_ = 0;
+  static constexpr int32_t kBlock = 32;
+  double block_[9][kBlock];  // the batch's values at the block's samples
   int32_t triangleCount_ = 0;
   uint8_t hasDerivatives_ = 0;
   uint8_t analyticNormals_ = 1;

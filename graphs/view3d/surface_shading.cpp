@@ -93,6 +93,12 @@ void HueColour(double h, float out[3]) {
 }
 
 bool UnitNormal(const double n[3], float out[3]) {
+  const double squared = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+  if (squared > 1e-280 && squared < 1e280) {  // the common case: no scaling needed
+    const double k = 1.0 / std::sqrt(squared);
+    for (int c = 0; c < 3; ++c) out[c] = float(n[c] * k);
+    return true;
+  }
   out[0] = out[1] = out[2] = 0.0f;
   const double scale = std::max({std::fabs(n[0]), std::fabs(n[1]), std::fabs(n[2])});
   if (!std::isfinite(scale) || scale == 0.0 || !std::isfinite(n[0] + n[1] + n[2])) return false;
