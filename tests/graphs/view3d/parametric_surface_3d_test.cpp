@@ -252,6 +252,22 @@ TEST_F(ParametricSurfaceTest, PatternModesColourEachCellInOneColour) {
   EXPECT_TRUE(std::equal(hue, hue + 3, down->Colors()));
 }
 
+// The picture colour (index 999): texture coordinates (i/(n - 1), 1 - j/(n - 1)) a sample, no
+// per-vertex colours; without a texture for the context it is drawn grey.
+TEST_F(ParametricSurfaceTest, ThePictureColourTakesTextureCoordinates) {
+  GraphSurface3D* s = Surface("u", "v", "0", 0, {0, 1, 0, 1}, 2, kTextureColorIndex);
+  s->Compute(kAll);
+  ASSERT_EQ(s->Color()->mode, uint32_t(kColorTexture));
+  ASSERT_NE(s->TexCoords(), nullptr);
+  EXPECT_EQ(s->Colors(), nullptr);
+  for (int32_t i = 0; i < 5; ++i) {
+    for (int32_t j = 0; j < 5; ++j) {
+      EXPECT_FLOAT_EQ(s->TexCoords()[2 * (5 * i + j)], float(i / 4.0));
+      EXPECT_FLOAT_EQ(s->TexCoords()[2 * (5 * i + j) + 1], float(1 - j / 4.0));
+    }
+  }
+}
+
 TEST_F(ParametricSurfaceTest, ChangingAFixedColourNeitherResamplesNorReallocates) {
   GraphSurface3D* s = Surface("u", "v", "times[u,v]", 0.3);
   s->Compute(kAll);
