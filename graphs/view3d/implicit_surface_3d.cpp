@@ -113,9 +113,8 @@ void GraphImplicitSurface3D::Reset() {
   builder_.FreeCaches();
   FreePools();
   // A new build evaluates the constant parts afresh: a value cached while memory was refused is NaN.
-  for (CompiledFunction* f : {function_, gradient_[0], gradient_[1], gradient_[2], condition_}) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
+  CompiledFunction* const functions[5] = {function_, gradient_[0], gradient_[1], gradient_[2], condition_};
+  ForgetCachedConstants(functions, 5);
   ++meshSerial_;
   buildFinished_ = 0;
   buildFailed_ = 0;
@@ -199,18 +198,9 @@ bool GraphImplicitSurface3D::Draw() {
   } else if (vertexColors_ == nullptr || !buildFinished_ || coloredCount_ < VertexCount()) {
     SetGLMaterialColor(kUncolouredGrey, context_);
   }
-  switch (DrawSurfaceMesh(&mesh_, color_, opacity_, clip_, context_)) {
-    case SurfaceDrawResult::kPassRefused:
-      SetOption(0, 1.0);  // plotting mode 1: no GPU program
-      break;
-    case SurfaceDrawResult::kProgramsNotReady:
-      SetOption(0, double(plottingMode_));  // the programs again, for the context now in use
-      break;
-    case SurfaceDrawResult::kDrawn:
-      // Drawn from what the old context gave (CPU colours); the programs are made for the new one.
-      if (ColourContextChanged(color_, condition_, preparedContext_, context_)) SetOption(0, double(plottingMode_));
-      break;
-  }
+  const int32_t mode = DrawSurfaceMesh(&mesh_, color_, condition_, opacity_, clip_, preparedContext_, plottingMode_,
+                                       context_);
+  if (mode >= 0) SetOption(0, double(mode));
   return true;
 }
 
@@ -226,35 +216,25 @@ int32_t GraphImplicitSurface3D::Status() {
 }
 
 void GraphImplicitSurface3D::VariableChanged(int32_t symbol, double) {
-  if (function_ != nullptr) function_->bindingsEvaluated = 0;
-  for (CompiledFunction* g : gradient_) {
-    if (g != nullptr) g->bindingsEvaluated = 0;
-  }
-  if (condition_ != nullptr) condition_->bindingsEvaluated = 0;
-  InvalidateColorFunctions(color_);
-  if (function_ != nullptr && FunctionDependsOnSymbol(function_, symbol)) {
-    Invalidate();
-  } else if (ConditionIsSampled(clip_, condition_, color_) && FunctionDependsOnSymbol(condition_, symbol)) {
-    Invalidate();
-  } else if (ColorUsesVariable(color_, symbol)) {
-    if (ColourHasProgram(color_)) {
-      colorOnlyChanged_ = 1;
-    } else {  // only the colours are redone; the mesh stays
+  CompiledFunction* const functions[4] = {function_, gradient_[0], gradient_[1], gradient_[2]};
+  switch (SurfaceVariableChange(functions, 4, condition_, color_, &clip_, symbol, &colorOnlyChanged_)) {
+    case SurfaceChange::kGeometry:
+      Invalidate();
+      break;
+    case SurfaceChange::kCpuColours:  // only the colours are redone; the mesh stays
       coloredCount_ = 0;
       complete_ = 0;
       colorsDirty_ = 1;
-    }
+      break;
+    case SurfaceChange::kNothing:
+      break;
   }
-  if (ConditionChangeIsDrawnOnly(&clip_, condition_, color_, symbol)) colorOnlyChanged_ = 1;
 }
 
 void GraphImplicitSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
-      if (value == 0.0 || value == 1.0 || value == 2.0) plottingMode_ = int32_t(value);
-      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
-      if (condition_ != nullptr) DecideClipPlane(&clip_, condition_, color_, context_);
-      SetGLMeshColors(&mesh_, nullptr);
+      ChangeSurfacePlottingMode(value, &plottingMode_, color_, condition_, &clip_, &mesh_, context_, &preparedContext_);
       Prepare();
       Invalidate();
       break;

@@ -198,13 +198,9 @@ void GraphSurface3D::Allocate() {
 
 void GraphSurface3D::Reset() {
   // A new sampling evaluates the constant parts afresh: a value cached while memory was refused is NaN.
-  for (CompiledFunction* f : function_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  for (CompiledFunction* f : derivative_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (condition_ != nullptr) condition_->bindingsEvaluated = 0;
+  ForgetCachedConstants(function_, 3);
+  ForgetCachedConstants(derivative_, 6);
+  ForgetCachedConstants(&condition_, 1);
   if (vertices_ == nullptr) return;
   const size_t samples = size_t(n_) * size_t(n_);
   ZeroBytes(normals_, samples * size_t(copies_) * 12);
@@ -444,18 +440,9 @@ bool GraphSurface3D::Draw() {
     }
   }
   if (fixed) SetGLMaterialColor(color_->rgb, context_);
-  switch (DrawSurfaceMesh(&mesh_, color_, opacity_, clip_, context_)) {
-    case SurfaceDrawResult::kPassRefused:
-      SetOption(0, 1.0);  // plotting mode 1: no GPU program
-      break;
-    case SurfaceDrawResult::kProgramsNotReady:
-      SetOption(0, double(plottingMode_));  // the programs again, for the context now in use
-      break;
-    case SurfaceDrawResult::kDrawn:
-      // Drawn from what the old context gave (CPU colours); the programs are made for the new one.
-      if (ColourContextChanged(color_, condition_, preparedContext_, context_)) SetOption(0, double(plottingMode_));
-      break;
-  }
+  const int32_t mode = DrawSurfaceMesh(&mesh_, color_, condition_, opacity_, clip_, preparedContext_, plottingMode_,
+                                       context_);
+  if (mode >= 0) SetOption(0, double(mode));
   return true;
 }
 
@@ -466,35 +453,19 @@ int32_t GraphSurface3D::Status() {
 }
 
 void GraphSurface3D::VariableChanged(int32_t symbol, double) {
-  bool geometry = false;
-  for (CompiledFunction* f : function_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    geometry = geometry || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (hasDerivatives_) {
-    for (CompiledFunction* d : derivative_) d->bindingsEvaluated = 0;
-  }
-  if (condition_ != nullptr) condition_->bindingsEvaluated = 0;
-  InvalidateColorFunctions(color_);
-  if (geometry) {
+  CompiledFunction* const functions[9] = {function_[0],   function_[1],   function_[2],   derivative_[0], derivative_[1],
+                                          derivative_[2], derivative_[3], derivative_[4], derivative_[5]};
+  // Colours computed on the CPU are the samples' own: a change of them samples again.
+  if (SurfaceVariableChange(functions, 9, condition_, color_, &clip_, symbol, &colorOnlyChanged_) !=
+      SurfaceChange::kNothing) {
     Reset();
-  } else if (ConditionIsSampled(clip_, condition_, color_) && FunctionDependsOnSymbol(condition_, symbol)) {
-    Reset();
-  } else if (ColorUsesVariable(color_, symbol)) {
-    if (ColourHasProgram(color_)) colorOnlyChanged_ = 1;
-    else Reset();
   }
-  if (ConditionChangeIsDrawnOnly(&clip_, condition_, color_, symbol)) colorOnlyChanged_ = 1;
 }
 
 void GraphSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
-      if (value == 0.0 || value == 1.0 || value == 2.0) plottingMode_ = int32_t(value);
-      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
-      if (condition_ != nullptr) DecideClipPlane(&clip_, condition_, color_, context_);
-      SetGLMeshColors(&mesh_, nullptr);
+      ChangeSurfacePlottingMode(value, &plottingMode_, color_, condition_, &clip_, &mesh_, context_, &preparedContext_);
       Prepare();
       Allocate();
       Invalidate();

@@ -189,9 +189,7 @@ void GraphSurfaceCompanion3D::SetOption(int32_t code, double) {
 }
 
 void GraphSurfaceCompanion3D::Invalidate() {
-  for (CompiledFunction* f : map_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
+  ForgetCachedConstants(map_, 3);
   FreeArrays();
   mappedCount_ = triangleCount_ = 0;
   vertexCount_ = parentTriangles_ = 0;

@@ -20,6 +20,24 @@ constexpr uint32_t kNotReadyGrey = 0x333333;
 // Into [0, 1]; NaN gives 0.
 double Clamp01(double v) { return v > 1.0 ? 1.0 : v > 0.0 ? v : 0.0; }
 
+// What a parameter change does to the condition besides the geometry: a clip-plane condition that
+// mentions the symbol gets its plane again ((0, 0, 0, -1), clipping everything, once it is no
+// longer linear); with a colour program the GPU evaluates the condition. True when only what the
+// GPU draws changed, false when the condition does not mention the symbol.
+bool ConditionChangeIsDrawnOnly(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
+                                int32_t symbol) {
+  if (condition == nullptr || !FunctionDependsOnSymbol(condition, symbol)) return false;
+  if (clip->active) {
+    double* p = clip->plane;
+    if (!GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3])) {
+      p[0] = p[1] = p[2] = 0.0;
+      p[3] = -1.0;
+    }
+    return true;
+  }
+  return ColourHasProgram(color);
+}
+
 }  // namespace
 
 bool ColourHasProgram(const GraphColor* color) {
@@ -35,6 +53,15 @@ void PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, 
   PrepareColorShaderPrograms(color, condition, plottingMode, context);
   prepared->kind = GLContextKind(context);
   prepared->handle = GLContextHandle(context);
+}
+
+void ChangeSurfacePlottingMode(double value, int32_t* plottingMode, GraphColor* color,
+                               const CompiledFunction* condition, SurfaceClip* clip, GLMesh* mesh,
+                               GraphicsContext* context, PreparedColourContext* prepared) {
+  if (value == 0.0 || value == 1.0 || value == 2.0) *plottingMode = int32_t(value);
+  PrepareSurfaceColour(color, condition, *plottingMode, context, prepared);
+  if (condition != nullptr) DecideClipPlane(clip, condition, color, context);
+  SetGLMeshColors(mesh, nullptr);
 }
 
 bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condition,
@@ -54,18 +81,31 @@ void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const
   clip->active = GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3]) ? 1 : 0;
 }
 
-bool ConditionChangeIsDrawnOnly(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
-                                int32_t symbol) {
-  if (condition == nullptr || !FunctionDependsOnSymbol(condition, symbol)) return false;
-  if (clip->active) {
-    double* p = clip->plane;
-    if (!GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3])) {
-      p[0] = p[1] = p[2] = 0.0;
-      p[3] = -1.0;
-    }
-    return true;
+
+void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count) {
+  for (int32_t k = 0; k < count; ++k) {
+    if (functions[k] != nullptr) functions[k]->bindingsEvaluated = 0;
   }
-  return ColourHasProgram(color);
+}
+
+SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
+                                    GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly) {
+  ForgetCachedConstants(functions, count);
+  ForgetCachedConstants(&condition, 1);
+  InvalidateColorFunctions(color);
+  bool geometry = false;
+  for (int32_t k = 0; k < count && !geometry; ++k) {
+    geometry = functions[k] != nullptr && FunctionDependsOnSymbol(functions[k], symbol);
+  }
+  SurfaceChange change = SurfaceChange::kNothing;
+  if (geometry || (ConditionIsSampled(*clip, condition, color) && FunctionDependsOnSymbol(condition, symbol))) {
+    change = SurfaceChange::kGeometry;
+  } else if (ColorUsesVariable(color, symbol)) {
+    if (ColourHasProgram(color)) *drawnOnly = 1;
+    else change = SurfaceChange::kCpuColours;
+  }
+  if (ConditionChangeIsDrawnOnly(clip, condition, color, symbol)) *drawnOnly = 1;
+  return change;
 }
 
 bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color) {
@@ -110,27 +150,29 @@ bool UnitNormal(const double n[3], float out[3]) {
   return true;
 }
 
-SurfaceDrawResult DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, double opacity, const SurfaceClip& clip,
-                                  GraphicsContext* context) {
+int32_t DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, const CompiledFunction* condition, double opacity,
+                        const SurfaceClip& clip, const PreparedColourContext& prepared, int32_t plottingMode,
+                        GraphicsContext* context) {
   SetQDOpacity(float(opacity), context);
   if (ColourHasProgram(color) && !SyncColorShadersWithContext(color)) {
     SetGLMaterialColor(kNotReadyGrey, context);
-    return SurfaceDrawResult::kProgramsNotReady;
+    return plottingMode;
   }
   if (clip.active) SetGLClipPlane(clip.plane[0], clip.plane[1], clip.plane[2], clip.plane[3], context);
-  SurfaceDrawResult result = SurfaceDrawResult::kDrawn;
+  int32_t next = -1;
   if (!ColourHasProgram(color)) {
     DrawGLMesh(mesh);
+    if (ColourContextChanged(color, condition, prepared, context)) next = plottingMode;
   } else {
     if (BeginColorShadingPass(color, context)) {
       DrawGLMesh(mesh);
       FlipTwoSidedShading(context);
       DrawGLMesh(mesh);
     } else {
-      result = SurfaceDrawResult::kPassRefused;
+      next = 1;
     }
     EndTwoSidedShading(context);
   }
   if (clip.active) DisableGLClipPlane(context);
-  return result;
+  return next;
 }
