@@ -170,7 +170,6 @@ void GraphSurface3D::Allocate() {
   FreeArrays();
   const ArrayLayout layout = LayoutFor(color_);
   copies_ = layout.copies;
-  arrayMode_ = color_->mode;
   const size_t samples = size_t(n_) * size_t(n_), vertices = samples * size_t(copies_);
   const size_t cells = size_t(n_ - 1) * size_t(n_ - 1);
   bool all = evalContext_ != nullptr;
@@ -221,9 +220,9 @@ void GraphSurface3D::Compute(int32_t budget) {
     Allocate();
   }
   if (!ArraysPresent()) {
-    // A colour mode the arrays were not made for (the programs came or went with a context):
-    // made again, once; a refusal leaves the surface complete with nothing.
-    if (storageRefused_ || arrayMode_ == color_->mode) return;
+    // A colour mode the arrays were not made for (the programs came or went with a context): made
+    // again; a refusal leaves the surface complete with nothing.
+    if (storageRefused_) return;
     Allocate();
     if (!ArraysPresent()) return;
   }
@@ -429,7 +428,11 @@ void GraphSurface3D::ComputeExtent() {
 }
 
 bool GraphSurface3D::Draw() {
-  if (color_->mode == kColorNoFill || !MeshHasData(&mesh_) || !ArraysPresent()) return true;
+  if (color_->mode == kColorNoFill || !MeshHasData(&mesh_)) return true;
+  if (!ArraysPresent()) {
+    complete_ = 0;  // the colour's mode changed under the arrays: the next Compute makes them again
+    return true;
+  }
   bool fixed = color_->mode == kColorFixed;
   if (color_->mode == kColorTexture) {
     if (SyncColorTextureWithContext(color_)) {

@@ -114,7 +114,6 @@ class GraphSurface3D final : public GraphKind3D {
   GLMesh mesh_;
   int32_t n_ = 0;
   int32_t copies_ = 1;      // the copies of each sample the arrays were made for
-  uint32_t arrayMode_ = 0;  // the colour mode the arrays were made for
   // Samples are taken a block at a time down the u index i for each v index j (so a block shares
   // everything that depends on v alone); the next is number j n + i.
   int32_t nextSample_ = 0;
