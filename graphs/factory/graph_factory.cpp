@@ -13,6 +13,7 @@
 #include "graphs/core/document_services.h"
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/form_shapes.h"
+#include "graphs/factory/graph_factory_4d.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
@@ -601,6 +602,14 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
       break;
+    case 20:
+    case 21:
+    case 22:
+    case 23: {
+      const Built4D made = BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2);
+      built = made == Built4D::kBuilt ? Built::kYes : made == Built4D::kKindMissing ? Built::kKindMissing : Built::kFailed;
+      break;
+    }
     default:
       break;
   }
