@@ -10,6 +10,7 @@
 #include "graphics/colour/colour_shader_programs.h"
 #include "graphics/gl/gl_material.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/surface_grid.h"
 #include "kernel/application_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
@@ -118,9 +119,7 @@ void GraphImplicitSurface3D::Reset() {
   ++meshSerial_;
   buildFinished_ = 0;
   buildFailed_ = 0;
-  // The grain is the document's as it stands: NaN reads as the default, n stays within 1..256.
-  const double g = std::isnan(grain_) ? 0.5 : grain_;
-  n_ = int32_t(std::clamp(std::trunc(36.0 * g + 4.0), 1.0, double(kMaxImplicitGrid)));
+  n_ = GrainSize(grain_, 36.0, 4.0, 1, kMaxImplicitGrid);
   Box(box_);
   field_.value = Evaluator(function_);
   for (int c = 0; c < 3; ++c) field_.gradient[c] = Evaluator(gradient_[c]);
@@ -184,7 +183,8 @@ bool GraphImplicitSurface3D::ColourVertices(uint32_t deadline) {
   }
   while (coloredCount_ < count) {
     const double* p = ChunkPoolAt(vertexPool_, coloredCount_)->position;
-    ExpressionColour(color_, 0.0, 0.0, p[0], p[1], p[2], vertexColors_ + 3 * size_t(coloredCount_));
+    const double args[6] = {0.0, 0.0, p[0], p[1], p[2], 0.0};
+    SurfaceExpressionColor(color_, args, vertexColors_ + 3 * size_t(coloredCount_));
     ++coloredCount_;
     if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
   }

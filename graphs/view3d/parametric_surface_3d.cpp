@@ -13,6 +13,7 @@
 #include "graphics/gl/graphics_context.h"
 #include "graphics/gl/mesh_drawing.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/surface_grid.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/compiled_function.h"
@@ -24,22 +25,6 @@ namespace {
 
 constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr uint32_t kNoTextureGrey = 0x808080;
-constexpr float kCheckDark = 0.3f;
-
-// The arrays a colour mode needs: two copies of each sample for the pattern modes, per-vertex
-// colours for every mode but the fixed colour, the texture and the GPU program, texture
-// coordinates for the texture.
-struct ArrayLayout {
-  int32_t copies;
-  bool colors;
-  bool texCoords;
-};
-ArrayLayout LayoutFor(const GraphColor* color) {
-  const uint32_t mode = color->mode;
-  return ArrayLayout{IsGraphColorModeShaded(color) ? 2 : 1,
-                     mode != kColorFixed && mode != kColorTexture && mode != kColorGPUProgram,
-                     mode == kColorTexture};
-}
 
 // A coordinate function may be differentiated by u and v only when it uses no derived coordinate:
 // r, rho, theta and phi are taken from the grid's x and y, which the algebra cannot see.
@@ -63,15 +48,6 @@ bool NegligibleNormal(const double n[3], const double du[3], const double dv[3])
   return nn <= 1e-24 * m * m;
 }
 
-// Two stored samples are the same point to the floats' resolution: a neighbour that close (the
-// samples along a pole, equal but for rounding) gives no direction.
-bool SamePoint(const float* a, const float* b) {
-  const float scale = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2]), std::fabs(b[0]), std::fabs(b[1]),
-                                std::fabs(b[2])});
-  const float limit = 0x1p-20f * scale;
-  return std::fabs(a[0] - b[0]) <= limit && std::fabs(a[1] - b[1]) <= limit && std::fabs(a[2] - b[2]) <= limit;
-}
-
 }  // namespace
 
 GraphSurface3D::GraphSurface3D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
@@ -88,7 +64,7 @@ GraphSurface3D::GraphSurface3D(CompiledFunction* x, CompiledFunction* y, Compile
       vMin_(vMin),
       vMax_(vMax),
       plottingMode_(plottingMode >= 0 && plottingMode <= 2 ? plottingMode : 2) {
-  SetGridSize(grain);
+  n_ = GrainSize(grain, 74.0, 5.0, 2, kMaxSurfaceGrid);
   Prepare();
   BrightenGraphColor(color_);
   colorOnlyChanged_ = 0;
@@ -105,13 +81,6 @@ GraphSurface3D::~GraphSurface3D() {
   delete color_;
 }
 
-void GraphSurface3D::SetGridSize(double grain) {
-  // The grain is the document's as it stands: NaN reads as the default, and n stays within 2..400
-  // (n = 1 would divide the steps by zero, a huge n ask for arrays beyond reason).
-  const double g = std::isnan(grain) ? 0.5 : grain;
-  const double n = std::trunc(74.0 * g + 5.0);
-  n_ = int32_t(std::clamp(n, 2.0, double(kMaxSurfaceGrid)));
-}
 
 void GraphSurface3D::FreeDerivatives() {
   for (CompiledFunction*& d : derivative_) {
@@ -161,15 +130,15 @@ void GraphSurface3D::FreeArrays() {
 }
 
 bool GraphSurface3D::ArraysPresent() const {
-  const ArrayLayout layout = LayoutFor(color_);
-  return vertices_ != nullptr && layout.copies == copies_ && (colors_ != nullptr || !layout.colors) &&
-         (texCoords_ != nullptr || !layout.texCoords);
+  const uint32_t mode = color_->mode;
+  return vertices_ != nullptr && SurfaceVertexCopies(mode) == copies_ &&
+         (colors_ != nullptr || !SurfaceModeHasColors(mode)) && (texCoords_ != nullptr || !SurfaceModeHasTexCoords(mode));
 }
 
 void GraphSurface3D::Allocate() {
   FreeArrays();
-  const ArrayLayout layout = LayoutFor(color_);
-  copies_ = layout.copies;
+  const uint32_t mode = color_->mode;
+  copies_ = SurfaceVertexCopies(mode);
   const size_t samples = size_t(n_) * size_t(n_), vertices = samples * size_t(copies_);
   const size_t cells = size_t(n_ - 1) * size_t(n_ - 1);
   bool all = evalContext_ != nullptr;
@@ -183,8 +152,8 @@ void GraphSurface3D::Allocate() {
   normals_ = static_cast<float*>(take(vertices * 12));
   triangles_ = static_cast<uint32_t*>(take(cells * 24));
   valid_ = static_cast<uint8_t*>(take(samples));
-  if (layout.colors) colors_ = static_cast<float*>(take(vertices * 12, true));
-  if (layout.texCoords) texCoords_ = static_cast<float*>(take(samples * 8));
+  if (SurfaceModeHasColors(mode)) colors_ = static_cast<float*>(take(vertices * 12, true));
+  if (SurfaceModeHasTexCoords(mode)) texCoords_ = static_cast<float*>(take(samples * 8));
   if (evalContext_ == nullptr) PostError(kErrorOutOfMemory);  // the compile could not get its context
   if (!all) {
     FreeArrays();
@@ -250,8 +219,10 @@ void GraphSurface3D::Compute(int32_t budget) {
   }
   if (!hasDerivatives_) analyticNormals_ = 0;
   if (nextSample_ < total) return;
-  if (!analyticNormals_) FiniteDifferenceNormals();
-  BuildTriangles();
+  if (!analyticNormals_) FiniteDifferenceNormals(vertices_, valid_, n_, copies_, normals_);
+  // A colour on its program is drawn as the expressions it came from: one copy a sample.
+  const uint32_t mode = color_->mode == kColorGPUProgram ? color_->savedMode : color_->mode;
+  triangleCount_ = int32_t(BuildSurfaceTriangles(valid_, n_, mode, triangles_));
   ComputeExtent();
   complete_ = 1;
 }
@@ -288,133 +259,14 @@ void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v, const doub
 }
 
 void GraphSurface3D::StoreColour(int32_t i, int32_t j, size_t k, double u, double v, const double p[3]) {
-  float* c = colors_ != nullptr ? colors_ + 3 * copies_ * k : nullptr;
-  switch (color_->mode) {
-    case kColorHueRampDown:
-      HueColour(double(i + 1) / n_, c);
-      break;
-    case kColorHueRampAcross:
-      HueColour(double(j) / n_, c);
-      break;
-    case kColorRGBExpressions:
-    case kColorHSVExpressions:
-      ExpressionColour(color_, u, v, p[0], p[1], p[2], c);
-      break;
-    case kColorChecks:
-    case kColorStripesAcross:
-    case kColorStripesAlong:
-      std::fill(c, c + 3, kCheckDark);
-      std::fill(c + 3, c + 6, 1.0f);
-      break;
-    case kColorHueStepsDown:
-    case kColorHueStepsAcross: {
-      const int32_t m = color_->mode == kColorHueStepsDown ? i : j;
-      HueColour(double((m + 5) % 6) / 6.0, c);
-      HueColour(double(m % 6) / 6.0, c + 3);
-      break;
-    }
-    case kColorTexture:
-      texCoords_[2 * k] = float(double(i) / (n_ - 1));
-      texCoords_[2 * k + 1] = float(1.0 - double(j) / (n_ - 1));
-      break;
-    default:
-      break;
-  }
-}
-
-void GraphSurface3D::FiniteDifferenceNormals() {
-  for (int32_t i = 0; i < n_; ++i) {
-    for (int32_t j = 0; j < n_; ++j) {
-      const size_t k = size_t(i) * size_t(n_) + size_t(j);
-      const float* stored = normals_ + 3 * copies_ * k;
-      if (valid_[k] && stored[0] == 0.0f && stored[1] == 0.0f && stored[2] == 0.0f) FiniteDifferenceNormal(i, j);
-    }
-  }
-}
-
-void GraphSurface3D::FiniteDifferenceNormal(int32_t i, int32_t j) {
-  const int32_t n = n_;
-  auto position = [this, n](int32_t a, int32_t b) { return vertices_ + 3 * copies_ * (size_t(a) * size_t(n) + size_t(b)); };
-  auto valid = [this, n](int32_t a, int32_t b) { return valid_[size_t(a) * size_t(n) + size_t(b)] != 0; };
-  const float* P = position(i, j);
-  // The next row and column, or the previous ones at the far edges (each flips the sign, so the
-  // normal keeps the orientation of the u derivative cross the v one).
-  double s = 1.0;
-  const int32_t qi = i < n - 1 ? i + 1 : i - 1;
-  if (i == n - 1) s = -s;
-  const int32_t rj = j < n - 1 ? j + 1 : j - 1;
-  if (j == n - 1) s = -s;
-  const float* Q = P;
-  if (valid(qi, j) && !SamePoint(position(qi, j), P)) {
-    Q = position(qi, j);
-  } else if (valid(qi, rj)) {
-    Q = position(qi, rj);
-  }
-  const float* R = P;
-  if (valid(i, rj) && !SamePoint(position(i, rj), P)) {
-    R = position(i, rj);
-  } else if (valid(qi, rj)) {
-    R = position(qi, rj);
-  }
-  double pq[3], rp[3];
-  for (int c = 0; c < 3; ++c) {
-    pq[c] = double(P[c]) - Q[c];
-    rp[c] = double(R[c]) - P[c];
-  }
-  // s ((P - Q) x (R - P)) as written out componentwise, which is s ((Q - P) x (R - P)) with the
-  // sign of the first factor taken into the order of each product.
-  const double normal[3] = {s * (pq[2] * rp[1] - pq[1] * rp[2]), s * (pq[0] * rp[2] - pq[2] * rp[0]),
-                            s * (pq[1] * rp[0] - pq[0] * rp[1])};
-  float unit[3];
-  if (!UnitNormal(normal, unit)) return;
-  const size_t k = size_t(i) * size_t(n) + size_t(j);
-  for (int copy = 0; copy < copies_; ++copy) std::copy(unit, unit + 3, normals_ + 3 * (copies_ * k + copy));
-}
-
-void GraphSurface3D::BuildTriangles() {
-  const int32_t n = n_;
   const uint32_t mode = color_->mode;
-  triangleCount_ = 0;
-  for (int32_t i = 0; i + 1 < n; ++i) {
-    for (int32_t j = 0; j + 1 < n; ++j) {
-      const uint32_t sample[4] = {uint32_t(i * n + j), uint32_t(i * n + j + 1), uint32_t((i + 1) * n + j),
-                                  uint32_t((i + 1) * n + j + 1)};  // a, b, c, d
-      bool ok[4];
-      int valid = 0;
-      for (int c = 0; c < 4; ++c) valid += (ok[c] = valid_[sample[c]] != 0);
-      if (valid < 3) continue;
-      uint32_t v[4];
-      for (int c = 0; c < 4; ++c) {
-        if (copies_ == 1) {
-          v[c] = sample[c];
-          continue;
-        }
-        uint32_t copy = 0;
-        if (mode == kColorHueStepsDown) copy = c < 2 ? 1 : 0;              // B for a and b, A for c and d
-        else if (mode == kColorHueStepsAcross) copy = c % 2 == 0 ? 1 : 0;  // B for a and c, A for b and d
-        else if (mode == kColorChecks) copy = uint32_t(i ^ j) & 1u;
-        else if (mode == kColorStripesAcross) copy = uint32_t(i) & 1u;
-        else copy = uint32_t(j) & 1u;
-        v[c] = 2 * sample[c] + copy;
-      }
-      auto add = [this](uint32_t p, uint32_t q, uint32_t r) {
-        uint32_t* t = triangles_ + 3 * size_t(triangleCount_++);
-        t[0] = p, t[1] = q, t[2] = r;
-      };
-      const uint32_t a = v[0], b = v[1], c = v[2], d = v[3];
-      if (valid == 4) {
-        add(a, d, b);
-        add(a, c, d);
-      } else if (!ok[0]) {
-        add(b, c, d);
-      } else if (!ok[1]) {
-        add(a, c, d);
-      } else if (!ok[2]) {
-        add(a, d, b);
-      } else {
-        add(a, c, b);
-      }
-    }
+  if (mode == kColorRGBExpressions || mode == kColorHSVExpressions) {
+    const double args[6] = {u, v, p[0], p[1], p[2], 0.0};
+    SurfaceExpressionColor(color_, args, colors_ + 3 * copies_ * k);
+  } else if (mode == kColorTexture) {
+    SurfaceTexCoord(i, j, n_, texCoords_ + 2 * k);
+  } else if (colors_ != nullptr) {
+    SurfacePatternColors(mode, i, j, n_, colors_ + 3 * copies_ * k);
   }
 }
 
@@ -497,7 +349,7 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
       opacity_ = value;
       break;
     case 8:
-      SetGridSize(value);
+      n_ = GrainSize(value, 74.0, 5.0, 2, kMaxSurfaceGrid);
       Allocate();
       break;
     default:

@@ -22,7 +22,7 @@ struct CompiledFunction;
 struct EvalContext;
 struct GraphicsContext;
 
-// The largest grid a side: a grain from a document may ask for any n, and the arrays grow with n².
+// The largest grid a side: a grain from a document may ask for any n, and the arrays grow with n^2.
 inline constexpr int32_t kMaxSurfaceGrid = 400;
 
 class GraphSurface3D final : public GraphKind3D {
@@ -76,7 +76,6 @@ class GraphSurface3D final : public GraphKind3D {
   double Opacity() const { return opacity_; }
 
  private:
-  void SetGridSize(double grain);
   // Derivatives (when asked for and possible) and the shared evaluation context; the condition.
   void Prepare();
   void FreeDerivatives();
@@ -90,9 +89,6 @@ class GraphSurface3D final : public GraphKind3D {
   // six derivatives when there are derivatives.
   void Sample(int32_t i, int32_t j, double u, double v, const double value[9]);
   void StoreColour(int32_t i, int32_t j, size_t sample, double u, double v, const double p[3]);
-  void FiniteDifferenceNormals();
-  void FiniteDifferenceNormal(int32_t i, int32_t j);
-  void BuildTriangles();
   void ComputeExtent();
 
   GraphicsContext* context_;

@@ -10,15 +10,12 @@
 #include "graphics/gl/mesh_drawing.h"
 #include "graphics/gl/gl_material.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/graph_kind.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/numeric/hsv_colour.h"
 
 namespace {
 
 constexpr uint32_t kNotReadyGrey = 0x333333;
-
-// Into [0, 1]; NaN gives 0.
-double Clamp01(double v) { return v > 1.0 ? 1.0 : v > 0.0 ? v : 0.0; }
 
 // What a parameter change does to the condition besides the geometry: a clip-plane condition that
 // mentions the symbol gets its plane again ((0, 0, 0, -1), clipping everything, once it is no
@@ -90,15 +87,11 @@ void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count) {
 
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
                                     GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly) {
-  ForgetCachedConstants(functions, count);
-  ForgetCachedConstants(&condition, 1);
+  const bool geometry = ForgetBindingsOf(functions, count, symbol);
+  const bool conditionDepends = ForgetBindingsOf(&condition, 1, symbol);
   InvalidateColorFunctions(color);
-  bool geometry = false;
-  for (int32_t k = 0; k < count && !geometry; ++k) {
-    geometry = functions[k] != nullptr && FunctionDependsOnSymbol(functions[k], symbol);
-  }
   SurfaceChange change = SurfaceChange::kNothing;
-  if (geometry || (ConditionIsSampled(*clip, condition, color) && FunctionDependsOnSymbol(condition, symbol))) {
+  if (geometry || (ConditionIsSampled(*clip, condition, color) && conditionDepends)) {
     change = SurfaceChange::kGeometry;
   } else if (ColorUsesVariable(color, symbol)) {
     if (ColourHasProgram(color)) *drawnOnly = 1;
@@ -110,26 +103,6 @@ SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t 
 
 bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color) {
   return condition != nullptr && !clip.active && !ColourHasProgram(color);
-}
-
-void ExpressionColour(GraphColor* color, double u, double v, double x, double y, double z, float out[3]) {
-  double c[3];
-  for (int k = 0; k < 3; ++k) {
-    CompiledFunction* f = color->component[k];
-    c[k] = f != nullptr ? EvaluateFunction6(f, u, v, x, y, z, 0.0) : 0.0;
-  }
-  const bool hsv = color->mode == kColorHSVExpressions;
-  for (int k = hsv ? 1 : 0; k < 3; ++k) c[k] = Clamp01(c[k]);
-  if (hsv) HSVToRGB(c[0], c[1], c[2]);  // a non-finite hue still gives a colour
-  for (int k = 0; k < 3; ++k) out[k] = float(Clamp01(c[k]));
-}
-
-void HueColour(double h, float out[3]) {
-  double r, g, b;
-  HSVToRGB(h, 1.0, 1.0, &r, &g, &b);
-  out[0] = float(r);
-  out[1] = float(g);
-  out[2] = float(b);
 }
 
 bool UnitNormal(const double n[3], float out[3]) {

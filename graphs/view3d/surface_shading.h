@@ -1,10 +1,9 @@
 // What the parametric and the implicit surface share about their colour and their condition: whether
 // the colour runs on a GPU program and in which context it was prepared, the clip plane a linear
-// condition becomes, what a parameter change or a new plotting mode asks of them, the CPU colour of
-// the expression modes, unit normals from doubles, and the drawing of a finished surface mesh
+// condition becomes, what a parameter change or a new plotting mode asks of them, unit normals from
+// doubles, and the drawing of a finished surface mesh
 // (opacity, clip plane, one plain draw or the two GPU shading passes).
-// Invariants: a normal stored by UnitNormal is unit or (0, 0, 0), never NaN; an expression colour
-// is three finite values in [0, 1]; a clip plane is active only on a GL context, for a condition
+// Invariants: a normal stored by UnitNormal is unit or (0, 0, 0), never NaN; a clip plane is active only on a GL context, for a condition
 // the GPU does not evaluate, with the four coefficients of a linear inequality.
 #pragma once
 
@@ -71,13 +70,6 @@ SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t 
 // The condition is evaluated per sample: there is one, it is no clip plane, and the colour has no
 // program.
 bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color);
-
-// Modes 9 and 10 on the CPU: the three colour expressions at (u, v, x, y, z, 0); the second and
-// third clamped into [0, 1] (the first too for red, green, blue; NaN counts as 0), hue,
-// saturation and value turned into red, green, blue. A missing component counts as 0.
-void ExpressionColour(GraphColor* color, double u, double v, double x, double y, double z, float out[3]);
-// Hue h at full saturation and value, as floats.
-void HueColour(double h, float out[3]);
 
 // n / |n| into out; false (out (0, 0, 0)) when n is not finite or has no length. Scaled first, so
 // components near the overflow threshold still give a unit normal.

@@ -55,7 +55,8 @@ TEST_F(ImplicitSurfaceTest, TheGridFollowsTheGrain) {
   const struct {
     double grain;
     int32_t n;
-  } cases[] = {{0, 4}, {1, 40}, {0.5, 22}, {kUndefinedReal, 22}, {-1, 1}, {1000, kMaxImplicitGrid}};
+  } cases[] = {{0, 4}, {1, 40}, {0.5, 22}, {kUndefinedReal, 22}, {-0.08, 1}, {-1, 22}, {1000, 22},
+               {(256.5 - 4) / 36, kMaxImplicitGrid}};
   for (const auto& c : cases) {
     GraphImplicitSurface3D* s = Implicit("x", c.grain);
     s->Compute(0);  // the first call makes the builder

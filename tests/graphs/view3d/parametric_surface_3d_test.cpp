@@ -55,11 +55,13 @@ class ParametricSurfaceTest : public surface_test::SurfaceTest {
   std::array<double, 4> range{};
 };
 
+// A grain whose grid would fall outside 2..400 gives the default grain's.
 TEST_F(ParametricSurfaceTest, TheGridFollowsTheGrainWithinItsBounds) {
   const struct {
     double grain;
     int32_t n;
-  } cases[] = {{0, 5}, {0.5, 42}, {1, 79}, {kUndefinedReal, 42}, {-3, 2}, {-0.06, 2}, {100, kMaxSurfaceGrid}};
+  } cases[] = {{0, 5}, {0.5, 42}, {1, 79}, {kUndefinedReal, 42}, {-3, 42}, {-0.04, 2}, {-0.06, 42},
+               {(400.5 - 5) / 74, kMaxSurfaceGrid}, {100, 42}};
   for (const auto& c : cases) {
     GraphSurface3D* s = Surface("u", "v", "0", c.grain);
     EXPECT_EQ(s->GridSize(), c.n) << c.grain;
@@ -105,6 +107,16 @@ TEST_F(ParametricSurfaceTest, TheUnitSphereLiesOnItsRadiusWithUnitRadialNormals)
   });
   EXPECT_EQ(samples, 42 * 42);
   EXPECT_EQ(s->Status(), 0);
+
+  // Finite differences everywhere (plotting mode 0): the same side at every sample; the samples along
+  // the poles, equal but for rounding, give no direction.
+  DeleteGraphs();
+  GraphSurface3D* fd = Surface("times[cos[u],sin[v]]", "times[sin[u],sin[v]]", "cos[v]", 0.5, {0, kTwoPi, 0, kPi}, 0);
+  fd->Compute(kAll);
+  ASSERT_FALSE(fd->HasDerivatives());
+  ForEachValidSample(fd, [&](int32_t i, int32_t j, const float* p, const float* n) {
+    EXPECT_LT(double(n[0]) * p[0] + double(n[1]) * p[1] + double(n[2]) * p[2], -0.95) << i << " " << j;
+  });
 
   DeleteGraphs();
   GraphSurface3D* out = Surface("times[cos[v],sin[u]]", "times[sin[v],sin[u]]", "cos[u]", 0.5, {0, kPi, 0, kTwoPi});
@@ -247,8 +259,7 @@ TEST_F(ParametricSurfaceTest, PatternModesColourEachCellInOneColour) {
   // Mode 4: hue (i + 1)/n down u; mode 5: hue j/n across v (the asymmetry is the design's).
   GraphSurface3D* down = Surface("u", "v", "0", 0, {0, 1, 0, 1}, 2, 13);
   down->Compute(kAll);
-  float hue[3];
-  HueColour(1.0 / 5, hue);
+  const float hue[3] = {0.8f, 1.0f, 0.0f};  // hue 1/5: a fifth of the way past yellow
   EXPECT_TRUE(std::equal(hue, hue + 3, down->Colors()));
 }
 
