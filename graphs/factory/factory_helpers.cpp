@@ -412,7 +412,8 @@ bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transfo
   TransformSpacePoint(transform, x, y, z, cond, clone, &tx, &ty, &tz, cond != nullptr ? &tcond : nullptr);
   CompiledFunction* f[3] = {NewFunctionOver(tx), NewFunctionOver(ty), NewFunctionOver(tz)};
   GraphKind3D* graph = nullptr;
-  if (clone != nullptr && f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && (cond == nullptr || tcond != nullptr)) {
+  const bool made = f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && (cond == nullptr || tcond != nullptr);
+  if (clone != nullptr && made) {
     graph = make(f[0], f[1], f[2], detail, detail2, clone, tcond, drawOption, ranges.bound[0], ranges.bound[1],
                  ranges.bound[2], ranges.bound[3], set->second3D->context);
   }

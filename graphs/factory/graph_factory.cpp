@@ -243,7 +243,8 @@ Built Surface(GraphViewSet* set, Prepared& p, int32_t viewIndex, const ExprNode*
               const CoordinateTransform* transform, double grain, double opacity, int32_t plotting) {
   const BuiltSurface made =
       BuildSurfaceForm(set, viewIndex, form, node, transform, &p.condition, &p.colour, grain, opacity, plotting);
-  return made == BuiltSurface::kBuilt ? Built::kYes : made == BuiltSurface::kKindMissing ? Built::kKindMissing : Built::kFailed;
+  if (made == BuiltSurface::kKindMissing) return Built::kKindMissing;
+  return made == BuiltSurface::kBuilt ? Built::kYes : Built::kFailed;
 }
 
 GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewIndex) {

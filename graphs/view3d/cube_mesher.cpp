@@ -206,7 +206,8 @@ bool MeshBuilder::EdgeVertex(int32_t e, const double value[9], const double poin
   if (e >= kFaceEdges) return Crossing(e, value, point, vertices, number);
   const EdgePlace& place = kEdgePlaces[size_t(e)];
   const int32_t a = i_ + place.di, b = j_ + place.dj;
-  uint32_t& kept = place.store == 2 ? slab_[b * (n_ + 1) + a].edge[place.slot] : Plane(place.store, a, b).edge[place.slot];
+  uint32_t& kept =
+      place.store == 2 ? slab_[b * (n_ + 1) + a].edge[place.slot] : Plane(place.store, a, b).edge[place.slot];
   if (kept == 0) {
     uint32_t found;
     if (!Crossing(e, value, point, vertices, &found)) return false;

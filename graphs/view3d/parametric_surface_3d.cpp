@@ -132,7 +132,8 @@ void GraphSurface3D::FreeArrays() {
 bool GraphSurface3D::ArraysPresent() const {
   const uint32_t mode = color_->mode;
   return vertices_ != nullptr && SurfaceVertexCopies(mode) == copies_ &&
-         (colors_ != nullptr || !SurfaceModeHasColors(mode)) && (texCoords_ != nullptr || !SurfaceModeHasTexCoords(mode));
+         (colors_ != nullptr || !SurfaceModeHasColors(mode)) &&
+         (texCoords_ != nullptr || !SurfaceModeHasTexCoords(mode));
 }
 
 void GraphSurface3D::Allocate() {
@@ -203,7 +204,8 @@ void GraphSurface3D::Compute(int32_t budget) {
   PrepareSampleGrid(uLow, vLow, du, dv, n_, n_, evalContext_);
   CompiledFunction* const batch[9] = {function_[0],   function_[1],   function_[2],   derivative_[0], derivative_[1],
                                       derivative_[2], derivative_[3], derivative_[4], derivative_[5]};
-  double* const out[9] = {block_[0], block_[1], block_[2], block_[3], block_[4], block_[5], block_[6], block_[7], block_[8]};
+  double* const out[9] = {block_[0], block_[1], block_[2], block_[3], block_[4],
+                          block_[5], block_[6], block_[7], block_[8]};
   const int32_t total = n_ * n_;
   while (nextSample_ < total && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
     const int32_t j = nextSample_ / n_, i0 = nextSample_ % n_, count = std::min(kBlock, n_ - i0);
@@ -308,8 +310,9 @@ int32_t GraphSurface3D::Status() {
 }
 
 void GraphSurface3D::VariableChanged(int32_t symbol, double) {
-  CompiledFunction* const functions[9] = {function_[0],   function_[1],   function_[2],   derivative_[0], derivative_[1],
-                                          derivative_[2], derivative_[3], derivative_[4], derivative_[5]};
+  CompiledFunction* const functions[9] = {function_[0],   function_[1],   function_[2],
+                                          derivative_[0], derivative_[1], derivative_[2],
+                                          derivative_[3], derivative_[4], derivative_[5]};
   // Colours computed on the CPU are the samples' own: a change of them samples again.
   if (SurfaceVariableChange(functions, 9, condition_, color_, &clip_, symbol, &colorOnlyChanged_) !=
       SurfaceChange::kNothing) {
