@@ -229,6 +229,13 @@ void ViewSetCopyFlaggedRanges(GraphViewSet* set) {
   }
 }
 
+double* RangeIn3DView(GraphView3D* view, int32_t n) {
+  if (n >= kRangeX && n <= kRangeZ) return Box(view, n);
+  if (n >= kRangeR && n <= kRangePhi) return Polar(view, n - kRangeR);
+  if (n >= kRangeT && n <= kRangeV) return Unit(view, n - kRangeT);
+  return nullptr;
+}
+
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform) {
   if (transform == nullptr || set->first2D == nullptr) return;
   if (transform->mode != kTransformPlaneBackwards && transform->mode != kTransformPlaneForwards) return;
@@ -342,6 +349,139 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
     return false;
   }
   return AttachCompanion(set, graph);
+}
+
+// ---- Space transformation and the surfaces ----
+
+namespace {
+
+// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z.
+void RewriteThroughRules(ExprNode* tree, ExprNode* const rules[3]) {
+  SwapPrimedCoordinates(tree);
+  if (RewritePassFunction rewrite = GraphsGlobals().rewritePass) {
+    for (int k = 0; k < 3; ++k) {
+      if (rules[k] != nullptr) rewrite(tree, rules[k]);
+    }
+  }
+}
+
+ExprNode* RewrittenCopy(const ExprNode* tree, ExprNode* const rules[3]) {
+  ExprNode* copy = CopyExpression(tree);
+  if (copy != nullptr) RewriteThroughRules(copy, rules);
+  return copy;
+}
+
+}  // namespace
+
+void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
+                         const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond) {
+  *outX = *outY = *outZ = nullptr;
+  if (outCond != nullptr) *outCond = nullptr;
+  if (transform == nullptr || transform->mode != kTransformSpace) return;
+  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
+                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)),
+                        Join(KindEqual, Symbol('z' + kPrimeOffset), CopyExpression(z))};
+  if (cond != nullptr && outCond != nullptr) *outCond = NewFunctionOver(RewrittenCopy(cond, rules));
+  if (colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions)) {
+    for (CompiledFunction*& component : colour->component) {
+      if (component == nullptr) continue;
+      CompiledFunction* rewritten = NewFunctionOver(RewrittenCopy(component->tree, rules));
+      if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
+      DeleteCompiledFunction(component);
+      component = rewritten;
+    }
+  }
+  *outX = RewrittenCopy(transform->expression1, rules);
+  *outY = RewrittenCopy(transform->expression2, rules);
+  *outZ = RewrittenCopy(transform->expression3, rules);
+  for (ExprNode* rule : rules) FreeExpression(rule);
+}
+
+bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                           const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
+                           double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges) {
+  auto* make = GraphKindConstructors().surface3D;
+  if (transform == nullptr || transform->mode != kTransformSpace || i != 0 || set->second3D == nullptr ||
+      make == nullptr) {
+    return false;
+  }
+  GraphColor* clone = CloneGraphColor(colour);
+  ExprNode *tx, *ty, *tz;
+  CompiledFunction* tcond = nullptr;
+  TransformSpacePoint(transform, x, y, z, cond, clone, &tx, &ty, &tz, cond != nullptr ? &tcond : nullptr);
+  CompiledFunction* f[3] = {NewFunctionOver(tx), NewFunctionOver(ty), NewFunctionOver(tz)};
+  GraphKind3D* graph = nullptr;
+  const bool made = f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && (cond == nullptr || tcond != nullptr);
+  if (clone != nullptr && made) {
+    graph = make(f[0], f[1], f[2], detail, detail2, clone, tcond, drawOption, ranges.bound[0], ranges.bound[1],
+                 ranges.bound[2], ranges.bound[3], set->second3D->context);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+    DeleteCompiledFunction(tcond);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  if (!KeepIfAttached(graph, AttachToSecond3DView(set, graph))) return false;
+  MarkViewRangesInUse(set, 1);
+  return true;
+}
+
+bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,
+                  CompiledFunction** cond, const CoordinateTransform* transform, double detail, double detail2,
+                  int32_t drawOption, const SurfaceRanges& ranges) {
+  auto* make = GraphKindConstructors().surface3D;
+  GraphView3D* view = i == 0 ? set->first3D : set->second3D;
+  // The companion reads the expressions as they were given, before compilation rewrites them.
+  const bool companion = transform != nullptr && transform->mode == kTransformSpace && i == 0;
+  ExprNode* kept[3] = {companion ? CopyExpression(x) : nullptr, companion ? CopyExpression(y) : nullptr,
+                       companion ? CopyExpression(z) : nullptr};
+  CompiledFunction* f[3] = {NewFunctionOver(x), NewFunctionOver(y), NewFunctionOver(z)};
+  GraphKind3D* graph = nullptr;
+  if (make != nullptr && view != nullptr && f[0] != nullptr && f[1] != nullptr && f[2] != nullptr) {
+    graph = make(f[0], f[1], f[2], detail, detail2, *colour, *cond, drawOption, ranges.bound[0], ranges.bound[1],
+                 ranges.bound[2], ranges.bound[3], view->context);
+    if (graph == nullptr) PostError(kErrorOutOfMemory);
+  }
+  bool attached = false;
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+  } else {
+    const GraphColor* made = *colour;
+    const ExprNode* condition = *cond != nullptr ? (*cond)->tree : nullptr;
+    *colour = nullptr;
+    *cond = nullptr;
+    attached = KeepIfAttached(graph, AttachTo3DView(set, graph, i));
+    if (attached) {
+      if (companion && kept[0] != nullptr && kept[1] != nullptr && kept[2] != nullptr) {
+        AddSurfaceCompanion3D(set, transform, i, kept[0], kept[1], kept[2], condition, drawOption, detail, detail2,
+                              made, ranges);
+      }
+      MarkViewRangesInUse(set, i);
+    }
+  }
+  for (ExprNode* e : kept) FreeExpression(e);
+  return attached;
+}
+
+bool AddParametricSurface(GraphViewSet* set, const ExprNode* vector, int32_t i, GraphColor** colour,
+                          const CoordinateTransform* transform, double detail, double detail2, int32_t drawOption,
+                          CompiledFunction** cond) {
+  GraphView3D* view = i == 0 ? set->first3D : set->second3D;
+  if (vector == nullptr || vector->arity < 3 || view == nullptr) return false;
+  ExprNode* e[3];
+  for (int k = 0; k < 3; ++k) e[k] = CopyExpression(vector->children[k]);
+  double* u = RangeIn3DView(view, kRangeU);
+  double* v = RangeIn3DView(view, kRangeV);
+  const SurfaceRanges ranges{{u, u + 1, v, v + 1}};
+  if (!AddSurface3D(set, i, e[0], e[1], e[2], colour, cond, transform, detail, detail2, drawOption, ranges)) {
+    return false;
+  }
+  MarkRangeInUse(set, kRangeU);
+  MarkRangeInUse(set, kRangeV);
+  return true;
 }
 
 // ---- Expression operations ----

@@ -81,6 +81,9 @@ void ViewSetSetRangeBound(GraphViewSet* set, int32_t n, double value, int32_t wh
 void ViewSetCopyRangeToDocument(GraphViewSet* set, int32_t n);
 // ViewSetCopyRangeToDocument of every flagged range, in index order.
 void ViewSetCopyFlaggedRanges(GraphViewSet* set);
+// The (low, high) pair of range n in a 3D view: its box for x, y, z (0-2), its polar ranges for r,
+// theta, phi and its unit ranges for t, u, v. Null for any other index, or without a view.
+double* RangeIn3DView(GraphView3D* view, int32_t n);
 // Transform mode 1 or 2: the index of the first 2D view's last graph joins graphIndexList.
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform);
 
@@ -111,6 +114,39 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
 // 7 posted, when a part or the graph cannot be had.
 GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphColor* colour, int32_t drawOption,
                              uint8_t isEquation, const ViewMap* frame);
+
+// ---- Space transformation and the surfaces ----
+// The two parameter ranges of a surface: four bounds (first low, first high, second low, second
+// high) in a 3D view's settings.
+struct SurfaceRanges {
+  double* bound[4];
+};
+// Mode 4: the graph point (X, Y, Z) through the transformation. With the rules x' = X, y' = Y,
+// z' = Z, copies of the transformation's three expressions have x, y, z exchanged for x', y', z' and go through the algebra's rewrite pass with each rule, into
+// *outX, *outY, *outZ; a condition tree (may be null) the same way, compiled into *outCond (null
+// without one); the component functions of a colour in mode 9 or 10 (may be null) are replaced by
+// their rewritten copies. Other modes, or refused memory, give null outputs (error 7 posted).
+void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
+                         const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond);
+// The companion of a surface built for view index i: in mode 4 (i 0), with a clone of the colour, the
+// surface (X, Y, Z) through the transformation as a surface of the same ranges in the second 3D view,
+// whose ranges are then marked in use. True when a companion was attached.
+bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                           const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
+                           double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges);
+// A surface over fn(X), fn(Y), fn(Z) (the trees taken over) in 3D view i with the row's grain
+// (detail), opacity (detail2) and plotting mode, over the two ranges; then its companion and the
+// view's ranges marked in use. The colour and the condition (null: none) are the surface's once it
+// is made (both pointers then null); otherwise they stay the caller's. True when it was attached.
+bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,
+                  CompiledFunction** cond, const CoordinateTransform* transform, double detail, double detail2,
+                  int32_t drawOption, const SurfaceRanges& ranges);
+// (x, y, z) = f(u, v): the surface of the vector's three components over 3D view i's u and v ranges,
+// with its companion; u and v are marked in use. As AddSurface3D for the colour and the condition.
+bool AddParametricSurface(GraphViewSet* set, const ExprNode* vector, int32_t i, GraphColor** colour,
+                          const CoordinateTransform* transform, double detail, double detail2, int32_t drawOption,
+                          CompiledFunction** cond);
 
 // ---- Expression operations ----
 // fn(e): a new, uncompiled function taking over the tree; null (tree freed, error 7) when the

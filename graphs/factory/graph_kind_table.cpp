@@ -6,6 +6,9 @@
 #include "graphs/kinds2d/relation_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
+#include "graphs/view3d/implicit_surface_3d.h"
+#include "graphs/view3d/parametric_surface_3d.h"
+#include "graphs/view3d/surface_companion_3d.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "graphs/view4d/graph_curve_4d.h"
 #include "graphs/view4d/graph_surface_4d.h"
@@ -30,6 +33,9 @@ GraphConstructors GraphKindConstructors() {
   c.mesh2D = r.mesh2D;
   c.image2D = r.image2D;
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  c.surface3D = Either(r.surface3D, &NewSurface3DGraph);
+  c.implicitSurface3D = Either(r.implicitSurface3D, &NewImplicitSurface3DGraph);
+  c.surfaceCompanion3D = Either(r.surfaceCompanion3D, &NewSurfaceCompanion3DGraph);
   c.curve4D = Either(r.curve4D, &NewCurve4DGraph);
   c.curveList4D = Either(r.curveList4D, &NewCurveList4DGraph);
   c.surface4D = Either(r.surface4D, &NewSurface4DGraph);

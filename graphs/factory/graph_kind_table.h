@@ -6,5 +6,6 @@
 #include "graphs/core/graphs_state.h"
 
 // The traced graph, the relation region, the raster, the level lines, the plane and the space
-// vector field, the 4D curves and surface; the mesh and image kinds are null until they land.
+// vector field, the parametric and implicit surfaces with the companion, the 4D curves and surface;
+// the mesh and image kinds are null until they land.
 GraphConstructors GraphKindConstructors();
