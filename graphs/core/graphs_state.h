@@ -57,6 +57,19 @@ struct GraphConstructors {
   GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                                 CompiledFunction* condition, double grain, GraphColor* color,
                                 GraphicsContext* context, const double* box);
+  // A surface of three coordinate functions of u and v over the four bounds of its parameter
+  // ranges, with the row's grain, opacity and plotting mode and the condition (or null).
+  GraphKind3D* (*surface3D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
+                            double opacity, GraphColor* color, CompiledFunction* condition, int32_t plottingMode,
+                            const double* uMin, const double* uMax, const double* vMin, const double* vMax,
+                            GraphicsContext* context);
+  // The zero set of f(x, y, z) in the 3D view's box (x, y, z low and high), meshed by the grain.
+  GraphKind3D* (*implicitSurface3D)(CompiledFunction* f, double grain, double opacity, GraphColor* color,
+                                    CompiledFunction* condition, const double* box, GraphicsContext* context);
+  // The implicit surface `parent` (made by implicitSurface3D) mapped through three functions of
+  // x, y, z into the second 3D view.
+  GraphKind3D* (*surfaceCompanion3D)(CompiledFunction* xMap, CompiledFunction* yMap, CompiledFunction* zMap,
+                                     GraphKind3D* parent, GraphicsContext* context);
   // The space curve (x, y, z) of u over [*tMin, *tMax], kept where the condition (or null) holds,
   // sampled by the grain.
   GraphKind3D* (*curve3D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* condition,

@@ -22,6 +22,16 @@ void Hue(double h, float* out) {
 
 void Grey(float level, float* out) { out[0] = out[1] = out[2] = level; }
 
+// Two stored samples are the same point to the floats' resolution: a neighbour that close gives no
+// direction. The samples along a pole are equal but for rounding (sin v at v = pi is 1e-16, not 0),
+// and the sign of that noise would otherwise turn the pole's normal either way.
+bool SamePoint(const float* a, const float* b) {
+  const float scale = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2]), std::fabs(b[0]), std::fabs(b[1]),
+                                std::fabs(b[2])});
+  const float limit = 0x1p-20f * scale;
+  return std::fabs(a[0] - b[0]) <= limit && std::fabs(a[1] - b[1]) <= limit && std::fabs(a[2] - b[2]) <= limit;
+}
+
 }  // namespace
 
 int32_t SurfaceVertexCopies(uint32_t mode) {
@@ -156,7 +166,7 @@ void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_
   auto at = [&](int32_t i, int32_t j) { return vertices + 3 * copies * (i * n + j); };
   auto usable = [&](int32_t i, int32_t j, const float* p) {
     const float* q = at(i, j);
-    return valid[i * n + j] != 0 && (q[0] != p[0] || q[1] != p[1] || q[2] != p[2]);
+    return valid[i * n + j] != 0 && !SamePoint(q, p);
   };
   for (int32_t i = 0; i < n; ++i) {
     for (int32_t j = 0; j < n; ++j) {

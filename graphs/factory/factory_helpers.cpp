@@ -229,6 +229,13 @@ void ViewSetCopyFlaggedRanges(GraphViewSet* set) {
   }
 }
 
+double* RangeIn3DView(GraphView3D* view, int32_t n) {
+  if (n >= kRangeX && n <= kRangeZ) return Box(view, n);
+  if (n >= kRangeR && n <= kRangePhi) return Polar(view, n - kRangeR);
+  if (n >= kRangeT && n <= kRangeV) return Unit(view, n - kRangeT);
+  return nullptr;
+}
+
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform) {
   if (transform == nullptr || set->first2D == nullptr) return;
   if (transform->mode != kTransformPlaneBackwards && transform->mode != kTransformPlaneForwards) return;
@@ -344,74 +351,94 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
   return AttachCompanion(set, graph);
 }
 
+// ---- Space transformation and the surfaces ----
+
 namespace {
 
-// Rewrites `tree` in place with the rules coordinate' = value, in order; without the algebra's
-// rewrite pass the tree stays as it is.
-void RewritePrimedCoordinates(ExprNode* tree, ExprNode* const* rules, int count) {
-  RewritePassFunction rewrite = GraphsGlobals().rewritePass;
-  if (tree == nullptr || rewrite == nullptr) return;
-  for (int k = 0; k < count; ++k) {
-    if (rules[k] != nullptr) rewrite(tree, rules[k]);
+// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z
+// (a null rule is skipped).
+void RewriteThroughRules(ExprNode* tree, ExprNode* const rules[3]) {
+  SwapPrimedCoordinates(tree);
+  if (RewritePassFunction rewrite = GraphsGlobals().rewritePass) {
+    for (int k = 0; k < 3; ++k) {
+      if (rules[k] != nullptr) rewrite(tree, rules[k]);
+    }
   }
 }
 
-// A copy of the expression with its primes exchanged and the rules applied; null when refused.
-ExprNode* RewrittenCopy(const ExprNode* expression, ExprNode* const* rules, int count) {
-  ExprNode* copy = expression != nullptr ? CopyExpression(expression) : nullptr;
-  if (copy == nullptr) return nullptr;
-  SwapPrimedCoordinates(copy);
-  RewritePrimedCoordinates(copy, rules, count);
+ExprNode* RewrittenCopy(const ExprNode* tree, ExprNode* const rules[3]) {
+  ExprNode* copy = CopyExpression(tree);
+  if (copy != nullptr) RewriteThroughRules(copy, rules);
   return copy;
-}
-
-// The rules x' = X, y' = Y (and z' = Z) from copies; a refused rule is null (and skipped).
-void PrimedRules(const ExprNode* const* values, int count, ExprNode** rules) {
-  for (int k = 0; k < count; ++k) {
-    rules[k] = Join(KindEqual, Symbol("xyz"[k] + kPrimeOffset), CopyExpression(values[k]));
-  }
 }
 
 }  // namespace
 
-double* RangeOf3DView(GraphView3D* view, int32_t n) {
-  if (n >= kRangeX && n <= kRangeZ) return Box(view, n);
-  if (n >= kRangeR && n <= kRangePhi) return Polar(view, n - kRangeR);
-  if (n >= kRangeT && n <= kRangeV) return Unit(view, n - kRangeT);
-  return nullptr;
-}
-
 void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
                          ExprNode** outY) {
-  const ExprNode* values[2] = {x, y};
-  ExprNode* rules[2];
-  PrimedRules(values, 2, rules);
-  *outX = RewrittenCopy(transform->expression1, rules, 2);
-  *outY = RewrittenCopy(transform->expression2, rules, 2);
+  *outX = *outY = nullptr;
+  if (transform == nullptr) return;
+  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
+                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)), nullptr};
+  *outX = RewrittenCopy(transform->expression1, rules);
+  *outY = RewrittenCopy(transform->expression2, rules);
   for (ExprNode* rule : rules) FreeExpression(rule);
 }
 
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
-                         const ExprNode* z, const ExprNode* condition, GraphColor* colour, ExprNode** outX,
-                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCondition) {
-  const ExprNode* values[3] = {x, y, z};
-  ExprNode* rules[3];
-  PrimedRules(values, 3, rules);
-  if (outCondition != nullptr) {
-    *outCondition = condition != nullptr ? NewFunctionOver(RewrittenCopy(condition, rules, 3)) : nullptr;
-  }
+                         const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond) {
+  *outX = *outY = *outZ = nullptr;
+  if (outCond != nullptr) *outCond = nullptr;
+  if (transform == nullptr || transform->mode != kTransformSpace) return;
+  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
+                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)),
+                        Join(KindEqual, Symbol('z' + kPrimeOffset), CopyExpression(z))};
+  if (cond != nullptr && outCond != nullptr) *outCond = NewFunctionOver(RewrittenCopy(cond, rules));
   if (colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions)) {
-    for (CompiledFunction* component : colour->component) {
-      if (component == nullptr || component->tree == nullptr) continue;
-      SwapPrimedCoordinates(component->tree);
-      RewritePrimedCoordinates(component->tree, rules, 3);
-      CompileFunction(component);
+    for (CompiledFunction*& component : colour->component) {
+      if (component == nullptr) continue;
+      CompiledFunction* rewritten = NewFunctionOver(RewrittenCopy(component->tree, rules));
+      if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
+      DeleteCompiledFunction(component);
+      component = rewritten;
     }
   }
-  *outX = RewrittenCopy(transform->expression1, rules, 3);
-  *outY = RewrittenCopy(transform->expression2, rules, 3);
-  *outZ = RewrittenCopy(transform->expression3, rules, 3);
+  *outX = RewrittenCopy(transform->expression1, rules);
+  *outY = RewrittenCopy(transform->expression2, rules);
+  *outZ = RewrittenCopy(transform->expression3, rules);
   for (ExprNode* rule : rules) FreeExpression(rule);
+}
+
+bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                           const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
+                           double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges) {
+  auto* make = GraphKindConstructors().surface3D;
+  if (transform == nullptr || transform->mode != kTransformSpace || i != 0 || set->second3D == nullptr ||
+      make == nullptr) {
+    return false;
+  }
+  GraphColor* clone = CloneGraphColor(colour);
+  ExprNode *tx, *ty, *tz;
+  CompiledFunction* tcond = nullptr;
+  TransformSpacePoint(transform, x, y, z, cond, clone, &tx, &ty, &tz, cond != nullptr ? &tcond : nullptr);
+  CompiledFunction* f[3] = {NewFunctionOver(tx), NewFunctionOver(ty), NewFunctionOver(tz)};
+  GraphKind3D* graph = nullptr;
+  const bool made = f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && (cond == nullptr || tcond != nullptr);
+  if (clone != nullptr && made) {
+    graph = make(f[0], f[1], f[2], detail, detail2, clone, tcond, drawOption, ranges.bound[0], ranges.bound[1],
+                 ranges.bound[2], ranges.bound[3], set->second3D->context);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+    DeleteCompiledFunction(tcond);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  if (!KeepIfAttached(graph, AttachToSecond3DView(set, graph))) return false;
+  MarkViewRangesInUse(set, 1);
+  return true;
 }
 
 bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
@@ -468,6 +495,61 @@ bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform
     return false;
   }
   return AttachCompanion(set, graph);
+}
+
+bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,
+                  CompiledFunction** cond, const CoordinateTransform* transform, double detail, double detail2,
+                  int32_t drawOption, const SurfaceRanges& ranges) {
+  auto* make = GraphKindConstructors().surface3D;
+  GraphView3D* view = i == 0 ? set->first3D : set->second3D;
+  // The companion reads the expressions as they were given, before compilation rewrites them.
+  const bool companion = transform != nullptr && transform->mode == kTransformSpace && i == 0;
+  ExprNode* kept[3] = {companion ? CopyExpression(x) : nullptr, companion ? CopyExpression(y) : nullptr,
+                       companion ? CopyExpression(z) : nullptr};
+  CompiledFunction* f[3] = {NewFunctionOver(x), NewFunctionOver(y), NewFunctionOver(z)};
+  GraphKind3D* graph = nullptr;
+  if (make != nullptr && view != nullptr && f[0] != nullptr && f[1] != nullptr && f[2] != nullptr) {
+    graph = make(f[0], f[1], f[2], detail, detail2, *colour, *cond, drawOption, ranges.bound[0], ranges.bound[1],
+                 ranges.bound[2], ranges.bound[3], view->context);
+    if (graph == nullptr) PostError(kErrorOutOfMemory);
+  }
+  bool attached = false;
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+  } else {
+    const GraphColor* made = *colour;
+    const ExprNode* condition = *cond != nullptr ? (*cond)->tree : nullptr;
+    *colour = nullptr;
+    *cond = nullptr;
+    attached = KeepIfAttached(graph, AttachTo3DView(set, graph, i));
+    if (attached) {
+      if (companion && kept[0] != nullptr && kept[1] != nullptr && kept[2] != nullptr) {
+        AddSurfaceCompanion3D(set, transform, i, kept[0], kept[1], kept[2], condition, drawOption, detail, detail2,
+                              made, ranges);
+      }
+      MarkViewRangesInUse(set, i);
+    }
+  }
+  for (ExprNode* e : kept) FreeExpression(e);
+  return attached;
+}
+
+bool AddParametricSurface(GraphViewSet* set, const ExprNode* vector, int32_t i, GraphColor** colour,
+                          const CoordinateTransform* transform, double detail, double detail2, int32_t drawOption,
+                          CompiledFunction** cond) {
+  GraphView3D* view = i == 0 ? set->first3D : set->second3D;
+  if (vector == nullptr || vector->arity < 3 || view == nullptr) return false;
+  ExprNode* e[3];
+  for (int k = 0; k < 3; ++k) e[k] = CopyExpression(vector->children[k]);
+  double* u = RangeIn3DView(view, kRangeU);
+  double* v = RangeIn3DView(view, kRangeV);
+  const SurfaceRanges ranges{{u, u + 1, v, v + 1}};
+  if (!AddSurface3D(set, i, e[0], e[1], e[2], colour, cond, transform, detail, detail2, drawOption, ranges)) {
+    return false;
+  }
+  MarkRangeInUse(set, kRangeU);
+  MarkRangeInUse(set, kRangeV);
+  return true;
 }
 
 // ---- Expression operations ----

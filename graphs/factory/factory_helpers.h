@@ -81,11 +81,11 @@ void ViewSetSetRangeBound(GraphViewSet* set, int32_t n, double value, int32_t wh
 void ViewSetCopyRangeToDocument(GraphViewSet* set, int32_t n);
 // ViewSetCopyRangeToDocument of every flagged range, in index order.
 void ViewSetCopyFlaggedRanges(GraphViewSet* set);
+// The (low, high) pair of range n in a 3D view: its box for x, y, z (0-2), its polar ranges for r,
+// theta, phi and its unit ranges for t, u, v. Null for any other index, or without a view.
+double* RangeIn3DView(GraphView3D* view, int32_t n);
 // Transform mode 1 or 2: the index of the first 2D view's last graph joins graphIndexList.
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform);
-// The (low, high) pair of range n as the 3D view holds it: x, y, z its box, r, theta, phi its polar
-// ranges, t, u, v its unit ranges; null for another index or no view.
-double* RangeOf3DView(GraphView3D* view, int32_t n);
 
 // ---- Coordinate transformation ----
 // Mode 1 only: r, theta, x and y are rewritten in that order (r = sqrt(x^2 + y^2), theta = the
@@ -98,25 +98,12 @@ void TransformPlaneExpression(ExprNode* expression, const CoordinateTransform* t
 bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
                                 const CoordinateTransform* transform, int32_t drawOption, bool isX);
 
-// A point given by expressions in the first view, in the coordinates of the second: the
-// transformation's expressions (in the first view's coordinates, primes exchanged) with x', y'
-// (and z') rewritten as X, Y (and Z). TransformPlanePoint gives new trees in *outX, *outY;
-// TransformSpacePoint in *outX, *outY, *outZ and, when a condition is given, its tree through the
-// same rewrite as a new uncompiled function in *outCondition (else null); a colour of expression
-// modes 9 and 10 gets its three components rewritten in place (compiled again). Trees that cannot
-// be had come back null (error 7 posted by the pools); the caller frees what it gets.
+// The graph point (X, Y) through a plane transformation given forwards: with the rules x' = X,
+// y' = Y, copies of the transformation's two expressions have x, y exchanged for x', y' and go
+// through the algebra's rewrite pass with each rule, into *outX and *outY (null when refused,
+// error 7 posted by the pools); the caller frees what it gets.
 void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
                          ExprNode** outY);
-void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
-                         const ExprNode* z, const ExprNode* condition, GraphColor* colour, ExprNode** outX,
-                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCondition);
-// The companion of a space curve built for view index i: in mode 4 (i 0) the curve (x, y, z of u,
-// with its condition) through the transformation, as a space curve in the second 3D view over the
-// given t range with a clone of the colour; then the second view's box ranges are marked. True
-// when a companion was attached.
-bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
-                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
-                         double grain, const double* range);
 // The companion of a plane arrow (a, b) to (c, d) built for view index i: in mode 1 (i 0) the
 // graph index is recorded; in mode 2 (i 0) both ends through the transformation, as an arrow in
 // the second 2D view with a clone of the colour. True when a companion was attached.
@@ -139,6 +126,46 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
 // 7 posted, when a part or the graph cannot be had.
 GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphColor* colour, int32_t drawOption,
                              uint8_t isEquation, const ViewMap* frame);
+
+// ---- Space transformation and the surfaces ----
+// The two parameter ranges of a surface: four bounds (first low, first high, second low, second
+// high) in a 3D view's settings.
+struct SurfaceRanges {
+  double* bound[4];
+};
+// Mode 4: the graph point (X, Y, Z) through the transformation. With the rules x' = X, y' = Y,
+// z' = Z, copies of the transformation's three expressions have x, y, z exchanged for x', y', z' and go through the algebra's rewrite pass with each rule, into
+// *outX, *outY, *outZ; a condition tree (may be null) the same way, compiled into *outCond (null
+// without one); the component functions of a colour in mode 9 or 10 (may be null) are replaced by
+// their rewritten copies. Other modes, or refused memory, give null outputs (error 7 posted).
+void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
+                         const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
+                         ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond);
+// The companion of a surface built for view index i: in mode 4 (i 0), with a clone of the colour, the
+// surface (X, Y, Z) through the transformation as a surface of the same ranges in the second 3D view,
+// whose ranges are then marked in use. True when a companion was attached.
+bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                           const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
+                           double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges);
+// The companion of a space curve built for view index i: in mode 4 (i 0) the curve (x, y, z of u,
+// with its condition) through the transformation, as a space curve in the second 3D view over the
+// given t range with a clone of the colour; then the second view's box ranges are marked. True
+// when a companion was attached.
+bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
+                         double grain, const double* range);
+// A surface over fn(X), fn(Y), fn(Z) (the trees taken over) in 3D view i with the row's grain
+// (detail), opacity (detail2) and plotting mode, over the two ranges; then its companion and the
+// view's ranges marked in use. The colour and the condition (null: none) are the surface's once it
+// is made (both pointers then null); otherwise they stay the caller's. True when it was attached.
+bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,
+                  CompiledFunction** cond, const CoordinateTransform* transform, double detail, double detail2,
+                  int32_t drawOption, const SurfaceRanges& ranges);
+// (x, y, z) = f(u, v): the surface of the vector's three components over 3D view i's u and v ranges,
+// with its companion; u and v are marked in use. As AddSurface3D for the colour and the condition.
+bool AddParametricSurface(GraphViewSet* set, const ExprNode* vector, int32_t i, GraphColor** colour,
+                          const CoordinateTransform* transform, double detail, double detail2, int32_t drawOption,
+                          CompiledFunction** cond);
 
 // ---- Expression operations ----
 // fn(e): a new, uncompiled function taking over the tree; null (tree freed, error 7) when the

@@ -2,8 +2,9 @@
 // comma parts, conditions, side differences, the "+ (0 if condition)" of the traced forms,
 // parameter values, side swap), then the dispatch on the form. The 2D kinds (traced forms,
 // relations, rasters and level lines, the plane vector field) and the space vector field are built
-// here, the curves, arrows, points and fields on surfaces by space_form_builders; every other form
-// reports that its kinds are missing until they land.
+// here, the surfaces and the 4D kinds by their own files, the curves, arrows, points and fields
+// on surfaces by space_form_builders; every other form reports that its kinds are missing until
+// they land.
 #include "graphs/factory/graph_factory.h"
 
 #include <new>
@@ -12,6 +13,7 @@
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/form_shapes.h"
 #include "graphs/factory/graph_factory_4d.h"
+#include "graphs/factory/graph_factory_surfaces.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
@@ -238,6 +240,15 @@ Built BuildVectorField3D(GraphViewSet* set, Prepared& p, int32_t viewIndex, cons
   return Built::kYes;
 }
 
+// The surface forms (graph_factory_surfaces.h), taking the prepared condition and colour.
+Built Surface(GraphViewSet* set, Prepared& p, int32_t viewIndex, const ExprNode* node, int32_t form,
+              const CoordinateTransform* transform, double grain, double opacity, int32_t plotting) {
+  const BuiltSurface made =
+      BuildSurfaceForm(set, viewIndex, form, node, transform, &p.condition, &p.colour, grain, opacity, plotting);
+  if (made == BuiltSurface::kKindMissing) return Built::kKindMissing;
+  return made == BuiltSurface::kBuilt ? Built::kYes : Built::kFailed;
+}
+
 GraphicsContext* ColourContext(const GraphViewSet* set, bool is4D, int32_t viewIndex) {
   if (is4D) return set->view4D != nullptr ? set->view4D->context : nullptr;
   const GraphView3D* view = viewIndex == 0 ? set->first3D : set->second3D;
@@ -302,8 +313,6 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
 int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D, bool is4D,
                                 const CoordinateTransform* transform, double colorIndex, double detail, double detail2,
                                 double drawOption, double displayKind, DocumentServices* document, int32_t* message) {
-  // Opacity goes to the surface kinds, which have not landed.
-  (void)detail2;
   if (message != nullptr) *message = 0;
   if (set == nullptr || equation == nullptr) return -1;
   const int32_t rowsAtEntry = set->graphTable.count;
@@ -400,10 +409,29 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 40: {
       const bool expression = form == 33 || form == 40;
       if (!expression && (node->kind != KindEqual || node->arity != 2)) return -1;
-      built = BuildFunctionOfXY(set, p, viewIndex, expression ? node : node->children[1], form,
-                                is3D ? 1 : DisplayKindOf(displayKind), transform, detail);
+      const int32_t kind = is3D ? 1 : DisplayKindOf(displayKind);
+      built = kind == 1 ? Surface(set, p, viewIndex, node, form, transform, detail, detail2, plotting)
+                        : BuildFunctionOfXY(set, p, viewIndex, expression ? node : node->children[1], form, kind,
+                                            transform, detail);
       break;
     }
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 14:
+    case 26:
+    case 27:
+    case 28:
+      if (node->kind != KindEqual || node->arity != 2) return -1;
+      built = Surface(set, p, viewIndex, node, form, transform, detail, detail2, plotting);
+      break;
+    case 48:
+    case 30:
+      built = Surface(set, p, viewIndex, node, form, transform, detail, detail2, plotting);
+      break;
     case 16:
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField(set, p, viewIndex, node->children[1], displayKind, transform, detail);

@@ -1,15 +1,18 @@
 // The table of the graph kinds' constructors: one row a kind, replaced entry by entry.
 #include "graphs/factory/graph_kind_table.h"
 
+#include "graphs/kinds2d/arrow_2d.h"
 #include "graphs/kinds2d/contour_graph.h"
 #include "graphs/kinds2d/raster_graph.h"
 #include "graphs/kinds2d/relation_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
-#include "graphs/kinds2d/arrow_2d.h"
 #include "graphs/view3d/arrow_3d.h"
+#include "graphs/view3d/implicit_surface_3d.h"
+#include "graphs/view3d/parametric_surface_3d.h"
 #include "graphs/view3d/point_3d.h"
 #include "graphs/view3d/space_curve_3d.h"
+#include "graphs/view3d/surface_companion_3d.h"
 #include "graphs/view3d/surface_field_3d.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "graphs/view4d/graph_curve_4d.h"
@@ -35,6 +38,9 @@ GraphConstructors GraphKindConstructors() {
   c.mesh2D = r.mesh2D;
   c.image2D = r.image2D;
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  c.surface3D = Either(r.surface3D, &NewSurface3DGraph);
+  c.implicitSurface3D = Either(r.implicitSurface3D, &NewImplicitSurface3DGraph);
+  c.surfaceCompanion3D = Either(r.surfaceCompanion3D, &NewSurfaceCompanion3DGraph);
   c.curve3D = Either(r.curve3D, &NewSpaceCurveGraph);
   c.arrow2D = Either(r.arrow2D, &NewArrow2DGraph);
   c.arrow3D = Either(r.arrow3D, &NewArrow3DGraph);

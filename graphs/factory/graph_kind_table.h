@@ -6,6 +6,7 @@
 #include "graphs/core/graphs_state.h"
 
 // The traced graph, the relation region, the raster, the level lines, the plane and the space
-// vector field, the space curve, the arrows, the space point and the field on a surface, the 4D
-// curves and surface; the mesh and image kinds are null until they land.
+// vector field, the parametric and implicit surfaces with the companion, the space curve, the
+// arrows, the space point and the fields on surfaces, the 4D curves and surface; the mesh and image
+// kinds are null until they land.
 GraphConstructors GraphKindConstructors();

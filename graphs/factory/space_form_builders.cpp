@@ -79,7 +79,7 @@ bool BuildCurve(const SpaceFormRequest& r, ExprNode* xyz[3], int32_t rangeIndex)
   CompiledFunction* f[3] = {};
   bool built = false;
   if (view != nullptr && make != nullptr && FunctionsOfCopies(xyz, 3, f)) {
-    double* range = RangeOf3DView(view, rangeIndex);
+    double* range = RangeIn3DView(view, rangeIndex);
     GraphColor* colour = *r.colour;
     CompiledFunction* condition = *r.condition;
     GraphKind3D* graph =
@@ -242,8 +242,8 @@ bool BuildFieldOnSurfaceForm(const SpaceFormRequest& r, int32_t form, const Expr
     DeleteFunctions(f, 3);
     return false;
   }
-  const double* u = RangeOf3DView(view, surface.uRange);
-  const double* v = RangeOf3DView(view, surface.vRange);
+  const double* u = RangeIn3DView(view, surface.uRange);
+  const double* v = RangeIn3DView(view, surface.vRange);
   GraphKind3D* graph = Took(r,
                             make(f[0], f[1], f[2], f[3], f[4], f[5], *r.condition, r.grain, *r.colour, u, u + 1, v,
                                  v + 1, view->context),

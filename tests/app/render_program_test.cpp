@@ -275,6 +275,40 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   std::filesystem::remove_all(config);
 }
 
+// The surfaces example draws its three rows in the 3D view, by GL and by the software rasteriser:
+// the saddle in the first row colour (magenta), the torus in the second (red), the sphere in the
+// third (blue), each over hundreds of pixels, with no note and no message.
+TEST(RenderProgramTest, TheSurfacesExampleDrawsEachKindIn3D) {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  setenv("EGL_PLATFORM", "surfaceless", 1);
+  const std::string example = std::string(QV_SOURCE_DIR) + "/examples/surfaces.txt";
+  const std::string config = Temp("qv_surfaces_config"), png = Temp("qv_surfaces.png");
+  std::filesystem::create_directories(config + "/quorvalis");
+  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  for (const std::string& environment : {"XDG_CONFIG_HOME=" + config + "/none ", "XDG_CONFIG_HOME=" + config + " "}) {
+    std::remove(png.c_str());
+    const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, environment);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("3 graphs, 3D by"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("note"), std::string::npos) << run.output;
+    PngImage image{};
+    ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+    int magenta = 0, red = 0, blue = 0;
+    for (int32_t i = 0; i < image.width * image.height; ++i) {
+      const int r = image.pixels[i] >> 16 & 0xFF, g = image.pixels[i] >> 8 & 0xFF, b = image.pixels[i] & 0xFF;
+      magenta += r > 60 && b > 60 && g < 40 && std::abs(r - b) < 60;
+      red += r > 60 && g < 40 && b < 30;
+      blue += b > 60 && r < 30 && g < 30;
+    }
+    FreePngImage(&image);
+    EXPECT_GT(magenta, 500) << environment;
+    EXPECT_GT(red, 500) << environment;
+    EXPECT_GT(blue, 500) << environment;
+  }
+  std::remove(png.c_str());
+  std::filesystem::remove_all(config);
+}
+
 }  // namespace
 
 namespace {

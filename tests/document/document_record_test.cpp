@@ -97,11 +97,13 @@ TEST_F(DocumentRecordTest, RowGraphsAreBuiltWithTheRowsOwnValues) {
     row[0].color = 2;                      // red
     row[2].xyType = 1, row[3].xyType = 3;  // a surface, level lines
     const int32_t noForm = ClassifyEquationList(row[1].expression, false, false, &document);
-    EXPECT_EQ(BuildDocumentRowGraphs(&document), 2);
+    EXPECT_EQ(BuildDocumentRowGraphs(&document), 1);
     EXPECT_TRUE(row[0].graphRow == 0 && row[0].resultMessage == 0);
     EXPECT_TRUE(noForm != 0 && row[1].graphRow == -1 && row[1].resultMessage == noForm);
-    EXPECT_TRUE(row[2].graphRow == -1 && row[2].resultMessage == 14);
-    EXPECT_TRUE(row[3].graphRow == 1 && row[3].resultMessage == 0);
+    // The surface goes to the first 3D view, which shows it once the document is drawn in 3D.
+    EXPECT_TRUE(row[2].graphRow == 1 && row[2].resultMessage == 0);
+    EXPECT_EQ(document.viewSet.first3D->graphs.count, 1);
+    EXPECT_TRUE(row[3].graphRow == 2 && row[3].resultMessage == 0);
     auto* traced = static_cast<GraphTraced2D*>(document.viewSet.first2D->graphs.data[0]);
     EXPECT_EQ(traced->Color()->rgb, 0xff0000u);
   }

@@ -1,0 +1,87 @@
+// What the parametric and the implicit surface share about their colour and their condition: whether
+// the colour runs on a GPU program and in which context it was prepared, the clip plane a linear
+// condition becomes, what a parameter change or a new plotting mode asks of them, unit normals from
+// doubles, and the drawing of a finished surface mesh
+// (opacity, clip plane, one plain draw or the two GPU shading passes).
+// Invariants: a normal stored by UnitNormal is unit or (0, 0, 0), never NaN; a clip plane is active only on a GL context, for a condition
+// the GPU does not evaluate, with the four coefficients of a linear inequality.
+#pragma once
+
+#include <cstdint>
+
+class GraphColor;
+struct CompiledFunction;
+struct GLMesh;
+struct GraphicsContext;
+
+// The colour has its fragment and vertex program (mode 11, or a condition drawn on the GPU).
+bool ColourHasProgram(const GraphColor* color);
+// A surface draws in the overlay pass: its colour runs on a program and was hue, saturation, value.
+bool IsSurfaceTransparent(const GraphColor* color);
+
+// The condition a surface may draw as a GL clip plane, with its plane a x + b y + c z + d >= 0.
+struct SurfaceClip {
+  uint8_t active = 0;
+  double plane[4] = {0, 0, 0, 0};
+};
+
+// The context a surface's colour programs were last prepared in.
+struct PreparedColourContext {
+  int32_t kind = -1;
+  const void* handle = nullptr;
+};
+// PrepareColorShaderPrograms for the surface, noting the context.
+void PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, int32_t plottingMode,
+                          GraphicsContext* context, PreparedColourContext* prepared);
+// What a surface's plotting mode option (code 0) shares: a value of 0, 1 or 2 is stored in
+// *plottingMode (others leave it), the colour's programs are prepared again for it, a condition's
+// clip plane is decided again, and the mesh's colours are detached. The surface then prepares its
+// functions again and starts over.
+void ChangeSurfacePlottingMode(double value, int32_t* plottingMode, GraphColor* color,
+                               const CompiledFunction* condition, SurfaceClip* clip, GLMesh* mesh,
+                               GraphicsContext* context, PreparedColourContext* prepared);
+// The view's context changed kind or GL context since then, and the colour could run on a program
+// (colour expressions or a condition): the programs must be prepared again for it (going to the
+// software kind they fall back to the CPU, coming back to GL they are made again).
+bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condition,
+                          const PreparedColourContext& prepared, const GraphicsContext* context);
+
+// Active when there is a condition, the colour has no program, the context is a GL kind and the
+// condition is a linear inequality (its plane stored); otherwise inactive.
+void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
+                     const GraphicsContext* context);
+// The functions (null ones passed over) evaluate their constant parts afresh at their next use: a
+// parameter moved, or a value was cached as NaN while memory was refused.
+void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count);
+
+// What a parameter change asks of a surface.
+enum class SurfaceChange {
+  kNothing,
+  kGeometry,    // a coordinate function or a condition evaluated per sample mentions it
+  kCpuColours,  // only colour expressions evaluated on the CPU mention it
+};
+// The surfaces' VariableChanged: the constants of the functions, the condition and the colour are
+// evaluated afresh; what the symbol reaches decides the answer. A change that only what the GPU
+// draws shows (a colour program's expressions, a clip plane, a condition on the GPU) sets
+// *drawnOnly (and leaves it otherwise).
+SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
+                                    GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly);
+
+// The condition is evaluated per sample: there is one, it is no clip plane, and the colour has no
+// program.
+bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color);
+
+// n / |n| into out; false (out (0, 0, 0)) when n is not finite or has no length. Scaled first, so
+// components near the overflow threshold still give a unit normal.
+bool UnitNormal(const double n[3], float out[3]);
+
+// Draws a surface's mesh: the opacity to the context, the clip plane while active, then without a
+// colour program one draw, with one the two-sided shading passes (front, then back after the
+// flip), and the clip plane off again. The caller has set the material or texture. Returns the
+// plotting mode the surface is to be set to next (its option 0), or -1 for none: 1 when the
+// shading pass could not start (no GPU program from then on); its own mode when its programs must
+// be made for the context now in use (gone with the old context, nothing drawn this time; or
+// drawn from the CPU's colours, which a GL context now in use may take over).
+int32_t DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, const CompiledFunction* condition, double opacity,
+                        const SurfaceClip& clip, const PreparedColourContext& prepared, int32_t plottingMode,
+                        GraphicsContext* context);

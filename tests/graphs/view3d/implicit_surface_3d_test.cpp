@@ -1,0 +1,333 @@
+// The implicit surface graph and its companion. Golden values worked by hand: grids of 4 and 40 cubes
+// at grain 0 and 1 (trunc(36 g + 4)); statuses by the sign of f over space and over the box
+// (x^2 + y^2 + z^2 + 1 > 0 everywhere: 6; a sphere about (10, 0, 0) is positive in -2..2: 12; the
+// square of a sphere touches 0 without a sign change: 13). The companion's identity and mirror maps
+// are checked against the parent's vertices and its own faces; its parent meshes again at two other
+// sizes under ASan.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "graphs/view3d/implicit_surface_3d.h"
+#include "graphs/view3d/surface_companion_3d.h"
+#include "kernel/application_state.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/numeric_constants.h"
+#include "kernel/threads/timers.h"
+#include "platform/clock.h"
+#include "tests/graphs/view3d/surface_test_support.h"
+
+namespace {
+
+using surface_test::FunctionOf;
+using surface_test::kAll;
+
+constexpr const char* kSphere = "plus[power[x,2],power[y,2],power[z,2],minus[1]]";
+
+class ImplicitSurfaceTest : public surface_test::SurfaceTest {
+ protected:
+  void TearDown() override {
+    SetBenchmarkRunning(false);
+    SurfaceTest::TearDown();
+  }
+  GraphImplicitSurface3D* Implicit(const std::string& f, double grain, double colourIndex = 1,
+                                   const std::string& condition = "") {
+    return Keep(new GraphImplicitSurface3D(FunctionOf(f), grain, 1.0, Colour(colourIndex),
+                                           condition.empty() ? nullptr : FunctionOf(condition), &frame.box[0],
+                                           &frame.box[1], &frame.box[2], &frame.box[3], &frame.box[4], &frame.box[5],
+                                           context));
+  }
+  GraphSurfaceCompanion3D* Companion(GraphImplicitSurface3D* parent, const char* x, const char* y, const char* z) {
+    return Keep(new GraphSurfaceCompanion3D(FunctionOf(x), FunctionOf(y), FunctionOf(z), parent, context));
+  }
+  void InstallSphereGradient() {
+    surface_test::InstallDerivatives(
+        {{kSphere, 'x', "times[2,x]"}, {kSphere, 'y', "times[2,y]"}, {kSphere, 'z', "times[2,z]"}});
+  }
+  static surface_test::Topology TopologyOf(const GraphImplicitSurface3D* s) {
+    return surface_test::TopologyOf(s->TriangleCount(),
+                                    [s](int64_t f) { return ChunkPoolAt(s->Triangles(), int32_t(f))->index; });
+  }
+};
+
+TEST_F(ImplicitSurfaceTest, TheGridFollowsTheGrain) {
+  const struct {
+    double grain;
+    int32_t n;
+  } cases[] = {{0, 4}, {1, 40}, {0.5, 22}, {kUndefinedReal, 22}, {-0.08, 1}, {-1, 22}, {1000, 22},
+               {(256.5 - 4) / 36, kMaxImplicitGrid}};
+  for (const auto& c : cases) {
+    GraphImplicitSurface3D* s = Implicit("x", c.grain);
+    s->Compute(0);  // the first call makes the builder
+    EXPECT_EQ(s->CubesPerSide(), c.n) << c.grain;
+    DeleteGraphs();
+  }
+  GraphImplicitSurface3D* s = Implicit("x", 0);
+  s->Compute(kAll);
+  s->SetOption(8, 1);
+  s->Compute(0);
+  EXPECT_EQ(s->CubesPerSide(), 40);
+  EXPECT_EQ(s->Extent(), std::sqrt(12.0));
+}
+
+// The sphere through the graph: the gradient of the derivatives makes the normals, the mesh is
+// closed with Euler characteristic 2, and it goes to the mesh once complete.
+TEST_F(ImplicitSurfaceTest, TheSphereIsMeshedClosedAndHandedOver) {
+  InstallSphereGradient();
+  GraphImplicitSurface3D* s = Implicit(kSphere, 0.5);
+  ASSERT_TRUE(s->HasGradient());
+  s->Compute(kAll);
+  ASSERT_TRUE(s->IsComplete());
+  EXPECT_EQ(s->Status(), 0);
+  const surface_test::Topology topology = TopologyOf(s);
+  EXPECT_TRUE(topology.Closed());
+  EXPECT_EQ(topology.Euler(), 2);
+  for (int32_t v = 0; v < s->VertexCount(); ++v) {
+    const MeshVertexRecord* r = ChunkPoolAt(s->Vertices(), v);
+    const double* p = r->position;
+    EXPECT_NEAR(std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), 1.0, 1e-7);
+    EXPECT_GT(r->normal[0] * p[0] + r->normal[1] * p[1] + r->normal[2] * p[2], 0.999);
+  }
+  // The first finished mesh went over in Compute (partial uploads were still on).
+  EXPECT_TRUE(s->Uploaded());
+  EXPECT_EQ(s->Mesh().triangleCount, uint32_t(s->TriangleCount()));
+}
+
+TEST_F(ImplicitSurfaceTest, TheStatusTellsWhyThereIsNoSurface) {
+  const struct {
+    const char* f;
+    int32_t status;
+  } cases[] = {{"plus[power[x,2],power[y,2],power[z,2],1]", 6},
+               {"plus[power[plus[x,minus[10]],2],power[y,2],power[z,2],minus[1]]", 12},
+               {"power[plus[power[x,2],power[y,2],power[z,2],minus[1]],2]", 13},
+               {kSphere, 0}};
+  for (const auto& c : cases) {
+    GraphImplicitSurface3D* s = Implicit(c.f, 0.2);
+    EXPECT_EQ(s->Status(), 0) << c.f;  // nothing to say before the build has finished
+    s->Compute(kAll);
+    ASSERT_TRUE(s->IsComplete());
+    EXPECT_EQ(s->Status(), c.status) << c.f;
+    DeleteGraphs();
+  }
+}
+
+// Small budgets on the real clock mesh the same surface as one budget.
+TEST_F(ImplicitSurfaceTest, SmallBudgetsGiveTheMeshOfOne) {
+  const char* gyroid = "plus[times[sin[x],cos[y]],times[sin[y],cos[z]],times[sin[z],cos[x]]]";
+  GraphImplicitSurface3D* whole = Implicit(gyroid, 0.4);
+  whole->Compute(kAll);
+  GraphImplicitSurface3D* sliced = Implicit(gyroid, 0.4);
+  int calls = 0;
+  while (!sliced->IsComplete() && calls < 1000000) {
+    sliced->Compute(1);
+    ++calls;
+  }
+  EXPECT_GT(calls, 2);
+  ASSERT_EQ(whole->VertexCount(), sliced->VertexCount());
+  ASSERT_EQ(whole->TriangleCount(), sliced->TriangleCount());
+  for (int32_t v = 0; v < whole->VertexCount(); ++v) {
+    EXPECT_EQ(std::memcmp(ChunkPoolAt(whole->Vertices(), v), ChunkPoolAt(sliced->Vertices(), v), 48), 0);
+  }
+  for (int32_t f = 0; f < whole->TriangleCount(); ++f) {
+    EXPECT_EQ(std::memcmp(ChunkPoolAt(whole->Triangles(), f), ChunkPoolAt(sliced->Triangles(), f), 12), 0);
+  }
+}
+
+// With a fake clock a budget of 0 meshes 32 cubes a call. The partial mesh goes over once 60 ticks
+// have passed, then not again for 60 more, and never while the benchmark runs.
+TEST_F(ImplicitSurfaceTest, PartialMeshesGoOverAtMostOnceASecondAndNotDuringTheBenchmark) {
+  FakeClock clock(1000);
+  GraphImplicitSurface3D* s = Implicit(kSphere, 1);
+  const uint32_t second = TicksToTimerUnits(60);
+  auto uploadedTriangles = [&] { return s->Mesh().triangleCount; };
+  for (int k = 0; k < 600; ++k) s->Compute(0);  // 19,200 of 64,000 cubes: past the sphere's lowest point
+  ASSERT_FALSE(s->BuildFinished());
+  ASSERT_GT(s->TriangleCount(), 0);
+  EXPECT_EQ(uploadedTriangles(), 0u);
+  graphs_test::SpendUnits(second - 1);
+  s->Compute(0);
+  EXPECT_EQ(uploadedTriangles(), 0u);
+  graphs_test::SpendUnits(1);
+  s->Compute(0);
+  const uint32_t first = uploadedTriangles();
+  EXPECT_GT(first, 0u);
+  for (int k = 0; k < 100; ++k) s->Compute(0);
+  EXPECT_EQ(uploadedTriangles(), first);
+  SetBenchmarkRunning(true);
+  graphs_test::SpendUnits(second);
+  for (int k = 0; k < 100; ++k) s->Compute(0);
+  EXPECT_EQ(uploadedTriangles(), first);
+  SetBenchmarkRunning(false);
+  s->Compute(0);
+  EXPECT_GT(uploadedTriangles(), first);
+  EXPECT_LT(uploadedTriangles(), uint32_t(s->TriangleCount()) + 1);
+}
+
+// Expression colours are made per vertex after the build; a parameter used only by them recolours
+// without meshing again, and the new colours go over with option 5.
+TEST_F(ImplicitSurfaceTest, ExpressionColoursFollowTheVerticesAndTheirParameter) {
+  GraphColor* colour = Colour(1);
+  colour->mode = kColorRGBExpressions;
+  const char* c[3] = {"times[a,x]", "0", "1"};
+  for (int k = 0; k < 3; ++k) colour->component[k] = FunctionOf(c[k]);
+  auto* s = Keep(new GraphImplicitSurface3D(FunctionOf(kSphere), 0.2, 1.0, colour, nullptr, &frame.box[0],
+                                            &frame.box[1], &frame.box[2], &frame.box[3], &frame.box[4], &frame.box[5],
+                                            context));
+  s->Compute(kAll);
+  ASSERT_TRUE(s->IsComplete());
+  ASSERT_EQ(s->ColoredCount(), s->VertexCount());
+  const MeshVertexPool& vertices = s->Vertices();
+  for (int32_t v = 0; v < s->VertexCount(); ++v) {
+    const double x = ChunkPoolAt(vertices, v)->position[0];
+    EXPECT_FLOAT_EQ(s->VertexColors()[3 * v], float(std::clamp(x, 0.0, 1.0)));  // a reads as 1
+  }
+  const int32_t triangles = s->TriangleCount();
+  const uint32_t serial = s->MeshSerial();
+  s->VariableChanged('a', 2);
+  EXPECT_FALSE(s->IsComplete());
+  s->Compute(kAll);
+  EXPECT_TRUE(s->IsComplete());
+  EXPECT_EQ(s->MeshSerial(), serial);
+  EXPECT_EQ(s->TriangleCount(), triangles);
+  s->SetOption(5, 0);
+  EXPECT_NE(s->Mesh().colors, nullptr);
+}
+
+// Every counted allocation of a build refused in turn: refused storage leaves the graph complete
+// with nothing (message 11, error 7); a refused evaluation of f's constant parts (NaN values, error 7)
+// finds no surface. Either way a new grain builds again, with the constants evaluated afresh.
+TEST_F(ImplicitSurfaceTest, ARefusedBuildLeavesTheSurfaceCompleteWithItsReason) {
+  int refused = 0;
+  for (uint64_t n = 1; n < 20; ++n) {
+    GraphImplicitSurface3D* s = Implicit(kSphere, 0.2, 13);
+    ResetErrorRegister();
+    FailAllocationAt(n);
+    s->Compute(kAll);
+    FailAllocationAt(0);
+    ASSERT_TRUE(s->IsComplete()) << n;
+    if (s->TriangleCount() == 0) {
+      refused += s->Status() == 11;
+      EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+      s->SetOption(5, 0);
+      EXPECT_FALSE(MeshHasData(&s->Mesh()));
+      EXPECT_TRUE(s->Draw());
+      s->SetOption(8, 0.2);
+      s->Compute(kAll);
+      EXPECT_GT(s->TriangleCount(), 0);
+    }
+    DeleteGraphs();
+  }
+  EXPECT_GT(refused, 2);
+}
+
+// ---- The companion ----
+
+TEST_F(ImplicitSurfaceTest, TheCompanionWaitsForItsParent) {
+  GraphImplicitSurface3D* parent = Implicit(kSphere, 0.5);
+  GraphSurfaceCompanion3D* companion = Companion(parent, "x", "y", "z");
+  FakeClock clock(1000);
+  parent->Compute(0);
+  ASSERT_FALSE(parent->IsComplete());
+  companion->Compute(kAll);
+  EXPECT_FALSE(companion->IsComplete());
+  EXPECT_EQ(companion->MappedCount(), 0);
+  EXPECT_EQ(companion->Vertices(), nullptr);
+}
+
+// The identity maps give the parent's vertices and triangles back, with unit normals from the faces
+// pointing out of the sphere; a mirror x -> -x turns every triangle to face its first vertex's normal.
+TEST_F(ImplicitSurfaceTest, TheCompanionMapsTheVerticesAndTurnsItsFaces) {
+  InstallSphereGradient();
+  GraphImplicitSurface3D* parent = Implicit(kSphere, 0.4);
+  parent->Compute(kAll);
+  GraphSurfaceCompanion3D* same = Companion(parent, "x", "y", "z");
+  GraphSurfaceCompanion3D* mirror = Companion(parent, "minus[x]", "y", "z");
+  for (GraphSurfaceCompanion3D* c : {same, mirror}) {
+    c->Compute(kAll);
+    ASSERT_TRUE(c->IsComplete());
+    ASSERT_EQ(c->VertexCount(), parent->VertexCount());
+    EXPECT_EQ(c->TriangleCount(), parent->TriangleCount());
+  }
+  for (int32_t v = 0; v < parent->VertexCount(); ++v) {
+    const double* p = ChunkPoolAt(parent->Vertices(), v)->position;
+    const float* q = same->Vertices() + 3 * v;
+    const float* n = same->Normals() + 3 * v;
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(q[c], float(p[c]));
+    EXPECT_NEAR(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2], 1.0, 1e-6);
+    EXPECT_GT(n[0] * p[0] + n[1] * p[1] + n[2] * p[2], 0.9) << v;
+    EXPECT_EQ(mirror->Vertices()[3 * v], -float(p[0]));
+  }
+  for (int32_t t = 0; t < mirror->TriangleCount(); ++t) {
+    const uint32_t* tri = mirror->Triangles() + 3 * t;
+    const float *P = mirror->Vertices() + 3 * tri[0], *Q = mirror->Vertices() + 3 * tri[1],
+                *R = mirror->Vertices() + 3 * tri[2];
+    const double a[3] = {double(R[0]) - P[0], double(R[1]) - P[1], double(R[2]) - P[2]};
+    const double b[3] = {double(P[0]) - Q[0], double(P[1]) - Q[1], double(P[2]) - Q[2]};
+    const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const float* n = mirror->Normals() + 3 * tri[0];
+    EXPECT_GE(face[0] * n[0] + face[1] * n[1] + face[2] * n[2], 0.0) << t;
+  }
+}
+
+// A parent through grid corners has zero-area triangles: their faces add nothing and no normal is NaN.
+TEST_F(ImplicitSurfaceTest, DegenerateParentTrianglesGiveNoNaNNormal) {
+  GraphImplicitSurface3D* parent = Implicit("x", 0);  // the plane x = 0 through the corners of 4 cubes
+  parent->Compute(kAll);
+  ASSERT_GT(parent->TriangleCount(), 0);
+  GraphSurfaceCompanion3D* c = Companion(parent, "x", "y", "z");
+  c->Compute(kAll);
+  ASSERT_TRUE(c->IsComplete());
+  EXPECT_TRUE(surface_test::Finite(c->Normals(), size_t(3 * c->VertexCount())));
+}
+
+// The parent meshes again, larger and then smaller, through options the companion never hears (the
+// plotting mode comes through the same table row; the grain is the parent's own here): the
+// companion drops its arrays and maps the new mesh into arrays of the new size, each time without a
+// write past them (ASan) and complete with the parent's new counts.
+TEST_F(ImplicitSurfaceTest, TheCompanionFollowsItsParentToOtherSizes) {
+  GraphImplicitSurface3D* parent = Implicit(kSphere, 0.2);
+  GraphSurfaceCompanion3D* c = Companion(parent, "x", "times[2,y]", "z");
+  parent->Compute(kAll);
+  c->Compute(kAll);
+  ASSERT_TRUE(c->IsComplete());
+  c->SetOption(5, 0);
+  int32_t previous = parent->VertexCount();
+  for (double grain : {0.9, 0.05, 0.5}) {
+    parent->SetOption(8, grain);
+    parent->SetOption(0, 1);
+    EXPECT_FALSE(c->IsComplete());
+    parent->Compute(kAll);
+    ASSERT_TRUE(parent->IsComplete());
+    EXPECT_NE(parent->VertexCount(), previous);
+    EXPECT_FALSE(c->IsComplete());  // its arrays are for the old mesh
+    c->Compute(kAll);
+    ASSERT_TRUE(c->IsComplete()) << grain;
+    EXPECT_EQ(c->VertexCount(), parent->VertexCount());
+    EXPECT_EQ(c->TriangleCount(), parent->TriangleCount());
+    c->SetOption(5, 0);
+    EXPECT_EQ(c->Mesh().vertexCount, uint32_t(parent->VertexCount()));
+    previous = parent->VertexCount();
+  }
+}
+
+TEST_F(ImplicitSurfaceTest, TheCompanionHearsItsMapsAndItsParentsBox) {
+  GraphImplicitSurface3D* parent = Implicit(kSphere, 0.2);
+  GraphSurfaceCompanion3D* c = Companion(parent, "times[b,x]", "y", "z");
+  parent->Compute(kAll);
+  c->Compute(kAll);
+  ASSERT_TRUE(c->IsComplete());
+  c->VariableChanged('q', 1);
+  EXPECT_TRUE(c->IsComplete());
+  c->VariableChanged('b', 2);
+  EXPECT_FALSE(c->IsComplete());
+  c->Compute(kAll);
+  ASSERT_TRUE(c->IsComplete());
+  c->SetOption(5, 0);
+  frame.box[1] = 3;  // the view zoomed: the next draw starts the companion over
+  EXPECT_TRUE(c->Draw());
+  EXPECT_FALSE(c->IsComplete());
+  frame.box[1] = 2;
+}
+
+}  // namespace
