@@ -113,40 +113,59 @@ int32_t SurfaceFormOfField(int32_t form) {
   return 0;
 }
 
-bool ParameteriseSurface(int32_t form, const ExprNode* equation, SurfaceParameterisation* out) {
+namespace {
+
+const SurfaceFormRow* SurfaceRowOf(int32_t form) {
   if (const int32_t surface = SurfaceFormOfField(form)) form = surface;
-  const SurfaceFormRow* row = nullptr;
-  for (const SurfaceFormRow& r : kSurfaceForms) row = r.form == form ? &r : row;
-  if (row == nullptr || out == nullptr) return false;
-  const ExprNode* components = nullptr;
-  const ExprNode* function = nullptr;
-  if (row->solvedFor == kNoVariable) {
-    if (equation == nullptr || equation->kind != KindEqual || equation->arity != 2) return false;
-    components = equation->children[1];
-    if (components->kind != KindMatrix || components->arity != 3) return false;
-  } else {
-    function = FunctionSide(equation, row->solvedFor);
-    if (function == nullptr) return false;
+  for (const SurfaceFormRow& row : kSurfaceForms) {
+    if (row.form == form) return &row;
   }
+  return nullptr;
+}
+
+// The row's surface from its function (explicit forms) or its three components (parametric).
+bool Parameterise(const SurfaceFormRow& row, const ExprNode* function, const ExprNode* components,
+                  SurfaceParameterisation* out) {
   ExprNode* part[3];
   for (int k = 0; k < 3; ++k) {
-    switch (row->slot[k]) {
+    switch (row.slot[k]) {
       case kFunction:
         part[k] = CopyExpression(function);
         if (part[k] != nullptr) {
-          RenameSymbol(part[k], row->toU, 'u');
-          RenameSymbol(part[k], row->toV, 'v');
+          RenameSymbol(part[k], row.toU, 'u');
+          RenameSymbol(part[k], row.toV, 'v');
         }
         break;
       case kU: part[k] = NewSymbolNode('u'); break;
       case kV: part[k] = NewSymbolNode('v'); break;
-      default: part[k] = CopyExpression(components->children[row->slot[k] - kFirst]); break;
+      default: part[k] = CopyExpression(components->children[row.slot[k] - kFirst]); break;
     }
   }
-  if (!ToCartesian(row->system, part[0], part[1], part[2], out->coordinate)) return false;
-  out->uRange = row->uRange;
-  out->vRange = row->vRange;
-  out->marks[0] = row->marks[0];
-  out->marks[1] = row->marks[1];
+  if (!ToCartesian(row.system, part[0], part[1], part[2], out->coordinate)) return false;
+  out->uRange = row.uRange;
+  out->vRange = row.vRange;
+  out->marks[0] = row.marks[0];
+  out->marks[1] = row.marks[1];
   return true;
+}
+
+}  // namespace
+
+bool ParameteriseSurface(int32_t form, const ExprNode* equation, SurfaceParameterisation* out) {
+  const SurfaceFormRow* row = SurfaceRowOf(form);
+  if (row == nullptr || out == nullptr) return false;
+  if (row->solvedFor != kNoVariable) {
+    const ExprNode* function = FunctionSide(equation, row->solvedFor);
+    return function != nullptr && Parameterise(*row, function, nullptr, out);
+  }
+  if (equation == nullptr || equation->kind != KindEqual || equation->arity != 2) return false;
+  const ExprNode* components = equation->children[1];
+  if (components->kind != KindMatrix || components->arity != 3) return false;
+  return Parameterise(*row, nullptr, components, out);
+}
+
+bool ParameteriseExplicitSurface(int32_t form, const ExprNode* function, SurfaceParameterisation* out) {
+  const SurfaceFormRow* row = SurfaceRowOf(form);
+  if (row == nullptr || row->solvedFor == kNoVariable || function == nullptr || out == nullptr) return false;
+  return Parameterise(*row, function, nullptr, out);
 }

@@ -31,5 +31,8 @@ struct SurfaceParameterisation {
 // triple of u and v); a field-on-surface form (55 to 66) stands for the form of its surface.
 // False, with nothing made, for other forms or shapes, and when memory is refused.
 bool ParameteriseSurface(int32_t form, const ExprNode* equation, SurfaceParameterisation* out);
+// The same for an explicit form given its function alone (the side that is not the coordinate it
+// solves for, or a lone expression read as that side).
+bool ParameteriseExplicitSurface(int32_t form, const ExprNode* function, SurfaceParameterisation* out);
 // The surface form a field-on-surface form (55 to 66) draws on; 0 for any other form.
 int32_t SurfaceFormOfField(int32_t form);
