@@ -100,10 +100,7 @@ bool BuildCurve(const SpaceFormRequest& r, ExprNode* xyz[3], int32_t rangeIndex)
 // as the same kind there with a clone of the colour; then its box ranges are marked.
 void AddConstantCompanion3D(const SpaceFormRequest& r, const ExprNode* const* coordinates, int points,
                             const GraphColor* colour) {
-  if (r.transform == nullptr || r.transform->mode != kTransformSpace || r.viewIndex != 0 ||
-      r.set->second3D == nullptr) {
-    return;
-  }
+  if (!WantsSpaceCompanion(r.set, r.transform, r.viewIndex)) return;
   ExprNode* mapped[6] = {};
   for (int p = 0; p < points; ++p) {
     const ExprNode* const* at = coordinates + 3 * p;
@@ -112,13 +109,7 @@ void AddConstantCompanion3D(const SpaceFormRequest& r, const ExprNode* const* co
   }
   const int n = 3 * points;
   CompiledFunction* f[6] = {};
-  bool all = true;
-  for (int k = 0; k < n; ++k) all = mapped[k] != nullptr && all;
-  if (!all) {
-    for (int k = 0; k < n; ++k) FreeExpression(mapped[k]);
-    return;  // error 7 posted by the pools
-  }
-  if (!FunctionsOver(mapped, n, f)) return;
+  if (!FunctionsOver(mapped, n, f)) return;  // error 7 posted
   const GraphConstructors make = GraphKindConstructors();
   GraphColor* clone = CloneGraphColor(colour);
   GraphKind3D* graph = nullptr;
@@ -126,13 +117,7 @@ void AddConstantCompanion3D(const SpaceFormRequest& r, const ExprNode* const* co
     graph = points == 2 ? make.arrow3D(f, f + 3, clone, r.set->second3D->context)
                         : make.point3D(f[0], f[1], f[2], clone, r.grain, r.set->second3D->context);
   }
-  if (graph == nullptr) {
-    DeleteFunctions(f, n);
-    delete clone;
-    PostError(kErrorOutOfMemory);
-    return;
-  }
-  if (KeepIfAttached(graph, AttachToSecond3DView(r.set, graph))) MarkViewRangesInUse(r.set, 1);
+  KeepSpaceCompanion(r.set, graph, f, n, nullptr, clone);
 }
 
 // The arrow (two points) or point (one) of constant coordinates in 3D view i, its companion, the
