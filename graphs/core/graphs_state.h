@@ -90,6 +90,12 @@ struct GraphConstructors {
                                  CompiledFunction* condition, double grain, GraphColor* color, const double* uMin,
                                  const double* uMax, const double* vMin, const double* vMax,
                                  GraphicsContext* context);
+  // The field F drawn at points of the implicit surface f(x, y, z) = 0 in the 3D view's box (x, y, z
+  // low and high), kept where the condition (or null) holds, the cells by the grain.
+  GraphKind3D* (*implicitSurfaceField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY,
+                                         CompiledFunction* fieldZ, CompiledFunction* f, CompiledFunction* condition,
+                                         double grain, GraphColor* color, const double* box,
+                                         GraphicsContext* context);
   // The 4D kinds, drawn through the 4D view's projection: the curve (x, y, z, w) = f(t) with t
   // renamed u, over the t range, kept where the condition (or null) holds, sampled by the grain; the
   // polyline through a list of constant 4-vectors; the surface of four functions of u and v over

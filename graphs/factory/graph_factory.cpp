@@ -470,7 +470,7 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 53:
       built = outcome(BuildSpacePointForm(request, node));
       break;
-    case 55: case 56: case 57: case 58: case 59: case 60:
+    case 54: case 55: case 56: case 57: case 58: case 59: case 60:
     case 61: case 62: case 63: case 64: case 65: case 66:
       built = outcome(BuildFieldOnSurfaceForm(request, form, node));
       break;

@@ -9,6 +9,7 @@
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/view3d/arrow_3d.h"
 #include "graphs/view3d/implicit_surface_3d.h"
+#include "graphs/view3d/implicit_surface_field_3d.h"
 #include "graphs/view3d/parametric_surface_3d.h"
 #include "graphs/view3d/point_3d.h"
 #include "graphs/view3d/space_curve_3d.h"
@@ -46,6 +47,7 @@ GraphConstructors GraphKindConstructors() {
   c.arrow3D = Either(r.arrow3D, &NewArrow3DGraph);
   c.point3D = Either(r.point3D, &NewPoint3DGraph);
   c.surfaceField3D = Either(r.surfaceField3D, &NewSurfaceField3DGraph);
+  c.implicitSurfaceField3D = Either(r.implicitSurfaceField3D, &NewImplicitSurfaceField3DGraph);
   c.curve4D = Either(r.curve4D, &NewCurve4DGraph);
   c.curveList4D = Either(r.curveList4D, &NewCurveList4DGraph);
   c.surface4D = Either(r.surface4D, &NewSurface4DGraph);

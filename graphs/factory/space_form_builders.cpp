@@ -3,6 +3,8 @@
 // row, its companion and its range marks.
 #include "graphs/factory/space_form_builders.h"
 
+#include <algorithm>
+
 #include "graphs/core/graph_color.h"
 #include "graphs/core/graphs_state.h"
 #include "graphs/factory/form_shapes.h"
@@ -213,26 +215,35 @@ bool BuildFieldOnSurfaceForm(const SpaceFormRequest& r, int32_t form, const Expr
   if (node == nullptr || node->kind != KindComma || node->arity < 2) return false;
   const ExprNode* field = RightSide(node->children[0]);
   const ExprNode* components[3] = {Component(field, 3, 0), Component(field, 3, 1), Component(field, 3, 2)};
+  const GraphConstructors make = GraphKindConstructors();
   GraphView3D* view = View3DOf(r);
-  auto* make = GraphKindConstructors().surfaceField3D;
-  if (view == nullptr || make == nullptr) return false;
-  SurfaceParameterisation surface;
-  if (!ParameteriseSurface(form, node->children[1], &surface)) return false;
-  CompiledFunction* f[6] = {};
-  if (!FunctionsOfCopies(components, 3, f)) {
-    for (ExprNode* tree : surface.coordinate) FreeExpression(tree);
+  const bool kind = form == 54 ? make.implicitSurfaceField3D != nullptr : make.surfaceField3D != nullptr;
+  if (view == nullptr || !kind) return false;
+  // The surface: f = L - R of the relation (54), or x, y, z of u and v as its surface form builds them.
+  SurfaceParameterisation surface{{}, kRangeX, kRangeY, {-1, -1}};
+  ExprNode* f = nullptr;
+  if (form == 54) {
+    f = node->children[1]->arity == 2 ? ProductOfSideDifferences(nullptr, node->children[1]) : nullptr;
+    if (f == nullptr) return false;
+  } else if (!ParameteriseSurface(form, node->children[1], &surface)) {
     return false;
   }
-  if (!FunctionsOver(surface.coordinate, 3, f + 3)) {
-    DeleteFunctions(f, 3);
-    return false;
+  CompiledFunction* fn[6] = {};
+  const int n = form == 54 ? 4 : 6;
+  ExprNode* trees[6] = {CopyOf(components[0]), CopyOf(components[1]), CopyOf(components[2]), f};
+  if (form != 54) std::copy(surface.coordinate, surface.coordinate + 3, trees + 3);
+  if (!FunctionsOver(trees, n, fn)) return false;
+  GraphKind3D* made = nullptr;
+  if (form == 54) {
+    made = make.implicitSurfaceField3D(fn[0], fn[1], fn[2], fn[3], *r.condition, r.grain, *r.colour,
+                                       view->settings.camera.box, view->context);
+  } else {
+    const double* u = RangeIn3DView(view, surface.uRange);
+    const double* v = RangeIn3DView(view, surface.vRange);
+    made = make.surfaceField3D(fn[0], fn[1], fn[2], fn[3], fn[4], fn[5], *r.condition, r.grain, *r.colour, u, u + 1,
+                               v, v + 1, view->context);
   }
-  const double* u = RangeIn3DView(view, surface.uRange);
-  const double* v = RangeIn3DView(view, surface.vRange);
-  GraphKind3D* graph = Took(r,
-                            make(f[0], f[1], f[2], f[3], f[4], f[5], *r.condition, r.grain, *r.colour, u, u + 1, v,
-                                 v + 1, view->context),
-                            f, 6, true);
+  GraphKind3D* graph = Took(r, made, fn, n, true);
   if (!KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) return false;
   for (int32_t mark : surface.marks) {
     if (mark >= 0) MarkRangeInUse(r.set, mark);

@@ -33,5 +33,6 @@ bool BuildPlaneArrowForm(const SpaceFormRequest& request, const ExprNode* node);
 // point of the constant 3-vector `node`.
 bool BuildSpaceArrowForm(const SpaceFormRequest& request, const ExprNode* node);
 bool BuildSpacePointForm(const SpaceFormRequest& request, const ExprNode* node);
-// Forms 55 to 66: the field of the comma list's first item drawn on the surface of its second.
+// Forms 54 to 66: the field of the comma list's first item drawn on the surface of its second, an
+// implicit surface (54) in the view's box or an explicit or parametric one over its ranges.
 bool BuildFieldOnSurfaceForm(const SpaceFormRequest& request, int32_t form, const ExprNode* node);

@@ -15,6 +15,7 @@
 #include "graphs/factory/graph_factory.h"
 #include "graphs/kinds2d/arrow_2d.h"
 #include "graphs/view3d/arrow_3d.h"
+#include "graphs/view3d/implicit_surface_field_3d.h"
 #include "graphs/view3d/point_3d.h"
 #include "graphs/view3d/space_curve_3d.h"
 #include "graphs/view3d/surface_field_3d.h"
@@ -94,6 +95,14 @@ class SpaceFormsTest : public graphs_test::GraphsTest {
       gRangeSeen[0] = uMin;
       gRangeSeen[1] = vMin;
       return NewSurfaceField3DGraph(fx, fy, fz, x, y, z, condition, grain, colour, uMin, uMax, vMin, vMax, context);
+    };
+    c.implicitSurfaceField3D = [](CompiledFunction* fx, CompiledFunction* fy, CompiledFunction* fz,
+                                  CompiledFunction* f, CompiledFunction* condition, double grain, GraphColor* colour,
+                                  const double* box, GraphicsContext* context) {
+      Seen().push_back("field " + Text(fx) + " " + Text(fy) + " " + Text(fz) + " on " + Text(f) + " if " +
+                       Text(condition));
+      gRangeSeen[0] = box;
+      return NewImplicitSurfaceField3DGraph(fx, fy, fz, f, condition, grain, colour, box, context);
     };
   }
   void TearDown() override {
@@ -241,6 +250,15 @@ TEST_F(SpaceFormsTest, FieldsOnSurfacesTakeTheirSurfaceFormsCoordinatesAndRanges
     EXPECT_EQ(gRangeSeen[1], range(c.vRange)) << c.surface;
     EXPECT_EQ(Flags(), c.flags) << c.surface;
   }
+  // A relation in x, y, z: the field on the implicit surface f = L - R in the view's box.
+  Open(true);
+  Seen().clear();
+  ASSERT_EQ(Build(std::string("comma[") + field + ",equal[plus[power[x,2],power[y,2],power[z,2]],1]]", true), 0);
+  EXPECT_EQ(Seen()[0], "field " + Written("minus[y]") + " x 0 on " +
+                           Written("plus[plus[power[x,2],power[y,2],power[z,2]],minus[1]]") + " if none");
+  EXPECT_EQ(gRangeSeen[0], set.first3D->settings.camera.box);
+  EXPECT_EQ(Flags(), "1110000000000");
+  EXPECT_NE(dynamic_cast<GraphImplicitSurfaceField3D*>(set.first3D->graphs.data[0]), nullptr);
   // With a condition after the surface: the condition goes to the field.
   Open(true);
   Seen().clear();
@@ -325,6 +343,7 @@ TEST_F(SpaceFormsTest, EveryRefusedAllocationLeavesTheTablesAsTheyWere) {
       "comma[matrix[3,1,0,0,1],matrix[3,1,1,2,3]]",
       "matrix[3,1,1,2,3]",
       "comma[equal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x,0]],equal[r,2]]",
+      "comma[equal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x,0]],equal[plus[power[x,2],power[y,2],power[z,2]],2],lessthan[y,1]]",
   };
   for (const char* equation : equations) {
     int32_t built = 0, failed = 0;
