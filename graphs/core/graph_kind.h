@@ -76,6 +76,10 @@ NearestPointRecord NoNearestPoint();
 
 // Disposes a function a graph owns and deletes the object; null is ignored.
 void DeleteCompiledFunction(CompiledFunction* function);
+// The compiled derivative of a compiled function by the symbol, when the function uses only smooth
+// operators and the algebra could work it out; null otherwise (the tests that need it are then
+// skipped rather than fed NaN).
+CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol);
 
 // The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for
 // DeadlineReached.
