@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/pixel_routines.h"
 #include "graphs/core/value_cache.h"
 #include "graphs/view2d/view_map.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
+#include "platform/draw/port.h"
 
 // A map of more cells than this is refused like memory (error 7, no cells): 4096 x 4096.
 inline constexpr int64_t kMaxGridCells = int64_t(1) << 24;
@@ -167,6 +169,29 @@ bool CellUnder(const CellGrid<T>& grid, const ViewMap* map, double x, double y, 
   if (h < 0 || v < 0) return false;
   *c = h / CellWidthOf(map), *r = v / CellHeightOf(map);
   return *c < grid.width && *r < grid.height;
+}
+
+// Lays every cell whose colourOf(cell, &rgb) is true over the current port: each pixel of its
+// FactorH x FactorV block (from the frame's top-left) shaded from its own background by
+// ShadePixelByLuminance; pixels outside the port are skipped.
+template <typename T, typename ColourOf>
+void ShadeCells(const CellGrid<T>& grid, const ViewMap* map, ColourOf colourOf) {
+  Port* port = GetPort();
+  if (port == nullptr || grid.cells == nullptr) return;
+  const int32_t tx = CellWidthOf(map), ty = CellHeightOf(map);
+  const QDRect& f = map->frame;
+  for (int32_t r = 0; r < grid.height; ++r) {
+    const T* row = grid.Row(r);
+    for (int32_t c = 0; c < grid.width; ++c) {
+      uint32_t rgb;
+      if (!colourOf(row[c], &rgb)) continue;
+      for (int32_t j = 0; j < ty; ++j) {
+        for (int32_t i = 0; i < tx; ++i) {
+          if (uint32_t* p = PixelAddress(port, f.left + c * tx + i, f.top + r * ty + j)) *p = ShadePixelByLuminance(rgb, *p);
+        }
+      }
+    }
+  }
 }
 
 struct EvalContext;

@@ -125,25 +125,13 @@ bool GraphRaster2D::IsComplete() { return grid_.Complete(); }
 
 bool GraphRaster2D::Draw() {
   if (grid_.cells == nullptr || IsNoFillColor(color_)) return true;
-  Port* port = GetPort();
-  if (port == nullptr) return true;
   PackedRGB palette[kRasterLevels];
   RasterPalette(GraphColorRGB(color_), bands_, palette);
-  const int32_t tx = CellWidthOf(map_), ty = CellHeightOf(map_);
-  const QDRect& f = map_->frame;
-  for (int32_t r = 0; r < grid_.height; ++r) {
-    for (int32_t c = 0; c < grid_.width; ++c) {
-      const uint8_t level = grid_.Row(r)[c];
-      if (level >= kRasterUndefined) continue;
-      for (int32_t j = 0; j < ty; ++j) {
-        for (int32_t i = 0; i < tx; ++i) {
-          if (uint32_t* p = PixelAddress(port, f.left + c * tx + i, f.top + r * ty + j)) {
-            *p = ShadePixelByLuminance(palette[level], *p);
-          }
-        }
-      }
-    }
-  }
+  ShadeCells(grid_, map_, [&palette](uint8_t level, uint32_t* rgb) {
+    if (level >= kRasterUndefined) return false;
+    *rgb = palette[level];
+    return true;
+  });
   return true;
 }
 
