@@ -6,7 +6,8 @@
 
 void PrepareCellEvaluationGrid(const ViewMap* map, int32_t width, int32_t height, EvalContext* context) {
   const QDRect& r = map->frame;
-  PrepareSampleGrid(PixelToWorldX(map, r.left), PixelToWorldY(map, r.top), map->unitsPerPixelX * CellWidthOf(map),
+  PrepareSampleGrid(PixelToWorldX(map, r.left), PixelToWorldY(map, r.top + CellHeightOf(map) - 1),
+                    map->unitsPerPixelX * CellWidthOf(map),
                     -map->unitsPerPixelY * CellHeightOf(map), width, height, context);
 }
 

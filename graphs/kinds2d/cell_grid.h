@@ -195,7 +195,9 @@ void ShadeCells(const CellGrid<T>& grid, const ViewMap* map, ColourOf colourOf) 
 }
 
 struct EvalContext;
-// The evaluation grid of the cells of the map (one point a cell, at its top-left map pixel).
+// The evaluation grid of the cells of the map: one point a cell, the world point of the window
+// pixel the cell stands for (its block's left column and lower row: the antialias map puts a
+// window pixel's point there), so both maps sample the same points.
 void PrepareCellEvaluationGrid(const ViewMap* map, int32_t width, int32_t height, EvalContext* context);
 // The 20 x 20 grid over the map's frame from its first to its last pixel in each direction, on which
 // the raster kinds measure their ranges; false (nothing prepared) for a frame without area.
