@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "graphics/gl/graphics_context.h"
 #include "kernel/diagnostics/error_register.h"
@@ -37,7 +38,7 @@ struct Target {
   int32_t width;
   int32_t height;
   double* depth;  // null in fragment mode
-  GraphicsContext* ctx;
+  GraphicsContext* ctx;  // null in multiply mode: no depth, the pixel multiplied by the colour
 };
 
 bool MakeTarget(GraphicsContext* ctx, Target* t) {
@@ -65,6 +66,13 @@ uint32_t PixelOf(const float* bytes) {
 
 // Writes one pixel of the view (x, y inside it): the depth test in direct mode, a fragment otherwise.
 inline bool Plot(const Target& t, int32_t x, int32_t y, double z, uint32_t pixel) {
+  if (t.ctx == nullptr) {
+    uint32_t& d = t.origin[int64_t(y) * t.stride + x];
+    const uint32_t r = (d >> 16 & 0xFF) * (pixel >> 16 & 0xFF) / 255, g = (d >> 8 & 0xFF) * (pixel >> 8 & 0xFF) / 255,
+                   b = (d & 0xFF) * (pixel & 0xFF) / 255;
+    d = (d & 0xFF000000u) | r << 16 | g << 8 | b;
+    return true;
+  }
   const int32_t i = y * t.width + x;
   if (t.depth != nullptr) {
     if (z < t.depth[i]) {
@@ -343,11 +351,8 @@ bool ScanTriangle(const Target& t, const Work& a, const Work& b, const Work& c, 
 }
 
 // Clips the triangle to the view (margin 0.5) and draws the polygon left as a fan.
-bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
-                  GraphicsContext* ctx) {
-  Target t;
-  if (!MakeTarget(ctx, &t) || !FinitePosition(a) || !FinitePosition(b) || !FinitePosition(c)) return true;
-  Work bufA[8] = {ToWork(a), ToWork(b), ToWork(c)}, bufB[8];
+bool ClipAndScan(const Target& t, const Work& a, const Work& b, const Work& c, const uint32_t* const* levels) {
+  Work bufA[8] = {a, b, c}, bufB[8];
   Work *in = bufA, *out = bufB;
   int n = 3;
   Plane planes[4];
@@ -369,6 +374,13 @@ bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const Ra
     if (!ScanTriangle(t, in[0], in[i - 1], in[i], levels)) return false;
   }
   return true;
+}
+
+bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                  GraphicsContext* ctx) {
+  Target t;
+  if (!MakeTarget(ctx, &t) || !FinitePosition(a) || !FinitePosition(b) || !FinitePosition(c)) return true;
+  return ClipAndScan(t, ToWork(a), ToWork(b), ToWork(c), levels);
 }
 
 // Replaces the chunk table by one longer by one entry holding a new chunk. False (nothing
@@ -447,6 +459,22 @@ bool CheckFragmentStore(const GraphicsContext* ctx) {
     }
   }
   return true;
+}
+
+void MultiplyTexturedTriangle(const uint32_t* const* levels, const TexturedVertex& a, const TexturedVertex& b,
+                              const TexturedVertex& c, const PixelTarget& target) {
+  if (levels == nullptr || target.base == nullptr || target.width <= 0 || target.height <= 0) return;
+  for (const TexturedVertex* v : {&a, &b, &c}) {
+    if (!std::isfinite(v->x) || !std::isfinite(v->y)) return;
+  }
+  const Target t{target.base, target.rowWords, target.width, target.height, nullptr, nullptr};
+  // The scan snaps a position p to floor(p + 0.5): half a pixel less gives the floor, and a
+  // position a thousandth of a pixel short of a whole one (rounding of the map) counts as it.
+  constexpr double kFloorShift = -0.5 + 1.0 / 1024;
+  auto work = [](const TexturedVertex& v) {
+    return Work{{v.x + kFloorShift, v.y + kFloorShift, 0.0, 1.0, 1.0, 1.0, 1.0, v.s, v.t}};
+  };
+  ClipAndScan(t, work(a), work(b), work(c), levels);
 }
 
 bool RasterizeLine(const RasterVertex& a, const RasterVertex& b, GraphicsContext* ctx) {
