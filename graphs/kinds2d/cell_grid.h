@@ -14,10 +14,13 @@
 #include <cstring>
 
 #include "graphics/pixel_routines.h"
+#include "graphs/core/graph_kind.h"
 #include "graphs/core/value_cache.h"
 #include "graphs/view2d/view_map.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/block_evaluation.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/threads/timers.h"
 #include "platform/draw/port.h"
 
 // A map of more cells than this is refused like memory (error 7, no cells): 4096 x 4096.
@@ -194,11 +197,52 @@ void ShadeCells(const CellGrid<T>& grid, const ViewMap* map, ColourOf colourOf) 
   }
 }
 
-struct EvalContext;
 // The evaluation grid of the cells of the map: one point a cell, the world point of the window
 // pixel the cell stands for (its block's left column and lower row: the antialias map puts a
 // window pixel's point there), so both maps sample the same points.
 void PrepareCellEvaluationGrid(const ViewMap* map, int32_t width, int32_t height, EvalContext* context);
+
+// Computes rows of pending cells from the next one on: a budget of 0 or less computes nothing,
+// any other at least one row, the clock read after each. In each row the runs of cells for which
+// pending(cell) holds (at most kCellRun long) are evaluated together, the N functions of the shared
+// context at each cell (EvaluateGridRowBatch), and store(values, t) gives the cell of the t-th of
+// the run from values[f][t]. Complete, the array of a parameter value asked for is cached.
+// Returns the cells evaluated.
+inline constexpr int32_t kCellRun = 256;
+template <typename T, int32_t N, typename Pending, typename Store>
+uint64_t ComputeCellRows(CellGrid<T>& grid, const ViewMap* map, EvalContext* context,
+                         CompiledFunction* const (&functions)[N], int32_t budget, Pending pending, Store store) {
+  if (grid.cells == nullptr || budget <= 0) return 0;
+  const uint32_t deadline = ComputeDeadline(budget);
+  const int32_t width = grid.width;
+  PrepareCellEvaluationGrid(map, width, grid.height, context);
+  double values[N][kCellRun];
+  double* out[N];
+  for (int32_t f = 0; f < N; ++f) out[f] = values[f];
+  uint64_t evaluated = 0;
+  while (grid.nextRow < grid.height) {
+    if (grid.nextCell == width) grid.nextCell = 0;
+    T* row = grid.Row(grid.nextRow);
+    for (int32_t c = grid.nextCell; c < width;) {
+      if (!pending(row[c])) {
+        ++c;
+        continue;
+      }
+      int32_t end = c;
+      while (end < width && pending(row[end]) && end - c < kCellRun) ++end;
+      EvaluateGridRowBatch(functions, N, c, grid.nextRow, end - c, context, out);
+      for (int32_t i = c; i < end; ++i) row[i] = store(values, i - c);
+      evaluated += static_cast<uint64_t>(end - c);
+      c = end;
+    }
+    grid.nextCell = width;
+    ++grid.nextRow;
+    if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
+  }
+  grid.StoreIfComplete();
+  return evaluated;
+}
+
 // The 20 x 20 grid over the map's frame from its first to its last pixel in each direction, on which
 // the raster kinds measure their ranges; false (nothing prepared) for a frame without area.
 inline constexpr int32_t kRangeSamples = 20;

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int32_t kRowChunk = 256;  // cells evaluated together
-
 // trunc(255 c) of a value in [0, 1]; anything else (never made here) gives its nearest end.
 uint32_t ColourByte(double c) {
   if (!(c > 0)) return 0;
@@ -97,36 +95,11 @@ double GraphColorPlot2D::Normalised(int32_t k, double v) const {
 // ---- Compute and draw ----
 
 void GraphColorPlot2D::Compute(int32_t budget) {
-  if (grid_.cells == nullptr) return;
-  const uint32_t deadline = ComputeDeadline(budget);
-  const int32_t width = grid_.width;
-  PrepareCellEvaluationGrid(map_, width, grid_.height, context_);
-  double values[3][kRowChunk];
-  double* out[3] = {values[0], values[1], values[2]};
-  do {
-    if (grid_.nextRow >= grid_.height) break;
-    if (grid_.nextCell == width) grid_.nextCell = 0;
-    uint32_t* row = grid_.Row(grid_.nextRow);
-    for (int32_t c = grid_.nextCell; c < width;) {
-      if (row[c] != kColorCellPending) {
-        ++c;
-        continue;
-      }
-      int32_t end = c;
-      while (end < width && row[end] == kColorCellPending && end - c < kRowChunk) ++end;
-      EvaluateGridRowBatch(functions_, 3, c, grid_.nextRow, end - c, context_, out);
-      for (int32_t i = c; i < end; ++i) {
-        const int32_t t = i - c;
-        row[i] = ColorCellOf(Normalised(0, values[0][t]), Normalised(1, values[1][t]), Normalised(2, values[2][t]),
-                             hsv_ != 0);
-      }
-      evaluations_ += static_cast<uint64_t>(end - c);
-      c = end;
-    }
-    grid_.nextCell = width;
-    ++grid_.nextRow;
-  } while (!DeadlineReached(ElapsedTimerUnits(), deadline));
-  grid_.StoreIfComplete();
+  evaluations_ += ComputeCellRows(
+      grid_, map_, context_, functions_, budget, [](uint32_t cell) { return cell == kColorCellPending; },
+      [this](const double (&v)[3][kCellRun], int32_t t) {
+        return ColorCellOf(Normalised(0, v[0][t]), Normalised(1, v[1][t]), Normalised(2, v[2][t]), hsv_ != 0);
+      });
 }
 
 bool GraphColorPlot2D::Draw() {

@@ -18,11 +18,6 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 
-namespace {
-
-constexpr int32_t kRowChunk = 512;  // cells evaluated together
-
-}  // namespace
 
 int32_t RasterBandsOfGrain(double q) { return 24 / (24 / LevelCountOfGrain(q)); }
 
@@ -95,30 +90,10 @@ void GraphRaster2D::ResetCells() {
 // ---- Compute and draw ----
 
 void GraphRaster2D::Compute(int32_t budget) {
-  if (grid_.cells == nullptr) return;
-  const uint32_t deadline = ComputeDeadline(budget);
-  const int32_t width = grid_.width;
-  PrepareCellEvaluationGrid(map_, width, grid_.height, context_);
-  double values[kRowChunk];
-  while (grid_.nextRow < grid_.height && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
-    if (grid_.nextCell == width) grid_.nextCell = 0;
-    uint8_t* row = grid_.Row(grid_.nextRow);
-    for (int32_t c = grid_.nextCell; c < width;) {
-      if (row[c] != kRasterPending) {
-        ++c;
-        continue;
-      }
-      int32_t end = c;
-      while (end < width && row[end] == kRasterPending && end - c < kRowChunk) ++end;
-      EvaluateGridRow(function_, c, grid_.nextRow, end - c, context_, values);
-      for (int32_t k = c; k < end; ++k) row[k] = LevelOf(values[k - c]);
-      evaluations_ += static_cast<uint64_t>(end - c);
-      c = end;
-    }
-    grid_.nextCell = width;
-    ++grid_.nextRow;
-  }
-  grid_.StoreIfComplete();
+  CompiledFunction* const functions[1] = {function_};
+  evaluations_ += ComputeCellRows(
+      grid_, map_, context_, functions, budget, [](uint8_t cell) { return cell == kRasterPending; },
+      [this](const double (&values)[1][kCellRun], int32_t t) { return LevelOf(values[0][t]); });
 }
 
 bool GraphRaster2D::IsComplete() { return grid_.Complete(); }
