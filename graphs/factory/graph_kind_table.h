@@ -5,6 +5,7 @@
 
 #include "graphs/core/graphs_state.h"
 
-// The traced graph, the relation region, the raster, the level lines, the plane and the space
-// vector field; the mesh and image kinds are null until they land.
+// The traced graph, the relation region, the raster, the level lines, the plane vector field, the
+// mapped picture and textured image, the plane curve, the point, the integral curves, the colour
+// plot and the space vector field.
 GraphConstructors GraphKindConstructors();

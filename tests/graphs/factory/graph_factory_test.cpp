@@ -141,7 +141,8 @@ TEST_F(FactoryTest, TracedFormsBuildOneGraphWithThePreparedFunction) {
 // caller. A call that builds nothing answers -1, never the row of the equation before it.
 TEST_F(FactoryTest, FormsWithoutKindsBuildNothingAndTheRowIsAlwaysThisCallsOwn) {
   const struct { const char* text; bool is3D, is4D; int32_t message; } cases[] = {
-      {"equal[matrix[2,1,x,y],matrix[2,1,1,0]]", false, false, 14}, {"equal[z,times[x,y]]", false, false, 14},
+      {"equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", false, false, 14},
+      {"equal[z,times[x,y]]", false, false, 14},
       {"equal[z,times[x,y]]", true, false, 24},
       {"equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", false, true, 25},
       {"equal[y,t]", false, false, 0}};
