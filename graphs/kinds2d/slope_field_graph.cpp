@@ -152,6 +152,9 @@ bool GraphSlopeField2D::TraceIntegralCurve(double x, double y, int32_t s, bool m
       dy = k, dx = (k / m1 + 2 * k / m2 + 2 * k / m3 + k / m4) / 6;
       if (std::fabs(dx) > kMaxIncrementSteps * std::fabs(k)) dx = std::numeric_limits<double>::quiet_NaN();
     }
+    // A system's step that turns back on the last one has passed a rest point: the curve ends
+    // there instead of stepping to and fro across it.
+    if (dydt_ != nullptr && !first && dx * lastDx + dy * lastDy < 0) break;
     lastDx = dx, lastDy = dy, first = false;
     x += dx, y += dy;  // NaN leaves the view: the curve ends
   }

@@ -6,7 +6,8 @@
 // Invariants: occupancy is read and written only inside its 2 columns x 2 rows half cells (points
 // near the edges fall outside it and are not counted); the grid always matches the cell size (a
 // grain change rebuilds it); a step whose increment across exceeds 1.5 steps ends its curve, so no
-// step runs away at a singular slope; a curve holds at most kMaxCurvePoints points; without the
+// step runs away at a singular slope; a system's curve ends where its step would turn back (a
+// rest point passed) or at a rest point; a curve holds at most kMaxCurvePoints points; without the
 // grid the graph is complete and draws nothing.
 #pragma once
 
