@@ -86,10 +86,10 @@ uint32_t GLTextureFromPixPat(const PixPat* pattern) {
 
 namespace {
 
-// The ten-level block over the 512 x 512 buffer: level 9 its rows bottom first (made opaque when
-// `opaqueIfClear` and no pixel has alpha), each coarser texel every byte the sum of the four finer
-// bytes below it shifted right by 2. Null (error 7 posted) when the block is refused.
-uint32_t** SoftwareTextureFromFinest(GWorldPtr gw, bool opaqueIfClear) {
+// The ten-level block over the 512 x 512 buffer: level 9 its rows (bottom first unless `topFirst`;
+// made opaque when `opaqueIfClear` and no pixel has alpha), each coarser texel every byte the sum
+// of the four finer bytes below it shifted right by 2. Null (error 7 posted) when refused.
+uint32_t** SoftwareTextureFromFinest(GWorldPtr gw, bool opaqueIfClear, bool topFirst) {
   const size_t tableBytes = kSoftwareTextureLevels * sizeof(uint32_t*);
   auto* block = static_cast<uint8_t*>(AllocMemory(tableBytes + 4 * size_t(kSoftwareTextureTexels)));
   if (block == nullptr) {
@@ -104,7 +104,7 @@ uint32_t** SoftwareTextureFromFinest(GWorldPtr gw, bool opaqueIfClear) {
   const int32_t stride = GWorldRowBytes(gw) / 4;
   uint32_t anyAlpha = 0;
   for (int32_t r = 0; r < kFinestSide; ++r) {
-    const uint32_t* src = base + int64_t(kFinestSide - 1 - r) * stride;
+    const uint32_t* src = base + int64_t(topFirst ? r : kFinestSide - 1 - r) * stride;
     uint32_t* dst = levels[kFinestLevel] + r * kFinestSide;
     for (int32_t c = 0; c < kFinestSide; ++c) {
       dst[c] = src[c];
@@ -137,7 +137,7 @@ uint32_t** SoftwareTextureFromFinest(GWorldPtr gw, bool opaqueIfClear) {
 // A 512 x 512 buffer with `draw` run into it (erased first), the level block over it, the buffer
 // gone again; null (error 7 posted) when the buffer or the block is refused.
 template <typename Draw>
-uint32_t** SoftwareTextureDrawn(Draw draw, bool opaqueIfClear) {
+uint32_t** SoftwareTextureDrawn(Draw draw, bool opaqueIfClear, bool topFirst) {
   const QDRect bounds = MakeRect(0, 0, kFinestSide, kFinestSide);
   GWorldPtr gw = NewGWorld32(bounds);
   if (gw == nullptr) {
@@ -149,7 +149,7 @@ uint32_t** SoftwareTextureDrawn(Draw draw, bool opaqueIfClear) {
   EraseRect(bounds);
   draw(bounds);
   RestoreGWorld(&save);
-  uint32_t** levels = SoftwareTextureFromFinest(gw, opaqueIfClear);
+  uint32_t** levels = SoftwareTextureFromFinest(gw, opaqueIfClear, topFirst);
   SafeDisposeGWorld(gw);
   return levels;
 }
@@ -161,11 +161,12 @@ uint32_t** SoftwareTextureFromPicture(const Picture* picture) {
       [picture](const QDRect& bounds) {
         if (picture != nullptr) DrawPicture(picture, bounds);
       },
-      true);
+      true, false);
 }
 
 uint32_t** SoftwareTextureFromGWorld(GWorldPtr source, const QDRect& sourceRect) {
-  return SoftwareTextureDrawn([&](const QDRect& bounds) { CopyGWorldToPort(source, sourceRect, bounds); }, false);
+  return SoftwareTextureDrawn([&](const QDRect& bounds) { CopyGWorldToPort(source, sourceRect, bounds); }, false,
+                              true);
 }
 
 TextureRef TextureFromPicture(const Picture* picture, const GraphicsContext* ctx) {

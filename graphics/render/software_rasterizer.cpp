@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 
 #include "graphics/gl/graphics_context.h"
 #include "kernel/diagnostics/error_register.h"
@@ -39,6 +40,9 @@ struct Target {
   int32_t height;
   double* depth;  // null in fragment mode
   GraphicsContext* ctx;  // null in multiply mode: no depth, the pixel multiplied by the colour
+  // NaN: the plane values interpolate between the snapped corners. Otherwise they follow the
+  // exact positions: pixel i's values are the plane's at position i + planeShift.
+  double planeShift = std::numeric_limits<double>::quiet_NaN();
 };
 
 bool MakeTarget(GraphicsContext* ctx, Target* t) {
@@ -298,6 +302,25 @@ bool ScanTriangle(const Target& t, const Work& a, const Work& b, const Work& c, 
     p[i].f[5] = static_cast<float>(v.v[kT]);
   }
   if (p[0].x == p[1].x && p[1].x == p[2].x) return true;
+  if (!std::isnan(t.planeShift)) {
+    // The values of the plane through the exact positions, taken at the snapped corners: the
+    // texture lands where the positions put it, not up to a pixel off with the snap.
+    const Work &A = *w[order[0]], &B = *w[order[1]], &C = *w[order[2]];
+    const double ax = B.v[kX] - A.v[kX], ay = B.v[kY] - A.v[kY], bx = C.v[kX] - A.v[kX], by = C.v[kY] - A.v[kY];
+    const double det = ay * bx - ax * by;
+    if (det != 0.0) {
+      for (int j = 0; j < kPlaneValues; ++j) {
+        const int value = j < 4 ? kR + j : kS + (j - 4);
+        const double scale = j < 4 ? 255.0 : 1.0;
+        const double d1 = (B.v[value] - A.v[value]) * scale, d2 = (C.v[value] - A.v[value]) * scale;
+        const double gx = (ay * d2 - d1 * by) / det, gy = (d1 * bx - ax * d2) / det;
+        for (Corner& corner : p) {
+          corner.f[j] = static_cast<float>(A.v[value] * scale + (corner.x + t.planeShift - A.v[kX]) * gx +
+                                           (corner.y + t.planeShift - A.v[kY]) * gy);
+        }
+      }
+    }
+  }
   const Corner &P = p[0], &Q = p[1], &R = p[2];
   const double e1x = Q.x - P.x, e1y = Q.y - P.y, e2x = R.x - P.x, e2y = R.y - P.y;
   const double D = e1y * e2x - e1x * e2y;
@@ -467,10 +490,11 @@ void MultiplyTexturedTriangle(const uint32_t* const* levels, const TexturedVerte
   for (const TexturedVertex* v : {&a, &b, &c}) {
     if (!std::isfinite(v->x) || !std::isfinite(v->y)) return;
   }
-  const Target t{target.base, target.rowWords, target.width, target.height, nullptr, nullptr};
   // The scan snaps a position p to floor(p + 0.5): half a pixel less gives the floor, and a
   // position a thousandth of a pixel short of a whole one (rounding of the map) counts as it.
+  // Pixel i's samples start at its top-left corner, position i + kFloorShift.
   constexpr double kFloorShift = -0.5 + 1.0 / 1024;
+  const Target t{target.base, target.rowWords, target.width, target.height, nullptr, nullptr, kFloorShift};
   auto work = [](const TexturedVertex& v) {
     return Work{{v.x + kFloorShift, v.y + kFloorShift, 0.0, 1.0, 1.0, 1.0, 1.0, v.s, v.t}};
   };

@@ -129,7 +129,7 @@ bool GraphImage2D::Draw() {
       const MappedPoint& p = points_[size_t(j) * size_t(columns_) + size_t(i)];
       if (!IsMappedPointFinite(p)) return false;
       *out = TexturedVertex{p.x * map_->pixelsPerUnitX + offsetH, p.y * map_->pixelsPerUnitY + offsetV,
-                            double(i) / (columns_ - 1), double(rows_ - 1 - j) / (rows_ - 1)};
+                            double(i) / (columns_ - 1), double(j) / (rows_ - 1)};  // rows top first
       return true;
     };
     const uint32_t* const* levels = texture;
