@@ -289,8 +289,9 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
   if (node->kind != KindEqual || node->arity != 2) return form;
   ExprNode* left = node->children[0];
   ExprNode* right = node->children[1];
+  // A derivative on the left stays there: dy/dx = y and dz/dt = z are slope fields, not f(x) = y.
   if (IsVariableTuple(left) || !IsCoordinateVariableNode(right) || IsCoordinateVariableNode(left) ||
-      IsSubscriptedCoordinateNode(left)) {
+      IsSubscriptedCoordinateNode(left) || IsSlopeFieldDerivative(left)) {
     return form;
   }
   SetChild(node, 0, right);
