@@ -30,8 +30,8 @@ GraphKind2D* NewPointGraph(CompiledFunction* x, CompiledFunction* y, GraphColor*
   return new (std::nothrow) GraphPoint2D(x, y, color, draggable, map);
 }
 
-void GraphPoint2D::Compute(int32_t) {
-  if (computed_) return;
+void GraphPoint2D::Compute(int32_t budget) {
+  if (computed_ || budget <= 0) return;
   x_ = xFunction_ != nullptr ? EvaluateFunction1(xFunction_, 0.0) : std::nan("");
   y_ = yFunction_ != nullptr ? EvaluateFunction1(yFunction_, 0.0) : std::nan("");
   ++evaluations_;

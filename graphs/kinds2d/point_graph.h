@@ -25,7 +25,7 @@ class GraphPoint2D final : public GraphKind2D {
   GraphPoint2D(const GraphPoint2D&) = delete;
   GraphPoint2D& operator=(const GraphPoint2D&) = delete;
 
-  // Evaluates both coordinates once (the budget is not consulted).
+  // Evaluates both coordinates once (any positive budget).
   void Compute(int32_t budget) override;
   bool Draw() override;
   int32_t Status() override { return 0; }

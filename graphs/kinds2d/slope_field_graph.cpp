@@ -164,7 +164,7 @@ bool GraphSlopeField2D::TraceIntegralCurve(double x, double y, int32_t s, bool m
 // ---- Compute and draw ----
 
 void GraphSlopeField2D::Compute(int32_t budget) {
-  if (occupancy_ == nullptr) return;
+  if (occupancy_ == nullptr || budget <= 0) return;
   const uint32_t deadline = ComputeDeadline(budget);
   const QDRect& f = map_->frame;
   while (row_ < rows_) {

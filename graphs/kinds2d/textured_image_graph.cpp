@@ -77,8 +77,8 @@ bool GraphImage2D::SourceMoved() const {
          !EqualRect(now.frame, computedMap_.frame);
 }
 
-void GraphImage2D::Compute(int32_t) {
-  if (points_ == nullptr) return;
+void GraphImage2D::Compute(int32_t budget) {
+  if (points_ == nullptr || budget <= 0) return;
   // The grid runs from the rectangle's top-left corner to its bottom-right one (pixel edges, half
   // a pixel from the outer pixels' points), so the texture's 0..1 spans the whole picture.
   const ViewMap* m = &computedMap_;

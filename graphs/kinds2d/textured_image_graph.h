@@ -28,7 +28,7 @@ class GraphImage2D final : public GraphKind2D {
   GraphImage2D(const GraphImage2D&) = delete;
   GraphImage2D& operator=(const GraphImage2D&) = delete;
 
-  // Every remaining grid point in one call (the budget is not consulted).
+  // Every remaining grid point in one call (any positive budget).
   void Compute(int32_t budget) override;
   bool Draw() override;
   int32_t Status() override { return 0; }
