@@ -304,7 +304,9 @@ void SubstitutionPass(ExprNode* tree, const ExprNode* rule) {
 
 // Mode 2 (x' = x + 1, y' = 2 y): curves and points get companions in the second 2D view over the
 // mapped coordinates; mode 1 records them. Colour plots the other way round: mode 1 (x = x' - 1,
-// y = y') builds the companion through the transformation, mode 2 records it.
+// y = y') builds the companion through the transformation, mode 2 records it. The
+// transformation's own graph: the mapped picture of mode 1 evaluates x' - 1 at the second view's
+// x, the textured image of mode 2 x + 1 at the first view's x.
 TEST_F(FormTableTest, CompanionsOfCurvesPointsAndColourPlots) {
   GraphsGlobals().rewritePass = SubstitutionPass;
   Tree forward1("plus[x,1]"), forward2("times[2,y]");
@@ -329,7 +331,7 @@ TEST_F(FormTableTest, CompanionsOfCurvesPointsAndColourPlots) {
   EXPECT_EQ(Placements(3), "2D1:colour - - -");
   EXPECT_EQ(set.graphIndexList.count, 1);
 
-  Tree backward1("plus[x,minus[1]]"), backward2("y");
+  Tree backward1("'plus[x,minus[1]]"), backward2("'y");
   transform.expression1 = backward1;
   transform.expression2 = backward2;
   Open(kTransformPlaneBackwards);
@@ -341,12 +343,16 @@ TEST_F(FormTableTest, CompanionsOfCurvesPointsAndColourPlots) {
   auto* plot = dynamic_cast<GraphColorPlot2D*>(set.second2D->graphs.data[set.graphTable.data[2].pair[1].index]);
   ASSERT_NE(plot, nullptr);
   EXPECT_EQ(EvaluateFunction6(plot->Component(0), 0.25, 0.5, 0, 0, 0, 0), 0.25 - 1);  // x = x' - 1, in u
-  // The transformation's own graph: the mapped picture in mode 1, the textured image in mode 2.
-  EXPECT_EQ(KindOf(set.second2D->graphs.data[0]), "mesh");
+  auto* mesh = dynamic_cast<GraphMesh2D*>(set.second2D->graphs.data[0]);
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(EvaluateFunction2(mesh->XFunction(), 0.5, 0.25), -0.5);
   transform.expression1 = forward1;
   transform.expression2 = forward2;
   Open(kTransformPlaneForwards);
-  EXPECT_EQ(KindOf(set.second2D->graphs.data[0]), "image");
+  auto* image = dynamic_cast<GraphImage2D*>(set.second2D->graphs.data[0]);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(EvaluateFunction2(image->XFunction(), 0.5, 0.25), 1.5);
+  EXPECT_EQ(EvaluateFunction2(image->YFunction(), 0.5, 0.25), 0.5);
   transform.expression1 = transform.expression2 = nullptr;
 }
 
