@@ -9,8 +9,6 @@
 #include "graphics/pixel_routines.h"
 #include "graphs/core/graph_color.h"
 #include "kernel/eval/evaluation_seams.h"
-#include "platform/clock.h"
-#include "platform/pointer_source.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/platform/draw_test_support.h"
 
@@ -111,19 +109,7 @@ TEST_F(PointTest, EveryParameterChangeEvaluatesAgain) {
 
 // A scripted drag in a 2D view: the point follows the pointer through options 9 and 10, and the
 // document is asked to rewrite the point's definition with the new coordinates.
-class PointDragTest : public graphs_test::View2DTest {
- protected:
-  void SetUp() override {
-    View2DTest::SetUp();
-    SetPointerSource(&pointer);
-  }
-  void TearDown() override {
-    SetPointerSource(nullptr);
-    View2DTest::TearDown();
-  }
-  FakeClock clock;
-  ScriptedPointerSource pointer{&clock};
-};
+using PointDragTest = graphs_test::ScriptedView2DTest;
 
 TEST_F(PointDragTest, AScriptedDragMovesThePointAndWritesItBack) {
   Place(0, 0, 200, 200);
@@ -132,9 +118,9 @@ TEST_F(PointDragTest, AScriptedDragMovesThePointAndWritesItBack) {
   ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(point)));
   const QDPoint start = MakePoint(WorldToPixelX(&view->windowMap, 0), WorldToPixelY(&view->windowMap, 0));
   const QDPoint end = MakePoint(start.h + 32, start.v - 16);
-  pointer.Push({0, PointerEventKind::kMoved, MakePoint(start.h + 16, start.v - 8)});
-  pointer.Push({0, PointerEventKind::kMoved, end});
-  pointer.Push({0, PointerEventKind::kReleased, end});
+  Script({{0, PointerEventKind::kMoved, MakePoint(start.h + 16, start.v - 8)},
+          {0, PointerEventKind::kMoved, end},
+          {0, PointerEventKind::kReleased, end}});
   EXPECT_EQ(view->Click(start, 0, ClickFlags{}), ClickResult::Handled);
   EXPECT_EQ(point->X(), view->WindowX(end.h));
   EXPECT_EQ(point->Y(), view->WindowY(end.v));
