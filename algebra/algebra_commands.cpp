@@ -33,7 +33,7 @@ struct CommandSteps {
 };
 
 // Codes not listed (0x2001, 0x2003..0x2006, 0x2008..0x2015, 0x2017..0x201A, 0x2204, 0x2205) have
-// no steps. 0x2002 is the expansion, whose step is named after the code 0x2001 for history.
+// no steps. 0x2002 is the expansion: its last step is MathCommand2001.
 constexpr CommandSteps kCommands[] = {
     {0x2000, {NormalizeSelectionChildren, SimplifySelection, SymbolicRewriteSelection, RemoteEvaluateSelection,
               ApplySubstitutionsInFormula}},

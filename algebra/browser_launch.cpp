@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -22,10 +23,17 @@ int16_t OpenURLInBrowser(std::string_view url) {
   char* argv[] = {launcher.data(), address.data(), nullptr};
   pid_t pid = 0;
   if (posix_spawnp(&pid, launcher.c_str(), nullptr, nullptr, argv, environ) != 0) return -669;
-  std::thread([pid] {
+  // The launcher is reaped off the caller's thread; without a thread it is reaped if it has
+  // already ended, else it stays a zombie until exit: the browser was opened all the same.
+  const auto reap = [pid](int options) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid, &status, options) < 0 && errno == EINTR) {
     }
-  }).detach();
+  };
+  try {
+    std::thread(reap, 0).detach();
+  } catch (const std::system_error&) {
+    reap(WNOHANG);
+  }
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -23,7 +24,12 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
     reply->overflowed = true;
     return 0;  // fewer bytes than given: libcurl ends the transfer as failed
   }
-  reply->bytes.append(data, n);
+  try {
+    reply->bytes.append(data, n);
+  } catch (const std::bad_alloc&) {  // never through libcurl's C frames
+    reply->overflowed = true;
+    return 0;
+  }
   return n;
 }
 

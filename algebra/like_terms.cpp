@@ -11,11 +11,7 @@
 
 namespace {
 
-bool IsPower(const ExprNode* node) { return IsShape(node, KindPower, 2); }
-
 const ExprNode* BaseOf(const ExprNode* node) { return IsPower(node) ? node->children[0] : node; }
-
-bool IsNegation(const ExprNode* node) { return IsShape(node, KindMinus, 1); }
 
 bool ContainsKind(const ExprNode* t, bool (*matches)(uint32_t kind)) {
   TreeCursor cursor(const_cast<ExprNode*>(t), WalkOrder::kPreOrder);
@@ -295,8 +291,6 @@ class BaseHashes {
   int heapSize_ = 0;
   uint64_t* hashes_ = nullptr;
 };
-
-bool IsQuotient(const ExprNode* node) { return IsShape(node, KindOver, 2); }
 
 bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
 

@@ -9,8 +9,6 @@ bool IsNumberNode(const ExprNode* node) {
   return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr;
 }
 
-bool IsNumberValue(const ExprNode* node, double v) { return IsNumberNode(node) && NumberValue(node) == v; }
-
 bool IsSymbolNode(const ExprNode* node, int32_t id) {
   return node != nullptr && node->kind == KindChar && node->value.symbol == id;
 }
@@ -110,19 +108,6 @@ ExprNode* CopyTree(const ExprNode* node) {
   if (NodeExhaustionReports() == reports) return copy;
   FreeExpression(copy);
   return nullptr;
-}
-
-ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) {
-  bool complete = true;
-  for (ExprNode* operand : operands) complete = complete && operand != nullptr;
-  ExprNode* node = complete ? NewNode(kind, static_cast<int>(operands.size())) : nullptr;
-  if (node == nullptr) {
-    for (ExprNode* operand : operands) FreeExpression(operand);
-    return nullptr;
-  }
-  int i = 0;
-  for (ExprNode* operand : operands) SetChild(node, i++, operand);
-  return node;
 }
 
 ExprNode* CopyWithout(const ExprNode* node, int k) {

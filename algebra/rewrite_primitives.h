@@ -14,14 +14,17 @@
 // ---- Shape tests -------------------------------------------------------------------------------
 // A num leaf with its record.
 bool IsNumberNode(const ExprNode* node);
-// A num leaf whose value is exactly v.
-bool IsNumberValue(const ExprNode* node, double v);
 // The value of a node that IsNumberNode accepted.
 inline double NumberValue(const ExprNode* node) { return node->value.number->value; }
 // A char leaf of the symbol id.
 bool IsSymbolNode(const ExprNode* node, int32_t id);
 // A node of the kind with exactly `arity` operands (null: false).
 bool IsShape(const ExprNode* node, uint32_t kind, int arity);
+// The shapes the rules name most: -a, a/b, a^b and a group (a).
+inline bool IsNegation(const ExprNode* node) { return IsShape(node, KindMinus, 1); }
+inline bool IsQuotient(const ExprNode* node) { return IsShape(node, KindOver, 2); }
+inline bool IsPower(const ExprNode* node) { return IsShape(node, KindPower, 2); }
+inline bool IsGroup(const ExprNode* node) { return IsShape(node, KindId, 1); }
 // A node of the kind with at least one operand whose first operand is a number.
 bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // The double as a 32-bit integer when it is one (range-checked first); false otherwise, NaN
@@ -84,9 +87,9 @@ ExprNode* NodeAtPath(ExprNode* root, const std::vector<int>& path);
 // ---- Allocation that reports failure -----------------------------------------------------------
 // Deep copy, or null when memory was refused (the kernel's NaN stand-in is freed, not returned).
 ExprNode* CopyTree(const ExprNode* node);
-// A new node of the kind over the operands, which it owns from now on: when an operand is null
-// or the node cannot be had, every operand is freed and the result is null.
-ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands);
+// BuildNode, by the name the rules know it: a new node of the kind over the operands, which it
+// owns from now on (every operand freed and null when one is null or the node cannot be had).
+inline ExprNode* Build(uint32_t kind, std::initializer_list<ExprNode*> operands) { return BuildNode(kind, operands); }
 // A new node of the kind with n operands, operand k made by make(k) (a new tree it owns from
 // now on, or null); null, with everything made so far freed, when one cannot be had.
 template <class Make>

@@ -667,15 +667,10 @@ void NormalizeSignsAt(ExprNode* node) {
       ExprNode* number = inProduct ? node : node->children[0];
       SetNumberValue(number, -NumberValue(number));
     }
-  } else if (IsShape(node, KindPower, 2) && IsNumberQuotient(node->children[1]) &&
-             IsNumberValue(node->children[1]->children[0], 1) && IsNumberValue(node->children[1]->children[1], 2)) {
-    ExprNode* half = node->children[1];
-    if (SetChildCount(node, 1)) {
-      FreeExpression(half);
-      node->kind = KindSqrt;
-    }
   } else if (IsShape(node, KindOver, 2) && IsShape(node->children[0], KindMinus, 1)) {
     if (ExprNode* quotient = NegateInPlace(node)) UnwrapNode(quotient->children[0]);
+  } else {
+    HalfPowerToRoot(node);
   }
 }
 

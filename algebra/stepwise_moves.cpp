@@ -22,10 +22,6 @@ FormulaEditor* Editor() { return TypesettingGlobals().currentEditor; }
 bool IsReorderableKind(uint32_t kind) {
   return kind == KindList || kind == KindTimes || kind == KindPlus || kind == KindEqual;
 }
-bool IsNegation(const ExprNode* n) { return IsShape(n, KindMinus, 1); }
-bool IsGroup(const ExprNode* n) { return IsShape(n, KindId, 1); }
-bool IsQuotient(const ExprNode* n) { return IsShape(n, KindOver, 2); }
-bool IsPower(const ExprNode* n) { return IsShape(n, KindPower, 2); }
 bool IsKindWithOperands(const ExprNode* n, uint32_t kind) { return n != nullptr && n->kind == kind && n->arity >= 2; }
 
 // The operand index at the end of p in direction d.
@@ -85,7 +81,7 @@ ExprNode* AttachFactorBeside(ExprNode* target, ExprNode* f, int d) {
     holder = target->parent;
   }
   const bool attached = holder != nullptr && holder->kind == KindTimes
-                            ? InsertOperandAt(holder, IndexInParent(target) + (d > 0 ? 1 : 0), f)
+                            ? InsertOperand(holder, IndexInParent(target) + (d > 0 ? 1 : 0), f)
                             : WrapInBinary(target, f, d > 0 ? 1 : 0, KindTimes);
   if (attached) return f;
   FreeExpression(f);
@@ -105,7 +101,7 @@ ExprNode* AttachFactorInside(ExprNode* target, ExprNode* f, int d) {
     ReplaceExpression(f, t);
     return t;
   }
-  const bool attached = t->kind == KindTimes && t->arity >= 1 ? InsertOperandAt(t, d > 0 ? 0 : t->arity, f)
+  const bool attached = t->kind == KindTimes && t->arity >= 1 ? InsertOperand(t, d > 0 ? 0 : t->arity, f)
                                                              : WrapInBinary(t, f, d > 0 ? 0 : 1, KindTimes);
   if (attached) return f;
   FreeExpression(f);
@@ -236,7 +232,7 @@ ExprNode* MoveOperandInParent(ExprNode* s, int32_t mode, int d) {
 bool AddTerm(ExprNode* side, ExprNode* t, int d) {
   return Attach(t, [side, d](ExprNode* term) {
     if (d < 0) return AppendOperand(side, term, KindPlus);
-    return side->kind == KindPlus ? InsertOperandAt(side, 0, term) : AddNodeBefore(side, term);
+    return side->kind == KindPlus ? InsertOperand(side, 0, term) : AddNodeBefore(side, term);
   });
 }
 
@@ -460,14 +456,6 @@ int32_t& RewriteDirection() {
 
 bool IsBigOperatorKind(uint32_t kind) {
   return kind == KindSum || kind == KindProd || kind == KindInt || kind == KindOint;
-}
-
-bool InsertOperandAt(ExprNode* node, int index, ExprNode* operand) {
-  const int n = node->arity;
-  if (operand == nullptr || index < 0 || index > n || n >= kMaxArity || !SetChildCount(node, n + 1)) return false;
-  for (int j = n; j > index; --j) SetChild(node, j, node->children[j - 1]);
-  SetChild(node, index, operand);
-  return true;
 }
 
 void DirectedRewrite(int32_t mode) {

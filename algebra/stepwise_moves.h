@@ -50,6 +50,3 @@ void LowerSelectedIndex();
 // current editor's selection (mode 0: the caret node; mode 1: the range, a group of the caret
 // node) could move. The kernel reaches it as CanMoveSelectedTerm, which dragging asks.
 bool SelectedTermCanMove();
-
-// Grows the node by one operand at index (0..arity). False, nothing changed, without memory.
-bool InsertOperandAt(ExprNode* node, int index, ExprNode* operand);

@@ -1,9 +1,10 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
 // Each row is classified and built by the graph factory, the view set's idle loop runs until
 // every graph shown is complete (with a progress line on a terminal), and the first 2D view (with
-// the second beside it when a line "@map=..." gives a plane transformation), or with a line
-// "@view=3d" the first 3D view, is drawn into an offscreen buffer and written out.
-// The 3D view draws through Mesa's GL offscreen (read back into the buffer), or through the
+// the second beside it when a line "@map=..." gives a plane transformation), or
+// with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view, is drawn into an
+// offscreen buffer and written out.
+// The 3D and 4D views draw through Mesa's GL offscreen (read back into the buffer), or through the
 // software rasteriser when OpenGL is missing or switched off (use_software_renderer=1 in the
 // preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
 // cannot be graphed) is named by line with its reason and ends the run with status 1 before
@@ -24,6 +25,7 @@
 #include "graphics/qd_layer.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"
@@ -92,7 +94,8 @@ const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
   const GraphView* view = ViewSetView(set, set->graphTable.data[graphRow].pair[0].view);
   if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
   if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
-  if (view == set->first2D) return "note: its graph is in the 2D view, which is not drawn (without @view=3d)";
+  if (view == set->view4D) return "note: its graph is in the 4D view, which is not drawn (add a line @view=4d)";
+  if (view == set->first2D) return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
   return "note: its graph is in a view this program does not draw";
 }
 
@@ -126,8 +129,10 @@ int main(int argc, char** argv) {
   for (const DocumentProblem& p : problems) Report(options.document, p.line, p.reason);
   GraphView2D* view = document.viewSet.first2D;
   GraphView3D* view3D = document.viewSet.first3D;
-  if (view == nullptr || view3D == nullptr ||
-      (document.show3D && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
+  GraphView4D* view4D = document.viewSet.view4D;
+  const bool inSpace = document.show3D || document.show4D;
+  if (view == nullptr || view3D == nullptr || view4D == nullptr ||
+      (inSpace && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
     return kExitUsage;
   }
@@ -156,7 +161,12 @@ int main(int argc, char** argv) {
 
   bool written = false;
   std::string drawnBy;
-  if (document.show3D) {
+  if (document.show4D) {
+    view4D->SetOption(kOption4DStopSpin, 0.0);  // one still frame of the default orientation
+    view4D->DrawFrame();
+    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
+    drawnBy = GLContextKind(view4D->context) == kContextQuickDraw ? ", 4D by the software rasteriser" : ", 4D by OpenGL";
+  } else if (document.show3D) {
     view3D->SetOption(kOptionStopSpin, 0.0);  // one still frame of the default orientation
     view3D->DrawFrame();
     written = WritePortPng(options.output.c_str(), document.paneBuffer, false);

@@ -62,15 +62,17 @@ const char* RenderUsage() {
          "                   character in braces: {Right} {Left} {Up} {Down} {Tab} {Backspace}\n"
          "                   {Escape}, modifiers as in {Ctrl-d} {Alt-x} {Shift-Tab});\n"
          "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
-         "                   builds the rows in space and draws the 3D view (OpenGL offscreen, or\n"
-         "                   the software rasteriser with use_software_renderer=1 in the preferences)\n"
+         "                   builds the rows in space and draws the 3D view, a line @view=4d in 4D\n"
+         "                   space and draws the 4D view (OpenGL offscreen, or the software\n"
+         "                   rasteriser with use_software_renderer=1 in the preferences)\n"
          "  --output FILE    the PNG to write (default graph.png)\n"
          "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n"
          "  --x MIN,MAX      an x range to show whole\n"
          "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
          "                   share one scale, the largest grid scale at which every range given\n"
          "                   fits (default: 64 pixels a unit); a range the view cannot show is\n"
-         "                   refused. In 3D they are the box's x and y ranges (default -2,2)\n"
+         "                   refused. In 3D and 4D they are the x and y ranges of the box\n"
+         "                   (default -2,2)\n"
          "  --antialias      draw through the double-size buffer\n";
 }
 
@@ -118,10 +120,12 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
 }
 
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
-  if (document->show3D) {
+  if (document->show3D || document->show4D) {
     GraphView3D* view = document->viewSet.first3D;
-    if (view == nullptr) return true;
-    double* box = view->settings.camera.box;  // x, y, z ranges in turn
+    GraphView4D* view4D = document->viewSet.view4D;
+    if (document->show4D ? view4D == nullptr : view == nullptr) return true;
+    // x, y, z (and w) ranges in turn.
+    double* box = document->show4D ? view4D->axisRanges : view->settings.camera.box;
     for (int k = 0; k < 2; ++k) {
       if (options.hasRangeX) box[k] = options.rangeX[k];
       if (options.hasRangeY) box[2 + k] = options.rangeY[k];

@@ -97,16 +97,18 @@ bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
   return true;
 }
 
-// A document line "@view=2d" or "@view=3d" (blanks around it allowed): *is3D set, *present true.
-// False for another "@view" value; a line that is no view setting leaves both alone.
-bool ReadViewSetting(const std::string& line, bool* is3D, bool* present) {
+// A document line "@view=2d", "@view=3d" or "@view=4d" (blanks around it allowed): the
+// document's mode set, *present true. False for another "@view" value; a line that is no view
+// setting leaves both alone.
+bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* present) {
   static const std::string kName = "@view=";
   *present = false;
   const std::string compact = Compact(line);
   if (compact.compare(0, kName.size(), kName) != 0) return true;
   const std::string value = compact.substr(kName.size());
-  if (value != "2d" && value != "3d") return false;
-  *is3D = value == "3d";
+  if (value != "2d" && value != "3d" && value != "4d") return false;
+  document->show3D = value == "3d";
+  document->show4D = value == "4d";
   *present = true;
   return true;
 }
@@ -177,8 +179,8 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     std::string raw = text.substr(start, end - start);
     start = end + 1;
     bool viewLine = false;
-    if (!ReadViewSetting(raw, &document->show3D, &viewLine)) {
-      problems->push_back({line, "bad view setting (\"@view=2d\" or \"@view=3d\" expected)"});
+    if (!ReadViewSetting(raw, document, &viewLine)) {
+      problems->push_back({line, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)"});
       continue;
     }
     if (viewLine) continue;

@@ -134,6 +134,10 @@ void DocumentRecord::SetToolbarHelpTags(int32_t code, int32_t axesSide0, int32_t
 
 void DocumentRecord::ApplyNumberFormat() { ApplyDocumentNumberFormat(this); }
 
+void DocumentRecord::StoreViewParameterBlock(const double block[10]) {
+  for (int k = 0; k < 10; ++k) axisLabels4D[k] = block[k];
+}
+
 void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
 }
@@ -150,8 +154,8 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
-  const bool is3D = document->show3D;
-  BuildGraphsForEquationSet(set, is3D, false, false, false, &transform);
+  const bool is4D = document->show4D, is3D = document->show3D && !is4D;
+  BuildGraphsForEquationSet(set, is3D, is4D, false, false, &transform);
   // The document's pixels are its own buffer (the window's, or the pane buffer without a window),
   // which no GL window context presents into: the shown GL views draw offscreen and are read back.
   if (GLGlobals().OpenGLAvailable) ViewSetSetRequestedContextKind(set, kContextGLOffscreen);
@@ -161,10 +165,10 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
-    if (ClassifyEquationForGraph(row.expression, is3D, false, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, is3D, false, document);
+    if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
+      row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
-      row.graphRow = CreateGraphsForEquation(set, copy, is3D, false, &transform, row.color, row.grain, row.opacity,
+      row.graphRow = CreateGraphsForEquation(set, copy, is3D, is4D, &transform, row.color, row.grain, row.opacity,
                                              row.plottingMode, row.xyType, document, &row.resultMessage);
       FreeExpression(copy);
     }

@@ -84,6 +84,7 @@ class DocumentRecord final : public DocumentServices {
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
   void ApplyNumberFormat() override;
   bool IsAntialiased() const override { return antialiased; }
+  void StoreViewParameterBlock(const double block[10]) override;
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;
@@ -96,6 +97,8 @@ class DocumentRecord final : public DocumentServices {
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   bool show3D = false;             // the pane shows the first 3D view; the rows are built in 3D
   CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
+  bool show4D = false;             // the pane shows the 4D view; the rows are built in 4D (before 3D)
+  double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
   GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
                                    // the software 3D views draw into it and GL offscreen frames are
                                    // read into it (a window's buffer serves the same in a window)
@@ -109,10 +112,10 @@ class DocumentRecord final : public DocumentServices {
 // Copies the document's number format into the number settings the number text reads.
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
-// Builds the graphs of the equation rows in the plane, or in space when the document shows its 3D
-// view (no 4D mode; a plane transformation shows the second 2D view beside the first, with the
-// transformation's own graph and the rows' companions there): the view set is emptied and the view of the mode
-// shown (a GL view drawing through an offscreen context read back into the document's buffer,
+// Builds the graphs of the equation rows in the plane, in space when the document shows its 3D
+// view, or in 4D space when it shows the 4D view (a plane transformation shows the second 2D view
+// beside the first, with the transformation's own graph and the rows' companions there): the view
+// set is emptied and the view of the mode shown (a GL view drawing through an offscreen context read back into the document's buffer,
 // when OpenGL is there), then each row's equation is classified and built from
 // a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the

@@ -100,12 +100,10 @@ bool InsertPromptOperand(ExprNode* node, int32_t index) {
   if (IsTextLeaf(node) || n >= kMaxArity || index < 0 || index > n) return false;
   ExprNode* prompt = NewPromptNode();
   if (!prompt) return false;
-  if (!SetChildCount(node, n + 1)) {
+  if (!InsertOperand(node, index, prompt)) {
     FreeNode(prompt);
     return false;
   }
-  for (int32_t j = n; j > index; --j) SetChild(node, j, node->children[j - 1]);
-  SetChild(node, index, prompt);
   SetFormulaSelection(prompt, SelectionCaretNode);
   return true;
 }

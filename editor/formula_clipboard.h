@@ -3,7 +3,7 @@
 // cut pastes many times. A copied tree also goes to the system clipboard as bracket text, and a
 // paste first adopts text that another program put there since: only text that reads whole as a
 // formula; any other text refuses the paste (error 20) and changes nothing. The text comes and
-// goes through the documents' hooks: the exchange belongs to the window layer, not yet built.
+// goes through the documents' hooks (HasSystemClipboard, PutScrapText, ScrapText).
 #pragma once
 
 #include <cstdint>

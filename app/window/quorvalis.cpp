@@ -1,11 +1,11 @@
 // quorvalis: the main program. Opens a document file (the format quorvalis-render reads, bracket
-// notation or typed rows, in 2D or, with a line @view=3d, in the 3D view) in a document window,
-// or an empty document without one. Lines that cannot be read are named on standard error and
-// left out. Ranges asked for are shown whole in the graph pane at one scale for both axes, as the
-// headless program shows them. Where there is no display it says so and renders the document's
-// graph pane to a PNG with quorvalis-render, as the headless program does. Status: 0 after the
-// window closed (or the PNG was written), 2 on bad usage, a file that cannot be read or a range
-// the view cannot show.
+// notation or typed rows, in 2D or, with a line @view=3d or @view=4d, in the 3D or the 4D view)
+// in a document window, or an empty document without one. Lines that cannot be read are named on
+// standard error and left out. Ranges asked for are shown whole in the graph pane at one scale for
+// both axes, as the headless program shows them. Where there is no display it says so and renders
+// the document's graph pane to a PNG with quorvalis-render, as the headless program does. Status:
+// 0 after the window closed (or the PNG was written), 2 on bad usage, a file that cannot be read or
+// a range the view cannot show.
 #include <unistd.h>
 
 #include <climits>
@@ -40,13 +40,13 @@ const char* Usage() {
          "  --x MIN,MAX      an x range to show whole in the graph pane\n"
          "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
          "                   share one scale, the largest grid scale at which every range given\n"
-         "                   fits; a range the view cannot show is refused. In 3D (a document\n"
-         "                   line @view=3d) they are the box's x and y ranges\n"
+         "                   fits; a range the view cannot show is refused. In 3D and 4D (a\n"
+         "                   document line @view=3d or @view=4d) they are the box's x and y ranges\n"
          "  --output FILE    where there is no display: the PNG drawn instead\n"
          "  --trace          write the layout, then the caret and the view at the start and after\n"
          "                   each key and click, to standard output\n"
          "In the window: type into the last row; Return builds the graphs; click a row to edit it;\n"
-         "drag the graph pane to pan it, or in 3D drag a graph to turn the view. Control stands\n"
+         "drag the graph pane to pan it, or in 3D and 4D drag a graph to turn the view. Control stands\n"
          "for Command and Alt for Option.\n"
          "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
 }

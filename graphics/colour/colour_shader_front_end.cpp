@@ -5,7 +5,6 @@
 // a lowered sine of a real argument must still reach the GPU.
 #include "graphics/colour/colour_shader_front_end.h"
 
-#include <initializer_list>
 #include <new>
 
 #include "graphics/colour/colour_program_state.h"
@@ -24,46 +23,25 @@ constexpr int kMaxLoweredNodes = 4000;
 
 // ---- Tree building: null on exhaustion, and every operand passed is then freed ------------------
 
-ExprNode* NodeOf(uint32_t kind, ExprNode* const* children, int n) {
-  bool complete = true;
-  for (int i = 0; i < n; ++i) complete = complete && children[i] != nullptr;
-  ExprNode* node = complete ? NewNode(kind, n) : nullptr;
-  if (node == nullptr) {
-    for (int i = 0; i < n; ++i) FreeExpression(children[i]);
-    return nullptr;
-  }
-  for (int i = 0; i < n; ++i) SetChild(node, i, children[i]);
-  return node;
-}
-
-ExprNode* Node(uint32_t kind, std::initializer_list<ExprNode*> children) {
-  return NodeOf(kind, children.begin(), int(children.size()));
-}
-
 ExprNode* Num(double value) { return NewNumberNode(value); }
 ExprNode* Copy(const ExprNode* node) { return CopyExpression(node); }
-ExprNode* Neg(ExprNode* x) { return Node(KindMinus, {x}); }
-ExprNode* Square(ExprNode* x) { return Node(KindPower, {x, Num(2)}); }
-ExprNode* Exp(ExprNode* x) { return Node(KindExp, {x}); }
-ExprNode* HalfPi() { return Node(KindOver, {NewSymbolNode(SymPi), Num(2)}); }
-ExprNode* Reciprocal(const ExprNode* x) { return Node(KindOver, {Num(1), Copy(x)}); }
+ExprNode* Neg(ExprNode* x) { return BuildNode(KindMinus, {x}); }
+ExprNode* Square(ExprNode* x) { return BuildNode(KindPower, {x, Num(2)}); }
+ExprNode* Exp(ExprNode* x) { return BuildNode(KindExp, {x}); }
+ExprNode* HalfPi() { return BuildNode(KindOver, {NewSymbolNode(SymPi), Num(2)}); }
+ExprNode* Reciprocal(const ExprNode* x) { return BuildNode(KindOver, {Num(1), Copy(x)}); }
 
 // e^x + e^-x, or e^x - e^-x.
 ExprNode* ExpSum(const ExprNode* x, bool difference) {
   ExprNode* second = Exp(Neg(Copy(x)));
-  return Node(KindPlus, {Exp(Copy(x)), difference ? Neg(second) : second});
+  return BuildNode(KindPlus, {Exp(Copy(x)), difference ? Neg(second) : second});
 }
-ExprNode* Cosh(const ExprNode* x) { return Node(KindOver, {ExpSum(x, false), Num(2)}); }
-ExprNode* Sinh(const ExprNode* x) { return Node(KindOver, {ExpSum(x, true), Num(2)}); }
+ExprNode* Cosh(const ExprNode* x) { return BuildNode(KindOver, {ExpSum(x, false), Num(2)}); }
+ExprNode* Sinh(const ExprNode* x) { return BuildNode(KindOver, {ExpSum(x, true), Num(2)}); }
 
 // ln(u + sqrt(inner)) with u taken over; the square-root forms of the inverse hyperbolics.
 ExprNode* LnOfSumWithRoot(ExprNode* u, ExprNode* inner) {
-  return Node(KindLn, {Node(KindPlus, {u, Node(KindSqrt, {inner})})});
-}
-
-bool IsNumber(const ExprNode* node, double value) {
-  return node != nullptr && node->kind == KindNum && node->value.number != nullptr &&
-         node->value.number->value == value;
+  return BuildNode(KindLn, {BuildNode(KindPlus, {u, BuildNode(KindSqrt, {inner})})});
 }
 
 // ---- RewriteForGpu ------------------------------------------------------------------------------
@@ -76,45 +54,45 @@ ExprNode* GpuForm(const ExprNode* n) {
   if (n->kind == KindChar) return n->value.symbol == SymDegree ? Num(kPi / 180) : nullptr;
   if (n->arity == 1) {
     switch (n->kind) {
-      case KindTan: return Node(KindOver, {Node(KindSin, {Copy(x)}), Node(KindCos, {Copy(x)})});
-      case KindCot: return Node(KindOver, {Node(KindCos, {Copy(x)}), Node(KindSin, {Copy(x)})});
-      case KindCsc: return Node(KindOver, {Num(1), Node(KindSin, {Copy(x)})});
-      case KindSec: return Node(KindOver, {Num(1), Node(KindCos, {Copy(x)})});
-      case KindAcos: return Node(KindPlus, {HalfPi(), Neg(Node(KindAsin, {Copy(x)}))});
-      case KindAcsc: return Node(KindAsin, {Reciprocal(x)});
-      case KindAsec: return Node(KindPlus, {HalfPi(), Neg(Node(KindAsin, {Reciprocal(x)}))});
+      case KindTan: return BuildNode(KindOver, {BuildNode(KindSin, {Copy(x)}), BuildNode(KindCos, {Copy(x)})});
+      case KindCot: return BuildNode(KindOver, {BuildNode(KindCos, {Copy(x)}), BuildNode(KindSin, {Copy(x)})});
+      case KindCsc: return BuildNode(KindOver, {Num(1), BuildNode(KindSin, {Copy(x)})});
+      case KindSec: return BuildNode(KindOver, {Num(1), BuildNode(KindCos, {Copy(x)})});
+      case KindAcos: return BuildNode(KindPlus, {HalfPi(), Neg(BuildNode(KindAsin, {Copy(x)}))});
+      case KindAcsc: return BuildNode(KindAsin, {Reciprocal(x)});
+      case KindAsec: return BuildNode(KindPlus, {HalfPi(), Neg(BuildNode(KindAsin, {Reciprocal(x)}))});
       case KindSinh: return Sinh(x);
       case KindCosh: return Cosh(x);
-      case KindTanh: return Node(KindOver, {ExpSum(x, true), ExpSum(x, false)});
-      case KindCoth: return Node(KindOver, {ExpSum(x, false), ExpSum(x, true)});
-      case KindCsch: return Node(KindOver, {Num(2), ExpSum(x, true)});
-      case KindSech: return Node(KindOver, {Num(2), ExpSum(x, false)});
-      case KindAsinh: return LnOfSumWithRoot(Copy(x), Node(KindPlus, {Num(1), Square(Copy(x))}));
-      case KindAcosh: return LnOfSumWithRoot(Copy(x), Node(KindPlus, {Square(Copy(x)), Neg(Num(1))}));
+      case KindTanh: return BuildNode(KindOver, {ExpSum(x, true), ExpSum(x, false)});
+      case KindCoth: return BuildNode(KindOver, {ExpSum(x, false), ExpSum(x, true)});
+      case KindCsch: return BuildNode(KindOver, {Num(2), ExpSum(x, true)});
+      case KindSech: return BuildNode(KindOver, {Num(2), ExpSum(x, false)});
+      case KindAsinh: return LnOfSumWithRoot(Copy(x), BuildNode(KindPlus, {Num(1), Square(Copy(x))}));
+      case KindAcosh: return LnOfSumWithRoot(Copy(x), BuildNode(KindPlus, {Square(Copy(x)), Neg(Num(1))}));
       case KindAtanh:
       case KindAcoth: {
-        ExprNode* denominator = n->kind == KindAtanh ? Node(KindPlus, {Num(1), Neg(Copy(x))})
-                                                     : Node(KindPlus, {Copy(x), Neg(Num(1))});
-        ExprNode* quotient = Node(KindOver, {Node(KindPlus, {Num(1), Copy(x)}), denominator});
-        return Node(KindOver, {Node(KindLn, {quotient}), Num(2)});
+        ExprNode* denominator = n->kind == KindAtanh ? BuildNode(KindPlus, {Num(1), Neg(Copy(x))})
+                                                     : BuildNode(KindPlus, {Copy(x), Neg(Num(1))});
+        ExprNode* quotient = BuildNode(KindOver, {BuildNode(KindPlus, {Num(1), Copy(x)}), denominator});
+        return BuildNode(KindOver, {BuildNode(KindLn, {quotient}), Num(2)});
       }
-      case KindAcsch: return LnOfSumWithRoot(Reciprocal(x), Node(KindPlus, {Num(1), Square(Reciprocal(x))}));
-      case KindAsech: return LnOfSumWithRoot(Reciprocal(x), Node(KindPlus, {Square(Reciprocal(x)), Neg(Num(1))}));
-      case KindCeil: return Neg(Node(KindFloor, {Neg(Copy(x))}));
+      case KindAcsch: return LnOfSumWithRoot(Reciprocal(x), BuildNode(KindPlus, {Num(1), Square(Reciprocal(x))}));
+      case KindAsech: return LnOfSumWithRoot(Reciprocal(x), BuildNode(KindPlus, {Square(Reciprocal(x)), Neg(Num(1))}));
+      case KindCeil: return Neg(BuildNode(KindFloor, {Neg(Copy(x))}));
       default: return nullptr;
     }
   }
   if (n->arity == 2) {
     switch (n->kind) {
-      case KindLog: return Node(KindOver, {Node(KindLn, {Copy(x)}), Node(KindLn, {Copy(y)})});
-      case KindSqrt: return Node(KindPower, {Copy(x), Node(KindOver, {Num(1), Copy(y)})});
-      case KindSn: return Node(KindTimes, {Copy(x), Node(KindPower, {Num(10), Copy(y)})});
+      case KindLog: return BuildNode(KindOver, {BuildNode(KindLn, {Copy(x)}), BuildNode(KindLn, {Copy(y)})});
+      case KindSqrt: return BuildNode(KindPower, {Copy(x), BuildNode(KindOver, {Num(1), Copy(y)})});
+      case KindSn: return BuildNode(KindTimes, {Copy(x), BuildNode(KindPower, {Num(10), Copy(y)})});
       default: return nullptr;
     }
   }
   if (n->arity == 3 && n->kind == KindClamp) {
     // max(lo, min(x, hi)) as the CPU takes it, also when the bounds are the wrong way round.
-    return Node(KindMax, {Copy(y), Node(KindMin, {Copy(x), Copy(z)})});
+    return BuildNode(KindMax, {Copy(y), BuildNode(KindMin, {Copy(x), Copy(z)})});
   }
   return nullptr;
 }
@@ -131,7 +109,7 @@ const ExprNode* Im(const ExprNode* pair) { return pair->children[1]; }
 ExprNode* Pair(ExprNode* re, ExprNode* im) { return MakeComplexPair(re, im); }
 
 // |p|^2 = a^2 + b^2 of a pair.
-ExprNode* NormSquared(const ExprNode* p) { return Node(KindPlus, {Square(Copy(Re(p))), Square(Copy(Im(p)))}); }
+ExprNode* NormSquared(const ExprNode* p) { return BuildNode(KindPlus, {Square(Copy(Re(p))), Square(Copy(Im(p)))}); }
 ExprNode* Angle(const ExprNode* p) { return MakeAngle(Copy(Re(p)), Copy(Im(p))); }
 
 // The lowering of a tree built from pairs, as a pair (the tree is taken over), or null.
@@ -143,7 +121,7 @@ ExprNode* Lowered(ExprNode* tree) {
 
 // ln z = (ln |z|, angle of z).
 ExprNode* LnPair(const ExprNode* z) {
-  return Pair(Node(KindLn, {Node(KindSqrt, {NormSquared(z)})}), Angle(z));
+  return Pair(BuildNode(KindLn, {BuildNode(KindSqrt, {NormSquared(z)})}), Angle(z));
 }
 
 // i z = (-b, a).
@@ -161,12 +139,12 @@ ExprNode* FromLowered(ExprNode* tree, Parts parts) {
 
 ExprNode* PowerPair(const ExprNode* z, const ExprNode* w) {
   const ExprNode *a = Re(z), *b = Im(z), *c = Re(w), *d = Im(w);
-  if (IsNumber(c, 2) && IsNumber(d, 0)) {
-    return Pair(Node(KindPlus, {Square(Copy(a)), Neg(Square(Copy(b)))}), Node(KindTimes, {Num(2), Copy(a), Copy(b)}));
+  if (IsNumberValue(c, 2) && IsNumberValue(d, 0)) {
+    return Pair(BuildNode(KindPlus, {Square(Copy(a)), Neg(Square(Copy(b)))}), BuildNode(KindTimes, {Num(2), Copy(a), Copy(b)}));
   }
-  if (IsNumber(b, 0) && IsNumber(d, 0)) return Pair(Node(KindPower, {Copy(a), Copy(c)}), Num(0));
-  if (a->kind == KindChar && a->value.symbol == kSymbolE && IsNumber(b, 0)) return Lowered(Exp(Copy(w)));
-  return Lowered(Exp(Node(KindTimes, {Copy(w), Node(KindLn, {Copy(z)})})));
+  if (IsNumberValue(b, 0) && IsNumberValue(d, 0)) return Pair(BuildNode(KindPower, {Copy(a), Copy(c)}), Num(0));
+  if (a->kind == KindChar && a->value.symbol == kSymbolE && IsNumberValue(b, 0)) return Lowered(Exp(Copy(w)));
+  return Lowered(Exp(BuildNode(KindTimes, {Copy(w), BuildNode(KindLn, {Copy(z)})})));
 }
 
 ExprNode* ProductPair(const ExprNode* node) {
@@ -174,8 +152,8 @@ ExprNode* ProductPair(const ExprNode* node) {
   ExprNode* im = Copy(Im(node->children[0]));
   for (int i = 1; i < node->arity && re != nullptr && im != nullptr; ++i) {
     const ExprNode *c = Re(node->children[i]), *d = Im(node->children[i]);
-    ExprNode* nextRe = Node(KindPlus, {Node(KindTimes, {Copy(re), Copy(c)}), Neg(Node(KindTimes, {Copy(im), Copy(d)}))});
-    ExprNode* nextIm = Node(KindPlus, {Node(KindTimes, {Copy(re), Copy(d)}), Node(KindTimes, {Copy(im), Copy(c)})});
+    ExprNode* nextRe = BuildNode(KindPlus, {BuildNode(KindTimes, {Copy(re), Copy(c)}), Neg(BuildNode(KindTimes, {Copy(im), Copy(d)}))});
+    ExprNode* nextIm = BuildNode(KindPlus, {BuildNode(KindTimes, {Copy(re), Copy(d)}), BuildNode(KindTimes, {Copy(im), Copy(c)})});
     FreeExpression(re);
     FreeExpression(im);
     re = nextRe;
@@ -190,7 +168,7 @@ ExprNode* OverParts(uint32_t kind, const ExprNode* node, bool imaginary) {
   ExprNode** children = node->arity <= 16 ? parts : new (std::nothrow) ExprNode*[node->arity];
   if (children == nullptr) return nullptr;
   for (int i = 0; i < node->arity; ++i) children[i] = Copy(imaginary ? Im(node->children[i]) : Re(node->children[i]));
-  ExprNode* result = NodeOf(kind, children, node->arity);
+  ExprNode* result = BuildNode(kind, children, node->arity);
   if (children != parts) delete[] children;
   return result;
 }
@@ -212,7 +190,7 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
     const int32_t s = node->value.symbol;
     if (s == kSymbolI) return Pair(Num(0), Num(1));
     if (IsReservedSymbol(s)) return Pair(Copy(node), Num(0));
-    return Pair(Node(KindReal, {Copy(node)}), Node(KindImag, {Copy(node)}));
+    return Pair(BuildNode(KindReal, {Copy(node)}), BuildNode(KindImag, {Copy(node)}));
   }
   if (!AllChildrenArePairs(node)) {
     *applies = false;
@@ -239,43 +217,43 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
     switch (node->kind) {
       case KindMinus: return Pair(Neg(Copy(a)), Neg(Copy(b)));
       case KindSin:
-        return Pair(Node(KindTimes, {Node(KindSin, {Copy(a)}), Cosh(b)}),
-                    Node(KindTimes, {Node(KindCos, {Copy(a)}), Sinh(b)}));
+        return Pair(BuildNode(KindTimes, {BuildNode(KindSin, {Copy(a)}), Cosh(b)}),
+                    BuildNode(KindTimes, {BuildNode(KindCos, {Copy(a)}), Sinh(b)}));
       case KindCos:
-        return Pair(Node(KindTimes, {Node(KindCos, {Copy(a)}), Cosh(b)}),
-                    Neg(Node(KindTimes, {Node(KindSin, {Copy(a)}), Sinh(b)})));
+        return Pair(BuildNode(KindTimes, {BuildNode(KindCos, {Copy(a)}), Cosh(b)}),
+                    Neg(BuildNode(KindTimes, {BuildNode(KindSin, {Copy(a)}), Sinh(b)})));
       case KindExp:
-        return Pair(Node(KindTimes, {Exp(Copy(a)), Node(KindCos, {Copy(b)})}),
-                    Node(KindTimes, {Exp(Copy(a)), Node(KindSin, {Copy(b)})}));
+        return Pair(BuildNode(KindTimes, {Exp(Copy(a)), BuildNode(KindCos, {Copy(b)})}),
+                    BuildNode(KindTimes, {Exp(Copy(a)), BuildNode(KindSin, {Copy(b)})}));
       case KindLn: return LnPair(z);
       case KindLog:
         return FromLowered(LnPair(z), [](const ExprNode* re, const ExprNode* im) {
-          return Pair(Node(KindOver, {Copy(re), Node(KindLn, {Num(10)})}),
-                      Node(KindOver, {Copy(im), Node(KindLn, {Num(10)})}));
+          return Pair(BuildNode(KindOver, {Copy(re), BuildNode(KindLn, {Num(10)})}),
+                      BuildNode(KindOver, {Copy(im), BuildNode(KindLn, {Num(10)})}));
         });
       case KindSqrt: {
-        if (IsNumber(b, 0)) return Pair(Node(KindSqrt, {Copy(a)}), Num(0));
-        ExprNode* r = Node(KindSqrt, {Node(KindSqrt, {NormSquared(z)})});
-        ExprNode* h = Node(KindTimes, {Num(0.5), Angle(z)});
-        ExprNode* result = Pair(Node(KindTimes, {Copy(r), Node(KindCos, {Copy(h)})}),
-                                Node(KindTimes, {Copy(r), Node(KindSin, {Copy(h)})}));
+        if (IsNumberValue(b, 0)) return Pair(BuildNode(KindSqrt, {Copy(a)}), Num(0));
+        ExprNode* r = BuildNode(KindSqrt, {BuildNode(KindSqrt, {NormSquared(z)})});
+        ExprNode* h = BuildNode(KindTimes, {Num(0.5), Angle(z)});
+        ExprNode* result = Pair(BuildNode(KindTimes, {Copy(r), BuildNode(KindCos, {Copy(h)})}),
+                                BuildNode(KindTimes, {Copy(r), BuildNode(KindSin, {Copy(h)})}));
         FreeExpression(r);
         FreeExpression(h);
         return result;
       }
-      case KindAbs: return Pair(Node(KindSqrt, {NormSquared(z)}), Num(0));
+      case KindAbs: return Pair(BuildNode(KindSqrt, {NormSquared(z)}), Num(0));
       case KindAtan: {
         // atan z = ln((1 + i z) / (1 - i z)) / (2 i).
-        ExprNode* quotient = Node(KindOver, {Node(KindPlus, {Num(1), TimesI(z)}), Node(KindPlus, {Num(1), Neg(TimesI(z))})});
-        return FromLowered(Node(KindLn, {quotient}), [](const ExprNode* re, const ExprNode* im) {
-          return Pair(Node(KindOver, {Copy(im), Num(2)}), Node(KindOver, {Copy(re), Num(-2)}));
+        ExprNode* quotient = BuildNode(KindOver, {BuildNode(KindPlus, {Num(1), TimesI(z)}), BuildNode(KindPlus, {Num(1), Neg(TimesI(z))})});
+        return FromLowered(BuildNode(KindLn, {quotient}), [](const ExprNode* re, const ExprNode* im) {
+          return Pair(BuildNode(KindOver, {Copy(im), Num(2)}), BuildNode(KindOver, {Copy(re), Num(-2)}));
         });
       }
-      case KindAcot: return Lowered(Node(KindAtan, {Node(KindOver, {Num(1), Copy(z)})}));
+      case KindAcot: return Lowered(BuildNode(KindAtan, {BuildNode(KindOver, {Num(1), Copy(z)})}));
       case KindAsin: {
         // asin z = -i ln(i z + sqrt(1 - z^2)).
-        ExprNode* root = Node(KindSqrt, {Node(KindPlus, {Num(1), Neg(Square(Copy(z)))})});
-        return FromLowered(Node(KindLn, {Node(KindPlus, {TimesI(z), root})}),
+        ExprNode* root = BuildNode(KindSqrt, {BuildNode(KindPlus, {Num(1), Neg(Square(Copy(z)))})});
+        return FromLowered(BuildNode(KindLn, {BuildNode(KindPlus, {TimesI(z), root})}),
                            [](const ExprNode* re, const ExprNode* im) { return Pair(Copy(im), Neg(Copy(re))); });
       }
       case KindArg: return Pair(Angle(z), Num(0));
@@ -290,9 +268,9 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
     const ExprNode* w = node->children[1];
     const ExprNode *c = Re(w), *d = Im(w);
     if (node->kind == KindOver) {
-      ExprNode* re = Node(KindPlus, {Node(KindTimes, {Copy(a), Copy(c)}), Node(KindTimes, {Copy(b), Copy(d)})});
-      ExprNode* im = Node(KindPlus, {Node(KindTimes, {Copy(b), Copy(c)}), Neg(Node(KindTimes, {Copy(a), Copy(d)}))});
-      return Pair(Node(KindOver, {re, NormSquared(w)}), Node(KindOver, {im, NormSquared(w)}));
+      ExprNode* re = BuildNode(KindPlus, {BuildNode(KindTimes, {Copy(a), Copy(c)}), BuildNode(KindTimes, {Copy(b), Copy(d)})});
+      ExprNode* im = BuildNode(KindPlus, {BuildNode(KindTimes, {Copy(b), Copy(c)}), Neg(BuildNode(KindTimes, {Copy(a), Copy(d)}))});
+      return Pair(BuildNode(KindOver, {re, NormSquared(w)}), BuildNode(KindOver, {im, NormSquared(w)}));
     }
     if (node->kind == KindPower) return PowerPair(z, w);
   }
@@ -303,18 +281,7 @@ ExprNode* LoweredForm(const ExprNode* node, bool* applies) {
 // x^(1/2) written as sqrt x, throughout the subtree.
 void HalfPowersToRoots(ExprNode* tree) {
   TreeCursor cursor(tree, WalkOrder::kPostOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    if (n->kind != KindPower || n->arity != 2) continue;
-    ExprNode* half = n->children[1];
-    if (half->kind != KindOver || half->arity != 2 || !IsNumber(half->children[0], 1) ||
-        !IsNumber(half->children[1], 2)) {
-      continue;
-    }
-    if (SetChildCount(n, 1)) {
-      FreeExpression(half);
-      n->kind = KindSqrt;
-    }
-  }
+  for (ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) HalfPowerToRoot(n);
 }
 
 // The node replaced by its pair, simplified. False when memory was refused or the result is too
@@ -332,8 +299,8 @@ bool LowerNode(ExprNode* node) {
 
 }  // namespace
 
-ExprNode* MakeComplexPair(ExprNode* re, ExprNode* im) { return Node(KindComplexPair, {re, im}); }
-ExprNode* MakeAngle(ExprNode* x, ExprNode* y) { return Node(KindAngleOfPoint, {x, y}); }
+ExprNode* MakeComplexPair(ExprNode* re, ExprNode* im) { return BuildNode(KindComplexPair, {re, im}); }
+ExprNode* MakeAngle(ExprNode* x, ExprNode* y) { return BuildNode(KindAngleOfPoint, {x, y}); }
 bool IsComplexPair(const ExprNode* node) {
   return node != nullptr && node->kind == KindComplexPair && node->arity == 2;
 }
@@ -409,7 +376,7 @@ std::string BuildFromTrees(const ExprNode* first, const ExprNode* second, const 
   std::string out;
   if (first != nullptr && second != nullptr && third != nullptr) {
     ExprNode* c[3] = {CopyExpression(first), CopyExpression(second), CopyExpression(third)};
-    if (hsv && !floatOutput) c[0] = Node(KindTimes, {Num(360), c[0]});  // degrees for the hue-to-RGB sequence
+    if (hsv && !floatOutput) c[0] = BuildNode(KindTimes, {Num(360), c[0]});  // degrees for the hue-to-RGB sequence
     bool gpu = c[0] != nullptr && c[1] != nullptr && c[2] != nullptr && !NeedsCpuEvaluation(cond);
     for (ExprNode* tree : c) gpu = gpu && !NeedsCpuEvaluation(tree);
     if (gpu) {

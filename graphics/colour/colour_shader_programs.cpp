@@ -27,28 +27,6 @@ constexpr uint32_t kWhite = 0xffffff;
 
 bool IsExpressionMode(uint32_t mode) { return mode == kColorRGBExpressions || mode == kColorHSVExpressions; }
 
-// The colour's context made current for the scope (GL kinds); the caller's comes back after.
-class ContextScope {
- public:
-  explicit ContextScope(const GraphicsContext* ctx) {
-    if (ctx == nullptr || !IsGLContextKind(ctx)) return;
-    before_ = CurrentGLBackend().CurrentContext();
-    current_ = MakeContextCurrent(ctx);
-    target_ = GLContextHandle(ctx);
-  }
-  ~ContextScope() {
-    if (current_ && before_ != target_) CurrentGLBackend().MakeCurrent(before_);
-  }
-  ContextScope(const ContextScope&) = delete;
-  ContextScope& operator=(const ContextScope&) = delete;
-  bool Current() const { return current_; }
-
- private:
-  PlatformGLContext* before_ = nullptr;
-  PlatformGLContext* target_ = nullptr;
-  bool current_ = false;
-};
-
 bool RecordedIn(const GraphColorCore* color, const GraphicsContext* ctx) {
   return color->resourceContextKind == GLContextKind(ctx) && color->resourceContextHandle == GLContextHandle(ctx);
 }
@@ -130,8 +108,8 @@ bool MakePrograms(GraphColorCore* color, const std::string& text, GraphicsContex
 void PrepareColorShaderPrograms(GraphColorCore* color, const CompiledFunction* condition, int32_t gpuMode,
                                 GraphicsContext* context) {
   if (color->mode == kColorGPUProgram) color->mode = color->savedMode;  // the expressions' own mode
-  ContextScope scope(context);
-  const bool capable = scope.Current() && HasShaderExtensions(context);
+  GLContextScope scope(context != nullptr ? GLContextHandle(context) : nullptr);
+  const bool capable = scope.ok() && HasShaderExtensions(context);
   ColorProgramState& g = ColorProgramGlobals();
   const bool expressions = IsExpressionMode(color->mode);
   bool made = false;
@@ -202,7 +180,7 @@ bool SyncColorShadersWithContext(GraphColorCore* color) {
 bool SyncColorTextureWithContext(GraphColorCore* color) {
   GraphicsContext* ctx = color->context;
   if (ctx == nullptr || GLContextKind(ctx) == kContextNone) return false;
-  ContextScope scope(ctx);
+  GLContextScope scope(GLContextHandle(ctx));
   const bool sameContext = RecordedIn(color, ctx);
   if (sameContext && color->texture != 0 && IsTextureUsable(color->texture, ctx)) return true;
   if (!sameContext && color->fragmentProgram != nullptr) PrepareColorShaderPrograms(color, nullptr, 1, ctx);

@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr double kE = 2.718281828459045;
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kLn2 = 0.6931471805599453;
 constexpr double kLog10Of2 = 0.3010299956639812;
 // Deeper trees take the CPU path instead of a deep recursion.
@@ -38,19 +36,14 @@ void NeedAtLeast(const ExprNode* node, int arity) {
   if (node->arity < arity) Fail();
 }
 
-// The sign rule of an exponent written p/q (or -(p/q)) of whole numbers whose reduced q is odd:
-// a negative base then has the real root, as the CPU's rational power takes it: 1 when p is
-// even (the root's magnitude), -1 when p is odd (the sign of the base); 0 for any other exponent.
+// The sign rule of an exponent written p/q (or -(p/q)) of two numbers, the CPU's own
+// (RealRootSign): 1 or -1 where a negative base has a real root, 0 for any other exponent.
 int OddRootSign(const ExprNode* exponent) {
   if (exponent->kind == KindMinus && exponent->arity == 1) exponent = exponent->children[0];
   if (exponent->kind != KindOver || exponent->arity != 2) return 0;
   const ExprNode *p = exponent->children[0], *q = exponent->children[1];
   if (p->kind != KindNum || q->kind != KindNum || p->value.number == nullptr || q->value.number == nullptr) return 0;
-  const double pv = p->value.number->value, qv = q->value.number->value;
-  if (!IsWholeInt32(pv) || !IsWholeInt32(qv) || qv == 0) return 0;
-  const double g = GreatestCommonDivisor(qv, pv);
-  if (IsEvenNumber(qv / g)) return 0;
-  return IsEvenNumber(pv / g) ? 1 : -1;
+  return RealRootSign(q->value.number->value, p->value.number->value);
 }
 
 // Gives the list back the length it had before a failed program.

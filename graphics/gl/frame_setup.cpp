@@ -198,10 +198,7 @@ int32_t BeginGLKindFrame(GraphicsContext* ctx, uint8_t twoPass) {
   if (!MakeContextCurrent(ctx)) return kGraphicsFailed;
   const GLEntryPoints& gl = GLApi();
   gl.Viewport(0, 0, RectWidth(ctx->rect), RectHeight(ctx->rect));
-  // The first pass writes exact colours for the overlay to read: no sample blending. The old
-  // platform also set a context parameter of its own on ATI renderers here (unless
-  // disable_gl_multisample_works): EGL has no such parameter, so that vendor rule has no
-  // meaning on this platform.
+  // The first pass writes exact colours for the overlay to read: no sample blending.
   if (twoPass && ctx->kind == kContextGLWindow) gl.Disable(GL_MULTISAMPLE_ARB);
   SetUpGLFrame(ctx, twoPass, 1);
   if (gl.GetError() == GL_NO_ERROR) return kGraphicsDone;

@@ -19,7 +19,7 @@ struct RendererSwitches {
   bool r200LineFixPresent = false;         // r200_fsaa_linewidth_bug_is_fixed
   bool geforceLineFixPresent = false;      // geforce_fsaa_linewidth_bug_is_fixed
   bool forceBufferObjects = false;         // enable_vertex_buffer_objects
-  bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works (read; its ATI rule has no meaning here)
+  bool multisampleSwitchOffWorks = false;  // disable_gl_multisample_works (read only: EGL has no such parameter)
 };
 
 struct GraphicsContext;
@@ -79,3 +79,22 @@ void ResetGLGlobalsForTest();
 GLBackend& CurrentGLBackend();
 // The entry points of the current backend.
 inline const GLEntryPoints& GLApi() { return CurrentGLBackend().Api(); }
+
+// A GL context made current for a scope (none for a null context); at its end the context that
+// was current before (none included) is current again. ok(): the context became current.
+class GLContextScope {
+ public:
+  explicit GLContextScope(PlatformGLContext* context) : before_(CurrentGLBackend().CurrentContext()) {
+    ok_ = context != nullptr && CurrentGLBackend().MakeCurrent(context);
+  }
+  ~GLContextScope() {
+    if (CurrentGLBackend().CurrentContext() != before_) CurrentGLBackend().MakeCurrent(before_);
+  }
+  GLContextScope(const GLContextScope&) = delete;
+  GLContextScope& operator=(const GLContextScope&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  PlatformGLContext* before_;
+  bool ok_ = false;
+};

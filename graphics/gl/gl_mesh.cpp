@@ -83,27 +83,9 @@ void UnbindBuffers() {
   gl.BindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
 }
 
-// Switches to a context for a few calls and back.
-class ContextScope {
- public:
-  explicit ContextScope(PlatformGLContext* context) : before_(CurrentGLBackend().CurrentContext()) {
-    ok_ = context != nullptr && CurrentGLBackend().MakeCurrent(context);
-  }
-  ~ContextScope() {
-    if (before_ != nullptr && before_ != CurrentGLBackend().CurrentContext()) CurrentGLBackend().MakeCurrent(before_);
-  }
-  ContextScope(const ContextScope&) = delete;
-  ContextScope& operator=(const ContextScope&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  PlatformGLContext* before_;
-  bool ok_ = false;
-};
-
 void DeleteBuffersOf(GLMesh* m) {
   {
-    ContextScope scope(m->bufferContext);
+    GLContextScope scope(m->bufferContext);
     if (scope.ok()) {
       const GLEntryPoints& gl = GLApi();
       if (m->vertexBuffer != 0) gl.DeleteBuffersARB(1, &m->vertexBuffer);
@@ -238,7 +220,7 @@ bool AllocateClientArrays(GLMesh* m) {
 // Buffer objects back into client arrays, in the buffers' own context (the caller's current
 // context comes back). Storage 1, or 0 when the arrays cannot be had.
 void MoveToClientArrays(GLMesh* m) {
-  ContextScope scope(m->bufferContext);
+  GLContextScope scope(m->bufferContext);
   const uint64_t n = m->vertexCount;
   const GLEntryPoints& gl = GLApi();
   bool ok = scope.ok() && AllocateClientArrays(m);
@@ -308,7 +290,7 @@ void AttachBlock(GLMesh* m, const float* data, bool texture) {
     }
     bool written = false;
     if (m->vertexBufferBytes >= 24 * n + 4 * width * n) {
-      ContextScope scope(m->bufferContext);
+      GLContextScope scope(m->bufferContext);
       const GLEntryPoints& gl = GLApi();
       gl.BindBufferARB(GL_ARRAY_BUFFER_ARB, m->vertexBuffer);
       auto* map = scope.ok() ? static_cast<float*>(gl.MapBufferARB(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB)) : nullptr;

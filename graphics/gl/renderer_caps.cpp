@@ -64,13 +64,10 @@ bool ShaderExtensionsListed(const char* extensions) {
 const char* CurrentRendererString() { return GLText(GL_RENDERER); }
 const char* CurrentExtensionString() { return GLText(GL_EXTENSIONS); }
 
-// The old platform also set the fragment-program switch on system versions below 10.3.6; no
-// system here has such a version, so that rule has no meaning and is left out. The vendor rules
-// the switches tune work around that platform's drivers: the Radeon and GeForce4 MX line widths
-// and the Radeon 9800's inverted option test renderer names in that platform's spelling, which
-// no driver here reports (llvmpipe matches none), and the ATI multisample parameter has no EGL
-// counterpart; they have no meaning here. They stay, with their keys, so a preferences file
-// means what it always meant.
+// Each switch is set by its key's value 1 alone. The line-width switches matter only for the
+// renderers they name, which no driver here reports, and disable_gl_multisample_works tunes a
+// context parameter EGL does not have; they are read all the same, so a preferences file keeps
+// its meaning.
 void ReadRendererSwitches() {
   GLPlatformState& g = GLGlobals();
   SynchronizePreferences();

@@ -105,6 +105,13 @@ class DocumentServices {
   // The demo playing in this document is paused (a still mouse then stops a 3D spin again).
   virtual bool IsDemoPaused() const { return false; }
 
+  // What the 4D view asks; the bodies are those of a document without a window.
+  // Clears the document's scroll state (the 4D view's spin stopped).
+  virtual void ResetDocumentScroll() {}
+  // Keeps the screen positions (h, v) of the 4D axes' origin and of the ends of x, y, z and w,
+  // in that order, for the axis labels.
+  virtual void StoreViewParameterBlock(const double block[10]) { (void)block; }
+
   // What the graph factory asks; the bodies are those of a document without parameters.
   // The value the factory substitutes for a parameter symbol; NaN when the symbol is no
   // parameter, and NaN for a parameter a slider drives (its graphs then follow the slider

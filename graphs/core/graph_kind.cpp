@@ -65,6 +65,17 @@ CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_
   return derivative;
 }
 
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
+  bool depends = false;
+  for (int k = 0; k < count; ++k) {
+    CompiledFunction* f = functions[k];
+    if (f == nullptr) continue;
+    f->bindingsEvaluated = 0;
+    depends = depends || FunctionDependsOnSymbol(f, symbol);
+  }
+  return depends;
+}
+
 uint32_t ComputeDeadline(int32_t budget) { return ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0)); }
 
 int32_t TruncateToInt32(double value) {
@@ -79,3 +90,9 @@ double ClampGrain(double q) {
 }
 
 int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }
+
+int32_t GrainSize(double q, double a, double b, int32_t low, int32_t high) {
+  double size = a * q + b;
+  if (!(size >= low && size < high + 1.0)) size = a * 0.5 + b;
+  return static_cast<int32_t>(size);
+}

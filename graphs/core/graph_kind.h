@@ -80,6 +80,9 @@ void DeleteCompiledFunction(CompiledFunction* function);
 // operators and the algebra could work it out; null otherwise (the tests that need it are then
 // skipped rather than fed NaN).
 CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol);
+// A parameter changed: each function's cached binding values are made stale (null entries
+// skipped). True when one of them depends on the symbol.
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol);
 
 // The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for
 // DeadlineReached.
@@ -98,6 +101,11 @@ double ClampGrain(double q);
 // The number of level lines or raster bands the grain asks for: trunc(20 q + 4.5) of the clamped
 // grain, so 4 (q = 0) to 24 (q = 1).
 int32_t LevelCountOfGrain(double q);
+// A grid size trunc(a q + b) from the grain as it stands, for the kinds whose formulas hold past
+// q = 1 (a finer grid is asked for on purpose): NaN, or a grain whose size would fall outside
+// [low, high], gives the size of the default grain 0.5 instead, so no size is ever 1 (a step of
+// range / (n - 1) would divide by zero), negative, or past what the kind can index.
+int32_t GrainSize(double q, double a, double b, int32_t low, int32_t high);
 
 class GraphKind2D : public GraphKind {
  public:

@@ -16,6 +16,7 @@ struct CompiledFunction;
 struct ExprNode;
 struct GraphViewSet;
 struct GraphicsContext;
+struct Projection4D;
 struct ViewMap;
 
 // How the 2D view measures and draws its label texts: the document's equation font by default;
@@ -68,6 +69,19 @@ struct GraphConstructors {
   GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                                 CompiledFunction* condition, double grain, GraphColor* color,
                                 GraphicsContext* context, const double* box);
+  // The 4D kinds, drawn through the 4D view's projection: the curve (x, y, z, w) = f(t) with t
+  // renamed u, over the t range, kept where the condition (or null) holds, sampled by the grain; the
+  // polyline through a list of constant 4-vectors; the surface of four functions of u and v over
+  // the u and v ranges (low, high pointers each), with the row's opacity.
+  GraphKind4D* (*curve4D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
+                          CompiledFunction* condition, GraphColor* color, double grain, GraphicsContext* context,
+                          const Projection4D* projection, const double* tMin, const double* tMax);
+  GraphKind4D* (*curveList4D)(CompiledFunction* list, GraphColor* color, GraphicsContext* context,
+                              const Projection4D* projection);
+  GraphKind4D* (*surface4D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
+                            double grain, double opacity, GraphColor* color, CompiledFunction* condition,
+                            const double* uMin, const double* uMax, const double* vMin, const double* vMax,
+                            GraphicsContext* context, const Projection4D* projection);
 };
 
 // One pass of the algebra's pattern rewriting with the rule `name = expression` over the tree, in

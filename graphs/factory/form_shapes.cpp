@@ -13,9 +13,7 @@ bool IsKindOfArity(const ExprNode* node, uint32_t kind, int arity) {
   return node != nullptr && node->kind == kind && node->arity == arity;
 }
 bool IsEqualOfTwo(const ExprNode* node) { return IsKindOfArity(node, KindEqual, 2); }
-bool IsColumn(const ExprNode* node, int rows) {
-  return IsKindOfArity(node, KindMatrix, rows) && node->value.halves.first == rows && node->value.halves.second == 1;
-}
+bool IsColumn(const ExprNode* node, int rows) { return IsColumnOfRows(node, rows); }
 bool IsListedVariable(int32_t id, int32_t a, int32_t b, int32_t c, int32_t d) {
   return id != kNoVariable && (id == a || id == b || id == c || id == d);
 }

@@ -10,6 +10,7 @@
 #include "graphs/core/document_services.h"
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/form_shapes.h"
+#include "graphs/factory/graph_factory_4d.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
@@ -419,6 +420,13 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
     case 49: case 50:                                    // colour plots
       built = BuiltOf(BuildPlaneForm(set, node, form, viewIndex, &p.colour, transform, detail, p.extra, is3D));
       break;
+    case 20:
+    case 21:
+    case 22:
+    case 23: {
+      built = BuiltOf(BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2));
+      break;
+    }
     default:
       break;
   }

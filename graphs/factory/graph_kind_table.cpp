@@ -13,6 +13,8 @@
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/view3d/vector_field_3d.h"
+#include "graphs/view4d/graph_curve_4d.h"
+#include "graphs/view4d/graph_surface_4d.h"
 
 namespace {
 
@@ -38,5 +40,8 @@ GraphConstructors GraphKindConstructors() {
   c.slopeField2D = Either(r.slopeField2D, &NewSlopeFieldGraph);
   c.colorPlot2D = Either(r.colorPlot2D, &NewColorPlotGraph);
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
+  c.curve4D = Either(r.curve4D, &NewCurve4DGraph);
+  c.curveList4D = Either(r.curveList4D, &NewCurveList4DGraph);
+  c.surface4D = Either(r.surface4D, &NewSurface4DGraph);
   return c;
 }

@@ -7,5 +7,5 @@
 
 // The traced graph, the relation region, the raster, the level lines, the plane vector field, the
 // mapped picture and textured image, the plane curve, the point, the integral curves, the colour
-// plot and the space vector field.
+// plot, the space vector field, the 4D curves and surface.
 GraphConstructors GraphKindConstructors();

@@ -15,9 +15,6 @@
 class GraphColor;
 struct ExprNode;
 
-// What building one form's graphs came to.
-enum class FormBuild { kBuilt, kKindMissing, kFailed };
-
 // The graphs of a plane form (the codes above) of the prepared equation node for 2D view i, with
 // the row's detail and, for 49 and 50, the read-out part (or null). *colour is taken (set null)
 // when a graph took it. The curve forms built in a 3D view (is3D) belong to the space curve: they

@@ -114,14 +114,9 @@ bool GraphColorPlot2D::Draw() {
 // ---- Lifecycle ----
 
 void GraphColorPlot2D::VariableChanged(int32_t symbol, double value) {
-  for (CompiledFunction* f : functions_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (readout_ != nullptr) readout_->bindingsEvaluated = 0;
-  if (grid_.cells == nullptr) return;
-  bool depends = false;
-  for (CompiledFunction* f : functions_) depends = depends || FunctionDependsOnSymbol(f, symbol);
-  if (!depends) return;
+  ForgetBindingsOf(&readout_, 1, symbol);
+  const bool depends = ForgetBindingsOf(functions_, 3, symbol);
+  if (grid_.cells == nullptr || !depends) return;
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
   } else if (!grid_.Restore(map_, value, kColorCellPending)) {

@@ -131,10 +131,10 @@ int32_t GraphCurve2D::Status() {
 // ---- Lifecycle ----
 
 void GraphCurve2D::VariableChanged(int32_t symbol, double) {
-  for (CompiledFunction* f : {xFunction_, yFunction_, dxdt_, dydt_}) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (FunctionDependsOnSymbol(xFunction_, symbol) || FunctionDependsOnSymbol(yFunction_, symbol)) next_ = 0;
+  CompiledFunction* const derivatives[2] = {dxdt_, dydt_};
+  ForgetBindingsOf(derivatives, 2, symbol);
+  CompiledFunction* const functions[2] = {xFunction_, yFunction_};
+  if (ForgetBindingsOf(functions, 2, symbol)) next_ = 0;
 }
 
 void GraphCurve2D::SetOption(int32_t code, double value) {

@@ -144,9 +144,7 @@ bool GraphMesh2D::Draw() {
 }
 
 void GraphMesh2D::VariableChanged(int32_t symbol, double value) {
-  if (grid_.cells == nullptr) return;
-  for (CompiledFunction* f : functions_) f->bindingsEvaluated = 0;
-  if (!FunctionDependsOnSymbol(functions_[0], symbol) && !FunctionDependsOnSymbol(functions_[1], symbol)) return;
+  if (grid_.cells == nullptr || !ForgetBindingsOf(functions_, 2, symbol)) return;
   if (IsFrameCacheSymbol(symbol)) {
     grid_.Restore(map_, value, kPointPending);
   } else {

@@ -57,11 +57,10 @@ bool GraphPoint2D::Draw() {
   return true;
 }
 
-void GraphPoint2D::VariableChanged(int32_t, double) {
-  for (CompiledFunction* f : {xFunction_, yFunction_}) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  computed_ = 0;
+void GraphPoint2D::VariableChanged(int32_t symbol, double) {
+  CompiledFunction* const functions[2] = {xFunction_, yFunction_};
+  ForgetBindingsOf(functions, 2, symbol);
+  computed_ = 0;  // whatever the symbol
 }
 
 void GraphPoint2D::SetOption(int32_t code, double value) {

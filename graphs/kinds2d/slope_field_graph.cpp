@@ -222,10 +222,8 @@ ProbeRecord GraphSlopeField2D::Probe(double x, double y) {
 }
 
 void GraphSlopeField2D::VariableChanged(int32_t symbol, double) {
-  for (CompiledFunction* f : {slope_, dydt_}) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (FunctionDependsOnSymbol(slope_, symbol) || FunctionDependsOnSymbol(dydt_, symbol)) Invalidate();
+  CompiledFunction* const functions[2] = {slope_, dydt_};
+  if (ForgetBindingsOf(functions, 2, symbol)) Invalidate();
 }
 
 void GraphSlopeField2D::SetOption(int32_t code, double value) {

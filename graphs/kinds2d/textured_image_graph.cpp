@@ -166,10 +166,7 @@ bool GraphImage2D::Draw() {
 }
 
 void GraphImage2D::VariableChanged(int32_t symbol, double) {
-  for (CompiledFunction* f : functions_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
-  if (FunctionDependsOnSymbol(functions_[0], symbol) || FunctionDependsOnSymbol(functions_[1], symbol)) Invalidate();
+  if (ForgetBindingsOf(functions_, 2, symbol)) Invalidate();
 }
 
 void GraphImage2D::SetOption(int32_t code, double value) {

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr double kE = 2.718281828459045;
 constexpr int kMaxSumNesting = 32;
 
 // Derived coordinates in slot order 7..10.

@@ -73,14 +73,22 @@ double FlooredMod(double x, double y) {
   return moved == y ? std::nextafter(y, 0.0) : moved;
 }
 
-double RationalPower(double x, double q, double p) {
-  const double exponent = p / q;
-  if (!IsWholeInt32(p) || !IsWholeInt32(q)) return std::pow(x, exponent);
+int RealRootSign(double q, double p) {
+  if (!IsWholeInt32(p) || !IsWholeInt32(q)) return 0;
   const double g = GreatestCommonDivisor(q, p);
   const double reducedQ = q / g;
-  if (x < 0.0 && IsWholeNumber(reducedQ) && !IsEvenNumber(reducedQ)) {
-    const double magnitude = std::pow(-x, exponent);
-    return IsEvenNumber(p / g) ? magnitude : -magnitude;
+  if (!IsWholeNumber(reducedQ) || IsEvenNumber(reducedQ)) return 0;
+  return IsEvenNumber(p / g) ? 1 : -1;
+}
+
+double RationalPower(double x, double q, double p) {
+  const double exponent = p / q;
+  if (x < 0.0) {
+    const int sign = RealRootSign(q, p);
+    if (sign != 0) {
+      const double magnitude = std::pow(-x, exponent);
+      return sign > 0 ? magnitude : -magnitude;
+    }
   }
   return std::pow(x, exponent);
 }

@@ -43,6 +43,10 @@ double FlooredMod(double x, double y);
 // x^(p/q). When p and q are whole 32-bit values and the reduced denominator is odd, a negative x
 // gives the real root (-8^(1/3) = -2); an even reduced denominator with negative x gives NaN.
 double RationalPower(double x, double q, double p);
+// How x^(p/q) treats a negative x: 1 when p and q are whole 32-bit values whose reduced
+// denominator is odd and reduced numerator even (the root's magnitude |x|^(p/q)), -1 when the
+// reduced numerator is odd (-|x|^(p/q)), 0 when there is no real root (the plain power applies).
+int RealRootSign(double q, double p);
 
 // Greatest common divisor of two doubles holding integers, never negative; gcd(0, 0) = 0 and
 // gcd(0, b) = |b|. Either argument not an integer (fraction, infinity, NaN) gives 1.0. Works

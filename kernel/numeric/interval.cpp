@@ -20,7 +20,6 @@ namespace {
 using namespace interval_core;
 
 constexpr double kInf = kPositiveInfinity;
-constexpr double kHalfPi = kPi / 2.0;
 constexpr double kHalfPiAbove = kPiAbove / 2.0;
 constexpr double kTwoPiAbove = 2.0 * kPiAbove;
 constexpr double kThreeHalvesPi = 4.71238898038469;
@@ -227,10 +226,6 @@ void IntervalReciprocal(Interval& out, const Interval& a) {
   // A zero bound is approached from inside the set, so its reciprocal is the infinity on that
   // side whatever the sign the zero carries (negation turns [0, 2] into [-2, -0]).
   const double lo = 1.0 / a.hi, hi = 1.0 / a.lo;
-  if (BothNormal(lo, hi)) {  // a wrapped operand: as for an ordinary one
-    SetStepped(out, lo, hi, HasFraction(a.hi), HasFraction(a.lo), std::bit_cast<uint64_t>(a.hi), std::bit_cast<uint64_t>(a.lo));
-    return;
-  }
   Set(out, a.hi == 0.0 ? -kInf : ReciprocalBelow(lo, a.hi), a.lo == 0.0 ? kInf : ReciprocalAbove(hi, a.lo));
 }
 

@@ -137,12 +137,14 @@ inline void IntervalSquareOfOrdinary(Interval& out, const Interval& a) {
   interval_core::SetProduct(out, m.lo, m.lo, m.hi, m.hi);
 }
 
-// IntervalReciprocal of an ordinary, defined interval whose reciprocal bounds are normal: writes
-// [1/hi, 1/lo] (wrapped when a holds 0 inside), each bound exact where its divisor is a power of
-// two and stepped outward otherwise, and answers true. Otherwise writes nothing, answers false.
+// IntervalReciprocal of an interval whose reciprocal bounds are normal (so defined, without a
+// zero or infinite bound): writes [1/hi, 1/lo], each bound exact where its divisor is a power of
+// two and stepped outward otherwise, and answers true. One rule for both readings: an ordinary a
+// holding 0 inside gives a wrapped result, a wrapped a an ordinary one. Otherwise writes nothing
+// and answers false.
 inline bool IntervalReciprocalQuick(Interval& out, const Interval& a) {
   const double lo = 1.0 / a.hi, hi = 1.0 / a.lo;
-  if (!(a.lo <= a.hi) || !interval_core::BothNormal(lo, hi)) return false;
+  if (!interval_core::BothNormal(lo, hi)) return false;
   interval_core::SetStepped(out, lo, hi, interval_core::HasFraction(a.hi), interval_core::HasFraction(a.lo),
                             std::bit_cast<uint64_t>(a.hi), std::bit_cast<uint64_t>(a.lo));
   return true;

@@ -397,6 +397,18 @@ ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c) {
   return node;
 }
 
+ExprNode* BuildNode(uint32_t kind, ExprNode* const* operands, int n) {
+  bool complete = true;
+  for (int i = 0; i < n; ++i) complete = complete && operands[i] != nullptr;
+  ExprNode* node = complete ? NewNode(kind, n) : nullptr;
+  if (node == nullptr) {
+    for (int i = 0; i < n; ++i) FreeExpression(operands[i]);
+    return nullptr;
+  }
+  for (int i = 0; i < n; ++i) SetChild(node, i, operands[i]);
+  return node;
+}
+
 ExprNode* NewNumberNode(double value) {
   ExprNode* node = NewNode(KindNum, 0);
   if (node == nullptr) return nullptr;
@@ -684,10 +696,7 @@ bool InvertNode(ExprNode* node) {
 bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != kind) return WrapInBinary(node, other, 1, kind);
-  const int n = node->arity;
-  if (!SetChildCount(node, n + 1)) return false;
-  SetChild(node, n, other);
-  return true;
+  return InsertOperand(node, node->arity, other);
 }
 
 bool AppendFactor(ExprNode* node, ExprNode* other) { return AppendOperand(node, other, KindTimes); }
@@ -695,10 +704,16 @@ bool AppendFactor(ExprNode* node, ExprNode* other) { return AppendOperand(node, 
 bool PrependFactor(ExprNode* node, ExprNode* other) {
   if (node == nullptr || other == nullptr) return false;
   if (node->kind != KindTimes) return WrapInBinary(node, other, 0, KindTimes);
-  const int n = node->arity + 1;
-  if (!SetChildCount(node, n)) return false;
-  ShiftChildrenRight(node, n);
-  SetChild(node, 0, other);
+  return InsertOperand(node, 0, other);
+}
+
+bool InsertOperand(ExprNode* node, int index, ExprNode* other) {
+  if (node == nullptr || other == nullptr || index < 0 || index > node->arity) return false;
+  const int n = node->arity;
+  if (!SetChildCount(node, n + 1)) return false;
+  for (int k = n; k > index; --k) node->children[k] = node->children[k - 1];
+  RenumberSlots(node, index + 1);
+  SetChild(node, index, other);
   return true;
 }
 
@@ -854,6 +869,11 @@ int CountSubtreeNodes(const ExprNode* node) {
   TreeCursor cursor(const_cast<ExprNode*>(node), WalkOrder::kPreOrder);
   for (; cursor.Current() != nullptr; cursor.Next()) ++count;
   return count;
+}
+
+bool IsNumberValue(const ExprNode* node, double v) {
+  return node != nullptr && node->kind == KindNum && node->arity == 0 && node->value.number != nullptr &&
+         node->value.number->value == v;
 }
 
 // Both trees in pre-order, in step: equal nodes have equal arities, so the walks stay aligned.

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "kernel/trees/node_kinds.h"
 #include "kernel/trees/typeset_records.h"
@@ -89,6 +90,13 @@ ExprNode* NewNode(uint32_t kind, int arity);
 ExprNode* NewUnaryNode(uint32_t kind, ExprNode* a);
 ExprNode* NewBinaryNode(uint32_t kind, ExprNode* a, ExprNode* b);
 ExprNode* NewTernaryNode(uint32_t kind, ExprNode* a, ExprNode* b, ExprNode* c);
+// A node of the kind over n operands that it owns from then on, unlike the constructors above:
+// when an operand is null or the node cannot be had, every operand is freed and the result is
+// null, so nested calls build a whole tree or leave nothing behind.
+ExprNode* BuildNode(uint32_t kind, ExprNode* const* operands, int n);
+inline ExprNode* BuildNode(uint32_t kind, std::initializer_list<ExprNode*> operands) {
+  return BuildNode(kind, operands.begin(), static_cast<int>(operands.size()));
+}
 // num node with a fresh record: the value, an empty text, the flag clear.
 ExprNode* NewNumberNode(double value);
 // char node of the id; its layout box is made at once (the node is still returned when only
@@ -168,6 +176,10 @@ bool AppendOperand(ExprNode* node, ExprNode* other, uint32_t kind);
 bool AppendFactor(ExprNode* node, ExprNode* other);
 // Inserts other as the first factor of a times node, else node := times(other, node).
 bool PrependFactor(ExprNode* node, ExprNode* other);
+// other (detached) becomes operand `index` (0..arity) of the node, the operands from there on
+// moving up one place. False, nothing changed, for a null node or operand or an index out of
+// range, and as SetChildCount fails.
+bool InsertOperand(ExprNode* node, int index, ExprNode* other);
 // node := substitution(former content, equal(var, value)).
 bool WrapInSubstitution(ExprNode* node, ExprNode* var, ExprNode* value);
 // Removes every one-operand id node of the subtree by unwrapping it in place (an id of several
@@ -228,6 +240,8 @@ int IndexInParent(const ExprNode* node);
 bool IsChildAt(const ExprNode* node, int i);
 // Nodes of the subtree, the node included.
 int CountSubtreeNodes(const ExprNode* node);
+// A num leaf with its record whose value is exactly v (null: false).
+bool IsNumberValue(const ExprNode* node, double v);
 // Structural equality: kinds and arities throughout; num by value (NaN never equal), char and
 // dummy by symbol id, string by text. Matrix, indexes, tensor and chem parameters are ignored.
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);

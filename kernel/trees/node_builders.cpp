@@ -419,6 +419,18 @@ ExprNode* MakeIndexed(ExprNode* a, ExprNode* b) {
   return indexed;
 }
 
+bool HalfPowerToRoot(ExprNode* node) {
+  if (node == nullptr || node->kind != KindPower || node->arity != 2) return false;
+  ExprNode* half = node->children[1];
+  if (half->kind != KindOver || half->arity != 2 || !IsNumberValue(half->children[0], 1.0) ||
+      !IsNumberValue(half->children[1], 2.0) || !SetChildCount(node, 1)) {
+    return false;
+  }
+  FreeExpression(half);
+  node->kind = KindSqrt;
+  return true;
+}
+
 // ---- Classifier --------------------------------------------------------------------------------
 
 uint8_t FreeVariable() { return gFreeVariable; }
@@ -428,6 +440,11 @@ bool IsComparisonKind(uint32_t kind) { return kind >= KindLessthan && kind <= Ki
 
 bool IsNonSmoothKind(uint32_t kind) {
   return kind == KindMod || kind == KindMin || kind == KindMax || kind == KindClamp || kind == KindSlider;
+}
+
+bool IsColumnOfRows(const ExprNode* node, int rows) {
+  return node != nullptr && node->kind == KindMatrix && node->arity == rows && node->value.halves.first == rows &&
+         node->value.halves.second == 1;
 }
 
 namespace {

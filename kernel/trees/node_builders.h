@@ -37,6 +37,10 @@ ExprNode* MakePartialDerivative(ExprNode* a, ExprNode* b);
 ExprNode* MakeSubstitution(ExprNode* a, ExprNode* b, ExprNode* c);  // substitution(a, equal(b, c))
 // a with the subscript b: indexes(a, b) with index counts 0 and 1.
 ExprNode* MakeIndexed(ExprNode* a, ExprNode* b);
+// power(x, over(1, 2)), the numbers 1 and 2, becomes sqrt(x) in place (the node keeps its
+// identity, the half is freed). True when it did; false, nothing changed, for any other node or
+// when memory is refused.
+bool HalfPowerToRoot(ExprNode* node);
 
 // ---- The plotting classifier -------------------------------------------------------------------
 // Flag bits of ClassifyNodeKind.
@@ -57,6 +61,8 @@ void SetFreeVariable(uint8_t code);
 bool IsComparisonKind(uint32_t kind);  // lessthan, leq, greaterthan, geq
 // True for kinds the derivative code must treat as non-smooth: mod, min, max, clamp, slider.
 bool IsNonSmoothKind(uint32_t kind);
+// A vector: a matrix node of `rows` rows and one column, with its `rows` elements.
+bool IsColumnOfRows(const ExprNode* node, int rows);
 
 // True when the node is acceptable under the flags (rules tried in order, the first that
 // matches answers). An index variable of an internal bounded sum is accepted when that sum lies

@@ -289,7 +289,7 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   }
 
   const std::string document = Temp("qv_views.txt");
-  std::ofstream(document) << "@view=4d\n@view = 3d\n@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,y,x,z]]\n";
+  std::ofstream(document) << "@view=5d\n@view = 3d\n@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,y,x,z]]\n";
   Outcome run = RunRender(document + " --output " + png, gl);
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find(document + ":1: bad view setting"), std::string::npos) << run.output;

@@ -113,37 +113,43 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
   EXPECT_EQ(document.rows.data[1].xyType, 3.0);
 }
 
-// A line "@view=3d" or "@view=2d" sets the document's mode for both programs; the last one
-// counts, blanks and a carriage return around it are fine, anything else after "@view" is named by
-// line, and a view line is never a row.
+// A line "@view=3d", "@view=4d" or "@view=2d" sets the document's mode for both programs; the
+// last one counts, blanks and a carriage return around it are fine, anything else after "@view"
+// is named by line, and a view line is never a row.
 TEST_F(DocumentFileTest, ViewLinesSetTheDocumentsMode) {
   const struct {
     const char* text;
-    bool show3D;
+    bool show3D, show4D;
     int rows;
     int badLine;  // the one refused line, 0 none
   } cases[] = {
-      {"equal[y,x]\n", false, 1, 0},
-      {"@view=3d\nequal[y,x]\n", true, 1, 0},
-      {"  @view = 3d \r\ntype: y = x\n", true, 1, 0},
-      {"@view=3d\n@view=2d\nequal[y,x]\n", false, 1, 0},
-      {"@view=2d\nequal[y,x]\n@view=3d\n", true, 1, 0},
-      {"# @view=3d\nequal[y,x]\n", false, 1, 0},
-      {"@view=4d\nequal[y,x]\n", false, 1, 1},
-      {"equal[y,x]\n@view=3D\n", false, 1, 2},
-      {"@view=\n", false, 0, 1},
-      {"@view=3d equal[y,x]\n", false, 0, 1},
-      {"@view=3d\n@view=3dd\n", true, 0, 2},
+      {"equal[y,x]\n", false, false, 1, 0},
+      {"@view=3d\nequal[y,x]\n", true, false, 1, 0},
+      {"  @view = 3d \r\ntype: y = x\n", true, false, 1, 0},
+      {"@view=3d\n@view=2d\nequal[y,x]\n", false, false, 1, 0},
+      {"@view=2d\nequal[y,x]\n@view=3d\n", true, false, 1, 0},
+      {"# @view=3d\nequal[y,x]\n", false, false, 1, 0},
+      {"@view=4d\nequal[y,x]\n", false, true, 1, 0},
+      {"@view=4d\n@view=3d\n", true, false, 0, 0},
+      {"@view = 3d\n@view=4d\n", false, true, 0, 0},
+      {"@view=4d\n@view=2d\n", false, false, 0, 0},
+      {"@view=5d\nequal[y,x]\n", false, false, 1, 1},
+      {"equal[y,x]\n@view=3D\n", false, false, 1, 2},
+      {"@view=\n", false, false, 0, 1},
+      {"@view=3d equal[y,x]\n", false, false, 0, 1},
+      {"@view=3d\n@view=3dd\n", true, false, 0, 2},
   };
   for (const auto& c : cases) {
     DocumentRecord document;
     ASSERT_TRUE(Read(c.text, &document)) << c.text;
     EXPECT_EQ(document.show3D, c.show3D) << c.text;
+    EXPECT_EQ(document.show4D, c.show4D) << c.text;
     EXPECT_EQ(document.rows.count, c.rows) << c.text;
     ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.text;
     if (c.badLine == 0) continue;
     EXPECT_EQ(problems_[0].line, c.badLine) << c.text;
-    EXPECT_EQ(problems_[0].reason, "bad view setting (\"@view=2d\" or \"@view=3d\" expected)") << c.text;
+    EXPECT_EQ(problems_[0].reason, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)")
+        << c.text;
   }
 }
 

@@ -1,7 +1,7 @@
 // The document window under an X server, driven as a user drives it: the program starts with a
 // document, keys typed with XTest go into the new row, Return builds the graphs, a click in the
-// math pane moves the caret, a drag in the graph pane pans and a document in 3D spins its 3D view
-// in the graph pane. The window is read back from the server. Where things must be comes from a
+// math pane moves the caret, a drag in the graph pane pans, a document in 3D spins its 3D view
+// in the graph pane and a drag turns a document's 4D view. The window is read back from the server. Where things must be comes from a
 // twin DocumentWindow in this process, laid out by the same code with the same fonts: its rows'
 // leaves for the click, its first plane view's map for the curve (y = sin(x^(2 + 1/2)): what
 // those keys make, a blank being no edit outside a text).
@@ -426,6 +426,62 @@ TEST_F(WindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
   for (int v = pane.top; v < pane.bottom; ++v)
     for (int h = pane.left; h < pane.right; ++h) changed += first.At(h, v) != second.At(h, v);
   EXPECT_GT(changed, 200) << "the view spins";
+}
+
+// A document in 4D (a line @view=4d) shows its 4D view in the graph pane: the cyan axes and the
+// surface inside the pane, nothing of them above it; a drag across the surface turns the view, and
+// released while moving it goes on spinning (the picture changes after the release).
+TEST_F(WindowTest, ADocumentIn4DShowsItsViewAndADragTurnsIt) {
+  std::ofstream(document_) << "@view=4d\n"
+                           << "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[times[6,t]],sin[times[6,t]],t,t]]\n"
+                           << "equal[w,times[0.25,power[z,2]]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(twin_->show4D);
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  auto cyan = [](uint32_t p) {
+    const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
+    return g > r + 60 && b > r + 60 && g > 120;
+  };
+  Pause(300);
+  const Screenshot first = Shoot("window-4d-first");
+  ASSERT_EQ(first.width, kWidth);
+  int axis = 0, other = 0, cyanAbove = 0;
+  for (int v = 0; v < kHeight; ++v) {
+    for (int h = 0; h < kWidth; ++h) {
+      const uint32_t p = first.At(h, v);
+      if (v < pane.top) {
+        cyanAbove += cyan(p);
+      } else {
+        axis += cyan(p);
+        other += !cyan(p) && p != 0xFFFFFFu;
+      }
+    }
+  }
+  EXPECT_GT(axis, 20);
+  EXPECT_GT(other, 1000);
+  EXPECT_EQ(cyanAbove, 0);
+  const int h0 = (pane.left + pane.right) / 2 - 40, v0 = (pane.top + pane.bottom) / 2 + 20;
+  MoveTo(h0, v0);
+  Button(true);
+  for (int k = 1; k <= 8; ++k) {
+    MoveTo(h0 + 10 * k, v0);
+    Pause(15);
+  }
+  Button(false);
+  Pause(300);
+  const Screenshot second = Shoot("window-4d-second");
+  Pause(400);
+  const Screenshot third = Shoot("window-4d-third");
+  int turned = 0, spinning = 0;
+  for (int v = pane.top; v < pane.bottom; ++v) {
+    for (int h = pane.left; h < pane.right; ++h) {
+      turned += first.At(h, v) != second.At(h, v);
+      spinning += second.At(h, v) != third.At(h, v);
+    }
+  }
+  EXPECT_GT(turned, 500) << "the drag turns the view";
+  EXPECT_GT(spinning, 200) << "released while moving, it spins";
 }
 
 // Ranges asked for on the command line are shown whole, centred, at one scale on both axes: the

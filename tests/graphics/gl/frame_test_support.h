@@ -137,4 +137,34 @@ inline void ExpectMatchesGolden(const std::string& name, const std::vector<uint3
   }
 }
 
+// One frame of a view whose context is built again in `kind`, drawn by `draw` (which answers
+// whether the frame completed), a GL window frame read back: the side x side pixels at the
+// document buffer's top-left.
+template <typename Draw>
+std::vector<uint32_t> ViewFrameIn(GraphicsContext* ctx, int32_t kind, int32_t side, Draw draw) {
+  DetachGLContext(ctx);
+  SetRequestedContextKind(ctx, kind);
+  EXPECT_TRUE(draw());
+  EXPECT_EQ(GLContextKind(ctx), kind);
+  if (kind == kContextGLWindow) {
+    EXPECT_TRUE(ReadGLPixelsToGWorld(ctx));
+  }
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < side; ++y)
+    for (int32_t x = 0; x < side; ++x) pixels.push_back(*PixelAddress(gDocument.buffer, x, y));
+  return pixels;
+}
+
+// The view's frame in the software kind against `name`-software exactly, and in both GL kinds
+// against `name`-gl within 2 a channel on 0.5 % of the pixels (the frame tests' tolerance).
+template <typename Draw>
+void ExpectViewGoldens(const std::string& name, GraphicsContext* ctx, int32_t side, Draw draw,
+                       const std::string& suite) {
+  for (int32_t kind : {kContextQuickDraw, kContextGLOffscreen, kContextGLWindow}) {
+    const bool software = kind == kContextQuickDraw;
+    ExpectMatchesGolden(name + (software ? "-software" : "-gl"), ViewFrameIn(ctx, kind, side, draw), side,
+                        software ? 0 : 2, software ? 0.0 : 0.005, suite);
+  }
+}
+
 }  // namespace frame_test

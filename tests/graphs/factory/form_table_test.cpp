@@ -24,6 +24,8 @@
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/view3d/vector_field_3d.h"
+#include "graphs/view4d/graph_curve_4d.h"
+#include "graphs/view4d/graph_surface_4d.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/node_builders.h"
@@ -47,6 +49,8 @@ std::string KindOf(const GraphKind* g) {
   if (dynamic_cast<const GraphMesh2D*>(g)) return "mesh";
   if (dynamic_cast<const GraphImage2D*>(g)) return "image";
   if (dynamic_cast<const GraphVectorField3D*>(g)) return "field3D";
+  if (dynamic_cast<const GraphCurve4D*>(g)) return "curve4D";
+  if (dynamic_cast<const GraphSurface4D*>(g)) return "surface4D";
   return "?";
 }
 
@@ -125,10 +129,10 @@ const FormRow kForms[] = {
     {18, "equal[matrix[2,1,x,y],matrix[2,1,cos[t],sin[t]]]", k2D, 1, "2D1:curve - - -"},
     {18, "equal[matrix[2,1,x,y],matrix[2,1,cos[t],sin[t]]]", k3D, 1, kPending},
     {19, "equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", k3D, 1, kPending},
-    {20, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", k4D, 1, kPending},
-    {21, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[u],sin[u],u,v]]", k4D, 1, kPending},
-    {22, "equal[w,power[z,2]]", k4D, 1, kPending},
-    {23, "comma[matrix[4,1,1,2,3,4],matrix[4,1,5,6,7,8]]", k4D, 1, kPending},
+    {20, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", k4D, 1, "4D:curve4D - - -"},
+    {21, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[u],sin[u],u,v]]", k4D, 1, "4D:surface4D - - -"},
+    {22, "equal[w,power[z,2]]", k4D, 1, "4D:surface4D - - -"},
+    {23, "comma[matrix[4,1,1,2,3,4],matrix[4,1,5,6,7,8]]", k4D, 1, "4D:curve4D - - -"},
     {24, "equal[matrix[3,1,r,theta,phi],matrix[3,1,t,t,t]]", k3D, 1, kPending},
     {25, "equal[matrix[3,1,r,theta,z],matrix[3,1,t,t,t]]", k3D, 1, kPending},
     {26, "equal[matrix[3,1,x,y,z],matrix[3,1,u,v,times[u,v]]]", k3D, 1, kPending},

@@ -144,7 +144,6 @@ TEST_F(FactoryTest, FormsWithoutKindsBuildNothingAndTheRowIsAlwaysThisCallsOwn) 
       {"equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", false, false, 14},
       {"equal[z,times[x,y]]", false, false, 14},
       {"equal[z,times[x,y]]", true, false, 24},
-      {"equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", false, true, 25},
       {"equal[y,t]", false, false, 0}};
   Open();
   ASSERT_EQ(Build("equal[y,x]"), 0);

@@ -28,24 +28,10 @@ class View3DDrawingTest : public gl_test::RealGLTest {
   }
   // One frame in the kind; the view's pixels (GL window frames read back into the buffer).
   std::vector<uint32_t> Frame(int32_t kind) {
-    DetachGLContext(view->context);
-    SetRequestedContextKind(view->context, kind);
-    EXPECT_TRUE(view->DrawFrame());
-    EXPECT_EQ(GLContextKind(view->context), kind);
-    if (kind == kContextGLWindow) {
-      EXPECT_TRUE(ReadGLPixelsToGWorld(view->context));
-    }
-    std::vector<uint32_t> pixels;
-    for (int32_t y = 0; y < kSide; ++y)
-      for (int32_t x = 0; x < kSide; ++x) pixels.push_back(*PixelAddress(gDocument.buffer, x, y));
-    return pixels;
+    return frame_test::ViewFrameIn(view->context, kind, kSide, [this] { return view->DrawFrame(); });
   }
   void ExpectGoldens(const std::string& name) {
-    for (int32_t kind : {kContextQuickDraw, kContextGLOffscreen, kContextGLWindow}) {
-      const bool software = kind == kContextQuickDraw;
-      frame_test::ExpectMatchesGolden(name + (software ? "-software" : "-gl"), Frame(kind), kSide, software ? 0 : 2,
-                                      software ? 0.0 : 0.005, "graphs");
-    }
+    frame_test::ExpectViewGoldens(name, view->context, kSide, [this] { return view->DrawFrame(); }, "graphs");
   }
   GraphView3D* view = nullptr;
 };

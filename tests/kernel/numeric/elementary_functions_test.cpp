@@ -99,6 +99,9 @@ TEST(ElementaryFunctions, RationalPowerTakesRealRootsOfNegatives) {
   // Even denominator (also 2/4 reduced), not a fraction of integers, gcd 0, beyond 32 bits: pow.
   const double undefined[][2] = {{2, 1}, {4, 2}, {3.5, 1}, {0, 0}, {3e9, 1e9}};
   for (const auto& c : undefined) EXPECT_TRUE(std::isnan(RationalPower(-8, c[0], c[1]))) << c[1] << "/" << c[0];
+  // The sign rule the GPU programs share: by the parities of the reduced fraction (hand-reduced).
+  const double signs[][3] = {{3, 1, -1}, {3, 2, 1}, {6, 2, -1}, {-3, 4, 1}, {4, 2, 0}, {0, 5, 0}, {3.5, 1, 0}};
+  for (const auto& c : signs) EXPECT_EQ(RealRootSign(c[0], c[1]), c[2]) << c[1] << "/" << c[0];
 }
 
 TEST(GreatestCommonDivisor, EuclidOnWholeDoubles) {

@@ -1,6 +1,7 @@
 // Node builders: the shapes they make, and for every allocation a builder needs, a refusal that
 // leaves its operands exactly as they were with nothing leaked.
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "kernel/trees/node_builders.h"
@@ -65,6 +66,26 @@ TEST_F(BuilderTest, BuildersMakeTheirShapesOrLeaveOperandsAsTheyWere) {
   ExprNode* a = Build("a");  // a missing operand gives null and leaves the others alone
   EXPECT_TRUE(MakeTimes(a, nullptr) == nullptr && MakeDifference(nullptr, a) == nullptr && a->parent == nullptr);
   FreeExpression(a);
+}
+
+// Only the half written 1/2 with number nodes becomes a root; the node keeps its identity.
+TEST_F(BuilderTest, AHalfPowerBecomesARootInPlace) {
+  const struct {
+    const char* before;
+    bool rewritten;
+    const char* after;
+  } cases[] = {{"power[plus[x,1],over[1,2]]", true, "sqrt[plus[x,1]]"},
+               {"power[x,over[2,4]]", false, "power[x,over[2,4]]"},
+               {"power[x,0.5]", false, "power[x,0.5]"},
+               {"power[x,over[1,a]]", false, "power[x,over[1,a]]"},
+               {"over[1,2]", false, "over[1,2]"}};
+  for (const auto& c : cases) {
+    ExprNode* holder = Build((std::string("list[") + c.before + "]").c_str());
+    ExprNode* node = holder->children[0];
+    EXPECT_EQ(HalfPowerToRoot(node), c.rewritten) << c.before;
+    EXPECT_TRUE(holder->children[0] == node && Same(node, c.after) && CheckExpressionTree(holder)) << c.before;
+    FreeExpression(holder);
+  }
 }
 
 }  // namespace

@@ -49,6 +49,9 @@ std::vector<EditCase> Cases() {
       {"string[\"t\"]", {}, [](ExprNode* r, O&) { return WrapInUnary(r, KindId); }, "id[string[\"t\"]]"},
       {"times[a,b,c]", {"d"}, [](ExprNode* r, O& o) { return PrependFactor(r, o[0]); }, "times[d,a,b,c]"},
       {"plus[a,b,c]", {"d"}, [](ExprNode* r, O& o) { return AppendOperand(r, o[0], KindPlus); }, "plus[a,b,c,d]"},
+      {"times[a,b,c]", {"sin[d]"}, [](ExprNode* r, O& o) { return InsertOperand(r, 2, o[0]); },
+       "times[a,b,sin[d],c]"},
+      {"list[a]", {"d"}, [](ExprNode* r, O& o) { return InsertOperand(r, 1, o[0]); }, "list[a,d]"},
       {"sin[a]", {}, [](ExprNode* r, O&) { return InvertNode(r); }, "over[1,sin[a]]"},
       {"f", {"x", "2"}, [](ExprNode* r, O& o) { return WrapInSubstitution(r, o[0], o[1]); }, "substitution[f,equal[x,2]]"},
       {"plus[id[a],sin[id[id[b]]],id[times[id[c],d]]]", {}, [](ExprNode* r, O&) { return RemoveIdWrappers(r); },
@@ -141,8 +144,8 @@ TEST_F(TreeEditTest, EditsGiveTheirTreeOrFailWithoutChange) {
   EXPECT_GT(failures, 25);
 }
 
-// Bad indexes and arguments fail without change and without a word, and so do appending and
-// prepending at the operand limit, which says why (error 7, as for memory, so a caller that drops
+// Bad indexes and arguments fail without change and without a word, and so do appending,
+// prepending and inserting at the operand limit, which says why (error 7, as for memory, so a caller that drops
 // the result loses no operand unseen) but is not exhaustion (no memory flag); below it they work,
 // the removal renumbering every later slot.
 TEST_F(TreeEditTest, BadArgumentsAndTheOperandLimitFailWithoutChange) {
@@ -150,7 +153,8 @@ TEST_F(TreeEditTest, BadArgumentsAndTheOperandLimitFailWithoutChange) {
   EXPECT_FALSE(RemoveChildSlot(root, 3) || RemoveChildSlot(root, -1) || RemoveOperand(root, 5) != nullptr ||
                RemoveOperandAndFree(root, 3) || DeleteChildAt(root, 3) || SetChildCount(root, -1) ||
                ShiftChildrenRight(root, 4) || WrapInBinary(root, root->children[0], 2, KindPlus) ||
-               UnwrapNode(root->children[0]));
+               UnwrapNode(root->children[0]) || InsertOperand(root, 4, root->children[0]) ||
+               InsertOperand(root, -1, root->children[0]) || InsertOperand(root, 0, nullptr));
   EXPECT_EQ(PendingError(), 0);
   EXPECT_EQ(MoveContentToNewNode(root, KindPlus, kMaxArity + 1), nullptr);
   EXPECT_EQ(PendingError(), kErrorOutOfMemory);
@@ -164,6 +168,7 @@ TEST_F(TreeEditTest, BadArgumentsAndTheOperandLimitFailWithoutChange) {
   ExprNode* extra = Build("b");
   const std::function<bool()> refused[] = {[&] { return AppendOperand(wide, extra, KindTimes); },
                                            [&] { return PrependFactor(wide, extra); },
+                                           [&] { return InsertOperand(wide, 5, extra); },
                                            [&] { return SetChildCount(wide, kMaxArity + 1); }};
   for (const auto& edit : refused) {
     ResetErrorRegister();

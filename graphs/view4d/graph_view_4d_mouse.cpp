@@ -1,0 +1,110 @@
+// GraphView4D's mouse: the click that a plain press on the background declines, the trackball
+// (three of the four axes at a time; shift turns the other three), the depth drag, the spin a
+// drag leaves behind, and the scroll wheel's spin. A drag turns the scene by the trackball
+// rotation carried into the scene's frame (R' = M R M^T), so the picture follows the mouse.
+#include <algorithm>
+#include <cmath>
+
+#include "graphics/gl/pixel_readback.h"
+#include "graphs/core/document_services.h"
+#include "graphs/core/rotation_matrices.h"
+#include "graphs/view4d/graph_view_4d.h"
+#include "kernel/application_state.h"
+#include "kernel/interaction/mouse_tracking.h"
+#include "kernel/numeric/numeric_constants.h"
+#include "kernel/threads/timers.h"
+
+namespace {
+
+constexpr int32_t kTrackTicks = 20;  // a still mouse reports after this long
+constexpr int32_t kStillTicks = 20;  // held still longer than this, a drag stops the spin
+constexpr double kMaxDragSpinSpeed = 4 * kPi;
+constexpr double kDepthPerPixel = 0.03;
+constexpr double kTrackballFraction = 0.4;  // of the smaller side of the view
+
+// An angle over the seconds it took, as a spin speed: within [0, 4 pi]; not a number gives 0.
+double DragSpinSpeed(double angle, double seconds) {
+  const double speed = angle / seconds;
+  return speed > 0.0 ? std::min(speed, kMaxDragSpinSpeed) : 0.0;
+}
+
+}  // namespace
+
+ClickResult GraphView4D::Click(QDPoint point, uint32_t, const ClickFlags& flags) {
+  if (Begin4DDrag(point, flags) == 0) return ClickResult::Declined;
+  QDPoint where = point;
+  while (TrackMouseTicks(&where, kTrackTicks)) Track4DDrag(where);
+  End4DDrag();
+  return ClickResult::Handled;
+}
+
+int32_t GraphView4D::Begin4DDrag(QDPoint point, const ClickFlags& flags) {
+  if (document != nullptr) document->SetDocumentModified(true);
+  if (flags.byte[kClickCommandKey] != 0) return 0;
+  lastMousePoint = point;
+  const bool shift = flags.byte[kClickShiftKey] != 0, option = flags.byte[kClickOptionKey] != 0;
+  if (flags.byte[kClickControlKey] != 0) {
+    dragMode = kDrag4DDepth;
+    dragStartDepth = depth;
+    return 1;
+  }
+  // A plain click on the background is not the view's (the pane may use it).
+  if (!shift && !option && !IsDemoRunning() && graphs.count > 0 && !HitTest4DPixels(point)) {
+    dragMode = kDrag4DDeclined;
+    return 0;
+  }
+  dragMode = shift ? kDrag4DRotateOther : kDrag4DRotate;
+  dragStartTime = ElapsedTimerUnits();
+  // The first step's speed is measured from here, not from the previous drag.
+  lastDragTime = MicrosecondsNow();
+  Stop4DSpin();
+  return 1;
+}
+
+bool GraphView4D::HitTest4DPixels(QDPoint point) {
+  return context != nullptr && HitTestPixelsNearPoint(point, static_cast<void*>(document), rect, context);
+}
+
+void GraphView4D::Track4DDrag(QDPoint point) {
+  if (dragMode == kDrag4DDepth) {
+    const double wanted = dragStartDepth + (int32_t(point.v) - lastMousePoint.v) * kDepthPerPixel;
+    depth = std::clamp(wanted, kMin4DDragDepth, kMax4DDragDepth);
+    if (document != nullptr) document->RedrawGraphPaneNow();
+    return;
+  }
+  if (dragMode != kDrag4DRotate && dragMode != kDrag4DRotateOther) return;
+  const uint32_t now = ElapsedTimerUnits();
+  const uint64_t nowUs = MicrosecondsNow();
+  if (point.h == lastMousePoint.h && point.v == lastMousePoint.v) {
+    // Held still before the release: the view is left still.
+    if (DeadlineReached(now, dragStartTime + TicksToTimerUnits(kStillTicks) + 1) && !IsDemoRunning()) Stop4DSpin();
+    return;
+  }
+  const QDPoint centre = MakePoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  const double radius = std::trunc(kTrackballFraction * std::min(RectWidth(rect), RectHeight(rect)));
+  int32_t kind = trackballKind;
+  if (dragMode == kDrag4DRotateOther) kind = kind == 1 ? 2 : 1;
+  double turn[16];
+  TrackballRotation4(point, lastMousePoint, centre, radius, turn, kind);
+  ConjugateRotation4(orientation, turn);
+  for (double entry : turn) {
+    if (!std::isfinite(entry)) return;  // no step rather than a picture of NaNs
+  }
+  double angle1 = 0.0, angle2 = 0.0;
+  DoubleRotationFromMatrix4(spinAxis1, &angle1, spinAxis2, &angle2, turn);
+  const double seconds = double(nowUs - lastDragTime) * 1e-6;
+  spinSpeed1 = DragSpinSpeed(angle1, seconds);
+  spinSpeed2 = DragSpinSpeed(angle2, seconds);
+  TurnOrientation(turn);
+  if (document != nullptr) document->RedrawGraphPaneNow();
+  dragStartTime = now;
+  lastDragTime = nowUs;
+  lastMousePoint = point;
+}
+
+int32_t GraphView4D::ScrollWheel(int32_t, int32_t dv) {
+  lastSpinTime = 0;
+  lastSpinAngle1 = lastSpinAngle2 = 0.0;
+  spinSpeed1 = spinSpeed2 = dv / 5.0;
+  return 1;
+}
