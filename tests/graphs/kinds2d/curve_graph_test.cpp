@@ -115,6 +115,10 @@ TEST_F(CurveTest, CurvesDrawWithGapsWhereTheyAreUndefined) {
   int32_t nearPole = 0;  // pixels between the two branches' ends would be the pen's jump
   for (int32_t v = 0; v < 200; ++v) nearPole += (canvas.At(100, v) & 0xFFFFFF) != 0xFFFFFF;
   EXPECT_LE(nearPole, 2);
+  // The lemniscate r = sqrt(cos 2 theta) is undefined where cos 2 theta < 0: its two loops are
+  // drawn and the quarters between them left out.
+  Curve("times[sqrt[cos[times[2,u]]],cos[u]]", "times[sqrt[cos[times[2,u]]],sin[u]]", 0, 2 * kPi, 1, kCurvePolarR);
+  EXPECT_TRUE(DrawableSegments() > 400 && DrawableSegments() < 520) << DrawableSegments();
   // The rose r = cos 2 theta as the factory gives it: x = cos 2u cos u, y = cos 2u sin u.
   Curve("times[cos[times[2,u]],cos[u]]", "times[cos[times[2,u]],sin[u]]", 0, 2 * kPi, 1, kCurvePolarR);
   EXPECT_EQ(DrawableSegments(), 999);

@@ -280,6 +280,26 @@ TEST_F(MappedPictureTest, TheImageLeavesHolesWhereCornersAreUndefined) {
   EXPECT_GE(rightSame, int32_t(0.99 * 116 * 256));
 }
 
+// Points or a grid refused: error 7, and the graph is complete at once with nothing to draw.
+TEST_F(MappedPictureTest, RefusedStorageLeavesThemCompleteAndEmpty) {
+  for (bool image : {false, true}) {
+    Open(200, false);
+    CompiledFunction* x = FunctionOf("x");
+    CompiledFunction* y = FunctionOf("y");
+    auto* colour = new GraphColor(nullptr);
+    ResetErrorRegister();
+    FailAllocationAt(1, true);
+    GraphKind2D* g = image ? NewImageGraph(x, y, colour, 0.5, &set.second2D->drawMap, &set, &set.graphIndexList)
+                           : NewMeshGraph(x, y, colour, &set.second2D->drawMap, &set, &set.graphIndexList);
+    FailAllocationAt(0);
+    ASSERT_NE(g, nullptr);
+    EXPECT_TRUE(g->IsComplete() && PendingError() == kErrorOutOfMemory && g->Status() == 0) << image;
+    g->Compute(kAll);
+    EXPECT_TRUE(g->Draw());
+    delete g;
+  }
+}
+
 // Memory refused while drawing: the texture block (the one counted block of a draw when the
 // buffers come from the drawing layer's allocator): error 7, nothing drawn; any of the buffers
 // (the first view's picture, the image's own, the texture's 512 x 512 one): nothing left behind.

@@ -5,6 +5,7 @@
 #include "graphs/kinds2d/slope_field_graph.h"
 
 #include <cmath>
+#include <string>
 
 #include "graphs/core/graph_color.h"
 #include "kernel/eval/compiled_function.h"
@@ -119,6 +120,31 @@ TEST_F(SlopeFieldTest, CirclesNeverZigzag) {
   }
   EXPECT_EQ(reversals, 0);
   EXPECT_GT(steps, 500);
+}
+
+// A singular slope: y' = 1/(1000 (x - c)) with its pole 1e-5 short of the midpoint of the first
+// step from (0, 0): that step's slope is shallow (-0.128) but its midpoint slopes are 100, which
+// would carry it 66 pixels up. The step becomes the end of the curve instead; no step of any
+// curve or probe reaches more than a pixel and a half across.
+TEST_F(SlopeFieldTest, NoStepRunsAwayAtASingularSlope) {
+  const double c = 0.5 / 64 - 1e-5;
+  const std::string slope = "over[1,times[1000,plus[x,minus[" + std::to_string(c) + "]]]]";
+  Field(slope.c_str());
+  auto longest = [](const CurvePoints* list) {
+    double most = 0;
+    for (int32_t k = 1; k < list->count; ++k) {
+      const double dh = (list->data[k].x - list->data[k - 1].x) * 64, dv = (list->data[k].y - list->data[k - 1].y) * 64;
+      most = std::max(most, std::min(std::fabs(dh), std::fabs(dv)));
+    }
+    return most;
+  };
+  ProbeRecord p = graph->Probe(0, 0);
+  ASSERT_NE(p.listA, nullptr);
+  EXPECT_EQ(p.listA->count, 1);  // the first step ends it
+  EXPECT_LE(longest(p.listB), 1.5);
+  DisposeProbeList(p.listA);
+  DisposeProbeList(p.listB);
+  for (int32_t i = 0; i < graph->CurveCount(); ++i) EXPECT_LE(longest(graph->Curve(i)), 1.5) << i;
 }
 
 // Evenly spread: every seed point inside the view lies in a half cell some curve crossed, and far
