@@ -124,12 +124,14 @@ void SpreadRange(GraphViewSet* set, int32_t n, const double* from) {
   ViewSetSetRangeBound(set, n, high, 1);
 }
 
-// Copies of the transformation's two expressions for its own graph: primes exchanged,
-// parameters collected and substituted.
-ExprNode* PreparedTransformExpression(const ExprNode* expression, DocumentServices* document) {
+// Copies of the transformation's two expressions for its own graph: parameters collected and
+// substituted, and in mode 1 primes exchanged (x = f(x', y') is evaluated on the second view's own
+// x and y). Mode 2's x' = f(x, y) is already in the first view's x and y, its graph's arguments.
+ExprNode* PreparedTransformExpression(const ExprNode* expression, const CoordinateTransform* transform,
+                                      DocumentServices* document) {
   ExprNode* copy = CopyExpression(expression);
   if (copy == nullptr) return nullptr;
-  SwapPrimedCoordinates(copy);
+  if (transform->mode == kTransformPlaneBackwards) SwapPrimedCoordinates(copy);
   if (document != nullptr) document->CollectEquationParameters(copy);
   SubstituteParameterValues(copy, document);
   return copy;
@@ -140,8 +142,9 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
   const GraphConstructors make = GraphKindConstructors();
   const bool mesh = transform->mode == kTransformPlaneBackwards;
   if ((mesh ? make.mesh2D == nullptr : make.image2D == nullptr) || set->second2D == nullptr) return;
-  CompiledFunction* fx = NewFunctionOver(PreparedTransformExpression(transform->expression1, set->document));
-  CompiledFunction* fy = NewFunctionOver(PreparedTransformExpression(transform->expression2, set->document));
+  DocumentServices* document = set->document;
+  CompiledFunction* fx = NewFunctionOver(PreparedTransformExpression(transform->expression1, transform, document));
+  CompiledFunction* fy = NewFunctionOver(PreparedTransformExpression(transform->expression2, transform, document));
   auto* colour = new (std::nothrow) GraphColor(set->first3D != nullptr ? set->first3D->context : nullptr);
   GraphKind2D* graph = nullptr;
   if (fx != nullptr && fy != nullptr && colour != nullptr) {

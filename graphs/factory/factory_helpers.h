@@ -17,6 +17,10 @@ class GraphColor;
 struct CompiledFunction;
 struct ExprNode;
 
+// What building one form's graphs came to: built (a row added), its kinds not there, or failed
+// (nothing added; error 7 posted where memory ran out).
+enum class FormBuild : int32_t { kBuilt, kKindMissing, kFailed };
+
 // The document's coordinate transformation; the factory only reads it.
 enum TransformMode : uint32_t {
   kTransformNone = 0,

@@ -17,6 +17,7 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/factory/graph_kind_table.h"
+#include "graphs/factory/plane_graphs.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
@@ -62,6 +63,10 @@ constexpr PackedRGB kBoundaryGrey = 0x333333;  // the boundary of a non-strict i
 bool IsRelationForm(int32_t form) { return form == 29 || form == 34 || form == 35; }
 
 enum class Built { kYes, kKindMissing, kFailed };
+
+Built BuiltOf(FormBuild b) {
+  return b == FormBuild::kBuilt ? Built::kYes : b == FormBuild::kKindMissing ? Built::kKindMissing : Built::kFailed;
+}
 
 // Forms 1, 2, 31, 32: the traced graph over a copy of the function with its argument renamed u,
 // then its companion under a coordinate transformation.
@@ -296,8 +301,9 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
   if (node->kind != KindEqual || node->arity != 2) return form;
   ExprNode* left = node->children[0];
   ExprNode* right = node->children[1];
+  // A derivative on the left stays there: dy/dx = y and dz/dt = z are slope fields, not f(x) = y.
   if (IsVariableTuple(left) || !IsCoordinateVariableNode(right) || IsCoordinateVariableNode(left) ||
-      IsSubscriptedCoordinateNode(left)) {
+      IsSubscriptedCoordinateNode(left) || IsSlopeFieldDerivative(left)) {
     return form;
   }
   SetChild(node, 0, right);
@@ -436,12 +442,17 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
       break;
+    case 3: case 4: case 15: case 18: case 38: case 46:  // plane curves
+    case 36: case 37: case 41:                           // integral curves
+    case 42: case 43: case 44: case 45:                  // points
+    case 49: case 50:                                    // colour plots
+      built = BuiltOf(BuildPlaneForm(set, node, form, viewIndex, &p.colour, transform, detail, p.extra, is3D));
+      break;
     case 20:
     case 21:
     case 22:
     case 23: {
-      const Built4D made = BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2);
-      built = made == Built4D::kBuilt ? Built::kYes : made == Built4D::kKindMissing ? Built::kKindMissing : Built::kFailed;
+      built = BuiltOf(BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2));
       break;
     }
     default:

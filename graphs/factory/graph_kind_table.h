@@ -5,7 +5,8 @@
 
 #include "graphs/core/graphs_state.h"
 
-// The traced graph, the relation region, the raster, the level lines, the plane and the space
-// vector field, the parametric and implicit surfaces with the companion, the 4D curves and surface;
-// the mesh and image kinds are null until they land.
+// The traced graph, the relation region, the raster, the level lines, the plane vector field, the
+// mapped picture and textured image, the plane curve, the point, the integral curves, the colour
+// plot, the space vector field, the parametric and implicit surfaces with the companion, the 4D
+// curves and surface.
 GraphConstructors GraphKindConstructors();
