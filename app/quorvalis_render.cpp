@@ -1,6 +1,7 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
 // Each row is classified and built by the graph factory, the view set's idle loop runs until
-// every graph shown is complete (with a progress line on a terminal), and the first 2D view, or
+// every graph shown is complete (with a progress line on a terminal), and the first 2D view (with
+// the second beside it when a line "@map=..." gives a plane transformation), or
 // with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view, is drawn into an
 // offscreen buffer and written out.
 // The 3D and 4D views draw through Mesa's GL offscreen (read back into the buffer), or through the
@@ -52,6 +53,21 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
            row.resultMessage != 0 ? GraphResultMessage(row.resultMessage) : "not enough memory to graph it");
   }
   return unbuilt;
+}
+
+// With a plane transformation the second 2D view shows beside the first, each on its half of the
+// pane: both are centred on their halves, the ranges asked for are fitted to the first at that
+// size, and the second shows the first one's region.
+void LayOutBoth2DViews(const RenderOptions& options, DocumentRecord& document) {
+  GraphViewSet* set = &document.viewSet;
+  if (set->secondary == nullptr || set->secondary != set->second2D) return;
+  for (GraphView2D* view : {set->first2D, set->second2D}) {
+    view->SetViewDefaults();
+    view->UpdateGeometry();
+  }
+  std::string refusal;
+  ShowRangeOptions(options, &document, &refusal);  // shown at the whole pane's size, so shown at half
+  ViewSetCopyViewSettings(set, 1);
 }
 
 // Ticks the view set until every graph shown is complete; on a terminal the progress is shown.
@@ -130,6 +146,7 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
+  LayOutBoth2DViews(options, document);
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;
@@ -162,6 +179,8 @@ int main(int argc, char** argv) {
     }
     SetGWorld(window, nullptr);
     view->Draw();
+    // A document with a plane transformation shows the second 2D view beside the first.
+    if (GraphView* second = document.viewSet.secondary; second != nullptr && second != view) second->Draw();
     written = WritePortPng(options.output.c_str(), window, false);
     SetGWorld(nullptr, nullptr);
     DisposeGWorld(window);

@@ -8,6 +8,7 @@
 #include "editor/formula_editor.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
 
 namespace {
 
@@ -112,6 +113,45 @@ bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* pr
   return true;
 }
 
+// A document line "@map=picture matrix[2,1,X,Y]" or "@map=image matrix[2,1,X,Y]": the plane
+// transformation of the second 2D view. A picture is pulled back: its pixel at (x, y) of the
+// second view shows the first view's (X, Y), kept as x = X, y = Y in x' and y' (mode 1); an image
+// is pushed forward: the first view's (x, y) lands at (X, Y) (mode 2). *present: the line was a
+// map setting. False, with *reason set, for a bad one; the document's map is set by a good one.
+bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
+  static const std::string kName = "@map=";
+  *present = false;
+  const std::string compact = Compact(line);
+  if (compact.compare(0, kName.size(), kName) != 0) return true;
+  *present = true;
+  const bool picture = compact.compare(kName.size(), 7, "picture") == 0;
+  const bool image = compact.compare(kName.size(), 5, "image") == 0;
+  if (!picture && !image) {
+    *reason = "bad map setting (\"@map=picture matrix[2,1,X,Y]\" or \"@map=image matrix[2,1,X,Y]\" expected)";
+    return false;
+  }
+  const std::string formula = compact.substr(kName.size() + (picture ? 7 : 5));  // the reader keeps a pointer
+  SetFormulaReaderText(formula.c_str());
+  ExprNode* map = ParseFormulaText();
+  if (map == nullptr || map->kind != KindMatrix || map->arity != 2 || map->value.halves.first != 2 ||
+      map->value.halves.second != 1) {
+    FreeExpression(map);
+    *reason = "bad map (a column of two formulas in x and y, matrix[2,1,X,Y], expected)";
+    return false;
+  }
+  ExprNode* x = CopyExpression(map->children[0]);
+  ExprNode* y = CopyExpression(map->children[1]);
+  FreeExpression(map);
+  if (x == nullptr || y == nullptr) {
+    FreeExpression(x), FreeExpression(y);
+    *reason = "not enough memory for the map";
+    return false;
+  }
+  if (picture) SwapPrimedCoordinates(x), SwapPrimedCoordinates(y);  // functions of x' and y'
+  document->SetPlaneTransform(picture ? kTransformPlaneBackwards : kTransformPlaneForwards, x, y);
+  return true;
+}
+
 }  // namespace
 
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
@@ -144,6 +184,13 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       continue;
     }
     if (viewLine) continue;
+    bool mapLine = false;
+    std::string mapProblem;
+    if (!ReadMapSetting(raw, document, &mapLine, &mapProblem)) {
+      problems->push_back({line, mapProblem});
+      continue;
+    }
+    if (mapLine) continue;
     double xyType = EquationRow{}.xyType;
     bool setting = false;
     if (!ReadRowSetting(&raw, &xyType, &setting)) {

@@ -23,7 +23,11 @@ struct DocumentProblem {
 // "@xytype=N " (N a whole number 0..7: the row's xy type; the row's default when absent). Typed
 // keys must each do something and leave no empty place. A line "@view=3d", "@view=4d" (or
 // "@view=2d") sets the document's mode: its rows are built in space and the 3D view is shown, or
-// in 4D space and the 4D view is shown (the last such line counts). Each appended row's file line (1-based) goes to *lineOfRow; unusable lines (a setting
+// in 4D space and the 4D view is shown (the last such line counts). A line "@map=picture
+// matrix[2,1,X,Y]" or "@map=image matrix[2,1,X,Y]" gives the document its plane transformation:
+// the second 2D view beside the first shows the first's picture pulled back (its (x, y) shows the
+// first view's (X, Y)) or pushed forward (the first view's (x, y) lands at (X, Y)); the last such
+// line counts. Each appended row's file line (1-based) goes to *lineOfRow; unusable lines (a setting
 // alone among them) are listed in *problems.
 // False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,

@@ -66,6 +66,7 @@ DocumentRecord::~DocumentRecord() {
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
   SafeDisposeGWorld(paneBuffer);
+  SetPlaneTransform(kTransformNone, nullptr, nullptr);
   for (int32_t i = 0; i < rows.count; ++i) {
     if (rows.data[i].editor != nullptr) {
       DisposeFormulaEditor(rows.data[i].editor);
@@ -141,9 +142,18 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
 }
 
+void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2) {
+  FreeExpression(transform.expression1);
+  FreeExpression(transform.expression2);
+  transform.expression1 = expression1;
+  transform.expression2 = expression2;
+  const bool plane = mode == kTransformPlaneBackwards || mode == kTransformPlaneForwards;
+  transform.mode = plane && expression1 != nullptr && expression2 != nullptr ? mode : kTransformNone;
+}
+
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
-  CoordinateTransform transform;
+  const CoordinateTransform& transform = document->transform;
   const bool is4D = document->show4D, is3D = document->show3D && !is4D;
   BuildGraphsForEquationSet(set, is3D, is4D, false, false, &transform);
   // The document's pixels are its own buffer (the window's, or the pane buffer without a window),

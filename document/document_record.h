@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "graphs/core/document_services.h"
+#include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
@@ -45,6 +46,10 @@ class DocumentRecord final : public DocumentServices {
   // Appends an equation row whose editor (taken over) owns its tree. Null (the editor stays the
   // caller's) when the row list cannot grow.
   EquationRow* AppendEditorRow(FormulaEditor* editor);
+  // Takes over the two expressions of a plane coordinate transformation (mode 1: x and y in x' and
+  // y', the second 2D view's mapped picture; mode 2: x' and y' in x and y, its textured image),
+  // freeing the ones it held; mode 0 (or null expressions) removes it.
+  void SetPlaneTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2);
   // Gives every equation row that has none an editor over its tree, the caret on the root (rows
   // whose editor cannot be had keep their tree alone). False when one could not be had.
   bool EnsureRowEditors();
@@ -91,6 +96,7 @@ class DocumentRecord final : public DocumentServices {
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   bool show3D = false;             // the pane shows the first 3D view; the rows are built in 3D
+  CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
   bool show4D = false;             // the pane shows the 4D view; the rows are built in 4D (before 3D)
   double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
   GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
@@ -107,8 +113,9 @@ class DocumentRecord final : public DocumentServices {
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
 // Builds the graphs of the equation rows in the plane, in space when the document shows its 3D
-// view, or in 4D space when it shows the 4D view (no coordinate transformation): the view set is
-// emptied and the view of the mode shown (a GL view drawing through an offscreen context read back into the document's buffer,
+// view, or in 4D space when it shows the 4D view (a plane transformation shows the second 2D view
+// beside the first, with the transformation's own graph and the rows' companions there): the view
+// set is emptied and the view of the mode shown (a GL view drawing through an offscreen context read back into the document's buffer,
 // when OpenGL is there), then each row's equation is classified and built from
 // a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the

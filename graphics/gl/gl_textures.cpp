@@ -84,47 +84,36 @@ uint32_t GLTextureFromPixPat(const PixPat* pattern) {
   return name;
 }
 
-uint32_t** SoftwareTextureFromPicture(const Picture* picture) {
+namespace {
+
+// The ten-level block over the 512 x 512 buffer: level 9 its rows (bottom first unless `topFirst`;
+// made opaque when `opaqueIfClear` and no pixel has alpha), each coarser texel every byte the sum
+// of the four finer bytes below it shifted right by 2. Null (error 7 posted) when refused.
+uint32_t** SoftwareTextureFromFinest(GWorldPtr gw, bool opaqueIfClear, bool topFirst) {
   const size_t tableBytes = kSoftwareTextureLevels * sizeof(uint32_t*);
   auto* block = static_cast<uint8_t*>(AllocMemory(tableBytes + 4 * size_t(kSoftwareTextureTexels)));
   if (block == nullptr) {
     PostError(kErrorOutOfMemory);
     return nullptr;
   }
-  const QDRect bounds = MakeRect(0, 0, kFinestSide, kFinestSide);
-  GWorldPtr gw = NewGWorld32(bounds);
-  if (gw == nullptr) {
-    FreeMemory(block);
-    PostError(kErrorOutOfMemory);
-    return nullptr;
-  }
-  GWorldSave save;
-  SaveAndSetGWorld(&save, gw);
-  EraseRect(bounds);
-  if (picture != nullptr) DrawPicture(picture, bounds);
-  RestoreGWorld(&save);
-
   auto** levels = reinterpret_cast<uint32_t**>(block);
   uint32_t* texels = reinterpret_cast<uint32_t*>(block + tableBytes);
   for (int32_t L = 0, offset = 0; L < kSoftwareTextureLevels; offset += 1 << (2 * L), ++L) levels[L] = texels + offset;
 
-  // Level 9: the drawing, bottom row first.
   const uint32_t* base = GWorldBaseAddr(gw);
   const int32_t stride = GWorldRowBytes(gw) / 4;
   uint32_t anyAlpha = 0;
   for (int32_t r = 0; r < kFinestSide; ++r) {
-    const uint32_t* src = base + int64_t(kFinestSide - 1 - r) * stride;
+    const uint32_t* src = base + int64_t(topFirst ? r : kFinestSide - 1 - r) * stride;
     uint32_t* dst = levels[kFinestLevel] + r * kFinestSide;
     for (int32_t c = 0; c < kFinestSide; ++c) {
       dst[c] = src[c];
       anyAlpha |= src[c] & 0xFF000000u;
     }
   }
-  SafeDisposeGWorld(gw);
-  if (anyAlpha == 0) {
+  if (opaqueIfClear && anyAlpha == 0) {
     for (int32_t i = 0; i < kFinestSide * kFinestSide; ++i) levels[kFinestLevel][i] |= 0xFF000000u;
   }
-  // Each coarser texel: every byte the sum of the four finer bytes below it, shifted right by 2.
   for (int32_t L = kFinestLevel - 1; L >= 0; --L) {
     const int32_t side = 1 << L;
     const uint32_t* fine = levels[L + 1];
@@ -143,6 +132,41 @@ uint32_t** SoftwareTextureFromPicture(const Picture* picture) {
     }
   }
   return levels;
+}
+
+// A 512 x 512 buffer with `draw` run into it (erased first), the level block over it, the buffer
+// gone again; null (error 7 posted) when the buffer or the block is refused.
+template <typename Draw>
+uint32_t** SoftwareTextureDrawn(Draw draw, bool opaqueIfClear, bool topFirst) {
+  const QDRect bounds = MakeRect(0, 0, kFinestSide, kFinestSide);
+  GWorldPtr gw = NewGWorld32(bounds);
+  if (gw == nullptr) {
+    PostError(kErrorOutOfMemory);
+    return nullptr;
+  }
+  GWorldSave save;
+  SaveAndSetGWorld(&save, gw);
+  EraseRect(bounds);
+  draw(bounds);
+  RestoreGWorld(&save);
+  uint32_t** levels = SoftwareTextureFromFinest(gw, opaqueIfClear, topFirst);
+  SafeDisposeGWorld(gw);
+  return levels;
+}
+
+}  // namespace
+
+uint32_t** SoftwareTextureFromPicture(const Picture* picture) {
+  return SoftwareTextureDrawn(
+      [picture](const QDRect& bounds) {
+        if (picture != nullptr) DrawPicture(picture, bounds);
+      },
+      true, false);
+}
+
+uint32_t** SoftwareTextureFromGWorld(GWorldPtr source, const QDRect& sourceRect) {
+  return SoftwareTextureDrawn([&](const QDRect& bounds) { CopyGWorldToPort(source, sourceRect, bounds); }, false,
+                              true);
 }
 
 TextureRef TextureFromPicture(const Picture* picture, const GraphicsContext* ctx) {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/draw/port.h"
+
 struct GraphicsContext;
 struct PixPat;
 struct Picture;
@@ -35,6 +37,11 @@ uint32_t GLTextureFromPixPat(const PixPat* pattern);
 // The software texture of a picture, or null (error 7 posted). An all-transparent drawing is
 // made opaque; otherwise the alpha bytes are kept as drawn.
 uint32_t** SoftwareTextureFromPicture(const Picture* picture);
+// The same block of a rectangle of a buffer, scaled to 512 x 512 (CopyGWorldToPort) with its alpha
+// bytes as they are, its rows top first: texture rows grow downwards like the rows of a 2D image
+// drawn with it, so a sample at a pixel's top edge reads the texel of that pixel's own row. The
+// caller frees it (FreeMemory). Null (error 7 posted) when refused.
+uint32_t** SoftwareTextureFromGWorld(GWorldPtr source, const QDRect& sourceRect);
 // The level table of a software texture.
 inline const uint32_t* const* SoftwareTextureLevelsOf(TextureRef texture) {
   return reinterpret_cast<const uint32_t* const*>(texture);

@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <limits>
 
 #include "graphics/gl/graphics_context.h"
 #include "kernel/diagnostics/error_register.h"
@@ -37,7 +39,10 @@ struct Target {
   int32_t width;
   int32_t height;
   double* depth;  // null in fragment mode
-  GraphicsContext* ctx;
+  GraphicsContext* ctx;  // null in multiply mode: no depth, the pixel multiplied by the colour
+  // NaN: the plane values interpolate between the snapped corners. Otherwise they follow the
+  // exact positions: pixel i's values are the plane's at position i + planeShift.
+  double planeShift = std::numeric_limits<double>::quiet_NaN();
 };
 
 bool MakeTarget(GraphicsContext* ctx, Target* t) {
@@ -65,6 +70,13 @@ uint32_t PixelOf(const float* bytes) {
 
 // Writes one pixel of the view (x, y inside it): the depth test in direct mode, a fragment otherwise.
 inline bool Plot(const Target& t, int32_t x, int32_t y, double z, uint32_t pixel) {
+  if (t.ctx == nullptr) {
+    uint32_t& d = t.origin[int64_t(y) * t.stride + x];
+    const uint32_t r = (d >> 16 & 0xFF) * (pixel >> 16 & 0xFF) / 255, g = (d >> 8 & 0xFF) * (pixel >> 8 & 0xFF) / 255,
+                   b = (d & 0xFF) * (pixel & 0xFF) / 255;
+    d = (d & 0xFF000000u) | r << 16 | g << 8 | b;
+    return true;
+  }
   const int32_t i = y * t.width + x;
   if (t.depth != nullptr) {
     if (z < t.depth[i]) {
@@ -290,6 +302,25 @@ bool ScanTriangle(const Target& t, const Work& a, const Work& b, const Work& c, 
     p[i].f[5] = static_cast<float>(v.v[kT]);
   }
   if (p[0].x == p[1].x && p[1].x == p[2].x) return true;
+  if (!std::isnan(t.planeShift)) {
+    // The values of the plane through the exact positions, taken at the snapped corners: the
+    // texture lands where the positions put it, not up to a pixel off with the snap.
+    const Work &A = *w[order[0]], &B = *w[order[1]], &C = *w[order[2]];
+    const double ax = B.v[kX] - A.v[kX], ay = B.v[kY] - A.v[kY], bx = C.v[kX] - A.v[kX], by = C.v[kY] - A.v[kY];
+    const double det = ay * bx - ax * by;
+    if (det != 0.0) {
+      for (int j = 0; j < kPlaneValues; ++j) {
+        const int value = j < 4 ? kR + j : kS + (j - 4);
+        const double scale = j < 4 ? 255.0 : 1.0;
+        const double d1 = (B.v[value] - A.v[value]) * scale, d2 = (C.v[value] - A.v[value]) * scale;
+        const double gx = (ay * d2 - d1 * by) / det, gy = (d1 * bx - ax * d2) / det;
+        for (Corner& corner : p) {
+          corner.f[j] = static_cast<float>(A.v[value] * scale + (corner.x + t.planeShift - A.v[kX]) * gx +
+                                           (corner.y + t.planeShift - A.v[kY]) * gy);
+        }
+      }
+    }
+  }
   const Corner &P = p[0], &Q = p[1], &R = p[2];
   const double e1x = Q.x - P.x, e1y = Q.y - P.y, e2x = R.x - P.x, e2y = R.y - P.y;
   const double D = e1y * e2x - e1x * e2y;
@@ -343,11 +374,8 @@ bool ScanTriangle(const Target& t, const Work& a, const Work& b, const Work& c, 
 }
 
 // Clips the triangle to the view (margin 0.5) and draws the polygon left as a fan.
-bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
-                  GraphicsContext* ctx) {
-  Target t;
-  if (!MakeTarget(ctx, &t) || !FinitePosition(a) || !FinitePosition(b) || !FinitePosition(c)) return true;
-  Work bufA[8] = {ToWork(a), ToWork(b), ToWork(c)}, bufB[8];
+bool ClipAndScan(const Target& t, const Work& a, const Work& b, const Work& c, const uint32_t* const* levels) {
+  Work bufA[8] = {a, b, c}, bufB[8];
   Work *in = bufA, *out = bufB;
   int n = 3;
   Plane planes[4];
@@ -369,6 +397,13 @@ bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const Ra
     if (!ScanTriangle(t, in[0], in[i - 1], in[i], levels)) return false;
   }
   return true;
+}
+
+bool TriangleBody(const uint32_t* const* levels, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                  GraphicsContext* ctx) {
+  Target t;
+  if (!MakeTarget(ctx, &t) || !FinitePosition(a) || !FinitePosition(b) || !FinitePosition(c)) return true;
+  return ClipAndScan(t, ToWork(a), ToWork(b), ToWork(c), levels);
 }
 
 // Replaces the chunk table by one longer by one entry holding a new chunk. False (nothing
@@ -447,6 +482,23 @@ bool CheckFragmentStore(const GraphicsContext* ctx) {
     }
   }
   return true;
+}
+
+void MultiplyTexturedTriangle(const uint32_t* const* levels, const TexturedVertex& a, const TexturedVertex& b,
+                              const TexturedVertex& c, const PixelTarget& target) {
+  if (levels == nullptr || target.base == nullptr || target.width <= 0 || target.height <= 0) return;
+  for (const TexturedVertex* v : {&a, &b, &c}) {
+    if (!std::isfinite(v->x) || !std::isfinite(v->y)) return;
+  }
+  // The scan snaps a position p to floor(p + 0.5): half a pixel less gives the floor, and a
+  // position a thousandth of a pixel short of a whole one (rounding of the map) counts as it.
+  // Pixel i's samples start at its top-left corner, position i + kFloorShift.
+  constexpr double kFloorShift = -0.5 + 1.0 / 1024;
+  const Target t{target.base, target.rowWords, target.width, target.height, nullptr, nullptr, kFloorShift};
+  auto work = [](const TexturedVertex& v) {
+    return Work{{v.x + kFloorShift, v.y + kFloorShift, 0.0, 1.0, 1.0, 1.0, 1.0, v.s, v.t}};
+  };
+  ClipAndScan(t, work(a), work(b), work(c), levels);
 }
 
 bool RasterizeLine(const RasterVertex& a, const RasterVertex& b, GraphicsContext* ctx) {

@@ -26,6 +26,27 @@ bool RasterizeTriangle(const RasterVertex& a, const RasterVertex& b, const Raste
 bool RasterizeTexturedTriangle(const uint32_t* const* levels, const RasterVertex& a, const RasterVertex& b,
                                const RasterVertex& c, GraphicsContext* ctx);
 
+// A plain 32-bit buffer a textured image is multiplied into: `width` x `height` pixels of
+// `rowWords` words a row from `base`.
+struct PixelTarget {
+  uint32_t* base;
+  int32_t rowWords;
+  int32_t width;
+  int32_t height;
+};
+// A vertex of such an image: buffer position x, y (a pixel covers [h, h + 1) across and
+// [v, v + 1) down) in double precision, and texture coordinates s, t in 0..1.
+struct TexturedVertex {
+  double x, y, s, t;
+};
+// The triangle textured as RasterizeTexturedTriangle (level and 16 samples alike), clipped to the
+// buffer in double precision before any conversion, with no depth test: each covered pixel's red,
+// green and blue are multiplied by the texel average's and divided by 255, its alpha kept. A
+// pixel belongs to the triangle its floor position falls in, by the same edge rules, so two
+// triangles sharing an edge cover each pixel once. Null levels or a non-finite vertex draw nothing.
+void MultiplyTexturedTriangle(const uint32_t* const* levels, const TexturedVertex& a, const TexturedVertex& b,
+                              const TexturedVertex& c, const PixelTarget& target);
+
 // The byte of a colour already scaled by 255: 0 at or below 0 (and for NaN), 255 at or above
 // 255, else truncated toward zero.
 inline uint32_t ScaledColorByte(float v) {

@@ -9,6 +9,7 @@
 
 #include "kernel/eval/compiled_function.h"
 #include "kernel/threads/timers.h"
+#include "kernel/trees/expr_node.h"
 
 void InitProbeRecord(ProbeRecord* record) {
   const double keep0 = record->aux[0];
@@ -32,6 +33,36 @@ void DeleteCompiledFunction(CompiledFunction* function) {
   if (function == nullptr) return;
   DisposeFunction(function);
   delete function;
+}
+
+namespace {
+
+// A derivative the algebra could not work out (or a NaN stand-in) is no derivative.
+bool IsUsableDerivative(const CompiledFunction* derivative) {
+  if (derivative == nullptr || derivative->tree == nullptr) return false;
+  const ExprNode* root = derivative->tree;
+  if (root->kind == KindNum && std::isnan(root->value.number->value)) return false;
+  TreeCursor cursor(derivative->tree, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (n->kind == KindDerivativePartial || n->kind == KindDerivativeTotal || n->kind == KindOppartial ||
+        n->kind == KindOptotal) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol) {
+  if (function == nullptr || !HasOnlySmoothOperators(function)) return nullptr;
+  CompiledFunction* derivative = NewDerivativeFunction(function, symbol);
+  if (!IsUsableDerivative(derivative)) {
+    DeleteCompiledFunction(derivative);
+    return nullptr;
+  }
+  CompileFunction(derivative);
+  return derivative;
 }
 
 bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {

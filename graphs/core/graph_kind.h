@@ -76,6 +76,10 @@ NearestPointRecord NoNearestPoint();
 
 // Disposes a function a graph owns and deletes the object; null is ignored.
 void DeleteCompiledFunction(CompiledFunction* function);
+// The compiled derivative of a compiled function by the symbol, when the function uses only smooth
+// operators and the algebra could work it out; null otherwise (the tests that need it are then
+// skipped rather than fed NaN).
+CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol);
 // A parameter changed: each function's cached binding values are made stale (null entries
 // skipped). True when one of them depends on the symbol.
 bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol);

@@ -52,6 +52,18 @@ struct GraphConstructors {
                          GraphViewSet* set, GrowArray<int32_t>* indexList);
   GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
                           const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
+  // The plane curve (x(u), y(u)) over the range's two bounds, read out in probe mode probeKind.
+  GraphKind2D* (*curve2D)(CompiledFunction* x, CompiledFunction* y, GraphColor* color, double grain,
+                          int32_t probeKind, const ViewMap* frame, const double* range);
+  // The point (x, y), dragged by the pointer when draggable.
+  GraphKind2D* (*point2D)(CompiledFunction* x, CompiledFunction* y, GraphColor* color, uint8_t draggable,
+                          const ViewMap* frame);
+  // The integral curves of dy/dx = slope (dydt null) or of d/dt (x, y) = (slope, dydt).
+  GraphKind2D* (*slopeField2D)(CompiledFunction* slope, CompiledFunction* dydt, GraphColor* color, double grain,
+                               const ViewMap* frame);
+  // The colour plot of three components (hue, saturation, value when hsv), with a read-out or null.
+  GraphKind2D* (*colorPlot2D)(CompiledFunction* first, CompiledFunction* second, CompiledFunction* third,
+                              CompiledFunction* readout, uint8_t hsv, GraphColor* color, const ViewMap* frame);
   // The space field (x, y, z) = F on a grid over the 3D view's box (x, y, z low and high), kept
   // where the condition (or null) holds, spaced by the grain, drawn in the view's context.
   GraphKind3D* (*vectorField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,

@@ -124,12 +124,14 @@ void SpreadRange(GraphViewSet* set, int32_t n, const double* from) {
   ViewSetSetRangeBound(set, n, high, 1);
 }
 
-// Copies of the transformation's two expressions for its own graph: primes exchanged,
-// parameters collected and substituted.
-ExprNode* PreparedTransformExpression(const ExprNode* expression, DocumentServices* document) {
+// Copies of the transformation's two expressions for its own graph: parameters collected and
+// substituted, and in mode 1 primes exchanged (x = f(x', y') is evaluated on the second view's own
+// x and y). Mode 2's x' = f(x, y) is already in the first view's x and y, its graph's arguments.
+ExprNode* PreparedTransformExpression(const ExprNode* expression, const CoordinateTransform* transform,
+                                      DocumentServices* document) {
   ExprNode* copy = CopyExpression(expression);
   if (copy == nullptr) return nullptr;
-  SwapPrimedCoordinates(copy);
+  if (transform->mode == kTransformPlaneBackwards) SwapPrimedCoordinates(copy);
   if (document != nullptr) document->CollectEquationParameters(copy);
   SubstituteParameterValues(copy, document);
   return copy;
@@ -140,8 +142,9 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
   const GraphConstructors make = GraphKindConstructors();
   const bool mesh = transform->mode == kTransformPlaneBackwards;
   if ((mesh ? make.mesh2D == nullptr : make.image2D == nullptr) || set->second2D == nullptr) return;
-  CompiledFunction* fx = NewFunctionOver(PreparedTransformExpression(transform->expression1, set->document));
-  CompiledFunction* fy = NewFunctionOver(PreparedTransformExpression(transform->expression2, set->document));
+  DocumentServices* document = set->document;
+  CompiledFunction* fx = NewFunctionOver(PreparedTransformExpression(transform->expression1, transform, document));
+  CompiledFunction* fy = NewFunctionOver(PreparedTransformExpression(transform->expression2, transform, document));
   auto* colour = new (std::nothrow) GraphColor(set->first3D != nullptr ? set->first3D->context : nullptr);
   GraphKind2D* graph = nullptr;
   if (fx != nullptr && fy != nullptr && colour != nullptr) {
@@ -355,8 +358,7 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
 
 namespace {
 
-// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z
-// (a null rule is skipped).
+// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z.
 void RewriteThroughRules(ExprNode* tree, ExprNode* const rules[3]) {
   SwapPrimedCoordinates(tree);
   if (RewritePassFunction rewrite = GraphsGlobals().rewritePass) {
@@ -373,17 +375,6 @@ ExprNode* RewrittenCopy(const ExprNode* tree, ExprNode* const rules[3]) {
 }
 
 }  // namespace
-
-void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
-                         ExprNode** outY) {
-  *outX = *outY = nullptr;
-  if (transform == nullptr) return;
-  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
-                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)), nullptr};
-  *outX = RewrittenCopy(transform->expression1, rules);
-  *outY = RewrittenCopy(transform->expression2, rules);
-  for (ExprNode* rule : rules) FreeExpression(rule);
-}
 
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
                          const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
@@ -464,31 +455,6 @@ bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform
     graph = make(f[0], f[1], f[2], mappedCondition, clone, grain, set->second3D->context, range, range + 1);
   }
   return KeepSpaceCompanion(set, graph, f, 3, mappedCondition, clone);
-}
-
-bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
-                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour) {
-  auto* make = GraphKindConstructors().arrow2D;
-  if (transform == nullptr || i != 0) return false;
-  if (transform->mode == kTransformPlaneBackwards) RecordGraphIndex(set, transform);
-  if (transform->mode != kTransformPlaneForwards || set->second2D == nullptr || make == nullptr) return false;
-  ExprNode* ends[4];
-  TransformPlanePoint(transform, a, b, &ends[0], &ends[1]);
-  TransformPlanePoint(transform, c, d, &ends[2], &ends[3]);
-  CompiledFunction* f[4];
-  for (int k = 0; k < 4; ++k) f[k] = NewFunctionOver(ends[k]);
-  GraphColor* clone = CloneGraphColor(colour);
-  GraphKind2D* graph = nullptr;
-  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && f[3] != nullptr && clone != nullptr) {
-    graph = make(f[0], f[1], f[2], f[3], clone, &set->second2D->drawMap);
-  }
-  if (graph == nullptr) {
-    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
-    delete clone;
-    PostError(kErrorOutOfMemory);
-    return false;
-  }
-  return AttachCompanion(set, graph);
 }
 
 bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,

@@ -17,6 +17,10 @@ class GraphColor;
 struct CompiledFunction;
 struct ExprNode;
 
+// What building one form's graphs came to: built (a row added), its kinds not there, or failed
+// (nothing added; error 7 posted where memory ran out).
+enum class FormBuild : int32_t { kBuilt, kKindMissing, kFailed };
+
 // The document's coordinate transformation; the factory only reads it.
 enum TransformMode : uint32_t {
   kTransformNone = 0,
@@ -97,18 +101,6 @@ void TransformPlaneExpression(ExprNode* expression, const CoordinateTransform* t
 // the colour; in mode 2 (i 0) the graph index is recorded. True when a companion was attached.
 bool AddTracedRelationCompanion(GraphViewSet* set, const ExprNode* expression, int32_t i, const GraphColor* colour,
                                 const CoordinateTransform* transform, int32_t drawOption, bool isX);
-
-// The graph point (X, Y) through a plane transformation given forwards: with the rules x' = X,
-// y' = Y, copies of the transformation's two expressions have x, y exchanged for x', y' and go
-// through the algebra's rewrite pass with each rule, into *outX and *outY (null when refused,
-// error 7 posted by the pools); the caller frees what it gets.
-void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
-                         ExprNode** outY);
-// The companion of a plane arrow (a, b) to (c, d) built for view index i: in mode 1 (i 0) the
-// graph index is recorded; in mode 2 (i 0) both ends through the transformation, as an arrow in
-// the second 2D view with a clone of the colour. True when a companion was attached.
-bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
-                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour);
 
 // The companion of a relation region or curve built for view index i: in mode 1 (i 0) the relation
 // and its side differences through the transformation, as a relation in the second 2D view (an

@@ -18,6 +18,7 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/factory/graph_kind_table.h"
+#include "graphs/factory/plane_graphs.h"
 #include "graphs/factory/space_form_builders.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
@@ -64,6 +65,10 @@ constexpr PackedRGB kBoundaryGrey = 0x333333;  // the boundary of a non-strict i
 bool IsRelationForm(int32_t form) { return form == 29 || form == 34 || form == 35; }
 
 enum class Built { kYes, kKindMissing, kFailed };
+
+Built BuiltOf(FormBuild b) {
+  return b == FormBuild::kBuilt ? Built::kYes : b == FormBuild::kKindMissing ? Built::kKindMissing : Built::kFailed;
+}
 
 // Forms 1, 2, 31, 32: the traced graph over a copy of the function with its argument renamed u,
 // then its companion under a coordinate transformation.
@@ -298,8 +303,9 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
   if (node->kind != KindEqual || node->arity != 2) return form;
   ExprNode* left = node->children[0];
   ExprNode* right = node->children[1];
+  // A derivative on the left stays there: dy/dx = y and dz/dt = z are slope fields, not f(x) = y.
   if (IsVariableTuple(left) || !IsCoordinateVariableNode(right) || IsCoordinateVariableNode(left) ||
-      IsSubscriptedCoordinateNode(left)) {
+      IsSubscriptedCoordinateNode(left) || IsSlopeFieldDerivative(left)) {
     return form;
   }
   SetChild(node, 0, right);
@@ -383,7 +389,6 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
   // 9. Dispatch on the form.
   const int32_t plotting = TruncateToInt32(drawOption);
   const SpaceFormRequest request{set, viewIndex, transform, detail, &p.colour, &p.condition};
-  auto outcome = [](bool attached) { return attached ? Built::kYes : Built::kFailed; };
   Built built = Built::kKindMissing;
   switch (form) {
     case 0:
@@ -440,39 +445,40 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
       break;
+    case 15: case 18: case 38: case 46:  // plane curves, space curves at height 0 in 3D
+      if (is3D) {
+        built = BuiltOf(BuildSpaceCurveForm(request, form, node));
+        break;
+      }
+      [[fallthrough]];
+    case 3: case 4:                       // plane curves
+    case 36: case 37: case 41:            // integral curves
+    case 42: case 43: case 44: case 45:   // points
+    case 49: case 50:                     // colour plots
+      built = BuiltOf(BuildPlaneForm(set, node, form, viewIndex, &p.colour, transform, detail, p.extra, is3D));
+      break;
     case 20:
     case 21:
     case 22:
     case 23: {
-      const Built4D made = BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2);
-      built = made == Built4D::kBuilt ? Built::kYes : made == Built4D::kKindMissing ? Built::kKindMissing : Built::kFailed;
+      built = BuiltOf(BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2));
       break;
     }
-    case 15:
-    case 18:
-    case 38:
-    case 46:
-      if (!is3D) break;  // plane curves in a plane view
-      [[fallthrough]];
-    case 19:
-    case 24:
-    case 25:
-    case 39:
-    case 47:
-      built = outcome(BuildSpaceCurveForm(request, form, node));
+    case 19: case 24: case 25: case 39: case 47:  // space curves
+      built = BuiltOf(BuildSpaceCurveForm(request, form, node));
       break;
     case 51:
-      built = outcome(BuildPlaneArrowForm(request, node));
+      built = BuiltOf(BuildPlaneArrowForm(request, node));
       break;
     case 52:
-      built = outcome(BuildSpaceArrowForm(request, node));
+      built = BuiltOf(BuildSpaceArrowForm(request, node));
       break;
     case 53:
-      built = outcome(BuildSpacePointForm(request, node));
+      built = BuiltOf(BuildSpacePointForm(request, node));
       break;
     case 54: case 55: case 56: case 57: case 58: case 59: case 60:
-    case 61: case 62: case 63: case 64: case 65: case 66:
-      built = outcome(BuildFieldOnSurfaceForm(request, form, node));
+    case 61: case 62: case 63: case 64: case 65: case 66:  // fields on surfaces
+      built = BuiltOf(BuildFieldOnSurfaceForm(request, form, node));
       break;
     default:
       break;

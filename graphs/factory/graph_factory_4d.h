@@ -8,13 +8,14 @@
 
 #include <cstdint>
 
+#include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 
 class GraphColor;
 struct CompiledFunction;
 struct ExprNode;
 
-enum class Built4D : int32_t { kBuilt, kKindMissing, kFailed };
+using Built4D = FormBuild;  // the 4D builders' name for it
 
 // `node` is the equation (forms 20 to 22: an equal node whose right side is the 4-vector, or the
 // expression of z) or the whole list (form 23). The grain sets the samples, the opacity is the

@@ -2,9 +2,15 @@
 #include "graphs/factory/graph_kind_table.h"
 
 #include "graphs/kinds2d/arrow_2d.h"
+#include "graphs/kinds2d/color_plot_graph.h"
 #include "graphs/kinds2d/contour_graph.h"
+#include "graphs/kinds2d/curve_graph.h"
+#include "graphs/kinds2d/mapped_picture_graph.h"
+#include "graphs/kinds2d/point_graph.h"
 #include "graphs/kinds2d/raster_graph.h"
 #include "graphs/kinds2d/relation_graph.h"
+#include "graphs/kinds2d/slope_field_graph.h"
+#include "graphs/kinds2d/textured_image_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/view3d/arrow_3d.h"
@@ -36,8 +42,12 @@ GraphConstructors GraphKindConstructors() {
   c.raster2D = Either(r.raster2D, &NewRasterGraph);
   c.contour2D = Either(r.contour2D, &NewContourGraph);
   c.vectorField2D = Either(r.vectorField2D, &NewVectorFieldGraph);
-  c.mesh2D = r.mesh2D;
-  c.image2D = r.image2D;
+  c.mesh2D = Either(r.mesh2D, &NewMeshGraph);
+  c.image2D = Either(r.image2D, &NewImageGraph);
+  c.curve2D = Either(r.curve2D, &NewCurveGraph);
+  c.point2D = Either(r.point2D, &NewPointGraph);
+  c.slopeField2D = Either(r.slopeField2D, &NewSlopeFieldGraph);
+  c.colorPlot2D = Either(r.colorPlot2D, &NewColorPlotGraph);
   c.vectorField3D = Either(r.vectorField3D, &NewVectorField3DGraph);
   c.surface3D = Either(r.surface3D, &NewSurface3DGraph);
   c.implicitSurface3D = Either(r.implicitSurface3D, &NewImplicitSurface3DGraph);

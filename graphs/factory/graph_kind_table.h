@@ -5,8 +5,9 @@
 
 #include "graphs/core/graphs_state.h"
 
-// The traced graph, the relation region, the raster, the level lines, the plane and the space
-// vector field, the parametric and implicit surfaces with the companion, the space curve, the
-// arrows, the space point and the fields on surfaces, the 4D curves and surface; the mesh and image
-// kinds are null until they land.
+// The traced graph, the relation region, the raster, the level lines, the plane vector field, the
+// mapped picture and textured image, the plane curve, the point, the integral curves, the colour
+// plot, the plane arrow, the space vector field, the parametric and implicit surfaces with the
+// companion, the space curve, the space arrow and point, the fields on surfaces, the 4D curves and
+// surface.
 GraphConstructors GraphKindConstructors();

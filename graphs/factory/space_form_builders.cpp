@@ -9,6 +9,7 @@
 #include "graphs/core/graphs_state.h"
 #include "graphs/factory/form_shapes.h"
 #include "graphs/factory/graph_kind_table.h"
+#include "graphs/factory/plane_graphs.h"
 #include "graphs/factory/space_coordinates.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
@@ -75,19 +76,19 @@ Graph* Took(const SpaceFormRequest& r, Graph* graph, CompiledFunction* const* fu
 
 // The curve x, y, z (t or z renamed u) over the range of 3D view i, its companion, the t mark
 // (over the t range) and the view's marks. Frees the three trees.
-bool BuildCurve(const SpaceFormRequest& r, ExprNode* xyz[3], int32_t rangeIndex) {
+FormBuild BuildCurve(const SpaceFormRequest& r, ExprNode* xyz[3], int32_t rangeIndex) {
   GraphView3D* view = View3DOf(r);
   auto* make = GraphKindConstructors().curve3D;
   CompiledFunction* f[3] = {};
-  bool built = false;
-  if (view != nullptr && make != nullptr && FunctionsOfCopies(xyz, 3, f)) {
+  FormBuild built = view == nullptr || make == nullptr ? FormBuild::kKindMissing : FormBuild::kFailed;
+  if (built == FormBuild::kFailed && FunctionsOfCopies(xyz, 3, f)) {
     double* range = RangeIn3DView(view, rangeIndex);
     GraphColor* colour = *r.colour;
     CompiledFunction* condition = *r.condition;
     GraphKind3D* graph =
         Took(r, make(f[0], f[1], f[2], condition, colour, r.grain, view->context, range, range + 1), f, 3, true);
-    built = KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex));
-    if (built) {
+    if (KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) {
+      built = FormBuild::kBuilt;
       AddCurveCompanion3D(r.set, r.transform, r.viewIndex, xyz[0], xyz[1], xyz[2],
                           condition != nullptr ? condition->tree : nullptr, colour, r.grain, range);
       if (rangeIndex == kRangeT) MarkRangeInUse(r.set, kRangeT);
@@ -124,24 +125,27 @@ void AddConstantCompanion3D(const SpaceFormRequest& r, const ExprNode* const* co
 
 // The arrow (two points) or point (one) of constant coordinates in 3D view i, its companion, the
 // view's marks.
-bool BuildConstantKind3D(const SpaceFormRequest& r, const ExprNode* const* coordinates, int points) {
+FormBuild BuildConstantKind3D(const SpaceFormRequest& r, const ExprNode* const* coordinates, int points) {
   GraphView3D* view = View3DOf(r);
   const GraphConstructors make = GraphKindConstructors();
   CompiledFunction* f[6] = {};
-  if (view == nullptr || !FunctionsOfCopies(coordinates, 3 * points, f)) return false;
+  if (view == nullptr || (points == 2 ? make.arrow3D == nullptr : make.point3D == nullptr)) {
+    return FormBuild::kKindMissing;
+  }
+  if (!FunctionsOfCopies(coordinates, 3 * points, f)) return FormBuild::kFailed;
   GraphColor* colour = *r.colour;
   GraphKind3D* made = points == 2 ? make.arrow3D(f, f + 3, colour, view->context)
                                   : make.point3D(f[0], f[1], f[2], colour, r.grain, view->context);
   GraphKind3D* graph = Took(r, made, f, 3 * points, false);
-  if (!KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) return false;
+  if (!KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) return FormBuild::kFailed;
   AddConstantCompanion3D(r, coordinates, points, colour);
   MarkViewRangesInUse(r.set, r.viewIndex);
-  return true;
+  return FormBuild::kBuilt;
 }
 
 }  // namespace
 
-bool BuildSpaceCurveForm(const SpaceFormRequest& r, int32_t form, const ExprNode* node) {
+FormBuild BuildSpaceCurveForm(const SpaceFormRequest& r, int32_t form, const ExprNode* node) {
   const ExprNode* right = RightSide(node);
   const ExprNode* vector = form == 46 || form == 47 ? node : right;
   const int rows = form == 15 || form == 18 || form == 46 ? 2 : 3;
@@ -158,7 +162,7 @@ bool BuildSpaceCurveForm(const SpaceFormRequest& r, int32_t form, const ExprNode
     case 25: {
       const ExprNode* e[3] = {Component(vector, rows, 0), Component(vector, rows, 1),
                               rows == 3 ? Component(vector, rows, 2) : nullptr};
-      if (e[0] == nullptr || e[1] == nullptr || (rows == 3 && e[2] == nullptr)) return false;
+      if (e[0] == nullptr || e[1] == nullptr || (rows == 3 && e[2] == nullptr)) return FormBuild::kFailed;
       const CoordinateSystem system = form == 24 ? CoordinateSystem::kSpherical
                                       : form == 15 || form == 25 ? CoordinateSystem::kCylindrical
                                                                  : CoordinateSystem::kCartesian;
@@ -167,7 +171,7 @@ bool BuildSpaceCurveForm(const SpaceFormRequest& r, int32_t form, const ExprNode
     }
     case 38:
     case 39: {
-      if (right == nullptr) return false;
+      if (right == nullptr) return FormBuild::kFailed;
       ExprNode* z = form == 38 ? NewNumberNode(0) : NewSymbolNode('u');
       made = ToCartesian(CoordinateSystem::kCartesian, Part(MakeRealPart, right), Part(MakeImagPart, right), z, xyz);
       if (form == 39 && made) {
@@ -177,62 +181,63 @@ bool BuildSpaceCurveForm(const SpaceFormRequest& r, int32_t form, const ExprNode
       break;
     }
     default:
-      return false;
+      return FormBuild::kFailed;
   }
-  if (!made) return false;  // error 7 posted by the pools
+  if (!made) return FormBuild::kFailed;  // error 7 posted by the pools
   for (ExprNode* tree : xyz) RenameSymbol(tree, kVarT, 'u');
   return BuildCurve(r, xyz, range);
 }
 
-bool BuildPlaneArrowForm(const SpaceFormRequest& r, const ExprNode* node) {
-  if (node == nullptr || node->kind != KindComma || node->arity != 2) return false;
+FormBuild BuildPlaneArrowForm(const SpaceFormRequest& r, const ExprNode* node) {
+  if (node == nullptr || node->kind != KindComma || node->arity != 2) return FormBuild::kFailed;
   const ExprNode* ends[4] = {Component(node->children[0], 2, 0), Component(node->children[0], 2, 1),
                              Component(node->children[1], 2, 0), Component(node->children[1], 2, 1)};
   GraphView2D* view = r.viewIndex == 0 ? r.set->first2D : r.set->second2D;
   auto* make = GraphKindConstructors().arrow2D;
   CompiledFunction* f[4] = {};
-  if (view == nullptr || make == nullptr || !FunctionsOfCopies(ends, 4, f)) return false;
+  if (view == nullptr || make == nullptr) return FormBuild::kKindMissing;
+  if (!FunctionsOfCopies(ends, 4, f)) return FormBuild::kFailed;
   GraphColor* colour = *r.colour;
   GraphKind2D* graph = Took(r, make(f[0], f[1], f[2], f[3], colour, &view->drawMap), f, 4, false);
-  if (!KeepIfAttached(graph, AttachTo2DView(r.set, graph, r.viewIndex))) return false;
+  if (!KeepIfAttached(graph, AttachTo2DView(r.set, graph, r.viewIndex))) return FormBuild::kFailed;
   AddArrowCompanion2D(r.set, r.transform, r.viewIndex, ends[0], ends[1], ends[2], ends[3], colour);
-  return true;
+  return FormBuild::kBuilt;
 }
 
-bool BuildSpaceArrowForm(const SpaceFormRequest& r, const ExprNode* node) {
-  if (node == nullptr || node->kind != KindComma || node->arity != 2) return false;
+FormBuild BuildSpaceArrowForm(const SpaceFormRequest& r, const ExprNode* node) {
+  if (node == nullptr || node->kind != KindComma || node->arity != 2) return FormBuild::kFailed;
   const ExprNode* ends[6];
   for (int k = 0; k < 6; ++k) ends[k] = Component(node->children[k / 3], 3, k % 3);
   return BuildConstantKind3D(r, ends, 2);
 }
 
-bool BuildSpacePointForm(const SpaceFormRequest& r, const ExprNode* node) {
+FormBuild BuildSpacePointForm(const SpaceFormRequest& r, const ExprNode* node) {
   const ExprNode* at[3] = {Component(node, 3, 0), Component(node, 3, 1), Component(node, 3, 2)};
   return BuildConstantKind3D(r, at, 1);
 }
 
-bool BuildFieldOnSurfaceForm(const SpaceFormRequest& r, int32_t form, const ExprNode* node) {
-  if (node == nullptr || node->kind != KindComma || node->arity < 2) return false;
+FormBuild BuildFieldOnSurfaceForm(const SpaceFormRequest& r, int32_t form, const ExprNode* node) {
+  if (node == nullptr || node->kind != KindComma || node->arity < 2) return FormBuild::kFailed;
   const ExprNode* field = RightSide(node->children[0]);
   const ExprNode* components[3] = {Component(field, 3, 0), Component(field, 3, 1), Component(field, 3, 2)};
   const GraphConstructors make = GraphKindConstructors();
   GraphView3D* view = View3DOf(r);
   const bool kind = form == 54 ? make.implicitSurfaceField3D != nullptr : make.surfaceField3D != nullptr;
-  if (view == nullptr || !kind) return false;
+  if (view == nullptr || !kind) return FormBuild::kKindMissing;
   // The surface: f = L - R of the relation (54), or x, y, z of u and v as its surface form builds them.
   SurfaceParameterisation surface{{}, kRangeX, kRangeY, {-1, -1}};
   ExprNode* f = nullptr;
   if (form == 54) {
     f = node->children[1]->arity == 2 ? ProductOfSideDifferences(nullptr, node->children[1]) : nullptr;
-    if (f == nullptr) return false;
+    if (f == nullptr) return FormBuild::kFailed;
   } else if (!ParameteriseSurface(form, node->children[1], &surface)) {
-    return false;
+    return FormBuild::kFailed;
   }
   CompiledFunction* fn[6] = {};
   const int n = form == 54 ? 4 : 6;
   ExprNode* trees[6] = {CopyOf(components[0]), CopyOf(components[1]), CopyOf(components[2]), f};
   if (form != 54) std::copy(surface.coordinate, surface.coordinate + 3, trees + 3);
-  if (!FunctionsOver(trees, n, fn)) return false;
+  if (!FunctionsOver(trees, n, fn)) return FormBuild::kFailed;
   GraphKind3D* made = nullptr;
   if (form == 54) {
     made = make.implicitSurfaceField3D(fn[0], fn[1], fn[2], fn[3], *r.condition, r.grain, *r.colour,
@@ -244,10 +249,10 @@ bool BuildFieldOnSurfaceForm(const SpaceFormRequest& r, int32_t form, const Expr
                                v, v + 1, view->context);
   }
   GraphKind3D* graph = Took(r, made, fn, n, true);
-  if (!KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) return false;
+  if (!KeepIfAttached(graph, AttachTo3DView(r.set, graph, r.viewIndex))) return FormBuild::kFailed;
   for (int32_t mark : surface.marks) {
     if (mark >= 0) MarkRangeInUse(r.set, mark);
   }
   MarkViewRangesInUse(r.set, r.viewIndex);
-  return true;
+  return FormBuild::kBuilt;
 }

@@ -10,7 +10,7 @@
 
 #include "graphics/packed_color.h"
 #include "graphs/core/graph_kind.h"
-#include "graphs/core/value_cache.h"
+#include "graphs/kinds2d/cell_grid.h"
 #include "graphs/view2d/view_map.h"
 
 class GraphColor;
@@ -20,8 +20,7 @@ struct EvalContext;
 inline constexpr uint8_t kRasterUndefined = 254;
 inline constexpr uint8_t kRasterPending = 255;
 inline constexpr int32_t kRasterLevels = 240;
-// A map of more cells than this is refused like memory (error 7, no cells): 4096 x 4096.
-inline constexpr int64_t kMaxRasterCells = int64_t(1) << 24;
+inline constexpr int64_t kMaxRasterCells = kMaxGridCells;
 
 // Bands of the grain: 24 / (24 / n) with n = LevelCountOfGrain(q): 4, 6, 8, 12 or 24.
 int32_t RasterBandsOfGrain(double q);
@@ -62,16 +61,16 @@ class GraphRaster2D final : public GraphKind2D {
   int32_t HitClass() override { return 1; }
 
   // Read access for the tests.
-  const uint8_t* Cells() const { return cells_; }
-  int32_t Width() const { return width_; }
-  int32_t Height() const { return height_; }
+  const uint8_t* Cells() const { return grid_.cells; }
+  int32_t Width() const { return grid_.width; }
+  int32_t Height() const { return grid_.height; }
   int32_t Bands() const { return bands_; }
   // A range was measured: its bounds differ (an unknown range has both at -infinity).
   bool RangeKnown() const { return maxValue_ > minValue_; }
   double MinValue() const { return minValue_; }
   double MaxValue() const { return maxValue_; }
-  const ValueCache& Cache() const { return frameCache_.rows; }
-  bool CacheDisabled() const { return frameCache_.off != 0; }
+  const ValueCache& Cache() const { return grid_.cache.rows; }
+  bool CacheDisabled() const { return grid_.cache.off != 0; }
   // Cells evaluated since construction.
   uint64_t Evaluations() const { return evaluations_; }
   // The level of a value against the measured range (254 for NaN).
@@ -79,32 +78,21 @@ class GraphRaster2D final : public GraphKind2D {
 
  private:
   void MeasureRange();
-  // A fresh map of the present frame, every cell pending.
-  void AllocateCells();
+  // Every cell pending (the range measured first when it is not known).
   void ResetCells();
-  // width_ x height_.
-  size_t CellCount() const;
-  // The grid of the cells' sample points on the present map.
-  void PrepareCellGrid();
-  // The cell under a world point, false outside the map.
-  bool CellAt(double x, double y, int32_t* c, int32_t* r) const;
+  // The cell under a world point, false outside the map, with the evaluation grid prepared.
+  bool CellAt(double x, double y, int32_t* c, int32_t* r);
   void FollowMap();
 
   const ViewMap* map_;
-  ViewMap cellsMap_;  // the map the cells were computed on
   CompiledFunction* function_;
   GraphColor* color_;
-  uint8_t* cells_ = nullptr;  // counted memory, width_ x height_, rows from the top
+  CellGrid<uint8_t> grid_;
   double scale_ = 0;
   double minValue_ = 0;
   double maxValue_ = 0;
   int32_t bands_;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
-  int32_t nextCell_ = 0;
-  int32_t nextRow_ = 0;
-  EvalContext* grid_ = nullptr;
-  FrameCache frameCache_;
+  EvalContext* context_ = nullptr;
   uint64_t evaluations_ = 0;
 };
 

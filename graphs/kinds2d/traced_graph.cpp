@@ -12,27 +12,10 @@
 #include "kernel/eval/compiled_function.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"
-#include "kernel/trees/expr_node.h"
 
 namespace {
 
 constexpr int32_t kArgumentSymbol = 'u';  // the factory renames x (or y) to u
-
-// A derivative the algebra could not work out (or a NaN stand-in) is no derivative: the tests
-// that need f' are skipped rather than fed NaN.
-bool IsUsableDerivative(const CompiledFunction* derivative) {
-  if (derivative == nullptr || derivative->tree == nullptr) return false;
-  const ExprNode* root = derivative->tree;
-  if (root->kind == KindNum && std::isnan(root->value.number->value)) return false;
-  TreeCursor cursor(derivative->tree, WalkOrder::kPreOrder);
-  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    if (n->kind == KindDerivativePartial || n->kind == KindDerivativeTotal || n->kind == KindOppartial ||
-        n->kind == KindOptotal) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Zeroed records for `count` columns (counted memory); null for none, and null with error 7
 // posted when refused.
@@ -53,15 +36,7 @@ GraphTraced2D::GraphTraced2D(CompiledFunction* function, uint8_t orientation, Gr
   ResetColumns();
   if (function_ == nullptr) return;
   CompileFunction(function_);
-  if (HasOnlySmoothOperators(function_)) {
-    derivative_ = NewDerivativeFunction(function_, kArgumentSymbol);
-    if (IsUsableDerivative(derivative_)) {
-      CompileFunction(derivative_);
-    } else {
-      DeleteCompiledFunction(derivative_);
-      derivative_ = nullptr;
-    }
-  }
+  derivative_ = NewCompiledDerivative(function_, kArgumentSymbol);
 }
 
 GraphTraced2D::~GraphTraced2D() {

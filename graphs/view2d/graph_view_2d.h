@@ -201,6 +201,10 @@ class GraphView2D : public GraphView {
   // area of the current port; error 9 and nothing drawn when the buffer cannot be had. The
   // mapped pictures of the second view draw the first one this way.
   void DrawViewPicture(const QDRect& area, const ViewIndexList* list, const GraphColor* overrideColour);
+  // The view drawn as the second view's mapped pictures read it: into a new buffer of its
+  // rectangle (erased first), without the probe overlay and without counting a frame. Null when
+  // no buffer can be had; the caller disposes it.
+  GWorldPtr DrawViewIntoBuffer(const ViewIndexList* list, const GraphColor* overrideColour);
 
   // ---- Probe (graph_view_2d_probe.cpp) ----
   void TrackProbe(QDPoint point);
@@ -238,6 +242,7 @@ class GraphView2D : public GraphView {
   int32_t antialiasHeight = 0;
 
  private:
+  bool drawingForMap_ = false;  // DrawViewIntoBuffer is drawing
   // Rebuilds both maps; true when the drawing map's frame or factor changed.
   bool RebuildMaps();
   void GeometryChangedAll();

@@ -42,9 +42,11 @@ void GraphView2D::Draw() { DrawGraphsInView(nullptr, nullptr); }
 
 int32_t GraphView2D::DrawGraphsInView(const ViewIndexList* list, const GraphColor* overrideColour) {
   if (CheckFreeMemory() || EmptyRect(rect)) return 1;
-  const uint64_t now = MicrosecondsNow();
-  if (document != nullptr) document->RecordFrameTime(static_cast<double>(now - lastFrameTime) * 1e-6);
-  lastFrameTime = now;
+  if (!drawingForMap_) {
+    const uint64_t now = MicrosecondsNow();
+    if (document != nullptr) document->RecordFrameTime(static_cast<double>(now - lastFrameTime) * 1e-6);
+    lastFrameTime = now;
+  }
 
   ClipSave windowClip;
   SaveClipRect(&windowClip, rect);
@@ -82,7 +84,7 @@ int32_t GraphView2D::DrawGraphsInView(const ViewIndexList* list, const GraphColo
     DrawPictureInGWorld(placed.picture, WorldToPixelX(&windowMap, placed.x), WorldToPixelY(&windowMap, placed.y),
                         rect, 1, 1);
   }
-  DrawProbeOverlay();
+  if (!drawingForMap_) DrawProbeOverlay();
   QDPenNormal();
   SetForeColorBlack();
   RestoreClip(&windowClip);
@@ -102,6 +104,19 @@ void GraphView2D::DrawViewPicture(const QDRect& area, const ViewIndexList* list,
   RestoreGWorld(&port);
   CopyGWorldToPortSameRect(world, area);
   SafeDisposeGWorld(world);
+}
+
+GWorldPtr GraphView2D::DrawViewIntoBuffer(const ViewIndexList* list, const GraphColor* overrideColour) {
+  GWorldPtr world = NewGWorld32(rect);
+  if (world == nullptr) return nullptr;
+  GWorldSave port;
+  SaveAndSetGWorld(&port, world);
+  EraseRect(rect);
+  drawingForMap_ = true;
+  DrawGraphsInView(list, overrideColour);
+  drawingForMap_ = false;
+  RestoreGWorld(&port);
+  return world;
 }
 
 void GraphView2D::DrawProbeOverlay() {

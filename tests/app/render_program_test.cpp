@@ -65,6 +65,34 @@ TEST(RenderProgramTest, TheExamplesRenderAndBadOptionsGetTheUsage) {
   }
 }
 
+// The plane examples: a graph of each new plane kind with the mapped picture beside them, and the
+// textured image; both 2D views are drawn, the second holding the first one's picture carried over
+// (its half of the pane far from white), in plain and antialiased pictures.
+TEST(RenderProgramTest, ThePlaneExamplesDrawBothViews) {
+  const std::string png = Temp("qv_plane.png");
+  for (const char* example : {"plane-kinds.txt", "plane-image.txt"}) {
+    for (const char* antialias : {"", " --antialias"}) {
+      const Outcome run = RunRender(std::string(QV_SOURCE_DIR) + "/examples/" + example + antialias +
+                                    " --size 410x200 --output " + png);
+      ASSERT_EQ(run.status, 0) << run.output;
+      EXPECT_NE(run.output.find(example[6] == 'k' ? "5 graphs" : "2 graphs"), std::string::npos) << run.output;
+      PngImage image{};
+      ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+      ASSERT_TRUE(image.width == 410 && image.height == 200);
+      int64_t coloured = 0;
+      for (int32_t v = 0; v < 200; ++v) {
+        for (int32_t h = 210; h < 410; ++h) {
+          const uint32_t p = image.pixels[v * 410 + h] & 0xFFFFFF;
+          coloured += p != 0xFFFFFF && p != 0xCCFFFF;
+        }
+      }
+      EXPECT_GT(coloured, 200 * 200 / 2) << example << antialias;
+      FreePngImage(&image);
+      std::remove(png.c_str());
+    }
+  }
+}
+
 // The same formulas typed as keys and written in bracket notation draw the same picture; keys
 // the editor cannot use are named with the line and the key.
 TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {

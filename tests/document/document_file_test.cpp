@@ -12,7 +12,9 @@
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/text/formula_reader.h"
 #include "kernel/text/formula_writer.h"
+#include "kernel/trees/node_builders.h"
 #include "tests/document/document_test_support.h"
 
 namespace {
@@ -149,6 +151,49 @@ TEST_F(DocumentFileTest, ViewLinesSetTheDocumentsMode) {
     EXPECT_EQ(problems_[0].reason, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)")
         << c.text;
   }
+}
+
+// A line "@map=picture matrix[2,1,X,Y]" or "@map=image ..." gives the document its plane
+// transformation (the picture's kept in x' and y', the image's as written); the last one counts;
+// a bad one is named by line; a map line is never a row. Built, the second 2D view shows the
+// transformation's own graph beside the first.
+TEST_F(DocumentFileTest, MapLinesGiveThePlaneTransformation) {
+  const struct {
+    const char* text;
+    uint32_t mode;
+    const char* x;  // the first expression as kept ("'" primes it)
+    int rows;
+    int badLine;
+  } cases[] = {
+      {"@map=picture matrix[2,1,plus[x,1],y]\nequal[y,x]\n", kTransformPlaneBackwards, "'plus[x,1]", 1, 0},
+      {"@map = image matrix[2,1, times[2,x], y]\nequal[y,x]\n", kTransformPlaneForwards, "times[2,x]", 1, 0},
+      {"@map=image matrix[2,1,x,y]\n@map=picture matrix[2,1,y,x]\n", kTransformPlaneBackwards, "'y", 0, 0},
+      {"@map=mirror matrix[2,1,x,y]\nequal[y,x]\n", kTransformNone, nullptr, 1, 1},
+      {"@map=image matrix[3,1,x,y,1]\n", kTransformNone, nullptr, 0, 1},
+      {"@map=image plus[x,y]\n", kTransformNone, nullptr, 0, 1},
+      {"@map=picture\n", kTransformNone, nullptr, 0, 1},
+  };
+  for (const auto& c : cases) {
+    DocumentRecord document;
+    ASSERT_TRUE(Read(c.text, &document)) << c.text;
+    EXPECT_EQ(document.transform.mode, c.mode) << c.text;
+    EXPECT_EQ(document.rows.count, c.rows) << c.text;
+    ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.text;
+    if (c.badLine != 0) {
+      EXPECT_EQ(problems_[0].line, c.badLine) << c.text;
+      continue;
+    }
+    const std::string text = c.x[0] == '\'' ? c.x + 1 : c.x;
+    SetFormulaReaderText(text.c_str());
+    ExprNode* expected = ParseFormulaText();
+    if (c.x[0] == '\'') SwapPrimedCoordinates(expected);
+    EXPECT_TRUE(ExpressionsEqual(document.transform.expression1, expected)) << c.text;
+    FreeExpression(expected);
+  }
+  DocumentRecord document(MakeRect(0, 0, 410, 200));
+  ASSERT_TRUE(Read("@map=image matrix[2,1,y,x]\nequal[y,x]\n", &document));
+  EXPECT_EQ(BuildDocumentRowGraphs(&document), 0);
+  EXPECT_TRUE(document.viewSet.secondary == document.viewSet.second2D && document.viewSet.second2D->graphs.count == 1);
 }
 
 TEST_F(DocumentFileTest, NamedKeysDecodeWithTheirModifiers) {

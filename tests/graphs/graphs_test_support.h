@@ -32,6 +32,7 @@
 #include "kernel/trees/node_builders.h"
 #include "kernel/trees/tree_seams.h"
 #include "platform/clock.h"
+#include "platform/pointer_source.h"
 
 namespace graphs_test {
 
@@ -365,6 +366,24 @@ class View2DTest : public GraphsTest {
   }
   FakeDocument document;
   GraphView2D* view = new GraphView2D();
+};
+
+// The 2D view driven by a scripted pointer on the fake clock.
+class ScriptedView2DTest : public View2DTest {
+ protected:
+  void SetUp() override {
+    View2DTest::SetUp();
+    SetPointerSource(&pointer);
+  }
+  void TearDown() override {
+    SetPointerSource(nullptr);
+    View2DTest::TearDown();
+  }
+  void Script(std::initializer_list<ScriptedPointerSource::Step> steps) {
+    for (const ScriptedPointerSource::Step& s : steps) pointer.Push(s);
+  }
+  FakeClock clock;
+  ScriptedPointerSource pointer{&clock};
 };
 
 }  // namespace graphs_test

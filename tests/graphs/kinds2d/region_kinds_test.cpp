@@ -1,14 +1,17 @@
 // What every region kind owes the view's time slicing: computed in one-unit slices of the real
-// clock, the raster, the level lines and the vector field draw exactly what one Compute draws
-// (the relation's bitmap is compared in its own test); and what the kinds that cache maps owe
-// the benchmark.
+// clock, the raster, the level lines, the vector field, the colour plot, the plane curve and the
+// integral curves draw exactly what one Compute draws (the relation's bitmap is compared in its
+// own test); and what the kinds that cache maps owe the benchmark.
 #include <functional>
 #include <string>
 
+#include "graphs/kinds2d/color_plot_graph.h"
 #include "graphs/kinds2d/contour_graph.h"
+#include "graphs/kinds2d/curve_graph.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/kinds2d/raster_graph.h"
 #include "graphs/kinds2d/relation_graph.h"
+#include "graphs/kinds2d/slope_field_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -37,6 +40,7 @@ std::vector<uint32_t> DrawnPixels(GraphKind2D* graph) {
 TEST_F(RegionKindsTest, ManyTinyBudgetsDrawWhatOneLargeBudgetDraws) {
   ViewMap map;
   SetViewMap(&map, MakeRect(0, 0, 300, 200), 150, 99, 32, -32, 1, 1);
+  double range[2] = {-3, 3};
   const std::function<GraphKind2D*()> makers[] = {
       [&] {
         return NewRasterGraph(FunctionOf("times[sin[times[3,u]],cos[times[2,v]]]"), 1, new GraphColor(nullptr), &map);
@@ -47,7 +51,16 @@ TEST_F(RegionKindsTest, ManyTinyBudgetsDrawWhatOneLargeBudgetDraws) {
       [&] {
         return NewVectorFieldGraph(FunctionOf("sin[y]"), FunctionOf("cos[times[x,y]]"), new GraphColor(nullptr), 0,
                                    &map, 1);
-      }};
+      },
+      [&] {
+        return NewColorPlotGraph(FunctionOf("sin[x]"), FunctionOf("cos[y]"), FunctionOf("times[x,y]"), nullptr, 1,
+                                 new GraphColor(nullptr), &map);
+      },
+      [&] {
+        return NewCurveGraph(FunctionOf("times[u,cos[times[7,u]]]"), FunctionOf("sin[times[3,u]]"),
+                             new GraphColor(nullptr), 1, kCurveParametric, &map, range);
+      },
+      [&] { return NewSlopeFieldGraph(FunctionOf("sin[times[x,y]]"), nullptr, new GraphColor(nullptr), 1, &map); }};
   int32_t slices = 0;
   for (const auto& make : makers) {
     GraphKind2D* whole = make();
@@ -74,9 +87,12 @@ TEST_F(RegionKindsTest, KindsThatCacheMapsCacheNothingWhileTheBenchmarkPlays) {
     GraphRelation2D relation(FunctionOf("lessthan[plus[power[x,2],power[y,2]],a]"), nullptr, new GraphColor(nullptr),
                              2, 0, &map);
     GraphRaster2D raster(FunctionOf("times[a,u,v]"), 0.5, new GraphColor(nullptr), &map);
+    GraphColorPlot2D plot(FunctionOf("times[a,x]"), FunctionOf("y"), FunctionOf("0"), nullptr, 0,
+                          new GraphColor(nullptr), &map);
     for (double a : {1.0, 2.0}) {
       SetParameterValue(a);
-      for (GraphKind2D* g : {static_cast<GraphKind2D*>(&relation), static_cast<GraphKind2D*>(&raster)}) {
+      for (GraphKind2D* g : {static_cast<GraphKind2D*>(&relation), static_cast<GraphKind2D*>(&raster),
+                             static_cast<GraphKind2D*>(&plot)}) {
         g->VariableChanged('a', a);
         g->Compute(graphs_test::kAll);
         EXPECT_TRUE(g->IsComplete());
@@ -85,6 +101,7 @@ TEST_F(RegionKindsTest, KindsThatCacheMapsCacheNothingWhileTheBenchmarkPlays) {
     EXPECT_TRUE(relation.CacheOff() == benchmark && raster.CacheDisabled() == benchmark) << benchmark;
     EXPECT_EQ(relation.Cache().count, benchmark ? 0 : 2);
     EXPECT_EQ(raster.Cache().count, benchmark ? 0 : 2);
+    EXPECT_TRUE(plot.CacheOff() == benchmark && plot.Cache().count == (benchmark ? 0 : 2)) << benchmark;
   }
 }
 

@@ -21,26 +21,13 @@ using Step = ScriptedPointerSource::Step;
 constexpr uint64_t kWaitNs = 33333333;  // the pan loop's 2-tick wait
 constexpr uint32_t kZoomGrey = 0x003f3f3fu;
 
-class View2DMouseTest : public graphs_test::View2DTest {
+class View2DMouseTest : public graphs_test::ScriptedView2DTest {
  protected:
-  void SetUp() override {
-    View2DTest::SetUp();
-    SetPointerSource(&pointer);
-  }
-  void TearDown() override {
-    SetPointerSource(nullptr);
-    View2DTest::TearDown();
-  }
-  void Script(std::initializer_list<Step> steps) {
-    for (const Step& s : steps) pointer.Push(s);
-  }
   static ClickFlags Flags(int32_t which) {
     ClickFlags flags{};
     if (which >= 0) flags.byte[which] = 1;
     return flags;
   }
-  FakeClock clock;
-  ScriptedPointerSource pointer{&clock};
 };
 
 TEST_F(View2DMouseTest, ClicksAreDeclinedWhenIgnoredOrOverNothingAndHandledOnAGraph) {

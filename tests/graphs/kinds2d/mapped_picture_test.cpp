@@ -1,0 +1,340 @@
+// The second 2D view's pictures of the first through a map, on a view set whose two 2D views have
+// equal geometry side by side: the mapped picture and the textured image reproduce the first view
+// under the identity map (pixel for pixel, in plain and antialiased documents), turn it by a
+// quarter under (X, Y) = (-y, x) without seams, leave the view alone where the map is undefined
+// or the source white, keep or reset their grids across scrolls and zooms, and free everything a
+// draw made when memory is refused.
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "graphs/core/graph_color.h"
+#include "graphs/kinds2d/color_plot_graph.h"
+#include "graphs/kinds2d/mapped_picture_graph.h"
+#include "graphs/kinds2d/textured_image_graph.h"
+#include "graphs/viewset/graph_view_set.h"
+#include "kernel/eval/evaluation_seams.h"
+#include "tests/graphs/graphs_test_support.h"
+#include "tests/platform/draw_test_support.h"
+
+namespace {
+
+using graphs_test::FunctionOf;
+using graphs_test::kAll;
+
+class MappedPictureTest : public graphs_test::GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    GraphsGlobals().labelText = LabelTextSeam{[] {}, [](const char*) { return int32_t(0); }, [](const char*) {}};
+  }
+  void TearDown() override {
+    DestroyViewSet(&set);
+    GraphsTest::TearDown();
+  }
+  // Two views of `size` pixels 10 apart, the first showing a colour plot of (x, y, 1/2) (recorded
+  // as the graph the map carries over) unless `plain`.
+  void Open(int32_t size, bool antialiased, bool plain = false) {
+    DestroyViewSet(&set);
+    size_ = size;
+    document.antialiased = antialiased;
+    InitViewSet(&set, MakeRect(0, 0, 2 * size + 10, size), &document);
+    for (GraphView2D* view : {set.first2D, set.second2D}) {
+      view->rect = view == set.first2D ? MakeRect(0, 0, size, size) : MakeRect(size + 10, 0, 2 * size + 10, size);
+      view->SetViewDefaults();
+      view->UpdateGeometry();
+    }
+    if (plain) return;
+    GraphKind2D* plot = NewColorPlotGraph(FunctionOf("plus[0.5,times[0.2,x]]"), FunctionOf("plus[0.5,times[0.2,y]]"),
+                                          FunctionOf("0.5"), nullptr, 0, new GraphColor(nullptr),
+                                          &set.first2D->drawMap);
+    plot->Compute(kAll);
+    ASSERT_TRUE(PtrArrayAppend(set.first2D->graphs, static_cast<GraphKind*>(plot)));
+    ASSERT_TRUE(GrowArrayAppend(set.graphIndexList, 0));
+  }
+  // The map's graph in the second view, computed.
+  GraphKind2D* AddMap(bool image, const char* x, const char* y, double grain = 0.5) {
+    GraphKind2D* g = image ? NewImageGraph(FunctionOf(x), FunctionOf(y), new GraphColor(nullptr), grain,
+                                           &set.second2D->drawMap, &set, &set.graphIndexList)
+                           : NewMeshGraph(FunctionOf(x), FunctionOf(y), new GraphColor(nullptr), &set.second2D->drawMap,
+                                          &set, &set.graphIndexList);
+    EXPECT_TRUE(PtrArrayAppend(set.second2D->graphs, static_cast<GraphKind*>(g)));
+    g->Compute(kAll);
+    return g;
+  }
+  // Both views drawn side by side on a white canvas; returns the pixels of view k (low 24 bits).
+  struct Pictures {
+    std::vector<uint32_t> first, second;
+  };
+  Pictures Draw() {
+    draw_test::Canvas canvas(2 * size_ + 10, size_);
+    canvas.Fill([](int32_t, int32_t) { return draw_test::kWhitePixel; });
+    set.first2D->Draw();
+    set.second2D->Draw();
+    Pictures out;
+    for (int32_t v = 0; v < size_; ++v) {
+      for (int32_t h = 0; h < size_; ++h) {
+        out.first.push_back(canvas.At(h, v) & 0xFFFFFF);
+        out.second.push_back(canvas.At(h + size_ + 10, v) & 0xFFFFFF);
+      }
+    }
+    return out;
+  }
+  // The share of view pixels for which same(first, second, h, v) holds.
+  double Share(const Pictures& p, const std::function<bool(const Pictures&, int32_t, int32_t)>& same) const {
+    int32_t n = 0;
+    for (int32_t v = 0; v < size_; ++v) {
+      for (int32_t h = 0; h < size_; ++h) n += same(p, h, v);
+    }
+    return double(n) / (size_ * size_);
+  }
+  uint32_t At(const std::vector<uint32_t>& pixels, int32_t h, int32_t v) const { return pixels[size_t(v * size_ + h)]; }
+  static int32_t ChannelDifference(uint32_t a, uint32_t b) {
+    int32_t d = 0;
+    for (int32_t shift : {0, 8, 16}) d = std::max(d, std::abs(int32_t(a >> shift & 255) - int32_t(b >> shift & 255)));
+    return d;
+  }
+  graphs_test::FakeDocument document;
+  GraphViewSet set;
+  int32_t size_ = 0;
+};
+
+// The identity map reproduces the first view: at least 99 % of the pixels exactly, in a plain and
+// in an antialiased document (whose double-size buffer the map covers whole), by both kinds. The
+// textured image's views are 256 pixels so that the texture is the picture at twice its size.
+TEST_F(MappedPictureTest, TheIdentityMapReproducesTheFirstView) {
+  for (bool image : {false, true}) {
+    for (bool antialiased : {false, true}) {
+      Open(image ? 256 : 200, antialiased);
+      AddMap(image, "x", "y");
+      EXPECT_EQ(set.second2D->drawMap.factorH, antialiased ? 2 : 1);
+      const Pictures p = Draw();
+      const double exact = Share(p, [&](const Pictures& q, int32_t h, int32_t v) {
+        return At(q.first, h, v) == At(q.second, h, v);
+      });
+      EXPECT_GE(exact, 0.99) << image << antialiased;
+      // The plot is neither white nor the paper: the map did carry it over (the views differ
+      // without it).
+      const double coloured = Share(p, [&](const Pictures& q, int32_t h, int32_t v) {
+        return At(q.second, h, v) != 0xFFFFFF && At(q.second, h, v) != kGridColor;
+      });
+      EXPECT_GT(coloured, 0.8) << image << antialiased;
+    }
+  }
+}
+
+// (X, Y) = (-y, x): the second view shows the first turned by a quarter. On these views world
+// (0, 0) is at pixel (128, 127). The mapped picture pulls back: pixel (h, v) takes the first
+// view's (v + 1, 255 - h); the textured image pushes forward: the first view's (h, v) lands at
+// (v + 1, 255 - h), so pixel (h, v) shows (255 - v, h - 1). No seam: at most 1 % of the pixels
+// differ by more than a few levels.
+TEST_F(MappedPictureTest, ARotationMapTurnsThePictureWithoutSeams) {
+  for (bool image : {false, true}) {
+    Open(256, false);
+    set.first2D->showAxes = set.second2D->showAxes = 0;
+    AddMap(image, "minus[y]", "x");
+    const Pictures p = Draw();
+    const double off = Share(p, [&](const Pictures& q, int32_t h, int32_t v) {
+      const int32_t sh = image ? 255 - v : v + 1, sv = image ? h - 1 : 255 - h;
+      if (sh < 0 || sh >= 256 || sv < 0 || sv >= 256) return false;
+      return ChannelDifference(At(q.second, h, v), At(q.first, sh, sv)) > 4;
+    });
+    EXPECT_LE(off, 0.01) << image;
+  }
+}
+
+// Where the map is undefined (sqrt(x - 100) over this view) and where the first view is white
+// (no graphs, paper or axes), the second view keeps its own picture.
+TEST_F(MappedPictureTest, UndefinedMapsAndWhiteSourcesLeaveTheViewAlone) {
+  for (bool image : {false, true}) {
+    Open(200, false);
+    GraphKind2D* map = AddMap(image, "sqrt[minus[x,100]]", "y");
+    if (!image) {
+      const auto* mesh = static_cast<GraphMesh2D*>(map);
+      bool allUndefined = true;
+      for (int32_t i = 0; i < mesh->Columns() * mesh->Rows(); ++i) {
+        allUndefined = allUndefined && std::isinf(mesh->Points()[i].x) && std::isinf(mesh->Points()[i].y);
+      }
+      EXPECT_TRUE(allUndefined);
+    }
+    Pictures p = Draw();
+    const std::vector<uint32_t> alone = p.second;
+    Open(200, false, true);
+    set.first2D->showAxes = set.first2D->showGraphPaper = 0;
+    AddMap(image, "x", "y");
+    p = Draw();
+    Open(200, false, true);
+    const Pictures none = Draw();  // the second view without any graph
+    EXPECT_EQ(p.second, none.second) << image;
+    EXPECT_EQ(alone, none.second) << image;
+  }
+}
+
+// A map to 1e30: clean under the sanitizers, nothing drawn.
+TEST_F(MappedPictureTest, FarMapsDrawNothing) {
+  for (bool image : {false, true}) {
+    Open(200, false);
+    AddMap(image, "times[x,power[10,30]]", "power[10,30]");
+    const Pictures p = Draw();
+    Open(200, false);
+    EXPECT_EQ(p.second, Draw().second) << image;  // a second view without the map: the same
+  }
+}
+
+// The mapped picture's points: a view without height has none and draws nothing; scrolled by 10
+// pixels the computed points move 10 columns and the vacated ones are to be computed; by the whole
+// width all are; a parameter's frames are replayed without evaluating.
+TEST_F(MappedPictureTest, MappedPointsFollowScrollsAndFrames) {
+  Open(200, false);
+  auto* mesh = static_cast<GraphMesh2D*>(AddMap(false, "plus[x,y]", "times[x,y]"));
+  const std::vector<MappedPoint> before(mesh->Points(), mesh->Points() + 200 * 200);
+  // The world moved 10 pixels right on the second view (as its scroll moves it, without the
+  // computing that follows the scroll there).
+  auto scroll = [&](int32_t dh) {
+    set.second2D->scale.cornerX -= dh / set.second2D->scale.pixelsPerUnitX;
+    set.second2D->UpdatePixelScale();
+    set.second2D->UpdateViewMaps();
+    mesh->Scroll(dh, 0);
+  };
+  scroll(10);
+  int32_t moved = 0, vacated = 0;
+  for (int32_t r = 0; r < 200; ++r) {
+    for (int32_t c = 0; c < 200; ++c) {
+      const MappedPoint& q = mesh->Points()[r * 200 + c];
+      if (c < 10) {
+        vacated += std::isnan(q.x) && std::isnan(q.y);
+      } else {
+        const MappedPoint& old = before[size_t(r * 200 + c - 10)];
+        moved += q.x == old.x && q.y == old.y;
+      }
+    }
+  }
+  EXPECT_TRUE(vacated == 2000 && moved == 190 * 200) << vacated << " " << moved;
+  scroll(-400);
+  int32_t pending = 0;
+  for (int32_t i = 0; i < 200 * 200; ++i) pending += std::isnan(mesh->Points()[i].x);
+  EXPECT_EQ(pending, 200 * 200);
+
+  SetParameterLetter('a');
+  SetParameterValue(1);
+  Open(100, false);
+  mesh = static_cast<GraphMesh2D*>(AddMap(false, "times[a,x]", "y"));
+  auto set1 = [&](double a) {
+    SetParameterValue(a);
+    mesh->VariableChanged('a', a);
+    mesh->Compute(kAll);
+    return std::vector<float>{mesh->Points()[0].x, mesh->Points()[5050].x};
+  };
+  const auto one = set1(1), two = set1(2);
+  const uint64_t evaluations = mesh->Evaluations();
+  EXPECT_TRUE(one != two && set1(1) == one && mesh->Evaluations() == evaluations && mesh->Cache().count == 2);
+
+  Open(200, false);
+  set.second2D->rect = MakeRect(210, 0, 410, 0);
+  set.second2D->UpdateGeometry();
+  mesh = static_cast<GraphMesh2D*>(AddMap(false, "x", "y"));
+  EXPECT_TRUE(mesh->Points() == nullptr && mesh->IsComplete());
+  EXPECT_TRUE(mesh->Draw());
+}
+
+// The textured image's grid: 300 pixels at grain 0.5, 1 and 0 give 32, 62 and 22 columns; grain 2
+// is taken as 1. Zooming the first view between draws makes the grid again; scrolling the second
+// resets it at once.
+TEST_F(MappedPictureTest, TheImagesGridFollowsTheGrainAndTheFirstView) {
+  const struct {
+    double grain;
+    int32_t columns;
+  } cases[] = {{0.5, 32}, {1, 62}, {0, 22}, {2, 62}, {NAN, 32}};
+  for (const auto& c : cases) {
+    Open(300, false);
+    auto* image = static_cast<GraphImage2D*>(AddMap(true, "x", "y", c.grain));
+    EXPECT_EQ(image->Columns(), c.columns) << c.grain;
+  }
+  auto* image = static_cast<GraphImage2D*>(set.second2D->graphs.data[0]);
+  const MappedPoint corner = image->Points()[0];
+  set.first2D->Command(kZoomInBoth);
+  Draw();
+  EXPECT_TRUE(image->IsComplete() && image->Points()[0].x != corner.x);
+  image->Scroll(5, 0);  // as the second view scrolls
+  EXPECT_FALSE(image->IsComplete());
+}
+
+// A map undefined left of x = 0: cells with two undefined corners leave the view alone, a cell
+// with one draws one triangle; the right half is drawn.
+TEST_F(MappedPictureTest, TheImageLeavesHolesWhereCornersAreUndefined) {
+  Open(256, false);
+  set.first2D->showAxes = set.second2D->showAxes = 0;
+  AddMap(true, "plus[x,times[0,sqrt[x]]]", "y");
+  const Pictures p = Draw();
+  Open(256, false);
+  set.first2D->showAxes = set.second2D->showAxes = 0;
+  const Pictures bare = Draw();
+  int32_t leftChanged = 0, rightSame = 0;
+  for (int32_t v = 0; v < 256; ++v) {
+    for (int32_t h = 0; h < 256; ++h) {
+      if (h < 118) leftChanged += At(p.second, h, v) != At(bare.second, h, v);
+      if (h >= 140) rightSame += At(p.second, h, v) == At(p.first, h, v);
+    }
+  }
+  EXPECT_EQ(leftChanged, 0);
+  EXPECT_GE(rightSame, int32_t(0.99 * 116 * 256));
+}
+
+// Points or a grid refused: error 7, and the graph is complete at once with nothing to draw.
+TEST_F(MappedPictureTest, RefusedStorageLeavesThemCompleteAndEmpty) {
+  for (bool image : {false, true}) {
+    Open(200, false);
+    CompiledFunction* x = FunctionOf("x");
+    CompiledFunction* y = FunctionOf("y");
+    auto* colour = new GraphColor(nullptr);
+    ResetErrorRegister();
+    FailAllocationAt(1, true);
+    GraphKind2D* g = image ? NewImageGraph(x, y, colour, 0.5, &set.second2D->drawMap, &set, &set.graphIndexList)
+                           : NewMeshGraph(x, y, colour, &set.second2D->drawMap, &set, &set.graphIndexList);
+    FailAllocationAt(0);
+    ASSERT_NE(g, nullptr);
+    EXPECT_TRUE(g->IsComplete() && PendingError() == kErrorOutOfMemory && g->Status() == 0) << image;
+    g->Compute(kAll);
+    EXPECT_TRUE(g->Draw());
+    delete g;
+  }
+}
+
+// Memory refused while drawing: the texture block (the one counted block of a draw when the
+// buffers come from the drawing layer's allocator): error 7, nothing drawn; any of the buffers
+// (the first view's picture, the image's own, the texture's 512 x 512 one): nothing left behind.
+// Every counted byte is back after each.
+TEST_F(MappedPictureTest, ARefusedDrawFreesEverythingItMade) {
+  for (bool image : {false, true}) {
+    Open(image ? 256 : 200, false);
+    GraphKind2D* map = AddMap(image, "x", "y");
+    Draw();  // what a first draw keeps (the views' buffers and patterns) is kept from here
+    draw_test::Canvas canvas(2 * size_ + 10, size_);
+    auto white = [&] { canvas.Fill([](int32_t, int32_t) { return draw_test::kWhitePixel; }); };
+    ResetErrorRegister();
+    const size_t bytes = GetBytesInUse();
+    if (image) {
+      white();
+      {
+        draw_test::Refusal buffersFromTheLayer(0);
+        FailAllocationAt(1, true);
+        map->Draw();
+        FailAllocationAt(0);
+      }
+      EXPECT_EQ(PendingError(), kErrorOutOfMemory);
+      EXPECT_EQ(canvas.Count(draw_test::kWhitePixel), (2 * size_ + 10) * size_);
+      EXPECT_EQ(GetBytesInUse(), bytes);
+    }
+    for (int32_t n = 1; n <= 4; ++n) {
+      white();
+      {
+        draw_test::Refusal refusal(n);
+        map->Draw();
+        EXPECT_EQ(draw_test::FailingAllocator::live, 0) << n;
+      }
+      EXPECT_EQ(GetBytesInUse(), bytes) << image << n;
+    }
+  }
+}
+
+}  // namespace
