@@ -24,8 +24,8 @@ GraphArrow2D::~GraphArrow2D() {
   delete color_;
 }
 
-void GraphArrow2D::Compute(int32_t) {
-  if (computed_) return;
+void GraphArrow2D::Compute(int32_t budget) {
+  if (computed_ || budget <= 0) return;
   for (int i = 0; i < 4; ++i) value_[i] = function_[i] != nullptr ? EvaluateFunction1(function_[i], 0) : kUndefinedReal;
   computed_ = 1;
 }

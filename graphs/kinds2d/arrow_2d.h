@@ -24,7 +24,7 @@ class GraphArrow2D final : public GraphKind2D {
   GraphArrow2D(const GraphArrow2D&) = delete;
   GraphArrow2D& operator=(const GraphArrow2D&) = delete;
 
-  // Evaluates the four values when they are not computed, whatever the budget.
+  // Evaluates the four values when they are not computed, whatever the budget once it is positive.
   void Compute(int32_t budget) override;
   // Into the current offscreen buffer. True.
   bool Draw() override;

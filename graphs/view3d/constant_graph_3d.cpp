@@ -25,8 +25,8 @@ ConstantGraph3D::~ConstantGraph3D() {
   delete color_;
 }
 
-void ConstantGraph3D::Compute(int32_t) {
-  if (computed_) return;
+void ConstantGraph3D::Compute(int32_t budget) {
+  if (computed_ || budget <= 0) return;
   double values[6];
   bool valid = true;
   for (int32_t i = 0; i < count_; ++i) {

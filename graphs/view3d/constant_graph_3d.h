@@ -1,6 +1,6 @@
 // ConstantGraph3D: the base of the 3D kinds drawn from constant coordinates (the arrow between two
 // points, the point drawn as a sphere). Their functions are evaluated once per invalidation,
-// whatever the budget, and again after any parameter change, since a parameter may reach them
+// whatever the budget once it is positive, and again after any parameter change, since a parameter may reach them
 // through the document's definitions; the derived kind lays its shape out from the values.
 // Invariants: the values are valid when every one is finite; nothing is drawn unless they are
 // computed and valid and the shape has something to draw; the mesh is filled once a computation,
@@ -22,7 +22,7 @@ class ConstantGraph3D : public GraphKind3D {
   ConstantGraph3D(const ConstantGraph3D&) = delete;
   ConstantGraph3D& operator=(const ConstantGraph3D&) = delete;
 
-  // Once per invalidation, whatever the budget.
+  // Once per invalidation, whatever the budget once it is positive.
   void Compute(int32_t budget) override;
   // The shape in the colour's material, unless hidden or with nothing to draw. True.
   bool Draw() override;

@@ -92,7 +92,9 @@ TEST_F(Arrow2DTest, AnyParameterChangeEvaluatesAgainAndTheArrowIsNeverHit) {
   EXPECT_EQ(graph->Values()[2], 1);  // computed once until a parameter changes
   graph->VariableChanged('q', 0.5);  // whatever the symbol
   EXPECT_FALSE(graph->IsComplete());
-  graph->Compute(0);  // the budget is not consulted
+  graph->Compute(0);  // a budget of 0 computes nothing
+  EXPECT_FALSE(graph->IsComplete());
+  graph->Compute(1);  // any other is enough
   EXPECT_TRUE(graph->IsComplete());
   EXPECT_EQ(graph->Values()[2], 0.5);
   graph->Invalidate();

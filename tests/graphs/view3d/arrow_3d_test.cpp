@@ -98,7 +98,9 @@ TEST_F(Arrow3DTest, AnyParameterChangeComputesAgain) {
   aValue = 2;
   arrow->VariableChanged('q', 2);  // whatever the symbol
   EXPECT_FALSE(arrow->IsComplete());
-  arrow->Compute(0);
+  arrow->Compute(0);  // a budget of 0 computes nothing, any other is enough
+  EXPECT_FALSE(arrow->IsComplete());
+  arrow->Compute(1);
   EXPECT_TRUE(arrow->IsComplete());
   EXPECT_EQ(arrow->Point(0)[0], 2.0f);
 }

@@ -156,26 +156,13 @@ TEST_F(ImplicitSurfaceField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
 }
 
 TEST_F(ImplicitSurfaceField3DTest, RefusedMemoryAnywhereLeavesACompleteFieldThatSaysSo) {
-  for (uint64_t n = 1; n < 80; ++n) {
-    ResetErrorRegister();
+  view3d_test::ExpectFieldsCompleteUnderRefusedMemory(80, [&](auto refuse) {
     CompiledFunction* f[4] = {FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0"),
                               FunctionOf("plus[power[x,2],power[y,2],power[z,2],minus[2]]")};
     GraphColor* colour = Colour();
-    FailAllocationAt(n, true);
-    field = new GraphImplicitSurfaceField3D(f[0], f[1], f[2], f[3], nullptr, 0.2, colour, frame.box, context);
-    field->Compute(kAll);
-    field->SetOption(5, 0);
-    const bool complete = field->IsComplete();
-    const int32_t status = field->Status();
-    const bool drawn = field->Draw();
-    FailAllocationAt(0);
-    EXPECT_TRUE(complete && drawn) << n;
-    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
-      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
-    }
-    delete field;
-    field = nullptr;
-  }
+    refuse();
+    return new GraphImplicitSurfaceField3D(f[0], f[1], f[2], f[3], nullptr, 0.2, colour, frame.box, context);
+  });
 }
 
 // The fixture proves every counted byte and node back; LeakSanitizer watches the rest.

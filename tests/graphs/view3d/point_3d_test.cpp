@@ -162,7 +162,7 @@ TEST_F(Point3DTest, AnInfiniteCoordinateHidesThePointAndAParameterMovesIt) {
   aValue = -1;
   point->VariableChanged('q', -1);  // whatever the symbol
   EXPECT_FALSE(point->IsComplete());
-  point->Compute(0);
+  point->Compute(1);
   double half[3], centre[3];
   Spread(point, half, centre);
   EXPECT_NEAR(centre[0], -1, 1e-6);

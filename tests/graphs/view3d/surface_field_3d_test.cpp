@@ -149,27 +149,14 @@ TEST_F(SurfaceField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
 }
 
 TEST_F(SurfaceField3DTest, RefusedMemoryAnywhereLeavesACompleteFieldThatSaysSo) {
-  for (uint64_t n = 1; n < 60; ++n) {
-    ResetErrorRegister();
+  view3d_test::ExpectFieldsCompleteUnderRefusedMemory(60, [&](auto refuse) {
     CompiledFunction* f[6] = {FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0"),
                               FunctionOf("u"),        FunctionOf("v"), FunctionOf("0")};
     GraphColor* colour = Colour();
-    FailAllocationAt(n, true);
-    field = new GraphSurfaceField3D(f[0], f[1], f[2], f[3], f[4], f[5], nullptr, 0.3, colour, &range[0], &range[1],
-                                    &range[0], &range[1], context);
-    field->Compute(kAll);
-    field->SetOption(5, 0);
-    const bool complete = field->IsComplete();
-    const int32_t status = field->Status();
-    const bool drawn = field->Draw();
-    FailAllocationAt(0);
-    EXPECT_TRUE(complete && drawn) << n;
-    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
-      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
-    }
-    delete field;
-    field = nullptr;
-  }
+    refuse();
+    return new GraphSurfaceField3D(f[0], f[1], f[2], f[3], f[4], f[5], nullptr, 0.3, colour, &range[0], &range[1],
+                                   &range[0], &range[1], context);
+  });
 }
 
 // The fixture proves every counted byte and node back; LeakSanitizer watches the rest.

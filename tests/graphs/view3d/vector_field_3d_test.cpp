@@ -201,24 +201,12 @@ TEST_F(VectorField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
 }
 
 TEST_F(VectorField3DTest, RefusedMemoryLeavesACompleteFieldWithoutArrows) {
-  for (uint64_t n = 1; n < 40; ++n) {
-    ResetErrorRegister();
+  view3d_test::ExpectFieldsCompleteUnderRefusedMemory(40, [&](auto refuse) {
     CompiledFunction* f[3] = {FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0")};
     GraphColor* colour = Colour();
-    FailAllocationAt(n, true);
-    field = new GraphVectorField3D(f[0], f[1], f[2], nullptr, 0.1, colour, context, frame.box);
-    field->Compute(kAll);
-    field->SetOption(5, 0);
-    const bool complete = field->IsComplete();
-    const int32_t status = field->Status();
-    FailAllocationAt(0);
-    EXPECT_TRUE(complete) << n;
-    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
-      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
-    }
-    delete field;
-    field = nullptr;
-  }
+    refuse();
+    return new GraphVectorField3D(f[0], f[1], f[2], nullptr, 0.1, colour, context, frame.box);
+  });
 }
 
 TEST_F(VectorField3DTest, OptionsVariablesAndAHundredFieldsWithoutALeak) {

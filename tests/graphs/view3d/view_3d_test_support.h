@@ -112,6 +112,28 @@ inline std::vector<float> GlyphPoints(const GraphGlyphs3D* glyphs) {
   return out;
 }
 
+// For n = 1 .. tries: the field `make` builds (its functions and colour made before the n-th counted
+// allocation is refused, and every later one) computed whole, uploaded and drawn: it is complete
+// and draws, and without arrows it says so (status 11) with error 7 posted. The field is deleted.
+template <typename Make>
+void ExpectFieldsCompleteUnderRefusedMemory(uint64_t tries, Make make) {
+  for (uint64_t n = 1; n < tries; ++n) {
+    ResetErrorRegister();
+    auto* field = make([n] { FailAllocationAt(n, true); });
+    field->Compute(graphs_test::kAll);
+    field->SetOption(5, 0);
+    const bool complete = field->IsComplete();
+    const int32_t status = field->Status();
+    const bool drawn = field->Draw();
+    FailAllocationAt(0);
+    EXPECT_TRUE(complete && drawn) << n;
+    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
+      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
+    }
+    delete field;
+  }
+}
+
 // A fixture for one 3D graph kind on its own: the software pane, and a context whose view frame is
 // `frame` (box -2..2 unless a test changes it) for the kinds that read the view's ranges.
 class Graph3DTest : public graphs_test::GraphsTest {
