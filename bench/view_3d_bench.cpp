@@ -4,49 +4,19 @@
 // (the headless program's road). The reference is the same frame without the surface (clear,
 // camera, axes, read-back). The goal is 60 frames a second or more. The software rasteriser's
 // frame is measured too. Skipped where no EGL display can be opened.
-#include <benchmark/benchmark.h>
-
-#include <cstdlib>
-
-#include "graphics/gl/gl_globals.h"
-#include "graphics/gl/graphics_context.h"
-#include "graphics/qd_layer.h"
-#include "graphs/view3d/graph_view_3d.h"
+#include "bench/view_3d_frames.h"
 #include "tests/graphs/view3d/sample_surface.h"
 
 namespace {
 
-GWorldPtr gPane = nullptr;
-
 void DrawFrames(benchmark::State& state, int32_t kind, int32_t samples) {
-  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-  setenv("EGL_PLATFORM", "surfaceless", 1);
-  if (kind != kContextQuickDraw && !DetectOpenGL()) {
-    state.SkipWithError("no EGL display");
-    return;
-  }
-  const QDRect pane = MakeRect(0, 0, 800, 600);
-  gPane = NewGWorld32(pane);
-  GLGlobals().document.offscreenBuffer = [](void*) { return gPane; };
-  {
-    GraphView3D view;
-    view.rect = pane;
-    view.SetOption(kOptionStopSpin, 0);
-    SetRequestedContextKind(view.context, kind);
-    if (samples > 0) {
-      auto* surface = new sample_surface::Bump3D(samples, view.settings.camera.box, view.context);
-      PtrArrayAppend(view.graphs, static_cast<GraphKind*>(surface));
-    }
-    view.Tick(1 << 30);
-    view.SetOption(kOptionUploadMeshes, 0);
-    view.DrawFrame();  // builds the context and moves the mesh into it
-    if (GLContextKind(view.context) != kind) state.SkipWithError("kind not built");
-    for (auto _ : state) benchmark::DoNotOptimize(view.DrawFrame());
-    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-  }
-  DestroyRetiredGLContexts();
-  SafeDisposeGWorld(gPane);
-  GLGlobals().document = HeadlessDocumentServices();
+  bench_3d::DrawViewFrames(state, kind, [samples](GraphView3D& view) -> const char* {
+    if (samples <= 0) return nullptr;
+    auto* surface = new sample_surface::Bump3D(samples, view.settings.camera.box, view.context);
+    if (PtrArrayAppend(view.graphs, static_cast<GraphKind*>(surface))) return nullptr;
+    delete surface;
+    return "no room for the surface";
+  });
 }
 
 }  // namespace

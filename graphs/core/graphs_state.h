@@ -82,6 +82,32 @@ struct GraphConstructors {
   // x, y, z into the second 3D view.
   GraphKind3D* (*surfaceCompanion3D)(CompiledFunction* xMap, CompiledFunction* yMap, CompiledFunction* zMap,
                                      GraphKind3D* parent, GraphicsContext* context);
+  // The space curve (x, y, z) of u over [*tMin, *tMax], kept where the condition (or null) holds,
+  // sampled by the grain.
+  GraphKind3D* (*curve3D)(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* condition,
+                          GraphColor* color, double grain, GraphicsContext* context, const double* tMin,
+                          const double* tMax);
+  // The arrows from (a, b) to (c, d) in a plane and from tail to tip in space, and the point (a, b, c)
+  // of space drawn as a sphere sized by the grain: functions of constants.
+  GraphKind2D* (*arrow2D)(CompiledFunction* a, CompiledFunction* b, CompiledFunction* c, CompiledFunction* d,
+                          GraphColor* color, const ViewMap* frame);
+  GraphKind3D* (*arrow3D)(CompiledFunction* const tail[3], CompiledFunction* const tip[3], GraphColor* color,
+                          GraphicsContext* context);
+  GraphKind3D* (*point3D)(CompiledFunction* a, CompiledFunction* b, CompiledFunction* c, GraphColor* color,
+                          double grain, GraphicsContext* context);
+  // The field F drawn at points of a surface (x, y, z) of u and v over the four range bounds, kept
+  // where the condition (or null) holds, the grid by the grain.
+  GraphKind3D* (*surfaceField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
+                                 CompiledFunction* x, CompiledFunction* y, CompiledFunction* z,
+                                 CompiledFunction* condition, double grain, GraphColor* color, const double* uMin,
+                                 const double* uMax, const double* vMin, const double* vMax,
+                                 GraphicsContext* context);
+  // The field F drawn at points of the implicit surface f(x, y, z) = 0 in the 3D view's box (x, y, z
+  // low and high), kept where the condition (or null) holds, the cells by the grain.
+  GraphKind3D* (*implicitSurfaceField3D)(CompiledFunction* fieldX, CompiledFunction* fieldY,
+                                         CompiledFunction* fieldZ, CompiledFunction* f, CompiledFunction* condition,
+                                         double grain, GraphColor* color, const double* box,
+                                         GraphicsContext* context);
   // The 4D kinds, drawn through the 4D view's projection: the curve (x, y, z, w) = f(t) with t
   // renamed u, over the t range, kept where the condition (or null) holds, sampled by the grain; the
   // polyline through a list of constant 4-vectors; the surface of four functions of u and v over

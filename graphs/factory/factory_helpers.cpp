@@ -401,14 +401,29 @@ void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x
   for (ExprNode* rule : rules) FreeExpression(rule);
 }
 
+bool WantsSpaceCompanion(const GraphViewSet* set, const CoordinateTransform* transform, int32_t i) {
+  return transform != nullptr && transform->mode == kTransformSpace && i == 0 && set->second3D != nullptr;
+}
+
+bool KeepSpaceCompanion(GraphViewSet* set, GraphKind3D* graph, CompiledFunction* const* functions, int n,
+                        CompiledFunction* condition, GraphColor* colour) {
+  if (graph == nullptr) {
+    for (int k = 0; k < n; ++k) DeleteCompiledFunction(functions[k]);
+    DeleteCompiledFunction(condition);
+    delete colour;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  if (!KeepIfAttached(graph, AttachToSecond3DView(set, graph))) return false;
+  MarkViewRangesInUse(set, 1);
+  return true;
+}
+
 bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
                            const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
                            double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges) {
   auto* make = GraphKindConstructors().surface3D;
-  if (transform == nullptr || transform->mode != kTransformSpace || i != 0 || set->second3D == nullptr ||
-      make == nullptr) {
-    return false;
-  }
+  if (!WantsSpaceCompanion(set, transform, i) || make == nullptr) return false;
   GraphColor* clone = CloneGraphColor(colour);
   ExprNode *tx, *ty, *tz;
   CompiledFunction* tcond = nullptr;
@@ -420,16 +435,26 @@ bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transfo
     graph = make(f[0], f[1], f[2], detail, detail2, clone, tcond, drawOption, ranges.bound[0], ranges.bound[1],
                  ranges.bound[2], ranges.bound[3], set->second3D->context);
   }
-  if (graph == nullptr) {
-    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
-    DeleteCompiledFunction(tcond);
-    delete clone;
-    PostError(kErrorOutOfMemory);
-    return false;
+  return KeepSpaceCompanion(set, graph, f, 3, tcond, clone);
+}
+
+bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
+                         double grain, const double* range) {
+  auto* make = GraphKindConstructors().curve3D;
+  if (!WantsSpaceCompanion(set, transform, i) || make == nullptr) return false;
+  ExprNode* mapped[3];
+  CompiledFunction* mappedCondition = nullptr;
+  TransformSpacePoint(transform, x, y, z, condition, nullptr, &mapped[0], &mapped[1], &mapped[2], &mappedCondition);
+  CompiledFunction* f[3];
+  for (int k = 0; k < 3; ++k) f[k] = NewFunctionOver(mapped[k]);
+  GraphColor* clone = CloneGraphColor(colour);
+  GraphKind3D* graph = nullptr;
+  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && clone != nullptr &&
+      (condition == nullptr || mappedCondition != nullptr)) {
+    graph = make(f[0], f[1], f[2], mappedCondition, clone, grain, set->second3D->context, range, range + 1);
   }
-  if (!KeepIfAttached(graph, AttachToSecond3DView(set, graph))) return false;
-  MarkViewRangesInUse(set, 1);
-  return true;
+  return KeepSpaceCompanion(set, graph, f, 3, mappedCondition, clone);
 }
 
 bool AddSurface3D(GraphViewSet* set, int32_t i, ExprNode* x, ExprNode* y, ExprNode* z, GraphColor** colour,

@@ -133,12 +133,26 @@ struct SurfaceRanges {
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
                          const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
                          ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond);
+// A graph built for view index i has a companion in the second 3D view: mode 4, i 0, and the view.
+bool WantsSpaceCompanion(const GraphViewSet* set, const CoordinateTransform* transform, int32_t i);
+// A companion made for the second 3D view from the n functions (and condition, colour) it was to
+// take over: attached as the last row's second placement, and the second view's box marked in use.
+// A null graph has its parts freed and error 7 posted. True when attached.
+bool KeepSpaceCompanion(GraphViewSet* set, GraphKind3D* graph, CompiledFunction* const* functions, int n,
+                        CompiledFunction* condition, GraphColor* colour);
 // The companion of a surface built for view index i: in mode 4 (i 0), with a clone of the colour, the
 // surface (X, Y, Z) through the transformation as a surface of the same ranges in the second 3D view,
 // whose ranges are then marked in use. True when a companion was attached.
 bool AddSurfaceCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
                            const ExprNode* y, const ExprNode* z, const ExprNode* cond, int32_t drawOption,
                            double detail, double detail2, const GraphColor* colour, const SurfaceRanges& ranges);
+// The companion of a space curve built for view index i: in mode 4 (i 0) the curve (x, y, z of u,
+// with its condition) through the transformation, as a space curve in the second 3D view over the
+// given t range with a clone of the colour; then the second view's box ranges are marked. True
+// when a companion was attached.
+bool AddCurveCompanion3D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
+                         const ExprNode* y, const ExprNode* z, const ExprNode* condition, const GraphColor* colour,
+                         double grain, const double* range);
 // A surface over fn(X), fn(Y), fn(Z) (the trees taken over) in 3D view i with the row's grain
 // (detail), opacity (detail2) and plotting mode, over the two ranges; then its companion and the
 // view's ranges marked in use. The colour and the condition (null: none) are the surface's once it

@@ -2,8 +2,9 @@
 // comma parts, conditions, side differences, the "+ (0 if condition)" of the traced forms,
 // parameter values, side swap), then the dispatch on the form. The 2D kinds (traced forms,
 // relations, rasters and level lines, the plane vector field) and the space vector field are built
-// here, the surfaces and the 4D kinds by their own files; every other form reports that its kinds
-// are missing until they land.
+// here, the surfaces and the 4D kinds by their own files, the curves, arrows, points and fields
+// on surfaces by space_form_builders; every other form reports that its kinds are missing until
+// they land.
 #include "graphs/factory/graph_factory.h"
 
 #include <new>
@@ -18,6 +19,7 @@
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/factory/graph_kind_table.h"
 #include "graphs/factory/plane_graphs.h"
+#include "graphs/factory/space_form_builders.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
@@ -386,6 +388,7 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
 
   // 9. Dispatch on the form.
   const int32_t plotting = TruncateToInt32(drawOption);
+  const SpaceFormRequest request{set, viewIndex, transform, detail, &p.colour, &p.condition};
   Built built = Built::kKindMissing;
   switch (form) {
     case 0:
@@ -442,10 +445,16 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
       if (node->kind != KindEqual || node->arity != 2) return -1;
       built = BuildVectorField3D(set, p, viewIndex, node->children[1], detail);
       break;
-    case 3: case 4: case 15: case 18: case 38: case 46:  // plane curves
-    case 36: case 37: case 41:                           // integral curves
-    case 42: case 43: case 44: case 45:                  // points
-    case 49: case 50:                                    // colour plots
+    case 15: case 18: case 38: case 46:  // plane curves, space curves at height 0 in 3D
+      if (is3D) {
+        built = BuiltOf(BuildSpaceCurveForm(request, form, node));
+        break;
+      }
+      [[fallthrough]];
+    case 3: case 4:                       // plane curves
+    case 36: case 37: case 41:            // integral curves
+    case 42: case 43: case 44: case 45:   // points
+    case 49: case 50:                     // colour plots
       built = BuiltOf(BuildPlaneForm(set, node, form, viewIndex, &p.colour, transform, detail, p.extra, is3D));
       break;
     case 20:
@@ -455,6 +464,22 @@ int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D
       built = BuiltOf(BuildGraph4D(set, form, node, &p.condition, &p.colour, detail, detail2));
       break;
     }
+    case 19: case 24: case 25: case 39: case 47:  // space curves
+      built = BuiltOf(BuildSpaceCurveForm(request, form, node));
+      break;
+    case 51:
+      built = BuiltOf(BuildPlaneArrowForm(request, node));
+      break;
+    case 52:
+      built = BuiltOf(BuildSpaceArrowForm(request, node));
+      break;
+    case 53:
+      built = BuiltOf(BuildSpacePointForm(request, node));
+      break;
+    case 54: case 55: case 56: case 57: case 58: case 59: case 60:
+    case 61: case 62: case 63: case 64: case 65: case 66:  // fields on surfaces
+      built = BuiltOf(BuildFieldOnSurfaceForm(request, form, node));
+      break;
     default:
       break;
   }

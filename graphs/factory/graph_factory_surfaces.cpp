@@ -3,10 +3,8 @@
 // and the companions of a space transformation.
 #include "graphs/factory/graph_factory_surfaces.h"
 
-#include <initializer_list>
-#include <vector>
-
 #include "graphs/factory/graph_kind_table.h"
+#include "graphs/factory/space_coordinates.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/trees/expr_node.h"
@@ -14,48 +12,6 @@
 #include "kernel/trees/node_kinds.h"
 
 namespace {
-
-// Builders that free their operands when the node cannot be had (error 7 posted by the pool).
-ExprNode* Owning(ExprNode* made, std::initializer_list<ExprNode*> operands) {
-  if (made == nullptr) {
-    for (ExprNode* operand : operands) FreeExpression(operand);
-  }
-  return made;
-}
-ExprNode* Times(ExprNode* a, ExprNode* b) {
-  return a != nullptr && b != nullptr ? Owning(MakeTimes(a, b), {a, b}) : Owning(nullptr, {a, b});
-}
-ExprNode* Times3(ExprNode* a, ExprNode* b, ExprNode* c) {
-  return a != nullptr && b != nullptr && c != nullptr ? Owning(MakeTimes3(a, b, c), {a, b, c})
-                                                      : Owning(nullptr, {a, b, c});
-}
-ExprNode* Sin(ExprNode* a) { return a != nullptr ? Owning(MakeSin(a), {a}) : nullptr; }
-ExprNode* Cos(ExprNode* a) { return a != nullptr ? Owning(MakeCos(a), {a}) : nullptr; }
-ExprNode* U() { return NewSymbolNode('u'); }
-ExprNode* V() { return NewSymbolNode('v'); }
-// A copy of e with `a` renamed u and `b` renamed v.
-ExprNode* InUV(const ExprNode* e, int32_t a, int32_t b) {
-  ExprNode* copy = CopyExpression(e);
-  if (copy != nullptr) {
-    RenameSymbol(copy, a, 'u');
-    RenameSymbol(copy, b, 'v');
-  }
-  return copy;
-}
-
-// The spherical point (rho, theta, phi) -> (rho sin phi cos theta, rho sin phi sin theta, rho cos phi),
-// from three trees it takes over, each used as often as the formula needs (copies beyond the first).
-void Spherical(ExprNode* rho, ExprNode* theta, ExprNode* phi, ExprNode* out[3]) {
-  out[0] = Times3(CopyExpression(rho), Sin(CopyExpression(phi)), Cos(CopyExpression(theta)));
-  out[1] = Times3(CopyExpression(rho), Sin(CopyExpression(phi)), Sin(theta));
-  out[2] = Times(rho, Cos(phi));
-}
-// The cylindrical point (rho, theta, z) -> (rho cos theta, rho sin theta, z), taking the trees over.
-void Cylindrical(ExprNode* rho, ExprNode* theta, ExprNode* z, ExprNode* out[3]) {
-  out[0] = Times(CopyExpression(rho), Cos(CopyExpression(theta)));
-  out[1] = Times(rho, Sin(theta));
-  out[2] = z;
-}
 
 // The surface forms: 5 to 14, 26 to 28, 33, 40 and 48, each as three coordinate functions of u and v
 // over two ranges of 3D view i, plus the ranges the form marks in use.
@@ -70,69 +26,24 @@ BuiltSurface ParametricSurfaceForm(GraphViewSet* set, int32_t viewIndex, int32_t
                ? BuiltSurface::kBuilt
                : BuiltSurface::kFailed;
   }
-  const bool expression = form == 33 || form == 40;
-  const ExprNode* R = expression ? node : node->children[1];
-  if (form == 33) {
-    const bool polar = !ContainsSymbol(R, 'x') && !ContainsSymbol(R, 'y') &&
-                       (ContainsSymbol(R, 'r') || ContainsSymbol(R, SymTheta));
-    form = polar ? 12 : 5;
+  // The others by the table of surface forms; 13 is read as 5, a lone expression of the plane (33)
+  // as 5 or, in r and theta alone, as 12, and f(z) (40) as 5 over z = u + i v.
+  SurfaceParameterisation surface{};
+  bool made = false;
+  if (form == 33 || form == 40) {
+    const bool polar = form == 33 && !ContainsSymbol(node, 'x') && !ContainsSymbol(node, 'y') &&
+                       (ContainsSymbol(node, 'r') || ContainsSymbol(node, SymTheta));
+    ExprNode* function = form == 40 ? CopyExpression(node) : nullptr;
+    if (form == 40 && function == nullptr) return BuiltSurface::kFailed;
+    if (function != nullptr) SubstituteComplexVariable(function, 'z', 'x', 'y');
+    made = ParameteriseExplicitSurface(polar ? 12 : 5, form == 40 ? function : node, &surface);
+    FreeExpression(function);
+  } else {
+    made = ParameteriseSurface(form == 13 ? 5 : form, node, &surface);
   }
-  ExprNode* c[3] = {nullptr, nullptr, nullptr};
-  int32_t range[2] = {kRangeX, kRangeY};
-  std::vector<int32_t> marks;
-  switch (form) {
-    case 5:
-    case 13:
-      c[0] = U(), c[1] = V(), c[2] = InUV(R, 'x', 'y');
-      break;
-    case 40:
-      c[0] = U(), c[1] = V(), c[2] = CopyExpression(R);
-      if (c[2] != nullptr) SubstituteComplexVariable(c[2], 'z', 'u', 'v');
-      break;
-    case 6:
-      c[0] = InUV(R, 'y', 'z'), c[1] = U(), c[2] = V();
-      range[0] = kRangeY, range[1] = kRangeZ;
-      break;
-    case 7:
-      c[0] = U(), c[1] = InUV(R, 'x', 'z'), c[2] = V();
-      range[0] = kRangeX, range[1] = kRangeZ;
-      break;
-    case 8:
-      Spherical(InUV(R, SymTheta, SymPhi), U(), V(), c);
-      range[0] = kRangeTheta, range[1] = kRangePhi, marks = {kRangeTheta, kRangePhi};
-      break;
-    case 9:
-      Spherical(U(), InUV(R, 'r', SymPhi), V(), c);
-      range[0] = kRangeR, range[1] = kRangePhi, marks = {kRangeR, kRangePhi};
-      break;
-    case 10:
-      Spherical(U(), V(), InUV(R, 'r', SymTheta), c);
-      range[0] = kRangeR, range[1] = kRangeTheta, marks = {kRangeR, kRangeTheta};
-      break;
-    case 11:
-      Cylindrical(InUV(R, SymTheta, 'z'), U(), V(), c);
-      range[0] = kRangeTheta, range[1] = kRangeZ, marks = {kRangeTheta};
-      break;
-    case 12:
-      Cylindrical(U(), V(), InUV(R, 'r', SymTheta), c);
-      range[0] = kRangeR, range[1] = kRangeTheta, marks = {kRangeR, kRangeTheta};
-      break;
-    case 14:
-      Cylindrical(V(), InUV(R, 'z', 'r'), U(), c);
-      range[0] = kRangeZ, range[1] = kRangeR, marks = {kRangeR};
-      break;
-    case 27:
-    case 28: {
-      if (R->arity < 3) return BuiltSurface::kFailed;
-      ExprNode* e[3] = {CopyExpression(R->children[0]), CopyExpression(R->children[1]), CopyExpression(R->children[2])};
-      if (form == 27) Spherical(e[0], e[1], e[2], c);
-      else Cylindrical(e[0], e[1], e[2], c);
-      range[0] = kRangeU, range[1] = kRangeV, marks = {kRangeU, kRangeV};
-      break;
-    }
-    default:
-      return BuiltSurface::kKindMissing;
-  }
+  if (!made) return BuiltSurface::kFailed;
+  const int32_t range[2] = {surface.uRange, surface.vRange};
+  ExprNode* const* c = surface.coordinate;
   double* first = RangeIn3DView(view, range[0]);
   double* second = RangeIn3DView(view, range[1]);
   const SurfaceRanges ranges{{first, first + 1, second, second + 1}};
@@ -140,7 +51,9 @@ BuiltSurface ParametricSurfaceForm(GraphViewSet* set, int32_t viewIndex, int32_t
                     ranges)) {
     return BuiltSurface::kFailed;
   }
-  for (int32_t n : marks) MarkRangeInUse(set, n);
+  for (int32_t n : surface.marks) {
+    if (n >= 0) MarkRangeInUse(set, n);
+  }
   return BuiltSurface::kBuilt;
 }
 
@@ -153,10 +66,7 @@ BuiltSurface ImplicitSurfaceForm(GraphViewSet* set, int32_t viewIndex, const Exp
   GraphView3D* view = viewIndex == 0 ? set->first3D : set->second3D;
   if (make.implicitSurface3D == nullptr || view == nullptr) return BuiltSurface::kKindMissing;
   if (node->arity != 2) return BuiltSurface::kFailed;
-  ExprNode* left = CopyExpression(node->children[0]);
-  ExprNode* right = CopyExpression(node->children[1]);
-  ExprNode* difference = left != nullptr && right != nullptr ? MakeDifference(left, right) : nullptr;
-  CompiledFunction* f = NewFunctionOver(Owning(difference, {left, right}));
+  CompiledFunction* f = NewFunctionOver(ProductOfSideDifferences(nullptr, node));  // L - R
   if (f == nullptr) return BuiltSurface::kFailed;
   GraphKind3D* graph = make.implicitSurface3D(f, grain, opacity, *colour, *condition, view->settings.camera.box,
                                               view->context);

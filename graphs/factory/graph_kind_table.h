@@ -7,6 +7,7 @@
 
 // The traced graph, the relation region, the raster, the level lines, the plane vector field, the
 // mapped picture and textured image, the plane curve, the point, the integral curves, the colour
-// plot, the space vector field, the parametric and implicit surfaces with the companion, the 4D
-// curves and surface.
+// plot, the plane arrow, the space vector field, the parametric and implicit surfaces with the
+// companion, the space curve, the space arrow and point, the fields on surfaces, the 4D curves and
+// surface.
 GraphConstructors GraphKindConstructors();

@@ -240,6 +240,31 @@ bool AddPointCompanion2D(GraphViewSet* set, const CoordinateTransform* transform
                             });
 }
 
+bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
+                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour) {
+  auto* make = GraphKindConstructors().arrow2D;
+  if (transform == nullptr || i != 0) return false;
+  if (transform->mode == kTransformPlaneBackwards) RecordGraphIndex(set, transform);
+  if (transform->mode != kTransformPlaneForwards || set->second2D == nullptr || make == nullptr) return false;
+  ExprNode* ends[4];
+  TransformPlanePoint(transform, a, b, &ends[0], &ends[1]);
+  TransformPlanePoint(transform, c, d, &ends[2], &ends[3]);
+  CompiledFunction* f[4];
+  for (int k = 0; k < 4; ++k) f[k] = NewFunctionOver(ends[k]);
+  GraphColor* clone = CloneGraphColor(colour);
+  GraphKind2D* graph = nullptr;
+  if (f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && f[3] != nullptr && clone != nullptr) {
+    graph = make(f[0], f[1], f[2], f[3], clone, &set->second2D->drawMap);
+  }
+  if (graph == nullptr) {
+    for (CompiledFunction* g : f) DeleteCompiledFunction(g);
+    delete clone;
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
+  return KeepIfAttached(graph, AttachToSecond2DView(set, graph));
+}
+
 // ---- Families ----
 
 FormBuild AddPlaneCurve(GraphViewSet* set, const ExprNode* x, const ExprNode* y, int32_t i, GraphColor** colour,

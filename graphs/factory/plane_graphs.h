@@ -40,6 +40,11 @@ bool AddCurveCompanion2D(GraphViewSet* set, const CoordinateTransform* transform
                          const ExprNode* y, const GraphColor* colour, double detail, const double* range);
 bool AddPointCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* x,
                          const ExprNode* y, const GraphColor* colour);
+// The companion of a plane arrow (a, b) to (c, d) built for view index i: mode 1 (i 0) records the
+// graph's index; mode 2 (i 0) maps both ends through the forward transformation into an arrow in
+// the second 2D view with a clone of the colour. True when a companion was attached.
+bool AddArrowCompanion2D(GraphViewSet* set, const CoordinateTransform* transform, int32_t i, const ExprNode* a,
+                         const ExprNode* b, const ExprNode* c, const ExprNode* d, const GraphColor* colour);
 // The forward transformation's two expressions (primes exchanged) with x' and y' rewritten to
 // copies of x and y through the algebra's rewrite pass: new trees in *outX and *outY, both null
 // (error 7 posted) when memory is refused.

@@ -98,7 +98,6 @@ class GraphVectorField2D final : public GraphKind2D {
   double Magnitude(const FieldSample& s) const;
   // The unscaled-length factor of step 1 of ArrowVector: UnitsPerPixelX Spacing / MaxMagnitude.
   double Scale() const;
-  void DrawArrowHead(double x, double y, const ArrowWorld& arrow, uint32_t rgb) const;
 
   const ViewMap* map_;
   ViewMap samplesMap_;  // the map the samples' grid was laid on

@@ -5,37 +5,21 @@
 #include <algorithm>
 #include <new>
 
-#include "graphs/core/graph_color.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_records.h"
 #include "kernel/numeric/numeric_constants.h"
-
-namespace {
-
-constexpr int32_t kMessageUndefinedForRanges = 11;
-
-}  // namespace
+#include "kernel/threads/timers.h"
 
 GraphVectorField3D::GraphVectorField3D(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                                        CompiledFunction* condition, double grain, GraphColor* color,
                                        GraphicsContext* context, const double* box)
-    : condition_(condition), box_(box) {
+    : GlyphField3D(fieldX, fieldY, fieldZ, color, &glyphSize_, context), condition_(condition), box_(box) {
   SetGrain(grain);
-  glyphs_ = new (std::nothrow) GraphGlyphs3D(fieldX, fieldY, fieldZ, color, &glyphSize_, &points_, context);
-  if (glyphs_ == nullptr) {
-    PostError(kErrorOutOfMemory);
-    for (CompiledFunction* f : {fieldX, fieldY, fieldZ}) DeleteCompiledFunction(f);
-    delete color;
-  }
   if (condition_ != nullptr) CompileFunction(condition_);
 }
 
-GraphVectorField3D::~GraphVectorField3D() {
-  DeleteCompiledFunction(condition_);
-  delete glyphs_;
-  ChunkPoolClear(points_);
-}
+GraphVectorField3D::~GraphVectorField3D() { DeleteCompiledFunction(condition_); }
 
 void GraphVectorField3D::SetGrain(double grain) {
   // The grain comes from the document as it stands: clamped, n stays within 4..16 (never 1, whose
@@ -58,54 +42,42 @@ void GraphVectorField3D::BuildGrid() {
       for (int32_t k = 0; k < n; ++k) {
         const GridPoint3 p{box_[0] + i * dx, box_[2] + j * dy, box_[4] + k * dz};
         if (condition_ != nullptr && EvaluateFunction6(condition_, 0, 0, p.x, p.y, p.z, 0) != 1.0) continue;
-        if (ChunkPoolAppend(points_, p) != 0) {
-          PostError(kErrorOutOfMemory);  // the grid stays as far as it got
-          return;
-        }
+        if (!AppendPoint(p.x, p.y, p.z)) return;  // no arrows
       }
     }
   }
-  if (ChunkPoolCount(points_) == 0) {
-    const GridPoint3 nowhere{kPositiveInfinity, kPositiveInfinity, kPositiveInfinity};
-    if (ChunkPoolAppend(points_, nowhere) != 0) PostError(kErrorOutOfMemory);
-  }
+  if (ChunkPoolCount(points_) == 0) AppendPoint(kPositiveInfinity, kPositiveInfinity, kPositiveInfinity);
 }
 
 void GraphVectorField3D::Compute(int32_t budget) {
   if (budget <= 0 || glyphs_ == nullptr || glyphs_->IsComplete()) return;
-  if (ChunkPoolCount(points_) == 0) BuildGrid();
-  glyphs_->Compute(budget);
+  const uint32_t deadline = ComputeDeadline(budget);
+  if (!pointsReady_) {
+    BuildGrid();
+    pointsReady_ = 1;
+  }
+  ComputeGlyphs(deadline);
 }
 
-bool GraphVectorField3D::Draw() { return glyphs_ == nullptr || glyphs_->Draw(); }
-
-int32_t GraphVectorField3D::Status() { return glyphs_ != nullptr ? glyphs_->Status() : kMessageUndefinedForRanges; }
-
-void GraphVectorField3D::VariableChanged(int32_t symbol, double) {
-  if (glyphs_ != nullptr) glyphs_->VariableChanged(symbol, 0.0);
+void GraphVectorField3D::VariableChanged(int32_t symbol, double value) {
+  GlyphsVariableChanged(symbol, value);
   if (condition_ == nullptr) return;
   condition_->bindingsEvaluated = 0;
   if (FunctionDependsOnSymbol(condition_, symbol)) Invalidate();
 }
 
 void GraphVectorField3D::SetOption(int32_t code, double value) {
-  if ((code == 5 || code == 6) && glyphs_ != nullptr) {
-    glyphs_->SetOption(code, value);
-  } else if (code == 8) {
+  if (GlyphsOption(code, value)) return;
+  if (code == 8) {
     SetGrain(value);
     Invalidate();
   }
 }
 
 void GraphVectorField3D::Invalidate() {
-  ChunkPoolClear(points_);
+  ClearPoints();
   UpdateGlyphSize();
-  if (glyphs_ != nullptr) glyphs_->Invalidate();
 }
-
-bool GraphVectorField3D::IsComplete() { return glyphs_ == nullptr || glyphs_->IsComplete(); }
-
-double GraphVectorField3D::Extent() { return glyphs_ != nullptr ? glyphs_->Extent() : 0.0; }
 
 GraphKind3D* NewVectorField3DGraph(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                                    CompiledFunction* condition, double grain, GraphColor* color,

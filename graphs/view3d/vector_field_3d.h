@@ -1,7 +1,7 @@
 // GraphVectorField3D: the field (x, y, z) = F(x, y, z) in a 3D view as arrows on a cubic grid of
 // n = round(12 q + 4) points an axis over the view's box (q the row's grain, clamped into [0, 1],
-// so 4 to 16 points), keeping the points where the optional condition is exactly 1.0. An owned
-// GraphGlyphs3D evaluates and draws the arrows, the longest half a grid step long.
+// so 4 to 16 points), keeping the points where the optional condition is exactly 1.0. Its glyphs
+// (GlyphField3D) evaluate and draw the arrows, the longest half a grid step long.
 // Invariants: the grid is built whole in one Compute and not again until invalidated; when no
 // point survives the condition it holds the single point (+inf, +inf, +inf), so it is not rebuilt
 // and the glyphs report "Undefined or infinite"; without its glyph member (memory refused) the
@@ -10,14 +10,13 @@
 
 #include <cstdint>
 
-#include "graphs/core/graph_kind.h"
-#include "graphs/view3d/vector_glyphs_3d.h"
+#include "graphs/view3d/glyph_field_3d.h"
 
 class GraphColor;
 struct CompiledFunction;
 struct GraphicsContext;
 
-class GraphVectorField3D final : public GraphKind3D {
+class GraphVectorField3D final : public GlyphField3D {
  public:
   // Takes over the three components (to its glyphs), the condition (compiled here; null: none)
   // and the colour. `box` is the 3D view's box (x, y, z low and high), read at each Invalidate and
@@ -26,27 +25,19 @@ class GraphVectorField3D final : public GraphKind3D {
                      CompiledFunction* condition, double grain, GraphColor* color, GraphicsContext* context,
                      const double* box);
   ~GraphVectorField3D() override;
-  GraphVectorField3D(const GraphVectorField3D&) = delete;
-  GraphVectorField3D& operator=(const GraphVectorField3D&) = delete;
 
   // Builds the grid when it is empty (whatever the budget, once it is positive), then computes
   // the glyphs.
   void Compute(int32_t budget) override;
-  bool Draw() override;
-  int32_t Status() override;
   // The glyphs hear of it; a condition that depends on the symbol rebuilds the grid.
   void VariableChanged(int32_t symbol, double value) override;
   // 5 and 6 go to the glyphs; 8 sets the grain (a new grid).
   void SetOption(int32_t code, double value) override;
   // Empties the grid and takes the glyph size from the present box.
   void Invalidate() override;
-  bool IsComplete() override;
-  double Extent() override;
 
   int32_t PointsPerAxis() const { return pointsPerAxis_; }
   double GlyphSize() const { return glyphSize_; }
-  const GridPointPool& Points() const { return points_; }
-  const GraphGlyphs3D* Glyphs() const { return glyphs_; }
 
  private:
   void SetGrain(double grain);
@@ -58,8 +49,6 @@ class GraphVectorField3D final : public GraphKind3D {
   const double* box_;
   double glyphSize_ = 0.0;  // half the smallest grid step: the glyphs' longest arrow
   int32_t pointsPerAxis_ = 0;
-  GraphGlyphs3D* glyphs_ = nullptr;
-  GridPointPool points_;
 };
 
 // The factory's constructor of the kind: null (nothing taken over) when the object cannot be had.

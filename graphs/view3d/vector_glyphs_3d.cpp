@@ -10,6 +10,7 @@
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/mesh_drawing.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/view3d/arrow_head_frame.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_records.h"
@@ -25,17 +26,6 @@ constexpr double kMinHeadFraction = 0.15;
 constexpr double kMaxHeadFraction = 0.6;
 constexpr double kBarbRadius = 0.1;
 constexpr int kBarbs = 3;
-
-void Cross(const double a[3], const double b[3], double out[3]) {
-  out[0] = a[1] * b[2] - a[2] * b[1];
-  out[1] = a[2] * b[0] - a[0] * b[2];
-  out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-void Normalise(double v[3]) {
-  const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-  for (int i = 0; i < 3; ++i) v[i] /= n;
-}
 
 }  // namespace
 
@@ -68,8 +58,14 @@ bool GraphGlyphs3D::Allocate() {
   nextPoint_ = segmentCount_ = glyphCount_ = 0;
   maxLength_ = 0.0;
   extent_ = 0.0;
-  const int32_t n = std::min(points_ != nullptr ? ChunkPoolCount(*points_) : 0, kMaxGlyphs);
+  const int32_t n = points_ != nullptr ? ChunkPoolCount(*points_) : 0;
   if (n == 0) return false;  // nothing to point at: complete, no arrow (no memory is asked for)
+  if (n > kMaxGlyphs) {
+    // More arrows than 16-bit line indices reach: the whole request is refused as memory is, so the
+    // user is told and lowers the grain, rather than shown arrows on part of the points.
+    PostError(kErrorOutOfMemory);
+    return false;
+  }
   glyphs_ = static_cast<ArrowGlyph*>(AllocMemory(sizeof(ArrowGlyph) * size_t(n)));
   segments_ = static_cast<uint16_t*>(AllocMemory(8 * sizeof(uint16_t) * size_t(n)));
   if (glyphs_ == nullptr || segments_ == nullptr) {
@@ -135,13 +131,8 @@ void GraphGlyphs3D::FinishGlyphs() {
       for (int b = 2; b < 5; ++b) std::copy(g.point[0], g.point[0] + 3, g.point[b]);
     } else {
       const double fraction = std::min(kMinHeadFraction + head / length, kMaxHeadFraction);
-      const double aside[3] = {std::fabs(d[2]) <= std::fabs(d[0]) ? 0.0 : 1.0, 0.0,
-                               std::fabs(d[2]) <= std::fabs(d[0]) ? 1.0 : 0.0};
       double e1[3], e2[3];
-      Cross(d, aside, e1);
-      Normalise(e1);
-      Cross(d, e1, e2);
-      Normalise(e2);
+      ArrowHeadFrame(d, e1, e2);
       for (int b = 0; b < kBarbs; ++b) {
         const double angle = b * kTwoPi / kBarbs, c = std::cos(angle), s = std::sin(angle);
         for (int i = 0; i < 3; ++i) {

@@ -5,9 +5,10 @@
 // three-barbed head an arrow, the head 0.0125 of the smallest range width plus 15 % of the arrow
 // (at most 60 %).
 // Invariants: a point or field vector that is not finite (infinity or NaN) gets no arrow; at most
-// kMaxGlyphs arrows (their 5 ends each are indexed with 16 bits), points beyond are not drawn;
-// without points, or when its arrays are refused (error 7), the graph is complete with no arrow
-// and says so in its Status; it owns its functions, colour, mesh and arrays.
+// kMaxGlyphs arrows (their 5 ends each are indexed with 16 bits): a longer point list is refused
+// whole, as memory is (error 7), rather than drawn in part; without points, or when its arrays are
+// refused, the graph is complete with no arrow and says so in its Status; it owns its functions,
+// colour, mesh and arrays.
 #pragma once
 
 #include <cstdint>
@@ -70,8 +71,8 @@ class GraphGlyphs3D final : public GraphKind3D {
   const GLMesh& Mesh() const { return mesh_; }
 
  private:
-  // The arrays for the points there are now (at most kMaxGlyphs). False when there are no points
-  // or the memory is refused (error 7): the graph is then complete without arrows.
+  // The arrays for the points there are now. False when there are no points, more than kMaxGlyphs
+  // or the memory is refused (both error 7): the graph is then complete without arrows.
   bool Allocate();
   void FreeArrays();
   // Scales the vectors, places the heads and writes the segments.

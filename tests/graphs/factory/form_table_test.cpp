@@ -12,6 +12,7 @@
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/graph_factory.h"
 #include "graphs/factory/plane_graphs.h"
+#include "graphs/kinds2d/arrow_2d.h"
 #include "graphs/kinds2d/color_plot_graph.h"
 #include "graphs/kinds2d/contour_graph.h"
 #include "graphs/kinds2d/curve_graph.h"
@@ -23,9 +24,14 @@
 #include "graphs/kinds2d/textured_image_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
+#include "graphs/view3d/arrow_3d.h"
 #include "graphs/view3d/implicit_surface_3d.h"
+#include "graphs/view3d/implicit_surface_field_3d.h"
 #include "graphs/view3d/parametric_surface_3d.h"
+#include "graphs/view3d/point_3d.h"
+#include "graphs/view3d/space_curve_3d.h"
 #include "graphs/view3d/surface_companion_3d.h"
+#include "graphs/view3d/surface_field_3d.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "graphs/view4d/graph_curve_4d.h"
 #include "graphs/view4d/graph_surface_4d.h"
@@ -55,6 +61,12 @@ std::string KindOf(const GraphKind* g) {
   if (dynamic_cast<const GraphSurface3D*>(g)) return "surface3D";
   if (dynamic_cast<const GraphImplicitSurface3D*>(g)) return "implicit3D";
   if (dynamic_cast<const GraphSurfaceCompanion3D*>(g)) return "companion3D";
+  if (dynamic_cast<const GraphArrow2D*>(g)) return "arrow";
+  if (dynamic_cast<const GraphCurve3D*>(g)) return "curve3D";
+  if (dynamic_cast<const GraphArrow3D*>(g)) return "arrow3D";
+  if (dynamic_cast<const GraphPoint3D*>(g)) return "point3D";
+  if (dynamic_cast<const GraphSurfaceField3D*>(g)) return "surfaceField3D";
+  if (dynamic_cast<const GraphImplicitSurfaceField3D*>(g)) return "implicitField3D";
   if (dynamic_cast<const GraphCurve4D*>(g)) return "curve4D";
   if (dynamic_cast<const GraphSurface4D*>(g)) return "surface4D";
   return "?";
@@ -129,18 +141,18 @@ const FormRow kForms[] = {
     {13, "equal[z,times[x,r]]", k2D, 2, "2D1:raster - - -"},
     {14, "equal[theta,times[r,z]]", k3D, 1, "3D1:surface3D - - -"},
     {15, "equal[matrix[2,1,r,theta],matrix[2,1,t,t]]", k2D, 1, "2D1:curve - - -"},
-    {15, "equal[matrix[2,1,r,theta],matrix[2,1,t,t]]", k3D, 1, kPending},
+    {15, "equal[matrix[2,1,r,theta],matrix[2,1,t,t]]", k3D, 1, "3D1:curve3D - - -"},
     {16, "equal[matrix[2,1,x,y],matrix[2,1,y,x]]", k2D, 1, "2D1:field - - -"},
     {17, "equal[matrix[3,1,x,y,z],matrix[3,1,y,z,x]]", k3D, 1, "3D1:field3D - - -"},
     {18, "equal[matrix[2,1,x,y],matrix[2,1,cos[t],sin[t]]]", k2D, 1, "2D1:curve - - -"},
-    {18, "equal[matrix[2,1,x,y],matrix[2,1,cos[t],sin[t]]]", k3D, 1, kPending},
-    {19, "equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", k3D, 1, kPending},
+    {18, "equal[matrix[2,1,x,y],matrix[2,1,cos[t],sin[t]]]", k3D, 1, "3D1:curve3D - - -"},
+    {19, "equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", k3D, 1, "3D1:curve3D - - -"},
     {20, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]", k4D, 1, "4D:curve4D - - -"},
     {21, "equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[u],sin[u],u,v]]", k4D, 1, "4D:surface4D - - -"},
     {22, "equal[w,power[z,2]]", k4D, 1, "4D:surface4D - - -"},
     {23, "comma[matrix[4,1,1,2,3,4],matrix[4,1,5,6,7,8]]", k4D, 1, "4D:curve4D - - -"},
-    {24, "equal[matrix[3,1,r,theta,phi],matrix[3,1,t,t,t]]", k3D, 1, kPending},
-    {25, "equal[matrix[3,1,r,theta,z],matrix[3,1,t,t,t]]", k3D, 1, kPending},
+    {24, "equal[matrix[3,1,r,theta,phi],matrix[3,1,t,t,t]]", k3D, 1, "3D1:curve3D - - -"},
+    {25, "equal[matrix[3,1,r,theta,z],matrix[3,1,t,t,t]]", k3D, 1, "3D1:curve3D - - -"},
     {26, "equal[matrix[3,1,x,y,z],matrix[3,1,u,v,times[u,v]]]", k3D, 1, "3D1:surface3D - - -"},
     {27, "equal[matrix[3,1,r,theta,phi],matrix[3,1,u,v,u]]", k3D, 1, "3D1:surface3D - - -"},
     {28, "equal[matrix[3,1,r,theta,z],matrix[3,1,u,v,1]]", k3D, 1, "3D1:surface3D - - -"},
@@ -154,8 +166,8 @@ const FormRow kForms[] = {
     {36, "equal[function[optotal[x],y],times[x,y]]", k2D, 1, "2D1:slope - - -"},
     {37, "equal[function[optotal[t],matrix[2,1,x,y]],matrix[2,1,y,minus[x]]]", k2D, 1, "2D1:slope - - -"},
     {38, "equal[z,power[t,2]]", k2D, 1, "2D1:curve - - -"},
-    {38, "equal[z,power[t,2]]", k3D, 1, kPending},
-    {39, "equal[plus[x,times[i,y]],power[z,2]]", k3D, 1, kPending},
+    {38, "equal[z,power[t,2]]", k3D, 1, "3D1:curve3D - - -"},
+    {39, "equal[plus[x,times[i,y]],power[z,2]]", k3D, 1, "3D1:curve3D - - -"},
     {40, "power[z,2]", k2D, 2, "2D1:raster - - -"},
     {40, "power[z,2]", k2D, 3, "2D1:contour - - -"},
     {41, "equal[function[optotal[t],z],z]", k2D, 1, "2D1:slope - - -"},
@@ -164,26 +176,26 @@ const FormRow kForms[] = {
     {44, "matrix[2,1,1,2]", k2D, 1, "2D1:point - - -"},
     {45, "equal[matrix[2,1,x,y],matrix[2,1,1,2]]", k2D, 1, "2D1:point - - -"},
     {46, "matrix[2,1,t,power[t,2]]", k2D, 1, "2D1:curve - - -"},
-    {47, "matrix[3,1,cos[t],sin[t],t]", k3D, 1, kPending},
+    {47, "matrix[3,1,cos[t],sin[t],t]", k3D, 1, "3D1:curve3D - - -"},
     {48, "matrix[3,1,u,v,times[u,v]]", k3D, 1, "3D1:surface3D - - -"},
     {49, "equal[matrix[3,1,r,g,b],matrix[3,1,x,y,0]]", k2D, 1, "2D1:colour - - -"},
     {50, "equal[matrix[3,1,h,s,v],matrix[3,1,x,y,1]]", k2D, 1, "2D1:colour - - -"},
-    {51, "comma[matrix[2,1,1,2],matrix[2,1,3,4]]", k2D, 1, kPending},
-    {52, "comma[matrix[3,1,1,2,3],matrix[3,1,4,5,6]]", k3D, 1, kPending},
-    {53, "matrix[3,1,1,2,3]", k3D, 1, kPending},
-    {54, "comma[" F "equal[plus[power[x,2],power[y,2],power[z,2]],1]]", k3D, 1, kPending},
-    {55, "comma[" F "equal[x,times[y,z]]]", k3D, 1, kPending},
-    {56, "comma[" F "equal[y,times[z,x]]]", k3D, 1, kPending},
-    {57, "comma[" F "equal[z,times[y,x]]]", k3D, 1, kPending},
-    {58, "comma[" F "equal[r,times[theta,phi]]]", k3D, 1, kPending},
-    {59, "comma[" F "equal[theta,times[r,phi]]]", k3D, 1, kPending},
-    {60, "comma[" F "equal[phi,times[r,theta]]]", k3D, 1, kPending},
-    {61, "comma[" F "equal[r,times[theta,z]]]", k3D, 1, kPending},
-    {62, "comma[" F "equal[z,times[r,theta]]]", k3D, 1, kPending},
-    {63, "comma[" F "equal[theta,times[r,z]]]", k3D, 1, kPending},
-    {64, "comma[" F "equal[matrix[3,1,x,y,z],matrix[3,1,u,v,times[u,v]]]]", k3D, 1, kPending},
-    {65, "comma[" F "equal[matrix[3,1,r,theta,phi],matrix[3,1,u,v,1]]]", k3D, 1, kPending},
-    {66, "comma[" F "equal[matrix[3,1,r,theta,z],matrix[3,1,u,v,1]]]", k3D, 1, kPending},
+    {51, "comma[matrix[2,1,1,2],matrix[2,1,3,4]]", k2D, 1, "2D1:arrow - - -"},
+    {52, "comma[matrix[3,1,1,2,3],matrix[3,1,4,5,6]]", k3D, 1, "3D1:arrow3D - - -"},
+    {53, "matrix[3,1,1,2,3]", k3D, 1, "3D1:point3D - - -"},
+    {54, "comma[" F "equal[plus[power[x,2],power[y,2],power[z,2]],1]]", k3D, 1, "3D1:implicitField3D - - -"},
+    {55, "comma[" F "equal[x,times[y,z]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {56, "comma[" F "equal[y,times[z,x]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {57, "comma[" F "equal[z,times[y,x]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {58, "comma[" F "equal[r,times[theta,phi]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {59, "comma[" F "equal[theta,times[r,phi]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {60, "comma[" F "equal[phi,times[r,theta]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {61, "comma[" F "equal[r,times[theta,z]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {62, "comma[" F "equal[z,times[r,theta]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {63, "comma[" F "equal[theta,times[r,z]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {64, "comma[" F "equal[matrix[3,1,x,y,z],matrix[3,1,u,v,times[u,v]]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {65, "comma[" F "equal[matrix[3,1,r,theta,phi],matrix[3,1,u,v,1]]]", k3D, 1, "3D1:surfaceField3D - - -"},
+    {66, "comma[" F "equal[matrix[3,1,r,theta,z],matrix[3,1,u,v,1]]]", k3D, 1, "3D1:surfaceField3D - - -"},
 };
 #undef F
 

@@ -141,8 +141,6 @@ TEST_F(FactoryTest, TracedFormsBuildOneGraphWithThePreparedFunction) {
 // caller. A call that builds nothing answers -1, never the row of the equation before it.
 TEST_F(FactoryTest, FormsWithoutKindsBuildNothingAndTheRowIsAlwaysThisCallsOwn) {
   const struct { const char* text; bool is3D, is4D; int32_t message; } cases[] = {
-      {"equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", false, false, 14},
-      {"equal[matrix[3,1,x,y,z],matrix[3,1,cos[t],sin[t],t]]", true, false, 24},
       {"equal[y,t]", false, false, 0}};
   Open();
   ASSERT_EQ(Build("equal[y,x]"), 0);

@@ -22,27 +22,13 @@ namespace {
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
 
-class VectorField3DTest : public graphs_test::GraphsTest {
+class VectorField3DTest : public view3d_test::Graph3DTest {
  protected:
-  void SetUp() override {
-    GraphsTest::SetUp();
-    view3d_test::InstallSoftwarePane(200, 200);
-    context = NewGLContextRecord();
-    context->viewFrame = &frame;
-  }
   void TearDown() override {
     delete field;
     delete glyphs;
     ChunkPoolClear(points);
-    DetachGLContext(context);
-    DeleteGLContextRecord(context);
-    view3d_test::RemoveSoftwarePane();
-    GraphsTest::TearDown();
-  }
-  GraphColor* Colour() {
-    auto* colour = new GraphColor(context);
-    SetGraphColorIndex(colour, 1);
-    return colour;
+    Graph3DTest::TearDown();
   }
   GraphVectorField3D* Field(const std::string& fx, const std::string& fy, const std::string& fz, double grain,
                             const std::string& condition = "") {
@@ -58,8 +44,6 @@ class VectorField3DTest : public graphs_test::GraphsTest {
                                       context);
   }
   void AddPoint(double x, double y, double z) { ASSERT_EQ(ChunkPoolAppend(points, GridPoint3{x, y, z}), 0); }
-  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
-  GraphicsContext* context = nullptr;
   GraphVectorField3D* field = nullptr;
   GraphGlyphs3D* glyphs = nullptr;
   GridPointPool points;
@@ -179,57 +163,50 @@ TEST_F(VectorField3DTest, ZeroInfiniteAndNaNVectorsAndEmptyLists) {
   EXPECT_EQ(glyphs->GlyphCount(), 2);
 }
 
-TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreNotDrawn) {
-  for (int i = 0; i < 20000; ++i) AddPoint(-2 + i * 1e-4, 0, 0);
+// 13,107 arrows (65,535 ends) fit 16-bit indices and are drawn; one more point, or 20,000, is a
+// request the glyphs refuse whole, as refused memory: complete, no arrow, status 11, error 7.
+TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreRefusedWithAStatus) {
+  for (int i = 0; i < kMaxGlyphs; ++i) AddPoint(-2 + i * 1e-4, 0, 0);
   Glyphs("1", "1", "0")->Compute(kAll);
   ASSERT_EQ(glyphs->GlyphCount(), kMaxGlyphs);
   for (int32_t i = 0; i < 2 * glyphs->SegmentCount(); ++i) ASSERT_LT(glyphs->Segments()[i], 5 * kMaxGlyphs);
   glyphs->SetOption(5, 0);
   EXPECT_EQ(glyphs->Mesh().vertexCount, uint32_t(5 * kMaxGlyphs));
   EXPECT_EQ(glyphs->Mesh().lineCount, uint32_t(4 * kMaxGlyphs));
+  EXPECT_FALSE(HasPendingError());
+  for (int more : {1, 20000 - kMaxGlyphs}) {
+    for (int i = 0; i < more; ++i) AddPoint(1, 1, 1);
+    ResetErrorRegister();
+    Glyphs("1", "1", "0")->Compute(kAll);
+    EXPECT_TRUE(glyphs->IsComplete());
+    EXPECT_EQ(glyphs->GlyphCount(), 0);
+    EXPECT_EQ(glyphs->Status(), 11);
+    EXPECT_TRUE(IsErrorPosted(kErrorOutOfMemory));
+    glyphs->SetOption(5, 0);
+    EXPECT_FALSE(MeshHasData(&glyphs->Mesh()));
+  }
 }
 
 // On the real clock: a timer unit is about 65 us, far less than the grid takes.
 TEST_F(VectorField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
   Field("minus[y]", "x", "z", 1)->Compute(kAll);
-  std::vector<float> whole;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    whole.insert(whole.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
+  const std::vector<float> whole = view3d_test::GlyphPoints(field->Glyphs());
   Field("minus[y]", "x", "z", 1)->Compute(0);  // a budget of 0 computes nothing
   EXPECT_EQ(ChunkPoolCount(field->Points()), 0);
   int calls = 0;
   for (; !field->IsComplete() && calls < 1000000; ++calls) field->Compute(1);
   ASSERT_TRUE(field->IsComplete());
   EXPECT_GT(calls, 1);
-  std::vector<float> sliced;
-  for (int32_t i = 0; i < field->Glyphs()->GlyphCount(); ++i) {
-    const ArrowGlyph& g = field->Glyphs()->GlyphAt(i);
-    sliced.insert(sliced.end(), &g.point[0][0], &g.point[0][0] + 15);
-  }
-  EXPECT_EQ(whole, sliced);
+  EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 }
 
 TEST_F(VectorField3DTest, RefusedMemoryLeavesACompleteFieldWithoutArrows) {
-  for (uint64_t n = 1; n < 40; ++n) {
-    ResetErrorRegister();
+  view3d_test::ExpectFieldsCompleteUnderRefusedMemory(40, [&](auto refuse) {
     CompiledFunction* f[3] = {FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0")};
     GraphColor* colour = Colour();
-    FailAllocationAt(n, true);
-    field = new GraphVectorField3D(f[0], f[1], f[2], nullptr, 0.1, colour, context, frame.box);
-    field->Compute(kAll);
-    field->SetOption(5, 0);
-    const bool complete = field->IsComplete();
-    const int32_t status = field->Status();
-    FailAllocationAt(0);
-    EXPECT_TRUE(complete) << n;
-    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
-      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
-    }
-    delete field;
-    field = nullptr;
-  }
+    refuse();
+    return new GraphVectorField3D(f[0], f[1], f[2], nullptr, 0.1, colour, context, frame.box);
+  });
 }
 
 TEST_F(VectorField3DTest, OptionsVariablesAndAHundredFieldsWithoutALeak) {
@@ -258,11 +235,7 @@ TEST_F(VectorField3DTest, OptionsVariablesAndAHundredFieldsWithoutALeak) {
 // along each projected shaft are drawn in the arrows' colour.
 TEST_F(VectorField3DTest, RotationFieldArrowsAreTangentToCirclesAboutTheZAxis) {
   GraphView3D view;
-  view.rect = MakeRect(0, 0, 200, 200);
-  view.SetOption(kOptionStopSpin, 0);
-  view.showAxes = 0;
-  const double fromAbove[9] = {0, 1, 0, 0, 0, 1, 1, 0, 0};
-  std::copy(fromAbove, fromAbove + 9, view.settings.camera.orientation);
+  view3d_test::LookFromAbove(view);
   auto* made = new GraphVectorField3D(FunctionOf("minus[y]"), FunctionOf("x"), FunctionOf("0"), FunctionOf("greaterthan[z,1.9]"), 0.5,
                                       Colour(), view.context, view.settings.camera.box);
   ASSERT_TRUE(PtrArrayAppend(view.graphs, static_cast<GraphKind*>(made)));

@@ -5,36 +5,12 @@
 // green axes through the origin with arrowheads on x and y, z upward, the bump lit from the
 // upper left. QV_UPDATE_GOLDENS=1 rewrites them.
 #include "graphs/view3d/graph_view_3d.h"
-#include "tests/graphics/gl/frame_test_support.h"
+#include "tests/graphs/view3d/view_3d_frame_test.h"
 #include "tests/graphs/view3d/sample_surface.h"
 
 namespace {
 
-using gl_test::gDocument;
-
-class View3DDrawingTest : public gl_test::RealGLTest {
- protected:
-  static constexpr int32_t kSide = 200;
-  void SetUp() override {
-    RealGLTest::SetUp();
-    gDocument.buffer = NewGWorld32(MakeRect(0, 0, kSide, kSide));
-    view = new GraphView3D();
-    view->rect = MakeRect(0, 0, kSide, kSide);
-    view->SetOption(kOptionStopSpin, 0);
-  }
-  void TearDown() override {
-    delete view;
-    RealGLTest::TearDown();
-  }
-  // One frame in the kind; the view's pixels (GL window frames read back into the buffer).
-  std::vector<uint32_t> Frame(int32_t kind) {
-    return frame_test::ViewFrameIn(view->context, kind, kSide, [this] { return view->DrawFrame(); });
-  }
-  void ExpectGoldens(const std::string& name) {
-    frame_test::ExpectViewGoldens(name, view->context, kSide, [this] { return view->DrawFrame(); }, "graphs");
-  }
-  GraphView3D* view = nullptr;
-};
+class View3DDrawingTest : public view3d_test::View3DFrameTest {};
 
 TEST_F(View3DDrawingTest, TheAxesOfTheDefaultBoxMatchTheirGoldens) { ExpectGoldens("view3d-axes"); }
 

@@ -1,16 +1,19 @@
 // Shared set-up of the 3D view tests: a document pane drawn by the software rasteriser (OpenGL
 // switched off, the document's buffer handed to the graphics contexts through the document
-// hooks), a recording document that also notes the view's box at each pane redraw, and a 3D graph
-// that records what the view asks of it.
+// hooks), a recording document that also notes the view's box at each pane redraw, a 3D graph
+// that records what the view asks of it, and a fixture for one 3D graph kind on its own.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/qd_layer.h"
+#include "graphs/core/graph_color.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view3d/vector_glyphs_3d.h"
 #include "tests/graphs/graphs_test_support.h"
 
 namespace view3d_test {
@@ -88,6 +91,73 @@ class RecordingGraph3D : public GraphKind3D {
   void Note(const std::string& what) { log_->push_back(name_ + " " + what); }
   std::string name_;
   Log* log_;
+};
+
+// A 200 x 200 view, still, without axes, seen from above: the eye on +z, screen right +x, up +y.
+inline void LookFromAbove(GraphView3D& view) {
+  view.rect = MakeRect(0, 0, 200, 200);
+  view.SetOption(kOptionStopSpin, 0);
+  view.showAxes = 0;
+  const double fromAbove[9] = {0, 1, 0, 0, 0, 1, 1, 0, 0};
+  std::copy(fromAbove, fromAbove + 9, view.settings.camera.orientation);
+}
+
+// Every point of every arrow the glyphs hold, in order: tip, base, barb ends.
+inline std::vector<float> GlyphPoints(const GraphGlyphs3D* glyphs) {
+  std::vector<float> out;
+  for (int32_t i = 0; i < glyphs->GlyphCount(); ++i) {
+    const ArrowGlyph& g = glyphs->GlyphAt(i);
+    out.insert(out.end(), &g.point[0][0], &g.point[0][0] + 15);
+  }
+  return out;
+}
+
+// For n = 1 .. tries: the field `make` builds (its functions and colour made before the n-th counted
+// allocation is refused, and every later one) computed whole, uploaded and drawn: it is complete
+// and draws, and without arrows it says so (status 11) with error 7 posted. The field is deleted.
+template <typename Make>
+void ExpectFieldsCompleteUnderRefusedMemory(uint64_t tries, Make make) {
+  for (uint64_t n = 1; n < tries; ++n) {
+    ResetErrorRegister();
+    auto* field = make([n] { FailAllocationAt(n, true); });
+    field->Compute(graphs_test::kAll);
+    field->SetOption(5, 0);
+    const bool complete = field->IsComplete();
+    const int32_t status = field->Status();
+    const bool drawn = field->Draw();
+    FailAllocationAt(0);
+    EXPECT_TRUE(complete && drawn) << n;
+    if (field->Glyphs() == nullptr || field->Glyphs()->GlyphCount() == 0) {
+      EXPECT_TRUE(status == 11 && IsErrorPosted(kErrorOutOfMemory)) << n;
+    }
+    delete field;
+  }
+}
+
+// A fixture for one 3D graph kind on its own: the software pane, and a context whose view frame is
+// `frame` (box -2..2 unless a test changes it) for the kinds that read the view's ranges.
+class Graph3DTest : public graphs_test::GraphsTest {
+ protected:
+  void SetUp() override {
+    GraphsTest::SetUp();
+    InstallSoftwarePane(200, 200);
+    context = NewGLContextRecord();
+    context->viewFrame = &frame;
+  }
+  void TearDown() override {
+    DetachGLContext(context);
+    DeleteGLContextRecord(context);
+    RemoveSoftwarePane();
+    GraphsTest::TearDown();
+  }
+  // A fixed colour (index 1) over the context (or another).
+  GraphColor* Colour(GraphicsContext* ctx = nullptr, double index = 1) {
+    auto* colour = new GraphColor(ctx != nullptr ? ctx : context);
+    SetGraphColorIndex(colour, index);
+    return colour;
+  }
+  ViewFrame frame = {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {-2, 2, -2, 2, -2, 2}, 1.7330909743, 2.3};
+  GraphicsContext* context = nullptr;
 };
 
 }  // namespace view3d_test
