@@ -65,13 +65,17 @@ CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_
   return derivative;
 }
 
-bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
-  bool depends = false;
+void ForgetCachedConstants(CompiledFunction* const* functions, int count) {
   for (int k = 0; k < count; ++k) {
-    CompiledFunction* f = functions[k];
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
+    if (functions[k] != nullptr) functions[k]->bindingsEvaluated = 0;
+  }
+}
+
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
+  ForgetCachedConstants(functions, count);
+  bool depends = false;
+  for (int k = 0; k < count && !depends; ++k) {
+    depends = functions[k] != nullptr && FunctionDependsOnSymbol(functions[k], symbol);
   }
   return depends;
 }

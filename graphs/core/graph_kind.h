@@ -80,8 +80,11 @@ void DeleteCompiledFunction(CompiledFunction* function);
 // operators and the algebra could work it out; null otherwise (the tests that need it are then
 // skipped rather than fed NaN).
 CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol);
-// A parameter changed: each function's cached binding values are made stale (null entries
-// skipped). True when one of them depends on the symbol.
+// The functions (null ones passed over) evaluate their constant parts afresh at their next use: a
+// parameter moved, or a value was cached as NaN while memory was refused.
+void ForgetCachedConstants(CompiledFunction* const* functions, int count);
+// A parameter changed: ForgetCachedConstants of the functions; true when one of them depends on
+// the symbol.
 bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol);
 
 // The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for

@@ -2,7 +2,6 @@
 #include "graphs/view3d/space_curve_3d.h"
 
 #include <cmath>
-#include <initializer_list>
 #include <new>
 
 #include "graphics/gl/frame_setup.h"
@@ -120,13 +119,8 @@ bool GraphCurve3D::Draw() {
 int32_t GraphCurve3D::Status() { return validCount_ > 0 ? 0 : kMessageUndefinedForRanges; }
 
 void GraphCurve3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : {coordinate_[0], coordinate_[1], coordinate_[2], condition_}) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Reset();
+  CompiledFunction* const all[4] = {coordinate_[0], coordinate_[1], coordinate_[2], condition_};
+  if (ForgetBindingsOf(all, 4, symbol)) Reset();
 }
 
 void GraphCurve3D::SetOption(int32_t code, double value) {

@@ -158,12 +158,7 @@ bool GraphSurfaceCompanion3D::Draw() {
 }
 
 void GraphSurfaceCompanion3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : map_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
+  bool depends = ForgetBindingsOf(map_, 3, symbol);
   for (const CompiledFunction* f : {parent_->Function(), parent_->Condition()}) {
     depends = depends || (f != nullptr && FunctionDependsOnSymbol(f, symbol));
   }

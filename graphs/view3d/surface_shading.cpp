@@ -79,12 +79,6 @@ void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const
 }
 
 
-void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count) {
-  for (int32_t k = 0; k < count; ++k) {
-    if (functions[k] != nullptr) functions[k]->bindingsEvaluated = 0;
-  }
-}
-
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
                                     GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly) {
   const bool geometry = ForgetBindingsOf(functions, count, symbol);

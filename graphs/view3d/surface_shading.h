@@ -50,9 +50,6 @@ bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condi
 // condition is a linear inequality (its plane stored); otherwise inactive.
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context);
-// The functions (null ones passed over) evaluate their constant parts afresh at their next use: a
-// parameter moved, or a value was cached as NaN while memory was refused.
-void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count);
 
 // What a parameter change asks of a surface.
 enum class SurfaceChange {

@@ -159,13 +159,7 @@ bool GraphGlyphs3D::Draw() {
 int32_t GraphGlyphs3D::Status() { return glyphCount_ > 0 ? 0 : kMessageUndefinedForRanges; }
 
 void GraphGlyphs3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : field_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Invalidate();
+  if (ForgetBindingsOf(field_, 3, symbol)) Invalidate();
 }
 
 void GraphGlyphs3D::SetOption(int32_t code, double value) {
