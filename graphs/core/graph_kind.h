@@ -12,6 +12,10 @@
 
 struct CompiledFunction;
 
+// The graph result message of the kinds that found no point to draw in their ranges ("Undefined or
+// infinite for the coordinate ranges given").
+inline constexpr int32_t kMessageUndefinedForRanges = 11;
+
 // The operations the three bases share, in slot order. The bases hold no data.
 class GraphKind {
  public:

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr uint32_t kNoTextureGrey = 0x808080;
 
 // A coordinate function may be differentiated by u and v only when it uses no derived coordinate:

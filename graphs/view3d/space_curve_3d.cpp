@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
-
 // trunc(800 q + 200) of the clamped grain: 200 to 1000 samples.
 int32_t SamplesOfGrain(double grain) { return static_cast<int32_t>(800.0 * ClampGrain(grain) + 200.0); }
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr double kHeadOfWidth = 0.0125;  // 0.25 x 0.05 of the smallest range width
 constexpr double kMinHeadFraction = 0.15;
 constexpr double kMaxHeadFraction = 0.6;

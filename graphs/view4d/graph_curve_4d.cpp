@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMaxSamples = 65535;  // line indices are 16-bit
 }  // namespace
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMaxGrid = 1000;             // samples a side
 constexpr uint32_t kFallbackTextureRGB = 0x808080;  // a picture that cannot be a texture here
 constexpr int32_t kRecolourTicks = 60;
