@@ -95,6 +95,13 @@ double ClampGrain(double q) {
 
 int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }
 
+int32_t CurveSamplesOfGrain(double q) { return static_cast<int32_t>(800.0 * ClampGrain(q) + 200.0); }
+
+double CurveSampleParameter(int32_t k, int32_t count, double t0, double t1) {
+  if (k >= count - 1) return t1;
+  return t0 + k * ((t1 - t0) / (count - 1));
+}
+
 int32_t GrainSize(double q, double a, double b, int32_t low, int32_t high) {
   double size = a * q + b;
   if (!(size >= low && size < high + 1.0)) size = a * 0.5 + b;

@@ -108,6 +108,12 @@ double ClampGrain(double q);
 // The number of level lines or raster bands the grain asks for: trunc(20 q + 4.5) of the clamped
 // grain, so 4 (q = 0) to 24 (q = 1).
 int32_t LevelCountOfGrain(double q);
+// Samples of a curve of the grain q: trunc(800 q + 200) of the clamped grain, 200 (q = 0) to 1000
+// (q = 1).
+int32_t CurveSamplesOfGrain(double q);
+// The parameter of sample k of `count` (at least 2) over [t0, t1]: t0 + k (t1 - t0) / (count - 1),
+// and the last sample (k >= count - 1) exactly t1, whatever the rounding of the steps.
+double CurveSampleParameter(int32_t k, int32_t count, double t0, double t1);
 // A grid size trunc(a q + b) from the grain as it stands, for the kinds whose formulas hold past
 // q = 1 (a finer grid is asked for on purpose): NaN, or a grain whose size would fall outside
 // [low, high], gives the size of the default grain 0.5 instead, so no size is ever 1 (a step of

@@ -93,8 +93,7 @@ void GraphCurve4D::Reset() {
 }
 
 double GraphCurve4D::SampleParameter(int32_t k, double t0, double t1) const {
-  // The last sample is the range's end exactly, whatever the rounding of the steps.
-  return k == count_ - 1 ? t1 : k * (t1 - t0) / (count_ - 1) + t0;
+  return CurveSampleParameter(k, count_, t0, t1);
 }
 
 void GraphCurve4D::ListItem(int32_t k, double out[4]) const {
