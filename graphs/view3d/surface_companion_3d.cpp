@@ -11,6 +11,7 @@
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/mesh_drawing.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/surface_grid.h"
 #include "graphs/view3d/implicit_surface_3d.h"
 #include "graphs/view3d/surface_shading.h"
 #include "kernel/diagnostics/error_register.h"
