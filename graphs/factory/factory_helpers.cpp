@@ -98,16 +98,11 @@ RangePlaces PlacesOf(GraphViewSet* set, int32_t n, bool all) {
       break;
     case kRangeR: case kRangeTheta: case kRangePhi: case kRangeT: case kRangeU: case kRangeV:
       if (!all) {
-        places.Add(n <= kRangePhi ? Polar(v3[0], n - kRangeR) : Unit(v3[0], n - kRangeT));
+        places.Add(RangeIn3DView(v3[0], n));
         break;
       }
-      for (GraphView2D* v : v2) {
-        if (v == nullptr) continue;
-        if (n == kRangeR) places.Add(v->scale.rangeR);
-        if (n == kRangeTheta) places.Add(v->scale.rangeTheta);
-        if (n == kRangeT) places.Add(v->scale.rangeT);
-      }
-      for (GraphView3D* v : v3) places.Add(n <= kRangePhi ? Polar(v, n - kRangeR) : Unit(v, n - kRangeT));
+      for (GraphView2D* v : v2) places.Add(RangeIn2DView(v, n));
+      for (GraphView3D* v : v3) places.Add(RangeIn3DView(v, n));
       if (n >= kRangeT && v4 != nullptr) places.Add(v4->parameterRanges + 2 * (n - kRangeT));
       break;
     default:  // the fourth axis without the 4D view current, and unknown indexes
@@ -236,6 +231,14 @@ double* RangeIn3DView(GraphView3D* view, int32_t n) {
   if (n >= kRangeX && n <= kRangeZ) return Box(view, n);
   if (n >= kRangeR && n <= kRangePhi) return Polar(view, n - kRangeR);
   if (n >= kRangeT && n <= kRangeV) return Unit(view, n - kRangeT);
+  return nullptr;
+}
+
+double* RangeIn2DView(GraphView2D* view, int32_t n) {
+  if (view == nullptr) return nullptr;
+  if (n == kRangeR) return view->scale.rangeR;
+  if (n == kRangeTheta) return view->scale.rangeTheta;
+  if (n == kRangeT) return view->scale.rangeT;
   return nullptr;
 }
 
@@ -671,19 +674,15 @@ void BuildGraphsForEquationSet(GraphViewSet* set, bool is3D, bool is4D, bool spl
 
   // The parameter ranges from the shown view to every view that has them.
   if (set->primary == set->first2D && set->first2D != nullptr) {
-    SpreadRange(set, kRangeT, set->first2D->scale.rangeT);
-    SpreadRange(set, kRangeR, set->first2D->scale.rangeR);
-    SpreadRange(set, kRangeTheta, set->first2D->scale.rangeTheta);
-    SpreadRange(set, kRangeU, Unit(set->first3D, 1));
-    SpreadRange(set, kRangeV, Unit(set->first3D, 2));
+    for (int32_t n : {kRangeT, kRangeR, kRangeTheta}) SpreadRange(set, n, RangeIn2DView(set->first2D, n));
+    for (int32_t n : {kRangeU, kRangeV}) SpreadRange(set, n, RangeIn3DView(set->first3D, n));
   } else if (set->primary == set->first3D && set->first3D != nullptr) {
-    for (int32_t n : {kRangeT, kRangeU, kRangeV}) SpreadRange(set, n, Unit(set->first3D, n - kRangeT));
-    SpreadRange(set, kRangeR, Polar(set->first3D, 0));
-    SpreadRange(set, kRangeTheta, Polar(set->first3D, 1));
+    for (int32_t n : {kRangeT, kRangeU, kRangeV, kRangeR, kRangeTheta}) {
+      SpreadRange(set, n, RangeIn3DView(set->first3D, n));
+    }
   } else if (set->primary == set->view4D && set->view4D != nullptr) {
     for (int32_t n : {kRangeT, kRangeU, kRangeV}) SpreadRange(set, n, set->view4D->parameterRanges + 2 * (n - kRangeT));
-    SpreadRange(set, kRangeR, Polar(set->first3D, 0));
-    SpreadRange(set, kRangeTheta, Polar(set->first3D, 1));
+    for (int32_t n : {kRangeR, kRangeTheta}) SpreadRange(set, n, RangeIn3DView(set->first3D, n));
   }
   if (set->first3D != nullptr && set->second3D != nullptr) {
     Polar(set->second3D, 2)[0] = Polar(set->first3D, 2)[0];

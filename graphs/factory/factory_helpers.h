@@ -88,6 +88,9 @@ void ViewSetCopyFlaggedRanges(GraphViewSet* set);
 // The (low, high) pair of range n in a 3D view: its box for x, y, z (0-2), its polar ranges for r,
 // theta, phi and its unit ranges for t, u, v. Null for any other index, or without a view.
 double* RangeIn3DView(GraphView3D* view, int32_t n);
+// The (low, high) pair of range n in a 2D view: r, theta or t. Null for any other index, or without
+// a view.
+double* RangeIn2DView(GraphView2D* view, int32_t n);
 // Transform mode 1 or 2: the index of the first 2D view's last graph joins graphIndexList.
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform);
 

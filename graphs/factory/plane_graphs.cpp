@@ -47,14 +47,6 @@ const ExprNode* Element(const ExprNode* column, int32_t k) {
 
 GraphView2D* View2D(GraphViewSet* set, int32_t i) { return i == 0 ? set->first2D : set->second2D; }
 
-// The range of a 2D view a curve runs over.
-double* RangeOf(GraphView2D* view, int32_t range) {
-  if (view == nullptr) return nullptr;
-  if (range == kRangeR) return view->scale.rangeR;
-  if (range == kRangeTheta) return view->scale.rangeTheta;
-  return view->scale.rangeT;
-}
-
 // Two functions over copies of x and y; both or neither (error 7 posted when a part is missing).
 bool FunctionPair(const ExprNode* x, const ExprNode* y, CompiledFunction** fx, CompiledFunction** fy) {
   *fx = NewFunctionOver(CopyOf(x));
@@ -96,10 +88,10 @@ FormBuild BuildCurve(GraphViewSet* set, ExprNode* x, ExprNode* y, int32_t argume
   if (!FunctionPair(x, y, &fx, &fy)) return FormBuild::kFailed;
   GraphColor* taken = *colour;
   const FormBuild built = AttachMainGraph(
-      set, make(fx, fy, taken, detail, probeKind, &view->drawMap, RangeOf(view, range)), i, colour, fx, fy);
+      set, make(fx, fy, taken, detail, probeKind, &view->drawMap, RangeIn2DView(view, range)), i, colour, fx, fy);
   if (built != FormBuild::kBuilt) return built;
   MarkRangeInUse(set, range);
-  AddCurveCompanion2D(set, transform, i, x, y, taken, detail, RangeOf(set->first2D, range));
+  AddCurveCompanion2D(set, transform, i, x, y, taken, detail, RangeIn2DView(set->first2D, range));
   return built;
 }
 
