@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
   GraphView2D* view = document.viewSet.first2D;
   GraphView3D* view3D = document.viewSet.first3D;
   GraphView4D* view4D = document.viewSet.view4D;
-  const bool inSpace = document.show3D || document.show4D;
+  const bool inSpace = document.shownView != ShownView::k2D;
   if (view == nullptr || view3D == nullptr || view4D == nullptr ||
       (inSpace && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
@@ -161,12 +161,12 @@ int main(int argc, char** argv) {
 
   bool written = false;
   std::string drawnBy;
-  if (document.show4D) {
+  if (document.shownView == ShownView::k4D) {
     view4D->SetOption(kOption4DStopSpin, 0.0);  // one still frame of the default orientation
     view4D->DrawFrame();
     written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
     drawnBy = GLContextKind(view4D->context) == kContextQuickDraw ? ", 4D by the software rasteriser" : ", 4D by OpenGL";
-  } else if (document.show3D) {
+  } else if (document.shownView == ShownView::k3D) {
     view3D->SetOption(kOptionStopSpin, 0.0);  // one still frame of the default orientation
     view3D->DrawFrame();
     written = WritePortPng(options.output.c_str(), document.paneBuffer, false);

@@ -121,8 +121,7 @@ bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* pr
   *present = false;
   if (!SettingValue(line, "@view=", &value)) return true;
   if (value != "2d" && value != "3d" && value != "4d") return false;
-  document->show3D = value == "3d";
-  document->show4D = value == "4d";
+  document->shownView = value == "3d" ? ShownView::k3D : value == "4d" ? ShownView::k4D : ShownView::k2D;
   *present = true;
   return true;
 }

@@ -142,8 +142,8 @@ TEST_F(DocumentFileTest, ViewLinesSetTheDocumentsMode) {
   for (const auto& c : cases) {
     DocumentRecord document;
     ASSERT_TRUE(Read(c.text, &document)) << c.text;
-    EXPECT_EQ(document.show3D, c.show3D) << c.text;
-    EXPECT_EQ(document.show4D, c.show4D) << c.text;
+    EXPECT_EQ(document.shownView == ShownView::k3D, c.show3D) << c.text;
+    EXPECT_EQ(document.shownView == ShownView::k4D, c.show4D) << c.text;
     EXPECT_EQ(document.rows.count, c.rows) << c.text;
     ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.text;
     if (c.badLine == 0) continue;
@@ -217,7 +217,7 @@ TEST_F(DocumentFileTest, ALineHoldingANulByteIsNamedAndLeftOut) {
     ASSERT_TRUE(Read(c.text, &document));
     EXPECT_EQ(document.rows.count, c.rows) << c.badLine;
     EXPECT_EQ(document.transform.mode, kTransformNone);
-    EXPECT_FALSE(document.show3D);
+    EXPECT_EQ(document.shownView, ShownView::k2D);
     ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.badLine;
     if (c.badLine == 0) continue;
     EXPECT_EQ(problems_[0].line, c.badLine);
