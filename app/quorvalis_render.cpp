@@ -161,16 +161,18 @@ int main(int argc, char** argv) {
 
   bool written = false;
   std::string drawnBy;
+  // One still frame of the space view's default orientation into the pane buffer.
+  auto drawStill = [&](auto* space, int32_t stopSpin, const char* name) {
+    space->SetOption(stopSpin, 0.0);
+    space->DrawFrame();
+    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
+    const bool software = GLContextKind(space->context) == kContextQuickDraw;
+    drawnBy = std::string(", ") + name + (software ? " by the software rasteriser" : " by OpenGL");
+  };
   if (document.shownView == ShownView::k4D) {
-    view4D->SetOption(kOption4DStopSpin, 0.0);  // one still frame of the default orientation
-    view4D->DrawFrame();
-    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
-    drawnBy = GLContextKind(view4D->context) == kContextQuickDraw ? ", 4D by the software rasteriser" : ", 4D by OpenGL";
+    drawStill(view4D, kOption4DStopSpin, "4D");
   } else if (document.shownView == ShownView::k3D) {
-    view3D->SetOption(kOptionStopSpin, 0.0);  // one still frame of the default orientation
-    view3D->DrawFrame();
-    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
-    drawnBy = GLContextKind(view3D->context) == kContextQuickDraw ? ", 3D by the software rasteriser" : ", 3D by OpenGL";
+    drawStill(view3D, kOptionStopSpin, "3D");
   } else {
     GWorldPtr window = NewGWorld(pane);
     if (window == nullptr) {
