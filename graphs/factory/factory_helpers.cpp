@@ -359,25 +359,34 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
 
 // ---- Space transformation and the surfaces ----
 
-namespace {
-
-// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z.
-void RewriteThroughRules(ExprNode* tree, ExprNode* const rules[3]) {
-  SwapPrimedCoordinates(tree);
-  if (RewritePassFunction rewrite = GraphsGlobals().rewritePass) {
-    for (int k = 0; k < 3; ++k) {
-      if (rules[k] != nullptr) rewrite(tree, rules[k]);
-    }
+bool RewriteThroughPoint(const ExprNode* const* point, int dimensions, const ExprNode* const* trees, int count,
+                         ExprNode** out) {
+  constexpr int32_t kAxes[3] = {'x', 'y', 'z'};
+  ExprNode* rules[3] = {nullptr, nullptr, nullptr};
+  bool complete = true;
+  for (int k = 0; k < dimensions; ++k) {
+    rules[k] = Join(KindEqual, Symbol(kAxes[k] + kPrimeOffset), CopyExpression(point[k]));
+    complete = complete && rules[k] != nullptr;
   }
+  for (int k = 0; k < count; ++k) {
+    out[k] = complete && trees[k] != nullptr ? CopyExpression(trees[k]) : nullptr;
+    complete = complete && (trees[k] == nullptr || out[k] != nullptr);
+  }
+  const RewritePassFunction rewrite = GraphsGlobals().rewritePass;
+  for (int k = 0; k < count && complete; ++k) {
+    if (out[k] == nullptr) continue;
+    SwapPrimedCoordinates(out[k]);
+    for (int r = 0; r < dimensions && rewrite != nullptr; ++r) rewrite(out[k], rules[r]);
+  }
+  for (ExprNode* rule : rules) FreeExpression(rule);
+  if (complete) return true;
+  for (int k = 0; k < count; ++k) {
+    FreeExpression(out[k]);
+    out[k] = nullptr;
+  }
+  PostError(kErrorOutOfMemory);
+  return false;
 }
-
-ExprNode* RewrittenCopy(const ExprNode* tree, ExprNode* const rules[3]) {
-  ExprNode* copy = CopyExpression(tree);
-  if (copy != nullptr) RewriteThroughRules(copy, rules);
-  return copy;
-}
-
-}  // namespace
 
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
                          const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
@@ -385,23 +394,25 @@ void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x
   *outX = *outY = *outZ = nullptr;
   if (outCond != nullptr) *outCond = nullptr;
   if (transform == nullptr || transform->mode != kTransformSpace) return;
-  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
-                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)),
-                        Join(KindEqual, Symbol('z' + kPrimeOffset), CopyExpression(z))};
-  if (cond != nullptr && outCond != nullptr) *outCond = NewFunctionOver(RewrittenCopy(cond, rules));
-  if (colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions)) {
-    for (CompiledFunction*& component : colour->component) {
-      if (component == nullptr) continue;
-      CompiledFunction* rewritten = NewFunctionOver(RewrittenCopy(component->tree, rules));
-      if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
-      DeleteCompiledFunction(component);
-      component = rewritten;
-    }
+  const bool colours =
+      colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions);
+  const ExprNode* point[3] = {x, y, z};
+  const ExprNode* trees[7] = {transform->expression1, transform->expression2, transform->expression3,
+                              outCond != nullptr ? cond : nullptr};
+  for (int c = 0; c < 3 && colours; ++c) {
+    if (colour->component[c] != nullptr) trees[4 + c] = colour->component[c]->tree;
   }
-  *outX = RewrittenCopy(transform->expression1, rules);
-  *outY = RewrittenCopy(transform->expression2, rules);
-  *outZ = RewrittenCopy(transform->expression3, rules);
-  for (ExprNode* rule : rules) FreeExpression(rule);
+  ExprNode* out[7];
+  if (!RewriteThroughPoint(point, 3, trees, 7, out)) return;
+  *outX = out[0], *outY = out[1], *outZ = out[2];
+  if (out[3] != nullptr) *outCond = NewFunctionOver(out[3]);
+  for (int c = 0; c < 3; ++c) {
+    if (out[4 + c] == nullptr) continue;
+    CompiledFunction* rewritten = NewFunctionOver(out[4 + c]);
+    if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
+    DeleteCompiledFunction(colour->component[c]);
+    colour->component[c] = rewritten;
+  }
 }
 
 bool WantsSpaceCompanion(const GraphViewSet* set, const CoordinateTransform* transform, int32_t i) {

@@ -37,7 +37,6 @@ ExprNode* Apply(ExprNode* (*make)(ExprNode*, ExprNode*), ExprNode* a, ExprNode* 
   return made;
 }
 ExprNode* Symbol(int32_t id) { return NewSymbolNode(static_cast<int16_t>(id)); }
-ExprNode* MakeEquality(ExprNode* a, ExprNode* b) { return NewBinaryNode(KindEqual, a, b); }
 ExprNode* CopyOf(const ExprNode* node) { return node != nullptr ? CopyExpression(node) : nullptr; }
 
 // Element k of a column (null when there is none).
@@ -158,27 +157,11 @@ GraphKind2D* MakeColorPlot(const ExprNode* right, const ExprNode* extra, bool tr
 // ---- Companions ----
 
 void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
-                         ExprNode** outY) {
-  *outX = *outY = nullptr;
-  ExprNode* rules[2] = {Apply(MakeEquality, Symbol('x' + kPrimeOffset), CopyOf(x)),
-                        Apply(MakeEquality, Symbol('y' + kPrimeOffset), CopyOf(y))};
-  ExprNode* out[2] = {CopyOf(transform->expression1), CopyOf(transform->expression2)};
-  const bool complete = rules[0] != nullptr && rules[1] != nullptr && out[0] != nullptr && out[1] != nullptr;
-  RewritePassFunction rewrite = GraphsGlobals().rewritePass;
-  for (ExprNode* tree : out) {
-    if (!complete) break;
-    SwapPrimedCoordinates(tree);
-    for (ExprNode* rule : rules) {
-      if (rewrite != nullptr) rewrite(tree, rule);
-    }
-  }
-  for (ExprNode* rule : rules) FreeExpression(rule);
-  if (!complete) {
-    FreeExpression(out[0]);
-    FreeExpression(out[1]);
-    PostError(kErrorOutOfMemory);
-    return;
-  }
+                        ExprNode** outY) {
+  const ExprNode* point[2] = {x, y};
+  const ExprNode* trees[2] = {transform->expression1, transform->expression2};
+  ExprNode* out[2];
+  RewriteThroughPoint(point, 2, trees, 2, out);
   *outX = out[0], *outY = out[1];
 }
 
