@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/utf8.h"
 
 namespace {
 
@@ -40,18 +43,9 @@ char32_t SpecialKey(SDL_Keycode sym) {
 // The characters of UTF-8 text (SDL hands valid UTF-8); a malformed byte ends the text.
 template <typename Each>
 void ForEachCharacter(const char* text, Each each) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const int length = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
-    if (length == 0) return;
-    char32_t c = length == 1 ? *p : *p & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return;
-      c = (c << 6) | (p[k] & 0x3F);
-    }
-    each(c);
-    p += length;
-  }
+  const size_t size = std::strlen(text);
+  char32_t c = 0;
+  for (size_t at = 0; NextUtf8Character(text, size, &at, &c);) each(c);
 }
 
 QDPoint PointOf(int32_t x, int32_t y) {
