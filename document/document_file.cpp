@@ -240,7 +240,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       *failure = "not enough memory for the rows of " + path;
       return false;
     }
-    row->color = (document->rows.count - 1) % 8 + 1;  // the eight fixed colours in turn
+    row->color = FixedColourOfRow(document->rows.count - 1);
     row->xyType = xyType;
     lineOfRow->push_back(line);
   }

@@ -19,6 +19,9 @@
 // The view a document's graph pane shows; its rows are built in that view's space.
 enum class ShownView : uint8_t { k2D, k3D, k4D };
 
+// The colour-menu index a new row at index i is given: the eight fixed colours in turn.
+inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
+
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
 
