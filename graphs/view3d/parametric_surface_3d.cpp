@@ -187,6 +187,8 @@ void GraphSurface3D::Compute(int32_t budget) {
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
   }
+  // The change of what only the drawing shows is taken in here, samples or none.
+  colorOnlyChanged_ = 0;
   if (!ArraysPresent()) {
     // A colour mode the arrays were not made for (the programs came or went with a context): made
     // again; a refusal leaves the surface complete with nothing.
@@ -194,7 +196,6 @@ void GraphSurface3D::Compute(int32_t budget) {
     Allocate();
     if (!ArraysPresent()) return;
   }
-  colorOnlyChanged_ = 0;
   if (complete_) return;
   const uint32_t deadline = ComputeDeadline(budget);
   const double uLow = *uMin_, vLow = *vMin_;
