@@ -95,7 +95,9 @@ const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
   if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
   if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
   if (view == set->view4D) return "note: its graph is in the 4D view, which is not drawn (add a line @view=4d)";
-  if (view == set->first2D) return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
+  if (view == set->first2D) {
+    return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
+  }
   return "note: its graph is in a view this program does not draw";
 }
 

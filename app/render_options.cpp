@@ -100,7 +100,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       ++i;
     } else if (arg == "--x" || arg == "--y") {
       double* range = arg == "--x" ? options->rangeX : options->rangeY;
-      if (!needs(value != nullptr && ReadRange(value, range), "expects MIN,MAX with finite MIN below MAX")) return false;
+      if (!needs(value != nullptr && ReadRange(value, range), "expects MIN,MAX with finite MIN below MAX")) {
+        return false;
+      }
       (arg == "--x" ? options->hasRangeX : options->hasRangeY) = true;
       ++i;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -142,7 +144,8 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
   std::string given;
   if (options.hasRangeX) given += RangeText("--x", options.rangeX);
   if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
-  *refusal = given + ": the view cannot show " + (options.hasRangeX && options.hasRangeY ? "these ranges" : "this range") +
+  const char* what = options.hasRangeX && options.hasRangeY ? "these ranges" : "this range";
+  *refusal = given + ": the view cannot show " + what +
              " (too wide or too narrow)";
   return false;
 }

@@ -39,7 +39,8 @@ bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
   if (k.character == 0) {
     size_t i = 0;
     char32_t c = 0;
-    if (!(k.shift || k.control || k.alt) || !NextUtf8Character(name.data(), name.size(), &i, &c) || i != name.size()) return false;
+    const bool modified = k.shift || k.control || k.alt;
+    if (!modified || !NextUtf8Character(name.data(), name.size(), &i, &c) || i != name.size()) return false;
     k.character = c;
   }
   *at = close + 1;

@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
   }
   std::string why;
   if (!HasWindowDisplay(&why)) {
-    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(), options.output.c_str());
+    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(),
+                 options.output.c_str());
     return RenderInstead(options, renderArguments);
   }
   InitApplicationGlobals();

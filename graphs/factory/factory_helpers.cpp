@@ -73,7 +73,9 @@ struct RangePlaces {
   }
 };
 
-double* Box(GraphView3D* view, int32_t axis) { return view != nullptr ? view->settings.camera.box + 2 * axis : nullptr; }
+double* Box(GraphView3D* view, int32_t axis) {
+  return view != nullptr ? view->settings.camera.box + 2 * axis : nullptr;
+}
 double* Unit(GraphView3D* view, int32_t k) { return view != nullptr ? view->settings.unitRanges + 2 * k : nullptr; }
 double* Polar(GraphView3D* view, int32_t k) {
   return view != nullptr ? view->settings.parameterRanges + 2 * k : nullptr;

@@ -118,7 +118,9 @@ FormBuild BuildSlopeField(GraphViewSet* set, ExprNode* slope, ExprNode* dydt, bo
   GraphView2D* view = View2D(set, i);
   if (make == nullptr || view == nullptr) return FormBuild::kKindMissing;
   CompiledFunction *f1, *f2;
-  if (slope == nullptr || (system && dydt == nullptr) || !FunctionPair(slope, dydt, &f1, &f2)) return FormBuild::kFailed;
+  if (slope == nullptr || (system && dydt == nullptr) || !FunctionPair(slope, dydt, &f1, &f2)) {
+    return FormBuild::kFailed;
+  }
   const FormBuild built = AttachMainGraph(set, make(f1, f2, *colour, detail, &view->drawMap), i, colour, f1, f2);
   if (built == FormBuild::kBuilt && i == 0) RecordGraphIndex(set, transform);
   return built;
@@ -128,7 +130,8 @@ FormBuild BuildSlopeField(GraphViewSet* set, ExprNode* slope, ExprNode* dydt, bo
 // x to u and y to v, and of the read-out part; null (all freed, error 7 posted) when a part or the
 // graph cannot be had. The colour is the graph's only when one is made.
 GraphKind2D* MakeColorPlot(const ExprNode* right, const ExprNode* extra, bool transformed,
-                           const CoordinateTransform* transform, uint8_t hsv, GraphColor* colour, const ViewMap* frame) {
+                           const CoordinateTransform* transform, uint8_t hsv, GraphColor* colour,
+                           const ViewMap* frame) {
   CompiledFunction* f[4] = {nullptr, nullptr, nullptr, nullptr};
   bool complete = colour != nullptr;
   for (int32_t k = 0; k < 4; ++k) {
@@ -285,7 +288,8 @@ FormBuild BuildPlaneForm(GraphViewSet* set, const ExprNode* node, int32_t form, 
     return BuildSlopeField(set, slope, dydt, system, i, colour, transform, detail);
   };
   auto polar = [&](ExprNode* radius, ExprNode* angle, ExprNode* radius2, ExprNode* angle2) {  // (r cos a, r sin a)
-    return std::make_pair(Apply(MakeTimes, radius, Apply(MakeCos, angle)), Apply(MakeTimes, radius2, Apply(MakeSin, angle2)));
+    return std::make_pair(Apply(MakeTimes, radius, Apply(MakeCos, angle)),
+                          Apply(MakeTimes, radius2, Apply(MakeSin, angle2)));
   };
   const bool needsEquation = form != 44 && form != 46;
   if (needsEquation && !equation) return FormBuild::kFailed;

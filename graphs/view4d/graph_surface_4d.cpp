@@ -65,7 +65,8 @@ void GraphSurface4D::PrepareFunctions() {
   if (smooth) {
     for (int d = 0; d < 8; ++d) derivative_[d] = NewDerivativeFunction(function_[d % 4], d < 4 ? 'u' : 'v');
   }
-  const bool all = smooth && std::all_of(derivative_, derivative_ + 8, [](CompiledFunction* f) { return f != nullptr; });
+  const bool all =
+      smooth && std::all_of(derivative_, derivative_ + 8, [](CompiledFunction* f) { return f != nullptr; });
   if (all) {
     CompiledFunction* const batch[12] = {function_[0],   function_[1],   function_[2],   function_[3],
                                          derivative_[0], derivative_[1], derivative_[2], derivative_[3],
