@@ -95,7 +95,9 @@ const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
   if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
   if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
   if (view == set->view4D) return "note: its graph is in the 4D view, which is not drawn (add a line @view=4d)";
-  if (view == set->first2D) return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
+  if (view == set->first2D) {
+    return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
+  }
   return "note: its graph is in a view this program does not draw";
 }
 
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
   GraphView2D* view = document.viewSet.first2D;
   GraphView3D* view3D = document.viewSet.first3D;
   GraphView4D* view4D = document.viewSet.view4D;
-  const bool inSpace = document.show3D || document.show4D;
+  const bool inSpace = document.shownView != ShownView::k2D;
   if (view == nullptr || view3D == nullptr || view4D == nullptr ||
       (inSpace && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
@@ -161,16 +163,18 @@ int main(int argc, char** argv) {
 
   bool written = false;
   std::string drawnBy;
-  if (document.show4D) {
-    view4D->SetOption(kOption4DStopSpin, 0.0);  // one still frame of the default orientation
-    view4D->DrawFrame();
+  // One still frame of the space view's default orientation into the pane buffer.
+  auto drawStill = [&](auto* space, int32_t stopSpin, const char* name) {
+    space->SetOption(stopSpin, 0.0);
+    space->DrawFrame();
     written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
-    drawnBy = GLContextKind(view4D->context) == kContextQuickDraw ? ", 4D by the software rasteriser" : ", 4D by OpenGL";
-  } else if (document.show3D) {
-    view3D->SetOption(kOptionStopSpin, 0.0);  // one still frame of the default orientation
-    view3D->DrawFrame();
-    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
-    drawnBy = GLContextKind(view3D->context) == kContextQuickDraw ? ", 3D by the software rasteriser" : ", 3D by OpenGL";
+    const bool software = GLContextKind(space->context) == kContextQuickDraw;
+    drawnBy = std::string(", ") + name + (software ? " by the software rasteriser" : " by OpenGL");
+  };
+  if (document.shownView == ShownView::k4D) {
+    drawStill(view4D, kOption4DStopSpin, "4D");
+  } else if (document.shownView == ShownView::k3D) {
+    drawStill(view3D, kOptionStopSpin, "3D");
   } else {
     GWorldPtr window = NewGWorld(pane);
     if (window == nullptr) {

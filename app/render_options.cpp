@@ -10,6 +10,7 @@
 #include "document/document_record.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
 
 namespace {
 
@@ -99,7 +100,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       ++i;
     } else if (arg == "--x" || arg == "--y") {
       double* range = arg == "--x" ? options->rangeX : options->rangeY;
-      if (!needs(value != nullptr && ReadRange(value, range), "expects MIN,MAX with finite MIN below MAX")) return false;
+      if (!needs(value != nullptr && ReadRange(value, range), "expects MIN,MAX with finite MIN below MAX")) {
+        return false;
+      }
       (arg == "--x" ? options->hasRangeX : options->hasRangeY) = true;
       ++i;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -120,12 +123,13 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
 }
 
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
-  if (document->show3D || document->show4D) {
+  if (document->shownView != ShownView::k2D) {
     GraphView3D* view = document->viewSet.first3D;
     GraphView4D* view4D = document->viewSet.view4D;
-    if (document->show4D ? view4D == nullptr : view == nullptr) return true;
+    const bool in4D = document->shownView == ShownView::k4D;
+    if (in4D ? view4D == nullptr : view == nullptr) return true;
     // x, y, z (and w) ranges in turn.
-    double* box = document->show4D ? view4D->axisRanges : view->settings.camera.box;
+    double* box = in4D ? view4D->axisRanges : view->settings.camera.box;
     for (int k = 0; k < 2; ++k) {
       if (options.hasRangeX) box[k] = options.rangeX[k];
       if (options.hasRangeY) box[2 + k] = options.rangeY[k];
@@ -140,7 +144,8 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
   std::string given;
   if (options.hasRangeX) given += RangeText("--x", options.rangeX);
   if (options.hasRangeY) given += (given.empty() ? "" : ", ") + RangeText("--y", options.rangeY);
-  *refusal = given + ": the view cannot show " + (options.hasRangeX && options.hasRangeY ? "these ranges" : "this range") +
+  const char* what = options.hasRangeX && options.hasRangeY ? "these ranges" : "this range";
+  *refusal = given + ": the view cannot show " + what +
              " (too wide or too narrow)";
   return false;
 }

@@ -27,7 +27,8 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
 // The usage text, ending with a newline.
 const char* RenderUsage();
 // Shows the ranges the options ask for in the document's first 2D view, whole, centred, at one
-// scale for both axes (GraphView2D::ShowRangesAtOneScale); in a 3D document they are the x and y
-// ranges of the first 3D view's box. Nothing when none is asked for. False with *refusal set (a
-// sentence naming the options) when the 2D view cannot show them, the view unchanged.
+// scale for both axes (GraphView2D::ShowRangesAtOneScale); in a 3D or 4D document they are the x
+// and y ranges of the first 3D view's box or of the 4D view's axes. Nothing when none is asked
+// for. False with *refusal set (a sentence naming the options) when the 2D view cannot show them,
+// the view unchanged.
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal);

@@ -50,24 +50,29 @@ void DrawSpinningFrames(benchmark::State& state, int32_t kind, bool surface) {
       graph = new GraphSurface4D(FunctionOf("u"), FunctionOf("v"), FunctionOf("sin[times[u,v]]"),
                                  FunctionOf("plus[cos[u],sin[v]]"), kGrain100, 1.0, new GraphColor(view.context),
                                  nullptr, r, r + 1, r + 2, r + 3, view.context, &view.projection);
-      PtrArrayAppend(view.graphs, static_cast<GraphKind*>(graph));
     } else {
       // The spin turns only a view with graphs: one that draws nothing.
       graph = new GraphSurface4D(FunctionOf("u"), FunctionOf("v"), FunctionOf("0"), FunctionOf("0"), 0, 1.0,
                                  new GraphColor(view.context), nullptr, view.axisRanges, view.axisRanges + 1,
                                  view.axisRanges + 2, view.axisRanges + 3, view.context, &view.projection);
       graph->SetOption(6, 17);  // no colour: computed, never drawn
-      PtrArrayAppend(view.graphs, static_cast<GraphKind*>(graph));
     }
-    view.Tick(1 << 30);
-    if (!view.IsReady() || (surface && graph->GridSize() != 100)) state.SkipWithError("surface not computed");
-    view.SetOption(36, 60);   // spin in the yw plane
-    view.spinSpeed1 *= 0.5;   // and, through the left quaternion alone, a second plane
-    view.DrawFrame();         // builds the context
-    if (GLContextKind(view.context) != kind) state.SkipWithError("kind not built");
-    for (auto _ : state) benchmark::DoNotOptimize(view.DrawFrame());
-    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    if (surface) state.counters["triangles"] = double(graph->TriangleCount());
+    if (!PtrArrayAppend(view.graphs, static_cast<GraphKind*>(graph))) {
+      delete graph;
+      graph = nullptr;
+      state.SkipWithError("no room for the graph");
+    }
+    if (graph != nullptr) {
+      view.Tick(1 << 30);
+      if (!view.IsReady() || (surface && graph->GridSize() != 100)) state.SkipWithError("surface not computed");
+      view.SetOption(36, 60);   // spin in the yw plane
+      view.spinSpeed1 *= 0.5;   // and, through the left quaternion alone, a second plane
+      view.DrawFrame();         // builds the context
+      if (GLContextKind(view.context) != kind) state.SkipWithError("kind not built");
+      for (auto _ : state) benchmark::DoNotOptimize(view.DrawFrame());
+      state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+      if (surface) state.counters["triangles"] = double(graph->TriangleCount());
+    }
   }
   DestroyRetiredGLContexts();
   SafeDisposeGWorld(gPane);

@@ -77,6 +77,22 @@ std::string Compact(const std::string& line) {
   return out;
 }
 
+// The value of a setting line "NAME=VALUE" (blanks outside quotes dropped, the name given with its
+// "="), or false for a line that is no such setting.
+bool SettingValue(const std::string& line, const std::string& name, std::string* value) {
+  const std::string compact = Compact(line);
+  if (compact.compare(0, name.size(), name) != 0) return false;
+  *value = compact.substr(name.size());
+  return true;
+}
+
+// The tree of a formula in bracket notation (blanks already dropped, no NUL byte); null when it
+// cannot be read.
+ExprNode* ReadFormula(const std::string& formula) {
+  SetFormulaReaderText(formula.c_str());  // the reader keeps the pointer until it is done
+  return ParseFormulaText();
+}
+
 // Splits "@xytype=N rest" into the setting and the rest; lines without it leave *xyType as it
 // is. *present: the line held a setting. False for a setting that is not a whole number 0..7, or
 // an "@" that starts neither a setting nor typed keys.
@@ -101,14 +117,11 @@ bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
 // document's mode set, *present true. False for another "@view" value; a line that is no view
 // setting leaves both alone.
 bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* present) {
-  static const std::string kName = "@view=";
+  std::string value;
   *present = false;
-  const std::string compact = Compact(line);
-  if (compact.compare(0, kName.size(), kName) != 0) return true;
-  const std::string value = compact.substr(kName.size());
+  if (!SettingValue(line, "@view=", &value)) return true;
   if (value != "2d" && value != "3d" && value != "4d") return false;
-  document->show3D = value == "3d";
-  document->show4D = value == "4d";
+  document->shownView = value == "3d" ? ShownView::k3D : value == "4d" ? ShownView::k4D : ShownView::k2D;
   *present = true;
   return true;
 }
@@ -119,20 +132,17 @@ bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* pr
 // is pushed forward: the first view's (x, y) lands at (X, Y) (mode 2). *present: the line was a
 // map setting. False, with *reason set, for a bad one; the document's map is set by a good one.
 bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
-  static const std::string kName = "@map=";
+  std::string value;
   *present = false;
-  const std::string compact = Compact(line);
-  if (compact.compare(0, kName.size(), kName) != 0) return true;
+  if (!SettingValue(line, "@map=", &value)) return true;
   *present = true;
-  const bool picture = compact.compare(kName.size(), 7, "picture") == 0;
-  const bool image = compact.compare(kName.size(), 5, "image") == 0;
+  const bool picture = value.compare(0, 7, "picture") == 0;
+  const bool image = value.compare(0, 5, "image") == 0;
   if (!picture && !image) {
     *reason = "bad map setting (\"@map=picture matrix[2,1,X,Y]\" or \"@map=image matrix[2,1,X,Y]\" expected)";
     return false;
   }
-  const std::string formula = compact.substr(kName.size() + (picture ? 7 : 5));  // the reader keeps a pointer
-  SetFormulaReaderText(formula.c_str());
-  ExprNode* map = ParseFormulaText();
+  ExprNode* map = ReadFormula(value.substr(picture ? 7 : 5));
   if (map == nullptr || map->kind != KindMatrix || map->arity != 2 || map->value.halves.first != 2 ||
       map->value.halves.second != 1) {
     FreeExpression(map);
@@ -178,6 +188,12 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     if (end == std::string::npos) end = text.size();
     std::string raw = text.substr(start, end - start);
     start = end + 1;
+    // The formula reader and the key decoder read text up to a NUL: a line holding one would be
+    // taken in part for the whole.
+    if (raw.find('\0') != std::string::npos && Compact(raw)[0] != '#') {
+      problems->push_back({line, "the line holds a NUL byte"});
+      continue;
+    }
     bool viewLine = false;
     if (!ReadViewSetting(raw, document, &viewLine)) {
       problems->push_back({line, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)"});
@@ -213,12 +229,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
         if (setting) problems->push_back({line, "a row setting without a formula (\"@xytype=N formula\" expected)"});
         continue;
       }
-      if (formula.find('\0') != std::string::npos) {
-        problems->push_back({line, "the line holds a NUL byte"});
-        continue;
-      }
-      SetFormulaReaderText(formula.c_str());
-      ExprNode* tree = ParseFormulaText();
+      ExprNode* tree = ReadFormula(formula);
       if (tree == nullptr) {
         problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
         continue;
@@ -229,7 +240,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       *failure = "not enough memory for the rows of " + path;
       return false;
     }
-    row->color = (document->rows.count - 1) % 8 + 1;  // the eight fixed colours in turn
+    row->color = FixedColourOfRow(document->rows.count - 1);
     row->xyType = xyType;
     lineOfRow->push_back(line);
   }

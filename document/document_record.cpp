@@ -154,7 +154,7 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
-  const bool is4D = document->show4D, is3D = document->show3D && !is4D;
+  const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
   BuildGraphsForEquationSet(set, is3D, is4D, false, false, &transform);
   // The document's pixels are its own buffer (the window's, or the pane buffer without a window),
   // which no GL window context presents into: the shown GL views draw offscreen and are read back.

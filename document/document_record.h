@@ -1,6 +1,6 @@
 // DocumentRecord: the least of a document window's record that the graphs need: the equation rows
 // with their graph values, the flag bytes, the view set, the number format, the antialias setting,
-// the 3D mode and the pane's offscreen buffer, serving the graphs as their DocumentServices and
+// the view shown and the pane's offscreen buffer, serving the graphs as their DocumentServices and
 // the 3D views' graphics contexts through the graphics layer's document hooks; with the building
 // of the rows' graphs, the documents' process-wide state (current document, demo mode) and the
 // kernel seams they fill.
@@ -15,6 +15,12 @@
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
+
+// The view a document's graph pane shows; its rows are built in that view's space.
+enum class ShownView : uint8_t { k2D, k3D, k4D };
+
+// The colour-menu index a new row at index i is given: the eight fixed colours in turn.
+inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
 
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
@@ -95,9 +101,8 @@ class DocumentRecord final : public DocumentServices {
   uint8_t cursorRegionsValid = 0;
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
-  bool show3D = false;             // the pane shows the first 3D view; the rows are built in 3D
+  ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view
   CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
-  bool show4D = false;             // the pane shows the 4D view; the rows are built in 4D (before 3D)
   double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
   GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
                                    // the software 3D views draw into it and GL offscreen frames are
@@ -115,9 +120,9 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // Builds the graphs of the equation rows in the plane, in space when the document shows its 3D
 // view, or in 4D space when it shows the 4D view (a plane transformation shows the second 2D view
 // beside the first, with the transformation's own graph and the rows' companions there): the view
-// set is emptied and the view of the mode shown (a GL view drawing through an offscreen context read back into the document's buffer,
-// when OpenGL is there), then each row's equation is classified and built from
-// a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
+// set is emptied and the view shown made ready (a GL view drawing through an offscreen context read
+// back into the document's buffer when OpenGL is there), then each row's equation is classified
+// and built from a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the
 // factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is
 // posted). Returns the number of equation rows that built nothing.

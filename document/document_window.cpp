@@ -234,8 +234,7 @@ void DocumentWindow::AfterEdit() {
   if (RowEditor(activeRow_) == newRow_) {
     FormulaEditor* fresh = NewFormulaEditor();
     if (fresh != nullptr && document_->AppendEditorRow(newRow_) != nullptr) {
-      EquationRow& row = document_->rows.data[document_->rows.count - 1];
-      row.color = (document_->rows.count - 1) % 8 + 1;  // the eight fixed colours in turn
+      document_->rows.data[document_->rows.count - 1].color = FixedColourOfRow(document_->rows.count - 1);
       newRow_ = fresh;
     } else {
       DisposeFormulaEditor(fresh);
@@ -250,7 +249,7 @@ void DocumentWindow::AfterEdit() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
-  if ((key.character == kKeyReturn || key.character == 3) && (key.modifiers & ~kKeyShift) == 0) {
+  if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
     RebuildGraphs();
     LayoutRows();
     RedrawAll();

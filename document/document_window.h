@@ -26,6 +26,12 @@ struct DocumentWindowLayout {
 };
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height);
 
+// Return or Enter, whatever the modifiers: the key that builds the graphs when no modifier but
+// Shift is held (DocumentWindow::HandleKey).
+inline bool IsReturnOrEnter(const EditKeyEvent& key) {
+  return key.character == kKeyReturn || key.character == kKeyEnter;
+}
+
 class DocumentWindow final : public DocumentWindowServices {
  public:
   // The document (not owned) must outlive the window; it gets editors for its rows.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/utf8.h"
+
 namespace {
 
 struct NamedKey {
@@ -15,24 +17,6 @@ constexpr NamedKey kNamedKeys[] = {
     {"Right", kKeyRightArrow}, {"Left", kKeyLeftArrow},           {"Up", kKeyUpArrow},        {"Down", kKeyDownArrow},
     {"Tab", kKeyTab},          {"Backspace", kKeyBackspace}, {"Escape", kKeyEscape},
 };
-
-// The next UTF-8 character of text at *at; false for a malformed, overlong or surrogate sequence.
-bool NextCharacter(const std::string& text, size_t* at, char32_t* out) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char first = byte(*at);
-  const int length = first < 0x80 ? 1 : (first >> 5) == 6 ? 2 : (first >> 4) == 14 ? 3 : (first >> 3) == 30 ? 4 : 0;
-  if (length == 0 || *at + length > text.size()) return false;
-  char32_t c = length == 1 ? first : first & (0x7F >> length);
-  for (int k = 1; k < length; ++k) {
-    if ((byte(*at + k) & 0xC0) != 0x80) return false;
-    c = (c << 6) | (byte(*at + k) & 0x3F);
-  }
-  static constexpr char32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  *at += length;
-  *out = c;
-  return true;
-}
 
 // "{Name}" at *at (the brace included): modifiers, then a named key or, after a modifier, one
 // character. False (nothing consumed) when the braces hold no key name.
@@ -55,7 +39,8 @@ bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
   if (k.character == 0) {
     size_t i = 0;
     char32_t c = 0;
-    if (!(k.shift || k.control || k.alt) || !NextCharacter(name, &i, &c) || i != name.size()) return false;
+    const bool modified = k.shift || k.control || k.alt;
+    if (!modified || !NextUtf8Character(name.data(), name.size(), &i, &c) || i != name.size()) return false;
     k.character = c;
   }
   *at = close + 1;
@@ -73,7 +58,7 @@ bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::
       continue;
     }
     const size_t from = at;
-    if (!NextCharacter(text, &at, &key.character)) {
+    if (!NextUtf8Character(text.data(), text.size(), &at, &key.character)) {
       *reason = "the keys are not valid UTF-8 (byte " + std::to_string(from + 1) + ")";
       return false;
     }

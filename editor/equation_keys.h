@@ -18,6 +18,7 @@ enum KeyModifier : uint8_t {
 
 // Keys with no character of their own, in the codes the key table uses.
 enum KeyCharacter : uint8_t {
+  kKeyEnter = 3,
   kKeyBackspace = 8,
   kKeyTab = 9,
   kKeyReturn = 13,

@@ -58,7 +58,7 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kKey: {
           const EditKeyEvent key = EditKeyOfWindowKey(event.key);
           document->HandleKey(key);
-          if (key.character == kKeyReturn || key.character == 3) computing = true;
+          if (IsReturnOrEnter(key)) computing = true;
           TraceCaret(trace, document);
           break;
         }

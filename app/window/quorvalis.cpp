@@ -57,13 +57,12 @@ std::string RenderProgram() {
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return "quorvalis-render";
   self[n] = '\0';
-  std::string path(self);
+  const std::string path(self);
   const size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
   // The build puts both programs in app/.
-  for (const std::string& candidate : {folder + "/quorvalis-render"})
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  return "quorvalis-render";
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  const std::string beside = folder + "/quorvalis-render";
+  return access(beside.c_str(), X_OK) == 0 ? beside : "quorvalis-render";
 }
 
 // Renders the document to the PNG as the headless program does, with the same options; its
@@ -107,7 +106,8 @@ int main(int argc, char** argv) {
   }
   std::string why;
   if (!HasWindowDisplay(&why)) {
-    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(), options.output.c_str());
+    std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(),
+                 options.output.c_str());
     return RenderInstead(options, renderArguments);
   }
   InitApplicationGlobals();

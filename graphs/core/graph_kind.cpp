@@ -65,13 +65,17 @@ CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_
   return derivative;
 }
 
-bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
-  bool depends = false;
+void ForgetCachedConstants(CompiledFunction* const* functions, int count) {
   for (int k = 0; k < count; ++k) {
-    CompiledFunction* f = functions[k];
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
+    if (functions[k] != nullptr) functions[k]->bindingsEvaluated = 0;
+  }
+}
+
+bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol) {
+  ForgetCachedConstants(functions, count);
+  bool depends = false;
+  for (int k = 0; k < count && !depends; ++k) {
+    depends = functions[k] != nullptr && FunctionDependsOnSymbol(functions[k], symbol);
   }
   return depends;
 }
@@ -90,6 +94,13 @@ double ClampGrain(double q) {
 }
 
 int32_t LevelCountOfGrain(double q) { return static_cast<int32_t>(20.0 * ClampGrain(q) + 4.5); }
+
+int32_t CurveSamplesOfGrain(double q) { return static_cast<int32_t>(800.0 * ClampGrain(q) + 200.0); }
+
+double CurveSampleParameter(int32_t k, int32_t count, double t0, double t1) {
+  if (k >= count - 1) return t1;
+  return t0 + k * ((t1 - t0) / (count - 1));
+}
 
 int32_t GrainSize(double q, double a, double b, int32_t low, int32_t high) {
   double size = a * q + b;

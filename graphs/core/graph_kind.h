@@ -12,6 +12,10 @@
 
 struct CompiledFunction;
 
+// The graph result message of the kinds that found no point to draw in their ranges ("Undefined or
+// infinite for the coordinate ranges given").
+inline constexpr int32_t kMessageUndefinedForRanges = 11;
+
 // The operations the three bases share, in slot order. The bases hold no data.
 class GraphKind {
  public:
@@ -80,8 +84,11 @@ void DeleteCompiledFunction(CompiledFunction* function);
 // operators and the algebra could work it out; null otherwise (the tests that need it are then
 // skipped rather than fed NaN).
 CompiledFunction* NewCompiledDerivative(const CompiledFunction* function, int32_t symbol);
-// A parameter changed: each function's cached binding values are made stale (null entries
-// skipped). True when one of them depends on the symbol.
+// The functions (null ones passed over) evaluate their constant parts afresh at their next use: a
+// parameter moved, or a value was cached as NaN while memory was refused.
+void ForgetCachedConstants(CompiledFunction* const* functions, int count);
+// A parameter changed: ForgetCachedConstants of the functions; true when one of them depends on
+// the symbol.
 bool ForgetBindingsOf(CompiledFunction* const* functions, int count, int32_t symbol);
 
 // The deadline of a Compute of `budget` timer units from now (a budget below 0 counts as 0), for
@@ -101,6 +108,12 @@ double ClampGrain(double q);
 // The number of level lines or raster bands the grain asks for: trunc(20 q + 4.5) of the clamped
 // grain, so 4 (q = 0) to 24 (q = 1).
 int32_t LevelCountOfGrain(double q);
+// Samples of a curve of the grain q: trunc(800 q + 200) of the clamped grain, 200 (q = 0) to 1000
+// (q = 1).
+int32_t CurveSamplesOfGrain(double q);
+// The parameter of sample k of `count` (at least 2) over [t0, t1]: t0 + k (t1 - t0) / (count - 1),
+// and the last sample (k >= count - 1) exactly t1, whatever the rounding of the steps.
+double CurveSampleParameter(int32_t k, int32_t count, double t0, double t1);
 // A grid size trunc(a q + b) from the grain as it stands, for the kinds whose formulas hold past
 // q = 1 (a finer grid is asked for on purpose): NaN, or a grain whose size would fall outside
 // [low, high], gives the size of the default grain 0.5 instead, so no size is ever 1 (a step of

@@ -34,6 +34,13 @@ void InvalidateGraphList(GraphList& graphs) {
   }
 }
 
+void SetUnitRanges(double* ranges, int pairs) {
+  for (int k = 0; k < pairs; ++k) {
+    ranges[2 * k] = 0.0;
+    ranges[2 * k + 1] = 1.0;
+  }
+}
+
 void DeleteGraphList(GraphList& graphs) {
   for (int32_t i = 0; i < graphs.count; ++i) delete graphs.data[i];
   GrowArrayFree(graphs);

@@ -72,3 +72,26 @@ int32_t GraphListStatus(const GraphList& graphs, int32_t index);
 void InvalidateGraphList(GraphList& graphs);
 // Deletes every graph through its virtual destructor, frees the list and zeroes it.
 void DeleteGraphList(GraphList& graphs);
+
+// The parameter ranges of a new 3D or 4D view: each of the `pairs` (low, high) pairs (0, 1).
+void SetUnitRanges(double* ranges, int pairs);
+// The zoom commands of the 3D and 4D views over their `pairs` (at most 4) axis ranges, each scaled
+// about its centre: two animation steps, each scaling the ranges as they stand by `step` and
+// calling redraw(), then the ranges as they were scaled by `factor` and redraw() once more.
+template <typename Redraw>
+void ZoomRangePairs(double* ranges, int pairs, double step, double factor, Redraw redraw) {
+  double kept[8];
+  for (int i = 0; i < 2 * pairs; ++i) kept[i] = ranges[i];
+  auto scale = [&](const double* from, double by) {
+    for (int k = 0; k < pairs; ++k) {
+      const double c = (kept[2 * k] + kept[2 * k + 1]) / 2;
+      for (int end = 0; end < 2; ++end) ranges[2 * k + end] = c + by * (from[2 * k + end] - c);
+    }
+  };
+  for (int animation = 0; animation < 2; ++animation) {
+    scale(ranges, step);
+    redraw();
+  }
+  scale(kept, factor);
+  redraw();
+}

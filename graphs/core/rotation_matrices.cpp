@@ -310,3 +310,14 @@ void TrackballRotation4(QDPoint p1, QDPoint p2, QDPoint centre, double radius, M
   TrackballVector(p2, centre, radius, b);
   RotationBetweenVectors4(out, a, b, kind);
 }
+
+QDPoint TrackballCentre(const QDRect& rect) {
+  return MakePoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+double TrackballRadius(const QDRect& rect) { return std::trunc(0.4 * std::min(RectWidth(rect), RectHeight(rect))); }
+
+double DragSpinSpeed(double angle, double seconds) {
+  const double speed = angle / seconds;
+  return speed > 0.0 ? std::min(speed, 4 * kPi) : 0.0;
+}

@@ -87,3 +87,10 @@ void RotationBetweenVectors4(Matrix4 out, const Vector3 a, const Vector3 b, int3
 // point as p1 and the previous one as p2.
 void TrackballRotation3(QDPoint p1, QDPoint p2, QDPoint centre, double radius, Matrix3 out);
 void TrackballRotation4(QDPoint p1, QDPoint p2, QDPoint centre, double radius, Matrix4 out, int32_t kind);
+// The trackball of a view's rectangle: its centre, and its radius, 0.4 of the smaller side
+// truncated to whole pixels.
+QDPoint TrackballCentre(const QDRect& rect);
+double TrackballRadius(const QDRect& rect);
+// The spin speed a drag step leaves: the angle over the seconds it took, within [0, 4 pi]; not a
+// number (a step of no time) gives 0.
+double DragSpinSpeed(double angle, double seconds);

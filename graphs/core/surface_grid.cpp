@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "graphs/core/graph_color.h"
+#include "graphs/core/graph_kind.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/numeric/hsv_colour.h"
 
@@ -33,6 +34,8 @@ bool SamePoint(const float* a, const float* b) {
 }
 
 }  // namespace
+
+int32_t SurfaceGridOfGrain(double q, int32_t most) { return GrainSize(q, 74.0, 5.0, 2, most); }
 
 int32_t SurfaceVertexCopies(uint32_t mode) {
   switch (mode) {
@@ -104,6 +107,22 @@ void SurfaceTexCoord(int32_t i, int32_t j, int32_t n, float out[2]) {
   out[1] = float(1.0 - double(j) / (n - 1));
 }
 
+void StoreSurfaceSampleColour(GraphColor* color, uint32_t mode, int32_t i, int32_t j, int32_t n, const double args[6],
+                              float* colors, float* texCoords) {
+  const size_t k = size_t(i) * size_t(n) + size_t(j);
+  if (mode == kColorTexture) {
+    SurfaceTexCoord(i, j, n, texCoords + 2 * k);
+    return;
+  }
+  if (colors == nullptr) return;
+  float* out = colors + 3 * size_t(SurfaceVertexCopies(mode)) * k;
+  if (mode == kColorRGBExpressions || mode == kColorHSVExpressions) {
+    SurfaceExpressionColor(color, args, out);
+  } else {
+    SurfacePatternColors(mode, i, j, n, out);
+  }
+}
+
 uint32_t BuildSurfaceTriangles(const uint8_t* valid, int32_t n, uint32_t mode, uint32_t* triangles) {
   if (!SurfaceModeDrawsTriangles(mode) || n < 2) return 0;
   const bool twoTone = SurfaceVertexCopies(mode) == 2;
@@ -161,6 +180,24 @@ uint32_t BuildSurfaceTriangles(const uint8_t* valid, int32_t n, uint32_t mode, u
   return count;
 }
 
+bool UnitNormal(const double n[3], float out[3]) {
+  const double squared = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+  if (squared > 1e-280 && squared < 1e280) {  // the common case: no scaling needed
+    const double k = 1.0 / std::sqrt(squared);
+    for (int c = 0; c < 3; ++c) out[c] = float(n[c] * k);
+    return true;
+  }
+  out[0] = out[1] = out[2] = 0.0f;
+  const double scale = std::max({std::fabs(n[0]), std::fabs(n[1]), std::fabs(n[2])});
+  if (!std::isfinite(scale) || scale == 0.0 || !std::isfinite(n[0] + n[1] + n[2])) return false;
+  const double a = n[0] / scale, b = n[1] / scale, c = n[2] / scale;
+  const double length = std::sqrt(a * a + b * b + c * c);
+  out[0] = float(a / length);
+  out[1] = float(b / length);
+  out[2] = float(c / length);
+  return true;
+}
+
 void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_t n, int32_t copies, float* normals) {
   if (n < 2) return;
   auto at = [&](int32_t i, int32_t j) { return vertices + 3 * copies * (i * n + j); };
@@ -183,12 +220,11 @@ void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_
       const float* r = usable(i, rj, p) ? at(i, rj) : valid[qi * n + rj] ? at(qi, rj) : p;
       const double pq[3] = {double(p[0]) - q[0], double(p[1]) - q[1], double(p[2]) - q[2]};
       const double rp[3] = {double(r[0]) - p[0], double(r[1]) - p[1], double(r[2]) - p[2]};
-      double m[3] = {rp[1] * pq[2] - rp[2] * pq[1], rp[2] * pq[0] - rp[0] * pq[2], rp[0] * pq[1] - rp[1] * pq[0]};
-      const double length = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
-      if (!(length > 0.0) || !std::isfinite(length)) continue;
-      for (int c = 0; c < copies; ++c) {
-        for (int axis = 0; axis < 3; ++axis) normal[3 * c + axis] = float(sign * m[axis] / length);
-      }
+      const double m[3] = {sign * (rp[1] * pq[2] - rp[2] * pq[1]), sign * (rp[2] * pq[0] - rp[0] * pq[2]),
+                           sign * (rp[0] * pq[1] - rp[1] * pq[0])};
+      float unit[3];
+      if (!UnitNormal(m, unit)) continue;
+      for (int c = 0; c < copies; ++c) std::copy(unit, unit + 3, normal + 3 * c);
     }
   }
 }

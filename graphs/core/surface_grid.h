@@ -1,6 +1,7 @@
-// What the surfaces sampled on an n x n grid of (u, v) share: how many vertices a sample has and
-// which colour arrays its colour mode needs, the colours of a sample by mode, the triangles of the
-// grid cells, and finite-difference normals where a sample has none.
+// What the surfaces sampled on an n x n grid of (u, v) share: the grid's size from the grain, how
+// many vertices a sample has and which colour arrays its colour mode needs, the colours of a sample
+// by mode, the triangles of the grid cells, unit normals, and finite-difference normals where a
+// sample has none.
 // Conventions: sample (i, j) has index k = i n + j, i along u and j along v; in the two-tone modes
 // (1, 2, 3, 6, 7) every sample has two vertices, copy A at 2k and copy B at 2k + 1, each with its
 // own colour, and a cell is drawn in one colour by choosing its corners' copies. Colours are three
@@ -10,6 +11,10 @@
 #include <cstdint>
 
 class GraphColor;
+
+// Samples a side of the grain q: trunc(74 q + 5) (GrainSize), 5 at q = 0 and 79 at q = 1, the
+// default grain's 42 where that falls outside 2..most.
+int32_t SurfaceGridOfGrain(double q, int32_t most);
 
 // 2 for the two-tone modes, 1 otherwise.
 int32_t SurfaceVertexCopies(uint32_t mode);
@@ -31,6 +36,12 @@ void SurfacePatternColors(uint32_t mode, int32_t i, int32_t j, int32_t n, float 
 void SurfaceExpressionColor(GraphColor* color, const double args[6], float out[3]);
 // Mode 8: (i / (n - 1), 1 - j / (n - 1)).
 void SurfaceTexCoord(int32_t i, int32_t j, int32_t n, float out[2]);
+// Stores what the mode colours sample (i, j) with, k = i n + j: its texture coordinates at
+// texCoords + 2 k (mode 8), or at colors + 3 SurfaceVertexCopies(mode) k the expressions' colour at
+// (u, v, x, y, z, w) = args (modes 9 and 10) or the pattern's colours of its copies. Nothing for
+// the other modes, nor where colors is null.
+void StoreSurfaceSampleColour(GraphColor* color, uint32_t mode, int32_t i, int32_t j, int32_t n, const double args[6],
+                              float* colors, float* texCoords);
 
 // The triangles of every cell (i, j), i, j < n - 1, with corners a (i, j), b (i, j + 1), c (i + 1,
 // j), d (i + 1, j + 1): all four valid give (a, d, b) and (a, c, d); three give one ((b, c, d)
@@ -41,11 +52,15 @@ void SurfaceTexCoord(int32_t i, int32_t j, int32_t n, float out[2]);
 // draws none).
 uint32_t BuildSurfaceTriangles(const uint8_t* valid, int32_t n, uint32_t mode, uint32_t* triangles);
 
+// n / |n| into out; false (out (0, 0, 0)) when n is not finite or has no length. Scaled first, so
+// components near the overflow threshold still give a unit normal; never NaN.
+bool UnitNormal(const double n[3], float out[3]);
+
 // For every valid sample whose normal is (0, 0, 0): the normal from its neighbours' positions
 // (vertices of `copies` copies a sample, normals likewise; both copies get it). With P the sample,
 // Q the next row's sample (the previous row's on the last row, the sign then turned) or, when that
-// is invalid or at P (to the floats' resolution), the diagonal one in that row; R the next column's (the previous column's on
-// the last column, the sign turned again) or its diagonal one likewise; a neighbour still invalid
-// is P itself. The normal is (R - P) x (P - Q) times the sign, normalised; one that is not finite
-// or is zero is left (0, 0, 0).
+// is invalid or at P (to the floats' resolution), the diagonal one in that row; R the next
+// column's (the previous column's on the last column, the sign turned again) or its diagonal one
+// likewise; a neighbour still invalid is P itself. The normal is (R - P) x (P - Q) times the sign,
+// normalised (UnitNormal); one that is not finite or is zero is left (0, 0, 0).
 void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_t n, int32_t copies, float* normals);

@@ -73,7 +73,9 @@ struct RangePlaces {
   }
 };
 
-double* Box(GraphView3D* view, int32_t axis) { return view != nullptr ? view->settings.camera.box + 2 * axis : nullptr; }
+double* Box(GraphView3D* view, int32_t axis) {
+  return view != nullptr ? view->settings.camera.box + 2 * axis : nullptr;
+}
 double* Unit(GraphView3D* view, int32_t k) { return view != nullptr ? view->settings.unitRanges + 2 * k : nullptr; }
 double* Polar(GraphView3D* view, int32_t k) {
   return view != nullptr ? view->settings.parameterRanges + 2 * k : nullptr;
@@ -98,16 +100,11 @@ RangePlaces PlacesOf(GraphViewSet* set, int32_t n, bool all) {
       break;
     case kRangeR: case kRangeTheta: case kRangePhi: case kRangeT: case kRangeU: case kRangeV:
       if (!all) {
-        places.Add(n <= kRangePhi ? Polar(v3[0], n - kRangeR) : Unit(v3[0], n - kRangeT));
+        places.Add(RangeIn3DView(v3[0], n));
         break;
       }
-      for (GraphView2D* v : v2) {
-        if (v == nullptr) continue;
-        if (n == kRangeR) places.Add(v->scale.rangeR);
-        if (n == kRangeTheta) places.Add(v->scale.rangeTheta);
-        if (n == kRangeT) places.Add(v->scale.rangeT);
-      }
-      for (GraphView3D* v : v3) places.Add(n <= kRangePhi ? Polar(v, n - kRangeR) : Unit(v, n - kRangeT));
+      for (GraphView2D* v : v2) places.Add(RangeIn2DView(v, n));
+      for (GraphView3D* v : v3) places.Add(RangeIn3DView(v, n));
       if (n >= kRangeT && v4 != nullptr) places.Add(v4->parameterRanges + 2 * (n - kRangeT));
       break;
     default:  // the fourth axis without the 4D view current, and unknown indexes
@@ -239,6 +236,14 @@ double* RangeIn3DView(GraphView3D* view, int32_t n) {
   return nullptr;
 }
 
+double* RangeIn2DView(GraphView2D* view, int32_t n) {
+  if (view == nullptr) return nullptr;
+  if (n == kRangeR) return view->scale.rangeR;
+  if (n == kRangeTheta) return view->scale.rangeTheta;
+  if (n == kRangeT) return view->scale.rangeT;
+  return nullptr;
+}
+
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform) {
   if (transform == nullptr || set->first2D == nullptr) return;
   if (transform->mode != kTransformPlaneBackwards && transform->mode != kTransformPlaneForwards) return;
@@ -356,25 +361,34 @@ bool AddRasterCompanion2D(GraphViewSet* set, const ExprNode* expression, int32_t
 
 // ---- Space transformation and the surfaces ----
 
-namespace {
-
-// The rewrite of TransformSpacePoint: primes exchanged, then each rule x' = X, y' = Y, z' = Z.
-void RewriteThroughRules(ExprNode* tree, ExprNode* const rules[3]) {
-  SwapPrimedCoordinates(tree);
-  if (RewritePassFunction rewrite = GraphsGlobals().rewritePass) {
-    for (int k = 0; k < 3; ++k) {
-      if (rules[k] != nullptr) rewrite(tree, rules[k]);
-    }
+bool RewriteThroughPoint(const ExprNode* const* point, int dimensions, const ExprNode* const* trees, int count,
+                         ExprNode** out) {
+  constexpr int32_t kAxes[3] = {'x', 'y', 'z'};
+  ExprNode* rules[3] = {nullptr, nullptr, nullptr};
+  bool complete = true;
+  for (int k = 0; k < dimensions; ++k) {
+    rules[k] = Join(KindEqual, Symbol(kAxes[k] + kPrimeOffset), CopyExpression(point[k]));
+    complete = complete && rules[k] != nullptr;
   }
+  for (int k = 0; k < count; ++k) {
+    out[k] = complete && trees[k] != nullptr ? CopyExpression(trees[k]) : nullptr;
+    complete = complete && (trees[k] == nullptr || out[k] != nullptr);
+  }
+  const RewritePassFunction rewrite = GraphsGlobals().rewritePass;
+  for (int k = 0; k < count && complete; ++k) {
+    if (out[k] == nullptr) continue;
+    SwapPrimedCoordinates(out[k]);
+    for (int r = 0; r < dimensions && rewrite != nullptr; ++r) rewrite(out[k], rules[r]);
+  }
+  for (ExprNode* rule : rules) FreeExpression(rule);
+  if (complete) return true;
+  for (int k = 0; k < count; ++k) {
+    FreeExpression(out[k]);
+    out[k] = nullptr;
+  }
+  PostError(kErrorOutOfMemory);
+  return false;
 }
-
-ExprNode* RewrittenCopy(const ExprNode* tree, ExprNode* const rules[3]) {
-  ExprNode* copy = CopyExpression(tree);
-  if (copy != nullptr) RewriteThroughRules(copy, rules);
-  return copy;
-}
-
-}  // namespace
 
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
                          const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
@@ -382,23 +396,25 @@ void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x
   *outX = *outY = *outZ = nullptr;
   if (outCond != nullptr) *outCond = nullptr;
   if (transform == nullptr || transform->mode != kTransformSpace) return;
-  ExprNode* rules[3] = {Join(KindEqual, Symbol('x' + kPrimeOffset), CopyExpression(x)),
-                        Join(KindEqual, Symbol('y' + kPrimeOffset), CopyExpression(y)),
-                        Join(KindEqual, Symbol('z' + kPrimeOffset), CopyExpression(z))};
-  if (cond != nullptr && outCond != nullptr) *outCond = NewFunctionOver(RewrittenCopy(cond, rules));
-  if (colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions)) {
-    for (CompiledFunction*& component : colour->component) {
-      if (component == nullptr) continue;
-      CompiledFunction* rewritten = NewFunctionOver(RewrittenCopy(component->tree, rules));
-      if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
-      DeleteCompiledFunction(component);
-      component = rewritten;
-    }
+  const bool colours =
+      colour != nullptr && (colour->mode == kColorRGBExpressions || colour->mode == kColorHSVExpressions);
+  const ExprNode* point[3] = {x, y, z};
+  const ExprNode* trees[7] = {transform->expression1, transform->expression2, transform->expression3,
+                              outCond != nullptr ? cond : nullptr};
+  for (int c = 0; c < 3 && colours; ++c) {
+    if (colour->component[c] != nullptr) trees[4 + c] = colour->component[c]->tree;
   }
-  *outX = RewrittenCopy(transform->expression1, rules);
-  *outY = RewrittenCopy(transform->expression2, rules);
-  *outZ = RewrittenCopy(transform->expression3, rules);
-  for (ExprNode* rule : rules) FreeExpression(rule);
+  ExprNode* out[7];
+  if (!RewriteThroughPoint(point, 3, trees, 7, out)) return;
+  *outX = out[0], *outY = out[1], *outZ = out[2];
+  if (out[3] != nullptr) *outCond = NewFunctionOver(out[3]);
+  for (int c = 0; c < 3; ++c) {
+    if (out[4 + c] == nullptr) continue;
+    CompiledFunction* rewritten = NewFunctionOver(out[4 + c]);
+    if (rewritten == nullptr) continue;  // the old one stays (error 7 posted)
+    DeleteCompiledFunction(colour->component[c]);
+    colour->component[c] = rewritten;
+  }
 }
 
 bool WantsSpaceCompanion(const GraphViewSet* set, const CoordinateTransform* transform, int32_t i) {
@@ -671,19 +687,15 @@ void BuildGraphsForEquationSet(GraphViewSet* set, bool is3D, bool is4D, bool spl
 
   // The parameter ranges from the shown view to every view that has them.
   if (set->primary == set->first2D && set->first2D != nullptr) {
-    SpreadRange(set, kRangeT, set->first2D->scale.rangeT);
-    SpreadRange(set, kRangeR, set->first2D->scale.rangeR);
-    SpreadRange(set, kRangeTheta, set->first2D->scale.rangeTheta);
-    SpreadRange(set, kRangeU, Unit(set->first3D, 1));
-    SpreadRange(set, kRangeV, Unit(set->first3D, 2));
+    for (int32_t n : {kRangeT, kRangeR, kRangeTheta}) SpreadRange(set, n, RangeIn2DView(set->first2D, n));
+    for (int32_t n : {kRangeU, kRangeV}) SpreadRange(set, n, RangeIn3DView(set->first3D, n));
   } else if (set->primary == set->first3D && set->first3D != nullptr) {
-    for (int32_t n : {kRangeT, kRangeU, kRangeV}) SpreadRange(set, n, Unit(set->first3D, n - kRangeT));
-    SpreadRange(set, kRangeR, Polar(set->first3D, 0));
-    SpreadRange(set, kRangeTheta, Polar(set->first3D, 1));
+    for (int32_t n : {kRangeT, kRangeU, kRangeV, kRangeR, kRangeTheta}) {
+      SpreadRange(set, n, RangeIn3DView(set->first3D, n));
+    }
   } else if (set->primary == set->view4D && set->view4D != nullptr) {
     for (int32_t n : {kRangeT, kRangeU, kRangeV}) SpreadRange(set, n, set->view4D->parameterRanges + 2 * (n - kRangeT));
-    SpreadRange(set, kRangeR, Polar(set->first3D, 0));
-    SpreadRange(set, kRangeTheta, Polar(set->first3D, 1));
+    for (int32_t n : {kRangeR, kRangeTheta}) SpreadRange(set, n, RangeIn3DView(set->first3D, n));
   }
   if (set->first3D != nullptr && set->second3D != nullptr) {
     Polar(set->second3D, 2)[0] = Polar(set->first3D, 2)[0];

@@ -88,6 +88,9 @@ void ViewSetCopyFlaggedRanges(GraphViewSet* set);
 // The (low, high) pair of range n in a 3D view: its box for x, y, z (0-2), its polar ranges for r,
 // theta, phi and its unit ranges for t, u, v. Null for any other index, or without a view.
 double* RangeIn3DView(GraphView3D* view, int32_t n);
+// The (low, high) pair of range n in a 2D view: r, theta or t. Null for any other index, or without
+// a view.
+double* RangeIn2DView(GraphView2D* view, int32_t n);
 // Transform mode 1 or 2: the index of the first 2D view's last graph joins graphIndexList.
 void RecordGraphIndex(GraphViewSet* set, const CoordinateTransform* transform);
 
@@ -125,11 +128,18 @@ GraphKind2D* NewRelationOver(ExprNode* relation, ExprNode* differences, GraphCol
 struct SurfaceRanges {
   double* bound[4];
 };
+// What carries a graph point (X, Y) or (X, Y, Z) (`dimensions` 2 or 3) through a coordinate
+// transformation given in the primed coordinates: copies of the `count` trees, each with its primes
+// exchanged and then rewritten by the algebra's rewrite pass with the rules x' = X, y' = Y (z' = Z),
+// into out; a null tree gives null. False, every out null and error 7 posted, when memory is
+// refused.
+bool RewriteThroughPoint(const ExprNode* const* point, int dimensions, const ExprNode* const* trees, int count,
+                         ExprNode** out);
 // Mode 4: the graph point (X, Y, Z) through the transformation. With the rules x' = X, y' = Y,
-// z' = Z, copies of the transformation's three expressions have x, y, z exchanged for x', y', z' and go through the algebra's rewrite pass with each rule, into
-// *outX, *outY, *outZ; a condition tree (may be null) the same way, compiled into *outCond (null
-// without one); the component functions of a colour in mode 9 or 10 (may be null) are replaced by
-// their rewritten copies. Other modes, or refused memory, give null outputs (error 7 posted).
+// z' = Z, the transformation's three expressions through RewriteThroughPoint into *outX, *outY,
+// *outZ; a condition tree (may be null) the same way, compiled into *outCond (null without one); the
+// component functions of a colour in mode 9 or 10 (may be null) are replaced by their rewritten
+// copies. Other modes give null outputs; refused memory too (error 7 posted), the colour unchanged.
 void TransformSpacePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y,
                          const ExprNode* z, const ExprNode* cond, GraphColor* colour, ExprNode** outX,
                          ExprNode** outY, ExprNode** outZ, CompiledFunction** outCond);

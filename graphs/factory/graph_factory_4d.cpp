@@ -28,9 +28,13 @@ CompiledFunction* ComplexPartFunction(const ExprNode* expression, uint32_t part)
   return NewFunctionOver(taken);
 }
 
-CompiledFunction* SymbolFunction(int32_t symbol) { return NewFunctionOver(NewSymbolNode(static_cast<int16_t>(symbol))); }
+CompiledFunction* SymbolFunction(int32_t symbol) {
+  return NewFunctionOver(NewSymbolNode(static_cast<int16_t>(symbol)));
+}
 
-bool AllMade(CompiledFunction* const f[4]) { return f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && f[3] != nullptr; }
+bool AllMade(CompiledFunction* const f[4]) {
+  return f[0] != nullptr && f[1] != nullptr && f[2] != nullptr && f[3] != nullptr;
+}
 
 void FreeFunctions(CompiledFunction* f[4]) {
   for (int k = 0; k < 4; ++k) DeleteCompiledFunction(f[k]);
@@ -42,26 +46,26 @@ const ExprNode* RightSide(const ExprNode* node) {
 }
 }  // namespace
 
-Built4D BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, CompiledFunction** condition,
-                     GraphColor** colour, double grain, double opacity) {
+FormBuild BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, CompiledFunction** condition,
+                       GraphColor** colour, double grain, double opacity) {
   const GraphConstructors make = GraphKindConstructors();
   GraphView4D* view = set->view4D;
-  if (view == nullptr || form < 20 || form > 23) return Built4D::kKindMissing;
+  if (view == nullptr || form < 20 || form > 23) return FormBuild::kKindMissing;
   const bool kindThere = form == 23 ? make.curveList4D != nullptr
                          : form == 20 ? make.curve4D != nullptr
                                       : make.surface4D != nullptr;
-  if (!kindThere) return Built4D::kKindMissing;
+  if (!kindThere) return FormBuild::kKindMissing;
   CompiledFunction* f[4] = {nullptr, nullptr, nullptr, nullptr};
   GraphKind4D* graph = nullptr;
   bool takesCondition = form != 23;
   const ExprNode* right = RightSide(node);
   if (form == 23) {
     CompiledFunction* list = NewFunctionOver(CopyExpression(node));
-    if (list == nullptr) return Built4D::kFailed;
+    if (list == nullptr) return FormBuild::kFailed;
     graph = make.curveList4D(list, *colour, view->context, &view->projection);
     if (graph == nullptr) DeleteCompiledFunction(list);
   } else if (form == 22) {
-    if (right == nullptr) return Built4D::kFailed;
+    if (right == nullptr) return FormBuild::kFailed;
     f[0] = SymbolFunction('u');
     f[1] = SymbolFunction('v');
     f[2] = ComplexPartFunction(right, KindRe);
@@ -73,7 +77,7 @@ Built4D BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, Comp
                              view->context, &view->projection);
     }
   } else {
-    if (!IsColumnOfRows(right, 4)) return Built4D::kFailed;
+    if (!IsColumnOfRows(right, 4)) return FormBuild::kFailed;
     for (int k = 0; k < 4; ++k) f[k] = ElementFunction(right, k, form == 20 ? 't' : 0, 'u');
     const double* p = view->parameterRanges;  // t, u, v: (low, high) each
     if (AllMade(f) && form == 20) {
@@ -88,16 +92,16 @@ Built4D BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, Comp
     // A refused function said so itself; the graph object refused is said here.
     if (form == 23 || AllMade(f)) PostError(kErrorOutOfMemory);
     FreeFunctions(f);
-    return Built4D::kFailed;
+    return FormBuild::kFailed;
   }
   *colour = nullptr;  // the graph's from here
   if (takesCondition) *condition = nullptr;
-  if (!KeepIfAttached(graph, AttachTo4DView(set, graph))) return Built4D::kFailed;
+  if (!KeepIfAttached(graph, AttachTo4DView(set, graph))) return FormBuild::kFailed;
   if (form == 20) MarkRangeInUse(set, kRangeT);
   if (form == 21) {
     MarkRangeInUse(set, kRangeU);
     MarkRangeInUse(set, kRangeV);
   }
   Mark4DRangesInUse(set);
-  return Built4D::kBuilt;
+  return FormBuild::kBuilt;
 }

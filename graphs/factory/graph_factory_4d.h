@@ -15,10 +15,8 @@ class GraphColor;
 struct CompiledFunction;
 struct ExprNode;
 
-using Built4D = FormBuild;  // the 4D builders' name for it
-
 // `node` is the equation (forms 20 to 22: an equal node whose right side is the 4-vector, or the
 // expression of z) or the whole list (form 23). The grain sets the samples, the opacity is the
 // surfaces'. Any other form is kKindMissing.
-Built4D BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, CompiledFunction** condition,
-                     GraphColor** colour, double grain, double opacity);
+FormBuild BuildGraph4D(GraphViewSet* set, int32_t form, const ExprNode* node, CompiledFunction** condition,
+                       GraphColor** colour, double grain, double opacity);

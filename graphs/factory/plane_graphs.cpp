@@ -37,7 +37,6 @@ ExprNode* Apply(ExprNode* (*make)(ExprNode*, ExprNode*), ExprNode* a, ExprNode* 
   return made;
 }
 ExprNode* Symbol(int32_t id) { return NewSymbolNode(static_cast<int16_t>(id)); }
-ExprNode* MakeEquality(ExprNode* a, ExprNode* b) { return NewBinaryNode(KindEqual, a, b); }
 ExprNode* CopyOf(const ExprNode* node) { return node != nullptr ? CopyExpression(node) : nullptr; }
 
 // Element k of a column (null when there is none).
@@ -46,14 +45,6 @@ const ExprNode* Element(const ExprNode* column, int32_t k) {
 }
 
 GraphView2D* View2D(GraphViewSet* set, int32_t i) { return i == 0 ? set->first2D : set->second2D; }
-
-// The range of a 2D view a curve runs over.
-double* RangeOf(GraphView2D* view, int32_t range) {
-  if (view == nullptr) return nullptr;
-  if (range == kRangeR) return view->scale.rangeR;
-  if (range == kRangeTheta) return view->scale.rangeTheta;
-  return view->scale.rangeT;
-}
 
 // Two functions over copies of x and y; both or neither (error 7 posted when a part is missing).
 bool FunctionPair(const ExprNode* x, const ExprNode* y, CompiledFunction** fx, CompiledFunction** fy) {
@@ -96,10 +87,10 @@ FormBuild BuildCurve(GraphViewSet* set, ExprNode* x, ExprNode* y, int32_t argume
   if (!FunctionPair(x, y, &fx, &fy)) return FormBuild::kFailed;
   GraphColor* taken = *colour;
   const FormBuild built = AttachMainGraph(
-      set, make(fx, fy, taken, detail, probeKind, &view->drawMap, RangeOf(view, range)), i, colour, fx, fy);
+      set, make(fx, fy, taken, detail, probeKind, &view->drawMap, RangeIn2DView(view, range)), i, colour, fx, fy);
   if (built != FormBuild::kBuilt) return built;
   MarkRangeInUse(set, range);
-  AddCurveCompanion2D(set, transform, i, x, y, taken, detail, RangeOf(set->first2D, range));
+  AddCurveCompanion2D(set, transform, i, x, y, taken, detail, RangeIn2DView(set->first2D, range));
   return built;
 }
 
@@ -127,7 +118,9 @@ FormBuild BuildSlopeField(GraphViewSet* set, ExprNode* slope, ExprNode* dydt, bo
   GraphView2D* view = View2D(set, i);
   if (make == nullptr || view == nullptr) return FormBuild::kKindMissing;
   CompiledFunction *f1, *f2;
-  if (slope == nullptr || (system && dydt == nullptr) || !FunctionPair(slope, dydt, &f1, &f2)) return FormBuild::kFailed;
+  if (slope == nullptr || (system && dydt == nullptr) || !FunctionPair(slope, dydt, &f1, &f2)) {
+    return FormBuild::kFailed;
+  }
   const FormBuild built = AttachMainGraph(set, make(f1, f2, *colour, detail, &view->drawMap), i, colour, f1, f2);
   if (built == FormBuild::kBuilt && i == 0) RecordGraphIndex(set, transform);
   return built;
@@ -137,7 +130,8 @@ FormBuild BuildSlopeField(GraphViewSet* set, ExprNode* slope, ExprNode* dydt, bo
 // x to u and y to v, and of the read-out part; null (all freed, error 7 posted) when a part or the
 // graph cannot be had. The colour is the graph's only when one is made.
 GraphKind2D* MakeColorPlot(const ExprNode* right, const ExprNode* extra, bool transformed,
-                           const CoordinateTransform* transform, uint8_t hsv, GraphColor* colour, const ViewMap* frame) {
+                           const CoordinateTransform* transform, uint8_t hsv, GraphColor* colour,
+                           const ViewMap* frame) {
   CompiledFunction* f[4] = {nullptr, nullptr, nullptr, nullptr};
   bool complete = colour != nullptr;
   for (int32_t k = 0; k < 4; ++k) {
@@ -166,27 +160,11 @@ GraphKind2D* MakeColorPlot(const ExprNode* right, const ExprNode* extra, bool tr
 // ---- Companions ----
 
 void TransformPlanePoint(const CoordinateTransform* transform, const ExprNode* x, const ExprNode* y, ExprNode** outX,
-                         ExprNode** outY) {
-  *outX = *outY = nullptr;
-  ExprNode* rules[2] = {Apply(MakeEquality, Symbol('x' + kPrimeOffset), CopyOf(x)),
-                        Apply(MakeEquality, Symbol('y' + kPrimeOffset), CopyOf(y))};
-  ExprNode* out[2] = {CopyOf(transform->expression1), CopyOf(transform->expression2)};
-  const bool complete = rules[0] != nullptr && rules[1] != nullptr && out[0] != nullptr && out[1] != nullptr;
-  RewritePassFunction rewrite = GraphsGlobals().rewritePass;
-  for (ExprNode* tree : out) {
-    if (!complete) break;
-    SwapPrimedCoordinates(tree);
-    for (ExprNode* rule : rules) {
-      if (rewrite != nullptr) rewrite(tree, rule);
-    }
-  }
-  for (ExprNode* rule : rules) FreeExpression(rule);
-  if (!complete) {
-    FreeExpression(out[0]);
-    FreeExpression(out[1]);
-    PostError(kErrorOutOfMemory);
-    return;
-  }
+                        ExprNode** outY) {
+  const ExprNode* point[2] = {x, y};
+  const ExprNode* trees[2] = {transform->expression1, transform->expression2};
+  ExprNode* out[2];
+  RewriteThroughPoint(point, 2, trees, 2, out);
   *outX = out[0], *outY = out[1];
 }
 
@@ -310,7 +288,8 @@ FormBuild BuildPlaneForm(GraphViewSet* set, const ExprNode* node, int32_t form, 
     return BuildSlopeField(set, slope, dydt, system, i, colour, transform, detail);
   };
   auto polar = [&](ExprNode* radius, ExprNode* angle, ExprNode* radius2, ExprNode* angle2) {  // (r cos a, r sin a)
-    return std::make_pair(Apply(MakeTimes, radius, Apply(MakeCos, angle)), Apply(MakeTimes, radius2, Apply(MakeSin, angle2)));
+    return std::make_pair(Apply(MakeTimes, radius, Apply(MakeCos, angle)),
+                          Apply(MakeTimes, radius2, Apply(MakeSin, angle2)));
   };
   const bool needsEquation = form != 44 && form != 46;
   if (needsEquation && !equation) return FormBuild::kFailed;

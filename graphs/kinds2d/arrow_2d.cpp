@@ -43,9 +43,7 @@ bool GraphArrow2D::Draw() {
 }
 
 void GraphArrow2D::VariableChanged(int32_t, double) {
-  for (CompiledFunction* f : function_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
+  ForgetCachedConstants(function_, 4);
   computed_ = 0;
 }
 

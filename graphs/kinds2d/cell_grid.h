@@ -190,7 +190,8 @@ void ShadeCells(const CellGrid<T>& grid, const ViewMap* map, ColourOf colourOf) 
       if (!colourOf(row[c], &rgb)) continue;
       for (int32_t j = 0; j < ty; ++j) {
         for (int32_t i = 0; i < tx; ++i) {
-          if (uint32_t* p = PixelAddress(port, f.left + c * tx + i, f.top + r * ty + j)) *p = ShadePixelByLuminance(rgb, *p);
+          uint32_t* p = PixelAddress(port, f.left + c * tx + i, f.top + r * ty + j);
+          if (p != nullptr) *p = ShadePixelByLuminance(rgb, *p);
         }
       }
     }

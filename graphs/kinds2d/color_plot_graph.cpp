@@ -69,7 +69,9 @@ void GraphColorPlot2D::SampleRanges() {
     EvaluateGridRowBatch(functions_, 3, 0, j, kRangeSamples, context_, out);
     for (int32_t k = 0; k < 3; ++k) {
       for (double v : values[k]) {
-        if (std::isfinite(v)) ranges_[2 * k] = std::min(ranges_[2 * k], v), ranges_[2 * k + 1] = std::max(ranges_[2 * k + 1], v);
+        if (!std::isfinite(v)) continue;
+        ranges_[2 * k] = std::min(ranges_[2 * k], v);
+        ranges_[2 * k + 1] = std::max(ranges_[2 * k + 1], v);
       }
     }
   }

@@ -268,8 +268,7 @@ int32_t GraphContour2D::Status() { return ChunkPoolCount(segments_) == 0 ? 10 : 
 // ---- Lifecycle ----
 
 void GraphContour2D::VariableChanged(int32_t symbol, double) {
-  if (function_ != nullptr) function_->bindingsEvaluated = 0;
-  if (FunctionDependsOnSymbol(function_, symbol)) Invalidate();
+  if (ForgetBindingsOf(&function_, 1, symbol)) Invalidate();
 }
 
 void GraphContour2D::SetOption(int32_t code, double value) {

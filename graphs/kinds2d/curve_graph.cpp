@@ -29,8 +29,6 @@ bool Finite(const CurvePoint& p) { return std::isfinite(p.x) && std::isfinite(p.
 
 }  // namespace
 
-int32_t CurveSamplesOfGrain(double q) { return static_cast<int32_t>(800.0 * ClampGrain(q) + 200.0); }
-
 GraphCurve2D::GraphCurve2D(CompiledFunction* x, CompiledFunction* y, GraphColor* color, double grain,
                            int32_t probeKind, const ViewMap* map, const double* range)
     : map_(map),
@@ -67,11 +65,7 @@ void GraphCurve2D::AllocatePoints() {
   next_ = 0;
 }
 
-double GraphCurve2D::ParameterOf(int32_t k) const {
-  const double t0 = range_[0], t1 = range_[1];
-  if (k >= count_ - 1) return t1;  // exactly the end, whatever the rounding of the steps
-  return t0 + k * ((t1 - t0) / (count_ - 1));
-}
+double GraphCurve2D::ParameterOf(int32_t k) const { return CurveSampleParameter(k, count_, range_[0], range_[1]); }
 
 CurvePoint GraphCurve2D::At(double t) const {
   return CurvePoint{EvaluateFunction1(xFunction_, t), EvaluateFunction1(yFunction_, t)};

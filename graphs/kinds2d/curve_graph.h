@@ -31,9 +31,6 @@ using CurvePoint = ProbePoint;
 // around the frame's centre (so no end leaves the pixel range), from pixel to pixel.
 void DrawWorldPolyline(const ViewMap* map, const CurvePoint* points, int32_t count, double radius, uint32_t rgb);
 
-// Samples of the grain q: trunc(800 q + 200) of the clamped grain, 200 (q = 0) to 1000 (q = 1).
-int32_t CurveSamplesOfGrain(double q);
-
 class GraphCurve2D final : public GraphKind2D {
  public:
   // Takes over both functions (compiled here, each with its derivative by u when it uses only

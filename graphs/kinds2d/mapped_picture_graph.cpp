@@ -51,7 +51,8 @@ bool MapSource::Shows(const GraphColor* color) const {
 GWorldPtr MapSource::Draw(const GraphColor* color) const {
   GraphView2D* view = View();
   if (view == nullptr) return nullptr;
-  const ViewIndexList list{indexList != nullptr ? indexList->data : nullptr, indexList != nullptr ? indexList->count : 0};
+  const ViewIndexList list{indexList != nullptr ? indexList->data : nullptr,
+                           indexList != nullptr ? indexList->count : 0};
   return view->DrawViewIntoBuffer(&list, color);
 }
 
@@ -81,8 +82,8 @@ GraphKind2D* NewMeshGraph(CompiledFunction* fx, CompiledFunction* fy, GraphColor
 }
 
 void GraphMesh2D::Compute(int32_t budget) {
-  evaluations_ += ComputeCellRows(grid_, map_, context_, functions_, budget, IsPending,
-                                  [](const double (&v)[2][kCellRun], int32_t t) { return StoreMappedPoint(v[0][t], v[1][t]); });
+  const auto store = [](const double (&v)[2][kCellRun], int32_t t) { return StoreMappedPoint(v[0][t], v[1][t]); };
+  evaluations_ += ComputeCellRows(grid_, map_, context_, functions_, budget, IsPending, store);
 }
 
 bool GraphMesh2D::Draw() {

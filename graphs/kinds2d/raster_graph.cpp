@@ -146,8 +146,7 @@ ProbeRecord GraphRaster2D::Probe(double x, double y) {
 // ---- Lifecycle ----
 
 void GraphRaster2D::VariableChanged(int32_t symbol, double value) {
-  if (function_ != nullptr) function_->bindingsEvaluated = 0;
-  if (grid_.cells == nullptr || !FunctionDependsOnSymbol(function_, symbol)) return;
+  if (!ForgetBindingsOf(&function_, 1, symbol) || grid_.cells == nullptr) return;
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
   } else if (!grid_.Restore(map_, value, kRasterPending) && !RangeKnown()) {

@@ -230,9 +230,8 @@ size_t GraphRelation2D::BitmapBytes() const {
 }
 
 void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
-  if (relation_ != nullptr) relation_->bindingsEvaluated = 0;
-  if (boundary_ != nullptr) boundary_->bindingsEvaluated = 0;
-  if (bits_ == nullptr || !FunctionDependsOnSymbol(relation_, symbol)) return;
+  ForgetCachedConstants(&boundary_, 1);
+  if (!ForgetBindingsOf(&relation_, 1, symbol) || bits_ == nullptr) return;
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;

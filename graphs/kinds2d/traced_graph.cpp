@@ -146,9 +146,8 @@ int32_t GraphTraced2D::Status() {
 }
 
 void GraphTraced2D::VariableChanged(int32_t symbol, double) {
-  if (function_ != nullptr) function_->bindingsEvaluated = 0;
-  if (derivative_ != nullptr) derivative_->bindingsEvaluated = 0;
-  if (FunctionDependsOnSymbol(function_, symbol)) ResetColumns();
+  ForgetCachedConstants(&derivative_, 1);
+  if (ForgetBindingsOf(&function_, 1, symbol)) ResetColumns();
 }
 
 void GraphTraced2D::SetOption(int32_t code, double value) {

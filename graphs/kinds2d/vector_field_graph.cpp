@@ -236,9 +236,8 @@ ProbeRecord GraphVectorField2D::Probe(double x, double y) {
 // ---- Lifecycle ----
 
 void GraphVectorField2D::VariableChanged(int32_t symbol, double) {
-  if (fieldX_ != nullptr) fieldX_->bindingsEvaluated = 0;
-  if (fieldY_ != nullptr) fieldY_->bindingsEvaluated = 0;
-  if (FunctionDependsOnSymbol(fieldX_, symbol) || FunctionDependsOnSymbol(fieldY_, symbol)) Invalidate();
+  CompiledFunction* const fields[2] = {fieldX_, fieldY_};
+  if (ForgetBindingsOf(fields, 2, symbol)) Invalidate();
 }
 
 void GraphVectorField2D::SetOption(int32_t code, double value) {

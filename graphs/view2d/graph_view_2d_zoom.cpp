@@ -19,8 +19,12 @@ constexpr uint32_t kComputeTicks = 30;
 constexpr int32_t kMaxLadderSteps = 64;  // a fit needs at most about four; the cap guards noise
 constexpr int32_t kCornerDigits = 14;
 
-bool ZoomsX(int32_t code) { return code == kZoomInBoth || code == kZoomInX || code == kZoomOutBoth || code == kZoomOutX; }
-bool ZoomsY(int32_t code) { return code == kZoomInBoth || code == kZoomInY || code == kZoomOutBoth || code == kZoomOutY; }
+bool ZoomsX(int32_t code) {
+  return code == kZoomInBoth || code == kZoomInX || code == kZoomOutBoth || code == kZoomOutX;
+}
+bool ZoomsY(int32_t code) {
+  return code == kZoomInBoth || code == kZoomInY || code == kZoomOutBoth || code == kZoomOutY;
+}
 bool ZoomsOut(int32_t code) { return code >= kZoomOutBoth && code <= kZoomOutY; }
 
 // The major grid step: five minor steps for digit 5, four for 1 and 2.

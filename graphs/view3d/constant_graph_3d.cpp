@@ -46,9 +46,7 @@ bool ConstantGraph3D::Draw() {
 }
 
 void ConstantGraph3D::VariableChanged(int32_t, double) {
-  for (CompiledFunction* f : function_) {
-    if (f != nullptr) f->bindingsEvaluated = 0;
-  }
+  ForgetCachedConstants(function_, count_);
   Invalidate();
 }
 

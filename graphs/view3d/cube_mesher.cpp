@@ -9,7 +9,7 @@
 #include <array>
 #include <cmath>
 
-#include "graphs/view3d/surface_shading.h"
+#include "graphs/core/surface_grid.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/timers.h"

@@ -8,12 +8,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/threads/timers.h"
 
-namespace {
-
-constexpr int32_t kMessageUndefinedForRanges = 11;
-
-}  // namespace
-
 GlyphField3D::GlyphField3D(CompiledFunction* fieldX, CompiledFunction* fieldY, CompiledFunction* fieldZ,
                            GraphColor* color, const double* lengthScale, GraphicsContext* context) {
   glyphs_ = new (std::nothrow) GraphGlyphs3D(fieldX, fieldY, fieldZ, color, lengthScale, &points_, context);

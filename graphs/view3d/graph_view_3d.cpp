@@ -35,10 +35,7 @@ double ClampedZero(double low, double high) { return low > 0 ? low : high < 0 ? 
 
 GraphView3D::GraphView3D() {
   SetDefaultOrientation();
-  for (int k = 0; k < 3; ++k) {
-    settings.unitRanges[2 * k] = 0.0;
-    settings.unitRanges[2 * k + 1] = 1.0;
-  }
+  SetUnitRanges(settings.unitRanges, 3);
 }
 
 void GraphView3D::SetSpin(double x, double y, double z, double speed) {
@@ -211,21 +208,7 @@ void GraphView3D::RedrawAfterChange() {
 }
 
 void GraphView3D::ZoomBox(double step, double factor) {
-  double* box = settings.camera.box;
-  double saved[6];
-  std::copy(box, box + 6, saved);
-  for (int animation = 0; animation < 2; ++animation) {
-    for (int axis = 0; axis < 3; ++axis) {
-      const double c = (saved[2 * axis] + saved[2 * axis + 1]) / 2;
-      for (int end = 0; end < 2; ++end) box[2 * axis + end] = c + step * (box[2 * axis + end] - c);
-    }
-    RedrawAfterChange();
-  }
-  for (int axis = 0; axis < 3; ++axis) {
-    const double c = (saved[2 * axis] + saved[2 * axis + 1]) / 2;
-    for (int end = 0; end < 2; ++end) box[2 * axis + end] = c + factor * (saved[2 * axis + end] - c);
-  }
-  RedrawAfterChange();
+  ZoomRangePairs(settings.camera.box, 3, step, factor, [this] { RedrawAfterChange(); });
   if (document != nullptr) document->InvalidateGraphPane();
 }
 
@@ -237,10 +220,7 @@ void GraphView3D::Command(int32_t code) {
     if (document != nullptr) document->ResetViewStateFlags();
     if (code == kCommandNewView3D) {
       showAxes = 1;
-      for (int k = 0; k < 3; ++k) {
-        settings.unitRanges[2 * k] = 0.0;
-        settings.unitRanges[2 * k + 1] = 1.0;
-      }
+      SetUnitRanges(settings.unitRanges, 3);
     }
     return;
   }

@@ -12,14 +12,12 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "kernel/application_state.h"
 #include "kernel/interaction/mouse_tracking.h"
-#include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 
 namespace {
 
 constexpr int32_t kTrackTicks = 20;      // a still mouse reports after this long
 constexpr int32_t kStillTicks = 20;      // held still longer than this, a drag stops the spin
-constexpr double kMaxDragSpinSpeed = 4 * kPi;
 constexpr double kDepthPerPixel = 0.03;
 constexpr int32_t kLockedDragSlop = 4;   // pixels a locked drag ignores
 constexpr double kLockedBoostAbove = 0.05;
@@ -87,10 +85,8 @@ void GraphView3D::FreeDragStep(QDPoint point) {
     StopSpinWhenStill();
     return;
   }
-  const QDPoint centre = MakePoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  const double radius = std::trunc(0.4 * std::min(RectWidth(rect), RectHeight(rect)));
   double turn[9];
-  TrackballRotation3(point, dragPoint, centre, radius, turn);
+  TrackballRotation3(point, dragPoint, TrackballCentre(rect), TrackballRadius(rect), turn);
   double* orientation = settings.camera.orientation;
   ConjugateRotation3(orientation, turn);
   MultiplyMatrix3(turn, orientation, orientation);
@@ -110,9 +106,8 @@ void GraphView3D::LockedDragStep(QDPoint point) {
     StopSpinWhenStill();
     return;
   }
-  const QDPoint centre = MakePoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
   double turn[9];
-  TrackballRotation3(point, dragPoint, centre, std::max(RectWidth(rect), RectHeight(rect)), turn);
+  TrackballRotation3(point, dragPoint, TrackballCentre(rect), std::max(RectWidth(rect), RectHeight(rect)), turn);
   double* orientation = settings.camera.orientation;
   ConjugateRotation3(orientation, turn);
   double theta = std::acos(std::clamp(0.5 * (turn[0] + turn[4] + turn[8] - 1.0), -1.0, 1.0));
@@ -153,8 +148,7 @@ void GraphView3D::StopSpinWhenStill() {
 }
 
 void GraphView3D::SpinFromStep(const double axis[3], double angle, double seconds) {
-  const double speed = angle / seconds;
-  spinSpeed = speed > 0.0 ? std::min(speed, kMaxDragSpinSpeed) : 0.0;  // NaN and negative: still
+  spinSpeed = DragSpinSpeed(angle, seconds);
   if (std::isfinite(axis[0]) && std::isfinite(axis[1]) && std::isfinite(axis[2])) {
     std::copy(axis, axis + 3, spinAxis);
   }

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMessageNeverSatisfied = 6;
 constexpr int32_t kMessageNotSatisfiedInRanges = 12;
 constexpr int32_t kMessageNoSurfaceFound = 13;

@@ -3,7 +3,6 @@
 #include "graphs/view3d/implicit_surface_field_3d.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <new>
 
 #include "kernel/diagnostics/error_register.h"
@@ -110,13 +109,9 @@ void GraphImplicitSurfaceField3D::Compute(int32_t budget) {
 
 void GraphImplicitSurfaceField3D::VariableChanged(int32_t symbol, double value) {
   GlyphsVariableChanged(symbol, value);
-  bool depends = false;
-  for (CompiledFunction* f : {function_, condition_}) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;  // the condition too, or its old values would choose the points
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Invalidate();
+  // The condition too, or its old values would choose the points.
+  CompiledFunction* const all[2] = {function_, condition_};
+  if (ForgetBindingsOf(all, 2, symbol)) Invalidate();
 }
 
 void GraphImplicitSurfaceField3D::SetOption(int32_t code, double value) {

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr uint32_t kNoTextureGrey = 0x808080;
 
 // A coordinate function may be differentiated by u and v only when it uses no derived coordinate:
@@ -64,7 +63,7 @@ GraphSurface3D::GraphSurface3D(CompiledFunction* x, CompiledFunction* y, Compile
       vMin_(vMin),
       vMax_(vMax),
       plottingMode_(plottingMode >= 0 && plottingMode <= 2 ? plottingMode : 2) {
-  n_ = GrainSize(grain, 74.0, 5.0, 2, kMaxSurfaceGrid);
+  n_ = SurfaceGridOfGrain(grain, kMaxSurfaceGrid);
   Prepare();
   BrightenGraphColor(color_);
   colorOnlyChanged_ = 0;
@@ -80,7 +79,6 @@ GraphSurface3D::~GraphSurface3D() {
   DeleteCompiledFunction(condition_);
   delete color_;
 }
-
 
 void GraphSurface3D::FreeDerivatives() {
   for (CompiledFunction*& d : derivative_) {
@@ -189,6 +187,8 @@ void GraphSurface3D::Compute(int32_t budget) {
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
   }
+  // The change of what only the drawing shows is taken in here, samples or none.
+  colorOnlyChanged_ = 0;
   if (!ArraysPresent()) {
     // A colour mode the arrays were not made for (the programs came or went with a context): made
     // again; a refusal leaves the surface complete with nothing.
@@ -196,7 +196,6 @@ void GraphSurface3D::Compute(int32_t budget) {
     Allocate();
     if (!ArraysPresent()) return;
   }
-  colorOnlyChanged_ = 0;
   if (complete_) return;
   const uint32_t deadline = ComputeDeadline(budget);
   const double uLow = *uMin_, vLow = *vMin_;
@@ -253,22 +252,11 @@ void GraphSurface3D::Sample(int32_t i, int32_t j, double u, double v, const doub
     std::fill(normals_ + 3 * copies_ * k, normals_ + 3 * copies_ * (k + 1), 0.0f);
     return;
   }
-  StoreColour(i, j, k, u, v, p);
+  const double args[6] = {u, v, p[0], p[1], p[2], 0.0};
+  StoreSurfaceSampleColour(color_, color_->mode, i, j, n_, args, colors_, texCoords_);
   for (int copy = 0; copy < copies_; ++copy) {
     float* out = vertices_ + 3 * (copies_ * k + copy);
     for (int c = 0; c < 3; ++c) out[c] = float(p[c]);
-  }
-}
-
-void GraphSurface3D::StoreColour(int32_t i, int32_t j, size_t k, double u, double v, const double p[3]) {
-  const uint32_t mode = color_->mode;
-  if (mode == kColorRGBExpressions || mode == kColorHSVExpressions) {
-    const double args[6] = {u, v, p[0], p[1], p[2], 0.0};
-    SurfaceExpressionColor(color_, args, colors_ + 3 * copies_ * k);
-  } else if (mode == kColorTexture) {
-    SurfaceTexCoord(i, j, n_, texCoords_ + 2 * k);
-  } else if (colors_ != nullptr) {
-    SurfacePatternColors(mode, i, j, n_, colors_ + 3 * copies_ * k);
   }
 }
 
@@ -352,7 +340,7 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
       opacity_ = value;
       break;
     case 8:
-      n_ = GrainSize(value, 74.0, 5.0, 2, kMaxSurfaceGrid);
+      n_ = SurfaceGridOfGrain(value, kMaxSurfaceGrid);
       Allocate();
       break;
     default:

@@ -88,7 +88,6 @@ class GraphSurface3D final : public GraphKind3D {
   // One grid sample (i, j) at parameters (u, v) from the batch's values there: x, y, z, then the
   // six derivatives when there are derivatives.
   void Sample(int32_t i, int32_t j, double u, double v, const double value[9]);
-  void StoreColour(int32_t i, int32_t j, size_t sample, double u, double v, const double p[3]);
   void ComputeExtent();
 
   GraphicsContext* context_;

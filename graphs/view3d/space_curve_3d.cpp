@@ -2,7 +2,6 @@
 #include "graphs/view3d/space_curve_3d.h"
 
 #include <cmath>
-#include <initializer_list>
 #include <new>
 
 #include "graphics/gl/frame_setup.h"
@@ -15,20 +14,11 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 
-namespace {
-
-constexpr int32_t kMessageUndefinedForRanges = 11;
-
-// trunc(800 q + 200) of the clamped grain: 200 to 1000 samples.
-int32_t SamplesOfGrain(double grain) { return static_cast<int32_t>(800.0 * ClampGrain(grain) + 200.0); }
-
-}  // namespace
-
 GraphCurve3D::GraphCurve3D(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z,
                            CompiledFunction* condition, GraphColor* color, double grain, GraphicsContext* context,
                            const double* tMin, const double* tMax)
     : context_(context), tMin_(tMin), tMax_(tMax), coordinate_{x, y, z}, condition_(condition), color_(color) {
-  sampleCount_ = SamplesOfGrain(grain);
+  sampleCount_ = CurveSamplesOfGrain(grain);
   CompileFunctions3(x, y, z);
   if (condition_ != nullptr) CompileFunction(condition_);
   if (color_ != nullptr) BrightenGraphColor(color_);
@@ -79,10 +69,9 @@ void GraphCurve3D::Compute(int32_t budget) {
   const uint32_t deadline = ComputeDeadline(budget);
   const int32_t n = sampleCount_;
   const double t0 = *tMin_, t1 = *tMax_;
-  const double step = (t1 - t0) / (n - 1);
   while (nextSample_ < n) {
     const int32_t k = nextSample_++;
-    const double t = k == n - 1 ? t1 : t0 + k * step;  // both ends exactly
+    const double t = CurveSampleParameter(k, n, t0, t1);
     double p[3];
     for (int i = 0; i < 3; ++i) p[i] = EvaluateFunction1(coordinate_[i], t);
     bool valid = std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
@@ -120,13 +109,8 @@ bool GraphCurve3D::Draw() {
 int32_t GraphCurve3D::Status() { return validCount_ > 0 ? 0 : kMessageUndefinedForRanges; }
 
 void GraphCurve3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : {coordinate_[0], coordinate_[1], coordinate_[2], condition_}) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Reset();
+  CompiledFunction* const all[4] = {coordinate_[0], coordinate_[1], coordinate_[2], condition_};
+  if (ForgetBindingsOf(all, 4, symbol)) Reset();
 }
 
 void GraphCurve3D::SetOption(int32_t code, double value) {
@@ -135,7 +119,7 @@ void GraphCurve3D::SetOption(int32_t code, double value) {
     BrightenGraphColor(color_);
   } else if (code == 8) {
     FreeArrays();
-    sampleCount_ = SamplesOfGrain(value);
+    sampleCount_ = CurveSamplesOfGrain(value);
     Allocate();
   } else if (code == 5 && meshDirty_ && complete_) {
     // Only a finished curve: the segments of a sampling in progress belong to the last one.

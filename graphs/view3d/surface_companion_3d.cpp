@@ -11,6 +11,7 @@
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/mesh_drawing.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/surface_grid.h"
 #include "graphs/view3d/implicit_surface_3d.h"
 #include "graphs/view3d/surface_shading.h"
 #include "kernel/diagnostics/error_register.h"
@@ -158,12 +159,7 @@ bool GraphSurfaceCompanion3D::Draw() {
 }
 
 void GraphSurfaceCompanion3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : map_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
+  bool depends = ForgetBindingsOf(map_, 3, symbol);
   for (const CompiledFunction* f : {parent_->Function(), parent_->Condition()}) {
     depends = depends || (f != nullptr && FunctionDependsOnSymbol(f, symbol));
   }

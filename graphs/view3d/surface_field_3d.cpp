@@ -75,18 +75,9 @@ void GraphSurfaceField3D::Compute(int32_t budget) {
 
 void GraphSurfaceField3D::VariableChanged(int32_t symbol, double value) {
   GlyphsVariableChanged(symbol, value);
-  bool surfaceDepends = false;
-  for (CompiledFunction* f : surface_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    surfaceDepends = surfaceDepends || FunctionDependsOnSymbol(f, symbol);
-  }
-  bool conditionDepends = false;
-  if (condition_ != nullptr) {
-    condition_->bindingsEvaluated = 0;  // else the points would be kept by the condition's old values
-    conditionDepends = FunctionDependsOnSymbol(condition_, symbol);
-  }
-  if (surfaceDepends || conditionDepends) Reset();
+  // The condition too, or its old values would choose the points.
+  CompiledFunction* const all[4] = {surface_[0], surface_[1], surface_[2], condition_};
+  if (ForgetBindingsOf(all, 4, symbol)) Reset();
 }
 
 void GraphSurfaceField3D::SetOption(int32_t code, double value) {

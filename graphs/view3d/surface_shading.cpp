@@ -79,12 +79,6 @@ void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const
 }
 
 
-void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count) {
-  for (int32_t k = 0; k < count; ++k) {
-    if (functions[k] != nullptr) functions[k]->bindingsEvaluated = 0;
-  }
-}
-
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
                                     GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly) {
   const bool geometry = ForgetBindingsOf(functions, count, symbol);
@@ -103,24 +97,6 @@ SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t 
 
 bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color) {
   return condition != nullptr && !clip.active && !ColourHasProgram(color);
-}
-
-bool UnitNormal(const double n[3], float out[3]) {
-  const double squared = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
-  if (squared > 1e-280 && squared < 1e280) {  // the common case: no scaling needed
-    const double k = 1.0 / std::sqrt(squared);
-    for (int c = 0; c < 3; ++c) out[c] = float(n[c] * k);
-    return true;
-  }
-  out[0] = out[1] = out[2] = 0.0f;
-  const double scale = std::max({std::fabs(n[0]), std::fabs(n[1]), std::fabs(n[2])});
-  if (!std::isfinite(scale) || scale == 0.0 || !std::isfinite(n[0] + n[1] + n[2])) return false;
-  const double a = n[0] / scale, b = n[1] / scale, c = n[2] / scale;
-  const double length = std::sqrt(a * a + b * b + c * c);
-  out[0] = float(a / length);
-  out[1] = float(b / length);
-  out[2] = float(c / length);
-  return true;
 }
 
 int32_t DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, const CompiledFunction* condition, double opacity,

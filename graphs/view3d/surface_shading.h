@@ -1,10 +1,9 @@
 // What the parametric and the implicit surface share about their colour and their condition: whether
 // the colour runs on a GPU program and in which context it was prepared, the clip plane a linear
-// condition becomes, what a parameter change or a new plotting mode asks of them, unit normals from
-// doubles, and the drawing of a finished surface mesh
-// (opacity, clip plane, one plain draw or the two GPU shading passes).
-// Invariants: a normal stored by UnitNormal is unit or (0, 0, 0), never NaN; a clip plane is active only on a GL context, for a condition
-// the GPU does not evaluate, with the four coefficients of a linear inequality.
+// condition becomes, what a parameter change or a new plotting mode asks of them, and the drawing of
+// a finished surface mesh (opacity, clip plane, one plain draw or the two GPU shading passes).
+// Invariant: a clip plane is active only on a GL context, for a condition the GPU does not
+// evaluate, with the four coefficients of a linear inequality.
 #pragma once
 
 #include <cstdint>
@@ -50,9 +49,6 @@ bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condi
 // condition is a linear inequality (its plane stored); otherwise inactive.
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context);
-// The functions (null ones passed over) evaluate their constant parts afresh at their next use: a
-// parameter moved, or a value was cached as NaN while memory was refused.
-void ForgetCachedConstants(CompiledFunction* const* functions, int32_t count);
 
 // What a parameter change asks of a surface.
 enum class SurfaceChange {
@@ -70,10 +66,6 @@ SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t 
 // The condition is evaluated per sample: there is one, it is no clip plane, and the colour has no
 // program.
 bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* condition, const GraphColor* color);
-
-// n / |n| into out; false (out (0, 0, 0)) when n is not finite or has no length. Scaled first, so
-// components near the overflow threshold still give a unit normal.
-bool UnitNormal(const double n[3], float out[3]);
 
 // Draws a surface's mesh: the opacity to the context, the clip plane while active, then without a
 // colour program one draw, with one the two-sided shading passes (front, then back after the

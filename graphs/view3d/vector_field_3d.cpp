@@ -61,9 +61,7 @@ void GraphVectorField3D::Compute(int32_t budget) {
 
 void GraphVectorField3D::VariableChanged(int32_t symbol, double value) {
   GlyphsVariableChanged(symbol, value);
-  if (condition_ == nullptr) return;
-  condition_->bindingsEvaluated = 0;
-  if (FunctionDependsOnSymbol(condition_, symbol)) Invalidate();
+  if (ForgetBindingsOf(&condition_, 1, symbol)) Invalidate();
 }
 
 void GraphVectorField3D::SetOption(int32_t code, double value) {

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr double kHeadOfWidth = 0.0125;  // 0.25 x 0.05 of the smallest range width
 constexpr double kMinHeadFraction = 0.15;
 constexpr double kMaxHeadFraction = 0.6;
@@ -159,13 +158,7 @@ bool GraphGlyphs3D::Draw() {
 int32_t GraphGlyphs3D::Status() { return glyphCount_ > 0 ? 0 : kMessageUndefinedForRanges; }
 
 void GraphGlyphs3D::VariableChanged(int32_t symbol, double) {
-  bool depends = false;
-  for (CompiledFunction* f : field_) {
-    if (f == nullptr) continue;
-    f->bindingsEvaluated = 0;
-    depends = depends || FunctionDependsOnSymbol(f, symbol);
-  }
-  if (depends) Invalidate();
+  if (ForgetBindingsOf(field_, 3, symbol)) Invalidate();
 }
 
 void GraphGlyphs3D::SetOption(int32_t code, double value) {

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMaxSamples = 65535;  // line indices are 16-bit
 }  // namespace
 
@@ -41,7 +40,8 @@ GraphCurve4D::GraphCurve4D(CompiledFunction* x, CompiledFunction* y, CompiledFun
 
 GraphCurve4D::GraphCurve4D(CompiledFunction* list, GraphColor* color, GraphicsContext* context,
                            const Projection4D* projection)
-    : context_(context), projection_(projection), tMin_(nullptr), tMax_(nullptr), function_{list, nullptr, nullptr, nullptr},
+    : context_(context), projection_(projection), tMin_(nullptr), tMax_(nullptr),
+      function_{list, nullptr, nullptr, nullptr},
       color_(color), kind_(1) {
   const ExprNode* root = list != nullptr ? list->tree : nullptr;
   count_ = IsColumnOfRows(root, 4) ? 1 : std::min(FunctionArity(list), kMaxSamples);
@@ -94,13 +94,14 @@ void GraphCurve4D::Reset() {
 }
 
 double GraphCurve4D::SampleParameter(int32_t k, double t0, double t1) const {
-  // The last sample is the range's end exactly, whatever the rounding of the steps.
-  return k == count_ - 1 ? t1 : k * (t1 - t0) / (count_ - 1) + t0;
+  return CurveSampleParameter(k, count_, t0, t1);
 }
 
 void GraphCurve4D::ListItem(int32_t k, double out[4]) const {
   const ExprNode* root = function_[0] != nullptr ? function_[0]->tree : nullptr;
-  const ExprNode* item = IsColumnOfRows(root, 4) ? root : root != nullptr && k < root->arity ? root->children[k] : nullptr;
+  const ExprNode* item = IsColumnOfRows(root, 4)                  ? root
+                         : root != nullptr && k < root->arity ? root->children[k]
+                                                               : nullptr;
   for (int c = 0; c < 4; ++c) out[c] = IsColumnOfRows(item, 4) ? NodeToNumber(item->children[c]) : kUndefinedReal;
 }
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int32_t kMessageUndefinedForRanges = 11;
 constexpr int32_t kMaxGrid = 1000;             // samples a side
 constexpr uint32_t kFallbackTextureRGB = 0x808080;  // a picture that cannot be a texture here
 constexpr int32_t kRecolourTicks = 60;
@@ -40,7 +39,7 @@ GraphSurface4D::GraphSurface4D(CompiledFunction* x, CompiledFunction* y, Compile
                                GraphicsContext* context, const Projection4D* projection)
     : context_(context), projection_(projection), function_{x, y, z, w}, condition_(condition), color_(color),
       opacity_(opacity), uMin_(uMin), uMax_(uMax), vMin_(vMin), vMax_(vMax),
-      n_(GrainSize(grain, 74.0, 5.0, 2, kMaxGrid)) {
+      n_(SurfaceGridOfGrain(grain, kMaxGrid)) {
   PrepareFunctions();
   if (color_ != nullptr) {
     BrightenGraphColor(color_);
@@ -66,7 +65,8 @@ void GraphSurface4D::PrepareFunctions() {
   if (smooth) {
     for (int d = 0; d < 8; ++d) derivative_[d] = NewDerivativeFunction(function_[d % 4], d < 4 ? 'u' : 'v');
   }
-  const bool all = smooth && std::all_of(derivative_, derivative_ + 8, [](CompiledFunction* f) { return f != nullptr; });
+  const bool all =
+      smooth && std::all_of(derivative_, derivative_ + 8, [](CompiledFunction* f) { return f != nullptr; });
   if (all) {
     CompiledFunction* const batch[12] = {function_[0],   function_[1],   function_[2],   function_[3],
                                          derivative_[0], derivative_[1], derivative_[2], derivative_[3],
@@ -159,20 +159,8 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
   ++validCount_;
-  const uint32_t mode = arraysMode_;
-  const int32_t copies = SurfaceVertexCopies(mode);
-  if (mode == kColorTexture) {
-    SurfaceTexCoord(i, j, n_, texCoords_ + 2 * k);
-  } else if (colors_ != nullptr) {
-    float rgb[6] = {0, 0, 0, 0, 0, 0};
-    if (mode == kColorRGBExpressions || mode == kColorHSVExpressions) {
-      const double args[6] = {u, v, c[0], c[1], c[2], c[3]};
-      SurfaceExpressionColor(color_, args, rgb);
-    } else {
-      SurfacePatternColors(mode, i, j, n_, rgb);
-    }
-    std::copy(rgb, rgb + 3 * copies, colors_ + 3 * copies * k);
-  }
+  const double args[6] = {u, v, c[0], c[1], c[2], c[3]};
+  StoreSurfaceSampleColour(color_, arraysMode_, i, j, n_, args, colors_, texCoords_);
 }
 
 void GraphSurface4D::Compute(int32_t budget) {
@@ -202,7 +190,8 @@ void GraphSurface4D::ProjectSamples() {
   const int32_t copies = SurfaceVertexCopies(arraysMode_);
   const int32_t samples = n_ * n_;
   for (int32_t k = 0; k < samples; ++k) {
-    double drawn[3], unusedDepth = 0.0, normal[3] = {0, 0, 0};
+    double drawn[3], unusedDepth = 0.0;
+    float normal[3] = {0, 0, 0};
     Project4DPoint(*projection_, cube_ + 4 * k, drawn, &unusedDepth);
     if (hasDerivatives_) {
       const float* s = slopes_ + 8 * k;
@@ -211,17 +200,14 @@ void GraphSurface4D::ProjectSamples() {
       Project4DDirection(*projection_, du, a);
       Project4DDirection(*projection_, dv, b);
       const double m[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-      const double length = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
-      if (length > 0.0 && std::isfinite(length)) {
-        for (int c = 0; c < 3; ++c) normal[c] = m[c] / length;
-      }
+      UnitNormal(m, normal);  // (0, 0, 0) without one: taken from the neighbours below
     }
     for (int c = 0; c < copies; ++c) {
       float* vertex = vertices_ + 3 * (copies * k + c);
       float* out = normals_ + 3 * (copies * k + c);
       for (int axis = 0; axis < 3; ++axis) {
         vertex[axis] = std::isfinite(drawn[axis]) ? float(drawn[axis]) : 0.0f;
-        out[axis] = float(normal[axis]);
+        out[axis] = normal[axis];
       }
     }
   }
@@ -294,7 +280,7 @@ void GraphSurface4D::SetOption(int32_t code, double value) {
       break;
     }
     case 8:
-      n_ = GrainSize(value, 74.0, 5.0, 2, kMaxGrid);
+      n_ = SurfaceGridOfGrain(value, kMaxGrid);
       Allocate();
       break;
     default:

@@ -81,10 +81,7 @@ double SmoothedSpinAngle(double angle, double last) {
 
 GraphView4D::GraphView4D() {
   ResetView4D();
-  for (int k = 0; k < 3; ++k) {
-    parameterRanges[2 * k] = 0.0;
-    parameterRanges[2 * k + 1] = 1.0;
-  }
+  SetUnitRanges(parameterRanges, 3);
   Update4DProjection();
 }
 
@@ -339,20 +336,7 @@ void GraphView4D::RedrawAfterZoomStep() {
 }
 
 void GraphView4D::ZoomRanges(double step, double factor) {
-  double kept[8];
-  std::copy(axisRanges, axisRanges + 8, kept);
-  for (int animation = 0; animation < 2; ++animation) {
-    for (int k = 0; k < 4; ++k) {
-      const double c = (kept[2 * k] + kept[2 * k + 1]) / 2;
-      for (int end = 0; end < 2; ++end) axisRanges[2 * k + end] = step * (axisRanges[2 * k + end] - c) + c;
-    }
-    RedrawAfterZoomStep();
-  }
-  for (int k = 0; k < 4; ++k) {
-    const double c = (kept[2 * k] + kept[2 * k + 1]) / 2;
-    for (int end = 0; end < 2; ++end) axisRanges[2 * k + end] = factor * (kept[2 * k + end] - c) + c;
-  }
-  RedrawAfterZoomStep();
+  ZoomRangePairs(axisRanges, 4, step, factor, [this] { RedrawAfterZoomStep(); });
 }
 
 void GraphView4D::Command(int32_t code) {
@@ -363,10 +347,7 @@ void GraphView4D::Command(int32_t code) {
     if (document != nullptr) document->ResetViewStateFlags();
     if (code == kCommand4DNewView) {
       showAxes = showXYPlane = 1;
-      for (int k = 0; k < 3; ++k) {
-        parameterRanges[2 * k] = 0.0;
-        parameterRanges[2 * k + 1] = 1.0;
-      }
+      SetUnitRanges(parameterRanges, 3);
     }
     return;
   }

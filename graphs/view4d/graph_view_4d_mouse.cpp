@@ -11,22 +11,13 @@
 #include "graphs/view4d/graph_view_4d.h"
 #include "kernel/application_state.h"
 #include "kernel/interaction/mouse_tracking.h"
-#include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
 
 namespace {
 
 constexpr int32_t kTrackTicks = 20;  // a still mouse reports after this long
 constexpr int32_t kStillTicks = 20;  // held still longer than this, a drag stops the spin
-constexpr double kMaxDragSpinSpeed = 4 * kPi;
 constexpr double kDepthPerPixel = 0.03;
-constexpr double kTrackballFraction = 0.4;  // of the smaller side of the view
-
-// An angle over the seconds it took, as a spin speed: within [0, 4 pi]; not a number gives 0.
-double DragSpinSpeed(double angle, double seconds) {
-  const double speed = angle / seconds;
-  return speed > 0.0 ? std::min(speed, kMaxDragSpinSpeed) : 0.0;
-}
 
 }  // namespace
 
@@ -80,12 +71,10 @@ void GraphView4D::Track4DDrag(QDPoint point) {
     if (DeadlineReached(now, dragStartTime + TicksToTimerUnits(kStillTicks) + 1) && !IsDemoRunning()) Stop4DSpin();
     return;
   }
-  const QDPoint centre = MakePoint((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  const double radius = std::trunc(kTrackballFraction * std::min(RectWidth(rect), RectHeight(rect)));
   int32_t kind = trackballKind;
   if (dragMode == kDrag4DRotateOther) kind = kind == 1 ? 2 : 1;
   double turn[16];
-  TrackballRotation4(point, lastMousePoint, centre, radius, turn, kind);
+  TrackballRotation4(point, lastMousePoint, TrackballCentre(rect), TrackballRadius(rect), turn, kind);
   ConjugateRotation4(orientation, turn);
   for (double entry : turn) {
     if (!std::isfinite(entry)) return;  // no step rather than a picture of NaNs

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/utf8.h"
 
 namespace {
 
@@ -40,22 +43,14 @@ char32_t SpecialKey(SDL_Keycode sym) {
 // The characters of UTF-8 text (SDL hands valid UTF-8); a malformed byte ends the text.
 template <typename Each>
 void ForEachCharacter(const char* text, Each each) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const int length = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
-    if (length == 0) return;
-    char32_t c = length == 1 ? *p : *p & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return;
-      c = (c << 6) | (p[k] & 0x3F);
-    }
-    each(c);
-    p += length;
-  }
+  const size_t size = std::strlen(text);
+  char32_t c = 0;
+  for (size_t at = 0; NextUtf8Character(text, size, &at, &c);) each(c);
 }
 
 QDPoint PointOf(int32_t x, int32_t y) {
-  return QDPoint{static_cast<int16_t>(std::clamp(y, -32767, 32767)), static_cast<int16_t>(std::clamp(x, -32767, 32767))};
+  return QDPoint{static_cast<int16_t>(std::clamp(y, -32767, 32767)),
+                 static_cast<int16_t>(std::clamp(x, -32767, 32767))};
 }
 
 }  // namespace
@@ -210,7 +205,8 @@ PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
   const uint64_t start = SDL_GetTicks64();
   for (;;) {
     double left = -1.0;
-    if (timeoutSeconds >= 0) left = std::max(0.0, timeoutSeconds - static_cast<double>(SDL_GetTicks64() - start) / 1000.0);
+    const double waited = static_cast<double>(SDL_GetTicks64() - start) / 1000.0;
+    if (timeoutSeconds >= 0) left = std::max(0.0, timeoutSeconds - waited);
     SDL_Event sdl;
     if (!NextSdlEvent(left, &sdl)) {
       out.kind = PointerEventKind::kTimedOut;
@@ -243,8 +239,10 @@ void SdlWindow::Present(const Port& buffer, const QDRect& rect) {
   const int32_t bottom = std::min<int32_t>({rect.bottom, buffer.bounds.bottom, surface->h});
   if (right <= left || bottom <= top) return;
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-  const uint32_t* source = buffer.pixels + (top - buffer.bounds.top) * (buffer.rowBytes / 4) + (left - buffer.bounds.left);
-  auto* destination = static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * surface->format->BytesPerPixel;
+  const uint32_t* source =
+      buffer.pixels + (top - buffer.bounds.top) * (buffer.rowBytes / 4) + (left - buffer.bounds.left);
+  auto* destination =
+      static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * surface->format->BytesPerPixel;
   SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_ARGB8888, source, buffer.rowBytes,
                     surface->format->format, destination, surface->pitch);
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);

@@ -6,24 +6,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "platform/draw/png_io.h"
 #include "tests/app/app_test_support.h"
 
 namespace {
 
 using app_test::Outcome;
-
-Outcome RunRender(const std::string& arguments, const std::string& environment) {
-  return app_test::RunCommand(environment + std::string(QV_RENDER_BINARY) + " " + arguments);
-}
-
-std::string Temp(const std::string& name) { return testing::TempDir() + name; }
+using app_test::RendererEnvironments;
+using app_test::RunRender;
+using app_test::Temp;
 
 // Axis pixels (cyan, faded towards grey by depth in GL), and the distinct shades of the red surface.
 struct Picture {
@@ -33,10 +28,8 @@ struct Picture {
 };
 Picture Look(const std::string& png) {
   Picture picture;
-  PngImage image{};
-  if (!ReadPngFile(png.c_str(), &image)) return picture;
-  for (int32_t i = 0; i < image.width * image.height; ++i) {
-    const uint32_t p = image.pixels[i] & 0xFFFFFF;
+  for (const uint32_t pixel : app_test::PngPixels(png)) {
+    const uint32_t p = pixel & 0xFFFFFF;
     const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
     picture.axis += g > r + 60 && b > r + 60 && g > 120;
     if (r > g + 40 && r > b + 40) {
@@ -45,7 +38,6 @@ Picture Look(const std::string& png) {
     }
     picture.pixels.push_back(p);
   }
-  FreePngImage(&image);
   return picture;
 }
 
@@ -53,14 +45,13 @@ TEST(Render4DTest, ADocumentWithAView4DLineDrawsThe4DView) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   setenv("EGL_PLATFORM", "surfaceless", 1);
   const std::string example = std::string(QV_SOURCE_DIR) + "/examples/four-d.txt";
-  const std::string config = Temp("qv_config_4d"), png = Temp("qv_four_d.png");
-  const std::string gl = "XDG_CONFIG_HOME=" + config + "/none ", software = "XDG_CONFIG_HOME=" + config + " ";
-  std::filesystem::create_directories(config + "/quorvalis");
-  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  const RendererEnvironments renderers("qv_config_4d");
+  const std::string& gl = renderers.gl;
+  const std::string png = Temp("qv_four_d.png");
   const struct {
     std::string environment;
     const char* drawnBy;
-  } cases[] = {{gl, "4D by OpenGL"}, {software, "4D by the software rasteriser"}};
+  } cases[] = {{gl, "4D by OpenGL"}, {renderers.software, "4D by the software rasteriser"}};
   for (const auto& c : cases) {
     std::remove(png.c_str());
     Outcome run = RunRender("--size 240x200 --output " + png + " " + example, c.environment);
@@ -84,7 +75,6 @@ TEST(Render4DTest, ADocumentWithAView4DLineDrawsThe4DView) {
   EXPECT_NE(run.output.find(document + ":2: note: its graph is in the 4D view"), std::string::npos) << run.output;
   std::remove(document.c_str());
   std::remove(png.c_str());
-  std::filesystem::remove_all(config);
 }
 
 }  // namespace

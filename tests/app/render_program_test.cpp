@@ -20,13 +20,10 @@
 namespace {
 
 using app_test::Outcome;
-
-// Runs the program with the arguments, after the environment assignments given ("NAME=value ").
-Outcome RunRender(const std::string& arguments, const std::string& environment = "") {
-  return app_test::RunCommand(environment + std::string(QV_RENDER_BINARY) + " " + arguments);
-}
-
-std::string Temp(const std::string& name) { return testing::TempDir() + name; }
+using app_test::PngPixels;
+using app_test::RendererEnvironments;
+using app_test::RunRender;
+using app_test::Temp;
 
 TEST(RenderProgramTest, BadLinesAreNamedWithTheirReasonAndNothingIsWritten) {
   const std::string document = Temp("qv_bad_lines.txt"), png = Temp("qv_bad_lines.png");
@@ -246,16 +243,13 @@ struct Inked {
   int axis = 0, other = 0;
 };
 Inked CountInk(const std::string& png) {
-  PngImage image{};
   Inked ink;
-  if (!ReadPngFile(png.c_str(), &image)) return ink;
-  for (int32_t i = 0; i < image.width * image.height; ++i) {
-    const int r = image.pixels[i] >> 16 & 0xFF, g = image.pixels[i] >> 8 & 0xFF, b = image.pixels[i] & 0xFF;
+  for (const uint32_t p : PngPixels(png)) {
+    const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
     const bool green = g > 150 && g > r + 80 && g > b + 80;
     ink.axis += green;
     ink.other += !green && (r & g & b) != 0xFF;
   }
-  FreePngImage(&image);
   return ink;
 }
 
@@ -266,14 +260,13 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   setenv("EGL_PLATFORM", "surfaceless", 1);
   const std::string example = std::string(QV_SOURCE_DIR) + "/examples/space-field.txt";
-  const std::string config = Temp("qv_config"), png = Temp("qv_space.png");
-  const std::string gl = "XDG_CONFIG_HOME=" + config + "/none ", software = "XDG_CONFIG_HOME=" + config + " ";
-  std::filesystem::create_directories(config + "/quorvalis");
-  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
+  const RendererEnvironments renderers("qv_config");
+  const std::string& gl = renderers.gl;
+  const std::string png = Temp("qv_space.png");
   const struct {
     std::string environment;
     const char* drawnBy;
-  } cases[] = {{gl, "3D by OpenGL"}, {software, "3D by the software rasteriser"}};
+  } cases[] = {{gl, "3D by OpenGL"}, {renderers.software, "3D by the software rasteriser"}};
   for (const auto& c : cases) {
     std::remove(png.c_str());
     const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, c.environment);
@@ -300,7 +293,6 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   EXPECT_NE(run.output.find(document + ":2: note: its graph is in the 3D view"), std::string::npos) << run.output;
   std::remove(document.c_str());
   std::remove(png.c_str());
-  std::filesystem::remove_all(config);
 }
 
 // The surfaces example draws its three rows in the 3D view, by GL and by the software rasteriser:
@@ -310,44 +302,28 @@ TEST(RenderProgramTest, TheSurfacesExampleDrawsEachKindIn3D) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   setenv("EGL_PLATFORM", "surfaceless", 1);
   const std::string example = std::string(QV_SOURCE_DIR) + "/examples/surfaces.txt";
-  const std::string config = Temp("qv_surfaces_config"), png = Temp("qv_surfaces.png");
-  std::filesystem::create_directories(config + "/quorvalis");
-  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
-  for (const std::string& environment : {"XDG_CONFIG_HOME=" + config + "/none ", "XDG_CONFIG_HOME=" + config + " "}) {
+  const RendererEnvironments renderers("qv_surfaces_config");
+  const std::string png = Temp("qv_surfaces.png");
+  for (const std::string& environment : {renderers.gl, renderers.software}) {
     std::remove(png.c_str());
     const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, environment);
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("3 graphs, 3D by"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("note"), std::string::npos) << run.output;
-    PngImage image{};
-    ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+    const std::vector<uint32_t> pixels = PngPixels(png);
+    ASSERT_FALSE(pixels.empty());
     int magenta = 0, red = 0, blue = 0;
-    for (int32_t i = 0; i < image.width * image.height; ++i) {
-      const int r = image.pixels[i] >> 16 & 0xFF, g = image.pixels[i] >> 8 & 0xFF, b = image.pixels[i] & 0xFF;
+    for (const uint32_t p : pixels) {
+      const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
       magenta += r > 60 && b > 60 && g < 40 && std::abs(r - b) < 60;
       red += r > 60 && g < 40 && b < 30;
       blue += b > 60 && r < 30 && g < 30;
     }
-    FreePngImage(&image);
     EXPECT_GT(magenta, 500) << environment;
     EXPECT_GT(red, 500) << environment;
     EXPECT_GT(blue, 500) << environment;
   }
   std::remove(png.c_str());
-  std::filesystem::remove_all(config);
-}
-
-}  // namespace
-
-namespace {
-
-// The pixels of a PNG, empty when it cannot be read.
-std::vector<uint32_t> PngPixels(const std::string& png) {
-  PngImage image{};
-  if (!ReadPngFile(png.c_str(), &image)) return {};
-  std::vector<uint32_t> pixels(image.pixels, image.pixels + size_t(image.width) * image.height);
-  FreePngImage(&image);
-  return pixels;
 }
 
 // In 3D the ranges given are the box's x and y ranges: the box's own default (-2,2 on both, as the
@@ -355,15 +331,14 @@ std::vector<uint32_t> PngPixels(const std::string& png) {
 // another (the field's arrows there all turn one way). The software rasteriser draws exactly.
 TEST(RenderProgramTest, RangesGivenInADocumentIn3DAreTheBoxsRanges) {
   const std::string example = std::string(QV_SOURCE_DIR) + "/examples/space-field.txt";
-  const std::string config = Temp("qv_box_config"), png = Temp("qv_box.png");
-  std::filesystem::create_directories(config + "/quorvalis");
-  std::ofstream(config + "/quorvalis/preferences") << "use_software_renderer=1\n";
-  const std::string software = "XDG_CONFIG_HOME=" + config + " ";
+  const RendererEnvironments renderers("qv_box_config");
+  const std::string png = Temp("qv_box.png");
   std::vector<uint32_t> pictures[3];
   const char* ranges[3] = {"", "--x -2,2 --y -2,2", "--x 0,4"};
   for (int k = 0; k < 3; ++k) {
     std::remove(png.c_str());
-    const Outcome run = RunRender(std::string(ranges[k]) + " --size 160x120 --output " + png + " " + example, software);
+    const std::string arguments = std::string(ranges[k]) + " --size 160x120 --output " + png + " " + example;
+    const Outcome run = RunRender(arguments, renderers.software);
     ASSERT_EQ(run.status, 0) << ranges[k] << "\n" << run.output;
     pictures[k] = PngPixels(png);
     ASSERT_EQ(pictures[k].size(), 160u * 120u) << ranges[k];
@@ -373,7 +348,6 @@ TEST(RenderProgramTest, RangesGivenInADocumentIn3DAreTheBoxsRanges) {
   for (size_t i = 0; i < pictures[0].size(); ++i) changed += pictures[2][i] != pictures[0][i];
   EXPECT_GT(changed, 300u) << "a box moved along x";
   std::remove(png.c_str());
-  std::filesystem::remove_all(config);
 }
 
 }  // namespace

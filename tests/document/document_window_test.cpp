@@ -179,7 +179,7 @@ TEST_F(DocumentWindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
     ASSERT_TRUE(ReadDocumentFile(std::string(QV_SOURCE_DIR) + "/examples/space-field.txt", document_.get(), &lines,
                                  &problems, &failure))
         << failure;
-    ASSERT_TRUE(document_->show3D && problems.empty());
+    ASSERT_TRUE(document_->shownView == ShownView::k3D && problems.empty());
     window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
     for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);

@@ -396,7 +396,7 @@ TEST_F(WindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
   std::ofstream(document_) << "@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x,0]]\n";
   Start();
   if (HasFatalFailure()) return;
-  ASSERT_TRUE(twin_->show3D);
+  ASSERT_EQ(twin_->shownView, ShownView::k3D);
   const QDRect pane = twinWindow_->Layout().graphPane;
   auto green = [](uint32_t p) {
     const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
@@ -437,7 +437,7 @@ TEST_F(WindowTest, ADocumentIn4DShowsItsViewAndADragTurnsIt) {
                            << "equal[w,times[0.25,power[z,2]]]\n";
   Start();
   if (HasFatalFailure()) return;
-  ASSERT_TRUE(twin_->show4D);
+  ASSERT_EQ(twin_->shownView, ShownView::k4D);
   const QDRect pane = twinWindow_->Layout().graphPane;
   auto cyan = [](uint32_t p) {
     const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;

@@ -368,4 +368,25 @@ TEST_F(SpaceFormsTest, EveryRefusedAllocationLeavesTheTablesAsTheyWere) {
   }
 }
 
+// Each counted allocation of a point's build refused in turn under mode 4: its companion is made
+// with every coordinate through the transformation (x' = 2 x: (2, 2, 3)) or not at all, never with a
+// rule missing (x' left standing in its first coordinate); the recorder's own text may be refused.
+TEST_F(SpaceFormsTest, ACompanionIsNeverMadeWithARuleRefused) {
+  Transform("times[2,x]", "y", "z");
+  const std::string whole = "point " + Written("times[2,1]") + " 2 3";
+  int32_t companions = 0;
+  for (uint64_t n = 1; n < 60; ++n) {
+    Seen().clear();
+    Open(true, kTransformSpace);
+    Tree tree("matrix[3,1,1,2,3]");
+    FailAllocationAt(n);
+    CreateGraphsForEquation(&set, tree, true, false, &transform, 1, 0.5, 1, 2, 1, &document);
+    FailAllocationAt(0);
+    if (Seen().size() < 2 || Seen()[1].find("refused") != std::string::npos) continue;
+    EXPECT_EQ(Seen()[1], whole) << n;
+    ++companions;
+  }
+  EXPECT_GT(companions, 0);
+}
+
 }  // namespace

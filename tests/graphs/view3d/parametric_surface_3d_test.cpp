@@ -370,4 +370,29 @@ TEST_F(ParametricSurfaceTest, RefusedStorageLeavesTheSurfaceCompleteWithItsReaso
   EXPECT_GT(refused, 0);
 }
 
+// A surface whose storage was refused is complete with nothing; a parameter that only moves its
+// clip plane makes it incomplete until the next Compute, which must complete it again (it returned
+// before taking the change in, and the idle loop computed it for ever).
+TEST_F(ParametricSurfaceTest, ARefusedSurfaceCompletesAgainAfterAClipPlaneParameterMoves) {
+  context->kind = kContextGLOffscreen;
+  int refused = 0;
+  for (uint64_t n = 1; n < 12; ++n) {
+    GraphSurface3D* s = Surface("u", "v", "0", 0, {-2, 2, -2, 2}, 1, 1, "lessthan[x,a]");
+    FailAllocationAt(n);
+    s->Compute(kAll);
+    FailAllocationAt(0);
+    ASSERT_TRUE(s->IsComplete()) << n;
+    if (s->Vertices() == nullptr && s->Clip().active) {
+      ++refused;
+      s->VariableChanged('a', 0.5);
+      EXPECT_FALSE(s->IsComplete()) << n;
+      s->Compute(kAll);
+      EXPECT_TRUE(s->IsComplete()) << n;
+    }
+    DeleteGraphs();
+  }
+  EXPECT_GT(refused, 0);
+  context->kind = kContextNone;
+}
+
 }  // namespace

@@ -15,33 +15,22 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "tests/graphics/gl/frame_test_support.h"
 #include "tests/graphs/view3d/surface_test_support.h"
+#include "tests/graphs/view3d/view_3d_frame_test.h"
 
 namespace {
 
-using gl_test::gDocument;
 using surface_test::FunctionOf;
 
 constexpr const char* kSphere = "plus[power[x,2],power[y,2],power[z,2],minus[1.69]]";
 
-class SurfaceDrawingTest : public gl_test::RealGLTest {
+class SurfaceDrawingTest : public view3d_test::View3DFrameTest {
  protected:
-  static constexpr int32_t kSide = 200;
-  void SetUp() override {
-    RealGLTest::SetUp();
-    gDocument.buffer = NewGWorld32(MakeRect(0, 0, kSide, kSide));
-    view = NewView();
-  }
   void TearDown() override {
-    delete view;
+    delete view;  // before the parent's view: a companion reads its parent
+    view = nullptr;
     delete other;
     SetExpandDerivativesPass(nullptr);
-    RealGLTest::TearDown();
-  }
-  static GraphView3D* NewView() {
-    auto* v = new GraphView3D();
-    v->rect = MakeRect(0, 0, kSide, kSide);
-    v->SetOption(kOptionStopSpin, 0);
-    return v;
+    View3DFrameTest::TearDown();
   }
   void Add(GraphView3D* v, GraphKind3D* graph) { ASSERT_TRUE(PtrArrayAppend(v->graphs, static_cast<GraphKind*>(graph))); }
   GraphColor* Colour(GraphView3D* v, double index) {
@@ -52,7 +41,7 @@ class SurfaceDrawingTest : public gl_test::RealGLTest {
   // Computes and hands over every graph in the context the view has now, then draws it; a graph
   // that found its colour programs gone with the old context starts over, so it is computed and
   // drawn again.
-  bool ComputeAndDraw() {
+  bool DrawOnce() override {
     bool drawn = false;
     for (int attempt = 0; attempt < 3 && !(drawn && view->IsReady()); ++attempt) {
       for (GraphView3D* v : {other, view}) {
@@ -65,12 +54,6 @@ class SurfaceDrawingTest : public gl_test::RealGLTest {
     }
     return drawn;
   }
-  std::vector<uint32_t> Frame(int32_t kind) {
-    return frame_test::ViewFrameIn(view->context, kind, kSide, [this] { return ComputeAndDraw(); });
-  }
-  void ExpectGoldens(const std::string& name) {
-    frame_test::ExpectViewGoldens(name, view->context, kSide, [this] { return ComputeAndDraw(); }, "graphs");
-  }
   GraphSurface3D* Surface(GraphView3D* v, const char* x, const char* y, const char* z, double grain, GraphColor* c,
                           double* ranges) {
     return new GraphSurface3D(FunctionOf(x), FunctionOf(y), FunctionOf(z), grain, 1.0, c, nullptr, 2, &ranges[0],
@@ -81,7 +64,6 @@ class SurfaceDrawingTest : public gl_test::RealGLTest {
     return new GraphImplicitSurface3D(FunctionOf(kSphere), 0.5, 1.0, Colour(v, index), nullptr, box, box + 1, box + 2,
                                       box + 3, box + 4, box + 5, v->context);
   }
-  GraphView3D* view = nullptr;
   GraphView3D* other = nullptr;  // a parent's view, computed but not drawn
   double ranges[4] = {0, kTwoPi, 0, kTwoPi};
 };
@@ -102,7 +84,7 @@ TEST_F(SurfaceDrawingTest, AnImplicitSphereMatchesItsGoldens) {
 TEST_F(SurfaceDrawingTest, TheCompanionOfAnImplicitSphereMatchesItsGoldens) {
   surface_test::InstallDerivatives(
       {{kSphere, 'x', "times[2,x]"}, {kSphere, 'y', "times[2,y]"}, {kSphere, 'z', "times[2,z]"}});
-  other = NewView();
+  other = NewStillView();
   GraphImplicitSurface3D* parent = Implicit(other, 2);
   Add(other, parent);
   Add(view, new GraphSurfaceCompanion3D(FunctionOf("x"), FunctionOf("y"), FunctionOf("times[0.5,z]"), parent,

@@ -18,20 +18,27 @@ class View3DFrameTest : public gl_test::RealGLTest {
   void SetUp() override {
     RealGLTest::SetUp();
     gl_test::gDocument.buffer = NewGWorld32(MakeRect(0, 0, kSide, kSide));
-    view = new GraphView3D();
-    view->rect = MakeRect(0, 0, kSide, kSide);
-    view->SetOption(kOptionStopSpin, 0);
+    view = NewStillView();
   }
   void TearDown() override {
     delete view;
     RealGLTest::TearDown();
   }
+  // A view of the fixture's size, its spin stopped.
+  static GraphView3D* NewStillView() {
+    auto* v = new GraphView3D();
+    v->rect = MakeRect(0, 0, kSide, kSide);
+    v->SetOption(kOptionStopSpin, 0);
+    return v;
+  }
+  // What one frame is: the view drawn; fixtures that compute before each frame draw their own way.
+  virtual bool DrawOnce() { return view->DrawFrame(); }
   // One frame in the kind; the view's pixels (GL window frames read back into the buffer).
   std::vector<uint32_t> Frame(int32_t kind) {
-    return frame_test::ViewFrameIn(view->context, kind, kSide, [this] { return view->DrawFrame(); });
+    return frame_test::ViewFrameIn(view->context, kind, kSide, [this] { return DrawOnce(); });
   }
   void ExpectGoldens(const std::string& name) {
-    frame_test::ExpectViewGoldens(name, view->context, kSide, [this] { return view->DrawFrame(); }, "graphs");
+    frame_test::ExpectViewGoldens(name, view->context, kSide, [this] { return DrawOnce(); }, "graphs");
   }
   GraphView3D* view = nullptr;
 };
