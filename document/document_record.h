@@ -111,6 +111,8 @@ class DocumentRecord final : public DocumentServices {
   int32_t messageRedraws = 0;
   int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
   bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
+  uint8_t paneDividerDrag = 0;     // set while the divider between the panes is tracked: the 3D
+                                   // and 4D spins hold still (IsTrackingMouse)
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
 };
 
