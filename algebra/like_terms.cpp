@@ -127,12 +127,15 @@ bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
   return false;
 }
 
-// Merges factor i into factor j (same base) of a product; false when the pass should end.
-bool MergeFactors(ExprNode* product, int i, int j) {
+// Merges factor i into factor j (same base, i < j) of a product. The index of the merged factor
+// afterwards, or -1 when the pass should end (memory refused, nothing changed or a spare left in
+// place of the removed factor).
+int MergeFactors(ExprNode* product, int i, int j) {
   ExprNode* a = product->children[i];
   ExprNode* b = product->children[j];
   ExprNode* spare = NewNumberNode(1);
-  if (spare == nullptr) return false;
+  if (spare == nullptr) return -1;
+  int merged = j - 1;  // b took a, which is removed
   if (IsPower(a) && IsPower(b) && IsNumberNode(a->children[1]) && IsNumberNode(b->children[1])) {
     AddToExponent(b, NumberValue(a->children[1]));
     SimplifyNode(b);
@@ -142,7 +145,8 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     ExprNode* stub = sum != nullptr ? NewNumberNode(1) : nullptr;  // takes the moved exponent's slot
     if (stub == nullptr) {
       FreeNode(sum);
-      return GiveUp(spare);
+      GiveUp(spare);
+      return -1;
     }
     SetChild(sum, 0, a->children[1]);
     SetChild(sum, 1, b->children[1]);
@@ -153,19 +157,25 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     RemoveOrReplace(product, i, spare);
   } else if (IsPower(a) || IsPower(b)) {
     ExprNode* power = IsPower(a) ? a : b;
-    if (!AddToExponent(power, 1)) return GiveUp(spare);
+    if (!AddToExponent(power, 1)) {
+      GiveUp(spare);
+      return -1;
+    }
     SimplifyNode(power);
+    if (power == a) merged = i;
     RemoveOrReplace(product, power == a ? j : i, spare);
   } else {
     ExprNode* two = NewNumberNode(2);
     if (two == nullptr || !RaiseNodeTo(a, two)) {
       FreeNode(two);
-      return GiveUp(spare);
+      GiveUp(spare);
+      return -1;
     }
     SimplifyNode(a);
+    merged = i;
     RemoveOrReplace(product, j, spare);
   }
-  return FreeSpares(spare);
+  return FreeSpares(spare) ? merged : -1;
 }
 
 // Where the two factors being cancelled stand.
@@ -260,8 +270,9 @@ int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
 
 // The hashes of a product's factor bases, so that the search for a partner compares two numbers
 // before it walks two trees: over a product of deeply nested factors the walks, once a pair, made
-// the pass cubic in the factor count. Refreshed whole after every merge, which moves, removes and
-// re-simplifies factors. Without memory for them every pair is compared as before.
+// the pass cubic in the factor count. Kept in step with the product by each merge (one factor's
+// hash made again, one removed), not made again whole: a product of n like factors merges n - 1
+// times. Without memory for them every pair is compared as before.
 class BaseHashes {
  public:
   explicit BaseHashes(const ExprNode* product) : product_(product) { Refresh(); }
@@ -270,15 +281,29 @@ class BaseHashes {
   BaseHashes& operator=(const BaseHashes&) = delete;
 
   void Refresh() {
-    const int n = product_->kind == KindTimes ? product_->arity : 0;
-    hashes_ = n <= kInline ? inline_ : n <= heapSize_ ? heap_ : Grow(n);
-    for (int i = 0; hashes_ != nullptr && i < n; ++i) hashes_[i] = StructureHash(BaseOf(product_->children[i]));
+    count_ = product_->kind == KindTimes ? product_->arity : 0;
+    hashes_ = count_ <= kInline ? inline_ : count_ <= heapSize_ ? heap_ : Grow(count_);
+    for (int i = 0; hashes_ != nullptr && i < count_; ++i) hashes_[i] = HashOf(i);
+  }
+  // After a merge that removed factor `removed` and left the merged factor at `merged` (an index
+  // in the product as it is now): the two entries brought up to date, or all of them when the
+  // product did not lose exactly that one factor.
+  void AfterMerge(int removed, int merged) {
+    if (hashes_ == nullptr || product_->kind != KindTimes) return;
+    if (product_->arity != count_ - 1 || merged < 0 || merged >= product_->arity) {
+      Refresh();
+      return;
+    }
+    --count_;
+    for (int k = removed; k < count_; ++k) hashes_[k] = hashes_[k + 1];
+    hashes_[merged] = HashOf(merged);
   }
   // False only when the bases of factors i and j surely differ.
   bool MayMatch(int i, int j) const { return hashes_ == nullptr || hashes_[i] == hashes_[j]; }
 
  private:
   static constexpr int kInline = 16;
+  uint64_t HashOf(int i) const { return StructureHash(BaseOf(product_->children[i])); }
   uint64_t* Grow(int n) {
     FreeMemory(heap_);
     heap_ = static_cast<uint64_t*>(AllocMemory(static_cast<size_t>(n) * sizeof(uint64_t)));
@@ -290,6 +315,7 @@ class BaseHashes {
   uint64_t* heap_ = nullptr;
   int heapSize_ = 0;
   uint64_t* hashes_ = nullptr;
+  int count_ = 0;
 };
 
 bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
@@ -358,11 +384,11 @@ void CollectLikeFactors(ExprNode* product) {
     }
     if (j == product->arity) {
       ++i;
-    } else if (!MergeFactors(product, i, j)) {
-      return;
-    } else {
-      hashes.Refresh();
+      continue;
     }
+    const int merged = MergeFactors(product, i, j);
+    if (merged < 0) return;
+    hashes.AfterMerge(merged == i ? j : i, merged);
   }
 }
 

@@ -22,6 +22,14 @@
 
 namespace {
 
+// The most a graph's derivative may grow, in node-pool blocks beyond the function's own copy: a
+// fixed allowance and a share for each node of the function. A derivative past it (the product
+// rule over thousands of distinct factors, a chain of functions hundreds deep, whose derivative
+// grows with the square of the depth) is given up, and the graph goes without it as for a
+// non-smooth function, rather than computing for minutes.
+constexpr size_t kDerivativeBlockLimit = 65536;
+constexpr size_t kDerivativeBlocksPerNode = 4;
+
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
   function->code = nullptr;
@@ -127,8 +135,13 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
     ExprNode* variable = copy != nullptr ? NewSymbolNode(static_cast<int16_t>(symbol)) : nullptr;
     ExprNode* derivative = variable != nullptr ? MakePartialDerivative(copy, variable) : nullptr;
     if (derivative != nullptr) {
-      ExpandDerivatives(derivative);  // in place: the root keeps its identity
-      tree = derivative;
+      // In place (the root keeps its identity); one that grows past its bound is given up.
+      const size_t limit = kDerivativeBlockLimit + kDerivativeBlocksPerNode * static_cast<size_t>(CountSubtreeNodes(copy));
+      if (ExpandDerivativesWithin(derivative, limit)) {
+        tree = derivative;
+      } else {
+        FreeExpression(derivative);
+      }
     } else {
       FreeExpression(copy);
       FreeExpression(variable);

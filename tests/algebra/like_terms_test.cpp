@@ -99,4 +99,46 @@ TEST_F(AlgebraTest, OrderFactorsIsAStableIdempotentOrder) {
   }
 }
 
+// Random products of up to 40 factors over a few bases: after CollectLikeFactors no two factors
+// other than numbers (z z^-1 leaves a 1 behind) share a base, and the value is kept. Each merge updates the pass's base hashes in place, so a
+// stale hash would leave a pair unmerged here.
+TEST_F(AlgebraTest, CollectLikeFactorsLeavesOneFactorABase) {
+  const char* vocabulary[] = {"x", "y", "power[x,2]", "power[y,3]", "power[x,over[1,2]]", "sin[x]", "power[sin[x],2]",
+                              "power[x,y]", "z", "power[z,minus[1]]", "plus[x,1]", "power[plus[x,1],2]"};
+  std::mt19937 rng(46);
+  const Values at{{'x', 0.9}, {'y', 1.4}, {'z', 1.7}};
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string text = "times[";
+    for (int k = 2 + static_cast<int>(rng() % 39); k > 0; --k) text += std::string(vocabulary[rng() % 12]) + (k > 1 ? "," : "]");
+    ExprNode* tree = Tree(text);
+    const double value = Evaluate(tree, at);
+    CollectLikeFactors(tree);
+    EXPECT_TRUE(CheckExpressionTree(tree));
+    EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << text << " -> " << Text(tree);
+    for (int i = 0; tree->kind == KindTimes && i < tree->arity; ++i) {
+      for (int j = i + 1; j < tree->arity && !IsNumberNode(tree->children[i]); ++j) {
+        EXPECT_FALSE(SameBase(tree->children[i], tree->children[j])) << text << " -> " << Text(tree);
+      }
+    }
+    FreeExpression(tree);
+  }
+  // 4,000 factors, x and y in turn: 3,998 merges.
+  std::string text = "times[";
+  for (int k = 0; k < 4000; ++k) text += k % 2 ? "y," : "x,";
+  text.back() = ']';
+  EXPECT_TRUE(Rewrites(CollectLikeFactors, text.c_str(), "times[power[x,2000],power[y,2000]]"));
+}
+
+// Every allocation of a collection refused in turn: the product stays valid and keeps its value.
+TEST_F(AlgebraTest, CollectLikeFactorsKeepsTheValueWhenRefused) {
+  const char* product = "times[x,y,power[x,2],sin[x],y,power[x,a],sin[x]]";
+  const Values at{{'x', 1.3}, {'y', 0.8}, {'a', 0.6}};
+  ExprNode* original = Tree(product);
+  const double value = Evaluate(original, at);
+  FreeExpression(original);
+  WithEachAllocationRefused(product, CollectLikeFactors, [&](const ExprNode* tree, uint64_t n) {
+    EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << n << " " << Text(tree);
+  });
+}
+
 }  // namespace

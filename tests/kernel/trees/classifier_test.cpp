@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
 #include "tests/kernel/trees/tree_test_support.h"
 
@@ -219,6 +220,28 @@ TEST_F(ClassifierTest, TreeWideQuestionsPastTheBinderCapacityAndDeep) {
   deep->children[0]->value.symbol = 'x';
   EXPECT_FALSE(IsConstantSubtree(deep));
   FreeExpression(deep);
+}
+
+// Past 32 binders the walk keeps the rest on the heap; with that memory refused it asks the rule
+// node by node instead. Both ways every subtree of 40 nested sums answers as the rule does.
+TEST_F(ClassifierTest, BindersPastTheInlineStackWithTheHeapRefused) {
+  ExprNode* tree = Build("plus[times[k,j],a,x]");
+  for (int level = 0; level < 40; ++level) {
+    ExprNode* sum = NewNode(KindBoundedSum, 3);
+    SetChild(sum, 0, NewBinaryNode(KindEqual, NewSymbolNode(level % 3 ? 'k' : 'j'), NewNumberNode(1)));
+    SetChild(sum, 1, NewNumberNode(5));
+    SetChild(sum, 2, tree);
+    tree = sum;
+  }
+  for (bool refused : {false, true}) {
+    FailAllocationAt(refused ? 1 : 0, refused);
+    int constant = 0, varying = 0;
+    ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
+    FailAllocationAt(0);
+    EXPECT_TRUE(constant > 0 && varying > 0) << (refused ? "refused" : "allowed");
+  }
+  EXPECT_FALSE(IsConstantSubtree(tree)) << "x varies";
+  FreeExpression(tree);
 }
 
 }  // namespace
