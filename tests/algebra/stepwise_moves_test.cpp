@@ -199,6 +199,27 @@ TEST_F(StepwiseMoveTest, MovesKeepTheValue) {
   }
 }
 
+// Each move gives its golden, leaves a valid tree with the caret on it, and keeps the value at 20
+// random points (the letters positive, sums and products over their index evaluated).
+template <size_t N>
+void ExpectGoldensKeepingTheValue(const MoveCase (&cases)[N], uint32_t seed) {
+  std::mt19937 rng(seed);
+  for (const MoveCase& c : cases) {
+    CurrentEditor e(c.before, c.path);
+    ExprNode* original = CopyTree(e.editor.root);
+    RunAlgebraCommand(c.code);
+    EXPECT_TRUE(Is(e.editor.root, c.after)) << c.before << " gave " << Text(e.editor.root);
+    EXPECT_TRUE(CheckExpressionTree(e.editor.root));
+    EXPECT_NE(CaretPlace(e.editor), "outside") << c.before;
+    for (int k = 0; k < 20; ++k) {
+      const Values v = RandomPoint(rng);
+      EXPECT_TRUE(Close(Evaluate(original, v), Evaluate(e.editor.root, v), 1e-9))
+          << c.before << " -> " << Text(e.editor.root) << " at a = " << v.at('a') << ", s = " << v.at('s');
+    }
+    FreeExpression(original);
+  }
+}
+
 // The rows that simplify a piece apart from the formula, under a sum or product over i: i stays
 // the index there (no i^2 = -1), and the moved formula keeps its value at random points.
 TEST_F(StepwiseMoveTest, MovesUnderASumOverIKeepTheIndexAndTheValue) {
@@ -215,20 +236,7 @@ TEST_F(StepwiseMoveTest, MovesUnderASumOverIKeepTheIndexAndTheValue) {
       {"sum[sum[times[i,sqrt[a]],equal[k,1],2],equal[i,1],3]", "000", kForwardCombining,
        "sum[sum[sqrt[times[power[i,2],a]],equal[k,1],2],equal[i,1],3]"},
   };
-  std::mt19937 rng(46);
-  for (const MoveCase& c : cases) {
-    CurrentEditor e(c.before, c.path);
-    ExprNode* original = CopyTree(e.editor.root);
-    RunAlgebraCommand(c.code);
-    EXPECT_TRUE(Is(e.editor.root, c.after)) << c.before << " gave " << Text(e.editor.root);
-    EXPECT_TRUE(CheckExpressionTree(e.editor.root));
-    for (int k = 0; k < 20; ++k) {
-      const Values v = RandomPoint(rng);
-      EXPECT_TRUE(Close(Evaluate(original, v), Evaluate(e.editor.root, v), 1e-9))
-          << c.before << " -> " << Text(e.editor.root) << " at a = " << v.at('a');
-    }
-    FreeExpression(original);
-  }
+  ExpectGoldensKeepingTheValue(cases, 46);
   // Outside every sum i is the imaginary unit, as before: i i^-1 is 1 and i^2 is -1.
   CurrentEditor unit("over[i,i]", "1");
   RunAlgebraCommand(kRaise);
@@ -254,21 +262,7 @@ TEST_F(StepwiseMoveTest, ANegativeFactorEntersARootOrPowerWithItsSignOutside) {
       {"times[b,minus[s],sqrt[a]]", "1", kForwardCombining, "times[b,minus[sqrt[times[power[s,2],a]]]]"},
       {"times[sqrt[a],minus[s]]", "1", kBackwardCombining, "minus[sqrt[times[a,power[s,2]]]]"},
   };
-  std::mt19937 rng(3);
-  for (const MoveCase& c : cases) {
-    CurrentEditor e(c.before, c.path);
-    ExprNode* original = CopyTree(e.editor.root);
-    RunAlgebraCommand(c.code);
-    EXPECT_TRUE(Is(e.editor.root, c.after)) << c.before << " gave " << Text(e.editor.root);
-    EXPECT_TRUE(CheckExpressionTree(e.editor.root));
-    EXPECT_NE(CaretPlace(e.editor), "outside") << c.before;
-    for (int k = 0; k < 20; ++k) {
-      const Values v = RandomPoint(rng);
-      EXPECT_TRUE(Close(Evaluate(original, v), Evaluate(e.editor.root, v), 1e-9))
-          << c.before << " -> " << Text(e.editor.root) << " at s = " << v.at('s');
-    }
-    FreeExpression(original);
-  }
+  ExpectGoldensKeepingTheValue(cases, 3);
 }
 
 // Each rule row again with every allocation of the move refused in turn: the formula is either
