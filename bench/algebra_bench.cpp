@@ -5,7 +5,8 @@
 // made and freed outside the timing. Goal: under 1 ms a call.
 // Deep nesting: the derivative of sin nested 160 and 400 deep, and IsConstantSubtree over a sum
 // nested 40,000 deep with a variable at every level; the work should grow about linearly.
-// Long rows: the derivative of x x ... x with 1,000 and 4,000 factors (a row of typed x's), and
+// Long rows: the derivative of x x ... x with 1,000 and 4,000 factors (a row of typed x's) and of
+// a sum of as many unlike terms, and
 // a graph build's bounded derivative (NewDerivativeFunction) of that product and of sin nested
 // 1,000 and 4,000 deep, which gives up past its bound; each should stay within milliseconds,
 // beside the 195-node formula above as the reference.
@@ -141,6 +142,25 @@ void BM_DifferentiateLongProduct(benchmark::State& state) {
   }, LongProduct(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DifferentiateLongProduct)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// x^1/1 + x^2/2 + ... + x^n/n: every term's derivative is x^(k-1), none alike.
+ExprNode* LongSum(int n) {
+  ExprNode* tree = NewNode(KindPlus, n);
+  for (int k = 1; k <= n; ++k) {
+    SetChild(tree, k - 1, NewBinaryNode(KindOver, NewBinaryNode(KindPower, NewSymbolNode('x'), NewNumberNode(k)),
+                                        NewNumberNode(k)));
+  }
+  return tree;
+}
+
+void BM_DifferentiateLongSum(benchmark::State& state) {
+  Measure(state, [](ExprNode* tree) {
+    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
+    ExpandDerivativesPass(derivative);
+    return derivative;
+  }, LongSum(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_DifferentiateLongSum)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 // What a 2D graph build does with y = f(x): the derivative by x of the function, bounded.
 void MeasureGraphDerivative(benchmark::State& state, ExprNode* tree) {
