@@ -147,12 +147,12 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   document->antialiased = options.antialias;
+  // A document with a map shows its two plane views as the headless program does.
+  LayOutBoth2DViews(options, document.get());
+  documentWindow.RedrawAll();
   FILE* traceFile = trace ? stdout : nullptr;
   if (traceFile != nullptr) {
-    const DocumentWindowLayout& l = documentWindow.Layout();
-    std::fprintf(traceFile, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left,
-                 l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom,
-                 l.graphPane.right);
+    TraceLayout(traceFile, &documentWindow);
     TraceCaret(traceFile, &documentWindow);
     TraceView(traceFile, &documentWindow);
   }
