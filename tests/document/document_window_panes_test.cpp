@@ -53,10 +53,7 @@ class DocumentWindowPanesTest : public document_test::DocumentTest {
     Open("");
   }
   void TearDown() override {
-    SetPointerSource(nullptr);
-    window_.reset();
-    document_.reset();
-    ResetTypesetGlobalsForTest();
+    document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
   // A window over a document of the text (document file lines; empty: an empty document).

@@ -48,10 +48,7 @@ class DocumentWindowTest : public document_test::DocumentTest {
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
   }
   void TearDown() override {
-    SetPointerSource(nullptr);
-    window_.reset();
-    document_.reset();
-    ResetTypesetGlobalsForTest();
+    document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
   void Type(const std::string& text) {

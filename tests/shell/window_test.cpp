@@ -249,11 +249,17 @@ class WindowTest : public testing::Test {
     XSync(dpy_, False);
     Pause(30);
   }
-  // Return to the program and its twin; waits for the program's caret line.
-  void Return() {
-    Key(XK_Return, false);
-    twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
-    ASSERT_TRUE(program_.WaitFor("caret")) << "no caret line after Return";
+  // The view line of the start-up trace (read while waiting for the window), and its x and y
+  // ranges.
+  testing::AssertionResult StartUpView(std::string* line, double* x0, double* x1, double* y0, double* y1) {
+    const std::string& log = program_.Log();
+    const size_t at = log.find("\nview ");
+    if (at == std::string::npos) return testing::AssertionFailure() << "no view line in " << log;
+    *line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+    if (std::sscanf(line->c_str(), "view %lf %lf %lf %lf", x0, x1, y0, y1) != 4) {
+      return testing::AssertionFailure() << "cannot read " << *line;
+    }
+    return testing::AssertionSuccess();
   }
   // One notch of the wheel at the pointer (X buttons 4 up, 5 down).
   void Wheel(bool up) {
@@ -517,13 +523,9 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   if (HasFatalFailure()) return;
   const QDRect pane = twinWindow_->Layout().graphPane;
   const int width = pane.right - pane.left, height = pane.bottom - pane.top;
-  // The start-up trace, read while waiting for the window: its view line.
-  const std::string& log = program_.Log();
-  const size_t at = log.find("\nview ");
-  ASSERT_NE(at, std::string::npos) << log;
-  const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+  std::string line;
   double x0, x1, y0, y1;
-  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  ASSERT_TRUE(StartUpView(&line, &x0, &x1, &y0, &y1));
   const double unitX = (x1 - x0) / width, unitY = (y1 - y0) / height;
   EXPECT_NEAR(unitX, unitY, 1e-12 * unitX) << line;
   EXPECT_TRUE(x0 <= -4 && x1 - unitX >= 4) << line;  // the columns left to right - 1
@@ -665,12 +667,9 @@ TEST_F(WindowTest, AMapDocumentCentresItsFirstView) {
   }
   Start();
   if (HasFatalFailure()) return;
-  const std::string& log = program_.Log();
-  const size_t at = log.find("\nview ");
-  ASSERT_NE(at, std::string::npos) << log;
-  const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+  std::string line;
   double x0, x1, y0, y1;
-  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  ASSERT_TRUE(StartUpView(&line, &x0, &x1, &y0, &y1));
   const GraphView2D* view = twin_->viewSet.first2D;
   const double unitX = view->windowMap.unitsPerPixelX, unitY = view->windowMap.unitsPerPixelY;
   EXPECT_NEAR(x0 + x1, 0, 2 * unitX) << line;
