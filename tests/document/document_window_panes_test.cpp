@@ -3,6 +3,8 @@
 // scrolls to keep the caret's row in view, the divider drags within bounds (the drag flag set
 // while it is tracked), a resize lays out again, and no drag of a 2D graph writes a pixel outside
 // the graph pane.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -61,7 +63,7 @@ class DocumentWindowPanesTest : public document_test::DocumentTest {
     window_.reset();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
     if (!text.empty()) {
-      const std::string path = testing::TempDir() + "panes_test_document.txt";
+      const std::string path = testing::TempDir() + "panes_test_document_" + std::to_string(getpid()) + ".txt";
       FILE* f = std::fopen(path.c_str(), "w");
       ASSERT_NE(f, nullptr);
       std::fputs(text.c_str(), f);

@@ -160,7 +160,8 @@ class WindowTest : public testing::Test {
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(dpy_, &event, &error, &major, &minor)) << "the X server lacks XTest";
-    document_ = testing::TempDir() + "window_test_document.txt";
+    // Per process: window stages of other checkouts may run at the same time.
+    document_ = testing::TempDir() + "window_test_document_" + std::to_string(getpid()) + ".txt";
     std::ofstream(document_) << "# a horizontal line\nequal[y,minus[0.5]]\n";
   }
   void TearDown() override {
