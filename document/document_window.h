@@ -53,6 +53,8 @@ class DocumentWindow final : public DocumentWindowServices {
   // Lays the window out at the size, makes the new row active, builds and draws. False when
   // memory is refused for the buffer or an editor.
   bool Open(int32_t width, int32_t height);
+  // Lays the window out at the new size (the divider where it was dragged to, held to the window)
+  // over a new buffer. False, the window as it was, when memory is refused for the buffer.
   bool Resize(int32_t width, int32_t height);
   void RedrawAll();
   void RedrawMathPane();
