@@ -50,8 +50,10 @@ void DocumentWindow::BuildAndGoToNewRow() {
 
 bool DocumentWindow::MoveToNeighbourRow(int32_t code, const CaretPlace& before) {
   const int32_t step = code == kCodeCaretDescend ? 1 : code == kCodeCaretToParent ? -1 : 0;
-  const int32_t row = activeRow_ + step;
-  if (step == 0 || row < 0 || row >= RowCount()) return false;
+  if (step == 0) return false;
+  int32_t row = activeRow_ + step;
+  while (row >= 0 && row < RowCount() && RowEditor(row) == nullptr) row += step;  // rows without a formula
+  if (row < 0 || row >= RowCount()) return false;
   if (CaretPlaceOf(RowEditor(activeRow_)) != before) return false;  // the motion moved within the row
   GoToRowEnd(row);
   return true;
