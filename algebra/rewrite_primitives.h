@@ -147,9 +147,10 @@ ExprNode* CopyWithout(const ExprNode* node, int k);
 // Runs edit(copy) on a detached copy of the node; when edit answered true and no allocation was
 // refused meanwhile, the copy's content replaces the node's (identity kept) and the answer is
 // true. Otherwise the copy is freed and the node is untouched: a rewrite of many steps is whole
-// or not at all.
+// or not at all. The edit runs in a BoundIndexScope of the node: the copy stands where it will.
 template <class Edit>
 bool RewriteCopy(ExprNode* node, Edit edit) {
+  const BoundIndexScope indices(node);
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* copy = CopyTree(node);
   if (copy == nullptr) return false;
