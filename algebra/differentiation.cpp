@@ -3,7 +3,8 @@
 // by hand. Each rule builds its result as a new tree from copies (Build owns what it is given,
 // so a refusal frees the partial result) and then moves it into e; a refusal makes e the symbol
 // inf. Recursion goes one level a node and is bounded by IsMemoryShort's stack test; a bounded
-// expansion (a graph build's) stops working the same way once DerivativeWorkExceeded.
+// expansion (a graph build's) stops working the same way once DerivativeWorkExceeded, and so
+// does the simplifier it calls.
 #include "algebra/differentiation.h"
 
 #include "algebra/rewrite_primitives.h"

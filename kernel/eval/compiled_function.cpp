@@ -22,13 +22,14 @@
 
 namespace {
 
-// The most a graph's derivative may grow, in node-pool blocks beyond the function's own copy: a
-// fixed allowance and a share for each node of the function. A derivative past it (the product
-// rule over thousands of distinct factors, a chain of functions hundreds deep, whose derivative
-// grows with the square of the depth) is given up, and the graph goes without it as for a
-// non-smooth function, rather than computing for minutes.
-constexpr size_t kDerivativeBlockLimit = 65536;
-constexpr size_t kDerivativeBlocksPerNode = 4;
+// The most work a graph's derivative may take, in units of tree-walk work: a fixed allowance and
+// a share for each node of the function. The derivative of a 195-node formula takes some 8,000,
+// the product rule over 100 distinct factors some 7.5 million; a chain of functions hundreds deep
+// takes the cube of its depth (its derivative alone grows with the square). Past the bound the
+// derivative is given up, and the graph goes without it as for a non-smooth function, rather than
+// computing for minutes.
+constexpr uint64_t kDerivativeWorkLimit = 8000000;
+constexpr uint64_t kDerivativeWorkPerNode = 1000;
 
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
@@ -136,7 +137,7 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
     ExprNode* derivative = variable != nullptr ? MakePartialDerivative(copy, variable) : nullptr;
     if (derivative != nullptr) {
       // In place (the root keeps its identity); one that grows past its bound is given up.
-      const size_t limit = kDerivativeBlockLimit + kDerivativeBlocksPerNode * static_cast<size_t>(CountSubtreeNodes(copy));
+      const uint64_t limit = kDerivativeWorkLimit + kDerivativeWorkPerNode * static_cast<uint64_t>(CountSubtreeNodes(copy));
       if (ExpandDerivativesWithin(derivative, limit)) {
         tree = derivative;
       } else {

@@ -1,8 +1,10 @@
 // The seams through which evaluation reaches the document and the algebra, with their defaults.
-// Invariants: all seam state lives in one record reset by ResetEvaluationSeams; a null seam
+// Invariants: all seam state lives in one record reset by ResetEvaluationSeams, apart from the
+// derivative bound, which is each thread's own and lives only while its pass runs; a null seam
 // always means "use the default".
 #include "kernel/eval/evaluation_seams.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "kernel/trees/expr_node.h"
@@ -16,13 +18,16 @@ struct EvaluationSeams {
   TreePass normalise = nullptr;
   NodeNumberReader nodeToNumber = nullptr;
   double parameterValue = 0.0;
-  // The bounded expansion now running: the most blocks it may see in use, whether it passed
-  // them, and the steps since the count was last read (reading it walks the pools' chunks).
-  size_t blockCeiling = SIZE_MAX;
-  bool workExceeded = false;
-  uint32_t stepsUnread = 0;
 };
 EvaluationSeams gSeams;
+
+// The bounded expansion running on this thread: the walk work past which it gives up (0: none
+// running), and whether it got there.
+struct DerivativeBound {
+  uint64_t workCeiling = 0;
+  bool exceeded = false;
+};
+thread_local DerivativeBound tDerivativeBound;
 
 }  // namespace
 
@@ -47,25 +52,21 @@ void ExpandDerivatives(ExprNode* tree) {
   if (gSeams.expandDerivatives != nullptr && tree != nullptr) gSeams.expandDerivatives(tree);
 }
 
-bool ExpandDerivativesWithin(ExprNode* tree, size_t blockLimit) {
-  const size_t inUse = NodePoolBlocksInUse();
-  gSeams.blockCeiling = blockLimit < SIZE_MAX - inUse ? inUse + blockLimit : SIZE_MAX;
-  gSeams.workExceeded = false;
-  gSeams.stepsUnread = 0;
+bool ExpandDerivativesWithin(ExprNode* tree, uint64_t workLimit) {
+  const DerivativeBound outer = tDerivativeBound;  // a bounded pass inside another keeps the tighter
+  const uint64_t now = TreeWalkWork();
+  const uint64_t ceiling = workLimit < UINT64_MAX - now ? now + workLimit : UINT64_MAX - 1;
+  tDerivativeBound = DerivativeBound{outer.workCeiling != 0 ? std::min(ceiling, outer.workCeiling) : ceiling, false};
   ExpandDerivatives(tree);
-  const bool within = !gSeams.workExceeded;
-  gSeams.blockCeiling = SIZE_MAX;
-  gSeams.workExceeded = false;
+  const bool within = !tDerivativeBound.exceeded;
+  tDerivativeBound = outer;  // the outer pass asks its own ceiling again
   return within;
 }
 
 bool DerivativeWorkExceeded() {
-  constexpr uint32_t kStepsPerCount = 8;
-  if (gSeams.blockCeiling == SIZE_MAX || gSeams.workExceeded) return gSeams.workExceeded;
-  if (++gSeams.stepsUnread < kStepsPerCount) return false;
-  gSeams.stepsUnread = 0;
-  gSeams.workExceeded = NodePoolBlocksInUse() > gSeams.blockCeiling;
-  return gSeams.workExceeded;
+  DerivativeBound& bound = tDerivativeBound;
+  if (bound.workCeiling != 0 && !bound.exceeded && TreeWalkWork() > bound.workCeiling) bound.exceeded = true;
+  return bound.exceeded;
 }
 
 void SetNormaliseTreePass(TreePass pass) { gSeams.normalise = pass; }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "algebra/algebra_seams.h"
 #include "document/document_file.h"
 #include "document/document_window.h"
 #include "document/typed_keys.h"
@@ -19,6 +20,7 @@
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
@@ -123,6 +125,14 @@ TEST_F(DocumentWindowTest, TypedRowJoinsTheDocumentAndReturnGraphsIt) {
 // one under the sanitizers and times nothing finer.
 class LongRowTest : public DocumentWindowTest {
  protected:
+  void SetUp() override {
+    DocumentWindowTest::SetUp();
+    InstallAlgebraSeams();  // the graphs differentiate their functions, as in the program
+  }
+  void TearDown() override {
+    ResetEvaluationSeams();
+    DocumentWindowTest::TearDown();
+  }
   void ReturnOnARowEndingIn(ExprNode* right) {
     Type("y = x");
     ASSERT_EQ(document_->rows.count, 1);
