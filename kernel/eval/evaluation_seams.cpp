@@ -59,7 +59,8 @@ bool ExpandDerivativesWithin(ExprNode* tree, uint64_t workLimit) {
   tDerivativeBound = DerivativeBound{outer.workCeiling != 0 ? std::min(ceiling, outer.workCeiling) : ceiling, false};
   ExpandDerivatives(tree);
   const bool within = !tDerivativeBound.exceeded;
-  tDerivativeBound = outer;  // the outer pass asks its own ceiling again
+  tDerivativeBound = outer;
+  DerivativeWorkExceeded();  // an outer pass asks its own bound again
   return within;
 }
 
