@@ -97,13 +97,15 @@ class Differentiator {
   Differentiator(uint32_t kind, const ExprNode* v) : kind_(kind), v_(v) {}
 
   // A fresh copy of x differentiated, or null without memory.
-  ExprNode* D(const ExprNode* x) const { return Derived(CopyTree(x)); }
+  ExprNode* D(const ExprNode* x) const { return Derived(C(x)); }
   // A fresh tree differentiated in place (null passes through).
   ExprNode* Derived(ExprNode* x) const {
     if (x != nullptr) DifferentiateExpression(x, kind_, v_);
     return x;
   }
-  static ExprNode* C(const ExprNode* x) { return CopyTree(x); }
+  // A fresh copy of x, or null without memory. Past a bounded pass's work the symbol inf stands
+  // in: the pass's result is discarded, and the rules unwinding above would copy on for nothing.
+  static ExprNode* C(const ExprNode* x) { return DerivativeWorkExceeded() ? NewSymbolNode(SymInf) : CopyTree(x); }
   static ExprNode* Num(double value) { return NewNumberNode(value); }
   static ExprNode* Square(ExprNode* x) { return Build(KindPower, {x, Num(2)}); }
 

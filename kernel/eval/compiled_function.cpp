@@ -24,12 +24,12 @@ namespace {
 
 // The most work a graph's derivative may take, in units of tree-walk work: a fixed allowance and
 // a share for each node of the function. The derivative of a 195-node formula takes some 8,000,
-// the product rule over 100 distinct factors some 7.5 million; a chain of functions hundreds deep
+// the product rule over 60 distinct factors some 1.6 million; a chain of functions hundreds deep
 // takes the cube of its depth (its derivative alone grows with the square). Past the bound the
 // derivative is given up, and the graph goes without it as for a non-smooth function, rather than
 // computing for minutes.
-constexpr uint64_t kDerivativeWorkLimit = 8000000;
-constexpr uint64_t kDerivativeWorkPerNode = 1000;
+constexpr uint64_t kDerivativeWorkLimit = 2000000;
+constexpr uint64_t kDerivativeWorkPerNode = 250;
 
 void FreeCode(CompiledFunction* function) {
   FreeCompiledCode(function->code);
