@@ -70,12 +70,15 @@ void BM_SimplifyFormula(benchmark::State& state) {
 }
 BENCHMARK(BM_SimplifyFormula)->Unit(benchmark::kMicrosecond);
 
+// The tree's partial derivative by x, expanded (the tree becomes its operand).
+ExprNode* DerivativeByX(ExprNode* tree) {
+  ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
+  ExpandDerivativesPass(derivative);
+  return derivative;
+}
+
 void BM_DifferentiateFormula(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  });
+  Measure(state, DerivativeByX);
 }
 BENCHMARK(BM_DifferentiateFormula)->Unit(benchmark::kMicrosecond);
 
@@ -119,11 +122,7 @@ ExprNode* NestedSin(int n) {
 }
 
 void BM_DifferentiateNestedSin(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  }, NestedSin(static_cast<int>(state.range(0))));
+  Measure(state, DerivativeByX, NestedSin(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DifferentiateNestedSin)->Arg(40)->Arg(160)->Arg(400)->Unit(benchmark::kMillisecond);
 
@@ -135,11 +134,7 @@ ExprNode* LongProduct(int n) {
 }
 
 void BM_DifferentiateLongProduct(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  }, LongProduct(static_cast<int>(state.range(0))));
+  Measure(state, DerivativeByX, LongProduct(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DifferentiateLongProduct)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
@@ -154,11 +149,7 @@ ExprNode* LongSum(int n) {
 }
 
 void BM_DifferentiateLongSum(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  }, LongSum(static_cast<int>(state.range(0))));
+  Measure(state, DerivativeByX, LongSum(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DifferentiateLongSum)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
