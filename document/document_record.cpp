@@ -38,6 +38,7 @@ GWorldPtr PaneBufferOf(void* window) {
 bool DrawsWithTransparency(void* window) {
   if (window == nullptr) return false;
   const DocumentRecord* record = RecordOfViewOwner(window);
+  if (!record->useTransparency) return false;
   for (int32_t i = 0; i < record->rows.count; ++i) {
     if (record->rows.data[i].kind == 0 && record->rows.data[i].opacity != 1.0) return true;
   }

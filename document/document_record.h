@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
@@ -114,6 +115,8 @@ class DocumentRecord final : public DocumentServices {
   uint8_t paneDividerDrag = 0;     // set while the divider between the panes is tracked: the 3D
                                    // and 4D spins hold still (IsTrackingMouse)
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
+  bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
+  UndoHistory undo;                // the rows' undo and redo steps
 };
 
 // Copies the document's number format into the number settings the number text reads.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "document/window_commands.h"
+
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
 #include "editor/formula_editor.h"
@@ -56,10 +58,15 @@ class PortScope {
 }  // namespace
 
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {
-  const int32_t math = std::max(std::min(std::max(height / 3, 80), height - 40), 0);
+  // The menu bar's fixed strip first; the panes share what is below it.
+  const int32_t bar = std::clamp(height, 0, kMenuBarHeight);
   DocumentWindowLayout layout;
-  layout.mathPane = MakeRect(0, 0, width, math);
-  layout.graphPane = MakeRect(0, std::min(math + kDividerHeight, height), width, height);
+  layout.menuBar = MakeRect(0, 0, width, bar);
+  const int32_t below = height - bar;
+
+  const int32_t math = std::max(std::min(std::max(below / 3, 80), below - 40), 0);
+  layout.mathPane = MakeRect(0, bar, width, bar + math);
+  layout.graphPane = MakeRect(0, std::min(bar + math + kDividerHeight, height), width, height);
   return layout;
 }
 
@@ -91,6 +98,8 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
     state->viewSetNeedsRedraw = ViewSetNeedsRedraw(&d->viewSet);
     state->allViewsReady = ViewSetAllViewsReady(&d->viewSet);
   };
+  InstallUndoHook(&hooks);
+  BuildWindowMenus(&menus_);
 }
 
 DocumentWindow::~DocumentWindow() {
@@ -126,6 +135,10 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   DisposeGWorld(buffer_);
   buffer_ = buffer;
   layout_ = ComputeDocumentWindowLayout(width, height);
+  {
+    PortScope port(buffer_);
+    menus_.Layout(layout_.menuBar);
+  }
   ViewSetSetPaneRect(&document_->viewSet, layout_.graphPane);
   LayoutRows();
   return true;
@@ -190,6 +203,7 @@ void DocumentWindow::RedrawMathPane() {
       }
     }
     ClipRect(buffer_->bounds);
+    if (menus_.IsOpen()) menus_.Draw();
   }
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
@@ -202,14 +216,19 @@ void DocumentWindow::RedrawGraphPane() {
     ClipRect(layout_.graphPane);
     ViewSetActivate(&document_->viewSet, 2);
     ClipRect(buffer_->bounds);
+    if (menus_.IsOpen()) menus_.Draw();
   }
-  graphPaneStale_ = false;
+  graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
   Present(layout_.graphPane);
 }
 
 void DocumentWindow::RedrawAll() {
   RedrawMathPane();
   RedrawGraphPane();
+  {
+    PortScope port(buffer_);
+    menus_.Draw();
+  }
   Present(buffer_->bounds);
 }
 
@@ -249,6 +268,11 @@ void DocumentWindow::AfterEdit() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
+  lastMenuAction_ = menus_.Key(key.character);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return 0;
+  }
   if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
     RebuildGraphs();
     LayoutRows();
@@ -262,12 +286,46 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
     PortScope port(buffer_);
     code = HandleEquationKey(key, e, document_);
   }
-  if (code != 0 && !IsCaretMotionCode(code)) AfterEdit();
+  FinishCommand(code != 0 && !IsCaretMotionCode(code));
+  return code;
+}
+
+int32_t DocumentWindow::RunEditCode(int32_t code) {
+  {
+    PortScope port(buffer_);
+    RunEquationEditCommand(code, RowEditor(activeRow_), document_);
+  }
+  FinishCommand(code != 0 && !IsCaretMotionCode(code));
+  return code;
+}
+
+void DocumentWindow::FinishCommand(bool edited) {
+  if (edited) AfterEdit();
   LayoutRows();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
   ShowCaret();
-  return code;
+}
+
+int32_t DocumentWindow::RowOfEditor(const FormulaEditor* editor) const {
+  for (int32_t i = 0; editor != nullptr && i < RowCount(); ++i)
+    if (RowEditor(i) == editor) return i;
+  return -1;
+}
+
+void DocumentWindow::UseSystemClipboard() { InstallSystemClipboardHooks(&TypesetGlobals().hooks); }
+
+bool DocumentWindow::ChooseCommand(int32_t command) {
+  UpdateWindowMenus(&menus_, this);
+  const MenuItem* item = menus_.FindItem(command);
+  return item != nullptr && item->enabled && RunWindowCommand(this, command);
+}
+
+void DocumentWindow::AfterMenuAction(const MenuAction& action) {
+  if (action.result == MenuResult::kIgnored) return;
+  if (action.result == MenuResult::kChosen) ChooseCommand(action.command);
+  RedrawAll();
+  if (!menus_.IsOpen()) ShowCaret();
 }
 
 int32_t DocumentWindow::RowAt(QDPoint point) const {
@@ -279,6 +337,12 @@ int32_t DocumentWindow::RowAt(QDPoint point) const {
 }
 
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  if (menus_.IsOpen() || PtInRect(point, layout_.menuBar)) UpdateWindowMenus(&menus_, this);
+  lastMenuAction_ = menus_.Click(point);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
@@ -327,7 +391,8 @@ double DocumentWindow::IdleIntervalSeconds() const {
 }
 
 void DocumentWindow::IdleTick(uint32_t budgetTicks) {
-  if (FormulaEditor* e = RowEditor(activeRow_)) {
+  FormulaEditor* e = menus_.IsOpen() ? nullptr : RowEditor(activeRow_);  // no blink under a menu
+  if (e != nullptr) {
     bool blinked = false;
     {
       PortScope port(buffer_);

@@ -12,15 +12,18 @@
 #include <cstdint>
 
 #include "document/document_record.h"
+#include "document/menu_bar.h"
 #include "editor/editor_hooks.h"
 #include "editor/equation_keys.h"
 #include "platform/window/window_surface.h"
 
 struct FormulaEditor;
 
-// The panes of a window of the size: the math pane on top (a third of the height, at least 80
-// and at most all but 40 pixels), a 4-pixel divider, the graph pane below.
+// The panes of a window of the size: the menu bar's strip on top, then the math pane (a third of
+// the height below the bar, at least 80 and at most all but 40 pixels), a 4-pixel divider, the
+// graph pane below.
 struct DocumentWindowLayout {
+  QDRect menuBar;
   QDRect mathPane;
   QDRect graphPane;
 };
@@ -47,10 +50,12 @@ class DocumentWindow final : public DocumentWindowServices {
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: Return or Enter without modifiers rebuilds the graphs; others go to the active row's
-  // editor (HandleEquationKey). Returns the edit command run (0: none).
+  // A key: while a menu is open the menu bar takes it; Return or Enter without modifiers rebuilds
+  // the graphs; others go to the active row's editor (HandleEquationKey). Returns the edit command
+  // run (0: none).
   int32_t HandleKey(const EditKeyEvent& key);
-  // A mouse-down (window point, kMod... bits, click count), followed until the button is up.
+  // A mouse-down (window point, kMod... bits, click count), followed until the button is up. The
+  // menu bar takes it first: on the bar, or anywhere while a menu is open.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
 
@@ -73,6 +78,23 @@ class DocumentWindow final : public DocumentWindowServices {
   FormulaEditor* RowEditor(int32_t i) const;
   int32_t ActiveRow() const { return activeRow_; }
 
+  // The menu bar, and what the last click or key did to it (a chosen command has run).
+  const MenuBar& Menus() const { return menus_; }
+  const MenuAction& LastMenuAction() const { return lastMenuAction_; }
+  // Runs a menu command as if chosen (the commands of window_commands.h); false when it cannot
+  // run now.
+  bool ChooseCommand(int32_t command);
+  // Copy and cut put the formula's text on the system clipboard, paste reads it there.
+  void UseSystemClipboard();
+  // Runs an edit code on the active row as its key does, then lays out and redraws; returns it.
+  int32_t RunEditCode(int32_t code);
+  // The row of the editor (rows.count: the new row), -1 when it is not this window's.
+  int32_t RowOfEditor(const FormulaEditor* editor) const;
+  // Makes the row active without touching its caret.
+  void FocusRow(int32_t row) { ActivateRow(row); }
+  // After a command: `edited` as any edit (the graphs go), then the rows laid out and redrawn.
+  void FinishCommand(bool edited);
+
   // DocumentWindowServices.
   void RedrawGraphPane() override;
   GWorldPtr Buffer() override { return buffer_; }
@@ -88,6 +110,8 @@ class DocumentWindow final : public DocumentWindowServices {
   void ShowCaret();
   // Any edit but a caret motion: the graphs go, the new row joins the document when it was edited.
   void AfterEdit();
+  // A click or key the menu bar took: the command chosen runs, the window is drawn again.
+  void AfterMenuAction(const MenuAction& action);
 
   DocumentRecord* document_;
   WindowSurface* surface_;
@@ -97,4 +121,6 @@ class DocumentWindow final : public DocumentWindowServices {
   int32_t activeRow_ = 0;
   bool graphPaneStale_ = false;
   EditorHooks savedHooks_{};
+  MenuBar menus_;
+  MenuAction lastMenuAction_{};
 };

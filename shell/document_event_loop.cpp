@@ -7,6 +7,8 @@
 #include "document/document_window.h"
 #include "editor/equation_keys.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/text/bracket_writer.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
 #include "platform/window/sdl_window.h"
@@ -45,6 +47,29 @@ void TraceView(FILE* trace, const DocumentWindow* document) {
   std::fflush(trace);
 }
 
+void TraceRow(FILE* trace, const DocumentWindow* document) {
+  const FormulaEditor* e = document->RowEditor(document->ActiveRow());
+  if (trace == nullptr || e == nullptr) return;
+  char* text = FormatExpressionBracket(e->root);
+  std::fprintf(trace, "row %d %s\n", document->ActiveRow(), text != nullptr ? text : "?");
+  FreeMemory(text);
+  std::fflush(trace);
+}
+
+void TraceMenu(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const MenuBar& menus = document->Menus();
+  std::fprintf(trace, "menu %d %d\n", menus.OpenMenu(), menus.Highlighted());
+  const MenuAction& action = document->LastMenuAction();
+  if (action.result == MenuResult::kChosen) {
+    std::fprintf(trace, "command 0x%X\n", unsigned(action.command));
+    TraceCaret(trace, document);
+    TraceRow(trace, document);
+    TraceView(trace, document);
+  }
+  std::fflush(trace);
+}
+
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
   SetPointerSource(window);
   double lastIdle = NowSeconds();
@@ -58,14 +83,23 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kKey: {
           const EditKeyEvent key = EditKeyOfWindowKey(event.key);
           document->HandleKey(key);
+          if (document->LastMenuAction().result != MenuResult::kPassed) {
+            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
+            TraceMenu(trace, document);
+            break;
+          }
           if (IsReturnOrEnter(key)) computing = true;
           TraceCaret(trace, document);
+          TraceRow(trace, document);
           break;
         }
         case WindowEventKind::kMouseDown: {
           const bool graph = PtInRect(event.where, document->Layout().graphPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
-          if (graph) {
+          if (document->LastMenuAction().result != MenuResult::kPassed) {
+            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
+            TraceMenu(trace, document);
+          } else if (graph) {
             TraceView(trace, document);
           } else {
             TraceCaret(trace, document);
