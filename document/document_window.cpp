@@ -105,6 +105,7 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
 DocumentWindow::~DocumentWindow() {
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
+  document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
   document_->window = nullptr;
@@ -312,8 +313,6 @@ int32_t DocumentWindow::RowOfEditor(const FormulaEditor* editor) const {
     if (RowEditor(i) == editor) return i;
   return -1;
 }
-
-void DocumentWindow::UseSystemClipboard() { InstallSystemClipboardHooks(&TypesetGlobals().hooks); }
 
 bool DocumentWindow::ChooseCommand(int32_t command) {
   UpdateWindowMenus(&menus_, this);

@@ -84,8 +84,6 @@ class DocumentWindow final : public DocumentWindowServices {
   // Runs a menu command as if chosen (the commands of window_commands.h); false when it cannot
   // run now.
   bool ChooseCommand(int32_t command);
-  // Copy and cut put the formula's text on the system clipboard, paste reads it there.
-  void UseSystemClipboard();
   // Runs an edit code on the active row as its key does, then lays out and redraws; returns it.
   int32_t RunEditCode(int32_t code);
   // The row of the editor (rows.count: the new row), -1 when it is not this window's.

@@ -17,7 +17,6 @@
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
 #include "kernel/trees/node_kinds.h"
-#include "platform/window/system_clipboard.h"
 
 namespace {
 
@@ -222,9 +221,4 @@ void InstallUndoHook(EditorHooks* hooks) {
     FormulaEditor* e = TypesettingGlobals().currentEditor;
     if (e != nullptr && e->owner != nullptr) static_cast<DocumentRecord*>(e->owner)->undo.Record(e);
   };
-}
-
-void InstallSystemClipboardHooks(EditorHooks* hooks) {
-  hooks->putScrapText = [](const char* text) { PutSystemClipboardText(text); };
-  hooks->scrapText = SystemClipboardText;
 }

@@ -3,7 +3,7 @@
 // enable now, and the running of a chosen command on the window. Math items carry their algebra
 // edit codes and run like typed keys on the active row; Graph items go to the view set as view
 // commands; Edit items are the clipboard codes, undo and redo, and the selection of a whole row.
-// The editor hooks the commands need (the undo snapshot, the system clipboard) are filled here.
+// The undo snapshot hook the editor needs is filled here; the run loop fills the system clipboard's.
 #pragma once
 
 #include <cstdint>
@@ -46,5 +46,3 @@ bool TurnOffTransparencyAfterFailure(DocumentRecord* document);
 
 // The hook that records the undo snapshot of the current editor in its owner document.
 void InstallUndoHook(EditorHooks* hooks);
-// The hooks that put the formula clipboard's text on the system clipboard and read it back.
-void InstallSystemClipboardHooks(EditorHooks* hooks);

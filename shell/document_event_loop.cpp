@@ -6,12 +6,14 @@
 
 #include "document/document_window.h"
 #include "editor/equation_keys.h"
+#include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
 #include "platform/window/sdl_window.h"
+#include "platform/window/system_clipboard.h"
 
 namespace {
 
@@ -72,6 +74,11 @@ void TraceMenu(FILE* trace, const DocumentWindow* document) {
 
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
   SetPointerSource(window);
+  // Copy and cut put the formula's text on SDL's clipboard, paste reads it there (the window
+  // gives the editor its hooks back when it closes).
+  EditorHooks& hooks = TypesetGlobals().hooks;
+  hooks.putScrapText = [](const char* text) { PutSystemClipboardText(text); };
+  hooks.scrapText = SystemClipboardText;
   double lastIdle = NowSeconds();
   bool computing = !document->GraphsComplete();
   for (;;) {

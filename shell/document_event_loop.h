@@ -1,5 +1,6 @@
 // The application shell's run loop for one document window: window events go to the document
-// (keys translated with Control for Command and Alt for Option), and the window's idle timer runs
+// (keys translated with Control for Command and Alt for Option), the editor's clipboard goes
+// through the system clipboard, and the window's idle timer runs
 // at the interval the document asks for (caret blink, graph computation, redraws), each tick with
 // the budget of a plane view. The loop ends when the window is closed.
 #pragma once

@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   document->antialiased = options.antialias;
-  documentWindow.UseSystemClipboard();
   FILE* traceFile = trace ? stdout : nullptr;
   if (traceFile != nullptr) {
     const DocumentWindowLayout& l = documentWindow.Layout();

@@ -9,27 +9,14 @@
 #include "editor/caret_navigation.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
-#include "kernel/text/bracket_writer.h"
-#include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
-std::string Bracket(const ExprNode* node) {
-  char* text = FormatExpressionBracket(node);
-  std::string s = text != nullptr ? text : "?";
-  FreeMemory(text);
-  return s;
-}
-
-// The bracket text the writer gives for the formula (numbers carry their digits).
-std::string Written(const char* formula) {
-  ExprNode* tree = ReadWholeFormula(formula);
-  const std::string s = Bracket(tree);
-  FreeExpression(tree);
-  return s;
-}
+using formula_text::Bracket;
+using formula_text::Written;
 
 std::vector<int> PathOf(const FormulaEditor* e) {
   std::vector<int> path;

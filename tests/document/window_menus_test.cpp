@@ -15,30 +15,17 @@
 #include "editor/typeset_state.h"
 #include "graphics/gl/gl_globals.h"
 #include "kernel/diagnostics/error_register.h"
-#include "kernel/text/bracket_writer.h"
-#include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/pointer_source.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
 constexpr int32_t kWidth = 500, kHeight = 500;
 
-std::string Bracket(const ExprNode* node) {
-  char* text = FormatExpressionBracket(node);
-  std::string s = text != nullptr ? text : "?";
-  FreeMemory(text);
-  return s;
-}
-
-// The bracket text the writer gives for the formula (numbers carry their digits).
-std::string Written(const char* formula) {
-  ExprNode* tree = ReadWholeFormula(formula);
-  const std::string s = Bracket(tree);
-  FreeExpression(tree);
-  return s;
-}
+using formula_text::Bracket;
+using formula_text::Written;
 
 QDPoint Centre(const QDRect& r) { return QDPoint{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)}; }
 

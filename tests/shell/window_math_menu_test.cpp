@@ -12,25 +12,13 @@
 #include "editor/typeset_state.h"
 #include "graphics/graphics_layer.h"
 #include "kernel/kernel_startup.h"
-#include "kernel/text/bracket_writer.h"
-#include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
-std::string Bracket(const ExprNode* node) {
-  char* text = FormatExpressionBracket(node);
-  std::string s = text != nullptr ? text : "?";
-  FreeMemory(text);
-  return s;
-}
-
-std::string Written(const char* formula) {
-  ExprNode* tree = ReadWholeFormula(formula);
-  const std::string s = Bracket(tree);
-  FreeExpression(tree);
-  return s;
-}
+using formula_text::Bracket;
+using formula_text::Written;
 
 QDPoint Centre(const QDRect& r) { return QDPoint{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)}; }
 

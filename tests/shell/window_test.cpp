@@ -36,8 +36,7 @@
 #include "kernel/trees/node_builders.h"
 #include "kernel/kernel_startup.h"
 #include "platform/draw/png_io.h"
-#include "kernel/text/bracket_writer.h"
-#include "kernel/text/formula_reader.h"
+#include "tests/document/formula_text_support.h"
 #include "shell/document_event_loop.h"
 
 // SDL before Xlib too: the test reads and fills the system clipboard through SDL as a user's other
@@ -53,6 +52,8 @@
 
 namespace {
 
+using formula_text::Bracket;
+using formula_text::Written;
 using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 640, kHeight = 640;
 constexpr double kWaitSeconds = 60;  // a sanitized build under a software X server is slow
@@ -263,6 +264,18 @@ class WindowTest : public testing::Test {
     Button(true);
     Button(false);
   }
+  // Clicks row 0's leaf (root child 1, its child 0) three quarters across, in the program and the
+  // twin, and waits for the caret line.
+  void ClickFirstLeaf() {
+    const FormulaEditor* row = twinWindow_->RowEditor(0);
+    FixedRect leaf{};
+    GetNodeRect(row->root->children[1]->children[0], &leaf);
+    const QDPoint p{int16_t(row->frame.top + FixedToPixels((leaf.top + leaf.bottom) / 2)),
+                    int16_t(row->frame.left + FixedToPixels(leaf.left + (leaf.right - leaf.left) * 3 / 4))};
+    Click(p);
+    twinWindow_->HandleMouseDown(p, 0, 1);
+    ASSERT_TRUE(program_.WaitFor("caret 0"));
+  }
   static QDPoint Centre(const QDRect& r) {
     return QDPoint{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)};
   }
@@ -286,19 +299,6 @@ class WindowTest : public testing::Test {
     ADD_FAILURE() << "no item " << command;
     return line;
   }
-  static std::string Bracket(const ExprNode* node) {
-    char* text = FormatExpressionBracket(node);
-    std::string s = text != nullptr ? text : "?";
-    FreeMemory(text);
-    return s;
-  }
-  static std::string Written(const char* formula) {
-    ExprNode* tree = ReadWholeFormula(formula);
-    const std::string s = Bracket(tree);
-    FreeExpression(tree);
-    return s;
-  }
-
   Screenshot Shoot(const std::string& name) {
     Screenshot shot;
     XWindowAttributes a;
@@ -581,14 +581,9 @@ TEST_F(WindowTest, MathExpandRewritesTheSelectedTermAndUndoGivesItBack) {
   std::ofstream(document_) << "equal[y,times[2,plus[x,3]]]\n";
   Start();
   if (HasFatalFailure()) return;
+  ClickFirstLeaf();  // the 2
+  if (HasFatalFailure()) return;
   const FormulaEditor* row = twinWindow_->RowEditor(0);
-  FixedRect leaf{};
-  GetNodeRect(row->root->children[1]->children[0], &leaf);  // the 2
-  const QDPoint two{int16_t(row->frame.top + FixedToPixels((leaf.top + leaf.bottom) / 2)),
-                    int16_t(row->frame.left + FixedToPixels((leaf.left + leaf.right) / 2))};
-  Click(two);
-  twinWindow_->HandleMouseDown(two, 0, 1);
-  ASSERT_TRUE(program_.WaitFor("caret 0"));
   const ExprNode* term = row->root->children[1];
   for (int i = 0; i < 4 && !(row->caretNode == term && row->selectionMode == SelectionCaretNode); ++i) {
     Key(XK_Up, false);
@@ -635,14 +630,9 @@ TEST_F(WindowTest, ADisabledMenuItemDoesNothing) {
 TEST_F(WindowTest, TypedLettersAfterAClickAreOneUndoStep) {
   Start();
   if (HasFatalFailure()) return;
+  ClickFirstLeaf();
+  if (HasFatalFailure()) return;
   const FormulaEditor* row = twinWindow_->RowEditor(0);
-  FixedRect leaf{};
-  GetNodeRect(row->root->children[1]->children[0], &leaf);
-  const QDPoint p{int16_t(row->frame.top + FixedToPixels((leaf.top + leaf.bottom) / 2)),
-                  int16_t(row->frame.left + FixedToPixels(leaf.left + (leaf.right - leaf.left) * 3 / 4))};
-  Click(p);
-  twinWindow_->HandleMouseDown(p, 0, 1);
-  ASSERT_TRUE(program_.WaitFor("caret 0"));
   const std::string before = Bracket(row->root);
   Type("abc");
   std::string line;
