@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "document/window_commands.h"
-
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
 #include "editor/formula_editor.h"

@@ -13,6 +13,7 @@
 
 #include "document/document_record.h"
 #include "document/menu_bar.h"
+#include "document/window_commands.h"
 #include "editor/editor_hooks.h"
 #include "editor/equation_keys.h"
 #include "platform/window/window_surface.h"
@@ -35,7 +36,7 @@ inline bool IsReturnOrEnter(const EditKeyEvent& key) {
   return key.character == kKeyReturn || key.character == kKeyEnter;
 }
 
-class DocumentWindow final : public DocumentWindowServices {
+class DocumentWindow final : public DocumentWindowServices, public WindowCommandTarget {
  public:
   // The document (not owned) must outlive the window; it gets editors for its rows.
   DocumentWindow(DocumentRecord* document, WindowSurface* surface);
@@ -72,11 +73,11 @@ class DocumentWindow final : public DocumentWindowServices {
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
 
-  DocumentRecord* Document() const { return document_; }
+  DocumentRecord* Document() const override { return document_; }
   const DocumentWindowLayout& Layout() const { return layout_; }
   // Row i's editor; i == rows.count is the new row.
-  FormulaEditor* RowEditor(int32_t i) const;
-  int32_t ActiveRow() const { return activeRow_; }
+  FormulaEditor* RowEditor(int32_t i) const override;
+  int32_t ActiveRow() const override { return activeRow_; }
 
   // The menu bar, and what the last click or key did to it (a chosen command has run).
   const MenuBar& Menus() const { return menus_; }
@@ -84,14 +85,11 @@ class DocumentWindow final : public DocumentWindowServices {
   // Runs a menu command as if chosen (the commands of window_commands.h); false when it cannot
   // run now.
   bool ChooseCommand(int32_t command);
-  // Runs an edit code on the active row as its key does, then lays out and redraws; returns it.
-  int32_t RunEditCode(int32_t code);
-  // The row of the editor (rows.count: the new row), -1 when it is not this window's.
-  int32_t RowOfEditor(const FormulaEditor* editor) const;
-  // Makes the row active without touching its caret.
-  void FocusRow(int32_t row) { ActivateRow(row); }
-  // After a command: `edited` as any edit (the graphs go), then the rows laid out and redrawn.
-  void FinishCommand(bool edited);
+  // WindowCommandTarget (RowOfEditor: rows.count for the new row).
+  int32_t RunEditCode(int32_t code) override;
+  int32_t RowOfEditor(const FormulaEditor* editor) const override;
+  void FocusRow(int32_t row) override { ActivateRow(row); }
+  void FinishCommand(bool edited) override;
 
   // DocumentWindowServices.
   void RedrawGraphPane() override;

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "document/document_window.h"
+#include "document/document_record.h"
 #include "document/menu_bar.h"
 #include "editor/document_services.h"
 #include "editor/edit_commands.h"
@@ -90,7 +90,7 @@ bool IsViewCommand(int32_t command) {
 }
 
 // The active row's editor, current (the menus' tests read the current editor).
-FormulaEditor* ActiveEditor(DocumentWindow* window) {
+FormulaEditor* ActiveEditor(WindowCommandTarget* window) {
   FormulaEditor* e = window->RowEditor(window->ActiveRow());
   if (e != nullptr && TypesettingGlobals().currentEditor != e) SetCurrentFormulaEditor(e, window->Document());
   return e;
@@ -119,7 +119,7 @@ ClipboardStates ClipboardStatesOf(const FormulaEditor* e) {
 
 // Undo or redo: the step's row put back and made active. Steps of rows no longer in the window
 // are dropped first.
-bool RunUndoStep(DocumentWindow* window, bool redo) {
+bool RunUndoStep(WindowCommandTarget* window, bool redo) {
   UndoHistory& history = window->Document()->undo;
   for (;;) {
     FormulaEditor* e = redo ? history.RedoEditor() : history.UndoEditor();
@@ -149,7 +149,7 @@ void BuildWindowMenus(MenuBar* bar) {
   AddMenu(bar, "Graph", kGraphItems);
 }
 
-void UpdateWindowMenus(MenuBar* bar, DocumentWindow* window) {
+void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
   const FormulaEditor* e = ActiveEditor(window);
   const DocumentRecord* d = window->Document();
   EnableAll(bar, kMathItems, e != nullptr && CanApplyToSelection());
@@ -165,7 +165,7 @@ void UpdateWindowMenus(MenuBar* bar, DocumentWindow* window) {
   bar->SetChecked(kCommandUseTransparency, d->useTransparency);
 }
 
-bool RunWindowCommand(DocumentWindow* window, int32_t command) {
+bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
   DocumentRecord* d = window->Document();
   FormulaEditor* e = ActiveEditor(window);
   if (IsMathCommand(command)) {

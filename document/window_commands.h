@@ -9,9 +9,28 @@
 #include <cstdint>
 
 class DocumentRecord;
-class DocumentWindow;
 class MenuBar;
 struct EditorHooks;
+struct FormulaEditor;
+
+// What the commands need of the window they run in (DocumentWindow answers).
+class WindowCommandTarget {
+ public:
+  virtual ~WindowCommandTarget() = default;
+  virtual DocumentRecord* Document() const = 0;
+  // Row i's editor (i == rows.count: the new row) and the active row.
+  virtual FormulaEditor* RowEditor(int32_t i) const = 0;
+  virtual int32_t ActiveRow() const = 0;
+  // The row of the editor, -1 when it is not the window's.
+  virtual int32_t RowOfEditor(const FormulaEditor* editor) const = 0;
+  // Runs an edit code on the active row as its key does, then lays out and redraws.
+  virtual int32_t RunEditCode(int32_t code) = 0;
+  // Makes the row active without touching its caret.
+  virtual void FocusRow(int32_t row) = 0;
+  // After a command: `edited` as any edit (the graphs go), then the rows laid out and redrawn.
+  virtual void FinishCommand(bool edited) = 0;
+  virtual void RedrawGraphPane() = 0;
+};
 
 // Commands that are not edit codes: the Math and the clipboard items carry their edit codes
 // (0x2000..0x2109, 0x2200..0x2203) as commands.
@@ -35,9 +54,9 @@ void BuildWindowMenus(MenuBar* bar);
 // the formula clipboard or the system clipboard holds something; Undo and Redo while the document
 // holds a step; the view commands and Select All always. Use Transparency is checked while the
 // document draws with transparency.
-void UpdateWindowMenus(MenuBar* bar, DocumentWindow* window);
+void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window);
 // Runs a command on the window; false (nothing done) when it cannot run now or is unknown.
-bool RunWindowCommand(DocumentWindow* window, int32_t command);
+bool RunWindowCommand(WindowCommandTarget* window, int32_t command);
 
 // After a graph pane drawing: when rendering with transparency ran out of memory (error 17, whose
 // message asks for Use Transparency), the document stops drawing with transparency until that
