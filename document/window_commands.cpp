@@ -105,7 +105,8 @@ ClipboardStates ClipboardStatesOf(const FormulaEditor* e) {
   const int32_t mode = e->selectionMode;
   const bool node = e->caretNode != nullptr && e->caretNode->kind != KindPrompt;
   const bool range = e->selectionStart != e->selectionEnd;
-  const bool nodeOrRange = node && (mode == SelectionCaretNode || mode == SelectionChildRange || mode == SelectionOperator);
+  const bool nodeOrRange =
+      node && (mode == SelectionCaretNode || mode == SelectionChildRange || mode == SelectionOperator);
   ClipboardStates s{};
   s.cut = nodeOrRange || (mode == SelectionDigits && range);
   s.copy = s.cut || (node && mode == SelectionMatrixBlock);
@@ -193,8 +194,8 @@ bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
     case kCodeClear: {
       if (e == nullptr) return false;
       const ClipboardStates s = ClipboardStatesOf(e);
-      const bool can = command == kCodeCut ? s.cut : command == kCodeCopy ? s.copy : command == kCodePaste ? s.paste : s.clear;
-      if (!can) return false;
+      const bool can[] = {s.cut, s.copy, s.paste, s.clear};  // in code order from kCodeCut
+      if (!can[command - kCodeCut]) return false;
       window->RunEditCode(command);
       return true;
     }

@@ -282,7 +282,9 @@ TEST_F(WindowMenusTest, ZoomStepsTheLadderAndResetGraphRestoresTheDefault) {
 TEST_F(WindowMenusTest, UseTransparencyComesBackAfterItsMemoryFailure) {
   Open({"equal[y,x]"});
   document_->rows.data[0].opacity = 0.5;
-  auto draws = [&] { return GLGlobals().document.drawsWithTransparency(static_cast<DocumentServices*>(document_.get())); };
+  auto draws = [&] {
+    return GLGlobals().document.drawsWithTransparency(static_cast<DocumentServices*>(document_.get()));
+  };
   EXPECT_TRUE(draws());
   EXPECT_TRUE(Enabled(kCommandUseTransparency));
   EXPECT_TRUE(window_->Menus().FindItem(kCommandUseTransparency)->checked);
