@@ -32,6 +32,9 @@ constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 
+// Codes that change the formula: all but caret motions and copy, which leave the graphs built.
+bool IsEditingCode(int32_t code) { return code != 0 && !IsCaretMotionCode(code) && code != kCodeCopy; }
+
 DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
   return record != nullptr ? static_cast<DocumentWindow*>(record->window) : nullptr;
@@ -285,7 +288,7 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
     PortScope port(buffer_);
     code = HandleEquationKey(key, e, document_);
   }
-  FinishCommand(code != 0 && !IsCaretMotionCode(code));
+  FinishCommand(IsEditingCode(code));
   return code;
 }
 
@@ -294,7 +297,7 @@ int32_t DocumentWindow::RunEditCode(int32_t code) {
     PortScope port(buffer_);
     RunEquationEditCommand(code, RowEditor(activeRow_), document_);
   }
-  FinishCommand(code != 0 && !IsCaretMotionCode(code));
+  FinishCommand(IsEditingCode(code));
   return code;
 }
 

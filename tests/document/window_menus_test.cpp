@@ -233,6 +233,31 @@ TEST_F(WindowMenusTest, UndoStepsGroupAsTheUserTypes) {
   EXPECT_FALSE(window_->ChooseCommand(kCommandUndo));
 }
 
+// Copy changes nothing: the graphs stay built and the document unmodified; Select All then Cut
+// and Paste is an edit like any other.
+TEST_F(WindowMenusTest, CopyKeepsTheGraphsAndCutAndPasteAreEdits) {
+  Open({"equal[y,x]"});
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  ASSERT_TRUE(document_->graphsBuilt);
+  document_->modifiedFlag = 0;
+  window_->FocusRow(0);
+  EXPECT_TRUE(window_->ChooseCommand(kCommandSelectAll));
+  EXPECT_EQ(Choose(0, kCodeCopy), MenuResult::kChosen);
+  EXPECT_TRUE(document_->graphsBuilt);
+  EXPECT_EQ(document_->modifiedFlag, 0);
+  EXPECT_EQ(document_->rows.count, 1);
+  EXPECT_EQ(Bracket(TypesetGlobals().clipboard.expression), Written("equal[y,x]"));
+  EXPECT_TRUE(window_->ChooseCommand(kCodeCut));
+  EXPECT_FALSE(document_->graphsBuilt);
+  EXPECT_NE(Row(0), Written("equal[y,x]"));
+  EXPECT_TRUE(window_->ChooseCommand(kCodePaste));
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_NE(Row(0), Written("equal[y,x]")) << "the paste undone";
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(0), Written("equal[y,x]")) << "the cut undone";
+}
+
 // Undo reaches back into another row, which becomes the active one; a Clear (Escape) is a step.
 TEST_F(WindowMenusTest, UndoGoesBackToTheRowItChanged) {
   Open({"equal[y,x]", "equal[y,times[2,x]]"});
