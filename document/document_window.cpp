@@ -370,6 +370,15 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   RedrawGraphPane();
 }
 
+void DocumentWindow::HandleMouseMoved(QDPoint point) {
+  if (menus_.Hover(point).result != MenuResult::kChanged) return;
+  {
+    PortScope port(buffer_);
+    menus_.Draw();
+  }
+  Present(menus_.DropRect());
+}
+
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
   if (ViewSetScrollWheel(&document_->viewSet, point, -dh, -dv) != 0) RedrawGraphPane();
 }

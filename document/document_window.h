@@ -59,6 +59,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // menu bar takes it first: on the bar, or anywhere while a menu is open.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
+  // The pointer moved with no button down: an open menu highlights the enabled item under it.
+  void HandleMouseMoved(QDPoint point);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
   // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view

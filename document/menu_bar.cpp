@@ -169,6 +169,14 @@ MenuAction MenuBar::Click(QDPoint point) {
   return {MenuResult::kClosed, 0};
 }
 
+MenuAction MenuBar::Hover(QDPoint point) {
+  if (!IsOpen()) return {MenuResult::kPassed, 0};
+  const int32_t item = ItemAt(point);
+  if (item < 0 || item == highlighted_ || !menus_[open_].items[item].enabled) return {MenuResult::kIgnored, 0};
+  highlighted_ = item;
+  return {MenuResult::kChanged, 0};
+}
+
 MenuAction MenuBar::Key(uint8_t character) {
   if (!IsOpen()) return {MenuResult::kPassed, 0};
   switch (character) {

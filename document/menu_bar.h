@@ -74,6 +74,9 @@ class MenuBar {
 
   // A mouse-down at the window point.
   MenuAction Click(QDPoint point);
+  // The pointer moved (no button): over an enabled item of the open menu it is highlighted.
+  // kChanged when the highlight moved, else kIgnored; kPassed while no menu is open.
+  MenuAction Hover(QDPoint point);
   // A key (a key-table character: Escape, Return, Enter and the arrows act); passed on while
   // no menu is open.
   MenuAction Key(uint8_t character);

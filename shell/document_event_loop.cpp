@@ -126,8 +126,10 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kClose:
           SetPointerSource(nullptr);
           return;
-        case WindowEventKind::kMouseUp:
         case WindowEventKind::kMouseMoved:
+          document->HandleMouseMoved(event.where);
+          break;
+        case WindowEventKind::kMouseUp:
           break;
       }
       if (NowSeconds() < lastIdle + (interval < 0 ? 0 : interval)) continue;

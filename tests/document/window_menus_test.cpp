@@ -161,6 +161,10 @@ TEST_F(WindowMenusTest, ClicksAndKeysOpenMoveChooseAndClose) {
   EXPECT_EQ(window_->LastMenuAction().command, kCommandSelectAll);
   EXPECT_EQ(window_->RowEditor(1)->caretNode, window_->RowEditor(1)->root) << "Select All on the new row";
   window_->HandleMouseDown(Centre(bar.TitleRect(0)), 0, 1);
+  window_->HandleMouseMoved(Centre(bar.ItemRect(0)));
+  EXPECT_EQ(bar.Highlighted(), -1) << "Undo is disabled: the pointer does not light it";
+  window_->HandleMouseMoved(Centre(bar.ItemRect(bar.MenuAt(0).count - 1)));
+  EXPECT_EQ(bar.MenuAt(0).items[bar.Highlighted()].command, kCommandSelectAll) << "the item under the pointer";
   window_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});
   EXPECT_FALSE(bar.IsOpen()) << "Escape closes";
   window_->HandleMouseDown(Centre(bar.TitleRect(2)), 0, 1);
