@@ -37,10 +37,7 @@ class WindowMenusTest : public document_test::DocumentTest {
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
   }
   void TearDown() override {
-    SetPointerSource(nullptr);
-    window_.reset();
-    document_.reset();
-    ResetTypesetGlobalsForTest();
+    document_test::CloseWindowForTest(window_, document_);
     ResetErrorRegister();
     DocumentTest::TearDown();
   }
@@ -211,11 +208,11 @@ TEST_F(WindowMenusTest, UndoStepsGroupAsTheUserTypes) {
   Select({1}, SelectionCaretAfter);
   ResetEditCommandHistory();  // what a click does
   FormulaEditor* e = window_->RowEditor(0);
-  Type("abc");
+  Type("abcdefghijklmnop");
   ASSERT_NE(Row(0), Written("equal[y,x]"));
   const std::string typed = Row(0);
   EXPECT_EQ(Choose(0, kCommandUndo), MenuResult::kChosen);
-  EXPECT_EQ(Row(0), Written("equal[y,x]")) << "one step for the three letters";
+  EXPECT_EQ(Row(0), Written("equal[y,x]")) << "one step for the letters";
   EXPECT_EQ(e->caretNode, e->root->children[1]) << "the caret comes back";
   EXPECT_EQ(e->selectionMode, SelectionCaretAfter);
   EXPECT_FALSE(document_->graphsBuilt);
@@ -224,6 +221,7 @@ TEST_F(WindowMenusTest, UndoStepsGroupAsTheUserTypes) {
   for (int i = 0; i < 10; ++i) Type("{Backspace}");
   const std::string erased = Row(0);
   ASSERT_NE(erased, typed);
+  ASSERT_NE(erased, Written("equal[y,x]")) << "letters are left: the row was not emptied";
   EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(Row(0), typed) << "ten backspaces are one step";
   EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
@@ -260,6 +258,23 @@ TEST_F(WindowMenusTest, CopyKeepsTheGraphsAndCutAndPasteAreEdits) {
   EXPECT_NE(Row(0), Written("equal[y,x]")) << "the paste undone";
   EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(Row(0), Written("equal[y,x]")) << "the cut undone";
+}
+
+// A row deleted with Backspace takes its undo steps with it: Undo goes on with the rows still there.
+TEST_F(WindowMenusTest, ADeletedRowTakesItsUndoStepsWithIt) {
+  Open({"equal[y,x]"});
+  Select({1}, SelectionCaretAfter);
+  ResetEditCommandHistory();
+  Type("q");
+  window_->FocusRow(1);
+  Type("a");
+  ASSERT_EQ(document_->rows.count, 2) << "the new row joined";
+  Type("{Backspace}{Backspace}");
+  ASSERT_EQ(document_->rows.count, 1) << "emptied, then deleted";
+  EXPECT_EQ(document_->undo.UndoEditor(), window_->RowEditor(0));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_FALSE(window_->ChooseCommand(kCommandUndo));
 }
 
 // Undo reaches back into another row, which becomes the active one; a Clear (Escape) is a step.
