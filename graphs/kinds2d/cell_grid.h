@@ -3,8 +3,9 @@
 // the drawing map (a window pixel on both maps), a marker value for a cell still to be computed, the
 // map the cells were computed on, and the finished arrays kept per parameter value.
 // Invariants: width x height cells, both 0 exactly when there are no cells; at most kMaxGridCells;
-// kept cells stay world-aligned across scrolls and geometry changes (a move that is not whole in
-// cells, or a change of scale, makes every cell pending); nextRow <= height.
+// kept cells stay world-aligned across scrolls, geometry changes and changes of the factors alone
+// (a move that is not whole in cells, or a change of scale, makes every cell pending);
+// nextRow <= height.
 #pragma once
 
 #include <algorithm>

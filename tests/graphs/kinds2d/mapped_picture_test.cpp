@@ -356,6 +356,34 @@ TEST_F(MappedPictureTest, AScrollAtDeepZoomComputesOnlyWhatCameIntoView) {
   }
 }
 
+// Antialiasing turned on and off in the view: the drawing map's factor changes, the points the
+// mapped picture stands for do not; it keeps them (nothing evaluated) and they are a fresh
+// picture's on the new map.
+TEST_F(MappedPictureTest, AntialiasingOnAndOffKeepsTheMappedPoints) {
+  Open(100, false);
+  auto* mesh = static_cast<GraphMesh2D*>(AddMap(false, "plus[x,times[y,y]]", "times[x,y]"));
+  const std::vector<MappedPoint> plain(mesh->Points(), mesh->Points() + 100 * 100);
+  auto same = [&] {
+    int32_t n = 0;
+    for (int32_t i = 0; i < 100 * 100; ++i) {
+      n += mesh->Points()[i].x == plain[size_t(i)].x && mesh->Points()[i].y == plain[size_t(i)].y;
+    }
+    return n;
+  };
+  const uint64_t evaluations = mesh->Evaluations();
+  for (bool antialiased : {true, false}) {
+    document.antialiased = antialiased;
+    set.second2D->UpdateGeometry();
+    ASSERT_EQ(set.second2D->drawMap.factorH, antialiased ? 2 : 1);
+    mesh->Compute(kAll);
+    EXPECT_EQ(mesh->Evaluations(), evaluations) << antialiased;
+    EXPECT_EQ(same(), 100 * 100) << antialiased;
+  }
+  Open(100, true);
+  mesh = static_cast<GraphMesh2D*>(AddMap(false, "plus[x,times[y,y]]", "times[x,y]"));
+  EXPECT_EQ(same(), 100 * 100);
+}
+
 // The textured image's grid: 300 pixels at grain 0.5, 1 and 0 give 32, 62 and 22 columns; grain 2
 // is taken as 1. Zooming the first view between draws makes the grid again; scrolling the second
 // resets it at once.
