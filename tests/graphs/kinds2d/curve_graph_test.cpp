@@ -23,6 +23,17 @@ using graphs_test::kAll;
 
 constexpr double kPi = 3.141592653589793;
 
+// Stands in for the algebra's differentiation: each derivative made is the next text.
+void DerivativesInOrder(std::vector<std::string> texts) {
+  static std::vector<std::string> queue;
+  queue = std::move(texts);
+  SetExpandDerivativesPass([](ExprNode* tree) {
+    if (queue.empty()) return;
+    ReplaceExpression(graphs_test::Parse(queue.front()), tree);
+    queue.erase(queue.begin());
+  });
+}
+
 class CurveTest : public graphs_test::OneGraphTest<GraphCurve2D> {
  protected:
   GraphCurve2D* Curve(const char* x, const char* y, double t0, double t1, double grain = 0.5,
@@ -38,16 +49,6 @@ class CurveTest : public graphs_test::OneGraphTest<GraphCurve2D> {
     range[0] = t0, range[1] = t1;
     return TakeComputed(new GraphCurve2D(FunctionOf("cos[u]"), FunctionOf("sin[u]"), new GraphColor(nullptr), 0.5,
                                          kCurveParametric, &map, range));
-  }
-  // Stands in for the algebra's differentiation: each derivative made is the next text.
-  static void DerivativesInOrder(std::vector<std::string> texts) {
-    static std::vector<std::string> queue;
-    queue = std::move(texts);
-    SetExpandDerivativesPass([](ExprNode* tree) {
-      if (queue.empty()) return;
-      ReplaceExpression(graphs_test::Parse(queue.front()), tree);
-      queue.erase(queue.begin());
-    });
   }
   // Segments with four finite coordinates (the ones Draw draws).
   int32_t DrawableSegments() const {
@@ -280,6 +281,29 @@ TEST_F(CurveViewTest, TwoCrossingCurvesSnapToTheirIntersection) {
   EXPECT_EQ(view->probeReadout.snapped, 1);
   EXPECT_NEAR(view->probeReadout.x, s, 1e-9);
   EXPECT_NEAR(view->probeReadout.y, s, 1e-9);
+}
+
+// A line held off the axes ((1, t), its x derivative 0 all along) crossing another ((t, 0.5)): a
+// probe near the crossing is not snapped to the line alone, so the view snaps it onto the crossing.
+TEST_F(CurveViewTest, ALineHeldOffTheAxesSnapsToItsCrossingWithAnother) {
+  Place(0, 0, 200, 200);
+  static double range[2] = {-1, 1};
+  const struct {
+    const char *x, *y, *dx, *dy;
+  } curves[] = {{"1", "u", "0", "1"}, {"u", "0.5", "1", "0"}};
+  for (const auto& c : curves) {
+    DerivativesInOrder({c.dx, c.dy});
+    auto* graph = new GraphCurve2D(FunctionOf(c.x), FunctionOf(c.y), new GraphColor(nullptr), 1, kCurveParametric,
+                                   &view->drawMap, range);
+    graph->Compute(kAll);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(graph)));
+  }
+  const QDPoint p = MakePoint(WorldToPixelX(&view->windowMap, 1.03), WorldToPixelY(&view->windowMap, 0.52));
+  ASSERT_TRUE(view->FindGraphAt(p));
+  view->ProbeAt(p);
+  EXPECT_EQ(view->probeReadout.snapped, 1);
+  EXPECT_NEAR(view->probeReadout.x, 1, 1e-9);
+  EXPECT_NEAR(view->probeReadout.y, 0.5, 1e-9);
 }
 
 }  // namespace
