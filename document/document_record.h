@@ -119,7 +119,7 @@ class DocumentRecord final : public DocumentServices {
 // Copies the document's number format into the number settings the number text reads.
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
-// Builds the graphs of the equation rows in the plane, in space when the document shows its 3D
+// Builds the graphs of the equation rows (their sliders refreshed first) in the plane, in space when the document shows its 3D
 // view, or in 4D space when it shows the 4D view (a plane transformation shows the second 2D view
 // beside the first, with the transformation's own graph and the rows' companions there): the view
 // set is emptied and the view shown made ready (a GL view drawing through an offscreen context read

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "algebra/remote_integration.h"
+#include "document/progress_box.h"
+#include "document/slider_strip.h"
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
 #include "editor/formula_editor.h"
@@ -15,6 +18,7 @@
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/mouse_tracking.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/draw/shapes.h"
@@ -31,6 +35,8 @@ constexpr int16_t kMessageSize = 12;
 constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
+constexpr uint32_t kSliderStepTicks = 2;       // computing a slider step may take
+constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
 
 DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
@@ -76,7 +82,7 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
   };
   hooks.getMathPaneRect = [](void* owner, PixelRect* rect) {
     if (DocumentWindow* w = WindowOf(owner)) {
-      const QDRect& r = w->Layout().mathPane;
+      const QDRect r = w->RowsRect();
       *rect = PixelRect{r.top, r.left, r.bottom, r.right};
     }
   };
@@ -91,9 +97,21 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
     state->viewSetNeedsRedraw = ViewSetNeedsRedraw(&d->viewSet);
     state->allViewsReady = ViewSetAllViewsReady(&d->viewSet);
   };
+  // The remote integration blocks; the window shows its progress meanwhile and hears Escape.
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  savedLimits_ = limits;
+  limits.progress = [](void* context, int64_t received, int64_t expected) {
+    return static_cast<DocumentWindow*>(context)->ShowTransferProgress(received, expected);
+  };
+  limits.progressContext = this;
 }
 
 DocumentWindow::~DocumentWindow() {
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  if (limits.progressContext == this) {
+    limits.progress = savedLimits_.progress;
+    limits.progressContext = savedLimits_.progressContext;
+  }
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
   DisposeFormulaEditor(newRow_);
@@ -109,6 +127,7 @@ FormulaEditor* DocumentWindow::RowEditor(int32_t i) const {
 bool DocumentWindow::Open(int32_t width, int32_t height) {
   InitTypesetting();
   if (!document_->EnsureRowEditors()) return false;
+  UpdateEquationSliders(document_);
   newRow_ = NewCurrentEquationEditor(PixelRect{0, 0, 0, 0}, document_);
   if (newRow_ == nullptr) return false;
   activeRow_ = document_->rows.count;
@@ -131,7 +150,10 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   return true;
 }
 
+QDRect DocumentWindow::RowsRect() const { return MathPaneLessStrip(layout_.mathPane, strip_); }
+
 void DocumentWindow::LayoutRows() {
+  strip_ = SliderStripRect(layout_.mathPane, SliderRowCount(*document_));
   const int32_t left = layout_.mathPane.left + kRowMargin;
   const int32_t right = std::max(left + 1, layout_.mathPane.right - kRowMargin);
   int32_t top = layout_.mathPane.top + kRowGap;
@@ -166,6 +188,8 @@ void DocumentWindow::RedrawMathPane() {
     PaintRect(MakeRect(pane.left, pane.bottom, pane.right, layout_.graphPane.top));
     ForeColor(kBlackColor);
     ClipRect(pane);
+    DrawSliderStrip(*document_, strip_);
+    ClipRect(RowsRect());
     for (int32_t i = 0; i < RowCount(); ++i) {
       FormulaEditor* e = RowEditor(i);
       if (e == nullptr) continue;
@@ -193,6 +217,17 @@ void DocumentWindow::RedrawMathPane() {
   }
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
+}
+
+void DocumentWindow::RedrawSliderStrip() {
+  if (buffer_ == nullptr || RectHeight(strip_) <= 0) return;
+  {
+    PortScope port(buffer_);
+    ClipRect(strip_);
+    DrawSliderStrip(*document_, strip_);
+    ClipRect(buffer_->bounds);
+  }
+  Present(strip_);
 }
 
 void DocumentWindow::RedrawGraphPane() {
@@ -240,6 +275,7 @@ void DocumentWindow::AfterEdit() {
       DisposeFormulaEditor(fresh);
     }
   }
+  UpdateEquationSliders(document_);
   // The graphs go with every change; Return builds them again.
   ViewSetDeleteAllGraphs(&document_->viewSet);
   document_->graphsBuilt = false;
@@ -266,8 +302,30 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   LayoutRows();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
   ShowCaret();
   return code;
+}
+
+bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
+  if (buffer_ == nullptr) return true;
+  const QDRect box = ProgressBoxRect(buffer_->bounds);
+  {
+    PortScope port(buffer_);
+    ClipRect(buffer_->bounds);
+    DrawProgressBox(box, kIntegrationProgressTitle, received, expected, progressFrame_++);
+  }
+  progressShown_ = true;
+  Present(box);
+  PointerSource* source = GetPointerSource();
+  return source == nullptr || source->WaitPointerEvent(kProgressPollSeconds).kind != PointerEventKind::kCancelled;
+}
+
+void DocumentWindow::EndTransferProgress() {
+  if (!progressShown_) return;
+  progressShown_ = false;
+  progressFrame_ = 0;
+  RedrawAll();
 }
 
 int32_t DocumentWindow::RowAt(QDPoint point) const {
@@ -278,7 +336,41 @@ int32_t DocumentWindow::RowAt(QDPoint point) const {
   return RowCount() - 1;
 }
 
+void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
+  const int32_t row = NthSliderRow(*document_, line);
+  const QDRect track = SliderTrackRect(SliderLineRect(strip_, line));
+  const auto moveTo = [&](int16_t h) {
+    if (!SetSliderPosition(document_, row, SliderPositionAt(track, document_->rows.data[row].sliderSteps, h))) return;
+    RedrawSliderStrip();
+    graphPaneStale_ = true;
+    ComputeSliderStep();
+  };
+  moveTo(point.h);
+  if (GetPointerSource() == nullptr) return;
+  // The graphs compute while the button is held still too, a slider step at a time.
+  for (bool down = true; down;) {
+    down = TrackMouseWhileDown(&point, nullptr, kSliderStepTicks / static_cast<double>(kTicksPerSecond));
+    moveTo(point.h);
+    if (down) ComputeSliderStep();
+  }
+}
+
+void DocumentWindow::ComputeSliderStep() {
+  GraphViewSet* set = &document_->viewSet;
+  if (!document_->graphsBuilt) return;
+  if (!ViewSetAllViewsReady(set)) {
+    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kSliderStepTicks)));
+    graphPaneStale_ = true;
+  }
+  if (graphPaneStale_) RedrawGraphPane();
+}
+
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
+  if (line >= 0) {
+    TrackSlider(line, point);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
@@ -342,12 +434,14 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   }
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
 }
 
 void DocumentWindow::RebuildGraphs() {
   document_->SyncRowsWithEditors();
   SetCurrentDocument(document_);
   BuildDocumentRowGraphs(document_);
+  ++graphBuilds_;
   graphPaneStale_ = true;
   ActivateRow(activeRow_);
 }

@@ -1,5 +1,6 @@
 // DocumentWindow: a document shown in a window: the math pane above (the rows, typeset, each with
-// its result message, and an empty row at the end for a new equation) and the graph pane below
+// its result message, and an empty row at the end for a new equation; at its foot a slider for each
+// row that defines one) and the graph pane below
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
 // ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
 // It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 
+#include "algebra/integration_transport.h"
 #include "document/document_record.h"
 #include "editor/editor_hooks.h"
 #include "editor/equation_keys.h"
@@ -50,7 +52,9 @@ class DocumentWindow final : public DocumentWindowServices {
   // A key: Return or Enter without modifiers rebuilds the graphs; others go to the active row's
   // editor (HandleEquationKey). Returns the edit command run (0: none).
   int32_t HandleKey(const EditKeyEvent& key);
-  // A mouse-down (window point, kMod... bits, click count), followed until the button is up.
+  // A mouse-down (window point, kMod... bits, click count), followed until the button is up. On a
+  // slider of the strip the thumb follows the pointer: each position sends its value to the graphs
+  // (no rebuild), which compute for 2 ticks a step and are drawn.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
 
@@ -63,6 +67,17 @@ class DocumentWindow final : public DocumentWindowServices {
   void IdleTick(uint32_t budgetTicks);
   // Deletes the graphs and builds them again from the rows.
   void RebuildGraphs();
+  // The rebuilds so far (a slider's change is none).
+  int32_t GraphBuilds() const { return graphBuilds_; }
+  // The slider strip at the foot of the math pane (empty without slider rows) and the pane above
+  // it, where the rows go.
+  const QDRect& SliderStrip() const { return strip_; }
+  QDRect RowsRect() const;
+  // The progress of a transfer the window blocks on: the progress box drawn and shown at once, then
+  // a short wait for the pointer that hears Escape. False (cancel) after Escape.
+  bool ShowTransferProgress(int64_t received, int64_t expected);
+  // After a command that may have shown the progress box: the panes drawn again in its place.
+  void EndTransferProgress();
   bool GraphsComplete();
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
@@ -88,6 +103,11 @@ class DocumentWindow final : public DocumentWindowServices {
   void ShowCaret();
   // Any edit but a caret motion: the graphs go, the new row joins the document when it was edited.
   void AfterEdit();
+  void RedrawSliderStrip();
+  // Follows the pointer on slider line `line` from the press at `point` until the button is up.
+  void TrackSlider(int32_t line, QDPoint point);
+  // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
+  void ComputeSliderStep();
 
   DocumentRecord* document_;
   WindowSurface* surface_;
@@ -96,5 +116,10 @@ class DocumentWindow final : public DocumentWindowServices {
   FormulaEditor* newRow_ = nullptr;
   int32_t activeRow_ = 0;
   bool graphPaneStale_ = false;
+  QDRect strip_{0, 0, 0, 0};
+  int32_t graphBuilds_ = 0;
+  bool progressShown_ = false;
+  int32_t progressFrame_ = 0;
   EditorHooks savedHooks_{};
+  TransferLimits savedLimits_{};
 };

@@ -20,8 +20,10 @@ EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
 // Runs until the window closes. With `trace`, a line is written there after each key and click
 // ("caret ROW PATH mMODE START:END", the caret's child-index path from the root, "-" at the
 // root), after each click in the graph pane ("view XMIN XMAX YMIN YMAX" of the first plane
-// view) and when the graphs built by a Return are complete ("graphs complete").
+// view), after each drag in the slider strip ("slider ROW POSITION VALUE builds N" a slider, N the
+// graph rebuilds so far) and when the graphs built by a Return are complete ("graphs complete").
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace);
 // The trace lines (shared with tests).
 void TraceCaret(FILE* trace, const DocumentWindow* document);
 void TraceView(FILE* trace, const DocumentWindow* document);
+void TraceSliders(FILE* trace, const DocumentWindow* document);
