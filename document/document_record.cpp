@@ -167,6 +167,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
+    if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
     if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
       row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place

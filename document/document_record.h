@@ -127,7 +127,8 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // and built from a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
 // was built) and its result message: the classifier's explanation for an equation of no form, the
 // factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is
-// posted). Returns the number of equation rows that built nothing.
+// posted). A row with a slider defines its parameter and builds nothing, with no message. Returns
+// the number of the other equation rows that built nothing.
 int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 
 // The documents' process-wide state, one struct with one reset.

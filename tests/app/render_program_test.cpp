@@ -125,6 +125,42 @@ TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {
   std::remove(written.c_str());
 }
 
+// A slider row defines its parameter and draws nothing: the document renders (status 0), and
+// y = a x^2 with the slider at a position draws exactly the parabola of that value written out.
+TEST(RenderProgramTest, ASliderRowSetsItsParameterAtItsPosition) {
+  const struct {
+    const char* position;
+    const char* same;
+  } cases[] = {{"@slider=100 ", "equal[y,times[4,power[x,2]]]"},
+               {"@slider=25 ", "equal[y,power[x,2]]"},
+               {"", "equal[y,times[0,power[x,2]]]"},
+               {"@slider=3 ", "equal[y,times[3,power[x,2]]]"}};  // 3 of 4 steps from -3 to 5
+  for (const auto& c : cases) {
+    const bool fourSteps = std::string(c.position) == "@slider=3 ";
+    const std::string slider = Temp("qv_slider.txt"), plain = Temp("qv_slider_plain.txt");
+    // The parabola first, so that it has the first row's colour in both documents.
+    std::ofstream(slider) << "type: y = a x^2\n" << c.position
+                          << (fourSteps ? "equal[a,slider[id[comma[minus[3],5,4]]]]\n" : "equal[a,slider[id[comma[0,4]]]]\n");
+    std::ofstream(plain) << c.same << "\n";
+    std::vector<uint32_t> pictures[2];
+    for (int k = 0; k < 2; ++k) {
+      const std::string png = Temp(k == 0 ? "qv_slider.png" : "qv_slider_plain.png");
+      const Outcome run = RunRender((k == 0 ? slider : plain) + " --size 160x120 --output " + png);
+      ASSERT_EQ(run.status, 0) << c.position << run.output;
+      PngImage image{};
+      ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+      pictures[k].assign(image.pixels, image.pixels + size_t(image.width) * size_t(image.height));
+      FreePngImage(&image);
+      std::remove(png.c_str());
+    }
+    size_t differ = 0;
+    for (size_t i = 0; i < pictures[0].size() && i < pictures[1].size(); ++i) differ += pictures[0][i] != pictures[1][i];
+    EXPECT_TRUE(pictures[0] == pictures[1]) << c.position << "as " << c.same << ": " << differ << " pixels differ";
+    std::remove(slider.c_str());
+    std::remove(plain.c_str());
+  }
+}
+
 // Random key lines (printable characters and named keys, seeded): each is typed or named as
 // unusable, and the program ends with status 0 or 1, never by a crash or a sanitizer report.
 TEST(RenderProgramTest, RandomKeysNeverCrashTheProgram) {
