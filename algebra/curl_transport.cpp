@@ -37,7 +37,9 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
 // libcurl's transfer-info callback: the installed hook asked; non-zero aborts the transfer.
 int Progress(void* user, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
   const auto* limits = static_cast<const TransferLimits*>(user);
-  return limits->progress(limits->progressContext, static_cast<int64_t>(received), static_cast<int64_t>(expected)) ? 0 : 1;
+  const bool going =
+      limits->progress(limits->progressContext, static_cast<int64_t>(received), static_cast<int64_t>(expected));
+  return going ? 0 : 1;
 }
 
 // A time limit in milliseconds; libcurl reads 0 as none, so a limit that is not positive takes

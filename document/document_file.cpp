@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "document/slider_strip.h"
+#include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "graphs/factory/definitions.h"
@@ -18,7 +18,8 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
-constexpr const char* kNoSliderProblem = "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
+constexpr const char* kNoSliderProblem =
+    "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
 // "type:" and its earlier spelling "@keys ".
 const std::string kTypePrefixes[] = {"type:", "@keys "};
 
@@ -295,7 +296,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     if (settings.sliderPosition >= 0) row->sliderValue = settings.sliderPosition;
     lineOfRow->push_back(line);
   }
-  UpdateEquationSliders(document);
+  UpdateEquationSliders(document->rows.data, document->rows.count);
   return true;
 }
 

@@ -2,7 +2,7 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
-#include "document/slider_strip.h"
+#include "document/equation_sliders.h"
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
@@ -153,7 +153,8 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
-  UpdateEquationSliders(document);  // the slider parameters' values are read from the controls
+  // The slider parameters' values are read from the controls.
+  UpdateEquationSliders(document->rows.data, document->rows.count);
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;

@@ -127,7 +127,7 @@ FormulaEditor* DocumentWindow::RowEditor(int32_t i) const {
 bool DocumentWindow::Open(int32_t width, int32_t height) {
   InitTypesetting();
   if (!document_->EnsureRowEditors()) return false;
-  UpdateEquationSliders(document_);
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   newRow_ = NewCurrentEquationEditor(PixelRect{0, 0, 0, 0}, document_);
   if (newRow_ == nullptr) return false;
   activeRow_ = document_->rows.count;
@@ -275,7 +275,7 @@ void DocumentWindow::AfterEdit() {
       DisposeFormulaEditor(fresh);
     }
   }
-  UpdateEquationSliders(document_);
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   // The graphs go with every change; Return builds them again.
   ViewSetDeleteAllGraphs(&document_->viewSet);
   document_->graphsBuilt = false;

@@ -1,16 +1,11 @@
-// The slider strip: the rows' slider fields from their formulas, the strip's geometry, the value
-// sent to the graphs when a thumb moves, and the strip's drawing.
+// The slider strip: its geometry, the value sent to the graphs when a thumb moves, and its
+// drawing.
 #include "document/slider_strip.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "graphs/factory/definitions.h"
-#include "kernel/eval/compiled_function.h"
-#include "kernel/memory/memory_budget.h"
-#include "kernel/text/formula_writer.h"
-#include "kernel/text/number_text.h"
-#include "kernel/trees/expr_node.h"
 #include "platform/draw/shapes.h"
 #include "platform/draw/text.h"
 #include "platform/fonts.h"
@@ -26,45 +21,12 @@ constexpr RGBColor16 kStripColour{0xF0F0, 0xF0F0, 0xF0F0};
 constexpr RGBColor16 kTrackColour{0x9000, 0x9000, 0x9000};
 constexpr RGBColor16 kThumbColour{0x2000, 0x5000, 0xC000};
 
-// The comma list of a slider definition's arguments: equal(name, slider(id(comma(...)))).
-const ExprNode* SliderArguments(const ExprNode* definition) {
-  return definition->children[1]->children[0]->children[0];
-}
-
-// Refreshes one row; true when it has a control afterwards.
-bool UpdateRowSlider(EquationRow* row) {
-  row->hasSliderControl = false;
-  if (row->kind != 0 || row->expression == nullptr || !IsSliderDefinition(row->expression)) return false;
-  const ExprNode* arguments = SliderArguments(row->expression);
-  const double low = NodeToNumber(arguments->children[0]);
-  const double high = NodeToNumber(arguments->children[1]);
-  if (!std::isfinite(low) || !std::isfinite(high)) return false;
-  int32_t steps = kDefaultSliderSteps;
-  if (arguments->arity >= 3) {
-    const double wanted = NodeToNumber(arguments->children[2]);
-    if (!std::isfinite(wanted)) return false;
-    steps = static_cast<int32_t>(std::clamp(std::round(wanted), 1.0, static_cast<double>(kMaxSliderSteps)));
-  }
-  row->sliderMin = low;
-  row->sliderMax = high;
-  row->sliderSteps = steps;
-  row->sliderValue = std::clamp(row->sliderValue, 0, steps);
-  row->hasSliderControl = true;
-  return true;
-}
-
 void DrawLabel(const std::string& text, int32_t h, int32_t v) {
   MoveTo(h, v);
   DrawString(text.c_str());
 }
 
 }  // namespace
-
-int32_t UpdateEquationSliders(DocumentRecord* document) {
-  int32_t count = 0;
-  for (int32_t i = 0; i < document->rows.count; ++i) count += UpdateRowSlider(&document->rows.data[i]) ? 1 : 0;
-  return count;
-}
 
 int32_t NthSliderRow(const DocumentRecord& document, int32_t i) {
   for (int32_t r = 0; r < document.rows.count; ++r) {
@@ -131,22 +93,6 @@ bool SetSliderPosition(DocumentRecord* document, int32_t row, int32_t position) 
   ViewSetSetVariableAll(&document->viewSet, DefinedParameterKey(r.expression), GetRowSliderValue(r));
   document->SetDocumentModified(true);
   return true;
-}
-
-std::string SliderNameText(const EquationRow& row) {
-  std::string name;
-  if (!row.hasSliderControl) return name;
-  if (char* text = FormatExpressionText(row.expression->children[0], false)) {
-    name = text;
-    FreeMemory(text);
-  }
-  return name;
-}
-
-std::string SliderValueText(const EquationRow& row) {
-  char text[64];
-  FormatDoubleShort(GetRowSliderValue(row), text, sizeof text);
-  return text;
 }
 
 void DrawSliderStrip(const DocumentRecord& document, const QDRect& strip) {

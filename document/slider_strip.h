@@ -1,26 +1,15 @@
 // The slider strip: the rows that define a parameter by a slider (a = slider(0, 10)) each get a
 // line at the foot of the math pane, with the parameter's name, a track with its thumb and the
-// value. The model is here too: the rows' slider fields refreshed from their formulas, the
-// position under a point of the track, and the strip's rectangles.
-// Invariants: a row has a slider control exactly when its formula is a slider definition with
-// finite bounds; its position stays within 0 .. steps; the strip takes at most half the pane.
+// value; the position under a point of the track, the strip's rectangles, and a move of a thumb
+// sent to the graphs. Invariant: the strip takes at most half the pane.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "document/document_record.h"
+#include "document/equation_sliders.h"
 
 inline constexpr int32_t kSliderLineHeight = 24;
-inline constexpr int32_t kDefaultSliderSteps = 100;
-inline constexpr int32_t kMaxSliderSteps = 100000;
-
-// Refreshes every row's slider fields from its formula: a slider definition whose bounds are
-// finite numbers gets the control with min and max from its first two arguments and its steps from
-// the third (rounded, 1 .. kMaxSliderSteps; kDefaultSliderSteps without one); its position is
-// kept, brought into 0 .. steps. Any other row loses its control. Returns the rows with a control.
-int32_t UpdateEquationSliders(DocumentRecord* document);
-
 // The rows with a slider control, in row order: the i-th such row's index, -1 past the last.
 int32_t NthSliderRow(const DocumentRecord& document, int32_t i);
 int32_t SliderRowCount(const DocumentRecord& document);
@@ -46,10 +35,6 @@ int32_t SliderThumbCentre(const QDRect& track, int32_t steps, int32_t position);
 // graph (VariableChanged through the view set, no rebuild) and the document is marked modified.
 // False when the position did not change (nothing sent).
 bool SetSliderPosition(DocumentRecord* document, int32_t row, int32_t position);
-
-// The parameter's name as the strip shows it ("a", "a_1", "alpha") and its value text.
-std::string SliderNameText(const EquationRow& row);
-std::string SliderValueText(const EquationRow& row);
 
 // Draws the strip (its lines, each with name, track, thumb and value) into the current port.
 void DrawSliderStrip(const DocumentRecord& document, const QDRect& strip);

@@ -71,9 +71,10 @@ bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::
       continue;
     }
     if (text[at] == '{' && LooksLikeKeyName(text, at)) {
-      *reason = "unknown key " + text.substr(at, text.find('}', at) + 1 - at) + " (key " + std::to_string(keys->size() + 1) +
-                "; the named keys are Right, Left, Up, Down, Tab, Backspace and Escape, after Shift-, Ctrl- or Alt- "
-                "also one character)";
+      *reason = "unknown key " + text.substr(at, text.find('}', at) + 1 - at) + " (key " +
+                std::to_string(keys->size() + 1) +
+                "; the named keys are Right, Left, Up, Down, Tab, Backspace and Escape, after Shift-, Ctrl- or "
+                "Alt- also one character)";
       return false;
     }
     const size_t from = at;

@@ -1,8 +1,9 @@
-// A scripted HTTP server on 127.0.0.1 for the integration client's tests. It binds port 0, and
-// one thread accepts at most one connection a script line, each with its answer: a status and a
-// body (possibly held back a while), a close without a word, or silence until the client gives up. It records each request's
-// method, path, headers and body. Every wait is bounded (poll with time-outs, a deadline for the
-// whole life), and the destructor stops and joins the thread, so no test can hang on it.
+// A scripted HTTP server on 127.0.0.1 for the integration client's tests. It binds port 0, and one
+// thread accepts at most one connection a script line, each with its answer: a status and a body
+// (possibly held back a while), a close without a word, or silence until the client gives up. It
+// records each request's method, path, headers and body. Every wait is bounded (poll with
+// time-outs, a deadline for the whole life), and the destructor stops and joins the thread, so no test
+// can hang on it.
 #pragma once
 
 #include <arpa/inet.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "document/document_file.h"
-#include "document/slider_strip.h"
+#include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
@@ -19,6 +19,12 @@
 #include "tests/document/document_test_support.h"
 
 namespace {
+
+// A line the reader must name, and why.
+struct ExpectedProblem {
+  int line;
+  const char* reason;
+};
 
 class DocumentFileTest : public document_test::DocumentTest {
  protected:
@@ -33,6 +39,15 @@ class DocumentFileTest : public document_test::DocumentTest {
     problems_.clear();
     std::string failure;
     return ReadDocumentFile(path_, document, &lines_, &problems_, &failure);
+  }
+  // The problems read, line and reason, are exactly the expected ones ({line, reason} records).
+  template <size_t n>
+  void ExpectProblems(const ExpectedProblem (&expected)[n]) {
+    ASSERT_EQ(problems_.size(), n);
+    for (size_t i = 0; i < n; ++i) {
+      EXPECT_EQ(problems_[i].line, expected[i].line) << i;
+      EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
+    }
   }
   static std::string Infix(const ExprNode* tree) {
     char* text = FormatExpressionText(const_cast<ExprNode*>(tree), false);
@@ -88,10 +103,7 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
                    "@xytype=3\n"
                    "@xytype=3 type: z = x y\n",
                    &document));
-  const struct {
-    int line;
-    const char* reason;
-  } expected[] = {
+  const ExpectedProblem expected[] = {
       {1, "cannot type the formula: key 5 (}) means nothing to the editor there"},
       {2, "cannot type the formula: no keys after \"type:\""},
       {3, "cannot type the formula: the keys are not valid UTF-8 (byte 5)"},
@@ -104,11 +116,8 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
       {11, "cannot type the formula: key 1 ({Ctrl-q}) means nothing to the editor there"},
       {12, "a row setting without a formula (\"@xytype=N formula\" expected)"},
   };
-  ASSERT_EQ(problems_.size(), std::size(expected));
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    EXPECT_EQ(problems_[i].line, expected[i].line) << i;
-    EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
-  }
+  ExpectProblems(expected);
+  if (HasFatalFailure()) return;
   ASSERT_EQ(document.rows.count, 2);
   EXPECT_EQ(lines_, (std::vector<int>{4, 13}));
   EXPECT_EQ(document.rows.data[1].xyType, 3.0);
@@ -296,10 +305,7 @@ TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
                    "@slider=5 type: y = x\n"
                    "@slider=5\n",
                    &document));
-  const struct {
-    int line;
-    const char* reason;
-  } expected[] = {
+  const ExpectedProblem expected[] = {
       {7, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
       {8, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
       {9, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
@@ -307,11 +313,8 @@ TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
       {11, "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)"},
       {12, "a row setting without a formula (\"@xytype=N formula\" expected)"},
   };
-  ASSERT_EQ(problems_.size(), std::size(expected));
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    EXPECT_EQ(problems_[i].line, expected[i].line) << i;
-    EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
-  }
+  ExpectProblems(expected);
+  if (HasFatalFailure()) return;
   ASSERT_EQ(document.rows.count, 6);
   const struct {
     bool control;

@@ -52,7 +52,7 @@ TEST_F(SliderStripTest, SliderRowsTakeTheirBoundsAndStepsFromTheFormula) {
     DocumentRecord document;
     EquationRow* row = Add(&document, c.formula);
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(UpdateEquationSliders(&document), c.control ? 1 : 0) << c.formula;
+    EXPECT_EQ(UpdateEquationSliders(document.rows.data, document.rows.count), c.control ? 1 : 0) << c.formula;
     EXPECT_EQ(row->hasSliderControl, c.control) << c.formula;
     if (!c.control) continue;
     EXPECT_DOUBLE_EQ(row->sliderMin, c.min) << c.formula;
@@ -66,20 +66,20 @@ TEST_F(SliderStripTest, SliderRowsTakeTheirBoundsAndStepsFromTheFormula) {
 TEST_F(SliderStripTest, RefreshKeepsThePositionWithinTheSteps) {
   DocumentRecord document;
   EquationRow* row = Add(&document, "equal[a,slider[id[comma[0,4]]]]");
-  ASSERT_EQ(UpdateEquationSliders(&document), 1);
+  ASSERT_EQ(UpdateEquationSliders(document.rows.data, document.rows.count), 1);
   row->sliderValue = 75;
-  EXPECT_EQ(UpdateEquationSliders(&document), 1);
+  EXPECT_EQ(UpdateEquationSliders(document.rows.data, document.rows.count), 1);
   EXPECT_EQ(row->sliderValue, 75);
   EXPECT_EQ(SliderValueText(*row), "3");
   Replace(row, "equal[a,slider[id[comma[0,8]]]]");
-  UpdateEquationSliders(&document);
+  UpdateEquationSliders(document.rows.data, document.rows.count);
   EXPECT_EQ(SliderValueText(*row), "6");
   row->sliderValue = kMaxSliderSteps;
-  UpdateEquationSliders(&document);
+  UpdateEquationSliders(document.rows.data, document.rows.count);
   EXPECT_EQ(row->sliderValue, kDefaultSliderSteps) << "clamped to the steps";
   EXPECT_EQ(SliderNameText(*row), "a");
   Replace(row, "equal[a,sin[id[comma[0,8]]]]");  // no slider any more
-  EXPECT_EQ(UpdateEquationSliders(&document), 0);
+  EXPECT_EQ(UpdateEquationSliders(document.rows.data, document.rows.count), 0);
   EXPECT_FALSE(row->hasSliderControl);
   EXPECT_EQ(SliderRowCount(document), 0);
   EXPECT_EQ(NthSliderRow(document, 0), -1);
@@ -133,7 +133,7 @@ TEST_F(SliderStripTest, AMoveSetsTheValueAndMarksTheDocumentModified) {
   Add(&document, "equal[y,x]");
   DocumentRecord plain;
   EquationRow* a = Add(&plain, "equal[a,slider[id[comma[minus[2],2,4]]]]");
-  ASSERT_EQ(UpdateEquationSliders(&plain), 1);
+  ASSERT_EQ(UpdateEquationSliders(plain.rows.data, plain.rows.count), 1);
   SetCurrentDocument(&plain);
   Complex value{};
   GetDefinedParameterValue(&value, 'a', &plain);
