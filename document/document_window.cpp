@@ -317,14 +317,18 @@ bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
   }
   progressShown_ = true;
   Present(box);
+  // While nothing arrives the wait paces the box and hears Escape; while bytes flow it only looks.
+  const double wait = received != progressReceived_ ? 0.0 : kProgressPollSeconds;
+  progressReceived_ = received;
   PointerSource* source = GetPointerSource();
-  return source == nullptr || source->WaitPointerEvent(kProgressPollSeconds).kind != PointerEventKind::kCancelled;
+  return source == nullptr || source->WaitPointerEvent(wait).kind != PointerEventKind::kCancelled;
 }
 
 void DocumentWindow::EndTransferProgress() {
   if (!progressShown_) return;
   progressShown_ = false;
   progressFrame_ = 0;
+  progressReceived_ = 0;
   RedrawAll();
 }
 

@@ -74,7 +74,8 @@ class DocumentWindow final : public DocumentWindowServices {
   const QDRect& SliderStrip() const { return strip_; }
   QDRect RowsRect() const;
   // The progress of a transfer the window blocks on: the progress box drawn and shown at once, then
-  // a short wait for the pointer that hears Escape. False (cancel) after Escape.
+  // a look at the pointer that hears Escape (a short wait while no bytes arrive). False (cancel)
+  // after Escape.
   bool ShowTransferProgress(int64_t received, int64_t expected);
   // After a command that may have shown the progress box: the panes drawn again in its place.
   void EndTransferProgress();
@@ -120,6 +121,7 @@ class DocumentWindow final : public DocumentWindowServices {
   int32_t graphBuilds_ = 0;
   bool progressShown_ = false;
   int32_t progressFrame_ = 0;
+  int64_t progressReceived_ = 0;  // the bytes the last progress call saw
   EditorHooks savedHooks_{};
   TransferLimits savedLimits_{};
 };
