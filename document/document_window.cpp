@@ -35,7 +35,7 @@ constexpr int16_t kMessageSize = 12;
 constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
-constexpr uint32_t kSliderStepTicks = 2;       // computing a slider step may take
+constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
 
 DocumentWindow* WindowOf(void* owner) {
@@ -342,20 +342,23 @@ int32_t DocumentWindow::RowAt(QDPoint point) const {
 
 void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
   const int32_t row = NthSliderRow(*document_, line);
+  if (row < 0) return;
   const QDRect track = SliderTrackRect(SliderLineRect(strip_, line));
+  // A new position is drawn and computed for a step; false when the thumb stays where it is.
   const auto moveTo = [&](int16_t h) {
-    if (!SetSliderPosition(document_, row, SliderPositionAt(track, document_->rows.data[row].sliderSteps, h))) return;
+    if (!SetSliderPosition(document_, row, SliderPositionAt(track, document_->rows.data[row].sliderSteps, h)))
+      return false;
     RedrawSliderStrip();
     graphPaneStale_ = true;
     ComputeSliderStep();
+    return true;
   };
   moveTo(point.h);
   if (GetPointerSource() == nullptr) return;
-  // The graphs compute while the button is held still too, a slider step at a time.
+  // The graphs compute while the button is held still too, a step at a time.
   for (bool down = true; down;) {
     down = TrackMouseWhileDown(&point, nullptr, kSliderStepTicks / static_cast<double>(kTicksPerSecond));
-    moveTo(point.h);
-    if (down) ComputeSliderStep();
+    if (!moveTo(point.h) && down) ComputeSliderStep();
   }
 }
 
