@@ -3,6 +3,8 @@
 // Return builds them again; idle ticks compute them and the graph pane shows the curve where the
 // first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans; a
 // document in 3D shows its spinning 3D view in the graph pane.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -277,7 +279,7 @@ TEST_F(DocumentWindowTest, ClosingTheWindowGivesTheEditorHooksBack) {
 TEST_F(DocumentWindowTest, DraggingASliderChangesTheGraphWithoutARebuild) {
   window_.reset();
   document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
-  const std::string path = testing::TempDir() + "slider_window_test.txt";
+  const std::string path = testing::TempDir() + "slider_window_test_" + std::to_string(getpid()) + ".txt";
   std::ofstream(path) << "@slider=25 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n";
   std::vector<int> lines;
   std::vector<DocumentProblem> problems;

@@ -161,7 +161,9 @@ class WindowTest : public testing::Test {
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(dpy_, &event, &error, &major, &minor)) << "the X server lacks XTest";
-    document_ = testing::TempDir() + "window_test_document.txt";
+    // One file a process and test: the temp folder is shared with every other checkout's runs.
+    document_ = testing::TempDir() + "window_test_" + std::to_string(getpid()) + "_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     std::ofstream(document_) << "# a horizontal line\nequal[y,minus[0.5]]\n";
   }
   void TearDown() override {
