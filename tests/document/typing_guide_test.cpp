@@ -3,7 +3,9 @@
 // row through the editor's own key handling and must give that formula, so the guide and the
 // typing cannot drift apart. The modifier keys the guide names are checked against the key
 // translation too.
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "editor/edit_commands.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
+#include "kernel/diagnostics/message_tables.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
@@ -112,6 +115,32 @@ TEST_F(TypingGuideTest, TheModifierKeysAreTheOnesTheGuideNames) {
     EXPECT_EQ(TranslateLinuxKey('r', 'r', false, c.control, c.alt).modifiers, c.modifiers) << c.control << c.alt;
     EXPECT_EQ(TranslateLinuxKey('r', 'r', true, c.control, c.alt).modifiers, c.modifiers | kKeyShift) << c.control << c.alt;
   }
+}
+
+// The message the guide explains for `sqrt x` (its t taken for the parameter of a curve) is the
+// one a built row shows, word for word.
+TEST_F(TypingGuideTest, TheMessageTheGuideExplainsIsTheOneShown) {
+  std::ifstream readme(std::string(QV_SOURCE_DIR) + "/README.md");
+  std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  std::replace(text.begin(), text.end(), '\n', ' ');  // the guide wraps its lines
+  InitTypesetting();
+  DocumentRecord document;
+  std::vector<TypedKey> keys;
+  std::string reason;
+  ASSERT_TRUE(DecodeTypedKeys("y = sqrt x", &keys, &reason));
+  FormulaEditor* editor = NewFormulaEditor();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(TypeKeysIntoEditor(keys, editor, &document, &reason)) << reason;
+  if (TypesettingGlobals().currentEditor == editor) TypesettingGlobals().currentEditor = nullptr;
+  ASSERT_NE(document.AppendEditorRow(editor), nullptr);
+  SetCurrentDocument(&document);
+  EXPECT_EQ(BuildDocumentRowGraphs(&document), 1);
+  const int32_t message = document.rows.data[0].resultMessage;
+  ASSERT_NE(message, 0);
+  const std::string shown = GraphResultMessage(message);
+  EXPECT_NE(text.find("`sqrt x` is s·q·r·t·x, which the graph step then explains as \"" + shown + "\""),
+            std::string::npos)
+      << shown;
 }
 
 }  // namespace
