@@ -10,6 +10,7 @@
 #include "document/equation_sliders.h"
 
 inline constexpr int32_t kSliderLineHeight = 24;
+
 // The rows with a slider control, in row order: the i-th such row's index, -1 past the last.
 int32_t NthSliderRow(const DocumentRecord& document, int32_t i);
 int32_t SliderRowCount(const DocumentRecord& document);
