@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -160,13 +161,15 @@ C RepeatedPower(C base, double n) {
   return result;
 }
 
-// z^n for a whole n, |n| <= kComplexLargestRepeatedExponent, z not 0: undefined only where
-// a part of z is infinite and infinity meets infinity. Where a part of a finite z could pass the
+// z^n for a whole n, |n| <= kComplexLargestRepeatedExponent, z not 0: undefined only where a
+// part of z is infinite and infinity meets infinity. Where a part of a finite z could pass the
 // largest double or fall below the least on the way (|z|^2n, the square of |z^n| in 1 / z^n,
-// beyond 2^+-960), z is scaled to magnitude below 1 and powered in long
-// double, whose range holds both parts of every such power, and the scale 2^(n e) put back once:
-// a part is then infinite exactly where it lies beyond the doubles, with its sign, and a part
-// within them is not lost to the overflow or underflow of the other.
+// beyond 2^+-960), z is scaled to magnitude below 1 and powered in long double, whose range
+// holds both parts of every such power, and the scale 2^(n e) is put back once: a part is then
+// infinite exactly where it lies beyond the doubles, with its sign, and a part within them is
+// not lost to the overflow or underflow of the other.
+static_assert(std::numeric_limits<long double>::max_exponent >= 16 * std::numeric_limits<double>::max_exponent,
+              "the scaled powers need long double's wider exponent range");
 Complex WholePower(const Complex& z, double n) {
   if (n == 0.0) return {1.0, 0.0};
   const bool finite = std::isfinite(z.re) && std::isfinite(z.im);

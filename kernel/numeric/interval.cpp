@@ -231,6 +231,9 @@ void IntervalReciprocal(Interval& out, const Interval& a) {
 
 namespace {
 
+// Below the least normal double in magnitude (0 included).
+inline bool IsSubnormal(double v) { return std::fabs(v) < std::numeric_limits<double>::min(); }
+
 // Bounds of the quotient x / y of finite doubles, y != 0, rounded once: the exact quotient when
 // the division remainder is 0, else the rounded one and its neighbour on the exact one's side. A
 // subnormal y is scaled by 2^600 first (exactly, both operands), so that the remainder, formed by
@@ -239,12 +242,13 @@ namespace {
 Interval QuotientBounds(double x, double y) {
   if (x == 0.0) return {0.0, 0.0};
   constexpr double kScale = 0x1p600;
-  const bool scale = std::fabs(y) < std::numeric_limits<double>::min();
+  const bool scale = IsSubnormal(y);
   // A subnormal divisor makes every quotient of an x past 2^423 overflow.
-  if (scale && std::fabs(x) >= 0x1p423) return (x > 0.0) == (y > 0.0) ? Interval{kLargestDouble, kInf} : Interval{-kInf, -kLargestDouble};
+  const Interval overflow = (x > 0.0) == (y > 0.0) ? Interval{kLargestDouble, kInf} : Interval{-kInf, -kLargestDouble};
+  if (scale && std::fabs(x) >= 0x1p423) return overflow;
   const double xs = scale ? x * kScale : x, ys = scale ? y * kScale : y;
   const double q = xs / ys;
-  if (std::isinf(q)) return q > 0.0 ? Interval{kLargestDouble, kInf} : Interval{-kInf, -kLargestDouble};
+  if (std::isinf(q)) return overflow;
   if (!IsNormalDouble(q) || std::fabs(xs) < 0x1p-969) return {NextBelow(q), NextAbove(q)};
   const double r = std::fma(-q, ys, xs);  // exact: xs - q ys
   if (r == 0.0) return {q, q};
@@ -270,9 +274,9 @@ inline bool IsFiniteOrdinary(const Interval& a) { return a.lo <= a.hi && std::is
 
 void IntervalDivide(Interval& out, const Interval& a, const Interval& b) {
   Interval r;
-  if (!IntervalReciprocalQuick(r, b)) {
+  if (!IntervalReciprocalQuick(r, b)) {  // not the common case: a zero, subnormal or infinite end
     if (IsFiniteOrdinary(a) && IsFiniteOrdinary(b) && (b.lo > 0.0 || b.hi < 0.0) &&
-        (std::fabs(b.lo) < std::numeric_limits<double>::min() || std::fabs(b.hi) < std::numeric_limits<double>::min())) {
+        (IsSubnormal(b.lo) || IsSubnormal(b.hi))) {
       DivideDirectly(out, a, b);
       return;
     }
@@ -841,10 +845,10 @@ Interval CotAt(double x) {
 constexpr double kPoleFreeLength = 3.141592;
 
 // The period k of a bound x of tan (poles at pi/2 + k pi, increasing between) or cot (poles at
-// k pi, decreasing between): x lies between the poles k and k + 1, t = x / pi + shift rounded. A
-// t that rounds onto a whole number puts x within a few ulps of a pole, on a side the rounding
-// hides; no such pole is a double (cot's pole at 0 aside, which the caller takes apart), so the
-// sign of tan x tells the side: positive left of tan's poles and right of cot's.
+// k pi, decreasing between), from t = (x + shift) / pi rounded: x lies between the poles at t = k
+// and t = k + 1. A t that rounds onto a whole number puts x within a few ulps of a pole, on a side
+// the rounding hides; no such pole is a double (cot's pole at 0 aside, which the caller takes
+// apart), so the sign of tan x tells the side: positive left of tan's poles and right of cot's.
 double PolePeriod(double x, double t, bool cot) {
   const double k = std::floor(t);
   if (t != k) return k;
