@@ -113,7 +113,7 @@ class DocumentRecord final : public DocumentServices {
                                    // read into it (a window's buffer serves the same in a window)
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
-  int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
+  int32_t viewSetTickRate = 0;     // ticks a second the views animate at (the idle interval); 0: kTicksPerSecond
   bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
   uint8_t paneDividerDrag = 0;     // set while the divider between the panes is tracked: the 3D
                                    // and 4D spins hold still (IsTrackingMouse)

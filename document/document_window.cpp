@@ -473,7 +473,7 @@ bool DocumentWindow::Animating() const {
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
-  if (Animating()) return 1.0 / kTicksPerSecond;
+  if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
   if (ErrorRegisterGlobals().pending != 0) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;

@@ -244,6 +244,9 @@ TEST_F(DocumentWindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
     // The spin: a tick's interval, and a turned frame a tenth of a second later.
     EXPECT_TRUE(window_->Animating());
     EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), 1.0 / 60);
+    document_->viewSetTickRate = 30;  // the pace the probe passes to the view set is the one kept
+    EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), 1.0 / 30);
+    document_->viewSetTickRate = 0;
     std::vector<uint32_t> before(buffer->pixels, buffer->pixels + buffer->rowBytes / 4 * kHeight);
     const int presents = surface_.presents;
     for (int k = 0; k < 2; ++k) {
