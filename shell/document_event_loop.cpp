@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/document_window.h"
+#include "document/slider_strip.h"
 #include "editor/equation_keys.h"
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
@@ -46,6 +47,18 @@ void TraceView(FILE* trace, const DocumentWindow* document) {
   if (trace == nullptr || view == nullptr) return;
   std::fprintf(trace, "view %.17g %.17g %.17g %.17g\n", view->WindowX(view->rect.left), view->WindowX(view->rect.right),
                view->WindowY(view->rect.bottom), view->WindowY(view->rect.top));
+  std::fflush(trace);
+}
+
+void TraceSliders(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const DocumentRecord* d = document->Document();
+  for (int32_t i = 0; i < d->rows.count; ++i) {
+    const EquationRow& row = d->rows.data[i];
+    if (!row.hasSliderControl) continue;
+    std::fprintf(trace, "slider %d %d %s builds %d\n", i, row.sliderValue, SliderValueText(row).c_str(),
+                 document->GraphBuilds());
+  }
   std::fflush(trace);
 }
 
@@ -110,11 +123,15 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         }
         case WindowEventKind::kMouseDown: {
           const bool graph = PtInRect(event.where, document->Layout().graphPane);
+          const bool slider = PtInRect(event.where, document->SliderStrip());
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
           if (document->LastMenuAction().result != MenuResult::kPassed) {
             computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
             TraceMenu(trace, document);
+          } else if (slider) {
+            TraceSliders(trace, document);
+            computing = true;  // "graphs complete" follows once the new value is drawn
           } else if (graph) {
             TraceView(trace, document);
           } else if (math) {
