@@ -128,7 +128,7 @@ void GraphSurface4D::Reset() {
   validCount_ = 0;
   triangleCount_ = 0;
   analyticNormals_ = 1;
-  maxRadiusSquared_ = 0.0;
+  maxRadius_ = 0.0;
   complete_ = 0;
   if (valid_ == nullptr) return;
   // A new grid call is then never taken for the one before (parameter values may have changed).
@@ -155,7 +155,7 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
     }
   }
   if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, u, v, c[0], c[1], c[2], c[3]) == 1.0;
-  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &maxRadiusSquared_);
+  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &maxRadius_);
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
   ++validCount_;
@@ -290,7 +290,7 @@ void GraphSurface4D::SetOption(int32_t code, double value) {
 
 bool GraphSurface4D::IsComplete() { return valid_ == nullptr || complete_ != 0; }
 
-double GraphSurface4D::Extent() { return std::sqrt(maxRadiusSquared_); }
+double GraphSurface4D::Extent() { return maxRadius_; }
 
 GraphKind4D* NewSurface4DGraph(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
                                double grain, double opacity, GraphColor* color, CompiledFunction* condition,
