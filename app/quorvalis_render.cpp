@@ -55,21 +55,6 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   return unbuilt;
 }
 
-// With a plane transformation the second 2D view shows beside the first, each on its half of the
-// pane: both are centred on their halves, the ranges asked for are fitted to the first at that
-// size, and the second shows the first one's region.
-void LayOutBoth2DViews(const RenderOptions& options, DocumentRecord& document) {
-  GraphViewSet* set = &document.viewSet;
-  if (set->secondary == nullptr || set->secondary != set->second2D) return;
-  for (GraphView2D* view : {set->first2D, set->second2D}) {
-    view->SetViewDefaults();
-    view->UpdateGeometry();
-  }
-  std::string refusal;
-  ShowRangeOptions(options, &document, &refusal);  // shown at the whole pane's size, so shown at half
-  ViewSetCopyViewSettings(set, 1);
-}
-
 // Ticks the view set until every graph shown is complete; on a terminal the progress is shown.
 void ComputeAll(DocumentRecord& document) {
   GraphViewSet* set = &document.viewSet;
@@ -148,7 +133,7 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
-  LayOutBoth2DViews(options, document);
+  LayOutBoth2DViews(options, &document);
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;

@@ -149,3 +149,15 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
              " (too wide or too narrow)";
   return false;
 }
+
+void LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document) {
+  GraphViewSet* set = &document->viewSet;
+  if (set->secondary == nullptr || set->secondary != set->second2D) return;
+  for (GraphView2D* view : {set->first2D, set->second2D}) {
+    view->SetViewDefaults();
+    view->UpdateGeometry();
+  }
+  std::string refusal;
+  ShowRangeOptions(options, document, &refusal);  // shown at the whole pane's size, so shown at half
+  ViewSetCopyViewSettings(set, 1);
+}

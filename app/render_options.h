@@ -32,3 +32,8 @@ const char* RenderUsage();
 // for. False with *refusal set (a sentence naming the options) when the 2D view cannot show them,
 // the view unchanged.
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal);
+// With a plane transformation the second 2D view shows beside the first, each on its half of the
+// graph pane (once the rows are built): both are centred on their halves, the ranges asked for are
+// fitted to the first at that size, and the second shows the first one's region. Both programs lay
+// the two views out with it; nothing when the second 2D view is not shown.
+void LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document);
