@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "document/equation_sliders.h"
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
@@ -40,6 +41,7 @@ GWorldPtr PaneBufferOf(void* window) {
 bool DrawsWithTransparency(void* window) {
   if (window == nullptr) return false;
   const DocumentRecord* record = RecordOfViewOwner(window);
+  if (!record->useTransparency) return false;
   for (int32_t i = 0; i < record->rows.count; ++i) {
     if (record->rows.data[i].kind == 0 && record->rows.data[i].opacity != 1.0) return true;
   }
@@ -96,6 +98,7 @@ void DocumentRecord::DeleteRow(int32_t i) {
   if (i < 0 || i >= rows.count) return;
   EquationRow& row = rows.data[i];
   if (row.editor != nullptr) {
+    undo.Forget(row.editor);
     DisposeFormulaEditor(row.editor);
   } else {
     FreeExpression(row.expression);
@@ -167,6 +170,8 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
+  // The slider parameters' values are read from the controls.
+  UpdateEquationSliders(document->rows.data, document->rows.count);
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
@@ -180,6 +185,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
+    if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
     if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
       row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "algebra/remote_integration.h"
+#include "document/progress_box.h"
+#include "document/slider_strip.h"
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
 #include "editor/formula_editor.h"
@@ -16,6 +19,7 @@
 #include "graphics/port_save.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/mouse_tracking.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -30,6 +34,11 @@ constexpr int16_t kMessageSize = 12;
 constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
+constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
+constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
+
+// Codes that change the formula: all but caret motions and copy, which leave the graphs built.
+bool IsEditingCode(int32_t code) { return code != 0 && !IsCaretMotionCode(code) && code != kCodeCopy; }
 
 DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
@@ -54,10 +63,15 @@ DocumentWindow::PortScope::~PortScope() {
 }
 
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {
-  const int32_t math = std::max(std::min(std::max(height / 3, 80), height - 40), 0);
+  // The menu bar's fixed strip first; the panes share what is below it.
+  const int32_t bar = std::clamp(height, 0, kMenuBarHeight);
   DocumentWindowLayout layout;
-  layout.mathPane = MakeRect(0, 0, width, math);
-  layout.graphPane = MakeRect(0, std::min(math + kDividerHeight, height), width, height);
+  layout.menuBar = MakeRect(0, 0, width, bar);
+  const int32_t below = height - bar;
+
+  const int32_t math = std::max(std::min(std::max(below / 3, 80), below - 40), 0);
+  layout.mathPane = MakeRect(0, bar, width, bar + math);
+  layout.graphPane = MakeRect(0, std::min(bar + math + kDividerHeight, height), width, height);
   return layout;
 }
 
@@ -85,7 +99,7 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
   };
   hooks.getMathPaneRect = [](void* owner, PixelRect* rect) {
     if (DocumentWindow* w = WindowOf(owner)) {
-      const QDRect& r = w->Layout().mathPane;
+      const QDRect r = w->RowsRect();
       *rect = PixelRect{r.top, r.left, r.bottom, r.right};
     }
   };
@@ -100,11 +114,26 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
     state->viewSetNeedsRedraw = ViewSetNeedsRedraw(&d->viewSet);
     state->allViewsReady = ViewSetAllViewsReady(&d->viewSet);
   };
+  InstallUndoHook(&hooks);
+  BuildWindowMenus(&menus_);
+  // The remote integration blocks; the window shows its progress meanwhile and hears Escape.
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  savedLimits_ = limits;
+  limits.progress = [](void* context, int64_t received, int64_t expected) {
+    return static_cast<DocumentWindow*>(context)->ShowTransferProgress(received, expected);
+  };
+  limits.progressContext = this;
 }
 
 DocumentWindow::~DocumentWindow() {
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  if (limits.progressContext == this) {
+    limits.progress = savedLimits_.progress;
+    limits.progressContext = savedLimits_.progressContext;
+  }
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
+  document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
   document_->window = nullptr;
@@ -118,6 +147,7 @@ FormulaEditor* DocumentWindow::RowEditor(int32_t i) const {
 bool DocumentWindow::Open(int32_t width, int32_t height) {
   InitTypesetting();
   if (!document_->EnsureRowEditors()) return false;
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   newRow_ = NewCurrentEquationEditor(PixelRect{0, 0, 0, 0}, document_);
   if (newRow_ == nullptr) return false;
   activeRow_ = document_->rows.count;
@@ -137,6 +167,10 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   DocumentWindowLayout layout = ComputeDocumentWindowLayout(width, height);
   if (mathHeight_ >= 0) layout = PlacePaneDivider(layout, layout.mathPane.top + mathHeight_);
   ApplyLayout(layout);
+  {
+    PortScope port(buffer_);
+    menus_.Layout(layout_.menuBar);
+  }
   RevealActiveRow();
   return true;
 }
@@ -148,8 +182,11 @@ void DocumentWindow::ApplyLayout(const DocumentWindowLayout& layout) {
   LayoutRows();
 }
 
+QDRect DocumentWindow::RowsRect() const { return MathPaneLessStrip(layout_.mathPane, strip_); }
+
 void DocumentWindow::LayoutRows() {
-  const QDRect& pane = layout_.mathPane;
+  strip_ = SliderStripRect(layout_.mathPane, SliderRowCount(*document_));
+  const QDRect pane = RowsRect();
   const int32_t left = pane.left + kRowMargin;
   const int32_t right = std::max(left + 1, pane.right - kRowMargin);
   // The rows' height first (each laid out at the pane's width), which bounds the scroll; then the
@@ -201,10 +238,13 @@ void DocumentWindow::RedrawMathPane() {
     PaintRect(MakeRect(pane.left, pane.bottom, pane.right, layout_.graphPane.top));
     ForeColor(kBlackColor);
     ClipRect(pane);
+    DrawSliderStrip(*document_, strip_);
+    const QDRect rows = RowsRect();
+    ClipRect(rows);
     for (int32_t i = 0; i < RowCount(); ++i) {
       FormulaEditor* e = RowEditor(i);
       // Rows scrolled wholly out of the pane are not drawn.
-      if (e == nullptr || e->frame.bottom + kMessageHeight < pane.top || e->frame.top >= pane.bottom) continue;
+      if (e == nullptr || e->frame.bottom + kMessageHeight < rows.top || e->frame.top >= rows.bottom) continue;
       SetCurrentFormulaEditor(e, document_);
       if (e->active && e->layoutValid && SelectionIsDrawable()) {
         FixedRect selection{}, second{};
@@ -225,8 +265,18 @@ void DocumentWindow::RedrawMathPane() {
       }
     }
   }
+  if (menus_.IsOpen()) DrawMenus();
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
+}
+
+void DocumentWindow::RedrawSliderStrip() {
+  if (buffer_ == nullptr || RectHeight(strip_) <= 0) return;
+  {
+    PortScope port(buffer_, strip_);
+    DrawSliderStrip(*document_, strip_);
+  }
+  Present(strip_);
 }
 
 void DocumentWindow::RedrawGraphPane() {
@@ -235,14 +285,21 @@ void DocumentWindow::RedrawGraphPane() {
     PortScope port(buffer_, layout_.graphPane);
     ViewSetActivate(&document_->viewSet, 2);
   }
-  graphPaneStale_ = false;
+  if (menus_.IsOpen()) DrawMenus();
+  graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
   Present(layout_.graphPane);
 }
 
 void DocumentWindow::RedrawAll() {
   RedrawMathPane();
   RedrawGraphPane();
+  DrawMenus();
   Present(buffer_->bounds);
+}
+
+void DocumentWindow::DrawMenus() {
+  PortScope port(buffer_, buffer_->bounds);
+  menus_.Draw();
 }
 
 void DocumentWindow::Present(const QDRect& rect) {
@@ -253,7 +310,7 @@ void DocumentWindow::ShowCaret() {
   FormulaEditor* e = RowEditor(activeRow_);
   if (e == nullptr || buffer_ == nullptr) return;
   {
-    PortScope port(buffer_, layout_.mathPane);
+    PortScope port(buffer_, RowsRect());
     SetCurrentFormulaEditor(e, document_);
     if (!e->documentFlag) DrawCurrentEquationCaret();
   }
@@ -273,6 +330,7 @@ void DocumentWindow::AfterEdit() {
       DisposeFormulaEditor(fresh);
     }
   }
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   DeleteGraphs();
   document_->SetDocumentModified(true);
 }
@@ -285,6 +343,11 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
+  lastMenuAction_ = menus_.Key(key.character);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return 0;
+  }
   if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
     BuildAndGoToNewRow();
     return 0;
@@ -294,17 +357,79 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   const CaretPlace before = CaretPlaceOf(e);
   int32_t code = 0;
   {
-    PortScope port(buffer_, layout_.mathPane);
+    PortScope port(buffer_, RowsRect());
     code = HandleEquationKey(key, e, document_);
   }
-  if (code != 0 && !IsCaretMotionCode(code)) AfterEdit();
+  if (IsEditingCode(code)) AfterEdit();
   const bool moved = MoveToNeighbourRow(code, before);
+  RedrawAfterCommand(moved || code != 0);
+  return code;
+}
+
+int32_t DocumentWindow::RunEditCode(int32_t code) {
+  {
+    PortScope port(buffer_, RowsRect());
+    RunEquationEditCommand(code, RowEditor(activeRow_), document_);
+  }
+  FinishCommand(IsEditingCode(code));
+  return code;
+}
+
+void DocumentWindow::FinishCommand(bool edited) {
+  if (edited) AfterEdit();
+  RedrawAfterCommand(true);
+}
+
+void DocumentWindow::RedrawAfterCommand(bool reveal) {
   LayoutRows();
-  if (moved || code != 0) RevealActiveRow();
+  if (reveal) RevealActiveRow();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
   ShowCaret();
-  return code;
+}
+
+int32_t DocumentWindow::RowOfEditor(const FormulaEditor* editor) const {
+  for (int32_t i = 0; editor != nullptr && i < RowCount(); ++i)
+    if (RowEditor(i) == editor) return i;
+  return -1;
+}
+
+bool DocumentWindow::ChooseCommand(int32_t command) {
+  UpdateWindowMenus(&menus_, this);
+  const MenuItem* item = menus_.FindItem(command);
+  return item != nullptr && item->enabled && RunWindowCommand(this, command);
+}
+
+void DocumentWindow::AfterMenuAction(const MenuAction& action) {
+  if (action.result == MenuResult::kIgnored) return;
+  if (action.result == MenuResult::kChosen) ChooseCommand(action.command);
+  RedrawAll();
+  if (!menus_.IsOpen()) ShowCaret();
+}
+
+bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
+  if (buffer_ == nullptr) return true;
+  const QDRect box = ProgressBoxRect(buffer_->bounds);
+  {
+    PortScope port(buffer_, buffer_->bounds);
+    DrawProgressBox(box, kIntegrationProgressTitle, received, expected, progressFrame_++);
+  }
+  progressShown_ = true;
+  Present(box);
+  // While nothing arrives the wait paces the box and hears Escape; while bytes flow it only looks.
+  const double wait = received != progressReceived_ ? 0.0 : kProgressPollSeconds;
+  progressReceived_ = received;
+  PointerSource* source = GetPointerSource();
+  return source == nullptr || source->WaitPointerEvent(wait).kind != PointerEventKind::kCancelled;
+}
+
+void DocumentWindow::EndTransferProgress() {
+  if (!progressShown_) return;
+  progressShown_ = false;
+  progressFrame_ = 0;
+  progressReceived_ = 0;
+  RedrawAll();
 }
 
 int32_t DocumentWindow::RowAt(QDPoint point) const {
@@ -316,12 +441,56 @@ int32_t DocumentWindow::RowAt(QDPoint point) const {
   return RowCount() - 1;
 }
 
+void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
+  const int32_t row = NthSliderRow(*document_, line);
+  if (row < 0) return;
+  const QDRect track = SliderTrackRect(SliderLineRect(strip_, line));
+  // A new position is drawn and computed for a step; false when the thumb stays where it is.
+  const auto moveTo = [&](int16_t h) {
+    if (!SetSliderPosition(document_, row, SliderPositionAt(track, document_->rows.data[row].sliderSteps, h)))
+      return false;
+    RedrawSliderStrip();
+    graphPaneStale_ = true;
+    ComputeSliderStep();
+    return true;
+  };
+  moveTo(point.h);
+  if (GetPointerSource() == nullptr) return;
+  // The graphs compute while the button is held still too, a step at a time.
+  for (bool down = true; down;) {
+    down = TrackMouseWhileDown(&point, nullptr, kSliderStepTicks / static_cast<double>(kTicksPerSecond));
+    if (!moveTo(point.h) && down) ComputeSliderStep();
+  }
+}
+
+void DocumentWindow::ComputeSliderStep() {
+  GraphViewSet* set = &document_->viewSet;
+  if (!document_->graphsBuilt) return;
+  if (!ViewSetAllViewsReady(set)) {
+    PortScope port(buffer_, layout_.graphPane);
+    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kSliderStepTicks)));
+    graphPaneStale_ = true;
+  }
+  if (graphPaneStale_) RedrawGraphPane();
+}
+
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  if (menus_.IsOpen() || PtInRect(point, layout_.menuBar)) UpdateWindowMenus(&menus_, this);
+  lastMenuAction_ = menus_.Click(point);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return;
+  }
+  const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
+  if (line >= 0) {
+    TrackSlider(line, point);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
     {
-      PortScope port(buffer_, layout_.mathPane);
+      PortScope port(buffer_, RowsRect());
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
@@ -353,6 +522,12 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   RedrawGraphPane();
 }
 
+void DocumentWindow::HandleMouseMoved(QDPoint point) {
+  if (menus_.Hover(point).result != MenuResult::kChanged) return;
+  DrawMenus();
+  Present(menus_.DropRect());
+}
+
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
   if (PtInRect(point, layout_.mathPane)) {
     ScrollMathPane(-dv * kWheelStepPixels);
@@ -375,7 +550,7 @@ bool DocumentWindow::Animating() const {
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
-  if (Animating()) return 1.0 / kTicksPerSecond;
+  if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
   if (ErrorRegisterGlobals().pending != 0) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
@@ -383,10 +558,11 @@ double DocumentWindow::IdleIntervalSeconds() const {
 }
 
 void DocumentWindow::IdleTick(uint32_t budgetTicks) {
-  if (FormulaEditor* e = RowEditor(activeRow_)) {
+  FormulaEditor* e = menus_.IsOpen() ? nullptr : RowEditor(activeRow_);  // no blink under a menu
+  if (e != nullptr) {
     bool blinked = false;
     {
-      PortScope port(buffer_, layout_.mathPane);
+      PortScope port(buffer_, RowsRect());
       blinked = BlinkEquationCaret(e, document_);
     }
     if (blinked) Present(layout_.mathPane);
@@ -399,12 +575,14 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   }
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
 }
 
 void DocumentWindow::RebuildGraphs() {
   document_->SyncRowsWithEditors();
   SetCurrentDocument(document_);
   BuildDocumentRowGraphs(document_);
+  ++graphBuilds_;
   graphPaneStale_ = true;
   ActivateRow(activeRow_);
 }

@@ -1,5 +1,6 @@
 // DocumentWindow: a document shown in a window: the math pane above (the rows, typeset, each with
-// its result message, and an empty row at the end for a new equation) and the graph pane below
+// its result message, and an empty row at the end for a new equation; at its foot a slider for each
+// row that defines one) and the graph pane below
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
 // ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
 // It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
@@ -14,7 +15,10 @@
 
 #include <cstdint>
 
+#include "algebra/integration_transport.h"
 #include "document/document_record.h"
+#include "document/menu_bar.h"
+#include "document/window_commands.h"
 #include "editor/editor_hooks.h"
 #include "graphics/port_save.h"
 #include "editor/equation_keys.h"
@@ -23,9 +27,11 @@
 struct ExprNode;
 struct FormulaEditor;
 
-// The panes of a window of the size: the math pane on top (a third of the height, at least 80
-// and at most all but 40 pixels), a 4-pixel divider, the graph pane below.
+// The panes of a window of the size: the menu bar's strip on top, then the math pane (a third of
+// the height below the bar, at least 80 and at most all but 40 pixels), a 4-pixel divider, the
+// graph pane below.
 struct DocumentWindowLayout {
+  QDRect menuBar;
   QDRect mathPane;
   QDRect graphPane;
 };
@@ -42,7 +48,7 @@ inline bool IsReturnOrEnter(const EditKeyEvent& key) {
   return key.character == kKeyReturn || key.character == kKeyEnter;
 }
 
-class DocumentWindow final : public DocumentWindowServices {
+class DocumentWindow final : public DocumentWindowServices, public WindowCommandTarget {
  public:
   // The document (not owned) must outlive the window; it gets editors for its rows.
   DocumentWindow(DocumentRecord* document, WindowSurface* surface);
@@ -59,18 +65,23 @@ class DocumentWindow final : public DocumentWindowServices {
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: Return or Enter without modifiers rebuilds the graphs and puts the caret in the new
-  // row; Down at the bottom of a formula and Up at its top go to the next and previous row;
-  // Backspace in an empty row deletes it (the new row stays); others go to the active row's
-  // editor (HandleEquationKey). Returns the edit command run (0: none).
+  // A key: while a menu is open the menu bar takes it; Return or Enter without modifiers rebuilds
+  // the graphs and puts the caret in the new row; Down at the bottom of a formula and Up at its
+  // top go to the next and previous row; Backspace in an empty row deletes it (the new row stays);
+  // others go to the active row's editor (HandleEquationKey). Returns the edit command run (0:
+  // none).
   int32_t HandleKey(const EditKeyEvent& key);
-  // A mouse-down (window point, kMod... bits, click count), followed until the button is up: on a
-  // row it places the caret, on the divider it drags the divider, in the graph pane it goes to
-  // the views.
+  // A mouse-down (window point, kMod... bits, click count), followed until the button is up. The
+  // menu bar takes it first: on the bar, or anywhere while a menu is open. Then on a row it places
+  // the caret, on a slider of the strip the thumb follows the pointer (each position sends its
+  // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on the
+  // divider it drags the divider, in the graph pane it goes to the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   // The wheel (SDL's sense: dv > 0 away from the user) scrolls the math pane's rows or goes to
   // the view under the point.
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
+  // The pointer moved with no button down: an open menu highlights the enabled item under it.
+  void HandleMouseMoved(QDPoint point);
   // The rows scrolled by `pixels` (positive: further down the document), within the rows.
   void ScrollMathPane(int32_t pixels);
   // The divider moved so that the math pane ends at `mathBottom` (PlacePaneDivider); the window
@@ -86,17 +97,41 @@ class DocumentWindow final : public DocumentWindowServices {
   void IdleTick(uint32_t budgetTicks);
   // Deletes the graphs and builds them again from the rows.
   void RebuildGraphs();
+  // The rebuilds so far (a slider's change is none).
+  int32_t GraphBuilds() const { return graphBuilds_; }
+  // The slider strip at the foot of the math pane (empty without slider rows) and the pane above
+  // it, where the rows go.
+  const QDRect& SliderStrip() const { return strip_; }
+  QDRect RowsRect() const;
+  // The progress of a transfer the window blocks on: the progress box drawn and shown at once, then
+  // a look at the pointer that hears Escape (a short wait while no bytes arrive). False (cancel)
+  // after Escape.
+  bool ShowTransferProgress(int64_t received, int64_t expected);
+  // After a command that may have shown the progress box: the panes drawn again in its place.
+  void EndTransferProgress();
   bool GraphsComplete();
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
 
-  DocumentRecord* Document() const { return document_; }
+  DocumentRecord* Document() const override { return document_; }
   const DocumentWindowLayout& Layout() const { return layout_; }
   // Row i's editor; i == rows.count is the new row.
-  FormulaEditor* RowEditor(int32_t i) const;
-  int32_t ActiveRow() const { return activeRow_; }
+  FormulaEditor* RowEditor(int32_t i) const override;
+  int32_t ActiveRow() const override { return activeRow_; }
   // Pixels of the rows scrolled above the math pane.
   int32_t MathScroll() const { return scroll_; }
+
+  // The menu bar, and what the last click or key did to it (a chosen command has run).
+  const MenuBar& Menus() const { return menus_; }
+  const MenuAction& LastMenuAction() const { return lastMenuAction_; }
+  // Runs a menu command as if chosen (the commands of window_commands.h); false when it cannot
+  // run now.
+  bool ChooseCommand(int32_t command);
+  // WindowCommandTarget (RowOfEditor: rows.count for the new row).
+  int32_t RunEditCode(int32_t code) override;
+  int32_t RowOfEditor(const FormulaEditor* editor) const override;
+  void FocusRow(int32_t row) override { ActivateRow(row); }
+  void FinishCommand(bool edited) override;
 
   // DocumentWindowServices.
   void RedrawGraphPane() override;
@@ -164,6 +199,18 @@ class DocumentWindow final : public DocumentWindowServices {
   void AfterEdit();
   // The graphs deleted and the rows' result messages cleared (Return builds them again).
   void DeleteGraphs();
+  // A click or key the menu bar took: the command chosen runs, the window is drawn again.
+  void AfterMenuAction(const MenuAction& action);
+  // After a key or a command: the rows laid out (the active one scrolled into view when `reveal`)
+  // and drawn, the caret shown.
+  void RedrawAfterCommand(bool reveal);
+  // The bar and the open menu over whatever the panes drew.
+  void DrawMenus();
+  void RedrawSliderStrip();
+  // Follows the pointer on slider line `line` from the press at `point` until the button is up.
+  void TrackSlider(int32_t line, QDPoint point);
+  // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
+  void ComputeSliderStep();
 
   DocumentRecord* document_;
   WindowSurface* surface_;
@@ -175,5 +222,13 @@ class DocumentWindow final : public DocumentWindowServices {
   int32_t rowsHeight_ = 0;    // of all rows with their gaps and messages, as last laid out
   int32_t mathHeight_ = -1;   // the math pane's height the divider was dragged to; -1 none
   bool graphPaneStale_ = false;
+  QDRect strip_{0, 0, 0, 0};
+  int32_t graphBuilds_ = 0;
+  bool progressShown_ = false;
+  int32_t progressFrame_ = 0;
+  int64_t progressReceived_ = 0;  // the bytes the last progress call saw
   EditorHooks savedHooks_{};
+  TransferLimits savedLimits_{};
+  MenuBar menus_;
+  MenuAction lastMenuAction_{};
 };

@@ -17,10 +17,11 @@
 
 namespace {
 
-// Sample columns lie this many pixels left of the y axis's column in any frame: the offset is
-// taken from the axis's distance to the frame's left edge, not from its window column, so the grid
-// keeps its place against the axis wherever the view sits in the window, as the arrows have always
-// been laid.
+// Sample columns lie this many pixels left of the y axis's column in any frame. That is the
+// intended layout, not a slip to mend: the rows lie on the x axis's row, the columns on purpose
+// six pixels short of the y axis's. The offset is taken from the axis's distance to the frame's
+// left edge, not from its window column, so the grid keeps its place against the axis wherever
+// the view sits in the window, as the arrows have always been laid.
 constexpr int32_t kAxisColumnOffset = 6;
 // Samples beyond width / Spacing: one spacing before the first edge and past the last one.
 constexpr int32_t kGridMargin = 3;
@@ -115,7 +116,7 @@ void GraphVectorField2D::SizeGrid() {
 
 double GraphVectorField2D::Magnitude(const FieldSample& s) const {
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
-  return std::sqrt(s.fx * s.fx + a * a * s.fy * s.fy);
+  return std::hypot(s.fx, a * s.fy);  // a huge finite vector keeps a finite length
 }
 
 // ---- Compute ----
@@ -176,7 +177,7 @@ bool GraphVectorField2D::Draw() {
   };
   AnySample([&](const FieldSample& s) {
     const QDPoint tail = pixel(s.x, s.y);
-    if (!std::isfinite(s.fx * s.fx + s.fy * s.fy)) {
+    if (!(std::isfinite(s.fx) && std::isfinite(s.fy))) {
       PlotSmallDot(map_->frame, tail, rgb);  // a singular point
       return false;
     }
@@ -201,7 +202,7 @@ int32_t GraphVectorField2D::Status() {
   const double s = Scale();
   const bool meets = AnySample([&](const FieldSample& sample) {
     if (!std::isfinite(s)) return true;
-    const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
+    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
     const double ex = finite ? sample.x + sample.fx * s : sample.x, ey = finite ? sample.y + sample.fy * s : sample.y;
     return SegmentMeetsRect(sample.x, sample.y, ex, ey, left, right, top, bottom);
   });
@@ -214,7 +215,7 @@ bool GraphVectorField2D::HitTest(double x, double y) {
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
   const double k = std::isfinite(s) ? s : 1.0;
   return AnySample([&](const FieldSample& sample) {
-    const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
+    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
     const double ex = finite ? sample.x + sample.fx * k : sample.x, ey = finite ? sample.y + sample.fy * k : sample.y;
     return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, ex, a * ey) < reach;
   });
@@ -258,10 +259,9 @@ void GraphVectorField2D::Invalidate() { AllocateSamples(); }
 
 void GraphVectorField2D::GeometryChanged() { AllocateSamples(); }
 
-void GraphVectorField2D::Scroll(int32_t, int32_t) {
+void GraphVectorField2D::Scroll(int32_t dh, int32_t dv) {
   if (samples_ == nullptr) return;
-  int32_t dh, dv;
-  if (!WholePixelShift(&samplesMap_, map_, &dh, &dv)) {
+  if (!IsScrollOf(&samplesMap_, map_, dh, dv)) {
     AllocateSamples();
     return;
   }
