@@ -192,6 +192,12 @@ TEST_F(StepwiseMoveTest, MovesKeepTheValue) {
       {"over[s,b]", "0", kLower},
       {"over[a,times[s,b]]", "10", kRaise},
       {"over[times[s,a],b]", "00", kLower},
+      {"over[a,power[s,over[1,2]]]", "1", kRaise},         // a root or power raised or lowered
+      {"over[power[s,2],b]", "0", kLower},
+      {"over[a,times[sqrt[s],b]]", "10", kRaise},
+      {"times[s,plus[a,sqrt[b],power[c,over[1,2]]]]", "0", kForwardCombining},  // roots among the terms
+      {"times[s,id[plus[sqrt[a],b]]]", "0", kForwardCombining},
+      {"times[s,id[power[a,over[1,2]]]]", "0", kForwardCombining},
   };
   std::mt19937 rng(36);
   for (const MoveCase& c : cases) {
