@@ -57,17 +57,18 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
 
 // With a plane transformation the second 2D view shows beside the first, each on its half of the
 // pane: both are centred on their halves, the ranges asked for are fitted to the first at that
-// size, and the second shows the first one's region.
-void LayOutBoth2DViews(const RenderOptions& options, DocumentRecord& document) {
+// size, and the second shows the first one's region. False, with *refusal set, when the first
+// cannot show them at that size.
+bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord& document, std::string* refusal) {
   GraphViewSet* set = &document.viewSet;
-  if (set->secondary == nullptr || set->secondary != set->second2D) return;
+  if (set->secondary == nullptr || set->secondary != set->second2D) return true;
   for (GraphView2D* view : {set->first2D, set->second2D}) {
     view->SetViewDefaults();
     view->UpdateGeometry();
   }
-  std::string refusal;
-  ShowRangeOptions(options, &document, &refusal);  // shown at the whole pane's size, so shown at half
+  if (!ShowRangeOptions(options, &document, refusal)) return false;
   ViewSetCopyViewSettings(set, 1);
+  return true;
 }
 
 // Ticks the view set until every graph shown is complete; on a terminal the progress is shown.
@@ -148,7 +149,10 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
-  LayOutBoth2DViews(options, document);
+  if (!LayOutBoth2DViews(options, document, &error)) {
+    std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
+    return kExitUsage;
+  }
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;

@@ -13,6 +13,7 @@
 #include "editor/selection_geometry.h"
 #include "editor/selection_highlight.h"
 #include "editor/typeset_state.h"
+#include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/threads/timers.h"
@@ -51,6 +52,32 @@ class PortScope {
  private:
   CGrafPtr saved_ = nullptr;
   void* device_ = nullptr;
+};
+
+// The click flags of a plane view: {0, Command (pan), Option (probe), Shift (zoom box), a double
+// click (zoom)}.
+ClickFlags PlaneClickFlags(uint32_t modifiers, int32_t clicks) {
+  return ClickFlags{{0, uint8_t((modifiers & kKeyCommand) != 0), uint8_t((modifiers & kKeyOption) != 0),
+                     uint8_t((modifiers & kKeyShift) != 0), uint8_t(clicks >= 2)}};
+}
+
+// The click flags of a 3D or 4D view: the keys held, {Command, Option, Control, Shift}.
+ClickFlags SpaceClickFlags(uint32_t modifiers) {
+  ClickFlags flags{};
+  flags.byte[kClickCommandKey] = (modifiers & kKeyCommand) != 0;
+  flags.byte[kClickOptionKey] = (modifiers & kKeyOption) != 0;
+  flags.byte[kClickControlKey] = (modifiers & kKeyControl) != 0;
+  flags.byte[kClickShiftKey] = (modifiers & kKeyShift) != 0;
+  return flags;
+}
+
+// The window's mouse-tracking flag held for the scope's length: the spinning views hold still.
+class TrackingScope {
+ public:
+  TrackingScope() { DocumentsGlobals().trackingMouse = 1; }
+  ~TrackingScope() { DocumentsGlobals().trackingMouse = 0; }
+  TrackingScope(const TrackingScope&) = delete;
+  TrackingScope& operator=(const TrackingScope&) = delete;
 };
 
 }  // namespace
@@ -284,6 +311,7 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     FormulaEditor* e = RowEditor(row);
     {
       PortScope port(buffer_);
+      TrackingScope tracking;
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
@@ -293,14 +321,20 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     return;
   }
   if (!PtInRect(point, layout_.graphPane)) return;
-  // Command pans, Option probes, Shift draws a zoom box, a double click zooms; a press the views
-  // decline (empty paper) pans.
-  ClickFlags flags{{0, uint8_t((modifiers & kKeyCommand) != 0), uint8_t((modifiers & kKeyOption) != 0),
-                    uint8_t((modifiers & kKeyShift) != 0), uint8_t(clicks >= 2)}};
+  // In the plane Command pans, Option probes, Shift draws a zoom box, a double click zooms, and a
+  // press the views decline (empty paper) pans. In space a drag turns the view (Shift: about one
+  // axis; in 4D the other three axes), Control sets the depth, and Command or a plain press on the
+  // background is not the view's.
   GraphViewSet* set = &document_->viewSet;
+  const GraphView* target = ViewSetViewAt(set, point);
+  const bool plane = target != nullptr && (target == set->first2D || target == set->second2D);
+  ClickFlags flags = plane ? PlaneClickFlags(modifiers, clicks) : SpaceClickFlags(modifiers);
   const uint32_t when = ElapsedTimerUnits();
-  if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && flags.byte[1] == 0) {
-    flags.byte[1] = 1;
+  if (!plane) {
+    PortScope port(buffer_);  // the space views test the pixels under the press in the buffer
+    ViewSetTrackMouse(set, point, when, flags);
+  } else if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && flags.byte[kClickPan] == 0) {
+    flags.byte[kClickPan] = 1;
     ViewSetTrackMouse(set, point, when, flags);
   }
   RedrawGraphPane();

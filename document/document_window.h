@@ -77,6 +77,7 @@ class DocumentWindow final : public DocumentWindowServices {
   void RedrawGraphPane() override;
   GWorldPtr Buffer() override { return buffer_; }
   void Present(const QDRect& rect) override;
+  void InvalidateGraphPane() override { graphPaneStale_ = true; }
 
  private:
   int32_t RowCount() const { return document_->rows.count + 1; }
