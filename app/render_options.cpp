@@ -138,5 +138,5 @@ std::vector<std::string> RenderArguments(const RenderOptions& options) {
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
   AskedRanges ranges = document->askedRanges;
   OverlayAskedRanges(&ranges, options.ranges);
-  return ShowAskedRanges(ranges, document, refusal);
+  return ShowAskedRanges(ranges, document->shownView, &document->viewSet, refusal);
 }

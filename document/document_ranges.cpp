@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "document/document_record.h"
 #include "graphs/factory/factory_helpers.h"
+#include "graphs/viewset/graph_view_set.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
@@ -56,11 +56,9 @@ const char* ViewName(ShownView view) {
 }
 
 // The coordinate range k of a space view: the 3D box's, or the 4D view's axes'.
-double* SpaceRange(DocumentRecord* document, int32_t k) {
-  if (document->shownView == ShownView::k4D) {
-    return document->viewSet.view4D != nullptr ? document->viewSet.view4D->axisRanges + 2 * k : nullptr;
-  }
-  return document->viewSet.first3D != nullptr ? document->viewSet.first3D->settings.camera.box + 2 * k : nullptr;
+double* SpaceRange(GraphViewSet* set, ShownView shown, int32_t k) {
+  if (shown == ShownView::k4D) return set->view4D != nullptr ? set->view4D->axisRanges + 2 * k : nullptr;
+  return set->first3D != nullptr ? set->first3D->settings.camera.box + 2 * k : nullptr;
 }
 
 }  // namespace
@@ -93,8 +91,7 @@ void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over) {
   }
 }
 
-bool ShowAskedRanges(const AskedRanges& ranges, DocumentRecord* document, std::string* refusal) {
-  const ShownView shown = document->shownView;
+bool ShowAskedRanges(const AskedRanges& ranges, ShownView shown, GraphViewSet* set, std::string* refusal) {
   const bool inSpace = shown != ShownView::k2D;
   // Every range is checked before any is shown.
   for (int32_t k = 0; k < kAskedRangeCount; ++k) {
@@ -109,7 +106,6 @@ bool ShowAskedRanges(const AskedRanges& ranges, DocumentRecord* document, std::s
       return false;
     }
   }
-  GraphViewSet* set = &document->viewSet;
   if (!inSpace && (ranges.given[kAskedX] || ranges.given[kAskedY])) {
     GraphView2D* view = set->first2D;
     if (view != nullptr && !view->ShowRangesAtOneScale(ranges.given[kAskedX] ? ranges.bounds[kAskedX] : nullptr,
@@ -126,7 +122,7 @@ bool ShowAskedRanges(const AskedRanges& ranges, DocumentRecord* document, std::s
     if (!ranges.given[k]) continue;
     if (k <= kAskedW) {
       if (!inSpace) continue;  // the plane's x and y are shown above
-      if (double* range = SpaceRange(document, k)) range[0] = ranges.bounds[k][0], range[1] = ranges.bounds[k][1];
+      if (double* range = SpaceRange(set, shown, k)) range[0] = ranges.bounds[k][0], range[1] = ranges.bounds[k][1];
       continue;
     }
     ViewSetSetRangeBound(set, kRanges[k].index, ranges.bounds[k][0], 0);

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <string>
 
-class DocumentRecord;
+#include "document/shown_view.h"
+
+struct GraphViewSet;
 
 enum AskedRangeName : int32_t {
   kAskedX, kAskedY, kAskedZ, kAskedW, kAskedT, kAskedU, kAskedV, kAskedR, kAskedTheta, kAskedPhi,
@@ -33,11 +35,11 @@ bool ReadRangeBounds(const char* text, double bounds[2]);
 // Each range given in `over` replaces the one in *ranges (options over document lines).
 void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over);
 
-// Shows the ranges given in the document's shown view: in the plane the x and y ranges whole and
+// Shows the ranges given in the view set's `shown` view: in the plane the x and y ranges whole and
 // centred at one scale for both axes (an axis without a range centred on 0,
 // GraphView2D::ShowRangesAtOneScale); in space the box's (in 4D the axes') x, y, z and w ranges as
 // given, each checked against what the projection can use (IsUsableSpaceRange); and the parameter
 // ranges in every view that has them. True, changing nothing, when none is given. False with
 // *refusal set (a sentence naming the ranges) when a range given is one the shown view does not
-// have, or one it cannot show; the document is then unchanged.
-bool ShowAskedRanges(const AskedRanges& ranges, DocumentRecord* document, std::string* refusal);
+// have, or one it cannot show; the views are then unchanged.
+bool ShowAskedRanges(const AskedRanges& ranges, ShownView shown, GraphViewSet* set, std::string* refusal);

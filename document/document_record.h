@@ -12,13 +12,12 @@
 #include <cstdint>
 
 #include "document/document_ranges.h"
+#include "document/shown_view.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
-// The view a document's graph pane shows; its rows are built in that view's space.
-enum class ShownView : uint8_t { k2D, k3D, k4D };
 
 // The colour-menu index a new row at index i is given: the eight fixed colours in turn.
 inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
