@@ -123,7 +123,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
 std::vector<std::string> RenderArguments(const RenderOptions& options) {
   std::vector<std::string> args;
   if (options.outputGiven) args.insert(args.end(), {"--output", options.output});
-  if (options.sizeGiven) args.insert(args.end(), {"--size", std::to_string(options.width) + "x" + std::to_string(options.height)});
+  if (options.sizeGiven) {
+    args.insert(args.end(), {"--size", std::to_string(options.width) + "x" + std::to_string(options.height)});
+  }
   for (int32_t k = 0; k < kAskedRangeCount; ++k) {
     if (!options.ranges.given[k]) continue;
     char bounds[64];

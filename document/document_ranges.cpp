@@ -114,7 +114,8 @@ bool ShowAskedRanges(const AskedRanges& ranges, ShownView shown, GraphViewSet* s
       std::string given;
       for (int32_t k : {kAskedX, kAskedY})
         if (ranges.given[k]) given += (given.empty() ? "" : ", ") + GivenText(ranges, k);
-      *refusal = given + ": the view cannot show " + (both ? "these ranges" : "this range") + " (too wide or too narrow)";
+      *refusal =
+          given + ": the view cannot show " + (both ? "these ranges" : "this range") + " (too wide or too narrow)";
       return false;
     }
   }

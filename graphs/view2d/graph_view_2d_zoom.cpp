@@ -192,7 +192,8 @@ bool GraphView2D::ShowRangesAtOneScale(const double* rangeX, const double* range
   UpdatePixelScale();
   // The aligned corner is kept to 14 digits: a range narrow against its distance from 0 can then
   // fall outside the view, which would show another region.
-  const double first[2] = {double(rect.left), double(rect.bottom - 1)}, last[2] = {double(rect.right - 1), double(rect.top)};
+  const double first[2] = {double(rect.left), double(rect.bottom - 1)};
+  const double last[2] = {double(rect.right - 1), double(rect.top)};
   for (int32_t axis = 0; axis < 2; ++axis) {
     if (ranges[axis] == nullptr) continue;
     const double ppu = axis == 0 ? scale.pixelsPerUnitX : scale.pixelsPerUnitY;

@@ -383,7 +383,8 @@ TEST_F(DocumentWindowTest, TheSpaceViewsServicesReachTheDocumentAndItsWindow) {
     window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
     GraphView* view = document_->viewSet.primary;
-    uint8_t* axes = shown == ShownView::k3D ? &document_->viewSet.first3D->showAxes : &document_->viewSet.view4D->showAxes;
+    GraphViewSet& set = document_->viewSet;
+    uint8_t* axes = shown == ShownView::k3D ? &set.first3D->showAxes : &set.view4D->showAxes;
     for (const int32_t code : {6, 7, 0}) {
       SCOPED_TRACE(code);
       if (shown == ShownView::k3D) document_->viewSet.first3D->SetOption(kOptionStopSpin, 0.0);

@@ -207,7 +207,8 @@ TEST_F(View2DModelTest, RangesAskedForAreShownWholeAtOneScale) {
 // pixels away before.
 TEST_F(View2DModelTest, ARangeIsShownWhereItIsOrRefusedAfterTheCornerIsRounded) {
   Place(0, 0, 800, 600);
-  const double golden[][2] = {{9.9999999999999982e99, 1.0000000000000002e100}, {-1.0000000000000002e100, -9.9999999999999982e99}};
+  const double golden[][2] = {{9.9999999999999982e99, 1.0000000000000002e100},
+                              {-1.0000000000000002e100, -9.9999999999999982e99}};
   for (const auto& range : golden) {
     const View2DScale before = view->scale;
     EXPECT_FALSE(view->ShowRangesAtOneScale(range, nullptr)) << range[0];
@@ -233,7 +234,8 @@ TEST_F(View2DModelTest, ARangeIsShownWhereItIsOrRefusedAfterTheCornerIsRounded) 
     const View2DScale& s = view->scale;
     const double ppu = onY ? s.pixelsPerUnitY : s.pixelsPerUnitX, origin = onY ? s.originV : s.originH;
     const double a = range[0] * ppu + origin, b = range[1] * ppu + origin;
-    const double low = onY ? view->rect.top : view->rect.left, high = onY ? view->rect.bottom - 1 : view->rect.right - 1;
+    const double low = onY ? view->rect.top : view->rect.left;
+    const double high = onY ? view->rect.bottom - 1 : view->rect.right - 1;
     ASSERT_TRUE(std::min(a, b) >= low - 0.5 && std::max(a, b) <= high + 0.5)
         << k << ": " << range[0] << ".." << range[1] << " drawn at " << a << ".." << b;
   }
