@@ -55,22 +55,6 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   return unbuilt;
 }
 
-// With a plane transformation the second 2D view shows beside the first, each on its half of the
-// pane: both are centred on their halves, the ranges asked for are fitted to the first at that
-// size, and the second shows the first one's region. False, with *refusal set, when the first
-// cannot show them at that size.
-bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord& document, std::string* refusal) {
-  GraphViewSet* set = &document.viewSet;
-  if (set->secondary == nullptr || set->secondary != set->second2D) return true;
-  for (GraphView2D* view : {set->first2D, set->second2D}) {
-    view->SetViewDefaults();
-    view->UpdateGeometry();
-  }
-  if (!ShowRangeOptions(options, &document, refusal)) return false;
-  ViewSetCopyViewSettings(set, 1);
-  return true;
-}
-
 // Ticks the view set until every graph shown is complete; on a terminal the progress is shown.
 void ComputeAll(DocumentRecord& document) {
   GraphViewSet* set = &document.viewSet;
@@ -149,7 +133,7 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
-  if (!LayOutBoth2DViews(options, document, &error)) {
+  if (!LayOutBoth2DViews(options, &document, &error)) {
     std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
     return kExitUsage;
   }

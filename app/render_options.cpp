@@ -142,3 +142,15 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
   OverlayAskedRanges(&ranges, options.ranges);
   return ShowAskedRanges(ranges, document->shownView, &document->viewSet, refusal);
 }
+
+bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
+  GraphViewSet* set = &document->viewSet;
+  if (set->secondary == nullptr || set->secondary != set->second2D) return true;
+  for (GraphView2D* view : {set->first2D, set->second2D}) {
+    view->SetViewDefaults();
+    view->UpdateGeometry();
+  }
+  if (!ShowRangeOptions(options, document, refusal)) return false;
+  ViewSetCopyViewSettings(set, 1);
+  return true;
+}

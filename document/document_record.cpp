@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
@@ -91,6 +92,19 @@ EquationRow* DocumentRecord::AppendEditorRow(FormulaEditor* editor) {
   row.expression = editor->root;
   row.editor = editor;
   return GrowArrayAppend(rows, row) ? &rows.data[rows.count - 1] : nullptr;
+}
+
+void DocumentRecord::DeleteRow(int32_t i) {
+  if (i < 0 || i >= rows.count) return;
+  EquationRow& row = rows.data[i];
+  if (row.editor != nullptr) {
+    DisposeFormulaEditor(row.editor);
+  } else {
+    FreeExpression(row.expression);
+  }
+  std::memmove(static_cast<void*>(rows.data + i), rows.data + i + 1,
+               static_cast<size_t>(rows.count - i - 1) * sizeof(EquationRow));
+  --rows.count;
 }
 
 bool DocumentRecord::EnsureRowEditors() {

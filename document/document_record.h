@@ -64,6 +64,10 @@ class DocumentRecord final : public DocumentServices {
   // Appends an equation row whose editor (taken over) owns its tree. Null (the editor stays the
   // caller's) when the row list cannot grow.
   EquationRow* AppendEditorRow(FormulaEditor* editor);
+  // Removes row i (0 <= i < rows.count), disposing its editor or its tree; the rows after it move
+  // up one place. Its graphs are the caller's: a row whose equation built some (graphRow >= 0)
+  // must have had them deleted first. Nothing for an index outside the rows.
+  void DeleteRow(int32_t i);
   // Takes over the two expressions of a plane coordinate transformation (mode 1: x and y in x' and
   // y', the second 2D view's mapped picture; mode 2: x' and y' in x and y, its textured image),
   // freeing the ones it held; mode 0 (or null expressions) removes it.

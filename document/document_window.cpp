@@ -13,11 +13,13 @@
 #include "editor/selection_geometry.h"
 #include "editor/selection_highlight.h"
 #include "editor/typeset_state.h"
+#include "graphics/port_save.h"
 #include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
 #include "platform/draw/shapes.h"
 #include "platform/fonts.h"
 #include "platform/draw/text.h"
@@ -25,9 +27,6 @@
 namespace {
 
 constexpr int32_t kDividerHeight = 4;
-constexpr int32_t kRowMargin = 12;   // left and right of a row
-constexpr int32_t kRowGap = 10;      // above each row
-constexpr int32_t kMessageHeight = 16;
 constexpr int16_t kMessageSize = 12;
 constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
@@ -37,22 +36,6 @@ DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
   return record != nullptr ? static_cast<DocumentWindow*>(record->window) : nullptr;
 }
-
-// The current port for the scope's length, the previous one back at its end.
-class PortScope {
- public:
-  explicit PortScope(GWorldPtr port) {
-    GetGWorld(&saved_, &device_);
-    SetGWorld(port, nullptr);
-  }
-  ~PortScope() { SetGWorld(saved_, device_); }
-  PortScope(const PortScope&) = delete;
-  PortScope& operator=(const PortScope&) = delete;
-
- private:
-  CGrafPtr saved_ = nullptr;
-  void* device_ = nullptr;
-};
 
 // The click flags of a plane view: {0, Command (pan), Option (probe), Shift (zoom box), a double
 // click (zoom)}.
@@ -82,12 +65,38 @@ class TrackingScope {
 
 }  // namespace
 
+DocumentWindow::PortScope::PortScope(GWorldPtr port) {
+  GetGWorld(&saved_, &device_);
+  SetGWorld(port, nullptr);
+}
+
+DocumentWindow::PortScope::PortScope(GWorldPtr port, const QDRect& clip) : PortScope(port) {
+  clipped_ = port != nullptr;
+  if (clipped_) SaveClipRect(&clip_, clip);
+}
+
+DocumentWindow::PortScope::~PortScope() {
+  if (clipped_) RestoreClip(&clip_);
+  SetGWorld(saved_, device_);
+}
+
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {
   const int32_t math = std::max(std::min(std::max(height / 3, 80), height - 40), 0);
   DocumentWindowLayout layout;
   layout.mathPane = MakeRect(0, 0, width, math);
   layout.graphPane = MakeRect(0, std::min(math + kDividerHeight, height), width, height);
   return layout;
+}
+
+DocumentWindowLayout PlacePaneDivider(const DocumentWindowLayout& layout, int32_t mathBottom) {
+  const int32_t lowest = layout.mathPane.top + kMinPaneHeight;
+  const int32_t highest = layout.graphPane.bottom - kDividerHeight - kMinPaneHeight;
+  if (highest < lowest) return layout;  // too small a window for both: its own division stays
+  DocumentWindowLayout placed = layout;
+  const int32_t bottom = std::clamp(mathBottom, lowest, highest);
+  placed.mathPane.bottom = PinCoordinate(bottom);
+  placed.graphPane.top = PinCoordinate(bottom + kDividerHeight);
+  return placed;
 }
 
 DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
@@ -152,28 +161,55 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   if (buffer == nullptr) return false;
   DisposeGWorld(buffer_);
   buffer_ = buffer;
-  layout_ = ComputeDocumentWindowLayout(width, height);
-  ViewSetSetPaneRect(&document_->viewSet, layout_.graphPane);
-  LayoutRows();
+  DocumentWindowLayout layout = ComputeDocumentWindowLayout(width, height);
+  if (mathHeight_ >= 0) layout = PlacePaneDivider(layout, layout.mathPane.top + mathHeight_);
+  ApplyLayout(layout);
+  RevealActiveRow();
   return true;
 }
 
+void DocumentWindow::ApplyLayout(const DocumentWindowLayout& layout) {
+  layout_ = layout;
+  ViewSetSetPaneRect(&document_->viewSet, layout_.graphPane);
+  graphPaneStale_ = true;
+  LayoutRows();
+}
+
 void DocumentWindow::LayoutRows() {
-  const int32_t left = layout_.mathPane.left + kRowMargin;
-  const int32_t right = std::max(left + 1, layout_.mathPane.right - kRowMargin);
-  int32_t top = layout_.mathPane.top + kRowGap;
-  for (int32_t i = 0; i < RowCount(); ++i) {
-    FormulaEditor* e = RowEditor(i);
-    if (e == nullptr) continue;
-    SetCurrentFormulaEditor(e, document_);
-    e->widthLimit = FixedFromInt(right - left);
-    LayoutFormula();
-    const int32_t height = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
-    e->frame = PixelRect{PinCoordinate(top), PinCoordinate(left), PinCoordinate(top + height), PinCoordinate(right)};
-    top += height + kRowGap;
-    if (i < document_->rows.count && document_->rows.data[i].resultMessage != 0) top += kMessageHeight;
+  const QDRect& pane = layout_.mathPane;
+  const int32_t left = pane.left + kRowMargin;
+  const int32_t right = std::max(left + 1, pane.right - kRowMargin);
+  // The rows' height first (each laid out at the pane's width), which bounds the scroll; then the
+  // frames, from the pane's top less the scroll.
+  int32_t height = kRowGap;
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    if (pass == 1) {
+      rowsHeight_ = height;
+      scroll_ = std::clamp(scroll_, 0, std::max(0, rowsHeight_ - RectHeight(pane)));
+    }
+    int32_t top = pane.top + kRowGap - scroll_;
+    for (int32_t i = 0; i < RowCount(); ++i) {
+      FormulaEditor* e = RowEditor(i);
+      if (e == nullptr) continue;
+      SetCurrentFormulaEditor(e, document_);
+      e->widthLimit = FixedFromInt(right - left);
+      LayoutFormula();
+      const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
+      const int32_t below = rowHeight + kRowGap + (RowMessage(i) != 0 ? kMessageHeight : 0);
+      if (pass == 0) {
+        height += below;
+        continue;
+      }
+      e->frame = PixelRect{PinCoordinate(top), PinCoordinate(left), PinCoordinate(top + rowHeight),
+                           PinCoordinate(right)};
+      top += below;
+    }
   }
   ActivateRow(activeRow_);
+}
+
+int32_t DocumentWindow::RowMessage(int32_t row) const {
+  return row >= 0 && row < document_->rows.count ? document_->rows.data[row].resultMessage : 0;
 }
 
 void DocumentWindow::ActivateRow(int32_t row) {
@@ -185,9 +221,8 @@ void DocumentWindow::RedrawMathPane() {
   if (buffer_ == nullptr) return;
   FormulaEditor* current = TypesettingGlobals().currentEditor;
   {
-    PortScope port(buffer_);
     const QDRect& pane = layout_.mathPane;
-    ClipRect(buffer_->bounds);
+    PortScope port(buffer_, buffer_->bounds);
     EraseRect(pane);
     RGBForeColor(kDividerColour);
     PaintRect(MakeRect(pane.left, pane.bottom, pane.right, layout_.graphPane.top));
@@ -195,7 +230,8 @@ void DocumentWindow::RedrawMathPane() {
     ClipRect(pane);
     for (int32_t i = 0; i < RowCount(); ++i) {
       FormulaEditor* e = RowEditor(i);
-      if (e == nullptr) continue;
+      // Rows scrolled wholly out of the pane are not drawn.
+      if (e == nullptr || e->frame.bottom + kMessageHeight < pane.top || e->frame.top >= pane.bottom) continue;
       SetCurrentFormulaEditor(e, document_);
       if (e->active && e->layoutValid && SelectionIsDrawable()) {
         FixedRect selection{}, second{};
@@ -205,8 +241,7 @@ void DocumentWindow::RedrawMathPane() {
         }
       }
       DrawEquationLine(e, document_);
-      const int32_t message = i < document_->rows.count ? document_->rows.data[i].resultMessage : 0;
-      if (message != 0) {
+      if (const int32_t message = RowMessage(i); message != 0) {
         TextFont(kFontApplication);
         TextSize(kMessageSize);
         TextFace(0);
@@ -216,7 +251,6 @@ void DocumentWindow::RedrawMathPane() {
         ForeColor(kBlackColor);
       }
     }
-    ClipRect(buffer_->bounds);
   }
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
@@ -225,10 +259,8 @@ void DocumentWindow::RedrawMathPane() {
 void DocumentWindow::RedrawGraphPane() {
   if (buffer_ == nullptr) return;
   {
-    PortScope port(buffer_);
-    ClipRect(layout_.graphPane);
+    PortScope port(buffer_, layout_.graphPane);
     ViewSetActivate(&document_->viewSet, 2);
-    ClipRect(buffer_->bounds);
   }
   graphPaneStale_ = false;
   Present(layout_.graphPane);
@@ -248,7 +280,7 @@ void DocumentWindow::ShowCaret() {
   FormulaEditor* e = RowEditor(activeRow_);
   if (e == nullptr || buffer_ == nullptr) return;
   {
-    PortScope port(buffer_);
+    PortScope port(buffer_, layout_.mathPane);
     SetCurrentFormulaEditor(e, document_);
     if (!e->documentFlag) DrawCurrentEquationCaret();
   }
@@ -258,7 +290,8 @@ void DocumentWindow::ShowCaret() {
 
 void DocumentWindow::AfterEdit() {
   document_->SyncRowsWithEditors();
-  if (RowEditor(activeRow_) == newRow_) {
+  // The new row joins the document once it holds something: it stays the empty last row.
+  if (RowEditor(activeRow_) == newRow_ && !IsPromptRoot(newRow_)) {
     FormulaEditor* fresh = NewFormulaEditor();
     if (fresh != nullptr && document_->AppendEditorRow(newRow_) != nullptr) {
       document_->rows.data[document_->rows.count - 1].color = FixedColourOfRow(document_->rows.count - 1);
@@ -267,30 +300,34 @@ void DocumentWindow::AfterEdit() {
       DisposeFormulaEditor(fresh);
     }
   }
-  // The graphs go with every change; Return builds them again.
+  DeleteGraphs();
+  document_->SetDocumentModified(true);
+}
+
+void DocumentWindow::DeleteGraphs() {
   ViewSetDeleteAllGraphs(&document_->viewSet);
   document_->graphsBuilt = false;
   for (int32_t i = 0; i < document_->rows.count; ++i) document_->rows.data[i].resultMessage = 0;
-  document_->SetDocumentModified(true);
   graphPaneStale_ = true;
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
-    RebuildGraphs();
-    LayoutRows();
-    RedrawAll();
-    ShowCaret();
+    BuildAndGoToNewRow();
     return 0;
   }
+  if (key.character == kKeyBackspace && BackspaceInEmptyRow()) return kCodeBackspace;
   FormulaEditor* e = RowEditor(activeRow_);
+  const CaretPlace before = CaretPlaceOf(e);
   int32_t code = 0;
   {
-    PortScope port(buffer_);
+    PortScope port(buffer_, layout_.mathPane);
     code = HandleEquationKey(key, e, document_);
   }
   if (code != 0 && !IsCaretMotionCode(code)) AfterEdit();
+  const bool moved = MoveToNeighbourRow(code, before);
   LayoutRows();
+  if (moved || code != 0) RevealActiveRow();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
   ShowCaret();
@@ -300,7 +337,8 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
 int32_t DocumentWindow::RowAt(QDPoint point) const {
   for (int32_t i = 0; i < RowCount(); ++i) {
     const FormulaEditor* e = RowEditor(i);
-    if (e != nullptr && point.v < e->frame.bottom + kRowGap / 2) return i;
+    const int32_t message = RowMessage(i) != 0 ? kMessageHeight : 0;
+    if (e != nullptr && point.v < e->frame.bottom + message + kRowGap / 2) return i;
   }
   return RowCount() - 1;
 }
@@ -310,14 +348,19 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
     {
-      PortScope port(buffer_);
+      PortScope port(buffer_, layout_.mathPane);
       TrackingScope tracking;
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
     LayoutRows();
+    RevealActiveRow();
     RedrawMathPane();
     ShowCaret();
+    return;
+  }
+  if (IsOnPaneDivider(point)) {
+    TrackPaneDivider(point);
     return;
   }
   if (!PtInRect(point, layout_.graphPane)) return;
@@ -330,18 +373,30 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   const bool plane = target != nullptr && (target == set->first2D || target == set->second2D);
   ClickFlags flags = plane ? PlaneClickFlags(modifiers, clicks) : SpaceClickFlags(modifiers);
   const uint32_t when = ElapsedTimerUnits();
-  if (!plane) {
-    PortScope port(buffer_);  // the space views test the pixels under the press in the buffer
-    ViewSetTrackMouse(set, point, when, flags);
-  } else if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && flags.byte[kClickPan] == 0) {
-    flags.byte[kClickPan] = 1;
-    ViewSetTrackMouse(set, point, when, flags);
+  {
+    // Whatever the views draw while they track the mouse stays inside the graph pane; the space
+    // views test the pixels under the press in the buffer. Only a plane view's declined press is
+    // taken again as a pan.
+    PortScope port(buffer_, layout_.graphPane);
+    if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && plane && flags.byte[kClickPan] == 0) {
+      flags.byte[kClickPan] = 1;
+      ViewSetTrackMouse(set, point, when, flags);
+    }
   }
   RedrawGraphPane();
 }
 
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
-  if (ViewSetScrollWheel(&document_->viewSet, point, -dh, -dv) != 0) RedrawGraphPane();
+  if (PtInRect(point, layout_.mathPane)) {
+    ScrollMathPane(-dv * kWheelStepPixels);
+    return;
+  }
+  int32_t scrolled = 0;
+  {
+    PortScope port(buffer_, layout_.graphPane);
+    scrolled = ViewSetScrollWheel(&document_->viewSet, point, -dh, -dv);
+  }
+  if (scrolled != 0) RedrawGraphPane();
 }
 
 bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->viewSet); }
@@ -364,13 +419,14 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   if (FormulaEditor* e = RowEditor(activeRow_)) {
     bool blinked = false;
     {
-      PortScope port(buffer_);
+      PortScope port(buffer_, layout_.mathPane);
       blinked = BlinkEquationCaret(e, document_);
     }
     if (blinked) Present(layout_.mathPane);
   }
   GraphViewSet* set = &document_->viewSet;
   if (document_->graphsBuilt && !ViewSetAllViewsReady(set)) {
+    PortScope port(buffer_, layout_.graphPane);
     ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(budgetTicks)));
     graphPaneStale_ = true;
   }

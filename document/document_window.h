@@ -3,19 +3,24 @@
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
 // ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
 // It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
-// rebuilds the graphs on Return or Enter and computes them in idle ticks.
-// Invariants: exactly one row is active (the new row at index rows.count); every document row
-// has an editor; a typed row's expression is its editor's root after every key; the graphs are
-// deleted by any edit that is not a caret motion and built again only on Return or Enter.
+// rebuilds the graphs on Return or Enter and computes them in idle ticks. The math pane scrolls
+// over its rows, the divider between the panes can be dragged, and the window can be resized.
+// Invariants: exactly one row is active; every document row has an editor; the new row at index
+// rows.count is always there and always empty (it joins the document at the edit that gives it
+// content); a typed row's expression is its editor's root after every key; the graphs are deleted
+// by any edit that is not a caret motion (deleting an empty row excepted) and built again only on
+// Return or Enter; the scroll lies within 0 and the rows' height less the pane's.
 #pragma once
 
 #include <cstdint>
 
 #include "document/document_record.h"
 #include "editor/editor_hooks.h"
+#include "graphics/port_save.h"
 #include "editor/equation_keys.h"
 #include "platform/window/window_surface.h"
 
+struct ExprNode;
 struct FormulaEditor;
 
 // The panes of a window of the size: the math pane on top (a third of the height, at least 80
@@ -25,6 +30,11 @@ struct DocumentWindowLayout {
   QDRect graphPane;
 };
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height);
+// The layout with the divider moved so that the math pane ends at `mathBottom`, kept where both
+// panes are at least kMinPaneHeight tall (as far as the window allows); the panes' outer edges
+// stay.
+DocumentWindowLayout PlacePaneDivider(const DocumentWindowLayout& layout, int32_t mathBottom);
+inline constexpr int32_t kMinPaneHeight = 20;
 
 // Return or Enter, whatever the modifiers: the key that builds the graphs when no modifier but
 // Shift is held (DocumentWindow::HandleKey).
@@ -43,16 +53,29 @@ class DocumentWindow final : public DocumentWindowServices {
   // Lays the window out at the size, makes the new row active, builds and draws. False when
   // memory is refused for the buffer or an editor.
   bool Open(int32_t width, int32_t height);
+  // Lays the window out at the new size (the divider where it was dragged to, held to the window)
+  // over a new buffer. False, the window as it was, when memory is refused for the buffer.
   bool Resize(int32_t width, int32_t height);
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: Return or Enter without modifiers rebuilds the graphs; others go to the active row's
+  // A key: Return or Enter without modifiers rebuilds the graphs and puts the caret in the new
+  // row; Down at the bottom of a formula and Up at its top go to the next and previous row;
+  // Backspace in an empty row deletes it (the new row stays); others go to the active row's
   // editor (HandleEquationKey). Returns the edit command run (0: none).
   int32_t HandleKey(const EditKeyEvent& key);
-  // A mouse-down (window point, kMod... bits, click count), followed until the button is up.
+  // A mouse-down (window point, kMod... bits, click count), followed until the button is up: on a
+  // row it places the caret, on the divider it drags the divider, in the graph pane it goes to
+  // the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
+  // The wheel (SDL's sense: dv > 0 away from the user) scrolls the math pane's rows or goes to
+  // the view under the point.
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
+  // The rows scrolled by `pixels` (positive: further down the document), within the rows.
+  void ScrollMathPane(int32_t pixels);
+  // The divider moved so that the math pane ends at `mathBottom` (PlacePaneDivider); the window
+  // lays out and draws again. Kept across resizes.
+  void MovePaneDivider(int32_t mathBottom);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
   // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
@@ -72,6 +95,8 @@ class DocumentWindow final : public DocumentWindowServices {
   // Row i's editor; i == rows.count is the new row.
   FormulaEditor* RowEditor(int32_t i) const;
   int32_t ActiveRow() const { return activeRow_; }
+  // Pixels of the rows scrolled above the math pane.
+  int32_t MathScroll() const { return scroll_; }
 
   // DocumentWindowServices.
   void RedrawGraphPane() override;
@@ -80,15 +105,66 @@ class DocumentWindow final : public DocumentWindowServices {
   void InvalidateGraphPane() override { graphPaneStale_ = true; }
 
  private:
+  static constexpr int32_t kRowMargin = 12;  // left and right of a row
+  static constexpr int32_t kRowGap = 10;     // above each row
+  static constexpr int32_t kMessageHeight = 16;
+  static constexpr int32_t kWheelStepPixels = 40;
+
+  // The buffer current (with the clip narrowed, when a rectangle is given) for the scope's length,
+  // the previous port (and clip) back at its end.
+  class PortScope {
+   public:
+    explicit PortScope(GWorldPtr port);
+    PortScope(GWorldPtr port, const QDRect& clip);
+    ~PortScope();
+    PortScope(const PortScope&) = delete;
+    PortScope& operator=(const PortScope&) = delete;
+
+   private:
+    CGrafPtr saved_ = nullptr;
+    void* device_ = nullptr;
+    ClipSave clip_{};
+    bool clipped_ = false;
+  };
+  // Where an editor's caret is: a motion that leaves it as it was could not move.
+  struct CaretPlace {
+    const ExprNode* node;
+    int32_t mode, start, end;
+    bool operator==(const CaretPlace&) const = default;
+  };
+  static CaretPlace CaretPlaceOf(const FormulaEditor* editor);
+
   int32_t RowCount() const { return document_->rows.count + 1; }
+  // The result message shown under a row; 0 for none (and for the new row).
+  int32_t RowMessage(int32_t row) const;
+  // The rows laid out down the math pane at the scroll (clamped to the rows' height).
   void LayoutRows();
+  // The scroll moved so that the active row shows whole (its top when it is taller than the
+  // pane), and the rows laid out again.
+  void RevealActiveRow();
   int32_t RowAt(QDPoint point) const;
+  // Row motions of the keys: Return's build with the caret to the new row; Up or Down that left
+  // the caret as it was goes to the neighbouring row; Backspace in an empty row deletes it.
+  // Each answers whether it took the key.
+  void BuildAndGoToNewRow();
+  bool MoveToNeighbourRow(int32_t code, const CaretPlace& before);
+  bool BackspaceInEmptyRow();
+  // Makes row `row` active with the caret at the end of its formula.
+  void GoToRowEnd(int32_t row);
+  bool IsEmptyRow(int32_t row) const;
+  bool IsOnPaneDivider(QDPoint point) const;
+  // Follows a drag of the divider until the button is up.
+  void TrackPaneDivider(QDPoint start);
+  // The layout put in place: the views get the graph pane, the rows are laid out again.
+  void ApplyLayout(const DocumentWindowLayout& layout);
   // The row's editor current again (after drawing every row).
   void ActivateRow(int32_t row);
   // The caret shown at once, the blink starting from it.
   void ShowCaret();
   // Any edit but a caret motion: the graphs go, the new row joins the document when it was edited.
   void AfterEdit();
+  // The graphs deleted and the rows' result messages cleared (Return builds them again).
+  void DeleteGraphs();
 
   DocumentRecord* document_;
   WindowSurface* surface_;
@@ -96,6 +172,9 @@ class DocumentWindow final : public DocumentWindowServices {
   DocumentWindowLayout layout_{};
   FormulaEditor* newRow_ = nullptr;
   int32_t activeRow_ = 0;
+  int32_t scroll_ = 0;        // pixels of the rows above the math pane's top
+  int32_t rowsHeight_ = 0;    // of all rows with their gaps and messages, as last laid out
+  int32_t mathHeight_ = -1;   // the math pane's height the divider was dragged to; -1 none
   bool graphPaneStale_ = false;
   EditorHooks savedHooks_{};
 };

@@ -240,6 +240,24 @@ void SetFormulaSelectionKeepMode(ExprNode* node) {
   if (const FormulaEditor* e = Editor()) SetFormulaSelection(node, e->selectionMode);
 }
 
+void CaretToFormulaEnd() {
+  FormulaEditor* e = Editor();
+  if (!e || !e->root) return;
+  ExprNode* last = LastLeaf(e->root);
+  if (last->kind == KindPrompt) {
+    SetFormulaSelection(last, SelectionCaretNode);
+    return;
+  }
+  SetFormulaSelection(last, SelectionCaretAfter);
+  // From the last leaf Right only leaves structures, one level a step.
+  for (int32_t step = 0; step < kNormaliseStepLimit; ++step) {
+    const ExprNode* node = e->caretNode;
+    const int32_t mode = e->selectionMode, start = e->selectionStart, end = e->selectionEnd;
+    CaretRight();
+    if (e->caretNode == node && e->selectionMode == mode && e->selectionStart == start && e->selectionEnd == end) break;
+  }
+}
+
 void CaretRight() {
   FormulaEditor* e = Editor();
   if (!e) return;

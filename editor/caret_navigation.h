@@ -26,6 +26,10 @@ void SelectNextPrompt();    // Option-Tab: the next prompt in pre-order, wrappin
 void ExtendSelectionRight();
 void ExtendSelectionLeft();
 void CaretExitGroup();      // ")": after the nearest enclosing parentheses or function
+// The caret at the end of the formula, where Right comes to rest (out of an exponent, a
+// denominator or a group that ends it); a prompt that ends the formula is selected, for typing
+// into. Nothing without a current editor.
+void CaretToFormulaEnd();
 // Ends the text of a string that the caret stands after: a backslash name becomes its symbol or
 // inserts its kind (re-dispatched); other texts are selected.
 void FinishStringEntry();

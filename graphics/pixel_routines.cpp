@@ -1,5 +1,6 @@
 // Pixel routines on the current 32-bit buffer. Each routine reaches pixels only through
-// PixelAt, which answers null outside the buffer, so no rectangle can push a read or write out.
+// PixelAt, which answers null outside the buffer, so no rectangle can push a read or write out;
+// the routines without a rectangle of their own keep to the port's clip.
 #include "graphics/pixel_routines.h"
 
 #include <algorithm>
@@ -11,6 +12,17 @@
 namespace {
 
 inline uint32_t* PixelAt(Port* port, int32_t h, int32_t v) { return PixelAddress(port, h, v); }
+
+// What the routines without a rectangle of their own may write: the port's clip (its bounding
+// box) within its bounds. A view's drawing clips the port to the view, so an arrow or an axis
+// tick running past the view's edge stops there rather than on a neighbouring pane.
+QDRect DrawableRect(const Port* port) {
+  const QDRect& b = port->bounds;
+  if (port->clip == nullptr) return b;
+  const QDRect& c = port->clip->bbox;
+  return QDRect{std::max(b.top, c.top), std::max(b.left, c.left), std::min(b.bottom, c.bottom),
+                std::min(b.right, c.right)};
+}
 
 inline bool InsideRect(const QDRect& r, int32_t h, int32_t v) {
   return v >= r.top && v < r.bottom && h >= r.left && h < r.right;
@@ -156,8 +168,8 @@ void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2
   // whether it lies left of the other two (for a flat top: whether v[0] is the left top vertex).
   bool longLeft =
       __int128(v[1].y - v[0].y) * (v[2].x - v[0].x) - __int128(v[1].x - v[0].x) * (v[2].y - v[0].y) < 0;
-  const QDRect& b = port->bounds;
-  // Only the rows inside the buffer are visited, each span computed from the vertices.
+  const QDRect b = DrawableRect(port);
+  // Only the rows inside the clip are visited, each span computed from the vertices.
   for (int64_t y = std::max<int64_t>(v[0].y, b.top), end = std::min<int64_t>(v[2].y, b.bottom); y < end; ++y) {
     int64_t longX = column(0, 2, y), shortX = y < v[1].y ? column(0, 1, y) : column(1, 2, y);
     int64_t left = longLeft ? longX : shortX, right = longLeft ? shortX : longX;
@@ -173,8 +185,10 @@ void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2
 void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedRGB rgb) {
   Port* port = GetPort();
   if (!port) return;
+  // Only the stretch of the major axis inside the clip is walked.
+  const QDRect bd = DrawableRect(port);
   auto blend = [&](int32_t h, int32_t v, double weight) {
-    if (weight <= 0.0) return;
+    if (weight <= 0.0 || !InsideRect(bd, h, v)) return;
     uint32_t* p = PixelAt(port, h, v);
     if (!p) return;
     uint32_t w = uint32_t(weight * 255.0 + 0.5);
@@ -189,8 +203,6 @@ void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedR
     std::swap(b0, b1);
   }
   double slope = a1 == a0 ? 0.0 : double(b1 - b0) / double(a1 - a0);
-  // Only the stretch of the major axis inside the buffer is walked.
-  const QDRect& bd = port->bounds;
   int64_t from = std::max<int64_t>(a0, steep ? bd.top : bd.left);
   int64_t to = std::min<int64_t>(a1, (steep ? bd.bottom : bd.right) - 1);
   double minorLo = (steep ? bd.left : bd.top) - 1, minorHi = steep ? bd.right : bd.bottom;

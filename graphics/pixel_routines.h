@@ -2,7 +2,8 @@
 // beneath (drawn unchanged over white paper and over the grid colour), a small ring marker,
 // dotted spans, clipped lines, flat triangles, anti-aliased lines, the graph paper at full speed
 // and the half-size copy. Every routine clips to the buffer's bounds besides the rectangle it is
-// given; points are in the buffer's coordinates (its bounds' top-left is subtracted).
+// given; the flat triangle and the anti-aliased line, which take none, clip to the bounding box of
+// the port's clip. Points are in the buffer's coordinates (its bounds' top-left is subtracted).
 #pragma once
 
 #include <cstdint>
@@ -43,11 +44,11 @@ QDPoint IntersectSegmentWithEdge(QDPoint p0, QDPoint p1, bool horizontalEdge, in
 // Flat triangle in the current buffer's coordinates, the pixel word written as given: rows from
 // the top vertex's up to, not including, the bottom vertex's; a row covers floor(x_left) up to,
 // not including, floor(x_right), each edge's x taken exactly at the row. Vertices may lie
-// anywhere in the int32 range; only the rows inside the buffer are visited.
+// anywhere in the int32 range; only the rows inside the clip are visited.
 void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t pixel);
 // One pixel a step of the major axis, both ends included, the minor coordinate's coverage split
 // between the two pixels it falls between. End points may lie anywhere in the int32 range; only
-// the stretch of the major axis inside the buffer is walked.
+// the stretch of the major axis inside the clip is walked.
 void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedRGB rgb);
 
 // White paper with 2-pixel grid lines every 32 pixels in rect of the current port (see the

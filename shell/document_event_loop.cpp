@@ -45,6 +45,14 @@ void TraceView(FILE* trace, const DocumentWindow* document) {
   std::fflush(trace);
 }
 
+void TraceLayout(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const DocumentWindowLayout& l = document->Layout();
+  std::fprintf(trace, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left, l.mathPane.bottom,
+               l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom, l.graphPane.right);
+  std::fflush(trace);
+}
+
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
   SetPointerSource(window);
   double lastIdle = NowSeconds();
@@ -64,20 +72,30 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         }
         case WindowEventKind::kMouseDown: {
           const bool graph = PtInRect(event.where, document->Layout().graphPane);
+          const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
           if (graph) {
             TraceView(trace, document);
-          } else {
+          } else if (math) {
             TraceCaret(trace, document);
+          } else {
+            TraceLayout(trace, document);
           }
           break;
         }
-        case WindowEventKind::kWheel:
+        case WindowEventKind::kWheel: {
+          const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleWheel(event.where, event.wheelH, event.wheelV);
+          if (math && trace != nullptr) {
+            std::fprintf(trace, "scroll %d\n", document->MathScroll());
+            std::fflush(trace);
+          }
           break;
+        }
         case WindowEventKind::kResized:
-          if (!document->Resize(event.width, event.height)) return;
+          if (!document->Resize(event.width, event.height)) PostError(kErrorOutOfMemory);
           document->RedrawAll();
+          TraceLayout(trace, document);
           break;
         case WindowEventKind::kExposed:
           document->RedrawAll();

@@ -42,10 +42,12 @@ const char* Usage() {
       "  --output FILE    where there is no display: the PNG drawn instead\n"
       "  --trace          write the layout, then the caret and the view at the start and after\n"
       "                   each key and click, to standard output\n"
-      "In the window: type into the last row; Return builds the graphs; click a row to edit it;\n"
-      "drag the graph pane to pan it, or in 3D and 4D drag a graph to turn the view (Shift: about\n"
-      "one axis, or in 4D the other three axes; Control with Alt: the depth). Control stands for\n"
-      "Command and Alt for Option.\n"
+      "In the window: type into the last row; Return builds the graphs and goes on in a new row;\n"
+      "Up at the top of a formula and Down at its bottom go to the row above and below; Backspace\n"
+      "in an empty row deletes it; click a row to edit it; the wheel scrolls the rows; drag the\n"
+      "divider between the panes to share the window out; drag the graph pane to pan it, or in 3D\n"
+      "and 4D drag a graph to turn the view (Shift: about one axis, or in 4D the other three axes;\n"
+      "Control with Alt: the depth). Control stands for Command and Alt for Option.\n"
       "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
   return usage.c_str();
 }
@@ -137,12 +139,16 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   document->antialiased = options.antialias;
+  // A document with a map shows its two plane views as the headless program does, and refuses a
+  // range the first cannot show at half the width.
+  if (!LayOutBoth2DViews(options, document.get(), &error)) {
+    std::fprintf(stderr, "quorvalis: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  documentWindow.RedrawAll();
   FILE* traceFile = options.trace ? stdout : nullptr;
   if (traceFile != nullptr) {
-    const DocumentWindowLayout& l = documentWindow.Layout();
-    std::fprintf(traceFile, "layout math %d %d %d %d graph %d %d %d %d\n", l.mathPane.top, l.mathPane.left,
-                 l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, l.graphPane.bottom,
-                 l.graphPane.right);
+    TraceLayout(traceFile, &documentWindow);
     TraceCaret(traceFile, &documentWindow);
     TraceView(traceFile, &documentWindow);
   }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Window stage: the document window under its own Xvfb server (a free display number, its own
-# auth-less socket, stopped on exit), driven with XTest by test_shell. Screenshots of failing
-# tests are kept in build/test/artifacts/window for CI to collect.
+# Window stage: the document window under its own Xvfb server, driven with XTest by test_shell.
+# The server picks a free display itself (-displayfd writes its number back to us), listens on
+# no TCP port and is stopped on exit. Screenshots of failing tests are kept in
+# build/test/artifacts/window for CI to collect, with the server's log.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -14,31 +15,32 @@ artifacts="$PWD/build/test/artifacts/window"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 
-# The first display number with no server and no stale lock.
-display=""
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-if [ -z "$display" ]; then
-  echo "window: no free X display number"
-  exit 1
-fi
-
-Xvfb ":$display" -screen 0 1024x900x24 -nolisten tcp -noreset >"$artifacts/xvfb.log" 2>&1 &
+# The server writes its display number and a newline to fd 3 once it accepts connections.
+displayfile="$artifacts/display"
+: >"$displayfile"
+Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp -noreset 3>"$displayfile" >"$artifacts/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do
-  [ -e "/tmp/.X11-unix/X$display" ] && break
+display=""
+for _ in $(seq 1 300); do
+  if [ "$(tail -c 1 "$displayfile")" = "" ] && [ -s "$displayfile" ]; then
+    display=$(tr -dc '0-9' <"$displayfile")
+    break
+  fi
   if ! kill -0 "$xvfb" 2>/dev/null; then
     echo "window: Xvfb did not start"; cat "$artifacts/xvfb.log"; exit 1
   fi
   sleep 0.1
 done
+if [ -z "$display" ]; then
+  echo "window: Xvfb named no display"; cat "$artifacts/xvfb.log"; exit 1
+fi
 
 status=0
 DISPLAY=":$display" QV_ARTIFACT_DIR="$artifacts" SDL_VIDEODRIVER=x11 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
   "$binary" --gtest_filter='WindowTest.*' --gtest_brief=1 || status=$?
+rm -f "$displayfile"
 if [ "$status" -eq 0 ]; then
   rm -f "$artifacts"/*.png
 else

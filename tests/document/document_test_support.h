@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "document/document_record.h"
+#include "document/document_window.h"
+#include "editor/typeset_state.h"
+#include "platform/pointer_source.h"
 #include "graphics/graphics_layer.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_scratch.h"
@@ -37,5 +42,14 @@ class DocumentTest : public testing::Test {
   }
   size_t bytesBefore_ = 0;
 };
+
+// A window test's end: no pointer source, the window closed before its document, the
+// typesetting state put back.
+inline void CloseWindowForTest(std::unique_ptr<DocumentWindow>& window, std::unique_ptr<DocumentRecord>& document) {
+  SetPointerSource(nullptr);
+  window.reset();
+  document.reset();
+  ResetTypesetGlobalsForTest();
+}
 
 }  // namespace document_test

@@ -51,10 +51,7 @@ class DocumentWindowTest : public document_test::DocumentTest {
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
   }
   void TearDown() override {
-    SetPointerSource(nullptr);
-    window_.reset();
-    document_.reset();
-    ResetTypesetGlobalsForTest();
+    document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
   void Type(const std::string& text) {
@@ -108,10 +105,14 @@ TEST_F(DocumentWindowTest, TypedRowJoinsTheDocumentAndReturnGraphsIt) {
   int columns = 0;
   EXPECT_GE(Hits([](double x) { return x / 2; }, &columns), 0.9);
   EXPECT_GE(columns, 50);
+  EXPECT_EQ(window_->ActiveRow(), 1) << "Return goes on in the new row";
   Type("{Backspace}");
+  EXPECT_TRUE(document_->graphsBuilt) << "Backspace in the empty new row changes nothing";
+  Type("{Up}{Backspace}");  // Up: the end of the row above, after the fraction, which goes
+  EXPECT_EQ(window_->ActiveRow(), 0);
   EXPECT_FALSE(document_->graphsBuilt) << "an edit deletes the graphs";
   EXPECT_EQ(document_->viewSet.first2D->graphs.count, 0);
-  Type("3");
+  Type("x/3");
   ReturnAndCompute();
   EXPECT_GE(Hits([](double x) { return x / 3; }, &columns), 0.9);
 }

@@ -80,6 +80,29 @@ TEST_F(CaretNavigationTest, RepeatedArrowsReachTheEndsWithoutACycle) {
 // Shift-arrows hand the drag selection the caret bar where the arrow would go, from the caret
 // they leave in place: one step from after a (to before b: a sum keeps both places), two from
 // the selected a (after it, then before b). Either way the drag spans the sum.
+// The end of the formula is where Right comes to rest: a second Right there changes nothing, and
+// from every position repeated Right arrives at the same place (a formula ending in a prompt
+// ends with the prompt selected, which Right from before it does not select).
+TEST_F(CaretNavigationTest, FormulaEndIsWhereRightComesToRest) {
+  ForEveryPosition(60, [](ExprNode* n) {
+    CaretToFormulaEnd();
+    const CaretState end = State(E());
+    CaretRight();
+    ASSERT_EQ(State(E()), end);
+    if (E().caretNode->kind == KindPrompt) {
+      ASSERT_EQ(E().selectionMode, SelectionCaretNode);
+      return;
+    }
+    SetFormulaSelection(n, SelectionCaretAfter);
+    for (int step = 0; step < 10000; ++step) {
+      const CaretState before = State(E());
+      CaretRight();
+      if (State(E()) == before) break;
+    }
+    ASSERT_EQ(State(E()), end);
+  });
+}
+
 TEST_F(CaretNavigationTest, ExtendingSelectionDragsToWhereTheArrowWouldGo) {
   FormulaEditor* e = Edit("plus[a,b]");
   FixedRect b;

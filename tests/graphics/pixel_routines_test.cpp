@@ -97,6 +97,28 @@ TEST(PixelRoutines, AntialiasedLinesSplitCoverageAndDrawTheVisiblePartOfFarLines
   EXPECT_EQ(far.Map(), "#..#....\n.#.#....\n########\n...#....\n...##...\n...#.#..\n");
 }
 
+// The two routines without a rectangle of their own keep to the port's clip: a view's drawing
+// clips the port to the view, and nothing of a line or a triangle may land beside it. Golden maps
+// by hand: the unclipped figure cut at the clip's edges (rows 1-3, columns 2-5).
+TEST(PixelRoutines, LinesAndTrianglesKeepToThePortsClip) {
+  Canvas line(8, 5), triangle(8, 5);
+  SetGWorld(line.gw(), nullptr);
+  ClipRect(MakeRect(2, 1, 6, 4));
+  DrawAntialiasedLine(0, 2, 7, 2, 0);
+  DrawAntialiasedLine(3, -100, 3, 100, 0);
+  EXPECT_EQ(line.Map(), "........\n...#....\n..####..\n...#....\n........\n");
+  SetGWorld(triangle.gw(), nullptr);
+  ClipRect(MakeRect(2, 1, 6, 4));
+  FillFlatTriangle(-10, -10, 20, -10, -10, 20, 1);
+  EXPECT_EQ(triangle.Map(1), "........\n..####..\n..####..\n..####..\n........\n");
+  ClipRect(MakeRect(0, 0, 0, 0));  // an empty clip draws nothing
+  FillFlatTriangle(-10, -10, 20, -10, -10, 20, 2);
+  DrawAntialiasedLine(0, 0, 7, 4, 0x123456);
+  EXPECT_EQ(triangle.Map(2), "........\n........\n........\n........\n........\n");
+  EXPECT_EQ(triangle.Count(0x123456), 0);
+  SetGWorld(nullptr, nullptr);
+}
+
 // h = 6, v = 3: columns 6 and 7 counted from the rect's first group (x = 10, 11), rows 3 and 4
 // from its top. Groups of four start at the buffer's left, so with bounds from 2, rect.left 3
 // is pixel 1 of group 0.

@@ -80,8 +80,8 @@ class Program {
   ~Program() { Stop(); }
   // Waits for a line starting with the prefix; lines before it are dropped. False on time-out or
   // the end of the output.
-  bool WaitFor(const std::string& prefix, std::string* line = nullptr) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(kWaitSeconds);
+  bool WaitFor(const std::string& prefix, std::string* line = nullptr, double seconds = kWaitSeconds) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
       while (!lines_.empty()) {
         std::string l = lines_.front();
@@ -160,7 +160,8 @@ class WindowTest : public testing::Test {
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(dpy_, &event, &error, &major, &minor)) << "the X server lacks XTest";
-    document_ = testing::TempDir() + "window_test_document.txt";
+    // Per process: window stages of other checkouts may run at the same time.
+    document_ = testing::TempDir() + "window_test_document_" + std::to_string(getpid()) + ".txt";
     std::ofstream(document_) << "# a horizontal line\nequal[y,minus[0.5]]\n";
   }
   void TearDown() override {
@@ -248,6 +249,35 @@ class WindowTest : public testing::Test {
     XTestFakeButtonEvent(dpy_, 1, down ? True : False, CurrentTime);
     XSync(dpy_, False);
     Pause(30);
+  }
+  // The view line of the start-up trace (read while waiting for the window), and its x and y
+  // ranges.
+  testing::AssertionResult StartUpView(std::string* line, double* x0, double* x1, double* y0, double* y1) {
+    const std::string& log = program_.Log();
+    const size_t at = log.find("\nview ");
+    if (at == std::string::npos) return testing::AssertionFailure() << "no view line in " << log;
+    *line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+    if (std::sscanf(line->c_str(), "view %lf %lf %lf %lf", x0, x1, y0, y1) != 4) {
+      return testing::AssertionFailure() << "cannot read " << *line;
+    }
+    return testing::AssertionSuccess();
+  }
+  // One notch of the wheel at the pointer (X buttons 4 up, 5 down).
+  void Wheel(bool up) {
+    XTestFakeButtonEvent(dpy_, up ? 4 : 5, True, CurrentTime);
+    XTestFakeButtonEvent(dpy_, up ? 4 : 5, False, CurrentTime);
+    XSync(dpy_, False);
+    Pause(30);
+  }
+  // A press at one point, moved in eight steps to the other, released there.
+  void Drag(int h0, int v0, int h1, int v1) {
+    MoveTo(h0, v0);
+    Button(true);
+    for (int k = 1; k <= 8; ++k) {
+      MoveTo(h0 + (h1 - h0) * k / 8, v0 + (v1 - v0) * k / 8);
+      Pause(30);
+    }
+    Button(false);
   }
 
   Screenshot Shoot(const std::string& name) {
@@ -564,13 +594,9 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   if (HasFatalFailure()) return;
   const QDRect pane = twinWindow_->Layout().graphPane;
   const int width = pane.right - pane.left, height = pane.bottom - pane.top;
-  // The start-up trace, read while waiting for the window: its view line.
-  const std::string& log = program_.Log();
-  const size_t at = log.find("\nview ");
-  ASSERT_NE(at, std::string::npos) << log;
-  const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+  std::string line;
   double x0, x1, y0, y1;
-  ASSERT_EQ(std::sscanf(line.c_str(), "view %lf %lf %lf %lf", &x0, &x1, &y0, &y1), 4) << line;
+  ASSERT_TRUE(StartUpView(&line, &x0, &x1, &y0, &y1));
   const double unitX = (x1 - x0) / width, unitY = (y1 - y0) / height;
   EXPECT_NEAR(unitX, unitY, 1e-12 * unitX) << line;
   EXPECT_TRUE(x0 <= -4 && x1 - unitX >= 4) << line;  // the columns left to right - 1
@@ -594,6 +620,132 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   Program refused;
   ASSERT_TRUE(refused.Start({"--x", "0,1e-290", document_}));
   EXPECT_EQ(refused.WaitExit(), 2);
+}
+
+// Return builds and puts the caret in the new row, so a second equation goes into a row of its
+// own; row after row, the caret's row is scrolled into view (ink inside its frame on the screen),
+// and the wheel over the math pane scrolls the rows as the twin's do.
+TEST_F(WindowTest, ReturnStartsANewRowAndTheRowsScrollIntoView) {
+  Start();
+  if (HasFatalFailure()) return;
+  const char* rows[] = {"y = x", "y = 2", "y = x/3", "y = 1 - x", "y = x^2", "y = 3"};
+  int row = 1;
+  for (const char* text : rows) {
+    Type(text);
+    for (size_t i = 0; text[i] != '\0'; ++i) ASSERT_TRUE(program_.WaitFor("caret"));
+    Key(XK_Return, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+    std::string line;
+    ASSERT_TRUE(program_.WaitFor("caret", &line));
+    EXPECT_EQ(line.rfind("caret " + std::to_string(++row) + " ", 0), 0u) << line << " after " << text;
+  }
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  ASSERT_EQ(twin_->rows.count, 7);
+  ASSERT_GT(twinWindow_->MathScroll(), 0) << "seven rows do not fit at this size";
+  Pause(300);
+  const Screenshot shot = Shoot("window-rows-scrolled");
+  ASSERT_EQ(shot.width, kWidth);
+  // The last typed row (y = 3) is on the screen where the twin put it.
+  const FormulaEditor* last = twinWindow_->RowEditor(6);
+  const QDRect math = twinWindow_->Layout().mathPane;
+  ASSERT_TRUE(last->frame.top >= math.top && last->frame.bottom <= math.bottom);
+  int dark = 0;
+  for (int v = last->frame.top; v < last->frame.bottom; ++v)
+    for (int h = last->frame.left; h < last->frame.right; ++h) dark += (shot.At(h, v) & 0xFF) < 100;
+  EXPECT_GT(dark, 20) << "the row scrolled into view is drawn";
+
+  MoveTo(kWidth / 2, math.top + 30);
+  Wheel(true);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("scroll", &line));
+  twinWindow_->HandleWheel(QDPoint{int16_t(math.top + 30), int16_t(kWidth / 2)}, 0, 1);
+  EXPECT_EQ(line, "scroll " + std::to_string(twinWindow_->MathScroll()));
+  for (int k = 0; k < 12; ++k) Wheel(true);
+  for (int k = 0; k < 12; ++k) ASSERT_TRUE(program_.WaitFor("scroll", &line));
+  EXPECT_EQ(line, "scroll 0") << "the first row back at the top";
+}
+
+// The divider follows a drag (the layout line says where), and a resized window lays out again.
+TEST_F(WindowTest, TheDividerDragsAndTheWindowResizes) {
+  Start();
+  if (HasFatalFailure()) return;
+  const int divider = twinWindow_->Layout().mathPane.bottom;
+  Drag(kWidth / 2, divider + 1, kWidth / 2, divider + 101);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("layout", &line));
+  twinWindow_->MovePaneDivider(divider + 100);
+  const auto expected = [&](int width, int height) {
+    const DocumentWindowLayout& l = twinWindow_->Layout();
+    char text[160];
+    std::snprintf(text, sizeof text, "layout math %d %d %d %d graph %d %d %d %d", l.mathPane.top, l.mathPane.left,
+                  l.mathPane.bottom, l.mathPane.right, l.graphPane.top, l.graphPane.left, height, width);
+    return std::string(text);
+  };
+  EXPECT_EQ(line, expected(kWidth, kHeight));
+  EXPECT_EQ(twinWindow_->Layout().mathPane.bottom, divider + 100);
+
+  XResizeWindow(dpy_, window_, 720, 560);
+  XSync(dpy_, False);
+  ASSERT_TRUE(program_.WaitFor("layout", &line)) << "no layout after the resize";
+  std::string last = line;
+  while (program_.WaitFor("layout", &line, 1.0)) last = line;  // the window manager's own events
+  ASSERT_TRUE(twinWindow_->Resize(720, 560));
+  EXPECT_EQ(last, expected(720, 560));
+  Pause(300);
+  const Screenshot shot = Shoot("window-resized");
+  EXPECT_EQ(shot.width, 720);
+  EXPECT_EQ(shot.height, 560);
+  // The divider's grey across the whole new width.
+  const int row = twinWindow_->Layout().mathPane.bottom + 1;
+  int grey = 0;
+  for (int h = 0; h < shot.width; ++h) grey += shot.At(h, row) == 0xA0A0A0u;
+  EXPECT_EQ(grey, 720);
+}
+
+// Dragging the graph pane of a vector field up by 100 pixels leaves every pixel above the pane
+// as it was: the arrows stop at the pane's top.
+TEST_F(WindowTest, DraggingAVectorFieldLeavesTheMathPaneAlone) {
+  std::ofstream(document_) << "equal[matrix[2,1,x,y],matrix[2,1,minus[y],x]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  Pause(300);
+  const Screenshot before = Shoot("window-field-before");
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  Drag(pane.left + 200, pane.top + 150, pane.left + 200, pane.top + 50);
+  ASSERT_TRUE(program_.WaitFor("view"));
+  Pause(500);
+  const Screenshot after = Shoot("window-field-after");
+  // The caret blinks meanwhile: changes in its one column are its bar.
+  int changed = 0, column = -1, columns = 0;
+  for (int v = 0; v < pane.top; ++v) {
+    for (int h = 0; h < kWidth; ++h) {
+      if (before.At(h, v) == after.At(h, v)) continue;
+      ++changed;
+      if (h != column) column = h, ++columns;
+    }
+  }
+  EXPECT_LE(columns, 1) << changed << " pixels changed";
+  EXPECT_LE(changed, 40);
+}
+
+// A document with a map (examples/plane-kinds.txt) shows its first view centred on the origin on
+// its half of the graph pane, as the headless program lays it out.
+TEST_F(WindowTest, AMapDocumentCentresItsFirstView) {
+  {
+    std::ifstream example(std::string(QV_SOURCE_DIR) + "/examples/plane-kinds.txt");
+    ASSERT_TRUE(example.good());
+    std::ofstream(document_) << example.rdbuf();
+  }
+  Start();
+  if (HasFatalFailure()) return;
+  std::string line;
+  double x0, x1, y0, y1;
+  ASSERT_TRUE(StartUpView(&line, &x0, &x1, &y0, &y1));
+  const GraphView2D* view = twin_->viewSet.first2D;
+  const double unitX = view->windowMap.unitsPerPixelX, unitY = view->windowMap.unitsPerPixelY;
+  EXPECT_NEAR(x0 + x1, 0, 2 * unitX) << line;
+  EXPECT_NEAR(y0 + y1, 0, 2 * unitY) << line;
+  EXPECT_LT(view->rect.right, twinWindow_->Layout().graphPane.right) << "the first view on its half";
 }
 
 }  // namespace
