@@ -364,6 +364,7 @@ void PrepareForGpu(ExprNode* tree) {
   NormaliseTree(tree);
   RewriteTreeForGpu(tree);
   ReduceToRealPart(tree);
+  HalfPowersToRoots(tree);  // real ones too (the lowering takes the complex ones): RSQ, not POW
 }
 
 namespace {

@@ -112,8 +112,11 @@ void PrepareColorShaderPrograms(GraphColorCore* color, const CompiledFunction* c
   const bool capable = scope.ok() && HasShaderExtensions(context);
   ColorProgramState& g = ColorProgramGlobals();
   const bool expressions = IsExpressionMode(color->mode);
+  // A colour whose programs are to go (switched off, or the context can no longer take them) only
+  // drops them: nothing is generated, so a requested capture waits for a capable preparation.
+  const bool dropping = color->fragmentProgram != nullptr && (gpuMode == 1 || !capable);
   bool made = false;
-  if (gpuMode != 1 && (expressions || condition != nullptr) && (capable || g.captureRequested)) {
+  if (!dropping && gpuMode != 1 && (expressions || condition != nullptr) && (capable || g.captureRequested)) {
     ParameterList list{};
     const bool floatOutput = context == nullptr || !AvoidBuffersForDynamicData(context);
     std::string text =

@@ -19,7 +19,8 @@ struct GraphicsContext;
 // gpuMode is the graph's GPU colouring setting: 1 means no GPU programs, 0 and 2 allow them. The
 // condition (the restriction under which the graph is drawn) may be null. The context is made
 // current for the test load (the caller's current context comes back afterwards). A capture
-// requested in ColorProgramGlobals takes the generated text even without shader support.
+// requested in ColorProgramGlobals takes the generated text even without shader support, but a
+// colour that has programs and is to lose them (gpuMode 1, or no shader support) only drops them.
 // In mode 9 or 10 afterwards (the CPU path), the three component functions are compiled.
 void PrepareColorShaderPrograms(GraphColorCore* color, const CompiledFunction* condition, int32_t gpuMode,
                                 GraphicsContext* context);

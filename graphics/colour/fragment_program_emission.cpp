@@ -205,8 +205,9 @@ int32_t FragmentProgramBuilder::EmitPower(int32_t base, int32_t exponent, int od
   const bool constant = Value(exponent).kind == ProgramValueKind::kConstant;
   const double c = constant ? (exponent < 0 ? -Value(exponent).value : Value(exponent).value) : 0;
   if (constant) {
-    const double n = std::trunc(std::fabs(c));
-    if (c - std::floor(c) < 1e-7 && n <= 6) {
+    // Whole within 1e-7 on either side: -1.99999999 is -2, not -1.
+    const double n = std::round(std::fabs(c));
+    if (std::fabs(c - std::round(c)) < 1e-7 && n <= 6) {
       if (n == 0) return ConstantValue(1);
       const int32_t t = NewTemporary();
       if (n == 1) {
@@ -443,8 +444,13 @@ std::string BuildHsvFragmentProgram(ParameterList* parameters, const ExprNode* h
     b.EmitCondition(condition);
     const int32_t h = b.EmitExpression(hue), s = b.EmitExpression(saturation), v = b.EmitExpression(value);
     if (!floatOutput) {
+      // Saturation and value clamped into [0, 1] before the conversion, as the CPU and the overlay
+      // take them: beyond it the sectors' formulas leave the colour (v = 2, s = 0.25 is not white).
       const int32_t rgb[3] = {b.NewTemporary(), b.NewTemporary(), b.NewTemporary()};
-      HueToRgb(b, h, s, v, rgb);
+      const int32_t clampedS = b.NewTemporary(), clampedV = b.NewTemporary();
+      b.Emit(ProgramOp::kMovSat, {clampedS, s});
+      b.Emit(ProgramOp::kMovSat, {clampedV, v});
+      HueToRgb(b, h, clampedS, clampedV, rgb);
       WriteLitColour(b, rgb);
     } else {
       const int32_t w = b.NewTemporary();

@@ -50,7 +50,7 @@ struct GraphConstructors {
   // mapped image of mode 2, over x' and y' as functions of x and y.
   GraphKind2D* (*mesh2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, const ViewMap* frame,
                          GraphViewSet* set, GrowArray<int32_t>* indexList);
-  GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double imageValue,
+  GraphKind2D* (*image2D)(CompiledFunction* fx, CompiledFunction* fy, GraphColor* color, double grain,
                           const ViewMap* frame, GraphViewSet* set, GrowArray<int32_t>* indexList);
   // The plane curve (x(u), y(u)) over the range's two bounds, read out in probe mode probeKind.
   GraphKind2D* (*curve2D)(CompiledFunction* x, CompiledFunction* y, GraphColor* color, double grain,

@@ -148,7 +148,7 @@ void AddTransformGraph(GraphViewSet* set, const CoordinateTransform* transform) 
     SetGraphColorIndex(colour, transform->colorIndex);
     const ViewMap* frame = &set->second2D->drawMap;
     graph = mesh ? make.mesh2D(fx, fy, colour, frame, set, &set->graphIndexList)
-                 : make.image2D(fx, fy, colour, transform->imageValue, frame, set, &set->graphIndexList);
+                 : make.image2D(fx, fy, colour, transform->grain, frame, set, &set->graphIndexList);
   }
   if (graph == nullptr) {
     DeleteCompiledFunction(fx);

@@ -34,7 +34,9 @@ struct CoordinateTransform {
   ExprNode* expression2 = nullptr;
   ExprNode* expression3 = nullptr;
   double colorIndex = 1.0;  // colour of the transformation's own graph in the second 2D view
-  double imageValue = 0.0;  // handed to the mapped image of mode 2
+  // The grain of the textured image of mode 2: a row's Grain, the rows' default while the map
+  // comes from a document setting rather than a row of its own.
+  double grain = 0.5;
   uint32_t rowKey = 0;      // the row whose parameter list that graph uses
 };
 

@@ -3,8 +3,9 @@
 // the drawing map (a window pixel on both maps), a marker value for a cell still to be computed, the
 // map the cells were computed on, and the finished arrays kept per parameter value.
 // Invariants: width x height cells, both 0 exactly when there are no cells; at most kMaxGridCells;
-// kept cells stay world-aligned across scrolls and geometry changes (a move that is not whole in
-// cells, or a change of scale, makes every cell pending); nextRow <= height.
+// kept cells stay world-aligned across scrolls, geometry changes and changes of the factors alone
+// (a move that is not whole in cells, or a change of scale, makes every cell pending);
+// nextRow <= height.
 #pragma once
 
 #include <algorithm>
@@ -29,6 +30,13 @@ inline constexpr int64_t kMaxGridCells = int64_t(1) << 24;
 // The cell size of a map in map pixels (its factors, at least 1).
 inline int32_t CellWidthOf(const ViewMap* map) { return std::max(map->factorH, 1); }
 inline int32_t CellHeightOf(const ViewMap* map) { return std::max(map->factorV, 1); }
+
+// How far the world moved on the cells between two maps: true, with (dc, dr) = the new cell of a
+// world point minus its old one, when a cell spans the same world step on both and the move is
+// whole in cells (at most 2^30); false when nothing computed on the first may be kept. A change of
+// the factors alone (the antialias map on or off) moves nothing: both maps sample each cell at the
+// same world point (PrepareCellEvaluationGrid).
+bool WholeCellShift(const ViewMap* before, const ViewMap* after, int64_t* dc, int64_t* dr);
 
 // Moves the W x H array by (dc, dr) cells in place (cell (c, r) takes (c - dc, r - dr)); what is
 // uncovered becomes `pending`; a move of the whole grid or more makes every cell pending.
@@ -111,19 +119,12 @@ struct CellGrid {
       Allocate(map, pending);
     }
   }
-  // After the view scrolled or changed its geometry: the frame cache goes, the cells that still
-  // lie on the map stay where their world points now are, the rest become pending.
+  // After the view changed its geometry or its factors: the frame cache goes, the cells that
+  // still lie on the map stay where their world points now are, the rest become pending.
   void Follow(const ViewMap* map, T pending) {
     ValueCacheClear(cache.rows);
-    const int32_t tx = CellWidthOf(map), ty = CellHeightOf(map);
-    // Old cell c lay at map pixel left + c tx; the world moved by dh, so the new cell there is
-    // c + dc when the move is whole in cells.
-    int32_t dh, dv;
-    bool aligned = WholePixelShift(&cellsMap, map, &dh, &dv);
-    const int64_t ch = int64_t(cellsMap.frame.left) + dh - map->frame.left;
-    const int64_t cv = int64_t(cellsMap.frame.top) + dv - map->frame.top;
-    aligned = aligned && ch % tx == 0 && cv % ty == 0;
-    const int64_t dc = ch / tx, dr = cv / ty;
+    int64_t dc = 0, dr = 0;
+    const bool aligned = WholeCellShift(&cellsMap, map, &dc, &dr);
     if (cells != nullptr && aligned && Fits(map)) {
       ShiftCells(cells, width, height, dc, dr, pending);
       nextCell = nextRow = 0;
@@ -142,6 +143,23 @@ struct CellGrid {
                   size_t(to - from) * sizeof(T));
     }
     FreeMemory(old);
+  }
+  // After the view scrolled by (dh, dv) map pixels (the new pixel of a world point minus its old
+  // one, as the view counts them): the frame cache goes, the cells still in view move with the
+  // world, the rest become pending. The move is the scroll's (IsScrollOf): at deep zoom the origin
+  // moves by amounts such as -13.000000000014552, from which the maps alone tell no whole move. A
+  // move not whole in cells, or maps that differ by more than the scroll, make every cell pending.
+  void Scroll(const ViewMap* map, int32_t dh, int32_t dv, T pending) {
+    ValueCacheClear(cache.rows);
+    if (cells == nullptr) return;
+    const int32_t tx = CellWidthOf(map), ty = CellHeightOf(map);
+    if (!IsScrollOf(&cellsMap, map, dh, dv) || !Fits(map) || dh % tx != 0 || dv % ty != 0) {
+      Reset(map, pending);
+      return;
+    }
+    ShiftCells(cells, width, height, int64_t(dh / tx), int64_t(dv / ty), pending);
+    nextCell = nextRow = 0;
+    cellsMap = *map;
   }
   // The parameter variable took `value`: a cached array of it comes back (the next Compute then
   // finishes at once without evaluating: true), else every cell becomes pending (false).

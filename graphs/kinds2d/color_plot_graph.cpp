@@ -140,10 +140,10 @@ void GraphColorPlot2D::GeometryChanged() {
   if (context_ != nullptr) grid_.Follow(map_, kColorCellPending);
 }
 
-void GraphColorPlot2D::Scroll(int32_t, int32_t) {
+void GraphColorPlot2D::Scroll(int32_t dh, int32_t dv) {
   if (grid_.cells == nullptr) return;
   SampleRanges();
-  grid_.Follow(map_, kColorCellPending);
+  grid_.Scroll(map_, dh, dv, kColorCellPending);
 }
 
 // ---- Queries ----

@@ -27,6 +27,26 @@ constexpr int32_t kGoldenPasses = 80;
 
 bool Finite(const CurvePoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// f is exactly 0 at both ends of [ta, tb] and at kHeldSamples points between: a coordinate that
+// stays on the axis there (the line (t, 0)) or a derivative of a straight stretch.
+constexpr int32_t kHeldSamples = 7;
+bool HeldAtZero(CompiledFunction* f, double ta, double tb) {
+  for (int32_t k = 0; k <= kHeldSamples + 1; ++k) {
+    const double s = k == kHeldSamples + 1 ? tb : ta + (tb - ta) * k / (kHeldSamples + 1);
+    if (EvaluateFunction1(f, s) != 0.0) return false;
+  }
+  return true;
+}
+
+// A zero of f on [ta, tb] to snap to: a sign change between the ends, or an end value of exactly
+// 0 that f does not keep along the whole interval (a line held on an axis crosses nothing).
+bool SnapZero(CompiledFunction* f, double ta, double tb, double* zero) {
+  if (f == nullptr) return false;
+  const double fa = EvaluateFunction1(f, ta), fb = EvaluateFunction1(f, tb);
+  if ((fa == 0.0 || fb == 0.0) && HeldAtZero(f, ta, tb)) return false;
+  return LocateZeroOnSegment(CompiledFunctionEvaluator(f), 0.0, ta, tb, zero);
+}
+
 }  // namespace
 
 GraphCurve2D::GraphCurve2D(CompiledFunction* x, CompiledFunction* y, GraphColor* color, double grain,
@@ -63,6 +83,11 @@ void GraphCurve2D::AllocatePoints() {
   points_ = static_cast<CurvePoint*>(AllocMemory(sizeof(CurvePoint) * static_cast<size_t>(count_)));
   if (points_ == nullptr) PostError(kErrorOutOfMemory);
   next_ = 0;
+}
+
+void GraphCurve2D::OrderedRange(double* t0, double* t1) const {
+  *t0 = std::min(range_[0], range_[1]);
+  *t1 = std::max(range_[0], range_[1]);
 }
 
 double GraphCurve2D::ParameterOf(int32_t k) const { return CurveSampleParameter(k, count_, range_[0], range_[1]); }
@@ -183,7 +208,9 @@ ProbeRecord GraphCurve2D::Probe(double x, double y) {
   ProbeRecord record{};
   InitProbeRecord(&record);
   if (points_ == nullptr || IsNoFillColor(color_)) return record;
-  const double t0 = range_[0], t1 = range_[1], tau = (t1 - t0) / 10000.0;
+  double t0, t1;
+  OrderedRange(&t0, &t1);
+  const double tau = (t1 - t0) / 10000.0;
   double t = hitParameter_;
   if (!Finite(At(t)) && !NearestSegmentStart(x, y, &t)) return record;
   // Walk each way while the distance does not grow, and keep the nearer end (backward on a tie).
@@ -214,7 +241,9 @@ ProbeRecord GraphCurve2D::Probe(double x, double y) {
 
 void GraphCurve2D::SnapProbe(ProbeRecord* record) const {
   record->snapped = 1;
-  const double t0 = range_[0], t1 = range_[1], tau = (t1 - t0) / 1000.0;
+  double t0, t1;
+  OrderedRange(&t0, &t1);
+  const double tau = (t1 - t0) / 1000.0;
   const double reach = kCurveSnapPixels * map_->unitsPerPixelX;
   const double px = record->x, py = record->y, t = record->value;
   auto within = [&](double s) { return Distance2(At(s), px, py) <= reach * reach; };
@@ -231,12 +260,11 @@ void GraphCurve2D::SnapProbe(ProbeRecord* record) const {
   const double ta = end(-1.0), tb = end(1.0);
   double zero;
   // Axis crossings first (the snapped coordinate exactly 0), then turning points in x and in y.
-  if (LocateZeroOnSegment(CompiledFunctionEvaluator(yFunction_), 0.0, ta, tb, &zero)) {
+  if (SnapZero(yFunction_, ta, tb, &zero)) {
     record->value = zero, record->x = EvaluateFunction1(xFunction_, zero), record->y = 0.0;
-  } else if (LocateZeroOnSegment(CompiledFunctionEvaluator(xFunction_), 0.0, ta, tb, &zero)) {
+  } else if (SnapZero(xFunction_, ta, tb, &zero)) {
     record->value = zero, record->x = 0.0, record->y = EvaluateFunction1(yFunction_, zero);
-  } else if ((dxdt_ != nullptr && LocateZeroOnSegment(CompiledFunctionEvaluator(dxdt_), 0.0, ta, tb, &zero)) ||
-             (dydt_ != nullptr && LocateZeroOnSegment(CompiledFunctionEvaluator(dydt_), 0.0, ta, tb, &zero))) {
+  } else if (SnapZero(dxdt_, ta, tb, &zero) || SnapZero(dydt_, ta, tb, &zero)) {
     const CurvePoint p = At(zero);
     record->value = zero, record->x = p.x, record->y = p.y;
   } else {
@@ -246,7 +274,8 @@ void GraphCurve2D::SnapProbe(ProbeRecord* record) const {
 
 NearestPointRecord GraphCurve2D::NearestPoint(double x, double y, double tolerance, double tmin, double tmax) {
   if (points_ == nullptr || IsNoFillColor(color_)) return NoNearestPoint();
-  const double t0 = std::min(range_[0], range_[1]), t1 = std::max(range_[0], range_[1]);
+  double t0, t1;
+  OrderedRange(&t0, &t1);
   const double lo = std::max(tmin, t0), hi = std::min(tmax, t1);
   if (!(lo <= hi)) return NoNearestPoint();
   const double step = (hi - lo) / kNearestSamples;

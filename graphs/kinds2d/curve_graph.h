@@ -75,6 +75,9 @@ class GraphCurve2D final : public GraphKind2D {
 
  private:
   void AllocatePoints();
+  // The parameter's bounds, lower first: the walks and searches run over them whichever way the
+  // range is given (the samples keep its direction).
+  void OrderedRange(double* t0, double* t1) const;
   CurvePoint At(double t) const;
   // The screen step of a third of a pixel as a parameter step at t, or `fallback` where the
   // derivatives are missing or give no usable step.

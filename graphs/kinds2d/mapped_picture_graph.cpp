@@ -145,7 +145,10 @@ bool GraphMesh2D::Draw() {
 }
 
 void GraphMesh2D::VariableChanged(int32_t symbol, double value) {
-  if (grid_.cells == nullptr || !ForgetBindingsOf(functions_, 2, symbol)) return;
+  // The constants go first, points or not: a view without size gets some later and must read the
+  // new value then.
+  const bool depends = ForgetBindingsOf(functions_, 2, symbol);
+  if (grid_.cells == nullptr || !depends) return;
   if (IsFrameCacheSymbol(symbol)) {
     grid_.Restore(map_, value, kPointPending);
   } else {
@@ -166,8 +169,8 @@ void GraphMesh2D::GeometryChanged() {
   if (context_ != nullptr) grid_.Follow(map_, kPointPending);
 }
 
-void GraphMesh2D::Scroll(int32_t, int32_t) {
-  if (grid_.cells != nullptr) grid_.Follow(map_, kPointPending);
+void GraphMesh2D::Scroll(int32_t dh, int32_t dv) {
+  if (grid_.cells != nullptr) grid_.Scroll(map_, dh, dv, kPointPending);
 }
 
 ProbeRecord GraphMesh2D::Probe(double, double) {

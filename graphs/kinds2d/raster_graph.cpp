@@ -168,17 +168,22 @@ void GraphRaster2D::Invalidate() {
   ResetCells();
 }
 
-void GraphRaster2D::GeometryChanged() { FollowMap(); }
+void GraphRaster2D::GeometryChanged() { FollowMap(nullptr); }
 
 // Without cells nothing is kept and nothing is asked for again (memory stays short while the view
 // scrolls); an invalidation or a geometry change tries again.
-void GraphRaster2D::Scroll(int32_t, int32_t) {
-  if (grid_.cells != nullptr) FollowMap();
+void GraphRaster2D::Scroll(int32_t dh, int32_t dv) {
+  const int32_t amounts[2] = {dh, dv};
+  if (grid_.cells != nullptr) FollowMap(amounts);
 }
 
-void GraphRaster2D::FollowMap() {
+void GraphRaster2D::FollowMap(const int32_t* scrolled) {
   ValueCacheClear(grid_.cache.rows);
   if (!RangeKnown()) MeasureRange();
   if (context_ == nullptr) return;
-  grid_.Follow(map_, kRasterPending);
+  if (scrolled != nullptr) {
+    grid_.Scroll(map_, scrolled[0], scrolled[1], kRasterPending);
+  } else {
+    grid_.Follow(map_, kRasterPending);
+  }
 }

@@ -82,7 +82,9 @@ class GraphRaster2D final : public GraphKind2D {
   void ResetCells();
   // The cell under a world point, false outside the map, with the evaluation grid prepared.
   bool CellAt(double x, double y, int32_t* c, int32_t* r);
-  void FollowMap();
+  // The cells carried to the map as it is now: moved by the scroll's (dh, dv) when given, else
+  // by the move the maps show (a geometry or factor change).
+  void FollowMap(const int32_t* scrolled);
 
   const ViewMap* map_;
   CompiledFunction* function_;

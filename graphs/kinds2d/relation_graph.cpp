@@ -262,14 +262,23 @@ void GraphRelation2D::Invalidate() {
 
 bool GraphRelation2D::IsComplete() { return bits_ == nullptr || pending_.count == 0; }
 
-void GraphRelation2D::GeometryChanged() { FollowMap(); }
+void GraphRelation2D::GeometryChanged() { FollowMap(nullptr); }
 
-void GraphRelation2D::Scroll(int32_t, int32_t) { FollowMap(); }
+void GraphRelation2D::Scroll(int32_t dh, int32_t dv) {
+  const int32_t amounts[2] = {dh, dv};
+  FollowMap(amounts);
+}
 
-void GraphRelation2D::FollowMap() {
+void GraphRelation2D::FollowMap(const int32_t* scrolled) {
   ValueCacheClear(cache_.rows);
   int32_t dh = 0, dv = 0;
-  const bool aligned = WholePixelShift(&bitsMap_, map_, &dh, &dv);
+  bool aligned;
+  if (scrolled != nullptr) {
+    aligned = IsScrollOf(&bitsMap_, map_, scrolled[0], scrolled[1]);
+    dh = scrolled[0], dv = scrolled[1];
+  } else {
+    aligned = WholePixelShift(&bitsMap_, map_, &dh, &dv);
+  }
   QDRect kept;
   if (bits_ != nullptr && EqualRect(map_->frame, frame_)) {
     if (!aligned || !ShiftedOverlap(frame_, dh, dv, frame_, &kept)) {

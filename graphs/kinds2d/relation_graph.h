@@ -91,8 +91,9 @@ class GraphRelation2D final : public GraphKind2D {
   void AllocateBitmap();
   // The bytes of the bitmap: rowBytes_ x the frame's height.
   size_t BitmapBytes() const;
-  // Moves the bitmap and the pending rectangles onto the map's present frame and origin.
-  void FollowMap();
+  // Moves the bitmap and the pending rectangles onto the map's present frame and origin: by the
+  // scroll's (dh, dv) when given, else by the move the maps show (a geometry change).
+  void FollowMap(const int32_t* scrolled);
   void OffsetPendingRects(int32_t dh, int32_t dv);
   // Queues the parts of the frame outside `covered`: left and right strips (full height), then
   // above and below (covered's columns), ahead of the older rectangles.

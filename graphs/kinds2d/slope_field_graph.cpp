@@ -235,6 +235,9 @@ void GraphSlopeField2D::SetOption(int32_t code, double value) {
   }
 }
 
+// The cell size and the phase are worked out again before the occupancy grid, which is sized by
+// both: the map's factor (antialiasing) or the origin may have changed since they were set, and a
+// grid sized by the old ones would be read out of step with the seeds.
 void GraphSlopeField2D::Invalidate() {
   FreeCurves();
   cellSize_ = SeedCellSizeOfGrain(grain_, map_->factorH);

@@ -79,12 +79,17 @@ bool Narrow(CompiledFunction* f, double a, double b, Keeps keeps, bool stopOnUnd
   return true;
 }
 
+// A pole only where the interval evaluation shows one: over [a, b] first (a range bounded
+// throughout narrows until its ends cross, and holds none), then over what the narrowing keeps.
 bool PoleSearch(CompiledFunction* f, double a, double b, double* px, double* py) {
   const double t = ColumnTolerance(a, b);
+  bool partly;
+  const Interval whole = IntervalOverRange(f, a, b, &partly);
+  if (!IntervalIsUndefined(whole) && IsBounded(whole, partly)) return false;
   double u, v;
   bool uMoved, vMoved;
   if (!Narrow(f, a, b, IsBounded, true, &u, &v, &uMoved, &vMoved)) return false;
-  if (v - u > 4 * t) return false;
+  if (!(u <= v) || v - u > 4 * t) return false;
   // A pole at the edge that the neighbour's range holds belongs to the neighbour.
   if (!uMoved && std::fabs(F(f, u - 2 * t)) == kPositiveInfinity) return false;
   if (!vMoved && std::fabs(F(f, v + 2 * t)) == kPositiveInfinity) return false;
@@ -96,6 +101,7 @@ bool PoleSearch(CompiledFunction* f, double a, double b, double* px, double* py)
   }
   double lo, hi;
   EvaluateIntervalX(f, u, v, &lo, &hi);
+  if (lo != -kPositiveInfinity && hi != kPositiveInfinity) return false;
   *px = p, *py = hi == kPositiveInfinity ? kPositiveInfinity : -kPositiveInfinity;
   return true;
 }

@@ -258,10 +258,9 @@ void GraphVectorField2D::Invalidate() { AllocateSamples(); }
 
 void GraphVectorField2D::GeometryChanged() { AllocateSamples(); }
 
-void GraphVectorField2D::Scroll(int32_t, int32_t) {
+void GraphVectorField2D::Scroll(int32_t dh, int32_t dv) {
   if (samples_ == nullptr) return;
-  int32_t dh, dv;
-  if (!WholePixelShift(&samplesMap_, map_, &dh, &dv)) {
+  if (!IsScrollOf(&samplesMap_, map_, dh, dv)) {
     AllocateSamples();
     return;
   }

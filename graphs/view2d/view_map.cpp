@@ -68,6 +68,15 @@ bool WholePixelShift(const ViewMap* before, const ViewMap* after, int32_t* dh, i
   return true;
 }
 
+bool IsScrollOf(const ViewMap* before, const ViewMap* after, int32_t dh, int32_t dv) {
+  // Far below what shows, far above the rounding of an origin the view can still show.
+  constexpr double kSlack = 1e-3;
+  return EqualRect(before->frame, after->frame) && before->pixelsPerUnitX == after->pixelsPerUnitX &&
+         before->pixelsPerUnitY == after->pixelsPerUnitY && before->factorH == after->factorH &&
+         before->factorV == after->factorV && std::fabs(after->originH - before->originH - dh) <= kSlack &&
+         std::fabs(after->originV - before->originV - dv) <= kSlack;
+}
+
 bool IsBeyondPrecision(double value, double step) {
   const bool beyond = !std::isfinite(value) || !std::isfinite(step) || value - step == value ||
                       std::fabs(step / value) < 16.0 * kMachineEpsilon;

@@ -56,6 +56,13 @@ inline bool PointInViewRect(const ViewMap* map, double x, double y) { return IsP
 // changes keep them world-aligned through it.
 bool WholePixelShift(const ViewMap* before, const ViewMap* after, int32_t* dh, int32_t* dv);
 
+// Whether the maps differ by the scroll (dh, dv) alone, so that what was computed per pixel on
+// `before` moves by those amounts onto `after`: the same frame, pixels per unit and factors, and
+// the origin moved by the amounts to within a thousandth of a pixel. The kinds move by the
+// amounts the view gives, not by the origins' difference, which at deep zoom is off a whole pixel
+// (-13.000000000014552 for a scroll of 13) though the view moved by whole pixels.
+bool IsScrollOf(const ViewMap* before, const ViewMap* after, int32_t dh, int32_t dv);
+
 // True, posting error 11 (once until re-armed), when stepping from value by step cannot be
 // represented: value - step == value, |step / value| below 16 machine epsilons, or either is
 // NaN or infinite. False otherwise.

@@ -52,6 +52,15 @@ inline const ColourGalleryCase kColourGallery[] = {
      false, ""},
     {"condition", {"1", "over[plus[x, 3], 6]", "0"}, false, "lessthan[plus[power[x, 2], power[y, 2]], 4]"},
     {"hsv-condition-parameter", {"over[rho, 3]", "1", "0.9"}, true, "greaterthan[y, plus[times[a, x], minus[1]]]"},
+    // Saturation and value beyond [0, 1] are clamped before the conversion (v = 2 with s = 0.25 is
+    // a pale colour, not white); the second crosses both ends of both across the view.
+    {"hsv-beyond-the-unit-range", {"over[x, 6]", "0.25", "2"}, true, ""},
+    {"hsv-crossing-the-unit-range", {"over[y, 6]", "plus[0.5, x]", "plus[0.5, minus[y]]"}, true, ""},
+    // Exponents within 1e-7 of a negative whole number (x + 3.5 spans [0.5, 6.5]).
+    {"powers-just-off-whole",
+     {"times[0.25, power[plus[x, 3.5], minus[1.99999999]]]", "times[0.5, power[plus[y, 3.5], minus[0.99999999]]]",
+      "over[power[plus[x, 3.5], 2.99999999], 300]"},
+     false, ""},
 };
 
 }  // namespace colour_test

@@ -203,6 +203,27 @@ TEST_F(ColourShaderFrontEndTest, TheHueIsScaledToDegreesOnlyForTheProgramsOwnCon
   for (CompiledFunction* g : f) colour_test::DeleteFunction(g);
 }
 
+// A real power of one half reaches the generator as a square root (RSQ and RCP, no POW), whether
+// written so or as a root of index 2; another fraction keeps its power.
+TEST_F(ColourShaderFrontEndTest, ARealHalfPowerIsGeneratedAsASquareRoot) {
+  const struct {
+    const char* text;
+    int pows, rsqs;
+  } cases[] = {
+      {"power[x, over[1, 2]]", 0, 1},          {"power[plus[x, y], over[1, 2]]", 0, 1},
+      {"sqrt[plus[x, 2], 2]", 0, 1},           {"times[2, power[z, over[1, 2]]]", 0, 1},
+      {"power[x, over[1, 3]]", 1, 0},          {"sqrt[x]", 0, 1},
+  };
+  for (const auto& c : cases) {
+    CompiledFunction* f[3] = {FunctionOf(c.text), FunctionOf("0"), FunctionOf("0")};
+    const std::string text = BuildColorFragmentProgram(f[0], f[1], f[2], nullptr, false, &parameters, false);
+    ASSERT_FALSE(text.empty()) << c.text;
+    EXPECT_EQ(CountLines(text, "POW "), c.pows) << c.text << "\n" << text;
+    EXPECT_EQ(CountLines(text, "RSQ "), c.rsqs) << c.text << "\n" << text;
+    for (CompiledFunction* g : f) colour_test::DeleteFunction(g);
+  }
+}
+
 TEST_F(ColourShaderFrontEndTest, AConditionAloneGivesTheTexturedDiscardingProgram) {
   CompiledFunction* condition = FunctionOf("lessthan[plus[power[x, 2], power[y, 2]], 4]");
   const std::string textured = BuildColorFragmentProgram(nullptr, nullptr, nullptr, condition, false, &parameters, false);

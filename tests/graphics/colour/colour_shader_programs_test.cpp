@@ -164,6 +164,35 @@ TEST_F(ColourShaderProgramsTest, WithoutShaderSupportOnlyARequestedCaptureIsMade
   }
 }
 
+// A colour that has programs and is to lose them (fragment programs switched off, or gpuMode 1)
+// only drops them: back in its own mode, nothing generated, a requested capture left waiting for a
+// preparation that generates (the next one, here without programs to drop, takes it).
+TEST_F(ColourShaderProgramsTest, AColourLosingItsProgramsDropsThemAndCapturesNothing) {
+  for (bool switchedOff : {true, false}) {
+    BeginGridFrame();
+    GraphColorCore color(ctx);
+    Make(&color, kColorHSVExpressions, "x", "y", "z");
+    PrepareColorShaderPrograms(&color, nullptr, 0, ctx);
+    ASSERT_EQ(color.mode, kColorGPUProgram) << messages;
+    GLGlobals().switches.noFragmentPrograms = switchedOff;
+    ColorProgramGlobals().captureRequested = ColorProgramGlobals().captureArmed = 1;
+    PrepareColorShaderPrograms(&color, nullptr, switchedOff ? 0 : 1, ctx);
+    EXPECT_EQ(color.mode, kColorHSVExpressions);
+    EXPECT_TRUE(color.fragmentProgram == nullptr && color.vertexProgram == nullptr && color.parameters == nullptr);
+    EXPECT_EQ(ColorProgramGlobals().capturedText, nullptr) << switchedOff;
+    EXPECT_EQ(ColorProgramGlobals().captureRequested, 1);
+    EXPECT_NE(color.component[0]->code, nullptr);  // the CPU path is ready
+    PrepareColorShaderPrograms(&color, nullptr, 0, ctx);
+    char* captured = TakeCapturedProgramText();
+    EXPECT_NE(captured, nullptr) << switchedOff;
+    EXPECT_EQ(color.mode, switchedOff ? kColorHSVExpressions : kColorGPUProgram);
+    FreeMemory(captured);
+    GLGlobals().switches.noFragmentPrograms = false;
+    ReleaseColour(&color);
+    End();
+  }
+}
+
 // After a rebuild the sync answers false once and drops the programs, then true; the next
 // preparation makes them in the new context. Another colour's programs, made in the new context
 // under the names the old ones had, survive the old ones' release (window kind: the old context

@@ -51,8 +51,9 @@ TEST_F(FragmentProgramBuilderTest, RgbOfTheCoordinatesIsTheHandWorkedText) {
             "END\n");
 }
 
-// Hue in degrees (x), saturation y, value z. Worked by hand: 50 instructions, constants created
-// in the order 1/360, 6, 1, 0, 0.0001, 2, 3, 4; the slots of the linear scan as listed in the text.
+// Hue in degrees (x), saturation y, value z. Worked by hand: saturation and value clamped first
+// (two saturating moves), then 50 instructions; constants created in the order 1/360, 6, 1, 0,
+// 0.0001, 2, 3, 4; the slots of the linear scan as listed in the text.
 TEST_F(FragmentProgramBuilderTest, HsvOfTheCoordinatesIsTheHandWorkedText) {
   Tree h("x"), s("y"), v("z");
   EXPECT_EQ(BuildHsvFragmentProgram(&parameters, h, s, v, nullptr, false),
@@ -61,6 +62,7 @@ TEST_F(FragmentProgramBuilderTest, HsvOfTheCoordinatesIsTheHandWorkedText) {
             "TEMP R0;\n"
             "TEMP R1;\n"
             "TEMP R2;\n"
+            "TEMP R3;\n"
             "\n"
             "PARAM C0 = {\n"
             "       0.002777777777777777883788656865,\n"
@@ -75,56 +77,58 @@ TEST_F(FragmentProgramBuilderTest, HsvOfTheCoordinatesIsTheHandWorkedText) {
             "       4.000000000000000000000000000000\n"
             "};\n"
             "\n"
-            "MUL      R0.x,  fragment.texcoord[0].x,  C0.x;\n"
-            "FRC      R0.y,  R0.x;\n"
-            "MUL      R0.x,  R0.y,  C0.y;\n"
-            "FLR      R0.y,  R0.x;\n"
-            "ADD      R0.z,  R0.x, -R0.y;\n"
-            "MAD      R0.x, -fragment.texcoord[0].z,  fragment.texcoord[0].y,  fragment.texcoord[0].z;\n"
-            "MAD      R0.w, -fragment.texcoord[0].y,  R0.z,  C0.z;\n"
-            "MUL      R1.x,  fragment.texcoord[0].z,  R0.w;\n"
-            "ADD      R0.w,  C0.z, -R0.z;\n"
-            "MAD      R0.z, -fragment.texcoord[0].y,  R0.w,  C0.z;\n"
-            "MUL      R0.w,  fragment.texcoord[0].z,  R0.z;\n"
-            "MOV      R0.z,  fragment.texcoord[0].z;\n"
-            "MOV      R1.y,  R0.x;\n"
-            "MOV      R1.z,  R1.x;\n"
-            "ADD      R1.w,  R0.y, -C0.w;\n"
-            "ABS      R2.x,  R1.w;\n"
-            "ADD      R1.w,  R2.x, -C1.x;\n"
-            "ADD      R2.x,  R0.y, -C0.z;\n"
+            "MOV_SAT  R0.x,  fragment.texcoord[0].y;\n"
+            "MOV_SAT  R0.y,  fragment.texcoord[0].z;\n"
+            "MUL      R0.z,  fragment.texcoord[0].x,  C0.x;\n"
+            "FRC      R0.w,  R0.z;\n"
+            "MUL      R0.z,  R0.w,  C0.y;\n"
+            "FLR      R0.w,  R0.z;\n"
+            "ADD      R1.x,  R0.z, -R0.w;\n"
+            "MAD      R0.z, -R0.y,  R0.x,  R0.y;\n"
+            "MAD      R1.y, -R0.x,  R1.x,  C0.z;\n"
+            "MUL      R1.z,  R0.y,  R1.y;\n"
+            "ADD      R1.y,  C0.z, -R1.x;\n"
+            "MAD      R1.x, -R0.x,  R1.y,  C0.z;\n"
+            "MUL      R0.x,  R0.y,  R1.x;\n"
+            "MOV      R1.x,  R0.y;\n"
+            "MOV      R1.y,  R0.z;\n"
+            "MOV      R1.w,  R1.z;\n"
+            "ADD      R2.x,  R0.w, -C0.w;\n"
             "ABS      R2.y,  R2.x;\n"
             "ADD      R2.x,  R2.y, -C1.x;\n"
-            "ADD      R2.y,  R0.y, -C1.y;\n"
+            "ADD      R2.y,  R0.w, -C0.z;\n"
             "ABS      R2.z,  R2.y;\n"
             "ADD      R2.y,  R2.z, -C1.x;\n"
-            "ADD      R2.z,  R0.y, -C1.z;\n"
+            "ADD      R2.z,  R0.w, -C1.y;\n"
             "ABS      R2.w,  R2.z;\n"
             "ADD      R2.z,  R2.w, -C1.x;\n"
-            "ADD      R2.w,  R0.y, -C1.w;\n"
-            "ABS      R0.y,  R2.w;\n"
-            "ADD      R2.w,  R0.y, -C1.x;\n"
-            "CMP      R0.y,  R1.w,  fragment.texcoord[0].z,  R0.z;\n"
-            "CMP      R0.z,  R1.w,  R0.w,  R1.y;\n"
-            "CMP      R1.y,  R1.w,  R0.x,  R1.z;\n"
-            "CMP      R1.z,  R2.x,  R1.x,  R0.y;\n"
-            "CMP      R0.y,  R2.x,  fragment.texcoord[0].z,  R0.z;\n"
-            "CMP      R0.z,  R2.x,  R0.x,  R1.y;\n"
-            "CMP      R1.y,  R2.y,  R0.x,  R1.z;\n"
-            "CMP      R1.z,  R2.y,  fragment.texcoord[0].z,  R0.y;\n"
-            "CMP      R0.y,  R2.y,  R0.w,  R0.z;\n"
-            "CMP      R0.z,  R2.z,  R0.x,  R1.y;\n"
-            "CMP      R1.y,  R2.z,  R1.x,  R1.z;\n"
-            "CMP      R1.x,  R2.z,  fragment.texcoord[0].z,  R0.y;\n"
-            "CMP      R0.y,  R2.w,  R0.w,  R0.z;\n"
-            "CMP      R0.z,  R2.w,  R0.x,  R1.y;\n"
-            "CMP      R0.x,  R2.w,  fragment.texcoord[0].z,  R1.x;\n"
-            "MOV_SAT  R0.w,  R0.y;\n"
-            "MOV_SAT  R0.y,  R0.z;\n"
-            "MOV_SAT  R0.z,  R0.x;\n"
-            "MUL      result.color.x,  fragment.color.primary.x,  R0.w;\n"
-            "MUL      result.color.y,  fragment.color.primary.y,  R0.y;\n"
-            "MUL      result.color.z,  fragment.color.primary.z,  R0.z;\n"
+            "ADD      R2.w,  R0.w, -C1.z;\n"
+            "ABS      R3.x,  R2.w;\n"
+            "ADD      R2.w,  R3.x, -C1.x;\n"
+            "ADD      R3.x,  R0.w, -C1.w;\n"
+            "ABS      R0.w,  R3.x;\n"
+            "ADD      R3.x,  R0.w, -C1.x;\n"
+            "CMP      R0.w,  R2.x,  R0.y,  R1.x;\n"
+            "CMP      R1.x,  R2.x,  R0.x,  R1.y;\n"
+            "CMP      R1.y,  R2.x,  R0.z,  R1.w;\n"
+            "CMP      R1.w,  R2.y,  R1.z,  R0.w;\n"
+            "CMP      R0.w,  R2.y,  R0.y,  R1.x;\n"
+            "CMP      R1.x,  R2.y,  R0.z,  R1.y;\n"
+            "CMP      R1.y,  R2.z,  R0.z,  R1.w;\n"
+            "CMP      R1.w,  R2.z,  R0.y,  R0.w;\n"
+            "CMP      R0.w,  R2.z,  R0.x,  R1.x;\n"
+            "CMP      R1.x,  R2.w,  R0.z,  R1.y;\n"
+            "CMP      R1.y,  R2.w,  R1.z,  R1.w;\n"
+            "CMP      R1.z,  R2.w,  R0.y,  R0.w;\n"
+            "CMP      R0.w,  R3.x,  R0.x,  R1.x;\n"
+            "CMP      R0.x,  R3.x,  R0.z,  R1.y;\n"
+            "CMP      R0.z,  R3.x,  R0.y,  R1.z;\n"
+            "MOV_SAT  R0.y,  R0.w;\n"
+            "MOV_SAT  R0.w,  R0.x;\n"
+            "MOV_SAT  R0.x,  R0.z;\n"
+            "MUL      result.color.x,  fragment.color.primary.x,  R0.y;\n"
+            "MUL      result.color.y,  fragment.color.primary.y,  R0.w;\n"
+            "MUL      result.color.z,  fragment.color.primary.z,  R0.x;\n"
             "\n"
             "END\n");
 }
@@ -272,6 +276,11 @@ TEST_F(FragmentProgramBuilderTest, WholePowersMultiplyAndOthersTakeTheGuardedPow
       {"power[x, num[-2,\"-2\"]]", 1, 1, 0, 0},  {"power[x, num[-1,\"-1\"]]", 0, 1, 0, 0},
       {"power[x, minus[3]]", 2, 1, 0, 0},        {"power[x, 2.5]", 3, 0, 1, 1},
       {"power[x, 0]", 0, 0, 0, 0},   {"power[x, y]", 3, 0, 1, 1},
+      // Within 1e-7 of a whole number on either side it is that number: -1.99999999 is -2 (not -1),
+      // -0.99999999 is -1 (not the constant 1), 2.99999999 is 3; 1e-6 off is no whole number.
+      {"power[x, minus[1.99999999]]", 1, 1, 0, 0}, {"power[x, minus[0.99999999]]", 0, 1, 0, 0},
+      {"power[x, minus[2.00000001]]", 1, 1, 0, 0}, {"power[x, 2.99999999]", 2, 0, 0, 0},
+      {"power[x, minus[0.00000001]]", 0, 0, 0, 0}, {"power[x, minus[1.999999]]", 3, 0, 1, 1},
   };
   for (const Case& c : cases) {
     const std::string text = Rgb(c.power, "0", "0");

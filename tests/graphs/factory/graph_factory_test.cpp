@@ -3,6 +3,7 @@
 // at 64 px a unit, world (0, 0) at view pixel (100, 99)); the traced forms and their prepared
 // functions; forms whose kinds do not exist yet; the row a call answers; every refused
 // allocation of a construction; and the transformation's companion.
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "graphs/core/graphs_state.h"
 #include "graphs/kinds2d/contour_graph.h"
 #include "graphs/kinds2d/raster_graph.h"
+#include "graphs/kinds2d/textured_image_graph.h"
 #include "graphs/kinds2d/relation_graph.h"
 #include "graphs/kinds2d/traced_graph.h"
 #include "graphs/kinds2d/vector_field_graph.h"
@@ -207,6 +209,29 @@ TEST_F(FactoryTest, TransformationCompanionsFillTheSecondPlacementOfTheRow) {
   Open(false, kTransformPlaneForwards);
   ASSERT_EQ(Build("power[x,2]"), 0);
   EXPECT_TRUE(set.graphIndexList.count == 1 && set.graphIndexList.data[0] == 0);
+}
+
+// The map's textured image (mode 2) takes the transformation's grain, which is the rows' default
+// 0.5 unless set: a grid point every 10 pixels of the first view (5 at grain 1, 15 at grain 0).
+TEST_F(FactoryTest, TheTexturedImageTakesTheTransformationsGrain) {
+  const struct {
+    double grain;  // NaN: the transformation's own default
+    int32_t step;
+  } cases[] = {{NAN, 10}, {1, 5}, {0, 15}, {0.5, 10}};
+  for (const auto& c : cases) {
+    transform = CoordinateTransform{};
+    if (!std::isnan(c.grain)) transform.grain = c.grain;
+    transform.expression1 = graphs_test::Parse("times[2,x]");
+    transform.expression2 = graphs_test::Parse("y");
+    Open(false, kTransformPlaneForwards);
+    FreeExpression(transform.expression1);
+    FreeExpression(transform.expression2);
+    ASSERT_EQ(set.second2D->graphs.count, 1);
+    const auto* image = static_cast<const GraphImage2D*>(set.second2D->graphs.data[0]);
+    EXPECT_EQ(image->Grain(), std::isnan(c.grain) ? 0.5 : c.grain);
+    EXPECT_EQ(image->Columns(), RectWidth(set.first2D->rect) / c.step + 2) << c.grain;
+  }
+  transform = CoordinateTransform{};
 }
 
 // The region kinds as the factory builds them, recorded by kind with their functions (and the

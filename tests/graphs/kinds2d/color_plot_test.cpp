@@ -120,6 +120,60 @@ TEST_F(ColorPlotTest, ScrollAndResizeKeepComputedCells) {
   EXPECT_EQ(graph->Evaluations() - evaluations, 5u * 200);
 }
 
+// A scroll moves the cells by its own amounts, whatever the maps' origins say: the origin moved by
+// 13.000000000000014 (as at deep zoom) on a scroll of 13 computes the 13 columns that came in.
+// A move not whole in cells (on the cells of two pixels) or a scale that changed makes all pending.
+TEST_F(ColorPlotTest, AScrollMovesTheCellsByItsOwnAmounts) {
+  const struct {
+    double originH, factor, ppu;
+    int32_t dh, pending;
+  } cases[] = {
+      {113.00000000000001, 1, 64, 13, 13 * 200},    // off a whole pixel by an ulp
+      {100.0 - 13, 1, 64, -13, 13 * 200},            // whole: as before
+      {100.0, 1, 64, 0, 0},                          // no move
+      {2 * 100.0 + 3, 2, 128, 3, 200 * 200},         // half a cell
+      {2 * 100.0 + 4, 2, 128, 4, 2 * 200},           // two cells of two pixels
+      {100.0 + 13, 1, 65, 13, 200 * 200},            // another scale
+  };
+  for (const auto& c : cases) {
+    const int32_t f = int32_t(c.factor), side = 200 * f;
+    SetViewMap(&map, MakeRect(0, 0, side, side), f * 100.0, f * 99.0 + (f - 1), 64 * c.factor, -64 * c.factor, f, f);
+    Plot("x", "y", "times[x,y]");
+    const uint64_t evaluations = graph->Evaluations();
+    SetViewMap(&map, MakeRect(0, 0, side, side), c.originH, f * 99.0 + (f - 1), c.ppu, -c.ppu, f, f);
+    graph->Scroll(c.dh, 0);
+    graph->Compute(kAll);
+    EXPECT_EQ(graph->Evaluations() - evaluations, uint64_t(c.pending)) << c.originH << " " << c.dh;
+  }
+}
+
+// Antialiasing on and off changes the drawing map's factor, not the points the cells stand for:
+// the cells are kept (nothing is evaluated) and are those of a plot made on the new map. The
+// components stay inside [0, 1], so the ranges, sampled over each map's own pixels, are [0, 1] on
+// both.
+TEST_F(ColorPlotTest, AFactorChangeKeepsTheCellsOfTheSamePoints) {
+  auto windowMap = [&] { SetViewMap(&map, MakeRect(0, 0, 200, 200), 100.375, 99.25, 64, -64, 1, 1); };
+  auto antialiasMap = [&] {
+    SetViewMap(&map, MakeRect(0, 0, 400, 400), 2 * 100.375, 2 * 99.25 + 1, 128, -128, 2, 2);
+  };
+  const char* components[3] = {"over[plus[x,3],8]", "over[plus[y,3],8]", "over[plus[times[x,y],3],8]"};
+  antialiasMap();
+  Plot(components[0], components[1], components[2]);
+  const std::vector<uint32_t> onTheBuffer = Cells();
+  windowMap();
+  Plot(components[0], components[1], components[2]);
+  const std::vector<uint32_t> onTheWindow = Cells();
+  EXPECT_EQ(onTheWindow, onTheBuffer);
+  const uint64_t evaluations = graph->Evaluations();
+  for (int32_t k = 0; k < 2; ++k) {
+    k == 0 ? antialiasMap() : windowMap();
+    graph->GeometryChanged();
+    graph->Compute(kAll);
+    EXPECT_EQ(graph->Evaluations(), evaluations) << k;
+    EXPECT_EQ(Cells(), onTheWindow) << k;
+  }
+}
+
 // Parameter values 1, 2, 1: the third replays the first frame with no evaluation; after a purge
 // the frame is computed again and caching stops.
 TEST_F(ColorPlotTest, CacheReplaysFramesWithoutEvaluating) {

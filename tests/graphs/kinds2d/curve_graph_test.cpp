@@ -23,6 +23,17 @@ using graphs_test::kAll;
 
 constexpr double kPi = 3.141592653589793;
 
+// Stands in for the algebra's differentiation: each derivative made is the next text.
+void DerivativesInOrder(std::vector<std::string> texts) {
+  static std::vector<std::string> queue;
+  queue = std::move(texts);
+  SetExpandDerivativesPass([](ExprNode* tree) {
+    if (queue.empty()) return;
+    ReplaceExpression(graphs_test::Parse(queue.front()), tree);
+    queue.erase(queue.begin());
+  });
+}
+
 class CurveTest : public graphs_test::OneGraphTest<GraphCurve2D> {
  protected:
   GraphCurve2D* Curve(const char* x, const char* y, double t0, double t1, double grain = 0.5,
@@ -38,16 +49,6 @@ class CurveTest : public graphs_test::OneGraphTest<GraphCurve2D> {
     range[0] = t0, range[1] = t1;
     return TakeComputed(new GraphCurve2D(FunctionOf("cos[u]"), FunctionOf("sin[u]"), new GraphColor(nullptr), 0.5,
                                          kCurveParametric, &map, range));
-  }
-  // Stands in for the algebra's differentiation: each derivative made is the next text.
-  static void DerivativesInOrder(std::vector<std::string> texts) {
-    static std::vector<std::string> queue;
-    queue = std::move(texts);
-    SetExpandDerivativesPass([](ExprNode* tree) {
-      if (queue.empty()) return;
-      ReplaceExpression(graphs_test::Parse(queue.front()), tree);
-      queue.erase(queue.begin());
-    });
   }
   // Segments with four finite coordinates (the ones Draw draws).
   int32_t DrawableSegments() const {
@@ -176,6 +177,58 @@ TEST_F(CurveTest, ProbeSnapsToTheAxisCrossingExactly) {
   EXPECT_TRUE(top.snapped == 1 && top.x == 0.0 && std::fabs(top.y - 1) < 1e-12);
 }
 
+// A snap needs a crossing: a line held off an axis ((1, t), (t, 1): a derivative 0 all along) or
+// on one ((t, 0)) reads the pointer's point of the line, unsnapped; the crossing of the other axis
+// and a zero at an end of the range that the curve leaves (t^2 from t = 0) still snap. The
+// derivatives are the ones the algebra gives.
+TEST_F(CurveTest, ALineSnapsOnlyWhereItCrossesSomething) {
+  const struct {
+    const char *x, *y, *dx, *dy;
+    double t0, px, py;
+    int snapped;
+    double wantX, wantY;
+  } cases[] = {
+      {"1", "u", "0", "1", -1, 1.02, 0.5, 0, 1.0, 0.5},
+      {"u", "1", "1", "0", -1, 0.5, 1.02, 0, 0.5, 1.0},
+      {"u", "0", "1", "0", -1, 0.5, 0.02, 0, 0.5, 0.0},
+      {"1", "u", "0", "1", -1, 1.02, 0.01, 1, 1.0, 0.0},
+      {"u", "power[u,2]", "1", "times[2,u]", 0, 0.01, 0.02, 1, 0.0, 0.0},
+  };
+  for (const auto& c : cases) {
+    DerivativesInOrder({c.dx, c.dy});
+    Curve(c.x, c.y, c.t0, 1);
+    ASSERT_TRUE(graph->HitTest(c.px, c.py)) << c.x << " " << c.y;
+    const ProbeRecord r = graph->Probe(c.px, c.py);
+    EXPECT_EQ(r.snapped, c.snapped) << c.x << " " << c.y << " at " << r.x << " " << r.y;
+    // Unsnapped, the read-out is the line's point nearest the pointer to a fraction of a pixel.
+    EXPECT_TRUE(std::fabs(r.x - c.wantX) < 0.25 / 64 && std::fabs(r.y - c.wantY) < 0.25 / 64)
+        << c.x << " " << c.y << ": " << r.x << " " << r.y;
+  }
+}
+
+// A range given high end first walks and snaps as the same range in order: the circle over
+// [pi, -pi] reads, as over [-pi, pi], the snapped points exactly and the others on the curve and
+// within a pixel of the point nearest the pointer.
+TEST_F(CurveTest, AReversedRangeProbesAsTheOrderedOne) {
+  const struct {
+    double px, py;
+    int snapped;
+  } probes[] = {{0.8, 0.63, 0}, {1.02, 0.01, 1}, {-0.5, -0.9, 0}, {0.01, 1.03, 1}};
+  for (const auto& p : probes) {
+    ProbeRecord r[2];
+    for (int k = 0; k < 2; ++k) {
+      Circle(k == 0 ? -kPi : kPi, k == 0 ? kPi : -kPi);
+      ASSERT_TRUE(graph->HitTest(p.px, p.py)) << k;
+      r[k] = graph->Probe(p.px, p.py);
+      EXPECT_EQ(r[k].snapped, p.snapped) << p.px << " " << p.py << " " << k;
+      EXPECT_NEAR(std::hypot(r[k].x, r[k].y), 1.0, 1e-12);
+      const double want = std::atan2(p.py, p.px);
+      EXPECT_LT(std::hypot(r[k].x - std::cos(want), r[k].y - std::sin(want)), 1.0 / 64) << p.px << " " << k;
+    }
+    EXPECT_LT(std::hypot(r[0].x - r[1].x, r[0].y - r[1].y), 1.0 / 64);
+  }
+}
+
 // The nearest point: found at about (0, 1), its neighbours within the tolerance in x; where the
 // curve is infinite, nothing.
 TEST_F(CurveTest, NearestPointAndItsRun) {
@@ -228,6 +281,29 @@ TEST_F(CurveViewTest, TwoCrossingCurvesSnapToTheirIntersection) {
   EXPECT_EQ(view->probeReadout.snapped, 1);
   EXPECT_NEAR(view->probeReadout.x, s, 1e-9);
   EXPECT_NEAR(view->probeReadout.y, s, 1e-9);
+}
+
+// A line held off the axes ((1, t), its x derivative 0 all along) crossing another ((t, 0.5)): a
+// probe near the crossing is not snapped to the line alone, so the view snaps it onto the crossing.
+TEST_F(CurveViewTest, ALineHeldOffTheAxesSnapsToItsCrossingWithAnother) {
+  Place(0, 0, 200, 200);
+  static double range[2] = {-1, 1};
+  const struct {
+    const char *x, *y, *dx, *dy;
+  } curves[] = {{"1", "u", "0", "1"}, {"u", "0.5", "1", "0"}};
+  for (const auto& c : curves) {
+    DerivativesInOrder({c.dx, c.dy});
+    auto* graph = new GraphCurve2D(FunctionOf(c.x), FunctionOf(c.y), new GraphColor(nullptr), 1, kCurveParametric,
+                                   &view->drawMap, range);
+    graph->Compute(kAll);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(graph)));
+  }
+  const QDPoint p = MakePoint(WorldToPixelX(&view->windowMap, 1.03), WorldToPixelY(&view->windowMap, 0.52));
+  ASSERT_TRUE(view->FindGraphAt(p));
+  view->ProbeAt(p);
+  EXPECT_EQ(view->probeReadout.snapped, 1);
+  EXPECT_NEAR(view->probeReadout.x, 1, 1e-9);
+  EXPECT_NEAR(view->probeReadout.y, 0.5, 1e-9);
 }
 
 }  // namespace

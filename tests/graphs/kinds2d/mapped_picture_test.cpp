@@ -11,6 +11,9 @@
 #include "graphs/core/graph_color.h"
 #include "graphs/kinds2d/color_plot_graph.h"
 #include "graphs/kinds2d/mapped_picture_graph.h"
+#include "graphs/kinds2d/raster_graph.h"
+#include "graphs/kinds2d/relation_graph.h"
+#include "graphs/kinds2d/vector_field_graph.h"
 #include "graphs/kinds2d/textured_image_graph.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -235,6 +238,150 @@ TEST_F(MappedPictureTest, MappedPointsFollowScrollsAndFrames) {
   mesh = static_cast<GraphMesh2D*>(AddMap(false, "x", "y"));
   EXPECT_TRUE(mesh->Points() == nullptr && mesh->IsComplete());
   EXPECT_TRUE(mesh->Draw());
+}
+
+// A defined name whose value moves while the second view has no height is read once the view has
+// one again: the mapped picture (and the colour plot, which always did) then computes what a graph
+// made at the new value computes.
+double gDefinedB = 1;
+TEST_F(MappedPictureTest, ANameMovedWhileTheViewHadNoSizeIsSeenWhenItHasOne) {
+  SetDefinedValueLookup([](Complex* out, int32_t key) { *out = Complex{key == 'b' ? gDefinedB : 1.0, 0.0}; });
+  for (bool plot : {false, true}) {
+    auto make = [&] {
+      if (!plot) return AddMap(false, "times[b,x]", "plus[y,b]");
+      GraphKind2D* g = NewColorPlotGraph(FunctionOf("over[plus[x,b],8]"), FunctionOf("0.5"), FunctionOf("0.5"), nullptr,
+                                         0, new GraphColor(nullptr), &set.second2D->drawMap);
+      EXPECT_TRUE(PtrArrayAppend(set.second2D->graphs, static_cast<GraphKind*>(g)));
+      g->Compute(kAll);
+      return g;
+    };
+    auto values = [&](GraphKind2D* g) {
+      std::vector<float> out;
+      if (!plot) {
+        const auto* mesh = static_cast<GraphMesh2D*>(g);
+        for (int32_t i = 0; i < mesh->Columns() * mesh->Rows(); ++i) {
+          out.insert(out.end(), {mesh->Points()[i].x, mesh->Points()[i].y});
+        }
+      } else {
+        const auto* colours = static_cast<GraphColorPlot2D*>(g);
+        for (int32_t i = 0; i < colours->Columns() * colours->Rows(); ++i) out.push_back(float(colours->Cells()[i]));
+      }
+      return out;
+    };
+    auto resize = [&](int32_t height) {
+      set.second2D->rect = MakeRect(110, 0, 210, height);
+      set.second2D->UpdateGeometry();
+    };
+    gDefinedB = 1;
+    Open(100, false);
+    GraphKind2D* g = make();
+    const std::vector<float> atOne = values(g);
+    resize(0);
+    gDefinedB = 2;
+    g->VariableChanged('b', 2);
+    resize(100);
+    g->Compute(kAll);
+    const std::vector<float> seen = values(g);
+    Open(100, false);
+    const std::vector<float> fresh = values(make());
+    EXPECT_EQ(seen.size(), (plot ? 1u : 2u) * 100 * 100) << plot;
+    EXPECT_NE(seen, atOne) << plot;
+    EXPECT_EQ(seen, fresh) << plot;
+  }
+}
+
+// Zoomed in 21 steps and far from the axes, the view's origin moves by amounts such as
+// -13.000000000014552 pixels on a scroll of 13. The mapped picture, the colour plot and the density
+// raster move what they computed by the scroll's amounts and compute only the 13 columns (or rows)
+// of 100 that came into view; the relation region and the vector field, which keep pixels and
+// samples the same way, do far less than a fresh view's work (less than half of it).
+TEST_F(MappedPictureTest, AScrollAtDeepZoomComputesOnlyWhatCameIntoView) {
+  enum Kind { kMesh, kPlot, kRaster, kRelation, kField };
+  for (Kind kind : {kMesh, kPlot, kRaster, kRelation, kField}) {
+    Open(100, false, true);
+    GraphView2D* view = set.second2D;
+    for (int32_t k = 0; k < 21; ++k) view->Command(kZoomInBoth);
+    view->ScrollView(123457, -98765);  // away from the axes: the origin's pixel is large
+    const ViewMap* map = &view->drawMap;
+    GraphKind2D* g = nullptr;
+    std::function<uint64_t()> evaluations;
+    auto track = [&](auto* made) {
+      g = made;
+      evaluations = [made] { return made->Evaluations(); };
+    };
+    switch (kind) {
+      case kMesh:
+        track(static_cast<GraphMesh2D*>(NewMeshGraph(FunctionOf("x"), FunctionOf("y"), new GraphColor(nullptr), map,
+                                                     &set, &set.graphIndexList)));
+        break;
+      case kPlot:
+        track(static_cast<GraphColorPlot2D*>(NewColorPlotGraph(FunctionOf("x"), FunctionOf("y"), FunctionOf("0.5"),
+                                                               nullptr, 0, new GraphColor(nullptr), map)));
+        break;
+      case kRaster:
+        track(static_cast<GraphRaster2D*>(NewRasterGraph(FunctionOf("plus[x,y]"), 0.5, new GraphColor(nullptr), map)));
+        break;
+      case kRelation:
+        track(static_cast<GraphRelation2D*>(NewRelationGraph(
+            FunctionOf("lessthan[sin[times[1000000000,x]],cos[times[1000000000,y]]]"), nullptr,
+            new GraphColor(nullptr), 2, 0, map)));
+        break;
+      case kField:
+        track(static_cast<GraphVectorField2D*>(
+            NewVectorFieldGraph(FunctionOf("y"), FunctionOf("x"), new GraphColor(nullptr), 0, map, 1)));
+        break;
+    }
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(g)));
+    g->Compute(kAll);
+    const uint64_t whole = evaluations();
+    bool fractional = false;
+    for (QDPoint by : {MakePoint(13, 0), MakePoint(0, -13), MakePoint(-13, 13)}) {
+      const double originH = view->drawMap.originH, originV = view->drawMap.originV;
+      const uint64_t before = evaluations();
+      view->ScrollView(by.h, by.v);
+      g->Compute(kAll);
+      const double movedH = view->drawMap.originH - originH, movedV = view->drawMap.originV - originV;
+      fractional = fractional || movedH != std::round(movedH) || movedV != std::round(movedV);
+      // The columns and rows that came in, counted once where they meet.
+      const auto h = uint64_t(std::fabs(std::round(movedH))), v = uint64_t(std::fabs(std::round(movedV)));
+      EXPECT_TRUE(h == uint64_t(std::abs(by.h)) && v == uint64_t(std::abs(by.v)));
+      const uint64_t work = evaluations() - before;
+      if (kind == kRelation || kind == kField) {
+        EXPECT_LT(2 * work, whole) << kind << " " << by.h << " " << by.v;
+      } else {
+        EXPECT_EQ(work, h * 100 + v * 100 - h * v) << kind << " " << by.h << " " << by.v;
+      }
+    }
+    EXPECT_TRUE(fractional) << "the zoom is not deep enough to test anything";
+  }
+}
+
+// Antialiasing turned on and off in the view: the drawing map's factor changes, the points the
+// mapped picture stands for do not; it keeps them (nothing evaluated) and they are a fresh
+// picture's on the new map.
+TEST_F(MappedPictureTest, AntialiasingOnAndOffKeepsTheMappedPoints) {
+  Open(100, false);
+  auto* mesh = static_cast<GraphMesh2D*>(AddMap(false, "plus[x,times[y,y]]", "times[x,y]"));
+  const std::vector<MappedPoint> plain(mesh->Points(), mesh->Points() + 100 * 100);
+  auto same = [&] {
+    int32_t n = 0;
+    for (int32_t i = 0; i < 100 * 100; ++i) {
+      n += mesh->Points()[i].x == plain[size_t(i)].x && mesh->Points()[i].y == plain[size_t(i)].y;
+    }
+    return n;
+  };
+  const uint64_t evaluations = mesh->Evaluations();
+  for (bool antialiased : {true, false}) {
+    document.antialiased = antialiased;
+    set.second2D->UpdateGeometry();
+    ASSERT_EQ(set.second2D->drawMap.factorH, antialiased ? 2 : 1);
+    mesh->Compute(kAll);
+    EXPECT_EQ(mesh->Evaluations(), evaluations) << antialiased;
+    EXPECT_EQ(same(), 100 * 100) << antialiased;
+  }
+  Open(100, true);
+  mesh = static_cast<GraphMesh2D*>(AddMap(false, "plus[x,times[y,y]]", "times[x,y]"));
+  EXPECT_EQ(same(), 100 * 100);
 }
 
 // The textured image's grid: 300 pixels at grain 0.5, 1 and 0 give 32, 62 and 22 columns; grain 2

@@ -280,6 +280,28 @@ TEST_F(TracedGraphTest, ProbeBesideAPoleSnapsToThePole) {
   }
 }
 
+// At 37.5 px a unit the pole of 1/(x - 1) lies exactly on the edge between columns 237 and 238
+// (centres 1 -+ 1/75). A probe that snaps onto a pole reads it at 1 itself, never beside it where
+// the function is finite (75 at 1 + 1/75, the column beside the edge); one that does not snap
+// reads the function's own value. Probes every eighth of a column up to six columns off, on both
+// sides (the snap's ranges are a column wide around the probe, not the columns themselves).
+TEST_F(TracedGraphTest, APoleOnAColumnEdgeIsSnappedOnlyWhereItIs) {
+  constexpr double kPpu = 37.5, kColumn = 1 / kPpu;
+  Trace("over[1,plus[u,minus[1]]]", kTraceFull, 1, 400, kPpu)->Compute(kAll);
+  for (int32_t k = 1; k <= 48; ++k) {
+    for (double side : {-1.0, 1.0}) {
+      const double x = 1 + side * k * kColumn / 8;
+      const ProbeRecord r = graph->Probe(x, 0);
+      ASSERT_EQ(r.mode, 1u) << x;
+      if (std::isinf(r.y)) {
+        EXPECT_TRUE(r.snapped == 1 && std::fabs(r.x - 1) < 1e-15) << "probed at " << x << ": snapped at " << r.x;
+      } else {
+        EXPECT_DOUBLE_EQ(r.y, 1 / (r.x - 1)) << "probed at " << x << ", read at " << r.x;
+      }
+    }
+  }
+}
+
 TEST_F(TracedGraphTest, NearestPointWalksAlongTheCurveInTheFullModeOnly) {
   const NearestPointRecord r = Traced("u")->NearestPoint(0.3, 0.31, 4 * kW, -HUGE_VAL, HUGE_VAL);
   ASSERT_TRUE(r.found);
