@@ -1,5 +1,6 @@
-// libcurl behind IntegrationTransport. HTTP statuses of 400 and up fail the transfer
-// (CURLOPT_FAILONERROR), only http and https are spoken, redirects are not followed, the proxy
+// libcurl behind IntegrationTransport. Any HTTP status but 200 fails the transfer (400 and up
+// end it early through CURLOPT_FAILONERROR), only http and https are spoken, redirects are not
+// followed (a 3xx fails), the proxy
 // comes from the environment as libcurl reads it, and no signal is used for the timeouts, so the
 // call is safe beside other threads.
 #include "algebra/curl_transport.h"
@@ -31,6 +32,14 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
     return 0;
   }
   return n;
+}
+
+// libcurl's transfer-info callback: the installed hook asked; non-zero aborts the transfer.
+int Progress(void* user, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
+  const auto* limits = static_cast<const TransferLimits*>(user);
+  const bool going =
+      limits->progress(limits->progressContext, static_cast<int64_t>(received), static_cast<int64_t>(expected));
+  return going ? 0 : 1;
 }
 
 // A time limit in milliseconds; libcurl reads 0 as none, so a limit that is not positive takes
@@ -68,8 +77,15 @@ class CurlTransport final : public IntegrationTransport {
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMs) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, totalMs) == CURLE_OK &&
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect) == CURLE_OK &&
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply) == CURLE_OK;
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply) == CURLE_OK &&
+        (limits.progress == nullptr ||
+         (curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, Progress) == CURLE_OK &&
+          curl_easy_setopt(c, CURLOPT_XFERINFODATA, &limits) == CURLE_OK &&
+          curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L) == CURLE_OK));
     if (!set || curl_easy_perform(c) != CURLE_OK || reply.overflowed) return std::nullopt;
+    // Only a 200 carries an answer: a redirect's page or a 204's emptiness is no integral.
+    long status = 0;
+    if (curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) return std::nullopt;
     return std::move(reply.bytes);
   }
 };

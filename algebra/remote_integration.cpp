@@ -128,11 +128,16 @@ ExprNode* QueryIntegrationServer(const std::string& body) {
     return nullptr;
   }
   // A NUL inside would end the text early and let a readable beginning stand for the whole.
-  if (reply->find('\0') != std::string::npos) return nullptr;
-  for (char& c : *reply) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  ExprNode* answer = nullptr;
+  if (reply->find('\0') == std::string::npos) {
+    for (char& c : *reply) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    }
+    answer = ReadWholeFormula(reply->c_str());
   }
-  return ReadWholeFormula(reply->c_str());
+  // A reply that is no formula is a failed exchange too: the user is told, not left guessing.
+  if (answer == nullptr) PostIntegrationError();
+  return answer;
 }
 
 void RenameLogToLn(ExprNode* tree) {

@@ -39,9 +39,10 @@ std::string ConfiguredIntegrationServer();
 // "thecommand=" and the text with letters and digits kept, a blank as '+' and every other byte
 // as '%' and two upper-case hex digits (0xE9 as %E9).
 std::string EncodeIntegrationRequest(std::string_view text);
-// The body POSTed to the configured server; the reply with A..Z lowered, read as formula text. No
-// server, no answer or an HTTP failure: error 18 re-posted (shown once), null. A reply that does
-// not read whole as one formula: null, no message.
+// The body POSTed to the configured server; the reply with A..Z lowered, read as formula text.
+// Only a 200 reply whose body reads whole as one formula answers; no server, no answer, any other
+// status (a redirect, 204 No Content, an error), a cancelled transfer or a body that does not read
+// whole: error 18 re-posted (shown once), null.
 ExprNode* QueryIntegrationServer(const std::string& body);
 // Every log node of the tree becomes ln, its operands kept.
 void RenameLogToLn(ExprNode* tree);

@@ -48,7 +48,7 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   const int unbuilt = BuildDocumentRowGraphs(&document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const EquationRow& row = document.rows.data[i];
-    if (row.graphRow >= 0) continue;
+    if (row.graphRow >= 0 || row.hasSliderControl) continue;  // a slider row only defines its parameter
     Report(path, lineOfRow[static_cast<size_t>(i)],
            row.resultMessage != 0 ? GraphResultMessage(row.resultMessage) : "not enough memory to graph it");
   }
@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
     return kExitUsage;
   }
+  // The evaluation reads the names the rows define (sliders, complex points) from the current one.
+  SetCurrentDocument(&document);
   const int unbuilt = BuildRows(document, lineOfRow, options.document);
   if (!problems.empty() || unbuilt > 0) {
     std::fprintf(stderr, "quorvalis-render: %zu line(s) could not be graphed; nothing was written\n",
@@ -140,6 +142,7 @@ int main(int argc, char** argv) {
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;
+    if (graphRow < 0) continue;  // a slider row
     const int line = lineOfRow[static_cast<size_t>(i)];
     if (const char* note = HiddenViewNote(&document.viewSet, graphRow)) {
       Report(options.document, line, note);

@@ -2,11 +2,16 @@
 // bounds depth and operand counts itself), each row coloured by its place in the file.
 #include "document/document_file.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "document/document_ranges.h"
+#include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
+#include "graphs/factory/definitions.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -14,6 +19,8 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
+constexpr const char* kNoSliderProblem =
+    "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
 // "type:" and its earlier spelling "@keys ".
 const std::string kTypePrefixes[] = {"type:", "@keys "};
 
@@ -94,24 +101,57 @@ ExprNode* ReadFormula(const std::string& formula) {
   return ParseFormulaText();
 }
 
-// Splits "@xytype=N rest" into the setting and the rest; lines without it leave *xyType as it
-// is. *present: the line held a setting. False for a setting that is not a whole number 0..7, or
-// an "@" that starts neither a setting nor typed keys.
-bool ReadRowSetting(std::string* line, double* xyType, bool* present) {
-  *present = false;
-  const size_t start = line->find_first_not_of(" \t");
-  if (start == std::string::npos || (*line)[start] != '@') return true;
-  if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
-  static const std::string kName = "@xytype=";
-  if (line->compare(start, kName.size(), kName) != 0) return false;
-  const size_t value = start + kName.size();
-  if (value >= line->size() || (*line)[value] < '0' || (*line)[value] > '7') return false;
-  const size_t end = value + 1;
-  if (end < line->size() && (*line)[end] != ' ' && (*line)[end] != '\t') return false;
-  *xyType = (*line)[value] - '0';
-  *line = line->substr(end);
-  *present = true;
+// The settings a formula line may start with, each at most once and in either order:
+// "@xytype=N " (N 0..7, the row's xy type) and "@slider=P " (P 0..kMaxSliderSteps, the position of
+// the slider the row defines).
+struct RowSettings {
+  double xyType = EquationRow{}.xyType;
+  int32_t sliderPosition = -1;  // -1: none given
+  bool present = false;         // some setting was read
+};
+
+// A whole number of at most `limit` at `at` of the line, ended by a blank, a tab or the line's
+// end; *end past its digits. False for anything else.
+bool ReadSettingNumber(const std::string& line, size_t at, int32_t limit, int32_t* value, size_t* end) {
+  int64_t n = 0;
+  size_t i = at;
+  for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && n <= limit; ++i) n = n * 10 + (line[i] - '0');
+  if (i == at || n > limit || (i < line.size() && line[i] != ' ' && line[i] != '\t')) return false;
+  *value = static_cast<int32_t>(n);
+  *end = i;
   return true;
+}
+
+// Takes the row settings off the front of the line, leaving the rest. An "@" that starts neither a
+// setting nor typed keys, or a setting with a bad value, is refused with *reason set.
+bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reason) {
+  static const std::string kXyType = "@xytype=", kSlider = "@slider=";
+  for (;;) {
+    const size_t start = line->find_first_not_of(" \t");
+    if (start == std::string::npos || (*line)[start] != '@') return true;
+    if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
+    int32_t value = 0;
+    size_t end = 0;
+    if (line->compare(start, kXyType.size(), kXyType) == 0) {
+      if (!ReadSettingNumber(*line, start + kXyType.size(), 7, &value, &end) || end != start + kXyType.size() + 1) {
+        *reason = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+        return false;
+      }
+      settings->xyType = value;
+    } else if (line->compare(start, kSlider.size(), kSlider) == 0) {
+      if (!ReadSettingNumber(*line, start + kSlider.size(), kMaxSliderSteps, &value, &end)) {
+        *reason = "bad slider setting (\"@slider=P\" with P a whole number from 0 to " +
+                  std::to_string(kMaxSliderSteps) + " expected)";
+        return false;
+      }
+      settings->sliderPosition = value;
+    } else {
+      *reason = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+      return false;
+    }
+    *line = line->substr(end);
+    settings->present = true;
+  }
 }
 
 // A document line "@view=2d", "@view=3d" or "@view=4d" (blanks around it allowed): the
@@ -235,18 +275,24 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       continue;
     }
     if (rangeLine) continue;
-    double xyType = EquationRow{}.xyType;
-    bool setting = false;
-    if (!ReadRowSetting(&raw, &xyType, &setting)) {
-      problems->push_back({line, "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"});
+    RowSettings settings;
+    std::string settingProblem;
+    if (!ReadRowSettings(&raw, &settings, &settingProblem)) {
+      problems->push_back({line, settingProblem});
       continue;
     }
+    const bool setting = settings.present;
     std::string keys, spelling, reason;
     EquationRow* row = nullptr;
     if (KeysOfLine(raw, &keys, &spelling)) {
       FormulaEditor* editor = TypeRow(keys, spelling, document, &reason);
       if (editor == nullptr) {
         problems->push_back({line, "cannot type the formula: " + reason});
+        continue;
+      }
+      if (settings.sliderPosition >= 0 && !IsSliderDefinition(editor->root)) {
+        DisposeFormulaEditor(editor);
+        problems->push_back({line, kNoSliderProblem});
         continue;
       }
       if ((row = document->AppendEditorRow(editor)) == nullptr) DisposeFormulaEditor(editor);
@@ -262,6 +308,11 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
         problems->push_back({line, "cannot read the formula (bracket notation expected, e.g. equal[y,power[x,2]])"});
         continue;
       }
+      if (settings.sliderPosition >= 0 && !IsSliderDefinition(tree)) {
+        FreeExpression(tree);
+        problems->push_back({line, kNoSliderProblem});
+        continue;
+      }
       if ((row = document->AppendEquationRow(tree)) == nullptr) FreeExpression(tree);
     }
     if (row == nullptr) {
@@ -269,8 +320,25 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       return false;
     }
     row->color = FixedColourOfRow(document->rows.count - 1);
-    row->xyType = xyType;
+    row->xyType = settings.xyType;
+    if (settings.sliderPosition >= 0) row->sliderValue = settings.sliderPosition;
     lineOfRow->push_back(line);
   }
+  UpdateEquationSliders(document->rows.data, document->rows.count);
   return true;
+}
+
+std::string DocumentRowLine(const EquationRow& row) {
+  if (row.kind != 0 || row.expression == nullptr) return {};
+  char* text = FormatExpressionBracket(row.expression);
+  if (text == nullptr) return {};
+  std::string line;
+  const double xyType = row.xyType;
+  if (xyType != EquationRow{}.xyType && xyType >= 0 && xyType <= 7 && xyType == static_cast<int32_t>(xyType))
+    line += "@xytype=" + std::to_string(static_cast<int32_t>(xyType)) + " ";
+  if (IsSliderDefinition(row.expression))
+    line += "@slider=" + std::to_string(std::clamp(row.sliderValue, 0, kMaxSliderSteps)) + " ";
+  line += text;
+  FreeMemory(text);
+  return line;
 }

@@ -19,8 +19,10 @@ struct DocumentProblem {
 // Reads the document into `document`'s rows: each line that is not blank and does not start with #
 // must be one formula in bracket notation (blanks outside quotes are ignored), or "type: KEYS", the
 // keys a user would type into a new row (DecodeTypedKeys: "type: y = x^2{Right} + 1"; "@keys " is
-// read as "type:"), run through the row editor's own key handling; either after an optional
-// "@xytype=N " (N a whole number 0..7: the row's xy type; the row's default when absent). Typed
+// read as "type:"), run through the row editor's own key handling; either after the optional row
+// settings "@xytype=N " (N a whole number 0..7: the row's xy type; the row's default when absent)
+// and "@slider=P " (P a whole number 0..100000: the position of the slider a row such as
+// "a = slider(0, 10)" defines, clamped to its steps; 0 when absent), in either order. Typed
 // keys must each do something and leave no empty place. A line "@view=3d", "@view=4d" (or
 // "@view=2d") sets the document's mode: its rows are built in space and the 3D view is shown, or
 // in 4D space and the 4D view is shown (the last such line counts). A line "@map=picture
@@ -30,7 +32,14 @@ struct DocumentProblem {
 // line counts. A line "@NAME=MIN,MAX" asks the shown view for a range by name: x, y, z, w, t, u, v,
 // r, theta or phi (document/document_ranges.h; the last line for a name counts), kept in the
 // document's askedRanges and shown by ShowAskedRanges. Each appended row's file line (1-based)
-// goes to *lineOfRow; unusable lines (a setting alone among them) are listed in *problems.
+// goes to *lineOfRow; unusable lines (a setting alone among them, and a slider setting on a
+// formula that defines no slider) are listed in *problems. The rows' sliders are refreshed
+// (UpdateEquationSliders) at the end.
 // False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
                       std::vector<DocumentProblem>* problems, std::string* failure);
+
+// The line of the document file that reads back as the row: its settings ("@xytype=N " when not the
+// default, "@slider=P " for a slider definition) and its formula in bracket notation. Empty for a
+// row without a formula, or when memory is refused.
+std::string DocumentRowLine(const EquationRow& row);

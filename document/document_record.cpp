@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "document/equation_sliders.h"
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
@@ -197,6 +198,8 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
+  // The slider parameters' values are read from the controls.
+  UpdateEquationSliders(document->rows.data, document->rows.count);
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
@@ -210,6 +213,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
+    if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
     if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
       row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place

@@ -137,7 +137,7 @@ class DocumentRecord final : public DocumentServices {
                                    // read into it (a window's buffer serves the same in a window)
   int32_t toolbarTags[5] = {0, 0, 0, 0, 0};  // code, axes side 0 and 1, paper side 0 and 1
   int32_t messageRedraws = 0;
-  int32_t viewSetTickRate = 0;     // ticks a second the view set is paced at; 0 until set
+  int32_t viewSetTickRate = 0;     // ticks a second the views animate at (the idle interval); 0: kTicksPerSecond
   bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
   uint8_t paneDividerDrag = 0;     // set while the divider between the panes is tracked: the 3D
                                    // and 4D spins hold still (IsTrackingMouse)
@@ -150,15 +150,17 @@ class DocumentRecord final : public DocumentServices {
 // Copies the document's number format into the number settings the number text reads.
 void ApplyDocumentNumberFormat(const DocumentRecord* document);
 
-// Builds the graphs of the equation rows in the plane, in space when the document shows its 3D
-// view, or in 4D space when it shows the 4D view (a plane transformation shows the second 2D view
-// beside the first, with the transformation's own graph and the rows' companions there): the view
-// set is emptied and the view shown made ready (a GL view drawing through an offscreen context read
-// back into the document's buffer when OpenGL is there), then each row's equation is classified
-// and built from a private copy with the row's graph values. Each row gets its graph-table row (-1 when nothing
-// was built) and its result message: the classifier's explanation for an equation of no form, the
-// factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out: error 7 is
-// posted). Returns the number of equation rows that built nothing.
+// Builds the graphs of the equation rows (their sliders refreshed first) in the plane, in space
+// when the document shows its 3D view, or in 4D space when it shows the 4D view (a plane
+// transformation shows the second 2D view beside the first, with the transformation's own graph and
+// the rows' companions there): the view set is emptied and the view shown made ready (a GL view
+// drawing through an offscreen context read back into the document's buffer when OpenGL is there),
+// then each row's equation is classified and built from a private copy with the row's graph values.
+// Each row gets its graph-table row (-1 when nothing was built) and its result message: the
+// classifier's explanation for an equation of no form, the factory's for a form whose kinds are
+// missing, 0 otherwise (also when memory ran out: error 7 is posted). A row with a slider defines
+// its parameter and builds nothing, with no message. Returns the number of the other equation rows
+// that built nothing.
 int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 
 // The documents' process-wide state, one struct with one reset.

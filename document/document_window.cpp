@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "algebra/remote_integration.h"
+#include "document/progress_box.h"
+#include "document/slider_strip.h"
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
 #include "editor/formula_editor.h"
@@ -17,6 +20,7 @@
 #include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/mouse_tracking.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -31,6 +35,8 @@ constexpr int16_t kMessageSize = 12;
 constexpr double kTickRate = 60.15;  // ticks a second of the blink setting
 constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
+constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
+constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
 
 DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
@@ -112,7 +118,7 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
   };
   hooks.getMathPaneRect = [](void* owner, PixelRect* rect) {
     if (DocumentWindow* w = WindowOf(owner)) {
-      const QDRect& r = w->Layout().mathPane;
+      const QDRect r = w->RowsRect();
       *rect = PixelRect{r.top, r.left, r.bottom, r.right};
     }
   };
@@ -127,9 +133,21 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
     state->viewSetNeedsRedraw = ViewSetNeedsRedraw(&d->viewSet);
     state->allViewsReady = ViewSetAllViewsReady(&d->viewSet);
   };
+  // The remote integration blocks; the window shows its progress meanwhile and hears Escape.
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  savedLimits_ = limits;
+  limits.progress = [](void* context, int64_t received, int64_t expected) {
+    return static_cast<DocumentWindow*>(context)->ShowTransferProgress(received, expected);
+  };
+  limits.progressContext = this;
 }
 
 DocumentWindow::~DocumentWindow() {
+  TransferLimits& limits = RemoteIntegrationGlobals().limits;
+  if (limits.progressContext == this) {
+    limits.progress = savedLimits_.progress;
+    limits.progressContext = savedLimits_.progressContext;
+  }
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
   DisposeFormulaEditor(newRow_);
@@ -145,6 +163,7 @@ FormulaEditor* DocumentWindow::RowEditor(int32_t i) const {
 bool DocumentWindow::Open(int32_t width, int32_t height) {
   InitTypesetting();
   if (!document_->EnsureRowEditors()) return false;
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   newRow_ = NewCurrentEquationEditor(PixelRect{0, 0, 0, 0}, document_);
   if (newRow_ == nullptr) return false;
   activeRow_ = document_->rows.count;
@@ -175,8 +194,11 @@ void DocumentWindow::ApplyLayout(const DocumentWindowLayout& layout) {
   LayoutRows();
 }
 
+QDRect DocumentWindow::RowsRect() const { return MathPaneLessStrip(layout_.mathPane, strip_); }
+
 void DocumentWindow::LayoutRows() {
-  const QDRect& pane = layout_.mathPane;
+  strip_ = SliderStripRect(layout_.mathPane, SliderRowCount(*document_));
+  const QDRect pane = RowsRect();
   const int32_t left = pane.left + kRowMargin;
   const int32_t right = std::max(left + 1, pane.right - kRowMargin);
   // The rows' height first (each laid out at the pane's width), which bounds the scroll; then the
@@ -228,10 +250,13 @@ void DocumentWindow::RedrawMathPane() {
     PaintRect(MakeRect(pane.left, pane.bottom, pane.right, layout_.graphPane.top));
     ForeColor(kBlackColor);
     ClipRect(pane);
+    DrawSliderStrip(*document_, strip_);
+    const QDRect rows = RowsRect();
+    ClipRect(rows);
     for (int32_t i = 0; i < RowCount(); ++i) {
       FormulaEditor* e = RowEditor(i);
       // Rows scrolled wholly out of the pane are not drawn.
-      if (e == nullptr || e->frame.bottom + kMessageHeight < pane.top || e->frame.top >= pane.bottom) continue;
+      if (e == nullptr || e->frame.bottom + kMessageHeight < rows.top || e->frame.top >= rows.bottom) continue;
       SetCurrentFormulaEditor(e, document_);
       if (e->active && e->layoutValid && SelectionIsDrawable()) {
         FixedRect selection{}, second{};
@@ -254,6 +279,15 @@ void DocumentWindow::RedrawMathPane() {
   }
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
+}
+
+void DocumentWindow::RedrawSliderStrip() {
+  if (buffer_ == nullptr || RectHeight(strip_) <= 0) return;
+  {
+    PortScope port(buffer_, strip_);
+    DrawSliderStrip(*document_, strip_);
+  }
+  Present(strip_);
 }
 
 void DocumentWindow::RedrawGraphPane() {
@@ -280,7 +314,7 @@ void DocumentWindow::ShowCaret() {
   FormulaEditor* e = RowEditor(activeRow_);
   if (e == nullptr || buffer_ == nullptr) return;
   {
-    PortScope port(buffer_, layout_.mathPane);
+    PortScope port(buffer_, RowsRect());
     SetCurrentFormulaEditor(e, document_);
     if (!e->documentFlag) DrawCurrentEquationCaret();
   }
@@ -300,6 +334,7 @@ void DocumentWindow::AfterEdit() {
       DisposeFormulaEditor(fresh);
     }
   }
+  UpdateEquationSliders(document_->rows.data, document_->rows.count);
   DeleteGraphs();
   document_->SetDocumentModified(true);
 }
@@ -321,7 +356,7 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   const CaretPlace before = CaretPlaceOf(e);
   int32_t code = 0;
   {
-    PortScope port(buffer_, layout_.mathPane);
+    PortScope port(buffer_, RowsRect());
     code = HandleEquationKey(key, e, document_);
   }
   if (code != 0 && !IsCaretMotionCode(code)) AfterEdit();
@@ -330,8 +365,33 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   if (moved || code != 0) RevealActiveRow();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
   ShowCaret();
   return code;
+}
+
+bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
+  if (buffer_ == nullptr) return true;
+  const QDRect box = ProgressBoxRect(buffer_->bounds);
+  {
+    PortScope port(buffer_, buffer_->bounds);
+    DrawProgressBox(box, kIntegrationProgressTitle, received, expected, progressFrame_++);
+  }
+  progressShown_ = true;
+  Present(box);
+  // While nothing arrives the wait paces the box and hears Escape; while bytes flow it only looks.
+  const double wait = received != progressReceived_ ? 0.0 : kProgressPollSeconds;
+  progressReceived_ = received;
+  PointerSource* source = GetPointerSource();
+  return source == nullptr || source->WaitPointerEvent(wait).kind != PointerEventKind::kCancelled;
+}
+
+void DocumentWindow::EndTransferProgress() {
+  if (!progressShown_) return;
+  progressShown_ = false;
+  progressFrame_ = 0;
+  progressReceived_ = 0;
+  RedrawAll();
 }
 
 int32_t DocumentWindow::RowAt(QDPoint point) const {
@@ -343,12 +403,51 @@ int32_t DocumentWindow::RowAt(QDPoint point) const {
   return RowCount() - 1;
 }
 
+void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
+  const int32_t row = NthSliderRow(*document_, line);
+  if (row < 0) return;
+  const QDRect track = SliderTrackRect(SliderLineRect(strip_, line));
+  // A new position is drawn and computed for a step; false when the thumb stays where it is.
+  const auto moveTo = [&](int16_t h) {
+    if (!SetSliderPosition(document_, row, SliderPositionAt(track, document_->rows.data[row].sliderSteps, h)))
+      return false;
+    RedrawSliderStrip();
+    graphPaneStale_ = true;
+    ComputeSliderStep();
+    return true;
+  };
+  moveTo(point.h);
+  if (GetPointerSource() == nullptr) return;
+  // The graphs compute while the button is held still too, a step at a time.
+  TrackingScope tracking;
+  for (bool down = true; down;) {
+    down = TrackMouseWhileDown(&point, nullptr, kSliderStepTicks / static_cast<double>(kTicksPerSecond));
+    if (!moveTo(point.h) && down) ComputeSliderStep();
+  }
+}
+
+void DocumentWindow::ComputeSliderStep() {
+  GraphViewSet* set = &document_->viewSet;
+  if (!document_->graphsBuilt) return;
+  if (!ViewSetAllViewsReady(set)) {
+    PortScope port(buffer_, layout_.graphPane);
+    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kSliderStepTicks)));
+    graphPaneStale_ = true;
+  }
+  if (graphPaneStale_) RedrawGraphPane();
+}
+
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
+  if (line >= 0) {
+    TrackSlider(line, point);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
     {
-      PortScope port(buffer_, layout_.mathPane);
+      PortScope port(buffer_, RowsRect());
       TrackingScope tracking;
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
@@ -408,7 +507,7 @@ bool DocumentWindow::Animating() const {
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
-  if (Animating()) return 1.0 / kTicksPerSecond;
+  if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
   if (ErrorRegisterGlobals().pending != 0) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
@@ -419,7 +518,7 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   if (FormulaEditor* e = RowEditor(activeRow_)) {
     bool blinked = false;
     {
-      PortScope port(buffer_, layout_.mathPane);
+      PortScope port(buffer_, RowsRect());
       blinked = BlinkEquationCaret(e, document_);
     }
     if (blinked) Present(layout_.mathPane);
@@ -432,12 +531,14 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   }
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
+  EndTransferProgress();
 }
 
 void DocumentWindow::RebuildGraphs() {
   document_->SyncRowsWithEditors();
   SetCurrentDocument(document_);
   BuildDocumentRowGraphs(document_);
+  ++graphBuilds_;
   graphPaneStale_ = true;
   ActivateRow(activeRow_);
 }

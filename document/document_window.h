@@ -1,5 +1,6 @@
 // DocumentWindow: a document shown in a window: the math pane above (the rows, typeset, each with
-// its result message, and an empty row at the end for a new equation) and the graph pane below
+// its result message, and an empty row at the end for a new equation; at its foot a slider for each
+// row that defines one) and the graph pane below
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
 // ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
 // It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 
+#include "algebra/integration_transport.h"
 #include "document/document_record.h"
 #include "editor/editor_hooks.h"
 #include "graphics/port_save.h"
@@ -65,8 +67,9 @@ class DocumentWindow final : public DocumentWindowServices {
   // editor (HandleEquationKey). Returns the edit command run (0: none).
   int32_t HandleKey(const EditKeyEvent& key);
   // A mouse-down (window point, kMod... bits, click count), followed until the button is up: on a
-  // row it places the caret, on the divider it drags the divider, in the graph pane it goes to
-  // the views.
+  // row it places the caret, on a slider of the strip the thumb follows the pointer (each position
+  // sends its value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on
+  // the divider it drags the divider, in the graph pane it goes to the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   // The wheel (SDL's sense: dv > 0 away from the user) scrolls the math pane's rows or goes to
   // the view under the point.
@@ -86,6 +89,18 @@ class DocumentWindow final : public DocumentWindowServices {
   void IdleTick(uint32_t budgetTicks);
   // Deletes the graphs and builds them again from the rows.
   void RebuildGraphs();
+  // The rebuilds so far (a slider's change is none).
+  int32_t GraphBuilds() const { return graphBuilds_; }
+  // The slider strip at the foot of the math pane (empty without slider rows) and the pane above
+  // it, where the rows go.
+  const QDRect& SliderStrip() const { return strip_; }
+  QDRect RowsRect() const;
+  // The progress of a transfer the window blocks on: the progress box drawn and shown at once, then
+  // a look at the pointer that hears Escape (a short wait while no bytes arrive). False (cancel)
+  // after Escape.
+  bool ShowTransferProgress(int64_t received, int64_t expected);
+  // After a command that may have shown the progress box: the panes drawn again in its place.
+  void EndTransferProgress();
   bool GraphsComplete();
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
@@ -165,6 +180,11 @@ class DocumentWindow final : public DocumentWindowServices {
   void AfterEdit();
   // The graphs deleted and the rows' result messages cleared (Return builds them again).
   void DeleteGraphs();
+  void RedrawSliderStrip();
+  // Follows the pointer on slider line `line` from the press at `point` until the button is up.
+  void TrackSlider(int32_t line, QDPoint point);
+  // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
+  void ComputeSliderStep();
 
   DocumentRecord* document_;
   WindowSurface* surface_;
@@ -176,5 +196,11 @@ class DocumentWindow final : public DocumentWindowServices {
   int32_t rowsHeight_ = 0;    // of all rows with their gaps and messages, as last laid out
   int32_t mathHeight_ = -1;   // the math pane's height the divider was dragged to; -1 none
   bool graphPaneStale_ = false;
+  QDRect strip_{0, 0, 0, 0};
+  int32_t graphBuilds_ = 0;
+  bool progressShown_ = false;
+  int32_t progressFrame_ = 0;
+  int64_t progressReceived_ = 0;  // the bytes the last progress call saw
   EditorHooks savedHooks_{};
+  TransferLimits savedLimits_{};
 };

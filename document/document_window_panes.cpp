@@ -80,7 +80,7 @@ bool DocumentWindow::BackspaceInEmptyRow() {
 void DocumentWindow::RevealActiveRow() {
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e == nullptr) return;
-  const QDRect& pane = layout_.mathPane;
+  const QDRect pane = RowsRect();  // the rows' part of the math pane, above the slider strip
   const int32_t top = e->frame.top - kRowGap;
   const int32_t bottom = e->frame.bottom + (RowMessage(activeRow_) != 0 ? kMessageHeight : 0) + kRowGap;
   int32_t shift = 0;

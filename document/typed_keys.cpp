@@ -48,6 +48,19 @@ bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
   return true;
 }
 
+// Braces around what reads as a key's name: a capital letter, then at least one more letter, digit
+// or hyphen ("{Bogus}", "{Ctrl-Home}"). Such text was meant as a key, so a name the table lacks is
+// refused by name rather than typed as a brace and letters (that would be reported at the "}").
+bool LooksLikeKeyName(const std::string& text, size_t at) {
+  const size_t close = text.find('}', at + 1);
+  if (close == std::string::npos || close - at < 3 || text[at + 1] < 'A' || text[at + 1] > 'Z') return false;
+  for (size_t i = at + 1; i < close; ++i) {
+    const char c = text[i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::string* reason) {
@@ -56,6 +69,13 @@ bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::
     if (text[at] == '{' && NamedKeyAt(text, &at, &key)) {
       keys->push_back(std::move(key));
       continue;
+    }
+    if (text[at] == '{' && LooksLikeKeyName(text, at)) {
+      *reason = "unknown key " + text.substr(at, text.find('}', at) + 1 - at) + " (key " +
+                std::to_string(keys->size() + 1) +
+                "; the named keys are Right, Left, Up, Down, Tab, Backspace and Escape, after Shift-, Ctrl- or "
+                "Alt- also one character)";
+      return false;
     }
     const size_t from = at;
     if (!NextUtf8Character(text.data(), text.size(), &at, &key.character)) {

@@ -97,7 +97,8 @@ ExprNode* WrapCaretNodeInKind(uint32_t kind, int32_t arity, int32_t slot) {
 
 bool InsertPromptOperand(ExprNode* node, int32_t index) {
   const int32_t n = node->arity;
-  if (IsTextLeaf(node) || n >= kMaxArity || index < 0 || index > n) return false;
+  if (IsTextLeaf(node) || index < 0 || index > n) return false;
+  if (n >= kMaxArity) return RefuseAtOperandLimit();
   ExprNode* prompt = NewPromptNode();
   if (!prompt) return false;
   if (!InsertOperand(node, index, prompt)) {

@@ -25,7 +25,8 @@ void FreeSubtreeKeepingCaret(ExprNode* subtree, ExprNode* heir);
 // selected, a postfix kind puts the caret after the new node and a prefix kind before the
 // wrapped node. Returns the new node, null (nothing changed) when memory is refused.
 ExprNode* WrapCaretNodeInKind(uint32_t kind, int32_t arity, int32_t slot);
-// Grows the node by a prompt operand at index and selects the prompt.
+// Grows the node by a prompt operand at index and selects the prompt. A node at the operand
+// limit stays as it is and error 7 is posted (RefuseAtOperandLimit).
 bool InsertPromptOperand(ExprNode* node, int32_t index);
 // A prompt operand of the kind after (before) the caret node: appended to (put first in) a
 // caret node of that kind, put next to the caret node in a parent of that kind, or else the

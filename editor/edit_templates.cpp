@@ -39,11 +39,12 @@ ExprNode* CaretParent() { return Editor()->caretNode->parent; }
 // ---- Matrices --------------------------------------------------------------------------------
 
 // The matrix as rows x columns cells: its old cells keep their row and column, the new places get
-// prompts. Every prompt is made before a cell moves, so a refusal leaves the matrix as it was.
+// prompts. Every prompt is made before a cell moves, so a refusal leaves the matrix as it was; a
+// shape past the operand limit is refused and told (error 7).
 bool GrowMatrix(ExprNode* m, int32_t rows, int32_t columns) {
   const int32_t oldRows = m->value.halves.first, oldColumns = m->value.halves.second;
-  if (oldRows < 1 || oldColumns < 1 || oldRows * oldColumns != m->arity || rows * columns > kMaxArity || rows > INT16_MAX || columns > INT16_MAX)
-    return false;
+  if (oldRows < 1 || oldColumns < 1 || oldRows * oldColumns != m->arity) return false;
+  if (rows > INT16_MAX || columns > INT16_MAX || rows * columns > kMaxArity) return RefuseAtOperandLimit();
   ExprNode* grown = NewNode(KindMatrix, rows * columns);
   if (!grown) return false;
   for (int32_t k = 0; k < rows * columns; ++k) {

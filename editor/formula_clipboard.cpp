@@ -69,7 +69,11 @@ bool AdoptScrapText() {
   const uint64_t exhausted = NodeExhaustionReports(), raised = OutOfMemoryRaises();
   ExprNode* tree = ReadWholeFormula(text);
   if (!tree) {
-    const bool memory = NodeExhaustionReports() != exhausted || OutOfMemoryRaises() != raised;
+    // The operand limit is told as memory is (the reader posts error 7, which its once-bit may
+    // swallow): by the reader's fault, not only by the memory counters.
+    const int fault = FormulaReaderError();
+    const bool memory = fault == kReaderFaultOperands || fault == kReaderFaultMemory ||
+                        NodeExhaustionReports() != exhausted || OutOfMemoryRaises() != raised;
     const int error = memory ? kErrorOutOfMemory : kErrorUnrecognisedData;
     ClearErrorPosted(error);  // a paste is asked for each time: each refusal is told
     PostError(error);

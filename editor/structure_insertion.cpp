@@ -338,7 +338,8 @@ void AddBoundSlotIfRoom() {
   for (ExprNode* n = e->caretNode; n; n = n->parent) {
     const int32_t limit = BoundSlotLimit(n);
     if (limit == 0) continue;
-    if (n->arity < limit) InsertPromptOperand(n, n->arity);
+    // A slot past the operand limit is refused and told; the other kinds simply have no more.
+    if (n->arity < limit || limit == kMaxArity) InsertPromptOperand(n, n->arity);
     return;
   }
 }

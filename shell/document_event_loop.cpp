@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/document_window.h"
+#include "document/slider_strip.h"
 #include "editor/equation_keys.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/trees/expr_node.h"
@@ -45,6 +46,18 @@ void TraceView(FILE* trace, const DocumentWindow* document) {
   std::fflush(trace);
 }
 
+void TraceSliders(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const DocumentRecord* d = document->Document();
+  for (int32_t i = 0; i < d->rows.count; ++i) {
+    const EquationRow& row = d->rows.data[i];
+    if (!row.hasSliderControl) continue;
+    std::fprintf(trace, "slider %d %d %s builds %d\n", i, row.sliderValue, SliderValueText(row).c_str(),
+                 document->GraphBuilds());
+  }
+  std::fflush(trace);
+}
+
 void TraceLayout(FILE* trace, const DocumentWindow* document) {
   if (trace == nullptr) return;
   const DocumentWindowLayout& l = document->Layout();
@@ -72,9 +85,13 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         }
         case WindowEventKind::kMouseDown: {
           const bool graph = PtInRect(event.where, document->Layout().graphPane);
+          const bool slider = PtInRect(event.where, document->SliderStrip());
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
-          if (graph) {
+          if (slider) {
+            TraceSliders(trace, document);
+            computing = true;  // "graphs complete" follows once the new value is drawn
+          } else if (graph) {
             TraceView(trace, document);
           } else if (math) {
             TraceCaret(trace, document);

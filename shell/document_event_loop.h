@@ -21,11 +21,13 @@ EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
 // ("caret ROW PATH mMODE START:END", the caret's child-index path from the root, "-" at the
 // root), after each click in the graph pane ("view XMIN XMAX YMIN YMAX" of the first plane
 // view), after each resize and drag of the divider ("layout math T L B R graph T L B R"), after
-// each turn of the wheel over the math pane ("scroll PIXELS") and when the graphs built by a
-// Return are complete ("graphs complete"). A resize refused for want of memory keeps the window's
-// last layout (error 7 is posted).
+// each turn of the wheel over the math pane ("scroll PIXELS"), after each drag in the slider strip
+// ("slider ROW POSITION VALUE builds N" a slider, N the graph rebuilds so far) and when the graphs
+// built by a Return are complete ("graphs complete"). A resize refused for want of memory keeps
+// the window's last layout (error 7 is posted).
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace);
 // The trace lines (shared with tests).
 void TraceCaret(FILE* trace, const DocumentWindow* document);
 void TraceView(FILE* trace, const DocumentWindow* document);
+void TraceSliders(FILE* trace, const DocumentWindow* document);
 void TraceLayout(FILE* trace, const DocumentWindow* document);

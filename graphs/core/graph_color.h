@@ -55,7 +55,8 @@ void DrawGraphColorPicture(const GraphColor* color, int32_t x, int32_t y, const 
 PackedRGB BandColor(PackedRGB rgb, int32_t band, int32_t bands);
 // The packed colour of hue h at full saturation and value: each channel trunc(255 c) & 0xff.
 PackedRGB HSVToPackedRGB(double h);
-// The no-fill mode (colour index 17): the 2D kinds then draw, hit and probe nothing. False for null.
+// The no-fill mode (colour index 17): the 2D kinds then draw and hit nothing, and probe nothing
+// except the vector field, whose probe still reads the field at the point. False for null.
 inline bool IsNoFillColor(const GraphColor* color) { return color != nullptr && color->mode == kColorNoFill; }
 // The colour's RGB; the default graph colour for a graph without one.
 inline PackedRGB GraphColorRGB(const GraphColor* color) { return color != nullptr ? color->rgb : kDefaultGraphRGB; }

@@ -301,8 +301,12 @@ ExprNode* CollectDefinitionEquations(const DocumentServices* document) {
   });
   if (count == 0) return nullptr;
   if (count == 1 && !firstIsComma) return CopyDefinition(single);
-  // More than one item is always a list (an item is never appended to an equation).
-  if (count > kMaxArity) count = kMaxArity;
+  // More than one item is always a list (an item is never appended to an equation); one past the
+  // operand limit would drop rows unseen, so none is kept and the user is told.
+  if (count > kMaxArity) {
+    RefuseAtOperandLimit();
+    return nullptr;
+  }
   ExprNode* list = NewNode(KindList, count);
   if (list == nullptr) return nullptr;
   int32_t filled = 0;

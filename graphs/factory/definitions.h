@@ -88,5 +88,6 @@ void MarkFunctionParameters(ExprNode* equation);
 // conditions included); each later row adds the row itself, or for a comma row its definition
 // equations (sliders and complex points among them). A single plain definition is returned bare;
 // more than one item, or a first row that is a comma row, always as a list. Each item has its
-// parameters marked. Null when there is none, or when memory ran out (nothing kept).
+// parameters marked. Null when there is none, when there are more than kMaxArity items (error 7
+// posted, re-armed), or when memory ran out (nothing kept).
 ExprNode* CollectDefinitionEquations(const DocumentServices* document);

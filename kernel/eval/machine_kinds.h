@@ -285,8 +285,8 @@ struct IntervalMachine {
     return r;
   }
   [[gnu::always_inline]] static Interval Divide(const Interval& a, const Interval& b) {
-    Interval r;
-    return Multiply(a, IntervalReciprocalQuick(r, b) ? r : Apply(IntervalReciprocal, b));
+    Interval r;  // IntervalDivide takes the rest: a divisor whose reciprocal overflows divides directly
+    return IntervalReciprocalQuick(r, b) ? Multiply(a, r) : Apply2(IntervalDivide, a, b);
   }
   static Interval Power(const Interval& a, const Interval& b) { return Apply2(IntervalPower, a, b); }
   static Interval Atan2Positive(const Interval& a, const Interval& b) { return Apply2(IntervalAtan2, b, a); }

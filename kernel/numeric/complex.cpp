@@ -5,11 +5,14 @@
 // |q| = 1 + 1e-16) or NaN (infinity times sin 0), and real-only operations refuse either.
 #include "kernel/numeric/complex.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/special_functions.h"
+#include "kernel/numeric/value_of.h"
 
 namespace {
 
@@ -128,6 +131,67 @@ void ComplexSqrt(Complex& out, const Complex& z) {
 void ComplexAbs(Complex& out, const Complex& z) { Set(out, std::hypot(z.re, z.im), 0.0); }
 void ComplexArg(Complex& out, const Complex& z) { Set(out, std::atan2(z.im + 0.0, z.re), 0.0); }
 
+namespace {
+
+// Parts of a complex number in long double, for powers whose parts leave the doubles' range.
+struct WideComplex {
+  long double re;
+  long double im;
+};
+
+inline Complex Product(const Complex& a, const Complex& b) { return ValueOf(ComplexMultiply, a, b); }
+inline WideComplex Product(const WideComplex& a, const WideComplex& b) {
+  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+// base^n for a whole n > 0 by repeated squaring. The first factor is the power of the base
+// itself, not 1 times it, which would meet 0 times a part that has overflowed.
+template <typename C>
+C RepeatedPower(C base, double n) {
+  C result = base;
+  bool started = false;
+  while (n > 0.0) {
+    if (std::fmod(n, 2.0) == 1.0) {
+      result = started ? Product(result, base) : base;
+      started = true;
+    }
+    n = std::floor(n / 2.0);
+    if (n > 0.0) base = Product(base, base);
+  }
+  return result;
+}
+
+// z^n for a whole n, |n| <= kComplexLargestRepeatedExponent, z not 0: undefined only where a
+// part of z is infinite and infinity meets infinity. Where a part of a finite z could pass the
+// largest double or fall below the least on the way (|z|^2n, the square of |z^n| in 1 / z^n,
+// beyond 2^+-960), z is scaled to magnitude below 1 and powered in long double, whose range
+// holds both parts of every such power, and the scale 2^(n e) is put back once: a part is then
+// infinite exactly where it lies beyond the doubles, with its sign, and a part within them is
+// not lost to the overflow or underflow of the other.
+static_assert(std::numeric_limits<long double>::max_exponent >= 16 * std::numeric_limits<double>::max_exponent,
+              "the scaled powers need long double's wider exponent range");
+Complex WholePower(const Complex& z, double n) {
+  if (n == 0.0) return {1.0, 0.0};
+  const bool finite = std::isfinite(z.re) && std::isfinite(z.im);
+  const int e = finite ? std::ilogb(std::max(std::fabs(z.re), std::fabs(z.im))) + 1 : 0;
+  if (std::fabs(n) * (std::abs(e) + 1) < 480.0) {  // |z|^n and its square lie within 2^+-960
+    Complex result = RepeatedPower(z, std::fabs(n));
+    if (n < 0.0) ComplexRealOver(result, 1.0, result);
+    return result;
+  }
+  WideComplex r = RepeatedPower(WideComplex{std::ldexp(static_cast<long double>(z.re), -e),
+                                            std::ldexp(static_cast<long double>(z.im), -e)},
+                                std::fabs(n));
+  if (n < 0.0) {  // |r| lies within 2^+-64 here
+    const long double d = r.re * r.re + r.im * r.im;
+    r = {r.re / d, -r.im / d};
+  }
+  const int scale = static_cast<int>(n) * e;  // within 2^17, taken exactly
+  return {static_cast<double>(std::ldexp(r.re, scale)), static_cast<double>(std::ldexp(r.im, scale))};
+}
+
+}  // namespace
+
 void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
   // exp(w ln z) is undefined for an undefined operand; the exact branches below must not turn
   // NaN^0 into 1.
@@ -157,26 +221,8 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
     return;
   }
   if (wWhole && std::fabs(w.re) <= kComplexLargestRepeatedExponent) {
-    // The first factor is the power of the base itself, not 1 times it, which would meet 0 times
-    // a part that has overflowed.
-    double n = std::fabs(w.re);
-    Complex base = z, result{1.0, 0.0};
-    bool started = false;
-    while (n > 0.0) {
-      if (std::fmod(n, 2.0) == 1.0) {
-        if (started) {
-          ComplexMultiply(result, result, base);
-        } else {
-          result = base;
-          started = true;
-        }
-      }
-      n = std::floor(n / 2.0);
-      if (n > 0.0) ComplexSquare(base, base);
-    }
-    if (w.re < 0.0) ComplexRealOver(result, 1.0, result);
-    // Parts past the largest double meet infinity minus infinity (or 1 over them does): the
-    // polar formula below stays defined there.
+    // Infinity minus infinity (parts of an infinite z) falls through to the polar formula.
+    const Complex result = WholePower(z, w.re);
     if (!ComplexIsUndefined(result)) {
       out = result;
       return;

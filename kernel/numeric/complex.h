@@ -34,9 +34,10 @@ void ComplexSquare(Complex& out, const Complex& z);
 // is exact wherever the parts stay small integers (i^2 = -1, (-2)^3 = -8).
 inline constexpr double kComplexLargestRepeatedExponent = 64.0;
 // z^w: undefined for an undefined operand; a real base that is positive or has a whole real
-// exponent gives the real power; other small whole real exponents multiply repeatedly (unless a
-// part passes the largest double on the way), other powers are exp(w ln z) with the exactness
-// fix-up for +-i. Defined for every finite z and w: parts beyond the doubles are infinite or 0.
+// exponent gives the real power; other small whole real exponents multiply repeatedly (in a
+// scaled wider form where a part would leave the doubles' range on the way), other powers are
+// exp(w ln z) with the exactness fix-up for +-i. Defined for every finite z and w: parts beyond
+// the doubles are infinite or 0, with the exact value's sign.
 void ComplexPower(Complex& out, const Complex& z, const Complex& w);
 void ComplexExp(Complex& out, const Complex& z);
 void ComplexLn(Complex& out, const Complex& z);  // imaginary part in (-pi, pi]

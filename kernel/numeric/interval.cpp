@@ -229,9 +229,59 @@ void IntervalReciprocal(Interval& out, const Interval& a) {
   Set(out, a.hi == 0.0 ? -kInf : ReciprocalBelow(lo, a.hi), a.lo == 0.0 ? kInf : ReciprocalAbove(hi, a.lo));
 }
 
+namespace {
+
+// Below the least normal double in magnitude (0 included).
+inline bool IsSubnormal(double v) { return std::fabs(v) < std::numeric_limits<double>::min(); }
+
+// Bounds of the quotient x / y of finite doubles, y != 0, rounded once: the exact quotient when
+// the division remainder is 0, else the rounded one and its neighbour on the exact one's side. A
+// subnormal y is scaled by 2^600 first (exactly, both operands), so that the remainder, formed by
+// one fused multiply-add, is exact; where it could not be (an x too small for the scaled pair),
+// both bounds step.
+Interval QuotientBounds(double x, double y) {
+  if (x == 0.0) return {0.0, 0.0};
+  constexpr double kScale = 0x1p600;
+  const bool scale = IsSubnormal(y);
+  // A subnormal divisor makes every quotient of an x past 2^423 overflow.
+  const Interval overflow = (x > 0.0) == (y > 0.0) ? Interval{kLargestDouble, kInf} : Interval{-kInf, -kLargestDouble};
+  if (scale && std::fabs(x) >= 0x1p423) return overflow;
+  const double xs = scale ? x * kScale : x, ys = scale ? y * kScale : y;
+  const double q = xs / ys;
+  if (std::isinf(q)) return overflow;
+  if (!IsNormalDouble(q) || std::fabs(xs) < 0x1p-969) return {NextBelow(q), NextAbove(q)};
+  const double r = std::fma(-q, ys, xs);  // exact: xs - q ys
+  if (r == 0.0) return {q, q};
+  return (r > 0.0) == (ys > 0.0) ? Interval{q, NextAbove(q)} : Interval{NextBelow(q), q};
+}
+
+// a / b quotient by quotient, for finite ordinary operands with b away from 0: where 1 / b
+// overflows (b subnormal), a * (1 / b) would lose every finite bound it meets.
+void DivideDirectly(Interval& out, const Interval& a, const Interval& b) {
+  const bool positive = b.lo > 0.0;
+  const double near = positive ? b.lo : b.hi, far = positive ? b.hi : b.lo;  // by magnitude
+  // The least quotient is a's lower end over b (its upper end when b < 0), divided by b's end
+  // farthest from 0 where that quotient is not negative and by the nearest where it is; the
+  // greatest quotient mirrors it.
+  const double xLo = positive ? a.lo : a.hi, xHi = positive ? a.hi : a.lo;
+  const double yLo = (xLo >= 0.0) == positive ? far : near, yHi = (xHi >= 0.0) == positive ? near : far;
+  Set(out, QuotientBounds(xLo, yLo).lo, QuotientBounds(xHi, yHi).hi);
+}
+
+inline bool IsFiniteOrdinary(const Interval& a) { return a.lo <= a.hi && std::isfinite(a.lo) && std::isfinite(a.hi); }
+
+}  // namespace
+
 void IntervalDivide(Interval& out, const Interval& a, const Interval& b) {
   Interval r;
-  IntervalReciprocal(r, b);
+  if (!IntervalReciprocalQuick(r, b)) {  // not the common case: a zero, subnormal or infinite end
+    if (IsFiniteOrdinary(a) && IsFiniteOrdinary(b) && (b.lo > 0.0 || b.hi < 0.0) &&
+        (IsSubnormal(b.lo) || IsSubnormal(b.hi))) {
+      DivideDirectly(out, a, b);
+      return;
+    }
+    IntervalReciprocal(r, b);
+  }
   IntervalMultiply(out, a, r);
 }
 
@@ -307,8 +357,12 @@ Interval WholePower(const Interval& a, double n) {
   if (n == 0.0) return {1.0, 1.0};
   if (!IsEvenNumber(n)) {  // odd: monotone, with a pole at 0 for n < 0
     if (n > 0.0) return {PowBelow(a.lo, n), PowAbove(a.hi, n)};
-    if (ContainsZero(a)) return kWholeLine;
-    return {PowBelow(a.hi, n), PowAbove(a.lo, n)};
+    if (n == -1.0) return ValueOf(IntervalReciprocal, a);  // exact where the quotient is
+    // One-sided at the pole, as the reciprocal: a zero bound is approached from inside, so it
+    // gives the infinity on that side whatever its sign, and 0 inside wraps the result round it.
+    if (a.lo == -kInf && a.hi == kInf) return kWholeLine;
+    if (a.lo == 0.0 && a.hi == 0.0) return kWholeLine;
+    return {a.hi == 0.0 ? -kInf : PowBelow(a.hi, n), a.lo == 0.0 ? kInf : PowAbove(a.lo, n)};
   }
   // Even (infinite exponents count as even): a function of |a|.
   const double far = std::max(std::fabs(a.lo), std::fabs(a.hi));
@@ -790,12 +844,24 @@ Interval CotAt(double x) {
 // may hold a pole that the indexes miss, and gets the whole line.
 constexpr double kPoleFreeLength = 3.141592;
 
-// tan (poles at pi/2 + k pi, increasing between) and cot (poles at k pi, decreasing between).
-// The period index k = floor(t) of each bound is taken as computed, without a margin: a margin
+// The period k of a bound x of tan (poles at pi/2 + k pi, increasing between) or cot (poles at
+// k pi, decreasing between), from t = (x + shift) / pi rounded: x lies between the poles at t = k
+// and t = k + 1. A t that rounds onto a whole number puts x within a few ulps of a pole, on a side
+// the rounding hides; no such pole is a double (cot's pole at 0 aside, which the caller takes
+// apart), so the sign of tan x tells the side: positive left of tan's poles and right of cot's.
+double PolePeriod(double x, double t, bool cot) {
+  const double k = std::floor(t);
+  if (t != k) return k;
+  return (std::tan(x) > 0.0) != cot ? k - 1.0 : k;
+}
+
+// tan and cot. The period index of each bound is taken as computed, without a margin: a margin
 // would call every operand within a few 1e-15 of a pole unbounded, and a search that narrows onto
-// a pole could then never get closer. Near a pole a rounded t may put a bound in the wrong period;
-// an operand shorter than kPoleFreeLength that then holds a pole unnoticed has its end values in
-// the wrong order (tan lo > tan hi), which gives the whole line below.
+// a pole could then never get closer. Near a pole a t that rounds to the other side of a whole
+// number puts the bound in the wrong period; an operand shorter than kPoleFreeLength that then
+// holds a pole unnoticed has its end values in the wrong order (tan lo > tan hi), which gives the
+// whole line below. A bound on cot's pole at 0 is approached from inside: the infinity on that
+// side, one-sided as the reciprocal is.
 void TanOrCot(Interval& out, const Interval& a, bool cot) {
   if (RefuseUndefined(out, a)) return;
   if (IntervalIsWrapped(a) || HasInfiniteBound(a)) {
@@ -804,12 +870,18 @@ void TanOrCot(Interval& out, const Interval& a, bool cot) {
   }
   const double shift = cot ? 0.0 : kHalfPi;
   const double tlo = (a.lo + shift) * kInversePi, thi = (a.hi + shift) * kInversePi;
-  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52 || std::floor(tlo) != std::floor(thi) ||
-      tlo == std::floor(tlo) || thi == std::floor(thi) || !(a.hi - a.lo < kPoleFreeLength)) {
-    out = kWholeLine;  // a pole inside or at a bound
+  const bool poleLo = cot && a.lo == 0.0, poleHi = cot && a.hi == 0.0;
+  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52 || !(a.hi - a.lo < kPoleFreeLength) ||
+      (poleLo && poleHi)) {
+    out = kWholeLine;
     return;
   }
-  const Interval r = cot ? Interval{CotAt(a.hi).lo, CotAt(a.lo).hi}
+  const double klo = poleLo ? 0.0 : PolePeriod(a.lo, tlo, cot), khi = poleHi ? -1.0 : PolePeriod(a.hi, thi, cot);
+  if (klo != khi) {
+    out = kWholeLine;  // a pole inside
+    return;
+  }
+  const Interval r = cot ? Interval{poleHi ? -kInf : CotAt(a.hi).lo, poleLo ? kInf : CotAt(a.lo).hi}
                          : Rising([](double v) { return std::tan(v); }, a.lo, a.hi, 0.0);
   if (r.lo > r.hi) {
     out = kWholeLine;

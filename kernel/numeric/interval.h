@@ -21,9 +21,11 @@ void IntervalMultiplyOrdinary(Interval& out, const Interval& a, const Interval& 
 // [1/hi, 1/lo]; a zero upper bound gives -infinity and a zero lower bound +infinity whatever the
 // sign of the zero, so 1/[0,2] = [0.5, +inf], 1/[-2,0] = [-inf, -0.5], 1/[-1,2] = wrapped [0.5,-1].
 void IntervalReciprocal(Interval& out, const Interval& a);
-void IntervalDivide(Interval& out, const Interval& a, const Interval& b);  // a * (1/b): [0,h]/[0,h] = [0,inf]
+// a * (1/b): [0,h]/[0,h] = [0,inf]; quotient by quotient where 1/b overflows (a subnormal b).
+void IntervalDivide(Interval& out, const Interval& a, const Interval& b);
 // a^e. A negative base has values only at whole exponents: a non-whole degenerate e takes the
-// base's non-negative part; a range of exponents adds |a|^n of both signs for its whole n.
+// base's non-negative part; a range of exponents adds |a|^n of both signs for its whole n. An odd
+// negative whole e is one-sided at the pole, as the reciprocal: [0, 0.5]^-1 = [2, +inf].
 void IntervalPower(Interval& out, const Interval& a, const Interval& b);
 void IntervalPowerOrdinary(Interval& out, const Interval& a, const Interval& e);
 // x^(p/q) with q the top operand; odd reduced denominators give the real root of negative x,
@@ -54,6 +56,8 @@ void IntervalSqrt(Interval& out, const Interval& a);
 void IntervalSinCos(Interval& out, const Interval& a, bool sine);
 void IntervalSin(Interval& out, const Interval& a);  // IntervalSinCos with the sine flag
 void IntervalCos(Interval& out, const Interval& a);
+// A pole inside gives the whole line; cot's pole at 0 as a bound is approached from inside, so
+// one-sided: cot [0, 1] = [cot 1, +inf].
 void IntervalTan(Interval& out, const Interval& a);
 void IntervalCot(Interval& out, const Interval& a);
 void IntervalSec(Interval& out, const Interval& a);

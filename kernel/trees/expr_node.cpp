@@ -346,6 +346,12 @@ uint64_t NodeAllocationAttempts() { return gPools.attempts; }
 
 uint64_t NodeExhaustionReports() { return gPools.exhaustionReports; }
 
+bool RefuseAtOperandLimit() {
+  ClearErrorPosted(kErrorOutOfMemory);
+  PostError(kErrorOutOfMemory);
+  return false;
+}
+
 bool CheckNodePools() {
   if (!gPools.created) return true;
   return CheckBlockPool(gPools.nodes) && CheckBlockPool(gPools.boxes) && CheckBlockPool(gPools.slots1) &&

@@ -16,6 +16,10 @@
 inline constexpr int kNumberTextMax = 25;
 // Operand limit of one node (the flattening limit); edits that would pass it fail.
 inline constexpr int kMaxArity = 10000;
+// Tells the user that what they asked for (a key, a paste, a build) was refused at the operand
+// limit: error 7, re-armed first, so every such request is told, not only the first one the
+// posted-once mask lets through. Returns false, for the refusing caller to pass on.
+bool RefuseAtOperandLimit();
 
 struct NumberRecord {
   double value;

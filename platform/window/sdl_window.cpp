@@ -221,6 +221,12 @@ PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
       out.modifiers = e.modifiers;
       return out;
     }
+    // Escape cancels what is being tracked (a drag, a transfer waited for) instead of typing.
+    if (e.kind == WindowEventKind::kKey && e.key.produced == 27 && !e.key.control && !e.key.alt) {
+      out.kind = PointerEventKind::kCancelled;
+      out.where = lastPointer_;
+      return out;
+    }
     pending_.push_back(e);
     if (e.kind == WindowEventKind::kClose) {  // the loop lets go; the close waits for the event loop
       out.kind = PointerEventKind::kReleased;

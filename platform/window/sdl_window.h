@@ -57,7 +57,8 @@ class SdlWindow final : public WindowSurface, public PointerSource {
 
   // WindowSurface.
   void Present(const Port& buffer, const QDRect& rect) override;
-  // PointerSource: movements and the release of the button; other events are kept for WaitEvent.
+  // PointerSource: movements and the release of the button, Escape as a cancel; other events are
+  // kept for WaitEvent.
   PointerEvent WaitPointerEvent(double timeoutSeconds) override;
   bool SetThemeCursor(int themeCursor) override;
   bool SetColorCursor(const ColorCursorImage& image) override;

@@ -1,8 +1,9 @@
-// A scripted HTTP server on 127.0.0.1 for the integration client's tests. It binds port 0, and
-// one thread accepts at most one connection a script line, each with its answer: a status and a
-// body, a close without a word, or silence until the client gives up. It records each request's
-// method, path, headers and body. Every wait is bounded (poll with time-outs, a deadline for the
-// whole life), and the destructor stops and joins the thread, so no test can hang on it.
+// A scripted HTTP server on 127.0.0.1 for the integration client's tests. It binds port 0, and one
+// thread accepts at most one connection a script line, each with its answer: a status and a body
+// (possibly held back a while), a close without a word, or silence until the client gives up. It
+// records each request's method, path, headers and body. Every wait is bounded (poll with
+// time-outs, a deadline for the whole life), and the destructor stops and joins the thread, so no test
+// can hang on it.
 #pragma once
 
 #include <arpa/inet.h>
@@ -27,6 +28,7 @@ struct Script {
   Answer answer = Answer::kReply;
   int status = 200;
   std::string body;
+  int delayMs = 0;  // of a reply: held back this long after the request (or until the client hangs up)
 };
 
 struct Request {
@@ -143,6 +145,11 @@ class Server {
         if (Readable(client) && read(client, &byte, 1) <= 0) return;
       }
       return;
+    }
+    const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(script.delayMs);
+    while (std::chrono::steady_clock::now() < due && !Expired()) {
+      char byte;
+      if (Readable(client) && read(client, &byte, 1) <= 0) return;
     }
     const std::string reply = "HTTP/1.1 " + std::to_string(script.status) + " Scripted\r\nContent-Type: text/plain\r\n" +
                               "Content-Length: " + std::to_string(script.body.size()) + "\r\nConnection: close\r\n\r\n" +

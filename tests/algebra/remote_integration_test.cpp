@@ -1,12 +1,14 @@
 // The remote integration client: the request encoding against an independent decoder, the server
 // setting, the walk over integrals with a fake transport, then libcurl against a scripted server
-// on 127.0.0.1 that each test starts itself (success, refusal, HTTP 500, silence, an unreadable
-// or oversized reply, and no traffic at all without a server named), and the browser launcher.
+// on 127.0.0.1 that each test starts itself (success, refusal, HTTP 500, a redirect or 204, silence,
+// a slow reply with the progress hook, an unreadable or oversized reply, and no traffic at all
+// without a server named), and the browser launcher.
 // Every network wait is bounded by the client's time-outs and the server's own deadline.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <fstream>
@@ -154,13 +156,16 @@ TEST_F(RemoteIntegrationTest, FailuresLeaveTheIntegralAndTellErrorEighteenOnce) 
     CurrentEditor e("plus[integral[f,x],integral[g,x,a,b]]");
     RemoteEvaluateSelection();
     EXPECT_TRUE(Is(e.editor.root, "plus[integral[f,x],substitution[integral[g,x],equal[x,a],b]]")) << reply;
-    EXPECT_FALSE(HasPendingError()) << reply;
+    EXPECT_EQ(PendingError(), kErrorIntegrationServer) << "a reply that is no formula is told: " << reply;
+    ResetErrorRegister();
   }
   FakeServer withNul({std::string("x\0y", 3)});
   RemoteIntegrationGlobals().transport = &withNul;
   CurrentEditor e("integral[f,x]");
   RemoteEvaluateSelection();
   EXPECT_TRUE(Is(e.editor.root, "integral[f,x]")) << "a NUL inside the reply";
+  EXPECT_EQ(PendingError(), kErrorIntegrationServer) << "a NUL inside the reply";
+  ResetErrorRegister();
 
   FakeServer down({});
   RemoteIntegrationGlobals().transport = &down;
@@ -235,7 +240,13 @@ TEST_F(RemoteIntegrationTest, LoopbackFailuresTellErrorEighteenAndLeaveTheIntegr
       {"HTTP 404", {loopback::Answer::kReply, 404, "x"}, true},
       {"closed without a reply", {loopback::Answer::kClose, 0, ""}, true},
       {"a reply past the cap", {loopback::Answer::kReply, 200, std::string(kMaxIntegrationReplyBytes + 1, 'x')}, true},
-      {"an unreadable reply", {loopback::Answer::kReply, 200, "integral of x is x^2/2"}, false},
+      {"an unreadable reply", {loopback::Answer::kReply, 200, "integral of x is x^2/2"}, true},
+      // Only a 200 answers: a redirect's page that reads as a formula is still no integral.
+      {"302 with a formula", {loopback::Answer::kReply, 302, "OVER[POWER[X,2],2]"}, true},
+      {"301 with a formula", {loopback::Answer::kReply, 301, "X"}, true},
+      {"204 empty", {loopback::Answer::kReply, 204, ""}, true},
+      {"201 with a formula", {loopback::Answer::kReply, 201, "X"}, true},
+      {"200 empty", {loopback::Answer::kReply, 200, ""}, true},
   };
   for (const Failure& f : failures) {
     loopback::Server server({f.script});
@@ -246,6 +257,50 @@ TEST_F(RemoteIntegrationTest, LoopbackFailuresTellErrorEighteenAndLeaveTheIntegr
     EXPECT_EQ(PendingError() == kErrorIntegrationServer, f.told) << f.why;
     EXPECT_EQ(server.Connections(), 1) << f.why;
     ResetErrorRegister();
+  }
+}
+
+// The progress hook is asked while a slow reply is awaited, sees the bytes when they come, and a
+// refusal from it ends the wait at once as a failed transfer.
+TEST_F(RemoteIntegrationTest, TheProgressHookIsAskedWhileWaitingAndCanCancel) {
+  struct Watch {
+    int calls = 0;
+    int64_t received = 0;
+    int cancelAfter = 0;  // 0: never
+  };
+  const auto hook = [](void* context, int64_t received, int64_t) {
+    auto* watch = static_cast<Watch*>(context);
+    ++watch->calls;
+    watch->received = std::max(watch->received, received);
+    return watch->cancelAfter == 0 || watch->calls < watch->cancelAfter;
+  };
+  RemoteIntegrationGlobals().limits = TransferLimits{2000, 10000, hook, nullptr};
+  {
+    Watch watch;
+    RemoteIntegrationGlobals().limits.progressContext = &watch;
+    loopback::Server server({{loopback::Answer::kReply, 200, "OVER[POWER[X,2],2]", 600}});
+    RemoteIntegrationGlobals().server = server.URL();
+    CurrentEditor e("integral[x,x]");
+    RemoteEvaluateSelection();
+    EXPECT_TRUE(Is(e.editor.root, "over[power[x,2],2]"));
+    EXPECT_FALSE(HasPendingError());
+    EXPECT_GE(watch.calls, 2) << "asked while the reply was held back";
+    EXPECT_EQ(watch.received, 18) << "the whole reply counted";
+  }
+  {
+    Watch watch;
+    watch.cancelAfter = 3;
+    RemoteIntegrationGlobals().limits.progressContext = &watch;
+    loopback::Server server({{loopback::Answer::kReply, 200, "X", 8000}});
+    RemoteIntegrationGlobals().server = server.URL();
+    CurrentEditor e("integral[x,x,0,1]");
+    const auto start = std::chrono::steady_clock::now();
+    RemoteEvaluateSelection();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 5.0) << "cancelled, not waited out";
+    EXPECT_EQ(watch.calls, 3);
+    EXPECT_TRUE(Is(e.editor.root, "substitution[integral[x,x],equal[x,0],1]"));
+    EXPECT_EQ(PendingError(), kErrorIntegrationServer);
   }
 }
 

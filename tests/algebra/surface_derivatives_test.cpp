@@ -26,6 +26,7 @@ using algebra_test::Tree;
 class SurfaceDerivativesTest : public algebra_test::AlgebraTest {
  protected:
   void SetUp() override {
+    FreeEvalScratch();  // grown by an earlier test in this process: not this test's to count
     AlgebraTest::SetUp();
     context = NewGLContextRecord();
     context->viewFrame = &frame;

@@ -3,6 +3,7 @@
 // documents render to a PNG of the requested size, the space one in the 3D view through GL or the
 // software rasteriser; bad options get the usage and status 2.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -123,6 +124,41 @@ TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {
   }
   std::remove(typed.c_str());
   std::remove(written.c_str());
+}
+
+// A slider row defines its parameter and draws nothing: the document renders (status 0), and
+// y = a x^2 with the slider at a position draws exactly the parabola of that value written out. A
+// letter no row defines is worth 1 (the typing guide says so). The parabola comes first, so that
+// it has the first row's colour in both documents.
+TEST(RenderProgramTest, ASliderRowSetsItsParameterAtItsPosition) {
+  const struct {
+    const char* document;
+    const char* same;
+  } cases[] = {
+      {"type: y = a x^2\n@slider=100 equal[a,slider[id[comma[0,4]]]]\n", "equal[y,times[4,power[x,2]]]"},
+      {"type: y = a x^2\n@slider=25 equal[a,slider[id[comma[0,4]]]]\n", "equal[y,power[x,2]]"},
+      {"type: y = a x^2\nequal[a,slider[id[comma[0,4]]]]\n", "equal[y,times[0,power[x,2]]]"},
+      {"type: y = a x^2\n@slider=3 equal[a,slider[id[comma[minus[3],5,4]]]]\n", "equal[y,times[3,power[x,2]]]"},
+      {"type: y = b x^2\n", "equal[y,power[x,2]]"},
+  };
+  for (const auto& c : cases) {
+    // Named by process: the temp folder is shared with other checkouts' runs.
+    const std::string own = std::to_string(getpid());
+    const std::string documents[2] = {Temp("qv_slider_" + own + ".txt"), Temp("qv_slider_plain_" + own + ".txt")};
+    std::ofstream(documents[0]) << c.document;
+    std::ofstream(documents[1]) << c.same << "\n";
+    std::vector<uint32_t> pictures[2];
+    for (int k = 0; k < 2; ++k) {
+      const std::string png = documents[k] + ".png";
+      const Outcome run = RunRender(documents[k] + " --size 160x120 --output " + png);
+      ASSERT_EQ(run.status, 0) << c.document << run.output;
+      pictures[k] = PngPixels(png);
+      ASSERT_FALSE(pictures[k].empty());
+      std::remove(png.c_str());
+      std::remove(documents[k].c_str());
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << c.document << "draws as " << c.same;
+  }
 }
 
 // Random key lines (printable characters and named keys, seeded): each is typed or named as

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/document_file.h"
+#include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
@@ -18,6 +19,12 @@
 #include "tests/document/document_test_support.h"
 
 namespace {
+
+// A line the reader must name, and why.
+struct ExpectedProblem {
+  int line;
+  const char* reason;
+};
 
 class DocumentFileTest : public document_test::DocumentTest {
  protected:
@@ -32,6 +39,15 @@ class DocumentFileTest : public document_test::DocumentTest {
     problems_.clear();
     std::string failure;
     return ReadDocumentFile(path_, document, &lines_, &problems_, &failure);
+  }
+  // The problems read, line and reason, are exactly the expected ones ({line, reason} records).
+  template <size_t n>
+  void ExpectProblems(const ExpectedProblem (&expected)[n]) {
+    ASSERT_EQ(problems_.size(), n);
+    for (size_t i = 0; i < n; ++i) {
+      EXPECT_EQ(problems_[i].line, expected[i].line) << i;
+      EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
+    }
   }
   static std::string Infix(const ExprNode* tree) {
     char* text = FormatExpressionText(const_cast<ExprNode*>(tree), false);
@@ -87,10 +103,7 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
                    "@xytype=3\n"
                    "@xytype=3 type: z = x y\n",
                    &document));
-  const struct {
-    int line;
-    const char* reason;
-  } expected[] = {
+  const ExpectedProblem expected[] = {
       {1, "cannot type the formula: key 5 (}) means nothing to the editor there"},
       {2, "cannot type the formula: no keys after \"type:\""},
       {3, "cannot type the formula: the keys are not valid UTF-8 (byte 5)"},
@@ -103,11 +116,8 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
       {11, "cannot type the formula: key 1 ({Ctrl-q}) means nothing to the editor there"},
       {12, "a row setting without a formula (\"@xytype=N formula\" expected)"},
   };
-  ASSERT_EQ(problems_.size(), std::size(expected));
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    EXPECT_EQ(problems_[i].line, expected[i].line) << i;
-    EXPECT_EQ(problems_[i].reason, expected[i].reason) << i;
-  }
+  ExpectProblems(expected);
+  if (HasFatalFailure()) return;
   ASSERT_EQ(document.rows.count, 2);
   EXPECT_EQ(lines_, (std::vector<int>{4, 13}));
   EXPECT_EQ(document.rows.data[1].xyType, 3.0);
@@ -282,6 +292,101 @@ TEST_F(DocumentFileTest, NamedKeysDecodeWithTheirModifiers) {
   EXPECT_EQ(KeyToEditCommand(TypedKeyEvent(keys[5])), 0x1312);
   keys.clear();
   EXPECT_FALSE(DecodeTypedKeys("\xE0\x80\x80", &keys, &reason)) << "an overlong sequence";
+}
+
+// Braces around a name the key table lacks are refused by that name, not typed as a brace and
+// letters and blamed on the closing brace; braces around other text stay the brace key.
+TEST_F(DocumentFileTest, AnUnknownKeyNameIsNamedAsWritten) {
+  const struct {
+    const char* keys;
+    const char* unknown;  // null: decodes
+    size_t place;
+  } cases[] = {
+      {"{Bogus}", "{Bogus}", 1},
+      {"y = x{Home}", "{Home}", 6},
+      {"{Ctrl-Bogus}", "{Ctrl-Bogus}", 1},
+      {"{Shift-Right}{Pgup}", "{Pgup}", 2},
+      {"{x}", nullptr, 0},
+      {"{B}", nullptr, 0},
+      {"{bogus}", nullptr, 0},
+      {"{Bo gus}", nullptr, 0},
+      {"{Right", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<TypedKey> keys;
+    std::string reason;
+    const bool decoded = DecodeTypedKeys(c.keys, &keys, &reason);
+    EXPECT_EQ(decoded, c.unknown == nullptr) << c.keys;
+    if (c.unknown == nullptr) continue;
+    EXPECT_EQ(reason.rfind(std::string("unknown key ") + c.unknown + " (key " + std::to_string(c.place) + ";", 0), 0u)
+        << c.keys << ": " << reason;
+  }
+  DocumentRecord document;
+  ASSERT_TRUE(Read("type: y = {Bogus}\n", &document));
+  ASSERT_EQ(problems_.size(), 1u);
+  EXPECT_EQ(problems_[0].reason.rfind("cannot type the formula: unknown key {Bogus} (key 5;", 0), 0u)
+      << problems_[0].reason;
+  EXPECT_EQ(document.rows.count, 0);
+}
+
+// A slider row carries its position: "@slider=P" before the formula (with "@xytype=N" in either
+// order) is read into the row, clamped to its steps, and the row's line written back reads as the
+// same formula and position; a bad position, or one on a row that defines no slider, is named.
+TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
+  DocumentRecord document;
+  ASSERT_TRUE(Read("@slider=37 equal[a,slider[id[comma[0,4]]]]\n"
+                   "equal[y,times[a,power[x,2]]]\n"
+                   "@xytype=3 @slider=2 equal[b,slider[id[comma[minus[1],1,4]]]]\n"
+                   "@slider=9 @xytype=2 equal[c,slider[id[comma[0,1,4]]]]\n"
+                   "equal[d,slider[id[comma[0,1]]]]\n"
+                   "@slider=250 type: f = slider(0, 1)\n"
+                   "@slider=-1 equal[g,slider[id[comma[0,1]]]]\n"
+                   "@slider=1x equal[g,slider[id[comma[0,1]]]]\n"
+                   "@slider=100001 equal[g,slider[id[comma[0,1]]]]\n"
+                   "@slider=5 equal[y,x]\n"
+                   "@slider=5 type: y = x\n"
+                   "@slider=5\n",
+                   &document));
+  const ExpectedProblem expected[] = {
+      {7, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
+      {8, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
+      {9, "bad slider setting (\"@slider=P\" with P a whole number from 0 to 100000 expected)"},
+      {10, "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)"},
+      {11, "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)"},
+      {12, "a row setting without a formula (\"@xytype=N formula\" expected)"},
+  };
+  ExpectProblems(expected);
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(document.rows.count, 6);
+  const struct {
+    bool control;
+    int32_t position;
+    double xyType;
+    const char* value;
+  } rows[] = {{true, 37, 1, "1.48"}, {false, 0, 1, ""}, {true, 2, 3, "0"}, {true, 4, 2, "1"}, {true, 0, 1, "0"}, {true, 100, 1, "1"}};
+  for (int32_t i = 0; i < document.rows.count; ++i) {
+    const EquationRow& row = document.rows.data[i];
+    EXPECT_EQ(row.hasSliderControl, rows[i].control) << i;
+    EXPECT_EQ(row.sliderValue, rows[i].position) << i;
+    EXPECT_EQ(row.xyType, rows[i].xyType) << i;
+    if (rows[i].control) {
+      EXPECT_EQ(SliderValueText(row), rows[i].value) << i;
+    }
+  }
+  // Written and read back: the same formulas, settings and positions.
+  std::string text;
+  for (int32_t i = 0; i < document.rows.count; ++i) text += DocumentRowLine(document.rows.data[i]) + "\n";
+  EXPECT_EQ(text.rfind("@slider=37 equal[a,slider[id[comma[", 0), 0u) << text;
+  DocumentRecord again;
+  ASSERT_TRUE(Read(text, &again));
+  EXPECT_TRUE(problems_.empty()) << problems_[0].reason;
+  ASSERT_EQ(again.rows.count, document.rows.count);
+  for (int32_t i = 0; i < again.rows.count; ++i) {
+    EXPECT_EQ(Infix(again.rows.data[i].expression), Infix(document.rows.data[i].expression)) << i;
+    EXPECT_EQ(again.rows.data[i].sliderValue, document.rows.data[i].sliderValue) << i;
+    EXPECT_EQ(again.rows.data[i].xyType, document.rows.data[i].xyType) << i;
+    EXPECT_EQ(DocumentRowLine(again.rows.data[i]), DocumentRowLine(document.rows.data[i])) << i;
+  }
 }
 
 }  // namespace

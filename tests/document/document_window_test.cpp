@@ -3,17 +3,25 @@
 // Return builds them again; idle ticks compute them and the graph pane shows the curve where the
 // first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans; a
 // document in 3D shows its spinning 3D view in the graph pane.
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "algebra/algebra_seams.h"
+#include "algebra/remote_integration.h"
 #include "document/document_file.h"
+#include "document/progress_box.h"
+#include "document/slider_strip.h"
 #include "document/document_window.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
@@ -22,10 +30,14 @@
 #include "graphics/gl/graphics_context.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/text/bracket_writer.h"
+#include "kernel/text/formula_reader.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
 #include "platform/pointer_source.h"
+#include "tests/algebra/loopback_http_server.h"
 #include "tests/document/document_test_support.h"
 
 namespace {
@@ -37,9 +49,11 @@ struct CountingSurface final : WindowSurface {
   void Present(const Port&, const QDRect& rect) override {
     ++presents;
     last = rect;
+    if (onPresent) onPresent(rect);
   }
   int presents = 0;
   QDRect last{0, 0, 0, 0};
+  std::function<void(const QDRect&)> onPresent;
 };
 
 class DocumentWindowTest : public document_test::DocumentTest {
@@ -64,6 +78,14 @@ class DocumentWindowTest : public document_test::DocumentTest {
     window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
     for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
     window_->IdleTick(30);
+  }
+  // The buffer's pixels in the rectangle, row by row.
+  std::vector<uint32_t> Pixels(const QDRect& r) const {
+    const Port* buffer = window_->Buffer();
+    std::vector<uint32_t> out;
+    for (int v = r.top; v < r.bottom; ++v)
+      for (int h = r.left; h < r.right; ++h) out.push_back(buffer->pixels[v * (buffer->rowBytes / 4) + h]);
+    return out;
   }
   // Columns where the buffer has non-paper ink within 2 pixels of the curve, of those checked.
   double Hits(double (*f)(double), int* columns) {
@@ -223,6 +245,9 @@ TEST_F(DocumentWindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
     // The spin: a tick's interval, and a turned frame a tenth of a second later.
     EXPECT_TRUE(window_->Animating());
     EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), 1.0 / 60);
+    document_->viewSetTickRate = 30;  // the pace the probe passes to the view set is the one kept
+    EXPECT_DOUBLE_EQ(window_->IdleIntervalSeconds(), 1.0 / 30);
+    document_->viewSetTickRate = 0;
     std::vector<uint32_t> before(buffer->pixels, buffer->pixels + buffer->rowBytes / 4 * kHeight);
     const int presents = surface_.presents;
     for (int k = 0; k < 2; ++k) {
@@ -435,6 +460,127 @@ TEST_F(DocumentWindowTest, ClosingTheWindowGivesTheEditorHooksBack) {
   EXPECT_EQ(TypesetGlobals().hooks.redrawEquationPane, nullptr);
   EXPECT_EQ(TypesetGlobals().hooks.getMovieSaveState, nullptr);
   EXPECT_EQ(document_->window, nullptr);
+}
+
+// A slider row shows its slider in the strip at the foot of the math pane; dragging the thumb to
+// the right end sends a = 4 to the graphs: the parabola y = a x^2 becomes 4x^2 with the same graph
+// objects (no rebuild), the value shown changes, and the rows stay above the strip.
+TEST_F(DocumentWindowTest, DraggingASliderChangesTheGraphWithoutARebuild) {
+  window_.reset();
+  document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+  const std::string path = testing::TempDir() + "slider_window_test_" + std::to_string(getpid()) + ".txt";
+  std::ofstream(path) << "@slider=25 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n";
+  std::vector<int> lines;
+  std::vector<DocumentProblem> problems;
+  std::string failure;
+  ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
+  std::remove(path.c_str());
+  ASSERT_TRUE(problems.empty()) << problems[0].reason;
+  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+  ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+  window_->IdleTick(30);
+  int columns = 0;
+  EXPECT_GE(Hits([](double x) { return x * x; }, &columns), 0.9) << "a = 1 at a quarter of 0..4";
+  const QDRect strip = window_->SliderStrip();
+  ASSERT_EQ(RectHeight(strip), kSliderLineHeight);
+  EXPECT_EQ(strip.bottom, window_->Layout().mathPane.bottom);
+  EXPECT_EQ(window_->RowsRect().bottom, strip.top);
+  for (int32_t r = 0; r <= document_->rows.count; ++r) EXPECT_LE(window_->RowEditor(r)->frame.bottom, strip.top) << r;
+  EXPECT_EQ(SliderValueText(document_->rows.data[0]), "1");
+
+  const QDRect track = SliderTrackRect(SliderLineRect(strip, 0));
+  const int16_t middle = int16_t((track.top + track.bottom) / 2);
+  const QDRect value = MakeRect(track.right, track.top, strip.right, track.bottom);
+  const std::vector<uint32_t> valueBefore = Pixels(value);
+  std::vector<const GraphKind*> graphsBefore;
+  for (int32_t g = 0; g < document_->viewSet.first2D->graphs.count; ++g)
+    graphsBefore.push_back(document_->viewSet.first2D->graphs.data[g]);
+  ASSERT_FALSE(graphsBefore.empty());
+  const int32_t builds = window_->GraphBuilds();
+
+  FakeClock clock;
+  ScriptedPointerSource pointer(&clock);
+  SetPointerSource(&pointer);
+  const int16_t start = int16_t(SliderThumbCentre(track, 100, 25));
+  for (int k = 1; k <= 5; ++k)
+    pointer.Push({20'000'000, PointerEventKind::kMoved, QDPoint{middle, int16_t(start + (track.right + 40 - start) * k / 5)}});
+  pointer.Push({20'000'000, PointerEventKind::kReleased, QDPoint{middle, int16_t(track.right + 40)}});
+  window_->HandleMouseDown(QDPoint{middle, start}, 0, 1);
+  SetPointerSource(nullptr);
+  EXPECT_EQ(document_->rows.data[0].sliderValue, 100) << "past the right end is the end";
+  EXPECT_EQ(SliderValueText(document_->rows.data[0]), "4");
+  EXPECT_NE(Pixels(value), valueBefore) << "the value shown changed";
+  for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+  window_->IdleTick(30);
+  EXPECT_EQ(window_->GraphBuilds(), builds) << "no rebuild";
+  ASSERT_EQ(document_->viewSet.first2D->graphs.count, static_cast<int32_t>(graphsBefore.size()));
+  for (size_t g = 0; g < graphsBefore.size(); ++g)
+    EXPECT_EQ(document_->viewSet.first2D->graphs.data[g], graphsBefore[g]) << "the same graph objects";
+  EXPECT_GE(Hits([](double x) { return 4 * x * x; }, &columns), 0.9);
+  EXPECT_GE(columns, 10);
+  EXPECT_LT(Hits([](double x) { return x * x; }, &columns), 0.5) << "the old parabola is gone";
+}
+
+// A transfer the window blocks on shows the progress box, drawn again while it runs; Escape (the
+// pointer source's cancel) ends it at once as a failed transfer: error 18, the integral kept.
+TEST_F(DocumentWindowTest, ProgressBoxShowsWhileTheIntegrationServerIsAwaitedAndEscapeCancels) {
+  for (const char* proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(proxy);
+  window_.reset();  // gives its editor hooks back: the algebra's go in after
+  InstallAlgebraSeams();
+  document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+  SetFormulaReaderText("integral[sin[power[x,3]],x,0,1]");
+  ASSERT_NE(document_->AppendEquationRow(ParseFormulaText()), nullptr);
+  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+  ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  ASSERT_EQ(RemoteIntegrationGlobals().limits.progressContext, window_.get()) << "the window's hook is installed";
+
+  loopback::Server server({{loopback::Answer::kReply, 200, "X", 10000}});
+  ASSERT_NE(server.Port(), 0);
+  RemoteIntegrationGlobals().server = server.URL();
+  // The user waits half a second of real time, then presses Escape.
+  struct EscapeLater final : PointerSource {
+    PointerEvent WaitPointerEvent(double timeoutSeconds) override {
+      std::this_thread::sleep_for(std::chrono::duration<double>(std::max(timeoutSeconds, 0.0)));
+      PointerEvent event;
+      event.kind = std::chrono::steady_clock::now() >= due ? PointerEventKind::kCancelled : PointerEventKind::kTimedOut;
+      return event;
+    }
+    bool SetThemeCursor(int) override { return true; }
+    bool SetColorCursor(const ColorCursorImage&) override { return true; }
+    std::chrono::steady_clock::time_point due = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  } pointer;
+  SetPointerSource(&pointer);
+  const QDRect box = ProgressBoxRect(window_->Buffer()->bounds);
+  int boxPresents = 0;
+  surface_.onPresent = [&](const QDRect& rect) {
+    boxPresents += rect.top == box.top && rect.left == box.left && rect.bottom == box.bottom && rect.right == box.right;
+  };
+  const auto started = std::chrono::steady_clock::now();
+  FormulaEditor* row = window_->RowEditor(0);
+  row->caretNode = row->root;  // the integral selected
+  row->selectionMode = SelectionCaretNode;
+  RunEquationEditCommand(0x2000, row, document_.get());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  SetPointerSource(nullptr);
+  surface_.onPresent = nullptr;
+  EXPECT_LT(seconds, 6.0) << "Escape ended the wait, the reply was 10 s away";
+  EXPECT_GE(boxPresents, 3) << "the box is drawn again while the transfer runs";
+  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(PendingError(), kErrorIntegrationServer);
+  const ExprNode* root = window_->RowEditor(0)->root;
+  char* text = FormatExpressionBracket(root);
+  EXPECT_NE(std::string(text != nullptr ? text : "").find("integral["), std::string::npos) << "the integral stays: " << text;
+  FreeMemory(text);
+  // The box, then the panes drawn again in its place.
+  const QDRect fill = ProgressBarFill(ProgressBarRect(box), 0, 0, 0);
+  const std::vector<uint32_t> boxPixels = Pixels(box);
+  EXPECT_NE(std::count(boxPixels.begin(), boxPixels.end(), boxPixels[0]), static_cast<long>(boxPixels.size()));
+  EXPECT_GT(RectWidth(fill), 0);
+  window_->EndTransferProgress();
+  EXPECT_NE(Pixels(box), boxPixels) << "the box is gone";
+  ResetErrorRegister();
+  ResetRemoteIntegrationForTest();
 }
 
 }  // namespace

@@ -313,4 +313,31 @@ TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) 
   EXPECT_EQ(Infix(), "a+b") << "the same text reads once memory is back";
 }
 
+// A sum past the operand limit is refused as memory is (error 7), at every paste of it: the
+// reader's own post of 7 is swallowed by its once-bit after the first alert, and the refusal must
+// not then be told as unrecognised text. A long sum within the limit still pastes.
+TEST_F(DeletionClipboardTest, APasteOverTheOperandLimitSaysSoEveryTime) {
+  TypesetGlobals().hooks.putScrapText = [](const char* text) { Scrap() = text; };
+  TypesetGlobals().hooks.scrapText = [] { return Scrap().c_str(); };
+  const auto sum = [](int operands) {
+    std::string text = "plus[a";
+    for (int k = 1; k < operands; ++k) text += ",a";
+    return text + "]";
+  };
+  ResetErrorRegister();
+  const struct { int operands; int error; } pastes[] = {
+      {kMaxArity + 1, kErrorOutOfMemory}, {kMaxArity + 1, kErrorOutOfMemory}, {kMaxArity + 1, kErrorOutOfMemory},
+      {kMaxArity, kErrorNone},
+  };
+  for (const auto& p : pastes) {
+    SetClipboard("q");
+    Scrap() = sum(p.operands);
+    Fresh("x");
+    RunCodes({kCodePaste});
+    EXPECT_EQ(PendingError(), p.error) << p.operands;
+    EXPECT_EQ(E().root->arity, p.error == kErrorNone ? kMaxArity : 0) << "nothing changes when refused";
+    ShowPendingError();  // the alert is seen: the next refusal must be told again
+  }
+}
+
 }  // namespace

@@ -199,8 +199,40 @@ TEST_F(StructureEditingTest, MatrixGrowthStopsAtTheOperandLimitAndWhileMemoryIsS
   big->value.halves = NodeHalves{100, 100};
   FreeExpression(E().root);
   E().root = E().caretNode = big;
-  RunCodes({0x18A0, 0x18A1});
-  EXPECT_EQ(E().root->arity, kMaxArity) << "no row or column past the limit";
+  ResetErrorRegister();
+  for (int32_t code : {0x18A0, 0x18A1, 0x18A0}) {
+    RunCodes({code});
+    EXPECT_EQ(E().root->arity, kMaxArity) << "no row or column past the limit";
+    EXPECT_EQ(PendingError(), kErrorOutOfMemory) << "and each refusal is told, " << code;
+    ShowPendingError();
+  }
+}
+
+// "+" after the last term of a sum at the operand limit (and "*" or a letter, an implied factor,
+// after the last factor of a product) adds nothing and says so at every key: error 7, re-armed
+// after each alert. One term fewer takes it.
+TEST_F(StructureEditingTest, AnOperatorPastTheOperandLimitChangesNothingAndSaysSo) {
+  const struct { uint32_t kind; int32_t code; int32_t mode; int32_t operands; } cases[] = {
+      {KindPlus, kPlus, SelectionCaretAfter, kMaxArity},  {KindPlus, kPlus, SelectionCaretAfter, kMaxArity},
+      {KindTimes, kTimes, SelectionCaretAfter, kMaxArity}, {KindTimes, 'b', SelectionCaretAfter, kMaxArity},
+      {KindPlus, kPlus, SelectionCaretAfter, kMaxArity - 1},
+  };
+  ResetErrorRegister();
+  for (const auto& c : cases) {
+    Fresh("x");
+    ExprNode* wide = NewNode(c.kind, c.operands);
+    for (int32_t k = 0; k < c.operands; ++k) SetChild(wide, k, NewSymbolNode('a'));
+    FreeExpression(E().root);
+    E().root = wide;
+    Place({c.operands - 1}, c.mode);
+    RunCodes({c.code});
+    const bool full = c.operands == kMaxArity;
+    EXPECT_EQ(E().root->arity, kMaxArity) << c.kind;  // full: unchanged; one short: filled
+    EXPECT_EQ(PendingError(), full ? kErrorOutOfMemory : kErrorNone) << c.kind << " " << c.mode;
+    const char* why = "";
+    EXPECT_TRUE(CheckFormulaEditor(&E(), &why)) << why;
+    ShowPendingError();
+  }
 }
 
 // "+" "-" "*" on a selected block use the clipboard: a matrix of the block's shape cell by cell,

@@ -27,6 +27,7 @@
 #include "algebra/algebra_seams.h"
 #include "document/document_file.h"
 #include "document/document_window.h"
+#include "document/slider_strip.h"
 #include "document/typed_keys.h"
 #include "editor/typeset_state.h"
 #include "graphics/graphics_layer.h"
@@ -620,6 +621,44 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   Program refused;
   ASSERT_TRUE(refused.Start({"--x", "0,1e-290", document_}));
   EXPECT_EQ(refused.WaitExit(), 2);
+}
+
+// A document with a slider a = slider(0, 4) at a quarter and y = a x^2: the slider shows at the
+// foot of the math pane; dragging its thumb past the right end sets a = 4, the parabola becomes
+// 4x^2 with no rebuild (the trace counts them), and the value shown changes.
+TEST_F(WindowTest, DraggingTheSliderRedrawsTheParabolaWithoutARebuild) {
+  std::ofstream(document_) << "@slider=25 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  Pause(300);
+  const QDRect strip = twinWindow_->SliderStrip();
+  ASSERT_EQ(RectHeight(strip), kSliderLineHeight) << "the twin shows one slider";
+  const QDRect track = SliderTrackRect(SliderLineRect(strip, 0));
+  const int middle = (track.top + track.bottom) / 2;
+  const Screenshot before = Shoot("window-slider-before");
+  int columns = 0;
+  EXPECT_GE(CurveHits(before, [](double x) { return x * x; }, 0, 0, &columns), 0.9) << "a = 1";
+  const int start = SliderThumbCentre(track, 100, 25), end = track.right + 40;
+  MoveTo(start, middle);
+  Button(true);
+  for (int k = 1; k <= 8; ++k) {
+    MoveTo(start + (end - start) * k / 8, middle);
+    Pause(40);
+  }
+  Button(false);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("slider 0 ", &line));
+  EXPECT_EQ(line, "slider 0 100 4 builds 1") << "the right end, a = 4, still the first build";
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  Pause(500);
+  const Screenshot after = Shoot("window-slider-after");
+  EXPECT_GE(CurveHits(after, [](double x) { return 4 * x * x; }, 0, 0, &columns), 0.9);
+  EXPECT_GE(columns, 10);
+  EXPECT_LT(CurveHits(after, [](double x) { return x * x; }, 0, 0, &columns), 0.5) << "the old parabola is gone";
+  int changed = 0;
+  for (int v = track.top; v < track.bottom; ++v)
+    for (int h = track.right; h < strip.right; ++h) changed += before.At(h, v) != after.At(h, v);
+  EXPECT_GT(changed, 10) << "the value shown changed";
 }
 
 // Return builds and puts the caret in the new row, so a second equation goes into a row of its

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphs/factory/definitions.h"
+#include "kernel/diagnostics/error_register.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
 #include "tests/graphs/graphs_test_support.h"
@@ -153,6 +154,26 @@ TEST_F(DefinitionsTest, DefinitionListWrittenBack) {
     FreeExpression(partial);
   }
   EXPECT_GE(refused, 8);  // the list node and each node of both copies
+}
+
+// One definition row past the operand limit: no list, rather than the first 10,000 rows with the
+// last dropped unseen, and error 7 at every collection (re-armed after each alert); exactly at the
+// limit the list holds every row.
+TEST_F(DefinitionsTest, DefinitionsPastTheOperandLimitAreRefusedAndTold) {
+  ResetErrorRegister();
+  for (const int32_t rows : {kMaxArity + 1, kMaxArity + 1, kMaxArity}) {
+    FakeDocument document;
+    for (int32_t k = 0; k < rows; ++k) document.AddRow("equal[c,2]");
+    ExprNode* list = CollectDefinitionEquations(&document);
+    const bool over = rows > kMaxArity;
+    EXPECT_EQ(list == nullptr, over) << rows;
+    EXPECT_EQ(PendingError(), over ? kErrorOutOfMemory : kErrorNone) << rows;
+    if (list != nullptr) {
+      EXPECT_EQ(list->arity, kMaxArity);
+    }
+    FreeExpression(list);
+    ShowPendingError();
+  }
 }
 
 }  // namespace
