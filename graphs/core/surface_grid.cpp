@@ -23,14 +23,16 @@ void Hue(double h, float* out) {
 
 void Grey(float level, float* out) { out[0] = out[1] = out[2] = level; }
 
-// Two stored samples are the same point to the floats' resolution: a neighbour that close gives no
-// direction. The samples along a pole are equal but for rounding (sin v at v = pi is 1e-16, not 0),
-// and the sign of that noise would otherwise turn the pole's normal either way.
+// Two stored samples are the same point when no coordinate differs by a whole float step of their
+// largest coordinate: such a neighbour gives no direction. The samples along a pole differ only by
+// rounding far below that step (sin v at v = pi is 1e-16, not 0), whose sign would otherwise turn
+// the pole's normal either way; samples one float step apart or more, however far from the origin,
+// are distinct (a rule of many steps merged a fine grid far out, leaving it without normals).
 bool SamePoint(const float* a, const float* b) {
   const float scale = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2]), std::fabs(b[0]), std::fabs(b[1]),
                                 std::fabs(b[2])});
-  const float limit = 0x1p-20f * scale;
-  return std::fabs(a[0] - b[0]) <= limit && std::fabs(a[1] - b[1]) <= limit && std::fabs(a[2] - b[2]) <= limit;
+  const float step = 0x1p-24f * scale;  // below the float step of any number of that size
+  return std::fabs(a[0] - b[0]) < step && std::fabs(a[1] - b[1]) < step && std::fabs(a[2] - b[2]) < step;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // GraphArrow2D: four constants, a shaft and the head at the tip.
 #include "graphs/kinds2d/arrow_2d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -10,6 +11,14 @@
 #include "graphs/view2d/view_map.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/numeric/numeric_constants.h"
+#include "kernel/numeric/numeric_helpers.h"
+
+namespace {
+
+// Pixels beyond the frame the shaft is drawn to: its ends there are rounded out of sight.
+constexpr int32_t kShaftMargin = 4;
+
+}  // namespace
 
 GraphArrow2D::GraphArrow2D(CompiledFunction* a, CompiledFunction* b, CompiledFunction* c, CompiledFunction* d,
                            GraphColor* color, const ViewMap* map)
@@ -36,8 +45,16 @@ bool GraphArrow2D::Draw() {
   if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d))) return true;
   if (a == c && b == d) return true;  // no direction: neither a shaft nor a head
   const PackedRGB rgb = GraphColorRGB(color_);
-  DrawAntialiasedLine(WorldToPixelX(map_, a), WorldToPixelY(map_, b), WorldToPixelX(map_, c), WorldToPixelY(map_, d),
-                      rgb);
+  // The shaft clipped in world units to the frame and a margin, before any rounding to pixels, so
+  // that ends far outside the view (zoomed in) keep the shaft's direction.
+  const QDRect& f = map_->frame;
+  const double x0 = PixelToWorldX(map_, f.left - kShaftMargin), x1 = PixelToWorldX(map_, f.right + kShaftMargin);
+  const double y0 = PixelToWorldY(map_, f.bottom + kShaftMargin), y1 = PixelToWorldY(map_, f.top - kShaftMargin);
+  double h0 = a, v0 = b, h1 = c, v1 = d;
+  if (ClipSegmentToRect(std::min(x0, x1), std::max(x0, x1), std::max(y0, y1), std::min(y0, y1), &h0, &v0, &h1, &v1)) {
+    DrawAntialiasedLine(WorldToPixelX(map_, h0), WorldToPixelY(map_, v0), WorldToPixelX(map_, h1),
+                        WorldToPixelY(map_, v1), rgb);
+  }
   DrawArrowHead(a, b, c - a, d - b, map_, rgb);  // the tail and the vector: the head lands on (c, d)
   return true;
 }

@@ -104,8 +104,9 @@ bool GraphImage2D::Draw() {
   if (SourceMoved()) {
     Invalidate();
     Compute(static_cast<int32_t>(TicksToTimerUnits(kRecomputeTicks)));
-    if (!IsComplete() || points_ == nullptr) return true;
   }
+  // A grid reset by a build, a scroll, a grain or a parameter holds no points until it is computed.
+  if (points_ == nullptr || !IsComplete()) return true;
   Port* port = GetPort();
   if (port == nullptr) return true;
   const QDRect& f = map_->frame;

@@ -116,7 +116,7 @@ void GraphVectorField2D::SizeGrid() {
 
 double GraphVectorField2D::Magnitude(const FieldSample& s) const {
   const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
-  return std::sqrt(s.fx * s.fx + a * a * s.fy * s.fy);
+  return std::hypot(s.fx, a * s.fy);  // a huge finite vector keeps a finite length
 }
 
 // ---- Compute ----
@@ -177,7 +177,7 @@ bool GraphVectorField2D::Draw() {
   };
   AnySample([&](const FieldSample& s) {
     const QDPoint tail = pixel(s.x, s.y);
-    if (!std::isfinite(s.fx * s.fx + s.fy * s.fy)) {
+    if (!(std::isfinite(s.fx) && std::isfinite(s.fy))) {
       PlotSmallDot(map_->frame, tail, rgb);  // a singular point
       return false;
     }
@@ -202,7 +202,7 @@ int32_t GraphVectorField2D::Status() {
   const double s = Scale();
   const bool meets = AnySample([&](const FieldSample& sample) {
     if (!std::isfinite(s)) return true;
-    const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
+    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
     const double ex = finite ? sample.x + sample.fx * s : sample.x, ey = finite ? sample.y + sample.fy * s : sample.y;
     return SegmentMeetsRect(sample.x, sample.y, ex, ey, left, right, top, bottom);
   });
@@ -215,7 +215,7 @@ bool GraphVectorField2D::HitTest(double x, double y) {
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
   const double k = std::isfinite(s) ? s : 1.0;
   return AnySample([&](const FieldSample& sample) {
-    const bool finite = std::isfinite(sample.fx * sample.fx + sample.fy * sample.fy);
+    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
     const double ex = finite ? sample.x + sample.fx * k : sample.x, ey = finite ? sample.y + sample.fy * k : sample.y;
     return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, ex, a * ey) < reach;
   });

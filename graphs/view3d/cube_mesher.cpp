@@ -217,13 +217,28 @@ bool MeshBuilder::EdgeVertex(int32_t e, const double value[9], const double poin
   return true;
 }
 
-bool MeshBuilder::CubeTriangles(const uint32_t edgeVertex[26], MeshVertexPool& vertices,
-                                MeshTrianglePool& triangles) {
-  for (const auto& row : kCubeMesherTables.tetrahedron) {
+bool MeshBuilder::CubeTriangles(const uint32_t edgeVertex[26], const double value[9], const double point[9][3],
+                                MeshVertexPool& vertices, MeshTrianglePool& triangles) {
+  for (int32_t h = 0; h < 12; ++h) {
+    const uint8_t* row = kCubeMesherTables.tetrahedron[h];
     uint32_t v[4];
     int count = 0;
-    for (uint8_t e : row) {
-      if (edgeVertex[e] != 0 && count < 4) v[count++] = edgeVertex[e];
+    for (int32_t k = 0; k < 6; ++k) {
+      const uint32_t e = edgeVertex[row[k]];
+      if (e != 0 && count < 4) v[count++] = e;
+    }
+    if (count < 3) continue;
+    // From the tetrahedron's negative corners towards its non-negative ones: the side its triangles
+    // face, known from the signs alone, so no gradient is needed. NaN corners take no side.
+    double towards[3] = {0, 0, 0};
+    int32_t negatives = 0, nonNegatives = 0;
+    for (uint8_t p : kCubeMesherTables.tetrahedronPoints[h]) {
+      negatives += value[p] < 0.0;
+      nonNegatives += value[p] >= 0.0;
+    }
+    for (uint8_t p : kCubeMesherTables.tetrahedronPoints[h]) {
+      const double weight = value[p] < 0.0 ? -1.0 / negatives : value[p] >= 0.0 ? 1.0 / nonNegatives : 0.0;
+      for (int c = 0; c < 3; ++c) towards[c] += weight * point[p][c];
     }
     for (int t = 0; t + 2 < count && t < 2; ++t) {
       // (first, second, third), then with four crossings (first, third, fourth): the crossings of
@@ -237,14 +252,16 @@ bool MeshBuilder::CubeTriangles(const uint32_t edgeVertex[26], MeshVertexPool& v
         s[c] = r[2]->position[c] - r[0]->position[c];
       }
       Cross(q, s, face);
+      if (face[0] * towards[0] + face[1] * towards[1] + face[2] * towards[2] < 0.0) {
+        std::swap(corner[1], corner[2]);
+        for (double& c : face) c = -c;
+      }
       float unit[3];
       UnitNormal(face, unit);  // (0, 0, 0) for a degenerate triangle, never NaN
       for (MeshVertexRecord* record : r) {
         if (!IsZero(record->normal)) continue;
         for (int c = 0; c < 3; ++c) record->normal[c] = unit[c];
       }
-      const double* n = r[0]->normal;
-      if (face[0] * n[0] + face[1] * n[1] + face[2] * n[2] < 0.0) std::swap(corner[1], corner[2]);
       const MeshTriangleRecord triangle{{corner[0], corner[1], corner[2]}};
       if (ChunkPoolAppend(triangles, triangle) != 0) return false;
     }
@@ -252,7 +269,7 @@ bool MeshBuilder::CubeTriangles(const uint32_t edgeVertex[26], MeshVertexPool& v
   return true;
 }
 
-MeshBuildProgress MeshBuilder::Build(uint32_t deadline, MeshVertexPool& vertices, MeshTrianglePool& triangles) {
+MeshBuildProgress MeshBuilder::Run(uint32_t deadline, MeshVertexPool& vertices, MeshTrianglePool* triangles) {
   if (!HasCaches()) return k_ >= n_ ? MeshBuildProgress::kFinished : MeshBuildProgress::kFailed;
   while (k_ < n_) {
     double value[9];
@@ -273,7 +290,7 @@ MeshBuildProgress MeshBuilder::Build(uint32_t deadline, MeshVertexPool& vertices
           return MeshBuildProgress::kFailed;
         }
       }
-      if (!CubeTriangles(edgeVertex, vertices, triangles)) {
+      if (triangles != nullptr && !CubeTriangles(edgeVertex, value, point, vertices, *triangles)) {
         FreeCaches();
         return MeshBuildProgress::kFailed;
       }

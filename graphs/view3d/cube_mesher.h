@@ -8,7 +8,8 @@
 // mesh; cubes are visited x fastest, then y, then z, and the clock is read every 32 cubes, so any
 // slicing of the build gives the same pools in the same order; a value below 0 is negative, 0 and
 // above non-negative, NaN neither (no crossing); no vertex has a non-finite position or normal, and
-// normals are unit or (0, 0, 0); every triangle faces along its first vertex's normal.
+// normals are unit or (0, 0, 0); every triangle faces from its tetrahedron's negative corners towards
+// its non-negative ones (the gradient's side), with or without a gradient.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +56,14 @@ class MeshBuilder {
   // Appends vertices and triangles to the pools until the deadline (read every 32 cubes) or the
   // last cube. kFailed (the pools as they were left; error 7 is the caller's to post) when an
   // append is refused; a finished or failed build has freed its caches.
-  MeshBuildProgress Build(uint32_t deadline, MeshVertexPool& vertices, MeshTrianglePool& triangles);
+  MeshBuildProgress Build(uint32_t deadline, MeshVertexPool& vertices, MeshTrianglePool& triangles) {
+    return Run(deadline, vertices, &triangles);
+  }
+  // The same without triangles, for callers that want only the surface's points: the vertices are
+  // those of a full build, their normals (0, 0, 0) where there is no gradient.
+  MeshBuildProgress BuildVertices(uint32_t deadline, MeshVertexPool& vertices) {
+    return Run(deadline, vertices, nullptr);
+  }
   bool HasCaches() const { return planes_ != nullptr; }
   void FreeCaches();
 
@@ -83,7 +91,10 @@ class MeshBuilder {
   bool EdgeVertex(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices,
                   uint32_t* number);
   bool Crossing(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices, uint32_t* number);
-  bool CubeTriangles(const uint32_t edgeVertex[26], MeshVertexPool& vertices, MeshTrianglePool& triangles);
+  bool CubeTriangles(const uint32_t edgeVertex[26], const double value[9], const double point[9][3],
+                     MeshVertexPool& vertices, MeshTrianglePool& triangles);
+  // Build's loop; no triangles (nor face normals) when `triangles` is null.
+  MeshBuildProgress Run(uint32_t deadline, MeshVertexPool& vertices, MeshTrianglePool* triangles);
   // Past the last cube of a slab: the upper plane becomes the lower one.
   void NextSlab();
 

@@ -95,7 +95,8 @@ bool GraphView3D::DrawFrame() {
       if (graph == nullptr || (overlay && graph->IsTransparent() != (pass == 0))) continue;
       complete = graph->Draw();
     }
-    if (pass == 0) DrawTransparentOverlayGL(context);
+    // A transparent graph that could not finish ends the frame before its overlay is laid.
+    if (pass == 0 && complete) DrawTransparentOverlayGL(context);
   }
   if (complete && showAxes) complete = DrawAxes();
   if (EndGLFrame(context) != kGraphicsDone) PostError(kErrorOutOfMemory);

@@ -205,6 +205,8 @@ bool GraphImplicitSurface3D::Draw() {
 
 int32_t GraphImplicitSurface3D::Status() {
   if (buildFailed_) return kMessageUndefinedForRanges;
+  // 0 while the build runs: the interval verdicts below are for a finished build that found no
+  // triangle, and would otherwise flash a message over a surface still being found.
   if (TriangleCount() > 0 || !buildFinished_ || function_ == nullptr) return 0;
   constexpr double inf = kPositiveInfinity;
   if (OneSign(function_, -inf, inf, -inf, inf, -inf, inf)) {
@@ -224,6 +226,7 @@ void GraphImplicitSurface3D::VariableChanged(int32_t symbol, double) {
       coloredCount_ = 0;
       complete_ = 0;
       colorsDirty_ = 1;
+      ++colorSerial_;
       break;
     case SurfaceChange::kNothing:
       break;

@@ -68,6 +68,9 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   bool BuildFinished() const { return buildFinished_ != 0; }
   // Counts the resets: a new serial means the pools hold another mesh.
   uint32_t MeshSerial() const { return meshSerial_; }
+  // Counts the recolourings of the same mesh (a parameter of the colour expressions only): a new
+  // serial means the vertex colours changed while the mesh stayed.
+  uint32_t ColorSerial() const { return colorSerial_; }
   bool Uploaded() const { return uploaded_ != 0; }
   bool ColorOnlyChanged() const { return colorOnlyChanged_ != 0; }
   const SurfaceClip& Clip() const { return clip_; }
@@ -108,6 +111,7 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   uint8_t buildFailed_ = 0;
   int32_t plottingMode_ = 2;
   uint32_t meshSerial_ = 0;
+  uint32_t colorSerial_ = 0;
   uint32_t nextProgressUpload_ = 0;
   MeshBuilder builder_;
   ImplicitField field_{};

@@ -1,5 +1,5 @@
-// GraphImplicitSurfaceField3D: the mesher's vertices (its triangles dropped as they come), one a
-// cell, handed to the glyphs.
+// GraphImplicitSurfaceField3D: the mesher's vertices (a build without triangles), one a cell, handed
+// to the glyphs.
 #include "graphs/view3d/implicit_surface_field_3d.h"
 
 #include <algorithm>
@@ -51,7 +51,6 @@ GraphImplicitSurfaceField3D::~GraphImplicitSurfaceField3D() {
 void GraphImplicitSurfaceField3D::FreeMesh() {
   builder_.FreeCaches();
   ChunkPoolClear(vertices_);
-  ChunkPoolClear(triangles_);
   FreeMemory(occupied_);
   occupied_ = nullptr;
   meshed_ = 0;
@@ -91,8 +90,7 @@ void GraphImplicitSurfaceField3D::Compute(int32_t budget) {
   if (budget <= 0 || IsComplete()) return;
   const uint32_t deadline = ComputeDeadline(budget);
   if (!meshed_) {
-    const MeshBuildProgress progress = builder_.Build(deadline, vertices_, triangles_);
-    ChunkPoolClear(triangles_);  // only the vertices are wanted
+    const MeshBuildProgress progress = builder_.BuildVertices(deadline, vertices_);
     if (progress == MeshBuildProgress::kUnfinished) return;
     if (progress == MeshBuildProgress::kFailed) {
       ChunkPoolClear(vertices_);

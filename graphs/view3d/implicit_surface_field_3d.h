@@ -52,7 +52,6 @@ class GraphImplicitSurfaceField3D final : public GlyphField3D {
   int32_t cellsPerSide_ = 0;
   MeshBuilder builder_;
   MeshVertexPool vertices_;
-  MeshTrianglePool triangles_;  // the mesher's; the field uses none of them
   uint8_t* occupied_ = nullptr;  // counted memory, a bit a cell
   double meshedBox_[6] = {0, 0, 0, 0, 0, 0};
   uint8_t meshed_ = 0;           // the mesher finished (or failed: no vertices)

@@ -55,10 +55,10 @@ void GraphCurve3D::Allocate() {
 }
 
 void GraphCurve3D::Reset() {
+  // The segment count and the extent stay those of the uploaded mesh: the last curve is drawn
+  // until the new sampling finishes and replaces it.
   nextSample_ = 0;
   validCount_ = 0;
-  segmentCount_ = 0;
-  extent_ = 0.0;
   meshDirty_ = 1;
   // Without arrays there is nothing to compute: complete, and the Status says so.
   complete_ = vertices_ == nullptr ? 1 : 0;

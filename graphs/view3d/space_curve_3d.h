@@ -58,7 +58,7 @@ class GraphCurve3D final : public GraphKind3D {
   // The arrays for n samples; refused memory posts error 7 and leaves none. Then Reset.
   void Allocate();
   void FreeArrays();
-  // Back to the first sample.
+  // Back to the first sample; the mesh, its segment count and the extent stay until the next finish.
   void Reset();
   // Joins the neighbouring valid samples and measures the extent.
   void Finish();
@@ -75,7 +75,7 @@ class GraphCurve3D final : public GraphKind3D {
   uint16_t* segments_ = nullptr;  // counted memory, room for n - 1 index pairs
   int32_t sampleCount_ = 0;
   int32_t nextSample_ = 0;
-  int32_t segmentCount_ = 0;
+  int32_t segmentCount_ = 0;  // of the last finished sampling (the mesh's)
   int32_t validCount_ = 0;
   double extent_ = 0.0;
   uint8_t complete_ = 0;

@@ -169,18 +169,21 @@ void GraphSurfaceCompanion3D::VariableChanged(int32_t symbol, double) {
 void GraphSurfaceCompanion3D::SetOption(int32_t code, double) {
   if (code == 8) {
     Invalidate();
-  } else if (code == 5 && meshDirty_ && IsComplete()) {
-    if (triangleCount_ > 0 && vertices_ != nullptr) {
-      // The parent's colours only when they were made for exactly these vertices.
-      const float* colors = parent_->VertexColors() != nullptr && parent_->ColoredCount() == vertexCount_
-                                ? parent_->VertexColors()
-                                : nullptr;
+  } else if (code == 5 && IsComplete() && (meshDirty_ || colorSerial_ != parent_->ColorSerial())) {
+    // The parent's colours only when they were made for exactly these vertices.
+    const float* colors = parent_->VertexColors() != nullptr && parent_->ColoredCount() == vertexCount_
+                              ? parent_->VertexColors()
+                              : nullptr;
+    if (triangleCount_ == 0 || vertices_ == nullptr) {
+      DestroyGLMesh(&mesh_);
+    } else if (meshDirty_) {
       SetGLTriangleMesh(&mesh_, vertices_, normals_, colors, nullptr, triangles_, uint32_t(vertexCount_),
                         uint32_t(triangleCount_), ColourHasProgram(parent_->Color()) ? 1 : 0, context_);
     } else {
-      DestroyGLMesh(&mesh_);
+      SetGLMeshColors(&mesh_, colors);  // the parent recoloured the same mesh
     }
     meshDirty_ = 0;
+    colorSerial_ = parent_->ColorSerial();
   }
 }
 

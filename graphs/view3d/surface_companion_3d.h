@@ -37,7 +37,8 @@ class GraphSurfaceCompanion3D final : public GraphKind3D {
   int32_t Status() override { return 0; }
   // A symbol of a map, of the parent's function or of its condition invalidates.
   void VariableChanged(int32_t symbol, double value) override;
-  // 5 hands the finished arrays to the mesh; 8 invalidates; the others are the parent's.
+  // 5 hands the finished arrays to the mesh, or the parent's colours alone when only they changed;
+  // 8 invalidates; the others are the parent's.
   void SetOption(int32_t code, double value) override;
   void Invalidate() override;
   // The parent is complete, the mesh it holds is the one mapped, and the mapping is finished.
@@ -76,6 +77,7 @@ class GraphSurfaceCompanion3D final : public GraphKind3D {
   int32_t vertexCount_ = 0;
   int32_t parentTriangles_ = 0;
   uint32_t parentSerial_ = 0;
+  uint32_t colorSerial_ = 0;  // the parent's colour serial of the colours the mesh holds
   double lastBox_[6] = {0, 0, 0, 0, 0, 0};
 };
 

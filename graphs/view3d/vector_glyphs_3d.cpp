@@ -90,15 +90,20 @@ void GraphGlyphs3D::Compute(int32_t budget) {
       for (int i = 0; i < 3; ++i) {
         f[i] = field_[i] != nullptr ? EvaluateFunction6(field_[i], 0, 0, p.x, p.y, p.z, 0) : kUndefinedReal;
       }
-      const double length = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
+      const double length = std::hypot(f[0], f[1], f[2]);  // no overflow short of the largest double
       if (std::isfinite(length)) {
         maxLength_ = std::max(maxLength_, length);
         ArrowGlyph& g = glyphs_[glyphCount_++];
+        // The vector in floats without loss: scaled by a power of two to a length in [0.5, 1),
+        // whose exponent (a whole number, exact in a float) waits in a barb's place.
+        int exponent = 0;
+        std::frexp(length, &exponent);
         const double base[3] = {p.x, p.y, p.z};
         for (int i = 0; i < 3; ++i) {
-          g.point[0][i] = float(f[i]);
+          g.point[0][i] = float(std::ldexp(f[i], -exponent));
           g.point[1][i] = float(base[i]);
         }
+        g.point[2][0] = float(exponent);
       }
     }
     if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
@@ -114,18 +119,25 @@ void GraphGlyphs3D::FinishGlyphs() {
   const double w = std::min({widths[0], widths[1], widths[2]});
   if (maxLength_ == 0.0) maxLength_ = 1.0;
   const double scale = lengthScale_ != nullptr ? *lengthScale_ : 0.0;
-  const double k = scale == 0.0 ? 1.0 : scale / maxLength_;
+  // The longest vector's length as m 2^e, m in [0.5, 1): each vector's share of it is taken from
+  // the exponents, so neither a tiny nor a huge longest vector overflows the factor.
+  int maxExponent = 0;
+  const double maxMantissa = std::frexp(maxLength_, &maxExponent);
   const double head = kHeadOfWidth * w;
+  int32_t kept = 0;
   for (int32_t n = 0; n < glyphCount_; ++n) {
-    ArrowGlyph& g = glyphs_[n];
+    ArrowGlyph g = glyphs_[n];
+    const int exponent = int(g.point[2][0]);
     double base[3], d[3], tip[3];
     for (int i = 0; i < 3; ++i) {
       base[i] = g.point[1][i];
-      tip[i] = base[i] + k * g.point[0][i];
-      d[i] = tip[i] - base[i];
+      // At its own length, or scaled so that the longest is `scale` long.
+      d[i] = scale == 0.0 ? std::ldexp(double(g.point[0][i]), exponent)
+                          : scale * std::ldexp(g.point[0][i] / maxMantissa, exponent - maxExponent);
+      tip[i] = base[i] + d[i];
       g.point[0][i] = float(tip[i]);
     }
-    const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const double length = std::hypot(d[0], d[1], d[2]);
     if (length == 0.0) {
       for (int b = 2; b < 5; ++b) std::copy(g.point[0], g.point[0] + 3, g.point[b]);
     } else {
@@ -139,12 +151,17 @@ void GraphGlyphs3D::FinishGlyphs() {
         }
       }
     }
-    const uint16_t first = uint16_t(5 * n);
+    // An arrow at its own length past the floats' range has no place to be drawn.
+    if (!std::all_of(&g.point[0][0], &g.point[0][0] + 15, [](float c) { return std::isfinite(c); })) continue;
+    glyphs_[kept] = g;
+    const uint16_t first = uint16_t(5 * kept);
     const uint16_t pairs[8] = {first, uint16_t(first + 1), first, uint16_t(first + 2),
                                first, uint16_t(first + 3), first, uint16_t(first + 4)};
     std::copy(pairs, pairs + 8, segments_ + 2 * segmentCount_);
     segmentCount_ += 4;
+    ++kept;
   }
+  glyphCount_ = kept;
   extent_ = context_ != nullptr ? MeshExtentInView(&glyphs_[0].point[0][0], 5 * glyphCount_, context_) : 0.0;
 }
 

@@ -4,7 +4,9 @@
 // *lengthScale, or all at their own length when that is 0) and builds one line mesh: a shaft and a
 // three-barbed head an arrow, the head 0.0125 of the smallest range width plus 15 % of the arrow
 // (at most 60 %).
-// Invariants: a point or field vector that is not finite (infinity or NaN) gets no arrow; at most
+// Invariants: a point or field vector that is not finite (infinity or NaN), or whose length or
+// (at its own length) ends pass the double's or float's range, gets no arrow; lengths are scaled in
+// double before they are narrowed to floats, so tiny and huge fields keep the length asked; at most
 // kMaxGlyphs arrows (their 5 ends each are indexed with 16 bits): a longer point list is refused
 // whole, as memory is (error 7), rather than drawn in part; without points, or when its arrays are
 // refused, the graph is complete with no arrow and says so in its Status; it owns its functions,
@@ -28,7 +30,7 @@ struct GridPoint3 {
 using GridPointPool = ChunkPool<GridPoint3>;
 
 // One arrow: the tip, the base and the three barb ends (before the final pass point 0 holds the
-// raw field vector).
+// field vector scaled by 2^-e to a length in [0.5, 1), and point 2's first coordinate e).
 struct ArrowGlyph {
   float point[5][3];
 };

@@ -90,7 +90,7 @@ void GraphCurve4D::Reset() {
   next_ = -1;
   validCount_ = 0;
   lineCount_ = 0;
-  maxRadiusSquared_ = 0.0;
+  maxRadius_ = 0.0;
 }
 
 double GraphCurve4D::SampleParameter(int32_t k, double t0, double t1) const {
@@ -122,7 +122,7 @@ void GraphCurve4D::Compute(int32_t budget) {
     }
     bool ok = IsFinite4(c);
     if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, t, 0.0, c[0], c[1], c[2], c[3]) == 1.0;
-    ok = ok && MapIntoCube(c, axes, points_ + 4 * next_, &maxRadiusSquared_);
+    ok = ok && MapIntoCube(c, axes, points_ + 4 * next_, &maxRadius_);
     valid_[next_] = ok ? 1 : 0;
     validCount_ += ok ? 1 : 0;
   }
@@ -136,8 +136,10 @@ bool GraphCurve4D::Draw() {
     if (!valid_[i]) continue;
     double drawn[3], depth = 0.0;
     Project4DPoint(*projection_, points_ + 4 * i, drawn, &depth);
-    if (!(depth >= 0.0) || !std::isfinite(drawn[0] + drawn[1] + drawn[2])) continue;
     for (int k = 0; k < 3; ++k) vertices_[3 * i + k] = float(drawn[k]);
+    // Past the floats' range a sample has no place to be drawn: it breaks its segments only.
+    const float* v = vertices_ + 3 * i;
+    if (!(depth >= 0.0) || !std::isfinite(v[0] + v[1] + v[2])) continue;
     visible_[i] = 1;
   }
   lineCount_ = 0;
@@ -175,7 +177,7 @@ void GraphCurve4D::SetOption(int32_t code, double value) {
 
 bool GraphCurve4D::IsComplete() { return points_ == nullptr || next_ >= count_; }
 
-double GraphCurve4D::Extent() { return std::sqrt(maxRadiusSquared_); }
+double GraphCurve4D::Extent() { return maxRadius_; }
 
 GraphKind4D* NewCurve4DGraph(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
                              CompiledFunction* condition, GraphColor* color, double grain, GraphicsContext* context,

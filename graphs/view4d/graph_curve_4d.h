@@ -82,7 +82,7 @@ class GraphCurve4D final : public GraphKind4D {
   int32_t next_ = -1;
   int32_t validCount_ = 0;
   uint32_t lineCount_ = 0;
-  double maxRadiusSquared_ = 0.0;
+  double maxRadius_ = 0.0;
   uint32_t kind_ = 0;  // 0 parametric, 1 list
 };
 

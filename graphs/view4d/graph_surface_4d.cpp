@@ -23,6 +23,7 @@ namespace {
 constexpr int32_t kMaxGrid = 1000;             // samples a side
 constexpr uint32_t kFallbackTextureRGB = 0x808080;  // a picture that cannot be a texture here
 constexpr int32_t kRecolourTicks = 60;
+constexpr double kFloatSafeCube = 1e37;  // cube coordinates whose projections stay within floats
 
 template <typename T>
 T* Allocated(size_t count, bool* all) {
@@ -128,7 +129,7 @@ void GraphSurface4D::Reset() {
   validCount_ = 0;
   triangleCount_ = 0;
   analyticNormals_ = 1;
-  maxRadiusSquared_ = 0.0;
+  maxRadius_ = 0.0;
   complete_ = 0;
   if (valid_ == nullptr) return;
   // A new grid call is then never taken for the one before (parameter values may have changed).
@@ -155,7 +156,14 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
     }
   }
   if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, u, v, c[0], c[1], c[2], c[3]) == 1.0;
-  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &maxRadiusSquared_);
+  double radius = 0.0;
+  const double* q = cube_ + 4 * k;
+  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &radius);
+  // Drawn through floats at every projection: a sample that could land past their range is a hole,
+  // as one that is not finite is (a turn moves a cube point at most twice its largest coordinate).
+  ok = ok && std::fabs(q[0]) < kFloatSafeCube && std::fabs(q[1]) < kFloatSafeCube && std::fabs(q[2]) < kFloatSafeCube &&
+       std::fabs(q[3]) < kFloatSafeCube;
+  if (ok) maxRadius_ = std::max(maxRadius_, radius);
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
   ++validCount_;
@@ -290,7 +298,7 @@ void GraphSurface4D::SetOption(int32_t code, double value) {
 
 bool GraphSurface4D::IsComplete() { return valid_ == nullptr || complete_ != 0; }
 
-double GraphSurface4D::Extent() { return std::sqrt(maxRadiusSquared_); }
+double GraphSurface4D::Extent() { return maxRadius_; }
 
 GraphKind4D* NewSurface4DGraph(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, CompiledFunction* w,
                                double grain, double opacity, GraphColor* color, CompiledFunction* condition,

@@ -105,7 +105,7 @@ class GraphSurface4D final : public GraphKind4D {
   uint8_t hasDerivatives_ = 0;
   uint8_t analyticNormals_ = 1;
   uint8_t complete_ = 0;
-  double maxRadiusSquared_ = 0.0;
+  double maxRadius_ = 0.0;
 };
 
 // The factory's constructor of the kind: null (nothing taken over) when the object cannot be had.

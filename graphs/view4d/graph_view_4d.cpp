@@ -161,7 +161,7 @@ void GraphView4D::Tick(int32_t budget) {
     GraphKind4D* graph = Graph4DAt(graphs, i);
     if (graph == nullptr) continue;
     const double e = graph->Extent();
-    if (e > extent) extent = e;  // NaN never raises it
+    if (e > extent) extent = std::min(e, kMax4DExtent);  // NaN never raises it, infinity only to the cap
   }
 }
 

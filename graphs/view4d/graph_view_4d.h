@@ -7,7 +7,8 @@
 // preset orientations.
 // Invariants: the orientation stays orthonormal (every composition is re-orthonormalised, and a
 // step whose matrix is not finite is skipped); spin axes are finite; the depth stays within
-// [0.17330909743, 5] under drags; `extent` is at least 2.3. Graphs hold pointers to `projection`,
+// [0.17330909743, 5] under drags; `extent` is finite, from 2.3 to 1e300 (so the depth range, twice it,
+// is finite too). Graphs hold pointers to `projection`,
 // `axisRanges` and `parameterRanges`: the view is neither copied nor moved.
 // The members are implemented by topic: view4d/graph_view_4d.cpp (construction, projection, tick,
 // frame, axes, rotations, spin, options and commands) and view4d/graph_view_4d_mouse.cpp (click,
@@ -46,6 +47,8 @@ inline constexpr double kDefault4DDepth = 1.7330909743;
 inline constexpr double kMin4DDragDepth = 0.17330909743;
 inline constexpr double kMax4DDragDepth = 5.0;
 inline constexpr double kMin4DExtent = 2.3;
+// A graph farther out than this still leaves the depth scale and offset of the others finite.
+inline constexpr double kMax4DExtent = 1e300;
 
 class GraphView4D : public GraphViewGL {
  public:

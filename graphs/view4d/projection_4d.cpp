@@ -1,6 +1,8 @@
 // The 4D projection: points, directions, the axis labels' perspective and the cube map.
 #include "graphs/view4d/projection_4d.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr double kLabelEyeDistance = 50.0;
@@ -36,10 +38,20 @@ void CubeAxesOf(const Projection4D& projection, CubeAxis out[4]) {
   for (int k = 0; k < 4; ++k) out[k] = CubeAxisOf(projection.ranges[2 * k], projection.ranges[2 * k + 1]);
 }
 
-bool MapIntoCube(const double world[4], const CubeAxis axes[4], double out[4], double* maxRadiusSquared) {
+bool MapIntoCube(const double world[4], const CubeAxis axes[4], double out[4], double* maxRadius) {
   for (int k = 0; k < 4; ++k) out[k] = axes[k].scale * (world[k] - axes[k].centre);
   if (!IsFinite4(out)) return false;
-  const double r2 = out[0] * out[0] + out[1] * out[1] + out[2] * out[2] + out[3] * out[3];
-  if (r2 > *maxRadiusSquared) *maxRadiusSquared = r2;
+  const double r2 = Dot4(out, out);
+  double r;
+  if (r2 < 1e300) {
+    if (r2 <= *maxRadius * *maxRadius) return true;  // the common case: no square root
+    r = std::sqrt(r2);
+  } else {
+    // The squares would overflow: the length of the point scaled by its largest coordinate.
+    const double m = std::max({std::fabs(out[0]), std::fabs(out[1]), std::fabs(out[2]), std::fabs(out[3])});
+    const double s[4] = {out[0] / m, out[1] / m, out[2] / m, out[3] / m};
+    r = m * std::sqrt(Dot4(s, s));
+  }
+  if (r > *maxRadius) *maxRadius = r;
   return true;
 }

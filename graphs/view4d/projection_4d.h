@@ -40,8 +40,9 @@ CubeAxis CubeAxisOf(double min, double max);
 // The four axes of a projection's ranges.
 void CubeAxesOf(const Projection4D& projection, CubeAxis out[4]);
 // A world point mapped into the cube by the axes. True when all four cube coordinates are finite;
-// *maxRadiusSquared is then raised to the point's squared length when that is larger.
-bool MapIntoCube(const double world[4], const CubeAxis axes[4], double out[4], double* maxRadiusSquared);
+// *maxRadius is then raised to the point's length when that is larger. The length is scaled before
+// it is squared, so a far finite point gives a finite length (infinite only past the largest double).
+bool MapIntoCube(const double world[4], const CubeAxis axes[4], double out[4], double* maxRadius);
 
 // All four coordinates finite.
 inline bool IsFinite4(const double v[4]) {

@@ -380,6 +380,51 @@ void ClipSegmentToCircle(double cx, double cy, double r, double* x0, double* y0,
   *y1 = alongX ? f1 : e1;
 }
 
+namespace {
+
+// The parameters *tLow <= *tHigh of the part of the segment inside the closed rectangle (Liang and
+// Barsky's clip); false when it misses. Differences are taken of halves, so finite ends far apart
+// never overflow.
+bool ClipSegmentRange(double x0, double y0, double x1, double y1, double left, double right, double top,
+                      double bottom, double* tLow, double* tHigh) {
+  const double dx = 0.5 * x1 - 0.5 * x0;
+  const double dy = 0.5 * y1 - 0.5 * y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {0.5 * x0 - 0.5 * left, 0.5 * right - 0.5 * x0, 0.5 * y0 - 0.5 * bottom,
+                       0.5 * top - 0.5 * y0};
+  *tLow = 0.0;
+  *tHigh = 1.0;
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0.0) {
+      if (!(q[i] >= 0.0)) return false;
+      continue;
+    }
+    const double ratio = q[i] / p[i];
+    if (p[i] < 0.0) {
+      *tLow = std::max(*tLow, ratio);
+    } else {
+      *tHigh = std::min(*tHigh, ratio);
+    }
+  }
+  return *tLow <= *tHigh;
+}
+
+// The point a fraction t of the way from p0 to p1 without forming p1 - p0: exact at both ends and
+// finite for any finite ends.
+double Between(double p0, double p1, double t) { return t == 0.0 ? p0 : t == 1.0 ? p1 : p0 * (1.0 - t) + p1 * t; }
+
+}  // namespace
+
+bool ClipSegmentToRect(double left, double right, double top, double bottom, double* x0, double* y0, double* x1,
+                       double* y1) {
+  double tLow, tHigh;
+  if (!ClipSegmentRange(*x0, *y0, *x1, *y1, left, right, top, bottom, &tLow, &tHigh)) return false;
+  const double a[4] = {Between(*x0, *x1, tLow), Between(*y0, *y1, tLow), Between(*x0, *x1, tHigh),
+                       Between(*y0, *y1, tHigh)};
+  *x0 = a[0], *y0 = a[1], *x1 = a[2], *y1 = a[3];
+  return true;
+}
+
 bool SegmentMeetsRect(double x0, double y0, double x1, double y1, double left, double right,
                       double top, double bottom) {
   auto inside = [&](double x, double y) { return x > left && x < right && y > bottom && y < top; };
@@ -392,25 +437,8 @@ bool SegmentMeetsRect(double x0, double y0, double x1, double y1, double left, d
   // middle of the clipped part lies strictly inside (this also takes a segment that
   // runs corner to corner, which a test of the line at the left and right edges
   // misses, and rejects one that only grazes an edge or a corner).
-  const double dx = x1 - x0;
-  const double dy = y1 - y0;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x0 - left, right - x0, y0 - bottom, top - y0};
-  double tLow = 0.0;
-  double tHigh = 1.0;
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0.0) {
-      if (!(q[i] >= 0.0)) return false;
-      continue;
-    }
-    const double ratio = q[i] / p[i];
-    if (p[i] < 0.0) {
-      tLow = std::max(tLow, ratio);
-    } else {
-      tHigh = std::min(tHigh, ratio);
-    }
-  }
-  if (!(tLow <= tHigh)) return false;
+  double tLow, tHigh;
+  if (!ClipSegmentRange(x0, y0, x1, y1, left, right, top, bottom, &tLow, &tHigh)) return false;
   const double t = 0.5 * (tLow + tHigh);
   return inside(Lerp(x0, x1, t), Lerp(y0, y1, t));
 }

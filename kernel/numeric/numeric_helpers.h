@@ -100,6 +100,13 @@ bool InterpolateCrossing2(double p1x, double p1y, double p2x, double p2y, double
 void ClipSegmentToCircle(double cx, double cy, double r, double* x0, double* y0, double* x1,
                          double* y1);
 
+// Clips the segment (x0, y0)-(x1, y1) in place to the closed rectangle left <= x <= right,
+// bottom <= y <= top. False (the ends unchanged) when it misses the rectangle. The ends must be
+// finite; however far apart, nothing overflows (the clipped ends are exact to the rounding of the
+// ends' size), and an end inside stays exactly as it was.
+bool ClipSegmentToRect(double left, double right, double top, double bottom, double* x0, double* y0, double* x1,
+                       double* y1);
+
 // True when the segment meets the open rectangle left < x < right, bottom < y < top.
 bool SegmentMeetsRect(double x0, double y0, double x1, double y1, double left, double right,
                       double top, double bottom);

@@ -58,3 +58,47 @@ TEST(SurfaceGridTest, TwoToneColoursAndHueSteps) {
 }
 
 }  // namespace
+
+// Finite-difference normals of the plane (u, v, 0) sampled where every step is a few float steps of
+// the coordinates (from u = 1000 at 1, 4 and 15 float steps, from -1e6 at 8), and of the same plane
+// near the origin: every sample's normal is (0, 0, 1) by hand ((R - P) x (P - Q) with R along v and
+// Q along u, both ways turned on the last row and column). Samples within 2^-20 of the largest
+// coordinate (about 16 float steps) used to count as one point, leaving all 6,241 without one.
+TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
+  const struct Case {
+    float u0, v0, step;
+  } cases[] = {
+      {1000, 0, 0x1p-14f},       // one float step of 1000 (2^-14 apart there)
+      {1000, 0, 0x1p-14f * 4},
+      {1000, 3, 0x1p-14f * 15},
+      {-1e6f, 1e6f, 0.0625f * 8},  // 2^-4 apart there
+      {0, 0, 0.25f},
+  };
+  constexpr int32_t n = 79;
+  for (const Case& c : cases) {
+    std::vector<float> vertices(3 * n * n), normals(3 * n * n, 0.0f);
+    std::vector<uint8_t> valid(n * n, 1);
+    for (int32_t i = 0; i < n; ++i) {
+      for (int32_t j = 0; j < n; ++j) {
+        float* p = &vertices[3 * (i * n + j)];
+        p[0] = c.u0 + float(i) * c.step;
+        p[1] = c.v0 + float(j) * c.step;
+        p[2] = 0;
+      }
+    }
+    FiniteDifferenceNormals(vertices.data(), valid.data(), n, 1, normals.data());
+    int32_t wrong = 0;
+    for (int32_t k = 0; k < n * n; ++k) {
+      const float* m = &normals[3 * k];
+      wrong += !(m[0] == 0 && m[1] == 0 && m[2] == 1.0f);
+    }
+    EXPECT_EQ(wrong, 0) << c.u0 << " " << c.step;
+  }
+  // Neighbours equal to the sample, or off it only by rounding below a float step (a pole's
+  // noise), give no direction: a sample with no other neighbour keeps (0, 0, 0).
+  std::vector<float> flat(3 * 4, 5.0f), normals(3 * 4, 0.0f);
+  flat[2] = 1e-9f, flat[5] = -1e-9f, flat[8] = 2e-9f;  // far below 5's float step of 4.8e-7
+  const std::vector<uint8_t> valid(4, 1);
+  FiniteDifferenceNormals(flat.data(), valid.data(), 2, 1, normals.data());
+  for (float m : normals) EXPECT_EQ(m, 0.0f);
+}

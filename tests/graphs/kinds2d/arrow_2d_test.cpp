@@ -4,9 +4,11 @@
 // buffer the arrow drew into; a head placed from the tip instead of the tail would land at pixel
 // 228, outside the frame.
 #include <algorithm>
+#include <cmath>
 
 #include "graphs/core/graph_color.h"
 #include "graphs/kinds2d/arrow_2d.h"
+#include "graphs/view2d/view_map.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/platform/draw_test_support.h"
 
@@ -62,6 +64,44 @@ TEST_F(Arrow2DTest, TheHeadSitsAtTheTipInTheDrawnPixels) {
       EXPECT_TRUE(behind >= 0 && behind <= 6 && std::abs(across) <= 3) << h << "," << v << " " << c.c;
     }
     EXPECT_GE(head, 2) << c.c;
+  }
+}
+
+// Zoomed in, an end far outside the view no longer turns the shaft: every pixel drawn lies on the
+// true line (within 1.5 pixels of it) or in the head at the true tip. Clamping each end to 16,383
+// pixels axis by axis aimed (0, 0) to (3, 1) at 6,400 pixels a unit 6 rows off at the frame's edge,
+// and (0, 0) to (1000, 500) at 64 out through the top instead of the right. Every case's line
+// passes through the world origin.
+TEST_F(Arrow2DTest, ZoomedInArrowsKeepTheirLineToTheFramesEdge) {
+  const struct Case {
+    const char *a, *b, *c, *d;
+    double x0, y0, x1, y1;  // the same values
+    double pixelsPerUnit;
+    int32_t leastInk;
+  } cases[] = {
+      {"0", "0", "3", "1", 0, 0, 3, 1, 6400, 95},
+      {"0", "0", "1000", "500", 0, 0, 1000, 500, 64, 95},
+      {"minus[1000]", "minus[500]", "0.5", "0.25", -1000, -500, 0.5, 0.25, 64, 120},  // the tail far out
+      {"minus[3]", "1", "3", "minus[1]", -3, 1, 3, -1, 6400, 190},  // both ends out: through the view
+      // The tip far beyond any pixel.
+      {"0.01", "0.005", "power[10,6]", "times[5,power[10,5]]", 0.01, 0.005, 1e6, 5e5, 6400, 40},
+  };
+  for (const Case& c : cases) {
+    SetViewMap(&map, MakeRect(0, 0, 200, 200), 100, 99, c.pixelsPerUnit, -c.pixelsPerUnit, 1, 1);
+    Make(c.a, c.b, c.c, c.d);
+    // The true line in pixels: every case's passes through the world origin, pixel (100, 99).
+    const double h0 = 100, v0 = 99;
+    const double dh = 0.5 * c.x1 - 0.5 * c.x0, dv = -(0.5 * c.y1 - 0.5 * c.y0), length = std::hypot(dh, dv);
+    const double tipH = 100 + c.x1 * c.pixelsPerUnit, tipV = 99 - c.y1 * c.pixelsPerUnit;
+    const draw_test::Points inked = Drawn();
+    int32_t off = 0;
+    for (auto [h, v] : inked) {
+      const double across = std::fabs((h - h0) * dv - (v - v0) * dh) / length;
+      const bool head = std::hypot(h - tipH, v - tipV) <= 8;
+      off += across > 1.5 && !head;
+    }
+    EXPECT_EQ(off, 0) << c.c << "," << c.d;
+    EXPECT_GE(int32_t(inked.size()), c.leastInk) << c.c << "," << c.d;
   }
 }
 

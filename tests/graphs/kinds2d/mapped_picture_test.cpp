@@ -4,6 +4,7 @@
 // quarter under (X, Y) = (-y, x) without seams, leave the view alone where the map is undefined
 // or the source white, keep or reset their grids across scrolls and zooms, and free everything a
 // draw made when memory is refused.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -404,6 +405,54 @@ TEST_F(MappedPictureTest, TheImagesGridFollowsTheGrainAndTheFirstView) {
   EXPECT_TRUE(image->IsComplete() && image->Points()[0].x != corner.x);
   image->Scroll(5, 0);  // as the second view scrolls
   EXPECT_FALSE(image->IsComplete());
+}
+
+// A grid allocated (by the build, a scroll of the second view, a grain, a parameter) holds no
+// points until it is computed: a draw before then leaves the view as it is without the graph,
+// whatever the grid's memory holds. The grid is poisoned with what a computed twin holds (points
+// that would draw the whole picture: what stale memory does, 39,235 pixels after a scroll); once
+// computed, the picture is drawn.
+TEST_F(MappedPictureTest, TheImageDrawsNothingUntilItsGridIsComputed) {
+  SetParameterLetter('a');
+  SetParameterValue(1);
+  const struct Case {
+    const char* reset;
+    std::function<void(GraphImage2D*)> apply;
+  } cases[] = {
+      {"build", nullptr},
+      {"scroll", [](GraphImage2D* g) { g->Scroll(5, 0); }},
+      {"geometry", [](GraphImage2D* g) { g->GeometryChanged(); }},
+      {"grain", [](GraphImage2D* g) { g->SetOption(8, 0.5); }},
+      {"parameter", [](GraphImage2D* g) { g->VariableChanged('a', 1); }},
+  };
+  for (const Case& c : cases) {
+    Open(200, false);
+    const Pictures bare = Draw();
+    auto* twin = static_cast<GraphImage2D*>(NewImageGraph(FunctionOf("times[a,x]"), FunctionOf("y"),
+                                                          new GraphColor(nullptr), 0.5, &set.second2D->drawMap, &set,
+                                                          &set.graphIndexList));
+    twin->Compute(kAll);
+    auto* image = static_cast<GraphImage2D*>(NewImageGraph(FunctionOf("times[a,x]"), FunctionOf("y"),
+                                                           new GraphColor(nullptr), 0.5, &set.second2D->drawMap, &set,
+                                                           &set.graphIndexList));
+    ASSERT_TRUE(PtrArrayAppend(set.second2D->graphs, static_cast<GraphKind*>(image)));
+    if (c.apply) {
+      image->Compute(kAll);
+      c.apply(image);
+    }
+    ASSERT_FALSE(image->IsComplete()) << c.reset;
+    ASSERT_EQ(image->Columns() * image->Rows(), twin->Columns() * twin->Rows()) << c.reset;
+    std::copy(twin->Points(), twin->Points() + size_t(twin->Columns()) * size_t(twin->Rows()),
+              const_cast<MappedPoint*>(image->Points()));
+    delete twin;
+    const Pictures early = Draw();
+    EXPECT_EQ(early.second, bare.second) << c.reset;
+    image->Compute(kAll);
+    const Pictures drawn = Draw();
+    int32_t changed = 0;
+    for (size_t k = 0; k < drawn.second.size(); ++k) changed += drawn.second[k] != bare.second[k];
+    EXPECT_GT(changed, 10000) << c.reset;
+  }
 }
 
 // A map undefined left of x = 0: cells with two undefined corners leave the view alone, a cell

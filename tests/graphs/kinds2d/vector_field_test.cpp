@@ -1,6 +1,7 @@
 // The plane vector field on a 400 x 300 map at 64 px a unit with the axes inside (world (0, 0) at
 // pixel (130, 170)): samples every Spacing pixels from column 124 and row 170, arrow lengths in
 // pixels worked out from the spacing alone.
+#include <string>
 #include <vector>
 
 #include "graphs/core/graph_color.h"
@@ -98,6 +99,18 @@ TEST_F(VectorFieldTest, ArrowLengths) {
 
 // F = (1/(x + 6/64), 0): the samples on x = -6/64 are dots (the ring of PlotSmallDot, no shaft), the others
 // arrows; F = (0, 0): status 0 and nothing drawn. No samples at all: status 0 and error 7.
+// A field scaled by any finite factor draws the same arrows: its length is taken without squaring
+// (1e160 squared overflowed, and every sample was drawn as a singular dot).
+TEST_F(VectorFieldTest, HugeAndTinyFieldsDrawTheArrowsOfTheUnitField) {
+  const std::string unit = (Make("y", "minus[x]"), Drawn());
+  for (const char* k : {"power[10,160]", "power[10,300]", "over[1,power[10,300]]"}) {
+    const std::string fx = std::string("times[") + k + ",y]", fy = std::string("times[") + k + ",minus[x]]";
+    Make(fx.c_str(), fy.c_str());
+    EXPECT_EQ(Drawn(), unit) << k;
+    EXPECT_EQ(graph->Status(), 0) << k;
+  }
+}
+
 TEST_F(VectorFieldTest, SingularDotsAZeroFieldAndNoSamples) {
   Make("over[1,plus[x,0.09375]]", "0");
   const std::string drawn = Drawn();

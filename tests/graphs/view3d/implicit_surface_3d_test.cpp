@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "graphs/view3d/implicit_surface_3d.h"
 #include "graphs/view3d/surface_companion_3d.h"
 #include "kernel/application_state.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
@@ -267,6 +269,93 @@ TEST_F(ImplicitSurfaceTest, TheCompanionMapsTheVerticesAndTurnsItsFaces) {
     const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
     const float* n = mirror->Normals() + 3 * tri[0];
     EXPECT_GE(face[0] * n[0] + face[1] * n[1] + face[2] * n[2], 0.0) << t;
+  }
+}
+
+// A parameter only the parent's colour expressions use recolours the parent without a new mesh; the
+// companion, complete all along, hands the new colours to its mesh at the next upload (it kept the
+// old ones: 497 of 1,040 differed). A parameter of nothing leaves both as they are.
+TEST_F(ImplicitSurfaceTest, TheCompanionTakesItsParentsNewColours) {
+  static double a = 1;
+  a = 1;
+  SetDefinedValueLookup([](Complex* out, int32_t) { *out = Complex{a, 0}; });
+  GraphColor* colour = Colour(1);
+  colour->mode = kColorRGBExpressions;
+  const char* c[3] = {"times[a,x]", "y", "0.5"};
+  for (int k = 0; k < 3; ++k) colour->component[k] = FunctionOf(c[k]);
+  auto* parent = Keep(new GraphImplicitSurface3D(FunctionOf(kSphere), 0.3, 1.0, colour, nullptr, &frame.box[0],
+                                                 &frame.box[1], &frame.box[2], &frame.box[3], &frame.box[4],
+                                                 &frame.box[5], context));
+  GraphSurfaceCompanion3D* companion = Companion(parent, "x", "y", "z");
+  auto settle = [&] {
+    for (int n = 0; n < 10 && !(parent->IsComplete() && companion->IsComplete()); ++n) {
+      parent->Compute(kAll);
+      companion->Compute(kAll);
+    }
+    ASSERT_TRUE(parent->IsComplete() && companion->IsComplete());
+    companion->SetOption(5, 0);  // the companion first: the order of the views is not promised
+    parent->SetOption(5, 0);
+  };
+  auto meshColours = [&] {
+    const GLMesh& m = companion->Mesh();
+    if (m.colors == nullptr) return std::vector<float>{};
+    return std::vector<float>(m.colors, m.colors + 3 * size_t(m.vertexCount));
+  };
+  auto parentColours = [&] {
+    return std::vector<float>(parent->VertexColors(), parent->VertexColors() + 3 * size_t(parent->VertexCount()));
+  };
+  settle();
+  ASSERT_EQ(meshColours(), parentColours());
+  const std::vector<float> first = meshColours();
+  const uint32_t serial = parent->MeshSerial();
+  for (double value : {3.0, -1.0, -1.0}) {
+    a = value;
+    for (GraphKind3D* g : {static_cast<GraphKind3D*>(parent), static_cast<GraphKind3D*>(companion)}) {
+      g->VariableChanged('a', value);
+    }
+    settle();
+    EXPECT_EQ(parent->MeshSerial(), serial) << value;  // the same mesh, recoloured
+    EXPECT_EQ(meshColours(), parentColours()) << value;
+    EXPECT_NE(meshColours(), first) << value;
+  }
+  companion->VariableChanged('q', 1);  // nothing mentions q
+  EXPECT_TRUE(companion->IsComplete());
+}
+
+// A parent whose f has no derivatives (a max) still faces outwards (its triangles are turned by
+// their tetrahedra's signs), so the companion's accumulated normals do too, and the identity map
+// keeps every face and normal outward.
+TEST_F(ImplicitSurfaceTest, ASurfaceWithoutDerivativesAndItsCompanionFaceOutwards) {
+  GraphImplicitSurface3D* parent = Implicit("max[plus[power[x,2],power[y,2],power[z,2],minus[1]],minus[5]]", 0.4);
+  parent->Compute(kAll);
+  ASSERT_TRUE(parent->IsComplete());
+  ASSERT_FALSE(parent->HasGradient());
+  GraphSurfaceCompanion3D* same = Companion(parent, "x", "y", "z");
+  same->Compute(kAll);
+  ASSERT_TRUE(same->IsComplete());
+  ASSERT_GT(parent->TriangleCount(), 100);
+  auto outward = [](const auto* P, const auto* Q, const auto* R) {
+    const double a[3] = {double(Q[0]) - P[0], double(Q[1]) - P[1], double(Q[2]) - P[2]};
+    const double b[3] = {double(R[0]) - P[0], double(R[1]) - P[1], double(R[2]) - P[2]};
+    const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    return face[0] * (P[0] + Q[0] + R[0]) + face[1] * (P[1] + Q[1] + R[1]) + face[2] * (P[2] + Q[2] + R[2]) >= 0;
+  };
+  int32_t inward = 0, inwardMapped = 0;
+  for (int32_t t = 0; t < parent->TriangleCount(); ++t) {
+    const uint32_t* tri = ChunkPoolAt(parent->Triangles(), t)->index;
+    const MeshVertexPool& v = parent->Vertices();
+    inward += !outward(ChunkPoolAt(v, int32_t(tri[0]))->position, ChunkPoolAt(v, int32_t(tri[1]))->position,
+                       ChunkPoolAt(v, int32_t(tri[2]))->position);
+    const uint32_t* mapped = same->Triangles() + 3 * t;
+    const float* w = same->Vertices();
+    inwardMapped += !outward(w + 3 * mapped[0], w + 3 * mapped[1], w + 3 * mapped[2]);
+  }
+  EXPECT_EQ(inward, 0) << parent->TriangleCount();
+  EXPECT_EQ(inwardMapped, 0);
+  for (int32_t v = 0; v < same->VertexCount(); ++v) {
+    const float* p = same->Vertices() + 3 * v;
+    const float* n = same->Normals() + 3 * v;
+    EXPECT_GT(n[0] * p[0] + n[1] * p[1] + n[2] * p[2], 0.5) << v;
   }
 }
 

@@ -4,7 +4,9 @@
 // with the condition x > 0.5 keeps samples 100..199 (k/199 > 0.5). The helix (cos t, sin t,
 // t/10) is checked against the exact curve twice: the samples lie on it (float rounding) and the
 // pixels the software rasteriser draws lie within 1.5 pixels of its projection, and cover it.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "graphics/render/software_camera.h"
@@ -133,6 +135,55 @@ TEST_F(SpaceCurve3DTest, UploadsTheFinishedCurveOnceAndHidesItWithTheNoFillColou
   EXPECT_EQ(curve->Mesh().lineCount, 199u);
   // Extent: the farthest sample in cube units, (cos 1, sin 1, 1) at t = 1: |p| * 4 / 4.
   EXPECT_NEAR(curve->Extent(), std::sqrt(2.0), 1e-6);
+}
+
+// A parameter or grain change starts the sampling over, but the curve stays on screen: every frame
+// drawn before the new sampling finishes shows the last uploaded curve, pixel for pixel, and the
+// extent stays (it was zeroed with the segments, and the curve vanished from those frames).
+TEST_F(SpaceCurve3DTest, TheLastCurveStaysDrawnWhileItSamplesAgain) {
+  const struct Case {
+    const char* change;
+    std::function<void(GraphCurve3D*)> apply;
+  } cases[] = {
+      {"parameter", [](GraphCurve3D* c) { c->VariableChanged('a', 2); }},
+      {"grain", [](GraphCurve3D* c) { c->SetOption(8, 0.7); }},
+      {"invalidate", [](GraphCurve3D* c) { c->Invalidate(); }},
+  };
+  for (const Case& c : cases) {
+    GraphView3D view;
+    view.rect = MakeRect(0, 0, 200, 200);
+    view.SetOption(kOptionStopSpin, 0);
+    view.showAxes = 0;
+    auto* made = new GraphCurve3D(FunctionOf("times[a,cos[u]]"), FunctionOf("sin[u]"), FunctionOf("0"), nullptr,
+                                  Colour(view.context), 0.5, view.context, &range[0], &range[1]);
+    range[1] = 6;
+    ASSERT_TRUE(PtrArrayAppend(view.graphs, static_cast<GraphKind*>(made)));
+    view.Tick(kAll);
+    view.SetOption(kOptionUploadMeshes, 0);
+    ASSERT_TRUE(view.DrawFrame());
+    auto pixels = [] {
+      std::vector<uint32_t> out;
+      for (int32_t v = 0; v < 200; ++v) {
+        for (int32_t h = 0; h < 200; ++h) out.push_back(view3d_test::PanePixel(h, v));
+      }
+      return out;
+    };
+    const std::vector<uint32_t> before = pixels();
+    const int32_t inked = 40000 - int32_t(std::count(before.begin(), before.end(), 0xFFFFFFu));
+    ASSERT_GT(inked, 100) << c.change;
+    const double extent = made->Extent();
+    c.apply(made);
+    ASSERT_FALSE(made->IsComplete()) << c.change;
+    EXPECT_EQ(made->Extent(), extent) << c.change;
+    ASSERT_TRUE(view.DrawFrame());
+    EXPECT_EQ(pixels(), before) << c.change;
+    made->Compute(1);  // part of the new sampling: still the last curve
+    view.SetOption(kOptionUploadMeshes, 0);
+    ASSERT_TRUE(view.DrawFrame());
+    if (!made->IsComplete()) {
+      EXPECT_EQ(pixels(), before) << c.change;
+    }
+  }
 }
 
 // On the real clock: a timer unit is about 65 us.

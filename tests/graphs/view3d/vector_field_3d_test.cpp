@@ -137,6 +137,54 @@ TEST_F(VectorField3DTest, ArrowsTakeTheirLengthAndHeadsTheirShape) {
   EXPECT_NEAR(glyphs->GlyphAt(0).point[2][1] - glyphs->GlyphAt(0).point[1][1], 1 - 0.175, 1e-6);
 }
 
+// Lengths are scaled in double before they become floats: a single arrow of any finite size, tiny
+// or huge, gets the 0.5 asked (1e-44 gave 0.4905 through a subnormal float, 1e39 an infinite tip
+// and NaN barbs, 1e160 no arrow at all through an overflowing sum of squares); with two arrows a
+// thousand-fold apart the short one keeps its share. At their own length (scale 0) an arrow past
+// the floats' range has nowhere to be drawn and is left out, the others kept.
+TEST_F(VectorField3DTest, TinyAndHugeFieldsKeepTheLengthAsked) {
+  AddPoint(0.5, -1, 0.25);
+  const struct Case {
+    const char* fx;
+    const char* fy;
+    double length;  // |F|, by hand
+  } cases[] = {
+      {"over[1,power[10,44]]", "0", 1e-44},
+      {"over[3,power[10,300]]", "over[4,power[10,300]]", 5e-300},
+      {"power[10,39]", "0", 1e39},
+      {"power[10,160]", "power[10,160]", std::sqrt(2.0) * 1e160},
+      {"times[3,power[10,307]]", "times[4,power[10,307]]", 5e307},
+      {"minus[2]", "0", 2},
+  };
+  lengthScale = 0.5;
+  for (const Case& c : cases) {
+    Glyphs(c.fx, c.fy, "0")->Compute(kAll);
+    ASSERT_EQ(glyphs->GlyphCount(), 1) << c.fx;
+    EXPECT_NEAR(glyphs->MaxLength() / c.length, 1.0, 1e-12) << c.fx;
+    const ArrowGlyph& g = glyphs->GlyphAt(0);
+    const double shaft = std::hypot(g.point[0][0] - g.point[1][0], g.point[0][1] - g.point[1][1],
+                                    g.point[0][2] - g.point[1][2]);
+    EXPECT_NEAR(shaft, 0.5, 1e-6) << c.fx;
+    for (int b = 0; b < 5; ++b) {
+      for (int i = 0; i < 3; ++i) EXPECT_TRUE(std::isfinite(g.point[b][i])) << c.fx << " " << b;
+    }
+  }
+  // Two arrows 1000-fold apart: 0.5 and 0.0005.
+  AddPoint(1, 1, 1);
+  Glyphs("over[plus[1,times[1998,plus[x,minus[0.5]]]],power[10,41]]", "0", "0")
+      ->Compute(kAll);
+  ASSERT_EQ(glyphs->GlyphCount(), 2);
+  EXPECT_NEAR(glyphs->GlyphAt(0).point[0][0] - glyphs->GlyphAt(0).point[1][0], 0.0005, 1e-7);
+  EXPECT_NEAR(glyphs->GlyphAt(1).point[0][0] - glyphs->GlyphAt(1).point[1][0], 0.5, 1e-7);
+  // At their own length: 1e39 leaves the floats' range, 3 stays.
+  lengthScale = 0;
+  Glyphs("plus[times[3,plus[2,minus[times[2,x]]]],times[power[10,39],plus[times[2,x],minus[1]]]]", "0", "0")
+      ->Compute(kAll);
+  ASSERT_EQ(glyphs->GlyphCount(), 1);
+  EXPECT_FLOAT_EQ(glyphs->GlyphAt(0).point[0][0] - glyphs->GlyphAt(0).point[1][0], 3);
+  EXPECT_EQ(glyphs->SegmentCount(), 4);
+}
+
 TEST_F(VectorField3DTest, ZeroInfiniteAndNaNVectorsAndEmptyLists) {
   Glyphs("0", "0", "0")->Compute(kAll);  // no point at all
   EXPECT_TRUE(glyphs->IsComplete() && glyphs->GlyphCount() == 0 && glyphs->Status() == 11);

@@ -65,4 +65,30 @@ TEST_F(View3DDrawingTest, ATransparentGraphTakesTheOverlayPassInGL) {
   }
 }
 
+// A transparent graph whose draw answers false ends the frame at once: the overlay pass is not
+// laid (its texture is never made) and nothing after it draws, in both GL kinds; the same graph
+// answering true takes the overlay as above.
+TEST_F(View3DDrawingTest, AnUnfinishedTransparentGraphGetsNoOverlayPass) {
+  struct UnfinishedGlass : sample_surface::Bump3D {
+    using Bump3D::Bump3D;
+    bool IsTransparent() override { return true; }
+    bool Draw() override { return Bump3D::Draw() && finished; }
+    bool finished = false;
+  };
+  auto* glass = new UnfinishedGlass(30, view->settings.camera.box, view->context, 0x3366CC);
+  ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(glass)));
+  view->Tick(1 << 20);
+  view->SetOption(kOptionUploadMeshes, 0);
+  for (int32_t kind : {kContextGLOffscreen, kContextGLWindow}) {
+    for (bool finished : {false, true}) {
+      glass->finished = finished;
+      DetachGLContext(view->context);
+      SetRequestedContextKind(view->context, kind);
+      EXPECT_EQ(view->DrawFrame(), finished) << kind;
+      ASSERT_EQ(GLContextKind(view->context), kind);
+      EXPECT_EQ(view->context->overlayTexture != 0, finished) << kind << " " << finished;
+    }
+  }
+}
+
 }  // namespace

@@ -138,6 +138,51 @@ TEST_F(Curve4DTest, ABehindTheEyeSampleBreaksOnlyItsOwnSegments) {
             (std::vector<uint16_t>{0, 1, 3, 4}));
 }
 
+// A finite sample far out (its squared cube radius past the largest double) leaves the view's
+// extent finite, so the depth scale and offset stay numbers and a second, ordinary curve keeps all
+// its segments (it lost them all: the far sample made the extent infinite and every depth NaN).
+// The far curve's extent is its far sample's length, computed without overflow.
+TEST_F(Curve4DTest, AFarSampleLeavesTheOtherCurvesDrawn) {
+  const struct Case {
+    const char* name;
+    const char* x;
+    const char* w;
+    double t1;
+    double extent;  // the far curve's, by hand: half the world length (ranges -2..2)
+  } cases[] = {
+      {"1e200", "over[u,u]", "times[u,power[10,200]]", 1, 5e199},
+      {"exp t past 355", "0", "exp[u]", 360, std::exp(360.0) / 2},
+      {"three at 1.7e308", "times[u,1.7,power[10,308]]", "times[u,1.7,power[10,308]]", 1, 0.85e308 * std::sqrt(3.0)},
+      {"two at 1e308", "times[u,power[10,308]]", "0", 1, 5e307 * std::sqrt(2.0)},
+  };
+  for (const Case& c : cases) {
+    t[0] = 0, t[1] = c.t1;
+    double ordinaryRange[2] = {0, 1};
+    auto* far = new GraphCurve4D(FunctionOf(c.x), FunctionOf(c.x), FunctionOf("0"), FunctionOf(c.w), nullptr,
+                                 new GraphColor(view->context), 0, view->context, &view->projection, &t[0], &t[1]);
+    auto* ordinary = new GraphCurve4D(FunctionOf("cos[u]"), FunctionOf("sin[u]"), FunctionOf("u"), FunctionOf("0"),
+                                      nullptr, new GraphColor(view->context), 0, view->context, &view->projection,
+                                      &ordinaryRange[0], &ordinaryRange[1]);
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(far)));
+    ASSERT_TRUE(PtrArrayAppend(view->graphs, static_cast<GraphKind*>(ordinary)));
+    for (int n = 0; n < 3; ++n) view->Tick(graphs_test::kAll);
+    ASSERT_TRUE(far->IsComplete() && ordinary->IsComplete()) << c.name;
+    EXPECT_NEAR(far->Extent() / c.extent, 1.0, 1e-12) << c.name;
+    EXPECT_TRUE(std::isfinite(view->extent) && view->extent <= kMax4DExtent) << c.name;
+    view->Update4DProjection();
+    EXPECT_TRUE(std::isfinite(view->projection.depthScale) && view->projection.depthScale > 0) << c.name;
+    EXPECT_TRUE(std::isfinite(view->projection.depthOffset)) << c.name;
+    EXPECT_TRUE(ordinary->Draw());
+    EXPECT_EQ(ordinary->LineCount(), uint32_t(ordinary->SampleCount() - 1)) << c.name;
+    EXPECT_TRUE(far->Draw());
+    for (uint32_t i = 0; i < 2 * far->LineCount(); ++i) {
+      const float* v = far->Vertices() + 3 * far->Lines()[i];
+      ASSERT_TRUE(std::isfinite(v[0] + v[1] + v[2])) << c.name << " " << i;
+    }
+    DeleteGraphList(view->graphs);
+  }
+}
+
 TEST_F(Curve4DTest, ConditionsSeeTheCoordinatesXYZWAndTheParameterAsT) {
   t[0] = 0, t[1] = 6.283185307179586;
   struct Case {

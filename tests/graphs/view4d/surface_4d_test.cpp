@@ -133,6 +133,12 @@ TEST_F(Surface4DTest, MissingCornersLeaveOneTriangleOrNone) {
   for (int32_t k = 0; k < 3 * graph->VertexCount(); ++k) {
     EXPECT_TRUE(std::isfinite(graph->Vertices()[k]) && std::isfinite(graph->Normals()[k])) << k;
   }
+  // So are finite samples whose projection would pass the floats' range: here all but the row
+  // u = 0 (w = 1e39 u).
+  Computed(Surface("u", "v", "0", "times[power[10,39],u]"));
+  for (int32_t k = 0; k < 25; ++k) EXPECT_EQ(graph->Valid()[k] != 0, k / 5 == 2) << k;
+  EXPECT_EQ(graph->TriangleCount(), 0u);
+  EXPECT_EQ(graph->Extent(), 0.5);  // the holes do not count: (0, v / 2, 0, 0) at v = 1
 }
 
 TEST_F(Surface4DTest, NothingIsDrawnBeforeTheLastRowAndSlicesGiveTheWholeCallsArrays) {

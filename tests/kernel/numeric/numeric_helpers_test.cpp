@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/numeric/numeric_helpers.h"
@@ -221,6 +222,42 @@ TEST(NumericHelpers, ClipsToACircleAndMeetsARectangle) {
       {kUndefinedReal, 0, 2, 0, false},
   };
   for (const Rect& c : rects) EXPECT_EQ(SegmentMeetsRect(c.x0, c.y0, c.x1, c.y1, -1, 1, 1, -1), c.meets) << c.x0 << "," << c.y0;
+}
+
+// The closed rectangle [-1, 1] x [-1, 1]: (segment, clipped segment or a miss), hand-computed, to
+// the rounding of the ends' size. An end inside stays bit for bit and the order of the ends is kept.
+// Ends whose difference passes the largest double give finite ends inside the rectangle (the line
+// itself is then known only to the rounding of 1e308).
+TEST(NumericHelpers, ClipsASegmentToARectangle) {
+  struct Clip {
+    double x0, y0, x1, y1;
+    bool meets;
+    double cx0, cy0, cx1, cy1, tolerance;
+  };
+  const Clip clips[] = {
+      {-3, 0, 3, 0, true, -1, 0, 1, 0, 0},
+      {0.1, 0.3, 0.7, -0.2, true, 0.1, 0.3, 0.7, -0.2, 0},  // inside: unchanged
+      {0, 0, 3, 1, true, 0, 0, 1, 1.0 / 3, 1e-15},           // leaves through the right edge
+      {0, 0, 1000, 500, true, 0, 0, 1, 0.5, 1e-13},
+      {3, 1, 0, 0, true, 1, 1.0 / 3, 0, 0, 1e-15},           // the order kept
+      {-2, 3, 2, -1, true, 0, 1, 1, 0, 1e-15},               // through two edges
+      {-3, 2, 3, 2, false, -3, 2, 3, 2, 0},                  // a miss: unchanged
+      {1, -3, 1, 3, true, 1, -1, 1, 1, 0},                   // along an edge
+      {-1e6, -5e5, 1e6, 5e5, true, -1, -0.5, 1, 0.5, 1e-9},
+  };
+  for (const Clip& c : clips) {
+    double x0 = c.x0, y0 = c.y0, x1 = c.x1, y1 = c.y1;
+    EXPECT_EQ(ClipSegmentToRect(-1, 1, 1, -1, &x0, &y0, &x1, &y1), c.meets) << c.x0 << "," << c.y0;
+    EXPECT_NEAR(x0, c.cx0, c.tolerance) << c.x0 << "," << c.y0;
+    EXPECT_NEAR(y0, c.cy0, c.tolerance) << c.x0 << "," << c.y0;
+    EXPECT_NEAR(x1, c.cx1, c.tolerance) << c.x0 << "," << c.y0;
+    EXPECT_NEAR(y1, c.cy1, c.tolerance) << c.x0 << "," << c.y0;
+  }
+  for (double far : {1e308, 1.5e308, std::numeric_limits<double>::max()}) {
+    double x0 = -far, y0 = -far, x1 = far, y1 = far;
+    ASSERT_TRUE(ClipSegmentToRect(-1, 1, 1, -1, &x0, &y0, &x1, &y1)) << far;
+    for (double v : {x0, y0, x1, y1}) EXPECT_TRUE(v >= -1 && v <= 1) << far;
+  }
 }
 
 }  // namespace
