@@ -43,6 +43,7 @@ GWorldPtr PaneBufferOf(void* window) {
 bool DrawsWithTransparency(void* window) {
   if (window == nullptr) return false;
   const DocumentRecord* record = RecordOfViewOwner(window);
+  if (!record->useTransparency) return false;
   for (int32_t i = 0; i < record->rows.count; ++i) {
     if (record->rows.data[i].kind == 0 && record->rows.data[i].opacity != 1.0) return true;
   }
@@ -99,6 +100,7 @@ void DocumentRecord::DeleteRow(int32_t i) {
   if (i < 0 || i >= rows.count) return;
   EquationRow& row = rows.data[i];
   if (row.editor != nullptr) {
+    undo.Forget(row.editor);
     DisposeFormulaEditor(row.editor);
   } else {
     FreeExpression(row.expression);

@@ -13,6 +13,7 @@
 
 #include "document/document_ranges.h"
 #include "document/shown_view.h"
+#include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
@@ -145,6 +146,8 @@ class DocumentRecord final : public DocumentServices {
   FrameRateRecord frameRate;
   AskedRanges askedRanges;         // the ranges the document's lines ask for (ShowAskedRanges)
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
+  bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
+  UndoHistory undo;                // the rows' undo and redo steps
 };
 
 // Copies the document's number format into the number settings the number text reads.

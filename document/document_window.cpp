@@ -38,6 +38,9 @@ constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
 
+// Codes that change the formula: all but caret motions and copy, which leave the graphs built.
+bool IsEditingCode(int32_t code) { return code != 0 && !IsCaretMotionCode(code) && code != kCodeCopy; }
+
 DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
   return record != nullptr ? static_cast<DocumentWindow*>(record->window) : nullptr;
@@ -87,10 +90,15 @@ DocumentWindow::PortScope::~PortScope() {
 }
 
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {
-  const int32_t math = std::max(std::min(std::max(height / 3, 80), height - 40), 0);
+  // The menu bar's fixed strip first; the panes share what is below it.
+  const int32_t bar = std::clamp(height, 0, kMenuBarHeight);
   DocumentWindowLayout layout;
-  layout.mathPane = MakeRect(0, 0, width, math);
-  layout.graphPane = MakeRect(0, std::min(math + kDividerHeight, height), width, height);
+  layout.menuBar = MakeRect(0, 0, width, bar);
+  const int32_t below = height - bar;
+
+  const int32_t math = std::max(std::min(std::max(below / 3, 80), below - 40), 0);
+  layout.mathPane = MakeRect(0, bar, width, bar + math);
+  layout.graphPane = MakeRect(0, std::min(bar + math + kDividerHeight, height), width, height);
   return layout;
 }
 
@@ -133,6 +141,8 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
     state->viewSetNeedsRedraw = ViewSetNeedsRedraw(&d->viewSet);
     state->allViewsReady = ViewSetAllViewsReady(&d->viewSet);
   };
+  InstallUndoHook(&hooks);
+  BuildWindowMenus(&menus_);
   // The remote integration blocks; the window shows its progress meanwhile and hears Escape.
   TransferLimits& limits = RemoteIntegrationGlobals().limits;
   savedLimits_ = limits;
@@ -150,6 +160,7 @@ DocumentWindow::~DocumentWindow() {
   }
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
+  document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
   document_->window = nullptr;
@@ -183,6 +194,10 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   DocumentWindowLayout layout = ComputeDocumentWindowLayout(width, height);
   if (mathHeight_ >= 0) layout = PlacePaneDivider(layout, layout.mathPane.top + mathHeight_);
   ApplyLayout(layout);
+  {
+    PortScope port(buffer_);
+    menus_.Layout(layout_.menuBar);
+  }
   RevealActiveRow();
   return true;
 }
@@ -277,6 +292,7 @@ void DocumentWindow::RedrawMathPane() {
       }
     }
   }
+  if (menus_.IsOpen()) DrawMenus();
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
   Present(layout_.mathPane);
 }
@@ -296,14 +312,21 @@ void DocumentWindow::RedrawGraphPane() {
     PortScope port(buffer_, layout_.graphPane);
     ViewSetActivate(&document_->viewSet, 2);
   }
-  graphPaneStale_ = false;
+  if (menus_.IsOpen()) DrawMenus();
+  graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
   Present(layout_.graphPane);
 }
 
 void DocumentWindow::RedrawAll() {
   RedrawMathPane();
   RedrawGraphPane();
+  DrawMenus();
   Present(buffer_->bounds);
+}
+
+void DocumentWindow::DrawMenus() {
+  PortScope port(buffer_, buffer_->bounds);
+  menus_.Draw();
 }
 
 void DocumentWindow::Present(const QDRect& rect) {
@@ -347,6 +370,11 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
+  lastMenuAction_ = menus_.Key(key.character);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return 0;
+  }
   if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
     BuildAndGoToNewRow();
     return 0;
@@ -359,15 +387,52 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
     PortScope port(buffer_, RowsRect());
     code = HandleEquationKey(key, e, document_);
   }
-  if (code != 0 && !IsCaretMotionCode(code)) AfterEdit();
+  if (IsEditingCode(code)) AfterEdit();
   const bool moved = MoveToNeighbourRow(code, before);
+  RedrawAfterCommand(moved || code != 0);
+  return code;
+}
+
+int32_t DocumentWindow::RunEditCode(int32_t code) {
+  {
+    PortScope port(buffer_, RowsRect());
+    RunEquationEditCommand(code, RowEditor(activeRow_), document_);
+  }
+  FinishCommand(IsEditingCode(code));
+  return code;
+}
+
+void DocumentWindow::FinishCommand(bool edited) {
+  if (edited) AfterEdit();
+  RedrawAfterCommand(true);
+}
+
+void DocumentWindow::RedrawAfterCommand(bool reveal) {
   LayoutRows();
-  if (moved || code != 0) RevealActiveRow();
+  if (reveal) RevealActiveRow();
   RedrawMathPane();
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();
   ShowCaret();
-  return code;
+}
+
+int32_t DocumentWindow::RowOfEditor(const FormulaEditor* editor) const {
+  for (int32_t i = 0; editor != nullptr && i < RowCount(); ++i)
+    if (RowEditor(i) == editor) return i;
+  return -1;
+}
+
+bool DocumentWindow::ChooseCommand(int32_t command) {
+  UpdateWindowMenus(&menus_, this);
+  const MenuItem* item = menus_.FindItem(command);
+  return item != nullptr && item->enabled && RunWindowCommand(this, command);
+}
+
+void DocumentWindow::AfterMenuAction(const MenuAction& action) {
+  if (action.result == MenuResult::kIgnored) return;
+  if (action.result == MenuResult::kChosen) ChooseCommand(action.command);
+  RedrawAll();
+  if (!menus_.IsOpen()) ShowCaret();
 }
 
 bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
@@ -438,6 +503,12 @@ void DocumentWindow::ComputeSliderStep() {
 }
 
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  if (menus_.IsOpen() || PtInRect(point, layout_.menuBar)) UpdateWindowMenus(&menus_, this);
+  lastMenuAction_ = menus_.Click(point);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return;
+  }
   const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
   if (line >= 0) {
     TrackSlider(line, point);
@@ -485,6 +556,12 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   RedrawGraphPane();
 }
 
+void DocumentWindow::HandleMouseMoved(QDPoint point) {
+  if (menus_.Hover(point).result != MenuResult::kChanged) return;
+  DrawMenus();
+  Present(menus_.DropRect());
+}
+
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
   if (PtInRect(point, layout_.mathPane)) {
     ScrollMathPane(-dv * kWheelStepPixels);
@@ -515,7 +592,8 @@ double DocumentWindow::IdleIntervalSeconds() const {
 }
 
 void DocumentWindow::IdleTick(uint32_t budgetTicks) {
-  if (FormulaEditor* e = RowEditor(activeRow_)) {
+  FormulaEditor* e = menus_.IsOpen() ? nullptr : RowEditor(activeRow_);  // no blink under a menu
+  if (e != nullptr) {
     bool blinked = false;
     {
       PortScope port(buffer_, RowsRect());

@@ -17,6 +17,8 @@
 
 #include "algebra/integration_transport.h"
 #include "document/document_record.h"
+#include "document/menu_bar.h"
+#include "document/window_commands.h"
 #include "editor/editor_hooks.h"
 #include "graphics/port_save.h"
 #include "editor/equation_keys.h"
@@ -25,9 +27,11 @@
 struct ExprNode;
 struct FormulaEditor;
 
-// The panes of a window of the size: the math pane on top (a third of the height, at least 80
-// and at most all but 40 pixels), a 4-pixel divider, the graph pane below.
+// The panes of a window of the size: the menu bar's strip on top, then the math pane (a third of
+// the height below the bar, at least 80 and at most all but 40 pixels), a 4-pixel divider, the
+// graph pane below.
 struct DocumentWindowLayout {
+  QDRect menuBar;
   QDRect mathPane;
   QDRect graphPane;
 };
@@ -44,7 +48,7 @@ inline bool IsReturnOrEnter(const EditKeyEvent& key) {
   return key.character == kKeyReturn || key.character == kKeyEnter;
 }
 
-class DocumentWindow final : public DocumentWindowServices {
+class DocumentWindow final : public DocumentWindowServices, public WindowCommandTarget {
  public:
   // The document (not owned) must outlive the window; it gets editors for its rows.
   DocumentWindow(DocumentRecord* document, WindowSurface* surface);
@@ -61,19 +65,23 @@ class DocumentWindow final : public DocumentWindowServices {
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: Return or Enter without modifiers rebuilds the graphs and puts the caret in the new
-  // row; Down at the bottom of a formula and Up at its top go to the next and previous row;
-  // Backspace in an empty row deletes it (the new row stays); others go to the active row's
-  // editor (HandleEquationKey). Returns the edit command run (0: none).
+  // A key: while a menu is open the menu bar takes it; Return or Enter without modifiers rebuilds
+  // the graphs and puts the caret in the new row; Down at the bottom of a formula and Up at its
+  // top go to the next and previous row; Backspace in an empty row deletes it (the new row stays);
+  // others go to the active row's editor (HandleEquationKey). Returns the edit command run (0:
+  // none).
   int32_t HandleKey(const EditKeyEvent& key);
-  // A mouse-down (window point, kMod... bits, click count), followed until the button is up: on a
-  // row it places the caret, on a slider of the strip the thumb follows the pointer (each position
-  // sends its value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on
-  // the divider it drags the divider, in the graph pane it goes to the views.
+  // A mouse-down (window point, kMod... bits, click count), followed until the button is up. The
+  // menu bar takes it first: on the bar, or anywhere while a menu is open. Then on a row it places
+  // the caret, on a slider of the strip the thumb follows the pointer (each position sends its
+  // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on the
+  // divider it drags the divider, in the graph pane it goes to the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   // The wheel (SDL's sense: dv > 0 away from the user) scrolls the math pane's rows or goes to
   // the view under the point.
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
+  // The pointer moved with no button down: an open menu highlights the enabled item under it.
+  void HandleMouseMoved(QDPoint point);
   // The rows scrolled by `pixels` (positive: further down the document), within the rows.
   void ScrollMathPane(int32_t pixels);
   // The divider moved so that the math pane ends at `mathBottom` (PlacePaneDivider); the window
@@ -105,13 +113,25 @@ class DocumentWindow final : public DocumentWindowServices {
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
 
-  DocumentRecord* Document() const { return document_; }
+  DocumentRecord* Document() const override { return document_; }
   const DocumentWindowLayout& Layout() const { return layout_; }
   // Row i's editor; i == rows.count is the new row.
-  FormulaEditor* RowEditor(int32_t i) const;
-  int32_t ActiveRow() const { return activeRow_; }
+  FormulaEditor* RowEditor(int32_t i) const override;
+  int32_t ActiveRow() const override { return activeRow_; }
   // Pixels of the rows scrolled above the math pane.
   int32_t MathScroll() const { return scroll_; }
+
+  // The menu bar, and what the last click or key did to it (a chosen command has run).
+  const MenuBar& Menus() const { return menus_; }
+  const MenuAction& LastMenuAction() const { return lastMenuAction_; }
+  // Runs a menu command as if chosen (the commands of window_commands.h); false when it cannot
+  // run now.
+  bool ChooseCommand(int32_t command);
+  // WindowCommandTarget (RowOfEditor: rows.count for the new row).
+  int32_t RunEditCode(int32_t code) override;
+  int32_t RowOfEditor(const FormulaEditor* editor) const override;
+  void FocusRow(int32_t row) override { ActivateRow(row); }
+  void FinishCommand(bool edited) override;
 
   // DocumentWindowServices.
   void RedrawGraphPane() override;
@@ -180,6 +200,13 @@ class DocumentWindow final : public DocumentWindowServices {
   void AfterEdit();
   // The graphs deleted and the rows' result messages cleared (Return builds them again).
   void DeleteGraphs();
+  // A click or key the menu bar took: the command chosen runs, the window is drawn again.
+  void AfterMenuAction(const MenuAction& action);
+  // After a key or a command: the rows laid out (the active one scrolled into view when `reveal`)
+  // and drawn, the caret shown.
+  void RedrawAfterCommand(bool reveal);
+  // The bar and the open menu over whatever the panes drew.
+  void DrawMenus();
   void RedrawSliderStrip();
   // Follows the pointer on slider line `line` from the press at `point` until the button is up.
   void TrackSlider(int32_t line, QDPoint point);
@@ -203,4 +230,6 @@ class DocumentWindow final : public DocumentWindowServices {
   int64_t progressReceived_ = 0;  // the bytes the last progress call saw
   EditorHooks savedHooks_{};
   TransferLimits savedLimits_{};
+  MenuBar menus_;
+  MenuAction lastMenuAction_{};
 };

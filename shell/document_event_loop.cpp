@@ -7,10 +7,14 @@
 #include "document/document_window.h"
 #include "document/slider_strip.h"
 #include "editor/equation_keys.h"
+#include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/text/bracket_writer.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/clock.h"
 #include "platform/window/sdl_window.h"
+#include "platform/window/system_clipboard.h"
 
 namespace {
 
@@ -66,8 +70,36 @@ void TraceLayout(FILE* trace, const DocumentWindow* document) {
   std::fflush(trace);
 }
 
+void TraceRow(FILE* trace, const DocumentWindow* document) {
+  const FormulaEditor* e = document->RowEditor(document->ActiveRow());
+  if (trace == nullptr || e == nullptr) return;
+  char* text = FormatExpressionBracket(e->root);
+  std::fprintf(trace, "row %d %s\n", document->ActiveRow(), text != nullptr ? text : "?");
+  FreeMemory(text);
+  std::fflush(trace);
+}
+
+void TraceMenu(FILE* trace, const DocumentWindow* document) {
+  if (trace == nullptr) return;
+  const MenuBar& menus = document->Menus();
+  std::fprintf(trace, "menu %d %d\n", menus.OpenMenu(), menus.Highlighted());
+  const MenuAction& action = document->LastMenuAction();
+  if (action.result == MenuResult::kChosen) {
+    std::fprintf(trace, "command 0x%X\n", unsigned(action.command));
+    TraceCaret(trace, document);
+    TraceRow(trace, document);
+    TraceView(trace, document);
+  }
+  std::fflush(trace);
+}
+
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
   SetPointerSource(window);
+  // Copy and cut put the formula's text on SDL's clipboard, paste reads it there (the window
+  // gives the editor its hooks back when it closes).
+  EditorHooks& hooks = TypesetGlobals().hooks;
+  hooks.putScrapText = [](const char* text) { PutSystemClipboardText(text); };
+  hooks.scrapText = SystemClipboardText;
   double lastIdle = NowSeconds();
   bool computing = !document->GraphsComplete();
   for (;;) {
@@ -79,8 +111,14 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kKey: {
           const EditKeyEvent key = EditKeyOfWindowKey(event.key);
           document->HandleKey(key);
+          if (document->LastMenuAction().result != MenuResult::kPassed) {
+            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
+            TraceMenu(trace, document);
+            break;
+          }
           if (IsReturnOrEnter(key)) computing = true;
           TraceCaret(trace, document);
+          TraceRow(trace, document);
           break;
         }
         case WindowEventKind::kMouseDown: {
@@ -88,7 +126,10 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
           const bool slider = PtInRect(event.where, document->SliderStrip());
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
-          if (slider) {
+          if (document->LastMenuAction().result != MenuResult::kPassed) {
+            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
+            TraceMenu(trace, document);
+          } else if (slider) {
             TraceSliders(trace, document);
             computing = true;  // "graphs complete" follows once the new value is drawn
           } else if (graph) {
@@ -120,8 +161,10 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kClose:
           SetPointerSource(nullptr);
           return;
-        case WindowEventKind::kMouseUp:
         case WindowEventKind::kMouseMoved:
+          document->HandleMouseMoved(event.where);
+          break;
+        case WindowEventKind::kMouseUp:
           break;
       }
       if (NowSeconds() < lastIdle + (interval < 0 ? 0 : interval)) continue;

@@ -1,5 +1,6 @@
 // The application shell's run loop for one document window: window events go to the document
-// (keys translated with Control for Command and Alt for Option), and the window's idle timer runs
+// (keys translated with Control for Command and Alt for Option), the editor's clipboard goes
+// through the system clipboard, and the window's idle timer runs
 // at the interval the document asks for (caret blink, graph computation, redraws), each tick with
 // the budget of a plane view. The loop ends when the window is closed.
 #pragma once
@@ -24,10 +25,16 @@ EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
 // each turn of the wheel over the math pane ("scroll PIXELS"), after each drag in the slider strip
 // ("slider ROW POSITION VALUE builds N" a slider, N the graph rebuilds so far) and when the graphs
 // built by a Return are complete ("graphs complete"). A resize refused for want of memory keeps
-// the window's last layout (error 7 is posted).
+// the window's last layout (error 7 is posted). A click or key the menu bar takes writes "menu
+// OPEN HIGHLIGHTED" (-1: none), and after a chosen command "command CODE" (hexadecimal), the
+// caret, "row ROW TEXT" (the active row in bracket text) and the view; the graphs' computing
+// after a view command ends with "graphs complete" too.
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace);
 // The trace lines (shared with tests).
 void TraceCaret(FILE* trace, const DocumentWindow* document);
 void TraceView(FILE* trace, const DocumentWindow* document);
 void TraceSliders(FILE* trace, const DocumentWindow* document);
 void TraceLayout(FILE* trace, const DocumentWindow* document);
+void TraceRow(FILE* trace, const DocumentWindow* document);
+// The menu line, and after a chosen command the command, caret, row and view lines.
+void TraceMenu(FILE* trace, const DocumentWindow* document);

@@ -203,19 +203,21 @@ TEST_F(DocumentWindowPanesTest, TheMathPaneScrollsToTheCaretsRowAndWithTheWheel)
   EXPECT_EQ(window_->MathScroll(), 0);
 }
 
-// Golden layouts, hand-computed: the divider keeps both panes at least 20 pixels tall.
+// Golden layouts, hand-computed: the divider keeps both panes at least 20 pixels tall (the math
+// pane starts below the 20-pixel menu bar, a third of the 480 pixels below it).
 TEST_F(DocumentWindowPanesTest, PlacePaneDividerKeepsBothPanes) {
   const DocumentWindowLayout base = ComputeDocumentWindowLayout(500, 500);
-  ASSERT_EQ(base.mathPane.bottom, 166);
+  ASSERT_EQ(base.mathPane.top, 20);
+  ASSERT_EQ(base.mathPane.bottom, 180);
   const struct {
     int32_t asked, mathBottom;
-  } cases[] = {{300, 300}, {0, 20}, {-5000, 20}, {476, 476}, {477, 476}, {9000, 476}, {20, 20}};
+  } cases[] = {{300, 300}, {0, 40}, {-5000, 40}, {476, 476}, {477, 476}, {9000, 476}, {40, 40}};
   for (const auto& c : cases) {
     const DocumentWindowLayout placed = PlacePaneDivider(base, c.asked);
     EXPECT_EQ(placed.mathPane.bottom, c.mathBottom) << c.asked;
     EXPECT_EQ(placed.graphPane.top, c.mathBottom + 4) << c.asked;
     EXPECT_EQ(placed.graphPane.bottom, 500);
-    EXPECT_EQ(placed.mathPane.top, 0);
+    EXPECT_EQ(placed.mathPane.top, 20) << "below the menu bar";
   }
   const DocumentWindowLayout tiny = ComputeDocumentWindowLayout(100, 40);
   const DocumentWindowLayout kept = PlacePaneDivider(tiny, 10);

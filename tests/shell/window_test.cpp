@@ -29,13 +29,20 @@
 #include "document/document_window.h"
 #include "document/slider_strip.h"
 #include "document/typed_keys.h"
+#include "document/window_commands.h"
+#include "editor/edit_commands.h"
 #include "editor/typeset_state.h"
 #include "graphics/graphics_layer.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
 #include "kernel/kernel_startup.h"
 #include "platform/draw/png_io.h"
+#include "tests/document/formula_text_support.h"
 #include "shell/document_event_loop.h"
+
+// SDL before Xlib too: the test reads and fills the system clipboard through SDL as a user's other
+// program would.
+#include <SDL2/SDL.h>
 
 // Xlib last: its macros (None, Bool, Status) would break the headers above; Xutil.h is left out
 // (its Region is ours), so images are read through their own functions.
@@ -46,6 +53,8 @@
 
 namespace {
 
+using formula_text::Bracket;
+using formula_text::Written;
 using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 640, kHeight = 640;
 constexpr double kWaitSeconds = 60;  // a sanitized build under a software X server is slow
@@ -281,6 +290,46 @@ class WindowTest : public testing::Test {
     Button(false);
   }
 
+  void Click(QDPoint p) {
+    MoveTo(p.h, p.v);
+    Button(true);
+    Button(false);
+  }
+  // Clicks row 0's leaf (root child 1, its child 0) three quarters across, in the program and the
+  // twin, and waits for the caret line.
+  void ClickFirstLeaf() {
+    const FormulaEditor* row = twinWindow_->RowEditor(0);
+    FixedRect leaf{};
+    GetNodeRect(row->root->children[1]->children[0], &leaf);
+    const QDPoint p{int16_t(row->frame.top + FixedToPixels((leaf.top + leaf.bottom) / 2)),
+                    int16_t(row->frame.left + FixedToPixels(leaf.left + (leaf.right - leaf.left) * 3 / 4))};
+    Click(p);
+    twinWindow_->HandleMouseDown(p, 0, 1);
+    ASSERT_TRUE(program_.WaitFor("caret 0"));
+  }
+  static QDPoint Centre(const QDRect& r) {
+    return QDPoint{int16_t((r.top + r.bottom) / 2), int16_t((r.left + r.right) / 2)};
+  }
+  // Clicks the menu's title, waits for it to open, clicks the command's item; the program's menu
+  // line after the item's click (the twin does the same).
+  std::string ChooseItem(int32_t menu, int32_t command) {
+    const QDPoint title = Centre(twinWindow_->Menus().TitleRect(menu));
+    Click(title);
+    twinWindow_->HandleMouseDown(title, 0, 1);
+    std::string line;
+    EXPECT_TRUE(program_.WaitFor("menu " + std::to_string(menu), &line)) << "menu " << menu << " did not open";
+    const Menu& m = twinWindow_->Menus().MenuAt(menu);
+    for (int32_t i = 0; i < m.count; ++i) {
+      if (m.items[i].command != command) continue;
+      const QDPoint item = Centre(twinWindow_->Menus().ItemRect(i));
+      Click(item);
+      twinWindow_->HandleMouseDown(item, 0, 1);
+      EXPECT_TRUE(program_.WaitFor("menu ", &line));
+      return line;
+    }
+    ADD_FAILURE() << "no item " << command;
+    return line;
+  }
   Screenshot Shoot(const std::string& name) {
     Screenshot shot;
     XWindowAttributes a;
@@ -621,6 +670,164 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   Program refused;
   ASSERT_TRUE(refused.Start({"--x", "0,1e-290", document_}));
   EXPECT_EQ(refused.WaitExit(), 2);
+}
+
+// Math > Expand on a term selected with a click and the Up arrow: the row reads y = 2x + 6, Return
+// draws that line where the view's map puts it, and Edit > Undo gives the product back.
+TEST_F(WindowTest, MathExpandRewritesTheSelectedTermAndUndoGivesItBack) {
+  std::ofstream(document_) << "equal[y,times[2,plus[x,3]]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  ClickFirstLeaf();  // the 2
+  if (HasFatalFailure()) return;
+  const FormulaEditor* row = twinWindow_->RowEditor(0);
+  const ExprNode* term = row->root->children[1];
+  for (int i = 0; i < 4 && !(row->caretNode == term && row->selectionMode == SelectionCaretNode); ++i) {
+    Key(XK_Up, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyUpArrow, kKeyUpArrow, 0});
+    ASSERT_TRUE(program_.WaitFor("caret 0"));
+  }
+  ASSERT_TRUE(row->caretNode == term && row->selectionMode == SelectionCaretNode) << "the term is not selected";
+  const std::string before = Bracket(row->root);
+  ChooseItem(1, 0x2002);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("command 0x2002"));
+  ASSERT_TRUE(program_.WaitFor("row 0", &line));
+  EXPECT_EQ(line, "row 0 " + Written("equal[y,plus[times[2,x],6]]"));
+  Key(XK_Return, false);
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  Pause(300);
+  const Screenshot shot = Shoot("window-expanded");
+  int columns = 0;
+  EXPECT_GE(CurveHits(shot, [](double x) { return 2 * x + 6; }, 0, 0, &columns), 0.9);
+  EXPECT_GE(columns, 20);
+  ChooseItem(0, kCommandUndo);
+  ASSERT_TRUE(program_.WaitFor("command 0x30000"));
+  ASSERT_TRUE(program_.WaitFor("row 0", &line));
+  EXPECT_EQ(line, "row 0 " + before);
+  if (HasFailure()) Shoot("window-expand-failed");
+}
+
+// With the new row's prompt active the Math items are disabled: a click on Expand leaves the menu
+// open and runs nothing; Escape closes it.
+TEST_F(WindowTest, ADisabledMenuItemDoesNothing) {
+  Start();
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(ChooseItem(1, 0x2002), "menu 1 -1") << "still open, nothing highlighted";
+  Shoot("window-disabled-item");
+  Key(XK_Escape, false);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("menu ", &line));
+  EXPECT_EQ(line, "menu -1 -1");
+  EXPECT_EQ(program_.Log().find("command"), std::string::npos) << "no command ran";
+}
+
+// Letters typed after a click are one undo step: one Undo takes all three away.
+TEST_F(WindowTest, TypedLettersAfterAClickAreOneUndoStep) {
+  Start();
+  if (HasFatalFailure()) return;
+  ClickFirstLeaf();
+  if (HasFatalFailure()) return;
+  const FormulaEditor* row = twinWindow_->RowEditor(0);
+  const std::string before = Bracket(row->root);
+  Type("abc");
+  std::string line;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(program_.WaitFor("row 0", &line)) << "key " << i;
+  EXPECT_NE(line, "row 0 " + before);
+  ChooseItem(0, kCommandUndo);
+  ASSERT_TRUE(program_.WaitFor("command 0x30000"));
+  ASSERT_TRUE(program_.WaitFor("row 0", &line));
+  EXPECT_EQ(line, "row 0 " + before);
+  if (HasFailure()) Shoot("window-undo-letters");
+}
+
+// Edit > Copy of a whole row puts its text on the system clipboard (read back here through SDL);
+// Edit > Paste in the new row makes it the same row; a formula another program put there pastes
+// as that formula.
+TEST_F(WindowTest, RowsGoThroughTheSystemClipboard) {
+  Start();
+  if (HasFatalFailure()) return;
+  const QDPoint first = Centre(QDRect{twinWindow_->RowEditor(0)->frame.top, twinWindow_->RowEditor(0)->frame.left,
+                                      twinWindow_->RowEditor(0)->frame.bottom, twinWindow_->RowEditor(0)->frame.left});
+  Click(QDPoint{first.v, int16_t(twinWindow_->RowEditor(0)->frame.left + 4)});
+  twinWindow_->HandleMouseDown(QDPoint{first.v, int16_t(twinWindow_->RowEditor(0)->frame.left + 4)}, 0, 1);
+  ASSERT_TRUE(program_.WaitFor("caret 0"));
+  ChooseItem(0, kCommandSelectAll);
+  ASSERT_TRUE(program_.WaitFor("command 0x30002"));
+  ChooseItem(0, kCodeCopy);
+  ASSERT_TRUE(program_.WaitFor("command 0x2201"));
+  const std::string text = Bracket(twinWindow_->RowEditor(0)->root);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  struct SdlEnd {
+    ~SdlEnd() { SDL_Quit(); }  // SDL_Quit also ends SDL's bus connection
+  } sdlEnd;
+  char* scrap = SDL_GetClipboardText();
+  EXPECT_EQ(std::string(scrap != nullptr ? scrap : ""), text);
+  SDL_free(scrap);
+
+  auto clickNewRow = [&](int index) {
+    const PixelRect f = twinWindow_->RowEditor(index)->frame;
+    const QDPoint p{int16_t(f.top + 4), int16_t(f.left + 4)};
+    Click(p);
+    twinWindow_->HandleMouseDown(p, 0, 1);
+    ASSERT_TRUE(program_.WaitFor("caret " + std::to_string(index)));
+  };
+  clickNewRow(1);
+  ChooseItem(0, kCodePaste);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("command 0x2202"));
+  ASSERT_TRUE(program_.WaitFor("row 1", &line));
+  EXPECT_EQ(line, "row 1 " + text);
+
+  // Another program's formula: this process owns the selection and answers while it is read.
+  clickNewRow(2);
+  ASSERT_EQ(SDL_SetClipboardText("equal[y,power[x,2]]"), 0) << SDL_GetError();
+  ChooseItem(0, kCodePaste);
+  bool pasted = false;
+  for (int i = 0; i < 400 && !pasted; ++i) {
+    SDL_PumpEvents();
+    pasted = program_.WaitFor("row 2", &line, 0.05);
+  }
+  ASSERT_TRUE(pasted);
+  EXPECT_EQ(line, "row 2 " + Written("equal[y,power[x,2]]"));
+  if (HasFailure()) Shoot("window-clipboard");
+}
+
+// Graph > Zoom In steps the plane view's range down its ladder (2.5 times from the default scale,
+// then half), and Reset Graph shows the default range again.
+TEST_F(WindowTest, GraphZoomInAndResetGraphChangeTheViewRange) {
+  Start();
+  if (HasFatalFailure()) return;
+  std::string initial;
+  double x0, x1, y0, y1;
+  ASSERT_TRUE(StartUpView(&initial, &x0, &x1, &y0, &y1));
+  auto range = [](const std::string& l, double* w, double* h) {
+    double a, b, c, d;
+    const bool ok = std::sscanf(l.c_str(), "view %lf %lf %lf %lf", &a, &b, &c, &d) == 4;
+    *w = b - a;
+    *h = d - c;
+    return ok;
+  };
+  const double w0 = x1 - x0, h0 = y1 - y0;
+  double w1, h1, w2, h2;
+  std::string line;
+  ChooseItem(2, kCommandFirstViewCommand + kViewZoomIn);
+  ASSERT_TRUE(program_.WaitFor("view", &line));
+  ASSERT_TRUE(range(line, &w1, &h1)) << line;
+  EXPECT_NEAR(w0 / w1, 2.5, 1e-9) << line;
+  EXPECT_NEAR(h0 / h1, 2.5, 1e-9) << line;
+  ChooseItem(2, kCommandFirstViewCommand + kViewZoomIn);
+  ASSERT_TRUE(program_.WaitFor("view", &line));
+  ASSERT_TRUE(range(line, &w2, &h2)) << line;
+  EXPECT_NEAR(w1 / w2, 2, 1e-9) << "halved: " << line;
+  EXPECT_NEAR(h1 / h2, 2, 1e-9) << "halved: " << line;
+  ASSERT_TRUE(program_.WaitFor("graphs complete"));
+  Pause(300);
+  Shoot("window-zoomed");
+  ChooseItem(2, kCommandResetGraph);
+  ASSERT_TRUE(program_.WaitFor("view", &line));
+  EXPECT_EQ(line, initial);
 }
 
 // A document with a slider a = slider(0, 4) at a quarter and y = a x^2: the slider shows at the

@@ -1,0 +1,133 @@
+// The undo history's snapshots and its two bounded stacks. A snapshot is taken whole or not at
+// all: a refused copy leaves nothing half made.
+#include "document/undo_history.h"
+
+#include <cstring>
+
+#include "kernel/memory/memory_budget.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_kinds.h"
+#include "kernel/trees/typeset_records.h"
+
+namespace {
+
+// Drops the oldest step of a full stack so that one more fits.
+void MakeRoom(UndoSnapshot* stack, int32_t* count) {
+  if (*count < kUndoDepth) return;
+  ReleaseUndoSnapshot(&stack[0]);
+  std::memmove(static_cast<void*>(stack), stack + 1, sizeof(UndoSnapshot) * (kUndoDepth - 1));
+  stack[kUndoDepth - 1] = UndoSnapshot{};
+  --*count;
+}
+
+void ReleaseAll(UndoSnapshot* stack, int32_t* count) {
+  for (int32_t i = 0; i < *count; ++i) ReleaseUndoSnapshot(&stack[i]);
+  *count = 0;
+}
+
+}  // namespace
+
+bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot) {
+  *snapshot = UndoSnapshot{};
+  if (editor == nullptr || editor->root == nullptr) return false;
+  int32_t length = 0;
+  for (const ExprNode* n = editor->caretNode; n != nullptr && n != editor->root; n = n->parent) ++length;
+  int32_t* path = nullptr;
+  if (length > 0) {
+    path = static_cast<int32_t*>(AllocMemory(sizeof(int32_t) * size_t(length)));
+    if (path == nullptr) return false;
+    int32_t i = length;
+    for (const ExprNode* n = editor->caretNode; n != editor->root; n = n->parent) path[--i] = IndexInParent(n);
+  }
+  // A refused copy comes back as a NaN number, not null: kept, it would give the row back as NaN.
+  const uint64_t exhausted = NodeExhaustionReports();
+  ExprNode* tree = CopyExpression(editor->root);
+  if (tree == nullptr || NodeExhaustionReports() != exhausted) {
+    FreeExpression(tree);
+    FreeMemory(path);
+    return false;
+  }
+  *snapshot = UndoSnapshot{editor, tree, path, length, editor->selectionMode, editor->selectionStart,
+                           editor->selectionEnd};
+  return true;
+}
+
+void ReleaseUndoSnapshot(UndoSnapshot* snapshot) {
+  FreeExpression(snapshot->tree);
+  FreeMemory(snapshot->path);
+  *snapshot = UndoSnapshot{};
+}
+
+void RestoreUndoSnapshot(UndoSnapshot* snapshot) {
+  FormulaEditor* e = snapshot->editor;
+  ExprNode* caret = snapshot->tree;
+  bool found = true;
+  for (int32_t i = 0; i < snapshot->pathLength && found; ++i) {
+    const int32_t k = snapshot->path[i];
+    found = caret->kind != KindString && k >= 0 && k < caret->arity;
+    if (found) caret = caret->children[k];
+  }
+  FreeExpression(e->root);
+  e->root = snapshot->tree;
+  e->caretNode = found ? caret : snapshot->tree;
+  e->selectionMode = found ? snapshot->selectionMode : 0;
+  e->selectionStart = found ? snapshot->selectionStart : 0;
+  e->selectionEnd = found ? snapshot->selectionEnd : 0;
+  e->layoutValid = 0;
+  e->displayValid = 0;
+  snapshot->tree = nullptr;
+  ReleaseUndoSnapshot(snapshot);
+}
+
+bool UndoHistory::Record(FormulaEditor* editor) {
+  ReleaseAll(redo_, &redoCount_);
+  UndoSnapshot snapshot;
+  if (!TakeUndoSnapshot(editor, &snapshot)) {
+    ReleaseAll(undo_, &undoCount_);
+    return false;
+  }
+  MakeRoom(undo_, &undoCount_);
+  undo_[undoCount_++] = snapshot;
+  return true;
+}
+
+FormulaEditor* UndoHistory::Step(UndoSnapshot* from, int32_t* fromCount, UndoSnapshot* to, int32_t* toCount) {
+  if (*fromCount == 0) return nullptr;
+  UndoSnapshot step = from[*fromCount - 1];
+  from[--*fromCount] = UndoSnapshot{};
+  UndoSnapshot present;
+  if (TakeUndoSnapshot(step.editor, &present)) {
+    MakeRoom(to, toCount);
+    to[(*toCount)++] = present;
+  } else {
+    ReleaseAll(to, toCount);
+  }
+  FormulaEditor* editor = step.editor;
+  RestoreUndoSnapshot(&step);
+  return editor;
+}
+
+FormulaEditor* UndoHistory::Undo() { return Step(undo_, &undoCount_, redo_, &redoCount_); }
+
+FormulaEditor* UndoHistory::Redo() { return Step(redo_, &redoCount_, undo_, &undoCount_); }
+
+void UndoHistory::Forget(const FormulaEditor* editor) {
+  for (UndoSnapshot* stack : {undo_, redo_}) {
+    int32_t* count = stack == undo_ ? &undoCount_ : &redoCount_;
+    int32_t kept = 0;
+    for (int32_t i = 0; i < *count; ++i) {
+      if (stack[i].editor == editor) {
+        ReleaseUndoSnapshot(&stack[i]);
+      } else {
+        stack[kept++] = stack[i];
+      }
+    }
+    for (int32_t i = kept; i < *count; ++i) stack[i] = UndoSnapshot{};
+    *count = kept;
+  }
+}
+
+void UndoHistory::Clear() {
+  ReleaseAll(undo_, &undoCount_);
+  ReleaseAll(redo_, &redoCount_);
+}

@@ -1,0 +1,225 @@
+// The window's menus as data, their enabling, and the commands they run. The Math items run
+// through the edit dispatcher exactly as their keys do (undo grouping and memory checks
+// included); undo restores a row from the document's history and puts the dispatcher's
+// snapshot flag up, so the next change starts a step of its own.
+#include "document/window_commands.h"
+
+#include <cstddef>
+
+#include "document/document_record.h"
+#include "document/menu_bar.h"
+#include "editor/document_services.h"
+#include "editor/edit_commands.h"
+#include "editor/editor_hooks.h"
+#include "editor/formula_editor.h"
+#include "editor/typeset_state.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
+#include "kernel/trees/node_kinds.h"
+
+namespace {
+
+struct ItemRow {
+  int32_t command;
+  const char* title;
+  const char* keys;  // the key table's key, as the README names the modifiers; null: none
+  bool separatorBefore;
+};
+
+// Every algebra code that has steps, with the key table's keys (Control for Command, Alt for
+// Option: Control+Alt is the table's Control, so the Command+Option rows have no key).
+constexpr ItemRow kMathItems[] = {
+    {0x2000, "Simplify", nullptr, false},
+    {0x2002, "Expand", nullptr, false},
+    {0x201B, "Expand Special Forms", nullptr, false},
+    {0x2007, "Evaluate Numerically", nullptr, false},
+    {0x2016, "Solve for Selection", nullptr, false},
+    {0x2103, "Move Term Left", "Ctrl+Left", true},
+    {0x2100, "Move Term Right", "Ctrl+Right", false},
+    {0x2104, "Move Term Left, Combining", nullptr, false},
+    {0x2101, "Move Term Right, Combining", nullptr, false},
+    {0x2105, "Move Term to the Left End", "Ctrl+Shift+Left", false},
+    {0x2102, "Move Term to the Right End", "Ctrl+Shift+Right", false},
+    {0x2106, "Raise Index or Factor", "Ctrl+Up", true},
+    {0x2107, "Lower Index or Factor", "Ctrl+Down", false},
+    {0x2108, "Swap with Left Neighbour", nullptr, true},
+    {0x2109, "Swap with Right Neighbour", nullptr, false},
+};
+
+constexpr ItemRow kEditItems[] = {
+    {kCommandUndo, "Undo", nullptr, false},
+    {kCommandRedo, "Redo", nullptr, false},
+    {kCodeCut, "Cut", nullptr, true},
+    {kCodeCopy, "Copy", nullptr, false},
+    {kCodePaste, "Paste", nullptr, false},
+    {kCodeClear, "Clear", "Esc", false},
+    {kCommandSelectAll, "Select All", nullptr, true},
+};
+
+constexpr ItemRow kGraphItems[] = {
+    {kCommandFirstViewCommand + 0, "Zoom In", nullptr, false},
+    {kCommandFirstViewCommand + 1, "Zoom In Horizontally", nullptr, false},
+    {kCommandFirstViewCommand + 2, "Zoom In Vertically", nullptr, false},
+    {kCommandFirstViewCommand + 3, "Zoom Out", nullptr, true},
+    {kCommandFirstViewCommand + 4, "Zoom Out Horizontally", nullptr, false},
+    {kCommandFirstViewCommand + 5, "Zoom Out Vertically", nullptr, false},
+    {kCommandResetGraph, "Reset Graph", nullptr, true},
+    {kCommandUseTransparency, "Use Transparency", nullptr, true},
+};
+
+template <size_t N>
+void AddMenu(MenuBar* bar, const char* title, const ItemRow (&items)[N]) {
+  const int32_t menu = bar->AddMenu(title);
+  for (const ItemRow& row : items) bar->AddItem(menu, row.title, row.keys, row.command, row.separatorBefore);
+}
+
+template <size_t N>
+void EnableAll(MenuBar* bar, const ItemRow (&items)[N], bool enabled) {
+  for (const ItemRow& row : items) bar->SetEnabled(row.command, enabled);
+}
+
+bool IsMathCommand(int32_t command) {
+  for (const ItemRow& row : kMathItems)
+    if (row.command == command) return true;
+  return false;
+}
+
+bool IsViewCommand(int32_t command) {
+  return command >= kCommandFirstViewCommand && command <= kCommandResetGraph;
+}
+
+// The active row's editor, current (the menus' tests read the current editor).
+FormulaEditor* ActiveEditor(WindowCommandTarget* window) {
+  FormulaEditor* e = window->RowEditor(window->ActiveRow());
+  if (e != nullptr && TypesettingGlobals().currentEditor != e) SetCurrentFormulaEditor(e, window->Document());
+  return e;
+}
+
+struct ClipboardStates {
+  bool cut, copy, paste, clear;
+};
+
+// What the clipboard codes would take or give in the editor's selection (the modes each acts in).
+ClipboardStates ClipboardStatesOf(const FormulaEditor* e) {
+  const int32_t mode = e->selectionMode;
+  const bool node = e->caretNode != nullptr && e->caretNode->kind != KindPrompt;
+  const bool range = e->selectionStart != e->selectionEnd;
+  const bool nodeOrRange =
+      node && (mode == SelectionCaretNode || mode == SelectionChildRange || mode == SelectionOperator);
+  ClipboardStates s{};
+  s.cut = nodeOrRange || (mode == SelectionDigits && range);
+  s.copy = s.cut || (node && mode == SelectionMatrixBlock);
+  s.clear = s.copy || (mode == SelectionText && range);
+  const FormulaClipboard& clip = TypesetGlobals().clipboard;
+  const bool takesTree = mode != SelectionOperator && mode != SelectionMatrixBlock && mode != SelectionText;
+  s.paste = clip.operatorKind != 0 ||
+            (takesTree && (clip.expression != nullptr || (HasSystemClipboard() && ScrapText() != nullptr)));
+  return s;
+}
+
+// Undo or redo: the step's row put back and made active. Steps of rows no longer in the window
+// are dropped first.
+bool RunUndoStep(WindowCommandTarget* window, bool redo) {
+  UndoHistory& history = window->Document()->undo;
+  for (;;) {
+    FormulaEditor* e = redo ? history.RedoEditor() : history.UndoEditor();
+    if (e == nullptr) return false;
+    const int32_t row = window->RowOfEditor(e);
+    if (row < 0) {
+      history.Forget(e);
+      continue;
+    }
+    if (redo) {
+      history.Redo();
+    } else {
+      history.Undo();
+    }
+    ResetEditCommandHistory();
+    window->FocusRow(row);
+    window->FinishCommand(true);
+    return true;
+  }
+}
+
+}  // namespace
+
+void BuildWindowMenus(MenuBar* bar) {
+  AddMenu(bar, "Edit", kEditItems);
+  AddMenu(bar, "Math", kMathItems);
+  AddMenu(bar, "Graph", kGraphItems);
+}
+
+void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
+  const FormulaEditor* e = ActiveEditor(window);
+  const DocumentRecord* d = window->Document();
+  EnableAll(bar, kMathItems, e != nullptr && CanApplyToSelection());
+  const ClipboardStates s = e != nullptr ? ClipboardStatesOf(e) : ClipboardStates{};
+  bar->SetEnabled(kCodeCut, s.cut);
+  bar->SetEnabled(kCodeCopy, s.copy);
+  bar->SetEnabled(kCodePaste, s.paste);
+  bar->SetEnabled(kCodeClear, s.clear);
+  bar->SetEnabled(kCommandUndo, d->undo.CanUndo());
+  bar->SetEnabled(kCommandRedo, d->undo.CanRedo());
+  bar->SetEnabled(kCommandSelectAll, e != nullptr);
+  EnableAll(bar, kGraphItems, true);
+  bar->SetChecked(kCommandUseTransparency, d->useTransparency);
+}
+
+bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
+  DocumentRecord* d = window->Document();
+  FormulaEditor* e = ActiveEditor(window);
+  if (IsMathCommand(command)) {
+    if (e == nullptr || !CanApplyToSelection()) return false;
+    window->RunEditCode(command);
+    return true;
+  }
+  if (IsViewCommand(command)) {
+    ViewSetBroadcastCommand(&d->viewSet, command - kCommandFirstViewCommand, 2);
+    window->RedrawGraphPane();
+    return true;
+  }
+  switch (command) {
+    case kCommandUndo:
+    case kCommandRedo:
+      return RunUndoStep(window, command == kCommandRedo);
+    case kCommandSelectAll:
+      if (e == nullptr) return false;
+      ResetFormulaCaret();
+      window->FinishCommand(false);
+      return true;
+    case kCodeCut:
+    case kCodeCopy:
+    case kCodePaste:
+    case kCodeClear: {
+      if (e == nullptr) return false;
+      const ClipboardStates s = ClipboardStatesOf(e);
+      const bool can[] = {s.cut, s.copy, s.paste, s.clear};  // in code order from kCodeCut
+      if (!can[command - kCodeCut]) return false;
+      window->RunEditCode(command);
+      return true;
+    }
+    case kCommandUseTransparency:
+      d->useTransparency = !d->useTransparency;
+      window->RedrawGraphPane();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TurnOffTransparencyAfterFailure(DocumentRecord* document) {
+  if (!IsErrorPosted(kErrorTransparencyMemory) || !document->useTransparency) return false;
+  // The message that goes with the failure asks for the Use Transparency item: until it is
+  // chosen the graphs are drawn opaque. Re-armed so that a failure after that is told again.
+  ClearErrorPosted(kErrorTransparencyMemory);
+  document->useTransparency = false;
+  return true;
+}
+
+void InstallUndoHook(EditorHooks* hooks) {
+  hooks->beginEquationEdit = [] {
+    FormulaEditor* e = TypesettingGlobals().currentEditor;
+    if (e != nullptr && e->owner != nullptr) static_cast<DocumentRecord*>(e->owner)->undo.Record(e);
+  };
+}

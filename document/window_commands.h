@@ -1,0 +1,67 @@
+// The document window's menu commands: the Edit, Math and Graph menus as tables (titles, the key
+// table's keys shown beside them, the commands), which items the active row and the document
+// enable now, and the running of a chosen command on the window. Math items carry their algebra
+// edit codes and run like typed keys on the active row; Graph items go to the view set as view
+// commands; Edit items are the clipboard codes, undo and redo, and the selection of a whole row.
+// The undo snapshot hook the editor needs is filled here; the run loop fills the system clipboard's.
+#pragma once
+
+#include <cstdint>
+
+class DocumentRecord;
+class MenuBar;
+struct EditorHooks;
+struct FormulaEditor;
+
+// What the commands need of the window they run in (DocumentWindow answers).
+class WindowCommandTarget {
+ public:
+  virtual ~WindowCommandTarget() = default;
+  virtual DocumentRecord* Document() const = 0;
+  // Row i's editor (i == rows.count: the new row) and the active row.
+  virtual FormulaEditor* RowEditor(int32_t i) const = 0;
+  virtual int32_t ActiveRow() const = 0;
+  // The row of the editor, -1 when it is not the window's.
+  virtual int32_t RowOfEditor(const FormulaEditor* editor) const = 0;
+  // Runs an edit code on the active row as its key does, then lays out and redraws.
+  virtual int32_t RunEditCode(int32_t code) = 0;
+  // Makes the row active without touching its caret.
+  virtual void FocusRow(int32_t row) = 0;
+  // After a command: `edited` as any edit (the graphs go), then the rows laid out and redrawn.
+  virtual void FinishCommand(bool edited) = 0;
+  virtual void RedrawGraphPane() = 0;
+};
+
+// Commands that are not edit codes: the Math and the clipboard items carry their edit codes
+// (0x2000..0x2109, 0x2200..0x2203) as commands.
+enum WindowCommand : int32_t {
+  kCommandUndo = 0x30000,
+  kCommandRedo,
+  kCommandSelectAll,
+  kCommandFirstViewCommand = 0x31000,  // + a view command code: 0..5 zoom, 6 reset
+  kCommandResetGraph = kCommandFirstViewCommand + 6,
+  kCommandUseTransparency = 0x32000,
+};
+
+// The view command code that zooms in on both axes, and the one that resets a view.
+inline constexpr int32_t kViewZoomIn = 0, kViewZoomOut = 3, kViewReset = 6;
+
+// Fills an empty bar with the Edit, Math and Graph menus, every item disabled.
+void BuildWindowMenus(MenuBar* bar);
+// Enables each item by what it can do now in the window: the Math items exactly while the active
+// row's selection can take an algebra command (not a prompt; a node, a range of operands or a
+// block of a matrix selected); Cut, Copy and Clear while there is something to take; Paste while
+// the formula clipboard or the system clipboard holds something; Undo and Redo while the document
+// holds a step; the view commands and Select All always. Use Transparency is checked while the
+// document draws with transparency.
+void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window);
+// Runs a command on the window; false (nothing done) when it cannot run now or is unknown.
+bool RunWindowCommand(WindowCommandTarget* window, int32_t command);
+
+// After a graph pane drawing: when rendering with transparency ran out of memory (error 17, whose
+// message asks for Use Transparency), the document stops drawing with transparency until that
+// item is chosen, and the error is re-armed. True when it was switched off.
+bool TurnOffTransparencyAfterFailure(DocumentRecord* document);
+
+// The hook that records the undo snapshot of the current editor in its owner document.
+void InstallUndoHook(EditorHooks* hooks);
