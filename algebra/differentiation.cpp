@@ -2,11 +2,14 @@
 // kinds (sums, products, quotients, powers, roots and logarithms with two operands, matrices)
 // by hand. Each rule builds its result as a new tree from copies (Build owns what it is given,
 // so a refusal frees the partial result) and then moves it into e; a refusal makes e the symbol
-// inf. Recursion goes one level a node and is bounded by IsMemoryShort's stack test.
+// inf. Recursion goes one level a node and is bounded by IsMemoryShort's stack test; a bounded
+// expansion (a graph build's) stops working the same way once DerivativeWorkExceeded, and so
+// does the simplifier it calls.
 #include "algebra/differentiation.h"
 
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/threads/threads.h"
 #include "kernel/trees/expr_node.h"
@@ -94,13 +97,15 @@ class Differentiator {
   Differentiator(uint32_t kind, const ExprNode* v) : kind_(kind), v_(v) {}
 
   // A fresh copy of x differentiated, or null without memory.
-  ExprNode* D(const ExprNode* x) const { return Derived(CopyTree(x)); }
+  ExprNode* D(const ExprNode* x) const { return Derived(C(x)); }
   // A fresh tree differentiated in place (null passes through).
   ExprNode* Derived(ExprNode* x) const {
     if (x != nullptr) DifferentiateExpression(x, kind_, v_);
     return x;
   }
-  static ExprNode* C(const ExprNode* x) { return CopyTree(x); }
+  // A fresh copy of x, or null without memory. Past a bounded pass's work the symbol inf stands
+  // in: the pass's result is discarded, and the rules unwinding above would copy on for nothing.
+  static ExprNode* C(const ExprNode* x) { return DerivativeWorkExceeded() ? NewSymbolNode(SymInf) : CopyTree(x); }
   static ExprNode* Num(double value) { return NewNumberNode(value); }
   static ExprNode* Square(ExprNode* x) { return Build(KindPower, {x, Num(2)}); }
 
@@ -279,6 +284,10 @@ bool ApplyRule(ExprNode* e, uint32_t kind, const ExprNode* v) {
         return true;
       }
       if (arity < 2) break;
+      // Like factors merged first (x x ... x into x^n, one pass over the product): the rule
+      // splits off one factor a step, so n like factors took n steps, each simplifying the rest.
+      CollectLikeFactors(e);
+      if (e->kind != KindTimes || e->arity != arity) return ApplyRule(e, kind, v);
       Commit(e, d.Product(e));
       return true;
     case KindOver:
@@ -385,7 +394,7 @@ void DerivativeNodesToOperators(ExprNode* tree) { ForEachPostOrder(tree, NodeToO
 
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
   YieldIfDue();
-  if (IsMemoryShort()) {
+  if (IsMemoryShort() || DerivativeWorkExceeded()) {
     BecomeSymbol(e, SymInf);
   } else if (v->kind != KindChar && ExpressionsEqual(e, v)) {
     BecomeNumber(e, 1);

@@ -127,12 +127,15 @@ bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
   return false;
 }
 
-// Merges factor i into factor j (same base) of a product; false when the pass should end.
-bool MergeFactors(ExprNode* product, int i, int j) {
+// Merges factor i into factor j (same base, i < j) of a product. The index of the merged factor
+// afterwards, or -1 when the pass should end (memory refused, nothing changed or a spare left in
+// place of the removed factor).
+int MergeFactors(ExprNode* product, int i, int j) {
   ExprNode* a = product->children[i];
   ExprNode* b = product->children[j];
   ExprNode* spare = NewNumberNode(1);
-  if (spare == nullptr) return false;
+  if (spare == nullptr) return -1;
+  int merged = j - 1;  // b took a, which is removed
   if (IsPower(a) && IsPower(b) && IsNumberNode(a->children[1]) && IsNumberNode(b->children[1])) {
     AddToExponent(b, NumberValue(a->children[1]));
     SimplifyNode(b);
@@ -142,7 +145,8 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     ExprNode* stub = sum != nullptr ? NewNumberNode(1) : nullptr;  // takes the moved exponent's slot
     if (stub == nullptr) {
       FreeNode(sum);
-      return GiveUp(spare);
+      GiveUp(spare);
+      return -1;
     }
     SetChild(sum, 0, a->children[1]);
     SetChild(sum, 1, b->children[1]);
@@ -153,19 +157,25 @@ bool MergeFactors(ExprNode* product, int i, int j) {
     RemoveOrReplace(product, i, spare);
   } else if (IsPower(a) || IsPower(b)) {
     ExprNode* power = IsPower(a) ? a : b;
-    if (!AddToExponent(power, 1)) return GiveUp(spare);
+    if (!AddToExponent(power, 1)) {
+      GiveUp(spare);
+      return -1;
+    }
     SimplifyNode(power);
+    if (power == a) merged = i;
     RemoveOrReplace(product, power == a ? j : i, spare);
   } else {
     ExprNode* two = NewNumberNode(2);
     if (two == nullptr || !RaiseNodeTo(a, two)) {
       FreeNode(two);
-      return GiveUp(spare);
+      GiveUp(spare);
+      return -1;
     }
     SimplifyNode(a);
+    merged = i;
     RemoveOrReplace(product, j, spare);
   }
-  return FreeSpares(spare);
+  return FreeSpares(spare) ? merged : -1;
 }
 
 // Where the two factors being cancelled stand.
@@ -258,39 +268,75 @@ int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
   return -1;
 }
 
-// The hashes of a product's factor bases, so that the search for a partner compares two numbers
-// before it walks two trees: over a product of deeply nested factors the walks, once a pair, made
-// the pass cubic in the factor count. Refreshed whole after every merge, which moves, removes and
-// re-simplifies factors. Without memory for them every pair is compared as before.
-class BaseHashes {
+// A key of each operand of a sum or product that operands merged by a pass share (so that the
+// search for a partner compares two numbers before it walks two trees): over a product of deeply
+// nested factors the walks, once a pair, made the pass cubic in the factor count, and a sum of n
+// unlike terms took n^2 / 2 walks. Kept in step with the node by each merge (one key made again,
+// one removed), not made again whole: n like operands merge n - 1 times. Without memory for the
+// keys every pair is compared as before.
+class OperandKeys {
  public:
-  explicit BaseHashes(const ExprNode* product) : product_(product) { Refresh(); }
-  ~BaseHashes() { FreeMemory(heap_); }
-  BaseHashes(const BaseHashes&) = delete;
-  BaseHashes& operator=(const BaseHashes&) = delete;
+  using Key = uint64_t (*)(const ExprNode* operand);
+  OperandKeys(const ExprNode* node, Key key) : node_(node), kind_(node->kind), key_(key) { Refresh(); }
+  ~OperandKeys() { FreeMemory(heap_); }
+  OperandKeys(const OperandKeys&) = delete;
+  OperandKeys& operator=(const OperandKeys&) = delete;
 
-  void Refresh() {
-    const int n = product_->kind == KindTimes ? product_->arity : 0;
-    hashes_ = n <= kInline ? inline_ : n <= heapSize_ ? heap_ : Grow(n);
-    for (int i = 0; hashes_ != nullptr && i < n; ++i) hashes_[i] = StructureHash(BaseOf(product_->children[i]));
+  // After a merge that removed operand `removed` and left the merged operand at `merged` (an index
+  // in the node as it is now): the two entries brought up to date, or all of them when the node
+  // did not lose exactly that one operand.
+  void AfterMerge(int removed, int merged) {
+    if (keys_ == nullptr || node_->kind != kind_) return;
+    if (node_->arity != count_ - 1 || merged < 0 || merged >= node_->arity) {
+      Refresh();
+      return;
+    }
+    --count_;
+    for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1];
+    keys_[merged] = key_(node_->children[merged]);
   }
-  // False only when the bases of factors i and j surely differ.
-  bool MayMatch(int i, int j) const { return hashes_ == nullptr || hashes_[i] == hashes_[j]; }
+  // False only when operands i and j surely do not merge.
+  bool MayMatch(int i, int j) const { return keys_ == nullptr || keys_[i] == keys_[j]; }
 
  private:
   static constexpr int kInline = 16;
+  void Refresh() {
+    count_ = node_->kind == kind_ ? node_->arity : 0;
+    keys_ = count_ <= kInline ? inline_ : count_ <= heapSize_ ? heap_ : Grow(count_);
+    for (int i = 0; keys_ != nullptr && i < count_; ++i) keys_[i] = key_(node_->children[i]);
+  }
   uint64_t* Grow(int n) {
     FreeMemory(heap_);
     heap_ = static_cast<uint64_t*>(AllocMemory(static_cast<size_t>(n) * sizeof(uint64_t)));
     heapSize_ = heap_ != nullptr ? n : 0;
     return heap_;
   }
-  const ExprNode* product_;
+  const ExprNode* node_;
+  uint32_t kind_;
+  Key key_;
   uint64_t inline_[kInline];
   uint64_t* heap_ = nullptr;
   int heapSize_ = 0;
-  uint64_t* hashes_ = nullptr;
+  uint64_t* keys_ = nullptr;
+  int count_ = 0;
 };
+
+// Factors with the same base share it.
+uint64_t BaseKey(const ExprNode* factor) { return StructureHash(BaseOf(factor)); }
+
+// Like terms share it: the hashes of the factors LikeTerms compares (a leading negation and a
+// product's leading number dropped; a term that is no product counts as its one factor), in order.
+uint64_t TermKey(const ExprNode* t) {
+  if (IsNegation(t)) t = t->children[0];
+  uint64_t key = 0x51ed270b27a1c3d5u;
+  auto mix = [&key](uint64_t h) { key = (key ^ h) * 0x9e3779b97f4a7c15u + (key >> 29); };
+  if (t->kind != KindTimes || t->arity == 0) {
+    mix(StructureHash(t));
+    return key;
+  }
+  for (int k = IsNumberNode(t->children[0]) ? 1 : 0; k < t->arity; ++k) mix(StructureHash(t->children[k]));
+  return key;
+}
 
 bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
 
@@ -324,9 +370,10 @@ bool LikeTerms(const ExprNode* a, const ExprNode* b) {
 
 void CollectLikeTerms(ExprNode* sum) {
   if (sum == nullptr || sum->kind != KindPlus) return;
+  OperandKeys keys(sum, TermKey);
   for (int i = 0; sum->kind == KindPlus && i < sum->arity - 1;) {
     int j = i + 1;
-    while (j < sum->arity && !LikeTerms(sum->children[i], sum->children[j])) ++j;
+    while (j < sum->arity && !(keys.MayMatch(i, j) && LikeTerms(sum->children[i], sum->children[j]))) ++j;
     if (j == sum->arity) {
       ++i;
       continue;
@@ -340,6 +387,7 @@ void CollectLikeTerms(ExprNode* sum) {
     SimplifyChildrenThenNode(term);
     RemoveOrReplace(sum, i, spare);
     if (!FreeSpares(spare)) return;
+    keys.AfterMerge(i, j - 1);
   }
   SwitchGuard once(&AlgebraSwitches::collectLikeTerms, false);
   SimplifyNode(sum);
@@ -347,22 +395,22 @@ void CollectLikeTerms(ExprNode* sum) {
 
 void CollectLikeFactors(ExprNode* product) {
   if (product == nullptr) return;
-  BaseHashes hashes(product);
+  OperandKeys keys(product, BaseKey);
   for (int i = 0; product->kind == KindTimes && i < product->arity - 1;) {
     const ExprNode* a = product->children[i];
     int j = i + 1;
     if (ContainsNonCommuting(a)) {
       j = SameBase(product->children[j], a) ? j : product->arity;
     } else {
-      while (j < product->arity && !(hashes.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
+      while (j < product->arity && !(keys.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
     }
     if (j == product->arity) {
       ++i;
-    } else if (!MergeFactors(product, i, j)) {
-      return;
-    } else {
-      hashes.Refresh();
+      continue;
     }
+    const int merged = MergeFactors(product, i, j);
+    if (merged < 0) return;
+    keys.AfterMerge(merged == i ? j : i, merged);
   }
 }
 

@@ -27,6 +27,32 @@ bool AsInt32(double v, int32_t* out) {
   return true;
 }
 
+int32_t IndexNameOf(const ExprNode* a) {
+  if ((a->kind != KindSum && a->kind != KindProd) || a->arity != 3 || !IsShape(a->children[1], KindEqual, 2)) return 0;
+  const ExprNode* index = a->children[1]->children[0];
+  return index->kind == KindChar ? index->value.symbol : 0;
+}
+
+BoundIndexScope::Names& BoundIndexScope::Open() {
+  static Names open;
+  return open;
+}
+
+BoundIndexScope::BoundIndexScope(const ExprNode* place) : saved_(Open()) {
+  Names& open = Open();
+  for (const ExprNode* a = place != nullptr ? place->parent : nullptr; a != nullptr; a = a->parent) {
+    const int32_t name = IndexNameOf(a);
+    if (name == 0) continue;
+    if (open.count == kMaxNames) {
+      open.lost = true;
+      break;
+    }
+    open.names[open.count++] = name;
+  }
+}
+
+BoundIndexScope::~BoundIndexScope() { Open() = saved_; }
+
 uint64_t StructureHash(const ExprNode* tree) {
   uint64_t h = 0x9e3779b97f4a7c15u;
   auto mix = [&h](uint64_t x) {

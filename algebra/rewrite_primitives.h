@@ -31,18 +31,54 @@ bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // and values beyond the 32-bit range included.
 bool AsInt32(double v, int32_t* out);
 
-// True when visit(id) answers true for the index symbol id of some sum or product above the node
-// (three operands, the second an equation whose left side is that symbol): a name bound there,
-// not a constant or a parameter, however it is spelled (i is no imaginary unit under a sum over i).
+// The index symbol of a sum or product (three operands, the second an equation whose left side is
+// that symbol); 0 for any other node.
+int32_t IndexNameOf(const ExprNode* bigOperator);
+
+// The index names bound around the place where the trees simplified during the scope's life will
+// stand, for trees worked on apart from their formula (a stepwise move's pieces): a detached
+// tree has no sum above it to say that its i is an index. Scopes nest, each adding the names
+// bound above `place` (null: none) and restoring the former set when it ends. Allocates nothing;
+// past its capacity the set counts as holding every name.
+class BoundIndexScope {
+ public:
+  explicit BoundIndexScope(const ExprNode* place);
+  ~BoundIndexScope();
+  BoundIndexScope(const BoundIndexScope&) = delete;
+  BoundIndexScope& operator=(const BoundIndexScope&) = delete;
+
+  // visit(id) for each name of the open scopes; true when one answered true. With names lost
+  // past the capacity the answer is true without asking (any name may be bound).
+  template <class Visit>
+  static bool AnyName(Visit visit) {
+    const Names& open = Open();
+    if (open.lost) return true;
+    for (int k = 0; k < open.count; ++k) {
+      if (visit(open.names[k])) return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kMaxNames = 16;
+  struct Names {
+    int32_t names[kMaxNames];
+    int count = 0;
+    bool lost = false;
+  };
+  static Names& Open();
+  Names saved_;
+};
+
+// True when visit(id) answers true for the index symbol id of some sum or product above the node,
+// or of an open BoundIndexScope: a name bound there, not a constant or a parameter, however it is
+// spelled (i is no imaginary unit under a sum over i).
 template <class Visit>
 bool AnyEnclosingIndex(const ExprNode* node, Visit visit) {
   for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
-    if ((a->kind == KindSum || a->kind == KindProd) && a->arity == 3 && IsShape(a->children[1], KindEqual, 2) &&
-        a->children[1]->children[0]->kind == KindChar && visit(a->children[1]->children[0]->value.symbol)) {
-      return true;
-    }
+    if (const int32_t name = IndexNameOf(a); name != 0 && visit(name)) return true;
   }
-  return false;
+  return BoundIndexScope::AnyName(visit);
 }
 
 // A hash of the tree that trees equal under ExpressionsEqual share: kinds and arities in
@@ -111,9 +147,10 @@ ExprNode* CopyWithout(const ExprNode* node, int k);
 // Runs edit(copy) on a detached copy of the node; when edit answered true and no allocation was
 // refused meanwhile, the copy's content replaces the node's (identity kept) and the answer is
 // true. Otherwise the copy is freed and the node is untouched: a rewrite of many steps is whole
-// or not at all.
+// or not at all. The edit runs in a BoundIndexScope of the node: the copy stands where it will.
 template <class Edit>
 bool RewriteCopy(ExprNode* node, Edit edit) {
+  const BoundIndexScope indices(node);
   const uint64_t reports = NodeExhaustionReports();
   ExprNode* copy = CopyTree(node);
   if (copy == nullptr) return false;

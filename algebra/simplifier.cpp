@@ -9,6 +9,7 @@
 #include "algebra/rewrite_primitives.h"
 #include "editor/formula_editor.h"
 #include "editor/layout_driver.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/trees/expr_node.h"
@@ -686,7 +687,9 @@ SwitchGuard::~SwitchGuard() { gSwitches.*field_ = saved_; }
 
 void SimplifyNode(ExprNode* node) {
   for (int round = 0, cap = kShapeRounds; round < cap; ++round) {
-    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort()) return;
+    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort() || DerivativeWorkExceeded()) {
+      return;
+    }
     cap = std::max(cap, kShapeRounds + kRoundsPerOperand * node->arity);
     if (ApplyRules(node) == Outcome::kDone) return;
   }

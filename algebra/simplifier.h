@@ -39,7 +39,8 @@ class SwitchGuard {
 // ---- Entry points ------------------------------------------------------------------------------
 // The rules of the node's kind, repeated while a rule asks for another round (at most 64 plus
 // four for each operand the node has had, so every merge or removal of an operand gets its round).
-// Nothing for a leaf, and nothing at all while IsMemoryShort answers true.
+// Nothing for a leaf, and nothing at all while IsMemoryShort answers true or a bounded derivative
+// pass has passed its bound (DerivativeWorkExceeded: its result is discarded).
 void SimplifyNode(ExprNode* node);
 // SimplifyNode on every node in post-order; a node's successor is taken after it was rewritten,
 // so the walk never enters what a rule built.

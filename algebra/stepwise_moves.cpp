@@ -164,6 +164,32 @@ ExprNode* DistributeInto(ExprNode* s, ExprNode* n, int d) {
   return held;
 }
 
+// s sqrt(a) = sqrt(s^2 a) and s a^e = (s^(1/e) a)^e hold for a positive s only: a factor with a
+// sign of its own (a negation, a negative number or leading number) goes in as its magnitude and
+// the sign stays outside. Makes s (detached) its magnitude in place; true when that took an odd
+// number of signs away.
+bool TakeSign(ExprNode* s) {
+  bool negative = false;
+  for (;;) {
+    if (IsNegation(s)) {
+      UnwrapNode(s);
+    } else if (ExprNode* number = IsNumberNode(s) ? s : HasNumberFirst(s, KindTimes) ? s->children[0] : nullptr;
+               number != nullptr && NumberValue(number) < 0) {
+      SetNumberValue(number, -NumberValue(number));
+    } else {
+      return negative;
+    }
+    negative = !negative;
+  }
+}
+
+// The node that took the factor (held, null when that failed) with the sign TakeSign took kept
+// outside: n, which holds it, negated in place. held, or null when the negation cannot be had.
+ExprNode* SignOutside(ExprNode* n, ExprNode* held, bool negative) {
+  if (held == nullptr || !negative) return held;
+  return WrapInUnary(n, KindMinus) ? held : nullptr;
+}
+
 // Mode 2 in a product: s joins the neighbour n in direction d.
 ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   ExprNode* n = s->parent->children[IndexInParent(s) + d];
@@ -178,8 +204,9 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   if (n->kind == KindSqrt && (n->arity == 1 || n->arity == 2)) {
     // s sqrt(a) = sqrt(s^2 a); under an n-th root the factor goes in as s^n.
     if (DetachSelected(s, &n) == nullptr) return nullptr;
+    const bool negative = TakeSign(s);
     ExprNode* power = Build(KindPower, {s, n->arity == 2 ? CopyTree(n->children[1]) : NewNumberNode(2)});
-    return AttachFactorInside(n->children[0], Simplified(power), d);
+    return SignOutside(n, AttachFactorInside(n->children[0], Simplified(power), d), negative);
   }
   if (IsQuotient(n)) {
     if (DetachSelected(s, &n) == nullptr) return nullptr;
@@ -201,8 +228,9 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
       return n->children[0];
     }
     // s a^e = (s^(1/e) a)^e
+    const bool negative = TakeSign(s);
     ExprNode* root = Build(KindPower, {s, Build(KindOver, {NewNumberNode(1), CopyTree(n->children[1])})});
-    return AttachFactorInside(n->children[0], Simplified(root), d);
+    return SignOutside(n, AttachFactorInside(n->children[0], Simplified(root), d), negative);
   }
   return nullptr;
 }
@@ -419,6 +447,8 @@ bool MoveOnCopy(Move move) {
   bool selectedIsRoot = false;
   const bool moved = RewriteCopy(root, [&](ExprNode* copy) {
     ExprNode* s = NodeAtPath(copy, path);
+    // The pieces a move simplifies apart from the copy keep the indices bound around s.
+    const BoundIndexScope indices(s);
     selected = s != nullptr ? move(s) : nullptr;
     selectedIsRoot = selected == copy;  // the copy's shell goes once its content is in place
     return selected != nullptr;

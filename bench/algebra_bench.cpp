@@ -5,16 +5,24 @@
 // made and freed outside the timing. Goal: under 1 ms a call.
 // Deep nesting: the derivative of sin nested 160 and 400 deep, and IsConstantSubtree over a sum
 // nested 40,000 deep with a variable at every level; the work should grow about linearly.
+// Long rows: the derivative of x x ... x with 1,000 and 4,000 factors (a row of typed x's) and of
+// a sum of as many unlike terms, and
+// a graph build's bounded derivative (NewDerivativeFunction) of that product and of sin nested
+// 1,000 and 4,000 deep, which gives up past its bound; each should stay within milliseconds,
+// beside the 195-node formula above as the reference.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <string>
 
+#include "algebra/algebra_seams.h"
 #include "algebra/differentiation.h"
 #include "algebra/matrix_arithmetic.h"
 #include "algebra/numeric_evaluation.h"
 #include "algebra/pattern_rewriting.h"
 #include "algebra/substitution.h"
 #include "algebra/simplifier.h"
+#include "kernel/eval/compiled_function.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
@@ -62,12 +70,15 @@ void BM_SimplifyFormula(benchmark::State& state) {
 }
 BENCHMARK(BM_SimplifyFormula)->Unit(benchmark::kMicrosecond);
 
+// The tree's partial derivative by x, expanded (the tree becomes its operand).
+ExprNode* DerivativeByX(ExprNode* tree) {
+  ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
+  ExpandDerivativesPass(derivative);
+  return derivative;
+}
+
 void BM_DifferentiateFormula(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  });
+  Measure(state, DerivativeByX);
 }
 BENCHMARK(BM_DifferentiateFormula)->Unit(benchmark::kMicrosecond);
 
@@ -111,13 +122,63 @@ ExprNode* NestedSin(int n) {
 }
 
 void BM_DifferentiateNestedSin(benchmark::State& state) {
-  Measure(state, [](ExprNode* tree) {
-    ExprNode* derivative = MakePartialDerivative(tree, NewSymbolNode('x'));
-    ExpandDerivativesPass(derivative);
-    return derivative;
-  }, NestedSin(static_cast<int>(state.range(0))));
+  Measure(state, DerivativeByX, NestedSin(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_DifferentiateNestedSin)->Arg(40)->Arg(160)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// x x ... x with n factors.
+ExprNode* LongProduct(int n) {
+  ExprNode* tree = NewNode(KindTimes, n);
+  for (int k = 0; k < n; ++k) SetChild(tree, k, NewSymbolNode('x'));
+  return tree;
+}
+
+void BM_DifferentiateLongProduct(benchmark::State& state) {
+  Measure(state, DerivativeByX, LongProduct(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_DifferentiateLongProduct)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// x^1/1 + x^2/2 + ... + x^n/n: every term's derivative is x^(k-1), none alike.
+ExprNode* LongSum(int n) {
+  ExprNode* tree = NewNode(KindPlus, n);
+  for (int k = 1; k <= n; ++k) {
+    SetChild(tree, k - 1, NewBinaryNode(KindOver, NewBinaryNode(KindPower, NewSymbolNode('x'), NewNumberNode(k)),
+                                        NewNumberNode(k)));
+  }
+  return tree;
+}
+
+void BM_DifferentiateLongSum(benchmark::State& state) {
+  Measure(state, DerivativeByX, LongSum(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_DifferentiateLongSum)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// What a 2D graph build does with y = f(x): the derivative by x of the function, bounded.
+void MeasureGraphDerivative(benchmark::State& state, ExprNode* tree) {
+  InstallAlgebraSeams();
+  CompiledFunction function{};
+  InitFunction(&function, tree);
+  bool given = false;
+  for (auto _ : state) {
+    CompiledFunction* derivative = NewDerivativeFunction(&function, 'x');
+    given = derivative->tree->kind != KindNum || !std::isnan(derivative->tree->value.number->value);
+    DisposeFunction(derivative);
+    delete derivative;
+  }
+  state.counters["nodes"] = CountSubtreeNodes(function.tree);
+  state.counters["derivative"] = given ? 1 : 0;  // 0: given up past the bound
+  DisposeFunction(&function);
+}
+
+void BM_GraphDerivativeOfLongProduct(benchmark::State& state) {
+  MeasureGraphDerivative(state, LongProduct(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_GraphDerivativeOfLongProduct)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+void BM_GraphDerivativeOfNestedSin(benchmark::State& state) {
+  MeasureGraphDerivative(state, NestedSin(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_GraphDerivativeOfNestedSin)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 // a + (b + (a + (b + ...))) n deep: a variable beside every sum.
 void BM_IsConstantSubtreeDeep(benchmark::State& state) {
@@ -128,5 +189,22 @@ void BM_IsConstantSubtreeDeep(benchmark::State& state) {
   FreeExpression(tree);
 }
 BENCHMARK(BM_IsConstantSubtreeDeep)->Arg(4000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// 40 nested bounded sums (more binders than the walk keeps in place) around a + (b + ...) n deep.
+void BM_IsConstantSubtreeUnderNestedSums(benchmark::State& state) {
+  ExprNode* tree = NewSymbolNode('a');
+  for (int k = 0; k < state.range(0); ++k) tree = NewBinaryNode(KindPlus, NewSymbolNode(k % 2 ? 'a' : 'b'), tree);
+  for (int level = 0; level < 40; ++level) {
+    ExprNode* sum = NewNode(KindBoundedSum, 3);
+    SetChild(sum, 0, NewBinaryNode(KindEqual, NewSymbolNode(level % 2 ? 'k' : 'j'), NewNumberNode(1)));
+    SetChild(sum, 1, NewNumberNode(5));
+    SetChild(sum, 2, tree);
+    tree = sum;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(IsConstantSubtree(tree));
+  state.counters["nodes"] = CountSubtreeNodes(tree);
+  FreeExpression(tree);
+}
+BENCHMARK(BM_IsConstantSubtreeUnderNestedSums)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -27,9 +27,10 @@ void DisposeFunction(CompiledFunction* function);
 CompiledFunction* CopyFunction(const CompiledFunction* function);
 // Renames a symbol throughout the tree; the function must be compiled again before evaluation.
 void RenameFunctionSymbol(CompiledFunction* function, int32_t from, int32_t to);
-// A new, uncompiled function of the partial derivative by the symbol (ExpandDerivatives of a
-// copy); a null source or short memory gives a function of the number NaN. Null only when the
-// object itself cannot be had.
+// A new, uncompiled function of the partial derivative by the symbol (ExpandDerivativesWithin of
+// a copy, bounded by the function's size); a null source, short memory or a derivative that grew
+// past its bound gives a function of the number NaN. Null only when the object itself cannot be
+// had.
 CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_t symbol);
 
 void CompileFunction(CompiledFunction* function);

@@ -31,6 +31,16 @@ void SetParameterLetter(int32_t letter);
 using TreePass = void (*)(ExprNode* tree);
 void SetExpandDerivativesPass(TreePass pass);
 void ExpandDerivatives(ExprNode* tree);
+// ExpandDerivatives with its work bounded, for graph builds: the pass may spend at most
+// `workLimit` units of this thread's tree-walk work (TreeWalkWork: copies, comparisons, hashes
+// and the simplifier's walks). Past that it gives up (the algebra asks DerivativeWorkExceeded at
+// every step) and the answer is false: the tree is valid but no longer the derivative, and the
+// caller discards it. True when the pass ran within the bound. Each cooperative thread has its
+// own bound, so a worker's bound never cuts short what the main thread does between its yields.
+bool ExpandDerivativesWithin(ExprNode* tree, uint64_t workLimit);
+// True once the bounded expansion now running on this thread has passed its bound; false
+// outside one.
+bool DerivativeWorkExceeded();
 
 // The normalisation passes that InitFunction runs over every tree before it is compiled, in
 // order (the algebra fills it). The default does nothing.

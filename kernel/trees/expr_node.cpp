@@ -896,10 +896,13 @@ bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect) {
   if (node == nullptr || node->box == nullptr) return nullptr;
   const TypesetBox* box = node->box;
+  // 16.16 coordinates of a row tens of thousands of pixels long reach the int32 range: the edges
+  // saturate there rather than wrap.
+  auto clamped = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
   rect->left = box->absoluteHorizontal;
-  rect->right = box->absoluteHorizontal + box->width;
+  rect->right = clamped(int64_t{box->absoluteHorizontal} + box->width);
   rect->bottom = box->absoluteVertical;
-  rect->top = box->absoluteVertical - (box->descent + box->ascent);
+  rect->top = clamped(int64_t{box->absoluteVertical} - (int64_t{box->descent} + box->ascent));
   return box;
 }
 

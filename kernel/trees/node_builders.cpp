@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include "kernel/memory/growable_array.h"
 #include "kernel/numeric/elementary_functions.h"
 #include "kernel/trees/tree_seams.h"
 
@@ -231,14 +232,21 @@ bool IsClassifierConstant(int32_t id) { return id == kSymbolE || id == kSymbolI 
 // index names bound above each node and the if conditions it lies in are kept on the way down
 // instead of found again by climbing from every node (a variable at each level of a tree n deep
 // made that n^2). Root is the tree or null, as the classifier's whole-tree questions ask.
-// Allocates nothing: with more binders than it keeps, Overflowed() says the caller must ask the
+// Keeps 32 binders a stack in place and the rest on the heap, so nesting of any depth is scanned
+// in one walk; only when that memory is refused, Overflowed() says the caller must ask the
 // classifier node by node.
 class SurroundingsScan {
  public:
   SurroundingsScan(const ExprNode* tree, const ExprNode* root) : tree_(tree), root_(root) {
     ifConditions_ = InsideIfCondition(tree) ? 1 : 0;
-    for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) Bind(a, outside_, outsideCount_, false);
+    for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) Bind(a, outside_, false);
   }
+  ~SurroundingsScan() {
+    GrowArrayFree(inside_.more);
+    GrowArrayFree(outside_.more);
+  }
+  SurroundingsScan(const SurroundingsScan&) = delete;
+  SurroundingsScan& operator=(const SurroundingsScan&) = delete;
   bool Overflowed() const { return overflowed_; }
 
   // The surroundings of a node just entered (its ancestors' binders are on the stacks).
@@ -250,55 +258,69 @@ class SurroundingsScan {
     around.binding = Binding::AtRootOrNone;
     if (around.plainVariable) {
       const int32_t name = node->value.symbol;
-      around.boundBySum = Finds(inside_, insideCount_, KindSum, name) != nullptr ||
-                          Finds(outside_, outsideCount_, KindSum, name) != nullptr;
-      if (const Binder* b = Finds(inside_, insideCount_, KindBoundedSum, name)) {
+      around.boundBySum = Finds(inside_, KindSum, name) != nullptr || Finds(outside_, KindSum, name) != nullptr;
+      if (const Binder* b = Finds(inside_, KindBoundedSum, name)) {
         around.binding = b->atRoot ? Binding::AtRootOrNone : Binding::BelowRoot;
-      } else if (Finds(outside_, outsideCount_, KindBoundedSum, name) != nullptr) {
+      } else if (Finds(outside_, KindBoundedSum, name) != nullptr) {
         around.binding = root_ != nullptr ? Binding::AboveRoot : Binding::BelowRoot;
       }
     }
-    Bind(node, inside_, insideCount_, node == root_);
+    Bind(node, inside_, node == root_);
     return around;
   }
   void Leave(const ExprNode* node) {
-    if (insideCount_ > 0 && inside_[insideCount_ - 1].node == node) --insideCount_;
+    if (inside_.count > 0 && inside_.At(inside_.count - 1)->node == node) inside_.Pop();
     if (node != tree_ && IsIfCondition(node)) --ifConditions_;
   }
 
  private:
-  static constexpr int kMaxBinders = 32;
+  static constexpr int kInlineBinders = 32;
   struct Binder {
     const ExprNode* node;
     uint32_t kind;  // KindSum (index equation at slot 1) or KindBoundedSum (at slot 0)
     int32_t name;
     bool atRoot;
   };
+  // The first binders in place, the rest on the heap.
+  struct Binders {
+    Binder first[kInlineBinders];
+    GrowArray<Binder> more;
+    int count = 0;
+    Binder* At(int i) { return i < kInlineBinders ? &first[i] : GrowArrayAt(more, i - kInlineBinders); }
+    const Binder* At(int i) const { return i < kInlineBinders ? &first[i] : GrowArrayAt(more, i - kInlineBinders); }
+    bool Push(const Binder& b) {
+      if (count < kInlineBinders) {
+        first[count++] = b;
+        return true;
+      }
+      if (!GrowArrayAppend(more, b)) return false;
+      ++count;
+      return true;
+    }
+    void Pop() {
+      if (--count >= kInlineBinders) --more.count;
+    }
+  };
   // Pushes the binder a node is, if any.
-  void Bind(const ExprNode* node, Binder* stack, int& count, bool atRoot) {
+  void Bind(const ExprNode* node, Binders& stack, bool atRoot) {
     const int slot = node->kind == KindSum ? 1 : node->kind == KindBoundedSum ? 0 : -1;
     if (slot < 0 || node->arity != 3) return;
     const ExprNode* equation = node->children[slot];
     if (equation->kind != KindEqual || equation->arity < 1 || !IsCharNode(equation->children[0])) return;
-    if (count == kMaxBinders) {
-      overflowed_ = true;
-      return;
-    }
-    stack[count++] = Binder{node, node->kind, equation->children[0]->value.symbol, atRoot};
+    if (!stack.Push(Binder{node, node->kind, equation->children[0]->value.symbol, atRoot})) overflowed_ = true;
   }
   // The innermost binder of the kind and name.
-  static const Binder* Finds(const Binder* stack, int count, uint32_t kind, int32_t name) {
-    for (int i = count - 1; i >= 0; --i) {
-      if (stack[i].kind == kind && stack[i].name == name) return &stack[i];
+  static const Binder* Finds(const Binders& stack, uint32_t kind, int32_t name) {
+    for (int i = stack.count - 1; i >= 0; --i) {
+      const Binder* b = stack.At(i);
+      if (b->kind == kind && b->name == name) return b;
     }
     return nullptr;
   }
   const ExprNode* tree_;
   const ExprNode* root_;
-  Binder inside_[kMaxBinders];   // binders on the path from the tree down, innermost last
-  int insideCount_ = 0;
-  Binder outside_[kMaxBinders];  // binders above the tree, innermost first
-  int outsideCount_ = 0;
+  Binders inside_;   // binders on the path from the tree down, innermost last
+  Binders outside_;  // binders above the tree, innermost first
   int ifConditions_ = 0;         // if conditions the current node lies in
   bool overflowed_ = false;
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/node_builders.h"
 #include "tests/algebra/algebra_test_support.h"
 
@@ -217,6 +218,103 @@ TEST_F(AlgebraTest, DerivativeFunctionsCompileThroughTheSeam) {
   EXPECT_TRUE(Close(EvaluateFunction2(f, 0.5, 0), 3 * 0.25 - std::sin(0.5)));
   DisposeFunction(f);
   delete f;
+}
+
+// x x ... x with n factors.
+ExprNode* LongProduct(int n) {
+  ExprNode* tree = NewNode(KindTimes, n);
+  for (int k = 0; k < n; ++k) SetChild(tree, k, NewSymbolNode('x'));
+  return tree;
+}
+
+// sin(sin(...sin(x)...)) n deep.
+ExprNode* NestedSin(int n) {
+  ExprNode* tree = NewSymbolNode('x');
+  for (int k = 0; k < n; ++k) tree = NewUnaryNode(KindSin, tree);
+  return tree;
+}
+
+// Like factors are merged once, before the product rule splits the product: x x ... x is
+// differentiated as x^n (goldens by hand: n x^(n-1)), with factors free of x kept outside, and
+// the value checked against central differences.
+TEST_F(AlgebraTest, ProductsOfLikeFactorsDifferentiateAsPowers) {
+  const struct { const char* product; const char* derivative; } cases[] = {
+      {"times[x,x]", "times[2,x]"},
+      {"times[x,x,x]", "times[3,power[x,2]]"},
+      {"times[x,y,x]", "times[2,x,y]"},
+      {"times[x,power[x,2],x]", "times[4,power[x,3]]"},
+      {"times[2,x,x,y,x]", "times[6,y,power[x,2]]"},
+      {"times[x,power[x,minus[1]]]", "0"},
+      {"times[sin[x],x,sin[x]]", "plus[power[sin[x],2],times[2,x,sin[x],cos[x]]]"},
+  };
+  const std::vector<Values> points = {{{'x', 0.7}, {'y', 1.3}}, {{'x', 1.9}, {'y', -0.4}}};
+  for (const auto& c : cases) {
+    ExprNode* f = Tree(c.product);
+    ExprNode* d = Derivative(f, 1);
+    EXPECT_TRUE(Is(d, c.derivative)) << c.product;
+    for (const Values& at : points) {
+      const double expected = CentralDifference(f, at, 1);
+      if (std::isfinite(expected)) {
+        EXPECT_TRUE(Close(Evaluate(d, at), expected, 1e-5)) << c.product << " " << Text(d);
+      }
+    }
+    FreeExpression(d);
+    FreeExpression(f);
+  }
+  // 4,000 factors, as a row of typed x's makes: one merge pass, then the power rule.
+  ExprNode* f = LongProduct(4000);
+  ExprNode* d = Derivative(f, 1);
+  ExprNode* expected = Tree("times[4000,power[x,3999]]");
+  EXPECT_TRUE(ExpressionsEqual(d, expected)) << Text(d);
+  FreeExpression(expected);
+  FreeExpression(d);
+  FreeExpression(f);
+}
+
+// A graph build's derivative is bounded: sin nested 800 deep (a derivative of some 320,000 nodes,
+// whose simplification walks grow with the cube of the depth) is given up, a function of NaN that
+// the graph goes without; a shallower chain and the long product are worked out (values by hand:
+// the product of the cosines down the chain).
+TEST_F(AlgebraTest, AGraphBuildGivesUpADerivativePastItsBound) {
+  checkBytes_ = false;  // compiles grow the process-wide evaluation scratch
+  const struct { ExprNode* tree; bool given; } cases[] = {
+      {NestedSin(30), true}, {NestedSin(800), false}, {LongProduct(4000), true},
+  };
+  for (const auto& c : cases) {
+    auto* f = new CompiledFunction{};
+    InitFunction(f, c.tree);
+    const size_t blocksBefore = NodePoolBlocksInUse();
+    CompiledFunction* d = NewDerivativeFunction(f, 'x');
+    ASSERT_NE(d, nullptr);
+    const bool given = !(d->tree->kind == KindNum && std::isnan(d->tree->value.number->value));
+    EXPECT_EQ(given, c.given) << CountSubtreeNodes(f->tree) << " nodes";
+    EXPECT_FALSE(DerivativeWorkExceeded()) << "the bound ends with its expansion";
+    if (given) {
+      CompileFunction(d);
+      const double x = 0.6;
+      double expected = 1, u = x;
+      if (c.tree->kind == KindTimes) {
+        expected = 4000 * std::pow(x, 3999);
+      } else {
+        for (int k = 0; k < 30; ++k) {
+          expected *= std::cos(u);
+          u = std::sin(u);
+        }
+      }
+      EXPECT_TRUE(Close(EvaluateFunction2(d, x, 0), expected, 1e-9)) << EvaluateFunction2(d, x, 0);
+    }
+    DisposeFunction(d);
+    delete d;
+    EXPECT_EQ(NodePoolBlocksInUse(), blocksBefore) << "what was given up is freed";
+    DisposeFunction(f);
+    delete f;
+  }
+  // Without a bound the same pass works the chain out whole: the bound is the graph build's.
+  ExprNode* chain = NestedSin(60);
+  ExprNode* whole = Derivative(chain, 1);
+  EXPECT_EQ(CountSubtreeNodes(whole), 60 * 63 / 2 + 1) << "cosines of sin chains 0..59 deep in one product";
+  FreeExpression(whole);
+  FreeExpression(chain);
 }
 
 // Trees of any shape the reader accepts (every kind, any operand count, odd numbers and texts):

@@ -99,4 +99,82 @@ TEST_F(AlgebraTest, OrderFactorsIsAStableIdempotentOrder) {
   }
 }
 
+// Random products of up to 40 factors over a few bases: after CollectLikeFactors no two factors
+// other than numbers (z z^-1 leaves a 1 behind) share a base, and the value is kept. Each merge updates the pass's base hashes in place, so a
+// stale hash would leave a pair unmerged here.
+TEST_F(AlgebraTest, CollectLikeFactorsLeavesOneFactorABase) {
+  const char* vocabulary[] = {"x", "y", "power[x,2]", "power[y,3]", "power[x,over[1,2]]", "sin[x]", "power[sin[x],2]",
+                              "power[x,y]", "z", "power[z,minus[1]]", "plus[x,1]", "power[plus[x,1],2]"};
+  std::mt19937 rng(46);
+  const Values at{{'x', 0.9}, {'y', 1.4}, {'z', 1.7}};
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string text = "times[";
+    for (int k = 2 + static_cast<int>(rng() % 39); k > 0; --k) text += std::string(vocabulary[rng() % 12]) + (k > 1 ? "," : "]");
+    ExprNode* tree = Tree(text);
+    const double value = Evaluate(tree, at);
+    CollectLikeFactors(tree);
+    EXPECT_TRUE(CheckExpressionTree(tree));
+    EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << text << " -> " << Text(tree);
+    for (int i = 0; tree->kind == KindTimes && i < tree->arity; ++i) {
+      for (int j = i + 1; j < tree->arity && !IsNumberNode(tree->children[i]); ++j) {
+        EXPECT_FALSE(SameBase(tree->children[i], tree->children[j])) << text << " -> " << Text(tree);
+      }
+    }
+    FreeExpression(tree);
+  }
+  // 4,000 factors, x and y in turn: 3,998 merges.
+  std::string text = "times[";
+  for (int k = 0; k < 4000; ++k) text += k % 2 ? "y," : "x,";
+  text.back() = ']';
+  EXPECT_TRUE(Rewrites(CollectLikeFactors, text.c_str(), "times[power[x,2000],power[y,2000]]"));
+}
+
+// Like terms in every form LikeTerms knows (a product with or without its leading number, of one
+// factor or more, under a negation or not) merge across an unlike term between them: the pass
+// compares only terms whose keys agree, so a form keyed apart from its like would stay (goldens by
+// hand). Random sums of up to 40 terms keep their value; 4,000 terms, x and 2y in turn, merge in
+// 3,998 steps.
+TEST_F(AlgebraTest, CollectLikeTermsFindsLikeTermsByTheirKeys) {
+  const struct { const char* before; const char* after; } cases[] = {
+      {"plus[times[x,y],y,times[-2,x,y]]", "plus[y,times[-1,x,y]]"},
+      {"plus[times[x],y,times[3,x]]", "plus[y,times[4,x]]"},
+      {"plus[times[2,x,y],y,minus[times[x,y]]]", "plus[y,times[x,y]]"},
+      {"plus[minus[x],y,times[0.5,x]]", "plus[y,times[-0.5,x]]"},
+      {"plus[times[2,sin[x]],y,minus[sin[x]]]", "plus[y,sin[x]]"},
+      {"plus[times[x,y],y,times[y,x]]", "plus[times[x,y],y,times[y,x]]"},  // factors in another order
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(CollectLikeTerms, c.before, c.after));
+  const char* vocabulary[] = {"x", "times[3,x]", "minus[x]", "minus[times[2,x]]", "times[x,y]", "times[y,x]",
+                              "times[-2,x,y]", "minus[times[x,y]]", "power[x,2]", "times[0.5,power[x,2]]",
+                              "sin[x]", "times[4,sin[x]]", "y", "2", "times[x]"};
+  std::mt19937 rng(7);
+  const Values at{{'x', 0.9}, {'y', 1.4}};
+  for (int trial = 0; trial < 300; ++trial) {
+    std::string text = "plus[";
+    for (int k = 2 + static_cast<int>(rng() % 39); k > 0; --k) text += std::string(vocabulary[rng() % 15]) + (k > 1 ? "," : "]");
+    ExprNode* tree = Tree(text);
+    const double value = Evaluate(tree, at);
+    CollectLikeTerms(tree);
+    EXPECT_TRUE(CheckExpressionTree(tree));
+    EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << text << " -> " << Text(tree);
+    FreeExpression(tree);
+  }
+  std::string text = "plus[";
+  for (int k = 0; k < 4000; ++k) text += k % 2 ? "times[2,y]," : "x,";
+  text.back() = ']';
+  EXPECT_TRUE(Rewrites(CollectLikeTerms, text.c_str(), "plus[times[2000,x],times[4000,y]]"));
+}
+
+// Every allocation of a collection refused in turn: the product stays valid and keeps its value.
+TEST_F(AlgebraTest, CollectLikeFactorsKeepsTheValueWhenRefused) {
+  const char* product = "times[x,y,power[x,2],sin[x],y,power[x,a],sin[x]]";
+  const Values at{{'x', 1.3}, {'y', 0.8}, {'a', 0.6}};
+  ExprNode* original = Tree(product);
+  const double value = Evaluate(original, at);
+  FreeExpression(original);
+  WithEachAllocationRefused(product, CollectLikeFactors, [&](const ExprNode* tree, uint64_t n) {
+    EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << n << " " << Text(tree);
+  });
+}
+
 }  // namespace

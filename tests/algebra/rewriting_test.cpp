@@ -143,6 +143,21 @@ TEST_F(AlgebraTest, ResultsAreSimplifiedWhereTheyStand) {
   for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.entry, c.before.c_str(), c.after));
 }
 
+// A matrix product is worked out on a copy apart from the formula: under a sum over i its cells
+// keep i as the index (i i is i^2, the sum 1 + 4 + 9 + 3 = 17), outside one i is the imaginary
+// unit (i i + 1 is 0). Goldens by hand.
+TEST_F(AlgebraTest, MatrixProductsUnderASumOverIKeepTheIndex) {
+  const struct { const char* before; const char* after; } cases[] = {
+      {"sum[times[matrix[1,2,i,1],matrix[2,1,i,1]],equal[i,1],3]", "sum[plus[power[i,2],1],equal[i,1],3]"},
+      {"times[matrix[1,2,i,1],matrix[2,1,i,1]]", "0"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(SymbolicRewritePass, c.before, c.after));
+  ExprNode* sum = Tree(cases[0].before);
+  SymbolicRewritePass(sum);
+  EXPECT_DOUBLE_EQ(Evaluate(sum, {}), 17);
+  FreeExpression(sum);
+}
+
 // The factors of an expanded power are copies of their own: changing one changes no other, and
 // the base they came from is gone with the power.
 TEST_F(AlgebraTest, ExpandedPowerFactorsAreIndependentCopies) {

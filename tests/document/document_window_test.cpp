@@ -31,6 +31,7 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/threads/timers.h"
@@ -137,6 +138,64 @@ TEST_F(DocumentWindowTest, TypedRowJoinsTheDocumentAndReturnGraphsIt) {
   Type("x/3");
   ReturnAndCompute();
   EXPECT_GE(Hits([](double x) { return x / 3; }, &columns), 0.9);
+}
+
+// Rows whose derivative once took minutes while the window stood frozen on Return: 4,000 factors
+// x (8 KB of text) and sin 800 deep. The row is typed short, y = x, and its right side is then
+// made long in place, the caret after its last leaf as typing leaves it (typing the 8,000 keys
+// redraws the growing row at each, minutes under the sanitizers, which is not what is tested
+// here). Return builds and computes the graph, and the next keys are answered: Up goes back to
+// the row and Backspace edits it, which deletes the graphs. The time bound is generous: it tells a frozen window from a working
+// one under the sanitizers and times nothing finer.
+class LongRowTest : public DocumentWindowTest {
+ protected:
+  void SetUp() override {
+    DocumentWindowTest::SetUp();
+    window_.reset();  // gives its editor hooks back: the algebra's go in first, as in the program
+    InstallAlgebraSeams();  // so the graphs differentiate their functions
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  }
+  void TearDown() override {
+    ResetEvaluationSeams();
+    DocumentWindowTest::TearDown();
+  }
+  void ReturnOnARowEndingIn(ExprNode* right) {
+    Type("y = x");
+    ASSERT_EQ(document_->rows.count, 1);
+    FormulaEditor* editor = document_->rows.data[0].editor;
+    ExprNode* equation = editor->root;
+    ASSERT_TRUE(equation->kind == KindEqual && equation->arity == 2);
+    FreeExpression(equation->children[1]);
+    SetChild(equation, 1, right);
+    ExprNode* leaf = right;
+    while (leaf->arity > 0) leaf = leaf->children[leaf->arity - 1];
+    editor->caretNode = leaf;
+    editor->selectionMode = SelectionCaretAfter;
+    editor->layoutValid = false;
+    const auto start = std::chrono::steady_clock::now();
+    ReturnAndCompute();
+    EXPECT_TRUE(document_->graphsBuilt);
+    EXPECT_TRUE(window_->GraphsComplete());
+    EXPECT_EQ(document_->viewSet.first2D->graphs.count, 1);
+    EXPECT_EQ(window_->ActiveRow(), 1) << "Return goes on in the new row";
+    Type("{Up}{Backspace}");
+    EXPECT_EQ(window_->ActiveRow(), 0);
+    EXPECT_FALSE(document_->graphsBuilt) << "the keys after Return are answered";
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 60.0);
+  }
+};
+
+TEST_F(LongRowTest, AProductOfFourThousandFactors) {
+  ExprNode* product = NewNode(KindTimes, 4000);
+  for (int k = 0; k < 4000; ++k) SetChild(product, k, NewSymbolNode('x'));
+  ReturnOnARowEndingIn(product);
+}
+
+TEST_F(LongRowTest, SinNestedEightHundredDeep) {
+  ExprNode* chain = NewSymbolNode('x');
+  for (int k = 0; k < 800; ++k) chain = NewUnaryNode(KindSin, chain);
+  ReturnOnARowEndingIn(chain);
 }
 
 TEST_F(DocumentWindowTest, IdleIntervalFollowsComputingRedrawsAndTheCaret) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 #include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/threads/threads.h"
 #include "kernel/threads/timers.h"
@@ -103,6 +105,57 @@ TEST_F(EvaluationTest, DerivativeFunctionsWithoutTheAlgebraAreUndefined) {
   EXPECT_TRUE(std::isnan(EvaluateFunction2(d, 3, 0)));
   Free(d);
   Free(f);
+}
+
+// A stand-in derivative pass that walks its tree `gWalks` times, asking the bound before each walk
+// (as the algebra's does at every step), and records the walks it made and what another thread
+// sees of the bound meanwhile.
+int gWalks = 0, gWalked = 0;
+bool gOtherThreadSawTheBound = false;
+void WalkingPass(ExprNode* tree) {
+  gWalked = 0;
+  std::thread other([] { gOtherThreadSawTheBound = DerivativeWorkExceeded(); });
+  for (int k = 0; k < gWalks && !DerivativeWorkExceeded(); ++k, ++gWalked) CountSubtreeNodes(tree);
+  other.join();
+}
+
+// The bound counts this thread's walk work from the pass's start: a pass within it runs whole and
+// answers true; one past it stops at the first question after the bound (the walk that passed it
+// is the last) and answers false. Outside a pass, and on another thread during one, nothing is
+// exceeded; a bound inside another is held to the tighter of the two.
+TEST_F(EvaluationTest, BoundedDerivativePassesStopPastTheirWork) {
+  SetExpandDerivativesPass(WalkingPass);
+  ExprNode* tree = NewNumberNode(0);
+  for (int k = 0; k < 100; ++k) tree = NewUnaryNode(KindMinus, tree);
+  const uint64_t start = TreeWalkWork();
+  CountSubtreeNodes(tree);
+  const int perWalk = static_cast<int>(TreeWalkWork() - start);
+  ASSERT_GT(perWalk, 100);
+  const int past = 1000 / perWalk + 1;  // walks done with a bound of 1,000
+  const struct { int walks; uint64_t limit; bool within; int walked; } cases[] = {
+      {past - 1, 1000, true, past - 1}, {50, 1000, false, past}, {50, 1000000, true, 50}, {0, 0, true, 0},
+  };
+  for (const auto& c : cases) {
+    gWalks = c.walks;
+    gOtherThreadSawTheBound = true;
+    EXPECT_EQ(ExpandDerivativesWithin(tree, c.limit), c.within) << c.walks << " walks, bound " << c.limit;
+    EXPECT_EQ(gWalked, c.walked) << c.walks << " walks, bound " << c.limit;
+    EXPECT_FALSE(gOtherThreadSawTheBound) << "another thread's work is its own";
+    EXPECT_FALSE(DerivativeWorkExceeded()) << "the bound ends with its pass";
+  }
+  // Nested: the inner pass, given more, is held to the outer's 1,000, and the outer knows it.
+  static bool inner;
+  SetExpandDerivativesPass([](ExprNode* t) {
+    SetExpandDerivativesPass(WalkingPass);
+    gWalks = 50;
+    inner = ExpandDerivativesWithin(t, 1000000);
+  });
+  EXPECT_FALSE(ExpandDerivativesWithin(tree, 1000));
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(gWalked, past);
+  EXPECT_FALSE(DerivativeWorkExceeded());
+  FreeExpression(tree);
+  ResetEvaluationSeams();
 }
 
 // The default reader compiles a copy over private slots: a batch being evaluated is not disturbed.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
 #include "tests/kernel/trees/tree_test_support.h"
 
@@ -196,18 +197,24 @@ TEST_F(ClassifierTest, TreeWideQuestionsAnswerAsTheRuleNodeByNode) {
   EXPECT_TRUE(constant > 500 && varying > 500) << constant << " " << varying;
 }
 
-// Forty nested bounded sums over k and j in turn, more binders than the walk keeps: the answers
-// are still the rule's. A variable beside each of 40,000 nested sums is answered in one walk
-// (climbing from each variable made this quadratic).
-TEST_F(ClassifierTest, TreeWideQuestionsPastTheBinderCapacityAndDeep) {
-  ExprNode* tree = Build("times[k,j]");
-  for (int level = 0; level < 40; ++level) {
+// The tree under `levels` nested bounded sums from 1 to 5, innermost first; the sum at each level
+// whose number is a multiple of `period` is over j, the others over k.
+ExprNode* InNestedSums(ExprNode* tree, int levels, int period) {
+  for (int level = 0; level < levels; ++level) {
     ExprNode* sum = NewNode(KindBoundedSum, 3);
-    SetChild(sum, 0, NewBinaryNode(KindEqual, NewSymbolNode(level % 2 ? 'k' : 'j'), NewNumberNode(1)));
+    SetChild(sum, 0, NewBinaryNode(KindEqual, NewSymbolNode(level % period ? 'k' : 'j'), NewNumberNode(1)));
     SetChild(sum, 1, NewNumberNode(5));
     SetChild(sum, 2, tree);
     tree = sum;
   }
+  return tree;
+}
+
+// Forty nested bounded sums over k and j in turn, more binders than the walk keeps: the answers
+// are still the rule's. A variable beside each of 40,000 nested sums is answered in one walk
+// (climbing from each variable made this quadratic).
+TEST_F(ClassifierTest, TreeWideQuestionsPastTheBinderCapacityAndDeep) {
+  ExprNode* tree = InNestedSums(Build("times[k,j]"), 40, 2);
   int constant = 0, varying = 0;
   ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
   EXPECT_TRUE(IsConstantSubtree(tree) && constant > 0 && varying > 0);
@@ -219,6 +226,21 @@ TEST_F(ClassifierTest, TreeWideQuestionsPastTheBinderCapacityAndDeep) {
   deep->children[0]->value.symbol = 'x';
   EXPECT_FALSE(IsConstantSubtree(deep));
   FreeExpression(deep);
+}
+
+// Past 32 binders the walk keeps the rest on the heap; with that memory refused it asks the rule
+// node by node instead. Both ways every subtree of 40 nested sums answers as the rule does.
+TEST_F(ClassifierTest, BindersPastTheInlineStackWithTheHeapRefused) {
+  ExprNode* tree = InNestedSums(Build("plus[times[k,j],a,x]"), 40, 3);
+  for (bool refused : {false, true}) {
+    FailAllocationAt(refused ? 1 : 0, refused);
+    int constant = 0, varying = 0;
+    ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
+    FailAllocationAt(0);
+    EXPECT_TRUE(constant > 0 && varying > 0) << (refused ? "refused" : "allowed");
+  }
+  EXPECT_FALSE(IsConstantSubtree(tree)) << "x varies";
+  FreeExpression(tree);
 }
 
 }  // namespace

@@ -51,6 +51,31 @@ TEST_F(ExprNodeTest, ConstructorsSetKindsParentsAndRecordsAndReportFailures) {
 
 // Copies of random trees (every kind the reader names) write the same text as their source, carry
 // no boxes, and free without touching the source (shared records would show in the pools).
+// A node's rect in 16.16 layout coordinates; the edges of a row tens of thousands of pixels long
+// saturate at the int32 range instead of wrapping (goldens by hand).
+TEST_F(ExprNodeTest, NodeRectEdgesSaturateAtTheCoordinateRange) {
+  const struct { int32_t h, width, v, descent, ascent, left, right, bottom, top; } cases[] = {
+      {100, 50, 200, 10, 30, 100, 150, 200, 160},
+      {INT32_MAX - 400000, 589824, 0, 0, 0, INT32_MAX - 400000, INT32_MAX, 0, 0},
+      {0, 0, INT32_MIN + 5, 20, 30, 0, 0, INT32_MIN + 5, INT32_MIN},
+      {-70, 20, 0, INT32_MAX, INT32_MAX, -70, -50, 0, INT32_MIN},
+  };
+  for (const auto& c : cases) {
+    ExprNode* n = NewSymbolNode('x');
+    ASSERT_TRUE(n != nullptr && EnsureNodeBox(n));
+    n->box->absoluteHorizontal = c.h;
+    n->box->width = c.width;
+    n->box->absoluteVertical = c.v;
+    n->box->descent = c.descent;
+    n->box->ascent = c.ascent;
+    FixedRect r{};
+    EXPECT_EQ(GetNodeRect(n, &r), n->box);
+    EXPECT_TRUE(r.left == c.left && r.right == c.right && r.bottom == c.bottom && r.top == c.top)
+        << r.left << " " << r.right << " " << r.bottom << " " << r.top;
+    FreeExpression(n);
+  }
+}
+
 TEST_F(ExprNodeTest, CopiesOfRandomTreesEqualTheirSource) {
   tree_test::RandomTree random(3);
   for (int i = 0; i < 300; ++i) {
