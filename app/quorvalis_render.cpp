@@ -135,7 +135,10 @@ int main(int argc, char** argv) {
                  problems.size() + static_cast<size_t>(unbuilt));
     return kExitBadDocument;
   }
-  LayOutBoth2DViews(options, &document);
+  if (!LayOutBoth2DViews(options, &document, &error)) {
+    std::fprintf(stderr, "quorvalis-render: %s\n", error.c_str());
+    return kExitUsage;
+  }
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "document/document_ranges.h"
 #include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
@@ -202,6 +203,26 @@ bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* pre
   return true;
 }
 
+// A document line "@NAME=MIN,MAX" for a range NAME ("@z=-1,1", AskedRangeByName): the range the
+// document asks its shown view for (the last such line for a name counts). *present: the line was
+// a range setting. False, with *reason set, for bounds that are not a range (ReadRangeBounds).
+bool ReadRangeSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
+  *present = false;
+  const std::string compact = Compact(line);
+  const size_t equals = compact.find('=');
+  if (compact.empty() || compact[0] != '@' || equals == std::string::npos) return true;
+  const int32_t k = AskedRangeByName(compact.substr(1, equals - 1));
+  if (k < 0) return true;
+  *present = true;
+  AskedRanges& asked = document->askedRanges;
+  if (!ReadRangeBounds(compact.c_str() + equals + 1, asked.bounds[k])) {
+    *reason = "bad range (\"" + compact.substr(0, equals + 1) + "MIN,MAX\" with finite MIN below MAX expected)";
+    return false;
+  }
+  asked.given[k] = asked.fromDocumentLine[k] = true;
+  return true;
+}
+
 }  // namespace
 
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
@@ -247,6 +268,13 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       continue;
     }
     if (mapLine) continue;
+    bool rangeLine = false;
+    std::string rangeProblem;
+    if (!ReadRangeSetting(raw, document, &rangeLine, &rangeProblem)) {
+      problems->push_back({line, rangeProblem});
+      continue;
+    }
+    if (rangeLine) continue;
     RowSettings settings;
     std::string settingProblem;
     if (!ReadRowSettings(&raw, &settings, &settingProblem)) {

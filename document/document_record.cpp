@@ -2,6 +2,8 @@
 // the documents' process-wide state with the kernel seams it fills.
 #include "document/document_record.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "document/equation_sliders.h"
@@ -156,6 +158,34 @@ void DocumentRecord::StoreViewParameterBlock(const double block[10]) {
   for (int k = 0; k < 10; ++k) axisLabels4D[k] = block[k];
 }
 
+bool DocumentRecord::IsTrackingMouse() const { return paneDividerDrag != 0 || gDocuments.trackingMouse != 0; }
+
+bool DocumentRecord::IsDemoPaused() const { return gDocuments.demoMode != 0 && demoPaused != 0 && IsActiveDocument(); }
+
+void DocumentRecord::RecordFrameTime(double seconds) {
+  if (!(seconds > 0.0) || !std::isfinite(seconds)) return;
+  FrameRateRecord& r = frameRate;
+  r.seconds[r.next] = seconds;
+  r.next = (r.next + 1) % kFrameTimeRing;
+  r.count = std::min(r.count + 1, kFrameTimeRing);
+  r.sinceShown += seconds;
+  if (r.framesPerSecond != 0.0 && r.sinceShown < 1.0) return;
+  double sum = 0.0;
+  for (int32_t i = 0; i < r.count; ++i) sum += r.seconds[i];
+  r.framesPerSecond = r.count / sum;
+  r.sinceShown = 0.0;
+}
+
+void DocumentRecord::ResetViewStateFlags() {
+  InvalidateGraphPane();
+  SetToolbarHelpTags(toolbarTags[0], ViewSetGetOption15State(&viewSet, 0), ViewSetGetOption15State(&viewSet, 1),
+                     ViewSetGetOption16State(&viewSet, 0), ViewSetGetOption16State(&viewSet, 1));
+}
+
+void DocumentRecord::InvalidateGraphPane() {
+  if (window != nullptr) window->InvalidateGraphPane();
+}
+
 void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
 }
@@ -205,6 +235,7 @@ DocumentsState& DocumentsGlobals() { return gDocuments; }
 void ResetDocumentsStateForTests() {
   SetCurrentDocument(nullptr);
   SetDemoMode(0);
+  gDocuments.trackingMouse = 0;
 }
 
 void SetCurrentDocument(DocumentRecord* document) {

@@ -11,14 +11,14 @@
 
 #include <cstdint>
 
+#include "document/document_ranges.h"
+#include "document/shown_view.h"
 #include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
-// The view a document's graph pane shows; its rows are built in that view's space.
-enum class ShownView : uint8_t { k2D, k3D, k4D };
 
 // The colour-menu index a new row at index i is given: the eight fixed colours in turn.
 inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
@@ -34,6 +34,18 @@ class DocumentWindowServices {
   virtual void RedrawGraphPane() = 0;
   virtual GWorldPtr Buffer() = 0;
   virtual void Present(const QDRect& rect) = 0;
+  // Marks the graph pane to be redrawn at the next idle tick.
+  virtual void InvalidateGraphPane() = 0;
+};
+
+// The frame times the spinning views report, and the frame rate shown from them.
+inline constexpr int32_t kFrameTimeRing = 40;
+struct FrameRateRecord {
+  double seconds[kFrameTimeRing] = {};  // a ring of the last frame times
+  int32_t count = 0;                    // entries filled, up to kFrameTimeRing
+  int32_t next = 0;                     // where the next frame time goes
+  double sinceShown = 0.0;              // seconds of frames reported since the rate was last refreshed
+  double framesPerSecond = 0.0;         // the rate shown: entries over their sum; 0 until refreshed
 };
 
 class DocumentRecord final : public DocumentServices {
@@ -96,6 +108,18 @@ class DocumentRecord final : public DocumentServices {
   void ApplyNumberFormat() override;
   bool IsAntialiased() const override { return antialiased; }
   void StoreViewParameterBlock(const double block[10]) override;
+  // The window tracks the mouse in a control of its own, or the pane divider is dragged.
+  bool IsTrackingMouse() const override;
+  // A demo plays in this document, which is the active one, and it is paused.
+  bool IsDemoPaused() const override;
+  // Keeps the frame time in the ring; the rate shown is refreshed at most once a second (of the
+  // frames' own time) and only from finite, positive times.
+  void RecordFrameTime(double seconds) override;
+  // The per-view states are sent again: the toolbar help tags are set from the shown views' axes
+  // and graph-paper states, and the graph pane is redrawn at the next idle tick.
+  void ResetViewStateFlags() override;
+  // The window's graph pane is redrawn at its next idle tick; headless, nothing.
+  void InvalidateGraphPane() override;
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;
@@ -118,6 +142,9 @@ class DocumentRecord final : public DocumentServices {
   bool graphsBuilt = false;        // set by the graph rebuild, cleared when the graphs are deleted
   uint8_t paneDividerDrag = 0;     // set while the divider between the panes is tracked: the 3D
                                    // and 4D spins hold still (IsTrackingMouse)
+  uint8_t demoPaused = 0;          // the demo playing in this document is paused
+  FrameRateRecord frameRate;
+  AskedRanges askedRanges;         // the ranges the document's lines ask for (ShowAskedRanges)
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
   bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
   UndoHistory undo;                // the rows' undo and redo steps
@@ -143,6 +170,7 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 struct DocumentsState {
   DocumentRecord* current = nullptr;  // whose defined names the evaluation reads
   int32_t demoMode = 0;               // non-zero while a demo plays; 4 during the benchmark
+  uint8_t trackingMouse = 0;          // a document window tracks the mouse in a control of its own
 };
 DocumentsState& DocumentsGlobals();
 void ResetDocumentsStateForTests();

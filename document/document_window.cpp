@@ -17,6 +17,7 @@
 #include "editor/selection_highlight.h"
 #include "editor/typeset_state.h"
 #include "graphics/port_save.h"
+#include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/interaction/mouse_tracking.h"
@@ -44,6 +45,32 @@ DocumentWindow* WindowOf(void* owner) {
   auto* record = static_cast<DocumentRecord*>(owner);
   return record != nullptr ? static_cast<DocumentWindow*>(record->window) : nullptr;
 }
+
+// The click flags of a plane view: {0, Command (pan), Option (probe), Shift (zoom box), a double
+// click (zoom)}.
+ClickFlags PlaneClickFlags(uint32_t modifiers, int32_t clicks) {
+  return ClickFlags{{0, uint8_t((modifiers & kKeyCommand) != 0), uint8_t((modifiers & kKeyOption) != 0),
+                     uint8_t((modifiers & kKeyShift) != 0), uint8_t(clicks >= 2)}};
+}
+
+// The click flags of a 3D or 4D view: the keys held, {Command, Option, Control, Shift}.
+ClickFlags SpaceClickFlags(uint32_t modifiers) {
+  ClickFlags flags{};
+  flags.byte[kClickCommandKey] = (modifiers & kKeyCommand) != 0;
+  flags.byte[kClickOptionKey] = (modifiers & kKeyOption) != 0;
+  flags.byte[kClickControlKey] = (modifiers & kKeyControl) != 0;
+  flags.byte[kClickShiftKey] = (modifiers & kKeyShift) != 0;
+  return flags;
+}
+
+// The window's mouse-tracking flag held for the scope's length: the spinning views hold still.
+class TrackingScope {
+ public:
+  TrackingScope() { DocumentsGlobals().trackingMouse = 1; }
+  ~TrackingScope() { DocumentsGlobals().trackingMouse = 0; }
+  TrackingScope(const TrackingScope&) = delete;
+  TrackingScope& operator=(const TrackingScope&) = delete;
+};
 
 }  // namespace
 
@@ -457,6 +484,7 @@ void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
   moveTo(point.h);
   if (GetPointerSource() == nullptr) return;
   // The graphs compute while the button is held still too, a step at a time.
+  TrackingScope tracking;
   for (bool down = true; down;) {
     down = TrackMouseWhileDown(&point, nullptr, kSliderStepTicks / static_cast<double>(kTicksPerSecond));
     if (!moveTo(point.h) && down) ComputeSliderStep();
@@ -491,6 +519,7 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     FormulaEditor* e = RowEditor(row);
     {
       PortScope port(buffer_, RowsRect());
+      TrackingScope tracking;
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
@@ -505,17 +534,22 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     return;
   }
   if (!PtInRect(point, layout_.graphPane)) return;
-  // Command pans, Option probes, Shift draws a zoom box, a double click zooms; a press the views
-  // decline (empty paper) pans.
-  ClickFlags flags{{0, uint8_t((modifiers & kKeyCommand) != 0), uint8_t((modifiers & kKeyOption) != 0),
-                    uint8_t((modifiers & kKeyShift) != 0), uint8_t(clicks >= 2)}};
+  // In the plane Command pans, Option probes, Shift draws a zoom box, a double click zooms, and a
+  // press the views decline (empty paper) pans. In space a drag turns the view (Shift: about one
+  // axis; in 4D the other three axes), Control sets the depth, and Command or a plain press on the
+  // background is not the view's.
   GraphViewSet* set = &document_->viewSet;
+  const GraphView* target = ViewSetViewAt(set, point);
+  const bool plane = target != nullptr && (target == set->first2D || target == set->second2D);
+  ClickFlags flags = plane ? PlaneClickFlags(modifiers, clicks) : SpaceClickFlags(modifiers);
   const uint32_t when = ElapsedTimerUnits();
   {
-    // Whatever the views draw while they track the mouse stays inside the graph pane.
+    // Whatever the views draw while they track the mouse stays inside the graph pane; the space
+    // views test the pixels under the press in the buffer. Only a plane view's declined press is
+    // taken again as a pan.
     PortScope port(buffer_, layout_.graphPane);
-    if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && flags.byte[1] == 0) {
-      flags.byte[1] = 1;
+    if (ViewSetTrackMouse(set, point, when, flags) == ClickResult::Declined && plane && flags.byte[kClickPan] == 0) {
+      flags.byte[kClickPan] = 1;
       ViewSetTrackMouse(set, point, when, flags);
     }
   }

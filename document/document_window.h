@@ -137,6 +137,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RedrawGraphPane() override;
   GWorldPtr Buffer() override { return buffer_; }
   void Present(const QDRect& rect) override;
+  void InvalidateGraphPane() override { graphPaneStale_ = true; }
 
  private:
   static constexpr int32_t kRowMargin = 12;  // left and right of a row

@@ -32,25 +32,24 @@ namespace {
 constexpr int kExitUsage = 2;
 
 const char* Usage() {
-  return "usage: quorvalis [options] [DOCUMENT]\n"
-         "  DOCUMENT         a document file as quorvalis-render reads it (quorvalis-render --help);\n"
-         "                   without one, an empty document\n"
-         "  --size WxH       the window in pixels (default 800x600)\n"
-         "  --antialias      draw the plane views through the double-size buffer\n"
-         "  --x MIN,MAX      an x range to show whole in the graph pane\n"
-         "  --y MIN,MAX      a y range to show whole; each range given is centred and both axes\n"
-         "                   share one scale, the largest grid scale at which every range given\n"
-         "                   fits; a range the view cannot show is refused. In 3D and 4D (a\n"
-         "                   document line @view=3d or @view=4d) they are the box's x and y ranges\n"
-         "  --output FILE    where there is no display: the PNG drawn instead\n"
-         "  --trace          write the layout, then the caret and the view at the start and after\n"
-         "                   each key and click, to standard output\n"
-         "In the window: type into the last row; Return builds the graphs and goes on in a new row;\n"
-         "Up at the top of a formula and Down at its bottom go to the row above and below; Backspace\n"
-         "in an empty row deletes it; click a row to edit it; the wheel scrolls the rows; drag the\n"
-         "divider between the panes to share the window out; drag the graph pane to pan it, or in 3D\n"
-         "and 4D drag a graph to turn the view. Control stands for Command and Alt for Option.\n"
-         "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
+  static const std::string usage =
+      std::string("usage: quorvalis [options] [DOCUMENT]\n"
+                  "  DOCUMENT         a document file as quorvalis-render reads it (quorvalis-render --help);\n"
+                  "                   without one, an empty document\n"
+                  "  --size WxH       the window in pixels (default 800x600)\n"
+                  "  --antialias      draw the plane views through the double-size buffer\n") +
+      RangeOptionsUsage() +
+      "  --output FILE    where there is no display: the PNG drawn instead\n"
+      "  --trace          write the layout, then the caret and the view at the start and after\n"
+      "                   each key and click, to standard output\n"
+      "In the window: type into the last row; Return builds the graphs and goes on in a new row;\n"
+      "Up at the top of a formula and Down at its bottom go to the row above and below; Backspace\n"
+      "in an empty row deletes it; click a row to edit it; the wheel scrolls the rows; drag the\n"
+      "divider between the panes to share the window out; drag the graph pane to pan it, or in 3D\n"
+      "and 4D drag a graph to turn the view (Shift: about one axis, or in 4D the other three axes;\n"
+      "Control with Alt: the depth). Control stands for Command and Alt for Option.\n"
+      "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
+  return usage.c_str();
 }
 
 // quorvalis-render beside this program.
@@ -69,12 +68,12 @@ std::string RenderProgram() {
 
 // Renders the document to the PNG as the headless program does, with the same options; its
 // status is ours.
-int RenderInstead(const RenderOptions& options, const std::vector<char*>& renderArguments) {
+int RenderInstead(const RenderOptions& options) {
   const std::string program = RenderProgram();
-  std::vector<char*> args = renderArguments;
-  args[0] = const_cast<char*>(program.c_str());
-  static char empty[] = "/dev/null";
-  if (options.document.empty()) args.push_back(empty);
+  std::vector<std::string> arguments = RenderArguments(options);
+  if (options.document.empty()) arguments.emplace_back("/dev/null");
+  std::vector<char*> args{const_cast<char*>(program.c_str())};
+  for (std::string& argument : arguments) args.push_back(argument.data());
   args.push_back(nullptr);
   std::fflush(nullptr);
   execv(program.c_str(), args.data());
@@ -86,19 +85,10 @@ int RenderInstead(const RenderOptions& options, const std::vector<char*>& render
 }  // namespace
 
 int main(int argc, char** argv) {
-  // --trace is the window's own; every other option is the headless program's too.
-  bool trace = false;
-  std::vector<char*> renderArguments;
-  for (int i = 0; i < argc; ++i) {
-    if (i > 0 && std::strcmp(argv[i], "--trace") == 0) {
-      trace = true;
-    } else {
-      renderArguments.push_back(argv[i]);
-    }
-  }
+  // Each option once, in order; --trace is the window's own.
   RenderOptions options;
   std::string error;
-  if (!ParseRenderOptions(static_cast<int>(renderArguments.size()), renderArguments.data(), &options, &error, false)) {
+  if (!ParseRenderOptions(argc, argv, &options, &error, true)) {
     std::fprintf(stderr, "quorvalis: %s\n%s", error.c_str(), Usage());
     return kExitUsage;
   }
@@ -110,7 +100,7 @@ int main(int argc, char** argv) {
   if (!HasWindowDisplay(&why)) {
     std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", why.c_str(),
                  options.output.c_str());
-    return RenderInstead(options, renderArguments);
+    return RenderInstead(options);
   }
   InitApplicationGlobals();
   InstallAlgebraSeams();
@@ -141,7 +131,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvalis: %s; rendering the graph pane to %s instead\n", error.c_str(),
                  options.output.c_str());
     document.reset();
-    return RenderInstead(options, renderArguments);
+    return RenderInstead(options);
   }
   DocumentWindow documentWindow(document.get(), window.get());
   if (!documentWindow.Open(options.width, options.height)) {
@@ -149,10 +139,14 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   document->antialiased = options.antialias;
-  // A document with a map shows its two plane views as the headless program does.
-  LayOutBoth2DViews(options, document.get());
+  // A document with a map shows its two plane views as the headless program does, and refuses a
+  // range the first cannot show at half the width.
+  if (!LayOutBoth2DViews(options, document.get(), &error)) {
+    std::fprintf(stderr, "quorvalis: %s\n", error.c_str());
+    return kExitUsage;
+  }
   documentWindow.RedrawAll();
-  FILE* traceFile = trace ? stdout : nullptr;
+  FILE* traceFile = options.trace ? stdout : nullptr;
   if (traceFile != nullptr) {
     TraceLayout(traceFile, &documentWindow);
     TraceCaret(traceFile, &documentWindow);

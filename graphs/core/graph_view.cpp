@@ -1,6 +1,9 @@
 // The routines every view runs over its graph list: the deadline-bounded tick and the list-wide
-// queries and deletion.
+// queries and deletion, and the rule for what a 3D box or a 4D axis range may be.
 #include "graphs/core/graph_view.h"
+
+#include <algorithm>
+#include <cmath>
 
 #include "kernel/threads/timers.h"
 
@@ -44,4 +47,11 @@ void SetUnitRanges(double* ranges, int pairs) {
 void DeleteGraphList(GraphList& graphs) {
   for (int32_t i = 0; i < graphs.count; ++i) delete graphs.data[i];
   GrowArrayFree(graphs);
+}
+
+bool IsUsableSpaceRange(double low, double high) {
+  constexpr double kLargest = 1e30, kNarrowest = 1e-30, kFloatSteps = 0x1p-16;
+  if (!(std::fabs(low) <= kLargest && std::fabs(high) <= kLargest && low < high)) return false;  // NaN too
+  const double width = high - low;
+  return width >= kNarrowest && width >= kFloatSteps * std::max(std::fabs(low), std::fabs(high));
 }

@@ -75,9 +75,15 @@ void DeleteGraphList(GraphList& graphs);
 
 // The parameter ranges of a new 3D or 4D view: each of the `pairs` (low, high) pairs (0, 1).
 void SetUnitRanges(double* ranges, int pairs);
+// Whether [low, high] can be a coordinate range of a 3D box or a 4D axis: the graphs keep their
+// vertices as floats, so both bounds lie within +-1e30, the width is at least 1e-30 and spans at
+// least 2^-16 of the larger bound (the floats then resolve the range in 256 steps or more).
+bool IsUsableSpaceRange(double low, double high);
 // The zoom commands of the 3D and 4D views over their `pairs` (at most 4) axis ranges, each scaled
 // about its centre: two animation steps, each scaling the ranges as they stand by `step` and
 // calling redraw(), then the ranges as they were scaled by `factor` and redraw() once more.
+// Nothing happens when a range scaled by `factor` would not be usable (IsUsableSpaceRange): the
+// zoom stops there.
 template <typename Redraw>
 void ZoomRangePairs(double* ranges, int pairs, double step, double factor, Redraw redraw) {
   double kept[8];
@@ -88,6 +94,10 @@ void ZoomRangePairs(double* ranges, int pairs, double step, double factor, Redra
       for (int end = 0; end < 2; ++end) ranges[2 * k + end] = c + by * (from[2 * k + end] - c);
     }
   };
+  for (int k = 0; k < pairs; ++k) {
+    const double c = (kept[2 * k] + kept[2 * k + 1]) / 2;
+    if (!IsUsableSpaceRange(c + factor * (kept[2 * k] - c), c + factor * (kept[2 * k + 1] - c))) return;
+  }
   for (int animation = 0; animation < 2; ++animation) {
     scale(ranges, step);
     redraw();

@@ -44,7 +44,10 @@ int32_t GraphView2D::DrawGraphsInView(const ViewIndexList* list, const GraphColo
   if (CheckFreeMemory() || EmptyRect(rect)) return 1;
   if (!drawingForMap_) {
     const uint64_t now = MicrosecondsNow();
-    if (document != nullptr) document->RecordFrameTime(static_cast<double>(now - lastFrameTime) * 1e-6);
+    // The first frame has no previous one to be timed from.
+    if (document != nullptr && lastFrameTime != 0) {
+      document->RecordFrameTime(static_cast<double>(now - lastFrameTime) * 1e-6);
+    }
     lastFrameTime = now;
   }
 

@@ -179,18 +179,34 @@ bool GraphView2D::ShowRangesAtOneScale(const double* rangeX, const double* range
   View2DScale trial = scale;
   trial.scaleX = trial.scaleY = step;
   trial.stepDigitX = trial.stepDigitY = digit;
-  const double oldSteps[2] = {scale.scaleX, scale.scaleY};
   double* corners[2] = {&trial.cornerX, &trial.cornerY};
   for (int32_t axis = 0; axis < 2; ++axis) {
     const double shown = 1.0 / (16.0 / step) * (extents[axis] - 1);
-    if (ranges[axis] != nullptr) {
-      *corners[axis] = lo[axis] - 0.5 * (shown - span[axis]);
-    } else {  // an axis not asked for keeps its centre
-      *corners[axis] += 0.5 * (1.0 / (16.0 / oldSteps[axis]) * (extents[axis] - 1) - shown);
-    }
+    // An axis not asked for is centred on 0.
+    *corners[axis] = ranges[axis] != nullptr ? lo[axis] - 0.5 * (shown - span[axis]) : -0.5 * shown;
   }
   if (!NormaliseViewScale(&trial, RectWidth(rect), RectHeight(rect))) return false;  // beyond the usable scales
+  const View2DScale before = scale;
   scale = trial;
+  AlignCornerToGrid();
+  UpdatePixelScale();
+  // The aligned corner is kept to 14 digits: a range narrow against its distance from 0 can then
+  // fall outside the view, which would show another region.
+  const double first[2] = {double(rect.left), double(rect.bottom - 1)};
+  const double last[2] = {double(rect.right - 1), double(rect.top)};
+  for (int32_t axis = 0; axis < 2; ++axis) {
+    if (ranges[axis] == nullptr) continue;
+    const double ppu = axis == 0 ? scale.pixelsPerUnitX : scale.pixelsPerUnitY;
+    const double origin = axis == 0 ? scale.originH : scale.originV;
+    const double a = lo[axis] * ppu + origin, b = (lo[axis] + span[axis]) * ppu + origin;
+    const double low = std::min(first[axis], last[axis]) - 0.5, high = std::max(first[axis], last[axis]) + 0.5;
+    if (!(std::min(a, b) >= low && std::max(a, b) <= high)) {
+      scale = before;
+      UpdatePixelScale();
+      RebuildMaps();
+      return false;
+    }
+  }
   ViewRangeChanged();
   return true;
 }

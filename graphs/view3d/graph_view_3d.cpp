@@ -218,11 +218,12 @@ void GraphView3D::Command(int32_t code) {
   if (code == kCommandResetView3D || code == kCommandNewView3D) {
     SetDefaultOrientation();
     InvalidateGraphList(graphs);
-    if (document != nullptr) document->ResetViewStateFlags();
     if (code == kCommandNewView3D) {
       showAxes = 1;
       SetUnitRanges(settings.unitRanges, 3);
     }
+    // After the axes are shown again, so the document's toolbar states read them.
+    if (document != nullptr) document->ResetViewStateFlags();
     return;
   }
   if (code == kCommandZoomOut3D) {

@@ -344,11 +344,12 @@ void GraphView4D::Command(int32_t code) {
   if (code == kCommand4DReset || code == kCommand4DNewView) {
     ResetView4D();
     InvalidateGraphList(graphs);
-    if (document != nullptr) document->ResetViewStateFlags();
     if (code == kCommand4DNewView) {
       showAxes = showXYPlane = 1;
       SetUnitRanges(parameterRanges, 3);
     }
+    // After the axes are shown again, so the document's toolbar states read them.
+    if (document != nullptr) document->ResetViewStateFlags();
     return;
   }
   // Every other code zooms in, as in the 3D view.

@@ -376,15 +376,13 @@ void ViewSetCopyViewSettings(GraphViewSet* set, int32_t side) {
 
 // ---- Mouse ----
 
+GraphView* ViewSetViewAt(const GraphViewSet* set, QDPoint point) {
+  if (set->secondary == nullptr || Contains(set->primary, point)) return set->primary;
+  return Contains(set->secondary, point) ? set->secondary : nullptr;
+}
+
 ClickResult ViewSetTrackMouse(GraphViewSet* set, QDPoint point, uint32_t when, const ClickFlags& flags) {
-  GraphView* view = nullptr;
-  if (set->secondary == nullptr) {
-    view = set->primary;
-  } else if (Contains(set->primary, point)) {
-    view = set->primary;
-  } else if (Contains(set->secondary, point)) {
-    view = set->secondary;
-  }
+  GraphView* view = ViewSetViewAt(set, point);
   if (view == nullptr) return ClickResult::Declined;
   set->clicked = view;
   return view->Click(point, when, flags);

@@ -144,6 +144,9 @@ QDRect ViewSetGetViewRect(const GraphViewSet* set, int32_t side);
 void ViewSetCopyViewSettings(GraphViewSet* set, int32_t side);
 
 // ---- Mouse ----
+// The view a mouse-down at the point goes to: the primary alone, or the view containing the
+// point, primary first; null when none does.
+GraphView* ViewSetViewAt(const GraphViewSet* set, QDPoint point);
 // Routes a mouse-down to the view that takes it (the primary alone, or the view containing the
 // point, primary first) and returns its answer; Declined when no view contains the point.
 ClickResult ViewSetTrackMouse(GraphViewSet* set, QDPoint point, uint32_t when, const ClickFlags& flags);

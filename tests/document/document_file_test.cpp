@@ -163,6 +163,48 @@ TEST_F(DocumentFileTest, ViewLinesSetTheDocumentsMode) {
   }
 }
 
+// A line "@NAME=MIN,MAX" asks for a range by name (blanks allowed, "MIN:MAX" too, the last line for
+// a name counts); bounds that are not a range (reversed, empty, not finite, a width that
+// overflows, text after them) are named by line; "@xytype=" stays a row setting and an unknown
+// name is no range line.
+TEST_F(DocumentFileTest, RangeLinesAskForARangeByName) {
+  const struct {
+    const char* text;
+    int32_t range;  // the range asked for, -1 none
+    double low, high;
+    int rows, badLine;
+  } cases[] = {
+      {"@z=-1,1\nequal[y,x]\n", kAskedZ, -1, 1, 1, 0},
+      {" @ theta = 0 : 3.5 \n", kAskedTheta, 0, 3.5, 0, 0},
+      {"@t=0,1\n@t=2,5e300\n", kAskedT, 2, 5e300, 0, 0},
+      {"@xytype=2 equal[y,x]\n", -1, 0, 0, 1, 0},
+      {"@phi=1,0\n", -1, 0, 0, 0, 1},
+      {"@u=1,1\n", -1, 0, 0, 0, 1},
+      {"@v=0,nan\n", -1, 0, 0, 0, 1},
+      {"@w=-1.7e308,1.7e308\n", -1, 0, 0, 0, 1},
+      {"@r=0,1x\n", -1, 0, 0, 0, 1},
+      {"equal[y,x]\n@x=\n", -1, 0, 0, 1, 2},
+      {"@q=0,1\n", -1, 0, 0, 0, 1},  // no such range: a bad row setting
+  };
+  for (const auto& c : cases) {
+    DocumentRecord document;
+    ASSERT_TRUE(Read(c.text, &document)) << c.text;
+    EXPECT_EQ(document.rows.count, c.rows) << c.text;
+    for (int32_t k = 0; k < kAskedRangeCount; ++k) {
+      EXPECT_EQ(document.askedRanges.given[k], k == c.range) << c.text << " " << AskedRangeNameText(k);
+    }
+    if (c.range >= 0) {
+      EXPECT_TRUE(document.askedRanges.fromDocumentLine[c.range]);
+      EXPECT_EQ(document.askedRanges.bounds[c.range][0], c.low) << c.text;
+      EXPECT_EQ(document.askedRanges.bounds[c.range][1], c.high) << c.text;
+    }
+    ASSERT_EQ(problems_.size(), c.badLine != 0 ? 1u : 0u) << c.text;
+    if (c.badLine != 0) {
+      EXPECT_EQ(problems_[0].line, c.badLine) << c.text;
+    }
+  }
+}
+
 // A line "@map=picture matrix[2,1,X,Y]" or "@map=image ..." gives the document its plane
 // transformation (the picture's kept in x' and y', the image's as written); the last one counts;
 // a bad one is named by line; a map line is never a row. Built, the second 2D view shows the

@@ -29,6 +29,7 @@
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/bracket_writer.h"
@@ -326,6 +327,190 @@ TEST_F(DocumentWindowTest, ADocumentIn3DShowsItsSpinningViewInTheGraphPane) {
     DestroyRetiredGLContexts();
     EXPECT_EQ(CurrentGLBackend().LiveContextCount(), 0) << "a context outlived its view";
     ResetGLGlobalsForTest();
+  }
+}
+
+// A drag in a 3D and in a 4D document, with each modifier, read on the view's orientation and
+// depth: the space views read the keys as {Command, Option, Control, Shift}, where Command
+// declines, Control sets the depth, Option turns freely anywhere, Shift turns about one axis (in 4D
+// the other three axes), and a plain drag turns when it starts on a graph and is declined on the
+// background; a declined press is not retried with another meaning. Before, the window sent the
+// plane view's flags: Option set the depth, Command turned, Control could not be had and a plain
+// drag on the background turned the view.
+TEST_F(DocumentWindowTest, ModifierDragsInSpaceTurnSetTheDepthOrAreDeclined) {
+  const char* documents[2] = {
+      "@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,cos[times[6,t]],sin[times[6,t]],t]]\n",
+      "@view=4d\nequal[matrix[4,1,x,y,u,v],matrix[4,1,cos[times[6,t]],sin[times[6,t]],plus[times[2,t],minus[1]],t]]\n"};
+  const struct {
+    const char* name;
+    uint32_t modifiers;
+    bool onGraph, turns, deepens;
+  } cases[] = {{"plain on a graph", 0, true, true, false},       {"plain on the background", 0, false, false, false},
+               {"Command", kKeyCommand, true, false, false},      {"Option", kKeyOption, false, true, false},
+               {"Shift", kKeyShift, true, true, false},           {"Control", kKeyControl, true, false, true}};
+  const std::string path = testing::TempDir() + "qv_space_drag.txt";
+  for (int space = 0; space < 2; ++space) {
+    std::ofstream(path) << documents[space];
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(space == 0 ? "3D, " : "4D, ") + c.name);
+      window_.reset();
+      document_.reset();
+      document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+      std::vector<int> lines;
+      std::vector<DocumentProblem> problems;
+      std::string failure;
+      ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
+      window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+      ASSERT_TRUE(window_->Open(kWidth, kHeight));
+      for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+      GraphView3D* view3D = document_->viewSet.first3D;
+      GraphView4D* view4D = document_->viewSet.view4D;
+      if (space == 0) view3D->SetOption(kOptionStopSpin, 0.0);
+      window_->RedrawGraphPane();
+      double* orientation = space == 0 ? view3D->settings.camera.orientation : view4D->orientation;
+      const int entries = space == 0 ? 9 : 16;
+      const double* depth = space == 0 ? &view3D->settings.camera.zoom : &view4D->depth;
+
+      // A point on the curve (ink near the pane's centre that is not the green axes), or one whose
+      // whole neighbourhood is white paper.
+      const Port* buffer = window_->Buffer();
+      auto pixel = [&](int h, int v) { return buffer->pixels[v * (buffer->rowBytes / 4) + h] & 0xFFFFFFu; };
+      auto ink = [&](int h, int v) {
+        const uint32_t p = pixel(h, v);
+        const int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
+        return p != 0xFFFFFFu && !(g > 150 && g > r + 80 && g > b + 80);
+      };
+      auto paper = [&](int h, int v) {
+        for (int dv = -8; dv <= 8; ++dv)
+          for (int dh = -8; dh <= 8; ++dh)
+            if (pixel(h + dh, v + dv) != 0xFFFFFFu) return false;
+        return true;
+      };
+      const QDRect pane = window_->Layout().graphPane;
+      QDPoint start{0, 0};
+      bool found = false;
+      for (int v = pane.top + 40; v < pane.bottom - 60 && !found; ++v) {
+        for (int h = pane.left + 40; h < pane.right - 60 && !found; ++h) {
+          if (c.onGraph ? ink(h, v) : paper(h, v)) start = QDPoint{int16_t(v), int16_t(h)}, found = true;
+        }
+      }
+      ASSERT_TRUE(found);
+
+      const std::vector<double> turnedBefore(orientation, orientation + entries);
+      const double depthBefore = *depth;
+      FakeClock clock;
+      ScriptedPointerSource pointer(&clock);
+      SetPointerSource(&pointer);
+      for (int k = 1; k <= 4; ++k) {
+        pointer.Push({1000000, PointerEventKind::kMoved, QDPoint{int16_t(start.v + 10 * k), int16_t(start.h + 12 * k)},
+                      c.modifiers});
+      }
+      pointer.Push({1000000, PointerEventKind::kReleased, QDPoint{int16_t(start.v + 40), int16_t(start.h + 48)},
+                    c.modifiers});
+      window_->HandleMouseDown(start, c.modifiers, 1);
+      SetPointerSource(nullptr);
+      double moved = 0.0;
+      for (int i = 0; i < entries; ++i) moved = std::max(moved, std::fabs(orientation[i] - turnedBefore[i]));
+      EXPECT_EQ(moved > 1e-3, c.turns) << "largest change of the orientation " << moved;
+      EXPECT_EQ(*depth != depthBefore, c.deepens) << *depth << " from " << depthBefore;
+      if (c.deepens) {
+        EXPECT_NEAR(*depth, depthBefore + 0.03 * 40, 1e-9);
+      }
+    }
+  }
+  std::remove(path.c_str());
+}
+
+// What the 3D and 4D views ask of their document: whether the mouse is tracked (the window's own
+// tracking or the pane divider's drag: the 4D spin then holds still), whether its demo is paused,
+// the frame rate from the frame times (a ring of 40, shown again at most once a second of frame
+// time; golden rates by hand: 1/0.02 = 50, then 1/0.01 = 100 once a second of frames passed), and
+// the view commands 6 and 7 and the zoom, which send the view states again (the toolbar tags read
+// the axes shown) and have the window redraw the graph pane at its next idle tick.
+TEST_F(DocumentWindowTest, TheSpaceViewsServicesReachTheDocumentAndItsWindow) {
+  DocumentServices* services = document_.get();
+  const struct { uint8_t divider, tracking; bool expected; } tracking[] = {
+      {0, 0, false}, {1, 0, true}, {0, 1, true}, {1, 1, true}};
+  for (const auto& t : tracking) {
+    document_->paneDividerDrag = t.divider;
+    DocumentsGlobals().trackingMouse = t.tracking;
+    EXPECT_EQ(services->IsTrackingMouse(), t.expected) << int(t.divider) << int(t.tracking);
+  }
+  document_->paneDividerDrag = 0;
+  DocumentsGlobals().trackingMouse = 0;
+  const struct { int32_t demo; uint8_t paused; bool expected; } demos[] = {
+      {0, 0, false}, {0, 1, false}, {2, 0, false}, {2, 1, true}};
+  for (const auto& d : demos) {
+    SetDemoMode(d.demo);
+    document_->demoPaused = d.paused;
+    EXPECT_EQ(services->IsDemoPaused(), d.expected) << d.demo << int(d.paused);
+  }
+  SetDemoMode(0);
+
+  document_->frameRate = FrameRateRecord{};  // the plane view's draws were timed
+  const FrameRateRecord& rate = document_->frameRate;
+  for (double bad : {0.0, -0.5, std::nan(""), HUGE_VAL}) services->RecordFrameTime(bad);
+  EXPECT_TRUE(rate.count == 0 && rate.framesPerSecond == 0.0);
+  services->RecordFrameTime(0.02);  // the first time is shown at once
+  EXPECT_NEAR(rate.framesPerSecond, 50.0, 1e-9);
+  for (int k = 0; k < 50; ++k) services->RecordFrameTime(0.01);
+  EXPECT_EQ(rate.count, kFrameTimeRing);
+  EXPECT_NEAR(rate.framesPerSecond, 50.0, 1e-9) << "shown again before a second passed";
+  for (int k = 0; k < 60; ++k) services->RecordFrameTime(0.01);
+  EXPECT_NEAR(rate.framesPerSecond, 100.0, 1e-9);
+
+  // The view commands in an empty 3D and an empty 4D document.
+  for (const ShownView shown : {ShownView::k3D, ShownView::k4D}) {
+    SCOPED_TRACE(shown == ShownView::k3D ? "3D" : "4D");
+    window_.reset();
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    document_->shownView = shown;
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+    GraphView* view = document_->viewSet.primary;
+    GraphViewSet& set = document_->viewSet;
+    uint8_t* axes = shown == ShownView::k3D ? &set.first3D->showAxes : &set.view4D->showAxes;
+    for (const int32_t code : {6, 7, 0}) {
+      SCOPED_TRACE(code);
+      if (shown == ShownView::k3D) document_->viewSet.first3D->SetOption(kOptionStopSpin, 0.0);
+      *axes = 0;
+      for (int32_t& tag : document_->toolbarTags) tag = -1;
+      window_->RedrawGraphPane();
+      ASSERT_NE(window_->IdleIntervalSeconds(), 0.01);
+      view->Command(code);
+      // The 4D zoom's last step redraws the pane at once.
+      if (shown == ShownView::k3D || code != 0) {
+        EXPECT_EQ(window_->IdleIntervalSeconds(), 0.01) << "the pane waits to be redrawn";
+      }
+      EXPECT_EQ(document_->toolbarTags[1], code == 7 ? 1 : 0) << "the axes state sent again";
+    }
+  }
+
+  // A spinning 4D view holds still while the divider is dragged.
+  window_.reset();
+  const std::string path = testing::TempDir() + "qv_spin_4d.txt";
+  std::ofstream(path) << "@view=4d\nequal[matrix[4,1,x,y,u,v],matrix[4,1,cos[t],sin[t],t,1]]\n";
+  document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+  std::vector<int> lines;
+  std::vector<DocumentProblem> problems;
+  std::string failure;
+  ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
+  std::remove(path.c_str());
+  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+  ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+  GraphView4D* view4D = document_->viewSet.view4D;
+  view4D->SetOption(kOption4DSpinPlaneFirst, 30.0);
+  for (const uint8_t divider : {1, 0}) {
+    document_->paneDividerDrag = divider;
+    window_->RedrawGraphPane();
+    const std::vector<double> before(view4D->orientation, view4D->orientation + 16);
+    for (int k = 0; k < 3; ++k) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      window_->RedrawGraphPane();
+    }
+    const bool still = std::equal(before.begin(), before.end(), view4D->orientation);
+    EXPECT_EQ(still, divider == 1) << int(divider);
   }
 }
 

@@ -564,6 +564,76 @@ TEST_F(WindowTest, ADocumentIn4DShowsItsViewAndADragTurnsIt) {
   EXPECT_GT(spinning, 200) << "released while moving, it spins";
 }
 
+// The keys held over a drag in the 4D view, through the real keyboard (Control stands for Command,
+// Alt for Option, Control with Alt for Control): a plain drag on the background and a Command drag
+// on the surface leave the picture alone, a Control-Alt drag sets the depth (the picture changes,
+// and a still release leaves it still), an Alt drag on the background turns it. Before, the
+// window sent the plane view's flags: the plain drag on the background turned the view, Command
+// turned it and Control could not be had.
+TEST_F(WindowTest, ModifierDragsIn4DTurnSetTheDepthOrLeaveTheViewAlone) {
+  std::ofstream(document_) << "@view=4d\n"
+                           << "equal[w,times[0.25,power[z,2]]]\n";
+  Start();
+  if (HasFatalFailure()) return;
+  const QDRect pane = twinWindow_->Layout().graphPane;
+  Pause(300);
+  Screenshot last = Shoot("window-4d-keys-start");
+  ASSERT_EQ(last.width, kWidth);
+  // White paper 12 pixels all round, away from the pane's edges.
+  int paperH = -1, paperV = -1;
+  for (int v = pane.top + 20; v < pane.bottom - 80 && paperH < 0; v += 2) {
+    for (int h = pane.left + 20; h < pane.right - 80 && paperH < 0; h += 2) {
+      bool white = true;
+      for (int dv = -12; dv <= 12 && white; ++dv)
+        for (int dh = -12; dh <= 12 && white; ++dh) white = last.At(h + dh, v + dv) == 0xFFFFFFu;
+      if (white) paperH = h, paperV = v;
+    }
+  }
+  ASSERT_GE(paperH, 0) << "no paper to press on";
+  const int surfaceH = (pane.left + pane.right) / 2 - 40, surfaceV = (pane.top + pane.bottom) / 2 + 20;
+  ASSERT_NE(last.At(surfaceH, surfaceV), 0xFFFFFFu) << "the surface is not under the press";
+  const KeyCode control = XKeysymToKeycode(dpy_, XK_Control_L), alt = XKeysymToKeycode(dpy_, XK_Alt_L);
+  const struct {
+    const char* name;
+    bool control, alt, onPaper, vertical, changes;
+  } cases[] = {{"plain on the paper", false, false, true, false, false},
+               {"Command on the surface", true, false, false, false, false},
+               {"Control (depth)", true, true, false, true, true},
+               {"Option on the paper", false, true, true, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int h0 = c.onPaper ? paperH : surfaceH, v0 = c.onPaper ? paperV : surfaceV;
+    MoveTo(h0, v0);
+    if (c.control) XTestFakeKeyEvent(dpy_, control, True, CurrentTime);
+    if (c.alt) XTestFakeKeyEvent(dpy_, alt, True, CurrentTime);
+    XSync(dpy_, False);
+    Pause(30);
+    Button(true);
+    for (int k = 1; k <= 6; ++k) {
+      MoveTo(h0 + (c.vertical ? 0 : 8 * k), v0 + (c.vertical ? 8 * k : 0));
+      Pause(15);
+    }
+    Pause(600);  // held still: no spin after the release
+    Button(false);
+    if (c.alt) XTestFakeKeyEvent(dpy_, alt, False, CurrentTime);
+    if (c.control) XTestFakeKeyEvent(dpy_, control, False, CurrentTime);
+    XSync(dpy_, False);
+    MoveTo(kWidth / 2, 4);
+    Pause(300);
+    const Screenshot now = Shoot(std::string("window-4d-keys-") + (c.control ? "c" : "") + (c.alt ? "a" : "") +
+                                 (c.onPaper ? "-paper" : "-surface"));
+    int changed = 0;
+    for (int v = pane.top; v < pane.bottom; ++v)
+      for (int h = pane.left; h < pane.right; ++h) changed += last.At(h, v) != now.At(h, v);
+    if (c.changes) {
+      EXPECT_GT(changed, 300);
+    } else {
+      EXPECT_EQ(changed, 0);
+    }
+    last = now;
+  }
+}
+
 // Ranges asked for on the command line are shown whole, centred, at one scale on both axes: the
 // view's first line gives equal units a pixel and holds both ranges; a disc of radius 3 comes out
 // round (as many pixels across as down) and centred in the graph pane. A range the view cannot

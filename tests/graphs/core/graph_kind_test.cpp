@@ -1,6 +1,7 @@
 // The graph bases and what every view shares: the value cache's exact-key rows and its clear back
 // to the budget's baseline, the base defaults, deletion through a base pointer, and the timed tick
-// (deadline across the timer's wrap, many small budgets finishing what one large one does).
+// (deadline across the timer's wrap, many small budgets finishing what one large one does), and
+// what a 3D or 4D range may be, where the space views' zoom stops.
 #include <cmath>
 
 #include "graphs/core/graph_view.h"
@@ -95,6 +96,30 @@ TEST_F(GraphKindTest, RowValuesAreClampedAndTruncatedWithoutOverflow) {
   const struct { double value; int32_t truncated; } values[] = {
       {2.9, 2}, {-2.9, -2}, {1e12, INT32_MAX}, {-1e12, INT32_MIN}, {NAN, INT32_MIN}, {2147483647.0, INT32_MAX}};
   for (const auto& v : values) EXPECT_EQ(TruncateToInt32(v.value), v.truncated) << v.value;
+}
+
+}  // namespace
+
+namespace {
+
+// What a 3D box or a 4D axis range may be (the graphs' vertices are floats): edges by hand at the
+// bounds 1e30 and 1e-30 and at 2^-16 of the larger bound; and the zoom of the space views stops
+// where the range it would give is no longer usable, the ranges and the redraws untouched.
+TEST(SpaceRangeTest, UsableRangesAndAZoomThatStopsAtTheirEdge) {
+  const struct { double low, high; bool usable; } cases[] = {
+      {-2, 2, true},           {-1e30, 1e30, true},      {-1.0000001e30, 0, false},  {0, 1e-30, true},
+      {0, 0.99e-30, false},    {1, 1 + 0x1p-15, true},   {1, 1 + 0x1p-16, false},    {-1e10, -1e10 + 2e5, true},
+      {2, 2, false},           {2, -2, false},           {0, HUGE_VAL, false},       {std::nan(""), 1, false},
+      {-1.7e308, 1.7e308, false}};
+  for (const auto& c : cases) EXPECT_EQ(IsUsableSpaceRange(c.low, c.high), c.usable) << c.low << " " << c.high;
+  double ranges[4] = {-2, 2, -1e29, 1e29};
+  int redraws = 0;
+  ZoomRangePairs(ranges, 2, 0.8, 0.5, [&] { ++redraws; });  // zoom in: -1..1, -5e28..5e28
+  EXPECT_TRUE(redraws == 3 && ranges[0] == -1 && ranges[1] == 1 && ranges[3] == 5e28);
+  for (int k = 0; k < 2; ++k) ZoomRangePairs(ranges, 2, 1.25, 2.0, [&] { ++redraws; });  // out: 1e29, then 2e29
+  EXPECT_TRUE(redraws == 9 && ranges[0] == -4 && ranges[3] == 2e29);
+  for (int k = 0; k < 5; ++k) ZoomRangePairs(ranges, 2, 1.25, 2.0, [&] { ++redraws; });  // 4e29, 8e29, then stops
+  EXPECT_TRUE(redraws == 15 && ranges[3] == 8e29 && ranges[0] == -16) << redraws << " " << ranges[3];
 }
 
 }  // namespace

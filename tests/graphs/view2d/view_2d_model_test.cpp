@@ -147,7 +147,8 @@ TEST_F(View2DModelTest, FitsCentreOnTheLadderAndMajorLinesStayOnWholePixels) {
 
 // Ranges asked for together share the finest ladder step at which each fits with a pixel to
 // spare, on both axes; each is centred and lies whole inside the pane on the window map (pixel
-// positions x ppu + origin, before rounding); an axis not asked for keeps its centre. Steps by
+// positions x ppu + origin, before rounding); an axis not asked for is centred on 0, wherever the
+// view was scrolled before. Steps by
 // hand: 500x400 with x -4..4 needs 8 units in 498 px, 64 px a unit shows 7.78, so 32 (step 0.5)
 // though y alone would take 64; 513 wide shows 8.0 units in 512 px at 64 but not in the 511 to
 // spare; 100 units in 398 px: 62.2 at step 2.5, so step 5.
@@ -164,9 +165,7 @@ TEST_F(View2DModelTest, RangesAskedForAreShownWholeAtOneScale) {
                {500, 400, x44, y0100, 5, 2},  {500, 400, x44, tiny, 0.5, 2}};  // too narrow alone, not beside x
   for (const auto& c : cases) {
     Place(10, 20, 10 + c.width, 20 + c.height);
-    view->ScrollView(37, -23);  // the centre of an axis not asked for is not the origin
-    const double centreX = 0.5 * (view->WindowX(view->rect.left) + view->WindowX(view->rect.right - 1));
-    const double centreY = 0.5 * (view->WindowY(view->rect.bottom - 1) + view->WindowY(view->rect.top));
+    view->ScrollView(37, -23);  // the centre of an axis not asked for is not the origin before
     ASSERT_TRUE(view->ShowRangesAtOneScale(c.x, c.y)) << c.width;
     ASSERT_TRUE(CheckGraphView2D(*view));
     const View2DScale& s = view->scale;
@@ -179,8 +178,8 @@ TEST_F(View2DModelTest, RangesAskedForAreShownWholeAtOneScale) {
       const double first = axis == 0 ? view->rect.left : view->rect.bottom - 1;
       const double last = axis == 0 ? view->rect.right - 1 : view->rect.top;
       if (ranges[axis] == nullptr) {
-        const double centre = axis == 0 ? centreX : centreY, unit = std::fabs(1 / ppu);
-        EXPECT_NEAR(centre, 0.5 * ((first - origin) / ppu + (last - origin) / ppu), unit) << c.width << " axis " << axis;
+        const double unit = std::fabs(1 / ppu);
+        EXPECT_NEAR(0.0, 0.5 * ((first - origin) / ppu + (last - origin) / ppu), unit) << c.width << " axis " << axis;
         continue;
       }
       const double lo = ranges[axis][0] * ppu + origin, hi = ranges[axis][1] * ppu + origin;
@@ -198,6 +197,50 @@ TEST_F(View2DModelTest, RangesAskedForAreShownWholeAtOneScale) {
   EXPECT_EQ(std::memcmp(&before, &view->scale, sizeof before), 0);
   Place(0, 0, 2, 400);  // no pixel to spare across
   EXPECT_FALSE(view->ShowRangesAtOneScale(x44, nullptr));
+}
+
+// A range narrow against its distance from 0 is shown where it is or refused: the aligned corner is
+// kept to 14 digits, which at 1e100 moves it by far more than such a range is wide. Property over
+// random ranges (magnitudes 1e-5..1e300, widths down to a few units in the last place, on either
+// axis): an accepted range lies whole in the view on its window map (within half a pixel), a
+// refused one leaves the scale as it was. Golden: the two ranges below were shown about 3,000
+// pixels away before.
+TEST_F(View2DModelTest, ARangeIsShownWhereItIsOrRefusedAfterTheCornerIsRounded) {
+  Place(0, 0, 800, 600);
+  const double golden[][2] = {{9.9999999999999982e99, 1.0000000000000002e100},
+                              {-1.0000000000000002e100, -9.9999999999999982e99}};
+  for (const auto& range : golden) {
+    const View2DScale before = view->scale;
+    EXPECT_FALSE(view->ShowRangesAtOneScale(range, nullptr)) << range[0];
+    EXPECT_FALSE(view->ShowRangesAtOneScale(nullptr, range)) << range[0];
+    EXPECT_EQ(std::memcmp(&before, &view->scale, sizeof before), 0);
+  }
+  std::mt19937_64 random(4522);
+  std::uniform_real_distribution<double> exponent(-5.0, 300.0), narrowness(-15.7, -1.0), mantissa(1.0, 10.0);
+  int accepted = 0, refused = 0;
+  for (int k = 0; k < 4000; ++k) {
+    const double centre = (random() % 2 ? -1.0 : 1.0) * mantissa(random) * std::pow(10.0, exponent(random));
+    const double width = std::fabs(centre) * std::pow(10.0, narrowness(random));
+    const double range[2] = {centre - 0.5 * width, centre + 0.5 * width};
+    if (!(range[0] < range[1])) continue;
+    const bool onY = k % 2 == 1;
+    const View2DScale before = view->scale;
+    if (!view->ShowRangesAtOneScale(onY ? nullptr : range, onY ? range : nullptr)) {
+      ++refused;
+      ASSERT_EQ(std::memcmp(&before, &view->scale, sizeof before), 0) << k;
+      continue;
+    }
+    ++accepted;
+    const View2DScale& s = view->scale;
+    const double ppu = onY ? s.pixelsPerUnitY : s.pixelsPerUnitX, origin = onY ? s.originV : s.originH;
+    const double a = range[0] * ppu + origin, b = range[1] * ppu + origin;
+    const double low = onY ? view->rect.top : view->rect.left;
+    const double high = onY ? view->rect.bottom - 1 : view->rect.right - 1;
+    ASSERT_TRUE(std::min(a, b) >= low - 0.5 && std::max(a, b) <= high + 0.5)
+        << k << ": " << range[0] << ".." << range[1] << " drawn at " << a << ".." << b;
+  }
+  EXPECT_GT(accepted, 1000);
+  EXPECT_GT(refused, 50);
 }
 
 TEST_F(View2DModelTest, ZoomKeepsTheAxisCrossingOrTheProbeAndRecentresOnAFarProbe) {

@@ -1,0 +1,45 @@
+// The ranges a user can ask a document to show, by name: the shown view's coordinate ranges (x
+// and y, the box's z, the 4D view's w) and the parameter ranges of curves and surfaces (t, u, v,
+// r, theta, phi), as document lines ("@z=-1,1") and program options ("--z -1,1") give them; and
+// their showing in the document's shown view.
+// Invariants: a range held as given has finite bounds, the lower below the upper, and a finite
+// width; a range is shown only in a view that has it, and a view that cannot show a range given
+// is left unchanged and the range refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/shown_view.h"
+
+struct GraphViewSet;
+
+enum AskedRangeName : int32_t {
+  kAskedX, kAskedY, kAskedZ, kAskedW, kAskedT, kAskedU, kAskedV, kAskedR, kAskedTheta, kAskedPhi,
+  kAskedRangeCount,
+};
+
+struct AskedRanges {
+  bool given[kAskedRangeCount] = {};
+  bool fromDocumentLine[kAskedRangeCount] = {};  // else from a program option
+  double bounds[kAskedRangeCount][2] = {};
+};
+
+// The name of range k ("x", "theta"); k must be below kAskedRangeCount.
+const char* AskedRangeNameText(int32_t k);
+// The range called `name`, or -1 for none.
+int32_t AskedRangeByName(const std::string& name);
+// Reads "MIN,MAX" (or "MIN:MAX"): each number read whole and finite, MIN below MAX and MAX - MIN
+// finite. False, *bounds unchanged, otherwise.
+bool ReadRangeBounds(const char* text, double bounds[2]);
+// Each range given in `over` replaces the one in *ranges (options over document lines).
+void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over);
+
+// Shows the ranges given in the view set's `shown` view: in the plane the x and y ranges whole and
+// centred at one scale for both axes (an axis without a range centred on 0,
+// GraphView2D::ShowRangesAtOneScale); in space the box's (in 4D the axes') x, y, z and w ranges as
+// given, each checked against what the projection can use (IsUsableSpaceRange); and the parameter
+// ranges in every view that has them. True, changing nothing, when none is given. False with
+// *refusal set (a sentence naming the ranges) when a range given is one the shown view does not
+// have, or one it cannot show; the views are then unchanged.
+bool ShowAskedRanges(const AskedRanges& ranges, ShownView shown, GraphViewSet* set, std::string* refusal);
