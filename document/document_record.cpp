@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "document/equation_sliders.h"
 #include "editor/formula_editor.h"
@@ -97,17 +96,9 @@ EquationRow* DocumentRecord::AppendEditorRow(FormulaEditor* editor) {
 }
 
 void DocumentRecord::DeleteRow(int32_t i) {
-  if (i < 0 || i >= rows.count) return;
-  EquationRow& row = rows.data[i];
-  if (row.editor != nullptr) {
-    undo.Forget(row.editor);
-    DisposeFormulaEditor(row.editor);
-  } else {
-    FreeExpression(row.expression);
-  }
-  std::memmove(static_cast<void*>(rows.data + i), rows.data + i + 1,
-               static_cast<size_t>(rows.count - i - 1) * sizeof(EquationRow));
-  --rows.count;
+  if (i < 0 || i >= rows.count || undo.RecordRowDeletion(i)) return;
+  FreeExpression(rows.data[i].expression);
+  (void)GrowArrayRemove(rows, i);
 }
 
 bool DocumentRecord::EnsureRowEditors() {

@@ -65,9 +65,10 @@ class DocumentRecord final : public DocumentServices {
   // Appends an equation row whose editor (taken over) owns its tree. Null (the editor stays the
   // caller's) when the row list cannot grow.
   EquationRow* AppendEditorRow(FormulaEditor* editor);
-  // Removes row i (0 <= i < rows.count), disposing its editor or its tree; the rows after it move
-  // up one place. Its graphs are the caller's: a row whose equation built some (graphRow >= 0)
-  // must have had them deleted first. Nothing for an index outside the rows.
+  // Removes row i (0 <= i < rows.count); the rows after it move up one place. A row with an editor
+  // becomes an undo step (Undo puts it back at its place with its content); one without is
+  // disposed. Its graphs are the caller's: a row whose equation built some (graphRow >= 0) must
+  // have had them deleted first. Nothing for an index outside the rows.
   void DeleteRow(int32_t i);
   // Takes over the two expressions of a plane coordinate transformation (mode 1: x and y in x' and
   // y', the second 2D view's mapped picture; mode 2: x' and y' in x and y, its textured image),
@@ -147,7 +148,7 @@ class DocumentRecord final : public DocumentServices {
   AskedRanges askedRanges;         // the ranges the document's lines ask for (ShowAskedRanges)
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
   bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
-  UndoHistory undo;                // the rows' undo and redo steps
+  UndoHistory undo{&rows};         // the rows' undo and redo steps, deleted rows held there
 };
 
 // Copies the document's number format into the number settings the number text reads.

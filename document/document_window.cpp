@@ -511,7 +511,8 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   }
   const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
   if (line >= 0) {
-    TrackSlider(line, point);
+    // Only the track moves the thumb: a press on the name or the value leaves the value alone.
+    if (PtInRect(point, SliderTrackRect(SliderLineRect(strip_, line)))) TrackSlider(line, point);
     return;
   }
   if (PtInRect(point, layout_.mathPane)) {

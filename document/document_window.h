@@ -73,7 +73,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t HandleKey(const EditKeyEvent& key);
   // A mouse-down (window point, kMod... bits, click count), followed until the button is up. The
   // menu bar takes it first: on the bar, or anywhere while a menu is open. Then on a row it places
-  // the caret, on a slider of the strip the thumb follows the pointer (each position sends its
+  // the caret, on a slider's track the thumb follows the pointer (each position sends its
   // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on the
   // divider it drags the divider, in the graph pane it goes to the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);

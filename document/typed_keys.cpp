@@ -1,6 +1,7 @@
 // Typed keys: UTF-8 decoding, the named keys in braces, and the keys run on a row's editor.
 #include "document/typed_keys.h"
 
+#include <cctype>
 #include <cstdint>
 #include <utility>
 
@@ -48,15 +49,17 @@ bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
   return true;
 }
 
-// Braces around what reads as a key's name: a capital letter, then at least one more letter, digit
-// or hyphen ("{Bogus}", "{Ctrl-Home}"). Such text was meant as a key, so a name the table lacks is
-// refused by name rather than typed as a brace and letters (that would be reported at the "}").
+// Braces around what reads as a key's name: a letter of either case, then at least one more
+// letter, digit, hyphen, plus or underscore ("{Bogus}", "{right}", "{Ctrl-Home}", "{ctrl+z}").
+// Such text was meant as a key, so a name the table lacks is refused by name rather than typed as
+// a brace and letters (that would be reported at the "}").
 bool LooksLikeKeyName(const std::string& text, size_t at) {
   const size_t close = text.find('}', at + 1);
-  if (close == std::string::npos || close - at < 3 || text[at + 1] < 'A' || text[at + 1] > 'Z') return false;
+  if (close == std::string::npos || close - at < 3 || !std::isalpha(static_cast<unsigned char>(text[at + 1])))
+    return false;
   for (size_t i = at + 1; i < close; ++i) {
     const char c = text[i];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '+' && c != '_') return false;
   }
   return true;
 }

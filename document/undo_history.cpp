@@ -2,8 +2,10 @@
 // all: a refused copy leaves nothing half made.
 #include "document/undo_history.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "editor/formula_editor.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_kinds.h"
@@ -53,6 +55,13 @@ bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot) {
 }
 
 void ReleaseUndoSnapshot(UndoSnapshot* snapshot) {
+  if (snapshot->ownsRow) {
+    if (snapshot->row.editor != nullptr) {
+      DisposeFormulaEditor(snapshot->row.editor);
+    } else {
+      FreeExpression(snapshot->row.expression);
+    }
+  }
   FreeExpression(snapshot->tree);
   FreeMemory(snapshot->path);
   *snapshot = UndoSnapshot{};
@@ -91,8 +100,66 @@ bool UndoHistory::Record(FormulaEditor* editor) {
   return true;
 }
 
+bool UndoHistory::RecordRowDeletion(int32_t index) {
+  if (rows_ == nullptr || index < 0 || index >= rows_->count || rows_->data[index].editor == nullptr) return false;
+  ReleaseAll(redo_, &redoCount_);
+  UndoSnapshot step;
+  step.editor = rows_->data[index].editor;
+  step.rowIndex = index;
+  step.ownsRow = true;
+  step.row = rows_->data[index];
+  // Its graphs went with the deletion; the row builds anew when it is back.
+  step.row.graphRow = -1;
+  step.row.resultMessage = 0;
+  (void)GrowArrayRemove(*rows_, index);
+  MakeRoom(undo_, &undoCount_);
+  undo_[undoCount_++] = step;
+  return true;
+}
+
+bool UndoHistory::HoldsRow(const FormulaEditor* editor) const {
+  for (int32_t i = 0; i < undoCount_; ++i)
+    if (undo_[i].ownsRow && undo_[i].editor == editor) return true;
+  return false;
+}
+
+bool UndoHistory::StepRow(UndoSnapshot* step) {
+  if (rows_ == nullptr) return false;
+  if (step->ownsRow) {
+    const int32_t index = std::min(step->rowIndex, rows_->count);
+    if (!GrowArrayInsert(*rows_, step->row, index)) return false;
+    step->rowIndex = index;
+    step->ownsRow = false;
+    return true;
+  }
+  // Taken out again: found by its editor, whatever rows came and went before it.
+  for (int32_t i = 0; i < rows_->count; ++i) {
+    if (rows_->data[i].editor != step->editor) continue;
+    step->row = rows_->data[i];
+    step->row.graphRow = -1;
+    step->row.resultMessage = 0;
+    step->rowIndex = i;
+    step->ownsRow = true;
+    (void)GrowArrayRemove(*rows_, i);
+    return true;
+  }
+  return false;
+}
+
 FormulaEditor* UndoHistory::Step(UndoSnapshot* from, int32_t* fromCount, UndoSnapshot* to, int32_t* toCount) {
   if (*fromCount == 0) return nullptr;
+  if (from[*fromCount - 1].rowIndex >= 0) {
+    UndoSnapshot* step = &from[*fromCount - 1];
+    if (!StepRow(step)) {
+      // A named row no longer there: the step can do nothing and goes; a held row stays held.
+      if (!step->ownsRow) from[--*fromCount] = UndoSnapshot{};
+      return nullptr;
+    }
+    MakeRoom(to, toCount);
+    to[(*toCount)++] = *step;
+    from[--*fromCount] = UndoSnapshot{};
+    return to[*toCount - 1].editor;
+  }
   UndoSnapshot step = from[*fromCount - 1];
   from[--*fromCount] = UndoSnapshot{};
   UndoSnapshot present;
@@ -116,7 +183,7 @@ void UndoHistory::Forget(const FormulaEditor* editor) {
     int32_t* count = stack == undo_ ? &undoCount_ : &redoCount_;
     int32_t kept = 0;
     for (int32_t i = 0; i < *count; ++i) {
-      if (stack[i].editor == editor) {
+      if (stack[i].editor == editor && !stack[i].ownsRow) {
         ReleaseUndoSnapshot(&stack[i]);
       } else {
         stack[kept++] = stack[i];

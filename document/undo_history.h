@@ -1,12 +1,18 @@
 // UndoHistory: the undo and redo steps of a document's formula rows. A step is a snapshot of one
 // row's editor taken before a change: a copy of its tree, its caret fields and the child-index path
 // from the root to its caret node. Undo puts the row back as the snapshot has it and keeps the
-// row's present state as the redo step; any new snapshot forgets the redo steps.
+// row's present state as the redo step; any new snapshot forgets the redo steps. Deleting a row
+// is a step too: the row waits in it, editor and steps included, to be put back at its index.
 // Invariants: every snapshot owns its tree and path; the caret path of a snapshot leads to a node
-// of its tree; at most kUndoDepth steps are kept each way (the oldest go first).
+// of its tree; at most kUndoDepth steps are kept each way (the oldest go first); a step's editor
+// is a row of the document or the row held by a newer deletion step, so an undo changes the row
+// its step was recorded for and no other.
 #pragma once
 
 #include <cstdint>
+
+#include "graphs/core/document_services.h"
+#include "kernel/memory/growable_array.h"
 
 struct ExprNode;
 struct FormulaEditor;
@@ -21,11 +27,19 @@ struct UndoSnapshot {
   int32_t selectionMode = 0;
   int32_t selectionStart = 0;
   int32_t selectionEnd = 0;
+  // A row deletion when rowIndex >= 0 (no tree, no path): the row's place in the document and its
+  // record. As an undo step the row is out of the document and the step owns it (editor, tree);
+  // as a redo step the row is back and only named by its editor.
+  int32_t rowIndex = -1;
+  bool ownsRow = false;
+  EquationRow row{};
 };
 
 class UndoHistory {
  public:
-  UndoHistory() = default;
+  // `rows` are the document's rows that deletion steps take rows out of and put back (null: no
+  // deletion steps).
+  explicit UndoHistory(GrowArray<EquationRow>* rows = nullptr) : rows_(rows) {}
   ~UndoHistory() { Clear(); }
   UndoHistory(const UndoHistory&) = delete;
   UndoHistory& operator=(const UndoHistory&) = delete;
@@ -34,6 +48,13 @@ class UndoHistory {
   // is refused for the copy, every step is forgotten (an undo must not jump over a change it
   // cannot give back) and false is returned.
   bool Record(FormulaEditor* editor);
+  // Takes row `index` (which has an editor) out of the rows into the newest undo step and forgets
+  // the redo steps: Undo puts it back at its index with its content, and its older steps stay
+  // usable; Redo takes it out again. False, the rows untouched, for a row without an editor or an
+  // index outside the rows. Allocates nothing.
+  bool RecordRowDeletion(int32_t index);
+  // A deletion step holds the editor's row out of the document.
+  bool HoldsRow(const FormulaEditor* editor) const;
   bool CanUndo() const { return undoCount_ > 0; }
   bool CanRedo() const { return redoCount_ > 0; }
   // The editor the next undo (redo) changes; null when there is none.
@@ -42,10 +63,13 @@ class UndoHistory {
   // Puts the newest step's row back as it was, caret included, and keeps the row's present state
   // as a redo step (as an undo step for Redo). Returns the editor changed, null when there was no
   // step. Without memory for the present state the other direction's steps are forgotten, and
-  // the row is still put back. The editor's layout is marked invalid.
+  // the row is still put back. The editor's layout is marked invalid. A deletion step puts its row
+  // back in the rows (undo) or takes it out again (redo); when the rows cannot grow the step stays
+  // and null is returned.
   FormulaEditor* Undo();
   FormulaEditor* Redo();
-  // Drops the steps of an editor about to be disposed.
+  // Drops the steps of an editor about to be disposed (a row held by a deletion step is the
+  // step's own: those steps stay).
   void Forget(const FormulaEditor* editor);
   void Clear();
   int32_t UndoCount() const { return undoCount_; }
@@ -53,6 +77,11 @@ class UndoHistory {
 
  private:
   FormulaEditor* Step(UndoSnapshot* from, int32_t* fromCount, UndoSnapshot* to, int32_t* toCount);
+  // A deletion step run: its row put back (owned) or taken out (named); false when the rows
+  // cannot take it back.
+  bool StepRow(UndoSnapshot* step);
+
+  GrowArray<EquationRow>* rows_ = nullptr;
 
   UndoSnapshot undo_[kUndoDepth];
   UndoSnapshot redo_[kUndoDepth];
@@ -63,7 +92,7 @@ class UndoHistory {
 // The snapshot of an editor's state into *snapshot (whose old contents are not released). False,
 // nothing held, when memory is refused.
 bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot);
-// Releases the snapshot's tree and path and empties it.
+// Releases the snapshot's tree and path (and the row it owns) and empties it.
 void ReleaseUndoSnapshot(UndoSnapshot* snapshot);
 // The editor takes over the snapshot's tree (its own is freed) and caret; the snapshot is left
 // empty. A path that no longer leads to a node puts the caret on the root in mode 0.

@@ -4,6 +4,7 @@
 // snapshot flag up, so the next change starts a step of its own.
 #include "document/window_commands.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "document/document_record.h"
@@ -118,25 +119,23 @@ ClipboardStates ClipboardStatesOf(const FormulaEditor* e) {
   return s;
 }
 
-// Undo or redo: the step's row put back and made active. Steps of rows no longer in the window
-// are dropped first.
+// Undo or redo: the step's row put back and made active (a row deleted again leaves the caret in
+// the row above, as Backspace does). Steps of rows neither in the window nor held by a deletion
+// step are dropped first.
 bool RunUndoStep(WindowCommandTarget* window, bool redo) {
   UndoHistory& history = window->Document()->undo;
   for (;;) {
     FormulaEditor* e = redo ? history.RedoEditor() : history.UndoEditor();
     if (e == nullptr) return false;
     const int32_t row = window->RowOfEditor(e);
-    if (row < 0) {
+    if (row < 0 && !history.HoldsRow(e)) {
       history.Forget(e);
       continue;
     }
-    if (redo) {
-      history.Redo();
-    } else {
-      history.Undo();
-    }
+    if ((redo ? history.Redo() : history.Undo()) == nullptr) return false;
     ResetEditCommandHistory();
-    window->FocusRow(row);
+    const int32_t now = window->RowOfEditor(e);
+    window->FocusRow(now >= 0 ? now : std::max(row - 1, 0));
     window->FinishCommand(true);
     return true;
   }

@@ -138,6 +138,12 @@ void DoFormulaEditCommand(int32_t code) {
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e || code == 0) return;
   EditCommandState& s = State();
+  // A run of letters or backspaces is one undo step in one row: a code in another editor starts a
+  // step of its own there, whatever took the caret across.
+  if (s.lastEditor != e) {
+    ResetEditCommandHistory();
+    s.lastEditor = e;
+  }
   s.previousCode = s.lastCode;
   s.lastCode = code;
   if (IsCaretMotionCode(code)) {

@@ -48,6 +48,7 @@ struct StructureCommandHandlers {
 struct EditCommandState {
   int32_t lastCode = 0;
   int32_t previousCode = 0;
+  const FormulaEditor* lastEditor = nullptr;  // the editor the last code ran in (compared, never read)
   bool snapshotPending = true;
   int32_t decimalPointNesting = 0;
   StructureCommandHandlers handlers;

@@ -65,6 +65,17 @@ template <typename T>
   return true;
 }
 
+// Removes item i, the items after it moving up one place (the storage stays); false (array
+// unchanged) for an index outside 0..count-1.
+template <typename T>
+bool GrowArrayRemove(GrowArray<T>& a, std::int32_t index) {
+  if (index < 0 || index >= a.count) return false;
+  std::memmove(static_cast<void*>(a.data + index), a.data + index + 1,
+               static_cast<std::size_t>(a.count - index - 1) * sizeof(T));
+  --a.count;
+  return true;
+}
+
 // Address of item i; the caller guarantees 0 <= i < count.
 template <typename T>
 T* GrowArrayAt(GrowArray<T>& a, std::int32_t i) { return a.data + i; }

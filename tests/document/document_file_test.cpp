@@ -308,7 +308,7 @@ TEST_F(DocumentFileTest, AnUnknownKeyNameIsNamedAsWritten) {
       {"{Shift-Right}{Pgup}", "{Pgup}", 2},
       {"{x}", nullptr, 0},
       {"{B}", nullptr, 0},
-      {"{bogus}", nullptr, 0},
+      {"{bogus}", "{bogus}", 1},
       {"{Bo gus}", nullptr, 0},
       {"{Right", nullptr, 0},
   };
@@ -327,6 +327,57 @@ TEST_F(DocumentFileTest, AnUnknownKeyNameIsNamedAsWritten) {
   EXPECT_EQ(problems_[0].reason.rfind("cannot type the formula: unknown key {Bogus} (key 5;", 0), 0u)
       << problems_[0].reason;
   EXPECT_EQ(document.rows.count, 0);
+}
+
+// A name in braces is a key's name whatever the case of its first letter: a lower-case one the
+// table lacks is named as written (not typed as letters and blamed on the closing brace), in a
+// typed line too; braces around a single character, a digit first or a space stay the brace key.
+TEST_F(DocumentFileTest, KeyNamesOfEitherCaseAreNamedAsWritten) {
+  const struct {
+    const char* keys;
+    const char* unknown;  // null: decodes
+    size_t place;
+  } cases[] = {
+      {"{right}", "{right}", 1},
+      {"y = x{right}", "{right}", 6},
+      {"y = x{Right}{left}", "{left}", 7},
+      {"{backspace}", "{backspace}", 1},
+      {"{ctrl+z}", "{ctrl+z}", 1},
+      {"{shift-Tab}", "{shift-Tab}", 1},
+      {"{page_down}", "{page_down}", 1},
+      {"{f5}", "{f5}", 1},
+      {"a{esc}b", "{esc}", 2},
+      {"{r}", nullptr, 0},
+      {"{5x}", nullptr, 0},
+      {"{-x}", nullptr, 0},
+      {"{a b}", nullptr, 0},
+      {"{right", nullptr, 0},
+      {"}right{", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<TypedKey> keys;
+    std::string reason;
+    const bool decoded = DecodeTypedKeys(c.keys, &keys, &reason);
+    EXPECT_EQ(decoded, c.unknown == nullptr) << c.keys;
+    if (c.unknown == nullptr) continue;
+    EXPECT_EQ(reason.rfind(std::string("unknown key ") + c.unknown + " (key " + std::to_string(c.place) + ";", 0), 0u)
+        << c.keys << ": " << reason;
+  }
+  const struct {
+    const char* line;
+    const char* reason;
+  } lines[] = {
+      {"type: y = x^2{right} + 1\n", "cannot type the formula: unknown key {right} (key 8;"},
+      {"@keys y = {bogus}\n", "cannot type the formula: unknown key {bogus} (key 5;"},
+  };
+  for (const auto& l : lines) {
+    problems_.clear();
+    DocumentRecord document;
+    ASSERT_TRUE(Read(l.line, &document));
+    ASSERT_EQ(problems_.size(), 1u) << l.line;
+    EXPECT_EQ(problems_[0].reason.rfind(l.reason, 0), 0u) << problems_[0].reason;
+    EXPECT_EQ(document.rows.count, 0);
+  }
 }
 
 // A slider row carries its position: "@slider=P" before the formula (with "@xytype=N" in either

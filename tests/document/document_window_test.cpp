@@ -109,6 +109,23 @@ class DocumentWindowTest : public document_test::DocumentTest {
     *columns = count;
     return count ? double(hits) / count : 0.0;
   }
+  // The window reopened on a document read from the text, its graphs computed.
+  void OpenDocumentText(const std::string& text) {
+    window_.reset();
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    const std::string path = testing::TempDir() + "window_test_" + std::to_string(getpid()) + ".txt";
+    std::ofstream(path) << text;
+    std::vector<int> lines;
+    std::vector<DocumentProblem> problems;
+    std::string failure;
+    ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
+    std::remove(path.c_str());
+    ASSERT_TRUE(problems.empty()) << problems[0].reason;
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+    for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
+    window_->IdleTick(30);
+  }
   CountingSurface surface_;
   std::unique_ptr<DocumentRecord> document_;
   std::unique_ptr<DocumentWindow> window_;
@@ -525,20 +542,7 @@ TEST_F(DocumentWindowTest, ClosingTheWindowGivesTheEditorHooksBack) {
 // the right end sends a = 4 to the graphs: the parabola y = a x^2 becomes 4x^2 with the same graph
 // objects (no rebuild), the value shown changes, and the rows stay above the strip.
 TEST_F(DocumentWindowTest, DraggingASliderChangesTheGraphWithoutARebuild) {
-  window_.reset();
-  document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
-  const std::string path = testing::TempDir() + "slider_window_test_" + std::to_string(getpid()) + ".txt";
-  std::ofstream(path) << "@slider=25 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n";
-  std::vector<int> lines;
-  std::vector<DocumentProblem> problems;
-  std::string failure;
-  ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
-  std::remove(path.c_str());
-  ASSERT_TRUE(problems.empty()) << problems[0].reason;
-  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
-  ASSERT_TRUE(window_->Open(kWidth, kHeight));
-  for (int i = 0; i < 100 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
-  window_->IdleTick(30);
+  OpenDocumentText("@slider=25 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n");
   int columns = 0;
   EXPECT_GE(Hits([](double x) { return x * x; }, &columns), 0.9) << "a = 1 at a quarter of 0..4";
   const QDRect strip = window_->SliderStrip();
@@ -579,6 +583,41 @@ TEST_F(DocumentWindowTest, DraggingASliderChangesTheGraphWithoutARebuild) {
   EXPECT_GE(Hits([](double x) { return 4 * x * x; }, &columns), 0.9);
   EXPECT_GE(columns, 10);
   EXPECT_LT(Hits([](double x) { return x * x; }, &columns), 0.5) << "the old parabola is gone";
+}
+
+// Only a press on a slider's track moves its thumb (to the pointer); a press on the name "a" or
+// on the value "= 2" leaves a where it was, and nothing is rebuilt. Golden positions: the track's
+// ends are 0 and 100, a thumb's centre is its own position.
+TEST_F(DocumentWindowTest, OnlyAPressOnTheTrackMovesASlider) {
+  OpenDocumentText("@slider=50 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n");
+  const QDRect line = SliderLineRect(window_->SliderStrip(), 0);
+  const QDRect track = SliderTrackRect(line);
+  const int16_t middle = int16_t((line.top + line.bottom) / 2);
+  const int32_t builds = window_->GraphBuilds();
+  const struct {
+    const char* where;
+    int32_t h, v;
+    int32_t position;
+  } cases[] = {
+      {"the name", line.left + 3, middle, 50},
+      {"between the name and the track", track.left - 1, middle, 50},
+      {"the value text", track.right + 6, middle, 50},
+      {"the line's right end", line.right - 1, middle, 50},
+      {"the track's left end", track.left, middle, 0},
+      {"the track's right end", track.right - 1, middle, 100},
+      {"the track's top edge, a quarter along", SliderThumbCentre(track, 100, 25), track.top, 25},
+      {"the track, three quarters along", SliderThumbCentre(track, 100, 75), middle, 75},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(RectHeight(window_->SliderStrip()), kSliderLineHeight);
+    SetSliderPosition(document_.get(), 0, 50);
+    window_->HandleMouseDown(QDPoint{int16_t(c.v), int16_t(c.h)}, 0, 1);
+    EXPECT_EQ(document_->rows.data[0].sliderValue, c.position) << c.where;
+    if (c.position == 50) {
+      EXPECT_EQ(SliderValueText(document_->rows.data[0]), "2") << c.where;
+    }
+  }
+  EXPECT_EQ(window_->GraphBuilds(), builds);
 }
 
 // A transfer the window blocks on shows the progress box, drawn again while it runs; Escape (the

@@ -260,8 +260,9 @@ TEST_F(WindowMenusTest, CopyKeepsTheGraphsAndCutAndPasteAreEdits) {
   EXPECT_EQ(Row(0), Written("equal[y,x]")) << "the cut undone";
 }
 
-// A row deleted with Backspace takes its undo steps with it: Undo goes on with the rows still there.
-TEST_F(WindowMenusTest, ADeletedRowTakesItsUndoStepsWithIt) {
+// A row deleted with Backspace is an undo step that keeps the row's own steps: Undo puts the row
+// back (empty, as it was deleted), then its letters, and only then reaches into the other row.
+TEST_F(WindowMenusTest, ADeletedRowComesBackWithItsUndoSteps) {
   Open({"equal[y,x]"});
   Select({1}, SelectionCaretAfter);
   ResetEditCommandHistory();
@@ -269,12 +270,138 @@ TEST_F(WindowMenusTest, ADeletedRowTakesItsUndoStepsWithIt) {
   window_->FocusRow(1);
   Type("a");
   ASSERT_EQ(document_->rows.count, 2) << "the new row joined";
+  FormulaEditor* typed = window_->RowEditor(1);
   Type("{Backspace}{Backspace}");
   ASSERT_EQ(document_->rows.count, 1) << "emptied, then deleted";
-  EXPECT_EQ(document_->undo.UndoEditor(), window_->RowEditor(0));
+  EXPECT_EQ(document_->undo.UndoEditor(), typed) << "the deletion is the newest step";
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  ASSERT_EQ(document_->rows.count, 2);
+  EXPECT_EQ(window_->RowEditor(1), typed);
+  EXPECT_EQ(window_->ActiveRow(), 1);
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(1), Written("a"));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(1), Row(2)) << "before the letter: as empty as the new row";
+  EXPECT_NE(Row(0), Written("equal[y,x]")) << "the other row untouched so far";
   EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(Row(0), Written("equal[y,x]"));
   EXPECT_FALSE(window_->ChooseCommand(kCommandUndo));
+}
+
+// A row holding y = 3 below y = x: Select All and Backspace clear it (a step), Backspace again
+// deletes it (a step). Undo brings the empty row back at its place, Undo again y = 3; the row above
+// never changes. Redo clears and deletes it again; a Backspace in the row above after a deletion
+// is a step of that row, not part of the deleted row's run.
+TEST_F(WindowMenusTest, UndoAfterDeletingARowGivesItsContentBack) {
+  Open({"equal[y,x]", "equal[y,3]"});
+  window_->FocusRow(1);
+  ASSERT_TRUE(window_->ChooseCommand(kCommandSelectAll));
+  Type("{Backspace}");
+  ASSERT_EQ(Row(1), Row(2)) << "Select All and Backspace empty the row";
+  Type("{Backspace}");
+  ASSERT_EQ(document_->rows.count, 1);
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  ASSERT_EQ(document_->rows.count, 2);
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_EQ(Row(1), Row(2));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_EQ(Row(1), Written("equal[y,3]"));
+  EXPECT_EQ(document_->rows.data[1].expression, window_->RowEditor(1)->root) << "the row is the editor's tree";
+  EXPECT_FALSE(window_->ChooseCommand(kCommandUndo)) << "nothing older: y = x is never touched";
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandRedo));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandRedo));
+  ASSERT_EQ(document_->rows.count, 1) << "Redo deletes it again";
+  EXPECT_EQ(window_->ActiveRow(), 0) << "the caret in the row above, as after Backspace";
+  EXPECT_FALSE(window_->ChooseCommand(kCommandRedo));
+  // Backspace in the row above: its own step, undone before the deletion.
+  Type("{Backspace}");
+  ASSERT_NE(Row(0), Written("equal[y,x]"));
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(0), Written("equal[y,x]"));
+  EXPECT_EQ(document_->rows.count, 1);
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(document_->rows.count, 2);
+  EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Row(1), Written("equal[y,3]"));
+  // Return builds the rows back as they were: the row put back graphs again.
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  EXPECT_GE(document_->rows.data[1].graphRow, 0);
+}
+
+// Sequences of deletions (first, middle, last row, each by Select All and two Backspaces), undos
+// and redos over three rows. After every step each row's expression is its editor's tree, and an
+// Undo or Redo changes one row only (one row's text, or one row put back or taken out); the rows
+// end as the table says ("" an empty row).
+TEST_F(WindowMenusTest, DeletionsUndosAndRedosChangeOnlyTheirOwnRow) {
+  const std::vector<const char*> start = {"equal[y,x]", "equal[y,2]", "equal[y,3]"};
+  const struct {
+    const char* script;  // D<i>: delete row i by keys; U: undo; R: redo; N: no redo to run
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"D0", {"equal[y,2]", "equal[y,3]"}},
+      {"D1", {"equal[y,x]", "equal[y,3]"}},
+      {"D2", {"equal[y,x]", "equal[y,2]"}},
+      {"D0U", {"", "equal[y,2]", "equal[y,3]"}},
+      {"D1UU", {"equal[y,x]", "equal[y,2]", "equal[y,3]"}},
+      {"D2UUR", {"equal[y,x]", "equal[y,2]", ""}},
+      {"D2UURR", {"equal[y,x]", "equal[y,2]"}},
+      {"D0D0", {"equal[y,3]"}},
+      {"D0D0UUUU", {"equal[y,x]", "equal[y,2]", "equal[y,3]"}},
+      {"D1D1UU", {"equal[y,x]", "equal[y,3]"}},
+      {"D1D1UUU", {"equal[y,x]", "", "equal[y,3]"}},
+      {"D2D1UUUU", {"equal[y,x]", "equal[y,2]", "equal[y,3]"}},
+      {"D2D1UUUURRRR", {"equal[y,x]"}},
+      {"D0UUD1N", {"equal[y,x]", "equal[y,3]"}},  // a new deletion forgets the redo steps
+      {"D0D0D0", {}},
+      {"D0D0D0D0UUUUUU", {"equal[y,x]", "equal[y,2]", "equal[y,3]"}},  // the fourth: the new row stays
+  };
+  for (const auto& c : cases) {
+    TearDown();
+    SetUp();
+    Open(start);
+    const std::string empty = Row(document_->rows.count);  // the new row, always empty
+    const auto rows = [&] {
+      std::vector<std::string> out;
+      for (int32_t i = 0; i < document_->rows.count; ++i) {
+        out.push_back(Row(i) == empty ? "" : Row(i));
+        EXPECT_EQ(document_->rows.data[i].expression, window_->RowEditor(i)->root) << c.script;
+        const char* why = "";
+        EXPECT_TRUE(CheckFormulaEditor(window_->RowEditor(i), &why)) << c.script << ": " << why;
+      }
+      return out;
+    };
+    for (const char* op = c.script; *op != 0; ++op) {
+      const std::vector<std::string> before = rows();
+      if (*op == 'D') {
+        window_->FocusRow(*++op - '0');
+        ASSERT_TRUE(window_->ChooseCommand(kCommandSelectAll));
+        Type("{Backspace}{Backspace}");
+        continue;
+      }
+      if (*op == 'N') {
+        EXPECT_FALSE(window_->ChooseCommand(kCommandRedo)) << c.script;
+        continue;
+      }
+      ASSERT_TRUE(window_->ChooseCommand(*op == 'U' ? kCommandUndo : kCommandRedo)) << c.script;
+      const std::vector<std::string> after = rows();
+      // One row changed: the same count with one text differing, or one row more or less.
+      const std::vector<std::string>& longer = after.size() >= before.size() ? after : before;
+      const std::vector<std::string>& shorter = after.size() >= before.size() ? before : after;
+      ASSERT_LE(longer.size() - shorter.size(), 1u) << c.script;
+      size_t i = 0;
+      while (i < shorter.size() && shorter[i] == longer[i]) ++i;
+      const size_t skip = longer.size() == shorter.size() ? 1 : 0;
+      for (size_t k = i; k < shorter.size(); ++k) {
+        if (skip == 1 && k == i) continue;
+        EXPECT_EQ(shorter[k], longer[k + 1 - skip]) << c.script << ": row " << k << " changed too";
+      }
+    }
+    std::vector<std::string> expected;
+    for (const std::string& r : c.rows) expected.push_back(r.empty() ? "" : Written(r.c_str()));
+    EXPECT_EQ(rows(), expected) << c.script;
+  }
 }
 
 // Undo reaches back into another row, which becomes the active one; a Clear (Escape) is a step.
