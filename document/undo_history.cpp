@@ -179,11 +179,12 @@ FormulaEditor* UndoHistory::Undo() { return Step(undo_, &undoCount_, redo_, &red
 FormulaEditor* UndoHistory::Redo() { return Step(redo_, &redoCount_, undo_, &undoCount_); }
 
 void UndoHistory::Forget(const FormulaEditor* editor) {
+  if (HoldsRow(editor)) return;  // no one else disposes it: its steps stay usable
   for (UndoSnapshot* stack : {undo_, redo_}) {
     int32_t* count = stack == undo_ ? &undoCount_ : &redoCount_;
     int32_t kept = 0;
     for (int32_t i = 0; i < *count; ++i) {
-      if (stack[i].editor == editor && !stack[i].ownsRow) {
+      if (stack[i].editor == editor) {
         ReleaseUndoSnapshot(&stack[i]);
       } else {
         stack[kept++] = stack[i];

@@ -68,8 +68,8 @@ class UndoHistory {
   // and null is returned.
   FormulaEditor* Undo();
   FormulaEditor* Redo();
-  // Drops the steps of an editor about to be disposed (a row held by a deletion step is the
-  // step's own: those steps stay).
+  // Drops the steps of an editor about to be disposed; nothing for the editor of a row a deletion
+  // step holds (the history's own, whose steps stay usable).
   void Forget(const FormulaEditor* editor);
   void Clear();
   int32_t UndoCount() const { return undoCount_; }

@@ -193,4 +193,123 @@ TEST_F(UndoHistoryTest, UndoWithoutMemoryForRedoStillGivesTheRowBack) {
   EXPECT_TRUE(CheckFormulaEditor(editor_, &why)) << why;
 }
 
+// Deletion steps over a row list of their own: rows of the given formulas, each with an editor.
+class RowDeletionTest : public UndoHistoryTest {
+ protected:
+  void TearDown() override {
+    rowHistory_.Clear();
+    for (int32_t i = 0; i < rows_.count; ++i) {
+      if (rows_.data[i].editor != nullptr) {
+        DisposeFormulaEditor(rows_.data[i].editor);
+      } else {
+        FreeExpression(rows_.data[i].expression);
+      }
+    }
+    GrowArrayFree(rows_);
+    UndoHistoryTest::TearDown();
+  }
+  FormulaEditor* AddRow(const char* formula) {
+    FormulaEditor* e = NewFormulaEditor();
+    EXPECT_NE(e, nullptr);
+    FreeExpression(e->root);
+    e->root = e->caretNode = ReadWholeFormula(formula);
+    EquationRow row;
+    row.editor = e;
+    row.expression = e->root;
+    EXPECT_TRUE(GrowArrayAppend(rows_, row));
+    return e;
+  }
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < rows_.count; ++i) out.push_back(Bracket(rows_.data[i].editor->root));
+    return out;
+  }
+  GrowArray<EquationRow> rows_;
+  UndoHistory rowHistory_{&rows_};
+};
+
+// A deleted row comes back at its index as the same editor, its older steps still usable; Redo
+// takes it out again. Refused deletions leave the rows alone. Golden lists: by hand.
+TEST_F(RowDeletionTest, ADeletedRowComesBackAtItsPlaceWithItsSteps) {
+  FormulaEditor* a = AddRow("equal[y,1]");
+  FormulaEditor* b = AddRow("equal[y,2]");
+  FormulaEditor* c = AddRow("equal[y,3]");
+  const struct {
+    int32_t index;
+  } refused[] = {{-1}, {3}, {100}};
+  for (const auto& r : refused) EXPECT_FALSE(rowHistory_.RecordRowDeletion(r.index)) << r.index;
+  EXPECT_EQ(rowHistory_.UndoCount(), 0);
+  ASSERT_TRUE(rowHistory_.Record(b));
+  FreeExpression(b->root);
+  b->root = b->caretNode = ReadWholeFormula("equal[y,22]");
+  rows_.data[1].graphRow = 4;
+  rows_.data[1].resultMessage = 9;
+  rows_.data[1].color = 5.0;
+  ASSERT_TRUE(rowHistory_.RecordRowDeletion(1));
+  EXPECT_EQ(Rows(), (std::vector<std::string>{Written("equal[y,1]"), Written("equal[y,3]")}));
+  EXPECT_TRUE(rowHistory_.HoldsRow(b));
+  rowHistory_.Forget(b);
+  EXPECT_EQ(rowHistory_.UndoCount(), 2) << "the held row's steps are the history's own";
+  EXPECT_EQ(rowHistory_.Undo(), b);
+  ASSERT_EQ(rows_.count, 3);
+  EXPECT_EQ(rows_.data[1].editor, b);
+  EXPECT_EQ(rows_.data[1].color, 5.0) << "the row's own values come back";
+  EXPECT_EQ(rows_.data[1].graphRow, -1) << "its graphs went with it";
+  EXPECT_EQ(rows_.data[1].resultMessage, 0);
+  EXPECT_FALSE(rowHistory_.HoldsRow(b));
+  EXPECT_EQ(rowHistory_.Undo(), b);
+  EXPECT_EQ(Bracket(b->root), Written("equal[y,2]"));
+  EXPECT_EQ(rowHistory_.Redo(), b);
+  EXPECT_EQ(rowHistory_.Redo(), b);
+  EXPECT_EQ(Rows(), (std::vector<std::string>{Written("equal[y,1]"), Written("equal[y,3]")}));
+  // Rows deleted before it: it comes back at its index clamped to the rows there are.
+  ASSERT_TRUE(rowHistory_.RecordRowDeletion(1));
+  ASSERT_TRUE(rowHistory_.RecordRowDeletion(0));
+  EXPECT_FALSE(rowHistory_.CanRedo()) << "a deletion forgets the redo steps";
+  EXPECT_EQ(rowHistory_.Undo(), a);
+  EXPECT_EQ(rowHistory_.Undo(), c);
+  EXPECT_EQ(rowHistory_.Undo(), b);
+  EXPECT_EQ(Rows(), (std::vector<std::string>{Written("equal[y,1]"), Written("equal[y,22]"), Written("equal[y,3]")}));
+  // A row without an editor is no step.
+  EquationRow bare;
+  bare.expression = ReadWholeFormula("equal[y,4]");
+  ASSERT_TRUE(GrowArrayAppend(rows_, bare));
+  EXPECT_FALSE(rowHistory_.RecordRowDeletion(3));
+  EXPECT_EQ(rows_.count, 4);
+}
+
+// Putting a row back when the rows must grow and memory is refused: nothing changes, the step
+// stays, and the next Undo gives the row back.
+TEST_F(RowDeletionTest, RefusedGrowthKeepsTheDeletionStep) {
+  FormulaEditor* first = AddRow("equal[y,0]");
+  while (rows_.count < rows_.capacity) AddRow("equal[y,1]");
+  ASSERT_TRUE(rowHistory_.RecordRowDeletion(0));
+  AddRow("equal[y,2]");  // full again
+  ASSERT_EQ(rows_.count, rows_.capacity);
+  FailAllocationAt(1, true);
+  EXPECT_EQ(rowHistory_.Undo(), nullptr);
+  FailAllocationAt(0);
+  SetOutOfMemoryFlag(false);
+  EXPECT_TRUE(rowHistory_.HoldsRow(first));
+  EXPECT_EQ(rowHistory_.UndoCount(), 1);
+  EXPECT_EQ(rowHistory_.Undo(), first);
+  EXPECT_EQ(rows_.data[0].editor, first);
+  EXPECT_EQ(rows_.count, kGrowArrayFirstCapacity + 1);
+}
+
+// More deletions than the depth: the oldest steps go and the rows they held are freed (the
+// fixture's byte count proves it); Clear frees the rest.
+TEST_F(RowDeletionTest, StepsPastTheDepthFreeTheirRows) {
+  for (int i = 0; i < kUndoDepth + 5; ++i) {
+    AddRow(("equal[y," + std::to_string(i) + "]").c_str());
+    ASSERT_TRUE(rowHistory_.RecordRowDeletion(0));
+  }
+  EXPECT_EQ(rows_.count, 0);
+  EXPECT_EQ(rowHistory_.UndoCount(), kUndoDepth);
+  for (int i = 0; i < 3; ++i) EXPECT_NE(rowHistory_.Undo(), nullptr);
+  std::vector<std::string> newest;
+  for (int i = kUndoDepth + 2; i < kUndoDepth + 5; ++i) newest.push_back(Written(("equal[y," + std::to_string(i) + "]").c_str()));
+  EXPECT_EQ(Rows(), newest) << "the newest deletions come back first, each at index 0";
+}
+
 }  // namespace
