@@ -82,7 +82,7 @@ void DocumentWindow::RevealActiveRow() {
   if (e == nullptr) return;
   const QDRect pane = RowsRect();  // the rows' part of the math pane, above the slider strip
   const int32_t top = e->frame.top - kRowGap;
-  const int32_t bottom = e->frame.bottom + (RowMessage(activeRow_) != 0 ? kMessageHeight : 0) + kRowGap;
+  const int32_t bottom = e->frame.bottom + (RowMessageText(activeRow_) != nullptr ? kMessageHeight : 0) + kRowGap;
   int32_t shift = 0;
   if (top < pane.top || bottom - top > RectHeight(pane)) {
     shift = top - pane.top;
