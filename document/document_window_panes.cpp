@@ -29,6 +29,8 @@ DocumentWindow::CaretPlace DocumentWindow::CaretPlaceOf(const FormulaEditor* edi
 bool DocumentWindow::IsEmptyRow(int32_t row) const { return IsPromptRoot(RowEditor(row)); }
 
 void DocumentWindow::GoToRowEnd(int32_t row) {
+  // A caret motion into another row: what is typed there is an undo step of its own.
+  ResetEditCommandHistory();
   ActivateRow(row);
   if (TypesettingGlobals().currentEditor == RowEditor(activeRow_)) CaretToFormulaEnd();
 }

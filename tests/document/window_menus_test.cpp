@@ -277,6 +277,33 @@ TEST_F(WindowMenusTest, ADeletedRowTakesItsUndoStepsWithIt) {
   EXPECT_FALSE(window_->ChooseCommand(kCommandUndo));
 }
 
+// Rows typed one after another with Return, or reached with Up and Down, are undo steps of their
+// own: Undo takes back the last row's typing only, then the row's before it.
+TEST_F(WindowMenusTest, EachRowReachedByAKeyIsItsOwnUndoStep) {
+  Open({"equal[y,x]"});
+  window_->FocusRow(1);
+  ResetEditCommandHistory();  // what the click into the new row does
+  const std::string empty = Row(1);
+  Type("y = 2");
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  Type("y = 3");
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  ASSERT_EQ(document_->rows.count, 3);
+  for (int i = 0; i < 8 && window_->ActiveRow() != 1; ++i) Type("{Up}");  // to the end of row 1
+  ASSERT_EQ(window_->ActiveRow(), 1);
+  Type("4");
+  const struct {
+    int row;             // the row the step gives back
+    const char* before;  // as it was before the step's typing; null: the empty row
+  } steps[] = {{1, "equal[y,2]"}, {2, nullptr}, {1, nullptr}};
+  for (const auto& step : steps) {
+    EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+    EXPECT_EQ(window_->ActiveRow(), step.row);
+    EXPECT_EQ(Row(step.row), step.before != nullptr ? Written(step.before) : empty) << step.row;
+  }
+  EXPECT_EQ(Row(0), Written("equal[y,x]")) << "the document's row was never typed in";
+}
+
 // Undo reaches back into another row, which becomes the active one; a Clear (Escape) is a step.
 TEST_F(WindowMenusTest, UndoGoesBackToTheRowItChanged) {
   Open({"equal[y,x]", "equal[y,times[2,x]]"});
