@@ -1021,12 +1021,14 @@ class WindowIntegrationTest : public WindowTest {
     XSync(dpy_, False);
     twinWindow_->HandleKey(TranslateLinuxKey(char32_t(c), char32_t(c), false, true, true));
   }
-  // Starts the program on the server, types the integral's template key, Tab to its integrand and
+  // Starts the program on a server that gives the answer, types the integral's template key, Tab to its integrand and
   // the integrand, selects the row and clicks Math > Simplify without waiting for the command (it
   // blocks on the server). False when a step did not happen.
-  void TypeIntegralAndSimplify(const std::string& url, char templateKey, const std::string& integrand) {
+  void TypeIntegralAndSimplify(const loopback::Script& answer, char templateKey, const std::string& integrand) {
+    server_ = std::make_unique<loopback::Server>(std::vector<loopback::Script>{answer});
+    ASSERT_NE(server_->Port(), 0);
     for (const char* proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(proxy);
-    setenv("QUORVALIS_INTEGRATION_SERVER", url.c_str(), 1);
+    setenv("QUORVALIS_INTEGRATION_SERVER", server_->URL().c_str(), 1);
     Start();
     if (HasFatalFailure()) return;
     ControlAltKey(templateKey);
@@ -1066,6 +1068,19 @@ class WindowIntegrationTest : public WindowTest {
         *fill += IsBarFill(shot.At(h, v));
       }
   }
+  static QDRect Box() { return ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight)); }
+  // Shoots the window until the box's face covers half its rectangle (5 s at most): the last shot,
+  // its face and fill counted.
+  Screenshot AwaitBox(const std::string& name, int* face, int* fill) {
+    const QDRect box = Box();
+    Screenshot shot;
+    *face = *fill = 0;
+    for (int i = 0; i < 100 && *face < RectWidth(box) * RectHeight(box) / 2; ++i, Pause(50)) {
+      shot = Shoot(name);
+      CountBox(shot, box, face, fill);
+    }
+    return shot;
+  }
   // Pixels that changed from before the command in the place of row 1's message (under its
   // typeset frame).
   int MessageInk(const Screenshot& shot) const {
@@ -1078,6 +1093,7 @@ class WindowIntegrationTest : public WindowTest {
   std::string typed_;
   Screenshot before_;
   QDRect item_{};  // Simplify's item in the open menu
+  std::unique_ptr<loopback::Server> server_;
 };
 
 // While the server holds its reply the progress box is in the window's pixels and its bar moves;
@@ -1085,17 +1101,11 @@ class WindowIntegrationTest : public WindowTest {
 // as it was (an indefinite one: a definite one becomes the difference of its indefinite integral at
 // the bounds, as whenever no answer comes).
 TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) {
-  loopback::Server server({{loopback::Answer::kReply, 200, "X", 10000}});
-  ASSERT_NE(server.Port(), 0);
-  TypeIntegralAndSimplify(server.URL(), 'i', "sin x^3");
+  TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "X", 10000}, 'i', "sin x^3");
   if (HasFatalFailure()) return;
-  const QDRect box = ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight));
+  const QDRect box = Box();
   int face = 0, fill = 0;
-  Screenshot first;
-  for (int i = 0; i < 100 && face < RectWidth(box) * RectHeight(box) / 2; ++i, Pause(50)) {
-    first = Shoot("window-progress-first");
-    CountBox(first, box, &face, &fill);
-  }
+  const Screenshot first = AwaitBox("window-progress-first", &face, &fill);
   EXPECT_GE(face, RectWidth(box) * RectHeight(box) / 2) << "the box is drawn";
   EXPECT_GT(fill, 50) << "with its bar";
   int menuLeft = 0;
@@ -1124,20 +1134,17 @@ TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) 
   EXPECT_GT(MessageInk(after), 100) << "the message is drawn under the row";
   CountBox(after, box, &face, &fill);
   EXPECT_EQ(fill, 0) << "the box is gone";
-  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(server_->Connections(), 1);
 }
 
 // The server answers after a while: the box shows meanwhile, then the answer replaces the integral
 // and no message is shown.
 TEST_F(WindowIntegrationTest, TheDelayedAnswerReplacesTheIntegral) {
-  loopback::Server server({{loopback::Answer::kReply, 200, "OVER[POWER[X,3],3]", 2500}});
-  ASSERT_NE(server.Port(), 0);
-  TypeIntegralAndSimplify(server.URL(), 'i', "x^2");
+  TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "OVER[POWER[X,3],3]", 2500}, 'i', "x^2");
   if (HasFatalFailure()) return;
-  const QDRect box = ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight));
+  const QDRect box = Box();
   int face = 0, fill = 0;
-  for (int i = 0; i < 100 && face < RectWidth(box) * RectHeight(box) / 2; ++i, Pause(50))
-    CountBox(Shoot("window-progress-waiting"), box, &face, &fill);
+  AwaitBox("window-progress-waiting", &face, &fill);
   EXPECT_GE(face, RectWidth(box) * RectHeight(box) / 2) << "the box is drawn while the answer is held";
   std::string line;
   ASSERT_TRUE(program_.WaitFor("command 0x2000", nullptr, 15));
@@ -1148,7 +1155,7 @@ TEST_F(WindowIntegrationTest, TheDelayedAnswerReplacesTheIntegral) {
   CountBox(after, box, &face, &fill);
   EXPECT_EQ(fill, 0) << "the box is gone";
   EXPECT_EQ(program_.Log().find("message"), std::string::npos) << program_.Log();
-  const std::vector<loopback::Request> requests = server.Requests();
+  const std::vector<loopback::Request> requests = server_->Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].body, "thecommand=%28integrate+%28expt+x+2%29+x%29");
 }
