@@ -5,6 +5,7 @@
 // rule re-reads a neighbour through its parent after every such edit.
 #include "algebra/stepwise_moves.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "algebra/differentiation.h"
@@ -14,6 +15,7 @@
 #include "editor/layout_driver.h"
 #include "editor/structural_deletion.h"
 #include "kernel/trees/expr_node.h"
+#include "kernel/trees/node_builders.h"
 
 namespace {
 
@@ -164,10 +166,120 @@ ExprNode* DistributeInto(ExprNode* s, ExprNode* n, int d) {
   return held;
 }
 
-// s sqrt(a) = sqrt(s^2 a) and s a^e = (s^(1/e) a)^e hold for a positive s only: a factor with a
-// sign of its own (a negation, a negative number or leading number) goes in as its magnitude and
-// the sign stays outside. Makes s (detached) its magnitude in place; true when that took an odd
-// number of signs away.
+// The whole number n is (a number, or a negated one), in *out; false for anything else.
+bool WholeNumber(const ExprNode* n, int32_t* out) {
+  if (IsNegation(n)) {
+    if (!WholeNumber(n->children[0], out) || *out == INT32_MIN) return false;
+    *out = -*out;
+    return true;
+  }
+  return IsNumberNode(n) && AsInt32(NumberValue(n), out);
+}
+bool IsWhole(const ExprNode* n) {
+  int32_t v = 0;
+  return WholeNumber(n, &v);
+}
+bool IsEvenWhole(const ExprNode* n) {
+  int32_t v = 0;
+  return WholeNumber(n, &v) && v % 2 == 0;
+}
+bool IsOddWhole(const ExprNode* n) {
+  int32_t v = 0;
+  return WholeNumber(n, &v) && v % 2 != 0;
+}
+// An exponent p/q (or -p/q) of odd whole numbers, q = 1 included: x^e is then real for a negative
+// x too (the evaluator's real odd roots) and (x y)^e = x^e y^e for every sign.
+bool IsOddRatio(const ExprNode* e) {
+  if (IsNegation(e)) e = e->children[0];
+  if (IsQuotient(e)) return IsOddWhole(e->children[0]) && IsOddWhole(e->children[1]);
+  return IsOddWhole(e);
+}
+// An exponent whose reciprocal is whole: 1/k or -1/k, k whole.
+bool HasWholeReciprocal(const ExprNode* e) {
+  if (IsNegation(e)) e = e->children[0];
+  if (IsQuotient(e)) return IsNumberValue(e->children[0], 1) && IsWhole(e->children[1]);
+  return IsNumberValue(e, 1) || IsNumberValue(e, -1);
+}
+
+bool KnownNonNegative(const ExprNode* n, bool evenPowers = true);
+
+// A letter bound as the index of a sum or product counting up from a start known non-negative;
+// the nearest binding of the name decides. *bound tells whether any sum or product binds it.
+bool IndexCountsUpFromNonNegative(const ExprNode* letter, bool* bound) {
+  for (const ExprNode* a = letter->parent; a != nullptr; a = a->parent) {
+    if (IndexNameOf(a) != letter->value.symbol) continue;
+    *bound = true;
+    return KnownNonNegative(a->children[1]->children[1]);
+  }
+  *bound = false;
+  return false;
+}
+
+// Whether n >= 0 wherever it has a value, whatever real values its letters take: a number >= 0,
+// e, pi, exp or abs of anything, an even whole power of anything, any power of such a base, a
+// product, quotient or sum of such, an index counting up from such a start. Zero counts: the root
+// and power rules below hold for s = 0 too. Without evenPowers an even power of a base of unknown
+// sign does not count: raised to a power that is not whole, the simplifier's (x^2)^k = x^(2k)
+// would lose its sign.
+bool KnownNonNegative(const ExprNode* n, bool evenPowers) {
+  switch (n->kind) {
+    case KindNum: return NumberValue(n) >= 0;
+    case KindChar: {
+      bool bound = false;
+      const bool index = IndexCountsUpFromNonNegative(n, &bound);
+      return bound ? index : n->value.symbol == kSymbolE || n->value.symbol == SymPi;
+    }
+    case KindExp:
+    case KindAbs: return n->arity == 1;
+    case KindPower:
+      return n->arity == 2 && ((evenPowers && IsEvenWhole(n->children[1])) || KnownNonNegative(n->children[0], evenPowers));
+    case KindId:
+    case KindTimes:
+    case KindOver:
+    case KindPlus:
+      if (n->arity < 1) return false;
+      for (int k = 0; k < n->arity; ++k) {
+        if (!KnownNonNegative(n->children[k], evenPowers)) return false;
+      }
+      return true;
+    default: return false;
+  }
+}
+
+// s sqrt(a) = sqrt(s^2 a) and s a^e = (s^(1/e) a)^e hold for every real s under an odd root (odd
+// e), else for s >= 0 only. Whether s may go in: a factor with a sign of its own (a negation, a
+// negative number or leading number) goes in as its magnitude (TakeSign) with the sign kept
+// outside, so that magnitude must be known non-negative; any other factor of unknown sign stays
+// out, since x sqrt(a) is -2 where sqrt(x^2 a) is 2 (x = -2, a = 1). wholeRaise: s goes in
+// raised to a whole power. s still in the formula.
+bool MayEnterRootOrPower(const ExprNode* s, bool odd, bool wholeRaise) {
+  if (odd) return true;
+  while (IsNegation(s)) s = s->children[0];
+  if (IsNumberNode(s)) return true;
+  if (!HasNumberFirst(s, KindTimes)) return KnownNonNegative(s, wholeRaise);
+  for (int k = 1; k < s->arity; ++k) {
+    if (!KnownNonNegative(s->children[k], wholeRaise)) return false;
+  }
+  return true;
+}
+
+// sqrt(s f) = sqrt(s) sqrt(f) holds when s or the rest of its product p is known non-negative
+// (both negative, the left side has a value and the right none).
+bool MayLeaveRoot(const ExprNode* s, const ExprNode* p) {
+  if (KnownNonNegative(s)) return true;
+  for (int k = 0; k < p->arity; ++k) {
+    if (p->children[k] != s && !KnownNonNegative(p->children[k])) return false;
+  }
+  return true;
+}
+// (s f)^e = s^e f^e holds for every sign when e is whole or an odd ratio, else for s known
+// non-negative (s^e is simplified, so no even power of a base of unknown sign).
+bool MayLeavePower(const ExprNode* s, const ExprNode* exponent) {
+  return IsWhole(exponent) || IsOddRatio(exponent) || KnownNonNegative(s, false);
+}
+
+// Makes s (detached) its magnitude in place, taking away the sign of a negation, a negative
+// number or leading number; true when that took an odd number of signs away.
 bool TakeSign(ExprNode* s) {
   bool negative = false;
   for (;;) {
@@ -202,8 +314,14 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   if (IsKindWithOperands(inner, KindPlus) || IsKindWithOperands(inner, KindEqual)) return DistributeInto(s, n, d);
   if (IsGroup(n)) return DetachSelected(s, &n) ? AttachFactorInside(n, s, d) : nullptr;
   if (n->kind == KindSqrt && (n->arity == 1 || n->arity == 2)) {
-    // s sqrt(a) = sqrt(s^2 a); under an n-th root the factor goes in as s^n.
-    if (DetachSelected(s, &n) == nullptr) return nullptr;
+    // s sqrt(a) = sqrt(s^2 a); under an n-th root the factor goes in as s^n (as 1 under a 0-th:
+    // it would be lost).
+    const ExprNode* index = n->arity == 2 ? n->children[1] : nullptr;
+    if (index != nullptr && IsNumberValue(index, 0)) return nullptr;
+    const bool odd = index != nullptr && IsOddWhole(index), whole = index == nullptr || IsWhole(index);
+    if (!MayEnterRootOrPower(s, odd, whole) || DetachSelected(s, &n) == nullptr) {
+      return nullptr;
+    }
     const bool negative = TakeSign(s);
     ExprNode* power = Build(KindPower, {s, n->arity == 2 ? CopyTree(n->children[1]) : NewNumberNode(2)});
     return SignOutside(n, AttachFactorInside(n->children[0], Simplified(power), d), negative);
@@ -219,7 +337,11 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
   if (IsPower(n)) {
     const bool sameBase = ExpressionsEqual(s, n->children[0]);
     // Into a^0 a factor would go in as s^(1/0): a^0 = 1 swallows it.
-    if ((!sameBase && IsNumberValue(n->children[1], 0)) || DetachSelected(s, &n) == nullptr) return nullptr;
+    const ExprNode* e = n->children[1];
+    if (!sameBase && (IsNumberValue(e, 0) || !MayEnterRootOrPower(s, IsOddRatio(e), HasWholeReciprocal(e)))) {
+      return nullptr;
+    }
+    if (DetachSelected(s, &n) == nullptr) return nullptr;
     if (sameBase) {  // x x^n = x^(n + 1)
       FreeExpression(s);
       ExprNode* exponent = n->children[1];
@@ -358,7 +480,7 @@ ExprNode* RewriteByShape(ExprNode* s, int d) {
     return AttachFactorBeside(g, LeavingFactor(s, g), d);
   }
   if (IsShape(g, KindSqrt, 1)) {
-    if (DetachSelected(s) == nullptr) return nullptr;
+    if (!MayLeaveRoot(s, p) || DetachSelected(s) == nullptr) return nullptr;
     return AttachFactorBeside(g, Build(KindSqrt, {s}), d);
   }
   if (IsQuotient(g)) {
@@ -366,9 +488,10 @@ ExprNode* RewriteByShape(ExprNode* s, int d) {
     return AttachFactorBeside(g, place == 0 ? s : Reciprocal(s), d);
   }
   if (IsGroup(g)) {
+    ExprNode* power = g->parent;
+    if (IsPower(power) && IndexInParent(g) == 0 && !MayLeavePower(s, power->children[1])) return nullptr;
     if (DetachSelected(s) == nullptr) return nullptr;
     UnwrapNode(g);  // the group goes: p's shell with it
-    ExprNode* power = g->parent;
     if (IsPower(power) && IndexInParent(g) == 0) {  // (s a)^n = s^n a^n
       return AttachFactorBeside(power, Simplified(Build(KindPower, {s, CopyTree(power->children[1])})), d);
     }

@@ -25,6 +25,7 @@
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/numeric/elementary_functions.h"
 #include "tests/kernel/trees/tree_test_support.h"
 
 namespace algebra_test {
@@ -139,7 +140,8 @@ inline std::string CaretPlace(const FormulaEditor& e) {
 
 // The numeric value of a tree: letters from the map (e and pi are the constants), bounded sums and
 // products over whole steps, NaN for a kind it does not know. Conventions follow the kernel's:
-// arccot in (0, pi), sgn(0) = 0.
+// arccot in (0, pi), sgn(0) = 0, a root or a quotient exponent p/q of a negative number real when
+// q is odd (RationalPower).
 inline double Evaluate(const ExprNode* n, const Values& values) {
   auto arg = [&](int i) { return i < n->arity ? Evaluate(n->children[i], values) : NAN; };
   const double u = n->arity > 0 ? arg(0) : NAN;
@@ -161,8 +163,15 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
     case KindMinus: return n->arity == 1 ? -u : NAN;
     case KindId: return n->arity == 1 ? u : NAN;
     case KindOver: return u / arg(1);
-    case KindPower: return std::pow(u, arg(1));
-    case KindSqrt: return n->arity == 1 ? std::sqrt(u) : std::pow(u, 1 / arg(1));
+    case KindPower: {
+      const ExprNode* e = n->arity == 2 ? n->children[1] : nullptr;
+      const bool negated = e != nullptr && e->kind == KindMinus && e->arity == 1;
+      const ExprNode* ratio = negated ? e->children[0] : e;
+      if (ratio == nullptr || ratio->kind != KindOver || ratio->arity != 2) return std::pow(u, arg(1));
+      const double p = Evaluate(ratio->children[0], values);
+      return RationalPower(u, Evaluate(ratio->children[1], values), negated ? -p : p);
+    }
+    case KindSqrt: return n->arity == 1 ? std::sqrt(u) : RationalPower(u, arg(1), 1);
     case KindLog: return n->arity == 1 ? std::log10(u) : std::log(u) / std::log(arg(1));
     case KindLn: return std::log(u);
     case KindExp: return std::exp(u);
