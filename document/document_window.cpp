@@ -408,11 +408,17 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
 }
 
 int32_t DocumentWindow::RunEditCode(int32_t code) {
+  const int32_t steps = document_->undo.UndoCount();
   {
     PortScope port(buffer_, RowsRect());
     RunEquationEditCommand(code, RowEditor(activeRow_), document_);
   }
-  FinishCommand(IsEditingCode(code));
+  // A command that left the row as it was (a transfer cancelled, nothing to simplify) keeps the
+  // graphs and leaves no empty undo step.
+  const bool unchanged =
+      document_->undo.UndoCount() > steps && document_->undo.DropNewestIfUnchanged(RowEditor(activeRow_));
+  if (unchanged) document_->SyncRowsWithEditors();  // an equal tree may still be a new one
+  FinishCommand(IsEditingCode(code) && !unchanged);
   return code;
 }
 

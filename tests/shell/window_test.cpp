@@ -1021,9 +1021,9 @@ class WindowIntegrationTest : public WindowTest {
     XSync(dpy_, False);
     twinWindow_->HandleKey(TranslateLinuxKey(char32_t(c), char32_t(c), false, true, true));
   }
-  // Starts the program on a server that gives the answer, types the integral's template key, Tab to its integrand and
-  // the integrand, selects the row and clicks Math > Simplify without waiting for the command (it
-  // blocks on the server). False when a step did not happen.
+  // Starts the program on a server that gives the answer, types the integral's template key, Tab to
+  // its integrand and the integrand, builds with Return, goes back up, selects the row and clicks
+  // Math > Simplify without waiting for the command (it blocks on the server).
   void TypeIntegralAndSimplify(const loopback::Script& answer, char templateKey, const std::string& integrand) {
     server_ = std::make_unique<loopback::Server>(std::vector<loopback::Script>{answer});
     ASSERT_NE(server_->Port(), 0);
@@ -1042,6 +1042,13 @@ class WindowIntegrationTest : public WindowTest {
     ASSERT_EQ(line, "caret 1 0 m0 0:0") << "Tab did not reach the integrand";
     Type(integrand);
     for (size_t i = 0; i < integrand.size(); ++i) ASSERT_TRUE(program_.WaitFor("row 1"));
+    // Return builds the graphs (the typing took them away) and goes on in the new row; Up comes back.
+    Key(XK_Return, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+    ASSERT_TRUE(program_.WaitFor("graphs complete"));
+    Key(XK_Up, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyUpArrow, kKeyUpArrow, 0});
+    ASSERT_TRUE(program_.WaitFor("caret 1"));
     ChooseItem(0, kCommandSelectAll);
     ASSERT_TRUE(program_.WaitFor("row 1", &typed_));
     ASSERT_NE(typed_.find("integral["), std::string::npos) << typed_;
@@ -1098,7 +1105,7 @@ class WindowIntegrationTest : public WindowTest {
 
 // While the server holds its reply the progress box is in the window's pixels and its bar moves;
 // Escape ends the wait at once: the server's message is shown under the row, the integral stays
-// as it was (an indefinite one: a definite one becomes the difference of its indefinite integral at
+// as it was and the graphs with it (an indefinite one: a definite one becomes the difference of its indefinite integral at
 // the bounds, as whenever no answer comes).
 TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) {
   TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "X", 10000}, 'i', "sin x^3");
@@ -1134,6 +1141,9 @@ TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) 
   EXPECT_GT(MessageInk(after), 100) << "the message is drawn under the row";
   CountBox(after, box, &face, &fill);
   EXPECT_EQ(fill, 0) << "the box is gone";
+  int columns = 0;
+  EXPECT_GE(CurveHits(after, [](double) { return -0.5; }, 0, 0, &columns), 0.9) << "the unchanged row kept the graphs";
+  EXPECT_GE(columns, 100);
   EXPECT_EQ(server_->Connections(), 1);
 }
 
