@@ -68,6 +68,9 @@ class UndoHistory {
   // and null is returned.
   FormulaEditor* Undo();
   FormulaEditor* Redo();
+  // Drops the newest undo step when it is the editor's and holds the tree the editor has now (the
+  // change it was taken for changed nothing). True when it was dropped.
+  bool DropNewestIfUnchanged(const FormulaEditor* editor);
   // Drops the steps of an editor about to be disposed; nothing for the editor of a row a deletion
   // step holds (the history's own, whose steps stay usable).
   void Forget(const FormulaEditor* editor);
