@@ -72,20 +72,6 @@ void ComputeAll(DocumentRecord& document) {
   if (terminal) std::fprintf(stderr, "\rcomputing graphs: %d of %d complete\n", total, total);
 }
 
-// The note for a row whose graph went to a view this document does not show (a space form in a
-// plane document, say), or null when its graph is shown.
-const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
-  if (graphRow < 0 || graphRow >= set->graphTable.count) return nullptr;
-  const GraphView* view = ViewSetView(set, set->graphTable.data[graphRow].pair[0].view);
-  if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
-  if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
-  if (view == set->view4D) return "note: its graph is in the 4D view, which is not drawn (add a line @view=4d)";
-  if (view == set->first2D) {
-    return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
-  }
-  return "note: its graph is in a view this program does not draw";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {

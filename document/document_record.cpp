@@ -14,6 +14,9 @@
 #include "graphs/factory/definitions.h"
 #include "graphs/factory/equation_form.h"
 #include "graphs/factory/graph_factory.h"
+#include "graphs/view2d/graph_view_2d.h"
+#include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
 #include "kernel/application_state.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/number_settings.h"
@@ -197,6 +200,18 @@ void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, Exp
   transform.expression2 = expression2;
   const bool plane = mode == kTransformPlaneBackwards || mode == kTransformPlaneForwards;
   transform.mode = plane && expression1 != nullptr && expression2 != nullptr ? mode : kTransformNone;
+}
+
+const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
+  if (graphRow < 0 || graphRow >= set->graphTable.count) return nullptr;
+  const GraphView* view = ViewSetView(set, set->graphTable.data[graphRow].pair[0].view);
+  if (view == nullptr || view == set->primary || view == set->secondary) return nullptr;
+  if (view == set->first3D) return "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)";
+  if (view == set->view4D) return "note: its graph is in the 4D view, which is not drawn (add a line @view=4d)";
+  if (view == set->first2D) {
+    return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
+  }
+  return "note: its graph is in a view this program does not draw";
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {

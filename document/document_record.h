@@ -166,6 +166,11 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // that built nothing.
 int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 
+// The note for a row whose graph went to a view the document does not draw (a space form in a
+// plane document, say): the text both programs show beside the row; null when its graph is shown
+// or the row built none.
+const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow);
+
 // The documents' process-wide state, one struct with one reset.
 struct DocumentsState {
   DocumentRecord* current = nullptr;  // whose defined names the evaluation reads

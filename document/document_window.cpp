@@ -232,7 +232,7 @@ void DocumentWindow::LayoutRows() {
       e->widthLimit = FixedFromInt(right - left);
       LayoutFormula();
       const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
-      const int32_t below = rowHeight + kRowGap + (RowMessage(i) != 0 ? kMessageHeight : 0);
+      const int32_t below = rowHeight + kRowGap + (RowMessageText(i) != nullptr ? kMessageHeight : 0);
       if (pass == 0) {
         height += below;
         continue;
@@ -245,8 +245,18 @@ void DocumentWindow::LayoutRows() {
   ActivateRow(activeRow_);
 }
 
-int32_t DocumentWindow::RowMessage(int32_t row) const {
-  return row >= 0 && row < document_->rows.count ? document_->rows.data[row].resultMessage : 0;
+const char* DocumentWindow::RowMessageText(int32_t row) const {
+  if (row == alertRow_ && alert_ != nullptr) return alert_;
+  if (row < 0 || row >= document_->rows.count) return nullptr;
+  const EquationRow& r = document_->rows.data[row];
+  if (r.resultMessage != 0) return GraphResultMessage(r.resultMessage);
+  return document_->graphsBuilt ? HiddenViewNote(&document_->viewSet, r.graphRow) : nullptr;
+}
+
+void DocumentWindow::ShowAlert(const char* text) {
+  alert_ = text;
+  alertRow_ = activeRow_;
+  RedrawAfterCommand(true);
 }
 
 void DocumentWindow::ActivateRow(int32_t row) {
@@ -281,13 +291,13 @@ void DocumentWindow::RedrawMathPane() {
         }
       }
       DrawEquationLine(e, document_);
-      if (const int32_t message = RowMessage(i); message != 0) {
+      if (const char* message = RowMessageText(i); message != nullptr) {
         TextFont(kFontApplication);
         TextSize(kMessageSize);
         TextFace(0);
         RGBForeColor(kMessageColour);
         MoveTo(e->frame.left, e->frame.bottom + kMessageHeight - 4);
-        DrawString(GraphResultMessage(message));
+        DrawString(message);
         ForeColor(kBlackColor);
       }
     }
@@ -370,6 +380,10 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
+  if (alert_ != nullptr) {
+    alert_ = nullptr;  // seen: the next key takes it away
+    LayoutRows();
+  }
   lastMenuAction_ = menus_.Key(key.character);
   if (lastMenuAction_.result != MenuResult::kPassed) {
     AfterMenuAction(lastMenuAction_);
@@ -394,11 +408,17 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
 }
 
 int32_t DocumentWindow::RunEditCode(int32_t code) {
+  const int32_t steps = document_->undo.UndoCount();
   {
     PortScope port(buffer_, RowsRect());
     RunEquationEditCommand(code, RowEditor(activeRow_), document_);
   }
-  FinishCommand(IsEditingCode(code));
+  // A command that left the row as it was (a transfer cancelled, nothing to simplify) keeps the
+  // graphs and leaves no empty undo step.
+  const bool unchanged =
+      document_->undo.UndoCount() > steps && document_->undo.DropNewestIfUnchanged(RowEditor(activeRow_));
+  if (unchanged) document_->SyncRowsWithEditors();  // an equal tree may still be a new one
+  FinishCommand(IsEditingCode(code) && !unchanged);
   return code;
 }
 
@@ -430,7 +450,10 @@ bool DocumentWindow::ChooseCommand(int32_t command) {
 
 void DocumentWindow::AfterMenuAction(const MenuAction& action) {
   if (action.result == MenuResult::kIgnored) return;
-  if (action.result == MenuResult::kChosen) ChooseCommand(action.command);
+  if (action.result == MenuResult::kChosen) {
+    RedrawAll();  // the menu gone from the pixels first: a command may block (a transfer)
+    ChooseCommand(action.command);
+  }
   RedrawAll();
   if (!menus_.IsOpen()) ShowCaret();
 }
@@ -462,7 +485,7 @@ void DocumentWindow::EndTransferProgress() {
 int32_t DocumentWindow::RowAt(QDPoint point) const {
   for (int32_t i = 0; i < RowCount(); ++i) {
     const FormulaEditor* e = RowEditor(i);
-    const int32_t message = RowMessage(i) != 0 ? kMessageHeight : 0;
+    const int32_t message = RowMessageText(i) != nullptr ? kMessageHeight : 0;
     if (e != nullptr && point.v < e->frame.bottom + message + kRowGap / 2) return i;
   }
   return RowCount() - 1;
@@ -523,6 +546,7 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
+    alert_ = nullptr;
     LayoutRows();
     RevealActiveRow();
     RedrawMathPane();

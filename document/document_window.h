@@ -120,6 +120,13 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t ActiveRow() const override { return activeRow_; }
   // Pixels of the rows scrolled above the math pane.
   int32_t MathScroll() const { return scroll_; }
+  // The text shown under a row, null for none (and for the new row): an alert shown at the row,
+  // else its result message, else, while the graphs are built, the note that its graph went to a
+  // view the document does not draw.
+  const char* RowMessageText(int32_t row) const;
+  // An alert's text (static, as the message tables hold it) shown under the active row until the
+  // next key or click in the math pane.
+  void ShowAlert(const char* text);
 
   // The menu bar, and what the last click or key did to it (a chosen command has run).
   const MenuBar& Menus() const { return menus_; }
@@ -170,8 +177,6 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   static CaretPlace CaretPlaceOf(const FormulaEditor* editor);
 
   int32_t RowCount() const { return document_->rows.count + 1; }
-  // The result message shown under a row; 0 for none (and for the new row).
-  int32_t RowMessage(int32_t row) const;
   // The rows laid out down the math pane at the scroll (clamped to the rows' height).
   void LayoutRows();
   // The scroll moved so that the active row shows whole (its top when it is taller than the
@@ -228,6 +233,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   bool progressShown_ = false;
   int32_t progressFrame_ = 0;
   int64_t progressReceived_ = 0;  // the bytes the last progress call saw
+  const char* alert_ = nullptr;   // shown under row alertRow_
+  int32_t alertRow_ = -1;
   EditorHooks savedHooks_{};
   TransferLimits savedLimits_{};
   MenuBar menus_;

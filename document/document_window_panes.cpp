@@ -29,6 +29,8 @@ DocumentWindow::CaretPlace DocumentWindow::CaretPlaceOf(const FormulaEditor* edi
 bool DocumentWindow::IsEmptyRow(int32_t row) const { return IsPromptRoot(RowEditor(row)); }
 
 void DocumentWindow::GoToRowEnd(int32_t row) {
+  // A caret motion into another row: what is typed there is an undo step of its own.
+  ResetEditCommandHistory();
   ActivateRow(row);
   if (TypesettingGlobals().currentEditor == RowEditor(activeRow_)) CaretToFormulaEnd();
 }
@@ -82,7 +84,7 @@ void DocumentWindow::RevealActiveRow() {
   if (e == nullptr) return;
   const QDRect pane = RowsRect();  // the rows' part of the math pane, above the slider strip
   const int32_t top = e->frame.top - kRowGap;
-  const int32_t bottom = e->frame.bottom + (RowMessage(activeRow_) != 0 ? kMessageHeight : 0) + kRowGap;
+  const int32_t bottom = e->frame.bottom + (RowMessageText(activeRow_) != nullptr ? kMessageHeight : 0) + kRowGap;
   int32_t shift = 0;
   if (top < pane.top || bottom - top > RectHeight(pane)) {
     shift = top - pane.top;

@@ -111,6 +111,15 @@ FormulaEditor* UndoHistory::Undo() { return Step(undo_, &undoCount_, redo_, &red
 
 FormulaEditor* UndoHistory::Redo() { return Step(redo_, &redoCount_, undo_, &undoCount_); }
 
+bool UndoHistory::DropNewestIfUnchanged(const FormulaEditor* editor) {
+  if (undoCount_ == 0 || editor == nullptr) return false;
+  UndoSnapshot& newest = undo_[undoCount_ - 1];
+  if (newest.editor != editor || !ExpressionsEqual(newest.tree, editor->root)) return false;
+  ReleaseUndoSnapshot(&newest);
+  --undoCount_;
+  return true;
+}
+
 void UndoHistory::Forget(const FormulaEditor* editor) {
   for (UndoSnapshot* stack : {undo_, redo_}) {
     int32_t* count = stack == undo_ ? &undoCount_ : &redoCount_;

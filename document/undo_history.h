@@ -45,6 +45,9 @@ class UndoHistory {
   // the row is still put back. The editor's layout is marked invalid.
   FormulaEditor* Undo();
   FormulaEditor* Redo();
+  // Drops the newest undo step when it is the editor's and holds the tree the editor has now (the
+  // change it was taken for changed nothing). True when it was dropped.
+  bool DropNewestIfUnchanged(const FormulaEditor* editor);
   // Drops the steps of an editor about to be disposed.
   void Forget(const FormulaEditor* editor);
   void Clear();

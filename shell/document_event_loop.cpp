@@ -9,6 +9,7 @@
 #include "editor/equation_keys.h"
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/diagnostics/message_alert.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/trees/expr_node.h"
@@ -19,6 +20,21 @@
 namespace {
 
 double NowSeconds() { return static_cast<double>(ClockNow()) * 1e-9; }
+
+// Where the message alerts go while the loop runs: under the active row of its window.
+struct AlertTarget {
+  DocumentWindow* window = nullptr;
+  FILE* trace = nullptr;
+};
+AlertTarget alertTarget;
+
+void ShowAlertInWindow(int, const char* text) {
+  if (alertTarget.window == nullptr) return;
+  alertTarget.window->ShowAlert(text);
+  if (alertTarget.trace == nullptr) return;
+  std::fprintf(alertTarget.trace, "message %d %s\n", alertTarget.window->ActiveRow(), text);
+  std::fflush(alertTarget.trace);
+}
 
 std::string CaretPath(const FormulaEditor* e) {
   std::string path;
@@ -100,6 +116,9 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
   EditorHooks& hooks = TypesetGlobals().hooks;
   hooks.putScrapText = [](const char* text) { PutSystemClipboardText(text); };
   hooks.scrapText = SystemClipboardText;
+  // An alert (a failed transfer, memory refused) is said in the window, not only recorded.
+  alertTarget = AlertTarget{document, trace};
+  SetMessageAlertSink(ShowAlertInWindow);
   double lastIdle = NowSeconds();
   bool computing = !document->GraphsComplete();
   for (;;) {
@@ -160,6 +179,8 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
           break;
         case WindowEventKind::kClose:
           SetPointerSource(nullptr);
+          SetMessageAlertSink(nullptr);
+          alertTarget = AlertTarget{};
           return;
         case WindowEventKind::kMouseMoved:
           document->HandleMouseMoved(event.where);

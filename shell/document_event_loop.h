@@ -28,7 +28,8 @@ EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
 // the window's last layout (error 7 is posted). A click or key the menu bar takes writes "menu
 // OPEN HIGHLIGHTED" (-1: none), and after a chosen command "command CODE" (hexadecimal), the
 // caret, "row ROW TEXT" (the active row in bracket text) and the view; the graphs' computing
-// after a view command ends with "graphs complete" too.
+// after a view command ends with "graphs complete" too. Message alerts are shown under the active
+// row while the loop runs ("message ROW TEXT").
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace);
 // The trace lines (shared with tests).
 void TraceCaret(FILE* trace, const DocumentWindow* document);

@@ -31,6 +31,7 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/diagnostics/message_tables.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
@@ -640,6 +641,56 @@ TEST_F(DocumentWindowTest, ProgressBoxShowsWhileTheIntegrationServerIsAwaitedAnd
   EXPECT_NE(Pixels(box), boxPixels) << "the box is gone";
   ResetErrorRegister();
   ResetRemoteIntegrationForTest();
+}
+
+}  // namespace
+
+namespace {
+
+// A row whose graph goes to a view the window does not draw says so in its message place, with the
+// headless program's text (one routine); a row drawn here says nothing, and the note goes with the
+// graphs at the next edit.
+TEST_F(DocumentWindowTest, ARowGraphedInAViewNotDrawnSaysWhereItWent) {
+  const struct {
+    const char* keys;
+    const char* note;  // null: none
+  } cases[] = {
+      {"z = x y", "note: its graph is in the 3D view, which is not drawn (add a line @view=3d)"},
+      {"y = x y", nullptr},
+      {"y = x", nullptr},
+  };
+  for (const auto& c : cases) {
+    Type(c.keys);
+    const int32_t row = window_->ActiveRow();
+    const PixelRect frame = window_->RowEditor(row)->frame;
+    const QDRect place = MakeRect(frame.left, frame.bottom, frame.left + 200, frame.bottom + 14);
+    const std::vector<uint32_t> before = Pixels(place);
+    ReturnAndCompute();
+    const char* shown = window_->RowMessageText(row);
+    EXPECT_STREQ(shown, c.note) << c.keys;
+    EXPECT_STREQ(HiddenViewNote(&document_->viewSet, document_->rows.data[row].graphRow), c.note) << c.keys;
+    if (c.note != nullptr) {
+      EXPECT_NE(Pixels(place), before) << c.keys << ": the note is drawn";
+    }
+  }
+  Type("{Up}{Up}{Up}x");  // an edit: the graphs, and with them the note, are gone
+  EXPECT_EQ(window_->RowMessageText(0), nullptr);
+}
+
+// An alert is shown under the active row, over its result message, until the next key.
+TEST_F(DocumentWindowTest, AnAlertShowsUnderTheActiveRowUntilTheNextKey) {
+  Type("y = ");
+  ReturnAndCompute();
+  const char* message = window_->RowMessageText(0);
+  ASSERT_NE(message, nullptr) << "an unfinished row has its result message";
+  window_->HandleKey(EditKeyEvent{kKeyUpArrow, kKeyUpArrow, 0});
+  ASSERT_EQ(window_->ActiveRow(), 0);
+  const char* alert = ErrorMessage(kErrorIntegrationServer);
+  window_->ShowAlert(alert);
+  EXPECT_EQ(window_->RowMessageText(0), alert);
+  EXPECT_EQ(window_->RowMessageText(1), nullptr) << "only under the active row";
+  window_->HandleKey(EditKeyEvent{kKeyRightArrow, kKeyRightArrow, 0});
+  EXPECT_STREQ(window_->RowMessageText(0), message) << "the result message again";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "algebra/algebra_seams.h"
 #include "document/document_window.h"
 #include "document/typed_keys.h"
 #include "document/window_commands.h"
@@ -275,6 +276,61 @@ TEST_F(WindowMenusTest, ADeletedRowTakesItsUndoStepsWithIt) {
   EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(Row(0), Written("equal[y,x]"));
   EXPECT_FALSE(window_->ChooseCommand(kCommandUndo));
+}
+
+// Rows typed one after another with Return, or reached with Up and Down, are undo steps of their
+// own: Undo takes back the last row's typing only, then the row's before it.
+TEST_F(WindowMenusTest, EachRowReachedByAKeyIsItsOwnUndoStep) {
+  Open({"equal[y,x]"});
+  window_->FocusRow(1);
+  ResetEditCommandHistory();  // what the click into the new row does
+  const std::string empty = Row(1);
+  Type("y = 2");
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  Type("y = 3");
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  ASSERT_EQ(document_->rows.count, 3);
+  for (int i = 0; i < 8 && window_->ActiveRow() != 1; ++i) Type("{Up}");  // to the end of row 1
+  ASSERT_EQ(window_->ActiveRow(), 1);
+  Type("4");
+  const struct {
+    int row;             // the row the step gives back
+    const char* before;  // as it was before the step's typing; null: the empty row
+  } steps[] = {{1, "equal[y,2]"}, {2, nullptr}, {1, nullptr}};
+  for (const auto& step : steps) {
+    EXPECT_TRUE(window_->ChooseCommand(kCommandUndo));
+    EXPECT_EQ(window_->ActiveRow(), step.row);
+    EXPECT_EQ(Row(step.row), step.before != nullptr ? Written(step.before) : empty) << step.row;
+  }
+  EXPECT_EQ(Row(0), Written("equal[y,x]")) << "the document's row was never typed in";
+}
+
+// A Math command that leaves the row as it was keeps the graphs and leaves no undo step; one that
+// changes it deletes them and can be undone.
+TEST_F(WindowMenusTest, ACommandThatChangesNothingKeepsTheGraphs) {
+  const struct {
+    const char* row;
+    std::vector<int> selected;
+    bool changes;
+  } cases[] = {
+      {"equal[y,x]", {1}, false},
+      {"equal[y,plus[x,x]]", {1}, true},
+  };
+  for (const auto& c : cases) {
+    document_test::CloseWindowForTest(window_, document_);  // gives its editor hooks back
+    InstallAlgebraSeams();                                    // the algebra's go in first
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    Open({c.row});
+    window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+    ASSERT_TRUE(document_->graphsBuilt) << c.row;
+    Select(c.selected, SelectionCaretNode);
+    const int32_t steps = document_->undo.UndoCount();
+    EXPECT_TRUE(window_->ChooseCommand(0x2000)) << c.row;
+    EXPECT_EQ(Row(0) != Written(c.row), c.changes) << c.row;
+    EXPECT_EQ(document_->graphsBuilt, !c.changes) << c.row;
+    EXPECT_EQ(document_->undo.UndoCount(), steps + (c.changes ? 1 : 0)) << c.row;
+    EXPECT_EQ(document_->rows.data[0].expression, window_->RowEditor(0)->root) << c.row;
+  }
 }
 
 // Undo reaches back into another row, which becomes the active one; a Clear (Escape) is a step.

@@ -27,6 +27,7 @@
 #include "algebra/algebra_seams.h"
 #include "document/document_file.h"
 #include "document/document_window.h"
+#include "document/progress_box.h"
 #include "document/slider_strip.h"
 #include "document/typed_keys.h"
 #include "document/window_commands.h"
@@ -35,8 +36,11 @@
 #include "graphics/graphics_layer.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "platform/draw/png_io.h"
+#include "tests/algebra/loopback_http_server.h"
 #include "tests/document/formula_text_support.h"
 #include "shell/document_event_loop.h"
 
@@ -992,6 +996,178 @@ TEST_F(WindowTest, AMapDocumentCentresItsFirstView) {
   EXPECT_NEAR(x0 + x1, 0, 2 * unitX) << line;
   EXPECT_NEAR(y0 + y1, 0, 2 * unitY) << line;
   EXPECT_LT(view->rect.right, twinWindow_->Layout().graphPane.right) << "the first view on its half";
+}
+
+// ---- the integration server awaited through Math > Simplify ---------------------------------
+
+// The box's pixels: its pale face, the bar's blue fill.
+bool IsBoxFace(uint32_t p) { return p == 0xF4F4F4u; }
+bool IsBarFill(uint32_t p) { return p == 0x2050C0u; }
+
+class WindowIntegrationTest : public WindowTest {
+ protected:
+  void TearDown() override {
+    unsetenv("QUORVALIS_INTEGRATION_SERVER");
+    WindowTest::TearDown();
+  }
+  // A key with Control and Alt held (the key table's Control row), in the program and the twin.
+  void ControlAltKey(char c) {
+    const KeyCode control = XKeysymToKeycode(dpy_, XK_Control_L), alt = XKeysymToKeycode(dpy_, XK_Alt_L);
+    XTestFakeKeyEvent(dpy_, control, True, CurrentTime);
+    XTestFakeKeyEvent(dpy_, alt, True, CurrentTime);
+    Key(static_cast<KeySym>(c), false);
+    XTestFakeKeyEvent(dpy_, alt, False, CurrentTime);
+    XTestFakeKeyEvent(dpy_, control, False, CurrentTime);
+    XSync(dpy_, False);
+    twinWindow_->HandleKey(TranslateLinuxKey(char32_t(c), char32_t(c), false, true, true));
+  }
+  // Starts the program on a server that gives the answer, types the integral's template key, Tab to
+  // its integrand and the integrand, builds with Return, goes back up, selects the row and clicks
+  // Math > Simplify without waiting for the command (it blocks on the server).
+  void TypeIntegralAndSimplify(const loopback::Script& answer, char templateKey, const std::string& integrand) {
+    server_ = std::make_unique<loopback::Server>(std::vector<loopback::Script>{answer});
+    ASSERT_NE(server_->Port(), 0);
+    for (const char* proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(proxy);
+    setenv("QUORVALIS_INTEGRATION_SERVER", server_->URL().c_str(), 1);
+    Start();
+    if (HasFatalFailure()) return;
+    ControlAltKey(templateKey);
+    ASSERT_TRUE(program_.WaitFor("caret 1"));
+    std::string line;
+    for (int i = 0; i < 4 && line != "caret 1 0 m0 0:0"; ++i) {
+      Key(XK_Tab, false);
+      twinWindow_->HandleKey(EditKeyEvent{kKeyTab, kKeyTab, 0});
+      ASSERT_TRUE(program_.WaitFor("caret 1", &line));
+    }
+    ASSERT_EQ(line, "caret 1 0 m0 0:0") << "Tab did not reach the integrand";
+    Type(integrand);
+    for (size_t i = 0; i < integrand.size(); ++i) ASSERT_TRUE(program_.WaitFor("row 1"));
+    // Return builds the graphs (the typing took them away) and goes on in the new row; Up comes back.
+    Key(XK_Return, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+    ASSERT_TRUE(program_.WaitFor("graphs complete"));
+    Key(XK_Up, false);
+    twinWindow_->HandleKey(EditKeyEvent{kKeyUpArrow, kKeyUpArrow, 0});
+    ASSERT_TRUE(program_.WaitFor("caret 1"));
+    ChooseItem(0, kCommandSelectAll);
+    ASSERT_TRUE(program_.WaitFor("row 1", &typed_));
+    ASSERT_NE(typed_.find("integral["), std::string::npos) << typed_;
+    twinWindow_->ChooseCommand(kCommandSelectAll);
+    before_ = Shoot("window-integral-typed");
+    const QDPoint title = Centre(twinWindow_->Menus().TitleRect(1));
+    Click(title);
+    ASSERT_TRUE(program_.WaitFor("menu 1"));
+    twinWindow_->HandleMouseDown(title, 0, 1);
+    const Menu& math = twinWindow_->Menus().MenuAt(1);
+    for (int32_t i = 0; i < math.count; ++i) {
+      if (math.items[i].command != 0x2000) continue;
+      item_ = twinWindow_->Menus().ItemRect(i);
+      Click(Centre(item_));
+    }
+    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});  // the twin's menu closed
+  }
+  // Pixels of the box's face and of the bar's fill inside the box's rectangle.
+  static void CountBox(const Screenshot& shot, const QDRect& box, int* face, int* fill) {
+    *face = *fill = 0;
+    for (int v = box.top; v < box.bottom; ++v)
+      for (int h = box.left; h < box.right; ++h) {
+        *face += IsBoxFace(shot.At(h, v));
+        *fill += IsBarFill(shot.At(h, v));
+      }
+  }
+  static QDRect Box() { return ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight)); }
+  // Shoots the window until the box's face covers half its rectangle (5 s at most): the last shot,
+  // its face and fill counted.
+  Screenshot AwaitBox(const std::string& name, int* face, int* fill) {
+    const QDRect box = Box();
+    Screenshot shot;
+    *face = *fill = 0;
+    for (int i = 0; i < 100 && *face < RectWidth(box) * RectHeight(box) / 2; ++i, Pause(50)) {
+      shot = Shoot(name);
+      CountBox(shot, box, face, fill);
+    }
+    return shot;
+  }
+  // Pixels that changed from before the command in the place of row 1's message (under its
+  // typeset frame).
+  int MessageInk(const Screenshot& shot) const {
+    const PixelRect f = twinWindow_->RowEditor(1)->frame;
+    int ink = 0;
+    for (int v = f.bottom; v < f.bottom + 16 && v < shot.height; ++v)
+      for (int h = f.left; h < f.left + 300 && h < shot.width; ++h) ink += shot.At(h, v) != before_.At(h, v);
+    return ink;
+  }
+  std::string typed_;
+  Screenshot before_;
+  QDRect item_{};  // Simplify's item in the open menu
+  std::unique_ptr<loopback::Server> server_;
+};
+
+// While the server holds its reply the progress box is in the window's pixels and its bar moves;
+// Escape ends the wait at once: the server's message is shown under the row, the integral stays
+// as it was and the graphs with it (an indefinite one: a definite one becomes the difference of its indefinite integral at
+// the bounds, as whenever no answer comes).
+TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) {
+  TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "X", 10000}, 'i', "sin x^3");
+  if (HasFatalFailure()) return;
+  const QDRect box = Box();
+  int face = 0, fill = 0;
+  const Screenshot first = AwaitBox("window-progress-first", &face, &fill);
+  EXPECT_GE(face, RectWidth(box) * RectHeight(box) / 2) << "the box is drawn";
+  EXPECT_GT(fill, 50) << "with its bar";
+  int menuLeft = 0;
+  for (int v = item_.top; v < item_.bottom; ++v)
+    for (int h = item_.left; h < item_.right; ++h) menuLeft += first.At(h, v) != before_.At(h, v);
+  EXPECT_EQ(menuLeft, 0) << "the menu is closed while the command waits";
+  Pause(700);
+  const Screenshot second = Shoot("window-progress-second");
+  int moved = 0;
+  for (int v = box.top; v < box.bottom; ++v)
+    for (int h = box.left; h < box.right; ++h) moved += IsBarFill(first.At(h, v)) != IsBarFill(second.At(h, v));
+  EXPECT_GT(moved, 20) << "the bar sweeps while the server is awaited";
+  EXPECT_EQ(program_.Log().find("command 0x2000"), std::string::npos) << "the command still waits";
+
+  const auto escaped = Clock::now();
+  Key(XK_Escape, false);
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("command 0x2000", nullptr, 5));
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - escaped).count(), 3.0) << "the reply was 10 s away";
+  ASSERT_TRUE(program_.WaitFor("row 1", &line));
+  EXPECT_EQ(line, typed_) << "the integral stays";
+  ASSERT_TRUE(program_.WaitFor("message 1", &line));
+  EXPECT_EQ(line, std::string("message 1 ") + ErrorMessage(kErrorIntegrationServer));
+  Pause(300);
+  const Screenshot after = Shoot("window-progress-escaped");
+  EXPECT_GT(MessageInk(after), 100) << "the message is drawn under the row";
+  CountBox(after, box, &face, &fill);
+  EXPECT_EQ(fill, 0) << "the box is gone";
+  int columns = 0;
+  EXPECT_GE(CurveHits(after, [](double) { return -0.5; }, 0, 0, &columns), 0.9) << "the unchanged row kept the graphs";
+  EXPECT_GE(columns, 100);
+  EXPECT_EQ(server_->Connections(), 1);
+}
+
+// The server answers after a while: the box shows meanwhile, then the answer replaces the integral
+// and no message is shown.
+TEST_F(WindowIntegrationTest, TheDelayedAnswerReplacesTheIntegral) {
+  TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "OVER[POWER[X,3],3]", 2500}, 'i', "x^2");
+  if (HasFatalFailure()) return;
+  const QDRect box = Box();
+  int face = 0, fill = 0;
+  AwaitBox("window-progress-waiting", &face, &fill);
+  EXPECT_GE(face, RectWidth(box) * RectHeight(box) / 2) << "the box is drawn while the answer is held";
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("command 0x2000", nullptr, 15));
+  ASSERT_TRUE(program_.WaitFor("row 1", &line));
+  EXPECT_EQ(line, "row 1 " + Written("over[power[x,3],3]"));
+  Pause(500);
+  const Screenshot after = Shoot("window-progress-answered");
+  CountBox(after, box, &face, &fill);
+  EXPECT_EQ(fill, 0) << "the box is gone";
+  EXPECT_EQ(program_.Log().find("message"), std::string::npos) << program_.Log();
+  const std::vector<loopback::Request> requests = server_->Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].body, "thecommand=%28integrate+%28expt+x+2%29+x%29");
 }
 
 }  // namespace
