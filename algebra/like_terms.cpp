@@ -4,6 +4,8 @@
 // for an operand whose removal is refused), so a refusal leaves the value unchanged; after a
 // removal every operand and neighbour is read from the tree again, since a two-operand node
 // takes the content of the survivor and its shell is gone.
+#include <algorithm>
+
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/memory/memory_budget.h"
@@ -272,8 +274,11 @@ int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
 // search for a partner compares two numbers before it walks two trees): over a product of deeply
 // nested factors the walks, once a pair, made the pass cubic in the factor count, and a sum of n
 // unlike terms took n^2 / 2 walks. Kept in step with the node by each merge (one key made again,
-// one removed), not made again whole: n like operands merge n - 1 times. Without memory for the
-// keys every pair is compared as before.
+// one removed), not made again whole: n like operands merge n - 1 times. An operand whose key no
+// other shares is passed over without a search (found by sorting the keys once): the derivative of
+// a product of n unlike factors collects each of its n shorter products, and a search from every
+// factor made each collection n^2 / 2 comparisons. Without memory for the keys every pair is
+// compared as before.
 class OperandKeys {
  public:
   using Key = uint64_t (*)(const ExprNode* operand);
@@ -292,29 +297,42 @@ class OperandKeys {
       return;
     }
     --count_;
-    for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1];
+    for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1], alone_[k] = alone_[k + 1];
     keys_[merged] = key_(node_->children[merged]);
+    alone_[merged] = 0;  // its new key was not among those sorted
   }
   // False only when operands i and j surely do not merge.
   bool MayMatch(int i, int j) const { return keys_ == nullptr || keys_[i] == keys_[j]; }
+  // True only when operand i surely merges with no other.
+  bool Alone(int i) const { return keys_ != nullptr && alone_[i] != 0; }
 
  private:
   static constexpr int kInline = 16;
+  // The keys, a flag of each (alone or not) and room to sort a copy of the keys, in one block.
   void Refresh() {
     count_ = node_->kind == kind_ ? node_->arity : 0;
     keys_ = count_ <= kInline ? inline_ : count_ <= heapSize_ ? heap_ : Grow(count_);
-    for (int i = 0; keys_ != nullptr && i < count_; ++i) keys_[i] = key_(node_->children[i]);
+    if (keys_ == nullptr) return;
+    alone_ = keys_ + count_;
+    uint64_t* sorted = alone_ + count_;
+    for (int i = 0; i < count_; ++i) sorted[i] = keys_[i] = key_(node_->children[i]);
+    std::sort(sorted, sorted + count_);
+    for (int i = 0; i < count_; ++i) {
+      const auto [first, last] = std::equal_range(sorted, sorted + count_, keys_[i]);
+      alone_[i] = last - first == 1 ? 1 : 0;
+    }
   }
   uint64_t* Grow(int n) {
     FreeMemory(heap_);
-    heap_ = static_cast<uint64_t*>(AllocMemory(static_cast<size_t>(n) * sizeof(uint64_t)));
+    heap_ = static_cast<uint64_t*>(AllocMemory(3 * static_cast<size_t>(n) * sizeof(uint64_t)));
     heapSize_ = heap_ != nullptr ? n : 0;
     return heap_;
   }
   const ExprNode* node_;
   uint32_t kind_;
   Key key_;
-  uint64_t inline_[kInline];
+  uint64_t inline_[3 * kInline];
+  uint64_t* alone_ = nullptr;
   uint64_t* heap_ = nullptr;
   int heapSize_ = 0;
   uint64_t* keys_ = nullptr;
@@ -372,7 +390,7 @@ void CollectLikeTerms(ExprNode* sum) {
   if (sum == nullptr || sum->kind != KindPlus) return;
   OperandKeys keys(sum, TermKey);
   for (int i = 0; sum->kind == KindPlus && i < sum->arity - 1;) {
-    int j = i + 1;
+    int j = keys.Alone(i) ? sum->arity : i + 1;
     while (j < sum->arity && !(keys.MayMatch(i, j) && LikeTerms(sum->children[i], sum->children[j]))) ++j;
     if (j == sum->arity) {
       ++i;
@@ -402,6 +420,7 @@ void CollectLikeFactors(ExprNode* product) {
     if (ContainsNonCommuting(a)) {
       j = SameBase(product->children[j], a) ? j : product->arity;
     } else {
+      if (keys.Alone(i)) j = product->arity;
       while (j < product->arity && !(keys.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
     }
     if (j == product->arity) {

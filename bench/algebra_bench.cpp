@@ -175,6 +175,19 @@ void BM_GraphDerivativeOfLongProduct(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphDerivativeOfLongProduct)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
+// (x + 0)(x + 1) ... (x + n - 1): no two factors alike, so the derivative is given up past the
+// bound; each shorter product the product rule differentiates is collected on the way.
+ExprNode* UnlikeProduct(int n) {
+  ExprNode* tree = NewNode(KindTimes, n);
+  for (int k = 0; k < n; ++k) SetChild(tree, k, NewBinaryNode(KindPlus, NewSymbolNode('x'), NewNumberNode(k)));
+  return tree;
+}
+
+void BM_GraphDerivativeOfUnlikeProduct(benchmark::State& state) {
+  MeasureGraphDerivative(state, UnlikeProduct(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_GraphDerivativeOfUnlikeProduct)->Arg(1000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
 void BM_GraphDerivativeOfNestedSin(benchmark::State& state) {
   MeasureGraphDerivative(state, NestedSin(static_cast<int>(state.range(0))));
 }

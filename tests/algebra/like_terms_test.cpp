@@ -177,4 +177,30 @@ TEST_F(AlgebraTest, CollectLikeFactorsKeepsTheValueWhenRefused) {
   });
 }
 
+// Operands that share their key with no other are passed over without a search, and only they:
+// a like pair around, before or after unlike operands still merges, and an operand merged once
+// is searched again. n unlike operands stay as they were (goldens by hand).
+TEST_F(AlgebraTest, UnlikeOperandsArePassedOverAndLikeOnesAroundThemStillMerge) {
+  const struct { void (*step)(ExprNode*); const char* before; const char* after; } cases[] = {
+      {CollectLikeFactors, "times[a,x,b,c,x]", "times[a,power[x,2],b,c]"},
+      {CollectLikeFactors, "times[x,a,b,c,x,d]", "times[power[x,2],a,b,c,d]"},
+      {CollectLikeFactors, "times[a,b,c,x,power[x,2],x]", "times[a,b,c,power[x,4]]"},
+      {CollectLikeFactors, "times[a,b,c,d]", "times[a,b,c,d]"},
+      {CollectLikeTerms, "plus[a,x,b,c,times[2,x]]", "plus[a,b,c,times[3,x]]"},
+      {CollectLikeTerms, "plus[x,a,b,minus[x],c,x]", "plus[a,b,c,x]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(c.step, c.before, c.after)) << c.before;
+  std::string text = "times[";
+  for (int k = 0; k < 4000; ++k) text += "plus[x," + std::to_string(k + 1) + "],";
+  const std::string unlike = text.substr(0, text.size() - 1) + "]";
+  EXPECT_TRUE(Rewrites(CollectLikeFactors, unlike.c_str(), unlike.c_str()));
+  const std::string pair = text + "plus[x,1]]";  // the first factor's like at the far end
+  ExprNode* tree = Tree(pair);
+  CollectLikeFactors(tree);
+  EXPECT_EQ(tree->arity, 4000);
+  EXPECT_TRUE(tree->children[0]->kind == KindPower && Close(Evaluate(tree->children[0], {{'x', 0.5}}), 2.25, 1e-12))
+      << Text(tree->children[0]);
+  FreeExpression(tree);
+}
+
 }  // namespace
