@@ -270,11 +270,33 @@ void InsertPrologue(CompileWalk& w) {
   if (InsertInstructions(w.code, 0, items, n)) w.code->prologueLength = n;
 }
 
+// A sum, product, min, max, conjunction or disjunction wider than this folds each operand into the
+// running value as soon as it is pushed: pushing every operand first would need a value slot an
+// operand, and the value stack holds 199. Narrower nodes keep the plain order (the operands, then
+// n - 1 instructions), which the listings and their goldens show.
+constexpr int kFoldAsYouGoArity = 32;
+
+// The instruction that folds two operands of a node of the kind; 0 for other kinds.
+uint32_t FoldingOp(uint32_t kind) {
+  switch (kind) {
+    case KindPlus: return OpAdd;
+    case KindTimes: return OpMultiply;
+    case KindMin: return OpMin;
+    case KindMax: return OpMax;
+    case KindWedge: return OpAnd;
+    case KindVee: return OpOr;
+    default: return 0;
+  }
+}
+
+bool FoldsAsItGoes(const ExprNode* n) { return n->arity > kFoldAsYouGoArity && FoldingOp(Kind(n)) != 0; }
+
 void EmitRepeated(CompileWalk& w, uint32_t op, const ExprNode* n) {
   if (n->arity == 0) {
     w.unsound = true;
     return;
   }
+  if (FoldsAsItGoes(n)) return;  // folded after each operand (LeaveNode)
   for (int i = 1; i < n->arity; ++i) Emit(w, op);
 }
 
@@ -506,6 +528,7 @@ void LeaveNode(CompileWalk& w, const ExprNode* n, bool emitted) {
   // A plain clause of a branch is a value whose condition is true.
   const ExprNode* parent = ParentIn(w, n);
   if (parent != nullptr && Kind(parent) == KindBranch && Kind(n) != KindIf) EmitC(w, 1.0);
+  if (parent != nullptr && Child(parent, 0) != n && FoldsAsItGoes(parent)) Emit(w, FoldingOp(Kind(parent)));
 }
 
 // The bindable marks first (only when there is a table to bind into), then one walk that emits
