@@ -231,9 +231,6 @@ void IntervalReciprocal(Interval& out, const Interval& a) {
 
 namespace {
 
-// Below the least normal double in magnitude (0 included).
-inline bool IsSubnormal(double v) { return std::fabs(v) < std::numeric_limits<double>::min(); }
-
 // Bounds of the quotient x / y of finite doubles, y != 0, rounded once: the exact quotient when
 // the division remainder is 0, else the rounded one and its neighbour on the exact one's side. A
 // subnormal y is scaled by 2^600 first (exactly, both operands), so that the remainder, formed by
@@ -242,7 +239,7 @@ inline bool IsSubnormal(double v) { return std::fabs(v) < std::numeric_limits<do
 Interval QuotientBounds(double x, double y) {
   if (x == 0.0) return {0.0, 0.0};
   constexpr double kScale = 0x1p600;
-  const bool scale = IsSubnormal(y);
+  const bool scale = !IsNormalDouble(y);  // y is finite and not 0: subnormal
   // A subnormal divisor makes every quotient of an x past 2^423 overflow.
   const Interval overflow = (x > 0.0) == (y > 0.0) ? Interval{kLargestDouble, kInf} : Interval{-kInf, -kLargestDouble};
   if (scale && std::fabs(x) >= 0x1p423) return overflow;
@@ -276,7 +273,7 @@ void IntervalDivide(Interval& out, const Interval& a, const Interval& b) {
   Interval r;
   if (!IntervalReciprocalQuick(r, b)) {  // not the common case: a zero, subnormal or infinite end
     if (IsFiniteOrdinary(a) && IsFiniteOrdinary(b) && (b.lo > 0.0 || b.hi < 0.0) &&
-        (IsSubnormal(b.lo) || IsSubnormal(b.hi))) {
+        !BothNormal(b.lo, b.hi)) {  // finite and not 0: a subnormal end
       DivideDirectly(out, a, b);
       return;
     }
