@@ -33,6 +33,16 @@ int64_t GridColumnsAtMost(int64_t width, int64_t spacing) {
 }
 int64_t GridRowsAtMost(int64_t height, int64_t spacing) { return height / spacing + kGridMargin; }
 
+// A singular sample (a part of the field not finite) has no vector: it draws as a dot, and its
+// arrow for the status and the hit test is its point alone.
+bool HasVector(const FieldSample& s) { return std::isfinite(s.fx) && std::isfinite(s.fy); }
+struct SegmentEnd {
+  double x, y;
+};
+SegmentEnd VectorEnd(const FieldSample& s, double scale) {
+  return HasVector(s) ? SegmentEnd{s.x + s.fx * scale, s.y + s.fy * scale} : SegmentEnd{s.x, s.y};
+}
+
 // FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame could pass
 // kMaxFieldSamples samples.
 int32_t SpacingOfGrain(double grain, int32_t factor, int32_t width, int32_t height) {
@@ -177,7 +187,7 @@ bool GraphVectorField2D::Draw() {
   };
   AnySample([&](const FieldSample& s) {
     const QDPoint tail = pixel(s.x, s.y);
-    if (!(std::isfinite(s.fx) && std::isfinite(s.fy))) {
+    if (!HasVector(s)) {
       PlotSmallDot(map_->frame, tail, rgb);  // a singular point
       return false;
     }
@@ -202,9 +212,8 @@ int32_t GraphVectorField2D::Status() {
   const double s = Scale();
   const bool meets = AnySample([&](const FieldSample& sample) {
     if (!std::isfinite(s)) return true;
-    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
-    const double ex = finite ? sample.x + sample.fx * s : sample.x, ey = finite ? sample.y + sample.fy * s : sample.y;
-    return SegmentMeetsRect(sample.x, sample.y, ex, ey, left, right, top, bottom);
+    const SegmentEnd e = VectorEnd(sample, s);
+    return SegmentMeetsRect(sample.x, sample.y, e.x, e.y, left, right, top, bottom);
   });
   return meets ? 0 : 1;  // 1: "Undefined in the region shown"
 }
@@ -215,9 +224,8 @@ bool GraphVectorField2D::HitTest(double x, double y) {
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
   const double k = std::isfinite(s) ? s : 1.0;
   return AnySample([&](const FieldSample& sample) {
-    const bool finite = std::isfinite(sample.fx) && std::isfinite(sample.fy);
-    const double ex = finite ? sample.x + sample.fx * k : sample.x, ey = finite ? sample.y + sample.fy * k : sample.y;
-    return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, ex, a * ey) < reach;
+    const SegmentEnd e = VectorEnd(sample, k);
+    return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, e.x, a * e.y) < reach;
   });
 }
 
