@@ -157,12 +157,11 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
   }
   if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, u, v, c[0], c[1], c[2], c[3]) == 1.0;
   double radius = 0.0;
-  const double* q = cube_ + 4 * k;
-  ok = ok && MapIntoCube(c, axes, cube_ + 4 * k, &radius);
+  double* q = cube_ + 4 * k;
+  ok = ok && MapIntoCube(c, axes, q, &radius);
   // Drawn through floats at every projection: a sample that could land past their range is a hole,
   // as one that is not finite is (a turn moves a cube point at most twice its largest coordinate).
-  ok = ok && std::fabs(q[0]) < kFloatSafeCube && std::fabs(q[1]) < kFloatSafeCube && std::fabs(q[2]) < kFloatSafeCube &&
-       std::fabs(q[3]) < kFloatSafeCube;
+  ok = ok && std::max({std::fabs(q[0]), std::fabs(q[1]), std::fabs(q[2]), std::fabs(q[3])}) < kFloatSafeCube;
   if (ok) maxRadius_ = std::max(maxRadius_, radius);
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
