@@ -185,7 +185,6 @@ void FillFlatTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2
 void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedRGB rgb) {
   Port* port = GetPort();
   if (!port) return;
-  // Only the stretch of the major axis inside the clip is walked.
   const QDRect bd = DrawableRect(port);
   auto blend = [&](int32_t h, int32_t v, double weight) {
     if (weight <= 0.0 || !InsideRect(bd, h, v)) return;
@@ -203,6 +202,7 @@ void DrawAntialiasedLine(int32_t h0, int32_t v0, int32_t h1, int32_t v1, PackedR
     std::swap(b0, b1);
   }
   double slope = a1 == a0 ? 0.0 : double(b1 - b0) / double(a1 - a0);
+  // Only the stretch of the major axis inside the clip is walked.
   int64_t from = std::max<int64_t>(a0, steep ? bd.top : bd.left);
   int64_t to = std::min<int64_t>(a1, (steep ? bd.bottom : bd.right) - 1);
   double minorLo = (steep ? bd.left : bd.top) - 1, minorHi = steep ? bd.right : bd.bottom;

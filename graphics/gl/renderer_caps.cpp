@@ -64,11 +64,10 @@ bool ShaderExtensionsListed(const char* extensions) {
 const char* CurrentRendererString() { return GLText(GL_RENDERER); }
 const char* CurrentExtensionString() { return GLText(GL_EXTENSIONS); }
 
-// Each switch is set by its key's value 1 alone. The fragment-program switch is not also set by
-// the operating system's version: that rule named releases of another system, so no version here
-// can meet it. The line-width switches matter only for the renderers they name, which no driver
-// here reports, and disable_gl_multisample_works tunes a context parameter EGL does not have; they
-// are read all the same, so a preferences file keeps its meaning.
+// Each switch is set by its key's value 1 alone, the fragment-program switch too. The line-width
+// switches matter only for the renderers they name, which no driver here reports, and
+// disable_gl_multisample_works tunes a context parameter EGL does not have; they are read all the
+// same, so a preferences file keeps its meaning.
 void ReadRendererSwitches() {
   GLPlatformState& g = GLGlobals();
   SynchronizePreferences();

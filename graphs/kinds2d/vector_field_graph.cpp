@@ -17,11 +17,10 @@
 
 namespace {
 
-// Sample columns lie this many pixels left of the y axis's column in any frame. That is the
-// intended layout, not a slip to mend: the rows lie on the x axis's row, the columns on purpose
-// six pixels short of the y axis's. The offset is taken from the axis's distance to the frame's
-// left edge, not from its window column, so the grid keeps its place against the axis wherever
-// the view sits in the window, as the arrows have always been laid.
+// Sample columns lie this many pixels left of the y axis's column in any frame, on purpose (the
+// rows lie on the x axis's row). The offset is taken from the axis's distance to the frame's left
+// edge, not from its window column, so the grid keeps its place against the axis wherever the
+// view sits in the window, as the arrows have always been laid.
 constexpr int32_t kAxisColumnOffset = 6;
 // Samples beyond width / Spacing: one spacing before the first edge and past the last one.
 constexpr int32_t kGridMargin = 3;

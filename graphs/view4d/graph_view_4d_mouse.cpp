@@ -16,9 +16,8 @@
 namespace {
 
 constexpr int32_t kTrackTicks = 20;  // a still mouse reports after this long
-// Held still longer than this, a drag stops the spin. Ticks, as in the 3D view, not timer units:
-// 20 units are 1.3 ms, shorter than any pause a hand makes, and a still mouse is reported only after
-// kTrackTicks anyway, so the rule is the same pause in both views.
+// Held still longer than this many ticks (as in the 3D view; a still mouse is reported only after
+// kTrackTicks anyway), a drag stops the spin.
 constexpr int32_t kStillTicks = 20;
 constexpr double kDepthPerPixel = 0.03;
 

@@ -276,9 +276,8 @@ TEST_F(StepwiseMoveTest, MovesUnderASumOverIKeepTheIndexAndTheValue) {
 
 // s sqrt(a) = sqrt(s^2 a) and s a^e = (s^(1/e) a)^e hold for s >= 0 only: a factor with a sign
 // of its own goes in as its magnitude, the sign staying outside. Goldens worked by hand; the
-// value is checked at random points over both signs. The rows with minus[s] under an even root or
-// power moved s in once, when letters were taken as positive; s may be negative, so minus[s] now
-// stays out (s = -2, a = 1: -s sqrt(a) is 2, -sqrt(s^2 a) is -2).
+// value is checked at random points over both signs. Under an even root or power minus[s] stays
+// out, since s may be negative (s = -2, a = 1: -s sqrt(a) is 2, -sqrt(s^2 a) is -2).
 TEST_F(StepwiseMoveTest, ANegativeFactorEntersARootOrPowerWithItsSignOutside) {
   const MoveCase cases[] = {
       {"times[minus[s],sqrt[a]]", "0", kForwardCombining, "times[minus[s],sqrt[a]]"},
