@@ -15,6 +15,24 @@ using namespace algebra_test;
 #define M "matrix[2,2,a,b,c,d]"
 #define N "matrix[2,2,d,c,b,a]"
 
+// head[...] of 2 to `most` operands drawn from the vocabulary.
+template <size_t Size>
+std::string RandomRow(const char* head, const char* const (&vocabulary)[Size], int most, std::mt19937& rng) {
+  std::string text = std::string(head) + "[";
+  for (int k = 2 + static_cast<int>(rng() % (most - 1)); k > 0; --k) {
+    text += std::string(vocabulary[rng() % Size]) + (k > 1 ? "," : "]");
+  }
+  return text;
+}
+
+// head[a,b,a,b,...] of n operands.
+std::string AlternatingRow(const char* head, const char* a, const char* b, int n) {
+  std::string text = std::string(head) + "[";
+  for (int k = 0; k < n; ++k) text += std::string(k % 2 ? b : a) + ",";
+  text.back() = ']';
+  return text;
+}
+
 TEST_F(AlgebraTest, PassesGiveTheirGoldens) {
   const struct { void (*pass)(ExprNode*); const char* before; const char* after; } cases[] = {
       {CollectLikeTerms, "plus[times[3,x],times[5,x]]", "times[8,x]"},
@@ -77,8 +95,7 @@ TEST_F(AlgebraTest, OrderFactorsIsAStableIdempotentOrder) {
   std::mt19937 rng(99);
   const Values at{{'x', 0.9}, {'y', 1.4}, {'A', 2.2}, {'b', -0.7}};
   for (int trial = 0; trial < 1000; ++trial) {
-    std::string text = "times[";
-    for (int k = 2 + static_cast<int>(rng() % 7); k > 0; --k) text += std::string(vocabulary[rng() % 17]) + (k > 1 ? "," : "]");
+    const std::string text = RandomRow("times", vocabulary, 8, rng);
     ExprNode* tree = Tree(text);
     auto fixed = [&]() {  // the non-commuting factors, in order
       std::vector<const ExprNode*> out;
@@ -100,16 +117,15 @@ TEST_F(AlgebraTest, OrderFactorsIsAStableIdempotentOrder) {
 }
 
 // Random products of up to 40 factors over a few bases: after CollectLikeFactors no two factors
-// other than numbers (z z^-1 leaves a 1 behind) share a base, and the value is kept. Each merge updates the pass's base hashes in place, so a
-// stale hash would leave a pair unmerged here.
+// other than numbers (z z^-1 leaves a 1 behind) share a base, and the value is kept. Each merge
+// updates the pass's base hashes in place, so a stale hash would leave a pair unmerged here.
 TEST_F(AlgebraTest, CollectLikeFactorsLeavesOneFactorABase) {
   const char* vocabulary[] = {"x", "y", "power[x,2]", "power[y,3]", "power[x,over[1,2]]", "sin[x]", "power[sin[x],2]",
                               "power[x,y]", "z", "power[z,minus[1]]", "plus[x,1]", "power[plus[x,1],2]"};
   std::mt19937 rng(46);
   const Values at{{'x', 0.9}, {'y', 1.4}, {'z', 1.7}};
   for (int trial = 0; trial < 300; ++trial) {
-    std::string text = "times[";
-    for (int k = 2 + static_cast<int>(rng() % 39); k > 0; --k) text += std::string(vocabulary[rng() % 12]) + (k > 1 ? "," : "]");
+    const std::string text = RandomRow("times", vocabulary, 40, rng);
     ExprNode* tree = Tree(text);
     const double value = Evaluate(tree, at);
     CollectLikeFactors(tree);
@@ -123,9 +139,7 @@ TEST_F(AlgebraTest, CollectLikeFactorsLeavesOneFactorABase) {
     FreeExpression(tree);
   }
   // 4,000 factors, x and y in turn: 3,998 merges.
-  std::string text = "times[";
-  for (int k = 0; k < 4000; ++k) text += k % 2 ? "y," : "x,";
-  text.back() = ']';
+  const std::string text = AlternatingRow("times", "x", "y", 4000);
   EXPECT_TRUE(Rewrites(CollectLikeFactors, text.c_str(), "times[power[x,2000],power[y,2000]]"));
 }
 
@@ -150,8 +164,7 @@ TEST_F(AlgebraTest, CollectLikeTermsFindsLikeTermsByTheirKeys) {
   std::mt19937 rng(7);
   const Values at{{'x', 0.9}, {'y', 1.4}};
   for (int trial = 0; trial < 300; ++trial) {
-    std::string text = "plus[";
-    for (int k = 2 + static_cast<int>(rng() % 39); k > 0; --k) text += std::string(vocabulary[rng() % 15]) + (k > 1 ? "," : "]");
+    const std::string text = RandomRow("plus", vocabulary, 40, rng);
     ExprNode* tree = Tree(text);
     const double value = Evaluate(tree, at);
     CollectLikeTerms(tree);
@@ -159,9 +172,7 @@ TEST_F(AlgebraTest, CollectLikeTermsFindsLikeTermsByTheirKeys) {
     EXPECT_TRUE(Close(Evaluate(tree, at), value, 1e-9)) << text << " -> " << Text(tree);
     FreeExpression(tree);
   }
-  std::string text = "plus[";
-  for (int k = 0; k < 4000; ++k) text += k % 2 ? "times[2,y]," : "x,";
-  text.back() = ']';
+  const std::string text = AlternatingRow("plus", "x", "times[2,y]", 4000);
   EXPECT_TRUE(Rewrites(CollectLikeTerms, text.c_str(), "plus[times[2000,x],times[4000,y]]"));
 }
 
