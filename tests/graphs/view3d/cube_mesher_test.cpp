@@ -153,9 +153,8 @@ TEST_F(CubeMesherTest, TheUnitSphereIsClosedOnTheSphereWithOutwardNormals) {
     }
     for (int32_t f = 0; f < ChunkPoolCount(mesh.triangles); ++f) {
       const uint32_t* t = ChunkPoolAt(mesh.triangles, f)->index;
-      const double *P = mesh.Position(t[0]), *Q = mesh.Position(t[1]), *R = mesh.Position(t[2]);
-      const double a[3] = {Q[0] - P[0], Q[1] - P[1], Q[2] - P[2]}, b[3] = {R[0] - P[0], R[1] - P[1], R[2] - P[2]};
-      const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+      const std::array<double, 3> face =
+          surface_test::FaceNormal(mesh.Position(t[0]), mesh.Position(t[1]), mesh.Position(t[2]));
       const double* nP = mesh.Normal(t[0]);
       EXPECT_GE(face[0] * nP[0] + face[1] * nP[1] + face[2] * nP[2], 0.0);
     }
@@ -193,8 +192,7 @@ TEST_F(CubeMesherTest, WithoutAGradientTrianglesFaceFromNegativeToNonNegative) {
       for (int32_t f = 0; f < triangles; ++f) {
         const uint32_t* t = ChunkPoolAt(mesh.triangles, f)->index;
         const double *P = mesh.Position(t[0]), *Q = mesh.Position(t[1]), *R = mesh.Position(t[2]);
-        const double a[3] = {Q[0] - P[0], Q[1] - P[1], Q[2] - P[2]}, b[3] = {R[0] - P[0], R[1] - P[1], R[2] - P[2]};
-        const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+        const std::array<double, 3> face = surface_test::FaceNormal(P, Q, R);
         const double centre[3] = {(P[0] + Q[0] + R[0]) / 3, (P[1] + Q[1] + R[1]) / 3, (P[2] + Q[2] + R[2]) / 3};
         against += c.sense * (face[0] * centre[0] + face[1] * centre[1] + face[2] * centre[2]) < 0;
       }

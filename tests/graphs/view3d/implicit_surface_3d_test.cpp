@@ -264,9 +264,7 @@ TEST_F(ImplicitSurfaceTest, TheCompanionMapsTheVerticesAndTurnsItsFaces) {
     const uint32_t* tri = mirror->Triangles() + 3 * t;
     const float *P = mirror->Vertices() + 3 * tri[0], *Q = mirror->Vertices() + 3 * tri[1],
                 *R = mirror->Vertices() + 3 * tri[2];
-    const double a[3] = {double(R[0]) - P[0], double(R[1]) - P[1], double(R[2]) - P[2]};
-    const double b[3] = {double(P[0]) - Q[0], double(P[1]) - Q[1], double(P[2]) - Q[2]};
-    const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const std::array<double, 3> face = surface_test::FaceNormal(P, Q, R);
     const float* n = mirror->Normals() + 3 * tri[0];
     EXPECT_GE(face[0] * n[0] + face[1] * n[1] + face[2] * n[2], 0.0) << t;
   }
@@ -335,9 +333,7 @@ TEST_F(ImplicitSurfaceTest, ASurfaceWithoutDerivativesAndItsCompanionFaceOutward
   ASSERT_TRUE(same->IsComplete());
   ASSERT_GT(parent->TriangleCount(), 100);
   auto outward = [](const auto* P, const auto* Q, const auto* R) {
-    const double a[3] = {double(Q[0]) - P[0], double(Q[1]) - P[1], double(Q[2]) - P[2]};
-    const double b[3] = {double(R[0]) - P[0], double(R[1]) - P[1], double(R[2]) - P[2]};
-    const double face[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const std::array<double, 3> face = surface_test::FaceNormal(P, Q, R);
     return face[0] * (P[0] + Q[0] + R[0]) + face[1] * (P[1] + Q[1] + R[1]) + face[2] * (P[2] + Q[2] + R[2]) >= 0;
   };
   int32_t inward = 0, inwardMapped = 0;

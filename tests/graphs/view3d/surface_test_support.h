@@ -4,6 +4,7 @@
 // pass does that to the transformation rules), and the topology of a triangle list.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -140,6 +141,14 @@ Topology TopologyOf(int64_t count, TriangleAt triangleAt) {
     t.overShared += e.second > 2;
   }
   return t;
+}
+
+// A triangle's face normal (Q - P) x (R - P), not normalised, in double for float or double points.
+template <typename T>
+std::array<double, 3> FaceNormal(const T* P, const T* Q, const T* R) {
+  const double a[3] = {double(Q[0]) - P[0], double(Q[1]) - P[1], double(Q[2]) - P[2]};
+  const double b[3] = {double(R[0]) - P[0], double(R[1]) - P[1], double(R[2]) - P[2]};
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
 inline bool Finite(const float* p, size_t n) {
