@@ -515,14 +515,18 @@ void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
 }
 
 void DocumentWindow::ComputeSliderStep() {
-  GraphViewSet* set = &document_->viewSet;
   if (!document_->graphsBuilt) return;
-  if (!ViewSetAllViewsReady(set)) {
-    PortScope port(buffer_, layout_.graphPane);
-    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kSliderStepTicks)));
-    graphPaneStale_ = true;
-  }
+  ComputeGraphs(kSliderStepTicks);
   if (graphPaneStale_) RedrawGraphPane();
+}
+
+bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
+  GraphViewSet* set = &document_->viewSet;
+  if (!document_->graphsBuilt || ViewSetAllViewsReady(set)) return false;
+  PortScope port(buffer_, layout_.graphPane);
+  ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
+  graphPaneStale_ = true;
+  return true;
 }
 
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
@@ -626,12 +630,7 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
-  GraphViewSet* set = &document_->viewSet;
-  if (document_->graphsBuilt && !ViewSetAllViewsReady(set)) {
-    PortScope port(buffer_, layout_.graphPane);
-    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(budgetTicks)));
-    graphPaneStale_ = true;
-  }
+  ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();

@@ -217,6 +217,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void TrackSlider(int32_t line, QDPoint point);
   // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
   void ComputeSliderStep();
+  // While the graphs are built and not all ready: computed for `ticks` inside the graph pane, the
+  // pane marked to be drawn. False when there was nothing to compute.
+  bool ComputeGraphs(uint32_t ticks);
 
   DocumentRecord* document_;
   WindowSurface* surface_;
