@@ -74,10 +74,7 @@ class TrackingScope {
 
 }  // namespace
 
-DocumentWindow::PortScope::PortScope(GWorldPtr port) {
-  GetGWorld(&saved_, &device_);
-  SetGWorld(port, nullptr);
-}
+DocumentWindow::PortScope::PortScope(GWorldPtr port) { SaveAndSetGWorld(&saved_, port); }
 
 DocumentWindow::PortScope::PortScope(GWorldPtr port, const QDRect& clip) : PortScope(port) {
   clipped_ = port != nullptr;
@@ -86,7 +83,7 @@ DocumentWindow::PortScope::PortScope(GWorldPtr port, const QDRect& clip) : PortS
 
 DocumentWindow::PortScope::~PortScope() {
   if (clipped_) RestoreClip(&clip_);
-  SetGWorld(saved_, device_);
+  RestoreGWorld(&saved_);
 }
 
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {

@@ -163,8 +163,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
     PortScope& operator=(const PortScope&) = delete;
 
    private:
-    CGrafPtr saved_ = nullptr;
-    void* device_ = nullptr;
+    GWorldSave saved_{};
     ClipSave clip_{};
     bool clipped_ = false;
   };
