@@ -70,11 +70,7 @@ bool DocumentWindow::BackspaceInEmptyRow() {
   document_->DeleteRow(row);
   document_->SetDocumentModified(true);
   GoToRowEnd(row > 0 ? row - 1 : 0);
-  LayoutRows();
-  RevealActiveRow();
-  RedrawMathPane();
-  if (graphPaneStale_) RedrawGraphPane();
-  ShowCaret();
+  RedrawAfterCommand(true);
   return true;
 }
 
