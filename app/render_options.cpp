@@ -2,12 +2,12 @@
 // finite.
 #include "app/render_options.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "document/document_ranges.h"
 #include "document/document_record.h"
 
 namespace {
@@ -15,20 +15,12 @@ namespace {
 constexpr int kMinSide = 16;
 constexpr int kMaxSide = 4096;
 
-bool ReadWhole(const std::string& text, double* out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  *out = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0' && std::isfinite(*out);
-}
-
 // "WxH" within the side limits.
 bool ReadSize(const char* text, int* width, int* height) {
   const char* x = std::strchr(text, 'x');
   if (x == nullptr) return false;
   double a, b;
-  if (!ReadWhole(std::string(text, x), &a) || !ReadWhole(x + 1, &b)) return false;
+  if (!ReadWholeNumber(std::string(text, x).c_str(), &a) || !ReadWholeNumber(x + 1, &b)) return false;
   if (a != std::floor(a) || b != std::floor(b) || a < kMinSide || b < kMinSide || a > kMaxSide || b > kMaxSide) {
     return false;
   }

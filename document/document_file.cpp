@@ -19,6 +19,7 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
+constexpr const char* kBadRowSetting = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
 constexpr const char* kNoSliderProblem =
     "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
 // "type:" and its earlier spelling "@keys ".
@@ -134,7 +135,7 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
     size_t end = 0;
     if (line->compare(start, kXyType.size(), kXyType) == 0) {
       if (!ReadSettingNumber(*line, start + kXyType.size(), 7, &value, &end) || end != start + kXyType.size() + 1) {
-        *reason = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+        *reason = kBadRowSetting;
         return false;
       }
       settings->xyType = value;
@@ -146,7 +147,7 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
       }
       settings->sliderPosition = value;
     } else {
-      *reason = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+      *reason = kBadRowSetting;
       return false;
     }
     *line = line->substr(end);

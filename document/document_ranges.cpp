@@ -35,14 +35,6 @@ constexpr RangeRow kRanges[kAskedRangeCount] = {
     {"theta", kRangeTheta, kIn2D | kIn3D},   {"phi", kRangePhi, kIn3D},
 };
 
-bool ReadNumber(const char* text, double* out) {
-  if (text == nullptr || *text == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  *out = std::strtod(text, &end);
-  return errno == 0 && *end == '\0' && std::isfinite(*out);
-}
-
 // "--x 1,2" or "@x=1,2": the range as it was given, its bounds to 17 digits.
 std::string GivenText(const AskedRanges& ranges, int32_t k) {
   char text[96];
@@ -63,6 +55,14 @@ double* SpaceRange(GraphViewSet* set, ShownView shown, int32_t k) {
 
 }  // namespace
 
+bool ReadWholeNumber(const char* text, double* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  *out = std::strtod(text, &end);
+  return errno == 0 && *end == '\0' && std::isfinite(*out);
+}
+
 const char* AskedRangeNameText(int32_t k) { return kRanges[k].name; }
 
 int32_t AskedRangeByName(const std::string& name) {
@@ -76,7 +76,7 @@ bool ReadRangeBounds(const char* text, double bounds[2]) {
   if (separator == nullptr) return false;
   const std::string low(text, separator);
   double read[2];
-  if (!ReadNumber(low.c_str(), &read[0]) || !ReadNumber(separator + 1, &read[1])) return false;
+  if (!ReadWholeNumber(low.c_str(), &read[0]) || !ReadWholeNumber(separator + 1, &read[1])) return false;
   if (!(read[0] < read[1]) || !std::isfinite(read[1] - read[0])) return false;
   bounds[0] = read[0], bounds[1] = read[1];
   return true;

@@ -29,6 +29,8 @@ struct AskedRanges {
 const char* AskedRangeNameText(int32_t k);
 // The range called `name`, or -1 for none.
 int32_t AskedRangeByName(const std::string& name);
+// Reads a number written whole and finite ("1e400", "2x" and "" are refused).
+bool ReadWholeNumber(const char* text, double* out);
 // Reads "MIN,MAX" (or "MIN:MAX"): each number read whole and finite, MIN below MAX and MAX - MIN
 // finite. False, *bounds unchanged, otherwise.
 bool ReadRangeBounds(const char* text, double bounds[2]);

@@ -19,7 +19,6 @@
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
 
-
 // The colour-menu index a new row at index i is given: the eight fixed colours in turn.
 inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
 

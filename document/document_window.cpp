@@ -74,10 +74,7 @@ class TrackingScope {
 
 }  // namespace
 
-DocumentWindow::PortScope::PortScope(GWorldPtr port) {
-  GetGWorld(&saved_, &device_);
-  SetGWorld(port, nullptr);
-}
+DocumentWindow::PortScope::PortScope(GWorldPtr port) { SaveAndSetGWorld(&saved_, port); }
 
 DocumentWindow::PortScope::PortScope(GWorldPtr port, const QDRect& clip) : PortScope(port) {
   clipped_ = port != nullptr;
@@ -86,7 +83,7 @@ DocumentWindow::PortScope::PortScope(GWorldPtr port, const QDRect& clip) : PortS
 
 DocumentWindow::PortScope::~PortScope() {
   if (clipped_) RestoreClip(&clip_);
-  SetGWorld(saved_, device_);
+  RestoreGWorld(&saved_);
 }
 
 DocumentWindowLayout ComputeDocumentWindowLayout(int32_t width, int32_t height) {
@@ -515,14 +512,18 @@ void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
 }
 
 void DocumentWindow::ComputeSliderStep() {
-  GraphViewSet* set = &document_->viewSet;
   if (!document_->graphsBuilt) return;
-  if (!ViewSetAllViewsReady(set)) {
-    PortScope port(buffer_, layout_.graphPane);
-    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kSliderStepTicks)));
-    graphPaneStale_ = true;
-  }
+  ComputeGraphs(kSliderStepTicks);
   if (graphPaneStale_) RedrawGraphPane();
+}
+
+bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
+  GraphViewSet* set = &document_->viewSet;
+  if (!document_->graphsBuilt || ViewSetAllViewsReady(set)) return false;
+  PortScope port(buffer_, layout_.graphPane);
+  ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
+  graphPaneStale_ = true;
+  return true;
 }
 
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
@@ -626,12 +627,7 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
-  GraphViewSet* set = &document_->viewSet;
-  if (document_->graphsBuilt && !ViewSetAllViewsReady(set)) {
-    PortScope port(buffer_, layout_.graphPane);
-    ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(budgetTicks)));
-    graphPaneStale_ = true;
-  }
+  ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();

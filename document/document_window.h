@@ -163,8 +163,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
     PortScope& operator=(const PortScope&) = delete;
 
    private:
-    CGrafPtr saved_ = nullptr;
-    void* device_ = nullptr;
+    GWorldSave saved_{};
     ClipSave clip_{};
     bool clipped_ = false;
   };
@@ -217,6 +216,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void TrackSlider(int32_t line, QDPoint point);
   // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
   void ComputeSliderStep();
+  // While the graphs are built and not all ready: computed for `ticks` inside the graph pane, the
+  // pane marked to be drawn. False when there was nothing to compute.
+  bool ComputeGraphs(uint32_t ticks);
 
   DocumentRecord* document_;
   WindowSurface* surface_;

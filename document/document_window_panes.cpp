@@ -11,13 +11,12 @@
 #include "editor/edit_commands.h"
 #include "editor/formula_editor.h"
 #include "kernel/interaction/mouse_tracking.h"
-#include "kernel/threads/timers.h"
 #include "kernel/trees/node_builders.h"
 
 namespace {
 
 constexpr int32_t kDividerWaitTicks = 2;   // a divider held still lets the graphs compute
-constexpr int32_t kDividerTickBudget = 3;  // ticks of computing between two moves of the divider
+constexpr uint32_t kDividerTickBudget = 3;  // ticks of computing between two moves of the divider
 
 }  // namespace
 
@@ -71,11 +70,7 @@ bool DocumentWindow::BackspaceInEmptyRow() {
   document_->DeleteRow(row);
   document_->SetDocumentModified(true);
   GoToRowEnd(row > 0 ? row - 1 : 0);
-  LayoutRows();
-  RevealActiveRow();
-  RedrawMathPane();
-  if (graphPaneStale_) RedrawGraphPane();
-  ShowCaret();
+  RedrawAfterCommand(true);
   return true;
 }
 
@@ -122,19 +117,12 @@ void DocumentWindow::MovePaneDivider(int32_t mathBottom) {
 
 void DocumentWindow::TrackPaneDivider(QDPoint start) {
   const int32_t grip = start.v - layout_.mathPane.bottom;  // where on the divider it was taken
-  GraphViewSet* set = &document_->viewSet;
   document_->paneDividerDrag = 1;
   QDPoint p = start;
   for (bool down = true; down;) {
     down = TrackMouseTicks(&p, kDividerWaitTicks);
     MovePaneDivider(p.v - grip);
-    if (down && document_->graphsBuilt && !ViewSetAllViewsReady(set)) {
-      {
-        PortScope port(buffer_, layout_.graphPane);
-        ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(kDividerTickBudget)));
-      }
-      RedrawGraphPane();
-    }
+    if (down && ComputeGraphs(kDividerTickBudget)) RedrawGraphPane();
   }
   document_->paneDividerDrag = 0;
 }

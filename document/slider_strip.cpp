@@ -103,11 +103,10 @@ void DrawSliderStrip(const DocumentRecord& document, const QDRect& strip) {
   TextSize(kTextSize);
   TextFace(0);
   const int32_t lines = RectHeight(strip) / kSliderLineHeight;
-  for (int32_t i = 0; i < lines; ++i) {
-    const int32_t r = NthSliderRow(document, i);
-    if (r < 0) break;
+  for (int32_t r = 0, i = 0; r < document.rows.count && i < lines; ++r) {
     const EquationRow& row = document.rows.data[r];
-    const QDRect line = SliderLineRect(strip, i);
+    if (!row.hasSliderControl) continue;
+    const QDRect line = SliderLineRect(strip, i++);
     const QDRect track = SliderTrackRect(line);
     const int32_t middle = (line.top + line.bottom) / 2;
     ForeColor(kBlackColor);

@@ -21,9 +21,9 @@ struct TypedKey {
 // Decodes UTF-8 text into keys: each character is one key; "{Name}" is a key without a character
 // or with modifiers: Right, Left, Up, Down, Tab, Backspace, Escape, or Ctrl-c, Alt-c (c one
 // character), with Shift-, Ctrl- and Alt- before any of these. Braces around a name the table lacks
-// (a capital letter and more letters, digits or hyphens: "{Bogus}") are refused, naming it as
-// written; any other "{" is the brace key. False with *reason set for such a name or for text
-// that is not UTF-8.
+// (a letter, then more letters, digits, hyphens, pluses or underscores: "{Bogus}", "{right}") are
+// refused, naming it as written; any other "{" is the brace key. False with *reason set for such
+// a name or for text that is not UTF-8.
 bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::string* reason);
 // The key event of a decoded key, as the window's keyboard gives it (Control stands for Command,
 // Alt for Option).

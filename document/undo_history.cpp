@@ -22,6 +22,17 @@ void MakeRoom(UndoSnapshot* stack, int32_t* count) {
   --*count;
 }
 
+// Row `index` taken out of the rows into the step, which owns it from then on. Its graphs went
+// with it; the row builds anew when it is back.
+void TakeRowOut(GrowArray<EquationRow>* rows, int32_t index, UndoSnapshot* step) {
+  step->row = rows->data[index];
+  step->row.graphRow = -1;
+  step->row.resultMessage = 0;
+  step->rowIndex = index;
+  step->ownsRow = true;
+  (void)GrowArrayRemove(*rows, index);
+}
+
 void ReleaseAll(UndoSnapshot* stack, int32_t* count) {
   for (int32_t i = 0; i < *count; ++i) ReleaseUndoSnapshot(&stack[i]);
   *count = 0;
@@ -105,13 +116,7 @@ bool UndoHistory::RecordRowDeletion(int32_t index) {
   ReleaseAll(redo_, &redoCount_);
   UndoSnapshot step;
   step.editor = rows_->data[index].editor;
-  step.rowIndex = index;
-  step.ownsRow = true;
-  step.row = rows_->data[index];
-  // Its graphs went with the deletion; the row builds anew when it is back.
-  step.row.graphRow = -1;
-  step.row.resultMessage = 0;
-  (void)GrowArrayRemove(*rows_, index);
+  TakeRowOut(rows_, index, &step);
   MakeRoom(undo_, &undoCount_);
   undo_[undoCount_++] = step;
   return true;
@@ -135,12 +140,7 @@ bool UndoHistory::StepRow(UndoSnapshot* step) {
   // Taken out again: found by its editor, whatever rows came and went before it.
   for (int32_t i = 0; i < rows_->count; ++i) {
     if (rows_->data[i].editor != step->editor) continue;
-    step->row = rows_->data[i];
-    step->row.graphRow = -1;
-    step->row.resultMessage = 0;
-    step->rowIndex = i;
-    step->ownsRow = true;
-    (void)GrowArrayRemove(*rows_, i);
+    TakeRowOut(rows_, i, step);
     return true;
   }
   return false;

@@ -109,6 +109,20 @@ void TraceMenu(FILE* trace, const DocumentWindow* document) {
   std::fflush(trace);
 }
 
+namespace {
+
+// After a key or click: whether the menu bar took it (traced; a chosen command may have set
+// graphs computing).
+bool TookMenuAction(FILE* trace, const DocumentWindow* document, bool* computing) {
+  const MenuResult result = document->LastMenuAction().result;
+  if (result == MenuResult::kPassed) return false;
+  *computing = *computing || result == MenuResult::kChosen;
+  TraceMenu(trace, document);
+  return true;
+}
+
+}  // namespace
+
 void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* trace) {
   SetPointerSource(window);
   // Copy and cut put the formula's text on SDL's clipboard, paste reads it there (the window
@@ -130,11 +144,7 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kKey: {
           const EditKeyEvent key = EditKeyOfWindowKey(event.key);
           document->HandleKey(key);
-          if (document->LastMenuAction().result != MenuResult::kPassed) {
-            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
-            TraceMenu(trace, document);
-            break;
-          }
+          if (TookMenuAction(trace, document, &computing)) break;
           if (IsReturnOrEnter(key)) computing = true;
           TraceCaret(trace, document);
           TraceRow(trace, document);
@@ -145,10 +155,8 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
           const bool slider = PtInRect(event.where, document->SliderStrip());
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleMouseDown(event.where, event.modifiers, event.clicks);
-          if (document->LastMenuAction().result != MenuResult::kPassed) {
-            computing = computing || document->LastMenuAction().result == MenuResult::kChosen;
-            TraceMenu(trace, document);
-          } else if (slider) {
+          if (TookMenuAction(trace, document, &computing)) break;
+          if (slider) {
             TraceSliders(trace, document);
             computing = true;  // "graphs complete" follows once the new value is drawn
           } else if (graph) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +34,9 @@ inline Outcome RunCommand(const std::string& command) {
   return run;
 }
 
-inline std::string Temp(const std::string& name) { return testing::TempDir() + name; }
+// A path in the temporary folder, named by process too: the folder is shared with the runs of other
+// checkouts.
+inline std::string Temp(const std::string& name) { return testing::TempDir() + std::to_string(getpid()) + "_" + name; }
 
 #ifdef QV_RENDER_BINARY
 // Runs the headless program with the arguments, after the environment assignments given

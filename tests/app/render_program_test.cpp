@@ -3,7 +3,6 @@
 // documents render to a PNG of the requested size, the space one in the 3D view through GL or the
 // software rasteriser; bad options get the usage and status 2.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -142,9 +141,7 @@ TEST(RenderProgramTest, ASliderRowSetsItsParameterAtItsPosition) {
       {"type: y = b x^2\n", "equal[y,power[x,2]]"},
   };
   for (const auto& c : cases) {
-    // Named by process: the temp folder is shared with other checkouts' runs.
-    const std::string own = std::to_string(getpid());
-    const std::string documents[2] = {Temp("qv_slider_" + own + ".txt"), Temp("qv_slider_plain_" + own + ".txt")};
+    const std::string documents[2] = {Temp("qv_slider.txt"), Temp("qv_slider_plain.txt")};
     std::ofstream(documents[0]) << c.document;
     std::ofstream(documents[1]) << c.same << "\n";
     std::vector<uint32_t> pictures[2];

@@ -20,7 +20,7 @@ Outcome RunWithoutDisplay(const std::string& arguments) {
 }
 
 TEST(WindowProgramTest, WithoutADisplayItSaysSoAndRendersThePng) {
-  const std::string png = testing::TempDir() + "qv_no_display.png";
+  const std::string png = app_test::Temp("qv_no_display.png");
   const struct {
     std::string document;
     const char* graphs;

@@ -33,7 +33,6 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/eval/evaluation_seams.h"
-#include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
@@ -41,6 +40,7 @@
 #include "platform/pointer_source.h"
 #include "tests/algebra/loopback_http_server.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
@@ -667,10 +667,8 @@ TEST_F(DocumentWindowTest, ProgressBoxShowsWhileTheIntegrationServerIsAwaitedAnd
   EXPECT_GE(boxPresents, 3) << "the box is drawn again while the transfer runs";
   EXPECT_EQ(server.Connections(), 1);
   EXPECT_EQ(PendingError(), kErrorIntegrationServer);
-  const ExprNode* root = window_->RowEditor(0)->root;
-  char* text = FormatExpressionBracket(root);
-  EXPECT_NE(std::string(text != nullptr ? text : "").find("integral["), std::string::npos) << "the integral stays: " << text;
-  FreeMemory(text);
+  const std::string text = formula_text::Bracket(window_->RowEditor(0)->root);
+  EXPECT_NE(text.find("integral["), std::string::npos) << "the integral stays: " << text;
   // The box, then the panes drawn again in its place.
   const QDRect fill = ProgressBarFill(ProgressBarRect(box), 0, 0, 0);
   const std::vector<uint32_t> boxPixels = Pixels(box);

@@ -16,11 +16,13 @@
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/memory/memory_budget.h"
-#include "kernel/text/bracket_writer.h"
 #include "kernel/text/formula_reader.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
+
+using formula_text::Bracket;
 
 constexpr const char* kMarker = "<!-- typing guide examples: each line is typed by tests/document/typing_guide_test.cpp -->";
 constexpr const char* kArrow = "\u21D2";
@@ -61,13 +63,6 @@ bool ReadExamples(std::vector<Example>* examples) {
     examples->push_back({number, Trim(line.substr(0, arrow)), Trim(line.substr(arrow + std::string(kArrow).size()))});
   }
   return marked && inside;
-}
-
-std::string Bracket(const ExprNode* tree) {
-  char* text = FormatExpressionBracket(tree);
-  std::string out = text != nullptr ? text : "<none>";
-  FreeMemory(text);
-  return out;
 }
 
 class TypingGuideTest : public document_test::DocumentTest {
