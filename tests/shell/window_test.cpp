@@ -872,34 +872,6 @@ TEST_F(WindowTest, DraggingTheSliderRedrawsTheParabolaWithoutARebuild) {
   EXPECT_GT(changed, 10) << "the value shown changed";
 }
 
-// On a = slider(0, 4) at the middle: clicks on the name "a" and on the value "= 2" leave a at 2;
-// a click on the track three quarters along sets a = 3. The trace tells each press's value.
-TEST_F(WindowTest, ClicksOnASlidersNameOrValueLeaveItsValue) {
-  std::ofstream(document_) << "@slider=50 equal[a,slider[id[comma[0,4]]]]\nequal[y,times[a,power[x,2]]]\n";
-  Start();
-  if (HasFatalFailure()) return;
-  Pause(300);
-  const QDRect line = SliderLineRect(twinWindow_->SliderStrip(), 0);
-  const QDRect track = SliderTrackRect(line);
-  const int16_t middle = int16_t((line.top + line.bottom) / 2);
-  const struct {
-    const char* where;
-    int h;
-    const char* trace;
-  } cases[] = {
-      {"the name", line.left + 4, "slider 0 50 2 builds 1"},
-      {"the value", track.right + 10, "slider 0 50 2 builds 1"},
-      {"the track", SliderThumbCentre(track, 100, 75), "slider 0 75 3 builds 1"},
-  };
-  for (const auto& c : cases) {
-    Click(QDPoint{middle, int16_t(c.h)});
-    std::string traced;
-    ASSERT_TRUE(program_.WaitFor("slider 0 ", &traced)) << c.where;
-    EXPECT_EQ(traced, c.trace) << c.where;
-  }
-  if (HasFailure()) Shoot("window-slider-clicks");
-}
-
 // Return builds and puts the caret in the new row, so a second equation goes into a row of its
 // own; row after row, the caret's row is scrolled into view (ink inside its frame on the screen),
 // and the wheel over the math pane scrolls the rows as the twin's do.
@@ -1193,9 +1165,7 @@ TEST_F(WindowIntegrationTest, TheDelayedAnswerReplacesTheIntegral) {
   CountBox(after, box, &face, &fill);
   EXPECT_EQ(fill, 0) << "the box is gone";
   EXPECT_EQ(program_.Log().find("message"), std::string::npos) << program_.Log();
-  const std::vector<loopback::Request> requests = server_->Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].body, "thecommand=%28integrate+%28expt+x+2%29+x%29");
+  EXPECT_EQ(server_->Connections(), 1);
 }
 
 }  // namespace
