@@ -5,10 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "document/document_file.h"
 
 #include "document/document_record.h"
 #include "document/document_window.h"
+#include "document/typed_keys.h"
 #include "editor/typeset_state.h"
 #include "platform/pointer_source.h"
 #include "graphics/graphics_layer.h"
@@ -51,6 +60,33 @@ inline void CloseWindowForTest(std::unique_ptr<DocumentWindow>& window, std::uni
   window.reset();
   document.reset();
   ResetTypesetGlobalsForTest();
+}
+
+// Reads the text as a document file into the document; a failure or a problem line fails.
+inline testing::AssertionResult ReadDocumentText(const std::string& text, DocumentRecord* document) {
+  const std::string path = testing::TempDir() + "document_text_" + std::to_string(getpid()) + ".txt";
+  std::ofstream(path) << text;
+  std::vector<int> lines;
+  std::vector<DocumentProblem> problems;
+  std::string failure;
+  const bool read = ReadDocumentFile(path, document, &lines, &problems, &failure);
+  std::remove(path.c_str());
+  if (!read) return testing::AssertionFailure() << failure;
+  if (!problems.empty()) return testing::AssertionFailure() << problems[0].reason;
+  return testing::AssertionSuccess();
+}
+
+// Keys as a document's `type:` line writes them, sent to the window; "{Return}" builds.
+inline void TypeKeys(DocumentWindow* window, const std::string& text) {
+  for (size_t from = 0, at; from <= text.size(); from = at + 8) {
+    at = text.find("{Return}", from);
+    std::vector<TypedKey> keys;
+    std::string reason;
+    ASSERT_TRUE(DecodeTypedKeys(text.substr(from, at == std::string::npos ? at : at - from), &keys, &reason)) << reason;
+    for (const TypedKey& key : keys) window->HandleKey(TypedKeyEvent(key));
+    if (at == std::string::npos) break;
+    window->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  }
 }
 
 }  // namespace document_test

@@ -3,19 +3,14 @@
 // scrolls to keep the caret's row in view, the divider drags within bounds (the drag flag set
 // while it is tracked), a resize lays out again, and no drag of a 2D graph writes a pixel outside
 // the graph pane.
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "document/document_file.h"
 #include "document/document_window.h"
-#include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
 #include "kernel/memory/memory_budget.h"
@@ -63,35 +58,12 @@ class DocumentWindowPanesTest : public document_test::DocumentTest {
     window_.reset();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
     if (!text.empty()) {
-      const std::string path = testing::TempDir() + "panes_test_document_" + std::to_string(getpid()) + ".txt";
-      FILE* f = std::fopen(path.c_str(), "w");
-      ASSERT_NE(f, nullptr);
-      std::fputs(text.c_str(), f);
-      std::fclose(f);
-      std::vector<int> lines;
-      std::vector<DocumentProblem> problems;
-      std::string failure;
-      ASSERT_TRUE(ReadDocumentFile(path, document_.get(), &lines, &problems, &failure)) << failure;
-      ASSERT_TRUE(problems.empty()) << problems[0].reason;
-      std::remove(path.c_str());
+      ASSERT_TRUE(document_test::ReadDocumentText(text, document_.get()));
     }
     window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
   }
-  // Typed keys as a document's `type:` line writes them; "{Return}" builds.
-  void Type(const std::string& text) {
-    size_t from = 0;
-    for (size_t at; from <= text.size(); from = at + 8) {
-      at = text.find("{Return}", from);
-      const std::string part = text.substr(from, at == std::string::npos ? std::string::npos : at - from);
-      std::vector<TypedKey> keys;
-      std::string reason;
-      ASSERT_TRUE(DecodeTypedKeys(part, &keys, &reason)) << reason;
-      for (const TypedKey& key : keys) window_->HandleKey(TypedKeyEvent(key));
-      if (at == std::string::npos) break;
-      window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
-    }
-  }
+  void Type(const std::string& text) { document_test::TypeKeys(window_.get(), text); }
   void Compute() {
     for (int i = 0; i < 200 && !window_->GraphsComplete(); ++i) window_->IdleTick(30);
     window_->IdleTick(30);
