@@ -63,6 +63,9 @@ bool HasWindowDisplay(std::string* why) {
 
 SdlWindow* SdlWindow::Open(const char* title, int32_t width, int32_t height, std::string* error) {
   if (!HasWindowDisplay(error)) return nullptr;
+  // The window shows our own pixels: its surface must not be backed by a GL renderer, whose
+  // context, made on the surface's first use, fails once the views' GL contexts are current.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("no display (") + SDL_GetError() + ")";
     return nullptr;
