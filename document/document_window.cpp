@@ -263,6 +263,12 @@ void DocumentWindow::ActivateRow(int32_t row) {
 
 void DocumentWindow::RedrawMathPane() {
   if (buffer_ == nullptr) return;
+  DrawMathPane();
+  if (menus_.IsOpen()) DrawMenus();
+  Present(layout_.mathPane);
+}
+
+void DocumentWindow::DrawMathPane() {
   FormulaEditor* current = TypesettingGlobals().currentEditor;
   {
     const QDRect& pane = layout_.mathPane;
@@ -299,9 +305,7 @@ void DocumentWindow::RedrawMathPane() {
       }
     }
   }
-  if (menus_.IsOpen()) DrawMenus();
   if (current != nullptr) SetCurrentFormulaEditor(current, document_);
-  Present(layout_.mathPane);
 }
 
 void DocumentWindow::RedrawSliderStrip() {
@@ -315,18 +319,24 @@ void DocumentWindow::RedrawSliderStrip() {
 
 void DocumentWindow::RedrawGraphPane() {
   if (buffer_ == nullptr) return;
+  DrawGraphPane();
+  if (menus_.IsOpen()) DrawMenus();
+  Present(layout_.graphPane);
+}
+
+void DocumentWindow::DrawGraphPane() {
   {
     PortScope port(buffer_, layout_.graphPane);
     ViewSetActivate(&document_->viewSet, 2);
   }
-  if (menus_.IsOpen()) DrawMenus();
   graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
-  Present(layout_.graphPane);
 }
 
+// Both panes and the bar drawn once, then shown in one piece.
 void DocumentWindow::RedrawAll() {
-  RedrawMathPane();
-  RedrawGraphPane();
+  if (buffer_ == nullptr) return;
+  DrawMathPane();
+  DrawGraphPane();
   DrawMenus();
   Present(buffer_->bounds);
 }

@@ -211,6 +211,10 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RedrawAfterCommand(bool reveal);
   // The bar and the open menu over whatever the panes drew.
   void DrawMenus();
+  // A pane drawn into the buffer, not yet shown (the Redraw... forms also draw an open menu over
+  // it and show it).
+  void DrawMathPane();
+  void DrawGraphPane();
   void RedrawSliderStrip();
   // Follows the pointer on slider line `line` from the press at `point` until the button is up.
   void TrackSlider(int32_t line, QDPoint point);
