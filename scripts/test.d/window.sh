@@ -39,7 +39,7 @@ fi
 status=0
 DISPLAY=":$display" QV_ARTIFACT_DIR="$artifacts" SDL_VIDEODRIVER=x11 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
-  "$binary" --gtest_filter='WindowTest.*:WindowIntegrationTest.*' --gtest_brief=1 || status=$?
+  "$binary" --gtest_filter='*WindowTest.*:*WindowIntegrationTest.*' --gtest_brief=1 || status=$?
 rm -f "$displayfile"
 if [ "$status" -eq 0 ]; then
   rm -f "$artifacts"/*.png
