@@ -64,10 +64,12 @@ bool ShaderExtensionsListed(const char* extensions) {
 const char* CurrentRendererString() { return GLText(GL_RENDERER); }
 const char* CurrentExtensionString() { return GLText(GL_EXTENSIONS); }
 
-// Each switch is set by its key's value 1 alone, the fragment-program switch too. The line-width
-// switches matter only for the renderers they name, which no driver here reports, and
-// disable_gl_multisample_works tunes a context parameter EGL does not have; they are read all the
-// same, so a preferences file keeps its meaning.
+// Each switch is set by its key's value 1 alone. The fragment-program switch has no rule by the
+// system's version on purpose: the versions such a rule would test are releases of a system this
+// program does not run on, so no version here could meet it, and the preferences alone decide.
+// The line-width switches matter only for the renderers they name, which no driver here reports,
+// and disable_gl_multisample_works tunes a context parameter EGL does not have; they are read all
+// the same, so a preferences file keeps its meaning.
 void ReadRendererSwitches() {
   GLPlatformState& g = GLGlobals();
   SynchronizePreferences();
