@@ -23,16 +23,38 @@ void Hue(double h, float* out) {
 
 void Grey(float level, float* out) { out[0] = out[1] = out[2] = level; }
 
-// Two stored samples are the same point when no coordinate differs by a whole float step of their
-// largest coordinate: such a neighbour gives no direction. The samples along a pole differ only by
-// rounding far below that step (sin v at v = pi is 1e-16, not 0), whose sign would otherwise turn
-// the pole's normal either way; samples one float step apart or more, however far from the origin,
-// are distinct (a rule of many steps merged a fine grid far out, leaving it without normals).
-bool SamePoint(const float* a, const float* b) {
-  const float scale = std::max({std::fabs(a[0]), std::fabs(a[1]), std::fabs(a[2]), std::fabs(b[0]), std::fabs(b[1]),
-                                std::fabs(b[2])});
-  const float step = 0x1p-24f * scale;  // below the float step of any number of that size
-  return std::fabs(a[0] - b[0]) < step && std::fabs(a[1] - b[1]) < step && std::fabs(a[2] - b[2]) < step;
+// Two stored samples are the same point when no coordinate differs by more than a float step of
+// that coordinate's span over the grid: such a neighbour gives no direction. The samples along a
+// pole differ only by rounding far below that step (sin v at v = pi is 1e-16, not 0), whose sign
+// would otherwise turn the pole's normal either way. Each coordinate is measured against its own
+// span, not against the largest coordinate: a fine square at z = 1000 has x and y steps far below
+// 1000's float step, and they are distinct points all the same.
+struct SameTolerance {
+  double within[3];
+};
+
+// Over the valid samples' finite coordinates (a double past the float range is stored infinite).
+SameTolerance SameToleranceOf(const float* vertices, const uint8_t* valid, int32_t n, int32_t copies) {
+  double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (int32_t k = 0; k < n * n; ++k) {
+    if (!valid[k]) continue;
+    const float* p = vertices + 3 * copies * k;
+    for (int c = 0; c < 3; ++c) {
+      if (!std::isfinite(p[c])) continue;
+      low[c] = std::min(low[c], double(p[c]));
+      high[c] = std::max(high[c], double(p[c]));
+    }
+  }
+  SameTolerance t;
+  for (int c = 0; c < 3; ++c) t.within[c] = high[c] > low[c] ? 0x1p-24 * (high[c] - low[c]) : 0.0;
+  return t;
+}
+
+bool SamePoint(const float* a, const float* b, const SameTolerance& t) {
+  for (int c = 0; c < 3; ++c) {
+    if (!(std::fabs(double(a[c]) - double(b[c])) <= t.within[c])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -203,9 +225,9 @@ bool UnitNormal(const double n[3], float out[3]) {
 void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_t n, int32_t copies, float* normals) {
   if (n < 2) return;
   auto at = [&](int32_t i, int32_t j) { return vertices + 3 * copies * (i * n + j); };
+  const SameTolerance same = SameToleranceOf(vertices, valid, n, copies);
   auto usable = [&](int32_t i, int32_t j, const float* p) {
-    const float* q = at(i, j);
-    return valid[i * n + j] != 0 && !SamePoint(q, p);
+    return valid[i * n + j] != 0 && !SamePoint(at(i, j), p, same);
   };
   for (int32_t i = 0; i < n; ++i) {
     for (int32_t j = 0; j < n; ++j) {

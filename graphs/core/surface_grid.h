@@ -59,8 +59,9 @@ bool UnitNormal(const double n[3], float out[3]);
 // For every valid sample whose normal is (0, 0, 0): the normal from its neighbours' positions
 // (vertices of `copies` copies a sample, normals likewise; both copies get it). With P the sample,
 // Q the next row's sample (the previous row's on the last row, the sign then turned) or, when that
-// is invalid or at P (off it by less than a float step of their size), the diagonal one in that
-// row; R the next column's (the previous column's on the last column, the sign turned again) or its
-// diagonal one likewise; a neighbour still invalid is P itself. The normal is (R - P) x (P - Q) times the sign,
-// normalised (UnitNormal); one that is not finite or is zero is left (0, 0, 0).
+// is invalid or at P (no coordinate off it by more than 2^-24 of that coordinate's span over the
+// valid samples), the diagonal one in that row; R the next column's (the previous column's on the
+// last column, the sign turned again) or its diagonal one likewise; a neighbour still invalid is P
+// itself. The normal is (R - P) x (P - Q) times the sign, normalised (UnitNormal); one that is not
+// finite or is zero is left (0, 0, 0).
 void FiniteDifferenceNormals(const float* vertices, const uint8_t* valid, int32_t n, int32_t copies, float* normals);

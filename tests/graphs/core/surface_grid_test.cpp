@@ -1,6 +1,7 @@
 // The grid surfaces' shared rules on a 3 x 3 grid, by hand: which copy each corner of a cell takes
 // in the two-tone modes (so a cell shows one colour), the copies' colours, the modes that draw
 // nothing, and the hue steps of modes 6 and 7 (red, then the sixth of the wheel before it).
+#include <cmath>
 #include <vector>
 
 #include "graphs/core/surface_grid.h"
@@ -59,20 +60,25 @@ TEST(SurfaceGridTest, TwoToneColoursAndHueSteps) {
 
 }  // namespace
 
-// Finite-difference normals of the plane (u, v, 0) sampled where every step is a few float steps of
-// the coordinates (from u = 1000 at 1, 4 and 15 float steps, from -1e6 at 8), and of the same plane
-// near the origin: every sample's normal is (0, 0, 1) by hand ((R - P) x (P - Q) with R along v and
-// Q along u, both ways turned on the last row and column). Samples within 2^-20 of the largest
-// coordinate (about 16 float steps) used to count as one point, leaving all 6,241 without one.
+// Finite-difference normals of the plane (u, v, z) sampled where every step is a few float steps of
+// the coordinates (from u = 1000 at 1, 4 and 15 float steps, from -1e6 at 8), of the same plane
+// near the origin, and of fine squares far out along z (steps of 0.001/41 beside z = 1000, of 1e-9
+// beside z = 5, both far below the float step of z): every sample's normal is (0, 0, 1) by hand
+// ((R - P) x (P - Q) with R along v and Q along u, both ways turned on the last row and column).
+// Samples within 2^-20 of the largest coordinate (about 16 float steps) used to count as one point,
+// leaving all 6,241 without one; within a float step of it, the fine squares' 6,241.
 TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
   const struct Case {
-    float u0, v0, step;
+    float u0, v0, step, z;
   } cases[] = {
-      {1000, 0, 0x1p-14f},       // one float step of 1000 (2^-14 apart there)
-      {1000, 0, 0x1p-14f * 4},
-      {1000, 3, 0x1p-14f * 15},
-      {-1e6f, 1e6f, 0.0625f * 8},  // 2^-4 apart there
-      {0, 0, 0.25f},
+      {1000, 0, 0x1p-14f, 0},  // one float step of 1000 (2^-14 apart there)
+      {1000, 0, 0x1p-14f * 4, 0},
+      {1000, 3, 0x1p-14f * 15, 0},
+      {-1e6f, 1e6f, 0.0625f * 8, 0},  // 2^-4 apart there
+      {0, 0, 0.25f, 0},
+      {0, 0, 0.001f / 41, 1000},  // 1000's float step is 6.1e-5
+      {0, 0, 1e-9f, 5},
+      {0, 0, 1e-9f, -1e6f},
   };
   constexpr int32_t n = 79;
   for (const Case& c : cases) {
@@ -83,7 +89,7 @@ TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
         float* p = &vertices[3 * (i * n + j)];
         p[0] = c.u0 + float(i) * c.step;
         p[1] = c.v0 + float(j) * c.step;
-        p[2] = 0;
+        p[2] = c.z;
       }
     }
     FiniteDifferenceNormals(vertices.data(), valid.data(), n, 1, normals.data());
@@ -92,13 +98,31 @@ TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
       const float* m = &normals[3 * k];
       wrong += !(m[0] == 0 && m[1] == 0 && m[2] == 1.0f);
     }
-    EXPECT_EQ(wrong, 0) << c.u0 << " " << c.step;
+    EXPECT_EQ(wrong, 0) << c.u0 << " " << c.step << " " << c.z;
   }
-  // Neighbours equal to the sample, or off it only by rounding below a float step (a pole's
-  // noise), give no direction: a sample with no other neighbour keeps (0, 0, 0).
-  std::vector<float> flat(3 * 4, 5.0f), normals(3 * 4, 0.0f);
-  flat[2] = 1e-9f, flat[5] = -1e-9f, flat[8] = 2e-9f;  // far below 5's float step of 4.8e-7
-  const std::vector<uint8_t> valid(4, 1);
-  FiniteDifferenceNormals(flat.data(), valid.data(), 2, 1, normals.data());
-  for (float m : normals) EXPECT_EQ(m, 0.0f);
+}
+
+// A cap of the unit sphere, (sin v cos u, sin v sin u, cos v) with v = 0.2 i along the rows and
+// u = pi j / 2 along the columns, whose first row is the pole as it is computed: sin v there is the
+// rounding noise 1.2e-16 (sin pi), so the pole's samples are distinct floats a float step of no
+// coordinate's span apart. They count as one point, and every normal, the pole's too, points out
+// ((R - P) x (P - Q) is sin v times the point, by hand): its dot with the point is over 0.8 on
+// this coarse grid, and would be negative turned.
+TEST(SurfaceGridTest, APolesRoundingNoiseGivesNoDirection) {
+  constexpr int32_t n = 5;
+  std::vector<float> vertices(3 * n * n), normals(3 * n * n, 0.0f);
+  const std::vector<uint8_t> valid(n * n, 1);
+  const double noise = std::sin(3.141592653589793);  // 1.2246e-16
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j = 0; j < n; ++j) {
+      const double v = 0.2 * i, u = 1.5707963267948966 * j, s = i == 0 ? noise * (j % 2 ? -1 : 1) : std::sin(v);
+      float* p = &vertices[3 * (i * n + j)];
+      p[0] = float(s * std::cos(u)), p[1] = float(s * std::sin(u)), p[2] = float(std::cos(v));
+    }
+  }
+  FiniteDifferenceNormals(vertices.data(), valid.data(), n, 1, normals.data());
+  for (int32_t k = 0; k < n * n; ++k) {
+    const float *p = &vertices[3 * k], *m = &normals[3 * k];
+    EXPECT_GT(double(p[0]) * m[0] + double(p[1]) * m[1] + double(p[2]) * m[2], 0.8) << k;
+  }
 }

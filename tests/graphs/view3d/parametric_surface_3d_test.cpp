@@ -146,6 +146,24 @@ TEST_F(ParametricSurfaceTest, AnalyticAndFiniteDifferenceNormalsAgree) {
   }
 }
 
+// z = max(1000, x) over the square [0, 0.001]^2, drawn by finite differences (max has no
+// derivative): its u and v steps of 0.001/41 are far below the float step of 1000 and still
+// distinct points, so every sample gets the plane's normal (0, 0, 1); the square at z = 0 and at
+// z = -1e6 likewise.
+TEST_F(ParametricSurfaceTest, AFineSquareFarAlongZIsLit) {
+  for (const char* z : {"max[1000,u]", "max[0,minus[u]]", "min[minus[1000000],u]"}) {
+    GraphSurface3D* s = Surface("u", "v", z, 0.5, {0, 0.001, 0, 0.001});
+    s->Compute(kAll);
+    ASSERT_FALSE(s->HasDerivatives()) << z;
+    int32_t lit = 0;
+    ForEachValidSample(s, [&](int32_t, int32_t, const float*, const float* n) {
+      lit += n[0] == 0 && n[1] == 0 && n[2] == 1.0f;
+    });
+    EXPECT_EQ(lit, 42 * 42) << z;
+    DeleteGraphs();
+  }
+}
+
 // z = 1/(x^2 + y^2) as the factory gives it: (u, v, 1/(u^2 + v^2)). At grain 0 the origin is a
 // sample and infinite there: left out with its cells reduced to one triangle each, nothing
 // non-finite stored; at grain 0.5 the grid misses the origin.
