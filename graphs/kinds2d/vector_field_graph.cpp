@@ -38,8 +38,9 @@ bool HasVector(const FieldSample& s) { return std::isfinite(s.fx) && std::isfini
 struct SegmentEnd {
   double x, y;
 };
-SegmentEnd VectorEnd(const FieldSample& s, double scale) {
-  return HasVector(s) ? SegmentEnd{s.x + s.fx * scale, s.y + s.fy * scale} : SegmentEnd{s.x, s.y};
+// The end of a sample's arrow before the head room: its point moved by the scaled vector.
+SegmentEnd VectorEnd(const FieldSample& s, ArrowWorld scaled) {
+  return HasVector(s) ? SegmentEnd{s.x + scaled.ax, s.y + scaled.ay} : SegmentEnd{s.x, s.y};
 }
 
 // FactorH x round(100 - 90 q) pixels, doubled while the grid over the frame could pass
@@ -157,12 +158,17 @@ bool GraphVectorField2D::IsComplete() { return samples_ == nullptr || (nextColum
 
 // ---- Arrows ----
 
-double GraphVectorField2D::Scale() const { return map_->unitsPerPixelX * spacing_ / maxMagnitude_; }
+// The share of the longest first: the factor Spacing / MaxMagnitude overflows for a subnormal
+// longest length, while a share is at most 1 on the grid.
+ArrowWorld GraphVectorField2D::ScaledVector(double fx, double fy) const {
+  const double length = map_->unitsPerPixelX * spacing_;
+  return ArrowWorld{fx / maxMagnitude_ * length, fy / maxMagnitude_ * length};
+}
 
 ArrowWorld GraphVectorField2D::ArrowVector(double fx, double fy) const {
-  const double s = Scale();
   ArrowWorld arrow{0, 0};
-  if (std::isfinite(s)) arrow = ArrowWorld{fx * s, fy * s};
+  if (HasScale()) arrow = ScaledVector(fx, fy);
+  if (!std::isfinite(arrow.ax) || !std::isfinite(arrow.ay)) arrow = ArrowWorld{0, 0};  // far past the grid's longest
   // One pixel step along the arrow as drawn: its unit vector in pixels, which the axes' scales
   // turn away from the world direction when they differ, taken back to world units.
   const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
@@ -208,10 +214,9 @@ int32_t GraphVectorField2D::Status() {
   const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
   const double left = ux * (r.left - map_->originH) - ux / 2, right = ux * (r.right - map_->originH) - ux / 2;
   const double bottom = uy * -(r.bottom - map_->originV) + uy / 2, top = uy * -(r.top - map_->originV) + uy / 2;
-  const double s = Scale();
   const bool meets = AnySample([&](const FieldSample& sample) {
-    if (!std::isfinite(s)) return true;
-    const SegmentEnd e = VectorEnd(sample, s);
+    if (!HasScale()) return true;
+    const SegmentEnd e = VectorEnd(sample, ScaledVector(sample.fx, sample.fy));
     return SegmentMeetsRect(sample.x, sample.y, e.x, e.y, left, right, top, bottom);
   });
   return meets ? 0 : 1;  // 1: "Undefined in the region shown"
@@ -219,11 +224,11 @@ int32_t GraphVectorField2D::Status() {
 
 bool GraphVectorField2D::HitTest(double x, double y) {
   if (samples_ == nullptr || IsNoFillColor(color_)) return false;
-  const double a = map_->unitsPerPixelX / map_->unitsPerPixelY, s = Scale();
+  const double a = map_->unitsPerPixelX / map_->unitsPerPixelY;
   const double reach = 16 * map_->unitsPerPixelX * map_->unitsPerPixelX;
-  const double k = std::isfinite(s) ? s : 1.0;
   return AnySample([&](const FieldSample& sample) {
-    const SegmentEnd e = VectorEnd(sample, k);
+    const ArrowWorld d = HasScale() ? ScaledVector(sample.fx, sample.fy) : ArrowWorld{sample.fx, sample.fy};
+    const SegmentEnd e = VectorEnd(sample, d);
     return PointSegmentDistanceSquared(x, a * y, sample.x, a * sample.y, e.x, a * e.y) < reach;
   });
 }

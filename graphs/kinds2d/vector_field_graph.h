@@ -96,8 +96,10 @@ class GraphVectorField2D final : public GraphKind2D {
   }
   // sqrt(fx^2 + a^2 fy^2) with a = UnitsPerPixelX / UnitsPerPixelY: the length in x units.
   double Magnitude(const FieldSample& s) const;
-  // The unscaled-length factor of step 1 of ArrowVector: UnitsPerPixelX Spacing / MaxMagnitude.
-  double Scale() const;
+  // Step 1 of ArrowVector: (fx, fy) / MaxMagnitude x UnitsPerPixelX Spacing, finite for a grid
+  // sample whatever the field's size. Only with a scale: some computed sample not zero.
+  ArrowWorld ScaledVector(double fx, double fy) const;
+  bool HasScale() const { return maxMagnitude_ > 0; }
 
   const ViewMap* map_;
   ViewMap samplesMap_;  // the map the samples' grid was laid on

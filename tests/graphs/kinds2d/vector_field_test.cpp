@@ -100,14 +100,36 @@ TEST_F(VectorFieldTest, ArrowLengths) {
 // F = (1/(x + 6/64), 0): the samples on x = -6/64 are dots (the ring of PlotSmallDot, no shaft), the others
 // arrows; F = (0, 0): status 0 and nothing drawn. No samples at all: status 0 and error 7.
 // A field scaled by any finite factor draws the same arrows: its length is taken without squaring
-// (1e160 squared overflowed, and every sample was drawn as a singular dot).
+// (1e160 squared overflowed, and every sample was drawn as a singular dot), and each arrow is its
+// share of the longest before it is scaled to pixels (Spacing / 1e-310 overflowed, and a subnormal
+// field drew nothing while its status said it was shown).
 TEST_F(VectorFieldTest, HugeAndTinyFieldsDrawTheArrowsOfTheUnitField) {
   const std::string unit = (Make("y", "minus[x]"), Drawn());
-  for (const char* k : {"power[10,160]", "power[10,300]", "over[1,power[10,300]]"}) {
+  for (const char* k : {"power[10,160]", "power[10,300]", "over[1,power[10,300]]", "power[10,minus[310]]"}) {
     const std::string fx = std::string("times[") + k + ",y]", fy = std::string("times[") + k + ",minus[x]]";
     Make(fx.c_str(), fy.c_str());
     EXPECT_EQ(Drawn(), unit) << k;
     EXPECT_EQ(graph->Status(), 0) << k;
+  }
+}
+
+// F = k (1, 1/2) for k from near overflow down to subnormal: the arrow of the field's own value is
+// that of F = (1, 1/2), within the relative rounding of a subnormal 1e-320 (about 2^-11), and the
+// field is drawn and shown (status 0).
+TEST_F(VectorFieldTest, ConstantFieldsOfAnySizeGiveTheUnitArrow) {
+  const ArrowWorld unit = Make("1", "0.5")->ArrowVector(1, 0.5);
+  const struct {
+    const char* k;
+    double value;
+  } cases[] = {{"power[10,300]", 1e300}, {"power[10,minus[300]]", 1e-300}, {"power[10,minus[310]]", 1e-310},
+               {"power[10,minus[320]]", 1e-320}};
+  for (const auto& c : cases) {
+    Make(c.k, (std::string("times[0.5,") + c.k + "]").c_str());
+    const ArrowWorld a = graph->ArrowVector(c.value, 0.5 * c.value);
+    EXPECT_NEAR(a.ax, unit.ax, 1e-3 * unit.ax) << c.k;
+    EXPECT_NEAR(a.ay, unit.ay, 1e-3 * unit.ay) << c.k;
+    EXPECT_EQ(graph->Status(), 0) << c.k;
+    EXPECT_NE(Drawn().find('#'), std::string::npos) << c.k;
   }
 }
 
