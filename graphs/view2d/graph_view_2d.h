@@ -149,8 +149,9 @@ class GraphView2D : public GraphView {
   // the finest on the ladder at which every range given fits with a pixel to spare (an axis not
   // asked for centred on 0); then as SetViewRange after its fits. True, changing nothing, when
   // none is given. False, changing nothing, when the view cannot show one (see FitRangeX), or
-  // when a range given would not lie whole in the view once its corner is aligned to the grid
-  // and rounded (a range narrow against its distance from 0).
+  // when a range given would not lie whole in the view, or its middle more than a pixel from the
+  // view's, once its corner is aligned to the grid and rounded (a range narrow against its
+  // distance from 0, where the corner's 14 digits step by more than a pixel).
   bool ShowRangesAtOneScale(const double* rangeX, const double* rangeY);
   // Moves the corner so the major grid lines fall on whole window pixels (rounded to 14 digits).
   void AlignCornerToGrid();

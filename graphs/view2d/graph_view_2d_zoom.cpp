@@ -18,6 +18,7 @@ constexpr int32_t kZoomFrames = 5;  // four animated frames, then the final stat
 constexpr uint32_t kComputeTicks = 30;
 constexpr int32_t kMaxLadderSteps = 64;  // a fit needs at most about four; the cap guards noise
 constexpr int32_t kCornerDigits = 14;
+constexpr double kCentredWithinPixels = 1.0;  // a range's middle from the view's, once aligned
 
 bool ZoomsX(int32_t code) {
   return code == kZoomInBoth || code == kZoomInX || code == kZoomOutBoth || code == kZoomOutX;
@@ -188,10 +189,16 @@ bool GraphView2D::ShowRangesAtOneScale(const double* rangeX, const double* range
   if (!NormaliseViewScale(&trial, RectWidth(rect), RectHeight(rect))) return false;  // beyond the usable scales
   const View2DScale before = scale;
   scale = trial;
-  AlignCornerToGrid();
-  UpdatePixelScale();
+  // Aligned twice, as ViewRangeChanged aligns again: what is checked is what will be shown.
+  for (int pass = 0; pass < 2; ++pass) {
+    AlignCornerToGrid();
+    UpdatePixelScale();
+  }
   // The aligned corner is kept to 14 digits: a range narrow against its distance from 0 can then
-  // fall outside the view, which would show another region.
+  // fall outside the view, which would show another region, or off its middle. The grid's snap to
+  // whole pixels moves a range by up to half a pixel, the corner's rounding by up to half its
+  // 14-digit step: within a pixel of the middle where that step is a pixel or less. A range moved
+  // further sits where the corner's digits put it, not where it was asked, and is refused.
   const double first[2] = {double(rect.left), double(rect.bottom - 1)};
   const double last[2] = {double(rect.right - 1), double(rect.top)};
   for (int32_t axis = 0; axis < 2; ++axis) {
@@ -200,7 +207,8 @@ bool GraphView2D::ShowRangesAtOneScale(const double* rangeX, const double* range
     const double origin = axis == 0 ? scale.originH : scale.originV;
     const double a = lo[axis] * ppu + origin, b = (lo[axis] + span[axis]) * ppu + origin;
     const double low = std::min(first[axis], last[axis]) - 0.5, high = std::max(first[axis], last[axis]) + 0.5;
-    if (!(std::min(a, b) >= low && std::max(a, b) <= high)) {
+    const bool whole = std::min(a, b) >= low && std::max(a, b) <= high;
+    if (!whole || !(std::fabs(0.5 * (a + b) - 0.5 * (first[axis] + last[axis])) <= kCentredWithinPixels)) {
       scale = before;
       UpdatePixelScale();
       RebuildMaps();

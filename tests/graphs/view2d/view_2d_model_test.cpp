@@ -243,6 +243,63 @@ TEST_F(View2DModelTest, ARangeIsShownWhereItIsOrRefusedAfterTheCornerIsRounded) 
   EXPECT_GT(refused, 50);
 }
 
+// Ranges are shown centred or refused. The grid's snap to whole pixels moves a range by up to half
+// a pixel and the corner's 14 digits by up to half their step, so a shown range's middle lies
+// within a pixel of the view's; a range so narrow against its distance from 0 that those digits
+// step by more than a pixel may land off its middle, and is then refused. Property over random
+// ranges on x, on y and on both (magnitudes 1e-5..1e300, widths down to a few units in the last
+// place): an accepted range lies whole in the view and within a pixel of its middle, a refused one
+// leaves the scale as it was, and one at least 1e-9 of its bounds wide (the digits' step then well
+// under a pixel) is never refused. Golden: the first range was shown whole but 187.5 pixels right
+// of the middle before; the second is an ordinary narrow range, shown.
+TEST_F(View2DModelTest, RangesAreShownCentredOrRefused) {
+  Place(0, 0, 800, 600);
+  const struct {
+    double range[2];
+    bool shown;
+  } golden[] = {{{2280215880635.4043, 2280215880635.4619}, false}, {{1e6, 1e6 + 0.01}, true}};
+  for (const auto& g : golden) EXPECT_EQ(view->ShowRangesAtOneScale(g.range, nullptr), g.shown) << g.range[0];
+  std::mt19937_64 random(5688);
+  std::uniform_real_distribution<double> exponent(-5.0, 300.0), narrowness(-15.7, -1.0), mantissa(1.0, 10.0);
+  int accepted = 0, refused = 0;
+  for (int k = 0; k < 6000; ++k) {
+    double asked[2][2];
+    bool wide = true;  // every range asked 1e-9 of its bounds wide, within the usable scales
+    const double* ranges[2] = {k % 3 != 1 ? asked[0] : nullptr, k % 3 != 0 ? asked[1] : nullptr};
+    for (int axis = 0; axis < 2; ++axis) {
+      double* range = asked[axis];
+      const double centre = (random() % 2 ? -1.0 : 1.0) * mantissa(random) * std::pow(10.0, exponent(random));
+      const double width = std::fabs(centre) * std::pow(10.0, narrowness(random));
+      range[0] = centre - 0.5 * width, range[1] = centre + 0.5 * width;
+      if (ranges[axis] != nullptr) {
+        wide = wide && range[1] - range[0] >= 1e-9 * std::fabs(centre) && std::fabs(centre) < 1e250;
+      }
+    }
+    if (!(asked[0][0] < asked[0][1]) || !(asked[1][0] < asked[1][1])) continue;
+    const View2DScale before = view->scale;
+    if (!view->ShowRangesAtOneScale(ranges[0], ranges[1])) {
+      ++refused;
+      ASSERT_EQ(std::memcmp(&before, &view->scale, sizeof before), 0) << k;
+      EXPECT_FALSE(wide) << k << ": " << asked[0][0] << " " << asked[1][0];
+      continue;
+    }
+    ++accepted;
+    const View2DScale& s = view->scale;
+    for (int axis = 0; axis < 2; ++axis) {
+      if (ranges[axis] == nullptr) continue;
+      const double ppu = axis == 0 ? s.pixelsPerUnitX : s.pixelsPerUnitY, origin = axis == 0 ? s.originH : s.originV;
+      const double a = ranges[axis][0] * ppu + origin, b = ranges[axis][1] * ppu + origin;
+      const double first = axis == 0 ? view->rect.left : view->rect.bottom - 1;
+      const double last = axis == 0 ? view->rect.right - 1 : view->rect.top;
+      ASSERT_TRUE(std::min(a, b) >= std::min(first, last) - 0.5 && std::max(a, b) <= std::max(first, last) + 0.5) << k;
+      ASSERT_LE(std::fabs(0.5 * (a + b) - 0.5 * (first + last)), 1.0)
+          << k << " axis " << axis << ": " << ranges[axis][0] << ".." << ranges[axis][1];
+    }
+  }
+  EXPECT_GT(accepted, 3000);
+  EXPECT_GT(refused, 300);
+}
+
 TEST_F(View2DModelTest, ZoomKeepsTheAxisCrossingOrTheProbeAndRecentresOnAFarProbe) {
   FakeClock clock;
   Place(0, 0, 200, 160);
