@@ -172,6 +172,19 @@ TEST_F(Surface4DTest, WithoutDerivativesNormalsComeFromTheNeighbours) {
   EXPECT_EQ(graph->Normals()[3 * 12 + 2], 1.0f);
 }
 
+// The square u, v in [0, 1e-7] at z = 1.9 lies in the cube at z 0.95, its samples 1.25e-8 apart
+// there: below the float step of 0.95 (5.7e-8), yet distinct points, so every finite-difference
+// normal is (0, 0, 1).
+TEST_F(Surface4DTest, AFineSquareBesideAFarCoordinateIsLit) {
+  range[0] = range[2] = 0, range[1] = range[3] = 1e-7;
+  Computed(Surface("min[u,5]", "v", "1.9", "0"));
+  graph->Draw();
+  for (int32_t k = 0; k < 25; ++k) {
+    const float* n = graph->Normals() + 3 * k;
+    EXPECT_TRUE(n[0] == 0 && n[1] == 0 && n[2] == 1) << k;
+  }
+}
+
 TEST_F(Surface4DTest, DerivativesAreScaledIntoTheCubeWithThePositions) {
   // x over -2..2, y and z over -8..8: the plane (u, v, u, 0) has the cube tangents (1/2, 0, 1/8)
   // and (0, 1/8, 0), whose normal (-1/64, 0, 1/16) is (-1, 0, 4) / sqrt 17; the world's
