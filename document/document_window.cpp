@@ -4,6 +4,7 @@
 #include "document/document_window.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "algebra/remote_integration.h"
 #include "document/progress_box.h"
@@ -20,6 +21,7 @@
 #include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/cursors.h"
 #include "kernel/interaction/mouse_tracking.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
@@ -27,6 +29,7 @@
 #include "platform/draw/shapes.h"
 #include "platform/fonts.h"
 #include "platform/draw/text.h"
+#include "platform/pointer_source.h"
 
 namespace {
 
@@ -37,6 +40,9 @@ constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
+
+// A position of the rows held to half the 32-bit range, where sums of a few of them cannot overflow.
+int32_t Clamp32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN / 2, INT32_MAX / 2)); }
 
 // Codes that change the formula: all but caret motions and copy, which leave the graphs built.
 bool IsEditingCode(int32_t code) { return code != 0 && !IsCaretMotionCode(code) && code != kCodeCopy; }
@@ -160,6 +166,7 @@ DocumentWindow::~DocumentWindow() {
   document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
+  GrowArrayFree(rowMessages_);
   document_->window = nullptr;
 }
 
@@ -180,6 +187,7 @@ bool DocumentWindow::Open(int32_t width, int32_t height) {
   RebuildGraphs();
   RedrawAll();
   ShowCaret();
+  AdjustCursor();
   return true;
 }
 
@@ -213,42 +221,74 @@ void DocumentWindow::LayoutRows() {
   const QDRect pane = RowsRect();
   const int32_t left = pane.left + kRowMargin;
   const int32_t right = std::max(left + 1, pane.right - kRowMargin);
-  // The rows' height first (each laid out at the pane's width), which bounds the scroll; then the
-  // frames, from the pane's top less the scroll.
-  int32_t height = kRowGap;
-  for (int32_t pass = 0; pass < 2; ++pass) {
-    if (pass == 1) {
-      rowsHeight_ = height;
-      scroll_ = std::clamp(scroll_, 0, std::max(0, rowsHeight_ - RectHeight(pane)));
+  // The rows' height first (each laid out at the pane's width, its message taken), which bounds
+  // the scroll; then the frames, from the pane's top less the scroll.
+  rowMessages_.count = 0;
+  int64_t height = kRowGap;
+  for (int32_t i = 0; i < RowCount(); ++i) {
+    const char* message = CurrentRowMessage(i);
+    if (rowMessages_.count == i && !GrowArrayAppend(rowMessages_, message)) rowMessages_.count = 0;
+    FormulaEditor* e = RowEditor(i);
+    if (e == nullptr) continue;
+    SetCurrentFormulaEditor(e, document_);
+    e->widthLimit = FixedFromInt(right - left);
+    LayoutFormula();
+    height += std::max(FixedToPixels(FormulaTextHeight(e)), 1) + kRowGap + (message != nullptr ? kMessageHeight : 0);
+  }
+  rowsHeight_ = Clamp32(height);
+  scroll_ = std::clamp(scroll_, 0, std::max(0, rowsHeight_ - RectHeight(pane)));
+  int64_t top = int64_t{pane.top} + kRowGap - scroll_;
+  for (int32_t i = 0; i < RowCount(); ++i) {
+    FormulaEditor* e = RowEditor(i);
+    if (e == nullptr) continue;
+    const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
+    const int64_t bottom = top + rowHeight;
+    e->frame = PixelRect{PinCoordinate(Clamp32(top)), PinCoordinate(left), PinCoordinate(Clamp32(bottom)),
+                         PinCoordinate(right)};
+    if (i == activeRow_) {
+      activeTop_ = Clamp32(top);
+      activeBottom_ = Clamp32(bottom);
     }
-    int32_t top = pane.top + kRowGap - scroll_;
-    for (int32_t i = 0; i < RowCount(); ++i) {
-      FormulaEditor* e = RowEditor(i);
-      if (e == nullptr) continue;
-      SetCurrentFormulaEditor(e, document_);
-      e->widthLimit = FixedFromInt(right - left);
-      LayoutFormula();
-      const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
-      const int32_t below = rowHeight + kRowGap + (RowMessageText(i) != nullptr ? kMessageHeight : 0);
-      if (pass == 0) {
-        height += below;
-        continue;
-      }
-      e->frame = PixelRect{PinCoordinate(top), PinCoordinate(left), PinCoordinate(top + rowHeight),
-                           PinCoordinate(right)};
-      top += below;
-    }
+    top = bottom + kRowGap + (RowMessageText(i) != nullptr ? kMessageHeight : 0);
   }
   ActivateRow(activeRow_);
 }
 
 const char* DocumentWindow::RowMessageText(int32_t row) const {
+  return row >= 0 && row < rowMessages_.count ? rowMessages_.data[row] : CurrentRowMessage(row);
+}
+
+const char* DocumentWindow::CurrentRowMessage(int32_t row) const {
   if (row == alertRow_ && alert_ != nullptr) return alert_;
   if (row < 0 || row >= document_->rows.count) return nullptr;
   const EquationRow& r = document_->rows.data[row];
   if (r.resultMessage != 0) return GraphResultMessage(r.resultMessage);
-  return document_->graphsBuilt ? HiddenViewNote(&document_->viewSet, r.graphRow) : nullptr;
+  if (!document_->graphsBuilt) return nullptr;
+  if (const char* note = HiddenViewNote(&document_->viewSet, r.graphRow)) return note;
+  const int32_t status = RowGraphStatus(&document_->viewSet, r.graphRow);
+  return status != 0 ? GraphResultMessage(status) : nullptr;
 }
+
+bool DocumentWindow::RedrawMessageRects() {
+  bool changed = rowMessages_.count != RowCount();
+  for (int32_t i = 0; i < RowCount() && !changed; ++i) changed = CurrentRowMessage(i) != rowMessages_.data[i];
+  if (!changed) return false;
+  LayoutRows();
+  RedrawMathPane();
+  ShowCaret();
+  return true;
+}
+
+void DocumentWindow::AdjustCursor() {
+  // Every part of the window shows the arrow; a view's drag sets its own cursor only while it
+  // tracks, and its end comes here.
+  if (GetPointerSource() == nullptr) return;  // headless: no cursor
+  SetThemeArrowCursor();
+  arrowRequest_ = CursorRequests();
+  document_->cursorRegionsValid = 1;
+}
+
+bool DocumentWindow::ArrowShown() const { return arrowRequest_ != 0 && arrowRequest_ == CursorRequests(); }
 
 void DocumentWindow::ShowAlert(const char* text) {
   alert_ = text;
@@ -327,6 +367,13 @@ void DocumentWindow::RedrawGraphPane() {
 void DocumentWindow::DrawGraphPane() {
   {
     PortScope port(buffer_, layout_.graphPane);
+    // The strip between two views side by side is no view's: erased, so that nothing drawn over
+    // it (an open menu) stays there.
+    const GraphViewSet& set = document_->viewSet;
+    if (set.primary != nullptr && set.secondary != nullptr) {
+      EraseRect(MakeRect(set.primary->rect.right, layout_.graphPane.top, set.secondary->rect.left,
+                         layout_.graphPane.bottom));
+    }
     ViewSetActivate(&document_->viewSet, 2);
   }
   graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
@@ -352,7 +399,7 @@ void DocumentWindow::Present(const QDRect& rect) {
 
 void DocumentWindow::ShowCaret() {
   FormulaEditor* e = RowEditor(activeRow_);
-  if (e == nullptr || buffer_ == nullptr) return;
+  if (e == nullptr || buffer_ == nullptr || menus_.IsOpen()) return;  // nothing draws over an open menu
   {
     PortScope port(buffer_, RowsRect());
     SetCurrentFormulaEditor(e, document_);
@@ -391,7 +438,11 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
     alert_ = nullptr;  // seen: the next key takes it away
     LayoutRows();
   }
+  if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Key(key.character);
+  if (lastMenuAction_.result == MenuResult::kPassed) {
+    if (const int32_t command = EditMenuKeyCommand(key); command != 0) lastMenuAction_ = {MenuResult::kChosen, command};
+  }
   if (lastMenuAction_.result != MenuResult::kPassed) {
     AfterMenuAction(lastMenuAction_);
     return 0;
@@ -590,15 +641,24 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     }
   }
   RedrawGraphPane();
+  RedrawMessageRects();
+  // A drag's cursor (probe, grab) is not left behind, whichever way the view's tracking ended.
+  if (!ArrowShown()) AdjustCursor();
 }
 
 void DocumentWindow::HandleMouseMoved(QDPoint point) {
+  if (!ArrowShown()) AdjustCursor();
   if (menus_.Hover(point).result != MenuResult::kChanged) return;
   DrawMenus();
   Present(menus_.DropRect());
 }
 
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
+  lastMenuAction_ = menus_.Wheel(point, dv);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     ScrollMathPane(-dv * kWheelStepPixels);
     return;
@@ -608,7 +668,9 @@ void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
     PortScope port(buffer_, layout_.graphPane);
     scrolled = ViewSetScrollWheel(&document_->viewSet, point, -dh, -dv);
   }
-  if (scrolled != 0) RedrawGraphPane();
+  if (scrolled == 0) return;
+  RedrawGraphPane();
+  RedrawMessageRects();
 }
 
 bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->viewSet); }
@@ -637,10 +699,17 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
-  ComputeGraphs(budgetTicks);
+  const bool computed = ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();
+  // The messages follow the graphs as they complete: looked at when all are done, and at most ten
+  // times a second before (each look asks every row's graph).
+  const uint32_t now = ElapsedTimerUnits();
+  if (computed && (GraphsComplete() || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
+    lastMessageCheck_ = now;
+    RedrawMessageRects();
+  }
 }
 
 void DocumentWindow::RebuildGraphs() {
