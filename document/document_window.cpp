@@ -273,7 +273,11 @@ bool DocumentWindow::RedrawMessageRects() {
   bool changed = rowMessages_.count != RowCount();
   for (int32_t i = 0; i < RowCount() && !changed; ++i) changed = CurrentRowMessage(i) != rowMessages_.data[i];
   if (!changed) return false;
+  // The active row shown stays shown as messages above it come and go.
+  const QDRect pane = RowsRect();
+  const bool shown = activeTop_ >= pane.top && activeBottom_ <= pane.bottom;
   LayoutRows();
+  if (shown) RevealActiveRow();
   RedrawMathPane();
   ShowCaret();
   return true;
@@ -358,6 +362,7 @@ void DocumentWindow::RedrawSliderStrip() {
 }
 
 void DocumentWindow::RedrawGraphPane() {
+  messagesStale_ = true;  // a zoom, a pan or computing may have moved a graph's status
   if (buffer_ == nullptr) return;
   DrawGraphPane();
   if (menus_.IsOpen()) DrawMenus();
@@ -584,6 +589,7 @@ bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
   PortScope port(buffer_, layout_.graphPane);
   ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
   graphPaneStale_ = true;
+  messagesStale_ = true;
   return true;
 }
 
@@ -683,7 +689,7 @@ double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
   if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
-  if (ErrorRegisterGlobals().pending != 0) return 0.1;
+  if (ErrorRegisterGlobals().pending != 0 || messagesStale_) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
   return -1.0;
@@ -699,14 +705,16 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
-  const bool computed = ComputeGraphs(budgetTicks);
+  ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();
-  // The messages follow the graphs as they complete: looked at when all are done, and at most ten
-  // times a second before (each look asks every row's graph).
+  // The messages follow the graphs as they compute and are drawn: looked at once they are all
+  // done and still, else at most ten times a second (each look asks every row's graph).
   const uint32_t now = ElapsedTimerUnits();
-  if (computed && (GraphsComplete() || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
+  const bool settled = GraphsComplete() && !Animating();
+  if (messagesStale_ && (settled || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
+    messagesStale_ = false;
     lastMessageCheck_ = now;
     RedrawMessageRects();
   }

@@ -92,7 +92,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
   // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
-  // spinning), 0.1 while an error waits to be shown, the caret blink time while a caret shows.
+  // spinning), 0.1 while an error waits to be shown or the rows' messages to be looked at, the
+  // caret blink time while a caret shows.
   double IdleIntervalSeconds() const;
   // One idle step: the caret blink, then the graphs computed for at most `budgetTicks` and the
   // graph pane redrawn when they moved on or a shown view animates.
@@ -261,7 +262,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   MenuBar menus_;
   MenuAction lastMenuAction_{};
   GrowArray<const char*> rowMessages_;  // each row's message as last laid out
-  uint32_t lastMessageCheck_ = 0;         // timer units of the last look at the messages while computing
+  uint32_t lastMessageCheck_ = 0;         // timer units of the last look at the messages
+  bool messagesStale_ = false;            // the graphs computed or were drawn since that look
   int32_t activeTop_ = 0, activeBottom_ = 0;  // the active row's frame as laid out, unpinned
   uint32_t arrowRequest_ = 0;             // CursorRequests() just after the arrow was set; 0 none
 };
