@@ -445,8 +445,11 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   }
   if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Key(key.character);
-  if (lastMenuAction_.result == MenuResult::kPassed) {
-    if (const int32_t command = EditMenuKeyCommand(key); command != 0) lastMenuAction_ = {MenuResult::kChosen, command};
+  if (const int32_t command = EditMenuKeyCommand(key); command != 0 && lastMenuAction_.result == MenuResult::kPassed) {
+    // As its item would be chosen: a disabled one takes the key and does nothing.
+    UpdateWindowMenus(&menus_, this);
+    const MenuItem* item = menus_.FindItem(command);
+    lastMenuAction_ = {item != nullptr && item->enabled ? MenuResult::kChosen : MenuResult::kIgnored, command};
   }
   if (lastMenuAction_.result != MenuResult::kPassed) {
     AfterMenuAction(lastMenuAction_);

@@ -189,6 +189,7 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kWheel: {
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleWheel(event.where, event.wheelH, event.wheelV);
+          if (TookMenuAction(trace, document, &computing)) break;
           if (math && trace != nullptr) {
             std::fprintf(trace, "scroll %d\n", document->MathScroll());
             std::fflush(trace);
