@@ -439,12 +439,12 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
-  if (alert_ != nullptr) {
-    alert_ = nullptr;  // seen: the next key takes it away
-    LayoutRows();
-  }
   if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Key(key.character);
+  if (alert_ != nullptr && lastMenuAction_.result == MenuResult::kPassed) {
+    alert_ = nullptr;  // seen: the next key past the menus takes it away
+    LayoutRows();
+  }
   if (const int32_t command = EditMenuKeyCommand(key); command != 0 && lastMenuAction_.result == MenuResult::kPassed) {
     // As its item would be chosen: a disabled one takes the key and does nothing.
     UpdateWindowMenus(&menus_, this);
