@@ -1,7 +1,8 @@
 // The document window's view of its document without a display: the Graph menu in space views
-// (only Zoom In and Zoom Out, doing what they say), the Edit items' keys against the key table,
-// F10 and the wheel with a menu open, a graph's status message under its row as zooms move the
-// curve, the rows of a tall document placed in 32 bits, and the arrow back after a drag.
+// (only Zoom In and Zoom Out, doing what they say), the Edit items' keys against the key table, a
+// graph's status message under its row as zooms move the curve, the rows of a tall document placed
+// in 32 bits, and the arrow back after a drag. (The same keys, menus and pointer through real
+// window events: tests/shell/window_menus_pointer_test.cpp.)
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,53 +138,6 @@ TEST_F(WindowViewTest, EditKeysNameTheirItemsAndShadowNoKeyTableRow) {
     ASSERT_NE(bar.FindItem(command), nullptr);
     EXPECT_STREQ(bar.FindItem(command)->keys, keys);
   }
-}
-
-// Through the window: Control+A selects the row, Control+Z takes the typing back and
-// Control+Shift+Z puts it again, each as the menu's command.
-TEST_F(WindowViewTest, EditKeysRunTheirCommandsInTheWindow) {
-  Open("");
-  document_test::TypeKeys(window_.get(), "y=x");
-  const std::string typed = formula_text::Bracket(window_->RowEditor(0)->root);
-  window_->HandleKey(EditKeyEvent{'a', 'a', kKeyCommand});
-  EXPECT_EQ(window_->LastMenuAction().result, MenuResult::kChosen);
-  EXPECT_EQ(window_->LastMenuAction().command, kCommandSelectAll);
-  EXPECT_EQ(window_->RowEditor(0)->caretNode, window_->RowEditor(0)->root) << "the whole row selected";
-  window_->HandleKey(EditKeyEvent{'z', 'z', kKeyCommand});
-  EXPECT_EQ(window_->LastMenuAction().command, kCommandUndo);
-  EXPECT_NE(formula_text::Bracket(window_->RowEditor(0)->root), typed);
-  window_->HandleKey(EditKeyEvent{'Z', 'Z', kKeyCommand | kKeyShift});
-  EXPECT_EQ(window_->LastMenuAction().command, kCommandRedo);
-  EXPECT_EQ(formula_text::Bracket(window_->RowEditor(0)->root), typed);
-}
-
-// F10 opens the first menu and closes it again; with a menu open the wheel and typed keys are the
-// menu's: the rows neither scroll nor change, and a wheel away from the menu closes it.
-TEST_F(WindowViewTest, MenuKeyOpensTheFirstMenuAndAnOpenMenuKeepsTheWheelAndKeys) {
-  std::string text;
-  for (int i = 0; i < 40; ++i) text += "equal[y,plus[x," + std::to_string(i) + "]]\n";
-  Open(text);
-  window_->ScrollMathPane(-window_->MathScroll() + 200);
-  const int32_t scroll = window_->MathScroll();
-  const std::string row = formula_text::Bracket(window_->RowEditor(window_->ActiveRow())->root);
-  window_->HandleKey(EditKeyEvent{kMenuKey, kMenuKey, 0});
-  ASSERT_EQ(window_->Menus().OpenMenu(), 0);
-  const QDPoint rows = Centre(window_->RowsRect());
-  const QDPoint overMenu = Centre(window_->Menus().DropRect());
-  window_->HandleWheel(overMenu, 0, -1);
-  EXPECT_EQ(window_->Menus().OpenMenu(), 0);
-  EXPECT_GE(window_->Menus().Highlighted(), 0) << "the wheel over the menu moves its highlight";
-  window_->HandleKey(EditKeyEvent{'q', 'q', 0});
-  EXPECT_EQ(window_->Menus().OpenMenu(), 0);
-  EXPECT_EQ(formula_text::Bracket(window_->RowEditor(window_->ActiveRow())->root), row);
-  window_->HandleWheel(QDPoint{int16_t(window_->Layout().graphPane.bottom - 5), int16_t(kWidth - 5)}, 0, -1);
-  EXPECT_FALSE(window_->Menus().IsOpen()) << "a wheel away from the menu closes it";
-  EXPECT_EQ(window_->MathScroll(), scroll) << "and scrolls nothing";
-  window_->HandleKey(EditKeyEvent{kMenuKey, kMenuKey, 0});
-  window_->HandleKey(EditKeyEvent{kMenuKey, kMenuKey, 0});
-  EXPECT_FALSE(window_->Menus().IsOpen()) << "F10 again closes";
-  window_->HandleWheel(rows, 0, -1);
-  EXPECT_GT(window_->MathScroll(), scroll) << "with no menu the wheel scrolls the rows";
 }
 
 // The line y = x + 100 lies outside the default region: once computed its row says so, as the
