@@ -131,7 +131,7 @@ class DocumentRecord final : public DocumentServices {
   uint8_t modifiedFlag = 0;        // the window's modified mark
   uint8_t changedFlag = 0;         // contents changed since the panes were drawn
   uint8_t textFieldActive = 0;
-  uint8_t cursorRegionsValid = 0; // set once the window has set the cursor for the pointer's place
+  uint8_t cursorRegionsValid = 0;  // set once the window has set the cursor for the pointer's place
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view

@@ -65,10 +65,10 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: while a menu is open the menu bar takes it (F10 opens the first menu); an Edit item's key
-  // runs its command as if chosen; Return or Enter without modifiers rebuilds
-  // the graphs and puts the caret in the new row; Down at the bottom of a formula and Up at its
-  // top go to the next and previous row; Backspace in an empty row deletes it (the new row stays);
+  // A key: while a menu is open the menu bar takes it (F10 opens the first menu); an Edit item's
+  // key runs its command as if chosen; Return or Enter without modifiers rebuilds the graphs and
+  // puts the caret in the new row; Down at the bottom of a formula and Up at its top go to the next
+  // and previous row; Backspace in an empty row deletes it (the new row stays);
   // others go to the active row's editor (HandleEquationKey). Returns the edit command run (0:
   // none).
   int32_t HandleKey(const EditKeyEvent& key);
