@@ -176,6 +176,16 @@ void DocumentRecord::ResetViewStateFlags() {
                      ViewSetGetOption16State(&viewSet, 0), ViewSetGetOption16State(&viewSet, 1));
 }
 
+void DocumentRecord::RedrawMessageRectsNow() {
+  ++messageRedraws;
+  if (window != nullptr) window->RedrawMessageRects();
+}
+
+void DocumentRecord::AdjustCursor() {
+  cursorRegionsValid = 0;
+  if (window != nullptr) window->AdjustCursor();
+}
+
 void DocumentRecord::InvalidateGraphPane() {
   if (window != nullptr) window->InvalidateGraphPane();
 }
@@ -203,6 +213,15 @@ const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
     return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
   }
   return "note: its graph is in a view this program does not draw";
+}
+
+int32_t RowGraphStatus(GraphViewSet* set, int32_t graphRow) {
+  if (graphRow < 0 || graphRow >= set->graphTable.count || HiddenViewNote(set, graphRow) != nullptr) return 0;
+  const GraphSlot first = set->graphTable.data[graphRow].pair[0];
+  GraphView* view = ViewSetView(set, first.view);
+  if (view == nullptr || first.index < 0 || first.index >= view->graphs.count) return 0;
+  GraphKind* graph = view->graphs.data[first.index];
+  return graph != nullptr && graph->IsComplete() ? graph->Status() : 0;
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {

@@ -35,6 +35,10 @@ class DocumentWindowServices {
   virtual void Present(const QDRect& rect) = 0;
   // Marks the graph pane to be redrawn at the next idle tick.
   virtual void InvalidateGraphPane() = 0;
+  // The rows' graph messages shown again where a graph's status changed (a zoom); true then.
+  virtual bool RedrawMessageRects() = 0;
+  // The pointer's cursor set again for where it is (after a drag set one of its own).
+  virtual void AdjustCursor() = 0;
 };
 
 // The frame times the spinning views report, and the frame rate shown from them.
@@ -94,11 +98,11 @@ class DocumentRecord final : public DocumentServices {
   void RedrawGraphPaneIfBoth2D(const GraphView* view) override;
   // The idle pacing is the window layer's: the rate is kept for it.
   void SetViewSetTickRate() override { viewSetTickRate = kTicksPerSecond; }
-  // The result messages are redrawn by the window layer: counted until it exists.
-  void RedrawMessageRectsNow() override { ++messageRedraws; }
+  // Counted; the window shows the rows' messages again.
+  void RedrawMessageRectsNow() override;
   void ResetTextFieldState() override { textFieldActive = 0; }
-  // The cursor regions are the window layer's: they are marked stale for it.
-  void AdjustCursor() override { cursorRegionsValid = 0; }
+  // The window sets the cursor for the pointer's place again; headless the regions stay stale.
+  void AdjustCursor() override;
   bool IsBenchmarkRunning() const override;
   void SetDocumentRebuildFlag() override { rebuildFlag = 1; }
   void SetToolbarHelpTags(int32_t code, int32_t axesSide0, int32_t axesSide1, int32_t paperSide0,
@@ -127,7 +131,7 @@ class DocumentRecord final : public DocumentServices {
   uint8_t modifiedFlag = 0;        // the window's modified mark
   uint8_t changedFlag = 0;         // contents changed since the panes were drawn
   uint8_t textFieldActive = 0;
-  uint8_t cursorRegionsValid = 0;
+  uint8_t cursorRegionsValid = 0;  // set once the window has set the cursor for the pointer's place
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view
@@ -170,6 +174,11 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document);
 // plane document, say): the text both programs show beside the row; null when its graph is shown
 // or the row built none.
 const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow);
+
+// The graph result message number (Status) of the row's graph once that graph is complete; 0
+// while it computes, for a row that built none, and for a graph in a view not drawn (its note
+// says so).
+int32_t RowGraphStatus(GraphViewSet* set, int32_t graphRow);
 
 // The documents' process-wide state, one struct with one reset.
 struct DocumentsState {

@@ -4,6 +4,7 @@
 #include "document/document_window.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "algebra/remote_integration.h"
 #include "document/progress_box.h"
@@ -20,6 +21,7 @@
 #include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
+#include "kernel/interaction/cursors.h"
 #include "kernel/interaction/mouse_tracking.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
@@ -27,6 +29,7 @@
 #include "platform/draw/shapes.h"
 #include "platform/fonts.h"
 #include "platform/draw/text.h"
+#include "platform/pointer_source.h"
 
 namespace {
 
@@ -37,6 +40,9 @@ constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
+
+// A position of the rows held to half the 32-bit range, where sums of a few of them cannot overflow.
+int32_t Clamp32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN / 2, INT32_MAX / 2)); }
 
 // Codes that change the formula: all but caret motions and copy, which leave the graphs built.
 bool IsEditingCode(int32_t code) { return code != 0 && !IsCaretMotionCode(code) && code != kCodeCopy; }
@@ -160,6 +166,7 @@ DocumentWindow::~DocumentWindow() {
   document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
+  GrowArrayFree(rowMessages_);
   document_->window = nullptr;
 }
 
@@ -180,6 +187,7 @@ bool DocumentWindow::Open(int32_t width, int32_t height) {
   RebuildGraphs();
   RedrawAll();
   ShowCaret();
+  AdjustCursor();
   return true;
 }
 
@@ -213,42 +221,78 @@ void DocumentWindow::LayoutRows() {
   const QDRect pane = RowsRect();
   const int32_t left = pane.left + kRowMargin;
   const int32_t right = std::max(left + 1, pane.right - kRowMargin);
-  // The rows' height first (each laid out at the pane's width), which bounds the scroll; then the
-  // frames, from the pane's top less the scroll.
-  int32_t height = kRowGap;
-  for (int32_t pass = 0; pass < 2; ++pass) {
-    if (pass == 1) {
-      rowsHeight_ = height;
-      scroll_ = std::clamp(scroll_, 0, std::max(0, rowsHeight_ - RectHeight(pane)));
+  // The rows' height first (each laid out at the pane's width, its message taken), which bounds
+  // the scroll; then the frames, from the pane's top less the scroll.
+  rowMessages_.count = 0;
+  int64_t height = kRowGap;
+  for (int32_t i = 0; i < RowCount(); ++i) {
+    const char* message = CurrentRowMessage(i);
+    if (rowMessages_.count == i && !GrowArrayAppend(rowMessages_, message)) rowMessages_.count = 0;
+    FormulaEditor* e = RowEditor(i);
+    if (e == nullptr) continue;
+    SetCurrentFormulaEditor(e, document_);
+    e->widthLimit = FixedFromInt(right - left);
+    LayoutFormula();
+    height += std::max(FixedToPixels(FormulaTextHeight(e)), 1) + kRowGap + (message != nullptr ? kMessageHeight : 0);
+  }
+  rowsHeight_ = Clamp32(height);
+  scroll_ = std::clamp(scroll_, 0, std::max(0, rowsHeight_ - RectHeight(pane)));
+  int64_t top = int64_t{pane.top} + kRowGap - scroll_;
+  for (int32_t i = 0; i < RowCount(); ++i) {
+    FormulaEditor* e = RowEditor(i);
+    if (e == nullptr) continue;
+    const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
+    const int64_t bottom = top + rowHeight;
+    e->frame = PixelRect{PinCoordinate(Clamp32(top)), PinCoordinate(left), PinCoordinate(Clamp32(bottom)),
+                         PinCoordinate(right)};
+    if (i == activeRow_) {
+      activeTop_ = Clamp32(top);
+      activeBottom_ = Clamp32(bottom);
     }
-    int32_t top = pane.top + kRowGap - scroll_;
-    for (int32_t i = 0; i < RowCount(); ++i) {
-      FormulaEditor* e = RowEditor(i);
-      if (e == nullptr) continue;
-      SetCurrentFormulaEditor(e, document_);
-      e->widthLimit = FixedFromInt(right - left);
-      LayoutFormula();
-      const int32_t rowHeight = std::max(FixedToPixels(FormulaTextHeight(e)), 1);
-      const int32_t below = rowHeight + kRowGap + (RowMessageText(i) != nullptr ? kMessageHeight : 0);
-      if (pass == 0) {
-        height += below;
-        continue;
-      }
-      e->frame = PixelRect{PinCoordinate(top), PinCoordinate(left), PinCoordinate(top + rowHeight),
-                           PinCoordinate(right)};
-      top += below;
-    }
+    top = bottom + kRowGap + (RowMessageText(i) != nullptr ? kMessageHeight : 0);
   }
   ActivateRow(activeRow_);
 }
 
 const char* DocumentWindow::RowMessageText(int32_t row) const {
+  return row >= 0 && row < rowMessages_.count ? rowMessages_.data[row] : CurrentRowMessage(row);
+}
+
+const char* DocumentWindow::CurrentRowMessage(int32_t row) const {
   if (row == alertRow_ && alert_ != nullptr) return alert_;
   if (row < 0 || row >= document_->rows.count) return nullptr;
   const EquationRow& r = document_->rows.data[row];
   if (r.resultMessage != 0) return GraphResultMessage(r.resultMessage);
-  return document_->graphsBuilt ? HiddenViewNote(&document_->viewSet, r.graphRow) : nullptr;
+  if (!document_->graphsBuilt) return nullptr;
+  if (const char* note = HiddenViewNote(&document_->viewSet, r.graphRow)) return note;
+  const int32_t status = RowGraphStatus(&document_->viewSet, r.graphRow);
+  return status != 0 ? GraphResultMessage(status) : nullptr;
 }
+
+bool DocumentWindow::RedrawMessageRects() {
+  bool changed = rowMessages_.count != RowCount();
+  for (int32_t i = 0; i < RowCount() && !changed; ++i) changed = CurrentRowMessage(i) != rowMessages_.data[i];
+  if (!changed) return false;
+  // The active row shown stays shown as messages above it come and go.
+  const QDRect pane = RowsRect();
+  const bool shown = activeTop_ >= pane.top && activeBottom_ <= pane.bottom;
+  LayoutRows();
+  if (shown) RevealActiveRow();
+  RedrawMathPane();
+  ShowCaret();
+  return true;
+}
+
+void DocumentWindow::AdjustCursor() {
+  // Every part of the window shows the arrow; a view's drag sets its own cursor only while it
+  // tracks, and its end comes here.
+  if (GetPointerSource() == nullptr) return;  // headless: no cursor
+  SetThemeArrowCursor();
+  arrowRequest_ = CursorRequests();
+  document_->cursorRegionsValid = 1;
+}
+
+bool DocumentWindow::ArrowShown() const { return arrowRequest_ != 0 && arrowRequest_ == CursorRequests(); }
 
 void DocumentWindow::ShowAlert(const char* text) {
   alert_ = text;
@@ -318,6 +362,7 @@ void DocumentWindow::RedrawSliderStrip() {
 }
 
 void DocumentWindow::RedrawGraphPane() {
+  messagesStale_ = true;  // a zoom, a pan or computing may have moved a graph's status
   if (buffer_ == nullptr) return;
   DrawGraphPane();
   if (menus_.IsOpen()) DrawMenus();
@@ -327,6 +372,13 @@ void DocumentWindow::RedrawGraphPane() {
 void DocumentWindow::DrawGraphPane() {
   {
     PortScope port(buffer_, layout_.graphPane);
+    // The strip between two views side by side is no view's: erased, so that nothing drawn over
+    // it (an open menu) stays there.
+    const GraphViewSet& set = document_->viewSet;
+    if (set.primary != nullptr && set.secondary != nullptr) {
+      EraseRect(MakeRect(set.primary->rect.right, layout_.graphPane.top, set.secondary->rect.left,
+                         layout_.graphPane.bottom));
+    }
     ViewSetActivate(&document_->viewSet, 2);
   }
   graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
@@ -352,7 +404,7 @@ void DocumentWindow::Present(const QDRect& rect) {
 
 void DocumentWindow::ShowCaret() {
   FormulaEditor* e = RowEditor(activeRow_);
-  if (e == nullptr || buffer_ == nullptr) return;
+  if (e == nullptr || buffer_ == nullptr || menus_.IsOpen()) return;  // nothing draws over an open menu
   {
     PortScope port(buffer_, RowsRect());
     SetCurrentFormulaEditor(e, document_);
@@ -387,11 +439,18 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
-  if (alert_ != nullptr) {
-    alert_ = nullptr;  // seen: the next key takes it away
+  if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
+  lastMenuAction_ = menus_.Key(key.character);
+  if (alert_ != nullptr && lastMenuAction_.result == MenuResult::kPassed) {
+    alert_ = nullptr;  // seen: the next key past the menus takes it away
     LayoutRows();
   }
-  lastMenuAction_ = menus_.Key(key.character);
+  if (const int32_t command = EditMenuKeyCommand(key); command != 0 && lastMenuAction_.result == MenuResult::kPassed) {
+    // As its item would be chosen: a disabled one takes the key and does nothing.
+    UpdateWindowMenus(&menus_, this);
+    const MenuItem* item = menus_.FindItem(command);
+    lastMenuAction_ = {item != nullptr && item->enabled ? MenuResult::kChosen : MenuResult::kIgnored, command};
+  }
   if (lastMenuAction_.result != MenuResult::kPassed) {
     AfterMenuAction(lastMenuAction_);
     return 0;
@@ -533,6 +592,7 @@ bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
   PortScope port(buffer_, layout_.graphPane);
   ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
   graphPaneStale_ = true;
+  messagesStale_ = true;
   return true;
 }
 
@@ -590,15 +650,24 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     }
   }
   RedrawGraphPane();
+  RedrawMessageRects();
+  // A drag's cursor (probe, grab) is not left behind, whichever way the view's tracking ended.
+  if (!ArrowShown()) AdjustCursor();
 }
 
 void DocumentWindow::HandleMouseMoved(QDPoint point) {
+  if (!ArrowShown()) AdjustCursor();
   if (menus_.Hover(point).result != MenuResult::kChanged) return;
   DrawMenus();
   Present(menus_.DropRect());
 }
 
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
+  lastMenuAction_ = menus_.Wheel(point, dv);
+  if (lastMenuAction_.result != MenuResult::kPassed) {
+    AfterMenuAction(lastMenuAction_);
+    return;
+  }
   if (PtInRect(point, layout_.mathPane)) {
     ScrollMathPane(-dv * kWheelStepPixels);
     return;
@@ -608,7 +677,9 @@ void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
     PortScope port(buffer_, layout_.graphPane);
     scrolled = ViewSetScrollWheel(&document_->viewSet, point, -dh, -dv);
   }
-  if (scrolled != 0) RedrawGraphPane();
+  if (scrolled == 0) return;
+  RedrawGraphPane();
+  RedrawMessageRects();
 }
 
 bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->viewSet); }
@@ -621,7 +692,7 @@ double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
   if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
-  if (ErrorRegisterGlobals().pending != 0) return 0.1;
+  if (ErrorRegisterGlobals().pending != 0 || messagesStale_) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
   return -1.0;
@@ -641,6 +712,15 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   if (Animating()) graphPaneStale_ = true;
   if (graphPaneStale_) RedrawGraphPane();
   EndTransferProgress();
+  // The messages follow the graphs as they compute and are drawn: looked at once they are all
+  // done and still, else at most ten times a second (each look asks every row's graph).
+  const uint32_t now = ElapsedTimerUnits();
+  const bool settled = GraphsComplete() && !Animating();
+  if (messagesStale_ && (settled || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
+    messagesStale_ = false;
+    lastMessageCheck_ = now;
+    RedrawMessageRects();
+  }
 }
 
 void DocumentWindow::RebuildGraphs() {

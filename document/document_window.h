@@ -65,9 +65,10 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RedrawAll();
   void RedrawMathPane();
 
-  // A key: while a menu is open the menu bar takes it; Return or Enter without modifiers rebuilds
-  // the graphs and puts the caret in the new row; Down at the bottom of a formula and Up at its
-  // top go to the next and previous row; Backspace in an empty row deletes it (the new row stays);
+  // A key: while a menu is open the menu bar takes it (F10 opens the first menu); an Edit item's
+  // key runs its command as if chosen; Return or Enter without modifiers rebuilds the graphs and
+  // puts the caret in the new row; Down at the bottom of a formula and Up at its top go to the next
+  // and previous row; Backspace in an empty row deletes it (the new row stays);
   // others go to the active row's editor (HandleEquationKey). Returns the edit command run (0:
   // none).
   int32_t HandleKey(const EditKeyEvent& key);
@@ -77,10 +78,11 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on the
   // divider it drags the divider, in the graph pane it goes to the views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
-  // The wheel (SDL's sense: dv > 0 away from the user) scrolls the math pane's rows or goes to
-  // the view under the point.
+  // The wheel (SDL's sense: dv > 0 away from the user): while a menu is open the menu bar takes
+  // it (MenuBar::Wheel); else it scrolls the math pane's rows or goes to the view under the point.
   void HandleWheel(QDPoint point, int32_t dh, int32_t dv);
-  // The pointer moved with no button down: an open menu highlights the enabled item under it.
+  // The pointer moved with no button down: an open menu highlights the enabled item under it, and
+  // the arrow is set where another cursor was left.
   void HandleMouseMoved(QDPoint point);
   // The rows scrolled by `pixels` (positive: further down the document), within the rows.
   void ScrollMathPane(int32_t pixels);
@@ -90,7 +92,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
   // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
-  // spinning), 0.1 while an error waits to be shown, the caret blink time while a caret shows.
+  // spinning), 0.1 while an error waits to be shown or the rows' messages to be looked at, the
+  // caret blink time while a caret shows.
   double IdleIntervalSeconds() const;
   // One idle step: the caret blink, then the graphs computed for at most `budgetTicks` and the
   // graph pane redrawn when they moved on or a shown view animates.
@@ -120,10 +123,19 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t ActiveRow() const override { return activeRow_; }
   // Pixels of the rows scrolled above the math pane.
   int32_t MathScroll() const { return scroll_; }
-  // The text shown under a row, null for none (and for the new row): an alert shown at the row,
-  // else its result message, else, while the graphs are built, the note that its graph went to a
-  // view the document does not draw.
+  // The text shown under a row as last laid out, null for none (and for the new row): an alert
+  // shown at the row, else its result message, else, while the graphs are built, the note that its
+  // graph went to a view the document does not draw, else its graph's status message once that
+  // graph is complete (RowGraphStatus), as the headless program reports them.
   const char* RowMessageText(int32_t row) const;
+  // The rows' messages compared with what they say now; where one changed (a graph completed, a
+  // zoom moved a curve out of view or back) the rows are laid out and drawn again. True then.
+  bool RedrawMessageRects() override;
+  // The cursor of the pointer's place: the arrow over every part of the window (the views set
+  // their own only while they track a drag).
+  void AdjustCursor() override;
+  // The arrow set by AdjustCursor is still the cursor: no cursor was asked for since.
+  bool ArrowShown() const;
   // An alert's text (static, as the message tables hold it) shown under the active row until the
   // next key or click in the math pane.
   void ShowAlert(const char* text);
@@ -176,8 +188,12 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   static CaretPlace CaretPlaceOf(const FormulaEditor* editor);
 
   int32_t RowCount() const { return document_->rows.count + 1; }
-  // The rows laid out down the math pane at the scroll (clamped to the rows' height).
+  // The rows laid out down the math pane at the scroll (clamped to the rows' height), each row's
+  // message taken as it is now. Positions are reckoned in 32 bits: a frame far out of the pane is
+  // pinned to the 16-bit coordinates, which keeps it out of the pane.
   void LayoutRows();
+  // The message a row would show now (RowMessageText's sources, read afresh).
+  const char* CurrentRowMessage(int32_t row) const;
   // The scroll moved so that the active row shows whole (its top when it is taller than the
   // pane), and the rows laid out again.
   void RevealActiveRow();
@@ -245,4 +261,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   TransferLimits savedLimits_{};
   MenuBar menus_;
   MenuAction lastMenuAction_{};
+  GrowArray<const char*> rowMessages_;  // each row's message as last laid out
+  uint32_t lastMessageCheck_ = 0;         // timer units of the last look at the messages
+  bool messagesStale_ = false;            // the graphs computed or were drawn since that look
+  int32_t activeTop_ = 0, activeBottom_ = 0;  // the active row's frame as laid out, unpinned
+  uint32_t arrowRequest_ = 0;             // CursorRequests() just after the arrow was set; 0 none
 };

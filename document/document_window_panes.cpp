@@ -78,8 +78,9 @@ void DocumentWindow::RevealActiveRow() {
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e == nullptr) return;
   const QDRect pane = RowsRect();  // the rows' part of the math pane, above the slider strip
-  const int32_t top = e->frame.top - kRowGap;
-  const int32_t bottom = e->frame.bottom + (RowMessageText(activeRow_) != nullptr ? kMessageHeight : 0) + kRowGap;
+  // The laid-out 32-bit place: the frame's 16 bits are pinned for a row far from the pane.
+  const int32_t top = activeTop_ - kRowGap;
+  const int32_t bottom = activeBottom_ + (RowMessageText(activeRow_) != nullptr ? kMessageHeight : 0) + kRowGap;
   int32_t shift = 0;
   if (top < pane.top || bottom - top > RectHeight(pane)) {
     shift = top - pane.top;

@@ -178,8 +178,13 @@ MenuAction MenuBar::Hover(QDPoint point) {
 }
 
 MenuAction MenuBar::Key(uint8_t character) {
-  if (!IsOpen()) return {MenuResult::kPassed, 0};
+  if (!IsOpen()) {
+    if (character != kMenuKey || count_ == 0) return {MenuResult::kPassed, 0};
+    Open(0);
+    return {MenuResult::kChanged, 0};
+  }
   switch (character) {
+    case kMenuKey:
     case kKeyEscape:
       Close();
       return {MenuResult::kClosed, 0};
@@ -204,6 +209,16 @@ MenuAction MenuBar::Key(uint8_t character) {
     default:
       return {MenuResult::kIgnored, 0};
   }
+}
+
+MenuAction MenuBar::Wheel(QDPoint point, int32_t dv) {
+  if (!IsOpen()) return {MenuResult::kPassed, 0};
+  if (!PtInRect(point, DropRect())) {
+    Close();
+    return {MenuResult::kClosed, 0};
+  }
+  if (dv == 0) return {MenuResult::kIgnored, 0};
+  return Key(dv > 0 ? kKeyUpArrow : kKeyDownArrow);
 }
 
 void MenuBar::Draw() const {

@@ -14,6 +14,9 @@
 inline constexpr int32_t kMenuBarHeight = 20;
 inline constexpr int32_t kMaxMenus = 4;
 inline constexpr int32_t kMaxMenuItems = 24;
+// The key that opens the first menu from the keyboard (F10; the window passes it as this code,
+// which no row of the key table uses) and closes an open one.
+inline constexpr uint8_t kMenuKey = 16;
 
 struct MenuItem {
   const char* title = nullptr;  // static text
@@ -78,8 +81,11 @@ class MenuBar {
   // kChanged when the highlight moved, else kIgnored; kPassed while no menu is open.
   MenuAction Hover(QDPoint point);
   // A key (a key-table character: Escape, Return, Enter and the arrows act); passed on while
-  // no menu is open.
+  // no menu is open, but for kMenuKey, which opens the first menu (and closes an open one).
   MenuAction Key(uint8_t character);
+  // The wheel (dv > 0 away from the user) while a menu is open: over the open menu it moves the
+  // highlight as Up and Down do, elsewhere it closes the menu. Passed on while no menu is open.
+  MenuAction Wheel(QDPoint point, int32_t dv);
 
   // Draws the bar and the open menu into the current port.
   void Draw() const;

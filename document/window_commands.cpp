@@ -12,6 +12,7 @@
 #include "editor/document_services.h"
 #include "editor/edit_commands.h"
 #include "editor/editor_hooks.h"
+#include "editor/equation_keys.h"
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
@@ -49,13 +50,26 @@ constexpr ItemRow kMathItems[] = {
 };
 
 constexpr ItemRow kEditItems[] = {
-    {kCommandUndo, "Undo", nullptr, false},
-    {kCommandRedo, "Redo", nullptr, false},
-    {kCodeCut, "Cut", nullptr, true},
-    {kCodeCopy, "Copy", nullptr, false},
-    {kCodePaste, "Paste", nullptr, false},
+    {kCommandUndo, "Undo", "Ctrl+Z", false},
+    {kCommandRedo, "Redo", "Ctrl+Shift+Z", false},
+    {kCodeCut, "Cut", "Ctrl+X", true},
+    {kCodeCopy, "Copy", "Ctrl+C", false},
+    {kCodePaste, "Paste", "Ctrl+V", false},
     {kCodeClear, "Clear", "Esc", false},
-    {kCommandSelectAll, "Select All", nullptr, true},
+    {kCommandSelectAll, "Select All", "Ctrl+A", true},
+};
+
+// The Edit items' keys: Control (the key table's Command) with a letter, Shift as given. The key
+// table has no Command row for these letters, so no edit key is hidden by them.
+struct EditKeyRow {
+  char letter;
+  bool shift;
+  int32_t command;
+};
+constexpr EditKeyRow kEditKeys[] = {
+    {'z', false, kCommandUndo}, {'z', true, kCommandRedo}, {'y', false, kCommandRedo},
+    {'x', false, kCodeCut},     {'c', false, kCodeCopy},   {'v', false, kCodePaste},
+    {'a', false, kCommandSelectAll},
 };
 
 constexpr ItemRow kGraphItems[] = {
@@ -88,6 +102,13 @@ bool IsMathCommand(int32_t command) {
 
 bool IsViewCommand(int32_t command) {
   return command >= kCommandFirstViewCommand && command <= kCommandResetGraph;
+}
+
+// The view codes that act on one axis of a plane view (1, 2: zoom in horizontally, vertically; 4,
+// 5: out). A space view takes every code but 3 as zoom in, so they are not offered there.
+bool IsAxisViewCommand(int32_t command) {
+  const int32_t code = command - kCommandFirstViewCommand;
+  return code == 1 || code == 2 || code == 4 || code == 5;
 }
 
 // The active row's editor, current (the menus' tests read the current editor).
@@ -162,6 +183,10 @@ void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
   bar->SetEnabled(kCommandRedo, d->undo.CanRedo());
   bar->SetEnabled(kCommandSelectAll, e != nullptr);
   EnableAll(bar, kGraphItems, true);
+  if (ViewSetHas3DView(&d->viewSet)) {
+    for (const ItemRow& row : kGraphItems)
+      if (IsAxisViewCommand(row.command)) bar->SetEnabled(row.command, false);
+  }
   bar->SetChecked(kCommandUseTransparency, d->useTransparency);
 }
 
@@ -174,6 +199,7 @@ bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
     return true;
   }
   if (IsViewCommand(command)) {
+    if (IsAxisViewCommand(command) && ViewSetHas3DView(&d->viewSet)) return false;
     ViewSetBroadcastCommand(&d->viewSet, command - kCommandFirstViewCommand, 2);
     window->RedrawGraphPane();
     return true;
@@ -205,6 +231,16 @@ bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
     default:
       return false;
   }
+}
+
+int32_t EditMenuKeyCommand(const EditKeyEvent& key) {
+  if ((key.modifiers & ~kKeyShift) != kKeyCommand) return 0;
+  const bool shift = (key.modifiers & kKeyShift) != 0;
+  const uint8_t c = key.baseCharacter != 0 ? key.baseCharacter : key.character;
+  const char letter = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  for (const EditKeyRow& row : kEditKeys)
+    if (row.letter == letter && row.shift == shift) return row.command;
+  return 0;
 }
 
 bool TurnOffTransparencyAfterFailure(DocumentRecord* document) {

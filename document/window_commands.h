@@ -10,6 +10,7 @@
 
 class DocumentRecord;
 class MenuBar;
+struct EditKeyEvent;
 struct EditorHooks;
 struct FormulaEditor;
 
@@ -52,9 +53,13 @@ void BuildWindowMenus(MenuBar* bar);
 // row's selection can take an algebra command (not a prompt; a node, a range of operands or a
 // block of a matrix selected); Cut, Copy and Clear while there is something to take; Paste while
 // the formula clipboard or the system clipboard holds something; Undo and Redo while the document
-// holds a step; the view commands and Select All always. Use Transparency is checked while the
+// holds a step; Select All always; the view commands always, but those of one axis while a 3D or
+// 4D view is shown (a space view zooms all its axes alike). Use Transparency is checked while the
 // document draws with transparency.
 void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window);
+// The Edit command of a key (Control+Z Undo, Control+Shift+Z and Control+Y Redo, Control+X, C, V
+// and A: Control arrives as the key table's Command); 0 for any other key.
+int32_t EditMenuKeyCommand(const EditKeyEvent& key);
 // Runs a command on the window; false (nothing done) when it cannot run now or is unknown.
 bool RunWindowCommand(WindowCommandTarget* window, int32_t command);
 

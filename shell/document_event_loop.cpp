@@ -111,6 +111,21 @@ void TraceMenu(FILE* trace, const DocumentWindow* document) {
 
 namespace {
 
+// The window's cursor, when it changed since the last line: "cursor left_ptr" for a theme cursor,
+// "cursor colour 128" for a colour cursor.
+void TraceCursor(FILE* trace, const SdlWindow* window, int* changes) {
+  if (trace == nullptr || window->CursorChanges() == *changes) return;
+  *changes = window->CursorChanges();
+  const int shown = window->ShownCursor();
+  if (shown >= SdlWindow::kColorCursorShown) {
+    std::fprintf(trace, "cursor colour %d\n", shown - SdlWindow::kColorCursorShown);
+  } else {
+    const char* name = ThemeCursorName(shown);
+    std::fprintf(trace, "cursor %s\n", name != nullptr ? name : "?");
+  }
+  std::fflush(trace);
+}
+
 // After a key or click: whether the menu bar took it (traced; a chosen command may have set
 // graphs computing).
 bool TookMenuAction(FILE* trace, const DocumentWindow* document, bool* computing) {
@@ -135,7 +150,10 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
   SetMessageAlertSink(ShowAlertInWindow);
   double lastIdle = NowSeconds();
   bool computing = !document->GraphsComplete();
+  int cursorChanges = 0;
+  document->AdjustCursor();  // the window's own arrow from the start
   for (;;) {
+    TraceCursor(trace, window, &cursorChanges);
     const double interval = document->IdleIntervalSeconds();
     const double wait = interval < 0 ? -1.0 : std::max(0.0, lastIdle + interval - NowSeconds());
     WindowEvent event;
@@ -171,6 +189,7 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kWheel: {
           const bool math = PtInRect(event.where, document->Layout().mathPane);
           document->HandleWheel(event.where, event.wheelH, event.wheelV);
+          if (TookMenuAction(trace, document, &computing)) break;
           if (math && trace != nullptr) {
             std::fprintf(trace, "scroll %d\n", document->MathScroll());
             std::fflush(trace);

@@ -45,9 +45,15 @@ const char* Usage() {
       "In the window: type into the last row; Return builds the graphs and goes on in a new row;\n"
       "Up at the top of a formula and Down at its bottom go to the row above and below; Backspace\n"
       "in an empty row deletes it; click a row to edit it; the wheel scrolls the rows; drag the\n"
-      "divider between the panes to share the window out; drag the graph pane to pan it, or in 3D\n"
-      "and 4D drag a graph to turn the view (Shift: about one axis, or in 4D the other three axes;\n"
-      "Control with Alt: the depth). Control stands for Command and Alt for Option.\n"
+      "divider between the panes to share the window out. F10 opens the first menu (the arrows\n"
+      "move, Return chooses, Escape closes). Control+Z undoes, Control+Shift+Z and Control+Y\n"
+      "redo, Control+X, Control+C and Control+V cut, copy and paste, Control+A selects the row.\n"
+      "In a plane view: a plain drag on a graph probes it and on empty paper pans; Control-drag\n"
+      "pans anywhere; Alt-drag probes the first graph; Shift-drag zooms to a box; a double click\n"
+      "zooms in at the probe. On a raster, a colour plot, integral curves or a map document a\n"
+      "plain drag always probes, as their graphs cover the pane; only Control-drag pans there.\n"
+      "In 3D and 4D: drag a graph to turn the view (Shift: about one axis, or in 4D the other\n"
+      "three axes; Control with Alt: the depth). Control stands for Command and Alt for Option.\n"
       "Without a display, run it under Xvfb: xvfb-run -s '-screen 0 1024x900x24' quorvalis DOCUMENT\n";
   return usage.c_str();
 }

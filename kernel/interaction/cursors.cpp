@@ -10,16 +10,19 @@ struct CursorState {
   const ColorCursorImage* cursor355 = nullptr;
   const ColorCursorImage* cursor357 = nullptr;
   ArrowCursorHook arrowCursor = nullptr;
+  uint32_t requests = 0;
 };
 
 constinit CursorState cursors;
 
 void SetColorCursor(const ColorCursorImage* image) {
+  ++cursors.requests;
   PointerSource* source = GetPointerSource();
   if (source != nullptr && image != nullptr) source->SetColorCursor(*image);
 }
 
 bool SetTheme(int themeCursor) {
+  ++cursors.requests;
   PointerSource* source = GetPointerSource();
   return source != nullptr && source->SetThemeCursor(themeCursor);
 }
@@ -46,5 +49,7 @@ void SetArrowCursorHook(ArrowCursorHook hook) { cursors.arrowCursor = hook; }
 void SetArrowCursor() {
   if (cursors.arrowCursor != nullptr) cursors.arrowCursor();
 }
+
+uint32_t CursorRequests() { return cursors.requests; }
 
 void ResetCursorsForTests() { cursors = CursorState{}; }

@@ -3,6 +3,8 @@
 // request does nothing.
 #pragma once
 
+#include <cstdint>
+
 // Start-up: loads the colour cursors 128, 355 and 357; before it, their setters do nothing.
 void LoadColorCursors();
 void SetThemeArrowCursor();
@@ -16,6 +18,10 @@ void SetColorCursor357();
 using ArrowCursorHook = void (*)();
 void SetArrowCursorHook(ArrowCursorHook hook);
 void SetArrowCursor();
+
+// Cursor requests made through these setters so far (refused ones too): a window that set its
+// cursor knows it is still shown while the count has not moved.
+uint32_t CursorRequests();
 
 // Tests: forget the loaded cursors and the hook.
 void ResetCursorsForTests();

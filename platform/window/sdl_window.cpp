@@ -36,6 +36,7 @@ char32_t SpecialKey(SDL_Keycode sym) {
     case SDLK_RIGHT: return 29;
     case SDLK_UP: return 30;
     case SDLK_DOWN: return 31;
+    case SDLK_F10: return 16;  // the menu key
     default: return 0;
   }
 }
@@ -259,13 +260,16 @@ void SdlWindow::Present(const Port& buffer, const QDRect& rect) {
   SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
 }
 
-void SdlWindow::UseCursor(SDL_Cursor* cursor) {
+void SdlWindow::UseCursor(SDL_Cursor* cursor, int shown) {
   SDL_SetCursor(cursor);
   if (cursor_ != nullptr) SDL_FreeCursor(cursor_);
   cursor_ = cursor;
+  shownCursor_ = shown;
+  ++cursorChanges_;
 }
 
 bool SdlWindow::SetThemeCursor(int themeCursor) {
+  if (cursor_ != nullptr && shownCursor_ == themeCursor) return true;  // already shown: no new cursor
   SDL_SystemCursor which;
   if (themeCursor == kThemeArrowCursor) {
     which = SDL_SYSTEM_CURSOR_ARROW;
@@ -276,7 +280,7 @@ bool SdlWindow::SetThemeCursor(int themeCursor) {
   }
   SDL_Cursor* cursor = SDL_CreateSystemCursor(which);
   if (cursor == nullptr) return false;
-  UseCursor(cursor);
+  UseCursor(cursor, themeCursor);
   return true;
 }
 
@@ -287,6 +291,6 @@ bool SdlWindow::SetColorCursor(const ColorCursorImage& image) {
   SDL_Cursor* cursor = SDL_CreateColorCursor(surface, image.hotSpot.h, image.hotSpot.v);
   SDL_FreeSurface(surface);
   if (cursor == nullptr) return false;
-  UseCursor(cursor);
+  UseCursor(cursor, kColorCursorShown + image.resourceId);
   return true;
 }

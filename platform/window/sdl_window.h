@@ -22,7 +22,7 @@ struct SDL_Cursor;
 inline constexpr uint32_t kModCommand = 1, kModShift = 2, kModOption = 4, kModControl = 8;
 
 struct WindowKey {
-  char32_t produced;  // Unicode, or a key code: 3 Enter, 8 backspace, 9 tab, 13 Return, 27 escape, 28..31 arrows
+  char32_t produced;  // Unicode, or a key code: 3 Enter, 8 backspace, 9 tab, 13 Return, 16 F10, 27 escape, 28..31 arrows
   char32_t base;
   bool shift, control, alt;
 };
@@ -62,16 +62,23 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   PointerEvent WaitPointerEvent(double timeoutSeconds) override;
   bool SetThemeCursor(int themeCursor) override;
   bool SetColorCursor(const ColorCursorImage& image) override;
+  // The cursor shown: a theme cursor's number, kColorCursorShown + a colour cursor's resource id,
+  // -1 before any; and how many times it changed.
+  static constexpr int kColorCursorShown = 1000;
+  int ShownCursor() const { return shownCursor_; }
+  int CursorChanges() const { return cursorChanges_; }
 
  private:
   explicit SdlWindow(SDL_Window* window) : window_(window) {}
   // Turns one SDL event into a window event; false for events the program does not use.
   bool Translate(const SDL_Event& sdl, WindowEvent* event);
   bool NextSdlEvent(double timeoutSeconds, SDL_Event* event);
-  void UseCursor(SDL_Cursor* cursor);
+  void UseCursor(SDL_Cursor* cursor, int shown);
 
   SDL_Window* window_;
   SDL_Cursor* cursor_ = nullptr;
+  int shownCursor_ = -1;
+  int cursorChanges_ = 0;
   std::deque<WindowEvent> pending_;  // translated events waiting for WaitEvent
   bool textAfterCommandKey_ = false;  // the text of a key already sent with Control or Alt
   QDPoint lastPointer_{0, 0};
