@@ -3,6 +3,7 @@
 // on the real axis, and a sweep against std::complex as an independent library off the cuts.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <complex>
 #include <random>
@@ -266,6 +267,114 @@ TEST(ComplexArithmetic, WholePowersOfAnySizeHaveTheExactPartsSignsAndFiniteness)
     }
   }
   EXPECT_GT(infinite, 1000) << "the sweep should reach past the doubles";
+}
+
+// A part against its 113-bit value q, given the value's modulus: infinite exactly where q rounds
+// to an infinity, with its sign; otherwise finite, of q's sign wherever q stands clear of the
+// allowed error, and within `ulps` units of 2^-53 of the modulus (plus one subnormal step): a part
+// small beside the other carries the other's rounding, as the angle's error moves both.
+::testing::AssertionResult PartMatches(double got, Quad q, Quad modulus, double ulps) {
+  const double want = static_cast<double>(q);
+  const Quad allowed = ulps * Quad(0x1p-53) * modulus + Quad(0x1p-1074);
+  const Quad error = fabsq(Quad(got) - q);
+  const bool ok = std::isinf(want) ? got == want
+                                   : std::isfinite(got) && (fabsq(q) <= allowed || std::signbit(got) == std::signbit(want)) &&
+                                         error <= allowed;
+  if (ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << Fmt(got) << ", the exact part " << Fmt(q) << " (modulus " << Fmt(modulus) << ")";
+}
+
+::testing::AssertionResult Matches(const Complex& got, QuadComplex want, double ulps) {
+  const Quad modulus = cabsq(want);
+  const auto re = PartMatches(got.re, __real__ want, modulus, ulps), im = PartMatches(got.im, __imag__ want, modulus, ulps);
+  if (re && im) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "re: " << re.message() << "; im: " << im.message();
+}
+
+// z^w = e^(w ln z) at 113 bits; the binary exponent range of __float128 holds every such power
+// of doubles whose w ln z stays below 11000 in size.
+QuadComplex QuadPower(const Complex& z, const Complex& w) {
+  const QuadComplex e = MakeQuad(w.re, w.im) * clogq(MakeQuad(z.re, z.im));
+  return expq(__real__ e) * MakeQuad(cosq(__imag__ e), sinq(__imag__ e));
+}
+
+// Powers with a non-whole or complex exponent whose modulus lies near the largest double, or
+// near and below the least: w = a + bi with a non-whole (b sometimes 0), and |z| chosen so that
+// a ln |z| - b arg z lands within a few units of 709.8 or of -745; arg z uniform, or within 1e-20
+// to 1e-2 of the real axis (parts of unlike size, as in (-1e154 - 1.2e138 i)^(2 + 0.5i), whose
+// real part is 9.6e307). Against QuadPower: every part within 4 units of 2^-53 of the modulus,
+// infinite exactly where the exact part lies beyond the doubles, and never NaN.
+TEST(ComplexArithmetic, NonWholePowersNearOverflowAndUnderflowKeepEveryFinitePart) {
+  std::mt19937_64 rng(20261207);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int failures = 0, infinite = 0, finiteBesideInfinite = 0, tiny = 0;
+  for (int i = 0; i < 20000 && failures < 5; ++i) {
+    double a = 0.25 + 3.5 * unit(rng);
+    if (unit(rng) < 0.2) a = std::floor(a) + 0.5;
+    const double b = unit(rng) < 0.2 ? 0.0 : 4 * unit(rng) - 2;
+    const bool negativeExponent = unit(rng) < 0.3;
+    double theta = kPi * (2 * unit(rng) - 1);
+    if (unit(rng) < 0.3) {  // beside the real axis, on either side of either half
+      const double offset = std::pow(10.0, -20 + 18 * unit(rng)) * (unit(rng) < 0.5 ? -1 : 1);
+      theta = unit(rng) < 0.5 ? offset : std::copysign(kPi, offset) - offset;
+    }
+    const double target = unit(rng) < 0.7 ? 703 + 14 * unit(rng) : -750 + 20 * unit(rng);
+    const double lnModulus = (target + b * theta) / a * (negativeExponent ? -1 : 1);
+    if (std::fabs(lnModulus) > 709) continue;  // |z| itself must be a double
+    const Complex z{std::exp(lnModulus) * std::cos(theta), std::exp(lnModulus) * std::sin(theta)};
+    const Complex w{negativeExponent ? -a : a, negativeExponent ? -b : b};
+    const Complex got = ValueOf(ComplexPower, z, w);
+    const QuadComplex want = QuadPower(z, w);
+    const double re = static_cast<double>(__real__ want), im = static_cast<double>(__imag__ want);
+    infinite += std::isinf(re) || std::isinf(im);
+    finiteBesideInfinite += std::isinf(re) != std::isinf(im);
+    tiny += cabsq(want) < Quad(0x1p-1000);
+    const auto ok = Matches(got, want, 4);
+    if (!ok && failures++ < 5) ADD_FAILURE() << Show(z) << "^" << Show(w) << " = " << Show(got) << ": " << ok.message();
+  }
+  EXPECT_GT(infinite, 2000) << "the sweep should reach past the doubles";
+  EXPECT_GT(finiteBesideInfinite, 500) << "and find finite parts beside infinite ones";
+  EXPECT_GT(tiny, 2000) << "and reach below the least normal double";
+  EXPECT_TRUE(Matches(ValueOf(ComplexPower, {-1e154, -1.2e138}, {2, 0.5}), QuadPower({-1e154, -1.2e138}, {2, 0.5}), 4));
+}
+
+// The functions built on e^x with one large part: exp, sinh and cosh of x + iy, sin and cos of
+// y + ix, tan of y + ix and tanh of x + iy with |x| from 300 to 800 (where e^x or e^2x passes the
+// largest double while a product with a sine or cosine may not), ln and sqrt of z with |z| up
+// to the largest double or down to the subnormals. Against the 113-bit functions, as for the
+// powers, within 4 units of 2^-53 of the modulus; a zero y is included (sin(800i) has real part 0).
+TEST(ComplexArithmetic, FunctionsWithAPartNearOverflowKeepEveryFinitePart) {
+  struct Sweep {
+    const char* name;
+    bool largeImaginary;  // the large part is the imaginary one
+  };
+  const Sweep sweeps[] = {{"exp", false}, {"sinh", false}, {"cosh", false}, {"tanh", false}, {"sin", true},
+                          {"cos", true},  {"tan", true},   {"ln", false},   {"sqrt", false}};
+  std::mt19937_64 rng(20261208);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (const Sweep& s : sweeps) {
+    const ComplexUnary* f = nullptr;
+    for (const ComplexUnary& c : kComplexUnary) f = std::string(c.name) == s.name ? &c : f;
+    ASSERT_NE(f, nullptr) << s.name;
+    const bool modulusSweep = std::string(s.name) == "ln" || std::string(s.name) == "sqrt";
+    int failures = 0;
+    for (int i = 0; i < 4000 && failures < 3; ++i) {
+      const double sign = unit(rng) < 0.5 ? -1 : 1;
+      Complex z;
+      if (modulusSweep) {  // |z| within a factor 1e8 of the largest double, or below 1e-300
+        const double m = unit(rng) < 0.5 ? DBL_MAX * std::pow(10.0, -8 * unit(rng)) : std::pow(10.0, -300 - 23 * unit(rng));
+        const double theta = kPi * (2 * unit(rng) - 1);
+        z = {m * std::cos(theta), m * std::sin(theta) + 0.0};  // a zero part counts as +0 on the cut
+      } else {
+        const double large = sign * (300 + 500 * unit(rng)), small = unit(rng) < 0.1 ? 0.0 : 20 * unit(rng) - 10;
+        if (small == 0.0 && !s.largeImaginary) continue;  // a real argument takes the real function
+        z = s.largeImaginary ? Complex{small, large} : Complex{large, small};
+      }
+      const Complex got = ValueOf(f->point, z);
+      const auto ok = Matches(got, f->quadComplex(MakeQuad(z.re, z.im)), 4);
+      if (!ok && failures++ < 3) ADD_FAILURE() << s.name << Show(z) << " = " << Show(got) << ": " << ok.message();
+    }
+  }
 }
 
 // Inside the real domain a real argument (with either zero) gives an exactly real result within
