@@ -122,10 +122,22 @@ void ComplexIntervalSquare(CI& out, const CI& z) {
 void ComplexIntervalAbs(CI& out, const CI& z) { Finish(out, Hypot(z.re, z.im), kZero); }
 void ComplexIntervalArg(CI& out, const CI& z) { Finish(out, Angle(z), kZero); }
 
+namespace {
+
+// e^x c enclosed, finite wherever every product is: past 708, where e^x alone may overflow while
+// e^x c does not, the exponential is taken in halves, e^(x/2) c e^(x/2), which encloses the same
+// products.
+Interval ExpTimes(const Interval& x, const Interval& c) {
+  if (IntervalIsWrapped(x) || !(x.hi > 708.0)) return Mul(Apply<IntervalExp>(x), c);
+  const Interval half = Apply<IntervalExp>(Mul(x, kHalf));
+  return Mul(Mul(half, c), half);
+}
+
+}  // namespace
+
 void ComplexIntervalExp(CI& out, const CI& z) {
   if (OnRealAxis<IntervalExp>(out, z)) return;
-  const Interval e = Apply<IntervalExp>(z.re);
-  Finish(out, Mul(e, Apply<IntervalCos>(z.im)), Mul(e, Apply<IntervalSin>(z.im)));
+  Finish(out, ExpTimes(z.re, Apply<IntervalCos>(z.im)), ExpTimes(z.re, Apply<IntervalSin>(z.im)));
 }
 
 void ComplexIntervalLn(CI& out, const CI& z) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,34 @@ TEST(ComplexIntervalContainment, WholePowersEncloseTheRepeatedProducts) {
       check.Expect(r, want, [&] { return At(z, p) + " ^ " + Fmt(n); });
     }
   }
+}
+
+// Point rectangles whose exact value has a part that is a double while e^re(w ln z) or e^re is
+// not: powers near the doubles' limits (PowerNearLimits) and exp of x + iy with x in [705, 720].
+// The rectangle holds the 113-bit value, and each part of size below 2^1022 (clear of the
+// outward rounding past the largest double) has two finite bounds.
+TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADouble) {
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int failures = 0, checked = 0;
+  const auto expect = [&](const CI& r, QuadComplex want, const std::string& what) {
+    const auto bounded = [](const Interval& part, Quad v) {
+      return !(fabsq(v) < Quad(0x1p1022)) || (std::isfinite(part.lo) && std::isfinite(part.hi));
+    };
+    checked += (fabsq(__real__ want) < Quad(0x1p1022)) != (fabsq(__imag__ want) < Quad(0x1p1022));
+    const bool ok = !ComplexIntervalIsUndefined(r) && Holds(r.re, __real__ want) && Holds(r.im, __imag__ want) &&
+                    bounded(r.re, __real__ want) && bounded(r.im, __imag__ want);
+    if (!ok && failures++ < 5) ADD_FAILURE() << what << " = " << Show(r) << ", exact (" << Fmt(__real__ want) << ", " << Fmt(__imag__ want) << ")";
+  };
+  for (int i = 0; i < 6000; ++i) {
+    PowerCase c;
+    if (!PowerNearLimits(rng, c)) continue;
+    const CI z{{c.z.re, c.z.re}, {c.z.im, c.z.im}}, w{{c.w.re, c.w.re}, {c.w.im, c.w.im}};
+    expect(ValueOf(ComplexIntervalPower, z, w), QuadPolarPower(c.z, c.w), Show(c.z) + "^" + Show(c.w));
+    const Complex e{705 + 15 * unit(rng), 20 * unit(rng) - 10};
+    expect(ValueOf(ComplexIntervalExp, {{e.re, e.re}, {e.im, e.im}}), cexpq(MakeQuad(e.re, e.im)), "exp" + Show(e));
+  }
+  EXPECT_GT(checked, 500) << "the sweep should find finite parts beside overflowing ones";
 }
 
 }  // namespace

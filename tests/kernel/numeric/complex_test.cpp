@@ -291,51 +291,29 @@ TEST(ComplexArithmetic, WholePowersOfAnySizeHaveTheExactPartsSignsAndFiniteness)
   return ::testing::AssertionFailure() << "re: " << re.message() << "; im: " << im.message();
 }
 
-// z^w = e^(w ln z) at 113 bits; the binary exponent range of __float128 holds every such power
-// of doubles whose w ln z stays below 11000 in size.
-QuadComplex QuadPower(const Complex& z, const Complex& w) {
-  const QuadComplex e = MakeQuad(w.re, w.im) * clogq(MakeQuad(z.re, z.im));
-  return expq(__real__ e) * MakeQuad(cosq(__imag__ e), sinq(__imag__ e));
-}
-
 // Powers with a non-whole or complex exponent whose modulus lies near the largest double, or
-// near and below the least: w = a + bi with a non-whole (b sometimes 0), and |z| chosen so that
-// a ln |z| - b arg z lands within a few units of 709.8 or of -745; arg z uniform, or within 1e-20
-// to 1e-2 of the real axis (parts of unlike size, as in (-1e154 - 1.2e138 i)^(2 + 0.5i), whose
-// real part is 9.6e307). Against QuadPower: every part within 4 units of 2^-53 of the modulus,
-// infinite exactly where the exact part lies beyond the doubles, and never NaN.
+// near and below the least (PowerNearLimits), against QuadPolarPower: every part within 4 units
+// of 2^-53 of the modulus, infinite exactly where the exact part lies beyond the doubles, and
+// never NaN. (-1e154 - 1.2e138 i)^(2 + 0.5i) has the real part 9.6e307 and an infinite imaginary one.
 TEST(ComplexArithmetic, NonWholePowersNearOverflowAndUnderflowKeepEveryFinitePart) {
   std::mt19937_64 rng(20261207);
-  std::uniform_real_distribution<double> unit(0, 1);
   int failures = 0, infinite = 0, finiteBesideInfinite = 0, tiny = 0;
   for (int i = 0; i < 20000 && failures < 5; ++i) {
-    double a = 0.25 + 3.5 * unit(rng);
-    if (unit(rng) < 0.2) a = std::floor(a) + 0.5;
-    const double b = unit(rng) < 0.2 ? 0.0 : 4 * unit(rng) - 2;
-    const bool negativeExponent = unit(rng) < 0.3;
-    double theta = kPi * (2 * unit(rng) - 1);
-    if (unit(rng) < 0.3) {  // beside the real axis, on either side of either half
-      const double offset = std::pow(10.0, -20 + 18 * unit(rng)) * (unit(rng) < 0.5 ? -1 : 1);
-      theta = unit(rng) < 0.5 ? offset : std::copysign(kPi, offset) - offset;
-    }
-    const double target = unit(rng) < 0.7 ? 703 + 14 * unit(rng) : -750 + 20 * unit(rng);
-    const double lnModulus = (target + b * theta) / a * (negativeExponent ? -1 : 1);
-    if (std::fabs(lnModulus) > 709) continue;  // |z| itself must be a double
-    const Complex z{std::exp(lnModulus) * std::cos(theta), std::exp(lnModulus) * std::sin(theta)};
-    const Complex w{negativeExponent ? -a : a, negativeExponent ? -b : b};
-    const Complex got = ValueOf(ComplexPower, z, w);
-    const QuadComplex want = QuadPower(z, w);
+    PowerCase c;
+    if (!PowerNearLimits(rng, c)) continue;
+    const Complex got = ValueOf(ComplexPower, c.z, c.w);
+    const QuadComplex want = QuadPolarPower(c.z, c.w);
     const double re = static_cast<double>(__real__ want), im = static_cast<double>(__imag__ want);
     infinite += std::isinf(re) || std::isinf(im);
     finiteBesideInfinite += std::isinf(re) != std::isinf(im);
     tiny += cabsq(want) < Quad(0x1p-1000);
     const auto ok = Matches(got, want, 4);
-    if (!ok && failures++ < 5) ADD_FAILURE() << Show(z) << "^" << Show(w) << " = " << Show(got) << ": " << ok.message();
+    if (!ok && failures++ < 5) ADD_FAILURE() << Show(c.z) << "^" << Show(c.w) << " = " << Show(got) << ": " << ok.message();
   }
   EXPECT_GT(infinite, 2000) << "the sweep should reach past the doubles";
   EXPECT_GT(finiteBesideInfinite, 500) << "and find finite parts beside infinite ones";
   EXPECT_GT(tiny, 2000) << "and reach below the least normal double";
-  EXPECT_TRUE(Matches(ValueOf(ComplexPower, {-1e154, -1.2e138}, {2, 0.5}), QuadPower({-1e154, -1.2e138}, {2, 0.5}), 4));
+  EXPECT_TRUE(Matches(ValueOf(ComplexPower, {-1e154, -1.2e138}, {2, 0.5}), QuadPolarPower({-1e154, -1.2e138}, {2, 0.5}), 4));
 }
 
 // The functions built on e^x with one large part: exp, sinh and cosh of x + iy, sin and cos of
