@@ -97,6 +97,15 @@ void ComplexRealOver(Complex& out, double c, const Complex& z) {
     Set(out, c * z.re, -c / z.im);
     return;
   }
+  // |z|^2 would overflow past 2^511 or lose digits below 2^-511: the parts are scaled by a power
+  // of two first, and the quotient scaled back.
+  const double m = std::max(std::fabs(z.re), std::fabs(z.im));
+  if ((m > 0x1p500 && m < kPositiveInfinity) || (m < 0x1p-500 && m > 0.0)) {
+    const int e = std::ilogb(m);
+    const double re = std::ldexp(z.re, -e), im = std::ldexp(z.im, -e), d = re * re + im * im;
+    Set(out, std::ldexp(c * re / d, -e), std::ldexp(-c * im / d, -e));
+    return;
+  }
   const double d = z.re * z.re + z.im * z.im;
   Set(out, c * z.re / d, -c * z.im / d);
 }
@@ -435,14 +444,41 @@ void OfReciprocal(Complex& out, const Complex& z) {
   F(out, r);
 }
 
+// Past this |t|, sin and cos of x + it, and sinh and cosh of t + iy, are (e^|t| / 2) u for a unit
+// u: the other exponential is below an ulp of the first.
+constexpr double kOneExponentialLeft = 20.0;
+
+// 1 / ((e^|t| / 2) u) = 2 e^-|t| conj(u), without forming e^|t|, which may overflow while the
+// reciprocal is still a double.
+Complex ReciprocalOfLarge(double t, double ure, double uim) {
+  return {ExpTimes(-std::fabs(t), 2.0 * ure), ExpTimes(-std::fabs(t), -2.0 * uim)};
+}
+
 }  // namespace
 
 void ComplexCot(Complex& out, const Complex& z) { Reciprocal<ComplexTan>(out, z); }
-void ComplexCsc(Complex& out, const Complex& z) { Reciprocal<ComplexSin>(out, z); }
-void ComplexSec(Complex& out, const Complex& z) { Reciprocal<ComplexCos>(out, z); }
 void ComplexCoth(Complex& out, const Complex& z) { Reciprocal<ComplexTanh>(out, z); }
-void ComplexCsch(Complex& out, const Complex& z) { Reciprocal<ComplexSinh>(out, z); }
-void ComplexSech(Complex& out, const Complex& z) { Reciprocal<ComplexCosh>(out, z); }
+
+void ComplexCsc(Complex& out, const Complex& z) {
+  if (!(std::fabs(z.im) > kOneExponentialLeft)) return Reciprocal<ComplexSin>(out, z);
+  out = ReciprocalOfLarge(z.im, std::sin(z.re), std::copysign(1.0, z.im) * std::cos(z.re));
+}
+
+void ComplexSec(Complex& out, const Complex& z) {
+  if (!(std::fabs(z.im) > kOneExponentialLeft)) return Reciprocal<ComplexCos>(out, z);
+  out = ReciprocalOfLarge(z.im, std::cos(z.re), -std::copysign(1.0, z.im) * std::sin(z.re));
+}
+
+// A real argument keeps the real quotient, exact as the real machine's.
+void ComplexCsch(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) || !(std::fabs(z.re) > kOneExponentialLeft)) return Reciprocal<ComplexSinh>(out, z);
+  out = ReciprocalOfLarge(z.re, std::copysign(1.0, z.re) * std::cos(z.im), std::sin(z.im));
+}
+
+void ComplexSech(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) || !(std::fabs(z.re) > kOneExponentialLeft)) return Reciprocal<ComplexCosh>(out, z);
+  out = ReciprocalOfLarge(z.re, std::cos(z.im), std::copysign(1.0, z.re) * std::sin(z.im));
+}
 
 // asin z = -i ln(i z + sqrt(1 - z^2)): on its cut, from below right of 1 (asin 2 = pi/2 - 1.317i)
 // and from above left of -1.

@@ -32,6 +32,12 @@ using PointFn = void (*)(Complex&, const Complex&);
   return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(Complex{want.real(), want.imag()});
 }
 
+Complex RealOver(double c, const Complex& z) {
+  Complex r;
+  ComplexRealOver(r, c, z);
+  return r;
+}
+
 TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   const Complex undefined = kUndefinedComplex;
   struct Case { const char* what; Complex got; Complex want; };
@@ -55,6 +61,9 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
       {"mod(7i, 3)", ValueOf(ComplexMod, {0, 7}, {3, 0}), undefined},
       {"angle of (-1, -1) in [0, 2 pi)", ValueOf(ComplexAtan2, {-1, 0}, {-1, 0}), {3.9269908169872414, 0}},
       {"1/(0+0i) is not a number", ValueOf(ComplexDivide, {1, 0}, {0, 0}), undefined},
+      // |z|^2 beyond the doubles either way; the reciprocal is exact (powers of two).
+      {"1/(2^600 (1+i))", RealOver(1, {0x1p600, 0x1p600}), {0x1p-601, -0x1p-601}},
+      {"1/(2^-600 (1+i))", RealOver(1, {0x1p-600, 0x1p-600}), {0x1p599, -0x1p599}},
       {"(x+i)(x-i) is exactly real", {0, ValueOf(ComplexMultiply, {1.1, 1}, {1.1, -1}).im}, {0, 0}},
       // One fused multiply-add a part: (1 + 2^-30)^2 - 1 keeps its 2^-60 (by hand).
       {"fused product", ValueOf(ComplexSquare, {1 + 0x1p-30, 1}), {0x1p-29 + 0x1p-60, 2 + 0x1p-29}},
@@ -316,18 +325,20 @@ TEST(ComplexArithmetic, NonWholePowersNearOverflowAndUnderflowKeepEveryFinitePar
   EXPECT_TRUE(Matches(ValueOf(ComplexPower, {-1e154, -1.2e138}, {2, 0.5}), QuadPolarPower({-1e154, -1.2e138}, {2, 0.5}), 4));
 }
 
-// The functions built on e^x with one large part: exp, sinh and cosh of x + iy, sin and cos of
-// y + ix, tan of y + ix and tanh of x + iy with |x| from 300 to 800 (where e^x or e^2x passes the
-// largest double while a product with a sine or cosine may not), ln and sqrt of z with |z| up
-// to the largest double or down to the subnormals. Against the 113-bit functions, as for the
+// The functions built on e^x with one large part: exp and the hyperbolic functions of x + iy,
+// the circular ones of y + ix, with |x| from 300 to 800 (where e^x or e^2x passes the largest
+// double while a product with a sine or cosine may not, and a reciprocal is far below the square
+// root of the least double), ln and sqrt of z with |z| up to the largest double or down to the
+// subnormals. Against the 113-bit functions, as for the
 // powers, within 4 units of 2^-53 of the modulus; a zero y is included (sin(800i) has real part 0).
 TEST(ComplexArithmetic, FunctionsWithAPartNearOverflowKeepEveryFinitePart) {
   struct Sweep {
     const char* name;
     bool largeImaginary;  // the large part is the imaginary one
   };
-  const Sweep sweeps[] = {{"exp", false}, {"sinh", false}, {"cosh", false}, {"tanh", false}, {"sin", true},
-                          {"cos", true},  {"tan", true},   {"ln", false},   {"sqrt", false}};
+  const Sweep sweeps[] = {{"exp", false},  {"sinh", false}, {"cosh", false}, {"tanh", false}, {"csch", false},
+                          {"sech", false}, {"coth", false}, {"sin", true},    {"cos", true},    {"tan", true},
+                          {"csc", true},   {"sec", true},   {"cot", true},    {"ln", false},    {"sqrt", false}};
   std::mt19937_64 rng(20261208);
   std::uniform_real_distribution<double> unit(0, 1);
   for (const Sweep& s : sweeps) {
