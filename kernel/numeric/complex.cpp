@@ -34,7 +34,7 @@ inline void SetReal(Complex& out, double value) {
   }
 }
 
-// Past this size e^x overflows, and below its negative e^x falls into the subnormals.
+// Within this size e^x is a normal double; past it, e^x may overflow or fall into the subnormals.
 constexpr double kExpHalfRange = 708.0;
 
 // e^x c, finite wherever the product is: past kExpHalfRange the exponential is taken in two
@@ -231,15 +231,15 @@ Complex WholePower(const Complex& z, double n) {
   return {static_cast<double>(std::ldexp(r.re, scale)), static_cast<double>(std::ldexp(r.im, scale))};
 }
 
+// Below this size of re(w ln z), e^(w ln z) in doubles neither overflows nor leaves the normal
+// doubles, whatever its angle, and loses no more than it always has to the rounding of w ln z.
+constexpr double kPolarDoubleLimit = 512.0;
+
 // e^(w ln z) for finite w and a finite nonzero z, in long double. Its 64 bits keep w ln z exact
 // enough for the exponential near the doubles' exponent limits (a real part near 745 costs ten
 // bits), and its range holds e^x cos y and e^x sin y for every x that w ln z of doubles reaches
 // below 11000, so a part is infinite or 0 only where the exact part lies beyond the doubles,
 // whatever the other part does.
-// Below this size of re(w ln z), e^(w ln z) in doubles neither overflows nor leaves the normal
-// doubles, whatever its angle, and loses no more than it always has to the rounding of w ln z.
-constexpr double kPolarDoubleLimit = 512.0;
-
 static_assert(std::numeric_limits<long double>::digits >= 64, "the polar powers need a 64-bit significand");
 Complex PolarPower(const Complex& z, const Complex& w) {
   const long double re = z.re, im = z.im + 0.0;
@@ -332,8 +332,9 @@ void ComplexCosh(Complex& out, const Complex& z) {
   Set(out, CoshTimes(z.re, std::cos(z.im)), SinhTimes(z.re, std::sin(z.im)));
 }
 
-// Past this |2 im| (tan) or |2 re| (tanh) the quotient is sin / cosh in one part, e^-|y| 2 sin x
-// to well within an ulp, and +-1 in the other, tanh having reached 1 at 19.
+// Past this size of y = 2 im (tan) or of 2 re (tanh), where cosh y and sinh y soon overflow to a
+// quotient of infinities, the quotient is 2 e^-|y| sin x in one part and +-1 in the other, each
+// to well within an ulp (cos x is below an ulp of cosh y, and tanh reaches 1 at 19).
 constexpr double kTangentSaturation = 40.0;
 
 void ComplexTan(Complex& out, const Complex& z) {
@@ -342,7 +343,7 @@ void ComplexTan(Complex& out, const Complex& z) {
     return;
   }
   const double x = 2.0 * z.re, y = 2.0 * z.im;
-  if (std::fabs(y) > kTangentSaturation) {  // cosh y and sinh y would overflow to infinity / infinity
+  if (std::fabs(y) > kTangentSaturation) {
     Set(out, ExpTimes(-std::fabs(y), 2.0 * std::sin(x)), std::copysign(1.0, y));
     return;
   }
