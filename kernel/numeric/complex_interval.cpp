@@ -140,10 +140,28 @@ void ComplexIntervalExp(CI& out, const CI& z) {
   Finish(out, ExpTimes(z.re, Apply<IntervalCos>(z.im)), ExpTimes(z.re, Apply<IntervalSin>(z.im)));
 }
 
+namespace {
+
+// ln 2 lies between the neighbours of its rounding.
+constexpr Interval kLn2{NextBelow(0.6931471805599453), NextAbove(0.6931471805599453)};
+
+// ln |z| enclosed. Where a bound passes 2^1000 in size, |z| may overflow though its logarithm is
+// small: the parts are scaled by 2^-e first (exact for parts that size) and e ln 2 added back.
+Interval LnModulus(const CI& z) {
+  const double m = std::max({std::fabs(z.re.lo), std::fabs(z.re.hi), std::fabs(z.im.lo), std::fabs(z.im.hi)});
+  if (!(m > 0x1p1000 && m < kPositiveInfinity)) return Apply<IntervalLn>(Hypot(z.re, z.im));
+  const int e = std::ilogb(m);
+  const Interval scale{std::ldexp(1.0, -e), std::ldexp(1.0, -e)};
+  const Interval ln = Apply<IntervalLn>(Hypot(Mul(z.re, scale), Mul(z.im, scale)));
+  return Add(ln, Mul(Interval{static_cast<double>(e), static_cast<double>(e)}, kLn2));
+}
+
+}  // namespace
+
 void ComplexIntervalLn(CI& out, const CI& z) {
   // A real rectangle with a corner on 0 would get every angle up to pi there.
   if (OnRealAxis<IntervalLn>(out, z, 0.0, kPositiveInfinity)) return;
-  Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
+  Finish(out, LnModulus(z), Angle(z));
 }
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
@@ -167,9 +185,14 @@ CI RootParts(double x, double y) {
     return x >= 0.0 ? CI{r, kZero} : CI{kZero, r};
   }
   if (std::isinf(y)) return {{0.0, kPositiveInfinity}, {0.0, kPositiveInfinity}};
-  const Interval ax{std::fabs(x), std::fabs(x)}, ay{y, y};
-  const Interval t = Apply<IntervalSqrt>(Mul(kHalf, Add(ax, Hypot(ax, ay))));
-  const Interval other = ValueOf(IntervalDivide, ay, Mul(kTwo, t));
+  // Past 2^1020, |x| + |z| may overflow: as the point root does, the parts are taken at 1/16 and
+  // the root put back at 4 times (both exact).
+  const bool large = std::max(std::fabs(x), y) > 0x1p1020;
+  const double scale = large ? 0x1p-4 : 1.0;
+  const Interval ax{std::fabs(x) * scale, std::fabs(x) * scale}, ay{y * scale, y * scale};
+  const double unscale = large ? 4.0 : 1.0;
+  const Interval t = Mul(Apply<IntervalSqrt>(Mul(kHalf, Add(ax, Hypot(ax, ay)))), Interval{unscale, unscale});
+  const Interval other = ValueOf(IntervalDivide, Interval{y, y}, Mul(kTwo, t));
   return x >= 0.0 ? CI{t, other} : CI{other, t};
 }
 

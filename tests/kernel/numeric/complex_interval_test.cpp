@@ -270,8 +270,9 @@ TEST(ComplexIntervalContainment, WholePowersEncloseTheRepeatedProducts) {
   }
 }
 
-// Point rectangles whose exact value has a part that is a double while e^re(w ln z) or e^re is
-// not: powers near the doubles' limits (PowerNearLimits) and exp of x + iy with x in [705, 720].
+// Point rectangles whose exact value has a part that is a double while e^re(w ln z), e^re or |z|
+// is not: powers near the doubles' limits (PowerNearLimits, |z| up to past the largest double),
+// exp of x + iy with x in [705, 720], ln and sqrt of z with |z| past the largest double.
 // The rectangle holds the 113-bit value, and each part of size below 2^1022 (clear of the
 // outward rounding past the largest double) has two finite bounds.
 TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADouble) {
@@ -294,6 +295,11 @@ TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADo
     expect(ValueOf(ComplexIntervalPower, z, w), QuadPolarPower(c.z, c.w), Show(c.z) + "^" + Show(c.w));
     const Complex e{705 + 15 * unit(rng), 20 * unit(rng) - 10};
     expect(ValueOf(ComplexIntervalExp, {{e.re, e.re}, {e.im, e.im}}), cexpq(MakeQuad(e.re, e.im)), "exp" + Show(e));
+    // |z| past the largest double, its parts not: ln |z| and sqrt |z| are far inside.
+    const Complex big{DBL_MAX * (unit(rng) - 0.5) * 2, DBL_MAX * (0.6 + 0.4 * unit(rng))};
+    const CI b{{big.re, big.re}, {big.im, big.im}};
+    expect(ValueOf(ComplexIntervalLn, b), clogq(MakeQuad(big.re, big.im)), "ln" + Show(big));
+    expect(ValueOf(ComplexIntervalSqrt, b), csqrtq(MakeQuad(big.re, big.im)), "sqrt" + Show(big));
   }
   EXPECT_GT(checked, 500) << "the sweep should find finite parts beside overflowing ones";
 }

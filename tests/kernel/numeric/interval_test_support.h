@@ -142,7 +142,7 @@ struct PowerCase {
 // A power whose modulus lies near the largest double, or near and below the least: w = a + bi
 // with a non-whole (b sometimes 0, w sometimes negated), and |z| chosen so that re(w ln z) lands
 // in [703, 717] or [-750, -730]; arg z uniform, or within 1e-20 to 1e-2 of the real
-// axis (parts of unlike sizes). False when |z| itself would leave the doubles.
+// axis (parts of unlike sizes). False when a part of z would leave the doubles.
 inline bool PowerNearLimits(std::mt19937_64& rng, PowerCase& out) {
   std::uniform_real_distribution<double> unit(0, 1);
   double a = 0.25 + 3.5 * unit(rng);
@@ -156,8 +156,10 @@ inline bool PowerNearLimits(std::mt19937_64& rng, PowerCase& out) {
   }
   const double target = unit(rng) < 0.7 ? 703 + 14 * unit(rng) : -750 + 20 * unit(rng);
   const double lnModulus = sign * (target + sign * b * theta) / a;  // sign a ln|z| - sign b theta = target
-  if (std::fabs(lnModulus) > 709) return false;
-  out.z = {std::exp(lnModulus) * std::cos(theta), std::exp(lnModulus) * std::sin(theta)};
+  // Each part formed as one exponential, so |z| may pass the largest double while its parts do not.
+  const auto part = [&](double unit) { return std::copysign(std::exp(lnModulus + std::log(std::fabs(unit))), unit); };
+  out.z = {part(std::cos(theta)) + 0.0, part(std::sin(theta)) + 0.0};  // a zero part counts as +0
+  if (!std::isfinite(out.z.re) || !std::isfinite(out.z.im) || std::fabs(lnModulus) > 740) return false;
   out.w = {sign * a, sign * b};
   return true;
 }
