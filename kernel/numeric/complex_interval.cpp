@@ -292,9 +292,45 @@ void ComplexIntervalCosh(CI& out, const CI& z) {
          Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
 }
 
+namespace {
+
+// Whether b is of one sign, at least 1 in size and somewhere past 40: where cosh b and sinh b may
+// overflow while the quotients they enter (tan, tanh, and the reciprocals of sin, cos, sinh and
+// cosh) are doubles. Such quotients are taken with s = e^-|b| < 1, their e^|b| / 2 divided out.
+bool LargeOneSigned(const Interval& b) {
+  const double small = std::min(std::fabs(b.lo), std::fabs(b.hi)), large = std::max(std::fabs(b.lo), std::fabs(b.hi));
+  return !IntervalIsWrapped(b) && (b.lo >= 1.0 || b.hi <= -1.0) && large > 40.0 && small >= 1.0;
+}
+
+// e^-|b| for a b of one sign.
+Interval ExpOfMinusSize(const Interval& b) { return Apply<IntervalExp>(b.hi < 0.0 ? b : Neg(b)); }
+
+// The parts sin a / (cos a + cosh b) and sinh b / (cos a + cosh b) of tan and tanh, for a
+// LargeOneSigned b: 2 s sin a / f and sign(b) (1 - s^2) / f, f = 1 + s^2 + 2 s cos a >= (1 - s)^2.
+struct TangentParts {
+  Interval across;
+  Interval along;
+};
+
+TangentParts SaturatedTangent(const Interval& a, const Interval& b) {
+  const bool negative = b.hi < 0.0;
+  const Interval s = ExpOfMinusSize(b);
+  const Interval s2 = Apply<IntervalSquare>(s);
+  const Interval f = Apply<IntervalReciprocal>(Add(Add(kOne, s2), Mul(Mul(kTwo, s), Apply<IntervalCos>(a))));
+  const Interval along = Mul(Sub(kOne, s2), f);
+  return {Mul(Mul(kTwo, Mul(s, Apply<IntervalSin>(a))), f), negative ? Neg(along) : along};
+}
+
+}  // namespace
+
 void ComplexIntervalTan(CI& out, const CI& z) {
   if (OnRealAxis<IntervalTan>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  if (LargeOneSigned(y)) {
+    const TangentParts t = SaturatedTangent(x, y);
+    Finish(out, t.across, t.along);
+    return;
+  }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCos>(x), Apply<IntervalCosh>(y)));
   Finish(out, Mul(Apply<IntervalSin>(x), d), Mul(Apply<IntervalSinh>(y), d));
 }
@@ -302,6 +338,11 @@ void ComplexIntervalTan(CI& out, const CI& z) {
 void ComplexIntervalTanh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalTanh>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  if (LargeOneSigned(x)) {
+    const TangentParts t = SaturatedTangent(y, x);
+    Finish(out, t.along, t.across);
+    return;
+  }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCosh>(x), Apply<IntervalCos>(y)));
   Finish(out, Mul(Apply<IntervalSinh>(x), d), Mul(Apply<IntervalSin>(y), d));
 }
@@ -420,12 +461,51 @@ void OfReciprocal(CI& out, const CI& z) {
 
 }  // namespace
 
+namespace {
+
+// sin, cos, sinh or cosh as (u E1(t), v E2(t)), with t the part that may be large (im for the
+// circular ones), E1 and E2 each cosh or sinh of it, and u and v the cosine and sine of the other
+// part, one of them maybe negated: sin(x + iy) = (sin x cosh y, cos x sinh y), cos(x + iy) =
+// (cos x cosh y, -sin x sinh y), sinh(x + iy) = (sinh x cos y, cosh x sin y), cosh(x + iy) =
+// (cosh x cos y, sinh x sin y).
+struct SineShape {
+  bool circular;
+  bool uIsCos;
+  bool uCosh;  // else E1 is sinh and E2 cosh
+  bool negateV;
+};
+constexpr SineShape kSinShape{true, false, true, false}, kCosShape{true, true, true, true};
+constexpr SineShape kSinhShape{false, true, false, false}, kCoshShape{false, true, true, false};
+
+// 1 / f(z) for f of the given shape. For a LargeOneSigned t, where E1 and E2 may overflow: with
+// s = e^-|t| and e = 2 s E(|t|), that is 1 + s^2 for cosh and 1 - s^2 for sinh (its sign put on
+// u or v), it is 2 s (u e1, -v e2) / (u^2 e1^2 + v^2 e2^2); otherwise ReciprocalOf.
+template <void (*F)(CI&, const CI&), void (*R)(Interval&, const Interval&), SineShape kShape>
+void ReciprocalOfSine(CI& out, const CI& z) {
+  const Interval& t = kShape.circular ? z.im : z.re;
+  if (ComplexIntervalIsReal(z) || !LargeOneSigned(t)) return ReciprocalOf<F, R>(out, z);
+  const Interval& a = kShape.circular ? z.re : z.im;
+  const Interval c = Apply<IntervalCos>(a), sine = Apply<IntervalSin>(a);
+  Interval u = kShape.uIsCos ? c : sine, v = kShape.uIsCos ? sine : c;
+  if (kShape.negateV) v = Neg(v);
+  if (t.hi < 0.0) (kShape.uCosh ? v : u) = Neg(kShape.uCosh ? v : u);
+  const Interval s = ExpOfMinusSize(t), s2 = Apply<IntervalSquare>(s);
+  const Interval plus = Add(kOne, s2), minus = Sub(kOne, s2);
+  const Interval e1 = kShape.uCosh ? plus : minus, e2 = kShape.uCosh ? minus : plus;
+  const Interval d = Apply<IntervalReciprocal>(Add(Mul(Apply<IntervalSquare>(u), Apply<IntervalSquare>(e1)),
+                                                   Mul(Apply<IntervalSquare>(v), Apply<IntervalSquare>(e2))));
+  const Interval scale = Mul(Mul(kTwo, s), d);
+  Finish(out, Mul(Mul(u, e1), scale), Neg(Mul(Mul(v, e2), scale)));
+}
+
+}  // namespace
+
 void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan, IntervalCot>(out, z); }
-void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos, IntervalSec>(out, z); }
-void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin, IntervalCsc>(out, z); }
 void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh, IntervalCoth>(out, z); }
-void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh, IntervalSech>(out, z); }
-void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh, IntervalCsch>(out, z); }
+void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalCos, IntervalSec, kCosShape>(out, z); }
+void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalSin, IntervalCsc, kSinShape>(out, z); }
+void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalCosh, IntervalSech, kCoshShape>(out, z); }
+void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalSinh, IntervalCsch, kSinhShape>(out, z); }
 
 void ComplexIntervalAsin(CI& out, const CI& z) {
   WithCutStretches<AsinCore, IntervalAsin>(out, z, Stretch::kAbove, Stretch::kReal, Stretch::kBelow);
