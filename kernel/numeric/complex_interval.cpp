@@ -1,6 +1,7 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
 // operations (bounds rounded outward), so every rectangle contains the image of the operands; the
-// square root, monotone in each part, encloses the point root at its corners. A real rectangle in
+// square root, monotone in each part, encloses the point root at its corners. Where e^x, cosh x
+// or |z| of a part would overflow on the way, the same quantities are taken in a scaled form. A real rectangle in
 // a function's real domain gets the real interval operation and [0, 0], as its points get real
 // values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/numeric/complex_interval.h"
@@ -458,10 +459,6 @@ template <void (*F)(CI&, const CI&)>
 void OfReciprocal(CI& out, const CI& z) {
   F(out, Over(kComplexOne, z));
 }
-
-}  // namespace
-
-namespace {
 
 // sin, cos, sinh or cosh as (u E1(t), v E2(t)), with t the part that may be large (im for the
 // circular ones), E1 and E2 each cosh or sinh of it, and u and v the cosine and sine of the other
