@@ -269,35 +269,12 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
   Finish(out, r.re, r.im);
 }
 
-void ComplexIntervalSin(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalSin>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalSin>(z.re), Apply<IntervalCosh>(z.im)),
-         Mul(Apply<IntervalCos>(z.re), Apply<IntervalSinh>(z.im)));
-}
-
-void ComplexIntervalCos(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalCos>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalCos>(z.re), Apply<IntervalCosh>(z.im)),
-         Neg(Mul(Apply<IntervalSin>(z.re), Apply<IntervalSinh>(z.im))));
-}
-
-void ComplexIntervalSinh(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalSinh>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalSinh>(z.re), Apply<IntervalCos>(z.im)),
-         Mul(Apply<IntervalCosh>(z.re), Apply<IntervalSin>(z.im)));
-}
-
-void ComplexIntervalCosh(CI& out, const CI& z) {
-  if (OnRealAxis<IntervalCosh>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalCosh>(z.re), Apply<IntervalCos>(z.im)),
-         Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
-}
-
 namespace {
 
 // Whether b is of one sign, at least 1 in size and somewhere past 40: where cosh b and sinh b may
-// overflow while the quotients they enter (tan, tanh, and the reciprocals of sin, cos, sinh and
-// cosh) are doubles. Such quotients are taken with s = e^-|b| < 1, their e^|b| / 2 divided out.
+// overflow while the products and quotients they enter (sin, cos, sinh and cosh, tan and tanh,
+// and the reciprocals) are doubles. Those are then taken with s = e^-|b| < 1, e^|b| / 2 split
+// off or divided out.
 bool LargeOneSigned(const Interval& b) {
   const double small = std::min(std::fabs(b.lo), std::fabs(b.hi)), large = std::max(std::fabs(b.lo), std::fabs(b.hi));
   return !IntervalIsWrapped(b) && (b.lo >= 1.0 || b.hi <= -1.0) && large > 40.0 && small >= 1.0;
@@ -305,6 +282,45 @@ bool LargeOneSigned(const Interval& b) {
 
 // e^-|b| for a b of one sign.
 Interval ExpOfMinusSize(const Interval& b) { return Apply<IntervalExp>(b.hi < 0.0 ? b : Neg(b)); }
+
+// cosh t c or sinh t c enclosed, finite wherever every product is: where cosh t may overflow (a
+// LargeOneSigned t past 708), e^(|t|/2) (c (1 +- s^2) / 2) e^(|t|/2) with s = e^-|t|, sinh's
+// sign put on c.
+Interval HyperbolicTimes(const Interval& t, const Interval& c, bool cosh) {
+  if (!LargeOneSigned(t) || !(std::max(std::fabs(t.lo), std::fabs(t.hi)) > 708.0)) {
+    return Mul(ValueOf(cosh ? IntervalCosh : IntervalSinh, t), c);
+  }
+  const bool negative = t.hi < 0.0;
+  const Interval s2 = Apply<IntervalSquare>(ExpOfMinusSize(t));
+  const Interval factor = Mul(kHalf, cosh ? Add(kOne, s2) : Sub(kOne, s2));
+  const Interval half = Apply<IntervalExp>(Mul(negative ? Neg(t) : t, kHalf));
+  return Mul(Mul(half, Mul(!cosh && negative ? Neg(c) : c, factor)), half);
+}
+
+}  // namespace
+
+void ComplexIntervalSin(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSin>(out, z)) return;
+  Finish(out, HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), true), HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), false));
+}
+
+void ComplexIntervalCos(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCos>(out, z)) return;
+  Finish(out, HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), true),
+         Neg(HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), false)));
+}
+
+void ComplexIntervalSinh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalSinh>(out, z)) return;
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), false), HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), true));
+}
+
+void ComplexIntervalCosh(CI& out, const CI& z) {
+  if (OnRealAxis<IntervalCosh>(out, z)) return;
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), true), HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), false));
+}
+
+namespace {
 
 // The parts sin a / (cos a + cosh b) and sinh b / (cos a + cosh b) of tan and tanh, for a
 // LargeOneSigned b: 2 s sin a / f and sign(b) (1 - s^2) / f, f = 1 + s^2 + 2 s cos a >= (1 - s)^2.

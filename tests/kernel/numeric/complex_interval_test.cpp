@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -273,7 +274,7 @@ TEST(ComplexIntervalContainment, WholePowersEncloseTheRepeatedProducts) {
 // Point rectangles whose exact value has a part that is a double while e^re(w ln z), e^re or |z|
 // is not: powers near the doubles' limits (PowerNearLimits, |z| up to past the largest double),
 // exp of x + iy with x in [705, 720], ln and sqrt of z with |z| past the largest double, and
-// tan, cot, sec, csc and their hyperbolic kin with a part far past cosh's overflow.
+// the circular and hyperbolic functions with a part near or past cosh's overflow.
 // The rectangle holds the 113-bit value, and each part of size below 2^1022 (clear of the
 // outward rounding past the largest double) has two finite bounds.
 TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADouble) {
@@ -302,13 +303,18 @@ TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADo
     expect(ValueOf(ComplexIntervalLn, b), clogq(MakeQuad(big.re, big.im)), "ln" + Show(big));
     expect(ValueOf(ComplexIntervalSqrt, b), csqrtq(MakeQuad(big.re, big.im)), "sqrt" + Show(big));
   }
-  // The quotients of cosh and sinh of a part from 300 to 800 in size, which overflow on the way.
+  // Products and quotients of cosh and sinh of a part where those overflow on the way: from 300
+  // to 800 in size for the quotients, from 708 to 711 for the products (past that they overflow).
+  const std::string products[] = {"sin", "cos", "sinh", "cosh"};
+  const std::string quotients[] = {"tan", "cot", "sec", "csc", "tanh", "coth", "sech", "csch"};
   for (const ComplexUnary& f : kComplexUnary) {
     const std::string name = f.name;
-    const bool circular = name == "tan" || name == "cot" || name == "sec" || name == "csc";
-    if (!circular && name != "tanh" && name != "coth" && name != "sech" && name != "csch") continue;
+    const bool product = std::find(std::begin(products), std::end(products), name) != std::end(products);
+    if (!product && std::find(std::begin(quotients), std::end(quotients), name) == std::end(quotients)) continue;
+    const bool circular = name.back() != 'h';  // the hyperbolic names end in h
     for (int i = 0; i < 400; ++i) {
-      const double large = (unit(rng) < 0.5 ? -1 : 1) * (300 + 500 * unit(rng)), small = 20 * unit(rng) - 10;
+      const double size = product ? 708 + 3 * unit(rng) : 300 + 500 * unit(rng);
+      const double large = (unit(rng) < 0.5 ? -1 : 1) * size, small = 20 * unit(rng) - 10;
       const Complex p = circular ? Complex{small, large} : Complex{large, small};
       expect(ValueOf(f.box, CI{{p.re, p.re}, {p.im, p.im}}), f.quadComplex(MakeQuad(p.re, p.im)), name + Show(p));
     }
