@@ -301,7 +301,8 @@ Interval HyperbolicTimes(const Interval& t, const Interval& c, bool cosh) {
 
 void ComplexIntervalSin(CI& out, const CI& z) {
   if (OnRealAxis<IntervalSin>(out, z)) return;
-  Finish(out, HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), true), HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), false));
+  Finish(out, HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), true),
+         HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), false));
 }
 
 void ComplexIntervalCos(CI& out, const CI& z) {
@@ -312,12 +313,14 @@ void ComplexIntervalCos(CI& out, const CI& z) {
 
 void ComplexIntervalSinh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalSinh>(out, z)) return;
-  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), false), HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), true));
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), false),
+         HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), true));
 }
 
 void ComplexIntervalCosh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalCosh>(out, z)) return;
-  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), true), HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), false));
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), true),
+         HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), false));
 }
 
 namespace {
