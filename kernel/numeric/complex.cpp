@@ -17,6 +17,7 @@
 namespace {
 
 constexpr double kLn10 = 2.302585092994046;
+constexpr double kLn2 = 0.6931471805599453;
 
 inline void Set(Complex& out, double re, double im) {
   out.re = re;
@@ -31,6 +32,38 @@ inline void SetReal(Complex& out, double value) {
   } else {
     Set(out, value, 0.0);
   }
+}
+
+// Within this size e^x is a normal double; past it, e^x may overflow or fall into the subnormals.
+constexpr double kExpHalfRange = 708.0;
+
+// e^x c, finite wherever the product is: past kExpHalfRange the exponential is taken in two
+// halves, so a factor |c| < 1 brings back a product that e^x alone would overflow, and one
+// |c| > 1 a product that it would underflow. A zero c gives a zero of its sign.
+double ExpTimes(double x, double c) {
+  if (c == 0.0) return c;
+  if (std::fabs(x) < kExpHalfRange) return std::exp(x) * c;
+  const double half = std::exp(0.5 * x);
+  return half * c * half;
+}
+
+// cosh x c and sinh x c likewise: past kExpHalfRange e^-|x| is below an ulp of e^|x| / 2.
+double CoshTimes(double x, double c) {
+  return std::fabs(x) < kExpHalfRange ? std::cosh(x) * c : ExpTimes(std::fabs(x), 0.5 * c);
+}
+double SinhTimes(double x, double c) {
+  return std::fabs(x) < kExpHalfRange ? std::sinh(x) * c : std::copysign(1.0, x) * ExpTimes(std::fabs(x), 0.5 * c);
+}
+
+// ln |z|, without the overflow of |z| where both parts are near the largest double or the lost
+// digits of a subnormal |z|: such parts are scaled by a power of two first.
+double LnModulus(const Complex& z) {
+  const double m = std::max(std::fabs(z.re), std::fabs(z.im));
+  if ((m > 0x1p1000 && m < kPositiveInfinity) || (m < 0x1p-1000 && m > 0.0)) {
+    const int e = std::ilogb(m);
+    return std::log(std::hypot(std::ldexp(z.re, -e), std::ldexp(z.im, -e))) + e * kLn2;
+  }
+  return std::log(std::hypot(z.re, z.im));
 }
 
 }  // namespace
@@ -64,6 +97,15 @@ void ComplexRealOver(Complex& out, double c, const Complex& z) {
     Set(out, c * z.re, -c / z.im);
     return;
   }
+  // |z|^2 would overflow past 2^511 or lose digits below 2^-511: the parts are scaled by a power
+  // of two first, and the quotient scaled back.
+  const double m = std::max(std::fabs(z.re), std::fabs(z.im));
+  if ((m > 0x1p500 && m < kPositiveInfinity) || (m < 0x1p-500 && m > 0.0)) {
+    const int e = std::ilogb(m);
+    const double re = std::ldexp(z.re, -e), im = std::ldexp(z.im, -e), d = re * re + im * im;
+    Set(out, std::ldexp(c * re / d, -e), std::ldexp(-c * im / d, -e));
+    return;
+  }
   const double d = z.re * z.re + z.im * z.im;
   Set(out, c * z.re / d, -c * z.im / d);
 }
@@ -75,13 +117,12 @@ void ComplexExp(Complex& out, const Complex& z) {
     SetReal(out, std::exp(z.re));
     return;
   }
-  const double m = std::exp(z.re);
-  Set(out, m * std::cos(z.im), m * std::sin(z.im));
+  Set(out, ExpTimes(z.re, std::cos(z.im)), ExpTimes(z.re, std::sin(z.im)));
 }
 
 void ComplexLn(Complex& out, const Complex& z) {
   // +0.0 turns a -0 imaginary part (left by negation) into +0: ln(-1) is i pi, not -i pi.
-  Set(out, std::log(std::hypot(z.re, z.im)), std::atan2(z.im + 0.0, z.re));
+  Set(out, LnModulus(z), std::atan2(z.im + 0.0, z.re));
 }
 
 void ComplexLog10(Complex& out, const Complex& z) {
@@ -190,6 +231,25 @@ Complex WholePower(const Complex& z, double n) {
   return {static_cast<double>(std::ldexp(r.re, scale)), static_cast<double>(std::ldexp(r.im, scale))};
 }
 
+// Below this size of re(w ln z), e^(w ln z) in doubles neither overflows nor leaves the normal
+// doubles, whatever its angle, and loses no more than it always has to the rounding of w ln z.
+constexpr double kPolarDoubleLimit = 512.0;
+
+// e^(w ln z) for finite w and a finite nonzero z, in long double. Its 64 bits keep w ln z exact
+// enough for the exponential near the doubles' exponent limits (a real part near 745 costs ten
+// bits), and its range holds e^x cos y and e^x sin y for every x that w ln z of doubles reaches
+// below 11000, so a part is infinite or 0 only where the exact part lies beyond the doubles,
+// whatever the other part does.
+static_assert(std::numeric_limits<long double>::digits >= 64, "the polar powers need a 64-bit significand");
+Complex PolarPower(const Complex& z, const Complex& w) {
+  const long double re = z.re, im = z.im + 0.0;
+  const long double lnModulus = std::log(std::hypot(re, im)), angle = std::atan2(im, re);
+  const long double x = w.re * lnModulus - w.im * angle, y = w.re * angle + w.im * lnModulus;
+  const long double m = std::exp(x);
+  if (y == 0.0L) return {static_cast<double>(m), 0.0};  // e^x may be infinite, and sin 0 is 0
+  return {static_cast<double>(m * std::cos(y)), static_cast<double>(m * std::sin(y))};
+}
+
 }  // namespace
 
 void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
@@ -231,7 +291,13 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
   Complex l, e;
   ComplexLn(l, z);
   ComplexMultiply(e, w, l);
-  ComplexExp(e, e);
+  // Infinite parts and ln 0 meet their infinities as the double formula has them meet.
+  const bool finite = std::isfinite(z.re) && std::isfinite(z.im) && std::isfinite(w.re) && std::isfinite(w.im);
+  if (finite && (z.re != 0.0 || z.im != 0.0) && !(std::fabs(e.re) < kPolarDoubleLimit)) {
+    e = PolarPower(z, w);
+  } else {
+    ComplexExp(e, e);
+  }
   if (wWhole && z.re == 0.0 && std::fabs(z.im) == 1.0) {  // powers of i and -i
     if (IsEvenNumber(w.re)) {
       e.im = 0.0;
@@ -243,11 +309,11 @@ void ComplexPower(Complex& out, const Complex& z, const Complex& w) {
 }
 
 void ComplexSin(Complex& out, const Complex& z) {
-  Set(out, std::sin(z.re) * std::cosh(z.im), std::cos(z.re) * std::sinh(z.im));
+  Set(out, CoshTimes(z.im, std::sin(z.re)), SinhTimes(z.im, std::cos(z.re)));
 }
 
 void ComplexCos(Complex& out, const Complex& z) {
-  Set(out, std::cos(z.re) * std::cosh(z.im), -std::sin(z.re) * std::sinh(z.im));
+  Set(out, CoshTimes(z.im, std::cos(z.re)), SinhTimes(z.im, -std::sin(z.re)));
 }
 
 void ComplexSinh(Complex& out, const Complex& z) {
@@ -255,7 +321,7 @@ void ComplexSinh(Complex& out, const Complex& z) {
     SetReal(out, std::sinh(z.re));
     return;
   }
-  Set(out, std::sinh(z.re) * std::cos(z.im), std::cosh(z.re) * std::sin(z.im));
+  Set(out, SinhTimes(z.re, std::cos(z.im)), CoshTimes(z.re, std::sin(z.im)));
 }
 
 void ComplexCosh(Complex& out, const Complex& z) {
@@ -263,8 +329,13 @@ void ComplexCosh(Complex& out, const Complex& z) {
     SetReal(out, std::cosh(z.re));
     return;
   }
-  Set(out, std::cosh(z.re) * std::cos(z.im), std::sinh(z.re) * std::sin(z.im));
+  Set(out, CoshTimes(z.re, std::cos(z.im)), SinhTimes(z.re, std::sin(z.im)));
 }
+
+// Past this size of y = 2 im (tan) or of 2 re (tanh), where cosh y and sinh y soon overflow to a
+// quotient of infinities, the quotient is 2 e^-|y| sin x in one part and +-1 in the other, each
+// to well within an ulp (cos x is below an ulp of cosh y, and tanh reaches 1 at 19).
+constexpr double kTangentSaturation = 40.0;
 
 void ComplexTan(Complex& out, const Complex& z) {
   if (ComplexIsReal(z)) {  // cos 2x + 1 cancels near the poles
@@ -272,6 +343,10 @@ void ComplexTan(Complex& out, const Complex& z) {
     return;
   }
   const double x = 2.0 * z.re, y = 2.0 * z.im;
+  if (std::fabs(y) > kTangentSaturation) {
+    Set(out, ExpTimes(-std::fabs(y), 2.0 * std::sin(x)), std::copysign(1.0, y));
+    return;
+  }
   const double d = std::cos(x) + std::cosh(y);
   Set(out, std::sin(x) / d, std::sinh(y) / d);
 }
@@ -282,6 +357,10 @@ void ComplexTanh(Complex& out, const Complex& z) {
     return;
   }
   const double x = 2.0 * z.re, y = 2.0 * z.im;
+  if (std::fabs(x) > kTangentSaturation) {
+    Set(out, std::copysign(1.0, x), ExpTimes(-std::fabs(x), 2.0 * std::sin(y)));
+    return;
+  }
   const double d = std::cosh(x) + std::cos(y);
   Set(out, std::sinh(x) / d, std::sin(y) / d);
 }
@@ -366,14 +445,41 @@ void OfReciprocal(Complex& out, const Complex& z) {
   F(out, r);
 }
 
+// Past this |t|, sin and cos of x + it, and sinh and cosh of t + iy, are (e^|t| / 2) u for a unit
+// u: the other exponential is below an ulp of the first.
+constexpr double kOneExponentialLeft = 20.0;
+
+// 1 / ((e^|t| / 2) u) = 2 e^-|t| conj(u), without forming e^|t|, which may overflow while the
+// reciprocal is still a double.
+Complex ReciprocalOfLarge(double t, double ure, double uim) {
+  return {ExpTimes(-std::fabs(t), 2.0 * ure), ExpTimes(-std::fabs(t), -2.0 * uim)};
+}
+
 }  // namespace
 
 void ComplexCot(Complex& out, const Complex& z) { Reciprocal<ComplexTan>(out, z); }
-void ComplexCsc(Complex& out, const Complex& z) { Reciprocal<ComplexSin>(out, z); }
-void ComplexSec(Complex& out, const Complex& z) { Reciprocal<ComplexCos>(out, z); }
 void ComplexCoth(Complex& out, const Complex& z) { Reciprocal<ComplexTanh>(out, z); }
-void ComplexCsch(Complex& out, const Complex& z) { Reciprocal<ComplexSinh>(out, z); }
-void ComplexSech(Complex& out, const Complex& z) { Reciprocal<ComplexCosh>(out, z); }
+
+void ComplexCsc(Complex& out, const Complex& z) {
+  if (!(std::fabs(z.im) > kOneExponentialLeft)) return Reciprocal<ComplexSin>(out, z);
+  out = ReciprocalOfLarge(z.im, std::sin(z.re), std::copysign(1.0, z.im) * std::cos(z.re));
+}
+
+void ComplexSec(Complex& out, const Complex& z) {
+  if (!(std::fabs(z.im) > kOneExponentialLeft)) return Reciprocal<ComplexCos>(out, z);
+  out = ReciprocalOfLarge(z.im, std::cos(z.re), -std::copysign(1.0, z.im) * std::sin(z.re));
+}
+
+// A real argument keeps the real quotient, exact as the real machine's.
+void ComplexCsch(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) || !(std::fabs(z.re) > kOneExponentialLeft)) return Reciprocal<ComplexSinh>(out, z);
+  out = ReciprocalOfLarge(z.re, std::copysign(1.0, z.re) * std::cos(z.im), std::sin(z.im));
+}
+
+void ComplexSech(Complex& out, const Complex& z) {
+  if (ComplexIsReal(z) || !(std::fabs(z.re) > kOneExponentialLeft)) return Reciprocal<ComplexCosh>(out, z);
+  out = ReciprocalOfLarge(z.re, std::cos(z.im), std::copysign(1.0, z.re) * std::sin(z.im));
+}
 
 // asin z = -i ln(i z + sqrt(1 - z^2)): on its cut, from below right of 1 (asin 2 = pi/2 - 1.317i)
 // and from above left of -1.

@@ -36,9 +36,12 @@ inline constexpr double kComplexLargestRepeatedExponent = 64.0;
 // z^w: undefined for an undefined operand; a real base that is positive or has a whole real
 // exponent gives the real power; other small whole real exponents multiply repeatedly (in a
 // scaled wider form where a part would leave the doubles' range on the way), other powers are
-// exp(w ln z) with the exactness fix-up for +-i. Defined for every finite z and w: parts beyond
-// the doubles are infinite or 0, with the exact value's sign.
+// exp(w ln z) with the exactness fix-up for +-i (in a wider form where the modulus nears the
+// doubles' limits). Defined for every finite z and w: a part is infinite or 0 only where the
+// exact part lies beyond the doubles, with its sign, whatever the other part does.
 void ComplexPower(Complex& out, const Complex& z, const Complex& w);
+// e^re (cos im, sin im); like sin, cos, sinh and cosh, finite wherever the exact part is a
+// double, though e^re alone overflows.
 void ComplexExp(Complex& out, const Complex& z);
 void ComplexLn(Complex& out, const Complex& z);  // imaginary part in (-pi, pi]
 void ComplexLog10(Complex& out, const Complex& z);

@@ -1,6 +1,7 @@
 // Complex-interval operations: the point formulas of the complex kind evaluated with interval
 // operations (bounds rounded outward), so every rectangle contains the image of the operands; the
-// square root, monotone in each part, encloses the point root at its corners. A real rectangle in
+// square root, monotone in each part, encloses the point root at its corners. Where e^x, cosh x
+// or |z| of a part would overflow on the way, the same quantities are taken in a scaled form. A real rectangle in
 // a function's real domain gets the real interval operation and [0, 0], as its points get real
 // values: the formulas lose dependences (|i z + sqrt(1 - z^2)| = 1 as [0.99, 1.01]) or do 0 * inf.
 #include "kernel/numeric/complex_interval.h"
@@ -122,16 +123,46 @@ void ComplexIntervalSquare(CI& out, const CI& z) {
 void ComplexIntervalAbs(CI& out, const CI& z) { Finish(out, Hypot(z.re, z.im), kZero); }
 void ComplexIntervalArg(CI& out, const CI& z) { Finish(out, Angle(z), kZero); }
 
+namespace {
+
+// e^x c enclosed, finite wherever every product is: past 708, where e^x alone may overflow while
+// e^x c does not, the exponential is taken in halves, e^(x/2) c e^(x/2), which encloses the same
+// products.
+Interval ExpTimes(const Interval& x, const Interval& c) {
+  if (IntervalIsWrapped(x) || !(x.hi > 708.0)) return Mul(Apply<IntervalExp>(x), c);
+  const Interval half = Apply<IntervalExp>(Mul(x, kHalf));
+  return Mul(Mul(half, c), half);
+}
+
+}  // namespace
+
 void ComplexIntervalExp(CI& out, const CI& z) {
   if (OnRealAxis<IntervalExp>(out, z)) return;
-  const Interval e = Apply<IntervalExp>(z.re);
-  Finish(out, Mul(e, Apply<IntervalCos>(z.im)), Mul(e, Apply<IntervalSin>(z.im)));
+  Finish(out, ExpTimes(z.re, Apply<IntervalCos>(z.im)), ExpTimes(z.re, Apply<IntervalSin>(z.im)));
 }
+
+namespace {
+
+// ln 2 lies between the neighbours of its rounding.
+constexpr Interval kLn2{NextBelow(0.6931471805599453), NextAbove(0.6931471805599453)};
+
+// ln |z| enclosed. Where a bound passes 2^1000 in size, |z| may overflow though its logarithm is
+// small: the parts are scaled by 2^-e first (exact for parts that size) and e ln 2 added back.
+Interval LnModulus(const CI& z) {
+  const double m = std::max({std::fabs(z.re.lo), std::fabs(z.re.hi), std::fabs(z.im.lo), std::fabs(z.im.hi)});
+  if (!(m > 0x1p1000 && m < kPositiveInfinity)) return Apply<IntervalLn>(Hypot(z.re, z.im));
+  const int e = std::ilogb(m);
+  const Interval scale{std::ldexp(1.0, -e), std::ldexp(1.0, -e)};
+  const Interval ln = Apply<IntervalLn>(Hypot(Mul(z.re, scale), Mul(z.im, scale)));
+  return Add(ln, Mul(Interval{static_cast<double>(e), static_cast<double>(e)}, kLn2));
+}
+
+}  // namespace
 
 void ComplexIntervalLn(CI& out, const CI& z) {
   // A real rectangle with a corner on 0 would get every angle up to pi there.
   if (OnRealAxis<IntervalLn>(out, z, 0.0, kPositiveInfinity)) return;
-  Finish(out, Apply<IntervalLn>(Hypot(z.re, z.im)), Angle(z));
+  Finish(out, LnModulus(z), Angle(z));
 }
 
 void ComplexIntervalLog10(CI& out, const CI& z) {
@@ -155,9 +186,14 @@ CI RootParts(double x, double y) {
     return x >= 0.0 ? CI{r, kZero} : CI{kZero, r};
   }
   if (std::isinf(y)) return {{0.0, kPositiveInfinity}, {0.0, kPositiveInfinity}};
-  const Interval ax{std::fabs(x), std::fabs(x)}, ay{y, y};
-  const Interval t = Apply<IntervalSqrt>(Mul(kHalf, Add(ax, Hypot(ax, ay))));
-  const Interval other = ValueOf(IntervalDivide, ay, Mul(kTwo, t));
+  // Past 2^1020, |x| + |z| may overflow: as the point root does, the parts are taken at 1/16 and
+  // the root put back at 4 times (both exact).
+  const bool large = std::max(std::fabs(x), y) > 0x1p1020;
+  const double scale = large ? 0x1p-4 : 1.0;
+  const Interval ax{std::fabs(x) * scale, std::fabs(x) * scale}, ay{y * scale, y * scale};
+  const double unscale = large ? 4.0 : 1.0;
+  const Interval t = Mul(Apply<IntervalSqrt>(Mul(kHalf, Add(ax, Hypot(ax, ay)))), Interval{unscale, unscale});
+  const Interval other = ValueOf(IntervalDivide, Interval{y, y}, Mul(kTwo, t));
   return x >= 0.0 ? CI{t, other} : CI{other, t};
 }
 
@@ -233,33 +269,88 @@ void ComplexIntervalPower(CI& out, const CI& z, const CI& w) {
   Finish(out, r.re, r.im);
 }
 
+namespace {
+
+// Whether b is of one sign, at least 1 in size and somewhere past 40: where cosh b and sinh b may
+// overflow while the products and quotients they enter (sin, cos, sinh and cosh, tan and tanh,
+// and the reciprocals) are doubles. Those are then taken with s = e^-|b| < 1, e^|b| / 2 split
+// off or divided out.
+bool LargeOneSigned(const Interval& b) {
+  const double small = std::min(std::fabs(b.lo), std::fabs(b.hi)), large = std::max(std::fabs(b.lo), std::fabs(b.hi));
+  return !IntervalIsWrapped(b) && (b.lo >= 1.0 || b.hi <= -1.0) && large > 40.0 && small >= 1.0;
+}
+
+// e^-|b| for a b of one sign.
+Interval ExpOfMinusSize(const Interval& b) { return Apply<IntervalExp>(b.hi < 0.0 ? b : Neg(b)); }
+
+// cosh t c or sinh t c enclosed, finite wherever every product is: where cosh t may overflow (a
+// LargeOneSigned t past 708), e^(|t|/2) (c (1 +- s^2) / 2) e^(|t|/2) with s = e^-|t|, sinh's
+// sign put on c.
+Interval HyperbolicTimes(const Interval& t, const Interval& c, bool cosh) {
+  if (!LargeOneSigned(t) || !(std::max(std::fabs(t.lo), std::fabs(t.hi)) > 708.0)) {
+    return Mul(ValueOf(cosh ? IntervalCosh : IntervalSinh, t), c);
+  }
+  const bool negative = t.hi < 0.0;
+  const Interval s2 = Apply<IntervalSquare>(ExpOfMinusSize(t));
+  const Interval factor = Mul(kHalf, cosh ? Add(kOne, s2) : Sub(kOne, s2));
+  const Interval half = Apply<IntervalExp>(Mul(negative ? Neg(t) : t, kHalf));
+  return Mul(Mul(half, Mul(!cosh && negative ? Neg(c) : c, factor)), half);
+}
+
+}  // namespace
+
 void ComplexIntervalSin(CI& out, const CI& z) {
   if (OnRealAxis<IntervalSin>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalSin>(z.re), Apply<IntervalCosh>(z.im)),
-         Mul(Apply<IntervalCos>(z.re), Apply<IntervalSinh>(z.im)));
+  Finish(out, HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), true),
+         HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), false));
 }
 
 void ComplexIntervalCos(CI& out, const CI& z) {
   if (OnRealAxis<IntervalCos>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalCos>(z.re), Apply<IntervalCosh>(z.im)),
-         Neg(Mul(Apply<IntervalSin>(z.re), Apply<IntervalSinh>(z.im))));
+  Finish(out, HyperbolicTimes(z.im, Apply<IntervalCos>(z.re), true),
+         Neg(HyperbolicTimes(z.im, Apply<IntervalSin>(z.re), false)));
 }
 
 void ComplexIntervalSinh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalSinh>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalSinh>(z.re), Apply<IntervalCos>(z.im)),
-         Mul(Apply<IntervalCosh>(z.re), Apply<IntervalSin>(z.im)));
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), false),
+         HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), true));
 }
 
 void ComplexIntervalCosh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalCosh>(out, z)) return;
-  Finish(out, Mul(Apply<IntervalCosh>(z.re), Apply<IntervalCos>(z.im)),
-         Mul(Apply<IntervalSinh>(z.re), Apply<IntervalSin>(z.im)));
+  Finish(out, HyperbolicTimes(z.re, Apply<IntervalCos>(z.im), true),
+         HyperbolicTimes(z.re, Apply<IntervalSin>(z.im), false));
 }
+
+namespace {
+
+// The parts sin a / (cos a + cosh b) and sinh b / (cos a + cosh b) of tan and tanh, for a
+// LargeOneSigned b: 2 s sin a / f and sign(b) (1 - s^2) / f, f = 1 + s^2 + 2 s cos a >= (1 - s)^2.
+struct TangentParts {
+  Interval across;
+  Interval along;
+};
+
+TangentParts SaturatedTangent(const Interval& a, const Interval& b) {
+  const bool negative = b.hi < 0.0;
+  const Interval s = ExpOfMinusSize(b);
+  const Interval s2 = Apply<IntervalSquare>(s);
+  const Interval f = Apply<IntervalReciprocal>(Add(Add(kOne, s2), Mul(Mul(kTwo, s), Apply<IntervalCos>(a))));
+  const Interval along = Mul(Sub(kOne, s2), f);
+  return {Mul(Mul(kTwo, Mul(s, Apply<IntervalSin>(a))), f), negative ? Neg(along) : along};
+}
+
+}  // namespace
 
 void ComplexIntervalTan(CI& out, const CI& z) {
   if (OnRealAxis<IntervalTan>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  if (LargeOneSigned(y)) {
+    const TangentParts t = SaturatedTangent(x, y);
+    Finish(out, t.across, t.along);
+    return;
+  }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCos>(x), Apply<IntervalCosh>(y)));
   Finish(out, Mul(Apply<IntervalSin>(x), d), Mul(Apply<IntervalSinh>(y), d));
 }
@@ -267,6 +358,11 @@ void ComplexIntervalTan(CI& out, const CI& z) {
 void ComplexIntervalTanh(CI& out, const CI& z) {
   if (OnRealAxis<IntervalTanh>(out, z)) return;
   const Interval x = Mul(kTwo, z.re), y = Mul(kTwo, z.im);
+  if (LargeOneSigned(x)) {
+    const TangentParts t = SaturatedTangent(y, x);
+    Finish(out, t.along, t.across);
+    return;
+  }
   const Interval d = Apply<IntervalReciprocal>(Add(Apply<IntervalCosh>(x), Apply<IntervalCos>(y)));
   Finish(out, Mul(Apply<IntervalSinh>(x), d), Mul(Apply<IntervalSin>(y), d));
 }
@@ -383,14 +479,49 @@ void OfReciprocal(CI& out, const CI& z) {
   F(out, Over(kComplexOne, z));
 }
 
+// sin, cos, sinh or cosh as (u E1(t), v E2(t)), with t the part that may be large (im for the
+// circular ones), E1 and E2 each cosh or sinh of it, and u and v the cosine and sine of the other
+// part, one of them maybe negated: sin(x + iy) = (sin x cosh y, cos x sinh y), cos(x + iy) =
+// (cos x cosh y, -sin x sinh y), sinh(x + iy) = (sinh x cos y, cosh x sin y), cosh(x + iy) =
+// (cosh x cos y, sinh x sin y).
+struct SineShape {
+  bool circular;
+  bool uIsCos;
+  bool uCosh;  // else E1 is sinh and E2 cosh
+  bool negateV;
+};
+constexpr SineShape kSinShape{true, false, true, false}, kCosShape{true, true, true, true};
+constexpr SineShape kSinhShape{false, true, false, false}, kCoshShape{false, true, true, false};
+
+// 1 / f(z) for f of the given shape. For a LargeOneSigned t, where E1 and E2 may overflow: with
+// s = e^-|t| and e = 2 s E(|t|), that is 1 + s^2 for cosh and 1 - s^2 for sinh (its sign put on
+// u or v), it is 2 s (u e1, -v e2) / (u^2 e1^2 + v^2 e2^2); otherwise ReciprocalOf.
+template <void (*F)(CI&, const CI&), void (*R)(Interval&, const Interval&), SineShape kShape>
+void ReciprocalOfSine(CI& out, const CI& z) {
+  const Interval& t = kShape.circular ? z.im : z.re;
+  if (ComplexIntervalIsReal(z) || !LargeOneSigned(t)) return ReciprocalOf<F, R>(out, z);
+  const Interval& a = kShape.circular ? z.re : z.im;
+  const Interval c = Apply<IntervalCos>(a), sine = Apply<IntervalSin>(a);
+  Interval u = kShape.uIsCos ? c : sine, v = kShape.uIsCos ? sine : c;
+  if (kShape.negateV) v = Neg(v);
+  if (t.hi < 0.0) (kShape.uCosh ? v : u) = Neg(kShape.uCosh ? v : u);
+  const Interval s = ExpOfMinusSize(t), s2 = Apply<IntervalSquare>(s);
+  const Interval plus = Add(kOne, s2), minus = Sub(kOne, s2);
+  const Interval e1 = kShape.uCosh ? plus : minus, e2 = kShape.uCosh ? minus : plus;
+  const Interval d = Apply<IntervalReciprocal>(Add(Mul(Apply<IntervalSquare>(u), Apply<IntervalSquare>(e1)),
+                                                   Mul(Apply<IntervalSquare>(v), Apply<IntervalSquare>(e2))));
+  const Interval scale = Mul(Mul(kTwo, s), d);
+  Finish(out, Mul(Mul(u, e1), scale), Neg(Mul(Mul(v, e2), scale)));
+}
+
 }  // namespace
 
 void ComplexIntervalCot(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTan, IntervalCot>(out, z); }
-void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCos, IntervalSec>(out, z); }
-void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSin, IntervalCsc>(out, z); }
 void ComplexIntervalCoth(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalTanh, IntervalCoth>(out, z); }
-void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalCosh, IntervalSech>(out, z); }
-void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOf<ComplexIntervalSinh, IntervalCsch>(out, z); }
+void ComplexIntervalSec(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalCos, IntervalSec, kCosShape>(out, z); }
+void ComplexIntervalCsc(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalSin, IntervalCsc, kSinShape>(out, z); }
+void ComplexIntervalSech(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalCosh, IntervalSech, kCoshShape>(out, z); }
+void ComplexIntervalCsch(CI& out, const CI& z) { ReciprocalOfSine<ComplexIntervalSinh, IntervalCsch, kSinhShape>(out, z); }
 
 void ComplexIntervalAsin(CI& out, const CI& z) {
   WithCutStretches<AsinCore, IntervalAsin>(out, z, Stretch::kAbove, Stretch::kReal, Stretch::kBelow);

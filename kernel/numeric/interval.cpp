@@ -798,11 +798,13 @@ void IntervalSinCos(Interval& out, const Interval& a, bool sine) {
   // The sine is the cosine shifted by 3 pi / 2; cos has its extrema at the multiples of pi.
   const double shift = sine ? kThreeHalvesPi : 0.0;
   const double tlo = (a.lo + shift) * kInversePi, thi = (a.hi + shift) * kInversePi;
-  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52) {
+  // A point operand holds no extremum inside, however far out it lies: its value alone bounds it.
+  const bool point = a.lo == a.hi;
+  if (!point && (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52)) {
     Set(out, -1.0, 1.0);
     return;
   }
-  const double klo = PeriodIndexBelow(tlo), khi = PeriodIndexAbove(thi);
+  const double klo = point ? 0.0 : PeriodIndexBelow(tlo), khi = point ? 0.0 : PeriodIndexAbove(thi);
   if (khi - klo >= 2.0) {
     Set(out, -1.0, 1.0);
     return;
@@ -838,26 +840,37 @@ Interval CotAt(double x) {
 }
 
 // Below pi by more than the rounding of any bound's period index: an operand at least this long
-// may hold a pole that the indexes miss, and gets the whole line.
+// whose indexes are not known exact may hold a pole that they miss, and gets the whole line.
 constexpr double kPoleFreeLength = 3.141592;
 
+// t = (x + shift) / pi as computed lies within kPeriodError |t| + kPeriodErrorAbsolute of the
+// exact quotient: three roundings of at most 2^-53 each, 1/pi's own 6e-17, and pi/2's 2e-17 / pi,
+// with room to spare. Below kExactPeriodLimit that is less than a sixth of a period, so the
+// whole number nearest t is the only pole that can lie on the other side of the rounding.
+constexpr double kPeriodError = 5e-16;
+constexpr double kPeriodErrorAbsolute = 1e-16;
+constexpr double kExactPeriodLimit = 0x1p48;
+
 // The period k of a bound x of tan (poles at pi/2 + k pi, increasing between) or cot (poles at
-// k pi, decreasing between), from t = (x + shift) / pi rounded: x lies between the poles at t = k
-// and t = k + 1. A t that rounds onto a whole number puts x within a few ulps of a pole, on a side
-// the rounding hides; no such pole is a double (cot's pole at 0 aside, which the caller takes
-// apart), so the sign of tan x tells the side: positive left of tan's poles and right of cot's.
+// k pi, decreasing between), from t = (x + shift) / pi: x lies between the poles at t = k and
+// t = k + 1. A t within its rounding error of a whole number m puts x within a few ulps of the
+// pole at m, on a side the rounding hides (t may land on m or just past it); no such pole is a
+// double (cot's pole at 0 aside, which the caller takes apart), so the sign of tan x tells the
+// side: positive left of tan's poles and right of cot's. Exact for |t| < kExactPeriodLimit.
 double PolePeriod(double x, double t, bool cot) {
-  const double k = std::floor(t);
-  if (t != k) return k;
-  return (std::tan(x) > 0.0) != cot ? k - 1.0 : k;
+  const double m = std::round(t);
+  if (std::fabs(t - m) > kPeriodError * std::fabs(t) + kPeriodErrorAbsolute) return std::floor(t);
+  return (std::tan(x) > 0.0) != cot ? m - 1.0 : m;
 }
 
-// tan and cot. The period index of each bound is taken as computed, without a margin: a margin
-// would call every operand within a few 1e-15 of a pole unbounded, and a search that narrows onto
-// a pole could then never get closer. Near a pole a t that rounds to the other side of a whole
-// number puts the bound in the wrong period; an operand shorter than kPoleFreeLength that then
-// holds a pole unnoticed has its end values in the wrong order (tan lo > tan hi), which gives the
-// whole line below. A bound on cot's pole at 0 is approached from inside: the infinity on that
+// tan and cot. The period index of each bound is taken without a margin: a margin would call
+// every operand within a few 1e-15 of a pole unbounded, and a search that narrows onto a pole
+// could then never get closer. Below kExactPeriodLimit the indexes are exact, so equal ones mean
+// no pole inside, however close to a period the operand's length. Beyond it an index may be a
+// period off; an operand shorter than kPoleFreeLength that then holds a pole unnoticed has its
+// end values in the wrong order (tan lo > tan hi), which gives the whole line below. Past 2^52
+// periods the doubles are more than a period apart, so only a point operand, which is never a
+// pole, has bounds. A bound on cot's pole at 0 is approached from inside: the infinity on that
 // side, one-sided as the reciprocal is.
 void TanOrCot(Interval& out, const Interval& a, bool cot) {
   if (RefuseUndefined(out, a)) return;
@@ -868,15 +881,19 @@ void TanOrCot(Interval& out, const Interval& a, bool cot) {
   const double shift = cot ? 0.0 : kHalfPi;
   const double tlo = (a.lo + shift) * kInversePi, thi = (a.hi + shift) * kInversePi;
   const bool poleLo = cot && a.lo == 0.0, poleHi = cot && a.hi == 0.0;
-  if (std::fabs(tlo) > kTwoTo52 || std::fabs(thi) > kTwoTo52 || !(a.hi - a.lo < kPoleFreeLength) ||
+  const double tmax = std::max(std::fabs(tlo), std::fabs(thi));
+  const bool pointBeyondPeriods = tmax > kTwoTo52 && a.lo == a.hi;
+  if ((tmax > kTwoTo52 && !pointBeyondPeriods) || (!(tmax < kExactPeriodLimit) && !(a.hi - a.lo < kPoleFreeLength)) ||
       (poleLo && poleHi)) {
     out = kWholeLine;
     return;
   }
-  const double klo = poleLo ? 0.0 : PolePeriod(a.lo, tlo, cot), khi = poleHi ? -1.0 : PolePeriod(a.hi, thi, cot);
-  if (klo != khi) {
-    out = kWholeLine;  // a pole inside
-    return;
+  if (!pointBeyondPeriods) {
+    const double klo = poleLo ? 0.0 : PolePeriod(a.lo, tlo, cot), khi = poleHi ? -1.0 : PolePeriod(a.hi, thi, cot);
+    if (klo != khi) {
+      out = kWholeLine;  // a pole inside
+      return;
+    }
   }
   const Interval r = cot ? Interval{poleHi ? -kInf : CotAt(a.hi).lo, poleLo ? kInf : CotAt(a.lo).hi}
                          : Rising([](double v) { return std::tan(v); }, a.lo, a.hi, 0.0);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -267,6 +269,57 @@ TEST(ComplexIntervalContainment, WholePowersEncloseTheRepeatedProducts) {
       check.Expect(r, want, [&] { return At(z, p) + " ^ " + Fmt(n); });
     }
   }
+}
+
+// Point rectangles whose exact value has a part that is a double while e^re(w ln z), e^re or |z|
+// is not: powers near the doubles' limits (PowerNearLimits, |z| up to past the largest double),
+// exp of x + iy with x in [705, 720], ln and sqrt of z with |z| past the largest double, and
+// the circular and hyperbolic functions with a part near or past cosh's overflow.
+// The rectangle holds the 113-bit value, and each part of size below 2^1022 (clear of the
+// outward rounding past the largest double) has two finite bounds.
+TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADouble) {
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int failures = 0, checked = 0;
+  const auto expect = [&](const CI& r, QuadComplex want, const std::string& what) {
+    const auto bounded = [](const Interval& part, Quad v) {
+      return !(fabsq(v) < Quad(0x1p1022)) || (std::isfinite(part.lo) && std::isfinite(part.hi));
+    };
+    checked += (fabsq(__real__ want) < Quad(0x1p1022)) != (fabsq(__imag__ want) < Quad(0x1p1022));
+    const bool ok = !ComplexIntervalIsUndefined(r) && Holds(r.re, __real__ want) && Holds(r.im, __imag__ want) &&
+                    bounded(r.re, __real__ want) && bounded(r.im, __imag__ want);
+    if (!ok && failures++ < 5) ADD_FAILURE() << what << " = " << Show(r) << ", exact (" << Fmt(__real__ want) << ", " << Fmt(__imag__ want) << ")";
+  };
+  for (int i = 0; i < 6000; ++i) {
+    PowerCase c;
+    if (!PowerNearLimits(rng, c)) continue;
+    const CI z{{c.z.re, c.z.re}, {c.z.im, c.z.im}}, w{{c.w.re, c.w.re}, {c.w.im, c.w.im}};
+    expect(ValueOf(ComplexIntervalPower, z, w), QuadPolarPower(c.z, c.w), Show(c.z) + "^" + Show(c.w));
+    const Complex e{705 + 15 * unit(rng), 20 * unit(rng) - 10};
+    expect(ValueOf(ComplexIntervalExp, {{e.re, e.re}, {e.im, e.im}}), cexpq(MakeQuad(e.re, e.im)), "exp" + Show(e));
+    // |z| past the largest double, its parts not: ln |z| and sqrt |z| are far inside.
+    const Complex big{DBL_MAX * (unit(rng) - 0.5) * 2, DBL_MAX * (0.6 + 0.4 * unit(rng))};
+    const CI b{{big.re, big.re}, {big.im, big.im}};
+    expect(ValueOf(ComplexIntervalLn, b), clogq(MakeQuad(big.re, big.im)), "ln" + Show(big));
+    expect(ValueOf(ComplexIntervalSqrt, b), csqrtq(MakeQuad(big.re, big.im)), "sqrt" + Show(big));
+  }
+  // Products and quotients of cosh and sinh of a part where those overflow on the way: from 300
+  // to 800 in size for the quotients, from 708 to 711 for the products (past that they overflow).
+  const std::string products[] = {"sin", "cos", "sinh", "cosh"};
+  const std::string quotients[] = {"tan", "cot", "sec", "csc", "tanh", "coth", "sech", "csch"};
+  for (const ComplexUnary& f : kComplexUnary) {
+    const std::string name = f.name;
+    const bool product = std::find(std::begin(products), std::end(products), name) != std::end(products);
+    if (!product && std::find(std::begin(quotients), std::end(quotients), name) == std::end(quotients)) continue;
+    const bool circular = name.back() != 'h';  // the hyperbolic names end in h
+    for (int i = 0; i < 400; ++i) {
+      const double size = product ? 708 + 3 * unit(rng) : 300 + 500 * unit(rng);
+      const double large = (unit(rng) < 0.5 ? -1 : 1) * size, small = 20 * unit(rng) - 10;
+      const Complex p = circular ? Complex{small, large} : Complex{large, small};
+      expect(ValueOf(f.box, CI{{p.re, p.re}, {p.im, p.im}}), f.quadComplex(MakeQuad(p.re, p.im)), name + Show(p));
+    }
+  }
+  EXPECT_GT(checked, 500) << "the sweep should find finite parts beside overflowing ones";
 }
 
 }  // namespace

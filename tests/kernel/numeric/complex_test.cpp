@@ -3,6 +3,7 @@
 // on the real axis, and a sweep against std::complex as an independent library off the cuts.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <complex>
 #include <random>
@@ -31,6 +32,12 @@ using PointFn = void (*)(Complex&, const Complex&);
   return ::testing::AssertionFailure() << "got " << Show(got) << ", want " << Show(Complex{want.real(), want.imag()});
 }
 
+Complex RealOver(double c, const Complex& z) {
+  Complex r;
+  ComplexRealOver(r, c, z);
+  return r;
+}
+
 TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
   const Complex undefined = kUndefinedComplex;
   struct Case { const char* what; Complex got; Complex want; };
@@ -54,6 +61,9 @@ TEST(ComplexArithmetic, GoldenValuesAndPrincipalBranches) {
       {"mod(7i, 3)", ValueOf(ComplexMod, {0, 7}, {3, 0}), undefined},
       {"angle of (-1, -1) in [0, 2 pi)", ValueOf(ComplexAtan2, {-1, 0}, {-1, 0}), {3.9269908169872414, 0}},
       {"1/(0+0i) is not a number", ValueOf(ComplexDivide, {1, 0}, {0, 0}), undefined},
+      // |z|^2 beyond the doubles either way; the reciprocal is exact (powers of two).
+      {"1/(2^600 (1+i))", RealOver(1, {0x1p600, 0x1p600}), {0x1p-601, -0x1p-601}},
+      {"1/(2^-600 (1+i))", RealOver(1, {0x1p-600, 0x1p-600}), {0x1p599, -0x1p599}},
       {"(x+i)(x-i) is exactly real", {0, ValueOf(ComplexMultiply, {1.1, 1}, {1.1, -1}).im}, {0, 0}},
       // One fused multiply-add a part: (1 + 2^-30)^2 - 1 keeps its 2^-60 (by hand).
       {"fused product", ValueOf(ComplexSquare, {1 + 0x1p-30, 1}), {0x1p-29 + 0x1p-60, 2 + 0x1p-29}},
@@ -266,6 +276,96 @@ TEST(ComplexArithmetic, WholePowersOfAnySizeHaveTheExactPartsSignsAndFiniteness)
     }
   }
   EXPECT_GT(infinite, 1000) << "the sweep should reach past the doubles";
+}
+
+// A part against its 113-bit value q, given the value's modulus: infinite exactly where q rounds
+// to an infinity, with its sign; otherwise finite, of q's sign wherever q stands clear of the
+// allowed error, and within `ulps` units of 2^-53 of the modulus (plus one subnormal step): a part
+// small beside the other carries the other's rounding, as the angle's error moves both.
+::testing::AssertionResult PartMatches(double got, Quad q, Quad modulus, double ulps) {
+  const double want = static_cast<double>(q);
+  const Quad allowed = ulps * Quad(0x1p-53) * modulus + Quad(0x1p-1074);
+  const Quad error = fabsq(Quad(got) - q);
+  const bool ok = std::isinf(want) ? got == want
+                                   : std::isfinite(got) && (fabsq(q) <= allowed || std::signbit(got) == std::signbit(want)) &&
+                                         error <= allowed;
+  if (ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got " << Fmt(got) << ", the exact part " << Fmt(q) << " (modulus " << Fmt(modulus) << ")";
+}
+
+::testing::AssertionResult Matches(const Complex& got, QuadComplex want, double ulps) {
+  const Quad modulus = cabsq(want);
+  const auto re = PartMatches(got.re, __real__ want, modulus, ulps), im = PartMatches(got.im, __imag__ want, modulus, ulps);
+  if (re && im) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "re: " << re.message() << "; im: " << im.message();
+}
+
+// Powers with a non-whole or complex exponent whose modulus lies near the largest double, or
+// near and below the least (PowerNearLimits), against QuadPolarPower: every part within 4 units
+// of 2^-53 of the modulus, infinite exactly where the exact part lies beyond the doubles, and
+// never NaN. (-1e154 - 1.2e138 i)^(2 + 0.5i) has the real part 9.6e307 and an infinite imaginary one.
+TEST(ComplexArithmetic, NonWholePowersNearOverflowAndUnderflowKeepEveryFinitePart) {
+  std::mt19937_64 rng(20261207);
+  int failures = 0, infinite = 0, finiteBesideInfinite = 0, tiny = 0;
+  for (int i = 0; i < 20000 && failures < 5; ++i) {
+    PowerCase c;
+    if (!PowerNearLimits(rng, c)) continue;
+    const Complex got = ValueOf(ComplexPower, c.z, c.w);
+    const QuadComplex want = QuadPolarPower(c.z, c.w);
+    const double re = static_cast<double>(__real__ want), im = static_cast<double>(__imag__ want);
+    infinite += std::isinf(re) || std::isinf(im);
+    finiteBesideInfinite += std::isinf(re) != std::isinf(im);
+    tiny += cabsq(want) < Quad(0x1p-1000);
+    const auto ok = Matches(got, want, 4);
+    if (!ok && failures++ < 5) ADD_FAILURE() << Show(c.z) << "^" << Show(c.w) << " = " << Show(got) << ": " << ok.message();
+  }
+  EXPECT_GT(infinite, 2000) << "the sweep should reach past the doubles";
+  EXPECT_GT(finiteBesideInfinite, 500) << "and find finite parts beside infinite ones";
+  EXPECT_GT(tiny, 2000) << "and reach below the least normal double";
+  EXPECT_TRUE(Matches(ValueOf(ComplexPower, {-1e154, -1.2e138}, {2, 0.5}), QuadPolarPower({-1e154, -1.2e138}, {2, 0.5}), 4));
+}
+
+// The functions built on e^x with one large part: exp and the hyperbolic functions of x + iy,
+// the circular ones of y + ix, with |x| from 300 to 800 (where e^x or e^2x passes the largest
+// double while a product with a sine or cosine may not, and a reciprocal is far below the square
+// root of the least double); a zero y is included (sin(800i) has real part 0). ln and sqrt of z
+// with |z| past the largest double (its parts not), within 1e8 of it, or among the subnormals.
+// Against the 113-bit functions, as for the powers, within 4 units of 2^-53 of the modulus.
+TEST(ComplexArithmetic, FunctionsWithAPartNearOverflowKeepEveryFinitePart) {
+  struct Sweep {
+    const char* name;
+    bool largeImaginary;  // the large part is the imaginary one
+  };
+  const Sweep sweeps[] = {{"exp", false},  {"sinh", false}, {"cosh", false}, {"tanh", false}, {"csch", false},
+                          {"sech", false}, {"coth", false}, {"sin", true},    {"cos", true},    {"tan", true},
+                          {"csc", true},   {"sec", true},   {"cot", true},    {"ln", false},    {"sqrt", false}};
+  std::mt19937_64 rng(20261208);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (const Sweep& s : sweeps) {
+    const ComplexUnary* f = nullptr;
+    for (const ComplexUnary& c : kComplexUnary) f = std::string(c.name) == s.name ? &c : f;
+    ASSERT_NE(f, nullptr) << s.name;
+    const bool modulusSweep = std::string(s.name) == "ln" || std::string(s.name) == "sqrt";
+    int failures = 0;
+    for (int i = 0; i < 4000 && failures < 3; ++i) {
+      const double sign = unit(rng) < 0.5 ? -1 : 1;
+      Complex z;
+      if (modulusSweep && unit(rng) < 0.25) {
+        z = {sign * DBL_MAX * (0.5 + 0.5 * unit(rng)), (unit(rng) < 0.5 ? -1 : 1) * DBL_MAX * (0.5 + 0.5 * unit(rng))};
+      } else if (modulusSweep) {
+        const double m = unit(rng) < 0.5 ? DBL_MAX * std::pow(10.0, -8 * unit(rng)) : std::pow(10.0, -300 - 23 * unit(rng));
+        const double theta = kPi * (2 * unit(rng) - 1);
+        z = {m * std::cos(theta), m * std::sin(theta) + 0.0};  // a zero part counts as +0 on the cut
+      } else {
+        const double large = sign * (300 + 500 * unit(rng)), small = unit(rng) < 0.1 ? 0.0 : 20 * unit(rng) - 10;
+        if (small == 0.0 && !s.largeImaginary) continue;  // a real argument takes the real function
+        z = s.largeImaginary ? Complex{small, large} : Complex{large, small};
+      }
+      const Complex got = ValueOf(f->point, z);
+      const auto ok = Matches(got, f->quadComplex(MakeQuad(z.re, z.im)), 4);
+      if (!ok && failures++ < 3) ADD_FAILURE() << s.name << Show(z) << " = " << Show(got) << ": " << ok.message();
+    }
+  }
 }
 
 // Inside the real domain a real argument (with either zero) gives an exactly real result within

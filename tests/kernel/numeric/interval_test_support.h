@@ -128,6 +128,42 @@ inline QuadComplex QuadReciprocal(QuadComplex z) {
   return MakeQuad(re / d, -im / d);
 }
 
+// z^w = e^(w ln z) at 113 bits, on the principal branch; the binary exponent range of
+// __float128 holds every such power of doubles whose w ln z stays below 11000 in size.
+inline QuadComplex QuadPolarPower(const Complex& z, const Complex& w) {
+  const QuadComplex e = MakeQuad(w.re, w.im) * clogq(MakeQuad(z.re, z.im));
+  return expq(__real__ e) * MakeQuad(cosq(__imag__ e), sinq(__imag__ e));
+}
+
+struct PowerCase {
+  Complex z, w;
+};
+
+// A power whose modulus lies near the largest double, or near and below the least: w = a + bi
+// with a non-whole (b sometimes 0, w sometimes negated), and |z| chosen so that re(w ln z) lands
+// in [703, 717] or [-750, -730]; arg z uniform, or within 1e-20 to 1e-2 of the real
+// axis (parts of unlike sizes). False when a part of z would leave the doubles.
+inline bool PowerNearLimits(std::mt19937_64& rng, PowerCase& out) {
+  std::uniform_real_distribution<double> unit(0, 1);
+  double a = 0.25 + 3.5 * unit(rng);
+  if (unit(rng) < 0.2) a = std::floor(a) + 0.5;
+  const double b = unit(rng) < 0.2 ? 0.0 : 4 * unit(rng) - 2;
+  const double sign = unit(rng) < 0.3 ? -1 : 1;
+  double theta = kPi * (2 * unit(rng) - 1);
+  if (unit(rng) < 0.3) {  // beside the real axis, on either side of either half
+    const double offset = std::pow(10.0, -20 + 18 * unit(rng)) * (unit(rng) < 0.5 ? -1 : 1);
+    theta = unit(rng) < 0.5 ? offset : std::copysign(kPi, offset) - offset;
+  }
+  const double target = unit(rng) < 0.7 ? 703 + 14 * unit(rng) : -750 + 20 * unit(rng);
+  const double lnModulus = sign * (target + sign * b * theta) / a;  // sign a ln|z| - sign b theta = target
+  // Each part formed as one exponential, so |z| may pass the largest double while its parts do not.
+  const auto part = [&](double unit) { return std::copysign(std::exp(lnModulus + std::log(std::fabs(unit))), unit); };
+  out.z = {part(std::cos(theta)) + 0.0, part(std::sin(theta)) + 0.0};  // a zero part counts as +0
+  if (!std::isfinite(out.z.re) || !std::isfinite(out.z.im) || std::fabs(lnModulus) > 740) return false;
+  out.w = {sign * a, sign * b};
+  return true;
+}
+
 // A complex function of one operand: point and rectangle forms, the real function it agrees with
 // on the real axis (NaN outside its domain) and the real machine's interval operation, the C++
 // library's form and tolerance (of max(1, |value|)) to check the point form off the cuts, the
