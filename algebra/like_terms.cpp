@@ -244,6 +244,7 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
     SetChild(a, 1, sum);
     SetChild(b, 1, spare2);  // b is freed whole
     spare2 = nullptr;
+    SimplifyNode(negation);  // -(4/3) as the number quotient -4/3, which the sum adds to 2
     SimplifyNode(sum);
     SimplifyNode(a);
     DropDenominatorFactor(c, spare);
@@ -299,7 +300,9 @@ class OperandKeys {
     --count_;
     for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1], alone_[k] = alone_[k + 1];
     keys_[merged] = key_(node_->children[merged]);
-    alone_[merged] = 0;  // its new key was not among those sorted
+    // The new key was not among those sorted: every operand that shares it has a partner now.
+    alone_[merged] = 0;
+    for (int k = 0; k < count_; ++k) alone_[k] = keys_[k] == keys_[merged] ? 0 : alone_[k];
   }
   // False only when operands i and j surely do not merge.
   bool MayMatch(int i, int j) const { return keys_ == nullptr || keys_[i] == keys_[j]; }
@@ -366,7 +369,7 @@ bool ContainsDerivativeOperator(const ExprNode* t) { return ContainsKind(t, IsDe
 
 bool SameBase(const ExprNode* a, const ExprNode* b) {
   if (!IsPower(a) && !IsPower(b) && IsNumberValue(a, 0)) return false;
-  return ExpressionsEqual(BaseOf(a), BaseOf(b));
+  return ExpressionsAndShapesEqual(BaseOf(a), BaseOf(b));
 }
 
 bool LikeTerms(const ExprNode* a, const ExprNode* b) {
@@ -377,13 +380,13 @@ bool LikeTerms(const ExprNode* a, const ExprNode* b) {
     const int ai = IsNumberNode(a->children[0]) ? 1 : 0, bi = IsNumberNode(b->children[0]) ? 1 : 0;
     if (a->arity - ai != b->arity - bi) return false;
     for (int k = 0; ai + k < a->arity; ++k) {
-      if (!ExpressionsEqual(a->children[ai + k], b->children[bi + k])) return false;
+      if (!ExpressionsAndShapesEqual(a->children[ai + k], b->children[bi + k])) return false;
     }
     return true;
   }
-  if (aProduct) return a->arity == 2 && IsNumberNode(a->children[0]) && ExpressionsEqual(a->children[1], b);
-  if (bProduct) return b->arity == 2 && IsNumberNode(b->children[0]) && ExpressionsEqual(b->children[1], a);
-  return ExpressionsEqual(a, b);
+  if (aProduct) return a->arity == 2 && IsNumberNode(a->children[0]) && ExpressionsAndShapesEqual(a->children[1], b);
+  if (bProduct) return b->arity == 2 && IsNumberNode(b->children[0]) && ExpressionsAndShapesEqual(b->children[1], a);
+  return ExpressionsAndShapesEqual(a, b);
 }
 
 void CollectLikeTerms(ExprNode* sum) {
@@ -406,6 +409,14 @@ void CollectLikeTerms(ExprNode* sum) {
     RemoveOrReplace(sum, i, spare);
     if (!FreeSpares(spare)) return;
     keys.AfterMerge(i, j - 1);
+    // The merged term may have become like one the loop has passed (x^2 + x x + x x): the loop
+    // goes back to it.
+    for (int k = 0; sum->kind == KindPlus && k < i; ++k) {
+      if (keys.MayMatch(k, j - 1) && LikeTerms(sum->children[k], sum->children[j - 1])) {
+        i = k;
+        break;
+      }
+    }
   }
   SwitchGuard once(&AlgebraSwitches::collectLikeTerms, false);
   SimplifyNode(sum);
