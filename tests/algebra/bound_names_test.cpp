@@ -6,6 +6,7 @@
 
 #include "algebra/algebra_commands.h"
 #include "algebra/expansion_by_kind.h"
+#include "algebra/numeric_evaluation.h"
 #include "algebra/stepwise_moves.h"
 #include "tests/algebra/algebra_test_support.h"
 
@@ -55,6 +56,13 @@ TEST_F(AlgebraTest, BoundLettersAreNoConstants) {
       {"plus[ln[e],power[i,2]]", "0"},
   };
   for (const auto& c : cases) EXPECT_TRUE(Rewrites(SimplifySelectionWithDerivatives, c.before, c.after));
+  // Numeric evaluation leaves what holds a bound name, an integral's variable too, and a
+  // product's index equation: only the parts free of them become numbers.
+  const struct { const char* before; const char* after; } numeric[] = {
+      {"integral[times[sin[x],plus[1,2]],x]", "integral[times[sin[x],3],x]"},
+      {"prod[times[k,y,plus[1,1]],equal[k,1],3]", "prod[times[k,y,2],equal[k,1],3]"},
+  };
+  for (const auto& c : numeric) EXPECT_TRUE(Rewrites(EvaluateSubtreesNumerically, c.before, c.after));
 }
 
 // Every stepwise move on a part of a sum's or product's index equation leaves the formula alone

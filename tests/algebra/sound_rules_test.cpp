@@ -105,6 +105,11 @@ TEST_F(AlgebraTest, MatricesOfOtherShapesAreNeverEqual) {
       {kExpandSpecialForms, "substitution[plus[matrix[2,1,a,b],c],equal[matrix[1,2,a,b],0]]", "plus[matrix[2,1,a,b],c]"},
   };
   ExpectGoldens(std::begin(cases), std::end(cases));
+  {  // a row does not join a power of a column as x x^2 = x^3
+    CurrentEditor e("times[matrix[1,2,a,b],power[matrix[2,1,a,b],2]]", "0");
+    RunAlgebraCommand(0x2101);
+    EXPECT_TRUE(Is(e.editor.root, "times[matrix[1,2,a,b],power[matrix[2,1,a,b],2]]"));
+  }
   ExprNode* rule = Tree("equal[matrix[1,2,dummy[0],b],c]");
   const struct { const char* before; const char* after; } rewrites[] = {
       {"matrix[2,1,a,b]", "matrix[2,1,a,b]"},
