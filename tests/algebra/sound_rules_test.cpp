@@ -48,6 +48,9 @@ TEST_F(AlgebraTest, PowerRootAndLogRulesHoldForEverySign) {
       {kSimplify, "sqrt[times[x,y]]", "sqrt[times[x,y]]"},
       {kSimplify, "sqrt[times[4,x]]", "times[sqrt[4],sqrt[x]]"},    // one factor of unknown sign
       {kSimplify, "sqrt[over[x,y]]", "sqrt[over[x,y]]"},
+      // an index from 1 is positive; from 0 it may be 0, and sqrt(0 x) = 0 where sqrt(x) has none
+      {kSimplify, "sum[sqrt[times[k,x]],equal[k,1],2]", "sum[times[sqrt[k],sqrt[x]],equal[k,1],2]"},
+      {kSimplify, "sum[sqrt[times[k,x]],equal[k,0],2]", "sum[sqrt[times[k,x]],equal[k,0],2]"},
       {kSimplify, "power[times[x,y],3]", "times[power[x,3],power[y,3]]"},
       {kSimplify, "power[times[x,y],over[1,3]]", "times[power[x,over[1,3]],power[y,over[1,3]]]"},
       {kSimplify, "sqrt[minus[x]]", "sqrt[minus[x]]"},               // x = -1: 1, where (-1)^(1/2) has none
