@@ -290,19 +290,23 @@ class OperandKeys {
 
   // After a merge that removed operand `removed` and left the merged operand at `merged` (an index
   // in the node as it is now): the two entries brought up to date, or all of them when the node
-  // did not lose exactly that one operand.
-  void AfterMerge(int removed, int merged) {
-    if (keys_ == nullptr || node_->kind != kind_) return;
+  // did not lose exactly that one operand. False when the merged operand surely kept its key.
+  bool AfterMerge(int removed, int merged) {
+    if (keys_ == nullptr || node_->kind != kind_) return true;
     if (node_->arity != count_ - 1 || merged < 0 || merged >= node_->arity) {
       Refresh();
-      return;
+      return true;
     }
     --count_;
     for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1], alone_[k] = alone_[k + 1];
+    const uint64_t former = keys_[merged];
     keys_[merged] = key_(node_->children[merged]);
-    // The new key was not among those sorted: every operand that shares it has a partner now.
-    alone_[merged] = 0;
+    alone_[merged] = 0;  // its new key was not among those sorted
+    // A merge that changed the key (x x + x x into 2 x^2) may give a partner to an operand that
+    // had none: every operand that shares the new key is searched from again.
+    if (keys_[merged] == former) return false;
     for (int k = 0; k < count_; ++k) alone_[k] = keys_[k] == keys_[merged] ? 0 : alone_[k];
+    return true;
   }
   // False only when operands i and j surely do not merge.
   bool MayMatch(int i, int j) const { return keys_ == nullptr || keys_[i] == keys_[j]; }
@@ -408,10 +412,10 @@ void CollectLikeTerms(ExprNode* sum) {
     SimplifyChildrenThenNode(term);
     RemoveOrReplace(sum, i, spare);
     if (!FreeSpares(spare)) return;
-    keys.AfterMerge(i, j - 1);
-    // The merged term may have become like one the loop has passed (x^2 + x x + x x): the loop
-    // goes back to it.
-    for (int k = 0; sum->kind == KindPlus && k < i; ++k) {
+    // A merged term of a new key may have become like one the loop has passed (x^2 + x x + x x):
+    // the loop goes back to it.
+    const bool newKey = keys.AfterMerge(i, j - 1);
+    for (int k = 0; newKey && sum->kind == KindPlus && k < i; ++k) {
       if (keys.MayMatch(k, j - 1) && LikeTerms(sum->children[k], sum->children[j - 1])) {
         i = k;
         break;
