@@ -22,8 +22,8 @@ int VariableSlot(const ExprNode* node) {
   return slot >= 0 && slot < kPatternSlots ? slot : -1;
 }
 
-// Equal kinds and arities, and equal values where the kind has one (a matrix's shape, an index
-// list's or tensor's levels); children not compared.
+// Equal kinds and arities, and equal values where the kind has one (a matrix's shape too);
+// children not compared.
 bool SameHead(const ExprNode* a, const ExprNode* b) {
   if (a->kind != b->kind || a->arity != b->arity) return false;
   switch (a->kind) {
@@ -31,10 +31,7 @@ bool SameHead(const ExprNode* a, const ExprNode* b) {
     case KindChar:
     case KindDummy: return a->value.symbol == b->value.symbol;
     case KindString: return std::strcmp(a->text != nullptr ? a->text : "", b->text != nullptr ? b->text : "") == 0;
-    case KindMatrix:
-    case KindIndexes: return a->value.halves.first == b->value.halves.first && a->value.halves.second == b->value.halves.second;
-    case KindTensor: return a->value.tensorMask == b->value.tensorMask;
-    default: return true;
+    default: return SameShapeParameters(a, b);
   }
 }
 

@@ -893,10 +893,7 @@ bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
   return y.Current() == nullptr;
 }
 
-namespace {
-
-// The parameters ExpressionsEqual passes over, of two nodes SameNode accepted.
-bool SameParameters(const ExprNode* p, const ExprNode* q) {
+bool SameShapeParameters(const ExprNode* p, const ExprNode* q) {
   switch (p->kind) {
     case KindMatrix:
     case KindIndexes: return p->value.halves.first == q->value.halves.first && p->value.halves.second == q->value.halves.second;
@@ -906,8 +903,6 @@ bool SameParameters(const ExprNode* p, const ExprNode* q) {
   }
 }
 
-}  // namespace
-
 bool ExpressionsAndShapesEqual(const ExprNode* a, const ExprNode* b) {
   if (a == nullptr || b == nullptr) return a == b;
   TreeCursor x(const_cast<ExprNode*>(a), WalkOrder::kPreOrder);
@@ -915,7 +910,7 @@ bool ExpressionsAndShapesEqual(const ExprNode* a, const ExprNode* b) {
   for (; x.Current() != nullptr; x.Next(), y.Next()) {
     const ExprNode* p = x.Current();
     const ExprNode* q = y.Current();
-    if (q == nullptr || !SameNode(p, q) || !SameParameters(p, q)) return false;
+    if (q == nullptr || !SameNode(p, q) || !SameShapeParameters(p, q)) return false;
   }
   return y.Current() == nullptr;
 }

@@ -253,6 +253,9 @@ bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);
 // differ. For every comparison that decides a rewrite of a value (like terms, like factors,
 // patterns, substitution); ExpressionsEqual stays for a tree's identity.
 bool ExpressionsAndShapesEqual(const ExprNode* a, const ExprNode* b);
+// The parameters ExpressionsEqual passes over agree, for two nodes of one kind: a matrix's rows
+// and columns, an index list's or tensor's levels, a chem node's bytes (other kinds: true).
+bool SameShapeParameters(const ExprNode* p, const ExprNode* q);
 // The box's rectangle (top = bottom - descent - ascent, right = left + width); returns the box,
 // or null with rect untouched when the node or its box is missing.
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect);
