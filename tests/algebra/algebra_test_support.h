@@ -37,6 +37,9 @@ using Values = std::map<int32_t, double>;  // by symbol id: letters, and pi or e
 inline ExprNode* Tree(const char* text) { return tree_test::Build(text); }
 inline ExprNode* Tree(const std::string& text) { return tree_test::Build(text.c_str()); }
 
+// The Math commands whose results the value properties read.
+constexpr int32_t kSimplify = 0x2000, kExpand = 0x2002, kExpandSpecialForms = 0x201B;
+
 class AlgebraTest : public tree_test::TreeTest {
  protected:
   void SetUp() override {

@@ -14,8 +14,6 @@ namespace {
 
 using namespace algebra_test;
 
-constexpr int32_t kSimplify = 0x2000, kExpand = 0x2002, kExpandSpecialForms = 0x201B;
-
 // Goldens by hand: the index equations of products and integrals stay as they are, like a sum's;
 // an equation anywhere else is still distributed, in a product's body too.
 TEST_F(AlgebraTest, IndexEquationsAreNotDistributedOver) {

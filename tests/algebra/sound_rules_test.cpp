@@ -15,8 +15,6 @@ namespace {
 
 using namespace algebra_test;
 
-constexpr int32_t kSimplify = 0x2000, kExpand = 0x2002, kExpandSpecialForms = 0x201B;
-
 struct CommandCase {
   int32_t code;
   const char* before;
