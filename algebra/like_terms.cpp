@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "algebra/rewrite_primitives.h"
+#include "algebra/sign_knowledge.h"
 #include "algebra/simplifier.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
@@ -127,6 +128,20 @@ bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
   FreeNode(spare);
   FreeNode(other);
   return false;
+}
+
+// Same bases whose exponents add (x^a x^b = x^(a + b), x^a / x^b = x^(a - b)) wherever the left
+// side has a value: not for a base that may be negative with one exponent a fraction of odd
+// denominator and the other no number (x^(2/3) x^n has a value at x = -1 for a whole n, while
+// x^(n + 2/3) is no real odd root).
+bool Combinable(const ExprNode* a, const ExprNode* b) {
+  if (!SameBase(a, b)) return false;
+  const ExprNode* ea = IsPower(a) ? a->children[1] : nullptr;  // null: the exponent 1
+  const ExprNode* eb = IsPower(b) ? b->children[1] : nullptr;
+  auto clash = [](const ExprNode* fraction, const ExprNode* other) {
+    return fraction != nullptr && other != nullptr && HasOddDenominator(fraction) && !IsNumberRatio(other);
+  };
+  return !(clash(ea, eb) || clash(eb, ea)) || KnownNonNegative(BaseOf(a));
 }
 
 // Merges factor i into factor j (same base, i < j) of a product. The index of the merged factor
@@ -266,7 +281,7 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
 // Index of the first factor of a product denominator whose base matches a, or -1.
 int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
   for (int j = 0; j < denominator->arity; ++j) {
-    if (SameBase(a, denominator->children[j])) return j;
+    if (Combinable(a, denominator->children[j])) return j;
   }
   return -1;
 }
@@ -433,10 +448,10 @@ void CollectLikeFactors(ExprNode* product) {
     const ExprNode* a = product->children[i];
     int j = i + 1;
     if (ContainsNonCommuting(a)) {
-      j = SameBase(product->children[j], a) ? j : product->arity;
+      j = Combinable(product->children[j], a) ? j : product->arity;
     } else {
       if (keys.Alone(i)) j = product->arity;
-      while (j < product->arity && !(keys.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
+      while (j < product->arity && !(keys.MayMatch(i, j) && Combinable(product->children[j], a))) ++j;
     }
     if (j == product->arity) {
       ++i;
@@ -496,7 +511,7 @@ void CancelCommonFactors(ExprNode* quotient) {
     ExprNode* denominator = quotient->children[1];
     ExprNode* a = numerator->children[i];
     if (!IsProduct(denominator)) {
-      if (!SameBase(a, denominator)) {
+      if (!Combinable(a, denominator)) {
         ++i;
         continue;
       }
@@ -515,7 +530,7 @@ void CancelCommonFactors(ExprNode* quotient) {
   ExprNode* numerator = quotient->children[0];
   ExprNode* denominator = quotient->children[1];
   if (!IsProduct(denominator)) {
-    if (SameBase(numerator, denominator)) Cancel({quotient, Column::kSingle, -1, 0}, numerator, denominator);
+    if (Combinable(numerator, denominator)) Cancel({quotient, Column::kSingle, -1, 0}, numerator, denominator);
     return;
   }
   const int j = MatchingFactor(numerator, denominator);

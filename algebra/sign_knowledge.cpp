@@ -138,6 +138,16 @@ bool IsEvenRatio(const ExprNode* e) {
   return WholeRatio(e, &p, &q) && p % 2 == 0 && q % 2 != 0;
 }
 
+bool IsNumberRatio(const ExprNode* e) {
+  if (IsNegation(e)) e = e->children[0];
+  return IsNumberNode(e) || (IsQuotient(e) && IsNumberNode(e->children[0]) && IsNumberNode(e->children[1]));
+}
+
+bool HasOddDenominator(const ExprNode* e) {
+  int32_t p = 0, q = 0;
+  return WholeRatio(e, &p, &q) && q % 2 != 0 && q != 1 && q != -1;
+}
+
 bool HasWholeReciprocal(const ExprNode* e) {
   if (IsNegation(e)) e = e->children[0];
   if (IsQuotient(e)) return IsNumberValue(e->children[0], 1) && IsWhole(e->children[1]);

@@ -18,6 +18,11 @@ bool IsOddWhole(const ExprNode* n);
 bool IsOddRatio(const ExprNode* e);
 // An exponent p/q (or -p/q) with p even and q odd, q = 1 included: x^e = |x|^e for every real x.
 bool IsEvenRatio(const ExprNode* e);
+// A number or a quotient of numbers, or the negation of one.
+bool IsNumberRatio(const ExprNode* e);
+// An exponent p/q (or -p/q) of whole numbers with q odd and not 1 or -1: x^e is real for a
+// negative x as a real odd root, which x^(e + n) for an exponent n that is no number is not.
+bool HasOddDenominator(const ExprNode* e);
 // An exponent whose reciprocal is whole: 1/k or -1/k, k whole.
 bool HasWholeReciprocal(const ExprNode* e);
 // Whether n >= 0 wherever it has a value, whatever real values its letters take: a number >= 0,

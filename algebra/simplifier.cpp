@@ -265,12 +265,6 @@ void DistributeOverQuotient(ExprNode* node) {
   SimplifyChildrenThenNode(node);
 }
 
-// A number or a quotient of numbers, or the negation of one.
-bool IsNumberRatio(const ExprNode* e) {
-  if (IsNegation(e)) e = e->children[0];
-  return IsNumberNode(e) || IsNumberQuotient(e);
-}
-
 // (b1 ... bk)^e = b1^e ... bk^e and (p/q)^e = p^e / q^e hold wherever the left side has a value
 // for a whole or odd-ratio e, for another e only while at most one operand may be negative or 0:
 // sqrt(x y) is 1 at x = y = -1 and 0 at x = 0, y = -1, where sqrt(x) sqrt(y) has no value.
@@ -370,8 +364,9 @@ Outcome SimplifyPower(ExprNode* node) {
     MultiplyExponents(node);
   } else if (IsNumberNode(b)) {
     const double base = NumberValue(b);
-    // 0^e is 0 only for an exponent that may be positive: 0 to a power <= 0 is left alone.
-    if (base == 1 || (base == 0 && !(IsNumberNode(e) && NumberValue(e) <= 0))) {
+    // 0^e is 0 only for an exponent known positive: 0^0 is 1, 0 to a negative power has no value,
+    // and a letter may be either.
+    if (base == 1 || (base == 0 && KnownPositive(e))) {
       ReplaceWithNumber(node, base);
     } else if (base < -1 && SplitOffMinusOne(node) != nullptr) {
       SetNumberValue(b, -base);

@@ -236,12 +236,20 @@ inline bool Close(double a, double b, double tolerance = 1e-9) {
 // fiftieth of its terms (y + |y| at y < 0 is 0 here, while its expansion is rounding noise, and
 // (x - 1)^6 expanded at x = 0.994 keeps no digit; an even root or a logarithm above magnifies
 // that), and no logarithm is within a millionth of 0 (ln(x / x) is the logarithm of 1 or of its
-// neighbour). Sums and products over an index are read
-// whole.
+// neighbour). The body of a sum or product over an index is read at each value of the index.
 inline bool WellConditioned(const ExprNode* n, const Values& at) {
   const double v = Evaluate(n, at);
   if (!std::isfinite(v)) return false;
-  if (n->kind == KindSum || n->kind == KindProd) return true;
+  const ExprNode* range = (n->kind == KindSum || n->kind == KindProd) && n->arity == 3 ? n->children[1] : nullptr;
+  if (range != nullptr && range->kind == KindEqual && range->arity == 2 && range->children[0]->kind == KindChar) {
+    Values inner = at;
+    const double first = Evaluate(range->children[1], at), last = Evaluate(n->children[2], at);
+    for (int k = 0; k < 1000 && first + k <= last; ++k) {  // the steps Evaluate takes
+      inner[range->children[0]->value.symbol] = first + k;
+      if (!WellConditioned(n->children[0], inner)) return false;
+    }
+    return true;
+  }
   double terms = 0;
   for (int i = 0; i < n->arity; ++i) {
     if (!WellConditioned(n->children[i], at)) return false;

@@ -21,7 +21,8 @@ TEST_F(AlgebraTest, SimplifierEdgeCasesGiveTheirGoldens) {
   const struct { void (*entry)(ExprNode*); const char* before; const char* after; } cases[] = {
       {SimplifyTreeBottomUp, "power[0,0]", "1"},
       {SimplifyTreeBottomUp, "power[x,0]", "1"},
-      {SimplifyTreeBottomUp, "power[0,x]", "0"},
+      {SimplifyTreeBottomUp, "power[0,x]", "power[0,x]"},  // 1 at x = 0
+      {SimplifyTreeBottomUp, "power[0,exp[x]]", "0"},
       {SimplifyTreeBottomUp, "power[1,x]", "1"},
       {SimplifyTreeBottomUp, "power[-8,x]", "times[power[-1,x],power[8,x]]"},
       {SimplifyTreeBottomUp, "power[-0.5,x]", "power[-0.5,x]"},

@@ -52,6 +52,12 @@ TEST_F(AlgebraTest, PowerRootAndLogRulesHoldForEverySign) {
       {kSimplify, "power[times[x,y],3]", "times[power[x,3],power[y,3]]"},
       {kSimplify, "power[times[x,y],over[1,3]]", "times[power[x,over[1,3]],power[y,over[1,3]]]"},
       {kSimplify, "sqrt[minus[x]]", "sqrt[minus[x]]"},               // x = -1: 1, where (-1)^(1/2) has none
+      // x^(2/3) x^n has a value at x = -1, n = 1, where x^(n + 2/3) has none (no fraction)
+      {kSimplify, "times[power[x,over[2,3]],power[x,n]]", "times[power[x,over[2,3]],power[x,n]]"},
+      {kSimplify, "over[power[x,over[2,3]],power[x,n]]", "over[power[x,over[2,3]],power[x,n]]"},
+      {kSimplify, "times[power[x,over[2,3]],power[x,over[1,3]]]", "x"},
+      {kSimplify, "times[power[exp[x],over[2,3]],power[exp[x],n]]", "power[exp[x],plus[n,over[2,3]]]"},
+      {kSimplify, "power[0,minus[over[2,3]]]", "power[0,minus[over[2,3]]]"},  // 1 / 0^(2/3): no value, not 0
       {kExpandSpecialForms, "abs[matrix[2,1,0,a]]", "abs[a]"},
       {kExpandSpecialForms, "ln[power[x,2]]", "times[2,ln[abs[x]]]"},
       {kExpandSpecialForms, "ln[power[x,3]]", "times[3,ln[x]]"},
