@@ -128,7 +128,7 @@ void NormalizeSelectionChildren() {
     if (KeepsEquations(n->kind)) continue;
     // n stays the node it is (its content replaced), so the indexes go on over its new operands.
     for (int i = 0; i < n->arity && !GetOutOfMemoryFlag(); ++i) {
-      if (n->children[i]->kind == KindEqual) DistributeOverEquation(n, i);
+      if (n->children[i]->kind == KindEqual && !IsIndexEquation(n->children[i])) DistributeOverEquation(n, i);
     }
   }
 }

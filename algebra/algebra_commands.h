@@ -21,7 +21,8 @@ void RunAlgebraCommand(int32_t code);
 void SimplifySelection();
 // id groups removed from the caret node's subtree, then in post-order each node that is none of
 // comma, sum, substitution and rightarrow has every equation among its operands distributed
-// (DistributeOverEquation), one level a command; the walk stops once memory has run out.
+// (DistributeOverEquation), one level a command, but for the index equation of a product or
+// integral (IsIndexEquation); the walk stops once memory has run out.
 void NormalizeSelectionChildren();
 // node's operand i an equation of m >= 1 sides: node becomes an equation whose side j is a copy
 // of node with that operand replaced by side j (f(a = b) gives f(a) = f(b)). In place; other

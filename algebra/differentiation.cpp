@@ -197,7 +197,7 @@ ExprNode* Differentiator::Quotient(const ExprNode* a, const ExprNode* b) const {
 ExprNode* Differentiator::Power(const ExprNode* e) const {
   const ExprNode* b = e->children[0];
   const ExprNode* n = e->children[1];
-  if (IsSymbolNode(b, kSymbolE)) return Build(KindTimes, {C(e), D(n)});
+  if (IsConstantSymbol(b, kSymbolE)) return Build(KindTimes, {C(e), D(n)});
   if (IsNumberNode(n)) {
     const double c = NumberValue(n);
     ExprNode* lowered = Build(KindPower, {C(b), Num(c - 1)});

@@ -4,6 +4,7 @@
 
 #include "algebra/differentiation.h"
 #include "algebra/rewrite_primitives.h"
+#include "algebra/sign_knowledge.h"
 #include "algebra/simplifier.h"
 #include "algebra/substitution.h"
 #include "editor/layout_driver.h"
@@ -25,15 +26,24 @@ ExprNode* PowerAsProduct(const ExprNode* node) {
   return n == 1 ? C(base) : BuildEach(KindTimes, n, [base](int) { return C(base); });
 }
 
+// The logarithm of a product splits only where each factor is positive wherever the product is:
+// at most one factor of unknown sign (ln(x a) has a value at x = a = -1, ln x none). The
+// logarithm of b^n is n log b where b^n has the sign of b (b known non-negative, n an odd ratio),
+// n log |b| for an even n (ln(x^2) = 2 ln |x|); any other stays.
 ExprNode* SplitLogarithm(const ExprNode* node) {
   const uint32_t kind = node->kind;
   if (node->arity == 2) return Build(KindOver, {Build(KindLn, {C(node->children[0])}), Build(KindLn, {C(node->children[1])})});
   if (node->arity != 1) return nullptr;
   const ExprNode* u = node->children[0];
   if (u->kind == KindTimes && u->arity > 0) {
+    if (!AtMostOneOfUnknownSign(u)) return nullptr;
     return BuildEach(KindPlus, u->arity, [&](int k) { return Build(kind, {C(u->children[k])}); });
   }
-  if (IsShape(u, KindPower, 2)) return Build(KindTimes, {C(u->children[1]), Build(kind, {C(u->children[0])})});
+  if (!IsShape(u, KindPower, 2)) return nullptr;
+  const ExprNode* b = u->children[0];
+  const ExprNode* n = u->children[1];
+  if (KnownNonNegative(b) || IsOddRatio(n)) return Build(KindTimes, {C(n), Build(kind, {C(b)})});
+  if (IsEvenRatio(n)) return Build(KindTimes, {C(n), Build(kind, {Build(KindAbs, {C(b)})})});
   return nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "algebra/rewrite_primitives.h"
+#include "algebra/sign_knowledge.h"
 #include "algebra/simplifier.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/node_builders.h"
@@ -129,6 +130,20 @@ bool GiveUp(ExprNode* spare, ExprNode* other = nullptr) {
   return false;
 }
 
+// Same bases whose exponents add (x^a x^b = x^(a + b), x^a / x^b = x^(a - b)) wherever the left
+// side has a value: not for a base that may be negative with one exponent a fraction of odd
+// denominator and the other no number (x^(2/3) x^n has a value at x = -1 for a whole n, while
+// x^(n + 2/3) is no real odd root).
+bool Combinable(const ExprNode* a, const ExprNode* b) {
+  if (!SameBase(a, b)) return false;
+  const ExprNode* ea = IsPower(a) ? a->children[1] : nullptr;  // null: the exponent 1
+  const ExprNode* eb = IsPower(b) ? b->children[1] : nullptr;
+  auto clash = [](const ExprNode* fraction, const ExprNode* other) {
+    return fraction != nullptr && other != nullptr && HasOddDenominator(fraction) && !IsNumberRatio(other);
+  };
+  return !(clash(ea, eb) || clash(eb, ea)) || KnownNonNegative(BaseOf(a));
+}
+
 // Merges factor i into factor j (same base, i < j) of a product. The index of the merged factor
 // afterwards, or -1 when the pass should end (memory refused, nothing changed or a spare left in
 // place of the removed factor).
@@ -244,6 +259,7 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
     SetChild(a, 1, sum);
     SetChild(b, 1, spare2);  // b is freed whole
     spare2 = nullptr;
+    SimplifyNode(negation);  // -(4/3) as the number quotient -4/3, which the sum adds to 2
     SimplifyNode(sum);
     SimplifyNode(a);
     DropDenominatorFactor(c, spare);
@@ -265,7 +281,7 @@ bool Cancel(const Cancellation& c, ExprNode* a, ExprNode* b) {
 // Index of the first factor of a product denominator whose base matches a, or -1.
 int MatchingFactor(const ExprNode* a, const ExprNode* denominator) {
   for (int j = 0; j < denominator->arity; ++j) {
-    if (SameBase(a, denominator->children[j])) return j;
+    if (Combinable(a, denominator->children[j])) return j;
   }
   return -1;
 }
@@ -289,17 +305,23 @@ class OperandKeys {
 
   // After a merge that removed operand `removed` and left the merged operand at `merged` (an index
   // in the node as it is now): the two entries brought up to date, or all of them when the node
-  // did not lose exactly that one operand.
-  void AfterMerge(int removed, int merged) {
-    if (keys_ == nullptr || node_->kind != kind_) return;
+  // did not lose exactly that one operand. False when the merged operand surely kept its key.
+  bool AfterMerge(int removed, int merged) {
+    if (keys_ == nullptr || node_->kind != kind_) return true;
     if (node_->arity != count_ - 1 || merged < 0 || merged >= node_->arity) {
       Refresh();
-      return;
+      return true;
     }
     --count_;
     for (int k = removed; k < count_; ++k) keys_[k] = keys_[k + 1], alone_[k] = alone_[k + 1];
+    const uint64_t former = keys_[merged];
     keys_[merged] = key_(node_->children[merged]);
     alone_[merged] = 0;  // its new key was not among those sorted
+    // A merge that changed the key (x x + x x into 2 x^2) may give a partner to an operand that
+    // had none: every operand that shares the new key is searched from again.
+    if (keys_[merged] == former) return false;
+    for (int k = 0; k < count_; ++k) alone_[k] = keys_[k] == keys_[merged] ? 0 : alone_[k];
+    return true;
   }
   // False only when operands i and j surely do not merge.
   bool MayMatch(int i, int j) const { return keys_ == nullptr || keys_[i] == keys_[j]; }
@@ -366,7 +388,7 @@ bool ContainsDerivativeOperator(const ExprNode* t) { return ContainsKind(t, IsDe
 
 bool SameBase(const ExprNode* a, const ExprNode* b) {
   if (!IsPower(a) && !IsPower(b) && IsNumberValue(a, 0)) return false;
-  return ExpressionsEqual(BaseOf(a), BaseOf(b));
+  return ExpressionsAndShapesEqual(BaseOf(a), BaseOf(b));
 }
 
 bool LikeTerms(const ExprNode* a, const ExprNode* b) {
@@ -377,13 +399,13 @@ bool LikeTerms(const ExprNode* a, const ExprNode* b) {
     const int ai = IsNumberNode(a->children[0]) ? 1 : 0, bi = IsNumberNode(b->children[0]) ? 1 : 0;
     if (a->arity - ai != b->arity - bi) return false;
     for (int k = 0; ai + k < a->arity; ++k) {
-      if (!ExpressionsEqual(a->children[ai + k], b->children[bi + k])) return false;
+      if (!ExpressionsAndShapesEqual(a->children[ai + k], b->children[bi + k])) return false;
     }
     return true;
   }
-  if (aProduct) return a->arity == 2 && IsNumberNode(a->children[0]) && ExpressionsEqual(a->children[1], b);
-  if (bProduct) return b->arity == 2 && IsNumberNode(b->children[0]) && ExpressionsEqual(b->children[1], a);
-  return ExpressionsEqual(a, b);
+  if (aProduct) return a->arity == 2 && IsNumberNode(a->children[0]) && ExpressionsAndShapesEqual(a->children[1], b);
+  if (bProduct) return b->arity == 2 && IsNumberNode(b->children[0]) && ExpressionsAndShapesEqual(b->children[1], a);
+  return ExpressionsAndShapesEqual(a, b);
 }
 
 void CollectLikeTerms(ExprNode* sum) {
@@ -405,7 +427,15 @@ void CollectLikeTerms(ExprNode* sum) {
     SimplifyChildrenThenNode(term);
     RemoveOrReplace(sum, i, spare);
     if (!FreeSpares(spare)) return;
-    keys.AfterMerge(i, j - 1);
+    // A merged term of a new key may have become like one the loop has passed (x^2 + x x + x x):
+    // the loop goes back to it.
+    const bool newKey = keys.AfterMerge(i, j - 1);
+    for (int k = 0; newKey && sum->kind == KindPlus && k < i; ++k) {
+      if (keys.MayMatch(k, j - 1) && LikeTerms(sum->children[k], sum->children[j - 1])) {
+        i = k;
+        break;
+      }
+    }
   }
   SwitchGuard once(&AlgebraSwitches::collectLikeTerms, false);
   SimplifyNode(sum);
@@ -418,10 +448,10 @@ void CollectLikeFactors(ExprNode* product) {
     const ExprNode* a = product->children[i];
     int j = i + 1;
     if (ContainsNonCommuting(a)) {
-      j = SameBase(product->children[j], a) ? j : product->arity;
+      j = Combinable(product->children[j], a) ? j : product->arity;
     } else {
       if (keys.Alone(i)) j = product->arity;
-      while (j < product->arity && !(keys.MayMatch(i, j) && SameBase(product->children[j], a))) ++j;
+      while (j < product->arity && !(keys.MayMatch(i, j) && Combinable(product->children[j], a))) ++j;
     }
     if (j == product->arity) {
       ++i;
@@ -481,7 +511,7 @@ void CancelCommonFactors(ExprNode* quotient) {
     ExprNode* denominator = quotient->children[1];
     ExprNode* a = numerator->children[i];
     if (!IsProduct(denominator)) {
-      if (!SameBase(a, denominator)) {
+      if (!Combinable(a, denominator)) {
         ++i;
         continue;
       }
@@ -500,7 +530,7 @@ void CancelCommonFactors(ExprNode* quotient) {
   ExprNode* numerator = quotient->children[0];
   ExprNode* denominator = quotient->children[1];
   if (!IsProduct(denominator)) {
-    if (SameBase(numerator, denominator)) Cancel({quotient, Column::kSingle, -1, 0}, numerator, denominator);
+    if (Combinable(numerator, denominator)) Cancel({quotient, Column::kSingle, -1, 0}, numerator, denominator);
     return;
   }
   const int j = MatchingFactor(numerator, denominator);

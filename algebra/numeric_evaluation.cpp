@@ -51,10 +51,11 @@ bool IsOddRootExponent(const ExprNode* n) {
 }
 
 // Replacing n would lose what it means: an index range, the base e, an odd root's exponent, or a
-// part holding the index of a sum around it (whose value changes from term to term).
+// part holding a name a sum, product or integral around it binds (whose value changes from term
+// to term).
 bool KeptAsWritten(const ExprNode* n) {
   const ExprNode* parent = n->parent;
-  if (n->kind == KindEqual && parent != nullptr && parent->kind == KindSum) return true;
+  if (IsIndexEquation(n)) return true;
   if (IsSymbolNode(n, kSymbolE) && parent != nullptr && parent->kind == KindPower && parent->arity > 0 &&
       parent->children[0] == n) {
     return true;

@@ -22,7 +22,8 @@ int VariableSlot(const ExprNode* node) {
   return slot >= 0 && slot < kPatternSlots ? slot : -1;
 }
 
-// Equal kinds and arities, and equal values where the kind has one; children not compared.
+// Equal kinds and arities, and equal values where the kind has one (a matrix's shape too);
+// children not compared.
 bool SameHead(const ExprNode* a, const ExprNode* b) {
   if (a->kind != b->kind || a->arity != b->arity) return false;
   switch (a->kind) {
@@ -30,7 +31,7 @@ bool SameHead(const ExprNode* a, const ExprNode* b) {
     case KindChar:
     case KindDummy: return a->value.symbol == b->value.symbol;
     case KindString: return std::strcmp(a->text != nullptr ? a->text : "", b->text != nullptr ? b->text : "") == 0;
-    default: return true;
+    default: return SameShapeParameters(a, b);
   }
 }
 
@@ -88,7 +89,7 @@ bool MatchPattern(const ExprNode* subject, const ExprNode* pattern) {
       bound = CopyTree(sn);
       if (bound == nullptr) return false;
       ++gBindings.filled;
-    } else if (!ExpressionsEqual(sn, bound)) {
+    } else if (!ExpressionsAndShapesEqual(sn, bound)) {
       return false;
     }
     p.Pass();

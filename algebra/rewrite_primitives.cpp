@@ -27,10 +27,30 @@ bool AsInt32(double v, int32_t* out) {
   return true;
 }
 
-int32_t IndexNameOf(const ExprNode* a) {
-  if ((a->kind != KindSum && a->kind != KindProd) || a->arity != 3 || !IsShape(a->children[1], KindEqual, 2)) return 0;
-  const ExprNode* index = a->children[1]->children[0];
-  return index->kind == KindChar ? index->value.symbol : 0;
+int32_t BoundNameOf(const ExprNode* a) {
+  const bool indexed = (a->kind == KindSum || a->kind == KindProd) && a->arity == 3;
+  const bool integral = (a->kind == KindIntegral || a->kind == KindInt || a->kind == KindOint) && a->arity >= 2;
+  if (!indexed && !integral) return 0;
+  const ExprNode* name = a->children[1];
+  if (IsShape(name, KindEqual, 2)) {
+    name = name->children[0];
+  } else if (indexed) {
+    return 0;
+  }
+  return name->kind == KindChar ? name->value.symbol : 0;
+}
+
+bool IsIndexEquation(const ExprNode* node) {
+  const ExprNode* p = node != nullptr ? node->parent : nullptr;
+  if (p == nullptr || node->kind != KindEqual || p->arity < 2 || p->children[1] != node) return false;
+  switch (p->kind) {
+    case KindSum:
+    case KindProd:
+    case KindInt:
+    case KindOint:
+    case KindIntegral: return true;
+    default: return false;
+  }
 }
 
 BoundIndexScope::Names& BoundIndexScope::Open() {
@@ -41,7 +61,7 @@ BoundIndexScope::Names& BoundIndexScope::Open() {
 BoundIndexScope::BoundIndexScope(const ExprNode* place) : saved_(Open()) {
   Names& open = Open();
   for (const ExprNode* a = place != nullptr ? place->parent : nullptr; a != nullptr; a = a->parent) {
-    const int32_t name = IndexNameOf(a);
+    const int32_t name = BoundNameOf(a);
     if (name == 0) continue;
     if (open.count == kMaxNames) {
       open.lost = true;

@@ -31,9 +31,14 @@ bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // and values beyond the 32-bit range included.
 bool AsInt32(double v, int32_t* out);
 
-// The index symbol of a sum or product (three operands, the second an equation whose left side is
-// that symbol); 0 for any other node.
-int32_t IndexNameOf(const ExprNode* bigOperator);
+// The name a sum, product or integral binds: the index of a sum or product (three operands, the
+// second an equation whose left side is that letter), the variable of an integral (int, oint,
+// integral: the second operand, a letter or an equation whose left side is one); 0 for any other
+// node.
+int32_t BoundNameOf(const ExprNode* binder);
+// An equation that a sum, product or integral holds as its second operand: the index and its
+// start, not an equation of values (nothing is distributed over it, no move rearranges it).
+bool IsIndexEquation(const ExprNode* node);
 
 // The index names bound around the place where the trees simplified during the scope's life will
 // stand, for trees worked on apart from their formula (a stepwise move's pieces): a detached
@@ -70,15 +75,22 @@ class BoundIndexScope {
   Names saved_;
 };
 
-// True when visit(id) answers true for the index symbol id of some sum or product above the node,
-// or of an open BoundIndexScope: a name bound there, not a constant or a parameter, however it is
-// spelled (i is no imaginary unit under a sum over i).
+// True when visit(id) answers true for the name id bound by some sum, product or integral above
+// the node (BoundNameOf), or of an open BoundIndexScope: a name bound there, not a constant or a
+// parameter, however it is spelled (i is no imaginary unit under a sum over i, nor pi the
+// constant under a sum over pi).
 template <class Visit>
 bool AnyEnclosingIndex(const ExprNode* node, Visit visit) {
   for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
-    if (const int32_t name = IndexNameOf(a); name != 0 && visit(name)) return true;
+    if (const int32_t name = BoundNameOf(a); name != 0 && visit(name)) return true;
   }
   return BoundIndexScope::AnyName(visit);
+}
+
+// The node is the letter id standing for its constant (e, i, pi): no sum, product or integral
+// around it binds that letter as its name.
+inline bool IsConstantSymbol(const ExprNode* node, int32_t id) {
+  return IsSymbolNode(node, id) && !AnyEnclosingIndex(node, [id](int32_t name) { return name == id; });
 }
 
 // A hash of the tree that trees equal under ExpressionsEqual share: kinds and arities in

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "algebra/rewrite_primitives.h"
+#include "algebra/sign_knowledge.h"
 #include "editor/formula_editor.h"
 #include "editor/layout_driver.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -82,12 +83,12 @@ bool HalfPiMultiple(const ExprNode* arg, int64_t* m) {
     *m = 0;
     return true;
   }
-  if (IsSymbolNode(arg, SymPi)) {
+  if (IsConstantSymbol(arg, SymPi)) {
     *m = 2;
     return true;
   }
   auto timesPi = [&](const ExprNode* t) {
-    return IsShape(t, KindTimes, 2) && IsNumberNode(t->children[0]) && IsSymbolNode(t->children[1], SymPi) &&
+    return IsShape(t, KindTimes, 2) && IsNumberNode(t->children[0]) && IsConstantSymbol(t->children[1], SymPi) &&
            AsInt32(NumberValue(t->children[0]), &n);
   };
   if (timesPi(arg)) {
@@ -264,11 +265,27 @@ void DistributeOverQuotient(ExprNode* node) {
   SimplifyChildrenThenNode(node);
 }
 
-// (a^c)^e becomes a^(c e).
+// (b1 ... bk)^e = b1^e ... bk^e and (p/q)^e = p^e / q^e hold wherever the left side has a value
+// for a whole or odd-ratio e, for another e only while at most one operand may be negative or 0:
+// sqrt(x y) is 1 at x = y = -1 and 0 at x = 0, y = -1, where sqrt(x) sqrt(y) has no value.
+bool DistributesOver(const ExprNode* base, const ExprNode* e) {
+  return IsWhole(e) || IsOddRatio(e) || AllButOneKnownPositive(base);
+}
+
+// (a^c)^e becomes a^(c e) where that holds wherever the left side has a value: e whole, a known
+// non-negative, c odd and whole, or c an odd ratio and e a number. An even c makes a^c = |a|^c,
+// so for a number e the power becomes |a|^(c e), without the bars when c e is even again
+// (sqrt(x^2) = |x|, (x^6)^(1/3) = x^2). Any other power of a power stays: (x^2)^b has a value at
+// x = -1, b = 1/2, where x^(2 b) has none.
 void MultiplyExponents(ExprNode* node) {
   ExprNode* inner = node->children[0];
   ExprNode* c = inner->children[1];
   ExprNode* e = node->children[1];
+  bool bars = false;
+  if (!(IsWhole(e) || IsOddWhole(c) || (IsOddRatio(c) && IsNumberRatio(e)) || KnownNonNegative(inner->children[0]))) {
+    if (!IsEvenRatio(c) || !IsNumberRatio(e) || !WrapInUnary(inner->children[0], KindAbs)) return;
+    bars = true;
+  }
   if (c->kind == KindTimes && c->arity > 0) {
     if (!SetChildCount(c, c->arity + 1)) return;
     SetChild(c, c->arity - 1, e);
@@ -281,6 +298,9 @@ void MultiplyExponents(ExprNode* node) {
   }
   UnwrapNode(node);
   SimplifyChildrenThenNode(node);
+  if (bars && IsPower(node) && IsShape(node->children[0], KindAbs, 1) && IsEvenRatio(node->children[1])) {
+    UnwrapNode(node->children[0]);
+  }
 }
 
 // b^e becomes (-1)^e times the power; returns the power (now the second factor) or null.
@@ -332,25 +352,27 @@ Outcome SimplifyPower(ExprNode* node) {
     return ExpandPowerOfSum(node) ? Outcome::kAgain : Outcome::kDone;
   }
   // i^n of the imaginary unit, not of an index i of a sum around it
-  if (integral && IsSymbolNode(b, kSymbolI) && !AnyEnclosingIndex(b, [](int32_t id) { return id == kSymbolI; })) {
+  if (integral && IsConstantSymbol(b, kSymbolI)) {
     return PowerOfI(node, n);
   }
   const bool distribute = gSwitches.distributePowers;
   if (distribute && b->kind == KindTimes && b->arity > 0) {
-    DistributeOverProduct(node);
+    if (DistributesOver(b, e)) DistributeOverProduct(node);
   } else if (distribute && IsShape(b, KindOver, 2)) {
-    DistributeOverQuotient(node);
+    if (DistributesOver(b, e)) DistributeOverQuotient(node);
   } else if (distribute && IsShape(b, KindPower, 2)) {
     MultiplyExponents(node);
   } else if (IsNumberNode(b)) {
     const double base = NumberValue(b);
-    // 0^e is 0 only for an exponent that may be positive: 0 to a power <= 0 is left alone.
-    if (base == 1 || (base == 0 && !(IsNumberNode(e) && NumberValue(e) <= 0))) {
+    // 0^e is 0 only for an exponent known positive: 0^0 is 1, 0 to a negative power has no value,
+    // and a letter may be either.
+    if (base == 1 || (base == 0 && KnownPositive(e))) {
       ReplaceWithNumber(node, base);
     } else if (base < -1 && SplitOffMinusOne(node) != nullptr) {
       SetNumberValue(b, -base);
     }
-  } else if (distribute && IsShape(b, KindMinus, 1)) {
+  } else if (distribute && IsShape(b, KindMinus, 1) && (IsWhole(e) || IsOddRatio(e))) {
+    // (-u)^e = (-1)^e u^e: at u = -1, e = 1/2 the left side is 1 and (-1)^e has no value
     if (ExprNode* power = SplitOffMinusOne(node)) {
       UnwrapNode(power->children[0]);
       SimplifyChildrenThenNode(node);
@@ -616,7 +638,7 @@ Outcome ApplyRules(ExprNode* node) {
       if (IsNumberValue(u, 1)) ReplaceWithNumber(node, 0);
       return Outcome::kDone;
     case KindLn:
-      if (node->arity == 1 && (IsSymbolNode(u, kSymbolE) || IsNumberValue(u, 1))) ReplaceWithNumber(node, IsNumberNode(u) ? 0 : 1);
+      if (node->arity == 1 && (IsConstantSymbol(u, kSymbolE) || IsNumberValue(u, 1))) ReplaceWithNumber(node, IsNumberNode(u) ? 0 : 1);
       return Outcome::kDone;
     case KindExp:
       if (node->arity == 1 && IsNumberValue(u, 0)) ReplaceWithNumber(node, 1);
@@ -725,7 +747,7 @@ void NormalizeSignsBelow(ExprNode* root) {
 
 void NegativePowersToReciprocals(ExprNode* node) {
   if (!IsShape(node, KindPower, 2)) return;
-  const bool baseE = IsSymbolNode(node->children[0], kSymbolE);
+  const bool baseE = IsConstantSymbol(node->children[0], kSymbolE);
   ExprNode* e = node->children[1];
   const bool negated = !baseE && IsShape(e, KindMinus, 1);
   const bool negatedNumerator = IsShape(e, KindOver, 2) && IsShape(e->children[0], KindMinus, 1);
@@ -765,6 +787,7 @@ bool ExpandPowerOfSum(ExprNode* node) {
       !IsNumberNode(node->children[1]) || !AsInt32(NumberValue(node->children[1]), &n) || n < 2 || n > 23) {
     return false;
   }
+  const BoundIndexScope indices(node);  // the terms are simplified apart: i^2 under a sum over i stays
   const ExprNode* sum = node->children[0];
   ExprNode* a = CopyTree(sum->children[0]);
   ExprNode* b = CopyTree(sum->arity == 2 ? sum->children[1] : sum);

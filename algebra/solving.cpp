@@ -98,7 +98,7 @@ bool InvertStep(ExprNode* equation, int o, const ExprNode* node, int k) {
       return Attach(copy(0), [y](ExprNode* a) { return DivideNodeBy(y, a); }) && InvertNode(y);
     case KindPower:
       if (k == 0) return Attach(Build(KindOver, {NewNumberNode(1), copy(1)}), raise);
-      return IsSymbolNode(c[0], kSymbolE) ? WrapInUnary(y, KindLn) : Attach(copy(0), logTo);
+      return IsConstantSymbol(c[0], kSymbolE) ? WrapInUnary(y, KindLn) : Attach(copy(0), logTo);
     case KindSqrt:
       if (node->arity == 1) return Attach(NewNumberNode(2), raise);
       return k == 0 ? Attach(copy(1), raise) : Attach(copy(0), logTo) && InvertNode(y);

@@ -10,6 +10,7 @@
 
 #include "algebra/differentiation.h"
 #include "algebra/rewrite_primitives.h"
+#include "algebra/sign_knowledge.h"
 #include "algebra/simplifier.h"
 #include "editor/caret_navigation.h"
 #include "editor/layout_driver.h"
@@ -25,6 +26,9 @@ bool IsReorderableKind(uint32_t kind) {
   return kind == KindList || kind == KindTimes || kind == KindPlus || kind == KindEqual;
 }
 bool IsKindWithOperands(const ExprNode* n, uint32_t kind) { return n != nullptr && n->kind == kind && n->arity >= 2; }
+// An equation whose sides a term or factor may cross: not a sum's, product's or integral's index
+// equation, which names the index and its start (1 = i is no index).
+bool IsEquationOfValues(const ExprNode* n) { return IsKindWithOperands(n, KindEqual) && !IsIndexEquation(n); }
 
 // The operand index at the end of p in direction d.
 int EndIndex(const ExprNode* p, int d) { return d > 0 ? p->arity - 1 : 0; }
@@ -166,86 +170,6 @@ ExprNode* DistributeInto(ExprNode* s, ExprNode* n, int d) {
   return held;
 }
 
-// The whole number n is (a number, or a negated one), in *out; false for anything else.
-bool WholeNumber(const ExprNode* n, int32_t* out) {
-  if (IsNegation(n)) {
-    if (!WholeNumber(n->children[0], out) || *out == INT32_MIN) return false;
-    *out = -*out;
-    return true;
-  }
-  return IsNumberNode(n) && AsInt32(NumberValue(n), out);
-}
-bool IsWhole(const ExprNode* n) {
-  int32_t v = 0;
-  return WholeNumber(n, &v);
-}
-bool IsEvenWhole(const ExprNode* n) {
-  int32_t v = 0;
-  return WholeNumber(n, &v) && v % 2 == 0;
-}
-bool IsOddWhole(const ExprNode* n) {
-  int32_t v = 0;
-  return WholeNumber(n, &v) && v % 2 != 0;
-}
-// An exponent p/q (or -p/q) of odd whole numbers, q = 1 included: x^e is then real for a negative
-// x too (the evaluator's real odd roots) and (x y)^e = x^e y^e for every sign.
-bool IsOddRatio(const ExprNode* e) {
-  if (IsNegation(e)) e = e->children[0];
-  if (IsQuotient(e)) return IsOddWhole(e->children[0]) && IsOddWhole(e->children[1]);
-  return IsOddWhole(e);
-}
-// An exponent whose reciprocal is whole: 1/k or -1/k, k whole.
-bool HasWholeReciprocal(const ExprNode* e) {
-  if (IsNegation(e)) e = e->children[0];
-  if (IsQuotient(e)) return IsNumberValue(e->children[0], 1) && IsWhole(e->children[1]);
-  return IsNumberValue(e, 1) || IsNumberValue(e, -1);
-}
-
-bool KnownNonNegative(const ExprNode* n, bool evenPowers = true);
-
-// A letter bound as the index of a sum or product counting up from a start known non-negative;
-// the nearest binding of the name decides. *bound tells whether any sum or product binds it.
-bool IndexCountsUpFromNonNegative(const ExprNode* letter, bool* bound) {
-  for (const ExprNode* a = letter->parent; a != nullptr; a = a->parent) {
-    if (IndexNameOf(a) != letter->value.symbol) continue;
-    *bound = true;
-    return KnownNonNegative(a->children[1]->children[1]);
-  }
-  *bound = false;
-  return false;
-}
-
-// Whether n >= 0 wherever it has a value, whatever real values its letters take: a number >= 0,
-// e, pi, exp or abs of anything, an even whole power of anything, any power of such a base, a
-// product, quotient or sum of such, an index counting up from such a start. Zero counts: the root
-// and power rules below hold for s = 0 too. Without evenPowers an even power of a base of unknown
-// sign does not count: raised to a power that is not whole, the simplifier's (x^2)^k = x^(2k)
-// would lose its sign.
-bool KnownNonNegative(const ExprNode* n, bool evenPowers) {
-  switch (n->kind) {
-    case KindNum: return NumberValue(n) >= 0;
-    case KindChar: {
-      bool bound = false;
-      const bool index = IndexCountsUpFromNonNegative(n, &bound);
-      return bound ? index : n->value.symbol == kSymbolE || n->value.symbol == SymPi;
-    }
-    case KindExp:
-    case KindAbs: return n->arity == 1;
-    case KindPower:
-      return n->arity == 2 && ((evenPowers && IsEvenWhole(n->children[1])) || KnownNonNegative(n->children[0], evenPowers));
-    case KindId:
-    case KindTimes:
-    case KindOver:
-    case KindPlus:
-      if (n->arity < 1) return false;
-      for (int k = 0; k < n->arity; ++k) {
-        if (!KnownNonNegative(n->children[k], evenPowers)) return false;
-      }
-      return true;
-    default: return false;
-  }
-}
-
 // s sqrt(a) = sqrt(s^2 a) and s a^e = (s^(1/e) a)^e hold for every real s under an odd root (odd
 // e), else for s >= 0 only. Whether s may go in: a factor with a sign of its own (a negation, a
 // negative number or leading number) goes in as its magnitude (TakeSign) with the sign kept
@@ -335,7 +259,7 @@ ExprNode* CombineWithNeighbour(ExprNode* s, int d) {
     return AttachFactorInside(n->children[0], s, d);
   }
   if (IsPower(n)) {
-    const bool sameBase = ExpressionsEqual(s, n->children[0]);
+    const bool sameBase = ExpressionsAndShapesEqual(s, n->children[0]);
     // Into a^0 a factor would go in as s^(1/0): a^0 = 1 swallows it.
     const ExprNode* e = n->children[1];
     if (!sameBase && (IsNumberValue(e, 0) || !MayEnterRootOrPower(s, IsOddRatio(e), HasWholeReciprocal(e)))) {
@@ -467,12 +391,13 @@ ExprNode* RewriteByShape(ExprNode* s, int d) {
   ExprNode* g = p->parent;
   if (p->kind == KindPlus) {
     if (p->arity < 2) return nullptr;
-    if (IsKindWithOperands(g, KindEqual) && !AtEnd(p, d)) return MoveTermAcrossEquation(s, p, g, d);
+    if (IsEquationOfValues(g) && !AtEnd(p, d)) return MoveTermAcrossEquation(s, p, g, d);
     return FactorOutOfSum(s, p, d);
   }
   if (p->kind != KindTimes || p->arity < 2 || g == nullptr) return nullptr;
   const int place = IndexInParent(p);
-  if (IsKindWithOperands(g, KindEqual)) return AtEnd(p, d) ? nullptr : MoveFactorAcrossEquation(s, p, g, d);
+  if (IsEquationOfValues(g)) return AtEnd(p, d) ? nullptr : MoveFactorAcrossEquation(s, p, g, d);
+  if (IsIndexEquation(g)) return nullptr;
   if (g->kind == KindPlus) return FactorOutOfSum(s, g, d);
   if (IsNegation(g) && g->parent != nullptr && g->parent->kind == KindPlus) return FactorOutOfSum(s, g->parent, d);
   if (IsBigOperatorKind(g->kind) && place == 0) {  // sum (s f) = s sum f
@@ -503,7 +428,7 @@ ExprNode* RewriteByShape(ExprNode* s, int d) {
 
 ExprNode* Rewrite(ExprNode* s, int32_t mode, int d) {
   ExprNode* p = s->parent;
-  if (p == nullptr) return nullptr;
+  if (p == nullptr || IsIndexEquation(p)) return nullptr;
   if (IsReorderableKind(p->kind) && !AtEnd(s, d)) return MoveOperandInParent(s, mode, d);
   if (IsNegation(p) || IsGroup(p)) return p;
   if (IsBigOperatorKind(p->kind) && IndexInParent(s) == 0) {  // sum s = s sum 1
@@ -595,7 +520,7 @@ void ChangeSelectedIndexLevel(bool raise) {
 
 void SwapSelectedOperand() {
   FormulaEditor* e = Editor();
-  if (e == nullptr || e->caretNode == nullptr) return;
+  if (e == nullptr || e->caretNode == nullptr || IsIndexEquation(e->caretNode->parent)) return;
   SwapWithNeighbour(e->caretNode, RewriteDirection());
   InvalidateFormulaLayout();
 }
@@ -652,7 +577,7 @@ bool SelectedTermCanMove() {
   // A range moves as the group of the caret node's kind that the command makes of it.
   const bool range = e->selectionMode == SelectionChildRange;
   const ExprNode* p = range ? e->caretNode : e->caretNode->parent;
-  if (p == nullptr) return false;
+  if (p == nullptr || IsIndexEquation(p)) return false;
   const int i = range ? e->selectionStart : IndexInParent(e->caretNode);
   // A product is reorderable, so every product row of the move (whatever holds the product)
   // is covered by the first test.

@@ -27,7 +27,7 @@ ExprNode* CaretNode() {
 }  // namespace
 
 bool ReplaceIfEqual(ExprNode* node, const ExprNode* old, const ExprNode* value) {
-  if (!ExpressionsEqual(node, old)) return false;
+  if (!ExpressionsAndShapesEqual(node, old)) return false;
   ExprNode* copy = CopyTree(value);
   if (copy == nullptr) return false;
   ReplaceExpression(copy, node);

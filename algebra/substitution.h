@@ -8,9 +8,9 @@
 
 struct ExprNode;
 
-// A new tree: f with every subtree equal to var (ExpressionsEqual) replaced by a copy of value,
-// compared in post-order with f itself last; not simplified (the caller simplifies it once it
-// stands in its place). Null when memory was refused.
+// A new tree: f with every subtree equal to var (ExpressionsAndShapesEqual) replaced by a copy of
+// value, compared in post-order with f itself last; not simplified (the caller simplifies it once
+// it stands in its place). Null when memory was refused.
 ExprNode* Substituted(const ExprNode* f, const ExprNode* var, const ExprNode* value);
 // True when node equals old, after it was replaced by a copy of value (false when the copy was
 // refused or they differ).

@@ -893,6 +893,28 @@ bool ExpressionsEqual(const ExprNode* a, const ExprNode* b) {
   return y.Current() == nullptr;
 }
 
+bool SameShapeParameters(const ExprNode* p, const ExprNode* q) {
+  switch (p->kind) {
+    case KindMatrix:
+    case KindIndexes: return p->value.halves.first == q->value.halves.first && p->value.halves.second == q->value.halves.second;
+    case KindTensor: return p->value.tensorMask == q->value.tensorMask;
+    case KindChem: return std::memcmp(p->value.chem, q->value.chem, sizeof p->value.chem) == 0;
+    default: return true;
+  }
+}
+
+bool ExpressionsAndShapesEqual(const ExprNode* a, const ExprNode* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  TreeCursor x(const_cast<ExprNode*>(a), WalkOrder::kPreOrder);
+  TreeCursor y(const_cast<ExprNode*>(b), WalkOrder::kPreOrder);
+  for (; x.Current() != nullptr; x.Next(), y.Next()) {
+    const ExprNode* p = x.Current();
+    const ExprNode* q = y.Current();
+    if (q == nullptr || !SameNode(p, q) || !SameShapeParameters(p, q)) return false;
+  }
+  return y.Current() == nullptr;
+}
+
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect) {
   if (node == nullptr || node->box == nullptr) return nullptr;
   const TypesetBox* box = node->box;

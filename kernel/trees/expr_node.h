@@ -249,6 +249,13 @@ bool IsNumberValue(const ExprNode* node, double v);
 // Structural equality: kinds and arities throughout; num by value (NaN never equal), char and
 // dummy by symbol id, string by text. Matrix, indexes, tensor and chem parameters are ignored.
 bool ExpressionsEqual(const ExprNode* a, const ExprNode* b);
+// ExpressionsEqual that also compares those parameters: a row and a column of the same cells
+// differ. For every comparison that decides a rewrite of a value (like terms, like factors,
+// patterns, substitution); ExpressionsEqual stays for a tree's identity.
+bool ExpressionsAndShapesEqual(const ExprNode* a, const ExprNode* b);
+// The parameters ExpressionsEqual passes over agree, for two nodes of one kind: a matrix's rows
+// and columns, an index list's or tensor's levels, a chem node's bytes (other kinds: true).
+bool SameShapeParameters(const ExprNode* p, const ExprNode* q);
 // The box's rectangle (top = bottom - descent - ascent, right = left + width); returns the box,
 // or null with rect untouched when the node or its box is missing.
 const TypesetBox* GetNodeRect(const ExprNode* node, FixedRect* rect);

@@ -31,11 +31,14 @@
 namespace algebra_test {
 
 using tree_test::Text;
-using Values = std::map<char, double>;
+using Values = std::map<int32_t, double>;  // by symbol id: letters, and pi or e bound as an index
 
 // A tree from bracket text (tree_test::Build); Build itself is the algebra's node builder.
 inline ExprNode* Tree(const char* text) { return tree_test::Build(text); }
 inline ExprNode* Tree(const std::string& text) { return tree_test::Build(text.c_str()); }
+
+// The Math commands whose results the value properties read.
+constexpr int32_t kSimplify = 0x2000, kExpand = 0x2002, kExpandSpecialForms = 0x201B;
 
 class AlgebraTest : public tree_test::TreeTest {
  protected:
@@ -138,8 +141,9 @@ inline std::string CaretPlace(const FormulaEditor& e) {
          std::to_string(e.selectionEnd);
 }
 
-// The numeric value of a tree: letters from the map (e and pi are the constants), bounded sums and
-// products over whole steps, NaN for a kind it does not know. Conventions follow the kernel's:
+// The numeric value of a tree: letters from the map (e and pi are the constants unless the map
+// holds them, as a sum over pi does), bounded sums and products over whole steps, NaN for a kind it
+// does not know. Conventions follow the kernel's:
 // arccot in (0, pi), sgn(0) = 0, a root or a quotient exponent p/q of a negative number real when
 // q is odd (RationalPower).
 inline double Evaluate(const ExprNode* n, const Values& values) {
@@ -153,10 +157,8 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
     case KindNum: return n->value.number->value;
     case KindChar: {
       const int32_t id = n->value.symbol;
-      if (id == 'e') return M_E;
-      if (id == SymPi) return M_PI;
-      auto found = values.find(static_cast<char>(id));
-      return id < 128 && found != values.end() ? found->second : NAN;
+      if (auto found = values.find(id); found != values.end()) return found->second;
+      return id == 'e' ? M_E : id == SymPi ? M_PI : NAN;
     }
     case KindPlus: return fold(0, false);
     case KindTimes: return fold(1, true);
@@ -213,7 +215,7 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
       double total = sum ? 0 : 1;
       const double first = Evaluate(range->children[1], values), last = arg(2);
       for (int k = 0; k < 1000 && first + k <= last; ++k) {
-        inner[static_cast<char>(range->children[0]->value.symbol)] = first + k;
+        inner[range->children[0]->value.symbol] = first + k;
         const double term = Evaluate(n->children[0], inner);
         total = sum ? total + term : total * term;
       }
@@ -227,6 +229,44 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
 inline bool Close(double a, double b, double tolerance = 1e-9) {
   if (!std::isfinite(a) || !std::isfinite(b)) return !std::isfinite(a) && !std::isfinite(b);
   return std::fabs(a - b) <= tolerance * std::fmax(1.0, std::fmax(std::fabs(a), std::fabs(b)));
+}
+
+// Whether a comparison of values at the point reads the formula and not its rounding: every
+// part has a finite value (no infinity divided away: x / 0^-1 is no 0), no sum cancels to below a
+// fiftieth of its terms (y + |y| at y < 0 is 0 here, while its expansion is rounding noise, and
+// (x - 1)^6 expanded at x = 0.994 keeps no digit; an even root or a logarithm above magnifies
+// that), and no logarithm is within a millionth of 0 (ln(x / x) is the logarithm of 1 or of its
+// neighbour). The body of a sum or product over an index is read at each value of the index.
+inline bool WellConditioned(const ExprNode* n, const Values& at) {
+  const double v = Evaluate(n, at);
+  if (!std::isfinite(v)) return false;
+  const ExprNode* range = (n->kind == KindSum || n->kind == KindProd) && n->arity == 3 ? n->children[1] : nullptr;
+  if (range != nullptr && range->kind == KindEqual && range->arity == 2 && range->children[0]->kind == KindChar) {
+    Values inner = at;
+    const double first = Evaluate(range->children[1], at), last = Evaluate(n->children[2], at);
+    for (int k = 0; k < 1000 && first + k <= last; ++k) {  // the steps Evaluate takes
+      inner[range->children[0]->value.symbol] = first + k;
+      if (!WellConditioned(n->children[0], inner)) return false;
+    }
+    return true;
+  }
+  double terms = 0;
+  for (int i = 0; i < n->arity; ++i) {
+    if (!WellConditioned(n->children[i], at)) return false;
+    terms += std::fabs(Evaluate(n->children[i], at));
+  }
+  if (n->kind == KindLn || n->kind == KindLog) return std::fabs(v) >= 1e-6;
+  return n->kind != KindPlus || std::fabs(v) >= terms / 50;
+}
+
+// The tree's value at the point is its own and not rounding noise: moving every letter by one part
+// in 10^10 moves it by less than one part in 10^8, and keeps it finite or not finite. A power of
+// a sum expanded at a point where the sum nearly cancels fails this; a wrong sign rule does not.
+inline bool StableAt(const ExprNode* tree, const Values& at) {
+  Values near = at;
+  for (auto& entry : near) entry.second *= 1 + 1e-10;
+  const double v = Evaluate(tree, at), w = Evaluate(tree, near);
+  return std::isfinite(v) == std::isfinite(w) && (!std::isfinite(v) || Close(v, w, 1e-8));
 }
 
 // Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold for
@@ -260,6 +300,69 @@ class RandomExpressions {
   int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
   std::mt19937 rng_;
   std::vector<uint32_t> functions_;
+};
+
+// Random formulas for rules that hold for some signs only: letters that take either sign (and
+// values near zero), powers of powers with even and odd, whole and fractional and symbolic
+// exponents, roots with and without an index, logarithms of products and powers, absolute values,
+// products of negations and squares of sums, over the letters given (symbol ids), which also
+// stand as exponents.
+class SignedFormulas {
+ public:
+  SignedFormulas(uint32_t seed, std::vector<int32_t> letters) : rng_(seed), letters_(std::move(letters)) {}
+  ExprNode* Make(int depth) {
+    if (depth <= 0 || Below(5) == 0) return Leaf();
+    const int d = depth - 1;
+    switch (Below(13)) {
+      case 0: return Build(KindPlus, {Make(d), Make(d)});
+      case 1: return Below(2) ? Build(KindTimes, {Make(d), Make(d)}) : Build(KindTimes, {Make(d), Make(d), Make(d)});
+      case 2: return Build(KindOver, {Make(d), Make(d)});
+      case 3: return Build(KindMinus, {Make(d)});
+      case 4: return Build(KindPower, {Make(d), Exponent()});
+      case 5: return Below(2) ? Build(KindSqrt, {Make(d)}) : Build(KindSqrt, {Make(d), NewNumberNode(2 + Below(3))});
+      case 6: return Build(KindPower, {Build(KindPower, {Make(d), Exponent()}), Exponent()});
+      case 7: return Build(Below(2) ? KindLn : KindLog, {Make(d)});
+      case 8: return Build(Below(3) ? KindAbs : KindExp, {Make(d - 1)});
+      case 9: return Build(KindSqrt, {Build(KindPower, {Make(d), NewNumberNode(2)})});
+      case 10: return Build(KindLn, {Below(2) ? Build(KindPower, {Make(d), Exponent()}) : Build(KindTimes, {Make(d), Make(d)})});
+      case 11: return Build(KindTimes, {Build(KindMinus, {Make(d)}), Build(KindMinus, {Make(d)})});
+      default: return Build(KindPower, {Build(KindPlus, {Make(d), Make(d)}), NewNumberNode(2)});
+    }
+  }
+  // Each letter of either sign, one in five near zero.
+  Values Point() {
+    std::uniform_real_distribution<double> far(0.3, 2.0), near(1e-3, 0.05);
+    Values v;
+    for (int32_t id : letters_) v[id] = (Below(2) ? -1 : 1) * (Below(5) == 0 ? near(rng_) : far(rng_));
+    return v;
+  }
+  int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
+
+ private:
+  ExprNode* Leaf() {
+    if (Below(4) == 0) {
+      static constexpr double kNumbers[] = {-2, -1, 0.5, 1, 2, 3};
+      return NewNumberNode(kNumbers[Below(6)]);
+    }
+    return NewSymbolNode(static_cast<int16_t>(letters_[Below(static_cast<int>(letters_.size()))]));
+  }
+  // Even and odd, whole and fractional, negative and symbolic exponents; none above 3, so that an
+// expansion does not cancel away the digits a comparison reads.
+  ExprNode* Exponent() {
+    switch (Below(9)) {
+      case 0: return NewNumberNode(2);
+      case 1: return NewNumberNode(3);
+      case 2: return NewNumberNode(Below(2) ? -1 : 4);
+      case 3: return Build(KindOver, {NewNumberNode(1), NewNumberNode(2)});
+      case 4: return Build(KindOver, {NewNumberNode(1), NewNumberNode(3)});
+      case 5: return Build(KindOver, {NewNumberNode(2), NewNumberNode(3)});
+      case 6: return Build(KindOver, {NewNumberNode(1), NewNumberNode(4)});
+      case 7: return NewNumberNode(-2);
+      default: return NewSymbolNode(static_cast<int16_t>(letters_[Below(static_cast<int>(letters_.size()))]));
+    }
+  }
+  std::mt19937 rng_;
+  std::vector<int32_t> letters_;
 };
 
 }  // namespace algebra_test

@@ -149,15 +149,21 @@ TEST_F(ExprNodeTest, CheckerReportsEachBrokenInvariant) {
 }
 
 // Equality compares numbers as doubles (NaN equals nothing, -0 equals 0), strings by text (none
-// counts as ""), every node down to the last leaf, but no matrix dimensions.
+// counts as ""), every node down to the last leaf, but no matrix dimensions; the comparison with
+// shapes compares those too, also of a matrix deep inside.
 TEST_F(ExprNodeTest, EqualityRules) {
-  struct Case { const char* a; const char* b; bool equal; };
-  const Case cases[] = {{"NaN", "NaN", false}, {"0", "num[-0,\"-0\"]", true}, {"x", "x'", false}, {"plus[a,b,c]", "plus[a,b,d]", false},
-                        {"string[\"\"]", "string[\"b\"]", false}, {"matrix[2,3,1,2,3,4,5,6]", "matrix[3,2,1,2,3,4,5,6]", true}};
+  struct Case { const char* a; const char* b; bool equal; bool withShapes; };
+  const Case cases[] = {{"NaN", "NaN", false, false}, {"0", "num[-0,\"-0\"]", true, true}, {"x", "x'", false, false},
+                        {"plus[a,b,c]", "plus[a,b,d]", false, false}, {"string[\"\"]", "string[\"b\"]", false, false},
+                        {"matrix[2,3,1,2,3,4,5,6]", "matrix[3,2,1,2,3,4,5,6]", true, false},
+                        {"matrix[2,3,1,2,3,4,5,6]", "matrix[2,3,1,2,3,4,5,6]", true, true},
+                        {"plus[x,times[2,matrix[1,2,a,b]]]", "plus[x,times[2,matrix[2,1,a,b]]]", true, false}};
   for (const Case& c : cases) {
     ExprNode* a = Build(c.a);
     ExprNode* b = Build(c.b);
     EXPECT_TRUE(ExpressionsEqual(a, b) == c.equal && ExpressionsEqual(b, a) == c.equal) << c.a << " vs " << c.b;
+    EXPECT_TRUE(ExpressionsAndShapesEqual(a, b) == c.withShapes && ExpressionsAndShapesEqual(b, a) == c.withShapes)
+        << c.a << " vs " << c.b;
     FreeExpression(a);
     FreeExpression(b);
   }
