@@ -18,7 +18,8 @@
 // The machines. `slots` must hold at least code->slotCount cells; `context` is read only by
 // OpPushColumnValue and OpPushRowValue (undefined without a context). A null code, or a slot
 // array smaller than the code needs, gives the undefined value and posts error 7; an unverified
-// code (never finished by ResolveJumpLabels, or failing its check) gives the undefined value.
+// code (never finished by ResolveJumpLabels, or failing its check) gives the undefined value, as
+// does a run whose sums pass the work limit of one evaluation (evaluation_budget.h).
 double InterpretRealCode(const CompiledCode* code, EvalCell* slots, const EvalContext* context);
 void InterpretComplexCode(Complex* out, const CompiledCode* code, EvalCell* slots, const EvalContext* context);
 void InterpretIntervalCode(Interval* out, const CompiledCode* code, EvalCell* slots, const EvalContext* context);
