@@ -1,10 +1,13 @@
 // Nested sums against the work limit of one evaluation. One point of each machine at the limit
 // (a sum whose inner bound is x, so no run can give up at once), beside a sum of 10,000 terms as
-// the reference measured in the same run; and traced graphs computed to completion on a 1200 x 800
+// the reference measured in the same run; traced graphs computed to completion on a 1200 x 800
 // view: three nested sums of 10,000 terms (10^12 terms a point) and twenty nested sums of two
-// terms (2^20 a point), both past the limit, beside three nested sums of span 40 within it.
+// terms (2^20 a point), both past the limit, beside three nested sums of span 40 within it; and
+// the longest slice of computing a window could wait behind. Goal: every slice under 100 ms.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "algebra/algebra_seams.h"
@@ -69,6 +72,29 @@ void BM_TraceNestedSums(benchmark::State& state, std::string text) {
   }
 }
 BENCHMARK_CAPTURE(BM_TraceNestedSums, reference_span_40_cubed, std::string(kSpan40Cubed))->Unit(benchmark::kMillisecond);
+
+// The longest stretch the window could wait: a traced graph computed in slices of the smallest
+// budget (each ends at the first look at the clock, a column), the longest slice in milliseconds.
+// Inner bounds that follow x make every point past the limit give up the long way.
+void BM_LongestSlice(benchmark::State& state, std::string text) {
+  InstallAlgebraSeams();
+  ViewMap map;
+  SetViewMap(&map, MakeRect(0, 0, 1200, 800), 600, 399, 64, -64, 1, 1);
+  double longest = 0;
+  for (auto _ : state) {
+    GraphTraced2D graph(NewFunctionOver(Parsed(text)), 1, new GraphColor(nullptr), kTraceFull, &map);
+    while (!graph.IsComplete()) {
+      const auto start = std::chrono::steady_clock::now();
+      graph.Compute(1);
+      longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  state.counters["longest_slice_ms"] = longest;
+}
+BENCHMARK_CAPTURE(BM_LongestSlice, reference_span_40_cubed, std::string(kSpan40Cubed))->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_LongestSlice, inner_bound_u, std::string(kAtTheLimit))->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_LongestSlice, inner_bound_1000u, std::string("sum[sum[1,equal[j,1],times[1000,u]],equal[i,1],1000]"))
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_TraceNestedSums, trillion_terms, std::string(kTrillionTerms))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TraceNestedSums, twenty_nested_pairs, NestedPairSums(20))->Unit(benchmark::kMillisecond);
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 // Work one run of a compiled code may spend in bounded sums, in instructions run inside their
-// bodies. A million: about a millisecond of the real machine and seven of the interval machine in
+// bodies. A million: about a millisecond of the real machine and eight of the interval machine in
 // a release build, so a graph that computes a column between two looks at the clock still leaves
 // the window its turn. A sum of 10,000 terms of up to a hundred instructions, or three nested sums
 // of span 40 over a short term, stay inside it; twenty nested sums of two terms do not.
