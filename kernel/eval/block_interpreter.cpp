@@ -564,13 +564,8 @@ class BlockMachine {
 template <class M>
 bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   const BlockPlan* plan = code->blockPlan;
-  const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
-  if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
-                                             owner->bindings->count > 0) {
-    bindings = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
-    if (bindings != nullptr) bindingCount = owner->bindings->count;
-  }
+  const Complex* bindings = BindingValuesOf(code, &bindingCount);
   for (int32_t d = 0; d <= code->maxDepth; ++d) own_[d] = stackBuffers_ + static_cast<size_t>(d) * kBlockLanes;
   sp_ = 0;
   stack_[0] = Shared(M::Undefined());

@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/eval/machine_kinds.h"
 #include "kernel/memory/memory_budget.h"
@@ -46,13 +47,8 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   // The check ResolveJumpLabels recorded stands for every range the handlers rely on.
   if (!code->verified) return M::Undefined();
   if (GivesUpAtOnce(code)) return GiveUpOnLoops<M>(code, false);
-  const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
-  if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
-                                             owner->bindings->count > 0) {
-    bindings = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
-    if (bindings != nullptr) bindingCount = owner->bindings->count;
-  }
+  const Complex* bindings = BindingValuesOf(code, &bindingCount);
   static void* const kHandlers[kDispatchCount] = {
       &&op_PushConstant, &&op_LoadSlot, &&op_PushDefinedName, &&op_StoreSlot, &&op_Swap,
       &&op_PushColumnValue, &&op_PushRowValue, &&op_PushBinding, &&op_Add, &&op_Nothing,
@@ -452,10 +448,23 @@ const Complex* EnsureBindingsCompiled(CompiledFunction* function) {
   BindingTable* table = function->bindings;
   if (table == nullptr || table->count == 0) return nullptr;
   if (!function->bindingsEvaluated) {
+    const uint64_t gaveUp = EvaluationsPastWorkLimit();
     for (int32_t k = 0; k < table->count; ++k) EvaluateBindingValue(function, k, function->complex != 0);
+    table->gaveUp = EvaluationsPastWorkLimit() != gaveUp;
     function->bindingsEvaluated = 1;
   }
   return table->values;
+}
+
+const Complex* BindingValuesOf(const CompiledCode* code, int32_t* count) {
+  *count = 0;
+  CompiledFunction* owner = code->owner;
+  if (owner == nullptr || owner->bindings == nullptr || owner->bindings->count == 0) return nullptr;
+  const Complex* values = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
+  if (values != nullptr) *count = owner->bindings->count;
+  // A constant part that gave up is NaN in every run, and each run says so again.
+  if (owner->bindings->gaveUp) NoteEvaluationPastWorkLimit();
+  return values;
 }
 
 void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {

@@ -162,6 +162,21 @@ TEST_F(EvaluationBudgetTest, ASumTooWideOverPartOfTheBoxLeavesAPartialDomain) {
   Free(f);
 }
 
+// A constant part (a binding, worked out once) that gave up leaves every later run undefined, and
+// each of them says so, as a graph computed again after a zoom must be told.
+TEST_F(EvaluationBudgetTest, EveryRunReadingAConstantPartThatGaveUpSaysSo) {
+  CompiledFunction* f = Compiled("plus[x,bsum[equal[i,1],10000,bsum[equal[j,1],10000,over[1,times[i,j]]]]]");
+  for (int run = 0; run < 3; ++run) {
+    const uint64_t gaveUp = EvaluationsPastWorkLimit();
+    EXPECT_TRUE(std::isnan(EvaluateFunction2(f, run, 0))) << run;
+    double lo, hi;
+    EvaluateIntervalXY(f, run, run + 1, 0, 0, &lo, &hi);
+    EXPECT_TRUE(std::isnan(lo) && std::isnan(hi)) << run;
+    EXPECT_GE(EvaluationsPastWorkLimit() - gaveUp, 2u) << run;
+  }
+  Free(f);
+}
+
 // Loops that are the same in every run give up at once after the first time: a thousand points of
 // four million terms each take about what one takes (a sanitized build needs some 50 ms for one).
 TEST_F(EvaluationBudgetTest, FixedLoopsGiveUpAtOnceAfterTheFirstTime) {
