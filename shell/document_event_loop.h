@@ -13,8 +13,10 @@ class SdlWindow;
 struct WindowKey;
 struct EditKeyEvent;
 
-// Ticks of computing in one idle tick of a window showing only plane views.
-inline constexpr uint32_t kIdleBudgetTicks = 30;
+// Ticks of computing in one idle tick of a window showing only plane views: four (some 67 ms), so
+// that a key or click waiting behind the computing is answered within about a tenth of a second
+// (a graph stops at its first look at the clock past the budget).
+inline constexpr uint32_t kIdleBudgetTicks = 4;
 
 // The key event of a window key.
 EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);

@@ -15,8 +15,18 @@ struct CompiledFunction;
 // The graph result message of the kinds that found no point to draw in their ranges ("Undefined or
 // infinite for the coordinate ranges given").
 inline constexpr int32_t kMessageUndefinedForRanges = 11;
+// The graph result message of a graph some of whose values gave up on their sums, past the work
+// limit of one evaluation ("Too many terms to sum at some points"); those points draw nothing.
+inline constexpr int32_t kMessageTooManyTerms = 26;
 
-// The operations the three bases share, in slot order. The bases hold no data.
+// What the view's tick (TickGraphList) learnt of a graph's computing: whether some evaluation gave
+// up on its sums during the run now under way, and during the last run that finished.
+struct GaveUpRecord {
+  bool thisRun = false;
+  bool lastRun = false;
+};
+
+// The operations the three bases share, in slot order. The bases' only data is the tick's record.
 class GraphKind {
  public:
   virtual ~GraphKind() = default;
@@ -26,7 +36,7 @@ class GraphKind {
   // Draws into the view's current target. False when the graph could not draw a finished
   // picture (the 3D view then stops its frame); the kinds that always draw return true.
   virtual bool Draw() = 0;
-  // 0, or the number (1..25) of the graph result message to show under the equation row.
+  // 0, or the number (1..26) of the graph result message to show under the equation row.
   virtual int32_t Status() = 0;
   // A parameter (symbol id) took a new value: what depends on it becomes stale, nothing is
   // rebuilt here.
@@ -37,6 +47,8 @@ class GraphKind {
   // Discards computed results; the next Compute starts over.
   virtual void Invalidate() = 0;
   virtual bool IsComplete() = 0;
+
+  GaveUpRecord gaveUp;  // kept by TickGraphList, read by GraphListStatus
 };
 
 // The pointer lists a probe may carry (x, y pairs).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/threads/timers.h"
 
 void TickGraphList(GraphList& graphs, int32_t budget) {
@@ -15,7 +16,15 @@ void TickGraphList(GraphList& graphs, int32_t budget) {
     if (graph == nullptr) continue;
     const uint32_t now = ElapsedTimerUnits();
     if (DeadlineReached(now, deadline)) return;
+    const bool wasComplete = graph->IsComplete();
+    const uint64_t gaveUpBefore = EvaluationsPastWorkLimit();
     graph->Compute(static_cast<int32_t>(deadline - now));
+    GaveUpRecord& record = graph->gaveUp;
+    record.thisRun = record.thisRun || EvaluationsPastWorkLimit() != gaveUpBefore;
+    if (!wasComplete && graph->IsComplete()) {
+      record.lastRun = record.thisRun;
+      record.thisRun = false;
+    }
   }
 }
 
@@ -28,7 +37,9 @@ bool AllGraphsComplete(const GraphList& graphs) {
 
 int32_t GraphListStatus(const GraphList& graphs, int32_t index) {
   if (index < 0 || index >= graphs.count || graphs.data[index] == nullptr) return 0;
-  return graphs.data[index]->Status();
+  GraphKind* graph = graphs.data[index];
+  if (graph->gaveUp.thisRun || graph->gaveUp.lastRun) return kMessageTooManyTerms;
+  return graph->Status();
 }
 
 void InvalidateGraphList(GraphList& graphs) {

@@ -62,11 +62,14 @@ class GraphView {
 
 // The tick every view runs: with a positive budget, deadline = now + budget; before each graph
 // (list order, null skipped) reads the clock, stops once the deadline is reached, else calls
-// Compute with the time left. A budget of 0 or less computes nothing.
+// Compute with the time left, noting in the graph's gaveUp record whether an evaluation gave up
+// on its sums meanwhile (a run ends when the graph turns complete). A budget of 0 or less
+// computes nothing.
 void TickGraphList(GraphList& graphs, int32_t budget);
 // IsComplete of every graph (true for an empty list).
 bool AllGraphsComplete(const GraphList& graphs);
-// Status of the graph at index; 0 for an index outside the list or a null entry.
+// Status of the graph at index: kMessageTooManyTerms while its gaveUp record holds either run,
+// else the graph's own Status; 0 for an index outside the list or a null entry.
 int32_t GraphListStatus(const GraphList& graphs, int32_t index);
 // Invalidate of every graph.
 void InvalidateGraphList(GraphList& graphs);

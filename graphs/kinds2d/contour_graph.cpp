@@ -11,6 +11,7 @@
 #include "graphs/kinds2d/level_line_probes.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
@@ -121,12 +122,16 @@ void GraphContour2D::MeasureAndChooseLevels() {
   const double dx = RectWidth(r) * ux / kRangeParts,
                dy = (PixelToWorldY(map_, r.bottom) - PixelToWorldY(map_, r.top)) / kRangeParts;
   double lo = kPositiveInfinity, hi = -kPositiveInfinity;
+  const uint64_t gaveUpBefore = EvaluationsPastWorkLimit();
   for (int32_t j = 0; j < kRangeParts; ++j) {
     for (int32_t i = 0; i < kRangeParts; ++i) {
       const double v = f_(0, 0, xa + (i + 0.5) * dx, ya + (j + 0.5) * dy, 0, 0);
       if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     }
   }
+  // The measure starts a run, outside any Compute: values that gave up on their sums here may
+  // leave no level to draw.
+  gaveUp.thisRun = EvaluationsPastWorkLimit() != gaveUpBefore;
   // A constant gets its one level but no lines (Status 10), and is measured again when invalidated.
   levelsValid_ = hi > lo && ChooseContourLevels(lo, hi, levelCount_, levels_) == levelCount_;
 }

@@ -62,7 +62,7 @@ const char* const MessageTable[kMessageTableCount] = {
     "y: #",
     " ... #",
     "[false, true]",
-    // Graph result messages 1..25.
+    // Graph result messages 1..26.
     "Undefined in the region shown",
     "Undefined or infinite in the region shown",
     "Undefined in the domain shown",
@@ -88,6 +88,7 @@ const char* const MessageTable[kMessageTableCount] = {
     "Can't parse condition after the comma",
     "Can't graph this in 3D",
     "Can't graph this in 4D",
+    "Too many terms to sum at some points",
 };
 
 namespace {

@@ -3,7 +3,8 @@
 // (a swap exchanges buffers too) and a store never changes what a stacked value reads; a point's
 // undefined value is made canonical, and ends its run where the point machine's ends, before any
 // step that could tell; loop control is the same at every point or the block is refused; while a
-// comparison may still read it, each box keeps its own partial-domain record, as its point run's.
+// comparison may still read it, each box keeps its own partial-domain record, as its point run's;
+// loop work is counted as the point machine counts it, so every point gives up where its run would.
 #include "kernel/eval/block_interpreter.h"
 
 #include <algorithm>
@@ -463,12 +464,26 @@ class BlockMachine {
     EvalCell i{}, b{};
     M::Store(i, index.shared);
     M::Store(b, bound.shared);
+    if (entering) loopWork_ -= ins[pc].i.jump;  // as the point machine counts
     if constexpr (!M::kEncloses) {
-      (void)entering;
-      if (!M::LoopContinues(i, b)) pc += ins[pc].i.jump;
+      if (entering && M::TooWide(i, b)) {
+        givenUp_ = true;
+      } else if (!M::LoopContinues(i, b)) {
+        pc += ins[pc].i.jump;
+      } else {
+        AddLoopWork(ins[pc].i.jump);
+      }
     } else {
       // The point machine's loop record, without stops: an undecided test refuses the block.
-      if (entering) loopRuns_[loopCount_++] = 0;
+      if (entering) {
+        const Interval wide = M::TooWideTruth(i, b);
+        if (IntervalIsExactly(wide, 1.0, 1.0)) {
+          givenUp_ = true;
+          return true;
+        }
+        if (IntervalHolds(wide, 1.0)) return false;
+        loopRuns_[loopCount_++] = 0;
+      }
       const Interval go = M::LoopTruth(i, b);
       bool leave = true;
       if (IntervalIsUndefined(go)) {
@@ -476,7 +491,11 @@ class BlockMachine {
       } else if (!IntervalIsExactly(go, 0.0, 0.0)) {
         if (!IntervalIsExactly(go, 1.0, 1.0)) return false;
         leave = ++loopRuns_[loopCount_ - 1] > kMaxLoopRuns;
-        if (leave) SetShared(sp_, M::WholeLine());
+        if (leave) {
+          SetShared(sp_, M::WholeLine());
+        } else {
+          AddLoopWork(ins[pc].i.jump);
+        }
       }
       if (leave) {
         --loopCount_;
@@ -484,6 +503,13 @@ class BlockMachine {
       }
     }
     return true;
+  }
+
+  // One more run of a body of `length` instructions. Loop control is the same at every point, so
+  // every point passes the work limit together, as its own run would.
+  void AddLoopWork(int32_t length) {
+    loopWork_ += length;
+    if (loopWork_ > kEvaluationWorkLimit) givenUp_ = true;
   }
 
   void Finish(V* out) const {
@@ -502,6 +528,13 @@ class BlockMachine {
 
   void AllUndefined(V* out) const {
     for (int32_t i = 0; i < n_; ++i) out[i] = M::Undefined();
+  }
+
+  // Every point gave up on its sums together (GiveUpOnLoops): undefined, the block run counted once.
+  bool GiveUp(const CompiledCode* code, V* out) const {
+    const V none = GiveUpOnLoops<M>(code, false);
+    for (int32_t i = 0; i < n_; ++i) out[i] = none;
+    return true;
   }
 
   int32_t n_;
@@ -524,23 +557,22 @@ class BlockMachine {
   bool anyPending_ = false;
   int32_t loopRuns_[kMaxLoopNesting];
   int32_t loopCount_ = 0;
+  int64_t loopWork_ = 0;
+  bool givenUp_ = false;  // past the work limit, or a sum entered too wide: every point undefined
 };
 
 template <class M>
 bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   const BlockPlan* plan = code->blockPlan;
-  const Complex* bindings = nullptr;
   int32_t bindingCount = 0;
-  if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
-                                             owner->bindings->count > 0) {
-    bindings = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
-    if (bindings != nullptr) bindingCount = owner->bindings->count;
-  }
+  const Complex* bindings = BindingValuesOf(code, &bindingCount);
   for (int32_t d = 0; d <= code->maxDepth; ++d) own_[d] = stackBuffers_ + static_cast<size_t>(d) * kBlockLanes;
   sp_ = 0;
   stack_[0] = Shared(M::Undefined());
   deadCount_ = 0;
   loopCount_ = 0;
+  loopWork_ = 0;
+  givenUp_ = false;
   anyPending_ = false;
   std::memset(dead_, 0, static_cast<size_t>(n_));
   if constexpr (M::kEncloses) {
@@ -549,6 +581,7 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
     sharedPartial_ = anyBoxPartial_ = noting_ = false;
     IntervalResetPartialDomain();
   }
+  if (GivesUpAtOnce(code)) return GiveUp(code, out);
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
   const int32_t prologue = code->prologueLength;
@@ -720,6 +753,7 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
         break;
       case OpLoopTest:
         if (!LoopTest(ins, pc, true)) return false;
+        if (givenUp_) return GiveUp(code, out);
         break;
       case OpLoopIncrement: {
         L& s = slot_[k];
@@ -734,6 +768,7 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
       case OpLoopBack:
         pc -= in.i.jump;
         if (!LoopTest(ins, pc, false)) return false;
+        if (givenUp_) return GiveUp(code, out);
         break;
       case OpEnd:
         Finish(out);

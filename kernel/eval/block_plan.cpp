@@ -13,6 +13,9 @@ namespace {
 
 constexpr uint32_t kFreshValue = 0xFFFFFFFFu;    // equal to nothing else
 constexpr uint32_t kStartingSlot = 0xFFFFFFFEu;  // a slot's value when the run began
+// Beside the slot bits of a value's inputs: it reads what may change between runs without a slot
+// (a defined name, a binding, a grid table).
+constexpr uint64_t kOutsideInput = uint64_t{1} << 32;
 
 // What a value number stands for: an operation on up to four numbered inputs.
 struct ValueKey {
@@ -24,7 +27,7 @@ struct ValueKey {
 
 struct ValueRecord {
   ValueKey key;
-  uint32_t inputsOf;     // BlockSlotBit of every starting slot the value depends on
+  uint64_t inputsOf;     // BlockSlotBit of every starting slot the value depends on, kOutsideInput
   int32_t firstKept;     // first instruction that leaves it on top where it may be kept, or -1
   int32_t save;          // its saved-value index once some reuse takes it, or -1
 };
@@ -78,7 +81,7 @@ class Numbering {
   ValueRecord& Record(int32_t number) { return records_[number]; }
 
   // The number of the key: an existing one when `shared` and an equal key was numbered before.
-  int32_t Number(const ValueKey& key, uint32_t inputsOf, bool shared) {
+  int32_t Number(const ValueKey& key, uint64_t inputsOf, bool shared) {
     uint32_t h = 0;
     if (shared) {
       h = Hash(key);
@@ -97,7 +100,7 @@ class Numbering {
   }
 
   // A number equal to nothing else, depending on the given starting slots.
-  int32_t Fresh(uint32_t inputsOf) {
+  int32_t Fresh(uint64_t inputsOf) {
     ValueKey key{};
     key.op = kFreshValue;
     key.operand = static_cast<uint64_t>(used_);
@@ -193,6 +196,7 @@ bool PrepareBlockPlan(CompiledCode* code) {
   plan->steps = reinterpret_cast<BlockStep*>(plan + 1);
   plan->slotUse = reinterpret_cast<uint8_t*>(plan->steps + count);
   plan->lastComparison = -1;
+  plan->loopControlFixed = 1;
   for (int32_t pc = 0; pc < count; ++pc) {
     plan->steps[pc] = BlockStep{-1, 0, 0, -1};
     const uint32_t op = code->instructions[pc].op;
@@ -229,11 +233,11 @@ bool PrepareBlockPlan(CompiledCode* code) {
       v.stack[++depth] = StackValue{number, pc, pc, keepable};
       pushed = true;
     };
-    auto numbered = [&](uint64_t operand) {
+    auto numbered = [&](uint64_t operand, uint64_t inputsOf) {
       ValueKey key{};
       key.op = in.op;
       key.operand = operand;
-      return v.Number(key, 0, true);
+      return v.Number(key, inputsOf, true);
     };
     switch (in.op) {
       case OpEnd:
@@ -243,7 +247,7 @@ bool PrepareBlockPlan(CompiledCode* code) {
       case OpPushConstant: {
         uint64_t bits;
         std::memcpy(&bits, &in.c, sizeof bits);
-        push(numbered(bits));
+        push(numbered(bits, 0));
         break;
       }
       case OpLoadSlot:
@@ -252,15 +256,15 @@ bool PrepareBlockPlan(CompiledCode* code) {
         break;
       case OpPushDefinedName:
       case OpPushBinding:
-        push(numbered(static_cast<uint32_t>(k)));
+        push(numbered(static_cast<uint32_t>(k), kOutsideInput));
         break;
       case OpPushI:
-        push(numbered(0));
+        push(numbered(0, 0));
         break;
       case OpPushColumnValue:
       case OpPushRowValue:
         plan->readsGridTables = 1;
-        push(v.Fresh(0));
+        push(v.Fresh(kOutsideInput));
         break;
       case OpStoreSlot:
       case OpStorePop:
@@ -279,7 +283,9 @@ bool PrepareBlockPlan(CompiledCode* code) {
       case OpLoopTest: {
         read(k);
         read(k + 1);
-        plan->loopInputs |= v.Record(v.SlotValue(k)).inputsOf | v.Record(v.SlotValue(k + 1)).inputsOf;
+        const uint64_t control = v.Record(v.SlotValue(k)).inputsOf | v.Record(v.SlotValue(k + 1)).inputsOf;
+        plan->loopInputs |= static_cast<uint32_t>(control);
+        if (control != 0) plan->loopControlFixed = 0;
         loops[loopDepth++] = LoopOpen{pc, pc + in.i.jump};
         RenumberBodyStores(v, ins, pc + 1, pc + in.i.jump);
         break;
@@ -310,7 +316,7 @@ bool PrepareBlockPlan(CompiledCode* code) {
         key.op = in.op;
         key.operand = (kOpcodeTable[in.op].pops < 0) ? static_cast<uint32_t>(k) : 0;
         key.inputCount = pops <= 4 ? pops : 0;
-        uint32_t inputsOf = 0;
+        uint64_t inputsOf = 0;
         bool clean = keepable && v.stack[depth].end == pc - 1;
         for (int32_t i = 0; i < pops; ++i) {
           const StackValue& s = v.stack[first + i];

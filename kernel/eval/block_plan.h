@@ -1,5 +1,6 @@
 // What the block machines read from a verified code besides its instructions: repeated
-// sub-expressions a run computes once, how the code uses its slots, and what its loops depend on.
+// sub-expressions a run computes once, how the code uses its slots, what its loops depend on, and
+// whether its runs give up on their sums.
 // Invariants: a plan describes exactly the instructions it was built from (bytecode.cpp frees it
 // on every change to them) and is one allocation; a repeated sub-expression is taken only outside
 // the prologue and loops, with no store, swap or loop inside it.
@@ -41,6 +42,11 @@ struct BlockPlan {
   int32_t lastComparison;
   uint8_t storesAfterPrologue;  // a store or increment past the prologue
   uint8_t readsGridTables;      // OpPushColumnValue or OpPushRowValue
+  // Every loop's start and bound are the same in every run: computed from constants only.
+  uint8_t loopControlFixed;
+  // Set by the machines once a run of a code with fixed loop control gave up on its sums: every
+  // run would, so the next ones give up at once (the plan goes with any change to the code).
+  uint8_t loopsGiveUp;
   BlockStep* steps;             // `count` entries, in the same allocation
   uint8_t* slotUse;             // `slotCount` entries of BlockSlotUse flags, likewise
 };

@@ -595,6 +595,7 @@ void ClearBindingTable(BindingTable* table) {
   if (table == nullptr) return;
   for (int32_t k = 0; k < table->count; ++k) FreeCompiledCode(table->entries[k].code);
   table->count = 0;
+  table->gaveUp = 0;
 }
 
 void FreeBindingTable(BindingTable* table) {

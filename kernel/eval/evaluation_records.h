@@ -72,12 +72,14 @@ struct BindingEntry {
   CompiledCode* code;
 };
 
-// Entries and their cached values, kept parallel: entry k and value k belong together.
+// Entries and their cached values, kept parallel: entry k and value k belong together. `gaveUp`:
+// some value gave up on its sums when the values were last worked out (it is NaN).
 struct BindingTable {
   BindingEntry* entries;
   Complex* values;
   int32_t count;
   int32_t capacity;
+  uint8_t gaveUp;
 };
 
 // Allocated with new (nothrow), set up by InitFunction, destroyed by DisposeFunction then delete.

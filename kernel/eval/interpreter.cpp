@@ -2,7 +2,8 @@
 // values. Invariants: only verified codes run; at most 199 values below the held-apart top; after
 // every instruction but OpLoopBack an undefined top is made canonical and ends the run unless the
 // code has conditionals or the prologue runs; enclosure kinds keep every outcome a point of the
-// box may take; nothing is allocated while a program runs, except a binding's private slots.
+// box may take; nothing is allocated while a program runs, except a binding's private slots; a
+// run gives up with no value (GiveUpOnLoops) before its loop work passes kEvaluationWorkLimit.
 #include "kernel/eval/interpreter.h"
 
 // Keep one indirect jump per handler: the global CSE and cross-jumping passes would merge them
@@ -16,6 +17,7 @@
 #include <limits>
 
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/eval/machine_kinds.h"
 #include "kernel/memory/memory_budget.h"
@@ -44,13 +46,9 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   }
   // The check ResolveJumpLabels recorded stands for every range the handlers rely on.
   if (!code->verified) return M::Undefined();
-  const Complex* bindings = nullptr;
+  if (GivesUpAtOnce(code)) return GiveUpOnLoops<M>(code, false);
   int32_t bindingCount = 0;
-  if (CompiledFunction* owner = code->owner; owner != nullptr && owner->bindings != nullptr &&
-                                             owner->bindings->count > 0) {
-    bindings = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
-    if (bindings != nullptr) bindingCount = owner->bindings->count;
-  }
+  const Complex* bindings = BindingValuesOf(code, &bindingCount);
   static void* const kHandlers[kDispatchCount] = {
       &&op_PushConstant, &&op_LoadSlot, &&op_PushDefinedName, &&op_StoreSlot, &&op_Swap,
       &&op_PushColumnValue, &&op_PushRowValue, &&op_PushBinding, &&op_Add, &&op_Nothing,
@@ -78,6 +76,11 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   // Running sums, innermost last (enclosure kinds only; verified codes nest at most 64).
   [[maybe_unused]] LoopFrame<V> loops[M::kEncloses ? kMaxLoopNesting : 1];
   [[maybe_unused]] int loopCount = 0;
+  // Loop work of this run: each body run adds the body's length, less that of the sums inside it
+  // (each entry takes back one run of the entered body), so a unit is an instruction run. And
+  // whether some point of the box may have left a sum before the others (enclosure kinds).
+  int64_t loopWork = 0;
+  [[maybe_unused]] bool someStopped = false;
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
   const BytecodeInstruction* const prologueEnd = ins + code->prologueLength;
@@ -324,11 +327,23 @@ op_StorePop:
 // A test reached from above enters its sum; one reached by the back jump repeats it. Leaving
 // jumps to the OpLoopBack, past which the run goes on.
 op_LoopTest:
-  if constexpr (M::kEncloses) loops[loopCount++] = LoopFrame<V>{M::Undefined(), 0, false};
+  loopWork -= ip->i.jump;
+  if constexpr (M::kEncloses) {
+    const Interval wide = M::TooWideTruth(slots[ip->i.k], slots[ip->i.k + 1]);
+    if (IntervalIsExactly(wide, 1.0, 1.0)) return GiveUpOnLoops<M>(code, false);  // at every point of the box
+    if (IntervalHolds(wide, 1.0)) IntervalMarkPartialDomain();  // those points have no value
+    loops[loopCount++] = LoopFrame<V>{M::Undefined(), 0, false};
+  } else {
+    if (M::TooWide(slots[ip->i.k], slots[ip->i.k + 1])) return GiveUpOnLoops<M>(code, false);
+  }
 loop_test : {
   const int32_t k = ip->i.k;
   if constexpr (!M::kEncloses) {
-    if (!M::LoopContinues(slots[k], slots[k + 1])) ip += ip->i.jump;
+    if (!M::LoopContinues(slots[k], slots[k + 1])) {
+      ip += ip->i.jump;
+    } else if ((loopWork += ip->i.jump) > kEvaluationWorkLimit) [[unlikely]] {
+      return GiveUpOnLoops<M>(code, false);
+    }
   } else {
     // Where the test is undecided some points stop here: their sum joins the possible results
     // and the body runs on for the others. Past kMaxLoopRuns no point is left in the sum, so only
@@ -343,10 +358,14 @@ loop_test : {
     } else {
       if (!IntervalIsExactly(go, 1.0, 1.0)) {
         loop.stops = loop.mayHaveStopped ? M::Hull(loop.stops, top) : top;
-        loop.mayHaveStopped = true;
+        loop.mayHaveStopped = someStopped = true;
       }
       leave = ++loop.runs > kMaxLoopRuns;
-      if (leave) top = M::WholeLine();
+      if (leave) {
+        top = M::WholeLine();
+      } else if ((loopWork += ip->i.jump) > kEvaluationWorkLimit) [[unlikely]] {
+        return GiveUpOnLoops<M>(code, someStopped);
+      }
     }
     if (leave) {
       --loopCount;
@@ -429,10 +448,23 @@ const Complex* EnsureBindingsCompiled(CompiledFunction* function) {
   BindingTable* table = function->bindings;
   if (table == nullptr || table->count == 0) return nullptr;
   if (!function->bindingsEvaluated) {
+    const uint64_t gaveUp = EvaluationsPastWorkLimit();
     for (int32_t k = 0; k < table->count; ++k) EvaluateBindingValue(function, k, function->complex != 0);
+    table->gaveUp = EvaluationsPastWorkLimit() != gaveUp;
     function->bindingsEvaluated = 1;
   }
   return table->values;
+}
+
+const Complex* BindingValuesOf(const CompiledCode* code, int32_t* count) {
+  *count = 0;
+  CompiledFunction* owner = code->owner;
+  if (owner == nullptr || owner->bindings == nullptr || owner->bindings->count == 0) return nullptr;
+  const Complex* values = owner->bindingsEvaluated ? owner->bindings->values : EnsureBindingsCompiled(owner);
+  if (values != nullptr) *count = owner->bindings->count;
+  // A constant part that gave up is NaN in every run, and each run says so again.
+  if (owner->bindings->gaveUp) NoteEvaluationPastWorkLimit();
+  return values;
 }
 
 void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {

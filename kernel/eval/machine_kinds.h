@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "kernel/eval/block_plan.h"
 #include "kernel/eval/bytecode.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_records.h"
 #include "kernel/numeric/complex.h"
 #include "kernel/numeric/complex_interval.h"
@@ -21,6 +23,30 @@
 
 // Body runs of one bounded sum past which no point of a box can still be in it.
 inline constexpr int32_t kMaxLoopRuns = static_cast<int32_t>(kMaxLoopSpan) + 1;
+
+// What a run of `code` gives when it gives up on its sums (its loop work past
+// kEvaluationWorkLimit, or a sum entered more than kMaxLoopSpan steps wide): no value, never the
+// partial sum, and the run is counted. An enclosure kind whose loop tests held for part of the box
+// only (`someStopped`) may hold points that stopped within the bound: only the whole line, with a
+// partial domain, is sure to hold what they gave. A code whose loop control is the same in every
+// run is marked, so that its next runs give up at once (GivesUpAtOnce).
+template <class M>
+typename M::Value GiveUpOnLoops(const CompiledCode* code, bool someStopped) {
+  NoteEvaluationPastWorkLimit();
+  if constexpr (M::kEncloses) {
+    if (someStopped) {
+      IntervalMarkPartialDomain();
+      return M::WholeLine();
+    }
+  }
+  if (BlockPlan* plan = code->blockPlan; plan != nullptr && plan->loopControlFixed) plan->loopsGiveUp = 1;
+  return M::Undefined();
+}
+
+// A run of the code would give up on its sums whatever its inputs: one did before.
+inline bool GivesUpAtOnce(const CompiledCode* code) {
+  return code->blockPlan != nullptr && code->blockPlan->loopsGiveUp != 0;
+}
 
 // Branch over a point kind, k clauses (value, condition) from the last: the first clause in written
 // order whose condition is exactly true wins; an undefined condition counts as false.
@@ -155,6 +181,10 @@ struct RealMachine {
   static bool LoopContinues(const EvalCell& index, const EvalCell& bound) {
     return index.real <= bound.real && bound.real - index.real <= kMaxLoopSpan;
   }
+  // A sum entered with more than kMaxLoopSpan steps to go: it has no value.
+  static bool TooWide(const EvalCell& index, const EvalCell& bound) {
+    return index.real <= bound.real && bound.real - index.real > kMaxLoopSpan;
+  }
   static void Increment(EvalCell& cell) {
     const double old = cell.real;
     const double next = old + 1.0;
@@ -246,6 +276,11 @@ struct ComplexMachine {
     const Complex& i = index.complex;
     const Complex& b = bound.complex;
     return i.im == 0.0 && b.im == 0.0 && i.re <= b.re && b.re - i.re <= kMaxLoopSpan;
+  }
+  static bool TooWide(const EvalCell& index, const EvalCell& bound) {
+    const Complex& i = index.complex;
+    const Complex& b = bound.complex;
+    return i.im == 0.0 && b.im == 0.0 && i.re <= b.re && b.re - i.re > kMaxLoopSpan;
   }
   static void Increment(EvalCell& cell) {
     const Complex old = cell.complex;
@@ -395,16 +430,22 @@ struct IntervalMachine {
   static Interval Mod(const Interval& a, const Interval& b) { return Apply2(IntervalMod, a, b); }
   static Interval Min(const Interval& a, const Interval& b) { return Apply2(IntervalMin, a, b); }
   static Interval Max(const Interval& a, const Interval& b) { return Apply2(IntervalMax, a, b); }
-  // Truth of index <= bound and bound - index <= kMaxLoopSpan over the box; undefined when the
-  // index or the bound is.
-  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) {
+  // Truth over the box of index <= bound and bound - index <= kMaxLoopSpan (the sum goes on);
+  // undefined when the index or the bound is.
+  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) { return InRangeAnd(index, bound, false); }
+  // Truth of index <= bound and bound - index > kMaxLoopSpan (a sum entered that wide has no value).
+  static Interval TooWideTruth(const EvalCell& index, const EvalCell& bound) {
+    return InRangeAnd(index, bound, true);
+  }
+  static Interval InRangeAnd(const EvalCell& index, const EvalCell& bound, bool tooWide) {
     const Interval& i = index.interval;
     const Interval& b = bound.interval;
     if (IsUndefined(i) || IsUndefined(b)) return Undefined();
     const Interval inRange = Apply2(IntervalLessEqual, i, b);
     if (Is(inRange, 0.0)) return inRange;
-    const Interval spanAllowed = Apply2(IntervalLessEqual, Add(b, Negate(i)), Constant(kMaxLoopSpan));
-    return Is(inRange, 1.0) ? spanAllowed : And(inRange, spanAllowed);
+    const Interval span = Add(b, Negate(i)), cap = Constant(kMaxLoopSpan);
+    const Interval spanTruth = tooWide ? Apply2(IntervalLess, cap, span) : Apply2(IntervalLessEqual, span, cap);
+    return Is(inRange, 1.0) ? spanTruth : And(inRange, spanTruth);
   }
   static void Increment(EvalCell& cell) {
     const Interval old = cell.interval;
@@ -521,16 +562,23 @@ struct ComplexIntervalMachine {
   static CI Mod(const CI& a, const CI& b) { return Apply2(ComplexIntervalMod, a, b); }
   static CI Min(const CI& a, const CI& b) { return Apply2(ComplexIntervalMin, a, b); }
   static CI Max(const CI& a, const CI& b) { return Apply2(ComplexIntervalMax, a, b); }
-  // The interval test on the real parts; off the real axis a point stops, so a part that is not
-  // exactly [0, 0] leaves the test undecided at best.
-  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) {
+  // An interval machine's loop test on the real parts; off the real axis a point stops, so a
+  // part that is not exactly [0, 0] leaves the test undecided at best.
+  static Interval OnRealParts(Interval (*test)(const EvalCell&, const EvalCell&), const EvalCell& index,
+                              const EvalCell& bound) {
     if (IsUndefined(index.complexInterval) || IsUndefined(bound.complexInterval)) return kUndefinedInterval;
     EvalCell i, b;
     i.interval = index.complexInterval.re;
     b.interval = bound.complexInterval.re;
-    const Interval onReals = IntervalMachine::LoopTruth(i, b);
+    const Interval onReals = test(i, b);
     const bool real = IsRealValued(index.complexInterval) && IsRealValued(bound.complexInterval);
     return real ? onReals : IntervalMachine::And(onReals, kTruthUndecided);
+  }
+  static Interval LoopTruth(const EvalCell& index, const EvalCell& bound) {
+    return OnRealParts(IntervalMachine::LoopTruth, index, bound);
+  }
+  static Interval TooWideTruth(const EvalCell& index, const EvalCell& bound) {
+    return OnRealParts(IntervalMachine::TooWideTruth, index, bound);
   }
   static void Increment(EvalCell& cell) {
     const CI old = cell.complexInterval;
