@@ -7,6 +7,7 @@
 // does the simplifier it calls.
 #include "algebra/differentiation.h"
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -105,7 +106,9 @@ class Differentiator {
   }
   // A fresh copy of x, or null without memory. Past a bounded pass's work the symbol inf stands
   // in: the pass's result is discarded, and the rules unwinding above would copy on for nothing.
-  static ExprNode* C(const ExprNode* x) { return DerivativeWorkExceeded() ? NewSymbolNode(SymInf) : CopyTree(x); }
+  static ExprNode* C(const ExprNode* x) {
+    return DerivativeWorkExceeded() || MathCommandStopped() ? NewSymbolNode(SymInf) : CopyTree(x);
+  }
   static ExprNode* Num(double value) { return NewNumberNode(value); }
   static ExprNode* Square(ExprNode* x) { return Build(KindPower, {x, Num(2)}); }
 
@@ -394,7 +397,7 @@ void DerivativeNodesToOperators(ExprNode* tree) { ForEachPostOrder(tree, NodeToO
 
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
   YieldIfDue();
-  if (IsMemoryShort() || DerivativeWorkExceeded()) {
+  if (IsMemoryShort() || DerivativeWorkExceeded() || MathCommandStopped()) {
     BecomeSymbol(e, SymInf);
   } else if (v->kind != KindChar && ExpressionsEqual(e, v)) {
     BecomeNumber(e, 1);

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "editor/formula_editor.h"
 #include "editor/layout_driver.h"
@@ -494,28 +496,43 @@ Outcome SimplifySum(ExprNode* node) {
 }
 
 // ---- Products ----------------------------------------------------------------------------------
-// A product holding a sum at i becomes the sum of the products with each summand in its place,
-// then is simplified bottom-up. Built from copies, so a shortage leaves the node as it was.
-void ExpandProduct(ExprNode* node, int i) {
-  const ExprNode* sum = node->children[i];
-  const int n = node->arity, m = sum->arity;
-  ExprNode* result = NewNode(KindPlus, m);
-  for (int k = 0; result != nullptr && k < m; ++k) {
-    ExprNode* term = IsMemoryShort() ? nullptr : NewNode(KindTimes, n);
-    if (term != nullptr) SetChild(result, k, term);
-    for (int j = 0; term != nullptr && j < n; ++j) {
-      ExprNode* copy = CopyTree(j == i ? sum->children[k] : node->children[j]);
-      if (copy != nullptr) SetChild(term, j, copy);
-      term = copy != nullptr ? term : nullptr;
-    }
-    if (term == nullptr) {
-      FreeExpression(result);
-      return;
-    }
+// The product of a sum of simplified terms (a copy of `terms` when it is no sum, as one term)
+// and `factor` (each summand when it is a sum): every new term simplified as it is made, then
+// the sum, so like terms merge before the next factor is multiplied in. Null without memory or
+// once the command has stopped; nothing given is taken.
+ExprNode* MultiplyOut(const ExprNode* terms, const ExprNode* factor) {
+  const bool sumTerms = terms->kind == KindPlus && terms->arity > 0, sumFactor = factor->kind == KindPlus && factor->arity > 0;
+  const int m = sumTerms ? terms->arity : 1, k = sumFactor ? factor->arity : 1;
+  if (static_cast<int64_t>(m) * k > kMaxArity) {  // more terms than a sum can hold
+    StopMathCommand(CommandStop::kTooLarge);
+    return nullptr;
   }
-  if (result == nullptr) return;
-  ReplaceExpression(result, node);
-  SimplifyTreeBottomUp(node);
+  ExprNode* result = BuildEach(KindPlus, m * k, [&](int index) -> ExprNode* {
+    if (IsMemoryShort() || MathCommandStopped()) return nullptr;
+    const ExprNode* t = sumTerms ? terms->children[index / k] : terms;
+    const ExprNode* s = sumFactor ? factor->children[index % k] : factor;
+    ExprNode* term = Build(KindTimes, {CopyTree(t), CopyTree(s)});
+    if (term != nullptr) SimplifyNode(term);
+    return term;
+  });
+  if (result != nullptr) SimplifyNode(result);
+  return result;
+}
+
+// A product holding a sum becomes the sum of its multiplied-out terms: the factors are
+// multiplied in one at a time, left to right (so factors that do not commute keep their order),
+// and like terms merge after each, so the work follows the size of the partial results, not
+// the count of the products of summands. Built apart: a shortage, or the command's stop, leaves
+// the node as it was.
+void ExpandProduct(ExprNode* node) {
+  ExprNode* partial = CopyTree(node->children[0]);
+  for (int j = 1; partial != nullptr && j < node->arity; ++j) {
+    ExprNode* next = MultiplyOut(partial, node->children[j]);
+    FreeExpression(partial);
+    partial = next;
+  }
+  if (partial == nullptr) return;
+  ReplaceExpression(partial, node);
 }
 
 // A negated factor at i: the negation moves out over the whole product, which is simplified.
@@ -526,34 +543,28 @@ void PullNegationOut(ExprNode* node, int i) {
   SimplifyNode(product);
 }
 
-// The factor at i and the one before it, one of them a quotient, become one quotient.
-void MergeIntoQuotient(ExprNode* node, int i, bool pOver, bool fOver) {
-  ExprNode* top = NewNode(KindTimes, 2);
-  ExprNode* bottom = pOver && fOver ? NewNode(KindTimes, 2) : nullptr;
-  const bool binary = node->arity == 2;
-  const int removed = pOver ? i : i - 1;  // the operand that joins the other one
-  ExprNode* gone = nullptr;
-  if (top == nullptr || (pOver && fOver && bottom == nullptr) || (gone = RemoveOperand(node, removed)) == nullptr) {
-    FreeNode(top);
+// Every quotient among the factors joins one quotient: the numerators and the other factors in
+// their order over the denominators in theirs, as merging neighbours pair by pair would give,
+// but in one step, so a product of many quotients costs its size, not its size squared.
+// Allocates the two new shells first: a refusal leaves the node as it was.
+void MergeIntoQuotient(ExprNode* node) {
+  int quotients = 0;
+  for (int k = 0; k < node->arity; ++k) quotients += IsShape(node->children[k], KindOver, 2) ? 1 : 0;
+  ExprNode* bottom = NewNode(KindTimes, quotients);
+  ExprNode* top = bottom != nullptr ? MoveContentToNewNode(node, KindOver, 2) : nullptr;
+  if (top == nullptr) {
     FreeNode(bottom);
     return;
   }
-  ExprNode* keeper = binary ? node : node->children[i - 1];  // re-read: the shell may be gone
-  if (pOver && fOver) {
-    SetChild(top, 0, keeper->children[0]);
-    SetChild(top, 1, gone->children[0]);
-    SetChild(bottom, 0, keeper->children[1]);
-    SetChild(bottom, 1, gone->children[1]);
-    SetChild(keeper, 1, bottom);
-    FreeNode(gone);
-  } else if (pOver) {
-    SetChild(top, 0, keeper->children[0]);
-    SetChild(top, 1, gone);
-  } else {
-    SetChild(top, 0, gone);
-    SetChild(top, 1, keeper->children[0]);
+  for (int k = 0, d = 0; k < top->arity; ++k) {
+    ExprNode* f = top->children[k];
+    if (!IsShape(f, KindOver, 2)) continue;
+    SetChild(bottom, d++, f->children[1]);
+    SetChild(top, k, f->children[0]);
+    FreeNode(f);
   }
-  SetChild(keeper, 0, top);
+  SetChild(node, 0, top);
+  SetChild(node, 1, bottom);
   SimplifyChildrenThenNode(node);
 }
 
@@ -573,7 +584,7 @@ Outcome SimplifyProduct(ExprNode* node) {
       return Outcome::kDone;
     }
     if (f->kind == KindPlus && f->arity > 0 && gSwitches.expandProducts) {
-      ExpandProduct(node, i);
+      ExpandProduct(node);
       return Outcome::kDone;
     }
     if (i == 0) continue;
@@ -587,11 +598,11 @@ Outcome SimplifyProduct(ExprNode* node) {
       const bool binary = node->arity == 2;
       if (!RemoveOperandAndFree(node, i)) return Outcome::kDone;
       SetNumberValue(binary ? node : node->children[0], product);
-      return Outcome::kAgain;
+      --i;  // the next factor has moved to i; a round a number would make many numbers quadratic
+      continue;
     }
-    const bool pOver = IsShape(node->children[i - 1], KindOver, 2), fOver = IsShape(f, KindOver, 2);
-    if (pOver || fOver) {
-      MergeIntoQuotient(node, i, pOver, fOver);
+    if (IsShape(node->children[i - 1], KindOver, 2) || IsShape(f, KindOver, 2)) {
+      MergeIntoQuotient(node);
       return Outcome::kDone;
     }
   }
@@ -605,6 +616,17 @@ Outcome SimplifyProduct(ExprNode* node) {
   if (node->kind == KindTimes && gSwitches.orderFactors) OrderFactors(node);
   if (node->kind == KindTimes) CollectLikeFactors(node);
   return Outcome::kDone;
+}
+
+// Every operand is a letter, and no two are the same.
+bool DifferentLetters(const ExprNode* node) {
+  std::vector<int32_t> ids;
+  for (int k = 0; k < node->arity; ++k) {
+    if (node->children[k]->kind != KindChar) return false;
+    ids.push_back(node->children[k]->value.symbol);
+  }
+  std::sort(ids.begin(), ids.end());
+  return std::adjacent_find(ids.begin(), ids.end()) == ids.end();
 }
 
 // ---- Dispatch ----------------------------------------------------------------------------------
@@ -687,7 +709,8 @@ SwitchGuard::~SwitchGuard() { gSwitches.*field_ = saved_; }
 
 void SimplifyNode(ExprNode* node) {
   for (int round = 0, cap = kShapeRounds; round < cap; ++round) {
-    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort() || DerivativeWorkExceeded()) {
+    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort() || DerivativeWorkExceeded() ||
+        MathCommandStopped()) {
       return;
     }
     cap = std::max(cap, kShapeRounds + kRoundsPerOperand * node->arity);
@@ -766,6 +789,14 @@ bool ExpandPowerOfSum(ExprNode* node) {
     return false;
   }
   const ExprNode* sum = node->children[0];
+  // Over m different letters the expansion has C(n + m - 1, n) unlike terms: more than a sum can
+  // hold is known before any is made.
+  double products = 1;
+  for (int k = 1; k <= n; ++k) products = products * (sum->arity - 1 + k) / k;
+  if (products > kMaxArity && DifferentLetters(sum)) {
+    StopMathCommand(CommandStop::kTooLarge);
+    return false;
+  }
   ExprNode* a = CopyTree(sum->children[0]);
   ExprNode* b = CopyTree(sum->arity == 2 ? sum->children[1] : sum);
   ExprNode* result = a != nullptr && b != nullptr ? NewNode(KindPlus, n + 1) : nullptr;
@@ -779,7 +810,7 @@ bool ExpandPowerOfSum(ExprNode* node) {
     ExprNode* bPower = k > 0 ? Build(KindPower, {CopyTree(b), NewNumberNode(k)}) : nullptr;
     ExprNode* term = k == 0 ? aPower : k == n ? bPower
                    : Build(KindTimes, {NewNumberNode(static_cast<double>(BinomialCoefficient(n, k))), aPower, bPower});
-    if (term == nullptr || IsMemoryShort()) {  // Build has freed the powers it was given
+    if (term == nullptr || IsMemoryShort() || MathCommandStopped()) {  // Build has freed the powers it was given
       FreeExpression(term);
       FreeExpression(result);
       result = nullptr;
