@@ -33,11 +33,11 @@ inline std::string QuotientChain(int levels) {
   return text;
 }
 
-// d/dx sin(sin(...sin(x))), sin nested `depth` deep.
-inline std::string NestedSinDerivative(int depth) {
-  std::string text = "x";
+// d/dv sin(sin(...sin(v))), sin nested `depth` deep, v the letter (x unless said).
+inline std::string NestedSinDerivative(int depth, const std::string& v = "x") {
+  std::string text = v;
   for (int k = 0; k < depth; ++k) text = "sin[" + text + "]";
-  return "function[optotal[x]," + text + "]";
+  return "function[optotal[" + v + "]," + text + "]";
 }
 
 // A server's reply (upper case, as it writes it): the product of 1/(x + k) for k = 1..n.
