@@ -11,8 +11,7 @@ namespace {
 class LongCommandWindowTest : public WindowIntegrationTest {
  protected:
   // Starts on a document of the one row (not waiting for its graphs, which a long row may never
-  // finish), selects the row and clicks the Math item in the program only (the twin lays out the
-  // menus but runs nothing).
+  // finish), selects the row and clicks the Math item in the program only.
   void SelectRowAndClickMathItem(const std::string& row, int32_t command) {
     std::ofstream(document_) << row << "\n";
     Start({}, false);
@@ -21,16 +20,8 @@ class LongCommandWindowTest : public WindowIntegrationTest {
     ASSERT_TRUE(program_.WaitFor("caret 0"));
     ChooseItem(0, kCommandSelectAll);
     ASSERT_TRUE(program_.WaitFor("row 0", &typed_));
-    const QDPoint title = Centre(twinWindow_->Menus().TitleRect(1));
-    Click(title);
-    ASSERT_TRUE(program_.WaitFor("menu 1"));
-    twinWindow_->HandleMouseDown(title, 0, 1);
-    const Menu& math = twinWindow_->Menus().MenuAt(1);
-    for (int32_t i = 0; i < math.count; ++i) {
-      if (math.items[i].command == command) Click(Centre(twinWindow_->Menus().ItemRect(i)));
-    }
+    ClickMathItemWithoutWaiting(command);
     clicked_ = Clock::now();
-    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});  // the twin's menu closed
   }
   // Presses keys, a click on the rows and a second Escape while the box shows, then Escape.
   void PressWhileTheBoxShowsThenEscape() {

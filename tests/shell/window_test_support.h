@@ -451,17 +451,22 @@ class WindowIntegrationTest : public WindowTest {
     ASSERT_NE(typed_.find("integral["), std::string::npos) << typed_;
     twinWindow_->ChooseCommand(kCommandSelectAll);
     before_ = Shoot("window-integral-typed");
+    ClickMathItemWithoutWaiting(0x2000);
+  }
+  // Opens the Math menu (in the twin too, for its geometry) and clicks the command's item in the
+  // program only, without waiting for the command (it may block); the twin's menu is closed again.
+  void ClickMathItemWithoutWaiting(int32_t command) {
     const QDPoint title = Centre(twinWindow_->Menus().TitleRect(1));
     Click(title);
     ASSERT_TRUE(program_.WaitFor("menu 1"));
     twinWindow_->HandleMouseDown(title, 0, 1);
     const Menu& math = twinWindow_->Menus().MenuAt(1);
     for (int32_t i = 0; i < math.count; ++i) {
-      if (math.items[i].command != 0x2000) continue;
+      if (math.items[i].command != command) continue;
       item_ = twinWindow_->Menus().ItemRect(i);
       Click(Centre(item_));
     }
-    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});  // the twin's menu closed
+    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});
   }
   // Pixels of the box's face and of the bar's fill inside the box's rectangle.
   static void CountBox(const Screenshot& shot, const QDRect& box, int* face, int* fill) {
@@ -496,7 +501,7 @@ class WindowIntegrationTest : public WindowTest {
   }
   std::string typed_;
   Screenshot before_;
-  QDRect item_{};  // Simplify's item in the open menu
+  QDRect item_{};  // the Math item clicked last, in the open menu
   std::unique_ptr<loopback::Server> server_;
 };
 
