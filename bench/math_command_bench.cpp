@@ -60,16 +60,12 @@ void BM_ExpandNestedIndexSums(benchmark::State& state) {
 BENCHMARK(BM_ExpandNestedIndexSums)->Arg(12)->Arg(16)->Arg(22)->Unit(kMs);
 
 void BM_ExpandQuotientChain(benchmark::State& state) {
-  std::string text = "x";
-  for (int level = 1; level <= state.range(0); ++level) text = "over[" + text + ",plus[x," + std::to_string(level) + "]]";
-  MeasureCommand(state, text, kExpand);
+  MeasureCommand(state, long_formulas::QuotientChain(static_cast<int>(state.range(0))), kExpand);
 }
 BENCHMARK(BM_ExpandQuotientChain)->Arg(12)->Arg(16)->Arg(20)->Unit(kMs);
 
 void BM_SimplifyQuotientChain(benchmark::State& state) {
-  std::string text = "x";
-  for (int level = 1; level <= state.range(0); ++level) text = "over[" + text + ",plus[x," + std::to_string(level) + "]]";
-  MeasureCommand(state, text, kSimplify);
+  MeasureCommand(state, long_formulas::QuotientChain(static_cast<int>(state.range(0))), kSimplify);
 }
 BENCHMARK(BM_SimplifyQuotientChain)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(kMs);
 

@@ -26,10 +26,10 @@ inline std::string NestedIndexSums(int levels) {
   return text;
 }
 
-// x/(1 + x/(2 + x/(3 + ...))): a continued quotient `levels` deep.
+// (...((x/(x+1))/(x+2))...)/(x+n): a quotient chain n levels deep, x over a product of n sums.
 inline std::string QuotientChain(int levels) {
   std::string text = "x";
-  for (int level = levels; level >= 1; --level) text = "over[x,plus[" + std::to_string(level) + "," + text + "]]";
+  for (int level = 1; level <= levels; ++level) text = "over[" + text + ",plus[x," + std::to_string(level) + "]]";
   return text;
 }
 
