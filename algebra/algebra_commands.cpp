@@ -139,7 +139,8 @@ void RunAlgebraCommand(int32_t code) {
   FormulaSnapshot before;
   if (command.Outermost() && StepsOf(code) != nullptr && !before.Take(e)) return;
   RunSteps(e, code);
-  if (command.Outermost() && MathCommandStopped()) before.PutBack(e);
+  // A command that ran to its end is kept: only a stop seen while it worked puts the formula back.
+  if (command.Outermost() && MathCommandStopReason() != CommandStop::kNone) before.PutBack(e);
   InvalidateFormulaLayout();
 }
 

@@ -4,8 +4,8 @@
 #include "algebra/command_progress.h"
 
 #include "kernel/diagnostics/error_register.h"
-#include "kernel/threads/timers.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/threads/timers.h"
 
 namespace {
 
