@@ -30,6 +30,9 @@ constexpr int kRoundsPerOperand = 4;
 enum class Outcome { kDone, kAgain };
 
 AlgebraSwitches gSwitches;
+// The node SimplifyTreeBottomUp's walk is visiting, whose parent that walk visits next (null
+// outside a walk, and for the walk's root).
+ExprNode* gWalkedBelowParent = nullptr;
 
 // The negation of a value, with zero kept as +0.
 double Negated(double v) { return v == 0 ? 0.0 : -v; }
@@ -373,7 +376,7 @@ Outcome CloseQuotient(ExprNode* node) {
   return Outcome::kDone;
 }
 
-// (p/q)/(r/s), (p/q)/b and a/(r/s) as one quotient, reusing the inner quotients' shells as the
+// (p/q)/(r/s) and a/(r/s) as one quotient, reusing the inner quotients' shells as the
 // new products. Allocates nothing.
 void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
   ExprNode* a = node->children[0];
@@ -384,12 +387,6 @@ void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
     SetChild(b, 1, b->children[0]);
     SetChild(b, 0, q);
     a->kind = b->kind = KindTimes;
-  } else if (aOver) {  // p/(q b)
-    SetChild(node, 0, a->children[0]);
-    SetChild(a, 0, a->children[1]);
-    SetChild(a, 1, b);
-    a->kind = KindTimes;
-    SetChild(node, 1, a);
   } else {  // (a s)/r
     SetChild(node, 1, b->children[0]);
     SetChild(b, 0, a);
@@ -399,8 +396,39 @@ void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
   SimplifyChildrenThenNode(node);
 }
 
+// (p/q)/b: a link of a chain ((p/q)/b)/c... whose next link is the parent.
+bool LeftChainLink(const ExprNode* node) {
+  return IsShape(node, KindOver, 2) && IsShape(node->children[0], KindOver, 2) && !IsShape(node->children[1], KindOver, 2);
+}
+
+// The chain ((p/d1)/d2).../dn below the node becomes p/(d1 d2 ... dn) in one step, so a chain
+// n deep costs its length, where merging it a link at a time would cost its length squared.
+// Allocates the product first: a refusal leaves the node as it was.
+void MergeQuotientChain(ExprNode* node) {
+  int links = 0;  // a chain past a product's operand limit merges the rest in a later round
+  for (const ExprNode* n = node; LeftChainLink(n) && links < kMaxArity - 1; n = n->children[0]) ++links;
+  ExprNode* bottom = NewNode(KindTimes, links + 1);
+  if (bottom == nullptr) return;
+  SetChild(bottom, links, node->children[1]);
+  ExprNode* link = node->children[0];
+  for (int k = links - 1; k >= 0; --k) {
+    ExprNode* inner = link->children[0];
+    SetChild(bottom, k, link->children[1]);
+    FreeNode(link);  // the shell only: its operands have moved
+    link = inner;
+  }
+  SetChild(node, 0, link);
+  SetChild(node, 1, bottom);
+  SimplifyChildrenThenNode(node);
+}
+
 Outcome SimplifyQuotient(ExprNode* node) {
   if (node->arity != 2) return Outcome::kDone;
+  // A link whose parent is the next link waits for the walk to reach the chain's end.
+  if (node == gWalkedBelowParent && LeftChainLink(node) && node->parent != nullptr && IndexInParent(node) == 0 &&
+      LeftChainLink(node->parent)) {
+    return Outcome::kDone;
+  }
   for (int side = 0; side < 2; ++side) {
     ExprNode* s = node->children[side];
     ExprNode* number = LeadingNumber(s);
@@ -427,6 +455,10 @@ Outcome SimplifyQuotient(ExprNode* node) {
     return CloseQuotient(node);
   }
   const bool aOver = IsShape(a, KindOver, 2), bOver = IsShape(b, KindOver, 2);
+  if (aOver && !bOver) {
+    MergeQuotientChain(node);
+    return Outcome::kDone;
+  }
   if (aOver || bOver) {
     MergeNestedQuotients(node, aOver, bOver);
     return Outcome::kDone;
@@ -545,26 +577,43 @@ void PullNegationOut(ExprNode* node, int i) {
 
 // Every quotient among the factors joins one quotient: the numerators and the other factors in
 // their order over the denominators in theirs, as merging neighbours pair by pair would give,
-// but in one step, so a product of many quotients costs its size, not its size squared.
-// Allocates the two new shells first: a refusal leaves the node as it was.
+// but in one step, and with numerators of 1 left out, so a product of many quotients (a
+// server's reciprocals) costs its size, not its size squared. Allocates the new shells first: a
+// refusal leaves the node as it was.
 void MergeIntoQuotient(ExprNode* node) {
-  int quotients = 0;
-  for (int k = 0; k < node->arity; ++k) quotients += IsShape(node->children[k], KindOver, 2) ? 1 : 0;
+  int quotients = 0, ones = 0;
+  for (int k = 0; k < node->arity; ++k) {
+    const ExprNode* f = node->children[k];
+    if (!IsShape(f, KindOver, 2)) continue;
+    ++quotients;
+    ones += IsNumberValue(f->children[0], 1) ? 1 : 0;
+  }
+  const int kept = node->arity - ones;
   ExprNode* bottom = NewNode(KindTimes, quotients);
-  ExprNode* top = bottom != nullptr ? MoveContentToNewNode(node, KindOver, 2) : nullptr;
-  if (top == nullptr) {
+  ExprNode* top = bottom == nullptr ? nullptr : kept > 0 ? NewNode(KindTimes, kept) : NewNumberNode(1);
+  ExprNode* quotient = top == nullptr ? nullptr : NewNode(KindOver, 2);
+  if (quotient == nullptr) {
     FreeNode(bottom);
+    FreeNode(top);
     return;
   }
-  for (int k = 0, d = 0; k < top->arity; ++k) {
-    ExprNode* f = top->children[k];
-    if (!IsShape(f, KindOver, 2)) continue;
+  for (int k = 0, t = 0, d = 0; k < node->arity; ++k) {
+    ExprNode* f = node->children[k];
+    if (!IsShape(f, KindOver, 2)) {
+      SetChild(top, t++, f);
+      continue;
+    }
     SetChild(bottom, d++, f->children[1]);
-    SetChild(top, k, f->children[0]);
-    FreeNode(f);
+    if (IsNumberValue(f->children[0], 1)) {
+      FreeNode(f->children[0]);
+    } else {
+      SetChild(top, t++, f->children[0]);
+    }
+    FreeNode(f);  // the shell only: its operands have moved
   }
-  SetChild(node, 0, top);
-  SetChild(node, 1, bottom);
+  SetChild(quotient, 0, top);
+  SetChild(quotient, 1, bottom);
+  MoveNodeInto(quotient, node);
   SimplifyChildrenThenNode(node);
 }
 
@@ -718,7 +767,14 @@ void SimplifyNode(ExprNode* node) {
   }
 }
 
-void SimplifyTreeBottomUp(ExprNode* root) { ForEachPostOrder(root, SimplifyNode); }
+void SimplifyTreeBottomUp(ExprNode* root) {
+  ForEachPostOrder(root, [root](ExprNode* node) {
+    ExprNode* const outer = gWalkedBelowParent;  // a walk inside a rule keeps the outer one's node
+    gWalkedBelowParent = node != root ? node : nullptr;
+    SimplifyNode(node);
+    gWalkedBelowParent = outer;
+  });
+}
 
 void SimplifyChildrenThenNode(ExprNode* node) {
   if (node == nullptr || node->kind == KindString) return;
