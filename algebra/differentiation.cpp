@@ -88,6 +88,20 @@ const ChainRule* FindChainRule(uint32_t kind) {
   return nullptr;
 }
 
+// Set just before the derivative of a chain rule's inner function is taken, when that derivative
+// becomes a factor of the rule's product: the product is simplified as a whole above it, so the
+// inner product need not be ordered and merged on its own first. Read and cleared on entry.
+thread_local bool tJoinsProduct = false;
+
+// A product (or its negation) that joins the product above: its operands simplified, itself not.
+// A chain n deep is then ordered and merged once at its top, not once a level.
+void SimplifyFactorsOnly(ExprNode* e) {
+  ExprNode* product = IsShape(e, KindMinus, 1) ? e->children[0] : e;
+  for (int i = 0; i < product->arity; ++i) {
+    if (product->children[i]->kind != KindTimes) SimplifyNode(product->children[i]);
+  }
+}
+
 bool IsDerivativeNode(const ExprNode* node) {
   return node->kind == KindDerivativePartial || node->kind == KindDerivativeTotal;
 }
@@ -99,6 +113,14 @@ class Differentiator {
 
   // A fresh copy of x differentiated, or null without memory.
   ExprNode* D(const ExprNode* x) const { return Derived(C(x)); }
+  // D(x) as a factor of a product that is simplified above it.
+  ExprNode* DFactor(const ExprNode* x) const {
+    ExprNode* copy = C(x);
+    tJoinsProduct = true;
+    ExprNode* d = Derived(copy);
+    tJoinsProduct = false;
+    return d;
+  }
   // A fresh tree differentiated in place (null passes through).
   ExprNode* Derived(ExprNode* x) const {
     if (x != nullptr) DifferentiateExpression(x, kind_, v_);
@@ -149,9 +171,9 @@ ExprNode* Differentiator::Chain(const ChainRule& rule, const ExprNode* u) const 
   ExprNode* r = nullptr;
   switch (rule.shape) {
     case Shape::kZero: r = Num(0); break;
-    case Shape::kTimes: r = Build(KindTimes, {g(rule.g), D(u)}); break;
-    case Shape::kSquareTimes: r = Build(KindTimes, {Square(g(rule.g)), D(u)}); break;
-    case Shape::kTwoTimes: r = Build(KindTimes, {g(rule.g), g(rule.h), D(u)}); break;
+    case Shape::kTimes: r = Build(KindTimes, {g(rule.g), DFactor(u)}); break;
+    case Shape::kSquareTimes: r = Build(KindTimes, {Square(g(rule.g)), DFactor(u)}); break;
+    case Shape::kTwoTimes: r = Build(KindTimes, {g(rule.g), g(rule.h), DFactor(u)}); break;
     case Shape::kOverU: r = Build(KindOver, {D(u), C(u)}); break;
     case Shape::kLog10: r = Build(KindOver, {Build(KindTimes, {Num(kLog10OfE), D(u)}), C(u)}); break;
     case Shape::kOverTwoRoot: r = Build(KindOver, {D(u), Build(KindTimes, {Num(2), g(KindSqrt)})}); break;
@@ -396,6 +418,8 @@ void DifferentiateDerivativeNodes(ExprNode* tree) { ForEachPostOrder(tree, Diffe
 void DerivativeNodesToOperators(ExprNode* tree) { ForEachPostOrder(tree, NodeToOperator); }
 
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
+  const bool joinsProduct = tJoinsProduct;
+  tJoinsProduct = false;
   YieldIfDue();
   if (IsMemoryShort() || DerivativeWorkExceeded() || MathCommandStopped()) {
     BecomeSymbol(e, SymInf);
@@ -404,7 +428,12 @@ void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
   } else if (kind == KindDerivativePartial && ExpressionIndependentOf(e, v)) {
     BecomeNumber(e, 0);
   } else if (ApplyRule(e, kind, v)) {
-    SimplifyChildrenThenNode(e);
+    const ExprNode* product = IsShape(e, KindMinus, 1) ? e->children[0] : e;
+    if (joinsProduct && product->kind == KindTimes) {
+      SimplifyFactorsOnly(e);
+    } else {
+      SimplifyChildrenThenNode(e);
+    }
   }
 }
 

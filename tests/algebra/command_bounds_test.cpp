@@ -142,6 +142,19 @@ TEST_F(CommandBoundsTest, AQuotientChainBecomesOneQuotientInTimeItsLength) {
   EXPECT_TRUE(Is(e.editor.root, ("over[x," + product + "]]").c_str()));
 }
 
+// Golden from the chain rule: d/dx sin(sin(...sin(x))), sin nested 800 deep, is the product of
+// cos(sin^k(x)) for k = 0..799, the shallowest first. Ordered and merged once, not once a level,
+// it costs about the size of that product (320,401 nodes), not the cube of the depth.
+TEST_F(CommandBoundsTest, ADeepChainRuleIsSimplifiedOnceAtItsTop) {
+  const int depth = 800;
+  std::string product = "times[", inner = "x";
+  for (int k = 0; k < depth; ++k, inner = "sin[" + inner + "]") product += (k > 0 ? ",cos[" : "cos[") + inner + "]";
+  const std::string text = long_formulas::NestedSinDerivative(depth);
+  CurrentEditor e(text.c_str());
+  EXPECT_LT(SecondsOf(Simplify), 10.0);
+  EXPECT_TRUE(Is(e.editor.root, (product + "]").c_str()));
+}
+
 // A transport that waits as a slow server would: it asks the progress hook up to 50 times before
 // it answers, and fails at once when the hook refuses.
 struct SlowServer : IntegrationTransport {
