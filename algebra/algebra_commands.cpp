@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "algebra/command_progress.h"
 #include "algebra/expansion_by_kind.h"
 #include "algebra/matrix_arithmetic.h"
 #include "algebra/numeric_evaluation.h"
@@ -90,25 +91,56 @@ void RunOnMatrixBlock(FormulaEditor* e, int32_t code) {
   e->selectionEnd = end;
 }
 
+void RunSteps(FormulaEditor* e, int32_t code) {
+  const CommandSteps* row = StepsOf(code);
+  if (row == nullptr) return;
+  const int32_t mode = e->selectionMode;
+  if (mode == SelectionChildRange) {
+    // The group is selected as a node: start and end no longer name children.
+    if (ExprNode* group = GroupSelectedRange()) SetFormulaSelection(group, SelectionCaretNode);
+  }
+  if (e->selectionMode == SelectionCaretNode) {
+    for (Step step : row->steps) {
+      if (step != nullptr && !MathCommandStopped()) step();
+    }
+  } else if (mode == SelectionMatrixBlock) {
+    RunOnMatrixBlock(e, code);
+  }
+}
+
 }  // namespace
+
+FormulaSnapshot::~FormulaSnapshot() { FreeExpression(tree_); }
+
+bool FormulaSnapshot::Take(const FormulaEditor* editor) {
+  tree_ = CopyTree(editor->root);
+  caretPath_ = PathFromRoot(editor->caretNode);
+  mode_ = editor->selectionMode;
+  start_ = editor->selectionStart;
+  end_ = editor->selectionEnd;
+  return tree_ != nullptr;
+}
+
+void FormulaSnapshot::PutBack(FormulaEditor* editor) {
+  if (tree_ == nullptr) return;
+  ReplaceExpression(tree_, editor->root);
+  tree_ = nullptr;
+  ExprNode* caret = NodeAtPath(editor->root, caretPath_);
+  editor->caretNode = caret != nullptr ? caret : editor->root;
+  editor->selectionMode = mode_;
+  editor->selectionStart = start_;
+  editor->selectionEnd = end_;
+}
 
 void RunAlgebraCommand(int32_t code) {
   FormulaEditor* e = Editor();
   if (e == nullptr || e->caretNode == nullptr) return;
-  if (const CommandSteps* row = StepsOf(code)) {
-    const int32_t mode = e->selectionMode;
-    if (mode == SelectionChildRange) {
-      // The group is selected as a node: start and end no longer name children.
-      if (ExprNode* group = GroupSelectedRange()) SetFormulaSelection(group, SelectionCaretNode);
-    }
-    if (e->selectionMode == SelectionCaretNode) {
-      for (Step step : row->steps) {
-        if (step != nullptr) step();
-      }
-    } else if (mode == SelectionMatrixBlock) {
-      RunOnMatrixBlock(e, code);
-    }
-  }
+  MathCommandScope command;
+  FormulaSnapshot before;
+  if (command.Outermost() && StepsOf(code) != nullptr && !before.Take(e)) return;
+  RunSteps(e, code);
+  // A command that ran to its end is kept: only a stop seen while it worked puts the formula back.
+  if (command.Outermost() && MathCommandStopReason() != CommandStop::kNone) before.PutBack(e);
   InvalidateFormulaLayout();
 }
 

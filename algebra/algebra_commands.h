@@ -8,14 +8,39 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct ExprNode;
+struct FormulaEditor;
 
 // One algebra code (0x2000..0x2205 but the clipboard's 0x2200..0x2203) on the current editor.
 // The editor reaches it as DoAlgebraCommand through its hook, which InstallAlgebraSeams fills.
 // A range (mode 1) is grouped only for codes that have steps, so a code without steps leaves
 // the tree as it was in every mode. Modes other than 0, 1 and 5 run no step.
+// The code runs as one MathCommandScope (command_progress.h): when it stops at its size bound or
+// on the user's cancel, the formula, caret and selection are put back as they were before it
+// (a tree equal to the old one, so the window records no step). Without memory for that copy
+// the command does not run.
 void RunAlgebraCommand(int32_t code);
+
+// A formula's tree, caret place and selection, kept apart so that a stopped command can put them
+// back. The copy is freed with the snapshot unless PutBack used it.
+class FormulaSnapshot {
+ public:
+  FormulaSnapshot() = default;
+  ~FormulaSnapshot();
+  FormulaSnapshot(const FormulaSnapshot&) = delete;
+  FormulaSnapshot& operator=(const FormulaSnapshot&) = delete;
+  // False when the copy could not be had.
+  bool Take(const FormulaEditor* editor);
+  // The editor's root takes the kept tree's content (keeping its identity), the caret its place.
+  void PutBack(FormulaEditor* editor);
+
+ private:
+  ExprNode* tree_ = nullptr;
+  std::vector<int> caretPath_;
+  int32_t mode_ = 0, start_ = 0, end_ = 0;
+};
 
 // SimplifySelectionWithDerivatives on the caret node, then the layout invalidated.
 void SimplifySelection();

@@ -7,6 +7,7 @@
 // does the simplifier it calls.
 #include "algebra/differentiation.h"
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "kernel/eval/evaluation_seams.h"
@@ -87,6 +88,20 @@ const ChainRule* FindChainRule(uint32_t kind) {
   return nullptr;
 }
 
+// Set just before the derivative of a chain rule's inner function is taken, when that derivative
+// becomes a factor of the rule's product: the product is simplified as a whole above it, so the
+// inner product need not be ordered and merged on its own first. Read and cleared on entry.
+thread_local bool tJoinsProduct = false;
+
+// A product (or its negation) that joins the product above: its operands simplified, itself not.
+// A chain n deep is then ordered and merged once at its top, not once a level.
+void SimplifyFactorsOnly(ExprNode* e) {
+  ExprNode* product = IsShape(e, KindMinus, 1) ? e->children[0] : e;
+  for (int i = 0; i < product->arity; ++i) {
+    if (product->children[i]->kind != KindTimes) SimplifyNode(product->children[i]);
+  }
+}
+
 bool IsDerivativeNode(const ExprNode* node) {
   return node->kind == KindDerivativePartial || node->kind == KindDerivativeTotal;
 }
@@ -98,6 +113,14 @@ class Differentiator {
 
   // A fresh copy of x differentiated, or null without memory.
   ExprNode* D(const ExprNode* x) const { return Derived(C(x)); }
+  // D(x) as a factor of a product that is simplified above it.
+  ExprNode* DFactor(const ExprNode* x) const {
+    ExprNode* copy = C(x);
+    tJoinsProduct = true;
+    ExprNode* d = Derived(copy);
+    tJoinsProduct = false;
+    return d;
+  }
   // A fresh tree differentiated in place (null passes through).
   ExprNode* Derived(ExprNode* x) const {
     if (x != nullptr) DifferentiateExpression(x, kind_, v_);
@@ -105,7 +128,9 @@ class Differentiator {
   }
   // A fresh copy of x, or null without memory. Past a bounded pass's work the symbol inf stands
   // in: the pass's result is discarded, and the rules unwinding above would copy on for nothing.
-  static ExprNode* C(const ExprNode* x) { return DerivativeWorkExceeded() ? NewSymbolNode(SymInf) : CopyTree(x); }
+  static ExprNode* C(const ExprNode* x) {
+    return DerivativeWorkExceeded() || MathCommandStopped() ? NewSymbolNode(SymInf) : CopyTree(x);
+  }
   static ExprNode* Num(double value) { return NewNumberNode(value); }
   static ExprNode* Square(ExprNode* x) { return Build(KindPower, {x, Num(2)}); }
 
@@ -146,9 +171,9 @@ ExprNode* Differentiator::Chain(const ChainRule& rule, const ExprNode* u) const 
   ExprNode* r = nullptr;
   switch (rule.shape) {
     case Shape::kZero: r = Num(0); break;
-    case Shape::kTimes: r = Build(KindTimes, {g(rule.g), D(u)}); break;
-    case Shape::kSquareTimes: r = Build(KindTimes, {Square(g(rule.g)), D(u)}); break;
-    case Shape::kTwoTimes: r = Build(KindTimes, {g(rule.g), g(rule.h), D(u)}); break;
+    case Shape::kTimes: r = Build(KindTimes, {g(rule.g), DFactor(u)}); break;
+    case Shape::kSquareTimes: r = Build(KindTimes, {Square(g(rule.g)), DFactor(u)}); break;
+    case Shape::kTwoTimes: r = Build(KindTimes, {g(rule.g), g(rule.h), DFactor(u)}); break;
     case Shape::kOverU: r = Build(KindOver, {D(u), C(u)}); break;
     case Shape::kLog10: r = Build(KindOver, {Build(KindTimes, {Num(kLog10OfE), D(u)}), C(u)}); break;
     case Shape::kOverTwoRoot: r = Build(KindOver, {D(u), Build(KindTimes, {Num(2), g(KindSqrt)})}); break;
@@ -393,15 +418,22 @@ void DifferentiateDerivativeNodes(ExprNode* tree) { ForEachPostOrder(tree, Diffe
 void DerivativeNodesToOperators(ExprNode* tree) { ForEachPostOrder(tree, NodeToOperator); }
 
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
+  const bool joinsProduct = tJoinsProduct;
+  tJoinsProduct = false;
   YieldIfDue();
-  if (IsMemoryShort() || DerivativeWorkExceeded()) {
+  if (IsMemoryShort() || DerivativeWorkExceeded() || MathCommandStopped()) {
     BecomeSymbol(e, SymInf);
   } else if (v->kind != KindChar && ExpressionsEqual(e, v)) {
     BecomeNumber(e, 1);
   } else if (kind == KindDerivativePartial && ExpressionIndependentOf(e, v)) {
     BecomeNumber(e, 0);
   } else if (ApplyRule(e, kind, v)) {
-    SimplifyChildrenThenNode(e);
+    const ExprNode* product = IsShape(e, KindMinus, 1) ? e->children[0] : e;
+    if (joinsProduct && product->kind == KindTimes) {
+      SimplifyFactorsOnly(e);
+    } else {
+      SimplifyChildrenThenNode(e);
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 // removal every operand and neighbour is read from the tree again, since a two-operand node
 // takes the content of the survivor and its shell is gone.
 #include <algorithm>
+#include <vector>
 
 #include "algebra/rewrite_primitives.h"
 #include "algebra/sign_knowledge.h"
@@ -380,6 +381,31 @@ uint64_t TermKey(const ExprNode* t) {
 
 bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->arity > 1; }
 
+// When every factor is free to move: a stable merge sort, the order the exchange passes below
+// give, in n log n comparisons instead of up to n squared (deep factors make each comparison
+// cost their depth). std::merge never reads past its ranges, whatever the comparisons answer.
+// False, nothing changed, when a factor is not free.
+bool SortFreeFactors(ExprNode* product) {
+  const int n = product->arity;
+  for (int k = 0; k < n; ++k) {
+    if (MobilityOf(product->children[k]) != Mobility::kFree) return false;
+  }
+  std::vector<ExprNode*> factors(product->children, product->children + n), merged(n);
+  const auto before = [](const ExprNode* a, const ExprNode* b) {
+    return CompareKnownMobility(a, Mobility::kFree, b, Mobility::kFree);
+  };
+  for (int width = 1; width < n; width *= 2) {
+    for (int left = 0; left < n; left += 2 * width) {
+      const int middle = std::min(left + width, n), right = std::min(left + 2 * width, n);
+      std::merge(factors.begin() + left, factors.begin() + middle, factors.begin() + middle, factors.begin() + right,
+                 merged.begin() + left, before);
+    }
+    factors.swap(merged);
+  }
+  for (int k = 0; k < n; ++k) SetChild(product, k, factors[k]);
+  return true;
+}
+
 }  // namespace
 
 bool ContainsNonCommuting(const ExprNode* t) { return ContainsKind(t, IsNonCommutingKind); }
@@ -465,6 +491,7 @@ void CollectLikeFactors(ExprNode* product) {
 
 void OrderFactors(ExprNode* product) {
   if (product == nullptr || product->kind != KindTimes) return;
+  if (SortFreeFactors(product)) return;
   const int n = product->arity;
   for (int pass = 0; pass < n; ++pass) {
     bool exchanged = false;

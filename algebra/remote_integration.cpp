@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "algebra/command_progress.h"
 #include "algebra/curl_transport.h"
 #include "algebra/expansion_by_kind.h"
 #include "algebra/rewrite_primitives.h"
@@ -40,6 +41,19 @@ bool IsPort(std::string_view s) {
 void PostIntegrationError() {
   ClearErrorPosted(kErrorIntegrationServer);  // each failure is told again, shown once
   PostError(kErrorIntegrationServer);
+}
+
+// The settings' limits, with a progress hook that asks the settings' own hook (if any) and then
+// the running command's progress seam, which shows the wait and hears the user cancel it.
+TransferLimits WaitLimits(const TransferLimits* own) {
+  TransferLimits limits = *own;
+  limits.progress = [](void* context, int64_t received, int64_t expected) {
+    const auto* settings = static_cast<const TransferLimits*>(context);
+    if (settings->progress != nullptr && !settings->progress(settings->progressContext, received, expected)) return false;
+    return KeepWaitingForServer(received, expected);
+  };
+  limits.progressContext = const_cast<TransferLimits*>(own);
+  return limits;
 }
 
 }  // namespace
@@ -121,7 +135,7 @@ ExprNode* QueryIntegrationServer(const std::string& body) {
   if (!url.empty()) {  // with no server named nothing goes out
     const RemoteIntegrationSettings& settings = RemoteIntegrationGlobals();
     IntegrationTransport& transport = settings.transport != nullptr ? *settings.transport : CurlIntegrationTransport();
-    reply = transport.PostForm(url, body, settings.limits);
+    reply = transport.PostForm(url, body, WaitLimits(&settings.limits));
   }
   if (!reply) {
     PostIntegrationError();
@@ -148,7 +162,10 @@ void RenameLogToLn(ExprNode* tree) {
 
 void EvaluateNodeViaRemoteServer(ExprNode* node) {
   ExprNode* result = nullptr;
-  if (char* text = FormatExpressionLisp(node)) {
+  // Once the user cancelled a wait, the command's other integrals are not sent: each stays as a
+  // failed one does, and the one message already posted tells of them all.
+  const bool send = !MathCommandTransfersCancelled() && !MathCommandStopped();
+  if (char* text = send ? FormatExpressionLisp(node) : nullptr) {
     result = QueryIntegrationServer(EncodeIntegrationRequest(text));
     FreeMemory(text);
   }

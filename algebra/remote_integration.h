@@ -48,7 +48,9 @@ ExprNode* QueryIntegrationServer(const std::string& body);
 void RenameLogToLn(ExprNode* tree);
 // One integral: its prefix text sent, the answer (logarithms natural, SimplifyWithReciprocals)
 // put in its place; without an answer a definite integral becomes ExpandDefiniteIntegral's
-// substitution and any other node stays.
+// substitution and any other node stays. The wait asks the running command's progress seam
+// (command_progress.h); once the user cancelled a wait of the command, nothing more is sent and
+// every later integral takes the no-answer path without a message of its own.
 void EvaluateNodeViaRemoteServer(ExprNode* node);
 // EvaluateNodeViaRemoteServer on every integral node of the tree in post-order (inner integrals
 // first; an answer is not walked again).

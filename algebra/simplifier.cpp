@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/sign_knowledge.h"
 #include "editor/formula_editor.h"
@@ -29,6 +31,9 @@ constexpr int kRoundsPerOperand = 4;
 enum class Outcome { kDone, kAgain };
 
 AlgebraSwitches gSwitches;
+// The node SimplifyTreeBottomUp's walk is visiting, whose parent that walk visits next (null
+// outside a walk, and for the walk's root).
+ExprNode* gWalkedBelowParent = nullptr;
 
 // The negation of a value, with zero kept as +0.
 double Negated(double v) { return v == 0 ? 0.0 : -v; }
@@ -393,7 +398,7 @@ Outcome CloseQuotient(ExprNode* node) {
   return Outcome::kDone;
 }
 
-// (p/q)/(r/s), (p/q)/b and a/(r/s) as one quotient, reusing the inner quotients' shells as the
+// (p/q)/(r/s) and a/(r/s) as one quotient, reusing the inner quotients' shells as the
 // new products. Allocates nothing.
 void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
   ExprNode* a = node->children[0];
@@ -404,12 +409,6 @@ void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
     SetChild(b, 1, b->children[0]);
     SetChild(b, 0, q);
     a->kind = b->kind = KindTimes;
-  } else if (aOver) {  // p/(q b)
-    SetChild(node, 0, a->children[0]);
-    SetChild(a, 0, a->children[1]);
-    SetChild(a, 1, b);
-    a->kind = KindTimes;
-    SetChild(node, 1, a);
   } else {  // (a s)/r
     SetChild(node, 1, b->children[0]);
     SetChild(b, 0, a);
@@ -419,8 +418,39 @@ void MergeNestedQuotients(ExprNode* node, bool aOver, bool bOver) {
   SimplifyChildrenThenNode(node);
 }
 
+// (p/q)/b: a link of a chain ((p/q)/b)/c... whose next link is the parent.
+bool LeftChainLink(const ExprNode* node) {
+  return IsShape(node, KindOver, 2) && IsShape(node->children[0], KindOver, 2) && !IsShape(node->children[1], KindOver, 2);
+}
+
+// The chain ((p/d1)/d2).../dn below the node becomes p/(d1 d2 ... dn) in one step, so a chain
+// n deep costs its length, where merging it a link at a time would cost its length squared.
+// Allocates the product first: a refusal leaves the node as it was.
+void MergeQuotientChain(ExprNode* node) {
+  int links = 0;  // a chain past a product's operand limit merges the rest in a later round
+  for (const ExprNode* n = node; LeftChainLink(n) && links < kMaxArity - 1; n = n->children[0]) ++links;
+  ExprNode* bottom = NewNode(KindTimes, links + 1);
+  if (bottom == nullptr) return;
+  SetChild(bottom, links, node->children[1]);
+  ExprNode* link = node->children[0];
+  for (int k = links - 1; k >= 0; --k) {
+    ExprNode* inner = link->children[0];
+    SetChild(bottom, k, link->children[1]);
+    FreeNode(link);  // the shell only: its operands have moved
+    link = inner;
+  }
+  SetChild(node, 0, link);
+  SetChild(node, 1, bottom);
+  SimplifyChildrenThenNode(node);
+}
+
 Outcome SimplifyQuotient(ExprNode* node) {
   if (node->arity != 2) return Outcome::kDone;
+  // A link whose parent is the next link waits for the walk to reach the chain's end.
+  if (node == gWalkedBelowParent && LeftChainLink(node) && node->parent != nullptr && IndexInParent(node) == 0 &&
+      LeftChainLink(node->parent)) {
+    return Outcome::kDone;
+  }
   for (int side = 0; side < 2; ++side) {
     ExprNode* s = node->children[side];
     ExprNode* number = LeadingNumber(s);
@@ -447,6 +477,10 @@ Outcome SimplifyQuotient(ExprNode* node) {
     return CloseQuotient(node);
   }
   const bool aOver = IsShape(a, KindOver, 2), bOver = IsShape(b, KindOver, 2);
+  if (aOver && !bOver) {
+    MergeQuotientChain(node);
+    return Outcome::kDone;
+  }
   if (aOver || bOver) {
     MergeNestedQuotients(node, aOver, bOver);
     return Outcome::kDone;
@@ -516,28 +550,43 @@ Outcome SimplifySum(ExprNode* node) {
 }
 
 // ---- Products ----------------------------------------------------------------------------------
-// A product holding a sum at i becomes the sum of the products with each summand in its place,
-// then is simplified bottom-up. Built from copies, so a shortage leaves the node as it was.
-void ExpandProduct(ExprNode* node, int i) {
-  const ExprNode* sum = node->children[i];
-  const int n = node->arity, m = sum->arity;
-  ExprNode* result = NewNode(KindPlus, m);
-  for (int k = 0; result != nullptr && k < m; ++k) {
-    ExprNode* term = IsMemoryShort() ? nullptr : NewNode(KindTimes, n);
-    if (term != nullptr) SetChild(result, k, term);
-    for (int j = 0; term != nullptr && j < n; ++j) {
-      ExprNode* copy = CopyTree(j == i ? sum->children[k] : node->children[j]);
-      if (copy != nullptr) SetChild(term, j, copy);
-      term = copy != nullptr ? term : nullptr;
-    }
-    if (term == nullptr) {
-      FreeExpression(result);
-      return;
-    }
+// The product of a sum of simplified terms (a copy of `terms` when it is no sum, as one term)
+// and `factor` (each summand when it is a sum): every new term simplified as it is made, then
+// the sum, so like terms merge before the next factor is multiplied in. Null without memory or
+// once the command has stopped; nothing given is taken.
+ExprNode* MultiplyOut(const ExprNode* terms, const ExprNode* factor) {
+  const bool sumTerms = terms->kind == KindPlus && terms->arity > 0, sumFactor = factor->kind == KindPlus && factor->arity > 0;
+  const int m = sumTerms ? terms->arity : 1, k = sumFactor ? factor->arity : 1;
+  if (static_cast<int64_t>(m) * k > kMaxArity) {  // more terms than a sum can hold
+    StopMathCommand(CommandStop::kTooLarge);
+    return nullptr;
   }
-  if (result == nullptr) return;
-  ReplaceExpression(result, node);
-  SimplifyTreeBottomUp(node);
+  ExprNode* result = BuildEach(KindPlus, m * k, [&](int index) -> ExprNode* {
+    if (IsMemoryShort() || MathCommandStopped()) return nullptr;
+    const ExprNode* t = sumTerms ? terms->children[index / k] : terms;
+    const ExprNode* s = sumFactor ? factor->children[index % k] : factor;
+    ExprNode* term = Build(KindTimes, {CopyTree(t), CopyTree(s)});
+    if (term != nullptr) SimplifyNode(term);
+    return term;
+  });
+  if (result != nullptr) SimplifyNode(result);
+  return result;
+}
+
+// A product holding a sum becomes the sum of its multiplied-out terms: the factors are
+// multiplied in one at a time, left to right (so factors that do not commute keep their order),
+// and like terms merge after each, so the work follows the size of the partial results, not
+// the count of the products of summands. Built apart: a shortage, or the command's stop, leaves
+// the node as it was.
+void ExpandProduct(ExprNode* node) {
+  ExprNode* partial = CopyTree(node->children[0]);
+  for (int j = 1; partial != nullptr && j < node->arity; ++j) {
+    ExprNode* next = MultiplyOut(partial, node->children[j]);
+    FreeExpression(partial);
+    partial = next;
+  }
+  if (partial == nullptr) return;
+  ReplaceExpression(partial, node);
 }
 
 // A negated factor at i: the negation moves out over the whole product, which is simplified.
@@ -548,34 +597,45 @@ void PullNegationOut(ExprNode* node, int i) {
   SimplifyNode(product);
 }
 
-// The factor at i and the one before it, one of them a quotient, become one quotient.
-void MergeIntoQuotient(ExprNode* node, int i, bool pOver, bool fOver) {
-  ExprNode* top = NewNode(KindTimes, 2);
-  ExprNode* bottom = pOver && fOver ? NewNode(KindTimes, 2) : nullptr;
-  const bool binary = node->arity == 2;
-  const int removed = pOver ? i : i - 1;  // the operand that joins the other one
-  ExprNode* gone = nullptr;
-  if (top == nullptr || (pOver && fOver && bottom == nullptr) || (gone = RemoveOperand(node, removed)) == nullptr) {
-    FreeNode(top);
+// Every quotient among the factors joins one quotient: the numerators and the other factors in
+// their order over the denominators in theirs, as merging neighbours pair by pair would give,
+// but in one step, and with numerators of 1 left out, so a product of many quotients (a
+// server's reciprocals) costs its size, not its size squared. Allocates the new shells first: a
+// refusal leaves the node as it was.
+void MergeIntoQuotient(ExprNode* node) {
+  int quotients = 0, ones = 0;
+  for (int k = 0; k < node->arity; ++k) {
+    const ExprNode* f = node->children[k];
+    if (!IsShape(f, KindOver, 2)) continue;
+    ++quotients;
+    ones += IsNumberValue(f->children[0], 1) ? 1 : 0;
+  }
+  const int kept = node->arity - ones;
+  ExprNode* bottom = NewNode(KindTimes, quotients);
+  ExprNode* top = bottom == nullptr ? nullptr : kept > 0 ? NewNode(KindTimes, kept) : NewNumberNode(1);
+  ExprNode* quotient = top == nullptr ? nullptr : NewNode(KindOver, 2);
+  if (quotient == nullptr) {
     FreeNode(bottom);
+    FreeNode(top);
     return;
   }
-  ExprNode* keeper = binary ? node : node->children[i - 1];  // re-read: the shell may be gone
-  if (pOver && fOver) {
-    SetChild(top, 0, keeper->children[0]);
-    SetChild(top, 1, gone->children[0]);
-    SetChild(bottom, 0, keeper->children[1]);
-    SetChild(bottom, 1, gone->children[1]);
-    SetChild(keeper, 1, bottom);
-    FreeNode(gone);
-  } else if (pOver) {
-    SetChild(top, 0, keeper->children[0]);
-    SetChild(top, 1, gone);
-  } else {
-    SetChild(top, 0, gone);
-    SetChild(top, 1, keeper->children[0]);
+  for (int k = 0, t = 0, d = 0; k < node->arity; ++k) {
+    ExprNode* f = node->children[k];
+    if (!IsShape(f, KindOver, 2)) {
+      SetChild(top, t++, f);
+      continue;
+    }
+    SetChild(bottom, d++, f->children[1]);
+    if (IsNumberValue(f->children[0], 1)) {
+      FreeNode(f->children[0]);
+    } else {
+      SetChild(top, t++, f->children[0]);
+    }
+    FreeNode(f);  // the shell only: its operands have moved
   }
-  SetChild(keeper, 0, top);
+  SetChild(quotient, 0, top);
+  SetChild(quotient, 1, bottom);
+  MoveNodeInto(quotient, node);
   SimplifyChildrenThenNode(node);
 }
 
@@ -595,7 +655,7 @@ Outcome SimplifyProduct(ExprNode* node) {
       return Outcome::kDone;
     }
     if (f->kind == KindPlus && f->arity > 0 && gSwitches.expandProducts) {
-      ExpandProduct(node, i);
+      ExpandProduct(node);
       return Outcome::kDone;
     }
     if (i == 0) continue;
@@ -609,11 +669,11 @@ Outcome SimplifyProduct(ExprNode* node) {
       const bool binary = node->arity == 2;
       if (!RemoveOperandAndFree(node, i)) return Outcome::kDone;
       SetNumberValue(binary ? node : node->children[0], product);
-      return Outcome::kAgain;
+      --i;  // the next factor has moved to i; a round a number would make many numbers quadratic
+      continue;
     }
-    const bool pOver = IsShape(node->children[i - 1], KindOver, 2), fOver = IsShape(f, KindOver, 2);
-    if (pOver || fOver) {
-      MergeIntoQuotient(node, i, pOver, fOver);
+    if (IsShape(node->children[i - 1], KindOver, 2) || IsShape(f, KindOver, 2)) {
+      MergeIntoQuotient(node);
       return Outcome::kDone;
     }
   }
@@ -627,6 +687,17 @@ Outcome SimplifyProduct(ExprNode* node) {
   if (node->kind == KindTimes && gSwitches.orderFactors) OrderFactors(node);
   if (node->kind == KindTimes) CollectLikeFactors(node);
   return Outcome::kDone;
+}
+
+// Every operand is a letter, and no two are the same.
+bool DifferentLetters(const ExprNode* node) {
+  std::vector<int32_t> ids;
+  for (int k = 0; k < node->arity; ++k) {
+    if (node->children[k]->kind != KindChar) return false;
+    ids.push_back(node->children[k]->value.symbol);
+  }
+  std::sort(ids.begin(), ids.end());
+  return std::adjacent_find(ids.begin(), ids.end()) == ids.end();
 }
 
 // ---- Dispatch ----------------------------------------------------------------------------------
@@ -709,7 +780,8 @@ SwitchGuard::~SwitchGuard() { gSwitches.*field_ = saved_; }
 
 void SimplifyNode(ExprNode* node) {
   for (int round = 0, cap = kShapeRounds; round < cap; ++round) {
-    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort() || DerivativeWorkExceeded()) {
+    if (node == nullptr || node->arity == 0 || node->kind == KindString || IsMemoryShort() || DerivativeWorkExceeded() ||
+        MathCommandStopped()) {
       return;
     }
     cap = std::max(cap, kShapeRounds + kRoundsPerOperand * node->arity);
@@ -717,7 +789,14 @@ void SimplifyNode(ExprNode* node) {
   }
 }
 
-void SimplifyTreeBottomUp(ExprNode* root) { ForEachPostOrder(root, SimplifyNode); }
+void SimplifyTreeBottomUp(ExprNode* root) {
+  ForEachPostOrder(root, [root](ExprNode* node) {
+    ExprNode* const outer = gWalkedBelowParent;  // a walk inside a rule keeps the outer one's node
+    gWalkedBelowParent = node != root ? node : nullptr;
+    SimplifyNode(node);
+    gWalkedBelowParent = outer;
+  });
+}
 
 void SimplifyChildrenThenNode(ExprNode* node) {
   if (node == nullptr || node->kind == KindString) return;
@@ -789,6 +868,14 @@ bool ExpandPowerOfSum(ExprNode* node) {
   }
   const BoundIndexScope indices(node);  // the terms are simplified apart: i^2 under a sum over i stays
   const ExprNode* sum = node->children[0];
+  // Over m different letters the expansion has C(n + m - 1, n) unlike terms: more than a sum can
+  // hold is known before any is made.
+  double products = 1;
+  for (int k = 1; k <= n; ++k) products = products * (sum->arity - 1 + k) / k;
+  if (products > kMaxArity && DifferentLetters(sum)) {
+    StopMathCommand(CommandStop::kTooLarge);
+    return false;
+  }
   ExprNode* a = CopyTree(sum->children[0]);
   ExprNode* b = CopyTree(sum->arity == 2 ? sum->children[1] : sum);
   ExprNode* result = a != nullptr && b != nullptr ? NewNode(KindPlus, n + 1) : nullptr;
@@ -802,7 +889,7 @@ bool ExpandPowerOfSum(ExprNode* node) {
     ExprNode* bPower = k > 0 ? Build(KindPower, {CopyTree(b), NewNumberNode(k)}) : nullptr;
     ExprNode* term = k == 0 ? aPower : k == n ? bPower
                    : Build(KindTimes, {NewNumberNode(static_cast<double>(BinomialCoefficient(n, k))), aPower, bPower});
-    if (term == nullptr || IsMemoryShort()) {  // Build has freed the powers it was given
+    if (term == nullptr || IsMemoryShort() || MathCommandStopped()) {  // Build has freed the powers it was given
       FreeExpression(term);
       FreeExpression(result);
       result = nullptr;

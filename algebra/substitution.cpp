@@ -3,6 +3,7 @@
 // stands, so that its sign can move out over a product around it.
 #include "algebra/substitution.h"
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/simplifier.h"
 #include "editor/layout_driver.h"
@@ -12,11 +13,11 @@
 namespace {
 
 // Calls step(node) on every node in post-order (successor taken after the step), stopping once
-// memory is short.
+// memory is short or the running command has stopped.
 template <class Step>
 void ForEachWhileMemoryLasts(ExprNode* root, Step step) {
   TreeCursor cursor(root, WalkOrder::kPostOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr && !IsMemoryShort(); n = cursor.Next()) step(n);
+  for (ExprNode* n = cursor.Current(); n != nullptr && !IsMemoryShort() && !MathCommandStopped(); n = cursor.Next()) step(n);
 }
 
 ExprNode* CaretNode() {
@@ -89,6 +90,8 @@ void PeelSumTerm(ExprNode* node, bool isSum) {
   ExprNode* a = node->children[1]->children[1];
   const ExprNode* b = node->children[2];
   if (IsNumberNode(a) && IsNumberNode(b) && !(NumberValue(a) <= NumberValue(b))) return;
+  // Nested sums double at every level they peel: the copy is refused before it is made.
+  if (!MathCommandHasRoomFor(CountSubtreeNodes(f))) return;
   ExprNode* term = Substituted(f, index, a);
   if (term == nullptr) return;
   if (ExpressionsEqual(a, b)) {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "algebra/remote_integration.h"
+#include "algebra/command_progress.h"
 #include "document/progress_box.h"
 #include "document/slider_strip.h"
 #include "editor/edit_commands.h"
@@ -40,6 +40,7 @@ constexpr RGBColor16 kDividerColour{0xA0A0, 0xA0A0, 0xA0A0};
 constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
+constexpr double kProgressDelaySeconds = 0.5;  // of a command's work before the box shows
 
 // A position of the rows held to half the 32-bit range, where sums of a few of them cannot overflow.
 int32_t Clamp32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN / 2, INT32_MAX / 2)); }
@@ -146,21 +147,18 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
   };
   InstallUndoHook(&hooks);
   BuildWindowMenus(&menus_);
-  // The remote integration blocks; the window shows its progress meanwhile and hears Escape.
-  TransferLimits& limits = RemoteIntegrationGlobals().limits;
-  savedLimits_ = limits;
-  limits.progress = [](void* context, int64_t received, int64_t expected) {
-    return static_cast<DocumentWindow*>(context)->ShowTransferProgress(received, expected);
+  // A Math command blocks (its work, a remote wait); the window shows its progress meanwhile and
+  // hears Escape.
+  CommandProgressSeam& seam = CommandProgressGlobals();
+  savedProgress_ = seam;
+  seam.hook = [](void* context, const CommandProgress& progress) {
+    return static_cast<DocumentWindow*>(context)->ShowCommandProgress(progress);
   };
-  limits.progressContext = this;
+  seam.context = this;
 }
 
 DocumentWindow::~DocumentWindow() {
-  TransferLimits& limits = RemoteIntegrationGlobals().limits;
-  if (limits.progressContext == this) {
-    limits.progress = savedLimits_.progress;
-    limits.progressContext = savedLimits_.progressContext;
-  }
+  if (CommandProgressGlobals().context == this) CommandProgressGlobals() = savedProgress_;
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
   document_->undo.Forget(newRow_);
@@ -524,18 +522,21 @@ void DocumentWindow::AfterMenuAction(const MenuAction& action) {
   if (!menus_.IsOpen()) ShowCaret();
 }
 
-bool DocumentWindow::ShowTransferProgress(int64_t received, int64_t expected) {
-  if (buffer_ == nullptr) return true;
+bool DocumentWindow::ShowCommandProgress(const CommandProgress& progress) {
+  const bool waiting = progress.activity == CommandActivity::kWaitingForServer;
+  if (buffer_ == nullptr || (!waiting && !progressShown_ && progress.seconds < kProgressDelaySeconds)) return true;
   const QDRect box = ProgressBoxRect(buffer_->bounds);
   {
     PortScope port(buffer_, buffer_->bounds);
-    DrawProgressBox(box, kIntegrationProgressTitle, received, expected, progressFrame_++);
+    DrawProgressBox(box, waiting ? kIntegrationProgressTitle : kCommandProgressTitle, progress.received,
+                    progress.expected, progressFrame_++);
   }
   progressShown_ = true;
   Present(box);
-  // While nothing arrives the wait paces the box and hears Escape; while bytes flow it only looks.
-  const double wait = received != progressReceived_ ? 0.0 : kProgressPollSeconds;
-  progressReceived_ = received;
+  // While nothing arrives the wait paces the box and hears Escape; while bytes flow or the
+  // command works it only looks.
+  const double wait = waiting && progress.received == progressReceived_ ? kProgressPollSeconds : 0.0;
+  progressReceived_ = progress.received;
   PointerSource* source = GetPointerSource();
   return source == nullptr || source->WaitPointerEvent(wait).kind != PointerEventKind::kCancelled;
 }
@@ -545,6 +546,9 @@ void DocumentWindow::EndTransferProgress() {
   progressShown_ = false;
   progressFrame_ = 0;
   progressReceived_ = 0;
+  // What was pressed while the box showed was meant for the wait (a second Escape, keys typed
+  // ahead), not for the rows the box covered.
+  if (PointerSource* source = GetPointerSource()) source->DiscardInput();
   RedrawAll();
 }
 

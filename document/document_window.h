@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "algebra/integration_transport.h"
+#include "algebra/command_progress.h"
 #include "document/document_record.h"
 #include "document/menu_bar.h"
 #include "document/window_commands.h"
@@ -106,11 +106,12 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // it, where the rows go.
   const QDRect& SliderStrip() const { return strip_; }
   QDRect RowsRect() const;
-  // The progress of a transfer the window blocks on: the progress box drawn and shown at once, then
-  // a look at the pointer that hears Escape (a short wait while no bytes arrive). False (cancel)
-  // after Escape.
-  bool ShowTransferProgress(int64_t received, int64_t expected);
-  // After a command that may have shown the progress box: the panes drawn again in its place.
+  // The progress of a Math command the window blocks on: the progress box drawn and shown (at once
+  // for a transfer, after half a second of local work), then a look at the pointer that hears
+  // Escape (a short wait while no bytes arrive). False (cancel) after Escape.
+  bool ShowCommandProgress(const CommandProgress& progress);
+  // After a command that may have shown the progress box: the keys and clicks pressed meanwhile
+  // dropped, and the panes drawn again in the box's place.
   void EndTransferProgress();
   bool GraphsComplete();
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
@@ -258,7 +259,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   const char* alert_ = nullptr;   // shown under row alertRow_
   int32_t alertRow_ = -1;
   EditorHooks savedHooks_{};
-  TransferLimits savedLimits_{};
+  CommandProgressSeam savedProgress_{};
   MenuBar menus_;
   MenuAction lastMenuAction_{};
   GrowArray<const char*> rowMessages_;  // each row's message as last laid out

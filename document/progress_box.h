@@ -1,5 +1,5 @@
-// The progress box a window shows over its panes while it blocks on a transfer (the remote
-// integration): a title, a bar (filled by the bytes received when the reply's length is known,
+// The progress box a window shows over its panes while it blocks on a Math command (its long
+// work, or the remote integration's transfer): a title, a bar (filled by the bytes received when the reply's length is known,
 // else a block sweeping along it, one step a frame) and how to cancel. Drawing only: the window
 // decides when, and puts its panes back afterwards.
 #pragma once
@@ -9,6 +9,7 @@
 #include "platform/draw/qd_geometry.h"
 
 inline constexpr const char* kIntegrationProgressTitle = "Waiting for the integration server";
+inline constexpr const char* kCommandProgressTitle = "Working on the formula";
 inline constexpr const char* kProgressCancelHint = "Escape cancels";
 
 // The box centred in the window's rectangle (clipped to it when the window is smaller).

@@ -15,6 +15,7 @@ enum ErrorCode : int {
   kErrorTransparencyMemory = 17,
   kErrorIntegrationServer = 18,  // "Sorry, Quorvalis was unable to connect to the internet integral server."
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
+  kErrorResultTooLarge = 27,     // a Math command stopped at its size bound
 };
 
 struct ErrorRegister {

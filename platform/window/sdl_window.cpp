@@ -240,6 +240,19 @@ PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
   }
 }
 
+void SdlWindow::DiscardInput() {
+  SDL_Event sdl;
+  while (SDL_PollEvent(&sdl) == 1) {
+    WindowEvent e;
+    if (Translate(sdl, &e)) pending_.push_back(e);
+  }
+  std::erase_if(pending_, [](const WindowEvent& e) {
+    return e.kind == WindowEventKind::kKey || e.kind == WindowEventKind::kMouseDown ||
+           e.kind == WindowEventKind::kMouseUp || e.kind == WindowEventKind::kMouseMoved ||
+           e.kind == WindowEventKind::kWheel;
+  });
+}
+
 void SdlWindow::Present(const Port& buffer, const QDRect& rect) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (surface == nullptr) return;

@@ -60,6 +60,7 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   // PointerSource: movements and the release of the button, Escape as a cancel; other events are
   // kept for WaitEvent.
   PointerEvent WaitPointerEvent(double timeoutSeconds) override;
+  void DiscardInput() override;
   bool SetThemeCursor(int themeCursor) override;
   bool SetColorCursor(const ColorCursorImage& image) override;
   // The cursor shown: a theme cursor's number, kColorCursorShown + a colour cursor's resource id,

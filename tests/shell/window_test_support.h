@@ -188,14 +188,17 @@ class WindowTest : public testing::Test {
     }
   }
 
-  // Starts the program (with the extra options) and its twin, and finds the window.
-  void Start(const std::vector<std::string>& extra = {}) {
+  // Starts the program (with the extra options) and its twin, and finds the window; with
+  // `awaitGraphs`, once the graphs are complete (a row that draws nothing never says so).
+  void Start(const std::vector<std::string>& extra = {}, bool awaitGraphs = true) {
     std::vector<std::string> arguments = {"--trace", "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight)};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     arguments.push_back(document_);
     ASSERT_TRUE(program_.Start(arguments));
     ASSERT_TRUE(program_.WaitFor("layout")) << "the window did not open";
-    ASSERT_TRUE(program_.WaitFor("graphs complete"));
+    if (awaitGraphs) {
+      ASSERT_TRUE(program_.WaitFor("graphs complete"));
+    }
     InitApplicationGlobals();
     InstallAlgebraSeams();
     ASSERT_TRUE(InitGraphicsLayer());
@@ -448,17 +451,22 @@ class WindowIntegrationTest : public WindowTest {
     ASSERT_NE(typed_.find("integral["), std::string::npos) << typed_;
     twinWindow_->ChooseCommand(kCommandSelectAll);
     before_ = Shoot("window-integral-typed");
+    ClickMathItemWithoutWaiting(0x2000);
+  }
+  // Opens the Math menu (in the twin too, for its geometry) and clicks the command's item in the
+  // program only, without waiting for the command (it may block); the twin's menu is closed again.
+  void ClickMathItemWithoutWaiting(int32_t command) {
     const QDPoint title = Centre(twinWindow_->Menus().TitleRect(1));
     Click(title);
     ASSERT_TRUE(program_.WaitFor("menu 1"));
     twinWindow_->HandleMouseDown(title, 0, 1);
     const Menu& math = twinWindow_->Menus().MenuAt(1);
     for (int32_t i = 0; i < math.count; ++i) {
-      if (math.items[i].command != 0x2000) continue;
+      if (math.items[i].command != command) continue;
       item_ = twinWindow_->Menus().ItemRect(i);
       Click(Centre(item_));
     }
-    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});  // the twin's menu closed
+    twinWindow_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});
   }
   // Pixels of the box's face and of the bar's fill inside the box's rectangle.
   static void CountBox(const Screenshot& shot, const QDRect& box, int* face, int* fill) {
@@ -493,7 +501,7 @@ class WindowIntegrationTest : public WindowTest {
   }
   std::string typed_;
   Screenshot before_;
-  QDRect item_{};  // Simplify's item in the open menu
+  QDRect item_{};  // the Math item clicked last, in the open menu
   std::unique_ptr<loopback::Server> server_;
 };
 
