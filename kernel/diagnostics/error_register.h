@@ -15,6 +15,7 @@ enum ErrorCode : int {
   kErrorTransparencyMemory = 17,
   kErrorIntegrationServer = 18,  // "Sorry, Quorvalis was unable to connect to the internet integral server."
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
+  kErrorUnreadableClipboard = 28,  // "Sorry, the text on the clipboard is not a formula ..."
 };
 
 struct ErrorRegister {

@@ -45,6 +45,8 @@ const char* const ErrorMessageTable[kErrorMessageCount] = {
     "",
     "This document cannot be opened because it was created by a newer version of Quorvalis.\r\rPlease visit "
     "the Quorvalis web site to download the latest version.",
+    "",
+    "Sorry, the text on the clipboard is not a formula Quorvalis can read.",
 };
 
 const char* const MessageTable[kMessageTableCount] = {
