@@ -19,6 +19,8 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
+#include "platform/clock.h"
+#include "platform/pointer_source.h"
 #include "tests/document/document_test_support.h"
 #include "tests/document/formula_text_support.h"
 
@@ -78,14 +80,14 @@ class UndoSequencesTest : public document_test::DocumentTest {
     ResetErrorRegister();
   }
   // Row 0 the formula with its graphs built, row 1 "z = 0", and `held` real steps of row 1 in the
-  // history (the oldest holds z = 0, the newest z = held - 1).
-  void Open(int32_t held) {
+  // history (the oldest holds z = 0, the newest z = held - 1), in a window `size` pixels square.
+  void Open(int32_t held, int32_t size = kSize) {
     Close();
     InstallAlgebraSeams();
-    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kSize, kSize).graphPane);
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(size, size).graphPane);
     for (const char* row : {kRow, "equal[z,0]"}) ASSERT_NE(document_->AppendEquationRow(ReadWholeFormula(row)), nullptr);
     window_ = std::make_unique<DocumentWindow>(document_.get(), nullptr);
-    ASSERT_TRUE(window_->Open(kSize, kSize));
+    ASSERT_TRUE(window_->Open(size, size));
     FormulaEditor* z = window_->RowEditor(1);
     for (int32_t k = 0; k < held; ++k) {
       ASSERT_TRUE(document_->undo.Record(z));
@@ -245,6 +247,57 @@ TEST_F(UndoSequencesTest, ABlockedMoveEndsTheRunButABlankKeepsTheLetters) {
   document_test::TypeKeys(window_.get(), "y = 2");
   ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_TRUE(IsPromptRoot(window_->RowEditor(2))) << "one step for y = 2";
+}
+
+// A code that changes nothing forgets no redo step: Redo still gives back what was undone.
+TEST_F(UndoSequencesTest, ACodeThatChangesNothingKeepsTheRedoSteps) {
+  Open(0);
+  Select({1, 1}, SelectionCaretNode);  // b
+  FormulaEditor* e = window_->RowEditor(0);
+  ASSERT_TRUE(window_->ChooseCommand(0x2108));
+  ASSERT_EQ(Bracket(e->root), Written("equal[y,plus[b,a]]"));
+  ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
+  ASSERT_EQ(document_->undo.RedoCount(), 1);
+  ASSERT_TRUE(window_->ChooseCommand(0x2000));  // Simplify on b: nothing
+  EXPECT_EQ(document_->undo.RedoCount(), 1);
+  ASSERT_TRUE(window_->ChooseCommand(kCommandRedo));
+  EXPECT_EQ(Bracket(e->root), Written("equal[y,plus[b,a]]"));
+}
+
+// A term dragged with the mouse past its neighbour is moved as its key moves it: an edit that
+// takes the graphs away and one undo step; a click that drags nothing keeps both.
+TEST_F(UndoSequencesTest, ATermDraggedWithTheMouseIsAnEditOfOneStep) {
+  Open(0, 3 * kSize);  // every row in view, none under the menu bar
+  Select({1, 0}, SelectionCaretNode);  // a
+  FormulaEditor* e = window_->RowEditor(0);
+  FixedRect a{}, b{};
+  GetNodeRect(e->root->children[1]->children[0], &a);
+  GetNodeRect(e->root->children[1]->children[1], &b);
+  const auto at = [&](Fixed h) {
+    return QDPoint{int16_t(e->frame.top + FixedToPixels((a.top + a.bottom) / 2)), int16_t(e->frame.left + FixedToPixels(h))};
+  };
+  // One crossing of a's right edge by more than the 12 pixels that move a term once.
+  const QDPoint start = at((a.left + a.right) / 2), end = at(a.right + (b.left - a.right) / 2 + 14 * kFixedOne);
+  ASSERT_LT(end.h, e->frame.left + FixedToPixels(b.right)) << "within b: one move, no combining";
+  FakeClock clock;
+  ScriptedPointerSource pointer(&clock);
+  SetPointerSource(&pointer);
+  window_->HandleMouseDown(start, 0, 1);  // a click: nothing moves
+  EXPECT_EQ(Bracket(e->root), Written(kRow));
+  EXPECT_TRUE(document_->graphsBuilt);
+  EXPECT_EQ(document_->undo.UndoCount(), 0);
+  Select({1, 0}, SelectionCaretNode);
+  for (int k = 1; k <= 4; ++k)
+    pointer.Push({1000, PointerEventKind::kMoved, QDPoint{start.v, int16_t(start.h + (end.h - start.h) * k / 4)}});
+  pointer.Push({1000, PointerEventKind::kReleased, end});
+  window_->HandleMouseDown(start, 0, 1);
+  SetPointerSource(nullptr);
+  ASSERT_EQ(Bracket(e->root), Written("equal[y,plus[b,a]]"));
+  EXPECT_FALSE(document_->graphsBuilt) << "the graphs of y = a + b are gone";
+  EXPECT_EQ(document_->rows.data[0].expression, e->root);
+  EXPECT_EQ(document_->undo.UndoCount(), 1);
+  ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(Bracket(e->root), Written(kRow));
 }
 
 }  // namespace
