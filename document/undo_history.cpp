@@ -116,7 +116,9 @@ void RestoreUndoSnapshot(UndoSnapshot* snapshot) {
 
 bool UndoHistory::Record(FormulaEditor* editor) {
   if (holding_) {
-    if (held_.editor != nullptr) return true;  // the command's state before it is already kept
+    // Only the state before the command is a step: a later snapshot would be one of its middle.
+    if (heldTaken_) return held_.editor != nullptr;
+    heldTaken_ = true;
     if (TakeUndoSnapshot(editor, &held_)) return true;
     ReleaseAll(undo_, &undoCount_);
     return false;
@@ -202,6 +204,7 @@ FormulaEditor* UndoHistory::Redo() { return Step(redo_, &redoCount_, undo_, &und
 void UndoHistory::Hold() {
   ReleaseUndoSnapshot(&held_);
   holding_ = true;
+  heldTaken_ = false;
 }
 
 bool UndoHistory::EndHold(bool changed) {

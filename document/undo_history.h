@@ -70,7 +70,8 @@ class UndoHistory {
   FormulaEditor* Redo();
   // A command held: until EndHold, Record keeps its first snapshot aside, pushing nothing, dropping
   // no old step and forgetting no redo step, so a command that turns out to change nothing leaves
-  // the history exactly as it found it, however full.
+  // the history exactly as it found it, however full. Later Records of the command take nothing
+  // (a refused first one forgot the steps, as outside a hold).
   void Hold();
   // Ends the hold. When `changed`, the snapshot kept aside (if any) becomes the newest undo step
   // and the redo steps are forgotten; otherwise it is released. True when a step was pushed.
@@ -95,7 +96,8 @@ class UndoHistory {
   GrowArray<EquationRow>* rows_ = nullptr;
 
   bool holding_ = false;
-  UndoSnapshot held_;  // the held command's first snapshot; editor null while none
+  bool heldTaken_ = false;  // the held command has asked for its snapshot (taken or refused)
+  UndoSnapshot held_;       // the held command's first snapshot; editor null while none
 
   UndoSnapshot undo_[kUndoDepth];
   UndoSnapshot redo_[kUndoDepth];
