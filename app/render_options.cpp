@@ -91,9 +91,10 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       }
       options->sizeGiven = true, ++i;
     } else if (range >= 0) {
-      if (value == nullptr || !ReadRangeBounds(value, options->ranges.bounds[range])) {
-        return refuse("expects MIN,MAX with finite MIN below MAX");
-      }
+      const RangeRead read =
+          value != nullptr ? ReadRangeBounds(value, options->ranges.bounds[range]) : RangeRead::kNotARange;
+      if (read == RangeRead::kTooWide) return refuse("expects MIN,MAX with MAX - MIN finite: the range is too wide");
+      if (read != RangeRead::kRange) return refuse("expects MIN,MAX with finite MIN below MAX");
       options->ranges.given[range] = true;
       options->ranges.fromDocumentLine[range] = false;
       ++i;

@@ -19,7 +19,8 @@
 namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
-constexpr const char* kBadRowSetting = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+constexpr const char* kBadXyType = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
+constexpr const char* kUnknownRowSetting = "bad row setting (\"@xytype=N\" or \"@slider=P\" expected)";
 constexpr const char* kNoSliderProblem =
     "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
 // "type:" and its earlier spelling "@keys ".
@@ -108,7 +109,8 @@ ExprNode* ReadFormula(const std::string& formula) {
 struct RowSettings {
   double xyType = EquationRow{}.xyType;
   int32_t sliderPosition = -1;  // -1: none given
-  bool present = false;         // some setting was read
+  bool xyTypeGiven = false;
+  bool present = false;  // some setting was read
 };
 
 // A whole number of at most `limit` at `at` of the line, ended by a blank, a tab or the line's
@@ -123,6 +125,12 @@ bool ReadSettingNumber(const std::string& line, size_t at, int32_t limit, int32_
   return true;
 }
 
+// The problem of settings alone on their line, naming "@xytype" when it was given, else "@slider".
+std::string RowSettingWithoutFormula(const RowSettings& settings) {
+  return std::string("a row setting without a formula (\"") +
+         (settings.xyTypeGiven ? "@xytype=N" : "@slider=P") + " formula\" expected)";
+}
+
 // Takes the row settings off the front of the line, leaving the rest. An "@" that starts neither a
 // setting nor typed keys, or a setting with a bad value, is refused with *reason set.
 bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reason) {
@@ -133,13 +141,21 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
     if (line->compare(start, kTypePrefixes[1].size(), kTypePrefixes[1]) == 0) return true;  // typed keys
     int32_t value = 0;
     size_t end = 0;
-    if (line->compare(start, kXyType.size(), kXyType) == 0) {
+    const bool xyType = line->compare(start, kXyType.size(), kXyType) == 0;
+    const bool slider = line->compare(start, kSlider.size(), kSlider) == 0;
+    // Each setting once: a second value would silently overrule the first.
+    if ((xyType && settings->xyTypeGiven) || (slider && settings->sliderPosition >= 0)) {
+      *reason = "\"" + (xyType ? kXyType : kSlider) + "\" given twice on the line (each row setting once)";
+      return false;
+    }
+    if (xyType) {
       if (!ReadSettingNumber(*line, start + kXyType.size(), 7, &value, &end) || end != start + kXyType.size() + 1) {
-        *reason = kBadRowSetting;
+        *reason = kBadXyType;
         return false;
       }
       settings->xyType = value;
-    } else if (line->compare(start, kSlider.size(), kSlider) == 0) {
+      settings->xyTypeGiven = true;
+    } else if (slider) {
       if (!ReadSettingNumber(*line, start + kSlider.size(), kMaxSliderSteps, &value, &end)) {
         *reason = "bad slider setting (\"@slider=P\" with P a whole number from 0 to " +
                   std::to_string(kMaxSliderSteps) + " expected)";
@@ -147,7 +163,7 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
       }
       settings->sliderPosition = value;
     } else {
-      *reason = kBadRowSetting;
+      *reason = kUnknownRowSetting;
       return false;
     }
     *line = line->substr(end);
@@ -216,7 +232,12 @@ bool ReadRangeSetting(const std::string& line, DocumentRecord* document, bool* p
   if (k < 0) return true;
   *present = true;
   AskedRanges& asked = document->askedRanges;
-  if (!ReadRangeBounds(compact.c_str() + equals + 1, asked.bounds[k])) {
+  const RangeRead read = ReadRangeBounds(compact.c_str() + equals + 1, asked.bounds[k]);
+  if (read == RangeRead::kTooWide) {
+    *reason = "bad range (\"" + compact.substr(0, equals + 1) + "MIN,MAX\" with MAX - MIN finite expected: the range is too wide)";
+    return false;
+  }
+  if (read != RangeRead::kRange) {
     *reason = "bad range (\"" + compact.substr(0, equals + 1) + "MIN,MAX\" with finite MIN below MAX expected)";
     return false;
   }
@@ -301,7 +322,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       const std::string formula = Compact(raw);
       if (formula.empty() || formula[0] == '#') {
         // A setting applies to the formula on its own line; alone it would be lost without a word.
-        if (setting) problems->push_back({line, "a row setting without a formula (\"@xytype=N formula\" expected)"});
+        if (setting) problems->push_back({line, RowSettingWithoutFormula(settings)});
         continue;
       }
       ExprNode* tree = ReadFormula(formula);

@@ -71,15 +71,16 @@ int32_t AskedRangeByName(const std::string& name) {
   return -1;
 }
 
-bool ReadRangeBounds(const char* text, double bounds[2]) {
+RangeRead ReadRangeBounds(const char* text, double bounds[2]) {
   const char* separator = std::strpbrk(text, ",:");
-  if (separator == nullptr) return false;
+  if (separator == nullptr) return RangeRead::kNotARange;
   const std::string low(text, separator);
   double read[2];
-  if (!ReadWholeNumber(low.c_str(), &read[0]) || !ReadWholeNumber(separator + 1, &read[1])) return false;
-  if (!(read[0] < read[1]) || !std::isfinite(read[1] - read[0])) return false;
+  if (!ReadWholeNumber(low.c_str(), &read[0]) || !ReadWholeNumber(separator + 1, &read[1]) || !(read[0] < read[1]))
+    return RangeRead::kNotARange;
+  if (!std::isfinite(read[1] - read[0])) return RangeRead::kTooWide;
   bounds[0] = read[0], bounds[1] = read[1];
-  return true;
+  return RangeRead::kRange;
 }
 
 void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over) {

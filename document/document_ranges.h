@@ -31,9 +31,12 @@ const char* AskedRangeNameText(int32_t k);
 int32_t AskedRangeByName(const std::string& name);
 // Reads a number written whole and finite ("1e400", "2x" and "" are refused).
 bool ReadWholeNumber(const char* text, double* out);
+// What reading "MIN,MAX" found: a range, text that is no range, or a range whose width MAX - MIN
+// is not a finite number (each bound finite, the two too far apart: "-1e308,1e308").
+enum class RangeRead : int32_t { kRange, kNotARange, kTooWide };
 // Reads "MIN,MAX" (or "MIN:MAX"): each number read whole and finite, MIN below MAX and MAX - MIN
-// finite. False, *bounds unchanged, otherwise.
-bool ReadRangeBounds(const char* text, double bounds[2]);
+// finite. *bounds is set only for kRange.
+RangeRead ReadRangeBounds(const char* text, double bounds[2]);
 // Each range given in `over` replaces the one in *ranges (options over document lines).
 void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over);
 

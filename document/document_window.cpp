@@ -70,6 +70,46 @@ ClickFlags SpaceClickFlags(uint32_t modifiers) {
   return flags;
 }
 
+// The active row watched over one code or gesture: the undo history holds the step the editor
+// records until the row is compared with its state before. A change of nothing (tree and caret as
+// they were) leaves the history as it found it, full or not; when it had taken a step, the run of
+// grouped codes it began ends with it, so the next change is a step of its own and not one joined
+// to a step that was never kept.
+class RowChangeWatch {
+ public:
+  RowChangeWatch(UndoHistory* history, FormulaEditor* editor) : history_(history), editor_(editor) {
+    seen_ = TakeUndoSnapshot(editor, &before_);
+    history_->Hold();
+  }
+  ~RowChangeWatch() {
+    if (!ended_) history_->EndHold(true);
+    ReleaseUndoSnapshot(&before_);
+  }
+  RowChangeWatch(const RowChangeWatch&) = delete;
+  RowChangeWatch& operator=(const RowChangeWatch&) = delete;
+
+  enum class Change { kNone, kCaret, kTree };
+  // What changed; without a state before (memory refused) a row counts as changed.
+  Change End() {
+    ended_ = true;
+    const Change change = editor_ == nullptr ? Change::kNone
+                          : !seen_ || !ExpressionsEqual(before_.tree, editor_->root) ? Change::kTree
+                          : SnapshotMatchesEditor(before_, editor_)                 ? Change::kNone
+                                                                                    : Change::kCaret;
+    const bool dropped = change == Change::kNone && history_->HoldsStep();
+    history_->EndHold(change != Change::kNone);
+    if (dropped) ResetEditCommandHistory();
+    return change;
+  }
+
+ private:
+  UndoHistory* history_;
+  FormulaEditor* editor_;
+  UndoSnapshot before_{};
+  bool seen_ = false;
+  bool ended_ = false;
+};
+
 // The window's mouse-tracking flag held for the scope's length: the spinning views hold still.
 class TrackingScope {
  public:
@@ -460,30 +500,41 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   if (key.character == kKeyBackspace && BackspaceInEmptyRow()) return kCodeBackspace;
   FormulaEditor* e = RowEditor(activeRow_);
   const CaretPlace before = CaretPlaceOf(e);
-  int32_t code = 0;
-  {
-    PortScope port(buffer_, RowsRect());
-    code = HandleEquationKey(key, e, document_);
-  }
-  if (IsEditingCode(code)) AfterEdit();
+  SetCurrentFormulaEditor(e, document_);
+  const int32_t code = KeyToEditCommand(key);
+  if (RunCodeOnActiveRow(code)) AfterEdit();
   const bool moved = MoveToNeighbourRow(code, before);
   RedrawAfterCommand(moved || code != 0);
   return code;
 }
 
 int32_t DocumentWindow::RunEditCode(int32_t code) {
-  const int32_t steps = document_->undo.UndoCount();
+  FinishCommand(RunCodeOnActiveRow(code));
+  return code;
+}
+
+bool DocumentWindow::RunCodeOnActiveRow(int32_t code) {
+  FormulaEditor* e = RowEditor(activeRow_);
+  if (!IsEditingCode(code)) {
+    PortScope port(buffer_, RowsRect());
+    RunEquationEditCommand(code, e, document_);
+    return false;
+  }
+  RowChangeWatch watch(&document_->undo, e);
   {
     PortScope port(buffer_, RowsRect());
-    RunEquationEditCommand(code, RowEditor(activeRow_), document_);
+    RunEquationEditCommand(code, e, document_);
   }
-  // A command that left the row as it was (a transfer cancelled, nothing to simplify) keeps the
-  // graphs and leaves no empty undo step.
-  const bool unchanged =
-      document_->undo.UndoCount() > steps && document_->undo.DropNewestIfUnchanged(RowEditor(activeRow_));
-  if (unchanged) document_->SyncRowsWithEditors();  // an equal tree may still be a new one
-  FinishCommand(IsEditingCode(code) && !unchanged);
-  return code;
+  // A code that left the formula as it was (a transfer cancelled, nothing to simplify, a term
+  // that cannot move, Backspace at the start) keeps the graphs, whether its key or its menu item
+  // sent it.
+  const RowChangeWatch::Change change = watch.End();
+  if (change == RowChangeWatch::Change::kTree) return true;
+  // A command that changed nothing ends a run of grouped moves or backspaces as a caret motion
+  // does: the next one is a step of its own. A typed character (a blank) leaves a run of letters.
+  if (change == RowChangeWatch::Change::kNone && (code < 0 || code >= 0x100)) ResetEditCommandHistory();
+  document_->SyncRowsWithEditors();  // an equal tree may still be a new one
+  return false;
 }
 
 void DocumentWindow::FinishCommand(bool edited) {
@@ -616,12 +667,15 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   if (PtInRect(point, layout_.mathPane)) {
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
+    // A drag of a term moves it as its key does: the same undo step and the graphs gone with it.
+    RowChangeWatch watch(&document_->undo, e);
     {
       PortScope port(buffer_, RowsRect());
       TrackingScope tracking;
       HandleEquationPaneClick(point, (modifiers & kKeyShift) != 0, true, e, false, document_);
     }
     activeRow_ = row;
+    if (watch.End() == RowChangeWatch::Change::kTree) AfterEdit();
     alert_ = nullptr;
     LayoutRows();
     RevealActiveRow();

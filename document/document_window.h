@@ -217,6 +217,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void ActivateRow(int32_t row);
   // The caret shown at once, the blink starting from it.
   void ShowCaret();
+  // Runs an edit code on the active row (the undo step held until the row is compared with its
+  // state before). True when the formula changed.
+  bool RunCodeOnActiveRow(int32_t code);
   // Any edit but a caret motion: the graphs go, the new row joins the document when it was edited.
   void AfterEdit();
   // The graphs deleted and the rows' result messages cleared (Return builds them again).

@@ -14,16 +14,37 @@ struct NamedKey {
   char32_t character;
 };
 
+// Longer than any key name with its modifiers ("Shift-Ctrl-Alt-Backspace"): braces farther apart
+// hold no key, and are not copied to find that out.
+constexpr size_t kLongestKeyName = 40;
+
 constexpr NamedKey kNamedKeys[] = {
     {"Right", kKeyRightArrow}, {"Left", kKeyLeftArrow},           {"Up", kKeyUpArrow},        {"Down", kKeyDownArrow},
     {"Tab", kKeyTab},          {"Backspace", kKeyBackspace}, {"Escape", kKeyEscape},
 };
 
-// "{Name}" at *at (the brace included): modifiers, then a named key or, after a modifier, one
-// character. False (nothing consumed) when the braces hold no key name.
-bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
-  const size_t close = text.find('}', *at + 1);
-  if (close == std::string::npos) return false;
+// The first "}" after each "{" of a text read from its start: the text is searched once in all,
+// however many braces it holds, so a line of them is read in linear time.
+class ClosingBraces {
+ public:
+  explicit ClosingBraces(const std::string& text) : text_(text) {}
+  // The first "}" after `at` (npos: none); `at` must not decrease from call to call.
+  size_t After(size_t at) {
+    if (!searched_ || (next_ != std::string::npos && next_ <= at)) next_ = text_.find('}', at + 1);
+    searched_ = true;
+    return next_;
+  }
+
+ private:
+  const std::string& text_;
+  size_t next_ = std::string::npos;
+  bool searched_ = false;
+};
+
+// "{Name}" at *at (the brace included, `close` its closing brace): modifiers, then a named key or,
+// after a modifier, one character. False (nothing consumed) when the braces hold no key name.
+bool NamedKeyAt(const std::string& text, size_t close, size_t* at, TypedKey* key) {
+  if (close == std::string::npos || close - *at > kLongestKeyName) return false;
   std::string name = text.substr(*at + 1, close - *at - 1);
   TypedKey k{0, false, false, false, text.substr(*at, close + 1 - *at)};
   for (bool more = true; more;) {
@@ -50,12 +71,12 @@ bool NamedKeyAt(const std::string& text, size_t* at, TypedKey* key) {
 }
 
 // Braces around what reads as a key's name: a letter of either case, then at least one more
-// letter, digit, hyphen, plus or underscore ("{Bogus}", "{right}", "{Ctrl-Home}", "{ctrl+z}").
+// letter, digit, hyphen, plus or underscore, no longer than a key name can be ("{Bogus}", "{right}", "{Ctrl-Home}", "{ctrl+z}").
 // Such text was meant as a key, so a name the table lacks is refused by name rather than typed as
 // a brace and letters (that would be reported at the "}").
-bool LooksLikeKeyName(const std::string& text, size_t at) {
-  const size_t close = text.find('}', at + 1);
-  if (close == std::string::npos || close - at < 3 || !std::isalpha(static_cast<unsigned char>(text[at + 1])))
+bool LooksLikeKeyName(const std::string& text, size_t close, size_t at) {
+  if (close == std::string::npos || close - at < 3 || close - at > kLongestKeyName ||
+      !std::isalpha(static_cast<unsigned char>(text[at + 1])))
     return false;
   for (size_t i = at + 1; i < close; ++i) {
     const char c = text[i];
@@ -67,14 +88,16 @@ bool LooksLikeKeyName(const std::string& text, size_t at) {
 }  // namespace
 
 bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::string* reason) {
+  ClosingBraces braces(text);
   for (size_t at = 0; at < text.size();) {
     TypedKey key{0, false, false, false, {}};
-    if (text[at] == '{' && NamedKeyAt(text, &at, &key)) {
+    const size_t close = text[at] == '{' ? braces.After(at) : std::string::npos;
+    if (text[at] == '{' && NamedKeyAt(text, close, &at, &key)) {
       keys->push_back(std::move(key));
       continue;
     }
-    if (text[at] == '{' && LooksLikeKeyName(text, at)) {
-      *reason = "unknown key " + text.substr(at, text.find('}', at) + 1 - at) + " (key " +
+    if (text[at] == '{' && LooksLikeKeyName(text, close, at)) {
+      *reason = "unknown key " + text.substr(at, close + 1 - at) + " (key " +
                 std::to_string(keys->size() + 1) +
                 "; the named keys are Right, Left, Up, Down, Tab, Backspace and Escape, after Shift-, Ctrl- or "
                 "Alt- also one character)";

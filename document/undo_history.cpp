@@ -65,6 +65,21 @@ bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot) {
   return true;
 }
 
+bool SnapshotMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor) {
+  if (editor == nullptr || snapshot.editor != editor || snapshot.rowIndex >= 0) return false;
+  if (snapshot.selectionMode != editor->selectionMode || snapshot.selectionStart != editor->selectionStart ||
+      snapshot.selectionEnd != editor->selectionEnd || !ExpressionsEqual(snapshot.tree, editor->root))
+    return false;
+  // The caret's node: the snapshot's path walked in the editor's tree, which equals its own.
+  const ExprNode* caret = editor->root;
+  for (int32_t i = 0; i < snapshot.pathLength; ++i) {
+    const int32_t k = snapshot.path[i];
+    if (caret->kind == KindString || k < 0 || k >= caret->arity) return false;
+    caret = caret->children[k];
+  }
+  return caret == editor->caretNode;
+}
+
 void ReleaseUndoSnapshot(UndoSnapshot* snapshot) {
   if (snapshot->ownsRow) {
     if (snapshot->row.editor != nullptr) {
@@ -100,6 +115,14 @@ void RestoreUndoSnapshot(UndoSnapshot* snapshot) {
 }
 
 bool UndoHistory::Record(FormulaEditor* editor) {
+  if (holding_) {
+    // Only the state before the command is a step: a later snapshot would be one of its middle.
+    if (heldTaken_) return held_.editor != nullptr;
+    heldTaken_ = true;
+    if (TakeUndoSnapshot(editor, &held_)) return true;
+    ReleaseAll(undo_, &undoCount_);
+    return false;
+  }
   ReleaseAll(redo_, &redoCount_);
   UndoSnapshot snapshot;
   if (!TakeUndoSnapshot(editor, &snapshot)) {
@@ -178,17 +201,29 @@ FormulaEditor* UndoHistory::Undo() { return Step(undo_, &undoCount_, redo_, &red
 
 FormulaEditor* UndoHistory::Redo() { return Step(redo_, &redoCount_, undo_, &undoCount_); }
 
-bool UndoHistory::DropNewestIfUnchanged(const FormulaEditor* editor) {
-  if (undoCount_ == 0 || editor == nullptr) return false;
-  UndoSnapshot& newest = undo_[undoCount_ - 1];
-  if (newest.editor != editor || newest.rowIndex >= 0 || !ExpressionsEqual(newest.tree, editor->root)) return false;
-  ReleaseUndoSnapshot(&newest);
-  --undoCount_;
+void UndoHistory::Hold() {
+  ReleaseUndoSnapshot(&held_);
+  holding_ = true;
+  heldTaken_ = false;
+}
+
+bool UndoHistory::EndHold(bool changed) {
+  holding_ = false;
+  if (held_.editor == nullptr) return false;
+  if (!changed) {
+    ReleaseUndoSnapshot(&held_);
+    return false;
+  }
+  ReleaseAll(redo_, &redoCount_);
+  MakeRoom(undo_, &undoCount_);
+  undo_[undoCount_++] = held_;
+  held_ = UndoSnapshot{};
   return true;
 }
 
 void UndoHistory::Forget(const FormulaEditor* editor) {
   if (HoldsRow(editor)) return;  // no one else disposes it: its steps stay usable
+  if (held_.editor == editor) ReleaseUndoSnapshot(&held_);
   for (UndoSnapshot* stack : {undo_, redo_}) {
     int32_t* count = stack == undo_ ? &undoCount_ : &redoCount_;
     int32_t kept = 0;
@@ -205,6 +240,8 @@ void UndoHistory::Forget(const FormulaEditor* editor) {
 }
 
 void UndoHistory::Clear() {
+  ReleaseUndoSnapshot(&held_);
+  holding_ = false;
   ReleaseAll(undo_, &undoCount_);
   ReleaseAll(redo_, &redoCount_);
 }

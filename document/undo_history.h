@@ -68,14 +68,23 @@ class UndoHistory {
   // and null is returned.
   FormulaEditor* Undo();
   FormulaEditor* Redo();
-  // Drops the newest undo step when it is the editor's and holds the tree the editor has now (the
-  // change it was taken for changed nothing). True when it was dropped.
-  bool DropNewestIfUnchanged(const FormulaEditor* editor);
+  // A command held: until EndHold, Record keeps its first snapshot aside, pushing nothing, dropping
+  // no old step and forgetting no redo step, so a command that turns out to change nothing leaves
+  // the history exactly as it found it, however full. Later Records of the command take nothing
+  // (a refused first one forgot the steps, as outside a hold).
+  void Hold();
+  // Ends the hold. When `changed`, the snapshot kept aside (if any) becomes the newest undo step
+  // and the redo steps are forgotten; otherwise it is released. True when a step was pushed.
+  bool EndHold(bool changed);
+  // A snapshot is kept aside by the hold.
+  bool HoldsStep() const { return held_.editor != nullptr; }
   // Drops the steps of an editor about to be disposed; nothing for the editor of a row a deletion
   // step holds (the history's own, whose steps stay usable).
   void Forget(const FormulaEditor* editor);
   void Clear();
   int32_t UndoCount() const { return undoCount_; }
+  // Undo step i, 0 the oldest; i must be below UndoCount().
+  const UndoSnapshot& UndoStep(int32_t i) const { return undo_[i]; }
   int32_t RedoCount() const { return redoCount_; }
 
  private:
@@ -86,6 +95,10 @@ class UndoHistory {
 
   GrowArray<EquationRow>* rows_ = nullptr;
 
+  bool holding_ = false;
+  bool heldTaken_ = false;  // the held command has asked for its snapshot (taken or refused)
+  UndoSnapshot held_;       // the held command's first snapshot; editor null while none
+
   UndoSnapshot undo_[kUndoDepth];
   UndoSnapshot redo_[kUndoDepth];
   int32_t undoCount_ = 0;
@@ -95,6 +108,9 @@ class UndoHistory {
 // The snapshot of an editor's state into *snapshot (whose old contents are not released). False,
 // nothing held, when memory is refused.
 bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot);
+// True when the editor has the snapshot's tree and caret (node, mode and range): restoring the
+// snapshot would change nothing the user can see.
+bool SnapshotMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor);
 // Releases the snapshot's tree and path (and the row it owns) and empties it.
 void ReleaseUndoSnapshot(UndoSnapshot* snapshot);
 // The editor takes over the snapshot's tree (its own is freed) and caret; the snapshot is left

@@ -67,14 +67,14 @@ bool AdoptScrapText() {
   const char* seen = Clip().seenScrapText;
   if (!text || (seen && std::strcmp(seen, text) == 0)) return true;
   const uint64_t exhausted = NodeExhaustionReports(), raised = OutOfMemoryRaises();
-  ExprNode* tree = ReadWholeFormula(text);
+  ExprNode* tree = ReadWholeFormulaWithBlanks(text);
   if (!tree) {
     // The operand limit is told as memory is (the reader posts error 7, which its once-bit may
     // swallow): by the reader's fault, not only by the memory counters.
     const int fault = FormulaReaderError();
     const bool memory = fault == kReaderFaultOperands || fault == kReaderFaultMemory ||
                         NodeExhaustionReports() != exhausted || OutOfMemoryRaises() != raised;
-    const int error = memory ? kErrorOutOfMemory : kErrorUnrecognisedData;
+    const int error = memory ? kErrorOutOfMemory : kErrorUnreadableClipboard;
     ClearErrorPosted(error);  // a paste is asked for each time: each refusal is told
     PostError(error);
     return false;

@@ -16,6 +16,7 @@ enum ErrorCode : int {
   kErrorIntegrationServer = 18,  // "Sorry, Quorvalis was unable to connect to the internet integral server."
   kErrorUnrecognisedData = 20,   // "Sorry, Quorvalis does not recognize this ..."
   kErrorResultTooLarge = 27,     // a Math command stopped at its size bound
+  kErrorUnreadableClipboard = 28,  // "Sorry, the text on the clipboard is not a formula ..."
 };
 
 struct ErrorRegister {

@@ -46,6 +46,7 @@ const char* const ErrorMessageTable[kErrorMessageCount] = {
     "This document cannot be opened because it was created by a newer version of Quorvalis.\r\rPlease visit "
     "the Quorvalis web site to download the latest version.",
     "Sorry, the result of this command would be too large. The formula was left as it was.",
+    "Sorry, the text on the clipboard is not a formula Quorvalis can read.",
 };
 
 const char* const MessageTable[kMessageTableCount] = {

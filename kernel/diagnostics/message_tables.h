@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-constexpr int kErrorMessageCount = 28;  // codes 0..27; 0, 12 and 25 have no message
+constexpr int kErrorMessageCount = 29;  // codes 0..28; 0, 12 and 25 have no message
 extern const char* const ErrorMessageTable[kErrorMessageCount];
 
 // Entries of MessageTable before the graph result messages.

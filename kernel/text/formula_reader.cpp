@@ -519,6 +519,28 @@ ExprNode* ReadWholeFormula(const char* text) {
   return nullptr;
 }
 
+ExprNode* ReadWholeFormulaWithBlanks(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  char* compact = static_cast<char*>(AllocMemory(size));
+  if (compact == nullptr) {
+    SetFormulaReaderText("");
+    FailForMemory();
+    PostError(kErrorOutOfMemory);
+    return nullptr;
+  }
+  size_t n = 0;
+  bool quoted = false;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == '"') quoted = !quoted;
+    if (quoted || (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\n')) compact[n++] = *c;
+  }
+  compact[n] = '\0';
+  ExprNode* tree = ReadWholeFormula(compact);
+  gReader.cursor = "";  // the copy goes: nothing of it is left to read
+  FreeMemory(compact);
+  return tree;
+}
+
 ExprNode* ParseFormulaHandle(Handle handle) {
   if (!handle || HandleIsPurged(handle)) {
     SetFormulaReaderText(nullptr);

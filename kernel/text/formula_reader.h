@@ -51,6 +51,11 @@ ExprNode* ParseFormulaHandle(Handle handle);
 // beginning of it, and nothing in it may be an operator without operands or a number without
 // digits (what the reader makes of an empty item), which the editor itself never makes.
 ExprNode* ReadWholeFormula(const char* text);
+// ReadWholeFormula of the text with its blanks (spaces, tabs, line ends) outside double quotes
+// dropped, as a document line is read: "equal[y, power[x, 2]]" is a formula. Null, the reader's
+// memory fault set and error 7 posted, when memory for the copy is refused. The reader's rest is
+// empty afterwards.
+ExprNode* ReadWholeFormulaWithBlanks(const char* text);
 
 // The typesetter's number pass, run on every tree the reader makes: each num node whose
 // value does not read back from its display text gets the display text of its value; a value

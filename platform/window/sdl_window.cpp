@@ -41,6 +41,18 @@ char32_t SpecialKey(SDL_Keycode sym) {
   }
 }
 
+// The character Shift gives a key of a US layout (the key table's characters are placed as there);
+// the key's own character for keys Shift does not change.
+char32_t UsShifted(char32_t c) {
+  if (c >= 'a' && c <= 'z') return c - ('a' - 'A');
+  constexpr char kUnshifted[] = "1234567890-=[]\\;',./`";
+  constexpr char kShifted[] = "!@#$%^&*()_+{}|:\"<>?~";
+  static_assert(sizeof kUnshifted == sizeof kShifted);
+  for (size_t i = 0; i + 1 < sizeof kUnshifted; ++i)
+    if (c == char32_t(kUnshifted[i])) return char32_t(kShifted[i]);
+  return c;
+}
+
 // The characters of UTF-8 text (SDL hands valid UTF-8); a malformed byte ends the text.
 template <typename Each>
 void ForEachCharacter(const char* text, Each each) {
@@ -104,16 +116,19 @@ bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {
       const SDL_Keysym& k = sdl.key.keysym;
       const bool shift = (k.mod & KMOD_SHIFT) != 0, control = (k.mod & KMOD_CTRL) != 0, alt = (k.mod & KMOD_ALT) != 0;
       textAfterCommandKey_ = false;
-      char32_t c = SpecialKey(k.sym);
+      char32_t c = SpecialKey(k.sym), base = c;
       if (c == 0) {
         // A printable key arrives as its text, unless Control or Alt turn it into a command.
         if (!(control || alt) || k.sym < 32 || (k.sym & SDLK_SCANCODE_MASK) != 0 || k.sym >= 0x110000) return false;
-        c = static_cast<char32_t>(k.sym);
-        if (shift && c >= 'a' && c <= 'z') c -= 'a' - 'A';
+        // The key arrives as its unshifted character: Shift gives it the character the user
+        // pressed (Alt+Shift+comma is Alt+"<"), the unshifted one stays as the base.
+        base = static_cast<char32_t>(k.sym);
+        c = shift ? UsShifted(base) : base;
+        if (c >= 'A' && c <= 'Z') base = c;  // a letter's rows are found by its case
         textAfterCommandKey_ = true;
       }
       e.kind = WindowEventKind::kKey;
-      e.key = WindowKey{c, c, shift, control, alt};
+      e.key = WindowKey{c, base, shift, control, alt};
       e.modifiers = ModifierBits(k.mod);
       break;
     }

@@ -137,6 +137,9 @@ TEST(RangeOptionsTest, EveryRangeIsSetByAnOptionOrADocumentLineAlike) {
     const Outcome run = RunRender(std::string(option) + " --output " + png + " " + document, renderers.software);
     EXPECT_EQ(run.status, 2) << option << ": " << run.output;
     EXPECT_NE(run.output.find("expects MIN,MAX"), std::string::npos) << run.output;
+    // Bounds each finite but too far apart are told as such, not as bounds that are not finite.
+    EXPECT_EQ(run.output.find("too wide") != std::string::npos, std::string(option).find("1e308") != std::string::npos)
+        << run.output;
   }
   std::remove(document.c_str());
   std::remove(png.c_str());

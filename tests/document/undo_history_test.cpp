@@ -143,6 +143,47 @@ TEST_F(UndoHistoryTest, ForgetDropsOnlyTheEditorsSteps) {
   DisposeFormulaEditor(other);
 }
 
+// A held command's steps in a full history: the first snapshot only is kept; ended unchanged,
+// the oldest step stays; ended changed, the oldest goes for the step of the state before the
+// command; a refused snapshot forgets the steps (an undo must not skip the change) and no later
+// snapshot of the command takes its place.
+TEST_F(UndoHistoryTest, AHeldStepIsPushedOnlyForAChange) {
+  const struct {
+    bool changed, refused;
+    int32_t steps;       // after the hold ends
+    const char* oldest;  // the oldest step's row
+  } cases[] = {
+      {false, false, kUndoDepth, "equal[y,0]"},
+      {true, false, kUndoDepth, "equal[y,1]"},
+      {true, true, 0, nullptr},
+      {false, true, 0, nullptr},
+  };
+  for (const auto& c : cases) {
+    history_.Clear();
+    for (int i = 0; i < kUndoDepth; ++i) {
+      Set(("equal[y," + std::to_string(i) + "]").c_str());
+      ASSERT_TRUE(history_.Record(editor_));
+    }
+    Set("equal[y,777]");
+    history_.Hold();
+    if (c.refused) FailNodeAllocationAt(1);
+    EXPECT_EQ(history_.Record(editor_), !c.refused);
+    FailNodeAllocationAt(0);
+    SetOutOfMemoryFlag(false);
+    Set("equal[y,888]");
+    EXPECT_EQ(history_.Record(editor_), !c.refused) << "no second snapshot of the command";
+    EXPECT_EQ(history_.EndHold(c.changed), c.changed && !c.refused);
+    EXPECT_EQ(history_.UndoCount(), c.steps);
+    if (c.oldest != nullptr) {
+      EXPECT_EQ(Bracket(history_.UndoStep(0).tree), Written(c.oldest));
+    }
+    if (c.changed && !c.refused) {
+      history_.Undo();
+      EXPECT_EQ(Bracket(editor_->root), Written("equal[y,777]")) << "the state before the command";
+    }
+  }
+}
+
 // Every allocation of a recording refused in turn: either the step is there whole, or the history
 // is empty (an undo then cannot skip the unrecorded change); the row is never touched.
 TEST_F(UndoHistoryTest, RefusedMemoryWhileRecordingLeavesNoPartialStep) {

@@ -253,7 +253,9 @@ namespace {
 
 // Text on the system clipboard is pasted only when it reads whole as a formula: never a readable
 // beginning of it, never an operator without operands or a number without digits. Any other text
-// changes nothing, not even into the previous formula clipboard, and posts error 20 each time.
+// changes nothing, not even into the previous formula clipboard, and says each time that the
+// clipboard's text is no formula (not the damaged-file message). Blanks outside quotes are dropped
+// first, as a document line's are.
 TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) {
   TypesetGlobals().hooks.putScrapText = [](const char* text) { Scrap() = text; };
   TypesetGlobals().hooks.scrapText = [] { return Scrap().c_str(); };
@@ -277,6 +279,10 @@ TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) 
       {"times[2,sin[y]]", "2*sin(y)"},
       {"prompt[]", "?"},
       {"string[\"\"]", "string()"},  // an empty text is a string, not an operator
+      {"plus[a, times[2, b]]", "a+2*b"},  // blanks after commas, as a document line has them
+      {"plus[a,\r\n\tb]", "a+b"},
+      {"plus[a, ]", "x"},                 // still an empty item without its blank
+      {"sin [y] z", "x"},                 // still more than one formula
   };
   for (const auto& c : cases) {
     SetClipboard("q");
@@ -284,7 +290,7 @@ TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) 
     Scrap() = c.text;
     Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, c.infix, " m0 0:0"});
     const bool refused = std::string(c.infix) == "x";
-    EXPECT_EQ(PendingError(), refused ? kErrorUnrecognisedData : kErrorNone) << c.text;
+    EXPECT_EQ(PendingError(), refused ? kErrorUnreadableClipboard : kErrorNone) << c.text;
     EXPECT_EQ(Bracket(FormulaClipboardExpression()), refused ? "q" : Bracket(E().root)) << c.text;
   }
 
@@ -296,7 +302,7 @@ TEST_F(DeletionClipboardTest, PastedTextMustReadWholeOrChangesNothingAndSaysSo) 
   ShowPendingError();
   EXPECT_EQ(PendingError(), kErrorNone);
   RunCodes({kCodePaste});
-  EXPECT_EQ(PendingError(), kErrorUnrecognisedData);
+  EXPECT_EQ(PendingError(), kErrorUnreadableClipboard);
   EXPECT_EQ(Infix(), "123");
 
   // Text that could not be read for want of memory says that instead.
