@@ -136,7 +136,7 @@ class Differentiator {
 
   // x is the variable itself.
   bool IsVariable(const ExprNode* x) const {
-    return v_->kind == KindChar ? IsSymbolNode(x, v_->value.symbol) : ExpressionsEqual(x, v_);
+    return v_->kind == KindChar ? IsSymbolNode(x, v_->value.symbol) : ExpressionsAndShapesEqual(x, v_);
   }
   // Under a partial derivative by a char, x holds no char of the variable.
   bool FreeOfCharVariable(const ExprNode* x) const {
@@ -423,7 +423,7 @@ void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v) {
   YieldIfDue();
   if (IsMemoryShort() || DerivativeWorkExceeded() || MathCommandStopped()) {
     BecomeSymbol(e, SymInf);
-  } else if (v->kind != KindChar && ExpressionsEqual(e, v)) {
+  } else if (v->kind != KindChar && ExpressionsAndShapesEqual(e, v)) {
     BecomeNumber(e, 1);
   } else if (kind == KindDerivativePartial && ExpressionIndependentOf(e, v)) {
     BecomeNumber(e, 0);
@@ -441,7 +441,7 @@ bool ExpressionIndependentOf(const ExprNode* e, const ExprNode* v) {
   if (v->kind == KindChar) return !ContainsSymbol(e, v->value.symbol);
   TreeCursor cursor(const_cast<ExprNode*>(e), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
-    if (ExpressionsEqual(n, v)) return false;
+    if (ExpressionsAndShapesEqual(n, v)) return false;
   }
   return true;
 }

@@ -30,7 +30,7 @@ void DerivativeNodesToOperators(ExprNode* tree);
 // KindDerivativeTotal. v is neither changed nor kept.
 void DifferentiateExpression(ExprNode* e, uint32_t kind, const ExprNode* v);
 // e does not depend on v: for a char v, no char of e has v's id; otherwise no subtree of e
-// equals v.
+// equals v, shapes included (a column does not hold the row of its cells).
 bool ExpressionIndependentOf(const ExprNode* e, const ExprNode* v);
 // e becomes the internal node kind(former e, copy of v); the symbol inf without memory.
 void MakeUnevaluatedDerivative(ExprNode* e, const ExprNode* v, uint32_t kind);

@@ -105,7 +105,10 @@ bool InvertStep(ExprNode* equation, int o, const ExprNode* node, int k) {
     case KindLog:
       if (node->arity == 1) return Attach(NewNumberNode(10), powerOf);
       return k == 0 ? Attach(copy(1), powerOf) : InvertNode(y) && Attach(copy(0), powerOf);
-    case KindLn: return Attach(NewSymbolNode(kSymbolE), powerOf);
+    case KindLn:
+      // Where a sum, product or integral binds the letter e, e^y would read as that name.
+      if (AnyEnclosingIndex(y, [](int32_t name) { return name == kSymbolE; })) return WrapInUnary(y, KindExp);
+      return Attach(NewSymbolNode(kSymbolE), powerOf);
     case KindId: return true;
     default: {
       const uint32_t inverse = InverseFunctionKind(node->kind);

@@ -94,7 +94,7 @@ void PeelSumTerm(ExprNode* node, bool isSum) {
   if (!MathCommandHasRoomFor(CountSubtreeNodes(f))) return;
   ExprNode* term = Substituted(f, index, a);
   if (term == nullptr) return;
-  if (ExpressionsEqual(a, b)) {
+  if (ExpressionsAndShapesEqual(a, b)) {
     ReplaceExpression(term, node);
     SimplifyAndNormalizeSigns(node);
     return;

@@ -76,7 +76,7 @@ bool IsLoopSum(const ExprNode* n) {
 // The scope whose index the node is, innermost first; null when none.
 const SumScope* ActiveIndexScope(const CompileWalk& w, const ExprNode* node) {
   for (int s = w.scopeCount - 1; s >= 0; --s) {
-    if (w.scopes[s].active && ExpressionsEqual(node, w.scopes[s].index)) return &w.scopes[s];
+    if (w.scopes[s].active && ExpressionsAndShapesEqual(node, w.scopes[s].index)) return &w.scopes[s];
   }
   return nullptr;
 }
@@ -168,7 +168,7 @@ void MarkBindableSubtrees(CompileWalk& w, uint8_t* marks, int32_t (*open)[2]) {
       int32_t limit = scan.Enter(n, depth);
       if (termsLost > 0) limit = 0;
       for (int t = 0; t < termCount; ++t) {
-        if (ExpressionsEqual(n, terms[t].index)) {  // the outermost matching sum decides
+        if (ExpressionsAndShapesEqual(n, terms[t].index)) {  // the outermost matching sum decides
           if (terms[t].depth + 1 < limit) limit = terms[t].depth + 1;
           break;
         }
@@ -368,7 +368,8 @@ void EmitNodeInstructions(CompileWalk& w, const ExprNode* n) {
       return;
     case KindChar: EmitChar(w, n); return;
     case KindIndexes: {
-      if (n->arity != 2 || Kind(Child(n, 0)) != KindChar || Kind(Child(n, 1)) != KindNum) {
+      // Only a subscript names a defined value; an index list of another shape is no name.
+      if (n->arity != 2 || n->value.halves.first != 0 || Kind(Child(n, 0)) != KindChar || Kind(Child(n, 1)) != KindNum) {
         w.unsound = true;
         return;
       }
@@ -608,7 +609,7 @@ void FreeBindingTable(BindingTable* table) {
 
 int32_t AddBinding(BindingTable* table, ExprNode* expression) {
   for (int32_t k = 0; k < table->count; ++k) {
-    if (ExpressionsEqual(table->entries[k].expression, expression)) return k;
+    if (ExpressionsAndShapesEqual(table->entries[k].expression, expression)) return k;
   }
   if (table->count == table->capacity) {
     const int32_t capacity = table->capacity < 4 ? 4 : table->capacity * 2;
@@ -658,7 +659,7 @@ bool HasNestedSameIndexSum(const ExprNode* tree) {
     if (!IsLoopSum(n) || n == tree) continue;
     const ExprNode* index = Child(Child(n, 0), 0);
     for (const ExprNode* a = n->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
-      if (IsLoopSum(a) && ExpressionsEqual(Child(Child(a, 0), 0), index)) return true;
+      if (IsLoopSum(a) && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), index)) return true;
     }
   }
   return false;
@@ -727,7 +728,7 @@ bool IsShadowedBySumIndex(const ExprNode* node, const ExprNode* tree) {
   }
   const ExprNode* child = node;
   for (const ExprNode* a = node == tree ? nullptr : node->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
-    if (IsLoopSum(a) && Child(a, 2) == child && ExpressionsEqual(Child(Child(a, 0), 0), node)) return true;
+    if (IsLoopSum(a) && Child(a, 2) == child && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), node)) return true;
     child = a;
   }
   return false;

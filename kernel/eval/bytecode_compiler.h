@@ -25,8 +25,9 @@ BindingTable* NewBindingTable();
 void ClearBindingTable(BindingTable* table);
 // Frees the codes, the arrays and the table; null is ignored.
 void FreeBindingTable(BindingTable* table);
-// Index of the first entry structurally equal to the expression, else a new entry (no code, NaN
-// value). Returns -1 when the table cannot grow.
+// Index of the first entry structurally equal to the expression, shapes included (a row and a
+// column of the same cells are two values), else a new entry (no code, NaN value). Returns -1
+// when the table cannot grow.
 int32_t AddBinding(BindingTable* table, ExprNode* expression);
 
 // Opens a compile batch: no loop slots, the four derived coordinates not yet computed.

@@ -150,6 +150,23 @@ TEST_F(AlgebraTest, DerivativeEdgeCasesGiveTheirGoldens) {
   FreeExpression(tree);
 }
 
+// A matrix variable is its cells in its shape: by the row (a b), the row is 1 and a column of the
+// same cells is a constant like any other expression free of the row (goldens by hand).
+TEST_F(AlgebraTest, DerivativesByAMatrixTellRowsFromColumns) {
+  const struct { const char* before; const char* after; } cases[] = {
+      {"function[oppartial[matrix[1,2,a,b]],matrix[1,2,a,b]]", "1"},
+      {"function[oppartial[matrix[1,2,a,b]],matrix[2,1,a,b]]", "0"},
+      {"function[oppartial[matrix[1,2,a,b]],times[3,matrix[1,2,a,b]]]", "3"},
+      {"function[oppartial[matrix[1,2,a,b]],times[3,matrix[2,1,a,b]]]", "0"},
+      {"function[oppartial[matrix[1,2,a,b]],power[matrix[2,1,a,b],2]]", "0"},
+      {"function[optotal[matrix[1,2,a,b]],power[matrix[1,2,a,b],3]]", "times[3,power[matrix[1,2,a,b],2]]"},
+      // the chain rule, the column's cells left to their own unevaluated derivatives
+      {"function[optotal[matrix[1,2,a,b]],power[matrix[2,1,a,b],3]]",
+       "times[3,power[matrix[2,1,a,b],2],matrix[2,1,function[optotal[matrix[1,2,a,b]],a],function[optotal[matrix[1,2,a,b]],b]]]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Rewrites(ExpandDerivativesPass, c.before, c.after));
+}
+
 // sin nested a hundred deep: the derivative is the product of the hundred cosines of the inner
 // chains (chain rule, computed here in doubles), ordered once, with no factor left to merge.
 TEST_F(AlgebraTest, DeeplyNestedFunctionsDifferentiate) {

@@ -48,6 +48,10 @@ TEST_F(AlgebraTest, RewritingEdgeCasesGiveTheirGoldens) {
       {FoldSums, "sum[power[i,2],equal[i,3],3]", "9"},
       {FoldSums, "prod[i,equal[i,1],4]", "times[1,prod[i,equal[i,2],4]]"},
       {FoldSums, "sum[i,equal[i,4],3]", "sum[i,equal[i,4],3]"},  // no term: it used to add terms for ever
+      // From a row to a column of the same cells is no single term.
+      {FoldSums, "sum[i,equal[i,matrix[1,2,a,b]],matrix[2,1,a,b]]",
+       "plus[matrix[1,2,a,b],sum[i,equal[i,plus[matrix[1,2,a,b],1]],matrix[2,1,a,b]]]"},
+      {FoldSums, "sum[i,equal[i,matrix[2,1,a,b]],matrix[2,1,a,b]]", "matrix[2,1,a,b]"},
       {SimplifyTreeBottomUp, "sum[power[i,2],equal[i,2],3]", "sum[power[i,2],equal[i,2],3]"},  // an index, not the unit
       {ApplySubstitutions, "substitution[plus[power[x,2],x],equal[x,2]]", "6"},
       {ApplySubstitutions, "substitution[f,equal[x,0],1]", "plus[substitution[f,equal[x,1]],minus[substitution[f,equal[x,0]]]]"},

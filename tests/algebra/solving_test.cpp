@@ -41,6 +41,25 @@ TEST_F(AlgebraTest, IsolateCommandGivesItsGoldens) {
   for (uint32_t kind = KindSin; kind <= KindSgn; ++kind) EXPECT_EQ(IsInvertibleKind(kind), kind != KindSgn);
 }
 
+// ln x = y gives x = e^y, but where a sum, product or integral binds e that e^y would be a power
+// of the index: the exponential is written as exp then. A bound e inside y binds nothing at the
+// equation's place (goldens by hand).
+TEST_F(AlgebraTest, SolvingALogarithmUnderABoundEWritesExp) {
+  const struct { const char* text; const char* path; const char* after; } cases[] = {
+      {"sum[equal[ln[x],y],equal[e,1],3]", "000", "sum[equal[x,exp[y]],equal[e,1],3]"},
+      {"prod[equal[y,ln[x]],equal[e,1],3]", "010", "prod[equal[x,exp[y]],equal[e,1],3]"},
+      {"int[equal[ln[x],y],e]", "000", "int[equal[x,exp[y]],e]"},
+      {"sum[equal[ln[x],y],equal[k,1],3]", "000", "sum[equal[x,power[e,y]],equal[k,1],3]"},
+      {"equal[ln[x],sum[e,equal[e,1],3]]", "00", "equal[x,power[e,sum[e,equal[e,1],3]]]"},
+      {"sum[equal[power[e,x],y],equal[e,2],3]", "001", "sum[equal[x,log[y,e]],equal[e,2],3]"},
+  };
+  for (const auto& c : cases) {
+    CurrentEditor e(c.text, c.path);
+    MathCommand2016();
+    EXPECT_TRUE(Is(e.editor.root, c.after)) << c.text;
+  }
+}
+
 // F(x) = y for each invertible kind (x on either side, under up to two more steps of + and x, with
 // positive constants), x0 in F's principal domain and y = F(x0): the solution, evaluated, gives
 // F(x) = y again. A wrong row of the arc-function table fails here.

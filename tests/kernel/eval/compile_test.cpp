@@ -75,6 +75,45 @@ TEST_F(CompileTest, ConstantSubtreesBecomeOneBindingEach) {
   Free(f);
 }
 
+// A binding stands for one value: a row and a column of the same cells, or a subscript and an
+// index list of another shape over the same letters, are two entries; equal trees share one.
+TEST_F(CompileTest, BindingsOfOtherShapesAreNotShared) {
+  const struct { const char* first; const char* second; bool shared; } cases[] = {
+      {"matrix[1,2,a,b]", "matrix[2,1,a,b]", false},
+      {"sin[matrix[1,2,a,b]]", "sin[matrix[2,1,a,b]]", false},
+      {"indexes[a,1]", "indexes[1,0,a,1]", false},  // a subscript, then a superscript index
+      {"matrix[1,2,a,b]", "matrix[1,2,a,b]", true},
+      {"indexes[a,1]", "indexes[0,1,a,1]", true},
+  };
+  for (const auto& c : cases) {
+    BindingTable* table = NewBindingTable();
+    ExprNode* first = Tree(c.first);
+    ExprNode* second = Tree(c.second);
+    EXPECT_EQ(AddBinding(table, first), 0) << c.first;
+    EXPECT_EQ(AddBinding(table, second), c.shared ? 0 : 1) << c.second;
+    EXPECT_EQ(table->count, c.shared ? 1 : 2) << c.second;
+    FreeBindingTable(table);
+    FreeExpression(first);
+    FreeExpression(second);
+  }
+}
+
+// A sum inside a sum over the same index cannot run; a row and a column of the same cells are two
+// indexes, one of them twice is the same.
+TEST_F(CompileTest, NestedSumsShareAnIndexOnlyInOneShape) {
+  const struct { const char* tree; bool same; } cases[] = {
+      {"bsum[equal[i,1],3,bsum[equal[i,1],2,1]]", true},
+      {"bsum[equal[i,1],3,bsum[equal[j,1],2,1]]", false},
+      {"bsum[equal[matrix[1,2,a,b],1],3,bsum[equal[matrix[1,2,a,b],1],2,1]]", true},
+      {"bsum[equal[matrix[1,2,a,b],1],3,bsum[equal[matrix[2,1,a,b],1],2,1]]", false},
+  };
+  for (const auto& c : cases) {
+    ExprNode* tree = Tree(c.tree);
+    EXPECT_EQ(HasNestedSameIndexSum(tree), c.same) << c.tree;
+    FreeExpression(tree);
+  }
+}
+
 struct ValueCase {
   const char* tree;
   double x;
@@ -114,6 +153,7 @@ TEST_F(CompileTest, ProgramsThatCannotRunSoundlyBecomeUndefinedWithoutError) {
       "plus[]",       // no value
       "slider[x,y]",  // two values left
       "indexes[x,y]",  // subscript that is no number
+      "indexes[1,0,x,1]",  // an index list that is no subscript: no defined name
       "bsum[n,3,n]",   // malformed bounded sum
       "list[x,sin[x],y]",
       "bsum[equal[i,1],3,bsum[equal[i,1],2,i]]",  // a sum inside a sum over the same index
