@@ -238,8 +238,9 @@ void GetDefinedParameterValue(Complex* out, int32_t key, const DocumentServices*
 bool IsNameDefinedInDocument(const ExprNode* node, const DocumentServices* document) {
   if (!IsChar(node)) return false;
   int32_t key = node->value.symbol;
+  // Only a subscript names a defined value (a_1); a raised index over the letter does not.
   const ExprNode* parent = node->parent;
-  if (parent != nullptr && parent->kind == KindIndexes && parent->arity >= 2 && parent->children[0] == node &&
+  if (parent != nullptr && SubscriptedBase(parent) == node && parent->arity >= 2 &&
       parent->children[1]->kind == KindNum && parent->children[1]->value.number != nullptr) {
     key = DefinedNameKey(key, &parent->children[1]->value.number->value);
   }

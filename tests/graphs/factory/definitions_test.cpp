@@ -97,6 +97,11 @@ TEST_F(DefinitionsTest, DocumentValuesFirstMatchingRowWins) {
   EXPECT_TRUE(IsNameDefinedInDocument(uses->children[0], &document) && TreeUsesComplexPointName(uses, &document));
   EXPECT_FALSE(IsNameDefinedInDocument(uses->children[1]->children[0], &document));  // a_1 is a slider
   EXPECT_FALSE(IsNameDefinedInDocument(uses->children[2], &document));
+  // A raised index is no subscript: b^1 is not the defined b_1.
+  document.AddRow("equal[indexes[0,1,b,1],plus[1,i]]");
+  Tree raised("plus[indexes[0,1,b,1],indexes[1,0,b,1]]");
+  EXPECT_TRUE(IsNameDefinedInDocument(raised->children[0]->children[0], &document));
+  EXPECT_FALSE(IsNameDefinedInDocument(raised->children[1]->children[0], &document));
 }
 
 // The first collected row whole, later comma rows by their definition equations (a slider and a
