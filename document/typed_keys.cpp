@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "editor/layout_driver.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -119,6 +120,7 @@ EditKeyEvent TypedKeyEvent(const TypedKey& key) {
 }
 
 bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
+  const FormulaKeyBatch batch;
   for (size_t i = 0; i < keys.size(); ++i) {
     if (HandleEquationKey(TypedKeyEvent(keys[i]), editor, owner) != 0) continue;
     *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";

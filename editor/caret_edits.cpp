@@ -16,9 +16,13 @@ void Retarget(const ExprNode* from, ExprNode* to) {
   if (e && e->caretNode == from) e->caretNode = to;
 }
 
-bool InSubtree(const ExprNode* node, const ExprNode* top) {
-  for (; node; node = node->parent)
-    if (node == top) return true;
+// Searched from the top down: the subtree is about to be freed, a walk of the same length, while
+// the climb from a caret deep in a long formula would cost the formula's depth at every key.
+bool InSubtree(const ExprNode* node, ExprNode* top) {
+  if (node == nullptr) return false;
+  TreeCursor cursor(top, WalkOrder::kPreOrder);
+  for (const ExprNode* n = top; n; n = cursor.Next())
+    if (n == node) return true;
   return false;
 }
 

@@ -118,15 +118,43 @@ void DrawFormula(ExprNode* root) {
   }
 }
 
+namespace {
+
+void GiveEveryNodeABox(FormulaEditor* e) {
+  TreeCursor cursor(e->root, WalkOrder::kPreOrder);
+  for (ExprNode* n = e->root; n; n = cursor.Next()) EnsureNodeBox(n);
+  if (TypesetBox* box = e->root->box) box->descent = box->ascent = box->width = 0;
+}
+
+}  // namespace
+
 void InvalidateFormulaLayout() {
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e) return;
   e->layoutValid = 0;
   e->displayValid = 0;
   if (!e->root) return;
-  TreeCursor cursor(e->root, WalkOrder::kPreOrder);
-  for (ExprNode* n = e->root; n; n = cursor.Next()) EnsureNodeBox(n);
-  if (TypesetBox* box = e->root->box) box->descent = box->ascent = box->width = 0;
+  TypesetState& g = TypesetGlobals();
+  if (g.boxPassDeferred > 0) {
+    // A pending pass on another editor runs now: only one is remembered.
+    if (g.boxPassPending != nullptr && g.boxPassPending != e && g.boxPassPending->root) {
+      GiveEveryNodeABox(g.boxPassPending);
+    }
+    g.boxPassPending = e;
+    if (TypesetBox* box = e->root->box) box->descent = box->ascent = box->width = 0;
+    return;
+  }
+  GiveEveryNodeABox(e);
+}
+
+FormulaKeyBatch::FormulaKeyBatch() { ++TypesetGlobals().boxPassDeferred; }
+
+FormulaKeyBatch::~FormulaKeyBatch() {
+  TypesetState& g = TypesetGlobals();
+  if (--g.boxPassDeferred > 0 || g.boxPassPending == nullptr) return;
+  FormulaEditor* e = g.boxPassPending;
+  g.boxPassPending = nullptr;
+  if (e->root) GiveEveryNodeABox(e);
 }
 
 void ValidateFormulaBoxes() {

@@ -22,6 +22,19 @@ void DrawFormula(ExprNode* root);
 void InvalidateFormulaLayout();
 // Clears layout valid when some node of the current editor's tree has no box.
 void ValidateFormulaBoxes();
+
+// While one lives, InvalidateFormulaLayout clears the flags but leaves the box pass, a walk of the
+// whole tree, to the scope's end: keys typed in a batch (a document's typed row) would otherwise
+// cost the square of the row's length. Nothing in the batch may read boxes without laying out
+// first, which gives every node its box. Scopes nest; the outermost runs the pass once, on the
+// editor that was last invalidated.
+class FormulaKeyBatch {
+ public:
+  FormulaKeyBatch();
+  ~FormulaKeyBatch();
+  FormulaKeyBatch(const FormulaKeyBatch&) = delete;
+  FormulaKeyBatch& operator=(const FormulaKeyBatch&) = delete;
+};
 // The number pass: each num whose text does not read back as its value is reformatted (an sn
 // node of mantissa and power of ten when the value needs an exponent); a NaN whose digits were
 // all cleared becomes a prompt. A text that shows fewer digits than the value holds leaves the

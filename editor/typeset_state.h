@@ -92,6 +92,8 @@ struct TypesetState {
   FormulaClipboard clipboard;
   FormulaMouseState mouse;
   uint32_t lastCaretBlink;  // timer units of the last caret blink
+  int32_t boxPassDeferred;  // open FormulaKeyBatch scopes: the box pass waits for the last to end
+  FormulaEditor* boxPassPending;  // the editor whose box pass waits, or null
 };
 
 TypesetState& TypesetGlobals();
