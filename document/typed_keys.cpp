@@ -1,11 +1,15 @@
 // Typed keys: UTF-8 decoding, the named keys in braces, and the keys run on a row's editor.
 #include "document/typed_keys.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <utility>
 
 #include "editor/layout_driver.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/text/formula_reader.h"
+#include "kernel/trees/expr_node.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -119,12 +123,53 @@ EditKeyEvent TypedKeyEvent(const TypedKey& key) {
   return TranslateLinuxKey(key.character, key.character, key.shift, key.control, key.alt);
 }
 
+namespace {
+
+// Levels from the node to its root, counted up to kMaxFormulaDepth + 1.
+int LevelsAbove(const ExprNode* node) {
+  int levels = 0;
+  for (; node != nullptr && levels <= kMaxFormulaDepth; node = node->parent) ++levels;
+  return levels;
+}
+
+int DeepestLevel(ExprNode* root) {
+  int deepest = 0;
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
+  for (ExprNode* n = root; n != nullptr; n = cursor.Next()) deepest = std::max(deepest, cursor.Depth() + 1);
+  return deepest;
+}
+
+// Keys nest a few levels at most each, so the caret's depth is looked at every kDepthCheckKeys
+// keys, and the whole tree once at the end.
+constexpr size_t kDepthCheckKeys = 64;
+
+}  // namespace
+
 bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
-  const FormulaKeyBatch batch;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    if (HandleEquationKey(TypedKeyEvent(keys[i]), editor, owner) != 0) continue;
-    *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";
+  // A formula nested deeper than a formula line may be is refused as that line would be: it could
+  // not be written and read back, and every key at the caret climbs its levels.
+  const auto tooDeep = [&](size_t typed) {
+    *reason = "the typed formula nests deeper than " + std::to_string(kMaxFormulaDepth) + " levels (after key " +
+              std::to_string(typed) + ")";
     return false;
+  };
+  const FormulaKeyBatch batch;
+  // A key the tree cannot take (an operand past kMaxArity, memory) posts error 7 and changes
+  // nothing: the row would be read short, so the line is refused instead, and the alert with it.
+  const bool shortageWaiting = ErrorRegisterGlobals().pending == kErrorOutOfMemory;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (HandleEquationKey(TypedKeyEvent(keys[i]), editor, owner) == 0) {
+      *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";
+      return false;
+    }
+    if (!shortageWaiting && ErrorRegisterGlobals().pending == kErrorOutOfMemory) {
+      ClearPendingError(kErrorOutOfMemory);
+      *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does not fit: more than " +
+                std::to_string(kMaxArity) + " operands in one place, or memory ran out";
+      return false;
+    }
+    if ((i + 1) % kDepthCheckKeys == 0 && LevelsAbove(editor->caretNode) > kMaxFormulaDepth) return tooDeep(i + 1);
   }
+  if (editor->root != nullptr && DeepestLevel(editor->root) > kMaxFormulaDepth) return tooDeep(keys.size());
   return true;
 }

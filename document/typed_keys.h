@@ -29,5 +29,6 @@ bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::
 // Alt for Option).
 EditKeyEvent TypedKeyEvent(const TypedKey& key);
 // Types the keys into the editor for the owner document. False with *reason set (naming the key
-// by its place and text) at the first key that gives no command.
+// by its place and text) at the first key that gives no command, or once the formula nests deeper
+// than a formula line may (kMaxFormulaDepth).
 bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason);

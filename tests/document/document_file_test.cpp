@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "document/document_file.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/trees/expr_node.h"
 #include "document/equation_sliders.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
@@ -465,19 +467,40 @@ TEST_F(DocumentFileTest, AMegabyteOfBracesIsReadInLinearTime) {
   }
 }
 
-// Keys that grow the formula at every key: a long row and one that nests deeper at each function
-// name. A pass over the whole tree, or a climb from the caret to the root, at every key made a
-// 160 KB row take 10 s and a 256 KB one 15 s in a release build.
-TEST_F(DocumentFileTest, RowsTypedKeyByKeyAreTypedInLinearTime) {
-  for (const std::string unit : {"x+", "sin "}) {
+// Keys that grow the formula at every key, in a long row or nesting at every few keys. A pass over
+// the whole tree at every key made a 160 KB row take 10 s in a release build, and each key at the
+// caret of a formula nested 16,000 deep climbed its levels (2.4 s for as many sums, growing with
+// the square). A row nested past a formula line's depth is refused, as that line would be.
+TEST_F(DocumentFileTest, RowsTypedKeyByKeyAreTypedInLinearTimeAndNoDeeperThanALine) {
+  std::string wide;  // sums of 4,000 terms, each in a group of the one before
+  for (int k = 0; k < 4000; ++k) wide += "x+";
+  const struct { std::string unit; bool nests; } cases[] = {
+      {wide + "(", false}, {"sin ", true}, {"{Ctrl-Alt-s}", true}, {"(x", true}};
+  for (const auto& c : cases) {
     std::string keys = "y=";
-    while (keys.size() < (256u << 10)) keys += unit;
+    while (keys.size() < (256u << 10)) keys += c.unit;
     DocumentRecord document;
     const auto start = std::chrono::steady_clock::now();
-    Read("type: " + keys + "x\n", &document);
+    ASSERT_TRUE(Read("type: " + keys + "x\n", &document));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 5.0) << unit;
+    EXPECT_LT(seconds, 5.0) << c.unit.substr(0, 12);
+    ASSERT_EQ(problems_.size(), c.nests ? 1u : 0u) << c.unit.substr(0, 12);
+    if (c.nests) {
+      EXPECT_NE(problems_[0].reason.find("nests deeper than 4096 levels"), std::string::npos) << problems_[0].reason;
+    }
   }
+}
+
+// A sum typed past the operands a node holds is refused with its line, not read short, and leaves
+// no memory alert behind.
+TEST_F(DocumentFileTest, ARowTypedPastTheOperandLimitIsRefusedNotCut) {
+  std::string keys = "y=x";
+  for (int k = 0; k < kMaxArity; ++k) keys += "+x";
+  DocumentRecord document;
+  ASSERT_TRUE(Read("type: " + keys + "\n", &document));
+  ASSERT_EQ(problems_.size(), 1u);
+  EXPECT_NE(problems_[0].reason.find("does not fit: more than 10000 operands"), std::string::npos) << problems_[0].reason;
+  EXPECT_EQ(ErrorRegisterGlobals().pending, 0);
 }
 
 }  // namespace
