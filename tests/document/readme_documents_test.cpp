@@ -1,8 +1,7 @@
-// The README's example documents, read and graphed as quorvalis opens them: the circle document
-// (its `@t` line gives t the whole turn) draws a curve through all four of the circle's axis
-// points, which the same rows without the line (t over 0..1) do not reach.
-#include <cmath>
+// The README's circle document, read and graphed as quorvalis opens it: its `@t` line gives t the
+// whole turn, so the curve reaches all four axis points, which the rows alone (t over 0..1) do not.
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "document/document_ranges.h"
@@ -11,58 +10,36 @@
 
 namespace {
 
-constexpr const char* kCircleMarker = "<!-- circle document: drawn by tests/document/readme_documents_test.cpp -->";
-
-// The fenced block after the marker line; empty when the README has none.
-std::string BlockAfter(const char* marker) {
-  std::ifstream readme(std::string(QV_SOURCE_DIR) + "/README.md");
-  std::string line, block;
-  bool marked = false, inside = false;
-  while (std::getline(readme, line)) {
-    if (!marked) {
-      marked = line == marker;
-      continue;
-    }
-    if (line.rfind("```", 0) == 0) {
-      if (inside) return block;
-      inside = true;
-      continue;
-    }
-    if (inside) block += line + "\n";
-  }
-  return "";
+// The fenced block after the circle's marker line; empty when the README has none.
+std::string CircleDocument() {
+  std::ifstream file(std::string(QV_SOURCE_DIR) + "/README.md");
+  const std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const size_t marker = readme.find("<!-- circle document: drawn by tests/document/readme_documents_test.cpp -->\n```\n");
+  if (marker == std::string::npos) return "";
+  const size_t from = readme.find("```\n", marker) + 4, to = readme.find("\n```", from);
+  return to == std::string::npos ? "" : readme.substr(from, to + 1 - from);
 }
 
 class ReadmeDocumentsTest : public document_test::DocumentTest {};
 
-// Golden points: (cos t, sin t) at t = 0, π/2, π, 3π/2. Over t in 0..1 the curve keeps x >= cos 1
-// (about 0.54), so (-1, 0) and (0, -1) are off it.
+// Golden points (cos t, sin t) at t = 0, π/2, π, 3π/2; over 0..1 the curve keeps x >= cos 1.
 TEST_F(ReadmeDocumentsTest, TheCircleDocumentDrawsTheWholeCircle) {
-  const std::string circle = BlockAfter(kCircleMarker);
-  ASSERT_NE(circle.find("@t=0,6.2832\n"), std::string::npos) << "no circle document after the marker";
-  const struct {
-    std::string text;
-    bool whole;
-  } cases[] = {
-      {circle, true},
-      {circle.substr(circle.find('\n') + 1), false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  const std::string circle = CircleDocument();
+  ASSERT_EQ(circle.rfind("@t=0,6.2832\n", 0), 0u) << "no circle document after the marker";
+  for (const auto& [text, whole] : {std::pair{circle, true}, std::pair{circle.substr(circle.find('\n') + 1), false}}) {
+    SCOPED_TRACE(text);
     DocumentRecord document(MakeRect(0, 0, 400, 400));
-    ASSERT_TRUE(document_test::ReadDocumentText(c.text, &document));
+    ASSERT_TRUE(document_test::ReadDocumentText(text, &document));
     std::string refusal;
     ASSERT_TRUE(ShowAskedRanges(document.askedRanges, document.shownView, &document.viewSet, &refusal)) << refusal;
     SetCurrentDocument(&document);
     ASSERT_EQ(BuildDocumentRowGraphs(&document), 0);
     for (int i = 0; i < 1000 && !ViewSetAllViewsReady(&document.viewSet); ++i) ViewSetIdleTick(&document.viewSet, 1 << 20);
-    GraphView2D* view = document.viewSet.first2D;
-    ASSERT_EQ(view->graphs.count, 1);
-    auto* curve = static_cast<GraphKind2D*>(view->graphs.data[0]);
+    ASSERT_EQ(document.viewSet.first2D->graphs.count, 1);
+    auto* curve = static_cast<GraphKind2D*>(document.viewSet.first2D->graphs.data[0]);
     EXPECT_TRUE(curve->HitTest(1, 0));
-    EXPECT_EQ(curve->HitTest(0, 1), c.whole);
-    EXPECT_EQ(curve->HitTest(-1, 0), c.whole);
-    EXPECT_EQ(curve->HitTest(0, -1), c.whole);
+    for (const auto& [x, y] : {std::pair{0, 1}, std::pair{-1, 0}, std::pair{0, -1}})
+      EXPECT_EQ(curve->HitTest(x, y), whole) << x << "," << y;
     SetCurrentDocument(nullptr);
   }
 }

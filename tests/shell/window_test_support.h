@@ -155,6 +155,14 @@ struct Screenshot {
   uint32_t At(int h, int v) const { return pixels[size_t(v) * width + h]; }
 };
 
+// How many pixels of the rectangle differ between two shots.
+inline int DifferingPixels(const Screenshot& a, const Screenshot& b, const QDRect& r) {
+  int n = 0;
+  for (int v = r.top; v < r.bottom; ++v)
+    for (int h = r.left; h < r.right; ++h) n += a.At(h, v) != b.At(h, v);
+  return n;
+}
+
 // Curve ink: a saturated colour that is not the pale paper, its grid or the grey axes.
 inline bool IsInk(uint32_t p) {
   const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
@@ -300,6 +308,14 @@ class WindowTest : public testing::Test {
     MoveTo(p.h, p.v);
     Button(true);
     Button(false);
+  }
+  // The key (with Shift when asked) while another key, such as Control or Alt, is held.
+  void KeyWith(KeySym held, KeySym sym, bool shift) {
+    const KeyCode code = XKeysymToKeycode(dpy_, held);
+    XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
+    Key(sym, shift);
+    XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
+    XSync(dpy_, False);
   }
   // Clicks row 0's leaf (root child 1, its child 0) three quarters across, in the program and the
   // twin, and waits for the caret line.
