@@ -414,9 +414,8 @@ TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
   }
 }
 
-// Each refused setting line says what is wrong with it: a range too wide for a finite width, a
-// slider setting alone (not an xy type problem), a setting given twice on one line, a setting the
-// reader does not know.
+// Each refused setting line says what is wrong with it: a range too wide, a slider setting alone,
+// a setting given twice on one line, a setting the reader does not know.
 TEST_F(DocumentFileTest, SettingLinesSayWhatIsWrong) {
   const struct {
     const char* line;
@@ -449,10 +448,9 @@ TEST_F(DocumentFileTest, SettingLinesSayWhatIsWrong) {
   }
 }
 
-// A "type:" line of a megabyte of braces (the document's limit), none closed or each closed at
-// the far end, is decoded in one pass. A search to the end of the text for each brace took 12 s
-// in a release build; one pass takes about a second in a sanitized one. The first key means
-// nothing, so no key is typed and only the reading is timed.
+// A "type:" line of a megabyte of braces (the document's limit), none closed or each closed at the
+// far end, is decoded in one pass: about a second sanitized, where a search to the end for each
+// brace takes 12 s in a release build. The first key means nothing, so only the reading is timed.
 TEST_F(DocumentFileTest, AMegabyteOfBracesIsReadInLinearTime) {
   const size_t size = (1 << 20) - 16;
   for (const std::string& keys : {"}" + std::string(size, '{'), "}" + std::string(size, '{') + "}",

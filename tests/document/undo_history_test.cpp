@@ -143,10 +143,8 @@ TEST_F(UndoHistoryTest, ForgetDropsOnlyTheEditorsSteps) {
   DisposeFormulaEditor(other);
 }
 
-// A held command's steps in a full history: the first snapshot only is kept; ended unchanged,
-// the oldest step stays; ended changed, the oldest goes for the step of the state before the
-// command; a refused snapshot forgets the steps (an undo must not skip the change) and no later
-// snapshot of the command takes its place.
+// A held command in a full history keeps its first snapshot only and pushes it only when it
+// changed something; a refused snapshot forgets the steps and no later one takes its place.
 TEST_F(UndoHistoryTest, AHeldStepIsPushedOnlyForAChange) {
   const struct {
     bool changed, refused;

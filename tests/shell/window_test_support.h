@@ -259,6 +259,14 @@ class WindowTest : public testing::Test {
     XSync(dpy_, False);
     Pause(10);
   }
+  // The key (with Shift when asked) while the modifier key is held, as a keyboard sends them.
+  void KeyHolding(KeySym modifier, KeySym sym, bool shift) {
+    const KeyCode held = XKeysymToKeycode(dpy_, modifier);
+    XTestFakeKeyEvent(dpy_, held, True, CurrentTime);
+    Key(sym, shift);
+    XTestFakeKeyEvent(dpy_, held, False, CurrentTime);
+    XSync(dpy_, False);
+  }
   // Each character as the key that types it on the server's keyboard (Shift when the key's first
   // level is another character).
   void Type(const std::string& text) {
