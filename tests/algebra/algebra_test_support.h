@@ -356,8 +356,8 @@ class SignedFormulas {
   int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
 
  private:
-  ExprNode* Leaf() {
-    if (Below(4) == 0) {
+  ExprNode* Leaf(bool letter = false) {
+    if (!letter && Below(4) == 0) {
       static constexpr double kNumbers[] = {-2, -1, 0.5, 1, 2, 3};
       return NewNumberNode(kNumbers[Below(6)]);
     }
@@ -365,17 +365,11 @@ class SignedFormulas {
   }
   // None above 4, so that an expansion keeps the digits a comparison reads.
   ExprNode* Exponent() {
-    switch (Below(9)) {
-      case 0: return NewNumberNode(2);
-      case 1: return NewNumberNode(3);
-      case 2: return NewNumberNode(Below(2) ? -1 : 4);
-      case 3: return Build(KindOver, {NewNumberNode(1), NewNumberNode(2)});
-      case 4: return Build(KindOver, {NewNumberNode(1), NewNumberNode(3)});
-      case 5: return Build(KindOver, {NewNumberNode(2), NewNumberNode(3)});
-      case 6: return Build(KindOver, {NewNumberNode(1), NewNumberNode(4)});
-      case 7: return NewNumberNode(-2);
-      default: return NewSymbolNode(static_cast<int16_t>(letters_[Below(static_cast<int>(letters_.size()))]));
-    }
+    static constexpr int kWhole[] = {2, 3, 0, 0, 0, 0, 0, -2}, kOver[][2] = {{1, 2}, {1, 3}, {2, 3}, {1, 4}};
+    const int pick = Below(9);
+    if (pick == 2) return NewNumberNode(Below(2) ? -1 : 4);
+    if (pick >= 3 && pick <= 6) return Build(KindOver, {NewNumberNode(kOver[pick - 3][0]), NewNumberNode(kOver[pick - 3][1])});
+    return pick == 8 ? Leaf(true) : NewNumberNode(kWhole[pick]);
   }
   std::mt19937 rng_;
   std::vector<int32_t> letters_;
