@@ -30,8 +30,7 @@ TEST_F(AlgebraTest, IndexEquationsAreNotDistributedOver) {
   }
 }
 
-// A bound pi, e or i is that name, unbound the constant (goldens by hand), to Simplify's own step
-// and to numeric evaluation.
+// A bound pi, e or i is a name to Simplify and numeric evaluation, unbound a constant (by hand).
 TEST_F(AlgebraTest, BoundLettersAreNoConstants) {
   const struct { const char* before; const char* after; } cases[] = {
       {"sum[sin[pi],equal[pi,1],3]", "sum[sin[pi],equal[pi,1],3]"},
@@ -73,8 +72,7 @@ TEST_F(AlgebraTest, MovesLeaveIndexEquationsAlone) {
   EXPECT_TRUE(Is(e.editor.root, "equal[y,sum[times[x,a],equal[i,1],3]]"));
 }
 
-// Random sums and products, one nested in another's body, over i, j, k, pi and e, in y = F: each
-// command leaves an equation of y whose side has F's value at x of either sign.
+// Random nested sums and products over i, j, k, pi and e in y = F stay y = (F's value).
 TEST_F(AlgebraTest, SumsAndProductsOverAnyIndexKeepShapeAndValue) {
   checkBytes_ = false;  // the commands' compiles grow the process-wide evaluation scratch
   const int32_t indices[] = {'i', 'j', 'k', SymPi, 'e'};

@@ -18,8 +18,7 @@ namespace {
 
 using namespace algebra_test;
 
-// A transport that waits as a slow server would: it asks the progress hook 50 times before it
-// answers, and fails at once when the hook refuses.
+// A slow server: it asks the progress hook 50 times before it answers, failing when the hook refuses.
 struct SlowServer : IntegrationTransport {
   std::optional<std::string> PostForm(const std::string&, const std::string& body, const TransferLimits& limits) override {
     bodies.push_back(body);
@@ -53,8 +52,7 @@ class CommandBoundsTest : public AlgebraTest {
   }
 };
 
-// Golden term counts: (x+1)...(x+24) has a term for each power of x from 0 to 24, and so has the
-// quotient chain's denominator; (a+...+h)^7 has C(14, 7) = 3432 monomials.
+// Golden term counts: a power of x from 0 to 24 (or 20), and C(14, 7) = 3432 monomials.
 TEST_F(CommandBoundsTest, ExpansionsWithinTheBoundFinishWithTheirTermsCollected) {
   const struct {
     std::string text;
@@ -82,9 +80,7 @@ TEST_F(CommandBoundsTest, ExpansionsWithinTheBoundFinishWithTheirTermsCollected)
   }
 }
 
-// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums of two terms double at
-// every level. Each stops with its message, formula, caret and selection as they were, and memory
-// within a few times the bound.
+// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums double at every level.
 TEST_F(CommandBoundsTest, ResultsPastTheBoundStopWithTheFormulaAsItWas) {
   for (const std::string& text : {long_formulas::EightLetterPower(15), long_formulas::NestedIndexSums(22),
                                   "equal[y," + long_formulas::NestedIndexSums(22) + "]"}) {
@@ -102,29 +98,25 @@ TEST_F(CommandBoundsTest, ResultsPastTheBoundStopWithTheFormulaAsItWas) {
   }
 }
 
-// The hook is asked with the time run; its refusal stops the work, puts the formula back, and
-// needs no message.
+// The hook is asked with the time run; its refusal stops the work and needs no message.
 TEST_F(CommandBoundsTest, TheHooksRefusalStopsTheCommandWithTheFormulaAsItWas) {
-  std::vector<CommandProgress> asked;
+  int asked = 0;  // refused only when asked while working, with the time run
   CommandProgressGlobals() = {[](void* context, const CommandProgress& progress) {
-                                static_cast<std::vector<CommandProgress>*>(context)->push_back(progress);
-                                return false;
+                                ++*static_cast<int*>(context);
+                                return progress.activity != CommandActivity::kWorking || progress.seconds < 0;
                               },
                               &asked};
   const std::string text = long_formulas::NestedIndexSums(22);
   CurrentEditor e(text.c_str());
   SecondsOf(kExpand, e);
   EXPECT_TRUE(Is(e.editor.root, text.c_str()));
-  ASSERT_EQ(asked.size(), 1u) << "stopped at the first refusal";
-  EXPECT_EQ(asked[0].activity, CommandActivity::kWorking);
-  EXPECT_GE(asked[0].seconds, 0);
+  EXPECT_EQ(asked, 1) << "stopped at the first refusal";
   EXPECT_EQ(MathCommandStopReason(), CommandStop::kCancelled);
   EXPECT_FALSE(HasPendingError());
 }
 
-// Goldens from the definitions: ((x/(x+1))/(x+2)).../(x+4000) is x over the product of the sums in
-// order, merged whole; d/dx of sin nested 800 deep is the product of cos(sin^k(x)), k = 0..799,
-// simplified once at its top (320,401 nodes, not the cube of the depth).
+// Goldens from the definitions: x over the 4000 sums in order; the chain rule's cos(sin^k(x)),
+// k = 0..799 (320,401 nodes: simplified once, not once a level).
 TEST_F(CommandBoundsTest, LongChainsAreSimplifiedOnceInTimeTheirLength) {
   std::string product = "times[", inner = "x";
   for (int k = 0; k < 800; ++k, inner = "sin[" + inner + "]") product += (k > 0 ? ",cos[" : "cos[") + inner + "]";
@@ -142,8 +134,7 @@ TEST_F(CommandBoundsTest, LongChainsAreSimplifiedOnceInTimeTheirLength) {
   }
 }
 
-// Escape during the first wait: nothing more is sent, each integral stays as a server that never
-// answers leaves it, one message is pending, and the next command sends again.
+// Cancelled in the first wait, the rest go unsent and stay as failed ones; the next command sends.
 TEST_F(CommandBoundsTest, ACancelledWaitEndsEveryTransferOfTheCommand) {
   const char* text = "plus[integral[f,x],integral[g,x,a,b],integral[h,x,c,d]]";
   SlowServer slow, silent, answers;
@@ -173,7 +164,7 @@ TEST_F(CommandBoundsTest, ACancelledWaitEndsEveryTransferOfTheCommand) {
   EXPECT_TRUE(Is(next.editor.root, "x"));
 }
 
-// A valid reply of 10,000 reciprocals is simplified within the command's bound, in time its size.
+// A reply of 10,000 reciprocals is simplified within the command's bound, in time its size.
 TEST_F(CommandBoundsTest, ALongReplyIsSimplifiedWithinTheBound) {
   SlowServer server;
   server.reply = long_formulas::ReciprocalProductReply(10000);

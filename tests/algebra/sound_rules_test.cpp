@@ -66,8 +66,7 @@ TEST_F(AlgebraTest, PowerRootAndLogRulesHoldForEverySign) {
   ExpectGoldens(cases);
 }
 
-// Random formulas, letters of either sign and some near zero: wherever the formula had a value,
-// each command's result has the same.
+// Wherever a random formula had a value, with letters of either sign, each result has the same.
 TEST_F(AlgebraTest, SimplifyExpandAndSpecialFormsKeepTheValueForEverySign) {
   checkBytes_ = false;  // the commands' compiles grow the process-wide evaluation scratch
   SignedFormulas random(50321, {'x', 'y', 'a'});
@@ -86,8 +85,7 @@ TEST_F(AlgebraTest, SimplifyExpandAndSpecialFormsKeepTheValueForEverySign) {
   EXPECT_GT(values.compared, 8000);
 }
 
-// A row and a column of the same cells are unequal wherever equality decides a rewrite (goldens
-// by hand).
+// A row and a column of the same cells are unequal wherever that decides a rewrite (by hand).
 TEST_F(AlgebraTest, MatricesOfOtherShapesAreNeverEqual) {
   const CommandCase cases[] = {
       {kSimplify, "times[matrix[1,2,a,b],matrix[2,1,a,b]]", "plus[power[a,2],power[b,2]]"},

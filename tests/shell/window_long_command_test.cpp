@@ -20,9 +20,8 @@ class LongCommandWindowTest : public WindowIntegrationTest {
     ClickMathItemWithoutWaiting(command);
     clicked_ = Clock::now();
   }
-  // Awaits the box, presses keys, clicks the rows and sends two Escapes together (the second while
-  // the box still shows); then the command ends within `seconds` with the row as it was and no
-  // press reaches it. False when the command finished before the box showed; `fill` the bar's.
+  // Presses keys, a click and two Escapes while the box shows: the command ends within `seconds`,
+  // the row as it was, no press reaching it. False when it ended before the box; `fill` the bar's.
   bool EscapeWhileTheBoxShows(const char* shot, double seconds, int* fill) {
     int face = 0;
     AwaitBox(shot, &face, fill);
@@ -49,8 +48,7 @@ class LongCommandWindowTest : public WindowIntegrationTest {
   Clock::time_point clicked_;
 };
 
-// (x+1)...(x+24) expands to 25 terms in milliseconds: the command's trace comes at once, and the
-// window takes the next key straight after.
+// (x+1)...(x+24) expands in milliseconds: the command ends at once and the next key is answered.
 TEST_F(LongCommandWindowTest, ExpandingTwentyFourFactorsAnswersAtOnce) {
   SelectRowAndClickMathItem("equal[y," + long_formulas::UnlikeFactors(24) + "]", 0x2002);
   if (HasFatalFailure()) return;
@@ -77,8 +75,7 @@ TEST_F(LongCommandWindowTest, EscapeStopsALongSimplifyAndTheWaitUsesUpThePresses
   EXPECT_EQ(fill, 0) << "the box is gone";
 }
 
-// Three integrals on a server that holds every answer 10 s: Escape during the first wait ends the
-// command, not (N - 1) more waits, with one request and one message.
+// A server holding each of 3 answers 10 s: Escape ends the command after one request, one message.
 TEST_F(LongCommandWindowTest, EscapeDuringARemoteWaitEndsTheWholeCommand) {
   const loopback::Script held{loopback::Answer::kReply, 200, "X", 10000};
   server_ = std::make_unique<loopback::Server>(std::vector<loopback::Script>{held, held, held});
