@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "algebra/algebra_commands.h"
 #include "algebra/differentiation.h"
 #include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
@@ -288,6 +289,22 @@ struct ValueComparison {
   }
   int compared = 0, failures = 0;
 };
+
+// Runs Simplify, Expand and Expand Special Forms in turn on `count` formulas of `make()`, each in
+// the row `wrap` gives; `check(formula, result, what)` reads each result. Frees the formulas.
+template <class Make, class Wrap, class Check>
+void ThroughTheThreeCommands(int count, Make make, Wrap wrap, Check check) {
+  for (int n = 0; n < count; ++n) {
+    const int32_t code = n % 3 == 0 ? kSimplify : n % 3 == 1 ? kExpand : kExpandSpecialForms;
+    ExprNode* formula = make();
+    const std::string text = wrap(Text(formula));
+    CurrentEditor e(text.c_str());
+    RunAlgebraCommand(code);
+    ASSERT_TRUE(CheckExpressionTree(e.editor.root)) << text;
+    check(formula, e.editor.root, [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
+    FreeExpression(formula);
+  }
+}
 
 // Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold for
 // positive bases only) and any ones under +, x, /, integer powers, negation, the given functions;

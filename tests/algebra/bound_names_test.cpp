@@ -90,22 +90,15 @@ TEST_F(AlgebraTest, SumsAndProductsOverAnyIndexKeepShapeAndValue) {
                                                NewNumberNode(start + below(3))});
   };
   ValueComparison values;
-  for (int n = 0; n < 1500; ++n) {
-    const int32_t code = n % 3 == 0 ? kSimplify : n % 3 == 1 ? kExpand : kExpandSpecialForms;
-    ExprNode* formula = big(1, 0);
-    const std::string text = "equal[y," + Text(formula) + "]";
-    CurrentEditor e(text.c_str());
-    RunAlgebraCommand(code);
-    ASSERT_TRUE(CheckExpressionTree(e.editor.root)) << text;
-    const bool shaped = IsShape(e.editor.root, KindEqual, 2) && IsSymbolNode(e.editor.root->children[0], 'y');
-    EXPECT_TRUE(shaped) << std::hex << code << " " << text << " -> " << Text(e.editor.root);
-    for (int p = 0; shaped && p < 4; ++p) {
-      const Values at{{'x', (below(2) ? -1 : 1) * (0.3 + 1.7 * below(1000) / 1000.0)}};
-      values.At(formula, e.editor.root->children[1], at,
-                [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
-    }
-    FreeExpression(formula);
-  }
+  ThroughTheThreeCommands(
+      1500, [&] { return big(1, 0); }, [](const std::string& text) { return "equal[y," + text + "]"; },
+      [&](const ExprNode* formula, const ExprNode* result, auto what) {
+        const bool shaped = IsShape(result, KindEqual, 2) && IsSymbolNode(result->children[0], 'y');
+        EXPECT_TRUE(shaped) << what();
+        for (int p = 0; shaped && p < 4; ++p) {
+          values.At(formula, result->children[1], {{'x', (below(2) ? -1 : 1) * (0.3 + 1.7 * below(1000) / 1000.0)}}, what);
+        }
+      });
   EXPECT_EQ(values.failures, 0);
   EXPECT_GT(values.compared, 2000);
 }

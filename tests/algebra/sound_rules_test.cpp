@@ -71,16 +71,11 @@ TEST_F(AlgebraTest, SimplifyExpandAndSpecialFormsKeepTheValueForEverySign) {
   checkBytes_ = false;  // the commands' compiles grow the process-wide evaluation scratch
   SignedFormulas random(50321, {'x', 'y', 'a'});
   ValueComparison values;
-  for (int i = 0; i < 4500; ++i) {
-    const int32_t code = i % 3 == 0 ? kSimplify : i % 3 == 1 ? kExpand : kExpandSpecialForms;
-    ExprNode* formula = random.Make(4);
-    CurrentEditor e(Text(formula).c_str());
-    RunAlgebraCommand(code);
-    ASSERT_TRUE(CheckExpressionTree(e.editor.root)) << Text(formula);
-    auto what = [&] { return std::to_string(code) + ": " + Text(formula) + " -> " + Text(e.editor.root); };
-    for (int p = 0; p < 6; ++p) values.At(formula, e.editor.root, random.Point(), what);
-    FreeExpression(formula);
-  }
+  ThroughTheThreeCommands(
+      4500, [&] { return random.Make(4); }, [](const std::string& text) { return text; },
+      [&](const ExprNode* formula, const ExprNode* result, auto what) {
+        for (int p = 0; p < 6; ++p) values.At(formula, result, random.Point(), what);
+      });
   EXPECT_EQ(values.failures, 0);
   EXPECT_GT(values.compared, 8000);
 }
