@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "algebra/algebra_commands.h"
 #include "algebra/differentiation.h"
 #include "algebra/algebra_seams.h"
 #include "algebra/normalisation_passes.h"
@@ -130,6 +131,14 @@ struct CurrentEditor {
   FormulaEditor editor{};
 };
 
+// Runs `command` on a current editor of `before` and compares its formula with `after`.
+template <class Command>
+::testing::AssertionResult Transforms(Command command, const char* before, const char* after) {
+  CurrentEditor e(before);
+  command();
+  return Is(e.editor.root, after) << " (from " << before << ")";
+}
+
 // The caret as the fixture's slot path, its mode, start and end: "10 m0 0:0"; "outside" when the
 // caret node is not in the editor's tree.
 inline std::string CaretPlace(const FormulaEditor& e) {
@@ -231,12 +240,9 @@ inline bool Close(double a, double b, double tolerance = 1e-9) {
   return std::fabs(a - b) <= tolerance * std::fmax(1.0, std::fmax(std::fabs(a), std::fabs(b)));
 }
 
-// Whether a comparison of values at the point reads the formula and not its rounding: every
-// part has a finite value (no infinity divided away: x / 0^-1 is no 0), no sum cancels to below a
-// fiftieth of its terms (y + |y| at y < 0 is 0 here, while its expansion is rounding noise, and
-// (x - 1)^6 expanded at x = 0.994 keeps no digit; an even root or a logarithm above magnifies
-// that), and no logarithm is within a millionth of 0 (ln(x / x) is the logarithm of 1 or of its
-// neighbour). The body of a sum or product over an index is read at each value of the index.
+// Whether a comparison at the point reads the formula and not its rounding: every part finite, no
+// sum cancelling below a fiftieth of its terms, no logarithm within a millionth of 0; a sum's or
+// product's body is read at each value of its index.
 inline bool WellConditioned(const ExprNode* n, const Values& at) {
   const double v = Evaluate(n, at);
   if (!std::isfinite(v)) return false;
@@ -259,14 +265,45 @@ inline bool WellConditioned(const ExprNode* n, const Values& at) {
   return n->kind != KindPlus || std::fabs(v) >= terms / 50;
 }
 
-// The tree's value at the point is its own and not rounding noise: moving every letter by one part
-// in 10^10 moves it by less than one part in 10^8, and keeps it finite or not finite. A power of
-// a sum expanded at a point where the sum nearly cancels fails this; a wrong sign rule does not.
+// The value at the point is no rounding noise: moving every letter by one part in 10^10 moves it by
+// less than one part in 10^8 (a wrong sign rule passes this, a nearly cancelling expansion fails).
 inline bool StableAt(const ExprNode* tree, const Values& at) {
   Values near = at;
   for (auto& entry : near) entry.second *= 1 + 1e-10;
   const double v = Evaluate(tree, at), w = Evaluate(tree, near);
   return std::isfinite(v) == std::isfinite(w) && (!std::isfinite(v) || Close(v, w, 1e-8));
+}
+
+// Compares the values of a formula and of a command's result at points where both read clearly,
+// reporting the first ten that differ with what `what()` tells.
+struct ValueComparison {
+  template <class What>
+  void At(const ExprNode* before, const ExprNode* after, const Values& at, What what) {
+    if (!WellConditioned(before, at) || !StableAt(before, at) || !StableAt(after, at)) return;
+    ++compared;
+    const double want = Evaluate(before, at), got = Evaluate(after, at);
+    if (Close(want, got, 1e-6) || ++failures > 10) return;
+    std::string point;
+    for (const auto& [id, value] : at) point += " " + std::to_string(id) + "=" + std::to_string(value);
+    ADD_FAILURE() << want << " vs " << got << " at" << point << ": " << what();
+  }
+  int compared = 0, failures = 0;
+};
+
+// Runs Simplify, Expand and Expand Special Forms in turn on `count` formulas of `make()`, each in
+// the row `wrap` gives; `check(formula, result, what)` reads each result. Frees the formulas.
+template <class Make, class Wrap, class Check>
+void ThroughTheThreeCommands(int count, Make make, Wrap wrap, Check check) {
+  for (int n = 0; n < count; ++n) {
+    const int32_t code = n % 3 == 0 ? kSimplify : n % 3 == 1 ? kExpand : kExpandSpecialForms;
+    ExprNode* formula = make();
+    const std::string text = wrap(Text(formula));
+    CurrentEditor e(text.c_str());
+    RunAlgebraCommand(code);
+    ASSERT_TRUE(CheckExpressionTree(e.editor.root)) << text;
+    check(formula, e.editor.root, [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
+    FreeExpression(formula);
+  }
 }
 
 // Random expressions in x, y and z: positive ones (which may go under roots, whose rules hold for
@@ -302,11 +339,8 @@ class RandomExpressions {
   std::vector<uint32_t> functions_;
 };
 
-// Random formulas for rules that hold for some signs only: letters that take either sign (and
-// values near zero), powers of powers with even and odd, whole and fractional and symbolic
-// exponents, roots with and without an index, logarithms of products and powers, absolute values,
-// products of negations and squares of sums, over the letters given (symbol ids), which also
-// stand as exponents.
+// Random formulas for rules that hold for some signs only (powers of powers, roots, logarithms of
+// products and powers, absolute values) over the given letters, which also stand as exponents.
 class SignedFormulas {
  public:
   SignedFormulas(uint32_t seed, std::vector<int32_t> letters) : rng_(seed), letters_(std::move(letters)) {}
@@ -339,27 +373,20 @@ class SignedFormulas {
   int Below(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
 
  private:
-  ExprNode* Leaf() {
-    if (Below(4) == 0) {
+  ExprNode* Leaf(bool letter = false) {
+    if (!letter && Below(4) == 0) {
       static constexpr double kNumbers[] = {-2, -1, 0.5, 1, 2, 3};
       return NewNumberNode(kNumbers[Below(6)]);
     }
     return NewSymbolNode(static_cast<int16_t>(letters_[Below(static_cast<int>(letters_.size()))]));
   }
-  // Even and odd, whole and fractional, negative and symbolic exponents; none above 3, so that an
-// expansion does not cancel away the digits a comparison reads.
+  // None above 4, so that an expansion keeps the digits a comparison reads.
   ExprNode* Exponent() {
-    switch (Below(9)) {
-      case 0: return NewNumberNode(2);
-      case 1: return NewNumberNode(3);
-      case 2: return NewNumberNode(Below(2) ? -1 : 4);
-      case 3: return Build(KindOver, {NewNumberNode(1), NewNumberNode(2)});
-      case 4: return Build(KindOver, {NewNumberNode(1), NewNumberNode(3)});
-      case 5: return Build(KindOver, {NewNumberNode(2), NewNumberNode(3)});
-      case 6: return Build(KindOver, {NewNumberNode(1), NewNumberNode(4)});
-      case 7: return NewNumberNode(-2);
-      default: return NewSymbolNode(static_cast<int16_t>(letters_[Below(static_cast<int>(letters_.size()))]));
-    }
+    static constexpr int kWhole[] = {2, 3, 0, 0, 0, 0, 0, -2}, kOver[][2] = {{1, 2}, {1, 3}, {2, 3}, {1, 4}};
+    const int pick = Below(9);
+    if (pick == 2) return NewNumberNode(Below(2) ? -1 : 4);
+    if (pick >= 3 && pick <= 6) return Build(KindOver, {NewNumberNode(kOver[pick - 3][0]), NewNumberNode(kOver[pick - 3][1])});
+    return pick == 8 ? Leaf(true) : NewNumberNode(kWhole[pick]);
   }
   std::mt19937 rng_;
   std::vector<int32_t> letters_;

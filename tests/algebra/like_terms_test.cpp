@@ -46,7 +46,6 @@ TEST_F(AlgebraTest, PassesGiveTheirGoldens) {
       {CollectLikeFactors, "times[power[x,a],power[x,b]]", "power[x,plus[a,b]]"},
       {CollectLikeFactors, "times[power[x,a],x]", "power[x,plus[a,1]]"},
       {CollectLikeFactors, "times[0,0]", "times[0,0]"},
-      // a row and a column of the same cells are no like factors nor like terms
       {CollectLikeFactors, "times[matrix[1,2,a,b],matrix[2,1,a,b]]", "times[matrix[1,2,a,b],matrix[2,1,a,b]]"},
       {CollectLikeFactors, "times[matrix[2,1,a,b],matrix[2,1,a,b]]", "power[matrix[2,1,a,b],2]"},
       {CollectLikeTerms, "plus[matrix[1,2,a,b],matrix[2,1,a,b]]", "plus[matrix[1,2,a,b],matrix[2,1,a,b]]"},
@@ -219,10 +218,8 @@ TEST_F(AlgebraTest, UnlikeOperandsArePassedOverAndLikeOnesAroundThemStillMerge) 
   FreeExpression(tree);
 }
 
-// A merge can make a term like one that has no partner yet: the pass merges it too, whether the
-// partner comes before or after the merged pair, so that it ends with no like pair (goldens by
-// hand: x x + x^2 + x x is 3 x^2). Then 10,000 random sums of terms that become like only once
-// merged and simplified: no two terms of the result are LikeTerms, and the value is kept.
+// A merge can make a term like one before or after it; the pass ends with no like pair (goldens by
+// hand, then 10,000 random sums whose value is kept).
 TEST_F(AlgebraTest, CollectLikeTermsLeavesNoLikePair) {
   const char* cases[][2] = {
       {"plus[times[x,x],power[x,2],times[x,x]]", "times[3,power[x,2]]"},

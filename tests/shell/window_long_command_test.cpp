@@ -1,7 +1,5 @@
-// Long Math commands in the real window: an expansion whose work follows its result answers at
-// once; work past half a second shows the progress box, Escape stops it with the row as it was,
-// and what is pressed while the box shows is used up by the wait; Escape during a remote wait
-// ends the whole command after one request.
+// Long Math commands in the real window: a fast expansion answers at once; long work shows the
+// progress box, Escape stops it with the row as it was, and presses made meanwhile are used up.
 #include "tests/algebra/long_formulas.h"
 #include "tests/shell/window_test_support.h"
 
@@ -10,8 +8,7 @@ namespace {
 
 class LongCommandWindowTest : public WindowIntegrationTest {
  protected:
-  // Starts on a document of the one row (not waiting for its graphs, which a long row may never
-  // finish), selects the row and clicks the Math item in the program only.
+  // Starts on a document of the one row (not awaiting its graphs), selects it, clicks the Math item.
   void SelectRowAndClickMathItem(const std::string& row, int32_t command) {
     std::ofstream(document_) << row << "\n";
     Start({}, false);
@@ -23,25 +20,35 @@ class LongCommandWindowTest : public WindowIntegrationTest {
     ClickMathItemWithoutWaiting(command);
     clicked_ = Clock::now();
   }
-  // Presses keys, a click on the rows and a second Escape while the box shows, then Escape.
-  void PressWhileTheBoxShowsThenEscape() {
+  // Presses keys, a click and two Escapes while the box shows: the command ends within `seconds`,
+  // the row as it was, no press reaching it. False when it ended before the box; `fill` the bar's.
+  bool EscapeWhileTheBoxShows(const char* shot, double seconds, int* fill) {
+    int face = 0;
+    AwaitBox(shot, &face, fill);
+    if (program_.Log().find("command 0x2000") != std::string::npos) return false;
+    EXPECT_GE(face, RectWidth(Box()) * RectHeight(Box()) / 2) << "the box is drawn while the command works";
     Type("qq");
     Click(QDPoint{40, 60});
-    // Two presses sent together: the second comes while the box still shows.
     const KeyCode escape = XKeysymToKeycode(dpy_, XK_Escape);
     for (int press = 0; press < 2; ++press) {
       XTestFakeKeyEvent(dpy_, escape, True, CurrentTime);
       XTestFakeKeyEvent(dpy_, escape, False, CurrentTime);
     }
     XSync(dpy_, False);
-    escaped_ = Clock::now();
+    const auto escaped = Clock::now();
+    std::string line;
+    EXPECT_TRUE(program_.WaitFor("command 0x2000", nullptr, seconds + 5));
+    EXPECT_LT(SecondsSince(escaped), seconds) << "Escape ends the command";
+    EXPECT_TRUE(program_.WaitFor("row 0", &line));
+    EXPECT_EQ(line, typed_) << "the row stays as it was";
+    EXPECT_FALSE(program_.WaitFor("row 0", nullptr, 1.5)) << "a press made while the box showed reached the row";
+    return true;
   }
   double SecondsSince(Clock::time_point t) const { return std::chrono::duration<double>(Clock::now() - t).count(); }
-  Clock::time_point clicked_, escaped_;
+  Clock::time_point clicked_;
 };
 
-// (x+1)...(x+24) expands to 25 terms in milliseconds: the command's trace comes at once, and the
-// window takes the next key straight after.
+// (x+1)...(x+24) expands in milliseconds: the command ends at once and the next key is answered.
 TEST_F(LongCommandWindowTest, ExpandingTwentyFourFactorsAnswersAtOnce) {
   SelectRowAndClickMathItem("equal[y," + long_formulas::UnlikeFactors(24) + "]", 0x2002);
   if (HasFatalFailure()) return;
@@ -57,32 +64,18 @@ TEST_F(LongCommandWindowTest, ExpandingTwentyFourFactorsAnswersAtOnce) {
   EXPECT_LT(SecondsSince(pressed), 0.5) << "the window answers the next key";
 }
 
-// The derivative of sin nested 800 deep is long work: the box shows, the keys, the click and the
-// second Escape pressed meanwhile reach no row, and Escape leaves the row as it was.
+// The derivative of sin nested 800 deep is long work; a stop by the user needs no message.
 TEST_F(LongCommandWindowTest, EscapeStopsALongSimplifyAndTheWaitUsesUpThePresses) {
   SelectRowAndClickMathItem("equal[y," + long_formulas::NestedSinDerivative(800) + "]", 0x2000);
-  if (HasFatalFailure()) return;
-  const QDRect box = Box();
   int face = 0, fill = 0;
-  AwaitBox("window-long-command-box", &face, &fill);
-  if (program_.Log().find("command 0x2000") != std::string::npos) return;  // finished before the box
-  EXPECT_GE(face, RectWidth(box) * RectHeight(box) / 2) << "the box is drawn while the command works";
-  EXPECT_GT(fill, 10) << "with its sweeping bar";
-  PressWhileTheBoxShowsThenEscape();
-  std::string line;
-  ASSERT_TRUE(program_.WaitFor("command 0x2000", nullptr, 5));
-  EXPECT_LT(SecondsSince(escaped_), 2.0) << "Escape stops the work";
-  ASSERT_TRUE(program_.WaitFor("row 0", &line));
-  EXPECT_EQ(line, typed_) << "the row stays as it was";
-  EXPECT_FALSE(program_.WaitFor("row 0", nullptr, 1.5)) << "a press made while the box showed reached the row";
-  EXPECT_EQ(program_.Log().find("message 0"), std::string::npos) << "a stop by the user needs no message";
-  CountBox(Shoot("window-long-command-stopped"), box, &face, &fill);
+  if (HasFatalFailure() || !EscapeWhileTheBoxShows("window-long-command-box", 2.0, &fill)) return;
+  EXPECT_GT(fill, 10) << "the box has its sweeping bar";
+  EXPECT_EQ(program_.Log().find("message 0"), std::string::npos);
+  CountBox(Shoot("window-long-command-stopped"), Box(), &face, &fill);
   EXPECT_EQ(fill, 0) << "the box is gone";
 }
 
-// Three integrals on a server that holds every answer 10 s: Escape during the first wait ends the
-// command at once, nothing more is sent, the row stays, one message is shown, and the presses
-// made while the box showed are used up.
+// A server holding each of 3 answers 10 s: Escape ends the command after one request, one message.
 TEST_F(LongCommandWindowTest, EscapeDuringARemoteWaitEndsTheWholeCommand) {
   const loopback::Script held{loopback::Answer::kReply, 200, "X", 10000};
   server_ = std::make_unique<loopback::Server>(std::vector<loopback::Script>{held, held, held});
@@ -91,19 +84,12 @@ TEST_F(LongCommandWindowTest, EscapeDuringARemoteWaitEndsTheWholeCommand) {
   setenv("QUORVALIS_INTEGRATION_SERVER", server_->URL().c_str(), 1);
   SelectRowAndClickMathItem("equal[y,plus[integral[sin[x],x],integral[cos[x],x],integral[exp[x],x]]]", 0x2000);
   if (HasFatalFailure()) return;
-  int face = 0, fill = 0;
-  AwaitBox("window-remote-wait-box", &face, &fill);
-  EXPECT_GE(face, RectWidth(Box()) * RectHeight(Box()) / 2) << "the box shows while the server is awaited";
-  PressWhileTheBoxShowsThenEscape();
-  std::string line;
-  ASSERT_TRUE(program_.WaitFor("command 0x2000", nullptr, 8));
-  EXPECT_LT(SecondsSince(escaped_), 3.0) << "not (N - 1) more waits";
-  ASSERT_TRUE(program_.WaitFor("row 0", &line));
-  EXPECT_EQ(line, typed_) << "each integral stays";
-  ASSERT_TRUE(program_.WaitFor("message 0", &line));
-  EXPECT_EQ(line, std::string("message 0 ") + ErrorMessage(kErrorIntegrationServer));
-  EXPECT_FALSE(program_.WaitFor("row 0", nullptr, 1.5)) << "a press made while the box showed reached the row";
-  EXPECT_EQ(program_.Log().find("message 0", program_.Log().find("message 0") + 1), std::string::npos) << "one message";
+  int fill = 0;
+  EXPECT_TRUE(EscapeWhileTheBoxShows("window-remote-wait-box", 3.0, &fill)) << "the box shows while the server is awaited";
+  const std::string& log = program_.Log();
+  const size_t message = log.find(std::string("message 0 ") + ErrorMessage(kErrorIntegrationServer) + "\n");
+  EXPECT_NE(message, std::string::npos) << log;
+  EXPECT_EQ(log.find("message 0", message + 1), std::string::npos) << "one message";
   EXPECT_EQ(server_->Connections(), 1) << "no integral sent after Escape";
 }
 
