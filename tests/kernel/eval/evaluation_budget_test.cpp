@@ -1,5 +1,4 @@
-// The work limit of one evaluation: sums past it have no value on any machine and are counted,
-// sums within it keep their exact values, and a give-up never reaches a point within the limit.
+// The work limit of one evaluation on nested sums.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,8 +24,8 @@ std::string NestedPairSums(int levels) {
   return s;
 }
 
-// A tree at x = 1 (y = 0) on the real and complex machines and the real block over a grid row,
-// then on the interval, complex-interval and interval-block machines over point boxes.
+// A tree at x = 1 on the real, complex and real-block machines, then over point boxes on the
+// interval, complex-interval and interval-block ones.
 struct EveryMachine {
   double points[3];
   Interval boxes[3];
@@ -52,10 +51,9 @@ EveryMachine ValuesOnEveryMachine(const std::string& tree) {
           {IntervalValue(tree.c_str(), 1, 1), IntervalValue(complexTree.c_str(), 1, 1), boxes[0]}};
 }
 
-// Within the limit, exact on every machine (golden values by hand: n(n+1)(2n+1)/6, (40 * 41 / 2)^3,
-// 2^16, the widest sum there is); past it (NaN), never the partial sum on any machine nor as the
-// algebra reads a number, each run counted, the table in moments though the 10^12 terms of the
-// 96-byte document's sum would take hours term by term.
+// Golden values by hand: n(n+1)(2n+1)/6, (40 * 41 / 2)^3, 2^16. Past the limit (NaN) never the
+// partial sum, nor as the algebra reads a number; in moments, though the last tree (the 96-byte
+// document's) has 10^12 terms.
 TEST_F(EvaluationBudgetTest, EveryMachineKeepsSumsWithinTheLimitAndGivesNoValuePastIt) {
   const double none = NAN;
   const struct {
@@ -65,7 +63,7 @@ TEST_F(EvaluationBudgetTest, EveryMachineKeepsSumsWithinTheLimitAndGivesNoValueP
       {"bsum[equal[n,1],10000,times[n,n,x]]", 333383335000.0},
       {"bsum[equal[i,1],40,bsum[equal[j,1],40,bsum[equal[k,1],40,times[i,j,k,x]]]]", 551368000.0},
       {NestedPairSums(16), 65536.0},
-      {"bsum[equal[n,1],100001,x]", 100001.0},
+      {"bsum[equal[n,1],100001,x]", 100001.0},  // the widest sum there is
       {NestedPairSums(20), none},
       {"bsum[equal[n,1],200000,x]", none},  // wider than a sum may be at its start
       {"bsum[equal[i,1],100000,bsum[equal[j,1],100000,x]]", none},
@@ -90,10 +88,9 @@ TEST_F(EvaluationBudgetTest, EveryMachineKeepsSumsWithinTheLimitAndGivesNoValueP
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0);
 }
 
-// Boxes past the limit over part of them only, where inner sums stop apart (their bound follows
-// x) and where a span is too wide: the domain is partial, and the value
-// holds every point within the limit. Each point is its own run, so a give-up at a point past the
-// limit never reaches one within it, time after time (values by hand).
+// Boxes past the limit over part of them only (inner sums stopping apart; a span too wide) are a
+// partial domain holding the points within the limit, and a point past it, again and again, never
+// reaches those (values by hand).
 TEST_F(EvaluationBudgetTest, AGiveUpLeavesThePointsWithinTheLimitAloneInABoxOrOnTheirOwn) {
   const struct {
     const char* tree;
@@ -123,10 +120,9 @@ TEST_F(EvaluationBudgetTest, AGiveUpLeavesThePointsWithinTheLimitAloneInABoxOrOn
   }
 }
 
-// Runs past the limit give up every time and each says so: on a constant part (worked out once),
-// as a graph computed again after a zoom must be told, and on loops the same in every run, which
-// give up at once after the first time: a thousand runs take about what one takes (a sanitized
-// build needs some 50 ms for one).
+// Every run says so, over a constant part worked out once too (as a graph computed again after a
+// zoom must be told); loops the same in every run give up at once after the first time (a
+// sanitized build needs some 50 ms for one).
 TEST_F(EvaluationBudgetTest, EveryRunPastTheLimitSaysSoAndFixedLoopsGiveUpAtOnceAfterTheFirst) {
   const struct {
     const char* tree;
