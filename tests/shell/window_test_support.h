@@ -199,6 +199,18 @@ class WindowTest : public testing::Test {
   // Starts the program (with the extra options) and its twin, and finds the window; with
   // `awaitGraphs`, once the graphs are complete (a row that draws nothing never says so).
   void Start(const std::vector<std::string>& extra = {}, bool awaitGraphs = true) {
+    Launch(extra, awaitGraphs);
+    if (HasFatalFailure()) return;
+    OpenTwin();
+    if (HasFatalFailure()) return;
+    FocusWindow();
+    if (HasFatalFailure()) return;
+    MoveTo(kWidth / 2, 4);
+    XSync(dpy_, False);
+    Pause(200);
+  }
+  // The program alone, up to its window's layout (and its graphs with `awaitGraphs`).
+  void Launch(const std::vector<std::string>& extra, bool awaitGraphs) {
     std::vector<std::string> arguments = {"--trace", "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight)};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     arguments.push_back(document_);
@@ -207,6 +219,9 @@ class WindowTest : public testing::Test {
     if (awaitGraphs) {
       ASSERT_TRUE(program_.WaitFor("graphs complete"));
     }
+  }
+  // The in-process twin on the document, its graphs not yet computed.
+  void OpenTwin() {
     InitApplicationGlobals();
     InstallAlgebraSeams();
     ASSERT_TRUE(InitGraphicsLayer());
@@ -217,12 +232,11 @@ class WindowTest : public testing::Test {
     ASSERT_TRUE(ReadDocumentFile(document_, twin_.get(), &lines, &problems, &failure)) << failure;
     twinWindow_ = std::make_unique<DocumentWindow>(twin_.get(), nullptr);
     ASSERT_TRUE(twinWindow_->Open(kWidth, kHeight));
+  }
+  void FocusWindow() {
     for (int i = 0; i < 100 && window_ == 0; ++i, Pause(50)) window_ = Find(DefaultRootWindow(dpy_));
     ASSERT_NE(window_, 0u) << "no window named Quorvalis";
     XSetInputFocus(dpy_, window_, RevertToParent, CurrentTime);
-    MoveTo(kWidth / 2, 4);
-    XSync(dpy_, False);
-    Pause(200);
   }
 
   ::Window Find(::Window w) {

@@ -60,13 +60,10 @@ TEST(SurfaceGridTest, TwoToneColoursAndHueSteps) {
 
 }  // namespace
 
-// Finite-difference normals of the plane (u, v, z) sampled where every step is a few float steps of
-// the coordinates (from u = 1000 at 1, 4 and 15 float steps, from -1e6 at 8), of the same plane
-// near the origin, and of fine squares far out along z (steps of 0.001/41 beside z = 1000, of 1e-9
-// beside z = 5, both far below the float step of z): every sample's normal is (0, 0, 1) by hand
-// ((R - P) x (P - Q) with R along v and Q along u, both ways turned on the last row and column).
-// Samples within 2^-20 of the largest coordinate (about 16 float steps) used to count as one point,
-// leaving all 6,241 without one; within a float step of it, the fine squares' 6,241.
+// Finite-difference normals of the plane (u, v, z) sampled a few float steps of the coordinates
+// apart (from u = 1000 at 1, 4 and 15 float steps, from -1e6 at 8), near the origin, and in fine
+// squares far below the float step of z: every normal is (0, 0, 1) by hand ((R - P) x (P - Q),
+// R along v, Q along u, both ways turned on the last row and column).
 TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
   const struct Case {
     float u0, v0, step, z;
@@ -102,12 +99,9 @@ TEST(SurfaceGridTest, FiniteDifferencesGiveNormalsFarFromTheOrigin) {
   }
 }
 
-// A cap of the unit sphere, (sin v cos u, sin v sin u, cos v) with v = 0.2 i along the rows and
-// u = pi j / 2 along the columns, whose first row is the pole as it is computed: sin v there is the
-// rounding noise 1.2e-16 (sin pi), so the pole's samples are distinct floats a float step of no
-// coordinate's span apart. They count as one point, and every normal, the pole's too, points out
-// ((R - P) x (P - Q) is sin v times the point, by hand): its dot with the point is over 0.8 on
-// this coarse grid, and would be negative turned.
+// A cap of the unit sphere, (sin v cos u, sin v sin u, cos v), v = 0.2 i, u = pi j / 2, whose pole
+// row carries sin's rounding noise (sin pi = 1.2e-16): those samples count as one point, and every
+// normal, the pole's too, points out (by hand, sin v times the point: a dot over 0.8 here).
 TEST(SurfaceGridTest, APolesRoundingNoiseGivesNoDirection) {
   constexpr int32_t n = 5;
   std::vector<float> vertices(3 * n * n), normals(3 * n * n, 0.0f);

@@ -243,15 +243,11 @@ TEST_F(View2DModelTest, ARangeIsShownWhereItIsOrRefusedAfterTheCornerIsRounded) 
   EXPECT_GT(refused, 50);
 }
 
-// Ranges are shown centred or refused. The grid's snap to whole pixels moves a range by up to half
-// a pixel and the corner's 14 digits by up to half their step, so a shown range's middle lies
-// within a pixel of the view's; a range so narrow against its distance from 0 that those digits
-// step by more than a pixel may land off its middle, and is then refused. Property over random
-// ranges on x, on y and on both (magnitudes 1e-5..1e300, widths down to a few units in the last
-// place): an accepted range lies whole in the view and within a pixel of its middle, a refused one
-// leaves the scale as it was, and one at least 1e-9 of its bounds wide (the digits' step then well
-// under a pixel) is never refused. Golden: the first range was shown whole but 187.5 pixels right
-// of the middle before; the second is an ordinary narrow range, shown.
+// Property over random ranges on x, on y and on both (magnitudes 1e-5..1e300, widths down to a few
+// units in the last place): a shown range lies whole in the view within a pixel of its middle (the
+// snap and the corner's 14 digits move it by up to half a pixel each), a refused one leaves the
+// scale as it was, and one 1e-9 of its bounds wide is never refused. Golden: a range once shown
+// 187.5 pixels off the middle, refused; an ordinary narrow one, shown.
 TEST_F(View2DModelTest, RangesAreShownCentredOrRefused) {
   Place(0, 0, 800, 600);
   const struct {

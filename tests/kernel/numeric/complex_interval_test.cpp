@@ -271,12 +271,8 @@ TEST(ComplexIntervalContainment, WholePowersEncloseTheRepeatedProducts) {
   }
 }
 
-// Point rectangles whose exact value has a part that is a double while e^re(w ln z), e^re or |z|
-// is not: powers near the doubles' limits (PowerNearLimits, |z| up to past the largest double),
-// exp of x + iy with x in [705, 720], ln and sqrt of z with |z| past the largest double, and
-// the circular and hyperbolic functions with a part near or past cosh's overflow.
-// The rectangle holds the 113-bit value, and each part of size below 2^1022 (clear of the
-// outward rounding past the largest double) has two finite bounds.
+// Point rectangles where a part of the value is a double while e^re(w ln z), e^re, |z| or cosh is
+// not: each holds the 113-bit value, with two finite bounds on each part below 2^1022 in size.
 TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADouble) {
   std::mt19937_64 rng(20261209);
   std::uniform_real_distribution<double> unit(0, 1);
@@ -297,14 +293,12 @@ TEST(ComplexIntervalContainment, PowersAndExpNearOverflowBoundEveryPartThatIsADo
     expect(ValueOf(ComplexIntervalPower, z, w), QuadPolarPower(c.z, c.w), Show(c.z) + "^" + Show(c.w));
     const Complex e{705 + 15 * unit(rng), 20 * unit(rng) - 10};
     expect(ValueOf(ComplexIntervalExp, {{e.re, e.re}, {e.im, e.im}}), cexpq(MakeQuad(e.re, e.im)), "exp" + Show(e));
-    // |z| past the largest double, its parts not: ln |z| and sqrt |z| are far inside.
     const Complex big{DBL_MAX * (unit(rng) - 0.5) * 2, DBL_MAX * (0.6 + 0.4 * unit(rng))};
     const CI b{{big.re, big.re}, {big.im, big.im}};
     expect(ValueOf(ComplexIntervalLn, b), clogq(MakeQuad(big.re, big.im)), "ln" + Show(big));
     expect(ValueOf(ComplexIntervalSqrt, b), csqrtq(MakeQuad(big.re, big.im)), "sqrt" + Show(big));
   }
-  // Products and quotients of cosh and sinh of a part where those overflow on the way: from 300
-  // to 800 in size for the quotients, from 708 to 711 for the products (past that they overflow).
+  // A part where cosh and sinh overflow on the way (products past 711 overflow themselves).
   const std::string products[] = {"sin", "cos", "sinh", "cosh"};
   const std::string quotients[] = {"tan", "cot", "sec", "csc", "tanh", "coth", "sech", "csch"};
   for (const ComplexUnary& f : kComplexUnary) {

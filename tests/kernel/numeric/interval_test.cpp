@@ -132,8 +132,7 @@ TEST(IntervalContainment, TanAndCotNearTheirPoles) {
   EXPECT_TRUE(below.hi > 1e15 && below.hi < kInf && above.lo < -1e15 && above.lo > -kInf) << Show(below) << Show(above);
 }
 
-// tan, cot, sin or cos with its 113-bit values and, for tan and cot, where its poles lie: at
-// poleShift + k pi, placed with the 113-bit pi.
+// A function with its 113-bit values and its poles, if any, at poleShift + k pi (113-bit pi).
 struct Trig {
   void (*op)(Interval&, const Interval&);
   Quad (*value)(Quad);
@@ -146,9 +145,8 @@ const Trig kCot{IntervalCot, [](Quad x) { return 1 / tanq(x); }, true, 0, 8};
 const Trig kSin{IntervalSin, [](Quad x) { return sinq(x); }, false, 0, 4};
 const Trig kCos{IntervalCos, [](Quad x) { return cosq(x); }, false, 0, 4};
 
-// Over a box without a pole (by the 113-bit pi) f is monotone: the result holds the 113-bit
-// values at the ends, each bound within f.ulps doubles of them; over one with a pole inside it
-// is the whole line.
+// Without a pole inside, the box's value holds the 113-bit values at its ends, within f.ulps
+// doubles of them; with one, it is the whole line.
 ::testing::AssertionResult TightAgainstReference(const Trig& f, const Interval& box) {
   const Interval got = ValueOf(f.op, box);
   const auto period = [&](double x) { return floorq((x + f.poleShift) / kQuadPi); };
@@ -159,11 +157,9 @@ const Trig kCos{IntervalCos, [](Quad x) { return cosq(x); }, false, 0, 4};
   return ::testing::AssertionFailure() << Show(got) << " misses " << Fmt(lo) << " or " << Fmt(hi);
 }
 
-// Bounds beside a pole whose side only the sign of tan tells: the scaled argument (x + pi/2) / pi
-// or x / pi rounds onto a whole number, or one double past it on the far side, or the operand is
-// within 1e-15 of a period long. Each such bound was found by stepping through the doubles around
-// poles up to 30000 periods out and placing each against the 113-bit pole. Point operands past
-// 2^52 periods keep their values. Expected values: tanq, sinq and cosq at 113 bits.
+// Bounds whose scaled argument rounds onto the pole's whole number (or one double past it), found
+// by stepping through the doubles round poles up to 30000 periods out; points past 2^52 periods.
+// Expected values: tanq, sinq and cosq at 113 bits.
 TEST(IntervalArithmetic, TanAndCotAreTightWhereTheSignOfTanPlacesABoundBesideAPole) {
   const double halfPi = kPi / 2, far = 8.5380386010283185e24;
   const struct { const char* what; const Trig& f; Interval box; } cases[] = {
@@ -187,9 +183,8 @@ TEST(IntervalArithmetic, TanAndCotAreTightWhereTheSignOfTanPlacesABoundBesideAPo
   for (const auto& c : cases) EXPECT_TRUE(TightAgainstReference(c.f, c.box)) << c.what;
 }
 
-// The same as a property: over poles of tan and cot up to 30000 periods out, an operand with one
-// end within 3 doubles of the pole and the other 1, 3 or nearly pi away on either side is tight
-// against the 113-bit values when the pole lies outside it, and the whole line when inside.
+// Over poles up to 30000 periods out, an operand with one end within 3 doubles of the pole and
+// the other 1, 3 or nearly pi away on either side.
 TEST(IntervalContainment, TanAndCotBesideAPoleAreTightOrWholeAsThe113BitPoleLies) {
   int bounded = 0;
   for (const Trig* f : {&kTan, &kCot}) {

@@ -128,8 +128,7 @@ inline QuadComplex QuadReciprocal(QuadComplex z) {
   return MakeQuad(re / d, -im / d);
 }
 
-// z^w = e^(w ln z) at 113 bits, on the principal branch; the binary exponent range of
-// __float128 holds every such power of doubles whose w ln z stays below 11000 in size.
+// z^w = e^(w ln z) at 113 bits on the principal branch (__float128 holds it while |w ln z| < 11000).
 inline QuadComplex QuadPolarPower(const Complex& z, const Complex& w) {
   const QuadComplex e = MakeQuad(w.re, w.im) * clogq(MakeQuad(z.re, z.im));
   return expq(__real__ e) * MakeQuad(cosq(__imag__ e), sinq(__imag__ e));
@@ -139,10 +138,9 @@ struct PowerCase {
   Complex z, w;
 };
 
-// A power whose modulus lies near the largest double, or near and below the least: w = a + bi
-// with a non-whole (b sometimes 0, w sometimes negated), and |z| chosen so that re(w ln z) lands
-// in [703, 717] or [-750, -730]; arg z uniform, or within 1e-20 to 1e-2 of the real
-// axis (parts of unlike sizes). False when a part of z would leave the doubles.
+// A power near the largest double or near and below the least: w = a + bi, a non-whole, and
+// re(w ln z) in [703, 717] or [-750, -730]; arg z uniform or 1e-20 to 1e-2 off the real axis
+// (parts of unlike sizes). False when a part of z would leave the doubles.
 inline bool PowerNearLimits(std::mt19937_64& rng, PowerCase& out) {
   std::uniform_real_distribution<double> unit(0, 1);
   double a = 0.25 + 3.5 * unit(rng);
