@@ -82,7 +82,7 @@ TEST_F(WindowMenusPointerWindowTest, EditKeysRunTheirItemsAndF10OpensTheFirstMen
       {XK_z, true, "command 0x30001"},  {XK_z, false, "command 0x30000"}, {XK_y, false, "command 0x30001"},
   };
   for (const auto& c : cases) {
-    KeyWith(XK_Control_L, c.key, c.shift);
+    KeyHolding(XK_Control_L, c.key, c.shift);
     ASSERT_TRUE(program_.WaitFor("command ", &line)) << c.command;
     EXPECT_EQ(line, c.command);
   }

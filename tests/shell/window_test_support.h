@@ -331,14 +331,6 @@ class WindowTest : public testing::Test {
     Button(true);
     Button(false);
   }
-  // The key (with Shift when asked) while another key, such as Control or Alt, is held.
-  void KeyWith(KeySym held, KeySym sym, bool shift) {
-    const KeyCode code = XKeysymToKeycode(dpy_, held);
-    XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
-    Key(sym, shift);
-    XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
-    XSync(dpy_, False);
-  }
   // Clicks row 0's leaf (root child 1, its child 0) three quarters across, in the program and the
   // twin, and waits for the caret line.
   void ClickFirstLeaf() {
