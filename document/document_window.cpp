@@ -89,12 +89,13 @@ class RowChangeWatch {
   RowChangeWatch& operator=(const RowChangeWatch&) = delete;
 
   enum class Change { kNone, kCaret, kTree };
-  // What changed; without a state before (memory refused) a row counts as changed.
+  // What changed; without a state before (memory refused) a row counts as changed. The trees are
+  // compared once, the caret only where they are equal.
   Change End() {
     ended_ = true;
     const Change change = editor_ == nullptr ? Change::kNone
                           : !seen_ || !ExpressionsEqual(before_.tree, editor_->root) ? Change::kTree
-                          : SnapshotMatchesEditor(before_, editor_)                 ? Change::kNone
+                          : SnapshotCaretMatchesEditor(before_, editor_)            ? Change::kNone
                                                                                     : Change::kCaret;
     const bool dropped = change == Change::kNone && history_->HoldsStep();
     history_->EndHold(change != Change::kNone);

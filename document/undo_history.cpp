@@ -65,10 +65,10 @@ bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot) {
   return true;
 }
 
-bool SnapshotMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor) {
+bool SnapshotCaretMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor) {
   if (editor == nullptr || snapshot.editor != editor || snapshot.rowIndex >= 0) return false;
   if (snapshot.selectionMode != editor->selectionMode || snapshot.selectionStart != editor->selectionStart ||
-      snapshot.selectionEnd != editor->selectionEnd || !ExpressionsEqual(snapshot.tree, editor->root))
+      snapshot.selectionEnd != editor->selectionEnd)
     return false;
   // The caret's node: the snapshot's path walked in the editor's tree, which equals its own.
   const ExprNode* caret = editor->root;

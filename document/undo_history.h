@@ -108,9 +108,9 @@ class UndoHistory {
 // The snapshot of an editor's state into *snapshot (whose old contents are not released). False,
 // nothing held, when memory is refused.
 bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot);
-// True when the editor has the snapshot's tree and caret (node, mode and range): restoring the
-// snapshot would change nothing the user can see.
-bool SnapshotMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor);
+// True when the editor's caret (node, mode and range) is the snapshot's. The caller has found the
+// editor's tree equal to the snapshot's; with it, restoring would change nothing the user can see.
+bool SnapshotCaretMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor);
 // Releases the snapshot's tree and path (and the row it owns) and empties it.
 void ReleaseUndoSnapshot(UndoSnapshot* snapshot);
 // The editor takes over the snapshot's tree (its own is freed) and caret; the snapshot is left
