@@ -221,7 +221,8 @@ int32_t RowGraphStatus(GraphViewSet* set, int32_t graphRow) {
   GraphView* view = ViewSetView(set, first.view);
   if (view == nullptr || first.index < 0 || first.index >= view->graphs.count) return 0;
   GraphKind* graph = view->graphs.data[first.index];
-  return graph != nullptr && graph->IsComplete() ? graph->Status() : 0;
+  // Through the view, as ViewSetGetSlotEntry reads it: its status includes sums that gave up.
+  return graph != nullptr && graph->IsComplete() ? view->GraphStatus(first.index) : 0;
 }
 
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {

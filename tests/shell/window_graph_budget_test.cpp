@@ -47,6 +47,7 @@ TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
       for (int ticks = 0; !twinWindow_->GraphsComplete() && ticks < 100000; ++ticks) twinWindow_->IdleTick(30);
       EXPECT_TRUE(twinWindow_->GraphsComplete());
       EXPECT_EQ(ViewSetGetSlotEntry(&twin_->viewSet, twin_->rows.data[0].graphRow), kMessageTooManyTerms) << c.lines;
+      EXPECT_STREQ(twinWindow_->RowMessageText(0), GraphResultMessage(kMessageTooManyTerms)) << "under the row";
     }
     twinWindow_.reset();
     twin_.reset();
