@@ -44,7 +44,8 @@ class PointerSource {
   // Waits for the next movement or release; a negative time-out waits without limit.
   virtual PointerEvent WaitPointerEvent(double timeoutSeconds) = 0;
   // Drops the keys, clicks and wheel turns that came in so far, those a wait kept for later
-  // included; a window's close, resize and exposure stay. The default has nothing to drop.
+  // included, and those still arriving for a moment after; a window's close, resize and exposure
+  // stay. The default has nothing to drop.
   virtual void DiscardInput() {}
   // Each returns true when the cursor was set.
   virtual bool SetThemeCursor(int themeCursor) = 0;

@@ -256,16 +256,33 @@ PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
 }
 
 void SdlWindow::DiscardInput() {
-  SDL_Event sdl;
-  while (SDL_PollEvent(&sdl) == 1) {
-    WindowEvent e;
-    if (Translate(sdl, &e)) pending_.push_back(e);
-  }
-  std::erase_if(pending_, [](const WindowEvent& e) {
+  const auto isInput = [](const WindowEvent& e) {
     return e.kind == WindowEventKind::kKey || e.kind == WindowEventKind::kMouseDown ||
            e.kind == WindowEventKind::kMouseUp || e.kind == WindowEventKind::kMouseMoved ||
            e.kind == WindowEventKind::kWheel;
-  });
+  };
+  // Presses made just before the wait ended may still be on their way from the window system (a
+  // second Escape right behind the first): the queue is drained until no input has come for
+  // kSettleMs, and for kMostMs at the longest, so that a held key cannot keep the window waiting.
+  constexpr uint64_t kSettleMs = 100, kMostMs = 500;
+  const uint64_t start = SDL_GetTicks64();
+  uint64_t lastInput = start;
+  for (;;) {
+    SDL_Event sdl;
+    while (SDL_PollEvent(&sdl) == 1) {
+      WindowEvent e;
+      if (!Translate(sdl, &e)) continue;
+      if (isInput(e)) {
+        lastInput = SDL_GetTicks64();
+      } else {
+        pending_.push_back(e);
+      }
+    }
+    const uint64_t now = SDL_GetTicks64();
+    if (now - lastInput >= kSettleMs || now - start >= kMostMs) break;
+    SDL_Delay(5);
+  }
+  std::erase_if(pending_, isInput);
 }
 
 void SdlWindow::Present(const Port& buffer, const QDRect& rect) {
