@@ -464,14 +464,19 @@ class BlockMachine {
     EvalCell i{}, b{};
     M::Store(i, index.shared);
     M::Store(b, bound.shared);
-    if (entering) loopWork_ -= ins[pc].i.jump;  // as the point machine counts
+    const bool alone = ins[pc].dispatch == kDispatchLoopTestAlone;
+    if (entering) {
+      if (alone) aloneMark_ = loopWork_;
+      loopWork_ -= ins[pc].i.jump;  // as the point machine counts
+    }
     if constexpr (!M::kEncloses) {
       if (entering && M::TooWide(i, b)) {
         givenUp_ = true;
       } else if (!M::LoopContinues(i, b)) {
+        if (alone) loopWork_ = aloneMark_;
         pc += ins[pc].i.jump;
       } else {
-        AddLoopWork(ins[pc].i.jump);
+        AddLoopWork(ins[pc].i.jump, alone);
       }
     } else {
       // The point machine's loop record, without stops: an undecided test refuses the block.
@@ -494,10 +499,11 @@ class BlockMachine {
         if (leave) {
           SetShared(sp_, M::WholeLine());
         } else {
-          AddLoopWork(ins[pc].i.jump);
+          AddLoopWork(ins[pc].i.jump, alone);
         }
       }
       if (leave) {
+        if (alone) loopWork_ = aloneMark_;
         --loopCount_;
         pc += ins[pc].i.jump;
       }
@@ -505,11 +511,20 @@ class BlockMachine {
     return true;
   }
 
-  // One more run of a body of `length` instructions. Loop control is the same at every point, so
-  // every point passes the work limit together, as its own run would.
-  void AddLoopWork(int32_t length) {
-    loopWork_ += length;
-    if (loopWork_ > kEvaluationWorkLimit) givenUp_ = true;
+  // One more run of a body of `length` instructions for every point. Loop control is the same at
+  // every point, so every point passes the work limit together, as its own run would; a sum alone
+  // gives its work back instead. A turn about every kEvaluationTurnWork instructions a point.
+  void AddLoopWork(int32_t length, bool alone) {
+    if ((loopWork_ += length) <= checkAt_) [[likely]] return;
+    if (loopWork_ > workLimit_) {
+      if (!alone) {
+        givenUp_ = true;
+        return;
+      }
+      loopWork_ = aloneMark_;
+    }
+    EvaluationTurn();
+    checkAt_ = std::min(workLimit_, loopWork_ + kEvaluationTurnWork);
   }
 
   void Finish(V* out) const {
@@ -558,6 +573,9 @@ class BlockMachine {
   int32_t loopRuns_[kMaxLoopNesting];
   int32_t loopCount_ = 0;
   int64_t loopWork_ = 0;
+  int64_t aloneMark_ = 0;  // the loop work when the running sum alone began
+  int64_t workLimit_ = 0;
+  int64_t checkAt_ = 0;    // the next look at loopWork_: a turn or the limit
   bool givenUp_ = false;  // past the work limit, or a sum entered too wide: every point undefined
 };
 
@@ -572,6 +590,8 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
   deadCount_ = 0;
   loopCount_ = 0;
   loopWork_ = 0;
+  workLimit_ = EvaluationWorkLimit();
+  checkAt_ = std::min(workLimit_, kEvaluationTurnWork);
   givenUp_ = false;
   anyPending_ = false;
   std::memset(dead_, 0, static_cast<size_t>(n_));
@@ -582,6 +602,7 @@ bool BlockMachine<M>::RunCode(const CompiledCode* code, V* out) {
     IntervalResetPartialDomain();
   }
   if (GivesUpAtOnce(code)) return GiveUp(code, out);
+  NoteRunStart(static_cast<int64_t>(code->count) * n_);
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
   const int32_t prologue = code->prologueLength;

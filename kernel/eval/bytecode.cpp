@@ -241,6 +241,17 @@ void ResolveJumpLabels(CompiledCode* code) {
     }
   }
   for (int32_t a = 0; a < code->count; ++a) ins[a].dispatch = PairDispatch(ins, a, code->count);
+  // A sum alone: paired, no test inside its body, and its test past the end of every sum before it
+  // (sums nest properly in a sound program; an unsound one fails the check below and never runs).
+  int32_t openUntil = -1;
+  for (int32_t a = 0; a < code->count; ++a) {
+    if (ins[a].op != OpLoopTest || ins[a].i.jump < 1) continue;
+    const int32_t b = a + ins[a].i.jump;
+    bool nests = a < openUntil;
+    for (int32_t t = a + 1; t < b && !nests; ++t) nests = ins[t].op == OpLoopTest;
+    if (!nests) ins[a].dispatch = kDispatchLoopTestAlone;
+    if (b > openUntil) openUntil = b;
+  }
   int32_t depth = -1;
   code->verified = CheckCodeBalance(code, &depth) ? 1 : 0;
   code->maxDepth = depth;

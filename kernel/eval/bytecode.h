@@ -131,6 +131,7 @@ enum DispatchCode : uint32_t {
   kDispatchLoadSlotLoadSlotMultiply,  // two slots pushed and multiplied
   kDispatchAddLoopIncrement,   // a sum's accumulation, then its increment
   kDispatchLoopIncrementBack,  // increment, back jump and the loop test in one step
+  kDispatchLoopTestAlone,      // the test of a sum alone: no sum inside it, inside none
   kDispatchCount,
 };
 
@@ -208,7 +209,8 @@ void MakeEndOnlyCode(CompiledCode* code);
 void MakeUndefinedCode(CompiledCode* code);
 
 // Finishes a code: writes the jump distance b - a into every OpLoopTest at a and the first
-// OpLoopBack at b >= a with the same operand, chooses the dispatch codes (combined pairs), then
+// OpLoopBack at b >= a with the same operand, chooses the dispatch codes (combined pairs, and the
+// tests of sums alone, whose work the machines do not count against the work limit), then
 // verifies the program once and records the outcome (`verified`, `maxDepth`). Must run after
 // every insertion. An OpLoopTest without partner gets distance -1 and fails the check.
 void ResolveJumpLabels(CompiledCode* code);

@@ -4,6 +4,8 @@
 // a null or refused code evaluates to NaN with error 7; contexts own their tables.
 #include "kernel/eval/compiled_function.h"
 
+#include "kernel/eval/evaluation_budget.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/block_interpreter.h"
 #include "kernel/eval/block_plan.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -97,6 +100,7 @@ void InitFunction(CompiledFunction* function, ExprNode* tree) {
 
 void DisposeFunction(CompiledFunction* function) {
   if (function == nullptr) return;
+  NoteCompileStart();
   FreeExpression(function->tree);
   function->tree = nullptr;
   FreeCode(function);
@@ -157,6 +161,7 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
 // Compilation.
 
 void CompileOneFunction(CompiledFunction* function) {
+  if (!CompileBatchIsOpen()) NoteCompileStart();  // a batch took its turn when it opened
   FreeCode(function);
   ClearBindingTable(function->bindings);
   function->bindingsEvaluated = 0;
@@ -212,6 +217,7 @@ static void PrepareBlocks(CompiledFunction* const* functions, int n) {
 }
 
 void CompileFunctionList(CompiledFunction** functions, int n) {
+  NoteCompileStart();
   BeginCompileBatch();
   for (int i = 0; i < n; ++i) {
     if (functions[i] != nullptr) CompileOneFunction(functions[i]);
@@ -232,7 +238,10 @@ void CompileFunctions4(CompiledFunction* f1, CompiledFunction* f2, CompiledFunct
   CompileFunctionList(list, 4);
 }
 
-void BeginSharedCompile() { BeginCompileBatch(); }
+void BeginSharedCompile() {
+  NoteCompileStart();
+  BeginCompileBatch();
+}
 
 EvalContext* NewEvalContext(int32_t slotCount) {
   auto* context = static_cast<EvalContext*>(AllocMemory(sizeof(EvalContext)));
@@ -252,6 +261,7 @@ EvalContext* NewEvalContext(int32_t slotCount) {
 
 void DisposeEvalContext(EvalContext* context) {
   if (context == nullptr) return;
+  NoteCompileStart();
   for (int32_t k = 0; k < context->uCount; ++k) FreeCompiledCode(context->uCodes[k]);
   for (int32_t k = 0; k < context->vCount; ++k) FreeCompiledCode(context->vCodes[k]);
   FreeMemory(context->uCodes);
@@ -482,34 +492,32 @@ namespace {
 // Compiles a copy of the node as a function of its own (a nested compile: no batch, no scratch,
 // and no bindings, as it runs once) and evaluates it over private slots.
 double EvaluateNodeCopy(const ExprNode* node) {
-  CompiledFunction function{};
+  struct Disposed {
+    CompiledFunction function{};
+    ~Disposed() { DisposeFunction(&function); }
+  } held;
+  NoteCompileStart();
+  CompiledFunction& function = held.function;
   InitFunction(&function, CopyExpression(node));
-  double result = kUndefinedReal;
   CompiledCode* code = function.tree != nullptr ? NewCompiledCode() : nullptr;
-  EvalCell* slots = nullptr;
-  if (code != nullptr) {
-    const int32_t cells = CompileExpression(code, function.tree, nullptr, true);
-    function.code = code;
-    function.complex = code->complex = UsesComplexNumbersOutsideSumIndexes(function.tree) ? 1 : 0;
-    slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
-    if (slots != nullptr) {
-      std::memset(static_cast<void*>(slots), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
-      if (function.complex) {
-        slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
-        Complex z;
-        InterpretComplexCode(&z, code, slots, nullptr);
-        result = RealOf(z);
-      } else {
-        slots[kSlotParameter].real = ParameterValue();
-        result = InterpretRealCode(code, slots, nullptr);
-      }
-    } else {
-      PostError(kErrorOutOfMemory);
-    }
+  if (code == nullptr) return kUndefinedReal;
+  const int32_t cells = CompileExpression(code, function.tree, nullptr, true);
+  function.code = code;
+  function.complex = code->complex = UsesComplexNumbersOutsideSumIndexes(function.tree) ? 1 : 0;
+  const CountedBlock<EvalCell> block(static_cast<size_t>(cells), true);
+  EvalCell* slots = block.get();
+  if (slots == nullptr) {
+    PostError(kErrorOutOfMemory);
+    return kUndefinedReal;
   }
-  FreeMemory(slots);
-  DisposeFunction(&function);
-  return result;
+  if (function.complex) {
+    slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
+    Complex z;
+    InterpretComplexCode(&z, code, slots, nullptr);
+    return RealOf(z);
+  }
+  slots[kSlotParameter].real = ParameterValue();
+  return InterpretRealCode(code, slots, nullptr);
 }
 
 }  // namespace

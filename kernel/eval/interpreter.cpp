@@ -3,7 +3,9 @@
 // every instruction but OpLoopBack an undefined top is made canonical and ends the run unless the
 // code has conditionals or the prologue runs; enclosure kinds keep every outcome a point of the
 // box may take; nothing is allocated while a program runs, except a binding's private slots; a
-// run gives up with no value (GiveUpOnLoops) before its loop work passes kEvaluationWorkLimit.
+// run gives up with no value (GiveUpOnLoops) before the work of its nested sums passes the work
+// limit, and takes a turn (EvaluationTurn) at its start and about every kEvaluationTurnWork
+// instructions of loop work.
 #include "kernel/eval/interpreter.h"
 
 // Keep one indirect jump per handler: the global CSE and cross-jumping passes would merge them
@@ -13,7 +15,6 @@
 #endif
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "kernel/diagnostics/error_register.h"
@@ -23,6 +24,20 @@
 #include "kernel/memory/memory_budget.h"
 
 namespace {
+
+// A loop test found the run's loop work past its next look (checkAt): past the limit a nested sum
+// gives up (false), a sum alone gives its work back; then a turn, and the next look. The test is
+// the instruction at `test`.
+bool TakeLoopTurn(const BytecodeInstruction* test, int64_t limit, int64_t aloneMark, int64_t* work,
+                  int64_t* checkAt) {
+  if (*work > limit) {
+    if (test->dispatch != kDispatchLoopTestAlone) return false;
+    *work = aloneMark;
+  }
+  EvaluationTurn();
+  *checkAt = *work + kEvaluationTurnWork < limit ? *work + kEvaluationTurnWork : limit;
+  return true;
+}
 
 // What an enclosure machine remembers of one running bounded sum: how often its body ran and the
 // hull of the values the sum has at the tests where some point of the box may stop.
@@ -47,6 +62,7 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   // The check ResolveJumpLabels recorded stands for every range the handlers rely on.
   if (!code->verified) return M::Undefined();
   if (GivesUpAtOnce(code)) return GiveUpOnLoops<M>(code, false);
+  NoteRunStart(code->count);
   int32_t bindingCount = 0;
   const Complex* bindings = BindingValuesOf(code, &bindingCount);
   static void* const kHandlers[kDispatchCount] = {
@@ -68,7 +84,8 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
       &&op_LoadSlotAdd, &&op_LoadSlotMultiply, &&op_LoadSlotDivide,
       &&op_PushConstantAdd, &&op_PushConstantMultiply, &&op_PushConstantDivide,
       &&op_LoadSlotSin, &&op_LoadSlotCos, &&op_LoadSlotSquare, &&op_LoadSlotExp,
-      &&op_LoadSlotLoadSlotAdd, &&op_LoadSlotLoadSlotMultiply, &&op_AddLoopIncrement, &&op_LoopIncrementBack};
+      &&op_LoadSlotLoadSlotAdd, &&op_LoadSlotLoadSlotMultiply, &&op_AddLoopIncrement, &&op_LoopIncrementBack,
+      &&op_LoopTestAlone};
   static_assert(sizeof kHandlers / sizeof kHandlers[0] == kDispatchCount, "one handler per dispatch code");
   V stack[kValueStackLimit + 1];
   V top = M::Undefined();
@@ -77,9 +94,14 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   [[maybe_unused]] LoopFrame<V> loops[M::kEncloses ? kMaxLoopNesting : 1];
   [[maybe_unused]] int loopCount = 0;
   // Loop work of this run: each body run adds the body's length, less that of the sums inside it
-  // (each entry takes back one run of the entered body), so a unit is an instruction run. And
-  // whether some point of the box may have left a sum before the others (enclosure kinds).
+  // (each entry takes back one run of the entered body), so a unit is an instruction run. A sum
+  // alone gives its work back when it ends (aloneMark): only nested sums count against the limit.
+  // The next look at the counter (checkAt) is the next turn or the limit, whichever comes first.
+  // And whether some point of the box may have left a sum before the others (enclosure kinds).
   int64_t loopWork = 0;
+  int64_t aloneMark = 0;
+  const int64_t workLimit = EvaluationWorkLimit();
+  int64_t checkAt = workLimit < kEvaluationTurnWork ? workLimit : kEvaluationTurnWork;
   [[maybe_unused]] bool someStopped = false;
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
@@ -326,6 +348,8 @@ op_StorePop:
   QV_NEXT();
 // A test reached from above enters its sum; one reached by the back jump repeats it. Leaving
 // jumps to the OpLoopBack, past which the run goes on.
+op_LoopTestAlone:
+  aloneMark = loopWork;  // and on into the entry of every sum
 op_LoopTest:
   loopWork -= ip->i.jump;
   if constexpr (M::kEncloses) {
@@ -340,9 +364,10 @@ loop_test : {
   const int32_t k = ip->i.k;
   if constexpr (!M::kEncloses) {
     if (!M::LoopContinues(slots[k], slots[k + 1])) {
+      if (ip->dispatch == kDispatchLoopTestAlone) loopWork = aloneMark;
       ip += ip->i.jump;
-    } else if ((loopWork += ip->i.jump) > kEvaluationWorkLimit) [[unlikely]] {
-      return GiveUpOnLoops<M>(code, false);
+    } else if ((loopWork += ip->i.jump) > checkAt) [[unlikely]] {
+      if (!TakeLoopTurn(ip, workLimit, aloneMark, &loopWork, &checkAt)) return GiveUpOnLoops<M>(code, false);
     }
   } else {
     // Where the test is undecided some points stop here: their sum joins the possible results
@@ -363,11 +388,12 @@ loop_test : {
       leave = ++loop.runs > kMaxLoopRuns;
       if (leave) {
         top = M::WholeLine();
-      } else if ((loopWork += ip->i.jump) > kEvaluationWorkLimit) [[unlikely]] {
-        return GiveUpOnLoops<M>(code, someStopped);
+      } else if ((loopWork += ip->i.jump) > checkAt) [[unlikely]] {
+        if (!TakeLoopTurn(ip, workLimit, aloneMark, &loopWork, &checkAt)) return GiveUpOnLoops<M>(code, someStopped);
       }
     }
     if (leave) {
+      if (ip->dispatch == kDispatchLoopTestAlone) loopWork = aloneMark;
       --loopCount;
       ip += ip->i.jump;
     }
@@ -477,12 +503,12 @@ void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {
   int32_t cells = EvalScratchCapacity();
   if (cells < code->slotCount) cells = code->slotCount;
   if (cells < kFixedSlotCount) cells = kFixedSlotCount;
-  auto* slots = static_cast<EvalCell*>(AllocMemory(static_cast<size_t>(cells) * sizeof(EvalCell)));
+  const CountedBlock<EvalCell> block(static_cast<size_t>(cells), true);
+  EvalCell* slots = block.get();
   if (slots == nullptr) {
     PostError(kErrorOutOfMemory);
     return;
   }
-  std::memset(static_cast<void*>(slots), 0, static_cast<size_t>(cells) * sizeof(EvalCell));
   if (complex) {
     slots[kSlotParameter].complex = Complex{ParameterValue(), 0.0};
     InterpretComplexCode(&value, code, slots, nullptr);
@@ -490,5 +516,4 @@ void EvaluateBindingValue(CompiledFunction* function, int32_t k, bool complex) {
     slots[kSlotParameter].real = ParameterValue();
     value = Complex{RunMachine<RealMachine>(code, slots, nullptr, cells), 0.0};
   }
-  FreeMemory(slots);
 }

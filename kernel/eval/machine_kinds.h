@@ -24,10 +24,10 @@
 // Body runs of one bounded sum past which no point of a box can still be in it.
 inline constexpr int32_t kMaxLoopRuns = static_cast<int32_t>(kMaxLoopSpan) + 1;
 
-// What a run of `code` gives when it gives up on its sums (its loop work past
-// kEvaluationWorkLimit, or a sum entered more than kMaxLoopSpan steps wide): no value, never the
-// partial sum, and the run is counted. An enclosure kind whose loop tests held for part of the box
-// only (`someStopped`) may hold points that stopped within the bound: only the whole line, with a
+// What a run of `code` gives when it gives up on its sums (the work of its nested sums past the
+// work limit, or a sum entered more than kMaxLoopSpan steps wide): no value, never the partial
+// sum, and the run is counted. An enclosure kind whose loop tests held for part of the box only
+// (`someStopped`) may hold points that stopped within the bound: only the whole line, with a
 // partial domain, is sure to hold what they gave. A code whose loop control is the same in every
 // run is marked, so that its next runs give up at once (GivesUpAtOnce).
 template <class M>

@@ -42,6 +42,22 @@ void* AllocMemory(std::size_t size, bool clear = false);
 // Uncounts and frees a block from AllocMemory; null is ignored.
 void FreeMemory(void* p);
 
+// A block from AllocMemory freed when the holder goes out of scope, also when an exception passes
+// (a computation abandoned at an evaluation turn unwinds through its frames).
+template <class T>
+class CountedBlock {
+ public:
+  explicit CountedBlock(std::size_t count, bool clear = false)
+      : data_(static_cast<T*>(AllocMemory(count * sizeof(T), clear))) {}
+  ~CountedBlock() { FreeMemory(data_); }
+  CountedBlock(const CountedBlock&) = delete;
+  CountedBlock& operator=(const CountedBlock&) = delete;
+  T* get() const { return data_; }  // null when the allocation was refused
+
+ private:
+  T* data_;
+};
+
 // Counted temporary handle: refused like AllocMemory but against the temporary limit.
 // SetHandleSize on it keeps the charge equal to its size: growth is a counted attempt,
 // refused against the temporary limit as a new handle would be.

@@ -1,4 +1,4 @@
-// The work limit of one evaluation on nested sums.
+// The work limit of one evaluation on nested sums, and the turns of a long one.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +8,7 @@
 
 #include "kernel/eval/block_evaluation.h"
 #include "kernel/eval/evaluation_budget.h"
+#include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/interval.h"
 #include "tests/kernel/eval/evaluation_test_support.h"
 
@@ -15,7 +16,15 @@ using namespace evaltest;
 
 namespace {
 
-class EvaluationBudgetTest : public EvaluationFixture {};
+// The give-up paths at a million instructions, so that a sanitized build reaches them in moments
+// (the real limit is 134 times that).
+class EvaluationBudgetTest : public EvaluationFixture {
+ protected:
+  void SetUp() override {
+    EvaluationFixture::SetUp();
+    SetEvaluationWorkLimitForTests(1'000'000);
+  }
+};
 
 // `levels` sums of two terms each (indices a, b, c, ...) around x: 2^levels x.
 std::string NestedPairSums(int levels) {
@@ -141,6 +150,86 @@ TEST_F(EvaluationBudgetTest, EveryRunPastTheLimitSaysSoAndFixedLoopsGiveUpAtOnce
     }
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0) << tree;
     Free(f);
+  }
+}
+
+// A sum alone is bounded by its span, so its work never counts, however long its term: with the
+// limit at 1,000 instructions, sums alone of 100,001 terms keep their value on every machine, one
+// after another and before a nested sum, which alone counts (values by hand).
+TEST_F(EvaluationBudgetTest, ASumAloneKeepsItsValueWhateverItsTermAndOnlyNestedSumsCount) {
+  SetEvaluationWorkLimitForTests(1'000);
+  const double none = NAN;
+  const struct {
+    std::string tree;
+    double expected;
+  } cases[] = {
+      {"bsum[equal[n,1],100001,plus[times[x,n],times[x,n,n]]]", 333353333700002.0},
+      {"plus[bsum[equal[n,1],100001,x],bsum[equal[m,1],100001,times[2,x]]]", 300003.0},
+      {"plus[bsum[equal[n,1],100001,x],bsum[equal[i,1],5,bsum[equal[j,1],5,x]]]", 100026.0},
+      {"bsum[equal[i,1],40,bsum[equal[j,1],40,x]]", none},  // 1,600 runs of the inner body
+      {"plus[bsum[equal[i,1],5,bsum[equal[j,1],5,x]],bsum[equal[i,1],40,bsum[equal[j,1],40,x]]]", none},
+  };
+  for (const auto& c : cases) {
+    const bool past = std::isnan(c.expected);
+    const EveryMachine m = ValuesOnEveryMachine(c.tree);
+    for (double v : m.points) EXPECT_TRUE(past ? std::isnan(v) : v == c.expected) << c.tree << ": " << v;
+    for (const Interval& box : m.boxes) {
+      EXPECT_TRUE(past ? IntervalIsUndefined(box) : box.lo <= c.expected && c.expected <= box.hi) << c.tree;
+    }
+  }
+}
+
+// Every machine takes a turn at its start and about every kEvaluationTurnWork instructions of a
+// long sum, alone or nested; a turn that throws ends the run there, leaves no block behind (a
+// constant part and a tree worked out by NodeToNumber hold blocks across their runs), and the next
+// run, without the hook, gives the value.
+TEST_F(EvaluationBudgetTest, EveryMachineTakesItsTurnsAndAThrowingTurnEndsTheRunCleanly) {
+  struct Turns {
+    int taken = 0;
+    int throwAt = 0;  // 0: never
+  };
+  static Turns turns;
+  struct Stop {};
+  SetEvaluationTurnHook([] {
+    if (++turns.taken == turns.throwAt) throw Stop{};
+  });
+  const char* trees[] = {
+      "bsum[equal[n,1],100000,times[x,n]]",                                // 5,000,050,000 x: alone
+      "bsum[equal[i,1],300,bsum[equal[j,1],300,times[x,i,j]]]",          // 2,038,522,500 x: nested
+      "plus[x,bsum[equal[n,1],100000,n]]",                                 // a constant part: x + 5,000,050,000
+  };
+  const double expected[] = {5000050000.0, 2038522500.0, 5000050001.0};
+  for (size_t t = 0; t < std::size(trees); ++t) {
+    // About one turn every kEvaluationTurnWork instructions: at least one per 2 * 16,384 of the
+    // some 300,000 to 400,000 run, and not one per body run.
+    turns = Turns{};
+    const EveryMachine m = ValuesOnEveryMachine(trees[t]);
+    EXPECT_GT(turns.taken, 6 * 8) << trees[t];
+    EXPECT_LT(turns.taken, 6 * 200) << trees[t];
+    for (double v : m.points) EXPECT_EQ(v, expected[t]) << trees[t];
+    // Thrown at the third turn of each entry, then the value again.
+    for (int entry = 0; entry < 3; ++entry) {
+      CompiledFunction* f = Compiled(trees[t]);
+      ExprNode* node = Tree(trees[t]);
+      const size_t bytes = GetBytesInUse();
+      turns = Turns{0, 3};
+      bool thrown = false;
+      try {
+        double lo, hi;
+        if (entry == 0) EvaluateFunction2(f, 1, 0);
+        if (entry == 1) EvaluateIntervalXY(f, 1, 1, 0, 0, &lo, &hi);
+        if (entry == 2) NodeToNumber(node);
+      } catch (const Stop&) {
+        thrown = true;
+      }
+      EXPECT_TRUE(thrown) << trees[t] << " entry " << entry;
+      EXPECT_EQ(GetBytesInUse(), bytes) << trees[t] << " entry " << entry;
+      turns = Turns{};
+      f->bindingsEvaluated = 0;  // a constant part cut short is worked out again
+      EXPECT_EQ(EvaluateFunction2(f, 1, 0), expected[t]) << trees[t] << " entry " << entry;
+      FreeExpression(node);
+      Free(f);
+    }
   }
 }
 

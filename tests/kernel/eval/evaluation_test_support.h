@@ -15,6 +15,7 @@
 #include "kernel/eval/bytecode_compiler.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/disassembler.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -28,6 +29,7 @@ class EvaluationFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetEvaluationSeams();
+    ResetEvaluationBudgetForTests();
     ResetErrorRegister();
     SetOutOfMemoryFlag(false);
     EnsureEvalScratch(kFixedSlotCount);
@@ -36,6 +38,7 @@ class EvaluationFixture : public ::testing::Test {
     FailAllocationAt(0);
     SetOutOfMemoryFlag(false);
     ResetEvaluationSeams();
+    ResetEvaluationBudgetForTests();
     ResetErrorRegister();
   }
 };
