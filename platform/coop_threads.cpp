@@ -20,6 +20,7 @@ struct Worker {
   pthread_t handle{};
   CoopEntry entry = nullptr;
   void* argument = nullptr;
+  bool direct = false;  // passed the baton only by CoopYieldTo
   bool ended = false;
 };
 
@@ -42,6 +43,13 @@ Worker* FindLive(CoopThreadId id) {
   for (Worker* w : scheduler.workers)
     if (w->id == id && !w->ended) return w;
   return nullptr;
+}
+
+// Caller holds the lock.
+bool IsDirect(CoopThreadId id) {
+  for (Worker* w : scheduler.workers)
+    if (w->id == id) return w->direct;
+  return false;
 }
 
 // Caller holds the lock and the baton. Names `to` as the running thread and sleeps
@@ -111,7 +119,9 @@ size_t RoundUpToPage(size_t bytes) {
 
 }  // namespace
 
-CoopThreadId CoopCreateThread(CoopEntry entry, void* argument, size_t stackBytes) {
+namespace {
+
+CoopThreadId CreateWorker(CoopEntry entry, void* argument, size_t stackBytes, bool direct) {
   ReapEnded();
   if (entry == nullptr) return kCoopNoThread;
   std::unique_lock<std::mutex> lock(scheduler.mutex);
@@ -126,6 +136,7 @@ CoopThreadId CoopCreateThread(CoopEntry entry, void* argument, size_t stackBytes
   w->id = scheduler.nextId;
   w->entry = entry;
   w->argument = argument;
+  w->direct = direct;
 
   pthread_attr_t attr;
   if (pthread_attr_init(&attr) != 0) {
@@ -144,11 +155,22 @@ CoopThreadId CoopCreateThread(CoopEntry entry, void* argument, size_t stackBytes
   return w->id;
 }
 
+}  // namespace
+
+CoopThreadId CoopCreateThread(CoopEntry entry, void* argument, size_t stackBytes) {
+  return CreateWorker(entry, argument, stackBytes, false);
+}
+
+CoopThreadId CoopCreateDirectThread(CoopEntry entry, void* argument, size_t stackBytes) {
+  return CreateWorker(entry, argument, stackBytes, true);
+}
+
 void CoopYieldToAny() {
   {
     std::unique_lock<std::mutex> lock(scheduler.mutex);
     const CoopThreadId me = currentId;
     if (UnwindInsteadOfYield(me)) return;
+    if (IsDirect(me)) return;
     CoopThreadId to = kCoopMainThread;
     auto& ws = scheduler.workers;
     auto start = ws.begin();
@@ -156,7 +178,7 @@ void CoopYieldToAny() {
       start = std::find_if(ws.begin(), ws.end(), [me](Worker* w) { return w->id == me; });
       if (start != ws.end()) ++start;
     }
-    auto next = std::find_if(start, ws.end(), [](Worker* w) { return !w->ended; });
+    auto next = std::find_if(start, ws.end(), [](Worker* w) { return !w->ended && !w->direct; });
     if (next != ws.end()) to = (*next)->id;
     if (to == me) return;
     HandOver(lock, to);

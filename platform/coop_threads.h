@@ -25,9 +25,14 @@ struct CoopThreadAbort {};
 // kCoopNoThread when creation fails (injected failure, pthread refusal, ids used up).
 CoopThreadId CoopCreateThread(CoopEntry entry, void* argument, size_t stackBytes);
 
+// A worker of its own for one caller: the round-robin never passes it the baton, and its own
+// CoopYieldToAny returns at once, so it runs only between a CoopYieldTo naming it and its own
+// CoopYieldTo back. Otherwise as CoopCreateThread.
+CoopThreadId CoopCreateDirectThread(CoopEntry entry, void* argument, size_t stackBytes);
+
 // Passes the baton round-robin: to the next live worker after the caller in creation
-// order, and after the last worker to the main thread. Returns when the baton comes
-// back; returns at once when no other thread is ready.
+// order (direct workers left out), and after the last worker to the main thread. Returns
+// when the baton comes back; returns at once when no other thread is ready.
 void CoopYieldToAny();
 
 // Passes the baton to one thread and returns when it comes back. An unknown, ended or
