@@ -18,6 +18,7 @@
 #include "editor/selection_highlight.h"
 #include "editor/typeset_state.h"
 #include "graphics/port_save.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/view3d/graph_view_gl.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
@@ -199,6 +200,7 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
 }
 
 DocumentWindow::~DocumentWindow() {
+  UseComputeWorker(true);
   if (CommandProgressGlobals().context == this) CommandProgressGlobals() = savedProgress_;
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
@@ -216,6 +218,7 @@ FormulaEditor* DocumentWindow::RowEditor(int32_t i) const {
 
 bool DocumentWindow::Open(int32_t width, int32_t height) {
   InitTypesetting();
+  UseComputeWorker(true);
   if (!document_->EnsureRowEditors()) return false;
   UpdateEquationSliders(document_->rows.data, document_->rows.count);
   newRow_ = NewCurrentEquationEditor(PixelRect{0, 0, 0, 0}, document_);
@@ -400,6 +403,8 @@ void DocumentWindow::RedrawSliderStrip() {
   Present(strip_);
 }
 
+bool DocumentWindow::GraphPaneDue() const { return graphPaneStale_ && !ComputeSuspended(); }
+
 void DocumentWindow::RedrawGraphPane() {
   messagesStale_ = true;  // a zoom, a pan or computing may have moved a graph's status
   if (buffer_ == nullptr) return;
@@ -547,7 +552,7 @@ void DocumentWindow::RedrawAfterCommand(bool reveal) {
   LayoutRows();
   if (reveal) RevealActiveRow();
   RedrawMathPane();
-  if (graphPaneStale_) RedrawGraphPane();
+  if (GraphPaneDue()) RedrawGraphPane();
   EndTransferProgress();
   ShowCaret();
 }
@@ -639,7 +644,7 @@ void DocumentWindow::TrackSlider(int32_t line, QDPoint point) {
 void DocumentWindow::ComputeSliderStep() {
   if (!document_->graphsBuilt) return;
   ComputeGraphs(kSliderStepTicks);
-  if (graphPaneStale_) RedrawGraphPane();
+  if (GraphPaneDue()) RedrawGraphPane();
 }
 
 bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
@@ -769,13 +774,15 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   }
   ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
-  if (graphPaneStale_) RedrawGraphPane();
+  if (GraphPaneDue()) RedrawGraphPane();
   EndTransferProgress();
   // The messages follow the graphs as they compute and are drawn: looked at once they are all
-  // done and still, else at most ten times a second (each look asks every row's graph).
+  // done and still, else at most ten times a second (each look asks every row's graph), never in
+  // the middle of a graph's value.
   const uint32_t now = ElapsedTimerUnits();
   const bool settled = GraphsComplete() && !Animating();
-  if (messagesStale_ && (settled || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
+  if (messagesStale_ && !ComputeSuspended() &&
+      (settled || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
     messagesStale_ = false;
     lastMessageCheck_ = now;
     RedrawMessageRects();

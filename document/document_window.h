@@ -235,6 +235,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // it and show it).
   void DrawMathPane();
   void DrawGraphPane();
+  // The graph pane has news to show and may be drawn now: not while a graph's Compute lies
+  // suspended in the middle of a value (drawing would abandon it; the pane keeps its pixels).
+  bool GraphPaneDue() const;
   void RedrawSliderStrip();
   // Follows the pointer on slider line `line` from the press at `point` until the button is up.
   void TrackSlider(int32_t line, QDPoint point);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphs/core/compute_worker.h"
 #include "kernel/eval/evaluation_budget.h"
 #include "kernel/threads/timers.h"
 
@@ -18,13 +19,14 @@ void TickGraphList(GraphList& graphs, int32_t budget) {
     if (DeadlineReached(now, deadline)) return;
     const bool wasComplete = graph->IsComplete();
     const uint64_t gaveUpBefore = EvaluationsPastWorkLimit();
-    graph->Compute(static_cast<int32_t>(deadline - now));
+    const ComputeOutcome outcome = ComputeInTurns(graph, static_cast<int32_t>(deadline - now));
     GaveUpRecord& record = graph->gaveUp;
     record.thisRun = record.thisRun || EvaluationsPastWorkLimit() != gaveUpBefore;
     if (!wasComplete && graph->IsComplete()) {
       record.lastRun = record.thisRun;
       record.thisRun = false;
     }
+    if (outcome == ComputeOutcome::kSuspended) return;  // the window's turn, in the middle of a value
   }
 }
 

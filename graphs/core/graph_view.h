@@ -62,9 +62,10 @@ class GraphView {
 
 // The tick every view runs: with a positive budget, deadline = now + budget; before each graph
 // (list order, null skipped) reads the clock, stops once the deadline is reached, else calls
-// Compute with the time left, noting in the graph's gaveUp record whether an evaluation gave up
-// on its sums meanwhile (a run ends when the graph turns complete). A budget of 0 or less
-// computes nothing.
+// Compute with the time left (ComputeInTurns: it stops, suspended, where the budget runs out in
+// the middle of a value), noting in the graph's gaveUp record whether an evaluation gave up on its
+// sums meanwhile (a run ends when the graph turns complete). A budget of 0 or less computes
+// nothing.
 void TickGraphList(GraphList& graphs, int32_t budget);
 // IsComplete of every graph (true for an empty list).
 bool AllGraphsComplete(const GraphList& graphs);

@@ -1,5 +1,6 @@
 // The view set's operations. A view pointer is null before InitViewSet, so each operation tests
-// the view it touches; the document may be null too (nothing is redrawn then).
+// the view it touches; the document may be null too (nothing is redrawn then). Every operation
+// that changes views or graphs first abandons a suspended Compute (compute_worker.h).
 #include "graphs/viewset/graph_view_set.h"
 
 #include <cmath>
@@ -7,6 +8,7 @@
 
 #include "graphics/gl/graphics_context.h"
 #include "graphics/gl/pixel_readback.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/document_services.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -119,6 +121,7 @@ void InitViewSet(GraphViewSet* set, const QDRect& paneRect, DocumentServices* do
 }
 
 void DestroyViewSet(GraphViewSet* set) {
+  AbandonSuspendedCompute();
   GrowArrayFree(set->graphIndexList);
   GrowArrayFree(set->graphTable);
   set->held4D.reset();
@@ -198,6 +201,7 @@ void ViewSetClearFlags(GraphViewSet* set) {
 // ---- Broadcasts ----
 
 void ViewSetSetVariableAll(GraphViewSet* set, int32_t symbol, double value) {
+  AbandonSuspendedCompute();
   for (GraphView* view : AllViews(set)) {
     if (view == nullptr) continue;
     for (int32_t i = 0; i < view->graphs.count; ++i) {
@@ -208,6 +212,7 @@ void ViewSetSetVariableAll(GraphViewSet* set, int32_t symbol, double value) {
 }
 
 void ViewSetDeleteAllGraphs(GraphViewSet* set) {
+  AbandonSuspendedCompute();
   for (GraphView* view : AllViews(set)) {
     if (view != nullptr) DeleteGraphList(view->graphs);
   }
@@ -217,6 +222,7 @@ void ViewSetDeleteAllGraphs(GraphViewSet* set) {
 }
 
 void ViewSetSetOptionAll(GraphViewSet* set, int32_t code, int32_t side) {
+  if (code != 5) AbandonSuspendedCompute();  // handing finished samples on changes no computing
   if (side == 0 || side == 2) SetOptionIfPresent(set->first2D, code);
   if (side == 1 || side == 2) SetOptionIfPresent(set->second2D, code);
   if (side == 0 || side == 2) SetOptionIfPresent(set->first3D, code);
@@ -228,10 +234,12 @@ void ViewSetSetOptionAll(GraphViewSet* set, int32_t code, int32_t side) {
 }
 
 void ViewSetThirdViewCommand(GraphViewSet* set, int32_t code, double value) {
+  AbandonSuspendedCompute();
   if (set->view4D != nullptr) set->view4D->SetOption(code, value);
 }
 
 void ViewSetBroadcastCommand(GraphViewSet* set, int32_t code, int32_t side) {
+  AbandonSuspendedCompute();
   if (side == 2 && (code == 6 || code == 7)) {
     for (GraphView* view : AllViews(set)) {
       if (view != nullptr) view->Command(code);
@@ -247,6 +255,7 @@ void ViewSetBroadcastCommand(GraphViewSet* set, int32_t code, int32_t side) {
 }
 
 void ViewSetSelectSlotEntry(GraphViewSet* set, int32_t code, double value, int32_t row) {
+  AbandonSuspendedCompute();
   if (row < 0 || row >= set->graphTable.count) return;
   const GraphTableRow entry = set->graphTable.data[row];
   for (int p = 0; p < 4; ++p) {
@@ -277,12 +286,14 @@ bool ViewSetMatchSingleEquation(const GraphViewSet* set, const GrowArray<int32_t
 // ---- Geometry and drawing ----
 
 void ViewSetSetPaneRect(GraphViewSet* set, const QDRect& paneRect) {
+  AbandonSuspendedCompute();
   set->paneRect = paneRect;
   ViewSetLayoutViews(set);
   ViewSetResetAllViews(set);
 }
 
 void ViewSetLayoutViews(GraphViewSet* set) {
+  AbandonSuspendedCompute();
   for (GraphView* view : AllViews(set)) {
     if (view != nullptr) view->rect = set->paneRect;
   }
@@ -305,12 +316,14 @@ void ViewSetLayoutViews(GraphViewSet* set) {
 }
 
 void ViewSetResetAllViews(GraphViewSet* set) {
+  AbandonSuspendedCompute();
   for (GraphView* view : AllViews(set)) {
     if (view != nullptr && view != set->view4D) view->UpdateGeometry();
   }
 }
 
 void ViewSetActivate(GraphViewSet* set, int32_t mode) {
+  AbandonSuspendedCompute();
   GraphView* primary = set->primary;
   GraphView* secondary = set->secondary;
   if (mode == 3) {
@@ -360,6 +373,7 @@ QDRect ViewSetGetViewRect(const GraphViewSet* set, int32_t side) {
 }
 
 void ViewSetCopyViewSettings(GraphViewSet* set, int32_t side) {
+  AbandonSuspendedCompute();
   if (set->primary != set->first2D) {
     GraphView3D* to = side == 0 ? set->first3D : set->second3D;
     const GraphView3D* from = side == 0 ? set->second3D : set->first3D;
@@ -382,6 +396,7 @@ GraphView* ViewSetViewAt(const GraphViewSet* set, QDPoint point) {
 }
 
 ClickResult ViewSetTrackMouse(GraphViewSet* set, QDPoint point, uint32_t when, const ClickFlags& flags) {
+  AbandonSuspendedCompute();
   GraphView* view = ViewSetViewAt(set, point);
   if (view == nullptr) return ClickResult::Declined;
   set->clicked = view;
@@ -389,6 +404,7 @@ ClickResult ViewSetTrackMouse(GraphViewSet* set, QDPoint point, uint32_t when, c
 }
 
 int32_t ViewSetScrollWheel(GraphViewSet* set, QDPoint point, int32_t dh, int32_t dv) {
+  AbandonSuspendedCompute();
   if (Contains(set->primary, point)) return set->primary->ScrollWheel(dh, dv);
   if (Contains(set->secondary, point)) return set->secondary->ScrollWheel(dh, dv);
   return 0;
@@ -400,6 +416,7 @@ bool ViewSetPointInCurrent2D(const GraphViewSet* set, QDPoint point) {
 }
 
 bool ViewSetDropOn2DView(GraphViewSet* set, const Picture* picture, const QDPoint* point) {
+  AbandonSuspendedCompute();
   return IsPrimary(set, set->first2D) && set->first2D->DropPicture(picture, point);
 }
 
@@ -458,6 +475,7 @@ void ViewSetReadGLFrames(GraphViewSet* set, int32_t side) {
 }
 
 void ViewSetDisposeGLContexts(GraphViewSet* set) {
+  AbandonSuspendedCompute();
   for (GraphicsContext* context :
        {set->first3D ? set->first3D->context : nullptr, set->second3D ? set->second3D->context : nullptr,
         set->view4D ? set->view4D->context : nullptr}) {
@@ -466,6 +484,7 @@ void ViewSetDisposeGLContexts(GraphViewSet* set) {
 }
 
 void ViewSetSetRequestedContextKind(GraphViewSet* set, int32_t kind) {
+  AbandonSuspendedCompute();
   if (IsPrimary(set, set->first3D) && set->first3D->context) SetRequestedContextKind(set->first3D->context, kind);
   if (IsSecondary(set, set->second3D) && set->second3D->context) {
     SetRequestedContextKind(set->second3D->context, kind);
@@ -486,6 +505,7 @@ int32_t ViewSetApplyToGLViews(GraphViewSet* set, int32_t frames) {
 }
 
 void ViewSetSetBounds(GraphViewSet* set, double x1, double x2, double y1, double y2, int32_t side) {
+  AbandonSuspendedCompute();
   if ((side == 0 || side == 2) && set->first2D != nullptr) set->first2D->SetViewRange(x1, x2, y1, y2);
   if ((side == 1 || side == 2) && set->second2D != nullptr) set->second2D->SetViewRange(x1, x2, y1, y2);
   if (set->document != nullptr) set->document->SetDocumentModified(true);

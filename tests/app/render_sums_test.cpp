@@ -22,7 +22,7 @@ TEST(RenderSumsTest, EveryKindFinishesWithAPictureAndNamesTheRow) {
   setenv("EGL_PLATFORM", "surfaceless", 1);
   const RendererEnvironments renderers("qv_sums_config");
   std::string cases[] = {
-      TrillionTermsLine(), TwentyNestedPairsLine(), "equal[x,%y]", "leq[y,%x]", "equal[sin[y],%x]",
+      TrillionTermsLine(), NestedPairsPastTheLimitLine(), "equal[x,%y]", "leq[y,%x]", "equal[sin[y],%x]",
       "@xytype=2 equal[z,%x]", "@xytype=3 equal[z,%x]", "equal[r,%theta]", "equal[matrix[2,1,x,y],matrix[2,1,%t,t]]",
       "equal[matrix[2,1,x,y],matrix[2,1,%x,1]]", "equal[matrix[2,1,x,y],matrix[2,1,%1,0.5]]",
       "equal[function[optotal[x],y],%x]", "equal[matrix[3,1,h,s,v],matrix[3,1,%x,0.35,1]]", "@view=3d\nequal[z,%x]",

@@ -13,10 +13,11 @@ inline std::string TrillionTerms(const std::string& v) {
 // y = the sums above over x: the 96-byte document (with its line end).
 inline std::string TrillionTermsLine() { return "equal[y," + TrillionTerms("x") + "]"; }
 
-// Twenty nested sums of two terms each around x: 2^20 terms at every point.
-inline std::string TwentyNestedPairsLine() {
+// Twenty-eight nested sums of two terms each around x: 2^28 terms at every point, past the limit
+// (twenty, 2^20 terms, stay within it).
+inline std::string NestedPairsPastTheLimitLine() {
   std::string s = "x";
-  for (char index : std::string("abcdfghjklmnopqsABCD")) s = "sum[" + s + ",equal[" + index + ",1],2]";
+  for (char index : std::string("abcdfghjklmnopqsABCDEFGHIJKL")) s = "sum[" + s + ",equal[" + index + ",1],2]";
   return "equal[y," + s + "]";
 }
 

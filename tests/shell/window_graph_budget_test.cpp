@@ -10,7 +10,7 @@ namespace {
 
 using GraphBudgetWindowTest = WindowTest;
 
-// The two documents that held the window (10^12 and 2^20 terms a point), each alone; then the
+// Two documents past the limit (10^12 and 2^28 terms a point), each alone; then the
 // first beside a row that keeps the graphs computing for a while (a sum of thousands of terms whose
 // bound follows x), so that the keys are pressed while they compute.
 TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
@@ -20,7 +20,7 @@ TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
     bool alone;
   } cases[] = {
       {trillion, true},
-      {nested_sums::TwentyNestedPairsLine(), true},
+      {nested_sums::NestedPairsPastTheLimitLine(), true},
       {trillion + "\nequal[y,sum[over[x,n],equal[n,1],5000]]", false},
   };
   for (const auto& c : cases) {

@@ -1,0 +1,41 @@
+// The window while a graph computes values of a hundred thousand terms a point: each key is
+// answered within a second of its press (a sanitized build under a software X server; the release
+// figure is in bench/), the graphs go on computing afterwards, and nothing is finished meanwhile.
+#include "tests/shell/window_test_support.h"
+
+using namespace window_test;
+
+namespace {
+
+using ComputeTurnsWindowTest = WindowTest;
+
+// One document a kind that looks at the clock only between costly units: the traced Fourier sum
+// (a column), a region (a rectangle), an implicit surface in space (a slab), a colour plot of
+// nested sums whose bound follows x (a row).
+TEST_F(ComputeTurnsWindowTest, EveryKeyIsAnsweredWhileAnyGraphComputes) {
+  const char* documents[] = {
+      "equal[y,sum[over[sin[times[x,k]],k],equal[k,1],50000]]",
+      "leq[y,sum[over[sin[times[x,k]],k],equal[k,1],100000]]",
+      "@view=3d\nequal[arg[z],fact[sum[plus[y,x],equal[k,1],100000]]]",
+      "equal[matrix[3,1,h,s,v],matrix[3,1,sum[sum[over[1,times[i,j]],equal[j,1],times[100000,abs[x]]],"
+      "equal[i,1],1000],0.35,1]]",
+  };
+  for (const char* lines : documents) {
+    const size_t logBefore = program_.Log().size();
+    std::ofstream(document_) << lines << "\n";
+    Launch({}, false);  // the keys are pressed while the graphs compute
+    FocusWindow();
+    for (int press = 0; press < 5; ++press, Pause(300)) {
+      const auto start = Clock::now();
+      Key(XK_Right, false);
+      EXPECT_TRUE(program_.WaitFor("caret")) << lines << " press " << press;
+      EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.0) << lines << " press " << press;
+    }
+    EXPECT_EQ(program_.Log().find("graphs complete", logBefore), std::string::npos) << lines;
+    if (HasFailure()) Shoot("window-compute-turns");
+    program_.Stop();
+    window_ = 0;
+  }
+}
+
+}  // namespace
