@@ -83,14 +83,15 @@ class SignReader {
     return true;
   }
 
-  // The nearest sum or product binding the letter decides: an index counting up from a start
-  // known non-negative (positive); an integral's variable is of unknown sign. A letter nothing
-  // binds is e or pi, or of unknown sign.
+  // The nearest sum or product binding the letter at its place decides (a letter in a start or
+  // an end is the one outside): an index counting up from a start known non-negative (positive);
+  // an integral's variable is of unknown sign. A letter nothing binds is e or pi, or of unknown
+  // sign.
   bool Letter(const ExprNode* letter, bool positive) {
     const int32_t id = letter->value.symbol;
-    for (const ExprNode* a = letter->parent; a != nullptr; a = a->parent) {
+    for (const ExprNode *from = letter, *a = letter->parent; a != nullptr; from = a, a = a->parent) {
       if (!Spend()) return false;
-      if (BoundNameOf(a) != id) continue;
+      if (NameBoundAt(a, from, letter) != id) continue;
       if (a->kind != KindSum && a->kind != KindProd) return false;
       const ExprNode* start = a->children[1]->children[1];
       return positive ? Positive(start) : NonNegative(start, true);
