@@ -8,14 +8,6 @@
 
 namespace {
 
-// p/q (or -p/q) of whole numbers, q = 1 for a whole e; false for another shape.
-bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q) {
-  if (IsNegation(e)) e = e->children[0];
-  *q = 1;
-  if (IsQuotient(e)) return WholeNumber(e->children[0], p) && WholeNumber(e->children[1], q);
-  return WholeNumber(e, p);
-}
-
 // x^e of a real x is >= 0 wherever it has a value: p/q with p odd and q even, so that q stays even
 // in lowest terms (no value for x < 0).
 bool HasEvenDenominator(const ExprNode* e) {
@@ -112,6 +104,13 @@ bool WholeNumber(const ExprNode* n, int32_t* out) {
     return true;
   }
   return IsNumberNode(n) && AsInt32(NumberValue(n), out);
+}
+
+bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q) {
+  if (IsNegation(e)) e = e->children[0];
+  *q = 1;
+  if (IsQuotient(e)) return WholeNumber(e->children[0], p) && WholeNumber(e->children[1], q);
+  return WholeNumber(e, p);
 }
 
 bool IsWhole(const ExprNode* n) {

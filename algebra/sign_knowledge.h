@@ -10,6 +10,9 @@ struct ExprNode;
 
 // The whole number n is (a number, or a negated one), in *out; false for anything else.
 bool WholeNumber(const ExprNode* n, int32_t* out);
+// The exponent e is p/q (or -p/q, the sign not given) of whole numbers, q = 1 for a whole e;
+// false for another shape.
+bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q);
 bool IsWhole(const ExprNode* n);
 bool IsEvenWhole(const ExprNode* n);
 bool IsOddWhole(const ExprNode* n);
