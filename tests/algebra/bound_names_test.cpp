@@ -98,7 +98,8 @@ TEST_F(AlgebraTest, LettersInASumsBoundsAreTheOuterOnes) {
       ExprNode* before = Tree(text);
       for (double k : {-3.0, -2.5, -2.0, 2.0, 2.5, 3.0}) {  // |k| >= 1: no sum here is empty
         for (double j : {-1.5, 1.5}) {
-          values.At(before, e.editor.root, {{'k', k}, {'j', j}}, [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
+          values.At(before, e.editor.root, {{'k', k}, {'j', j}},
+                    [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
         }
       }
       FreeExpression(before);
@@ -114,6 +115,8 @@ TEST_F(AlgebraTest, LettersInASumsBoundsAreTheOuterOnes) {
       {"prod[i,equal[i,1],power[i,4]]", "prod[i,equal[i,1],1]"},
   };
   for (const auto& c : cases) EXPECT_TRUE(Transforms([] { RunAlgebraCommand(kSimplify); }, c.before, c.after));
+  // So are an integral's bounds (the command would also send the integral away).
+  EXPECT_TRUE(Rewrites(SimplifySelectionWithDerivatives, "integral[sin[pi],pi,0,sin[pi]]", "integral[sin[pi],pi,0,0]"));
 }
 
 // Random nested sums and products over i, j, k, pi and e in y = F stay y = (F's value).
