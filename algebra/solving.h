@@ -1,11 +1,11 @@
 // Solving an equation for the selected subexpression: the operations between the top of the
 // selected side and the selection are undone one by one on the other side (principal branch), the
 // other side is simplified and the selection stands alone on the left.
-// Invariants: only a two-sided equal is solved; wherever the solved side has a value, that value
-// satisfies the equation (an inverse that holds for some values only makes it undefined where
-// there is no solution); a node on the path that cannot be inverted is selected and nothing else
-// changes; the new equation replaces the old in one step, so a refused allocation leaves it as it
-// was; the caret ends on a node that exists.
+// Invariants: only a two-sided equal is solved; wherever the solved side and the equation's other
+// side have values, the solved value satisfies the equation (an inverse that holds for some values
+// only makes it undefined where there is no solution); a node on the path that cannot be inverted
+// is selected and nothing else changes; the new equation replaces the old in one step, so a
+// refused allocation leaves it as it was; the caret ends on a node that exists.
 #pragma once
 
 #include <cstdint>
