@@ -40,6 +40,15 @@ int32_t BoundNameOf(const ExprNode* a) {
   return name->kind == KindChar ? name->value.symbol : 0;
 }
 
+int32_t NameBoundAt(const ExprNode* binder, const ExprNode* from, const ExprNode* node) {
+  const int32_t name = BoundNameOf(binder);
+  if (name == 0 || from == binder->children[0]) return name;
+  // BoundNameOf found the name as operand 1 or as the left side of operand 1.
+  const ExprNode* spelled = binder->children[1];
+  if (spelled->kind == KindEqual) spelled = spelled->children[0];
+  return node == spelled ? name : 0;
+}
+
 bool IsIndexEquation(const ExprNode* node) {
   const ExprNode* p = node != nullptr ? node->parent : nullptr;
   if (p == nullptr || node->kind != KindEqual || p->arity < 2 || p->children[1] != node) return false;
@@ -60,15 +69,15 @@ BoundIndexScope::Names& BoundIndexScope::Open() {
 
 BoundIndexScope::BoundIndexScope(const ExprNode* place) : saved_(Open()) {
   Names& open = Open();
-  for (const ExprNode* a = place != nullptr ? place->parent : nullptr; a != nullptr; a = a->parent) {
-    const int32_t name = BoundNameOf(a);
-    if (name == 0) continue;
+  if (place == nullptr) return;
+  AnyBinderAbove(place, [&open](const ExprNode*, int32_t name) {
     if (open.count == kMaxNames) {
       open.lost = true;
-      break;
+      return true;
     }
     open.names[open.count++] = name;
-  }
+    return false;
+  });
 }
 
 BoundIndexScope::~BoundIndexScope() { Open() = saved_; }

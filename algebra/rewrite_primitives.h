@@ -36,6 +36,19 @@ bool AsInt32(double v, int32_t* out);
 // integral: the second operand, a letter or an equation whose left side is one); 0 for any other
 // node.
 int32_t BoundNameOf(const ExprNode* binder);
+// The name `binder` binds at the place of `node`, which lies in its operand `from`: its term (the
+// integrand) and the name itself are in its scope; its start, end and bounds of integration are
+// in the scope outside it (a k there is the k around the sum, not its index). 0 for no name.
+int32_t NameBoundAt(const ExprNode* binder, const ExprNode* from, const ExprNode* node);
+// visit(binder, name) for each sum, product or integral above the node, nearest first, that binds
+// a name at the node's place (NameBoundAt); true as soon as one visit answers true.
+template <class Visit>
+bool AnyBinderAbove(const ExprNode* node, Visit visit) {
+  for (const ExprNode *from = node, *a = node->parent; a != nullptr; from = a, a = a->parent) {
+    if (const int32_t name = NameBoundAt(a, from, node); name != 0 && visit(a, name)) return true;
+  }
+  return false;
+}
 // An equation that a sum, product or integral holds as its second operand: the index and its
 // start, not an equation of values (nothing is distributed over it, no move rearranges it).
 bool IsIndexEquation(const ExprNode* node);
@@ -43,8 +56,8 @@ bool IsIndexEquation(const ExprNode* node);
 // The index names bound around the place where the trees simplified during the scope's life will
 // stand, for trees worked on apart from their formula (a stepwise move's pieces): a detached
 // tree has no sum above it to say that its i is an index. Scopes nest, each adding the names
-// bound above `place` (null: none) and restoring the former set when it ends. Allocates nothing;
-// past its capacity the set counts as holding every name.
+// bound at `place` (AnyBinderAbove; null: none) and restoring the former set when it ends.
+// Allocates nothing; past its capacity the set counts as holding every name.
 class BoundIndexScope {
  public:
   explicit BoundIndexScope(const ExprNode* place);
@@ -75,16 +88,14 @@ class BoundIndexScope {
   Names saved_;
 };
 
-// True when visit(id) answers true for the name id bound by some sum, product or integral above
-// the node (BoundNameOf), or of an open BoundIndexScope: a name bound there, not a constant or a
-// parameter, however it is spelled (i is no imaginary unit under a sum over i, nor pi the
-// constant under a sum over pi).
+// True when visit(id) answers true for the name id bound at the node's place by some sum, product
+// or integral above it (AnyBinderAbove), or of an open BoundIndexScope: a name bound there, not a
+// constant or a parameter, however it is spelled (i is no imaginary unit under a sum over i, nor
+// pi the constant under a sum over pi; in that sum's bounds both are what they are outside).
 template <class Visit>
 bool AnyEnclosingIndex(const ExprNode* node, Visit visit) {
-  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
-    if (const int32_t name = BoundNameOf(a); name != 0 && visit(name)) return true;
-  }
-  return BoundIndexScope::AnyName(visit);
+  return AnyBinderAbove(node, [&visit](const ExprNode*, int32_t name) { return visit(name); }) ||
+         BoundIndexScope::AnyName(visit);
 }
 
 // The node is the letter id standing for its constant (e, i, pi): no sum, product or integral

@@ -8,14 +8,6 @@
 
 namespace {
 
-// p/q (or -p/q) of whole numbers, q = 1 for a whole e; false for another shape.
-bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q) {
-  if (IsNegation(e)) e = e->children[0];
-  *q = 1;
-  if (IsQuotient(e)) return WholeNumber(e->children[0], p) && WholeNumber(e->children[1], q);
-  return WholeNumber(e, p);
-}
-
 // x^e of a real x is >= 0 wherever it has a value: p/q with p odd and q even, so that q stays even
 // in lowest terms (no value for x < 0).
 bool HasEvenDenominator(const ExprNode* e) {
@@ -83,14 +75,15 @@ class SignReader {
     return true;
   }
 
-  // The nearest sum or product binding the letter decides: an index counting up from a start
-  // known non-negative (positive); an integral's variable is of unknown sign. A letter nothing
-  // binds is e or pi, or of unknown sign.
+  // The nearest sum or product binding the letter at its place decides (a letter in a start or
+  // an end is the one outside): an index counting up from a start known non-negative (positive);
+  // an integral's variable is of unknown sign. A letter nothing binds is e or pi, or of unknown
+  // sign.
   bool Letter(const ExprNode* letter, bool positive) {
     const int32_t id = letter->value.symbol;
-    for (const ExprNode* a = letter->parent; a != nullptr; a = a->parent) {
+    for (const ExprNode *from = letter, *a = letter->parent; a != nullptr; from = a, a = a->parent) {
       if (!Spend()) return false;
-      if (BoundNameOf(a) != id) continue;
+      if (NameBoundAt(a, from, letter) != id) continue;
       if (a->kind != KindSum && a->kind != KindProd) return false;
       const ExprNode* start = a->children[1]->children[1];
       return positive ? Positive(start) : NonNegative(start, true);
@@ -111,6 +104,13 @@ bool WholeNumber(const ExprNode* n, int32_t* out) {
     return true;
   }
   return IsNumberNode(n) && AsInt32(NumberValue(n), out);
+}
+
+bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q) {
+  if (IsNegation(e)) e = e->children[0];
+  *q = 1;
+  if (IsQuotient(e)) return WholeNumber(e->children[0], p) && WholeNumber(e->children[1], q);
+  return WholeNumber(e, p);
 }
 
 bool IsWhole(const ExprNode* n) {

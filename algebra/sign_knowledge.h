@@ -10,6 +10,9 @@ struct ExprNode;
 
 // The whole number n is (a number, or a negated one), in *out; false for anything else.
 bool WholeNumber(const ExprNode* n, int32_t* out);
+// The exponent e is p/q (or -p/q, the sign not given) of whole numbers, q = 1 for a whole e;
+// false for another shape.
+bool WholeRatio(const ExprNode* e, int32_t* p, int32_t* q);
 bool IsWhole(const ExprNode* n);
 bool IsEvenWhole(const ExprNode* n);
 bool IsOddWhole(const ExprNode* n);
@@ -29,10 +32,11 @@ bool HasWholeReciprocal(const ExprNode* e);
 // the constants e and pi, exp or abs of anything, a square root, an even power (p/q, p even, q
 // odd) of anything, a power with an even denominator, any power of such a base, a product,
 // quotient or sum of such, an index counting up from such a start (the nearest sum or product
-// binding the letter decides; a letter an integral binds, or a name bound around a piece worked
-// on apart, is of unknown sign). Zero counts. Without evenPowers an even power of a base of
-// unknown sign does not count. Each question (and each of the two below, whole) reads at most a
-// few thousand nodes and ancestors; past them the answer is false.
+// binding the letter at its place decides, and a letter in a start or an end is the one outside
+// that sum; a letter an integral binds, or a name bound around a piece worked on apart, is of
+// unknown sign). Zero counts. Without evenPowers an even power of a base of unknown sign does not
+// count. Each question (and each of the two below, whole) reads at most a few thousand nodes and
+// ancestors; past them the answer is false.
 bool KnownNonNegative(const ExprNode* n, bool evenPowers = true);
 // Whether n > 0 wherever it has a value: a number > 0, the constants e and pi, exp of anything,
 // an index counting up from a start known positive, any power of such a base, a product or

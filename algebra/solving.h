@@ -1,9 +1,11 @@
 // Solving an equation for the selected subexpression: the operations between the top of the
-// selected side and the selection are undone one by one on the other side (principal branch, no
-// domain conditions), the other side is simplified and the selection stands alone on the left.
-// Invariants: only a two-sided equal is solved; a node on the path that cannot be inverted is
-// selected and nothing else changes; the new equation replaces the old in one step, so a refused
-// allocation leaves it as it was; the caret ends on a node that exists.
+// selected side and the selection are undone one by one on the other side (principal branch), the
+// other side is simplified and the selection stands alone on the left.
+// Invariants: only a two-sided equal is solved; wherever the solved side and the equation's other
+// side have values, the solved value satisfies the equation (an inverse that holds for some values
+// only makes it undefined where there is no solution); a node on the path that cannot be inverted
+// is selected and nothing else changes; the new equation replaces the old in one step, so a
+// refused allocation leaves it as it was; the caret ends on a node that exists.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +29,15 @@ void MathCommand2016();
 void IsolateSelection(ExprNode* equation);
 // Undoes each operation on the path on the other side (InvertStep), simplifies it
 // (SimplifyTreeBottomUp, NormalizeSigns), puts the selection in place of its side and selects
-// that side (mode 0).
+// that side (mode 0). Where a step's inverse holds for some values y of the other side only, the
+// solved side becomes (value if conditions), the conditions (simplified, joined by wedge) on y as
+// it stood before the step: y >= 0 for sqrt u = y as u = y^2, for an n-th root of even or unknown
+// n, and for u^e = y as y^(1/e) when u^e >= 0 and y^(1/e) has a value for y < 0 (e = 1/2, 3/2,
+// 0.5, a letter); b > 0 for log(u, b) = y as b^y and for log(x, u) = y as x^(1/y) (x > 0); y in
+// the range of an arc function inverted by its direct function (-pi/2 <= y <= pi/2 for asin,
+// y >= 0 for acosh). u^2 = y gives y^(1/2), undefined for y < 0 by itself, unless a later step
+// raises to a power (which may cancel that root): then y >= 0 is stated too. A condition true for
+// every value of its letters (known by sign, or of numbers alone) is left out.
 void SolveForSelection(ExprNode* equation);
 // Applies to side o of the equation the inverse of node's operation on its operand k:
 //   plus: y + (-(the rest)); times: y / (the rest) (a single other operand alone); minus: -y;

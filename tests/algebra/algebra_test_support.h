@@ -154,7 +154,8 @@ inline std::string CaretPlace(const FormulaEditor& e) {
 // holds them, as a sum over pi does), bounded sums and products over whole steps, NaN for a kind it
 // does not know. Conventions follow the kernel's:
 // arccot in (0, pi), sgn(0) = 0, a root or a quotient exponent p/q of a negative number real when
-// q is odd (RationalPower).
+// q is odd (RationalPower), a comparison chain or a conjunction 1 or 0 (0 with NaN), (v if c)
+// undefined unless c is exactly 1.
 inline double Evaluate(const ExprNode* n, const Values& values) {
   auto arg = [&](int i) { return i < n->arity ? Evaluate(n->children[i], values) : NAN; };
   const double u = n->arity > 0 ? arg(0) : NAN;
@@ -215,6 +216,23 @@ inline double Evaluate(const ExprNode* n, const Values& values) {
     case KindAcoth: return std::atanh(1 / u);
     case KindAsech: return std::acosh(1 / u);
     case KindAcsch: return std::asinh(1 / u);
+    case KindIf: return arg(1) == 1 ? u : NAN;
+    case KindWedge: {
+      bool all = true;
+      for (int i = 0; i < n->arity; ++i) all = all && arg(i) == 1;
+      return all ? 1 : 0;
+    }
+    case KindLessthan:
+    case KindLeq:
+    case KindGreaterthan:
+    case KindGeq: {
+      bool holds = n->arity >= 2;
+      for (int i = 0; holds && i + 1 < n->arity; ++i) {
+        const double l = arg(i), r = arg(i + 1);
+        holds = n->kind == KindLessthan ? l < r : n->kind == KindLeq ? l <= r : n->kind == KindGreaterthan ? l > r : l >= r;
+      }
+      return holds ? 1 : 0;
+    }
     case KindSum:
     case KindProd: {  // (body, i = a, b): i over a, a + 1, ... up to b, at most 1000 terms
       const ExprNode* range = n->arity == 3 ? n->children[1] : nullptr;

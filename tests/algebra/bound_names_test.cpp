@@ -72,6 +72,53 @@ TEST_F(AlgebraTest, MovesLeaveIndexEquationsAlone) {
   EXPECT_TRUE(Is(e.editor.root, "equal[y,sum[times[x,a],equal[i,1],3]]"));
 }
 
+// A letter in a sum's start or end is the letter outside the sum, even when it spells the index:
+// Simplify, Expand and Expand Special Forms keep each value at letters of either sign, where the
+// sign-blind reading took |k| in a bound for the index from 1 and dropped the bars (6 became 0 at
+// k = -3). Goldens by hand: bars in a bound stay, the imaginary unit in a bound is one.
+TEST_F(AlgebraTest, LettersInASumsBoundsAreTheOuterOnes) {
+  checkBytes_ = false;  // the commands' compiles grow the process-wide evaluation scratch
+  const char* sums[] = {
+      "sum[k,equal[k,1],sqrt[power[k,2]]]",
+      "prod[k,equal[k,1],sqrt[power[k,2]]]",
+      "sum[k,equal[k,sqrt[power[k,2]]],4]",
+      "sum[times[k,sqrt[power[k,2]]],equal[k,sqrt[power[k,2]]],4]",  // the term's k counts up from |k|
+      "sum[sqrt[power[j,2]],equal[j,k],plus[sqrt[power[k,2]],2]]",
+      "sum[j,equal[j,sqrt[power[k,2]]],plus[sqrt[power[j,2]],3]]",
+      "sum[sqrt[power[k,2]],equal[k,1],sqrt[power[k,2]]]",
+      "sum[k,equal[k,1],power[power[k,2],over[1,2]]]",
+      "sum[k,equal[k,ln[power[exp[k],2]]],7]",
+  };
+  ValueComparison values;
+  for (const char* text : sums) {
+    for (int32_t code : {kSimplify, kExpand, kExpandSpecialForms}) {
+      CurrentEditor e(text);
+      RunAlgebraCommand(code);
+      ASSERT_TRUE(CheckExpressionTree(e.editor.root)) << text;
+      ExprNode* before = Tree(text);
+      for (double k : {-3.0, -2.5, -2.0, 2.0, 2.5, 3.0}) {  // |k| >= 1: no sum here is empty
+        for (double j : {-1.5, 1.5}) {
+          values.At(before, e.editor.root, {{'k', k}, {'j', j}},
+                    [&] { return std::to_string(code) + ": " + text + " -> " + Text(e.editor.root); });
+        }
+      }
+      FreeExpression(before);
+    }
+  }
+  EXPECT_EQ(values.failures, 0);
+  EXPECT_GT(values.compared, 200);
+  const struct { const char* before; const char* after; } cases[] = {
+      {"sum[k,equal[k,1],sqrt[power[k,2]]]", "sum[k,equal[k,1],abs[k]]"},
+      {"sum[k,equal[k,sqrt[power[k,2]]],3]", "sum[k,equal[k,abs[k]],3]"},
+      {"sum[sqrt[power[k,2]],equal[k,1],3]", "sum[k,equal[k,1],3]"},  // the term's k is the index
+      {"sum[i,equal[i,power[i,2]],3]", "sum[i,equal[i,minus[1]],3]"},
+      {"prod[i,equal[i,1],power[i,4]]", "prod[i,equal[i,1],1]"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Transforms([] { RunAlgebraCommand(kSimplify); }, c.before, c.after));
+  // So are an integral's bounds (the command would also send the integral away).
+  EXPECT_TRUE(Rewrites(SimplifySelectionWithDerivatives, "integral[sin[pi],pi,0,sin[pi]]", "integral[sin[pi],pi,0,0]"));
+}
+
 // Random nested sums and products over i, j, k, pi and e in y = F stay y = (F's value).
 TEST_F(AlgebraTest, SumsAndProductsOverAnyIndexKeepShapeAndValue) {
   checkBytes_ = false;  // the commands' compiles grow the process-wide evaluation scratch
