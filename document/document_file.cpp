@@ -257,21 +257,20 @@ size_t FindRangeSetting(const std::string& line) {
 }
 
 // A range setting "@NAME=MIN,MAX" ("@z=-1,1", AskedRangeByName) wherever it stands on the line:
-// the range the document asks its shown view for (the last such line for a name counts). *present:
+// the range the document asks its shown view for (the last such line for a name counts). True when
 // the line holds one. A range has its line to itself; bad, or beside anything else, it is refused
-// with *reason set as an option giving it would be (RangeRefusal).
-bool ReadRangeSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
+// with *refusal set as an option giving it would be (RangeRefusal), the ranges unchanged.
+bool ReadRangeSetting(const std::string& line, DocumentRecord* document, std::string* refusal) {
   const size_t at = FindRangeSetting(line);
-  *present = at != std::string::npos;
-  if (!*present) return true;
+  if (at == std::string::npos) return false;
   size_t value = 0;
   const int32_t k = RangeSettingAt(line, at, &value);
   double bounds[2];
   RangeRead read = ReadRangeBounds(line.c_str() + value, bounds);
   if (read == RangeRead::kRange && at != line.find_first_not_of(" \t\r")) read = RangeRead::kNotAlone;
   if (read != RangeRead::kRange) {
-    *reason = RangeRefusal(k, true, read);
-    return false;
+    *refusal = RangeRefusal(k, true, read);
+    return true;
   }
   AskedRanges& asked = document->askedRanges;
   asked.bounds[k][0] = bounds[0], asked.bounds[k][1] = bounds[1];
@@ -311,13 +310,11 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, "the line holds a NUL byte"});
       continue;
     }
-    bool rangeLine = false;
-    std::string rangeProblem;
-    if (!ReadRangeSetting(raw, document, &rangeLine, &rangeProblem)) {
-      problems->push_back({line, rangeProblem});
+    std::string rangeRefusal;
+    if (ReadRangeSetting(raw, document, &rangeRefusal)) {
+      if (!rangeRefusal.empty()) problems->push_back({line, rangeRefusal});
       continue;
     }
-    if (rangeLine) continue;
     bool viewLine = false;
     if (!ReadViewSetting(raw, document, &viewLine)) {
       problems->push_back({line, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)"});

@@ -255,31 +255,18 @@ TEST_F(UndoSequencesTest, BackspaceThatSelectsTheRowIsNoStepAndUndoTakesBackTheT
   EXPECT_FALSE(document_->undo.CanRedo());
 }
 
-// A run of moves that puts the term back where the run found it changed no formula: it is no
-// step, and the move after it is a step of its own.
-TEST_F(UndoSequencesTest, ARunOfMovesThatComesBackIsNoStep) {
+// A run of moves ends where a move is blocked, and a run that puts the term back where it found it
+// changed no formula and is no step: the move after either is its own step. In a new row, y = a + b
+// typed with blanks, b selected, a swap that cannot move and one that does: Undo gives back the
+// typed row with b selected, a second Undo the empty row (the typing one step).
+TEST_F(UndoSequencesTest, ARunOfMovesEndsWhereItIsBlockedOrComesBackAndLosesNoTyping) {
   Open(0);
   Select({1, 0}, SelectionCaretNode);  // a in a + b
   FormulaEditor* e = window_->RowEditor(0);
-  Send(0x2109, true);  // b + a
-  Send(0x2108, true);  // a + b
+  for (int32_t code : {0x2109, 0x2108}) Send(code, true);  // b + a, a + b again
   ASSERT_EQ(Bracket(e->root), Written(kRow));
   EXPECT_EQ(document_->undo.UndoCount(), 0);
   const RowState back = StateOf(e);
-  Send(0x2109, true);
-  ASSERT_EQ(Bracket(e->root), Written(kSwapped));
-  ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
-  EXPECT_EQ(StateOf(e), back);
-  EXPECT_FALSE(document_->undo.CanUndo());
-}
-
-// A blocked move inside a run of moves ends the run: the move after it is its own step. In a new
-// row, y = a + b typed with blanks, b selected, a swap that cannot move and one that does: Undo
-// gives back the typed row with b selected, a second Undo the empty row (the typing one step).
-TEST_F(UndoSequencesTest, ABlockedMoveEndsTheRunAndLosesNoTyping) {
-  Open(0);
-  Select({1, 0}, SelectionCaretNode);  // a in a + b
-  FormulaEditor* e = window_->RowEditor(0);
   Send(0x2109, true);  // b + a
   ASSERT_EQ(Bracket(e->root), Written(kSwapped));
   Send(0x2109, true);  // a is last now: nothing
@@ -288,6 +275,9 @@ TEST_F(UndoSequencesTest, ABlockedMoveEndsTheRunAndLosesNoTyping) {
   ASSERT_EQ(Bracket(e->root), Written(kRow));
   ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(StateOf(e), moved);
+  ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(StateOf(e), back);
+  EXPECT_FALSE(document_->undo.CanUndo());
 
   window_->FocusRow(2);
   ResetEditCommandHistory();  // the click into the new row
