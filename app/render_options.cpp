@@ -91,10 +91,11 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::stri
       }
       options->sizeGiven = true, ++i;
     } else if (range >= 0) {
-      const RangeRead read =
-          value != nullptr ? ReadRangeBounds(value, options->ranges.bounds[range]) : RangeRead::kNotARange;
-      if (read == RangeRead::kTooWide) return refuse("expects MIN,MAX with MAX - MIN finite: the range is too wide");
-      if (read != RangeRead::kRange) return refuse("expects MIN,MAX with finite MIN below MAX");
+      const RangeRead read = ReadRangeBounds(value, options->ranges.bounds[range]);
+      if (read != RangeRead::kRange) {
+        *error = RangeRefusal(range, false, read);
+        return false;
+      }
       options->ranges.given[range] = true;
       options->ranges.fromDocumentLine[range] = false;
       ++i;

@@ -3,6 +3,7 @@
 #include "document/document_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 
 #include "document/document_ranges.h"
@@ -220,27 +221,59 @@ bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* pre
   return true;
 }
 
-// A document line "@NAME=MIN,MAX" for a range NAME ("@z=-1,1", AskedRangeByName): the range the
-// document asks its shown view for (the last such line for a name counts). *present: the line was
-// a range setting. False, with *reason set, for bounds that are not a range (ReadRangeBounds).
-bool ReadRangeSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
-  *present = false;
-  const std::string compact = Compact(line);
-  const size_t equals = compact.find('=');
-  if (compact.empty() || compact[0] != '@' || equals == std::string::npos) return true;
-  const int32_t k = AskedRangeByName(compact.substr(1, equals - 1));
-  if (k < 0) return true;
-  *present = true;
-  AskedRanges& asked = document->askedRanges;
-  const RangeRead read = ReadRangeBounds(compact.c_str() + equals + 1, asked.bounds[k]);
-  if (read == RangeRead::kTooWide) {
-    *reason = "bad range (\"" + compact.substr(0, equals + 1) + "MIN,MAX\" with MAX - MIN finite expected: the range is too wide)";
-    return false;
+// The range named by a setting "@NAME=" at `at` of the line (blanks allowed around NAME), -1 for
+// none; *value is where its value starts.
+int32_t RangeSettingAt(const std::string& line, size_t at, size_t* value) {
+  const size_t name = std::min(line.find_first_not_of(" \t\r", at + 1), line.size());
+  size_t end = name;
+  while (end < line.size() && std::isalpha(static_cast<unsigned char>(line[end]))) ++end;
+  const size_t equals = line.find_first_not_of(" \t\r", end);
+  if (equals == std::string::npos || line[equals] != '=') return -1;
+  *value = equals + 1;
+  return AskedRangeByName(line.substr(name, end - name));
+}
+
+// Where a range setting stands on the line, wherever that is (first, after row settings, beside a
+// formula or another setting): the first "@" outside quotes and brackets that starts "@NAME=" with
+// NAME a range's name. Typed keys after "type:" or "@keys " are keys, and a comment is no setting:
+// npos for those and for a line without one.
+size_t FindRangeSetting(const std::string& line) {
+  const size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos || line[first] == '#') return std::string::npos;
+  bool quoted = false;
+  int64_t depth = 0;
+  for (size_t i = first; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+    if (depth > 0) continue;
+    for (const std::string& prefix : kTypePrefixes)
+      if (line.compare(i, prefix.size(), prefix) == 0) return std::string::npos;
+    size_t value = 0;
+    if (c == '@' && RangeSettingAt(line, i, &value) >= 0) return i;
   }
+  return std::string::npos;
+}
+
+// A range setting "@NAME=MIN,MAX" ("@z=-1,1", AskedRangeByName) wherever it stands on the line:
+// the range the document asks its shown view for (the last such line for a name counts). True when
+// the line holds one. A range has its line to itself; bad, or beside anything else, it is refused
+// with *refusal set as an option giving it would be (RangeRefusal), the ranges unchanged.
+bool ReadRangeSetting(const std::string& line, DocumentRecord* document, std::string* refusal) {
+  const size_t at = FindRangeSetting(line);
+  if (at == std::string::npos) return false;
+  size_t value = 0;
+  const int32_t k = RangeSettingAt(line, at, &value);
+  double bounds[2];
+  RangeRead read = ReadRangeBounds(line.c_str() + value, bounds);
+  if (read == RangeRead::kRange && at != line.find_first_not_of(" \t\r")) read = RangeRead::kNotAlone;
   if (read != RangeRead::kRange) {
-    *reason = "bad range (\"" + compact.substr(0, equals + 1) + "MIN,MAX\" with finite MIN below MAX expected)";
-    return false;
+    *refusal = RangeRefusal(k, true, read);
+    return true;
   }
+  AskedRanges& asked = document->askedRanges;
+  asked.bounds[k][0] = bounds[0], asked.bounds[k][1] = bounds[1];
   asked.given[k] = asked.fromDocumentLine[k] = true;
   return true;
 }
@@ -277,6 +310,11 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, "the line holds a NUL byte"});
       continue;
     }
+    std::string rangeRefusal;
+    if (ReadRangeSetting(raw, document, &rangeRefusal)) {
+      if (!rangeRefusal.empty()) problems->push_back({line, rangeRefusal});
+      continue;
+    }
     bool viewLine = false;
     if (!ReadViewSetting(raw, document, &viewLine)) {
       problems->push_back({line, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)"});
@@ -290,13 +328,6 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       continue;
     }
     if (mapLine) continue;
-    bool rangeLine = false;
-    std::string rangeProblem;
-    if (!ReadRangeSetting(raw, document, &rangeLine, &rangeProblem)) {
-      problems->push_back({line, rangeProblem});
-      continue;
-    }
-    if (rangeLine) continue;
     RowSettings settings;
     std::string settingProblem;
     if (!ReadRowSettings(&raw, &settings, &settingProblem)) {

@@ -31,10 +31,11 @@ struct DocumentProblem {
 // first view's (X, Y)) or pushed forward (the first view's (x, y) lands at (X, Y)); the last such
 // line counts. A line "@NAME=MIN,MAX" asks the shown view for a range by name: x, y, z, w, t, u, v,
 // r, theta or phi (document/document_ranges.h; the last line for a name counts), kept in the
-// document's askedRanges and shown by ShowAskedRanges. Each appended row's file line (1-based)
-// goes to *lineOfRow; unusable lines (a setting alone among them, and a slider setting on a
-// formula that defines no slider) are listed in *problems. The rows' sliders are refreshed
-// (UpdateEquationSliders) at the end.
+// document's askedRanges and shown by ShowAskedRanges; a range has its line to itself, and one
+// refused (bad, or beside anything else) is told as the option of its name would be. Each
+// appended row's file line (1-based) goes to *lineOfRow; unusable lines (a setting alone among
+// them, and a slider setting on a formula that defines no slider) are listed in *problems. The
+// rows' sliders are refreshed (UpdateEquationSliders) at the end.
 // False, with *failure set, when the file itself cannot be read or exceeds 1 MiB.
 bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::vector<int>* lineOfRow,
                       std::vector<DocumentProblem>* problems, std::string* failure);

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
@@ -35,12 +34,34 @@ constexpr RangeRow kRanges[kAskedRangeCount] = {
     {"theta", kRangeTheta, kIn2D | kIn3D},   {"phi", kRangePhi, kIn3D},
 };
 
+// How range k is given: "@x=" in a document line, "--x " as an option.
+std::string GivenAs(bool fromDocumentLine, int32_t k) {
+  return fromDocumentLine ? std::string("@") + kRanges[k].name + "=" : std::string("--") + kRanges[k].name + " ";
+}
+
 // "--x 1,2" or "@x=1,2": the range as it was given, its bounds to 17 digits.
 std::string GivenText(const AskedRanges& ranges, int32_t k) {
-  char text[96];
-  std::snprintf(text, sizeof text, ranges.fromDocumentLine[k] ? "@%s=%.17g,%.17g" : "--%s %.17g,%.17g",
-                kRanges[k].name, ranges.bounds[k][0], ranges.bounds[k][1]);
-  return text;
+  char bounds[64];
+  std::snprintf(bounds, sizeof bounds, "%.17g,%.17g", ranges.bounds[k][0], ranges.bounds[k][1]);
+  return GivenAs(ranges.fromDocumentLine[k], k) + bounds;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+const char* SkipBlanks(const char* p) {
+  while (IsBlank(*p)) ++p;
+  return p;
+}
+
+// A finite number at the start of the text (blanks before it skipped); the end of its digits, or
+// null when there is none.
+const char* ReadNumber(const char* text, double* out) {
+  text = SkipBlanks(text);
+  if (*text == '\0') return nullptr;
+  char* end = nullptr;
+  errno = 0;
+  *out = std::strtod(text, &end);
+  return end != text && errno == 0 && std::isfinite(*out) ? end : nullptr;
 }
 
 const char* ViewName(ShownView view) {
@@ -56,11 +77,9 @@ double* SpaceRange(GraphViewSet* set, ShownView shown, int32_t k) {
 }  // namespace
 
 bool ReadWholeNumber(const char* text, double* out) {
-  if (text == nullptr || *text == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  *out = std::strtod(text, &end);
-  return errno == 0 && *end == '\0' && std::isfinite(*out);
+  if (text == nullptr) return false;
+  const char* end = ReadNumber(text, out);
+  return end != nullptr && *end == '\0';
 }
 
 const char* AskedRangeNameText(int32_t k) { return kRanges[k].name; }
@@ -72,15 +91,23 @@ int32_t AskedRangeByName(const std::string& name) {
 }
 
 RangeRead ReadRangeBounds(const char* text, double bounds[2]) {
-  const char* separator = std::strpbrk(text, ",:");
-  if (separator == nullptr) return RangeRead::kNotARange;
-  const std::string low(text, separator);
   double read[2];
-  if (!ReadWholeNumber(low.c_str(), &read[0]) || !ReadWholeNumber(separator + 1, &read[1]) || !(read[0] < read[1]))
-    return RangeRead::kNotARange;
+  const char* low = text != nullptr ? ReadNumber(text, &read[0]) : nullptr;
+  const char* separator = low != nullptr ? SkipBlanks(low) : nullptr;
+  if (separator == nullptr || (*separator != ',' && *separator != ':')) return RangeRead::kNotARange;
+  const char* high = ReadNumber(separator + 1, &read[1]);
+  if (high == nullptr || (*high != '\0' && !IsBlank(*high)) || !(read[0] < read[1])) return RangeRead::kNotARange;
   if (!std::isfinite(read[1] - read[0])) return RangeRead::kTooWide;
+  if (*SkipBlanks(high) != '\0') return RangeRead::kNotAlone;
   bounds[0] = read[0], bounds[1] = read[1];
   return RangeRead::kRange;
+}
+
+std::string RangeRefusal(int32_t k, bool fromDocumentLine, RangeRead read) {
+  const char* expected = read == RangeRead::kTooWide    ? "with MAX - MIN finite expected: the range is too wide"
+                         : read == RangeRead::kNotAlone ? "with nothing beside it expected"
+                                                        : "with finite MIN below MAX expected";
+  return "bad range (\"" + GivenAs(fromDocumentLine, k) + "MIN,MAX\" " + expected + ")";
 }
 
 void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over) {

@@ -31,12 +31,20 @@ const char* AskedRangeNameText(int32_t k);
 int32_t AskedRangeByName(const std::string& name);
 // Reads a number written whole and finite ("1e400", "2x" and "" are refused).
 bool ReadWholeNumber(const char* text, double* out);
-// What reading "MIN,MAX" found: a range, text that is no range, or a range whose width MAX - MIN
-// is not a finite number (each bound finite, the two too far apart: "-1e308,1e308").
-enum class RangeRead : int32_t { kRange, kNotARange, kTooWide };
-// Reads "MIN,MAX" (or "MIN:MAX"): each number read whole and finite, MIN below MAX and MAX - MIN
-// finite. *bounds is set only for kRange.
+// What reading "MIN,MAX" found: a range; text that is no range (a bound missing, not a number or
+// not finite, or MIN not below MAX); a range whose width MAX - MIN is not a finite number (each
+// bound finite, the two too far apart: "-1e308,1e308"); or a good range with more beside it.
+enum class RangeRead : int32_t { kRange, kNotARange, kTooWide, kNotAlone };
+// Reads "MIN,MAX" (or "MIN:MAX") at the start of `text`, blanks allowed around each number: each
+// number read whole (up to a blank, the separator or the end) and finite, MIN below MAX and
+// MAX - MIN finite. Text after the range and its blanks makes it kNotAlone (a bad range is told
+// as bad first). *bounds is set only for kRange. Every reader of a range, document line or program
+// option, reads it here and refuses it with RangeRefusal, so one fault is told one way.
 RangeRead ReadRangeBounds(const char* text, double bounds[2]);
+// The refusal of range k as ReadRangeBounds found it (not kRange), naming the range as it was
+// given: 'bad range ("@x=MIN,MAX" with finite MIN below MAX expected)', or "--x MIN,MAX" for an
+// option.
+std::string RangeRefusal(int32_t k, bool fromDocumentLine, RangeRead read);
 // Each range given in `over` replaces the one in *ranges (options over document lines).
 void OverlayAskedRanges(AskedRanges* ranges, const AskedRanges& over);
 

@@ -72,10 +72,12 @@ ClickFlags SpaceClickFlags(uint32_t modifiers) {
 }
 
 // The active row watched over one code or gesture: the undo history holds the step the editor
-// records until the row is compared with its state before. A change of nothing (tree and caret as
-// they were) leaves the history as it found it, full or not; when it had taken a step, the run of
-// grouped codes it began ends with it, so the next change is a step of its own and not one joined
-// to a step that was never kept.
+// records until the row is compared with its state before. Only a changed formula keeps it: a code
+// that moved the caret or the selection alone, or changed nothing, leaves the history as it found
+// it, full or not, redo steps included; a grouped code that brought its run back to the formula
+// the run began with takes the run's step away. When a step was dropped, or the caret moved, the
+// run of grouped codes ends with it, so the next change is a step of its own (its caret the one
+// this code left) and not one joined to a step that was never kept.
 class RowChangeWatch {
  public:
   RowChangeWatch(UndoHistory* history, FormulaEditor* editor) : history_(history), editor_(editor) {
@@ -98,9 +100,10 @@ class RowChangeWatch {
                           : !seen_ || !ExpressionsEqual(before_.tree, editor_->root) ? Change::kTree
                           : SnapshotCaretMatchesEditor(before_, editor_)            ? Change::kNone
                                                                                     : Change::kCaret;
-    const bool dropped = change == Change::kNone && history_->HoldsStep();
-    history_->EndHold(change != Change::kNone);
-    if (dropped) ResetEditCommandHistory();
+    const bool held = history_->HoldsStep();
+    history_->EndHold(change == Change::kTree);
+    const bool dropped = change == Change::kTree ? history_->DropStepOfNoChange(editor_) : held;
+    if (dropped || change == Change::kCaret) ResetEditCommandHistory();
     return change;
   }
 

@@ -221,6 +221,17 @@ bool UndoHistory::EndHold(bool changed) {
   return true;
 }
 
+bool UndoHistory::DropStepOfNoChange(const FormulaEditor* editor) {
+  if (undoCount_ == 0) return false;
+  UndoSnapshot* newest = &undo_[undoCount_ - 1];
+  if (editor == nullptr || newest->editor != editor || newest->rowIndex >= 0 ||
+      !ExpressionsEqual(newest->tree, editor->root))
+    return false;
+  ReleaseUndoSnapshot(newest);
+  --undoCount_;
+  return true;
+}
+
 void UndoHistory::Forget(const FormulaEditor* editor) {
   if (HoldsRow(editor)) return;  // no one else disposes it: its steps stay usable
   if (held_.editor == editor) ReleaseUndoSnapshot(&held_);

@@ -78,6 +78,10 @@ class UndoHistory {
   bool EndHold(bool changed);
   // A snapshot is kept aside by the hold.
   bool HoldsStep() const { return held_.editor != nullptr; }
+  // Drops the newest undo step when it is the editor's and holds the tree the editor holds now: a
+  // run of grouped changes has come back to where it began, and undoing it would change no
+  // formula. True when a step was dropped.
+  bool DropStepOfNoChange(const FormulaEditor* editor);
   // Drops the steps of an editor about to be disposed; nothing for the editor of a row a deletion
   // step holds (the history's own, whose steps stay usable).
   void Forget(const FormulaEditor* editor);

@@ -85,7 +85,7 @@ TEST(RangeOptionsTest, RangesTheViewShownCannotShowOrDoesNotHaveAreRefused) {
 // of a saddle, t from 0..1 to 0..0.5 shortens a 3D helix, u and v halve a parametric square, the
 // 4D view's z range squeezes a curve rising in z (its w lies along the default view's depth), the
 // plane's t range halves a parametric segment. An option wins over the
-// line; a bad line is named and the document refused.
+// line; a bad range is told in the same words by both, the line named and the document refused.
 TEST(RangeOptionsTest, EveryRangeIsSetByAnOptionOrADocumentLineAlike) {
   const RendererEnvironments renderers("qv_range_lines_config");
   const std::string document = Temp("qv_rl.txt"), png = Temp("qv_rl.png");
@@ -122,24 +122,41 @@ TEST(RangeOptionsTest, EveryRangeIsSetByAnOptionOrADocumentLineAlike) {
     EXPECT_EQ(byLine, byOption) << "the line draws what the option draws";
     EXPECT_EQ(overridden, byOption) << "the option wins over the line";
   }
-  const char* badLines[] = {"@z=1,0", "@t=0", "@u=0,inf", "@v=-1e308,1e308", "@theta=a,b"};
-  for (const char* line : badLines) {
-    std::ofstream(document) << "@view=3d\nequal[z,x]\n" << line << "\n";
+  // A bad range is told in the same words by a document line and by the option of its name
+  // (before, a line said "finite MIN below MAX" where the option said "too wide", and a line with
+  // a formula after its range said the former whatever the range).
+  const struct {
+    const char* name;
+    const char* range;
+    const char* says;  // after the range's form
+  } badRanges[] = {
+      {"z", "1,0", "with finite MIN below MAX expected"},
+      {"t", "0", "with finite MIN below MAX expected"},
+      {"u", "0,inf", "with finite MIN below MAX expected"},
+      {"u", "0,1e400", "with finite MIN below MAX expected"},
+      {"theta", "a,b", "with finite MIN below MAX expected"},
+      {"v", "-1e308,1e308", "with MAX - MIN finite expected: the range is too wide"},
+      {"phi", "-1e308 : 1e308", "with MAX - MIN finite expected: the range is too wide"},
+  };
+  for (const auto& c : badRanges) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.range);
+    std::ofstream(document) << "@view=3d\nequal[z,x]\n@" << c.name << "=" << c.range << "\n";
     std::remove(png.c_str());
-    const Outcome run = RunRender("--output " + png + " " + document, renderers.software);
-    EXPECT_EQ(run.status, 1) << line << ": " << run.output;
-    EXPECT_NE(run.output.find(":3: bad range"), std::string::npos) << run.output;
+    const Outcome line = RunRender("--output " + png + " " + document, renderers.software);
+    EXPECT_EQ(line.status, 1) << line.output;
+    EXPECT_NE(line.output.find(std::string(":3: bad range (\"@") + c.name + "=MIN,MAX\" " + c.says + ")\n"),
+              std::string::npos)
+        << line.output;
     EXPECT_FALSE(Written(png));
-  }
-  const char* badOptions[] = {"--z 1,0", "--t", "--u 0,1e400", "--phi -1e308,1e308"};
-  for (const char* option : badOptions) {
     std::ofstream(document) << "@view=3d\nequal[z,x]\n";
-    const Outcome run = RunRender(std::string(option) + " --output " + png + " " + document, renderers.software);
-    EXPECT_EQ(run.status, 2) << option << ": " << run.output;
-    EXPECT_NE(run.output.find("expects MIN,MAX"), std::string::npos) << run.output;
-    // Bounds each finite but too far apart are told as such, not as bounds that are not finite.
-    EXPECT_EQ(run.output.find("too wide") != std::string::npos, std::string(option).find("1e308") != std::string::npos)
-        << run.output;
+    const std::string given = std::string("--") + c.name + " '" + c.range + "'";
+    const Outcome option = RunRender(given + " --output " + png + " " + document, renderers.software);
+    EXPECT_EQ(option.status, 2) << option.output;
+    EXPECT_NE(option.output.find(std::string("quorvalis-render: bad range (\"--") + c.name + " MIN,MAX\" " + c.says +
+                                 ")\n"),
+              std::string::npos)
+        << option.output;
+    EXPECT_FALSE(Written(png));
   }
   std::remove(document.c_str());
   std::remove(png.c_str());

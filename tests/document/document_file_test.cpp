@@ -448,6 +448,69 @@ TEST_F(DocumentFileTest, SettingLinesSayWhatIsWrong) {
   }
 }
 
+// A range is refused in the same words wherever it stands on its line: alone, before or after a
+// formula, after a row setting or another setting, blanks or none; a good one beside anything is
+// refused as not alone. The earlier range of the same name keeps its bounds and no row is added.
+TEST_F(DocumentFileTest, ARangeIsRefusedInTheSameWordsWhereverItStands) {
+  const struct {
+    const char* range;
+    const char* says;  // after "bad range (\"@x=MIN,MAX\" "; null: a good range
+  } ranges[] = {
+      {"-1e308,1e308", "with MAX - MIN finite expected: the range is too wide"},
+      {"-1.5e308 : 1e308", "with MAX - MIN finite expected: the range is too wide"},
+      {"1e308,-1e308", "with finite MIN below MAX expected"},
+      {"3,3", "with finite MIN below MAX expected"},
+      {"0,inf", "with finite MIN below MAX expected"},
+      {"0,1e400", "with finite MIN below MAX expected"},
+      {"0,1x", "with finite MIN below MAX expected"},
+      {"0", "with finite MIN below MAX expected"},
+      {"", "with finite MIN below MAX expected"},
+      {"-8e307,8e307", nullptr},
+  };
+  // Where the range stands: the text before and after "@x=RANGE", and whether it is alone there.
+  const struct {
+    const char* before;
+    const char* after;
+    bool alone;
+  } places[] = {
+      {"", "", true},
+      {"  ", " \r", true},
+      {"", " equal[y,x]", false},
+      {"", " type: y=x", false},
+      {"@xytype=2 ", " equal[y,x]", false},
+      {"@slider=5 ", " equal[a,slider[id[comma[0,1]]]]", false},
+      {"equal[y,x] ", "", false},
+      {"@view=3d ", "", false},
+      {"@map=picture matrix[2,1,x,y] ", "", false},
+      {"", " @y=0,1", false},
+  };
+  for (const auto& r : ranges) {
+    for (const auto& p : places) {
+      const std::string line = std::string(p.before) + "@x=" + r.range + p.after;
+      SCOPED_TRACE(line);
+      DocumentRecord document;
+      ASSERT_TRUE(Read("@x=1,2\n" + line + "\n", &document));
+      const char* says = r.says != nullptr ? r.says : p.alone ? nullptr : "with nothing beside it expected";
+      EXPECT_EQ(document.rows.count, 0);
+      EXPECT_TRUE(document.askedRanges.given[kAskedX]);
+      EXPECT_FALSE(document.askedRanges.given[kAskedY]);
+      EXPECT_EQ(document.askedRanges.bounds[kAskedX][0], says != nullptr ? 1 : -8e307);
+      EXPECT_EQ(document.askedRanges.bounds[kAskedX][1], says != nullptr ? 2 : 8e307);
+      if (says == nullptr) {
+        EXPECT_TRUE(problems_.empty()) << problems_[0].reason;
+        continue;
+      }
+      ASSERT_EQ(problems_.size(), 1u);
+      EXPECT_EQ(problems_[0].line, 2);
+      EXPECT_EQ(problems_[0].reason, std::string("bad range (\"@x=MIN,MAX\" ") + says + ")");
+    }
+  }
+  // Typed keys are keys and a comment is no setting, whatever "@" they hold.
+  DocumentRecord document;
+  ASSERT_TRUE(Read("type: y=x @x=1,0\n# @x=1,0\n", &document));
+  EXPECT_FALSE(document.askedRanges.given[kAskedX]);
+}
+
 // A "type:" line of a megabyte of braces (the document's limit), none closed or each closed at the
 // far end, is decoded in one pass: about a second sanitized, where a search to the end for each
 // brace takes 12 s in a release build. The first key means nothing, so only the reading is timed.

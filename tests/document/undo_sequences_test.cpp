@@ -1,5 +1,5 @@
-// Undo around codes that change nothing, blocked moves and dragged terms: what changes nothing
-// records no step and drops none; the change after it is a step of its own.
+// Undo around codes that change nothing or only the caret, blocked moves and dragged terms: what
+// changes no formula records no step and drops none; the change after it is a step of its own.
 #include <memory>
 #include <ostream>
 #include <string>
@@ -24,6 +24,9 @@ using formula_text::Written;
 constexpr int32_t kSize = 300;
 constexpr const char* kRow = "equal[y,plus[a,b]]";
 constexpr const char* kSwapped = "equal[y,plus[b,a]]";
+constexpr const char* kProduct = "equal[y,times[2,x,abs[x]]]";
+constexpr const char* kGrouped = "equal[y,times[2,id[x]]]";
+constexpr int32_t kClick = -1;  // a click on the middle of b, as a code of the table
 
 // The row's state as Undo must give it back: its tree and where its caret is.
 struct RowState {
@@ -55,13 +58,14 @@ class UndoSequencesTest : public document_test::DocumentTest {
     document_test::CloseWindowForTest(window_, document_);
     ResetErrorRegister();
   }
-  // Row 0 the formula with its graphs built, row 1 "z = 0", and `held` real steps of row 1 in the
-  // history (the oldest holds z = 0, the newest z = held - 1), in a window `size` pixels square.
-  void Open(int32_t held, int32_t size = kSize) {
+  // Row 0 the formula (y = a + b unless given) with its graphs built, row 1 "z = 0", and `held`
+  // real steps of row 1 in the history (the oldest holds z = 0, the newest z = held - 1), in a
+  // window `size` pixels square.
+  void Open(int32_t held, int32_t size = kSize, const char* first = kRow) {
     Close();
     InstallAlgebraSeams();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(size, size).graphPane);
-    for (const char* row : {kRow, "equal[z,0]"}) ASSERT_NE(document_->AppendEquationRow(ReadWholeFormula(row)), nullptr);
+    for (const char* row : {first, "equal[z,0]"}) ASSERT_NE(document_->AppendEquationRow(ReadWholeFormula(row)), nullptr);
     window_ = std::make_unique<DocumentWindow>(document_.get(), nullptr);
     ASSERT_TRUE(window_->Open(size, size));
     FormulaEditor* z = window_->RowEditor(1);
@@ -87,7 +91,8 @@ class UndoSequencesTest : public document_test::DocumentTest {
     ResetEditCommandHistory();
   }
   // Sends the code by its key (Control for Command) when `keys` and it has one, otherwise as the
-  // menu's command (Paste of nothing, whose item is disabled, as the code its key would send).
+  // menu's command (Paste of nothing, whose item is disabled, and the caret motions, as the code
+  // their key would send); kClick clicks b.
   void Send(int32_t code, bool keys) {
     static const struct {
       int32_t code;
@@ -97,7 +102,24 @@ class UndoSequencesTest : public document_test::DocumentTest {
         {0x2105, kKeyLeftArrow, kKeyCommand | kKeyShift}, {0x2102, kKeyRightArrow, kKeyCommand | kKeyShift},
         {0x2106, kKeyUpArrow, kKeyCommand},    {0x2107, kKeyDownArrow, kKeyCommand},
         {kCodeClear, kKeyEscape, 0},           {kCodeBackspace, kKeyBackspace, 0},
+        {kCommandSelectAll, 'a', kKeyCommand}, {0x1600, kKeyTab, 0},
+        {0x160E, kKeyTab, kKeyShift},          {0x1610, ')', 0},
+        {0x1604, kKeyLeftArrow, 0},            {0x1603, kKeyRightArrow, 0},
+        {0x1601, kKeyUpArrow, 0},              {0x1602, kKeyDownArrow, 0},
+        {0x160D, kKeyLeftArrow, kKeyShift},    {0x160C, kKeyRightArrow, kKeyShift},
+        {0x160A, kKeyUpArrow, kKeyShift},
     };
+    if (code == kClick) {
+      const QDRect& pane = window_->Layout().mathPane;
+      window_->HandleWheel(QDPoint{int16_t(pane.top + 1), int16_t(pane.left + 1)}, 0, 100);  // row 0 in view
+      FormulaEditor* e = window_->RowEditor(0);
+      FixedRect b{};
+      GetNodeRect(e->root->children[1]->children[1], &b);
+      window_->HandleMouseDown(QDPoint{int16_t(e->frame.top + FixedToPixels((b.top + b.bottom) / 2)),
+                                       int16_t(e->frame.left + FixedToPixels((b.left + b.right) / 2))},
+                               0, 1);
+      return;
+    }
     for (const auto& k : kKeys) {
       if (keys && k.code == code) {
         window_->HandleKey(EditKeyEvent{k.character, k.character, k.modifiers});
@@ -111,15 +133,18 @@ class UndoSequencesTest : public document_test::DocumentTest {
   std::unique_ptr<DocumentWindow> window_;
 };
 
-// Each code changing nothing where it is sent in y = a + b, and a move that then does change the
-// row (Clear the command that does). The Math codes' places were found by running each on every
-// node of the row.
+// Each code changing nothing, or only the caret or the selection, where it is sent in y = a + b
+// (or the row given), and a move that then does change the row (Clear the command that does). The
+// Math and editing codes' places were found by running each on every node of the row and of
+// richer rows: only Backspace at the start and Solve in a product move the selection alone.
 struct NothingCase {
   int32_t code;
   std::vector<int> path;
   int32_t move;
   int32_t mode = SelectionCaretNode;
   const char* select = "";  // caret motions before the move or Clear, as typed
+  bool caret = false;       // the code moves the caret or the selection
+  const char* row = kRow;
 };
 
 const NothingCase kNothingCases[] = {
@@ -134,11 +159,28 @@ const NothingCase kNothingCases[] = {
     {kCodeClear, {1, 1}, 0x2108, SelectionCaretAfter, "{Shift-Left}"},  // nothing selected
     {kCodePaste, {1, 1}, 0x2108},                                        // nothing to paste
     {kCodeBackspace, {}, 0x2100, SelectionCaretBefore, "{Right}{Shift-Right}"},  // at the start
+    // Moving the caret or the selection alone: Backspace before y selects the row, Solve for x in
+    // |x| selects |x| as solved already, the caret motions by key and as codes, Select All, a click.
+    {kCodeBackspace, {0}, 0x2100, SelectionCaretBefore, "{Right}{Shift-Right}", true},
+    {0x2016, {1, 2, 0}, 0x2103, SelectionCaretNode, "", true, kProduct},
+    {0x1600, {1, 0}, 0x2108, SelectionCaretNode, "", true},   // Tab: b
+    {0x160E, {1, 1}, 0x2109, SelectionCaretNode, "", true},   // Shift-Tab: a
+    {0x1604, {1, 1}, 0x2109, SelectionCaretNode, "{Shift-Tab}", true},  // Left
+    {0x1603, {1, 0}, 0x2108, SelectionCaretNode, "{Tab}", true},        // Right
+    {0x1601, {1, 0}, 0x2103, SelectionCaretNode, "", true},   // Up: a + b
+    {0x1602, {1}, 0x2109, SelectionCaretNode, "", true},      // Down: a
+    {0x160C, {1, 0}, 0x2103, SelectionCaretNode, "", true},   // Shift-Right: a + b
+    {0x160D, {1, 1}, 0x2103, SelectionCaretNode, "", true},   // Shift-Left
+    {0x160A, {1, 0}, 0x2103, SelectionCaretNode, "", true},   // Shift-Up: a + b
+    {0x1610, {1, 1, 0}, 0x2103, SelectionCaretAfter, "{Shift-Left}", true, kGrouped},  // ")": out of (x)
+    {kCommandSelectAll, {1, 1}, 0x2100, SelectionCaretNode, "{Right}{Shift-Right}", true},
+    {kClick, {1, 0}, 0x2109, SelectionCaretNode, "{Shift-Tab}", true},
 };
 
-// From the menu and from the keys, with an empty, a partly full and a full history, then typing,
-// a move or a command: Undo gives back exactly the row before the change, no older step is lost,
-// and the code sent again keeps the redo step.
+// From the menu and from the keys, with an empty, a partly full and a full history, then typing
+// (two letters: one step), a move or a command: Undo gives back exactly the row before the change,
+// its caret where the code left it, no older step is lost, and the code sent again where it was
+// first sent keeps the redo step.
 TEST_F(UndoSequencesTest, ACodeThatChangesNothingLeavesTheHistoryAndTheNextChangeIsItsOwnStep) {
   enum Then { kTyping, kMove, kCommand };
   for (const NothingCase& c : kNothingCases) {
@@ -147,13 +189,14 @@ TEST_F(UndoSequencesTest, ACodeThatChangesNothingLeavesTheHistoryAndTheNextChang
         for (Then then : {kTyping, kMove, kCommand}) {
           SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << c.code << std::dec << (keys ? " by key, " : " by menu, ")
                                           << held << " steps held, then " << (then == kTyping ? "typing" : then == kMove ? "a move" : "a command"));
-          Open(held);
+          Open(held, kSize, c.row);
           if (HasFatalFailure()) return;
           Select(c.path, c.mode);
           FormulaEditor* e = window_->RowEditor(0);
           const RowState start = StateOf(e);
           Send(c.code, keys);
-          ASSERT_EQ(StateOf(e), start) << "the code must change nothing here";
+          ASSERT_EQ(StateOf(e).tree, start.tree) << "the code must change no formula here";
+          ASSERT_EQ(StateOf(e) != start, c.caret) << "the code must move the caret here, or nothing";
           EXPECT_TRUE(document_->graphsBuilt);
           EXPECT_EQ(document_->rows.data[0].expression, e->root);
           EXPECT_EQ(document_->undo.UndoCount(), held);
@@ -163,7 +206,7 @@ TEST_F(UndoSequencesTest, ACodeThatChangesNothingLeavesTheHistoryAndTheNextChang
           if (then != kTyping) document_test::TypeKeys(window_.get(), c.select);
           const RowState before = StateOf(e);
           if (then == kTyping) {
-            document_test::TypeKeys(window_.get(), "c");
+            document_test::TypeKeys(window_.get(), "cd");
           } else {
             Send(then == kMove ? c.move : kCodeClear, keys);
           }
@@ -171,11 +214,14 @@ TEST_F(UndoSequencesTest, ACodeThatChangesNothingLeavesTheHistoryAndTheNextChang
           EXPECT_FALSE(document_->graphsBuilt);
           const int32_t steps = std::min(held + 1, kUndoDepth);
           EXPECT_EQ(document_->undo.UndoCount(), steps);
-          EXPECT_EQ(OldestStep(), Written(held + 1 > kUndoDepth ? "equal[z,1]" : held > 0 ? "equal[z,0]" : kRow));
+          EXPECT_EQ(OldestStep(), Written(held + 1 > kUndoDepth ? "equal[z,1]" : held > 0 ? "equal[z,0]" : c.row));
           const RowState changed = StateOf(e);
           ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
           EXPECT_EQ(StateOf(e), before);
-          if (then == kTyping) Send(c.code, keys);  // changes nothing again: the redo step stays
+          if (then == kTyping) {  // changes no formula again: the redo step stays
+            Select(c.path, c.mode);
+            Send(c.code, keys);
+          }
           ASSERT_TRUE(window_->ChooseCommand(kCommandRedo));
           EXPECT_EQ(StateOf(e), changed);
         }
@@ -184,13 +230,43 @@ TEST_F(UndoSequencesTest, ACodeThatChangesNothingLeavesTheHistoryAndTheNextChang
   }
 }
 
-// A blocked move inside a run of moves ends the run: the move after it is its own step. In a new
-// row, y = a + b typed with blanks, b selected, a swap that cannot move and one that does: Undo
-// gives back the typed row with b selected, a second Undo the empty row (the typing one step).
-TEST_F(UndoSequencesTest, ABlockedMoveEndsTheRunAndLosesNoTyping) {
+// Typed y = x + 1, built, then Up, Left to the row's start and Backspace, which selects the whole
+// row and changes no formula: Undo takes back the typing, not the selection (before, that Undo put
+// back only the caret and seemed to do nothing), and Redo gives the typed row back.
+TEST_F(UndoSequencesTest, BackspaceThatSelectsTheRowIsNoStepAndUndoTakesBackTheTyping) {
+  Close();
+  document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kSize, kSize).graphPane);
+  window_ = std::make_unique<DocumentWindow>(document_.get(), nullptr);
+  ASSERT_TRUE(window_->Open(kSize, kSize));
+  document_test::TypeKeys(window_.get(), "y=x+1{Return}{Up}{Left}{Left}{Left}{Left}{Left}{Left}{Left}{Left}");
+  FormulaEditor* e = window_->RowEditor(0);
+  ASSERT_EQ(window_->ActiveRow(), 0);
+  const RowState typed = StateOf(e);
+  document_test::TypeKeys(window_.get(), "{Backspace}");
+  ASSERT_EQ(StateOf(e).tree, typed.tree);
+  ASSERT_EQ(e->caretNode, e->root) << "the whole row selected";
+  EXPECT_TRUE(document_->graphsBuilt);
+  EXPECT_EQ(document_->undo.UndoCount(), 1);
+  window_->HandleKey(EditKeyEvent{'z', 'z', kKeyCommand});
+  EXPECT_TRUE(IsPromptRoot(e));
+  EXPECT_FALSE(document_->undo.CanUndo());
+  window_->HandleKey(EditKeyEvent{'z', 'z', kKeyCommand | kKeyShift});
+  EXPECT_EQ(StateOf(e).tree, typed.tree);
+  EXPECT_FALSE(document_->undo.CanRedo());
+}
+
+// A run of moves ends where a move is blocked, and a run that puts the term back where it found it
+// changed no formula and is no step: the move after either is its own step. In a new row, y = a + b
+// typed with blanks, b selected, a swap that cannot move and one that does: Undo gives back the
+// typed row with b selected, a second Undo the empty row (the typing one step).
+TEST_F(UndoSequencesTest, ARunOfMovesEndsWhereItIsBlockedOrComesBackAndLosesNoTyping) {
   Open(0);
   Select({1, 0}, SelectionCaretNode);  // a in a + b
   FormulaEditor* e = window_->RowEditor(0);
+  for (int32_t code : {0x2109, 0x2108}) Send(code, true);  // b + a, a + b again
+  ASSERT_EQ(Bracket(e->root), Written(kRow));
+  EXPECT_EQ(document_->undo.UndoCount(), 0);
+  const RowState back = StateOf(e);
   Send(0x2109, true);  // b + a
   ASSERT_EQ(Bracket(e->root), Written(kSwapped));
   Send(0x2109, true);  // a is last now: nothing
@@ -199,6 +275,9 @@ TEST_F(UndoSequencesTest, ABlockedMoveEndsTheRunAndLosesNoTyping) {
   ASSERT_EQ(Bracket(e->root), Written(kRow));
   ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
   EXPECT_EQ(StateOf(e), moved);
+  ASSERT_TRUE(window_->ChooseCommand(kCommandUndo));
+  EXPECT_EQ(StateOf(e), back);
+  EXPECT_FALSE(document_->undo.CanUndo());
 
   window_->FocusRow(2);
   ResetEditCommandHistory();  // the click into the new row
