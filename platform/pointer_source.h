@@ -43,6 +43,9 @@ class PointerSource {
   virtual ~PointerSource() = default;
   // Waits for the next movement or release; a negative time-out waits without limit.
   virtual PointerEvent WaitPointerEvent(double timeoutSeconds) = 0;
+  // False once the release of the last press was taken, by a wait or by the event loop: a
+  // tracking loop that starts then must not wait for it. The default leaves that to the waits.
+  virtual bool IsButtonDown() { return true; }
   // Drops the keys, clicks and wheel turns that came in so far, those a wait kept for later
   // included, and those still arriving for a moment after; a window's close, resize and exposure
   // stay. The default has nothing to drop.

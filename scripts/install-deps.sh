@@ -16,7 +16,7 @@ packages=(
   libmuparser-dev                     # benchmark comparison only
   locales                             # a comma-separator locale for the number-text tests
   libsdl2-dev                         # the document window
-  xvfb libx11-dev libxtst-dev         # window tests: a virtual X server, keys and clicks sent through XTest
+  xvfb libx11-dev libxtst-dev         # the window on X11; window tests: a virtual X server, XTest keys and clicks
 )
 
 missing=()

@@ -169,6 +169,10 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
           break;
         }
         case WindowEventKind::kMouseDown: {
+          if (trace != nullptr) {  // before any tracking of the press
+            std::fprintf(trace, "press %d %d\n", event.where.h, event.where.v);
+            std::fflush(trace);
+          }
           const bool graph = PtInRect(event.where, document->Layout().graphPane);
           const bool slider = PtInRect(event.where, document->SliderStrip());
           const bool math = PtInRect(event.where, document->Layout().mathPane);

@@ -6,10 +6,17 @@ namespace {
 
 constexpr double kWaitMouseMovedSeconds = 15.0;
 
-// The one tracking step both signatures use.
+// The one tracking step both signatures use. With the button already up (its release taken by
+// an earlier loop or the event loop) it only looks at what is queued, and reports the release.
 PointerEvent TrackStep(double timeoutSeconds) {
   PointerSource* source = GetPointerSource();
   if (source == nullptr) return PointerEvent{};  // headless: kFailed
+  if (!source->IsButtonDown()) {
+    PointerEvent event = source->WaitPointerEvent(0.0);
+    if (event.kind != PointerEventKind::kCancelled && event.kind != PointerEventKind::kFailed)
+      event.kind = PointerEventKind::kReleased;
+    return event;
+  }
   if (!(timeoutSeconds >= 0.0)) timeoutSeconds = -1.0;  // negative or NaN: no limit
   return source->WaitPointerEvent(timeoutSeconds);
 }

@@ -9,8 +9,12 @@
 #include <cstring>
 
 #include "platform/utf8.h"
+#include "platform/window/x11_pointer.h"
 
 namespace {
+
+// While the button is held, how often the window system is asked whether it still is.
+constexpr uint64_t kReleaseCheckMs = 50;
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -61,6 +65,8 @@ void ForEachCharacter(const char* text, Each each) {
   for (size_t at = 0; NextUtf8Character(text, size, &at, &c);) each(c);
 }
 
+double SecondsSince(uint64_t startMs) { return static_cast<double>(SDL_GetTicks64() - startMs) / 1000.0; }
+
 QDPoint PointOf(int32_t x, int32_t y) {
   return QDPoint{static_cast<int16_t>(std::clamp(y, -32767, 32767)),
                  static_cast<int16_t>(std::clamp(x, -32767, 32767))};
@@ -79,6 +85,9 @@ SdlWindow* SdlWindow::Open(const char* title, int32_t width, int32_t height, std
   // The window shows our own pixels: its surface must not be backed by a GL renderer, whose
   // context, made on the surface's first use, fails once the views' GL contexts are current.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The window captures the pointer itself while the button is down, so that it can take the
+  // capture again when SDL lets it go (SDL's own capture cannot be renewed while it thinks it holds).
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("no display (") + SDL_GetError() + ")";
     return nullptr;
@@ -91,6 +100,8 @@ SdlWindow* SdlWindow::Open(const char* title, int32_t width, int32_t height, std
     return nullptr;
   }
   SDL_StartTextInput();
+  // SDL's Enter handler would drop the capture of a drag (platform/window/x11_pointer.h).
+  X11StopEnterNotify(window);
   return new SdlWindow(window);
 }
 
@@ -151,6 +162,11 @@ bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (sdl.button.button != SDL_BUTTON_LEFT) return false;
+      if (sdl.type == SDL_MOUSEBUTTONUP && sdlReleaseOwed_) {  // the lost release, handed to SDL
+        sdlReleaseOwed_ = false;
+        return false;
+      }
+      SetButtonDown(sdl.type == SDL_MOUSEBUTTONDOWN);
       e.kind = sdl.type == SDL_MOUSEBUTTONDOWN ? WindowEventKind::kMouseDown : WindowEventKind::kMouseUp;
       e.where = lastPointer_ = PointOf(sdl.button.x, sdl.button.y);
       e.clicks = sdl.button.clicks;
@@ -177,6 +193,11 @@ bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {
       } else if (sdl.window.event == SDL_WINDOWEVENT_CLOSE) {
         e.kind = WindowEventKind::kClose;
       } else {
+        // Taking the focus, SDL lets go of the pointer: a drag's capture is taken again.
+        if (sdl.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && buttonDown_) {
+          SDL_CaptureMouse(SDL_FALSE);
+          SDL_CaptureMouse(SDL_TRUE);
+        }
         return false;
       }
       break;
@@ -190,6 +211,52 @@ bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {
   return true;
 }
 
+void SdlWindow::SetButtonDown(bool down) {
+  buttonDown_ = down;
+  SDL_CaptureMouse(down ? SDL_TRUE : SDL_FALSE);
+}
+
+bool SdlWindow::LostRelease(WindowEvent* event) {
+  bool down = true;
+  int h = 0, v = 0;
+  if (!X11QueryFirstButton(window_, &down, &h, &v)) {
+    int left = 0, top = 0;
+    down = (SDL_GetGlobalMouseState(&h, &v) & SDL_BUTTON_LMASK) != 0;
+    SDL_GetWindowPosition(window_, &left, &top);
+    h -= left;
+    v -= top;
+  }
+  if (down) return false;
+  // A release the system sent before it answered has been read with the answer: SDL takes it.
+  SDL_PumpEvents();
+  if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEBUTTONUP, SDL_MOUSEBUTTONUP) > 0) return false;
+  // SDL still has the button down, and would take the next press for no change.
+  if ((SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0)
+    sdlReleaseOwed_ = X11QueueFirstButtonRelease(window_, h, v);
+  SetButtonDown(false);
+  WindowEvent e;
+  e.kind = WindowEventKind::kMouseUp;
+  e.where = lastPointer_ = PointOf(h, v);
+  e.modifiers = ModifierBits(SDL_GetModState());
+  *event = e;
+  return true;
+}
+
+SdlWindow::Fresh SdlWindow::NextFreshEvent(double timeoutSeconds, WindowEvent* event) {
+  if (buttonDown_) {
+    const uint64_t now = SDL_GetTicks64();
+    if (now - lastReleaseCheck_ >= kReleaseCheckMs) {
+      lastReleaseCheck_ = now;
+      if (LostRelease(event)) return Fresh::kEvent;
+    }
+    constexpr double kSlice = kReleaseCheckMs / 1000.0;
+    timeoutSeconds = timeoutSeconds < 0 ? kSlice : std::min(timeoutSeconds, kSlice);
+  }
+  SDL_Event sdl;
+  if (!NextSdlEvent(timeoutSeconds, &sdl)) return Fresh::kNothing;
+  return Translate(sdl, event) ? Fresh::kEvent : Fresh::kUnused;
+}
+
 bool SdlWindow::WaitEvent(double timeoutSeconds, WindowEvent* event) {
   const uint64_t start = SDL_GetTicks64();
   for (;;) {
@@ -198,15 +265,11 @@ bool SdlWindow::WaitEvent(double timeoutSeconds, WindowEvent* event) {
       pending_.pop_front();
       return true;
     }
-    double left = -1.0;
-    if (timeoutSeconds >= 0) {
-      left = timeoutSeconds - static_cast<double>(SDL_GetTicks64() - start) / 1000.0;
-      if (left < 0) return false;
-    }
-    SDL_Event sdl;
-    if (!NextSdlEvent(left, &sdl)) return false;
+    const double left = timeoutSeconds < 0 ? -1.0 : std::max(0.0, timeoutSeconds - SecondsSince(start));
     WindowEvent e;
-    if (Translate(sdl, &e)) pending_.push_back(e);
+    const Fresh got = NextFreshEvent(left, &e);
+    if (got == Fresh::kEvent) pending_.push_back(e);
+    if (got == Fresh::kNothing && timeoutSeconds >= 0 && SecondsSince(start) >= timeoutSeconds) return false;
   }
 }
 
@@ -223,17 +286,16 @@ PointerEvent SdlWindow::WaitPointerEvent(double timeoutSeconds) {
   }
   const uint64_t start = SDL_GetTicks64();
   for (;;) {
-    double left = -1.0;
-    const double waited = static_cast<double>(SDL_GetTicks64() - start) / 1000.0;
-    if (timeoutSeconds >= 0) left = std::max(0.0, timeoutSeconds - waited);
-    SDL_Event sdl;
-    if (!NextSdlEvent(left, &sdl)) {
+    const double left = timeoutSeconds < 0 ? -1.0 : std::max(0.0, timeoutSeconds - SecondsSince(start));
+    WindowEvent e;
+    const Fresh got = NextFreshEvent(left, &e);
+    // Only a wait that brought nothing ends at the time-out: what is queued is looked at first.
+    if (got == Fresh::kNothing && timeoutSeconds >= 0 && SecondsSince(start) >= timeoutSeconds) {
       out.kind = PointerEventKind::kTimedOut;
       out.where = lastPointer_;
       return out;
     }
-    WindowEvent e;
-    if (!Translate(sdl, &e)) continue;
+    if (got != Fresh::kEvent) continue;
     if (e.kind == WindowEventKind::kMouseMoved || e.kind == WindowEventKind::kMouseUp) {
       out.kind = e.kind == WindowEventKind::kMouseUp ? PointerEventKind::kReleased : PointerEventKind::kMoved;
       out.where = e.where;

@@ -2,8 +2,10 @@
 // keyboard and mouse into the program's events, and is the pointer source of the tracking loops
 // while a button is held (events that are not the pointer's wait for the event loop). Keys come
 // with the character produced, the base character (the key's own character, Shift kept) and the
-// modifier keys; a printable key without Control or Alt arrives once, as its text. Main thread
-// only; at most one window at a time.
+// modifier keys; a printable key without Control or Alt arrives once, as its text. While the
+// button is down the window captures the pointer, and every press is followed by one release:
+// the one that came, or one made when the window system says the button is up and its release
+// never arrived. Main thread only; at most one window at a time.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +62,7 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   // PointerSource: movements and the release of the button, Escape as a cancel; other events are
   // kept for WaitEvent.
   PointerEvent WaitPointerEvent(double timeoutSeconds) override;
+  bool IsButtonDown() override { return buttonDown_; }
   void DiscardInput() override;
   bool SetThemeCursor(int themeCursor) override;
   bool SetColorCursor(const ColorCursorImage& image) override;
@@ -74,6 +77,14 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   // Turns one SDL event into a window event; false for events the program does not use.
   bool Translate(const SDL_Event& sdl, WindowEvent* event);
   bool NextSdlEvent(double timeoutSeconds, SDL_Event* event);
+  // One wait for the next event from the window system, at most the time-out: kEvent with it
+  // translated (or with the release of a button the system has up while no release came), kUnused
+  // for an event the program does not use or keeps for later, kNothing when none came.
+  enum class Fresh : uint8_t { kNothing, kUnused, kEvent };
+  Fresh NextFreshEvent(double timeoutSeconds, WindowEvent* event);
+  // The release made when the system says the button is up and none arrived; false otherwise.
+  bool LostRelease(WindowEvent* event);
+  void SetButtonDown(bool down);
   void UseCursor(SDL_Cursor* cursor, int shown);
 
   SDL_Window* window_;
@@ -83,4 +94,7 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   std::deque<WindowEvent> pending_;  // translated events waiting for WaitEvent
   bool textAfterCommandKey_ = false;  // the text of a key already sent with Control or Alt
   QDPoint lastPointer_{0, 0};
+  bool buttonDown_ = false;      // a press translated, its release not yet
+  bool sdlReleaseOwed_ = false;  // SDL was handed a lost release: its event is not the user's
+  uint64_t lastReleaseCheck_ = 0;
 };

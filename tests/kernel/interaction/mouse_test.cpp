@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -92,6 +93,46 @@ TEST_F(Mouse, WaitMouseMovedAnswersTrueUnlessReleasedCancelledOrFailed) {
     source.Push({row.delay, row.kind, {3, 4}});
     EXPECT_EQ(WaitMouseMoved(nullptr), row.moved);
     EXPECT_EQ(Elapsed(), row.elapsed);
+  }
+}
+
+// A source whose last press was already released (the release taken by an earlier loop or by the
+// event loop), as the window reports it.
+class ReleasedPointerSource : public ScriptedPointerSource {
+ public:
+  using ScriptedPointerSource::ScriptedPointerSource;
+  bool IsButtonDown() override { return false; }
+};
+
+// A loop that starts after the release was taken waits for nothing: every entry point reports the
+// button up at once, at a release still queued. Before, each waited for the next event (a move a
+// hundred seconds on), and a loop went on after it.
+TEST_F(Mouse, TrackingStartedAfterTheReleaseEndsAtOnce) {
+  const struct {
+    const char* entry;
+    bool (*track)(QDPoint*);
+  } entries[] = {
+      {"step, no limit", [](QDPoint* p) { return TrackMouseTicks(p, -1); }},
+      {"step, 20 ticks", [](QDPoint* p) { return TrackMouseTicks(p, 20); }},
+      {"step, NaN seconds", [](QDPoint* p) { return TrackMouseWhileDown(p, nullptr, std::nan("")); }},
+      {"loop, no limit", [](QDPoint*) { return TrackMouseTicks(MouseTrackContext{}, -1); }},
+      {"wait for a move", [](QDPoint* p) { return WaitMouseMoved(p); }},
+  };
+  const ScriptedPointerSource::Step queued[] = {{100 * kSecond, Kind::kMoved, {1, 2}}, {0, Kind::kReleased, {7, 8}}};
+  for (const auto& e : entries) {
+    for (const auto& step : queued) {
+      SCOPED_TRACE(e.entry);
+      clock.Set(kStart);
+      ReleasedPointerSource source(&clock);
+      SetPointerSource(&source);
+      source.Push(step);
+      QDPoint p{0, 0};
+      EXPECT_FALSE(e.track(&p));
+      EXPECT_EQ(Elapsed(), 0u);
+      if (step.kind == Kind::kReleased && std::string(e.entry) != "loop, no limit") {
+        EXPECT_EQ(std::make_pair(p.v, p.h), std::make_pair(int16_t{7}, int16_t{8}));
+      }
+    }
   }
 }
 
