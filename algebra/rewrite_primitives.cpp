@@ -27,28 +27,6 @@ bool AsInt32(double v, int32_t* out) {
   return true;
 }
 
-int32_t BoundNameOf(const ExprNode* a) {
-  const bool indexed = (a->kind == KindSum || a->kind == KindProd) && a->arity == 3;
-  const bool integral = (a->kind == KindIntegral || a->kind == KindInt || a->kind == KindOint) && a->arity >= 2;
-  if (!indexed && !integral) return 0;
-  const ExprNode* name = a->children[1];
-  if (IsShape(name, KindEqual, 2)) {
-    name = name->children[0];
-  } else if (indexed) {
-    return 0;
-  }
-  return name->kind == KindChar ? name->value.symbol : 0;
-}
-
-int32_t NameBoundAt(const ExprNode* binder, const ExprNode* from, const ExprNode* node) {
-  const int32_t name = BoundNameOf(binder);
-  if (name == 0 || from == binder->children[0]) return name;
-  // BoundNameOf found the name as operand 1 or as the left side of operand 1.
-  const ExprNode* spelled = binder->children[1];
-  if (spelled->kind == KindEqual) spelled = spelled->children[0];
-  return node == spelled ? name : 0;
-}
-
 bool IsIndexEquation(const ExprNode* node) {
   const ExprNode* p = node != nullptr ? node->parent : nullptr;
   if (p == nullptr || node->kind != KindEqual || p->arity < 2 || p->children[1] != node) return false;

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "kernel/trees/bound_names.h"
 #include "kernel/trees/expr_node.h"
 
 // ---- Shape tests -------------------------------------------------------------------------------
@@ -31,24 +32,6 @@ bool HasNumberFirst(const ExprNode* node, uint32_t kind);
 // and values beyond the 32-bit range included.
 bool AsInt32(double v, int32_t* out);
 
-// The name a sum, product or integral binds: the index of a sum or product (three operands, the
-// second an equation whose left side is that letter), the variable of an integral (int, oint,
-// integral: the second operand, a letter or an equation whose left side is one); 0 for any other
-// node.
-int32_t BoundNameOf(const ExprNode* binder);
-// The name `binder` binds at the place of `node`, which lies in its operand `from`: its term (the
-// integrand) and the name itself are in its scope; its start, end and bounds of integration are
-// in the scope outside it (a k there is the k around the sum, not its index). 0 for no name.
-int32_t NameBoundAt(const ExprNode* binder, const ExprNode* from, const ExprNode* node);
-// visit(binder, name) for each sum, product or integral above the node, nearest first, that binds
-// a name at the node's place (NameBoundAt); true as soon as one visit answers true.
-template <class Visit>
-bool AnyBinderAbove(const ExprNode* node, Visit visit) {
-  for (const ExprNode *from = node, *a = node->parent; a != nullptr; from = a, a = a->parent) {
-    if (const int32_t name = NameBoundAt(a, from, node); name != 0 && visit(a, name)) return true;
-  }
-  return false;
-}
 // An equation that a sum, product or integral holds as its second operand: the index and its
 // start, not an equation of values (nothing is distributed over it, no move rearranges it).
 bool IsIndexEquation(const ExprNode* node);

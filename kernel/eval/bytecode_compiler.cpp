@@ -15,6 +15,7 @@
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/number_text.h"
+#include "kernel/trees/bound_names.h"
 #include "kernel/trees/node_builders.h"
 
 namespace {
@@ -124,10 +125,11 @@ bool IsBindableNode(const CompileWalk& w, const ExprNode* n) {
   return true;
 }
 
-// The term (operand 2) of a loop sum inside the tree being compiled.
+// The term of a loop sum inside the tree being compiled: its index's scope (its start and end
+// are outside it).
 bool IsLoopTerm(const CompileWalk& w, const ExprNode* n) {
   const ExprNode* p = ParentIn(w, n);
-  return p != nullptr && IsLoopSum(p) && Child(p, 2) == n;
+  return p != nullptr && IsLoopSum(p) && Child(p, ScopedOperand(p)) == n;
 }
 
 // The index variable of a loop sum: operand 0 of its index equation.
@@ -653,13 +655,16 @@ int32_t AssignSharedSlots() {
 bool CompileBatchIsOpen() { return gBatch.open; }
 
 bool HasNestedSameIndexSum(const ExprNode* tree) {
-  // For each loop sum, an enclosing loop sum of the same index up to `tree`.
+  // For each loop sum, a loop sum of the same index up to `tree` whose term holds it; one in a
+  // start or an end runs before that index exists.
   TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
   for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
     if (!IsLoopSum(n) || n == tree) continue;
     const ExprNode* index = Child(Child(n, 0), 0);
-    for (const ExprNode* a = n->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
-      if (IsLoopSum(a) && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), index)) return true;
+    for (const ExprNode *from = n, *a = n->parent; a != nullptr; from = a, a = a == tree ? nullptr : a->parent) {
+      if (IsLoopSum(a) && Child(a, ScopedOperand(a)) == from && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), index)) {
+        return true;
+      }
     }
   }
   return false;
@@ -728,7 +733,9 @@ bool IsShadowedBySumIndex(const ExprNode* node, const ExprNode* tree) {
   }
   const ExprNode* child = node;
   for (const ExprNode* a = node == tree ? nullptr : node->parent; a != nullptr; a = a == tree ? nullptr : a->parent) {
-    if (IsLoopSum(a) && Child(a, 2) == child && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), node)) return true;
+    if (IsLoopSum(a) && Child(a, ScopedOperand(a)) == child && ExpressionsAndShapesEqual(Child(Child(a, 0), 0), node)) {
+      return true;
+    }
     child = a;
   }
   return false;

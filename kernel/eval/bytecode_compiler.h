@@ -46,7 +46,8 @@ bool CompileBatchIsOpen();
 // sum, a kind that emits nothing) becomes [PushConstant NaN, End].
 int32_t CompileExpression(CompiledCode* code, ExprNode* tree, CompiledFunction* owner, bool nested);
 
-// True when some bounded sum holds another bounded sum over the same index variable.
+// True when the term of some bounded sum holds another bounded sum over the same index variable
+// (a sum in its start or end stands outside its index's scope).
 bool HasNestedSameIndexSum(const ExprNode* tree);
 
 // The defined-name key of a symbol with an optional subscript: id + (subscript + 1) * 256, or the

@@ -7,6 +7,7 @@
 
 #include "kernel/memory/growable_array.h"
 #include "kernel/numeric/elementary_functions.h"
+#include "kernel/trees/bound_names.h"
 #include "kernel/trees/tree_seams.h"
 
 namespace {
@@ -101,22 +102,15 @@ bool IsPlainVariable(const ExprNode* node) {
 
 bool IsEqualOfTwo(const ExprNode* node) { return node != nullptr && node->kind == KindEqual && node->arity == 2; }
 
-// A sum (or bounded sum) whose index equation at `slot` names the variable `id`.
-bool BindsIndex(const ExprNode* sum, int slot, int32_t id) {
-  if (sum->arity != 3) return false;
-  const ExprNode* equation = sum->children[slot];
-  return equation->kind == KindEqual && equation->arity >= 1 && IsCharWithId(equation->children[0], id);
-}
-
 enum class Binding { BelowRoot, AtRootOrNone, AboveRoot };
 
-// Where the nearest bounded sum binding the variable `node` as its index lies relative to
-// `root` (null: every binder counts as below). A binder reached only after the walk met root
-// (or the variable is root itself) is above it.
+// Where the nearest bounded sum binding the variable `node` at its place (its term, or the index
+// itself) lies relative to `root` (null: every binder counts as below). A binder reached only
+// after the walk met root (or the variable is root itself) is above it.
 Binding IndexBinding(const ExprNode* node, const ExprNode* root) {
   bool metRoot = node == root;
-  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
-    if (a->kind == KindBoundedSum && BindsIndex(a, 0, node->value.symbol)) {
+  for (const ExprNode *from = node, *a = node->parent; a != nullptr; from = a, a = a->parent) {
+    if (a->kind == KindBoundedSum && NameBoundAt(a, from, node) == node->value.symbol) {
       if (a == root) return Binding::AtRootOrNone;
       return metRoot ? Binding::AboveRoot : Binding::BelowRoot;
     }
@@ -139,20 +133,31 @@ bool InsideIfCondition(const ExprNode* node) {
   return false;
 }
 
-// A plain variable inside the term of a sum that names it as its index.
+// A plain variable inside the term of a sum that names it as its index, or that index itself.
 bool BoundBySum(const ExprNode* node) {
-  for (const ExprNode* a = node->parent; a != nullptr; a = a->parent) {
-    if (a->kind == KindSum && BindsIndex(a, 1, node->value.symbol)) return true;
-  }
-  return false;
+  const int32_t id = node->value.symbol;
+  return AnyBinderAbove(node, [id](const ExprNode* a, int32_t name) { return a->kind == KindSum && name == id; });
 }
 
-// The index name a bounded sum binds, or 0 when it binds none.
-int32_t BoundIndexName(const ExprNode* node) {
-  if (node->kind != KindBoundedSum || node->arity != 3) return 0;
-  const ExprNode* equation = node->children[0];
-  if (equation->kind != KindEqual || equation->arity < 1 || !IsCharNode(equation->children[0])) return 0;
-  return equation->children[0]->value.symbol;
+// A sum or bounded sum: the binders the classifier's rules read (null: no).
+bool IsSumBinder(const ExprNode* node) {
+  return node != nullptr && (node->kind == KindSum || node->kind == KindBoundedSum);
+}
+
+// The bounded sum whose term the node is, when the tree holds that sum (binders above the tree
+// are kept apart); null when none.
+const ExprNode* BoundedSumOpenedBy(const ExprNode* node, const ExprNode* tree) {
+  const ExprNode* opened = node != tree ? BinderScopedAt(node) : nullptr;
+  return opened != nullptr && opened->kind == KindBoundedSum ? opened : nullptr;
+}
+
+// The binder whose name `node` spells lies in the tree (at its root or below): the walk up from
+// the letter meets the binder before it leaves the tree.
+bool NamedInside(const ExprNode* node, const ExprNode* binder, const ExprNode* tree) {
+  for (const ExprNode* n = node; n != binder; n = n->parent) {
+    if (n == tree) return false;
+  }
+  return true;
 }
 
 // What the rules need to know about a node's ancestors, worked out by the caller: from the
@@ -239,7 +244,10 @@ class SurroundingsScan {
  public:
   SurroundingsScan(const ExprNode* tree, const ExprNode* root) : tree_(tree), root_(root) {
     ifConditions_ = InsideIfCondition(tree) ? 1 : 0;
-    for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) Bind(a, outside_, false);
+    AnyBinderAbove(tree, [this](const ExprNode* a, int32_t name) {
+      if (IsSumBinder(a) && !outside_.Push(Binder{a->kind, name, false, nullptr})) overflowed_ = true;
+      return overflowed_;
+    });
   }
   ~SurroundingsScan() {
     GrowArrayFree(inside_.more);
@@ -249,9 +257,13 @@ class SurroundingsScan {
   SurroundingsScan& operator=(const SurroundingsScan&) = delete;
   bool Overflowed() const { return overflowed_; }
 
-  // The surroundings of a node just entered (its ancestors' binders are on the stacks).
+  // The surroundings of a node just entered (the binders whose scopes hold it are on the stacks).
   Surroundings Enter(const ExprNode* node) {
     if (node != tree_ && IsIfCondition(node)) ++ifConditions_;
+    const ExprNode* opened = node != tree_ ? BinderScopedAt(node) : nullptr;
+    if (IsSumBinder(opened) && !inside_.Push(Binder{opened->kind, BoundNameOf(opened), opened == root_, node})) {
+      overflowed_ = true;
+    }
     Surroundings around{};
     around.plainVariable = IsPlainVariable(node);
     around.ifCondition = (IsComparisonKind(node->kind) || node->kind == KindEqual) && ifConditions_ > 0;
@@ -264,22 +276,29 @@ class SurroundingsScan {
       } else if (Finds(outside_, KindBoundedSum, name) != nullptr) {
         around.binding = root_ != nullptr ? Binding::AboveRoot : Binding::BelowRoot;
       }
+      // The index letter itself is in its own sum's scope, the nearest of all.
+      const ExprNode* own = BinderNamedBy(node);
+      if (own != nullptr && own->kind == KindSum) around.boundBySum = true;
+      if (own != nullptr && own->kind == KindBoundedSum) {
+        const bool inside = NamedInside(node, own, tree_);
+        around.binding = inside ? (own == root_ ? Binding::AtRootOrNone : Binding::BelowRoot)
+                                : (root_ != nullptr ? Binding::AboveRoot : Binding::BelowRoot);
+      }
     }
-    Bind(node, inside_, node == root_);
     return around;
   }
   void Leave(const ExprNode* node) {
-    if (inside_.count > 0 && inside_.At(inside_.count - 1)->node == node) inside_.Pop();
+    if (inside_.count > 0 && inside_.At(inside_.count - 1)->scope == node) inside_.Pop();
     if (node != tree_ && IsIfCondition(node)) --ifConditions_;
   }
 
  private:
   static constexpr int kInlineBinders = 32;
   struct Binder {
-    const ExprNode* node;
-    uint32_t kind;  // KindSum (index equation at slot 1) or KindBoundedSum (at slot 0)
+    uint32_t kind;  // KindSum or KindBoundedSum
     int32_t name;
     bool atRoot;
+    const ExprNode* scope;  // the term whose walk it lasts (null above the tree)
   };
   // The first binders in place, the rest on the heap.
   struct Binders {
@@ -301,14 +320,6 @@ class SurroundingsScan {
       if (--count >= kInlineBinders) --more.count;
     }
   };
-  // Pushes the binder a node is, if any.
-  void Bind(const ExprNode* node, Binders& stack, bool atRoot) {
-    const int slot = node->kind == KindSum ? 1 : node->kind == KindBoundedSum ? 0 : -1;
-    if (slot < 0 || node->arity != 3) return;
-    const ExprNode* equation = node->children[slot];
-    if (equation->kind != KindEqual || equation->arity < 1 || !IsCharNode(equation->children[0])) return;
-    if (!stack.Push(Binder{node, node->kind, equation->children[0]->value.symbol, atRoot})) overflowed_ = true;
-  }
   // The innermost binder of the kind and name.
   static const Binder* Finds(const Binders& stack, uint32_t kind, int32_t name) {
     for (int i = stack.count - 1; i >= 0; --i) {
@@ -547,15 +558,15 @@ bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root
 AllowedUnderScan::AllowedUnderScan(const ExprNode* tree) : tree_(tree) {
   if (tree == nullptr) return;
   ifConditions_ = InsideIfCondition(tree) ? 1 : 0;
-  for (const ExprNode* a = tree->parent; a != nullptr; a = a->parent) {
-    const int32_t name = BoundIndexName(a);
-    if (name == 0 || BoundOutside(name)) continue;
+  AnyBinderAbove(tree, [this](const ExprNode* a, int32_t name) {
+    if (a->kind != KindBoundedSum || BoundOutside(name)) return false;
     if (outsideCount_ == kMaxBinders) {
       outsideLost_ = true;
-      break;
+      return true;
     }
     outside_[outsideCount_++] = name;
-  }
+    return false;
+  });
 }
 
 bool AllowedUnderScan::BoundOutside(int32_t name) const {
@@ -567,6 +578,13 @@ bool AllowedUnderScan::BoundOutside(int32_t name) const {
 
 int AllowedUnderScan::Enter(const ExprNode* node, int depth) {
   if (node != tree_ && IsIfCondition(node)) ++ifConditions_;
+  if (const ExprNode* sum = BoundedSumOpenedBy(node, tree_)) {
+    if (bindersLost_ > 0 || binderCount_ == kMaxBinders) {
+      ++bindersLost_;
+    } else {
+      binders_[binderCount_++] = Binder{BoundNameOf(sum), depth - 1};
+    }
+  }
   Surroundings around{};
   around.plainVariable = IsPlainVariable(node);
   around.binding = Binding::AtRootOrNone;  // the answer with the binder as root, or with none
@@ -575,28 +593,26 @@ int AllowedUnderScan::Enter(const ExprNode* node, int depth) {
   int limit = alone ? kNoLimit : 0;
   if (around.plainVariable) {
     // Below its binder the variable varies, at the binder the later rules answer, above it
-    // the sum makes it constant.
+    // the sum makes it constant. The index letter itself is in its own sum's scope, the nearest
+    // of all.
     const int32_t name = node->value.symbol;
+    const ExprNode* own = BinderNamedBy(node);
     int binder = binderCount_ - 1;
     while (binder >= 0 && binders_[binder].name != name) --binder;
-    if (bindersLost_ > 0 || (binder < 0 && (outsideLost_ || BoundOutside(name)))) {
+    if (own != nullptr && own->kind == KindBoundedSum) {
+      const int ownDepth = depth - (own == node->parent ? 1 : 2);
+      limit = !NamedInside(node, own, tree_) ? 0 : alone ? ownDepth + 1 : ownDepth;
+    } else if (bindersLost_ > 0 || (binder < 0 && (outsideLost_ || BoundOutside(name)))) {
       limit = 0;
     } else if (binder >= 0) {
       limit = alone ? binders_[binder].depth + 1 : binders_[binder].depth;
-    }
-  }
-  if (const int32_t name = BoundIndexName(node); name != 0) {
-    if (bindersLost_ > 0 || binderCount_ == kMaxBinders) {
-      ++bindersLost_;
-    } else {
-      binders_[binderCount_++] = Binder{name, depth};
     }
   }
   return limit;
 }
 
 void AllowedUnderScan::Leave(const ExprNode* node) {
-  if (BoundIndexName(node) != 0) {
+  if (BoundedSumOpenedBy(node, tree_) != nullptr) {
     if (bindersLost_ > 0) {
       --bindersLost_;
     } else {

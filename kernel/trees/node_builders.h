@@ -65,10 +65,12 @@ bool IsNonSmoothKind(uint32_t kind);
 bool IsColumnOfRows(const ExprNode* node, int rows);
 
 // True when the node is acceptable under the flags (rules tried in order, the first that
-// matches answers). An index variable of an internal bounded sum is accepted when that sum lies
-// strictly below `root` (null: anywhere above); when the sum lies above root the index varies
-// inside the subtree and the answer is false whatever the flags; a sum at root itself leaves
-// the variable to the later rules (flag 32 accepts it as a parameter of the whole sum).
+// matches answers). A sum binds its index in its term and at the index letter only: a letter in
+// its start or end is the one outside it (NameBoundAt). An index variable of an internal bounded
+// sum is accepted when that sum lies strictly below `root` (null: anywhere above); when the sum
+// lies above root the index varies inside the subtree and the answer is false whatever the flags;
+// a sum at root itself leaves the variable to the later rules (flag 32 accepts it as a parameter
+// of the whole sum).
 bool ClassifyNodeKind(const ExprNode* node, uint32_t flags, const ExprNode* root);
 // Every node passes with flags 0 (no root: a bounded sum anywhere above binds its index).
 bool AllNodesAllowed(const ExprNode* tree);
@@ -102,10 +104,10 @@ class AllowedUnderScan {
   };
   bool BoundOutside(int32_t name) const;
   const ExprNode* tree_;
-  Binder binders_[kMaxBinders];  // bounded sums on the path from the tree, innermost last
+  Binder binders_[kMaxBinders];  // bounded sums whose terms hold the node, innermost last
   int binderCount_ = 0;
   int bindersLost_ = 0;          // binders past the capacity, innermost of all
-  int32_t outside_[kMaxBinders]; // index names bound above the tree
+  int32_t outside_[kMaxBinders]; // index names bound at the tree's place by sums above it
   int outsideCount_ = 0;
   bool outsideLost_ = false;
   int ifConditions_ = 0;         // if conditions the current node lies in

@@ -8,6 +8,7 @@
 #include "kernel/eval/bytecode_compiler.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/memory/memory_budget.h"
+#include "kernel/trees/node_builders.h"
 #include "tests/kernel/eval/evaluation_test_support.h"
 
 using namespace evaltest;
@@ -144,6 +145,49 @@ TEST_F(CompileTest, SumsEvaluateIncludingNestedSumsAndShadowingIndexes) {
   EXPECT_TRUE(ExpressionsEqual(f->tree, expected));  // the tree is left as it was
   FreeExpression(expected);
   Free(f);
+}
+
+// A sum binds its index in its term only: a k in its start or end is the k outside it (the
+// coordinate x, the parameter a, the defined name k, or an enclosing sum's index), and a sum in
+// another's start or end over the same letter runs before that index exists. Each formula at
+// points of both signs (x = a = k = the point; values by hand), whether it is constant as a whole,
+// and whether its outermost sum's start and end are.
+TEST_F(CompileTest, LettersInASumsBoundsAreTheOuterOnes) {
+  SetParameterLetter('a');
+  static double point;
+  SetDefinedValueLookup([](Complex* out, int32_t key) { *out = Complex{key == 'k' ? point : kUndefinedReal, 0.0}; });
+  const struct {
+    const char* tree;
+    double at[2];
+    double expected[2];
+    bool constant, startConstant, endConstant;
+  } cases[] = {
+      {"bsum[equal[k,1],x,k]", {4, -3}, {10, 0}, false, true, false},
+      {"bsum[equal[k,1],k,k]", {4, -3}, {10, 0}, true, true, true},     // 1 + ... + k
+      {"bsum[equal[a,1],a,a]", {4, -2}, {10, 0}, true, true, true},     // the parameter as end and index
+      {"bsum[equal[k,k],3,k]", {2, -2}, {5, 3}, true, true, true},      // k + ... + 3
+      {"bsum[equal[a,a],x,a]", {3, -1}, {3, -1}, false, true, false},   // from a to x
+      {"plus[x,bsum[equal[k,1],plus[k,1],k]]", {2, -2}, {8, -2}, false, true, true},
+      // A sum over k as the end or start of a sum over k: (1 + ... + 6) x, and (3 + 4) x.
+      {"bsum[equal[k,1],bsum[equal[k,1],3,k],times[k,x]]", {2, -1}, {42, -21}, false, true, true},
+      {"bsum[equal[k,bsum[equal[k,1],2,k]],4,times[k,x]]", {1, -2}, {7, -14}, false, true, true},
+      // A sum from 1 to k inside a sum over k: (1 + 3 + 6) x.
+      {"bsum[equal[k,1],3,bsum[equal[j,1],k,times[j,x]]]", {1, -1}, {10, -10}, false, true, true},
+  };
+  for (const auto& c : cases) {
+    for (int p = 0; p < 2; ++p) {
+      point = c.at[p];
+      SetParameterValue(point);
+      EXPECT_EQ(ValueAt(c.tree, point), c.expected[p]) << c.tree << " at " << point;
+    }
+    ExprNode* tree = Tree(c.tree);
+    const ExprNode* sum = tree->kind == KindPlus ? tree->children[1] : tree;
+    EXPECT_EQ(IsConstantSubtree(tree), c.constant) << c.tree;
+    EXPECT_EQ(IsConstantSubtree(sum->children[0]->children[1]), c.startConstant) << c.tree;
+    EXPECT_EQ(IsConstantSubtree(sum->children[1]), c.endConstant) << c.tree;
+    FreeExpression(tree);
+  }
+  SetDefinedValueLookup(nullptr);
 }
 
 TEST_F(CompileTest, ProgramsThatCannotRunSoundlyBecomeUndefinedWithoutError) {

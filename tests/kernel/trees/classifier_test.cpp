@@ -43,7 +43,7 @@ void ExpectCases(const std::vector<NodeCase>& cases) {
 
 // The rules in order, each on the cases that tell it from its neighbours and from earlier rules.
 TEST_F(ClassifierTest, RulesAnswerInOrder) {
-  const char* sum = "sum[10,equal[k,1],power[k,2]]";
+  const char* sum = "sum[power[k,2],equal[k,1],10]";  // term, index equation, end
   const char* bsum = "plus[bsum[equal[k,1],10,times[k,2]],1]";
   const char* nested = "bsum[equal[k,1],10,bsum[equal[j,1],5,times[k,j,a]]]";  // the inner term uses both
   ExpectCases({
@@ -52,12 +52,12 @@ TEST_F(ClassifierTest, RulesAnswerInOrder) {
       {"function[oppartial[x],f]", {0}, 1, true},          {"function[f,x]", {}, 1, false},
       {"function[oppartial[plus[x,1]],f]", {0}, 1, false},  {"plus[oppartial[x],1]", {0}, 1, false},
       {sum, {}, 4, true},                                   {sum, {}, 0, false},
-      {"sum[10,equal[k,1,2],k]", {}, 4, false},             // an equation of three operands
+      {"sum[k,equal[k,1,2],10]", {}, 4, false},             // an equation of three operands
       {"sum[equal[a,b],equal[k,1],k]", {0}, 4, true},       // any equation directly under a sum
-      {sum, {1, 0}, 4, true},                               {"sum[10,equal[k,1],power[j,2]]", {2, 0}, 4, false},
-      {"sum[10,equal[t,1],power[t,2]]", {2, 0}, 4, false},  // a coordinate is no plain variable
-      {"plus[sum[10,equal[k,1],k],k]", {1}, 4, false},      // outside the sum
-      {sum, {2, 0}, 4, true, {2}},                          // unlike a bounded sum, wherever the root is
+      {sum, {1, 0}, 4, true},                               {"sum[power[j,2],equal[k,1],10]", {0, 0}, 4, false},
+      {"sum[power[t,2],equal[t,1],10]", {0, 0}, 4, false},  // a coordinate is no plain variable
+      {"plus[sum[k,equal[k,1],10],k]", {1}, 4, false},      // outside the sum
+      {sum, {0, 0}, 4, true, {0}},                          // unlike a bounded sum, wherever the root is
       // 3: bounded sums bind their index strictly below the root.
 
       {bsum, {0}, 0, true},                         {"bsum[plus[k,1],10,k]", {}, 0, false},
@@ -101,11 +101,40 @@ TEST_F(ClassifierTest, RulesAnswerInOrder) {
   });
 }
 
+// A sum binds its index in its term and at the index letter only; a letter in its start or end
+// is the one outside it: a plain variable there, a parameter under flag 32, or the index of an
+// enclosing sum (answers by hand from the rules).
+TEST_F(ClassifierTest, LettersInASumsBoundsAreTheOuterOnes) {
+  const char* sum = "sum[k,equal[k,k],k]";       // term, equal(index, start), end
+  const char* bsum = "bsum[equal[k,k],plus[k,1],k]";  // equal(index, start), end, term
+  const char* inner = "bsum[equal[k,1],3,bsum[equal[j,1],k,j]]";  // the inner end is the outer index
+  ExpectCases({
+      {sum, {0}, 4, true},          {sum, {1, 0}, 4, true},      // the term and the index itself
+      {sum, {1, 1}, 4, false},      {sum, {2}, 4, false},        // start and end: a plain variable
+      {sum, {2}, 37, true},         {sum, {2}, 37, true, {2}},   // ... a parameter of the formula
+      {bsum, {2}, 0, true, kNoRoot},      {bsum, {0, 0}, 0, true, kNoRoot},
+      {bsum, {0, 1}, 0, false, kNoRoot},  {bsum, {1, 0}, 0, false, kNoRoot},
+      {bsum, {1, 0}, 32, true, {1}},      {bsum, {0, 1}, 32, true, {0}},  // constant where the index is not
+      {bsum, {0, 0}, 32, false, {0}},     // the index under its own equation as root varies
+      {inner, {2, 1}, 0, true, kNoRoot},  {inner, {2, 1}, 32, true},  // bound by the outer sum, at root
+      {inner, {2, 1}, 32, false, {2}},    // the outer index varies inside the inner sum
+  });
+  struct Case { const char* tree; bool allowed, under; };
+  const Case cases[] = {{"bsum[equal[k,1],k,k]", false, true}, {"bsum[equal[k,k],3,k]", false, true},
+                        {"bsum[equal[k,1],3,k]", true, true},  {"bsum[equal[k,1],x,k]", false, false}};
+  for (const Case& c : cases) {
+    ExprNode* tree = Build(c.tree);
+    EXPECT_EQ(AllNodesAllowed(tree), c.allowed) << c.tree;
+    EXPECT_EQ(AllNodesAllowedUnder(tree), c.under) << c.tree;
+    FreeExpression(tree);
+  }
+}
+
 TEST_F(ClassifierTest, TreeWrappers) {
   struct Case { const char* tree; bool allowed, under, classifiable, constant; };
   const Case cases[] = {{"plus[1,sin[pi]]", true, true, true, true},      {"sin[x]", false, false, false, false},
                         {"times[a,2]", false, true, false, true},           {"interval[1,2]", false, false, true, true},
-                        {"sum[10,equal[k,1],times[a,k]]", false, false, false, true},
+                        {"sum[times[a,k],equal[k,1],10]", false, false, false, true},
                         {"bsum[equal[k,1],10,times[a,k]]", false, true, false, true},
                         {"bsum[equal[k,1],10,times[2,k]]", true, true, true, true},
                         {"plus[indexes[a,2],1]", false, true, false, true}};
@@ -183,7 +212,8 @@ void ExpectTreeWideAnswersOfEveryNode(const ExprNode* tree, int& constant, int& 
 
 // The tree-wide questions keep what each node needs of its ancestors on the way down; over random
 // trees with sums, bounded sums and conditions, with binders above the subtree asked about, and
-// with the free variable set or not, each answers as the rule asked node by node does.
+// with the free variable set or not, each answers as the rule asked node by node does; so does
+// AllNodesAllowedUnder (the compiler's constancy, its binders above the subtree included).
 TEST_F(ClassifierTest, TreeWideQuestionsAnswerAsTheRuleNodeByNode) {
   tree_test::RandomTree random(11, {KindSum, KindBoundedSum, KindEqual, KindIf, KindLessthan, KindPlus, KindSin, KindInterval},
                                {'k', 'j', 'a', 'x', 'e', SymPi});
@@ -192,6 +222,10 @@ TEST_F(ClassifierTest, TreeWideQuestionsAnswerAsTheRuleNodeByNode) {
     SetFreeVariable(t % 3 == 0 ? 'a' : 0);
     ExprNode* tree = random.Make(2 + t % 6);
     ExpectTreeWideAnswersOfEveryNode(tree, constant, varying);
+    TreeCursor cursor(tree, WalkOrder::kPreOrder);
+    for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+      ASSERT_EQ(AllNodesAllowedUnder(n), EveryNodeByRule(n, ClassifyParameters, n, false)) << Text(n) << " in " << Text(tree);
+    }
     FreeExpression(tree);
   }
   EXPECT_TRUE(constant > 500 && varying > 500) << constant << " " << varying;

@@ -165,7 +165,8 @@ class RandomTree {
     return node;
   }
 
-  ExprNode* Index() { return NewBinaryNode(KindEqual, Leaf(), NewNumberNode(1)); }
+  // index = 1, or index = a letter (which may be the index's own, as in a start of k).
+  ExprNode* Index() { return NewBinaryNode(KindEqual, Leaf(), Chance(50) ? NewNumberNode(1) : Leaf()); }
 
   ExprNode* Leaf() {
     if (Chance(30)) return NewNumberNode(Below(7) - 2);
