@@ -115,46 +115,51 @@ void GraphRelation2D::Compute(int32_t budget) {
   if (bits_ == nullptr) return;
   const uint32_t deadline = ComputeDeadline(budget);
   while (pending_.count > 0 && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
-    const QDRect r = pending_.data[--pending_.count];
-    if (!EmptyRect(r)) DecideRect(r);  // the all-zero rectangle of a restored bitmap is skipped
+    if (EmptyRect(pending_.data[pending_.count - 1])) {
+      --pending_.count;  // the all-zero rectangle of a restored bitmap
+      continue;
+    }
+    DecideTopRect();
   }
   if (IsComplete()) FrameCacheStoreIfAsked(cache_, bits_, BitmapBytes());
 }
 
-void GraphRelation2D::DecideRect(const QDRect& r) {
+void GraphRelation2D::DecideTopRect() {
+  // The rectangle stays queued until it is decided: a Compute abandoned in one of its evaluations
+  // finds it again, and deciding a pixel twice sets it the same.
+  const int32_t at = pending_.count - 1;
+  const QDRect r = pending_.data[at];
   Interval value;
   EvaluateIntervalXY(relation_, EdgeX(r.left), EdgeX(r.right), EdgeY(r.bottom), EdgeY(r.top), &value.lo, &value.hi);
   ++evaluations_;
+  const int32_t width = RectWidth(r), height = RectHeight(r);
   if (IsTrue(value)) {
     FillPackedBitmapRect(Bitmap(), r, kRelationHolds);
-    return;
-  }
-  if (IsFalse(value)) return;
-  // Undefined on a rectangle goes on down to the pixels, where it leaves a pixel blank: a machine
-  // that marks a box undefined only where the relation is undefined throughout loses nothing
-  // either way, and one that marks a partly undefined box so loses no more than single pixels.
-  const int32_t width = RectWidth(r), height = RectHeight(r);
-  if (width <= kRelationTile && height <= kRelationTile) {
+  } else if (!IsFalse(value) && width <= kRelationTile && height <= kRelationTile) {
+    // Undefined on a rectangle goes on down to the pixels, where it leaves a pixel blank: a
+    // machine that marks a box undefined only where the relation is undefined throughout loses
+    // nothing either way, and one that marks a partly undefined box so loses no more than single
+    // pixels.
     DecidePixels(r);
-    return;
-  }
-  QDRect first = r, second = r;  // left (upper) half decided first
-  if (width > 1 && width > height) {
-    first.right = second.left = static_cast<int16_t>(r.left + width / 2);
-  } else {
-    first.bottom = second.top = static_cast<int16_t>(r.top + height / 2);
-  }
-  if (Queue(second, false)) {
+  } else if (!IsFalse(value)) {
+    QDRect first = r, second = r;  // left (upper) half decided first
+    if (width > 1 && width > height) {
+      first.right = second.left = static_cast<int16_t>(r.left + width / 2);
+    } else {
+      first.bottom = second.top = static_cast<int16_t>(r.top + height / 2);
+    }
+    pending_.data[at] = second;
     if (Queue(first, false)) return;
-    --pending_.count;
-  }
-  // No room to queue the halves: the rectangle is decided tile by tile now.
-  for (int32_t top = r.top; top < r.bottom; top += kRelationTile) {
-    for (int32_t left = r.left; left < r.right; left += kRelationTile) {
-      DecidePixels(MakeRect(left, top, std::min<int32_t>(left + kRelationTile, r.right),
-                            std::min<int32_t>(top + kRelationTile, r.bottom)));
+    // No room to queue the other half: the rectangle is decided tile by tile now.
+    pending_.data[at] = r;
+    for (int32_t top = r.top; top < r.bottom; top += kRelationTile) {
+      for (int32_t left = r.left; left < r.right; left += kRelationTile) {
+        DecidePixels(MakeRect(left, top, std::min<int32_t>(left + kRelationTile, r.right),
+                              std::min<int32_t>(top + kRelationTile, r.bottom)));
+      }
     }
   }
+  --pending_.count;
 }
 
 void GraphRelation2D::DecidePixels(const QDRect& r) {

@@ -79,7 +79,9 @@ class GraphRelation2D final : public GraphKind2D {
   // row v (a pixel's centre lies on a whole pixel).
   double EdgeX(int32_t h) const;
   double EdgeY(int32_t v) const;
-  void DecideRect(const QDRect& r);
+  // Decides the rectangle on top of the queue: filled, left blank, decided pixel by pixel, or
+  // replaced by its two halves. It leaves the queue only once decided.
+  void DecideTopRect();
   // Pixel by pixel, for a rectangle of at most kRelationTile a side.
   void DecidePixels(const QDRect& r);
   // Settles one pixel whose box gave `value`.

@@ -1,0 +1,109 @@
+// Graphs computed in turns on the compute worker: whether a graph is computed at one go, in slices
+// of a timer unit that suspend it in the middle of its values, or with those suspended computes
+// abandoned again and again, the graph pane shows the same pixels once every view is ready.
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "algebra/algebra_seams.h"
+#include "document/document_window.h"
+#include "graphs/core/compute_worker.h"
+#include "graphs/view3d/graph_view_3d.h"
+#include "graphs/view4d/graph_view_4d.h"
+#include "graphs/viewset/graph_view_set.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+constexpr int32_t kWidth = 180, kHeight = 240;
+
+struct NullSurface final : WindowSurface {
+  void Present(const Port&, const QDRect&) override {}
+};
+
+enum class Slicing { kAtOneGo, kSuspended, kAbandoned };
+
+class ComputeTurnsTest : public document_test::DocumentTest {
+ protected:
+  void TearDown() override {
+    document_test::CloseWindowForTest(window_, document_);
+    DocumentTest::TearDown();
+  }
+  // The graph pane's pixels once every view is ready, computed as `slicing` says. Counts the
+  // slices that ended suspended and the computes abandoned.
+  std::vector<uint32_t> Computed(const std::string& text, Slicing slicing) {
+    window_.reset();
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    EXPECT_TRUE(document_test::ReadDocumentText(text + "\n", document_.get()));
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    EXPECT_TRUE(window_->Open(kWidth, kHeight));
+    GraphViewSet* set = &document_->viewSet;
+    // The space views hold still: their spin turns them by the time between two frames.
+    if (set->first3D != nullptr) set->first3D->spinSpeed = 0;
+    if (set->view4D != nullptr) set->view4D->spinSpeed1 = set->view4D->spinSpeed2 = 0;
+    if (slicing == Slicing::kAtOneGo) UseComputeWorker(false);
+    std::mt19937 random(7);
+    for (int slice = 0; slice < 2'000'000 && !ViewSetAllViewsReady(set); ++slice) {
+      ViewSetIdleTick(set, slicing == Slicing::kAtOneGo ? 1 << 30 : 1);
+      if (!ComputeSuspended()) continue;
+      ++suspended_;
+      // Abandoned now and then, a few dozen times: a unit of many slices must get to its end.
+      if (slicing == Slicing::kAbandoned && abandoned_ < 30 && random() % 3 == 0) {
+        AbandonSuspendedCompute();
+        ++abandoned_;
+      }
+    }
+    EXPECT_TRUE(ViewSetAllViewsReady(set)) << text;
+    window_->RedrawAll();
+    const Port* buffer = window_->Buffer();
+    const QDRect pane = window_->Layout().graphPane;
+    std::vector<uint32_t> pixels;
+    for (int v = pane.top; v < pane.bottom; ++v)
+      for (int h = pane.left; h < pane.right; ++h) pixels.push_back(buffer->pixels[v * (buffer->rowBytes / 4) + h]);
+    return pixels;
+  }
+  NullSurface surface_;
+  std::unique_ptr<DocumentRecord> document_;
+  std::unique_ptr<DocumentWindow> window_;
+  int suspended_ = 0, abandoned_ = 0;
+};
+
+// The documents: one a graph kind, each over a sum of some 24,000 instructions a value, so that
+// every value takes a turn: S(u) is 1.64 u, give or take.
+std::string S(const std::string& u) { return "sum[over[" + u + ",power[k,2]],equal[k,1],4000]"; }
+const std::string kDocuments[] = {
+    "equal[y," + S("x") + "]",
+    "equal[x," + S("y") + "]",
+    "leq[y," + S("x") + "]",
+    "equal[plus[power[x,2],power[y,2]]," + S("plus[4,times[x,y]]") + "]",
+    "equal[matrix[2,1,x,y],matrix[2,1,cos[times[6,t]]," + S("sin[times[6,t]]") + "]]",
+    "equal[r," + S("theta") + "]",
+    "equal[matrix[3,1,h,s,v],matrix[3,1," + S("times[x,y]") + ",0.35,1]]",
+    "@xytype=2 equal[z," + S("times[x,y]") + "]",
+    "@xytype=3 equal[z," + S("times[x,y]") + "]",
+    "equal[function[optotal[x],y]," + S("times[x,y]") + "]",
+    "@view=3d\nequal[z," + S("times[x,y]") + "]",
+    "@view=3d\nequal[plus[power[x,2],power[y,2],power[z,2]]," + S("plus[2,x]") + "]",
+    "@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,cos[times[6,t]],sin[times[6,t]]," + S("t") + "]]",
+    "@view=4d\nequal[w," + S("z") + "]",
+    "@view=4d\nequal[matrix[4,1,x,y,u,v],matrix[4,1," + S("t") + ",t,t,t]]",
+};
+
+class EveryKind : public ComputeTurnsTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(EveryKind, DrawsTheSamePixelsHoweverItsComputingIsCutUp) {
+  InstallAlgebraSeams();
+  const std::string& text = GetParam();
+  const std::vector<uint32_t> whole = Computed(text, Slicing::kAtOneGo);
+  suspended_ = abandoned_ = 0;
+  EXPECT_TRUE(Computed(text, Slicing::kSuspended) == whole) << text << ": suspended " << suspended_ << " times";
+  EXPECT_GT(suspended_, 0) << text;
+  suspended_ = abandoned_ = 0;
+  EXPECT_TRUE(Computed(text, Slicing::kAbandoned) == whole) << text << ": abandoned " << abandoned_ << " times";
+  EXPECT_GT(abandoned_, 0) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(ComputeTurnsTest, EveryKind, testing::ValuesIn(kDocuments));
+
+}  // namespace
