@@ -53,6 +53,35 @@ TEST_F(CoopThreads, RoundRobinOverWorkersThenMain) {
   EXPECT_EQ(log, "ABMABMaMBMbM");
 }
 
+// A direct worker among round-robin ones: the round-robin never reaches it, its own round-robin
+// yield returns at once, and it runs only when named; ending, it hands the baton to main.
+TEST_F(CoopThreads, DirectWorkersRunOnlyWhenNamed) {
+  std::string log;
+  Looper a{&log, 'A', 2};
+  ASSERT_NE(CoopCreateThread(LoopAndYield, &a, 0), kCoopNoThread);
+  const CoopThreadId direct = CoopCreateDirectThread(
+      [](void* raw) {
+        auto* l = static_cast<std::string*>(raw);
+        l->push_back('D');
+        CoopYieldToAny();
+        l->push_back('d');
+        CoopYieldTo(kCoopMainThread);
+        l->push_back('E');
+      },
+      &log, 0);
+  ASSERT_NE(direct, kCoopNoThread);
+  while (CoopLiveWorkers().size() > 1) {
+    CoopYieldToAny();
+    log.push_back('M');
+  }
+  CoopYieldTo(direct);
+  log.push_back('M');
+  CoopYieldTo(direct);
+  log.push_back('M');
+  EXPECT_EQ(log, "AMAMaMDdMEM");
+  EXPECT_FALSE(CoopIsAlive(direct));
+}
+
 // Ids grow, also across a shut-down, and are never reused; yields to an ended, unknown, null
 // or own id return at once. (Stack sizes are shown by the kernel's short-stack test.)
 TEST_F(CoopThreads, IdsAreNeverReusedAndYieldsToDeadIdsReturnAtOnce) {
