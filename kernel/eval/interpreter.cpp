@@ -25,19 +25,41 @@
 
 namespace {
 
-// A loop test found the run's loop work past its next look (checkAt): past the limit a nested sum
-// gives up (false), a sum alone gives its work back; then a turn, and the next look. The test is
-// the instruction at `test`.
-bool TakeLoopTurn(const BytecodeInstruction* test, int64_t limit, int64_t aloneMark, int64_t* work,
-                  int64_t* checkAt) {
-  if (*work > limit) {
-    if (test->dispatch != kDispatchLoopTestAlone) return false;
-    *work = aloneMark;
+// The loop work of a run: each body run adds the body's length, less that of the sums inside it
+// (each entry takes back one run of the entered body), so a unit is an instruction run; a sum alone
+// gives its work back when it ends, so only nested sums count against the limit. The hot loop keeps
+// only the count down to the next look (`untilLook`, a register); the rest lives here, touched at
+// a look, at the entry and end of a sum alone. Work so far = done + span - untilLook.
+struct LoopWork {
+  int64_t done = 0;       // at the last look
+  int64_t span;           // from the last look to the next: a turn, or the limit if nearer
+  int64_t aloneMark = 0;  // the work when the running sum alone began
+  int64_t limit;
+
+  explicit LoopWork(int64_t workLimit) : span(Next(0, workLimit)), limit(workLimit) {}
+  static int64_t Next(int64_t work, int64_t limit) {
+    return limit - work < kEvaluationTurnWork ? limit - work : kEvaluationTurnWork;
   }
-  EvaluationTurn();
-  *checkAt = *work + kEvaluationTurnWork < limit ? *work + kEvaluationTurnWork : limit;
-  return true;
-}
+  int64_t Now(int64_t untilLook) const { return done + span - untilLook; }
+  // A sum alone begins: its work given back when it ends (BackToMark, the new count down).
+  void MarkAlone(int64_t untilLook) { aloneMark = Now(untilLook); }
+  int64_t BackToMark() const { return done + span - aloneMark; }
+  // The count ran out at the test `test`: past the limit a nested sum gives up (false), a sum alone
+  // gives its work back; then a turn, and the count down to the next look.
+  bool Look(const BytecodeInstruction* test, int64_t* untilLook) {
+    const bool alone = test->dispatch == kDispatchLoopTestAlone;
+    int64_t work = Now(*untilLook);
+    if (work > limit) {
+      if (!alone) return false;
+      work = aloneMark;
+    }
+    EvaluationTurn();
+    done = work;
+    span = alone ? kEvaluationTurnWork : Next(work, limit);  // no limit inside a sum alone
+    *untilLook = span;
+    return true;
+  }
+};
 
 // What an enclosure machine remembers of one running bounded sum: how often its body ran and the
 // hull of the values the sum has at the tests where some point of the box may stop.
@@ -93,15 +115,10 @@ typename M::Value RunCore(const CompiledCode* code, EvalCell* slots, const EvalC
   // Running sums, innermost last (enclosure kinds only; verified codes nest at most 64).
   [[maybe_unused]] LoopFrame<V> loops[M::kEncloses ? kMaxLoopNesting : 1];
   [[maybe_unused]] int loopCount = 0;
-  // Loop work of this run: each body run adds the body's length, less that of the sums inside it
-  // (each entry takes back one run of the entered body), so a unit is an instruction run. A sum
-  // alone gives its work back when it ends (aloneMark): only nested sums count against the limit.
-  // The next look at the counter (checkAt) is the next turn or the limit, whichever comes first.
-  // And whether some point of the box may have left a sum before the others (enclosure kinds).
-  int64_t loopWork = 0;
-  int64_t aloneMark = 0;
-  const int64_t workLimit = EvaluationWorkLimit();
-  int64_t checkAt = workLimit < kEvaluationTurnWork ? workLimit : kEvaluationTurnWork;
+  // The loop work (LoopWork), and whether some point of the box may have left a sum before the
+  // others (enclosure kinds).
+  LoopWork work(EvaluationWorkLimit());
+  int64_t untilLook = work.span;
   [[maybe_unused]] bool someStopped = false;
   const BytecodeInstruction* ins = code->instructions;
   const bool keepGoing = code->hasConditionals != 0;
@@ -349,9 +366,9 @@ op_StorePop:
 // A test reached from above enters its sum; one reached by the back jump repeats it. Leaving
 // jumps to the OpLoopBack, past which the run goes on.
 op_LoopTestAlone:
-  aloneMark = loopWork;  // and on into the entry of every sum
+  work.MarkAlone(untilLook);  // and on into the entry of every sum
 op_LoopTest:
-  loopWork -= ip->i.jump;
+  untilLook += ip->i.jump;
   if constexpr (M::kEncloses) {
     const Interval wide = M::TooWideTruth(slots[ip->i.k], slots[ip->i.k + 1]);
     if (IntervalIsExactly(wide, 1.0, 1.0)) return GiveUpOnLoops<M>(code, false);  // at every point of the box
@@ -364,10 +381,10 @@ loop_test : {
   const int32_t k = ip->i.k;
   if constexpr (!M::kEncloses) {
     if (!M::LoopContinues(slots[k], slots[k + 1])) {
-      if (ip->dispatch == kDispatchLoopTestAlone) loopWork = aloneMark;
+      if (ip->dispatch == kDispatchLoopTestAlone) untilLook = work.BackToMark();
       ip += ip->i.jump;
-    } else if ((loopWork += ip->i.jump) > checkAt) [[unlikely]] {
-      if (!TakeLoopTurn(ip, workLimit, aloneMark, &loopWork, &checkAt)) return GiveUpOnLoops<M>(code, false);
+    } else if ((untilLook -= ip->i.jump) < 0) [[unlikely]] {
+      if (!work.Look(ip, &untilLook)) return GiveUpOnLoops<M>(code, false);
     }
   } else {
     // Where the test is undecided some points stop here: their sum joins the possible results
@@ -388,12 +405,12 @@ loop_test : {
       leave = ++loop.runs > kMaxLoopRuns;
       if (leave) {
         top = M::WholeLine();
-      } else if ((loopWork += ip->i.jump) > checkAt) [[unlikely]] {
-        if (!TakeLoopTurn(ip, workLimit, aloneMark, &loopWork, &checkAt)) return GiveUpOnLoops<M>(code, someStopped);
+      } else if ((untilLook -= ip->i.jump) < 0) [[unlikely]] {
+        if (!work.Look(ip, &untilLook)) return GiveUpOnLoops<M>(code, someStopped);
       }
     }
     if (leave) {
-      if (ip->dispatch == kDispatchLoopTestAlone) loopWork = aloneMark;
+      if (ip->dispatch == kDispatchLoopTestAlone) untilLook = work.BackToMark();
       --loopCount;
       ip += ip->i.jump;
     }
