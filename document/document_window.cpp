@@ -8,6 +8,7 @@
 
 #include "algebra/command_progress.h"
 #include "document/progress_box.h"
+#include "document/row_change_watch.h"
 #include "document/slider_strip.h"
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
@@ -70,50 +71,6 @@ ClickFlags SpaceClickFlags(uint32_t modifiers) {
   flags.byte[kClickShiftKey] = (modifiers & kKeyShift) != 0;
   return flags;
 }
-
-// The active row watched over one code or gesture: the undo history holds the step the editor
-// records until the row is compared with its state before. Only a changed formula keeps it: a code
-// that moved the caret or the selection alone, or changed nothing, leaves the history as it found
-// it, full or not, redo steps included; a grouped code that brought its run back to the formula
-// the run began with takes the run's step away. When a step was dropped, or the caret moved, the
-// run of grouped codes ends with it, so the next change is a step of its own (its caret the one
-// this code left) and not one joined to a step that was never kept.
-class RowChangeWatch {
- public:
-  RowChangeWatch(UndoHistory* history, FormulaEditor* editor) : history_(history), editor_(editor) {
-    seen_ = TakeUndoSnapshot(editor, &before_);
-    history_->Hold();
-  }
-  ~RowChangeWatch() {
-    if (!ended_) history_->EndHold(true);
-    ReleaseUndoSnapshot(&before_);
-  }
-  RowChangeWatch(const RowChangeWatch&) = delete;
-  RowChangeWatch& operator=(const RowChangeWatch&) = delete;
-
-  enum class Change { kNone, kCaret, kTree };
-  // What changed; without a state before (memory refused) a row counts as changed. The trees are
-  // compared once, the caret only where they are equal.
-  Change End() {
-    ended_ = true;
-    const Change change = editor_ == nullptr ? Change::kNone
-                          : !seen_ || !ExpressionsEqual(before_.tree, editor_->root) ? Change::kTree
-                          : SnapshotCaretMatchesEditor(before_, editor_)            ? Change::kNone
-                                                                                    : Change::kCaret;
-    const bool held = history_->HoldsStep();
-    history_->EndHold(change == Change::kTree);
-    const bool dropped = change == Change::kTree ? history_->DropStepOfNoChange(editor_) : held;
-    if (dropped || change == Change::kCaret) ResetEditCommandHistory();
-    return change;
-  }
-
- private:
-  UndoHistory* history_;
-  FormulaEditor* editor_;
-  UndoSnapshot before_{};
-  bool seen_ = false;
-  bool ended_ = false;
-};
 
 // The window's mouse-tracking flag held for the scope's length: the spinning views hold still.
 class TrackingScope {
@@ -210,7 +167,6 @@ DocumentWindow::~DocumentWindow() {
   document_->undo.Forget(newRow_);
   DisposeFormulaEditor(newRow_);
   DisposeGWorld(buffer_);
-  GrowArrayFree(rowMessages_);
   document_->window = nullptr;
 }
 
@@ -268,11 +224,10 @@ void DocumentWindow::LayoutRows() {
   const int32_t right = std::max(left + 1, pane.right - kRowMargin);
   // The rows' height first (each laid out at the pane's width, its message taken), which bounds
   // the scroll; then the frames, from the pane's top less the scroll.
-  rowMessages_.count = 0;
+  messages_.BeginLayout();
   int64_t height = kRowGap;
   for (int32_t i = 0; i < RowCount(); ++i) {
-    const char* message = CurrentRowMessage(i);
-    if (rowMessages_.count == i && !GrowArrayAppend(rowMessages_, message)) rowMessages_.count = 0;
+    const char* message = messages_.Lay(i);
     FormulaEditor* e = RowEditor(i);
     if (e == nullptr) continue;
     SetCurrentFormulaEditor(e, document_);
@@ -299,25 +254,10 @@ void DocumentWindow::LayoutRows() {
   ActivateRow(activeRow_);
 }
 
-const char* DocumentWindow::RowMessageText(int32_t row) const {
-  return row >= 0 && row < rowMessages_.count ? rowMessages_.data[row] : CurrentRowMessage(row);
-}
-
-const char* DocumentWindow::CurrentRowMessage(int32_t row) const {
-  if (row == alertRow_ && alert_ != nullptr) return alert_;
-  if (row < 0 || row >= document_->rows.count) return nullptr;
-  const EquationRow& r = document_->rows.data[row];
-  if (r.resultMessage != 0) return GraphResultMessage(r.resultMessage);
-  if (!document_->graphsBuilt) return nullptr;
-  if (const char* note = HiddenViewNote(&document_->viewSet, r.graphRow)) return note;
-  const int32_t status = RowGraphStatus(&document_->viewSet, r.graphRow);
-  return status != 0 ? GraphResultMessage(status) : nullptr;
-}
+const char* DocumentWindow::RowMessageText(int32_t row) const { return messages_.Shown(row); }
 
 bool DocumentWindow::RedrawMessageRects() {
-  bool changed = rowMessages_.count != RowCount();
-  for (int32_t i = 0; i < RowCount() && !changed; ++i) changed = CurrentRowMessage(i) != rowMessages_.data[i];
-  if (!changed) return false;
+  if (!messages_.Changed(RowCount())) return false;
   // The active row shown stays shown as messages above it come and go.
   const QDRect pane = RowsRect();
   const bool shown = activeTop_ >= pane.top && activeBottom_ <= pane.bottom;
@@ -340,8 +280,7 @@ void DocumentWindow::AdjustCursor() {
 bool DocumentWindow::ArrowShown() const { return arrowRequest_ != 0 && arrowRequest_ == CursorRequests(); }
 
 void DocumentWindow::ShowAlert(const char* text) {
-  alert_ = text;
-  alertRow_ = activeRow_;
+  messages_.ShowAlert(text, activeRow_);
   RedrawAfterCommand(true);
 }
 
@@ -409,7 +348,7 @@ void DocumentWindow::RedrawSliderStrip() {
 bool DocumentWindow::GraphPaneDue() const { return graphPaneStale_ && !ComputeSuspended(); }
 
 void DocumentWindow::RedrawGraphPane() {
-  messagesStale_ = true;  // a zoom, a pan or computing may have moved a graph's status
+  messages_.MarkStale();  // a zoom, a pan or computing may have moved a graph's status
   if (buffer_ == nullptr) return;
   DrawGraphPane();
   if (menus_.IsOpen()) DrawMenus();
@@ -488,9 +427,8 @@ void DocumentWindow::DeleteGraphs() {
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Key(key.character);
-  if (alert_ != nullptr && lastMenuAction_.result == MenuResult::kPassed) {
-    alert_ = nullptr;  // seen: the next key past the menus takes it away
-    LayoutRows();
+  if (lastMenuAction_.result == MenuResult::kPassed && messages_.TakeAlert()) {
+    LayoutRows();  // seen: the next key past the menus takes it away
   }
   if (const int32_t command = EditMenuKeyCommand(key); command != 0 && lastMenuAction_.result == MenuResult::kPassed) {
     // As its item would be chosen: a disabled one takes the key and does nothing.
@@ -656,7 +594,7 @@ bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
   PortScope port(buffer_, layout_.graphPane);
   ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
   graphPaneStale_ = true;
-  messagesStale_ = true;
+  messages_.MarkStale();
   return true;
 }
 
@@ -685,7 +623,7 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
     }
     activeRow_ = row;
     if (watch.End() == RowChangeWatch::Change::kTree) AfterEdit();
-    alert_ = nullptr;
+    messages_.TakeAlert();
     LayoutRows();
     RevealActiveRow();
     RedrawMathPane();
@@ -759,7 +697,7 @@ double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
   if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
-  if (ErrorRegisterGlobals().pending != 0 || messagesStale_) return 0.1;
+  if (ErrorRegisterGlobals().pending != 0 || messages_.Stale()) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
   return -1.0;
@@ -779,17 +717,8 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
   if (Animating()) graphPaneStale_ = true;
   if (GraphPaneDue()) RedrawGraphPane();
   EndTransferProgress();
-  // The messages follow the graphs as they compute and are drawn: looked at once they are all
-  // done and still, else at most ten times a second (each look asks every row's graph), never in
-  // the middle of a graph's value.
-  const uint32_t now = ElapsedTimerUnits();
-  const bool settled = GraphsComplete() && !Animating();
-  if (messagesStale_ && !ComputeSuspended() &&
-      (settled || now - lastMessageCheck_ >= TicksToTimerUnits(kTicksPerSecond / 10))) {
-    messagesStale_ = false;
-    lastMessageCheck_ = now;
-    RedrawMessageRects();
-  }
+  // The messages follow the graphs as they compute and are drawn.
+  if (messages_.TakeLookDue(GraphsComplete() && !Animating(), ElapsedTimerUnits())) RedrawMessageRects();
 }
 
 void DocumentWindow::RebuildGraphs() {

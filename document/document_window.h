@@ -18,6 +18,7 @@
 #include "algebra/command_progress.h"
 #include "document/document_record.h"
 #include "document/menu_bar.h"
+#include "document/row_messages.h"
 #include "document/window_commands.h"
 #include "editor/editor_hooks.h"
 #include "graphics/port_save.h"
@@ -124,10 +125,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t ActiveRow() const override { return activeRow_; }
   // Pixels of the rows scrolled above the math pane.
   int32_t MathScroll() const { return scroll_; }
-  // The text shown under a row as last laid out, null for none (and for the new row): an alert
-  // shown at the row, else its result message, else, while the graphs are built, the note that its
-  // graph went to a view the document does not draw, else its graph's status message once that
-  // graph is complete (RowGraphStatus), as the headless program reports them.
+  // The text shown under a row as last laid out, null for none (and for the new row): see
+  // RowMessages for its sources.
   const char* RowMessageText(int32_t row) const;
   // The rows' messages compared with what they say now; where one changed (a graph completed, a
   // zoom moved a curve out of view or back) the rows are laid out and drawn again. True then.
@@ -193,8 +192,6 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // message taken as it is now. Positions are reckoned in 32 bits: a frame far out of the pane is
   // pinned to the 16-bit coordinates, which keeps it out of the pane.
   void LayoutRows();
-  // The message a row would show now (RowMessageText's sources, read afresh).
-  const char* CurrentRowMessage(int32_t row) const;
   // The scroll moved so that the active row shows whole (its top when it is taller than the
   // pane), and the rows laid out again.
   void RevealActiveRow();
@@ -262,15 +259,11 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   bool progressShown_ = false;
   int32_t progressFrame_ = 0;
   int64_t progressReceived_ = 0;  // the bytes the last progress call saw
-  const char* alert_ = nullptr;   // shown under row alertRow_
-  int32_t alertRow_ = -1;
   EditorHooks savedHooks_{};
   CommandProgressSeam savedProgress_{};
   MenuBar menus_;
   MenuAction lastMenuAction_{};
-  GrowArray<const char*> rowMessages_;  // each row's message as last laid out
-  uint32_t lastMessageCheck_ = 0;         // timer units of the last look at the messages
-  bool messagesStale_ = false;            // the graphs computed or were drawn since that look
+  RowMessages messages_{document_};
   int32_t activeTop_ = 0, activeBottom_ = 0;  // the active row's frame as laid out, unpinned
   uint32_t arrowRequest_ = 0;             // CursorRequests() just after the arrow was set; 0 none
 };
