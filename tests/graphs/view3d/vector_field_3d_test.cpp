@@ -5,7 +5,8 @@
 // F = (-y, x, 0) seen from above draws arrows tangent to circles about the z axis: checked on the
 // arrow ends projected through the view's camera and on the pixels drawn along the shafts.
 // Failure paths: no point, every point refused by the condition, infinite and NaN vectors, more
-// points than 16-bit indices reach, refused memory at every allocation.
+// points than 16-bit indices reach, refused memory at every allocation, a Compute abandoned at its
+// evaluations.
 #include <cmath>
 
 #include "graphics/render/software_camera.h"
@@ -14,6 +15,7 @@
 #include "graphs/factory/graph_factory.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/memory/memory_budget.h"
 #include "tests/graphs/view3d/view_3d_test_support.h"
 
@@ -236,15 +238,47 @@ TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreRefusedWithASta
 }
 
 // On the real clock: a timer unit is about 65 us, far less than the grid takes.
-TEST_F(VectorField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
-  Field("minus[y]", "x", "z", 1)->Compute(kAll);
+TEST_F(VectorField3DTest, ComputingInSmallBudgetsOrAbandonedAtEvaluationsGivesTheSameArrows) {
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]")->Compute(kAll);
   const std::vector<float> whole = view3d_test::GlyphPoints(field->Glyphs());
-  Field("minus[y]", "x", "z", 1)->Compute(0);  // a budget of 0 computes nothing
+  const int32_t points = ChunkPoolCount(field->Points());
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]")->Compute(0);  // a budget of 0 computes nothing
   EXPECT_EQ(ChunkPoolCount(field->Points()), 0);
   int calls = 0;
   for (; !field->IsComplete() && calls < 1000000; ++calls) field->Compute(1);
   ASSERT_TRUE(field->IsComplete());
   EXPECT_GT(calls, 1);
+  EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
+
+  // Abandoned as the compute worker abandons a Compute: thrown from a turn taken at the start of
+  // every evaluation, the 1st, 3rd, 6th, ... (the condition's and the field's), then computed again.
+  struct Abandoned {};
+  struct Turns {
+    int64_t taken = 0, next = 1, gap = 1;
+    ~Turns() {
+      SetEvaluationTurnHook(nullptr);
+      SetTurnAtEveryStart(false);
+    }
+  } turns;
+  static Turns* live;
+  live = &turns;
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]");
+  SetTurnAtEveryStart(true);
+  SetEvaluationTurnHook([] {
+    if (++live->taken < live->next) return;
+    live->next = live->taken + ++live->gap;
+    throw Abandoned{};
+  });
+  int abandons = 0;
+  for (calls = 0; !field->IsComplete() && calls < 1000000; ++calls) {
+    try {
+      field->Compute(kAll);
+    } catch (const Abandoned&) {
+      ++abandons;
+    }
+  }
+  EXPECT_GT(abandons, 50);
+  EXPECT_EQ(ChunkPoolCount(field->Points()), points);
   EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 }
 
