@@ -15,7 +15,6 @@
 #include "graphs/factory/graph_factory.h"
 #include "graphs/view3d/vector_field_3d.h"
 #include "kernel/diagnostics/error_register.h"
-#include "kernel/eval/evaluation_budget.h"
 #include "kernel/memory/memory_budget.h"
 #include "tests/graphs/view3d/view_3d_test_support.h"
 
@@ -250,33 +249,9 @@ TEST_F(VectorField3DTest, ComputingInSmallBudgetsOrAbandonedAtEvaluationsGivesTh
   EXPECT_GT(calls, 1);
   EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 
-  // Abandoned as the compute worker abandons a Compute: thrown from a turn taken at the start of
-  // every evaluation, the 1st, 3rd, 6th, ... (the condition's and the field's), then computed again.
-  struct Abandoned {};
-  struct Turns {
-    int64_t taken = 0, next = 1, gap = 1;
-    ~Turns() {
-      SetEvaluationTurnHook(nullptr);
-      SetTurnAtEveryStart(false);
-    }
-  } turns;
-  static Turns* live;
-  live = &turns;
+  // Abandoned again and again at the condition's and the field's evaluations.
   Field("minus[y]", "x", "z", 1, "greaterthan[x,0]");
-  SetTurnAtEveryStart(true);
-  SetEvaluationTurnHook([] {
-    if (++live->taken < live->next) return;
-    live->next = live->taken + ++live->gap;
-    throw Abandoned{};
-  });
-  int abandons = 0;
-  for (calls = 0; !field->IsComplete() && calls < 1000000; ++calls) {
-    try {
-      field->Compute(kAll);
-    } catch (const Abandoned&) {
-      ++abandons;
-    }
-  }
+  const int abandons = graphs_test::ComputeAbandonedAgainAndAgain(field);
   EXPECT_GT(abandons, 50);
   EXPECT_EQ(ChunkPoolCount(field->Points()), points);
   EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
