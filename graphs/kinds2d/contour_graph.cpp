@@ -186,21 +186,22 @@ bool GraphContour2D::IsComplete() {
   return rowBuffer_ == nullptr || !levelsValid_ || (nextCell_ == kContourGrid && nextRow_ == kContourGrid);
 }
 
-bool GraphContour2D::EdgeCrossings(double xa, double ya, double va, double xb, double yb, double vb, int32_t* out) {
+void GraphContour2D::EdgeCrossings(double xa, double ya, double va, double xb, double yb, double vb,
+                                   ContourPoint* out) {
   for (int32_t k = 0; k < levelCount_; ++k) {
-    out[k] = 0;
+    out[k].level = -1;
     const double d1 = va - levels_[k], d2 = vb - levels_[k];
     if (!((d1 < 0 && d2 >= 0) || (d1 >= 0 && d2 < 0))) continue;  // NaN never crosses
     ContourPoint p{0, 0, static_cast<int16_t>(k)};
     // Tolerance 0: the point lies on its level to rounding, and on a straight edge exactly.
-    if (!FindRootSecant(f_, levels_[k], 0.0, d1, d2, xa, xb, ya, yb, 0, 0, &p.x, &p.y, nullptr)) continue;
-    if (ChunkPoolAppend24(points_, p) != 0) return false;
-    out[k] = ChunkPoolCount(points_);  // index + 1
+    if (FindRootSecant(f_, levels_[k], 0.0, d1, d2, xa, xb, ya, yb, 0, 0, &p.x, &p.y, nullptr)) out[k] = p;
   }
-  return true;
 }
 
 bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
+  // Every evaluation of the cell comes first, into locals; the carried values, the pools and the row
+  // buffer change only after the last one, so a Compute abandoned in one of them finds the cell as
+  // it was and computes it again.
   auto x = [&](int32_t i) { return xmin_ + i * cw_; };  // shared corners come out bit for bit the same
   auto y = [&](int32_t j) { return ymin_ + j * ch_; };
   auto F = [&](int32_t i, int32_t j) { return f_(0, 0, x(i), y(j), 0, 0); };
@@ -209,6 +210,17 @@ bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
   v[3] = r > 0 ? rowBuffer_[c + 1].value : F(c + 1, r);
   v[1] = c > 0 ? carryValue_ : F(c, r + 1);
   v[2] = F(c + 1, r + 1);
+  // The lower edge comes from the row below and the left one from the cell before; the others
+  // are found here.
+  auto shared = [r, c](int32_t e) { return (e == 2 && r > 0) || (e == 0 && c > 0); };
+  ContourPoint found[5][kMaxLevels];
+  for (int32_t e = 0; e < 5; ++e) {
+    if (shared(e)) continue;
+    const int32_t* a = kCorner[kEdge[e][0]];
+    const int32_t* b = kCorner[kEdge[e][1]];
+    EdgeCrossings(x(c + a[0]), y(r + a[1]), v[kEdge[e][0]], x(c + b[0]), y(r + b[1]), v[kEdge[e][1]], found[e]);
+  }
+
   if (r == 0) rowBuffer_[c + 1].value = v[3];
   if (r < kContourGrid - 1) rowBuffer_[c].value = v[1];
   if (c < kContourGrid - 1) {
@@ -216,19 +228,17 @@ bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
   } else {
     rowBuffer_[kContourGrid].value = v[2];
   }
-
   int32_t edges[5][kMaxLevels] = {};
   for (int32_t e = 0; e < 5; ++e) {
-    if (e == 2 && r > 0) {
+    if (e == 2 && shared(e)) {
       std::copy(rowBuffer_[c].points, rowBuffer_[c].points + kMaxLevels, edges[e]);
-    } else if (e == 0 && c > 0) {
+    } else if (shared(e)) {
       std::copy(carryPoints_, carryPoints_ + kMaxLevels, edges[e]);
     } else {
-      const int32_t* a = kCorner[kEdge[e][0]];
-      const int32_t* b = kCorner[kEdge[e][1]];
-      if (!EdgeCrossings(x(c + a[0]), y(r + a[1]), v[kEdge[e][0]], x(c + b[0]), y(r + b[1]), v[kEdge[e][1]],
-                         edges[e])) {
-        return false;
+      for (int32_t k = 0; k < levelCount_; ++k) {
+        if (found[e][k].level < 0) continue;
+        if (ChunkPoolAppend24(points_, found[e][k]) != 0) return false;
+        edges[e][k] = ChunkPoolCount(points_);  // index + 1
       }
     }
   }
@@ -237,11 +247,11 @@ bool GraphContour2D::ComputeCell(int32_t c, int32_t r) {
 
   for (int32_t k = 0; k < levelCount_; ++k) {
     for (const auto& triangle : kTriangle) {
-      int32_t found[3], n = 0;
+      int32_t ends[3], n = 0;
       for (int32_t e : triangle) {
-        if (edges[e][k] != 0) found[n++] = edges[e][k] - 1;
+        if (edges[e][k] != 0) ends[n++] = edges[e][k] - 1;
       }
-      if (n == 2 && ChunkPoolAppend8(segments_, ContourSegment{found[0], found[1]}) != 0) return false;
+      if (n == 2 && ChunkPoolAppend8(segments_, ContourSegment{ends[0], ends[1]}) != 0) return false;
     }
   }
   return true;

@@ -82,8 +82,8 @@ class GraphContour2D final : public GraphKind2D {
   void AllocateGrid();
   // One cell; false when a pool refused an append.
   bool ComputeCell(int32_t c, int32_t r);
-  // The crossings of every level on one edge; false when a pool refused.
-  bool EdgeCrossings(double xa, double ya, double va, double xb, double yb, double vb, int32_t* out);
+  // The crossing of each level k on one edge into out[k] (level -1 where there is none).
+  void EdgeCrossings(double xa, double ya, double va, double xb, double yb, double vb, ContourPoint* out);
   void Stop();
   // The segment nearest (x, y) with y scaled by the aspect, of one level (or any for -1); -1 none.
   int32_t NearestSegment(double x, double y, int32_t level) const;

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "graphics/port_save.h"
 #include "graphs/core/graph_color.h"
@@ -95,6 +96,25 @@ void GraphSlopeField2D::FreeCurves() {
   for (int32_t i = 0; i < curves_.count; ++i) DisposeProbeList(curves_.data[i]);
   GrowArrayFree(curves_);
   GrowArrayFree(seeds_);
+  for (CurvePoints& traced : traced_) GrowArrayFree(traced);
+}
+
+bool GraphSlopeField2D::KeepSeed(double x, double y) {
+  if (!GrowArrayAppend(seeds_, ProbePoint{x, y})) return false;
+  for (CurvePoints& traced : traced_) {
+    CurvePoints* curve = NewProbeList();
+    if (curve == nullptr || !PtrArrayAppend(curves_, curve)) {
+      DisposeProbeList(curve);
+      return false;
+    }
+    std::swap(*curve, traced);  // the curve takes the points, the scratch list is left empty
+    for (int32_t k = 0; k < curve->count; ++k) {
+      const ProbePoint& p = curve->data[k];
+      const int64_t i = OccupancyIndex(WorldToPixelX(map_, p.x), WorldToPixelY(map_, p.y));
+      if (i >= 0 && occupancy_[i] < 255) ++occupancy_[i];
+    }
+  }
+  return true;
 }
 
 // ---- Tracing ----
@@ -110,17 +130,13 @@ double GraphSlopeField2D::SlopeAt(double x, double y, int32_t* sx, int32_t* sy) 
   return dy / dx;
 }
 
-bool GraphSlopeField2D::TraceIntegralCurve(double x, double y, int32_t s, bool mark, CurvePoints* points) {
+bool GraphSlopeField2D::TraceIntegralCurve(double x, double y, int32_t s, CurvePoints* points) {
   if (slope_ == nullptr) return true;
   const double pw = map_->unitsPerPixelX, ph = map_->unitsPerPixelY;
   double lastDx = 0, lastDy = 0;
   bool first = true;
   int32_t sx, sy;
   while (points->count < kMaxCurvePoints && PointInViewRect(map_, x, y)) {
-    if (mark) {
-      const int64_t i = OccupancyIndex(WorldToPixelX(map_, x), WorldToPixelY(map_, y));
-      if (i >= 0 && occupancy_[i] < 255) ++occupancy_[i];
-    }
     if (!GrowArrayAppend(*points, ProbePoint{x, y})) {
       PostError(kErrorOutOfMemory);
       return false;
@@ -175,12 +191,15 @@ void GraphSlopeField2D::Compute(int32_t budget) {
       const double x = PixelToWorldX(map_, h), y = PixelToWorldY(map_, v);
       const int64_t cell = OccupancyIndex(h, v);
       if (!PointInViewRect(map_, x, y) || cell < 0 || occupancy_[cell] != 0) continue;
-      bool stored = GrowArrayAppend(seeds_, ProbePoint{x, y});
-      for (int32_t s : {1, -1}) {
-        CurvePoints* curve = stored ? NewProbeList() : nullptr;
-        stored = curve != nullptr && TraceIntegralCurve(x, y, s, true, curve) && PtrArrayAppend(curves_, curve);
-        if (!stored) DisposeProbeList(curve);
+      // A seed is one unit of work: both curves are traced before either is kept or counted, and
+      // the occupancy the trace does not read is marked only then, so a seed started again after
+      // an abandoned Compute finds the grid as it was.
+      bool stored = true;
+      for (int32_t d = 0; d < 2 && stored; ++d) {
+        traced_[d].count = 0;
+        stored = TraceIntegralCurve(x, y, d == 0 ? 1 : -1, &traced_[d]);
       }
+      stored = stored && KeepSeed(x, y);
       if (!stored) {
         PostError(kErrorOutOfMemory);
         column_ = columns_, row_ = rows_;  // memory is short: the curves so far stand, complete
@@ -213,10 +232,10 @@ ProbeRecord GraphSlopeField2D::Probe(double x, double y) {
   record.rgb = GraphColorRGB(color_);
   // The probe marks no occupancy: it must not keep later seeds from starting curves.
   record.listA = NewProbeList();
-  if (record.listA != nullptr) TraceIntegralCurve(x, y, 1, false, record.listA);
+  if (record.listA != nullptr) TraceIntegralCurve(x, y, 1, record.listA);
   if (dydt_ == nullptr) {
     record.listB = NewProbeList();
-    if (record.listB != nullptr) TraceIntegralCurve(x, y, -1, false, record.listB);
+    if (record.listB != nullptr) TraceIntegralCurve(x, y, -1, record.listB);
   }
   return record;
 }

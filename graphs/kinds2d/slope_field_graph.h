@@ -56,9 +56,9 @@ class GraphSlopeField2D final : public GraphKind2D {
   ProbeRecord Probe(double x, double y) override;
   NearestPointRecord NearestPoint(double, double, double, double, double) override { return NoNearestPoint(); }
 
-  // The curve from (x, y) in direction s (+1 forwards, -1 backwards) into `points`, counted into
-  // the occupancy grid when `mark`. False when memory ran out (error 7 posted; the points kept).
-  bool TraceIntegralCurve(double x, double y, int32_t s, bool mark, CurvePoints* points);
+  // The curve from (x, y) in direction s (+1 forwards, -1 backwards) appended to `points`; the
+  // occupancy grid is left as it is. False when memory ran out (error 7 posted; the points kept).
+  bool TraceIntegralCurve(double x, double y, int32_t s, CurvePoints* points);
 
   // Read access for the tests.
   int32_t CellSize() const { return cellSize_; }
@@ -79,6 +79,9 @@ class GraphSlopeField2D final : public GraphKind2D {
   void SetSeedPhase();
   void MakeOccupancyGrid();
   void FreeCurves();
+  // The seed at (x, y) and its two traced curves kept, their points counted into the occupancy
+  // grid. False when memory ran out (what was kept stays).
+  bool KeepSeed(double x, double y);
   // The slope m and the direction signs (sx, sy) at (x, y).
   double SlopeAt(double x, double y, int32_t* sx, int32_t* sy) const;
   // The index of the half cell under map pixel (h, v), or -1 outside the grid.
@@ -90,6 +93,9 @@ class GraphSlopeField2D final : public GraphKind2D {
   GraphColor* color_;
   GrowArray<CurvePoints*> curves_;
   GrowArray<ProbePoint> seeds_;
+  // The seed being traced: its forward and backward curves, kept only once both are traced, so a
+  // Compute abandoned in their evaluations leaves neither a curve nor an occupied cell behind.
+  CurvePoints traced_[2];
   uint8_t* occupancy_ = nullptr;  // counted memory, 4 columns_ rows_ half cells
   double grain_;
   int32_t cellSize_ = 1;

@@ -172,48 +172,71 @@ void MeshBuilder::CubeValues(double value[9], double point[9][3]) {
   }
 }
 
-bool MeshBuilder::Crossing(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices,
-                           uint32_t* number) {
-  *number = 0;
+bool MeshBuilder::FindCrossing(int32_t e, const double value[9], const double point[9][3],
+                               MeshVertexRecord* record) {
   const int32_t a = kCubeMesherTables.edge[e][0], b = kCubeMesherTables.edge[e][1];
   const double fa = value[a], fb = value[b];
-  if (!((fa < 0.0 && fb >= 0.0) || (fa >= 0.0 && fb < 0.0))) return true;
+  if (!((fa < 0.0 && fb >= 0.0) || (fa >= 0.0 && fb < 0.0))) return false;
   double x, y, z;
   const double* pa = point[a];
   const double* pb = point[b];
   if (!FindRootSecant(field_.value, 0.0, tolerance_, fa, fb, pa[0], pb[0], pa[1], pb[1], pa[2], pb[2], &x, &y, &z)) {
-    return true;
+    return false;
   }
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return true;
-  if (field_.condition.evaluate != nullptr && field_.condition(0, 0, x, y, z, 0) != 1.0) return true;
-  MeshVertexRecord record{{x, y, z}, {0, 0, 0}};
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return false;
+  if (field_.condition.evaluate != nullptr && field_.condition(0, 0, x, y, z, 0) != 1.0) return false;
+  *record = MeshVertexRecord{{x, y, z}, {0, 0, 0}};
   if (field_.gradient[0].evaluate != nullptr && field_.gradient[1].evaluate != nullptr &&
       field_.gradient[2].evaluate != nullptr) {
     const double g[3] = {field_.gradient[0](0, 0, x, y, z, 0), field_.gradient[1](0, 0, x, y, z, 0),
                          field_.gradient[2](0, 0, x, y, z, 0)};
     float unit[3];
     if (UnitNormal(g, unit)) {
-      for (int c = 0; c < 3; ++c) record.normal[c] = unit[c];
+      for (int c = 0; c < 3; ++c) record->normal[c] = unit[c];
     }
   }
-  if (ChunkPoolAppend(vertices, record) != 0) return false;
-  *number = uint32_t(ChunkPoolCount(vertices));
   return true;
 }
 
 bool MeshBuilder::EdgeVertex(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices,
                              uint32_t* number) {
-  if (e >= kFaceEdges) return Crossing(e, value, point, vertices, number);
   const EdgePlace& place = kEdgePlaces[size_t(e)];
   const int32_t a = i_ + place.di, b = j_ + place.dj;
   uint32_t& kept =
       place.store == 2 ? slab_[b * (n_ + 1) + a].edge[place.slot] : Plane(place.store, a, b).edge[place.slot];
   if (kept == 0) {
-    uint32_t found;
-    if (!Crossing(e, value, point, vertices, &found)) return false;
-    kept = found != 0 ? found : kNoVertex;
+    // Found, appended and kept with no evaluation between: a build abandoned while finding it
+    // finds it again, and one abandoned later reuses it.
+    MeshVertexRecord record;
+    if (!FindCrossing(e, value, point, &record)) {
+      kept = kNoVertex;
+    } else {
+      if (ChunkPoolAppend(vertices, record) != 0) return false;
+      kept = uint32_t(ChunkPoolCount(vertices));
+    }
   }
   *number = kept == kNoVertex ? 0 : kept;
+  return true;
+}
+
+bool MeshBuilder::CubeVertices(const double value[9], const double point[9][3], MeshVertexPool& vertices,
+                               uint32_t edgeVertex[26]) {
+  for (int32_t e = 0; e < kFaceEdges; ++e) {
+    if (!EdgeVertex(e, value, point, vertices, &edgeVertex[e])) return false;
+  }
+  // The edges to the centre are this cube's alone and kept nowhere: all their crossings are found
+  // before any is appended, so a build abandoned in one of their evaluations appends none twice.
+  MeshVertexRecord inner[kEdges - kFaceEdges];
+  bool found[kEdges - kFaceEdges];
+  for (int32_t e = kFaceEdges; e < kEdges; ++e) {
+    found[e - kFaceEdges] = FindCrossing(e, value, point, &inner[e - kFaceEdges]);
+  }
+  for (int32_t e = kFaceEdges; e < kEdges; ++e) {
+    edgeVertex[e] = 0;
+    if (!found[e - kFaceEdges]) continue;
+    if (ChunkPoolAppend(vertices, inner[e - kFaceEdges]) != 0) return false;
+    edgeVertex[e] = uint32_t(ChunkPoolCount(vertices));
+  }
   return true;
 }
 
@@ -284,11 +307,9 @@ MeshBuildProgress MeshBuilder::Run(uint32_t deadline, MeshVertexPool& vertices, 
     }
     if (negative && nonNegative) {
       uint32_t edgeVertex[kEdges];
-      for (int32_t e = 0; e < kEdges; ++e) {
-        if (!EdgeVertex(e, value, point, vertices, &edgeVertex[e])) {
-          FreeCaches();
-          return MeshBuildProgress::kFailed;
-        }
+      if (!CubeVertices(value, point, vertices, edgeVertex)) {
+        FreeCaches();
+        return MeshBuildProgress::kFailed;
       }
       if (triangles != nullptr && !CubeTriangles(edgeVertex, value, point, vertices, *triangles)) {
         FreeCaches();

@@ -87,10 +87,16 @@ class MeshBuilder {
   // The cube's corner and centre values (NaN where f is undefined) and points.
   void CubeValues(double value[9], double point[9][3]);
   const double* Axis(int32_t c) const { return coordinates_ + size_t(c) * size_t(2 * n_ + 1); }
-  // The vertex number of the edge's crossing (0: none); false when a vertex append was refused.
+  // The crossing of edge e into *record (position, and the unit gradient as its normal where there
+  // is one); false when the edge has none (no sign change, no root, or the condition fails there).
+  bool FindCrossing(int32_t e, const double value[9], const double point[9][3], MeshVertexRecord* record);
+  // The vertex number of face edge e's crossing (0: none), found once and kept for the cubes that
+  // share the edge; false when a vertex append was refused.
   bool EdgeVertex(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices,
                   uint32_t* number);
-  bool Crossing(int32_t e, const double value[9], const double point[9][3], MeshVertexPool& vertices, uint32_t* number);
+  // The vertex numbers of the cube's 26 edges (0: none); false when a vertex append was refused.
+  bool CubeVertices(const double value[9], const double point[9][3], MeshVertexPool& vertices,
+                    uint32_t edgeVertex[26]);
   bool CubeTriangles(const uint32_t edgeVertex[26], const double value[9], const double point[9][3],
                      MeshVertexPool& vertices, MeshTrianglePool& triangles);
   // Build's loop; no triangles (nor face normals) when `triangles` is null.

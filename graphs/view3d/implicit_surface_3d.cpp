@@ -128,10 +128,12 @@ void GraphImplicitSurface3D::Reset() {
 
 void GraphImplicitSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
-    prepared_ = 1;
+    // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
+    // the condition's constants prepares again.
     PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
     DecideClipPlane(&clip_, condition_, color_, context_);
     Reset();
+    prepared_ = 1;
   }
   colorOnlyChanged_ = 0;
   if (complete_ || buildFailed_) return;

@@ -182,10 +182,12 @@ void GraphSurface3D::Reset() {
 
 void GraphSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
-    prepared_ = 1;
+    // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
+    // the condition's constants prepares again.
     PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
+    prepared_ = 1;
   }
   // The change of what only the drawing shows is taken in here, samples or none.
   colorOnlyChanged_ = 0;

@@ -70,7 +70,8 @@ void GraphCurve3D::Compute(int32_t budget) {
   const int32_t n = sampleCount_;
   const double t0 = *tMin_, t1 = *tMax_;
   while (nextSample_ < n) {
-    const int32_t k = nextSample_++;
+    // Sample k counts as taken only once stored: a Compute abandoned in its evaluations takes it again.
+    const int32_t k = nextSample_;
     const double t = CurveSampleParameter(k, n, t0, t1);
     double p[3];
     for (int i = 0; i < 3; ++i) p[i] = EvaluateFunction1(coordinate_[i], t);
@@ -81,6 +82,7 @@ void GraphCurve3D::Compute(int32_t budget) {
     validCount_ += valid ? 1 : 0;
     float* vertex = vertices_ + 3 * k;
     for (int i = 0; i < 3; ++i) vertex[i] = valid ? static_cast<float>(p[i]) : static_cast<float>(kUndefinedReal);
+    nextSample_ = k + 1;
     if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
   }
   if (nextSample_ < n) return;

@@ -58,15 +58,22 @@ void GraphSurfaceField3D::Compute(int32_t budget) {
     PrepareSampleGrid(u0, v0, du, dv, n, n, evalContext_);
     while (nextRow_ < n) {
       if (DeadlineReached(ElapsedTimerUnits(), deadline)) return;
-      if (++nextColumn_ == n) {
-        nextColumn_ = 0;
-        if (++nextRow_ == n) break;
+      // (nextRow_, nextColumn_) is the last sample decided; the next one becomes so only once it
+      // is, so a Compute abandoned in its evaluations takes it again.
+      int32_t row = nextRow_, column = nextColumn_ + 1;
+      if (column == n) {
+        column = 0;
+        if (++row == n) {
+          nextRow_ = row;
+          break;
+        }
       }
       double p[3];
-      for (int i = 0; i < 3; ++i) p[i] = EvaluateAtGridPoint(surface_[i], nextRow_, nextColumn_, evalContext_);
-      if (condition_ != nullptr && EvaluateFunction6(condition_, 0, 0, p[0], p[1], p[2], 0) != 1.0) continue;
+      for (int i = 0; i < 3; ++i) p[i] = EvaluateAtGridPoint(surface_[i], row, column, evalContext_);
+      const bool kept = condition_ == nullptr || EvaluateFunction6(condition_, 0, 0, p[0], p[1], p[2], 0) == 1.0;
+      nextRow_ = row, nextColumn_ = column;
       // Not tested for finiteness: the glyphs give no arrow where a point or its vector is not finite.
-      if (!AppendPoint(p[0], p[1], p[2])) break;  // memory refused: no arrows
+      if (kept && !AppendPoint(p[0], p[1], p[2])) break;  // memory refused: no arrows
     }
   }
   pointsReady_ = 1;  // a grid context that could not be had gives no points, and no arrows

@@ -37,14 +37,13 @@ void GraphVectorField3D::BuildGrid() {
   const int32_t n = pointsPerAxis_;
   const double dx = (box_[1] - box_[0]) / (n - 1), dy = (box_[3] - box_[2]) / (n - 1),
                dz = (box_[5] - box_[4]) / (n - 1);
-  for (int32_t i = 0; i < n; ++i) {
-    for (int32_t j = 0; j < n; ++j) {
-      for (int32_t k = 0; k < n; ++k) {
-        const GridPoint3 p{box_[0] + i * dx, box_[2] + j * dy, box_[4] + k * dz};
-        if (condition_ != nullptr && EvaluateFunction6(condition_, 0, 0, p.x, p.y, p.z, 0) != 1.0) continue;
-        if (!AppendPoint(p.x, p.y, p.z)) return;  // no arrows
-      }
-    }
+  // Point by point, nextGridPoint_ = (i n + j) n + k advanced only once the point is decided: a
+  // Compute abandoned in the condition's evaluation goes on from that point, none kept twice.
+  for (; nextGridPoint_ < n * n * n; ++nextGridPoint_) {
+    const int32_t i = nextGridPoint_ / (n * n), j = nextGridPoint_ / n % n, k = nextGridPoint_ % n;
+    const GridPoint3 p{box_[0] + i * dx, box_[2] + j * dy, box_[4] + k * dz};
+    if (condition_ != nullptr && EvaluateFunction6(condition_, 0, 0, p.x, p.y, p.z, 0) != 1.0) continue;
+    if (!AppendPoint(p.x, p.y, p.z)) return;  // no arrows
   }
   if (ChunkPoolCount(points_) == 0) AppendPoint(kPositiveInfinity, kPositiveInfinity, kPositiveInfinity);
 }
@@ -74,6 +73,7 @@ void GraphVectorField3D::SetOption(int32_t code, double value) {
 
 void GraphVectorField3D::Invalidate() {
   ClearPoints();
+  nextGridPoint_ = 0;
   UpdateGlyphSize();
 }
 

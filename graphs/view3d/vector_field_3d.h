@@ -43,12 +43,14 @@ class GraphVectorField3D final : public GlyphField3D {
   void SetGrain(double grain);
   // Half the smallest grid step over the present box.
   void UpdateGlyphSize();
+  // Collects the grid points where the condition holds, from nextGridPoint_ on.
   void BuildGrid();
 
   CompiledFunction* condition_;
   const double* box_;
   double glyphSize_ = 0.0;  // half the smallest grid step: the glyphs' longest arrow
   int32_t pointsPerAxis_ = 0;
+  int32_t nextGridPoint_ = 0;  // the grid point BuildGrid decides next, (i n + j) n + k
 };
 
 // The factory's constructor of the kind: null (nothing taken over) when the object cannot be had.

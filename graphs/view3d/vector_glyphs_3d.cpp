@@ -84,7 +84,8 @@ void GraphGlyphs3D::Compute(int32_t budget) {
   }
   const uint32_t deadline = ComputeDeadline(budget);
   while (nextPoint_ < capacity_) {
-    const GridPoint3& p = *ChunkPoolAt(*points_, nextPoint_++);
+    // The point counts as done only once its arrow is stored: an abandoned Compute takes it again.
+    const GridPoint3& p = *ChunkPoolAt(*points_, nextPoint_);
     if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) {
       double f[3];
       for (int i = 0; i < 3; ++i) {
@@ -106,6 +107,7 @@ void GraphGlyphs3D::Compute(int32_t budget) {
         g.point[2][0] = float(exponent);
       }
     }
+    ++nextPoint_;
     if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
   }
   if (nextPoint_ < capacity_) return;

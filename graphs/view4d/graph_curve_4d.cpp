@@ -111,20 +111,27 @@ void GraphCurve4D::Compute(int32_t budget) {
   const double t0 = kind_ == 0 ? *tMin_ : 0.0, t1 = kind_ == 0 ? *tMax_ : 0.0;
   CubeAxis axes[4];
   CubeAxesOf(*projection_, axes);
-  while (!DeadlineReached(ElapsedTimerUnits(), deadline)) {
-    if (++next_ >= count_) break;
+  while (next_ < count_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
+    // next_ is the last sample stored: the one after it becomes so only once it is, so a Compute
+    // abandoned in its evaluations takes it again.
+    const int32_t i = next_ + 1;
+    if (i >= count_) {
+      next_ = count_;
+      break;
+    }
     double c[4];
-    const double t = kind_ == 0 ? SampleParameter(next_, t0, t1) : 0.0;
+    const double t = kind_ == 0 ? SampleParameter(i, t0, t1) : 0.0;
     if (kind_ == 0) {
       for (int k = 0; k < 4; ++k) c[k] = EvaluateFunction1(function_[k], t);
     } else {
-      ListItem(next_, c);
+      ListItem(i, c);
     }
     bool ok = IsFinite4(c);
     if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, t, 0.0, c[0], c[1], c[2], c[3]) == 1.0;
-    ok = ok && MapIntoCube(c, axes, points_ + 4 * next_, &maxRadius_);
-    valid_[next_] = ok ? 1 : 0;
+    ok = ok && MapIntoCube(c, axes, points_ + 4 * i, &maxRadius_);
+    valid_[i] = ok ? 1 : 0;
     validCount_ += ok ? 1 : 0;
+    next_ = i;
   }
 }
 

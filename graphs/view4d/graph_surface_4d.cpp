@@ -140,21 +140,20 @@ void GraphSurface4D::Reset() {
 }
 
 void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, const CubeAxis axes[4]) {
+  // Every evaluation comes before what the sample counts: a Compute abandoned in one of them leaves
+  // the counts as they were, and the sample, written again in its own places, is taken again.
   const int32_t k = i * n_ + j;
   double c[4];
   for (int a = 0; a < 4; ++a) c[a] = EvaluateAtGridPoint(function_[a], i, j, evalContext_);
   bool ok = IsFinite4(c);
+  double d[8];
+  bool finiteSlopes = false;
   if (ok && hasDerivatives_) {
-    double d[8];
     for (int a = 0; a < 8; ++a) d[a] = EvaluateAtGridPoint(derivative_[a], i, j, evalContext_);
-    bool finite = true;
-    for (int a = 0; a < 8; ++a) finite = finite && std::isfinite(d[a] * axes[a % 4].scale);
-    if (finite) {
-      for (int a = 0; a < 8; ++a) slopes_[8 * k + a] = float(d[a] * axes[a % 4].scale);
-    } else {
-      analyticNormals_ = 0;  // the stored values stay as they were (zero)
-    }
+    finiteSlopes = true;
+    for (int a = 0; a < 8; ++a) finiteSlopes = finiteSlopes && std::isfinite(d[a] * axes[a % 4].scale);
   }
+  const bool slopesAsked = ok && hasDerivatives_;
   if (ok && condition_ != nullptr) ok = EvaluateFunction6(condition_, u, v, c[0], c[1], c[2], c[3]) == 1.0;
   double radius = 0.0;
   double* q = cube_ + 4 * k;
@@ -162,12 +161,19 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
   // Drawn through floats at every projection: a sample that could land past their range is a hole,
   // as one that is not finite is (a turn moves a cube point at most twice its largest coordinate).
   ok = ok && std::max({std::fabs(q[0]), std::fabs(q[1]), std::fabs(q[2]), std::fabs(q[3])}) < kFloatSafeCube;
-  if (ok) maxRadius_ = std::max(maxRadius_, radius);
+  if (ok) {
+    const double args[6] = {u, v, c[0], c[1], c[2], c[3]};
+    StoreSurfaceSampleColour(color_, arraysMode_, i, j, n_, args, colors_, texCoords_);
+  }
+  if (slopesAsked && finiteSlopes) {
+    for (int a = 0; a < 8; ++a) slopes_[8 * k + a] = float(d[a] * axes[a % 4].scale);
+  } else if (slopesAsked) {
+    analyticNormals_ = 0;  // the stored values stay as they were (zero)
+  }
   valid_[k] = ok ? 1 : 0;
   if (!ok) return;
+  maxRadius_ = std::max(maxRadius_, radius);
   ++validCount_;
-  const double args[6] = {u, v, c[0], c[1], c[2], c[3]};
-  StoreSurfaceSampleColour(color_, arraysMode_, i, j, n_, args, colors_, texCoords_);
 }
 
 void GraphSurface4D::Compute(int32_t budget) {
@@ -178,14 +184,16 @@ void GraphSurface4D::Compute(int32_t budget) {
   CubeAxis axes[4];
   CubeAxesOf(*projection_, axes);
   PrepareSampleGrid(uStart, vStart, du, dv, n_, n_, evalContext_);
-  while (!DeadlineReached(ElapsedTimerUnits(), deadline)) {
-    if (++column_ >= n_) {
-      column_ = 0;
-      ++row_;
+  while (row_ < n_ && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
+    // (row_, column_) is the last sample taken; the next one becomes so once it is computed.
+    int32_t row = row_, column = column_ + 1;
+    if (column >= n_) {
+      column = 0;
+      ++row;
     }
-    if (row_ >= n_) break;
     // u and v as the grid point takes them.
-    ComputeSample(row_, column_, std::fma(row_, du, uStart), std::fma(column_, dv, vStart), axes);
+    if (row < n_) ComputeSample(row, column, std::fma(row, du, uStart), std::fma(column, dv, vStart), axes);
+    row_ = row, column_ = column;
   }
   if (!hasDerivatives_) analyticNormals_ = 0;
   if (row_ < n_) return;

@@ -69,8 +69,9 @@ class ComputeTurnsTest : public document_test::DocumentTest {
   int suspended_ = 0, abandoned_ = 0;
 };
 
-// The documents: one a graph kind, each over a sum of some 24,000 instructions a value, so that
-// every value takes a turn: S(u) is 1.64 u, give or take.
+// The documents: one a graph kind (and the paths a kind takes for a condition after a comma, a
+// colour computed per point, a field on a surface), each over a sum of some 24,000 instructions a
+// value, so that every value takes a turn: S(u) is 1.64 u, give or take.
 std::string S(const std::string& u) { return "sum[over[" + u + ",power[k,2]],equal[k,1],4000]"; }
 const std::string kDocuments[] = {
     "equal[y," + S("x") + "]",
@@ -88,6 +89,26 @@ const std::string kDocuments[] = {
     "@view=3d\nequal[matrix[3,1,x,y,z],matrix[3,1,cos[times[6,t]],sin[times[6,t]]," + S("t") + "]]",
     "@view=4d\nequal[w," + S("z") + "]",
     "@view=4d\nequal[matrix[4,1,x,y,u,v],matrix[4,1," + S("t") + ",t,t,t]]",
+    "equal[matrix[2,1,x,y],matrix[2,1,minus[y]," + S("x") + "]]",
+    "equal[function[optotal[t],matrix[2,1,x,y]],matrix[2,1,minus[y]," + S("times[0.5,x]") + "]]",
+    "equal[matrix[2,1,x,y],matrix[2,1," + S("1") + ",0.5]]",
+    "comma[matrix[2,1,0,0],matrix[2,1," + S("1") + ",1]]",
+    "@map=picture matrix[2,1," + S("x") + ",y]\nequal[matrix[3,1,h,s,v],matrix[3,1,plus[x,y],0.35,1]]",
+    "@map=image matrix[2,1," + S("x") + ",y]\nequal[matrix[3,1,h,s,v],matrix[3,1,plus[x,y],0.35,1]]",
+    "@view=3d\ncomma[equal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x," + S("z") + "]],lessthan[minus[2]," + S("x") +
+        ",1]]",
+    "@view=3d\ncomma[matrix[3,1,0,0,0],matrix[3,1," + S("1") + ",1,1]]",
+    "@view=3d\nmatrix[3,1,minus[1],1," + S("0.5") + "]",
+    "@view=3d\ncomma[equal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x,0]],equal[z," + S("times[0.2,x]") + "]]",
+    "@view=3d\ncomma[equal[matrix[3,1,x,y,z],matrix[3,1,minus[y],x," + S("z") + "]],"
+    "equal[plus[power[x,2],power[y,2],power[z,2]],2]]",
+    "@view=3d\ncomma[equal[z,times[x,y]],equal[matrix[3,1,h,s,v],matrix[3,1," + S("x") + ",1,1]],lessthan[" +
+        S("y") + ",1]]",
+    "@view=3d\ncomma[equal[plus[power[x,2],power[y,2],power[z,2]],2],equal[matrix[3,1,r,g,b],matrix[3,1," + S("x") +
+        ",0.5,0.5]]]",
+    "@view=4d\ncomma[matrix[4,1,0,0,0,0],matrix[4,1," + S("0.5") + ",1,1,1],matrix[4,1,1,0,1,0]]",
+    "@view=4d\ncomma[equal[matrix[4,1,x,y,u,v],matrix[4,1,cos[u],sin[u],u,v]],greaterthan[" + S("x") +
+        ",0],equal[matrix[3,1,h,s,v],matrix[3,1," + S("y") + ",1,1]]]",
 };
 
 class EveryKind : public ComputeTurnsTest, public testing::WithParamInterface<std::string> {};

@@ -3,7 +3,8 @@
 // a document that records what is asked of it; graphs that spend a fixed amount of fake-clock
 // time; views of each kind that record the view set's calls as "<name> <call> <arguments>"; for
 // the 2D view a curve graph with exact nearest points and a label seam of fixed metrics; and for
-// the traced graphs functions of u from text with the derivative the algebra would give.
+// the traced graphs functions of u from text with the derivative the algebra would give; a graph
+// computed through Computes abandoned at its evaluations.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/diagnostics/error_register.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_scratch.h"
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_budget.h"
@@ -80,6 +82,38 @@ inline CompiledFunction* FunctionOf(const std::string& text) { return NewFunctio
 
 // A budget that computes any graph of the tests whole.
 inline constexpr int32_t kAll = 1 << 30;
+
+// Computes the graph to completion as the compute worker does when it abandons its Compute again
+// and again: a turn at the start of every evaluation throws at the 1st, 3rd, 6th, ... turn (each
+// gap one longer, so the graph always gets further), and the next Compute goes on. Returns the
+// Computes abandoned; the hook is gone afterwards.
+inline int ComputeAbandonedAgainAndAgain(GraphKind* graph) {
+  struct Abandoned {};
+  struct Turns {
+    int64_t taken = 0, next = 1, gap = 1;
+    ~Turns() {
+      SetEvaluationTurnHook(nullptr);
+      SetTurnAtEveryStart(false);
+    }
+  } turns;
+  static Turns* live;
+  live = &turns;
+  SetTurnAtEveryStart(true);
+  SetEvaluationTurnHook([] {
+    if (++live->taken < live->next) return;
+    live->next = live->taken + ++live->gap;
+    throw Abandoned{};
+  });
+  int abandons = 0;
+  for (int calls = 0; !graph->IsComplete() && calls < 1000000; ++calls) {
+    try {
+      graph->Compute(kAll);
+    } catch (const Abandoned&) {
+      ++abandons;
+    }
+  }
+  return abandons;
+}
 
 // A fixture over one graph of kind G on a map of its own: a 200 x 200 frame at 64 px a unit with
 // world (0, 0) at pixel (100, 99) unless the test lays another. The graph is deleted after the test.

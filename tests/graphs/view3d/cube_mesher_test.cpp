@@ -3,8 +3,8 @@
 // points, and the four crossings of every two-against-two split come in row order round a
 // quadrilateral); the topology of the result (a sphere closed with Euler characteristic 2, a torus
 // 0, a sphere cut by the six walls of the box -4 with its border on the walls); vertices on the
-// zero set to the secant's tolerance; slicing every 32 cubes equal to one run; corners exactly on
-// the surface; NaN fields, conditions and refused memory.
+// zero set to the secant's tolerance; slicing every 32 cubes, or abandoning evaluations, equal to
+// one run; corners exactly on the surface; NaN fields, conditions and refused memory.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -278,13 +278,16 @@ TEST_F(CubeMesherTest, ASurfaceLeavingTheBoxIsCutCleanlyByItsWalls) {
 
 // The clock every 32 cubes: a deadline already passed meshes exactly 32 cubes a call, and the pools
 // come out as one run makes them, byte for byte.
-TEST_F(CubeMesherTest, SlicingEvery32CubesGivesThePoolsOfOneRun) {
-  Field field{[](double x, double y, double z) {
-                return std::sin(2 * x) * std::cos(2 * y) + std::sin(2 * y) * std::cos(2 * z) +
-                       std::sin(2 * z) * std::cos(2 * x);
-              },
-              nullptr, nullptr, nullptr, nullptr, {}};
-  Mesh whole, sliced;
+// A build abandoned at an evaluation (an exception thrown through the mesher, as a computation on
+// the compute worker is abandoned) and run again from where it stood.
+struct Abandoned {};
+
+TEST_F(CubeMesherTest, SlicingEvery32CubesOrAbandoningEvaluationsGivesThePoolsOfOneRun) {
+  const Fn wave = [](double x, double y, double z) {
+    return std::sin(2 * x) * std::cos(2 * y) + std::sin(2 * y) * std::cos(2 * z) + std::sin(2 * z) * std::cos(2 * x);
+  };
+  Field field{wave, nullptr, nullptr, nullptr, nullptr, {}};
+  Mesh whole, sliced, abandoned;
   MeshWhole(field, 12, whole);
   MeshBuilder builder;
   ImplicitField evaluators = field.Evaluators();
@@ -301,13 +304,37 @@ TEST_F(CubeMesherTest, SlicingEvery32CubesGivesThePoolsOfOneRun) {
   }
   EXPECT_EQ(progress, MeshBuildProgress::kFinished);
   EXPECT_EQ(calls, 12 * 12 * 12 / 32);  // 1728 cubes: 54 calls, the last ends the build
-  ASSERT_EQ(ChunkPoolCount(whole.vertices), ChunkPoolCount(sliced.vertices));
-  ASSERT_EQ(ChunkPoolCount(whole.triangles), ChunkPoolCount(sliced.triangles));
-  for (int32_t v = 0; v < ChunkPoolCount(whole.vertices); ++v) {
-    EXPECT_EQ(std::memcmp(ChunkPoolAt(whole.vertices, v), ChunkPoolAt(sliced.vertices, v), sizeof(MeshVertexRecord)), 0);
+  // Abandoned after 1, 2, 3, ... evaluations more each time: at corners, secant steps and
+  // gradients alike, and always further on.
+  int64_t evaluations = 0, next = 1, gap = 1, abandons = 0;
+  Field throwing{[&](double x, double y, double z) {
+                   if (++evaluations == next) {
+                     next = evaluations + ++gap;
+                     throw Abandoned{};
+                   }
+                   return wave(x, y, z);
+                 },
+                 nullptr, nullptr, nullptr, nullptr, {}};
+  ImplicitField throwingEvaluators = throwing.Evaluators();
+  ASSERT_TRUE(builder.Start(12, kBox, throwingEvaluators));
+  for (progress = MeshBuildProgress::kUnfinished; progress == MeshBuildProgress::kUnfinished;) {
+    try {
+      progress = builder.Build(ElapsedTimerUnits() + kFarDeadline, abandoned.vertices, abandoned.triangles);
+    } catch (const Abandoned&) {
+      ++abandons;
+    }
   }
-  for (int32_t f = 0; f < ChunkPoolCount(whole.triangles); ++f) {
-    EXPECT_EQ(std::memcmp(ChunkPoolAt(whole.triangles, f), ChunkPoolAt(sliced.triangles, f), 12), 0);
+  EXPECT_GT(abandons, 100);
+  for (const Mesh* other : {&sliced, &abandoned}) {
+    ASSERT_EQ(ChunkPoolCount(whole.vertices), ChunkPoolCount(other->vertices));
+    ASSERT_EQ(ChunkPoolCount(whole.triangles), ChunkPoolCount(other->triangles));
+    for (int32_t v = 0; v < ChunkPoolCount(whole.vertices); ++v) {
+      EXPECT_EQ(std::memcmp(ChunkPoolAt(whole.vertices, v), ChunkPoolAt(other->vertices, v), sizeof(MeshVertexRecord)),
+                0);
+    }
+    for (int32_t f = 0; f < ChunkPoolCount(whole.triangles); ++f) {
+      EXPECT_EQ(std::memcmp(ChunkPoolAt(whole.triangles, f), ChunkPoolAt(other->triangles, f), 12), 0);
+    }
   }
   EXPECT_TRUE(whole.Topology().overShared == 0);
 }

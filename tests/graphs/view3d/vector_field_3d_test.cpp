@@ -5,7 +5,8 @@
 // F = (-y, x, 0) seen from above draws arrows tangent to circles about the z axis: checked on the
 // arrow ends projected through the view's camera and on the pixels drawn along the shafts.
 // Failure paths: no point, every point refused by the condition, infinite and NaN vectors, more
-// points than 16-bit indices reach, refused memory at every allocation.
+// points than 16-bit indices reach, refused memory at every allocation, a Compute abandoned at its
+// evaluations.
 #include <cmath>
 
 #include "graphics/render/software_camera.h"
@@ -236,15 +237,23 @@ TEST_F(VectorField3DTest, MorePointsThanSixteenBitIndicesReachAreRefusedWithASta
 }
 
 // On the real clock: a timer unit is about 65 us, far less than the grid takes.
-TEST_F(VectorField3DTest, ComputingInSmallBudgetsGivesTheSameArrows) {
-  Field("minus[y]", "x", "z", 1)->Compute(kAll);
+TEST_F(VectorField3DTest, ComputingInSmallBudgetsOrAbandonedAtEvaluationsGivesTheSameArrows) {
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]")->Compute(kAll);
   const std::vector<float> whole = view3d_test::GlyphPoints(field->Glyphs());
-  Field("minus[y]", "x", "z", 1)->Compute(0);  // a budget of 0 computes nothing
+  const int32_t points = ChunkPoolCount(field->Points());
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]")->Compute(0);  // a budget of 0 computes nothing
   EXPECT_EQ(ChunkPoolCount(field->Points()), 0);
   int calls = 0;
   for (; !field->IsComplete() && calls < 1000000; ++calls) field->Compute(1);
   ASSERT_TRUE(field->IsComplete());
   EXPECT_GT(calls, 1);
+  EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
+
+  // Abandoned again and again at the condition's and the field's evaluations.
+  Field("minus[y]", "x", "z", 1, "greaterthan[x,0]");
+  const int abandons = graphs_test::ComputeAbandonedAgainAndAgain(field);
+  EXPECT_GT(abandons, 50);
+  EXPECT_EQ(ChunkPoolCount(field->Points()), points);
   EXPECT_EQ(view3d_test::GlyphPoints(field->Glyphs()), whole);
 }
 

@@ -141,7 +141,7 @@ TEST_F(Surface4DTest, MissingCornersLeaveOneTriangleOrNone) {
   EXPECT_EQ(graph->Extent(), 0.5);  // the holes do not count: (0, v / 2, 0, 0) at v = 1
 }
 
-TEST_F(Surface4DTest, NothingIsDrawnBeforeTheLastRowAndSlicesGiveTheWholeCallsArrays) {
+TEST_F(Surface4DTest, NothingIsDrawnBeforeTheLastRowAndSlicesOrAbandonedComputesGiveTheWholeCallsArrays) {
   Computed(Surface("u", "v", "times[u,v]", "plus[u,v]", 0.6));
   const int32_t samples = graph->GridSize() * graph->GridSize();
   const std::vector<double> whole(graph->Points(), graph->Points() + 4 * samples);
@@ -155,6 +155,26 @@ TEST_F(Surface4DTest, NothingIsDrawnBeforeTheLastRowAndSlicesGiveTheWholeCallsAr
   }
   EXPECT_EQ(std::vector<double>(sliced->Points(), sliced->Points() + 4 * samples), whole);
   EXPECT_EQ(std::vector<uint32_t>(sliced->Triangles(), sliced->Triangles() + 3 * sliced->TriangleCount()), triangles);
+  // Abandoned again and again at its evaluations (the condition's and the colour's too): the same
+  // samples, colours and count of valid ones.
+  auto colour = [this] {
+    auto* hsv = new GraphColor(view->context);
+    hsv->mode = kColorHSVExpressions;
+    hsv->component[0] = FunctionOf("plus[x,w]");
+    hsv->component[1] = FunctionOf("1");
+    hsv->component[2] = FunctionOf("1");
+    return hsv;
+  };
+  const char* condition = "greaterthan[plus[u,0.5],0]";
+  Computed(Surface("u", "v", "times[u,v]", "plus[u,v]", 0.6, condition, colour()));
+  const std::vector<double> points(graph->Points(), graph->Points() + 4 * samples);
+  const std::vector<float> colours(graph->Colors(), graph->Colors() + 3 * graph->VertexCount());
+  const int32_t status = graph->Status();
+  GraphSurface4D* abandoned = Surface("u", "v", "times[u,v]", "plus[u,v]", 0.6, condition, colour());
+  EXPECT_GT(graphs_test::ComputeAbandonedAgainAndAgain(abandoned), 50);
+  EXPECT_EQ(std::vector<double>(abandoned->Points(), abandoned->Points() + 4 * samples), points);
+  EXPECT_EQ(std::vector<float>(abandoned->Colors(), abandoned->Colors() + 3 * abandoned->VertexCount()), colours);
+  EXPECT_EQ(abandoned->Status(), status);
 }
 
 TEST_F(Surface4DTest, WithoutDerivativesNormalsComeFromTheNeighbours) {
