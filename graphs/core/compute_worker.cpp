@@ -11,7 +11,7 @@
 
 namespace {
 
-enum class WorkerState : uint8_t { kIdle, kRunning, kSuspended };
+enum class WorkerState : uint8_t { kIdle, kRunning, kSuspended, kCallingMain };
 enum class WorkerRequest : uint8_t { kNone, kCompute, kResume, kAbandon, kQuit };
 
 struct ComputeWorker {
@@ -23,16 +23,23 @@ struct ComputeWorker {
   int32_t budget = 0;
   uint32_t deadline = 0;                   // of the present turn, in timer units
   CoopThreadId caller = kCoopMainThread;   // who handed the baton over last
+  void (*call)(void*) = nullptr;           // while kCallingMain: what the caller runs
+  void* callArgument = nullptr;
 };
 
 ComputeWorker worker;
 
-// Hands the baton to the worker with a request and returns when it comes back.
+// Hands the baton to the worker with a request and returns when it comes back with the Compute
+// ended or suspended; meanwhile runs what the Compute asks of this thread (OnMainThread).
 void Hand(WorkerRequest request, uint32_t deadline) {
   worker.request = request;
   worker.deadline = deadline;
   worker.caller = CoopCurrentThread();
   CoopYieldTo(worker.id);
+  while (worker.state == WorkerState::kCallingMain) {
+    worker.call(worker.callArgument);
+    CoopYieldTo(worker.id);
+  }
 }
 
 // On the worker, at a turn past its deadline: the baton back to the caller until a request comes.
@@ -121,6 +128,18 @@ ComputeOutcome ComputeInTurns(GraphKind* graph, int32_t budget) {
 }
 
 bool ComputeSuspended() { return worker.state == WorkerState::kSuspended; }
+
+void OnMainThread(void (*call)(void*), void* argument) {
+  if (worker.id == kCoopNoThread || CoopCurrentThread() != worker.id) {
+    call(argument);
+    return;
+  }
+  worker.call = call;
+  worker.callArgument = argument;
+  worker.state = WorkerState::kCallingMain;
+  CoopYieldTo(worker.caller);
+  worker.state = WorkerState::kRunning;
+}
 
 void AbandonSuspendedCompute() {
   if (worker.state != WorkerState::kSuspended || CoopCurrentThread() == worker.id) return;

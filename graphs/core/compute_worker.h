@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 class GraphKind;
 
@@ -31,6 +32,16 @@ bool ComputeSuspended();
 // Abandons the suspended Compute, if any: it unwinds from its turn and its graph keeps the units it
 // finished. Any thread; does nothing when none is suspended.
 void AbandonSuspendedCompute();
+
+// Runs `call` on the thread that handed the Compute over (the main thread, where GL contexts are
+// current and the views live) and returns when it is done; elsewhere it runs at once. Graph code
+// calls it between evaluations, never inside one.
+void OnMainThread(void (*call)(void*), void* argument);
+template <class F>
+void OnMainThread(F&& f) {
+  using Call = std::remove_reference_t<F>;
+  OnMainThread([](void* callable) { (*static_cast<Call*>(callable))(); }, static_cast<void*>(&f));
+}
 
 // Thrown through a Compute from its turn to abandon it. Graph code lets it pass (it holds no
 // allocation and no half-made record across an evaluation); the worker's own frame catches it.

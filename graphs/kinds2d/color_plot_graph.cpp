@@ -41,7 +41,6 @@ GraphColorPlot2D::GraphColorPlot2D(CompiledFunction* first, CompiledFunction* se
     PostError(kErrorOutOfMemory);
     return;
   }
-  SampleRanges();
   grid_.Allocate(map_, kColorCellPending);
 }
 
@@ -79,7 +78,6 @@ void GraphColorPlot2D::SampleRanges() {
 }
 
 void GraphColorPlot2D::ResetCells() {
-  SampleRanges();
   if (context_ != nullptr) grid_.Reset(map_, kColorCellPending);
 }
 
@@ -97,6 +95,8 @@ double GraphColorPlot2D::Normalised(int32_t k, double v) const {
 // ---- Compute and draw ----
 
 void GraphColorPlot2D::Compute(int32_t budget) {
+  // The ranges first, in the computing's time (their samples may be long sums), then the cells.
+  SampleRanges();
   evaluations_ += ComputeCellRows(
       grid_, map_, context_, functions_, budget, [](uint32_t cell) { return cell == kColorCellPending; },
       [this](const double (&v)[3][kCellRun], int32_t t) {
@@ -121,8 +121,8 @@ void GraphColorPlot2D::VariableChanged(int32_t symbol, double value) {
   if (grid_.cells == nullptr || !depends) return;
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
-  } else if (!grid_.Restore(map_, value, kColorCellPending)) {
-    SampleRanges();
+  } else {
+    grid_.Restore(map_, value, kColorCellPending);
   }
 }
 
@@ -136,13 +136,11 @@ void GraphColorPlot2D::Invalidate() {
 }
 
 void GraphColorPlot2D::GeometryChanged() {
-  SampleRanges();
   if (context_ != nullptr) grid_.Follow(map_, kColorCellPending);
 }
 
 void GraphColorPlot2D::Scroll(int32_t dh, int32_t dv) {
   if (grid_.cells == nullptr) return;
-  SampleRanges();
   grid_.Scroll(map_, dh, dv, kColorCellPending);
 }
 

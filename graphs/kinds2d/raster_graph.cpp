@@ -40,7 +40,7 @@ GraphRaster2D::GraphRaster2D(CompiledFunction* function, double grain, GraphColo
     PostError(kErrorOutOfMemory);
     return;
   }
-  MeasureRange();
+  rangeDue_ = 1;
   grid_.Allocate(map_, kRasterPending);
 }
 
@@ -83,13 +83,18 @@ uint8_t GraphRaster2D::LevelOf(double value) const {
 }
 
 void GraphRaster2D::ResetCells() {
-  if (!RangeKnown()) MeasureRange();  // a known range survives resets
+  if (!RangeKnown()) rangeDue_ = 1;  // a known range survives resets
   grid_.Reset(map_, kRasterPending);
 }
 
 // ---- Compute and draw ----
 
 void GraphRaster2D::Compute(int32_t budget) {
+  // The range first, in the computing's time (its samples may be long sums), then the cells.
+  if (rangeDue_ && context_ != nullptr) {
+    MeasureRange();
+    rangeDue_ = 0;
+  }
   CompiledFunction* const functions[1] = {function_};
   evaluations_ += ComputeCellRows(
       grid_, map_, context_, functions, budget, [](uint8_t cell) { return cell == kRasterPending; },
@@ -150,7 +155,7 @@ void GraphRaster2D::VariableChanged(int32_t symbol, double value) {
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
   } else if (!grid_.Restore(map_, value, kRasterPending) && !RangeKnown()) {
-    MeasureRange();  // a known range survives resets
+    rangeDue_ = 1;  // a known range survives resets
   }
 }
 
@@ -179,7 +184,7 @@ void GraphRaster2D::Scroll(int32_t dh, int32_t dv) {
 
 void GraphRaster2D::FollowMap(const int32_t* scrolled) {
   ValueCacheClear(grid_.cache.rows);
-  if (!RangeKnown()) MeasureRange();
+  if (!RangeKnown()) rangeDue_ = 1;
   if (context_ == nullptr) return;
   if (scrolled != nullptr) {
     grid_.Scroll(map_, scrolled[0], scrolled[1], kRasterPending);

@@ -78,7 +78,7 @@ class GraphRaster2D final : public GraphKind2D {
 
  private:
   void MeasureRange();
-  // Every cell pending (the range measured first when it is not known).
+  // Every cell pending (the range to be measured first when it is not known).
   void ResetCells();
   // The cell under a world point, false outside the map, with the evaluation grid prepared.
   bool CellAt(double x, double y, int32_t* c, int32_t* r);
@@ -93,6 +93,7 @@ class GraphRaster2D final : public GraphKind2D {
   double scale_ = 0;
   double minValue_ = 0;
   double maxValue_ = 0;
+  uint8_t rangeDue_ = 0;  // the next Compute measures the range before any cell
   int32_t bands_;
   EvalContext* context_ = nullptr;
   uint64_t evaluations_ = 0;

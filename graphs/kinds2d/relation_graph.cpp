@@ -112,6 +112,7 @@ void GraphRelation2D::Reset() {
 // ---- Compute ----
 
 void GraphRelation2D::Compute(int32_t budget) {
+  if (plane_ == PlaneVerdict::kUnknown) DecidePlane();
   if (bits_ == nullptr) return;
   const uint32_t deadline = ComputeDeadline(budget);
   while (pending_.count > 0 && !DeadlineReached(ElapsedTimerUnits(), deadline)) {
@@ -122,6 +123,15 @@ void GraphRelation2D::Compute(int32_t budget) {
     DecideTopRect();
   }
   if (IsComplete()) FrameCacheStoreIfAsked(cache_, bits_, BitmapBytes());
+}
+
+void GraphRelation2D::DecidePlane() {
+  double lo = 0, hi = 0;
+  if (relation_ != nullptr) {
+    EvaluateIntervalXY(relation_, -kPositiveInfinity, kPositiveInfinity, -kPositiveInfinity, kPositiveInfinity, &lo,
+                       &hi);
+  }
+  plane_ = relation_ != nullptr && lo == 0.0 && hi == 0.0 ? PlaneVerdict::kNowhere : PlaneVerdict::kMaybe;
 }
 
 void GraphRelation2D::DecideTopRect() {
@@ -236,7 +246,9 @@ size_t GraphRelation2D::BitmapBytes() const {
 
 void GraphRelation2D::VariableChanged(int32_t symbol, double value) {
   ForgetCachedConstants(&boundary_, 1);
-  if (!ForgetBindingsOf(&relation_, 1, symbol) || bits_ == nullptr) return;
+  if (!ForgetBindingsOf(&relation_, 1, symbol)) return;
+  plane_ = PlaneVerdict::kUnknown;
+  if (bits_ == nullptr) return;
   if (!IsFrameCacheSymbol(symbol)) {
     Invalidate();
     return;

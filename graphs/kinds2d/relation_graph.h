@@ -79,6 +79,9 @@ class GraphRelation2D final : public GraphKind2D {
   // row v (a pixel's centre lies on a whole pixel).
   double EdgeX(int32_t h) const;
   double EdgeY(int32_t v) const;
+  // The relation over the whole plane, once in the computing's time (a long value must not be
+  // worked out where the window asks for the status): false throughout, or maybe not.
+  void DecidePlane();
   // Decides the rectangle on top of the queue: filled, left blank, decided pixel by pixel, or
   // replaced by its two halves. It leaves the queue only once decided.
   void DecideTopRect();
@@ -109,6 +112,8 @@ class GraphRelation2D final : public GraphKind2D {
   GrowArray<QDRect> pending_;  // decided from the end
   int32_t plotMode_;
   uint8_t isEquation_;
+  enum class PlaneVerdict : uint8_t { kUnknown, kMaybe, kNowhere };
+  PlaneVerdict plane_ = PlaneVerdict::kUnknown;  // DecidePlane's, until the relation's values change
   GraphColor* color_;
   uint8_t* bits_ = nullptr;  // counted memory, rowBytes_ x height of frame_
   int32_t rowBytes_ = 0;

@@ -20,12 +20,7 @@ bool GraphRelation2D::Draw() {
 }
 
 int32_t GraphRelation2D::Status() {
-  if (relation_ != nullptr) {
-    double lo, hi;
-    EvaluateIntervalXY(relation_, -kPositiveInfinity, kPositiveInfinity, -kPositiveInfinity, kPositiveInfinity, &lo,
-                       &hi);
-    if (lo == 0.0 && hi == 0.0) return isEquation_ ? 6 : 8;  // "Not satisfied anywhere" / "False everywhere"
-  }
+  if (plane_ == PlaneVerdict::kNowhere) return isEquation_ ? 6 : 8;  // "Not satisfied anywhere" / "False everywhere"
   const size_t size = bits_ != nullptr ? BitmapBytes() : 0;
   for (size_t i = 0; i < size; ++i) {
     if (bits_[i] != 0) return 0;

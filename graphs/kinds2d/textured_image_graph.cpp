@@ -11,6 +11,7 @@
 #include "graphics/pixel_routines.h"
 #include "graphics/qd_layer.h"
 #include "graphics/render/software_rasterizer.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "kernel/eval/block_evaluation.h"
@@ -103,7 +104,7 @@ bool GraphImage2D::Draw() {
   if (points_ == nullptr || !source_.Shows(color_)) return true;
   if (SourceMoved()) {
     Invalidate();
-    Compute(static_cast<int32_t>(TicksToTimerUnits(kRecomputeTicks)));
+    ComputeInTurns(this, static_cast<int32_t>(TicksToTimerUnits(kRecomputeTicks)));
   }
   // A grid reset by a build, a scroll, a grain or a parameter holds no points until it is computed.
   if (points_ == nullptr || !IsComplete()) return true;

@@ -9,6 +9,7 @@
 
 #include "graphics/colour/colour_shader_programs.h"
 #include "graphics/gl/gl_material.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/core/surface_grid.h"
 #include "kernel/application_state.h"
@@ -130,7 +131,7 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
     // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
     // the condition's constants prepares again.
-    PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
+    OnMainThread([this] { PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_); });
     DecideClipPlane(&clip_, condition_, color_, context_);
     Reset();
     prepared_ = 1;
@@ -152,7 +153,9 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
     // The partial mesh, at most once a second and never while the benchmark measures.
     const uint32_t now = ElapsedTimerUnits();
     if (progressUploads_ && DeadlineReached(now, nextProgressUpload_) && !IsBenchmarkRunning()) {
-      UpdateGLMeshData(&mesh_, vertexPool_, trianglePool_, nullptr, ColourHasProgram(color_) ? 1 : 0, context_);
+      OnMainThread([this] {
+        UpdateGLMeshData(&mesh_, vertexPool_, trianglePool_, nullptr, ColourHasProgram(color_) ? 1 : 0, context_);
+      });
       nextProgressUpload_ = now + TicksToTimerUnits(kProgressUploadTicks);
     }
     return;
@@ -161,7 +164,9 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
   if (buildFailed_) return;
   if (!coloured) return;
   if (!uploaded_ && progressUploads_) {
-    UpdateGLMeshData(&mesh_, vertexPool_, trianglePool_, vertexColors_, ColourHasProgram(color_) ? 1 : 0, context_);
+    OnMainThread([this] {
+      UpdateGLMeshData(&mesh_, vertexPool_, trianglePool_, vertexColors_, ColourHasProgram(color_) ? 1 : 0, context_);
+    });
     uploaded_ = 1;
     progressUploads_ = 0;
     fullUploadDue_ = 0;

@@ -12,6 +12,7 @@
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/gl/mesh_drawing.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/core/surface_grid.h"
 #include "kernel/diagnostics/error_register.h"
@@ -184,7 +185,7 @@ void GraphSurface3D::Compute(int32_t budget) {
   if (!prepared_) {
     // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
     // the condition's constants prepares again.
-    PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
+    OnMainThread([this] { PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_); });
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
     prepared_ = 1;
@@ -333,7 +334,7 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
       if (oldMode == kColorFixed && color_->mode == kColorFixed) break;
       Allocate();
       if (color_->mode != kColorTexture) {
-        Compute(int32_t(TicksToTimerUnits(60)));
+        ComputeInTurns(this, int32_t(TicksToTimerUnits(60)));
         if (IsComplete()) SetOption(5, 0.0);
       }
       break;

@@ -10,6 +10,7 @@
 #include "graphics/colour/colour_shader_programs.h"
 #include "graphics/gl/gl_material.h"
 #include "graphics/gl/mesh_drawing.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/core/surface_grid.h"
 #include "kernel/diagnostics/error_register.h"
@@ -291,7 +292,7 @@ void GraphSurface4D::SetOption(int32_t code, double value) {
       BrightenGraphColor(color_);
       if (oldMode == kColorFixed && color_->mode == kColorFixed) break;  // the samples stand
       Allocate();
-      if (color_->mode != kColorTexture) Compute(int32_t(TicksToTimerUnits(kRecolourTicks)));
+      if (color_->mode != kColorTexture) ComputeInTurns(this, int32_t(TicksToTimerUnits(kRecolourTicks)));
       break;
     }
     case 8:

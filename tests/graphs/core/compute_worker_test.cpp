@@ -1,7 +1,7 @@
 // The compute worker on the fake clock, which stands still: every turn of an evaluation is past the
 // deadline, so each call computes up to the next turn and leaves the Compute suspended there. The
 // values come out as computed at one go, however the work is cut up, taken up again, abandoned or
-// ended, and no block outlives a test.
+// ended, what a Compute hands to the main thread runs there, and no block outlives a test.
 #include <vector>
 
 #include "graphs/core/compute_worker.h"
@@ -32,12 +32,14 @@ class SumGraph : public FakeGraph {
     while (values.size() < 8) {
       graphs_test::SpendUnits(1);  // the unit's first turn comes past a deadline one unit away
       const double v = EvaluateFunction1(function_, static_cast<double>(values.size() + 1));
+      OnMainThread([this] { callsOnMain += CoopCurrentThread() == kCoopMainThread ? 1 : 0; });
       values.push_back(v);
       if (DeadlineReached(ElapsedTimerUnits(), deadline)) break;
     }
   }
   bool IsComplete() override { return values.size() == 8; }
   std::vector<double> values;
+  int callsOnMain = 0;  // of the calls each unit makes through OnMainThread
 
  private:
   CompiledFunction* function_;
@@ -120,6 +122,7 @@ TEST_F(ComputeWorkerTest, TheValuesComeOutAsAtOneGoWhateverHappensWhileSuspended
       }
     }
     EXPECT_EQ(graph.values, whole) << int(c.meddle);
+    EXPECT_GE(graph.callsOnMain, 8) << "every unit's call ran on the main thread";
     EXPECT_GT(suspensions, 8) << int(c.meddle);
     EXPECT_EQ(abandoned > 0, c.meddle != Meddle::kNothing && c.meddle != Meddle::kOtherGraph) << int(c.meddle);
     UseComputeWorker(false);
