@@ -28,6 +28,7 @@ struct ComputeWorker {
 };
 
 ComputeWorker worker;
+uint64_t abandoned = 0;  // never reset: a count of what happened
 
 // Hands the baton to the worker with a request and returns when it comes back with the Compute
 // ended or suspended; meanwhile runs what the Compute asks of this thread (OnMainThread).
@@ -141,7 +142,10 @@ void OnMainThread(void (*call)(void*), void* argument) {
   worker.state = WorkerState::kRunning;
 }
 
+uint64_t ComputesAbandoned() { return abandoned; }
+
 void AbandonSuspendedCompute() {
   if (worker.state != WorkerState::kSuspended || CoopCurrentThread() == worker.id) return;
+  ++abandoned;
   Hand(WorkerRequest::kAbandon, 0);
 }

@@ -28,6 +28,8 @@ ComputeOutcome ComputeInTurns(GraphKind* graph, int32_t budget);
 
 // True while a Compute lies suspended.
 bool ComputeSuspended();
+// Computes abandoned since start-up (a read-out for tests).
+uint64_t ComputesAbandoned();
 
 // Abandons the suspended Compute, if any: it unwinds from its turn and its graph keeps the units it
 // finished. Any thread; does nothing when none is suspended.

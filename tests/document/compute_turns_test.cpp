@@ -1,6 +1,7 @@
 // Graphs computed in turns on the compute worker: whether a graph is computed at one go, in slices
 // of a timer unit that suspend it in the middle of its values, or with those suspended computes
 // abandoned again and again, the graph pane shows the same pixels once every view is ready.
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -68,6 +69,44 @@ class ComputeTurnsTest : public document_test::DocumentTest {
   std::unique_ptr<DocumentWindow> window_;
   int suspended_ = 0, abandoned_ = 0;
 };
+
+// While a value lies suspended, what the window does with the rows alone leaves it suspended, to be
+// taken up at the next idle tick; what touches the graphs abandons it. A region of nested sums of a
+// million terms a point (its first unit, the relation over the whole plane, spans many ticks) below
+// a region complete at once, whose status the rows show.
+TEST_F(ComputeTurnsTest, OnlyWhatTouchesTheGraphsAbandonsASuspendedValue) {
+  InstallAlgebraSeams();
+  const QDRect graph = ComputeDocumentWindowLayout(kWidth, kHeight).graphPane;
+  const QDPoint inMath{60, 20}, inGraph{static_cast<int16_t>((graph.top + graph.bottom) / 2), 90};
+  const struct {
+    const char* action;
+    std::function<void(DocumentWindow*)> act;
+    bool abandons;
+  } cases[] = {
+      {"caret key", [](DocumentWindow* w) { w->HandleKey(EditKeyEvent{kKeyLeftArrow, kKeyLeftArrow, 0}); }, false},
+      {"wheel over the rows", [&](DocumentWindow* w) { w->HandleWheel(inMath, 0, 1); }, false},
+      {"pointer moved", [&](DocumentWindow* w) { w->HandleMouseMoved(inGraph); }, false},
+      {"click in a row", [&](DocumentWindow* w) { w->HandleMouseDown(inMath, 0, 1); }, false},
+      {"idle tick", [](DocumentWindow* w) { w->IdleTick(1); }, false},
+      {"typed letter", [](DocumentWindow* w) { w->HandleKey(EditKeyEvent{'a', 'a', 0}); }, true},
+      {"wheel over the graphs", [&](DocumentWindow* w) { w->HandleWheel(inGraph, 0, 1); }, true},
+      {"window drawn again", [](DocumentWindow* w) { w->RedrawAll(); }, true},
+  };
+  for (const auto& c : cases) {
+    window_.reset();
+    document_ = std::make_unique<DocumentRecord>(graph);
+    ASSERT_TRUE(document_test::ReadDocumentText(
+        "leq[y,x]\nleq[y,sum[sum[over[x,times[i,j]],equal[j,1],1000],equal[i,1],1000]]\n", document_.get()));
+    window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+    for (int tick = 0; tick < 100 && !ComputeSuspended(); ++tick) window_->IdleTick(1);
+    ASSERT_TRUE(ComputeSuspended()) << c.action;
+    const uint64_t before = ComputesAbandoned();
+    c.act(window_.get());
+    EXPECT_EQ(ComputesAbandoned() > before, c.abandons) << c.action;
+    EXPECT_EQ(ComputeSuspended(), !c.abandons || c.action == std::string("idle tick")) << c.action;
+  }
+}
 
 // The documents: one a graph kind (and the paths a kind takes for a condition after a comma, a
 // colour computed per point, a field on a surface), each over a sum of some 24,000 instructions a
