@@ -416,7 +416,7 @@ class WindowTest : public testing::Test {
   Screenshot ShootUntil(const std::string& name, Seen seen) {
     const auto deadline = Clock::now() + std::chrono::duration<double>(kShowSeconds);
     Screenshot shot = Grab();
-    while (!seen(shot) && Clock::now() < deadline) {
+    while ((shot.pixels.empty() || !seen(shot)) && Clock::now() < deadline) {
       Pause(50);
       shot = Grab();
     }
