@@ -116,20 +116,20 @@ TEST_F(CommandBoundsTest, TheHooksRefusalStopsTheCommandWithTheFormulaAsItWas) {
 }
 
 // Goldens from the definitions: x over the 4000 sums in order; the chain rule's cos(sin^k(x)),
-// k = 0..799 (320,401 nodes: simplified once, not once a level).
+// k = 0..799 (320,401 nodes: simplified once, not once a level). Some seconds sanitized on a busy
+// machine; the limit only tells once from once a level, the figures are benchmarked.
 TEST_F(CommandBoundsTest, LongChainsAreSimplifiedOnceInTimeTheirLength) {
   std::string product = "times[", inner = "x";
   for (int k = 0; k < 800; ++k, inner = "sin[" + inner + "]") product += (k > 0 ? ",cos[" : "cos[") + inner + "]";
   const struct {
     std::string text, golden;
-    double seconds;
   } cases[] = {
-      {long_formulas::QuotientChain(4000), "over[x," + long_formulas::UnlikeFactors(4000) + "]", 5.0},
-      {long_formulas::NestedSinDerivative(800), product + "]", 10.0},
+      {long_formulas::QuotientChain(4000), "over[x," + long_formulas::UnlikeFactors(4000) + "]"},
+      {long_formulas::NestedSinDerivative(800), product + "]"},
   };
   for (const auto& c : cases) {
     CurrentEditor e(c.text.c_str());
-    EXPECT_LT(SecondsOf(kSimplify, e), c.seconds);
+    EXPECT_LT(SecondsOf(kSimplify, e), 30.0);
     EXPECT_TRUE(Is(e.editor.root, c.golden.c_str()));
   }
 }
