@@ -318,10 +318,10 @@ TEST_F(WindowTest, MathExpandRewritesTheSelectedTermAndUndoGivesItBack) {
   ASSERT_TRUE(program_.WaitFor("graphs complete"));
   twinWindow_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
   int columns = 0;
-  const auto line26 = [](double x) { return 2 * x + 6; };
+  const auto expanded = [](double x) { return 2 * x + 6; };
   const Screenshot shot =
-      ShootUntil("window-expanded", [&](const Screenshot& s) { return CurveHits(s, line26, 0, 0, &columns) >= 0.9; });
-  EXPECT_GE(CurveHits(shot, line26, 0, 0, &columns), 0.9);
+      ShootUntil("window-expanded", [&](const Screenshot& s) { return CurveHits(s, expanded, 0, 0, &columns) >= 0.9; });
+  EXPECT_GE(CurveHits(shot, expanded, 0, 0, &columns), 0.9);
   EXPECT_GE(columns, 20);
   ChooseItem(0, kCommandUndo);
   ASSERT_TRUE(program_.WaitFor("command 0x30000"));
@@ -628,8 +628,9 @@ TEST_F(WindowTest, AMapDocumentCentresItsFirstView) {
 
 // While the server holds its reply the progress box is in the window's pixels and its bar moves;
 // Escape ends the wait: the server's message is shown under the row, the integral stays as it was
-// (the reply, 10 s away, would have replaced it) and the graphs with it (an indefinite one: a definite one becomes the difference of its indefinite integral at
-// the bounds, as whenever no answer comes).
+// (the reply, 10 s away, would have replaced it) and the graphs with it (an indefinite one: a
+// definite one becomes the difference of its indefinite integral at the bounds, as whenever no
+// answer comes).
 TEST_F(WindowIntegrationTest, EscapeEndsTheIntegrationWaitWithTheServerMessage) {
   TypeIntegralAndSimplify({loopback::Answer::kReply, 200, "X", 10000}, 'i', "sin x^3");
   if (HasFatalFailure()) return;
