@@ -80,14 +80,16 @@ TEST_F(CommandBoundsTest, ExpansionsWithinTheBoundFinishWithTheirTermsCollected)
   }
 }
 
-// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums double at every level.
+// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums double at every level
+// (filling the bound takes some seconds sanitized, half a minute on a busy machine; unbounded, the
+// work would not end).
 TEST_F(CommandBoundsTest, ResultsPastTheBoundStopWithTheFormulaAsItWas) {
   for (const std::string& text : {long_formulas::EightLetterPower(15), long_formulas::NestedIndexSums(22),
                                   "equal[y," + long_formulas::NestedIndexSums(22) + "]"}) {
     CurrentEditor e(text.c_str());
     e.editor.selectionStart = 2;
     const size_t bytes = GetBytesInUse();
-    EXPECT_LT(SecondsOf(kExpand, e), 30.0) << text;
+    EXPECT_LT(SecondsOf(kExpand, e), 120.0) << text;
     EXPECT_LT(GetBytesInUse(), bytes + 4 * kMaxCommandBytes) << text;
     EXPECT_TRUE(Is(e.editor.root, text.c_str()));
     EXPECT_EQ(CaretPlace(e.editor), " m0 2:0");

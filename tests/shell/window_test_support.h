@@ -548,7 +548,7 @@ class WindowIntegrationTest : public WindowTest {
       }
   }
   static QDRect Box() { return ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight)); }
-  // Shoots the window until the box's face covers half its rectangle (kWaitSeconds at most): the
+  // Shoots the window until the box's face covers half its rectangle (kShowSeconds at most): the
   // last shot, its face and fill counted.
   Screenshot AwaitBox(const std::string& name, int* face, int* fill) {
     const QDRect box = Box();
