@@ -80,14 +80,16 @@ TEST_F(CommandBoundsTest, ExpansionsWithinTheBoundFinishWithTheirTermsCollected)
   }
 }
 
-// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums double at every level.
+// (a+...+h)^15 has 170,544 terms, more than a sum holds; 22 nested sums double at every level
+// (filling the bound takes some seconds sanitized, half a minute on a busy machine; unbounded, the
+// work would not end).
 TEST_F(CommandBoundsTest, ResultsPastTheBoundStopWithTheFormulaAsItWas) {
   for (const std::string& text : {long_formulas::EightLetterPower(15), long_formulas::NestedIndexSums(22),
                                   "equal[y," + long_formulas::NestedIndexSums(22) + "]"}) {
     CurrentEditor e(text.c_str());
     e.editor.selectionStart = 2;
     const size_t bytes = GetBytesInUse();
-    EXPECT_LT(SecondsOf(kExpand, e), 30.0) << text;
+    EXPECT_LT(SecondsOf(kExpand, e), 120.0) << text;
     EXPECT_LT(GetBytesInUse(), bytes + 4 * kMaxCommandBytes) << text;
     EXPECT_TRUE(Is(e.editor.root, text.c_str()));
     EXPECT_EQ(CaretPlace(e.editor), " m0 2:0");
@@ -116,20 +118,20 @@ TEST_F(CommandBoundsTest, TheHooksRefusalStopsTheCommandWithTheFormulaAsItWas) {
 }
 
 // Goldens from the definitions: x over the 4000 sums in order; the chain rule's cos(sin^k(x)),
-// k = 0..799 (320,401 nodes: simplified once, not once a level).
+// k = 0..799 (320,401 nodes: simplified once, not once a level). Some seconds sanitized on a busy
+// machine; the limit only tells once from once a level, the figures are benchmarked.
 TEST_F(CommandBoundsTest, LongChainsAreSimplifiedOnceInTimeTheirLength) {
   std::string product = "times[", inner = "x";
   for (int k = 0; k < 800; ++k, inner = "sin[" + inner + "]") product += (k > 0 ? ",cos[" : "cos[") + inner + "]";
   const struct {
     std::string text, golden;
-    double seconds;
   } cases[] = {
-      {long_formulas::QuotientChain(4000), "over[x," + long_formulas::UnlikeFactors(4000) + "]", 5.0},
-      {long_formulas::NestedSinDerivative(800), product + "]", 10.0},
+      {long_formulas::QuotientChain(4000), "over[x," + long_formulas::UnlikeFactors(4000) + "]"},
+      {long_formulas::NestedSinDerivative(800), product + "]"},
   };
   for (const auto& c : cases) {
     CurrentEditor e(c.text.c_str());
-    EXPECT_LT(SecondsOf(kSimplify, e), c.seconds);
+    EXPECT_LT(SecondsOf(kSimplify, e), 30.0);
     EXPECT_TRUE(Is(e.editor.root, c.golden.c_str()));
   }
 }

@@ -1,6 +1,7 @@
 // The window while graphs of nested sums compute: however many terms a point would take, a key is
-// answered within half a second of its press, the computing ends, and the row's graph says it has
-// too many terms to sum (as the in-process twin computes the same document).
+// answered while they compute, the computing ends, and the row's graph says it has too many terms
+// to sum (as the in-process twin computes the same document). How long a key can wait behind the
+// computing is benchmarked (the longest slice); here the limit only tells a held window.
 #include "tests/document/nested_sum_lines.h"
 #include "tests/shell/window_test_support.h"
 
@@ -10,9 +11,9 @@ namespace {
 
 using GraphBudgetWindowTest = WindowTest;
 
-// Two documents past the limit (10^12 and 2^28 terms a point), each alone; then the
-// first beside a row that keeps the graphs computing for a while (a sum of thousands of terms whose
-// bound follows x), so that the keys are pressed while they compute.
+// Two documents past the limit (10^12 and 2^28 terms a point), each alone; then the first beside a
+// row that keeps the graphs computing far longer than the presses take (a sum of 50,000 terms a
+// point: about a minute in the sanitized build), so that the keys are pressed while they compute.
 TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
   const std::string trillion = nested_sums::TrillionTermsLine();
   const struct {
@@ -21,7 +22,7 @@ TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
   } cases[] = {
       {trillion, true},
       {nested_sums::NestedPairsPastTheLimitLine(), true},
-      {trillion + "\nequal[y,sum[over[x,n],equal[n,1],5000]]", false},
+      {trillion + "\nequal[y,sum[over[x,n],equal[n,1],50000]]", false},
   };
   for (const auto& c : cases) {
     const size_t logBefore = program_.Log().size();  // the log runs on across the cases
@@ -32,7 +33,7 @@ TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
       const auto start = Clock::now();
       Key(XK_Right, false);
       EXPECT_TRUE(program_.WaitFor("caret", nullptr, 30)) << c.lines << " press " << press;
-      EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 0.5) << c.lines << " press " << press;
+      EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), kHeldSeconds) << c.lines << " press " << press;
     }
     const bool complete = program_.Log().find("graphs complete", logBefore) != std::string::npos;
     if (c.alone) {

@@ -34,9 +34,9 @@ TEST_F(WindowMenusPointerWindowTest, AClosedMenuLeavesNoPixelsBetweenTheMapViews
   const Screenshot open = Shoot("map-menu-open");
   Key(XK_Escape, false);
   EXPECT_EQ(MenuLine(), "menu -1 -1");
-  Pause(200);
   EXPECT_GT(DifferingPixels(open, before, covered), 0) << "the open menu was not drawn over the strip";
-  EXPECT_EQ(DifferingPixels(Shoot("map-menu-closed"), before, covered), 0) << "pixels of the closed menu left";
+  const auto restored = [&](const Screenshot& s) { return DifferingPixels(s, before, covered) == 0; };
+  EXPECT_TRUE(restored(ShootUntil("map-menu-closed", restored))) << "pixels of the closed menu left";
 }
 
 // With a menu open the wheel over it moves its highlight, elsewhere closes it; the rows never
@@ -123,15 +123,15 @@ TEST_F(WindowMenusPointerWindowTest, AGraphsMessageShowsUnderItsRow) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const PixelRect f = twinWindow_->RowEditor(0)->frame;
   int grey = 0;
-  for (int i = 0; i < 40 && grey < 30; ++i, Pause(50)) {
-    const Screenshot shot = Shoot("window-row-message");
+  ShootUntil("window-row-message", [&](const Screenshot& shot) {
     grey = 0;
     for (int v = f.bottom + 1; v < f.bottom + 10; ++v)
       for (int x = f.left; x < f.left + 200; ++x) {
         const uint32_t p = shot.At(x, v), r = p >> 16, g = (p >> 8) & 255, b = p & 255;
         grey += r == g && g == b && r < 0xC0;
       }
-  }
+    return grey >= 30;
+  });
   EXPECT_GE(grey, 30) << "no message text under the row";
 }
 

@@ -61,6 +61,10 @@ using formula_text::Written;
 using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 640, kHeight = 640;
 constexpr double kWaitSeconds = 60;  // a sanitized build under a software X server is slow
+constexpr double kShowSeconds = 20;  // for pixels the program is drawing to reach the server
+// A key answered later than this was held (behind a graph's computing, say) rather than slow: how
+// long a key may wait is benchmarked, a busy machine stretches it several times.
+constexpr double kHeldSeconds = 5;
 
 inline void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -116,6 +120,20 @@ class Program {
       for (size_t end; (end = partial_.find('\n')) != std::string::npos; partial_.erase(0, end + 1))
         lines_.push_back(partial_.substr(0, end));
     }
+  }
+  // The lines starting with the prefix already read, at or after `from` in the log (a length the
+  // log had); the first of them in `line`.
+  int CountSince(size_t from, const std::string& prefix, std::string* line = nullptr) const {
+    int n = 0;
+    for (size_t at = from; at < log_.size(); at = log_.find('\n', at) + 1) {
+      if (log_.compare(at, prefix.size(), prefix) != 0) continue;
+      if (n++ == 0 && line != nullptr) *line = log_.substr(at, log_.find('\n', at) - at);
+    }
+    return n;
+  }
+  // A line starting with the prefix already read at or after `from`, or else the next one.
+  bool SeenOrWaitFor(size_t from, const std::string& prefix, std::string* line = nullptr) {
+    return CountSince(from, prefix, line) > 0 || WaitFor(prefix, line);
   }
   // Waits for the program to end by itself; its exit status, or -1 on time-out or a signal.
   int WaitExit() {
@@ -366,7 +384,8 @@ class WindowTest : public testing::Test {
     ADD_FAILURE() << "no item " << command;
     return line;
   }
-  Screenshot Shoot(const std::string& name) {
+  // The window's pixels as the server has them.
+  Screenshot Grab() {
     Screenshot shot;
     XWindowAttributes a;
     XGetWindowAttributes(dpy_, window_, &a);
@@ -378,12 +397,33 @@ class WindowTest : public testing::Test {
     for (int v = 0; v < a.height; ++v)
       for (int h = 0; h < a.width; ++h) shot.pixels[size_t(v) * a.width + h] = image->f.get_pixel(image, h, v) & 0xFFFFFF;
     image->f.destroy_image(image);
+    return shot;
+  }
+  // The shot kept as NAME.png in $QV_ARTIFACT_DIR (default: the test temp dir).
+  void Keep(const Screenshot& shot, const std::string& name) {
     const char* folder = std::getenv("QV_ARTIFACT_DIR");
     const std::string path = (folder != nullptr ? std::string(folder) + "/" : testing::TempDir()) + name + ".png";
     std::vector<uint32_t> opaque(shot.pixels);
     for (uint32_t& p : opaque) p |= 0xFF000000u;
     WritePngFile(path.c_str(), opaque.data(), shot.width, shot.height, shot.width * 4, false);
-    shots_ += path + " ";
+    if (shots_.find(path + " ") == std::string::npos) shots_ += path + " ";
+  }
+  Screenshot Shoot(const std::string& name) {
+    Screenshot shot = Grab();
+    Keep(shot, name);
+    return shot;
+  }
+  // Grabs the window until `seen(shot)` holds, kShowSeconds at most (the program draws in its own
+  // time, later on a busy machine): the last shot, kept.
+  template <class Seen>
+  Screenshot ShootUntil(const std::string& name, Seen seen) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(kShowSeconds);
+    Screenshot shot = Grab();
+    while ((shot.pixels.empty() || !seen(shot)) && Clock::now() < deadline) {
+      Pause(50);
+      shot = Grab();
+    }
+    Keep(shot, name);
     return shot;
   }
 
@@ -508,17 +548,14 @@ class WindowIntegrationTest : public WindowTest {
       }
   }
   static QDRect Box() { return ProgressBoxRect(MakeRect(0, 0, kWidth, kHeight)); }
-  // Shoots the window until the box's face covers half its rectangle (5 s at most): the last shot,
-  // its face and fill counted.
+  // Shoots the window until the box's face covers half its rectangle (kShowSeconds at most): the
+  // last shot, its face and fill counted.
   Screenshot AwaitBox(const std::string& name, int* face, int* fill) {
     const QDRect box = Box();
-    Screenshot shot;
-    *face = *fill = 0;
-    for (int i = 0; i < 100 && *face < RectWidth(box) * RectHeight(box) / 2; ++i, Pause(50)) {
-      shot = Shoot(name);
+    return ShootUntil(name, [&](const Screenshot& shot) {
       CountBox(shot, box, face, fill);
-    }
-    return shot;
+      return *face >= RectWidth(box) * RectHeight(box) / 2;
+    });
   }
   // Pixels that changed from before the command in the place of row 1's message (under its
   // typeset frame).
