@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "algebra/command_progress.h"
 #include "algebra/rewrite_primitives.h"
 #include "algebra/sign_knowledge.h"
 #include "algebra/simplifier.h"
@@ -384,10 +385,13 @@ bool IsProduct(const ExprNode* node) { return node->kind == KindTimes && node->a
 // When every factor is free to move: a stable merge sort, the order the exchange passes below
 // give, in n log n comparisons instead of up to n squared (deep factors make each comparison
 // cost their depth). std::merge never reads past its ranges, whatever the comparisons answer.
-// False, nothing changed, when a factor is not free.
+// False, nothing changed, when a factor is not free; true, nothing changed, when the command
+// stopped meanwhile (its formula is put back whole). The walks and merges of many deep factors
+// take seconds: each factor and each merge looks whether the user pressed Escape.
 bool SortFreeFactors(ExprNode* product) {
   const int n = product->arity;
   for (int k = 0; k < n; ++k) {
+    if (MathCommandStopped()) return true;
     if (MobilityOf(product->children[k]) != Mobility::kFree) return false;
   }
   std::vector<ExprNode*> factors(product->children, product->children + n), merged(n);
@@ -396,6 +400,7 @@ bool SortFreeFactors(ExprNode* product) {
   };
   for (int width = 1; width < n; width *= 2) {
     for (int left = 0; left < n; left += 2 * width) {
+      if (MathCommandStopped()) return true;
       const int middle = std::min(left + width, n), right = std::min(left + 2 * width, n);
       std::merge(factors.begin() + left, factors.begin() + middle, factors.begin() + middle, factors.begin() + right,
                  merged.begin() + left, before);
@@ -499,6 +504,7 @@ void OrderFactors(ExprNode* product) {
     // walked once a pass, not once a comparison.
     Mobility earlierMobility = MobilityOf(product->children[0]);
     for (int k = 1; k < n; ++k) {
+      if (MathCommandStopped()) return;  // the command's formula is put back whole
       ExprNode* later = product->children[k];
       ExprNode* earlier = product->children[k - 1];
       const Mobility laterMobility = MobilityOf(later);

@@ -9,6 +9,7 @@
 
 #include "algebra/algebra_commands.h"
 #include "algebra/command_progress.h"
+#include "algebra/simplifier.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "tests/algebra/algebra_test_support.h"
@@ -115,6 +116,24 @@ TEST_F(CommandBoundsTest, TheHooksRefusalStopsTheCommandWithTheFormulaAsItWas) {
   EXPECT_EQ(asked, 1) << "stopped at the first refusal";
   EXPECT_EQ(MathCommandStopReason(), CommandStop::kCancelled);
   EXPECT_FALSE(HasPendingError());
+}
+
+// Putting 800 deep factors in order takes seconds sanitized: the cancel is heard in the middle of
+// it, and the product is left as it was (the command puts its formula back whole).
+TEST_F(CommandBoundsTest, OrderingManyDeepFactorsHearsTheCancel) {
+  CommandProgressGlobals() = {[](void*, const CommandProgress&) { return false; }, nullptr};
+  std::string product = "times[", inner = "x";
+  for (int k = 0; k < 800; ++k, inner = "sin[" + inner + "]") product.insert(6, "cos[" + inner + "],");
+  product.back() = ']';
+  CurrentEditor e(product.c_str());
+  ExprNode* before = CopyExpression(e.editor.root);
+  {
+    MathCommandScope command;
+    OrderFactors(e.editor.root);
+  }
+  EXPECT_EQ(MathCommandStopReason(), CommandStop::kCancelled);
+  EXPECT_TRUE(ExpressionsEqual(e.editor.root, before)) << "stopped before it changed the order";
+  FreeExpression(before);
 }
 
 // Goldens from the definitions: x over the 4000 sums in order; the chain rule's cos(sin^k(x)),
