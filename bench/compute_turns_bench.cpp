@@ -59,7 +59,7 @@ void BM_KeyWaitWhileComputing(benchmark::State& state, const char* text, bool wo
          right = !right) {
       const auto before = std::chrono::steady_clock::now();
       window.IdleTick(kIdleBudgetTicks);
-      const char32_t key = right ? kKeyRightArrow : kKeyLeftArrow;
+      const uint8_t key = right ? kKeyRightArrow : kKeyLeftArrow;
       window.HandleKey(EditKeyEvent{key, key, 0});
       longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
       ++ticks;
