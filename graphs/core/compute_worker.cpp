@@ -28,7 +28,7 @@ struct ComputeWorker {
 };
 
 ComputeWorker worker;
-uint64_t abandoned = 0;  // never reset: a count of what happened
+uint64_t abandoned = 0;  // since start-up; outlives the workers
 
 // Hands the baton to the worker with a request and returns when it comes back with the Compute
 // ended or suspended; meanwhile runs what the Compute asks of this thread (OnMainThread).
@@ -48,11 +48,15 @@ void Hand(WorkerRequest request, uint32_t deadline) {
 void Suspend() {
   worker.state = WorkerState::kSuspended;
   SetTurnAtEveryStart(true);
+  struct Resumed {  // also when the shut-down unwinds the worker from its yield
+    ~Resumed() {
+      SetTurnAtEveryStart(false);
+      worker.state = WorkerState::kRunning;
+    }
+  } resumed;
   CoopYieldTo(worker.caller);
-  SetTurnAtEveryStart(false);
   const WorkerRequest request = worker.request;
   worker.request = WorkerRequest::kNone;
-  worker.state = WorkerState::kRunning;
   if (request != WorkerRequest::kResume) throw ComputeAbandoned{};
 }
 
@@ -67,6 +71,13 @@ void OnEvaluationTurn() {
 
 // The worker's life: a Compute a request; woken with no compute to do, it ends.
 void WorkerMain(void*) {
+  struct Ended {  // however it ends, the shut-down's unwinding included
+    ~Ended() {
+      worker.id = kCoopNoThread;
+      worker.state = WorkerState::kIdle;
+      worker.graph = nullptr;
+    }
+  } ended;
   while (worker.request == WorkerRequest::kCompute) {
     worker.request = WorkerRequest::kNone;
     worker.state = WorkerState::kRunning;
@@ -79,9 +90,6 @@ void WorkerMain(void*) {
     worker.graph = nullptr;
     CoopYieldTo(worker.caller);
   }
-  worker.id = kCoopNoThread;
-  worker.state = WorkerState::kIdle;
-  worker.graph = nullptr;
 }
 
 bool WorkerReady() {
