@@ -473,7 +473,7 @@ class BlockMachine {
       if (entering && M::TooWide(i, b)) {
         givenUp_ = true;
       } else if (!M::LoopContinues(i, b)) {
-        if (alone) loopWork_ = aloneMark_;
+        if (alone) BackToMark();
         pc += ins[pc].i.jump;
       } else {
         AddLoopWork(ins[pc].i.jump, alone);
@@ -503,7 +503,7 @@ class BlockMachine {
         }
       }
       if (leave) {
-        if (alone) loopWork_ = aloneMark_;
+        if (alone) BackToMark();
         --loopCount_;
         pc += ins[pc].i.jump;
       }
@@ -513,7 +513,8 @@ class BlockMachine {
 
   // One more run of a body of `length` instructions for every point. Loop control is the same at
   // every point, so every point passes the work limit together, as its own run would; a sum alone
-  // gives its work back instead. A turn about every kEvaluationTurnWork instructions a point.
+  // gives its work back instead, and no limit applies inside it. A turn about every
+  // kEvaluationTurnWork instructions a point.
   void AddLoopWork(int32_t length, bool alone) {
     if ((loopWork_ += length) <= checkAt_) [[likely]] return;
     if (loopWork_ > workLimit_) {
@@ -524,6 +525,12 @@ class BlockMachine {
       loopWork_ = aloneMark_;
     }
     EvaluationTurn();
+    checkAt_ = alone ? loopWork_ + kEvaluationTurnWork : std::min(workLimit_, loopWork_ + kEvaluationTurnWork);
+  }
+
+  // The sum alone ends: its work given back, the next look as if it had not run.
+  void BackToMark() {
+    loopWork_ = aloneMark_;
     checkAt_ = std::min(workLimit_, loopWork_ + kEvaluationTurnWork);
   }
 

@@ -41,9 +41,14 @@ struct LoopWork {
     return limit - work < kEvaluationTurnWork ? limit - work : kEvaluationTurnWork;
   }
   int64_t Now(int64_t untilLook) const { return done + span - untilLook; }
-  // A sum alone begins: its work given back when it ends (BackToMark, the new count down).
+  // A sum alone begins: its work is given back when it ends (BackToMark), and the next look comes
+  // as if the sum had not run (the limit's distance measured from the mark again).
   void MarkAlone(int64_t untilLook) { aloneMark = Now(untilLook); }
-  int64_t BackToMark() const { return done + span - aloneMark; }
+  int64_t BackToMark() {
+    done = aloneMark;
+    span = Next(aloneMark, limit);
+    return span;
+  }
   // The count ran out at the test `test`: past the limit a nested sum gives up (false), a sum alone
   // gives its work back; then a turn, and the count down to the next look.
   bool Look(const BytecodeInstruction* test, int64_t* untilLook) {

@@ -87,6 +87,7 @@ TEST_F(EvaluationBudgetTest, EveryMachineKeepsSumsWithinTheLimitAndGivesNoValueP
       {"plus[bsum[equal[n,1],100001,x],bsum[equal[i,1],5,bsum[equal[j,1],5,x]]]", 100026.0, 1'000},
       {"bsum[equal[i,1],40,bsum[equal[j,1],40,x]]", none, 1'000},  // 1,600 runs of the inner body
       {"plus[bsum[equal[i,1],5,bsum[equal[j,1],5,x]],bsum[equal[i,1],40,bsum[equal[j,1],40,x]]]", none, 1'000},
+      {"plus[bsum[equal[n,1],100001,x],bsum[equal[i,1],40,bsum[equal[j,1],40,x]]]", none, 1'000},
   };
   const auto start = std::chrono::steady_clock::now();
   for (const auto& c : cases) {
