@@ -1,6 +1,7 @@
 // The window while a graph computes values of a hundred thousand terms a point: each key is
-// answered while the graphs go on computing, and nothing is finished meanwhile. How soon is
-// benchmarked (bench/); the limit here only tells a held window.
+// answered within a second while the graphs go on computing, and nothing is finished meanwhile.
+// The window takes its turn every 67 ms of computing, so the second is a wide margin for a
+// sanitized build on a busy machine; the release figure is benchmarked (bench/).
 #include "tests/shell/window_test_support.h"
 
 using namespace window_test;
@@ -8,6 +9,8 @@ using namespace window_test;
 namespace {
 
 using ComputeTurnsWindowTest = WindowTest;
+
+constexpr double kAnswerSeconds = 1.0;
 
 // One document a kind that looks at the clock only between costly units: the traced Fourier sum
 // (a column), a region (a rectangle), an implicit surface in space (a slab), a colour plot of
@@ -29,7 +32,7 @@ TEST_F(ComputeTurnsWindowTest, EveryKeyIsAnsweredWhileAnyGraphComputes) {
       const auto start = Clock::now();
       Key(XK_Right, false);
       EXPECT_TRUE(program_.WaitFor("caret")) << lines << " press " << press;
-      EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), kHeldSeconds) << lines << " press " << press;
+      EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), kAnswerSeconds) << lines << " press " << press;
     }
     EXPECT_EQ(program_.Log().find("graphs complete", logBefore), std::string::npos) << lines;
     if (HasFailure()) Shoot("window-compute-turns");
