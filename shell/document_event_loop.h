@@ -15,7 +15,8 @@ struct EditKeyEvent;
 
 // Ticks of computing in one idle tick of a window showing only plane views: four (some 67 ms), so
 // that a key or click waiting behind the computing is answered within about a tenth of a second
-// (a graph stops at its first look at the clock past the budget).
+// (a graph stops at its first look at the clock past the budget, or is suspended at its value's
+// next turn).
 inline constexpr uint32_t kIdleBudgetTicks = 4;
 
 // The key event of a window key.
