@@ -30,9 +30,9 @@ void SetTurnAtEveryStart(bool every) {
 
 void EvaluationTurn() {
   EvaluationTurnState& turns = gEvaluationTurns;
-  turns.sinceTurn = turns.everyStart ? kEvaluationTurnWork : 0;
   if (turns.hook != nullptr) turns.hook();
-  // The hook may have changed the request (a suspended run taken up or abandoned).
+  // After the hook, which may have changed the request (a suspended run taken up or abandoned);
+  // a hook that throws leaves the count due, and the next start takes a turn again.
   turns.sinceTurn = turns.everyStart ? kEvaluationTurnWork : 0;
 }
 
