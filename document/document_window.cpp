@@ -160,7 +160,9 @@ DocumentWindow::DocumentWindow(DocumentRecord* document, WindowSurface* surface)
 }
 
 DocumentWindow::~DocumentWindow() {
-  UseComputeWorker(true);
+  // The worker is the open window's: closing abandons what it holds and removes its turn hook, so
+  // what computes afterwards (headless) computes at one go.
+  UseComputeWorker(false);
   if (CommandProgressGlobals().context == this) CommandProgressGlobals() = savedProgress_;
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;

@@ -1,7 +1,9 @@
-// The compute worker: a direct cooperative thread that runs one graph's Compute a request at a
-// time, and the evaluation-turn hook that suspends it past its deadline or abandons it when another
-// thread reaches for the evaluation state it holds.
+// The compute worker: a direct cooperative thread that runs one job a request at a time, and the
+// evaluation-turn hook that suspends it past its deadline or abandons it when another thread
+// reaches for the evaluation state it holds.
 #include "graphs/core/compute_worker.h"
+
+#include <exception>
 
 #include "graphs/core/graph_kind.h"
 #include "kernel/eval/evaluation_budget.h"
@@ -12,14 +14,15 @@
 namespace {
 
 enum class WorkerState : uint8_t { kIdle, kRunning, kSuspended, kCallingMain };
-enum class WorkerRequest : uint8_t { kNone, kCompute, kResume, kAbandon, kQuit };
+enum class WorkerRequest : uint8_t { kNone, kRun, kResume, kAbandon, kQuit };
 
 struct ComputeWorker {
   bool wanted = false;
   CoopThreadId id = kCoopNoThread;
   WorkerState state = WorkerState::kIdle;
   WorkerRequest request = WorkerRequest::kNone;
-  GraphKind* graph = nullptr;  // the Compute in flight
+  TurnsJob job = nullptr;  // the job in flight
+  void* argument = nullptr;
   int32_t budget = 0;
   uint32_t deadline = 0;                   // of the present turn, in timer units
   CoopThreadId caller = kCoopMainThread;   // who handed the baton over last
@@ -27,11 +30,18 @@ struct ComputeWorker {
   void* callArgument = nullptr;
 };
 
-ComputeWorker worker;
-uint64_t abandoned = 0;  // since start-up; outlives the workers
+// What outlives the workers: the abandon count and the tests' switch with its count.
+struct WorkerRecord {
+  uint64_t abandoned = 0;
+  bool everyTurn = false;
+  uint64_t mainThreadRuns = 0;
+};
 
-// Hands the baton to the worker with a request and returns when it comes back with the Compute
-// ended or suspended; meanwhile runs what the Compute asks of this thread (OnMainThread).
+ComputeWorker worker;
+WorkerRecord record;
+
+// Hands the baton to the worker with a request and returns when it comes back with the job ended
+// or suspended; meanwhile runs what the job asks of this thread (OnMainThread).
 void Hand(WorkerRequest request, uint32_t deadline) {
   worker.request = request;
   worker.deadline = deadline;
@@ -44,13 +54,13 @@ void Hand(WorkerRequest request, uint32_t deadline) {
 }
 
 // On the worker, at a turn past its deadline: the baton back to the caller until a request comes.
-// Anything but a resume (an abandon, the worker's end, the threads' shut-down) unwinds the Compute.
+// Anything but a resume (an abandon, the worker's end, the threads' shut-down) unwinds the job.
 void Suspend() {
   worker.state = WorkerState::kSuspended;
   SetTurnAtEveryStart(true);
   struct Resumed {  // also when the shut-down unwinds the worker from its yield
     ~Resumed() {
-      SetTurnAtEveryStart(false);
+      SetTurnAtEveryStart(record.everyTurn);
       worker.state = WorkerState::kRunning;
     }
   } resumed;
@@ -61,33 +71,39 @@ void Suspend() {
 }
 
 void OnEvaluationTurn() {
-  if (worker.id == kCoopNoThread) return;
-  if (CoopCurrentThread() == worker.id) {
-    if (worker.state == WorkerState::kRunning && DeadlineReached(ElapsedTimerUnits(), worker.deadline)) Suspend();
-  } else if (worker.state == WorkerState::kSuspended) {
-    AbandonSuspendedCompute();  // another thread is about to evaluate or compile
+  const bool onWorker = worker.id != kCoopNoThread && CoopCurrentThread() == worker.id;
+  if (onWorker) {
+    // Never where a throw could not pass: a disposal (destructors dispose) or an unwinding.
+    if (TurnKindNow() == TurnKind::kDispose || std::uncaught_exceptions() > 0) return;
+    const bool due = record.everyTurn || DeadlineReached(ElapsedTimerUnits(), worker.deadline);
+    if (worker.state == WorkerState::kRunning && due) Suspend();
+    return;
   }
+  if (record.everyTurn && TurnKindNow() == TurnKind::kRun) ++record.mainThreadRuns;
+  if (worker.state == WorkerState::kSuspended) AbandonSuspendedCompute();  // about to evaluate, compile or free
 }
 
-// The worker's life: a Compute a request; woken with no compute to do, it ends.
+// The worker's life: a job a request; woken with no job to run, it ends.
 void WorkerMain(void*) {
   struct Ended {  // however it ends, the shut-down's unwinding included
     ~Ended() {
       worker.id = kCoopNoThread;
       worker.state = WorkerState::kIdle;
-      worker.graph = nullptr;
+      worker.job = nullptr;
+      worker.argument = nullptr;
     }
   } ended;
-  while (worker.request == WorkerRequest::kCompute) {
+  while (worker.request == WorkerRequest::kRun) {
     worker.request = WorkerRequest::kNone;
     worker.state = WorkerState::kRunning;
     try {
-      worker.graph->Compute(worker.budget);
+      worker.job(worker.argument, worker.budget);
     } catch (const ComputeAbandoned&) {
-      // Its graph keeps what it finished; the unit it was in is done again at its next Compute.
+      // A Compute's graph keeps what it finished; the unit it was in is done again at its next Compute.
     }
     worker.state = WorkerState::kIdle;
-    worker.graph = nullptr;
+    worker.job = nullptr;
+    worker.argument = nullptr;
     CoopYieldTo(worker.caller);
   }
 }
@@ -97,16 +113,17 @@ bool WorkerReady() {
   if (worker.id != kCoopNoThread && CoopIsAlive(worker.id)) return true;
   worker = ComputeWorker{true};
   worker.id = CoopCreateDirectThread(WorkerMain, nullptr, kWorkerStackBytes);
-  if (worker.id == kCoopNoThread) return false;  // computing goes on at one go
-  SetEvaluationTurnHook(OnEvaluationTurn);
-  return true;
+  return worker.id != kCoopNoThread;  // else the jobs run at one go
 }
+
+void ComputeJob(void* graph, int32_t budget) { static_cast<GraphKind*>(graph)->Compute(budget); }
 
 }  // namespace
 
 void UseComputeWorker(bool on) {
   if (on) {
     worker.wanted = true;
+    SetEvaluationTurnHook(OnEvaluationTurn);
     return;
   }
   AbandonSuspendedCompute();
@@ -114,29 +131,49 @@ void UseComputeWorker(bool on) {
   if (worker.id != kCoopNoThread && CoopIsAlive(worker.id)) Hand(WorkerRequest::kQuit, 0);
   worker = ComputeWorker{};
   if (InstalledEvaluationTurnHook() == OnEvaluationTurn) SetEvaluationTurnHook(nullptr);
-  SetTurnAtEveryStart(false);
+  SetTurnAtEveryStart(record.everyTurn);
 }
 
-ComputeOutcome ComputeInTurns(GraphKind* graph, int32_t budget) {
+ComputeOutcome RunInTurns(TurnsJob job, void* argument, int32_t budget) {
   if (!WorkerReady()) {
-    graph->Compute(budget);
+    job(argument, budget);
     return ComputeOutcome::kEnded;
   }
   const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(budget > 0 ? budget : 0);
   if (worker.state == WorkerState::kSuspended) {
+    const bool same = worker.job == job && worker.argument == argument;
     Hand(WorkerRequest::kResume, deadline);
-    if (worker.state == WorkerState::kSuspended) return ComputeOutcome::kSuspended;
+    if (worker.state == WorkerState::kSuspended || same) {
+      return worker.state == WorkerState::kSuspended ? ComputeOutcome::kSuspended : ComputeOutcome::kEnded;
+    }
     const uint32_t now = ElapsedTimerUnits();
     if (DeadlineReached(now, deadline)) return ComputeOutcome::kEnded;
     budget = static_cast<int32_t>(deadline - now);
   }
-  worker.graph = graph;
+  worker.job = job;
+  worker.argument = argument;
   worker.budget = budget;
-  Hand(WorkerRequest::kCompute, deadline);
+  Hand(WorkerRequest::kRun, deadline);
   return worker.state == WorkerState::kSuspended ? ComputeOutcome::kSuspended : ComputeOutcome::kEnded;
 }
 
+ComputeOutcome ComputeInTurns(GraphKind* graph, int32_t budget) {
+  // Not RunInTurns' "that is all": a Compute taken up again goes on into its next units.
+  if (JobSuspended(ComputeJob, graph)) {
+    const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(budget > 0 ? budget : 0);
+    if (RunInTurns(ComputeJob, graph, budget) == ComputeOutcome::kSuspended) return ComputeOutcome::kSuspended;
+    const uint32_t now = ElapsedTimerUnits();
+    if (DeadlineReached(now, deadline)) return ComputeOutcome::kEnded;
+    budget = static_cast<int32_t>(deadline - now);
+  }
+  return RunInTurns(ComputeJob, graph, budget);
+}
+
 bool ComputeSuspended() { return worker.state == WorkerState::kSuspended; }
+
+bool JobSuspended(TurnsJob job, const void* argument) {
+  return worker.state == WorkerState::kSuspended && worker.job == job && worker.argument == argument;
+}
 
 void OnMainThread(void (*call)(void*), void* argument) {
   if (worker.id == kCoopNoThread || CoopCurrentThread() != worker.id) {
@@ -150,10 +187,18 @@ void OnMainThread(void (*call)(void*), void* argument) {
   worker.state = WorkerState::kRunning;
 }
 
-uint64_t ComputesAbandoned() { return abandoned; }
+uint64_t ComputesAbandoned() { return record.abandoned; }
 
 void AbandonSuspendedCompute() {
   if (worker.state != WorkerState::kSuspended || CoopCurrentThread() == worker.id) return;
-  ++abandoned;
+  ++record.abandoned;
   Hand(WorkerRequest::kAbandon, 0);
 }
+
+void SetComputeTurnsForTests(bool everyTurn) {
+  record.everyTurn = everyTurn;
+  record.mainThreadRuns = 0;
+  if (worker.state != WorkerState::kSuspended) SetTurnAtEveryStart(everyTurn);
+}
+
+uint64_t MainThreadRunsForTests() { return record.mainThreadRuns; }

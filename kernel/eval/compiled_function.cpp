@@ -100,7 +100,7 @@ void InitFunction(CompiledFunction* function, ExprNode* tree) {
 
 void DisposeFunction(CompiledFunction* function) {
   if (function == nullptr) return;
-  NoteCompileStart();
+  NoteDisposeStart();
   FreeExpression(function->tree);
   function->tree = nullptr;
   FreeCode(function);
@@ -261,7 +261,7 @@ EvalContext* NewEvalContext(int32_t slotCount) {
 
 void DisposeEvalContext(EvalContext* context) {
   if (context == nullptr) return;
-  NoteCompileStart();
+  NoteDisposeStart();
   for (int32_t k = 0; k < context->uCount; ++k) FreeCompiledCode(context->uCodes[k]);
   for (int32_t k = 0; k < context->vCount; ++k) FreeCompiledCode(context->vCodes[k]);
   FreeMemory(context->uCodes);

@@ -36,6 +36,14 @@ void EvaluationTurn() {
   turns.sinceTurn = turns.everyStart ? kEvaluationTurnWork : 0;
 }
 
+void EvaluationTurn(TurnKind kind) {
+  struct Marked {  // also when the hook throws
+    explicit Marked(TurnKind k) { gEvaluationTurns.kind = k; }
+    ~Marked() { gEvaluationTurns.kind = TurnKind::kRun; }
+  } marked(kind);
+  EvaluationTurn();
+}
+
 void ResetEvaluationBudgetForTests() {
   gWorkLimit = kEvaluationWorkLimit;
   gEvaluationTurns = EvaluationTurnState{};

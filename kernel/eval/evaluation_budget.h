@@ -48,22 +48,33 @@ void SetTurnAtEveryStart(bool every);
 
 // The turn record: instructions run since the last turn, outside sums (the machines' own counters
 // hold the work in sums).
+// What starts at a turn: a run, a compile, or a disposal of compiled code (which frees what a
+// suspended run may hold, and runs in destructors: the hook must never suspend or throw there).
+enum class TurnKind : uint8_t { kRun, kCompile, kDispose };
 struct EvaluationTurnState {
   int64_t sinceTurn = 0;
   EvaluationTurnHook hook = nullptr;
   bool everyStart = false;
+  TurnKind kind = TurnKind::kRun;  // of the turn under way
 };
 extern EvaluationTurnState gEvaluationTurns;
 
-// A turn now: the hook, if any.
+// A turn now: the hook, if any. The second form marks the turn's kind for the hook (TurnKindNow).
 void EvaluationTurn();
+void EvaluationTurn(TurnKind kind);
+inline TurnKind TurnKindNow() { return gEvaluationTurns.kind; }
 
 // The start of a run of `instructions` instructions (at most, outside sums) or of a compile: a turn
 // once the runs since the last one pass kEvaluationTurnWork, or at once while every start is asked.
 inline void NoteRunStart(int64_t instructions) {
   if ((gEvaluationTurns.sinceTurn += instructions) >= kEvaluationTurnWork) [[unlikely]] EvaluationTurn();
 }
-inline void NoteCompileStart() { NoteRunStart(0); }
+inline void NoteCompileStart() {
+  if (gEvaluationTurns.sinceTurn >= kEvaluationTurnWork) [[unlikely]] EvaluationTurn(TurnKind::kCompile);
+}
+inline void NoteDisposeStart() {
+  if (gEvaluationTurns.sinceTurn >= kEvaluationTurnWork) [[unlikely]] EvaluationTurn(TurnKind::kDispose);
+}
 
 // Tests: the give-up count kept, the limit, the hook and the turn count as at start-up.
 void ResetEvaluationBudgetForTests();
