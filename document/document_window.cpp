@@ -656,7 +656,10 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
       ViewSetTrackMouse(set, point, when, flags);
     }
   }
-  RedrawGraphPane();
+  // A click whose pick or probe still runs leaves it suspended for the idle ticks; drawing would
+  // abandon it, so the pane is drawn once it ends.
+  graphPaneStale_ = true;
+  if (GraphPaneDue()) RedrawGraphPane();
   RedrawMessageRects();
   // A drag's cursor (probe, grab) is not left behind, whichever way the view's tracking ended.
   if (!ArrowShown()) AdjustCursor();

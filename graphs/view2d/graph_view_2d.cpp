@@ -8,6 +8,7 @@
 
 #include "graphics/qd_layer.h"
 #include "graphs/core/document_services.h"
+#include "graphs/core/graphs_state.h"
 #include "kernel/numeric/numeric_constants.h"
 
 namespace {
@@ -58,6 +59,13 @@ GraphView2D::GraphView2D() {
 }
 
 GraphView2D::~GraphView2D() {
+  DropPointerWork();
+  // The point lists of this view's last mode-10 probe, while the globals still hold them.
+  GraphsState& globals = GraphsGlobals();
+  if ((adoptedListA_ != nullptr || adoptedListB_ != nullptr) && globals.probeListA == adoptedListA_ &&
+      globals.probeListB == adoptedListB_) {
+    FreeProbeLists();
+  }
   DisposeBackground();
   SafeDisposeGWorld(antialiasBuffer);
   for (int32_t i = 0; i < pictures.count; ++i) KillPicture(pictures.data[i].picture);
@@ -68,12 +76,6 @@ GraphView2D::~GraphView2D() {
 GraphKind2D* GraphView2D::GraphAt(int32_t index) const {
   if (index < 0 || index >= graphs.count) return nullptr;
   return static_cast<GraphKind2D*>(graphs.data[index]);
-}
-
-void GraphView2D::Tick(int32_t budget) {
-  if (budget <= 0) return;
-  if (document != nullptr) document->ApplyNumberFormat();
-  TickGraphList(graphs, budget);
 }
 
 int32_t GraphView2D::GraphStatus(int32_t index) { return GraphListStatus(graphs, index); }
@@ -150,7 +152,7 @@ void GraphView2D::UpdateGeometry() {
 
 void GraphView2D::InvalidateAllGraphs() { InvalidateGraphList(graphs); }
 
-bool GraphView2D::IsReady() { return AllGraphsComplete(graphs); }
+bool GraphView2D::IsReady() { return AllGraphsComplete(graphs) && !PointerWorkRuns(); }
 
 void GraphView2D::SetGraphOption(int32_t code, double value, int32_t index) {
   if (document != nullptr) document->SetDocumentModified(true);
@@ -184,20 +186,34 @@ RgnHandle GraphView2D::InvalRectMode(RgnHandle region, bool all, QDPoint point) 
     RectRgn(region, rect);
   } else if (FindGraphAt(point)) {
     RectRgn(region, MakeRect(point.h, point.v, point.h + 1, point.v + 1));
-  } else if (probeReadout.mode != 0) {
-    const int32_t h = WorldToPixelX(&windowMap, probeReadout.x);
-    const int32_t v = WorldToPixelY(&windowMap, probeReadout.y);
-    QDRect strip;
-    if (v >= rect.top && v < rect.bottom &&
-        SectRect(MakeRect(rect.left, v - kProbeStripHalf, rect.right, v + kProbeStripHalf + 1), rect, &strip)) {
-      AddRect(region, strip, rect);
-    }
-    if (h >= rect.left && h < rect.right &&
-        SectRect(MakeRect(h - kProbeStripHalf, rect.top, h + kProbeStripHalf + 1, rect.bottom), rect, &strip)) {
-      AddRect(region, strip, rect);
-    }
+  } else {
+    AddProbeStrips(region);
   }
   return region;
+}
+
+void GraphView2D::AddProbeStrips(RgnHandle region) const {
+  if (probeReadout.mode == 0) return;
+  const int32_t h = WorldToPixelX(&windowMap, probeReadout.x);
+  const int32_t v = WorldToPixelY(&windowMap, probeReadout.y);
+  QDRect strip;
+  if (v >= rect.top && v < rect.bottom &&
+      SectRect(MakeRect(rect.left, v - kProbeStripHalf, rect.right, v + kProbeStripHalf + 1), rect, &strip)) {
+    AddRect(region, strip, rect);
+  }
+  if (h >= rect.left && h < rect.right &&
+      SectRect(MakeRect(h - kProbeStripHalf, rect.top, h + kProbeStripHalf + 1, rect.bottom), rect, &strip)) {
+    AddRect(region, strip, rect);
+  }
+}
+
+bool GraphView2D::NearProbeLines(QDPoint point) const {
+  RgnHandle region = NewRgn();
+  if (region == nullptr) return false;
+  AddProbeStrips(region);
+  const bool near = PtInRgn(point, region);
+  DisposeRgn(region);
+  return near;
 }
 
 RgnHandle GraphView2D::InvalRegion(RgnHandle region) {

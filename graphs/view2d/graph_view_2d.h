@@ -64,6 +64,27 @@ struct ViewIndexList {
 // Flag bytes of ClickFlags as the 2D view reads them.
 enum Click2DFlag : int32_t { kClickIgnore = 0, kClickPan = 1, kClickProbe = 2, kClickZoomBox = 3, kClickZoom = 4 };
 
+// The evaluating half of a click, run in turns as a job of the compute worker: first the pick
+// (the hit tests Click's choice rests on), then the probe at the pointer; or a zoom's probe again
+// of the graph probed (no snap). Its answers below stand once `done` is set; the main thread
+// applies them.
+enum class PointerStage : uint8_t { kNone, kPick, kProbe, kReprobe };
+struct PointerWork {
+  PointerStage stage = PointerStage::kNone;
+  bool started = false;  // handed to the worker; not done and not suspended then means abandoned
+  bool done = false;
+  QDPoint press{0, 0};  // the click's press
+  QDPoint point{0, 0};  // the pointer: where the probe is asked (the release, once the button is up)
+  ClickFlags flags{};
+  // The pick's: the graph hit under the press and the pass of the hit order that hit it (-1 none).
+  int32_t hit = -1;
+  int32_t hitPass = -1;
+  // The probe's: the graph probed at the world point and its record, snapped to an intersection.
+  int32_t graph = 0;
+  double x = 0, y = 0;
+  ProbeRecord record{};
+};
+
 // View commands.
 enum View2DCommand : int32_t {
   kZoomInBoth = 0, kZoomInX = 1, kZoomInY = 2, kZoomOutBoth = 3, kZoomOutX = 4, kZoomOutY = 5,
@@ -80,7 +101,8 @@ class GraphView2D : public GraphView {
   GraphView2D& operator=(const GraphView2D&) = delete;
 
   // ---- GraphView (graph_view_2d.cpp, unless noted) ----
-  // Nothing for a budget <= 0; else the number format, then the graphs until the deadline.
+  // Nothing for a budget <= 0; else the number format, a click's pointer work still running (it
+  // ends the click when it ends), then the graphs until the deadline.
   void Tick(int32_t budget) override;
   void Draw() override;  // DrawGraphsInView with no list and no colour (drawing file)
   int32_t GraphStatus(int32_t index) override;
@@ -173,6 +195,15 @@ class GraphView2D : public GraphView {
   bool FindGraphAt(QDPoint point);
   // One pass over the class-0 graphs, the same way.
   bool HitTestGraphs(QDPoint point);
+  // The first `passes` passes of FindGraphAt's order: the graph hit (-1 none) and its pass;
+  // ProbeGraph is left alone.
+  struct GraphHit {
+    int32_t index;
+    int32_t pass;
+  };
+  GraphHit HitGraph(QDPoint point, int32_t passes);
+  // Near the probe's lines: within 5 pixels of its row or column (InvalRectMode's strips).
+  bool NearProbeLines(QDPoint point) const;
   // With the axes shown, the point lies in a label strip.
   bool PointOnAxisLabels(QDPoint point) const;
   // The marker rectangle of the probe (9 by 9 around its pixel; mode 2: around both extents'
@@ -209,21 +240,66 @@ class GraphView2D : public GraphView {
   // no buffer can be had; the caller disposes it.
   GWorldPtr DrawViewIntoBuffer(const ViewIndexList* list, const GraphColor* overrideColour);
 
+  // ---- Pointer work in turns (graph_view_2d_pointer.cpp) ----
+  // Begin the pick under a press, or the probe of ProbeGraph at a point (outside the view the
+  // probe is cleared at once); whatever pointer work of this view was in flight is dropped first.
+  void StartPick(QDPoint press, const ClickFlags& flags);
+  void StartProbe(QDPoint point);
+  // Begin probing ProbeGraph again at the probe's point, which a zoom moved.
+  void StartReprobe();
+  // The pointer work is under way: begun, and neither ended nor abandoned.
+  bool PointerWorkRuns();
+  // Hands the pointer work the worker for at most `budget` timer units (the slice form: as long as
+  // an idle tick's, between two looks at the pointer); pointerWork.done tells whether it ended.
+  void RunPointerWork(int32_t budget);
+  void RunPointerSlice();
+  // An ended zoom's probe adopted (and the pane redrawn, when asked).
+  void FinishReprobe(bool redraw);
+  // Drops the pointer work (abandoned when it lies suspended), with any point lists it made.
+  void DropPointerWork();
+  // The job's body, on the worker: the pick's hit tests or the probe with its snap.
+  void DoPointerWork();
+  // The pointer's next event within `ticks` (negative: no limit): true while the button is down,
+  // `where` the pointer's place then (left alone headless, where nothing tracks).
+  static bool FollowPointer(QDPoint* where, int32_t ticks);
+  // Runs the pointer work in slices while the button is down, following the pointer into
+  // `pointer` meanwhile, until it ends, the button is up or (untilMoved) the pointer moved; true
+  // while the button is down.
+  bool PursuePointerWork(QDPoint* pointer, bool untilMoved);
+
   // ---- Probe (graph_view_2d_probe.cpp) ----
+  // Probes under the pointer until the button is up, each new position abandoning the probe in
+  // flight; one still running at the release goes on in the view's ticks.
   void TrackProbe(QDPoint point);
+  // The probe at the point at one go (StartProbe, run to its end, FinishProbe).
   void ProbeAt(QDPoint point);
+  // An ended probe applied: the record adopted, a dragged point moved (tracking: `dragged` set),
+  // the overlay redrawn, the snap heard.
+  void FinishProbe(bool* dragged, bool tracking);
   void RedrawProbeOverlay();
   // Clears the probe when its point (mode 2: its x extent) has left the view.
   void ProbeStillVisible();
-  void SnapProbeToIntersection();
-  bool IntersectNearestPoints(NearestPointRecord a, NearestPointRecord b, int32_t index);
+  // Moves the record of graph `index` onto its crossing with another graph, when one is near.
+  void SnapProbeToIntersection(ProbeRecord* record, int32_t index);
+  bool IntersectNearestPoints(ProbeRecord* record, NearestPointRecord a, NearestPointRecord b, int32_t indexA,
+                              int32_t indexB);
   // Stores a record as the read-out; a mode-10 record's lists go to the globals.
   void AdoptProbeRecord(ProbeRecord record);
 
   // ---- Mouse loops (graph_view_2d_mouse.cpp) ----
+  // What a click does once its pick ended: the button still down, the loops follow the pointer
+  // from the press; up (the pick ended in the ticks), the pan or picture drag it would have been
+  // is done by the motion from the press to the release, and a probe goes on in the ticks.
+  ClickResult ChooseAfterPick(bool down);
   void PanLoop(QDPoint point);
+  // The pan's end: the probe's visibility, the cursor, the document changed.
+  void EndPan();
   void ZoomBoxLoop(QDPoint point);
   void PictureDragLoop(int32_t index, QDPoint point);
+  // One step of a picture's drag from `from` to `to`, and the drag's end (a picture dragged out of
+  // the view goes).
+  void DragPictureStep(int32_t index, QDPoint from, QDPoint to);
+  void EndPictureDrag(int32_t index);
   // The picture at its pixel place: left edge at its x, bottom edge at its y.
   QDRect PictureRect(const PlacedPicture& placed) const;
 
@@ -232,6 +308,7 @@ class GraphView2D : public GraphView {
   ViewMap windowMap;  // the window rectangle's
   ProbeRecord probeReadout{};  // probeReadout.mode is the drawn word
   int32_t probeGraph = 0;      // index of the graph under the probe (the hit index)
+  PointerWork pointerWork;     // a click's pick or probe in turns
   GWorldPtr savedBackground = nullptr;  // the view's area of the window buffer while tracking
   int16_t lastProbeH = -32768;  // last drawn probe pixel; -32768 when none
   int16_t lastProbeV = -32768;
@@ -246,6 +323,12 @@ class GraphView2D : public GraphView {
 
  private:
   bool drawingForMap_ = false;  // DrawViewIntoBuffer is drawing
+  // The strips through the probe's pixel that InvalRectMode gives while a probe shows.
+  void AddProbeStrips(RgnHandle region) const;
+  // The point lists the view's last mode-10 probe handed the globals (freed with the view while
+  // the globals hold them still).
+  const GrowArray<ProbePoint>* adoptedListA_ = nullptr;
+  const GrowArray<ProbePoint>* adoptedListB_ = nullptr;
   // Rebuilds both maps; true when the drawing map's frame or factor changed.
   bool RebuildMaps();
   void GeometryChangedAll();

@@ -161,33 +161,30 @@ bool GraphView2D::PointOnAxisLabels(QDPoint point) const {
 
 // ---- Hit order ----
 
-bool GraphView2D::FindGraphAt(QDPoint point) {
+GraphView2D::GraphHit GraphView2D::HitGraph(QDPoint point, int32_t passes) {
   const double x = WindowX(point.h), y = WindowY(point.v);
-  for (int32_t pass = 0; pass < 3; ++pass) {
+  for (int32_t pass = 0; pass < passes; ++pass) {
     for (int32_t i = graphs.count - 1; i >= 0; --i) {
       GraphKind2D* graph = GraphAt(i);
       if (graph == nullptr) continue;
       const int32_t hitClass = graph->HitClass();
       if ((pass == 0 && hitClass != 0) || (pass == 1 && hitClass == 1)) continue;
-      if (graph->HitTest(x, y)) {
-        probeGraph = i;
-        return true;
-      }
+      if (graph->HitTest(x, y)) return GraphHit{i, pass};
     }
   }
-  return false;
+  return GraphHit{-1, -1};
+}
+
+bool GraphView2D::FindGraphAt(QDPoint point) {
+  const GraphHit hit = HitGraph(point, 3);
+  if (hit.index >= 0) probeGraph = hit.index;
+  return hit.index >= 0;
 }
 
 bool GraphView2D::HitTestGraphs(QDPoint point) {
-  const double x = WindowX(point.h), y = WindowY(point.v);
-  for (int32_t i = graphs.count - 1; i >= 0; --i) {
-    GraphKind2D* graph = GraphAt(i);
-    if (graph != nullptr && graph->HitClass() == 0 && graph->HitTest(x, y)) {
-      probeGraph = i;
-      return true;
-    }
-  }
-  return false;
+  const GraphHit hit = HitGraph(point, 1);
+  if (hit.index >= 0) probeGraph = hit.index;
+  return hit.index >= 0;
 }
 
 // ---- Probe marks and read-out ----

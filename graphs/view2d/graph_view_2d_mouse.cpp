@@ -1,7 +1,7 @@
-// GraphView2D mouse: the click dispatch (picture drag, zoom box, pan, zoom click, probe), the
-// pan loop with edge acceleration, the dotted zoom box, picture dragging with deletion by
-// dragging out, and the drop of a picture. Loops run on the pointer source until the button is
-// released; each one ends with the cursor regions refreshed.
+// GraphView2D mouse: the click dispatch (picture drag, zoom box, pan, zoom click, probe) once the
+// pick under the press has ended, the pan loop with edge acceleration, the dotted zoom box,
+// picture dragging with deletion by dragging out, and the drop of a picture. Loops run on the
+// pointer source until the button is released; each one ends with the cursor regions refreshed.
 #include <algorithm>
 #include <cstring>
 
@@ -19,8 +19,6 @@ constexpr int32_t kPanWaitTicks = 2;  // a held mouse keeps panning at the edges
 constexpr int32_t kMaxEdgeSpeed = 20;
 constexpr PackedRGB kZoomBoxGrey = 0x3f3f3f;
 
-bool SamePoint(QDPoint a, QDPoint b) { return a.h == b.h && a.v == b.v; }
-
 // The extra pan on one side: a quarter of the distance beyond the edge, at most 20 pixels.
 int32_t EdgeSpeed(int32_t beyond) { return beyond > 0 ? std::min(kMaxEdgeSpeed, beyond / 4) : 0; }
 
@@ -29,38 +27,73 @@ int32_t EdgeSpeed(int32_t beyond) { return beyond > 0 ? std::min(kMaxEdgeSpeed, 
 ClickResult GraphView2D::Click(QDPoint point, uint32_t, const ClickFlags& flags) {
   if (document != nullptr) document->ApplyNumberFormat();
   if (flags.byte[kClickIgnore] != 0) return ClickResult::Declined;
-  const bool panKey = flags.byte[kClickPan] != 0, probeKey = flags.byte[kClickProbe] != 0;
-  const bool zoomBoxKey = flags.byte[kClickZoomBox] != 0, zoomClick = flags.byte[kClickZoom] != 0;
-  // On a graph or near the probe's lines (InvalRectMode's region), or the probe key.
-  bool inProbeArea = probeKey;
-  if (RgnHandle region = NewRgn()) {
-    InvalRectMode(region, false, point);
-    inProbeArea = PtInRgn(point, region) || inProbeArea;
-    DisposeRgn(region);
-  }
-  if (probeKey) probeGraph = 0;
-  const bool onClassZero = HitTestGraphs(point);
-  if (!onClassZero && !inProbeArea && !panKey && !zoomBoxKey && !probeKey) {
-    for (int32_t i = pictures.count - 1; i >= 0; --i) {
-      if (PtInRect(point, PictureRect(pictures.data[i]))) {
-        PictureDragLoop(i, point);
-        return ClickResult::Handled;
-      }
-    }
-  }
-  if (zoomBoxKey) {
+  // The keys that choose without looking at the graphs; pictures are dragged only without them.
+  if (flags.byte[kClickZoomBox] != 0) {
     ZoomBoxLoop(point);
     return ClickResult::Handled;
   }
-  if (panKey || (PointOnAxisLabels(point) && !inProbeArea && !onClassZero)) {
+  if (flags.byte[kClickPan] != 0) {
     PanLoop(point);
     return ClickResult::Handled;
   }
-  if ((!inProbeArea || graphs.count == 0) && !FindGraphAt(point)) return ClickResult::Declined;
-  if (zoomClick) {
+  // The hit tests evaluate the graphs: in turns, the pointer followed meanwhile. A button
+  // released first leaves the rest of the click to the view's ticks.
+  StartPick(point, flags);
+  QDPoint pointer = point;
+  const bool down = PursuePointerWork(&pointer, false);
+  pointerWork.point = pointer;
+  if (!pointerWork.done) return ClickResult::Handled;
+  return ChooseAfterPick(down);
+}
+
+ClickResult GraphView2D::ChooseAfterPick(bool down) {
+  const PointerWork work = pointerWork;
+  pointerWork = PointerWork{};
+  const QDPoint press = work.press, release = work.point;
+  const bool probeKey = work.flags.byte[kClickProbe] != 0;
+  const bool found = work.hit >= 0, onClassZero = work.hitPass == 0;
+  // On a graph or near the probe's lines (InvalRectMode's region), or the probe key.
+  const bool inProbeArea = probeKey || found || NearProbeLines(press);
+  // ProbeGraph as the hit tests leave it: a class-0 graph first, else the probe key's first graph,
+  // else any graph hit.
+  if (onClassZero) {
+    probeGraph = work.hit;
+  } else if (probeKey) {
+    probeGraph = 0;
+  } else if (found) {
+    probeGraph = work.hit;
+  }
+  if (!onClassZero && !inProbeArea && !probeKey) {
+    for (int32_t i = pictures.count - 1; i >= 0; --i) {
+      if (!PtInRect(press, PictureRect(pictures.data[i]))) continue;
+      if (down) {
+        PictureDragLoop(i, press);
+      } else {
+        DragPictureStep(i, press, release);
+        EndPictureDrag(i);
+      }
+      return ClickResult::Handled;
+    }
+  }
+  // Paper (a press the views decline is the document's pan) and the axis labels pan.
+  const bool pans = PointOnAxisLabels(press) && !inProbeArea && !onClassZero;
+  const bool declined = (!inProbeArea || graphs.count == 0) && !found;
+  if (down && pans) {
+    PanLoop(press);
+    return ClickResult::Handled;
+  }
+  if (down && declined) return ClickResult::Declined;
+  if (pans || declined) {
+    if (!EqualPt(press, release)) ScrollView(press.h - release.h, press.v - release.v);
+    EndPan();
+    return ClickResult::Handled;
+  }
+  if (work.flags.byte[kClickZoom] != 0) {
     Command(kZoomInBoth);
+  } else if (down) {
+    TrackProbe(release);
   } else {
-    TrackProbe(point);
+    StartProbe(release);  // ends in the ticks
   }
   return ClickResult::Handled;
 }
@@ -80,6 +113,10 @@ void GraphView2D::PanLoop(QDPoint point) {
     ScrollView(dh, dv);
     last = p;
   }
+  EndPan();
+}
+
+void GraphView2D::EndPan() {
   ProbeStillVisible();
   if (document == nullptr) return;
   document->AdjustCursor();
@@ -92,7 +129,7 @@ void GraphView2D::ZoomBoxLoop(QDPoint point) {
   const QDPoint start = point;
   QDPoint last = point, p = point;
   while (TrackMouseTicks(&p, -1)) {
-    if (SamePoint(p, last)) continue;
+    if (EqualPt(p, last)) continue;
     last = p;
     GWorldPtr window = document != nullptr ? document->OffscreenBuffer() : nullptr;
     if (savedBackground == nullptr || window == nullptr) continue;
@@ -131,20 +168,30 @@ void GraphView2D::PictureDragLoop(int32_t index, QDPoint point) {
   draggedPicture = index;
   SetThemeClosedHandCursor();
   QDPoint last = point, p = point;
-  QDRect common;
   while (TrackMouseTicks(&p, -1)) {
-    if (SamePoint(p, last)) continue;
-    PlacedPicture& placed = pictures.data[index];
-    placed.x += (p.h - last.h) * windowMap.unitsPerPixelX;
-    placed.y -= (p.v - last.v) * windowMap.unitsPerPixelY;
+    if (EqualPt(p, last)) continue;
+    DragPictureStep(index, last, p);
     last = p;
-    if (document != nullptr) document->RedrawGraphPaneNow();
-    if (SectRect(PictureRect(placed), rect, &common)) {
-      SetThemeClosedHandCursor();
-    } else {
-      SetPoofCursor();  // released here, the picture goes
-    }
   }
+  EndPictureDrag(index);
+}
+
+void GraphView2D::DragPictureStep(int32_t index, QDPoint from, QDPoint to) {
+  if (EqualPt(from, to)) return;
+  PlacedPicture& placed = pictures.data[index];
+  placed.x += (to.h - from.h) * windowMap.unitsPerPixelX;
+  placed.y -= (to.v - from.v) * windowMap.unitsPerPixelY;
+  if (document != nullptr) document->RedrawGraphPaneNow();
+  QDRect common;
+  if (SectRect(PictureRect(placed), rect, &common)) {
+    SetThemeClosedHandCursor();
+  } else {
+    SetPoofCursor();  // released here, the picture goes
+  }
+}
+
+void GraphView2D::EndPictureDrag(int32_t index) {
+  QDRect common;
   if (!SectRect(PictureRect(pictures.data[index]), rect, &common)) {
     PlayPoofAnimation(MakePoint(0, 0));  // at the mouse
     KillPicture(pictures.data[index].picture);

@@ -85,6 +85,8 @@ void GraphView2D::AdoptProbeRecord(ProbeRecord record) {
     FreeProbeLists();
     GraphsGlobals().probeListA = record.listA;
     GraphsGlobals().probeListB = record.listB;
+    adoptedListA_ = record.listA;
+    adoptedListB_ = record.listB;
   } else {
     DisposeProbeList(record.listA);
     DisposeProbeList(record.listB);
@@ -113,22 +115,24 @@ void GraphView2D::TrackProbe(QDPoint point) {
   SetColorCursor128();
   LoadViewSound();
   lastProbeH = lastProbeV = kNoPixel;
-  bool dragged = false;
-  auto probe = [&](QDPoint p) {
-    ProbeAt(p);
-    if (probeReadout.mode == 11 && !dragged) {
-      dragged = true;  // the graphs change under a dragged point: the saved picture is stale
-      DisposeBackground();
-    }
-  };
-  probe(point);
+  bool dragged = false;  // a draggable point moved: the graphs change under it
+  StartProbe(point);
   QDPoint last = point, p = point;
-  while (TrackMouseTicks(&p, -1)) {
-    if (p.h == last.h && p.v == last.v && !(dragged && !IsReady())) continue;
+  for (;;) {
+    if (PointerWorkRuns()) {
+      const bool down = PursuePointerWork(&p, true);  // until the probe ends or the pointer moves
+      if (pointerWork.done) FinishProbe(&dragged, true);
+      if (!down) break;
+      if (EqualPt(p, last)) continue;
+    } else {
+      if (!FollowPointer(&p, -1)) break;
+      // A dragged point is probed again while the graphs it moves still compute.
+      if (EqualPt(p, last) && !(dragged && !IsReady())) continue;
+    }
     last = p;
-    probe(p);
+    StartProbe(p);
   }
-  ProbeStillVisible();
+  if (!PointerWorkRuns()) ProbeStillVisible();  // else the probe at the release ends in the ticks
   if (document != nullptr) document->AdjustCursor();
   DisposeBackground();
   DisposeViewSound();
@@ -139,36 +143,50 @@ void GraphView2D::TrackProbe(QDPoint point) {
 }
 
 void GraphView2D::ProbeAt(QDPoint point) {
-  if (!PtInRect(point, rect)) {
-    probeReadout.mode = 0;
-    RedrawProbeOverlay();
-    lastProbeH = lastProbeV = kNoPixel;
-    return;
-  }
+  StartProbe(point);
+  while (PointerWorkRuns()) RunPointerWork(1 << 30);
+  bool dragged = false;
+  if (pointerWork.done) FinishProbe(&dragged, true);
+}
+
+void GraphView2D::FinishProbe(bool* dragged, bool tracking) {
+  const PointerWork work = pointerWork;
+  pointerWork = PointerWork{};  // the record's lists go with it
   FreeProbeLists();
-  GraphKind2D* graph = GraphAt(probeGraph);
-  ProbeRecord record{};
-  if (graph != nullptr) record = graph->Probe(WindowX(point.h), WindowY(point.v));
-  AdoptProbeRecord(record);
+  const int32_t index = work.graph;
+  GraphKind2D* graph = GraphAt(index);
+  AdoptProbeRecord(work.record);
   if (probeReadout.mode == 0) {
     RedrawProbeOverlay();
     lastProbeH = lastProbeV = kNoPixel;
     return;
   }
-  if (graphs.count > 1 && !probeReadout.snapped) SnapProbeToIntersection();
+  const bool dragging = probeReadout.mode == 11;
+  if (dragging && !*dragged) {
+    *dragged = true;  // the graphs change under a dragged point: the saved picture is stale
+    DisposeBackground();
+  }
   const int32_t h = WorldToPixelX(&windowMap, probeReadout.x), v = WorldToPixelY(&windowMap, probeReadout.y);
   const bool moved = h != lastProbeH || v != lastProbeV;
-  const bool dragging = probeReadout.mode == 11;
-  if (!moved && !(dragging && !IsReady())) return;
-  if (dragging && moved) {
-    graph->SetOption(9, probeReadout.x);
-    graph->SetOption(10, probeReadout.y);
-    if (document != nullptr) document->RewritePointParameters(this, probeGraph, probeReadout.x, probeReadout.y);
+  if (moved || (dragging && !IsReady())) {
+    if (dragging && moved && graph != nullptr) {
+      graph->SetOption(9, probeReadout.x);
+      graph->SetOption(10, probeReadout.y);
+      if (document != nullptr) document->RewritePointParameters(this, index, probeReadout.x, probeReadout.y);
+    }
+    lastProbeH = static_cast<int16_t>(h);
+    lastProbeV = static_cast<int16_t>(v);
+    RedrawProbeOverlay();
+    if (probeReadout.snapped) PlayViewSound();
   }
-  lastProbeH = static_cast<int16_t>(h);
-  lastProbeV = static_cast<int16_t>(v);
-  RedrawProbeOverlay();
-  if (probeReadout.snapped) PlayViewSound();
+  if (tracking) return;
+  // Ended after the release: the drag's end too.
+  if (dragging) {
+    probeReadout.mode = 0;
+    if (document != nullptr) document->RedrawGraphPaneNow();
+  } else {
+    ProbeStillVisible();
+  }
 }
 
 void GraphView2D::RedrawProbeOverlay() {
@@ -205,25 +223,26 @@ void GraphView2D::ProbeStillVisible() {
   if (!stays) probeReadout.mode = 0;
 }
 
-void GraphView2D::SnapProbeToIntersection() {
-  GraphKind2D* graph = GraphAt(probeGraph);
+void GraphView2D::SnapProbeToIntersection(ProbeRecord* record, int32_t index) {
+  GraphKind2D* graph = GraphAt(index);
   if (graph == nullptr) return;
   constexpr double kAll = std::numeric_limits<double>::infinity();
   const double tolerance = 4.0 * windowMap.unitsPerPixelX;
-  const double x = probeReadout.x, y = probeReadout.y;
+  const double x = record->x, y = record->y;
   const NearestPointRecord r = graph->NearestPoint(x, y, tolerance, -kAll, kAll);
   if (!r.found) return;
   for (int32_t j = 0; j < graphs.count; ++j) {
-    GraphKind2D* other = j == probeGraph ? nullptr : GraphAt(j);
+    GraphKind2D* other = j == index ? nullptr : GraphAt(j);
     if (other == nullptr) continue;
     const NearestPointRecord s = other->NearestPoint(x, y, tolerance, -kAll, kAll);
-    if (s.found && IntersectNearestPoints(r, s, j)) return;
+    if (s.found && IntersectNearestPoints(record, r, s, index, j)) return;
   }
 }
 
-bool GraphView2D::IntersectNearestPoints(NearestPointRecord a, NearestPointRecord b, int32_t index) {
-  GraphKind2D* graphA = GraphAt(probeGraph);
-  GraphKind2D* graphB = GraphAt(index);
+bool GraphView2D::IntersectNearestPoints(ProbeRecord* record, NearestPointRecord a, NearestPointRecord b,
+                                         int32_t indexA, int32_t indexB) {
+  GraphKind2D* graphA = GraphAt(indexA);
+  GraphKind2D* graphB = GraphAt(indexB);
   if (graphA == nullptr || graphB == nullptr) return false;
   const double unitsPerPixel = windowMap.unitsPerPixelX;
   double h = 4.0 * unitsPerPixel;
@@ -259,9 +278,9 @@ bool GraphView2D::IntersectNearestPoints(NearestPointRecord a, NearestPointRecor
     b = graphB->NearestPoint(x, y, h, Lowest(b), Highest(b));
     if (!a.found || !b.found) return false;
   } while (h > 1e-6 * unitsPerPixel);
-  probeReadout.snapped = 1;
-  probeReadout.value = Snapped(a.at[0], zero);
-  probeReadout.x = Snapped(a.at[1], zero);
-  probeReadout.y = Snapped(a.at[2], zero);
+  record->snapped = 1;
+  record->value = Snapped(a.at[0], zero);
+  record->x = Snapped(a.at[1], zero);
+  record->y = Snapped(a.at[2], zero);
   return true;
 }

@@ -304,8 +304,12 @@ void GraphView2D::ZoomSequence(int32_t code) {
   UpdateViewMaps();
   InvalidateAllGraphs();
   Tick(static_cast<int32_t>(TicksToTimerUnits(kComputeTicks)));
+  // The probe's extents or arrow follow the new scale: probed again in turns, shown now when a slice
+  // ends it, else when it ends in the ticks.
   if ((probeReadout.mode == 2 || probeReadout.mode == 9) && GraphAt(probeGraph) != nullptr) {
-    AdoptProbeRecord(GraphAt(probeGraph)->Probe(probeReadout.x, probeReadout.y));
+    StartReprobe();
+    RunPointerSlice();
+    if (pointerWork.done) FinishReprobe(false);
   }
   if (document != nullptr) document->RedrawGraphPaneNow();
 }

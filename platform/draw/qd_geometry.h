@@ -31,6 +31,7 @@ bool SectRect(const QDRect& a, const QDRect& b, QDRect* out);
 // Smallest rectangle holding both; an empty operand is ignored.
 void UnionRect(const QDRect& a, const QDRect& b, QDRect* out);
 bool PtInRect(QDPoint p, const QDRect& r);
+inline bool EqualPt(QDPoint a, QDPoint b) { return a.h == b.h && a.v == b.v; }
 void OffsetRect(QDRect* r, int32_t dh, int32_t dv);
 void InsetRect(QDRect* r, int32_t dh, int32_t dv);
 // The point moved to the nearest pixel inside r (r must not be empty).
