@@ -16,6 +16,7 @@
 #include "graphs/core/graph_view.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_budget.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "tests/graphs/graphs_test_support.h"
 #include "tests/kernel/trees/tree_test_support.h"
 #include "tests/platform/draw_test_support.h"
@@ -235,21 +236,36 @@ TEST_F(ContourTurnsTest, LevelsAndSegmentsInTurnsAreThoseOfOneGo) {
   }
 }
 
-// Nested sums of 400 terms a value: within the work limit the levels hold and the graph has its own
-// status; measured again (a new grain) past a limit of 100, every sample gives up, no level is left,
-// and the view's tick says why (too many terms) once the graph is complete.
-TEST_F(ContourTest, AMeasureThatGivesUpSaysSo) {
+// The view's record of sums that gave up, across runs of f = a x + (nested sums of b floor(x) x 20
+// terms), under a work limit of 100 that sums from x = 2 on pass. Each row: a and b, whether the
+// grain is then set again (a new measure; else levels that hold are kept), and the status once
+// complete. Values past x = 2 give up but those left of it give levels: too many terms;
+// a constant measured afresh without a give-up has its own message back (the give-up record of the
+// run before does not outlive a measure that leaves no level).
+double gA, gB;
+TEST_F(ContourTest, TheRecordOfSumsThatGaveUpFollowsTheRunsOfTheMeasure) {
+  SetDefinedValueLookup([](Complex* out, int32_t key) { *out = Complex{key == 'a' ? gA : gB, 0}; });
+  SetEvaluationWorkLimitForTests(100);
   GraphList graphs;
   auto* g = new GraphContour2D(
-      NewFunctionOver(tree_test::Build("plus[x,bsum[equal[i,1],20,bsum[equal[j,1],20,times[i,j,x]]]]")), 0.5,
-      new GraphColor(nullptr), &map);
+      NewFunctionOver(tree_test::Build(
+          "plus[times[a,x],bsum[equal[i,1],times[b,floor[x]],bsum[equal[j,1],20,times[i,j]]]]")),
+      0.5, new GraphColor(nullptr), &map);
   ASSERT_TRUE(PtrArrayAppend(graphs, static_cast<GraphKind*>(g)));
-  for (int64_t limit : {0, 100}) {
-    SetEvaluationWorkLimitForTests(limit);
-    g->SetOption(8, 0.5);
+  const struct {
+    double a, b;
+    bool newGrain;
+    int32_t status;
+  } runs[] = {{1, 0, true, 0}, {1, 1, false, kMessageTooManyTerms}, {0, 0, true, 10}, {1, 0, false, 0}};
+  for (const auto& r : runs) {
+    gA = r.a, gB = r.b;
+    g->VariableChanged('a', r.a);
+    g->VariableChanged('b', r.b);
+    if (r.newGrain) g->SetOption(8, 0.5);
     for (int ticks = 0; ticks < 100 && !g->IsComplete(); ++ticks) TickGraphList(graphs, kAll);
-    EXPECT_TRUE(g->IsComplete() && g->LevelsValid() == (limit == 0)) << limit;
-    EXPECT_EQ(GraphListStatus(graphs, 0), limit == 0 ? 0 : kMessageTooManyTerms) << limit;
+    EXPECT_TRUE(g->IsComplete()) << r.a << " " << r.b;
+    EXPECT_EQ(g->LevelsValid(), r.a != 0) << r.a << " " << r.b;
+    EXPECT_EQ(GraphListStatus(graphs, 0), r.status) << r.a << " " << r.b;
   }
   SetEvaluationWorkLimitForTests(0);
   DeleteGraphList(graphs);
