@@ -11,7 +11,6 @@
 #include "graphs/kinds2d/level_line_probes.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/eval/compiled_function.h"
-#include "kernel/eval/evaluation_budget.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/numeric/numeric_constants.h"
 #include "kernel/threads/timers.h"
@@ -97,7 +96,7 @@ GraphContour2D::GraphContour2D(CompiledFunction* function, double grain, GraphCo
       color_(color),
       levelCount_(LevelCountOfGrain(grain)) {
   if (function_ != nullptr) CompileFunction(function_);
-  MeasureAndChooseLevels();
+  MeasureLater();
   AllocateGrid();
 }
 
@@ -113,27 +112,30 @@ GraphKind2D* NewContourGraph(CompiledFunction* function, double grain, GraphColo
   return new (std::nothrow) GraphContour2D(function, grain, color, map);
 }
 
-void GraphContour2D::MeasureAndChooseLevels() {
+void GraphContour2D::MeasureLater() {
   levelsValid_ = 0;
+  measureDue_ = 1;
+}
+
+void GraphContour2D::MeasureAndChooseLevels() {
   const QDRect& r = map_->frame;
-  if (function_ == nullptr || EmptyRect(r)) return;
-  const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
-  const double xa = PixelToWorldX(map_, r.left) - ux / 2, ya = PixelToWorldY(map_, r.top) + uy / 2;
-  const double dx = RectWidth(r) * ux / kRangeParts,
-               dy = (PixelToWorldY(map_, r.bottom) - PixelToWorldY(map_, r.top)) / kRangeParts;
-  double lo = kPositiveInfinity, hi = -kPositiveInfinity;
-  const uint64_t gaveUpBefore = EvaluationsPastWorkLimit();
-  for (int32_t j = 0; j < kRangeParts; ++j) {
-    for (int32_t i = 0; i < kRangeParts; ++i) {
-      const double v = f_(0, 0, xa + (i + 0.5) * dx, ya + (j + 0.5) * dy, 0, 0);
-      if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+  if (function_ != nullptr && !EmptyRect(r)) {
+    const double ux = map_->unitsPerPixelX, uy = map_->unitsPerPixelY;
+    const double xa = PixelToWorldX(map_, r.left) - ux / 2, ya = PixelToWorldY(map_, r.top) + uy / 2;
+    const double dx = RectWidth(r) * ux / kRangeParts,
+                 dy = (PixelToWorldY(map_, r.bottom) - PixelToWorldY(map_, r.top)) / kRangeParts;
+    double lo = kPositiveInfinity, hi = -kPositiveInfinity;
+    for (int32_t j = 0; j < kRangeParts; ++j) {
+      for (int32_t i = 0; i < kRangeParts; ++i) {
+        const double v = f_(0, 0, xa + (i + 0.5) * dx, ya + (j + 0.5) * dy, 0, 0);
+        if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+      }
     }
+    // A constant gets its one level but no lines (Status 10), and is measured again when invalidated.
+    levelsValid_ = hi > lo && ChooseContourLevels(lo, hi, levelCount_, levels_) == levelCount_;
   }
-  // The measure starts a run, outside any Compute: values that gave up on their sums here may
-  // leave no level to draw.
-  gaveUp.thisRun = EvaluationsPastWorkLimit() != gaveUpBefore;
-  // A constant gets its one level but no lines (Status 10), and is measured again when invalidated.
-  levelsValid_ = hi > lo && ChooseContourLevels(lo, hi, levelCount_, levels_) == levelCount_;
+  // Only past the last evaluation: a measure abandoned in one is still due, and starts over.
+  measureDue_ = 0;
 }
 
 void GraphContour2D::AllocateGrid() {
@@ -162,9 +164,11 @@ void GraphContour2D::Stop() {
 // ---- Compute ----
 
 void GraphContour2D::Compute(int32_t budget) {
-  if (rowBuffer_ == nullptr || !levelsValid_) return;
   const uint32_t deadline = ComputeDeadline(budget);
   if (DeadlineReached(ElapsedTimerUnits(), deadline)) return;
+  // The range first, in the computing's time (its samples may be long sums), then the cells.
+  if (measureDue_) MeasureAndChooseLevels();
+  if (rowBuffer_ == nullptr || !levelsValid_) return;
   while (nextRow_ < kContourGrid) {
     if (nextCell_ == kContourGrid) nextCell_ = 0;
     while (nextCell_ < kContourGrid) {
@@ -183,6 +187,7 @@ void GraphContour2D::Compute(int32_t budget) {
 }
 
 bool GraphContour2D::IsComplete() {
+  if (measureDue_) return false;
   return rowBuffer_ == nullptr || !levelsValid_ || (nextCell_ == kContourGrid && nextRow_ == kContourGrid);
 }
 
@@ -291,13 +296,13 @@ void GraphContour2D::SetOption(int32_t code, double value) {
     SetGraphColorIndex(color_, value);
   } else if (code == 8) {
     levelCount_ = LevelCountOfGrain(value);
-    MeasureAndChooseLevels();
+    MeasureLater();
     Invalidate();
   }
 }
 
 void GraphContour2D::Invalidate() {
-  if (!levelsValid_) MeasureAndChooseLevels();
+  if (!levelsValid_) MeasureLater();
   ChunkPoolClear(points_);
   ChunkPoolClear(segments_);
   AllocateGrid();

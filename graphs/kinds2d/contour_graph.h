@@ -1,8 +1,10 @@
 // GraphContour2D: level lines of a function of x and y: n simple levels chosen in a sampled range,
 // crossings located on the edges of a fixed 50 x 50 grid of cells (two triangles each) and joined
-// into segments. Invariants: the level choice writes only its 24 slots; each crossing is one point
-// shared by the cells on both sides of its edge, so points of closed lines lie on two segments; a
-// graph whose memory ran out stops, complete and empty, until it is invalidated.
+// into segments. Invariants: the level choice writes only its 24 slots; the range is measured only
+// inside Compute, and while a measure is due the graph is neither complete nor holds valid levels;
+// each crossing is one point shared by the cells on both sides of its edge, so points of closed
+// lines lie on two segments; a graph whose memory ran out stops, complete and empty, until it is
+// invalidated.
 #pragma once
 
 #include <cstdint>
@@ -38,20 +40,24 @@ int32_t ChooseContourLevels(double min, double max, int32_t n, double levels[kMa
 class GraphContour2D final : public GraphKind2D {
  public:
   // Takes over the function (compiled here) and the colour. The level count comes from the grain
-  // (clamped, so 4..24). A row buffer that cannot be had posts error 7.
+  // (clamped, so 4..24); the range is measured by the first Compute. A row buffer that cannot be
+  // had posts error 7.
   GraphContour2D(CompiledFunction* function, double grain, GraphColor* color, const ViewMap* map);
   ~GraphContour2D() override;
   GraphContour2D(const GraphContour2D&) = delete;
   GraphContour2D& operator=(const GraphContour2D&) = delete;
 
-  // Cell by cell; the clock is read after each.
+  // The range measure when one is due (whole, whatever the budget), then cell by cell; the clock
+  // is read after each cell.
   void Compute(int32_t budget) override;
   bool Draw() override;
   // 10 ("Undefined or constant throughout the region shown") while there is no segment.
   int32_t Status() override;
   void VariableChanged(int32_t symbol, double value) override;
-  // 6: colour index; 8: level count of the grain, range measured and levels chosen again.
+  // 6: colour index; 8: level count of the grain, the range to be measured and the levels chosen
+  // again by the next Compute.
   void SetOption(int32_t code, double value) override;
+  // The segments go; a range measured with no valid levels (a constant, say) is measured again.
   void Invalidate() override;
   bool IsComplete() override;
   void GeometryChanged() override { Invalidate(); }
@@ -77,6 +83,10 @@ class GraphContour2D final : public GraphKind2D {
     double value;                // the corner value carried to the next row
     int32_t points[kMaxLevels];  // point index + 1 on the lower edge, per level; 0 none
   };
+  // The levels no longer hold and the next Compute measures the range.
+  void MeasureLater();
+  // The 20 x 20 sample of the present frame and the level choice from its range. Evaluates: runs
+  // only inside Compute, and clears the due flag only past its last evaluation.
   void MeasureAndChooseLevels();
   // A cleared row buffer and the grid of the present map; the computation restarts.
   void AllocateGrid();
@@ -98,6 +108,7 @@ class GraphContour2D final : public GraphKind2D {
   double carryValue_ = 0;          // corner 2 of the cell before, along the row
   int32_t carryPoints_[kMaxLevels] = {};
   uint8_t levelsValid_ = 0;
+  uint8_t measureDue_ = 0;  // the next Compute measures the range before any cell
   double levels_[kMaxLevels] = {};
   int32_t levelCount_;
   int32_t selectedLevel_ = 0;

@@ -1,6 +1,7 @@
 // GraphImplicitSurface3D: the builder run under the budget, the partial and final hand-overs of the
-// mesh, the vertex colours of the expression modes, the status by interval arithmetic, and the
-// drawing shared with the parametric surface.
+// mesh, the vertex colours of the expression modes, the verdict by interval arithmetic on a build
+// that found nothing (worked out once, in the computing; the status reads it), and the drawing
+// shared with the parametric surface.
 #include "graphs/view3d/implicit_surface_3d.h"
 
 #include <algorithm>
@@ -119,6 +120,7 @@ void GraphImplicitSurface3D::Reset() {
   ++meshSerial_;
   buildFinished_ = 0;
   buildFailed_ = 0;
+  verdict_ = NoSurfaceVerdict::kDue;
   n_ = GrainSize(grain_, 36.0, 4.0, 1, kMaxImplicitGrid);
   Box(box_);
   field_.value = Evaluator(function_);
@@ -160,6 +162,7 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
     }
     return;
   }
+  if (verdict_ == NoSurfaceVerdict::kDue) DecideNoSurfaceVerdict();
   const bool coloured = !ColoursNeeded() || ColourVertices(deadline);
   if (buildFailed_) return;
   if (!coloured) return;
@@ -173,6 +176,23 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
     colorsDirty_ = 0;  // they went with the mesh
   }
   complete_ = 1;
+}
+
+void GraphImplicitSurface3D::DecideNoSurfaceVerdict() {
+  // Worked out into a local and stored once: a Compute abandoned in an interval evaluation leaves
+  // the verdict due, and the next one starts it over.
+  NoSurfaceVerdict verdict = NoSurfaceVerdict::kSurface;
+  if (TriangleCount() == 0 && function_ != nullptr) {
+    constexpr double inf = kPositiveInfinity;
+    if (OneSign(function_, -inf, inf, -inf, inf, -inf, inf)) {
+      verdict = NoSurfaceVerdict::kNeverSatisfied;
+    } else if (OneSign(function_, box_[0], box_[1], box_[2], box_[3], box_[4], box_[5])) {
+      verdict = NoSurfaceVerdict::kNotSatisfiedInRanges;
+    } else {
+      verdict = NoSurfaceVerdict::kNoSurfaceFound;
+    }
+  }
+  verdict_ = verdict;
 }
 
 bool GraphImplicitSurface3D::ColourVertices(uint32_t deadline) {
@@ -212,15 +232,20 @@ bool GraphImplicitSurface3D::Draw() {
 
 int32_t GraphImplicitSurface3D::Status() {
   if (buildFailed_) return kMessageUndefinedForRanges;
-  // 0 while the build runs: the interval verdicts below are for a finished build that found no
-  // triangle, and would otherwise flash a message over a surface still being found.
-  if (TriangleCount() > 0 || !buildFinished_ || function_ == nullptr) return 0;
-  constexpr double inf = kPositiveInfinity;
-  if (OneSign(function_, -inf, inf, -inf, inf, -inf, inf)) {
-    return kMessageNeverSatisfied;
+  // 0 while the build runs and until its verdict is in: the verdicts are for a finished build that
+  // found no triangle, and would otherwise flash a message over a surface still being found.
+  switch (verdict_) {
+    case NoSurfaceVerdict::kNeverSatisfied:
+      return kMessageNeverSatisfied;
+    case NoSurfaceVerdict::kNotSatisfiedInRanges:
+      return kMessageNotSatisfiedInRanges;
+    case NoSurfaceVerdict::kNoSurfaceFound:
+      return kMessageNoSurfaceFound;
+    case NoSurfaceVerdict::kDue:
+    case NoSurfaceVerdict::kSurface:
+      break;
   }
-  if (OneSign(function_, box_[0], box_[1], box_[2], box_[3], box_[4], box_[5])) return kMessageNotSatisfiedInRanges;
-  return kMessageNoSurfaceFound;
+  return 0;
 }
 
 void GraphImplicitSurface3D::VariableChanged(int32_t symbol, double) {

@@ -5,7 +5,9 @@
 // coloured per vertex afterwards in the expression modes, and drawn like the parametric surface.
 // Invariants: the pools hold what the builder made since the last reset; a failed build (memory
 // refused, error 7) frees pools and caches and leaves the surface complete with nothing, message
-// 11; vertex colours exist only in modes 9 and 10 and count the vertices they were made for.
+// 11; vertex colours exist only in modes 9 and 10 and count the vertices they were made for; the
+// interval verdict of an empty mesh is decided in Compute before the surface is complete, and is
+// due again at every reset.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +37,9 @@ class GraphImplicitSurface3D final : public GraphKind3D {
 
   void Compute(int32_t budget) override;
   bool Draw() override;
-  // 0 with a triangle; else by interval arithmetic 6 (f keeps one sign everywhere), 12 (in the box)
-  // or 13 (the grid found no surface). 11 after a refused build.
+  // 0 with a triangle or until the build and its verdict are done; else the verdict's, by interval
+  // arithmetic: 6 (f keeps one sign everywhere), 12 (in the box) or 13 (the grid found no
+  // surface). 11 after a refused build. Reads the stored verdict, never evaluates.
   int32_t Status() override;
   void VariableChanged(int32_t symbol, double value) override;
   // 0 plotting mode, 5 hand the finished mesh (or new colours) over, 6 colour index, 7 opacity,
@@ -88,6 +91,10 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   // Modes 9 and 10 after the build; false until every vertex is coloured (or memory was refused).
   bool ColourVertices(uint32_t deadline);
   bool ColoursNeeded() const;
+  // Whether a finished build's empty mesh means f keeps one sign over space or the box, or that the
+  // grid missed a surface; evaluates, so only inside Compute. The verdict is stored whole or not at
+  // all.
+  void DecideNoSurfaceVerdict();
 
   CompiledFunction* function_;
   CompiledFunction* gradient_[3] = {nullptr, nullptr, nullptr};
@@ -121,6 +128,8 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   PreparedColourContext preparedContext_;
   uint8_t colorOnlyChanged_ = 0;
   uint8_t prepared_ = 0;
+  enum class NoSurfaceVerdict : uint8_t { kDue, kSurface, kNeverSatisfied, kNotSatisfiedInRanges, kNoSurfaceFound };
+  NoSurfaceVerdict verdict_ = NoSurfaceVerdict::kDue;  // DecideNoSurfaceVerdict's, until the next reset
 };
 
 GraphKind3D* NewImplicitSurface3DGraph(CompiledFunction* f, double grain, double opacity, GraphColor* color,

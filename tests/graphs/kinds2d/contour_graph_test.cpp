@@ -1,13 +1,24 @@
 // Level lines on a 200 x 200 map at 10 px a unit, world (0, 0) at pixel (100, 99), so the view
 // shows x from -10 to 10: the level choice worked by hand from its steps, the crossings checked
-// against the function itself, and the drawing against the columns of the levels of f = x.
+// against the function itself, and the drawing against the columns of the levels of f = x; levels
+// and segments computed in turns on the compute worker, abandoned or not, against those of one go.
 #include "graphs/kinds2d/contour_graph.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <map>
+#include <set>
+#include <tuple>
+#include <vector>
 
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
+#include "graphs/core/graph_view.h"
+#include "kernel/eval/compiled_function.h"
+#include "kernel/eval/evaluation_budget.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "tests/graphs/graphs_test_support.h"
+#include "tests/kernel/trees/tree_test_support.h"
 #include "tests/platform/draw_test_support.h"
 
 namespace {
@@ -70,14 +81,14 @@ TEST_F(ContourTest, LevelChoiceOnHugeValuesReturnsAtOnceWithDistinctLevels) {
 }
 
 // The level lines of 10^17 + 8 + 2x over x in -4..28 (values 16 apart, sampled 1e17 .. 1e17 + 64):
-// complete after a bounded number of Computes, with no lines and the message of a range that
-// cannot be stepped through.
+// complete after the one Compute that measures the range, with no lines and the message of a range
+// that cannot be stepped through.
 TEST_F(ContourTest, LevelLinesOfValuesNear1e17CompleteInBoundedComputes) {
   SetViewMap(&map, MakeRect(0, 0, 200, 200), 25, 99, 6.25, -6.25, 1, 1);
   Take(new GraphContour2D(FunctionOf("plus[power[10,17],plus[8,times[2,x]]]"), 0, new GraphColor(nullptr), &map));
   int32_t computes = 0;
   for (; !graph->IsComplete() && computes <= kContourGrid * kContourGrid; ++computes) graph->Compute(1);
-  EXPECT_TRUE(graph->IsComplete() && computes == 0);
+  EXPECT_TRUE(graph->IsComplete() && computes == 1);
   EXPECT_TRUE(!graph->LevelsValid() && graph->Status() == 10);
 }
 
@@ -154,6 +165,110 @@ TEST_F(ContourTest, HitTestSelectsTheLevelTheProbeReads) {
   EXPECT_TRUE(p.mode == 7 && p.value == 0 && p.x == 0 && std::fabs(p.y - 1.5) <= 0.4);
   const NearestPointRecord n = graph->NearestPoint(5.2, 2, 0.5, 0, HUGE_VAL);
   EXPECT_TRUE(n.found && n.at[0] == 5 && std::fabs(n.at[1] - 5) < 1e-12);
+}
+
+// What a contour graph computed: its levels, points and segments.
+struct Picture {
+  bool valid;
+  std::vector<double> levels;
+  std::vector<std::tuple<double, double, int16_t>> points;
+  std::vector<std::pair<int32_t, int32_t>> segments;
+  bool operator==(const Picture&) const = default;
+};
+Picture PictureOf(const GraphContour2D* g) {
+  Picture p{g->LevelsValid(), std::vector<double>(g->Levels(), g->Levels() + g->LevelCount()), {}, {}};
+  for (int32_t i = 0; i < g->Points().total; ++i) {
+    const ContourPoint& q = *ChunkPoolAt(g->Points(), i);
+    p.points.emplace_back(q.x, q.y, q.level);
+  }
+  for (int32_t i = 0; i < g->Segments().total; ++i) {
+    const ContourSegment& s = *ChunkPoolAt(g->Segments(), i);
+    p.segments.emplace_back(s.first, s.second);
+  }
+  return p;
+}
+
+class ContourTurnsTest : public ContourTest {
+ protected:
+  void TearDown() override {
+    Watch(false);  // a suspended Compute is abandoned before its graph goes
+    ContourTest::TearDown();
+  }
+  static void Watch(bool on) {
+    UseComputeWorker(on);
+    SetComputeTurnsForTests(on);
+  }
+  GraphContour2D* Made(const char* f) {
+    return Take(new GraphContour2D(FunctionOf(f), 0, new GraphColor(nullptr), &map));
+  }
+};
+
+// Each row of abandons: the suspensions (one at every evaluation) at which the Compute in flight is
+// abandoned: none; the first samples of the range; the last sample and the first cells; cells only.
+// For a plane, a saddle, a constant and a function undefined left of x = 0, the levels and the
+// segments come out as computed at one go, and the measure itself was cut up.
+TEST_F(ContourTurnsTest, LevelsAndSegmentsInTurnsAreThoseOfOneGo) {
+  const struct {
+    const char* f;
+    bool valid;
+  } functions[] = {{"plus[x,times[2,y]]", true}, {"plus[power[x,2],minus[power[y,2]]]", true}, {"7", false},
+                   {"sqrt[x]", true}};
+  const std::set<int> abandons[] = {{}, {1, 2, 3}, {399, 400, 401, 402}, {900, 1800, 2700}};
+  for (const auto& c : functions) {
+    Made(c.f)->Compute(kAll);
+    const Picture whole = PictureOf(graph);
+    ASSERT_EQ(whole.valid, c.valid) << c.f;
+    for (const std::set<int>& at : abandons) {
+      Watch(true);
+      Made(c.f);
+      EXPECT_FALSE(graph->IsComplete() || graph->LevelsValid()) << "the measure is due";
+      int suspensions = 0, abandoned = 0;
+      for (int calls = 0; !graph->IsComplete() && calls < 1000000; ++calls) {
+        if (ComputeInTurns(graph, kAll) != ComputeOutcome::kSuspended) continue;
+        if (at.count(++suspensions) != 0) AbandonSuspendedCompute(), ++abandoned;
+      }
+      Watch(false);
+      EXPECT_TRUE(PictureOf(graph) == whole) << c.f << ", abandoned at " << testing::PrintToString(at);
+      const auto came = std::count_if(at.begin(), at.end(), [&](int s) { return s <= suspensions; });
+      EXPECT_EQ(abandoned, int(came)) << c.f << ": every suspension listed that came was abandoned";
+      EXPECT_GE(suspensions, 400) << c.f << ": every sample of the range takes a turn";
+    }
+  }
+}
+
+// The view's record of sums that gave up, across runs of f = a x + (nested sums of b floor(x) x 20
+// terms), under a work limit of 100 that sums from x = 2 on pass. Each row: a and b, whether the
+// grain is then set again (a new measure; else levels that hold are kept), and the status once
+// complete. Values past x = 2 give up but those left of it give levels: too many terms;
+// a constant measured afresh without a give-up has its own message back (the give-up record of the
+// run before does not outlive a measure that leaves no level).
+double gA, gB;
+TEST_F(ContourTest, TheRecordOfSumsThatGaveUpFollowsTheRunsOfTheMeasure) {
+  SetDefinedValueLookup([](Complex* out, int32_t key) { *out = Complex{key == 'a' ? gA : gB, 0}; });
+  SetEvaluationWorkLimitForTests(100);
+  GraphList graphs;
+  auto* g = new GraphContour2D(
+      NewFunctionOver(tree_test::Build(
+          "plus[times[a,x],bsum[equal[i,1],times[b,floor[x]],bsum[equal[j,1],20,times[i,j]]]]")),
+      0.5, new GraphColor(nullptr), &map);
+  ASSERT_TRUE(PtrArrayAppend(graphs, static_cast<GraphKind*>(g)));
+  const struct {
+    double a, b;
+    bool newGrain;
+    int32_t status;
+  } runs[] = {{1, 0, true, 0}, {1, 1, false, kMessageTooManyTerms}, {0, 0, true, 10}, {1, 0, false, 0}};
+  for (const auto& r : runs) {
+    gA = r.a, gB = r.b;
+    g->VariableChanged('a', r.a);
+    g->VariableChanged('b', r.b);
+    if (r.newGrain) g->SetOption(8, 0.5);
+    for (int ticks = 0; ticks < 100 && !g->IsComplete(); ++ticks) TickGraphList(graphs, kAll);
+    EXPECT_TRUE(g->IsComplete()) << r.a << " " << r.b;
+    EXPECT_EQ(g->LevelsValid(), r.a != 0) << r.a << " " << r.b;
+    EXPECT_EQ(GraphListStatus(graphs, 0), r.status) << r.a << " " << r.b;
+  }
+  SetEvaluationWorkLimitForTests(0);
+  DeleteGraphList(graphs);
 }
 
 }  // namespace

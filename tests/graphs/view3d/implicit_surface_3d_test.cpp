@@ -1,14 +1,16 @@
 // The implicit surface graph and its companion. Golden values worked by hand: grids of 4 and 40 cubes
 // at grain 0 and 1 (trunc(36 g + 4)); statuses by the sign of f over space and over the box
 // (x^2 + y^2 + z^2 + 1 > 0 everywhere: 6; a sphere about (10, 0, 0) is positive in -2..2: 12; the
-// square of a sphere touches 0 without a sign change: 13). The companion's identity and mirror maps
-// are checked against the parent's vertices and its own faces; its parent meshes again at two other
-// sizes under ASan.
+// square of a sphere touches 0 without a sign change: 13), the same however the build is cut up.
+// The companion's identity and mirror maps are checked against the parent's vertices and its own
+// faces; its parent meshes again at two other sizes under ASan.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 #include <vector>
 
+#include "graphs/core/compute_worker.h"
 #include "graphs/view3d/implicit_surface_3d.h"
 #include "graphs/view3d/surface_companion_3d.h"
 #include "kernel/application_state.h"
@@ -96,20 +98,69 @@ TEST_F(ImplicitSurfaceTest, TheSphereIsMeshedClosedAndHandedOver) {
   EXPECT_EQ(s->Mesh().triangleCount, uint32_t(s->TriangleCount()));
 }
 
+// f and the status of its finished build: never satisfied, not satisfied in the box, no surface
+// found, and a surface.
+const struct {
+  const char* f;
+  int32_t status;
+} kStatusCases[] = {{"plus[power[x,2],power[y,2],power[z,2],1]", 6},
+                    {"plus[power[plus[x,minus[10]],2],power[y,2],power[z,2],minus[1]]", 12},
+                    {"power[plus[power[x,2],power[y,2],power[z,2],minus[1]],2]", 13},
+                    {kSphere, 0}};
+
 TEST_F(ImplicitSurfaceTest, TheStatusTellsWhyThereIsNoSurface) {
-  const struct {
-    const char* f;
-    int32_t status;
-  } cases[] = {{"plus[power[x,2],power[y,2],power[z,2],1]", 6},
-               {"plus[power[plus[x,minus[10]],2],power[y,2],power[z,2],minus[1]]", 12},
-               {"power[plus[power[x,2],power[y,2],power[z,2],minus[1]],2]", 13},
-               {kSphere, 0}};
-  for (const auto& c : cases) {
+  for (const auto& c : kStatusCases) {
     GraphImplicitSurface3D* s = Implicit(c.f, 0.2);
     EXPECT_EQ(s->Status(), 0) << c.f;  // nothing to say before the build has finished
     s->Compute(kAll);
     ASSERT_TRUE(s->IsComplete());
     EXPECT_EQ(s->Status(), c.status) << c.f;
+    DeleteGraphs();
+  }
+}
+
+class ImplicitSurfaceTurnsTest : public ImplicitSurfaceTest {
+ protected:
+  void TearDown() override {
+    Watch(false);  // a suspended Compute is abandoned before its graph goes
+    ImplicitSurfaceTest::TearDown();
+  }
+  static void Watch(bool on) {
+    UseComputeWorker(on);
+    SetComputeTurnsForTests(on);
+  }
+  // Computes the surface whole on the worker, suspended at every evaluation and abandoned at the
+  // suspensions listed; returns the suspensions.
+  static int InTurns(GraphImplicitSurface3D* s, const std::set<int>& abandons) {
+    int suspensions = 0;
+    for (int calls = 0; !s->IsComplete() && calls < 1000000; ++calls) {
+      if (ComputeInTurns(s, kAll) == ComputeOutcome::kSuspended && abandons.count(++suspensions) != 0) {
+        AbandonSuspendedCompute();
+      }
+    }
+    return suspensions;
+  }
+};
+
+// The statuses above with the build cut up three ways: in turns; in turns abandoned at the last two
+// (the verdict's interval evaluations, or the last cube's); abandoned again and again off the
+// worker. Each gives the status of one go, and reading it starts no evaluation.
+TEST_F(ImplicitSurfaceTurnsTest, TheStatusIsTheSameHoweverTheBuildIsCutUpAndReadingItEvaluatesNothing) {
+  for (const auto& c : kStatusCases) {
+    Watch(true);
+    const int suspensions = InTurns(Implicit(c.f, 0.2), {});
+    const int cutUp = InTurns(Implicit(c.f, 0.2), {suspensions - 1, suspensions});
+    Watch(false);
+    EXPECT_GT(graphs_test::ComputeAbandonedAgainAndAgain(Implicit(c.f, 0.2)), 0) << c.f;
+    EXPECT_GT(cutUp, suspensions) << c.f << ": the abandoned evaluations ran again";
+    Watch(true);
+    for (GraphKind3D* s : graphs) {
+      ASSERT_TRUE(s->IsComplete()) << c.f;
+      const uint64_t runs = MainThreadRunsForTests();
+      EXPECT_EQ(s->Status(), c.status) << c.f;
+      EXPECT_EQ(MainThreadRunsForTests(), runs) << c.f;
+    }
+    Watch(false);
     DeleteGraphs();
   }
 }
