@@ -12,6 +12,7 @@
 #include "graphs/view2d/graph_view_2d.h"
 #include "kernel/interaction/cursors.h"
 #include "kernel/interaction/mouse_tracking.h"
+#include "kernel/memory/memory_shortage.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ ClickResult GraphView2D::ChooseAfterPick(bool down) {
     Command(kZoomInBoth);
   } else if (down) {
     TrackProbe(release);
-  } else {
+  } else if (!CheckFreeMemory()) {
     StartProbe(release);  // ends in the ticks
   }
   return ClickResult::Handled;

@@ -115,12 +115,13 @@ bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {
 }
 
 void GraphView2D::Tick(int32_t budget) {
-  if (budget <= 0) return;
-  if (document != nullptr) document->ApplyNumberFormat();
-  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(budget);
-  // A click whose button went up before its work ended ends here, before any computing (its job
-  // may also have ended in another view's tick, which takes up whatever job lies suspended).
-  if (PointerWorkRuns()) RunPointerWork(budget);
+  const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
+  const bool pending = pointerWork.stage != PointerStage::kNone;
+  if ((budget > 0 || pending) && document != nullptr) document->ApplyNumberFormat();
+  // A click whose button went up before its work ended ends here, before any computing. Its job
+  // may also have ended in another view's tick (a Compute takes up whatever job lies suspended
+  // first), so an ended one is applied even without time to compute.
+  if (budget > 0 && PointerWorkRuns()) RunPointerWork(budget);
   if (pointerWork.done) {
     bool dragged = false;
     switch (pointerWork.stage) {
@@ -136,6 +137,6 @@ void GraphView2D::Tick(int32_t budget) {
     }
   }
   const uint32_t now = ElapsedTimerUnits();
-  if (PointerWorkRuns() || DeadlineReached(now, deadline)) return;
+  if (budget <= 0 || PointerWorkRuns() || DeadlineReached(now, deadline)) return;
   TickGraphList(graphs, static_cast<int32_t>(deadline - now));
 }
