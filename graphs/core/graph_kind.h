@@ -79,6 +79,30 @@ void InitProbeRecord(ProbeRecord* record);
 GrowArray<ProbePoint>* NewProbeList();
 void DisposeProbeList(GrowArray<ProbePoint>* list);
 
+// A probe list while a query fills it between evaluations: disposed if the query unwinds (a job
+// abandoned at one of those evaluations), handed to the record by Release once it is whole.
+class HeldProbeList {
+ public:
+  HeldProbeList() = default;
+  ~HeldProbeList() { DisposeProbeList(list_); }
+  HeldProbeList(const HeldProbeList&) = delete;
+  HeldProbeList& operator=(const HeldProbeList&) = delete;
+  // A new empty list (NewProbeList); null when memory is refused.
+  GrowArray<ProbePoint>* Make() {
+    DisposeProbeList(list_);
+    return list_ = NewProbeList();
+  }
+  // The list, no longer held (null when none was made).
+  GrowArray<ProbePoint>* Release() {
+    GrowArray<ProbePoint>* list = list_;
+    list_ = nullptr;
+    return list;
+  }
+
+ private:
+  GrowArray<ProbePoint>* list_ = nullptr;
+};
+
 // The points around a graph's nearest point to a probe: (argument, plot x, plot y) before, at
 // and after it, and whether one was found.
 struct NearestPointRecord {

@@ -32,8 +32,11 @@ GraphKind2D* NewPointGraph(CompiledFunction* x, CompiledFunction* y, GraphColor*
 
 void GraphPoint2D::Compute(int32_t budget) {
   if (computed_ || budget <= 0) return;
-  x_ = xFunction_ != nullptr ? EvaluateFunction1(xFunction_, 0.0) : std::nan("");
-  y_ = yFunction_ != nullptr ? EvaluateFunction1(yFunction_, 0.0) : std::nan("");
+  // Both coordinates before either is stored: a Compute abandoned in the second evaluation leaves
+  // the point the hit test and the drag read as it was, not half moved.
+  const double x = xFunction_ != nullptr ? EvaluateFunction1(xFunction_, 0.0) : std::nan("");
+  const double y = yFunction_ != nullptr ? EvaluateFunction1(yFunction_, 0.0) : std::nan("");
+  x_ = x, y_ = y;
   ++evaluations_;
   computed_ = 1;
 }

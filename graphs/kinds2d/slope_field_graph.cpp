@@ -230,13 +230,15 @@ ProbeRecord GraphSlopeField2D::Probe(double x, double y) {
   record.mode = 10;
   record.x = x, record.y = y;
   record.rgb = GraphColorRGB(color_);
-  // The probe marks no occupancy: it must not keep later seeds from starting curves.
-  record.listA = NewProbeList();
-  if (record.listA != nullptr) TraceIntegralCurve(x, y, 1, record.listA);
+  // The probe marks no occupancy: it must not keep later seeds from starting curves. The lists are
+  // held while the curves are traced into them, so a probe abandoned in a trace frees both.
+  HeldProbeList forward, backward;
+  if (GrowArray<ProbePoint>* list = forward.Make()) TraceIntegralCurve(x, y, 1, list);
   if (dydt_ == nullptr) {
-    record.listB = NewProbeList();
-    if (record.listB != nullptr) TraceIntegralCurve(x, y, -1, record.listB);
+    if (GrowArray<ProbePoint>* list = backward.Make()) TraceIntegralCurve(x, y, -1, list);
   }
+  record.listA = forward.Release();
+  record.listB = backward.Release();
   return record;
 }
 

@@ -80,6 +80,11 @@ bool GraphImage2D::SourceMoved() const {
 
 void GraphImage2D::Compute(int32_t budget) {
   if (points_ == nullptr || budget <= 0) return;
+  struct Running {  // cleared however the Compute ends, an abandon's unwinding included
+    explicit Running(uint8_t* flag) : flag_(flag) { *flag_ = 1; }
+    ~Running() { *flag_ = 0; }
+    uint8_t* flag_;
+  } running(&computing_);
   // The grid runs from the rectangle's top-left corner to its bottom-right one (pixel edges, half
   // a pixel from the outer pixels' points), so the texture's 0..1 spans the whole picture.
   const ViewMap* m = &computedMap_;
@@ -180,7 +185,13 @@ void GraphImage2D::SetOption(int32_t code, double value) {
   }
 }
 
-void GraphImage2D::Invalidate() { AllocateGrid(); }
+// A draw that finds the first view moved makes the grid again, and may do so between the frames
+// of an animation while the Compute it started at the last frame lies suspended in a row of the
+// grid: that Compute goes first, or taken up again it would write into the freed grid.
+void GraphImage2D::Invalidate() {
+  if (computing_) AbandonSuspendedCompute();
+  AllocateGrid();
+}
 
 ProbeRecord GraphImage2D::Probe(double, double) {
   ProbeRecord record{};

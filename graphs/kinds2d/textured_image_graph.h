@@ -35,7 +35,8 @@ class GraphImage2D final : public GraphKind2D {
   void VariableChanged(int32_t symbol, double value) override;
   // 6: colour index; 8: grain (the grid made again).
   void SetOption(int32_t code, double value) override;
-  // The grid made again for the first view as it is now.
+  // The grid made again for the first view as it is now; a Compute of the old one lying suspended
+  // is abandoned first (it holds a row of the grid that goes).
   void Invalidate() override;
   bool IsComplete() override { return nextColumn_ == columns_ && nextRow_ == rows_; }
   void GeometryChanged() override { Invalidate(); }
@@ -70,6 +71,7 @@ class GraphImage2D final : public GraphKind2D {
   int32_t nextRow_ = 0;
   EvalContext* context_ = nullptr;
   ViewMap computedMap_;  // the first view's window map the grid was computed on
+  uint8_t computing_ = 0;  // a Compute is under way: on the main thread, only one lying suspended
 };
 
 // The factory's constructor of the kind: null (nothing taken over) when the object cannot be had.

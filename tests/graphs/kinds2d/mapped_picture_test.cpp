@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_color.h"
 #include "graphs/kinds2d/color_plot_graph.h"
 #include "graphs/kinds2d/mapped_picture_graph.h"
@@ -531,6 +532,37 @@ TEST_F(MappedPictureTest, ARefusedDrawFreesEverythingItMade) {
       EXPECT_EQ(GetBytesInUse(), bytes) << image << n;
     }
   }
+}
+
+// A draw between the frames of a zoom of the first view makes the image's grid again while the
+// Compute it started at the last frame lies suspended on the worker: that Compute is abandoned
+// first (taken up again it wrote into the freed grid), and the grid computed next holds the points
+// a fresh image computes at one go on the zoomed view.
+TEST_F(MappedPictureTest, TheImagesGridMadeAgainAbandonsTheComputeSuspendedInIt) {
+  Open(64, false);
+  auto* image = static_cast<GraphImage2D*>(AddMap(true, "x", "y"));
+  image->Invalidate();
+  UseComputeWorker(true);
+  SetComputeTurnsForTests(true);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(ComputeInTurns(image, 1), ComputeOutcome::kSuspended);
+  set.first2D->Command(kZoomInBoth);  // as an animation frame moves it, no view-set change
+  const uint64_t abandoned = ComputesAbandoned();
+  Draw();
+  EXPECT_EQ(ComputesAbandoned(), abandoned + 1);
+  for (int calls = 0; calls < 100000 && (ComputeSuspended() || !image->IsComplete()); ++calls) {
+    ComputeInTurns(image, 1);
+  }
+  UseComputeWorker(false);
+  SetComputeTurnsForTests(false);
+  auto* fresh = static_cast<GraphImage2D*>(NewImageGraph(FunctionOf("x"), FunctionOf("y"), new GraphColor(nullptr),
+                                                         0.5, &set.second2D->drawMap, &set, &set.graphIndexList));
+  fresh->Compute(kAll);
+  ASSERT_TRUE(image->IsComplete() && image->Columns() == fresh->Columns() && image->Rows() == fresh->Rows());
+  const size_t n = size_t(fresh->Columns()) * size_t(fresh->Rows());
+  EXPECT_TRUE(std::equal(image->Points(), image->Points() + n, fresh->Points(), [](MappedPoint a, MappedPoint b) {
+    return a.x == b.x && a.y == b.y;
+  }));
+  delete fresh;
 }
 
 }  // namespace

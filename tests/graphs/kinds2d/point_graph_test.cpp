@@ -107,6 +107,44 @@ TEST_F(PointTest, EveryParameterChangeEvaluatesAgain) {
   EXPECT_TRUE(graph->X() == 3 && graph->Evaluations() == 2);
 }
 
+// A Compute abandoned at any of its turns (as the compute worker abandons it) leaves the dragged
+// point whole, never x moved and y not; the next one moves both.
+TEST_F(PointTest, AnAbandonedComputeLeavesThePointWhole) {
+  SetParameterLetter('a');
+  SetParameterValue(2);
+  Point("plus[a,1]", "times[a,3]");
+  struct Abandoned {};
+  static int turns, throwAt;
+  struct Hook {
+    Hook() {
+      SetTurnAtEveryStart(true);
+      SetEvaluationTurnHook([] {
+        if (++turns == throwAt) throw Abandoned{};
+      });
+    }
+    ~Hook() {
+      SetEvaluationTurnHook(nullptr);
+      SetTurnAtEveryStart(false);
+    }
+  } hook;
+  SetParameterValue(5);
+  turns = 0, throwAt = 0;
+  graph->VariableChanged('a', 5);
+  graph->Compute(kAll);
+  const int all = turns;
+  EXPECT_GE(all, 2) << "a turn at each coordinate's run";
+  for (int at = 1; at <= all; ++at) {
+    graph->SetOption(9, 0.5), graph->SetOption(10, -0.5);  // dragged there
+    graph->VariableChanged('a', 5);
+    turns = 0, throwAt = at;
+    EXPECT_THROW(graph->Compute(kAll), Abandoned);
+    EXPECT_TRUE(graph->X() == 0.5 && graph->Y() == -0.5 && !graph->IsComplete()) << "abandoned at " << at;
+    throwAt = 0;
+    graph->Compute(kAll);
+    EXPECT_TRUE(graph->X() == 6 && graph->Y() == 15 && graph->IsComplete());
+  }
+}
+
 // A scripted drag in a 2D view: the point follows the pointer through options 9 and 10, and the
 // document is asked to rewrite the point's definition with the new coordinates.
 using PointDragTest = graphs_test::ScriptedView2DTest;
