@@ -45,6 +45,7 @@ int32_t GraphListStatus(const GraphList& graphs, int32_t index) {
 }
 
 void InvalidateGraphList(GraphList& graphs) {
+  AbandonSuspendedCompute();  // a Compute suspended in an earlier frame of a zoom would write into what goes
   for (int32_t i = 0; i < graphs.count; ++i) {
     if (graphs.data[i] != nullptr) graphs.data[i]->Invalidate();
   }

@@ -72,7 +72,7 @@ bool AllGraphsComplete(const GraphList& graphs);
 // Status of the graph at index: kMessageTooManyTerms while its gaveUp record holds either run,
 // else the graph's own Status; 0 for an index outside the list or a null entry.
 int32_t GraphListStatus(const GraphList& graphs, int32_t index);
-// Invalidate of every graph.
+// Invalidate of every graph, any suspended job abandoned first.
 void InvalidateGraphList(GraphList& graphs);
 // Deletes every graph through its virtual destructor, frees the list and zeroes it.
 void DeleteGraphList(GraphList& graphs);

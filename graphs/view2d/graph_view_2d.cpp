@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "graphics/qd_layer.h"
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/document_services.h"
 #include "graphs/core/graphs_state.h"
 #include "kernel/numeric/numeric_constants.h"
@@ -130,6 +131,7 @@ bool GraphView2D::UpdateViewMaps() {
 }
 
 void GraphView2D::GeometryChangedAll() {
+  AbandonSuspendedCompute();  // the frames of a zoom tick between two changes: none may be left under one
   for (int32_t i = 0; i < graphs.count; ++i) {
     if (GraphKind2D* graph = GraphAt(i)) graph->GeometryChanged();
   }

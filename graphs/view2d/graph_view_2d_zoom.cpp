@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/document_services.h"
 #include "kernel/numeric/numeric_helpers.h"
 #include "kernel/threads/timers.h"
@@ -325,6 +326,7 @@ void GraphView2D::ScrollView(int32_t dh, int32_t dv) {
   const int32_t shiftH = WorldToPixelX(&drawMap, oldCornerX) - oldH;
   const int32_t shiftV = WorldToPixelY(&drawMap, oldCornerY) - oldV;
   if (graphs.count > 0) {
+    AbandonSuspendedCompute();  // a pan's steps tick between two scrolls: none may be left under one
     for (int32_t i = 0; i < graphs.count; ++i) {
       if (GraphKind2D* graph = GraphAt(i)) graph->Scroll(shiftH, shiftV);
     }
