@@ -33,8 +33,10 @@ struct ComputeWorker {
 // What outlives the workers: the abandon count and the tests' switch with its count.
 struct WorkerRecord {
   uint64_t abandoned = 0;
-  bool everyTurn = false;
+  bool everyTurn = false;  // suspends at each of the worker's turns
+  bool counting = false;   // counts the main thread's runs
   uint64_t mainThreadRuns = 0;
+  bool EveryStart() const { return everyTurn || counting; }
 };
 
 ComputeWorker worker;
@@ -60,7 +62,7 @@ void Suspend() {
   SetTurnAtEveryStart(true);
   struct Resumed {  // also when the shut-down unwinds the worker from its yield
     ~Resumed() {
-      SetTurnAtEveryStart(record.everyTurn);
+      SetTurnAtEveryStart(record.EveryStart());
       worker.state = WorkerState::kRunning;
     }
   } resumed;
@@ -79,7 +81,7 @@ void OnEvaluationTurn() {
     if (worker.state == WorkerState::kRunning && due) Suspend();
     return;
   }
-  if (record.everyTurn && TurnKindNow() == TurnKind::kRun) ++record.mainThreadRuns;
+  if (record.EveryStart() && TurnKindNow() == TurnKind::kRun) ++record.mainThreadRuns;
   if (worker.state == WorkerState::kSuspended) AbandonSuspendedCompute();  // about to evaluate, compile or free
 }
 
@@ -131,7 +133,7 @@ void UseComputeWorker(bool on) {
   if (worker.id != kCoopNoThread && CoopIsAlive(worker.id)) Hand(WorkerRequest::kQuit, 0);
   worker = ComputeWorker{};
   if (InstalledEvaluationTurnHook() == OnEvaluationTurn) SetEvaluationTurnHook(nullptr);
-  SetTurnAtEveryStart(record.everyTurn);
+  SetTurnAtEveryStart(record.EveryStart());
 }
 
 ComputeOutcome RunInTurns(TurnsJob job, void* argument, int32_t budget) {
@@ -198,7 +200,13 @@ void AbandonSuspendedCompute() {
 void SetComputeTurnsForTests(bool everyTurn) {
   record.everyTurn = everyTurn;
   record.mainThreadRuns = 0;
-  if (worker.state != WorkerState::kSuspended) SetTurnAtEveryStart(everyTurn);
+  if (worker.state != WorkerState::kSuspended) SetTurnAtEveryStart(record.EveryStart());
+}
+
+void CountMainThreadRunsForTests(bool count) {
+  record.counting = count;
+  record.mainThreadRuns = 0;
+  if (worker.state != WorkerState::kSuspended) SetTurnAtEveryStart(record.EveryStart());
 }
 
 uint64_t MainThreadRunsForTests() { return record.mainThreadRuns; }

@@ -65,6 +65,8 @@ struct ComputeAbandoned {};
 
 // Tests: while on, every run and compile takes a turn and the worker lies suspended at every turn of
 // its own, whatever the clock says, so any computing is cut up however fast the machine is; and the
-// runs the main thread starts while the worker is wanted (compiles aside) are counted.
+// runs the main thread starts while the worker is wanted (compiles aside) are counted. The count
+// form only counts: the worker keeps its deadlines.
 void SetComputeTurnsForTests(bool everyTurn);
+void CountMainThreadRunsForTests(bool count);
 uint64_t MainThreadRunsForTests();

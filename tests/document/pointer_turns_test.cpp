@@ -63,20 +63,24 @@ class PointerTurnsTest : public document_test::DocumentTest {
  protected:
   void TearDown() override {
     SetComputeTurnsForTests(false);
+    CountMainThreadRunsForTests(false);
     SetPointerSource(nullptr);
     document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
-  // Opens the document in a window; with `cut`, every job of the worker is cut up at each turn.
-  void Open(const std::string& text, bool cut) {
+  // Opens the document in a window and computes it: at one go (the worker off), with the main
+  // thread's runs counted, or with every job of the worker also cut up at each of its turns.
+  enum class Mode { kAtOneGo, kCounted, kCut };
+  void Open(const std::string& text, Mode mode) {
     SetPointerSource(nullptr);
     window_.reset();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
     ASSERT_TRUE(document_test::ReadDocumentText(text + "\n", document_.get()));
     window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
-    SetComputeTurnsForTests(cut);
+    SetComputeTurnsForTests(mode == Mode::kCut);
+    CountMainThreadRunsForTests(mode != Mode::kAtOneGo);
     ASSERT_TRUE(window_->Open(kWidth, kHeight));
-    if (!cut) UseComputeWorker(false);
+    if (mode == Mode::kAtOneGo) UseComputeWorker(false);
     Complete();
   }
   // Idle ticks until every view is ready (a click's work included).
@@ -120,7 +124,7 @@ class EveryPlace : public PointerTurnsTest, public testing::WithParamInterface<s
 TEST_P(EveryPlace, NothingTheWindowDoesEvaluatesOnTheMainThread) {
   InstallAlgebraSeams();
   const std::string text = kSlider + GetParam();
-  Open(text, true);
+  Open(text, Mode::kCounted);
   DocumentWindow* w = window_.get();
   DocumentRecord* d = document_.get();
   const QDRect track = SliderTrackRect(SliderLineRect(w->SliderStrip(), 0));
@@ -188,7 +192,7 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
   const auto probing = [this] { return View()->pointerWork.stage == PointerStage::kProbe && View()->pointerWork.started; };
   int deferred = 0;
   for (const std::string& text : documents) {
-    Open(text, false);
+    Open(text, Mode::kAtOneGo);
     const QDPoint press = InPane(3, 0), last = InPane(12, -5);
     // The reference: a probe at one go at the last point, the pick at the press deciding.
     PollScript atOnce({{always, K::kMoved, last}, {always, K::kReleased, last}}, press);
@@ -208,7 +212,7 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
         {"released before the pick ended", {{always, K::kMoved, last}, {always, K::kReleased, last}}, false},
     };
     for (const auto& c : cases) {
-      Open(text, true);
+      Open(text, Mode::kCut);
       PollScript script(c.script, press);
       SetPointerSource(&script);
       const uint64_t abandoned = ComputesAbandoned();
@@ -229,7 +233,7 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
 // letter (the graphs deleted) abandons it and leaves nothing behind.
 TEST_F(PointerTurnsTest, APendingProbeGoesOnUnderCaretKeysAndGoesWithTheGraphs) {
   InstallAlgebraSeams();
-  Open("equal[function[optotal[x],y]," + S("times[x,y]") + "]", true);
+  Open("equal[function[optotal[x],y]," + S("times[x,y]") + "]", Mode::kCut);
   window_->HandleMouseDown(InPane(0, 0), 0, 1);
   ASSERT_TRUE(View()->PointerWorkRuns());
   window_->HandleKey(EditKeyEvent{kKeyLeftArrow, kKeyLeftArrow, 0});
