@@ -154,7 +154,10 @@ void GraphView2D::UpdateGeometry() {
 
 void GraphView2D::InvalidateAllGraphs() { InvalidateGraphList(graphs); }
 
-bool GraphView2D::IsReady() { return AllGraphsComplete(graphs) && !PointerWorkRuns(); }
+bool GraphView2D::IsReady() {
+  // Pointer work ended but not yet applied keeps the ticks coming as one running does.
+  return AllGraphsComplete(graphs) && !PointerWorkRuns() && !pointerWork.done;
+}
 
 void GraphView2D::SetGraphOption(int32_t code, double value, int32_t index) {
   if (document != nullptr) document->SetDocumentModified(true);

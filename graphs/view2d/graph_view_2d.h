@@ -128,6 +128,7 @@ class GraphView2D : public GraphView {
   void ReservedHook2() override {}
   bool NeedsRedraw() override { return false; }
   bool CanRedrawLive() override { return false; }
+  // Every graph complete, and no pointer work running or waiting to be applied.
   bool IsReady() override;
   // 5 nothing; other codes mark the document modified, 15 toggles the axes, 16 the paper.
   void SetOption(int32_t code, double value) override;
