@@ -1,6 +1,8 @@
 // Graphs computed in turns on the compute worker: whether a graph is computed at one go, in slices
-// of a timer unit that suspend it in the middle of its values, or with those suspended computes
-// abandoned again and again, the graph pane shows the same pixels once every view is ready.
+// of one evaluation turn that suspend it in the middle of its values, or with those suspended
+// computes abandoned again and again, the graph pane shows the same pixels once every view is ready.
+// The slices are cut at every turn of the worker, not by the clock, so a fast machine cuts up a
+// document as finely as a slow one.
 #include <functional>
 #include <memory>
 #include <random>
@@ -28,11 +30,12 @@ enum class Slicing { kAtOneGo, kSuspended, kAbandoned };
 class ComputeTurnsTest : public document_test::DocumentTest {
  protected:
   void TearDown() override {
+    SetComputeTurnsForTests(false);
     document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
-  // The graph pane's pixels once every view is ready, computed as `slicing` says. Counts the
-  // slices that ended suspended and the computes abandoned.
+  // The graph pane's pixels once every view is ready, computed as `slicing` says: at one go, or a
+  // turn of the worker a slice. Counts the slices that ended suspended and the computes abandoned.
   std::vector<uint32_t> Computed(const std::string& text, Slicing slicing) {
     window_.reset();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
@@ -44,7 +47,9 @@ class ComputeTurnsTest : public document_test::DocumentTest {
     if (set->first3D != nullptr) set->first3D->spinSpeed = 0;
     if (set->view4D != nullptr) set->view4D->spinSpeed1 = set->view4D->spinSpeed2 = 0;
     if (slicing == Slicing::kAtOneGo) UseComputeWorker(false);
+    SetComputeTurnsForTests(slicing != Slicing::kAtOneGo);
     std::mt19937 random(7);
+    // A slice is one turn's work: the implicit surface in space takes some 430,000.
     for (int slice = 0; slice < 2'000'000 && !ViewSetAllViewsReady(set); ++slice) {
       ViewSetIdleTick(set, slicing == Slicing::kAtOneGo ? 1 << 30 : 1);
       if (!ComputeSuspended()) continue;
