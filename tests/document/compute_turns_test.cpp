@@ -15,6 +15,8 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/viewset/graph_view_set.h"
+#include "kernel/eval/evaluation_budget.h"
+#include "platform/coop_threads.h"
 #include "tests/document/document_test_support.h"
 
 namespace {
@@ -170,5 +172,39 @@ TEST_P(EveryKind, DrawsTheSamePixelsHoweverItsComputingIsCutUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ComputeTurnsTest, EveryKind, testing::ValuesIn(kDocuments));
+
+// The worker is the open window's: closed with a value of a 100,000-term sum lying suspended, it
+// leaves nothing suspended, no worker and no turn hook, and a document computed headless afterwards
+// in the same process computes at one go (the every-turn switch, still on, would otherwise suspend
+// it at its first turn). The headless document is the first of the kinds': at one go, the traced
+// sum's interval hulls take minutes.
+TEST_F(ComputeTurnsTest, ClosingTheWindowEndsTheWorker) {
+  InstallAlgebraSeams();
+  const QDRect pane = ComputeDocumentWindowLayout(kWidth, kHeight).graphPane;
+  document_ = std::make_unique<DocumentRecord>(pane);
+  const char* traced = "equal[y,sum[over[sin[times[x,k]],k],equal[k,1],100000]]\n";
+  ASSERT_TRUE(document_test::ReadDocumentText(traced, document_.get()));
+  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+  ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  SetComputeTurnsForTests(true);
+  for (int tick = 0; tick < 100 && !ComputeSuspended(); ++tick) window_->IdleTick(1);
+  ASSERT_TRUE(ComputeSuspended());
+  window_.reset();
+  EXPECT_FALSE(ComputeSuspended()) << "the close itself abandons it";
+  document_.reset();
+  EXPECT_FALSE(ComputeSuspended());
+  EXPECT_EQ(InstalledEvaluationTurnHook(), nullptr);
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+
+  DocumentRecord headless(pane);
+  ASSERT_TRUE(document_test::ReadDocumentText(kDocuments[0] + "\n", &headless));
+  SetCurrentDocument(&headless);
+  ASSERT_EQ(BuildDocumentRowGraphs(&headless), 0);
+  ViewSetIdleTick(&headless.viewSet, 1 << 30);
+  EXPECT_FALSE(ComputeSuspended());
+  EXPECT_TRUE(ViewSetAllViewsReady(&headless.viewSet));
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+  SetCurrentDocument(nullptr);
+}
 
 }  // namespace
