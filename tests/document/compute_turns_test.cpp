@@ -1,6 +1,8 @@
 // Graphs computed in turns on the compute worker: whether a graph is computed at one go, in slices
-// of a timer unit that suspend it in the middle of its values, or with those suspended computes
-// abandoned again and again, the graph pane shows the same pixels once every view is ready.
+// of one evaluation turn that suspend it in the middle of its values, or with those suspended
+// computes abandoned again and again, the graph pane shows the same pixels once every view is ready.
+// The slices are cut at every turn of the worker, not by the clock, so a fast machine cuts up a
+// document as finely as a slow one.
 #include <functional>
 #include <memory>
 #include <random>
@@ -13,6 +15,8 @@
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
 #include "graphs/viewset/graph_view_set.h"
+#include "kernel/eval/evaluation_budget.h"
+#include "platform/coop_threads.h"
 #include "tests/document/document_test_support.h"
 
 namespace {
@@ -28,11 +32,12 @@ enum class Slicing { kAtOneGo, kSuspended, kAbandoned };
 class ComputeTurnsTest : public document_test::DocumentTest {
  protected:
   void TearDown() override {
+    SetComputeTurnsForTests(false);
     document_test::CloseWindowForTest(window_, document_);
     DocumentTest::TearDown();
   }
-  // The graph pane's pixels once every view is ready, computed as `slicing` says. Counts the
-  // slices that ended suspended and the computes abandoned.
+  // The graph pane's pixels once every view is ready, computed as `slicing` says: at one go, or a
+  // turn of the worker a slice. Counts the slices that ended suspended and the computes abandoned.
   std::vector<uint32_t> Computed(const std::string& text, Slicing slicing) {
     window_.reset();
     document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
@@ -44,7 +49,9 @@ class ComputeTurnsTest : public document_test::DocumentTest {
     if (set->first3D != nullptr) set->first3D->spinSpeed = 0;
     if (set->view4D != nullptr) set->view4D->spinSpeed1 = set->view4D->spinSpeed2 = 0;
     if (slicing == Slicing::kAtOneGo) UseComputeWorker(false);
+    SetComputeTurnsForTests(slicing != Slicing::kAtOneGo);
     std::mt19937 random(7);
+    // A slice is one turn's work: the implicit surface in space takes some 430,000.
     for (int slice = 0; slice < 2'000'000 && !ViewSetAllViewsReady(set); ++slice) {
       ViewSetIdleTick(set, slicing == Slicing::kAtOneGo ? 1 << 30 : 1);
       if (!ComputeSuspended()) continue;
@@ -165,5 +172,39 @@ TEST_P(EveryKind, DrawsTheSamePixelsHoweverItsComputingIsCutUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ComputeTurnsTest, EveryKind, testing::ValuesIn(kDocuments));
+
+// The worker is the open window's: closed with a value of a 100,000-term sum lying suspended, it
+// leaves nothing suspended, no worker and no turn hook, and a document computed headless afterwards
+// in the same process computes at one go (the every-turn switch, still on, would otherwise suspend
+// it at its first turn). The headless document is the first of the kinds': at one go, the traced
+// sum's interval hulls take minutes.
+TEST_F(ComputeTurnsTest, ClosingTheWindowEndsTheWorker) {
+  InstallAlgebraSeams();
+  const QDRect pane = ComputeDocumentWindowLayout(kWidth, kHeight).graphPane;
+  document_ = std::make_unique<DocumentRecord>(pane);
+  const char* traced = "equal[y,sum[over[sin[times[x,k]],k],equal[k,1],100000]]\n";
+  ASSERT_TRUE(document_test::ReadDocumentText(traced, document_.get()));
+  window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
+  ASSERT_TRUE(window_->Open(kWidth, kHeight));
+  SetComputeTurnsForTests(true);
+  for (int tick = 0; tick < 100 && !ComputeSuspended(); ++tick) window_->IdleTick(1);
+  ASSERT_TRUE(ComputeSuspended());
+  window_.reset();
+  EXPECT_FALSE(ComputeSuspended()) << "the close itself abandons it";
+  document_.reset();
+  EXPECT_FALSE(ComputeSuspended());
+  EXPECT_EQ(InstalledEvaluationTurnHook(), nullptr);
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+
+  DocumentRecord headless(pane);
+  ASSERT_TRUE(document_test::ReadDocumentText(kDocuments[0] + "\n", &headless));
+  SetCurrentDocument(&headless);
+  ASSERT_EQ(BuildDocumentRowGraphs(&headless), 0);
+  ViewSetIdleTick(&headless.viewSet, 1 << 30);
+  EXPECT_FALSE(ComputeSuspended());
+  EXPECT_TRUE(ViewSetAllViewsReady(&headless.viewSet));
+  EXPECT_TRUE(CoopLiveWorkers().empty());
+  SetCurrentDocument(nullptr);
+}
 
 }  // namespace

@@ -1,13 +1,19 @@
 // The compute worker on the fake clock, which stands still: every turn of an evaluation is past the
 // deadline, so each call computes up to the next turn and leaves the Compute suspended there. The
 // values come out as computed at one go, however the work is cut up, taken up again, abandoned or
-// ended, what a Compute hands to the main thread runs there, and no block outlives a test.
+// ended, what a Compute hands to the main thread runs there, and no block outlives a test. Jobs
+// other than a Compute are taken up the same way, and with a turn at every start a disposal is
+// still never a place to lie suspended.
+#include <cmath>
+#include <memory>
 #include <vector>
 
 #include "graphs/core/compute_worker.h"
 #include "graphs/core/graph_view.h"
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_budget.h"
+#include "kernel/memory/memory_budget.h"
+#include "kernel/trees/expr_node.h"
 #include "kernel/threads/threads.h"
 #include "platform/clock.h"
 #include "platform/coop_threads.h"
@@ -48,6 +54,7 @@ class SumGraph : public FakeGraph {
 class ComputeWorkerTest : public graphs_test::GraphsTest {
  protected:
   void TearDown() override {
+    SetComputeTurnsForTests(false);
     UseComputeWorker(false);
     graphs_test::GraphsTest::TearDown();
     EXPECT_TRUE(CoopLiveWorkers().empty());
@@ -155,6 +162,188 @@ TEST_F(ComputeWorkerTest, WithoutAWorkerComputeRunsAtOneGoAndTheTickTakesASuspen
   EXPECT_EQ(graph->values, whole);
   UseComputeWorker(false);
   DeleteGraphList(graphs);
+}
+
+// A job that is no graph's Compute: a function's value at a point, stored once worked out. Its
+// starts tell a job taken up where it stopped from one started again.
+struct ValueJob {
+  CompiledFunction* function;
+  double at;
+  double value = std::nan("");
+  int starts = 0;
+  bool underOtherName = false;
+};
+
+void EvaluateValue(void* argument, int32_t) {
+  auto* job = static_cast<ValueJob*>(argument);
+  ++job->starts;
+  job->value = EvaluateFunction1(job->function, job->at);
+}
+
+// The same work under another name: to the worker, another job.
+void EvaluateValueAgain(void* argument, int32_t budget) {
+  static_cast<ValueJob*>(argument)->underOtherName = true;
+  EvaluateValue(argument, budget);
+}
+
+// A value of 20,000 terms lies suspended at its first turn; each row then calls a job until that
+// value is in. Whatever the row calls, the suspended job is taken up where it stopped and gives the
+// value computed at one go, and another job starts only after it, with the time left: none on the
+// still clock with a budget of nought, all of it with a large budget (the every-turn switch then
+// cuts the work up).
+TEST_F(ComputeWorkerTest, AnyJobIsTakenUpWhereItStoppedBeforeAnotherStarts) {
+  CompiledFunction* function =
+      NewFunctionOver(tree_test::Reader("bsum[equal[n,1],20000,over[u,power[n,2]]]").Term());
+  CompileFunction(function);
+  const double whole3 = EvaluateFunction1(function, 3), whole2 = EvaluateFunction1(function, 2);
+  const struct {
+    const char* next;
+    TurnsJob job;
+    bool sameArgument;
+    int32_t budget;
+  } cases[] = {
+      {"the same job", EvaluateValue, true, 0},
+      {"the same function on another argument", EvaluateValue, false, 0},
+      {"another function on another argument", EvaluateValueAgain, false, 0},
+      {"the same job, time to spare", EvaluateValue, true, graphs_test::kAll},
+      {"another function on another argument, time to spare", EvaluateValueAgain, false, graphs_test::kAll},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.next);
+    UseComputeWorker(true);
+    SetComputeTurnsForTests(c.budget > 0);
+    ValueJob first{function, 3}, second{function, 2};
+    ASSERT_EQ(RunInTurns(EvaluateValue, &first, c.budget), ComputeOutcome::kSuspended);
+    EXPECT_TRUE(JobSuspended(EvaluateValue, &first));
+    EXPECT_FALSE(JobSuspended(EvaluateValue, &second));
+    EXPECT_FALSE(JobSuspended(EvaluateValueAgain, &first));
+    ValueJob* next = c.sameArgument ? &first : &second;
+    int calls = 1;
+    for (; std::isnan(first.value) && calls < 1000; ++calls) {
+      EXPECT_EQ(second.starts, 0) << "started while the first lay suspended";
+      RunInTurns(c.job, next, c.budget);
+    }
+    EXPECT_EQ(first.value, whole3);
+    EXPECT_EQ(first.starts, 1);
+    EXPECT_GT(calls, 3) << "cut up at its turns";
+    const bool timeLeft = !c.sameArgument && c.budget > 0;
+    EXPECT_EQ(second.starts, timeLeft ? 1 : 0);
+    EXPECT_EQ(JobSuspended(c.job, &second), timeLeft);
+    if (!c.sameArgument) {
+      for (int more = 0; std::isnan(second.value) && more < 1000; ++more) RunInTurns(c.job, &second, c.budget);
+      EXPECT_EQ(second.value, whole2);
+      EXPECT_EQ(second.starts, 1);
+      EXPECT_EQ(second.underOtherName, c.job == EvaluateValueAgain);
+    }
+    EXPECT_FALSE(ComputeSuspended());
+    SetComputeTurnsForTests(false);
+    UseComputeWorker(false);
+  }
+  DeleteCompiledFunction(function);
+}
+
+// A job whose scopes dispose compiled code on the way out, whether it ends or unwinds: the value of
+// a formula node (NodeToNumber compiles a copy and disposes it) and a function of u compiled here
+// and deleted by its holder.
+struct DisposingJob {
+  const ExprNode* node;
+  const ExprNode* term;
+  double nodeValue = std::nan(""), functionValue = std::nan("");
+};
+
+void EvaluateAndDispose(void* argument, int32_t) {
+  auto* job = static_cast<DisposingJob*>(argument);
+  job->nodeValue = NodeToNumber(job->node);
+  const std::unique_ptr<CompiledFunction, void (*)(CompiledFunction*)> function(
+      NewFunctionOver(CopyExpression(job->term)), DeleteCompiledFunction);
+  CompileFunction(function.get());
+  job->functionValue = EvaluateFunction1(function.get(), 2);
+}
+
+// With the every-turn switch on, each compile and disposal of the job takes a turn too. The worker
+// never lies suspended at a disposal (an abandon's throw cannot leave a destructor: the process
+// would end), in the job's own scopes or in its unwinding. Abandoned at its n-th suspension, for
+// every n, the job unwinds with nothing left over and, started again, gives the values at one go.
+TEST_F(ComputeWorkerTest, AJobAbandonedAtAnyTurnUnwindsThroughItsDisposals) {
+  ExprNode* node = tree_test::Reader("bsum[equal[n,1],5000,over[1,power[n,2]]]").Term();
+  ExprNode* term = tree_test::Reader("bsum[equal[n,1],3000,over[u,n]]").Term();
+  DisposingJob whole{node, term};
+  EvaluateAndDispose(&whole, graphs_test::kAll);
+  ASSERT_FALSE(std::isnan(whole.nodeValue));
+  ASSERT_FALSE(std::isnan(whole.functionValue));
+  UseComputeWorker(true);
+  SetComputeTurnsForTests(true);
+  const auto toTheEnd = [](DisposingJob* job) {
+    int suspensions = 0;
+    while (RunInTurns(EvaluateAndDispose, job, 0) == ComputeOutcome::kSuspended && suspensions < 10000) ++suspensions;
+    return suspensions;
+  };
+  DisposingJob alone{node, term};
+  const int suspensions = toTheEnd(&alone);
+  EXPECT_GE(suspensions, 4) << "a turn at each of its two compiles and two runs at least";
+  EXPECT_EQ(alone.nodeValue, whole.nodeValue);
+  EXPECT_EQ(alone.functionValue, whole.functionValue);
+  const size_t bytes = GetBytesInUse(), blocks = NodePoolBlocksInUse();
+  for (int n = 1; n <= suspensions; ++n) {
+    DisposingJob job{node, term};
+    for (int call = 1; call <= n; ++call) {
+      ASSERT_EQ(RunInTurns(EvaluateAndDispose, &job, 0), ComputeOutcome::kSuspended) << n;
+    }
+    const uint64_t abandoned = ComputesAbandoned();
+    AbandonSuspendedCompute();
+    EXPECT_EQ(ComputesAbandoned(), abandoned + 1) << n;
+    EXPECT_FALSE(ComputeSuspended()) << n << ": suspended again in its unwinding";
+    EXPECT_EQ(GetBytesInUse(), bytes) << n;
+    EXPECT_EQ(NodePoolBlocksInUse(), blocks) << n;
+    toTheEnd(&job);
+    EXPECT_EQ(job.nodeValue, whole.nodeValue) << n;
+    EXPECT_EQ(job.functionValue, whole.functionValue) << n;
+  }
+  FreeExpression(node);
+  FreeExpression(term);
+}
+
+// The main thread's runs while the worker is wanted, the every-turn switch on: a run counts, a
+// compile or a disposal does not (NodeToNumber does all three), and nothing counts while the
+// worker is off.
+TEST_F(ComputeWorkerTest, TheMainThreadCountsItsRunsAloneWhileTheWorkerIsWanted) {
+  using Act = void (*)(CompiledFunction**);
+  const struct {
+    const char* what;
+    bool workerOn;
+    Act act;
+    uint64_t runs;
+  } cases[] = {
+      {"a compile", true, [](CompiledFunction** f) { CompileFunction(*f); }, 0},
+      {"a run", true, [](CompiledFunction** f) { EvaluateFunction1(*f, 2); }, 1},
+      {"three runs", true, [](CompiledFunction** f) { for (int k = 0; k < 3; ++k) EvaluateFunction1(*f, k); }, 3},
+      {"a compile and a run", true,
+       [](CompiledFunction** f) {
+         CompileFunction(*f);
+         EvaluateFunction1(*f, 2);
+       },
+       1},
+      {"a node's value", true, [](CompiledFunction** f) { NodeToNumber((*f)->tree); }, 1},
+      {"a function's disposal", true,
+       [](CompiledFunction** f) {
+         DeleteCompiledFunction(*f);
+         *f = nullptr;
+       },
+       0},
+      {"a grid context's disposal", true, [](CompiledFunction**) { DisposeEvalContext(NewEvalContext(11)); }, 0},
+      {"a run, the worker off", false, [](CompiledFunction** f) { EvaluateFunction1(*f, 2); }, 0},
+  };
+  for (const auto& c : cases) {
+    CompiledFunction* function = FunctionOf("plus[times[2,u],1]");
+    CompileFunction(function);
+    UseComputeWorker(c.workerOn);
+    SetComputeTurnsForTests(true);  // counts from nought
+    c.act(&function);
+    EXPECT_EQ(MainThreadRunsForTests(), c.runs) << c.what;
+    SetComputeTurnsForTests(false);
+    UseComputeWorker(false);
+    DeleteCompiledFunction(function);
+  }
 }
 
 }  // namespace
