@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-// Work one run may spend in sums and products that nest, in instructions run inside their bodies:
+// Work one run may spend in sums that nest, in instructions run inside their bodies:
 // 2^27, about 134 million, some tenths of a second of the real machine in a release build. Three
 // nested sums of span 400 over a short term, or 26 nested pairs, stay inside it. A sum alone is
 // never counted, whatever its term: a run of 100,001 terms of a thousand instructions each always
