@@ -537,7 +537,7 @@ TEST_F(MappedPictureTest, ARefusedDrawFreesEverythingItMade) {
 // A draw between the frames of a zoom of the first view makes the image's grid again while the
 // Compute it started at the last frame lies suspended on the worker: that Compute is abandoned
 // first (taken up again it wrote into the freed grid), and the grid computed next holds the points
-// a fresh image computes at one go on the zoomed view.
+// a fresh image computes at one go on the moved view.
 TEST_F(MappedPictureTest, TheImagesGridMadeAgainAbandonsTheComputeSuspendedInIt) {
   Open(64, false);
   auto* image = static_cast<GraphImage2D*>(AddMap(true, "x", "y"));
@@ -545,7 +545,11 @@ TEST_F(MappedPictureTest, TheImagesGridMadeAgainAbandonsTheComputeSuspendedInIt)
   UseComputeWorker(true);
   SetComputeTurnsForTests(true);
   for (int k = 0; k < 3; ++k) EXPECT_EQ(ComputeInTurns(image, 1), ComputeOutcome::kSuspended);
-  set.first2D->Command(kZoomInBoth);  // as an animation frame moves it, no view-set change
+  // The first view moved as a frame of a zoom or a pan moves it, its maps and nothing else: no
+  // view-set change, and no change of the view's own graphs (which abandons what lies suspended).
+  set.first2D->scale.cornerX += 0.75;
+  set.first2D->UpdatePixelScale();
+  set.first2D->UpdateViewMaps();
   const uint64_t abandoned = ComputesAbandoned();
   Draw();
   EXPECT_EQ(ComputesAbandoned(), abandoned + 1);
