@@ -66,13 +66,16 @@ std::string LongSumsAlone() {
   return "equal[y,times[0.005," + SumsNear(count, "over[sin[times[x,k,J]],power[k,2]]", Near(0.005, 0), 6000) + "]]";
 }
 
-// The field (-y, x) plus forty sums of 100,001 terms at (x0, y0), of one term elsewhere: its arrows
-// are soon drawn, a probe there costs the sums.
+// The field (-y, x) plus a sum over j of sums over k, 41 of 100,001 terms at (x0, y0) and one of
+// one term elsewhere: its arrows are drawn in moments (each frame of a zoom draws them again), a
+// probe there costs the sums.
 std::string FieldCostlyAt(double x0, double y0) {
   const std::string near = Near(0.001, x0, &y0);
-  const std::string dx = SumsNear(40, "over[sin[times[x,k,J]],power[k,2]]", near, 50000);
-  const std::string dy = SumsNear(40, "over[cos[times[y,k,J]],power[k,2]]", near, 50000);
-  return "equal[matrix[2,1,x,y],matrix[2,1,plus[minus[y]," + dx + "],plus[x," + dy + "]]]";
+  const auto part = [&](const char* term) {
+    return "sum[" + SumNear(term, near, 50000) + ",equal[j,1],plus[1,times[20," + near + "]]]";
+  };
+  return "equal[matrix[2,1,x,y],matrix[2,1,plus[minus[y]," + part("over[sin[times[x,k,j]],power[k,2]]") + "],plus[x," +
+         part("over[cos[times[y,k,j]],power[k,2]]") + "]]]";
 }
 
 // x^2 + y^2 + z^2 + 1 + positive sums = 0: no surface. The sums are short at the grid's points
