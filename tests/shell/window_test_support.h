@@ -72,6 +72,8 @@ inline void Pause(int ms) { std::this_thread::sleep_for(std::chrono::millisecond
 class Program {
  public:
   bool Start(const std::vector<std::string>& arguments) {
+    lines_.clear();  // unread lines of a program stopped before are not this one's
+    partial_.clear();
     int fds[2];
     if (pipe(fds) != 0) return false;
     pid_ = fork();
@@ -240,6 +242,7 @@ class WindowTest : public testing::Test {
   }
   // The in-process twin on the document, its graphs not yet computed.
   void OpenTwin() {
+    twinWindow_.reset();  // a twin opened before goes before its document
     InitApplicationGlobals();
     InstallAlgebraSeams();
     ASSERT_TRUE(InitGraphicsLayer());
