@@ -138,13 +138,13 @@ void GraphImplicitSurface3D::Compute(int32_t budget) {
     if (ColourHasProgram(color_) != hadProgram) prepared_ = 0;  // the condition moves to or from the GPU
   }
   if (!prepared_) {
-    // Marked done only once all of it is: a Compute abandoned in an evaluation of the condition's
+    // Marked done only once all of it is: a Compute abandoned in an evaluation of the plane's
     // constants decides again.
     DecideClipPlane(&clip_, condition_, color_, context_);
     Invalidate();
     prepared_ = 1;
   }
-  RefreshSurfaceDrawing(color_);
+  RefreshSurfaceDrawing(color_, condition_, &clip_);
   colorOnlyChanged_ = 0;
   if (complete_ || buildFailed_) return;
   const uint32_t deadline = ComputeDeadline(budget);

@@ -36,8 +36,8 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   GraphImplicitSurface3D& operator=(const GraphImplicitSurface3D&) = delete;
 
   // A preparation of the colour's programs that is due comes first (then the clip plane and a new
-  // build when the condition moved to or from the GPU), then stale parameter values of the colour;
-  // then the build, the verdict and the vertex colours under the budget.
+  // build when the condition moved to or from the GPU), then stale parameter values of the colour
+  // and a due clip plane; then the build, the verdict and the vertex colours under the budget.
   void Compute(int32_t budget) override;
   bool Draw() override;
   // 0 with a triangle or until the build and its verdict are done; else the verdict's, by interval

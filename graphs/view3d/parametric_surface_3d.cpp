@@ -190,13 +190,13 @@ void GraphSurface3D::Compute(int32_t budget) {
   }
   if (!prepared_) {
     // The clip plane and the arrays follow the colour's programs. Marked done only once all of it
-    // is: a Compute abandoned in an evaluation of the condition's constants decides again.
+    // is: a Compute abandoned in an evaluation of the plane's constants decides again.
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
     prepared_ = 1;
   }
   // The change of what only the drawing shows is taken in here, samples or none.
-  RefreshSurfaceDrawing(color_);
+  RefreshSurfaceDrawing(color_, condition_, &clip_);
   colorOnlyChanged_ = 0;
   if (!ArraysPresent()) {
     // A colour mode the arrays were not made for (the programs came or went with a context): made

@@ -39,7 +39,7 @@ class GraphSurface3D final : public GraphKind3D {
 
   // A preparation of the colour's programs that is due (the first, or one a plotting mode, a colour
   // index or another context asked for) comes first, then the clip plane and the arrays; stale
-  // parameter values of the colour are worked out; then samples until the
+  // parameter values of the colour and a due clip plane are worked out; then samples until the
   // deadline (the clock is read before each block of at most 32 samples, whose values the block
   // machine computes together). The last sample's call makes the finite-difference normals, the
   // triangles and the extent.

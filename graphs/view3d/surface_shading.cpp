@@ -21,18 +21,13 @@ namespace {
 constexpr uint32_t kNotReadyGrey = 0x333333;
 
 // What a parameter change does to the condition besides the geometry: a clip-plane condition that
-// mentions the symbol gets its plane again ((0, 0, 0, -1), clipping everything, once it is no
-// longer linear); with a colour program the GPU evaluates the condition. True when only what the
-// GPU draws changed, false when the condition does not mention the symbol.
+// mentions the symbol has its plane due; with a colour program the GPU evaluates the condition.
+// True when only what the GPU draws changed, false when the condition does not mention the symbol.
 bool ConditionChangeIsDrawnOnly(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                                 int32_t symbol) {
   if (condition == nullptr || !FunctionDependsOnSymbol(condition, symbol)) return false;
   if (clip->active) {
-    double* p = clip->plane;
-    if (!GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3])) {
-      p[0] = p[1] = p[2] = 0.0;
-      p[3] = -1.0;
-    }
+    clip->planeDue = 1;
     return true;
   }
   return ColourHasProgram(color);
@@ -83,14 +78,26 @@ bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condi
 
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context) {
-  clip->active = 0;
-  if (condition == nullptr || ColourHasProgram(color) || context == nullptr || !IsGLContextKind(context)) return;
-  double* p = clip->plane;
-  clip->active = GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3]) ? 1 : 0;
+  double p[4] = {0, 0, 0, 0};
+  const bool active = condition != nullptr && !ColourHasProgram(color) && context != nullptr &&
+                      IsGLContextKind(context) && GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3]);
+  if (active) std::copy(p, p + 4, clip->plane);
+  clip->active = active ? 1 : 0;
+  clip->planeDue = 0;
 }
 
-void RefreshSurfaceDrawing(GraphColor* color) {
+void RefreshSurfaceDrawing(GraphColor* color, const CompiledFunction* condition, SurfaceClip* clip) {
   if (color->parameterValuesStale) EvaluateColorParameters(color);
+  if (!clip->planeDue) return;
+  if (clip->active) {
+    double p[4];
+    if (!GetLinearInequalityPlane(condition, &p[0], &p[1], &p[2], &p[3])) {
+      p[0] = p[1] = p[2] = 0.0;
+      p[3] = -1.0;
+    }
+    std::copy(p, p + 4, clip->plane);
+  }
+  clip->planeDue = 0;
 }
 
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,

@@ -1,9 +1,9 @@
 // What the parametric and the implicit surface share about their colour and their condition: the
 // preparation of the colour's programs and the context it was made for, the clip plane a linear
 // condition becomes, what a parameter change or a new plotting mode asks of them, and the drawing of
-// a finished mesh. What evaluates of the colour (program constants, parameter values) runs only
-// inside Compute; options, parameter changes and drawing mark it due. Invariant: a clip plane is
-// active only on a GL context, for a condition the GPU does not evaluate, with a linear plane.
+// a finished mesh. What evaluates (program constants, parameter values, plane coefficients) runs
+// only inside Compute; options, parameter changes and drawing mark it due. Invariant: a clip plane
+// is active only on a GL context, for a condition the GPU does not evaluate, with a linear plane.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,7 @@ bool IsSurfaceTransparent(const GraphColor* color);
 // The condition a surface may draw as a GL clip plane, with its plane a x + b y + c z + d >= 0.
 struct SurfaceClip {
   uint8_t active = 0;
+  uint8_t planeDue = 0;  // a parameter of the condition changed: RefreshSurfaceDrawing works it out
   double plane[4] = {0, 0, 0, 0};
 };
 
@@ -53,12 +54,14 @@ bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condi
                           const PreparedColourContext& prepared, const GraphicsContext* context);
 
 // Active when there is a condition, the colour has no program, the context is a GL kind and the
-// condition is a linear inequality (its plane stored); otherwise inactive.
+// condition is a linear inequality (its plane stored); otherwise inactive. Evaluates the plane's
+// constant coefficients, so only inside Compute; the record is written whole, after them.
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context);
-// Inside Compute, what a parameter change left for the drawing: the colour's stale parameter
-// values, worked out afresh and stored whole.
-void RefreshSurfaceDrawing(GraphColor* color);
+// Inside Compute, what a parameter change left for the drawing: the colour's stale parameter values
+// and an active clip plane that is due ((0, 0, 0, -1), clipping everything, once its condition is no
+// longer linear), each worked out afresh and stored whole.
+void RefreshSurfaceDrawing(GraphColor* color, const CompiledFunction* condition, SurfaceClip* clip);
 
 // What a parameter change asks of a surface.
 enum class SurfaceChange {
@@ -69,9 +72,8 @@ enum class SurfaceChange {
 // The surfaces' VariableChanged: the constants of the functions, the condition and the colour are
 // to be evaluated afresh; what the symbol reaches decides the answer. A change that only what the
 // GPU draws shows (a colour program's parameters, a clip plane, a condition on the GPU) sets
-// *drawnOnly (and leaves it otherwise), leaving the parameter values for RefreshSurfaceDrawing; a
-// clip-plane condition that mentions the symbol gets its plane again ((0, 0, 0, -1), clipping
-// everything, once it is no longer linear).
+// *drawnOnly (and leaves it otherwise), leaving the values and the plane for RefreshSurfaceDrawing.
+// Evaluates nothing.
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
                                     GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly);
 
