@@ -371,28 +371,35 @@ namespace {
 
 const ExprNode* TreeOf(const CompiledFunction* function) { return function != nullptr ? function->tree : nullptr; }
 
+// A working copy freed at the end of its scope: the generator evaluates constant sub-trees, and an
+// evaluation that unwinds (a computing abandoned) passes through here.
+struct OwnedTree {
+  explicit OwnedTree(ExprNode* tree) : node(tree) {}
+  OwnedTree(const OwnedTree&) = delete;
+  OwnedTree& operator=(const OwnedTree&) = delete;
+  ~OwnedTree() { FreeExpression(node); }
+  ExprNode* node;
+};
+
 std::string BuildFromTrees(const ExprNode* first, const ExprNode* second, const ExprNode* third,
                            const ExprNode* condition, bool hsv, ParameterList* parameters, bool floatOutput) {
-  ExprNode* cond = CopyExpression(condition);
-  std::string out;
+  OwnedTree cond(CopyExpression(condition));
   if (first != nullptr && second != nullptr && third != nullptr) {
-    ExprNode* c[3] = {CopyExpression(first), CopyExpression(second), CopyExpression(third)};
-    if (hsv && !floatOutput) c[0] = BuildNode(KindTimes, {Num(360), c[0]});  // degrees for the hue-to-RGB sequence
-    bool gpu = c[0] != nullptr && c[1] != nullptr && c[2] != nullptr && !NeedsCpuEvaluation(cond);
-    for (ExprNode* tree : c) gpu = gpu && !NeedsCpuEvaluation(tree);
-    if (gpu) {
-      for (ExprNode* tree : c) PrepareForGpu(tree);
-      PrepareForGpu(cond);
-      out = hsv ? BuildHsvFragmentProgram(parameters, c[0], c[1], c[2], cond, floatOutput)
-                : BuildRgbFragmentProgram(parameters, c[0], c[1], c[2], cond);
-    }
-    for (ExprNode* tree : c) FreeExpression(tree);
-  } else if (cond != nullptr) {
-    PrepareForGpu(cond);
-    out = BuildRgbFragmentProgram(parameters, nullptr, nullptr, nullptr, cond);
+    OwnedTree c[3] = {OwnedTree(CopyExpression(first)), OwnedTree(CopyExpression(second)),
+                      OwnedTree(CopyExpression(third))};
+    // Degrees for the hue-to-RGB sequence.
+    if (hsv && !floatOutput) c[0].node = BuildNode(KindTimes, {Num(360), c[0].node});
+    bool gpu = !NeedsCpuEvaluation(cond.node);
+    for (const OwnedTree& tree : c) gpu = gpu && tree.node != nullptr && !NeedsCpuEvaluation(tree.node);
+    if (!gpu) return std::string();
+    for (OwnedTree& tree : c) PrepareForGpu(tree.node);
+    PrepareForGpu(cond.node);
+    return hsv ? BuildHsvFragmentProgram(parameters, c[0].node, c[1].node, c[2].node, cond.node, floatOutput)
+               : BuildRgbFragmentProgram(parameters, c[0].node, c[1].node, c[2].node, cond.node);
   }
-  FreeExpression(cond);
-  return out;
+  if (cond.node == nullptr) return std::string();
+  PrepareForGpu(cond.node);
+  return BuildRgbFragmentProgram(parameters, nullptr, nullptr, nullptr, cond.node);
 }
 
 }  // namespace
@@ -406,9 +413,7 @@ std::string BuildColorFragmentProgram(const CompiledFunction* first, const Compi
 
 std::string BuildColorShaderForGraph(const CompiledFunction* condition, ParameterList* parameters, bool textured) {
   if (textured) return BuildFromTrees(nullptr, nullptr, nullptr, TreeOf(condition), false, parameters, false);
-  ExprNode* white = NewNumberNode(1.0);
-  std::string out = white != nullptr ? BuildFromTrees(white, white, white, TreeOf(condition), false, parameters, false)
-                                     : std::string();
-  FreeExpression(white);
-  return out;
+  OwnedTree white(NewNumberNode(1.0));
+  if (white.node == nullptr) return std::string();
+  return BuildFromTrees(white.node, white.node, white.node, TreeOf(condition), false, parameters, false);
 }

@@ -1,9 +1,10 @@
-// Release of what a colour owns in the graphics layer: its parameter functions, its program pair
-// and its texture, each freed where it was made.
+// Release of what a colour owns in the graphics layer: its parameter functions and their values,
+// its program pair and its texture, each freed where it was made.
 #include "graphics/colour/graph_color_core.h"
 
 #include "graphics/gl/shader_program.h"
 #include "kernel/eval/compiled_function.h"
+#include "kernel/memory/memory_budget.h"
 
 void DisposeFunctionArray(FunctionArray* array) {
   if (array == nullptr) return;
@@ -17,6 +18,9 @@ void DisposeFunctionArray(FunctionArray* array) {
 }
 
 void DeleteColorParameters(GraphColorCore* color) {
+  FreeMemory(color->parameterValues);
+  color->parameterValues = nullptr;
+  color->parameterValuesStale = 0;
   if (color->parameters == nullptr) return;
   DisposeFunctionArray(color->parameters);
   delete color->parameters;

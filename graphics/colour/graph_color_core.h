@@ -1,9 +1,9 @@
 // GraphColorCore: the part of a graph's colour that the graphics layer serves: its mode, its three
 // colour expressions, its texture and picture, and the GPU program pair with its parameter
-// functions, recorded with the GL context they were made in. GraphColor (graphs/) derives from it
-// and adds the RGB word, so the colour programs reach every colour without knowing the graphs.
-// Invariants: the record owns its functions, programs, parameters, texture and picture, never its
-// context; mode 11 is set only together with both programs, and savedMode then says 9 or 10.
+// functions and values, recorded with the GL context they were made in. GraphColor (graphs/)
+// derives from it and adds the RGB word. Invariants: the record owns all of these, never its
+// context; mode 11 is set only together with both programs, and savedMode then says 9 or 10; the
+// values exist exactly while the parameters do.
 #pragma once
 
 #include <cstdint>
@@ -51,11 +51,16 @@ struct GraphColorCore {
   ShaderProgram* fragmentProgram = nullptr;
   ShaderProgram* vertexProgram = nullptr;
   FunctionArray* parameters = nullptr;
+  // Counted block of 2 x parameters->count: the values the shading passes load, then the places
+  // their next evaluation fills before it replaces them whole (a pass never loads half of one).
+  double* parameterValues = nullptr;
+  uint8_t parameterValuesStale = 0;  // a symbol some parameter reads changed since they were had
 };
 
 // Disposes and deletes every function of the array, frees its block and empties it. Null is ignored.
 void DisposeFunctionArray(FunctionArray* array);
-// Disposes and deletes the parameter array and its functions; the field becomes null.
+// Disposes and deletes the parameter array and its functions and frees their values; both fields
+// become null.
 void DeleteColorParameters(GraphColorCore* color);
 // Deletes the fragment and then the vertex program (each in the context it was made in); both
 // fields become null.

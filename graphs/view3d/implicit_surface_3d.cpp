@@ -130,14 +130,21 @@ void GraphImplicitSurface3D::Reset() {
 }
 
 void GraphImplicitSurface3D::Compute(int32_t budget) {
+  if (SurfaceColourDue(preparedContext_)) {
+    // Made whole or not at all: a Compute abandoned in the draft, or one whose draft a new request
+    // overtook, prepares again.
+    const bool hadProgram = ColourHasProgram(color_);
+    if (!PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_)) return;
+    if (ColourHasProgram(color_) != hadProgram) prepared_ = 0;  // the condition moves to or from the GPU
+  }
   if (!prepared_) {
-    // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
-    // the condition's constants prepares again.
-    OnMainThread([this] { PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_); });
+    // Marked done only once all of it is: a Compute abandoned in an evaluation of the plane's
+    // constants decides again.
     DecideClipPlane(&clip_, condition_, color_, context_);
-    Reset();
+    Invalidate();
     prepared_ = 1;
   }
+  RefreshSurfaceDrawing(color_, condition_, &clip_);
   colorOnlyChanged_ = 0;
   if (complete_ || buildFailed_) return;
   const uint32_t deadline = ComputeDeadline(budget);
@@ -268,8 +275,9 @@ void GraphImplicitSurface3D::VariableChanged(int32_t symbol, double) {
 void GraphImplicitSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
-      ChangeSurfacePlottingMode(value, &plottingMode_, color_, condition_, &clip_, &mesh_, context_, &preparedContext_);
+      ChangeSurfacePlottingMode(value, &plottingMode_, &mesh_, &preparedContext_);
       Prepare();
+      prepared_ = 0;  // the clip plane and a new build, after the colour
       Invalidate();
       break;
     case 5:
@@ -284,19 +292,13 @@ void GraphImplicitSurface3D::SetOption(int32_t code, double value) {
       }
       fullUploadDue_ = colorsDirty_ = 0;
       break;
-    case 6: {
-      const bool hadProgram = ColourHasProgram(color_);
+    case 6:
       SetGraphColorIndex(color_, value);
       BrightenGraphColor(color_);
       // Prepared again whether or not there is a condition: a program made for colour
       // expressions must not outlive them.
-      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
-      if (ColourHasProgram(color_) != hadProgram) {  // the condition moves to or from the GPU
-        DecideClipPlane(&clip_, condition_, color_, context_);
-        Invalidate();
-      }
+      AskSurfaceColour(&preparedContext_);
       break;
-    }
     case 7:
       opacity_ = value;
       break;

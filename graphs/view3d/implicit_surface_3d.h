@@ -35,6 +35,9 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   GraphImplicitSurface3D(const GraphImplicitSurface3D&) = delete;
   GraphImplicitSurface3D& operator=(const GraphImplicitSurface3D&) = delete;
 
+  // A preparation of the colour's programs that is due comes first (then the clip plane and a new
+  // build when the condition moved to or from the GPU), then stale parameter values of the colour
+  // and a due clip plane; then the build, the verdict and the vertex colours under the budget.
   void Compute(int32_t budget) override;
   bool Draw() override;
   // 0 with a triangle or until the build and its verdict are done; else the verdict's, by interval
@@ -43,11 +46,14 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   int32_t Status() override;
   void VariableChanged(int32_t symbol, double value) override;
   // 0 plotting mode, 5 hand the finished mesh (or new colours) over, 6 colour index, 7 opacity,
-  // 8 grain.
+  // 8 grain. A plotting mode or a colour index leaves the colour's preparation (and with it the
+  // clip plane) to Compute; evaluates nothing.
   void SetOption(int32_t code, double value) override;
   // A new builder from cube (0, 0, 0); the colours go.
   void Invalidate() override;
-  bool IsComplete() override { return (complete_ || buildFailed_) && !colorOnlyChanged_; }
+  bool IsComplete() override {
+    return !SurfaceColourDue(preparedContext_) && prepared_ && (complete_ || buildFailed_) && !colorOnlyChanged_;
+  }
   // The view's whole box.
   double Extent() override;
   bool IsTransparent() override { return IsSurfaceTransparent(color_); }
@@ -127,7 +133,7 @@ class GraphImplicitSurface3D final : public GraphKind3D {
   SurfaceClip clip_;
   PreparedColourContext preparedContext_;
   uint8_t colorOnlyChanged_ = 0;
-  uint8_t prepared_ = 0;
+  uint8_t prepared_ = 0;  // the clip plane decided and the build started for the colour's programs
   enum class NoSurfaceVerdict : uint8_t { kDue, kSurface, kNeverSatisfied, kNotSatisfiedInRanges, kNoSurfaceFound };
   NoSurfaceVerdict verdict_ = NoSurfaceVerdict::kDue;  // DecideNoSurfaceVerdict's, until the next reset
 };

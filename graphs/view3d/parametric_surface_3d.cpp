@@ -182,15 +182,21 @@ void GraphSurface3D::Reset() {
 }
 
 void GraphSurface3D::Compute(int32_t budget) {
+  if (SurfaceColourDue(preparedContext_)) {
+    // Made whole or not at all: a Compute abandoned in the draft, or one whose draft a new request
+    // overtook, prepares again.
+    if (!PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_)) return;
+    prepared_ = 0;
+  }
   if (!prepared_) {
-    // Prepared only once all of it is done: a Compute abandoned in an evaluation of the colour's or
-    // the condition's constants prepares again.
-    OnMainThread([this] { PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_); });
+    // The clip plane and the arrays follow the colour's programs. Marked done only once all of it
+    // is: a Compute abandoned in an evaluation of the plane's constants decides again.
     DecideClipPlane(&clip_, condition_, color_, context_);
     Allocate();
     prepared_ = 1;
   }
   // The change of what only the drawing shows is taken in here, samples or none.
+  RefreshSurfaceDrawing(color_, condition_, &clip_);
   colorOnlyChanged_ = 0;
   if (!ArraysPresent()) {
     // A colour mode the arrays were not made for (the programs came or went with a context): made
@@ -314,9 +320,9 @@ void GraphSurface3D::VariableChanged(int32_t symbol, double) {
 void GraphSurface3D::SetOption(int32_t code, double value) {
   switch (code) {
     case 0:
-      ChangeSurfacePlottingMode(value, &plottingMode_, color_, condition_, &clip_, &mesh_, context_, &preparedContext_);
+      ChangeSurfacePlottingMode(value, &plottingMode_, &mesh_, &preparedContext_);
       Prepare();
-      Allocate();
+      prepared_ = 0;  // the clip plane and the arrays, after the colour
       Invalidate();
       break;
     case 5:
@@ -329,10 +335,10 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
       const uint32_t oldMode = color_->mode;
       SetGraphColorIndex(color_, value);
       BrightenGraphColor(color_);
-      PrepareSurfaceColour(color_, condition_, plottingMode_, context_, &preparedContext_);
-      DecideClipPlane(&clip_, condition_, color_, context_);
+      // Between fixed colours the programs (none, or the condition's white one) stay as they are.
       if (oldMode == kColorFixed && color_->mode == kColorFixed) break;
-      Allocate();
+      AskSurfaceColour(&preparedContext_);
+      prepared_ = 0;
       if (color_->mode != kColorTexture) {
         ComputeInTurns(this, int32_t(TicksToTimerUnits(60)));
         if (IsComplete()) SetOption(5, 0.0);
@@ -353,7 +359,9 @@ void GraphSurface3D::SetOption(int32_t code, double value) {
 
 void GraphSurface3D::Invalidate() { Reset(); }
 
-bool GraphSurface3D::IsComplete() { return (complete_ || storageRefused_) && !colorOnlyChanged_; }
+bool GraphSurface3D::IsComplete() {
+  return !SurfaceColourDue(preparedContext_) && prepared_ && (complete_ || storageRefused_) && !colorOnlyChanged_;
+}
 
 GraphKind3D* NewSurface3DGraph(CompiledFunction* x, CompiledFunction* y, CompiledFunction* z, double grain,
                                double opacity, GraphColor* color, CompiledFunction* condition, int32_t plottingMode,

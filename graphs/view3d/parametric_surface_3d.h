@@ -37,10 +37,12 @@ class GraphSurface3D final : public GraphKind3D {
   GraphSurface3D(const GraphSurface3D&) = delete;
   GraphSurface3D& operator=(const GraphSurface3D&) = delete;
 
-  // The first call prepares the colour's programs, decides the clip plane and allocates; then
-  // samples until the deadline (the clock is read before each block of at most 32 samples, whose
-  // values the block machine computes together). The last sample's call makes the
-  // finite-difference normals, the triangles and the extent.
+  // A preparation of the colour's programs that is due (the first, or one a plotting mode, a colour
+  // index or another context asked for) comes first, then the clip plane and the arrays; stale
+  // parameter values of the colour and a due clip plane are worked out; then samples until the
+  // deadline (the clock is read before each block of at most 32 samples, whose values the block
+  // machine computes together). The last sample's call makes the finite-difference normals, the
+  // triangles and the extent.
   void Compute(int32_t budget) override;
   // Nothing for the no-fill colour, an empty mesh or missing arrays; otherwise the material or
   // texture, then DrawSurfaceMesh. True.
@@ -49,6 +51,8 @@ class GraphSurface3D final : public GraphKind3D {
   int32_t Status() override;
   void VariableChanged(int32_t symbol, double value) override;
   // 0 plotting mode, 5 hand the finished arrays to the mesh, 6 colour index, 7 opacity, 8 grain.
+  // A plotting mode or a new colour (but between fixed colours) leaves the colour's preparation to
+  // Compute; evaluates nothing.
   void SetOption(int32_t code, double value) override;
   // Back to sample (0, 0).
   void Invalidate() override;
@@ -125,7 +129,7 @@ class GraphSurface3D final : public GraphKind3D {
   SurfaceClip clip_;
   PreparedColourContext preparedContext_;
   uint8_t colorOnlyChanged_ = 0;
-  uint8_t prepared_ = 0;
+  uint8_t prepared_ = 0;  // the clip plane decided and the arrays made for the colour's programs
   EvalContext* evalContext_ = nullptr;
 };
 

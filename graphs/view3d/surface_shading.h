@@ -1,9 +1,9 @@
-// What the parametric and the implicit surface share about their colour and their condition: whether
-// the colour runs on a GPU program and in which context it was prepared, the clip plane a linear
+// What the parametric and the implicit surface share about their colour and their condition: the
+// preparation of the colour's programs and the context it was made for, the clip plane a linear
 // condition becomes, what a parameter change or a new plotting mode asks of them, and the drawing of
-// a finished surface mesh (opacity, clip plane, one plain draw or the two GPU shading passes).
-// Invariant: a clip plane is active only on a GL context, for a condition the GPU does not
-// evaluate, with the four coefficients of a linear inequality.
+// a finished mesh. What evaluates (program constants, parameter values, plane coefficients) runs
+// only inside Compute; options, parameter changes and drawing mark it due. Invariant: a clip plane
+// is active only on a GL context, for a condition the GPU does not evaluate, with a linear plane.
 #pragma once
 
 #include <cstdint>
@@ -21,24 +21,32 @@ bool IsSurfaceTransparent(const GraphColor* color);
 // The condition a surface may draw as a GL clip plane, with its plane a x + b y + c z + d >= 0.
 struct SurfaceClip {
   uint8_t active = 0;
+  uint8_t planeDue = 0;  // a parameter of the condition changed: RefreshSurfaceDrawing works it out
   double plane[4] = {0, 0, 0, 0};
 };
 
-// The context a surface's colour programs were last prepared in.
+// The context a surface's colour programs were last prepared in, and the preparations asked for (a
+// new surface, plotting mode, colour index or context asks) and done: one is due while they differ.
 struct PreparedColourContext {
   int32_t kind = -1;
   const void* handle = nullptr;
+  uint32_t asked = 1;
+  uint32_t done = 0;
 };
-// PrepareColorShaderPrograms for the surface, noting the context.
-void PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, int32_t plottingMode,
+inline bool SurfaceColourDue(const PreparedColourContext& prepared) { return prepared.asked != prepared.done; }
+inline void AskSurfaceColour(PreparedColourContext* prepared) { ++prepared->asked; }
+// Inside the surface's Compute: the preparation due, drafted on this thread (every evaluation of it)
+// between two calls to the main thread, which reads the context's target before and makes the
+// programs after, noting the context. True once done. False, with nothing changed and the
+// preparation still due, when it was asked for again (a Draw met another context) or the context
+// changed while the draft lay suspended; a Compute abandoned in the draft leaves nothing either.
+bool PrepareSurfaceColour(GraphColor* color, const CompiledFunction* condition, int32_t plottingMode,
                           GraphicsContext* context, PreparedColourContext* prepared);
 // What a surface's plotting mode option (code 0) shares: a value of 0, 1 or 2 is stored in
-// *plottingMode (others leave it), the colour's programs are prepared again for it, a condition's
-// clip plane is decided again, and the mesh's colours are detached. The surface then prepares its
-// functions again and starts over.
-void ChangeSurfacePlottingMode(double value, int32_t* plottingMode, GraphColor* color,
-                               const CompiledFunction* condition, SurfaceClip* clip, GLMesh* mesh,
-                               GraphicsContext* context, PreparedColourContext* prepared);
+// *plottingMode (others leave it), a preparation of the colour is asked for, and the mesh's colours
+// are detached. The surface then prepares its functions again and starts over; its Compute
+// prepares the colour and then decides the clip plane.
+void ChangeSurfacePlottingMode(double value, int32_t* plottingMode, GLMesh* mesh, PreparedColourContext* prepared);
 // The view's context changed kind or GL context since then, and the colour could run on a program
 // (colour expressions or a condition): the programs must be prepared again for it (going to the
 // software kind they fall back to the CPU, coming back to GL they are made again).
@@ -46,9 +54,14 @@ bool ColourContextChanged(const GraphColor* color, const CompiledFunction* condi
                           const PreparedColourContext& prepared, const GraphicsContext* context);
 
 // Active when there is a condition, the colour has no program, the context is a GL kind and the
-// condition is a linear inequality (its plane stored); otherwise inactive.
+// condition is a linear inequality (its plane stored); otherwise inactive. Evaluates the plane's
+// constant coefficients, so only inside Compute; the record is written whole, after them.
 void DecideClipPlane(SurfaceClip* clip, const CompiledFunction* condition, const GraphColor* color,
                      const GraphicsContext* context);
+// Inside Compute, what a parameter change left for the drawing: the colour's stale parameter values
+// and an active clip plane that is due ((0, 0, 0, -1), clipping everything, once its condition is no
+// longer linear), each worked out afresh and stored whole.
+void RefreshSurfaceDrawing(GraphColor* color, const CompiledFunction* condition, SurfaceClip* clip);
 
 // What a parameter change asks of a surface.
 enum class SurfaceChange {
@@ -57,9 +70,10 @@ enum class SurfaceChange {
   kCpuColours,  // only colour expressions evaluated on the CPU mention it
 };
 // The surfaces' VariableChanged: the constants of the functions, the condition and the colour are
-// evaluated afresh; what the symbol reaches decides the answer. A change that only what the GPU
-// draws shows (a colour program's expressions, a clip plane, a condition on the GPU) sets
-// *drawnOnly (and leaves it otherwise).
+// to be evaluated afresh; what the symbol reaches decides the answer. A change that only what the
+// GPU draws shows (a colour program's parameters, a clip plane, a condition on the GPU) sets
+// *drawnOnly (and leaves it otherwise), leaving the values and the plane for RefreshSurfaceDrawing.
+// Evaluates nothing.
 SurfaceChange SurfaceVariableChange(CompiledFunction* const* functions, int32_t count, CompiledFunction* condition,
                                     GraphColor* color, SurfaceClip* clip, int32_t symbol, uint8_t* drawnOnly);
 
@@ -69,11 +83,12 @@ bool ConditionIsSampled(const SurfaceClip& clip, const CompiledFunction* conditi
 
 // Draws a surface's mesh: the opacity to the context, the clip plane while active, then without a
 // colour program one draw, with one the two-sided shading passes (front, then back after the
-// flip), and the clip plane off again. The caller has set the material or texture. Returns the
-// plotting mode the surface is to be set to next (its option 0), or -1 for none: 1 when the
-// shading pass could not start (no GPU program from then on); its own mode when its programs must
-// be made for the context now in use (gone with the old context, nothing drawn this time; or
-// drawn from the CPU's colours, which a GL context now in use may take over).
+// flip, loading the stored parameter values), and the clip plane off again. The caller has set the
+// material or texture. Returns the plotting mode the surface is to be set to next (its option 0),
+// or -1 for none: 1 when the shading pass could not start (no GPU program from then on); its own
+// mode when its programs must be made for the context now in use (gone with the old context,
+// nothing drawn this time; or drawn from the CPU's colours, which a GL context now in use may take
+// over). Never while a preparation is due: that one is made for the context in use when it comes.
 int32_t DrawSurfaceMesh(GLMesh* mesh, GraphColor* color, const CompiledFunction* condition, double opacity,
                         const SurfaceClip& clip, const PreparedColourContext& prepared, int32_t plottingMode,
                         GraphicsContext* context);

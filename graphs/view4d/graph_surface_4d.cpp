@@ -43,11 +43,8 @@ GraphSurface4D::GraphSurface4D(CompiledFunction* x, CompiledFunction* y, Compile
       opacity_(opacity), uMin_(uMin), uMax_(uMax), vMin_(vMin), vMax_(vMax),
       n_(SurfaceGridOfGrain(grain, kMaxGrid)) {
   PrepareFunctions();
-  if (color_ != nullptr) {
-    BrightenGraphColor(color_);
-    // No GPU programs here (the surface draws with client arrays): modes 9 and 10 stay on the CPU.
-    PrepareColorShaderPrograms(color_, nullptr, 1, context_);
-  }
+  if (color_ != nullptr) BrightenGraphColor(color_);
+  colourDue_ = color_ != nullptr ? 1 : 0;
   Allocate();
 }
 
@@ -178,6 +175,14 @@ void GraphSurface4D::ComputeSample(int32_t i, int32_t j, double u, double v, con
 }
 
 void GraphSurface4D::Compute(int32_t budget) {
+  if (colourDue_) {
+    // No GPU programs here (the surface draws with client arrays): modes 9 and 10 stay on the CPU,
+    // their functions compiled. A preparation that makes none drafts nothing: all of it is the main
+    // thread's, and is done whole.
+    OnMainThread([this] { PrepareColorShaderPrograms(color_, nullptr, 1, context_); });
+    colourDue_ = 0;
+    if (color_->mode != arraysMode_) Allocate();  // a colour that came on a program of its own
+  }
   if (valid_ == nullptr || complete_ || budget <= 0) return;
   const uint32_t deadline = ComputeDeadline(budget);
   const double uStart = *uMin_, du = (*uMax_ - uStart) / (n_ - 1);
@@ -304,7 +309,7 @@ void GraphSurface4D::SetOption(int32_t code, double value) {
   }
 }
 
-bool GraphSurface4D::IsComplete() { return valid_ == nullptr || complete_ != 0; }
+bool GraphSurface4D::IsComplete() { return !colourDue_ && (valid_ == nullptr || complete_ != 0); }
 
 double GraphSurface4D::Extent() { return maxRadius_; }
 

@@ -47,7 +47,8 @@ class GraphSurface4D final : public GraphKind4D {
   // once for 60 ticks unless the mode is the picture's), 7 the opacity, 8 the grain.
   void SetOption(int32_t code, double value) override;
   void Invalidate() override { Reset(); }
-  // The last row sampled; also true without arrays (memory was refused: Status says so).
+  // The colour prepared and the last row sampled; also true without arrays (memory was refused:
+  // Status says so).
   bool IsComplete() override;
   // The largest length of a valid sample in cube coordinates.
   double Extent() override;
@@ -105,6 +106,7 @@ class GraphSurface4D final : public GraphKind4D {
   uint8_t hasDerivatives_ = 0;
   uint8_t analyticNormals_ = 1;
   uint8_t complete_ = 0;
+  uint8_t colourDue_ = 0;  // the colour is yet to be kept off the GPU (its first Compute does it)
   double maxRadius_ = 0.0;
 };
 

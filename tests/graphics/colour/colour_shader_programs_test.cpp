@@ -1,17 +1,21 @@
-// The colour programs on Mesa: the stored program texts, the parameters fed four to a local,
-// modes 9 and 10 becoming 11 and back, no programs without shader support while a requested
-// capture still takes the text, context rebuilds that drop the programs once and never delete
-// another colour's program or texture, the context made current for the test load, a colour
-// entering in mode 11 keeping its expressions, and old programs gone whenever none is made.
+// The colour programs on Mesa: the stored program texts, stored parameter values fed four to a
+// local, modes 9 and 10 becoming 11 and back, captures without shader support, context rebuilds that
+// drop the programs once and spare another colour's, the test load's context, mode 11 keeping its
+// expressions, old programs gone whenever none is made, drafts abandoned at any turn leaving
+// nothing, and drafts refused in another context state.
 #include <gtest/gtest.h>
 
 #include <EGL/egl.h>
 
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "graphics/gl/default_programs.h"
 #include "graphics/gl/gl_globals.h"
+#include "kernel/eval/evaluation_budget.h"
 #include "platform/draw/picture.h"
 #include "tests/graphics/colour/colour_test_support.h"
 
@@ -46,6 +50,40 @@ class ColourShaderProgramsTest : public colour_test::ColourGLTest {
   static std::string TextOf(const ShaderProgram* program) { return program != nullptr ? program->text : ""; }
 };
 
+// From construction, every run and compile takes a turn, and the n-th of them throws Abandoned, as
+// the compute worker abandons a job it holds; never at a disposal or while unwinding, where the
+// worker never throws either. The hook goes at the end of the scope.
+struct Abandoned {};
+class AbandonAtTurn {
+ public:
+  explicit AbandonAtTurn(int64_t n) {
+    left_ = n;
+    SetTurnAtEveryStart(true);
+    SetEvaluationTurnHook(Turn);
+  }
+  ~AbandonAtTurn() {
+    SetEvaluationTurnHook(nullptr);
+    SetTurnAtEveryStart(false);
+  }
+  AbandonAtTurn(const AbandonAtTurn&) = delete;
+  AbandonAtTurn& operator=(const AbandonAtTurn&) = delete;
+
+ private:
+  static void Turn() {
+    if (TurnKindNow() == TurnKind::kDispose || std::uncaught_exceptions() > 0) return;
+    if (--left_ == 0) throw Abandoned{};
+  }
+  static inline int64_t left_ = 0;
+};
+
+// Counted bytes and node blocks in use, less what the process-wide evaluation scratch and the node
+// pools' free blocks keep.
+std::pair<size_t, size_t> InUse() {
+  FreeEvalScratch();
+  ReleaseNodePools();
+  return {GetBytesInUse(), NodePoolBlocksInUse()};
+}
+
 int CountChar(const char* text, char c) {
   int n = 0;
   for (; *text != '\0'; ++text) n += *text == c;
@@ -72,8 +110,9 @@ TEST(DefaultColourPrograms, TheStoredTextsHaveTheirLengthsAndEnds) {
   EXPECT_EQ(DefaultColorFragmentProgram(), kDefaultColorFragmentProgram);
 }
 
-// Seven parameters (1..7): local[0] = (1, 2, 3, 4), local[1] = (5, 6, 7, 0); each pass evaluates
-// them afresh.
+// Seven parameters (1..7): local[0] = (1, 2, 3, 4), local[1] = (5, 6, 7, 0). A pass loads the values
+// stored and evaluates nothing: a new value reaches it once the parameters are evaluated again, and
+// only a symbol some parameter reads makes them stale.
 TEST_F(ColourShaderProgramsTest, SevenParametersFillTwoLocalsPaddedWithZero) {
   InstallOneToSeven();
   BeginGridFrame();
@@ -83,11 +122,26 @@ TEST_F(ColourShaderProgramsTest, SevenParametersFillTwoLocalsPaddedWithZero) {
   ASSERT_EQ(color.mode, kColorGPUProgram) << messages;
   ASSERT_NE(color.parameters, nullptr);
   EXPECT_EQ(color.parameters->count, 7);
+  EXPECT_EQ(color.parameterValuesStale, 0);
   auto getLocal = reinterpret_cast<void (*)(GLenum, GLuint, GLdouble*)>(
       eglGetProcAddress("glGetProgramLocalParameterdvARB"));
   ASSERT_NE(getLocal, nullptr);
-  for (double shift : {0.0, 10.0}) {
-    gShift = shift;
+  const struct {
+    double shift;
+    int32_t changed;    // the symbol told of, 0 for none
+    bool stale;         // ... makes the values stale
+    bool evaluated;     // the parameters evaluated again before the pass
+    double loadedShift;
+  } cases[] = {{0, 0, false, false, 0}, {10, 0, false, false, 0}, {10, 'x', false, false, 0},
+               {10, 'a', true, false, 0}, {10, 'a', true, true, 10}, {-3, 'h', true, true, -3}};
+  for (const auto& c : cases) {
+    gShift = c.shift;
+    if (c.changed != 0) {
+      EXPECT_EQ(ForgetColorParameterBindings(&color, c.changed), c.stale) << c.changed;
+    }
+    EXPECT_EQ(color.parameterValuesStale != 0, c.stale) << c.changed;
+    if (c.evaluated) EvaluateColorParameters(&color);
+    EXPECT_EQ(color.parameterValuesStale != 0, c.stale && !c.evaluated);
     ASSERT_TRUE(BeginColorShadingPass(&color, ctx));
     GLdouble local[2][4];
     getLocal(GL_FRAGMENT_PROGRAM_ARB, 0, local[0]);
@@ -95,8 +149,11 @@ TEST_F(ColourShaderProgramsTest, SevenParametersFillTwoLocalsPaddedWithZero) {
     EndTwoSidedShading(ctx);
     const double expected[2][4] = {{1, 2, 3, 4}, {5, 6, 7, 0}};
     for (int g = 0; g < 2; ++g) {
-      for (int k = 0; k < 4; ++k) EXPECT_EQ(local[g][k], expected[g][k] + (g * 4 + k < 7 ? shift : 0)) << g << k;
+      for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(local[g][k], expected[g][k] + (g * 4 + k < 7 ? c.loadedShift : 0)) << c.shift << " " << g << k;
+      }
     }
+    color.parameterValuesStale = 0;
   }
   ReleaseColour(&color);
   End();
@@ -381,6 +438,83 @@ TEST_F(ColourShaderProgramsTest, APreparedAgainColourKeepsItsLoadedVertexHalf) {
   EXPECT_EQ(color.vertexProgram->owner.context, GLContextHandle(ctx));
   EXPECT_TRUE(BeginColorShadingPass(&color, ctx));
   EndTwoSidedShading(ctx);
+  ReleaseColour(&color);
+  End();
+}
+
+// A draft abandoned at any of its turns (the constant folding's evaluations, the parameters'
+// compiles and evaluations) leaves no byte or node behind; the first one let run to its end is the
+// draft made at one go, and installs the same program and values.
+TEST_F(ColourShaderProgramsTest, ADraftAbandonedAtAnyTurnLeavesNothingAndTheNextIsWhole) {
+  InstallOneToSeven();
+  BeginGridFrame();
+  GraphColorCore color(ctx);
+  Make(&color, kColorRGBExpressions, "plus[times[x, a], over[1, 3]]", "times[y, sin[plus[b, 1]]]",
+       "plus[z, sqrt[2], times[c, cos[1]]]");
+  CompiledFunction* condition = FunctionOf("lessthan[x, plus[d, exp[over[1, 2]]]]");
+  const ColorProgramTarget target = ReadColorProgramTarget(ctx);
+  ColorProgramDraft whole;
+  DraftColorPrograms(&color, condition, 0, target, &whole);
+  ASSERT_FALSE(whole.text.empty());
+  ASSERT_NE(whole.parameters, nullptr);
+  const int32_t n = whole.parameters->count;
+  ASSERT_GE(n, 4);
+  const std::pair<size_t, size_t> before = InUse();
+  int abandoned = 0;
+  for (int64_t turn = 1; turn < 100000; ++turn) {
+    auto draft = std::make_unique<ColorProgramDraft>();
+    try {
+      AbandonAtTurn abandon(turn);
+      DraftColorPrograms(&color, condition, 0, target, draft.get());
+    } catch (const Abandoned&) {
+      ++abandoned;
+      draft.reset();
+      EXPECT_EQ(InUse(), before) << "abandoned at turn " << turn;
+      continue;
+    }
+    EXPECT_EQ(draft->text, whole.text);
+    ASSERT_NE(draft->parameters, nullptr);
+    ASSERT_EQ(draft->parameters->count, n);
+    for (int32_t k = 0; k < n; ++k) EXPECT_EQ(draft->values[k], whole.values[k]) << k;
+    ASSERT_TRUE(InstallColorPrograms(&color, draft.get(), ctx));
+    EXPECT_EQ(color.mode, kColorGPUProgram) << messages;
+    EXPECT_STREQ(TextOf(color.fragmentProgram).c_str(), whole.text.c_str());
+    break;
+  }
+  // A turn at each evaluation and compile of the draft: the folded constants and the parameters.
+  EXPECT_GT(abandoned, n);
+  ReleaseColour(&color);
+  colour_test::DeleteFunction(condition);
+  End();
+}
+
+// A draft is installed only into the context state it was drafted for: another output form (the
+// dynamic-buffer renderer converts HSV in the program) or another context leaves the colour as it
+// was; the same state installs it.
+TEST_F(ColourShaderProgramsTest, ADraftForAnotherContextStateIsRefused) {
+  BeginGridFrame();
+  GraphColorCore color(ctx);
+  Make(&color, kColorHSVExpressions, "over[x, 3]", "y", "1");
+  const struct {
+    const char* change;
+    bool refused;
+  } cases[] = {{"renderer", true}, {"context", true}, {"nothing", false}};
+  for (const auto& c : cases) {
+    ColorProgramDraft draft;
+    DraftColorPrograms(&color, nullptr, 0, ReadColorProgramTarget(ctx), &draft);
+    ASSERT_TRUE(draft.generated && !draft.text.empty()) << c.change;
+    const std::string change = c.change;
+    if (change == "renderer") ctx->rendererIsNVidia = 1;
+    if (change == "context") {
+      End();
+      DetachGLContext(ctx);
+      BeginGridFrame();
+    }
+    EXPECT_EQ(InstallColorPrograms(&color, &draft, ctx), !c.refused) << c.change;
+    EXPECT_EQ(color.mode, c.refused ? kColorHSVExpressions : kColorGPUProgram) << c.change;
+    EXPECT_EQ(color.fragmentProgram == nullptr, c.refused) << c.change;
+    ctx->rendererIsNVidia = 0;
+  }
   ReleaseColour(&color);
   End();
 }
