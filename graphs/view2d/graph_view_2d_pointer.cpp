@@ -100,7 +100,10 @@ void GraphView2D::DropPointerWork() {
 
 bool GraphView2D::FollowPointer(QDPoint* where, int32_t ticks) {
   if (GetPointerSource() == nullptr) return false;  // headless: the press was all
-  return TrackMouseTicks(where, ticks);
+  if (!TrackMouseTicks(where, ticks)) return false;
+  // The motions queued meanwhile are taken at once: a slice of work for each would fall ever
+  // further behind a drag.
+  return TrackMouseQueued(where);
 }
 
 bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {

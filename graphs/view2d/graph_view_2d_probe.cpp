@@ -118,17 +118,17 @@ void GraphView2D::TrackProbe(QDPoint point) {
   bool dragged = false;  // a draggable point moved: the graphs change under it
   StartProbe(point);
   QDPoint last = point, p = point;
-  for (;;) {
+  for (bool down = true; down;) {
     if (PointerWorkRuns()) {
-      const bool down = PursuePointerWork(&p, true);  // until the probe ends or the pointer moves
+      down = PursuePointerWork(&p, true);  // until the probe ends or the pointer moves
       if (pointerWork.done) FinishProbe(&dragged, true);
-      if (!down) break;
       if (EqualPt(p, last)) continue;
     } else {
-      if (!FollowPointer(&p, -1)) break;
+      down = FollowPointer(&p, -1);
       // A dragged point is probed again while the graphs it moves still compute.
-      if (EqualPt(p, last) && !(dragged && !IsReady())) continue;
+      if (EqualPt(p, last) && !(down && dragged && !IsReady())) continue;
     }
+    // A release away from the last motion is probed where it happened.
     last = p;
     StartProbe(p);
   }

@@ -48,6 +48,16 @@ bool TrackMouseTicks(const MouseTrackContext& context, int32_t ticks) {
   return TrackMouseWhileDown(context, TicksToSeconds(ticks));
 }
 
+bool TrackMouseQueued(QDPoint* pointOut) {
+  for (;;) {
+    const PointerEvent event = TrackStep(0.0);
+    if (event.kind == PointerEventKind::kTimedOut) return true;
+    if (event.kind == PointerEventKind::kCancelled || event.kind == PointerEventKind::kFailed) return false;
+    if (pointOut != nullptr) *pointOut = event.where;
+    if (event.kind != PointerEventKind::kMoved) return false;
+  }
+}
+
 bool WaitMouseMoved(QDPoint* pointOut) {
   const PointerEvent event = TrackStep(kWaitMouseMovedSeconds);
   if (pointOut != nullptr) *pointOut = event.where;

@@ -26,6 +26,10 @@ bool TrackMouseWhileDown(const MouseTrackContext& context, double timeoutSeconds
 // limit. Step form (for the views' drag loops) and loop form.
 bool TrackMouseTicks(QDPoint* pointOut, int32_t ticks);
 bool TrackMouseTicks(const MouseTrackContext& context, int32_t ticks);
+// Takes the movements already queued without waiting, leaving the latest position in pointOut:
+// true while the button is down, false once a release among them (its position written) or a
+// cancel ended the tracking.
+bool TrackMouseQueued(QDPoint* pointOut);
 
 // Waits up to 15 s for the pointer to move; false when the button went up, the user
 // cancelled or tracking failed, true otherwise (also on time-out).

@@ -199,6 +199,7 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
     PollScript atOnce({{always, K::kMoved, last}, {always, K::kReleased, last}}, press);
     SetPointerSource(&atOnce);
     window_->HandleMouseDown(press, kKeyOption, 1);
+    ASSERT_NO_FATAL_FAILURE(Complete());  // a probe at the release may end in the ticks
     const std::vector<double> expected = Readout(View());
     ASSERT_NE(expected[0], 0) << text << ": nothing probed";
     int polls = 0;
@@ -226,6 +227,20 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
         EXPECT_GT(ComputesAbandoned(), abandoned) << text << ": " << c.how;
       }
     }
+    // Twenty motions queued while the first probe runs are taken at once: the probe starts again
+    // once, at the last, rather than once a motion (a slice each, ever further behind a drag).
+    Open(text, Mode::kCut);
+    std::vector<PollScript::Event> drag;
+    for (int k = 1; k <= 20; ++k) drag.push_back({probing, K::kMoved, InPane(3 + 9 * k / 20, -5 * k / 20)});
+    drag.push_back({always, K::kReleased, last});
+    PollScript script(drag, press);
+    SetPointerSource(&script);
+    const uint64_t abandoned = ComputesAbandoned();
+    window_->HandleMouseDown(press, kKeyOption, 1);
+    SetPointerSource(nullptr);
+    ASSERT_NO_FATAL_FAILURE(Complete());
+    EXPECT_EQ(Readout(View()), expected) << text << ": a drag";
+    EXPECT_LE(ComputesAbandoned() - abandoned, 2u) << text << ": a probe started for each queued motion";
   }
   EXPECT_GT(deferred, 0) << "no click was left to the ticks before its pick ended";
 }

@@ -27,6 +27,7 @@ TEST_F(ComputeTurnsWindowTest, EveryKeyIsAnsweredWhileAnyGraphComputes) {
     const size_t logBefore = program_.Log().size();
     std::ofstream(document_) << lines << "\n";
     Launch({}, false);  // the keys are pressed while the graphs compute
+    ASSERT_TRUE(program_.SeenOrWaitFor(logBefore, "caret")) << "the start-up caret line, answering no key";
     FocusWindow();
     for (int press = 0; press < 5; ++press, Pause(300)) {
       const auto start = Clock::now();

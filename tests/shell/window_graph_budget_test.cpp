@@ -28,6 +28,7 @@ TEST_F(GraphBudgetWindowTest, NestedSumsNeverHoldTheWindowAndTheRowSaysWhy) {
     const size_t logBefore = program_.Log().size();  // the log runs on across the cases
     std::ofstream(document_) << c.lines << "\n";
     Launch({}, false);  // the keys are pressed while the graphs compute
+    ASSERT_TRUE(program_.SeenOrWaitFor(logBefore, "caret")) << "the start-up caret line, answering no key";
     FocusWindow();
     for (int press = 0; press < 4; ++press, Pause(150)) {
       const auto start = Clock::now();
