@@ -260,9 +260,8 @@ class GraphView2D : public GraphView {
   void DropPointerWork();
   // The job's body, on the worker: the pick's hit tests or the probe with its snap.
   void DoPointerWork();
-  // The pointer's next event within `ticks` (negative: no limit), with every motion queued after
-  // it: true while the button is down, `where` the pointer's latest place (left alone headless,
-  // where nothing tracks).
+  // The pointer's next event within `ticks` (negative: no limit): true while the button is down,
+  // `where` the pointer's place then (left alone headless, where nothing tracks).
   static bool FollowPointer(QDPoint* where, int32_t ticks);
   // Runs the pointer work in slices while the button is down, following the pointer into
   // `pointer` meanwhile, until it ends, the button is up or (untilMoved) the pointer moved; true

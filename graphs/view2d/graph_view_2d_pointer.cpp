@@ -100,10 +100,7 @@ void GraphView2D::DropPointerWork() {
 
 bool GraphView2D::FollowPointer(QDPoint* where, int32_t ticks) {
   if (GetPointerSource() == nullptr) return false;  // headless: the press was all
-  if (!TrackMouseTicks(where, ticks)) return false;
-  // The motions queued meanwhile are taken at once: a slice of work for each would fall ever
-  // further behind a drag.
-  return TrackMouseQueued(where);
+  return TrackMouseTicks(where, ticks);
 }
 
 bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {
@@ -111,7 +108,9 @@ bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {
     RunPointerSlice();
     if (pointerWork.done) return true;
     const QDPoint before = *pointer;
-    if (!FollowPointer(pointer, 0)) return false;
+    // The motions queued during the slice are taken at once: work started again for each would
+    // fall ever further behind a drag.
+    if (!FollowPointer(pointer, 0) || !TrackMouseQueued(pointer)) return false;
     if (untilMoved && !EqualPt(*pointer, before)) return true;
   }
   return true;

@@ -17,6 +17,7 @@
 #include "graphics/graphics_layer.h"
 #include "graphs/view2d/graph_view_2d.h"
 
+#include "graphs/core/compute_worker.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/view2d/graph_view_2d.h"
@@ -79,6 +80,13 @@ inline ExprNode* Parse(const std::string& text) {
 
 // An uncompiled function over the parsed text.
 inline CompiledFunction* FunctionOf(const std::string& text) { return NewFunctionOver(Parse(text)); }
+
+// The worker wanted, with every job cut at each of its evaluation turns, or neither: the turns come
+// whatever the machine's speed, and turning it off abandons a job left suspended.
+inline void CutComputeIntoTurns(bool on) {
+  UseComputeWorker(on);
+  SetComputeTurnsForTests(on);
+}
 
 // A budget that computes any graph of the tests whole.
 inline constexpr int32_t kAll = 1 << 30;

@@ -16,28 +16,25 @@
 namespace {
 
 using graphs_test::kAll;
+using graphs_test::CutComputeIntoTurns;
 
 enum class Space { k2D, k3D, k4D };
 
 class EvaluationOnlyInComputeTest : public graphs_test::GraphsTest {
  protected:
   void TearDown() override {
-    Watch(false);
+    CutComputeIntoTurns(false);
     DestroyViewSet(&set_);
     graphs_test::GraphsTest::TearDown();
-  }
-  static void Watch(bool on) {
-    UseComputeWorker(on);
-    SetComputeTurnsForTests(on);
   }
   // The runs the main thread starts in `act` while the worker is wanted.
   template <typename F>
   static uint64_t MainThreadRunsOf(F act) {
-    Watch(true);
+    CutComputeIntoTurns(true);
     const uint64_t before = MainThreadRunsForTests();
     act();
     const uint64_t runs = MainThreadRunsForTests() - before;
-    Watch(false);
+    CutComputeIntoTurns(false);
     return runs;
   }
   graphs_test::FakeDocument document_;

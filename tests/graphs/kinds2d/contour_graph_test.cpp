@@ -25,6 +25,7 @@ namespace {
 
 using graphs_test::FunctionOf;
 using graphs_test::kAll;
+using graphs_test::CutComputeIntoTurns;
 
 class ContourTest : public graphs_test::OneGraphTest<GraphContour2D> {
  protected:
@@ -191,12 +192,8 @@ Picture PictureOf(const GraphContour2D* g) {
 class ContourTurnsTest : public ContourTest {
  protected:
   void TearDown() override {
-    Watch(false);  // a suspended Compute is abandoned before its graph goes
+    CutComputeIntoTurns(false);  // a suspended Compute is abandoned before its graph goes
     ContourTest::TearDown();
-  }
-  static void Watch(bool on) {
-    UseComputeWorker(on);
-    SetComputeTurnsForTests(on);
   }
   GraphContour2D* Made(const char* f) {
     return Take(new GraphContour2D(FunctionOf(f), 0, new GraphColor(nullptr), &map));
@@ -219,7 +216,7 @@ TEST_F(ContourTurnsTest, LevelsAndSegmentsInTurnsAreThoseOfOneGo) {
     const Picture whole = PictureOf(graph);
     ASSERT_EQ(whole.valid, c.valid) << c.f;
     for (const std::set<int>& at : abandons) {
-      Watch(true);
+      CutComputeIntoTurns(true);
       Made(c.f);
       EXPECT_FALSE(graph->IsComplete() || graph->LevelsValid()) << "the measure is due";
       int suspensions = 0, abandoned = 0;
@@ -227,7 +224,7 @@ TEST_F(ContourTurnsTest, LevelsAndSegmentsInTurnsAreThoseOfOneGo) {
         if (ComputeInTurns(graph, kAll) != ComputeOutcome::kSuspended) continue;
         if (at.count(++suspensions) != 0) AbandonSuspendedCompute(), ++abandoned;
       }
-      Watch(false);
+      CutComputeIntoTurns(false);
       EXPECT_TRUE(PictureOf(graph) == whole) << c.f << ", abandoned at " << testing::PrintToString(at);
       const auto came = std::count_if(at.begin(), at.end(), [&](int s) { return s <= suspensions; });
       EXPECT_EQ(abandoned, int(came)) << c.f << ": every suspension listed that came was abandoned";

@@ -26,6 +26,7 @@ namespace {
 
 using surface_test::FunctionOf;
 using surface_test::kAll;
+using graphs_test::CutComputeIntoTurns;
 
 constexpr const char* kSphere = "plus[power[x,2],power[y,2],power[z,2],minus[1]]";
 
@@ -122,12 +123,8 @@ TEST_F(ImplicitSurfaceTest, TheStatusTellsWhyThereIsNoSurface) {
 class ImplicitSurfaceTurnsTest : public ImplicitSurfaceTest {
  protected:
   void TearDown() override {
-    Watch(false);  // a suspended Compute is abandoned before its graph goes
+    CutComputeIntoTurns(false);  // a suspended Compute is abandoned before its graph goes
     ImplicitSurfaceTest::TearDown();
-  }
-  static void Watch(bool on) {
-    UseComputeWorker(on);
-    SetComputeTurnsForTests(on);
   }
   // Computes the surface whole on the worker, suspended at every evaluation and abandoned at the
   // suspensions listed; returns the suspensions.
@@ -147,20 +144,20 @@ class ImplicitSurfaceTurnsTest : public ImplicitSurfaceTest {
 // worker. Each gives the status of one go, and reading it starts no evaluation.
 TEST_F(ImplicitSurfaceTurnsTest, TheStatusIsTheSameHoweverTheBuildIsCutUpAndReadingItEvaluatesNothing) {
   for (const auto& c : kStatusCases) {
-    Watch(true);
+    CutComputeIntoTurns(true);
     const int suspensions = InTurns(Implicit(c.f, 0.2), {});
     const int cutUp = InTurns(Implicit(c.f, 0.2), {suspensions - 1, suspensions});
-    Watch(false);
+    CutComputeIntoTurns(false);
     EXPECT_GT(graphs_test::ComputeAbandonedAgainAndAgain(Implicit(c.f, 0.2)), 0) << c.f;
     EXPECT_GT(cutUp, suspensions) << c.f << ": the abandoned evaluations ran again";
-    Watch(true);
+    CutComputeIntoTurns(true);
     for (GraphKind3D* s : graphs) {
       ASSERT_TRUE(s->IsComplete()) << c.f;
       const uint64_t runs = MainThreadRunsForTests();
       EXPECT_EQ(s->Status(), c.status) << c.f;
       EXPECT_EQ(MainThreadRunsForTests(), runs) << c.f;
     }
-    Watch(false);
+    CutComputeIntoTurns(false);
     DeleteGraphs();
   }
 }

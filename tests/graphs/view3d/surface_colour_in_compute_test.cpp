@@ -22,6 +22,8 @@
 
 namespace {
 
+using graphs_test::CutComputeIntoTurns;
+
 // An uncompiled function over the text (bsum spelled as the test trees spell it).
 CompiledFunction* FunctionOf(const std::string& text) { return NewFunctionOver(tree_test::Build(text.c_str())); }
 
@@ -72,7 +74,7 @@ class SurfaceColourInComputeTest : public view3d_test::View3DFrameTest {
     bytesBefore_ = CountedBytes();
   }
   void TearDown() override {
-    Watch(false);
+    CutComputeIntoTurns(false);
     delete view4d_;
     view4d_ = nullptr;
     EXPECT_EQ(CountedBytes(), bytesBefore_) << "counted heap bytes leaked";
@@ -89,10 +91,6 @@ class SurfaceColourInComputeTest : public view3d_test::View3DFrameTest {
     ReleaseNodePools();
     DestroyRetiredGLContexts();
     return GetBytesInUse();
-  }
-  static void Watch(bool on) {
-    UseComputeWorker(on);
-    SetComputeTurnsForTests(on);
   }
 
   // The row's surface, in the 3D view or a 4D view of its own; its context.
@@ -160,7 +158,7 @@ class SurfaceColourInComputeTest : public view3d_test::View3DFrameTest {
   // The row's life: each step's actions (counted), its computing, and the picture computed. The
   // main thread's runs in the steps, by name, go to `runs` when the worker is wanted.
   std::vector<std::vector<uint32_t>> Live(const Row& row, bool inTurns, std::vector<std::string>* runs) {
-    Watch(inTurns);
+    CutComputeIntoTurns(inTurns);
     gSlider = 1;
     GraphicsContext* ctx = nullptr;
     std::vector<std::vector<uint32_t>> pictures;
@@ -182,7 +180,7 @@ class SurfaceColourInComputeTest : public view3d_test::View3DFrameTest {
     step("software context", kContextQuickDraw, [] {});
     step("window context", kContextGLWindow, [] {});
     step("colour index", kContextGLWindow, [&] { Graph(row)->SetOption(6, row.recolour); });
-    Watch(false);
+    CutComputeIntoTurns(false);
     if (row.kind == Kind::k4D) {
       delete view4d_;
       view4d_ = nullptr;
