@@ -33,7 +33,8 @@ std::string SumsNear(int count, const std::string& term, const std::string& near
   for (int j = 1; j <= count; ++j) {
     std::string t = term;
     t.replace(t.find('J'), 1, std::to_string(j));
-    sums += (j > 1 ? "," : "") + SumNear(t, near, per);
+    if (j > 1) sums += ',';
+    sums += SumNear(t, near, per);
   }
   return "plus[" + sums + "]";
 }

@@ -269,7 +269,7 @@ TEST_F(WindowTest, RangesAskedForAreShownWholeAtOneScale) {
   EXPECT_TRUE(x0 <= -4 && x1 - unitX >= 4) << line;  // the columns left to right - 1
   EXPECT_TRUE(y0 + unitY <= -3 && y1 >= 3) << line;  // the rows bottom - 1 up to top
   const double across = 6 / unitX;  // the disc's pixels at the view's scale
-  int left, right, top, bottom;
+  int left = kWidth, right = -1, top = kHeight, bottom = -1;
   const Screenshot shot = ShootUntil("window-one-scale", [&](const Screenshot& s) {
     left = kWidth, right = -1, top = kHeight, bottom = -1;
     for (int v = pane.top; v < pane.bottom; ++v) {
