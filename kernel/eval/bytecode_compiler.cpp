@@ -57,7 +57,6 @@ struct CompileWalk {
 };
 
 inline uint32_t Kind(const ExprNode* n) { return n->kind; }
-inline int Arity(const ExprNode* n) { return n->kind == KindNum || n->kind == KindString ? 0 : n->arity; }
 inline ExprNode* Child(const ExprNode* n, int i) { return n->children[i]; }
 inline int32_t SymbolOf(const ExprNode* n) { return n->value.symbol; }
 inline double NumberOf(const ExprNode* n) { return n->value.number != nullptr ? n->value.number->value : kUndefinedReal; }

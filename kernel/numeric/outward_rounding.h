@@ -68,7 +68,7 @@ constexpr double ExactSumAbove(double s, double a, double b) { return -ExactSumB
 // Bounds of p = a * b (the caller makes 0 times anything exactly 0): exact with a zero factor
 // or, with p normal, a power-of-two one. A zero, subnormal or infinite p steps the slow way.
 constexpr bool FactorsMultiplyExactly(double a, double b) {
-  return ((std::bit_cast<uint64_t>(a) & kFractionBits) == 0) | ((std::bit_cast<uint64_t>(b) & kFractionBits) == 0);
+  return (std::bit_cast<uint64_t>(a) & kFractionBits) == 0 || (std::bit_cast<uint64_t>(b) & kFractionBits) == 0;
 }
 constexpr double ProductBelow(double p, double a, double b) {
   if (!IsNormalDouble(p)) [[unlikely]] return a == 0.0 || b == 0.0 ? p : NextBelow(p);
