@@ -111,7 +111,11 @@ TEST_F(ComputeTurnsTest, OnlyWhatTouchesTheGraphsAbandonsASuspendedValue) {
     const uint64_t before = ComputesAbandoned();
     c.act(window_.get());
     EXPECT_EQ(ComputesAbandoned() > before, c.abandons) << c.action;
-    EXPECT_EQ(ComputeSuspended(), !c.abandons || c.action == std::string("idle tick")) << c.action;
+    // An idle tick takes the value up: it lies suspended again, or its Compute ended at the tick's
+    // deadline, as the machine's speed has it.
+    if (c.action != std::string("idle tick")) {
+      EXPECT_EQ(ComputeSuspended(), !c.abandons) << c.action;
+    }
   }
 }
 

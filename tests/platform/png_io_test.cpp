@@ -2,6 +2,8 @@
 // and bad input or refused memory failing cleanly, without leaks or reads past the input.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -14,7 +16,7 @@
 namespace {
 
 std::string TempPath(const char* name) {
-  return testing::TempDir() + "/" + name + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+  return testing::TempDir() + "/" + name + std::to_string(::getpid());
 }
 
 std::vector<uint8_t> ReadAll(const std::string& path) {

@@ -3,6 +3,8 @@
 // flushed at its injected tick, and everything released whatever piece is missing. Nothing sleeps.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,7 +60,7 @@ class PoofTest : public testing::Test {
   // sound 129 when asked.
   void UseResources(int32_t width, bool withSound) {
     if (!dir.empty()) fs::remove_all(dir);
-    dir = testing::TempDir() + "/poof_" + std::to_string(testing::UnitTest::GetInstance()->random_seed());
+    dir = testing::TempDir() + "/poof_" + std::to_string(::getpid());
     fs::create_directories(dir);
     std::vector<uint32_t> pixels(size_t(width) * 64);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | uint32_t(i % size_t(width));

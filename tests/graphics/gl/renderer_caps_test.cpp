@@ -3,6 +3,8 @@
 // switches read from a preferences file, with the OpenGL detection before them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -113,7 +115,7 @@ TEST_F(FakeGLTest, ShaderExtensionsNeedAGLKindAllFourNamesAndNoSwitch) {
 // switches are read, so use_software_renderer turns a detected OpenGL off again; a missing
 // preferences file leaves OpenGL as detected.
 TEST_F(FakeGLTest, StartUpDetectsOpenGLThenReadsTheSwitches) {
-  const std::string path = testing::TempDir() + "/startup_prefs";
+  const std::string path = testing::TempDir() + "/startup_prefs_" + std::to_string(::getpid());
   struct Case {
     bool available;
     const char* preferences;  // null: no file
@@ -151,7 +153,7 @@ TEST_F(FakeGLTest, StartUpDetectsOpenGLThenReadsTheSwitches) {
 // Only the integer 1 counts; the fragment-program keys are read in order; a damaged line is
 // skipped; the software-renderer switch turns OpenGL off.
 TEST_F(FakeGLTest, SwitchesComeFromThePreferencesInOrder) {
-  const std::string path = testing::TempDir() + "/renderer_prefs";
+  const std::string path = testing::TempDir() + "/renderer_prefs_" + std::to_string(::getpid());
   FILE* f = std::fopen(path.c_str(), "wb");
   std::fputs("disable_vertex_buffer_objects = 0\nenable_vertex_buffer_objects=2\n"
              "disable_fragment_programs=1\nenable_fragment_programs=1\nr200_fsaa_linewidth_bug_is_fixed=1\n"
