@@ -23,9 +23,7 @@ namespace {
 
 constexpr int32_t kWidth = 180, kHeight = 240;
 
-struct NullSurface final : WindowSurface {
-  void Present(const Port&, const QDRect&) override {}
-};
+using document_test::NullSurface;
 
 enum class Slicing { kAtOneGo, kSuspended, kAbandoned };
 

@@ -53,6 +53,11 @@ class DocumentTest : public testing::Test {
   size_t bytesBefore_ = 0;
 };
 
+// A window surface that shows nothing: the tests read the window's own buffer.
+struct NullSurface final : WindowSurface {
+  void Present(const Port&, const QDRect&) override {}
+};
+
 // A window test's end: no pointer source, the window closed before its document, the
 // typesetting state put back.
 inline void CloseWindowForTest(std::unique_ptr<DocumentWindow>& window, std::unique_ptr<DocumentRecord>& document) {

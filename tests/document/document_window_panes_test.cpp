@@ -24,9 +24,7 @@ namespace {
 
 constexpr int32_t kWidth = 500, kHeight = 500;
 
-struct NullSurface final : WindowSurface {
-  void Present(const Port&, const QDRect&) override {}
-};
+using document_test::NullSurface;
 
 // A scripted pointer that notes the document's divider-drag flag at every wait.
 class FlagWatchingPointer final : public ScriptedPointerSource {

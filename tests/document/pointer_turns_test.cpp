@@ -23,9 +23,7 @@ namespace {
 
 constexpr int32_t kWidth = 200, kHeight = 260;
 
-struct NullSurface final : WindowSurface {
-  void Present(const Port&, const QDRect&) override {}
-};
+using document_test::NullSurface;
 
 // A pointer that answers each wait from a script: each event comes at the first wait at which its
 // condition holds (the waits before it time out where the pointer is); after the last, the button
