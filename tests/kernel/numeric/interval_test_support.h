@@ -43,9 +43,15 @@ inline std::string Fmt(Quad v) {
   return buf;
 }
 
-inline std::string Show(const Interval& a) { return "[" + Fmt(a.lo) + ", " + Fmt(a.hi) + "]"; }
-inline std::string Show(const Complex& z) { return "(" + Fmt(z.re) + ", " + Fmt(z.im) + ")"; }
-inline std::string Show(const ComplexInterval& z) { return "(" + Show(z.re) + ", " + Show(z.im) + ")"; }
+// Appended piece by piece: GCC 12 warns wrongly on a literal prepended to a temporary string.
+inline std::string Pair(char open, const std::string& a, const std::string& b, char close) {
+  std::string out(1, open);
+  out.append(a).append(", ").append(b).push_back(close);
+  return out;
+}
+inline std::string Show(const Interval& a) { return Pair('[', Fmt(a.lo), Fmt(a.hi), ']'); }
+inline std::string Show(const Complex& z) { return Pair('(', Fmt(z.re), Fmt(z.im), ')'); }
+inline std::string Show(const ComplexInterval& z) { return Pair('(', Show(z.re), Show(z.im), ')'); }
 
 // x in the set r stands for: lo <= x <= hi, or x >= lo or x <= hi when r is wrapped.
 template <typename T>
