@@ -170,7 +170,6 @@ void DraftColorPrograms(const GraphColorCore* color, const CompiledFunction* con
   draft->text = expressions ? BuildColorFragmentProgram(c[0], c[1], c[2], condition, mode == kColorHSVExpressions,
                                                         &list.list, target.floatOutput != 0)
                             : BuildColorShaderForGraph(condition, &list.list, mode == kColorTexture);
-  draft->generated = 1;
   draft->complete = TakeParameters(draft, &list.list) ? 1 : 0;
   if (draft->complete && target.capable && !draft->text.empty()) EvaluateParameters(draft->parameters, draft->values);
 }
@@ -181,9 +180,9 @@ bool InstallColorPrograms(GraphColorCore* color, ColorProgramDraft* draft, Graph
   if (!SameTarget(target, draft->target)) return false;
   if (color->mode == kColorGPUProgram) color->mode = color->savedMode;  // the expressions' own mode
   const bool expressions = IsExpressionMode(color->mode);
-  if (ColorProgramGlobals().captureRequested && draft->generated && !draft->text.empty()) CaptureText(draft->text);
+  if (ColorProgramGlobals().captureRequested && !draft->text.empty()) CaptureText(draft->text);
   bool made = false;
-  if (draft->generated && draft->complete && target.capable && !draft->text.empty() &&
+  if (draft->complete && target.capable && !draft->text.empty() &&
       MakePrograms(color, draft->text, context)) {
     DeleteColorParameters(color);
     color->parameters = draft->parameters;

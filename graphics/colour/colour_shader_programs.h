@@ -40,9 +40,8 @@ struct ColorProgramDraft {
   ColorProgramDraft& operator=(const ColorProgramDraft&) = delete;
 
   ColorProgramTarget target;
-  uint8_t generated = 0;  // a text was generated (an empty one: the expressions need the CPU)
-  uint8_t complete = 0;   // every parameter function and the values' block were had
-  std::string text;
+  uint8_t complete = 0;  // every parameter function and the values' block were had
+  std::string text;  // empty: none generated, or the expressions need the CPU
   FunctionArray* parameters = nullptr;
   double* values = nullptr;  // laid out as GraphColorCore::parameterValues
 };

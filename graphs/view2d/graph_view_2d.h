@@ -311,8 +311,9 @@ class GraphView2D : public GraphView {
   int32_t probeGraph = 0;      // index of the graph under the probe (the hit index)
   PointerWork pointerWork;     // a click's pick or probe in turns
   GWorldPtr savedBackground = nullptr;  // the view's area of the window buffer while tracking
-  int16_t lastProbeH = -32768;  // last drawn probe pixel; -32768 when none
-  int16_t lastProbeV = -32768;
+  static constexpr int16_t kNoProbePixel = -32768;
+  int16_t lastProbeH = kNoProbePixel;  // last drawn probe pixel, if any
+  int16_t lastProbeV = kNoProbePixel;
   uint8_t showAxes = 1;        // option 15
   uint8_t showGraphPaper = 1;  // option 16
   GrowArray<PlacedPicture> pictures;

@@ -94,8 +94,8 @@ ClickResult GraphView2D::ChooseAfterPick(bool down) {
   } else if (down) {
     TrackProbe(release);
   } else if (!CheckFreeMemory()) {
-    lastProbeH = lastProbeV = -32768;  // a probe of its own, as TrackProbe's: drawn whatever its pixel
-    StartProbe(release);               // ends in the ticks
+    lastProbeH = lastProbeV = kNoProbePixel;  // a probe of its own, as TrackProbe's: drawn whatever its pixel
+    StartProbe(release);                      // ends in the ticks
   }
   return ClickResult::Handled;
 }

@@ -49,7 +49,7 @@ void GraphView2D::StartProbe(QDPoint point) {
   if (!PtInRect(point, rect)) {
     probeReadout.mode = 0;
     RedrawProbeOverlay();
-    lastProbeH = lastProbeV = -32768;
+    lastProbeH = lastProbeV = kNoProbePixel;
     return;
   }
   pointerWork.stage = PointerStage::kProbe;

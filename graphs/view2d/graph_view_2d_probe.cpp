@@ -23,7 +23,6 @@ namespace {
 constexpr int32_t kMaxSnapRounds = 100;
 constexpr int32_t kSnapDigits = 13;
 constexpr double kBendCosine = -0.8;  // a nearest point whose neighbours turn sharper is a bend
-constexpr int16_t kNoPixel = -32768;
 
 double Lowest(const NearestPointRecord& r) { return std::min(r.before[0], r.after[0]); }
 double Highest(const NearestPointRecord& r) { return std::max(r.before[0], r.after[0]); }
@@ -114,7 +113,7 @@ void GraphView2D::TrackProbe(QDPoint point) {
   SaveBackground();
   SetColorCursor128();
   LoadViewSound();
-  lastProbeH = lastProbeV = kNoPixel;
+  lastProbeH = lastProbeV = kNoProbePixel;
   bool dragged = false;  // a draggable point moved: the graphs change under it
   StartProbe(point);
   QDPoint last = point, p = point;
@@ -158,7 +157,7 @@ void GraphView2D::FinishProbe(bool* dragged, bool tracking) {
   AdoptProbeRecord(work.record);
   if (probeReadout.mode == 0) {
     RedrawProbeOverlay();
-    lastProbeH = lastProbeV = kNoPixel;
+    lastProbeH = lastProbeV = kNoProbePixel;
     return;
   }
   const bool dragging = probeReadout.mode == 11;

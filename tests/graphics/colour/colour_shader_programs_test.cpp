@@ -502,7 +502,7 @@ TEST_F(ColourShaderProgramsTest, ADraftForAnotherContextStateIsRefused) {
   for (const auto& c : cases) {
     ColorProgramDraft draft;
     DraftColorPrograms(&color, nullptr, 0, ReadColorProgramTarget(ctx), &draft);
-    ASSERT_TRUE(draft.generated && !draft.text.empty()) << c.change;
+    ASSERT_TRUE(!draft.text.empty()) << c.change;
     const std::string change = c.change;
     if (change == "renderer") ctx->rendererIsNVidia = 1;
     if (change == "context") {
