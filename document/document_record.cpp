@@ -151,6 +151,7 @@ void DocumentRecord::ApplyNumberFormat() { ApplyDocumentNumberFormat(this); }
 
 void DocumentRecord::StoreViewParameterBlock(const double block[10]) {
   for (int k = 0; k < 10; ++k) axisLabels4D[k] = block[k];
+  axisLabels4DStored = true;
 }
 
 bool DocumentRecord::IsTrackingMouse() const { return paneDividerDrag != 0 || gDocuments.trackingMouse != 0; }

@@ -112,6 +112,7 @@ class DocumentRecord final : public DocumentServices {
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
   void ApplyNumberFormat() override;
   bool IsAntialiased() const override { return antialiased; }
+  // Kept for the 4D axis labels (DrawAxisLabels4D).
   void StoreViewParameterBlock(const double block[10]) override;
   // The animated slider (slider_animation.h): whether one runs, and one step of it (a pan's).
   bool IsSliderAnimating() const override { return animation.row >= 0; }
@@ -141,6 +142,7 @@ class DocumentRecord final : public DocumentServices {
   ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view
   CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
   double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
+  bool axisLabels4DStored = false; // a 4D frame drew its axes since the record was made
   SliderAnimation animation;       // the slider row that animates, if any
   GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
                                    // the software 3D views draw into it and GL offscreen frames are

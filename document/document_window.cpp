@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "algebra/command_progress.h"
+#include "document/axis_labels_4d.h"
 #include "document/progress_box.h"
 #include "document/row_change_watch.h"
 #include "document/slider_animation.h"
@@ -385,6 +386,7 @@ void DocumentWindow::DrawGraphPane() {
                          layout_.graphPane.bottom));
     }
     ViewSetActivate(&document_->viewSet, 2);
+    DrawAxisLabels4D(*document_);
   }
   graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
 }

@@ -2,7 +2,7 @@
 // its result message, and an empty row at the end for a new equation; at its foot a slider for each
 // row that defines one) and the graph pane below
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
-// ticks; the 4D view), drawn into an offscreen buffer of the window's size
+// ticks; the 4D view with its axes' letters), drawn into an offscreen buffer of the window's size
 // and shown through a WindowSurface. It takes the window's keys and clicks to the rows' editors and
 // the views, blinks the caret, rebuilds the graphs on Return or Enter, computes them in idle ticks
 // and steps an animated slider there. The math pane scrolls
