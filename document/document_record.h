@@ -1,6 +1,7 @@
 // DocumentRecord: the least of a document window's record that the graphs need: the equation rows
 // with their graph values, the flag bytes, the view set, the number format, the antialias setting,
-// the view shown and the pane's offscreen buffer, serving the graphs as their DocumentServices and
+// the view shown, the animated slider, the 4D axes' label points and the pane's offscreen buffer,
+// serving the graphs as their DocumentServices and
 // the 3D views' graphics contexts through the graphics layer's document hooks; with the building
 // of the rows' graphs, the documents' process-wide state (current document, demo mode) and the
 // kernel seams they fill.

@@ -42,7 +42,7 @@ enum WindowCommand : int32_t {
   kCommandFirstViewCommand = 0x31000,  // + a view command code: 0..5 zoom, 6 reset
   kCommandResetGraph = kCommandFirstViewCommand + 6,
   kCommandUseTransparency = 0x32000,
-  kCommandAnimateSlider,
+  kCommandAnimateSlider = 0x33000,
 };
 
 // The view command code that zooms in on both axes, and the one that resets a view.
@@ -65,7 +65,7 @@ int32_t EditMenuKeyCommand(const EditKeyEvent& key);
 // Runs a command on the window; false (nothing done) when it cannot run now or is unknown. Animate
 // Slider starts the animation of the active row's slider (of the first slider when the active row
 // has none), or stops the one that runs; every command but it, the view commands and Use
-// Transparency stops the animation before it runs (they are edits).
+// Transparency stops the animation before it runs (an edit must not see its parameter letter).
 bool RunWindowCommand(WindowCommandTarget* window, int32_t command);
 
 // After a graph pane drawing: when rendering with transparency ran out of memory (error 17, whose
