@@ -2,8 +2,8 @@
 // Each row is classified and built by the graph factory, the view set's idle loop runs until
 // every graph shown is complete (with a progress line on a terminal), and the first 2D view (with
 // the second beside it when a line "@map=..." gives a plane transformation), or
-// with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view, is drawn into an
-// offscreen buffer and written out.
+// with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view with its axes' letters,
+// is drawn into an offscreen buffer and written out.
 // The 3D and 4D views draw through Mesa's GL offscreen (read back into the buffer), or through the
 // software rasteriser when OpenGL is missing or switched off (use_software_renderer=1 in the
 // preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
@@ -18,10 +18,12 @@
 
 #include "algebra/algebra_seams.h"
 #include "app/render_options.h"
+#include "document/axis_labels_4d.h"
 #include "document/document_file.h"
 #include "document/document_record.h"
 #include "graphics/gl/graphics_context.h"
 #include "graphics/graphics_layer.h"
+#include "graphics/port_save.h"
 #include "graphics/qd_layer.h"
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
@@ -144,6 +146,12 @@ int main(int argc, char** argv) {
   auto drawStill = [&](auto* space, int32_t stopSpin, const char* name) {
     space->SetOption(stopSpin, 0.0);
     space->DrawFrame();
+    {
+      GWorldSave saved{};
+      SaveAndSetGWorld(&saved, document.paneBuffer);
+      DrawAxisLabels4D(document);  // the 4D view's letters over its frame; nothing for the 3D view
+      RestoreGWorld(&saved);
+    }
     written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
     const bool software = GLContextKind(space->context) == kContextQuickDraw;
     drawnBy = std::string(", ") + name + (software ? " by the software rasteriser" : " by OpenGL");

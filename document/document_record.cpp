@@ -71,6 +71,7 @@ DocumentRecord::DocumentRecord(const QDRect& paneRect) {
 
 DocumentRecord::~DocumentRecord() {
   if (gDocuments.current == this) SetCurrentDocument(nullptr);
+  StopSliderAnimation(this);  // its parameter letter goes with it
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
   SafeDisposeGWorld(paneBuffer);
@@ -150,6 +151,7 @@ void DocumentRecord::ApplyNumberFormat() { ApplyDocumentNumberFormat(this); }
 
 void DocumentRecord::StoreViewParameterBlock(const double block[10]) {
   for (int k = 0; k < 10; ++k) axisLabels4D[k] = block[k];
+  axisLabels4DStored = true;
 }
 
 bool DocumentRecord::IsTrackingMouse() const { return paneDividerDrag != 0 || gDocuments.trackingMouse != 0; }

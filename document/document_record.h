@@ -1,6 +1,7 @@
 // DocumentRecord: the least of a document window's record that the graphs need: the equation rows
 // with their graph values, the flag bytes, the view set, the number format, the antialias setting,
-// the view shown and the pane's offscreen buffer, serving the graphs as their DocumentServices and
+// the view shown, the animated slider, the 4D axes' label points and the pane's offscreen buffer,
+// serving the graphs as their DocumentServices and
 // the 3D views' graphics contexts through the graphics layer's document hooks; with the building
 // of the rows' graphs, the documents' process-wide state (current document, demo mode) and the
 // kernel seams they fill.
@@ -13,6 +14,7 @@
 
 #include "document/document_ranges.h"
 #include "document/shown_view.h"
+#include "document/slider_animation.h"
 #include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
@@ -111,7 +113,11 @@ class DocumentRecord final : public DocumentServices {
   const EquationRow& RowAt(int32_t i) const override { return rows.data[i]; }
   void ApplyNumberFormat() override;
   bool IsAntialiased() const override { return antialiased; }
+  // Kept for the 4D axis labels (DrawAxisLabels4D).
   void StoreViewParameterBlock(const double block[10]) override;
+  // The animated slider (slider_animation.h): whether one runs, and one step of it (a pan's).
+  bool IsSliderAnimating() const override { return animation.row >= 0; }
+  void StepSliderAnimation() override { AdvanceSliderAnimation(this); }
   // The window tracks the mouse in a control of its own, or the pane divider is dragged.
   bool IsTrackingMouse() const override;
   // A demo plays in this document, which is the active one, and it is paused.
@@ -137,6 +143,8 @@ class DocumentRecord final : public DocumentServices {
   ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view
   CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
   double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
+  bool axisLabels4DStored = false; // a 4D frame drew its axes since the record was made
+  SliderAnimation animation;       // the slider row that animates, if any
   GWorldPtr paneBuffer = nullptr;  // without a window, the graph pane's 32-bit offscreen buffer, owned;
                                    // the software 3D views draw into it and GL offscreen frames are
                                    // read into it (a window's buffer serves the same in a window)

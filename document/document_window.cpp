@@ -7,8 +7,10 @@
 #include <cstdint>
 
 #include "algebra/command_progress.h"
+#include "document/axis_labels_4d.h"
 #include "document/progress_box.h"
 #include "document/row_change_watch.h"
+#include "document/slider_animation.h"
 #include "document/slider_strip.h"
 #include "editor/edit_commands.h"
 #include "editor/equation_pane.h"
@@ -163,6 +165,7 @@ DocumentWindow::~DocumentWindow() {
   // The worker is the open window's: closing abandons what it holds and removes its turn hook, so
   // what computes afterwards (headless) computes at one go.
   UseComputeWorker(false);
+  StopSliderAnimation(document_);
   if (CommandProgressGlobals().context == this) CommandProgressGlobals() = savedProgress_;
   TypesetGlobals().hooks = savedHooks_;
   if (TypesettingGlobals().currentEditor == newRow_) TypesettingGlobals().currentEditor = nullptr;
@@ -309,6 +312,7 @@ void DocumentWindow::DrawMathPane() {
     ForeColor(kBlackColor);
     ClipRect(pane);
     DrawSliderStrip(*document_, strip_);
+    stripAnimation_ = document_->animation;
     const QDRect rows = RowsRect();
     ClipRect(rows);
     for (int32_t i = 0; i < RowCount(); ++i) {
@@ -339,12 +343,25 @@ void DocumentWindow::DrawMathPane() {
 }
 
 void DocumentWindow::RedrawSliderStrip() {
+  stripAnimation_ = document_->animation;
   if (buffer_ == nullptr || RectHeight(strip_) <= 0) return;
   {
     PortScope port(buffer_, strip_);
     DrawSliderStrip(*document_, strip_);
   }
+  if (menus_.IsOpen()) DrawMenus();  // an open menu stays over the strip
   Present(strip_);
+}
+
+void DocumentWindow::StopAnimation() {
+  if (!document_->IsSliderAnimating()) return;
+  StopSliderAnimation(document_);
+  RedrawSliderStrip();
+}
+
+void DocumentWindow::RedrawSliderStripIfMoved() {
+  const SliderAnimation& now = document_->animation;
+  if (now.row != stripAnimation_.row || now.steps != stripAnimation_.steps) RedrawSliderStrip();
 }
 
 bool DocumentWindow::GraphPaneDue() const { return graphPaneStale_ && !ComputeSuspended(); }
@@ -355,6 +372,7 @@ void DocumentWindow::RedrawGraphPane() {
   DrawGraphPane();
   if (menus_.IsOpen()) DrawMenus();
   Present(layout_.graphPane);
+  RedrawSliderStripIfMoved();  // a pan steps the animation as it goes
 }
 
 void DocumentWindow::DrawGraphPane() {
@@ -368,6 +386,7 @@ void DocumentWindow::DrawGraphPane() {
                          layout_.graphPane.bottom));
     }
     ViewSetActivate(&document_->viewSet, 2);
+    DrawAxisLabels4D(*document_);
   }
   graphPaneStale_ = TurnOffTransparencyAfterFailure(document_);
 }
@@ -403,6 +422,7 @@ void DocumentWindow::ShowCaret() {
 }
 
 void DocumentWindow::AfterEdit() {
+  StopSliderAnimation(document_);
   document_->SyncRowsWithEditors();
   // The new row joins the document once it holds something: it stays the empty last row.
   if (RowEditor(activeRow_) == newRow_ && !IsPromptRoot(newRow_)) {
@@ -442,6 +462,8 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
     AfterMenuAction(lastMenuAction_);
     return 0;
   }
+  // Any key the rows take ends the animation (a build or an edit must not see its parameter letter).
+  StopAnimation();
   if (IsReturnOrEnter(key) && (key.modifiers & ~kKeyShift) == 0) {
     BuildAndGoToNewRow();
     return 0;
@@ -609,11 +631,24 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   }
   const int32_t line = SliderLineAt(strip_, SliderRowCount(*document_), point);
   if (line >= 0) {
-    // Only the track moves the thumb: a press on the name or the value leaves the value alone.
-    if (PtInRect(point, SliderTrackRect(SliderLineRect(strip_, line)))) TrackSlider(line, point);
+    // The button starts or stops the line's animation; only the track moves the thumb (and takes
+    // it from the animation): a press on the name or the value leaves the value alone.
+    const int32_t row = NthSliderRow(*document_, line);
+    if (PtInRect(point, SliderAnimateButtonRect(SliderLineRect(strip_, line)))) {
+      const bool start = document_->animation.row != row;
+      StopAnimation();
+      if (start && StartSliderAnimation(document_, row)) {
+        graphPaneStale_ = true;
+        RedrawSliderStrip();
+      }
+    } else if (PtInRect(point, SliderTrackRect(SliderLineRect(strip_, line)))) {
+      if (document_->animation.row == row) StopAnimation();
+      TrackSlider(line, point);
+    }
     return;
   }
   if (PtInRect(point, layout_.mathPane)) {
+    StopAnimation();  // a press in the rows may drag a term (an edit)
     const int32_t row = RowAt(point);
     FormulaEditor* e = RowEditor(row);
     // A drag of a term moves it as its key does: the same undo step and the graphs gone with it.
@@ -701,7 +736,11 @@ bool DocumentWindow::Animating() const {
 double DocumentWindow::IdleIntervalSeconds() const {
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
-  if (Animating()) return 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
+  const double frame = 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
+  if (document_->IsSliderAnimating()) {
+    return std::max(0.001, std::min(SliderAnimationWaitSeconds(*document_), Animating() ? frame : 1.0));
+  }
+  if (Animating()) return frame;
   if (ErrorRegisterGlobals().pending != 0 || messages_.Stale()) return 0.1;
   const FormulaEditor* e = RowEditor(activeRow_);
   if (e != nullptr && e->active) return CaretBlinkTicks() / kTickRate;
@@ -718,6 +757,12 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
+  // The animation steps once the last step's picture is complete and drawn; the graphs only hear
+  // the value here, they compute it in the turns below.
+  if (!graphPaneStale_ && SliderAnimationStepDue(document_) && AdvanceSliderAnimation(document_)) {
+    graphPaneStale_ = true;
+  }
+  RedrawSliderStripIfMoved();
   ComputeGraphs(budgetTicks);
   if (Animating()) graphPaneStale_ = true;
   if (GraphPaneDue()) RedrawGraphPane();

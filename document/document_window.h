@@ -2,15 +2,17 @@
 // its result message, and an empty row at the end for a new equation; at its foot a slider for each
 // row that defines one) and the graph pane below
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
-// ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
-// It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
-// rebuilds the graphs on Return or Enter and computes them in idle ticks. The math pane scrolls
+// ticks; the 4D view with its axes' letters), drawn into an offscreen buffer of the window's size
+// and shown through a WindowSurface. It takes the window's keys and clicks to the rows' editors and
+// the views, blinks the caret, rebuilds the graphs on Return or Enter, computes them in idle ticks
+// and steps an animated slider there. The math pane scrolls
 // over its rows, the divider between the panes can be dragged, and the window can be resized.
 // Invariants: exactly one row is active; every document row has an editor; the new row at index
 // rows.count is always there and always empty (it joins the document at the edit that gives it
 // content); a typed row's expression is its editor's root after every key; the graphs are deleted
 // by any edit that is not a caret motion (deleting an empty row excepted) and built again only on
-// Return or Enter; the scroll lies within 0 and the rows' height less the pane's.
+// Return or Enter; no build or edit runs while a slider animates; the scroll lies within 0 and the
+// rows' height less the pane's.
 #pragma once
 
 #include <cstdint>
@@ -67,7 +69,8 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RedrawMathPane();
 
   // A key: while a menu is open the menu bar takes it (F10 opens the first menu); an Edit item's
-  // key runs its command as if chosen; Return or Enter without modifiers rebuilds the graphs and
+  // key runs its command as if chosen; any other key stops the slider animation, then Return or
+  // Enter without modifiers rebuilds the graphs and
   // puts the caret in the new row; Down at the bottom of a formula and Up at its top go to the next
   // and previous row; Backspace in an empty row deletes it (the new row stays);
   // others go to the active row's editor (HandleEquationKey). Returns the edit command run (0:
@@ -75,9 +78,11 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t HandleKey(const EditKeyEvent& key);
   // A mouse-down (window point, kMod... bits, click count), followed until the button is up. The
   // menu bar takes it first: on the bar, or anywhere while a menu is open. Then on a row it places
-  // the caret, on a slider's track the thumb follows the pointer (each position sends its
-  // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn), on the
-  // divider it drags the divider, in the graph pane it goes to the views.
+  // the caret (the slider animation stops), on a slider's button it starts or stops that slider's
+  // animation, on a slider's track the thumb follows the pointer (each position sends its
+  // value to the graphs, no rebuild, which compute for 2 ticks a step and are drawn; an animation
+  // of that slider stops), on the divider it drags the divider, in the graph pane it goes to the
+  // views.
   void HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks);
   // The wheel (SDL's sense: dv > 0 away from the user): while a menu is open the menu bar takes
   // it (MenuBar::Wheel); else it scrolls the math pane's rows or goes to the view under the point.
@@ -92,12 +97,14 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void MovePaneDivider(int32_t mathBottom);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
-  // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
-  // spinning), 0.1 while an error waits to be shown or the rows' messages to be looked at, the
-  // caret blink time while a caret shows.
+  // while the graph pane waits to be drawn, the time to the next step of an animated slider (at
+  // least 0.001), a tick (1/60 s) while a shown view animates (a 3D view spinning), 0.1 while an
+  // error waits to be shown or the rows' messages to be looked at, the caret blink time while a
+  // caret shows.
   double IdleIntervalSeconds() const;
-  // One idle step: the caret blink, then the graphs computed for at most `budgetTicks` and the
-  // graph pane redrawn when they moved on or a shown view animates.
+  // One idle step: the caret blink, a step of the animated slider when it is due (every shown
+  // view ready and its last picture drawn), then the graphs computed for at most `budgetTicks`
+  // and the graph pane redrawn when they moved on or a shown view animates.
   void IdleTick(uint32_t budgetTicks);
   // Deletes the graphs and builds them again from the rows.
   void RebuildGraphs();
@@ -235,7 +242,12 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // The graph pane has news to show and may be drawn now: not while a graph's Compute lies
   // suspended in the middle of a value (drawing would abandon it; the pane keeps its pixels).
   bool GraphPaneDue() const;
+  // The strip drawn (and shown), with the animation's state it shows kept.
   void RedrawSliderStrip();
+  // The strip drawn again when the animation moved or started or stopped since it was drawn.
+  void RedrawSliderStripIfMoved();
+  // The slider animation stopped, when one runs, and the strip shown without it.
+  void StopAnimation();
   // Follows the pointer on slider line `line` from the press at `point` until the button is up.
   void TrackSlider(int32_t line, QDPoint point);
   // The graphs computed for a slider step's 2 ticks, and the graph pane drawn.
@@ -266,4 +278,5 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   RowMessages messages_{document_};
   int32_t activeTop_ = 0, activeBottom_ = 0;  // the active row's frame as laid out, unpinned
   uint32_t arrowRequest_ = 0;             // CursorRequests() just after the arrow was set; 0 none
+  SliderAnimation stripAnimation_{};      // the animation as the strip last showed it
 };

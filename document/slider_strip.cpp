@@ -6,13 +6,16 @@
 #include <cmath>
 
 #include "graphs/factory/definitions.h"
+#include "kernel/eval/evaluation_seams.h"
 #include "platform/draw/shapes.h"
 #include "platform/draw/text.h"
 #include "platform/fonts.h"
 
 namespace {
 
-constexpr int32_t kNameWidth = 80;   // left of the track: the name
+constexpr int32_t kNameWidth = 80;   // left of the track: the animation button, then the name
+constexpr int32_t kButtonSize = 11;  // of its triangle or square
+constexpr int32_t kButtonGap = 6;    // between it and the name
 constexpr int32_t kValueWidth = 96;  // right of the track: the value
 constexpr int32_t kMargin = 12;
 constexpr int32_t kThumbHalf = 5;
@@ -20,6 +23,7 @@ constexpr int16_t kTextSize = 12;
 constexpr RGBColor16 kStripColour{0xF0F0, 0xF0F0, 0xF0F0};
 constexpr RGBColor16 kTrackColour{0x9000, 0x9000, 0x9000};
 constexpr RGBColor16 kThumbColour{0x2000, 0x5000, 0xC000};
+constexpr RGBColor16 kButtonColour{0x3000, 0x3000, 0x3000};
 
 void DrawLabel(const std::string& text, int32_t h, int32_t v) {
   MoveTo(h, v);
@@ -62,6 +66,10 @@ QDRect SliderTrackRect(const QDRect& line) {
   return MakeRect(left, line.top, right, line.bottom);
 }
 
+QDRect SliderAnimateButtonRect(const QDRect& line) {
+  return MakeRect(line.left, line.top, line.left + kMargin + kButtonSize + kButtonGap / 2, line.bottom);
+}
+
 int32_t SliderLineAt(const QDRect& strip, int32_t sliders, QDPoint point) {
   if (!PtInRect(point, strip)) return -1;
   const int32_t i = (point.v - strip.top) / kSliderLineHeight;
@@ -90,7 +98,11 @@ bool SetSliderPosition(DocumentRecord* document, int32_t row, int32_t position) 
   position = std::clamp(position, 0, r.sliderSteps);
   if (position == r.sliderValue) return false;
   r.sliderValue = position;
-  ViewSetSetVariableAll(&document->viewSet, DefinedParameterKey(r.expression), GetRowSliderValue(r));
+  const int32_t key = DefinedParameterKey(r.expression);
+  const double value = GetRowSliderValue(r);
+  // The parameter variable's value is read by every evaluation: it moves before the graphs hear.
+  if (key != 0 && key == ParameterLetter()) SetParameterValue(value);
+  ViewSetSetVariableAll(&document->viewSet, key, value);
   document->SetDocumentModified(true);
   return true;
 }
@@ -109,8 +121,19 @@ void DrawSliderStrip(const DocumentRecord& document, const QDRect& strip) {
     const QDRect line = SliderLineRect(strip, i++);
     const QDRect track = SliderTrackRect(line);
     const int32_t middle = (line.top + line.bottom) / 2;
+    // A triangle starts the animation; while this row animates, a square stops it.
+    const int32_t left = line.left + kMargin, top = middle - kButtonSize / 2;
+    RGBForeColor(kButtonColour);
+    if (document.animation.row == r) {
+      PaintRect(MakeRect(left, top, left + kButtonSize, top + kButtonSize));
+    } else {
+      const QDPoint play[3] = {{int16_t(top), int16_t(left)},
+                               {int16_t(top + kButtonSize), int16_t(left)},
+                               {int16_t(middle), int16_t(left + kButtonSize)}};
+      PaintPoly(play, 3);
+    }
     ForeColor(kBlackColor);
-    DrawLabel(SliderNameText(row), line.left + kMargin, middle + 4);
+    DrawLabel(SliderNameText(row), left + kButtonSize + kButtonGap, middle + 4);
     DrawLabel("= " + SliderValueText(row), track.right + kMargin, middle + 4);
     RGBForeColor(kTrackColour);
     PaintRect(MakeRect(track.left + kThumbHalf, middle - 1, track.right - kThumbHalf, middle + 1));

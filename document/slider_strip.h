@@ -1,7 +1,8 @@
 // The slider strip: the rows that define a parameter by a slider (a = slider(0, 10)) each get a
-// line at the foot of the math pane, with the parameter's name, a track with its thumb and the
-// value; the position under a point of the track, the strip's rectangles, and a move of a thumb
-// sent to the graphs. Invariant: the strip takes at most half the pane.
+// line at the foot of the math pane, with a button that starts and stops its animation, the
+// parameter's name, a track with its thumb and the value; the position under a point of the
+// track, the strip's rectangles, and a move of a thumb sent to the graphs. Invariant: the strip
+// takes at most half the pane.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,9 @@ QDRect MathPaneLessStrip(const QDRect& mathPane, const QDRect& strip);
 // Line i of the strip, and the track of the thumb inside it (between the name and the value).
 QDRect SliderLineRect(const QDRect& strip, int32_t i);
 QDRect SliderTrackRect(const QDRect& line);
+// The button before the name that starts the line's animation (a triangle) and stops it (a
+// square), as a press finds it: the line's height, from its left edge.
+QDRect SliderAnimateButtonRect(const QDRect& line);
 // The line of the strip under the point, -1 when none.
 int32_t SliderLineAt(const QDRect& strip, int32_t sliders, QDPoint point);
 
@@ -33,9 +37,11 @@ int32_t SliderPositionAt(const QDRect& track, int32_t steps, int32_t h);
 int32_t SliderThumbCentre(const QDRect& track, int32_t steps, int32_t position);
 
 // Moves the row's control to the position (clamped to 0 .. steps): its value is sent to every
-// graph (VariableChanged through the view set, no rebuild) and the document is marked modified.
-// False when the position did not change (nothing sent).
+// graph (VariableChanged through the view set, no rebuild), and is the parameter value when its
+// variable is the parameter letter; the document is marked modified. False when the position did
+// not change (nothing sent).
 bool SetSliderPosition(DocumentRecord* document, int32_t row, int32_t position);
 
-// Draws the strip (its lines, each with name, track, thumb and value) into the current port.
+// Draws the strip (its lines, each with button, name, track, thumb and value) into the current
+// port.
 void DrawSliderStrip(const DocumentRecord& document, const QDRect& strip);

@@ -81,6 +81,7 @@ constexpr ItemRow kGraphItems[] = {
     {kCommandFirstViewCommand + 5, "Zoom Out Vertically", nullptr, false},
     {kCommandResetGraph, "Reset Graph", nullptr, true},
     {kCommandUseTransparency, "Use Transparency", nullptr, true},
+    {kCommandAnimateSlider, "Animate Slider", nullptr, true},
 };
 
 template <size_t N>
@@ -188,10 +189,23 @@ void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
       if (IsAxisViewCommand(row.command)) bar->SetEnabled(row.command, false);
   }
   bar->SetChecked(kCommandUseTransparency, d->useTransparency);
+  bar->SetEnabled(kCommandAnimateSlider, SliderRowToAnimate(*d, window->ActiveRow()) >= 0);
+  bar->SetChecked(kCommandAnimateSlider, d->IsSliderAnimating());
 }
 
 bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
   DocumentRecord* d = window->Document();
+  if (command == kCommandAnimateSlider) {
+    if (d->IsSliderAnimating()) {
+      StopSliderAnimation(d);
+    } else if (!StartSliderAnimation(d, SliderRowToAnimate(*d, window->ActiveRow()))) {
+      return false;
+    }
+    window->RedrawGraphPane();
+    return true;
+  }
+  // An edit reads the parameter letter as a variable again (the algebra's classifier sees it).
+  if (!IsViewCommand(command) && command != kCommandUseTransparency) StopSliderAnimation(d);
   FormulaEditor* e = ActiveEditor(window);
   if (IsMathCommand(command)) {
     if (e == nullptr || !CanApplyToSelection()) return false;

@@ -42,6 +42,7 @@ enum WindowCommand : int32_t {
   kCommandFirstViewCommand = 0x31000,  // + a view command code: 0..5 zoom, 6 reset
   kCommandResetGraph = kCommandFirstViewCommand + 6,
   kCommandUseTransparency = 0x32000,
+  kCommandAnimateSlider = 0x33000,
 };
 
 // The view command code that zooms in on both axes, and the one that resets a view.
@@ -55,12 +56,16 @@ void BuildWindowMenus(MenuBar* bar);
 // the formula clipboard or the system clipboard holds something; Undo and Redo while the document
 // holds a step; Select All always; the view commands always, but those of one axis while a 3D or
 // 4D view is shown (a space view zooms all its axes alike). Use Transparency is checked while the
-// document draws with transparency.
+// document draws with transparency. Animate Slider is enabled while a row has a slider and checked
+// while one animates.
 void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window);
 // The Edit command of a key (Control+Z Undo, Control+Shift+Z and Control+Y Redo, Control+X, C, V
 // and A: Control arrives as the key table's Command); 0 for any other key.
 int32_t EditMenuKeyCommand(const EditKeyEvent& key);
-// Runs a command on the window; false (nothing done) when it cannot run now or is unknown.
+// Runs a command on the window; false (nothing done) when it cannot run now or is unknown. Animate
+// Slider starts the animation of the active row's slider (of the first slider when the active row
+// has none), or stops the one that runs; every command but it, the view commands and Use
+// Transparency stops the animation before it runs (an edit must not see its parameter letter).
 bool RunWindowCommand(WindowCommandTarget* window, int32_t command);
 
 // After a graph pane drawing: when rendering with transparency ran out of memory (error 17, whose

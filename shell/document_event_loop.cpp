@@ -126,6 +126,24 @@ void TraceCursor(FILE* trace, const SdlWindow* window, int* changes) {
   std::fflush(trace);
 }
 
+// After an event or an idle tick: the animation's start or stop ("animation ROW", "animation off")
+// and each of its steps (the slider lines, the step's picture then awaited as the graphs').
+void TraceAnimation(FILE* trace, const DocumentWindow* document, SliderAnimation* seen, bool* computing) {
+  const SliderAnimation& now = document->Document()->animation;
+  const bool started = now.row >= 0 && now.row != seen->row, stepped = now.steps != seen->steps;
+  *computing = *computing || started || stepped;  // a start sends the slider's value again
+  if (stepped) TraceSliders(trace, document);
+  if (now.row != seen->row && trace != nullptr) {
+    if (now.row >= 0) {
+      std::fprintf(trace, "animation %d\n", now.row);
+    } else {
+      std::fprintf(trace, "animation off\n");
+    }
+    std::fflush(trace);
+  }
+  *seen = now;
+}
+
 // After a key or click: whether the menu bar took it (traced; a chosen command may have set
 // graphs computing).
 bool TookMenuAction(FILE* trace, const DocumentWindow* document, bool* computing) {
@@ -151,6 +169,7 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
   double lastIdle = NowSeconds();
   bool computing = !document->GraphsComplete();
   int cursorChanges = 0;
+  SliderAnimation animation = document->Document()->animation;
   document->AdjustCursor();  // the window's own arrow from the start
   for (;;) {
     TraceCursor(trace, window, &cursorChanges);
@@ -219,11 +238,13 @@ void RunDocumentEventLoop(SdlWindow* window, DocumentWindow* document, FILE* tra
         case WindowEventKind::kMouseUp:
           break;
       }
+      TraceAnimation(trace, document, &animation, &computing);
       if (NowSeconds() < lastIdle + (interval < 0 ? 0 : interval)) continue;
     }
     if (document->IdleIntervalSeconds() < 0 && interval < 0) continue;
     lastIdle = NowSeconds();
     document->IdleTick(kIdleBudgetTicks);
+    TraceAnimation(trace, document, &animation, &computing);
     ShowPendingError();
     if (computing && document->GraphsComplete()) {
       computing = false;

@@ -26,8 +26,10 @@ EditKeyEvent EditKeyOfWindowKey(const WindowKey& key);
 // root), after each click in the graph pane ("view XMIN XMAX YMIN YMAX" of the first plane
 // view), after each resize and drag of the divider ("layout math T L B R graph T L B R"), after
 // each turn of the wheel over the math pane ("scroll PIXELS"), after each drag in the slider strip
-// ("slider ROW POSITION VALUE builds N" a slider, N the graph rebuilds so far) and when the graphs
-// built by a Return are complete ("graphs complete"). A resize refused for want of memory keeps
+// ("slider ROW POSITION VALUE builds N" a slider, N the graph rebuilds so far; the same lines at
+// each step of an animated slider, whose start and stop write "animation ROW" and "animation off")
+// and when the graphs built by a Return, or moved by an animation's step, are complete ("graphs
+// complete"). A resize refused for want of memory keeps
 // the window's last layout (error 7 is posted). A click or key the menu bar takes writes "menu
 // OPEN HIGHLIGHTED" (-1: none), and after a chosen command "command CODE" (hexadecimal), the
 // caret, "row ROW TEXT" (the active row in bracket text) and the view; the graphs' computing

@@ -41,6 +41,10 @@ void CameraEyeAndUp(const ViewFrame& frame, double eye[3], double up[3]) {
   }
 }
 
+double CameraPixelScale(const ViewFrame& frame, int32_t width, int32_t height) {
+  return std::min(width, height) * 0.5 * 0.3972 * kEyeDistance / frame.zoom;
+}
+
 void SetSoftwareCamera(GraphicsContext* ctx) {
   const ViewFrame& frame = FrameOf(ctx);
   double eye[3], up[3], forward[3], right[3];
@@ -54,7 +58,7 @@ void SetSoftwareCamera(GraphicsContext* ctx) {
   right[1] = up[2] * forward[0] - up[0] * forward[2];
   right[2] = up[0] * forward[1] - up[1] * forward[0];
   Unit(right);
-  const double s = std::min(ctx->width, ctx->height) * 0.5 * 0.3972 * kEyeDistance / frame.zoom;
+  const double s = CameraPixelScale(frame, ctx->width, ctx->height);
   for (int i = 0; i < 3; ++i) {
     ctx->right[i] = right[i] * -s;
     ctx->up[i] = up[i] * s;

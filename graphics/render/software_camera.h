@@ -25,8 +25,13 @@ const ViewFrame& FrameOf(const GraphicsContext* ctx);
 // eye = M * (50, 0, 0) and up = M * (0, 0, 1) of the frame's orientation.
 void CameraEyeAndUp(const ViewFrame& frame, double eye[3], double up[3]);
 
+// The camera's scale for a w x h view, s = min(w, h) * 0.5 * 0.3972 * 50 / zoom: a cube point at
+// distance d from the eye, off the line of sight by o, lies s * o / d pixels off the view's centre
+// (GL's perspective of the same frame agrees within a few per cent over the zooms a view takes).
+double CameraPixelScale(const ViewFrame& frame, int32_t width, int32_t height);
+
 // The software camera for a w x h view: forward, up and right (the latter two scaled by
-// s = min(w, h) * 0.5 * 0.3972 * 50 / zoom, right negated), eye, depthScale and depthOffset for
+// CameraPixelScale, right negated), eye, depthScale and depthOffset for
 // near = max(50 - radius, 1) and far = min(50 + radius, 100). Stored in the context.
 void SetSoftwareCamera(GraphicsContext* ctx);
 

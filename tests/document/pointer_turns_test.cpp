@@ -1,8 +1,8 @@
 // The window's work with costly graphs, with the compute worker cutting every job up at each of its
 // evaluation turns: nothing the window does (opening, building, clicks of every kind, the wheel,
-// zooms, sliders, grain and colour, a resize, status reads) evaluates a graph on the main thread,
-// and a probe computed in turns, moved, released or taken up in the ticks shows what the probe at
-// one go shows.
+// zooms, sliders and their animation, grain and colour, a resize, status reads) evaluates a graph
+// on the main thread, and a probe computed in turns, moved, released or taken up in the ticks shows
+// what the probe at one go shows.
 #include <functional>
 #include <memory>
 #include <string>
@@ -142,6 +142,12 @@ TEST_P(EveryPlace, NothingTheWindowDoesEvaluatesOnTheMainThread) {
       {"zoom out", [&] { w->ChooseCommand(kCommandFirstViewCommand + int32_t{kZoomOutBoth}); }},
       {"reset", [&] { w->ChooseCommand(kCommandResetGraph); }},
       {"slider", [&] { w->HandleMouseDown(onTrack, 0, 1); }},
+      {"animation",
+       [&] {
+         w->ChooseCommand(kCommandAnimateSlider);
+         for (const uint32_t until = d->animation.steps + 3; d->animation.steps < until;) w->IdleTick(1);
+         w->ChooseCommand(kCommandAnimateSlider);
+       }},
       {"grain", [&] { ViewSetSelectSlotEntry(&d->viewSet, 8, 0.8, d->rows.data[1].graphRow); }},
       {"colour", [&] { ViewSetSelectSlotEntry(&d->viewSet, 6, 3, d->rows.data[1].graphRow); }},
       {"resize", [&] { w->Resize(kWidth + 16, kHeight + 12); }},
