@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "document/document_record.h"
@@ -18,32 +19,56 @@
 
 namespace {
 
-// The exponent of the power of ten a magnitude is rounded to: the largest not above the pixel, and
-// never below the last digit of the shortest text that reads back as the magnitude (digits past it
-// are the binary value's noise).
+// The decimal exponent of a positive magnitude's first digit, as "%e" writes it.
+int DecimalExponent(double magnitude) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.16e", magnitude);
+  return std::atoi(std::strchr(text, 'e') + 1);
+}
+
+// The exponent of the power of ten a positive magnitude is rounded to: the largest not above the
+// pixel, and never below the last digit of the shortest text that reads back as the magnitude
+// (digits past it are the binary value's noise).
 int RoundingExponent(double magnitude, double pixel) {
-  int lowest = 0;
-  if (magnitude > 0) {
-    int digits = 1;
-    char text[40];
-    while (digits < kMaxSignificantDigits &&
-           (FormatDoubleDigits(text, sizeof text, magnitude, digits), ParseDouble(text) != magnitude)) {
-      ++digits;
-    }
-    lowest = static_cast<int>(std::floor(std::log10(magnitude))) - (digits - 1);
+  int digits = 1;
+  char text[40];
+  while (digits < kMaxSignificantDigits &&
+         (FormatDoubleDigits(text, sizeof text, magnitude, digits), ParseDouble(text) != magnitude)) {
+    ++digits;
   }
+  const int lowest = DecimalExponent(magnitude) - (digits - 1);
   if (!(pixel > 0) || !std::isfinite(pixel)) return lowest;
   int exponent = static_cast<int>(std::floor(std::log10(pixel)));
   if (std::pow(10.0, exponent) > pixel) --exponent;  // log10 rounded up across a power of ten
   return std::max(exponent, lowest);
 }
 
-// Trailing zeros of a fixed text's decimals go, and its decimal point with them.
-void DropTrailingZeros(char* text) {
-  if (std::strchr(text, '.') == nullptr) return;
-  size_t n = std::strlen(text);
-  while (n > 0 && text[n - 1] == '0') text[--n] = '\0';
-  if (n > 0 && text[n - 1] == '.') text[n - 1] = '\0';
+// The fixed notation of a number "%e" wrote (d.ddde+XX): its digits moved by the exponent, without
+// trailing zeros after the point; at most size - 1 characters.
+void FixedFromScientific(const char* scientific, char* out, size_t size) {
+  char digits[40];
+  int n = 0;
+  const char* c = scientific;
+  for (; *c != '\0' && *c != 'e'; ++c) {
+    if (*c >= '0' && *c <= '9' && n < static_cast<int>(sizeof digits)) digits[n++] = *c;
+  }
+  const int exponent = *c == 'e' ? std::atoi(c + 1) : 0;
+  while (n > 1 && digits[n - 1] == '0') --n;
+  size_t k = 0;
+  const auto put = [&](char ch) {
+    if (k + 1 < size) out[k++] = ch;
+  };
+  if (exponent < 0) {
+    put('0');
+    put('.');
+    for (int z = 1; z < -exponent; ++z) put('0');
+    for (int i = 0; i < n; ++i) put(digits[i]);
+  } else {
+    for (int i = 0; i <= exponent; ++i) put(i < n ? digits[i] : '0');
+    if (n > exponent + 1) put('.');
+    for (int i = exponent + 1; i < n; ++i) put(digits[i]);
+  }
+  out[k] = '\0';
 }
 
 // A num node of the part's magnitude rounded to the pixel; *negative when the part is negative
@@ -98,20 +123,21 @@ int32_t DefiningRow(const DocumentRecord* document, int32_t key) {
 
 PixelNumber PixelNumberOf(double magnitude, double pixel) {
   PixelNumber n{};
-  char text[512];  // the longest fixed text of a double, 309 digits, or 17 digits after 324 decimals
-  const int exponent = RoundingExponent(magnitude, pixel);
-  if (magnitude == 0) {
-    std::snprintf(text, sizeof text, "0");
-  } else if (exponent >= 0) {
-    const double step = std::pow(10.0, exponent);
-    std::snprintf(text, sizeof text, "%.0f", std::nearbyint(magnitude / step) * step);
-  } else {
-    std::snprintf(text, sizeof text, "%.*f", -exponent, magnitude);
-    DropTrailingZeros(text);
-  }
-  if (std::strlen(text) > kNumberTextMax) {
-    const int leading = static_cast<int>(std::floor(std::log10(magnitude)));
-    FormatDoubleDigits(text, sizeof text, magnitude, std::clamp(leading - exponent + 1, 1, kMaxSignificantDigits));
+  char text[512] = "0";  // room for the fixed text of any double: 309 digits, or 324 zeros and 17
+  if (magnitude > 0 && std::isfinite(magnitude)) {
+    const int exponent = RoundingExponent(magnitude, pixel);
+    int digits = DecimalExponent(magnitude) - exponent + 1;
+    double rounded = magnitude;
+    if (digits < 1) {  // below the step: zero, or the step itself from half of it on
+      rounded = magnitude >= 0.5 * std::pow(10.0, exponent) ? std::pow(10.0, exponent) : 0.0;
+      digits = 1;
+    }
+    if (rounded > 0) {
+      char scientific[48];
+      std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, rounded);
+      FixedFromScientific(scientific, text, sizeof text);
+      if (std::strlen(text) > kNumberTextMax) FormatDoubleDigits(text, sizeof text, rounded, digits);
+    }
   }
   n.value = ParseDouble(text);
   std::memcpy(n.text, text, std::min(std::strlen(text), sizeof n.text - 1));  // n.text ends zeroed

@@ -15,7 +15,7 @@
 class GraphView;
 class DocumentRecord;
 
-// A magnitude (>= 0) rounded to the largest power of ten not above `pixel` (so neighbouring pixels
+// A finite magnitude (>= 0) rounded to the largest power of ten not above `pixel` (so neighbouring pixels
 // get different texts), never to more digits than the shortest text that reads back as the
 // magnitude: its text in fixed notation without trailing zeros ("1.25", "1230", "0"), or with an
 // exponent where that would not fit a number's text ("1.5e-30"), and the value the text reads back
