@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "document/equation_sliders.h"
-#include "document/point_drag.h"
 #include "editor/formula_editor.h"
 #include "graphics/gl/gl_globals.h"
 #include "graphics/gl/graphics_context.h"
@@ -189,10 +188,6 @@ void DocumentRecord::AdjustCursor() {
 
 void DocumentRecord::InvalidateGraphPane() {
   if (window != nullptr) window->InvalidateGraphPane();
-}
-
-void DocumentRecord::RewritePointParameters(const GraphView* view, int32_t index, double x, double y) {
-  RewriteDraggedPoint(this, view, index, x, y);
 }
 
 void ApplyDocumentNumberFormat(const DocumentRecord* document) {

@@ -127,7 +127,8 @@ class DocumentRecord final : public DocumentServices {
   void ResetViewStateFlags() override;
   // The window's graph pane is redrawn at its next idle tick; headless, nothing.
   void InvalidateGraphPane() override;
-  // The row that defines the dragged point takes its new value (RewriteDraggedPoint).
+  // The row that defines the dragged point takes its new value (RewriteDraggedPoint; defined with
+  // it in point_drag.cpp).
   void RewritePointParameters(const GraphView* view, int32_t index, double x, double y) override;
 
   GrowArray<EquationRow> rows;

@@ -203,3 +203,7 @@ bool RewriteDraggedPoint(DocumentRecord* document, const GraphView* view, int32_
 }
 
 void EndPointDrag(DocumentRecord* document) { document->pointDragRow = nullptr; }
+
+void DocumentRecord::RewritePointParameters(const GraphView* view, int32_t index, double x, double y) {
+  RewriteDraggedPoint(this, view, index, x, y);
+}

@@ -43,7 +43,7 @@ TEST_F(DocumentTest, APointsLiteralIsRoundedToThePixelAndReadsBackAsWritten) {
       {-1.5, 2.25, 1 / 64.0, 1 / 64.0, ',', "-1,5", "2,25"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.realText + std::string(" ") + c.imaginaryText);
+    SCOPED_TRACE(testing::Message() << c.realText << " " << c.imaginaryText);
     SetDecimalSeparator(c.separator);
     ExprNode* literal = NewPointLiteral(Complex{c.re, c.im}, c.pixelX, c.pixelY);
     ASSERT_NE(literal, nullptr);
@@ -59,7 +59,8 @@ TEST_F(DocumentTest, APointsLiteralIsRoundedToThePixelAndReadsBackAsWritten) {
     double expected[2];
     for (int k = 0; k < 2; ++k) {
       ASSERT_EQ(numbers[k]->kind, KindNum);
-      EXPECT_EQ((negative[k] ? "-" : "") + std::string(numbers[k]->value.number->text), texts[k]);
+      EXPECT_EQ(negative[k], texts[k][0] == '-');
+      EXPECT_STREQ(numbers[k]->value.number->text, texts[k] + (texts[k][0] == '-' ? 1 : 0));
       EXPECT_TRUE(NumberTextIsSettled(numbers[k]->value.number)) << "the number pass would change it";
       expected[k] = ParseNumberLocalized(texts[k]);
     }
