@@ -41,6 +41,9 @@ class DocumentWindowServices {
   virtual bool RedrawMessageRects() = 0;
   // The pointer's cursor set again for where it is (after a drag set one of its own).
   virtual void AdjustCursor() = 0;
+  // Rows changed outside an edit (a dragged point's value): laid out and drawn again, and the
+  // graphs that follow them computed for a step as a slider's drag computes them.
+  virtual void RowsRewritten() {}
 };
 
 // The frame times the spinning views report, and the frame rate shown from them.
@@ -130,6 +133,9 @@ class DocumentRecord final : public DocumentServices {
   void ResetViewStateFlags() override;
   // The window's graph pane is redrawn at its next idle tick; headless, nothing.
   void InvalidateGraphPane() override;
+  // The row that defines the dragged point takes its new value (RewriteDraggedPoint; defined with
+  // it in point_drag.cpp).
+  void RewritePointParameters(const GraphView* view, int32_t index, double x, double y) override;
 
   GrowArray<EquationRow> rows;
   GraphViewSet viewSet;
@@ -160,6 +166,7 @@ class DocumentRecord final : public DocumentServices {
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
   bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
   UndoHistory undo{&rows};         // the rows' undo and redo steps, deleted rows held there
+  const FormulaEditor* pointDragRow = nullptr;  // the row the point drag going on took its undo step for
 };
 
 // Copies the document's number format into the number settings the number text reads.

@@ -8,6 +8,7 @@
 
 #include "algebra/command_progress.h"
 #include "document/axis_labels_4d.h"
+#include "document/point_drag.h"
 #include "document/progress_box.h"
 #include "document/row_change_watch.h"
 #include "document/slider_animation.h"
@@ -447,6 +448,7 @@ void DocumentWindow::DeleteGraphs() {
 }
 
 int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
+  EndPointDrag(document_);
   if (menus_.IsOpen() || key.character == kMenuKey) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Key(key.character);
   if (lastMenuAction_.result == MenuResult::kPassed && messages_.TakeAlert()) {
@@ -616,13 +618,16 @@ bool DocumentWindow::ComputeGraphs(uint32_t ticks) {
   GraphViewSet* set = &document_->viewSet;
   if (!document_->graphsBuilt || ViewSetAllViewsReady(set)) return false;
   PortScope port(buffer_, layout_.graphPane);
+  computing_ = true;
   ViewSetIdleTick(set, static_cast<int32_t>(TicksToTimerUnits(ticks)));
+  computing_ = false;
   graphPaneStale_ = true;
   messages_.MarkStale();
   return true;
 }
 
 void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t clicks) {
+  EndPointDrag(document_);  // a point dragged before was one undo step
   if (menus_.IsOpen() || PtInRect(point, layout_.menuBar)) UpdateWindowMenus(&menus_, this);
   lastMenuAction_ = menus_.Click(point);
   if (lastMenuAction_.result != MenuResult::kPassed) {
@@ -698,6 +703,17 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
   RedrawMessageRects();
   // A drag's cursor (probe, grab) is not left behind, whichever way the view's tracking ended.
   if (!ArrowShown()) AdjustCursor();
+}
+
+void DocumentWindow::RowsRewritten() {
+  if (!computing_) ComputeGraphs(kSliderStepTicks);
+  if (buffer_ == nullptr) return;
+  {
+    PortScope port(buffer_);  // the rows are measured in the window's buffer, whatever a view holds
+    LayoutRows();
+  }
+  RedrawMathPane();
+  ShowCaret();
 }
 
 void DocumentWindow::HandleMouseMoved(QDPoint point) {

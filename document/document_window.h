@@ -164,6 +164,10 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   GWorldPtr Buffer() override { return buffer_; }
   void Present(const QDRect& rect) override;
   void InvalidateGraphPane() override { graphPaneStale_ = true; }
+  // A dragged point's row took its new value: the rows laid out and drawn again, the caret shown,
+  // and the graphs computed for a slider step's 2 ticks (not when the rewrite came from inside
+  // their computing, a probe ended in an idle tick, which goes on computing after it).
+  void RowsRewritten() override;
 
  private:
   static constexpr int32_t kRowMargin = 12;  // left and right of a row
@@ -266,6 +270,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   int32_t rowsHeight_ = 0;    // of all rows with their gaps and messages, as last laid out
   int32_t mathHeight_ = -1;   // the math pane's height the divider was dragged to; -1 none
   bool graphPaneStale_ = false;
+  bool computing_ = false;  // inside ComputeGraphs
   QDRect strip_{0, 0, 0, 0};
   int32_t graphBuilds_ = 0;
   bool progressShown_ = false;
