@@ -139,12 +139,14 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
 
 bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
   GraphViewSet* set = &document->viewSet;
-  if (set->secondary == nullptr || set->secondary != set->second2D) return true;
+  if (set->secondary == nullptr || set->primary != set->first2D) return true;
+  const bool both2D = set->secondary == set->second2D;
   for (GraphView2D* view : {set->first2D, set->second2D}) {
+    if (view != set->first2D && !both2D) continue;
     view->SetViewDefaults();
     view->UpdateGeometry();
   }
   if (!ShowRangeOptions(options, document, refusal)) return false;
-  ViewSetCopyViewSettings(set, 1);
+  if (both2D) ViewSetCopyViewSettings(set, 1);
   return true;
 }

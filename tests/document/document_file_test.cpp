@@ -400,7 +400,7 @@ TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
   }
   // Written and read back: the same formulas, settings and positions.
   std::string text;
-  for (int32_t i = 0; i < document.rows.count; ++i) text += DocumentRowLine(document.rows.data[i]) + "\n";
+  for (int32_t i = 0; i < document.rows.count; ++i) text += DocumentRowLine(document.rows.data[i], i) + "\n";
   EXPECT_EQ(text.rfind("@slider=37 equal[a,slider[id[comma[", 0), 0u) << text;
   DocumentRecord again;
   ASSERT_TRUE(Read(text, &again));
@@ -410,7 +410,7 @@ TEST_F(DocumentFileTest, ASliderRowKeepsItsPositionThroughTheFile) {
     EXPECT_EQ(Infix(again.rows.data[i].expression), Infix(document.rows.data[i].expression)) << i;
     EXPECT_EQ(again.rows.data[i].sliderValue, document.rows.data[i].sliderValue) << i;
     EXPECT_EQ(again.rows.data[i].xyType, document.rows.data[i].xyType) << i;
-    EXPECT_EQ(DocumentRowLine(again.rows.data[i]), DocumentRowLine(document.rows.data[i])) << i;
+    EXPECT_EQ(DocumentRowLine(again.rows.data[i], i), DocumentRowLine(document.rows.data[i], i)) << i;
   }
 }
 
@@ -432,7 +432,8 @@ TEST_F(DocumentFileTest, SettingLinesSayWhatIsWrong) {
       {"@xytype=1 @slider=2 @xytype=3 equal[a,slider[id[comma[0,1]]]]",
        "\"@xytype=\" given twice on the line (each row setting once)"},
       {"@xytype=1 @slider=2 equal[a,slider[id[comma[0,1]]]]", nullptr},
-      {"@q=0,1", "bad row setting (\"@xytype=N\" or \"@slider=P\" expected)"},
+      {"@q=0,1", "bad row setting (\"@xytype=N\", \"@slider=P\", \"@colour=N\", \"@grain=G\", \"@opacity=A\", "
+                 "\"@mode=M\" or \"@side=S\" expected)"},
       {"@xytype=8 equal[y,x]", "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)"},
   };
   for (const auto& c : cases) {
