@@ -59,7 +59,11 @@ const char* RenderUsage() {
                   "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
                   "                   builds the rows in space and draws the 3D view, a line @view=4d in 4D\n"
                   "                   space and draws the 4D view (OpenGL offscreen, or the software\n"
-                  "                   rasteriser with use_software_renderer=1 in the preferences)\n"
+                  "                   rasteriser with use_software_renderer=1 in the preferences); a line\n"
+                  "                   @split=2d or @split=3d draws the second 2D or 3D view beside the first\n"
+                  "                   (the rows starting @side=1 go there), @map=space matrix[3,1,X,Y,Z] the\n"
+                  "                   two 3D views with the space map; a row may start with @colour=N\n"
+                  "                   (1-8, 10-17), @grain=G, @opacity=A (0 to 1) and @mode=M (0, 1, 2)\n"
                   "  --output FILE    the PNG to write (default graph.png)\n"
                   "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n") +
       RangeOptionsUsage() + "  --antialias      draw through the double-size buffer\n";
