@@ -104,6 +104,32 @@ void DocumentRecord::DeleteRow(int32_t i) {
   (void)GrowArrayRemove(rows, i);
 }
 
+bool DocumentRecord::ChangeRowSetting(int32_t row, RowSetting which, double value) {
+  if (RowSettingOption(which) < 0 || row < 0 || row >= rows.count || !RowSettingAccepts(which, value) ||
+      RowSettingOf(rows.data[row], which) == value) {
+    return false;
+  }
+  undo.RecordRowSettings(row);
+  SetRowSetting(&rows.data[row], which, value);
+  SendRowSetting(row, which);
+  SetDocumentModified(true);
+  return true;
+}
+
+void DocumentRecord::SendRowSetting(int32_t row, RowSetting which) {
+  const int32_t code = RowSettingOption(which);
+  if (code < 0 || !graphsBuilt || row < 0 || row >= rows.count) return;
+  const EquationRow& r = rows.data[row];
+  if (r.graphRow >= 0) ViewSetSelectSlotEntry(&viewSet, code, RowSettingOf(r, which), r.graphRow);
+}
+
+void DocumentRecord::SendChangedRowSettings(int32_t row, const EquationRow& before) {
+  if (row < 0 || row >= rows.count) return;
+  for (const RowSetting which : kRowGraphSettings) {
+    if (RowSettingOf(rows.data[row], which) != RowSettingOf(before, which)) SendRowSetting(row, which);
+  }
+}
+
 bool DocumentRecord::EnsureRowEditors() {
   bool all = true;
   for (int32_t i = 0; i < rows.count; ++i) {

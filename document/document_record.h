@@ -12,15 +12,13 @@
 #include <cstdint>
 
 #include "document/document_ranges.h"
+#include "document/row_settings.h"
 #include "document/shown_view.h"
 #include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
-
-// The colour-menu index a new row at index i is given: the eight fixed colours in turn.
-inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
 
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
@@ -78,6 +76,17 @@ class DocumentRecord final : public DocumentServices {
   // y' and z' in x, y and z, the second 3D view's companions), freeing the ones it held; mode 0, or
   // an expression the mode needs missing, removes it (the expressions given are freed then).
   void SetTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2, ExprNode* expression3 = nullptr);
+  // Sets a graph setting of row `row` (0 <= row < rows.count) as the Graph menu does: one undo step
+  // of the row (when it has an editor), the value stored and sent to the row's graphs, the
+  // document modified. False, nothing changed, for the side, a value the setting does not take, or
+  // the value the row has.
+  bool ChangeRowSetting(int32_t row, RowSetting which, double value);
+  // The row's value of the setting sent to its built graphs as their option (SetGraphOption through
+  // the view set); nothing for the side, for a row that built nothing, or while the graphs are not
+  // built.
+  void SendRowSetting(int32_t row, RowSetting which);
+  // The graph settings in which row `row` now differs from `before` sent to its graphs.
+  void SendChangedRowSettings(int32_t row, const EquationRow& before);
   // Gives every equation row that has none an editor over its tree, the caret on the root (rows
   // whose editor cannot be had keep their tree alone). False when one could not be had.
   bool EnsureRowEditors();

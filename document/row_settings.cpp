@@ -6,8 +6,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "document/document_record.h"
-#include "graphs/viewset/graph_view_set.h"
 
 namespace {
 
@@ -118,30 +116,4 @@ std::string RowSettingsText(const EquationRow& row, int32_t index) {
   return text;
 }
 
-void SendRowSetting(DocumentRecord* document, int32_t row, RowSetting which) {
-  const int32_t code = RowOf(which).option;
-  if (code < 0 || !document->graphsBuilt || row < 0 || row >= document->rows.count) return;
-  const EquationRow& r = document->rows.data[row];
-  if (r.graphRow >= 0) ViewSetSelectSlotEntry(&document->viewSet, code, RowSettingOf(r, which), r.graphRow);
-}
-
-void SendChangedRowSettings(DocumentRecord* document, int32_t row, const EquationRow& before) {
-  if (row < 0 || row >= document->rows.count) return;
-  for (const RowSetting which : kRowGraphSettings) {
-    if (RowSettingOf(document->rows.data[row], which) != RowSettingOf(before, which)) {
-      SendRowSetting(document, row, which);
-    }
-  }
-}
-
-bool ChangeRowSetting(DocumentRecord* document, int32_t row, RowSetting which, double value) {
-  if (which == RowSetting::kSide || row < 0 || row >= document->rows.count || !RowSettingAccepts(which, value) ||
-      RowSettingOf(document->rows.data[row], which) == value) {
-    return false;
-  }
-  document->undo.RecordRowSettings(row);
-  SetRowSetting(&document->rows.data[row], which, value);
-  SendRowSetting(document, row, which);
-  document->SetDocumentModified(true);
-  return true;
-}
+int32_t RowSettingOption(RowSetting which) { return RowOf(which).option; }

@@ -2,8 +2,8 @@
 // opacity and plotting mode) and the side of the pane that shows them, as one table: the name a
 // document line gives each ("@colour=2"), the values it takes, and the graph option code that
 // carries a change to the row's built graphs (the side has none: it decides where they are built).
-// Invariants: a row holds only values the table accepts; a change made here is one undo step of
-// the row and reaches every graph of the row's graph-table row.
+// The document record sends the changes (DocumentRecord::ChangeRowSetting).
+// Invariants: a row holds only values the table accepts.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,8 @@
 
 #include "graphs/core/document_services.h"
 
-class DocumentRecord;
+// The colour-menu index a new row at index i is given: the eight fixed colours in turn.
+inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
 
 enum class RowSetting : int32_t { kColour, kGrain, kOpacity, kMode, kSide };
 inline constexpr int32_t kRowSettingCount = 5;
@@ -44,14 +45,5 @@ void SetRowSetting(EquationRow* row, RowSetting which, double value);
 // exactly.
 std::string RowSettingsText(const EquationRow& row, int32_t index);
 
-// The row's value of the setting sent to its built graphs as their option (SetGraphOption through
-// the view set); nothing for the side, for a row that built nothing, or while the graphs are not
-// built.
-void SendRowSetting(DocumentRecord* document, int32_t row, RowSetting which);
-// The graph settings in which row `row` now differs from `before` sent to its graphs.
-void SendChangedRowSettings(DocumentRecord* document, int32_t row, const EquationRow& before);
-// Sets a graph setting of row `row` (0 <= row < rows.count) as the Graph menu does: one undo step of
-// the row (when it has an editor), the value stored and sent to the row's graphs, the document
-// modified. False, nothing changed, for the side, a value the setting does not take, or the
-// value the row has.
-bool ChangeRowSetting(DocumentRecord* document, int32_t row, RowSetting which, double value);
+// The graph option code that carries a change of the setting to the row's graphs; -1 for the side.
+int32_t RowSettingOption(RowSetting which);

@@ -10,7 +10,6 @@
 
 #include "document/document_record.h"
 #include "document/menu_bar.h"
-#include "document/row_settings.h"
 #include "editor/document_services.h"
 #include "editor/edit_commands.h"
 #include "editor/editor_hooks.h"
@@ -213,7 +212,7 @@ bool RunUndoStep(WindowCommandTarget* window, bool redo) {
       // The formula stays: the graphs keep standing and take the row's settings back.
       const EquationRow before = d->rows.data[row];
       if ((redo ? history.Redo() : history.Undo()) == nullptr) return false;
-      SendChangedRowSettings(d, row, before);
+      d->SendChangedRowSettings(row, before);
       window->FocusRow(row);
       window->InvalidateGraphPane();
       window->FinishCommand(false);
@@ -284,7 +283,7 @@ bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
   if (DecodeSettingCommand(command, &setting, &item)) {
     if (ActiveDocumentRow(window) == nullptr) return false;
     // The same value again is no change and no undo step, but the command was taken.
-    ChangeRowSetting(d, window->ActiveRow(), setting->setting, setting->items[item].value);
+    d->ChangeRowSetting(window->ActiveRow(), setting->setting, setting->items[item].value);
     window->InvalidateGraphPane();
     window->FinishCommand(false);
     return true;
