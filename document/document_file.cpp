@@ -116,7 +116,7 @@ struct RowSettings {
   bool xyTypeGiven = false;
   double values[kRowSettingCount] = {};
   bool given[kRowSettingCount] = {};
-  const char* first = nullptr;  // the name of the first setting read ("@slider=P")
+  std::string first;  // the first setting read, as a line gives it ("@slider=P"); empty for none
 };
 
 // A whole number of at most `limit` at `at` of the line, ended by a blank, a tab or the line's
@@ -166,8 +166,6 @@ bool TableSettingAt(const std::string& line, size_t start, RowSetting* which) {
 // setting nor typed keys, or a setting with a bad value, is refused with *reason set.
 bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reason) {
   static const std::string kXyType = "@xytype=", kSlider = "@slider=";
-  // Names of the first setting, as the problem of a line without a formula gives them.
-  static const std::string kFirstNames[] = {"@colour=N", "@grain=G", "@opacity=A", "@mode=M", "@side=S"};
   for (;;) {
     const size_t start = line->find_first_not_of(" \t");
     if (start == std::string::npos || (*line)[start] != '@') return true;
@@ -179,7 +177,7 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
     RowSetting which = RowSetting::kColour;
     if (!xyType && !slider && TableSettingAt(*line, start, &which)) {
       if (!ReadTableSetting(*line, start, which, settings, &end, reason)) return false;
-      if (settings->first == nullptr) settings->first = kFirstNames[static_cast<int32_t>(which)].c_str();
+      if (settings->first.empty()) settings->first = RowSettingForm(which);
       *line = line->substr(end);
       continue;
     }
@@ -206,7 +204,7 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
       *reason = kUnknownRowSetting;
       return false;
     }
-    if (settings->first == nullptr) settings->first = xyType ? "@xytype=N" : "@slider=P";
+    if (settings->first.empty()) settings->first = xyType ? "@xytype=N" : "@slider=P";
     *line = line->substr(end);
   }
 }
@@ -238,8 +236,8 @@ bool ReadSplitSetting(const std::string& line, DocumentRecord* document, bool* p
 }
 
 // The column of `count` formulas "matrix[count,1,...]" (blanks already dropped), each copied into
-// out; false, nothing kept, when the text is no such column or memory is refused.
-bool ReadMapColumn(const std::string& text, int32_t count, ExprNode** out) {
+// out. False, nothing kept and *reason set, when the text is no such column or memory is refused.
+bool ReadMapColumn(const std::string& text, int32_t count, ExprNode** out, std::string* reason) {
   ExprNode* map = ReadFormula(text);
   const bool column = map != nullptr && map->kind == KindMatrix && map->arity == count &&
                       map->value.halves.first == count && map->value.halves.second == 1;
@@ -251,6 +249,12 @@ bool ReadMapColumn(const std::string& text, int32_t count, ExprNode** out) {
   FreeExpression(map);
   if (whole) return true;
   for (int32_t k = 0; k < count; ++k) FreeExpression(out[k]), out[k] = nullptr;
+  if (column) {
+    *reason = "not enough memory for the map";
+  } else {
+    *reason = count == 2 ? "bad map (a column of two formulas in x and y, matrix[2,1,X,Y], expected)"
+                         : "bad map (a column of three formulas in x, y and z, matrix[3,1,X,Y,Z], expected)";
+  }
   return false;
 }
 
@@ -276,11 +280,7 @@ bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* pre
     const size_t length = std::char_traits<char>::length(kind.kind);
     if (value.compare(0, length, kind.kind) != 0) continue;
     ExprNode* e[3] = {};
-    if (!ReadMapColumn(value.substr(length), kind.count, e)) {
-      *reason = kind.count == 2 ? "bad map (a column of two formulas in x and y, matrix[2,1,X,Y], expected)"
-                                : "bad map (a column of three formulas in x, y and z, matrix[3,1,X,Y,Z], expected)";
-      return false;
-    }
+    if (!ReadMapColumn(value.substr(length), kind.count, e, reason)) return false;
     if (kind.mode == kTransformPlaneBackwards) SwapPrimedCoordinates(e[0]), SwapPrimedCoordinates(e[1]);  // in x', y'
     document->SetTransform(kind.mode, e[0], e[1], e[2]);
     if (kind.mode == kTransformSpace) document->shownView = ShownView::k3D;
@@ -419,7 +419,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, settingProblem});
       continue;
     }
-    const bool setting = settings.first != nullptr;
+    const bool setting = !settings.first.empty();
     std::string keys, spelling, reason;
     EquationRow* row = nullptr;
     if (KeysOfLine(raw, &keys, &spelling)) {

@@ -75,10 +75,14 @@ bool ReadRowSettingValue(RowSetting which, std::string_view text, double* value)
   return true;
 }
 
+std::string RowSettingForm(RowSetting which) {
+  return std::string("@") + RowOf(which).name + "=" + RowOf(which).letter;
+}
+
 std::string RowSettingRefusal(RowSetting which) {
   const RowSettingRow& row = RowOf(which);
-  return std::string("bad ") + row.name + " setting (\"@" + row.name + "=" + row.letter + "\" with " + row.letter +
-         " " + row.takes + " expected)";
+  return std::string("bad ") + row.name + " setting (\"" + RowSettingForm(which) + "\" with " + row.letter + " " +
+         row.takes + " expected)";
 }
 
 double RowSettingOf(const EquationRow& row, RowSetting which) {

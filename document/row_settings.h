@@ -33,6 +33,8 @@ bool RowSettingAccepts(RowSetting which, double value);
 // opacity a decimal point or an exponent, whatever the locale): false, *value untouched, for text
 // that is not one number or a value the setting does not take.
 bool ReadRowSettingValue(RowSetting which, std::string_view text, double* value);
+// The setting as a line gives it, its value named: "@colour=N".
+std::string RowSettingForm(RowSetting which);
 // The refusal of a bad value, saying what the setting takes:
 // "bad colour setting (\"@colour=N\" with N from 1 to 8 or 10 to 17 expected)".
 std::string RowSettingRefusal(RowSetting which);
