@@ -47,7 +47,7 @@ enum WindowCommand : int32_t {
   kCommandUseTransparency = 0x32000,
   // + 0x100 * the Graph submenu (Colour, Grain, Opacity, Plotting Mode) + the item's place in it;
   // + 0xFF the item that opens the submenu.
-  kCommandFirstRowSetting = 0x33000,
+  kCommandFirstRowSetting = 0x34000,
 };
 
 // The view command code that zooms in on both axes, and the one that resets a view.

@@ -63,7 +63,7 @@ TEST_F(RowViewsWindowTest, TheColourSubmenuRecoloursTheRowAndUndoGivesItsColourB
   const auto magentaLine = [&](const Screenshot& s) { return CountIn(s, pane, Magenta) > 200 && CountIn(s, pane, Blue) == 0; };
   ASSERT_TRUE(magentaLine(ShootUntil("window-row-magenta", magentaLine)));
   ClickFirstLeaf();
-  EXPECT_EQ(ChooseSetting("Colour", "Blue"), "command 0x33002");
+  EXPECT_EQ(ChooseSetting("Colour", "Blue"), "command 0x34002");
   ASSERT_TRUE(program_.WaitFor("graphs complete"));
   const auto blueLine = [&](const Screenshot& s) { return CountIn(s, pane, Blue) > 200 && CountIn(s, pane, Magenta) == 0; };
   EXPECT_TRUE(blueLine(ShootUntil("window-row-blue", blueLine))) << "the line did not turn blue";
