@@ -113,18 +113,14 @@ constexpr SettingMenu kSettingMenus[] = {
     {RowSetting::kOpacity, "Opacity", kOpacityItems, static_cast<int32_t>(std::size(kOpacityItems))},
     {RowSetting::kMode, "Plotting Mode", kModeItems, static_cast<int32_t>(std::size(kModeItems))},
 };
-constexpr int32_t kSubmenuItem = 0xFF;
-
+constexpr int32_t kSubmenuItem = 0xFF;  // the item of a command's place that opens the submenu
 constexpr int32_t kSettingMenuCount = static_cast<int32_t>(std::size(kSettingMenus));
 constexpr int32_t SettingCommand(int32_t menu, int32_t item) { return kCommandFirstRowSetting + 0x100 * menu + item; }
 
 // The submenu and item of a row-setting command; false for another command (or a submenu's own item).
 bool DecodeSettingCommand(int32_t command, const SettingMenu** menu, int32_t* item) {
   const int32_t m = (command - kCommandFirstRowSetting) >> 8, i = (command - kCommandFirstRowSetting) & 0xFF;
-  if (command < kCommandFirstRowSetting || m >= kSettingMenuCount ||
-      i >= kSettingMenus[m].count) {
-    return false;
-  }
+  if (command < kCommandFirstRowSetting || m >= kSettingMenuCount || i >= kSettingMenus[m].count) return false;
   *menu = &kSettingMenus[m];
   *item = i;
   return true;
@@ -209,8 +205,9 @@ bool RunUndoStep(WindowCommandTarget* window, bool redo) {
       continue;
     }
     if (redo ? history.RedoIsSettings() : history.UndoIsSettings()) {
-      // The formula stays: the graphs keep standing and take the row's settings back.
-      const EquationRow before = d->rows.data[row];
+      // The formula stays: the graphs keep standing and take the row's settings back. (A row held
+      // by a deletion step cannot take them: the step goes.)
+      const EquationRow before = row >= 0 && row < d->rows.count ? d->rows.data[row] : EquationRow{};
       if ((redo ? history.Redo() : history.Undo()) == nullptr) return false;
       d->SendChangedRowSettings(row, before);
       window->FocusRow(row);
