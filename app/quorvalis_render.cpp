@@ -1,9 +1,9 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
 // Each row is classified and built by the graph factory, the view set's idle loop runs until
-// every graph shown is complete (with a progress line on a terminal), and the first 2D view (with
-// the second beside it when a line "@map=..." gives a plane transformation), or
+// every graph shown is complete (with a progress line on a terminal), and the first 2D view, or
 // with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view with its axes' letters,
-// is drawn into an offscreen buffer and written out.
+// is drawn into an offscreen buffer and written out, with the second 2D or 3D view beside it when a
+// line "@map=..." gives a coordinate transformation or a line "@split=..." a split view.
 // The 3D and 4D views draw through Mesa's GL offscreen (read back into the buffer), or through the
 // software rasteriser when OpenGL is missing or switched off (use_software_renderer=1 in the
 // preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
@@ -61,17 +61,25 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
 void ComputeAll(DocumentRecord& document) {
   GraphViewSet* set = &document.viewSet;
   const bool terminal = isatty(STDERR_FILENO) != 0;
-  const GraphList& shown = set->primary->graphs;
-  const int32_t total = shown.count;
+  const GraphList* shown[2] = {&set->primary->graphs, set->secondary != nullptr ? &set->secondary->graphs : nullptr};
+  const int32_t total = shown[0]->count + (shown[1] != nullptr ? shown[1]->count : 0);
   const int32_t budget = static_cast<int32_t>(TicksToTimerUnits(kTickBudgetTicks));
   while (!ViewSetAllViewsReady(set)) {
     ViewSetIdleTick(set, budget);
     if (!terminal) continue;
     int32_t complete = 0;
-    for (int32_t i = 0; i < total; ++i) complete += shown.data[i]->IsComplete() ? 1 : 0;
+    for (const GraphList* list : shown) {
+      for (int32_t i = 0; list != nullptr && i < list->count; ++i) complete += list->data[i]->IsComplete() ? 1 : 0;
+    }
     std::fprintf(stderr, "\rcomputing graphs: %d of %d complete", complete, total);
   }
   if (terminal) std::fprintf(stderr, "\rcomputing graphs: %d of %d complete\n", total, total);
+}
+
+// What drew a GL view, as the line printed at the end says it: ", 3D by OpenGL".
+std::string DrawnBy(const GraphicsContext* context, const char* name) {
+  const bool software = GLContextKind(context) == kContextQuickDraw;
+  return std::string(", ") + name + (software ? " by the software rasteriser" : " by OpenGL");
 }
 
 }  // namespace
@@ -102,12 +110,11 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   for (const DocumentProblem& p : problems) Report(options.document, p.line, p.reason);
-  GraphView2D* view = document.viewSet.first2D;
-  GraphView3D* view3D = document.viewSet.first3D;
-  GraphView4D* view4D = document.viewSet.view4D;
-  const bool inSpace = document.shownView != ShownView::k2D;
-  if (view == nullptr || view3D == nullptr || view4D == nullptr ||
-      (inSpace && (document.paneBuffer = NewGWorld32(pane)) == nullptr)) {
+  GraphViewSet* set = &document.viewSet;
+  // The pane's buffer: the plane views draw into it as the current port, the GL views read their
+  // frames back into it (the software rasteriser draws there too).
+  if (set->first2D == nullptr || set->first3D == nullptr || set->view4D == nullptr ||
+      (document.paneBuffer = NewGWorld32(pane)) == nullptr) {
     std::fprintf(stderr, "quorvalis-render: not enough memory for the graph pane\n");
     return kExitUsage;
   }
@@ -140,39 +147,22 @@ int main(int argc, char** argv) {
     if (status != 0) Report(options.document, line, std::string("note: ") + GraphResultMessage(status));
   }
 
-  bool written = false;
+  // One still frame of each space view shown, in its default orientation; the plane views as they
+  // are; the primary first, then the view beside it.
+  if (set->primary == set->view4D) set->view4D->SetOption(kOption4DStopSpin, 0.0);
+  for (GraphView3D* space : {set->first3D, set->second3D}) {
+    if (space == set->primary || space == set->secondary) space->SetOption(kOptionStopSpin, 0.0);
+  }
+  SetGWorld(document.paneBuffer, nullptr);
+  ViewSetActivate(set, 2);
+  DrawAxisLabels4D(document);  // the 4D view's letters over its frame; nothing for another view
+  const bool written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
+  SetGWorld(nullptr, nullptr);
+  // The renderer that drew the first GL view shown.
   std::string drawnBy;
-  // One still frame of the space view's default orientation into the pane buffer.
-  auto drawStill = [&](auto* space, int32_t stopSpin, const char* name) {
-    space->SetOption(stopSpin, 0.0);
-    space->DrawFrame();
-    {
-      GWorldSave saved{};
-      SaveAndSetGWorld(&saved, document.paneBuffer);
-      DrawAxisLabels4D(document);  // the 4D view's letters over its frame; nothing for the 3D view
-      RestoreGWorld(&saved);
-    }
-    written = WritePortPng(options.output.c_str(), document.paneBuffer, false);
-    const bool software = GLContextKind(space->context) == kContextQuickDraw;
-    drawnBy = std::string(", ") + name + (software ? " by the software rasteriser" : " by OpenGL");
-  };
-  if (document.shownView == ShownView::k4D) {
-    drawStill(view4D, kOption4DStopSpin, "4D");
-  } else if (document.shownView == ShownView::k3D) {
-    drawStill(view3D, kOptionStopSpin, "3D");
-  } else {
-    GWorldPtr window = NewGWorld(pane);
-    if (window == nullptr) {
-      std::fprintf(stderr, "quorvalis-render: not enough memory for a %dx%d picture\n", options.width, options.height);
-      return kExitUsage;
-    }
-    SetGWorld(window, nullptr);
-    view->Draw();
-    // A document with a plane transformation shows the second 2D view beside the first.
-    if (GraphView* second = document.viewSet.secondary; second != nullptr && second != view) second->Draw();
-    written = WritePortPng(options.output.c_str(), window, false);
-    SetGWorld(nullptr, nullptr);
-    DisposeGWorld(window);
+  if (set->primary == set->view4D) drawnBy = DrawnBy(set->view4D->context, "4D");
+  for (GraphView3D* space : {set->first3D, set->second3D}) {
+    if (drawnBy.empty() && (space == set->primary || space == set->secondary)) drawnBy = DrawnBy(space->context, "3D");
   }
   if (!written) {
     std::fprintf(stderr, "quorvalis-render: cannot write %s\n", options.output.c_str());

@@ -59,7 +59,11 @@ const char* RenderUsage() {
                   "                   blank lines and lines starting with # are skipped; a line @view=3d\n"
                   "                   builds the rows in space and draws the 3D view, a line @view=4d in 4D\n"
                   "                   space and draws the 4D view (OpenGL offscreen, or the software\n"
-                  "                   rasteriser with use_software_renderer=1 in the preferences)\n"
+                  "                   rasteriser with use_software_renderer=1 in the preferences); a line\n"
+                  "                   @split=2d or @split=3d draws the second 2D or 3D view beside the first\n"
+                  "                   (the rows starting @side=1 go there), @map=space matrix[3,1,X,Y,Z] the\n"
+                  "                   two 3D views with the space map; a row may start with @colour=N\n"
+                  "                   (1-8, 10-17), @grain=G, @opacity=A (0 to 1) and @mode=M (0, 1, 2)\n"
                   "  --output FILE    the PNG to write (default graph.png)\n"
                   "  --size WxH       the graph pane in pixels, 16 to 4096 a side (default 800x600)\n") +
       RangeOptionsUsage() + "  --antialias      draw through the double-size buffer\n";
@@ -139,12 +143,14 @@ bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, st
 
 bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document, std::string* refusal) {
   GraphViewSet* set = &document->viewSet;
-  if (set->secondary == nullptr || set->secondary != set->second2D) return true;
+  if (set->secondary == nullptr || set->primary != set->first2D) return true;
+  const bool both2D = set->secondary == set->second2D;
   for (GraphView2D* view : {set->first2D, set->second2D}) {
+    if (view != set->first2D && !both2D) continue;
     view->SetViewDefaults();
     view->UpdateGeometry();
   }
   if (!ShowRangeOptions(options, document, refusal)) return false;
-  ViewSetCopyViewSettings(set, 1);
+  if (both2D) ViewSetCopyViewSettings(set, 1);
   return true;
 }

@@ -41,9 +41,10 @@ const char* RangeOptionsUsage();
 // same name) in the document's shown view (ShowAskedRanges). False with *refusal set (a sentence
 // naming the ranges) when the view does not have or cannot show one, the document unchanged.
 bool ShowRangeOptions(const RenderOptions& options, DocumentRecord* document, std::string* refusal);
-// With a plane transformation the second 2D view shows beside the first, each on its half of the
-// graph pane (once the rows are built): both are centred on their halves, the ranges asked for are
-// fitted to the first at that size, and the second shows the first one's region. Both programs lay
-// the two views out with it; nothing (true) when the second 2D view is not shown. False, with
-// *refusal set, when the first cannot show the ranges asked for at its size.
+// With a plane transformation (or a split view) a second view shows beside the first 2D view, each
+// on its half of the graph pane (once the rows are built): the first is centred on its half and
+// the ranges asked for are fitted to it at that size; a second 2D view is centred too and shows the
+// first one's region. Both programs lay the views out with it; nothing (true) when the first 2D
+// view is not shown beside another. False, with *refusal set, when the first cannot show the
+// ranges asked for at its size.
 bool LayOutBoth2DViews(const RenderOptions& options, DocumentRecord* document, std::string* refusal);

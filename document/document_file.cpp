@@ -8,6 +8,7 @@
 
 #include "document/document_ranges.h"
 #include "document/equation_sliders.h"
+#include "document/row_settings.h"
 #include "document/typed_keys.h"
 #include "editor/formula_editor.h"
 #include "graphs/factory/definitions.h"
@@ -21,7 +22,9 @@ namespace {
 
 constexpr std::streamsize kMaxDocumentBytes = 1 << 20;
 constexpr const char* kBadXyType = "bad row setting (\"@xytype=N\" with N from 0 to 7 expected)";
-constexpr const char* kUnknownRowSetting = "bad row setting (\"@xytype=N\" or \"@slider=P\" expected)";
+constexpr const char* kUnknownRowSetting =
+    "bad row setting (\"@xytype=N\", \"@slider=P\", \"@colour=N\", \"@grain=G\", \"@opacity=A\", \"@mode=M\" or "
+    "\"@side=S\" expected)";
 constexpr const char* kNoSliderProblem =
     "a slider setting on a formula that defines no slider (\"@slider=P a = slider(MIN, MAX)\" expected)";
 // "type:" and its earlier spelling "@keys ".
@@ -104,14 +107,16 @@ ExprNode* ReadFormula(const std::string& formula) {
   return ParseFormulaText();
 }
 
-// The settings a formula line may start with, each at most once and in either order:
-// "@xytype=N " (N 0..7, the row's xy type) and "@slider=P " (P 0..kMaxSliderSteps, the position of
-// the slider the row defines).
+// The settings a formula line may start with, each at most once and in any order:
+// "@xytype=N " (N 0..7, the row's xy type), "@slider=P " (P 0..kMaxSliderSteps, the position of
+// the slider the row defines) and the row settings of row_settings.h ("@colour=N ", ...).
 struct RowSettings {
   double xyType = EquationRow{}.xyType;
   int32_t sliderPosition = -1;  // -1: none given
   bool xyTypeGiven = false;
-  bool present = false;  // some setting was read
+  double values[kRowSettingCount] = {};
+  bool given[kRowSettingCount] = {};
+  std::string first;  // the first setting read, as a line gives it ("@slider=P"); empty for none
 };
 
 // A whole number of at most `limit` at `at` of the line, ended by a blank, a tab or the line's
@@ -126,10 +131,35 @@ bool ReadSettingNumber(const std::string& line, size_t at, int32_t limit, int32_
   return true;
 }
 
-// The problem of settings alone on their line, naming "@xytype" when it was given, else "@slider".
+// The problem of settings alone on their line, naming the first one given.
 std::string RowSettingWithoutFormula(const RowSettings& settings) {
-  return std::string("a row setting without a formula (\"") +
-         (settings.xyTypeGiven ? "@xytype=N" : "@slider=P") + " formula\" expected)";
+  return std::string("a row setting without a formula (\"") + settings.first + " formula\" expected)";
+}
+
+// The row setting of row_settings.h at `start` of the line ("@colour=2 "): its value read up to the
+// next blank, *end past it. False, with *reason set, for a bad value or one given before.
+bool ReadTableSetting(const std::string& line, size_t start, RowSetting which, RowSettings* settings, size_t* end,
+                      std::string* reason) {
+  const int32_t k = static_cast<int32_t>(which);
+  const std::string name = std::string("@") + RowSettingName(which) + "=";
+  if (settings->given[k]) {
+    *reason = "\"" + name + "\" given twice on the line (each row setting once)";
+    return false;
+  }
+  const size_t value = start + name.size();
+  *end = std::min(line.find_first_of(" \t", value), line.size());
+  if (!ReadRowSettingValue(which, std::string_view(line).substr(value, *end - value), &settings->values[k])) {
+    *reason = RowSettingRefusal(which);
+    return false;
+  }
+  settings->given[k] = true;
+  return true;
+}
+
+// The row setting of the table named at `start` of the line ("@NAME="); false for none.
+bool TableSettingAt(const std::string& line, size_t start, RowSetting* which) {
+  const size_t equals = line.find('=', start);
+  return equals != std::string::npos && RowSettingByName(std::string_view(line).substr(start + 1, equals - start - 1), which);
 }
 
 // Takes the row settings off the front of the line, leaving the rest. An "@" that starts neither a
@@ -144,6 +174,13 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
     size_t end = 0;
     const bool xyType = line->compare(start, kXyType.size(), kXyType) == 0;
     const bool slider = line->compare(start, kSlider.size(), kSlider) == 0;
+    RowSetting which = RowSetting::kColour;
+    if (!xyType && !slider && TableSettingAt(*line, start, &which)) {
+      if (!ReadTableSetting(*line, start, which, settings, &end, reason)) return false;
+      if (settings->first.empty()) settings->first = RowSettingForm(which);
+      *line = line->substr(end);
+      continue;
+    }
     // Each setting once: a second value would silently overrule the first.
     if ((xyType && settings->xyTypeGiven) || (slider && settings->sliderPosition >= 0)) {
       *reason = "\"" + (xyType ? kXyType : kSlider) + "\" given twice on the line (each row setting once)";
@@ -167,58 +204,91 @@ bool ReadRowSettings(std::string* line, RowSettings* settings, std::string* reas
       *reason = kUnknownRowSetting;
       return false;
     }
+    if (settings->first.empty()) settings->first = xyType ? "@xytype=N" : "@slider=P";
     *line = line->substr(end);
-    settings->present = true;
   }
 }
 
-// A document line "@view=2d", "@view=3d" or "@view=4d" (blanks around it allowed): the
-// document's mode set, *present true. False for another "@view" value; a line that is no view
+// A document line "@view=2d", "@view=3d" or "@view=4d" (blanks around it allowed): the view it
+// asks for in *view, *present true. False for another "@view" value; a line that is no view
 // setting leaves both alone.
-bool ReadViewSetting(const std::string& line, DocumentRecord* document, bool* present) {
+bool ReadViewSetting(const std::string& line, ShownView* view, bool* present) {
   std::string value;
   *present = false;
   if (!SettingValue(line, "@view=", &value)) return true;
   if (value != "2d" && value != "3d" && value != "4d") return false;
-  document->shownView = value == "3d" ? ShownView::k3D : value == "4d" ? ShownView::k4D : ShownView::k2D;
+  *view = value == "3d" ? ShownView::k3D : value == "4d" ? ShownView::k4D : ShownView::k2D;
   *present = true;
   return true;
 }
 
-// A document line "@map=picture matrix[2,1,X,Y]" or "@map=image matrix[2,1,X,Y]": the plane
-// transformation of the second 2D view. A picture is pulled back: its pixel at (x, y) of the
-// second view shows the first view's (X, Y), kept as x = X, y = Y in x' and y' (mode 1); an image
-// is pushed forward: the first view's (x, y) lands at (X, Y) (mode 2). *present: the line was a
-// map setting. False, with *reason set, for a bad one; the document's map is set by a good one.
+// A document line "@split=2d", "@split=3d" or "@split=none": the second view shown beside the
+// first, *present true. False for another "@split" value; another line leaves both alone.
+bool ReadSplitSetting(const std::string& line, DocumentRecord* document, bool* present) {
+  std::string value;
+  *present = false;
+  if (!SettingValue(line, "@split=", &value)) return true;
+  if (value != "2d" && value != "3d" && value != "none") return false;
+  document->splitView = value != "none" ? 1 : 0;
+  document->secondViewIs3D = value == "3d" ? 1 : 0;
+  *present = true;
+  return true;
+}
+
+// The column of `count` formulas "matrix[count,1,...]" (blanks already dropped), each copied into
+// out. False, nothing kept and *reason set, when the text is no such column or memory is refused.
+bool ReadMapColumn(const std::string& text, int32_t count, ExprNode** out, std::string* reason) {
+  ExprNode* map = ReadFormula(text);
+  const bool column = map != nullptr && map->kind == KindMatrix && map->arity == count &&
+                      map->value.halves.first == count && map->value.halves.second == 1;
+  bool whole = column;
+  for (int32_t k = 0; k < count; ++k) {
+    out[k] = column ? CopyExpression(map->children[k]) : nullptr;
+    whole = whole && out[k] != nullptr;
+  }
+  FreeExpression(map);
+  if (whole) return true;
+  for (int32_t k = 0; k < count; ++k) FreeExpression(out[k]), out[k] = nullptr;
+  if (column) {
+    *reason = "not enough memory for the map";
+  } else {
+    *reason = count == 2 ? "bad map (a column of two formulas in x and y, matrix[2,1,X,Y], expected)"
+                         : "bad map (a column of three formulas in x, y and z, matrix[3,1,X,Y,Z], expected)";
+  }
+  return false;
+}
+
+// A document line "@map=picture matrix[2,1,X,Y]", "@map=image matrix[2,1,X,Y]" or "@map=space
+// matrix[3,1,X,Y,Z]": the coordinate transformation of the second view. A picture is pulled back:
+// its pixel at (x, y) of the second 2D view shows the first view's (X, Y), kept as x = X, y = Y in
+// x' and y' (mode 1); an image is pushed forward: the first view's (x, y) lands at (X, Y) (mode 2);
+// space carries the first 3D view's (x, y, z) to (X, Y, Z) in the second 3D view (mode 4), and
+// shows the 3D view. *present: the line was a map setting. False, with *reason set, for a bad
+// one; the document's map is set by a good one.
 bool ReadMapSetting(const std::string& line, DocumentRecord* document, bool* present, std::string* reason) {
+  static const struct {
+    const char* kind;
+    uint32_t mode;
+    int32_t count;
+  } kKinds[] = {{"picture", kTransformPlaneBackwards, 2}, {"image", kTransformPlaneForwards, 2},
+                {"space", kTransformSpace, 3}};
   std::string value;
   *present = false;
   if (!SettingValue(line, "@map=", &value)) return true;
   *present = true;
-  const bool picture = value.compare(0, 7, "picture") == 0;
-  const bool image = value.compare(0, 5, "image") == 0;
-  if (!picture && !image) {
-    *reason = "bad map setting (\"@map=picture matrix[2,1,X,Y]\" or \"@map=image matrix[2,1,X,Y]\" expected)";
-    return false;
+  for (const auto& kind : kKinds) {
+    const size_t length = std::char_traits<char>::length(kind.kind);
+    if (value.compare(0, length, kind.kind) != 0) continue;
+    ExprNode* e[3] = {};
+    if (!ReadMapColumn(value.substr(length), kind.count, e, reason)) return false;
+    if (kind.mode == kTransformPlaneBackwards) SwapPrimedCoordinates(e[0]), SwapPrimedCoordinates(e[1]);  // in x', y'
+    document->SetTransform(kind.mode, e[0], e[1], e[2]);
+    if (kind.mode == kTransformSpace) document->shownView = ShownView::k3D;
+    return true;
   }
-  ExprNode* map = ReadFormula(value.substr(picture ? 7 : 5));
-  if (map == nullptr || map->kind != KindMatrix || map->arity != 2 || map->value.halves.first != 2 ||
-      map->value.halves.second != 1) {
-    FreeExpression(map);
-    *reason = "bad map (a column of two formulas in x and y, matrix[2,1,X,Y], expected)";
-    return false;
-  }
-  ExprNode* x = CopyExpression(map->children[0]);
-  ExprNode* y = CopyExpression(map->children[1]);
-  FreeExpression(map);
-  if (x == nullptr || y == nullptr) {
-    FreeExpression(x), FreeExpression(y);
-    *reason = "not enough memory for the map";
-    return false;
-  }
-  if (picture) SwapPrimedCoordinates(x), SwapPrimedCoordinates(y);  // functions of x' and y'
-  document->SetPlaneTransform(picture ? kTransformPlaneBackwards : kTransformPlaneForwards, x, y);
-  return true;
+  *reason = "bad map setting (\"@map=picture matrix[2,1,X,Y]\", \"@map=image matrix[2,1,X,Y]\" or "
+            "\"@map=space matrix[3,1,X,Y,Z]\" expected)";
+  return false;
 }
 
 // The range named by a setting "@NAME=" at `at` of the line (blanks allowed around NAME), -1 for
@@ -316,11 +386,26 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       continue;
     }
     bool viewLine = false;
-    if (!ReadViewSetting(raw, document, &viewLine)) {
+    ShownView view = document->shownView;
+    if (!ReadViewSetting(raw, &view, &viewLine)) {
       problems->push_back({line, "bad view setting (\"@view=2d\", \"@view=3d\" or \"@view=4d\" expected)"});
       continue;
     }
-    if (viewLine) continue;
+    if (viewLine && view != ShownView::k3D && document->transform.mode == kTransformSpace) {
+      // The space map's companions are in the second 3D view: another view would show none of them.
+      problems->push_back({line, "a view other than 3d after a space map (\"@map=space ...\" is shown in 3D)"});
+      continue;
+    }
+    if (viewLine) {
+      document->shownView = view;
+      continue;
+    }
+    bool splitLine = false;
+    if (!ReadSplitSetting(raw, document, &splitLine)) {
+      problems->push_back({line, "bad split setting (\"@split=2d\", \"@split=3d\" or \"@split=none\" expected)"});
+      continue;
+    }
+    if (splitLine) continue;
     bool mapLine = false;
     std::string mapProblem;
     if (!ReadMapSetting(raw, document, &mapLine, &mapProblem)) {
@@ -334,7 +419,7 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
       problems->push_back({line, settingProblem});
       continue;
     }
-    const bool setting = settings.present;
+    const bool setting = !settings.first.empty();
     std::string keys, spelling, reason;
     EquationRow* row = nullptr;
     if (KeysOfLine(raw, &keys, &spelling)) {
@@ -374,6 +459,9 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
     }
     row->color = FixedColourOfRow(document->rows.count - 1);
     row->xyType = settings.xyType;
+    for (int32_t k = 0; k < kRowSettingCount; ++k) {
+      if (settings.given[k]) SetRowSetting(row, static_cast<RowSetting>(k), settings.values[k]);
+    }
     if (settings.sliderPosition >= 0) row->sliderValue = settings.sliderPosition;
     lineOfRow->push_back(line);
   }
@@ -381,11 +469,11 @@ bool ReadDocumentFile(const std::string& path, DocumentRecord* document, std::ve
   return true;
 }
 
-std::string DocumentRowLine(const EquationRow& row) {
+std::string DocumentRowLine(const EquationRow& row, int32_t index) {
   if (row.kind != 0 || row.expression == nullptr) return {};
   char* text = FormatExpressionBracket(row.expression);
   if (text == nullptr) return {};
-  std::string line;
+  std::string line = RowSettingsText(row, index);
   const double xyType = row.xyType;
   if (xyType != EquationRow{}.xyType && xyType >= 0 && xyType <= 7 && xyType == static_cast<int32_t>(xyType))
     line += "@xytype=" + std::to_string(static_cast<int32_t>(xyType)) + " ";

@@ -75,7 +75,7 @@ DocumentRecord::~DocumentRecord() {
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
   SafeDisposeGWorld(paneBuffer);
-  SetPlaneTransform(kTransformNone, nullptr, nullptr);
+  SetTransform(kTransformNone, nullptr, nullptr);
   for (int32_t i = 0; i < rows.count; ++i) {
     if (rows.data[i].editor != nullptr) {
       DisposeFormulaEditor(rows.data[i].editor);
@@ -103,6 +103,32 @@ void DocumentRecord::DeleteRow(int32_t i) {
   if (i < 0 || i >= rows.count || undo.RecordRowDeletion(i)) return;
   FreeExpression(rows.data[i].expression);
   (void)GrowArrayRemove(rows, i);
+}
+
+bool DocumentRecord::ChangeRowSetting(int32_t row, RowSetting which, double value) {
+  if (RowSettingOption(which) < 0 || row < 0 || row >= rows.count || !RowSettingAccepts(which, value) ||
+      RowSettingOf(rows.data[row], which) == value) {
+    return false;
+  }
+  undo.RecordRowSettings(row);
+  SetRowSetting(&rows.data[row], which, value);
+  SendRowSetting(row, which);
+  SetDocumentModified(true);
+  return true;
+}
+
+void DocumentRecord::SendRowSetting(int32_t row, RowSetting which) {
+  const int32_t code = RowSettingOption(which);
+  if (code < 0 || !graphsBuilt || row < 0 || row >= rows.count) return;
+  const EquationRow& r = rows.data[row];
+  if (r.graphRow >= 0) ViewSetSelectSlotEntry(&viewSet, code, RowSettingOf(r, which), r.graphRow);
+}
+
+void DocumentRecord::SendChangedRowSettings(int32_t row, const EquationRow& before) {
+  if (row < 0 || row >= rows.count) return;
+  for (const RowSetting which : kRowGraphSettings) {
+    if (RowSettingOf(rows.data[row], which) != RowSettingOf(before, which)) SendRowSetting(row, which);
+  }
 }
 
 bool DocumentRecord::EnsureRowEditors() {
@@ -196,13 +222,20 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document) {
   if (document != nullptr) SetDisplayDigits(document->significantDigits);
 }
 
-void DocumentRecord::SetPlaneTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2) {
-  FreeExpression(transform.expression1);
-  FreeExpression(transform.expression2);
-  transform.expression1 = expression1;
-  transform.expression2 = expression2;
+void DocumentRecord::SetTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2,
+                                  ExprNode* expression3) {
+  ExprNode** held[3] = {&transform.expression1, &transform.expression2, &transform.expression3};
+  ExprNode* given[3] = {expression1, expression2, expression3};
   const bool plane = mode == kTransformPlaneBackwards || mode == kTransformPlaneForwards;
-  transform.mode = plane && expression1 != nullptr && expression2 != nullptr ? mode : kTransformNone;
+  const int needed = plane ? 2 : mode == kTransformSpace ? 3 : 0;
+  bool whole = needed > 0;
+  for (int k = 0; k < needed; ++k) whole = whole && given[k] != nullptr;
+  for (int k = 0; k < 3; ++k) {
+    FreeExpression(*held[k]);
+    *held[k] = whole && k < needed ? given[k] : nullptr;
+    if (*held[k] != given[k]) FreeExpression(given[k]);
+  }
+  transform.mode = whole ? mode : kTransformNone;
 }
 
 const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
@@ -214,6 +247,8 @@ const char* HiddenViewNote(const GraphViewSet* set, int32_t graphRow) {
   if (view == set->first2D) {
     return "note: its graph is in the 2D view, which is not drawn (without @view=3d or @view=4d)";
   }
+  if (view == set->second3D) return "note: its graph is in the second 3D view, which is not drawn (add a line @split=3d)";
+  if (view == set->second2D) return "note: its graph is in the second 2D view, which is not drawn (add a line @split=2d)";
   return "note: its graph is in a view this program does not draw";
 }
 
@@ -233,7 +268,8 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
-  BuildGraphsForEquationSet(set, is3D, is4D, false, false, &transform);
+  const bool secondIs3D = document->secondViewIs3D != 0;
+  BuildGraphsForEquationSet(set, is3D, is4D, document->splitView != 0, secondIs3D, &transform);
   // The document's pixels are its own buffer (the window's, or the pane buffer without a window),
   // which no GL window context presents into: the shown GL views draw offscreen and are read back.
   if (GLGlobals().OpenGLAvailable) ViewSetSetRequestedContextKind(set, kContextGLOffscreen);
@@ -244,11 +280,13 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     row.graphRow = -1;
     row.resultMessage = 0;
     if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
-    if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
+    const bool rowIs3D = row.side != 0 ? secondIs3D : is3D;  // a row of the second view in its space
+    if (ClassifyEquationForGraph(row.expression, rowIs3D, is4D, document) == 0) {
+      row.resultMessage = ClassifyEquationList(row.expression, rowIs3D, is4D, document);
     } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
-      row.graphRow = CreateGraphsForEquation(set, copy, is3D, is4D, &transform, row.color, row.grain, row.opacity,
-                                             row.plottingMode, row.xyType, document, &row.resultMessage);
+      row.graphRow = CreateGraphsForEquation(set, copy, rowIs3D, is4D, &transform, row.color, row.grain,
+                                             row.opacity, row.plottingMode, row.xyType, document,
+                                             &row.resultMessage, row.side);
       FreeExpression(copy);
     }
     if (row.graphRow < 0) ++unbuilt;

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "document/document_ranges.h"
+#include "document/row_settings.h"
 #include "document/shown_view.h"
 #include "document/slider_animation.h"
 #include "document/undo_history.h"
@@ -20,9 +21,6 @@
 #include "graphs/factory/factory_helpers.h"
 #include "graphs/viewset/graph_view_set.h"
 #include "kernel/memory/growable_array.h"
-
-// The colour-menu index a new row at index i is given: the eight fixed colours in turn.
-inline double FixedColourOfRow(int32_t i) { return i % 8 + 1; }
 
 // The tick count of one second (ticks are sixtieths of a second).
 inline constexpr int32_t kTicksPerSecond = 60;
@@ -78,10 +76,22 @@ class DocumentRecord final : public DocumentServices {
   // disposed. Its graphs are the caller's: a row whose equation built some (graphRow >= 0) must
   // have had them deleted first. Nothing for an index outside the rows.
   void DeleteRow(int32_t i);
-  // Takes over the two expressions of a plane coordinate transformation (mode 1: x and y in x' and
-  // y', the second 2D view's mapped picture; mode 2: x' and y' in x and y, its textured image),
-  // freeing the ones it held; mode 0 (or null expressions) removes it.
-  void SetPlaneTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2);
+  // Takes over the expressions of a coordinate transformation (mode 1: x and y in x' and y', the
+  // second 2D view's mapped picture; mode 2: x' and y' in x and y, its textured image; mode 4: x',
+  // y' and z' in x, y and z, the second 3D view's companions), freeing the ones it held; mode 0, or
+  // an expression the mode needs missing, removes it (the expressions given are freed then).
+  void SetTransform(uint32_t mode, ExprNode* expression1, ExprNode* expression2, ExprNode* expression3 = nullptr);
+  // Sets a graph setting of row `row` (0 <= row < rows.count) as the Graph menu does: one undo step
+  // of the row (when it has an editor), the value stored and sent to the row's graphs, the
+  // document modified. False, nothing changed, for the side, a value the setting does not take, or
+  // the value the row has.
+  bool ChangeRowSetting(int32_t row, RowSetting which, double value);
+  // The row's value of the setting sent to its built graphs as their option (SetGraphOption through
+  // the view set); nothing for the side, for a row that built nothing, or while the graphs are not
+  // built.
+  void SendRowSetting(int32_t row, RowSetting which);
+  // The graph settings in which row `row` now differs from `before` sent to its graphs.
+  void SendChangedRowSettings(int32_t row, const EquationRow& before);
   // Gives every equation row that has none an editor over its tree, the caret on the root (rows
   // whose editor cannot be had keep their tree alone). False when one could not be had.
   bool EnsureRowEditors();
@@ -147,7 +157,9 @@ class DocumentRecord final : public DocumentServices {
   int32_t significantDigits = 8;   // the number format: digits of the number display
   bool antialiased = false;        // the 2D views draw through their double-size buffer
   ShownView shownView = ShownView::k2D;  // the first 2D view, the first 3D view or the 4D view
-  CoordinateTransform transform;   // the plane transformation, its expressions owned; mode 0 none
+  uint8_t splitView = 0;           // a second view is shown beside the first (not in 4D)
+  uint8_t secondViewIs3D = 0;      // that second view is the second 3D view, else the second 2D view
+  CoordinateTransform transform;   // the coordinate transformation, its expressions owned; mode 0 none
   double axisLabels4D[10] = {};    // h, v of the 4D axes' origin and ends as last drawn (O, X, Y, Z, W)
   bool axisLabels4DStored = false; // a 4D frame drew its axes since the record was made
   SliderAnimation animation;       // the slider row that animates, if any
@@ -175,9 +187,12 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // Builds the graphs of the equation rows (their sliders refreshed first) in the plane, in space
 // when the document shows its 3D view, or in 4D space when it shows the 4D view (a plane
 // transformation shows the second 2D view beside the first, with the transformation's own graph and
-// the rows' companions there): the view set is emptied and the view shown made ready (a GL view
-// drawing through an offscreen context read back into the document's buffer when OpenGL is there),
-// then each row's equation is classified and built from a private copy with the row's graph values.
+// the rows' companions there; a space transformation the second 3D view beside the first 3D view,
+// with the companions; a split view the second 2D or 3D view): the view set is emptied and the
+// views shown made ready (a GL view drawing through an offscreen context read back into the
+// document's buffer when OpenGL is there), then each row's equation is classified and built from a
+// private copy with the row's graph values; a row on side 1 in the second view's space (3D when the
+// second view is the 3D one) and into the second view.
 // Each row gets its graph-table row (-1 when nothing was built) and its result message: the
 // classifier's explanation for an equation of no form, the factory's for a form whose kinds are
 // missing, 0 otherwise (also when memory ran out: error 7 is posted). A row with a slider defines

@@ -208,7 +208,7 @@ bool DocumentWindow::Resize(int32_t width, int32_t height) {
   ApplyLayout(layout);
   {
     PortScope port(buffer_);
-    menus_.Layout(layout_.menuBar);
+    menus_.Layout(layout_.menuBar, height);
   }
   RevealActiveRow();
   return true;
@@ -718,9 +718,14 @@ void DocumentWindow::RowsRewritten() {
 
 void DocumentWindow::HandleMouseMoved(QDPoint point) {
   if (!ArrowShown()) AdjustCursor();
-  if (menus_.Hover(point).result != MenuResult::kChanged) return;
+  const MenuResult hovered = menus_.Hover(point).result;
+  if (hovered == MenuResult::kClosed) {
+    RedrawAll();  // a submenu closed: what it covered is drawn again
+    return;
+  }
+  if (hovered != MenuResult::kChanged) return;
   DrawMenus();
-  Present(menus_.DropRect());
+  Present(menus_.OpenArea());
 }
 
 void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {

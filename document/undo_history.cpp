@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "document/row_settings.h"
 #include "editor/formula_editor.h"
 #include "kernel/memory/memory_budget.h"
 #include "kernel/trees/expr_node.h"
@@ -66,7 +67,7 @@ bool TakeUndoSnapshot(FormulaEditor* editor, UndoSnapshot* snapshot) {
 }
 
 bool SnapshotCaretMatchesEditor(const UndoSnapshot& snapshot, const FormulaEditor* editor) {
-  if (editor == nullptr || snapshot.editor != editor || snapshot.rowIndex >= 0) return false;
+  if (editor == nullptr || snapshot.editor != editor || snapshot.rowIndex >= 0 || snapshot.settings) return false;
   if (snapshot.selectionMode != editor->selectionMode || snapshot.selectionStart != editor->selectionStart ||
       snapshot.selectionEnd != editor->selectionEnd)
     return false;
@@ -145,6 +146,18 @@ bool UndoHistory::RecordRowDeletion(int32_t index) {
   return true;
 }
 
+bool UndoHistory::RecordRowSettings(int32_t index) {
+  if (rows_ == nullptr || index < 0 || index >= rows_->count || rows_->data[index].editor == nullptr) return false;
+  ReleaseAll(redo_, &redoCount_);
+  UndoSnapshot step;
+  step.editor = rows_->data[index].editor;
+  step.settings = true;
+  for (const RowSetting which : kRowGraphSettings) SetRowSetting(&step.row, which, RowSettingOf(rows_->data[index], which));
+  MakeRoom(undo_, &undoCount_);
+  undo_[undoCount_++] = step;
+  return true;
+}
+
 bool UndoHistory::HoldsRow(const FormulaEditor* editor) const {
   for (int32_t i = 0; i < undoCount_; ++i)
     if (undo_[i].ownsRow && undo_[i].editor == editor) return true;
@@ -169,8 +182,29 @@ bool UndoHistory::StepRow(UndoSnapshot* step) {
   return false;
 }
 
+bool UndoHistory::StepSettings(UndoSnapshot* step) {
+  for (int32_t i = 0; rows_ != nullptr && i < rows_->count; ++i) {
+    if (rows_->data[i].editor != step->editor) continue;
+    for (const RowSetting which : kRowGraphSettings) {
+      const double kept = RowSettingOf(step->row, which);
+      SetRowSetting(&step->row, which, RowSettingOf(rows_->data[i], which));
+      SetRowSetting(&rows_->data[i], which, kept);
+    }
+    return true;
+  }
+  return false;
+}
+
 FormulaEditor* UndoHistory::Step(UndoSnapshot* from, int32_t* fromCount, UndoSnapshot* to, int32_t* toCount) {
   if (*fromCount == 0) return nullptr;
+  if (from[*fromCount - 1].settings) {
+    UndoSnapshot step = from[*fromCount - 1];
+    from[--*fromCount] = UndoSnapshot{};
+    if (!StepSettings(&step)) return nullptr;  // its row is gone: the step can do nothing
+    MakeRoom(to, toCount);
+    to[(*toCount)++] = step;
+    return step.editor;
+  }
   if (from[*fromCount - 1].rowIndex >= 0) {
     UndoSnapshot* step = &from[*fromCount - 1];
     if (!StepRow(step)) {
@@ -224,7 +258,7 @@ bool UndoHistory::EndHold(bool changed) {
 bool UndoHistory::DropStepOfNoChange(const FormulaEditor* editor) {
   if (undoCount_ == 0) return false;
   UndoSnapshot* newest = &undo_[undoCount_ - 1];
-  if (editor == nullptr || newest->editor != editor || newest->rowIndex >= 0 ||
+  if (editor == nullptr || newest->editor != editor || newest->rowIndex >= 0 || newest->settings ||
       !ExpressionsEqual(newest->tree, editor->root))
     return false;
   ReleaseUndoSnapshot(newest);

@@ -2,7 +2,9 @@
 // row's editor taken before a change: a copy of its tree, its caret fields and the child-index path
 // from the root to its caret node. Undo puts the row back as the snapshot has it and keeps the
 // row's present state as the redo step; any new snapshot forgets the redo steps. Deleting a row
-// is a step too: the row waits in it, editor and steps included, to be put back at its index.
+// is a step too: the row waits in it, editor and steps included, to be put back at its index. So
+// is a change of a row's graph settings (colour, grain, opacity, plotting mode): the step holds the
+// values before it, and undo and redo exchange them with the row's.
 // Invariants: every snapshot owns its tree and path; the caret path of a snapshot leads to a node
 // of its tree; at most kUndoDepth steps are kept each way (the oldest go first); a step's editor
 // is a row of the document or the row held by a newer deletion step, so an undo changes the row
@@ -32,6 +34,9 @@ struct UndoSnapshot {
   // as a redo step the row is back and only named by its editor.
   int32_t rowIndex = -1;
   bool ownsRow = false;
+  // A change of the row's graph settings (no tree, no path): `row` holds the settings' values of
+  // the other side of the step.
+  bool settings = false;
   EquationRow row{};
 };
 
@@ -53,6 +58,13 @@ class UndoHistory {
   // usable; Redo takes it out again. False, the rows untouched, for a row without an editor or an
   // index outside the rows. Allocates nothing.
   bool RecordRowDeletion(int32_t index);
+  // Records the graph settings of row `index` (which has an editor) as the newest undo step, before
+  // they change, and forgets the redo steps. False, nothing recorded, for a row without an editor
+  // or an index outside the rows. Allocates nothing.
+  bool RecordRowSettings(int32_t index);
+  // The next undo (redo) is a change of graph settings: it changes no formula.
+  bool UndoIsSettings() const { return undoCount_ > 0 && undo_[undoCount_ - 1].settings; }
+  bool RedoIsSettings() const { return redoCount_ > 0 && redo_[redoCount_ - 1].settings; }
   // A deletion step holds the editor's row out of the document.
   bool HoldsRow(const FormulaEditor* editor) const;
   bool CanUndo() const { return undoCount_ > 0; }
@@ -65,7 +77,8 @@ class UndoHistory {
   // step. Without memory for the present state the other direction's steps are forgotten, and
   // the row is still put back. The editor's layout is marked invalid. A deletion step puts its row
   // back in the rows (undo) or takes it out again (redo); when the rows cannot grow the step stays
-  // and null is returned.
+  // and null is returned. A settings step exchanges its values with its row's (a row no longer
+  // there drops the step: null).
   FormulaEditor* Undo();
   FormulaEditor* Redo();
   // A command held: until EndHold, Record keeps its first snapshot aside, pushing nothing, dropping
@@ -96,6 +109,8 @@ class UndoHistory {
   // A deletion step run: its row put back (owned) or taken out (named); false when the rows
   // cannot take it back.
   bool StepRow(UndoSnapshot* step);
+  // A settings step run: its values exchanged with its row's; false when the row is not there.
+  bool StepSettings(UndoSnapshot* step);
 
   GrowArray<EquationRow>* rows_ = nullptr;
 

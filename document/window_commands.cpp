@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "document/document_record.h"
 #include "document/menu_bar.h"
@@ -84,10 +85,59 @@ constexpr ItemRow kGraphItems[] = {
     {kCommandAnimateSlider, "Animate Slider", nullptr, true},
 };
 
+// The Graph menu's submenus of the active row's settings: each item sets its value.
+struct SettingItem {
+  double value;
+  const char* title;
+};
+// The colour menu's indexes by their colours and patterns.
+constexpr SettingItem kColourItems[] = {
+    {1, "Magenta"},         {2, "Red"},        {3, "Blue"},           {4, "Green"},
+    {5, "Cyan"},            {6, "Yellow"},     {7, "Light Grey"},     {8, "Dark Grey"},
+    {10, "Checks"},         {11, "Stripes Across"}, {12, "Stripes Along"}, {13, "Hue Ramp Down"},
+    {14, "Hue Ramp Across"}, {15, "Hue Steps Down"}, {16, "Hue Steps Across"}, {17, "No Fill"},
+};
+constexpr SettingItem kGrainItems[] = {
+    {0, "Coarsest"}, {0.25, "Coarse"}, {0.5, "Medium"}, {0.75, "Fine"}, {1, "Finest"},
+};
+constexpr SettingItem kOpacityItems[] = {{1, "Opaque"}, {0.75, "75%"}, {0.5, "50%"}, {0.25, "25%"}};
+constexpr SettingItem kModeItems[] = {{0, "Draft"}, {1, "Marked"}, {2, "Full Analysis"}};
+struct SettingMenu {
+  RowSetting setting;
+  const char* title;
+  const SettingItem* items;
+  int32_t count;
+};
+constexpr SettingMenu kSettingMenus[] = {
+    {RowSetting::kColour, "Colour", kColourItems, static_cast<int32_t>(std::size(kColourItems))},
+    {RowSetting::kGrain, "Grain", kGrainItems, static_cast<int32_t>(std::size(kGrainItems))},
+    {RowSetting::kOpacity, "Opacity", kOpacityItems, static_cast<int32_t>(std::size(kOpacityItems))},
+    {RowSetting::kMode, "Plotting Mode", kModeItems, static_cast<int32_t>(std::size(kModeItems))},
+};
+constexpr int32_t kSubmenuItem = 0xFF;  // the item of a command's place that opens the submenu
+constexpr int32_t kSettingMenuCount = static_cast<int32_t>(std::size(kSettingMenus));
+constexpr int32_t SettingCommand(int32_t menu, int32_t item) { return kCommandFirstRowSetting + 0x100 * menu + item; }
+
+// The submenu and item of a row-setting command; false for another command (or a submenu's own item).
+bool DecodeSettingCommand(int32_t command, const SettingMenu** menu, int32_t* item) {
+  const int32_t m = (command - kCommandFirstRowSetting) >> 8, i = (command - kCommandFirstRowSetting) & 0xFF;
+  if (command < kCommandFirstRowSetting || m >= kSettingMenuCount || i >= kSettingMenus[m].count) return false;
+  *menu = &kSettingMenus[m];
+  *item = i;
+  return true;
+}
+
 template <size_t N>
 void AddMenu(MenuBar* bar, const char* title, const ItemRow (&items)[N]) {
   const int32_t menu = bar->AddMenu(title);
   for (const ItemRow& row : items) bar->AddItem(menu, row.title, row.keys, row.command, row.separatorBefore);
+}
+
+// The active row's equation row in the document; null for the new row.
+EquationRow* ActiveDocumentRow(WindowCommandTarget* window) {
+  DocumentRecord* d = window->Document();
+  const int32_t i = window->ActiveRow();
+  return i >= 0 && i < d->rows.count && d->rows.data[i].kind == 0 ? &d->rows.data[i] : nullptr;
 }
 
 template <size_t N>
@@ -145,7 +195,8 @@ ClipboardStates ClipboardStatesOf(const FormulaEditor* e) {
 // the row above, as Backspace does). Steps of rows neither in the window nor held by a deletion
 // step are dropped first.
 bool RunUndoStep(WindowCommandTarget* window, bool redo) {
-  UndoHistory& history = window->Document()->undo;
+  DocumentRecord* d = window->Document();
+  UndoHistory& history = d->undo;
   for (;;) {
     FormulaEditor* e = redo ? history.RedoEditor() : history.UndoEditor();
     if (e == nullptr) return false;
@@ -153,6 +204,17 @@ bool RunUndoStep(WindowCommandTarget* window, bool redo) {
     if (row < 0 && !history.HoldsRow(e)) {
       history.Forget(e);
       continue;
+    }
+    if (redo ? history.RedoIsSettings() : history.UndoIsSettings()) {
+      // The formula stays: the graphs keep standing and take the row's settings back. (A row held
+      // by a deletion step cannot take them: the step goes.)
+      const EquationRow before = row >= 0 && row < d->rows.count ? d->rows.data[row] : EquationRow{};
+      if ((redo ? history.Redo() : history.Undo()) == nullptr) return false;
+      d->SendChangedRowSettings(row, before);
+      window->FocusRow(row);
+      window->InvalidateGraphPane();
+      window->FinishCommand(false);
+      return true;
     }
     if ((redo ? history.Redo() : history.Undo()) == nullptr) return false;
     ResetEditCommandHistory();
@@ -169,6 +231,12 @@ void BuildWindowMenus(MenuBar* bar) {
   AddMenu(bar, "Edit", kEditItems);
   AddMenu(bar, "Math", kMathItems);
   AddMenu(bar, "Graph", kGraphItems);
+  const int32_t graph = bar->MenuCount() - 1;
+  for (int32_t m = 0; m < kSettingMenuCount; ++m) {
+    const SettingMenu& menu = kSettingMenus[m];
+    const int32_t sub = bar->AddSubmenu(graph, menu.title, SettingCommand(m, kSubmenuItem), m == 0);
+    for (int32_t i = 0; i < menu.count; ++i) bar->AddItem(sub, menu.items[i].title, nullptr, SettingCommand(m, i));
+  }
 }
 
 void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
@@ -191,6 +259,15 @@ void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window) {
   bar->SetChecked(kCommandUseTransparency, d->useTransparency);
   bar->SetEnabled(kCommandAnimateSlider, SliderRowToAnimate(*d, window->ActiveRow()) >= 0);
   bar->SetChecked(kCommandAnimateSlider, d->IsSliderAnimating());
+  const EquationRow* row = ActiveDocumentRow(window);
+  for (int32_t m = 0; m < kSettingMenuCount; ++m) {
+    const SettingMenu& menu = kSettingMenus[m];
+    bar->SetEnabled(SettingCommand(m, kSubmenuItem), row != nullptr);
+    for (int32_t i = 0; i < menu.count; ++i) {
+      bar->SetEnabled(SettingCommand(m, i), row != nullptr);
+      bar->SetChecked(SettingCommand(m, i), row != nullptr && RowSettingOf(*row, menu.setting) == menu.items[i].value);
+    }
+  }
 }
 
 bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
@@ -210,6 +287,16 @@ bool RunWindowCommand(WindowCommandTarget* window, int32_t command) {
   if (IsMathCommand(command)) {
     if (e == nullptr || !CanApplyToSelection()) return false;
     window->RunEditCode(command);
+    return true;
+  }
+  const SettingMenu* setting = nullptr;
+  int32_t item = 0;
+  if (DecodeSettingCommand(command, &setting, &item)) {
+    if (ActiveDocumentRow(window) == nullptr) return false;
+    // The same value again is no change and no undo step, but the command was taken.
+    d->ChangeRowSetting(window->ActiveRow(), setting->setting, setting->items[item].value);
+    window->InvalidateGraphPane();
+    window->FinishCommand(false);
     return true;
   }
   if (IsViewCommand(command)) {

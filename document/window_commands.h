@@ -2,7 +2,8 @@
 // table's keys shown beside them, the commands), which items the active row and the document
 // enable now, and the running of a chosen command on the window. Math items carry their algebra
 // edit codes and run like typed keys on the active row; Graph items go to the view set as view
-// commands; Edit items are the clipboard codes, undo and redo, and the selection of a whole row.
+// commands, or set the active row's colour, grain, opacity and plotting mode (its submenus);
+// Edit items are the clipboard codes, undo and redo, and the selection of a whole row.
 // The undo snapshot hook the editor needs is filled here; the run loop fills the system clipboard's.
 #pragma once
 
@@ -31,6 +32,8 @@ class WindowCommandTarget {
   // After a command: `edited` as any edit (the graphs go), then the rows laid out and redrawn.
   virtual void FinishCommand(bool edited) = 0;
   virtual void RedrawGraphPane() = 0;
+  // The graph pane drawn again at the next idle tick (after the graphs took a new option).
+  virtual void InvalidateGraphPane() = 0;
 };
 
 // Commands that are not edit codes: the Math and the clipboard items carry their edit codes
@@ -43,6 +46,9 @@ enum WindowCommand : int32_t {
   kCommandResetGraph = kCommandFirstViewCommand + 6,
   kCommandUseTransparency = 0x32000,
   kCommandAnimateSlider = 0x33000,
+  // + 0x100 * the Graph submenu (Colour, Grain, Opacity, Plotting Mode) + the item's place in it;
+  // + 0xFF the item that opens the submenu.
+  kCommandFirstRowSetting = 0x34000,
 };
 
 // The view command code that zooms in on both axes, and the one that resets a view.
@@ -57,7 +63,8 @@ void BuildWindowMenus(MenuBar* bar);
 // holds a step; Select All always; the view commands always, but those of one axis while a 3D or
 // 4D view is shown (a space view zooms all its axes alike). Use Transparency is checked while the
 // document draws with transparency. Animate Slider is enabled while a row has a slider and checked
-// while one animates.
+// while one animates. The row settings' submenus are enabled while the active row is an equation
+// row of the document (not the new row), each with the row's value checked.
 void UpdateWindowMenus(MenuBar* bar, WindowCommandTarget* window);
 // The Edit command of a key (Control+Z Undo, Control+Shift+Z and Control+Y Redo, Control+X, C, V
 // and A: Control arrives as the key table's Command); 0 for any other key.

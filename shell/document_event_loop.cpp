@@ -98,7 +98,12 @@ void TraceRow(FILE* trace, const DocumentWindow* document) {
 void TraceMenu(FILE* trace, const DocumentWindow* document) {
   if (trace == nullptr) return;
   const MenuBar& menus = document->Menus();
-  std::fprintf(trace, "menu %d %d\n", menus.OpenMenu(), menus.Highlighted());
+  if (menus.OpenSubmenu() >= 0) {
+    std::fprintf(trace, "menu %d %d sub %d %d\n", menus.OpenMenu(), menus.Highlighted(), menus.OpenSubmenu(),
+                 menus.SubHighlighted());
+  } else {
+    std::fprintf(trace, "menu %d %d\n", menus.OpenMenu(), menus.Highlighted());
+  }
   const MenuAction& action = document->LastMenuAction();
   if (action.result == MenuResult::kChosen) {
     std::fprintf(trace, "command 0x%X\n", unsigned(action.command));

@@ -32,6 +32,7 @@ struct EquationRow {
   double opacity = 1.0;       // of the surface kinds
   double plottingMode = 2.0;  // 0 draft, 1 marked, 2 full analysis
   double xyType = 1.0;        // a function of x and y: 1 surface, 2 raster, 3 level lines (+4 equal arrows)
+  uint8_t side = 0;           // the flag byte: 1 builds the row in the second view's space and shows it there
   int32_t resultMessage = 0;  // the graph result message shown under the row; 0 none
   int32_t graphRow = -1;      // the graph-table row its equation built; -1 none
   FormulaEditor* editor = nullptr;  // the row's editor, which then owns `expression` (its root)

@@ -318,15 +318,17 @@ int32_t SwapSidesIfNeeded(ExprNode* node, int32_t form, bool is3D, bool is4D, Do
 
 int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D, bool is4D,
                                 const CoordinateTransform* transform, double colorIndex, double detail, double detail2,
-                                double drawOption, double displayKind, DocumentServices* document, int32_t* message) {
+                                double drawOption, double displayKind, DocumentServices* document, int32_t* message,
+                                int32_t side) {
   if (message != nullptr) *message = 0;
   if (set == nullptr || equation == nullptr) return -1;
   const int32_t rowsAtEntry = set->graphTable.count;
 
-  // 1. The form; a primed form goes to the second view of its kind.
+  // 1. The form; a primed form goes to the second view of its kind, and so does any form the caller
+  // sends there.
   const int32_t word = ClassifyEquationForGraph(equation, is3D, is4D, document);
-  const int32_t viewIndex = (word & kPrimedForm) != 0 ? 1 : 0;
-  if (viewIndex == 1) SwapPrimedCoordinates(equation);
+  const int32_t viewIndex = (word & kPrimedForm) != 0 || side == 1 ? 1 : 0;
+  if ((word & kPrimedForm) != 0) SwapPrimedCoordinates(equation);
   int32_t form = word & ~kPrimedForm;
   if (form <= 0 || form >= kFormCodeCount) return -1;
 

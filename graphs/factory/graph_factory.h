@@ -21,8 +21,9 @@ struct ExprNode;
 // added a row, else -1; then *message (when given) is the graph result message to show: 14, 24
 // or 25 ("can't graph this" in a 2D, 3D or 4D view) for a form whose kinds do not exist yet, 0
 // for form 0 (the caller explains it with ClassifyEquationList) and for a construction that ran
-// out of memory (error 7 is posted).
+// out of memory (error 7 is posted). `side` 1 puts the graphs in the second view of their kind, as
+// an equation in the primed coordinates goes there (a 4D graph stays in the one 4D view).
 int32_t CreateGraphsForEquation(GraphViewSet* set, ExprNode* equation, bool is3D, bool is4D,
                                 const CoordinateTransform* transform, double colorIndex, double detail, double detail2,
                                 double drawOption, double displayKind, DocumentServices* document,
-                                int32_t* message = nullptr);
+                                int32_t* message = nullptr, int32_t side = 0);

@@ -2,7 +2,8 @@
 // selections in every mode), the bar's tracking by clicks and keys (a disabled item does nothing,
 // Escape and a click outside close), undo as a user sees its grouping (letters after a click are
 // one step, a run of backspaces is one step, the caret comes back too), the Graph menu's zoom and
-// reset on the plane view's range, and Use Transparency after the transparency memory failure.
+// reset on the plane view's range, Use Transparency after the transparency memory failure, and the
+// Graph menu's row settings (colour, grain, opacity, plotting mode) as undo steps that keep the graphs.
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "editor/formula_editor.h"
 #include "editor/typeset_state.h"
 #include "graphics/gl/gl_globals.h"
+#include "graphs/core/graph_color.h"
+#include "graphs/kinds2d/traced_graph.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/pointer_source.h"
@@ -75,6 +78,25 @@ class WindowMenusTest : public document_test::DocumentTest {
       if (m.items[i].command != command) continue;
       window_->HandleMouseDown(Centre(window_->Menus().ItemRect(i)), 0, 1);
       return window_->LastMenuAction().result;
+    }
+    return MenuResult::kPassed;
+  }
+  // Clicks the Graph menu's title, then the item opening the submenu, then the submenu's item: the
+  // result of the last click (kPassed when an item is not there).
+  MenuResult ChooseSetting(const char* submenu, const char* item) {
+    const MenuBar& bar = window_->Menus();
+    window_->HandleMouseDown(Centre(bar.TitleRect(2)), 0, 1);
+    const Menu& graph = bar.MenuAt(2);
+    for (int32_t i = 0; i < graph.count; ++i) {
+      if (std::string(graph.items[i].title) != submenu) continue;
+      window_->HandleMouseDown(Centre(bar.ItemRect(i)), 0, 1);
+      if (bar.OpenSubmenu() < 0) return window_->LastMenuAction().result;
+      const Menu& sub = bar.MenuAt(bar.OpenSubmenu());
+      for (int32_t k = 0; k < sub.count; ++k) {
+        if (std::string(sub.items[k].title) != item) continue;
+        window_->HandleMouseDown(Centre(bar.SubItemRect(k)), 0, 1);
+        return window_->LastMenuAction().result;
+      }
     }
     return MenuResult::kPassed;
   }
@@ -508,6 +530,80 @@ TEST_F(WindowMenusTest, UseTransparencyComesBackAfterItsMemoryFailure) {
   EXPECT_TRUE(draws());
   EXPECT_TRUE(Enabled(kCommandUseTransparency));
   EXPECT_TRUE(window_->Menus().FindItem(kCommandUseTransparency)->checked);
+}
+
+// The Graph menu sets the active row's colour, grain, opacity and plotting mode, each one undo step;
+// the graphs are not built again but take each value as their option (the line turns blue and
+// back); the same value again is no step; the keys reach the submenu too; the new row has no
+// settings to set.
+TEST_F(WindowMenusTest, TheGraphMenuSetsTheActiveRowsSettingsOneUndoStepEach) {
+  Open({"equal[y,x]"});
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  ASSERT_TRUE(document_->graphsBuilt);
+  const int32_t builds = window_->GraphBuilds();
+  const EquationRow& row = document_->rows.data[0];
+  const auto colour = [&] {
+    const GraphView2D* view = document_->viewSet.first2D;
+    return static_cast<const GraphTraced2D*>(view->graphs.data[view->graphs.count - 1])->Color()->rgb;
+  };
+  const auto transparent = [&] { return GLGlobals().document.drawsWithTransparency(static_cast<DocumentServices*>(document_.get())); };
+  ASSERT_EQ(colour(), 0xce00ceu);
+  window_->FocusRow(0);
+  const struct {
+    const char* submenu;
+    const char* item;
+    double colour, grain, opacity, mode;
+  } steps[] = {
+      {"Colour", "Blue", 3, 0.5, 1, 2},
+      {"Grain", "Finest", 3, 1, 1, 2},
+      {"Opacity", "50%", 3, 1, 0.5, 2},
+      {"Plotting Mode", "Draft", 3, 1, 0.5, 0},
+  };
+  const auto holds = [&](double c, double g, double o, double m) {
+    return row.color == c && row.grain == g && row.opacity == o && row.plottingMode == m;
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(ChooseSetting(step.submenu, step.item), MenuResult::kChosen) << step.item;
+    EXPECT_TRUE(holds(step.colour, step.grain, step.opacity, step.mode)) << step.item;
+  }
+  EXPECT_EQ(colour(), 0x0000ffu);
+  EXPECT_TRUE(transparent());
+  EXPECT_TRUE(document_->graphsBuilt);
+  EXPECT_EQ(window_->GraphBuilds(), builds);
+  window_->HandleMouseDown(Centre(window_->Menus().TitleRect(2)), 0, 1);  // the menus updated
+  EXPECT_TRUE(window_->Menus().FindItem(kCommandFirstRowSetting + 2)->checked) << "Blue";
+  EXPECT_FALSE(window_->Menus().FindItem(kCommandFirstRowSetting + 0)->checked) << "Magenta";
+  window_->HandleKey(EditKeyEvent{kKeyEscape, kKeyEscape, 0});
+  const int32_t steps4 = document_->undo.UndoCount();
+  EXPECT_EQ(ChooseSetting("Colour", "Blue"), MenuResult::kChosen);
+  EXPECT_EQ(document_->undo.UndoCount(), steps4) << "the same colour again is no step";
+  for (int k = 3; k >= 0; --k) {
+    ASSERT_TRUE(window_->ChooseCommand(kCommandUndo)) << k;
+    const double before[4][4] = {{1, 0.5, 1, 2}, {3, 0.5, 1, 2}, {3, 1, 1, 2}, {3, 1, 0.5, 2}};
+    EXPECT_TRUE(holds(before[k][0], before[k][1], before[k][2], before[k][3])) << "undo to step " << k;
+  }
+  EXPECT_EQ(colour(), 0xce00ceu);
+  EXPECT_FALSE(transparent());
+  EXPECT_TRUE(window_->ChooseCommand(kCommandRedo));
+  EXPECT_EQ(colour(), 0x0000ffu);
+  EXPECT_TRUE(document_->graphsBuilt);
+  EXPECT_EQ(window_->GraphBuilds(), builds);
+  // By the keys: Down to Colour, Right opens it on its first item, Down, Return: Red.
+  const MenuBar& bar = window_->Menus();
+  window_->HandleMouseDown(Centre(bar.TitleRect(2)), 0, 1);
+  while (bar.Highlighted() < 0 || std::string(bar.MenuAt(2).items[bar.Highlighted()].title) != "Colour") {
+    window_->HandleKey(EditKeyEvent{kKeyDownArrow, kKeyDownArrow, 0});
+  }
+  window_->HandleKey(EditKeyEvent{kKeyRightArrow, kKeyRightArrow, 0});
+  ASSERT_GE(bar.OpenSubmenu(), 0);
+  EXPECT_EQ(bar.SubHighlighted(), 0);
+  window_->HandleKey(EditKeyEvent{kKeyDownArrow, kKeyDownArrow, 0});
+  window_->HandleKey(EditKeyEvent{kKeyReturn, kKeyReturn, 0});
+  EXPECT_EQ(row.color, 2.0);
+  EXPECT_EQ(colour(), 0xff0000u);
+  window_->FocusRow(1);
+  EXPECT_EQ(ChooseSetting("Colour", "Green"), MenuResult::kIgnored) << "the new row";
+  EXPECT_EQ(row.color, 2.0);
 }
 
 }  // namespace
