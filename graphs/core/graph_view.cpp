@@ -26,7 +26,7 @@ void TickGraphList(GraphList& graphs, int32_t budget) {
       record.lastRun = record.thisRun;
       record.thisRun = false;
     }
-    if (outcome == ComputeOutcome::kSuspended) return;  // the window's turn, in the middle of a value
+    if (outcome != ComputeOutcome::kEnded) return;  // the window's turn, in the middle of a value
   }
 }
 
