@@ -260,10 +260,12 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
 }
 
 // A probe still running after the release is the graphs': a caret key leaves it running, a typed
-// letter (the graphs deleted) abandons it and leaves nothing behind.
+// letter (the graphs deleted) abandons it and leaves nothing behind; a grain that clears the readout
+// drops the probe waiting to make it, as at one go it clears the probe made.
 TEST_F(PointerTurnsTest, APendingProbeGoesOnUnderCaretKeysAndGoesWithTheGraphs) {
   InstallAlgebraSeams();
-  Open("equal[function[optotal[x],y]," + S("times[x,y]") + "]", Mode::kCut);
+  const std::string text = "equal[function[optotal[x],y]," + S("times[x,y]") + "]";
+  Open(text, Mode::kCut);
   window_->HandleMouseDown(InPane(0, 0), 0, 1);
   ASSERT_TRUE(View()->PointerWorkRuns());
   window_->HandleKey(EditKeyEvent{kKeyLeftArrow, kKeyLeftArrow, 0});
@@ -271,6 +273,13 @@ TEST_F(PointerTurnsTest, APendingProbeGoesOnUnderCaretKeysAndGoesWithTheGraphs) 
   window_->HandleKey(EditKeyEvent{'b', 'b', 0});
   EXPECT_FALSE(View()->PointerWorkRuns()) << "a typed letter";
   EXPECT_EQ(View()->probeReadout.mode, 0u);
+  Open(text, Mode::kCut);
+  window_->HandleMouseDown(InPane(0, 0), 0, 1);
+  for (int tick = 0; tick < 100'000 && View()->pointerWork.stage == PointerStage::kPick; ++tick) window_->IdleTick(1);
+  ASSERT_EQ(View()->pointerWork.stage, PointerStage::kProbe) << "the pick ended, its probe to come";
+  ViewSetSelectSlotEntry(&document_->viewSet, 8, 0.8, document_->rows.data[0].graphRow);
+  ASSERT_NO_FATAL_FAILURE(Complete());
+  EXPECT_EQ(View()->probeReadout.mode, 0u) << "a grain change";
 }
 
 // Another job that evaluates a graph: a probe of its own, elsewhere.
