@@ -696,8 +696,8 @@ void DocumentWindow::HandleMouseDown(QDPoint point, uint32_t modifiers, int32_t 
       ViewSetTrackMouse(set, point, when, flags);
     }
   }
-  // A click whose pick or probe still runs leaves it suspended for the idle ticks; drawing would
-  // abandon it, so the pane is drawn once it ends.
+  // A click whose pick or probe still runs leaves it suspended for the idle ticks; the pane is drawn
+  // once it ends.
   graphPaneStale_ = true;
   if (GraphPaneDue()) RedrawGraphPane();
   RedrawMessageRects();

@@ -145,11 +145,10 @@ ComputeOutcome RunInTurns(TurnsJob job, void* argument, int32_t budget) {
   if (worker.state == WorkerState::kSuspended) {
     const bool same = worker.job == job && worker.argument == argument;
     Hand(WorkerRequest::kResume, deadline);
-    if (worker.state == WorkerState::kSuspended || same) {
-      return worker.state == WorkerState::kSuspended ? ComputeOutcome::kSuspended : ComputeOutcome::kEnded;
-    }
+    if (same) return worker.state == WorkerState::kSuspended ? ComputeOutcome::kSuspended : ComputeOutcome::kEnded;
+    if (worker.state == WorkerState::kSuspended) return ComputeOutcome::kNotRun;
     const uint32_t now = ElapsedTimerUnits();
-    if (DeadlineReached(now, deadline)) return ComputeOutcome::kEnded;
+    if (DeadlineReached(now, deadline)) return ComputeOutcome::kNotRun;
     budget = static_cast<int32_t>(deadline - now);
   }
   worker.job = job;

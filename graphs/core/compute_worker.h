@@ -16,7 +16,9 @@
 
 class GraphKind;
 
-enum class ComputeOutcome : uint8_t { kEnded, kSuspended };
+// What became of the job asked for: it ended, it lies suspended, or it did not start, since the job
+// suspended earlier, taken up first, used the whole budget (it may lie suspended still).
+enum class ComputeOutcome : uint8_t { kEnded, kSuspended, kNotRun };
 
 // Turns the worker on (the window, while it is open) or off (its close). Off: a suspended job is
 // abandoned, the worker ends, the evaluation-turn hook is removed, and jobs run on the caller's
@@ -32,7 +34,7 @@ using TurnsJob = void (*)(void* argument, int32_t budget);
 // Runs the job on the worker when it is on, until it returns or the budget runs out in the middle of
 // a value (kSuspended); off, on the caller's thread at one go. A job suspended earlier is taken up
 // first, for at most the budget; when it was this very job (same job and argument) that is all,
-// otherwise this one then starts with what is left.
+// otherwise this one then starts with what is left, if any is (else kNotRun).
 ComputeOutcome RunInTurns(TurnsJob job, void* argument, int32_t budget);
 
 // graph->Compute(budget) as a job: a graph's suspended Compute taken up again is also started anew

@@ -1,5 +1,6 @@
 // The records of the 2D probe (the cleared probe and the empty nearest point), and what the
-// graph kinds share: releasing their functions, their Compute deadline and reading row values.
+// graph kinds share: their serials, releasing their functions, their Compute deadline and reading
+// row values.
 #include "graphs/core/graph_kind.h"
 
 #include <algorithm>
@@ -10,6 +11,22 @@
 #include "kernel/eval/compiled_function.h"
 #include "kernel/threads/timers.h"
 #include "kernel/trees/expr_node.h"
+
+namespace {
+
+// The last serial given; never reset, so that no serial is given twice.
+uint64_t lastGraphSerial = 0;
+
+}  // namespace
+
+GraphKind::GraphKind() : serial_(++lastGraphSerial) {}
+
+GraphKind::GraphKind(const GraphKind& other) : gaveUp(other.gaveUp), serial_(++lastGraphSerial) {}
+
+GraphKind& GraphKind::operator=(const GraphKind& other) {
+  gaveUp = other.gaveUp;
+  return *this;
+}
 
 void InitProbeRecord(ProbeRecord* record) {
   const double keep0 = record->aux[0];

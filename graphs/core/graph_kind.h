@@ -26,9 +26,13 @@ struct GaveUpRecord {
   bool lastRun = false;
 };
 
-// The operations the three bases share, in slot order. The bases' only data is the tick's record.
+// The operations the three bases share, in slot order. The bases' only data is the tick's record and
+// the graph's serial.
 class GraphKind {
  public:
+  GraphKind();
+  GraphKind(const GraphKind& other);  // a copy is another graph: a serial of its own
+  GraphKind& operator=(const GraphKind& other);  // the record only
   virtual ~GraphKind() = default;
   // Computes for at most `budget` timer units (ElapsedTimerUnits counts them); 0 or less
   // computes nothing.
@@ -48,7 +52,14 @@ class GraphKind {
   virtual void Invalidate() = 0;
   virtual bool IsComplete() = 0;
 
+  // A number no other graph of the process has had, each new graph's higher than any before: what
+  // tells a list of graphs made again from the list it replaced.
+  uint64_t Serial() const { return serial_; }
+
   GaveUpRecord gaveUp;  // kept by TickGraphList, read by GraphListStatus
+
+ private:
+  uint64_t serial_;
 };
 
 // The pointer lists a probe may carry (x, y pairs).

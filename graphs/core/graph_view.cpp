@@ -1,5 +1,5 @@
-// The routines every view runs over its graph list: the deadline-bounded tick and the list-wide
-// queries and deletion, and the rule for what a 3D box or a 4D axis range may be.
+// The routines every view runs over its graph list: the deadline-bounded tick, the list-wide
+// queries, deletion and stamp, and the rule for what a 3D box or a 4D axis range may be.
 #include "graphs/core/graph_view.h"
 
 #include <algorithm>
@@ -26,7 +26,7 @@ void TickGraphList(GraphList& graphs, int32_t budget) {
       record.lastRun = record.thisRun;
       record.thisRun = false;
     }
-    if (outcome == ComputeOutcome::kSuspended) return;  // the window's turn, in the middle of a value
+    if (outcome != ComputeOutcome::kEnded) return;  // the window's turn, in the middle of a value
   }
 }
 
@@ -61,6 +61,14 @@ void SetUnitRanges(double* ranges, int pairs) {
 void DeleteGraphList(GraphList& graphs) {
   for (int32_t i = 0; i < graphs.count; ++i) delete graphs.data[i];
   GrowArrayFree(graphs);
+}
+
+GraphListStamp StampOfGraphList(const GraphList& graphs) {
+  GraphListStamp stamp{graphs.count, 0};
+  for (int32_t i = 0; i < graphs.count; ++i) {
+    if (graphs.data[i] != nullptr) stamp.newest = std::max(stamp.newest, graphs.data[i]->Serial());
+  }
+  return stamp;
 }
 
 bool IsUsableSpaceRange(double low, double high) {

@@ -77,6 +77,16 @@ void InvalidateGraphList(GraphList& graphs);
 // Deletes every graph through its virtual destructor, frees the list and zeroes it.
 void DeleteGraphList(GraphList& graphs);
 
+// What tells one state of a graph list from another: its count and the highest serial in it (0 for
+// none). A list changes by appending new graphs and by deleting them all, and each new graph's serial
+// is higher than any before it, so two states with one stamp hold the same graphs at the same places.
+struct GraphListStamp {
+  int32_t count = 0;
+  uint64_t newest = 0;
+  bool operator==(const GraphListStamp&) const = default;
+};
+GraphListStamp StampOfGraphList(const GraphList& graphs);
+
 // The parameter ranges of a new 3D or 4D view: each of the `pairs` (low, high) pairs (0, 1).
 void SetUnitRanges(double* ranges, int pairs);
 // Whether [low, high] can be a coordinate range of a 3D box or a 4D axis: the graphs keep their

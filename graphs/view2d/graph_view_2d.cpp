@@ -163,7 +163,7 @@ void GraphView2D::SetGraphOption(int32_t code, double value, int32_t index) {
   if (document != nullptr) document->SetDocumentModified(true);
   if (GraphKind2D* graph = GraphAt(index)) graph->SetOption(code, value);
   if (code == 6 && document != nullptr) document->RedrawGraphPaneNow();
-  if (code == 8) probeReadout.mode = 0;
+  if (code == 8) ClearProbe();
 }
 
 void GraphView2D::SetOption(int32_t code, double) {

@@ -67,12 +67,15 @@ enum Click2DFlag : int32_t { kClickIgnore = 0, kClickPan = 1, kClickProbe = 2, k
 // The evaluating half of a click, run in turns as a job of the compute worker: first the pick
 // (the hit tests Click's choice rests on), then the probe at the pointer; or a zoom's probe again
 // of the graph probed (no snap). Its answers below stand once `done` is set; the main thread
-// applies them.
+// applies them. Once begun it is run to its end or dropped on purpose (a new click, its graphs
+// replaced, the probe cleared), never lost: abandoned on the worker, it begins again.
 enum class PointerStage : uint8_t { kNone, kPick, kProbe, kReprobe };
 struct PointerWork {
   PointerStage stage = PointerStage::kNone;
-  bool started = false;  // handed to the worker; not done and not suspended then means abandoned
+  bool started = false;  // taken by the worker; not done and not suspended then means abandoned
+  bool afterGraphs = false;  // begun only once the graphs are complete (a zoom's, or abandoned once)
   bool done = false;
+  GraphListStamp graphList{};  // the graphs it was begun on; other graphs drop it
   QDPoint press{0, 0};  // the click's press
   QDPoint point{0, 0};  // the pointer: where the probe is asked (the release, once the button is up)
   ClickFlags flags{};
@@ -101,8 +104,9 @@ class GraphView2D : public GraphView {
   GraphView2D& operator=(const GraphView2D&) = delete;
 
   // ---- GraphView (graph_view_2d.cpp, unless noted) ----
-  // Nothing for a budget <= 0; else the number format, a click's pointer work still running (it
-  // ends the click when it ends), then the graphs until the deadline.
+  // Pointer work of graphs since replaced is dropped. Then nothing for a budget <= 0; else the
+  // number format, a click's pointer work still running (it ends the click when it ends; begun
+  // again after an abandon, it waits for the graphs), then the graphs until the deadline.
   void Tick(int32_t budget) override;
   void Draw() override;  // DrawGraphsInView with no list and no colour (drawing file)
   int32_t GraphStatus(int32_t index) override;
@@ -246,18 +250,28 @@ class GraphView2D : public GraphView {
   // probe is cleared at once); whatever pointer work of this view was in flight is dropped first.
   void StartPick(QDPoint press, const ClickFlags& flags);
   void StartProbe(QDPoint point);
-  // Begin probing ProbeGraph again at the probe's point, which a zoom moved.
+  // Begin probing ProbeGraph again at the probe's point, which a zoom moved, once the graphs are
+  // computed at the new scale.
   void StartReprobe();
-  // The pointer work is under way: begun, and neither ended nor abandoned.
+  // The pointer work is under way: begun and not ended. Work begun on graphs since replaced is
+  // dropped here; work found abandoned is set to begin again once its graphs are complete.
   bool PointerWorkRuns();
-  // Hands the pointer work the worker for at most `budget` timer units (the slice form: as long as
-  // an idle tick's, between two looks at the pointer); pointerWork.done tells whether it ended.
+  // It runs and may be handed the worker now (not waiting for its graphs to be computed again).
+  bool PointerWorkDue();
+  // Its job lies suspended on the worker.
+  bool PointerWorkSuspended() const;
+  // Hands the pointer work the worker, when it is due, for at most `budget` timer units (the slice
+  // form: as long as an idle tick's, between two looks at the pointer); pointerWork.done tells
+  // whether it ended.
   void RunPointerWork(int32_t budget);
   void RunPointerSlice();
   // An ended zoom's probe adopted (and the pane redrawn, when asked).
   void FinishReprobe(bool redraw);
   // Drops the pointer work (abandoned when it lies suspended), with any point lists it made.
   void DropPointerWork();
+  // Clears the probe's readout and the probe or zoom's probe again still running, which would
+  // have made it.
+  void ClearProbe();
   // The job's body, on the worker: the pick's hit tests or the probe with its snap.
   void DoPointerWork();
   // The pointer's next event within `ticks` (negative: no limit): true while the button is down,
@@ -270,7 +284,8 @@ class GraphView2D : public GraphView {
 
   // ---- Probe (graph_view_2d_probe.cpp) ----
   // Probes under the pointer until the button is up, each new position abandoning the probe in
-  // flight; one still running at the release goes on in the view's ticks.
+  // flight; a probe the release starts gets a slice at once (the whole of it with the worker off),
+  // and one still running then goes on in the view's ticks.
   void TrackProbe(QDPoint point);
   // The probe at the point at one go (StartProbe, run to its end, FinishProbe).
   void ProbeAt(QDPoint point);

@@ -2,8 +2,10 @@
 // snap to an intersection) as a job of the compute worker, run in slices while the button is down
 // and, once it is up, in the view's ticks, so that a graph of any cost never holds the window. The
 // answers are applied on the main thread. Invariants: at most one pointer work a view; it is begun
-// only on the main thread, never while another job of the worker lies suspended (a click abandons
-// that first); a work neither done nor suspended once begun was abandoned, and is dropped.
+// only on the main thread, on the graph list it names; it ends as it would at one go or is dropped
+// on purpose: its list replaced, a new click, its readout cleared. Abandoned on the worker (another
+// evaluation needed it, or the graphs changed under it) it begins again from the start, once the
+// graphs it reads are complete; the view's own drawing never abandons it.
 #include <algorithm>
 
 #include "graphs/core/compute_worker.h"
@@ -40,6 +42,7 @@ void GraphView2D::DoPointerWork() {
 void GraphView2D::StartPick(QDPoint press, const ClickFlags& flags) {
   DropPointerWork();
   pointerWork.stage = PointerStage::kPick;
+  pointerWork.graphList = StampOfGraphList(graphs);
   pointerWork.press = pointerWork.point = press;
   pointerWork.flags = flags;
 }
@@ -53,6 +56,7 @@ void GraphView2D::StartProbe(QDPoint point) {
     return;
   }
   pointerWork.stage = PointerStage::kProbe;
+  pointerWork.graphList = StampOfGraphList(graphs);
   pointerWork.press = pointerWork.point = point;
   pointerWork.graph = probeGraph;
   pointerWork.x = WindowX(point.h);
@@ -62,6 +66,8 @@ void GraphView2D::StartProbe(QDPoint point) {
 void GraphView2D::StartReprobe() {
   DropPointerWork();
   pointerWork.stage = PointerStage::kReprobe;
+  pointerWork.afterGraphs = true;  // the arrow's scale and the extents are what the new scale computes
+  pointerWork.graphList = StampOfGraphList(graphs);
   pointerWork.graph = probeGraph;
   pointerWork.x = probeReadout.x;
   pointerWork.y = probeReadout.y;
@@ -69,18 +75,34 @@ void GraphView2D::StartReprobe() {
 
 bool GraphView2D::PointerWorkRuns() {
   PointerWork& work = pointerWork;
-  if (work.stage == PointerStage::kNone || work.done) return false;
-  if (work.started && !JobSuspended(PointerJob, this)) {
-    DropPointerWork();  // abandoned: the graphs changed, or another evaluation needed the worker
+  if (work.stage == PointerStage::kNone) return false;
+  if (!(work.graphList == StampOfGraphList(graphs))) {
+    DropPointerWork();  // its answers are indices into graphs that are gone
     return false;
+  }
+  if (work.done) return false;
+  if (work.started && !PointerWorkSuspended()) {
+    // Abandoned: another evaluation needed the worker, or the graphs changed under it. It reads what
+    // they computed, so it begins again once they are complete.
+    DisposeProbeList(work.record.listA);
+    DisposeProbeList(work.record.listB);
+    work.record = ProbeRecord{};
+    work.started = false;
+    work.afterGraphs = true;
   }
   return true;
 }
 
+bool GraphView2D::PointerWorkDue() {
+  return PointerWorkRuns() && (!pointerWork.afterGraphs || AllGraphsComplete(graphs));
+}
+
+bool GraphView2D::PointerWorkSuspended() const { return JobSuspended(PointerJob, this); }
+
 void GraphView2D::RunPointerWork(int32_t budget) {
-  if (!PointerWorkRuns()) return;
-  pointerWork.started = true;
-  RunInTurns(PointerJob, this, budget);
+  if (!PointerWorkDue()) return;
+  // A job suspended before, taken up first, may use the whole budget: this one has then not begun.
+  if (RunInTurns(PointerJob, this, budget) != ComputeOutcome::kNotRun) pointerWork.started = true;
 }
 
 void GraphView2D::RunPointerSlice() { RunPointerWork(static_cast<int32_t>(TicksToTimerUnits(kPointerSliceTicks))); }
@@ -92,10 +114,15 @@ void GraphView2D::FinishReprobe(bool redraw) {
 }
 
 void GraphView2D::DropPointerWork() {
-  if (JobSuspended(PointerJob, this)) AbandonSuspendedCompute();
+  if (PointerWorkSuspended()) AbandonSuspendedCompute();
   DisposeProbeList(pointerWork.record.listA);
   DisposeProbeList(pointerWork.record.listB);
   pointerWork = PointerWork{};
+}
+
+void GraphView2D::ClearProbe() {
+  probeReadout.mode = 0;
+  if (pointerWork.stage == PointerStage::kProbe || pointerWork.stage == PointerStage::kReprobe) DropPointerWork();
 }
 
 bool GraphView2D::FollowPointer(QDPoint* where, int32_t ticks) {
@@ -104,7 +131,7 @@ bool GraphView2D::FollowPointer(QDPoint* where, int32_t ticks) {
 }
 
 bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {
-  while (PointerWorkRuns()) {
+  while (PointerWorkDue()) {
     RunPointerSlice();
     if (pointerWork.done) return true;
     const QDPoint before = *pointer;
@@ -118,12 +145,13 @@ bool GraphView2D::PursuePointerWork(QDPoint* pointer, bool untilMoved) {
 
 void GraphView2D::Tick(int32_t budget) {
   const uint32_t deadline = ElapsedTimerUnits() + static_cast<uint32_t>(std::max(budget, 0));
-  const bool pending = pointerWork.stage != PointerStage::kNone;
+  const bool pending = PointerWorkRuns() || pointerWork.done;  // work of graphs since replaced goes here
   if ((budget > 0 || pending) && document != nullptr) document->ApplyNumberFormat();
-  // A click whose button went up before its work ended ends here, before any computing. Its job
-  // may also have ended in another view's tick (a Compute takes up whatever job lies suspended
-  // first), so an ended one is applied even without time to compute.
-  if (budget > 0 && PointerWorkRuns()) RunPointerWork(budget);
+  // A click whose button went up before its work ended ends here, before any computing (work begun
+  // again after an abandon waits for the graphs). Its job may also have ended in another view's tick
+  // (a Compute takes up whatever job lies suspended first), so an ended one is applied even without
+  // time to compute.
+  if (budget > 0) RunPointerWork(budget);
   if (pointerWork.done) {
     bool dragged = false;
     switch (pointerWork.stage) {
@@ -139,6 +167,6 @@ void GraphView2D::Tick(int32_t budget) {
     }
   }
   const uint32_t now = ElapsedTimerUnits();
-  if (budget <= 0 || PointerWorkRuns() || DeadlineReached(now, deadline)) return;
+  if (budget <= 0 || PointerWorkDue() || DeadlineReached(now, deadline)) return;
   TickGraphList(graphs, static_cast<int32_t>(deadline - now));
 }

@@ -118,7 +118,7 @@ void GraphView2D::TrackProbe(QDPoint point) {
   StartProbe(point);
   QDPoint last = point, p = point;
   for (bool down = true; down;) {
-    if (PointerWorkRuns()) {
+    if (PointerWorkDue()) {
       down = PursuePointerWork(&p, true);  // until the probe ends or the pointer moves
       if (pointerWork.done) FinishProbe(&dragged, true);
       if (EqualPt(p, last)) continue;
@@ -127,9 +127,14 @@ void GraphView2D::TrackProbe(QDPoint point) {
       // A dragged point is probed again while the graphs it moves still compute.
       if (EqualPt(p, last) && !(down && dragged && !IsReady())) continue;
     }
-    // A release away from the last motion is probed where it happened.
+    // A release away from the last motion is probed where it happened: a slice of it now, which
+    // with the worker off is all of it, as at one go.
     last = p;
     StartProbe(p);
+  }
+  if (PointerWorkDue() && !pointerWork.started) {
+    RunPointerSlice();
+    if (pointerWork.done) FinishProbe(&dragged, true);
   }
   if (!PointerWorkRuns()) ProbeStillVisible();  // else the probe at the release ends in the ticks
   if (document != nullptr) document->AdjustCursor();
@@ -143,7 +148,7 @@ void GraphView2D::TrackProbe(QDPoint point) {
 
 void GraphView2D::ProbeAt(QDPoint point) {
   StartProbe(point);
-  while (PointerWorkRuns()) RunPointerWork(1 << 30);
+  while (PointerWorkDue()) RunPointerWork(1 << 30);
   bool dragged = false;
   if (pointerWork.done) FinishProbe(&dragged, true);
 }

@@ -305,9 +305,11 @@ void GraphView2D::ZoomSequence(int32_t code) {
   UpdateViewMaps();
   InvalidateAllGraphs();
   Tick(static_cast<int32_t>(TicksToTimerUnits(kComputeTicks)));
-  // The probe's extents or arrow follow the new scale: probed again in turns, shown now when a slice
-  // ends it, else when it ends in the ticks.
-  if ((probeReadout.mode == 2 || probeReadout.mode == 9) && GraphAt(probeGraph) != nullptr) {
+  // The probe's extents or arrow follow the new scale: probed again in turns once the graphs are
+  // computed at it, shown now when a slice ends it, else when it ends in the ticks. A click's pick or
+  // probe still running ends at the new scale as it is.
+  const bool clickRuns = PointerWorkRuns() && pointerWork.stage != PointerStage::kReprobe;
+  if (!clickRuns && (probeReadout.mode == 2 || probeReadout.mode == 9) && GraphAt(probeGraph) != nullptr) {
     StartReprobe();
     RunPointerSlice();
     if (pointerWork.done) FinishReprobe(false);

@@ -1,6 +1,7 @@
 // The view set's operations. A view pointer is null before InitViewSet, so each operation tests
 // the view it touches; the document may be null too (nothing is redrawn then). Every operation
-// that changes views or graphs first abandons a suspended Compute (compute_worker.h).
+// that changes views or graphs first abandons a suspended Compute (compute_worker.h); drawing
+// abandons one too, but not a 2D view's pointer work, which only reads the graphs.
 #include "graphs/viewset/graph_view_set.h"
 
 #include <cmath>
@@ -75,6 +76,11 @@ RgnHandle UnionOfViews(GraphViewSet* set, RgnHandle region, Ask ask) {
   if (!UnionRgn(region, part, region)) RectRgn(region, set->paneRect);
   DisposeRgn(part);
   return region;
+}
+
+bool PointerWorkSuspended(const GraphViewSet* set) {
+  return (set->first2D != nullptr && set->first2D->PointerWorkSuspended()) ||
+         (set->second2D != nullptr && set->second2D->PointerWorkSuspended());
 }
 
 void ReadFrameIfWindow(GraphicsContext* context, bool hasWindowContext) {
@@ -194,8 +200,8 @@ bool ViewSetNeedsRedraw(GraphViewSet* set) {
 }
 
 void ViewSetClearFlags(GraphViewSet* set) {
-  if (set->first2D != nullptr) set->first2D->probeReadout.mode = 0;
-  if (set->second2D != nullptr) set->second2D->probeReadout.mode = 0;
+  if (set->first2D != nullptr) set->first2D->ClearProbe();
+  if (set->second2D != nullptr) set->second2D->ClearProbe();
 }
 
 // ---- Broadcasts ----
@@ -323,7 +329,10 @@ void ViewSetResetAllViews(GraphViewSet* set) {
 }
 
 void ViewSetActivate(GraphViewSet* set, int32_t mode) {
-  AbandonSuspendedCompute();
+  // Drawing reads the graphs: a Compute suspended in the middle of a unit goes first. A 2D view's
+  // pointer work only reads them too and stays, to be taken up (a drawing never evaluates; if one
+  // did, the evaluation would abandon it, and it would begin again).
+  if (!PointerWorkSuspended(set)) AbandonSuspendedCompute();
   GraphView* primary = set->primary;
   GraphView* secondary = set->secondary;
   if (mode == 3) {

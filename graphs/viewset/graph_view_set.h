@@ -88,7 +88,8 @@ void ViewSetIdleTick(GraphViewSet* set, int32_t budget);
 bool ViewSetAllViewsReady(GraphViewSet* set);
 // Not all views ready, or the primary or the secondary answers NeedsRedraw.
 bool ViewSetNeedsRedraw(GraphViewSet* set);
-// Clears the drawn word (the probe mode) of both 2D views.
+// Clears the drawn word (the probe mode) of both 2D views, with the probe still running that
+// would have set it.
 void ViewSetClearFlags(GraphViewSet* set);
 
 // ---- Broadcasts ----
@@ -127,7 +128,8 @@ void ViewSetLayoutViews(GraphViewSet* set);
 // UpdateGeometry of the two 2D and the two 3D views.
 void ViewSetResetAllViews(GraphViewSet* set);
 // Draws: mode 2 both views, 0 the primary, 1 the secondary (with no secondary every mode but 3
-// draws the primary); mode 3 is the live redraw of GL views that ask for it.
+// draws the primary); mode 3 is the live redraw of GL views that ask for it. A suspended Compute is
+// abandoned first; a 2D view's suspended pointer work is left to be taken up.
 void ViewSetActivate(GraphViewSet* set, int32_t mode);
 // The primary's InvalRect / InvalRectMode / InvalRegion into `region`, with the secondary's
 // part added. Returns the region.

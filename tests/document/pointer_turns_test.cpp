@@ -70,22 +70,37 @@ class PointerTurnsTest : public document_test::DocumentTest {
   // Opens the document in a window and computes it: at one go (the worker off), with the main
   // thread's runs counted, or with every job of the worker also cut up at each of its turns.
   enum class Mode { kAtOneGo, kCounted, kCut };
-  void Open(const std::string& text, Mode mode) {
+  void Open(const std::string& text, Mode mode, int32_t width = kWidth, int32_t height = kHeight) {
     SetPointerSource(nullptr);
     window_.reset();
-    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(kWidth, kHeight).graphPane);
+    document_ = std::make_unique<DocumentRecord>(ComputeDocumentWindowLayout(width, height).graphPane);
     ASSERT_TRUE(document_test::ReadDocumentText(text + "\n", document_.get()));
     window_ = std::make_unique<DocumentWindow>(document_.get(), &surface_);
     SetComputeTurnsForTests(mode == Mode::kCut);
     CountMainThreadRunsForTests(mode != Mode::kAtOneGo);
-    ASSERT_TRUE(window_->Open(kWidth, kHeight));
+    ASSERT_TRUE(window_->Open(width, height));
     if (mode == Mode::kAtOneGo) UseComputeWorker(false);
     Complete();
   }
-  // Idle ticks until every view is ready (a click's work included).
-  void Complete() {
-    for (int tick = 0; tick < 4'000'000 && !ViewSetAllViewsReady(&document_->viewSet); ++tick) window_->IdleTick(1);
+  // Idle ticks until every view is ready (a click's work included); `between` (when given) is called
+  // before the first tick, whether or not one comes, and after each, with the tick's number.
+  void Complete(const std::function<void(int)>& between = nullptr) {
+    if (between) between(0);
+    for (int tick = 1; tick < 4'000'000 && !ViewSetAllViewsReady(&document_->viewSet); ++tick) {
+      window_->IdleTick(1);
+      if (between) between(tick);
+    }
     ASSERT_TRUE(ViewSetAllViewsReady(&document_->viewSet));
+  }
+  // A press at the pane's centre with the probe key, the motions and the release queued behind it.
+  void ProbeDrag(const std::vector<QDPoint>& moves, QDPoint release) {
+    std::vector<PollScript::Event> script;
+    for (const QDPoint p : moves) script.push_back({[] { return true; }, PointerEventKind::kMoved, p});
+    script.push_back({[] { return true; }, PointerEventKind::kReleased, release});
+    PollScript pointer(std::move(script), InPane(0, 0));
+    SetPointerSource(&pointer);
+    window_->HandleMouseDown(InPane(0, 0), kKeyOption, 1);
+    SetPointerSource(nullptr);
   }
   GraphView2D* View() const { return document_->viewSet.first2D; }
   QDPoint InPane(int dh, int dv) const {
@@ -166,9 +181,10 @@ TEST_P(EveryPlace, NothingTheWindowDoesEvaluatesOnTheMainThread) {
 
 INSTANTIATE_TEST_SUITE_P(PointerTurnsTest, EveryPlace, testing::ValuesIn(kKinds));
 
-// The readout a view shows, as one record (the mode-10 lists' points appended).
+// The readout a view shows, as one record (the mode-10 lists' points appended; mode 0 shows nothing).
 std::vector<double> Readout(const GraphView2D* view) {
   const ProbeRecord& r = view->probeReadout;
+  if (r.mode == 0) return {0};
   std::vector<double> out = {double(r.mode), r.value, r.x, r.y, double(r.rgb), double(r.snapped)};
   out.insert(out.end(), r.aux + 2, r.aux + 10);
   if (r.mode == 10) {
@@ -250,10 +266,12 @@ TEST_F(PointerTurnsTest, AProbeInTurnsShowsWhatTheProbeAtOneGoShowsAtTheLastPoin
 }
 
 // A probe still running after the release is the graphs': a caret key leaves it running, a typed
-// letter (the graphs deleted) abandons it and leaves nothing behind.
+// letter (the graphs deleted) abandons it and leaves nothing behind; a grain that clears the readout
+// drops the probe waiting to make it, as at one go it clears the probe made.
 TEST_F(PointerTurnsTest, APendingProbeGoesOnUnderCaretKeysAndGoesWithTheGraphs) {
   InstallAlgebraSeams();
-  Open("equal[function[optotal[x],y]," + S("times[x,y]") + "]", Mode::kCut);
+  const std::string text = "equal[function[optotal[x],y]," + S("times[x,y]") + "]";
+  Open(text, Mode::kCut);
   window_->HandleMouseDown(InPane(0, 0), 0, 1);
   ASSERT_TRUE(View()->PointerWorkRuns());
   window_->HandleKey(EditKeyEvent{kKeyLeftArrow, kKeyLeftArrow, 0});
@@ -261,6 +279,125 @@ TEST_F(PointerTurnsTest, APendingProbeGoesOnUnderCaretKeysAndGoesWithTheGraphs) 
   window_->HandleKey(EditKeyEvent{'b', 'b', 0});
   EXPECT_FALSE(View()->PointerWorkRuns()) << "a typed letter";
   EXPECT_EQ(View()->probeReadout.mode, 0u);
+  Open(text, Mode::kCut);
+  window_->HandleMouseDown(InPane(0, 0), 0, 1);
+  for (int tick = 0; tick < 100'000 && View()->pointerWork.stage == PointerStage::kPick; ++tick) window_->IdleTick(1);
+  ASSERT_EQ(View()->pointerWork.stage, PointerStage::kProbe) << "the pick ended, its probe to come";
+  ViewSetSelectSlotEntry(&document_->viewSet, 8, 0.8, document_->rows.data[0].graphRow);
+  ASSERT_NO_FATAL_FAILURE(Complete());
+  EXPECT_EQ(View()->probeReadout.mode, 0u) << "a grain change";
+}
+
+// Another job that evaluates a graph: a probe of its own, elsewhere.
+void ProbeElsewhere(void* graph, int32_t) {
+  ProbeRecord r = static_cast<GraphKind2D*>(graph)->Probe(0.3, -0.2);
+  DisposeProbeList(r.listA);
+  DisposeProbeList(r.listB);
+}
+
+// Every entry of pointer work (a click released at once, a drag, a release away from the press, a
+// zoom's probe again, a double click that zooms) in a field and a relation, with something done while
+// it runs (nothing, a redraw between every two ticks and a resize, the graphs rebuilt, another job
+// left suspended on the worker): once the ticks have finished, the readout is the one the same
+// actions show at one go. Work begun is never lost to what the view does to itself, and never
+// outlives the graphs it was begun on.
+TEST_F(PointerTurnsTest, PointerWorkInTurnsEndsAsAtOneGoWhateverHappensWhileItRuns) {
+  InstallAlgebraSeams();
+  constexpr int32_t kWide = 300, kTall = 360;
+  const std::string documents[] = {
+      "equal[matrix[2,1,x,y],matrix[2,1,minus[y]," + S("x") + "]]",
+      "equal[plus[power[x,2],power[y,2]]," + S("plus[1,times[x,y]]") + "]",
+  };
+  const struct {
+    const char* entry;
+    bool probedFirst;  // a probe shown at (+20, -10) before the entry
+    bool click;        // else a zoom, which probes again only a field's arrow
+    std::function<void()> act;
+  } entries[] = {
+      {"a click", false, true, [&] { window_->HandleMouseDown(InPane(0, 0), kKeyOption, 1); }},
+      {"a drag", false, true, [&] { ProbeDrag({InPane(10, -5)}, InPane(30, -20)); }},
+      {"a release away", false, true, [&] { ProbeDrag({}, InPane(30, -20)); }},
+      {"a zoom", true, false, [&] { window_->ChooseCommand(kCommandFirstViewCommand + int32_t{kZoomInBoth}); }},
+      {"a double click", true, true, [&] { window_->HandleMouseDown(InPane(20, -10), 0, 2); }},
+  };
+  bool rebuilt = false, resized = false;
+  const struct {
+    const char* meanwhile;
+    std::function<void(int)> between;  // called between ticks, with the tick's number
+  } events[] = {
+      {"nothing", nullptr},
+      // While the work lies on the worker: a redraw abandons a suspended Compute, which cut up at every
+      // turn would never end under a redraw a tick.
+      {"redraws and a resize",
+       [&](int) {
+         if (!View()->pointerWork.started) return;
+         if (!resized) window_->Resize(kWide, kTall);
+         resized = true;
+         window_->RedrawAll();
+       }},
+      // At the first tick that leaves no work on the worker: none left, or a probe waiting to begin.
+      {"the graphs rebuilt",
+       [&](int) {
+         const PointerWork& work = View()->pointerWork;
+         if (rebuilt || (work.stage != PointerStage::kNone && work.started)) return;
+         rebuilt = true;
+         for (const uint8_t key : {uint8_t('b'), uint8_t(kKeyBackspace), uint8_t(kKeyReturn)}) {
+           window_->HandleKey(EditKeyEvent{key, key, 0});
+         }
+       }},
+      {"another job left suspended",
+       [&](int tick) {
+         if (tick != 0) return;
+         AbandonSuspendedCompute();
+         RunInTurns(ProbeElsewhere, View()->GraphAt(0), 1);
+       }},
+  };
+  for (const std::string& text : documents) {
+    for (const auto& e : entries) {
+      for (const auto& m : events) {
+        SCOPED_TRACE(text + ": " + e.entry + ", " + m.meanwhile);
+        std::vector<double> readouts[2];
+        for (const Mode mode : {Mode::kAtOneGo, Mode::kCut}) {
+          Open(text, mode, kWide, kTall);
+          if (e.probedFirst) {
+            ProbeDrag({InPane(20, -10)}, InPane(20, -10));
+            ASSERT_NO_FATAL_FAILURE(Complete());
+          }
+          const std::vector<double> before = Readout(View());
+          e.act();
+          const bool works = e.click || before[0] == 9;
+          if (mode == Mode::kAtOneGo) {
+            EXPECT_EQ(View()->pointerWork.stage, PointerStage::kNone) << "at one go the work ends inside the entry";
+          } else if (works) {
+            EXPECT_NE(View()->pointerWork.stage, PointerStage::kNone) << "nothing ran in turns";
+          }
+          rebuilt = resized = false;
+          ASSERT_NO_FATAL_FAILURE(Complete(m.between));
+          readouts[mode == Mode::kCut] = Readout(View());
+          if (rebuilt || mode == Mode::kCut) continue;
+          EXPECT_NE(readouts[0][0], 0) << "nothing probed";
+          if (e.probedFirst && text == documents[0]) {
+            EXPECT_NE(readouts[0], before) << "the zoom kept the arrow";
+          }
+        }
+        EXPECT_EQ(readouts[1], readouts[0]);
+        if (rebuilt) {
+          EXPECT_EQ(readouts[0][0], 0) << "a probe outlived its graphs";
+        }
+      }
+    }
+  }
+}
+
+// With the worker off a click returns with its work done, the release's probe included: the drag's
+// readout is the one at the release, 30 pixels right of the pane's centre (x 0) at 64 pixels a unit.
+TEST_F(PointerTurnsTest, WithTheWorkerOffAClickReturnsWithTheReleaseProbed) {
+  InstallAlgebraSeams();
+  Open("equal[matrix[2,1,x,y],matrix[2,1,minus[y]," + S("x") + "]]", Mode::kAtOneGo, 300, 360);
+  ProbeDrag({InPane(10, -5)}, InPane(30, -20));
+  EXPECT_EQ(View()->pointerWork.stage, PointerStage::kNone);
+  EXPECT_EQ(View()->probeReadout.mode, 9u);
+  EXPECT_EQ(View()->probeReadout.x, 0.46875);
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ void EvaluateValueAgain(void* argument, int32_t budget) {
 // value is in. Whatever the row calls, the suspended job is taken up where it stopped and gives the
 // value computed at one go, and another job starts only after it, with the time left: none on the
 // still clock with a budget of nought, all of it with a large budget (the every-turn switch then
-// cuts the work up).
+// cuts the work up). Each call says whether the job it asked for ran.
 TEST_F(ComputeWorkerTest, AnyJobIsTakenUpWhereItStoppedBeforeAnotherStarts) {
   CompiledFunction* function =
       NewFunctionOver(tree_test::Reader("bsum[equal[n,1],20000,over[u,power[n,2]]]").Term());
@@ -221,7 +221,9 @@ TEST_F(ComputeWorkerTest, AnyJobIsTakenUpWhereItStoppedBeforeAnotherStarts) {
     int calls = 1;
     for (; std::isnan(first.value) && calls < 1000; ++calls) {
       EXPECT_EQ(second.starts, 0) << "started while the first lay suspended";
-      RunInTurns(c.job, next, c.budget);
+      const ComputeOutcome outcome = RunInTurns(c.job, next, c.budget);
+      // The answer is this job's: another that has not started is told so.
+      EXPECT_EQ(outcome == ComputeOutcome::kNotRun, !c.sameArgument && second.starts == 0);
     }
     EXPECT_EQ(first.value, whole3);
     EXPECT_EQ(first.starts, 1);

@@ -207,10 +207,10 @@ class QueryTurnsTest : public graphs_test::GraphsTest, public testing::WithParam
     graph_->HitTest(GetParam().x, GetParam().y);
     return Job(query);
   }
-  // Takes the job up until it ends; the suspensions on the way.
+  // Takes the job up until it ends (a job suspended before it goes first); the calls on the way.
   static int RunToEnd(QueryJob* job) {
     int suspensions = 0;
-    while (suspensions < kMaxCalls && RunInTurns(RunQuery, job, 1) == ComputeOutcome::kSuspended) ++suspensions;
+    while (suspensions < kMaxCalls && RunInTurns(RunQuery, job, 1) != ComputeOutcome::kEnded) ++suspensions;
     EXPECT_TRUE(job->ended && !ComputeSuspended());
     return suspensions;
   }
