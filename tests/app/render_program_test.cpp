@@ -287,8 +287,8 @@ Inked CountInk(const std::string& png) {
 }
 
 // The space example (a line @view=3d) draws its field and the axes in the 3D view through Mesa's
-// GL offscreen, and through the software rasteriser when the preferences switch GL off; a bad
-// view line is named; a space field in a plane document is built and said to be in the 3D view.
+// GL offscreen, and through the software rasteriser when the preferences switch GL off or OpenGL
+// is missing (which is said once); a bad view line is named; a space field in a plane document is built and said to be in the 3D view.
 TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   setenv("EGL_PLATFORM", "surfaceless", 1);
@@ -296,15 +296,24 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   const RendererEnvironments renderers("qv_config");
   const std::string& gl = renderers.gl;
   const std::string png = Temp("qv_space.png");
+  // Without EGL's vendor library OpenGL is missing: the program says so, once, and draws in
+  // software (switched off by the preferences, it is not missing: nothing is said).
+  const std::string noOpenGL = "We recommend that you install OpenGL.";
   const struct {
     std::string environment;
     const char* drawnBy;
-  } cases[] = {{gl, "3D by OpenGL"}, {renderers.software, "3D by the software rasteriser"}};
+    bool missing;
+  } cases[] = {{gl, "3D by OpenGL", false},
+               {renderers.software, "3D by the software rasteriser", false},
+               {gl + "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent ", "3D by the software rasteriser", true}};
   for (const auto& c : cases) {
     std::remove(png.c_str());
     const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, c.environment);
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find(c.drawnBy), std::string::npos) << run.output;
+    const size_t said = run.output.find("quorvalis-render: " + noOpenGL);
+    EXPECT_EQ(said != std::string::npos, c.missing) << run.output;
+    EXPECT_EQ(run.output.find(noOpenGL, run.output.find(noOpenGL) + 1), std::string::npos) << run.output;
     PngImage image{};
     ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
     EXPECT_TRUE(image.width == 240 && image.height == 200);

@@ -1,5 +1,6 @@
-// Closing the window as a window manager does (a WM_DELETE_WINDOW message), after the clipboard
-// went both ways: the program ends with status 0 every time, and an X error about its window once
+// The window's start and end: a message of start-up (OpenGL missing) is shown in the window once
+// it is there; closed as a window manager does (a WM_DELETE_WINDOW message) after the clipboard
+// went both ways, the program ends with status 0 every time, and an X error about its window once
 // it is gone is a line on standard error, not the end of the process.
 #include "platform/window/sdl_window.h"
 #include "platform/window/x11_display.h"
@@ -9,7 +10,7 @@ namespace {
 
 using namespace window_test;
 
-class CloseWindowTest : public WindowTest {
+class LifetimeWindowTest : public WindowTest {
  protected:
   // Waits for a line starting with `prefix` while this process answers the program's requests for
   // the clipboard it owns.
@@ -34,10 +35,23 @@ class CloseWindowTest : public WindowTest {
   }
 };
 
+// Without EGL's vendor library OpenGL is missing: start-up says so before the window exists, and
+// the window shows it under the active row (the graphs are drawn in software all the same).
+TEST_F(LifetimeWindowTest, TheMessageThatOpenGLIsMissingIsShownInTheWindow) {
+  setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent", 1);
+  Launch({}, false);
+  unsetenv("__EGL_VENDOR_LIBRARY_FILENAMES");
+  if (HasFatalFailure()) return;
+  std::string line;
+  ASSERT_TRUE(program_.WaitFor("message", &line));
+  EXPECT_EQ(line, std::string("message 1 ") + ErrorMessage(kErrorNoOpenGL));
+  EXPECT_TRUE(program_.WaitFor("graphs complete"));
+}
+
 // Twenty runs: y = x typed, Control+A and Control+C put it on the clipboard, this process takes the
 // clipboard over as another program would, Control+V pastes its formula, and the window manager
 // closes the window.
-TEST_F(CloseWindowTest, ClosedByTheWindowManagerAfterCopyAndPasteItExitsZero) {
+TEST_F(LifetimeWindowTest, ClosedByTheWindowManagerAfterCopyAndPasteItExitsZero) {
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
   struct SdlEnd {
     ~SdlEnd() { SDL_Quit(); }
@@ -66,7 +80,7 @@ TEST_F(CloseWindowTest, ClosedByTheWindowManagerAfterCopyAndPasteItExitsZero) {
 // A process that had a window (opened and closed again through SDL, with Xlib's own error handler
 // before it) sends an event to that window through a connection of its own, as SDL's wake-up
 // could: the BadWindow answer is logged and the process goes on to exit 0.
-TEST_F(CloseWindowTest, AnXErrorAboutTheClosedWindowIsLoggedNotFatal) {
+TEST_F(LifetimeWindowTest, AnXErrorAboutTheClosedWindowIsLoggedNotFatal) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);
   const pid_t child = fork();
