@@ -30,6 +30,7 @@
 #include "platform/clock.h"
 #include "platform/pointer_source.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
@@ -614,6 +615,43 @@ TEST_F(DocumentWindowTest, AnAlertShowsUnderTheActiveRowUntilTheNextKey) {
   EXPECT_EQ(window_->RowMessageText(1), nullptr) << "only under the active row";
   window_->HandleKey(EditKeyEvent{kKeyRightArrow, kKeyRightArrow, 0});
   EXPECT_STREQ(window_->RowMessageText(0), message) << "the result message again";
+}
+
+// Up and Down as the README tells them: Up selects the part at the caret, then each larger part
+// around it up to the whole formula, and only then goes to the row above (the caret at its end);
+// Down goes into the first part of a selection, puts the caret after a selected symbol, and goes
+// to the row below where it does not move, or at once from the formula's end (where after a power
+// it would go back and forth between the power and its base for ever).
+TEST_F(DocumentWindowTest, UpWidensTheSelectionBeforeTheRowAboveAndDownComesBackFromTheEnd) {
+  Type("y = x^2");
+  ReturnAndCompute();
+  Type("y = 1");
+  ReturnAndCompute();
+  const struct {
+    const char* key;
+    int32_t row;
+    const char* caretNode;
+    int32_t mode;
+  } steps[] = {
+      {"{Up}", 1, "1", SelectionCaretAfter},  // from the empty last row, which cannot widen
+      {"{Up}", 1, "1", SelectionCaretNode},
+      {"{Up}", 1, "equal[y,1]", SelectionCaretNode},
+      {"{Up}", 0, "power[x,2]", SelectionCaretAfter},
+      {"{Down}", 1, "1", SelectionCaretAfter},  // from the end
+      {"{Up}{Up}{Up}", 0, "power[x,2]", SelectionCaretAfter},
+      {"{Up}", 0, "power[x,2]", SelectionCaretNode},
+      {"{Up}", 0, "equal[y,power[x,2]]", SelectionCaretNode},
+      {"{Down}", 0, "y", SelectionCaretNode},
+      {"{Down}", 0, "y", SelectionCaretAfter},
+      {"{Down}", 1, "1", SelectionCaretAfter},  // y = x^2 with the caret after y: Down does not move
+  };
+  for (const auto& step : steps) {
+    Type(step.key);
+    ASSERT_EQ(window_->ActiveRow(), step.row) << step.key << " to " << step.caretNode;
+    const FormulaEditor* e = window_->RowEditor(step.row);
+    EXPECT_EQ(formula_text::Bracket(e->caretNode), formula_text::Written(step.caretNode)) << step.key;
+    EXPECT_EQ(e->selectionMode, step.mode) << step.key << " to " << step.caretNode;
+  }
 }
 
 }  // namespace
