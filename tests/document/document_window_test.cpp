@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -652,6 +654,41 @@ TEST_F(DocumentWindowTest, UpWidensTheSelectionBeforeTheRowAboveAndDownComesBack
     EXPECT_EQ(formula_text::Bracket(e->caretNode), formula_text::Written(step.caretNode)) << step.key;
     EXPECT_EQ(e->selectionMode, step.mode) << step.key << " to " << step.caretNode;
   }
+}
+
+// The README's sentence on the Edit keys names, for each Edit item, the key shown beside it, and
+// no key is shown there that the sentence does not name: "shown beside them: Control+Z Undo, ...".
+TEST_F(DocumentWindowTest, TheEditKeysTheReadmeSaysAreShownAreTheOnesShown) {
+    std::ifstream file(std::string(QV_SOURCE_DIR) + "/README.md");
+  std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::replace(readme.begin(), readme.end(), '\n', ' ');
+  const std::string lead = "The Edit items have the keys every desktop program gives them, shown beside them: ";
+  const size_t from = readme.find(lead);
+  ASSERT_NE(from, std::string::npos) << "no sentence on the Edit keys in README.md";
+  std::string told = readme.substr(from + lead.size(), readme.find_first_of(";(", from + lead.size()) - from - lead.size());
+  for (size_t at; (at = told.find(" and ")) != std::string::npos;) told.replace(at, 5, ", ");
+  const Menu& edit = window_->Menus().MenuAt(0);
+  int named = 0;
+  for (size_t at = 0; at < told.size();) {
+    const size_t end = std::min(told.find(", ", at), told.size());
+    const std::string pair = told.substr(at, end - at);  // "Control+Z Undo"
+    at = end + 2;
+    const size_t blank = pair.find(' ');
+    ASSERT_NE(blank, std::string::npos) << pair;
+    std::string keys = pair.substr(0, blank);
+    const std::string title = pair.substr(blank + 1);
+    for (size_t c; (c = keys.find("Control+")) != std::string::npos;) keys.replace(c, 8, "Ctrl+");
+    if (keys == "Escape") keys = "Esc";
+    const MenuItem* item = nullptr;
+    for (int32_t i = 0; i < edit.count; ++i)
+      if (title == edit.items[i].title) item = &edit.items[i];
+    ASSERT_NE(item, nullptr) << "no Edit item " << title;
+    EXPECT_STREQ(item->keys, keys.c_str()) << title << " in: " << told;
+    ++named;
+  }
+  int shown = 0;
+  for (int32_t i = 0; i < edit.count; ++i) shown += edit.items[i].keys != nullptr;
+  EXPECT_EQ(named, shown) << told;
 }
 
 }  // namespace
