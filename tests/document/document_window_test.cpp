@@ -2,7 +2,8 @@
 // into the new row, which joins the document at its first edit; an edit deletes the graphs and
 // Return builds them again; idle ticks compute them and the graph pane shows the curve where the
 // first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans; a
-// document in 3D shows its spinning 3D view in the graph pane.
+// document in 3D shows its spinning 3D view in the graph pane; Up, Down and the Edit menu's keys
+// do what the README says.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
