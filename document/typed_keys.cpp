@@ -146,10 +146,6 @@ int DeepestLevel(ExprNode* root) {
 // keys, and the whole tree once at the end.
 constexpr size_t kDepthCheckKeys = 64;
 
-}  // namespace
-
-namespace {
-
 // Where the caret is and how many changes the editors have seen: a key that leaves both as they
 // were did nothing.
 struct EditorMark {
@@ -199,14 +195,14 @@ bool TypeEachKey(const std::vector<TypedKey>& keys, FormulaEditor* editor, void*
       *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";
       return false;
     }
-    if (MarkOf(editor) == before && !IsSpacing(keys[i])) {
-      *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does nothing where it is typed";
-      return false;
-    }
     if (!shortageWaiting && ErrorRegisterGlobals().pending == kErrorOutOfMemory) {
       ClearPendingError(kErrorOutOfMemory);
       *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does not fit: more than " +
                 std::to_string(kMaxArity) + " operands in one place, or memory ran out";
+      return false;
+    }
+    if (MarkOf(editor) == before && !IsSpacing(keys[i])) {
+      *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does nothing where it is typed";
       return false;
     }
     if ((i + 1) % kDepthCheckKeys == 0 && LevelsAbove(editor->caretNode) > kMaxFormulaDepth) return tooDeep(i + 1);

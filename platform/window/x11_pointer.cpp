@@ -2,10 +2,10 @@
 // its window-manager information, so that what they change is what SDL reads next.
 #include "platform/window/x11_pointer.h"
 
-#include "platform/window/x11_display.h"
-
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
+
+#include "platform/window/x11_display.h"
 
 #if defined(QV_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
 
