@@ -9,8 +9,10 @@
 // preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
 // cannot be graphed) is named by line with its reason and ends the run with status 1 before
 // anything is drawn; usage and file errors, and a range the view cannot show, end it with status 2.
+// The program's messages (OpenGL missing at start-up, memory refused) go to standard error.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -28,6 +30,8 @@
 #include "graphs/view2d/graph_view_2d.h"
 #include "graphs/view3d/graph_view_3d.h"
 #include "graphs/view4d/graph_view_4d.h"
+#include "kernel/diagnostics/error_register.h"
+#include "kernel/diagnostics/message_alert.h"
 #include "kernel/diagnostics/message_tables.h"
 #include "kernel/kernel_startup.h"
 #include "kernel/threads/timers.h"
@@ -39,6 +43,19 @@ namespace {
 constexpr int kExitBadDocument = 1;
 constexpr int kExitUsage = 2;
 constexpr uint32_t kTickBudgetTicks = 30;  // the budget of one idle tick of a document window
+
+// The program's messages (no OpenGL, memory refused, the limits of floating point) on standard
+// error, each line of a message on a line.
+void SayMessage(int, const char* text) {
+  std::string said = text;
+  std::replace(said.begin(), said.end(), '\r', '\n');
+  std::fprintf(stderr, "quorvalis-render: %s\n", said.c_str());
+}
+
+// At every end of the run, a message still pending is said too.
+struct PendingMessageSaid {
+  ~PendingMessageSaid() { ShowPendingError(); }
+};
 
 void Report(const std::string& path, int line, const std::string& reason) {
   std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, reason.c_str());
@@ -99,6 +116,9 @@ int main(int argc, char** argv) {
   InstallAlgebraSeams();
   if (!InitGraphicsLayer()) std::fprintf(stderr, "quorvalis-render: graph paper patterns missing; drawing without\n");
   InitGLPlatform();
+  // Start-up is done: the messages it held (no OpenGL) are said now, and every later one at once.
+  SetMessageAlertSink(SayMessage);
+  const PendingMessageSaid pendingMessageSaid;
 
   const QDRect pane = MakeRect(0, 0, options.width, options.height);
   DocumentRecord document(pane);

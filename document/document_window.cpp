@@ -475,8 +475,9 @@ int32_t DocumentWindow::HandleKey(const EditKeyEvent& key) {
   const CaretPlace before = CaretPlaceOf(e);
   SetCurrentFormulaEditor(e, document_);
   const int32_t code = KeyToEditCommand(key);
+  const bool fromEnd = code == kCodeCaretDescend && e != nullptr && before == FormulaEndPlace(e);
   if (RunCodeOnActiveRow(code)) AfterEdit();
-  const bool moved = MoveToNeighbourRow(code, before);
+  const bool moved = MoveToNeighbourRow(code, before, fromEnd);
   RedrawAfterCommand(moved || code != 0);
   return code;
 }

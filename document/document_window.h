@@ -208,10 +208,13 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void RevealActiveRow();
   int32_t RowAt(QDPoint point) const;
   // Row motions of the keys: Return's build with the caret to the new row; Up or Down that left
-  // the caret as it was goes to the neighbouring row; Backspace in an empty row deletes it.
-  // Each answers whether it took the key.
+  // the caret as it was goes to the neighbouring row, and so does Down from the formula's end
+  // (`fromEnd`: there the motion may go on inside for ever, after a power between its base and
+  // itself); Backspace in an empty row deletes it. Each answers whether it took the key.
   void BuildAndGoToNewRow();
-  bool MoveToNeighbourRow(int32_t code, const CaretPlace& before);
+  bool MoveToNeighbourRow(int32_t code, const CaretPlace& before, bool fromEnd);
+  // The place GoToRowEnd gives the caret in the current editor; the caret is left where it is.
+  static CaretPlace FormulaEndPlace(FormulaEditor* editor);
   bool BackspaceInEmptyRow();
   // Makes row `row` active with the caret at the end of its formula.
   void GoToRowEnd(int32_t row);

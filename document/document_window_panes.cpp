@@ -49,13 +49,25 @@ void DocumentWindow::BuildAndGoToNewRow() {
   ShowCaret();
 }
 
-bool DocumentWindow::MoveToNeighbourRow(int32_t code, const CaretPlace& before) {
+DocumentWindow::CaretPlace DocumentWindow::FormulaEndPlace(FormulaEditor* editor) {
+  const CaretPlace now = CaretPlaceOf(editor);
+  CaretToFormulaEnd();
+  const CaretPlace end = CaretPlaceOf(editor);
+  editor->caretNode = const_cast<ExprNode*>(now.node);
+  editor->selectionMode = now.mode;
+  editor->selectionStart = now.start;
+  editor->selectionEnd = now.end;
+  return end;
+}
+
+bool DocumentWindow::MoveToNeighbourRow(int32_t code, const CaretPlace& before, bool fromEnd) {
   const int32_t step = code == kCodeCaretDescend ? 1 : code == kCodeCaretToParent ? -1 : 0;
   if (step == 0) return false;
   int32_t row = activeRow_ + step;
   while (row >= 0 && row < RowCount() && RowEditor(row) == nullptr) row += step;  // rows without a formula
   if (row < 0 || row >= RowCount()) return false;
-  if (CaretPlaceOf(RowEditor(activeRow_)) != before) return false;  // the motion moved within the row
+  const bool stayed = CaretPlaceOf(RowEditor(activeRow_)) == before;
+  if (!stayed && !(step > 0 && fromEnd)) return false;  // the motion moved within the row
   GoToRowEnd(row);
   return true;
 }

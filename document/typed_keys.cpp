@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "editor/layout_driver.h"
+#include "editor/typeset_state.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/text/formula_reader.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/trees/expr_node.h"
 #include "platform/utf8.h"
 
@@ -143,9 +146,38 @@ int DeepestLevel(ExprNode* root) {
 // keys, and the whole tree once at the end.
 constexpr size_t kDepthCheckKeys = 64;
 
-}  // namespace
+// Where the caret is and how many changes the editors have seen: a key that leaves both as they
+// were did nothing.
+struct EditorMark {
+  const ExprNode* caretNode;
+  int32_t mode, start, end;
+  uint64_t changes;
+  bool operator==(const EditorMark&) const = default;
+};
 
-bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
+EditorMark MarkOf(const FormulaEditor* editor) {
+  return {editor->caretNode, editor->selectionMode, editor->selectionStart, editor->selectionEnd,
+          TypesetGlobals().layoutInvalidations};
+}
+
+// The blank outside text is how a key line is spaced for reading ("y = x^2"): it does nothing, as
+// the space bar does in the window, and is not named for it.
+bool IsSpacing(const TypedKey& key) { return key.character == ' ' && !key.shift && !key.control && !key.alt; }
+
+// The typed numbers, written with ".", take the separator number text has everywhere else (the
+// formula reader's numbers do the same).
+void LocaliseTypedNumbers(ExprNode* root) {
+  const char separator = GetDecimalSeparator();
+  if (separator == '.' || root == nullptr) return;
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
+  for (ExprNode* n = root; n != nullptr; n = cursor.Next()) {
+    if (n->kind != KindNum) continue;
+    char* text = n->value.number->text;
+    if (auto* period = static_cast<char*>(std::memchr(text, '.', strnlen(text, kNumberTextMax)))) *period = separator;
+  }
+}
+
+bool TypeEachKey(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
   // A formula nested deeper than a formula line may be is refused as that line would be: it could
   // not be written and read back, and every key at the caret climbs its levels.
   const auto tooDeep = [&](size_t typed) {
@@ -158,6 +190,7 @@ bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor
   // nothing: the row would be read short, so the line is refused instead, and the alert with it.
   const bool shortageWaiting = ErrorRegisterGlobals().pending == kErrorOutOfMemory;
   for (size_t i = 0; i < keys.size(); ++i) {
+    const EditorMark before = MarkOf(editor);
     if (HandleEquationKey(TypedKeyEvent(keys[i]), editor, owner) == 0) {
       *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") means nothing to the editor there";
       return false;
@@ -168,8 +201,25 @@ bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor
                 std::to_string(kMaxArity) + " operands in one place, or memory ran out";
       return false;
     }
+    if (MarkOf(editor) == before && !IsSpacing(keys[i])) {
+      *reason = "key " + std::to_string(i + 1) + " (" + keys[i].text + ") does nothing where it is typed";
+      return false;
+    }
     if ((i + 1) % kDepthCheckKeys == 0 && LevelsAbove(editor->caretNode) > kMaxFormulaDepth) return tooDeep(i + 1);
   }
   if (editor->root != nullptr && DeepestLevel(editor->root) > kMaxFormulaDepth) return tooDeep(keys.size());
   return true;
+}
+
+}  // namespace
+
+bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason) {
+  bool typed = false;
+  {
+    // Typed text reads the same in every locale: "." is the decimal point and "," the list's comma.
+    const DecimalSeparatorScope period('.');
+    typed = TypeEachKey(keys, editor, owner, reason);
+  }
+  LocaliseTypedNumbers(editor->root);
+  return typed;
 }

@@ -1,8 +1,8 @@
 // Rows written as the keys a user would type: the text of a "type:" line is decoded into key
 // events and each is run through the editor's own key handling (KeyToEditCommand, then the edit
 // command), exactly as the keyboard would. Invariants: the whole text is decoded and checked
-// before any key is typed; a key that means nothing to the editor where it is typed stops the
-// typing with a reason.
+// before any key is typed; a key that means nothing to the editor, or does nothing, where it is
+// typed stops the typing with a reason.
 #pragma once
 
 #include <string>
@@ -28,7 +28,10 @@ bool DecodeTypedKeys(const std::string& text, std::vector<TypedKey>* keys, std::
 // The key event of a decoded key, as the window's keyboard gives it (Control stands for Command,
 // Alt for Option).
 EditKeyEvent TypedKeyEvent(const TypedKey& key);
-// Types the keys into the editor for the owner document. False with *reason set (naming the key
-// by its place and text) at the first key that gives no command, or once the formula nests deeper
-// than a formula line may (kMaxFormulaDepth).
+// Types the keys into the editor for the owner document, the same in every locale: "." is the
+// decimal point and "," the list's comma while they are typed, and the numbers typed then take
+// the separator number text has (GetDecimalSeparator). False with *reason set (naming the key by
+// its place and text) at the first key that gives no command or does nothing where it is typed
+// (changes neither the formula nor the caret; a blank outside text only spaces the keys), or once
+// the formula nests deeper than a formula line may (kMaxFormulaDepth).
 bool TypeKeysIntoEditor(const std::vector<TypedKey>& keys, FormulaEditor* editor, void* owner, std::string* reason);

@@ -44,14 +44,15 @@ void RememberScrap(const char* text) {
 }
 
 // The tree (taken over, or none) and the operator kind become the clipboard; a tree is put on the
-// system clipboard as bracket text too.
+// system clipboard as bracket text too, its numbers as the plain words the user typed where they
+// read back the same.
 void Store(ExprNode* tree, uint32_t operatorKind) {
   FormulaClipboard& clip = Clip();
   FreeExpression(clip.expression);
   clip.expression = tree;
   clip.operatorKind = operatorKind;
   if (tree && HasSystemClipboard()) {
-    char* text = FormatExpressionBracket(tree);
+    char* text = FormatExpressionBracket(tree, nullptr, BracketNumbers::kBareWhereSame);
     PutScrapText(text);
     FreeMemory(text);
   }

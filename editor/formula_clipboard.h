@@ -1,6 +1,7 @@
 // Cut, copy, paste and clear of formula selections through the process-wide formula clipboard
 // (subtrees, digit runs, matrix blocks, bare operators). Pasted copies are always fresh, so one
-// cut pastes many times. A copied tree also goes to the system clipboard as bracket text, and a
+// cut pastes many times. A copied tree also goes to the system clipboard as bracket text (its
+// numbers as plain words, 1 and 0.5, where such a word reads back as the same number), and a
 // paste first adopts text that another program put there since: only text that reads whole as a
 // formula; any other text refuses the paste (error 20) and changes nothing. The text comes and
 // goes through the documents' hooks (HasSystemClipboard, PutScrapText, ScrapText).

@@ -131,6 +131,7 @@ void GiveEveryNodeABox(FormulaEditor* e) {
 void InvalidateFormulaLayout() {
   FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e) return;
+  ++TypesetGlobals().layoutInvalidations;
   e->layoutValid = 0;
   e->displayValid = 0;
   if (!e->root) return;

@@ -45,16 +45,18 @@ void RemoveDigitRange(FormulaEditor* e) {
   SetDigitsCaret(e, std::clamp(lo, 0, NodeTextLength(e->caretNode)));
 }
 
-// Puts one character into the digits at the caret, which moves past it.
-void InsertIntoDigits(FormulaEditor* e, char c, int32_t limit, bool separator) {
+// Puts one character into the digits at the caret, which moves past it. False when nothing
+// changed: no range was typed over and the character did not fit.
+bool InsertIntoDigits(FormulaEditor* e, char c, int32_t limit, bool separator) {
+  const bool range = e->selectionStart != e->selectionEnd;
   RemoveDigitRange(e);
   ExprNode* n = e->caretNode;
   const int32_t at = std::clamp(e->selectionStart, 0, NodeTextLength(n));
   bool fits = separator ? TakesSeparator(n) : NodeTextLength(n) <= limit;
-  if (fits && InsertNodeText(n, at, &c, 1)) {
-    RereadNumberValue(n);
-    SetDigitsCaret(e, at + 1);
-  }
+  if (!fits || !InsertNodeText(n, at, &c, 1)) return range;
+  RereadNumberValue(n);
+  SetDigitsCaret(e, at + 1);
+  return true;
 }
 
 // The decimal point's own re-dispatch (a zero first) nests one level at most.
@@ -85,7 +87,8 @@ void InsertDigitNumber(int32_t code) {
 void TypeDigit(int32_t code) {
   FormulaEditor* e = Editor();
   if (!e || e->selectionMode == SelectionMatrixBlock || e->selectionMode == SelectionText) return;
-  if (e->selectionMode == SelectionOperator) ReplaceSelectedOperator();
+  const bool operatorReplaced = e->selectionMode == SelectionOperator;
+  if (operatorReplaced) ReplaceSelectedOperator();
   if (e->selectionMode == SelectionDigits && !IsNumber(e->caretNode)) e->selectionMode = SelectionCaretAfter;
   ExprNode* c = e->caretNode;
   const char digit = static_cast<char>(code);
@@ -96,9 +99,13 @@ void TypeDigit(int32_t code) {
       break;
     case SelectionCaretAfter:
       if (IsNumber(c)) {
+        // A digit the number has no room for changes nothing: no relayout.
         const int32_t length = NodeTextLength(c);
-        if (length < kOutsideDigitLimit && !c->value.number->moreDigits && InsertNodeText(c, length, &digit, 1))
+        if (length < kOutsideDigitLimit && !c->value.number->moreDigits && InsertNodeText(c, length, &digit, 1)) {
           RereadNumberValue(c);
+        } else if (!operatorReplaced) {
+          return;
+        }
         break;
       }
       ClimbFromAttachedGroup();
@@ -112,7 +119,9 @@ void TypeDigit(int32_t code) {
       }
       if (InsertOperatorBeforeCaret(c->kind == KindMinus ? KindPlus : KindTimes)) InsertDigitNumber(code);
       break;
-    case SelectionDigits: InsertIntoDigits(e, digit, kInsideDigitLimit, false); break;
+    case SelectionDigits:
+      if (!InsertIntoDigits(e, digit, kInsideDigitLimit, false) && !operatorReplaced) return;
+      break;
     default: break;
   }
   InvalidateFormulaLayout();
@@ -124,17 +133,18 @@ void TypeDecimalPoint() {
   ExprNode* c = e->caretNode;
   const int32_t mode = e->selectionMode;
   const char separator = GetDecimalSeparator();
+  // A separator the number cannot take (it has one, or no room) changes nothing: no relayout.
   if (mode == SelectionCaretAfter && IsNumber(c)) {
     const NumberRecord& r = *c->value.number;
-    if (TakesSeparator(c) && !r.moreDigits && std::isfinite(r.value))
-      InsertNodeText(c, NodeTextLength(c), &separator, 1);  // "1." keeps the value of "1"
+    if (!TakesSeparator(c) || r.moreDigits || !std::isfinite(r.value) ||
+        !InsertNodeText(c, NodeTextLength(c), &separator, 1))  // "1." keeps the value of "1"
+      return;
   } else if (mode == SelectionDigits && IsNumber(c)) {
-    InsertIntoDigits(e, separator, 0, true);
+    if (!InsertIntoDigits(e, separator, 0, true)) return;
   } else if (mode == SelectionCaretBefore && IsNumber(c)) {
-    if (TakesSeparator(c) && InsertNodeText(c, 0, &separator, 1)) {
-      RereadNumberValue(c);
-      SetDigitsCaret(e, 1);
-    }
+    if (!TakesSeparator(c) || !InsertNodeText(c, 0, &separator, 1)) return;
+    RereadNumberValue(c);
+    SetDigitsCaret(e, 1);
   } else if (c->kind == KindPrompt) {
     ExprNode* zero = NewNumberNode(0);
     if (!zero) return;

@@ -2,7 +2,8 @@
 // or starts a new one beside the caret node as a factor (a term before a negation); a number
 // takes one decimal separator. Limits, in characters before the change: a digit after or in front
 // while fewer than 18, inside while at most 23, a separator while fewer than 21; past them the
-// character is ignored. After every change the value is read back from the text.
+// character is ignored, and a character ignored changes nothing (the layout is not invalidated).
+// After every change the value is read back from the text.
 #pragma once
 
 #include <cstdint>

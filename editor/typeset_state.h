@@ -94,6 +94,7 @@ struct TypesetState {
   uint32_t lastCaretBlink;  // timer units of the last caret blink
   int32_t boxPassDeferred;  // open FormulaKeyBatch scopes: the box pass waits for the last to end
   FormulaEditor* boxPassPending;  // the editor whose box pass waits, or null
+  uint64_t layoutInvalidations;   // InvalidateFormulaLayout calls on an editor: every change made one
 };
 
 TypesetState& TypesetGlobals();

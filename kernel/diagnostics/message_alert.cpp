@@ -1,5 +1,7 @@
-// One sink or the capture list, in one record with one reset for tests.
+// One sink or the list of messages held for the next, in one record with one reset for tests.
 #include "kernel/diagnostics/message_alert.h"
+
+#include <utility>
 
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/diagnostics/message_tables.h"
@@ -8,7 +10,7 @@
 namespace {
 
 struct AlertState {
-  MessageAlertSink sink = nullptr;  // null: capture into `captured`
+  MessageAlertSink sink = nullptr;  // null: hold in `captured` for the next sink
   std::vector<CapturedAlert> captured;
 };
 
@@ -37,7 +39,17 @@ bool ShowMessageAlert(int code) {
   return true;
 }
 
-void SetMessageAlertSink(MessageAlertSink sink) { Alerts().sink = sink; }
+void SetMessageAlertSink(MessageAlertSink sink) {
+  AlertState& s = Alerts();
+  s.sink = sink;
+  if (sink == nullptr) return;
+  // Taken out first: a sink that shows a message of its own while the held ones are shown adds
+  // it after them, not into the list being read.
+  const std::vector<CapturedAlert> held = std::move(s.captured);
+  s.captured.clear();
+  // The table's own text, as ShowMessageAlert hands it: a sink may keep the pointer.
+  for (const CapturedAlert& alert : held) sink(alert.code, ErrorMessage(alert.code));
+}
 const std::vector<CapturedAlert>& CapturedAlerts() { return Alerts().captured; }
 void ClearCapturedAlerts() { Alerts().captured.clear(); }
 void InstallMessageAlertPresenter() { SetPendingErrorPresenter(PresentPendingError); }

@@ -18,6 +18,7 @@ namespace {
 
 struct BracketWriter {
   bool exact = true;
+  BracketNumbers numbers = BracketNumbers::kWithText;
 };
 
 bool IsLetterCode(int code) { return (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z'); }
@@ -37,6 +38,19 @@ void EmitQuoted(const char* text, size_t length) {
     EmitChar(text[i]);
   }
   EmitChar('"');
+}
+
+// A word the reader takes as a bare number: digits and periods, at least one digit.
+bool IsBareNumberWord(const char* text, size_t length) {
+  bool digit = false;
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] >= '0' && text[i] <= '9') {
+      digit = true;
+    } else if (text[i] != '.') {
+      return false;
+    }
+  }
+  return digit;
 }
 
 void EmitPromptFor(BracketWriter& writer) {
@@ -79,11 +93,12 @@ void EmitSymbolWord(int symbol) {
   // reader's number pass would redo reads back changed.
   const bool infinityText = length == 8 && std::memcmp(text, "Infinity", 8) == 0;
   const bool nanText = length == 3 && std::memcmp(text, "NaN", 3) == 0;
+  bool exact = true;  // this number reads back as it is
   if ((infinityText && record->value != kPositiveInfinity) || nanText) {
     textLength = FormatDoubleShort(record->value, text, sizeof text);
-    writer.exact = false;
+    exact = false;
   } else if (!NumberTextIsSettled(record)) {
-    writer.exact = false;
+    exact = false;
   }
   // The reader localises the first period: give it the period back, and check that its
   // localising restores this text (it cannot when a period stands before the separator).
@@ -91,8 +106,15 @@ void EmitSymbolWord(int symbol) {
   if (separator != '.') {
     char* found = static_cast<char*>(std::memchr(text, separator, textLength));
     char* period = static_cast<char*>(std::memchr(text, '.', textLength));
-    if (period && (!found || period < found)) writer.exact = false;
+    if (period && (!found || period < found)) exact = false;
     if (found) *found = '.';
+  }
+  writer.exact = writer.exact && exact;
+  text[textLength] = '\0';
+  if (writer.numbers == BracketNumbers::kBareWhereSame && exact && IsBareNumberWord(text, textLength) &&
+      ParseDouble(text) == record->value) {
+    EmitString(text);  // the reader's bare word: this value, this text
+    return;
   }
   EmitString("num[");
   EmitString(value);
@@ -210,15 +232,16 @@ void WriteNode(BracketWriter& writer, const ExprNode* node, int depth, bool alon
 
 }  // namespace
 
-bool WriteBracketText(const ExprNode* node) {
+bool WriteBracketText(const ExprNode* node, BracketNumbers numbers) {
   BracketWriter writer;
+  writer.numbers = numbers;
   WriteNode(writer, node, 0, false);
   return writer.exact;
 }
 
-char* FormatExpressionBracket(const ExprNode* node, bool* exact) {
+char* FormatExpressionBracket(const ExprNode* node, bool* exact, BracketNumbers numbers) {
   BeginOutputBuffer();
-  const bool written = WriteBracketText(node);
+  const bool written = WriteBracketText(node, numbers);
   if (exact) *exact = written;
   return EndOutputBuffer();
 }

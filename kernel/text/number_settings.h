@@ -11,5 +11,18 @@ void SetDecimalSeparator(char separator);  // '\0' is ignored
 int GetDisplayDigits();
 void SetDisplayDigits(int digits);
 
+// The decimal separator set for a scope and put back at its end: text read the same in every
+// locale (a document's typed rows) is typed with '.'.
+class DecimalSeparatorScope {
+ public:
+  explicit DecimalSeparatorScope(char separator) : saved_(GetDecimalSeparator()) { SetDecimalSeparator(separator); }
+  ~DecimalSeparatorScope() { SetDecimalSeparator(saved_); }
+  DecimalSeparatorScope(const DecimalSeparatorScope&) = delete;
+  DecimalSeparatorScope& operator=(const DecimalSeparatorScope&) = delete;
+
+ private:
+  char saved_;
+};
+
 // Tests: '.' and the default digits.
 void ResetNumberSettingsForTests();

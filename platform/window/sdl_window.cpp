@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/utf8.h"
+#include "platform/window/x11_display.h"
 #include "platform/window/x11_pointer.h"
 
 namespace {
@@ -88,6 +89,8 @@ SdlWindow* SdlWindow::Open(const char* title, int32_t width, int32_t height, std
   // The window captures the pointer itself while the button is down, so that it can take the
   // capture again when SDL lets it go (SDL's own capture cannot be renewed while it thinks it holds).
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+  // Before SDL's video: SDL keeps the X error handler it finds (platform/window/x11_display.h).
+  InstallX11ErrorLog();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("no display (") + SDL_GetError() + ")";
     return nullptr;
@@ -115,9 +118,17 @@ SdlWindow::~SdlWindow() {
 void SdlWindow::SetTitle(const char* title) { SDL_SetWindowTitle(window_, title); }
 
 bool SdlWindow::NextSdlEvent(double timeoutSeconds, SDL_Event* event) {
-  if (timeoutSeconds < 0) return SDL_WaitEvent(event) == 1;
-  const int ms = static_cast<int>(std::min(timeoutSeconds * 1000.0 + 0.5, 3.6e6));
-  return SDL_WaitEventTimeout(event, ms) == 1;
+  // On X11 the wait is on the window's connection: SDL's own wait would have a wake-up sent to
+  // the window, which may arrive after the window is gone (platform/window/x11_display.h).
+  const uint64_t start = SDL_GetTicks64();
+  for (;;) {
+    if (SDL_PollEvent(event) == 1) return true;
+    const double left = timeoutSeconds < 0 ? -1.0 : timeoutSeconds - SecondsSince(start);
+    if (timeoutSeconds >= 0 && left <= 0) return false;
+    if (X11WaitForEvent(window_, left)) continue;
+    if (left < 0) return SDL_WaitEvent(event) == 1;
+    return SDL_WaitEventTimeout(event, static_cast<int>(std::min(left * 1000.0 + 0.5, 3.6e6))) == 1;
+  }
 }
 
 bool SdlWindow::Translate(const SDL_Event& sdl, WindowEvent* event) {

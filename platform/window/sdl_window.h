@@ -53,9 +53,13 @@ class SdlWindow final : public WindowSurface, public PointerSource {
   SdlWindow(const SdlWindow&) = delete;
   SdlWindow& operator=(const SdlWindow&) = delete;
 
-  // The next event, waiting at most the time-out (negative: no limit). False when none came.
+  // The next event, waiting at most the time-out (negative: no limit). False when none came. On
+  // X11 the wait is on the window's connection, not SDL's (platform/window/x11_display.h): an
+  // event pushed to SDL from another thread waits for the next window event or the time-out.
   bool WaitEvent(double timeoutSeconds, WindowEvent* event);
   void SetTitle(const char* title);
+  // SDL's window, for the window system's own calls (platform/window/x11_display.h).
+  SDL_Window* SdlHandle() const { return window_; }
 
   // WindowSurface.
   void Present(const Port& buffer, const QDRect& rect) override;

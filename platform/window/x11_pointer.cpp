@@ -5,25 +5,14 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 
+#include "platform/window/x11_display.h"
+
 #if defined(QV_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
-
-namespace {
-
-bool Connection(SDL_Window* window, Display** display, Window* xwindow) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
-  *display = info.info.x11.display;
-  *xwindow = info.info.x11.window;
-  return *display != nullptr && *xwindow != 0;
-}
-
-}  // namespace
 
 bool X11StopEnterNotify(SDL_Window* window) {
   Display* display = nullptr;
   Window xwindow = 0;
-  if (!Connection(window, &display, &xwindow)) return false;
+  if (!X11DisplayOf(window, &display, &xwindow)) return false;
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display, xwindow, &attributes) == 0) return false;
   XSelectInput(display, xwindow, attributes.your_event_mask & ~EnterWindowMask);
@@ -34,7 +23,7 @@ bool X11StopEnterNotify(SDL_Window* window) {
 bool X11QueryFirstButton(SDL_Window* window, bool* down, int* h, int* v) {
   Display* display = nullptr;
   Window xwindow = 0;
-  if (!Connection(window, &display, &xwindow)) return false;
+  if (!X11DisplayOf(window, &display, &xwindow)) return false;
   Window root = 0, child = 0;
   int rootH = 0, rootV = 0;
   unsigned int mask = 0;
@@ -47,7 +36,7 @@ bool X11QueryFirstButton(SDL_Window* window, bool* down, int* h, int* v) {
 bool X11QueueFirstButtonRelease(SDL_Window* window, int h, int v) {
   Display* display = nullptr;
   Window xwindow = 0;
-  if (!Connection(window, &display, &xwindow)) return false;
+  if (!X11DisplayOf(window, &display, &xwindow)) return false;
   XEvent event{};
   XButtonEvent& b = event.xbutton;
   b.type = ButtonRelease;

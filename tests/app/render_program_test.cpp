@@ -95,31 +95,39 @@ TEST(RenderProgramTest, ThePlaneExamplesDrawBothViews) {
 TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {
   const std::string typed = Temp("qv_typed.txt"), written = Temp("qv_written.txt");
   std::ofstream(typed) << "@keys y=x^2{Right},x>0\n@keys y=1/(x-1\n@keys y=sin x\n"
-                       << "@xytype=3 @keys z=x y\n@keys y=3{Backspace}2\xcf\x80x\n";
+                       << "@xytype=3 @keys z=x y\n@keys y=3{Backspace}2\xcf\x80x\ntype: y = 0.5x - 1.25\n";
   std::ofstream(written) << "comma[equal[y,power[x,2]],greaterthan[x,0]]\nequal[y,over[1,plus[x,minus[1]]]]\n"
-                         << "equal[y,sin[x]]\n@xytype=3 equal[z,times[x,y]]\nequal[y,times[2,pi,x]]\n";
-  std::vector<uint32_t> pictures[2];
-  for (int k = 0; k < 2; ++k) {
-    const std::string png = Temp(k == 0 ? "qv_typed.png" : "qv_written.png");
-    const Outcome run = RunRender((k == 0 ? typed : written) + " --size 160x120 --output " + png);
-    ASSERT_EQ(run.status, 0) << run.output;
-    PngImage image{};
-    ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
-    pictures[k].assign(image.pixels, image.pixels + size_t(image.width) * size_t(image.height));
-    FreePngImage(&image);
-    std::remove(png.c_str());
+                         << "equal[y,sin[x]]\n@xytype=3 equal[z,times[x,y]]\nequal[y,times[2,pi,x]]\n"
+                         << "equal[y,plus[times[0.5,x],minus[1.25]]]\n";
+  // Typed keys mean the same in every locale: "." the decimal point and "," the list's comma also
+  // where the decimal separator is "," (German).
+  for (const std::string locale : {"", "LC_ALL=de_DE.UTF-8 "}) {
+    std::vector<uint32_t> pictures[2];
+    for (int k = 0; k < 2; ++k) {
+      const std::string png = Temp(k == 0 ? "qv_typed.png" : "qv_written.png");
+      const Outcome run = RunRender((k == 0 ? typed : written) + " --size 160x120 --output " + png, locale);
+      ASSERT_EQ(run.status, 0) << locale << run.output;
+      PngImage image{};
+      ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
+      pictures[k].assign(image.pixels, image.pixels + size_t(image.width) * size_t(image.height));
+      FreePngImage(&image);
+      std::remove(png.c_str());
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << locale;
   }
-  EXPECT_TRUE(pictures[0] == pictures[1]);
-  std::ofstream(typed) << "@keys y=x}\n@keys y=\n@keys y=\xff\n@keys \n@keys {Ctrl-q}\n";
-  const Outcome bad = RunRender(typed + " --output " + Temp("qv_typed.png"));
-  EXPECT_EQ(bad.status, 1) << bad.output;
-  const char* messages[] = {":1: cannot type the formula: key 4 (}) means nothing to the editor there",
-                            ":2: cannot type the formula: the typed formula still has an empty place",
-                            ":3: cannot type the formula: the keys are not valid UTF-8",
-                            ":4: cannot type the formula: no keys after \"@keys\"",
-                            ":5: cannot type the formula: key 1 ({Ctrl-q}) means nothing to the editor there"};
-  for (const char* message : messages) {
-    EXPECT_NE(bad.output.find(typed + message), std::string::npos) << message << " in\n" << bad.output;
+  std::ofstream(typed) << "@keys y=x}\n@keys y=\n@keys y=\xff\n@keys \n@keys {Ctrl-q}\ntype: y = x{Right}\n";
+  for (const std::string locale : {"", "LC_ALL=de_DE.UTF-8 "}) {
+    const Outcome bad = RunRender(typed + " --output " + Temp("qv_typed.png"), locale);
+    EXPECT_EQ(bad.status, 1) << bad.output;
+    const char* messages[] = {":1: cannot type the formula: key 4 (}) means nothing to the editor there",
+                              ":2: cannot type the formula: the typed formula still has an empty place",
+                              ":3: cannot type the formula: the keys are not valid UTF-8",
+                              ":4: cannot type the formula: no keys after \"@keys\"",
+                              ":5: cannot type the formula: key 1 ({Ctrl-q}) means nothing to the editor there",
+                              ":6: cannot type the formula: key 6 ({Right}) does nothing where it is typed"};
+    for (const char* message : messages) {
+      EXPECT_NE(bad.output.find(typed + message), std::string::npos) << locale << message << " in\n" << bad.output;
+    }
   }
   std::remove(typed.c_str());
   std::remove(written.c_str());
@@ -287,8 +295,8 @@ Inked CountInk(const std::string& png) {
 }
 
 // The space example (a line @view=3d) draws its field and the axes in the 3D view through Mesa's
-// GL offscreen, and through the software rasteriser when the preferences switch GL off; a bad
-// view line is named; a space field in a plane document is built and said to be in the 3D view.
+// GL offscreen, and through the software rasteriser when the preferences switch GL off or OpenGL
+// is missing (which is said once); a bad view line is named; a space field in a plane document is built and said to be in the 3D view.
 TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   setenv("EGL_PLATFORM", "surfaceless", 1);
@@ -296,15 +304,24 @@ TEST(RenderProgramTest, ADocumentWithAView3DLineDrawsThe3DView) {
   const RendererEnvironments renderers("qv_config");
   const std::string& gl = renderers.gl;
   const std::string png = Temp("qv_space.png");
+  // Without EGL's vendor library OpenGL is missing: the program says so, once, and draws in
+  // software (switched off by the preferences, it is not missing: nothing is said).
+  const std::string noOpenGL = "We recommend that you install OpenGL.";
   const struct {
     std::string environment;
     const char* drawnBy;
-  } cases[] = {{gl, "3D by OpenGL"}, {renderers.software, "3D by the software rasteriser"}};
+    bool missing;
+  } cases[] = {{gl, "3D by OpenGL", false},
+               {renderers.software, "3D by the software rasteriser", false},
+               {gl + "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent ", "3D by the software rasteriser", true}};
   for (const auto& c : cases) {
     std::remove(png.c_str());
     const Outcome run = RunRender("--size 240x200 --output " + png + " " + example, c.environment);
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find(c.drawnBy), std::string::npos) << run.output;
+    const size_t said = run.output.find("quorvalis-render: " + noOpenGL);
+    EXPECT_EQ(said != std::string::npos, c.missing) << run.output;
+    EXPECT_EQ(run.output.find(noOpenGL, run.output.find(noOpenGL) + 1), std::string::npos) << run.output;
     PngImage image{};
     ASSERT_TRUE(ReadPngFile(png.c_str(), &image));
     EXPECT_TRUE(image.width == 240 && image.height == 200);

@@ -26,7 +26,8 @@ TEST(WindowHelpTest, TheHelpAndTheReadmeTellThePlaneMouseAlike) {
   EXPECT_NE(mouse.find("Control-drag pans anywhere"), std::string::npos) << mouse;
   const std::string usage = Flowed(help.output);
   for (const char* told : {mouse.c_str(), "In 3D and 4D: drag a graph to turn the view",
-                           "F10 opens the first menu", "Control+Z undoes", "Control+Shift+Z and Control+Y redo"}) {
+                           "F10 opens the first menu", "Control+Z undoes", "Control+Shift+Z and Control+Y redo",
+                           "Up widens the selection a part at a step"}) {
     EXPECT_NE(usage.find(told), std::string::npos) << told << "\nnot in the help:\n" << usage;
   }
   EXPECT_EQ(usage.find("drag the graph pane to pan it"), std::string::npos) << "not true of every plane graph";

@@ -21,6 +21,7 @@
 #include "kernel/memory/memory_budget.h"
 #include "kernel/text/formula_reader.h"
 #include "kernel/text/formula_writer.h"
+#include "kernel/text/number_settings.h"
 #include "kernel/trees/node_builders.h"
 #include "tests/document/document_test_support.h"
 
@@ -127,6 +128,45 @@ TEST_F(DocumentFileTest, TypedRowsThatCannotBeTypedAreNamedByLine) {
   ASSERT_EQ(document.rows.count, 2);
   EXPECT_EQ(lines_, (std::vector<int>{4, 13}));
   EXPECT_EQ(document.rows.data[1].xyType, 3.0);
+}
+
+// A typed line reads the same whatever the user's decimal separator (the window follows the
+// locale's; a German one is ","): "." stays the decimal point and "," the list's comma, and the
+// typed numbers take the separator number text has, as a bracket line's numbers do. A key that
+// does nothing where it is typed (the caret and the formula as they were) is named with its line.
+TEST_F(DocumentFileTest, TypedRowsReadTheSameInEveryLocaleAndAKeyThatDoesNothingIsNamed) {
+  for (const char separator : {'.', ','}) {
+    const DecimalSeparatorScope locale(separator);
+    DocumentRecord document;
+    ASSERT_TRUE(Read("type: y = 0.5x\n"
+                     "type: y = x^2{Right}, x > 1.25\n"
+                     "equal[y,times[0.5,x]]\n"
+                     "type: y = x{Right}\n"
+                     "type: y = sin x{Right}^2\n"
+                     "type: y = 2\\x\n"
+                     "type: y = (x))\n"
+                     "type: y = 3.5.\n"
+                     "type: y = 1234567890123456789\n",
+                     &document));
+    const ExpectedProblem expected[] = {
+        {4, "cannot type the formula: key 6 ({Right}) does nothing where it is typed"},
+        {5, "cannot type the formula: key 10 ({Right}) does nothing where it is typed"},
+        {6, "cannot type the formula: key 6 (\\) does nothing where it is typed"},
+        {7, "cannot type the formula: key 8 ()) does nothing where it is typed"},
+        {8, "cannot type the formula: key 8 (.) does nothing where it is typed"},
+        {9, "cannot type the formula: key 23 (9) does nothing where it is typed"},  // past 18 digits
+    };
+    ExpectProblems(expected);
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(document.rows.count, 3) << separator;
+    const char* infix[] = {"y=0.5*x", "y=x^2,x>1.25", "y=0.5*x"};
+    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(Infix(document.rows.data[i].expression), infix[i]) << separator << i;
+    for (const int32_t i : {0, 2}) {
+      const NumberRecord* half = document.rows.data[i].expression->children[1]->children[0]->value.number;
+      EXPECT_EQ(half->value, 0.5) << separator << i;
+      EXPECT_STREQ(half->text, separator == ',' ? "0,5" : "0.5") << i;
+    }
+  }
 }
 
 // A line "@view=3d", "@view=4d" or "@view=2d" sets the document's mode for both programs; the

@@ -2,11 +2,14 @@
 // into the new row, which joins the document at its first edit; an edit deletes the graphs and
 // Return builds them again; idle ticks compute them and the graph pane shows the curve where the
 // first plane view's map puts it; a click on a row moves the caret; a drag on empty paper pans; a
-// document in 3D shows its spinning 3D view in the graph pane.
+// document in 3D shows its spinning 3D view in the graph pane; Up, Down and the Edit menu's keys
+// do what the README says.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,6 +33,7 @@
 #include "platform/clock.h"
 #include "platform/pointer_source.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/formula_text_support.h"
 
 namespace {
 
@@ -614,6 +618,78 @@ TEST_F(DocumentWindowTest, AnAlertShowsUnderTheActiveRowUntilTheNextKey) {
   EXPECT_EQ(window_->RowMessageText(1), nullptr) << "only under the active row";
   window_->HandleKey(EditKeyEvent{kKeyRightArrow, kKeyRightArrow, 0});
   EXPECT_STREQ(window_->RowMessageText(0), message) << "the result message again";
+}
+
+// Up and Down as the README tells them: Up selects the part at the caret, then each larger part
+// around it up to the whole formula, and only then goes to the row above (the caret at its end);
+// Down goes into the first part of a selection, puts the caret after a selected symbol, and goes
+// to the row below where it does not move, or at once from the formula's end (where after a power
+// it would go back and forth between the power and its base for ever).
+TEST_F(DocumentWindowTest, UpWidensTheSelectionBeforeTheRowAboveAndDownComesBackFromTheEnd) {
+  Type("y = x^2");
+  ReturnAndCompute();
+  Type("y = 1");
+  ReturnAndCompute();
+  const struct {
+    const char* key;
+    int32_t row;
+    const char* caretNode;
+    int32_t mode;
+  } steps[] = {
+      {"{Up}", 1, "1", SelectionCaretAfter},  // from the empty last row, which cannot widen
+      {"{Up}", 1, "1", SelectionCaretNode},
+      {"{Up}", 1, "equal[y,1]", SelectionCaretNode},
+      {"{Up}", 0, "power[x,2]", SelectionCaretAfter},
+      {"{Down}", 1, "1", SelectionCaretAfter},  // from the end
+      {"{Up}{Up}{Up}", 0, "power[x,2]", SelectionCaretAfter},
+      {"{Up}", 0, "power[x,2]", SelectionCaretNode},
+      {"{Up}", 0, "equal[y,power[x,2]]", SelectionCaretNode},
+      {"{Down}", 0, "y", SelectionCaretNode},
+      {"{Down}", 0, "y", SelectionCaretAfter},
+      {"{Down}", 1, "1", SelectionCaretAfter},  // y = x^2 with the caret after y: Down does not move
+  };
+  for (const auto& step : steps) {
+    Type(step.key);
+    ASSERT_EQ(window_->ActiveRow(), step.row) << step.key << " to " << step.caretNode;
+    const FormulaEditor* e = window_->RowEditor(step.row);
+    EXPECT_EQ(formula_text::Bracket(e->caretNode), formula_text::Written(step.caretNode)) << step.key;
+    EXPECT_EQ(e->selectionMode, step.mode) << step.key << " to " << step.caretNode;
+  }
+}
+
+// The README's sentence on the Edit keys names, for each Edit item, the key shown beside it, and
+// no key is shown there that the sentence does not name: "shown beside them: Control+Z Undo, ...".
+TEST_F(DocumentWindowTest, TheEditKeysTheReadmeSaysAreShownAreTheOnesShown) {
+    std::ifstream file(std::string(QV_SOURCE_DIR) + "/README.md");
+  std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::replace(readme.begin(), readme.end(), '\n', ' ');
+  const std::string lead = "The Edit items have the keys every desktop program gives them, shown beside them: ";
+  const size_t from = readme.find(lead);
+  ASSERT_NE(from, std::string::npos) << "no sentence on the Edit keys in README.md";
+  std::string told = readme.substr(from + lead.size(), readme.find_first_of(";(", from + lead.size()) - from - lead.size());
+  for (size_t at; (at = told.find(" and ")) != std::string::npos;) told.replace(at, 5, ", ");
+  const Menu& edit = window_->Menus().MenuAt(0);
+  int named = 0;
+  for (size_t at = 0; at < told.size();) {
+    const size_t end = std::min(told.find(", ", at), told.size());
+    const std::string pair = told.substr(at, end - at);  // "Control+Z Undo"
+    at = end + 2;
+    const size_t blank = pair.find(' ');
+    ASSERT_NE(blank, std::string::npos) << pair;
+    std::string keys = pair.substr(0, blank);
+    const std::string title = pair.substr(blank + 1);
+    for (size_t c; (c = keys.find("Control+")) != std::string::npos;) keys.replace(c, 8, "Ctrl+");
+    if (keys == "Escape") keys = "Esc";
+    const MenuItem* item = nullptr;
+    for (int32_t i = 0; i < edit.count; ++i)
+      if (title == edit.items[i].title) item = &edit.items[i];
+    ASSERT_NE(item, nullptr) << "no Edit item " << title;
+    EXPECT_STREQ(item->keys, keys.c_str()) << title << " in: " << told;
+    ++named;
+  }
+  int shown = 0;
+  for (int32_t i = 0; i < edit.count; ++i) shown += edit.items[i].keys != nullptr;
+  EXPECT_EQ(named, shown) << told;
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include "editor/formula_clipboard.h"
 #include "kernel/diagnostics/error_register.h"
 #include "kernel/text/bracket_writer.h"
+#include "kernel/text/formula_reader.h"
+#include "kernel/text/number_settings.h"
 #include "tests/editor/edit_test_support.h"
 
 using namespace edit_test;
@@ -232,7 +234,7 @@ TEST_F(DeletionClipboardTest, SystemClipboardTextGoesOutAndComesBackAsAFormula) 
   TypesetGlobals().hooks.scrapText = [] { return Scrap().empty() ? nullptr : Scrap().c_str(); };
   Fresh("plus[a,num[2.5,\"2.5\"]]");
   RunCodes({kCodeCopy});
-  EXPECT_EQ(Scrap(), "plus[a,num[2.5,\"2.5\"]]");
+  EXPECT_EQ(Scrap(), "plus[a,2.5]");
   Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "a+2.5", " m0 0:0"});
 
   Scrap() = "times[p,q]";  // put there by another program
@@ -245,6 +247,39 @@ TEST_F(DeletionClipboardTest, SystemClipboardTextGoesOutAndComesBackAsAFormula) 
   Place({}, SelectionOperator);
   RunCodes({kCodeCopy});
   Check({"x", {}, SelectionCaretNode, 0, 0, {kCodePaste}, "x=?", "1 m0 0:0"});
+}
+
+// A copy's numbers go to the system clipboard as the typing guide writes them (1, 0.5) where that
+// plain word reads back as the same number, else with their text; under either decimal separator
+// the copied text reads back as the formula copied.
+TEST_F(DeletionClipboardTest, CopiedNumbersArePlainWordsThatReadBackTheSame) {
+  TypesetGlobals().hooks.putScrapText = [](const char* text) { Scrap() = text; };
+  TypesetGlobals().hooks.scrapText = [] { return Scrap().empty() ? nullptr : Scrap().c_str(); };
+  const struct {
+    const char* formula;
+    const char* copied;
+  } cases[] = {
+      {"equal[y,plus[sqrt[x],1]]", "equal[y,plus[sqrt[x],1]]"},
+      {"equal[y,times[num[0.5,\"0.5\"],x]]", "equal[y,times[0.5,x]]"},
+      {"num[5,\"05\"]", "05"},
+      {"num[1,\"1.\"]", "1."},
+      {"num[1e22,\"10000000000000000000000\"]", "10000000000000000000000"},
+      {"num[0.33333333333333331,\"0.33333333\"]", "num[0.33333333333333331,\"0.33333333\"]"},  // 1/3 shown short
+      {"num[238810495,\"2.388105e+08\"]", "num[238810495,\"2.388105e+08\"]"},  // no plain word
+  };
+  for (const char separator : {'.', ','}) {
+    const DecimalSeparatorScope locale(separator);
+    for (const auto& c : cases) {
+      Scrap().clear();
+      Fresh(c.formula);
+      Place({}, SelectionCaretNode);
+      RunCodes({kCodeCopy});
+      EXPECT_EQ(Scrap(), c.copied) << separator << " " << c.formula;
+      ExprNode* back = ReadWholeFormula(Scrap().c_str());
+      EXPECT_EQ(Bracket(back), Bracket(E().root)) << separator << " " << c.formula;
+      FreeExpression(back);
+    }
+  }
 }
 
 }  // namespace

@@ -100,11 +100,47 @@ TEST_F(PendingErrors, ShowingDropsCodesWithoutMessageRearms17AndKeepsCodesPosted
   PostError(kErrorTransparencyMemory);
   ShowPendingError();
   EXPECT_FALSE(IsErrorPosted(kErrorTransparencyMemory));
+  ClearCapturedAlerts();  // nothing held for the sink below
   SetMessageAlertSink([](int, const char*) { PostError(4); });
   PostError(kErrorOutOfMemory);
   ShowPendingError();
   EXPECT_EQ(PendingError(), 4);
-  EXPECT_EQ(CapturedAlerts().size(), 1u);  // the sink, not the capture, took the second
+  EXPECT_TRUE(CapturedAlerts().empty());  // the sink took it
+}
+
+// Messages shown before any sink (a start-up's "no OpenGL") are held; the next sink installed
+// shows them in the order they came, once, and then every message at once; without a sink again
+// they are held for the next one.
+TEST_F(PendingErrors, MessagesShownBeforeASinkAreShownByTheNextSinkOnce) {
+  static std::vector<int> shown;
+  shown.clear();
+  const MessageAlertSink record = [](int code, const char* text) {
+    EXPECT_STREQ(text, ErrorMessage(code));
+    shown.push_back(code);
+  };
+  struct Step {
+    char op;  // 's' show the code, 'i' install the sink, 'n' no sink
+    int code;
+    size_t held;                  // messages held after the step
+    std::vector<int> shownSoFar;  // by the sink
+  };
+  const int gl = kErrorNoOpenGL, memory = kErrorOutOfMemory, server = kErrorIntegrationServer;
+  const Step steps[] = {{'s', gl, 1, {}},
+                        {'s', memory, 2, {}},
+                        {'s', 12, 2, {}},  // no message: nothing to hold
+                        {'i', 0, 0, {gl, memory}},
+                        {'i', 0, 0, {gl, memory}},
+                        {'s', server, 0, {gl, memory, server}},
+                        {'n', 0, 0, {gl, memory, server}},
+                        {'s', gl, 1, {gl, memory, server}},
+                        {'i', 0, 0, {gl, memory, server, gl}}};
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    if (step.op == 's') ShowMessageAlert(step.code);
+    if (step.op != 's') SetMessageAlertSink(step.op == 'i' ? record : nullptr);
+    EXPECT_EQ(shown, step.shownSoFar) << "step " << i;
+    EXPECT_EQ(CapturedAlerts().size(), step.held) << "step " << i;
+  }
 }
 
 TEST(MessageTables, CopiesChooseTheirWordAndTruncateToTheBuffer) {
