@@ -1,5 +1,6 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
-// Each row is classified and built by the graph factory, the view set's idle loop runs until
+// Each row is prepared (definitions applied, derivatives and vector operators worked out), then
+// classified and built by the graph factory, the view set's idle loop runs until
 // every graph shown is complete (with a progress line on a terminal), and the first 2D view (with
 // the second beside it when a line "@map=..." gives a plane transformation), or
 // with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view, is drawn into an
@@ -48,7 +49,8 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   const int unbuilt = BuildDocumentRowGraphs(&document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const EquationRow& row = document.rows.data[i];
-    if (row.graphRow >= 0 || row.hasSliderControl) continue;  // a slider row only defines its parameter
+    // A slider row only defines its parameter, a definition its name.
+    if (row.graphRow >= 0 || row.hasSliderControl || IsDefinitionRow(&document, i)) continue;
     Report(path, lineOfRow[static_cast<size_t>(i)],
            row.resultMessage != 0 ? GraphResultMessage(row.resultMessage) : "not enough memory to graph it");
   }
@@ -128,7 +130,7 @@ int main(int argc, char** argv) {
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;
-    if (graphRow < 0) continue;  // a slider row
+    if (graphRow < 0) continue;  // a slider row or a definition
     const int line = lineOfRow[static_cast<size_t>(i)];
     if (const char* note = HiddenViewNote(&document.viewSet, graphRow)) {
       Report(options.document, line, note);

@@ -228,6 +228,7 @@ int32_t RowGraphStatus(GraphViewSet* set, int32_t graphRow) {
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   // The slider parameters' values are read from the controls.
   UpdateEquationSliders(document->rows.data, document->rows.count);
+  document->preparation.Finish();
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
@@ -241,10 +242,16 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
-    if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
-    if (ClassifyEquationForGraph(row.expression, is3D, is4D, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, is3D, is4D, document);
-    } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
+    if (row.hasSliderControl || IsDefinitionRow(document, i)) continue;  // it defines a name: no graph, no failure
+    const PreparedRow* prepared = document->preparation.Row(i);
+    ExprNode* equation = prepared != nullptr ? prepared->equation : nullptr;
+    if (prepared != nullptr && prepared->message != 0) {
+      row.resultMessage = prepared->message;
+    } else if (equation == nullptr) {
+      // Memory was refused for its preparation (error 7 posted).
+    } else if (ClassifyEquationForGraph(equation, is3D, is4D, document) == 0) {
+      row.resultMessage = ClassifyEquationList(equation, is3D, is4D, document);
+    } else if (ExprNode* copy = CopyExpression(equation)) {  // the factory rewrites it in place
       row.graphRow = CreateGraphsForEquation(set, copy, is3D, is4D, &transform, row.color, row.grain, row.opacity,
                                              row.plottingMode, row.xyType, document, &row.resultMessage);
       FreeExpression(copy);
@@ -254,6 +261,11 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   ViewSetCopyFlaggedRanges(set);
   document->graphsBuilt = true;
   return unbuilt;
+}
+
+bool IsDefinitionRow(const DocumentRecord* document, int32_t i) {
+  const PreparedRow* prepared = document->preparation.Row(i);
+  return prepared != nullptr && prepared->definition;
 }
 
 DocumentsState& DocumentsGlobals() { return gDocuments; }

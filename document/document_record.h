@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "document/document_ranges.h"
+#include "document/equation_preparation.h"
 #include "document/shown_view.h"
 #include "document/undo_history.h"
 #include "graphs/core/document_services.h"
@@ -152,6 +153,7 @@ class DocumentRecord final : public DocumentServices {
   DocumentWindowServices* window = nullptr;  // the window showing the document; null headless
   bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
   UndoHistory undo{&rows};         // the rows' undo and redo steps, deleted rows held there
+  EquationPreparation preparation{this};  // the rows' prepared equations, which alone are built
 };
 
 // Copies the document's number format into the number settings the number text reads.
@@ -160,15 +162,20 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // Builds the graphs of the equation rows (their sliders refreshed first) in the plane, in space
 // when the document shows its 3D view, or in 4D space when it shows the 4D view (a plane
 // transformation shows the second 2D view beside the first, with the transformation's own graph and
-// the rows' companions there): the view set is emptied and the view shown made ready (a GL view
+// the rows' companions there): the rows' preparation is finished (at one go, unless it already
+// ended for the rows as they are), the view set is emptied and the view shown made ready (a GL view
 // drawing through an offscreen context read back into the document's buffer when OpenGL is there),
-// then each row's equation is classified and built from a private copy with the row's graph values.
-// Each row gets its graph-table row (-1 when nothing was built) and its result message: the
-// classifier's explanation for an equation of no form, the factory's for a form whose kinds are
-// missing, 0 otherwise (also when memory ran out: error 7 is posted). A row with a slider defines
-// its parameter and builds nothing, with no message. Returns the number of the other equation rows
-// that built nothing.
+// then each row's prepared equation is classified and built from a private copy with the row's
+// graph values. Each row gets its graph-table row (-1 when nothing was built) and its result
+// message: the preparation's when it failed, the classifier's explanation for an equation of no
+// form, the factory's for a form whose kinds are missing, 0 otherwise (also when memory ran out:
+// error 7 is posted). A row with a slider defines its parameter, and a definition its name, and
+// builds nothing, with no message. Returns the number of the other equation rows that built
+// nothing.
 int32_t BuildDocumentRowGraphs(DocumentRecord* document);
+// Row i is a definition (a named constant or function) as the graphs were last built: it draws
+// nothing and is no failure.
+bool IsDefinitionRow(const DocumentRecord* document, int32_t i);
 
 // The note for a row whose graph went to a view the document does not draw (a space form in a
 // plane document, say): the text both programs show beside the row; null when its graph is shown
