@@ -19,15 +19,19 @@
 #include "kernel/eval/compiled_function.h"
 #include "kernel/eval/evaluation_budget.h"
 #include "kernel/eval/evaluation_seams.h"
-#include "kernel/memory/memory_budget.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
 
 namespace {
 
-// What the preparation of one row may add to the counted memory: as much as one Math command may.
-constexpr size_t kMaxPreparationBytes = kMaxCommandBytes;
+// The node-pool blocks the preparation of one row may add: as much memory as one Math command may
+// take, counted as a command counts new nodes (32 bytes at least each). Blocks, not bytes: a row
+// reuses the blocks that earlier ones freed without taking new memory.
+constexpr size_t kMaxPreparationBlocks = kMaxCommandBytes / 32;
+// Tree-walk work between two looks at the blocks in use (a look scans the pools' chunks); a walk
+// makes at most one node a unit, so a row passes its bound by at most this many.
+constexpr uint64_t kBlockLookWork = uint64_t{1} << 16;
 
 bool HasDerivativeOperator(const ExprNode* tree) {
   TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
@@ -145,11 +149,14 @@ void EquationPreparation::Begin() {
   graph_.Learn(definitions_);
 }
 
-bool EquationPreparation::GrownTooLarge() const { return GetBytesInUse() > rowStartBytes_ + kMaxPreparationBytes; }
+bool EquationPreparation::GrownTooLarge() const { return NodePoolBlocksInUse() > rowStartBlocks_ + kMaxPreparationBlocks; }
 
 bool EquationPreparation::Turn(void* preparation) {
   auto* self = static_cast<EquationPreparation*>(preparation);
-  self->tooLarge_ = self->tooLarge_ || self->GrownTooLarge();
+  if (!self->tooLarge_ && TreeWalkWork() - self->lastLookWork_ >= kBlockLookWork) {
+    self->lastLookWork_ = TreeWalkWork();
+    self->tooLarge_ = self->GrownTooLarge();
+  }
   if (self->tooLarge_) return false;
   TakeTurn();
   return true;
@@ -185,7 +192,8 @@ void EquationPreparation::PrepareRow(PreparedRow* row) {
     return;
   }
   const uint64_t reports = NodeExhaustionReports();
-  rowStartBytes_ = GetBytesInUse();
+  rowStartBlocks_ = NodePoolBlocksInUse();
+  lastLookWork_ = TreeWalkWork();
   tooLarge_ = false;
   working_ = CopyTree(row->source);
   if (working_ == nullptr) return;  // error 7 is posted: the row builds nothing

@@ -71,8 +71,10 @@ class EquationPreparation {
   int32_t ApplyDefinitions(ExprNode* formula, DefinitionFault fault);
   // The rows are those the preparation began with.
   bool MatchesRows() const;
-  // The rewrite turn: false once the row has grown past its bound; otherwise the worker's turn.
+  // The rewrite turn: false once the row has grown past its bound (looked at after every so much
+  // work); otherwise the worker's turn.
   static bool Turn(void* preparation);
+  // The row took more node-pool blocks than its bound allows.
   bool GrownTooLarge() const;
   void Forget();
 
@@ -84,6 +86,7 @@ class EquationPreparation {
   int32_t next_ = 0;                 // the first row not yet prepared
   bool begun_ = false;
   bool refused_ = false;             // memory was refused for the rows' copies: nothing is prepared
-  size_t rowStartBytes_ = 0;         // counted bytes in use when the present row began
+  size_t rowStartBlocks_ = 0;        // node-pool blocks in use when the present row began
+  uint64_t lastLookWork_ = 0;        // this thread's tree-walk work when the blocks were last counted
   bool tooLarge_ = false;            // the present row passed its bound
 };

@@ -179,4 +179,29 @@ TEST_F(EquationPreparationTest, AnEditAbandonsThePreparationAndReturnBuildsOnceI
   EXPECT_GE(document_->rows.data[1].graphRow, 0);
 }
 
+// Typed primes are the primed coordinates: the row is recognised in them and built in the second
+// view of its kind (typed as prime nodes, it was no form at all).
+TEST_F(EquationPreparationTest, TypedPrimesBuildInTheSecondView) {
+  const struct {
+    std::string text;
+    bool space;
+  } cases[] = {
+      {"@map=picture matrix[2,1,x,y]\ntype: x'^2{Right} + y'^2{Right} = 1", false},
+      {"type: y' = x'^2", false},
+      {"@view=3d\ntype: z' = x'^2{Right} + y'^2", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    DocumentRecord document;
+    ASSERT_TRUE(document_test::ReadDocumentText(c.text + "\n", &document));
+    SetCurrentDocument(&document);
+    EXPECT_EQ(BuildDocumentRowGraphs(&document), 0);
+    const int32_t graphRow = document.rows.data[0].graphRow;
+    ASSERT_GE(graphRow, 0);
+    const GraphView* view = ViewSetView(&document.viewSet, document.viewSet.graphTable.data[graphRow].pair[0].view);
+    EXPECT_EQ(view, c.space ? static_cast<const GraphView*>(document.viewSet.second3D) : document.viewSet.second2D);
+    SetCurrentDocument(nullptr);
+  }
+}
+
 }  // namespace
