@@ -53,13 +53,7 @@ class EquationPreparationTest : public document_test::DocumentTest {
       EXPECT_EQ(window_->RowMessageText(i), nullptr) << text << " row " << i;
       EXPECT_TRUE(document_->rows.data[i].graphRow >= 0 || IsDefinitionRow(document_.get(), i)) << text << " row " << i;
     }
-    window_->RedrawAll();
-    const Port* buffer = window_->Buffer();
-    const QDRect pane = window_->Layout().graphPane;
-    std::vector<uint32_t> pixels;
-    for (int v = pane.top; v < pane.bottom; ++v)
-      for (int h = pane.left; h < pane.right; ++h) pixels.push_back(buffer->pixels[v * (buffer->rowBytes / 4) + h]);
-    return pixels;
+    return document_test::GraphPanePixels(window_.get());
   }
   // Where the document's graphs stand: the pixels that differ from those of a document of the same
   // view without graphs (the rows' colours follow their places, which the written-out forms change).
