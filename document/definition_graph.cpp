@@ -78,7 +78,15 @@ bool DefinitionGraph::VisitUses(const ExprNode* tree, Use use) const {
         misapplied |= !counts.empty() && std::find(counts.begin(), counts.end(), FunctionArgumentCount(n)) == counts.end();
       }
     }
-    if (const int32_t name = NameOf(n); name >= 0) use(name);
+    const int32_t name = NameOf(n);
+    if (name < 0) continue;
+    use(name);
+    // A function's name without its arguments (typed f(x) is the product f x) applies it to none.
+    const Name& used = names_[static_cast<size_t>(name)];
+    const ExprNode* whole = n->parent != nullptr && SubscriptedBase(n->parent) == n ? n->parent : n;
+    const ExprNode* above = whole->parent;
+    const bool applied = above != nullptr && IsFunctionApplication(above) && above->children[0] == whole;
+    misapplied |= !used.argumentCounts.empty() && !used.constant && !applied;
   }
   return misapplied;
 }
@@ -93,7 +101,11 @@ void DefinitionGraph::Learn(const ExprNode* definitions) {
     const auto [at, added] = index_.emplace(key, static_cast<int32_t>(names_.size()));
     if (added) names_.emplace_back();
     const ExprNode* left = item->children[0];
-    if (left->kind == KindFunction) names_[at->second].argumentCounts.push_back(FunctionArgumentCount(left));
+    if (left->kind == KindFunction) {
+      names_[at->second].argumentCounts.push_back(FunctionArgumentCount(left));
+    } else {
+      names_[at->second].constant = true;
+    }
   });
   ForEachItem(definitions, [this](const ExprNode* item) {
     const int32_t key = IsDefinitionEquation(item) ? DefinedParameterKey(item) : -1;

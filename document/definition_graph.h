@@ -1,7 +1,8 @@
 // The document's definitions as a graph of names: each defined name (its key), the numbers of
 // arguments its functions take, and the names each definition uses; which names refer to
 // themselves (through a cycle of definitions, a name reaching such a cycle included) and which
-// apply a function with a number of arguments no definition of it takes, at any depth. The
+// apply a function with a number of arguments no definition of it takes (none, for a function's
+// name standing alone), at any depth. The
 // preparation asks it, before it rewrites a formula, whether the rewriting can end and make sense.
 // Invariants: built once from the definition list and read only afterwards; a name that reaches
 // a cycle is marked as referring to itself, every other name's facts are those of the names it uses.
@@ -34,7 +35,6 @@ class DefinitionGraph {
   // no definitions.
   void Learn(const ExprNode* definitions);
   void Forget();
-  bool Empty() const { return names_.empty(); }
   // The list holds rules that are no definition (the further items of a comma row it took whole,
   // y = 2 among them): what they rewrite is not known here, so the rewriting keeps its own limits.
   bool HasOtherRules() const { return otherRules_; }
@@ -49,6 +49,7 @@ class DefinitionGraph {
  private:
   struct Name {
     std::vector<int32_t> argumentCounts;  // of the functions defined by this name
+    bool constant = false;                // some definition gives the name itself a value
     std::vector<int32_t> uses;            // the names its definitions use (indexes, with repeats)
     bool misapplies = false;              // some definition, at any depth, applies a function wrongly
     bool refersToItself = false;          // it reaches a cycle of definitions

@@ -29,9 +29,6 @@ namespace {
 // take, counted as a command counts new nodes (32 bytes at least each). Blocks, not bytes: a row
 // reuses the blocks that earlier ones freed without taking new memory.
 constexpr size_t kMaxPreparationBlocks = kMaxCommandBytes / 32;
-// Tree-walk work between two looks at the blocks in use (a look scans the pools' chunks); a walk
-// makes at most one node a unit, so a row passes its bound by at most this many.
-constexpr uint64_t kBlockLookWork = uint64_t{1} << 16;
 
 bool HasDerivativeOperator(const ExprNode* tree) {
   TreeCursor cursor(const_cast<ExprNode*>(tree), WalkOrder::kPreOrder);
@@ -153,10 +150,7 @@ bool EquationPreparation::GrownTooLarge() const { return NodePoolBlocksInUse() >
 
 bool EquationPreparation::Turn(void* preparation) {
   auto* self = static_cast<EquationPreparation*>(preparation);
-  if (!self->tooLarge_ && TreeWalkWork() - self->lastLookWork_ >= kBlockLookWork) {
-    self->lastLookWork_ = TreeWalkWork();
-    self->tooLarge_ = self->GrownTooLarge();
-  }
+  self->tooLarge_ = self->tooLarge_ || self->GrownTooLarge();
   if (self->tooLarge_) return false;
   TakeTurn();
   return true;
@@ -193,7 +187,6 @@ void EquationPreparation::PrepareRow(PreparedRow* row) {
   }
   const uint64_t reports = NodeExhaustionReports();
   rowStartBlocks_ = NodePoolBlocksInUse();
-  lastLookWork_ = TreeWalkWork();
   tooLarge_ = false;
   working_ = CopyTree(row->source);
   if (working_ == nullptr) return;  // error 7 is posted: the row builds nothing

@@ -7,9 +7,10 @@
 // draws nothing and says nothing; a row whose definitions refer to themselves, apply a function
 // with the wrong number of arguments or grow past what one Math command may take gets a message
 // instead of an equation.
-// It runs as a job of the compute worker (graphs/core/compute_worker.h), taking a turn between
-// rows, steps and the nodes of each rewriting pass, so a costly preparation leaves the window its
-// turns; headless, and for a build, it is finished at one go.
+// It runs as a job of the compute worker (graphs/core/compute_worker.h), taking a turn between two
+// rows and before each node of a rewriting pass, so a costly preparation leaves the window its
+// turns; headless it is finished at one go (the build finishes what is left). Its steps evaluate
+// nothing, so these are its only turns.
 // Invariants: what it prepared stands for the rows as they were when it began (a copy of each is
 // kept), and is used only while the rows are still equal to those copies; a preparation under way
 // is abandoned before it starts again; the algebra's switches are at their defaults at every turn.
@@ -54,7 +55,8 @@ class EquationPreparation {
   bool PrepareInTurns(int32_t budget);
   // PrepareInTurns until every row is prepared: at one go, unless a test cuts the worker's turns.
   void Finish();
-  // A preparation has begun and not ended (it may be stale: PrepareInTurns finds that out).
+  // The rows are not all prepared: nothing begun yet, or a preparation under way (one that ended may
+  // be stale: PrepareInTurns finds that out).
   bool UnderWay() const { return !begun_ || next_ < rows_.count; }
   // Row i as prepared; null before the preparation ended or for a row it did not see.
   const PreparedRow* Row(int32_t i) const;
@@ -71,8 +73,7 @@ class EquationPreparation {
   int32_t ApplyDefinitions(ExprNode* formula, DefinitionFault fault);
   // The rows are those the preparation began with.
   bool MatchesRows() const;
-  // The rewrite turn: false once the row has grown past its bound (looked at after every so much
-  // work); otherwise the worker's turn.
+  // The rewrite turn: false once the row has grown past its bound; otherwise the worker's turn.
   static bool Turn(void* preparation);
   // The row took more node-pool blocks than its bound allows.
   bool GrownTooLarge() const;
@@ -87,6 +88,5 @@ class EquationPreparation {
   bool begun_ = false;
   bool refused_ = false;             // memory was refused for the rows' copies: nothing is prepared
   size_t rowStartBlocks_ = 0;        // node-pool blocks in use when the present row began
-  uint64_t lastLookWork_ = 0;        // this thread's tree-walk work when the blocks were last counted
   bool tooLarge_ = false;            // the present row passed its bound
 };

@@ -129,6 +129,8 @@ TEST_F(EquationPreparationTest, BadDefinitionsEndWithTheirRowsMessage) {
        kMessageWrongArgumentCount},
       {"one argument over", "equal[function[f,x],power[x,2]]\nequal[y,function[f,comma[x,2]]]",
        kMessageWrongArgumentCount},
+      {"none: f(x) typed as a product", "equal[function[f,x],power[x,2]]\nequal[y,times[f,id[x]]]",
+       kMessageWrongArgumentCount},
       {"over, in a definition used", "equal[function[f,x],power[x,2]]\nequal[g,function[f,1,2]]\nequal[y,times[g,x]]",
        kMessageWrongArgumentCount},
       {"a rewrite that doubles forty times", "equal[function[f,x],plus[x,power[x,2]]]\nequal[y," + nested + "]",
