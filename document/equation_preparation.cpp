@@ -38,9 +38,19 @@ bool HasDerivativeOperator(const ExprNode* tree) {
   return false;
 }
 
-// A turn of the preparation: the other thread finds the algebra's switches as it would with no
-// preparation under way, and the preparation gets its own back (also when it is abandoned there).
-void TakeTurn() {
+// Tree-walk work between two turns of the preparation, as the machines take a turn every so many
+// instructions: a fraction of a millisecond, so that a cheap preparation (every row of an
+// ordinary document) ends in the call that starts it however late its thread is scheduled.
+constexpr uint64_t kPreparationTurnWork = uint64_t{1} << 14;
+
+}  // namespace
+
+void EquationPreparation::TakeTurn() {
+  const uint64_t work = TreeWalkWork();
+  if (!gEvaluationTurns.everyStart && work - turnWork_ < kPreparationTurnWork) return;
+  turnWork_ = work;
+  // The other thread finds the algebra's switches as it would with no preparation under way, and
+  // the preparation gets its own back (also when it is abandoned here).
   struct Restore {
     AlgebraSwitches saved = Switches();
     ~Restore() { Switches() = saved; }
@@ -48,8 +58,6 @@ void TakeTurn() {
   Switches() = AlgebraSwitches{};
   EvaluationTurn(TurnKind::kRewrite);
 }
-
-}  // namespace
 
 EquationPreparation::~EquationPreparation() { Restart(); }
 
@@ -114,6 +122,7 @@ void EquationPreparation::Run() {
   // A row abandoned in the middle is prepared again from its copy.
   FreeExpression(working_);
   working_ = nullptr;
+  turnWork_ = TreeWalkWork();
   if (!begun_) Begin();
   for (bool first = true; next_ < rows_.count; first = false) {
     if (!first) TakeTurn();
@@ -152,7 +161,7 @@ bool EquationPreparation::Turn(void* preparation) {
   auto* self = static_cast<EquationPreparation*>(preparation);
   self->tooLarge_ = self->tooLarge_ || self->GrownTooLarge();
   if (self->tooLarge_) return false;
-  TakeTurn();
+  self->TakeTurn();
   return true;
 }
 

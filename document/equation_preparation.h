@@ -8,9 +8,9 @@
 // with the wrong number of arguments or grow past what one Math command may take gets a message
 // instead of an equation.
 // It runs as a job of the compute worker (graphs/core/compute_worker.h), taking a turn between two
-// rows and before each node of a rewriting pass, so a costly preparation leaves the window its
-// turns; headless it is finished at one go (the build finishes what is left). Its steps evaluate
-// nothing, so these are its only turns.
+// rows and before the nodes of a rewriting pass once some work was done since the last, so a costly
+// preparation leaves the window its turns; headless it is finished at one go (the build finishes
+// what is left). Its steps evaluate nothing, so these are its only turns.
 // Invariants: what it prepared stands for the rows as they were when it began (a copy of each is
 // kept), and is used only while the rows are still equal to those copies; a preparation under way
 // is abandoned before it starts again; the algebra's switches are at their defaults at every turn.
@@ -73,7 +73,10 @@ class EquationPreparation {
   int32_t ApplyDefinitions(ExprNode* formula, DefinitionFault fault);
   // The rows are those the preparation began with.
   bool MatchesRows() const;
-  // The rewrite turn: false once the row has grown past its bound; otherwise the worker's turn.
+  // The worker's turn once enough work was done since the last (at every turn while a test cuts the
+  // worker's jobs at each), the algebra's switches at their defaults meanwhile.
+  void TakeTurn();
+  // The rewrite turn: false once the row has grown past its bound; otherwise TakeTurn.
   static bool Turn(void* preparation);
   // The row took more node-pool blocks than its bound allows.
   bool GrownTooLarge() const;
@@ -89,4 +92,5 @@ class EquationPreparation {
   bool refused_ = false;             // memory was refused for the rows' copies: nothing is prepared
   size_t rowStartBlocks_ = 0;        // node-pool blocks in use when the present row began
   bool tooLarge_ = false;            // the present row passed its bound
+  uint64_t turnWork_ = 0;            // this thread's tree-walk work at the last turn
 };
