@@ -5,8 +5,8 @@
 // ticks), drawn into an offscreen buffer of the window's size and shown through a WindowSurface.
 // It takes the window's keys and clicks to the rows' editors and the views, blinks the caret,
 // prepares the rows' equations in idle ticks after every edit, rebuilds the graphs on Return or
-// Enter and computes them in idle ticks. The math pane scrolls
-// over its rows, the divider between the panes can be dragged, and the window can be resized.
+// Enter and computes them in idle ticks. The math pane scrolls over its rows, the divider between
+// the panes can be dragged, and the window can be resized.
 // Invariants: exactly one row is active; every document row has an editor; the new row at index
 // rows.count is always there and always empty (it joins the document at the edit that gives it
 // content); a typed row's expression is its editor's root after every key; the graphs are deleted
@@ -93,10 +93,9 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   void MovePaneDivider(int32_t mathBottom);
 
   // The idle timer's interval in seconds, negative for none: 0.001 while the rows are prepared or
-  // graphs compute, 0.01
-  // while the graph pane waits to be drawn, a tick (1/60 s) while a shown view animates (a 3D view
-  // spinning), 0.1 while an error waits to be shown or the rows' messages to be looked at, the
-  // caret blink time while a caret shows.
+  // graphs compute, 0.01 while the graph pane waits to be drawn, a tick (1/60 s) while a shown view
+  // animates (a 3D view spinning), 0.1 while an error waits to be shown or the rows' messages to be
+  // looked at, the caret blink time while a caret shows.
   double IdleIntervalSeconds() const;
   // One idle step: the caret blink, the rows prepared for at most `budgetTicks` while that is under
   // way (and the graphs built when a build waited for it), then the graphs computed for at most
