@@ -128,7 +128,8 @@ BENCHMARK_CAPTURE(BM_KeyWaitWhileComputing, implicit_surface_3d, kImplicitSurfac
     ->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_KeyWaitWhileComputing, colour_plot_nested, kColourPlot, true, FirstWait::kKey)
     ->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(BM_KeyWaitWhileComputing, costly_definition_prepared, kCostlyDefinition.c_str(), true, FirstWait::kKey)
+BENCHMARK_CAPTURE(BM_KeyWaitWhileComputing, costly_definition_prepared, kCostlyDefinition.c_str(), true,
+                  FirstWait::kKey)
     ->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_KeyWaitWhileComputing, costly_definition_prepared_at_one_go, kCostlyDefinition.c_str(), false,
                   FirstWait::kKey)

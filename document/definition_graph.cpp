@@ -75,7 +75,8 @@ bool DefinitionGraph::VisitUses(const ExprNode* tree, Use use) const {
       const auto found = index_.find(NameKey(n->children[0]));
       if (found != index_.end()) {
         const std::vector<int32_t>& counts = names_[found->second].argumentCounts;
-        misapplied |= !counts.empty() && std::find(counts.begin(), counts.end(), FunctionArgumentCount(n)) == counts.end();
+        const bool taken = std::find(counts.begin(), counts.end(), FunctionArgumentCount(n)) != counts.end();
+        misapplied |= !counts.empty() && !taken;
       }
     }
     const int32_t name = NameOf(n);
@@ -95,7 +96,8 @@ void DefinitionGraph::Learn(const ExprNode* definitions) {
   Forget();
   ForEachItem(definitions, [this](const ExprNode* item) {
     const int32_t key = IsDefinitionEquation(item) ? DefinedParameterKey(item) : -1;
-    const bool rule = (item->kind == KindEqual && item->arity >= 2) || (item->kind == KindLeftarrow && item->arity == 2);
+    const bool rule =
+        (item->kind == KindEqual && item->arity >= 2) || (item->kind == KindLeftarrow && item->arity == 2);
     otherRules_ |= rule && key < 0;
     if (key < 0) return;
     const auto [at, added] = index_.emplace(key, static_cast<int32_t>(names_.size()));

@@ -89,9 +89,9 @@ bool EquationPreparation::MatchesRows() const {
     const ExprNode* now = row.kind == 0 ? row.expression : nullptr;
     const PreparedRow& prepared = rows_.data[i];
     if (prepared.refused) continue;
-    if (prepared.source == nullptr ? now != nullptr : now == nullptr || !ExpressionsAndShapesEqual(prepared.source, now)) {
-      return false;
-    }
+    const bool same = prepared.source == nullptr ? now == nullptr
+                                                 : now != nullptr && ExpressionsAndShapesEqual(prepared.source, now);
+    if (!same) return false;
   }
   return true;
 }
@@ -155,7 +155,9 @@ void EquationPreparation::Begin() {
   graph_.Learn(definitions_);
 }
 
-bool EquationPreparation::GrownTooLarge() const { return NodePoolBlocksInUse() > rowStartBlocks_ + kMaxPreparationBlocks; }
+bool EquationPreparation::GrownTooLarge() const {
+  return NodePoolBlocksInUse() > rowStartBlocks_ + kMaxPreparationBlocks;
+}
 
 bool EquationPreparation::Turn(void* preparation) {
   auto* self = static_cast<EquationPreparation*>(preparation);

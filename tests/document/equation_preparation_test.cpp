@@ -99,7 +99,8 @@ TEST_F(EquationPreparationTest, EachDocumentDrawsWhatItsWrittenOutFormDraws) {
        "comma[equal[y,power[x,2]],greaterthan[x,0.5]]"},
       {"a recursion that ends", "equal[function[h,0],1]\nequal[function[h,n],times[n,function[h,plus[n,minus[1]]]]]\n"
        "equal[y,times[function[h,3],x]]", "equal[y,times[6,x]]"},
-      {"a function used three hundred times", "equal[function[f,x],times[x,0.01]]\nequal[y,plus[" + Repeated("function[f,x]", 300) + "]]",
+      {"a function used three hundred times",
+       "equal[function[f,x],times[x,0.01]]\nequal[y,plus[" + Repeated("function[f,x]", 300) + "]]",
        "equal[y,plus[" + Repeated("times[0.01,x]", 300) + "]]"},
   };
   for (const auto& c : cases) {
