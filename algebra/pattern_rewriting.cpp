@@ -3,6 +3,7 @@
 // and trees of any depth are safe.
 #include "algebra/pattern_rewriting.h"
 
+#include <climits>
 #include <cstring>
 
 #include "algebra/rewrite_primitives.h"
@@ -14,6 +15,15 @@
 namespace {
 
 PatternBindings gBindings;
+
+struct RewriteTurn {
+  RewriteTurnHook hook = nullptr;
+  void* context = nullptr;
+};
+thread_local RewriteTurn tTurn;
+
+// The thread's turn before a node of a pass: true (go on) without a hook.
+bool TakeRewriteTurn() { return tTurn.hook == nullptr || tTurn.hook(tTurn.context); }
 
 // Slot of a pattern variable; -1 for any other node, a dummy outside 0..255 included.
 int VariableSlot(const ExprNode* node) {
@@ -37,9 +47,27 @@ bool SameHead(const ExprNode* a, const ExprNode* b) {
 
 int RuleLimit(const ExprNode* rules, int extra) { return rules->arity + extra; }
 
+// One pre-order pass of at most `limit` rewrites (RewritePass).
+bool RewritePassWithin(ExprNode* tree, const ExprNode* rules, int limit) {
+  if (tree == nullptr || rules == nullptr) return false;
+  int rewrites = 0;
+  TreeCursor cursor(tree, WalkOrder::kPreOrder);
+  for (ExprNode* n = cursor.Current(); n != nullptr && rewrites < limit && !IsMemoryShort() && TakeRewriteTurn();) {
+    if (!IsColorSpaceTriple(n) && TryRewriteNode(n, rules)) {
+      ++rewrites;
+      n = cursor.Pass();  // the node kept its place: go on after its new subtree
+    } else {
+      n = cursor.Next();
+    }
+  }
+  return rewrites > 0;
+}
+
 }  // namespace
 
 PatternBindings& Bindings() { return gBindings; }
+
+void SetRewriteTurnHook(RewriteTurnHook hook, void* context) { tTurn = RewriteTurn{hook, context}; }
 
 void ClearPatternBindings() {
   for (int slot = 0; gBindings.filled > 0 && slot < kPatternSlots; ++slot) {
@@ -157,20 +185,10 @@ bool TryRewriteNode(ExprNode* node, const ExprNode* rules) {
 }
 
 bool RewritePass(ExprNode* tree, const ExprNode* rules) {
-  if (tree == nullptr || rules == nullptr) return false;
-  const int limit = RuleLimit(rules, 10);
-  int rewrites = 0;
-  TreeCursor cursor(tree, WalkOrder::kPreOrder);
-  for (ExprNode* n = cursor.Current(); n != nullptr && rewrites < limit && !IsMemoryShort();) {
-    if (!IsColorSpaceTriple(n) && TryRewriteNode(n, rules)) {
-      ++rewrites;
-      n = cursor.Pass();  // the node kept its place: go on after its new subtree
-    } else {
-      n = cursor.Next();
-    }
-  }
-  return rewrites > 0;
+  return rules != nullptr && RewritePassWithin(tree, rules, RuleLimit(rules, 10));
 }
+
+bool RewriteEveryNode(ExprNode* tree, const ExprNode* rules) { return RewritePassWithin(tree, rules, INT_MAX); }
 
 bool RewriteToFixpoint(ExprNode* tree, const ExprNode* rules) {
   if (tree == nullptr || rules == nullptr) return false;

@@ -2,8 +2,9 @@
 // last the replacement), a leftarrow pattern <- replacement, or a list of rules tried in order.
 // Pattern variables are dummy nodes of slot 0..255; a dummy of another slot is a literal.
 // Invariants: matching is literal (no commutativity), a variable used twice matches equal
-// subtrees; the bindings are empty between attempts (one process-wide table, no yield inside);
-// a pass and a run of passes are bounded, so self-referential rules terminate.
+// subtrees; the bindings are empty between attempts (one process-wide table, no yield inside an
+// attempt: a thread's rewrite turn comes only between two nodes of a pass); a pass and a run of
+// passes are bounded, so self-referential rules terminate.
 #pragma once
 
 struct ExprNode;
@@ -21,11 +22,22 @@ PatternBindings& Bindings();
 // Frees every bound copy and empties the table (before each attempt, after it, and in tests).
 void ClearPatternBindings();
 
+// The turn of this thread's rewriting, taken before each node of a pass, where the bindings are
+// empty and the tree whole: the hook may suspend the thread or unwind it (a throw passes through
+// the pass), and answers false to end the pass there. Each thread has its own, none at first: the
+// equation preparation sets one on the thread it runs on; the Math commands run without.
+using RewriteTurnHook = bool (*)(void* context);
+void SetRewriteTurnHook(RewriteTurnHook hook, void* context);
+
 // One pre-order pass over the tree: each node (not a colour triple itself) goes to the rules; a
 // node rewritten is counted and the walk goes on after its new subtree. At most (arity of the
-// rules + 10) rewrites; the pass ends early while memory is short. True when something was
-// rewritten. The rules must not lie inside the tree.
+// rules + 10) rewrites; the pass ends early while memory is short or when the thread's rewrite
+// turn says so. True when something was rewritten. The rules must not lie inside the tree.
 bool RewritePass(ExprNode* tree, const ExprNode* rules);
+// RewritePass without its limit on rewrites: every node the pass reaches (none inside what it
+// wrote) is offered to the rules. For rules known not to rewrite without end, so that a formula
+// of many uses needs no more passes than its nesting is deep.
+bool RewriteEveryNode(ExprNode* tree, const ExprNode* rules);
 // RewritePass while it rewrites, at most (arity of the rules + 20) times; the last pass's answer.
 bool RewriteToFixpoint(ExprNode* tree, const ExprNode* rules);
 

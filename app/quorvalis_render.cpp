@@ -1,9 +1,10 @@
 // quorvalis-render: the headless road from a document of equations to a PNG of its graph pane.
-// Each row is classified and built by the graph factory, the view set's idle loop runs until
-// every graph shown is complete (with a progress line on a terminal), and the first 2D view, or
-// with a line "@view=3d" the first 3D view, or with "@view=4d" the 4D view with its axes' letters,
-// is drawn into an offscreen buffer and written out, with the second 2D or 3D view beside it when a
-// line "@map=..." gives a coordinate transformation or a line "@split=..." a split view.
+// Each row is prepared (definitions applied, derivatives and vector operators worked out), then
+// classified and built by the graph factory, the view set's idle loop runs until every graph shown
+// is complete (with a progress line on a terminal), and the first 2D view, or with a line
+// "@view=3d" the first 3D view, or with "@view=4d" the 4D view with its axes' letters, is drawn into
+// an offscreen buffer and written out, with the second 2D or 3D view beside it when a line
+// "@map=..." gives a coordinate transformation or a line "@split=..." a split view.
 // The 3D and 4D views draw through Mesa's GL offscreen (read back into the buffer), or through the
 // software rasteriser when OpenGL is missing or switched off (use_software_renderer=1 in the
 // preferences) and whenever a row has an opacity other than 1. Bad input (an unreadable line, an equation that
@@ -67,7 +68,8 @@ int BuildRows(DocumentRecord& document, const std::vector<int>& lineOfRow, const
   const int unbuilt = BuildDocumentRowGraphs(&document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const EquationRow& row = document.rows.data[i];
-    if (row.graphRow >= 0 || row.hasSliderControl) continue;  // a slider row only defines its parameter
+    // A slider row only defines its parameter, a definition its name.
+    if (row.graphRow >= 0 || row.hasSliderControl || IsDefinitionRow(&document, i)) continue;
     Report(path, lineOfRow[static_cast<size_t>(i)],
            row.resultMessage != 0 ? GraphResultMessage(row.resultMessage) : "not enough memory to graph it");
   }
@@ -157,7 +159,7 @@ int main(int argc, char** argv) {
   ComputeAll(document);
   for (int32_t i = 0; i < document.rows.count; ++i) {
     const int32_t graphRow = document.rows.data[i].graphRow;
-    if (graphRow < 0) continue;  // a slider row
+    if (graphRow < 0) continue;  // a slider row or a definition
     const int line = lineOfRow[static_cast<size_t>(i)];
     if (const char* note = HiddenViewNote(&document.viewSet, graphRow)) {
       Report(options.document, line, note);

@@ -265,6 +265,7 @@ int32_t RowGraphStatus(GraphViewSet* set, int32_t graphRow) {
 int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   // The slider parameters' values are read from the controls.
   UpdateEquationSliders(document->rows.data, document->rows.count);
+  document->preparation.Finish();
   GraphViewSet* set = &document->viewSet;
   const CoordinateTransform& transform = document->transform;
   const bool is3D = document->shownView == ShownView::k3D, is4D = document->shownView == ShownView::k4D;
@@ -279,11 +280,17 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
     if (row.kind != 0 || row.expression == nullptr) continue;
     row.graphRow = -1;
     row.resultMessage = 0;
-    if (row.hasSliderControl) continue;  // it defines a parameter for the other rows: no graph, no failure
+    if (row.hasSliderControl || IsDefinitionRow(document, i)) continue;  // it defines a name: no graph, no failure
     const bool rowIs3D = row.side != 0 ? secondIs3D : is3D;  // a row of the second view in its space
-    if (ClassifyEquationForGraph(row.expression, rowIs3D, is4D, document) == 0) {
-      row.resultMessage = ClassifyEquationList(row.expression, rowIs3D, is4D, document);
-    } else if (ExprNode* copy = CopyExpression(row.expression)) {  // the factory rewrites it in place
+    const PreparedRow* prepared = document->preparation.Row(i);
+    ExprNode* equation = prepared != nullptr ? prepared->equation : nullptr;
+    if (prepared != nullptr && prepared->message != 0) {
+      row.resultMessage = prepared->message;
+    } else if (equation == nullptr) {
+      // Memory was refused for its preparation (error 7 posted).
+    } else if (ClassifyEquationForGraph(equation, rowIs3D, is4D, document) == 0) {
+      row.resultMessage = ClassifyEquationList(equation, rowIs3D, is4D, document);
+    } else if (ExprNode* copy = CopyExpression(equation)) {  // the factory rewrites it in place
       row.graphRow = CreateGraphsForEquation(set, copy, rowIs3D, is4D, &transform, row.color, row.grain,
                                              row.opacity, row.plottingMode, row.xyType, document,
                                              &row.resultMessage, row.side);
@@ -294,6 +301,11 @@ int32_t BuildDocumentRowGraphs(DocumentRecord* document) {
   ViewSetCopyFlaggedRanges(set);
   document->graphsBuilt = true;
   return unbuilt;
+}
+
+bool IsDefinitionRow(const DocumentRecord* document, int32_t i) {
+  const PreparedRow* prepared = document->preparation.Row(i);
+  return prepared != nullptr && prepared->definition;
 }
 
 DocumentsState& DocumentsGlobals() { return gDocuments; }

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "document/document_ranges.h"
+#include "document/equation_preparation.h"
 #include "document/row_settings.h"
 #include "document/shown_view.h"
 #include "document/slider_animation.h"
@@ -179,6 +180,7 @@ class DocumentRecord final : public DocumentServices {
   bool useTransparency = true;     // rows with an opacity other than 1 draw with transparency
   UndoHistory undo{&rows};         // the rows' undo and redo steps, deleted rows held there
   const FormulaEditor* pointDragRow = nullptr;  // the row the point drag going on took its undo step for
+  EquationPreparation preparation{this};  // the rows' prepared equations, which alone are built
 };
 
 // Copies the document's number format into the number settings the number text reads.
@@ -188,17 +190,21 @@ void ApplyDocumentNumberFormat(const DocumentRecord* document);
 // when the document shows its 3D view, or in 4D space when it shows the 4D view (a plane
 // transformation shows the second 2D view beside the first, with the transformation's own graph and
 // the rows' companions there; a space transformation the second 3D view beside the first 3D view,
-// with the companions; a split view the second 2D or 3D view): the view set is emptied and the
+// with the companions; a split view the second 2D or 3D view): the rows' preparation is finished
+// (at one go, unless it already ended for the rows as they are), the view set is emptied and the
 // views shown made ready (a GL view drawing through an offscreen context read back into the
-// document's buffer when OpenGL is there), then each row's equation is classified and built from a
-// private copy with the row's graph values; a row on side 1 in the second view's space (3D when the
-// second view is the 3D one) and into the second view.
-// Each row gets its graph-table row (-1 when nothing was built) and its result message: the
+// document's buffer when OpenGL is there), then each row's prepared equation is classified and
+// built from a private copy with the row's graph values; a row on side 1 in the second view's space
+// (3D when the second view is the 3D one) and into the second view. Each row gets its graph-table
+// row (-1 when nothing was built) and its result message: the preparation's when it failed, the
 // classifier's explanation for an equation of no form, the factory's for a form whose kinds are
 // missing, 0 otherwise (also when memory ran out: error 7 is posted). A row with a slider defines
-// its parameter and builds nothing, with no message. Returns the number of the other equation rows
-// that built nothing.
+// its parameter, and a definition its name, and builds nothing, with no message. Returns the
+// number of the other equation rows that built nothing.
 int32_t BuildDocumentRowGraphs(DocumentRecord* document);
+// Row i is a definition (a named constant or function) as the graphs were last built: it draws
+// nothing and is no failure.
+bool IsDefinitionRow(const DocumentRecord* document, int32_t i);
 
 // The note for a row whose graph went to a view the document does not draw (a space form in a
 // plane document, say): the text both programs show beside the row; null when its graph is shown

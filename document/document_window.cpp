@@ -46,6 +46,9 @@ constexpr RGBColor16 kMessageColour{0x6000, 0x6000, 0x6000};
 constexpr uint32_t kSliderStepTicks = 2;       // of computing, a step of a slider's drag
 constexpr double kProgressPollSeconds = 0.05;  // the pointer waited for between progress calls
 constexpr double kProgressDelaySeconds = 0.5;  // of a command's work before the box shows
+// Ticks of preparing a Return gives the rows before it leaves the build to the idle ticks (some
+// 67 ms, as one idle tick computes).
+constexpr uint32_t kPrepareTicksOnBuild = 4;
 
 // A position of the rows held to half the 32-bit range, where sums of a few of them cannot overflow.
 int32_t Clamp32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN / 2, INT32_MAX / 2)); }
@@ -437,10 +440,12 @@ void DocumentWindow::AfterEdit() {
   }
   UpdateEquationSliders(document_->rows.data, document_->rows.count);
   DeleteGraphs();
+  document_->preparation.Restart();  // prepared again in the idle ticks, from the rows as they are now
   document_->SetDocumentModified(true);
 }
 
 void DocumentWindow::DeleteGraphs() {
+  buildPending_ = false;
   ViewSetDeleteAllGraphs(&document_->viewSet);
   document_->graphsBuilt = false;
   for (int32_t i = 0; i < document_->rows.count; ++i) document_->rows.data[i].resultMessage = 0;
@@ -749,13 +754,14 @@ void DocumentWindow::HandleWheel(QDPoint point, int32_t dh, int32_t dv) {
   RedrawMessageRects();
 }
 
-bool DocumentWindow::GraphsComplete() { return ViewSetAllViewsReady(&document_->viewSet); }
+bool DocumentWindow::GraphsComplete() { return !buildPending_ && ViewSetAllViewsReady(&document_->viewSet); }
 
 bool DocumentWindow::Animating() const {
   return document_->graphsBuilt && ViewSetNeedsRedraw(&document_->viewSet);
 }
 
 double DocumentWindow::IdleIntervalSeconds() const {
+  if (buildPending_ || document_->preparation.UnderWay()) return 0.001;
   if (document_->graphsBuilt && !ViewSetAllViewsReady(&document_->viewSet)) return 0.001;
   if (graphPaneStale_) return 0.01;
   const double frame = 1.0 / (document_->viewSetTickRate > 0 ? document_->viewSetTickRate : kTicksPerSecond);
@@ -779,6 +785,11 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
     }
     if (blinked) Present(layout_.mathPane);
   }
+  if ((buildPending_ || document_->preparation.UnderWay()) &&
+      document_->preparation.PrepareInTurns(static_cast<int32_t>(TicksToTimerUnits(budgetTicks))) && buildPending_) {
+    BuildPreparedGraphs();
+    messages_.MarkStale();
+  }
   // The animation steps once the last step's picture is complete and drawn; the graphs only hear
   // the value here, they compute it in the turns below.
   if (!graphPaneStale_ && SliderAnimationStepDue(document_) && AdvanceSliderAnimation(document_)) {
@@ -796,6 +807,20 @@ void DocumentWindow::IdleTick(uint32_t budgetTicks) {
 void DocumentWindow::RebuildGraphs() {
   document_->SyncRowsWithEditors();
   SetCurrentDocument(document_);
+  // The rows are prepared first, in the computing's turns: a costly preparation leaves the build
+  // to the idle tick that ends it, and the window answers meanwhile. The graphs go first, so that
+  // deleting them does not abandon the preparation lying suspended.
+  DeleteGraphs();
+  if (document_->preparation.PrepareInTurns(static_cast<int32_t>(TicksToTimerUnits(kPrepareTicksOnBuild)))) {
+    BuildPreparedGraphs();
+    return;
+  }
+  buildPending_ = true;
+  ActivateRow(activeRow_);
+}
+
+void DocumentWindow::BuildPreparedGraphs() {
+  buildPending_ = false;
   BuildDocumentRowGraphs(document_);
   ++graphBuilds_;
   graphPaneStale_ = true;

@@ -4,9 +4,10 @@
 // (the view set's views: the plane view, or the 3D view of a document in 3D, spinning in idle
 // ticks; the 4D view with its axes' letters), drawn into an offscreen buffer of the window's size
 // and shown through a WindowSurface. It takes the window's keys and clicks to the rows' editors and
-// the views, blinks the caret, rebuilds the graphs on Return or Enter, computes them in idle ticks
-// and steps an animated slider there. The math pane scrolls
-// over its rows, the divider between the panes can be dragged, and the window can be resized.
+// the views, blinks the caret, prepares the rows' equations in idle ticks after every edit, rebuilds
+// the graphs on Return or Enter, computes them in idle ticks and steps an animated slider there.
+// The math pane scrolls over its rows, the divider between the panes can be dragged, and the window
+// can be resized.
 // Invariants: exactly one row is active; every document row has an editor; the new row at index
 // rows.count is always there and always empty (it joins the document at the edit that gives it
 // content); a typed row's expression is its editor's root after every key; the graphs are deleted
@@ -96,17 +97,20 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // lays out and draws again. Kept across resizes.
   void MovePaneDivider(int32_t mathBottom);
 
-  // The idle timer's interval in seconds, negative for none: 0.001 while graphs compute, 0.01
-  // while the graph pane waits to be drawn, the time to the next step of an animated slider (at
-  // least 0.001), a tick (1/60 s) while a shown view animates (a 3D view spinning), 0.1 while an
-  // error waits to be shown or the rows' messages to be looked at, the caret blink time while a
-  // caret shows.
+  // The idle timer's interval in seconds, negative for none: 0.001 while the rows are prepared or
+  // graphs compute, 0.01 while the graph pane waits to be drawn, the time to the next step of an
+  // animated slider (at least 0.001), a tick (1/60 s) while a shown view animates (a 3D view
+  // spinning), 0.1 while an error waits to be shown or the rows' messages to be looked at, the caret
+  // blink time while a caret shows.
   double IdleIntervalSeconds() const;
-  // One idle step: the caret blink, a step of the animated slider when it is due (every shown
-  // view ready and its last picture drawn), then the graphs computed for at most `budgetTicks`
-  // and the graph pane redrawn when they moved on or a shown view animates.
+  // One idle step: the caret blink, the rows prepared for at most `budgetTicks` while that is under
+  // way (and the graphs built when a build waited for it), a step of the animated slider when it is
+  // due (every shown view ready and its last picture drawn), then the graphs computed for at most
+  // `budgetTicks` and the graph pane redrawn when they moved on or a shown view animates.
   void IdleTick(uint32_t budgetTicks);
-  // Deletes the graphs and builds them again from the rows.
+  // Deletes the graphs and builds them again from the rows' prepared equations. A preparation that
+  // does not end within a few ticks goes on in the idle ticks, which build the graphs once it ends
+  // (an edit before then deletes the graphs as always, and the build with them).
   void RebuildGraphs();
   // The rebuilds so far (a slider's change is none).
   int32_t GraphBuilds() const { return graphBuilds_; }
@@ -121,6 +125,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   // After a command that may have shown the progress box: the keys and clicks pressed meanwhile
   // dropped, and the panes drawn again in the box's place.
   void EndTransferProgress();
+  // Every view is ready and no build waits for the rows' preparation.
   bool GraphsComplete();
   // The graphs are built and a shown view asks to be drawn again (a spinning 3D view).
   bool Animating() const;
@@ -233,8 +238,11 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   bool RunCodeOnActiveRow(int32_t code);
   // Any edit but a caret motion: the graphs go, the new row joins the document when it was edited.
   void AfterEdit();
-  // The graphs deleted and the rows' result messages cleared (Return builds them again).
+  // The graphs deleted, a build waiting for the preparation dropped, and the rows' result messages
+  // cleared (Return builds them again).
   void DeleteGraphs();
+  // The graphs built from the rows' prepared equations (the preparation has ended).
+  void BuildPreparedGraphs();
   // A click or key the menu bar took: the command chosen runs, the window is drawn again.
   void AfterMenuAction(const MenuAction& action);
   // After a key or a command: the rows laid out (the active one scrolled into view when `reveal`)
@@ -276,6 +284,7 @@ class DocumentWindow final : public DocumentWindowServices, public WindowCommand
   bool computing_ = false;  // inside ComputeGraphs
   QDRect strip_{0, 0, 0, 0};
   int32_t graphBuilds_ = 0;
+  bool buildPending_ = false;   // a Return's build waits for the rows' preparation to end
   bool progressShown_ = false;
   int32_t progressFrame_ = 0;
   int64_t progressReceived_ = 0;  // the bytes the last progress call saw

@@ -146,6 +146,10 @@ bool IsSubscriptedCoordinateEquation(const ExprNode* node) {
          IsCoordinateSymbol(left->children[0]->value.symbol);
 }
 
+bool IsUndrawnDefinition(const ExprNode* node) {
+  return IsDefinitionItem(node) && !IsComplexPointDefinition(node) && !IsSubscriptedCoordinateEquation(node);
+}
+
 // ---- Literals ----
 
 bool IsSignedNumber(const ExprNode* node) {

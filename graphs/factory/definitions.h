@@ -37,6 +37,9 @@ bool IsSliderDefinitionOfHandle(const EquationRow& row);
 bool IsComplexPointDefinition(const ExprNode* node);
 // equal(indexes(coordinate, ...), R): x_1 = ...
 bool IsSubscriptedCoordinateEquation(const ExprNode* node);
+// A definition item that draws nothing: no complex point and no subscripted coordinate, which are
+// drawn (a slider definition draws nothing either: its row shows the slider).
+bool IsUndrawnDefinition(const ExprNode* node);
 
 // ---- Literals ----
 // A num node, or a minus over one.

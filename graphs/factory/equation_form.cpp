@@ -356,8 +356,7 @@ bool AnyEquationHasProperty(ExprNode* equations) {
 EquationFormTraits GetEquationFormTraits(ExprNode* equation, double modeValue, const DocumentServices* document) {
   const int32_t word = ClassifyEquationFormWithPrimes(equation, false, false, document);
   EquationFormTraits traits{};
-  traits.graphable = word != 0 && (!IsDefinitionItem(equation) || IsComplexPointDefinition(equation) ||
-                                   IsSubscriptedCoordinateEquation(equation));
+  traits.graphable = word != 0 && !IsUndrawnDefinition(equation);
   const int64_t mode = std::isfinite(modeValue) && std::fabs(modeValue) < 9.0e18 ? static_cast<int64_t>(modeValue) : 0;
   traits.surface = HasBit(word, kShownSurface) || (HasBit(word, kSurfaceByMode) && (mode & 3) == 1);
   traits.form4D = word >= 20 && word <= 23;

@@ -64,7 +64,7 @@ const char* const MessageTable[kMessageTableCount] = {
     "y: #",
     " ... #",
     "[false, true]",
-    // Graph result messages 1..26.
+    // Graph result messages 1..29.
     "Undefined in the region shown",
     "Undefined or infinite in the region shown",
     "Undefined in the domain shown",
@@ -91,6 +91,9 @@ const char* const MessageTable[kMessageTableCount] = {
     "Can't graph this in 3D",
     "Can't graph this in 4D",
     "Too many terms to sum at some points",
+    "A definition used here refers to itself",
+    "A function is given the wrong number of arguments",
+    "Grows too large when its definitions and derivatives are worked out",
 };
 
 namespace {

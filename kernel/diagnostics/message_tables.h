@@ -27,15 +27,15 @@ enum MessageEntry : int {
   kMessageBooleanRange = 13,   // "[false, true]"
 };
 constexpr int kGraphResultFirstEntry = 13;
-constexpr int kGraphResultCount = 26;
+constexpr int kGraphResultCount = 29;
 constexpr int kMessageTableCount = kGraphResultFirstEntry + kGraphResultCount + 1;
 extern const char* const MessageTable[kMessageTableCount];
-// GraphResultMessageTable[n] is graph result message n (1..26): a view into MessageTable.
+// GraphResultMessageTable[n] is graph result message n (1..29): a view into MessageTable.
 inline constexpr const char* const* GraphResultMessageTable = MessageTable + kGraphResultFirstEntry;
 
 // The message of an error code, or null when the code has none (0, 12, 25, out of range).
 const char* ErrorMessage(int code);
-// Graph result message n (1..26), or null outside that range.
+// Graph result message n (1..29), or null outside that range.
 const char* GraphResultMessage(int n);
 
 // The copy routines write a NUL-terminated text into dst (capacity `cap` bytes, truncating

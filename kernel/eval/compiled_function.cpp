@@ -128,6 +128,10 @@ void RenameFunctionSymbol(CompiledFunction* function, int32_t from, int32_t to) 
   if (function->tree != nullptr) RenameSymbol(function->tree, static_cast<int16_t>(from), static_cast<int16_t>(to));
 }
 
+uint64_t DerivativeWorkLimit(int nodes) {
+  return kDerivativeWorkLimit + kDerivativeWorkPerNode * static_cast<uint64_t>(nodes > 0 ? nodes : 0);
+}
+
 CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_t symbol) {
   auto* result = new (std::nothrow) CompiledFunction{};
   if (result == nullptr) {
@@ -141,8 +145,7 @@ CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_
     ExprNode* derivative = variable != nullptr ? MakePartialDerivative(copy, variable) : nullptr;
     if (derivative != nullptr) {
       // In place (the root keeps its identity); one that grows past its bound is given up.
-      const uint64_t limit = kDerivativeWorkLimit + kDerivativeWorkPerNode * static_cast<uint64_t>(CountSubtreeNodes(copy));
-      if (ExpandDerivativesWithin(derivative, limit)) {
+      if (ExpandDerivativesWithin(derivative, DerivativeWorkLimit(CountSubtreeNodes(copy)))) {
         tree = derivative;
       } else {
         FreeExpression(derivative);

@@ -32,6 +32,9 @@ void RenameFunctionSymbol(CompiledFunction* function, int32_t from, int32_t to);
 // past its bound gives a function of the number NaN. Null only when the object itself cannot be
 // had.
 CompiledFunction* NewDerivativeFunction(const CompiledFunction* function, int32_t symbol);
+// The tree-walk work a symbolic derivative over a tree of `nodes` nodes may take before it is given
+// up (ExpandDerivativesWithin): a fixed allowance and a share for each node.
+uint64_t DerivativeWorkLimit(int nodes);
 
 void CompileFunction(CompiledFunction* function);
 void CompileFunctionList(CompiledFunction** functions, int n);

@@ -48,9 +48,10 @@ void SetTurnAtEveryStart(bool every);
 
 // The turn record: instructions run since the last turn, outside sums (the machines' own counters
 // hold the work in sums).
-// What starts at a turn: a run, a compile, or a disposal of compiled code (which frees what a
-// suspended run may hold, and runs in destructors: the hook must never suspend or throw there).
-enum class TurnKind : uint8_t { kRun, kCompile, kDispose };
+// What starts at a turn: a run, a compile, a disposal of compiled code (which frees what a
+// suspended run may hold, and runs in destructors: the hook must never suspend or throw there), or
+// a step of the rewriting that prepares a document's equations.
+enum class TurnKind : uint8_t { kRun, kCompile, kDispose, kRewrite };
 struct EvaluationTurnState {
   int64_t sinceTurn = 0;
   EvaluationTurnHook hook = nullptr;

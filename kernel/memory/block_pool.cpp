@@ -60,30 +60,9 @@ std::int32_t FindChunkSorted(BlockPoolCore& pool, std::int32_t previous, const s
   return ChunkHolds(pool, *base, p) ? static_cast<std::int32_t>(base - pool.chunks.data) : -1;
 }
 
-}  // namespace
-
-void BlockChunkLink(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t count) {
-  for (std::uint32_t i = 0; i < count; ++i) {
-    chunk.storage[static_cast<std::size_t>(i) * blockSize] = static_cast<std::uint8_t>(i + 1);
-  }
-  chunk.firstFree = 0;
-  chunk.freeCount = count;
-}
-
-void BlockChunkInit(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t count) {
-  chunk = BlockChunk();
-  chunk.storage = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(blockSize) * count));
-  if (chunk.storage != nullptr) BlockChunkLink(chunk, blockSize, count);
-}
-
-void BlockChunkRelease(BlockChunk& chunk) {
-  FreeMemory(chunk.storage);
-  chunk = BlockChunk();
-}
-
-void BlockPoolInit(BlockPoolCore& pool, std::size_t itemSize) { pool = MakeBlockPoolCore(itemSize); }
-
-void* BlockPoolAlloc(BlockPoolCore& pool) {
+// A block from the deferred list, else from a chunk with room, else from a new chunk; null when
+// none can be had.
+void* HandOut(BlockPoolCore& pool) {
   if (pool.deferred != nullptr) {
     void* block = pool.deferred;
     pool.deferred = LinkOf(block);
@@ -111,8 +90,39 @@ void* BlockPoolAlloc(BlockPoolCore& pool) {
   return Serve(pool, pool.chunks.data[pool.allocCursor]);
 }
 
+}  // namespace
+
+void BlockChunkLink(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t count) {
+  for (std::uint32_t i = 0; i < count; ++i) {
+    chunk.storage[static_cast<std::size_t>(i) * blockSize] = static_cast<std::uint8_t>(i + 1);
+  }
+  chunk.firstFree = 0;
+  chunk.freeCount = count;
+}
+
+void BlockChunkInit(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t count) {
+  chunk = BlockChunk();
+  chunk.storage = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(blockSize) * count));
+  if (chunk.storage != nullptr) BlockChunkLink(chunk, blockSize, count);
+}
+
+void BlockChunkRelease(BlockChunk& chunk) {
+  FreeMemory(chunk.storage);
+  chunk = BlockChunk();
+}
+
+void BlockPoolInit(BlockPoolCore& pool, std::size_t itemSize) { pool = MakeBlockPoolCore(itemSize); }
+
+void* BlockPoolAlloc(BlockPoolCore& pool) {
+  void* block = HandOut(pool);
+  if (block != nullptr) ++pool.handedOut;
+  return block;
+}
+
+
 void BlockPoolFree(BlockPoolCore& pool, void* block) {
   if (block == nullptr) return;
+  --pool.handedOut;
   SetLink(block, pool.deferred);
   pool.deferred = block;
 }
@@ -172,6 +182,7 @@ void BlockPoolDestroy(BlockPoolCore& pool) {
   GrowArrayFree(pool.chunks);
   pool.allocCursor = -1;
   pool.deferred = nullptr;
+  pool.handedOut = 0;
 }
 
 std::size_t BlockPoolDeferredCount(const BlockPoolCore& pool) {
@@ -180,13 +191,7 @@ std::size_t BlockPoolDeferredCount(const BlockPoolCore& pool) {
   return n;
 }
 
-std::size_t BlockPoolBlocksInUse(const BlockPoolCore& pool) {
-  std::size_t used = 0;
-  for (std::int32_t k = 0; k < pool.chunks.count; ++k) {
-    used += pool.blocksPerChunk - pool.chunks.data[k].freeCount;
-  }
-  return used - BlockPoolDeferredCount(pool);
-}
+std::size_t BlockPoolBlocksInUse(const BlockPoolCore& pool) { return pool.handedOut; }
 
 std::int32_t BlockPoolChunkOf(const BlockPoolCore& pool, const void* p) {
   const auto* b = static_cast<const std::uint8_t*>(p);
@@ -225,5 +230,6 @@ bool CheckBlockPool(const BlockPoolCore& pool) {
     if (free[k * per + idx]) return false;
     free[k * per + idx] = true;
   }
-  return true;
+  // The count handed out is what no list holds.
+  return static_cast<std::size_t>(std::count(free.begin(), free.end(), false)) == pool.handedOut;
 }

@@ -24,6 +24,7 @@ struct BlockPoolCore {
   GrowArray<BlockChunk> chunks;
   std::int32_t allocCursor = -1;    // chunk tried first by an allocation; -1 none
   void* deferred = nullptr;         // released blocks not yet returned to their chunks
+  std::size_t handedOut = 0;        // blocks handed out and not released
   std::uint64_t chunkScans = 0;     // table searches by BlockPoolAlloc (for tests)
   std::uint64_t trimProbes = 0;     // chunk records the trim examined to place blocks (for tests)
   std::uint64_t foreignBlocks = 0;  // released blocks the trim could not place (leaked)
@@ -58,7 +59,7 @@ void BlockChunkInit(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t cou
 void BlockChunkRelease(BlockChunk& chunk);
 void BlockChunkLink(BlockChunk& chunk, std::uint32_t blockSize, std::uint8_t count);
 
-// Blocks currently handed out (not free in a chunk and not on the deferred list).
+// Blocks currently handed out (not free in a chunk and not on the deferred list), in constant time.
 std::size_t BlockPoolBlocksInUse(const BlockPoolCore& pool);
 // Blocks on the deferred list.
 std::size_t BlockPoolDeferredCount(const BlockPoolCore& pool);

@@ -135,8 +135,9 @@ TEST(RenderProgramTest, TypedKeysDrawWhatTheBracketNotationDraws) {
 
 // A slider row defines its parameter and draws nothing: the document renders (status 0), and
 // y = a x^2 with the slider at a position draws exactly the parabola of that value written out. A
-// letter no row defines is worth 1 (the typing guide says so). The parabola comes first, so that
-// it has the first row's colour in both documents.
+// letter no row defines is worth 1 (the typing guide says so). A definition (a constant, a
+// function) draws nothing either, and the rows use it, as they use a derivative worked out. The
+// graph comes first, so that it has the first row's colour in both documents.
 TEST(RenderProgramTest, ASliderRowSetsItsParameterAtItsPosition) {
   const struct {
     const char* document;
@@ -147,6 +148,9 @@ TEST(RenderProgramTest, ASliderRowSetsItsParameterAtItsPosition) {
       {"type: y = a x^2\nequal[a,slider[id[comma[0,4]]]]\n", "equal[y,times[0,power[x,2]]]"},
       {"type: y = a x^2\n@slider=3 equal[a,slider[id[comma[minus[3],5,4]]]]\n", "equal[y,times[3,power[x,2]]]"},
       {"type: y = b x^2\n", "equal[y,power[x,2]]"},
+      {"type: y = c x\ntype: c = 3\n", "equal[y,times[3,x]]"},
+      {"type: y = f{Ctrl-Alt-9}x\ntype: f{Ctrl-Alt-9}x{Right} = x^2{Right} - 2\n", "equal[y,plus[power[x,2],minus[2]]]"},
+      {"type: y = {Ctrl-Alt-t}x^3\n", "equal[y,times[3,power[x,2]]]"},
   };
   for (const auto& c : cases) {
     const std::string documents[2] = {Temp("qv_slider.txt"), Temp("qv_slider_plain.txt")};

@@ -61,13 +61,7 @@ class ComputeTurnsTest : public document_test::DocumentTest {
       }
     }
     EXPECT_TRUE(ViewSetAllViewsReady(set)) << text;
-    window_->RedrawAll();
-    const Port* buffer = window_->Buffer();
-    const QDRect pane = window_->Layout().graphPane;
-    std::vector<uint32_t> pixels;
-    for (int v = pane.top; v < pane.bottom; ++v)
-      for (int h = pane.left; h < pane.right; ++h) pixels.push_back(buffer->pixels[v * (buffer->rowBytes / 4) + h]);
-    return pixels;
+    return document_test::GraphPanePixels(window_.get());
   }
   NullSurface surface_;
   std::unique_ptr<DocumentRecord> document_;

@@ -67,6 +67,17 @@ inline void CloseWindowForTest(std::unique_ptr<DocumentWindow>& window, std::uni
   ResetTypesetGlobalsForTest();
 }
 
+// The window's graph pane drawn again, its pixels row by row.
+inline std::vector<uint32_t> GraphPanePixels(DocumentWindow* window) {
+  window->RedrawAll();
+  const Port* buffer = window->Buffer();
+  const QDRect pane = window->Layout().graphPane;
+  std::vector<uint32_t> pixels;
+  for (int v = pane.top; v < pane.bottom; ++v)
+    for (int h = pane.left; h < pane.right; ++h) pixels.push_back(buffer->pixels[v * (buffer->rowBytes / 4) + h]);
+  return pixels;
+}
+
 // Reads the text as a document file into the document; a failure or a problem line fails.
 inline testing::AssertionResult ReadDocumentText(const std::string& text, DocumentRecord* document) {
   const std::string path = testing::TempDir() + "document_text_" + std::to_string(getpid()) + ".txt";

@@ -82,15 +82,16 @@ class PointerTurnsTest : public document_test::DocumentTest {
     if (mode == Mode::kAtOneGo) UseComputeWorker(false);
     Complete();
   }
-  // Idle ticks until every view is ready (a click's work included); `between` (when given) is called
-  // before the first tick, whether or not one comes, and after each, with the tick's number.
+  // Idle ticks until every view is ready (a click's work included, and the rows' preparation cut
+  // up with the rest before the graphs are built); `between` (when given) is called before the
+  // first tick, whether or not one comes, and after each, with the tick's number.
   void Complete(const std::function<void(int)>& between = nullptr) {
     if (between) between(0);
-    for (int tick = 1; tick < 4'000'000 && !ViewSetAllViewsReady(&document_->viewSet); ++tick) {
+    for (int tick = 1; tick < 4'000'000 && !window_->GraphsComplete(); ++tick) {
       window_->IdleTick(1);
       if (between) between(tick);
     }
-    ASSERT_TRUE(ViewSetAllViewsReady(&document_->viewSet));
+    ASSERT_TRUE(window_->GraphsComplete());
   }
   // A press at the pane's centre with the probe key, the motions and the release queued behind it.
   void ProbeDrag(const std::vector<QDPoint>& moves, QDPoint release) {
