@@ -449,11 +449,15 @@ bool ShowsItsNumber(const ExprNode* node) {
   if (sn == nullptr || sn->kind != KindSn || sn->arity != 2 || sn->children[0] != node) return false;
   const ExprNode* power = sn->children[1];
   if (power->kind != KindNum || power->value.number == nullptr) return false;
-  const double exponent = power->value.number->value;
+  const NumberRecord& mantissa = *node->value.number;
   char text[40];
+  // Mostly it shows its own text, which the pass would write again; only a tie needs the number.
+  FormatDoubleShort(mantissa.value, text, sizeof text);
+  if (std::strpbrk(text, "eE") == nullptr && std::strncmp(text, mantissa.text, sizeof text) == 0) return true;
+  const double exponent = power->value.number->value;
   int shown = 0;
-  FormatDoubleForEditing(ScientificValue(node->value.number->value, exponent), text, sizeof text, &shown);
-  return shown != 0 && shown == exponent && std::strncmp(text, node->value.number->text, sizeof text) == 0;
+  FormatDoubleForEditing(ScientificValue(mantissa.value, exponent), text, sizeof text, &shown);
+  return shown != 0 && shown == exponent && std::strncmp(text, mantissa.text, sizeof text) == 0;
 }
 
 }  // namespace
