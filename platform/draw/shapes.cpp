@@ -52,7 +52,7 @@ class LineWalk {
   int32_t MinV() const { return std::min(V(0), V(n_ - 1)); }
   int32_t MaxV() const { return std::max(V(0), V(n_ - 1)); }
   // The columns [*lo, *hi] of the line's pixels in `row` (rows must be asked in increasing order).
-  // Rows and columns are monotone along the walk, so a row's run is found by bisection and its
+  // Rows and columns are monotone along the walk, so a row's run is found by search and its
   // extent is that of its two ends, whatever the line's length or the rows skipped before it.
   void RunAt(int32_t row, int32_t* lo, int32_t* hi) {
     position_ = std::min(PositionOf(row, position_), n_ - 1);
@@ -66,8 +66,14 @@ class LineWalk {
   // The pixel index of a walk position (positions run in the order of increasing row).
   int32_t At(int32_t position) const { return step_ > 0 ? position : n_ - 1 - position; }
   // The first walk position at or after `from` whose row is `row` or below it; n_ when none is.
+  // Rows are asked in order, so the answer mostly lies at hand: strides doubling from `from`
+  // find a span that holds it, which is then halved.
   int32_t PositionOf(int32_t row, int32_t from) const {
-    int32_t below = from, above = n_;
+    int32_t below = from, above = from;
+    for (int64_t stride = 1; above < n_ && V(At(above)) < row; stride *= 2) {
+      below = above + 1;
+      above = static_cast<int32_t>(std::min<int64_t>(n_, above + stride));
+    }
     while (below < above) {
       const int32_t middle = below + (above - below) / 2;
       if (V(At(middle)) < row) {
