@@ -51,15 +51,24 @@ class LineWalk {
   }
   int32_t MinV() const { return std::min(V(0), V(n_ - 1)); }
   int32_t MaxV() const { return std::max(V(0), V(n_ - 1)); }
-  // The columns [*lo, *hi] of the line's pixels in `row` (rows must be asked in increasing order).
-  // Rows and columns are monotone along the walk, so a row's run is found by search and its
-  // extent is that of its two ends, whatever the line's length or the rows skipped before it.
+  // The columns [*lo, *hi] of the line's pixels in `row` (rows must be asked in increasing order,
+  // a row again as often as wanted). Rows and columns are monotone along the walk, so a row's run
+  // is searched for from where the last one ended and its extent is that of its two ends,
+  // whatever the line's length or the rows skipped before it.
   void RunAt(int32_t row, int32_t* lo, int32_t* hi) {
-    position_ = std::min(PositionOf(row, position_), n_ - 1);
-    const int32_t end = std::max(position_, PositionOf(row + 1, position_) - 1);
-    const int32_t a = H(At(position_)), b = H(At(end));
-    *lo = std::min(a, b);
-    *hi = std::max(a, b);
+    if (row != row_) {
+      const int32_t start = std::min(PositionOf(row, next_), n_ - 1);
+      const bool inRow = V(At(start)) == row;  // else the row has no pixel and its nearest is shown
+      int32_t end = start;
+      if (inRow && end + 1 < n_ && V(At(end + 1)) == row) end = PositionOf(row + 1, end + 1) - 1;
+      const int32_t a = H(At(start)), b = end == start ? a : H(At(end));
+      row_ = row;
+      lo_ = std::min(a, b);
+      hi_ = std::max(a, b);
+      next_ = inRow ? end + 1 : start;
+    }
+    *lo = lo_;
+    *hi = hi_;
   }
 
  private:
@@ -85,7 +94,9 @@ class LineWalk {
     return below;
   }
 
-  int32_t hs_, vs_, adh_, adv_, sh_, sv_, n_, step_, position_ = 0;
+  int32_t hs_, vs_, adh_, adv_, sh_, sv_, n_, step_;
+  int32_t next_ = 0;                           // the first walk position not yet in a run
+  int32_t row_ = INT32_MIN, lo_ = 0, hi_ = 0;  // the last run
   bool hMajor_;
 };
 

@@ -30,7 +30,10 @@ constexpr int32_t kPixelRange = 32767;  // the widest or tallest 16.16 extent, i
 std::string Row(const std::string& kind, int n, const std::function<std::string(int)>& item,
                 const std::string& head = "") {
   std::string text = kind + "[" + head;
-  for (int k = 1; k <= n; ++k) text += (k > 1 || !head.empty() ? "," : "") + item(k);
+  for (int k = 1; k <= n; ++k) {
+    if (k > 1 || !head.empty()) text += ',';
+    text += item(k);
+  }
   return text + "]";
 }
 
