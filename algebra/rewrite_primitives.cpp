@@ -84,11 +84,6 @@ uint64_t StructureHash(const ExprNode* tree) {
   return h;
 }
 
-void SetNumberValue(ExprNode* node, double v) {
-  node->value.number->value = v;
-  SetNumberText(node, "", 0);
-}
-
 void BecomeSymbol(ExprNode* node, int16_t id) {
   for (int i = 0; i < node->arity; ++i) FreeExpression(node->children[i]);
   FreeNodeValue(node);  // the child array, a num's record or a string's text

@@ -93,8 +93,6 @@ inline bool IsConstantSymbol(const ExprNode* node, int32_t id) {
 uint64_t StructureHash(const ExprNode* tree);
 
 // ---- Changes in place without allocation -------------------------------------------------------
-// A num node takes the value; its display text is cleared, since it no longer says the value.
-void SetNumberValue(ExprNode* node, double v);
 // The node becomes a char leaf of the id: its children are freed, it keeps its identity.
 void BecomeSymbol(ExprNode* node, int16_t id);
 // The node takes operand i's content (MoveNodeInto); its other operands are freed.

@@ -15,6 +15,7 @@
 #include "kernel/eval/evaluation_seams.h"
 #include "kernel/memory/memory_shortage.h"
 #include "kernel/numeric/elementary_functions.h"
+#include "kernel/text/number_text.h"
 #include "kernel/trees/expr_node.h"
 #include "kernel/trees/node_builders.h"
 
@@ -721,7 +722,7 @@ Outcome ApplyRules(ExprNode* node) {
       return Outcome::kDone;
     case KindSn:
       if (node->arity == 2 && IsNumberNode(u) && IsNumberNode(node->children[1])) {
-        ReplaceWithNumber(node, NumberValue(u) * std::pow(10.0, NumberValue(node->children[1])));
+        ReplaceWithNumber(node, ScientificValue(NumberValue(u), NumberValue(node->children[1])));
       }
       return Outcome::kDone;
     case KindEqual:

@@ -51,7 +51,7 @@ void LayoutNumber(ExprNode* node, int32_t mode) {
   if (mode == kLayoutMeasure) {
     Fixed width = TypesetTextWidth(text);
     SetTypesetFont(kSymbolSlot);
-    SetTextBox(node, width + (truncated ? TypesetCharWidth(kEllipsis) : 0));
+    SetTextBox(node, SumFixed(width, truncated ? TypesetCharWidth(kEllipsis) : 0));
   } else if (mode == kLayoutDraw) {
     MoveToBaselinePoint(node, 0);
     if (!truncated) {
@@ -71,7 +71,7 @@ void LayoutNumber(ExprNode* node, int32_t mode) {
     TypesetDrawChar(kEllipsis);
     if (!exponent) return;
     SetTypesetFont(kTextSlot);
-    MoveToBaselinePoint(node, digitsWidth + ellipsis);
+    MoveToBaselinePoint(node, SumFixed(digitsWidth, ellipsis));
     TypesetDrawString(exponent);
   }
 }
@@ -94,7 +94,7 @@ void LayoutCharacter(ExprNode* node, int32_t mode) {
   SetTypesetFont(glyph.slot);
   if (node->kind == KindDummy) TypesetFaceBold();
   if (mode == kLayoutMeasure) {
-    SetTextBox(node, TypesetCharWidth(glyph.code) + (glyph.primed ? TypesetCharWidth(kPrime) : 0));
+    SetTextBox(node, SumFixed(TypesetCharWidth(glyph.code), glyph.primed ? TypesetCharWidth(kPrime) : 0));
   } else if (mode == kLayoutDraw) {
     MoveToBaselinePoint(node, 0);
     TypesetDrawChar(glyph.code);
@@ -108,8 +108,8 @@ void LayoutString(ExprNode* node, int32_t mode) {
   SetTypesetFont(kTextSlot);
   TypesetFaceCondensed();
   if (mode == kLayoutMeasure) {
-    Fixed width = empty ? 2 * TypesetCharWidth('"') : TypesetTextWidth(text);
-    SetTextBox(node, width + (letter ? TypesetCharWidth(kPrime) : 0));
+    Fixed width = empty ? SumFixed(TypesetCharWidth('"'), TypesetCharWidth('"')) : TypesetTextWidth(text);
+    SetTextBox(node, SumFixed(width, letter ? TypesetCharWidth(kPrime) : 0));
   } else if (mode == kLayoutDraw) {
     MoveToBaselinePoint(node, 0);
     if (empty) {

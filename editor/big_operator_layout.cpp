@@ -53,7 +53,7 @@ void DrawBigSign(const ExprNode* node, const BigSign& sign, Fixed x) {
   // on the sign.
   SetTypesetSize(MulDivFixed(TypesetGlobals().currentStyle[0], 2, 3));
   SetTypesetFont(kTextSlot);
-  const Fixed ringWidth = TypesetCharWidth('o'), ringHeight = GlyphAscent('o') - GlyphDescent('o');
+  const Fixed ringWidth = TypesetCharWidth('o'), ringHeight = SubFixed(GlyphAscent('o'), GlyphDescent('o'));
   const int64_t centre = int64_t{lowest} + (int64_t{sign.ascent} + sign.descent) / 2;
   DrawCharAt(node, SaturateFixed(x + (int64_t{sign.width} - ringWidth) / 2), SaturateFixed(centre - ringHeight / 2),
              'o');
@@ -74,13 +74,13 @@ Limits PlaceLimits(OperandBoxes& operands, int32_t lower, const BigSign& sign, F
   if (operands.Has(lower)) {
     TypesetBox& limit = operands[lower];
     const int64_t height = BoxHeight(limit), bottom = int64_t{sign.below} + gap + n.U(100) + height;
-    PlaceChild(limit, (column - limit.width) / 2, SaturateFixed(descent - bottom));
+    PlaceChild(limit, CentredIn(column, limit.width), SaturateFixed(descent - bottom));
     need.depth = SaturateFixed(int64_t{sign.below} + n.U(50) + height);
   }
   if (operands.Has(lower + 1)) {
     TypesetBox& limit = operands[lower + 1];
     const int64_t bottom = int64_t{sign.above} + n.U(50);
-    PlaceChild(limit, (column - limit.width) / 2, SaturateFixed(descent + bottom));
+    PlaceChild(limit, CentredIn(column, limit.width), SaturateFixed(descent + bottom));
     need.height = SaturateFixed(bottom + BoxHeight(limit));
   }
   return need;
@@ -100,7 +100,7 @@ void LayoutBigOperator(ExprNode* node, int32_t mode) {
   const BigSign sign = SignOf(node);
   OperandBoxes operands(node, 1);
   const Fixed column = ColumnWidth(operands, 1, sign);
-  if (mode == kLayoutDraw) DrawBigSign(node, sign, (column - sign.width) / 2);
+  if (mode == kLayoutDraw) DrawBigSign(node, sign, CentredIn(column, sign.width));
   if (mode != kLayoutMeasure) return;
   // 50u over the sign once there is a lower limit, 50u under it too once there is an upper one.
   const Fixed over = operands.Has(1) ? n.U(50) : 0, under = operands.Has(2) ? n.U(50) : 0;
@@ -112,7 +112,7 @@ void LayoutBigOperator(ExprNode* node, int32_t mode) {
   box.descent = std::max({m.descent, sign.below, need.depth});
   box.ascent = std::max({m.ascent, SaturateFixed(int64_t{sign.above} + over), need.height});
   PlaceLimits(operands, 1, sign, column, box.descent, under, n);
-  AlignChildOnBaseline(operand, column + n.U(100), box.descent);
+  AlignChildOnBaseline(operand, SumFixed(column, n.U(100)), box.descent);
   box.width = SaturateFixed(int64_t{column} + n.U(100) + operand.width);
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 3);
@@ -131,9 +131,9 @@ void LayoutIntegral(ExprNode* node, int32_t mode) {
     // Centred on the axis where U and L were measured, as a big operator's sign: with its
     // baseline on the node's it would reach T above it, past U, out of the box and into the
     // upper limit.
-    DrawBigSign(node, sign, (column - sign.width) / 2);
+    DrawBigSign(node, sign, CentredIn(column, sign.width));
     SetTypesetFont(kTextSlot);
-    return DrawCharAt(node, variableAt - d, node->box->descent, 'd');
+    return DrawCharAt(node, SubFixed(variableAt, d), node->box->descent, 'd');
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
@@ -143,7 +143,7 @@ void LayoutIntegral(ExprNode* node, int32_t mode) {
   box.descent = std::max({sign.below, a.descent, b.descent, need.depth});
   box.ascent = std::max({sign.above, a.ascent, b.ascent, need.height});
   PlaceLimits(operands, 2, sign, column, box.descent, n.U(50), n);
-  AlignChildOnBaseline(integrand, column + n.U(100), box.descent);
+  AlignChildOnBaseline(integrand, SumFixed(column, n.U(100)), box.descent);
   AlignChildOnBaseline(variable, variableAt, box.descent);
   box.width = SaturateFixed(int64_t{variableAt} + variable.width);
   box.baselineFlag = 1;

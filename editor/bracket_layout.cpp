@@ -12,15 +12,13 @@
 
 namespace {
 
-Fixed Sum(int64_t a, int64_t b, int64_t c = 0, int64_t d = 0) { return SaturateFixed(a + b + c + d); }
-
 // The height under which a brace is drawn as one glyph: its hooks and middle piece.
 Fixed BraceMinimum() {
-  return Sum(GlyphHeight(kBraceTop), GlyphHeight(kBraceMiddle), GlyphHeight(kBraceBottom));
+  return SumFixed(GlyphHeight(kBraceTop), GlyphHeight(kBraceMiddle), GlyphHeight(kBraceBottom));
 }
 
 // Two hooks at their full height: up to this a round bracket is one glyph.
-Fixed SmallFormLimit() { return Sum(PieceFullHeight(kRoundTop), PieceFullHeight(kRoundBottom)); }
+Fixed SmallFormLimit() { return SumFixed(PieceFullHeight(kRoundTop), PieceFullHeight(kRoundBottom)); }
 
 // Draws a stack whose start lies `start` above the node's reference line (negative: below it).
 void DrawPieceStack(const ExprNode* node, const PieceStack& stack, Fixed x, Fixed start, bool right) {
@@ -28,7 +26,7 @@ void DrawPieceStack(const ExprNode* node, const PieceStack& stack, Fixed x, Fixe
   const int64_t count = PieceCount(stack);
   for (int64_t i = 0; i < count; ++i) {
     StackedPiece piece = PieceOfStack(stack, i);
-    const Fixed up = Sum(node->box->descent, start, piece.lowest, GlyphDescent(piece.code));
+    const Fixed up = SumFixed(node->box->descent, start, piece.lowest, GlyphDescent(piece.code));
     DrawCharAt(node, x, up, right ? piece.code + kRightPieceOffset : piece.code);
   }
 }
@@ -49,7 +47,8 @@ BracketBox MeasureBracketAround(uint32_t kind, bool aroundId, const BaselineMetr
   SetTypesetFont(kSymbolSlot);
   BracketBox b{TypesetCharWidth(brace ? '{' : '('), 0, 0, 0, 0};
   if (aroundId)  // no growth round an id
-    return BracketBox{b.pw, m.descent, m.ascent, n.U(238) + b.pw, Sum(contentWidth, n.U(476), 2 * int64_t{b.pw})};
+    return BracketBox{b.pw, m.descent, m.ascent, SumFixed(n.U(238), b.pw),
+                      SumFixed(contentWidth, n.U(476), 2 * int64_t{b.pw})};
   const Fixed a = std::max(m.ascent, n.size), d = std::max(m.descent, n.quarter);
   // Seen from the axis, the longer side may pass the shorter by 500u at most.
   const int64_t up = int64_t{a} - n.axis, down = int64_t{d} + n.axis;
@@ -64,8 +63,8 @@ BracketBox MeasureBracketAround(uint32_t kind, bool aroundId, const BaselineMetr
   }
   b.descent = SaturateFixed(d + extraBelow);
   b.ascent = SaturateFixed(a + extraAbove);
-  b.childX = kind == KindRparen ? 0 : n.U(263) + b.pw;
-  b.width = Sum(contentWidth, n.U(476), b.pw, kind == KindId ? b.pw : 0);
+  b.childX = kind == KindRparen ? 0 : SumFixed(n.U(263), b.pw);
+  b.width = SumFixed(contentWidth, n.U(476), b.pw, kind == KindId ? b.pw : 0);
   return b;
 }
 
@@ -78,12 +77,12 @@ BracketBox MeasureBracketBox(const ExprNode* node, TypesetBox& child, const Size
 // baseline.
 void DrawBracket(const ExprNode* node, uint32_t kind, Fixed x, const BracketBox& b, Fixed childWidth,
                  const SizeUnits& n) {
-  const Fixed h = Sum(b.descent, b.ascent, -n.U(200)), edge = Sum(x, n.U(167));
+  const Fixed h = SumFixed(b.descent, b.ascent, -n.U(200)), edge = SumFixed(x, n.U(167));
   const bool brace = kind == KindLparen, left = kind != KindRparen, right = !brace;
   SetTypesetFont(kSymbolSlot);
   if (h <= SmallFormLimit() || (brace && h < BraceMinimum())) {
     if (left) DrawCharAt(node, edge, node->box->descent, brace ? '{' : '(');
-    if (right) DrawCharAt(node, Sum(edge, b.pw, childWidth, n.U(142)), node->box->descent, ')');
+    if (right) DrawCharAt(node, SumFixed(edge, b.pw, childWidth, n.U(142)), node->box->descent, ')');
     return;
   }
   const Fixed start = SaturateFixed(int64_t{n.tenth} - b.descent);
@@ -91,8 +90,9 @@ void DrawBracket(const ExprNode* node, uint32_t kind, Fixed x, const BracketBox&
   const PieceStack stack = RoundPieceStack(h);
   if (left) DrawPieceStack(node, stack, edge, start, false);
   // rparen's child stands at 0, yet its bracket stands where id's would: 309u + pw after it.
-  const Fixed further = kind == KindRparen ? Sum(n.U(309), childWidth) : Sum(n.U(309), childWidth, b.pw, -n.U(200));
-  DrawPieceStack(node, stack, Sum(edge, further), start, true);
+  const Fixed further =
+      kind == KindRparen ? SumFixed(n.U(309), childWidth) : SumFixed(n.U(309), childWidth, b.pw, -n.U(200));
+  DrawPieceStack(node, stack, SumFixed(edge, further), start, true);
 }
 
 // ---- choice ------------------------------------------------------------------------------------
@@ -106,7 +106,7 @@ struct ChoiceBox {
 ChoiceBox MeasureChoice(TypesetBox& top, TypesetBox& bottom, const SizeUnits& n) {
   SetTypesetFont(kSymbolSlot);
   ChoiceBox c{TypesetCharWidth('('), std::max(top.width, bottom.width), 0, 0, 0};
-  c.gap = Sum(n.U(71), n.U(167), c.pw);
+  c.gap = SumFixed(n.U(71), n.U(167), c.pw);
   const int64_t content = int64_t{BoxHeight(top)} + n.tenth + BoxHeight(bottom);
   const int64_t least = int64_t{GlyphHeight(kRoundTop)} + GlyphHeight(kRoundBottom) + n.U(200);
   c.pad = SaturateFixed(std::max<int64_t>(least - content, 0) / 2);
@@ -120,19 +120,19 @@ void LayoutChoice(ExprNode* node, int32_t mode, const SizeUnits& n) {
   const ChoiceBox c = MeasureChoice(top, bottom, n);
   const Fixed descent = c.height / 2;
   if (mode == kLayoutDraw) {
-    const Fixed h = c.height - n.U(200), start = SaturateFixed(int64_t{n.tenth} - descent);
+    const Fixed h = SubFixed(c.height, n.U(200)), start = SaturateFixed(int64_t{n.tenth} - descent);
     const PieceStack stack = RoundPieceStack(h);
     DrawPieceStack(node, stack, n.U(167), start, false);
-    DrawPieceStack(node, stack, Sum(n.U(167), n.U(309), c.column, c.pw), start, true);
+    DrawPieceStack(node, stack, SumFixed(n.U(167), n.U(309), c.column, c.pw), start, true);
     return;
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
-  PlaceChild(bottom, Sum(c.gap, (c.column - bottom.width) / 2), c.pad);
-  PlaceChild(top, Sum(c.gap, (c.column - top.width) / 2), Sum(c.pad, BoxHeight(bottom), n.tenth));
+  PlaceChild(bottom, SumFixed(c.gap, CentredIn(c.column, bottom.width)), c.pad);
+  PlaceChild(top, SumFixed(c.gap, CentredIn(c.column, top.width)), SumFixed(c.pad, BoxHeight(bottom), n.tenth));
   box.descent = descent;
-  box.ascent = c.height - descent;
-  box.width = Sum(2 * int64_t{c.gap}, c.column);
+  box.ascent = SubFixed(c.height, descent);
+  box.width = SumFixed(2 * int64_t{c.gap}, c.column);
   box.baselineFlag = 0;
   PlaceExtraOperands(node, 2);
 }
@@ -146,27 +146,28 @@ void LayoutBars(ExprNode* node, int32_t mode, Bars bars) {
   OperandBoxes operands(node, 1);
   TypesetBox& child = operands[0];
   const BaselineMetrics m = ChildBaselineMetrics(child);
-  const Fixed gap = bars == Bars::kAbs ? Sum(n.U(200), n.rule) : Sum(n.rule, n.U(500));
+  const Fixed gap = bars == Bars::kAbs ? SumFixed(n.U(200), n.rule) : SumFixed(n.rule, n.U(500));
   if (mode == kLayoutMeasure) {
     TypesetBox& box = *node->box;
     box.descent = m.descent;
     box.ascent = std::max(m.ascent, n.size);
     AlignChildOnBaseline(child, gap, box.descent);
-    box.width = Sum(child.width, 2 * int64_t{gap});
+    box.width = SumFixed(child.width, 2 * int64_t{gap});
     box.baselineFlag = 1;
     PlaceExtraOperands(node, 1);
     return;
   }
   if (mode != kLayoutDraw) return;
-  const Fixed foot = Sum(node->box->descent, -int64_t{m.descent}, n.tenth);  // S/10 above the own bottom
+  const Fixed foot = SumFixed(node->box->descent, -int64_t{m.descent}, n.tenth);  // S/10 above the own bottom
   const Fixed height = BoxHeight(child);
-  const Fixed length = bars == Bars::kAbs ? height - n.tenth : height - n.U(200);
-  const Fixed sides[2] = {n.U(100), bars == Bars::kAbs ? Sum(gap, child.width, n.U(100)) : Sum(child.width, n.U(1000))};
+  const Fixed length = SubFixed(height, bars == Bars::kAbs ? n.tenth : n.U(200));
+  const Fixed sides[2] = {n.U(100), bars == Bars::kAbs ? SumFixed(gap, child.width, n.U(100))
+                                                      : SumFixed(child.width, n.U(1000))};
   for (int side = 0; side < 2; ++side) {
-    const Fixed inward = side == 0 ? n.U(300) : -n.U(300);
-    MoveToNodePoint(node, bars == Bars::kFloor ? sides[side] + inward : sides[side], foot);
-    if (bars == Bars::kFloor) TypesetLine(-inward, 0);  // the foot, towards the side
-    TypesetLine(0, -length);
+    const Fixed inward = side == 0 ? n.U(300) : NegateFixed(n.U(300));
+    MoveToNodePoint(node, bars == Bars::kFloor ? SumFixed(sides[side], inward) : sides[side], foot);
+    if (bars == Bars::kFloor) TypesetLine(NegateFixed(inward), 0);  // the foot, towards the side
+    TypesetLine(0, NegateFixed(length));
     if (bars == Bars::kCeil) TypesetLine(inward, 0);
   }
 }
@@ -236,7 +237,7 @@ ParenthesesRoom MeasureParentheses(const BaselineMetrics& content, Fixed content
 void DrawParentheses(const ExprNode* node, Fixed x, Fixed contentWidth, const ParenthesesRoom& room) {
   SetTypesetFont(kSymbolSlot);
   const BracketBox b{TypesetCharWidth('('), room.descent, room.ascent, room.before,
-                     Sum(room.before, contentWidth, room.after)};
+                     SumFixed(room.before, contentWidth, room.after)};
   DrawBracket(node, KindId, x, b, contentWidth, CurrentUnits());
 }
 
@@ -252,7 +253,7 @@ void LayoutSet(ExprNode* node, int32_t mode) {
   const Fixed open = TypesetCharWidth('{');
   if (mode == kLayoutDraw) {
     DrawCharAt(node, 0, node->box->descent, '{');
-    return DrawCharAt(node, Sum(open, child.width), node->box->descent, '}');
+    return DrawCharAt(node, SumFixed(open, child.width), node->box->descent, '}');
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
@@ -260,7 +261,7 @@ void LayoutSet(ExprNode* node, int32_t mode) {
   box.descent = m.descent;
   box.ascent = std::max(m.ascent, n.size);
   AlignChildOnBaseline(child, open, box.descent);
-  box.width = Sum(open, child.width, TypesetCharWidth('}'));
+  box.width = SumFixed(open, child.width, TypesetCharWidth('}'));
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 1);
 }
@@ -274,11 +275,11 @@ void LayoutInterval(ExprNode* node, int32_t mode) {
   TypesetBox &first = operands[0], &second = operands[1];
   Fixed at[4];  // the first operand, the comma, the second operand, the closing glyph
   at[0] = TypesetCharWidth(open);
-  at[1] = Sum(at[0], first.width);
-  at[2] = Sum(at[1], TypesetCharWidth(','));
-  at[3] = Sum(at[2], second.width);
+  at[1] = SumFixed(at[0], first.width);
+  at[2] = SumFixed(at[1], TypesetCharWidth(','));
+  at[3] = SumFixed(at[2], second.width);
   if (mode == kLayoutDraw) {
-    const Fixed raised = Sum(node->box->descent, n.tenth);
+    const Fixed raised = SumFixed(node->box->descent, n.tenth);
     DrawCharAt(node, 0, raised, open);
     DrawCharAt(node, at[1], raised, ',');
     return DrawCharAt(node, at[3], raised, close);
@@ -290,7 +291,7 @@ void LayoutInterval(ExprNode* node, int32_t mode) {
   box.ascent = std::max({a.ascent, b.ascent, n.size});
   AlignChildOnBaseline(first, at[0], box.descent);
   AlignChildOnBaseline(second, at[2], box.descent);
-  box.width = Sum(at[3], TypesetCharWidth(close));
+  box.width = SumFixed(at[3], TypesetCharWidth(close));
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 2);
 }
@@ -301,18 +302,18 @@ void LayoutBranch(ExprNode* node, int32_t mode) {
   const Fixed brace = TypesetCharWidth('{'), least = BraceMinimum();
   const ChildColumn column = MeasureChildColumn(node, n.U(500));
   // A block shorter than the brace's minimum is padded by S/10 and the shortfall on each side.
-  const Fixed pad = column.height < least ? Sum(n.tenth, least, -int64_t{column.height}) : 0;
-  const Fixed height = Sum(column.height, 2 * int64_t{pad});
+  const Fixed pad = column.height < least ? SumFixed(n.tenth, least, -int64_t{column.height}) : 0;
+  const Fixed height = SumFixed(column.height, 2 * int64_t{pad});
   const Fixed descent = SaturateFixed(int64_t{pad} + column.height / 2 - n.axis);
   if (mode == kLayoutDraw) {
     const Fixed start = SaturateFixed(int64_t{n.tenth} - descent);
-    return DrawPieceStack(node, BracePieceStack(height - n.U(200)), n.U(167), start, false);
+    return DrawPieceStack(node, BracePieceStack(SubFixed(height, n.U(200))), n.U(167), start, false);
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
-  PlaceChildColumn(node, column, n.U(500), Sum(n.U(238), brace), pad);
+  PlaceChildColumn(node, column, n.U(500), SumFixed(n.U(238), brace), pad);
   box.descent = descent;
   box.ascent = SaturateFixed(int64_t{height} - descent);
-  box.width = Sum(n.U(476), column.width, brace);
+  box.width = SumFixed(n.U(476), column.width, brace);
   box.baselineFlag = 1;
 }

@@ -36,8 +36,9 @@ Fixed SubscriptUnderExponent(const ExprNode* node) {
 void MeasureBuiltFraction(TypesetBox& box, TypesetBox& numerator, TypesetBox& denominator, const SizeUnits& n) {
   const Fixed w = std::max(numerator.width, denominator.width);
   const Fixed below = BoxHeight(denominator);
-  PlaceChild(numerator, n.U(83) + (w - numerator.width) / 2, SaturateFixed(int64_t{below} + n.U(200) + n.rule));
-  PlaceChild(denominator, n.U(83) + (w - denominator.width) / 2, 0);
+  PlaceChild(numerator, SumFixed(n.U(83), CentredIn(w, numerator.width)),
+             SaturateFixed(int64_t{below} + n.U(200) + n.rule));
+  PlaceChild(denominator, SumFixed(n.U(83), CentredIn(w, denominator.width)), 0);
   box.width = SaturateFixed(int64_t{w} + n.U(166));
   // The reference line is the bar's middle; the ascent takes what the halved t leaves, so the box
   // holds the numerator exactly whatever the parity of t.
@@ -62,14 +63,14 @@ void LayoutFraction(ExprNode* node, int32_t mode) {
   const bool inline_ = IsInlineFraction(node);
   SetTypesetFont(kTextSlot);
   if (mode == kLayoutDraw) {
-    if (inline_) return DrawCharAt(node, numerator.width + n.U(111), node->box->descent, '/');
+    if (inline_) return DrawCharAt(node, SumFixed(numerator.width, n.U(111)), node->box->descent, '/');
     MoveToBaselinePoint(node, n.U(83));
-    return TypesetLine(std::max(numerator.width, denominator.width) - n.tenth, 0);
+    return TypesetLine(SubFixed(std::max(numerator.width, denominator.width), n.tenth), 0);
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
   if (inline_) {
-    const Fixed gap = n.U(222) + TypesetCharWidth('/');
+    const Fixed gap = SumFixed(n.U(222), TypesetCharWidth('/'));
     BaselineMetrics a = ChildBaselineMetrics(numerator), b = ChildBaselineMetrics(denominator);
     box.descent = std::max(a.descent, b.descent);
     box.ascent = std::max(a.ascent, b.ascent);
@@ -104,7 +105,7 @@ void LayoutPower(ExprNode* node, int32_t mode) {
     box.baselineFlag = 1;
   } else {
     const Fixed raise = SuperscriptRaise(base.ascent, exponentHeight), s = SubscriptUnderExponent(node);
-    PlaceChild(exponent, base.width - s, SaturateFixed(int64_t{BoxHeight(base)} - raise));
+    PlaceChild(exponent, SubFixed(base.width, s), SaturateFixed(int64_t{BoxHeight(base)} - raise));
     box.width = SaturateFixed(int64_t{base.width} - s + std::max(s, exponent.width));
     box.ascent = SaturateFixed(int64_t{base.ascent} - raise + exponentHeight);
     box.baselineFlag = base.baselineFlag;
@@ -119,7 +120,7 @@ void LayoutScientific(ExprNode* node, int32_t mode) {
   const Fixed thin = ThinSpace(n);
   SetTypesetFont(kTextSlot);
   if (mode == kLayoutDraw) {
-    const Fixed at = mantissa.width + thin, baseline = node->box->descent;
+    const Fixed at = SumFixed(mantissa.width, thin), baseline = node->box->descent;
     if (TooWide(node)) return DrawCharAt(node, at, baseline, 'E');
     SetTypesetFont(kSymbolSlot);
     DrawCharAt(node, at, baseline, kMultiplicationCross);
@@ -132,13 +133,13 @@ void LayoutScientific(ExprNode* node, int32_t mode) {
   TypesetBox& box = *node->box;
   PlaceChild(mantissa, 0, 0);
   if (TooWide(node)) {
-    const Fixed at = SaturateFixed(int64_t{mantissa.width} + 2 * n.tenth + TypesetCharWidth('E'));
+    const Fixed at = SaturateFixed(int64_t{mantissa.width} + 2 * int64_t{n.tenth} + TypesetCharWidth('E'));
     PlaceChild(exponent, at, 0);
     box.width = SaturateFixed(int64_t{at} + exponent.width);
     box.descent = std::max(mantissa.descent, exponent.descent);
     box.ascent = std::max(mantissa.ascent, exponent.ascent);
   } else {
-    const Fixed ten = TypesetCharWidth('1') + TypesetCharWidth('0');
+    const Fixed ten = SumFixed(TypesetCharWidth('1'), TypesetCharWidth('0'));
     SetTypesetFont(kSymbolSlot);
     const Fixed at = SaturateFixed(int64_t{mantissa.width} + TypesetCharWidth(kMultiplicationCross) + thin + ten);
     const Fixed half = n.size / 2, exponentHeight = BoxHeight(exponent);

@@ -13,8 +13,6 @@ namespace {
 
 constexpr int32_t kNabla = 209;
 
-Fixed Sum(int64_t a, int64_t b, int64_t c = 0, int64_t d = 0) { return SaturateFixed(a + b + c + d); }
-
 bool IsDerivativeKind(uint32_t kind) { return kind == KindOptotal || kind == KindOppartial; }
 
 // ---- derivative operators ----------------------------------------------------------------------
@@ -42,7 +40,7 @@ int32_t VariableCount(const ExprNode* node) { return node->arity <= 1 ? 1 : node
 Derivative MeasureDerivative(ExprNode* node, OperandBoxes& operands, const SizeUnits& n) {
   Derivative d{GlyphOfKind(node->kind), 0, 0, 0, n.size, 0, 0, IsAppliedDerivative(node)};
   d.glyphWidth = SelectGlyph(d.glyph);
-  d.gw = Sum(d.glyphWidth, n.U(62));
+  d.gw = SumFixed(d.glyphWidth, n.U(62));
   int64_t x = 0;
   bool first = true;
   ForEachVariable(node, operands, [&](const TypesetBox& v) {
@@ -53,11 +51,12 @@ Derivative MeasureDerivative(ExprNode* node, OperandBoxes& operands, const SizeU
     first = false;
   });
   d.denominatorWidth = SaturateFixed(x);
-  d.numeratorX = d.applied && VariableCount(node) == 1 ? 0 : Sum(d.denominatorWidth / 2, -(d.gw / 2), -(n.tenth / 2));
+  d.numeratorX =
+      d.applied && VariableCount(node) == 1 ? 0 : SumFixed(d.denominatorWidth / 2, -(d.gw / 2), -(n.tenth / 2));
   return d;
 }
 
-Fixed DenominatorHeight(const Derivative& d) { return Sum(d.denominatorDescent, d.denominatorAscent); }
+Fixed DenominatorHeight(const Derivative& d) { return SumFixed(d.denominatorDescent, d.denominatorAscent); }
 
 }  // namespace
 
@@ -79,14 +78,14 @@ void LayoutDerivativeOperator(ExprNode* node, int32_t mode) {
     });
     const ExprNode* parent = node->parent;
     const Fixed lift = d.applied ? parent->children[1]->box->descent : 0;
-    DrawCharAt(node, d.numeratorX, Sum(DenominatorHeight(d), n.rule, n.U(200), lift), d.glyph.code);
+    DrawCharAt(node, d.numeratorX, SumFixed(DenominatorHeight(d), n.rule, n.U(200), lift), d.glyph.code);
     MoveToBaselinePoint(node, 0);
-    TypesetLine(box.width - n.tenth, 0);
+    TypesetLine(SubFixed(box.width, n.tenth), 0);
     return;
   }
   if (mode != kLayoutMeasure) return;
-  box.descent = Sum(DenominatorHeight(d), 2 * int64_t{n.tenth});
-  box.ascent = Sum(n.size, n.tenth);
+  box.descent = SumFixed(DenominatorHeight(d), 2 * int64_t{n.tenth});
+  box.ascent = SumFixed(n.size, n.tenth);
   box.width = d.denominatorWidth;
   box.baselineFlag = 0;
   int64_t x = 0;
@@ -105,9 +104,9 @@ void LayoutDerivativeOperator(ExprNode* node, int32_t mode) {
   int64_t at = int64_t{d.denominatorWidth} / 2 + d.gw / 2 + n.U(62);
   if (d.applied && node->arity == 2) at -= int64_t{d.denominatorWidth} / 2 - d.gw / 2;
   const Fixed raise = d.applied ? n.quarter : 0;
-  PlaceChild(order, SaturateFixed(at), Sum(box.descent, box.ascent, -int64_t{m}, raise));
+  PlaceChild(order, SaturateFixed(at), SumFixed(box.descent, box.ascent, -int64_t{m}, raise));
   box.width = std::max(box.width, SaturateFixed(at + order.width));
-  box.ascent = Sum(box.ascent, height, -int64_t{m}, raise);
+  box.ascent = SumFixed(box.ascent, height, -int64_t{m}, raise);
 }
 
 namespace {
@@ -133,7 +132,7 @@ void MeasureDerivativeForm(ExprNode* node, const SizeUnits& n) {
   const Derivative d = MeasureDerivative(opNode, opOperands, n);
   const int64_t at = int64_t{d.numeratorX} + d.glyphWidth + (opNode->arity >= 2 ? opNode->children[1]->box->width : 0);
   const int64_t bottom = int64_t{DenominatorHeight(d)} + n.U(200) + n.rule;
-  op.ascent = Sum(op.ascent, argument.descent);
+  op.ascent = SumFixed(op.ascent, argument.descent);
   PlaceChild(op, 0, 0);
   PlaceChild(argument, SaturateFixed(at), SaturateFixed(bottom));
   box.width = std::max(op.width, SaturateFixed(at + argument.width));
@@ -152,24 +151,26 @@ struct Substitution {
 
 Substitution MeasureSubstitution(const ExprNode* node, OperandBoxes& operands, const SizeUnits& n) {
   const TypesetBox& e = operands[0];
-  const Fixed gap = Sum(n.U(300), n.rule), half = n.size / 2, height = BoxHeight(e);
-  Substitution s{n.tenth, Sum(n.tenth, e.descent), std::max(e.ascent, n.size), Sum(e.width, gap), Sum(e.width, gap)};
+  const Fixed gap = SumFixed(n.U(300), n.rule), half = n.size / 2, height = BoxHeight(e);
+  Substitution s{n.tenth, SumFixed(n.tenth, e.descent), std::max(e.ascent, n.size), SumFixed(e.width, gap),
+                 SumFixed(e.width, gap)};
   if (node->arity < 2) return s;
   const TypesetBox& lower = operands[1];
   const Fixed lowerHeight = BoxHeight(lower);
   // The expression's bottom lower height - S/2 up, the upper value's bottom S/2 under the
   // expression's top; neither under the node's bottom or the lower value's top.
-  s.expressionBottom = std::max<Fixed>(Sum(lowerHeight, -int64_t{half}), 0);
-  s.descent = Sum(e.descent, s.expressionBottom);
+  s.expressionBottom = std::max<Fixed>(SumFixed(lowerHeight, -int64_t{half}), 0);
+  s.descent = SumFixed(e.descent, s.expressionBottom);
   int64_t top = std::max<int64_t>(int64_t{s.expressionBottom} + height, lowerHeight);
   Fixed widest = lower.width;
   if (operands.Has(2)) {
     const TypesetBox& upper = operands[2];
-    top = std::max(top, int64_t{std::max(Sum(s.expressionBottom, height, -int64_t{half}), lowerHeight)} + BoxHeight(upper));
+    const Fixed under = std::max(SumFixed(s.expressionBottom, height, -int64_t{half}), lowerHeight);
+    top = std::max(top, int64_t{under} + BoxHeight(upper));
     widest = std::max(widest, upper.width);
   }
   s.ascent = SaturateFixed(top - s.descent);
-  s.width = Sum(s.valuesAt, widest);
+  s.width = SumFixed(s.valuesAt, widest);
   return s;
 }
 
@@ -192,10 +193,10 @@ void LayoutFunction(ExprNode* node, int32_t mode) {
   OperandBoxes operands(node, 2);
   TypesetBox &name = operands[0], &argument = operands[1];
   SetTypesetFont(kTextSlot);
-  const Fixed open = TypesetCharWidth('('), at = Sum(name.width, open);
+  const Fixed open = TypesetCharWidth('('), at = SumFixed(name.width, open);
   if (mode == kLayoutDraw) {
     DrawCharAt(node, name.width, node->box->descent, '(');
-    return DrawCharAt(node, Sum(at, argument.width), node->box->descent, ')');
+    return DrawCharAt(node, SumFixed(at, argument.width), node->box->descent, ')');
   }
   if (mode != kLayoutMeasure) return;
   TypesetBox& box = *node->box;
@@ -204,7 +205,7 @@ void LayoutFunction(ExprNode* node, int32_t mode) {
   box.ascent = std::max({a.ascent, b.ascent, n.size});
   AlignChildOnBaseline(name, 0, box.descent);
   AlignChildOnBaseline(argument, at, box.descent);
-  box.width = Sum(at, argument.width, TypesetCharWidth(')'));
+  box.width = SumFixed(at, argument.width, TypesetCharWidth(')'));
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 2);
 }
@@ -219,17 +220,18 @@ void LayoutSubstitution(ExprNode* node, int32_t mode) {
   if (mode == kLayoutDraw) {
     // The bar from S/10 over the bottom (over the lower value's baseline when there is one) to
     // S/10 under the expression's top.
-    const Fixed own = Sum(box.descent, -int64_t{s.descent});
-    const Fixed from = Sum(own, n.tenth, node->arity >= 2 ? operands[1].descent : 0);
-    const Fixed to = Sum(own, s.expressionBottom, BoxHeight(e), -int64_t{n.tenth});
-    MoveToNodePoint(node, Sum(e.width, n.U(200)), from);
+    const Fixed own = SumFixed(box.descent, -int64_t{s.descent});
+    const Fixed from = SumFixed(own, n.tenth, node->arity >= 2 ? operands[1].descent : 0);
+    const Fixed to = SumFixed(own, s.expressionBottom, BoxHeight(e), -int64_t{n.tenth});
+    MoveToNodePoint(node, SumFixed(e.width, n.U(200)), from);
     return TypesetLine(0, SaturateFixed(int64_t{from} - to));
   }
   if (mode != kLayoutMeasure) return;
   PlaceChild(e, 0, s.expressionBottom);
   if (node->arity >= 2) PlaceChild(operands[1], s.valuesAt, 0);
   if (node->arity >= 3) {
-    const Fixed bottom = std::max(Sum(s.expressionBottom, BoxHeight(e), -int64_t{n.size / 2}), BoxHeight(operands[1]));
+    const Fixed bottom =
+        std::max(SumFixed(s.expressionBottom, BoxHeight(e), -int64_t{n.size / 2}), BoxHeight(operands[1]));
     PlaceChild(operands[2], s.valuesAt, bottom);
   }
   box.descent = s.descent;
@@ -245,21 +247,21 @@ void LayoutBesselJ(ExprNode* node, int32_t mode) {
   OperandBoxes operands(node, 2);
   TypesetBox &argument = operands[0], &order = operands[1];
   const Fixed j = TypesetCharWidth('J'), open = TypesetCharWidth('(');
-  const Fixed argumentAt = Sum(j, order.width, open);
+  const Fixed argumentAt = SumFixed(j, order.width, open);
   TypesetBox& box = *node->box;
   if (mode == kLayoutDraw) {
     DrawCharAt(node, 0, box.descent, 'J');
-    DrawCharAt(node, Sum(j, order.width), box.descent, '(');
-    return DrawCharAt(node, Sum(argumentAt, argument.width), box.descent, ')');
+    DrawCharAt(node, SumFixed(j, order.width), box.descent, '(');
+    return DrawCharAt(node, SumFixed(argumentAt, argument.width), box.descent, ')');
   }
   if (mode != kLayoutMeasure) return;
   const Fixed height = BoxHeight(order), drop = SubscriptDrop(n.size, height);
   const BaselineMetrics m = ChildBaselineMetrics(argument);
-  box.descent = std::max({m.descent, n.quarter, Sum(height, -int64_t{drop})});
+  box.descent = std::max({m.descent, n.quarter, SumFixed(height, -int64_t{drop})});
   box.ascent = std::max(m.ascent, n.size);
-  PlaceChild(order, j, Sum(box.descent, drop, -int64_t{height}));
+  PlaceChild(order, j, SumFixed(box.descent, drop, -int64_t{height}));
   AlignChildOnBaseline(argument, argumentAt, box.descent);
-  box.width = Sum(argumentAt, argument.width, TypesetCharWidth(')'));
+  box.width = SumFixed(argumentAt, argument.width, TypesetCharWidth(')'));
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 2);
 }
@@ -274,11 +276,11 @@ void LayoutGrad(ExprNode* node, int32_t mode) {
   TypesetBox &operand = *node->children[0]->box, &subscript = *node->children[1]->box, &box = *node->box;
   const Fixed height = BoxHeight(subscript), drop = SubscriptDrop(n.size, height);
   const BaselineMetrics m = ChildBaselineMetrics(operand);
-  box.descent = std::max({m.descent, n.quarter, Sum(height, -int64_t{drop})});
+  box.descent = std::max({m.descent, n.quarter, SumFixed(height, -int64_t{drop})});
   box.ascent = std::max(m.ascent, n.size);
-  PlaceChild(subscript, nabla, Sum(box.descent, drop, -int64_t{height}));
-  AlignChildOnBaseline(operand, Sum(nabla, subscript.width), box.descent);
-  box.width = Sum(nabla, subscript.width, operand.width);
+  PlaceChild(subscript, nabla, SumFixed(box.descent, drop, -int64_t{height}));
+  AlignChildOnBaseline(operand, SumFixed(nabla, subscript.width), box.descent);
+  box.width = SumFixed(nabla, subscript.width, operand.width);
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 2);
 }
@@ -289,14 +291,14 @@ void LayoutLaplacian(ExprNode* node, int32_t mode) {
   const Fixed nabla = TypesetCharWidth(kNabla);
   const int level = std::min<int>(node->box->scriptLevel + 1, kScriptLevelCount - 1);
   const Fixed small = TypesetGlobals().currentStyle[level];
-  const Fixed raised = Sum(n.size, MulDivFixed(small, 3, 16));  // the "2"'s top
+  const Fixed raised = SumFixed(n.size, MulDivFixed(small, 3, 16));  // the "2"'s top
   Fixed two = 0;
   {
     TypesetFontScope scope;
     SetTypesetFont(kTextSlot);
     SetTypesetSize(small);
     two = TypesetCharWidth('2');
-    if (mode == kLayoutDraw) DrawCharAt(node, nabla, Sum(node->box->descent, raised, -int64_t{small}), '2');
+    if (mode == kLayoutDraw) DrawCharAt(node, nabla, SumFixed(node->box->descent, raised, -int64_t{small}), '2');
   }
   if (mode == kLayoutDraw) return DrawCharAt(node, 0, node->box->descent, kNabla);
   if (mode != kLayoutMeasure) return;
@@ -305,8 +307,8 @@ void LayoutLaplacian(ExprNode* node, int32_t mode) {
   const BaselineMetrics m = ChildBaselineMetrics(operand);
   box.descent = m.descent;
   box.ascent = std::max(raised, m.ascent);
-  AlignChildOnBaseline(operand, Sum(nabla, two), box.descent);
-  box.width = Sum(nabla, two, operand.width);
+  AlignChildOnBaseline(operand, SumFixed(nabla, two), box.descent);
+  box.width = SumFixed(nabla, two, operand.width);
   box.baselineFlag = 1;
   PlaceExtraOperands(node, 1);
 }

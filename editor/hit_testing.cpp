@@ -64,9 +64,9 @@ int32_t CharIndexAtH(Fixed h, const ExprNode* node) {
   NodeTextFont font(node);
   const int32_t length = NodeTextLength(node);
   if (length == 0) return 0;
-  const Fixed x = h - RectOf(node).left;
+  const Fixed x = SubFixed(h, RectOf(node).left);
   if (x < font.CharWidth(0) / 2) return 0;
-  if (x > font.PrefixWidth(length) - font.CharWidth(length - 1) / 2) return length;
+  if (x > SubFixed(font.PrefixWidth(length), font.CharWidth(length - 1) / 2)) return length;
   int32_t i = 1;
   int64_t boundary = int64_t{font.CharWidth(0)} + (length > 1 ? font.CharWidth(1) / 2 : 0);
   while (boundary < x && i < length - 1) {

@@ -1,4 +1,4 @@
-// The shared box operations. Sums of widths saturate, so a pathological row cannot wrap.
+// The shared box operations. Every sum saturates (typeset_units.h), so a pathological row cannot wrap.
 #include "editor/layout_boxes.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ Fixed BoxHeight(const TypesetBox& box) { return SaturateFixed(int64_t{box.descen
 BaselineMetrics ChildBaselineMetrics(const TypesetBox& child) {
   if (child.baselineFlag) return BaselineMetrics{child.descent, child.ascent};
   Fixed a = MathAxisOf(TypesetGlobals().metrics.typeSize);
-  return BaselineMetrics{child.descent - a, child.ascent + a};
+  return BaselineMetrics{SubFixed(child.descent, a), SumFixed(child.ascent, a)};
 }
 
 void AlignChildOnBaseline(TypesetBox& child, Fixed x, Fixed nodeDescent) {
@@ -110,7 +110,7 @@ void PlaceExtraOperands(ExprNode* node, int32_t first) {
     ascent = std::max(ascent, m.ascent);
   }
   // A deeper box moves the node's bottom down: the children placed so far keep their place.
-  Fixed deeper = descent - box.descent;
+  Fixed deeper = SubFixed(descent, box.descent);
   for (int i = 0; i < first; ++i) {
     TypesetBox& child = *node->children[i]->box;
     child.relativeVertical = SaturateFixed(int64_t{child.relativeVertical} - deeper);

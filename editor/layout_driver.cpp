@@ -48,7 +48,7 @@ void MeasurePass(FormulaEditor& e) {
     for (ExprNode* a = n; a && !a->box->tooWideFlag; a = a->parent) a->box->tooWideFlag = 1;
   }
   const TypesetBox& root = *e.root->box;
-  e.rootBaseline = root.descent - (root.baselineFlag ? 0 : MathAxisOf(LevelSize(e.root)));
+  e.rootBaseline = SubFixed(root.descent, root.baselineFlag ? 0 : MathAxisOf(LevelSize(e.root)));
 }
 
 void PlaceBoxes(ExprNode* root) {
@@ -181,13 +181,13 @@ void GetCaretBar(Fixed* x, Fixed* bottom, Fixed* top) {
   } else if (mode == SelectionCaretBefore || collapsed) {
     *x = r.left;
   } else if (mode == SelectionCaretAfter) {
-    *x = r.right - kFixedOne;
+    *x = SubFixed(r.right, kFixedOne);
     const ExprNode* caret = e->caretNode;
     if (caret->kind == KindString && (!caret->text || !caret->text[0])) {
       SetTypesetFont(kTextSlot);
       if (caret->box) SetTypesetSize(LevelSize(caret));
-      *x -= TypesetCharWidth('\'');
-      r.bottom -= kFixedOne;
+      *x = SubFixed(*x, TypesetCharWidth('\''));
+      r.bottom = SubFixed(r.bottom, kFixedOne);
     }
   } else {
     return;

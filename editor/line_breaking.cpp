@@ -14,7 +14,7 @@ namespace {
 
 FormulaEditor& Editor() { return *TypesettingGlobals().currentEditor; }
 
-Fixed RootHeight(const FormulaEditor& e) { return e.root->box->descent + e.root->box->ascent; }
+Fixed RootHeight(const FormulaEditor& e) { return SumFixed(e.root->box->descent, e.root->box->ascent); }
 
 Fixed LineStart(const FormulaEditor& e, int32_t i) { return e.lineTable && i > 0 ? e.lineTable[i - 1].start : 0; }
 

@@ -9,15 +9,17 @@
 int32_t LayoutXToLine(Fixed x) {
   const FormulaEditor* e = TypesettingGlobals().currentEditor;
   if (!e || e->lineCount < 2 || !e->lineTable) return 0;
-  int32_t k = 1;
-  while (k < e->lineCount && e->lineTable[k].start <= x) ++k;
-  return k - 1;
+  // Starts ascend: the first row starting right of x, found by bisection (every pen move asks).
+  const FormulaLine* rows = e->lineTable;
+  const FormulaLine* after =
+      std::upper_bound(rows + 1, rows + e->lineCount, x, [](Fixed v, const FormulaLine& l) { return v < l.start; });
+  return static_cast<int32_t>(after - rows) - 1;
 }
 
 Fixed LayoutXToLineX(Fixed x) {
   const FormulaEditor* e = TypesettingGlobals().currentEditor;
   int32_t line = LayoutXToLine(x);
-  return line > 0 ? x - e->lineTable[line].start : x;
+  return line > 0 ? SubFixed(x, e->lineTable[line].start) : x;
 }
 
 Fixed LayoutXToLineOffsetY(Fixed x) {
@@ -26,8 +28,8 @@ Fixed LayoutXToLineOffsetY(Fixed x) {
   return line > 0 ? e->lineTable[line].top : 0;
 }
 
-void LineMoveTo(Fixed x, Fixed y) { TypesetMoveTo(LayoutXToLineX(x), y + LayoutXToLineOffsetY(x)); }
-void LineLineTo(Fixed x, Fixed y) { TypesetLineTo(LayoutXToLineX(x), y + LayoutXToLineOffsetY(x)); }
+void LineMoveTo(Fixed x, Fixed y) { TypesetMoveTo(LayoutXToLineX(x), SumFixed(y, LayoutXToLineOffsetY(x))); }
+void LineLineTo(Fixed x, Fixed y) { TypesetLineTo(LayoutXToLineX(x), SumFixed(y, LayoutXToLineOffsetY(x))); }
 
 void DisplayToLayoutPoint(FixedPoint* point) {
   const FormulaEditor* e = TypesettingGlobals().currentEditor;

@@ -115,15 +115,15 @@ void LayoutMatrix(ExprNode* node, int32_t mode) {
   TypesetBox& box = *node->box;
   if (mode == kLayoutDraw) {
     // Square brackets 200u inside the box, their 300u feet turned inwards.
-    const Fixed h = BoxHeight(box) - n.U(400), foot = n.U(300);
+    const Fixed h = SubFixed(BoxHeight(box), n.U(400)), foot = n.U(300);
     MoveToNodePoint(node, n.U(500), n.U(200));
-    TypesetLine(-foot, 0);
-    TypesetLine(0, -h);
+    TypesetLine(NegateFixed(foot), 0);
+    TypesetLine(0, NegateFixed(h));
     TypesetLine(foot, 0);
-    MoveToNodePoint(node, box.width - n.U(500), n.U(200));
+    MoveToNodePoint(node, SubFixed(box.width, n.U(500)), n.U(200));
     TypesetLine(foot, 0);
-    TypesetLine(0, -h);
-    TypesetLine(-foot, 0);
+    TypesetLine(0, NegateFixed(h));
+    TypesetLine(NegateFixed(foot), 0);
     return;
   }
   if (mode != kLayoutMeasure) return;
@@ -139,7 +139,7 @@ void LayoutMatrix(ExprNode* node, int32_t mode) {
     Fixed w = (rows - 1) * columns + c >= cells ? gap.width : 0;
     for (int64_t i = c; i < cells; i += columns) w = std::max(w, cell(i).width);
     for (int64_t i = c; i < cells; i += columns)
-      cell(i).relativeHorizontal = SaturateFixed(x + (w - cell(i).width) / 2 + n.rule);
+      cell(i).relativeHorizontal = SaturateFixed(x + CentredIn(w, cell(i).width) + n.rule);
     x += int64_t{w} + gutter;
   }
   // Rows from the bottom, 200u under the last and 400u between: first the rows of gaps alone.

@@ -43,11 +43,12 @@ InfixSpacing SpacingOf(const ExprNode* node, const SizeUnits& n, KindGlyph glyph
     case KindEqual: {
       const ExprNode* p = node->parent;
       bool wide = !p || p->kind == KindAtop || p->kind == KindList;
-      return wide ? InfixSpacing{w + n.U(1000), n.U(500), w} : InfixSpacing{w + n.U(666), n.U(333), w};
+      return wide ? InfixSpacing{SumFixed(w, n.U(1000)), n.U(500), w}
+                  : InfixSpacing{SumFixed(w, n.U(666)), n.U(333), w};
     }
-    case KindComma: return {w + n.U(250), 0, w};
-    case KindParallel: return {2 * w + n.U(500), n.U(250), w};
-    default: return {w + n.U(500), n.U(250), w};
+    case KindComma: return {SumFixed(w, n.U(250)), 0, w};
+    case KindParallel: return {SaturateFixed(2 * int64_t{w} + n.U(500)), n.U(250), w};
+    default: return {SumFixed(w, n.U(500)), n.U(250), w};
   }
 }
 
@@ -73,18 +74,18 @@ void DrawInfixGlyph(const ExprNode* node, int32_t i, Fixed end, const InfixSpaci
       if (TimesShowsDot(node, i)) DrawCharAt(node, end, node->box->descent, glyph.code);
       return;
     case KindIf:
-      MoveToBaselinePoint(node, end + sp.before);
+      MoveToBaselinePoint(node, SumFixed(end, sp.before));
       TypesetDrawChar('i');
       TypesetDrawChar('f');
       return;
     case KindParallel:
-      MoveToNodePoint(node, end + sp.before, node->box->descent + n.tenth);
+      MoveToNodePoint(node, SumFixed(end, sp.before), SumFixed(node->box->descent, n.tenth));
       TypesetDrawChar(glyph.code);
       TypesetDrawChar(glyph.code);
       return;
     default: break;
   }
-  DrawCharAt(node, end + sp.before, node->box->descent, glyph.code);
+  DrawCharAt(node, SumFixed(end, sp.before), node->box->descent, glyph.code);
 }
 
 }  // namespace
@@ -139,7 +140,7 @@ void LayoutInfix(ExprNode* node, int32_t mode) {
       box.ascent = std::max({box.ascent, m.ascent, group.ascent});
     }
   }
-  const Fixed stepBack = n.U(250) + sp.glyphWidth;
+  const Fixed stepBack = SumFixed(n.U(250), sp.glyphWidth);
   int64_t x = 0;
   for (int32_t i = 0; i < count; ++i) {
     if (StepsBack(node, i)) x -= stepBack;
@@ -172,7 +173,7 @@ void LayoutPrefixOperator(ExprNode* node, int32_t mode) {
   const KindGlyph glyph = GlyphOfKind(node->kind);
   const Fixed glyphWidth = SelectGlyph(glyph);
   if (mode == kLayoutMeasure) {
-    PrefixBox(node, nablaWidth + glyphWidth + (node->kind == KindUequal ? n.U(500) : 0));
+    PrefixBox(node, SaturateFixed(int64_t{nablaWidth} + glyphWidth + (node->kind == KindUequal ? n.U(500) : 0)));
   } else if (mode == kLayoutDraw) {
     MoveToBaselinePoint(node, 0);
     if (nabla) {
@@ -188,7 +189,7 @@ void LayoutNamedFunction(ExprNode* node, int32_t mode) {
   const SizeUnits n = CurrentUnits();
   const char* name = NodeKindName(node->kind);
   SetTypesetFont(kTextSlot);
-  const Fixed g = ThinSpace(n), at = 2 * g + TypesetTextWidth(name) + n.U(100);
+  const Fixed g = ThinSpace(n), at = SaturateFixed(2 * int64_t{g} + TypesetTextWidth(name) + n.U(100));
   if (mode == kLayoutMeasure) {
     OperandBoxes operands(node, 1);
     TypesetBox& box = *node->box;
@@ -201,7 +202,7 @@ void LayoutNamedFunction(ExprNode* node, int32_t mode) {
     box.baselineFlag = 1;
     PlaceExtraOperands(node, 1);
   } else if (mode == kLayoutDraw) {
-    MoveToBaselinePoint(node, 2 * g);
+    MoveToBaselinePoint(node, SaturateFixed(2 * int64_t{g}));
     TypesetDrawString(name);
   }
 }
@@ -211,12 +212,12 @@ void LayoutSign(ExprNode* node, int32_t mode) {
   SetTypesetFont(kSymbolSlot);
   if (mode == kLayoutMeasure) {
     const bool inPlus = node->parent && node->parent->kind == KindPlus;
-    PrefixBoxTight(node, TypesetCharWidth(kPlusMinus) + n.U(inPlus ? 250 : 150));
+    PrefixBoxTight(node, SumFixed(TypesetCharWidth(kPlusMinus), n.U(inPlus ? 250 : 150)));
   } else if (mode == kLayoutDraw) {
     const Fixed baseline = node->box->descent;
     if (node->kind == KindMp) {  // "+" lowered by S/10 under a "-" raised by a
-      DrawCharAt(node, 0, baseline - n.tenth, '+');
-      DrawCharAt(node, 0, baseline + n.axis, '-');
+      DrawCharAt(node, 0, SubFixed(baseline, n.tenth), '+');
+      DrawCharAt(node, 0, SumFixed(baseline, n.axis), '-');
     } else {
       DrawCharAt(node, 0, baseline, GlyphOfKind(node->kind).code);
     }
@@ -231,7 +232,7 @@ void LayoutLog(ExprNode* node, int32_t mode) {
     TypesetDrawString("log");
   }
   if (mode != kLayoutMeasure) return;
-  const Fixed w = TypesetTextWidth("log") + n.U(100);
+  const Fixed w = SumFixed(TypesetTextWidth("log"), n.U(100));
   OperandBoxes operands(node, 1);
   TypesetBox& box = *node->box;
   TypesetBox& argument = operands[0];

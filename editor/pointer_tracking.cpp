@@ -20,7 +20,8 @@ bool Track(FixedPoint* point, bool pinned) {
     int32_t right = whole.right, bottom = whole.bottom;
     if (e->lineCount >= 2) {
       right = whole.left + FixedToPixels(e->widthLimit);
-      bottom = whole.top + e->lineCount * (int32_t(whole.bottom) - whole.top);
+      const int64_t lines = int64_t{e->lineCount} * (whole.bottom - whole.top);
+      bottom = static_cast<int32_t>(std::min<int64_t>(whole.top + lines, INT16_MAX));
     }
     QDRect r = MakeRect(whole.left, whole.top, std::max<int32_t>(right, whole.left + 1),
                         std::max<int32_t>(bottom, whole.top + 1));

@@ -56,10 +56,10 @@ void LayoutRadical(ExprNode* node, int32_t mode) {
     // From the bar's right end, 100u short of the radicand's: left along the bar, down to the
     // sign's foot, up to its tick, and a short stroke down; points are (dy, dx), dy downwards.
     const Fixed h = g.bar;
-    const Fixed points[] = {0,         -(radicand.width - n.U(100)),
-                            h - n.U(100) - n.rule, -n.U(300),
-                            -(h / 4),  -n.U(200),
-                            h / 8,     -n.U(100)};
+    const Fixed points[] = {0,         NegateFixed(SubFixed(radicand.width, n.U(100))),
+                            SaturateFixed(int64_t{h} - n.U(100) - n.rule), NegateFixed(n.U(300)),
+                            -(h / 4),  NegateFixed(n.U(200)),
+                            h / 8,     NegateFixed(n.U(100))};
     const int64_t ownBottom = int64_t{node->box->descent} - g.descent;  // operands past two may lower the box
     MoveToNodePoint(node, SaturateFixed(int64_t{g.shift} + n.U(600) + radicand.width), SaturateFixed(ownBottom + h));
     TypesetPolyLine(4, points);

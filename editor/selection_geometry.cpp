@@ -84,7 +84,7 @@ void NarrowToOperator(const ExprNode* n, int32_t start, FixedRect* r) {
     const ExprNode* p = n->parent;
     FixedRect exponent;
     if (n->arity == 1 && p && p->kind == KindPower && IsChildAt(n, 0) && p->arity > 1 && Rect(p->children[1], &exponent))
-      r->right -= exponent.right - exponent.left;
+      r->right = SubFixed(r->right, SubFixed(exponent.right, exponent.left));
   }
 }
 

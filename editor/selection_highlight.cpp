@@ -71,13 +71,13 @@ void DrawMultiLineSelection(const FixedRect& rect, bool plain) {
   const int32_t last = LineFrom(*e, first + 1, rect.right);
   if (first == last) {
     const Fixed start = lines[first].start;
-    DrawHiliteRoundRect(Shifted(rect, rect.left - start, rect.right - start, lines[first].top), plain);
+    DrawHiliteRoundRect(Shifted(rect, SubFixed(rect.left, start), SubFixed(rect.right, start), lines[first].top), plain);
     return;
   }
-  DrawHiliteRoundRect(Shifted(rect, rect.left - lines[first].start, e->widestLine, lines[first].top), false);
+  DrawHiliteRoundRect(Shifted(rect, SubFixed(rect.left, lines[first].start), e->widestLine, lines[first].top), false);
   for (int32_t k = first + 1; k < last; ++k)
     DrawHiliteRoundRect(FixedRect{lines[k].top, 0, lines[k + 1].top, e->widestLine}, false);
-  DrawHiliteRoundRect(Shifted(rect, 0, rect.right - lines[last].start, lines[last].top), false);
+  DrawHiliteRoundRect(Shifted(rect, 0, SubFixed(rect.right, lines[last].start), lines[last].top), false);
 }
 
 bool GetFormulaSelectionRect(PixelRect* rect) {

@@ -151,10 +151,10 @@ Fixed GlyphHeight(int32_t c) {
 
 Fixed GlyphAscent(int32_t c) {
   Fixed s = TypesetGlobals().metrics.typeSize;
-  if (!InSymbolSlot()) return IsSmallTextLetter(c) ? FontHalfAscent() + 2 * kFixedOne : s;
+  if (!InSymbolSlot()) return IsSmallTextLetter(c) ? SumFixed(FontHalfAscent(), 2 * kFixedOne) : s;
   if (c == kSummationSign) return ScaleFixed(s, 0.9);
   // The Symbol letters set at x-height; P and V are the capital Pi and the final sigma.
-  return IsOneOf(c, "aceghijkmnrstuvwPV") ? FontHalfAscent() + 2 * kFixedOne : s;
+  return IsOneOf(c, "aceghijkmnrstuvwPV") ? SumFixed(FontHalfAscent(), 2 * kFixedOne) : s;
 }
 
 Fixed GlyphDescent(int32_t c) {

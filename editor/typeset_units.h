@@ -1,7 +1,9 @@
 // Fixed-point units of typesetting. Lengths are signed 16.16 (65536 = one point = one pixel) and
 // every handler metric derives from the type size S (raw 16.16). Divisions truncate toward zero,
-// conversion to pixels floors (arithmetic shift), and products go through 64 bits and saturate,
-// so sizes and heights far past a screen's never overflow before the final narrowing.
+// conversion to pixels floors (arithmetic shift). Every sum, difference and product of lengths in
+// layout, drawing, line mapping, hit testing and the caret goes through 64 bits and saturates:
+// a row wider or taller than the range (32,767 pixels) keeps its far parts pinned at the edge and
+// never wraps, while any row inside the range is computed exactly as before.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,12 @@ constexpr Fixed SaturateFixed(int64_t v) {
   if (v < std::numeric_limits<Fixed>::min()) return std::numeric_limits<Fixed>::min();
   return static_cast<Fixed>(v);
 }
+// Up to four lengths summed in 64 bits, then saturated (pass -int64_t{x} to subtract).
+constexpr Fixed SumFixed(int64_t a, int64_t b, int64_t c = 0, int64_t d = 0) { return SaturateFixed(a + b + c + d); }
+constexpr Fixed SubFixed(Fixed a, Fixed b) { return SaturateFixed(int64_t{a} - b); }
+constexpr Fixed NegateFixed(Fixed a) { return SaturateFixed(-int64_t{a}); }
+// Where a box `width` wide starts when centred in a column `column` wide.
+constexpr Fixed CentredIn(Fixed column, Fixed width) { return SaturateFixed((int64_t{column} - width) / 2); }
 constexpr Fixed FixedFromInt(int64_t pixels) { return SaturateFixed(pixels * kFixedOne); }
 // Whole pixels: the shift rounds toward minus infinity, so -0.5 lands on pixel -1.
 constexpr int32_t FixedToPixels(Fixed v) { return v >> 16; }

@@ -97,7 +97,7 @@ void EmitSymbolWord(int symbol) {
   if ((infinityText && record->value != kPositiveInfinity) || nanText) {
     textLength = FormatDoubleShort(record->value, text, sizeof text);
     exact = false;
-  } else if (!NumberTextIsSettled(record)) {
+  } else if (!NumberTextIsSettled(node)) {
     exact = false;
   }
   // The reader localises the first period: give it the period back, and check that its

@@ -411,23 +411,12 @@ ExprNode* NewTextNumber(double value, const char* text) {
   return node;
 }
 
-// The value divided by ten to the display exponent, read from the value's 17-digit decimal
-// form with the exponent moved, so the mantissa keeps the value's full precision (one
-// rounding) while its text shows only the display digits.
-double FullMantissa(double value, int exponent) {
-  char text[48];
-  FormatDoubleDigits(text, 32, value, kMaxSignificantDigits);
-  char* e = std::strchr(text, 'e');
-  const int own = e ? static_cast<int>(ParseDouble(e + 1)) : 0;
-  if (!e) e = text + std::strlen(text);
-  std::snprintf(e, sizeof text - static_cast<size_t>(e - text), "e%d", own - exponent);
-  return ParseDouble(text);
-}
-
-// What the number pass makes of a value: its display text (*exponent 0), or the mantissa's
-// text with a mantissa whose ScientificValue with *exponent is the value itself. That mantissa
-// is the full one or a neighbour; when none of them gives the value back (about one double in
-// eight with a large or small exponent) the number is not split and keeps its whole display text.
+// What the number pass makes of a value: its display text (*exponent 0), or, for any value that
+// needs an exponent, the display text of its mantissa and a mantissa for that exponent: the
+// value's decimal digits (shortest or 17) with the exponent moved, or a neighbour of either, the
+// first whose ScientificValue is the value itself, which every value of at most 15 significant
+// digits has (every whole number below 10^15 among them), else the nearest, within two units in
+// the last place.
 struct SettledNumber {
   char text[40];
   int exponent;
@@ -438,23 +427,44 @@ SettledNumber SettleNumber(double value) {
   SettledNumber settled{};
   FormatDoubleForEditing(value, settled.text, sizeof settled.text, &settled.exponent);
   if (settled.exponent == 0) return settled;
-  const double full = FullMantissa(value, settled.exponent);
-  for (double candidate : {full, std::nextafter(full, kPositiveInfinity), std::nextafter(full, -kPositiveInfinity)}) {
-    if (ScientificValue(candidate, settled.exponent) == value) {
-      settled.mantissa = candidate;
-      return settled;
+  const double shortest = MoveDecimalPoint(value, -settled.exponent, 0);
+  const double full = MoveDecimalPoint(value, -settled.exponent, kMaxSignificantDigits);
+  double nearest = kPositiveInfinity;
+  for (double m : {shortest, std::nextafter(shortest, kPositiveInfinity), std::nextafter(shortest, -kPositiveInfinity),
+                   full, std::nextafter(full, kPositiveInfinity), std::nextafter(full, -kPositiveInfinity)}) {
+    const double error = std::fabs(ScientificValue(m, settled.exponent) - value);
+    if (error < nearest) {
+      nearest = error;
+      settled.mantissa = m;
     }
   }
-  FormatDoubleShort(value, settled.text, sizeof settled.text);
-  settled.exponent = 0;
   return settled;
+}
+
+// The mantissa of an sn node shows its number's display digits, which differ from its own in the
+// last digit where the number lies on a rounding tie that the mantissa's binary value falls short
+// of (238810495 shows 2.388105, its mantissa 2.38810494999... alone 2.3881049).
+bool ShowsItsNumber(const ExprNode* node) {
+  const ExprNode* sn = node->parent;
+  if (sn == nullptr || sn->kind != KindSn || sn->arity != 2 || sn->children[0] != node) return false;
+  const ExprNode* power = sn->children[1];
+  if (power->kind != KindNum || power->value.number == nullptr) return false;
+  const NumberRecord& mantissa = *node->value.number;
+  char text[40];
+  // Mostly it shows its own text, which the pass would write again; only a tie needs the number.
+  FormatDoubleShort(mantissa.value, text, sizeof text);
+  if (std::strpbrk(text, "eE") == nullptr && std::strncmp(text, mantissa.text, sizeof text) == 0) return true;
+  const double exponent = power->value.number->value;
+  int shown = 0;
+  FormatDoubleForEditing(ScientificValue(mantissa.value, exponent), text, sizeof text, &shown);
+  return shown != 0 && shown == exponent && std::strncmp(text, mantissa.text, sizeof text) == 0;
 }
 
 }  // namespace
 
 bool SplitNumberIntoScientific(ExprNode* node) {
   NumberRecord* record = node->value.number;
-  if (NumberTextMatchesValue(record)) return true;
+  if (NumberTextMatchesValue(record) || ShowsItsNumber(node)) return true;
   const SettledNumber settled = SettleNumber(record->value);
   if (settled.exponent == 0) {
     SetNumberText(node, settled.text, std::strlen(settled.text));
@@ -575,8 +585,9 @@ bool NumberTextMatchesValue(const NumberRecord* record) {
   return shown == record->value || (std::isnan(shown) && std::isnan(record->value));
 }
 
-bool NumberTextIsSettled(const NumberRecord* record) {
-  if (NumberTextMatchesValue(record)) return true;
+bool NumberTextIsSettled(const ExprNode* node) {
+  const NumberRecord* record = node->value.number;
+  if (NumberTextMatchesValue(record) || ShowsItsNumber(node)) return true;
   const SettledNumber settled = SettleNumber(record->value);
   return settled.exponent == 0 && std::strncmp(settled.text, record->text, sizeof record->text) == 0;
 }

@@ -57,12 +57,12 @@ ExprNode* ReadWholeFormula(const char* text);
 // empty afterwards.
 ExprNode* ReadWholeFormulaWithBlanks(const char* text);
 
-// The typesetter's number pass, run on every tree the reader makes: each num node whose
-// value does not read back from its display text gets the display text of its value; a value
-// that needs an exponent becomes an sn node of a mantissa and a power of ten whose
-// ScientificValue is the value itself, bit for bit (a value no mantissa gives back exactly keeps
-// its num node and its whole display text). Returns false when an sn node could not be made
-// (that number stays as it was).
+// The typesetter's number pass, run on every tree the reader makes and on every formula laid out
+// (the numbers the algebra writes among them): each num node whose value does not read back from
+// its display text gets the display text of its value; a value that needs an exponent becomes an
+// sn node of a mantissa and a power of ten whose ScientificValue is the value itself, bit for bit
+// when the value has at most 15 significant digits, else within two units in its last place.
+// Returns false when an sn node could not be made (that number stays as it was).
 bool SplitNumbersIntoScientific(ExprNode* root);
 // The same for one num node (the layout's number pass walks the tree itself). The node keeps
 // its identity; false when the sn node could not be made (the number stays as it was).
@@ -71,6 +71,7 @@ bool SplitNumberIntoScientific(ExprNode* node);
 // The display text reads back (ParseNumberLocalized) as the value; NaN matches NaN.
 bool NumberTextMatchesValue(const NumberRecord* record);
 
-// SplitNumbersIntoScientific would leave the record as it is: its text matches its value, or
-// is already the display text of a value that needs no exponent.
-bool NumberTextIsSettled(const NumberRecord* record);
+// SplitNumbersIntoScientific would leave the num node as it is: its text matches its value, is
+// already the display text of a value that needs no exponent, or (an sn node's mantissa) shows the
+// display digits of its sn node's value.
+bool NumberTextIsSettled(const ExprNode* node);

@@ -44,9 +44,6 @@ int ClampDigits(int digits) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Significant digits after the first that print every double exactly (the longest exact decimal
-// expansion of a double has 767 significant digits).
-constexpr int kExactDigits = 766;
 // Past this the scaled value is 0 or infinite whatever the mantissa's digits.
 constexpr double kLargestExponent = 100000;
 
@@ -127,22 +124,33 @@ size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int
   return static_cast<size_t>(e - buffer);
 }
 
+double MoveDecimalPoint(double value, long places, int digits) {
+  if (!std::isfinite(value) || value == 0) return value;
+  char text[48];
+  {
+    CNumericScope scope;
+    if (digits > 0) {
+      std::snprintf(text, sizeof text, "%.*e", ClampDigits(digits) - 1, value);
+    } else {
+      for (int d = 1; d <= kMaxSignificantDigits; ++d) {
+        std::snprintf(text, sizeof text, "%.*e", d - 1, value);
+        if (std::strtod(text, nullptr) == value) break;
+      }
+    }
+  }
+  char* e = std::strchr(text, 'e');
+  if (e == nullptr) return kUndefinedReal;
+  const long own = std::strtol(e + 1, nullptr, 10);
+  std::snprintf(e + 1, sizeof text - static_cast<size_t>(e + 1 - text), "%ld", own + places);
+  return ParseDouble(text);
+}
+
 double ScientificValue(double mantissa, double exponent) {
   if (mantissa == 0 && std::isfinite(exponent)) return mantissa;
   if (!std::isfinite(mantissa) || exponent != std::trunc(exponent) || std::fabs(exponent) > kLargestExponent) {
     return mantissa * std::pow(10.0, exponent);
   }
-  // The mantissa's exact digits with the exponent moved, read back once: one rounding in all.
-  char text[kExactDigits + 32];
-  {
-    CNumericScope scope;
-    std::snprintf(text, sizeof text, "%.*e", kExactDigits, mantissa);
-  }
-  char* e = std::strchr(text, 'e');
-  if (e == nullptr) return mantissa * std::pow(10.0, exponent);
-  const long own = std::strtol(e + 1, nullptr, 10);
-  std::snprintf(e + 1, sizeof text - static_cast<size_t>(e + 1 - text), "%ld", own + static_cast<long>(exponent));
-  return ParseDouble(text);
+  return MoveDecimalPoint(mantissa, static_cast<long>(exponent), 0);
 }
 
 const char* SkipWhitespace(const char* text) {

@@ -34,10 +34,15 @@ size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize);
 // and *exponent receives the exponent (0 when there is none).
 size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent);
 
-// mantissa x 10^exponent as the value of a number written in scientific notation. For a whole
-// exponent it is the double nearest the exact product (taken from the mantissa's exact decimal
-// expansion, so no power of ten is rounded or underflows on the way: 4.9406564584124654 x 10^-324
-// is the least subnormal); other exponents give mantissa * pow(10, exponent).
+// value x 10^places, read once from the value's decimal digits with the exponent moved: its
+// shortest digits that read back as it (digits 0) or `digits` significant ones (clamped to 1..17).
+// NaN, the infinities and zero come back as they are.
+double MoveDecimalPoint(double value, long places, int digits);
+
+// mantissa x 10^exponent as the value of a number written in scientific notation: the decimal the
+// mantissa stands for (its shortest digits, MoveDecimalPoint) times ten to a whole exponent, read
+// once, so 6.02 x 10^23 is the double nearest 6.02e23 and a value of at most 15 significant digits
+// has a mantissa that gives it back bit for bit. Other exponents give mantissa * pow(10, exponent).
 double ScientificValue(double mantissa, double exponent);
 
 // First character that is not a blank, tab, line feed or carriage return; null stays null.

@@ -424,8 +424,8 @@ ExprNode* NewNumberNode(double value) {
     ReportExhaustion();
     return nullptr;
   }
-  record->value = value;
   node->value.number = record;
+  SetNumberValue(node, value);
   return node;
 }
 
@@ -465,6 +465,12 @@ bool EnsureNodeBox(ExprNode* node) {
   return true;
 }
 
+void SetNumberValue(ExprNode* node, double value) {
+  if (node == nullptr || node->kind != KindNum || node->value.number == nullptr) return;
+  node->value.number->value = value;
+  SetNumberText(node, std::isnan(value) ? "NaN" : "", std::isnan(value) ? 3 : 0);
+}
+
 void SetNumberText(ExprNode* node, const char* text, size_t length) {
   if (node == nullptr || node->kind != KindNum || node->value.number == nullptr) return;
   NumberRecord* record = node->value.number;
@@ -487,9 +493,9 @@ ExprNode* CopyExpression(const ExprNode* node) {
     if (nan != nullptr) FreeNodeShell(nan);
     return nullptr;
   }
-  record->value = kUndefinedReal;
   nan->kind = KindNum;
   nan->value.number = record;
+  SetNumberValue(nan, kUndefinedReal);
   return nan;
 }
 

@@ -101,7 +101,7 @@ ExprNode* BuildNode(uint32_t kind, ExprNode* const* operands, int n);
 inline ExprNode* BuildNode(uint32_t kind, std::initializer_list<ExprNode*> operands) {
   return BuildNode(kind, operands.begin(), static_cast<int>(operands.size()));
 }
-// num node with a fresh record: the value, an empty text, the flag clear.
+// num node with a fresh record: the value as SetNumberValue gives it, the flag clear.
 ExprNode* NewNumberNode(double value);
 // char node of the id; its layout box is made at once (the node is still returned when only
 // the box could not be had).
@@ -111,6 +111,10 @@ ExprNode* NewPromptNode();
 ExprNode* NewStringNode(const char* text, size_t length);
 // Gives the node a zeroed layout box when it has none. False (exhaustion reported) on failure.
 bool EnsureNodeBox(ExprNode* node);
+// A num node takes the value and the text of a value no one wrote: empty, for the number pass to
+// fill with its display text, but "NaN" for NaN, since an empty text on NaN marks digits the user
+// cleared (the layout makes that number a prompt).
+void SetNumberValue(ExprNode* node, double value);
 // Replaces a num node's display text by at most kNumberTextMax bytes of `text`.
 void SetNumberText(ExprNode* node, const char* text, size_t length);
 

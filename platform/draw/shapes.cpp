@@ -40,7 +40,6 @@ class LineWalk {
     n_ = std::max(adh_, adv_) + 1;
     // Rows must come in increasing order: walk backwards when the line climbs.
     step_ = sv_ < 0 && adv_ > 0 ? -1 : 1;
-    index_ = step_ > 0 ? 0 : n_ - 1;
   }
   int32_t H(int32_t i) const {
     return hMajor_ ? hs_ + sh_ * i : hs_ + sh_ * int32_t((2 * int64_t(i) * adh_ + adv_) / (2 * int64_t(adv_)));
@@ -52,20 +51,52 @@ class LineWalk {
   }
   int32_t MinV() const { return std::min(V(0), V(n_ - 1)); }
   int32_t MaxV() const { return std::max(V(0), V(n_ - 1)); }
-  // The columns [*lo, *hi] of the line's pixels in `row` (rows must be asked in increasing order).
+  // The columns [*lo, *hi] of the line's pixels in `row` (rows must be asked in increasing order,
+  // a row again as often as wanted). Rows and columns are monotone along the walk, so a row's run
+  // is searched for from where the last one ended and its extent is that of its two ends,
+  // whatever the line's length or the rows skipped before it.
   void RunAt(int32_t row, int32_t* lo, int32_t* hi) {
-    while (V(index_) < row) index_ += step_;
-    int32_t j = index_;
-    *lo = *hi = H(j);
-    while (j + step_ >= 0 && j + step_ < n_ && V(j + step_) == row) {
-      j += step_;
-      *lo = std::min(*lo, H(j));
-      *hi = std::max(*hi, H(j));
+    if (row != row_) {
+      const int32_t start = std::min(PositionOf(row, next_), n_ - 1);
+      const bool inRow = V(At(start)) == row;  // else the row has no pixel and its nearest is shown
+      int32_t end = start;
+      if (inRow && end + 1 < n_ && V(At(end + 1)) == row) end = PositionOf(row + 1, end + 1) - 1;
+      const int32_t a = H(At(start)), b = end == start ? a : H(At(end));
+      row_ = row;
+      lo_ = std::min(a, b);
+      hi_ = std::max(a, b);
+      next_ = inRow ? end + 1 : start;
     }
+    *lo = lo_;
+    *hi = hi_;
   }
 
  private:
-  int32_t hs_, vs_, adh_, adv_, sh_, sv_, n_, step_, index_;
+  // The pixel index of a walk position (positions run in the order of increasing row).
+  int32_t At(int32_t position) const { return step_ > 0 ? position : n_ - 1 - position; }
+  // The first walk position at or after `from` whose row is `row` or below it; n_ when none is.
+  // Rows are asked in order, so the answer mostly lies at hand: strides doubling from `from`
+  // find a span that holds it, which is then halved.
+  int32_t PositionOf(int32_t row, int32_t from) const {
+    int32_t below = from, above = from;
+    for (int64_t stride = 1; above < n_ && V(At(above)) < row; stride *= 2) {
+      below = above + 1;
+      above = static_cast<int32_t>(std::min<int64_t>(n_, above + stride));
+    }
+    while (below < above) {
+      const int32_t middle = below + (above - below) / 2;
+      if (V(At(middle)) < row) {
+        below = middle + 1;
+      } else {
+        above = middle;
+      }
+    }
+    return below;
+  }
+
+  int32_t hs_, vs_, adh_, adv_, sh_, sv_, n_, step_;
+  int32_t next_ = 0;                           // the first walk position not yet in a run
+  int32_t row_ = INT32_MIN, lo_ = 0, hi_ = 0;  // the last run
   bool hMajor_;
 };
 
@@ -74,8 +105,12 @@ void DrawPenLine(Port* port, int32_t h0, int32_t v0, int32_t h1, int32_t v1) {
   if (pw <= 0 || ph <= 0) return;
   LineWalk lead(h0, v0, h1, v1), trail(h0, v0, h1, v1);
   int32_t vmin = lead.MinV(), vmax = lead.MaxV();
+  // Only the port's rows are walked, so a rule far longer than the buffer costs its visible part.
+  const int32_t first = std::max(vmin, int32_t{port->bounds.top});
+  const int32_t last = std::min(vmax + ph - 1, port->bounds.bottom - 1);
+  if (first > last) return;
   RegionCursor clip;
-  for (int32_t y = vmin; y <= vmax + ph - 1; ++y) {
+  for (int32_t y = first; y <= last; ++y) {
     int32_t a = std::max(y - ph + 1, vmin), b = std::min(y, vmax);
     int32_t loA, hiA, loB, hiB;
     trail.RunAt(a, &loA, &hiA);

@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "algebra/algebra_commands.h"
 #include "algebra/remote_integration.h"
 #include "editor/edit_commands.h"
+#include "editor/layout_driver.h"
 #include "editor/typeset_state.h"
+#include "kernel/text/number_settings.h"
+#include "kernel/text/number_text.h"
 #include "tests/algebra/algebra_test_support.h"
 
 namespace {
@@ -106,6 +110,92 @@ TEST_F(AlgebraCommandTest, EachCodeOnSelectionsOfModesZeroOneAndFive) {
     EXPECT_EQ(CaretPlace(e.editor), c.caret) << c.selection.tree << " code " << std::hex << c.code;
     EXPECT_FALSE(e.editor.layoutValid || e.editor.displayValid) << c.selection.tree;
   }
+}
+
+// How a formula's numbers read once laid out, in pre-order: a num node its text, an sn node its
+// mantissa's text, "x10^" and its exponent's text.
+std::string ShownNumbers(ExprNode* root) {
+  std::string shown;
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (n->kind == KindSn && n->arity == 2 && n->children[0]->kind == KindNum && n->children[1]->kind == KindNum) {
+      shown += std::string(shown.empty() ? "" : " ") + n->children[0]->value.number->text + "x10^" +
+               n->children[1]->value.number->text;
+      cursor.Next();
+      cursor.Next();
+    } else if (n->kind == KindNum) {
+      shown += std::string(shown.empty() ? "" : " ") + n->value.number->text;
+    }
+  }
+  return shown;
+}
+
+// The numbers' values in pre-order, an sn node of numbers counting as its ScientificValue.
+std::vector<double> NumberValues(ExprNode* root) {
+  std::vector<double> values;
+  TreeCursor cursor(root, WalkOrder::kPreOrder);
+  for (const ExprNode* n = cursor.Current(); n != nullptr; n = cursor.Next()) {
+    if (n->kind == KindSn && n->arity == 2 && n->children[0]->kind == KindNum && n->children[1]->kind == KindNum) {
+      values.push_back(ScientificValue(NumberValue(n->children[0]), NumberValue(n->children[1])));
+      cursor.Next();
+      cursor.Next();
+    } else if (n->kind == KindNum) {
+      values.push_back(NumberValue(n));
+    }
+  }
+  return values;
+}
+
+// (x + 1)(x + 2)...(x + 24).
+std::string TwentyFourFactors() {
+  std::string text = "times[";
+  for (int k = 1; k <= 24; ++k) text += (k > 1 ? ",plus[x," : "plus[x,") + std::to_string(k) + "]";
+  return text + "]";
+}
+
+// Every number a Math command writes gets, from the layout's number pass, what a typed or read
+// number gets: one that needs an exponent becomes an sn node of the document's digits, never a
+// text with "e" in it, and keeps its value, bit for bit (whole numbers below 10^15 here; the
+// coefficients of the 24 factors, up to 24! = 6.2e23, within two units in their last place); an
+// undefined value shows NaN, not the prompt of digits the user cleared. Before, 238810495 and
+// about one whole number in eight had no mantissa of their own and showed "2.388105e+08".
+// Goldens: the sums and products worked by hand, 13! = 6227020800, 2^40 = 1099511627776.
+TEST_F(AlgebraCommandTest, NumbersACommandWritesAreTypesetLikeTypedOnes) {
+  struct Case { Selection selection; int32_t code; int digits; const char* shown; };
+  const std::string factors = TwentyFourFactors();
+  const Case cases[] = {
+      {{"plus[238810000,495]", "", 0, 0, 0}, 0x2000, 8, "2.388105x10^8"},
+      {{"plus[238810000,495]", "", 0, 0, 0}, 0x2000, 5, "2.3881x10^8"},
+      {{"times[plus[x,238810000],plus[x,495]]", "", 0, 0, 0}, 0x2002, 8, "2 2.388105x10^8 1.1821095x10^11"},
+      {{"fact[13]", "", 0, 0, 0}, 0x201B, 8, "6.2270208x10^9"},
+      {{"plus[times[238810,1000],495]", "", 0, 0, 0}, 0x2007, 8, "2.388105x10^8"},
+      {{"power[2,40]", "", 0, 0, 0}, 0x2007, 6, "1.09951x10^12"},
+      {{"plus[x,over[0,0]]", "1", 0, 0, 0}, 0x2007, 8, "NaN"},
+      {{"equal[times[2,x],477620990]", "01", 0, 0, 0}, 0x2016, 8, "2.388105x10^8"},
+      {{"times[x,power[x,238810494]]", "0", 0, 0, 0}, 0x2101, 8, "2.388105x10^8"},
+      {{"times[power[x,238810494],x]", "1", 0, 0, 0}, 0x2104, 8, "2.388105x10^8"},
+      {{factors.c_str(), "", 0, 0, 0}, 0x2002, 8, nullptr},  // the README's expansion
+  };
+  for (const Case& c : cases) {
+    SetDisplayDigits(c.digits);
+    Selected e(c.selection);
+    RunAlgebraCommand(c.code);
+    const std::vector<double> values = NumberValues(e.editor.root);
+    SplitNumberTexts(&e.editor, e.editor.root);
+    const std::string shown = ShownNumbers(e.editor.root);
+    EXPECT_EQ(shown.find_first_of("eE"), std::string::npos) << shown;
+    if (c.shown != nullptr) {
+      EXPECT_EQ(shown, c.shown) << c.selection.tree << " code " << std::hex << c.code;
+    }
+    const std::vector<double> after = NumberValues(e.editor.root);
+    ASSERT_EQ(after.size(), values.size()) << c.selection.tree;
+    for (size_t i = 0; i < values.size(); ++i) {
+      const double v = std::fabs(values[i]), unit = v < 1e15 ? 0 : std::nextafter(v, HUGE_VAL) - v;
+      EXPECT_TRUE(std::isnan(values[i]) ? std::isnan(after[i]) : std::fabs(after[i] - values[i]) <= 2 * unit)
+          << values[i] << " became " << after[i] << " in " << c.selection.tree;
+    }
+  }
+  ResetNumberSettingsForTests();
 }
 
 // No step: the tree and the selection as they were (a range is not even grouped), the layout

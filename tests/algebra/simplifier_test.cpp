@@ -62,6 +62,8 @@ TEST_F(AlgebraTest, SimplifierEdgeCasesGiveTheirGoldens) {
       {SimplifyExpression, "power[times[x,y],3]", "times[power[x,3],power[y,3]]"},
       {SimplifyExpression, "power[power[exp[x],a],b]", "power[exp[x],times[a,b]]"},
       {SimplifyExpression, "plus[sn[2.5,3],ln[e],exp[0],log[1]]", "2502"},
+      // A split number keeps its value: 2.38810495 x 10^8 is 238810495, not the double's product.
+      {SimplifyExpression, "sn[2.38810495,8]", "238810495"},
       {SimplifyWithReciprocals, "power[x,-2]", "over[1,power[x,2]]"},
       {SimplifyWithReciprocals, "power[e,minus[x]]", "power[e,minus[x]]"},
       {SimplifyWithReciprocals, "power[x,over[minus[1],2]]", "over[1,sqrt[x]]"},

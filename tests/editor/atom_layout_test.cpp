@@ -41,16 +41,16 @@ TEST_F(TypesetTest, AtomsDrawWhatTheyMeasure) {
 }
 
 TEST_F(TypesetTest, OnlyATruncatedNumberShowsAnEllipsisAndNeverAfterItsExponent) {
-  // Texts that show fewer digits than their values hold (1/3, pi, and a 12-digit integer whose
-  // mantissa cannot be split off exactly) draw as they are: the layout never sets the flag. A
-  // number flagged truncated keeps the flag through layout, is wider by the ellipsis, and ends
-  // its digits with it: at the right end, or before an exponent.
+  // Texts that show fewer digits than their values hold (1/3, pi) draw as they are, and so does a
+  // text that carries its own exponent and reads back as the value: the layout never sets the
+  // flag. A number flagged truncated keeps the flag through layout, is wider by the ellipsis, and
+  // ends its digits with it: at the right end, or before an exponent.
   struct Case { double value; const char* text; uint8_t truncated; const char* drawn; int32_t width, ellipsisAt; };
   const Case cases[] = {{1.0 / 3.0, "0.33333333", 0, "0.33333333", 90, -1},
                         {3.14159265358979, "3.1415927", 0, "3.1415927", 81, -1},
-                        {123456789012.0, "1.2345679e+11", 0, "1.2345679e+11", 117, -1},
+                        {123456790000.0, "1.2345679e+11", 0, "1.2345679e+11", 117, -1},
                         {1.0 / 3.0, "0.33333333", 1, "0.33333333\xBC", 99, 90},
-                        {123456789012.0, "1.2345679e+11", 1, "1.2345679\xBC" "e+11", 126, 81},
+                        {123456790000.0, "1.2345679e+11", 1, "1.2345679\xBC" "e+11", 126, 81},
                         {2.5e-7, "2.5E-7", 1, "2.5\xBC" "E-7", 63, 27}};
   for (const Case& c : cases) {
     FormulaEditor* e = Edit("x", 0);

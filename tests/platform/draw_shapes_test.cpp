@@ -2,6 +2,7 @@
 // far coordinates that must stay inside the buffer, and refused memory at every request.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <tuple>
 
 #include "platform/draw/shapes.h"
@@ -42,6 +43,30 @@ TEST(DrawLines, WidePenXorInvertsEachCoveredPixelOnceAndZeroPenDrawsNothing) {
     MoveTo(0, 0);
     LineTo(toH, toV);
     EXPECT_EQ(canvas.Map(), map);
+  }
+}
+
+// A port that shows part of a line holds the whole line's pixels there: rows off the port are
+// skipped and a row's run is searched for, not walked, so nothing may shift. Lines of every
+// octant and pen, their ends far outside the part or inside it.
+TEST(DrawLines, APartOfALineHasTheWholeLinesPixels) {
+  std::mt19937 random(5);
+  for (int i = 0; i < 400; ++i) {
+    const int h0 = int(random() % 400) - 150, v0 = int(random() % 400) - 150, pen = 1 + int(random() % 3);
+    const int h1 = int(random() % 400) - 150, v1 = int(random() % 400) - 150;
+    Canvas whole(400, 400, -150, -150);
+    PenSize(pen, pen);
+    MoveTo(h0, v0);
+    LineTo(h1, v1);
+    Points inPart;
+    for (int v = 35; v < 65; ++v)
+      for (int h = 20; h < 60; ++h)
+        if (whole.At(h, v) == kBlackPixel) inPart.insert({h, v});
+    Canvas part(40, 30, 20, 35);
+    PenSize(pen, pen);
+    MoveTo(h0, v0);
+    LineTo(h1, v1);
+    EXPECT_EQ(part.Where(kBlackPixel), inPart) << h0 << "," << v0 << " -> " << h1 << "," << v1 << " pen " << pen;
   }
 }
 

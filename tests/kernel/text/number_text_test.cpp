@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -125,13 +126,16 @@ TEST_P(NumberTextLocale, SeventeenDigitTextReadsBackExactly) {
 }
 
 // Goldens from independent facts: the least subnormal 2^-1074 (ldexp), 50 x 2^-1074, the largest
-// double, the exact products 1.5e3 and 0.1 x 1000 (0.1000000000000000055511... x 1000 rounds to
-// 100), and 2 sqrt(10) for an exponent that is no whole number.
-TEST(NumberText, ScientificValueRoundsTheExactProductOnce) {
+// double, the products 1.5e3 and 0.1 x 1000 = 100, the whole number 238810495 and the double
+// nearest 6.02e23 (strtod), which the binary expansions of the doubles 2.38810495 and 6.02 times a
+// power of ten miss (238810494.99999997, 6.0199999999999993e23), and 2 sqrt(10) for an exponent
+// that is no whole number.
+TEST(NumberText, ScientificValueReadsTheMantissasDecimalWithTheExponentOnce) {
   struct Case { double mantissa, exponent, value; };
   const Case cases[] = {
       {4.9406564584124654, -324, std::ldexp(1.0, -1074)}, {2.4703282292062327, -322, std::ldexp(50.0, -1074)},
       {1.7976931348623157, 308, std::numeric_limits<double>::max()}, {1.5, 3, 1500}, {0.1, 3, 100},
+      {2.38810495, 8, 238810495}, {6.02, 23, std::strtod("6.02e23", nullptr)},
       {-2.5, -1, -0.25}, {1, 309, kInf}, {1, -400, 0}, {0, 1e9, 0}, {2, 0.5, 2 * std::sqrt(10.0)},
   };
   for (const Case& c : cases) EXPECT_EQ(ScientificValue(c.mantissa, c.exponent), c.value) << c.mantissa << "e" << c.exponent;
