@@ -61,7 +61,7 @@ TEST_F(DocumentTest, APointsLiteralIsRoundedToThePixelAndReadsBackAsWritten) {
       ASSERT_EQ(numbers[k]->kind, KindNum);
       EXPECT_EQ(negative[k], texts[k][0] == '-');
       EXPECT_STREQ(numbers[k]->value.number->text, texts[k] + (texts[k][0] == '-' ? 1 : 0));
-      EXPECT_TRUE(NumberTextIsSettled(numbers[k]->value.number)) << "the number pass would change it";
+      EXPECT_TRUE(NumberTextIsSettled(numbers[k])) << "the number pass would change it";
       expected[k] = ParseNumberLocalized(texts[k]);
     }
     Complex value{};
