@@ -265,7 +265,7 @@ TEST_F(DeletionClipboardTest, CopiedNumbersArePlainWordsThatReadBackTheSame) {
       {"num[1,\"1.\"]", "1."},
       {"num[1e22,\"10000000000000000000000\"]", "10000000000000000000000"},
       {"num[0.33333333333333331,\"0.33333333\"]", "num[0.33333333333333331,\"0.33333333\"]"},  // 1/3 shown short
-      {"num[238810495,\"2.388105e+08\"]", "num[238810495,\"2.388105e+08\"]"},  // no plain word
+      {"num[238810495,\"2.388105e+08\"]", "sn[num[2.3881049499999998,\"2.388105\"],8]"},  // split: no plain word
   };
   for (const char separator : {'.', ','}) {
     const DecimalSeparatorScope locale(separator);
