@@ -16,7 +16,7 @@
 #include "document/equation_preparation.h"
 #include "document/row_settings.h"
 #include "document/shown_view.h"
-#include "document/slider_animation.h"
+#include "document/slider_animation_state.h"
 #include "document/undo_history.h"
 #include "graphs/core/document_services.h"
 #include "graphs/factory/factory_helpers.h"
@@ -129,9 +129,10 @@ class DocumentRecord final : public DocumentServices {
   bool IsAntialiased() const override { return antialiased; }
   // Kept for the 4D axis labels (DrawAxisLabels4D).
   void StoreViewParameterBlock(const double block[10]) override;
-  // The animated slider (slider_animation.h): whether one runs, and one step of it (a pan's).
+  // The animated slider: whether one runs, and one step of it (a pan's; AdvanceSliderAnimation,
+  // defined with it in slider_animation.cpp).
   bool IsSliderAnimating() const override { return animation.row >= 0; }
-  void StepSliderAnimation() override { AdvanceSliderAnimation(this); }
+  void StepSliderAnimation() override;
   // The window tracks the mouse in a control of its own, or the pane divider is dragged.
   bool IsTrackingMouse() const override;
   // A demo plays in this document, which is the active one, and it is paused.

@@ -80,3 +80,5 @@ double SliderAnimationWaitSeconds(const DocumentRecord& document) {
   if (DeadlineReached(now, due)) return 0.0;
   return static_cast<double>(due - now) / TicksToTimerUnits(kTicksPerSecond);
 }
+
+void DocumentRecord::StepSliderAnimation() { AdvanceSliderAnimation(this); }

@@ -10,18 +10,12 @@
 
 #include <cstdint>
 
+#include "document/slider_animation_state.h"
+
 class DocumentRecord;
 
 // The least time between two steps: 30 steps a second at most.
 inline constexpr uint32_t kSliderAnimationStepTicks = 2;
-
-struct SliderAnimation {
-  int32_t row = -1;        // the animated slider row; -1 none
-  int32_t direction = 1;   // +1 towards the slider's maximum, -1 towards its minimum
-  int32_t letter = 0;      // the parameter letter it set; 0 none
-  uint32_t lastStep = 0;   // timer units of the last step, or of the start
-  uint32_t steps = 0;      // steps taken in the document's life (the strip is drawn again on a change)
-};
 
 // The row the Graph menu animates: the active row when it has a slider, else the first slider
 // row; -1 when there is none.
