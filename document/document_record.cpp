@@ -71,7 +71,7 @@ DocumentRecord::DocumentRecord(const QDRect& paneRect) {
 
 DocumentRecord::~DocumentRecord() {
   if (gDocuments.current == this) SetCurrentDocument(nullptr);
-  StopSliderAnimation(this);  // its parameter letter goes with it
+  EndSliderAnimation(&animation);  // its parameter letter goes with it
   ViewSetDeleteAllGraphs(&viewSet);
   DestroyViewSet(&viewSet);
   SafeDisposeGWorld(paneBuffer);

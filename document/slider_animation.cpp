@@ -44,13 +44,7 @@ bool StartSliderAnimation(DocumentRecord* document, int32_t row) {
   return true;
 }
 
-void StopSliderAnimation(DocumentRecord* document) {
-  SliderAnimation& a = document->animation;
-  if (a.row < 0) return;
-  if (a.letter != 0 && ParameterLetter() == a.letter) SetParameterLetter(0);
-  a.row = -1;
-  a.letter = 0;
-}
+void StopSliderAnimation(DocumentRecord* document) { EndSliderAnimation(&document->animation); }
 
 bool AdvanceSliderAnimation(DocumentRecord* document) {
   SliderAnimation& a = document->animation;

@@ -10,6 +10,7 @@
 
 #include "document/document_record.h"
 #include "document/menu_bar.h"
+#include "document/slider_animation.h"
 #include "editor/document_services.h"
 #include "editor/edit_commands.h"
 #include "editor/editor_hooks.h"
