@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 
-
 namespace {
 
 struct RowSettingRow {

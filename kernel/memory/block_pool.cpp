@@ -119,7 +119,6 @@ void* BlockPoolAlloc(BlockPoolCore& pool) {
   return block;
 }
 
-
 void BlockPoolFree(BlockPoolCore& pool, void* block) {
   if (block == nullptr) return;
   --pool.handedOut;

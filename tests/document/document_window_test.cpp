@@ -574,7 +574,6 @@ TEST_F(DocumentWindowTest, OnlyAPressOnTheTrackMovesASlider) {
   EXPECT_EQ(window_->GraphBuilds(), builds);
 }
 
-
 // A row whose graph goes to a view the window does not draw says so in its message place, with the
 // headless program's text (one routine); a row drawn here says nothing, and the note goes with the
 // graphs at the next edit.

@@ -12,7 +12,6 @@ namespace {
 
 using namespace window_test;
 
-
 double TypedCurve(double x) { return std::sin(std::pow(x, 2.5)); }
 double PanCurve(double x) { return x > 0 ? std::sin(std::pow(x, 2.5)) : NAN; }
 
