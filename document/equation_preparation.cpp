@@ -55,7 +55,7 @@ void EquationPreparation::TakeTurn() {
     AlgebraSwitches saved = Switches();
     ~Restore() { Switches() = saved; }
   } restore;
-  Switches() = AlgebraSwitches{};
+  ResetAlgebraSwitches();
   EvaluationTurn(TurnKind::kRewrite);
 }
 

@@ -262,18 +262,25 @@ int32_t MenuBar::NextEnabled(const Menu& menu, int32_t from, int32_t step) const
   return -1;
 }
 
-MenuAction MenuBar::Choose(const Menu& menu, int32_t item) {
+MenuAction MenuBar::Choose(const Menu& menu, int32_t item, bool enterSubmenu) {
   if (item < 0 || !menu.items[item].enabled) return {MenuResult::kIgnored, 0};
   if (menu.items[item].submenu >= 0) {
-    // Only the open menu's items open submenus: the submenu takes the keys from here.
+    // Only the open menu's items open submenus.
     highlighted_ = item;
     const bool opened = OpenSubmenuOf(item);
-    subHighlighted_ = NextEnabled(*MenuOf(sub_), -1, 1);
+    if (enterSubmenu) subHighlighted_ = NextEnabled(*MenuOf(sub_), -1, 1);  // the keys move in it
     return {opened ? MenuResult::kChanged : MenuResult::kIgnored, 0};
   }
   const int32_t command = menu.items[item].command;
   Close();
   return {MenuResult::kChosen, command};
+}
+
+MenuAction MenuBar::MoveSubHighlight(int32_t step) {
+  const int32_t next = NextEnabled(subs_[sub_ - kMaxMenus], subHighlighted_, step);
+  if (next == subHighlighted_) return {MenuResult::kIgnored, 0};
+  subHighlighted_ = next;
+  return {MenuResult::kChanged, 0};
 }
 
 MenuAction MenuBar::Click(QDPoint point) {
@@ -289,14 +296,8 @@ MenuAction MenuBar::Click(QDPoint point) {
   }
   if (!IsOpen()) return {PtInRect(point, bar_) ? MenuResult::kIgnored : MenuResult::kPassed, 0};
   if (sub_ >= 0 && PtInRect(point, SubDropRect())) return Choose(subs_[sub_ - kMaxMenus], SubItemAt(point));
-  if (PtInRect(point, DropRect())) {
-    const int32_t item = ItemAt(point);
-    if (item >= 0 && menus_[open_].items[item].submenu >= 0 && menus_[open_].items[item].enabled) {
-      highlighted_ = item;
-      return {OpenSubmenuOf(item) ? MenuResult::kChanged : MenuResult::kIgnored, 0};
-    }
-    return Choose(menus_[open_], item);
-  }
+  // A click opens a submenu without entering it: the pointer moves in it.
+  if (PtInRect(point, DropRect())) return Choose(menus_[open_], ItemAt(point), false);
   Close();
   return {MenuResult::kClosed, 0};
 }
@@ -333,12 +334,7 @@ MenuAction MenuBar::Key(uint8_t character) {
     case kKeyUpArrow:
     case kKeyDownArrow: {
       const int32_t step = character == kKeyUpArrow ? -1 : 1;
-      if (inSubmenu) {
-        const int32_t next = NextEnabled(subs_[sub_ - kMaxMenus], subHighlighted_, step);
-        if (next == subHighlighted_) return {MenuResult::kIgnored, 0};
-        subHighlighted_ = next;
-        return {MenuResult::kChanged, 0};
-      }
+      if (inSubmenu) return MoveSubHighlight(step);
       const int32_t next = NextEnabled(menus_[open_], highlighted_, step);
       if (next == highlighted_) return {MenuResult::kIgnored, 0};
       highlighted_ = next;
@@ -376,12 +372,7 @@ MenuAction MenuBar::Wheel(QDPoint point, int32_t dv) {
   }
   if (dv == 0) return {MenuResult::kIgnored, 0};
   const int32_t step = dv > 0 ? -1 : 1;
-  if (overSubmenu) {
-    const int32_t next = NextEnabled(subs_[sub_ - kMaxMenus], subHighlighted_, step);
-    if (next == subHighlighted_) return {MenuResult::kIgnored, 0};
-    subHighlighted_ = next;
-    return {MenuResult::kChanged, 0};
-  }
+  if (overSubmenu) return MoveSubHighlight(step);
   subHighlighted_ = -1;  // the wheel over the menu moves in the menu
   return Key(step < 0 ? kKeyUpArrow : kKeyDownArrow);
 }

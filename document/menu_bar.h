@@ -126,9 +126,11 @@ class MenuBar {
   bool OpenSubmenuOf(int32_t item);
   // The box of a menu hanging at (left, top): its width measured by Layout, its height by its items.
   QDRect BoxOf(const Menu& menu, int32_t width, int32_t left, int32_t top) const;
+  // The open submenu's highlight moved to its next enabled item going `step` (+1 or -1).
+  MenuAction MoveSubHighlight(int32_t step);
   // A choice of the item of a menu: the menus close; disabled items are ignored, an item with a
-  // submenu opens it.
-  MenuAction Choose(const Menu& menu, int32_t item);
+  // submenu opens it (with its first item highlighted, for the keys, when `enterSubmenu`).
+  MenuAction Choose(const Menu& menu, int32_t item, bool enterSubmenu = true);
 
   Menu menus_[kMaxMenus];
   int32_t count_ = 0;

@@ -30,13 +30,7 @@ int DecimalExponent(double magnitude) {
 // pixel, and never below the last digit of the shortest text that reads back as the magnitude
 // (digits past it are the binary value's noise).
 int RoundingExponent(double magnitude, double pixel) {
-  int digits = 1;
-  char text[40];
-  while (digits < kMaxSignificantDigits &&
-         (FormatDoubleDigits(text, sizeof text, magnitude, digits), ParseDouble(text) != magnitude)) {
-    ++digits;
-  }
-  const int lowest = DecimalExponent(magnitude) - (digits - 1);
+  const int lowest = DecimalExponent(magnitude) - (ShortestDigits(magnitude) - 1);
   if (!(pixel > 0) || !std::isfinite(pixel)) return lowest;
   int exponent = static_cast<int>(std::floor(std::log10(pixel)));
   if (std::pow(10.0, exponent) > pixel) --exponent;  // log10 rounded up across a power of ten

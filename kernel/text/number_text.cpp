@@ -124,19 +124,25 @@ size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int
   return static_cast<size_t>(e - buffer);
 }
 
+int ShortestDigits(double value) {
+  if (!std::isfinite(value) || value == 0) return 1;
+  char text[48];
+  CNumericScope scope;
+  int digits = 1;
+  for (; digits < kMaxSignificantDigits; ++digits) {
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
+  return digits;
+}
+
 double MoveDecimalPoint(double value, long places, int digits) {
   if (!std::isfinite(value) || value == 0) return value;
   char text[48];
   {
+    const int shown = digits > 0 ? ClampDigits(digits) : ShortestDigits(value);
     CNumericScope scope;
-    if (digits > 0) {
-      std::snprintf(text, sizeof text, "%.*e", ClampDigits(digits) - 1, value);
-    } else {
-      for (int d = 1; d <= kMaxSignificantDigits; ++d) {
-        std::snprintf(text, sizeof text, "%.*e", d - 1, value);
-        if (std::strtod(text, nullptr) == value) break;
-      }
-    }
+    std::snprintf(text, sizeof text, "%.*e", shown - 1, value);
   }
   char* e = std::strchr(text, 'e');
   if (e == nullptr) return kUndefinedReal;

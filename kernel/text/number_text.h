@@ -34,6 +34,10 @@ size_t FormatDoubleShort(double value, char* buffer, size_t bufferSize);
 // and *exponent receives the exponent (0 when there is none).
 size_t FormatDoubleForEditing(double value, char* buffer, size_t bufferSize, int* exponent);
 
+// The fewest significant digits (1..17) whose text reads back as the value: the digits it holds,
+// past which its text shows only the binary value's noise. 1 for zero, NaN and the infinities.
+int ShortestDigits(double value);
+
 // value x 10^places, read once from the value's decimal digits with the exponent moved: its
 // shortest digits that read back as it (digits 0) or `digits` significant ones (clamped to 1..17).
 // NaN, the infinities and zero come back as they are.
